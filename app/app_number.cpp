@@ -1,0 +1,26 @@
+#include "app/app_number.h"
+
+#include <QLocale>
+#include <cmath>
+
+namespace AppNumber {
+
+QString toText(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+bool fromText(const QString &text, double *value)
+{
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double v = c.toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    if (value)
+        *value = v;
+    return true;
+}
+
+} // namespace AppNumber

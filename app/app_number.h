@@ -1,0 +1,20 @@
+#ifndef APP_NUMBER_H
+#define APP_NUMBER_H
+
+#include <QString>
+
+// The one place where numbers become text and text becomes numbers, so that
+// script inputs, XML and form fields agree to the digit.
+namespace AppNumber {
+
+// 'g' format with 15 significant digits: Qt 5's QVariant conversion would
+// give 17 ("0.30000000000000004").
+QString toText(double value);
+
+// C-locale parse of the whole (trimmed) text; false for anything that is not
+// a finite number, including group separators such as "1,000".
+bool fromText(const QString &text, double *value);
+
+} // namespace AppNumber
+
+#endif

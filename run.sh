@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and starts Vornakel on its default
+# database and modules (build/Database/vornakel.db, build/Modules).
+set -euo pipefail
+root="$(cd "$(dirname "$0")" && pwd)"
+"$root/tools/install-deps.sh"
+"$root/tools/build.sh"
+build="${VORNAKEL_BUILD_DIR:-$root/build}"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "No display: starting under xvfb-run." >&2
+    exec xvfb-run -a "$build/bin/Vornakel" "$@"
+fi
+exec "$build/bin/Vornakel" "$@"

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test headless.
+set -euo pipefail
+root="$(cd "$(dirname "$0")" && pwd)"
+"$root/tools/install-deps.sh"
+"$root/tools/build.sh"
+build="${VORNAKEL_BUILD_DIR:-$root/build}"
+cd "$build"
+QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$(nproc)"

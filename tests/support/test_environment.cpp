@@ -1,0 +1,80 @@
+#include "test_environment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTextStream>
+
+TestSettings::TestSettings()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("KSQ/DLM"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vornakel"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, m_dir.path() + QStringLiteral("/system"));
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, m_dir.path() + QStringLiteral("/system"));
+}
+
+TestSettings::~TestSettings()
+{
+    clear();
+}
+
+void TestSettings::clear()
+{
+    QSettings().clear();
+    QSettings().sync();
+}
+
+TestDatabaseFiles::TestDatabaseFiles() = default;
+
+QString TestDatabaseFiles::path(const QString &fileName) const
+{
+    return m_dir.filePath(fileName);
+}
+
+TestModules::TestModules() = default;
+
+QString TestModules::write(const QString &relPath, const QString &name, const QString &version, const QString &body,
+                           const QString &date)
+{
+    const QString text = QStringLiteral("function getModuleName() { return \"%1\"; }\n"
+                                        "function getModuleVersion() { return \"%2\"; }\n"
+                                        "function getModuleDate() { return \"%3\"; }\n"
+                                        "function getModuleInteractionXml() { return \"\"; }\n"
+                                        "function getModuleUI() { return \"\"; }\n"
+                                        "function getModuleHTMLUI() { return \"\"; }\n")
+                             .arg(name, version, date)
+                         + body + QLatin1Char('\n');
+    return writeRaw(relPath, text);
+}
+
+QString TestModules::writeRaw(const QString &relPath, const QString &text)
+{
+    const QString file = m_dir.filePath(relPath);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QFile f(file);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        QTextStream out(&f);
+        out.setCodec("UTF-8");
+        out << text;
+    }
+    return file;
+}
+
+QString TestModules::shippedModulesPath()
+{
+    return testSourceDir() + QStringLiteral("/modules");
+}
+
+QString testSourceDir()
+{
+    return QStringLiteral(VORNAKEL_SOURCE_DIR);
+}
+
+QString testBinaryDir()
+{
+    return QStringLiteral(VORNAKEL_BINARY_DIR);
+}

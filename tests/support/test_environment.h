@@ -1,0 +1,59 @@
+#ifndef TEST_ENVIRONMENT_H
+#define TEST_ENVIRONMENT_H
+
+#include <QString>
+#include <QTemporaryDir>
+
+// Settings of the program's organisation and application names, redirected
+// into a temporary folder for the life of the object, so tests never read or
+// write a person's real settings nor each other's.
+class TestSettings
+{
+public:
+    TestSettings();
+    ~TestSettings();
+    QString path() const { return m_dir.path(); }
+    void clear(); // forget every key written so far
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A temporary folder for database files; removed with the object.
+class TestDatabaseFiles
+{
+public:
+    TestDatabaseFiles();
+    QString path(const QString &fileName = QStringLiteral("test.db")) const;
+    QString dir() const { return m_dir.path(); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Writes script modules into a temporary modules folder.
+class TestModules
+{
+public:
+    TestModules();
+    QString path() const { return m_dir.path(); }
+
+    // A module file at relPath (e.g. "calc/MainScreen_main.js") defining the six
+    // entry points, followed by body (further functions).
+    QString write(const QString &relPath, const QString &name, const QString &version, const QString &body = QString(),
+                  const QString &date = QStringLiteral("20120412"));
+    // A file with exactly the given text.
+    QString writeRaw(const QString &relPath, const QString &text);
+
+    // The modules the program ships (the source tree's modules/ folder).
+    static QString shippedModulesPath();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// The source and build trees, for tests that read shipped files.
+QString testSourceDir();
+QString testBinaryDir();
+
+#endif

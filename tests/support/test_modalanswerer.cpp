@@ -1,0 +1,123 @@
+#include "test_modalanswerer.h"
+
+#include <QAbstractButton>
+#include <QPushButton>
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+
+TestModalAnswerer::TestModalAnswerer(QObject *parent) : QObject(parent)
+{
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, &TestModalAnswerer::poll);
+    m_timer.start();
+}
+
+TestModalAnswerer::~TestModalAnswerer() = default;
+
+void TestModalAnswerer::answerMessageBox(QMessageBox::StandardButton button)
+{
+    m_queue.enqueue([button](QWidget *w) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        if (!box) {
+            qWarning("TestModalAnswerer: expected a message box, got %s", w->metaObject()->className());
+            if (auto *d = qobject_cast<QDialog *>(w))
+                d->reject();
+            return;
+        }
+        if (QAbstractButton *b = box->button(button))
+            b->click();
+        else
+            box->done(button);
+    });
+}
+
+void TestModalAnswerer::answerFileDialog(const QString &path)
+{
+    m_queue.enqueue([path](QWidget *w) {
+        auto *dlg = qobject_cast<QFileDialog *>(w);
+        if (!dlg) {
+            qWarning("TestModalAnswerer: expected a file dialog, got %s", w->metaObject()->className());
+            if (auto *d = qobject_cast<QDialog *>(w))
+                d->reject();
+            return;
+        }
+        if (path.isEmpty()) {
+            dlg->reject();
+            return;
+        }
+        const QFileInfo info(path);
+        dlg->setDirectory(info.absolutePath());
+        dlg->selectFile(info.fileName());
+        QMetaObject::invokeMethod(dlg, "accept"); // protected in QFileDialog, a slot all the same
+    });
+}
+
+void TestModalAnswerer::answerWith(const std::function<void(QWidget *)> &action)
+{
+    m_queue.enqueue(action);
+}
+
+QStringList TestModalAnswerer::titles() const
+{
+    QStringList out;
+    for (const Seen &s : m_seen)
+        out << s.title;
+    return out;
+}
+
+QStringList TestModalAnswerer::texts() const
+{
+    QStringList out;
+    for (const Seen &s : m_seen)
+        out << s.text;
+    return out;
+}
+
+void TestModalAnswerer::clear()
+{
+    m_queue.clear();
+    m_seen.clear();
+}
+
+void TestModalAnswerer::poll()
+{
+    QWidget *w = QApplication::activeModalWidget();
+    if (!w) {
+        m_handled = nullptr; // a dialog shown again later is a new question
+        return;
+    }
+    if (w == m_handled || !w->isVisible())
+        return;
+    m_handled = w;
+
+    Seen seen;
+    seen.className = w->metaObject()->className();
+    seen.title = w->windowTitle();
+    if (auto *box = qobject_cast<QMessageBox *>(w)) {
+        seen.text = box->text();
+        seen.icon = box->icon();
+    } else if (auto *dlg = qobject_cast<QFileDialog *>(w)) {
+        seen.text = dlg->directory().absolutePath();
+    }
+    m_seen << seen;
+
+    if (!m_queue.isEmpty()) {
+        m_queue.dequeue()(w);
+        return;
+    }
+    // Nobody expected this one: take the harmless way out.
+    if (auto *box = qobject_cast<QMessageBox *>(w)) {
+        QAbstractButton *b = box->defaultButton() ? static_cast<QAbstractButton *>(box->defaultButton())
+                                                  : box->escapeButton();
+        if (!b && !box->buttons().isEmpty())
+            b = box->buttons().first();
+        if (b)
+            b->click();
+        else
+            box->reject();
+    } else if (auto *d = qobject_cast<QDialog *>(w)) {
+        d->reject();
+    }
+}
