@@ -1,0 +1,202 @@
+#ifndef GUI_VORNAKEL_H
+#define GUI_VORNAKEL_H
+
+#include "ui_gui_vornakel.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+class AppPlugin;
+class GuiChangeDefaults;
+class GuiDataUpdate;
+class GuiDensityStandardValue;
+class GuiGrapher;
+class GuiVbarStandardValue;
+class GuiViscosityStandardValue;
+class QAbstractButton;
+class QCloseEvent;
+class QCursor;
+class QResizeEvent;
+class XmlMessageProcessor;
+
+// The main window: one per open database file. The form is a public base, so
+// the save dialog, the composition pages and the standard-value dialogs reach
+// its widgets by object name.
+class GuiVornakel : public QMainWindow, public Ui_QtVornakel
+{
+    Q_OBJECT
+
+public:
+    // A null path stands for the default database file. Builds neither the
+    // form nor any other object: initVornakel() does.
+    explicit GuiVornakel(const QString &path, QWidget *parent = nullptr);
+    ~GuiVornakel() override;
+
+    // The start-up sequence. False when the database or the calculation module
+    // cannot be had (the user has been told); the caller then ends the program
+    // with exit code 1.
+    bool initVornakel();
+    void initialize();
+    void createConnections();
+    // False after the database layer has shown why the file cannot be used.
+    bool openDatabase(const QString &path);
+
+    // Where the program looks by default, from the executable's folder.
+    static QString databasePath();
+    static QString modulesPath();
+
+    // Several database windows.
+    QString activeDbLocation() const;
+    void mainVornakelWindow();
+    void syncVornakelList(QList<GuiVornakel *> list);
+
+    // Experiment calculations.
+    void calculate();
+    void equilibriumTempCalculations();
+    int mrCalculationMethod() const;
+    double So20W_K() const;
+    void blockCalculations(const bool &block);
+    void stopSignals(const bool &stop);
+    void setBusyCursor(const bool &busy);
+
+    // Results page and shape graphs.
+    void alignLabels();
+    void generateGraphData();
+
+    // Clearing and loading the tabs.
+    void clearSamplePage();
+    void clearSolventPage();
+    void clearExperimentPage();
+    void clearResultsPage();
+    void loadSamplePage(const int &id);
+    void loadSolventPage(const int &id);
+    void loadExperimentPage(const int &id);
+    void loadResultsPage(const int &id);
+
+    // Main window commands.
+    bool loadAdditionalModule(QString spec);
+
+public slots:
+    void firstShow();
+    void log(const QString &message);
+    void debug();
+
+    // Clearing, accepting and cancelling pages.
+    void clear();
+    void onPageAccepted();
+    void onPageCanceled();
+
+    // Record lists.
+    void populateSampleRecordList();
+    void populateSolventRecordList();
+    void populateExperimentRecordList();
+    void populateResultsRecordList();
+    void onRecordComboBoxChanged();
+    void onDatabaseImporterRun();
+
+    // Several database windows.
+    void onShowExperimentalDatabases();
+
+    // Main window commands.
+    void onChangeDefaults();
+    void onImport();
+    void onShowAboutVornakel();
+    void onSaveToDBClicked();
+    void onShowAdditionalModules();
+    void onShowModuleWindow(QString moduleUIPath, QString moduleScriptPath);
+    void onCheckForUpdates();
+    void onHelpContentClicked();
+    void onHelpContentSearchClicked();
+    void onPluginError(const QString &text);
+
+    // Field input rules.
+    void onValueEdited();
+    void onValueChanged();
+    void onSampleVbarDirectEntry(bool checked);
+    void onBufferDensityDirectEntry(bool checked);
+    void onBufferViscosityDirectEntry(bool checked);
+    void onClickedVbarStandard();
+    void onClickedDensityStandard();
+    void onClickedViscosityStandard();
+    void onClickedFromComposition();
+    void onClickedVbarCompute();
+    void onClickedDensityCompute();
+    void onClickedViscosityCompute();
+    void onExactMolecularWeightDirectEntry();
+    void onSetFromSigma();
+    void onskButtonClicked();
+    void onCurrentTabChanged(int index);
+    void slotExchange();
+
+    // Experiment calculations.
+    void onSedEqTempChanged();
+    void onCalculatedVBarAccepted(qreal value);
+    void onCalculatedMrAccepted(qreal value);
+    void onCalculatedHydrationAccepted(qreal value);
+    void onBufferDensityCalculated(qreal value);
+    void onBufferViscosityCalculated(qreal value);
+
+    // Results page and shape graphs.
+    void calculateResults();
+    void onToggledHydrateNothing(bool checked);
+    void onToggledHydrateProlate(bool checked);
+    void onToggledHydrateOblate(bool checked);
+    void onToggledHydrateComputed(bool checked);
+    void onToggledHydrateDelta1(bool checked);
+    void enableShapeButtons();
+    void onGraphShapeClicked();
+    void onGraphAoverBClicked();
+
+signals:
+    void sigLog(const QString &message, int logLevel);
+    void sigShown();
+    void sigShowSplashMessage(const QString &message);
+    void sigModulePath(QString moduleUIPath, QString moduleScriptPath);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void storeGeometry(int height, int width);
+
+    XmlMessageProcessor *m_moduleManager = nullptr;
+    QCursor *m_busyCursor = nullptr;
+    AppPlugin *m_calculationsPlugin = nullptr; // owned: the module manager never deletes its modules
+    GuiDataUpdate *m_dataUpdate = nullptr;
+    double *m_computedHydration = nullptr; // null until the sample page hands one over
+    QSqlDatabase m_database;
+    GuiDensityStandardValue *m_densityStandardValue = nullptr;
+    GuiViscosityStandardValue *m_viscosityStandardValue = nullptr;
+    GuiVbarStandardValue *m_vbarStandardValue = nullptr;
+    bool m_clearing = false; // silences plugin errors while clear() runs
+    QString m_databasePath; // also the name of this window's connection
+
+    // Graph points of the last graph calculation, sorted by tag.
+    QStringList graphShapePoints;
+    QStringList graphWShapePoints;
+    QStringList gcraphShapePoints;
+    QStringList gtraphShapePoints;
+    QStringList axelPoints;
+    QStringList aOverBPoints;
+    GuiGrapher *aOverBGraph = nullptr; // the newest a/b window; never deleted here
+
+    bool m_calculationsBlocked = false;
+    GuiChangeDefaults *m_changeDefaults = nullptr;
+    QList<GuiVornakel *> m_vornakelList; // this window's copy of the open windows
+
+    // How the molecular weight is obtained: 0 none, 1 exact Mr, 2 from sigma,
+    // 3 from composition.
+    int m_mrMethod = 0;
+    // The buttons that last chose each source; re-pressed when a page or a
+    // standard-value dialog is left.
+    QAbstractButton *m_vbarSourceButton = nullptr;
+    QAbstractButton *m_densitySourceButton = nullptr;
+    QAbstractButton *m_viscositySourceButton = nullptr;
+    QAbstractButton *m_mrMethodButton = nullptr;
+};
+
+#endif

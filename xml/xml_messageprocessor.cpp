@@ -1,0 +1,58 @@
+#include "xml/xml_messageprocessor.h"
+
+#include "app/app_pluginmanager.h"
+
+XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, const bool &network, QObject *parent)
+    : QTcpServer(parent), m_network(network), m_databasePath(dbPath)
+{
+    initialize();
+    createConnections();
+}
+
+XmlMessageProcessor::~XmlMessageProcessor()
+{
+    // The manager leaves its modules alone: their holders delete them.
+    delete m_manager;
+}
+
+void XmlMessageProcessor::initialize()
+{
+    m_manager = new AppPluginManager(m_databasePath, this);
+    setObjectName(QStringLiteral("MessageProcessor"));
+}
+
+void XmlMessageProcessor::createConnections()
+{
+    connect(m_manager, &AppPluginManager::sigLog, this, &XmlMessageProcessor::sigLog);
+}
+
+void XmlMessageProcessor::loadPlugins(const QString &folder)
+{
+    m_manager->loadPlugins(folder);
+}
+
+AppPlugin *XmlMessageProcessor::findPlugin(const QString &name, const QString &version)
+{
+    return m_manager->findPlugin(name, version);
+}
+
+AppPlugin *XmlMessageProcessor::findPlugin(QString spec)
+{
+    return m_manager->findPlugin(spec);
+}
+
+QStringList XmlMessageProcessor::availableModules() const
+{
+    return m_manager->availableModules();
+}
+
+QString XmlMessageProcessor::modulesSearchPath() const
+{
+    return m_manager->modulesSearchPath();
+}
+
+void XmlMessageProcessor::log(const QString &message)
+{
+    if (!message.simplified().isEmpty())
+        emit sigLog(message, 100);
+}
