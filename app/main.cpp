@@ -1,11 +1,45 @@
 #include "app/app_version.h"
+#include "gui/gui_splashscreen.h"
+#include "gui/gui_vornakel.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered before anything is built; only an exact first argument counts.
+    if (argc > 1) {
+        if (std::strcmp(argv[1], "-v") == 0) {
+            std::printf("%s\n", APPVERSION.toLocal8Bit().constData());
+            return 0;
+        }
+        if (std::strcmp(argv[1], "-vv") == 0) {
+            std::printf("%s", APPVERSION.section(QLatin1Char(' '), 0, 0).toLocal8Bit().constData());
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
-    std::printf("%s\n", APPVERSION.toLocal8Bit().constData());
-    return 0;
+    QPixmap pixmap(QStringLiteral(":files/images/ravo.jpg"));
+    GuiSplashScreen splash(pixmap);
+    splash.show();
+
+    QCoreApplication::setOrganizationName(QStringLiteral("KSQ/DLM"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vornakel"));
+
+    // Destroyed in reverse order: the window (which stores its geometry)
+    // first, then the splash, the pixmap and the application.
+    GuiVornakel window(QString(), nullptr);
+    QObject::connect(&window, &GuiVornakel::sigShowSplashMessage, &splash, &GuiSplashScreen::showSplashMessage);
+    QObject::connect(&splash, &GuiSplashScreen::sigTimeOut, &window, &GuiVornakel::firstShow);
+    QObject::connect(&window, &GuiVornakel::sigShown, &splash, &QWidget::close);
+
+    // No database or no calculation module: the user has been told; end here.
+    if (!window.initVornakel())
+        return 1;
+    window.mainVornakelWindow();
+
+    return app.exec();
 }

@@ -197,6 +197,8 @@ private:
     QAbstractButton *m_densitySourceButton = nullptr;
     QAbstractButton *m_viscositySourceButton = nullptr;
     QAbstractButton *m_mrMethodButton = nullptr;
+
+    bool m_initialized = false; // the form is built and the geometry restored
 };
 
 #endif

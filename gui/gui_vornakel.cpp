@@ -1,0 +1,474 @@
+#include "gui/gui_vornakel.h"
+
+#include "app/app_plugin.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_changedefaults.h"
+#include "gui/gui_dataupdate.h"
+#include "gui/gui_lineedit.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_standardvalue.h"
+#include "sql/sql_updatedatabase.h"
+#include "xml/xml_messageprocessor.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QResizeEvent>
+#include <QSettings>
+#include <QStatusBar>
+
+namespace {
+const char *const heightKey = "MainWindow/geometry/height";
+const char *const widthKey = "MainWindow/geometry/width";
+const char *const xKey = "MainWindow/geometry/x";
+const char *const yKey = "MainWindow/geometry/y";
+const int defaultHeight = 739;
+const int defaultWidth = 773;
+
+const char *const calculationModuleName = "MainScreen";
+const char *const calculationModuleVersion = "20120412";
+
+const char *const computedGreen = "color: rgb(28, 170, 29);";
+
+// Re-parented into their fields, so each sits inside the field it labels.
+void putInside(QWidget *label, QWidget *field)
+{
+    label->setParent(field);
+}
+} // namespace
+
+GuiVornakel::GuiVornakel(const QString &path, QWidget *parent) : QMainWindow(parent), m_databasePath(path) { }
+
+GuiVornakel::~GuiVornakel()
+{
+    // A start that failed before the geometry was restored must not overwrite
+    // the stored geometry with that of a window nobody saw.
+    if (m_initialized)
+        storeGeometry(geometry().height(), geometry().width());
+
+    // The manager never deletes its modules, so the calculation module goes
+    // after it, exactly once.
+    delete m_moduleManager;
+    m_moduleManager = nullptr;
+    delete m_dataUpdate;
+    m_dataUpdate = nullptr;
+    delete m_changeDefaults;
+    m_changeDefaults = nullptr;
+    delete m_calculationsPlugin;
+    m_calculationsPlugin = nullptr;
+    if (m_initialized) {
+        // Removed before the form's own tree goes, as pages of the stack.
+        delete qtStackComposition;
+        qtStackComposition = nullptr;
+        delete qtStackBufferComponents;
+        qtStackBufferComponents = nullptr;
+    }
+    delete m_densityStandardValue;
+    m_densityStandardValue = nullptr;
+    delete m_viscosityStandardValue;
+    m_viscosityStandardValue = nullptr;
+    delete m_vbarStandardValue;
+    m_vbarStandardValue = nullptr;
+    delete m_computedHydration;
+    m_computedHydration = nullptr;
+}
+
+bool GuiVornakel::initVornakel()
+{
+    m_calculationsBlocked = false;
+    emit sigShowSplashMessage(QStringLiteral("Loading Vornakel..."));
+
+    QSqlDatabase db = QSqlDatabase::database(m_databasePath, true);
+    if (!db.isOpen()) {
+        if (!openDatabase(m_databasePath))
+            return false;
+    } else {
+        m_database = db;
+    }
+
+    setupUi(this);
+    initialize();
+    // After initialize(): it gathers the numeric fields of the pages and of the
+    // standard-value dialogs, which exist only from then on.
+    createConnections();
+
+    m_moduleManager->loadPlugins(modulesPath());
+    m_calculationsPlugin = m_moduleManager->findPlugin(QString::fromLatin1(calculationModuleName), QString());
+    if (!m_calculationsPlugin) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"),
+            QStringLiteral("Failed to find Vornakel Module: ModuleName: %1\nModuleVersion: %2\nModulePath: %3")
+                .arg(QString::fromLatin1(calculationModuleName), QString::fromLatin1(calculationModuleVersion),
+                    modulesPath()),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        return false;
+    }
+    connect(m_calculationsPlugin, &AppPlugin::sigPluginError, this, &GuiVornakel::onPluginError);
+
+    // Each page's database path is set before it gets the module: setting the
+    // path resets the buffer page's module.
+    qtStackBufferComponents->setCalculationsPlugin(m_calculationsPlugin);
+    qtStackComposition->setCalculationsPlugin(m_calculationsPlugin);
+    m_vbarStandardValue->setCalculations(m_calculationsPlugin);
+    m_densityStandardValue->setCalculations(m_calculationsPlugin);
+    m_viscosityStandardValue->setCalculations(m_calculationsPlugin);
+    return true;
+}
+
+bool GuiVornakel::openDatabase(const QString &path)
+{
+    QString file = path;
+    if (file.isNull()) {
+        file = databasePath();
+        m_databasePath = file;
+    }
+
+    SqlUpdateDatabase updater;
+    connect(&updater, &SqlUpdateDatabase::sigShowMessage, this, &GuiVornakel::sigShowSplashMessage);
+    if (!updater.openAndUpdate(file))
+        return false;
+    m_database = QSqlDatabase::database(file, true);
+    return true;
+}
+
+QString GuiVornakel::databasePath()
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString bundled = QStringLiteral("%1/../Database/vornakel.db").arg(appDir);
+    if (QFile::exists(bundled))
+        return bundled;
+    // No bundle folder: the file beside the application bundle (on a plain
+    // folder layout, the executable's own folder).
+    if (QCoreApplication::applicationFilePath().contains(QLatin1String("Vornakel_debug")))
+        return QStringLiteral("%1/vornakel.db").arg(appDir.section(QStringLiteral("/Vornakel_debug.app"), 0, 0));
+    return QStringLiteral("%1/vornakel.db").arg(appDir.section(QStringLiteral("/Vornakel.app"), 0, 0));
+}
+
+QString GuiVornakel::modulesPath()
+{
+    const QString appDir = QCoreApplication::applicationDirPath();
+    const QString bundled = QStringLiteral("%1/../Modules").arg(appDir);
+    if (QFileInfo::exists(bundled))
+        return bundled;
+    if (QCoreApplication::applicationFilePath().contains(QLatin1String("Vornakel_debug")))
+        return QStringLiteral("%1/modules").arg(appDir.section(QStringLiteral("/Vornakel_debug.app"), 0, 0));
+    return QStringLiteral("%1/modules").arg(appDir.section(QStringLiteral("/Vornakel.app"), 0, 0));
+}
+
+void GuiVornakel::initialize()
+{
+    {
+        QSettings settings;
+        const int height = settings.value(QLatin1String(heightKey), defaultHeight).toInt();
+        const int width = settings.value(QLatin1String(widthKey), defaultWidth).toInt();
+        const int x = settings.value(QLatin1String(xKey), geometry().x()).toInt();
+        const int y = settings.value(QLatin1String(yKey), geometry().y()).toInt();
+        setGeometry(x, y, width, height);
+    }
+    m_initialized = true;
+
+    m_moduleManager = new XmlMessageProcessor(m_databasePath, false, this);
+    m_dataUpdate = new GuiDataUpdate(m_databasePath, nullptr);
+
+    m_busyCursor = nullptr;
+    m_computedHydration = nullptr;
+    m_clearing = false;
+
+    qtStackComposition->setDatabasePath(m_databasePath);
+    qtStackBufferComponents->setDatabasePath(m_databasePath);
+
+    qtErrorText->clear();
+    setWindowTitle(windowTitle() + m_databasePath);
+
+    m_changeDefaults = new GuiChangeDefaults(m_databasePath, nullptr);
+    // A failed defaults query returns no entries at all: read each by index
+    // with an empty fallback rather than past the end of the list.
+    const QStringList defaults = m_changeDefaults->defaultValues();
+    auto defaultText = [&defaults](int i) { return QString::number(defaults.value(i).toDouble(), 'g', 6); };
+    const QString temperature = defaultText(0);
+    const QString density = defaultText(1);
+    const QString viscosity = defaultText(2);
+    const QString vbar = defaultText(3);
+    const QString pH = defaultText(4);
+    const QString sk = defaultText(5);
+
+    qtExactMolecularWeight->setEnabled(true);
+    qtFromSigma->setEnabled(true);
+    qtSedEquilibriumMR->setStyleSheet(QLatin1String(computedGreen));
+
+    qtVbarDirectEntry->setEnabled(true);
+    qtVbarStandard->setEnabled(true);
+    qtVbarCompute->setEnabled(true);
+    onSampleVbarDirectEntry(false);
+    qtDensityDirectEntry->setEnabled(true);
+    qtDensityStandard->setEnabled(true);
+    qtDensityCompute->setEnabled(true);
+    onBufferDensityDirectEntry(false);
+    qtViscosityDirectEntry->setEnabled(true);
+    qtViscosityStandard->setEnabled(true);
+    qtViscosityCompute->setEnabled(true);
+    onBufferViscosityDirectEntry(false);
+    qtExperimentResultsRp->setEnabled(true);
+    qtExperimentResultsS->setEnabled(true);
+
+    qtSedVelocityK->setBottom(0);
+    qtSedVelocityK->setFormat('g', 6);
+    qtSedVelocityK->setDefaultText(sk);
+
+    qtSampleVbar->setBottom(1e-07);
+    qtSampleVbar->setFormat('f', 5);
+    qtSampleVbar->setDefaultText(vbar);
+
+    qtBufferpH->setBottom(1e-07);
+    qtBufferpH->setTop(14);
+    qtBufferpH->setFormat('f', 4);
+    qtBufferpH->setDefaultText(pH);
+
+    qtBufferDensity->setBottom(1e-07);
+    qtBufferDensity->setFormat('f', 6);
+    qtBufferDensity->setDefaultText(density);
+
+    qtBufferViscosity->setBottom(1e-07);
+    qtBufferViscosity->setFormat('E', 4);
+    qtBufferViscosity->setDefaultText(viscosity);
+
+    qtSedEquilibriumTemp->setRange(0, 45, 1000);
+    qtSedEquilibriumTemp->setFormat('f', 2);
+    qtSedEquilibriumTemp->setDefaultText(temperature);
+
+    qtSedEquilibriumRPM->setRange(90, 90000, 1000);
+    qtSedEquilibriumRPM->setFormat('g', 6);
+
+    qtSedEquilibriumMR->setBottom(1e-07);
+    qtSedEquilibriumMR->setFormat('f', 2);
+
+    qtSedVelocityTemp->setRange(0, 45, 1000);
+    qtSedVelocityTemp->setFormat('f', 2);
+    qtSedVelocityTemp->setDefaultText(temperature);
+
+    qtSedVelocityConcentration->setBottom(1e-07);
+    qtSedVelocityConcentration->setFormat('e', 4);
+
+    qtSedVelocityCoefficient->setFormat('e', 4);
+
+    qtExperimentResultsMb->setFormat('f', 2);
+
+    putInside(qtSedVelocityKLabel, qtSedVelocityK);
+    putInside(qtskButton, qtSedVelocityKLabel);
+    putInside(qtSampleVbarUnitLabel, qtSampleVbar);
+    putInside(qtBufferpHLabel, qtBufferpH);
+    putInside(qtBufferDensityUnitLabel, qtBufferDensity);
+    putInside(qtBufferViscosityUnitLabel, qtBufferViscosity);
+    putInside(qtSedEquilibriumTempLabel, qtSedEquilibriumTemp);
+    putInside(qtSedEquilibriumSigmaLabel, qtSedEquilibriumSigma);
+    putInside(qtSedEquilibriumRPMLabel, qtSedEquilibriumRPM);
+    putInside(qtSedEquilibriumMRLabel, qtSedEquilibriumMR);
+    putInside(qtStopSign, qtSedEquilibriumMR);
+    putInside(qtSedVelocityTempLabel, qtSedVelocityTemp);
+    putInside(qtSedVelocityConcentrationLabel, qtSedVelocityConcentration);
+    putInside(qtSedVelocityCoefficientLabel, qtSedVelocityCoefficient);
+    putInside(qtExperimentResultsMbLabel, qtExperimentResultsMb);
+    putInside(qtExperimentResultsRpLabel, qtExperimentResultsRp);
+    putInside(qtS20WLabel, qtExperimentResultsS);
+
+    m_vbarStandardValue = new GuiVbarStandardValue(this);
+    m_densityStandardValue = new GuiDensityStandardValue(this);
+    m_viscosityStandardValue = new GuiViscosityStandardValue(this);
+
+    clear();
+    alignLabels();
+
+    statusBar()->showMessage(QStringLiteral("Ready"));
+
+    stackedWidget->setCurrentWidget(qtStackVornakel);
+    qtTabWidget->setCurrentWidget(qtTabSample);
+
+    for (QComboBox *sortBy : { qtBufferSortBy, qtSampleSortBy, qtResultsSortBy, qtExperimentSortBy }) {
+        sortBy->clear();
+        sortBy->addItem(QStringLiteral("Date"));
+        sortBy->addItem(QStringLiteral("Name"));
+    }
+
+    populateSampleRecordList();
+    populateSolventRecordList();
+    populateExperimentRecordList();
+    populateResultsRecordList();
+}
+
+void GuiVornakel::createConnections()
+{
+    // Menu actions, module windows and the reference data editor.
+    connect(actionCheck_for_updates, &QAction::triggered, this, &GuiVornakel::onCheckForUpdates);
+    connect(actionAbout_Vornakel, &QAction::triggered, this, &GuiVornakel::onShowAboutVornakel);
+    connect(actionAdditional_Modules, &QAction::triggered, this, &GuiVornakel::onShowAdditionalModules);
+    connect(actionDebug_Console, &QAction::triggered, this, &GuiVornakel::debug);
+    connect(actionNew_Data_Entry_Form, &QAction::triggered, this, &GuiVornakel::clear);
+    connect(actionOpen_Different_Experimental_Database, &QAction::triggered, this,
+        &GuiVornakel::onShowExperimentalDatabases);
+    connect(actionImport, &QAction::triggered, this, &GuiVornakel::onImport);
+    connect(this, &GuiVornakel::sigModulePath, this, &GuiVornakel::onShowModuleWindow);
+    connect(actionChange_Program_Defaults, &QAction::triggered, this, &GuiVornakel::onChangeDefaults);
+    connect(actionUpdate_Amino_Acid_Data, &QAction::triggered, m_dataUpdate, &GuiDataUpdate::showAminoAcidPage);
+    connect(actionUpdate_Conjugate_Data, &QAction::triggered, m_dataUpdate, &GuiDataUpdate::showConjugatePage);
+    connect(actionUpdate_Denaturants_Data, &QAction::triggered, m_dataUpdate, &GuiDataUpdate::showDenaturantPage);
+    connect(actionUpdate_BufferComponents_Data, &QAction::triggered, m_dataUpdate,
+        &GuiDataUpdate::showBufferComponentsPage);
+    connect(actionUpdate_Extinction_Data, &QAction::triggered, m_dataUpdate, &GuiDataUpdate::showExtinctionPage);
+    connect(m_dataUpdate, &GuiDataUpdate::sigNewBufferComponentAdded, qtStackBufferComponents,
+        &GuiBufferComponents::onNewComponentRecordAdded);
+    connect(m_dataUpdate, &GuiDataUpdate::sigComponentRecordChanged, qtStackBufferComponents,
+        &GuiBufferComponents::onComponentRecordChanged);
+
+    // Values accepted on the sample composition page, and reference changes announced to it.
+    connect(qtStackComposition, &GuiSampleComposition::sigCalculatedVBarAccepted, this,
+        &GuiVornakel::onCalculatedVBarAccepted);
+    connect(
+        qtStackComposition, &GuiSampleComposition::sigCalculatedMrAccepted, this, &GuiVornakel::onCalculatedMrAccepted);
+    connect(qtStackComposition, &GuiSampleComposition::sigCalculatedHydrationAccepted, this,
+        &GuiVornakel::onCalculatedHydrationAccepted);
+    connect(m_dataUpdate, &GuiDataUpdate::sigNewAminoRecordAdded, qtStackComposition,
+        &GuiSampleComposition::onNewAminoRecordAdded);
+    connect(m_dataUpdate, &GuiDataUpdate::sigAminoRecordChanged, qtStackComposition,
+        &GuiSampleComposition::onAminoRecordChanged);
+    connect(m_dataUpdate, &GuiDataUpdate::sigNewDenaturantRecordAdded, qtStackComposition,
+        &GuiSampleComposition::onNewDenaturantRecordAdded);
+    connect(m_dataUpdate, &GuiDataUpdate::sigDenaturantRecordChanged, qtStackComposition,
+        &GuiSampleComposition::onDenaturantRecordChanged);
+    connect(m_dataUpdate, &GuiDataUpdate::sigNewConjugateRecordAdded, qtStackComposition,
+        &GuiSampleComposition::onNewConjugateRecordAdded);
+    connect(m_dataUpdate, &GuiDataUpdate::sigConjugateRecordChanged, qtStackComposition,
+        &GuiSampleComposition::onConjugateRecordChanged);
+
+    // Source and method buttons of the Sample, Solvent and Experiment tabs.
+    connect(qtVbarDirectEntry, &QAbstractButton::toggled, this, &GuiVornakel::onSampleVbarDirectEntry);
+    connect(qtVbarStandard, &QAbstractButton::clicked, this, &GuiVornakel::onClickedVbarStandard);
+    connect(qtVbarCompute, &QAbstractButton::clicked, this, &GuiVornakel::onClickedVbarCompute);
+    connect(qtDensityDirectEntry, &QAbstractButton::toggled, this, &GuiVornakel::onBufferDensityDirectEntry);
+    connect(qtDensityStandard, &QAbstractButton::clicked, this, &GuiVornakel::onClickedDensityStandard);
+    connect(qtDensityCompute, &QAbstractButton::clicked, this, &GuiVornakel::onClickedDensityCompute);
+    connect(qtViscosityDirectEntry, &QAbstractButton::toggled, this, &GuiVornakel::onBufferViscosityDirectEntry);
+    connect(qtViscosityStandard, &QAbstractButton::clicked, this, &GuiVornakel::onClickedViscosityStandard);
+    connect(qtViscosityCompute, &QAbstractButton::clicked, this, &GuiVornakel::onClickedViscosityCompute);
+    connect(qtskButton, &QAbstractButton::clicked, this, &GuiVornakel::onskButtonClicked);
+    connect(qtExactMolecularWeight, &QAbstractButton::clicked, this, &GuiVornakel::onExactMolecularWeightDirectEntry);
+    connect(qtFromSigma, &QAbstractButton::clicked, this, &GuiVornakel::onSetFromSigma);
+    connect(qtFromComposition, &QAbstractButton::clicked, this, &GuiVornakel::onClickedFromComposition);
+    connect(qtVbarCompute, &QAbstractButton::clicked, this, &GuiVornakel::onClickedFromComposition);
+
+    // Every numeric field below the window at this moment, the pages' and the
+    // standard-value dialogs' included; a field made later is not caught.
+    const QList<GuiLineEdit *> fields = findChildren<GuiLineEdit *>();
+    for (GuiLineEdit *field : fields) {
+        connect(field, &GuiLineEdit::sigValueEdited, this, &GuiVornakel::onValueEdited);
+        connect(field, &GuiLineEdit::sigValueChanged, this, &GuiVornakel::onValueChanged);
+    }
+    connect(qtSedEquilibriumMR, &QLineEdit::textChanged, qtStopSign, &QWidget::hide);
+    connect(qtTabWidget, &QTabWidget::currentChanged, this, &GuiVornakel::onCurrentTabChanged);
+
+    // Page events of the two composition pages.
+    connect(qtStackComposition, &GuiSampleComposition::sigPageCanceled, this, &GuiVornakel::onPageCanceled);
+    connect(qtStackBufferComponents, &GuiBufferComponents::sigPageCanceled, this, &GuiVornakel::onPageCanceled);
+    connect(qtStackComposition, &GuiSampleComposition::sigPageAccepted, this, &GuiVornakel::onPageAccepted);
+    connect(qtStackComposition, &GuiSampleComposition::sigSaveToDatabase, this, &GuiVornakel::onSaveToDBClicked);
+    connect(qtStackBufferComponents, &GuiBufferComponents::sigPageAccepted, this, &GuiVornakel::onPageAccepted);
+    connect(qtStackBufferComponents, &GuiBufferComponents::sigCalculatedDensityAccepted, this,
+        &GuiVornakel::onBufferDensityCalculated);
+    connect(qtStackBufferComponents, &GuiBufferComponents::sigSaveToDatabase, this, &GuiVornakel::onSaveToDBClicked);
+    connect(qtStackBufferComponents, &GuiBufferComponents::sigCalculatedViscosityAccepted, this,
+        &GuiVornakel::onBufferViscosityCalculated);
+
+    // Save buttons and record lists.
+    connect(qtSampleSaveToDB, &QAbstractButton::clicked, this, &GuiVornakel::onSaveToDBClicked);
+    connect(qtBufferSaveToDB, &QAbstractButton::clicked, this, &GuiVornakel::onSaveToDBClicked);
+    connect(qtExperimentSaveToDB, &QAbstractButton::clicked, this, &GuiVornakel::onSaveToDBClicked);
+    connect(qtResultsSaveToDB, &QAbstractButton::clicked, this, &GuiVornakel::onSaveToDBClicked);
+    const auto indexChanged = qOverload<int>(&QComboBox::currentIndexChanged);
+    connect(qtBufferName, indexChanged, this, &GuiVornakel::onRecordComboBoxChanged);
+    connect(qtBufferSortBy, indexChanged, this, &GuiVornakel::populateSolventRecordList);
+    connect(qtSampleName, indexChanged, this, &GuiVornakel::onRecordComboBoxChanged);
+    connect(qtSampleSortBy, indexChanged, this, &GuiVornakel::populateSampleRecordList);
+    connect(qtExperimentName, indexChanged, this, &GuiVornakel::onRecordComboBoxChanged);
+    connect(qtExperimentSortBy, indexChanged, this, &GuiVornakel::populateExperimentRecordList);
+    connect(qtResultsName, indexChanged, this, &GuiVornakel::onRecordComboBoxChanged);
+    connect(qtResultsSortBy, indexChanged, this, &GuiVornakel::populateResultsRecordList);
+
+    // Results tab, Experiment temperature, help and the save menu.
+    connect(qtHydrateNothing, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateNothing);
+    connect(qtHydrateProlate, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateProlate);
+    connect(qtHydrateOblate, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateOblate);
+    connect(qtHydrateComputed, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateComputed);
+    connect(qtHydrateDelta1, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateDelta1);
+    connect(qtHydrateRatio, &QLineEdit::editingFinished, this, &GuiVornakel::calculateResults);
+    connect(qtShapeProlate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
+    connect(qtShapeOblate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
+    connect(qtShapeCylinder, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
+    connect(qtGraphShapeButton, &QAbstractButton::clicked, this, &GuiVornakel::onGraphShapeClicked);
+    connect(qtAvsBGraphButton, &QAbstractButton::clicked, this, &GuiVornakel::onGraphAoverBClicked);
+    connect(qtSedEquilibriumTemp, &QLineEdit::editingFinished, this, &GuiVornakel::onSedEqTempChanged);
+    connect(actionContents, &QAction::triggered, this, &GuiVornakel::onHelpContentClicked);
+    connect(actionSearch_for_Help_On, &QAction::triggered, this, &GuiVornakel::onHelpContentSearchClicked);
+    connect(qtHydrateComputed, &QAbstractButton::toggled, this, &GuiVornakel::enableShapeButtons);
+    connect(actionSave_Sample_Info_in_Database, &QAction::triggered, this, &GuiVornakel::onSaveToDBClicked);
+    connect(actionSave_Buffer_Info_in_Database, &QAction::triggered, this, &GuiVornakel::onSaveToDBClicked);
+    connect(actionSave_Experiment_Info_in_Database, &QAction::triggered, this, &GuiVornakel::onSaveToDBClicked);
+    connect(actionSave_Results_in_Database, &QAction::triggered, this, &GuiVornakel::onSaveToDBClicked);
+}
+
+QString GuiVornakel::activeDbLocation() const
+{
+    return m_databasePath;
+}
+
+void GuiVornakel::mainVornakelWindow()
+{
+    if (m_vornakelList.isEmpty())
+        m_vornakelList.append(this);
+}
+
+void GuiVornakel::syncVornakelList(QList<GuiVornakel *> list)
+{
+    m_vornakelList = list;
+}
+
+void GuiVornakel::firstShow()
+{
+    emit sigShown();
+    setVisible(true);
+    alignLabels();
+    // The splash is gone: later messages have nowhere to go.
+    disconnect(this, &GuiVornakel::sigShowSplashMessage, nullptr, nullptr);
+}
+
+void GuiVornakel::log(const QString &message)
+{
+    emit sigLog(message, 100);
+}
+
+void GuiVornakel::debug() { }
+
+void GuiVornakel::storeGeometry(int height, int width)
+{
+    QSettings settings;
+    settings.setValue(QLatin1String(heightKey), height);
+    settings.setValue(QLatin1String(widthKey), width);
+    settings.setValue(QLatin1String(xKey), geometry().x());
+    settings.setValue(QLatin1String(yKey), geometry().y());
+}
+
+void GuiVornakel::resizeEvent(QResizeEvent *event)
+{
+    if (!m_initialized)
+        return; // no form yet, and nothing restored that could be stored
+    storeGeometry(event->size().height(), event->size().width());
+    alignLabels();
+}
+
+void GuiVornakel::closeEvent(QCloseEvent *event)
+{
+    // Closing only hides the window; it can be shown again with its database.
+    setVisible(false);
+    clear();
+    event->accept();
+}
