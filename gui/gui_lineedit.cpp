@@ -51,7 +51,10 @@ void GuiLineEdit::setDefaultText(const QString &text)
 
 void GuiLineEdit::clear()
 {
-    QLineEdit::clear();
+    // Through setText, not QLineEdit::clear(): the latter counts as a user
+    // modification, so the field would neither check itself nor announce a
+    // programmatic change.
+    setText(QString());
     setText(m_defaultText);
 }
 
@@ -82,7 +85,8 @@ void GuiLineEdit::validateAndFormat()
     int pos = 0;
     double value = 0;
     if (m_validator.validate(probe, pos) != QValidator::Acceptable || !AppNumber::fromText(current, &value)) {
-        setStyleSheet(QStringLiteral("QLineEdit{") + QStringLiteral("background-color: rgb(170, 28, 29, 100);")
+        // rgba: Qt 5 style sheets refuse an alpha given to rgb().
+        setStyleSheet(QStringLiteral("QLineEdit{") + QStringLiteral("background-color: rgba(170, 28, 29, 100);")
             + QStringLiteral("}"));
         return;
     }
