@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <type_traits>
 
 class QScriptEngine;
 class QWidget;
@@ -33,6 +34,13 @@ public:
 
     // The key is read as ASCII and upper-cased, so "Row" and "ROW" are one property.
     void setProperty(const char *key, const QVariant &value);
+    // Plain numbers and switches, so that a literal 0 is stored as a value and
+    // not taken for a null child.
+    template<typename T, typename std::enable_if<std::is_arithmetic<T>::value, int>::type = 0>
+    void setProperty(const char *key, T value)
+    {
+        setProperty(key, QVariant::fromValue(value));
+    }
     // Stores and takes over the child. A Normal node holds no children: it
     // reports that on standard error and stores nothing, and the child stays
     // the caller's.
