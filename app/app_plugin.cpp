@@ -218,7 +218,10 @@ bool AppQtScriptPlugin::load(QString const &path)
     const char *const entryPoints[6] = { "getModuleName()", "getModuleVersion()", "getModuleDate()",
         "getModuleInteractionXml()", "getModuleUI()", "getModuleHTMLUI()" };
     for (int i = 0; i < 6; ++i) {
-        identity[i] = identityText(m_engine->evaluate(QString::fromLatin1(entryPoints[i]), path, 1));
+        const QScriptValue value = m_engine->evaluate(QString::fromLatin1(entryPoints[i]), path, 1);
+        // A thrown value is no identity, even a plain string.
+        if (!m_engine->hasUncaughtException())
+            identity[i] = identityText(value);
         // A missing optional entry point throws; that must not linger into the first call.
         m_engine->clearExceptions();
     }
