@@ -22,7 +22,8 @@ const int MaxDepth = 64;
 
 QString upperKey(const char *key)
 {
-    return QString::fromLatin1(key).toUpper();
+    // UTF-8 reads ASCII keys as ASCII and keeps other member names intact.
+    return QString::fromUtf8(key).toUpper();
 }
 
 bool isIndexKey(const QString &key, int *index)
@@ -103,17 +104,17 @@ QString AppScriptObject::nextUnknownChildTag()
 
 bool AppScriptObject::hasProperty(const QString &key) const
 {
-    return m_properties.contains(key);
+    return m_properties.contains(key.toUpper());
 }
 
 QVariant AppScriptObject::property(const QString &key) const
 {
-    return m_properties.value(key);
+    return m_properties.value(key.toUpper());
 }
 
 AppScriptObject *AppScriptObject::child(const QString &key) const
 {
-    return m_children.value(key, nullptr);
+    return m_children.value(key.toUpper(), nullptr);
 }
 
 QString AppScriptObject::textOf(const QVariant &value)
@@ -192,7 +193,7 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
     while (it.hasNext()) {
         it.next();
         const QString name = it.name();
-        const QByteArray key = name.toLatin1();
+        const QByteArray key = name.toUtf8();
         const QScriptValue member = it.value();
         if (!member.isObject()) {
             node->setProperty(key.constData(), variantOf(member));

@@ -32,7 +32,7 @@ public:
 
     AppScriptObject::Type type() const;
 
-    // The key is read as ASCII and upper-cased, so "Row" and "ROW" are one property.
+    // The key is upper-cased, so "Row" and "ROW" are one property.
     void setProperty(const char *key, const QVariant &value);
     // Plain numbers and switches, so that a literal 0 is stored as a value and
     // not taken for a null child.
@@ -49,7 +49,7 @@ public:
     // "CHILD-0", "CHILD-1", ... for children that carry no key of their own.
     QString nextUnknownChildTag();
 
-    // Read access for the readers of a tree (form writer, XML writer, tests).
+    // Read access for the readers of a tree; keys are matched in upper case.
     const QMap<QString, QVariant> &properties() const { return m_properties; }
     const QMap<QString, AppScriptObject *> &children() const { return m_children; }
     bool hasProperty(const QString &key) const;

@@ -89,6 +89,8 @@ private slots:
         node.setProperty("ROW", 2);
         QCOMPARE(node.properties().keys(), QStringList({ "ROW" }));
         QCOMPARE(node.property("ROW").toInt(), 2);
+        QCOMPARE(node.property("row").toInt(), 2);
+        QVERIFY(node.hasProperty(QStringLiteral("Row")));
         node.setProperty("rows", new Node(Node::Array));
         QCOMPARE(node.children().keys(), QStringList({ "ROWS" }));
     }
@@ -233,6 +235,18 @@ private slots:
         QScriptEngine engine;
         NodePtr node(Node::fromQScriptValue(engine.evaluate(QStringLiteral("[{INDEX: 7}]"))));
         QCOMPARE(Node::textOf(node->child(QStringLiteral("0"))->property("INDEX")), QStringLiteral("7"));
+    }
+
+    void memberNamesKeepTheirLetters()
+    {
+        QScriptEngine engine;
+        NodePtr node(
+            Node::fromQScriptValue(engine.evaluate(QString::fromUtf8("({'gr\\u00f6\\u00dfe': 1, '\\u03b1': {}})"))));
+        QVERIFY(node->hasProperty(QString::fromUtf8("GR\u00d6SSE"))
+            || node->hasProperty(QString::fromUtf8("GR\u00d6\u00dfE")));
+        QVERIFY(node->child(QString::fromUtf8("\u0391")));
+        QCOMPARE(node->child(QString::fromUtf8("\u0391"))->property("PARENT_ATTRIBUTE").toString(),
+            QString::fromUtf8("\u03b1"));
     }
 
     void primitiveGivesEmptyPlainNode()
