@@ -290,9 +290,13 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
     const QMap<QString, QVariant> &props = node->m_properties;
     const QString graphKey = QStringLiteral("GRAPH");
     if (props.contains(graphKey)) {
+        // The point's value travels as DATA; a point that carries only VALUE
+        // is read from that, so neither way of writing a module loses it.
+        const QString dataKey
+            = props.contains(QStringLiteral("DATA")) ? QStringLiteral("DATA") : QStringLiteral("VALUE");
         graphs << QStringLiteral("%1,%2,%3,%4")
                       .arg(textOf(props.value(graphKey)), textOf(props.value(QStringLiteral("AXIS"))),
-                          textOf(props.value(QStringLiteral("INDEX"))), textOf(props.value(QStringLiteral("DATA"))));
+                          textOf(props.value(QStringLiteral("INDEX"))), textOf(props.value(dataKey)));
         return graphs;
     }
 

@@ -450,8 +450,10 @@ private slots:
         NodePtr a(Node::fromQScriptValue(engine.evaluate(QStringLiteral(
             "[{GRAPH: 'pH Graph', AXIS: 'x', DATA: 1}, {GRAPH: 'pH Graph', AXIS: 'y', DATA: 2, INDEX: 9}]"))));
         NodePtr b(Node::fromQScriptValue(engine.evaluate(QStringLiteral("({GRAPH: 'g', AXIS: 'y'})"))));
-        QCOMPARE(Node::populateForm(QList<Node *>() << a.get() << b.get(), &form),
-            QStringList({ "pH Graph,x,0,1", "pH Graph,y,9,2", "g,y,," }));
+        NodePtr c(Node::fromQScriptValue(
+            engine.evaluate(QStringLiteral("({GRAPH: 'v', AXIS: 'x', INDEX: 1, VALUE: 0.25})"))));
+        QCOMPARE(Node::populateForm(QList<Node *>() << a.get() << b.get() << c.get(), &form),
+            QStringList({ "pH Graph,x,0,1", "pH Graph,y,9,2", "g,y,,", "v,x,1,0.25" }));
     }
 
     void warningsAndErrorsAreShown()
