@@ -98,12 +98,12 @@ AppPlugin *AppPluginManager::findPlugin(QString name, QString version)
     return best;
 }
 
-AppPlugin *AppPluginManager::findPlugin(QString spec)
+AppPlugin *AppPluginManager::findPlugin(QString nameAndVersion)
 {
-    const int comma = spec.indexOf(QLatin1Char(','));
+    const int comma = nameAndVersion.indexOf(QLatin1Char(','));
     if (comma < 0)
-        return findPlugin(spec, QString());
-    return findPlugin(spec.left(comma), spec.mid(comma + 1));
+        return findPlugin(nameAndVersion, QString());
+    return findPlugin(nameAndVersion.left(comma), nameAndVersion.mid(comma + 1));
 }
 
 QStringList AppPluginManager::availableModules() const

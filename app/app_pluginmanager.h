@@ -26,7 +26,7 @@ public:
     // Exactly that version; with a null version the greatest (read as an integer).
     AppPlugin *findPlugin(QString name, QString version);
     // "name,version", or a bare name for the greatest version.
-    AppPlugin *findPlugin(QString spec);
+    AppPlugin *findPlugin(QString nameAndVersion);
 
     // name,version,HTML form,file path per loaded module, in load order.
     QStringList availableModules() const;

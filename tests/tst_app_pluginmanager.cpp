@@ -93,7 +93,7 @@ private slots:
     void findsByNameAndVersion_data()
     {
         QTest::addColumn<QString>("secondVersion");
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("nameAndVersion");
         QTest::addColumn<int>("found"); // index in load order, -1 for none
         QTest::newRow("greatest") << "20130101"
                                   << "MainScreen" << 1;
@@ -119,7 +119,7 @@ private slots:
     void findsByNameAndVersion()
     {
         QFETCH(QString, secondVersion);
-        QFETCH(QString, spec);
+        QFETCH(QString, nameAndVersion);
         QFETCH(int, found);
         TestModules modules;
         modules.write(QStringLiteral("a/MainScreen_main.js"), QStringLiteral("MainScreen"), QStringLiteral("20120412"));
@@ -129,12 +129,12 @@ private slots:
         manager.loadPlugins(modules.path());
         QCOMPARE(manager.plugins().size(), 3);
         AppPlugin *expected = found < 0 ? nullptr : manager.plugins().at(found);
-        QCOMPARE(manager.findPlugin(spec), expected);
-        const int comma = spec.indexOf(QLatin1Char(','));
+        QCOMPARE(manager.findPlugin(nameAndVersion), expected);
+        const int comma = nameAndVersion.indexOf(QLatin1Char(','));
         if (comma >= 0)
-            QCOMPARE(manager.findPlugin(spec.left(comma), spec.mid(comma + 1)), expected);
+            QCOMPARE(manager.findPlugin(nameAndVersion.left(comma), nameAndVersion.mid(comma + 1)), expected);
         else
-            QCOMPARE(manager.findPlugin(spec, QString()), expected);
+            QCOMPARE(manager.findPlugin(nameAndVersion, QString()), expected);
         release(manager);
     }
 
