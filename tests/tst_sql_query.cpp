@@ -2,6 +2,7 @@
 #include "sql/sql_executor.h"
 #include "sql/sql_query.h"
 #include "test_environment.h"
+#include "test_inertsqldriver.h"
 #include "test_sqlconnections.h"
 
 #include <QDate>
@@ -57,7 +58,20 @@ private:
 
     int rowCount() { return column(m_path, QStringLiteral("SELECT count(*) FROM t")).value(0).toInt(); }
 
+    // A query object on a MySQL-named connection.
+    std::unique_ptr<sqlQuery> mySqlQuery()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), QStringLiteral("mysql"));
+            db.setDatabaseName(QStringLiteral("calc"));
+            if (!db.open())
+                return nullptr;
+        }
+        return std::unique_ptr<sqlQuery>(new sqlQuery(nullptr, QStringLiteral("mysql"), false));
+    }
+
 private slots:
+    void initTestCase() { TestInertSqlDriver::registerAs(QStringLiteral("QMYSQL")); }
     void init() { removeSqlLog(); }
     void cleanup()
     {
@@ -409,6 +423,51 @@ private slots:
             QStringLiteral("[m_query.prepare('SELECT 1'), m_query.exec(), m_query.exec('SELECT 1'), m_query.next(),"
                            " '[' + m_query.value(0) + ']', m_query.toInt(0), m_query.size()].join(',')"));
         QCOMPARE(v.toString(), QStringLiteral("false,false,false,false,[],0,-1"));
+    }
+
+    void mySqlEscapesBackslashes_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("backslash quote") << "SELECT :v"
+                                         << "a\\' OR 1 --"
+                                         << "SELECT 'a\\\\'' OR 1 --'";
+        QTest::newRow("escaped quote in prepared text") << "SELECT 'it\\'s :v', :v"
+                                                        << "b"
+                                                        << "SELECT 'it\\'s :v', 'b'";
+    }
+    void mySqlEscapesBackslashes()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+        std::unique_ptr<sqlQuery> q = mySqlQuery();
+        QVERIFY(q && q->hasExecutor());
+        // MySQL always has its values written in, even when asked not to.
+        q->preserveSqlString(false);
+        QVERIFY(q->prepare(sql));
+        q->bindValue(QStringLiteral(":v"), value);
+        QCOMPARE(q->showPreparedQuery(), expected);
+    }
+
+    void lastInsertIdByBoundValuesNeverPastesNames()
+    {
+        std::unique_ptr<sqlQuery> q = mySqlQuery();
+        QVERIFY(q && q->hasExecutor());
+        QSignalSpy statements(&dbEngine, qOverload<QString, int>(&sqlDatabase::sigLog));
+        // Nothing bound yet.
+        QCOMPARE(q->lastInsertId(QStringLiteral("t"), QStringLiteral("id")), QVariant(-1));
+        q->prepare(QStringLiteral("INSERT INTO t (a) VALUES (:a)"));
+        q->bindValue(QStringLiteral(":a"), 1);
+        q->exec();
+        statements.clear();
+        QCOMPARE(q->lastInsertId(QStringLiteral("t; DROP TABLE t"), QStringLiteral("id")), QVariant(-1));
+        QCOMPARE(statements.count(), 0);
+        // A proper name is looked up by the bound values; the inert server finds nothing.
+        QCOMPARE(q->lastInsertId(QStringLiteral("t"), QStringLiteral("id")), QVariant(-1));
+        QCOMPARE(statements.count(), 1);
+        QCOMPARE(statements.at(0).at(0).toString(), QStringLiteral("SELECT id FROM t WHERE a=1"));
     }
 
     void executorReportsFailedPreparedStatement()
