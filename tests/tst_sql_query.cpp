@@ -349,6 +349,18 @@ private slots:
         QCOMPARE(column(m_path, QStringLiteral("SELECT count(*) FROM t WHERE k = 9")), QStringList { "1" });
     }
 
+    void givesUpWhenTheConnectionCannotBeReopened()
+    {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("gone.db"));
+        QVERIFY(openWindowConnection(path, kSchema));
+        sqlQuery q(nullptr, path, false);
+        dbEngine.close(path);
+        QVERIFY(folder.remove());
+        QVERIFY(!q.exec(QStringLiteral("SELECT 1")));
+        QVERIFY(!QSqlDatabase::database(path, false).isOpen());
+    }
+
     void neverRunsASuccessfulStatementTwice()
     {
         // The scripts' default connection is closed; the query's own is open.
