@@ -606,7 +606,7 @@ function perrinOblate(p)
     if (p < 1 + 1e-9)
         return 1;
     var q = Math.sqrt(p * p - 1);
-    return Math.pow(p, -1 / 3) * q / Math.atan(q);
+    return Math.pow(p, -2 / 3) * q / Math.atan(q);
 }
 // Tirado and Garcia de la Torre 1979: cylinder of length/diameter p, relative to the
 // sphere of equal volume.
