@@ -686,7 +686,7 @@ function shapeResults(res, prefix, names, c)
         p = c.ratio;
         delta = (stokesVolume / Math.pow(model.factor(p), 3) - modelVolume) / waterVolume;
         if (delta < 0) {
-            c.problems.push(prefix + ": the axial ratio " + p + " needs more friction than s20,w gives; hydration set to 0.");
+            tip = "This axial ratio needs more friction than s20,w gives; hydration set to 0";
             delta = 0;
         }
     } else if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed") {
@@ -695,7 +695,10 @@ function shapeResults(res, prefix, names, c)
         p = axialRatio(model, c.stokes / Math.pow(3 * hydrated / (4 * Math.PI), 1 / 3));
         if (p === null) {
             tip = "No axial ratio of this shape matches the hydration";
-            c.problems.push(prefix + ": no axial ratio of this shape matches a hydration of " + delta + " g/g.");
+            // The Teller sphere is often larger than the Stokes sphere; only the vbar method's
+            // failure says something about the input.
+            if (prefix == "qtVbar")
+                c.problems.push("No axial ratio of this shape matches a hydration of " + delta + " g/g.");
         }
     } else {
         delta = (stokesVolume - modelVolume) / waterVolume;
