@@ -1,0 +1,765 @@
+#include "gui/gui_grapher.h"
+
+#include "app/app_number.h"
+#include "gui/gui_grapheroptions.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <QSettings>
+
+#include <qwt_legend.h>
+#include <qwt_plot.h>
+#include <qwt_plot_curve.h>
+#include <qwt_plot_grid.h>
+#include <qwt_plot_renderer.h>
+#include <qwt_plot_zoomer.h>
+#include <qwt_scale_draw.h>
+#include <qwt_scale_engine.h>
+#include <qwt_scale_widget.h>
+#include <qwt_symbol.h>
+#include <qwt_text.h>
+
+#include <climits>
+#include <cmath>
+
+namespace {
+
+const int LogLevel = -1;
+
+const char *const GraphFilter = "Graph (*.GRF)";
+const char *const AsciiFilter = "ASCII(*.DAT)";
+const char *const MetafileFilter = "Metafile (*.WMF)";
+
+// The options dialog takes whole numbers for its range fields; limits beyond
+// the int range are clamped rather than overflowing the conversion.
+int wholeNumber(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= double(INT_MAX))
+        return INT_MAX;
+    if (value <= double(INT_MIN))
+        return INT_MIN;
+    return int(value);
+}
+
+QColor buttonColor(const QWidget *button)
+{
+    QColor color;
+    color.setNamedColor(button->property("color").toString());
+    return color;
+}
+
+// Cosmetic pens are the ones of width 0 on Qt 5.
+QPen gridPen(const QColor &color)
+{
+    QPen pen(color, 0);
+    pen.setStyle(Qt::DashLine);
+    return pen;
+}
+
+// One restore of the wait cursor on every way out of a long operation.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+QStringList pastedLines(const QString &text)
+{
+    QStringList lines;
+    for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        // Spreadsheets on other platforms end their lines with CR LF.
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (!line.isEmpty())
+            lines << line;
+    }
+    return lines;
+}
+
+} // namespace
+
+GuiGrapher::GuiGrapher(QWidget *parent) : QWidget(parent)
+{
+    initialize();
+    createConnections();
+}
+
+GuiGrapher::~GuiGrapher()
+{
+    // The plot takes its curves, grids, legend and zoomer with it. The options
+    // dialog has no parent; it goes too, so that no orphaned dialog stays on
+    // screen with nothing left to apply its options to.
+    delete m_plot;
+    delete m_options;
+}
+
+void GuiGrapher::initialize()
+{
+    m_menuBar = new QMenuBar;
+    buildMenus(m_menuBar);
+
+    m_options = new GuiGrapherOptions(nullptr);
+
+    QSettings settings;
+    const int height = settings.value(QStringLiteral("Grapher/geometry/height"), 600).toInt();
+    const int width = settings.value(QStringLiteral("Grapher/geometry/width"), 600).toInt();
+    const int y = settings.value(QStringLiteral("Grapher/geometry/y"), geometry().y()).toInt();
+    const int x = settings.value(QStringLiteral("Grapher/geometry/x"), geometry().x()).toInt();
+    setGeometry(x, y, width, height);
+
+    m_plot = new QwtPlot;
+    m_plot->setCanvasBackground(QColor(QStringLiteral("#ffffff")));
+    m_plot->insertLegend(new QwtLegend, QwtPlot::RightLegend, -1);
+
+    m_verticalGrid = new QwtPlotGrid;
+    m_verticalGrid->setPen(gridPen(Qt::black));
+    m_verticalGrid->setXDiv(m_plot->axisScaleDiv(QwtPlot::xBottom));
+    m_verticalGrid->enableY(false);
+    m_verticalGrid->attach(m_plot);
+    m_horizontalGrid = new QwtPlotGrid;
+    m_horizontalGrid->setPen(gridPen(Qt::black));
+    m_horizontalGrid->setYDiv(m_plot->axisScaleDiv(QwtPlot::yLeft));
+    m_horizontalGrid->enableX(false);
+    m_horizontalGrid->attach(m_plot);
+
+    // The zoomer's default state machine selects a rectangle by dragging.
+    m_zoomer = new QwtPlotZoomer(QwtPlot::xBottom, QwtPlot::yLeft, m_plot->canvas(), true);
+    m_zoomer->setTrackerMode(QwtPicker::AlwaysOff);
+
+    auto *layout = new QGridLayout(this);
+    layout->setMenuBar(m_menuBar);
+    layout->addWidget(m_plot);
+    m_plot->replot();
+}
+
+void GuiGrapher::buildMenus(QMenuBar *menuBar)
+{
+    auto action = [this](QMenu *menu, const QString &text) {
+        auto *a = new QAction(text, this);
+        menu->addAction(a);
+        return a;
+    };
+
+    QMenu *file = menuBar->addMenu(QStringLiteral("File"));
+    m_actionOpen = action(file, QStringLiteral("Open..."));
+    file->addSeparator();
+    QMenu *saveAs = file->addMenu(QStringLiteral("Save As"));
+    m_actionSaveAsGraph = action(saveAs, QStringLiteral("Graph..."));
+    m_actionSaveAsASCII = action(saveAs, QStringLiteral("ASCII..."));
+    m_actionSaveAsMetafile = action(saveAs, QStringLiteral("Metafile..."));
+    file->addSeparator();
+    m_actionPrint = action(file, QStringLiteral("Print..."));
+    file->addSeparator();
+    m_actionChangeDefaults = action(file, QStringLiteral("Change Defaults..."));
+    file->addSeparator();
+    m_actionClose = action(file, QStringLiteral("Close"));
+
+    QMenu *edit = menuBar->addMenu(QStringLiteral("Edit"));
+    m_actionCopyData = action(edit, QStringLiteral("Copy Data"));
+    m_actionCopyData->setShortcut(QKeySequence(QStringLiteral("ctrl+c")));
+    m_actionCopyImage = action(edit, QStringLiteral("Copy Image"));
+    m_actionCopyMetafile = action(edit, QStringLiteral("Copy Metafile"));
+    edit->addSeparator();
+    m_actionPasteData = action(edit, QStringLiteral("Paste Data"));
+    m_actionPasteData->setShortcut(QKeySequence(QStringLiteral("ctrl+v")));
+
+    QMenu *view = menuBar->addMenu(QStringLiteral("View"));
+    m_actionLastZoom = action(view, QStringLiteral("Last Zoom"));
+    m_actionLastZoom->setShortcut(QKeySequence(QStringLiteral("ctrl+z")));
+    view->addSeparator();
+    m_actionAutoScaleXAndY = action(view, QStringLiteral("Auto Scale X and Y"));
+    m_actionAutoScaleX = action(view, QStringLiteral("Auto Scale X"));
+    m_actionAutoScaleY = action(view, QStringLiteral("Auto Scale Y"));
+    view->addSeparator();
+    m_actionRoundAxisScales = action(view, QStringLiteral("Round Axis Scales on Zoom"));
+    m_actionRoundAxisScales->setCheckable(true);
+    m_actionRoundAxisScales->setChecked(false);
+    m_actionRoundAxisScales->setEnabled(false);
+    m_actionShowGrids = action(view, QStringLiteral("Show Grids"));
+    m_actionShowGrids->setCheckable(true);
+    m_actionShowGrids->setChecked(true);
+    m_actionReadoutCursor = action(view, QStringLiteral("Readout Cursor Position"));
+    m_actionReadoutCursor->setCheckable(true);
+    m_actionReadoutCursor->setChecked(false);
+
+    QMenu *format = menuBar->addMenu(QStringLiteral("Format"));
+    m_actionCurveAppearance = action(format, QStringLiteral("Curve Appearance..."));
+    format->addSeparator();
+    m_actionGraphTitle = action(format, QStringLiteral("Graph Title..."));
+    format->addSeparator();
+    m_actionGraphLegend = action(format, QStringLiteral("Graph Legend..."));
+    format->addSeparator();
+    m_actionGraphAxes = action(format, QStringLiteral("Graph Axes..."));
+    format->addSeparator();
+
+    QMenu *tools = menuBar->addMenu(QStringLiteral("Tools"));
+    m_actionConvertToMovie = action(tools, QStringLiteral("Convert to Movie"));
+    m_actionConvertToMovie->setEnabled(false);
+    m_actionRevertToOverlaid = action(tools, QStringLiteral("Revert to Overlaid Data Sets"));
+    m_actionRevertToOverlaid->setEnabled(false);
+
+    QMenu *help = menuBar->addMenu(QStringLiteral("Help"));
+    m_actionContents = action(help, QStringLiteral("Contents"));
+    m_actionSearchHelp = action(help, QStringLiteral("Search for Help on..."));
+}
+
+// Print, Copy Metafile, Round Axis Scales on Zoom, Convert to Movie, Revert to
+// Overlaid Data Sets, Change Defaults and the help items have no handler.
+void GuiGrapher::createConnections()
+{
+    connect(m_options, &GuiGrapherOptions::sigSettingsChanged, this, &GuiGrapher::onSettingsChanged);
+    connect(m_zoomer, &QwtPlotZoomer::zoomed, this, &GuiGrapher::onPlotZoomed);
+    connect(m_actionOpen, &QAction::triggered, this, &GuiGrapher::onFileOpenTriggered);
+    connect(m_actionSaveAsGraph, &QAction::triggered, this, &GuiGrapher::onFileSaveTriggered);
+    connect(m_actionSaveAsMetafile, &QAction::triggered, this, &GuiGrapher::onFileSaveTriggered);
+    connect(m_actionSaveAsASCII, &QAction::triggered, this, &GuiGrapher::onFileSaveTriggered);
+    connect(m_actionClose, &QAction::triggered, this, &QWidget::close);
+    connect(m_actionCopyData, &QAction::triggered, this, &GuiGrapher::onEditCopyDataTriggered);
+    connect(m_actionPasteData, &QAction::triggered, this, &GuiGrapher::onEditPasteDataTriggered);
+    connect(m_actionCopyImage, &QAction::triggered, this, &GuiGrapher::onEditCopyAsBitmapTriggered);
+    connect(m_actionLastZoom, &QAction::triggered, this, &GuiGrapher::onViewLastZoomTriggered);
+    connect(m_actionAutoScaleXAndY, &QAction::triggered, this, &GuiGrapher::onViewAutoScaleXAndYTriggered);
+    connect(m_actionAutoScaleX, &QAction::triggered, this, &GuiGrapher::onViewAutoScaleXTriggered);
+    connect(m_actionAutoScaleY, &QAction::triggered, this, &GuiGrapher::onViewAutoScaleYTriggered);
+    connect(m_actionShowGrids, &QAction::triggered, this, &GuiGrapher::onViewShowGridTriggered);
+    connect(m_actionReadoutCursor, &QAction::triggered, this, &GuiGrapher::onViewRedoutCursorPositionTriggered);
+    connect(m_actionCurveAppearance, &QAction::triggered, this, &GuiGrapher::onFormatAppearanceTriggered);
+    connect(m_actionGraphTitle, &QAction::triggered, this, &GuiGrapher::onFormatTitleTriggered);
+    connect(m_actionGraphLegend, &QAction::triggered, this, &GuiGrapher::onFormatLegendTriggered);
+    connect(m_actionGraphAxes, &QAction::triggered, this, &GuiGrapher::onFormatAxesTriggered);
+}
+
+void GuiGrapher::reset()
+{
+    m_options->reset();
+}
+
+void GuiGrapher::setTitle(const QString &title)
+{
+    QwtText text(title, QwtText::AutoText);
+    text.setRenderFlags(Qt::AlignLeft);
+    m_plot->setTitle(text);
+    emit sigLog(QStringLiteral("setTitle(%1)").arg(title), LogLevel);
+}
+
+void GuiGrapher::setXAxisTitle(QString title)
+{
+    m_options->setXAxisTitle(title);
+}
+
+void GuiGrapher::setYAxisTitle(QString title)
+{
+    m_options->setYAxisTitle(title);
+}
+
+void GuiGrapher::addCurve(QwtPlotCurve *curve)
+{
+    if (!curve)
+        return;
+    if (m_curves.size() >= MaxCurves) {
+        emit sigLog(QStringLiteral("Maximum number of curves exceeded; ignoring new curve"), LogLevel);
+        return;
+    }
+    m_curves << curve;
+    curve->setStyle(QwtPlotCurve::Lines);
+    curve->attach(m_plot);
+    onSettingsChanged();
+    m_zoomer->setZoomBase(true);
+    onPlotZoomed();
+}
+
+void GuiGrapher::setLegendText(int series, QString text)
+{
+    m_options->setLegendText(series, text);
+}
+
+void GuiGrapher::changeAxisData(double low, double high)
+{
+    const int min = wholeNumber(std::ceil(low));
+    const int max = wholeNumber(std::ceil(high));
+    m_options->setHAxisScaleMin(min);
+    m_options->setHAxisScaleMax(max);
+    m_options->setVAxisScaleMin(min);
+    m_options->setVAxisScaleMax(max);
+}
+
+void GuiGrapher::update()
+{
+    m_plot->replot();
+}
+
+void GuiGrapher::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    QSettings settings;
+    settings.setValue(QStringLiteral("Grapher/geometry/height"), event->size().height());
+    settings.setValue(QStringLiteral("Grapher/geometry/width"), event->size().width());
+    settings.setValue(QStringLiteral("Grapher/geometry/x"), geometry().x());
+    settings.setValue(QStringLiteral("Grapher/geometry/y"), geometry().y());
+}
+
+void GuiGrapher::onViewLastZoomTriggered()
+{
+    m_zoomer->zoom(-1);
+}
+
+void GuiGrapher::onViewAutoScaleXTriggered()
+{
+    m_plot->setAxisAutoScale(QwtPlot::xBottom);
+    m_options->setHAxisScaleRange(0);
+    m_plot->replot();
+}
+
+void GuiGrapher::onViewAutoScaleYTriggered()
+{
+    m_plot->setAxisAutoScale(QwtPlot::yLeft);
+    m_options->setVAxisScaleRange(0);
+    m_plot->replot();
+}
+
+void GuiGrapher::onViewAutoScaleXAndYTriggered()
+{
+    onViewAutoScaleXTriggered();
+    onViewAutoScaleYTriggered();
+    m_zoomer->zoom(0);
+}
+
+void GuiGrapher::onViewShowGridTriggered()
+{
+    const bool on = m_actionShowGrids->isChecked();
+    m_verticalGrid->enableX(on);
+    m_horizontalGrid->enableY(on);
+    m_options->setHAxisTicGrid(on);
+    m_options->setVAxisTicGrid(on);
+    m_plot->replot();
+}
+
+void GuiGrapher::onViewRedoutCursorPositionTriggered()
+{
+    const bool on = m_actionReadoutCursor->isChecked();
+    m_zoomer->setTrackerMode(on ? QwtPicker::AlwaysOn : QwtPicker::AlwaysOff);
+    QSettings().setValue(QStringLiteral("Grapher/Actions/ReadoutCursorPosition"), on);
+}
+
+// The visible limits go into the dialog's manual range fields, so that a
+// later "Manual" range starts from what the user is looking at.
+void GuiGrapher::onPlotZoomed()
+{
+    const QwtScaleDiv &x = m_plot->axisScaleDiv(QwtPlot::xBottom);
+    m_options->setHAxisScaleMin(wholeNumber(x.lowerBound()));
+    m_options->setHAxisScaleMax(wholeNumber(x.upperBound()));
+    const QwtScaleDiv &y = m_plot->axisScaleDiv(QwtPlot::yLeft);
+    m_options->setVAxisScaleMin(wholeNumber(y.lowerBound()));
+    m_options->setVAxisScaleMax(wholeNumber(y.upperBound()));
+}
+
+void GuiGrapher::onFormatAppearanceTriggered()
+{
+    m_options->showCurveAppearanceTab();
+    m_options->setVisible(true);
+}
+
+void GuiGrapher::onFormatTitleTriggered()
+{
+    m_options->showTitleTab();
+    m_options->setVisible(true);
+}
+
+void GuiGrapher::onFormatLegendTriggered()
+{
+    m_options->showLegendTab();
+    m_options->setVisible(true);
+}
+
+void GuiGrapher::onFormatAxesTriggered()
+{
+    m_options->showAxesTab();
+    m_options->setVisible(true);
+}
+
+void GuiGrapher::onSettingsChanged()
+{
+    updateCurveSettings();
+    updateTitleSettings();
+    updateHAxisSettings();
+    updateVAxisSettings();
+    updateLegendSettings();
+    m_plot->replot();
+}
+
+void GuiGrapher::updateCurveSettings()
+{
+    QPen linePen;
+    linePen.setStyle(Qt::NoPen);
+    if (m_options->qtCurvePlotLine->isChecked()) {
+        linePen.setStyle(Qt::SolidLine);
+        // A pen narrower than one pixel draws nothing on Qt 5; draw a hairline.
+        const double width = m_options->qtCurveLineWidth->value();
+        linePen.setWidthF(width < 1.0 ? 0.0 : width);
+    }
+
+    const bool symbols = m_options->qtCurvePlotSymbols->isChecked();
+    // Without "Plot Symbols" the symbol keeps a zero size and no fill.
+    const int size = symbols ? int(m_options->qtCurveSymbolSize->value()) : 0;
+
+    for (int i = 0; i < m_curves.size(); ++i) {
+        const int series = i + 1;
+        const QColor color = m_options->curveColor(series);
+        QPen pen = linePen;
+        pen.setColor(color);
+        const QPen symbolPen(color, 0);
+        QBrush brush(color, symbols ? Qt::SolidPattern : Qt::NoBrush);
+        // A curve owns its symbol and deletes the one it replaces.
+        auto *symbol
+            = new QwtSymbol(QwtSymbol::Style(m_options->curveSymbol(series)), brush, symbolPen, QSize(size, size));
+        m_curves.at(i)->setPen(pen);
+        m_curves.at(i)->setSymbol(symbol);
+    }
+}
+
+void GuiGrapher::updateTitleSettings()
+{
+    QwtText title(m_options->qtTitleMainTitle->text(), QwtText::AutoText);
+    QFont font = m_options->qtTitleMainFont->currentFont();
+    if (m_options->qtTitleMainSize->value() > 0)
+        font.setPointSize(m_options->qtTitleMainSize->value());
+    title.setFont(font);
+    title.setColor(buttonColor(m_options->qtTitleMainColor));
+    const QString justification = m_options->qtTitleMainJustification->currentText();
+    if (justification.compare(QLatin1String("Left"), Qt::CaseInsensitive) == 0)
+        title.setRenderFlags(Qt::AlignLeft);
+    else if (justification.compare(QLatin1String("Right"), Qt::CaseInsensitive) == 0)
+        title.setRenderFlags(Qt::AlignRight);
+    else if (justification.compare(QLatin1String("Center"), Qt::CaseInsensitive) == 0)
+        title.setRenderFlags(Qt::AlignHCenter);
+    else if (justification.compare(QLatin1String("Justify"), Qt::CaseInsensitive) == 0)
+        title.setRenderFlags(Qt::AlignJustify);
+    m_plot->setTitle(title);
+}
+
+void GuiGrapher::updateHAxisSettings()
+{
+    updateAxisSettings(true);
+}
+
+void GuiGrapher::updateVAxisSettings()
+{
+    updateAxisSettings(false);
+}
+
+// The range and type boxes are told apart by the codes their items carry.
+static bool currentItemIs(const QComboBox *box, int code)
+{
+    return box->currentIndex() >= 0 && box->currentIndex() == box->findData(code);
+}
+
+void GuiGrapher::updateAxisSettings(bool horizontal)
+{
+    GuiGrapherOptions *o = m_options;
+    const int axis = horizontal ? QwtPlot::xBottom : QwtPlot::yLeft;
+    QComboBox *range = horizontal ? o->qtHAxisScaleRange : o->qtVAxisScaleRange;
+    QDoubleSpinBox *min = horizontal ? o->qtHAxisScaleMin : o->qtVAxisScaleMin;
+    QDoubleSpinBox *max = horizontal ? o->qtHAxisScaleMax : o->qtVAxisScaleMax;
+    QDoubleSpinBox *step = horizontal ? o->qtHAxisTicInterval : o->qtVAxisTicInterval;
+    QComboBox *type = horizontal ? o->qtHAxisScaleType : o->qtVAxisScaleType;
+    QCheckBox *gridSwitch = horizontal ? o->qtHAxisTicGrid : o->qtVAxisTicGrid;
+    QPushButton *gridColor = horizontal ? o->qtHAxisTicColor : o->qtVAxisTicColor;
+    QCheckBox *mark = horizontal ? o->qtHAxisTicMark : o->qtVAxisTicMark;
+    QGroupBox *labelBox = horizontal ? o->qtHAxisTicLabelBox : o->qtVAxisTicLabelBox;
+    QFontComboBox *labelFont = horizontal ? o->qtHAxisTicLabelFont : o->qtVAxisTicLabelFont;
+    QSpinBox *labelSize = horizontal ? o->qtHAxisTicLabelSize : o->qtVAxisTicLabelSize;
+    QLineEdit *titleText = horizontal ? o->qtHAxisTitle : o->qtVAxisTitle;
+    QFontComboBox *titleFont = horizontal ? o->qtHAxisTitleFont : o->qtVAxisTitleFont;
+    QSpinBox *titleSize = horizontal ? o->qtHAxisTitleSize : o->qtVAxisTitleSize;
+    QPushButton *titleColor = horizontal ? o->qtHAxisTitleColor : o->qtVAxisTitleColor;
+
+    // "Prescale" (code 1) keeps whatever scale the axis has.
+    if (currentItemIs(range, 0))
+        m_plot->setAxisAutoScale(axis);
+    else if (currentItemIs(range, 2))
+        m_plot->setAxisScale(axis, std::trunc(min->value()), std::trunc(max->value()), std::trunc(step->value()));
+
+    // "Natural Log" (code 2) keeps the engine the axis has.
+    if (currentItemIs(type, 0)) {
+        m_plot->setAxisScaleEngine(axis, new QwtLinearScaleEngine);
+    } else if (currentItemIs(type, 1)) {
+        emit sigLog(QStringLiteral("Switching to Log Base 10 "), LogLevel);
+        m_plot->setAxisScaleEngine(axis, new QwtLogScaleEngine);
+    }
+
+    QwtPlotGrid *grid = horizontal ? m_verticalGrid : m_horizontalGrid;
+    if (horizontal)
+        grid->enableX(gridSwitch->isChecked());
+    else
+        grid->enableY(gridSwitch->isChecked());
+    grid->setPen(gridPen(buttonColor(gridColor)));
+
+    QwtScaleDraw *scaleDraw = m_plot->axisScaleDraw(axis);
+    scaleDraw->enableComponent(QwtAbstractScaleDraw::Ticks, mark->isChecked());
+    scaleDraw->enableComponent(QwtAbstractScaleDraw::Labels, mark->isChecked() && labelBox->isChecked());
+    // The scale widget measures its extent only when told; re-setting the
+    // alignment makes it measure the changed components.
+    m_plot->axisWidget(axis)->setLabelAlignment(scaleDraw->labelAlignment());
+
+    QFont font = labelFont->currentFont();
+    if (labelSize->value() > 0)
+        font.setPointSize(labelSize->value());
+    m_plot->setAxisFont(axis, font);
+    m_plot->updateLayout();
+
+    QwtText title(titleText->text(), QwtText::AutoText);
+    QFont tfont = titleFont->currentFont();
+    if (titleSize->value() > 0)
+        tfont.setPointSize(titleSize->value());
+    title.setFont(tfont);
+    title.setColor(buttonColor(titleColor));
+    m_plot->setAxisTitle(axis, title);
+}
+
+// Qwt builds the legend from the curves' titles and icons; a curve leaves the
+// legend when its legend attribute is off.
+void GuiGrapher::updateLegendSettings()
+{
+    const bool shown = m_options->qtLegendBox->isChecked();
+    const bool singleColor = m_options->qtLegendUseSingleColor->isChecked();
+    QFont font = m_options->qtLegendFont->currentFont();
+    if (m_options->qtLegendSize->value() > 0)
+        font.setPointSize(m_options->qtLegendSize->value());
+
+    for (int i = 0; i < m_curves.size(); ++i) {
+        QwtPlotCurve *curve = m_curves.at(i);
+        if (!shown) {
+            curve->setItemAttribute(QwtPlotItem::Legend, false);
+            continue;
+        }
+        const int series = i + 1;
+        QwtText text(m_options->legendLabel(series), QwtText::AutoText);
+        text.setFont(font);
+        text.setColor(singleColor ? buttonColor(m_options->qtLegendColor) : m_options->curveColor(series));
+        curve->setTitle(text);
+        curve->setLegendAttribute(QwtPlotCurve::LegendShowLine, true);
+        curve->setLegendAttribute(QwtPlotCurve::LegendShowSymbol, true);
+        curve->setItemAttribute(QwtPlotItem::Legend, true);
+    }
+
+    if (shown && !m_curves.isEmpty()) {
+        const QVariant position = m_options->qtLegendPosition->currentData(Qt::UserRole);
+        if (position.isValid())
+            m_plot->insertLegend(m_plot->legend(), QwtPlot::LegendPosition(position.toInt()), -1);
+    }
+    m_plot->updateLayout();
+}
+
+void GuiGrapher::removeAllCurves()
+{
+    for (QwtPlotCurve *curve : qAsConst(m_curves)) {
+        curve->detach();
+        delete curve;
+    }
+    m_curves.clear();
+}
+
+void GuiGrapher::onEditPasteDataTriggered()
+{
+    emit sigLog(QStringLiteral("Plotting data from clipboard"), LogLevel);
+    const QString text = QApplication::clipboard()->text();
+    if (text.simplified().trimmed().isEmpty())
+        return;
+
+    struct Series
+    {
+        QVector<double> x, y;
+    };
+    QList<Series> pasted;
+    {
+        WaitCursor wait;
+        const QStringList lines = pastedLines(text);
+        const int columns = lines.isEmpty() ? 0 : lines.first().split(QLatin1Char('\t')).size();
+        if (columns % 2 != 0) {
+            const QString message = QStringLiteral("The number of data columns must be an even number\n"
+                                                   "(an X and Y column for each data series!)\nAborting...");
+            emit sigLog(message, LogLevel);
+            // Checked before anything is removed: the plot stays as it was.
+            QApplication::restoreOverrideCursor();
+            QMessageBox::critical(this, QStringLiteral("Vornakel Grapher"), message, QMessageBox::Ok);
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+            return;
+        }
+        QList<QStringList> rows;
+        for (const QString &line : lines)
+            rows << line.split(QLatin1Char('\t'));
+        for (int c = 0; c + 1 < columns; c += 2) {
+            Series series;
+            for (const QStringList &fields : qAsConst(rows)) {
+                if (fields.size() < c + 2)
+                    continue;
+                double x = 0;
+                double y = 0;
+                if (!AppNumber::fromText(fields.at(c), &x) || !AppNumber::fromText(fields.at(c + 1), &y)) {
+                    emit sigLog(
+                        QStringLiteral("Skipping invalid pair [%1 %2]").arg(fields.at(c), fields.at(c + 1)), LogLevel);
+                    continue;
+                }
+                series.x << x;
+                series.y << y;
+            }
+            if (!series.x.isEmpty())
+                pasted << series;
+        }
+    }
+    if (pasted.isEmpty()) {
+        // Nothing plottable: keep the curves the user had.
+        emit sigLog(QStringLiteral("No valid data pairs in the clipboard; the plot is unchanged"), LogLevel);
+        return;
+    }
+
+    WaitCursor wait;
+    removeAllCurves();
+    for (const Series &series : qAsConst(pasted)) {
+        auto *curve = new QwtPlotCurve;
+        curve->setSamples(series.x, series.y);
+        curve->attach(m_plot);
+        m_curves << curve;
+    }
+    onSettingsChanged();
+    m_zoomer->setZoomBase(true);
+}
+
+void GuiGrapher::onEditCopyDataTriggered()
+{
+    QApplication::clipboard()->setText(copySeriesData('\t'), QClipboard::Clipboard);
+}
+
+QString GuiGrapher::copySeriesData(char separator) const
+{
+    WaitCursor wait;
+    const QChar sep = QLatin1Char(separator);
+    size_t rows = 0;
+    for (const QwtPlotCurve *curve : m_curves)
+        rows = qMax(rows, curve->dataSize());
+
+    // Six significant digits: the exchange format of the clipboard and the
+    // ".dat" file, read back by spreadsheets and by the paste.
+    QString text;
+    for (size_t r = 0; r < rows; ++r) {
+        QString row;
+        for (const QwtPlotCurve *curve : m_curves) {
+            if (r < curve->dataSize()) {
+                const QPointF point = curve->sample(int(r));
+                row += QString::number(point.x(), 'g', 6) + sep + QString::number(point.y(), 'g', 6) + sep;
+            } else {
+                row += sep;
+                row += sep;
+            }
+        }
+        row.chop(1);
+        text += row + QLatin1Char('\n');
+    }
+    return text;
+}
+
+void GuiGrapher::onEditCopyAsBitmapTriggered()
+{
+    WaitCursor wait;
+    QPixmap pixmap(m_plot->width(), m_plot->height());
+    pixmap.fill(Qt::white);
+    QwtPlotRenderer renderer;
+    renderer.setDiscardFlags(QwtPlotRenderer::DiscardNone);
+    renderer.setLayoutFlag(QwtPlotRenderer::FrameWithScales, true);
+    renderer.renderTo(m_plot, pixmap);
+    QApplication::clipboard()->setPixmap(pixmap, QClipboard::Clipboard);
+}
+
+void GuiGrapher::onFileSaveTriggered()
+{
+    auto *action = qobject_cast<QAction *>(sender());
+    if (!action)
+        return;
+
+    QFileDialog dialog(nullptr);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(
+        QStringLiteral("%1;;%2;;%3")
+            .arg(QLatin1String(GraphFilter), QLatin1String(AsciiFilter), QLatin1String(MetafileFilter)));
+    dialog.setDirectory(QSettings().value(QStringLiteral("Grapher/SaveAs/directory"), QStringLiteral("./")).toString());
+    if (action == m_actionSaveAsGraph)
+        dialog.selectNameFilter(QLatin1String(GraphFilter));
+    else if (action == m_actionSaveAsASCII)
+        dialog.selectNameFilter(QLatin1String(AsciiFilter));
+    else if (action == m_actionSaveAsMetafile)
+        dialog.selectNameFilter(QLatin1String(MetafileFilter));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+
+    QSettings().setValue(QStringLiteral("Grapher/SaveAs/directory"), dialog.directory().absolutePath());
+    QString name = dialog.selectedFiles().value(0);
+    const QString filter = dialog.selectedNameFilter();
+    if (name.isEmpty())
+        return;
+    if (filter == QLatin1String(GraphFilter)) {
+        if (!name.endsWith(QLatin1String(".grf"), Qt::CaseInsensitive))
+            name += QLatin1String(".grf");
+        saveAsGraph(name);
+    } else if (filter == QLatin1String(AsciiFilter)) {
+        if (!name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive))
+            name += QLatin1String(".dat");
+        saveAsASCII(name);
+    } else if (filter == QLatin1String(MetafileFilter)) {
+        if (!name.endsWith(QLatin1String(".WMF"), Qt::CaseInsensitive))
+            name += QLatin1String(".WMF");
+        saveAsMetafile(name);
+    }
+}
+
+bool GuiGrapher::saveAsASCII(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        QMessageBox::critical(
+            this, QStringLiteral("Vornakel"), QStringLiteral("Error writing to ASCII file"), QMessageBox::Ok);
+        return false;
+    }
+    const QByteArray bytes = copySeriesData(',').toLocal8Bit();
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError) {
+        QMessageBox::critical(
+            this, QStringLiteral("Vornakel"), QStringLiteral("Error writing to ASCII file"), QMessageBox::Ok);
+        return false;
+    }
+    return true;
+}
+
+// Plot files and metafiles have no writer; say so rather than pretend to save.
+void GuiGrapher::saveAsGraph(const QString &fileName)
+{
+    QMessageBox::warning(this, QStringLiteral("Vornakel"),
+        QStringLiteral("Saving as a graph file is not supported.\n%1 was not written.").arg(fileName), QMessageBox::Ok);
+}
+
+void GuiGrapher::saveAsMetafile(const QString &fileName)
+{
+    QMessageBox::warning(this, QStringLiteral("Vornakel"),
+        QStringLiteral("Saving as a metafile is not supported.\n%1 was not written.").arg(fileName), QMessageBox::Ok);
+}
+
+// No graph file format is read; the dialog is all there is.
+void GuiGrapher::onFileOpenTriggered()
+{
+    QFileDialog::getOpenFileName(this, QStringLiteral("Graph Files (*.DAT, *.GRF, *.WMF)"),
+        QSettings().value(QStringLiteral("Grapher/SaveAs/directory"), QStringLiteral("./")).toString(), QString());
+}

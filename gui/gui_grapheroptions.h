@@ -1,0 +1,92 @@
+#ifndef GUI_GRAPHEROPTIONS_H
+#define GUI_GRAPHEROPTIONS_H
+
+// The form's header lives in the library's generated folder, which targets
+// linking the library (the tests) reach only through the build tree.
+#if __has_include("ui_gui_grapheroptions.h")
+#include "ui_gui_grapheroptions.h"
+#else
+#include "vornakel_core_autogen/include/ui_gui_grapheroptions.h"
+#endif
+
+#include <QColor>
+#include <QDialog>
+#include <QHash>
+#include <QString>
+#include <QVariant>
+
+class QAbstractButton;
+class QPushButton;
+class QResizeEvent;
+
+// The options dialog of one plot window. It never draws: on Ok or Apply it
+// records its widgets and announces the change, and the plot window reads the
+// widgets (by object name) and the accessors below.
+class GuiGrapherOptions : public QDialog, public Ui::QtGrapherOptions
+{
+    Q_OBJECT
+
+public:
+    static const int SeriesCount = 14;
+
+    explicit GuiGrapherOptions(QWidget *parent = nullptr);
+    ~GuiGrapherOptions() override;
+
+    void showCurveAppearanceTab();
+    void showTitleTab();
+    void showLegendTab();
+    void showAxesTab();
+
+    // Text setters: the widget only.
+    void setLegendText(int series, QString text);
+    void setXAxisTitle(QString title);
+    void setYAxisTitle(QString title);
+    // Value setters: the widget and the saved option state, so a Cancel keeps them.
+    void setHAxisTicGrid(bool on);
+    void setVAxisTicGrid(bool on);
+    void setHAxisScaleMin(int v);
+    void setHAxisScaleMax(int v);
+    void setVAxisScaleMin(int v);
+    void setVAxisScaleMax(int v);
+    void setHAxisTicInterval(int v);
+    void setVAxisTicInterval(int v);
+    void setHAxisScaleRange(int code);
+    void setVAxisScaleRange(int code);
+
+    // Series 1 to 14; a missing series gives -1, black and a null string.
+    int curveSymbol(int series) const;
+    QColor curveColor(int series) const;
+    QString legendLabel(int series) const;
+
+    void saveState();
+    void reset();
+    const QHash<QString, QVariant> &savedState() const { return m_state; }
+
+signals:
+    void sigSettingsChanged();
+
+public slots:
+    void onShowColorPicker();
+    void onCancelTriggered();
+    void onOkayTriggered();
+    void onDialogButtonClicked(QAbstractButton *button);
+    void onHAxisScaleRangeChanged(QString text);
+    void onVAxisScaleRangeChanged(QString text);
+    void onHAxisTicMarkToggled();
+    void onVAxisTicMarkToggled();
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void initialize();
+    void createConnections();
+    QList<QPushButton *> colorButtons() const;
+    QWidget *optionWidget(const QString &objectName) const;
+    void recordWidget(const QString &objectName);
+    void restoreWidget(const QString &objectName);
+    void setScaleValue(QDoubleSpinBox *box, int v);
+    void setScaleRange(QComboBox *box, int code);
+
+    QHash<QString, QVariant> m_state;
+};
+
+#endif
