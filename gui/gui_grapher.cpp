@@ -544,6 +544,8 @@ void GuiGrapher::updateLegendSettings()
         QwtPlotCurve *curve = m_curves.at(i);
         if (!shown) {
             curve->setItemAttribute(QwtPlotItem::Legend, false);
+            // Switching the attribute off does not tell the legend by itself.
+            m_plot->updateLegend(curve);
             continue;
         }
         const int series = i + 1;
