@@ -1,7 +1,1366 @@
-// Calculation module "MainScreen" (placeholder until the formulas land).
+// Calculation module "MainScreen".
+//
+// Every calculation of the program is one call of a global function below. Each
+// input arrives as an object with the string members NAME and VALUE (tables as
+// arrays of row objects); inputs are looked up by NAME, never by position. The
+// texts "NULL", "" and anything that is not a decimal number count as missing.
+// Results are objects with NAME (the object name of the widget that shows them)
+// and VALUE; problems are reported in a WARNING member, so that no field ever
+// receives NaN or Infinity. Graph points carry GRAPH, AXIS ("x" or "y"), INDEX
+// and DATA.
+//
+// Functions and the widgets they fill:
+//   calculateVBar20(VBar, Temperature)                 -> qtSampleVbar
+//   calculateVBarAtT / _calculateVBarAtT(Vbar, EquilibriumTemp) -> qtSampleVbar
+//   calculateSampleVbar(vBar, sedEqTemp)               -> qtSampleVbar
+//   _calculateSampleVbar(vBar, sedEqTemp)              -> defaultVbarAtT (no widget, see below)
+//   calculateDensityAt20(Temperature, Density)         -> qtBufferDensity
+//   calculateDensityAtT(EquilibriumTemp, Density)      -> qtBufferDensity
+//   calculateViscAtT(Temperature, Viscosity)           -> qtBufferViscosity (value at 20 C)
+//   calculateViscAtT(Viscosity, EquilibriumTemp, term) -> qtBufferViscosity (value at T)
+//   calculateRo(Mr, Vbar), calculateRp(Mr, Vbar)       -> qtExperimentResultsRp
+//   calculateMbDirectly(Mr, Vbar, Density)             -> qtExperimentResultsMb
+//   calculateSigmaFromMr(EquilibriumTemp, RPM, Mr, Vbar, Density) -> qtSedEquilibriumSigma
+//   calculateMbFromSigma(EquilibriumTemp, Sigma, RPM)  -> qtExperimentResultsMb
+//   calculateMr(EquilibriumTemp, Sigma, RPM, Vbar, Density) -> qtSedEquilibriumMR
+//   calculationsFromSigma(same inputs)                 -> qtSedEquilibriumMR, qtExperimentResultsMb
+//   calculationsFromMr(EquilibriumTemp, RPM, Mr, Vbar, Density, tellerMethod)
+//                          -> qtExperimentResultsRp, qtExperimentResultsMb, qtSedEquilibriumSigma
+//   calculateS20W(EquilibriumTemp, VelocityTemp, S, Vbar20, Viscosity, Vbar, Density, aVbar, vbarwater)
+//                                                      -> qtExperimentResultsS
+//   calculateSo20W(the same, So20w_k, Cp)              -> qtExperimentResultsS
+//   calculateResults(Mr, Vbar, UnDenaturedVbar, S20W, Mb, T, Sigma, RPM, Ratio, Hydration,
+//                    HydrationValue, Shape, BufferViscosity)
+//        -> qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
+//           qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax,
+//           qtTellerDmax, qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin,
+//           qtRStokes, qtGraphShapeHydrationExpansion
+//   graphShape(Shape, model, tamax, tbmin, vamax, vbmin, hDelta, Mr)
+//        -> graph points "GraphShape", "GraphWShape" (upper and lower half of the dry
+//           particle), "GCraphShape", "GtraphShape" (upper and lower half of the hydrated
+//           particle), "axel" (two invisible corner points that keep the axes equal)
+//   calculationsAvsBHydration(Shape, Hydration, model, Mr, HydrationValue, S20W, Vbar,
+//                             BufferViscosity, Sigma, Mb, T, RPM) -> graph points "A over B Graph"
+//   calculationsFromComposition(BufferpH, OligomerN, [amino rows], [conjugate rows],
+//        UseTritrableAmino, AminoEndpKaValue, UseTritrableCarboxyl, CarboxylValue, denaturents)
+//        -> qtCalculatedVBar, qtUnDenaturedVBar, qtCalculatedVBarWater, qtCalculatedMR,
+//           qtCalculatedHydration, qtIsoElectricPoint, qtpHCharge, qtAbsExtinction, qtAbsMgMl,
+//           qtEstAbsExtinction, qtEstAbsMgMl, graph points "pH Graph" and "Absorbance Graph"
+//   calculateBufferDensity([components])               -> qtDensity
+//   calculateBufferViscosity([components])             -> qtViscosity
+//   correctBufferDensityAtT_Normal(Density, Temperature)  -> qtCorrectedDensity
+//   correctBufferDensityAtT_Heavy(Density, Temperature, D2O, D2O18, H2O18) -> qtCorrectedDensity
+//   correctBufferViscosityAtT(Viscosity, Temperature)  -> qtCorrectedViscosity
+//
+// Units: g/ml, poise (the forms show viscosity in poise), ml/g, g/mol, cm, seconds for
+// sedimentation coefficients, cm^2/s, rpm, degrees Celsius.
+//
+// Choices where a published method leaves one open:
+// - Water density: Kell 1975 (J Chem Eng Data 20:97), scaled by a constant factor so that
+//   20 C gives the program's 0.998234 g/ml. Water viscosity: Kestin, Sokolov and Wakeham
+//   1978 (J Phys Chem Ref Data 7:941), 1.002 cP at 20 C. Valid 0 to 100 C here.
+// - D2O density: the H2O curve of Kell 1975 shifted by the 7.2 K between the temperatures
+//   of maximum density and scaled to the D2O maximum of 1.10600 g/ml at 11.185 C
+//   (Kell 1967, J Chem Eng Data 12:66; the two anchor figures are recalled, not checked
+//   against the paper). The 18O species are their parent scaled by the molar masses;
+//   the water of a buffer is the volume-fraction mean of the four species.
+// - Buffers at 20 C: water plus the sum over components of each series' increment over
+//   water (series value minus its a). Molal and % by wt need the solution density,
+//   taken from the component's own density series by iteration; % by vol needs the
+//   pure-solute density. Correction to T: density and viscosity scaled by the ratio of
+//   water at T to water at 20 C; with heavy water the solute increment is scaled that way
+//   and added to the isotope mixture's density at T.
+// - vbar: mass-weighted mean of residue and conjugate values (Cohn and Edsall 1943), at
+//   25 C; temperature dependence 4.25e-4 ml/g per kelvin (Durchschlag 1986). A conjugate
+//   without a vbar is left out of the vbar mean. With a denaturant whose v3 and g3
+//   are known, the apparent vbar follows Casassa and Eisenberg 1964:
+//   phi' = vbar - g3 (1/rho - v3), rho = rhomin or water; the shipped denaturant rows have
+//   no v3/g3, so the vbar is then left unchanged.
+// - Molar mass: residue masses plus one water (18.015 g/mol) per chain, times the
+//   oligomer number. Extinction at 280 nm: folded protein in water from the table's
+//   values (Pace et al. 1995: Trp 5500, Tyr 1490, cystine 125); in 6 M guanidine
+//   hydrochloride from Gill and von Hippel 1989 (Trp 5690, Tyr 1280, cystine 120).
+// - Net charge: Henderson-Hasselbalch with the table's pKa values plus the two end
+//   groups when they are titrable, per monomer; isoelectric point by bisection on 0..14.
+// - Hydration: Kuntz 1971 waters per residue, linear in pH between the pH 4 and pH 7
+//   values and held constant outside. The HipH7/HipH4 figures of the shipped table were
+//   typed from memory (unverified), so qtCalculatedHydration depends on unverified data;
+//   so do the Neu5Ac pKa (charge, pI) and the solid componentDensity values (% by vol).
+// - Shape: the vbar method uses the anhydrous sphere Ro = (3 M vbar / 4 pi N)^1/3; the
+//   Teller method uses the sphere whose surface equals the accessible surface area
+//   As = 6.3 M^0.73 A^2 (Teller 1976, Nature 260:729; Teller, Swanson and de Haen 1979).
+//   f = M (1 - vbar rho) / (N s20,w) with water at 20 C; Stokes radius f / (6 pi eta).
+//   Ellipsoids: Perrin 1936 friction ratios; cylinders: Tirado and Garcia de la Torre 1979
+//   with end correction nu = 0.312 + 0.565/p - 0.100/p^2 (searched for L/d 2 to 200,
+//   where the expression rises monotonically). Axial ratios are found by bisection.
+//   The hydrated volume is the model volume plus delta1 M / (N rho_water).
+// - calculateResults leaves a label empty (with a tool tip that says why) when s20,w or
+//   Mr is missing, since the Results page shows its own message for those.
+// - _calculateSampleVbar is given the program's default vbar, not the sample's; its
+//   result carries no widget name so that it cannot replace a vbar the user typed.
+
 function getModuleName() { return "MainScreen"; }
 function getModuleVersion() { return "20120412"; }
 function getModuleDate() { return "20120412"; }
 function getModuleInteractionXml() { return ""; }
 function getModuleUI() { return ""; }
 function getModuleHTMLUI() { return ""; }
+
+// ---------------------------------------------------------------- constants
+
+var AVOGADRO = 6.02214076e23;       // 1/mol
+var GAS_CONSTANT = 8.314462618e7;   // erg/(mol K)
+var BOLTZMANN = 1.380649e-16;       // erg/K
+var KELVIN = 273.15;
+var WATER_DENSITY_20 = 0.998234;    // g/ml, the program's value
+var WATER_VISCOSITY_20 = 0.01002;   // poise (Kestin et al. 1978)
+var WATER_MR = 18.015;              // g/mol
+var VBAR_PER_KELVIN = 4.25e-4;      // ml/(g K), Durchschlag 1986
+
+// ---------------------------------------------------------------- inputs
+
+var NUMBER_PATTERN = /^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$/;
+
+// A number from an input text, or null when the text is missing or not a number.
+function toNumber(text)
+{
+    if (text === undefined || text === null)
+        return null;
+    var s = String(text);
+    if (s == "NULL" || !NUMBER_PATTERN.test(s))
+        return null;
+    var v = parseFloat(s);
+    return isFinite(v) ? v : null;
+}
+
+function isArrayValue(v)
+{
+    return v !== null && typeof v == "object" && Object.prototype.toString.call(v) == "[object Array]";
+}
+
+// Collects the named inputs and, separately, the table (array) inputs in order.
+function Inputs(args)
+{
+    this.values = {};
+    this.tables = [];
+    for (var i = 0; i < args.length; ++i) {
+        var a = args[i];
+        if (a === null || a === undefined || typeof a != "object")
+            continue;
+        if (isArrayValue(a)) {
+            this.tables.push(a);
+            continue;
+        }
+        if (a.NAME !== undefined)
+            this.values[String(a.NAME)] = a.VALUE === undefined ? "" : String(a.VALUE);
+    }
+}
+// The text of the first of the given names that is present, else null.
+Inputs.prototype.text = function () {
+    for (var i = 0; i < arguments.length; ++i)
+        if (this.values.hasOwnProperty(arguments[i]))
+            return this.values[arguments[i]];
+    return null;
+};
+Inputs.prototype.number = function () {
+    return toNumber(this.text.apply(this, arguments));
+};
+
+// ---------------------------------------------------------------- results
+
+function Results()
+{
+    this.items = [];
+    this.points = [];
+    this.warnings = [];
+}
+Results.prototype.set = function (name, value, tip) {
+    var item = {NAME: name};
+    if (typeof value == "number") {
+        if (!isFinite(value)) {
+            this.warnings.push(name + ": the result is not a finite number.");
+            return;
+        }
+        item.VALUE = Number(value.toPrecision(10));
+    } else {
+        item.VALUE = value === undefined || value === null ? "" : String(value);
+    }
+    if (tip !== undefined)
+        item.TOOLTIP = tip;
+    this.items.push(item);
+};
+Results.prototype.warn = function (text) { this.warnings.push(text); };
+Results.prototype.point = function (graph, axis, index, value) {
+    if (!isFinite(value))
+        return;
+    var v = Number(value.toPrecision(8));
+    this.points.push({GRAPH: graph, AXIS: axis, INDEX: String(index), DATA: v, VALUE: v});
+};
+// One named result travels alone; several (or graph points) as members of one object,
+// keyed so that the named results come first, in the order they were set.
+Results.prototype.build = function () {
+    var warning = this.warnings.join("\n");
+    if (this.items.length == 1 && this.points.length == 0) {
+        var only = this.items[0];
+        if (warning.length)
+            only.WARNING = warning;
+        return only;
+    }
+    var out = {};
+    if (warning.length)
+        out.WARNING = warning;
+    for (var i = 0; i < this.items.length; ++i)
+        out["R" + pad(i, 4)] = this.items[i];
+    for (var j = 0; j < this.points.length; ++j)
+        out["P" + pad(j, 5)] = this.points[j];
+    return out;
+};
+
+function pad(n, width)
+{
+    var s = String(n);
+    while (s.length < width)
+        s = "0" + s;
+    return s;
+}
+
+// Checks shared by many calls; each returns true when the value is usable.
+function need(res, value, what)
+{
+    if (value === null) {
+        res.warn(what + " is missing or not a number.");
+        return false;
+    }
+    return true;
+}
+function needPositive(res, value, what)
+{
+    if (!need(res, value, what))
+        return false;
+    if (value <= 0) {
+        res.warn(what + " must be greater than zero (got " + value + ").");
+        return false;
+    }
+    return true;
+}
+function needTemperature(res, value, what)
+{
+    if (!need(res, value, what))
+        return false;
+    if (value < 0 || value > 100) {
+        res.warn(what + " of " + value + " C is outside 0 to 100 C, the range of the water tables.");
+        return false;
+    }
+    return true;
+}
+function needBuoyancy(res, vbar, density)
+{
+    if (vbar * density >= 1) {
+        res.warn("vbar times density is " + Number((vbar * density).toPrecision(6))
+                 + "; it must stay below 1 for the particle to sediment.");
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- water
+
+// Kell 1975: density of air-free water, kg/m^3, t in C.
+function kellDensity(t)
+{
+    return (999.83952 + 16.945176 * t - 7.9870401e-3 * t * t - 46.170461e-6 * t * t * t
+            + 105.56302e-9 * Math.pow(t, 4) - 280.54253e-12 * Math.pow(t, 5))
+           / (1 + 16.879850e-3 * t);
+}
+
+// Water density in g/ml, scaled so that 20 C gives the program's 0.998234.
+function waterDensity(t)
+{
+    return WATER_DENSITY_20 * kellDensity(t) / kellDensity(20);
+}
+
+// Kestin, Sokolov and Wakeham 1978: viscosity of water in poise.
+function waterViscosity(t)
+{
+    var d = 20 - t;
+    var log10ratio = d / (t + 96) * (1.2378 - 1.303e-3 * d + 3.06e-6 * d * d + 2.55e-8 * d * d * d);
+    return WATER_VISCOSITY_20 * Math.pow(10, log10ratio);
+}
+
+// D2O density, g/ml: the H2O curve shifted by the difference of the temperatures of
+// maximum density (3.983 C for H2O, 11.185 C for D2O; Kell 1967) and scaled to
+// 1.10600 g/ml at the maximum.
+function heavyWaterDensity(t)
+{
+    return 1.10600 * kellDensity(t - (11.185 - 3.983)) / kellDensity(3.983);
+}
+
+// Molar masses, g/mol, for scaling the 18O species from their parents.
+var MR_H2O = 18.0153, MR_H2O18 = 20.0146, MR_D2O = 20.0276, MR_D2O18 = 22.0269;
+
+// Density of a water of the given species fractions at t; H2O takes the rest.
+function waterMixDensity(t, d2o, d2o18, h2o18)
+{
+    var h2o = 1 - d2o - d2o18 - h2o18;
+    var light = kellDensity(t) / 1000;
+    var heavy = heavyWaterDensity(t);
+    var mix = h2o * light + h2o18 * light * MR_H2O18 / MR_H2O + d2o * heavy + d2o18 * heavy * MR_D2O18 / MR_D2O;
+    return mix * WATER_DENSITY_20 / (kellDensity(20) / 1000);
+}
+
+// ---------------------------------------------------------------- standard values
+
+function calculateVBar20()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var vbar = inp.number("VBar", "Vbar"), t = inp.number("Temperature", "T");
+    if (needPositive(res, vbar, "vbar") & needTemperature(res, t, "The measuring temperature"))
+        res.set("qtSampleVbar", vbar - VBAR_PER_KELVIN * (t - 20)); // Durchschlag 1986
+    return res.build();
+}
+
+function _calculateVBarAtT()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var vbar = inp.number("Vbar", "VBar", "vBar"), t = inp.number("EquilibriumTemp", "T", "Temperature");
+    if (needPositive(res, vbar, "vbar") & needTemperature(res, t, "The experiment temperature"))
+        res.set("qtSampleVbar", vbar + VBAR_PER_KELVIN * (t - 20)); // Durchschlag 1986
+    return res.build();
+}
+
+function calculateVBarAtT() { return _calculateVBarAtT.apply(this, arguments); }
+
+// The composition estimate is for 25 C (Cohn and Edsall 1943 residue values).
+function calculateSampleVbar()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var vbar = inp.number("vBar", "Vbar"), t = inp.number("sedEqTemp", "EquilibriumTemp");
+    if (needPositive(res, vbar, "The calculated vbar") & needTemperature(res, t, "The experiment temperature"))
+        res.set("qtSampleVbar", vbar + VBAR_PER_KELVIN * (t - 25));
+    return res.build();
+}
+
+function _calculateSampleVbar()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var vbar = inp.number("vBar", "Vbar"), t = inp.number("sedEqTemp", "EquilibriumTemp");
+    if (needPositive(res, vbar, "The default vbar") & needTemperature(res, t, "The experiment temperature"))
+        res.set("defaultVbarAtT", vbar + VBAR_PER_KELVIN * (t - 20));
+    return res.build();
+}
+
+function calculateDensityAt20()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var t = inp.number("Temperature", "T"), rho = inp.number("Density");
+    if (needTemperature(res, t, "The measuring temperature") & needPositive(res, rho, "Density"))
+        res.set("qtBufferDensity", rho * waterDensity(20) / waterDensity(t));
+    return res.build();
+}
+
+function calculateDensityAtT()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var t = inp.number("EquilibriumTemp", "T", "Temperature"), rho = inp.number("Density");
+    if (needTemperature(res, t, "The experiment temperature") & needPositive(res, rho, "Density"))
+        res.set("qtBufferDensity", rho * waterDensity(t) / waterDensity(20));
+    return res.build();
+}
+
+// Two callers: the standard-value dialog passes the temperature a viscosity was
+// measured at ("Temperature") and wants the 20 C value; the experiment temperature
+// correction passes "EquilibriumTemp" and wants the value at that temperature.
+function calculateViscAtT()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var eta = inp.number("Viscosity", "Visc");
+    var measured = inp.number("Temperature");
+    var target = inp.number("EquilibriumTemp", "T");
+    if (measured !== null || target === null) {
+        if (needPositive(res, eta, "Viscosity") & needTemperature(res, measured, "The measuring temperature"))
+            res.set("qtBufferViscosity", eta * WATER_VISCOSITY_20 / waterViscosity(measured));
+    } else {
+        if (needPositive(res, eta, "Viscosity") & needTemperature(res, target, "The experiment temperature"))
+            res.set("qtBufferViscosity", eta * waterViscosity(target) / WATER_VISCOSITY_20);
+    }
+    return res.build();
+}
+
+// ---------------------------------------------------------------- equilibrium
+
+function omega(rpm) { return 2 * Math.PI * rpm / 60; }
+
+function anhydrousRadius(mr, vbar) { return Math.pow(3 * mr * vbar / (4 * Math.PI * AVOGADRO), 1 / 3); }
+
+// Teller 1976: accessible surface As = 6.3 M^0.73 A^2; radius of the sphere of that surface, cm.
+function tellerRadius(mr) { return Math.sqrt(6.3 * Math.pow(mr, 0.73) / (4 * Math.PI)) * 1e-8; }
+
+function calculateRo()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var mr = inp.number("Mr"), vbar = inp.number("Vbar");
+    if (needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar"))
+        res.set("qtExperimentResultsRp", anhydrousRadius(mr, vbar));
+    return res.build();
+}
+
+function calculateRp()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var mr = inp.number("Mr"), vbar = inp.number("Vbar");
+    if (needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar"))
+        res.set("qtExperimentResultsRp", tellerRadius(mr));
+    return res.build();
+}
+
+function buoyantMass(res, mr, vbar, rho)
+{
+    if (!(needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar") & needPositive(res, rho, "Density")))
+        return null;
+    if (!needBuoyancy(res, vbar, rho))
+        return null;
+    return mr * (1 - vbar * rho);
+}
+
+function calculateMbDirectly()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var mb = buoyantMass(res, inp.number("Mr"), inp.number("Vbar"), inp.number("Density", "density"));
+    if (mb !== null)
+        res.set("qtExperimentResultsMb", mb);
+    return res.build();
+}
+
+// sigma = Mb omega^2 / (R T), cm^-2.
+function sigmaFrom(res, inp)
+{
+    var t = inp.number("EquilibriumTemp", "T"), rpm = inp.number("RPM");
+    var mb = buoyantMass(res, inp.number("Mr"), inp.number("Vbar"), inp.number("Density", "density"));
+    var ok = needTemperature(res, t, "The experiment temperature") & needPositive(res, rpm, "The rotor speed");
+    if (!ok || mb === null)
+        return null;
+    return mb * Math.pow(omega(rpm), 2) / (GAS_CONSTANT * (t + KELVIN));
+}
+
+function calculateSigmaFromMr()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var sigma = sigmaFrom(res, inp);
+    if (sigma !== null)
+        res.set("qtSedEquilibriumSigma", sigma);
+    return res.build();
+}
+
+// Mb = sigma R T / omega^2.
+function mbFromSigma(res, inp)
+{
+    var t = inp.number("EquilibriumTemp", "T"), sigma = inp.number("Sigma", "sigma"), rpm = inp.number("RPM");
+    var ok = needTemperature(res, t, "The experiment temperature") & needPositive(res, sigma, "Sigma")
+             & needPositive(res, rpm, "The rotor speed");
+    return ok ? sigma * GAS_CONSTANT * (t + KELVIN) / Math.pow(omega(rpm), 2) : null;
+}
+
+function calculateMbFromSigma()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var mb = mbFromSigma(res, inp);
+    if (mb !== null)
+        res.set("qtExperimentResultsMb", mb);
+    return res.build();
+}
+
+function mrFromSigma(res, inp, mb)
+{
+    var vbar = inp.number("Vbar"), rho = inp.number("Density", "density");
+    if (!(needPositive(res, vbar, "vbar") & needPositive(res, rho, "Density")) || !needBuoyancy(res, vbar, rho))
+        return null;
+    return mb === null ? null : mb / (1 - vbar * rho);
+}
+
+function calculateMr()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var mr = mrFromSigma(res, inp, mbFromSigma(res, inp));
+    if (mr !== null)
+        res.set("qtSedEquilibriumMR", mr);
+    return res.build();
+}
+
+function calculationsFromSigma()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var mb = mbFromSigma(res, inp);
+    var mr = mrFromSigma(res, inp, mb);
+    if (mr !== null)
+        res.set("qtSedEquilibriumMR", mr);
+    if (mb !== null)
+        res.set("qtExperimentResultsMb", mb);
+    return res.build();
+}
+
+function calculationsFromMr()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var mr = inp.number("Mr"), vbar = inp.number("Vbar"), teller = inp.number("tellerMethod");
+    if (needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar"))
+        res.set("qtExperimentResultsRp", teller == 1 ? tellerRadius(mr) : anhydrousRadius(mr, vbar));
+    var check = new Results();
+    var mb = buoyantMass(check, mr, vbar, inp.number("Density", "density"));
+    if (mb !== null)
+        res.set("qtExperimentResultsMb", mb);
+    var sigma = sigmaFrom(check, inp);
+    if (sigma !== null)
+        res.set("qtSedEquilibriumSigma", sigma);
+    // Mr and vbar were reported above; report each further problem once.
+    for (var i = 0; i < check.warnings.length; ++i)
+        if (res.warnings.indexOf(check.warnings[i]) < 0)
+            res.warn(check.warnings[i]);
+    return res.build();
+}
+
+// ---------------------------------------------------------------- velocity
+
+// s20,w = s (eta_b,T / eta_w,20) (1 - vbar20 rho_w,20) / (1 - vbar_T rho_b,T). The buffer
+// values of the form are taken as valid at the equilibrium temperature and carried to the
+// velocity temperature by the water ratios.
+function s20w(res, inp)
+{
+    var tv = inp.number("VelocityTemp", "Ttwo");
+    var teq = inp.number("EquilibriumTemp", "Tone");
+    var s = inp.number("S");
+    var eta = inp.number("Viscosity", "Visc");
+    var rho = inp.number("Density");
+    var vbar = inp.number("Vbar");
+    var ok = needTemperature(res, tv, "The velocity temperature") & need(res, s, "The sedimentation coefficient")
+             & needPositive(res, eta, "Viscosity") & needPositive(res, rho, "Density");
+    if (s === 0) {
+        res.warn("The sedimentation coefficient is zero.");
+        ok = false;
+    }
+    if (vbar === null || vbar <= 0) {
+        var fallback = inp.number("Vbar20");
+        if (fallback !== null && fallback > 0) {
+            res.warn("The sample vbar is missing; the default vbar " + fallback + " was used.");
+            vbar = fallback;
+        } else {
+            needPositive(res, vbar, "vbar");
+            ok = false;
+        }
+    }
+    if (!ok)
+        return null;
+    if (teq === null || teq < 0 || teq > 100) {
+        res.warn("The equilibrium temperature is missing; buffer values were taken at the velocity temperature.");
+        teq = tv;
+    }
+    var etaT = eta * waterViscosity(tv) / waterViscosity(teq);
+    var rhoT = rho * waterDensity(tv) / waterDensity(teq);
+    var vbarT = vbar + VBAR_PER_KELVIN * (tv - teq);
+    var vbarWater = vbar + VBAR_PER_KELVIN * (20 - teq);
+    var water = inp.number("vbarwater");
+    if (inp.number("aVbar") == 1 && water !== null && water > 0)
+        vbarWater = water;
+    if (!needBuoyancy(res, vbarT, rhoT) || !needBuoyancy(res, vbarWater, WATER_DENSITY_20))
+        return null;
+    return s * (etaT / WATER_VISCOSITY_20) * (1 - vbarWater * WATER_DENSITY_20) / (1 - vbarT * rhoT);
+}
+
+function calculateS20W()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var s = s20w(res, inp);
+    if (s !== null)
+        res.set("qtExperimentResultsS", s);
+    return res.build();
+}
+
+// so20,w = s20,w (1 + k c), k in ml/mg and c in mg/ml.
+function calculateSo20W()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var s = s20w(res, inp);
+    var k = inp.number("So20w_k", "K"), c = inp.number("Cp");
+    if (s === null)
+        return res.build();
+    if (k === null || c === null || c < 0) {
+        res.warn("The concentration or its coefficient k is missing or negative; s20,w is given without the concentration correction.");
+        res.set("qtExperimentResultsS", s);
+    } else {
+        res.set("qtExperimentResultsS", s * (1 + k * c));
+    }
+    return res.build();
+}
+
+// ---------------------------------------------------------------- shape
+
+// Perrin 1936: friction ratio of a prolate (a/b = p > 1) and an oblate ellipsoid.
+function perrinProlate(p)
+{
+    if (p < 1 + 1e-9)
+        return 1;
+    var q = Math.sqrt(p * p - 1);
+    return Math.pow(p, -1 / 3) * q / Math.log(p + q);
+}
+function perrinOblate(p)
+{
+    if (p < 1 + 1e-9)
+        return 1;
+    var q = Math.sqrt(p * p - 1);
+    return Math.pow(p, -2 / 3) * q / Math.atan(q);
+}
+// Tirado and Garcia de la Torre 1979: cylinder of length/diameter p, relative to the
+// sphere of equal volume.
+function cylinderFactor(p)
+{
+    var nu = 0.312 + 0.565 / p - 0.100 / (p * p);
+    return p / (2 * Math.pow(3 * p / 16, 1 / 3) * (Math.log(p) + nu));
+}
+
+function shapeModel(shape)
+{
+    if (shape == "qtShapeOblate")
+        return {factor: perrinOblate, low: 1, high: 1000};
+    if (shape == "qtShapeCylinder")
+        return {factor: cylinderFactor, low: 2, high: 200};
+    return {factor: perrinProlate, low: 1, high: 1000};
+}
+
+// Axial ratio whose friction factor equals target, by bisection; null when out of range.
+function axialRatio(model, target)
+{
+    var lo = model.low, hi = model.high;
+    if (target < model.factor(lo) - 1e-12 || target > model.factor(hi))
+        return null;
+    for (var i = 0; i < 200 && hi - lo > 1e-10 * hi; ++i) {
+        var mid = (lo + hi) / 2;
+        if (model.factor(mid) < target)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+// Dimensions (2a, 2b) in nm of a particle of volume v (cm^3) and axial ratio p.
+function dimensions(shape, volume, p)
+{
+    var a, b;
+    if (shape == "qtShapeCylinder") {
+        var d = Math.pow(4 * volume / (Math.PI * p), 1 / 3); // V = pi d^2 L / 4
+        a = p * d / 2;
+        b = d / 2;
+    } else if (shape == "qtShapeOblate") {
+        a = Math.pow(3 * volume * p / (4 * Math.PI), 1 / 3); // V = 4/3 pi a^2 b, a = p b
+        b = a / p;
+    } else {
+        b = Math.pow(3 * volume / (4 * Math.PI * p), 1 / 3); // V = 4/3 pi a b^2, a = p b
+        a = p * b;
+    }
+    return {twoA: 2 * a * 1e7, twoB: 2 * b * 1e7};
+}
+
+function sphereVolume(r) { return 4 / 3 * Math.PI * r * r * r; }
+
+// One method's results: prefix "qtVbar" or "qtTeller"; modelVolume the dry particle volume.
+function shapeResults(res, prefix, names, c)
+{
+    var r = c.radius, fric = 6 * Math.PI * WATER_VISCOSITY_20 * r;
+    res.set(prefix + names.r, r);
+    res.set(prefix + names.f, fric);
+    res.set(prefix + "Smax", c.mr * (1 - c.vbar * WATER_DENSITY_20) / (AVOGADRO * fric));
+    res.set(prefix + "Dmax", BOLTZMANN * (20 + KELVIN) / fric);
+    var labels = [names.ff, "Delta1max", "maxab", "2amax", "2bmin"];
+    if (c.stokes === null) {
+        for (var i = 0; i < labels.length; ++i)
+            res.set(prefix + labels[i], "", "Needs s20,w");
+        return;
+    }
+    var ratio = c.stokes / r;
+    res.set(prefix + names.ff, ratio);
+    var modelVolume = sphereVolume(r);
+    var waterVolume = c.mr / (AVOGADRO * WATER_DENSITY_20); // per g/g of hydration
+    var stokesVolume = sphereVolume(c.stokes);
+    var model = shapeModel(c.shape);
+    var delta, p, volume, tip;
+    if (c.hydration == "qtHydrateProlate" || c.hydration == "qtHydrateOblate") {
+        p = c.ratio;
+        delta = (stokesVolume / Math.pow(model.factor(p), 3) - modelVolume) / waterVolume;
+        if (delta < 0) {
+            tip = "This axial ratio needs more friction than s20,w gives; hydration set to 0";
+            delta = 0;
+        }
+    } else if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed") {
+        delta = c.delta;
+        var hydrated = modelVolume + delta * waterVolume;
+        p = axialRatio(model, c.stokes / Math.pow(3 * hydrated / (4 * Math.PI), 1 / 3));
+        if (p === null) {
+            tip = "No axial ratio of this shape matches the hydration";
+            // The Teller sphere is often larger than the Stokes sphere; only the vbar method's
+            // failure says something about the input.
+            if (prefix == "qtVbar")
+                c.problems.push("No axial ratio of this shape matches a hydration of " + delta + " g/g.");
+        }
+    } else {
+        delta = (stokesVolume - modelVolume) / waterVolume;
+        p = axialRatio(model, ratio);
+        if (delta < 0) {
+            tip = "f/f0 is below 1: the particle is smaller than the model sphere";
+            delta = 0;
+            p = model.low;
+        }
+        if (p === null)
+            tip = "f/f0 is beyond the range of this shape";
+    }
+    res.set(prefix + "Delta1max", delta, tip);
+    if (p === null) {
+        res.set(prefix + "maxab", "", tip);
+        res.set(prefix + "2amax", "", tip);
+        res.set(prefix + "2bmin", "", tip);
+        return;
+    }
+    volume = c.hydration == "qtHydrateNothing" || c.hydration == "unchecked" ? modelVolume
+                                                                              : modelVolume + delta * waterVolume;
+    var dims = dimensions(c.shape, volume, p);
+    res.set(prefix + "maxab", p, tip);
+    res.set(prefix + "2amax", dims.twoA, tip);
+    res.set(prefix + "2bmin", dims.twoB, tip);
+}
+
+// Common preparation of calculateResults and calculationsAvsBHydration.
+function shapeContext(res, inp)
+{
+    var c = {problems: []};
+    c.mr = inp.number("Mr");
+    c.vbar = inp.number("Vbar");
+    var dry = inp.number("UnDenaturedVbar");
+    c.dryVbar = dry !== null && dry > 0 ? dry : c.vbar;
+    c.shape = inp.text("Shape") || "unchecked";
+    c.hydration = inp.text("Hydration") || "unchecked";
+    c.ratio = inp.number("Ratio");
+    var s = inp.number("S20W");
+    c.delta = c.hydration == "qtHydrateComputed" ? inp.number("HydrationValue") : c.ratio;
+    c.stokes = null;
+    if (c.mr === null || c.mr <= 0)
+        return null;
+    if (c.vbar === null) {
+        res.warn("vbar is missing or not a number.");
+        return null;
+    }
+    if (c.vbar <= 0 || !needBuoyancy(res, c.vbar, WATER_DENSITY_20)) {
+        if (c.vbar <= 0)
+            res.warn("vbar must be greater than zero (got " + c.vbar + ").");
+        return null;
+    }
+    if (s !== null && s != 0) {
+        var fric = c.mr * (1 - c.vbar * WATER_DENSITY_20) / (AVOGADRO * s);
+        c.stokes = fric / (6 * Math.PI * WATER_VISCOSITY_20);
+        if (c.stokes <= 0)
+            c.stokes = null;
+    }
+    if (c.hydration == "qtHydrateProlate" || c.hydration == "qtHydrateOblate") {
+        var model = shapeModel(c.shape);
+        if (c.ratio === null || c.ratio < model.low) {
+            res.warn("The axial ratio must be a number of at least " + model.low + " for this shape.");
+            c.hydration = "qtHydrateNothing";
+        }
+    }
+    if ((c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed") && (c.delta === null || c.delta < 0)) {
+        res.warn("The hydration (delta1) must be a number of at least 0 g/g.");
+        c.hydration = "qtHydrateNothing";
+    }
+    return c;
+}
+
+var RESULT_LABELS = ["Ro", "Fo", "ffo", "Smax", "Dmax", "Delta1max", "maxab", "2amax", "2bmin"];
+var TELLER_LABELS = ["Rp", "Fp", "ffp", "Smax", "Dmax", "Delta1max", "maxab", "2amax", "2bmin"];
+
+function calculateResults()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var c = shapeContext(res, inp);
+    if (c === null) {
+        var tip = "Needs Mr and vbar";
+        for (var i = 0; i < RESULT_LABELS.length; ++i) {
+            res.set("qtVbar" + RESULT_LABELS[i], "", tip);
+            res.set("qtTeller" + TELLER_LABELS[i], "", tip);
+        }
+        res.set("qtRStokes", "", tip);
+        res.set("qtGraphShapeHydrationExpansion", "");
+        return res.build();
+    }
+    c.radius = anhydrousRadius(c.mr, c.dryVbar);
+    shapeResults(res, "qtVbar", {r: "Ro", f: "Fo", ff: "ffo"}, c);
+    c.radius = tellerRadius(c.mr);
+    shapeResults(res, "qtTeller", {r: "Rp", f: "Fp", ff: "ffp"}, c);
+    res.set("qtRStokes", c.stokes === null ? "" : c.stokes, c.stokes === null ? "Needs s20,w" : undefined);
+    var expansion = 0;
+    if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed")
+        expansion = 100 * c.delta / (c.dryVbar * WATER_DENSITY_20);
+    res.set("qtGraphShapeHydrationExpansion", Number(expansion.toPrecision(3)));
+    for (var j = 0; j < c.problems.length; ++j)
+        res.warn(c.problems[j]);
+    return res.build();
+}
+
+// Axial ratio against hydration from no hydration to the largest the friction allows.
+function calculationsAvsBHydration()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var c = shapeContext(res, inp);
+    if (c === null || c.stokes === null)
+        return res.build();
+    var radius = inp.number("model") == 1 ? tellerRadius(c.mr) : anhydrousRadius(c.mr, c.vbar);
+    var modelVolume = sphereVolume(radius);
+    var waterVolume = c.mr / (AVOGADRO * WATER_DENSITY_20);
+    var maxDelta = (sphereVolume(c.stokes) - modelVolume) / waterVolume;
+    if (maxDelta <= 0)
+        return res.build();
+    var model = shapeModel(c.shape);
+    var steps = 40, index = 0;
+    for (var i = 0; i <= steps; ++i) {
+        var delta = maxDelta * i / steps;
+        var r = Math.pow(3 * (modelVolume + delta * waterVolume) / (4 * Math.PI), 1 / 3);
+        var p = axialRatio(model, c.stokes / r);
+        if (p === null)
+            continue;
+        res.point("A over B Graph", "x", index, delta);
+        res.point("A over B Graph", "y", index, p);
+        ++index;
+    }
+    return res.build();
+}
+
+// Outlines of the dry and the hydrated particle, in nm, centred on the origin.
+function outline(res, tagUpper, tagLower, shape, twoA, twoB)
+{
+    var a = twoA / 2, b = twoB / 2, n = 60, xs = [], ys = [];
+    if (shape == "qtShapeCylinder") {
+        xs = [-a, -a, a, a];
+        ys = [0, b, b, 0];
+    } else {
+        for (var i = 0; i <= n; ++i) {
+            var angle = Math.PI * (1 - i / n);
+            xs.push(a * Math.cos(angle));
+            ys.push(b * Math.sin(angle));
+        }
+    }
+    for (var k = 0; k < xs.length; ++k) {
+        res.point(tagUpper, "x", k, xs[k]);
+        res.point(tagUpper, "y", k, ys[k]);
+        res.point(tagLower, "x", k, xs[k]);
+        res.point(tagLower, "y", k, -ys[k]);
+    }
+}
+
+function graphShape()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var shape = inp.text("Shape") || "qtShapeProlate";
+    var teller = inp.number("model") == 1;
+    var twoA = inp.number(teller ? "tamax" : "vamax"), twoB = inp.number(teller ? "tbmin" : "vbmin");
+    var delta = inp.number("hDelta"), mr = inp.number("Mr");
+    if (!(needPositive(res, twoA, "2a") & needPositive(res, twoB, "2b")))
+        return res.build();
+    var volume; // nm^3 of the hydrated particle
+    if (shape == "qtShapeCylinder")
+        volume = Math.PI * twoB * twoB * twoA / 4;
+    else if (shape == "qtShapeOblate")
+        volume = Math.PI / 6 * twoA * twoA * twoB;
+    else
+        volume = Math.PI / 6 * twoA * twoB * twoB;
+    var scale = 1;
+    if (delta !== null && delta > 0 && mr !== null && mr > 0) {
+        var water = delta * mr / (AVOGADRO * WATER_DENSITY_20) * 1e21; // nm^3
+        scale = water < volume ? Math.pow((volume - water) / volume, 1 / 3) : 1;
+    }
+    outline(res, "GCraphShape", "GtraphShape", shape, twoA, twoB);
+    outline(res, "GraphShape", "GraphWShape", shape, twoA * scale, twoB * scale);
+    var m = 0.55 * Math.max(twoA, twoB);
+    res.point("axel", "x", 0, -m);
+    res.point("axel", "y", 0, -m);
+    res.point("axel", "x", 1, m);
+    res.point("axel", "y", 1, m);
+    return res.build();
+}
+
+// ---------------------------------------------------------------- reference data
+
+function queryAvailable()
+{
+    return typeof m_query != "undefined" && m_query !== null;
+}
+
+// Runs a SELECT with named values; returns rows of texts ("" for NULL), or null on failure.
+function selectRows(sql, columns, binds)
+{
+    if (!queryAvailable())
+        return null;
+    m_query.prepare(sql);
+    if (binds)
+        for (var key in binds)
+            m_query.bindValue(key, binds[key]);
+    if (!m_query.exec())
+        return null;
+    var rows = [];
+    while (m_query.next()) {
+        var row = {};
+        for (var i = 0; i < columns.length; ++i)
+            row[columns[i]] = String(m_query.value(i));
+        rows.push(row);
+    }
+    return rows;
+}
+
+// ---------------------------------------------------------------- composition
+
+var PACE_1995 = "Pace et al. 1995";
+// Gill and von Hippel 1989, 6 M guanidine hydrochloride, per residue (cystine split in halves).
+var GUHCL_EXTINCTION = {TRP: 5690, TYR: 1280, CY2: 60};
+
+function residueRows(table, byId, byName, res, what)
+{
+    var out = [];
+    if (!isArrayValue(table))
+        return out;
+    for (var i = 0; i < table.length; ++i) {
+        var row = table[i];
+        if (row === null || row === undefined || typeof row != "object")
+            continue;
+        var moles = toNumber(row.MOLES);
+        if (moles === null)
+            moles = toNumber(row.VALUE);
+        var name = row.NAME === undefined ? "" : String(row.NAME);
+        if (moles === null) {
+            res.warn(what + " " + name + ": the amount is not a number; left out.");
+            continue;
+        }
+        if (moles < 0) {
+            res.warn(what + " " + name + ": the amount is negative; left out.");
+            continue;
+        }
+        var id = toNumber(row.ID);
+        var ref = id !== null && byId.hasOwnProperty(String(id)) ? byId[String(id)] : byName[name];
+        if (ref === undefined) {
+            res.warn(what + " " + name + " is not in the reference table; left out.");
+            continue;
+        }
+        out.push({ref: ref, moles: moles});
+    }
+    return out;
+}
+
+function indexRows(rows, nameColumn)
+{
+    var byId = {}, byName = {};
+    for (var i = 0; i < rows.length; ++i) {
+        byId[String(toNumber(rows[i].id))] = rows[i];
+        byName[rows[i][nameColumn]] = rows[i];
+    }
+    return {byId: byId, byName: byName};
+}
+
+// Net charge per monomer at pH (Henderson-Hasselbalch).
+function netCharge(groups, pH)
+{
+    var z = 0;
+    for (var i = 0; i < groups.length; ++i) {
+        var g = groups[i];
+        if (g.charge > 0)
+            z += g.count * g.charge / (1 + Math.pow(10, pH - g.pka));
+        else
+            z += g.count * g.charge / (1 + Math.pow(10, g.pka - pH));
+    }
+    return z;
+}
+
+function isoelectricPoint(groups)
+{
+    var lo = 0, hi = 14;
+    if (!(netCharge(groups, lo) > 0 && netCharge(groups, hi) < 0))
+        return null;
+    for (var i = 0; i < 60; ++i) {
+        var mid = (lo + hi) / 2;
+        if (netCharge(groups, mid) > 0)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+function calculationsFromComposition()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var amino = selectRows("SELECT id, Namethree, Mr, vbar, HipH7, HipH4, extinction, charge, pka FROM amino",
+                           ["id", "Namethree", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"]);
+    var conj = selectRows("SELECT id, name, Mr, vbar, hiph7, hiph4, extinction, charge, pka FROM conjugates",
+                          ["id", "name", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"]);
+    if (amino === null || conj === null) {
+        res.warn("The amino acid and conjugate tables could not be read from the database.");
+        return res.build();
+    }
+    var aminoIndex = indexRows(amino, "Namethree"), conjIndex = indexRows(conj, "name");
+    var residues = residueRows(inp.tables[0], aminoIndex.byId, aminoIndex.byName, res, "Amino acid");
+    var conjugates = residueRows(inp.tables[1], conjIndex.byId, conjIndex.byName, res, "Conjugate");
+    var all = residues.concat(conjugates);
+
+    var n = inp.number("OligomerN");
+    if (n === null || n < 1 || Math.floor(n) != n) {
+        res.warn("The oligomer number must be a whole number of at least 1; 1 was used.");
+        n = 1;
+    }
+    var pH = inp.number("BufferpH");
+    if (pH === null || pH < 0 || pH > 14) {
+        res.warn("The pH must be a number from 0 to 14; 7 was used.");
+        pH = 7;
+    }
+
+    var mass = 0, vbarMass = 0, volume = 0, waters = 0, residueCount = 0;
+    var hydrationWeight = Math.min(1, Math.max(0, (pH - 4) / 3));
+    var groups = [];
+    var folded = 0, unfolded = 0;
+    for (var i = 0; i < all.length; ++i) {
+        var r = all[i].ref, m = all[i].moles;
+        var mr = toNumber(r.Mr), vbar = toNumber(r.vbar);
+        if (mr !== null) {
+            mass += m * mr; // Cohn and Edsall 1943: mass-weighted mean of the residue values
+            if (vbar !== null) {
+                volume += m * mr * vbar;
+                vbarMass += m * mr;
+            }
+        }
+        // Kuntz 1971: waters bound per residue, at pH 4 and at pH 7
+        var h7 = toNumber(r.HipH7), h4 = toNumber(r.HipH4);
+        if (h7 !== null || h4 !== null) {
+            if (h7 === null)
+                h7 = h4;
+            if (h4 === null)
+                h4 = h7;
+            waters += m * (h4 + (h7 - h4) * hydrationWeight);
+        }
+        var charge = toNumber(r.charge), pka = toNumber(r.pka);
+        if (charge !== null && charge != 0 && pka !== null)
+            groups.push({count: m, charge: charge, pka: pka});
+        var ext = toNumber(r.extinction);
+        if (ext !== null)
+            folded += m * ext; // Pace et al. 1995
+        if (r.Namethree !== undefined && GUHCL_EXTINCTION.hasOwnProperty(r.Namethree))
+            unfolded += m * GUHCL_EXTINCTION[r.Namethree]; // Gill and von Hippel 1989
+        if (i < residues.length)
+            residueCount += m;
+    }
+    if (inp.number("UseTritrableAmino") == 1) {
+        var nEnd = inp.number("AminoEndpKaValue");
+        if (nEnd === null)
+            res.warn("The amino end pKa is missing; the amino end was left out of the charge.");
+        else
+            groups.push({count: 1, charge: 1, pka: nEnd});
+    }
+    if (inp.number("UseTritrableCarboxyl") == 1) {
+        var cEnd = inp.number("CarboxylValue");
+        if (cEnd === null)
+            res.warn("The carboxyl end pKa is missing; the carboxyl end was left out of the charge.");
+        else
+            groups.push({count: 1, charge: -1, pka: cEnd});
+    }
+
+    if (mass <= 0) {
+        var names = ["qtCalculatedVBar", "qtUnDenaturedVBar", "qtCalculatedVBarWater", "qtCalculatedMR",
+                     "qtCalculatedHydration", "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl",
+                     "qtEstAbsExtinction", "qtEstAbsMgMl"];
+        for (var e = 0; e < names.length; ++e)
+            res.set(names[e], "");
+        return res.build();
+    }
+
+    var vbar25 = vbarMass > 0 ? volume / vbarMass : null;
+    var chainMass = mass + (residueCount > 0 ? WATER_MR : 0); // one water per chain
+    var mrTotal = chainMass * n;
+    var apparent = vbar25;
+    var denaturant = inp.text("denaturents");
+    if (vbar25 !== null && denaturant !== null && toNumber(denaturant) !== null) {
+        var den = selectRows("SELECT Name, rhomin, v3, g3 FROM denature WHERE id = :denatureId",
+                             ["Name", "rhomin", "v3", "g3"], {":denatureId": toNumber(denaturant)});
+        if (den !== null && den.length > 0) {
+            var v3 = toNumber(den[0].v3), g3 = toNumber(den[0].g3), rho = toNumber(den[0].rhomin);
+            if (v3 !== null && g3 !== null) {
+                // Casassa and Eisenberg 1964: apparent specific volume with preferential binding
+                apparent = vbar25 - g3 * (1 / (rho !== null && rho > 0 ? rho : WATER_DENSITY_20) - v3);
+            }
+        }
+    }
+    if (vbar25 === null) {
+        res.set("qtCalculatedVBar", "");
+        res.set("qtUnDenaturedVBar", "");
+        res.set("qtCalculatedVBarWater", "");
+    } else {
+        res.set("qtCalculatedVBar", apparent);
+        res.set("qtUnDenaturedVBar", vbar25);
+        res.set("qtCalculatedVBarWater", vbar25 - VBAR_PER_KELVIN * 5); // 20 C, in water
+    }
+    res.set("qtCalculatedMR", mrTotal);
+    res.set("qtCalculatedHydration", waters * WATER_MR / mass);
+
+    var pI = isoelectricPoint(groups);
+    res.set("qtIsoElectricPoint", pI === null ? "" : Number(pI.toFixed(2)));
+    res.set("qtpHCharge", Number(netCharge(groups, pH).toFixed(2)));
+    res.set("qtAbsExtinction", unfolded * n);
+    res.set("qtAbsMgMl", unfolded * n / mrTotal);
+    res.set("qtEstAbsExtinction", folded * n);
+    res.set("qtEstAbsMgMl", folded * n / mrTotal);
+
+    var index = 0;
+    for (var step = 0; step <= 56; ++step) {
+        var x = step / 4;
+        res.point("pH Graph", "x", index, x);
+        res.point("pH Graph", "y", index, netCharge(groups, x));
+        ++index;
+    }
+    absorbanceSpectrum(res, all, mrTotal / n);
+    return res.build();
+}
+
+// Absorbance of 1 mg/ml over 1 cm against wavelength, from the extinction spectra of the
+// residues present, on the wavelengths that every contributing spectrum covers.
+function absorbanceSpectrum(res, all, monomerMass)
+{
+    var spectra = {}, present = [];
+    for (var i = 0; i < all.length; ++i) {
+        var name = all[i].ref.Namethree !== undefined ? all[i].ref.Namethree : all[i].ref.name;
+        if (all[i].moles <= 0 || spectra.hasOwnProperty(name))
+            continue;
+        var rows = selectRows("SELECT nm, ext FROM extinction WHERE name = :spectrumName AND active > 0 ORDER BY nm",
+                              ["nm", "ext"], {":spectrumName": name});
+        if (rows === null || rows.length == 0)
+            continue;
+        var table = {};
+        for (var k = 0; k < rows.length; ++k) {
+            var nm = toNumber(rows[k].nm), ext = toNumber(rows[k].ext);
+            if (nm !== null && ext !== null)
+                table[String(nm)] = ext;
+        }
+        spectra[name] = table;
+        present.push(name);
+    }
+    if (present.length == 0)
+        return;
+    var moles = {};
+    for (var j = 0; j < all.length; ++j) {
+        var key = all[j].ref.Namethree !== undefined ? all[j].ref.Namethree : all[j].ref.name;
+        moles[key] = (moles[key] || 0) + all[j].moles;
+    }
+    var grid = [];
+    for (var w in spectra[present[0]])
+        grid.push(Number(w));
+    grid.sort(function (a, b) { return a - b; });
+    var index = 0;
+    for (var g = 0; g < grid.length; ++g) {
+        var sum = 0, covered = true;
+        for (var p = 0; p < present.length; ++p) {
+            var value = spectra[present[p]][String(grid[g])];
+            if (value === undefined) {
+                covered = false;
+                break;
+            }
+            sum += moles[present[p]] * value;
+        }
+        if (!covered)
+            continue;
+        res.point("Absorbance Graph", "x", index, grid[g]);
+        res.point("Absorbance Graph", "y", index, sum / monomerMass);
+        ++index;
+    }
+}
+
+// ---------------------------------------------------------------- buffers
+
+// Series forms of the reference data editor; C in mol/l.
+function densitySeries(s, c)
+{
+    return s.a + s.b * 1e-3 * Math.sqrt(c) + s.c * 1e-2 * c + s.d * 1e-3 * c * c + s.e * 1e-4 * c * c * c
+           + s.f * 1e-6 * c * c * c * c;
+}
+function viscositySeries(s, c)
+{
+    return s.a + 1e-3 * s.b * Math.sqrt(c) + 1e-2 * s.c * c + 1e-3 * s.d * c * c + 1e-3 * s.e * c * c * c;
+}
+
+function seriesRow(table, id)
+{
+    var columns = table == "rhoseries" ? "name, a, b, c, d, e, f, Cmax" : "name, a, b, c, d, e, 0, Cmax";
+    var rows = selectRows("SELECT " + columns + " FROM " + table + " WHERE id = :seriesId",
+                          ["name", "a", "b", "c", "d", "e", "f", "Cmax"], {":seriesId": id});
+    if (rows === null || rows.length == 0)
+        return null;
+    var r = rows[0], s = {name: r.name, cmax: toNumber(r.Cmax)};
+    var keys = ["a", "b", "c", "d", "e", "f"];
+    for (var i = 0; i < keys.length; ++i) {
+        var v = toNumber(r[keys[i]]);
+        s[keys[i]] = v === null ? 0 : v;
+    }
+    return s;
+}
+
+function componentFor(seriesColumn, id)
+{
+    var rows = selectRows("SELECT componentRhoId, componentMr, componentDensity FROM BufferComponent WHERE "
+                          + seriesColumn + " = :componentSeries AND active > 0",
+                          ["rho", "mr", "density"], {":componentSeries": id});
+    if (rows === null || rows.length == 0)
+        return {rho: null, mr: null, density: null};
+    return {rho: toNumber(rows[0].rho), mr: toNumber(rows[0].mr), density: toNumber(rows[0].density)};
+}
+
+// Molar concentration of one component row; null (with a warning) when it cannot be had.
+function molarity(res, row, component, name)
+{
+    var x = toNumber(row.VALUE);
+    var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
+    if (units == "molar")
+        return x;
+    var mr = component.mr;
+    if (mr === null || mr <= 0) {
+        res.warn(name + ": the unit " + units + " needs the component's molar mass, which is not known; left out.");
+        return null;
+    }
+    if (units == "mg/ml")
+        return x / mr;
+    if (units == "g/ml")
+        return 1000 * x / mr;
+    if (units == "% by vol") {
+        if (component.density === null || component.density <= 0) {
+            res.warn(name + ": % by vol needs the density of the pure component, which is not known; left out.");
+            return null;
+        }
+        return 10 * x * component.density / mr;
+    }
+    if (units == "molal" || units == "% by wt") {
+        var series = component.rho === null ? null : seriesRow("rhoseries", component.rho);
+        var c = 0;
+        // The solution density depends on C itself: iterate with the component's own series.
+        for (var i = 0; i < 50; ++i) {
+            var rho = series === null ? WATER_DENSITY_20 : densitySeries(series, c);
+            var next = units == "molal" ? 1000 * x * rho / (1000 + x * mr) : 10 * x * rho / mr;
+            if (Math.abs(next - c) < 1e-12)
+                break;
+            c = next;
+        }
+        if (series === null)
+            res.warn(name + ": no density series to convert " + units + "; the density of water was used.");
+        return c;
+    }
+    res.warn(name + ": the unit \"" + units + "\" is not known; left out.");
+    return null;
+}
+
+function bufferSum(res, rows, table, seriesColumn, evaluate, what)
+{
+    var increment = 0;
+    if (!isArrayValue(rows))
+        return increment;
+    for (var i = 0; i < rows.length; ++i) {
+        var row = rows[i];
+        if (row === null || row === undefined || typeof row != "object")
+            continue;
+        var name = row.NAME === undefined ? "Component" : String(row.NAME);
+        var text = row.VALUE === undefined ? "" : String(row.VALUE);
+        if (text.replace(/\s/g, "") == "")
+            continue; // a component still being entered
+        if (toNumber(text) === null) {
+            res.warn(name + ": the concentration \"" + text + "\" is not a number; left out.");
+            continue;
+        }
+        if (toNumber(text) < 0) {
+            res.warn(name + ": the concentration is negative; left out.");
+            continue;
+        }
+        var id = toNumber(row.ID);
+        var series = id === null ? null : seriesRow(table, id);
+        if (series === null) {
+            res.warn(name + ": its " + what + " series could not be read; left out.");
+            continue;
+        }
+        var c = molarity(res, row, componentFor(seriesColumn, id), name);
+        if (c === null)
+            continue;
+        if (series.cmax !== null && c > series.cmax)
+            res.warn(name + ": " + Number(c.toPrecision(4)) + " M is above the range of its " + what
+                     + " series (Cmax " + series.cmax + " M).");
+        increment += evaluate(series, c) - series.a;
+    }
+    return increment;
+}
+
+function calculateBufferDensity()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    if (!queryAvailable()) {
+        res.warn("The buffer component tables are not available.");
+        return res.build();
+    }
+    var increment = bufferSum(res, inp.tables[0], "rhoseries", "componentRhoId", densitySeries, "density");
+    res.set("qtDensity", WATER_DENSITY_20 + increment);
+    return res.build();
+}
+
+function calculateBufferViscosity()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    if (!queryAvailable()) {
+        res.warn("The buffer component tables are not available.");
+        return res.build();
+    }
+    // Relative to water at 20 C: 1.002 cP (Kestin et al. 1978).
+    var increment = bufferSum(res, inp.tables[0], "viscseries", "componentViscId", viscositySeries, "viscosity");
+    var relative = 1 + increment;
+    if (relative <= 0) {
+        res.warn("The viscosity series give no positive viscosity for this buffer.");
+        return res.build();
+    }
+    res.set("qtViscosity", WATER_VISCOSITY_20 * relative);
+    return res.build();
+}
+
+function correctBufferDensityAtT_Normal()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var rho = inp.number("Density"), t = inp.number("Temperature", "T");
+    if (needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature"))
+        res.set("qtCorrectedDensity", rho * waterDensity(t) / waterDensity(20));
+    return res.build();
+}
+
+function correctBufferDensityAtT_Heavy()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var rho = inp.number("Density"), t = inp.number("Temperature", "T");
+    var d2o = inp.number("D2O"), d2o18 = inp.number("D2O18"), h2o18 = inp.number("H2O18");
+    var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature");
+    var fractions = [[d2o, "D2O"], [d2o18, "D2O18"], [h2o18, "H2O18"]], total = 0;
+    for (var i = 0; i < fractions.length; ++i) {
+        if (fractions[i][0] === null || fractions[i][0] < 0 || fractions[i][0] > 1) {
+            res.warn("The " + fractions[i][1] + " fraction must be a number from 0 to 1.");
+            ok = false;
+        } else {
+            total += fractions[i][0];
+        }
+    }
+    if (total > 1 + 1e-9) {
+        res.warn("The heavy water fractions add up to more than 1.");
+        ok = false;
+    }
+    if (ok) {
+        var solute = (rho - WATER_DENSITY_20) * waterDensity(t) / waterDensity(20);
+        res.set("qtCorrectedDensity", waterMixDensity(t, d2o, d2o18, h2o18) + solute);
+    }
+    return res.build();
+}
+
+function correctBufferViscosityAtT()
+{
+    var inp = new Inputs(arguments), res = new Results();
+    var eta = inp.number("Viscosity"), t = inp.number("Temperature", "T");
+    if (needPositive(res, eta, "Viscosity") & needTemperature(res, t, "The temperature"))
+        res.set("qtCorrectedViscosity", eta * waterViscosity(t) / WATER_VISCOSITY_20);
+    return res.build();
+}

@@ -1,0 +1,289 @@
+#include "app/app_plugin.h"
+
+#include "app/app_number.h"
+#include "app/app_scriptobject.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QScriptEngine>
+#include <QScriptProgram>
+#include <QScriptSyntaxCheckResult>
+#include <QScriptValueList>
+#include <cstdio>
+
+// ---------------------------------------------------------------- AppPlugin
+
+AppPlugin::AppPlugin(const QString &databaseName, QObject *parent)
+    : QObject(parent), m_valid(false), m_databaseName(databaseName)
+{ }
+
+AppPlugin::~AppPlugin() = default;
+
+AppPlugin *AppPlugin::generate(QString const &path, QString const &databaseName)
+{
+    qDebug() << "PATH::::::::::::::::" << path;
+    qDebug() << databaseName;
+    if (path.endsWith(QLatin1String(".js"), Qt::CaseSensitive))
+        return new AppQtScriptPlugin(databaseName, nullptr);
+    return nullptr;
+}
+
+QStringList AppPlugin::pluginFilters()
+{
+    return QStringList() << QStringLiteral("*main*.js");
+}
+
+QString AppPlugin::moduleName() const
+{
+    return m_moduleName;
+}
+
+QString AppPlugin::moduleVersion() const
+{
+    return m_moduleVersion;
+}
+
+QString AppPlugin::moduleDate() const
+{
+    return m_moduleDate;
+}
+
+QString AppPlugin::moduleHTMLUI() const
+{
+    return m_moduleHTMLUI;
+}
+
+QString AppPlugin::moduleInteractions() const
+{
+    return m_moduleInteractions;
+}
+
+QString AppPlugin::moduleFilePath() const
+{
+    return m_moduleFilePath;
+}
+
+bool AppPlugin::isValid() const
+{
+    return m_valid;
+}
+
+QBuffer *AppPlugin::moduleUI()
+{
+    return &m_moduleUI;
+}
+
+QString AppPlugin::databaseName() const
+{
+    return m_databaseName;
+}
+
+void AppPlugin::setModuleName(QString const &name)
+{
+    m_moduleName = name;
+}
+
+void AppPlugin::setModuleVersion(QString const &version)
+{
+    m_moduleVersion = version;
+}
+
+void AppPlugin::setModuleDate(QString const &date)
+{
+    m_moduleDate = date;
+}
+
+void AppPlugin::setModuleHTMLUI(QString const &html)
+{
+    m_moduleHTMLUI = html;
+}
+
+void AppPlugin::setModuleInteractions(QString const &interactions)
+{
+    m_moduleInteractions = interactions;
+}
+
+void AppPlugin::setModuleFilePath(QString const &path)
+{
+    m_moduleFilePath = path;
+}
+
+void AppPlugin::setModuleUI(QString ui)
+{
+    if (m_moduleUI.isOpen())
+        m_moduleUI.close();
+    m_moduleUI.setData(ui.toLocal8Bit());
+}
+
+void AppPlugin::setModuleValidity(bool valid)
+{
+    m_valid = valid;
+}
+
+QList<AppScriptObject *> AppPlugin::exec(QList<DataPluginExecInfo *> const &requests)
+{
+    emit sigLog(QStringLiteral("-----------app plugin started---------------"), 100);
+    QList<AppScriptObject *> results;
+    for (DataPluginExecInfo *request : requests) {
+        if (!request)
+            continue;
+        emit sigLog(QStringLiteral("Exec plugin:\n") + moduleName() + QStringLiteral("\n") + request->functionName
+                + QStringLiteral("\n"),
+            100);
+        results << execOne(request->functionName, request->inputs);
+    }
+    emit sigLog(QStringLiteral("-----------app plugin finished---------------"), 100);
+    return results;
+}
+
+// -------------------------------------------------------- AppQtScriptPlugin
+
+namespace {
+
+// The text of an identity function's result; null for anything that is not a
+// plain value, so a missing or failing entry point reads as absent.
+QString identityText(const QScriptValue &value)
+{
+    if (!value.isValid() || value.isUndefined() || value.isNull() || value.isError() || value.isObject())
+        return QString();
+    if (value.isNumber())
+        return AppNumber::toText(value.toNumber());
+    return value.toString();
+}
+
+} // namespace
+
+AppQtScriptPlugin::AppQtScriptPlugin(QString const &databaseName, QObject *parent)
+    : AppPlugin(databaseName, parent), m_engine(new QScriptEngine()), m_databaseName(databaseName)
+{
+    setUpEngine();
+}
+
+AppQtScriptPlugin::~AppQtScriptPlugin()
+{
+    delete m_engine;
+}
+
+// The one place where a fresh engine receives what its scripts may reach
+// besides their own globals (the database connection and its query objects).
+void AppQtScriptPlugin::setUpEngine() { }
+
+bool AppQtScriptPlugin::load(QString const &path)
+{
+    setModuleFilePath(QDir::toNativeSeparators(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.readAll();
+    file.close();
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    const QString text = QString::fromLatin1(bytes);
+
+    const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(text);
+    if (check.state() == QScriptSyntaxCheckResult::Error) {
+        std::fprintf(stderr, "Error: %s LineNumber: %d\n", check.errorMessage().toLocal8Bit().constData(),
+            check.errorLineNumber());
+        emit sigLog(
+            QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber()), 1);
+        return false;
+    }
+    if (check.state() == QScriptSyntaxCheckResult::Intermediate) {
+        std::fprintf(stderr, "The module is not completely valid and may be incomplete. %s\n",
+            check.errorMessage().toLocal8Bit().constData());
+        emit sigLog(
+            QStringLiteral("The module is not completely valid and may be incomplete. %1").arg(check.errorMessage()),
+            1);
+    }
+
+    m_engine->clearExceptions();
+    m_engine->evaluate(QScriptProgram(text, path, 1));
+    if (m_engine->hasUncaughtException()) {
+        const QString message = m_engine->uncaughtException().toString();
+        const int line = m_engine->uncaughtExceptionLineNumber();
+        std::fprintf(stderr, "Plugin has uncaught exception\n%s\n",
+            m_engine->uncaughtExceptionBacktrace().join(QStringLiteral("\n")).toLocal8Bit().constData());
+        emit sigLog(QStringLiteral("Plugin Error: %1").arg(message), 1);
+        const QString error = QStringLiteral("Line #%1: %2").arg(line).arg(message);
+        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
+        emit sigPluginError(error);
+        m_engine->clearExceptions();
+        setModuleValidity(false);
+        return false;
+    }
+
+    QString identity[6];
+    const char *const entryPoints[6] = { "getModuleName()", "getModuleVersion()", "getModuleDate()",
+        "getModuleInteractionXml()", "getModuleUI()", "getModuleHTMLUI()" };
+    for (int i = 0; i < 6; ++i) {
+        const QScriptValue value = m_engine->evaluate(QString::fromLatin1(entryPoints[i]), path, 1);
+        // A thrown value is no identity, even a plain string.
+        if (!m_engine->hasUncaughtException())
+            identity[i] = identityText(value);
+        // A missing optional entry point throws; that must not linger into the first call.
+        m_engine->clearExceptions();
+    }
+    setModuleName(identity[0]);
+    setModuleVersion(identity[1]);
+    setModuleDate(identity[2]);
+    setModuleInteractions(identity[3]);
+    setModuleUI(identity[4]);
+    setModuleHTMLUI(identity[5]);
+
+    if (moduleName().isNull() || moduleVersion().isNull()) {
+        setModuleValidity(false);
+        emit sigLog(QStringLiteral("One or more necessary module entry points are missing."), 1);
+        return false;
+    }
+    setModuleValidity(true);
+    emit sigLog(QStringLiteral("Loaded plugin: %1,\n %2,\n %3,\n %4,\n %5\n")
+                    .arg(path, moduleName(), moduleVersion(), moduleDate(), moduleInteractions()),
+        100);
+    return true;
+}
+
+AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppScriptObject *> const &inputs)
+{
+    emit sigLog(QStringLiteral("Plugin execOne: Calling %1\n").arg(function), 100);
+    std::fprintf(stderr, "AppQtScriptPlugin::execOne() %s(", function.toLocal8Bit().constData());
+
+    QScriptValueList arguments;
+    for (AppScriptObject *input : inputs) {
+        if (!input)
+            continue;
+        arguments << input->toQScriptValue(m_engine);
+        emit sigLog(QStringLiteral("Plugin input argument: %1\n").arg(input->toString()), 100);
+    }
+
+    // An exception left over from an earlier call must not be taken for one of this call.
+    m_engine->clearExceptions();
+    QScriptValue global = m_engine->globalObject();
+    const QScriptValue result = global.property(function).call(global, arguments);
+    const bool thrown = m_engine->hasUncaughtException();
+    const int line = thrown ? m_engine->uncaughtExceptionLineNumber() : 0;
+    m_engine->clearExceptions();
+
+    AppScriptObject *tree = nullptr;
+    if (result.isError() || thrown) {
+        // Whatever a script throws is a failed call, not a result to be shown.
+        const QString text = result.toString();
+        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), 1);
+        tree = new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+        if (thrown) {
+            std::fprintf(stderr, "Error: Line #%d: %s\n", line, text.toLocal8Bit().constData());
+            emit sigPluginError(QStringLiteral("Line #%1: %2").arg(line).arg(text));
+        }
+    } else if (result.isObject()) {
+        tree = AppScriptObject::fromQScriptValue(result);
+    } else {
+        QString text;
+        if (result.isNumber())
+            text = AppNumber::toText(result.toNumber());
+        else if (result.isValid())
+            text = result.toString();
+        tree = new AppScriptObject(QStringLiteral("unknown_primitive"), text, AppScriptObject::Normal);
+    }
+    return tree;
+}

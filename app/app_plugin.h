@@ -1,0 +1,106 @@
+#ifndef APP_PLUGIN_H
+#define APP_PLUGIN_H
+
+#include <QBuffer>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class AppScriptObject;
+class QScriptEngine;
+
+// One requested script call: a function name and its inputs. A plain record;
+// whoever holds the list owns the records and their input trees.
+class DataPluginExecInfo
+{
+public:
+    QString functionName;
+    QList<AppScriptObject *> inputs;
+};
+
+// One loaded script module: its identity, its forms and its script calls.
+class AppPlugin : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppPlugin(const QString &databaseName, QObject *parent = nullptr);
+    ~AppPlugin() override;
+
+    // A new module for a file ending ".js", not yet loaded; null otherwise. The caller owns it.
+    static AppPlugin *generate(QString const &path, QString const &databaseName);
+    // File name patterns of module files: "*main*.js".
+    static QStringList pluginFilters();
+
+    QString moduleName() const;
+    QString moduleVersion() const;
+    QString moduleDate() const;
+    QString moduleHTMLUI() const;
+    QString moduleInteractions() const;
+    QString moduleFilePath() const;
+    bool isValid() const;
+    // The Designer form text; not open between uses.
+    QBuffer *moduleUI();
+    QString databaseName() const;
+
+    void setModuleName(QString const &name);
+    void setModuleVersion(QString const &version);
+    void setModuleDate(QString const &date);
+    void setModuleHTMLUI(QString const &html);
+    void setModuleInteractions(QString const &interactions);
+    void setModuleFilePath(QString const &path);
+    void setModuleUI(QString ui);
+    void setModuleValidity(bool valid);
+
+public slots:
+    virtual bool load(QString const &path) = 0;
+    // Never null; the caller owns the result, the inputs stay the caller's.
+    virtual AppScriptObject *execOne(QString const &function, QList<AppScriptObject *> const &inputs) = 0;
+    // One result per request, in request order; the caller owns the results.
+    virtual QList<AppScriptObject *> exec(QList<DataPluginExecInfo *> const &requests);
+
+signals:
+    void sigLog(QString message, int logLevel);
+    void sigPluginError(QString text);
+
+private:
+    QString m_moduleName;
+    QString m_moduleVersion;
+    QString m_moduleDate;
+    QString m_moduleHTMLUI;
+    QString m_moduleInteractions;
+    QString m_moduleFilePath;
+    QBuffer m_moduleUI;
+    bool m_valid;
+    QString m_databaseName;
+};
+
+// A module run by its own QtScript engine.
+class AppQtScriptPlugin : public AppPlugin
+{
+    Q_OBJECT
+
+public:
+    explicit AppQtScriptPlugin(QString const &databaseName, QObject *parent = nullptr);
+    ~AppQtScriptPlugin() override;
+
+    QScriptEngine *engine() const { return m_engine; }
+
+public slots:
+    bool load(QString const &path) override;
+    AppScriptObject *execOne(QString const &function, QList<AppScriptObject *> const &inputs) override;
+
+signals:
+    // The messages of loading and of single calls; those of exec() go out
+    // through AppPlugin::sigLog.
+    void sigLog(QString message, int logLevel);
+
+private:
+    void setUpEngine();
+
+    QScriptEngine *m_engine;
+    QString m_databaseName;
+};
+
+#endif

@@ -1,0 +1,117 @@
+#include "app/app_pluginmanager.h"
+
+#include "app/app_plugin.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+AppPluginManager::AppPluginManager(QString const &databasePath, QObject *parent)
+    : QObject(parent), m_databasePath(databasePath)
+{ }
+
+// The modules stay alive: the main window owns its calculation module and
+// deletes it itself, after this manager is gone.
+AppPluginManager::~AppPluginManager() = default;
+
+void AppPluginManager::loadPlugins(QString const &folder)
+{
+    m_modulesSearchPath = folder;
+    loadPluginsHelper(folder);
+}
+
+QString AppPluginManager::modulesSearchPath() const
+{
+    return m_modulesSearchPath;
+}
+
+void AppPluginManager::loadPluginsHelper(QString const &folder)
+{
+    QDir dir(folder);
+    emit sigLog(QStringLiteral("Searching for plugins here: %1").arg(dir.absolutePath()), 100);
+
+    dir.setNameFilters(AppPlugin::pluginFilters());
+    dir.setFilter(QDir::Files);
+    dir.setSorting(QDir::Name | QDir::IgnoreCase);
+    const QStringList files = dir.entryList(); // name filters ignore case unless told otherwise
+    for (const QString &fileName : files) {
+        const QString path = folder + QLatin1Char('/') + fileName;
+        emit sigLog(QStringLiteral("Found plugin: %1").arg(path), 100);
+        addPlugin(path);
+    }
+
+    QDir sub(folder);
+    sub.setFilter(QDir::Dirs | QDir::NoDotAndDotDot);
+    sub.setSorting(QDir::Name | QDir::IgnoreCase);
+    const QStringList folders = sub.entryList();
+    for (const QString &name : folders)
+        loadPluginsHelper(folder + QLatin1Char('/') + name);
+}
+
+void AppPluginManager::addPlugin(QString const &path)
+{
+    emit sigLog(QStringLiteral("Add Plugin Path: ") + path, 100);
+    AppPlugin *plugin = AppPlugin::generate(path, m_databasePath);
+    if (!plugin) {
+        emit sigLog(QStringLiteral("Ignoring bad plugin at ") + path, 100);
+        return;
+    }
+    // The module's own log signal: loading and single calls, not exec().
+    if (auto *script = qobject_cast<AppQtScriptPlugin *>(plugin))
+        connect(script, &AppQtScriptPlugin::sigLog, this, &AppPluginManager::sigLog);
+    else
+        connect(plugin, &AppPlugin::sigLog, this, &AppPluginManager::sigLog);
+
+    if (!plugin->load(path)) {
+        delete plugin;
+        return;
+    }
+    m_plugins.append(plugin);
+}
+
+AppPlugin *AppPluginManager::findPlugin(QString name, QString version)
+{
+    emit sigLog(QStringLiteral("Searching for plugin ") + name + QLatin1Char(' ') + version, 100);
+    if (name.isNull() || m_plugins.isEmpty())
+        return nullptr;
+
+    if (!version.isNull()) {
+        for (AppPlugin *plugin : qAsConst(m_plugins)) {
+            if (plugin->moduleName() == name && plugin->moduleVersion() == version)
+                return plugin;
+        }
+        return nullptr;
+    }
+
+    // A version that is not a plain decimal integer reads as 0; on equal
+    // versions the module loaded first stays.
+    AppPlugin *best = nullptr;
+    qlonglong bestVersion = 0;
+    for (AppPlugin *plugin : qAsConst(m_plugins)) {
+        if (plugin->moduleName() != name)
+            continue;
+        const qlonglong candidate = plugin->moduleVersion().toLongLong(nullptr, 10);
+        if (!best || bestVersion < candidate) {
+            best = plugin;
+            bestVersion = candidate;
+        }
+    }
+    return best;
+}
+
+AppPlugin *AppPluginManager::findPlugin(QString nameAndVersion)
+{
+    const int comma = nameAndVersion.indexOf(QLatin1Char(','));
+    if (comma < 0)
+        return findPlugin(nameAndVersion, QString());
+    return findPlugin(nameAndVersion.left(comma), nameAndVersion.mid(comma + 1));
+}
+
+QStringList AppPluginManager::availableModules() const
+{
+    QStringList lines;
+    for (AppPlugin *plugin : m_plugins) {
+        lines << plugin->moduleName() + QLatin1Char(',') + plugin->moduleVersion() + QLatin1Char(',')
+                + plugin->moduleHTMLUI() + QLatin1Char(',') + plugin->moduleFilePath();
+    }
+    return lines;
+}

@@ -1,0 +1,47 @@
+#ifndef APP_PLUGINMANAGER_H
+#define APP_PLUGINMANAGER_H
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class AppPlugin;
+
+// Finds the module files below a modules folder, loads one module per file and
+// keeps them in load order. It never deletes a loaded module: whoever takes a
+// module for good may delete it, and must not ask the manager for it again.
+class AppPluginManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit AppPluginManager(QString const &databasePath, QObject *parent = nullptr);
+    ~AppPluginManager() override;
+
+    void loadPlugins(QString const &folder);
+    QString modulesSearchPath() const;
+    void addPlugin(QString const &path);
+
+    // Exactly that version; with a null version the greatest (read as an integer).
+    AppPlugin *findPlugin(QString name, QString version);
+    // "name,version", or a bare name for the greatest version.
+    AppPlugin *findPlugin(QString nameAndVersion);
+
+    // name,version,HTML form,file path per loaded module, in load order.
+    QStringList availableModules() const;
+
+    QList<AppPlugin *> plugins() const { return m_plugins; }
+
+signals:
+    void sigLog(QString message, int logLevel);
+
+private:
+    void loadPluginsHelper(QString const &folder);
+
+    QList<AppPlugin *> m_plugins;
+    QString m_modulesSearchPath;
+    QString m_databasePath;
+};
+
+#endif

@@ -1,0 +1,387 @@
+#include "app/app_scriptobject.h"
+
+#include "app/app_number.h"
+
+#include <QColor>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QScriptEngine>
+#include <QScriptValueIterator>
+#include <QTableWidget>
+#include <QWidget>
+#include <cstdio>
+
+namespace {
+
+// Deeper results than this are cut off: no calculation returns more than a
+// few levels, and the cut keeps a runaway script from overflowing the stack.
+const int MaxDepth = 64;
+
+QString upperKey(const char *key)
+{
+    // UTF-8 reads ASCII keys as ASCII and keeps other member names intact.
+    return QString::fromUtf8(key).toUpper();
+}
+
+bool isIndexKey(const QString &key, int *index)
+{
+    bool ok = false;
+    const int i = key.toInt(&ok, 10);
+    if (index)
+        *index = i;
+    return ok;
+}
+
+QVariant variantOf(const QScriptValue &value)
+{
+    if (value.isBool())
+        return QVariant(value.toBool());
+    if (value.isNumber())
+        return QVariant(value.toNumber());
+    if (value.isString())
+        return QVariant(value.toString());
+    return QVariant(); // null, undefined
+}
+
+} // namespace
+
+AppScriptObject::AppScriptObject(AppScriptObject::Type type) : m_childCounter(0), m_type(type) { }
+
+AppScriptObject::AppScriptObject(QString name, QVariant value, AppScriptObject::Type type)
+    : m_childCounter(0), m_type(type)
+{
+    m_properties.insert(QStringLiteral("NAME"), QVariant(name));
+    m_properties.insert(QStringLiteral("VALUE"), value);
+}
+
+AppScriptObject::~AppScriptObject()
+{
+    qDeleteAll(m_children);
+    m_children.clear();
+    m_properties.clear();
+}
+
+AppScriptObject::Type AppScriptObject::type() const
+{
+    return m_type;
+}
+
+void AppScriptObject::setProperty(const char *key, const QVariant &value)
+{
+    m_properties.insert(upperKey(key), value);
+}
+
+void AppScriptObject::setProperty(const char *key, AppScriptObject *child)
+{
+    if (m_type == Normal) {
+        std::fprintf(stderr, "Error: \"Normal\" ScriptObject cannot contain child objects\n");
+        return;
+    }
+    if (!child)
+        return;
+    if (child == this) {
+        std::fprintf(stderr, "Error: a ScriptObject cannot contain itself\n");
+        return;
+    }
+    const QString k = upperKey(key);
+    // One node, one place: a child moved to another key is not kept twice.
+    const QString oldKey = m_children.key(child);
+    if (!oldKey.isNull() && oldKey != k)
+        m_children.remove(oldKey);
+    AppScriptObject *replaced = m_children.value(k, nullptr);
+    m_children.insert(k, child);
+    if (replaced && replaced != child)
+        delete replaced;
+}
+
+QString AppScriptObject::nextUnknownChildTag()
+{
+    return QStringLiteral("CHILD-") + QString::number(m_childCounter++);
+}
+
+bool AppScriptObject::hasProperty(const QString &key) const
+{
+    return m_properties.contains(key.toUpper());
+}
+
+QVariant AppScriptObject::property(const QString &key) const
+{
+    return m_properties.value(key.toUpper());
+}
+
+AppScriptObject *AppScriptObject::child(const QString &key) const
+{
+    return m_children.value(key.toUpper(), nullptr);
+}
+
+QString AppScriptObject::textOf(const QVariant &value)
+{
+    if (!value.isValid())
+        return QString::fromLatin1("");
+    switch (static_cast<int>(value.type())) {
+    case QMetaType::Double:
+        return AppNumber::toText(value.toDouble());
+    case QMetaType::Float:
+        return AppNumber::toText(static_cast<double>(value.toFloat()));
+    case QMetaType::Bool:
+        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
+    default:
+        break;
+    }
+    const QString text = value.toString();
+    return text.isNull() ? QString::fromLatin1("") : text;
+}
+
+QScriptValue AppScriptObject::toQScriptValue(QScriptEngine *engine)
+{
+    if (!engine)
+        return QScriptValue();
+    QScriptValue out = (m_type == Array) ? engine->newArray(0) : engine->newObject();
+    int index = 0;
+    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it) {
+        const QScriptValue text(textOf(it.value()));
+        if (m_type == Array && isIndexKey(it.key(), &index))
+            out.setProperty(static_cast<quint32>(index), text);
+        else
+            out.setProperty(it.key(), text);
+    }
+    for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it) {
+        const QScriptValue value = it.value()->toQScriptValue(engine);
+        if (m_type == Array && isIndexKey(it.key(), &index))
+            out.setProperty(static_cast<quint32>(index), value);
+        else
+            out.setProperty(it.key(), value);
+    }
+    return out;
+}
+
+AppScriptObject *AppScriptObject::fromQScriptValue(const QScriptValue &value)
+{
+    Type type = Normal;
+    if (value.isArray())
+        type = Array;
+    else if (value.isObject())
+        type = Object;
+    return fromQScriptValue(new AppScriptObject(type), value);
+}
+
+AppScriptObject *AppScriptObject::fromQScriptValue(AppScriptObject *node, const QScriptValue &value)
+{
+    if (!node)
+        return nullptr;
+    QList<QScriptValue> path;
+    fill(node, value, path);
+    return node;
+}
+
+// path holds the script objects from the top of the result down to value, so
+// that an object that contains itself (directly or further down) is seen.
+void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path)
+{
+    if (!value.isObject())
+        return;
+    if (path.size() >= MaxDepth) {
+        std::fprintf(stderr, "Error: script result nested deeper than %d levels; the rest is ignored\n", MaxDepth);
+        return;
+    }
+    path.append(value);
+    const bool parentIsArray = value.isArray();
+    QScriptValueIterator it(value);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.name();
+        const QByteArray key = name.toUtf8();
+        const QScriptValue member = it.value();
+        if (!member.isObject()) {
+            node->setProperty(key.constData(), variantOf(member));
+            continue;
+        }
+        bool cyclic = false;
+        for (const QScriptValue &seen : qAsConst(path)) {
+            if (seen.strictlyEquals(member)) {
+                cyclic = true;
+                break;
+            }
+        }
+        if (cyclic) {
+            std::fprintf(
+                stderr, "Error: script result member %s refers back to itself; it is ignored\n", key.constData());
+            continue;
+        }
+        auto *child = new AppScriptObject(member.isArray() ? Array : Object);
+        if (parentIsArray && isIndexKey(name, nullptr))
+            child->setProperty("INDEX", QVariant(name));
+        else
+            child->setProperty("PARENT_ATTRIBUTE", QVariant(name));
+        fill(child, member, path);
+        node->setProperty(key.constData(), child);
+    }
+    path.removeLast();
+}
+
+QString AppScriptObject::toString()
+{
+    QString out;
+    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it)
+        out += QLatin1Char('\n') + it.key() + QStringLiteral(": ") + textOf(it.value());
+    if (!m_children.isEmpty()) {
+        out += QStringLiteral("\n[ARRAY]");
+        for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it)
+            out += QStringLiteral("\n-----") + it.value()->toString();
+    }
+    if (out.isNull())
+        out = QStringLiteral("\n[NULL]");
+    return out;
+}
+
+QDomElement AppScriptObject::toXML(QDomDocument &document, QDomElement &element)
+{
+    // Keys that are no XML names (the numbered elements of a script array of
+    // plain values) cannot be attributes; they are written as OUTPUT elements
+    // with INDEX and VALUE, the way an array's object elements are written.
+    QList<QPair<QString, QString>> numbered;
+    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it) {
+        const QString &key = it.key();
+        const bool xmlName = !key.isEmpty() && (key.at(0).isLetter() || key.at(0) == QLatin1Char('_'))
+            && !key.contains(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.\\-]")));
+        if (xmlName)
+            element.setAttribute(key, textOf(it.value()));
+        else
+            numbered << qMakePair(key, textOf(it.value()));
+    }
+    for (const auto &entry : qAsConst(numbered)) {
+        QDomElement item = document.createElement(QStringLiteral("OUTPUT"));
+        item.setAttribute(QStringLiteral("INDEX"), entry.first);
+        item.setAttribute(QStringLiteral("VALUE"), entry.second);
+        element.appendChild(item);
+    }
+    for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it) {
+        QDomElement childElement = document.createElement(QStringLiteral("OUTPUT"));
+        it.value()->toXML(document, childElement);
+        element.appendChild(childElement);
+    }
+    if (m_children.isEmpty() && numbered.isEmpty())
+        element.setTagName(QStringLiteral("OUTPUT"));
+    else if (m_type == Array)
+        element.setTagName(QStringLiteral("ARRAY"));
+    else
+        element.setTagName(QStringLiteral("OBJECT"));
+    return element;
+}
+
+QStringList AppScriptObject::populateForm(QList<AppScriptObject *> nodes, QWidget *form)
+{
+    std::fprintf(stderr, "%s->populateForm()\n", form ? form->objectName().toLocal8Bit().constData() : "");
+    QStringList graphs;
+    for (AppScriptObject *node : nodes)
+        graphs << populateForm(node, form);
+    return graphs;
+}
+
+QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
+{
+    QStringList graphs;
+    if (!node || !form)
+        return graphs;
+
+    const QMap<QString, QVariant> &props = node->m_properties;
+    const QString graphKey = QStringLiteral("GRAPH");
+    if (props.contains(graphKey)) {
+        // The point's value travels as DATA; a point that carries only VALUE
+        // is read from that, so neither way of writing a module loses it.
+        const QString dataKey
+            = props.contains(QStringLiteral("DATA")) ? QStringLiteral("DATA") : QStringLiteral("VALUE");
+        graphs << QStringLiteral("%1,%2,%3,%4")
+                      .arg(textOf(props.value(graphKey)), textOf(props.value(QStringLiteral("AXIS"))),
+                          textOf(props.value(QStringLiteral("INDEX"))), textOf(props.value(dataKey)));
+        return graphs;
+    }
+
+    const QString nameKey = QStringLiteral("NAME");
+    if (!props.contains(nameKey)) {
+        std::fprintf(stderr, "vornakel: No NAME attribute found. Ignoring variant properties\n");
+    } else {
+        const QString name = textOf(props.value(nameKey));
+        QWidget *widget = form->findChild<QWidget *>(name);
+        if (!widget) {
+            std::fprintf(stderr, "No Widget found with name: %s\n", name.toLocal8Bit().constData());
+        } else {
+            const QString text = props.contains(QStringLiteral("VALUE")) ? textOf(props.value(QStringLiteral("VALUE")))
+                                                                         : QString::fromLatin1("");
+            const bool hasStyle = props.contains(QStringLiteral("STYLESHEET"));
+            const QString style = hasStyle ? textOf(props.value(QStringLiteral("STYLESHEET"))) : QString();
+            const bool hasTip = props.contains(QStringLiteral("TOOLTIP"));
+            const QString tip = hasTip ? textOf(props.value(QStringLiteral("TOOLTIP"))) : QString();
+            const QByteArray textBytes = text.toLocal8Bit();
+            const QString className = QString::fromLatin1(widget->metaObject()->className());
+
+            if (className == QLatin1String("QLineEdit") || className == QLatin1String("GuiLineEdit")) {
+                static_cast<QLineEdit *>(widget)->setText(text);
+            } else if (className == QLatin1String("QLabel")) {
+                static_cast<QLabel *>(widget)->setText(text);
+            } else if (className == QLatin1String("QComboBox")) {
+                auto *combo = static_cast<QComboBox *>(widget);
+                if (!props.contains(QStringLiteral("ID"))) {
+                    std::fprintf(stderr, "Error: Cannot add VALUE %s to ComboBox. Missing required ID attribute.\n",
+                        textBytes.constData());
+                    return QStringList();
+                }
+                combo->insertItem(combo->count(), text, QVariant(props.value(QStringLiteral("ID")).toInt()));
+            } else if (className == QLatin1String("QTableWidget")) {
+                auto *table = form->findChild<QTableWidget *>(name);
+                if (!props.contains(QStringLiteral("ROW")) || !props.contains(QStringLiteral("COL"))) {
+                    std::fprintf(stderr,
+                        "Error: Cannot add VALUE %s to Table. Missing required cell information of COL and "
+                        "ROW attributes.\n",
+                        textBytes.constData());
+                    return QStringList();
+                }
+                QTableWidgetItem *item = table ? table->item(props.value(QStringLiteral("ROW")).toInt(),
+                                             props.value(QStringLiteral("COL")).toInt())
+                                               : nullptr;
+                if (!item) {
+                    std::fprintf(stderr,
+                        "Error: Cannot add VALUE %s to Table. Invalid cell information COL and ROW "
+                        "attributes.\n",
+                        textBytes.constData());
+                    return QStringList();
+                }
+                item->setText(text);
+                if (hasStyle && style.contains(QLatin1String("background-color:rgb(#"))) {
+                    const QString colourText = style.section(QRegularExpression(QStringLiteral("[()]")), 1, 1);
+                    QColor colour;
+                    colour.setNamedColor(colourText);
+                    if (colour.isValid())
+                        item->setBackground(QBrush(colour, Qt::SolidPattern));
+                    else
+                        std::fprintf(stderr, "Invalid bgcolor %s\n", colourText.toLocal8Bit().constData());
+                }
+                if (hasTip)
+                    item->setToolTip(tip);
+            }
+
+            if (className != QLatin1String("QTableWidget")) {
+                widget->setProperty("LAST_VALUE", QVariant(text));
+                widget->setProperty("USER_ENTRY", QVariant(false));
+                if (hasStyle)
+                    widget->setStyleSheet(style);
+                if (hasTip)
+                    widget->setToolTip(tip);
+            }
+        }
+    }
+
+    if (props.contains(QStringLiteral("WARNING")))
+        QMessageBox::warning(
+            form, QStringLiteral("Vornakel Warning"), textOf(props.value(QStringLiteral("WARNING"))), QMessageBox::Ok);
+    if (props.contains(QStringLiteral("ERROR")))
+        QMessageBox::critical(
+            form, QStringLiteral("Vornakel Error"), textOf(props.value(QStringLiteral("ERROR"))), QMessageBox::Ok);
+
+    for (auto it = node->m_children.constBegin(); it != node->m_children.constEnd(); ++it)
+        graphs << populateForm(it.value(), form);
+    return graphs;
+}

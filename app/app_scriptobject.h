@@ -1,0 +1,90 @@
+#ifndef APP_SCRIPTOBJECT_H
+#define APP_SCRIPTOBJECT_H
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QList>
+#include <QMap>
+#include <QScriptValue>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <type_traits>
+
+class QScriptEngine;
+class QWidget;
+
+// The value that crosses the border between the forms and the script modules:
+// a node with named properties (plain values) and named child nodes, both keyed
+// in upper case. A node's name and value are its NAME and VALUE properties.
+//
+// A node owns its children: deleting a top-level node deletes the whole tree,
+// and a child replaced under the same key is deleted at once. A child must
+// therefore be stored in one place only.
+class AppScriptObject
+{
+public:
+    enum Type : qint32 { Normal = 0, Object = 1, Array = 2 };
+
+    explicit AppScriptObject(AppScriptObject::Type type);
+    AppScriptObject(QString name, QVariant value, AppScriptObject::Type type);
+    ~AppScriptObject();
+
+    AppScriptObject::Type type() const;
+
+    // The key is upper-cased, so "Row" and "ROW" are one property.
+    void setProperty(const char *key, const QVariant &value);
+    // Plain numbers and switches, so that a literal 0 is stored as a value and
+    // not taken for a null child.
+    template<typename T, typename std::enable_if<std::is_arithmetic<T>::value, int>::type = 0>
+    void setProperty(const char *key, T value)
+    {
+        setProperty(key, QVariant::fromValue(value));
+    }
+    // Stores and takes over the child. A Normal node holds no children: it
+    // reports that on standard error and stores nothing, and the child stays
+    // the caller's.
+    void setProperty(const char *key, AppScriptObject *child);
+
+    // "CHILD-0", "CHILD-1", ... for children that carry no key of their own.
+    QString nextUnknownChildTag();
+
+    // Read access for the readers of a tree; keys are matched in upper case.
+    const QMap<QString, QVariant> &properties() const { return m_properties; }
+    const QMap<QString, AppScriptObject *> &children() const { return m_children; }
+    bool hasProperty(const QString &key) const;
+    QVariant property(const QString &key) const; // invalid when absent
+    AppScriptObject *child(const QString &key) const; // null when absent
+
+    QScriptValue toQScriptValue(QScriptEngine *engine);
+    // New tree from a script value; the caller owns it.
+    static AppScriptObject *fromQScriptValue(const QScriptValue &value);
+    // Fills the given node from the members of the value and returns it.
+    static AppScriptObject *fromQScriptValue(AppScriptObject *node, const QScriptValue &value);
+
+    // Text dump for logs.
+    QString toString();
+
+    // Writes the node into the element (renamed OUTPUT, OBJECT or ARRAY) and returns it.
+    QDomElement toXML(QDomDocument &document, QDomElement &element);
+
+    // Write result trees into the widgets of a form by object name; return the graph-point strings.
+    static QStringList populateForm(AppScriptObject *node, QWidget *form);
+    static QStringList populateForm(QList<AppScriptObject *> nodes, QWidget *form);
+
+    // The text of a property value, as scripts, XML and forms see it (doubles
+    // with 15 significant digits, an invalid value as an empty text).
+    static QString textOf(const QVariant &value);
+
+private:
+    Q_DISABLE_COPY(AppScriptObject)
+
+    static void fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path);
+
+    QMap<QString, QVariant> m_properties;
+    QMap<QString, AppScriptObject *> m_children;
+    qint32 m_childCounter;
+    AppScriptObject::Type m_type;
+};
+
+#endif

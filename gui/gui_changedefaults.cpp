@@ -1,0 +1,148 @@
+#include "gui/gui_changedefaults.h"
+
+#include "app/app_number.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+const char *const lastOpenDirectoryKey = "ChangeDefaults/lastOpenDirectory";
+constexpr int defaultsCount = 6;
+} // namespace
+
+GuiChangeDefaults::GuiChangeDefaults(QString connectionName, QDialog *parent)
+    : QDialog(parent), m_connectionName(std::move(connectionName))
+{
+    setupUi(this);
+
+    // The form's own wiring: each "Change" box unlocks its row.
+    connect(qtChangeDefaultAccRej, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(qtChangeDefaultAccRej, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    connect(qtChangeExperimentalDatabase, &QCheckBox::clicked, qtDefaultDatabaseLocation, &QWidget::setEnabled);
+    connect(qtChangeExperimentalDatabase, &QCheckBox::clicked, qtChangeDbBrowseButton, &QWidget::setEnabled);
+    connect(qtChangeBufferDensity, &QCheckBox::clicked, qtDefaultBufferDensityValue, &QWidget::setEnabled);
+    connect(qtChangeBufferViscosity, &QCheckBox::clicked, qtDefaultBufferViscosityValue, &QWidget::setEnabled);
+    connect(qtChangeBufferpH, &QCheckBox::clicked, qtDefaultBufferpHValue, &QWidget::setEnabled);
+    connect(qtChangeVbar, &QCheckBox::clicked, qtDefaultVbarValue, &QWidget::setEnabled);
+    connect(qtChangeDependence, &QCheckBox::clicked, qtDefaultConcentrationDependenceValue, &QWidget::setEnabled);
+
+    m_db = QSqlDatabase::database(m_connectionName, true);
+    initialize();
+    createConnections();
+}
+
+GuiChangeDefaults::~GuiChangeDefaults() = default;
+
+void GuiChangeDefaults::initialize()
+{
+    qtDefaultDatabaseLocation->setText(m_connectionName);
+    const QStringList values = defaultValues();
+    // The temperature (entry 0) has no field here.
+    qtDefaultBufferDensityValue->setText(values.at(1));
+    qtDefaultBufferViscosityValue->setText(values.at(2));
+    qtDefaultVbarValue->setText(values.at(3));
+    qtDefaultBufferpHValue->setText(values.at(4));
+    qtDefaultConcentrationDependenceValue->setText(values.at(5));
+}
+
+void GuiChangeDefaults::createConnections()
+{
+    // After the form's own, so OK closes the dialog before the changes are written.
+    connect(qtChangeDbBrowseButton, &QPushButton::clicked, this, &GuiChangeDefaults::onBrowseClicked);
+    connect(qtChangeDefaultAccRej, &QDialogButtonBox::accepted, this, &GuiChangeDefaults::onFinishedMakingChanges);
+}
+
+QStringList GuiChangeDefaults::defaultValues()
+{
+    QStringList values;
+    for (int i = 0; i < defaultsCount; ++i)
+        values << QString();
+
+    QSqlQuery query(m_db);
+    if (!query.exec(
+            QStringLiteral("SELECT temperature, density, viscosity, vbar, pH, sk FROM defaults WHERE id = 1"))) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        return values;
+    }
+    if (!query.next())
+        return values;
+    for (int i = 0; i < defaultsCount; ++i) {
+        const QVariant value = query.value(i);
+        if (value.isNull())
+            continue;
+        bool isNumber = false;
+        const double number = value.toDouble(&isNumber);
+        values[i] = isNumber ? AppNumber::toText(number) : value.toString();
+    }
+    return values;
+}
+
+bool GuiChangeDefaults::updateDefault(const char *column, const QLabel *label, const GuiLineEdit *field)
+{
+    double value = 0;
+    if (!AppNumber::fromText(field->text(), &value)) {
+        QString name = label->text().trimmed();
+        if (name.endsWith(QLatin1Char(':')))
+            name.chop(1);
+        QMessageBox::warning(this, QStringLiteral("Vornakel"),
+            QStringLiteral("%1: '%2' is not a number, so this default was not changed.").arg(name, field->text()),
+            QMessageBox::Ok);
+        return false;
+    }
+
+    // The column is one of five fixed names; only the value comes from the user.
+    QSqlQuery query(m_db);
+    if (!query.prepare(QStringLiteral("UPDATE defaults SET %1 = :value WHERE id = 1").arg(QLatin1String(column)))) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        return false;
+    }
+    query.bindValue(QStringLiteral(":value"), value);
+    if (!query.exec()) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        return false;
+    }
+    return true;
+}
+
+void GuiChangeDefaults::onFinishedMakingChanges()
+{
+    if (qtChangeExperimentalDatabase->isChecked())
+        qDebug() << "Change Default Database not yet implemented.";
+
+    // Each row on its own: a refused or failed one does not stop the others.
+    if (qtChangeBufferDensity->isChecked())
+        updateDefault("density", qtLabelBufferDensity, qtDefaultBufferDensityValue);
+    if (qtChangeBufferViscosity->isChecked())
+        updateDefault("viscosity", qtLabelBufferViscosity, qtDefaultBufferViscosityValue);
+    if (qtChangeBufferpH->isChecked())
+        updateDefault("pH", qtLabelBufferpH, qtDefaultBufferpHValue);
+    if (qtChangeVbar->isChecked())
+        updateDefault("vbar", qtLabelVbar, qtDefaultVbarValue);
+    if (qtChangeDependence->isChecked())
+        updateDefault("sk", qtLabelConcetrationDependenceSedimentation, qtDefaultConcentrationDependenceValue);
+
+    if (qtChangeDefaultMethod->isChecked())
+        qDebug() << "Change Default calculation method not yet implemented.";
+}
+
+void GuiChangeDefaults::onBrowseClicked()
+{
+    QSettings settings(QStringLiteral("KSQ/DLM"), QStringLiteral("Vornakel"));
+    const QString startFolder = settings.value(QLatin1String(lastOpenDirectoryKey), QDir::currentPath()).toString();
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open Database"), startFolder, QStringLiteral("Sqlite Database (*.db)"));
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return;
+    const QFileInfo info(file);
+    settings.setValue(QLatin1String(lastOpenDirectoryKey), info.absolutePath());
+    // Only shown: switching databases is not done from here.
+    qtDefaultDatabaseLocation->setText(info.absoluteFilePath());
+}

@@ -1,0 +1,49 @@
+#ifndef GUI_CHANGEDEFAULTS_H
+#define GUI_CHANGEDEFAULTS_H
+
+#if __has_include("ui_gui_changedefaults.h")
+#include "ui_gui_changedefaults.h"
+#else
+// Code outside the core library (the tests) does not see the library's uic
+// output folder; it lies below the build folder, which everyone sees. Spelled
+// through a macro so that the uic scan does not take it for a second form.
+#define GUI_CHANGEDEFAULTS_FORM <vornakel_core_autogen/include/ui_gui_changedefaults.h>
+#include GUI_CHANGEDEFAULTS_FORM
+#endif
+
+#include <QDialog>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// Reader of the program defaults (row 1 of `defaults`) for the whole program,
+// and the modal dialog in which the user changes them.
+class GuiChangeDefaults : public QDialog, public Ui::QtChangeDefault
+{
+    Q_OBJECT
+
+public:
+    // connectionName: the name under which the database file's connection is
+    // registered, which is the file path.
+    explicit GuiChangeDefaults(QString connectionName, QDialog *parent = nullptr);
+    ~GuiChangeDefaults() override;
+
+    // Six strings: temperature, density, viscosity, vbar, pH and sk; all empty
+    // when the row cannot be read, an empty one where no default is stored.
+    QStringList defaultValues();
+
+public slots:
+    void onBrowseClicked();
+    void onFinishedMakingChanges();
+
+private:
+    void initialize();
+    void createConnections();
+    // Writes one column of row 1 from a field; false when refused or failed.
+    bool updateDefault(const char *column, const QLabel *label, const GuiLineEdit *field);
+
+    QString m_connectionName;
+    QSqlDatabase m_db;
+};
+
+#endif

@@ -1,0 +1,49 @@
+#ifndef GUI_LINEEDIT_H
+#define GUI_LINEEDIT_H
+
+#include <QDoubleValidator>
+#include <QLineEdit>
+#include <QString>
+
+// The numeric entry field of every form. Typing is never restricted; the text
+// is checked when an edit is finished or when the program changes it. A
+// rejected entry stays as typed with a red background; an accepted one is
+// rewritten in the field's own format. Two signals tell a finished user edit
+// (sigValueEdited) from a programmatic change (sigValueChanged).
+class GuiLineEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    explicit GuiLineEdit(QWidget *parent = nullptr);
+    ~GuiLineEdit() override;
+
+    void setFormat(char format, int precision);
+    void setRange(double bottom, double top, double decimals);
+    void setBottom(double bottom);
+    void setTop(double top);
+    void setDefaultText(const QString &text);
+    // Empties the field, then writes the default text into it.
+    void clear();
+    bool isValid() const;
+    void revertValue();
+    void validateAndFormat();
+
+public slots:
+    void onValueChanged();
+    void onEditingFinished();
+
+signals:
+    void sigValueChanged();
+    void sigValueEdited();
+
+private:
+    QDoubleValidator m_validator;
+    QString m_defaultText;
+    bool m_valid;
+    bool m_edited;
+    char m_format;
+    int m_precision;
+};
+
+#endif

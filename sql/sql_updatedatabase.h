@@ -1,0 +1,43 @@
+#ifndef SQL_UPDATEDATABASE_H
+#define SQL_UPDATEDATABASE_H
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+// Opens a database file, gives a new file its schema and brings an older file
+// up to DBVERSION, one step per earlier release, all in one transaction.
+class SqlUpdateDatabase : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One migration step: run when the file's version equals `from` exactly,
+    // leaves the file at `to`.
+    struct Step
+    {
+        QString from;
+        QString to;
+        QStringList statements;
+    };
+
+    explicit SqlUpdateDatabase(QObject *parent = nullptr);
+
+    // Registers the connection under `path`, creates or migrates the schema
+    // and stamps the version row. False after a failure already shown to the user.
+    bool openAndUpdate(const QString &path);
+
+    // The tables of the first release; a new file then runs every step.
+    static const QStringList &baseSchema();
+    // The chain, oldest first.
+    static const QVector<Step> &steps();
+
+signals:
+    void sigShowMessage(const QString &message);
+
+private:
+    static void showError(const QString &text);
+};
+
+#endif

@@ -1,0 +1,116 @@
+#include "test_database.h"
+
+#include "sql/sql_updatedatabase.h"
+
+#include <QDebug>
+#include <QSqlError>
+#include <QSqlQuery>
+
+TestDatabase::TestDatabase(const QString &fileName) : m_path(m_files.path(fileName))
+{
+    m_ok = !createCurrent(m_path).isEmpty();
+}
+
+TestDatabase::~TestDatabase()
+{
+    removeConnection(m_path);
+}
+
+QSqlDatabase TestDatabase::database() const
+{
+    return QSqlDatabase::database(m_path);
+}
+
+static bool runQuery(QSqlQuery &query, const QString &sql, const QVariantMap &values)
+{
+    if (!query.prepare(sql)) {
+        qWarning() << "TestDatabase:" << sql << query.lastError().text();
+        return false;
+    }
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        query.bindValue(it.key().startsWith(QLatin1Char(':')) ? it.key() : QLatin1Char(':') + it.key(), it.value());
+    if (!query.exec()) {
+        qWarning() << "TestDatabase:" << sql << query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool TestDatabase::exec(const QString &sql, const QVariantMap &values) const
+{
+    QSqlQuery query(database());
+    return runQuery(query, sql, values);
+}
+
+QVariant TestDatabase::value(const QString &sql, const QVariantMap &values) const
+{
+    QSqlQuery query(database());
+    if (!runQuery(query, sql, values) || !query.next())
+        return QVariant();
+    return query.value(0);
+}
+
+QString TestDatabase::createCurrent(const QString &path)
+{
+    SqlUpdateDatabase update;
+    return update.openAndUpdate(path) ? path : QString();
+}
+
+QStringList TestDatabase::revisions()
+{
+    QStringList names;
+    for (const SqlUpdateDatabase::Step &step : SqlUpdateDatabase::steps()) {
+        if (names.isEmpty())
+            names << step.from;
+        names << step.to;
+    }
+    return names;
+}
+
+bool TestDatabase::createAtRevision(const QString &path, const QString &version)
+{
+    if (!revisions().contains(version))
+        return false;
+    const QString name = QStringLiteral("TestDatabase-revision:") + path;
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery query(db);
+        QStringList statements = SqlUpdateDatabase::baseSchema();
+        statements << QStringLiteral("INSERT INTO version (databaseVersion) VALUES (NULL)");
+        QString reached = SqlUpdateDatabase::steps().first().from;
+        for (const SqlUpdateDatabase::Step &step : SqlUpdateDatabase::steps()) {
+            if (reached == version)
+                break;
+            statements << step.statements;
+            reached = step.to;
+        }
+        for (const QString &statement : statements) {
+            if (!ok)
+                break;
+            ok = query.exec(statement);
+            if (!ok)
+                qWarning() << "TestDatabase:" << statement << query.lastError().text();
+        }
+        if (ok)
+            ok = runQuery(query, QStringLiteral("UPDATE version SET databaseVersion = :version"),
+                { { QStringLiteral("version"), version } });
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+void TestDatabase::removeConnection(const QString &connectionName)
+{
+    if (!QSqlDatabase::contains(connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}

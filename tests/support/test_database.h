@@ -1,0 +1,56 @@
+#ifndef TEST_DATABASE_H
+#define TEST_DATABASE_H
+
+#include "test_environment.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// A database file at the current revision in a temporary folder, made by the
+// program's own opening routine (SqlUpdateDatabase::openAndUpdate), so tests
+// see exactly the schema the program works on. The connection is registered
+// under the file path, as the program does, and removed with the object.
+class TestDatabase
+{
+public:
+    explicit TestDatabase(const QString &fileName = QStringLiteral("vornakel.db"));
+    ~TestDatabase();
+
+    bool isValid() const { return m_ok; }
+    QString path() const { return m_path; }
+    QString connectionName() const { return m_path; } // the program's convention
+    QSqlDatabase database() const;
+    QString dir() const { return m_files.dir(); }
+
+    // Runs `sql` with the named values bound; false (and a warning with the
+    // driver's text) on failure.
+    bool exec(const QString &sql, const QVariantMap &values = QVariantMap()) const;
+    // The first column of the first row of `sql`, or an invalid variant.
+    QVariant value(const QString &sql, const QVariantMap &values = QVariantMap()) const;
+
+    // Creates or migrates the file at `path` through openAndUpdate and leaves
+    // its connection registered under `path`; returns that connection name,
+    // empty on failure.
+    static QString createCurrent(const QString &path);
+
+    // Builds a file at `version`, one of the revision names of the migration
+    // chain, by running the first release's schema and the chain's steps up to
+    // it on a private connection that is removed again; no connection named
+    // `path` is left registered. False for a name outside the chain or on failure.
+    static bool createAtRevision(const QString &path, const QString &version);
+
+    // Every revision name of the chain, oldest first, the current one last.
+    static QStringList revisions();
+
+    // Closes and forgets a registered connection.
+    static void removeConnection(const QString &connectionName);
+
+private:
+    TestDatabaseFiles m_files;
+    QString m_path;
+    bool m_ok = false;
+};
+
+#endif
