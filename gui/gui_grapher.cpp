@@ -544,6 +544,8 @@ void GuiGrapher::updateLegendSettings()
         QwtPlotCurve *curve = m_curves.at(i);
         if (!shown) {
             curve->setItemAttribute(QwtPlotItem::Legend, false);
+            // Switching the attribute off does not tell the legend by itself.
+            m_plot->updateLegend(curve);
             continue;
         }
         const int series = i + 1;
@@ -585,20 +587,18 @@ void GuiGrapher::onEditPasteDataTriggered()
         QVector<double> x, y;
     };
     QList<Series> pasted;
+    const QStringList lines = pastedLines(text);
+    const int columns = lines.isEmpty() ? 0 : lines.first().split(QLatin1Char('\t')).size();
+    if (columns % 2 != 0) {
+        const QString message = QStringLiteral("The number of data columns must be an even number\n"
+                                               "(an X and Y column for each data series!)\nAborting...");
+        emit sigLog(message, LogLevel);
+        // Checked before anything is removed: the plot stays as it was.
+        QMessageBox::critical(this, QStringLiteral("Vornakel Grapher"), message, QMessageBox::Ok);
+        return;
+    }
     {
         WaitCursor wait;
-        const QStringList lines = pastedLines(text);
-        const int columns = lines.isEmpty() ? 0 : lines.first().split(QLatin1Char('\t')).size();
-        if (columns % 2 != 0) {
-            const QString message = QStringLiteral("The number of data columns must be an even number\n"
-                                                   "(an X and Y column for each data series!)\nAborting...");
-            emit sigLog(message, LogLevel);
-            // Checked before anything is removed: the plot stays as it was.
-            QApplication::restoreOverrideCursor();
-            QMessageBox::critical(this, QStringLiteral("Vornakel Grapher"), message, QMessageBox::Ok);
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-            return;
-        }
         QList<QStringList> rows;
         for (const QString &line : lines)
             rows << line.split(QLatin1Char('\t'));

@@ -39,7 +39,7 @@ public:
     void update();
     QwtPlot *plotOptions() const { return m_plot; }
 
-    // The window's pieces, for whoever needs to look at what is drawn.
+    // The window's parts, for whoever needs to look at what is drawn.
     GuiGrapherOptions *optionsDialog() const { return m_options; }
     QList<QwtPlotCurve *> curves() const { return m_curves; }
     QwtPlotGrid *verticalGrid() const { return m_verticalGrid; }
