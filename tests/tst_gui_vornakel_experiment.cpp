@@ -443,6 +443,23 @@ private slots:
         QVERIFY(widget<QPushButton>("qtDensityStandard")->isChecked());
     }
 
+    void standardVbarIsCorrectedFromItsOwnValue()
+    {
+        // An earlier composition result must not replace the standard vbar chosen since.
+        widget<GuiSampleComposition>("qtStackComposition")->qtCalculatedVBar->setText(QStringLiteral("0.70"));
+        m_answerer->answerWith([](QWidget *w) {
+            w->findChild<QLineEdit *>(QStringLiteral("qtValue"))->setText(QStringLiteral("0.74"));
+            w->findChild<QLineEdit *>(QStringLiteral("qtTemperature"))->setText(QStringLiteral("20"));
+            QTimer::singleShot(0, w, [w] { static_cast<QDialog *>(w)->accept(); });
+        });
+        click("qtVbarStandard");
+        QCOMPARE(field("qtSampleVbar")->text(), QStringLiteral("0.74000"));
+        type("qtSedEquilibriumTemp", QStringLiteral("4"));
+        QCOMPARE(field("qtSampleVbar")->text(), QStringLiteral("0.73320")); // 0.74 - 4.25e-4 * 16
+        type("qtSedEquilibriumTemp", QStringLiteral("10"));
+        QCOMPARE(field("qtSampleVbar")->text(), QStringLiteral("0.73575"));
+    }
+
     void densityFromTheBufferPageIsTakenOver()
     {
         useRecorders();
