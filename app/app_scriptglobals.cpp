@@ -1,0 +1,40 @@
+#include "app/app_scriptglobals.h"
+
+#include "app/app_scriptplot.h"
+#include "sql/sql_database.h"
+#include "sql/sql_query.h"
+
+#include <QScriptEngine>
+
+namespace AppScriptGlobals {
+
+void install(QScriptEngine *engine, const QString &databaseName, const LogFunction &log)
+{
+    const QString defaultName = sqlDatabase::defaultConnection();
+    if (!dbEngine.isOpen(defaultName)) {
+        if (log)
+            log(QStringLiteral("Attempting to open DB connection"), 4);
+        bool opened = false;
+        {
+            QSqlDatabase db = dbEngine.addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("localhost"), databaseName,
+                defaultName, QString(), QString());
+            opened = db.open();
+        }
+        // The module is still made; its scripts' statements fail later.
+        if (!opened && log)
+            log(QStringLiteral("Failed to establish connection to database"), 1);
+    }
+
+    sqlQuery::registerScriptTypes(engine);
+    QScriptValue global = engine->globalObject();
+    global.setProperty(QStringLiteral("m_db"), engine->newQObject(&dbEngine, QScriptEngine::QtOwnership));
+    // Never deleted: scripts and pages may hold them for the rest of the run.
+    auto *query = new sqlQuery(nullptr, databaseName, false);
+    auto *query2 = new sqlQuery(nullptr, databaseName, false);
+    auto *plot = new AppScriptPlot(nullptr);
+    global.setProperty(QStringLiteral("m_query"), engine->newQObject(query, QScriptEngine::QtOwnership));
+    global.setProperty(QStringLiteral("m_query2"), engine->newQObject(query2, QScriptEngine::QtOwnership));
+    global.setProperty(QStringLiteral("m_plot"), engine->newQObject(plot, QScriptEngine::QtOwnership));
+}
+
+} // namespace AppScriptGlobals

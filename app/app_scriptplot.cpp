@@ -1,0 +1,3 @@
+#include "app/app_scriptplot.h"
+
+AppScriptPlot::AppScriptPlot(QObject *parent) : QObject(parent) { }

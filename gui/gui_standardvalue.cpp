@@ -1,0 +1,149 @@
+#include "gui/gui_standardvalue.h"
+
+#include "app/app_number.h"
+#include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
+
+#include <QMessageBox>
+
+namespace {
+
+// Empty or unparsable text counts as 0, as every numeric script input does.
+double numberIn(const QLineEdit *field)
+{
+    double value = 0.0;
+    if (!AppNumber::fromText(field->text(), &value))
+        return 0.0;
+    return value;
+}
+
+bool holdsNumber(const QLineEdit *field)
+{
+    double value = 0.0;
+    return AppNumber::fromText(field->text(), &value);
+}
+
+} // namespace
+
+GuiStandardValue::GuiStandardValue(QWidget *window) : QDialog(window), m_calculations(nullptr), m_window(window)
+{
+    setupUi(this);
+    connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    qtTemperature->setFormat('f', 2);
+}
+
+double GuiStandardValue::value()
+{
+    return numberIn(qtValue);
+}
+
+double GuiStandardValue::temperature()
+{
+    return numberIn(qtTemperature);
+}
+
+void GuiStandardValue::setValue(double const &value)
+{
+    qtValue->setText(AppNumber::toText(value));
+}
+
+void GuiStandardValue::setTemperature(double const &temperature)
+{
+    qtTemperature->setText(AppNumber::toText(temperature));
+}
+
+void GuiStandardValue::setCalculations(AppPlugin *module)
+{
+    m_calculations = module;
+}
+
+int GuiStandardValue::execute()
+{
+    const int result = exec();
+    if (result == QDialog::Accepted)
+        calculate();
+    return result;
+}
+
+void GuiStandardValue::accept()
+{
+    if (!holdsNumber(qtValue) || !holdsNumber(qtTemperature)) {
+        QMessageBox::warning(this, QStringLiteral("Vornakel"),
+            QStringLiteral("Please enter the value and the temperature at which it was measured."));
+        (holdsNumber(qtValue) ? qtTemperature : qtValue)->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QDialog::accept();
+}
+
+void GuiStandardValue::runConversion(
+    const QString &function, const QString &firstName, double first, const QString &secondName, double second)
+{
+    if (!m_calculations) {
+        emit sigLog(QStringLiteral("No calculation module for %1").arg(function), 1);
+        return;
+    }
+    QList<AppScriptObject *> inputs;
+    inputs << new AppScriptObject(firstName, QVariant(first), AppScriptObject::Normal);
+    inputs << new AppScriptObject(secondName, QVariant(second), AppScriptObject::Normal);
+
+    QList<AppScriptObject *> results;
+    results << m_calculations->execOne(function, inputs);
+
+    blockSignals(true);
+    AppScriptObject::populateForm(results, m_window);
+    blockSignals(false);
+
+    qDeleteAll(inputs);
+    qDeleteAll(results);
+}
+
+GuiViscosityStandardValue::GuiViscosityStandardValue(QWidget *window) : GuiStandardValue(window)
+{
+    qtHeader->setText(QStringLiteral("Enter Viscosity"));
+    qtValue->setFormat('E', 4);
+}
+
+void GuiViscosityStandardValue::calculate()
+{
+    runConversion(QStringLiteral("calculateViscAtT"), QStringLiteral("Temperature"), temperature(),
+        QStringLiteral("Viscosity"), value());
+}
+
+GuiDensityStandardValue::GuiDensityStandardValue(QWidget *window) : GuiStandardValue(window)
+{
+    qtHeader->setText(QStringLiteral("Enter Density"));
+    qtValue->setFormat('f', 5);
+}
+
+void GuiDensityStandardValue::calculate()
+{
+    runConversion(QStringLiteral("calculateDensityAt20"), QStringLiteral("Temperature"), temperature(),
+        QStringLiteral("Density"), value());
+}
+
+GuiVbarStandardValue::GuiVbarStandardValue(QWidget *window) : GuiStandardValue(window)
+{
+    qtHeader->setText(QStringLiteral("Enter Partial Specific Volume"));
+    qtValue->setFormat('f', 4);
+}
+
+void GuiVbarStandardValue::calculate()
+{
+    // The module expects the vbar first, unlike the other two conversions.
+    runConversion(QStringLiteral("calculateVBar20"), QStringLiteral("VBar"), value(), QStringLiteral("Temperature"),
+        temperature());
+}
+
+GuiS20W_KStandardValue::GuiS20W_KStandardValue(QWidget *window) : GuiStandardValue(window)
+{
+    qtHeader->setText(QStringLiteral(
+        "S20w is the sedimentation coefficient from experiment corrected to 20 degrees C and water. The correction "
+        "may be large if the viscosity, density, or vbar due to non-covalent conjugation of buffer components is "
+        "significant. The concentration correction is performed if you enter a protein concentration and includes "
+        "an empirical coefficient that out to be 0.009 only for roughly spherical globular proteins. You may enter "
+        "another coefficient, k, below."));
+}
+
+void GuiS20W_KStandardValue::calculate() { }

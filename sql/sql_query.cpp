@@ -1,0 +1,664 @@
+#include "sql/sql_query.h"
+
+#include "app/app_number.h"
+#include "sql/sql_database.h"
+#include "sql/sql_executor.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QFile>
+#include <QScriptEngine>
+#include <QSqlDriver>
+#include <QThread>
+#include <QTime>
+#include <cstdio>
+
+namespace {
+
+// A lost connection is tried again a few times, briefly: the scripts run on
+// the GUI thread.
+const int kReopenAttempts = 3;
+const unsigned long kReopenPauseMs = 100;
+
+void trace(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stderr);
+}
+
+bool isNameCharacter(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+
+// A plain table or column name, so lastInsertId never pastes anything else into SQL.
+bool isIdentifier(const QString &text)
+{
+    if (text.isEmpty() || text.at(0).isDigit())
+        return false;
+    for (const QChar c : text) {
+        if (!(c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('.')))
+            return false;
+    }
+    return true;
+}
+
+// The text of a column: doubles with 15 digits, NULL as the empty text.
+QString columnText(const QVariant &v)
+{
+    if (!v.isValid() || v.isNull())
+        return QStringLiteral("");
+    if (v.userType() == QMetaType::Double || v.userType() == QMetaType::Float)
+        return AppNumber::toText(v.toDouble());
+    return v.toString();
+}
+
+QScriptValue paramTypeToScript(QScriptEngine *, const QSql::ParamType &t)
+{
+    return QScriptValue(int(t));
+}
+
+void paramTypeFromScript(const QScriptValue &v, QSql::ParamType &t)
+{
+    t = QSql::ParamType(QSql::ParamTypeFlag(v.toInt32()));
+}
+
+QScriptValue policyToScript(QScriptEngine *, const QSql::NumericalPrecisionPolicy &p)
+{
+    return QScriptValue(int(p));
+}
+
+void policyFromScript(const QScriptValue &v, QSql::NumericalPrecisionPolicy &p)
+{
+    p = QSql::NumericalPrecisionPolicy(v.toInt32());
+}
+
+} // namespace
+
+sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directExec)
+    : QObject(parent), m_executor(nullptr), m_directExec(directExec), m_isTdsOdbc(false), m_isMySql(false),
+      m_driverPrepares(false), m_ownsConnection(false), m_preserveSqlString(true)
+{
+    if (dbEngine.connectionNames().contains(connectionName)) {
+        m_ownsConnection = false;
+        m_connectionName = connectionName;
+        m_executor = dbEngine.sqlEngine(connectionName);
+    } else {
+        m_ownsConnection = true;
+        {
+            const QSqlDatabase defaultDb = dbEngine.database(sqlDatabase::defaultConnection(), true);
+            QSqlDatabase db = dbEngine.addDatabase(defaultDb.driverName(), connectionName);
+            db.setHostName(defaultDb.hostName());
+            db.setDatabaseName(defaultDb.databaseName());
+            if (defaultDb.driverName().startsWith(QLatin1String("QODBC"))) {
+                db.setConnectOptions(QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3"));
+            } else {
+                db.setUserName(defaultDb.userName());
+                db.setPassword(defaultDb.password());
+            }
+        }
+        m_connectionName = connectionName;
+        if (!dbEngine.open(connectionName)) {
+            trace(QStringLiteral("could not open database\n"));
+            QSqlDatabase::removeDatabase(connectionName);
+            m_ownsConnection = false;
+            return;
+        }
+        m_executor = dbEngine.sqlEngine(connectionName);
+    }
+
+    m_preserveSqlString = true;
+    const QSqlDatabase db = dbEngine.database(m_connectionName, true);
+    const QString driverName = db.driverName();
+    m_isTdsOdbc
+        = driverName == QLatin1String("QODBC") && db.databaseName().contains(QLatin1String("tds"), Qt::CaseInsensitive);
+    m_isMySql = driverName == QLatin1String("QMYSQL");
+    m_driverPrepares = db.driver() && db.driver()->hasFeature(QSqlDriver::PreparedQueries);
+}
+
+sqlQuery::~sqlQuery()
+{
+    delete m_executor;
+    m_executor = nullptr;
+    if (m_ownsConnection)
+        QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+void sqlQuery::registerScriptTypes(QScriptEngine *engine)
+{
+    qScriptRegisterMetaType<QSql::ParamType>(engine, paramTypeToScript, paramTypeFromScript);
+    qScriptRegisterMetaType<QSql::NumericalPrecisionPolicy>(engine, policyToScript, policyFromScript);
+}
+
+bool sqlQuery::emulates() const
+{
+    return m_isTdsOdbc || m_isMySql || !m_driverPrepares || m_preserveSqlString;
+}
+
+void sqlQuery::appendToLog(const QString &text)
+{
+    QFile log(QStringLiteral("sql.log"));
+    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    log.write(text.toLocal8Bit());
+    log.write("\n");
+    log.close();
+}
+
+// --- Binding
+
+QString sqlQuery::literal(const QVariant &val) const
+{
+    const QLatin1Char quote('\'');
+    switch (val.userType()) {
+    case QMetaType::QString: {
+        QString text = val.toString();
+        if (m_isMySql)
+            text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        text.replace(quote, QLatin1String("''"));
+        return quote + text + quote;
+    }
+    case QMetaType::QByteArray:
+        return quote + QString::fromLatin1(val.toByteArray().toBase64()) + quote;
+    case QMetaType::QTime:
+        return quote + val.toTime().toString(QStringLiteral("hh:mm:ss.zzz")) + quote;
+    case QMetaType::QDate:
+        return quote + val.toDate().toString(QStringLiteral("MM-dd-yyyy")) + quote;
+    case QMetaType::QDateTime:
+        return quote + val.toDateTime().toString(QStringLiteral("MM-dd-yyyy hh:mm:ss.zzz")) + quote;
+    case QMetaType::Bool:
+        if (val.toBool()) {
+            trace(QStringLiteral("intercept bindValue: boolean TRUE\n"));
+            return QStringLiteral("1");
+        }
+        trace(QStringLiteral("intercept bindValue: boolean FALSE\n"));
+        return QStringLiteral("0");
+    case QMetaType::Int:
+        return QString::number(val.toInt());
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return AppNumber::toText(val.toDouble());
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+        return val.toString();
+    case QMetaType::UnknownType:
+    case QMetaType::Void:
+    case QMetaType::Nullptr:
+    case QMetaType::VoidStar:
+        return QString();
+    default:
+        // Only numbers go in unquoted; any other value is quoted text.
+        if (val.isNull())
+            return QString();
+        QString text = val.toString();
+        if (m_isMySql)
+            text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        text.replace(quote, QLatin1String("''"));
+        return quote + text + quote;
+    }
+}
+
+// One pass over the prepared text: whole placeholder names outside quoted
+// text and comments are replaced by their literals, and nothing written in
+// is looked at again.
+QString sqlQuery::substitute(const QString &text) const
+{
+    if (text.isNull())
+        return text;
+    QString out;
+    out.reserve(text.size());
+    const int n = text.size();
+    int i = 0;
+    while (i < n) {
+        const QChar c = text.at(i);
+        const QChar next = i + 1 < n ? text.at(i + 1) : QChar();
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`')) {
+            int j = i + 1;
+            while (j < n) {
+                if (m_isMySql && text.at(j) == QLatin1Char('\\')) {
+                    j += 2;
+                    continue;
+                }
+                if (text.at(j) == c) {
+                    if (j + 1 < n && text.at(j + 1) == c) {
+                        j += 2;
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            out += text.midRef(i, qMin(j, n - 1) - i + 1);
+            i = j + 1;
+        } else if (c == QLatin1Char('-') && next == QLatin1Char('-')) {
+            int j = text.indexOf(QLatin1Char('\n'), i);
+            j = j < 0 ? n : j;
+            out += text.midRef(i, j - i);
+            i = j;
+        } else if (c == QLatin1Char('/') && next == QLatin1Char('*')) {
+            int j = text.indexOf(QLatin1String("*/"), i + 2);
+            j = j < 0 ? n : j + 2;
+            out += text.midRef(i, j - i);
+            i = j;
+        } else if (c == QLatin1Char(':') && next == QLatin1Char(':')) {
+            out += QLatin1String("::");
+            i += 2;
+        } else if (c == QLatin1Char(':') && !next.isNull() && isNameCharacter(next)) {
+            int j = i + 1;
+            while (j < n && isNameCharacter(text.at(j)))
+                ++j;
+            const QString name = text.mid(i + 1, j - i - 1);
+            bool bound = false;
+            for (const auto &binding : m_bindings) {
+                if (binding.first == name) {
+                    // "a - :v" with v = -5 must not become the comment "a --5".
+                    if (binding.second.startsWith(QLatin1Char('-')) && out.endsWith(QLatin1Char('-')))
+                        out += QLatin1Char(' ');
+                    out += binding.second;
+                    bound = true;
+                    break;
+                }
+            }
+            if (!bound)
+                out += text.midRef(i, j - i);
+            i = j;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+void sqlQuery::bindValue(const QString &placeholder, const QVariant &val, QSql::ParamType paramType)
+{
+    QString name = placeholder;
+    name.remove(QLatin1Char(':'));
+    QVariant value = val;
+    if ((val.userType() == QMetaType::QString || val.userType() == QMetaType::QByteArray) && val.toString().isEmpty())
+        value = QStringLiteral(" ");
+    if (!m_executor)
+        return;
+    if (!emulates()) {
+        m_executor->bindValue(placeholder, value, paramType);
+        return;
+    }
+    const QString text = literal(value);
+    m_boundPairs.append(name + QLatin1Char('=') + text);
+    bool replaced = false;
+    for (auto &binding : m_bindings) {
+        if (binding.first == name) {
+            binding.second = text;
+            replaced = true;
+        }
+    }
+    if (!replaced)
+        m_bindings.append(qMakePair(name, text));
+    m_workingSql = substitute(m_preparedSql);
+}
+
+void sqlQuery::bindValue(const QString &placeholder, const QVariant &val)
+{
+    bindValue(placeholder, val, QSql::In);
+}
+
+void sqlQuery::addBindValue(const QVariant &val, QSql::ParamType type)
+{
+    if (m_executor)
+        m_executor->addBindValue(val, type);
+}
+
+void sqlQuery::bindValue(int position, const QVariant &val, QSql::ParamType type)
+{
+    if (m_executor)
+        m_executor->bindValue(position, val, type);
+}
+
+void sqlQuery::resetPrepare()
+{
+    m_lastBoundPairs = m_boundPairs;
+    if (emulates()) {
+        m_workingSql = m_preparedSql;
+        m_boundPairs.clear();
+        m_bindings.clear();
+    }
+}
+
+bool sqlQuery::prepare(const QString &query)
+{
+    if (!m_executor)
+        return false;
+    if (!emulates())
+        return m_executor->prepare(query);
+    m_preparedSql = query;
+    resetPrepare();
+    return true;
+}
+
+void sqlQuery::preserveSqlString(bool preserve)
+{
+    m_preserveSqlString = preserve;
+}
+
+void sqlQuery::printPreparedValues()
+{
+    for (const QString &pair : qAsConst(m_boundPairs))
+        trace(QStringLiteral("Value: [%1]\n").arg(pair));
+    trace(QStringLiteral("prepared exec=[%1]\n").arg(m_workingSql));
+}
+
+// --- Execution
+
+bool sqlQuery::lostConnection() const
+{
+    if (m_executor->lastError().type() == QSqlError::ConnectionError)
+        return true;
+    return !QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+bool sqlQuery::runWithRetry(const std::function<bool()> &run, bool prepared)
+{
+    const bool ok = run();
+    // A statement that ran is never run again; one that failed for another
+    // reason than the connection would only fail again.
+    if (ok || !lostConnection())
+        return ok;
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    const QString nameLine = QStringLiteral("Database name=[") + m_connectionName + QStringLiteral("]\n");
+    for (int attempt = 1; attempt <= kReopenAttempts; ++attempt) {
+        if (db.open()) {
+            trace(nameLine);
+            trace(QStringLiteral("-->Database re-opened.\n"));
+            // Reopening has finalised the statements prepared on the old connection.
+            if (prepared)
+                m_executor->reprepare();
+            return run();
+        }
+        trace(nameLine);
+        trace(QStringLiteral("-->Database closed....attempting to re-open...\n"));
+        if (attempt < kReopenAttempts)
+            QThread::msleep(kReopenPauseMs);
+    }
+    trace(QStringLiteral("-->Database could not be re-opened.\n"));
+    return ok;
+}
+
+bool sqlQuery::exec()
+{
+    if (!m_executor)
+        return false;
+    m_lastQuery = m_workingSql;
+    if (m_directExec)
+        return runWithRetry([this] { return m_executor->exec(); }, true);
+    if (emulates() && !m_workingSql.isNull()) {
+        const QString text = m_workingSql;
+        trace(QStringLiteral("psuedo exec=[%1]\n").arg(text));
+        appendToLog(text);
+        const bool ok = runWithRetry([this, text] { return m_executor->exec(text); }, false);
+        resetPrepare();
+        return ok;
+    }
+    const bool ok = runWithRetry([this] { return m_executor->exec(); }, true);
+    if (!ok)
+        trace(QStringLiteral("error 101: [%1],[%2]\n").arg(m_executor->lastError().text(), m_workingSql));
+    return ok;
+}
+
+bool sqlQuery::exec(const QString &query)
+{
+    if (!m_executor)
+        return false;
+    m_preparedSql = QString();
+    m_workingSql = QString();
+    m_lastQuery = query;
+    appendToLog(query);
+    return runWithRetry([this, query] { return m_executor->exec(query); }, false);
+}
+
+bool sqlQuery::execBatch(QSqlQuery::BatchExecutionMode mode)
+{
+    if (!m_executor)
+        return false;
+    return runWithRetry([this, mode] { return m_executor->execBatch(mode); }, true);
+}
+
+bool sqlQuery::execShowError(QWidget *, const QString &)
+{
+    return exec();
+}
+
+bool sqlQuery::execShowError(QWidget *, const QString &sql, const QString &)
+{
+    return exec(sql);
+}
+
+QSqlError sqlQuery::lastError() const
+{
+    if (!m_executor)
+        return QSqlError();
+    const QSqlError error = m_executor->lastError();
+    appendToLog(error.text());
+    return error;
+}
+
+QVariant sqlQuery::lastInsertId(const QString &table, const QString &field)
+{
+    if (!m_executor)
+        return QVariant(-1);
+    if (!m_isTdsOdbc && !m_isMySql && m_driverPrepares)
+        return m_executor->lastInsertId();
+    // Find the new row again by the values bound for the insert.
+    if (m_lastBoundPairs.isEmpty() || !isIdentifier(table) || !isIdentifier(field))
+        return QVariant(-1);
+    for (const QString &pair : qAsConst(m_lastBoundPairs)) {
+        if (!isIdentifier(pair.section(QLatin1Char('='), 0, 0)))
+            return QVariant(-1);
+    }
+    const QString query = QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") + table
+        + QStringLiteral(" WHERE ") + m_lastBoundPairs.join(QStringLiteral(" AND "));
+    if (m_executor->exec(query) && m_executor->next())
+        return m_executor->value(0);
+    return QVariant(-1);
+}
+
+// --- Forwarding
+
+void sqlQuery::clear()
+{
+    if (m_executor)
+        m_executor->clear();
+}
+
+void sqlQuery::finish()
+{
+    if (m_executor)
+        m_executor->finish();
+}
+
+bool sqlQuery::first()
+{
+    return m_executor && m_executor->first();
+}
+
+bool sqlQuery::isActive()
+{
+    return m_executor && m_executor->isActive();
+}
+
+bool sqlQuery::isForwardOnly()
+{
+    return m_executor && m_executor->isForwardOnly();
+}
+
+bool sqlQuery::isNull(int field)
+{
+    return m_executor ? m_executor->isNull(field) : true;
+}
+
+bool sqlQuery::isSelect()
+{
+    return m_executor && m_executor->isSelect();
+}
+
+bool sqlQuery::isValid()
+{
+    return m_executor && m_executor->isValid();
+}
+
+bool sqlQuery::last()
+{
+    return m_executor && m_executor->last();
+}
+
+bool sqlQuery::next()
+{
+    return m_executor && m_executor->next();
+}
+
+bool sqlQuery::nextResult()
+{
+    return m_executor && m_executor->nextResult();
+}
+
+int sqlQuery::numRowsAffected()
+{
+    return m_executor ? m_executor->numRowsAffected() : -1;
+}
+
+bool sqlQuery::previous()
+{
+    return m_executor && m_executor->previous();
+}
+
+bool sqlQuery::seek(int index, bool relative)
+{
+    return m_executor && m_executor->seek(index, relative);
+}
+
+bool sqlQuery::seek(int index)
+{
+    return seek(index, false);
+}
+
+void sqlQuery::setForwardOnly(bool forward)
+{
+    if (m_executor)
+        m_executor->setForwardOnly(forward);
+}
+
+void sqlQuery::setNumericalPrecisionPolicy(QSql::NumericalPrecisionPolicy precisionPolicy)
+{
+    if (m_executor)
+        m_executor->setNumericalPrecisionPolicy(precisionPolicy);
+}
+
+int sqlQuery::size()
+{
+    return m_executor ? m_executor->size() : -1;
+}
+
+QVariant sqlQuery::value(int index)
+{
+    return QVariant(toString(index));
+}
+
+QString sqlQuery::valuetoString(int index)
+{
+    return toString(index);
+}
+
+int sqlQuery::toInt(int index)
+{
+    return m_executor ? m_executor->value(index).toInt() : 0;
+}
+
+bool sqlQuery::toBool(int index)
+{
+    return m_executor && m_executor->value(index).toBool();
+}
+
+int sqlQuery::toInt(const QString &columnName)
+{
+    if (!m_executor)
+        return 0;
+    const QSqlRecord rec = m_executor->record();
+    const int index = rec.indexOf(columnName);
+    return index < 0 ? 0 : rec.value(index).toInt();
+}
+
+bool sqlQuery::toBool(const QString &columnName)
+{
+    if (!m_executor)
+        return false;
+    const QSqlRecord rec = m_executor->record();
+    const int index = rec.indexOf(columnName);
+    return index >= 0 && rec.value(index).toBool();
+}
+
+QString sqlQuery::toString(int index) const
+{
+    return m_executor ? columnText(m_executor->value(index)) : QStringLiteral("");
+}
+
+QString sqlQuery::toString(const QString &columnName) const
+{
+    if (!m_executor)
+        return QStringLiteral("");
+    const QSqlRecord rec = m_executor->record();
+    const int index = rec.indexOf(columnName);
+    return index < 0 ? QStringLiteral("") : columnText(rec.value(index));
+}
+
+QSqlRecord sqlQuery::record() const
+{
+    return m_executor ? m_executor->record() : QSqlRecord();
+}
+
+const QSqlResult *sqlQuery::result() const
+{
+    return m_executor ? m_executor->result() : nullptr;
+}
+
+QSql::NumericalPrecisionPolicy sqlQuery::numericalPrecisionPolicy() const
+{
+    return m_executor ? m_executor->numericalPrecisionPolicy() : QSql::LowPrecisionDouble;
+}
+
+QString sqlQuery::executedQuery() const
+{
+    return m_executor ? m_executor->executedQuery() : QString();
+}
+
+const QSqlDriver *sqlQuery::driver() const
+{
+    return m_executor ? m_executor->driver() : nullptr;
+}
+
+QMap<QString, QVariant> sqlQuery::boundValues() const
+{
+    return m_executor ? m_executor->boundValues() : QMap<QString, QVariant>();
+}
+
+QVariant sqlQuery::boundValue(int pos) const
+{
+    return m_executor ? m_executor->boundValue(pos) : QVariant();
+}
+
+QVariant sqlQuery::boundValue(const QString &placeholder) const
+{
+    return m_executor ? m_executor->boundValue(placeholder) : QVariant();
+}
+
+int sqlQuery::at() const
+{
+    return m_executor ? m_executor->at() : QSql::BeforeFirstRow;
+}
+
+QVariant sqlQuery::lastInsertId() const
+{
+    return m_executor ? m_executor->lastInsertId() : QVariant();
+}

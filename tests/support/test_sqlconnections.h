@@ -1,0 +1,29 @@
+#ifndef TEST_SQLCONNECTIONS_H
+#define TEST_SQLCONNECTIONS_H
+
+#include <QString>
+#include <QStringList>
+
+// SQLite connections for tests of the database layer.
+namespace TestSqlConnections {
+
+// Registers and opens a connection named by the file path, as a main window
+// does for its database file, and runs the given statements on it.
+bool openWindowConnection(const QString &path, const QStringList &statements = QStringList());
+
+// Registers and opens the toolkit's default connection on path.
+bool openDefaultConnection(const QString &path);
+
+// Closes and removes every connection of the process.
+void removeAll();
+
+// The rows of a one-column query on the connection, as text; "<error>" on failure.
+QStringList column(const QString &connectionName, const QString &sql);
+
+// The lines of "sql.log" in the current folder.
+QStringList sqlLogLines();
+void removeSqlLog();
+
+} // namespace TestSqlConnections
+
+#endif

@@ -1,0 +1,132 @@
+#include "app/app_scriptglobals.h"
+#include "app/app_scriptplot.h"
+#include "sql/sql_database.h"
+#include "test_environment.h"
+#include "test_sqlconnections.h"
+
+#include <QScriptEngine>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QtTest>
+#include <memory>
+
+using namespace TestSqlConnections;
+
+class TstAppScriptGlobals : public QObject
+{
+    Q_OBJECT
+
+private:
+    TestDatabaseFiles m_files;
+    QList<QPair<QString, int>> m_logs;
+
+    // A database file as a main window opens it: its connection named by its path.
+    QString windowDatabase(const QString &fileName, const QString &marker)
+    {
+        const QString path = m_files.path(fileName);
+        QFile::remove(path);
+        if (!openWindowConnection(path,
+                { QStringLiteral("CREATE TABLE m (v TEXT)"),
+                    QStringLiteral("INSERT INTO m VALUES ('%1')").arg(marker) }))
+            return QString();
+        return path;
+    }
+
+    std::unique_ptr<QScriptEngine> engineOn(const QString &databaseName)
+    {
+        std::unique_ptr<QScriptEngine> engine(new QScriptEngine);
+        AppScriptGlobals::install(engine.get(), databaseName,
+            [this](const QString &message, int level) { m_logs.append(qMakePair(message, level)); });
+        return engine;
+    }
+
+    static QString defaultDatabaseName()
+    {
+        return QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false).databaseName();
+    }
+
+private slots:
+    void init()
+    {
+        m_logs.clear();
+        removeSqlLog();
+    }
+    void cleanup() { removeAll(); }
+
+    void publishesTheFourGlobals()
+    {
+        const QString path = windowDatabase(QStringLiteral("g.db"), QStringLiteral("g"));
+        QVERIFY(!path.isEmpty());
+        std::unique_ptr<QScriptEngine> engine = engineOn(path);
+        QCOMPARE(engine
+                     ->evaluate(QStringLiteral("[typeof m_db.open, typeof m_query.prepare, typeof m_query2.exec,"
+                                               " typeof m_plot.sigLog, typeof m_plot.objectName].join(',')"))
+                     .toString(),
+            QStringLiteral("function,function,function,function,string"));
+        QVERIFY(engine->globalObject().property(QStringLiteral("m_db")).toQObject() == &dbEngine);
+        QVERIFY(qobject_cast<AppScriptPlot *>(engine->globalObject().property(QStringLiteral("m_plot")).toQObject()));
+        QVERIFY(engine->globalObject().property(QStringLiteral("m_query")).toQObject()
+            != engine->globalObject().property(QStringLiteral("m_query2")).toQObject());
+    }
+
+    void firstModuleOpensTheDefaultConnection()
+    {
+        const QString path = windowDatabase(QStringLiteral("first.db"), QStringLiteral("first"));
+        std::unique_ptr<QScriptEngine> engine = engineOn(path);
+        QCOMPARE(m_logs.value(0), qMakePair(QStringLiteral("Attempting to open DB connection"), 4));
+        QCOMPARE(m_logs.size(), 1);
+        const QSqlDatabase db = QSqlDatabase::database(QLatin1String(QSqlDatabase::defaultConnection), false);
+        QVERIFY(db.isOpen());
+        QCOMPARE(db.driverName(), QStringLiteral("QSQLITE"));
+        QCOMPARE(db.hostName(), QStringLiteral("localhost"));
+        QCOMPARE(db.databaseName(), path);
+        QCOMPARE(db.userName(), QString());
+
+        // A later module of the same window finds it open and says nothing.
+        m_logs.clear();
+        std::unique_ptr<QScriptEngine> second = engineOn(path);
+        QVERIFY(m_logs.isEmpty());
+    }
+
+    void secondFileLeavesTheDefaultOnTheFirst()
+    {
+        const QString first = windowDatabase(QStringLiteral("one.db"), QStringLiteral("one"));
+        const QString second = windowDatabase(QStringLiteral("two.db"), QStringLiteral("two"));
+        std::unique_ptr<QScriptEngine> a = engineOn(first);
+        std::unique_ptr<QScriptEngine> b = engineOn(second);
+        QCOMPARE(defaultDatabaseName(), first);
+        // Each module's queries run on its own window's file.
+        const QString script = QStringLiteral("m_query.exec('SELECT v FROM m'); m_query.next();"
+                                              "m_query2.exec('SELECT v FROM m'); m_query2.next();"
+                                              "m_query.value(0) + '/' + m_query2.value(0)");
+        QCOMPARE(a->evaluate(script).toString(), QStringLiteral("one/one"));
+        QCOMPARE(b->evaluate(script).toString(), QStringLiteral("two/two"));
+        QCOMPARE(column(QLatin1String(QSqlDatabase::defaultConnection), QStringLiteral("SELECT v FROM m")),
+            QStringList { QStringLiteral("one") });
+    }
+
+    void unopenableFileIsLoggedAndModuleStaysUsable()
+    {
+        const QString path = m_files.path(QStringLiteral("no/such/folder/x.db"));
+        std::unique_ptr<QScriptEngine> engine = engineOn(path);
+        QCOMPARE(m_logs.size(), 2);
+        QCOMPARE(m_logs.at(1), qMakePair(QStringLiteral("Failed to establish connection to database"), 1));
+        QCOMPARE(engine->evaluate(QStringLiteral("m_query.exec('SELECT 1') + ',' + typeof m_plot")).toString(),
+            QStringLiteral("false,object"));
+        QVERIFY(!engine->hasUncaughtException());
+    }
+
+    void scriptWritesThroughSafeBinding()
+    {
+        const QString path = windowDatabase(QStringLiteral("w.db"), QStringLiteral("w"));
+        std::unique_ptr<QScriptEngine> engine = engineOn(path);
+        engine->evaluate(QStringLiteral("m_query.prepare('INSERT INTO m (v) VALUES (:v)');"
+                                        "m_query.bindValue(':v', \"x'); DELETE FROM m; --\"); m_query.exec();"));
+        QCOMPARE(column(path, QStringLiteral("SELECT v FROM m ORDER BY rowid")),
+            (QStringList { QStringLiteral("w"), QStringLiteral("x'); DELETE FROM m; --") }));
+        QCOMPARE(sqlLogLines(), QStringList { QStringLiteral("INSERT INTO m (v) VALUES ('x''); DELETE FROM m; --')") });
+    }
+};
+
+QTEST_GUILESS_MAIN(TstAppScriptGlobals)
+#include "tst_app_scriptglobals.moc"
