@@ -1,15 +1,7 @@
 #ifndef GUI_CHANGEDEFAULTS_H
 #define GUI_CHANGEDEFAULTS_H
 
-#if __has_include("ui_gui_changedefaults.h")
 #include "ui_gui_changedefaults.h"
-#else
-// Code outside the core library (the tests) does not see the library's uic
-// output folder; it lies below the build folder, which everyone sees. Spelled
-// through a macro so that the uic scan does not take it for a second form.
-#define GUI_CHANGEDEFAULTS_FORM <vornakel_core_autogen/include/ui_gui_changedefaults.h>
-#include GUI_CHANGEDEFAULTS_FORM
-#endif
 
 #include <QDialog>
 #include <QSqlDatabase>

@@ -93,26 +93,6 @@ class TstGuiGrapher : public QObject
         grapher->optionsDialog()->qtDialogButtons->button(QDialogButtonBox::Apply)->click();
     }
 
-    // Chooses a file in the next file dialog. The name goes straight into the
-    // dialog's name field: selectFile() leaves that field alone while it has
-    // the focus, which it has once the application is active.
-    static void answerFile(TestModalAnswerer &answerer, const QString &path)
-    {
-        answerer.answerWith([path](QWidget *w) {
-            auto *dialog = qobject_cast<QFileDialog *>(w);
-            if (!dialog) {
-                qWarning("expected a file dialog, got %s", w->metaObject()->className());
-                return;
-            }
-            const QFileInfo info(path);
-            dialog->setDirectory(info.absolutePath());
-            dialog->selectFile(info.fileName());
-            if (auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
-                name->setText(info.fileName());
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
-    }
-
     static void paste(GuiGrapher *grapher, const QString &text)
     {
         QApplication::clipboard()->setText(text);
@@ -693,7 +673,7 @@ private slots:
         grapher->addCurve(curve({ { 1, 3 }, { 2, 4 } }));
         grapher->addCurve(curve({ { 5, 6 } }));
         TestModalAnswerer answerer;
-        answerFile(answerer, dir.filePath(typed));
+        answerer.answerFileDialog(dir.filePath(typed));
         action(grapher.data(), "ASCII...")->trigger();
         QFile file(dir.filePath(written));
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -734,7 +714,7 @@ private slots:
         QScopedPointer<GuiGrapher> grapher(newGrapher());
         grapher->addCurve(curve({ { 1, 2 } }));
         TestModalAnswerer answerer;
-        answerFile(answerer, dir.filePath("plot"));
+        answerer.answerFileDialog(dir.filePath("plot"));
         action(grapher.data(), item)->trigger();
         QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
         QCOMPARE(QSettings().value("Grapher/SaveAs/directory").toString(), QDir(dir.path()).absolutePath());
@@ -775,7 +755,7 @@ private slots:
         QScopedPointer<GuiGrapher> grapher(newGrapher());
         grapher->addCurve(curve({ { 7, 8 } }));
         TestModalAnswerer answerer;
-        answerFile(answerer, file.fileName());
+        answerer.answerFileDialog(file.fileName());
         action(grapher.data(), "Open...")->trigger();
         QCOMPARE(answerer.titles(), QStringList { "Graph Files (*.DAT, *.GRF, *.WMF)" });
         QCOMPARE(points(grapher->curves().first()), (Points { { 7, 8 } }));

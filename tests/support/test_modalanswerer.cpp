@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 
 TestModalAnswerer::TestModalAnswerer(QObject *parent) : QObject(parent)
 {
@@ -50,6 +51,10 @@ void TestModalAnswerer::answerFileDialog(const QString &path)
         const QFileInfo info(path);
         dlg->setDirectory(info.absolutePath());
         dlg->selectFile(info.fileName());
+        // selectFile() leaves the name field alone while it has the focus,
+        // which it has once the application is active.
+        if (auto *name = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(info.fileName());
         QMetaObject::invokeMethod(dlg, "accept"); // protected in QFileDialog, a slot all the same
     });
 }
