@@ -23,4 +23,10 @@ bool fromText(const QString &text, double *value)
     return true;
 }
 
+double valueOrZero(const QString &text)
+{
+    double value = 0.0;
+    return fromText(text, &value) ? value : 0.0;
+}
+
 } // namespace AppNumber

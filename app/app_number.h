@@ -15,6 +15,10 @@ QString toText(double value);
 // a finite number, including group separators such as "1,000".
 bool fromText(const QString &text, double *value);
 
+// The number in a text, or 0 when it holds none: how script inputs read an
+// empty field.
+double valueOrZero(const QString &text);
+
 } // namespace AppNumber
 
 #endif

@@ -8,15 +8,6 @@
 
 namespace {
 
-// Empty or unparsable text counts as 0, as every numeric script input does.
-double numberIn(const QLineEdit *field)
-{
-    double value = 0.0;
-    if (!AppNumber::fromText(field->text(), &value))
-        return 0.0;
-    return value;
-}
-
 bool holdsNumber(const QLineEdit *field)
 {
     double value = 0.0;
@@ -35,12 +26,12 @@ GuiStandardValue::GuiStandardValue(QWidget *window) : QDialog(window), m_calcula
 
 double GuiStandardValue::value()
 {
-    return numberIn(qtValue);
+    return AppNumber::valueOrZero(qtValue->text());
 }
 
 double GuiStandardValue::temperature()
 {
-    return numberIn(qtTemperature);
+    return AppNumber::valueOrZero(qtTemperature->text());
 }
 
 void GuiStandardValue::setValue(double const &value)

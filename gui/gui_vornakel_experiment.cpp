@@ -21,15 +21,6 @@
 
 namespace {
 
-// Script inputs read a field as a number; empty or unparsable text counts as 0.
-double numberIn(const QLineEdit *field)
-{
-    double value = 0.0;
-    if (!AppNumber::fromText(field->text(), &value))
-        return 0.0;
-    return value;
-}
-
 void setCheckedQuietly(QGroupBox *box, bool checked)
 {
     const bool was = box->blockSignals(true);
@@ -53,7 +44,7 @@ public:
     }
     AppScriptObject *field(const QString &name, const QLineEdit *source)
     {
-        return make(name, QVariant(numberIn(source)));
+        return make(name, QVariant(AppNumber::valueOrZero(source->text())));
     }
 
 private:
@@ -73,7 +64,7 @@ void GuiVornakel::writeResults(const QList<AppScriptObject *> &results)
 
 double GuiVornakel::valueAt20(const QLineEdit *field) const
 {
-    return m_valueAt20.contains(field) ? m_valueAt20.value(field) : numberIn(field);
+    return m_valueAt20.contains(field) ? m_valueAt20.value(field) : AppNumber::valueOrZero(field->text());
 }
 
 AppPlugin *GuiVornakel::calculationsPlugin() const
@@ -235,7 +226,7 @@ void GuiVornakel::onSedEqTempChanged()
     // The composition's vbar stands only while it is the chosen source: a
     // standard vbar chosen since is corrected from its own base instead.
     if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_vbarSourceButton != qtVbarStandard) {
-        vbar = numberIn(qtStackComposition->qtCalculatedVBar);
+        vbar = AppNumber::valueOrZero(qtStackComposition->qtCalculatedVBar->text());
         function = QStringLiteral("calculateSampleVbar");
     }
     Inputs owned;
@@ -307,7 +298,7 @@ int GuiVornakel::mrCalculationMethod() const
 
 double GuiVornakel::So20W_K() const
 {
-    return numberIn(qtSedVelocityK);
+    return AppNumber::valueOrZero(qtSedVelocityK->text());
 }
 
 // Field input rules
@@ -353,7 +344,7 @@ void GuiVornakel::onValueEdited()
             qtSedVelocityTemp->blockSignals(was);
         }
         equilibriumTempCalculations();
-        qtStackBufferComponents->setTemperature(numberIn(qtSedEquilibriumTemp));
+        qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
     } else if (source == qtSedEquilibriumRPM) {
         // Speeds up to 90 are taken as thousands of rpm.
         double rpm = 0.0;
