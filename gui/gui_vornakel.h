@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -182,7 +183,7 @@ private:
     QStringList gtraphShapePoints;
     QStringList axelPoints;
     QStringList aOverBPoints;
-    GuiGrapher *aOverBGraph = nullptr; // the newest a/b window; never deleted here
+    QPointer<GuiGrapher> aOverBGraph; // the newest a/b window; it deletes itself when closed
 
     bool m_calculationsBlocked = false;
     GuiChangeDefaults *m_changeDefaults = nullptr;
@@ -199,6 +200,9 @@ private:
     QAbstractButton *m_mrMethodButton = nullptr;
 
     bool m_initialized = false; // the form is built and the geometry restored
+
+    // Results page: its test swaps in a recording calculation module and reads the graph point lists.
+    friend class TstGuiVornakelResults;
 };
 
 #endif

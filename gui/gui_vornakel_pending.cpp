@@ -44,20 +44,6 @@ void GuiVornakel::onCalculatedHydrationAccepted(qreal) { }
 void GuiVornakel::onBufferDensityCalculated(qreal) { }
 void GuiVornakel::onBufferViscosityCalculated(qreal) { }
 
-// Results page
-
-void GuiVornakel::alignLabels() { }
-void GuiVornakel::generateGraphData() { }
-void GuiVornakel::calculateResults() { }
-void GuiVornakel::onToggledHydrateNothing(bool) { }
-void GuiVornakel::onToggledHydrateProlate(bool) { }
-void GuiVornakel::onToggledHydrateOblate(bool) { }
-void GuiVornakel::onToggledHydrateComputed(bool) { }
-void GuiVornakel::onToggledHydrateDelta1(bool) { }
-void GuiVornakel::enableShapeButtons() { }
-void GuiVornakel::onGraphShapeClicked() { }
-void GuiVornakel::onGraphAoverBClicked() { }
-
 // Not yet built
 
 void GuiVornakel::clear() { }
