@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QBrush>
 #include <QColor>
+#include <QCoreApplication>
 #include <QFont>
 #include <QPen>
 #include <QPointF>
@@ -261,8 +262,8 @@ void GuiVornakel::alignLabels()
         p.label->move(p.field->width() - p.label->width() - 5, p.y);
     }
 
-    // Laying the tabs out again may drop the checked look of the remembered
-    // source and method buttons; press them again where they can be seen.
+    // The remembered sources and Mr method show pressed on the tabs that can
+    // be seen now: vbar, viscosity, density, then the Mr method.
     for (QAbstractButton *button : { m_vbarSourceButton, m_viscositySourceButton, m_densitySourceButton }) {
         if (button && button->isVisible())
             button->setChecked(true);

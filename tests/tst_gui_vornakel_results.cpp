@@ -1049,6 +1049,106 @@ private slots:
         QVERIFY(!w->aOverBGraph);
     }
 
+    // ------------------------------------------------------------- labels
+
+    void alignLabelsPutsUnitLabelsAtTheRightOfTheirFields_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("y");
+        QTest::newRow("vbar") << "qtSampleVbarUnitLabel"
+                              << "qtSampleVbar" << 2;
+        QTest::newRow("pH") << "qtBufferpHLabel"
+                            << "qtBufferpH" << 0;
+        QTest::newRow("density") << "qtBufferDensityUnitLabel"
+                                 << "qtBufferDensity" << -2;
+        QTest::newRow("viscosity") << "qtBufferViscosityUnitLabel"
+                                   << "qtBufferViscosity" << -2;
+        QTest::newRow("eq temp") << "qtSedEquilibriumTempLabel"
+                                 << "qtSedEquilibriumTemp" << 0;
+        QTest::newRow("sigma") << "qtSedEquilibriumSigmaLabel"
+                               << "qtSedEquilibriumSigma" << 0;
+        QTest::newRow("rpm") << "qtSedEquilibriumRPMLabel"
+                             << "qtSedEquilibriumRPM" << 0;
+        QTest::newRow("mr") << "qtSedEquilibriumMRLabel"
+                            << "qtSedEquilibriumMR" << 0;
+        QTest::newRow("vel temp") << "qtSedVelocityTempLabel"
+                                  << "qtSedVelocityTemp" << 0;
+        QTest::newRow("concentration") << "qtSedVelocityConcentrationLabel"
+                                       << "qtSedVelocityConcentration" << 0;
+        QTest::newRow("coefficient") << "qtSedVelocityCoefficientLabel"
+                                     << "qtSedVelocityCoefficient" << 0;
+        QTest::newRow("mb") << "qtExperimentResultsMbLabel"
+                            << "qtExperimentResultsMb" << 0;
+        QTest::newRow("rp") << "qtExperimentResultsRpLabel"
+                            << "qtExperimentResultsRp" << 0;
+        QTest::newRow("s20w") << "qtS20WLabel"
+                              << "qtExperimentResultsS" << 0;
+        QTest::newRow("k") << "qtSedVelocityKLabel"
+                           << "qtSedVelocityK" << 0;
+    }
+
+    void alignLabelsPutsUnitLabelsAtTheRightOfTheirFields()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, field);
+        QFETCH(int, y);
+        WindowPtr w = window();
+        QVERIFY(w);
+        auto *fieldWidget = w->findChild<QWidget *>(field);
+        auto *labelWidget = w->findChild<QWidget *>(label);
+        QCOMPARE(labelWidget->parentWidget(), fieldWidget);
+        fieldWidget->resize(180, fieldWidget->height());
+        labelWidget->move(3, 7);
+
+        w->alignLabels();
+
+        QCOMPARE(labelWidget->pos(), QPoint(180 - labelWidget->width() - 5, y));
+    }
+
+    void alignLabelsCentresTheStopSign()
+    {
+        WindowPtr w = window();
+        QVERIFY(w);
+        w->qtSedEquilibriumMR->resize(181, w->qtSedEquilibriumMR->height());
+        w->qtStopSign->resize(21, w->qtStopSign->height());
+
+        w->alignLabels();
+
+        // Halves in whole pixels: 181 / 2 - 21 / 2.
+        QCOMPARE(w->qtStopSign->pos(), QPoint(90 - 10, 0));
+    }
+
+    void alignLabelsPressesRememberedButtonsThatAreVisible()
+    {
+        WindowPtr w = window();
+        QVERIFY(w);
+        w->show();
+        w->qtTabWidget->setCurrentWidget(w->qtTabSample);
+        {
+            const QSignalBlocker a(w->qtVbarDirectEntry), b(w->qtDensityDirectEntry), c(w->qtExactMolecularWeight);
+            w->qtVbarDirectEntry->setChecked(true);
+            w->qtDensityDirectEntry->setChecked(true);
+            w->qtExactMolecularWeight->setChecked(true);
+        }
+        w->m_vbarSourceButton = w->qtVbarStandard;
+        w->m_densitySourceButton = w->qtDensityCompute;
+        w->m_viscositySourceButton = nullptr;
+        w->m_mrMethodButton = w->qtFromSigma;
+
+        w->alignLabels();
+
+        QVERIFY(w->qtVbarStandard->isChecked());
+        // Buttons of tabs not shown stay as they are.
+        QVERIFY(!w->qtDensityCompute->isChecked());
+        QVERIFY(!w->qtFromSigma->isChecked());
+
+        w->qtTabWidget->setCurrentWidget(w->qtTabExperiment);
+        w->alignLabels();
+        QVERIFY(w->qtFromSigma->isChecked());
+        w->hide();
+    }
+
     // ------------------------------------------------------------- shipped module
 
     void knownProteinFiguresMatchPublishedFormulas_data()
