@@ -1,13 +1,7 @@
 #ifndef GUI_MODIFYK_H
 #define GUI_MODIFYK_H
 
-// The form's header lives in the library's generated folder, which targets
-// linking the library (the tests) reach only through the build tree.
-#if __has_include("ui_gui_modifyk.h")
 #include "ui_gui_modifyk.h"
-#else
-#include "vornakel_core_autogen/include/ui_gui_modifyk.h"
-#endif
 
 #include <QDialog>
 

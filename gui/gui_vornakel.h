@@ -3,6 +3,7 @@
 
 #include "ui_gui_vornakel.h"
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 class AppPlugin;
+class AppScriptObject;
 class GuiChangeDefaults;
 class GuiDataUpdate;
 class GuiDensityStandardValue;
@@ -200,6 +202,20 @@ private:
     QAbstractButton *m_mrMethodButton = nullptr;
 
     bool m_initialized = false; // the form is built and the geometry restored
+    // ---- Experiment calculations: helpers and state ----
+public:
+    // The calculation module "MainScreen" the window calls (not handed over).
+    AppPlugin *calculationsPlugin() const;
+
+private:
+    // Writes result trees into the form with the window's own signals blocked.
+    void writeResults(const QList<AppScriptObject *> &results);
+    // The value a temperature-corrected field holds at 20 C: the base every
+    // correction starts from, so that corrections never compound.
+    double valueAt20(const QLineEdit *field) const;
+    QHash<const QObject *, double> m_valueAt20;
+    bool m_correctingTemperature = false; // writes of the correction keep the base
+    // ---- end of experiment calculations ----
 
     // Results page: its test swaps in a recording calculation module and reads the graph point lists.
     friend class TstGuiVornakelResults;

@@ -1,0 +1,588 @@
+// The main road of the program: the input rules of the numeric fields and the
+// experiment calculations, all done by the calculation module.
+#include "gui/gui_vornakel.h"
+
+#include "app/app_number.h"
+#include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_changedefaults.h"
+#include "gui/gui_lineedit.h"
+#include "gui/gui_modifyk.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_standardvalue.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QMetaMethod>
+#include <QMetaProperty>
+
+namespace {
+
+// Script inputs read a field as a number; empty or unparsable text counts as 0.
+double numberIn(const QLineEdit *field)
+{
+    double value = 0.0;
+    if (!AppNumber::fromText(field->text(), &value))
+        return 0.0;
+    return value;
+}
+
+void setCheckedQuietly(QGroupBox *box, bool checked)
+{
+    const bool was = box->blockSignals(true);
+    box->setChecked(checked);
+    box->blockSignals(was);
+}
+
+const char *const userEntry = "USER_ENTRY";
+const char *const lastValue = "LAST_VALUE";
+
+// Inputs made during one calculation run; deleted with it.
+class Inputs
+{
+public:
+    ~Inputs() { qDeleteAll(m_owned); }
+    AppScriptObject *make(const QString &name, const QVariant &value)
+    {
+        auto *input = new AppScriptObject(name, value, AppScriptObject::Normal);
+        m_owned << input;
+        return input;
+    }
+    AppScriptObject *field(const QString &name, const QLineEdit *source)
+    {
+        return make(name, QVariant(numberIn(source)));
+    }
+
+private:
+    QList<AppScriptObject *> m_owned;
+};
+
+} // namespace
+
+// Experiment calculations
+
+void GuiVornakel::writeResults(const QList<AppScriptObject *> &results)
+{
+    blockSignals(true);
+    AppScriptObject::populateForm(results, this);
+    blockSignals(false);
+}
+
+double GuiVornakel::valueAt20(const QLineEdit *field) const
+{
+    return m_valueAt20.contains(field) ? m_valueAt20.value(field) : numberIn(field);
+}
+
+AppPlugin *GuiVornakel::calculationsPlugin() const
+{
+    return m_calculationsPlugin;
+}
+
+void GuiVornakel::calculate()
+{
+    if (m_calculationsBlocked)
+        return;
+    emit sigLog(QStringLiteral("calculate()"), 100);
+    if (m_mrMethod == 0 || !m_calculationsPlugin)
+        return;
+
+    Inputs owned;
+    QList<AppScriptObject *> inputs;
+    QList<AppScriptObject *> results;
+    auto call = [&](const QString &function) { results << m_calculationsPlugin->execOne(function, inputs); };
+
+    switch (m_mrMethod) {
+    case 1: {
+        if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
+            break;
+        inputs << owned.field(QStringLiteral("Mr"), qtSedEquilibriumMR)
+               << owned.field(QStringLiteral("Vbar"), qtSampleVbar);
+        call(qtTellerMethod->isChecked() ? QStringLiteral("calculateRp") : QStringLiteral("calculateRo"));
+        if (!qtBufferDensity->isValid())
+            break;
+        inputs << owned.field(QStringLiteral("Density"), qtBufferDensity);
+        call(QStringLiteral("calculateMbDirectly"));
+        if (!qtSedEquilibriumTemp->isValid() || !qtSedEquilibriumRPM->isValid())
+            break;
+        inputs.prepend(owned.field(QStringLiteral("RPM"), qtSedEquilibriumRPM));
+        inputs.prepend(owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp));
+        call(QStringLiteral("calculateSigmaFromMr"));
+        break;
+    }
+    case 2: {
+        if (qtSedEquilibriumTemp->isValid() && qtSedEquilibriumSigma->isValid() && qtSedEquilibriumRPM->isValid()
+            && qtSampleVbar->isValid() && qtBufferDensity->isValid()) {
+            inputs.clear();
+            AppScriptObject *temperature = owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp);
+            AppScriptObject *sigma = owned.field(QStringLiteral("Sigma"), qtSedEquilibriumSigma);
+            AppScriptObject *rpm = owned.field(QStringLiteral("RPM"), qtSedEquilibriumRPM);
+            AppScriptObject *vbar = owned.field(QStringLiteral("Vbar"), qtSampleVbar);
+            AppScriptObject *density = owned.field(QStringLiteral("Density"), qtBufferDensity);
+            inputs << temperature << sigma << rpm;
+            call(QStringLiteral("calculateMbFromSigma"));
+            inputs << vbar << density;
+            call(QStringLiteral("calculateMr"));
+            // The computed Mr must stand in its field before Rp is asked for.
+            writeResults(results);
+        }
+        if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
+            break;
+        inputs.clear();
+        inputs << owned.field(QStringLiteral("Mr"), qtSedEquilibriumMR)
+               << owned.field(QStringLiteral("Vbar"), qtSampleVbar);
+        call(QStringLiteral("calculateRp"));
+        break;
+    }
+    case 3:
+        inputs.clear();
+        inputs << owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp)
+               << owned.field(QStringLiteral("RPM"), qtSedEquilibriumRPM)
+               << owned.field(QStringLiteral("Mr"), qtSedEquilibriumMR)
+               << owned.field(QStringLiteral("Vbar"), qtSampleVbar)
+               << owned.field(QStringLiteral("Density"), qtBufferDensity)
+               << owned.make(QStringLiteral("tellerMethod"), QVariant(qtTellerMethod->isChecked() ? 1 : 0));
+        call(QStringLiteral("calculationsFromMr"));
+        break;
+    default:
+        break;
+    }
+
+    // Sedimentation step. The viscosity is tested with the others: an invalid
+    // one must give no s20,w rather than one computed from 0.
+    if (qtSedEquilibriumTemp->isValid() && qtSedVelocityTemp->isValid() && qtBufferDensity->isValid()
+        && qtSampleVbar->isValid() && qtSedVelocityCoefficient->isValid() && qtBufferViscosity->isValid()) {
+        // Vbar20 is the program's default vbar; without the defaults row there is no s20,w.
+        const QStringList defaults = m_changeDefaults ? m_changeDefaults->defaultValues() : QStringList();
+        if (defaults.size() > 3) {
+            double vbar20 = 0.0;
+            if (!AppNumber::fromText(defaults.at(3), &vbar20))
+                vbar20 = 0.0;
+            inputs.clear();
+            inputs << owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp)
+                   << owned.field(QStringLiteral("VelocityTemp"), qtSedVelocityTemp)
+                   << owned.field(QStringLiteral("S"), qtSedVelocityCoefficient)
+                   << owned.make(QStringLiteral("Vbar20"), QVariant(vbar20))
+                   << owned.field(QStringLiteral("Viscosity"), qtBufferViscosity)
+                   << owned.field(QStringLiteral("Vbar"), qtSampleVbar)
+                   << owned.field(QStringLiteral("Density"), qtBufferDensity)
+                   << owned.make(QStringLiteral("aVbar"), QVariant(qtFromComposition->isChecked() ? 1 : 0))
+                   << owned.field(QStringLiteral("vbarwater"), qtStackComposition->qtCalculatedVBarWater);
+            QString function = QStringLiteral("calculateS20W");
+            if (qtSedVelocityConcentration->isValid()) {
+                function = QStringLiteral("calculateSo20W");
+                inputs << owned.field(QStringLiteral("So20w_k"), qtSedVelocityK)
+                       << owned.field(QStringLiteral("Cp"), qtSedVelocityConcentration);
+            }
+            call(function);
+        }
+    }
+
+    writeResults(results);
+    qDeleteAll(results);
+}
+
+void GuiVornakel::equilibriumTempCalculations()
+{
+    // Each correction starts from the value's 20 °C base, not from the field,
+    // which may already hold the value at an earlier temperature.
+    QList<AppScriptObject *> results;
+    QHash<const QObject *, double> bases;
+    if (m_calculationsPlugin) {
+        if (!qtSampleVbar->isEnabled()) {
+            Inputs owned;
+            const double base = valueAt20(qtSampleVbar);
+            bases.insert(qtSampleVbar, base);
+            results << m_calculationsPlugin->execOne(QStringLiteral("_calculateVBarAtT"),
+                { owned.make(QStringLiteral("Vbar"), QVariant(base)),
+                    owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp) });
+        }
+        if (!qtBufferDensity->isEnabled()) {
+            Inputs owned;
+            const double base = valueAt20(qtBufferDensity);
+            bases.insert(qtBufferDensity, base);
+            results << m_calculationsPlugin->execOne(QStringLiteral("calculateDensityAtT"),
+                { owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp),
+                    owned.make(QStringLiteral("Density"), QVariant(base)) });
+        }
+        if (!qtBufferViscosity->isEnabled()) {
+            Inputs owned;
+            const double base = valueAt20(qtBufferViscosity);
+            bases.insert(qtBufferViscosity, base);
+            results << m_calculationsPlugin->execOne(QStringLiteral("calculateViscAtT"),
+                { owned.make(QStringLiteral("Viscosity"), QVariant(base)),
+                    owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp),
+                    owned.make(QStringLiteral("term"), QVariant(0)) });
+        }
+    }
+    m_correctingTemperature = true;
+    writeResults(results);
+    m_correctingTemperature = false;
+    for (auto it = bases.cbegin(); it != bases.cend(); ++it)
+        m_valueAt20.insert(it.key(), it.value());
+    qDeleteAll(results);
+}
+
+void GuiVornakel::onSedEqTempChanged()
+{
+    // A vbar typed directly gets no temperature correction.
+    if (qtSampleVbar->isEnabled() || !m_calculationsPlugin)
+        return;
+    double vbar = 0.73;
+    QString function = QStringLiteral("_calculateSampleVbar");
+    // The composition's vbar stands only while it is the chosen source: a
+    // standard vbar chosen since is corrected from its own base instead.
+    if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_vbarSourceButton != qtVbarStandard) {
+        vbar = numberIn(qtStackComposition->qtCalculatedVBar);
+        function = QStringLiteral("calculateSampleVbar");
+    }
+    Inputs owned;
+    QList<AppScriptObject *> results;
+    results << m_calculationsPlugin->execOne(function,
+        { owned.make(QStringLiteral("vBar"), QVariant(vbar)),
+            owned.field(QStringLiteral("sedEqTemp"), qtSedEquilibriumTemp) });
+    writeResults(results);
+    qDeleteAll(results);
+    // The figures on screen were computed with the vbar of the old temperature.
+    calculate();
+}
+
+void GuiVornakel::onCalculatedVBarAccepted(qreal value)
+{
+    if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_calculationsPlugin) {
+        Inputs owned;
+        QList<AppScriptObject *> results;
+        results << m_calculationsPlugin->execOne(QStringLiteral("calculateSampleVbar"),
+            { owned.make(QStringLiteral("vBar"), QVariant(AppNumber::toText(value))),
+                owned.field(QStringLiteral("sedEqTemp"), qtSedEquilibriumTemp) });
+        writeResults(results);
+        qDeleteAll(results);
+    }
+    m_mrMethodButton = qtFromComposition;
+    m_vbarSourceButton = qtVbarCompute;
+    setCheckedQuietly(qtStackComposition->qtCalculateVbar, true);
+    calculate();
+}
+
+void GuiVornakel::onCalculatedMrAccepted(qreal value)
+{
+    m_mrMethod = 3;
+    qtSedEquilibriumMR->setText(AppNumber::toText(value));
+    m_mrMethodButton = qtFromComposition;
+    qtSedEquilibriumMR->setEnabled(false);
+    calculate();
+}
+
+void GuiVornakel::onCalculatedHydrationAccepted(qreal value)
+{
+    if (!m_computedHydration)
+        m_computedHydration = new double(value);
+    else
+        *m_computedHydration = value;
+    m_mrMethodButton = qtFromComposition;
+}
+
+void GuiVornakel::onBufferDensityCalculated(qreal value)
+{
+    qtBufferDensity->setText(AppNumber::toText(value));
+    qtDensityCompute->setChecked(true);
+    m_densitySourceButton = qtDensityCompute;
+    calculate();
+}
+
+void GuiVornakel::onBufferViscosityCalculated(qreal value)
+{
+    qtBufferViscosity->setText(AppNumber::toText(value));
+    m_viscositySourceButton = qtViscosityCompute;
+    qtViscosityCompute->setChecked(true);
+    calculate();
+}
+
+int GuiVornakel::mrCalculationMethod() const
+{
+    return m_mrMethod;
+}
+
+double GuiVornakel::So20W_K() const
+{
+    return numberIn(qtSedVelocityK);
+}
+
+// Field input rules
+
+void GuiVornakel::blockCalculations(const bool &block)
+{
+    m_calculationsBlocked = block;
+}
+
+void GuiVornakel::stopSignals(const bool &stop)
+{
+    const QList<QObject *> controls = { qtHydrateRatio, qtShapeProlate, qtShapeOblate, qtShapeCylinder,
+        qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 };
+    for (QObject *control : controls)
+        control->blockSignals(stop);
+}
+
+void GuiVornakel::setBusyCursor(const bool &busy)
+{
+    if (busy && !m_busyCursor) {
+        m_busyCursor = new QCursor(Qt::WaitCursor);
+        QApplication::setOverrideCursor(*m_busyCursor);
+    } else if (!busy && m_busyCursor) {
+        QApplication::restoreOverrideCursor();
+        delete m_busyCursor;
+        m_busyCursor = nullptr;
+    }
+}
+
+void GuiVornakel::onValueEdited()
+{
+    QObject *source = sender();
+    if (!source)
+        return;
+
+    if (source == qtSedEquilibriumTemp) {
+        qtSedVelocityTemp->setDefaultText(qtSedEquilibriumTemp->text());
+        if (!qtSedVelocityTemp->property(userEntry).toBool()) {
+            const bool was = qtSedVelocityTemp->blockSignals(true);
+            qtSedVelocityTemp->setText(qtSedEquilibriumTemp->text());
+            // Its own check is silenced with its signals; its valid mark must follow the copied text.
+            qtSedVelocityTemp->validateAndFormat();
+            qtSedVelocityTemp->blockSignals(was);
+        }
+        equilibriumTempCalculations();
+        qtStackBufferComponents->setTemperature(numberIn(qtSedEquilibriumTemp));
+    } else if (source == qtSedEquilibriumRPM) {
+        // Speeds up to 90 are taken as thousands of rpm.
+        double rpm = 0.0;
+        const QString text = qtSedEquilibriumRPM->text().simplified();
+        if (!text.isEmpty() && AppNumber::fromText(text, &rpm) && !(rpm > 90))
+            qtSedEquilibriumRPM->setText(AppNumber::toText(rpm * 1000));
+    } else if (source == qtSedEquilibriumMR) {
+    } else if (source == qtSedVelocityConcentration) {
+        if (!qtSedVelocityConcentration->text().simplified().isEmpty()) {
+            emit sigLog(QStringLiteral("Changing to s*20W"), 100);
+            qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
+                                                "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
+                                                "</body></html>"));
+        } else {
+            emit sigLog(QStringLiteral("Changing to s20W"), 100);
+            qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
+                                                "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
+        }
+    } else if (source == qtExperimentResultsRp || source == qtExperimentResultsS) {
+        if (!source->property(userEntry).toBool()) {
+            QMessageBox question;
+            question.setIcon(QMessageBox::Question);
+            question.setText(source == qtExperimentResultsRp
+                    ? QStringLiteral("Do you want to override computed R?")
+                    : QStringLiteral("Do you want to override computed S20W?"));
+            question.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+            question.setDefaultButton(QMessageBox::Cancel);
+            const int answer = question.exec();
+            auto *field = static_cast<GuiLineEdit *>(source);
+            if (answer == QMessageBox::Cancel) {
+                field->setText(field->property(lastValue).toString());
+                return;
+            }
+            if (answer == QMessageBox::Yes) {
+                field->setProperty(userEntry, true);
+                return;
+            }
+        }
+    } else if (source == qtSedVelocityCoefficient) {
+        // Values above 9e-06 are taken as svedbergs. Text that is no number
+        // stays as typed (and marked), so it never turns into a valid 0.
+        double s = 0.0;
+        if (AppNumber::fromText(qtSedVelocityCoefficient->text(), &s)) {
+            if (s > 0 && s > 9e-06)
+                s *= 1e-13;
+            qtSedVelocityCoefficient->setText(AppNumber::toText(s));
+        }
+    }
+
+    source->setProperty(userEntry, true);
+    m_valueAt20.remove(source);
+    calculate();
+}
+
+void GuiVornakel::onValueChanged()
+{
+    QObject *source = sender();
+    if (!source)
+        return;
+    source->setProperty(userEntry, false);
+    if (source == qtExperimentResultsRp || source == qtExperimentResultsS)
+        source->setProperty(lastValue, static_cast<QLineEdit *>(source)->text());
+    // A value written by anything but the temperature correction is a new base.
+    if (!m_correctingTemperature)
+        m_valueAt20.remove(source);
+}
+
+void GuiVornakel::onSampleVbarDirectEntry(bool checked)
+{
+    if (checked) {
+        m_vbarSourceButton = qtVbarDirectEntry;
+        qtSampleVbarLabel->setText(QStringLiteral("No Temp Correction"));
+        qtSampleVbar->setEnabled(true);
+        qtSampleVbar->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
+        qtSampleVbar->setFocus(Qt::OtherFocusReason);
+        setCheckedQuietly(qtStackComposition->qtCalculateVbar, false);
+    } else {
+        qtSampleVbarLabel->setText(QString());
+        qtSampleVbar->setEnabled(false);
+    }
+}
+
+void GuiVornakel::onBufferDensityDirectEntry(bool checked)
+{
+    if (checked) {
+        m_densitySourceButton = qtDensityDirectEntry;
+        qtBufferDensityLabel->setText(QStringLiteral("No Temp Correction"));
+        qtBufferDensity->setEnabled(true);
+        qtBufferDensity->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
+        qtBufferDensity->setFocus(Qt::OtherFocusReason);
+        setCheckedQuietly(qtStackBufferComponents->qtCalculateDensity, false);
+    } else {
+        qtBufferDensityLabel->setText(QString());
+        qtBufferDensity->setEnabled(false);
+    }
+}
+
+void GuiVornakel::onBufferViscosityDirectEntry(bool checked)
+{
+    if (checked) {
+        m_viscositySourceButton = qtViscosityDirectEntry;
+        qtBufferViscosityLabel->setText(QStringLiteral("No Temp Correction"));
+        qtBufferViscosity->setEnabled(true);
+        qtBufferViscosity->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
+        setCheckedQuietly(qtStackBufferComponents->qtCalculateViscosity, false);
+        qtBufferViscosity->setFocus(Qt::OtherFocusReason);
+    } else {
+        qtBufferViscosityLabel->setText(QString());
+        qtBufferViscosity->setEnabled(false);
+        qtBufferViscosity->setStyleSheet(QStringLiteral("color: rgb(76, 76, 76);"));
+    }
+}
+
+void GuiVornakel::onClickedVbarStandard()
+{
+    if (m_vbarStandardValue && m_vbarStandardValue->execute() == QDialog::Accepted) {
+        m_vbarSourceButton = qtVbarStandard;
+        setCheckedQuietly(qtStackComposition->qtCalculateVbar, false);
+        calculate();
+    }
+    if (m_vbarSourceButton)
+        m_vbarSourceButton->setChecked(true);
+}
+
+void GuiVornakel::onClickedDensityStandard()
+{
+    if (m_densityStandardValue && m_densityStandardValue->execute() == QDialog::Accepted) {
+        m_densitySourceButton = qtDensityStandard;
+        setCheckedQuietly(qtStackBufferComponents->qtCalculateDensity, false);
+        calculate();
+    }
+    if (m_densitySourceButton)
+        m_densitySourceButton->setChecked(true);
+}
+
+void GuiVornakel::onClickedViscosityStandard()
+{
+    if (m_viscosityStandardValue && m_viscosityStandardValue->execute() == QDialog::Accepted) {
+        m_viscositySourceButton = qtViscosityStandard;
+        setCheckedQuietly(qtStackBufferComponents->qtCalculateViscosity, false);
+        calculate();
+    }
+    if (m_viscositySourceButton)
+        m_viscositySourceButton->setChecked(true);
+}
+
+void GuiVornakel::onClickedFromComposition()
+{
+    setUpdatesEnabled(false);
+    stackedWidget->setCurrentWidget(qtStackComposition);
+    setUpdatesEnabled(true);
+}
+
+void GuiVornakel::onClickedVbarCompute() { }
+
+void GuiVornakel::onClickedDensityCompute()
+{
+    stackedWidget->setCurrentWidget(qtStackBufferComponents);
+    update();
+    setCheckedQuietly(qtStackBufferComponents->qtCalculateDensity, true);
+    qtStackBufferComponents->compute();
+}
+
+void GuiVornakel::onClickedViscosityCompute()
+{
+    stackedWidget->setCurrentWidget(qtStackBufferComponents);
+    update();
+    setCheckedQuietly(qtStackBufferComponents->qtCalculateViscosity, true);
+    qtStackBufferComponents->compute();
+}
+
+void GuiVornakel::onExactMolecularWeightDirectEntry()
+{
+    emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), 100);
+    if (qtSedEquilibriumMR->text().isEmpty())
+        qtStopSign->show();
+    m_mrMethod = 1;
+    m_mrMethodButton = qtExactMolecularWeight;
+    qtSedEquilibriumMR->setEnabled(true);
+    qtSedEquilibriumMR->setFocus(Qt::OtherFocusReason);
+    qtSedEquilibriumMR->setStyleSheet(QStringLiteral("color: rgb(28, 170, 29);"));
+    calculate();
+}
+
+void GuiVornakel::onSetFromSigma()
+{
+    emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), 100);
+    qtStopSign->hide();
+    m_mrMethod = 2;
+    m_mrMethodButton = qtFromSigma;
+    qtSedEquilibriumSigma->setEnabled(true);
+    qtSedEquilibriumSigma->setFocus(Qt::OtherFocusReason);
+    qtSedEquilibriumMR->setEnabled(false);
+    qtSedEquilibriumMR->setText(QString());
+    qtSedEquilibriumMR->setStyleSheet(QStringLiteral("color: rgb(76, 76, 76);"));
+    calculate();
+}
+
+void GuiVornakel::onskButtonClicked()
+{
+    emit sigLog(QStringLiteral("GuiVornakel::onS20WButtonClicked() not fully implemented"), 100);
+    GuiModifyK dialog(this);
+    dialog.exec();
+}
+
+void GuiVornakel::onCurrentTabChanged(int index)
+{
+    if (index < 0)
+        return;
+    alignLabels();
+    if (qtTabWidget->tabText(index).remove(QLatin1Char('&')).compare(QLatin1String("Results"), Qt::CaseInsensitive)
+        == 0) {
+        qtHydrateComputed->setEnabled(m_computedHydration && *m_computedHydration != 0.0);
+        calculateResults();
+    }
+}
+
+void GuiVornakel::slotExchange()
+{
+    emit sigLog(QStringLiteral("slotExchange"), 100);
+    QObject *source = sender();
+    if (!source || source->metaObject()->propertyCount() == 0)
+        return;
+    const QMetaMethod signal = source->metaObject()->property(0).notifySignal();
+    static const char *const kinds[] = { "Method", "Signal", "Slot", "Constructor" };
+    const int kind = signal.methodType();
+    if (kind >= 0 && kind < 4)
+        emit sigLog(QString::fromLatin1(kinds[kind]), 100);
+    const QList<QByteArray> names = signal.parameterNames();
+    for (const QByteArray &name : names)
+        emit sigLog(QStringLiteral("signal name: %1").arg(QString::fromLatin1(name)), 100);
+}
