@@ -412,6 +412,9 @@ private slots:
         QVERIFY(w->qtShapeProlate->isChecked());
         QVERIFY(!w->qtAssumedShape->isEnabled());
         QVERIFY(w->qtHydrateRatio->isEnabled());
+        // Nested runs leave neither a wait cursor nor blocked signals behind.
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(!w->signalsBlocked());
         // Two nested runs from the shape radios, then the handler's own.
         const QStringList seen = calls(w.get());
         QCOMPARE(seen.size(), 3);
@@ -658,6 +661,8 @@ private slots:
                            "vbmin=2.3;hDelta=0.42;Mr=14307)"));
         QVERIFY(seen.at(1).startsWith(QLatin1String("calculationsAvsBHydration(")));
 
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(!w->signalsBlocked());
         const QList<QwtPlot *> plots = shapePlots();
         QCOMPARE(plots.size(), 1);
         QwtPlot *plot = plots.first();
@@ -1221,6 +1226,27 @@ private slots:
         const double rp = std::sqrt(6.3 * std::pow(mr, 0.73) / (4 * M_PI)) * 1e-8;
         QVERIFY2(close(number(w->qtTellerRp->text()), rp, 1e-5), qPrintable(w->qtTellerRp->text()));
         QVERIFY2(close(number(w->qtTellerffp->text()), stokes / rp, 1e-5), qPrintable(w->qtTellerffp->text()));
+        QCOMPARE(w->qtResultsErrorText->text(), QString());
+        QCOMPARE(m_answerer.texts(), QStringList());
+    }
+
+    void openingResultsTabShowsTheFigures()
+    {
+        WindowPtr w = window();
+        QVERIFY(w);
+        m_answerer.clear();
+        w->qtTabWidget->setCurrentWidget(w->qtTabExperiment);
+        w->qtSedEquilibriumMR->setText(QStringLiteral("14307"));
+        w->qtSampleVbar->setText(QStringLiteral("0.703"));
+        w->qtExperimentResultsS->setText(QStringLiteral("1.91e-13"));
+        preset(w.get(), w->qtHydrateNothing);
+        preset(w.get(), w->qtShapeProlate);
+        preset(w.get(), w->qtTellerMethod);
+
+        w->qtTabWidget->setCurrentWidget(w->qtTabResults);
+
+        QVERIFY2(std::abs(w->qtVbarffo->text().toDouble() - 1.2386314) < 1e-5, qPrintable(w->qtVbarffo->text()));
+        QVERIFY(w->qtAvsBGraphButton->isEnabled() == (w->qtTellermaxab->text().toDouble() != 0.0));
         QCOMPARE(w->qtResultsErrorText->text(), QString());
         QCOMPARE(m_answerer.texts(), QStringList());
     }
