@@ -1,6 +1,7 @@
 #include "app/app_plugin.h"
 
 #include "app/app_number.h"
+#include "app/app_scriptglobals.h"
 #include "app/app_scriptobject.h"
 
 #include <QDebug>
@@ -167,7 +168,11 @@ AppQtScriptPlugin::~AppQtScriptPlugin()
 
 // The one place where a fresh engine receives what its scripts may reach
 // besides their own globals (the database connection and its query objects).
-void AppQtScriptPlugin::setUpEngine() { }
+void AppQtScriptPlugin::setUpEngine()
+{
+    AppScriptGlobals::install(m_engine, m_databaseName,
+                              [this](const QString &message, int logLevel) { emit sigLog(message, logLevel); });
+}
 
 bool AppQtScriptPlugin::load(QString const &path)
 {

@@ -1,4 +1,6 @@
+#include "app/app_plugin.h"
 #include "app/app_scriptglobals.h"
+#include "app/app_scriptobject.h"
 #include "app/app_scriptplot.h"
 #include "sql/sql_database.h"
 #include "test_environment.h"
@@ -38,6 +40,47 @@ private:
         AppScriptGlobals::install(engine.get(), databaseName,
             [this](const QString &message, int level) { m_logs.append(qMakePair(message, level)); });
         return engine;
+    }
+
+    // A calculation-style module that reads and writes the table m through m_query.
+    std::unique_ptr<AppPlugin> moduleOn(TestModules &modules, const QString &databaseName)
+    {
+        static const char *body = R"js(
+function addRow(a) {
+    m_query.prepare("INSERT INTO m (v) VALUES (:v)");
+        m_query.bindValue(":v", a.VALUE);
+        return { NAME : "added", VALUE : m_query.exec() };
+    }
+    function findRow(a)
+    {
+        m_query.prepare("SELECT count(*) FROM m WHERE v = :v");
+        m_query.bindValue(":v", a.VALUE);
+        var n = m_query.exec() && m_query.next() ? m_query.value(0) : "failed";
+        return { NAME : "found", VALUE : n };
+    }
+    function firstRow()
+    {
+        var ok = m_query2.exec("SELECT v FROM m ORDER BY rowid");
+        return { NAME : "first", VALUE : ok && m_query2.next() ? m_query2.value(0) : "none" };
+    }
+    function plotName() { return { NAME : "plot", VALUE : typeof m_plot + ":" + (m_db.open ? "db" : "") }; }
+)js";
+        const QString path = modules.write(
+            QStringLiteral("db_main.js"), QStringLiteral("Db"), QStringLiteral("1"), QString::fromLatin1(body));
+        std::unique_ptr<AppPlugin> plugin(AppPlugin::generate(path, databaseName));
+        if (!plugin || !plugin->load(path))
+            return nullptr;
+        return plugin;
+    }
+
+    static QString callValue(AppPlugin *plugin, const QString &function, const QString &input = QString())
+    {
+        AppScriptObject in(QStringLiteral("v"), input, AppScriptObject::Normal);
+        QList<AppScriptObject *> inputs;
+        if (!input.isNull())
+            inputs << &in;
+        std::unique_ptr<AppScriptObject> out(plugin->execOne(function, inputs));
+        return out->property(QStringLiteral("VALUE")).toString();
     }
 
     static QString defaultDatabaseName()
@@ -125,6 +168,57 @@ private slots:
         QCOMPARE(column(path, QStringLiteral("SELECT v FROM m ORDER BY rowid")),
             (QStringList { QStringLiteral("w"), QStringLiteral("x'); DELETE FROM m; --") }));
         QCOMPARE(sqlLogLines(), QStringList { QStringLiteral("INSERT INTO m (v) VALUES ('x''); DELETE FROM m; --')") });
+    }
+
+    void moduleReadsAndWritesThroughItsQueries()
+    {
+        TestModules modules;
+        const QString path = windowDatabase(QStringLiteral("mod.db"), QStringLiteral("start"));
+        std::unique_ptr<AppPlugin> plugin = moduleOn(modules, path);
+        QVERIFY(plugin);
+        QCOMPARE(callValue(plugin.get(), QStringLiteral("plotName")), QStringLiteral("object:db"));
+        const QString hostile = QStringLiteral("it's'); DELETE FROM m; --");
+        QCOMPARE(callValue(plugin.get(), QStringLiteral("addRow"), hostile), QStringLiteral("true"));
+        QCOMPARE(callValue(plugin.get(), QStringLiteral("findRow"), hostile), QStringLiteral("1"));
+        QCOMPARE(
+            callValue(plugin.get(), QStringLiteral("findRow"), QStringLiteral("x' OR '1'='1")), QStringLiteral("0"));
+        QCOMPARE(callValue(plugin.get(), QStringLiteral("firstRow")), QStringLiteral("start"));
+        QCOMPARE(column(path, QStringLiteral("SELECT count(*) FROM m")), QStringList { QStringLiteral("2") });
+        QCOMPARE(sqlLogLines().value(0), QStringLiteral("INSERT INTO m (v) VALUES ('it''s''); DELETE FROM m; --')"));
+    }
+
+    void modulesOfTwoFilesShareTheFirstDefaultConnection()
+    {
+        TestModules modules;
+        const QString first = windowDatabase(QStringLiteral("mone.db"), QStringLiteral("one"));
+        const QString second = windowDatabase(QStringLiteral("mtwo.db"), QStringLiteral("two"));
+        std::unique_ptr<AppPlugin> a = moduleOn(modules, first);
+        std::unique_ptr<AppPlugin> b = moduleOn(modules, second);
+        QVERIFY(a && b);
+        QCOMPARE(defaultDatabaseName(), first);
+        QCOMPARE(callValue(a.get(), QStringLiteral("firstRow")), QStringLiteral("one"));
+        QCOMPARE(callValue(b.get(), QStringLiteral("firstRow")), QStringLiteral("two"));
+        QCOMPARE(defaultDatabaseName(), first);
+    }
+
+    void moduleOnUnopenableFileStillLoadsAndCalls()
+    {
+        TestModules modules;
+        std::unique_ptr<AppPlugin> plugin = moduleOn(modules, m_files.path(QStringLiteral("no/such/dir/x.db")));
+        QVERIFY(plugin);
+        QCOMPARE(callValue(plugin.get(), QStringLiteral("firstRow")), QStringLiteral("none"));
+    }
+
+    void closedConnectionIsReopenedForAModule()
+    {
+        TestModules modules;
+        const QString path = windowDatabase(QStringLiteral("reopen.db"), QStringLiteral("r"));
+        std::unique_ptr<AppPlugin> plugin = moduleOn(modules, path);
+        QVERIFY(plugin);
+        dbEngine.close(path);
+        QCOMPARE(callValue(plugin.get(), QStringLiteral("addRow"), QStringLiteral("again")), QStringLiteral("true"));
+        QCOMPARE(column(path, QStringLiteral("SELECT count(*) FROM m WHERE v = 'again'")),
+            QStringList { QStringLiteral("1") });
     }
 };
 
