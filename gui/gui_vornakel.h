@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -184,7 +185,7 @@ private:
     QStringList gtraphShapePoints;
     QStringList axelPoints;
     QStringList aOverBPoints;
-    GuiGrapher *aOverBGraph = nullptr; // the newest a/b window; never deleted here
+    QPointer<GuiGrapher> aOverBGraph; // the newest a/b window; it deletes itself when closed
 
     bool m_calculationsBlocked = false;
     GuiChangeDefaults *m_changeDefaults = nullptr;
@@ -215,6 +216,9 @@ private:
     QHash<const QObject *, double> m_valueAt20;
     bool m_correctingTemperature = false; // writes of the correction keep the base
     // ---- end of experiment calculations ----
+
+    // Results page: its test swaps in a recording calculation module and reads the graph point lists.
+    friend class TstGuiVornakelResults;
 };
 
 #endif

@@ -2,20 +2,6 @@
 // this file when its part of the window is written.
 #include "gui/gui_vornakel.h"
 
-// Results page
-
-void GuiVornakel::alignLabels() { }
-void GuiVornakel::generateGraphData() { }
-void GuiVornakel::calculateResults() { }
-void GuiVornakel::onToggledHydrateNothing(bool) { }
-void GuiVornakel::onToggledHydrateProlate(bool) { }
-void GuiVornakel::onToggledHydrateOblate(bool) { }
-void GuiVornakel::onToggledHydrateComputed(bool) { }
-void GuiVornakel::onToggledHydrateDelta1(bool) { }
-void GuiVornakel::enableShapeButtons() { }
-void GuiVornakel::onGraphShapeClicked() { }
-void GuiVornakel::onGraphAoverBClicked() { }
-
 // Not yet built
 
 void GuiVornakel::clear() { }

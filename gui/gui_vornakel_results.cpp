@@ -1,0 +1,545 @@
+// The Results tab of the main window: the hydrodynamic shape figures from the
+// calculation module, the hydration and shape options, and the two shape graphs.
+
+#include "gui/gui_vornakel.h"
+
+#include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
+#include "gui/gui_grapher.h"
+#include "gui/gui_lineedit.h"
+#include "gui/gui_samplecomposition.h"
+
+#include <QAbstractButton>
+#include <QBrush>
+#include <QColor>
+#include <QCoreApplication>
+#include <QFont>
+#include <QPen>
+#include <QPointF>
+#include <QVector>
+
+#include <qwt_plot.h>
+#include <qwt_plot_curve.h>
+#include <qwt_text.h>
+
+namespace {
+
+// The module's graph points, "GRAPH,AXIS,INDEX,VALUE", as the points of one
+// curve: a list of n strings describes n/2 points, each with one "x" entry and
+// one entry for y. A point is kept only when both of its coordinates arrived,
+// so a point the module left incomplete (or sent with an index out of range or
+// a value that is no number) is dropped rather than drawn from nothing.
+QVector<QPointF> graphStringsToPoints(const QStringList &strings)
+{
+    const int count = strings.size() / 2;
+    QVector<double> x(count, 0.0);
+    QVector<double> y(count, 0.0);
+    QVector<bool> hasX(count, false);
+    QVector<bool> hasY(count, false);
+    for (const QString &text : strings) {
+        const QString axis = text.section(QLatin1Char(','), 1, 1);
+        bool indexOk = false;
+        const int index = text.section(QLatin1Char(','), 2, 2).toInt(&indexOk, 10);
+        if (!indexOk || index < 0 || index >= count)
+            continue;
+        bool valueOk = false;
+        // Single precision, as the module's values have always been read.
+        const double value = double(text.section(QLatin1Char(','), 3, 3).toFloat(&valueOk));
+        if (!valueOk)
+            continue;
+        if (axis.compare(QLatin1String("x"), Qt::CaseInsensitive) == 0) {
+            x[index] = value;
+            hasX[index] = true;
+        } else {
+            y[index] = value;
+            hasY[index] = true;
+        }
+    }
+    QVector<QPointF> points;
+    points.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        if (hasX.at(i) && hasY.at(i))
+            points.append(QPointF(x.at(i), y.at(i)));
+    }
+    return points;
+}
+
+QString checkedName(const QList<QAbstractButton *> &buttons)
+{
+    for (QAbstractButton *button : buttons) {
+        if (button->isChecked())
+            return button->objectName();
+    }
+    return QStringLiteral("unchecked");
+}
+
+} // namespace
+
+// Results page
+
+void GuiVornakel::calculateResults()
+{
+    setBusyCursor(true);
+    blockSignals(true);
+
+    const double mr = qtSedEquilibriumMR->text().toDouble();
+    const double vbar = qtSampleVbar->text().toDouble();
+    const double unDenaturedVbar = qtStackComposition->qtUnDenaturedVBar->text().toDouble();
+    const double temperature = qtSedVelocityTemp->text().toDouble();
+    const double mb = qtExperimentResultsMb->text().toDouble();
+    const double sigma = qtSedEquilibriumSigma->text().toDouble();
+    const double rpm = qtSedEquilibriumRPM->text().toDouble();
+    const double ratio = qtHydrateRatio->text().toDouble();
+    const double bufferViscosity = qtBufferViscosity->text().toDouble();
+
+    // The first checked hydration option decides; choosing an axial ratio fixes
+    // the shape it belongs to, and checking that shape runs this routine again
+    // (nested) through the shape radios' own signals.
+    QString hydration = QStringLiteral("unchecked");
+    if (qtHydrateNothing->isChecked()) {
+        hydration = QStringLiteral("qtHydrateNothing");
+        qtAssumedShape->setEnabled(true);
+        qtHydrateRatio->setEnabled(false);
+    } else if (qtHydrateProlate->isChecked()) {
+        hydration = QStringLiteral("qtHydrateProlate");
+        qtAssumedShape->setEnabled(false);
+        qtHydrateRatio->setEnabled(true);
+        qtShapeProlate->setChecked(true);
+    } else if (qtHydrateOblate->isChecked()) {
+        hydration = QStringLiteral("qtHydrateOblate");
+        qtAssumedShape->setEnabled(false);
+        qtHydrateRatio->setEnabled(true);
+        qtShapeOblate->setChecked(true);
+    } else if (qtHydrateComputed->isChecked()) {
+        hydration = QStringLiteral("qtHydrateComputed");
+        qtAssumedShape->setEnabled(true);
+    } else if (qtHydrateDelta1->isChecked()) {
+        hydration = QStringLiteral("qtHydrateDelta1");
+        qtAssumedShape->setEnabled(true);
+        qtHydrateRatio->setEnabled(true);
+    }
+
+    QString shape = QStringLiteral("unchecked");
+    if (qtShapeProlate->isChecked()) {
+        shape = QStringLiteral("qtShapeProlate");
+        qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph a/b vs Hydration"));
+    } else if (qtShapeOblate->isChecked()) {
+        shape = QStringLiteral("qtShapeOblate");
+        qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph a/b vs Hydration"));
+    } else if (qtShapeCylinder->isChecked()) {
+        shape = QStringLiteral("qtShapeCylinder");
+        qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph L/d vs Hydration"));
+    }
+
+    const QString null = QStringLiteral("NULL");
+    const QString s20wText = qtExperimentResultsS->text();
+    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(s20wText.toDouble());
+    const QVariant hydrationValue = m_computedHydration ? QVariant(*m_computedHydration) : QVariant(null);
+
+    const QList<AppScriptObject *> inputs = {
+        new AppScriptObject(QStringLiteral("Mr"), QVariant(mr), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("Vbar"), QVariant(vbar), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("UnDenaturedVbar"), QVariant(unDenaturedVbar), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("S20W"), s20w, AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("Mb"), QVariant(mb), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("T"), QVariant(temperature), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("Sigma"), QVariant(sigma), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("RPM"), QVariant(rpm), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("Ratio"), QVariant(ratio), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("Hydration"), QVariant(hydration), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("HydrationValue"), hydrationValue, AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("Shape"), QVariant(shape), AppScriptObject::Normal),
+        new AppScriptObject(QStringLiteral("BufferViscosity"), QVariant(bufferViscosity), AppScriptObject::Normal),
+    };
+    AppScriptObject *results
+        = m_calculationsPlugin ? m_calculationsPlugin->execOne(QStringLiteral("calculateResults"), inputs) : nullptr;
+    qDeleteAll(inputs);
+
+    if (results)
+        AppScriptObject::populateForm(QList<AppScriptObject *>() << results, this);
+    blockSignals(false);
+    delete results;
+
+    const bool tellerRatio = qtTellermaxab->text().toDouble() != 0.0;
+    const bool vbarRatio = qtVbarmaxab->text().toDouble() != 0.0;
+    qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && tellerRatio && vbarRatio);
+    qtAvsBGraphButton->setEnabled(tellerRatio && vbarRatio);
+
+    if (qtSedEquilibriumMR->text().isEmpty() || qtSedEquilibriumMR->text().toDouble() == 0.0) {
+        emit sigLog(QStringLiteral("no molecular weight entered for results"), 4);
+        clearResultsPage();
+        qtResultsErrorText->setStyleSheet(QStringLiteral("background-color:#DDA6A6;"));
+        qtResultsErrorText->setText(QStringLiteral("You must have a molecular weight to get results"));
+        qtResultsErrorText->setVisible(true);
+    } else {
+        qtResultsErrorText->setText(QString());
+        qtResultsErrorText->setStyleSheet(QString());
+    }
+
+    setBusyCursor(false);
+}
+
+void GuiVornakel::onToggledHydrateNothing(bool checked)
+{
+    qtHydrateRatio->setText(QString());
+    if (checked)
+        calculateResults();
+}
+
+void GuiVornakel::onToggledHydrateProlate(bool checked)
+{
+    if (qtHydrateRatio->text().isEmpty())
+        qtHydrateRatio->setText(QStringLiteral("1.000"));
+    if (checked)
+        calculateResults();
+}
+
+void GuiVornakel::onToggledHydrateOblate(bool checked)
+{
+    if (qtHydrateRatio->text().isEmpty())
+        qtHydrateRatio->setText(QStringLiteral("1.000"));
+    if (checked)
+        calculateResults();
+}
+
+void GuiVornakel::onToggledHydrateComputed(bool checked)
+{
+    if (m_computedHydration && *m_computedHydration != 0.0)
+        qtHydrateRatio->setText(QString::number(*m_computedHydration, 'g', 4));
+    if (checked)
+        calculateResults();
+}
+
+void GuiVornakel::onToggledHydrateDelta1(bool checked)
+{
+    if (qtHydrateRatio->text().isEmpty())
+        qtHydrateRatio->setText(QStringLiteral("1.000"));
+    if (checked)
+        calculateResults();
+}
+
+void GuiVornakel::enableShapeButtons()
+{
+    qtShapeProlate->setEnabled(true);
+    qtShapeOblate->setEnabled(true);
+    qtShapeCylinder->setEnabled(true);
+}
+
+void GuiVornakel::alignLabels()
+{
+    struct Placement
+    {
+        QWidget *label;
+        QWidget *field;
+        int y;
+    };
+    // The unit labels live inside their fields, so positions are the field's.
+    const Placement placements[] = {
+        { qtSampleVbarUnitLabel, qtSampleVbar, 2 },
+        { qtBufferpHLabel, qtBufferpH, 0 },
+        { qtBufferDensityUnitLabel, qtBufferDensity, -2 },
+        { qtBufferViscosityUnitLabel, qtBufferViscosity, -2 },
+        { qtStopSign, qtSedEquilibriumMR, 0 },
+        { qtSedEquilibriumTempLabel, qtSedEquilibriumTemp, 0 },
+        { qtSedEquilibriumSigmaLabel, qtSedEquilibriumSigma, 0 },
+        { qtSedEquilibriumRPMLabel, qtSedEquilibriumRPM, 0 },
+        { qtSedEquilibriumMRLabel, qtSedEquilibriumMR, 0 },
+        { qtSedVelocityTempLabel, qtSedVelocityTemp, 0 },
+        { qtSedVelocityConcentrationLabel, qtSedVelocityConcentration, 0 },
+        { qtSedVelocityCoefficientLabel, qtSedVelocityCoefficient, 0 },
+        { qtExperimentResultsMbLabel, qtExperimentResultsMb, 0 },
+        { qtExperimentResultsRpLabel, qtExperimentResultsRp, 0 },
+        { qtS20WLabel, qtExperimentResultsS, 0 },
+        { qtSedVelocityKLabel, qtSedVelocityK, 0 },
+    };
+    for (const Placement &p : placements) {
+        if (p.label == qtStopSign) {
+            // The stop sign sits in the middle of the molar-mass field.
+            p.label->move(p.field->width() / 2 - p.label->width() / 2, 0);
+            continue;
+        }
+        p.label->move(0, 0);
+        p.label->move(p.field->width() - p.label->width() - 5, p.y);
+    }
+
+    // The remembered sources and Mr method show pressed on the tabs that can
+    // be seen now: vbar, viscosity, density, then the Mr method.
+    for (QAbstractButton *button : { m_vbarSourceButton, m_viscositySourceButton, m_densitySourceButton }) {
+        if (button && button->isVisible())
+            button->setChecked(true);
+    }
+    if (qtExactMolecularWeight->isVisible() && m_mrMethodButton)
+        m_mrMethodButton->setChecked(true);
+}
+
+// Shape graphs
+
+void GuiVornakel::generateGraphData()
+{
+    setBusyCursor(true);
+
+    const double mr = qtSedEquilibriumMR->text().toDouble();
+    const double vbar = qtSampleVbar->text().toDouble();
+    const double temperature = qtSedVelocityTemp->text().toDouble();
+    const double mb = qtExperimentResultsMb->text().toDouble();
+    const double sigma = qtSedEquilibriumSigma->text().toDouble();
+    const double rpm = qtSedEquilibriumRPM->text().toDouble();
+    const double bufferViscosity = qtBufferViscosity->text().toDouble();
+
+    const QString shape = checkedName({ qtShapeProlate, qtShapeOblate, qtShapeCylinder });
+    const QString hydration
+        = checkedName({ qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 });
+
+    const QString null = QStringLiteral("NULL");
+    const QString s20wText = qtExperimentResultsS->text();
+    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(s20wText.toDouble());
+    const QVariant hydrationValue = m_computedHydration ? QVariant(*m_computedHydration) : QVariant(null);
+
+    const bool teller = qtTellerMethod->isChecked();
+    const int model = teller ? 1 : 0;
+    const double hDelta = (teller ? qtTellerDelta1max : qtVbarDelta1max)->text().toDouble();
+
+    auto input = [](const char *name, const QVariant &value) {
+        return new AppScriptObject(QString::fromLatin1(name), value, AppScriptObject::Normal);
+    };
+
+    if (qtHydrateComputed->isChecked()) {
+        const double tamax = qtTeller2amax->text().toDouble();
+        const double tbmin = qtTeller2bmin->text().toDouble();
+        const double vamax = qtVbar2amax->text().toDouble();
+        const double vbmin = qtVbar2bmin->text().toDouble();
+        const QList<AppScriptObject *> inputs = {
+            input("Shape", QVariant(shape)),
+            input("model", QVariant(model)),
+            input("tamax", QVariant(tamax)),
+            input("tbmin", QVariant(tbmin)),
+            input("vamax", QVariant(vamax)),
+            input("vbmin", QVariant(vbmin)),
+            input("hDelta", QVariant(hDelta)),
+            input("Mr", QVariant(mr)),
+        };
+        AppScriptObject *results
+            = m_calculationsPlugin ? m_calculationsPlugin->execOne(QStringLiteral("graphShape"), inputs) : nullptr;
+        qDeleteAll(inputs);
+
+        graphShapePoints.clear();
+        graphWShapePoints.clear();
+        gcraphShapePoints.clear();
+        gtraphShapePoints.clear();
+        axelPoints.clear();
+
+        QStringList strings;
+        blockSignals(true);
+        if (results)
+            strings = AppScriptObject::populateForm(QList<AppScriptObject *>() << results, this);
+        blockSignals(false);
+        delete results;
+
+        // "GraphShape" is tested first, so it also takes any string that
+        // carries it inside a longer tag.
+        for (const QString &text : qAsConst(strings)) {
+            if (text.contains(QLatin1String("GraphShape")))
+                graphShapePoints.append(text);
+            else if (text.contains(QLatin1String("GraphWShape")))
+                graphWShapePoints.append(text);
+            else if (text.contains(QLatin1String("GCraphShape")))
+                gcraphShapePoints.append(text);
+            else if (text.contains(QLatin1String("GtraphShape")))
+                gtraphShapePoints.append(text);
+            else if (text.contains(QLatin1String("axel")))
+                axelPoints.append(text);
+        }
+    }
+
+    const QList<AppScriptObject *> inputs = {
+        input("Shape", QVariant(shape)),
+        input("Hydration", QVariant(hydration)),
+        input("model", QVariant(model)),
+        input("Mr", QVariant(mr)),
+        input("HydrationValue", hydrationValue),
+        input("S20W", s20w),
+        input("Vbar", QVariant(vbar)),
+        input("BufferViscosity", QVariant(bufferViscosity)),
+        input("Sigma", QVariant(sigma)),
+        input("Mb", QVariant(mb)),
+        input("T", QVariant(temperature)),
+        input("RPM", QVariant(rpm)),
+    };
+    AppScriptObject *results = m_calculationsPlugin
+        ? m_calculationsPlugin->execOne(QStringLiteral("calculationsAvsBHydration"), inputs)
+        : nullptr;
+    qDeleteAll(inputs);
+
+    aOverBPoints.clear();
+    QStringList strings;
+    blockSignals(true);
+    if (results)
+        strings = AppScriptObject::populateForm(QList<AppScriptObject *>() << results, this);
+    blockSignals(false);
+    delete results;
+    for (const QString &text : qAsConst(strings)) {
+        if (text.contains(QLatin1String("A over B Graph")))
+            aOverBPoints.append(text);
+    }
+
+    qtAvsBGraphButton->setEnabled(qtTellermaxab->text().toDouble() != 0.0 && qtVbarmaxab->text().toDouble() != 0.0);
+
+    setBusyCursor(false);
+}
+
+void GuiVornakel::onGraphShapeClicked()
+{
+    generateGraphData();
+    if (graphShapePoints.size() < 2)
+        return;
+
+    const QVector<QPointF> shapePoints = graphStringsToPoints(graphShapePoints);
+    const QVector<QPointF> wShapePoints = graphStringsToPoints(graphWShapePoints);
+    const QVector<QPointF> cShapePoints = graphStringsToPoints(gcraphShapePoints);
+    const QVector<QPointF> tShapePoints = graphStringsToPoints(gtraphShapePoints);
+    const QVector<QPointF> axisPoints = graphStringsToPoints(axelPoints);
+
+    // A window of its own, released when the person closes it; the plot
+    // deletes its curves with itself.
+    auto *plot = new QwtPlot();
+    plot->setAttribute(Qt::WA_DeleteOnClose);
+    plot->setCanvasBackground(QBrush(Qt::white));
+
+    auto makeCurve = [](const QString &title, const QVector<QPointF> &points, const QColor &pen) {
+        auto *curve = new QwtPlotCurve(title);
+        curve->setPen(QPen(pen));
+        curve->setSamples(points);
+        return curve;
+    };
+    QwtPlotCurve *curve1 = makeCurve(QStringLiteral("Curve 1"), wShapePoints, Qt::blue);
+    curve1->setZ(2.0);
+    curve1->setBrush(QBrush(Qt::blue, Qt::SolidPattern));
+    QwtPlotCurve *curve2 = makeCurve(QStringLiteral("Curve 2"), shapePoints, Qt::blue);
+    curve2->setZ(2.0);
+    curve2->setBrush(QBrush(Qt::blue, Qt::SolidPattern));
+    QwtPlotCurve *curve3 = makeCurve(QStringLiteral("Curve 3"), cShapePoints, Qt::blue);
+    curve3->setZ(1.0);
+    curve3->setBrush(QBrush(Qt::red, Qt::SolidPattern));
+    QwtPlotCurve *curve4 = makeCurve(QStringLiteral("Curve 4"), tShapePoints, Qt::blue);
+    curve4->setZ(1.0);
+    curve4->setBrush(QBrush(Qt::red, Qt::SolidPattern));
+    // Invisible; its points only widen the automatic axis ranges.
+    QwtPlotCurve *curve5 = makeCurve(QStringLiteral("Curve 5"), axisPoints, Qt::transparent);
+
+    curve2->attach(plot);
+    curve1->attach(plot);
+    curve3->attach(plot);
+    curve4->attach(plot);
+    curve5->attach(plot);
+    plot->replot();
+
+    plot->setGeometry(1, 1, 600, 600);
+    plot->setAxisTitle(QwtPlot::yLeft, QStringLiteral("nm"));
+    plot->setAxisTitle(QwtPlot::xBottom, QStringLiteral("nm"));
+
+    struct TitleRow
+    {
+        QAbstractButton *shape;
+        QAbstractButton *method;
+        const char *format;
+        QLabel *ratio;
+        QLabel *length;
+        QLabel *width;
+    };
+    const TitleRow rows[] = {
+        { qtShapeProlate, qtTellerMethod,
+            "%1 prolate model, Teller method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = "
+            "%5%",
+            qtTellermaxab, qtTeller2amax, qtTeller2bmin },
+        { qtShapeProlate, qtVbarMethod,
+            "%1 prolate model, Vbar method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = %5%",
+            qtVbarmaxab, qtVbar2amax, qtVbar2bmin },
+        { qtShapeOblate, qtTellerMethod,
+            "%1 oblate model, Teller method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = "
+            "%5%",
+            qtTellermaxab, qtTeller2amax, qtTeller2bmin },
+        { qtShapeOblate, qtVbarMethod,
+            "%1 oblate model, Vbar method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = %5%",
+            qtVbarmaxab, qtVbar2amax, qtVbar2bmin },
+        { qtShapeCylinder, qtTellerMethod,
+            "%1 cylinderical model, Teller method, hydrated \n L/d = %2 nm; L = %3 nm; d = %4 nm; hydration expansion "
+            "= %5%",
+            qtTellermaxab, qtTeller2amax, qtTeller2bmin },
+        { qtShapeCylinder, qtVbarMethod,
+            "%1 cylinderical model, Vbar method, hydrated \n L/d = %2 nm; L = %3 nm; d = %4 nm; hydration expansion = "
+            "%5%",
+            qtVbarmaxab, qtVbar2amax, qtVbar2bmin },
+    };
+    QString title;
+    bool matched = false;
+    for (const TitleRow &row : rows) {
+        if (row.shape->isChecked() && row.method->isChecked()) {
+            // All five at once, so a sample name that itself holds "%2" and the
+            // like is shown as it is rather than filled in by a later value.
+            title = QString::fromLatin1(row.format)
+                        .arg(qtSampleName->currentText(), row.ratio->text(), row.length->text(), row.width->text(),
+                            qtGraphShapeHydrationExpansion->text());
+            matched = true;
+            break;
+        }
+    }
+    if (!matched)
+        qtGraphShapeButton->setEnabled(false);
+
+    QwtText plotTitle(title, QwtText::AutoText);
+    plotTitle.setFont(QFont(QStringLiteral("Helvetica"), 10));
+    plot->setTitle(plotTitle);
+    plot->setVisible(true);
+}
+
+void GuiVornakel::onGraphAoverBClicked()
+{
+    generateGraphData();
+    if (aOverBPoints.size() < 2)
+        return;
+
+    // Each press opens a window of its own; it is released when closed, so
+    // the pointer to the newest one clears itself.
+    aOverBGraph = new GuiGrapher(nullptr);
+    aOverBGraph->setAttribute(Qt::WA_DeleteOnClose);
+    aOverBGraph->reset();
+    connect(aOverBGraph, &GuiGrapher::sigLog, this, &GuiVornakel::sigLog);
+
+    const QVector<QPointF> points = graphStringsToPoints(aOverBPoints);
+
+    struct TitleRow
+    {
+        QAbstractButton *shape;
+        QAbstractButton *method;
+        const char *title;
+    };
+    const TitleRow rows[] = {
+        { qtShapeProlate, qtTellerMethod, "prolate axial ratio (a/b), teller method" },
+        { qtShapeProlate, qtVbarMethod, "prolate axial ratio (a/b), vbar method" },
+        { qtShapeOblate, qtTellerMethod, "oblate axial ratio (a/b), teller method" },
+        { qtShapeOblate, qtVbarMethod, "oblate axial ratio (a/b), vbar method" },
+        { qtShapeCylinder, qtTellerMethod, "cylinder length/diameter, teller method" },
+        { qtShapeCylinder, qtVbarMethod, "cylinder length/diameter, v-bar method" },
+    };
+    QString yTitle;
+    bool matched = false;
+    for (const TitleRow &row : rows) {
+        if (row.shape->isChecked() && row.method->isChecked()) {
+            yTitle = QString::fromLatin1(row.title);
+            matched = true;
+            break;
+        }
+    }
+    if (!matched)
+        qtAvsBGraphButton->setEnabled(false);
+
+    auto *curve = new QwtPlotCurve();
+    curve->setSamples(points);
+
+    aOverBGraph->setXAxisTitle(QStringLiteral("hydration (g/g)"));
+    aOverBGraph->setYAxisTitle(yTitle);
+    aOverBGraph->addCurve(curve);
+    aOverBGraph->setTitle(qtExperimentName->currentText());
+    aOverBGraph->setVisible(true);
+    aOverBGraph->raise();
+}
