@@ -472,3 +472,17 @@ void GuiVornakel::closeEvent(QCloseEvent *event)
     clear();
     event->accept();
 }
+
+void GuiVornakel::onChangeDefaults()
+{
+    m_changeDefaults->exec();
+}
+
+// A script exception is shown, never dropped, except while clear() empties the
+// fields (which makes the module see half-empty inputs on purpose).
+void GuiVornakel::onPluginError(const QString &text)
+{
+    if (m_clearing)
+        return;
+    QMessageBox::information(this, QStringLiteral("Plugin Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
+}

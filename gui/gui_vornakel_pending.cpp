@@ -22,7 +22,6 @@ void GuiVornakel::populateResultsRecordList() { }
 void GuiVornakel::onRecordComboBoxChanged() { }
 void GuiVornakel::onDatabaseImporterRun() { }
 void GuiVornakel::onShowExperimentalDatabases() { }
-void GuiVornakel::onChangeDefaults() { }
 void GuiVornakel::onImport() { }
 void GuiVornakel::onShowAboutVornakel() { }
 void GuiVornakel::onSaveToDBClicked() { }
@@ -35,4 +34,3 @@ void GuiVornakel::onShowModuleWindow(QString, QString) { }
 void GuiVornakel::onCheckForUpdates() { }
 void GuiVornakel::onHelpContentClicked() { }
 void GuiVornakel::onHelpContentSearchClicked() { }
-void GuiVornakel::onPluginError(const QString &) { }

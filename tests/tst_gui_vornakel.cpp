@@ -1,3 +1,4 @@
+#include "app/app_plugin.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
 #include "gui/gui_lineedit.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QMetaMethod>
 #include <QPointer>
+#include <QScriptEngine>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -85,6 +87,21 @@ private slots:
         // The schema updater's progress reaches the splash through the window.
         QCOMPARE(spy.last().at(0).toString(), QStringLiteral("Updated Database schema to version '20120320'"));
         QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    // A script exception reaches the person, never dropped silently.
+    void scriptExceptionsAreShown()
+    {
+        auto window = start();
+        QVERIFY(window);
+        auto *module = qobject_cast<AppQtScriptPlugin *>(window->calculationsPlugin());
+        QVERIFY(module);
+        module->engine()->evaluate(QStringLiteral("function boom() { throw new Error('bad input'); }"));
+        m_answerer->answerMessageBox(QMessageBox::Ok);
+        delete module->execOne(QStringLiteral("boom"), {});
+        QCOMPARE(m_answerer->titles(), QStringList { QStringLiteral("Plugin Error") });
+        QVERIFY(m_answerer->texts().first().contains(QStringLiteral("bad input")));
+        QCOMPARE(m_answerer->seen().first().icon, QMessageBox::Information);
     }
 
     void startUpBuildsTheWindow()
