@@ -537,6 +537,21 @@ private slots:
         QCOMPARE(statements.at(0).at(0).toString(), QStringLiteral("SELECT id FROM t WHERE a=1"));
     }
 
+    void placeholderMissingFromTheTextStillKeepsItsPair()
+    {
+        std::unique_ptr<sqlQuery> q = mySqlQuery();
+        QVERIFY(q && q->hasExecutor());
+        q->prepare(QStringLiteral("INSERT INTO t (a) VALUES (:a)"));
+        q->bindValue(QStringLiteral(":a"), 1);
+        q->bindValue(QStringLiteral(":zz"), QStringLiteral("b"));
+        QCOMPARE(q->showPreparedQuery(), QStringLiteral("INSERT INTO t (a) VALUES (1)"));
+        q->exec();
+        QSignalSpy statements(&dbEngine, qOverload<QString, int>(&sqlDatabase::sigLog));
+        q->lastInsertId(QStringLiteral("t"), QStringLiteral("id"));
+        QCOMPARE(statements.count(), 1);
+        QCOMPARE(statements.at(0).at(0).toString(), QStringLiteral("SELECT id FROM t WHERE a=1 AND zz='b'"));
+    }
+
     void executorReportsFailedPreparedStatement()
     {
         setUpScript();
