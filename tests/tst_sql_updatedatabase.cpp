@@ -199,6 +199,31 @@ private slots:
             QCOMPARE(found.value(i).toLower(), expected.value(i).toLower()); // the driver reports INTEGER for integer
     }
 
+    void columnsCarryTheirKeyAndDefaults()
+    {
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        const QStringList withoutFlag = { "version", "rhoseries", "viscseries", "defaults" };
+        for (const QString &table : finalSchema().keys()) {
+            QStringList constrained;
+            QSqlQuery q(db.database());
+            QVERIFY(q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)));
+            while (q.next()) {
+                // name, NOT NULL, default, primary key
+                if (q.value(3).toInt() || !q.value(4).isNull() || q.value(5).toInt())
+                    constrained << QStringLiteral("%1 %2 %3 %4")
+                                       .arg(q.value(1).toString(), q.value(3).toString(), q.value(4).toString(),
+                                           q.value(5).toString());
+            }
+            QStringList expected;
+            if (table != QLatin1String("version"))
+                expected << "id 0  1";
+            if (!withoutFlag.contains(table))
+                expected << "active 1 1 0";
+            QCOMPARE(constrained, expected);
+        }
+    }
+
     void newFileHasExactlyItsTablesIndexesAndTriggers()
     {
         TestDatabase db;
