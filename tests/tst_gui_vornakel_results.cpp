@@ -18,6 +18,7 @@
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
+#include <qwt_text_label.h>
 
 #include <cmath>
 #include <memory>
@@ -316,6 +317,32 @@ private slots:
         w->calculateResults();
 
         QCOMPARE(calls(w.get()), QStringList { expected });
+    }
+
+    void sendsNonFiniteEntriesAsZero_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("inf") << "inf";
+        QTest::newRow("nan") << "nan";
+        QTest::newRow("overflow") << "1e999";
+    }
+
+    void sendsNonFiniteEntriesAsZero()
+    {
+        QFETCH(QString, text);
+        const FakeAnswers answers;
+        WindowPtr w = window(&answers);
+        QVERIFY(w);
+        w->qtSedEquilibriumMR->setText(QStringLiteral("14307"));
+        // The ratio field takes any text; the module must still see a number.
+        w->qtHydrateRatio->setText(text);
+        preset(w.get(), w->qtHydrateDelta1);
+
+        w->calculateResults();
+
+        const QStringList seen = calls(w.get());
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen.first().contains(QLatin1String(";Ratio=0;")), qPrintable(seen.first()));
     }
 
     void sendsUncheckedWhenNoOptionIsChosen()
@@ -775,6 +802,57 @@ private slots:
         QCOMPARE(plots.size(), 1);
         QCOMPARE(plots.first()->title().text(), title);
         QCOMPARE(w->qtGraphShapeButton->isEnabled(), !title.isEmpty());
+    }
+
+    void longShapeTitleIsShownWhole()
+    {
+        // Figures with as many digits as the shipped module gives.
+        FakeAnswers answers;
+        answers.results = QStringLiteral(R"([["qtTellermaxab", "2.067161563"], ["qtTeller2amax", "13.77190643"],
+            ["qtTeller2bmin", "6.662230313"], ["qtVbarmaxab", "8.447920969"], ["qtVbar2amax", "25.29629563"],
+            ["qtVbar2bmin", "2.994381189"], ["qtGraphShapeHydrationExpansion", "47.8"]])");
+        answers.shapePoints = QStringLiteral("[%1]").arg(points(QStringLiteral("GraphShape"), { { 0, 0 }, { 1, 1 } }));
+        WindowPtr w = graphReadyWindow(
+            answers, [](GuiVornakel *v) -> QAbstractButton * { return v->qtShapeProlate; },
+            [](GuiVornakel *v) -> QAbstractButton * { return v->qtVbarMethod; });
+        QVERIFY(w);
+        setListText(w->qtSampleName, QStringLiteral("Bovine serum albumin"));
+
+        w->qtGraphShapeButton->click();
+
+        const QList<QwtPlot *> plots = shapePlots();
+        QCOMPARE(plots.size(), 1);
+        QwtPlot *plot = plots.first();
+        QCOMPARE(plot->width(), 600);
+        const QString title = plot->title().text();
+        QVERIFY2(title.endsWith(QLatin1String("hydration expansion = 47.8%")), qPrintable(title));
+        // The second line is wider than the window; the title label must be
+        // tall enough for the title broken at the label's width.
+        const QFontMetrics metrics(plot->title().font());
+        const QwtTextLabel *label = plot->titleLabel();
+        QVERIFY(metrics.horizontalAdvance(title.section(QLatin1Char('\n'), 1)) > label->width());
+        const int wrapped
+            = metrics.boundingRect(QRect(0, 0, label->width(), 10000), Qt::AlignCenter | Qt::TextWordWrap, title)
+                  .height();
+        QVERIFY2(label->height() >= wrapped, qPrintable(QStringLiteral("%1 < %2").arg(label->height()).arg(wrapped)));
+    }
+
+    void windowTornDownWithRatioFieldFocusedDoesNotCrash()
+    {
+        const FakeAnswers answers;
+        WindowPtr w = window(&answers);
+        QVERIFY(w);
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->qtTabWidget->setCurrentWidget(w->qtTabResults);
+        w->qtHydrateRatio->setFocus();
+        QVERIFY(w->qtHydrateRatio->hasFocus());
+        QTest::keyClicks(w->qtHydrateRatio, QStringLiteral("0.3"));
+
+        // Destroying the shown window moves the focus out of the ratio field,
+        // whose editing-finished signal arrives after the pages are gone.
+        w.reset();
     }
 
     void sampleNameIsShownAsItIs()
