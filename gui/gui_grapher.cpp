@@ -560,8 +560,14 @@ void GuiGrapher::updateLegendSettings()
 
     if (shown && !m_curves.isEmpty()) {
         const QVariant position = m_options->qtLegendPosition->currentData(Qt::UserRole);
-        if (position.isValid())
-            m_plot->insertLegend(m_plot->legend(), QwtPlot::LegendPosition(position.toInt()), -1);
+        if (position.isValid()) {
+            const auto where = QwtPlot::LegendPosition(position.toInt());
+            m_plot->insertLegend(m_plot->legend(), where, -1);
+            // Re-inserting the same legend keeps its column count: beside the
+            // plot one column, above or below it as many as fit in a row.
+            if (auto *legend = qobject_cast<QwtLegend *>(m_plot->legend()))
+                legend->setMaxColumns(where == QwtPlot::LeftLegend || where == QwtPlot::RightLegend ? 1 : 0);
+        }
     }
     m_plot->updateLayout();
 }

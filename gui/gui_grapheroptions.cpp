@@ -387,7 +387,8 @@ void GuiGrapherOptions::restoreWidget(const QString &objectName)
     QWidget *widget = optionWidget(objectName);
     if (!widget)
         return;
-    const QVariant value = m_state.value(objectName);
+    // An option never recorded counts as empty, and is recorded as such.
+    const QVariant value = m_state[objectName];
     if (auto *box = qobject_cast<QGroupBox *>(widget))
         box->setChecked(value.toBool());
     else if (auto *check = qobject_cast<QCheckBox *>(widget))

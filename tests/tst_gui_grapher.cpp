@@ -412,6 +412,23 @@ private slots:
         QCOMPARE(grapher->plotOptions()->plotLayout()->legendPosition(), QwtPlot::LeftLegend);
     }
 
+    // A legend moved below the plot lays its labels out side by side, not in
+    // a column that eats the plot's height; at either side it is one column.
+    void legendBelowThePlotRunsInARow()
+    {
+        QScopedPointer<GuiGrapher> grapher(newGrapher());
+        grapher->addCurve(curve({ { 0, 1 } }));
+        grapher->addCurve(curve({ { 0, 2 } }));
+        auto *legend = qobject_cast<QwtLegend *>(grapher->plotOptions()->legend());
+        QCOMPARE(legend->maxColumns(), 1u);
+        grapher->optionsDialog()->qtLegendPosition->setCurrentIndex(2);
+        apply(grapher.data());
+        QCOMPARE(legend->maxColumns(), 0u);
+        grapher->optionsDialog()->qtLegendPosition->setCurrentIndex(1);
+        apply(grapher.data());
+        QCOMPARE(legend->maxColumns(), 1u);
+    }
+
     void linesAndSymbolsFollowTheirBoxes()
     {
         QScopedPointer<GuiGrapher> grapher(newGrapher());

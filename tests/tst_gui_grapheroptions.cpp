@@ -4,6 +4,8 @@
 #include "test_modalanswerer.h"
 
 #include <QColorDialog>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -81,6 +83,25 @@ private slots:
         QCOMPARE(again.geometry(), QRect(position, QSize(700, 500)));
     }
 
+    // At the default size every column of an axis page is in view: no field
+    // is cut off behind a sideways scroll.
+    void axisPagesFitTheDefaultWidth()
+    {
+        GuiGrapherOptions dialog(nullptr);
+        dialog.reset();
+        dialog.showAxesTab();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        for (int page = 0; page < 2; ++page) {
+            dialog.tabWidget_2->setCurrentIndex(page);
+            const QString name = page == 0 ? "qtHAxisPageScrollArea" : "qtVAxisPageScrollArea";
+            auto *area = child<QScrollArea>(&dialog, name);
+            QTRY_VERIFY(area->viewport()->width() > 0);
+            QVERIFY2(area->widget()->minimumSizeHint().width() <= area->viewport()->width(), qPrintable(name));
+            QTRY_VERIFY(!area->horizontalScrollBar()->isVisible());
+        }
+    }
+
     void resetRecordsAllNinetyEightOptions()
     {
         GuiGrapherOptions dialog(nullptr);
@@ -104,6 +125,24 @@ private slots:
         // Applying twice never grows the state.
         press(dialog, QDialogButtonBox::Apply);
         QCOMPARE(dialog.savedState().size(), 98);
+    }
+
+    // Before any recording there is nothing to go back to: Cancel empties the
+    // options and records each of them as empty, never other keys.
+    void cancelBeforeResetEmptiesOptionsAndRecordsThem()
+    {
+        GuiGrapherOptions dialog(nullptr);
+        dialog.onCancelTriggered();
+        const QHash<QString, QVariant> &state = dialog.savedState();
+        QCOMPARE(state.size(), 98);
+        for (auto it = state.cbegin(); it != state.cend(); ++it)
+            QVERIFY2(!it.value().isValid(), qPrintable(it.key()));
+        QVERIFY(!dialog.qtCurvePlotLine->isChecked());
+        QCOMPARE(dialog.qtCurveSymbolSize->value(), 5.0);
+        QCOMPARE(dialog.qtHAxisScaleRange->currentIndex(), -1);
+        QCOMPARE(dialog.qtLegendSeries1->text(), QString());
+        QVERIFY(!dialog.qtCurveSymbolColor4->property("color").isValid());
+        QCOMPARE(dialog.qtCurveSymbolColor4->styleSheet(), QStringLiteral("background-color:"));
     }
 
     void resetGivesEachSeriesItsColourAndSymbol_data()
