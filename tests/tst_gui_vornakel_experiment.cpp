@@ -419,9 +419,18 @@ private slots:
         QVERIFY(calls().isEmpty());
 
         m_answerer->clear();
+        answer(QStringLiteral("calculateRo"), QStringLiteral("qtExperimentResultsRp"), QStringLiteral("4e-07"));
         type("qtExperimentResultsRp", QStringLiteral("6e-07"));
         QVERIFY(m_answerer->seen().isEmpty());
         QVERIFY(!calls().isEmpty());
+
+        // The module's new figure counts as computed again: the next edit asks.
+        QCOMPARE(rp->text(), QStringLiteral("4e-07"));
+        QCOMPARE(rp->property("USER_ENTRY").toBool(), false);
+        m_answerer->answerMessageBox(QMessageBox::Cancel);
+        type("qtExperimentResultsRp", QStringLiteral("7e-07"));
+        QCOMPARE(m_answerer->texts(), QStringList { "Do you want to override computed R?" });
+        QCOMPARE(rp->text(), QStringLiteral("4e-07"));
     }
 
     void overridingSTwentyWAsksItsOwnQuestion()
@@ -695,6 +704,27 @@ private slots:
         QVERIFY(calls().isEmpty());
         widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabResults"));
         QVERIFY(widget<QRadioButton>("qtHydrateComputed")->isEnabled());
+    }
+
+    void computedHydrationChoiceNeedsANonZeroHydration_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<double>("hydration");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("none") << false << 0.0 << false;
+        QTest::newRow("zero") << true << 0.0 << false;
+        QTest::newRow("some") << true << 0.35 << true;
+    }
+    void computedHydrationChoiceNeedsANonZeroHydration()
+    {
+        QFETCH(bool, accepted);
+        QFETCH(double, hydration);
+        QFETCH(bool, enabled);
+        widget<QRadioButton>("qtHydrateComputed")->setEnabled(!enabled);
+        if (accepted)
+            emit widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedHydrationAccepted(hydration);
+        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        QCOMPARE(widget<QRadioButton>("qtHydrateComputed")->isEnabled(), enabled);
     }
 
     void exactMrWithoutMrShowsTheStopSign()
