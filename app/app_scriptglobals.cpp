@@ -27,7 +27,9 @@ void install(QScriptEngine *engine, const QString &databaseName, const LogFuncti
 
     sqlQuery::registerScriptTypes(engine);
     QScriptValue global = engine->globalObject();
-    global.setProperty(QStringLiteral("m_db"), engine->newQObject(&dbEngine, QScriptEngine::QtOwnership));
+    // The registry is no heap object: a script must not be able to delete it.
+    global.setProperty(QStringLiteral("m_db"),
+        engine->newQObject(&dbEngine, QScriptEngine::QtOwnership, QScriptEngine::ExcludeDeleteLater));
     // Never deleted: scripts and pages may hold them for the rest of the run.
     auto *query = new sqlQuery(nullptr, databaseName, false);
     auto *query2 = new sqlQuery(nullptr, databaseName, false);

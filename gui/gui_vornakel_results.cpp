@@ -3,6 +3,7 @@
 
 #include "gui/gui_vornakel.h"
 
+#include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_grapher.h"
@@ -79,18 +80,23 @@ QString checkedName(const QList<QAbstractButton *> &buttons)
 
 void GuiVornakel::calculateResults()
 {
+    // The ratio field can still report a finished edit while the window is
+    // taken down, after its pages are gone: there is nothing to show then.
+    if (!qtStackComposition)
+        return;
+
     setBusyCursor(true);
     blockSignals(true);
 
-    const double mr = qtSedEquilibriumMR->text().toDouble();
-    const double vbar = qtSampleVbar->text().toDouble();
-    const double unDenaturedVbar = qtStackComposition->qtUnDenaturedVBar->text().toDouble();
-    const double temperature = qtSedVelocityTemp->text().toDouble();
-    const double mb = qtExperimentResultsMb->text().toDouble();
-    const double sigma = qtSedEquilibriumSigma->text().toDouble();
-    const double rpm = qtSedEquilibriumRPM->text().toDouble();
-    const double ratio = qtHydrateRatio->text().toDouble();
-    const double bufferViscosity = qtBufferViscosity->text().toDouble();
+    const double mr = AppNumber::valueOrZero(qtSedEquilibriumMR->text());
+    const double vbar = AppNumber::valueOrZero(qtSampleVbar->text());
+    const double unDenaturedVbar = AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text());
+    const double temperature = AppNumber::valueOrZero(qtSedVelocityTemp->text());
+    const double mb = AppNumber::valueOrZero(qtExperimentResultsMb->text());
+    const double sigma = AppNumber::valueOrZero(qtSedEquilibriumSigma->text());
+    const double rpm = AppNumber::valueOrZero(qtSedEquilibriumRPM->text());
+    const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
+    const double bufferViscosity = AppNumber::valueOrZero(qtBufferViscosity->text());
 
     // The first checked hydration option decides; choosing an axial ratio fixes
     // the shape it belongs to, and checking that shape runs this routine again
@@ -133,7 +139,7 @@ void GuiVornakel::calculateResults()
 
     const QString null = QStringLiteral("NULL");
     const QString s20wText = qtExperimentResultsS->text();
-    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(s20wText.toDouble());
+    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(AppNumber::valueOrZero(s20wText));
     const QVariant hydrationValue = m_computedHydration ? QVariant(*m_computedHydration) : QVariant(null);
 
     const QList<AppScriptObject *> inputs = {
@@ -160,12 +166,12 @@ void GuiVornakel::calculateResults()
     blockSignals(false);
     delete results;
 
-    const bool tellerRatio = qtTellermaxab->text().toDouble() != 0.0;
-    const bool vbarRatio = qtVbarmaxab->text().toDouble() != 0.0;
+    const bool tellerRatio = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0;
+    const bool vbarRatio = AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
     qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && tellerRatio && vbarRatio);
     qtAvsBGraphButton->setEnabled(tellerRatio && vbarRatio);
 
-    if (qtSedEquilibriumMR->text().isEmpty() || qtSedEquilibriumMR->text().toDouble() == 0.0) {
+    if (qtSedEquilibriumMR->text().isEmpty() || AppNumber::valueOrZero(qtSedEquilibriumMR->text()) == 0.0) {
         emit sigLog(QStringLiteral("no molecular weight entered for results"), 4);
         clearResultsPage();
         qtResultsErrorText->setStyleSheet(QStringLiteral("background-color:#DDA6A6;"));
@@ -278,13 +284,13 @@ void GuiVornakel::generateGraphData()
 {
     setBusyCursor(true);
 
-    const double mr = qtSedEquilibriumMR->text().toDouble();
-    const double vbar = qtSampleVbar->text().toDouble();
-    const double temperature = qtSedVelocityTemp->text().toDouble();
-    const double mb = qtExperimentResultsMb->text().toDouble();
-    const double sigma = qtSedEquilibriumSigma->text().toDouble();
-    const double rpm = qtSedEquilibriumRPM->text().toDouble();
-    const double bufferViscosity = qtBufferViscosity->text().toDouble();
+    const double mr = AppNumber::valueOrZero(qtSedEquilibriumMR->text());
+    const double vbar = AppNumber::valueOrZero(qtSampleVbar->text());
+    const double temperature = AppNumber::valueOrZero(qtSedVelocityTemp->text());
+    const double mb = AppNumber::valueOrZero(qtExperimentResultsMb->text());
+    const double sigma = AppNumber::valueOrZero(qtSedEquilibriumSigma->text());
+    const double rpm = AppNumber::valueOrZero(qtSedEquilibriumRPM->text());
+    const double bufferViscosity = AppNumber::valueOrZero(qtBufferViscosity->text());
 
     const QString shape = checkedName({ qtShapeProlate, qtShapeOblate, qtShapeCylinder });
     const QString hydration
@@ -292,22 +298,22 @@ void GuiVornakel::generateGraphData()
 
     const QString null = QStringLiteral("NULL");
     const QString s20wText = qtExperimentResultsS->text();
-    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(s20wText.toDouble());
+    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(AppNumber::valueOrZero(s20wText));
     const QVariant hydrationValue = m_computedHydration ? QVariant(*m_computedHydration) : QVariant(null);
 
     const bool teller = qtTellerMethod->isChecked();
     const int model = teller ? 1 : 0;
-    const double hDelta = (teller ? qtTellerDelta1max : qtVbarDelta1max)->text().toDouble();
+    const double hDelta = AppNumber::valueOrZero((teller ? qtTellerDelta1max : qtVbarDelta1max)->text());
 
     auto input = [](const char *name, const QVariant &value) {
         return new AppScriptObject(QString::fromLatin1(name), value, AppScriptObject::Normal);
     };
 
     if (qtHydrateComputed->isChecked()) {
-        const double tamax = qtTeller2amax->text().toDouble();
-        const double tbmin = qtTeller2bmin->text().toDouble();
-        const double vamax = qtVbar2amax->text().toDouble();
-        const double vbmin = qtVbar2bmin->text().toDouble();
+        const double tamax = AppNumber::valueOrZero(qtTeller2amax->text());
+        const double tbmin = AppNumber::valueOrZero(qtTeller2bmin->text());
+        const double vamax = AppNumber::valueOrZero(qtVbar2amax->text());
+        const double vbmin = AppNumber::valueOrZero(qtVbar2bmin->text());
         const QList<AppScriptObject *> inputs = {
             input("Shape", QVariant(shape)),
             input("model", QVariant(model)),
@@ -382,7 +388,8 @@ void GuiVornakel::generateGraphData()
             aOverBPoints.append(text);
     }
 
-    qtAvsBGraphButton->setEnabled(qtTellermaxab->text().toDouble() != 0.0 && qtVbarmaxab->text().toDouble() != 0.0);
+    qtAvsBGraphButton->setEnabled(
+        AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0 && AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0);
 
     setBusyCursor(false);
 }
@@ -488,6 +495,9 @@ void GuiVornakel::onGraphShapeClicked()
 
     QwtText plotTitle(title, QwtText::AutoText);
     plotTitle.setFont(QFont(QStringLiteral("Helvetica"), 10));
+    // The figures can make the second line wider than the window; wrapped, the
+    // whole title stays readable.
+    plotTitle.setRenderFlags(Qt::AlignCenter | Qt::TextWordWrap);
     plot->setTitle(plotTitle);
     plot->setVisible(true);
 }

@@ -22,7 +22,11 @@ QString keyValue(const QString &text, const QString &key, bool *found = nullptr)
         return QString();
     const int from = start + key.size();
     const int end = text.indexOf(QLatin1Char(';'), from);
-    return end < 0 ? text.mid(from) : text.mid(from, end - from);
+    QString value = end < 0 ? text.mid(from) : text.mid(from, end - from);
+    // The last value of a line read from a file would keep its line end.
+    while (value.endsWith(QLatin1Char('\n')) || value.endsWith(QLatin1Char('\r')))
+        value.chop(1);
+    return value;
 }
 
 // The text up to its first ".", so "db1.lab.org" and "db1" name one server.

@@ -1,5 +1,7 @@
 #include "sql/sql_executor.h"
 
+#include <QRegularExpression>
+
 sqlExecutor::sqlExecutor(const QSqlQuery &other) : QObject(nullptr), m_sqlQuery(new QSqlQuery(other))
 {
     connectSignals();
@@ -95,13 +97,27 @@ bool sqlExecutor::reprepare()
 {
     if (m_preparedText.isNull())
         return false;
-    QVariantList values;
-    const int count = m_sqlQuery->boundValues().size();
-    for (int i = 0; i < count; ++i)
-        values.append(m_sqlQuery->boundValue(i));
+    // Named values are bound again by name, so a name used at several places
+    // fills all of them; positional values have one entry each.
+    const QMap<QString, QVariant> values = m_sqlQuery->boundValues();
+    bool named = !values.isEmpty();
+    for (auto it = values.cbegin(); named && it != values.cend(); ++it) {
+        const QRegularExpression holder(QRegularExpression::escape(it.key()) + QStringLiteral("(?!\\w)"));
+        named = m_preparedText.contains(holder);
+    }
+    QVariantList positional;
+    if (!named) {
+        for (int i = 0; i < values.size(); ++i)
+            positional.append(m_sqlQuery->boundValue(i));
+    }
     if (!m_sqlQuery->prepare(m_preparedText))
         return false;
-    for (int i = 0; i < values.size(); ++i)
-        m_sqlQuery->bindValue(i, values.at(i));
+    if (named) {
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            m_sqlQuery->bindValue(it.key(), it.value());
+    } else {
+        for (int i = 0; i < positional.size(); ++i)
+            m_sqlQuery->bindValue(i, positional.at(i));
+    }
     return true;
 }

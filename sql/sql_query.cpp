@@ -30,6 +30,19 @@ bool isNameCharacter(QChar c)
     return c.isLetterOrNumber() || c == QLatin1Char('_');
 }
 
+// Two characters that together open a comment, which would swallow the rest
+// of the statement.
+bool opensComment(QChar first, QChar second)
+{
+    return (first == QLatin1Char('-') && second == QLatin1Char('-'))
+        || (first == QLatin1Char('/') && second == QLatin1Char('*'));
+}
+
+bool endsInto(const QString &text, QChar next)
+{
+    return !text.isEmpty() && opensComment(text.at(text.size() - 1), next);
+}
+
 // A plain table or column name, so lastInsertId never pastes anything else into SQL.
 bool isIdentifier(const QString &text)
 {
@@ -76,7 +89,7 @@ void policyFromScript(const QScriptValue &v, QSql::NumericalPrecisionPolicy &p)
 
 sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directExec)
     : QObject(parent), m_executor(nullptr), m_directExec(directExec), m_isTdsOdbc(false), m_isMySql(false),
-      m_driverPrepares(false), m_ownsConnection(false), m_preserveSqlString(true)
+      m_driverPrepares(false), m_ownsConnection(false), m_preserveSqlString(true), m_bracketNames(false)
 {
     if (dbEngine.connectionNames().contains(connectionName)) {
         m_ownsConnection = false;
@@ -112,6 +125,7 @@ sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directEx
     m_isTdsOdbc
         = driverName == QLatin1String("QODBC") && db.databaseName().contains(QLatin1String("tds"), Qt::CaseInsensitive);
     m_isMySql = driverName == QLatin1String("QMYSQL");
+    m_bracketNames = driverName == QLatin1String("QSQLITE") || driverName.startsWith(QLatin1String("QODBC"));
     m_driverPrepares = db.driver() && db.driver()->hasFeature(QSqlDriver::PreparedQueries);
 }
 
@@ -203,8 +217,8 @@ QString sqlQuery::literal(const QVariant &val) const
 }
 
 // One pass over the prepared text: whole placeholder names outside quoted
-// text and comments are replaced by their literals, and nothing written in
-// is looked at again.
+// text, bracketed names and comments are replaced by their literals, and
+// nothing written in is looked at again.
 QString sqlQuery::substitute(const QString &text) const
 {
     if (text.isNull())
@@ -234,7 +248,12 @@ QString sqlQuery::substitute(const QString &text) const
             }
             out += text.midRef(i, qMin(j, n - 1) - i + 1);
             i = j + 1;
-        } else if (c == QLatin1Char('-') && next == QLatin1Char('-')) {
+        } else if (c == QLatin1Char('[') && m_bracketNames) {
+            int j = text.indexOf(QLatin1Char(']'), i + 1);
+            j = j < 0 ? n : j + 1;
+            out += text.midRef(i, j - i);
+            i = j;
+        } else if ((c == QLatin1Char('-') && next == QLatin1Char('-')) || (c == QLatin1Char('#') && m_isMySql)) {
             int j = text.indexOf(QLatin1Char('\n'), i);
             j = j < 0 ? n : j;
             out += text.midRef(i, j - i);
@@ -255,10 +274,13 @@ QString sqlQuery::substitute(const QString &text) const
             bool bound = false;
             for (const auto &binding : m_bindings) {
                 if (binding.first == name) {
-                    // "a - :v" with v = -5 must not become the comment "a --5".
-                    if (binding.second.startsWith(QLatin1Char('-')) && out.endsWith(QLatin1Char('-')))
+                    // "a -:v" with v = -5 must not become the comment "a --5",
+                    // nor "a -:v-:w" with nothing for v the comment "a --".
+                    if (!binding.second.isEmpty() && endsInto(out, binding.second.at(0)))
                         out += QLatin1Char(' ');
                     out += binding.second;
+                    if (j < n && endsInto(out, text.at(j)))
+                        out += QLatin1Char(' ');
                     bound = true;
                     break;
                 }

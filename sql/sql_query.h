@@ -120,6 +120,8 @@ private:
     // Placeholder name (without ":") and literal of each value bound since the
     // last reset; the working text is rebuilt from the prepared text with them.
     QList<QPair<QString, QString>> m_bindings;
+    // The driver reads [name] as a quoted name (SQLite, SQL Server).
+    bool m_bracketNames;
 };
 
 #endif

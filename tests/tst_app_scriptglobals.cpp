@@ -112,6 +112,17 @@ private slots:
             != engine->globalObject().property(QStringLiteral("m_query2")).toQObject());
     }
 
+    void scriptCannotDeleteTheRegistry()
+    {
+        // dbEngine is not a heap object: deleting it would end the process.
+        const QString path = windowDatabase(QStringLiteral("del.db"), QStringLiteral("d"));
+        std::unique_ptr<QScriptEngine> engine = engineOn(path);
+        QCOMPARE(engine->evaluate(QStringLiteral("typeof m_db.deleteLater")).toString(), QStringLiteral("undefined"));
+        engine->evaluate(QStringLiteral("try { m_db.deleteLater(); } catch (e) {}"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(dbEngine.isOpen(QLatin1String(QSqlDatabase::defaultConnection)));
+    }
+
     void firstModuleOpensTheDefaultConnection()
     {
         const QString path = windowDatabase(QStringLiteral("first.db"), QStringLiteral("first"));

@@ -232,16 +232,31 @@ private slots:
         QCOMPARE(dlg.defaultValues(), expected);
     }
 
+    void valuesAreStoredAsNumbers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("stored");
+        QTest::newRow("exponent") << "1.5e-1" << 0.15;
+        QTest::newRow("capital exponent") << "-1E2" << -100.0;
+        QTest::newRow("plus sign") << "+2" << 2.0;
+        QTest::newRow("no leading digit") << ".5" << 0.5;
+        QTest::newRow("no digit after the point") << "5." << 5.0;
+        QTest::newRow("blanks around") << " 1.25 " << 1.25;
+    }
     void valuesAreStoredAsNumbers()
     {
+        QFETCH(QString, text);
+        QFETCH(double, stored);
         TestDatabase db;
+        TestModalAnswerer answerer;
         GuiChangeDefaults dlg(db.connectionName());
         show(dlg);
         click(dlg.qtChangeBufferDensity);
-        type(dlg, "qtDefaultBufferDensityValue", "1.5e-1");
+        type(dlg, "qtDefaultBufferDensityValue", text);
         pressOk(dlg);
+        QVERIFY(answerer.seen().isEmpty());
         QCOMPARE(db.value("SELECT typeof(density) FROM defaults WHERE id = 1").toString(), QString("real"));
-        QCOMPARE(db.value("SELECT density FROM defaults WHERE id = 1").toDouble(), 0.15);
+        QCOMPARE(db.value("SELECT density FROM defaults WHERE id = 1").toDouble(), stored);
     }
 
     void refusesEntriesThatAreNotNumbers_data()

@@ -2,6 +2,7 @@
 // how its options and graph buttons follow the answers, the two shape graphs,
 // and the figures of a known protein from the shipped module.
 
+#include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_grapher.h"
@@ -18,6 +19,7 @@
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
+#include <qwt_text_label.h>
 
 #include <cmath>
 #include <memory>
@@ -316,6 +318,32 @@ private slots:
         w->calculateResults();
 
         QCOMPARE(calls(w.get()), QStringList { expected });
+    }
+
+    void sendsNonFiniteEntriesAsZero_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("inf") << "inf";
+        QTest::newRow("nan") << "nan";
+        QTest::newRow("overflow") << "1e999";
+    }
+
+    void sendsNonFiniteEntriesAsZero()
+    {
+        QFETCH(QString, text);
+        const FakeAnswers answers;
+        WindowPtr w = window(&answers);
+        QVERIFY(w);
+        w->qtSedEquilibriumMR->setText(QStringLiteral("14307"));
+        // The ratio field takes any text; the module must still see a number.
+        w->qtHydrateRatio->setText(text);
+        preset(w.get(), w->qtHydrateDelta1);
+
+        w->calculateResults();
+
+        const QStringList seen = calls(w.get());
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen.first().contains(QLatin1String(";Ratio=0;")), qPrintable(seen.first()));
     }
 
     void sendsUncheckedWhenNoOptionIsChosen()
@@ -777,6 +805,57 @@ private slots:
         QCOMPARE(w->qtGraphShapeButton->isEnabled(), !title.isEmpty());
     }
 
+    void longShapeTitleIsShownWhole()
+    {
+        // Figures with as many digits as the shipped module gives.
+        FakeAnswers answers;
+        answers.results = QStringLiteral(R"([["qtTellermaxab", "2.067161563"], ["qtTeller2amax", "13.77190643"],
+            ["qtTeller2bmin", "6.662230313"], ["qtVbarmaxab", "8.447920969"], ["qtVbar2amax", "25.29629563"],
+            ["qtVbar2bmin", "2.994381189"], ["qtGraphShapeHydrationExpansion", "47.8"]])");
+        answers.shapePoints = QStringLiteral("[%1]").arg(points(QStringLiteral("GraphShape"), { { 0, 0 }, { 1, 1 } }));
+        WindowPtr w = graphReadyWindow(
+            answers, [](GuiVornakel *v) -> QAbstractButton * { return v->qtShapeProlate; },
+            [](GuiVornakel *v) -> QAbstractButton * { return v->qtVbarMethod; });
+        QVERIFY(w);
+        setListText(w->qtSampleName, QStringLiteral("Bovine serum albumin"));
+
+        w->qtGraphShapeButton->click();
+
+        const QList<QwtPlot *> plots = shapePlots();
+        QCOMPARE(plots.size(), 1);
+        QwtPlot *plot = plots.first();
+        QCOMPARE(plot->width(), 600);
+        const QString title = plot->title().text();
+        QVERIFY2(title.endsWith(QLatin1String("hydration expansion = 47.8%")), qPrintable(title));
+        // The second line is wider than the window; the title label must be
+        // tall enough for the title broken at the label's width.
+        const QFontMetrics metrics(plot->title().font());
+        const QwtTextLabel *label = plot->titleLabel();
+        QVERIFY(metrics.horizontalAdvance(title.section(QLatin1Char('\n'), 1)) > label->width());
+        const int wrapped
+            = metrics.boundingRect(QRect(0, 0, label->width(), 10000), Qt::AlignCenter | Qt::TextWordWrap, title)
+                  .height();
+        QVERIFY2(label->height() >= wrapped, qPrintable(QStringLiteral("%1 < %2").arg(label->height()).arg(wrapped)));
+    }
+
+    void windowTornDownWithRatioFieldFocusedDoesNotCrash()
+    {
+        const FakeAnswers answers;
+        WindowPtr w = window(&answers);
+        QVERIFY(w);
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->qtTabWidget->setCurrentWidget(w->qtTabResults);
+        w->qtHydrateRatio->setFocus();
+        QVERIFY(w->qtHydrateRatio->hasFocus());
+        QTest::keyClicks(w->qtHydrateRatio, QStringLiteral("0.3"));
+
+        // Destroying the shown window moves the focus out of the ratio field,
+        // whose editing-finished signal arrives after the pages are gone.
+        w.reset();
+    }
+
     void sampleNameIsShownAsItIs()
     {
         FakeAnswers answers;
@@ -1158,49 +1237,81 @@ private slots:
 
     void knownProteinFiguresMatchPublishedFormulas_data()
     {
+        QTest::addColumn<double>("mr");
+        QTest::addColumn<double>("vbar");
+        QTest::addColumn<QString>("s20w");
         QTest::addColumn<QString>("shape");
         QTest::addColumn<int>("model"); // 0 prolate, 1 oblate, 2 cylinder
-        QTest::newRow("prolate") << "qtShapeProlate" << 0;
-        QTest::newRow("oblate") << "qtShapeOblate" << 1;
-        QTest::newRow("cylinder") << "qtShapeCylinder" << 2;
+        // Worked by hand for each protein: anhydrous radius, Stokes radius,
+        // friction ratio, then the axial ratio whose friction factor equals it
+        // and the dry particle's axes (a/b or L/d, 2a or L, 2b or d in nm).
+        QTest::addColumn<double>("ro");
+        QTest::addColumn<double>("stokes");
+        QTest::addColumn<double>("ratio");
+        QTest::addColumn<double>("p");
+        QTest::addColumn<double>("twoA");
+        QTest::addColumn<double>("twoB");
+
+        // Hen egg-white lysozyme: M 14307 g/mol, vbar 0.703 ml/g, s20,w 1.91 S.
+        const double lyRo = 1.5857016e-7, lyRs = 1.9640997e-7, lyRatio = 1.2386314;
+        QTest::newRow("lysozyme prolate")
+            << 14307.0 << 0.703 << "1.91e-13"
+            << "qtShapeProlate" << 0 << lyRo << lyRs << lyRatio << 4.8317956 << 9.0640821 << 1.8759241;
+        QTest::newRow("lysozyme oblate") << 14307.0 << 0.703 << "1.91e-13"
+                                         << "qtShapeOblate" << 1 << lyRo << lyRs << lyRatio << 5.2776048 << 5.5215848
+                                         << 1.0462293;
+        QTest::newRow("lysozyme cylinder")
+            << 14307.0 << 0.703 << "1.91e-13"
+            << "qtShapeCylinder" << 2 << lyRo << lyRs << lyRatio << 4.6598766 << 7.7292493 << 1.6586811;
+        // Serum albumin: M 66000 g/mol, vbar 0.733 ml/g, s20,w 4.3 S.
+        const double saRo = 2.6767191e-7, saRs = 3.6204910e-7, saRatio = 1.3525853;
+        QTest::newRow("albumin prolate") << 66000.0 << 0.733 << "4.3e-13"
+                                         << "qtShapeProlate" << 0 << saRo << saRs << saRatio << 6.6269232 << 18.887483
+                                         << 2.8501135;
+        QTest::newRow("albumin oblate") << 66000.0 << 0.733 << "4.3e-13"
+                                        << "qtShapeOblate" << 1 << saRo << saRs << saRatio << 7.5570311 << 10.505495
+                                        << 1.3901617;
+        QTest::newRow("albumin cylinder")
+            << 66000.0 << 0.733 << "4.3e-13"
+            << "qtShapeCylinder" << 2 << saRo << saRs << saRatio << 6.7090806 << 16.635827 << 2.4795985;
     }
 
     void knownProteinFiguresMatchPublishedFormulas()
     {
+        QFETCH(double, mr);
+        QFETCH(double, vbar);
+        QFETCH(QString, s20w);
         QFETCH(QString, shape);
         QFETCH(int, model);
+        QFETCH(double, ro);
+        QFETCH(double, stokes);
+        QFETCH(double, ratio);
+        QFETCH(double, p);
+        QFETCH(double, twoA);
+        QFETCH(double, twoB);
 
-        // Hen egg-white lysozyme: M 14307 g/mol, vbar 0.703 ml/g, s20,w 1.91 S.
-        const double mr = 14307, vbar = 0.703, s = 1.91e-13;
-        // Anhydrous sphere, Stokes radius from s20,w (Svedberg), friction ratio.
-        const double ro = std::cbrt(3 * mr * vbar / (4 * M_PI * avogadro));
+        // The hand-worked figures agree with the published formulas.
+        const double s = s20w.toDouble();
+        QVERIFY(std::abs(std::cbrt(3 * mr * vbar / (4 * M_PI * avogadro)) - ro) < 1e-13);
         const double friction = mr * (1 - vbar * waterDensity20) / (avogadro * s);
-        const double stokes = friction / (6 * M_PI * waterViscosity20);
-        const double ratio = stokes / ro;
-        // Worked by hand for these inputs: Ro 1.5857 nm, Rs 1.9641 nm, f/fo 1.23863.
-        QVERIFY(std::abs(ro - 1.5857016e-7) < 1e-12);
-        QVERIFY(std::abs(stokes - 1.9640997e-7) < 1e-12);
-        QVERIFY(std::abs(ratio - 1.2386314) < 1e-6);
-        // Axial ratio whose friction factor equals f/fo, and the dry particle's
-        // axes; hand-solved values beside them.
-        struct Expected
-        {
-            double p, twoA, twoB;
-        };
-        const Expected byHand[] = {
-            { 4.8317956, 9.0640821, 1.8759241 }, // prolate: Perrin
-            { 5.2776048, 5.5215848, 1.0462293 }, // oblate: Perrin
-            { 4.6598766, 7.7292493, 1.6586811 }, // cylinder: L/d, L, d
-        };
+        QVERIFY(std::abs(friction / (6 * M_PI * waterViscosity20) - stokes) < 1e-13);
+        QVERIFY(std::abs(stokes / ro - ratio) < 1e-6);
         double (*const factor[])(double) = { perrinProlate, perrinOblate, tiradoCylinder };
-        QVERIFY(std::abs(factor[model](byHand[model].p) - ratio) < 1e-6);
+        QVERIFY(std::abs(factor[model](p) - ratio) < 1e-6);
+        // The dry particle keeps the anhydrous sphere's volume.
+        const double volume = 4.0 / 3.0 * M_PI * std::pow(ro * 1e7, 3);
+        const double modelVolume = model == 0 ? M_PI / 6 * twoA * twoB * twoB
+            : model == 1                      ? M_PI / 6 * twoA * twoA * twoB
+                                              : M_PI / 4 * twoB * twoB * twoA;
+        QVERIFY(std::abs(modelVolume / volume - 1) < 1e-6);
+        QVERIFY(std::abs(twoA / twoB - p) < 1e-6 * p);
 
         WindowPtr w = window();
         QVERIFY(w);
         m_answerer.clear();
-        w->qtSedEquilibriumMR->setText(QStringLiteral("14307"));
-        w->qtSampleVbar->setText(QStringLiteral("0.703"));
-        w->qtExperimentResultsS->setText(QStringLiteral("1.91e-13"));
+        w->qtSedEquilibriumMR->setText(AppNumber::toText(mr));
+        w->qtSampleVbar->setText(AppNumber::toText(vbar));
+        w->qtExperimentResultsS->setText(s20w);
         w->qtSedVelocityTemp->setText(QStringLiteral("20"));
         w->qtBufferViscosity->setText(QStringLiteral("0.01002"));
         preset(w.get(), w->qtHydrateNothing);
@@ -1215,18 +1326,52 @@ private slots:
             return ok ? v : std::nan("");
         };
         auto close = [](double got, double want, double rel) { return std::abs(got - want) <= rel * std::abs(want); };
-        const double gotRatio = number(w->qtVbarffo->text());
-        QVERIFY2(close(gotRatio, ratio, 1e-5), qPrintable(w->qtVbarffo->text()));
+        QVERIFY2(close(number(w->qtVbarffo->text()), ratio, 1e-5), qPrintable(w->qtVbarffo->text()));
         QVERIFY2(close(number(w->qtRStokes->text()), stokes, 1e-5), qPrintable(w->qtRStokes->text()));
         QVERIFY2(close(number(w->qtVbarRo->text()), ro, 1e-5), qPrintable(w->qtVbarRo->text()));
-        QVERIFY2(close(number(w->qtVbarmaxab->text()), byHand[model].p, 1e-4), qPrintable(w->qtVbarmaxab->text()));
-        QVERIFY2(close(number(w->qtVbar2amax->text()), byHand[model].twoA, 1e-4), qPrintable(w->qtVbar2amax->text()));
-        QVERIFY2(close(number(w->qtVbar2bmin->text()), byHand[model].twoB, 1e-4), qPrintable(w->qtVbar2bmin->text()));
+        QVERIFY2(close(number(w->qtVbarmaxab->text()), p, 1e-4), qPrintable(w->qtVbarmaxab->text()));
+        QVERIFY2(close(number(w->qtVbar2amax->text()), twoA, 1e-4), qPrintable(w->qtVbar2amax->text()));
+        QVERIFY2(close(number(w->qtVbar2bmin->text()), twoB, 1e-4), qPrintable(w->qtVbar2bmin->text()));
         // Teller 1976: the sphere of the accessible surface 6.3 M^0.73 A^2.
         const double rp = std::sqrt(6.3 * std::pow(mr, 0.73) / (4 * M_PI)) * 1e-8;
         QVERIFY2(close(number(w->qtTellerRp->text()), rp, 1e-5), qPrintable(w->qtTellerRp->text()));
         QVERIFY2(close(number(w->qtTellerffp->text()), stokes / rp, 1e-5), qPrintable(w->qtTellerffp->text()));
         QCOMPARE(w->qtResultsErrorText->text(), QString());
+        QCOMPARE(m_answerer.texts(), QStringList());
+    }
+
+    void givenHydrationSwellsTheModelAsPublished()
+    {
+        // Serum albumin (M 66000, vbar 0.733, s20,w 4.3 S) with 0.35 g/g of
+        // water: the hydrated volume is the anhydrous sphere's plus
+        // 0.35 M / (N rho), the sphere of that volume gives the friction ratio
+        // that Perrin's prolate factor must reach. Worked by hand:
+        const double p = 4.0717006, twoA = 15.550377, twoB = 3.8191357;
+        const double mr = 66000, delta = 0.35;
+        const double ro = std::cbrt(3 * mr * 0.733 / (4 * M_PI * avogadro));
+        const double hydrated = 4.0 / 3.0 * M_PI * ro * ro * ro + delta * mr / (avogadro * waterDensity20);
+        const double stokes = mr * (1 - 0.733 * waterDensity20) / (avogadro * 4.3e-13) / (6 * M_PI * waterViscosity20);
+        QVERIFY(std::abs(perrinProlate(p) - stokes / std::cbrt(3 * hydrated / (4 * M_PI))) < 1e-6);
+        QVERIFY(std::abs(M_PI / 6 * twoA * twoB * twoB / (hydrated * 1e21) - 1) < 1e-6);
+
+        WindowPtr w = window();
+        QVERIFY(w);
+        m_answerer.clear();
+        w->qtSedEquilibriumMR->setText(QStringLiteral("66000"));
+        w->qtSampleVbar->setText(QStringLiteral("0.733"));
+        w->qtExperimentResultsS->setText(QStringLiteral("4.3e-13"));
+        preset(w.get(), w->qtShapeProlate);
+        preset(w.get(), w->qtVbarMethod);
+        w->qtHydrateDelta1->click();
+        w->qtHydrateRatio->setText(QStringLiteral("0.35"));
+        emit w->qtHydrateRatio->editingFinished();
+
+        QCOMPARE(w->qtVbarDelta1max->text().toDouble(), delta);
+        QVERIFY2(std::abs(w->qtVbarmaxab->text().toDouble() / p - 1) < 1e-6, qPrintable(w->qtVbarmaxab->text()));
+        QVERIFY2(std::abs(w->qtVbar2amax->text().toDouble() / twoA - 1) < 1e-6, qPrintable(w->qtVbar2amax->text()));
+        QVERIFY2(std::abs(w->qtVbar2bmin->text().toDouble() / twoB - 1) < 1e-6, qPrintable(w->qtVbar2bmin->text()));
+        // Water volume over dry volume: 0.35 / (0.733 x 0.998234) = 47.8 %.
+        QCOMPARE(w->qtGraphShapeHydrationExpansion->text(), QStringLiteral("47.8"));
         QCOMPARE(m_answerer.texts(), QStringList());
     }
 

@@ -257,6 +257,20 @@ private slots:
         QVERIFY(!storedConnection().contains(QLatin1String("one")));
     }
 
+    void valuesOfAFileLineLeaveItsLineEnd()
+    {
+        writeConfig(QStringLiteral("vornakeltest"), QStringLiteral("SERVER=db1;UID=ann;DATABASE=calc\n"));
+        {
+            const QSqlDatabase db = dbEngine.addDatabaseFromFile(
+                QStringLiteral("QMYSQL"), QStringLiteral("vornakeltest"), QStringLiteral("fromfile"));
+            QCOMPARE(db.driverName(), QStringLiteral("QMYSQL"));
+            QCOMPARE(db.hostName(), QStringLiteral("db1"));
+            QCOMPARE(db.databaseName(), QStringLiteral("calc"));
+        }
+        // The line itself is kept as read.
+        QVERIFY(dbEngine.getDatabaseConnectString().endsWith(QLatin1String("calc\n")));
+    }
+
     void engineForwardsExecutorLogs()
     {
         const QString path = m_files.path(QStringLiteral("f.db"));

@@ -208,6 +208,9 @@ private slots:
             << "SELECT 'it''s :b', 5";
         QTest::newRow("quoted text untouched")
             << "SELECT ':a', \":a\", :a" << QStringList { ":a" } << QVariantList { 1 } << "SELECT ':a', \":a\", 1";
+        QTest::newRow("bracketed names untouched")
+            << "SELECT [:a], :a" << QStringList { ":a" } << QVariantList { QStringLiteral("x] FROM t; --") }
+            << "SELECT [:a], 'x] FROM t; --'";
         QTest::newRow("comments untouched")
             << "SELECT :a -- :a\n/* :a */" << QStringList { ":a" } << QVariantList { 1 } << "SELECT 1 -- :a\n/* :a */";
         QTest::newRow("unbound stays") << "SELECT :a, :b" << QStringList { ":a" } << QVariantList { 1 }
@@ -227,6 +230,28 @@ private slots:
         for (int i = 0; i < names.size(); ++i)
             m_query->bindValue(names.at(i), values.at(i));
         QCOMPARE(m_query->showPreparedQuery(), expected);
+    }
+
+    void missingValueNeverJoinsNeighboursIntoAComment_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("line comment") << "UPDATE t SET k = 1 -:v-:w WHERE name = 'alpha'"
+                                      << "UPDATE t SET k = 1 - -5 WHERE name = 'alpha'";
+        QTest::newRow("block comment") << "UPDATE t SET k = 1 /:v*:w WHERE name = 'alpha'"
+                                       << "UPDATE t SET k = 1 / *5 WHERE name = 'alpha'";
+    }
+    void missingValueNeverJoinsNeighboursIntoAComment()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, expected);
+        setUpScript();
+        run(QStringLiteral("m_query.prepare(\"%1\"); m_query.bindValue(':v', null); m_query.bindValue(':w', 5);"
+                           "m_query.exec();")
+                .arg(sql));
+        QCOMPARE(sqlLogLines(), QStringList { expected });
+        // The condition still holds: no other row was touched.
+        QCOMPARE(column(m_path, QStringLiteral("SELECT k FROM t WHERE name = 'O''Brien'")), QStringList { "20" });
     }
 
     void negativeNumberAfterMinusStaysArithmetic()
@@ -349,6 +374,33 @@ private slots:
         QCOMPARE(column(m_path, QStringLiteral("SELECT count(*) FROM t WHERE k = 9")), QStringList { "1" });
     }
 
+    void reopenedPreparedStatementKeepsEveryBoundValue()
+    {
+        // A name used twice is bound at both of its places after the reopen too.
+        setUpScript();
+        m_query->preserveSqlString(false);
+        QVERIFY(m_query->prepare(QStringLiteral("INSERT INTO t (name, k, x) VALUES (:n, :k, :k)")));
+        m_query->bindValue(QStringLiteral(":n"), QStringLiteral("twice"));
+        m_query->bindValue(QStringLiteral(":k"), 8);
+        dbEngine.close(m_path);
+        QVERIFY(m_query->exec());
+        QCOMPARE(column(m_path, QStringLiteral("SELECT x FROM t WHERE name = 'twice'")), QStringList { "8" });
+    }
+
+    void reopenedPositionalStatementKeepsItsValues()
+    {
+        setUpScript();
+        m_query->preserveSqlString(false);
+        QVERIFY(m_query->prepare(QStringLiteral("INSERT INTO t (name, k, x) VALUES (?, ?, ?)")));
+        m_query->addBindValue(QStringLiteral("positional"));
+        m_query->addBindValue(4);
+        m_query->addBindValue(2.5);
+        dbEngine.close(m_path);
+        QVERIFY(m_query->exec());
+        QCOMPARE(column(m_path, QStringLiteral("SELECT k || '/' || x FROM t WHERE name = 'positional'")),
+            QStringList { "4/2.5" });
+    }
+
     void givesUpWhenTheConnectionCannotBeReopened()
     {
         QTemporaryDir folder;
@@ -448,6 +500,9 @@ private slots:
         QTest::newRow("escaped quote in prepared text") << "SELECT 'it\\'s :v', :v"
                                                         << "b"
                                                         << "SELECT 'it\\'s :v', 'b'";
+        QTest::newRow("hash comment") << "SELECT 1 # :v\n, :v"
+                                      << "\n; DELETE FROM t; -- "
+                                      << "SELECT 1 # :v\n, '\n; DELETE FROM t; -- '";
     }
     void mySqlEscapesBackslashes()
     {
@@ -480,6 +535,21 @@ private slots:
         QCOMPARE(q->lastInsertId(QStringLiteral("t"), QStringLiteral("id")), QVariant(-1));
         QCOMPARE(statements.count(), 1);
         QCOMPARE(statements.at(0).at(0).toString(), QStringLiteral("SELECT id FROM t WHERE a=1"));
+    }
+
+    void placeholderMissingFromTheTextStillKeepsItsPair()
+    {
+        std::unique_ptr<sqlQuery> q = mySqlQuery();
+        QVERIFY(q && q->hasExecutor());
+        q->prepare(QStringLiteral("INSERT INTO t (a) VALUES (:a)"));
+        q->bindValue(QStringLiteral(":a"), 1);
+        q->bindValue(QStringLiteral(":zz"), QStringLiteral("b"));
+        QCOMPARE(q->showPreparedQuery(), QStringLiteral("INSERT INTO t (a) VALUES (1)"));
+        q->exec();
+        QSignalSpy statements(&dbEngine, qOverload<QString, int>(&sqlDatabase::sigLog));
+        q->lastInsertId(QStringLiteral("t"), QStringLiteral("id"));
+        QCOMPARE(statements.count(), 1);
+        QCOMPARE(statements.at(0).at(0).toString(), QStringLiteral("SELECT id FROM t WHERE a=1 AND zz='b'"));
     }
 
     void executorReportsFailedPreparedStatement()

@@ -199,6 +199,31 @@ private slots:
             QCOMPARE(found.value(i).toLower(), expected.value(i).toLower()); // the driver reports INTEGER for integer
     }
 
+    void columnsCarryTheirKeyAndDefaults()
+    {
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        const QStringList withoutFlag = { "version", "rhoseries", "viscseries", "defaults" };
+        for (const QString &table : finalSchema().keys()) {
+            QStringList constrained;
+            QSqlQuery q(db.database());
+            QVERIFY(q.exec(QStringLiteral("PRAGMA table_info(\"%1\")").arg(table)));
+            while (q.next()) {
+                // name, NOT NULL, default, primary key
+                if (q.value(3).toInt() || !q.value(4).isNull() || q.value(5).toInt())
+                    constrained << QStringLiteral("%1 %2 %3 %4")
+                                       .arg(q.value(1).toString(), q.value(3).toString(), q.value(4).toString(),
+                                           q.value(5).toString());
+            }
+            QStringList expected;
+            if (table != QLatin1String("version"))
+                expected << "id 0  1";
+            if (!withoutFlag.contains(table))
+                expected << "active 1 1 0";
+            QCOMPARE(constrained, expected);
+        }
+    }
+
     void newFileHasExactlyItsTablesIndexesAndTriggers()
     {
         TestDatabase db;
@@ -566,6 +591,43 @@ private slots:
         QCOMPARE(answerer.seen().first().title, QString("Vornakel"));
         QCOMPARE(answerer.seen().first().icon, QMessageBox::Critical);
         QVERIFY2(answerer.seen().first().text.contains("already exists"), qPrintable(answerer.seen().first().text));
+        QCOMPARE(dumpFile(path), before);
+    }
+
+    void failureLateInTheChainUndoesEveryEarlierStep_data()
+    {
+        QTest::addColumn<QString>("revision");
+        QTest::addColumn<QString>("obstacle");
+        // The middle of the component step: five statements have run when the
+        // renaming finds its name taken.
+        QTest::newRow("within a step") << "03.10.2011"
+                                       << "CREATE TABLE rhoseries_old (hand INTEGER)";
+        // Three whole steps have run, with their data moves, when the sample step fails.
+        QTest::newRow("after earlier steps") << "01.24.2011"
+                                             << "CREATE TABLE aminoComposition (hand INTEGER)";
+    }
+    void failureLateInTheChainUndoesEveryEarlierStep()
+    {
+        QFETCH(QString, revision);
+        QFETCH(QString, obstacle);
+        TestDatabaseFiles files;
+        TestModalAnswerer answerer;
+        const QString path = files.path();
+        QVERIFY(TestDatabase::createAtRevision(path, revision));
+        QStringList statements = { obstacle, "INSERT INTO amino (name, Mr) VALUES ('Glycine', 75.07)",
+            "INSERT INTO rhoseries (name, a, active) VALUES ('Gone', 1, 0)",
+            "INSERT INTO rhoseries (name, a) VALUES ('NaCl', 0.998)",
+            "INSERT INTO viscseries (name, a) VALUES ('NaCl', 1.002)" };
+        if (revision == QLatin1String("03.10.2011"))
+            statements << "INSERT INTO bufferComposition (bufferId, name, concentration) VALUES (1, 'NaCl', 150)";
+        QVERIFY(runOn(path, statements));
+        const QStringList before = dumpFile(path);
+        QStringList messages;
+        QVERIFY(!openAndUpdate(path, &messages));
+        QVERIFY(messages.isEmpty());
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen().first().icon, QMessageBox::Critical);
+        QVERIFY2(answerer.seen().first().text.contains("already"), qPrintable(answerer.seen().first().text));
         QCOMPARE(dumpFile(path), before);
     }
 
