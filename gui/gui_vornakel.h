@@ -210,6 +210,9 @@ public:
 private:
     // Writes result trees into the form with the window's own signals blocked.
     void writeResults(const QList<AppScriptObject *> &results);
+    // Takes the disabled (standard or computed) vbar, density and viscosity,
+    // or only the one given, from 20 C to the equilibrium temperature.
+    void correctForTemperature(const QLineEdit *only);
     // The value a temperature-corrected field holds at 20 C: the base every
     // correction starts from, so that corrections never compound.
     double valueAt20(const QLineEdit *field) const;

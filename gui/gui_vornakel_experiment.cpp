@@ -83,6 +83,7 @@ void GuiVornakel::calculate()
     Inputs owned;
     QList<AppScriptObject *> inputs;
     QList<AppScriptObject *> results;
+    int written = 0; // results already in the form, with their messages shown
     auto call = [&](const QString &function) { results << m_calculationsPlugin->execOne(function, inputs); };
 
     switch (m_mrMethod) {
@@ -118,6 +119,7 @@ void GuiVornakel::calculate()
             call(QStringLiteral("calculateMr"));
             // The computed Mr must stand in its field before Rp is asked for.
             writeResults(results);
+            written = results.size();
         }
         if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
             break;
@@ -171,18 +173,25 @@ void GuiVornakel::calculate()
         }
     }
 
-    writeResults(results);
+    // Written again, Mr would show its module's warnings a second time.
+    writeResults(results.mid(written));
     qDeleteAll(results);
 }
 
 void GuiVornakel::equilibriumTempCalculations()
 {
+    correctForTemperature(nullptr);
+}
+
+void GuiVornakel::correctForTemperature(const QLineEdit *only)
+{
     // Each correction starts from the value's 20 °C base, not from the field,
     // which may already hold the value at an earlier temperature.
+    auto wanted = [only](const QLineEdit *field) { return !field->isEnabled() && (!only || only == field); };
     QList<AppScriptObject *> results;
     QHash<const QObject *, double> bases;
     if (m_calculationsPlugin) {
-        if (!qtSampleVbar->isEnabled()) {
+        if (wanted(qtSampleVbar)) {
             Inputs owned;
             const double base = valueAt20(qtSampleVbar);
             bases.insert(qtSampleVbar, base);
@@ -190,7 +199,7 @@ void GuiVornakel::equilibriumTempCalculations()
                 { owned.make(QStringLiteral("Vbar"), QVariant(base)),
                     owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp) });
         }
-        if (!qtBufferDensity->isEnabled()) {
+        if (wanted(qtBufferDensity)) {
             Inputs owned;
             const double base = valueAt20(qtBufferDensity);
             bases.insert(qtBufferDensity, base);
@@ -198,7 +207,7 @@ void GuiVornakel::equilibriumTempCalculations()
                 { owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp),
                     owned.make(QStringLiteral("Density"), QVariant(base)) });
         }
-        if (!qtBufferViscosity->isEnabled()) {
+        if (wanted(qtBufferViscosity)) {
             Inputs owned;
             const double base = valueAt20(qtBufferViscosity);
             bases.insert(qtBufferViscosity, base);
@@ -229,6 +238,7 @@ void GuiVornakel::onSedEqTempChanged()
         vbar = AppNumber::valueOrZero(qtStackComposition->qtCalculatedVBar->text());
         function = QStringLiteral("calculateSampleVbar");
     }
+    const QString before = qtSampleVbar->text();
     Inputs owned;
     QList<AppScriptObject *> results;
     results << m_calculationsPlugin->execOne(function,
@@ -237,7 +247,9 @@ void GuiVornakel::onSedEqTempChanged()
     writeResults(results);
     qDeleteAll(results);
     // The figures on screen were computed with the vbar of the old temperature.
-    calculate();
+    // An unchanged vbar needs no second run, which would repeat its warnings.
+    if (qtSampleVbar->text() != before)
+        calculate();
 }
 
 void GuiVornakel::onCalculatedVBarAccepted(qreal value)
@@ -463,6 +475,7 @@ void GuiVornakel::onClickedVbarStandard()
     if (m_vbarStandardValue && m_vbarStandardValue->execute() == QDialog::Accepted) {
         m_vbarSourceButton = qtVbarStandard;
         setCheckedQuietly(qtStackComposition->qtCalculateVbar, false);
+        correctForTemperature(qtSampleVbar);
         calculate();
     }
     if (m_vbarSourceButton)
@@ -474,6 +487,7 @@ void GuiVornakel::onClickedDensityStandard()
     if (m_densityStandardValue && m_densityStandardValue->execute() == QDialog::Accepted) {
         m_densitySourceButton = qtDensityStandard;
         setCheckedQuietly(qtStackBufferComponents->qtCalculateDensity, false);
+        correctForTemperature(qtBufferDensity);
         calculate();
     }
     if (m_densitySourceButton)
@@ -485,6 +499,7 @@ void GuiVornakel::onClickedViscosityStandard()
     if (m_viscosityStandardValue && m_viscosityStandardValue->execute() == QDialog::Accepted) {
         m_viscositySourceButton = qtViscosityStandard;
         setCheckedQuietly(qtStackBufferComponents->qtCalculateViscosity, false);
+        correctForTemperature(qtBufferViscosity);
         calculate();
     }
     if (m_viscositySourceButton)

@@ -1,3 +1,4 @@
+#include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_lineedit.h"
@@ -141,6 +142,69 @@ private slots:
         QVERIFY2(std::fabs(s20w / expected - 1) < 2e-3,
             qPrintable(QStringLiteral("s20,w %1, by hand %2").arg(s20w).arg(expected)));
         QVERIFY(!m_answerer->titles().contains(QStringLiteral("Vornakel Warning")));
+    }
+
+    // A person's whole experiment: equilibrium at 20 C and 40000 rpm, velocity
+    // run at 4 C, vbar 0.73 typed in, s 4.5 S, Mr 66000; then the same sample
+    // from its sigma, and with a protein concentration.
+    void typedExperimentGivesTheHandFiguresThroughout()
+    {
+        auto *tabs = widget<QTabWidget>("qtTabWidget");
+        tabs->setCurrentWidget(widget<QWidget>("qtTabSample"));
+        click("qtVbarDirectEntry");
+        type("qtSampleVbar", QStringLiteral("0.73"));
+        tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        click("qtExactMolecularWeight");
+        type("qtSedEquilibriumMR", QStringLiteral("66000"));
+        type("qtSedEquilibriumTemp", QStringLiteral("20"));
+        type("qtSedEquilibriumRPM", QStringLiteral("40"));
+        type("qtSedVelocityTemp", QStringLiteral("4"));
+        type("qtSedVelocityCoefficient", QStringLiteral("4.5"));
+        QCOMPARE(field("qtSedEquilibriumRPM")->text(), QStringLiteral("40000"));
+        QCOMPARE(field("qtSedVelocityTemp")->text(), QStringLiteral("4.00"));
+
+        // Buffer: water, 0.99823 g/ml and 0.01002 P at 20 C (the defaults).
+        // Mb = M (1 - vbar rho) and sigma = Mb omega^2 / (R T) (Yphantis 1964).
+        const double mb = 66000 * (1 - 0.73 * 0.99823);
+        const double omega = 2 * M_PI * 40000 / 60;
+        const double sigma = mb * omega * omega / (8.314462618e7 * 293.15);
+        QVERIFY(std::fabs(number(field("qtExperimentResultsMb")) - mb) < 0.01);
+        QVERIFY(std::fabs(number(field("qtSedEquilibriumSigma")) / sigma - 1) < 1e-4);
+        // Anhydrous sphere: Ro = (3 M vbar / 4 pi N)^1/3.
+        const double ro = std::cbrt(3 * 66000 * 0.73 / (4 * M_PI * 6.02214076e23));
+        QVERIFY(std::fabs(number(field("qtExperimentResultsRp")) / ro - 1) < 1e-4);
+
+        // s20,w = s (eta_4 / eta_20,w) (1 - vbar20 rho_20,w) / (1 - vbar_4 rho_4), the
+        // buffer carried from 20 to 4 C by water (handbook: 0.999972 and 0.998207
+        // g/ml, 1.5674 and 1.0016 mPa s), vbar by 4.25e-4 ml/(g K) (Durchschlag 1986).
+        const double vbar4 = 0.73 - 4.25e-4 * 16;
+        const double rho4 = 0.99823 * 0.999972 / 0.998207;
+        const double s20w = 4.5e-13 * (1.5674 / 1.0016) * (1 - 0.73 * 0.998234) / (1 - vbar4 * rho4);
+        double shown = number(field("qtExperimentResultsS"));
+        QVERIFY2(std::fabs(shown / s20w - 1) < 1e-3,
+            qPrintable(QStringLiteral("s20,w %1, by hand %2").arg(shown).arg(s20w)));
+
+        // Teller's surface (As = 6.3 M^0.73 A^2) once any field is edited again.
+        widget<QRadioButton>("qtTellerMethod")->setChecked(true);
+        type("qtSedEquilibriumMR", QStringLiteral("66000"));
+        const double rp = std::sqrt(6.3 * std::pow(66000.0, 0.73) / (4 * M_PI)) * 1e-8;
+        QVERIFY(std::fabs(number(field("qtExperimentResultsRp")) / rp - 1) < 1e-4);
+
+        // The same sample from its sigma: Mr comes back, Mb is the same.
+        click("qtFromSigma");
+        type("qtSedEquilibriumSigma", AppNumber::toText(sigma));
+        QVERIFY(std::fabs(number(field("qtSedEquilibriumMR")) / 66000 - 1) < 1e-4);
+        QVERIFY(std::fabs(number(field("qtExperimentResultsMb")) / mb - 1) < 1e-4);
+        QVERIFY(std::fabs(number(field("qtExperimentResultsRp")) / rp - 1) < 1e-4);
+
+        // A concentration of 1.5 mg/ml with k 0.009 ml/mg: so20,w.
+        type("qtSedVelocityConcentration", QStringLiteral("1.5"));
+        QCOMPARE(field("qtSedVelocityK")->text(), QStringLiteral("0.009"));
+        shown = number(field("qtExperimentResultsS"));
+        QVERIFY2(std::fabs(shown / (s20w * (1 + 0.009 * 1.5)) - 1) < 1e-3,
+            qPrintable(QStringLiteral("so20,w %1, s20,w by hand %2").arg(shown).arg(s20w)));
+        QVERIFY(!m_answerer->titles().contains(QStringLiteral("Vornakel Warning")));
+        QVERIFY(!m_answerer->titles().contains(QStringLiteral("Vornakel Error")));
     }
 
     void temperatureCorrectionsDoNotCompound()
@@ -355,9 +419,18 @@ private slots:
         QVERIFY(calls().isEmpty());
 
         m_answerer->clear();
+        answer(QStringLiteral("calculateRo"), QStringLiteral("qtExperimentResultsRp"), QStringLiteral("4e-07"));
         type("qtExperimentResultsRp", QStringLiteral("6e-07"));
         QVERIFY(m_answerer->seen().isEmpty());
         QVERIFY(!calls().isEmpty());
+
+        // The module's new figure counts as computed again: the next edit asks.
+        QCOMPARE(rp->text(), QStringLiteral("4e-07"));
+        QCOMPARE(rp->property("USER_ENTRY").toBool(), false);
+        m_answerer->answerMessageBox(QMessageBox::Cancel);
+        type("qtExperimentResultsRp", QStringLiteral("7e-07"));
+        QCOMPARE(m_answerer->texts(), QStringList { "Do you want to override computed R?" });
+        QCOMPARE(rp->text(), QStringLiteral("4e-07"));
     }
 
     void overridingSTwentyWAsksItsOwnQuestion()
@@ -460,6 +533,155 @@ private slots:
         QCOMPARE(field("qtSampleVbar")->text(), QStringLiteral("0.73575"));
     }
 
+    // A standard value arrives at 20 C; the disabled field holds values at the
+    // experiment temperature, so it is corrected before anything is computed.
+    void standardValueIsCorrectedToTheExperimentTemperature_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("fieldName");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<double>("expected");
+        // Durchschlag 1986 for vbar; water at 4 and 20 C from handbook tables.
+        QTest::newRow("vbar") << "qtVbarStandard"
+                              << "qtSampleVbar"
+                              << "0.74" << 0.74 - 4.25e-4 * 16;
+        QTest::newRow("density") << "qtDensityStandard"
+                                 << "qtBufferDensity"
+                                 << "1.0082" << 1.0082 * 0.999972 / 0.998207;
+        QTest::newRow("viscosity") << "qtViscosityStandard"
+                                   << "qtBufferViscosity"
+                                   << "0.0102" << 0.0102 * 1.5674 / 1.0016;
+    }
+    void standardValueIsCorrectedToTheExperimentTemperature()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, fieldName);
+        QFETCH(QString, value);
+        QFETCH(double, expected);
+        type("qtSedEquilibriumTemp", QStringLiteral("4"));
+        m_answerer->answerWith([value](QWidget *w) {
+            w->findChild<QLineEdit *>(QStringLiteral("qtValue"))->setText(value);
+            w->findChild<QLineEdit *>(QStringLiteral("qtTemperature"))->setText(QStringLiteral("20"));
+            QTimer::singleShot(0, w, [w] { static_cast<QDialog *>(w)->accept(); });
+        });
+        click(button.toLatin1().constData());
+        const double shown = number(field(fieldName.toLatin1().constData()));
+        QVERIFY2(std::fabs(shown / expected - 1) < 1e-3,
+            qPrintable(QStringLiteral("%1 shown, %2 expected").arg(shown).arg(expected)));
+        // A second temperature edit starts again from the 20 C value.
+        type("qtSedEquilibriumTemp", QStringLiteral("4"));
+        QCOMPARE(number(field(fieldName.toLatin1().constData())), shown);
+    }
+
+    // One edit, one box per problem: neither a result written early nor a
+    // second recalculation may repeat the module's warnings.
+    void oneEditShowsEachWarningOnce_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("edited");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("boxes");
+        // Buoyant mass and sigma from Mr each find the missing buoyancy; Mr
+        // from sigma finds it once.
+        QTest::newRow("temperature, exact Mr") << "qtExactMolecularWeight"
+                                               << "qtSedEquilibriumTemp"
+                                               << "25" << 2;
+        QTest::newRow("sigma") << "qtFromSigma"
+                               << "qtSedEquilibriumSigma"
+                               << "1.5" << 1;
+    }
+    void oneEditShowsEachWarningOnce()
+    {
+        QFETCH(QString, method);
+        QFETCH(QString, edited);
+        QFETCH(QString, text);
+        QFETCH(int, boxes);
+        // A vbar of 1.2 in water leaves no buoyancy: the module warns.
+        m_answerer->answerWith([](QWidget *w) {
+            w->findChild<QLineEdit *>(QStringLiteral("qtValue"))->setText(QStringLiteral("1.2"));
+            w->findChild<QLineEdit *>(QStringLiteral("qtTemperature"))->setText(QStringLiteral("20"));
+            QTimer::singleShot(0, w, [w] { static_cast<QDialog *>(w)->accept(); });
+        });
+        click("qtVbarStandard");
+        type("qtSedEquilibriumRPM", QStringLiteral("20"));
+        click(method.toLatin1().constData());
+        if (method == QLatin1String("qtExactMolecularWeight"))
+            type("qtSedEquilibriumMR", QStringLiteral("50000"));
+        QTest::qWait(50);
+        m_answerer->clear();
+
+        type(edited.toLatin1().constData(), text);
+        QTest::qWait(50);
+        QStringList warnings;
+        for (const TestModalAnswerer::Seen &box : m_answerer->seen()) {
+            if (box.title == QLatin1String("Vornakel Warning"))
+                warnings << box.text;
+        }
+        QCOMPARE(warnings.size(), boxes);
+    }
+
+    void nothingIsCalculatedBeforeAMethodIsChosen()
+    {
+        useRecorders();
+        forgetCalls();
+        QSignalSpy logs(m_window.get(), &GuiVornakel::sigLog);
+        type("qtSedVelocityCoefficient", QStringLiteral("4.5"));
+        QCOMPARE(m_window->mrCalculationMethod(), 0);
+        QVERIFY(calls().isEmpty());
+        QCOMPARE(logs.count(), 1);
+        QCOMPARE(logs.at(0).at(0).toString(), QStringLiteral("calculate()"));
+    }
+
+    void compositionVbarChoiceReachesTheSedimentationStep()
+    {
+        useRecorders();
+        field("qtSedVelocityCoefficient")->setText(QStringLiteral("4.5e-13"));
+        click("qtExactMolecularWeight");
+        widget<QPushButton>("qtFromComposition")->setChecked(true);
+        widget<GuiSampleComposition>("qtStackComposition")->qtCalculatedVBarWater->setText(QStringLiteral("0.7321"));
+        forgetCalls();
+        m_window->calculate();
+        QCOMPARE(calls().size(), 1);
+        QVERIFY2(calls().at(0).endsWith(QLatin1String(",aVbar=1,vbarwater=0.7321)")), qPrintable(calls().at(0)));
+    }
+
+    void acceptedCompositionVbarIsTakenToTheExperimentTemperature()
+    {
+        useRecorders();
+        click("qtExactMolecularWeight");
+        widget<GuiSampleComposition>("qtStackComposition")->qtCalculatedVBar->setText(QStringLiteral("0.7312"));
+        field("qtSedEquilibriumTemp")->setText(QStringLiteral("4"));
+        forgetCalls();
+        emit widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedVBarAccepted(0.7312);
+        QVERIFY(!calls().isEmpty());
+        QCOMPARE(calls().at(0), QStringLiteral("calculateSampleVbar(vBar=0.7312,sedEqTemp=4)"));
+        QVERIFY(widget<GuiSampleComposition>("qtStackComposition")->qtCalculateVbar->isChecked());
+    }
+
+    void allTypedSourcesGetNoTemperatureCorrection()
+    {
+        useRecorders();
+        click("qtVbarDirectEntry");
+        click("qtDensityDirectEntry");
+        click("qtViscosityDirectEntry");
+        forgetCalls();
+        m_window->equilibriumTempCalculations();
+        QVERIFY(calls().isEmpty());
+        QCOMPARE(field("qtBufferViscosity")->styleSheet(), QStringLiteral("color: rgb(0, 128, 255);"));
+        QCOMPARE(widget<QLabel>("qtBufferViscosityLabel")->text(), QStringLiteral("No Temp Correction"));
+
+        // Leaving direct entry greys the viscosity and puts it back under correction.
+        m_answerer->answerWith([](QWidget *w) {
+            w->findChild<QLineEdit *>(QStringLiteral("qtValue"))->setText(QStringLiteral("0.01002"));
+            w->findChild<QLineEdit *>(QStringLiteral("qtTemperature"))->setText(QStringLiteral("20"));
+            QTimer::singleShot(0, w, [w] { static_cast<QDialog *>(w)->accept(); });
+        });
+        click("qtViscosityStandard");
+        QVERIFY(!field("qtBufferViscosity")->isEnabled());
+        QCOMPARE(field("qtBufferViscosity")->styleSheet(), QStringLiteral("color: rgb(76, 76, 76);"));
+        QVERIFY(widget<QLabel>("qtBufferViscosityLabel")->text().isEmpty());
+    }
+
     void densityFromTheBufferPageIsTakenOver()
     {
         useRecorders();
@@ -482,6 +704,27 @@ private slots:
         QVERIFY(calls().isEmpty());
         widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabResults"));
         QVERIFY(widget<QRadioButton>("qtHydrateComputed")->isEnabled());
+    }
+
+    void computedHydrationChoiceNeedsANonZeroHydration_data()
+    {
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<double>("hydration");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("none") << false << 0.0 << false;
+        QTest::newRow("zero") << true << 0.0 << false;
+        QTest::newRow("some") << true << 0.35 << true;
+    }
+    void computedHydrationChoiceNeedsANonZeroHydration()
+    {
+        QFETCH(bool, accepted);
+        QFETCH(double, hydration);
+        QFETCH(bool, enabled);
+        widget<QRadioButton>("qtHydrateComputed")->setEnabled(!enabled);
+        if (accepted)
+            emit widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedHydrationAccepted(hydration);
+        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        QCOMPARE(widget<QRadioButton>("qtHydrateComputed")->isEnabled(), enabled);
     }
 
     void exactMrWithoutMrShowsTheStopSign()
