@@ -113,7 +113,9 @@
 //   delta1 M / (N rho_water).
 // - calculateResults is not told the temperature of the vbar it gets, and takes it as the
 //   vbar at 20 C: f uses (1 - vbar rho_w,20). A vbar corrected to an experiment temperature
-//   T moves f by about 4.25e-4 (20 - T) rho / (1 - vbar rho): 2.5 % at 4 C.
+//   T moves f by about 4.25e-4 (20 - T) rho / (1 - vbar rho): 2.5 % at 4 C. The dry
+//   volume uses the composition's undenatured vbar (brought from 25 to 20 C) whenever one
+//   is sent, since only it is free of a denaturant's binding.
 // - The Teller sphere (surface 6.3 M^0.73) is larger than the Stokes sphere of compact
 //   globular proteins (lysozyme: 2.3 nm against 1.9 nm), so f/fp can fall below 1; the
 //   Teller hydration and axial ratio then stay at 0 and 1 with a tool tip saying why.
@@ -755,8 +757,10 @@ function shapeContext(res, inp)
     var c = {problems: []};
     c.mr = inp.number("Mr");
     c.vbar = inp.number("Vbar");
+    // The composition's vbar without denaturant is its 25 C estimate (Cohn and Edsall
+    // 1943); the dry volume is taken at 20 C like the rest of the shape figures.
     var dry = inp.number("UnDenaturedVbar");
-    c.dryVbar = dry !== null && dry > 0 ? dry : c.vbar;
+    c.dryVbar = dry !== null && dry > 0 ? dry - VBAR_PER_KELVIN * 5 : c.vbar;
     c.shape = inp.text("Shape") || "unchecked";
     c.hydration = inp.text("Hydration") || "unchecked";
     c.ratio = inp.number("Ratio");

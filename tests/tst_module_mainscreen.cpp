@@ -119,6 +119,7 @@ private slots:
     void perrinFactorsGiveAxialRatio_data();
     void perrinFactorsGiveAxialRatio();
     void inputHydrationReturnsRatio();
+    void dryVolumeTakesTheCompositionVbarAt20C();
     void shapeGraphHasBothOutlines();
     void axialRatioGraphRisesWithFriction();
 
@@ -575,6 +576,20 @@ void TstModuleMainScreen::inputHydrationReturnsRatio()
     QVERIFY(out.warnings.isEmpty());
     QVERIFY(out.has("qtVbarRo"));
     QVERIFY(!out.has("qtVbarffo"));
+}
+
+void TstModuleMainScreen::dryVolumeTakesTheCompositionVbarAt20C()
+{
+    // The composition page sends its undenatured vbar as the 25 C estimate; the sample
+    // vbar at 20 C is 5 K x 4.25e-4 lower, and both must give the same dry sphere.
+    const double mr = 14305, vbar20 = 0.7152;
+    Inputs inputs = resultInputs(mr, vbar20, s20wFor(mr, vbar20, 1.2), "qtHydrateNothing", 0, "qtShapeProlate");
+    inputs[2].second = vbar20 + 5 * 4.25e-4;
+    const Outcome out = run("calculateResults", inputs);
+    QVERIFY(out.warnings.isEmpty());
+    const double ro = std::cbrt(3 * mr * vbar20 / (4 * M_PI * 6.02214076e23));
+    QVERIFY2(std::fabs(out.number("qtVbarRo") / ro - 1) < 1e-8, qPrintable(out.values.value("qtVbarRo")));
+    QVERIFY(std::fabs(out.number("qtVbarffo") / 1.2 - 1) < 1e-8);
 }
 
 void TstModuleMainScreen::shapeGraphHasBothOutlines()
