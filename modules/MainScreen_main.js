@@ -533,9 +533,15 @@ function calculationsFromMr()
     var mb = buoyantMass(check, mr, vbar, inp.number("Density", "density"));
     if (mb !== null)
         res.set("qtExperimentResultsMb", mb);
-    var sigma = sigmaFrom(check, inp);
-    if (sigma !== null)
-        res.set("qtSedEquilibriumSigma", sigma);
+    // The caller sends an empty speed field as 0 on every recalculation: a run without
+    // a speed (velocity work) gets no sigma, and no box about it each time.
+    if (inp.number("RPM") === 0) {
+        res.set("qtSedEquilibriumSigma", "");
+    } else {
+        var sigma = sigmaFrom(check, inp);
+        if (sigma !== null)
+            res.set("qtSedEquilibriumSigma", sigma);
+    }
     // Mr and vbar were reported above; report each further problem once.
     for (var i = 0; i < check.warnings.length; ++i)
         if (res.warnings.indexOf(check.warnings[i]) < 0)

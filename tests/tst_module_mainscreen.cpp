@@ -115,6 +115,7 @@ private slots:
     void s20wCorrectsViscosityAndBuoyancy();
     void so20wAppliesConcentrationCoefficient();
     void equilibriumFiguresAreConsistent();
+    void compositionMassWithoutSpeedGivesNoSigmaAndNoBox();
 
     void perrinFactorsGiveAxialRatio_data();
     void perrinFactorsGiveAxialRatio();
@@ -500,6 +501,24 @@ void TstModuleMainScreen::equilibriumFiguresAreConsistent()
     QVERIFY(out.warnings.isEmpty());
     QVERIFY(std::fabs(out.number("qtSedEquilibriumSigma") / sigma - 1) < 1e-8);
     QVERIFY(std::fabs(out.number("qtExperimentResultsMb") / mb - 1) < 1e-8);
+}
+
+void TstModuleMainScreen::compositionMassWithoutSpeedGivesNoSigmaAndNoBox()
+{
+    // Every recalculation with the Mr from the composition sends the empty speed field as 0.
+    Inputs inputs = { { "EquilibriumTemp", 20.0 }, { "RPM", 0.0 }, { "Mr", 14305.0 }, { "Vbar", 0.7175 },
+        { "Density", kWater20 }, { "tellerMethod", 0 } };
+    Outcome out = run("calculationsFromMr", inputs);
+    QVERIFY2(out.warnings.isEmpty(), qPrintable(out.warnings.join("; ")));
+    QVERIFY(out.has("qtExperimentResultsRp"));
+    QVERIFY(std::fabs(out.number("qtExperimentResultsMb") / (14305 * (1 - 0.7175 * kWater20)) - 1) < 1e-8);
+    QVERIFY(out.values.contains("qtSedEquilibriumSigma"));
+    QVERIFY(out.values.value("qtSedEquilibriumSigma").isEmpty());
+    // A speed that is there but below zero is still reported.
+    inputs[1].second = -100.0;
+    out = run("calculationsFromMr", inputs);
+    QCOMPARE(out.warnings.size(), 1);
+    QVERIFY(out.warnings.first().contains("rotor speed"));
 }
 
 // ---------------------------------------------------------------- shape
