@@ -57,13 +57,23 @@
 //
 // Choices where a published method leaves one open:
 // - Water density: Kell 1975 (J Chem Eng Data 20:97), scaled by a constant factor so that
-//   20 C gives the program's 0.998234 g/ml. Water viscosity: Kestin, Sokolov and Wakeham
-//   1978 (J Phys Chem Ref Data 7:941), 1.002 cP at 20 C. Valid 0 to 100 C here.
+//   20 C gives the program's 0.998234 g/ml; the ratio to 20 C, which is all the corrections
+//   use, agrees with the IAPWS-95 formulation within 2e-5 from 0 to 80 C.
+// - Water viscosity: the ratio eta(t)/eta(20 C) of Kestin, Sokolov and Wakeham 1978
+//   (J Phys Chem Ref Data 7:941), times their 1.002 cP at 20 C. Their correlation covers
+//   -8 to 150 C; the module accepts 0 to 100 C. The ratio lies up to 0.1 % above that of the
+//   later IAPWS 2008 formulation between 0 and 20 C (0.09 % at 4 C, 0.08 % at 10 C),
+//   within 0.03 % from 20 to 40 C, and 0.26 % above at 80 C; IAPWS also puts water at 20 C
+//   at 1.0016 cP, 0.04 % below. These are differences between the two correlations, not
+//   a miscopied coefficient: a wrong coefficient would give a deviation growing steadily
+//   away from 20 C, whereas this one peaks near 4 C and falls again towards 0 C.
 // - D2O density: the H2O curve of Kell 1975 shifted by the 7.2 K between the temperatures
 //   of maximum density and scaled to the D2O maximum of 1.10600 g/ml at 11.185 C
 //   (Kell 1967, J Chem Eng Data 12:66; the two anchor figures are recalled, not checked
-//   against the paper). The 18O species are their parent scaled by the molar masses;
-//   the water of a buffer is the volume-fraction mean of the four species.
+//   against the paper). The result stays within 0.02 % of the IAPWS 2017 heavy-water
+//   formulation from 0 to 40 C (0.13 % at 80 C). The 18O species are their parent scaled
+//   by the molar masses; the water of a buffer is the volume-fraction mean of the four
+//   species.
 // - Buffers at 20 C: water plus the sum over components of each series' increment over
 //   water (series value minus its a). Molal and % by wt need the solution density,
 //   taken from the component's own density series by iteration; % by vol needs the
@@ -83,17 +93,32 @@
 // - Net charge: Henderson-Hasselbalch with the table's pKa values plus the two end
 //   groups when they are titrable, per monomer; isoelectric point by bisection on 0..14.
 // - Hydration: Kuntz 1971 waters per residue, linear in pH between the pH 4 and pH 7
-//   values and held constant outside. The HipH7/HipH4 figures of the shipped table were
-//   typed from memory (unverified), so qtCalculatedHydration depends on unverified data;
-//   so do the Neu5Ac pKa (charge, pI) and the solid componentDensity values (% by vol).
+//   values and held constant outside.
+// - Figures that rest on reference values the shipped tables mark unverified:
+//   qtCalculatedHydration (every HipH7/HipH4 value, typed from memory); qtCalculatedVBar,
+//   qtUnDenaturedVBar, qtCalculatedVBarWater and the sample vbar taken from them when the
+//   composition holds free CYS (its vbar 0.63 is the half-cystine's); qtIsoElectricPoint,
+//   qtpHCharge and the pH graph when it holds Neu5Ac (pKa from a secondary source);
+//   qtDensity and qtViscosity of a component given in % by vol (solid densities from
+//   secondary sources); qtCorrectedDensity with heavy water (the D2O anchors above).
 // - Shape: the vbar method uses the anhydrous sphere Ro = (3 M vbar / 4 pi N)^1/3; the
 //   Teller method uses the sphere whose surface equals the accessible surface area
 //   As = 6.3 M^0.73 A^2 (Teller 1976, Nature 260:729; Teller, Swanson and de Haen 1979).
 //   f = M (1 - vbar rho) / (N s20,w) with water at 20 C; Stokes radius f / (6 pi eta).
 //   Ellipsoids: Perrin 1936 friction ratios; cylinders: Tirado and Garcia de la Torre 1979
-//   with end correction nu = 0.312 + 0.565/p - 0.100/p^2 (searched for L/d 2 to 200,
-//   where the expression rises monotonically). Axial ratios are found by bisection.
-//   The hydrated volume is the model volume plus delta1 M / (N rho_water).
+//   with end correction nu = 0.312 + 0.565/p - 0.100/p^2. The authors fitted it for
+//   L/d 2 to 30; the search runs on to 200, where it is an extrapolation towards the long
+//   rod limit (below 2 it stops rising, so no ratio under 2 is given). Axial ratios are
+//   found by bisection. The hydrated volume is the model volume plus
+//   delta1 M / (N rho_water).
+// - calculateResults is not told the temperature of the vbar it gets, and takes it as the
+//   vbar at 20 C: f uses (1 - vbar rho_w,20). A vbar corrected to an experiment temperature
+//   T moves f by about 4.25e-4 (20 - T) rho / (1 - vbar rho): 2.5 % at 4 C. The dry
+//   volume uses the composition's undenatured vbar (brought from 25 to 20 C) whenever one
+//   is sent, since only it is free of a denaturant's binding.
+// - The Teller sphere (surface 6.3 M^0.73) is larger than the Stokes sphere of compact
+//   globular proteins (lysozyme: 2.3 nm against 1.9 nm), so f/fp can fall below 1; the
+//   Teller hydration and axial ratio then stay at 0 and 1 with a tool tip saying why.
 // - calculateResults leaves a label empty (with a tool tip that says why) when s20,w or
 //   Mr is missing, since the Results page shows its own message for those.
 // - _calculateSampleVbar is given the program's default vbar, not the sample's; its
@@ -508,9 +533,15 @@ function calculationsFromMr()
     var mb = buoyantMass(check, mr, vbar, inp.number("Density", "density"));
     if (mb !== null)
         res.set("qtExperimentResultsMb", mb);
-    var sigma = sigmaFrom(check, inp);
-    if (sigma !== null)
-        res.set("qtSedEquilibriumSigma", sigma);
+    // The caller sends an empty speed field as 0 on every recalculation: a run without
+    // a speed (velocity work) gets no sigma, and no box about it each time.
+    if (inp.number("RPM") === 0) {
+        res.set("qtSedEquilibriumSigma", "");
+    } else {
+        var sigma = sigmaFrom(check, inp);
+        if (sigma !== null)
+            res.set("qtSedEquilibriumSigma", sigma);
+    }
     // Mr and vbar were reported above; report each further problem once.
     for (var i = 0; i < check.warnings.length; ++i)
         if (res.warnings.indexOf(check.warnings[i]) < 0)
@@ -732,8 +763,10 @@ function shapeContext(res, inp)
     var c = {problems: []};
     c.mr = inp.number("Mr");
     c.vbar = inp.number("Vbar");
+    // The composition's vbar without denaturant is its 25 C estimate (Cohn and Edsall
+    // 1943); the dry volume is taken at 20 C like the rest of the shape figures.
     var dry = inp.number("UnDenaturedVbar");
-    c.dryVbar = dry !== null && dry > 0 ? dry : c.vbar;
+    c.dryVbar = dry !== null && dry > 0 ? dry - VBAR_PER_KELVIN * 5 : c.vbar;
     c.shape = inp.text("Shape") || "unchecked";
     c.hydration = inp.text("Hydration") || "unchecked";
     c.ratio = inp.number("Ratio");

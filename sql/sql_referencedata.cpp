@@ -14,14 +14,20 @@
 
 namespace {
 
-// One column of a reference table: the CSV column it comes from, and its declared
-// text size (0 for a number).
+// One column of a reference table: the CSV column it comes from, its declared text
+// size (0 for a number), and the factor from the file's unit to the column's.
 struct Column
 {
     const char *table;
     const char *csv;
     int textSize;
+    double scale = 1.0;
 };
+
+// The files give a viscosity series' largest error in 1e-4 of the relative viscosity;
+// the program keeps it in cP times 1e3, as its reference data editor shows it. Water at
+// 20 C is 1.002 cP.
+const double viscosityErrorToCentipoise1e3 = 1e-4 * 1.002 * 1e3;
 
 void setError(QString *error, const QString &text)
 {
@@ -56,7 +62,7 @@ bool bindField(QSqlQuery &query, const Column &column, const QString &field, con
         setError(error, QStringLiteral("%1: \"%2\" in column %3 is not a number").arg(where, field, column.csv));
         return false;
     }
-    query.bindValue(placeholder, value);
+    query.bindValue(placeholder, value * column.scale);
     return true;
 }
 
@@ -156,9 +162,9 @@ bool loadAll(QSqlDatabase &db, const QString &folder, QString *error)
     const QList<Column> rhoColumns
         = { { "name", "name", 40 }, { "a", "a", 0 }, { "b", "b", 0 }, { "c", "c", 0 }, { "d", "d", 0 }, { "e", "e", 0 },
               { "f", "f", 0 }, { "Cmax", "Cmax", 0 }, { "ErrorMax", "ErrorMax", 0 }, { "Source", "source", 80 } };
-    const QList<Column> viscColumns
-        = { { "name", "name", 40 }, { "a", "a", 0 }, { "b", "b", 0 }, { "c", "c", 0 }, { "d", "d", 0 }, { "e", "e", 0 },
-              { "Cmax", "Cmax", 0 }, { "ErrorMax", "ErrorMax", 0 }, { "Source", "source", 80 } };
+    const QList<Column> viscColumns = { { "name", "name", 40 }, { "a", "a", 0 }, { "b", "b", 0 }, { "c", "c", 0 },
+        { "d", "d", 0 }, { "e", "e", 0 }, { "Cmax", "Cmax", 0 },
+        { "ErrorMax", "ErrorMax", 0, viscosityErrorToCentipoise1e3 }, { "Source", "source", 80 } };
     auto kind = [](const char *wanted) {
         return [wanted](const QHash<QString, int> &index, const QStringList &row) {
             return row.value(index.value(QStringLiteral("kind"))) == QLatin1String(wanted);

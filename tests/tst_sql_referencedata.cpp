@@ -12,6 +12,8 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <cmath>
+
 class TstSqlReferenceData : public QObject
 {
     Q_OBJECT
@@ -95,6 +97,12 @@ void TstSqlReferenceData::keepsNumbersAndNulls()
     QCOMPARE(scalar(db.path(), "SELECT a FROM rhoseries WHERE name = 'Sodium chloride'").toDouble(), 0.998234);
     QCOMPARE(scalar(db.path(), "SELECT a FROM viscseries WHERE name = 'Sodium chloride'").toDouble(), 1.0);
     QVERIFY(!scalar(db.path(), "SELECT Source FROM viscseries WHERE name = 'Sodium chloride'").toString().isEmpty());
+    // Largest errors in the editor's units: density in g/ml x 1e4 as the file has it;
+    // viscosity in cP x 1e3, from the file's 29.69 x 1e-4 of water's 1.002 cP.
+    QCOMPARE(scalar(db.path(), "SELECT ErrorMax FROM rhoseries WHERE name = 'Sodium chloride'").toDouble(), 0.97);
+    QVERIFY(std::fabs(
+                scalar(db.path(), "SELECT ErrorMax FROM viscseries WHERE name = 'Sodium chloride'").toDouble() - 2.9749)
+        < 1e-4);
     QVERIFY(
         scalar(db.path(), "SELECT componentDensity FROM BufferComponent WHERE name = 'Hydrochloric acid'").isNull());
 }
