@@ -103,7 +103,9 @@
 //   secondary sources); qtCorrectedDensity with heavy water (the D2O anchors above).
 // - Shape: the vbar method uses the anhydrous sphere Ro = (3 M vbar / 4 pi N)^1/3; the
 //   Teller method uses the sphere whose surface equals the accessible surface area
-//   As = 6.3 M^0.73 A^2 (Teller 1976, Nature 260:729; Teller, Swanson and de Haen 1979).
+//   As = 6.3 M^0.73 A^2 (the fit of Miller, Janin, Lesk and Chothia 1987, J Mol Biol
+//   196:641; the use of the accessible surface for friction follows Teller 1976, Nature
+//   260:729, and Teller, Swanson and de Haen 1979).
 //   f = M (1 - vbar rho) / (N s20,w) with water at 20 C; Stokes radius f / (6 pi eta).
 //   Ellipsoids: Perrin 1936 friction ratios; cylinders: Tirado and Garcia de la Torre 1979
 //   with end correction nu = 0.312 + 0.565/p - 0.100/p^2. The authors fitted it for
@@ -417,7 +419,7 @@ function omega(rpm) { return 2 * Math.PI * rpm / 60; }
 
 function anhydrousRadius(mr, vbar) { return Math.pow(3 * mr * vbar / (4 * Math.PI * AVOGADRO), 1 / 3); }
 
-// Teller 1976: accessible surface As = 6.3 M^0.73 A^2; radius of the sphere of that surface, cm.
+// Accessible surface As = 6.3 M^0.73 A^2 (Miller et al. 1987); radius of the sphere of that surface, cm.
 function tellerRadius(mr) { return Math.sqrt(6.3 * Math.pow(mr, 0.73) / (4 * Math.PI)) * 1e-8; }
 
 function calculateRo()
@@ -605,7 +607,8 @@ function calculateS20W()
     return res.build();
 }
 
-// so20,w = s20,w (1 + k c), k in ml/mg and c in mg/ml.
+// so20,w = s20,w / (1 - k c), k in ml/mg and c in mg/ml: the concentration dependence
+// s = so (1 - k c) of Schachman 1959, the form the program's k explanation shows.
 function calculateSo20W()
 {
     var inp = new Inputs(arguments), res = new Results();
@@ -616,8 +619,11 @@ function calculateSo20W()
     if (k === null || c === null || c < 0) {
         res.warn("The concentration or its coefficient k is missing or negative; s20,w is given without the concentration correction.");
         res.set("qtExperimentResultsS", s);
+    } else if (k * c >= 1) {
+        res.warn("k times the concentration is 1 or more, beyond the dilute range where s = so (1 - k c) holds; s20,w is given without the concentration correction.");
+        res.set("qtExperimentResultsS", s);
     } else {
-        res.set("qtExperimentResultsS", s * (1 + k * c));
+        res.set("qtExperimentResultsS", s / (1 - k * c));
     }
     return res.build();
 }

@@ -201,7 +201,7 @@ private slots:
         type("qtSedVelocityConcentration", QStringLiteral("1.5"));
         QCOMPARE(field("qtSedVelocityK")->text(), QStringLiteral("0.009"));
         shown = number(field("qtExperimentResultsS"));
-        QVERIFY2(std::fabs(shown / (s20w * (1 + 0.009 * 1.5)) - 1) < 1e-3,
+        QVERIFY2(std::fabs(shown / (s20w / (1 - 0.009 * 1.5)) - 1) < 1e-3,
             qPrintable(QStringLiteral("so20,w %1, s20,w by hand %2").arg(shown).arg(s20w)));
         QVERIFY(!m_answerer->titles().contains(QStringLiteral("Vornakel Warning")));
         QVERIFY(!m_answerer->titles().contains(QStringLiteral("Vornakel Error")));

@@ -473,7 +473,15 @@ void TstModuleMainScreen::so20wAppliesConcentrationCoefficient()
     Inputs inputs = sedInputs(20, 20, 4e-13, 0.01002, 0.73, kWater20);
     inputs << qMakePair(QString("So20w_k"), QVariant(0.009)) << qMakePair(QString("Cp"), QVariant(2.0));
     const Outcome out = run("calculateSo20W", inputs);
-    QVERIFY(std::fabs(out.number("qtExperimentResultsS") / (4e-13 * 1.018) - 1) < 1e-9);
+    QVERIFY(std::fabs(out.number("qtExperimentResultsS") / (4e-13 / (1 - 0.018)) - 1) < 1e-9);
+    QVERIFY(out.warnings.isEmpty());
+
+    // Past the dilute range the correction is refused, not turned into a negative figure.
+    inputs.removeLast();
+    inputs << qMakePair(QString("Cp"), QVariant(200.0));
+    const Outcome beyond = run("calculateSo20W", inputs);
+    QCOMPARE(beyond.warnings.size(), 1);
+    QVERIFY(std::fabs(beyond.number("qtExperimentResultsS") / 4e-13 - 1) < 1e-9);
 }
 
 void TstModuleMainScreen::equilibriumFiguresAreConsistent()
