@@ -208,8 +208,9 @@ public:
     AppPlugin *calculationsPlugin() const;
 
 private:
-    // Writes result trees into the form with the window's own signals blocked.
-    void writeResults(const QList<AppScriptObject *> &results);
+    // Writes result trees into the form with the window's own signals blocked;
+    // returns the graph points they carry.
+    QStringList writeResults(const QList<AppScriptObject *> &results);
     // Takes the disabled (standard or computed) vbar, density and viscosity,
     // or only the one given, from 20 C to the equilibrium temperature.
     void correctForTemperature(const QLineEdit *only);

@@ -55,11 +55,12 @@ private:
 
 // Experiment calculations
 
-void GuiVornakel::writeResults(const QList<AppScriptObject *> &results)
+QStringList GuiVornakel::writeResults(const QList<AppScriptObject *> &results)
 {
     blockSignals(true);
-    AppScriptObject::populateForm(results, this);
+    const QStringList graphPoints = AppScriptObject::populateForm(results, this);
     blockSignals(false);
+    return graphPoints;
 }
 
 double GuiVornakel::valueAt20(const QLineEdit *field) const

@@ -334,11 +334,7 @@ void GuiVornakel::generateGraphData()
         gtraphShapePoints.clear();
         axelPoints.clear();
 
-        QStringList strings;
-        blockSignals(true);
-        if (results)
-            strings = AppScriptObject::populateForm(QList<AppScriptObject *>() << results, this);
-        blockSignals(false);
+        const QStringList strings = results ? writeResults({ results }) : QStringList();
         delete results;
 
         // "GraphShape" is tested first, so it also takes any string that
@@ -377,11 +373,7 @@ void GuiVornakel::generateGraphData()
     qDeleteAll(inputs);
 
     aOverBPoints.clear();
-    QStringList strings;
-    blockSignals(true);
-    if (results)
-        strings = AppScriptObject::populateForm(QList<AppScriptObject *>() << results, this);
-    blockSignals(false);
+    const QStringList strings = results ? writeResults({ results }) : QStringList();
     delete results;
     for (const QString &text : qAsConst(strings)) {
         if (text.contains(QLatin1String("A over B Graph")))
