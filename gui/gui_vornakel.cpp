@@ -163,9 +163,15 @@ void GuiVornakel::initialize()
         QSettings settings;
         const int height = settings.value(QLatin1String(heightKey), defaultHeight).toInt();
         const int width = settings.value(QLatin1String(widthKey), defaultWidth).toInt();
-        const int x = settings.value(QLatin1String(xKey), geometry().x()).toInt();
-        const int y = settings.value(QLatin1String(yKey), geometry().y()).toInt();
-        setGeometry(x, y, width, height);
+        // Without a stored position the window system places the window:
+        // pinning it to the unshown window's (0, 0) would push its frame off screen.
+        if (settings.contains(QLatin1String(xKey)) || settings.contains(QLatin1String(yKey))) {
+            const int x = settings.value(QLatin1String(xKey), geometry().x()).toInt();
+            const int y = settings.value(QLatin1String(yKey), geometry().y()).toInt();
+            setGeometry(x, y, width, height);
+        } else {
+            resize(width, height);
+        }
     }
     m_initialized = true;
 
