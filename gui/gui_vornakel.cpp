@@ -114,6 +114,10 @@ bool GuiVornakel::initVornakel()
     m_vbarStandardValue->setCalculations(m_calculationsPlugin);
     m_densityStandardValue->setCalculations(m_calculationsPlugin);
     m_viscosityStandardValue->setCalculations(m_calculationsPlugin);
+
+    m_started = true;
+    if (m_showPending)
+        firstShow();
     return true;
 }
 
@@ -440,6 +444,13 @@ void GuiVornakel::syncVornakelList(QList<GuiVornakel *> list)
 
 void GuiVornakel::firstShow()
 {
+    if (!m_started) {
+        // A message box of the start-up is waiting: the splash goes so that it
+        // hides nothing, and a window that is not built yet stays hidden.
+        m_showPending = true;
+        emit sigShown();
+        return;
+    }
     emit sigShown();
     setVisible(true);
     alignLabels();

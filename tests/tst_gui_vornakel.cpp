@@ -463,6 +463,54 @@ private slots:
         QCOMPARE(splash.message(), QStringLiteral("before"));
     }
 
+    // The splash time ends while a start-up message box waits for the person:
+    // the splash goes at once, the window only once it is built.
+    void theSplashEndingDuringAFailedStartShowsNoWindow()
+    {
+        const QString path = m_files->path(QStringLiteral("folder.db"));
+        QVERIFY(QDir().mkpath(path)); // a folder where the database file should be
+        GuiVornakel window(path);
+        GuiSplashScreen splash(QPixmap(QStringLiteral(":files/images/ravo.jpg")));
+        connect(&window, &GuiVornakel::sigShown, &splash, &QWidget::close);
+        splash.show();
+        bool windowShown = true;
+        bool splashShown = true;
+        m_answerer->answerWith([&](QWidget *box) {
+            window.firstShow();
+            windowShown = window.isVisible();
+            splashShown = splash.isVisible();
+            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+        });
+        QVERIFY(!window.initVornakel());
+        QCOMPARE(m_answerer->seen().size(), 1);
+        QVERIFY(!windowShown);
+        QVERIFY(!splashShown);
+        QVERIFY(!window.isVisible());
+    }
+
+    void theSplashEndingDuringAStartThatGoesOnShowsTheWindowAtItsEnd()
+    {
+        const QString path = m_files->path();
+        {
+            SqlUpdateDatabase updater;
+            QVERIFY(updater.openAndUpdate(path));
+            QSqlQuery query(QSqlDatabase::database(path, false));
+            QVERIFY(query.exec(QStringLiteral("DROP TABLE defaults"))); // its query fails with a box
+        }
+        GuiVornakel window(path);
+        QSignalSpy shown(&window, &GuiVornakel::sigShown);
+        bool windowShown = true;
+        m_answerer->answerWith([&](QWidget *box) {
+            window.firstShow();
+            windowShown = window.isVisible();
+            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+        });
+        QVERIFY(window.initVornakel());
+        QVERIFY(!windowShown);
+        QVERIFY(window.isVisible());
+        QVERIFY(shown.count() >= 1);
+    }
+
     void closingOnlyHidesTheWindow()
     {
         auto window = start();
