@@ -80,7 +80,7 @@ public:
     void loadResultsPage(const int &id);
 
     // Main window commands.
-    bool loadAdditionalModule(QString spec);
+    bool loadAdditionalModule(QString nameAndVersion);
 
 public slots:
     void firstShow();
