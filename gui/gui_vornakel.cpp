@@ -114,6 +114,10 @@ bool GuiVornakel::initVornakel()
     m_vbarStandardValue->setCalculations(m_calculationsPlugin);
     m_densityStandardValue->setCalculations(m_calculationsPlugin);
     m_viscosityStandardValue->setCalculations(m_calculationsPlugin);
+
+    m_started = true;
+    if (m_showPending)
+        firstShow();
     return true;
 }
 
@@ -163,9 +167,15 @@ void GuiVornakel::initialize()
         QSettings settings;
         const int height = settings.value(QLatin1String(heightKey), defaultHeight).toInt();
         const int width = settings.value(QLatin1String(widthKey), defaultWidth).toInt();
-        const int x = settings.value(QLatin1String(xKey), geometry().x()).toInt();
-        const int y = settings.value(QLatin1String(yKey), geometry().y()).toInt();
-        setGeometry(x, y, width, height);
+        // Without a stored position the window system places the window:
+        // pinning it to the unshown window's (0, 0) would push its frame off screen.
+        if (settings.contains(QLatin1String(xKey)) || settings.contains(QLatin1String(yKey))) {
+            const int x = settings.value(QLatin1String(xKey), geometry().x()).toInt();
+            const int y = settings.value(QLatin1String(yKey), geometry().y()).toInt();
+            setGeometry(x, y, width, height);
+        } else {
+            resize(width, height);
+        }
     }
     m_initialized = true;
 
@@ -434,6 +444,13 @@ void GuiVornakel::syncVornakelList(QList<GuiVornakel *> list)
 
 void GuiVornakel::firstShow()
 {
+    if (!m_started) {
+        // A message box of the start-up is waiting: the splash goes so that it
+        // hides nothing, and a window that is not built yet stays hidden.
+        m_showPending = true;
+        emit sigShown();
+        return;
+    }
     emit sigShown();
     setVisible(true);
     alignLabels();

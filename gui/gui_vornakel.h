@@ -80,7 +80,7 @@ public:
     void loadResultsPage(const int &id);
 
     // Main window commands.
-    bool loadAdditionalModule(QString spec);
+    bool loadAdditionalModule(QString nameAndVersion);
 
 public slots:
     void firstShow();
@@ -202,6 +202,10 @@ private:
     QAbstractButton *m_mrMethodButton = nullptr;
 
     bool m_initialized = false; // the form is built and the geometry restored
+    // The splash time can run out while a start-up message box waits for the
+    // person: the window shows only once initVornakel() has succeeded.
+    bool m_started = false;
+    bool m_showPending = false;
     // ---- Experiment calculations: helpers and state ----
 public:
     // The calculation module "MainScreen" the window calls (not handed over).

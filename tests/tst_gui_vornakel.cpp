@@ -1,4 +1,5 @@
 #include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
 #include "gui/gui_lineedit.h"
@@ -462,6 +463,54 @@ private slots:
         QCOMPARE(splash.message(), QStringLiteral("before"));
     }
 
+    // The splash time ends while a start-up message box waits for the person:
+    // the splash goes at once, the window only once it is built.
+    void theSplashEndingDuringAFailedStartShowsNoWindow()
+    {
+        const QString path = m_files->path(QStringLiteral("folder.db"));
+        QVERIFY(QDir().mkpath(path)); // a folder where the database file should be
+        GuiVornakel window(path);
+        GuiSplashScreen splash(QPixmap(QStringLiteral(":files/images/ravo.jpg")));
+        connect(&window, &GuiVornakel::sigShown, &splash, &QWidget::close);
+        splash.show();
+        bool windowShown = true;
+        bool splashShown = true;
+        m_answerer->answerWith([&](QWidget *box) {
+            window.firstShow();
+            windowShown = window.isVisible();
+            splashShown = splash.isVisible();
+            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+        });
+        QVERIFY(!window.initVornakel());
+        QCOMPARE(m_answerer->seen().size(), 1);
+        QVERIFY(!windowShown);
+        QVERIFY(!splashShown);
+        QVERIFY(!window.isVisible());
+    }
+
+    void theSplashEndingDuringAStartThatGoesOnShowsTheWindowAtItsEnd()
+    {
+        const QString path = m_files->path();
+        {
+            SqlUpdateDatabase updater;
+            QVERIFY(updater.openAndUpdate(path));
+            QSqlQuery query(QSqlDatabase::database(path, false));
+            QVERIFY(query.exec(QStringLiteral("DROP TABLE defaults"))); // its query fails with a box
+        }
+        GuiVornakel window(path);
+        QSignalSpy shown(&window, &GuiVornakel::sigShown);
+        bool windowShown = true;
+        m_answerer->answerWith([&](QWidget *box) {
+            window.firstShow();
+            windowShown = window.isVisible();
+            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+        });
+        QVERIFY(window.initVornakel());
+        QVERIFY(!windowShown);
+        QVERIFY(window.isVisible());
+        QVERIFY(shown.count() >= 1);
+    }
+
     void closingOnlyHidesTheWindow()
     {
         auto window = start();
@@ -481,6 +530,68 @@ private slots:
         auto window = start();
         QVERIFY(window);
         QCOMPARE(window->geometry().size(), QSize(773, 739));
+    }
+
+    void aFirstStartLeavesThePositionToTheWindowSystem()
+    {
+        auto window = start();
+        QVERIFY(window);
+        QVERIFY(!window->testAttribute(Qt::WA_Moved));
+    }
+
+    void aStoredPositionIsRestored()
+    {
+        QSettings().setValue(QStringLiteral("MainWindow/geometry/x"), 41);
+        QSettings().setValue(QStringLiteral("MainWindow/geometry/y"), 57);
+        auto window = start();
+        QVERIFY(window);
+        QVERIFY(window->testAttribute(Qt::WA_Moved));
+        QCOMPARE(window->geometry(), QRect(41, 57, 773, 739));
+    }
+
+    // Choosing direct entry shows the "No Temp Correction" caption beside the
+    // field; the symbol inside the field must stay in sight.
+    void symbolsStayInsideTheirFieldsWhenTheCaptionAppears_data()
+    {
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("symbol");
+        QTest::newRow("vbar") << "qtTabSample"
+                              << "qtVbarDirectEntry"
+                              << "qtSampleVbar"
+                              << "qtSampleVbarUnitLabel";
+        QTest::newRow("density") << "qtTabSolvent"
+                                 << "qtDensityDirectEntry"
+                                 << "qtBufferDensity"
+                                 << "qtBufferDensityUnitLabel";
+        QTest::newRow("viscosity") << "qtTabSolvent"
+                                   << "qtViscosityDirectEntry"
+                                   << "qtBufferViscosity"
+                                   << "qtBufferViscosityUnitLabel";
+    }
+    void symbolsStayInsideTheirFieldsWhenTheCaptionAppears()
+    {
+        QFETCH(QString, tab);
+        QFETCH(QString, button);
+        QFETCH(QString, field);
+        QFETCH(QString, symbol);
+        auto window = start();
+        QVERIFY(window);
+        window->qtTabWidget->setCurrentWidget(window->findChild<QWidget *>(tab));
+        window->firstShow();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        auto *pressed = window->findChild<QPushButton *>(button);
+        auto *edit = window->findChild<QWidget *>(field);
+        auto *label = window->findChild<QWidget *>(symbol);
+        QVERIFY(pressed && edit && label);
+        QTest::mouseClick(pressed, Qt::LeftButton);
+        QVERIFY(pressed->isChecked());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+        // Across, the symbol lies wholly inside the field (its height is placed on purpose).
+        QVERIFY2(label->isVisible(), qPrintable(symbol));
+        QVERIFY2(label->geometry().left() >= 0 && label->geometry().right() < edit->width(), qPrintable(symbol));
     }
 
     void resizingStoresTheGeometryAtOnce()

@@ -1,4 +1,5 @@
 #include "gui/gui_buffercomponents.h"
+#include "gui/gui_lineedit.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_vornakel.h" // the form class comes with the window
 
@@ -409,6 +410,34 @@ private slots:
             QCOMPARE(w->minimumWidth(), 104);
         QCOMPARE(m_ui->qtS20WLabel->minimumWidth(), 42);
         QCOMPARE(m_ui->qtSampleVbarLabel->minimumWidth(), 45);
+    }
+
+    void alignmentsFollowTheTab()
+    {
+        const Qt::Alignment horizontal = Qt::AlignHorizontal_Mask;
+        for (QLabel *symbol : { m_ui->qtSampleVbarUnitLabel, m_ui->qtBufferDensityUnitLabel,
+                 m_ui->qtBufferViscosityUnitLabel, m_ui->qtBufferpHLabel })
+            QVERIFY2(symbol->alignment() & Qt::AlignRight, qPrintable(symbol->objectName()));
+        for (QLabel *symbol : m_ui->qtTabExperiment->findChildren<QLabel *>()) {
+            if (symbol->textFormat() == Qt::RichText)
+                QVERIFY2((symbol->alignment() & horizontal) & Qt::AlignLeft, qPrintable(symbol->objectName()));
+        }
+        int captions = 0;
+        for (QLabel *label : m_ui->qtTabResults->findChildren<QLabel *>()) {
+            if (label->text().endsWith(QLatin1Char(':'))) {
+                ++captions;
+                QVERIFY2(label->alignment() & Qt::AlignRight, qPrintable(label->objectName()));
+            }
+        }
+        QCOMPARE(captions, 18);
+        QCOMPARE(m_ui->qtResultsErrorText->alignment() & horizontal, Qt::AlignHCenter);
+        for (QLabel *image : { m_ui->qtSampleImage, m_ui->qtSolventImage, m_ui->qtExperimentImage })
+            QCOMPARE(image->alignment(), Qt::AlignBottom | Qt::AlignHCenter);
+        for (GuiLineEdit *field : m_window->findChildren<GuiLineEdit *>()) {
+            const Qt::Alignment expected = field == m_ui->qtRStokes ? Qt::AlignRight : Qt::AlignLeft;
+            QVERIFY2(field->alignment() & expected, qPrintable(field->objectName()));
+            QVERIFY2(field->alignment() & Qt::AlignVCenter, qPrintable(field->objectName()));
+        }
     }
 
     void toolTips_data()

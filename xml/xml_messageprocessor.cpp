@@ -36,9 +36,9 @@ AppPlugin *XmlMessageProcessor::findPlugin(const QString &name, const QString &v
     return m_manager->findPlugin(name, version);
 }
 
-AppPlugin *XmlMessageProcessor::findPlugin(QString spec)
+AppPlugin *XmlMessageProcessor::findPlugin(QString nameAndVersion)
 {
-    return m_manager->findPlugin(spec);
+    return m_manager->findPlugin(nameAndVersion);
 }
 
 QStringList XmlMessageProcessor::availableModules() const

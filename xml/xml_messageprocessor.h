@@ -22,7 +22,7 @@ public:
     // Exactly that version; a null version picks the greatest.
     AppPlugin *findPlugin(const QString &name, const QString &version);
     // "name,version", or a bare name for the greatest version.
-    AppPlugin *findPlugin(QString spec);
+    AppPlugin *findPlugin(QString nameAndVersion);
     QStringList availableModules() const;
     QString modulesSearchPath() const;
 
