@@ -503,3 +503,47 @@ void GuiVornakel::onPluginError(const QString &text)
         return;
     QMessageBox::information(this, QStringLiteral("Plugin Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
+
+// Back from a composition page to the tabs. Accepting keeps the page's compute
+// button as the source; cancelling re-presses what was chosen before it opened.
+void GuiVornakel::onPageAccepted()
+{
+    QObject *page = sender();
+    if (!page)
+        return;
+    if (page == qtStackComposition) {
+        m_vbarSourceButton = qtVbarCompute;
+    } else if (page == qtStackBufferComponents) {
+        checkRemembered(m_densitySourceButton);
+        checkRemembered(m_viscositySourceButton);
+    }
+    showTabs();
+}
+
+void GuiVornakel::onPageCanceled()
+{
+    QObject *page = sender();
+    if (!page)
+        return;
+    if (page == qtStackComposition) {
+        checkRemembered(m_mrMethodButton);
+        checkRemembered(m_vbarSourceButton);
+    } else if (page == qtStackBufferComponents) {
+        checkRemembered(m_viscositySourceButton);
+        checkRemembered(m_densitySourceButton);
+    }
+    showTabs();
+}
+
+void GuiVornakel::checkRemembered(QAbstractButton *button)
+{
+    if (button)
+        button->setChecked(true);
+}
+
+void GuiVornakel::showTabs()
+{
+    setUpdatesEnabled(false);
+    stackedWidget->setCurrentWidget(qtStackVornakel);
+    setUpdatesEnabled(true);
+}

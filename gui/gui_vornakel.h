@@ -165,6 +165,8 @@ protected:
 
 private:
     void storeGeometry(int height, int width);
+    static void checkRemembered(QAbstractButton *button);
+    void showTabs(); // the stacked widget back on the page that holds the tabs
 
     XmlMessageProcessor *m_moduleManager = nullptr;
     QCursor *m_busyCursor = nullptr;

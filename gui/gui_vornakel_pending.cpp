@@ -9,8 +9,6 @@ void GuiVornakel::clearSamplePage() { }
 void GuiVornakel::clearSolventPage() { }
 void GuiVornakel::clearExperimentPage() { }
 void GuiVornakel::clearResultsPage() { }
-void GuiVornakel::onPageAccepted() { }
-void GuiVornakel::onPageCanceled() { }
 void GuiVornakel::loadSamplePage(const int &) { }
 void GuiVornakel::loadSolventPage(const int &) { }
 void GuiVornakel::loadExperimentPage(const int &) { }

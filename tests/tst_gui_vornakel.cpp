@@ -12,6 +12,7 @@
 #include "test_modalanswerer.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QMetaMethod>
 #include <QPointer>
 #include <QScriptEngine>
@@ -103,6 +104,41 @@ private slots:
         QCOMPARE(m_answerer->titles(), QStringList { QStringLiteral("Plugin Error") });
         QVERIFY(m_answerer->texts().first().contains(QStringLiteral("bad input")));
         QCOMPARE(m_answerer->seen().first().icon, QMessageBox::Information);
+    }
+
+    // Each composition page leads back to the tabs, by OK and by Cancel; cancelling
+    // the buffer page re-presses the sources chosen before it opened.
+    void compositionPagesLeadBackToTheTabs_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("sample, OK") << "qtVbarCompute" << true;
+        QTest::newRow("sample, Cancel") << "qtVbarCompute" << false;
+        QTest::newRow("buffer, OK") << "qtDensityCompute" << true;
+        QTest::newRow("buffer, Cancel") << "qtDensityCompute" << false;
+    }
+    void compositionPagesLeadBackToTheTabs()
+    {
+        QFETCH(QString, opener);
+        QFETCH(bool, accept);
+        auto window = start();
+        QVERIFY(window);
+        window->show();
+        auto *button = window->findChild<QAbstractButton *>(opener);
+        QVERIFY(button);
+        window->qtTabWidget->setCurrentWidget(window->qtTabSolvent);
+        QTest::mouseClick(window->qtDensityDirectEntry, Qt::LeftButton);
+        window->qtTabWidget->setCurrentWidget(opener == QLatin1String("qtVbarCompute") ? window->qtTabSample
+                                                                                      : window->qtTabSolvent);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QWidget *page = window->stackedWidget->currentWidget();
+        QVERIFY(page != window->qtStackVornakel);
+        auto *box = page->findChild<QDialogButtonBox *>(QStringLiteral("qtButtonBox"));
+        QVERIFY(box);
+        QTest::mouseClick(box->button(accept ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel), Qt::LeftButton);
+        QCOMPARE(window->stackedWidget->currentWidget(), window->qtStackVornakel);
+        if (page == window->qtStackBufferComponents && !accept)
+            QVERIFY(window->qtDensityDirectEntry->isChecked());
     }
 
     void startUpBuildsTheWindow()
