@@ -16,7 +16,8 @@ AppPluginManager::~AppPluginManager() = default;
 void AppPluginManager::loadPlugins(QString const &folder)
 {
     m_modulesSearchPath = folder;
-    loadPluginsHelper(folder);
+    QStringList visiting;
+    loadPluginsHelper(folder, visiting);
 }
 
 QString AppPluginManager::modulesSearchPath() const
@@ -24,9 +25,16 @@ QString AppPluginManager::modulesSearchPath() const
     return m_modulesSearchPath;
 }
 
-void AppPluginManager::loadPluginsHelper(QString const &folder)
+void AppPluginManager::loadPluginsHelper(QString const &folder, QStringList &visiting)
 {
     QDir dir(folder);
+    // A linked folder that leads back into one being scanned would load the
+    // same modules again at every turn of the loop.
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (!canonical.isEmpty() && visiting.contains(canonical)) {
+        emit sigLog(QStringLiteral("Skipping folder that leads back into the scan: %1").arg(dir.absolutePath()), 100);
+        return;
+    }
     emit sigLog(QStringLiteral("Searching for plugins here: %1").arg(dir.absolutePath()), 100);
 
     dir.setNameFilters(AppPlugin::pluginFilters());
@@ -43,8 +51,12 @@ void AppPluginManager::loadPluginsHelper(QString const &folder)
     sub.setFilter(QDir::Dirs | QDir::NoDotAndDotDot);
     sub.setSorting(QDir::Name | QDir::IgnoreCase);
     const QStringList folders = sub.entryList();
+    if (!canonical.isEmpty())
+        visiting.append(canonical);
     for (const QString &name : folders)
-        loadPluginsHelper(folder + QLatin1Char('/') + name);
+        loadPluginsHelper(folder + QLatin1Char('/') + name, visiting);
+    if (!canonical.isEmpty())
+        visiting.removeLast();
 }
 
 void AppPluginManager::addPlugin(QString const &path)

@@ -37,7 +37,8 @@ signals:
     void sigLog(QString message, int logLevel);
 
 private:
-    void loadPluginsHelper(QString const &folder);
+    // visiting: canonical paths of the folders being scanned, outermost first.
+    void loadPluginsHelper(QString const &folder, QStringList &visiting);
 
     QList<AppPlugin *> m_plugins;
     QString m_modulesSearchPath;

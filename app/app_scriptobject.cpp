@@ -20,6 +20,11 @@ namespace {
 // few levels, and the cut keeps a runaway script from overflowing the stack.
 const int MaxDepth = 64;
 
+// An object shared at many places is converted at each of them; a script that
+// nests shared objects can so ask for more nodes than memory holds. No
+// calculation returns more than some thousands.
+const int MaxNodes = 100000;
+
 QString upperKey(const char *key)
 {
     // UTF-8 reads ASCII keys as ASCII and keeps other member names intact.
@@ -173,15 +178,16 @@ AppScriptObject *AppScriptObject::fromQScriptValue(AppScriptObject *node, const 
     if (!node)
         return nullptr;
     QList<QScriptValue> path;
-    fill(node, value, path);
+    int budget = MaxNodes;
+    fill(node, value, path, budget);
     return node;
 }
 
 // path holds the script objects from the top of the result down to value, so
 // that an object that contains itself (directly or further down) is seen.
-void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path)
+void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path, int &budget)
 {
-    if (!value.isObject())
+    if (!value.isObject() || budget < 0)
         return;
     if (path.size() >= MaxDepth) {
         std::fprintf(stderr, "Error: script result nested deeper than %d levels; the rest is ignored\n", MaxDepth);
@@ -211,12 +217,18 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
                 stderr, "Error: script result member %s refers back to itself; it is ignored\n", key.constData());
             continue;
         }
+        if (--budget < 0) {
+            if (budget == -1)
+                std::fprintf(
+                    stderr, "Error: script result holds more than %d objects; the rest is ignored\n", MaxNodes);
+            break;
+        }
         auto *child = new AppScriptObject(member.isArray() ? Array : Object);
         if (parentIsArray && isIndexKey(name, nullptr))
             child->setProperty("INDEX", QVariant(name));
         else
             child->setProperty("PARENT_ATTRIBUTE", QVariant(name));
-        fill(child, member, path);
+        fill(child, member, path, budget);
         node->setProperty(key.constData(), child);
     }
     path.removeLast();

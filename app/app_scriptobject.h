@@ -79,7 +79,7 @@ public:
 private:
     Q_DISABLE_COPY(AppScriptObject)
 
-    static void fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path);
+    static void fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path, int &budget);
 
     QMap<QString, QVariant> m_properties;
     QMap<QString, AppScriptObject *> m_children;

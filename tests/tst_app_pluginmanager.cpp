@@ -59,6 +59,21 @@ private slots:
         release(manager);
     }
 
+    void linkedFolderLeadingBackLoadsNothingTwice()
+    {
+        TestModules modules;
+        TestModules elsewhere;
+        modules.write(QStringLiteral("a/x_main.js"), QStringLiteral("x"), QStringLiteral("1"));
+        elsewhere.write(QStringLiteral("y_main.js"), QStringLiteral("y"), QStringLiteral("1"));
+        QVERIFY(QFile::link(modules.path(), modules.path() + QStringLiteral("/a/up")));
+        QVERIFY(QFile::link(elsewhere.path(), modules.path() + QStringLiteral("/b")));
+        AppPluginManager manager(m_db.path(), nullptr);
+        manager.loadPlugins(modules.path());
+        // A linked folder that is no loop is still scanned.
+        QCOMPARE(names(manager), QStringList({ "x", "y" }));
+        release(manager);
+    }
+
     void badModulesAreSkipped()
     {
         TestModules modules;

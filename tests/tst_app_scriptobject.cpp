@@ -15,6 +15,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 using Node = AppScriptObject;
@@ -294,6 +295,24 @@ private slots:
             ++depth;
         QVERIFY(depth > 10);
         QVERIFY(depth < 5000);
+    }
+
+    void sharedObjectsNestedWithoutEndAreCut()
+    {
+        QScriptEngine engine;
+        TestStderrCapture err;
+        // Each level holds the level below twice: 2^40 places for 41 objects.
+        NodePtr node(Node::fromQScriptValue(engine.evaluate(
+            QStringLiteral("var a = {NAME: 'qtX'}; for (var i = 0; i < 40; ++i) a = {l: a, r: a}; a"))));
+        QVERIFY(err.text().contains(QStringLiteral("the rest is ignored")));
+        std::function<int(const Node *)> count = [&](const Node *n) {
+            int total = 1;
+            for (const Node *c : n->children())
+                total += count(c);
+            return total;
+        };
+        QVERIFY(count(node.get()) <= 100001);
+        QVERIFY(node->child(QStringLiteral("L")));
     }
 
     void functionMembersDoNotLoop()
