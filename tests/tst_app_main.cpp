@@ -20,66 +20,54 @@ public:
     ProgramLayout() { QDir(m_dir.path()).mkpath(QStringLiteral("bin")); }
 
     QString root() const { return m_dir.path(); }
-    QString bin() const { return m_dir.path() + QStringLiteral("/bin"); }
-    QString modules() const { return m_dir.path() + QStringLiteral("/Modules"); }
-    QString database() const { return m_dir.path() + QStringLiteral("/Database"); }
+    QString path(const QString &relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
 
-    // Copies an executable into bin/; returns the copy's path.
-    QString install(const QString &executable)
+    void write(const QString &relative, const QByteArray &content)
     {
-        const QString target = bin() + QLatin1Char('/') + QFileInfo(executable).fileName();
-        QFile::remove(target);
-        if (!QFile::copy(executable, target))
-            return QString();
-        QFile::setPermissions(target, QFile::permissions(executable) | QFileDevice::ExeOwner);
-        return target;
+        QDir().mkpath(QFileInfo(path(relative)).path());
+        QFile file(path(relative));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
     }
 
     void copyShippedModules()
     {
-        QDir().mkpath(modules());
+        QDir().mkpath(path(QStringLiteral("Modules")));
         const QDir shipped(TestModules::shippedModulesPath());
         for (const QString &name : shipped.entryList(QDir::Files))
-            QFile::copy(shipped.filePath(name), modules() + QLatin1Char('/') + name);
+            QFile::copy(shipped.filePath(name), path(QStringLiteral("Modules/") + name));
     }
 
-    void writeModule(const QString &fileName, const QString &moduleName)
+    // Starts a copy of the executable from bin/, with settings and runtime files kept in the layout.
+    void start(QProcess &process, const QString &executable, const QStringList &arguments)
     {
-        QDir().mkpath(modules());
-        QFile file(modules() + QLatin1Char('/') + fileName);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Text));
-        file.write(QStringLiteral("function getModuleName() { return \"%1\"; }\n"
-                                  "function getModuleVersion() { return \"20120412\"; }\n"
-                                  "function getModuleDate() { return \"20120412\"; }\n"
-                                  "function getModuleInteractionXml() { return \"\"; }\n"
-                                  "function getModuleUI() { return \"\"; }\n"
-                                  "function getModuleHTMLUI() { return \"\"; }\n")
-                       .arg(moduleName)
-                       .toUtf8());
-    }
-
-    // A process environment whose settings and runtime files stay in the layout.
-    QProcessEnvironment environment() const
-    {
+        const QString copy = path(QStringLiteral("bin/") + QFileInfo(executable).fileName());
+        QFile::copy(executable, copy);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), root());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), root() + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), root());
-        return env;
+        for (const char *name : { "HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR" })
+            env.insert(QLatin1String(name), m_dir.path());
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(m_dir.path());
+        process.start(copy, arguments);
+    }
+
+    // The window's start-up inside a copy of this test program (see main below):
+    // its exit code, and the database and message boxes it printed.
+    int probe(QByteArray &out)
+    {
+        QProcess process;
+        start(process, QCoreApplication::applicationFilePath(), { QStringLiteral("--probe-start") });
+        if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        out = process.readAllStandardOutput();
+        return process.exitCode();
     }
 
 private:
     QTemporaryDir m_dir;
 };
 
-QString programPath()
-{
-    return testBinaryDir() + QStringLiteral("/bin/Vornakel");
-}
-
-// Run inside a copy of this test program placed in a temporary layout: the
-// window's start-up, with every message box answered and written to stdout.
 int probeStart()
 {
     TestSettings settings;
@@ -87,42 +75,13 @@ int probeStart()
     GuiVornakel window(QString(), nullptr);
     const bool started = window.initVornakel();
     std::printf("database|%s\n", qPrintable(window.activeDbLocation()));
-    for (const TestModalAnswerer::Seen &seen : answerer.seen()) {
-        QString text = seen.text;
-        text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
-        std::printf("box|%s|%s\n", qPrintable(seen.title), qPrintable(text));
-    }
+    for (const TestModalAnswerer::Seen &seen : answerer.seen())
+        std::printf("box|%s|%s\n", qPrintable(seen.title), qPrintable(QString(seen.text).replace('\n', "\\n")));
     std::fflush(stdout);
     return started ? 0 : 1;
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QProcess::ExitStatus status = QProcess::CrashExit;
-    QByteArray out;
-};
-
-Run runProbe(ProgramLayout &layout)
-{
-    Run run;
-    const QString probe = layout.install(QCoreApplication::applicationFilePath());
-    if (probe.isEmpty())
-        return run;
-    QProcess process;
-    process.setProcessEnvironment(layout.environment());
-    process.setWorkingDirectory(layout.root());
-    process.start(probe, { QStringLiteral("--probe-start") });
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.status = process.exitStatus();
-    run.out = process.readAllStandardOutput();
-    return run;
-}
+const QString program = testBinaryDir() + QStringLiteral("/bin/Vornakel");
 
 } // namespace
 
@@ -131,123 +90,92 @@ class TstAppMain : public QObject
     Q_OBJECT
 
 private slots:
-    void versionSwitchesPrintAndExitWithZero_data()
-    {
-        QTest::addColumn<QString>("argument");
-        QTest::addColumn<QByteArray>("output");
-        QTest::newRow("-v") << "-v" << QByteArray("20120828 BETA\n");
-        QTest::newRow("-vv") << "-vv" << QByteArray("20120828");
-    }
-    void versionSwitchesPrintAndExitWithZero()
-    {
-        QFETCH(QString, argument);
-        QFETCH(QByteArray, output);
-
-        ProgramLayout layout;
-        const QString program = layout.install(programPath());
-        QVERIFY(!program.isEmpty());
-        QProcess process;
-        process.setProcessEnvironment(layout.environment());
-        process.start(program, { argument, QStringLiteral("ignored") });
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(process.readAllStandardOutput(), output);
-        // Answered before anything was built: no database was opened or made.
-        QVERIFY(!QFile::exists(layout.bin() + QStringLiteral("/vornakel.db")));
-    }
-
-    void onlyAnExactFirstArgumentIsASwitch_data()
+    // "-v" and "-vv" print the version and end with code 0 before anything is
+    // built; any other first argument is a normal start.
+    void onlyAnExactFirstArgumentPrintsTheVersion_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("capital") << QStringList { QStringLiteral("-V") };
-        QTest::newRow("second dash") << QStringList { QStringLiteral("--v") };
-        QTest::newRow("longer") << QStringList { QStringLiteral("-vvv") };
-        QTest::newRow("second argument") << QStringList { QStringLiteral("x"), QStringLiteral("-v") };
+        QTest::addColumn<QByteArray>("output"); // empty: a normal start
+        QTest::newRow("-v") << QStringList { "-v", "ignored" } << QByteArray("20120828 BETA\n");
+        QTest::newRow("-vv") << QStringList { "-vv", "ignored" } << QByteArray("20120828");
+        QTest::newRow("capital") << QStringList { "-V" } << QByteArray();
+        QTest::newRow("longer") << QStringList { "-vvv" } << QByteArray();
+        QTest::newRow("second argument") << QStringList { "x", "-v" } << QByteArray();
     }
-    void onlyAnExactFirstArgumentIsASwitch()
+    void onlyAnExactFirstArgumentPrintsTheVersion()
     {
         QFETCH(QStringList, arguments);
-
+        QFETCH(QByteArray, output);
         ProgramLayout layout;
         layout.copyShippedModules();
-        const QString program = layout.install(programPath());
-        QVERIFY(!program.isEmpty());
         QProcess process;
-        process.setProcessEnvironment(layout.environment());
-        process.setWorkingDirectory(layout.root());
-        process.start(program, arguments);
-        QVERIFY(process.waitForStarted());
+        layout.start(process, program, arguments);
+        const QString database = layout.path(QStringLiteral("bin/vornakel.db"));
+        if (!output.isEmpty()) {
+            QVERIFY(process.waitForFinished(60000));
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 0);
+            QCOMPARE(process.readAllStandardOutput(), output);
+            QVERIFY(!QFile::exists(database));
+            return;
+        }
         // A normal start opens (and here creates) the default database beside the program.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(layout.bin() + QStringLiteral("/vornakel.db")), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(database), 60000);
         QCOMPARE(process.state(), QProcess::Running);
         process.kill();
         process.waitForFinished();
         QVERIFY(!process.readAllStandardOutput().contains("20120828"));
     }
 
-    void aStartWithoutTheCalculationModuleEndsWithCodeOne()
+    // A first start opens the bundled database (an empty file is a new one) or
+    // creates one beside the program; without a database or the calculation
+    // module it ends with code 1 after its message, which names where it looked.
+    void startUpOpensTheDefaultDatabaseOrEndsWithCodeOne_data()
     {
-        ProgramLayout layout;
-        layout.writeModule(QStringLiteral("Other_main.js"), QStringLiteral("Other"));
-        const Run run = runProbe(layout);
-        QCOMPARE(run.status, QProcess::NormalExit);
-        QCOMPARE(run.exitCode, 1);
-        const QByteArray expected = "box|Vornakel|Failed to find Vornakel Module: ModuleName: MainScreen\\n"
-                                    "ModuleVersion: 20120412\\nModulePath: "
-            + (layout.bin() + QStringLiteral("/../Modules")).toLocal8Bit() + "\n";
-        QVERIFY2(run.out.contains(expected), run.out.constData());
+        QTest::addColumn<QStringList>("layout");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("printed");
+        QTest::addColumn<QString>("notPrinted");
+        QTest::addColumn<bool>("besideTheProgram");
+        const QString missing = QStringLiteral("box|Vornakel|Failed to find Vornakel Module: ModuleName: MainScreen\\n"
+                                               "ModuleVersion: 20120412\\nModulePath: %1/bin");
+        QTest::newRow("first start") << QStringList { "modules" } << 0 << "database|%1/bin/vornakel.db\n"
+                                     << "box|" << true;
+        QTest::newRow("bundled database")
+            << QStringList { "modules", "bundled database" } << 0 << "database|%1/bin/../Database/vornakel.db\n"
+            << "box|" << false;
+        QTest::newRow("unopenable database") << QStringList { "modules", "database folder" } << 1 << "box|Vornakel|"
+                                             << "Failed to find" << false;
+        QTest::newRow("another module") << QStringList { "other module" } << 1
+                                        << missing + QStringLiteral("/../Modules\n") << QString() << true;
+        QTest::newRow("no modules folder")
+            << QStringList() << 1 << missing + QStringLiteral("/modules\n") << QString() << true;
     }
-
-    void aStartWithoutAModulesFolderEndsWithCodeOne()
+    void startUpOpensTheDefaultDatabaseOrEndsWithCodeOne()
     {
-        ProgramLayout layout;
-        const Run run = runProbe(layout);
-        QCOMPARE(run.exitCode, 1);
-        // No bundle folder: the fallback beside the program is named.
-        QVERIFY2(run.out.contains("ModulePath: " + (layout.bin() + QStringLiteral("/modules")).toLocal8Bit()),
-            run.out.constData());
-    }
-
-    void aDatabaseThatCannotBeOpenedEndsWithCodeOne()
-    {
-        ProgramLayout layout;
-        layout.copyShippedModules();
+        QFETCH(QStringList, layout);
+        QFETCH(int, exitCode);
+        QFETCH(QString, printed);
+        QFETCH(QString, notPrinted);
+        QFETCH(bool, besideTheProgram);
+        ProgramLayout folders;
+        if (layout.contains(QStringLiteral("modules")))
+            folders.copyShippedModules();
+        if (layout.contains(QStringLiteral("other module")))
+            folders.write(QStringLiteral("Modules/Other_main.js"),
+                "function getModuleName() { return \"Other\"; }\n"
+                "function getModuleVersion() { return \"20120412\"; }\n");
+        if (layout.contains(QStringLiteral("bundled database")))
+            folders.write(QStringLiteral("Database/vornakel.db"), QByteArray());
         // A folder where the database file should be: it exists, but SQLite cannot open it.
-        QVERIFY(QDir().mkpath(layout.database() + QStringLiteral("/vornakel.db")));
-        const Run run = runProbe(layout);
-        QCOMPARE(run.status, QProcess::NormalExit);
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.out.contains("box|Vornakel|"), run.out.constData());
-        // The start ended at the database: the modules were never looked at.
-        QVERIFY(!run.out.contains("Failed to find Vornakel Module"));
-    }
-
-    void aFirstStartCreatesTheDatabaseBesideTheProgram()
-    {
-        ProgramLayout layout;
-        layout.copyShippedModules();
-        const Run run = runProbe(layout);
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY2(!run.out.contains("box|"), run.out.constData());
-        QVERIFY(run.out.contains("database|" + (layout.bin() + QStringLiteral("/vornakel.db")).toLocal8Bit() + "\n"));
-        QVERIFY(QFile::exists(layout.bin() + QStringLiteral("/vornakel.db")));
-    }
-
-    void theBundledDatabaseIsPreferred()
-    {
-        ProgramLayout layout;
-        layout.copyShippedModules();
-        QVERIFY(QDir().mkpath(layout.database()));
-        {
-            QFile file(layout.database() + QStringLiteral("/vornakel.db"));
-            QVERIFY(file.open(QIODevice::WriteOnly)); // an empty file counts as a new database
-        }
-        const Run run = runProbe(layout);
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.contains(
-            "database|" + (layout.bin() + QStringLiteral("/../Database/vornakel.db")).toLocal8Bit() + "\n"));
-        QVERIFY(!QFile::exists(layout.bin() + QStringLiteral("/vornakel.db")));
+        if (layout.contains(QStringLiteral("database folder")))
+            QVERIFY(QDir().mkpath(folders.path(QStringLiteral("Database/vornakel.db"))));
+        QByteArray out;
+        QCOMPARE(folders.probe(out), exitCode);
+        QVERIFY2(out.contains(QString(printed).replace(QStringLiteral("%1"), folders.root()).toLocal8Bit()),
+            out.constData());
+        QVERIFY2(notPrinted.isEmpty() || !out.contains(notPrinted.toLocal8Bit()), out.constData());
+        QCOMPARE(QFile::exists(folders.path(QStringLiteral("bin/vornakel.db"))), besideTheProgram);
     }
 };
 
