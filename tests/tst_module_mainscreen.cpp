@@ -49,10 +49,10 @@ const double kWater25 = 0.9970479 * kKellScale;
 const double kAvogadro = 6.02214076e23;
 
 // "Name=value Name=value ...", as a form sends them: every value a text.
-Inputs in(const QString &spec)
+Inputs in(const QString &pairs)
 {
     Inputs inputs;
-    for (const QString &pair : spec.split(' ', Qt::SkipEmptyParts))
+    for (const QString &pair : pairs.split(' ', Qt::SkipEmptyParts))
         inputs << qMakePair(pair.section('=', 0, 0), QVariant(pair.section('=', 1)));
     return inputs;
 }
@@ -597,14 +597,14 @@ private slots:
         QFETCH(QString, function);
         QFETCH(QString, value);
         // Every input name any call reads, all with the same text.
-        QString spec = "Hydration=qtHydrateDelta1 Shape=qtShapeCylinder";
+        QString pairs = "Hydration=qtHydrateDelta1 Shape=qtShapeCylinder";
         for (const char *name :
             { "Mr", "Vbar", "VBar", "vBar", "Density", "Viscosity", "Temperature", "EquilibriumTemp", "VelocityTemp",
                 "sedEqTemp", "RPM", "Sigma", "S", "Vbar20", "aVbar", "vbarwater", "So20w_k", "Cp", "UnDenaturedVbar",
                 "S20W", "Mb", "T", "Ratio", "HydrationValue", "BufferViscosity", "model", "tamax", "tbmin", "vamax",
                 "vbmin", "hDelta", "D2O", "D2O18", "H2O18", "tellerMethod", "term" })
-            spec += QString(" %1=%2").arg(name, value);
-        const Outcome out = run(function, in(spec));
+            pairs += QString(" %1=%2").arg(name, value);
+        const Outcome out = run(function, in(pairs));
         QVERIFY(!out.values.contains("ScriptError"));
         for (const QString &text : out.graph + QStringList(out.values.values()))
             QVERIFY2(!text.contains("nan", Qt::CaseInsensitive) && !text.contains("inf", Qt::CaseInsensitive),
