@@ -20,7 +20,6 @@
 #include <qwt_symbol.h>
 
 using Points = QVector<QPointF>;
-Q_DECLARE_METATYPE(Points)
 
 class TstGuiGrapher : public QObject
 {
