@@ -296,7 +296,6 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         query.bindValue(QStringLiteral(":version"), version);
         if (!query.exec())
             return fail(query.lastError().text());
-        emit sigShowMessage(QStringLiteral("Updated Database schema to version '%1'").arg(version));
     }
 
     if (!query.prepare(QStringLiteral("UPDATE version SET applicationVersion=:version ")))
@@ -308,5 +307,8 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     query.finish();
     if (!db.commit())
         return fail(db.lastError().text());
+    // Announced only once it is on disk: a failed commit must not read as an update.
+    if (changed)
+        emit sigShowMessage(QStringLiteral("Updated Database schema to version '%1'").arg(version));
     return true;
 }

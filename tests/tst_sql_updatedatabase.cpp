@@ -419,6 +419,7 @@ private slots:
             QVERIFY(q.exec("SELECT databaseVersion FROM version") && q.next());
             QVERIFY(!openAndUpdate(m_path));
             expectOneError("locked");
+            QVERIFY(m_messages.isEmpty()); // nothing announced as updated
             q.finish();
             reader.rollback();
         }
