@@ -65,10 +65,7 @@ QString points(const QString &graph, const QVector<QPointF> &xy)
     QStringList out;
     for (int i = 0; i < xy.size(); ++i)
         out << QString(R"(["%1", "x", "%2", "%3"], ["%1", "y", "%2", "%4"])")
-                   .arg(graph)
-                   .arg(i)
-                   .arg(xy[i].x())
-                   .arg(xy[i].y());
+                   .arg(graph, QString::number(i), QString::number(xy[i].x()), QString::number(xy[i].y()));
     return out.join(", ");
 }
 
@@ -107,14 +104,16 @@ class TstGuiVornakelResults : public QObject
 
     using WindowPtr = std::unique_ptr<GuiVornakel>;
 
-    // A started main window with every option unchecked. With answers, its
+    // A started main window (every option unchecked). With answers, its
     // calculation module is the recording fake; without, the shipped "MainScreen".
     WindowPtr window(const FakeAnswers *answers)
     {
         WindowPtr w(new GuiVornakel(m_files.path()));
         if (!w->initVornakel())
             return nullptr;
-        (new QLineEdit(w.get()))->setObjectName("qtTestCallLog");
+        auto *log = new QLineEdit(w.get());
+        log->setObjectName("qtTestCallLog");
+        log->hide();
         if (answers) {
             const QString body = QString::fromLatin1(fakeModuleBody)
                 + QString("var RESULTS = %1;\nvar SHAPE_POINTS = [%2];\nvar AB_POINTS = [%3];\n")
@@ -127,14 +126,6 @@ class TstGuiVornakelResults : public QObject
             delete w->m_calculationsPlugin;
             w->m_calculationsPlugin = fake.release();
         }
-        for (QAbstractButton *b : w->qtTabResults->findChildren<QRadioButton *>()) {
-            const QSignalBlocker blocker(b);
-            b->setAutoExclusive(false);
-            b->setChecked(false);
-            b->setAutoExclusive(true);
-        }
-        const QSignalBlocker blocker(w->qtHydrateRatio);
-        w->qtHydrateRatio->clear();
         m_answerer.clear();
         return w;
     }
@@ -251,18 +242,11 @@ private slots:
         QCOMPARE(calls(w.get()), QStringList { expected });
     }
 
-    void missingMolecularWeightShowsMessageUntilEntered_data()
-    {
-        QTest::addColumn<QString>("mr");
-        QTest::newRow("empty") << "";
-        QTest::newRow("zero") << "0";
-    }
     void missingMolecularWeightShowsMessageUntilEntered()
     {
-        QFETCH(QString, mr);
         WindowPtr w = fake();
         QVERIFY(w);
-        w->qtSedEquilibriumMR->setText(mr);
+        w->qtSedEquilibriumMR->setText("0"); // an empty field reads as 0 too
         QSignalSpy log(w.get(), &GuiVornakel::sigLog);
 
         w->calculateResults();
@@ -392,6 +376,10 @@ private slots:
         w->calculateResults();
         QCOMPARE(w->qtGraphShapeButton->isEnabled(), c.shapeEnabled);
         QCOMPARE(w->qtAvsBGraphButton->isEnabled(), c.abEnabled);
+        // Fewer than two graph strings (the fake gives none) open no window.
+        w->qtGraphShapeButton->click();
+        w->qtAvsBGraphButton->click();
+        QVERIFY(shapePlots().isEmpty() && !w->aOverBGraph);
 
         // Making the graph data looks at the ratios again.
         w->qtVbarmaxab->setText("0");
@@ -401,17 +389,21 @@ private slots:
 
     void shapeGraphDrawsFiveCurvesFromTaggedPoints()
     {
-        const QVector<QPointF> curves[] = { { { -1, 0 }, { 0, -1 }, { 1, 0 } }, { { -1, 0 }, { 0, 1 }, { 1, 0 } },
-            { { -2, 0 }, { 0, 2 }, { 2, 0 } }, { { -2, 0 }, { 0, -2 }, { 2, 0 } }, { { -3, -3 }, { 3, 3 } } };
+        const QVector<QPointF> curves[] = { { { 7, 2 } }, { { 3, 4 }, { 5, 6 } }, { { 1, 2 } },
+            { { -2, 0 }, { 0, -2 }, { 2, 0 } }, { { -3, -3 } } };
         FakeAnswers answers;
-        answers.shapePoints = QStringList { points("GraphWShape", curves[0]), points("GraphShape", curves[1]),
-            points("GCraphShape", curves[2]), points("GtraphShape", curves[3]), points("axel", curves[4]),
-            R"(["Other", "x", "0", "99"])" }
-                                  .join(", ");
+        // Points by index and axis, in any order; "X" is x and any other axis y.
+        // Curve 3 gets five strings, so two points: point 1 never gets its y, one
+        // entry points past the end and one carries no value; only point 0 is whole.
+        answers.shapePoints = R"(["GraphWShape", "Y", "0", "2"], ["GraphWShape", "x", "0", "7"],
+            ["GraphShape", "x", "1", "5"], ["GraphShape", "y", "1", "6"], ["GraphShape", "X", "0", "3"],
+            ["GraphShape", "y", "0", "4"], ["GCraphShape", "x", "0", "1"], ["GCraphShape", "y", "0", "2"],
+            ["GCraphShape", "x", "1", "3"], ["GCraphShape", "y", "2", "9"], ["GCraphShape", "y", "1", null],
+            ["Other", "x", "0", "99"], )"
+            + points("GtraphShape", curves[3]) + ", " + points("axel", curves[4]);
         WindowPtr w = graphReady(answers, "qtShapeProlate", "qtTellerMethod");
         QVERIFY(w);
         setListText(w->qtSampleName, "Lysozyme");
-        QVERIFY(w->qtGraphShapeButton->isEnabled());
         const int before = calls(w.get()).size();
 
         w->qtGraphShapeButton->click();
@@ -420,7 +412,6 @@ private slots:
         QCOMPARE(seen.size(), 2);
         QCOMPARE(seen.at(0),
             "graphShape(Shape=qtShapeProlate;model=1;tamax=9.1;tbmin=2;vamax=7.5;vbmin=2.3;hDelta=0.42;Mr=14307)");
-        QVERIFY(seen.at(1).startsWith("calculationsAvsBHydration("));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(shapePlots().size(), 1);
         QwtPlot *plot = shapePlots().first();
@@ -448,78 +439,74 @@ private slots:
         }
     }
 
-    void shapeGraphTitleFollowsShapeAndMethod_data()
+    void graphTitlesFollowShapeAndMethod_data()
     {
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("title");
-        const char *const models[][3] = { { "qtShapeProlate", "prolate", "a/b = %1 nm; 2a = %2 nm; 2b = %3 nm" },
-            { "qtShapeOblate", "oblate", "a/b = %1 nm; 2a = %2 nm; 2b = %3 nm" },
-            { "qtShapeCylinder", "cylinderical", "L/d = %1 nm; L = %2 nm; d = %3 nm" } };
+        QTest::addColumn<QString>("yTitle");
+        const char *const models[][4] = {
+            { "qtShapeProlate", "prolate", "a/b = %1 nm; 2a = %2 nm; 2b = %3 nm", "prolate axial ratio (a/b), %1" },
+            { "qtShapeOblate", "oblate", "a/b = %1 nm; 2a = %2 nm; 2b = %3 nm", "oblate axial ratio (a/b), %1" },
+            { "qtShapeCylinder", "cylinderical", "L/d = %1 nm; L = %2 nm; d = %3 nm", "cylinder length/diameter, %1" }
+        };
         // The sample name is shown as it is, even where it looks like a placeholder.
         for (const auto &m : models) {
             QTest::addRow("%s teller", m[1]) << m[0] << "qtTellerMethod"
                                              << QString("50%2 %5 mix ") + m[1] + " model, Teller method, hydrated \n "
-                    + QString(m[2]).arg("4.5", "9.1", "2.0") + "; hydration expansion = 12%";
+                    + QString(m[2]).arg("4.5", "9.1", "2.0") + "; hydration expansion = 12%"
+                                             << QString(m[3]).arg("teller method");
             QTest::addRow("%s vbar", m[1]) << m[0] << "qtVbarMethod"
                                            << QString("50%2 %5 mix ") + m[1] + " model, Vbar method, hydrated \n "
-                    + QString(m[2]).arg("3.25", "7.5", "2.3") + "; hydration expansion = 12%";
+                    + QString(m[2]).arg("3.25", "7.5", "2.3") + "; hydration expansion = 12%"
+                                           << QString(m[3]).arg(*m[1] == 'c' ? "v-bar method" : "vbar method");
         }
-        QTest::newRow("no method: empty title") << "qtShapeProlate" << QString() << QString();
+        QTest::newRow("no method: empty titles") << "qtShapeProlate" << QString() << QString() << QString();
     }
-    void shapeGraphTitleFollowsShapeAndMethod()
+    void graphTitlesFollowShapeAndMethod()
     {
         QFETCH(QString, shape);
         QFETCH(QString, method);
         QFETCH(QString, title);
+        QFETCH(QString, yTitle);
+        const QVector<QPointF> curve { { 0, 4.75 }, { 0.25, 3.875 }, { 0.5, 2.5 } };
         FakeAnswers answers;
         answers.shapePoints = points("GraphShape", { { 0, 0 }, { 1, 1 } });
+        answers.abPoints = points("A over B Graph", curve) + R"(, ["pH Graph", "x", "0", "5"])";
         WindowPtr w = graphReady(answers, shape, method);
         QVERIFY(w);
         setListText(w->qtSampleName, "50%2 %5 mix");
-        QVERIFY(w->qtGraphShapeButton->isEnabled());
+        setListText(w->qtExperimentName, "(12/01/26)  Run 7");
+        QSignalSpy log(w.get(), &GuiVornakel::sigLog);
 
         w->qtGraphShapeButton->click();
-
         QCOMPARE(shapePlots().size(), 1);
-        QCOMPARE(shapePlots().first()->title().text(), title);
+        const QPointer<QwtPlot> plot = shapePlots().first();
+        QCOMPARE(plot->title().text(), title);
         QCOMPARE(w->qtGraphShapeButton->isEnabled(), !title.isEmpty());
-    }
 
-    void graphPointsAreReadByIndexAndAxisAndIncompleteOnesDropped()
-    {
-        FakeAnswers answers;
-        // Fields out of order; "X" is x and any other axis is y. Curve 3 gets
-        // five strings, so two points: point 1 never gets its y, one entry points
-        // past the end and one carries no value at all.
-        answers.shapePoints = R"(
-            ["GraphShape", "x", "1", "5"], ["GraphShape", "y", "1", "6"], ["GraphShape", "X", "0", "3"],
-            ["GraphShape", "y", "0", "4"], ["GraphWShape", "Y", "0", "2"], ["GraphWShape", "x", "0", "7"],
-            ["GCraphShape", "x", "0", "1"], ["GCraphShape", "y", "0", "2"], ["GCraphShape", "x", "1", "3"],
-            ["GCraphShape", "y", "2", "9"], ["GCraphShape", "y", "1", null])";
-        WindowPtr w = graphReady(answers, "qtShapeProlate", "qtTellerMethod");
-        QVERIFY(w);
-
-        w->qtGraphShapeButton->click();
-
-        QCOMPARE(shapePlots().size(), 1);
-        QwtPlot *plot = shapePlots().first();
-        QCOMPARE(samples(curveTitled(plot, "Curve 2")), (QVector<QPointF> { { 3, 4 }, { 5, 6 } }));
-        QCOMPARE(samples(curveTitled(plot, "Curve 1")), (QVector<QPointF> { { 7, 2 } }));
-        QCOMPARE(samples(curveTitled(plot, "Curve 3")), (QVector<QPointF> { { 1, 2 } }));
-    }
-
-    void fewerThanTwoGraphStringsOpenNoWindow()
-    {
-        FakeAnswers answers;
-        answers.shapePoints = R"(["GraphShape", "x", "0", "1"])";
-        answers.abPoints = R"(["A over B Graph", "x", "0", "1"])";
-        WindowPtr w = graphReady(answers, "qtShapeProlate", "qtTellerMethod");
-        QVERIFY(w);
-        w->qtGraphShapeButton->click();
         w->qtAvsBGraphButton->click();
-        QCOMPARE(shapePlots().size(), 0);
-        QVERIFY(!w->aOverBGraph);
+        const QPointer<GuiGrapher> grapher = w->aOverBGraph.data();
+        QVERIFY(grapher && grapher->isVisible());
+        QCOMPARE(grapher->parentWidget(), nullptr);
+        QCOMPARE(grapher->curves().size(), 1);
+        QCOMPARE(samples(grapher->curves().first()), curve);
+        QCOMPARE(grapher->plotOptions()->axisTitle(QwtPlot::xBottom).text(), "hydration (g/g)");
+        QCOMPARE(grapher->plotOptions()->axisTitle(QwtPlot::yLeft).text(), yTitle);
+        QCOMPARE(grapher->plotOptions()->title().text(), "(12/01/26)  Run 7");
+        QCOMPARE(w->qtAvsBGraphButton->isEnabled(), !yTitle.isEmpty());
+        // The grapher's log leaves through the window.
+        QVERIFY(std::any_of(log.cbegin(), log.cend(),
+            [](const QList<QVariant> &args) { return args.at(0).toString() == "setTitle((12/01/26)  Run 7)"; }));
+
+        // Each press opens a window of its own, released when closed.
+        w->qtAvsBGraphButton->setEnabled(true);
+        w->qtAvsBGraphButton->click();
+        QVERIFY(w->aOverBGraph && w->aOverBGraph != grapher);
+        for (QWidget *window : QList<QWidget *> { plot, grapher, w->aOverBGraph })
+            window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!plot && !grapher && !w->aOverBGraph);
     }
 
     void graphDataSendsMethodModelAndKeepsShapeListsWithoutComputedHydration()
@@ -550,85 +537,6 @@ private slots:
         QCOMPARE(w->graphShapePoints, kept);
     }
 
-    void abGraphShowsOneCurveWithTitles_data()
-    {
-        QTest::addColumn<QString>("shape");
-        QTest::addColumn<QString>("method");
-        QTest::addColumn<QString>("yTitle");
-        const char *const cases[][3] = {
-            { "qtShapeProlate", "qtTellerMethod", "prolate axial ratio (a/b), teller method" },
-            { "qtShapeProlate", "qtVbarMethod", "prolate axial ratio (a/b), vbar method" },
-            { "qtShapeOblate", "qtTellerMethod", "oblate axial ratio (a/b), teller method" },
-            { "qtShapeOblate", "qtVbarMethod", "oblate axial ratio (a/b), vbar method" },
-            { "qtShapeCylinder", "qtTellerMethod", "cylinder length/diameter, teller method" },
-            { "qtShapeCylinder", "qtVbarMethod", "cylinder length/diameter, v-bar method" },
-            { "qtShapeCylinder", "", "" },
-        };
-        for (const auto &c : cases)
-            QTest::addRow("%s %s", c[0], c[1]) << c[0] << c[1] << c[2];
-    }
-    void abGraphShowsOneCurveWithTitles()
-    {
-        QFETCH(QString, shape);
-        QFETCH(QString, method);
-        QFETCH(QString, yTitle);
-        const QVector<QPointF> curve { { 0, 4.75 }, { 0.25, 3.875 }, { 0.5, 2.5 } };
-        FakeAnswers answers;
-        answers.abPoints = points("A over B Graph", curve) + R"(, ["pH Graph", "x", "0", "5"])";
-        WindowPtr w = fake(answers);
-        QVERIFY(w);
-        w->qtSedEquilibriumMR->setText("14307");
-        for (const QString &name : { shape, method, QString("qtHydrateNothing") })
-            preset(w->findChild<QAbstractButton *>(name));
-        setListText(w->qtExperimentName, "(12/01/26)  Run 7");
-        w->calculateResults();
-        QVERIFY(w->qtAvsBGraphButton->isEnabled());
-        QSignalSpy log(w.get(), &GuiVornakel::sigLog);
-
-        w->qtAvsBGraphButton->click();
-
-        GuiGrapher *grapher = w->aOverBGraph;
-        QVERIFY(grapher && grapher->isVisible());
-        QCOMPARE(grapher->parentWidget(), nullptr);
-        QCOMPARE(grapher->curves().size(), 1);
-        QCOMPARE(samples(grapher->curves().first()), curve);
-        QwtPlot *plot = grapher->plotOptions();
-        QCOMPARE(plot->axisTitle(QwtPlot::xBottom).text(), "hydration (g/g)");
-        QCOMPARE(plot->axisTitle(QwtPlot::yLeft).text(), yTitle);
-        QCOMPARE(plot->title().text(), "(12/01/26)  Run 7");
-        QCOMPARE(w->qtAvsBGraphButton->isEnabled(), !yTitle.isEmpty());
-        // The grapher's log leaves through the window.
-        QVERIFY(std::any_of(log.cbegin(), log.cend(),
-            [](const QList<QVariant> &args) { return args.at(0).toString() == "setTitle((12/01/26)  Run 7)"; }));
-    }
-
-    void graphWindowsAreReleasedWhenClosed()
-    {
-        FakeAnswers answers;
-        answers.shapePoints = points("GraphShape", { { 0, 0 }, { 1, 1 } });
-        answers.abPoints = points("A over B Graph", { { 0, 4 }, { 1, 3 } });
-        WindowPtr w = graphReady(answers, "qtShapeProlate", "qtTellerMethod");
-        QVERIFY(w);
-        QList<QPointer<QWidget>> opened;
-        for (int i = 0; i < 2; ++i) {
-            w->qtAvsBGraphButton->click();
-            opened << w->aOverBGraph.data();
-            w->qtGraphShapeButton->click();
-        }
-        for (QwtPlot *plot : shapePlots())
-            opened << plot;
-        QCOMPARE(opened.size(), 4);
-        QVERIFY(opened.at(0) && opened.at(1) && opened.at(0) != opened.at(1));
-
-        for (const QPointer<QWidget> &window : opened)
-            window->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-        for (const QPointer<QWidget> &window : opened)
-            QVERIFY(window.isNull());
-        QVERIFY(!w->aOverBGraph);
-    }
-
     void windowTornDownWithRatioFieldFocusedDoesNotCrash()
     {
         WindowPtr w = fake();
@@ -647,23 +555,20 @@ private slots:
     {
         WindowPtr w = window(nullptr);
         QVERIFY(w);
+        w->show();
+        w->qtTabWidget->setCurrentWidget(w->qtTabSample);
         // Unit labels live inside their fields, at the field's right; the stop sign in the middle.
         const std::tuple<QWidget *, QWidget *, int> units[] = { { w->qtSampleVbarUnitLabel, w->qtSampleVbar, 2 },
             { w->qtBufferDensityUnitLabel, w->qtBufferDensity, -2 }, { w->qtS20WLabel, w->qtExperimentResultsS, 0 } };
-        for (const auto &[label, field, y] : units) {
-            QCOMPARE(label->parentWidget(), field);
+        for (const auto &[label, field, y] : units)
             field->resize(180, field->height());
-        }
         w->qtSedEquilibriumMR->resize(181, w->qtSedEquilibriumMR->height());
         w->qtStopSign->resize(21, w->qtStopSign->height());
         // The remembered sources show pressed where their tab is shown.
-        w->show();
-        w->qtTabWidget->setCurrentWidget(w->qtTabSample);
         for (QAbstractButton *b : { w->qtVbarDirectEntry, w->qtDensityDirectEntry, w->qtExactMolecularWeight })
             preset(b);
         w->m_vbarSourceButton = w->qtVbarStandard;
         w->m_densitySourceButton = w->qtDensityCompute;
-        w->m_viscositySourceButton = nullptr;
         w->m_mrMethodButton = w->qtFromSigma;
 
         w->alignLabels();
@@ -671,9 +576,7 @@ private slots:
         for (const auto &[label, field, y] : units)
             QCOMPARE(label->pos(), QPoint(180 - label->width() - 5, y));
         QCOMPARE(w->qtStopSign->pos(), QPoint(181 / 2 - 21 / 2, 0)); // halves in whole pixels
-        QVERIFY(w->qtVbarStandard->isChecked());
-        QVERIFY(!w->qtDensityCompute->isChecked());
-        QVERIFY(!w->qtFromSigma->isChecked());
+        QVERIFY(w->qtVbarStandard->isChecked() && !w->qtDensityCompute->isChecked() && !w->qtFromSigma->isChecked());
         w->qtTabWidget->setCurrentWidget(w->qtTabExperiment);
         w->alignLabels();
         QVERIFY(w->qtFromSigma->isChecked());
