@@ -129,8 +129,7 @@ private slots:
         auto window = start();
         QVERIFY(window);
         window->show();
-        window->qtTabWidget->setCurrentWidget(window->qtTabSolvent);
-        QTest::mouseClick(window->qtDensityDirectEntry, Qt::LeftButton);
+        window->qtDensityDirectEntry->click(); // the source chosen before the page opens
         window->qtTabWidget->setCurrentWidget(sample ? window->qtTabSample : window->qtTabSolvent);
         QTest::mouseClick(sample ? window->qtVbarCompute : window->qtDensityCompute, Qt::LeftButton);
         QWidget *page = window->stackedWidget->currentWidget();
@@ -181,7 +180,6 @@ private slots:
         window->firstShow(); // tells main to close the splash
         QCOMPARE(shown.count(), 1);
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        // Nested too: the "k" button sits inside the k label.
         const QString pairs
             = QStringLiteral("qtskButton>qtSedVelocityKLabel qtSedVelocityKLabel>qtSedVelocityK "
                              "qtSampleVbarUnitLabel>qtSampleVbar qtStopSign>qtSedEquilibriumMR "
@@ -218,10 +216,9 @@ private slots:
         const QList<GuiLineEdit *> fields = window->findChildren<GuiLineEdit *>();
         for (GuiStandardValue *dialog : window->findChildren<GuiStandardValue *>())
             QVERIFY(fields.contains(dialog->qtValue) && fields.contains(dialog->qtTemperature));
-        for (GuiLineEdit *field : fields) {
-            QVERIFY2(connected(field, "sigValueEdited()"), qPrintable(field->objectName()));
-            QVERIFY2(connected(field, "sigValueChanged()"), qPrintable(field->objectName()));
-        }
+        for (GuiLineEdit *field : fields)
+            QVERIFY2(connected(field, "sigValueEdited()") && connected(field, "sigValueChanged()"),
+                qPrintable(field->objectName()));
         const char *const wiring[][2] = {
             { "triggered(bool)",
                 "actionCheck_for_updates actionAbout_Vornakel actionAdditional_Modules actionDebug_Console "
@@ -311,18 +308,16 @@ private slots:
     // system; the geometry is stored as soon as it changes and read by the next window.
     void theGeometryIsStoredAtOnceAndKeptForTheNextWindow()
     {
-        QRect kept;
-        {
-            auto first = start();
-            QVERIFY(first);
-            QCOMPARE(first->geometry().size(), QSize(773, 739));
-            QVERIFY(!first->testAttribute(Qt::WA_Moved));
-            first->show();
-            QVERIFY(QTest::qWaitForWindowExposed(first.get()));
-            first->setGeometry(37, 53, 812, 644);
-            QTRY_COMPARE(stored("MainWindow/geometry/width"), 812); // at once, not only when the window goes
-            kept = first->geometry();
-        }
+        auto first = start();
+        QVERIFY(first);
+        QCOMPARE(first->geometry().size(), QSize(773, 739));
+        QVERIFY(!first->testAttribute(Qt::WA_Moved));
+        first->show();
+        QVERIFY(QTest::qWaitForWindowExposed(first.get()));
+        first->setGeometry(37, 53, 812, 644);
+        QTRY_COMPARE(stored("MainWindow/geometry/width"), 812); // at once, not only when the window goes
+        const QRect kept = first->geometry();
+        first.reset();
         auto second = start(QStringLiteral("second.db"));
         QVERIFY(second);
         QVERIFY(second->testAttribute(Qt::WA_Moved));
