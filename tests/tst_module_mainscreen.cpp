@@ -154,8 +154,7 @@ class TstModuleMainScreen : public QObject
         return run("calculationsFromComposition",
             QString("BufferpH=%1 OligomerN=%2 UseTritrableAmino=1 AminoEndpKaValue=7.35 UseTritrableCarboxyl=1 "
                     "CarboxylValue=3.9 denaturents=")
-                .arg(pH)
-                .arg(oligomer),
+                .arg(toText(pH), QString::number(oligomer)),
             { array, new AppScriptObject(AppScriptObject::Array) });
     }
 
@@ -272,18 +271,16 @@ private slots:
         QFETCH(double, tolerance);
         QFETCH(QString, phrase);
         const Outcome out = run(function, inputs);
-        if (phrase.isEmpty())
-            QVERIFY2(out.warnings.isEmpty(), qPrintable(out.warnings.join("; ")));
-        else
-            QVERIFY2(out.warnings.size() == 1 && out.warnings.first().contains(phrase, Qt::CaseInsensitive),
-                qPrintable(out.warnings.join("; ")));
+        QVERIFY2(phrase.isEmpty()
+                ? out.warnings.isEmpty()
+                : out.warnings.size() == 1 && out.warnings.first().contains(phrase, Qt::CaseInsensitive),
+            qPrintable(out.warnings.join("; ")));
         if (std::isnan(expected))
             QVERIFY2(!out.has(target), qPrintable(out.values.value(target)));
         else if (!target.isEmpty())
             QVERIFY2(std::fabs(out.number(target) / expected - 1) < tolerance, qPrintable(out.values.value(target)));
     }
 
-    // ---------------------------------------------------------------- buffers
     void sodiumChlorideBuffersMatchTheRawRows()
     {
         const QList<QStringList> rows = shippedCsv("buffer_data.csv");
@@ -321,7 +318,6 @@ private slots:
         QVERIFY(out.warnings.size() == 1 && out.warnings.first().contains("Cmax") && out.has("qtDensity"));
     }
 
-    // ---------------------------------------------------------------- shape
     void frictionGivesAxialRatioAndHydration_data()
     {
         QTest::addColumn<QString>("shape");
@@ -374,27 +370,23 @@ private slots:
             QVERIFY2(out.warnings.isEmpty() && out.graph.filter(QLatin1String(tag)).size() >= 4, tag);
         // The axial ratio falls from its largest at no hydration to 1 at the largest hydration.
         out = run("calculationsAvsBHydration",
-            "Shape=qtShapeProlate Hydration=qtHydrateNothing model=0 Mr=50000 HydrationValue=NULL Vbar=0.73 "
-            "BufferViscosity=0.01002 Sigma=0 Mb=0 T=20 RPM=0 S20W="
-                + toText(s20wFor(50000, 0.73, 1.4)));
+            results(50000, 0.73, s20wFor(50000, 0.73, 1.4), "qtHydrateNothing", 0) + " model=0");
         QMap<int, double> y;
         for (const QString &p : out.graph.filter("A over B Graph,y"))
             y[p.section(',', 2, 2).toInt()] = p.section(',', 3, 3).toDouble();
         QVERIFY(y.size() > 10 && y.first() > y.last() && std::fabs(y.last() - 1) < 1e-3);
     }
 
-    // ---------------------------------------------------------------- composition
     void extinctionOfShortSequence()
     {
-        double residueMr[4] = {};
-        const QStringList codes = { "TRP", "TYR", "CY2", "GLY" };
+        QMap<QString, double> residueMr;
         for (const QStringList &r : shippedCsv("amino.csv"))
-            if (codes.contains(r.value(0)))
-                residueMr[codes.indexOf(r.value(0))] = r.value(3).toDouble();
+            residueMr[r.value(0)] = r.value(3).toDouble();
         // Two Trp, three Tyr, one disulfide, four Gly, as a tetramer.
         const Outcome out = composition("TRP=2 TYR=3 CY2=1 GLY=4", 7.0, 4);
         QVERIFY(out.warnings.isEmpty());
-        const double mr = 2 * residueMr[0] + 3 * residueMr[1] + 2 * residueMr[2] + 4 * residueMr[3] + 18.015;
+        const double mr
+            = 2 * residueMr["TRP"] + 3 * residueMr["TYR"] + 2 * residueMr["CY2"] + 4 * residueMr["GLY"] + 18.015;
         QVERIFY(std::fabs(out.number("qtCalculatedMR") - 4 * mr) < 1e-6);
         // Pace et al. 1995: 5500 per Trp, 1490 per Tyr, 125 per cystine; per mg/ml the same as one chain's.
         const double chain = 2 * 5500.0 + 3 * 1490.0 + 125.0;
@@ -413,7 +405,6 @@ private slots:
         }
     }
 
-    // ---------------------------------------------------------------- contract
     void noFieldEverShowsNaN_data()
     {
         QTest::addColumn<QString>("function");
