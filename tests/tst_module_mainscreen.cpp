@@ -208,6 +208,8 @@ private slots:
             "qtBufferDensity", kWater20, 2e-6);
         addCall("vbar to 20 C", "calculateVBar20", "VBar=" + toText(vbar25) + " Temperature=25", "qtSampleVbar", 0.73,
             1e-9);
+        // The default vbar is not written into the sample's field, where it would replace a typed one.
+        addCall("default vbar", "_calculateSampleVbar", "vBar=0.73 sedEqTemp=20", "qtSampleVbar", qQNaN(), 0);
         // A buffer at 20 C goes to 25 C by the ratio of water's figures; heavy water by Kell 1967.
         addCall("buffer density at 25 C", "correctBufferDensityAtT_Normal", "Density=1 Temperature=25",
             "qtCorrectedDensity", kWater25 / kWater20, 2e-6);
@@ -379,19 +381,19 @@ private slots:
 
     void extinctionOfShortSequence()
     {
-        QMap<QString, double> residueMr;
+        QMap<QString, double> mass; // residue masses by three-letter code
         for (const QStringList &r : shippedCsv("amino.csv"))
-            residueMr[r.value(0)] = r.value(3).toDouble();
+            mass[r.value(0)] = r.value(3).toDouble();
         // Two Trp, three Tyr, one disulfide, four Gly, as a tetramer.
         const Outcome out = composition("TRP=2 TYR=3 CY2=1 GLY=4", 7.0, 4);
-        QVERIFY(out.warnings.isEmpty());
-        const double mr
-            = 2 * residueMr["TRP"] + 3 * residueMr["TYR"] + 2 * residueMr["CY2"] + 4 * residueMr["GLY"] + 18.015;
-        QVERIFY(std::fabs(out.number("qtCalculatedMR") - 4 * mr) < 1e-6);
+        const double mr = 2 * mass["TRP"] + 3 * mass["TYR"] + 2 * mass["CY2"] + 4 * mass["GLY"] + 18.015;
+        QVERIFY(out.warnings.isEmpty() && std::fabs(out.number("qtCalculatedMR") - 4 * mr) < 1e-6);
         // Pace et al. 1995: 5500 per Trp, 1490 per Tyr, 125 per cystine; per mg/ml the same as one chain's.
         const double chain = 2 * 5500.0 + 3 * 1490.0 + 125.0;
         QCOMPARE(out.number("qtEstAbsExtinction"), 4 * chain);
         QVERIFY(std::fabs(out.number("qtEstAbsMgMl") - chain / mr) < 1e-6);
+        // Gill and von Hippel 1989, in 6 M guanidine hydrochloride.
+        QCOMPARE(out.number("qtAbsExtinction"), 4 * (2 * 5690.0 + 3 * 1280.0 + 120.0));
         QVERIFY(!out.graph.filter("Absorbance Graph").isEmpty() && !out.graph.filter("pH Graph").isEmpty());
         QVERIFY(std::fabs(out.number("qtCalculatedVBarWater") - (out.number("qtCalculatedVBar") - 5 * 4.25e-4)) < 1e-9);
     }
