@@ -237,6 +237,9 @@ private slots:
             0);
         const double ro = std::cbrt(3 * mr * vbar / (4 * M_PI * kAvogadro));
         addCall("Ro", "calculateRo", "Mr=14305 Vbar=0.7175", "qtExperimentResultsRp", ro, 1e-8);
+        // Teller's sphere has the accessible surface As = 6.3 M^0.73 A^2 (Miller et al. 1987); radius in cm.
+        addCall("Rp", "calculateRp", "Mr=14305 Vbar=0.7175", "qtExperimentResultsRp",
+            std::sqrt(6.3 * std::pow(mr, 0.73) / (4 * M_PI)) * 1e-8, 1e-8);
         // The composition's undenatured vbar is its 25 C estimate: the dry sphere takes it back to 20 C.
         addCall("dry sphere at 20 C", "calculateResults",
             results(mr, vbar, s20wFor(mr, vbar, 1.2), "qtHydrateNothing", 0, "qtShapeProlate", vbar25 - 0.73 + vbar),
