@@ -1,6 +1,7 @@
 #include "gui/gui_grapher.h"
 
 #include "app/app_number.h"
+#include "app/app_windowgeometry.h"
 #include "gui/gui_grapheroptions.h"
 
 #include <QAction>
@@ -114,12 +115,7 @@ void GuiGrapher::initialize()
 
     m_options = new GuiGrapherOptions(nullptr);
 
-    QSettings settings;
-    const int height = settings.value(QStringLiteral("Grapher/geometry/height"), 600).toInt();
-    const int width = settings.value(QStringLiteral("Grapher/geometry/width"), 600).toInt();
-    const int y = settings.value(QStringLiteral("Grapher/geometry/y"), geometry().y()).toInt();
-    const int x = settings.value(QStringLiteral("Grapher/geometry/x"), geometry().x()).toInt();
-    setGeometry(x, y, width, height);
+    AppWindowGeometry::restore(this, QStringLiteral("Grapher"), QSize(600, 600));
 
     m_plot = new QwtPlot;
     m_plot->setCanvasBackground(QColor(QStringLiteral("#ffffff")));
@@ -305,11 +301,7 @@ void GuiGrapher::update()
 void GuiGrapher::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    QSettings settings;
-    settings.setValue(QStringLiteral("Grapher/geometry/height"), event->size().height());
-    settings.setValue(QStringLiteral("Grapher/geometry/width"), event->size().width());
-    settings.setValue(QStringLiteral("Grapher/geometry/x"), geometry().x());
-    settings.setValue(QStringLiteral("Grapher/geometry/y"), geometry().y());
+    AppWindowGeometry::store(this, QStringLiteral("Grapher"), event->size());
 }
 
 void GuiGrapher::onViewLastZoomTriggered()

@@ -1,9 +1,10 @@
 #include "gui/gui_grapheroptions.h"
 
+#include "app/app_windowgeometry.h"
+
 #include <QAbstractButton>
 #include <QColorDialog>
 #include <QResizeEvent>
-#include <QSettings>
 
 namespace {
 
@@ -121,12 +122,7 @@ GuiGrapherOptions::~GuiGrapherOptions() = default;
 
 void GuiGrapherOptions::initialize()
 {
-    QSettings settings;
-    const int height = settings.value(QStringLiteral("GrapherOptions/geometry/height"), 600).toInt();
-    const int width = settings.value(QStringLiteral("GrapherOptions/geometry/width"), 525).toInt();
-    const int y = settings.value(QStringLiteral("GrapherOptions/geometry/y"), geometry().y()).toInt();
-    const int x = settings.value(QStringLiteral("GrapherOptions/geometry/x"), geometry().x()).toInt();
-    setGeometry(x, y, width, height);
+    AppWindowGeometry::restore(this, QStringLiteral("GrapherOptions"), QSize(525, 600));
 }
 
 void GuiGrapherOptions::createConnections()
@@ -160,11 +156,7 @@ QList<QPushButton *> GuiGrapherOptions::colorButtons() const
 void GuiGrapherOptions::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    QSettings settings;
-    settings.setValue(QStringLiteral("GrapherOptions/geometry/height"), event->size().height());
-    settings.setValue(QStringLiteral("GrapherOptions/geometry/width"), event->size().width());
-    settings.setValue(QStringLiteral("GrapherOptions/geometry/x"), geometry().x());
-    settings.setValue(QStringLiteral("GrapherOptions/geometry/y"), geometry().y());
+    AppWindowGeometry::store(this, QStringLiteral("GrapherOptions"), event->size());
 }
 
 void GuiGrapherOptions::showCurveAppearanceTab()
