@@ -17,6 +17,7 @@ class GuiChangeDefaults;
 class GuiDataUpdate;
 class GuiDensityStandardValue;
 class GuiGrapher;
+class GuiStandardValue;
 class GuiVbarStandardValue;
 class GuiViscosityStandardValue;
 class QAbstractButton;
@@ -220,6 +221,8 @@ private:
     // Takes the disabled (standard or computed) vbar, density and viscosity,
     // or only the one given, from 20 C to the equilibrium temperature.
     void correctForTemperature(const QLineEdit *only);
+    void chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source, QAbstractButton *standardButton,
+                             QGroupBox *pageChoice, QLineEdit *field);
     // The value a temperature-corrected field holds at 20 C: the base every
     // correction starts from, so that corrections never compound.
     double valueAt20(const QLineEdit *field) const;

@@ -473,38 +473,36 @@ void GuiVornakel::onBufferViscosityDirectEntry(bool checked)
 
 void GuiVornakel::onClickedVbarStandard()
 {
-    if (m_vbarStandardValue && m_vbarStandardValue->execute() == QDialog::Accepted) {
-        m_vbarSourceButton = qtVbarStandard;
-        setCheckedQuietly(qtStackComposition->qtCalculateVbar, false);
-        correctForTemperature(qtSampleVbar);
-        calculate();
-    }
-    if (m_vbarSourceButton)
-        m_vbarSourceButton->setChecked(true);
+    chooseStandardValue(m_vbarStandardValue, m_vbarSourceButton, qtVbarStandard, qtStackComposition->qtCalculateVbar,
+                        qtSampleVbar);
 }
 
 void GuiVornakel::onClickedDensityStandard()
 {
-    if (m_densityStandardValue && m_densityStandardValue->execute() == QDialog::Accepted) {
-        m_densitySourceButton = qtDensityStandard;
-        setCheckedQuietly(qtStackBufferComponents->qtCalculateDensity, false);
-        correctForTemperature(qtBufferDensity);
-        calculate();
-    }
-    if (m_densitySourceButton)
-        m_densitySourceButton->setChecked(true);
+    chooseStandardValue(m_densityStandardValue, m_densitySourceButton, qtDensityStandard,
+                        qtStackBufferComponents->qtCalculateDensity, qtBufferDensity);
 }
 
 void GuiVornakel::onClickedViscosityStandard()
 {
-    if (m_viscosityStandardValue && m_viscosityStandardValue->execute() == QDialog::Accepted) {
-        m_viscositySourceButton = qtViscosityStandard;
-        setCheckedQuietly(qtStackBufferComponents->qtCalculateViscosity, false);
-        correctForTemperature(qtBufferViscosity);
+    chooseStandardValue(m_viscosityStandardValue, m_viscositySourceButton, qtViscosityStandard,
+                        qtStackBufferComponents->qtCalculateViscosity, qtBufferViscosity);
+}
+
+// An accepted standard value becomes the field's source, is taken to the
+// experiment temperature and recalculated; either way the remembered source
+// button ends up pressed again.
+void GuiVornakel::chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source,
+                                      QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
+{
+    if (dialog && dialog->execute() == QDialog::Accepted) {
+        source = standardButton;
+        setCheckedQuietly(pageChoice, false);
+        correctForTemperature(field);
         calculate();
     }
-    if (m_viscositySourceButton)
-        m_viscositySourceButton->setChecked(true);
+    if (source)
+        source->setChecked(true);
 }
 
 void GuiVornakel::onClickedFromComposition()
