@@ -170,8 +170,8 @@ AppQtScriptPlugin::~AppQtScriptPlugin()
 // besides their own globals (the database connection and its query objects).
 void AppQtScriptPlugin::setUpEngine()
 {
-    AppScriptGlobals::install(m_engine, m_databaseName,
-                              [this](const QString &message, int logLevel) { emit sigLog(message, logLevel); });
+    AppScriptGlobals::install(
+        m_engine, m_databaseName, [this](const QString &message, int logLevel) { emit sigLog(message, logLevel); });
 }
 
 bool AppQtScriptPlugin::load(QString const &path)

@@ -222,7 +222,7 @@ private:
     // or only the one given, from 20 C to the equilibrium temperature.
     void correctForTemperature(const QLineEdit *only);
     void chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source, QAbstractButton *standardButton,
-                             QGroupBox *pageChoice, QLineEdit *field);
+        QGroupBox *pageChoice, QLineEdit *field);
     // The value a temperature-corrected field holds at 20 C: the base every
     // correction starts from, so that corrections never compound.
     double valueAt20(const QLineEdit *field) const;

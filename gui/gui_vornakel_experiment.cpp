@@ -473,27 +473,27 @@ void GuiVornakel::onBufferViscosityDirectEntry(bool checked)
 
 void GuiVornakel::onClickedVbarStandard()
 {
-    chooseStandardValue(m_vbarStandardValue, m_vbarSourceButton, qtVbarStandard, qtStackComposition->qtCalculateVbar,
-                        qtSampleVbar);
+    chooseStandardValue(
+        m_vbarStandardValue, m_vbarSourceButton, qtVbarStandard, qtStackComposition->qtCalculateVbar, qtSampleVbar);
 }
 
 void GuiVornakel::onClickedDensityStandard()
 {
     chooseStandardValue(m_densityStandardValue, m_densitySourceButton, qtDensityStandard,
-                        qtStackBufferComponents->qtCalculateDensity, qtBufferDensity);
+        qtStackBufferComponents->qtCalculateDensity, qtBufferDensity);
 }
 
 void GuiVornakel::onClickedViscosityStandard()
 {
     chooseStandardValue(m_viscosityStandardValue, m_viscositySourceButton, qtViscosityStandard,
-                        qtStackBufferComponents->qtCalculateViscosity, qtBufferViscosity);
+        qtStackBufferComponents->qtCalculateViscosity, qtBufferViscosity);
 }
 
 // An accepted standard value becomes the field's source, is taken to the
 // experiment temperature and recalculated; either way the remembered source
 // button ends up pressed again.
 void GuiVornakel::chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source,
-                                      QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
+    QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
 {
     if (dialog && dialog->execute() == QDialog::Accepted) {
         source = standardButton;

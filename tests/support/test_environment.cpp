@@ -37,8 +37,8 @@ QString TestDatabaseFiles::path(const QString &fileName) const
 
 TestModules::TestModules() = default;
 
-QString TestModules::write(const QString &relPath, const QString &name, const QString &version, const QString &body,
-                           const QString &date)
+QString TestModules::write(
+    const QString &relPath, const QString &name, const QString &version, const QString &body, const QString &date)
 {
     const QString text = QStringLiteral("function getModuleName() { return \"%1\"; }\n"
                                         "function getModuleVersion() { return \"%2\"; }\n"
@@ -47,7 +47,7 @@ QString TestModules::write(const QString &relPath, const QString &name, const QS
                                         "function getModuleUI() { return \"\"; }\n"
                                         "function getModuleHTMLUI() { return \"\"; }\n")
                              .arg(name, version, date)
-                         + body + QLatin1Char('\n');
+        + body + QLatin1Char('\n');
     return writeRaw(relPath, text);
 }
 

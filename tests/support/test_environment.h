@@ -41,7 +41,7 @@ public:
     // A module file at relPath (e.g. "calc/MainScreen_main.js") defining the six
     // entry points, followed by body (further functions).
     QString write(const QString &relPath, const QString &name, const QString &version, const QString &body = QString(),
-                  const QString &date = QStringLiteral("20120412"));
+        const QString &date = QStringLiteral("20120412"));
     // A file with exactly the given text.
     QString writeRaw(const QString &relPath, const QString &text);
 

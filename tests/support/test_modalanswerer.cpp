@@ -1,12 +1,12 @@
 #include "test_modalanswerer.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
 
 TestModalAnswerer::TestModalAnswerer(QObject *parent) : QObject(parent)
 {
@@ -114,8 +114,8 @@ void TestModalAnswerer::poll()
     }
     // Nobody expected this one: take the harmless way out.
     if (auto *box = qobject_cast<QMessageBox *>(w)) {
-        QAbstractButton *b = box->defaultButton() ? static_cast<QAbstractButton *>(box->defaultButton())
-                                                  : box->escapeButton();
+        QAbstractButton *b
+            = box->defaultButton() ? static_cast<QAbstractButton *>(box->defaultButton()) : box->escapeButton();
         if (!b && !box->buttons().isEmpty())
             b = box->buttons().first();
         if (b)
