@@ -44,6 +44,13 @@ GuiVornakel::GuiVornakel(const QString &path, QWidget *parent) : QMainWindow(par
 
 GuiVornakel::~GuiVornakel()
 {
+    // QWidget's destructor hides the window, which ends the edit in the focused
+    // field; by then this window's pages and module are gone, so nothing of its
+    // own may answer the fields' signals any more.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        disconnect(child, nullptr, this, nullptr);
+
     // A start that failed before the geometry was restored must not overwrite
     // the stored geometry with that of a window nobody saw.
     if (m_initialized)

@@ -355,6 +355,17 @@ private slots:
         QVERIFY(checked("qtDensityCompute"));
         QVERIFY(takeCalls().contains(QStringLiteral("calculateMbDirectly(Mr=50000,Vbar=0.73,Density=1.01)")));
     }
+
+    // Taking the window down hides it, which ends a pending edit in the focused field; the
+    // window must not act on that edit once its pages are gone.
+    void windowTakenDownDuringAnEditDoesNotCrash()
+    {
+        QApplication::setActiveWindow(&m_f->window);
+        QVERIFY(QTest::qWaitForWindowActive(&m_f->window));
+        widget("qtSedEquilibriumTemp")->setFocus();
+        QTest::keyClicks(widget("qtSedEquilibriumTemp"), "5");
+        m_f.reset();
+    }
 };
 
 QTEST_MAIN(TstGuiVornakelExperiment)
