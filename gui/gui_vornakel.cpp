@@ -51,9 +51,10 @@ GuiVornakel::~GuiVornakel()
     for (QObject *child : children)
         disconnect(child, nullptr, this, nullptr);
 
-    // A start that failed before the geometry was restored must not overwrite
-    // the stored geometry with that of a window nobody saw.
-    if (m_initialized)
+    // A failed start (no database, or no calculation module after the
+    // geometry was restored) must not overwrite the stored geometry with that
+    // of a window nobody saw: its (0, 0) would pin the next window there.
+    if (m_started)
         storeGeometry(geometry().height(), geometry().width());
 
     // The manager never deletes its modules, so the calculation module goes

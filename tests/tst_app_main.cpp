@@ -3,6 +3,7 @@
 #include "test_modalanswerer.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -134,6 +135,12 @@ private slots:
         QVERIFY2(out.contains(printed.replace("%1", root.path()).toLocal8Bit()), out.constData());
         QVERIFY2(out.count("box|") == exitCode, out.constData()); // a failed start tells once
         QCOMPARE(QFile::exists(root.path() + "/bin/vornakel.db"), besideTheProgram);
+        // A window nobody saw stores no position, which would pin the next one to (0, 0).
+        for (QDirIterator it(root.path(), { "*.conf" }, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
+            QFile settings(it.next());
+            QVERIFY(settings.open(QIODevice::ReadOnly));
+            QVERIFY2(!exitCode || !settings.readAll().contains("geometry"), qPrintable(settings.fileName()));
+        }
     }
 };
 
