@@ -92,8 +92,14 @@ void GuiLineEdit::validateAndFormat()
     }
 
     m_valid = true;
+    // A rewrite longer than the field's maximum length would be cut into
+    // another number (1e308 in 'f' format to 100000000000); the text as typed
+    // already fits and means the same value.
+    const QString formatted = QString::number(value, m_format, m_precision);
+    if (formatted.size() > maxLength())
+        return;
     const bool wasBlocked = blockSignals(true);
-    setText(QString::number(value, m_format, m_precision));
+    setText(formatted);
     blockSignals(wasBlocked);
 }
 

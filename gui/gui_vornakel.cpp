@@ -418,7 +418,15 @@ void GuiVornakel::createConnections()
     connect(qtHydrateOblate, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateOblate);
     connect(qtHydrateComputed, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateComputed);
     connect(qtHydrateDelta1, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateDelta1);
-    connect(qtHydrateRatio, &QLineEdit::editingFinished, this, &GuiVornakel::calculateResults);
+    // Qt 5 reports a finished edit again on every focus loss, and a warning box
+    // of the calculation takes the focus: only a changed ratio is computed, so
+    // one edit runs once and shows its warnings once.
+    connect(qtHydrateRatio, &QLineEdit::editingFinished, this, [this] {
+        if (!qtHydrateRatio->isModified())
+            return;
+        qtHydrateRatio->setModified(false);
+        calculateResults();
+    });
     connect(qtShapeProlate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
     connect(qtShapeOblate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
     connect(qtShapeCylinder, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);

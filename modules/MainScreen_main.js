@@ -204,11 +204,14 @@ function Results()
 Results.prototype.set = function (name, value, tip) {
     var item = {NAME: name};
     if (typeof value == "number") {
+        // A figure that cannot be given empties its field rather than leaving
+        // the one computed from earlier inputs.
         if (!isFinite(value)) {
             this.warnings.push(name + ": the result is not a finite number.");
-            return;
+            item.VALUE = "";
+        } else {
+            item.VALUE = Number(value.toPrecision(10));
         }
-        item.VALUE = Number(value.toPrecision(10));
     } else {
         item.VALUE = value === undefined || value === null ? "" : String(value);
     }
@@ -217,6 +220,9 @@ Results.prototype.set = function (name, value, tip) {
     this.items.push(item);
 };
 Results.prototype.warn = function (text) { this.warnings.push(text); };
+// A result, or an empty field when it was refused (null): a refused figure
+// must not stand beside inputs it was not computed from.
+Results.prototype.setOrEmpty = function (name, value) { this.set(name, value === null ? "" : value); };
 Results.prototype.point = function (graph, axis, index, value) {
     if (!isFinite(value))
         return;
@@ -426,8 +432,8 @@ function calculateRo()
 {
     var inp = new Inputs(arguments), res = new Results();
     var mr = inp.number("Mr"), vbar = inp.number("Vbar");
-    if (needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar"))
-        res.set("qtExperimentResultsRp", anhydrousRadius(mr, vbar));
+    var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar");
+    res.setOrEmpty("qtExperimentResultsRp", ok ? anhydrousRadius(mr, vbar) : null);
     return res.build();
 }
 
@@ -435,8 +441,8 @@ function calculateRp()
 {
     var inp = new Inputs(arguments), res = new Results();
     var mr = inp.number("Mr"), vbar = inp.number("Vbar");
-    if (needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar"))
-        res.set("qtExperimentResultsRp", tellerRadius(mr));
+    var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar");
+    res.setOrEmpty("qtExperimentResultsRp", ok ? tellerRadius(mr) : null);
     return res.build();
 }
 
@@ -453,8 +459,7 @@ function calculateMbDirectly()
 {
     var inp = new Inputs(arguments), res = new Results();
     var mb = buoyantMass(res, inp.number("Mr"), inp.number("Vbar"), inp.number("Density", "density"));
-    if (mb !== null)
-        res.set("qtExperimentResultsMb", mb);
+    res.setOrEmpty("qtExperimentResultsMb", mb);
     return res.build();
 }
 
@@ -472,9 +477,7 @@ function sigmaFrom(res, inp)
 function calculateSigmaFromMr()
 {
     var inp = new Inputs(arguments), res = new Results();
-    var sigma = sigmaFrom(res, inp);
-    if (sigma !== null)
-        res.set("qtSedEquilibriumSigma", sigma);
+    res.setOrEmpty("qtSedEquilibriumSigma", sigmaFrom(res, inp));
     return res.build();
 }
 
@@ -490,9 +493,7 @@ function mbFromSigma(res, inp)
 function calculateMbFromSigma()
 {
     var inp = new Inputs(arguments), res = new Results();
-    var mb = mbFromSigma(res, inp);
-    if (mb !== null)
-        res.set("qtExperimentResultsMb", mb);
+    res.setOrEmpty("qtExperimentResultsMb", mbFromSigma(res, inp));
     return res.build();
 }
 
@@ -507,9 +508,7 @@ function mrFromSigma(res, inp, mb)
 function calculateMr()
 {
     var inp = new Inputs(arguments), res = new Results();
-    var mr = mrFromSigma(res, inp, mbFromSigma(res, inp));
-    if (mr !== null)
-        res.set("qtSedEquilibriumMR", mr);
+    res.setOrEmpty("qtSedEquilibriumMR", mrFromSigma(res, inp, mbFromSigma(res, inp)));
     return res.build();
 }
 
@@ -517,11 +516,8 @@ function calculationsFromSigma()
 {
     var inp = new Inputs(arguments), res = new Results();
     var mb = mbFromSigma(res, inp);
-    var mr = mrFromSigma(res, inp, mb);
-    if (mr !== null)
-        res.set("qtSedEquilibriumMR", mr);
-    if (mb !== null)
-        res.set("qtExperimentResultsMb", mb);
+    res.setOrEmpty("qtSedEquilibriumMR", mrFromSigma(res, inp, mb));
+    res.setOrEmpty("qtExperimentResultsMb", mb);
     return res.build();
 }
 
@@ -529,20 +525,16 @@ function calculationsFromMr()
 {
     var inp = new Inputs(arguments), res = new Results();
     var mr = inp.number("Mr"), vbar = inp.number("Vbar"), teller = inp.number("tellerMethod");
-    if (needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar"))
-        res.set("qtExperimentResultsRp", teller == 1 ? tellerRadius(mr) : anhydrousRadius(mr, vbar));
+    var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar");
+    res.setOrEmpty("qtExperimentResultsRp", !ok ? null : teller == 1 ? tellerRadius(mr) : anhydrousRadius(mr, vbar));
     var check = new Results();
-    var mb = buoyantMass(check, mr, vbar, inp.number("Density", "density"));
-    if (mb !== null)
-        res.set("qtExperimentResultsMb", mb);
+    res.setOrEmpty("qtExperimentResultsMb", buoyantMass(check, mr, vbar, inp.number("Density", "density")));
     // The caller sends an empty speed field as 0 on every recalculation: a run without
     // a speed (velocity work) gets no sigma, and no box about it each time.
     if (inp.number("RPM") === 0) {
         res.set("qtSedEquilibriumSigma", "");
     } else {
-        var sigma = sigmaFrom(check, inp);
-        if (sigma !== null)
-            res.set("qtSedEquilibriumSigma", sigma);
+        res.setOrEmpty("qtSedEquilibriumSigma", sigmaFrom(check, inp));
     }
     // Mr and vbar were reported above; report each further problem once.
     for (var i = 0; i < check.warnings.length; ++i)
@@ -601,9 +593,7 @@ function s20w(res, inp)
 function calculateS20W()
 {
     var inp = new Inputs(arguments), res = new Results();
-    var s = s20w(res, inp);
-    if (s !== null)
-        res.set("qtExperimentResultsS", s);
+    res.setOrEmpty("qtExperimentResultsS", s20w(res, inp));
     return res.build();
 }
 
@@ -614,8 +604,10 @@ function calculateSo20W()
     var inp = new Inputs(arguments), res = new Results();
     var s = s20w(res, inp);
     var k = inp.number("So20w_k", "K"), c = inp.number("Cp");
-    if (s === null)
+    if (s === null) {
+        res.setOrEmpty("qtExperimentResultsS", null);
         return res.build();
+    }
     if (k === null || c === null || c < 0) {
         res.warn("The concentration or its coefficient k is missing or negative; s20,w is given without the concentration correction.");
         res.set("qtExperimentResultsS", s);

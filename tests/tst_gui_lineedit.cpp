@@ -49,7 +49,8 @@ private slots:
 
     void typedEntryIsCheckedWhenFinished_data()
     {
-        // The field's format (letter and precision), then "range bottom,top[,decimals]" and "default text".
+        // The field's format (letter and precision), then "range bottom,top[,decimals]", "default text" or
+        // "max length".
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
@@ -70,6 +71,9 @@ private slots:
         QTest::newRow("above the top") << "g6 range 0,10" << QString("11") << "11" << false;
         QTest::newRow("erased: default text") << "f2 default 20" << QString() << "20.00" << true;
         QTest::newRow("erased: rejected default") << "g6 default abc" << QString() << "abc" << false;
+        // A rewrite longer than the field would be cut into another number: the typed text stays.
+        QTest::newRow("rewrite fits the length") << "f5 max 12" << QString("0.73") << "0.73000" << true;
+        QTest::newRow("rewrite too long") << "f5 max 12" << QString("1e308") << "1e308" << true;
     }
     void typedEntryIsCheckedWhenFinished()
     {
@@ -88,6 +92,8 @@ private slots:
             field()->setTop(bounds[1].toDouble());
         const QString defaultText = words.size() > 2 && words[1] == "default" ? words[2] : QString();
         field()->setDefaultText(defaultText);
+        if (words.size() > 2 && words[1] == "max")
+            field()->setMaxLength(words[2].toInt());
         QSignalSpy edited(field(), &GuiLineEdit::sigValueEdited);
         QSignalSpy changed(field(), &GuiLineEdit::sigValueChanged);
         typeInto(typed);

@@ -190,6 +190,28 @@ private slots:
         QCOMPARE(m_f->answerer.titles().count(QStringLiteral("Vornakel Warning")), boxes);
     }
 
+    // A figure the module refuses (with its warning) is emptied, not left standing from the inputs before.
+    void refusedFiguresAreEmptiedNotLeftStale()
+    {
+        click("qtExactMolecularWeight");
+        type("qtSedEquilibriumMR", "66000");
+        type("qtSedEquilibriumRPM", "20");
+        type("qtSedVelocityCoefficient", "4.4");
+        const QStringList figures = { "qtExperimentResultsMb", "qtSedEquilibriumSigma", "qtExperimentResultsS" };
+        for (const QString &name : figures)
+            QVERIFY2(!text(name).isEmpty(), qPrintable(name));
+        answerStandard(QStringLiteral("1.2")); // vbar 1.2 in water leaves no buoyancy
+        click("qtVbarStandard");
+        for (const QString &name : figures)
+            QVERIFY2(text(name).isEmpty(), qPrintable(name + "=" + text(name)));
+        QVERIFY(!text("qtExperimentResultsRp").isEmpty()); // Teller's radius needs no vbar
+        answerStandard(QStringLiteral("0.73"));
+        click("qtVbarStandard");
+        QVERIFY(!text("qtExperimentResultsS").isEmpty());
+        type("qtSedVelocityCoefficient", "0");
+        QVERIFY(text("qtExperimentResultsS").isEmpty());
+    }
+
     // Speeds of 90 or less are thousands of rpm; s above 9e-06 is in svedbergs.
     void typedNumbersAreReadInTheFieldsUnits_data()
     {

@@ -396,6 +396,28 @@ private slots:
         w.reset();
     }
 
+    // The warning box takes the focus from the ratio field; that focus loss is no second edit.
+    void oneRatioEditWarnsOnce()
+    {
+        WindowPtr w = window();
+        QVERIFY(w);
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->qtTabWidget->setCurrentWidget(w->qtTabResults);
+        fill(w.get(), "qtSedEquilibriumMR=66000 qtSampleVbar=0.73 qtExperimentResultsS=4.4e-13");
+        w->qtHydrateProlate->click();
+        m_answerer.clear();
+        w->qtHydrateRatio->setFocus();
+        w->qtHydrateRatio->selectAll();
+        QTest::keyClicks(w->qtHydrateRatio, "0\r");
+        QTest::qWait(50);
+        QCOMPARE(m_answerer.texts(), { "The axial ratio must be a number of at least 1 for this shape." });
+        w->qtHydrateNothing->setFocus(); // leaving the unchanged field computes nothing again
+        QTest::qWait(50);
+        QCOMPARE(m_answerer.texts().size(), 1);
+    }
+
     void knownProteinFiguresMatchPublishedFormulas_data()
     {
         // Lysozyme (14307, 0.703 ml/g, 1.91 S) by hand in water at 20 C (0.01002 P, 0.998234 g/ml,
