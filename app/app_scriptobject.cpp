@@ -229,7 +229,17 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
         else
             child->setProperty("PARENT_ATTRIBUTE", QVariant(name));
         fill(child, member, path, budget);
-        node->setProperty(key.constData(), child);
+        if (node->m_type == Normal) {
+            node->setProperty(key.constData(), child); // reports that it holds no children
+            delete child;
+            continue;
+        }
+        // A fresh child sits in no other place, so setProperty's search for a
+        // moved child is skipped: on an array of thousands of objects it costs
+        // a pass over all earlier children for each one.
+        AppScriptObject *&slot = node->m_children[upperKey(key.constData())];
+        delete slot;
+        slot = child;
     }
     path.removeLast();
 }

@@ -87,11 +87,11 @@ QStringList GuiChangeDefaults::defaultValues()
 
 bool GuiChangeDefaults::updateDefault(const char *column, const QLabel *label, const GuiLineEdit *field)
 {
+    QString name = label->text().trimmed();
+    if (name.endsWith(QLatin1Char(':')))
+        name.chop(1);
     double value = 0;
     if (!AppNumber::fromText(field->text(), &value)) {
-        QString name = label->text().trimmed();
-        if (name.endsWith(QLatin1Char(':')))
-            name.chop(1);
         QMessageBox::warning(this, QStringLiteral("Vornakel"),
             QStringLiteral("%1: '%2' is not a number, so this default was not changed.").arg(name, field->text()),
             QMessageBox::Ok);
@@ -107,6 +107,14 @@ bool GuiChangeDefaults::updateDefault(const char *column, const QLabel *label, c
     query.bindValue(QStringLiteral(":value"), value);
     if (!query.exec()) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        return false;
+    }
+    // A file whose defaults row is gone takes the update without error and
+    // without storing anything; the typed value must not vanish unannounced.
+    if (query.numRowsAffected() == 0) {
+        QMessageBox::warning(this, QStringLiteral("Vornakel"),
+            QStringLiteral("%1: the database holds no defaults row, so this default was not stored.").arg(name),
+            QMessageBox::Ok);
         return false;
     }
     return true;

@@ -482,8 +482,17 @@ void GuiGrapher::updateAxisSettings(bool horizontal)
     // "Prescale" (code 1) keeps whatever scale the axis has.
     if (currentItemIs(range, 0))
         m_plot->setAxisAutoScale(axis);
-    else if (currentItemIs(range, 2))
-        m_plot->setAxisScale(axis, std::trunc(min->value()), std::trunc(max->value()), std::trunc(step->value()));
+    else if (currentItemIs(range, 2)) {
+        double low = std::trunc(min->value());
+        double high = std::trunc(max->value());
+        // Limits within one whole number (0.2 to 0.8) would cut to one value
+        // and leave an axis of no width; such limits are taken as typed.
+        if (low == high && min->value() != max->value()) {
+            low = min->value();
+            high = max->value();
+        }
+        m_plot->setAxisScale(axis, low, high, std::trunc(step->value()));
+    }
 
     // "Natural Log" (code 2) keeps the engine the axis has.
     if (currentItemIs(type, 0)) {

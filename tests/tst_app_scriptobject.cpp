@@ -186,6 +186,20 @@ private slots:
         QVERIFY(shape(wide.get()).count('{') <= 100001);
     }
 
+    // A flat array of tens of thousands of objects converts whole, and
+    // in about the time of one pass: each child is stored without a search of
+    // the earlier ones (a search per child took minutes here).
+    void longArrayOfObjectsConvertsWhole()
+    {
+        NodePtr node
+            = eval("var a = []; for (var i = 0; i < 60000; ++i) a.push({NAME: 'p' + i, VALUE: i}); ({rows: a})");
+        const Node *rows = node->child("ROWS");
+        QVERIFY(rows);
+        QCOMPARE(rows->children().size(), 60000);
+        QCOMPARE(rows->property("LENGTH").toInt(), 60000);
+        QCOMPARE(rows->child("59999")->property("NAME").toString(), "p59999");
+    }
+
     void writesAnswerElements()
     {
         NodePtr node = eval("({NAME: 'a', VALUE: 0.1 + 0.2, rows: [{NAME: 'r'}, {x: {y: 1}}], list: [4, 5]})");

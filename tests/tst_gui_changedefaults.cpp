@@ -160,6 +160,18 @@ private slots:
         QCOMPARE(dialog().defaultValues(), seedDefaults);
     }
 
+    // Without row 1 an update stores nothing; each checked row says so.
+    void missingDefaultsRowIsReportedNotSilentlyIgnored()
+    {
+        QVERIFY(m_db->exec("DELETE FROM defaults"));
+        change(valueRows.at(0), "1.1");
+        change(valueRows.at(4), "0.01");
+        press(QDialogButtonBox::Ok);
+        QCOMPARE(m_answerer->titles(), QStringList({ "Vornakel", "Vornakel" }));
+        QCOMPARE(m_answerer->texts().filter("holds no defaults row, so this default was not stored").size(), 2);
+        QVERIFY(m_answerer->texts().first().startsWith("Buffer density: "));
+    }
+
     // The database and method rows are not carried out: OK only leaves a debug line for each.
     void browseShowsChosenFileAndRemembersItsFolder()
     {

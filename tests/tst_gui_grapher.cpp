@@ -178,6 +178,19 @@ private slots:
             (QList<double> { 0, 2, 4, 6, 8, 10 }));
     }
 
+    // Cutting 0.2 and 0.8 to whole numbers would leave an axis of no width.
+    void manualLimitsWithinOneWholeNumberAreTakenAsTyped()
+    {
+        addCurves({ { { 0.1, 0.1 }, { 0.9, 0.9 } } });
+        options()->qtVAxisScaleRange->setCurrentIndex(2);
+        options()->qtVAxisScaleMin->setValue(0.2);
+        options()->qtVAxisScaleMax->setValue(0.8);
+        options()->qtVAxisTicInterval->setValue(0);
+        apply();
+        QCOMPARE(range(QwtPlot::yLeft), QwtInterval(0.2, 0.8));
+        QVERIFY(plot()->axisScaleDiv(QwtPlot::yLeft).ticks(QwtScaleDiv::MajorTick).size() > 1);
+    }
+
     void optionsChangeWhatThePlotDraws()
     {
         addCurves({ { { 0, 1 } }, { { 0, 2 } } });
