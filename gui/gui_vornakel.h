@@ -221,6 +221,8 @@ private:
     // Takes the disabled (standard or computed) vbar, density and viscosity,
     // or only the one given, from 20 C to the equilibrium temperature.
     void correctForTemperature(const QLineEdit *only);
+    void setDirectEntry(bool checked, QAbstractButton *button, QAbstractButton *&source, QLineEdit *field,
+        QLabel *caption, QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source, QAbstractButton *standardButton,
         QGroupBox *pageChoice, QLineEdit *field);
     // The value a temperature-corrected field holds at 20 C: the base every

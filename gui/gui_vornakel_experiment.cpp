@@ -427,47 +427,40 @@ void GuiVornakel::onValueChanged()
 
 void GuiVornakel::onSampleVbarDirectEntry(bool checked)
 {
-    if (checked) {
-        m_vbarSourceButton = qtVbarDirectEntry;
-        qtSampleVbarLabel->setText(QStringLiteral("No Temp Correction"));
-        qtSampleVbar->setEnabled(true);
-        qtSampleVbar->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
-        qtSampleVbar->setFocus(Qt::OtherFocusReason);
-        setCheckedQuietly(qtStackComposition->qtCalculateVbar, false);
-    } else {
-        qtSampleVbarLabel->setText(QString());
-        qtSampleVbar->setEnabled(false);
-    }
+    setDirectEntry(checked, qtVbarDirectEntry, m_vbarSourceButton, qtSampleVbar, qtSampleVbarLabel,
+        qtStackComposition->qtCalculateVbar, false);
 }
 
 void GuiVornakel::onBufferDensityDirectEntry(bool checked)
 {
-    if (checked) {
-        m_densitySourceButton = qtDensityDirectEntry;
-        qtBufferDensityLabel->setText(QStringLiteral("No Temp Correction"));
-        qtBufferDensity->setEnabled(true);
-        qtBufferDensity->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
-        qtBufferDensity->setFocus(Qt::OtherFocusReason);
-        setCheckedQuietly(qtStackBufferComponents->qtCalculateDensity, false);
-    } else {
-        qtBufferDensityLabel->setText(QString());
-        qtBufferDensity->setEnabled(false);
-    }
+    setDirectEntry(checked, qtDensityDirectEntry, m_densitySourceButton, qtBufferDensity, qtBufferDensityLabel,
+        qtStackBufferComponents->qtCalculateDensity, false);
 }
 
 void GuiVornakel::onBufferViscosityDirectEntry(bool checked)
 {
+    setDirectEntry(checked, qtViscosityDirectEntry, m_viscositySourceButton, qtBufferViscosity, qtBufferViscosityLabel,
+        qtStackBufferComponents->qtCalculateViscosity, true);
+}
+
+// A direct-entry field is typed by the person, shown in blue and marked as
+// taking no temperature correction; leaving direct entry locks it again (the
+// viscosity field also turns grey).
+void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, QAbstractButton *&source, QLineEdit *field,
+    QLabel *caption, QGroupBox *pageChoice, bool greyWhenLeft)
+{
     if (checked) {
-        m_viscositySourceButton = qtViscosityDirectEntry;
-        qtBufferViscosityLabel->setText(QStringLiteral("No Temp Correction"));
-        qtBufferViscosity->setEnabled(true);
-        qtBufferViscosity->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
-        setCheckedQuietly(qtStackBufferComponents->qtCalculateViscosity, false);
-        qtBufferViscosity->setFocus(Qt::OtherFocusReason);
+        source = button;
+        caption->setText(QStringLiteral("No Temp Correction"));
+        field->setEnabled(true);
+        field->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
+        field->setFocus(Qt::OtherFocusReason);
+        setCheckedQuietly(pageChoice, false);
     } else {
-        qtBufferViscosityLabel->setText(QString());
-        qtBufferViscosity->setEnabled(false);
-        qtBufferViscosity->setStyleSheet(QStringLiteral("color: rgb(76, 76, 76);"));
+        caption->setText(QString());
+        field->setEnabled(false);
+        if (greyWhenLeft)
+            field->setStyleSheet(QStringLiteral("color: rgb(76, 76, 76);"));
     }
 }
 
