@@ -105,7 +105,7 @@ private slots:
         QVERIFY(m_f->window.initVornakel());
         m_f->window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_f->window));
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        m_f->window.qtTabWidget->setCurrentWidget(m_f->window.qtTabExperiment);
     }
     void cleanup() { m_f.reset(); }
 
