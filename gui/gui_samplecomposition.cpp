@@ -1,5 +1,6 @@
 #include "gui/gui_samplecomposition.h"
 
+#include "app/app_calculationcontract.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
@@ -19,9 +20,6 @@
 #include <cmath>
 
 namespace {
-
-// The call the page makes and its inputs, spelled as the module expects them.
-const char *const compositionFunction = "calculationsFromComposition";
 
 const QColor invalidCellColour(170, 28, 29, 100);
 
@@ -587,25 +585,24 @@ void GuiSampleComposition::computeValues()
     AppScriptObject *conjugateRows = rowsArray(qtConjugates, ConjugateAmountColumn, false, nullptr);
 
     // Inputs in the module's positional order; a node owns its children, so
-    // deleting the nine nodes releases the row nodes too.
-    const QList<AppScriptObject *> inputs {
-        new AppScriptObject(QStringLiteral("BufferpH"), AppNumber::valueOrZero(qtpH->text()), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("OligomerN"), oligomerNumber(), AppScriptObject::Normal),
-        aminoRows,
-        conjugateRows,
-        new AppScriptObject(
-            QStringLiteral("UseTritrableAmino"), qtTitrableAmino->isChecked() ? 1 : 0, AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("AminoEndpKaValue"), aminoEndPka, AppScriptObject::Normal),
-        new AppScriptObject(
-            QStringLiteral("UseTritrableCarboxyl"), qtTitrableCarboxyl->isChecked() ? 1 : 0, AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("CarboxylValue"), carboxylEndPka, AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("denaturents"), denaturantId, AppScriptObject::Normal),
-    };
+    // the list releases the row nodes with the arrays.
+    const auto &contract = AppCalculationContract::calculationsFromComposition;
+    const auto name = [&contract](int i) { return QString::fromLatin1(contract.names[i]); };
+    AppScriptList inputs;
+    inputs.add(name(0), AppNumber::valueOrZero(qtpH->text()));
+    inputs.add(name(1), oligomerNumber());
+    inputs.add(aminoRows);
+    inputs.add(conjugateRows);
+    inputs.add(name(4), qtTitrableAmino->isChecked() ? 1 : 0);
+    inputs.add(name(5), aminoEndPka);
+    inputs.add(name(6), qtTitrableCarboxyl->isChecked() ? 1 : 0);
+    inputs.add(name(7), carboxylEndPka);
+    inputs.add(name(8), denaturantId);
 
-    AppScriptObject *result = calculations->execOne(QString::fromLatin1(compositionFunction), inputs);
+    AppScriptObject *result = calculations->execOne(contract.name(), inputs);
     chargeGraphPoints.clear();
     absorbanceGraphPoints.clear();
-    qCDebug(lcGui) << "start" << compositionFunction;
+    qCDebug(lcGui) << "start" << contract.function;
     if (result && AppScriptObject::textOf(result->property(QStringLiteral("NAME"))) == QLatin1String("ScriptError")) {
         // The main window has shown the exception; no earlier figure may look current.
         emptyResults();
@@ -620,8 +617,7 @@ void GuiSampleComposition::computeValues()
                 absorbanceGraphPoints << point;
         }
     }
-    qCDebug(lcGui) << "end" << compositionFunction;
-    qDeleteAll(inputs);
+    qCDebug(lcGui) << "end" << contract.function;
     delete result;
 }
 

@@ -5,12 +5,10 @@
 #include "gui/gui_vornakel.h"
 
 #include "test_environment.h"
+#include "test_fakemodule.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QScriptEngine>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -21,15 +19,6 @@
 // Hen egg-white lysozyme, 129 residues with four disulfides (Canfield 1963 sequence).
 static const char *const lysozyme = "ALA=12 ARG=11 ASN=14 ASP=7 GLN=3 GLU=2 GLY=12 HIS=1 ILE=6 LEU=8 LYS=6 MET=2 PHE=3 "
                                     "PRO=2 SER=10 THR=7 TRP=6 TYR=3 VAL=6 CY2=4";
-
-// In place of the module's composition function: every call's arguments as JSON.
-static const char *const recorder = R"JS(
-var compositionCalls = [];
-calculationsFromComposition = function () {
-    compositionCalls.push(JSON.stringify(Array.prototype.slice.call(arguments)));
-    return [];
-};
-)JS";
 
 #define QCOMPARE_FIGURE(name, expected, tolerance)                                                                     \
     QVERIFY2(std::fabs(number(name) - (expected)) <= (tolerance), qPrintable(QString(name) + ": " + text(name)))
@@ -46,6 +35,7 @@ class TstGuiSampleComposition : public QObject
         std::unique_ptr<GuiVornakel> window;
     };
     std::unique_ptr<Fixture> m_f;
+    TestFakeModule *m_fake = nullptr;
     GuiSampleComposition *page() const { return m_f->window->qtStackComposition; }
 
     template<typename T = QWidget> T *widget(const QString &name) const
@@ -88,33 +78,28 @@ class TstGuiSampleComposition : public QObject
     {
         return qobject_cast<AppQtScriptPlugin *>(m_f->window->calculationsPlugin())->engine()->evaluate(code);
     }
-    // The arguments of the calls made since the last look.
-    QList<QJsonArray> takeCalls() const
+    // The recording module in place of the shipped one; the window owns it.
+    TestFakeModule *record()
     {
-        QList<QJsonArray> calls;
-        const QScriptValue list = script(QStringLiteral("compositionCalls.splice(0)"));
-        for (int i = 0; i < list.property(QStringLiteral("length")).toInt32(); ++i)
-            calls << QJsonDocument::fromJson(list.property(i).toString().toUtf8()).array();
-        return calls;
+        auto *fake = new TestFakeModule;
+        m_f->window->setCalculationsPlugin(fake);
+        m_fake = fake;
+        return fake;
     }
-    QJsonArray lastCall() const
+    TestFakeModule::Call lastCall() const
     {
-        const QList<QJsonArray> calls = takeCalls();
-        return calls.isEmpty() ? QJsonArray() : calls.last();
+        const QList<TestFakeModule::Call> calls = m_fake->callRecords();
+        m_fake->clearCalls();
+        return calls.isEmpty() ? TestFakeModule::Call() : calls.last();
     }
-    static QString input(const QJsonArray &call, int index)
+    static QString input(const TestFakeModule::Call &call, int index) { return call.inputs.value(index).second; }
+    // The rows of an ARRAY input, in key order "0", "1", ...
+    static QList<QMap<QString, QString>> rows(const TestFakeModule::Call &call, int index)
     {
-        return call.at(index).toObject().value("VALUE").toString();
-    }
-    static QJsonArray rows(const QJsonValue &array)
-    {
-        // A script array arrives as an object keyed "0", "1", ... or as an array.
-        if (array.isArray())
-            return array.toArray();
-        QJsonArray out;
-        const QJsonObject object = array.toObject();
-        for (int i = 0; object.contains(QString::number(i)); ++i)
-            out << object.value(QString::number(i));
+        const QMap<QString, QMap<QString, QString>> children = call.children.value(index);
+        QList<QMap<QString, QString>> out;
+        for (int i = 0; children.contains(QString::number(i)); ++i)
+            out << children.value(QString::number(i));
         return out;
     }
     void selectDenaturant(const QString &name)
@@ -184,16 +169,16 @@ private slots:
         selectDenaturant("Test denaturant");
         QCOMPARE_FIGURE("qtCalculatedVBar", 0.7116, 0.00005);
         QCOMPARE_FIGURE("qtUnDenaturedVBar", 0.7175, 0.00005);
-        script(recorder);
+        record();
         widget<QCheckBox>("qtUseDefinedDenaturant")->click();
-        QVERIFY(takeCalls().isEmpty()); // unchecking does not recalculate
+        QVERIFY(m_fake->callRecords().isEmpty()); // unchecking does not recalculate
         widget<QPushButton>("qtCompute")->click();
         QCOMPARE(input(lastCall(), 8), QString(""));
     }
 
     void inputsReachTheModuleInOrderWithOnlyValidRows()
     {
-        script(recorder);
+        record();
         auto *amino = widget<QTableWidget>("qtAminoAcids");
         amino->item(0, 2)->setText("2");
         amino->item(2, 2)->setText("x");
@@ -202,26 +187,28 @@ private slots:
             type("TRP", bad);
         type("CY2", "3");
         type("D-Glucose (residue)", "0.50");
-        QJsonArray call = lastCall();
-        QCOMPARE(call.size(), 9);
+        const TestFakeModule::Call call = lastCall();
+        QCOMPARE(call.function, QString("calculationsFromComposition"));
+        QCOMPARE(call.inputs.size(), 9);
         const QStringList names { "BufferpH", "OligomerN", "", "", "UseTritrableAmino", "AminoEndpKaValue",
             "UseTritrableCarboxyl", "CarboxylValue", "denaturents" };
         for (int i = 0; i < 9; ++i)
             if (!names.at(i).isEmpty())
-                QCOMPARE(call.at(i).toObject().value("NAME").toString(), names.at(i));
+                QCOMPARE(call.inputs.at(i).first, names.at(i));
         QCOMPARE(input(call, 0), QString("7"));
         QCOMPARE(input(call, 1), QString("1"));
         QCOMPARE(input(call, 5), QString("7.35"));
         QCOMPARE(input(call, 7), QString("3.9"));
-        const QJsonArray aminoRows = rows(call.at(2));
+        const QList<QMap<QString, QString>> aminoRows = rows(call, 2);
+        QCOMPARE(call.children.at(2).size(), 3); // dense keys: a skipped row takes none
         QCOMPARE(aminoRows.size(), 3);
-        QCOMPARE(aminoRows.at(0).toObject().value("ROW").toString(), QString("0"));
-        QCOMPARE(aminoRows.at(1).toObject().value("ROW").toString(), QString("3"));
-        QCOMPARE(aminoRows.at(1).toObject().value("MOLES").toString(), QString("1.5"));
-        QCOMPARE(aminoRows.at(2).toObject().value("ITEMNAME").toString(), QString("CY2"));
-        QCOMPARE(aminoRows.at(2).toObject().value("MOLES").toString(), QString("6"));
-        QCOMPARE(aminoRows.at(2).toObject().value("VALUE").toString(), QString("3"));
-        QCOMPARE(rows(call.at(3)).at(0).toObject().value("MOLES").toString(), QString("0.50"));
+        QCOMPARE(aminoRows.at(0).value("ROW"), QString("0"));
+        QCOMPARE(aminoRows.at(1).value("ROW"), QString("3"));
+        QCOMPARE(aminoRows.at(1).value("MOLES"), QString("1.5"));
+        QCOMPARE(aminoRows.at(2).value("ITEMNAME"), QString("CY2"));
+        QCOMPARE(aminoRows.at(2).value("MOLES"), QString("6"));
+        QCOMPARE(aminoRows.at(2).value("VALUE"), QString("3"));
+        QCOMPARE(rows(call, 3).value(0).value("MOLES"), QString("0.50"));
         QCOMPARE(text("qtTotalAminos"), QString("9.5"));
         QCOMPARE(amino->item(1, 2)->background().color().alpha(), 0);
         for (QTableWidgetItem *invalid : { amino->item(2, 2), cell("TRP") })
@@ -229,7 +216,7 @@ private slots:
         type("TRP", "1");
         QCOMPARE(cell("TRP")->data(Qt::BackgroundRole), QVariant()); // valid again: the mark goes
         amino->item(0, 2)->setText("0.50");
-        QCOMPARE(rows(lastCall().at(2)).at(0).toObject().value("MOLES").toString(), QString("0.5"));
+        QCOMPARE(rows(lastCall(), 2).value(0).value("MOLES"), QString("0.5"));
     }
 
     void oligomerNumberIsAWholeNumberOfAtLeastOne_data()
@@ -251,7 +238,7 @@ private slots:
     {
         QFETCH(QString, typed);
         QFETCH(QString, shown);
-        script(recorder);
+        record();
         widget<QCheckBox>("qtMakeOligomer")->click();
         QCOMPARE(input(lastCall(), 1), QString("2"));
         auto *field = widget<QLineEdit>("qtOligomerN");
@@ -261,7 +248,7 @@ private slots:
         QTest::keyClick(field, Qt::Key_Return);
         QCOMPARE(field->text(), shown);
         // A number beyond the integer range is refused with a message, never converted.
-        for (const QJsonArray &call : takeCalls())
+        for (const TestFakeModule::Call &call : m_fake->callRecords())
             QCOMPARE(input(call, 1), shown);
         QCOMPARE(m_f->answerer.titles(), typed == "1e12" ? QStringList { "Vornakel" } : QStringList());
     }
@@ -325,7 +312,7 @@ private slots:
 
     void pkaDialogRefusesWhatIsNoPkaAndTakesAValidOne()
     {
-        script(recorder);
+        record();
         QStringList shown;
         const auto enter = [&shown](const QString &amino) {
             return [&shown, amino](QWidget *w) {
@@ -354,7 +341,7 @@ private slots:
         });
         widget<QPushButton>("qtChangePeptide")->click();
         QCOMPARE(page()->carboxylValue(), 3.9);
-        QVERIFY(takeCalls().isEmpty());
+        QVERIFY(m_fake->callRecords().isEmpty());
     }
 
     void aScriptErrorLeavesNoEarlierResultShowing()
