@@ -232,6 +232,10 @@ private:
 public:
     // The calculation module "MainScreen" the window calls (not handed over).
     AppPlugin *calculationsPlugin() const;
+    // Another calculation module in its place (a test's recording one): the
+    // window owns it from now on and deletes the one it had. Only after
+    // initVornakel(), which builds the pages and dialogs it is handed to.
+    void setCalculationsPlugin(AppPlugin *module);
 
 private:
     // Writes result trees into the form with the window's own signals blocked;
@@ -250,9 +254,6 @@ private:
     QHash<const QObject *, double> m_valueAt20;
     bool m_correctingTemperature = false; // writes of the correction keep the base
     // ---- end of experiment calculations ----
-
-    // Results page: its test swaps in a recording calculation module and reads the graph point lists.
-    friend class TstGuiVornakelResults;
 };
 
 #endif
