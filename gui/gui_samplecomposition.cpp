@@ -33,6 +33,14 @@ void GuiSampleComposition::setSampleName(const QString &name)
     sampleName = name;
 }
 
+void GuiSampleComposition::setAminoValue(const double &) { }
+
+void GuiSampleComposition::setCarboxylValue(const double &) { }
+
+void GuiSampleComposition::setSequence(const QString &) { }
+
+void GuiSampleComposition::populateAminoTableFromSequence(const int &) { }
+
 void GuiSampleComposition::onDatabaseImporterRun() { }
 
 void GuiSampleComposition::onNewAminoRecordAdded(int) { }

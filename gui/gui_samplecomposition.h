@@ -23,6 +23,10 @@ public:
     void clear();
     void blockCalculations(bool block);
     void setSampleName(const QString &name);
+    void setAminoValue(const double &value);
+    void setCarboxylValue(const double &value);
+    void setSequence(const QString &sequence);
+    void populateAminoTableFromSequence(const int &sampleId);
 
 public slots:
     void onDatabaseImporterRun();

@@ -1,6 +1,7 @@
 // The shipped calculation module "MainScreen", run through the real script host
 // against a temporary database that holds the shipped reference data.
 
+#include "app/app_calculationcontract.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
@@ -49,21 +50,37 @@ double waterViscosityAt(double t, int column = 1)
 
 using AppNumber::toText;
 
-// The inputs of calculateS20W (and, with two more, calculateSo20W) in the main window's order.
+namespace Calc = AppCalculationContract;
+
+// "Name=value Name=value ... " of a calculation: its input names from the contract, one text per name.
+template<std::size_t N, typename... Texts> QString inputs(const AppCalculation<N> &function, const Texts &...texts)
+{
+    static_assert(sizeof...(Texts) == N, "one text per input");
+    const QStringList names = function.inputNames(), values { QString(texts)... };
+    QString out;
+    for (int i = 0; i < names.size(); ++i)
+        out += names.at(i) + '=' + values.at(i) + ' ';
+    return out;
+}
+
+// The inputs of calculateS20W as the main window sends them.
 QString sed(double velocityTemp, int aVbar = 0, double vbarWater = 0, const QString &s = "4e-13")
 {
-    return QString("EquilibriumTemp=20 VelocityTemp=%1 S=%2 Vbar20=0.73 Viscosity=0.01002 Vbar=0.73 "
-                   "Density=0.998234 aVbar=%3 vbarwater=%4 ")
-        .arg(toText(velocityTemp), s, toText(aVbar), toText(vbarWater));
+    return inputs(Calc::calculateS20W, "20", toText(velocityTemp), s, "0.73", "0.01002", "0.73", "0.998234",
+        toText(aVbar), toText(vbarWater));
+}
+// calculateSo20W sends two more.
+QString so20w(const QString &k, const QString &cp)
+{
+    return sed(20) + QString("%1=%2 %3=%4 ").arg(Calc::calculateSo20W.names[9], k, Calc::calculateSo20W.names[10], cp);
 }
 
 // The inputs of calculateResults, and the s20,w that gives a sphere of radius Ro times factor.
 QString results(double mr, double vbar, double s20w, const QString &hydration, double ratio,
     const QString &shape = "qtShapeProlate", double undenaturedVbar = 0)
 {
-    return QString("Mr=%1 Vbar=%2 UnDenaturedVbar=%7 S20W=%3 Mb=0 T=20 Sigma=0 RPM=0 Ratio=%4 Hydration=%5 "
-                   "HydrationValue=NULL Shape=%6 BufferViscosity=0.01002")
-        .arg(toText(mr), toText(vbar), toText(s20w), toText(ratio), hydration, shape, toText(undenaturedVbar));
+    return inputs(Calc::calculateResults, toText(mr), toText(vbar), toText(undenaturedVbar), toText(s20w), "0", "20",
+        "0", "0", toText(ratio), hydration, "NULL", shape, "0.01002");
 }
 double s20wFor(double mr, double vbar, double factor)
 {
@@ -95,22 +112,24 @@ void addCall(const char *tag, const char *function, const QString &inputs, const
 }
 
 // The calls of the main window and of its standard-value dialogs as they send them, with the number of results.
+template<std::size_t N, typename... Texts>
+std::tuple<QString, QString, int> sent(int results, const AppCalculation<N> &function, const Texts &...texts)
+{
+    return { function.name(), inputs(function, texts...), results };
+}
 QList<std::tuple<QString, QString, int>> mainWindowCalls()
 {
-    const QString mr = "Mr=14305 Vbar=0.7175 ", sigma = "EquilibriumTemp=20 Sigma=0.7 RPM=20000 ";
-    return { { "calculateVBar20", "VBar=0.73 Temperature=25", 1 },
-        { "calculateDensityAt20", "Temperature=25 Density=1", 1 },
-        { "calculateViscAtT", "Temperature=25 Viscosity=0.0089", 1 },
-        { "calculateViscAtT", "Viscosity=0.01002 EquilibriumTemp=4 term=0", 1 },
-        { "_calculateVBarAtT", "Vbar=0.73 EquilibriumTemp=4", 1 },
-        { "calculateDensityAtT", "EquilibriumTemp=4 Density=0.998234", 1 },
-        { "calculateSampleVbar", "vBar=0.7175 sedEqTemp=4", 1 }, { "calculateRp", mr, 1 }, { "calculateRo", mr, 1 },
-        { "calculateMbDirectly", mr + "Density=1", 1 },
-        { "calculateSigmaFromMr", "EquilibriumTemp=20 RPM=20000 " + mr + "Density=1", 1 },
-        { "calculateMbFromSigma", sigma, 1 }, { "calculateMr", sigma + "Vbar=0.7175 Density=1", 1 },
-        { "calculationsFromMr", "EquilibriumTemp=20 RPM=20000 " + mr + "Density=1 tellerMethod=1", 3 },
-        { "calculateS20W", sed(25), 1 }, { "calculateSo20W", sed(25) + "So20w_k=0.009 Cp=2", 1 },
-        { "calculateResults", results(14305, 0.7175, 1.91e-13, "qtHydrateDelta1", 0.3), 20 } };
+    return { sent(1, Calc::vbarTo20, "0.73", "25"), sent(1, Calc::densityTo20, "25", "1"),
+        sent(1, Calc::viscosityTo20, "25", "0.0089"), sent(1, Calc::viscosityAtT, "0.01002", "4", "0"),
+        sent(1, Calc::vbarAtT, "0.73", "4"), sent(1, Calc::densityAtT, "4", "0.998234"),
+        sent(1, Calc::calculateSampleVbar, "0.7175", "4"), sent(1, Calc::calculateRp, "14305", "0.7175"),
+        sent(1, Calc::calculateRo, "14305", "0.7175"), sent(1, Calc::calculateMbDirectly, "14305", "0.7175", "1"),
+        sent(1, Calc::calculateSigmaFromMr, "20", "20000", "14305", "0.7175", "1"),
+        sent(1, Calc::calculateMbFromSigma, "20", "0.7", "20000"),
+        sent(1, Calc::calculateMr, "20", "0.7", "20000", "0.7175", "1"),
+        sent(3, Calc::calculationsFromMr, "20", "20000", "14305", "0.7175", "1", "1"),
+        { Calc::calculateS20W.name(), sed(25), 1 }, { Calc::calculateSo20W.name(), so20w("0.009", "2"), 1 },
+        { Calc::calculateResults.name(), results(14305, 0.7175, 1.91e-13, "qtHydrateDelta1", 0.3), 20 } };
 }
 
 } // namespace
@@ -250,11 +269,10 @@ private slots:
             4e-13 * (0.89002 / 1.00160) * (1 - 0.73 * kWater20) / (1 - vbar25 * kWater25), 1e-4);
         addCall("s20,w, composition vbar", "calculateS20W", sed(20, 1, 0.74), "qtExperimentResultsS",
             4e-13 * (1 - 0.74 * kWater20) / (1 - 0.73 * kWater20), 1e-9);
-        addCall("so20,w", "calculateSo20W", sed(20) + "So20w_k=0.009 Cp=2", "qtExperimentResultsS", 4e-13 / (1 - 0.018),
-            1e-9);
+        addCall("so20,w", "calculateSo20W", so20w("0.009", "2"), "qtExperimentResultsS", 4e-13 / (1 - 0.018), 1e-9);
         // Past the dilute range the correction is refused, not turned into a negative figure.
-        addCall("so20,w beyond dilute", "calculateSo20W", sed(20) + "So20w_k=0.009 Cp=200", "qtExperimentResultsS",
-            4e-13, 1e-9, "dilute range");
+        addCall("so20,w beyond dilute", "calculateSo20W", so20w("0.009", "200"), "qtExperimentResultsS", 4e-13, 1e-9,
+            "dilute range");
         // Equilibrium: Mb = M (1 - vbar rho), sigma = Mb omega^2 / RT, and back.
         addCall("sigma", "calculateSigmaFromMr", "EquilibriumTemp=20 RPM=20000 Mr=14305 Vbar=0.7175 Density=0.998234",
             "qtSedEquilibriumSigma", sigma, 1e-8);
