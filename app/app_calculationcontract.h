@@ -95,6 +95,13 @@ inline constexpr auto graphShape
 inline constexpr auto calculationsAvsBHydration = appCalculation("calculationsAvsBHydration", "Shape", "Hydration",
     "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM");
 
+// Sample composition page. The residue and conjugate rows travel as two unnamed
+// ARRAY nodes in the third and fourth place; "Tritrable" and "denaturents" are
+// spelled as the module reads them.
+inline constexpr auto calculationsFromComposition
+    = appCalculation("calculationsFromComposition", "BufferpH", "OligomerN", "", "", "UseTritrableAmino",
+        "AminoEndpKaValue", "UseTritrableCarboxyl", "CarboxylValue", "denaturents");
+
 // Buffer page: a measured buffer corrected from 20 C to a temperature.
 inline constexpr auto correctBufferDensityNormal
     = appCalculation("correctBufferDensityAtT_Normal", "Density", "Temperature");

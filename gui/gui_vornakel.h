@@ -83,6 +83,17 @@ public:
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
 
+    // The standard-value dialogs, read by the save dialog.
+    GuiVbarStandardValue *vbarStandardValue() const;
+    GuiDensityStandardValue *densityStandardValue() const;
+    GuiViscosityStandardValue *viscosityStandardValue() const;
+
+    // Dynamic properties of a record list: the text of the entry last taken
+    // over into the tab, and the id of a record just saved, by which the next
+    // refill selects it.
+    static constexpr const char *lastRecordProperty = "combobox_last_record";
+    static constexpr const char *lastRecordIdProperty = "combobox_last_record_id";
+
 public slots:
     void firstShow();
     void log(const QString &message);
@@ -168,6 +179,14 @@ private:
     void storeGeometry(int height, int width);
     static void checkRemembered(QAbstractButton *button);
     void showTabs(); // the stacked widget back on the page that holds the tabs
+
+    // Record lists and loaders.
+    void fillRecordList(QComboBox *list, const QComboBox *sortBy, const QString &table, const QString &first);
+    // The id to load (-1 takes the list's current entry, which it then is);
+    // false when that entry starts a new record.
+    bool pickRecord(QComboBox *list, int *id);
+    bool optionsStopped() const;
+    QString defaultValue(int index) const;
 
     XmlMessageProcessor *m_moduleManager = nullptr;
     QCursor *m_busyCursor = nullptr;

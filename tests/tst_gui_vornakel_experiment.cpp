@@ -71,7 +71,7 @@ class TstGuiVornakelExperiment : public QObject
     // The calls made since the last look.
     QStringList takeCalls() const { return fake()->takeCalls(); }
     // The recording module in place of the shipped one, the given buttons pressed, and the calls so far forgotten.
-    void record(const QStringList &buttons = { "qtExactMolecularWeight" })
+    void record(const QStringList &buttons = { "qtVbarMethod", "qtExactMolecularWeight" })
     {
         m_f->window.setCalculationsPlugin(new TestFakeModule);
         for (const QString &button : buttons)
@@ -86,7 +86,7 @@ private slots:
         QVERIFY(m_f->window.initVornakel());
         m_f->window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_f->window));
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        m_f->window.qtTabWidget->setCurrentWidget(m_f->window.qtTabExperiment);
     }
     void cleanup() { m_f.reset(); }
 
@@ -260,7 +260,7 @@ private slots:
         };
         const QString eq = "qtSedEquilibriumTemp=20 qtSedEquilibriumMR=50000 qtBufferDensity=1.01 qtSedEquilibriumRPM=";
         const QString mr = "(Mr=50000,Vbar=0.73", mb = " calculateMbDirectly" + mr + ",Density=1.01)";
-        row("Mr: radius, Mb, sigma", "qtExactMolecularWeight", eq + "20000",
+        row("Mr: radius, Mb, sigma", "qtVbarMethod qtExactMolecularWeight", eq + "20000",
             "calculateRo" + mr + ")" + mb + " calculateSigmaFromMr(EquilibriumTemp=20,RPM=20000," + mr.mid(1)
                 + ",Density=1.01)");
         row("Mr, Teller, speed invalid", "qtTellerMethod qtExactMolecularWeight", eq + "abc",
@@ -293,13 +293,14 @@ private slots:
         QTEST(takeCalls(), "expected");
     }
 
-    // Nothing is calculated before a method is chosen, nor while blocked; each method sets the Mr field and
-    // the stop sign, and an Mr from the composition page is calculated even from empty fields.
+    // A fresh form takes the exact Mr as its method, so S* alone gives s20,w; nothing is calculated while
+    // blocked; each method sets the Mr field and the stop sign, and an Mr from the composition page is
+    // calculated even from empty fields.
     void methodButtonsRuleTheCalculation()
     {
         record({});
         type("qtSedVelocityCoefficient", "4.5");
-        QVERIFY(takeCalls().isEmpty());
+        QVERIFY(takeCalls().value(0).startsWith(QLatin1String("calculateS20W(")));
         click("qtExactMolecularWeight");
         QVERIFY(!widget<QLabel>("qtStopSign")->isHidden() && widget("qtSedEquilibriumMR")->isEnabled());
         takeCalls();

@@ -116,6 +116,16 @@ class TstGuiVornakelResults : public QObject
         WindowPtr w(new GuiVornakel(m_files.path()));
         if (!w->initVornakel())
             return nullptr;
+        // The cleared form's choices put aside: no option chosen and no ratio.
+        for (QRadioButton *option : w->qtHydrationOptions->findChildren<QRadioButton *>()
+                + w->qtAssumedShape->findChildren<QRadioButton *>()
+                + QList<QRadioButton *> { w->qtVbarMethod, w->qtTellerMethod }) {
+            const QSignalBlocker quiet(option);
+            option->setAutoExclusive(false);
+            option->setChecked(false);
+            option->setAutoExclusive(true);
+        }
+        w->qtHydrateRatio->clear();
         m_answerer.clear();
         if (results.isEmpty())
             return w;
@@ -229,6 +239,7 @@ private slots:
         w->qtAssumedShape->setEnabled(!c.shapeGroupEnabled);
         w->qtHydrateRatio->setEnabled(c.ratioEnabledBefore);
         w->qtHydrateComputed->setEnabled(true);
+        fill(w.get(), "qtSedEquilibriumMR=14307"); // without one the results page is cleared
 
         w->findChild<QAbstractButton *>(c.option)->click();
 
@@ -324,7 +335,9 @@ private slots:
         w->calculateResults();
         const QSignalBlocker quietSample(w->qtSampleName), quietExperiment(w->qtExperimentName);
         w->qtSampleName->addItem("50%2 %5 mix");
+        w->qtSampleName->setCurrentIndex(w->qtSampleName->count() - 1);
         w->qtExperimentName->addItem("(12/01/26)  Run 7");
+        w->qtExperimentName->setCurrentIndex(w->qtExperimentName->count() - 1);
         const int before = calls(w.get()).size();
 
         w->qtGraphShapeButton->click();
