@@ -113,20 +113,29 @@ bool GuiVornakel::initVornakel()
             QMessageBox::Ok, QMessageBox::NoButton);
         return false;
     }
-    connect(m_calculationsPlugin, &AppPlugin::sigPluginError, this, &GuiVornakel::onPluginError);
-
-    // Each page's database path is set before it gets the module: setting the
-    // path resets the buffer page's module.
-    qtStackBufferComponents->setCalculationsPlugin(m_calculationsPlugin);
-    qtStackComposition->setCalculationsPlugin(m_calculationsPlugin);
-    m_vbarStandardValue->setCalculations(m_calculationsPlugin);
-    m_densityStandardValue->setCalculations(m_calculationsPlugin);
-    m_viscosityStandardValue->setCalculations(m_calculationsPlugin);
+    setCalculationsPlugin(m_calculationsPlugin);
 
     m_started = true;
     if (m_showPending)
         firstShow();
     return true;
+}
+
+void GuiVornakel::setCalculationsPlugin(AppPlugin *module)
+{
+    if (m_calculationsPlugin && m_calculationsPlugin != module)
+        delete m_calculationsPlugin;
+    m_calculationsPlugin = module;
+    if (!module)
+        return;
+    connect(module, &AppPlugin::sigPluginError, this, &GuiVornakel::onPluginError, Qt::UniqueConnection);
+    // Each page's database path is set before it gets the module: setting the
+    // path resets the buffer page's module.
+    qtStackBufferComponents->setCalculationsPlugin(module);
+    qtStackComposition->setCalculationsPlugin(module);
+    m_vbarStandardValue->setCalculations(module);
+    m_densityStandardValue->setCalculations(module);
+    m_viscosityStandardValue->setCalculations(module);
 }
 
 bool GuiVornakel::openDatabase(const QString &path)

@@ -249,7 +249,9 @@ private slots:
         for (const auto &row : wiring)
             for (const QString &name : QString::fromLatin1(row[1]).split(QLatin1Char(' ')))
                 for (const QString &signal : QString::fromLatin1(row[0]).split(QLatin1Char(' '))) {
-                    QObject *sender = window->findChild<QObject *>(name);
+                    // The sample page has a tab widget of the same name.
+                    QObject *sender = name == QLatin1String("qtTabWidget") ? window->qtTabWidget
+                                                                           : window->findChild<QObject *>(name);
                     QVERIFY2(sender && connected(sender, qPrintable(signal)), qPrintable(name + ' ' + signal));
                 }
         QVERIFY(connected(window.get(), "sigModulePath(QString,QString)"));

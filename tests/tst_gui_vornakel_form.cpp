@@ -95,16 +95,15 @@ private slots:
         for (const auto &[className, entries] : classes) {
             for (const QString &entry : QString(entries).split(';')) {
                 const QString name = entry.section('=', 0, 0);
-                // The composition pages have forms of their own, with names of their own.
                 QList<QWidget *> found = m_window->findChildren<QWidget *>(name);
-                found.erase(
-                    std::remove_if(found.begin(), found.end(),
-                        [this](QWidget *w) {
-                            QWidget *page = w->parentWidget();
-                            while (page && page != m_ui->qtStackBufferComponents && page != m_ui->qtStackComposition)
-                                page = page->parentWidget();
-                            return page != nullptr;
-                        }),
+                // The composition pages have widgets of the same names (the sample page's own tab widget, the
+                // buffer page's groupBox).
+                found.erase(std::remove_if(found.begin(), found.end(),
+                                [this](QWidget *w) {
+                                    return (w != m_ui->qtStackComposition && m_ui->qtStackComposition->isAncestorOf(w))
+                                        || (w != m_ui->qtStackBufferComponents
+                                            && m_ui->qtStackBufferComponents->isAncestorOf(w));
+                                }),
                     found.end());
                 QVERIFY2(found.size() == 1, qPrintable(name));
                 QCOMPARE(found.first()->metaObject()->className(), className);
