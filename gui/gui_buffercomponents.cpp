@@ -1,5 +1,6 @@
 #include "gui/gui_buffercomponents.h"
 
+#include "app/app_calculationcontract.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
@@ -460,6 +461,7 @@ void GuiBufferComponents::onSearchTextEdited(const QString &text)
 
 void GuiBufferComponents::compute()
 {
+    namespace Calc = AppCalculationContract;
     if (!m_calculations)
         return;
     WaitCursor wait;
@@ -492,10 +494,9 @@ void GuiBufferComponents::compute()
     }
 
     if (qtCalculateDensity->isChecked())
-        writeResult(m_calculations->execOne(QStringLiteral("calculateBufferDensity"), { density.get() }), qtDensity);
+        writeResult(m_calculations->execOne(Calc::calculateBufferDensity.name(), { density.get() }), qtDensity);
     if (qtCalculateViscosity->isChecked()) {
-        writeResult(
-            m_calculations->execOne(QStringLiteral("calculateBufferViscosity"), { viscosity.get() }), qtViscosity);
+        writeResult(m_calculations->execOne(Calc::calculateBufferViscosity.name(), { viscosity.get() }), qtViscosity);
     }
     calculateDensityTemperatureCorrection();
     calculateViscosityTemperatureCorrection();
@@ -511,48 +512,55 @@ void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
         field->setText(QString());
 }
 
-void GuiBufferComponents::addIsotopes(QList<AppScriptObject *> &inputs) const
+namespace {
+
+// The figure at 20 C in a field, or false when the field holds no number:
+// such a field is never sent, and the corrected one is emptied instead of
+// being made from 0.
+bool figureAt20(const QLineEdit *source, QLineEdit *target, double *value)
 {
-    inputs << new AppScriptObject(QStringLiteral("D2O"), qtWaterComposition->D2O(), AppScriptObject::Normal)
-           << new AppScriptObject(QStringLiteral("D2O18"), qtWaterComposition->D2O18(), AppScriptObject::Normal)
-           << new AppScriptObject(QStringLiteral("H2O18"), qtWaterComposition->H2O18(), AppScriptObject::Normal);
+    if (AppNumber::fromText(source->text(), value))
+        return true;
+    target->setText(QString());
+    return false;
 }
 
-void GuiBufferComponents::correctOne(
-    const QString &function, const QString &input, QLineEdit *source, QLineEdit *target)
-{
-    // A figure at 20 C that is no number is never sent: the corrected one is
-    // emptied instead of being made from 0.
-    double value = 0.0;
-    if (!AppNumber::fromText(source->text(), &value)) {
-        target->setText(QString());
-        return;
-    }
-    QList<AppScriptObject *> inputs;
-    inputs << new AppScriptObject(input, value, AppScriptObject::Normal)
-           << new AppScriptObject(QStringLiteral("Temperature"), m_temperature, AppScriptObject::Normal);
-    if (qtHeavyWater->isChecked())
-        addIsotopes(inputs);
-    AppScriptObject *result = m_calculations->execOne(function, inputs);
-    qDeleteAll(inputs);
-    writeResult(result, target);
-}
+} // namespace
 
 void GuiBufferComponents::calculateDensityTemperatureCorrection()
 {
-    if (!m_calculations || !qtCalculateDensity->isChecked())
+    namespace Calc = AppCalculationContract;
+    double density = 0.0;
+    if (!m_calculations || !qtCalculateDensity->isChecked() || !figureAt20(qtDensity, qtCorrectedDensity, &density))
         return;
-    correctOne(qtHeavyWater->isChecked() ? QStringLiteral("correctBufferDensityAtT_Heavy")
-                                         : QStringLiteral("correctBufferDensityAtT_Normal"),
-        QStringLiteral("Density"), qtDensity, qtCorrectedDensity);
+    const GuiWaterComposition *water = qtWaterComposition;
+    AppScriptObject *result = nullptr;
+    if (qtHeavyWater->isChecked()) {
+        result = Calc::correctBufferDensityHeavy.call(
+            m_calculations, density, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
+    } else {
+        result = Calc::correctBufferDensityNormal.call(m_calculations, density, m_temperature);
+    }
+    writeResult(result, qtCorrectedDensity);
 }
 
 void GuiBufferComponents::calculateViscosityTemperatureCorrection()
 {
-    if (!m_calculations || !qtCalculateViscosity->isChecked())
+    namespace Calc = AppCalculationContract;
+    double viscosity = 0.0;
+    if (!m_calculations || !qtCalculateViscosity->isChecked()
+        || !figureAt20(qtViscosity, qtCorrectedViscosity, &viscosity))
         return;
-    correctOne(
-        QStringLiteral("correctBufferViscosityAtT"), QStringLiteral("Viscosity"), qtViscosity, qtCorrectedViscosity);
+    // Heavy water changes the viscosity as much as the density.
+    const GuiWaterComposition *water = qtWaterComposition;
+    AppScriptObject *result = nullptr;
+    if (qtHeavyWater->isChecked()) {
+        result = Calc::correctBufferViscosityHeavy.call(
+            m_calculations, viscosity, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
+    } else {
+        result = Calc::correctBufferViscosity.call(m_calculations, viscosity, m_temperature);
+    }
+    writeResult(result, qtCorrectedViscosity);
 }
 
 void GuiBufferComponents::correctBoth()

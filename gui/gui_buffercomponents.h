@@ -135,8 +135,6 @@ private:
     // Writes a module answer into the page; a field the answer brings no value
     // for is emptied rather than left with a figure of other inputs.
     void writeResult(AppScriptObject *result, QLineEdit *field);
-    void correctOne(const QString &function, const QString &input, QLineEdit *source, QLineEdit *target);
-    void addIsotopes(QList<AppScriptObject *> &inputs) const;
     void correctBoth();
 
     AppPlugin *m_calculations = nullptr; // not owned
