@@ -1,5 +1,7 @@
 #include "sql/sql_executor.h"
 
+#include "app/app_log.h"
+
 #include <QRegularExpression>
 
 sqlExecutor::sqlExecutor(const QSqlQuery &other) : QObject(nullptr), m_sqlQuery(new QSqlQuery(other))
@@ -62,7 +64,7 @@ bool sqlExecutor::exec(const QString &query)
     m_preparedText = QString();
     const bool ok = m_sqlQuery->exec(query);
     emit sigQueryLog(query);
-    emit sigLog(query, 10);
+    emit sigLog(query, AppLog::Statement);
     if (!ok)
         emit sigError(QStringLiteral("sqlExecutor::exec(query)"), m_queryText, errorText());
     return ok;
@@ -79,7 +81,7 @@ bool sqlExecutor::exec(const QString &query, const QVariantMap &values)
         ok = m_sqlQuery->exec();
     }
     emit sigQueryLog(query);
-    emit sigLog(query, 10);
+    emit sigLog(query, AppLog::Statement);
     if (!ok)
         emit sigError(QStringLiteral("sqlExecutor::exec(query)"), m_queryText, errorText());
     return ok;
@@ -88,7 +90,7 @@ bool sqlExecutor::exec(const QString &query, const QVariantMap &values)
 bool sqlExecutor::exec()
 {
     emit sigQueryLog(m_queryText);
-    emit sigLog(m_queryText, 10);
+    emit sigLog(m_queryText, AppLog::Statement);
     const bool ok = m_sqlQuery->exec();
     if (!ok) {
         if (m_preparedText.isNull()) {

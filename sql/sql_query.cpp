@@ -13,7 +13,6 @@
 #include <QThread>
 #include <QTime>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace {
@@ -22,11 +21,6 @@ namespace {
 // the GUI thread.
 const int kReopenAttempts = 3;
 const unsigned long kReopenPauseMs = 100;
-
-void trace(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-}
 
 bool isNameCharacter(QChar c)
 {
@@ -131,7 +125,7 @@ sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directEx
         }
         m_connectionName = connectionName;
         if (!dbEngine.open(connectionName)) {
-            trace(QStringLiteral("could not open database\n"));
+            qCDebug(lcSql).noquote() << QStringLiteral("could not open database");
             QSqlDatabase::removeDatabase(connectionName);
             m_ownsConnection = false;
             return;
@@ -237,10 +231,10 @@ sqlQuery::Binding sqlQuery::binding(const QString &name, const QVariant &val) co
         return b;
     case QMetaType::Bool:
         if (val.toBool()) {
-            trace(QStringLiteral("intercept bindValue: boolean TRUE\n"));
+            qCDebug(lcSql).noquote() << QStringLiteral("intercept bindValue: boolean TRUE");
             b.literal = QStringLiteral("1");
         } else {
-            trace(QStringLiteral("intercept bindValue: boolean FALSE\n"));
+            qCDebug(lcSql).noquote() << QStringLiteral("intercept bindValue: boolean FALSE");
             b.literal = QStringLiteral("0");
         }
         return b;
@@ -462,8 +456,8 @@ void sqlQuery::preserveSqlString(bool preserve)
 void sqlQuery::printPreparedValues()
 {
     for (const QString &pair : qAsConst(m_boundPairs))
-        trace(QStringLiteral("Value: [%1]\n").arg(pair));
-    trace(QStringLiteral("prepared exec=[%1]\n").arg(m_workingSql));
+        qCDebug(lcSql).noquote() << QStringLiteral("Value: [%1]").arg(pair);
+    qCDebug(lcSql).noquote() << QStringLiteral("prepared exec=[%1]").arg(m_workingSql);
 }
 
 // --- Execution
@@ -486,19 +480,19 @@ bool sqlQuery::runWithRetry(const std::function<bool()> &run, bool prepared)
     const QString nameLine = QStringLiteral("Database name=[") + m_connectionName + QStringLiteral("]\n");
     for (int attempt = 1; attempt <= kReopenAttempts; ++attempt) {
         if (db.open()) {
-            trace(nameLine);
-            trace(QStringLiteral("-->Database re-opened.\n"));
+            qCDebug(lcSql).noquote() << nameLine.trimmed();
+            qCDebug(lcSql).noquote() << QStringLiteral("-->Database re-opened.");
             // Reopening has finalised the statements prepared on the old connection.
             if (prepared)
                 m_executor->reprepare();
             return run();
         }
-        trace(nameLine);
-        trace(QStringLiteral("-->Database closed....attempting to re-open...\n"));
+        qCDebug(lcSql).noquote() << nameLine.trimmed();
+        qCDebug(lcSql).noquote() << QStringLiteral("-->Database closed....attempting to re-open...");
         if (attempt < kReopenAttempts)
             QThread::msleep(kReopenPauseMs);
     }
-    trace(QStringLiteral("-->Database could not be re-opened.\n"));
+    qCWarning(lcSql).noquote() << "Database" << m_connectionName << "closed and could not be re-opened";
     return ok;
 }
 
@@ -550,7 +544,7 @@ bool sqlQuery::exec()
             if (b.byDriver)
                 driverValues.insert(QLatin1Char(':') + b.name, b.driverValue);
         }
-        trace(QStringLiteral("psuedo exec=[%1]\n").arg(text));
+        qCDebug(lcSql).noquote() << QStringLiteral("psuedo exec=[%1]").arg(text);
         appendToLog(text);
         const bool ok = runWithRetry(
             [this, text, driverValues] {
@@ -564,7 +558,8 @@ bool sqlQuery::exec()
         return false;
     const bool ok = runWithRetry([this] { return m_executor->exec(); }, true);
     if (!ok)
-        trace(QStringLiteral("error 101: [%1],[%2]\n").arg(m_executor->lastError().text(), m_workingSql));
+        qCWarning(lcSql).noquote()
+            << QStringLiteral("error 101: [%1],[%2]").arg(m_executor->lastError().text(), m_workingSql);
     return ok;
 }
 

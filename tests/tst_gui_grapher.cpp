@@ -2,6 +2,7 @@
 #include "gui/gui_grapheroptions.h"
 
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QClipboard>
@@ -331,5 +332,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiGrapher)
+TEST_MAIN(TstGuiGrapher)
 #include "tst_gui_grapher.moc"
