@@ -34,6 +34,9 @@ void installScript(QScriptEngine *engine);
 // The value of a case in that engine.
 QVariant runScript(QScriptEngine *engine, const Case &c, const QString &table);
 
+// The warnings that binding the value through m_query in every statement gives.
+void expectWarnings(const QVariant &reference);
+
 // The same statements on table, bound by the driver; the same kind of answer.
 QString runByDriver(QSqlDatabase db, const QString &table, const QVariant &value);
 
