@@ -1,5 +1,6 @@
 // The main road of the program: the input rules of the numeric fields and the
 // experiment calculations, all done by the calculation module.
+#include "app/app_log.h"
 #include "gui/gui_vornakel.h"
 
 #include "app/app_calculationcontract.h"
@@ -65,7 +66,7 @@ void GuiVornakel::calculate()
     namespace Calc = AppCalculationContract;
     if (m_calculationsBlocked)
         return;
-    emit sigLog(QStringLiteral("calculate()"), 100);
+    emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
     if (m_mrMethod == 0 || !m_calculationsPlugin)
         return;
 
@@ -333,12 +334,12 @@ void GuiVornakel::onValueEdited()
     } else if (source == qtSedEquilibriumMR) {
     } else if (source == qtSedVelocityConcentration) {
         if (!qtSedVelocityConcentration->text().simplified().isEmpty()) {
-            emit sigLog(QStringLiteral("Changing to s*20W"), 100);
+            emit sigLog(QStringLiteral("Changing to s*20W"), AppLog::Trace);
             qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                                 "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
                                                 "</body></html>"));
         } else {
-            emit sigLog(QStringLiteral("Changing to s20W"), 100);
+            emit sigLog(QStringLiteral("Changing to s20W"), AppLog::Trace);
             qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                                 "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
         }
@@ -494,7 +495,7 @@ void GuiVornakel::onClickedViscosityCompute()
 
 void GuiVornakel::onExactMolecularWeightDirectEntry()
 {
-    emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), 100);
+    emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), AppLog::Trace);
     if (qtSedEquilibriumMR->text().isEmpty())
         qtStopSign->show();
     m_mrMethod = 1;
@@ -507,7 +508,7 @@ void GuiVornakel::onExactMolecularWeightDirectEntry()
 
 void GuiVornakel::onSetFromSigma()
 {
-    emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), 100);
+    emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), AppLog::Trace);
     qtStopSign->hide();
     m_mrMethod = 2;
     m_mrMethodButton = qtFromSigma;
@@ -521,8 +522,9 @@ void GuiVornakel::onSetFromSigma()
 
 void GuiVornakel::onskButtonClicked()
 {
-    emit sigLog(QStringLiteral("GuiVornakel::onS20WButtonClicked() not fully implemented"), 100);
+    emit sigLog(QStringLiteral("GuiVornakel::onS20WButtonClicked() not fully implemented"), AppLog::Trace);
     GuiModifyK dialog(this);
+    AppLog::connect(&dialog, &GuiModifyK::sigLog, lcGui);
     dialog.exec();
 }
 
@@ -540,7 +542,7 @@ void GuiVornakel::onCurrentTabChanged(int index)
 
 void GuiVornakel::slotExchange()
 {
-    emit sigLog(QStringLiteral("slotExchange"), 100);
+    emit sigLog(QStringLiteral("slotExchange"), AppLog::Trace);
     QObject *source = sender();
     if (!source || source->metaObject()->propertyCount() == 0)
         return;
@@ -548,8 +550,8 @@ void GuiVornakel::slotExchange()
     static const char *const kinds[] = { "Method", "Signal", "Slot", "Constructor" };
     const int kind = signal.methodType();
     if (kind >= 0 && kind < 4)
-        emit sigLog(QString::fromLatin1(kinds[kind]), 100);
+        emit sigLog(QString::fromLatin1(kinds[kind]), AppLog::Trace);
     const QList<QByteArray> names = signal.parameterNames();
     for (const QByteArray &name : names)
-        emit sigLog(QStringLiteral("signal name: %1").arg(QString::fromLatin1(name)), 100);
+        emit sigLog(QStringLiteral("signal name: %1").arg(QString::fromLatin1(name)), AppLog::Trace);
 }

@@ -6,6 +6,7 @@
 
 #include "test_environment.h"
 #include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QtTest>
@@ -371,5 +372,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiVornakelExperiment)
+TEST_MAIN(TstGuiVornakelExperiment)
 #include "tst_gui_vornakel_experiment.moc"

@@ -1,5 +1,7 @@
 #include "gui/gui_vornakel.h" // the form class comes with the window
 
+#include "test_log.h"
+
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <QtTest>
@@ -216,5 +218,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiVornakelForm)
+TEST_MAIN(TstGuiVornakelForm)
 #include "tst_gui_vornakel_form.moc"
