@@ -1,6 +1,7 @@
 // The Results tab of the main window: the hydrodynamic shape figures from the
 // calculation module, the hydration and shape options, and the two shape graphs.
 
+#include "app/app_log.h"
 #include "gui/gui_vornakel.h"
 
 #include "app/app_calculationcontract.h"
@@ -183,7 +184,7 @@ void GuiVornakel::calculateResults()
     qtAvsBGraphButton->setEnabled(tellerRatio && vbarRatio);
 
     if (qtSedEquilibriumMR->text().isEmpty() || AppNumber::valueOrZero(qtSedEquilibriumMR->text()) == 0.0) {
-        emit sigLog(QStringLiteral("no molecular weight entered for results"), 4);
+        emit sigLog(QStringLiteral("no molecular weight entered for results"), AppLog::Notice);
         clearResultsPage();
         qtResultsErrorText->setStyleSheet(QStringLiteral("background-color:#DDA6A6;"));
         qtResultsErrorText->setText(QStringLiteral("You must have a molecular weight to get results"));

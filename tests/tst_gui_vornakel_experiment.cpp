@@ -6,6 +6,7 @@
 
 #include "test_environment.h"
 #include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QtTest>
@@ -85,7 +86,7 @@ private slots:
         QVERIFY(m_f->window.initVornakel());
         m_f->window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_f->window));
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        m_f->window.qtTabWidget->setCurrentWidget(m_f->window.qtTabExperiment);
     }
     void cleanup() { m_f.reset(); }
 
@@ -371,5 +372,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiVornakelExperiment)
+TEST_MAIN(TstGuiVornakelExperiment)
 #include "tst_gui_vornakel_experiment.moc"

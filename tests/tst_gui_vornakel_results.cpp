@@ -8,6 +8,7 @@
 
 #include "test_environment.h"
 #include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QApplication>
@@ -494,5 +495,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiVornakelResults)
+TEST_MAIN(TstGuiVornakelResults)
 #include "tst_gui_vornakel_results.moc"

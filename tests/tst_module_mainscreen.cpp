@@ -7,6 +7,7 @@
 #include "app/app_scriptobject.h"
 #include "sql/sql_referencedata.h"
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
 
@@ -634,5 +635,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstModuleMainScreen)
+TEST_MAIN(TstModuleMainScreen)
 #include "tst_module_mainscreen.moc"

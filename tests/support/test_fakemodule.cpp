@@ -79,9 +79,18 @@ AppScriptObject *TestFakeModule::execOne(const QString &function, const QList<Ap
 {
     Call call { function, {} };
     for (const AppScriptObject *input : inputs) {
-        if (input)
-            call.inputs << qMakePair(AppScriptObject::textOf(input->property(QStringLiteral("NAME"))),
-                AppScriptObject::textOf(input->property(QStringLiteral("VALUE"))));
+        if (!input)
+            continue;
+        call.inputs << qMakePair(AppScriptObject::textOf(input->property(QStringLiteral("NAME"))),
+            AppScriptObject::textOf(input->property(QStringLiteral("VALUE"))));
+        QMap<QString, QMap<QString, QString>> children;
+        for (auto child = input->children().cbegin(); child != input->children().cend(); ++child) {
+            QMap<QString, QString> properties;
+            for (auto p = child.value()->properties().cbegin(); p != child.value()->properties().cend(); ++p)
+                properties.insert(p.key(), AppScriptObject::textOf(p.value()));
+            children.insert(child.key(), properties);
+        }
+        call.children << children;
     }
     m_calls << call;
 
