@@ -70,6 +70,23 @@ bool sqlExecutor::exec(const QString &query)
     return ok;
 }
 
+bool sqlExecutor::exec(const QString &query, const QVariantMap &values)
+{
+    m_queryText = query;
+    m_preparedText = QString();
+    bool ok = m_sqlQuery->prepare(query);
+    if (ok) {
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            m_sqlQuery->bindValue(it.key(), it.value());
+        ok = m_sqlQuery->exec();
+    }
+    emit sigQueryLog(query);
+    emit sigLog(query, AppLog::Statement);
+    if (!ok)
+        emit sigError(QStringLiteral("sqlExecutor::exec(query)"), m_queryText, errorText());
+    return ok;
+}
+
 bool sqlExecutor::exec()
 {
     emit sigQueryLog(m_queryText);
