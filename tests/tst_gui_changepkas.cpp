@@ -1,5 +1,6 @@
 #include "gui/gui_changepkas.h"
 
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QPushButton>
@@ -52,5 +53,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiChangePkas)
+TEST_MAIN(TstGuiChangePkas)
 #include "tst_gui_changepkas.moc"

@@ -7,6 +7,7 @@
 #include "app/app_scriptobject.h"
 #include "sql/sql_referencedata.h"
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
 
@@ -75,12 +76,13 @@ QString so20w(const QString &k, const QString &cp)
     return sed(20) + QString("%1=%2 %3=%4 ").arg(Calc::calculateSo20W.names[9], k, Calc::calculateSo20W.names[10], cp);
 }
 
-// The inputs of calculateResults, and the s20,w that gives a sphere of radius Ro times factor.
+// The inputs of calculateResults (a vbar held at the equilibrium temperature), and the s20,w that gives a sphere
+// of radius Ro times factor.
 QString results(double mr, double vbar, double s20w, const QString &hydration, double ratio,
-    const QString &shape = "qtShapeProlate", double undenaturedVbar = 0)
+    const QString &shape = "qtShapeProlate", double undenaturedVbar = 0, const QString &equilibriumTemp = "20")
 {
     return inputs(Calc::calculateResults, toText(mr), toText(vbar), toText(undenaturedVbar), toText(s20w), "0", "20",
-        "0", "0", toText(ratio), hydration, "NULL", shape, "0.01002");
+        "0", "0", toText(ratio), hydration, "NULL", shape, "0.01002", equilibriumTemp);
 }
 double s20wFor(double mr, double vbar, double factor)
 {
@@ -379,17 +381,19 @@ private slots:
     {
         const double mr = 50000, vbar20 = 0.73, vbar4 = vbar20 + 4.25e-4 * (4 - 20); // Durchschlag 1986
         const QString s = toText(s20wFor(mr, vbar20, 1.3));
-        const auto inputs = [&](double vbar, int equilibrium) {
-            return results(mr, vbar, s.toDouble(), "qtHydrateNothing", 0) + " EquilibriumTemp=" + toText(equilibrium);
+        const auto sample = [&](double vbar, const QString &equilibrium) {
+            return results(mr, vbar, s.toDouble(), "qtHydrateNothing", 0, "qtShapeProlate", 0, equilibrium);
         };
-        const Outcome cold = run("calculateResults", inputs(vbar4, 4)),
-                      warm = run("calculateResults", inputs(vbar20, 20));
+        const Outcome cold = run("calculateResults", sample(vbar4, "4")),
+                      warm = run("calculateResults", sample(vbar20, "20"));
         QCOMPARE(cold.values.size(), 20);
         QCOMPARE(cold.values, warm.values);
         QVERIFY(std::fabs(warm.number("qtVbarffo") / 1.3 - 1) < 1e-6);
-        const Outcome coldGraph = run("calculationsAvsBHydration", inputs(vbar4, 4) + " model=0");
+        // A caller that does not say the temperature has its vbar taken as it stands.
+        QCOMPARE(run("calculateResults", sample(vbar20, "NULL")).values, warm.values);
+        const Outcome coldGraph = run("calculationsAvsBHydration", sample(vbar4, "4") + " model=0");
         QVERIFY(!coldGraph.graph.isEmpty());
-        QCOMPARE(coldGraph.graph, run("calculationsAvsBHydration", inputs(vbar20, 20) + " model=0").graph);
+        QCOMPARE(coldGraph.graph, run("calculationsAvsBHydration", sample(vbar20, "20") + " model=0").graph);
     }
 
     // Input names and residue names that are also names of script object members are plain names.
@@ -631,5 +635,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstModuleMainScreen)
+TEST_MAIN(TstModuleMainScreen)
 #include "tst_module_mainscreen.moc"
