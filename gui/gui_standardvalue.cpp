@@ -1,5 +1,7 @@
 #include "gui/gui_standardvalue.h"
 
+#include "app/app_calculationcontract.h"
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
@@ -68,26 +70,18 @@ void GuiStandardValue::accept()
     QDialog::accept();
 }
 
-void GuiStandardValue::runConversion(
-    const QString &function, const QString &firstName, double first, const QString &secondName, double second)
+void GuiStandardValue::runConversion(const AppCalculation<2> &function, double first, double second)
 {
     if (!m_calculations) {
-        emit sigLog(QStringLiteral("No calculation module for %1").arg(function), 1);
+        emit sigLog(QStringLiteral("No calculation module for %1").arg(function.name()), AppLog::Warning);
         return;
     }
-    QList<AppScriptObject *> inputs;
-    inputs << new AppScriptObject(firstName, QVariant(first), AppScriptObject::Normal);
-    inputs << new AppScriptObject(secondName, QVariant(second), AppScriptObject::Normal);
-
-    QList<AppScriptObject *> results;
-    results << m_calculations->execOne(function, inputs);
+    AppScriptList results;
+    results.add(function.call(m_calculations, QVariant(first), QVariant(second)));
 
     blockSignals(true);
     AppScriptObject::populateForm(results, m_window);
     blockSignals(false);
-
-    qDeleteAll(inputs);
-    qDeleteAll(results);
 }
 
 GuiViscosityStandardValue::GuiViscosityStandardValue(QWidget *window) : GuiStandardValue(window)
@@ -98,8 +92,7 @@ GuiViscosityStandardValue::GuiViscosityStandardValue(QWidget *window) : GuiStand
 
 void GuiViscosityStandardValue::calculate()
 {
-    runConversion(QStringLiteral("calculateViscAtT"), QStringLiteral("Temperature"), temperature(),
-        QStringLiteral("Viscosity"), value());
+    runConversion(AppCalculationContract::viscosityTo20, temperature(), value());
 }
 
 GuiDensityStandardValue::GuiDensityStandardValue(QWidget *window) : GuiStandardValue(window)
@@ -110,8 +103,7 @@ GuiDensityStandardValue::GuiDensityStandardValue(QWidget *window) : GuiStandardV
 
 void GuiDensityStandardValue::calculate()
 {
-    runConversion(QStringLiteral("calculateDensityAt20"), QStringLiteral("Temperature"), temperature(),
-        QStringLiteral("Density"), value());
+    runConversion(AppCalculationContract::densityTo20, temperature(), value());
 }
 
 GuiVbarStandardValue::GuiVbarStandardValue(QWidget *window) : GuiStandardValue(window)
@@ -123,8 +115,7 @@ GuiVbarStandardValue::GuiVbarStandardValue(QWidget *window) : GuiStandardValue(w
 void GuiVbarStandardValue::calculate()
 {
     // The module expects the vbar first, unlike the other two conversions.
-    runConversion(QStringLiteral("calculateVBar20"), QStringLiteral("VBar"), value(), QStringLiteral("Temperature"),
-        temperature());
+    runConversion(AppCalculationContract::vbarTo20, value(), temperature());
 }
 
 GuiS20W_KStandardValue::GuiS20W_KStandardValue(QWidget *window) : GuiStandardValue(window)

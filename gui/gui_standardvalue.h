@@ -5,7 +5,10 @@
 
 #include <QDialog>
 
+#include <cstddef>
+
 class AppPlugin;
+template<std::size_t N> struct AppCalculation;
 
 // A value measured at some temperature (vbar, density or viscosity), which the
 // calculation module converts to the program's working temperature; the
@@ -37,10 +40,9 @@ public slots:
     void accept() override;
 
 protected:
-    // Runs one module function with the two inputs (value and temperature in
-    // the given order) and writes its results into the main window.
-    void runConversion(
-        const QString &function, const QString &firstName, double first, const QString &secondName, double second);
+    // Runs one module function with its two inputs (value and temperature in
+    // the function's order) and writes its results into the main window.
+    void runConversion(const AppCalculation<2> &function, double first, double second);
 
     AppPlugin *m_calculations;
     QWidget *m_window;

@@ -1,5 +1,6 @@
 #include "gui/gui_vornakel.h"
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
@@ -40,7 +41,10 @@ void putInside(QWidget *label, QWidget *field)
 }
 } // namespace
 
-GuiVornakel::GuiVornakel(const QString &path, QWidget *parent) : QMainWindow(parent), m_databasePath(path) { }
+GuiVornakel::GuiVornakel(const QString &path, QWidget *parent) : QMainWindow(parent), m_databasePath(path)
+{
+    AppLog::connect(this, &GuiVornakel::sigLog, lcGui);
+}
 
 GuiVornakel::~GuiVornakel()
 {
@@ -113,20 +117,29 @@ bool GuiVornakel::initVornakel()
             QMessageBox::Ok, QMessageBox::NoButton);
         return false;
     }
-    connect(m_calculationsPlugin, &AppPlugin::sigPluginError, this, &GuiVornakel::onPluginError);
-
-    // Each page's database path is set before it gets the module: setting the
-    // path resets the buffer page's module.
-    qtStackBufferComponents->setCalculationsPlugin(m_calculationsPlugin);
-    qtStackComposition->setCalculationsPlugin(m_calculationsPlugin);
-    m_vbarStandardValue->setCalculations(m_calculationsPlugin);
-    m_densityStandardValue->setCalculations(m_calculationsPlugin);
-    m_viscosityStandardValue->setCalculations(m_calculationsPlugin);
+    setCalculationsPlugin(m_calculationsPlugin);
 
     m_started = true;
     if (m_showPending)
         firstShow();
     return true;
+}
+
+void GuiVornakel::setCalculationsPlugin(AppPlugin *module)
+{
+    if (m_calculationsPlugin && m_calculationsPlugin != module)
+        delete m_calculationsPlugin;
+    m_calculationsPlugin = module;
+    if (!module)
+        return;
+    connect(module, &AppPlugin::sigPluginError, this, &GuiVornakel::onPluginError, Qt::UniqueConnection);
+    // Each page's database path is set before it gets the module: setting the
+    // path resets the buffer page's module.
+    qtStackBufferComponents->setCalculationsPlugin(module);
+    qtStackComposition->setCalculationsPlugin(module);
+    m_vbarStandardValue->setCalculations(module);
+    m_densityStandardValue->setCalculations(module);
+    m_viscosityStandardValue->setCalculations(module);
 }
 
 bool GuiVornakel::openDatabase(const QString &path)
@@ -294,6 +307,13 @@ void GuiVornakel::initialize()
     m_vbarStandardValue = new GuiVbarStandardValue(this);
     m_densityStandardValue = new GuiDensityStandardValue(this);
     m_viscosityStandardValue = new GuiViscosityStandardValue(this);
+    for (GuiStandardValue *dialog :
+        { static_cast<GuiStandardValue *>(m_vbarStandardValue), static_cast<GuiStandardValue *>(m_densityStandardValue),
+            static_cast<GuiStandardValue *>(m_viscosityStandardValue) })
+        AppLog::connect(dialog, &GuiStandardValue::sigLog, lcGui);
+    AppLog::connect(qtStackComposition, &GuiSampleComposition::sigLog, lcGui);
+    AppLog::connect(qtStackBufferComponents, &GuiBufferComponents::sigLog, lcGui);
+    AppLog::connect(m_dataUpdate, &GuiDataUpdate::sigLog, lcGui);
 
     clear();
     alignLabels();
@@ -476,7 +496,7 @@ void GuiVornakel::firstShow()
 
 void GuiVornakel::log(const QString &message)
 {
-    emit sigLog(message, 100);
+    emit sigLog(message, AppLog::Trace);
 }
 
 void GuiVornakel::debug() { }

@@ -83,6 +83,17 @@ public:
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
 
+    // The standard-value dialogs, read by the save dialog.
+    GuiVbarStandardValue *vbarStandardValue() const;
+    GuiDensityStandardValue *densityStandardValue() const;
+    GuiViscosityStandardValue *viscosityStandardValue() const;
+
+    // Dynamic properties of a record list: the text of the entry last taken
+    // over into the tab, and the id of a record just saved, by which the next
+    // refill selects it.
+    static constexpr const char *lastRecordProperty = "combobox_last_record";
+    static constexpr const char *lastRecordIdProperty = "combobox_last_record_id";
+
 public slots:
     void firstShow();
     void log(const QString &message);
@@ -169,6 +180,14 @@ private:
     static void checkRemembered(QAbstractButton *button);
     void showTabs(); // the stacked widget back on the page that holds the tabs
 
+    // Record lists and loaders.
+    void fillRecordList(QComboBox *list, const QComboBox *sortBy, const QString &table, const QString &first);
+    // The id to load (-1 takes the list's current entry, which it then is);
+    // false when that entry starts a new record.
+    bool pickRecord(QComboBox *list, int *id);
+    bool optionsStopped() const;
+    QString defaultValue(int index) const;
+
     XmlMessageProcessor *m_moduleManager = nullptr;
     QCursor *m_busyCursor = nullptr;
     AppPlugin *m_calculationsPlugin = nullptr; // owned: the module manager never deletes its modules
@@ -213,6 +232,10 @@ private:
 public:
     // The calculation module "MainScreen" the window calls (not handed over).
     AppPlugin *calculationsPlugin() const;
+    // Another calculation module in its place (a test's recording one): the
+    // window owns it from now on and deletes the one it had. Only after
+    // initVornakel(), which builds the pages and dialogs it is handed to.
+    void setCalculationsPlugin(AppPlugin *module);
 
 private:
     // Writes result trees into the form with the window's own signals blocked;
@@ -231,9 +254,6 @@ private:
     QHash<const QObject *, double> m_valueAt20;
     bool m_correctingTemperature = false; // writes of the correction keep the base
     // ---- end of experiment calculations ----
-
-    // Results page: its test swaps in a recording calculation module and reads the graph point lists.
-    friend class TstGuiVornakelResults;
 };
 
 #endif

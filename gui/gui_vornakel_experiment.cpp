@@ -1,7 +1,9 @@
 // The main road of the program: the input rules of the numeric fields and the
 // experiment calculations, all done by the calculation module.
+#include "app/app_log.h"
 #include "gui/gui_vornakel.h"
 
+#include "app/app_calculationcontract.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
@@ -31,25 +33,11 @@ void setCheckedQuietly(QGroupBox *box, bool checked)
 const char *const userEntry = "USER_ENTRY";
 const char *const lastValue = "LAST_VALUE";
 
-// Inputs made during one calculation run; deleted with it.
-class Inputs
+// A field's number as the module reads it: an empty field is 0.
+QVariant number(const QLineEdit *field)
 {
-public:
-    ~Inputs() { qDeleteAll(m_owned); }
-    AppScriptObject *make(const QString &name, const QVariant &value)
-    {
-        auto *input = new AppScriptObject(name, value, AppScriptObject::Normal);
-        m_owned << input;
-        return input;
-    }
-    AppScriptObject *field(const QString &name, const QLineEdit *source)
-    {
-        return make(name, QVariant(AppNumber::valueOrZero(source->text())));
-    }
-
-private:
-    QList<AppScriptObject *> m_owned;
-};
+    return QVariant(AppNumber::valueOrZero(field->text()));
+}
 
 } // namespace
 
@@ -75,70 +63,54 @@ AppPlugin *GuiVornakel::calculationsPlugin() const
 
 void GuiVornakel::calculate()
 {
+    namespace Calc = AppCalculationContract;
     if (m_calculationsBlocked)
         return;
-    emit sigLog(QStringLiteral("calculate()"), 100);
+    emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
     if (m_mrMethod == 0 || !m_calculationsPlugin)
         return;
 
-    Inputs owned;
-    QList<AppScriptObject *> inputs;
-    QList<AppScriptObject *> results;
+    AppScriptList results;
     int written = 0; // results already in the form, with their messages shown
-    auto call = [&](const QString &function) { results << m_calculationsPlugin->execOne(function, inputs); };
+    AppPlugin *module = m_calculationsPlugin;
 
     switch (m_mrMethod) {
     case 1: {
         if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
             break;
-        inputs << owned.field(QStringLiteral("Mr"), qtSedEquilibriumMR)
-               << owned.field(QStringLiteral("Vbar"), qtSampleVbar);
-        call(qtTellerMethod->isChecked() ? QStringLiteral("calculateRp") : QStringLiteral("calculateRo"));
+        const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar);
+        results.add((qtTellerMethod->isChecked() ? Calc::calculateRp : Calc::calculateRo).call(module, mr, vbar));
         if (!qtBufferDensity->isValid())
             break;
-        inputs << owned.field(QStringLiteral("Density"), qtBufferDensity);
-        call(QStringLiteral("calculateMbDirectly"));
+        const QVariant density = number(qtBufferDensity);
+        results.add(Calc::calculateMbDirectly.call(module, mr, vbar, density));
         if (!qtSedEquilibriumTemp->isValid() || !qtSedEquilibriumRPM->isValid())
             break;
-        inputs.prepend(owned.field(QStringLiteral("RPM"), qtSedEquilibriumRPM));
-        inputs.prepend(owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp));
-        call(QStringLiteral("calculateSigmaFromMr"));
+        results.add(Calc::calculateSigmaFromMr.call(
+            module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM), mr, vbar, density));
         break;
     }
     case 2: {
         if (qtSedEquilibriumTemp->isValid() && qtSedEquilibriumSigma->isValid() && qtSedEquilibriumRPM->isValid()
             && qtSampleVbar->isValid() && qtBufferDensity->isValid()) {
-            inputs.clear();
-            AppScriptObject *temperature = owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp);
-            AppScriptObject *sigma = owned.field(QStringLiteral("Sigma"), qtSedEquilibriumSigma);
-            AppScriptObject *rpm = owned.field(QStringLiteral("RPM"), qtSedEquilibriumRPM);
-            AppScriptObject *vbar = owned.field(QStringLiteral("Vbar"), qtSampleVbar);
-            AppScriptObject *density = owned.field(QStringLiteral("Density"), qtBufferDensity);
-            inputs << temperature << sigma << rpm;
-            call(QStringLiteral("calculateMbFromSigma"));
-            inputs << vbar << density;
-            call(QStringLiteral("calculateMr"));
+            const QVariant temperature = number(qtSedEquilibriumTemp), sigma = number(qtSedEquilibriumSigma),
+                           rpm = number(qtSedEquilibriumRPM);
+            results.add(Calc::calculateMbFromSigma.call(module, temperature, sigma, rpm));
+            results.add(
+                Calc::calculateMr.call(module, temperature, sigma, rpm, number(qtSampleVbar), number(qtBufferDensity)));
             // The computed Mr must stand in its field before Rp is asked for.
             writeResults(results);
             written = results.size();
         }
         if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
             break;
-        inputs.clear();
-        inputs << owned.field(QStringLiteral("Mr"), qtSedEquilibriumMR)
-               << owned.field(QStringLiteral("Vbar"), qtSampleVbar);
-        call(QStringLiteral("calculateRp"));
+        results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
         break;
     }
     case 3:
-        inputs.clear();
-        inputs << owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp)
-               << owned.field(QStringLiteral("RPM"), qtSedEquilibriumRPM)
-               << owned.field(QStringLiteral("Mr"), qtSedEquilibriumMR)
-               << owned.field(QStringLiteral("Vbar"), qtSampleVbar)
-               << owned.field(QStringLiteral("Density"), qtBufferDensity)
-               << owned.make(QStringLiteral("tellerMethod"), QVariant(qtTellerMethod->isChecked() ? 1 : 0));
-        call(QStringLiteral("calculationsFromMr"));
+        results.add(Calc::calculationsFromMr.call(module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM),
+            number(qtSedEquilibriumMR), number(qtSampleVbar), number(qtBufferDensity),
+            QVariant(qtTellerMethod->isChecked() ? 1 : 0)));
         break;
     default:
         break;
@@ -154,29 +126,22 @@ void GuiVornakel::calculate()
             double vbar20 = 0.0;
             if (!AppNumber::fromText(defaults.at(3), &vbar20))
                 vbar20 = 0.0;
-            inputs.clear();
-            inputs << owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp)
-                   << owned.field(QStringLiteral("VelocityTemp"), qtSedVelocityTemp)
-                   << owned.field(QStringLiteral("S"), qtSedVelocityCoefficient)
-                   << owned.make(QStringLiteral("Vbar20"), QVariant(vbar20))
-                   << owned.field(QStringLiteral("Viscosity"), qtBufferViscosity)
-                   << owned.field(QStringLiteral("Vbar"), qtSampleVbar)
-                   << owned.field(QStringLiteral("Density"), qtBufferDensity)
-                   << owned.make(QStringLiteral("aVbar"), QVariant(qtFromComposition->isChecked() ? 1 : 0))
-                   << owned.field(QStringLiteral("vbarwater"), qtStackComposition->qtCalculatedVBarWater);
-            QString function = QStringLiteral("calculateS20W");
-            if (qtSedVelocityConcentration->isValid()) {
-                function = QStringLiteral("calculateSo20W");
-                inputs << owned.field(QStringLiteral("So20w_k"), qtSedVelocityK)
-                       << owned.field(QStringLiteral("Cp"), qtSedVelocityConcentration);
-            }
-            call(function);
+            const QVariant common[] = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp),
+                number(qtSedVelocityCoefficient), QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar),
+                number(qtBufferDensity), QVariant(qtFromComposition->isChecked() ? 1 : 0),
+                number(qtStackComposition->qtCalculatedVBarWater) };
+            if (qtSedVelocityConcentration->isValid())
+                results.add(
+                    Calc::calculateSo20W.call(module, common[0], common[1], common[2], common[3], common[4], common[5],
+                        common[6], common[7], common[8], number(qtSedVelocityK), number(qtSedVelocityConcentration)));
+            else
+                results.add(Calc::calculateS20W.call(module, common[0], common[1], common[2], common[3], common[4],
+                    common[5], common[6], common[7], common[8]));
         }
     }
 
     // Written again, Mr would show its module's warnings a second time.
     writeResults(results.mid(written));
-    qDeleteAll(results);
 }
 
 void GuiVornakel::equilibriumTempCalculations()
@@ -189,41 +154,49 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     // Each correction starts from the value's 20 °C base, not from the field,
     // which may already hold the value at an earlier temperature.
     auto wanted = [only](const QLineEdit *field) { return !field->isEnabled() && (!only || only == field); };
-    QList<AppScriptObject *> results;
+    // A density or viscosity accepted from the buffer page is the page's own
+    // correction of its buffer to this temperature, not the accepted figure
+    // corrected once more.
+    GuiBufferComponents *page = qtStackBufferComponents;
+    const bool densityFromPage
+        = wanted(qtBufferDensity) && m_densitySourceButton == qtDensityCompute && page->qtCalculateDensity->isChecked();
+    const bool viscosityFromPage = wanted(qtBufferViscosity) && m_viscositySourceButton == qtViscosityCompute
+        && page->qtCalculateViscosity->isChecked();
+    QHash<QLineEdit *, double> fromPage;
+    if (densityFromPage || viscosityFromPage) {
+        const double temperature = AppNumber::valueOrZero(qtSedEquilibriumTemp->text());
+        if (page->temperature() != temperature)
+            page->setTemperature(temperature);
+        if (densityFromPage)
+            fromPage.insert(qtBufferDensity, page->calculatedDensity());
+        if (viscosityFromPage)
+            fromPage.insert(qtBufferViscosity, page->calculatedViscosity());
+    }
+    namespace Calc = AppCalculationContract;
+    AppScriptList results;
     QHash<const QObject *, double> bases;
+    const QVariant temperature = number(qtSedEquilibriumTemp);
+    auto correct = [&](QLineEdit *field) {
+        const double base = valueAt20(field);
+        bases.insert(field, base);
+        return QVariant(base);
+    };
     if (m_calculationsPlugin) {
-        if (wanted(qtSampleVbar)) {
-            Inputs owned;
-            const double base = valueAt20(qtSampleVbar);
-            bases.insert(qtSampleVbar, base);
-            results << m_calculationsPlugin->execOne(QStringLiteral("_calculateVBarAtT"),
-                { owned.make(QStringLiteral("Vbar"), QVariant(base)),
-                    owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp) });
-        }
-        if (wanted(qtBufferDensity)) {
-            Inputs owned;
-            const double base = valueAt20(qtBufferDensity);
-            bases.insert(qtBufferDensity, base);
-            results << m_calculationsPlugin->execOne(QStringLiteral("calculateDensityAtT"),
-                { owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp),
-                    owned.make(QStringLiteral("Density"), QVariant(base)) });
-        }
-        if (wanted(qtBufferViscosity)) {
-            Inputs owned;
-            const double base = valueAt20(qtBufferViscosity);
-            bases.insert(qtBufferViscosity, base);
-            results << m_calculationsPlugin->execOne(QStringLiteral("calculateViscAtT"),
-                { owned.make(QStringLiteral("Viscosity"), QVariant(base)),
-                    owned.field(QStringLiteral("EquilibriumTemp"), qtSedEquilibriumTemp),
-                    owned.make(QStringLiteral("term"), QVariant(0)) });
-        }
+        if (wanted(qtSampleVbar))
+            results.add(Calc::vbarAtT.call(m_calculationsPlugin, correct(qtSampleVbar), temperature));
+        if (wanted(qtBufferDensity) && !densityFromPage)
+            results.add(Calc::densityAtT.call(m_calculationsPlugin, temperature, correct(qtBufferDensity)));
+        if (wanted(qtBufferViscosity) && !viscosityFromPage)
+            results.add(
+                Calc::viscosityAtT.call(m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0)));
     }
     m_correctingTemperature = true;
     writeResults(results);
+    for (auto it = fromPage.cbegin(); it != fromPage.cend(); ++it)
+        it.key()->setText(it.value() > 0 ? AppNumber::toText(it.value()) : QString());
     m_correctingTemperature = false;
     for (auto it = bases.cbegin(); it != bases.cend(); ++it)
         m_valueAt20.insert(it.key(), it.value());
-    qDeleteAll(results);
 }
 
 void GuiVornakel::onSedEqTempChanged()
@@ -232,21 +205,17 @@ void GuiVornakel::onSedEqTempChanged()
     if (qtSampleVbar->isEnabled() || !m_calculationsPlugin)
         return;
     double vbar = 0.73;
-    QString function = QStringLiteral("_calculateSampleVbar");
+    const AppCalculation<2> *function = &AppCalculationContract::defaultSampleVbar;
     // The composition's vbar stands only while it is the chosen source: a
     // standard vbar chosen since is corrected from its own base instead.
     if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_vbarSourceButton != qtVbarStandard) {
         vbar = AppNumber::valueOrZero(qtStackComposition->qtCalculatedVBar->text());
-        function = QStringLiteral("calculateSampleVbar");
+        function = &AppCalculationContract::calculateSampleVbar;
     }
     const QString before = qtSampleVbar->text();
-    Inputs owned;
-    QList<AppScriptObject *> results;
-    results << m_calculationsPlugin->execOne(function,
-        { owned.make(QStringLiteral("vBar"), QVariant(vbar)),
-            owned.field(QStringLiteral("sedEqTemp"), qtSedEquilibriumTemp) });
+    AppScriptList results;
+    results.add(function->call(m_calculationsPlugin, QVariant(vbar), number(qtSedEquilibriumTemp)));
     writeResults(results);
-    qDeleteAll(results);
     // The figures on screen were computed with the vbar of the old temperature.
     // An unchanged vbar needs no second run, which would repeat its warnings.
     if (qtSampleVbar->text() != before)
@@ -256,13 +225,10 @@ void GuiVornakel::onSedEqTempChanged()
 void GuiVornakel::onCalculatedVBarAccepted(qreal value)
 {
     if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_calculationsPlugin) {
-        Inputs owned;
-        QList<AppScriptObject *> results;
-        results << m_calculationsPlugin->execOne(QStringLiteral("calculateSampleVbar"),
-            { owned.make(QStringLiteral("vBar"), QVariant(AppNumber::toText(value))),
-                owned.field(QStringLiteral("sedEqTemp"), qtSedEquilibriumTemp) });
+        AppScriptList results;
+        results.add(AppCalculationContract::calculateSampleVbar.call(
+            m_calculationsPlugin, QVariant(AppNumber::toText(value)), number(qtSedEquilibriumTemp)));
         writeResults(results);
-        qDeleteAll(results);
     }
     m_mrMethodButton = qtFromComposition;
     m_vbarSourceButton = qtVbarCompute;
@@ -356,8 +322,9 @@ void GuiVornakel::onValueEdited()
             qtSedVelocityTemp->validateAndFormat();
             qtSedVelocityTemp->blockSignals(was);
         }
-        equilibriumTempCalculations();
+        // The buffer page first: a density or viscosity accepted from it is its own correction.
         qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
+        equilibriumTempCalculations();
     } else if (source == qtSedEquilibriumRPM) {
         // Speeds up to 90 are taken as thousands of rpm.
         double rpm = 0.0;
@@ -367,12 +334,12 @@ void GuiVornakel::onValueEdited()
     } else if (source == qtSedEquilibriumMR) {
     } else if (source == qtSedVelocityConcentration) {
         if (!qtSedVelocityConcentration->text().simplified().isEmpty()) {
-            emit sigLog(QStringLiteral("Changing to s*20W"), 100);
+            emit sigLog(QStringLiteral("Changing to s*20W"), AppLog::Trace);
             qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                                 "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
                                                 "</body></html>"));
         } else {
-            emit sigLog(QStringLiteral("Changing to s20W"), 100);
+            emit sigLog(QStringLiteral("Changing to s20W"), AppLog::Trace);
             qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                                 "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
         }
@@ -418,6 +385,9 @@ void GuiVornakel::onValueChanged()
     if (!source)
         return;
     source->setProperty(userEntry, false);
+    // The buffer page works at the experiment temperature however it was set: defaults, a loaded experiment.
+    if (source == qtSedEquilibriumTemp)
+        qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
     if (source == qtExperimentResultsRp || source == qtExperimentResultsS)
         source->setProperty(lastValue, static_cast<QLineEdit *>(source)->text());
     // A value written by anything but the temperature correction is a new base.
@@ -525,7 +495,7 @@ void GuiVornakel::onClickedViscosityCompute()
 
 void GuiVornakel::onExactMolecularWeightDirectEntry()
 {
-    emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), 100);
+    emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), AppLog::Trace);
     if (qtSedEquilibriumMR->text().isEmpty())
         qtStopSign->show();
     m_mrMethod = 1;
@@ -538,7 +508,7 @@ void GuiVornakel::onExactMolecularWeightDirectEntry()
 
 void GuiVornakel::onSetFromSigma()
 {
-    emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), 100);
+    emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), AppLog::Trace);
     qtStopSign->hide();
     m_mrMethod = 2;
     m_mrMethodButton = qtFromSigma;
@@ -552,8 +522,9 @@ void GuiVornakel::onSetFromSigma()
 
 void GuiVornakel::onskButtonClicked()
 {
-    emit sigLog(QStringLiteral("GuiVornakel::onS20WButtonClicked() not fully implemented"), 100);
+    emit sigLog(QStringLiteral("GuiVornakel::onS20WButtonClicked() not fully implemented"), AppLog::Trace);
     GuiModifyK dialog(this);
+    AppLog::connect(&dialog, &GuiModifyK::sigLog, lcGui);
     dialog.exec();
 }
 
@@ -571,7 +542,7 @@ void GuiVornakel::onCurrentTabChanged(int index)
 
 void GuiVornakel::slotExchange()
 {
-    emit sigLog(QStringLiteral("slotExchange"), 100);
+    emit sigLog(QStringLiteral("slotExchange"), AppLog::Trace);
     QObject *source = sender();
     if (!source || source->metaObject()->propertyCount() == 0)
         return;
@@ -579,8 +550,8 @@ void GuiVornakel::slotExchange()
     static const char *const kinds[] = { "Method", "Signal", "Slot", "Constructor" };
     const int kind = signal.methodType();
     if (kind >= 0 && kind < 4)
-        emit sigLog(QString::fromLatin1(kinds[kind]), 100);
+        emit sigLog(QString::fromLatin1(kinds[kind]), AppLog::Trace);
     const QList<QByteArray> names = signal.parameterNames();
     for (const QByteArray &name : names)
-        emit sigLog(QStringLiteral("signal name: %1").arg(QString::fromLatin1(name)), 100);
+        emit sigLog(QStringLiteral("signal name: %1").arg(QString::fromLatin1(name)), AppLog::Trace);
 }

@@ -4,25 +4,9 @@
 
 // Not yet built
 
-void GuiVornakel::clear() { }
-void GuiVornakel::clearSamplePage() { }
-void GuiVornakel::clearSolventPage() { }
-void GuiVornakel::clearExperimentPage() { }
-void GuiVornakel::clearResultsPage() { }
-void GuiVornakel::loadSamplePage(const int &) { }
-void GuiVornakel::loadSolventPage(const int &) { }
-void GuiVornakel::loadExperimentPage(const int &) { }
-void GuiVornakel::loadResultsPage(const int &) { }
-void GuiVornakel::populateSampleRecordList() { }
-void GuiVornakel::populateSolventRecordList() { }
-void GuiVornakel::populateExperimentRecordList() { }
-void GuiVornakel::populateResultsRecordList() { }
-void GuiVornakel::onRecordComboBoxChanged() { }
-void GuiVornakel::onDatabaseImporterRun() { }
 void GuiVornakel::onShowExperimentalDatabases() { }
 void GuiVornakel::onImport() { }
 void GuiVornakel::onShowAboutVornakel() { }
-void GuiVornakel::onSaveToDBClicked() { }
 void GuiVornakel::onShowAdditionalModules() { }
 bool GuiVornakel::loadAdditionalModule(QString)
 {

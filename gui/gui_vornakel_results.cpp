@@ -1,8 +1,10 @@
 // The Results tab of the main window: the hydrodynamic shape figures from the
 // calculation module, the hydration and shape options, and the two shape graphs.
 
+#include "app/app_log.h"
 #include "gui/gui_vornakel.h"
 
+#include "app/app_calculationcontract.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
@@ -18,6 +20,8 @@
 #include <QPen>
 #include <QPointF>
 #include <QVector>
+
+#include <memory>
 
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
@@ -74,6 +78,32 @@ QString checkedName(const QList<QAbstractButton *> &buttons)
     return QStringLiteral("unchecked");
 }
 
+// The figures of the other tabs that both the results and the graph
+// calculations send, read from the fields once.
+struct PageFigures
+{
+    explicit PageFigures(const GuiVornakel &w, const double *computedHydration)
+        : mr(AppNumber::valueOrZero(w.qtSedEquilibriumMR->text())),
+          vbar(AppNumber::valueOrZero(w.qtSampleVbar->text())),
+          temperature(AppNumber::valueOrZero(w.qtSedVelocityTemp->text())),
+          mb(AppNumber::valueOrZero(w.qtExperimentResultsMb->text())),
+          sigma(AppNumber::valueOrZero(w.qtSedEquilibriumSigma->text())),
+          rpm(AppNumber::valueOrZero(w.qtSedEquilibriumRPM->text())),
+          bufferViscosity(AppNumber::valueOrZero(w.qtBufferViscosity->text())),
+          s20w(w.qtExperimentResultsS->text().isEmpty()
+                  ? QVariant(QStringLiteral("NULL"))
+                  : QVariant(AppNumber::valueOrZero(w.qtExperimentResultsS->text()))),
+          hydrationValue(computedHydration ? QVariant(*computedHydration) : QVariant(QStringLiteral("NULL"))),
+          equilibriumTemp(w.qtSedEquilibriumTemp->isValid()
+                  ? QVariant(AppNumber::valueOrZero(w.qtSedEquilibriumTemp->text()))
+                  : QVariant(QStringLiteral("NULL")))
+    { }
+    QVariant mr, vbar, temperature, mb, sigma, rpm, bufferViscosity;
+    QVariant s20w; // "NULL" when there is none
+    QVariant hydrationValue; // the composition page's, or "NULL"
+    QVariant equilibriumTemp; // the temperature the vbar field holds its value at, or "NULL"
+};
+
 } // namespace
 
 // Results page
@@ -88,15 +118,9 @@ void GuiVornakel::calculateResults()
     setBusyCursor(true);
     blockSignals(true);
 
-    const double mr = AppNumber::valueOrZero(qtSedEquilibriumMR->text());
-    const double vbar = AppNumber::valueOrZero(qtSampleVbar->text());
+    const PageFigures page(*this, m_computedHydration);
     const double unDenaturedVbar = AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text());
-    const double temperature = AppNumber::valueOrZero(qtSedVelocityTemp->text());
-    const double mb = AppNumber::valueOrZero(qtExperimentResultsMb->text());
-    const double sigma = AppNumber::valueOrZero(qtSedEquilibriumSigma->text());
-    const double rpm = AppNumber::valueOrZero(qtSedEquilibriumRPM->text());
     const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
-    const double bufferViscosity = AppNumber::valueOrZero(qtBufferViscosity->text());
 
     // The first checked hydration option decides; choosing an axial ratio fixes
     // the shape it belongs to, and checking that shape runs this routine again
@@ -137,34 +161,22 @@ void GuiVornakel::calculateResults()
         qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph L/d vs Hydration"));
     }
 
-    const QString null = QStringLiteral("NULL");
-    const QString s20wText = qtExperimentResultsS->text();
-    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(AppNumber::valueOrZero(s20wText));
-    const QVariant hydrationValue = m_computedHydration ? QVariant(*m_computedHydration) : QVariant(null);
-
-    const QList<AppScriptObject *> inputs = {
-        new AppScriptObject(QStringLiteral("Mr"), QVariant(mr), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("Vbar"), QVariant(vbar), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("UnDenaturedVbar"), QVariant(unDenaturedVbar), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("S20W"), s20w, AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("Mb"), QVariant(mb), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("T"), QVariant(temperature), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("Sigma"), QVariant(sigma), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("RPM"), QVariant(rpm), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("Ratio"), QVariant(ratio), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("Hydration"), QVariant(hydration), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("HydrationValue"), hydrationValue, AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("Shape"), QVariant(shape), AppScriptObject::Normal),
-        new AppScriptObject(QStringLiteral("BufferViscosity"), QVariant(bufferViscosity), AppScriptObject::Normal),
-    };
-    AppScriptObject *results
-        = m_calculationsPlugin ? m_calculationsPlugin->execOne(QStringLiteral("calculateResults"), inputs) : nullptr;
-    qDeleteAll(inputs);
-
+    const std::unique_ptr<AppScriptObject> results(
+        AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
+            QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
+            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
     if (results)
-        AppScriptObject::populateForm(QList<AppScriptObject *>() << results, this);
+        AppScriptObject::populateForm(results.get(), this);
+    // The module sends its figures in full; the page shows six significant
+    // digits, as the experiment tab's fields do, so that they fit their labels.
+    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
+             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
+             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin }) {
+        double value = 0;
+        if (AppNumber::fromText(label->text(), &value))
+            label->setText(AppNumber::toText(value, 6));
+    }
     blockSignals(false);
-    delete results;
 
     const bool tellerRatio = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0;
     const bool vbarRatio = AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
@@ -172,7 +184,7 @@ void GuiVornakel::calculateResults()
     qtAvsBGraphButton->setEnabled(tellerRatio && vbarRatio);
 
     if (qtSedEquilibriumMR->text().isEmpty() || AppNumber::valueOrZero(qtSedEquilibriumMR->text()) == 0.0) {
-        emit sigLog(QStringLiteral("no molecular weight entered for results"), 4);
+        emit sigLog(QStringLiteral("no molecular weight entered for results"), AppLog::Notice);
         clearResultsPage();
         qtResultsErrorText->setStyleSheet(QStringLiteral("background-color:#DDA6A6;"));
         qtResultsErrorText->setText(QStringLiteral("You must have a molecular weight to get results"));
@@ -284,49 +296,23 @@ void GuiVornakel::generateGraphData()
 {
     setBusyCursor(true);
 
-    const double mr = AppNumber::valueOrZero(qtSedEquilibriumMR->text());
-    const double vbar = AppNumber::valueOrZero(qtSampleVbar->text());
-    const double temperature = AppNumber::valueOrZero(qtSedVelocityTemp->text());
-    const double mb = AppNumber::valueOrZero(qtExperimentResultsMb->text());
-    const double sigma = AppNumber::valueOrZero(qtSedEquilibriumSigma->text());
-    const double rpm = AppNumber::valueOrZero(qtSedEquilibriumRPM->text());
-    const double bufferViscosity = AppNumber::valueOrZero(qtBufferViscosity->text());
-
+    const PageFigures page(*this, m_computedHydration);
     const QString shape = checkedName({ qtShapeProlate, qtShapeOblate, qtShapeCylinder });
     const QString hydration
         = checkedName({ qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 });
 
-    const QString null = QStringLiteral("NULL");
-    const QString s20wText = qtExperimentResultsS->text();
-    const QVariant s20w = s20wText.isEmpty() ? QVariant(null) : QVariant(AppNumber::valueOrZero(s20wText));
-    const QVariant hydrationValue = m_computedHydration ? QVariant(*m_computedHydration) : QVariant(null);
-
     const bool teller = qtTellerMethod->isChecked();
     const int model = teller ? 1 : 0;
     const double hDelta = AppNumber::valueOrZero((teller ? qtTellerDelta1max : qtVbarDelta1max)->text());
-
-    auto input = [](const char *name, const QVariant &value) {
-        return new AppScriptObject(QString::fromLatin1(name), value, AppScriptObject::Normal);
-    };
 
     if (qtHydrateComputed->isChecked()) {
         const double tamax = AppNumber::valueOrZero(qtTeller2amax->text());
         const double tbmin = AppNumber::valueOrZero(qtTeller2bmin->text());
         const double vamax = AppNumber::valueOrZero(qtVbar2amax->text());
         const double vbmin = AppNumber::valueOrZero(qtVbar2bmin->text());
-        const QList<AppScriptObject *> inputs = {
-            input("Shape", QVariant(shape)),
-            input("model", QVariant(model)),
-            input("tamax", QVariant(tamax)),
-            input("tbmin", QVariant(tbmin)),
-            input("vamax", QVariant(vamax)),
-            input("vbmin", QVariant(vbmin)),
-            input("hDelta", QVariant(hDelta)),
-            input("Mr", QVariant(mr)),
-        };
-        AppScriptObject *results
-            = m_calculationsPlugin ? m_calculationsPlugin->execOne(QStringLiteral("graphShape"), inputs) : nullptr;
-        qDeleteAll(inputs);
+        const std::unique_ptr<AppScriptObject> results(AppCalculationContract::graphShape.call(m_calculationsPlugin,
+            QVariant(shape), QVariant(model), QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin),
+            QVariant(hDelta), page.mr, page.equilibriumTemp));
 
         graphShapePoints.clear();
         graphWShapePoints.clear();
@@ -334,8 +320,7 @@ void GuiVornakel::generateGraphData()
         gtraphShapePoints.clear();
         axelPoints.clear();
 
-        const QStringList strings = results ? writeResults({ results }) : QStringList();
-        delete results;
+        const QStringList strings = results ? writeResults({ results.get() }) : QStringList();
 
         // "GraphShape" is tested first, so it also takes any string that
         // carries it inside a longer tag.
@@ -353,28 +338,13 @@ void GuiVornakel::generateGraphData()
         }
     }
 
-    const QList<AppScriptObject *> inputs = {
-        input("Shape", QVariant(shape)),
-        input("Hydration", QVariant(hydration)),
-        input("model", QVariant(model)),
-        input("Mr", QVariant(mr)),
-        input("HydrationValue", hydrationValue),
-        input("S20W", s20w),
-        input("Vbar", QVariant(vbar)),
-        input("BufferViscosity", QVariant(bufferViscosity)),
-        input("Sigma", QVariant(sigma)),
-        input("Mb", QVariant(mb)),
-        input("T", QVariant(temperature)),
-        input("RPM", QVariant(rpm)),
-    };
-    AppScriptObject *results = m_calculationsPlugin
-        ? m_calculationsPlugin->execOne(QStringLiteral("calculationsAvsBHydration"), inputs)
-        : nullptr;
-    qDeleteAll(inputs);
+    const std::unique_ptr<AppScriptObject> results(
+        AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
+            QVariant(hydration), QVariant(model), page.mr, page.hydrationValue, page.s20w, page.vbar,
+            page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm, page.equilibriumTemp));
 
     aOverBPoints.clear();
-    const QStringList strings = results ? writeResults({ results }) : QStringList();
-    delete results;
+    const QStringList strings = results ? writeResults({ results.get() }) : QStringList();
     for (const QString &text : qAsConst(strings)) {
         if (text.contains(QLatin1String("A over B Graph")))
             aOverBPoints.append(text);

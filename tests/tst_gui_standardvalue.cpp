@@ -2,28 +2,20 @@
 #include "gui/gui_standardvalue.h"
 
 #include "test_environment.h"
+#include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QPushButton>
 #include <QtTest>
 #include <memory>
 
-// Every conversion of the fake module writes what it received into the host
-// window's field qtRecord, so a test reads the call, its inputs and their order.
-static const char *fakeConversions = R"JS(
-["calculateVBar20", "calculateDensityAt20", "calculateViscAtT"].forEach(function (f) {
-    this[f] = function (a, b) { return { NAME: "qtRecord", VALUE: f + "(" + a.NAME + "=" + a.VALUE + "," + b.NAME + "=" + b.VALUE + ")" }; };
-}, this);
-)JS";
-
 class TstGuiStandardValue : public QObject
 {
     Q_OBJECT
 
     TestSettings m_settings;
-    TestDatabaseFiles m_files;
-    TestModules m_modules;
-    std::unique_ptr<AppPlugin> m_module;
+    TestFakeModule m_module; // records the conversions; each answers into qtRecord
     // The main window as far as the dialogs see it: fields that receive results by object name.
     QWidget m_window;
     GuiLineEdit *m_record = new GuiLineEdit(&m_window);
@@ -37,7 +29,7 @@ class TstGuiStandardValue : public QObject
             dialog = new GuiDensityStandardValue(&m_window);
         else
             dialog = new GuiViscosityStandardValue(&m_window);
-        dialog->setCalculations(m_module.get());
+        dialog->setCalculations(&m_module);
         return dialog;
     }
     // Fills the dialog and presses OK after the answerer's poll has returned, so that a box the press
@@ -55,14 +47,15 @@ class TstGuiStandardValue : public QObject
 private slots:
     void initTestCase()
     {
-        const QString path = m_modules.write(QStringLiteral("MainScreen_main.js"), QStringLiteral("MainScreen"),
-            QStringLiteral("20120412"), QString::fromLatin1(fakeConversions));
-        m_module.reset(AppPlugin::generate(path, m_files.path()));
-        QVERIFY(m_module && m_module->load(path));
+        for (const char *function : { "calculateVBar20", "calculateDensityAt20", "calculateViscAtT" })
+            m_module.answer(function, { TestFakeModule::value(QStringLiteral("qtRecord"), QStringLiteral("made")) });
         m_record->setObjectName(QStringLiteral("qtRecord"));
     }
-    void init() { m_record->clear(); }
-    void cleanupTestCase() { m_module.reset(); }
+    void init()
+    {
+        m_record->clear();
+        m_module.clearCalls();
+    }
 
     void showsItsKindAndConvertsInTheModulesOrder_data()
     {
@@ -90,7 +83,8 @@ private slots:
         TestModalAnswerer answerer;
         answerer.answerWith(ok(row[2], QStringLiteral("4")));
         QCOMPARE(dialog->execute(), int(QDialog::Accepted));
-        QCOMPARE(m_record->text(), row[3]);
+        QCOMPARE(m_module.calls(), QStringList { row[3] });
+        QCOMPARE(m_record->text(), QStringLiteral("made"));
         QVERIFY(!m_record->property("USER_ENTRY").toBool());
         QVERIFY(changed.count() >= 1);
         // The entries stay for the next use.
@@ -109,13 +103,13 @@ private slots:
         answerer.answerWith(ok(QStringLiteral("0.73"), QString()));
         QCOMPARE(make(QStringLiteral("vbar"))->execute(), int(QDialog::Rejected));
         QCOMPARE(answerer.titles().count(QStringLiteral("Vornakel")), 2);
-        QVERIFY(m_record->text().isEmpty());
+        QVERIFY(m_module.calls().isEmpty() && m_record->text().isEmpty());
     }
 
     void nothingIsCalculatedWithoutModuleNorByTheExplanation()
     {
         GuiStandardValue *explanation = new GuiS20W_KStandardValue(&m_window), *unloaded = make("viscosity");
-        explanation->setCalculations(m_module.get());
+        explanation->setCalculations(&m_module);
         unloaded->setCalculations(nullptr);
         QVERIFY(explanation->qtHeader->text().startsWith(QStringLiteral("S20w is the sedimentation coefficient")));
         for (GuiStandardValue *dialog : { unloaded, explanation }) {
@@ -123,9 +117,9 @@ private slots:
             dialog->setTemperature(20);
             dialog->calculate();
         }
-        QVERIFY(m_record->text().isEmpty());
+        QVERIFY(m_module.calls().isEmpty() && m_record->text().isEmpty());
     }
 };
 
-QTEST_MAIN(TstGuiStandardValue)
+TEST_MAIN(TstGuiStandardValue)
 #include "tst_gui_standardvalue.moc"

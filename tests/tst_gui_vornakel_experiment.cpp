@@ -5,26 +5,13 @@
 #include "gui/gui_vornakel.h"
 
 #include "test_environment.h"
+#include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
-#include <QScriptEngine>
 #include <QtTest>
 #include <cmath>
 #include <memory>
-
-// Recorders in place of the module's experiment functions: each call is noted as name(NAME=VALUE,...)
-// in calls and answers what the test put into answers[name] (nothing by default).
-static const char *recorders = R"JS(
-var calls = [], answers = {};
-["calculateRp", "calculateRo", "calculateMbDirectly", "calculateSigmaFromMr", "calculateMbFromSigma",
- "calculateMr", "calculationsFromMr", "calculateS20W", "calculateSo20W", "_calculateVBarAtT",
- "calculateDensityAtT", "calculateViscAtT", "calculateSampleVbar", "_calculateSampleVbar"].forEach(function (name) {
-    this[name] = function () {
-        calls.push(name + "(" + Array.prototype.map.call(arguments, function (a) { return a.NAME + "=" + a.VALUE; }) + ")");
-        return answers[name] || [];
-    };
-}, this);
-)JS";
 
 // Relative agreement with a figure computed by hand.
 #define QCOMPARE_NEAR(actual, expected, relative)                                                                      \
@@ -79,20 +66,14 @@ class TstGuiVornakelExperiment : public QObject
             QTimer::singleShot(0, w, [w, accept] { static_cast<QDialog *>(w)->done(accept); });
         });
     }
-    QScriptValue script(const QString &code) const
-    {
-        return qobject_cast<AppQtScriptPlugin *>(m_f->window.calculationsPlugin())->engine()->evaluate(code);
-    }
+    // The recording module, once record() has put it in.
+    TestFakeModule *fake() const { return qobject_cast<TestFakeModule *>(m_f->window.calculationsPlugin()); }
     // The calls made since the last look.
-    QStringList takeCalls() const
+    QStringList takeCalls() const { return fake()->takeCalls(); }
+    // The recording module in place of the shipped one, the given buttons pressed, and the calls so far forgotten.
+    void record(const QStringList &buttons = { "qtVbarMethod", "qtExactMolecularWeight" })
     {
-        const QString joined = script(QStringLiteral("calls.splice(0).join(';')")).toString();
-        return joined.isEmpty() ? QStringList() : joined.split(QLatin1Char(';'));
-    }
-    // Recorders in place of the module, the given buttons pressed, and the calls so far forgotten.
-    void record(const QStringList &buttons = { "qtExactMolecularWeight" })
-    {
-        script(QString::fromLatin1(recorders));
+        m_f->window.setCalculationsPlugin(new TestFakeModule);
         for (const QString &button : buttons)
             click(button);
         takeCalls();
@@ -105,7 +86,7 @@ private slots:
         QVERIFY(m_f->window.initVornakel());
         m_f->window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_f->window));
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        m_f->window.qtTabWidget->setCurrentWidget(m_f->window.qtTabExperiment);
     }
     void cleanup() { m_f.reset(); }
 
@@ -233,7 +214,7 @@ private slots:
     {
         record();
         fill({ "qtSedEquilibriumMR=50000", "qtExperimentResultsRp=3e-07" }); // Rp as a calculation writes it
-        for (const QString &name : { "qtExperimentResultsS", "qtExperimentResultsRp" }) {
+        for (const char *name : { "qtExperimentResultsS", "qtExperimentResultsRp" }) {
             m_f->answerer.answerMessageBox(QMessageBox::Cancel);
             type(name, "5e-07");
         }
@@ -247,7 +228,7 @@ private slots:
         QVERIFY(takeCalls().isEmpty());
         // The user's own figure is edited without a question and calculated from; the module's new one is computed.
         m_f->answerer.clear();
-        script("answers.calculateRo = { NAME: 'qtExperimentResultsRp', VALUE: '4e-07' }");
+        fake()->answerValues("calculateRo", { { "qtExperimentResultsRp", "4e-07" } });
         type("qtExperimentResultsRp", "6e-07");
         QVERIFY(m_f->answerer.seen().isEmpty());
         QCOMPARE(text("qtExperimentResultsRp"), QStringLiteral("4e-07"));
@@ -279,7 +260,7 @@ private slots:
         };
         const QString eq = "qtSedEquilibriumTemp=20 qtSedEquilibriumMR=50000 qtBufferDensity=1.01 qtSedEquilibriumRPM=";
         const QString mr = "(Mr=50000,Vbar=0.73", mb = " calculateMbDirectly" + mr + ",Density=1.01)";
-        row("Mr: radius, Mb, sigma", "qtExactMolecularWeight", eq + "20000",
+        row("Mr: radius, Mb, sigma", "qtVbarMethod qtExactMolecularWeight", eq + "20000",
             "calculateRo" + mr + ")" + mb + " calculateSigmaFromMr(EquilibriumTemp=20,RPM=20000," + mr.mid(1)
                 + ",Density=1.01)");
         row("Mr, Teller, speed invalid", "qtTellerMethod qtExactMolecularWeight", eq + "abc",
@@ -305,20 +286,21 @@ private slots:
         QFETCH(QStringList, buttons);
         QFETCH(QStringList, fields);
         record(buttons);
-        script("answers.calculateMr = { NAME: 'qtSedEquilibriumMR', VALUE: '12345' }");
+        fake()->answerValues("calculateMr", { { "qtSedEquilibriumMR", "12345" } });
         fill(fields);
         takeCalls();
         m_f->window.calculate();
         QTEST(takeCalls(), "expected");
     }
 
-    // Nothing is calculated before a method is chosen, nor while blocked; each method sets the Mr field and
-    // the stop sign, and an Mr from the composition page is calculated even from empty fields.
+    // A fresh form takes the exact Mr as its method, so S* alone gives s20,w; nothing is calculated while
+    // blocked; each method sets the Mr field and the stop sign, and an Mr from the composition page is
+    // calculated even from empty fields.
     void methodButtonsRuleTheCalculation()
     {
         record({});
         type("qtSedVelocityCoefficient", "4.5");
-        QVERIFY(takeCalls().isEmpty());
+        QVERIFY(takeCalls().value(0).startsWith(QLatin1String("calculateS20W(")));
         click("qtExactMolecularWeight");
         QVERIFY(!widget<QLabel>("qtStopSign")->isHidden() && widget("qtSedEquilibriumMR")->isEnabled());
         takeCalls();
@@ -343,13 +325,13 @@ private slots:
     {
         record();
         fill({ "qtSedEquilibriumMR=50000" });
-        script("answers._calculateSampleVbar = { NAME: 'qtSampleVbar', VALUE: '0.7' }");
+        fake()->answerValues("_calculateSampleVbar", { { "qtSampleVbar", "0.7" } });
         type("qtSedEquilibriumTemp", "4");
         const QStringList made = takeCalls();
         const int corrected = made.indexOf(QStringLiteral("_calculateSampleVbar(vBar=0.73,sedEqTemp=4)"));
         QVERIFY2(corrected >= 0, qPrintable(made.join('\n')));
         QVERIFY(made.indexOf(QStringLiteral("calculateRo(Mr=50000,Vbar=0.7)"), corrected) > corrected);
-        for (const QString &button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtViscosityDirectEntry" })
+        for (const char *button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtViscosityDirectEntry" })
             click(button);
         fill({ "qtSampleVbar=0.75" });
         takeCalls();
@@ -390,5 +372,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiVornakelExperiment)
+TEST_MAIN(TstGuiVornakelExperiment)
 #include "tst_gui_vornakel_experiment.moc"

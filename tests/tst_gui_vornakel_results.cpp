@@ -7,6 +7,8 @@
 #include "gui/gui_vornakel.h"
 
 #include "test_environment.h"
+#include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QApplication>
@@ -21,42 +23,42 @@
 
 namespace {
 
-// A calculation module that writes every call it receives (function and
-// inputs, "NAME=VALUE" joined by ";") into the hidden line edit "qtTestCallLog"
-// that the test adds to the window, followed by canned results and graph points.
-const char *const fakeModuleBody = R"JS(
-var calls = [];
-function answer(name, args, named, points) {
-    var parts = [], out = {}, k = 10000, i;
-    for (i = 0; i < args.length; ++i) parts.push(args[i].NAME + "=" + args[i].VALUE);
-    calls.push(name + "(" + parts.join(";") + ")");
-    out["K" + k++] = {NAME: "qtTestCallLog", VALUE: calls.join("|")};
-    for (i = 0; i < named.length; ++i) out["K" + k++] = {NAME: named[i][0], VALUE: named[i][1]};
-    for (i = 0; i < points.length; ++i) {
-        var p = points[i], o = {GRAPH: p[0], AXIS: p[1], INDEX: p[2]};
-        if (p[3] !== null) { o.DATA = p[3]; o.VALUE = p[3]; }
-        out["K" + k++] = o;
-    }
+using Nodes = QList<QVariantMap>;
+
+Nodes values(const QList<QPair<QString, QVariant>> &pairs)
+{
+    Nodes out;
+    for (const auto &pair : pairs)
+        out << TestFakeModule::value(pair.first, pair.second);
     return out;
 }
-function calculateResults() { return answer("calculateResults", arguments, RESULTS, []); }
-function graphShape() { return answer("graphShape", arguments, [], SHAPE_POINTS); }
-function calculationsAvsBHydration() { return answer("calculationsAvsBHydration", arguments, [], AB_POINTS); }
-)JS";
 
 // What the fake's calculateResults answers: both "max a/b" non-zero, so both graph buttons may be enabled.
-const char *const defaultResults = R"([["qtTellermaxab", "4.5"], ["qtTeller2amax", "9.1"], ["qtTeller2bmin", "2.0"],
-    ["qtVbarmaxab", "3.25"], ["qtVbar2amax", "7.5"], ["qtVbar2bmin", "2.3"], ["qtTellerDelta1max", "0.42"],
-    ["qtVbarDelta1max", "0.61"], ["qtGraphShapeHydrationExpansion", "12"]])";
-
-// The graph strings of the given points, as a script array's items.
-QString points(const QString &graph, const QVector<QPointF> &xy)
+Nodes defaultResults()
 {
-    QStringList out;
+    return values({ { "qtTellermaxab", "4.5" }, { "qtTeller2amax", "9.1" }, { "qtTeller2bmin", "2.000" },
+        { "qtVbarmaxab", "3.25" }, { "qtVbar2amax", "7.5" }, { "qtVbar2bmin", "2.3" }, { "qtTellerDelta1max", "0.42" },
+        { "qtVbarDelta1max", "0.61" }, { "qtGraphShapeHydrationExpansion", "12" } });
+}
+
+// One graph string of the module: graph, axis, index and value (none when invalid).
+QVariantMap point(const QString &graph, const QString &axis, int index, const QVariant &value)
+{
+    QVariantMap p = TestFakeModule::point(graph, axis, index, value);
+    if (!value.isValid()) {
+        p.remove("DATA");
+        p.remove("VALUE");
+    }
+    return p;
+}
+
+// The graph strings of the given points.
+Nodes points(const QString &graph, const QVector<QPointF> &xy)
+{
+    Nodes out;
     for (int i = 0; i < xy.size(); ++i)
-        out << QString(R"(["%1", "x", "%2", "%3"], ["%1", "y", "%2", "%4"])")
-                   .arg(graph, QString::number(i), QString::number(xy[i].x()), QString::number(xy[i].y()));
-    return out.join(", ");
+        out << point(graph, "x", i, QString::number(xy[i].x())) << point(graph, "y", i, QString::number(xy[i].y()));
+    return out;
 }
 
 QVector<QPointF> samples(const QwtPlotCurve *curve)
@@ -102,44 +104,53 @@ class TstGuiVornakelResults : public QObject
 
     TestSettings m_settings;
     TestDatabaseFiles m_files;
-    TestModules m_modules;
-    int m_moduleCount = 0;
     TestModalAnswerer m_answerer; // a warning never hangs a test
 
     using WindowPtr = std::unique_ptr<GuiVornakel>;
 
     // A started main window (every option unchecked). Without results it keeps
     // the shipped "MainScreen"; with them its calculation module is the recording
-    // fake: calculateResults answers [name, value] pairs, the graph functions
-    // [graph, axis, index, value or null] items.
-    WindowPtr window(const QString &results = {}, const QString &shapePoints = {}, const QString &abPoints = {})
+    // fake, answering calculateResults and the two graph functions with these nodes.
+    WindowPtr window(const Nodes &results = {}, const Nodes &shapePoints = {}, const Nodes &abPoints = {})
     {
         WindowPtr w(new GuiVornakel(m_files.path()));
         if (!w->initVornakel())
             return nullptr;
-        (new QLineEdit(w.get()))->setObjectName("qtTestCallLog");
-        w->findChild<QLineEdit *>("qtTestCallLog")->hide();
+        // The cleared form's choices put aside: no option chosen and no ratio.
+        for (QRadioButton *option : w->qtHydrationOptions->findChildren<QRadioButton *>()
+                + w->qtAssumedShape->findChildren<QRadioButton *>()
+                + QList<QRadioButton *> { w->qtVbarMethod, w->qtTellerMethod }) {
+            const QSignalBlocker quiet(option);
+            option->setAutoExclusive(false);
+            option->setChecked(false);
+            option->setAutoExclusive(true);
+        }
+        w->qtHydrateRatio->clear();
         m_answerer.clear();
         if (results.isEmpty())
             return w;
-        const QString body = QString::fromLatin1(fakeModuleBody)
-            + QString("var RESULTS = %1;\nvar SHAPE_POINTS = [%2];\nvar AB_POINTS = [%3];\n")
-                  .arg(results, shapePoints, abPoints);
-        const QString path
-            = m_modules.write(QString("fake%1/fake_main.js").arg(++m_moduleCount), "MainScreen", "20120412", body);
-        std::unique_ptr<AppPlugin> fake(AppPlugin::generate(path, m_files.path()));
-        if (!fake || !fake->load(path))
-            return nullptr;
-        delete w->m_calculationsPlugin;
-        w->m_calculationsPlugin = fake.release();
+        auto *fake = new TestFakeModule;
+        fake->answer("calculateResults", results);
+        fake->answer("graphShape", shapePoints);
+        fake->answer("calculationsAvsBHydration", abPoints);
+        w->setCalculationsPlugin(fake);
         return w;
     }
 
     // The calls the fake has seen so far, oldest first.
     static QStringList calls(GuiVornakel *w)
     {
-        const QString text = w->findChild<QLineEdit *>("qtTestCallLog")->text();
-        return text.isEmpty() ? QStringList() : text.split('|');
+        return qobject_cast<TestFakeModule *>(w->calculationsPlugin())->calls();
+    }
+
+    // The a/b graph windows open now.
+    static QList<GuiGrapher *> graphers()
+    {
+        QList<GuiGrapher *> out;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *grapher = qobject_cast<GuiGrapher *>(top))
+                out << grapher;
+        return out;
     }
 
 private slots:
@@ -152,37 +163,40 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void sendsThirteenNamedInputsInOrder_data()
+    void sendsFourteenNamedInputsInOrder_data()
     {
         QTest::addColumn<bool>("complete");
         QTest::addColumn<QString>("expected");
         QTest::newRow("every value present")
             << true
-            << "calculateResults(Mr=14307;Vbar=0.703;UnDenaturedVbar=0.72;S20W=1.91e-13;Mb=4200.5;T=20;Sigma=1.25;"
-               "RPM=20000;Ratio=2.5;Hydration=qtHydrateDelta1;HydrationValue=0.35;Shape=qtShapeOblate;"
-               "BufferViscosity=0.01002)";
+            << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=1.91e-13,Mb=4200.5,T=20,Sigma=1.25,"
+               "RPM=20000,Ratio=2.5,Hydration=qtHydrateDelta1,HydrationValue=0.35,Shape=qtShapeOblate,"
+               "BufferViscosity=0.01002,EquilibriumTemp=4)";
         // Missing values go as NULL, unreadable or non-finite numbers as 0, no option as "unchecked";
         // without a molecular weight the page says so.
         QTest::newRow("values missing or unreadable")
             << false
-            << "calculateResults(Mr=0;Vbar=0.703;UnDenaturedVbar=0.72;S20W=NULL;Mb=4200.5;T=20;Sigma=1.25;"
-               "RPM=20000;Ratio=0;Hydration=unchecked;HydrationValue=NULL;Shape=unchecked;BufferViscosity=0.01002)";
+            << "calculateResults(Mr=0,Vbar=0.703,UnDenaturedVbar=0.72,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
+               "RPM=20000,Ratio=0,Hydration=unchecked,HydrationValue=NULL,Shape=unchecked,BufferViscosity=0.01002,"
+               "EquilibriumTemp=NULL)";
     }
-    void sendsThirteenNamedInputsInOrder()
+    void sendsFourteenNamedInputsInOrder()
     {
         QFETCH(bool, complete);
         QFETCH(QString, expected);
-        WindowPtr w = window(defaultResults);
+        WindowPtr w = window(defaultResults());
         QVERIFY(w);
-        // The velocity temperature is sent, not the equilibrium one; the ratio takes any text.
+        // The velocity temperature is sent as T, the equilibrium one (the vbar's) as EquilibriumTemp, or
+        // NULL when it is not valid; the ratio takes any text.
         fill(w.get(),
             QString("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
-                    "qtSedEquilibriumTemp=4 qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 "
-                    "qtBufferViscosity=0.01002 ")
-                + (complete ? "qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 qtHydrateRatio=2.5"
-                            : "qtSedEquilibriumMR=abc qtExperimentResultsS= qtHydrateRatio=1e999"));
+                    "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 ")
+                + (complete ? "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 "
+                              "qtHydrateRatio=2.5"
+                            : "qtSedEquilibriumTemp=99 qtSedEquilibriumMR=abc qtExperimentResultsS= "
+                              "qtHydrateRatio=1e999"));
         if (complete) {
-            w->m_computedHydration = new double(0.35);
+            w->onCalculatedHydrationAccepted(0.35);
             preset(w.get(), { "qtHydrateDelta1", "qtShapeOblate" });
         }
         w->qtResultsErrorText->setStyleSheet("color: red;");
@@ -221,13 +235,14 @@ private slots:
     {
         QFETCH(int, row);
         const HydrationCase &c = hydrationCases[row];
-        WindowPtr w = window(defaultResults);
+        WindowPtr w = window(defaultResults());
         QVERIFY(w);
         if (c.held >= 0)
-            w->m_computedHydration = new double(c.held);
+            w->onCalculatedHydrationAccepted(c.held);
         w->qtAssumedShape->setEnabled(!c.shapeGroupEnabled);
         w->qtHydrateRatio->setEnabled(c.ratioEnabledBefore);
         w->qtHydrateComputed->setEnabled(true);
+        fill(w.get(), "qtSedEquilibriumMR=14307"); // without one the results page is cleared
 
         w->findChild<QAbstractButton *>(c.option)->click();
 
@@ -235,8 +250,8 @@ private slots:
         QCOMPARE(w->qtHydrateRatio->isEnabled(), c.ratioEnabled);
         QCOMPARE(w->qtHydrateRatio->text(), c.ratio);
         const QString last = calls(w.get()).value(calls(w.get()).size() - 1);
-        QVERIFY2(last.contains(QString(";Hydration=%1;HydrationValue=").arg(c.option)), qPrintable(last));
-        QVERIFY2(last.contains(QString(";Shape=%1;").arg(c.shape)), qPrintable(last));
+        QVERIFY2(last.contains(QString(",Hydration=%1,HydrationValue=").arg(c.option)), qPrintable(last));
+        QVERIFY2(last.contains(QString(",Shape=%1,").arg(c.shape)), qPrintable(last));
         // Nested runs leave neither a wait cursor nor blocked signals behind.
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(!w->signalsBlocked());
@@ -245,20 +260,20 @@ private slots:
     void graphButtonsFollowRatiosAndHydrationChoice_data()
     {
         QTest::addColumn<bool>("computed");
-        QTest::addColumn<QString>("ratios"); // Teller's and the vbar method's max a/b
+        QTest::addColumn<QStringList>("ratios"); // Teller's and the vbar method's max a/b
         QTest::addColumn<bool>("shapeEnabled");
         QTest::addColumn<bool>("abEnabled");
-        QTest::newRow("computed, both ratios") << true << R"("4.5"], ["qtVbarmaxab", "3.2")" << true << true;
-        QTest::newRow("not computed, both ratios") << false << R"("4.5"], ["qtVbarmaxab", "3.2")" << false << true;
-        QTest::newRow("computed, teller zero") << true << R"("0.000"], ["qtVbarmaxab", "3.2")" << false << false;
+        QTest::newRow("computed, both ratios") << true << QStringList { "4.5", "3.2" } << true << true;
+        QTest::newRow("not computed, both ratios") << false << QStringList { "4.5", "3.2" } << false << true;
+        QTest::newRow("computed, teller zero") << true << QStringList { "0.000", "3.2" } << false << false;
     }
     void graphButtonsFollowRatiosAndHydrationChoice()
     {
         QFETCH(bool, computed);
-        QFETCH(QString, ratios);
+        QFETCH(QStringList, ratios);
         QFETCH(bool, shapeEnabled);
         QFETCH(bool, abEnabled);
-        WindowPtr w = window(R"([["qtTellermaxab", )" + ratios + "]]");
+        WindowPtr w = window(values({ { "qtTellermaxab", ratios[0] }, { "qtVbarmaxab", ratios[1] } }));
         QVERIFY(w);
         w->qtSedEquilibriumMR->setText("14307");
         preset(w.get(), { computed ? "qtHydrateComputed" : "qtHydrateNothing" });
@@ -271,7 +286,7 @@ private slots:
         // Fewer than two graph strings (the fake gives none) open no window.
         w->qtGraphShapeButton->click();
         w->qtAvsBGraphButton->click();
-        QVERIFY(shapePlots().isEmpty() && !w->aOverBGraph);
+        QVERIFY(shapePlots().isEmpty() && graphers().isEmpty());
     }
 
     void graphsDrawWholeModulePointsUnderTitlesOfShapeAndMethod_data()
@@ -283,7 +298,7 @@ private slots:
         // The sample name is shown as it is, even where it looks like a placeholder.
         const char *const cases[][5] = {
             { "prolate teller", "qtShapeProlate", "qtTellerMethod", "prolate axial ratio (a/b), teller method",
-                "50%2 %5 mix prolate model, Teller method, hydrated \n a/b = 4.5 nm; 2a = 9.1 nm; 2b = 2.0 nm; "
+                "50%2 %5 mix prolate model, Teller method, hydrated \n a/b = 4.5 nm; 2a = 9.1 nm; 2b = 2 nm; "
                 "hydration expansion = 12%" },
             { "oblate vbar", "qtShapeOblate", "qtVbarMethod", "oblate axial ratio (a/b), vbar method",
                 "50%2 %5 mix oblate model, Vbar method, hydrated \n a/b = 3.25 nm; 2a = 7.5 nm; 2b = 2.3 nm; "
@@ -306,24 +321,26 @@ private slots:
         // Points by index and axis, in any order; "X" is x and any other axis y.
         // Curve 3 gets five strings, so two points: point 1 never gets its y, one
         // entry points past the end and one carries no value; only point 0 is whole.
-        WindowPtr w = window(defaultResults,
-            R"(["GraphWShape", "Y", "0", "2"], ["GraphWShape", "x", "0", "7"],
-            ["GraphShape", "x", "1", "5"], ["GraphShape", "y", "1", "6"], ["GraphShape", "X", "0", "3"],
-            ["GraphShape", "y", "0", "4"], ["GCraphShape", "x", "0", "1"], ["GCraphShape", "y", "0", "2"],
-            ["GCraphShape", "x", "1", "3"], ["GCraphShape", "y", "2", "9"], ["GCraphShape", "y", "1", null],
-            ["Other", "x", "0", "99"], )"
-                + points("GtraphShape", { { -2, 0 }, { 0, -2 }, { 2, 0 } }) + ", " + points("axel", { { -3, -3 } }),
-            points("A over B Graph", abCurve) + R"(, ["pH Graph", "x", "0", "5"])");
+        WindowPtr w = window(defaultResults(),
+            Nodes { point("GraphWShape", "Y", 0, "2"), point("GraphWShape", "x", 0, "7"),
+                point("GraphShape", "x", 1, "5"), point("GraphShape", "y", 1, "6"), point("GraphShape", "X", 0, "3"),
+                point("GraphShape", "y", 0, "4"), point("GCraphShape", "x", 0, "1"), point("GCraphShape", "y", 0, "2"),
+                point("GCraphShape", "x", 1, "3"), point("GCraphShape", "y", 2, "9"),
+                point("GCraphShape", "y", 1, QVariant()), point("Other", "x", 0, "99") }
+                + points("GtraphShape", { { -2, 0 }, { 0, -2 }, { 2, 0 } }) + points("axel", { { -3, -3 } }),
+            points("A over B Graph", abCurve) + Nodes { point("pH Graph", "x", 0, "5") });
         QVERIFY(w);
         fill(w.get(),
             "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=25 qtBufferViscosity=0.0089 "
-            "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250");
-        w->m_computedHydration = new double(0.35);
+            "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4");
+        w->onCalculatedHydrationAccepted(0.35);
         preset(w.get(), { shape, method, "qtHydrateComputed" });
         w->calculateResults();
         const QSignalBlocker quietSample(w->qtSampleName), quietExperiment(w->qtExperimentName);
         w->qtSampleName->addItem("50%2 %5 mix");
+        w->qtSampleName->setCurrentIndex(w->qtSampleName->count() - 1);
         w->qtExperimentName->addItem("(12/01/26)  Run 7");
+        w->qtExperimentName->setCurrentIndex(w->qtExperimentName->count() - 1);
         const int before = calls(w.get()).size();
 
         w->qtGraphShapeButton->click();
@@ -331,9 +348,10 @@ private slots:
         // Both graphs' data are made, each with its inputs in order.
         const bool teller = method == "qtTellerMethod";
         QCOMPARE(calls(w.get()).mid(before).join('|'),
-            QString("graphShape(Shape=%1;model=%2;tamax=9.1;tbmin=2;vamax=7.5;vbmin=2.3;hDelta=%3;Mr=14307)|"
-                    "calculationsAvsBHydration(Shape=%1;Hydration=qtHydrateComputed;model=%2;Mr=14307;"
-                    "HydrationValue=0.35;S20W=NULL;Vbar=0.703;BufferViscosity=0.0089;Sigma=1.5;Mb=4250;T=25;RPM=18000)")
+            QString("graphShape(Shape=%1,model=%2,tamax=9.1,tbmin=2,vamax=7.5,vbmin=2.3,hDelta=%3,Mr=14307,"
+                    "EquilibriumTemp=4)|calculationsAvsBHydration(Shape=%1,Hydration=qtHydrateComputed,model=%2,"
+                    "Mr=14307,HydrationValue=0.35,S20W=NULL,Vbar=0.703,BufferViscosity=0.0089,Sigma=1.5,Mb=4250,T=25,"
+                    "RPM=18000,EquilibriumTemp=4)")
                 .arg(shape, teller ? "1" : "0", teller ? "0.42" : "0.61"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(shapePlots().size(), 1);
@@ -361,7 +379,8 @@ private slots:
         QCOMPARE(w->qtGraphShapeButton->isEnabled(), !title.isEmpty());
 
         w->qtAvsBGraphButton->click();
-        const QPointer<GuiGrapher> grapher = w->aOverBGraph.data();
+        QCOMPARE(graphers().size(), 1);
+        const QPointer<GuiGrapher> grapher = graphers().first();
         QVERIFY(grapher && grapher->isVisible());
         QCOMPARE(grapher->curves().size(), 1);
         QCOMPARE(samples(grapher->curves().first()), abCurve);
@@ -375,16 +394,17 @@ private slots:
         // Each press opens a window of its own, released when closed.
         w->qtAvsBGraphButton->setEnabled(true);
         w->qtAvsBGraphButton->click();
-        QVERIFY(w->aOverBGraph && w->aOverBGraph != grapher);
-        for (QWidget *window : QList<QWidget *> { plot, grapher, w->aOverBGraph })
+        QCOMPARE(graphers().size(), 2);
+        plot->close();
+        for (GuiGrapher *window : graphers())
             window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!plot && !grapher && !w->aOverBGraph);
+        QVERIFY(!plot && !grapher && graphers().isEmpty());
     }
 
     void windowTornDownWithRatioFieldFocusedDoesNotCrash()
     {
-        WindowPtr w = window(defaultResults);
+        WindowPtr w = window(defaultResults());
         QVERIFY(w);
         w->show();
         QApplication::setActiveWindow(w.get());
@@ -425,20 +445,27 @@ private slots:
         // and Garcia de la Torre 1979, end term 0.312 + 0.565/p - 0.100/p^2) and its axes at the dry volume, nm.
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QVector<double>>("axes"); // p, 2a, 2b
-        QTest::newRow("prolate") << "qtShapeProlate" << QVector<double> { 4.8317956, 9.0640821, 1.8759241 };
-        QTest::newRow("oblate") << "qtShapeOblate" << QVector<double> { 5.2776048, 5.5215848, 1.0462293 };
-        QTest::newRow("cylinder") << "qtShapeCylinder" << QVector<double> { 4.6598766, 7.7292493, 1.6586811 };
+        QTest::addColumn<QString>("equilibrium"); // C
+        QTest::newRow("prolate") << "qtShapeProlate" << QVector<double> { 4.8317956, 9.0640821, 1.8759241 } << "20";
+        QTest::newRow("oblate") << "qtShapeOblate" << QVector<double> { 5.2776048, 5.5215848, 1.0462293 } << "20";
+        QTest::newRow("cylinder") << "qtShapeCylinder" << QVector<double> { 4.6598766, 7.7292493, 1.6586811 } << "20";
+        QTest::newRow("prolate, equilibrium at 4 C")
+            << "qtShapeProlate" << QVector<double> { 4.8317956, 9.0640821, 1.8759241 } << "4";
     }
     void knownProteinFiguresMatchPublishedFormulas()
     {
         QFETCH(QString, shape);
         QFETCH(QVector<double>, axes);
+        QFETCH(QString, equilibrium);
         WindowPtr w = window();
         QVERIFY(w);
         w->qtTabWidget->setCurrentWidget(w->qtTabExperiment);
+        // The vbar field holds the value at the equilibrium temperature (Durchschlag 1986: 4.25e-4 ml/g per K);
+        // 0.703 ml/g at 20 C is 0.6962 at 4 C, and the figures are those of 0.703 either way.
         fill(w.get(),
-            "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtExperimentResultsS=1.91e-13 qtSedVelocityTemp=20 "
-            "qtBufferViscosity=0.01002");
+            "qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
+            "qtSedEquilibriumTemp="
+                + equilibrium + " qtSampleVbar=" + (equilibrium == "4" ? "0.6962" : "0.703"));
         preset(w.get(), { shape, "qtVbarMethod", "qtHydrateNothing" });
 
         w->qtTabWidget->setCurrentWidget(w->qtTabResults); // opening the tab calculates
@@ -453,9 +480,20 @@ private slots:
             const double got = AppNumber::valueOrZero(field->property("text").toString());
             QVERIFY2(std::abs(got - want) <= rel * want, qPrintable(field->objectName()));
         }
+        // The page shows six significant digits, so that every figure fits its label.
+        QCOMPARE(w->qtVbarRo->text() + ' ' + w->qtVbarffo->text(), "1.5857e-07 1.23863");
+        const QRegularExpression figure(
+            "^qt(Vbar|Teller)(R.|F.|ff.|Smax|Dmax|Delta1max|maxab|2amax|2bmin)$|^qtRStokes$");
+        const QList<QWidget *> shown = w->qtTabResults->findChildren<QWidget *>(figure);
+        QCOMPARE(shown.size(), 19);
+        for (QWidget *field : shown) {
+            const QString text = field->property("text").toString();
+            QVERIFY2(QString(text).remove(QRegularExpression("[-.]|e.*")).remove(QRegularExpression("^0+")).size() <= 6,
+                qPrintable(field->objectName() + ' ' + text));
+        }
         QCOMPARE(m_answerer.texts(), QStringList());
     }
 };
 
-QTEST_MAIN(TstGuiVornakelResults)
+TEST_MAIN(TstGuiVornakelResults)
 #include "tst_gui_vornakel_results.moc"

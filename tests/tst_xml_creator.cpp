@@ -2,6 +2,8 @@
 
 #include "xml/xml_creator.h"
 
+#include "test_log.h"
+
 #include <QtTest>
 
 class TestXmlCreator : public QObject
@@ -78,5 +80,5 @@ void TestXmlCreator::escapesValues()
     QVERIFY(creator.getXml().contains("<VALUE>1&lt;/VALUE&gt;&lt;INPUT NAME=&quot;x&quot;/&gt;</VALUE>"));
 }
 
-QTEST_GUILESS_MAIN(TestXmlCreator)
+TEST_GUILESS_MAIN(TestXmlCreator)
 #include "tst_xml_creator.moc"

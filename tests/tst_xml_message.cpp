@@ -4,6 +4,8 @@
 #include "app/app_scriptobject.h"
 #include "xml/xml_message.h"
 
+#include "test_log.h"
+
 #include <QtTest>
 
 namespace {
@@ -131,5 +133,5 @@ void TestXmlMessage::refusesTreesDeeperThanTheLimit()
     QVERIFY(tooDeep.values().first()->inputs.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestXmlMessage)
+TEST_GUILESS_MAIN(TestXmlMessage)
 #include "tst_xml_message.moc"

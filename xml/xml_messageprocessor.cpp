@@ -9,7 +9,6 @@
 
 #include <QDomDocument>
 #include <QFile>
-#include <QMetaMethod>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -78,16 +77,16 @@ void XmlMessageProcessor::initialize()
         networkSetup();
     if (m_network) {
         if (listen(m_address, m_port)) {
-            report(
+            emit sigLog(
                 QStringLiteral("Message server listening on %1:%2").arg(serverAddress().toString()).arg(serverPort()),
-                100, lcNet());
+                AppLog::Trace);
         } else {
             // Another window's processor has the port: that one serves.
-            report(QStringLiteral("No message server on %1:%2: %3")
-                       .arg(m_address.toString())
-                       .arg(m_port)
-                       .arg(errorString()),
-                100, lcNet());
+            emit sigLog(QStringLiteral("No message server on %1:%2: %3")
+                            .arg(m_address.toString())
+                            .arg(m_port)
+                            .arg(errorString()),
+                AppLog::Trace);
         }
     }
     if (m_cgi)
@@ -96,21 +95,13 @@ void XmlMessageProcessor::initialize()
 
 void XmlMessageProcessor::createConnections()
 {
-    connect(m_manager, &AppPluginManager::sigLog, this, &XmlMessageProcessor::sigLog);
+    // The module manager logs its own messages and those of its modules.
+    AppLog::connect(this, &XmlMessageProcessor::sigLog, lcXml);
 }
 
 bool XmlMessageProcessor::tracing() const
 {
-    return isSignalConnected(QMetaMethod::fromSignal(&XmlMessageProcessor::sigLog)) || lcXml().isDebugEnabled();
-}
-
-void XmlMessageProcessor::report(const QString &message, int logLevel, const QLoggingCategory &category)
-{
-    if (logLevel == 1)
-        qCWarning(category).noquote() << message;
-    else
-        qCDebug(category).noquote() << message;
-    emit sigLog(message, logLevel);
+    return lcXml().isDebugEnabled();
 }
 
 void XmlMessageProcessor::networkSetup()
@@ -132,10 +123,10 @@ void XmlMessageProcessor::networkSetup()
                 m_network = true;
             } else {
                 m_network = false;
-                report(QStringLiteral("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message "
-                                      "server")
-                           .arg(value),
-                    1, lcNet());
+                emit sigLog(QStringLiteral("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message "
+                                           "server")
+                                .arg(value),
+                    1);
             }
         } else if (upper.contains(QLatin1String("RESET"))) {
             m_reset = valueAfter(upper, upper, QStringLiteral("RESET:")) == QLatin1String("TRUE");
@@ -145,9 +136,9 @@ void XmlMessageProcessor::networkSetup()
             if (address.setAddress(value))
                 m_address = address;
             else
-                report(QStringLiteral("vornakel.ini: \"%1\" is no address; the server stays on %2")
-                           .arg(value, m_address.toString()),
-                    1, lcNet());
+                emit sigLog(QStringLiteral("vornakel.ini: \"%1\" is no address; the server stays on %2")
+                                .arg(value, m_address.toString()),
+                    1);
         }
     }
 }
@@ -180,39 +171,39 @@ QString XmlMessageProcessor::modulesSearchPath() const
 void XmlMessageProcessor::log(const QString &message)
 {
     if (!message.simplified().isEmpty())
-        emit sigLog(message, 100);
+        emit sigLog(message, AppLog::Trace);
 }
 
 QString XmlMessageProcessor::submitFromWeb(const QString &xml)
 {
     const bool trace = tracing();
     if (trace)
-        report(QStringLiteral("XmlMessageProcessor: submit received():\n") + xml, 4);
+        emit sigLog(QStringLiteral("XmlMessageProcessor: submit received():\n") + xml, AppLog::Notice);
 
     XmlMessage reader;
     if (trace)
         connect(&reader, &XmlMessage::sigLog, this, &XmlMessageProcessor::sigLog);
     const bool parsed = reader.parse(xml);
     if (trace) {
-        report(parsed ? QStringLiteral("XmlMessageProcessor: parse() was true")
-                      : QStringLiteral("XmlMessageProcessor: parse() was false"),
-            4);
-        report(
+        emit sigLog(parsed ? QStringLiteral("XmlMessageProcessor: parse() was true")
+                           : QStringLiteral("XmlMessageProcessor: parse() was false"),
+            AppLog::Notice);
+        emit sigLog(
             QStringLiteral("Module type was %1, version was %2 .").arg(reader.vornakelType(), reader.moduleVersion()),
-            4);
+            AppLog::Notice);
     }
 
     QList<AppScriptObject *> results;
     if (reader.tooDeep()) {
-        report(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
-                   .arg(XmlMessage::MaxDepth),
+        emit sigLog(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
+                        .arg(XmlMessage::MaxDepth),
             1);
     } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(), reader.moduleVersion())) {
         QList<DataPluginExecInfo *> calls = reader.takeValues();
         results = plugin->exec(calls);
         XmlMessage::release(calls);
     } else {
-        report(QStringLiteral("Plugin not found!"), 1);
+        emit sigLog(QStringLiteral("Plugin not found!"), AppLog::Warning);
     }
 
     QDomDocument document;
@@ -234,7 +225,7 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
 
     const QString answer = document.toString(1);
     if (trace)
-        report(answer, -1);
+        emit sigLog(answer, -1);
     return answer;
 }
 
@@ -242,7 +233,7 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
 
 void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
 {
-    report(QStringLiteral("New network connection"), 100, lcNet());
+    emit sigLog(QStringLiteral("New network connection"), AppLog::Trace);
     auto *client = new NetClient(socketDescriptor);
     connect(client, &NetClient::sigLog, this, &XmlMessageProcessor::sigLog);
     // Answered on a later turn of the event loop, never inside the socket's read handler.
@@ -263,7 +254,7 @@ NetClient *XmlMessageProcessor::clientConnection(qintptr socketDescriptor) const
 void XmlMessageProcessor::readClientData(const QString &xml, qintptr socketDescriptor)
 {
     if (tracing())
-        report(QStringLiteral("Received from client[%1]:\n%2").arg(socketDescriptor).arg(xml), 100, lcNet());
+        emit sigLog(QStringLiteral("Received from client[%1]:\n%2").arg(socketDescriptor).arg(xml), AppLog::Trace);
     QPointer<NetClient> origin = clientConnection(socketDescriptor);
     if (!origin)
         return;
@@ -274,9 +265,9 @@ void XmlMessageProcessor::readClientData(const QString &xml, qintptr socketDescr
     if (!client || client != origin)
         return;
     const qint64 sent = client->send(answer + QLatin1Char('\n'));
-    report(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), 100, lcNet());
+    emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
     if (m_reset) {
-        report(QStringLiteral("Terminating client connection for [%1]").arg(socketDescriptor), 100, lcNet());
+        emit sigLog(QStringLiteral("Terminating client connection for [%1]").arg(socketDescriptor), AppLog::Trace);
         removeClientConnection(client);
     }
 }
@@ -290,16 +281,16 @@ void XmlMessageProcessor::removeClientConnection(NetClient *client)
     m_clients.removeAt(index);
     // The client releases itself once its last bytes are out.
     client->close();
-    report(QStringLiteral("Client successfully removed from list"), 100, lcNet());
+    emit sigLog(QStringLiteral("Client successfully removed from list"), AppLog::Trace);
 }
 
 void XmlMessageProcessor::clientDisconnected(qintptr socketDescriptor)
 {
     NetClient *client = clientConnection(socketDescriptor);
-    report(QStringLiteral("Client with id [%1] disconnected prematurely").arg(socketDescriptor), 100, lcNet());
+    emit sigLog(QStringLiteral("Client with id [%1] disconnected prematurely").arg(socketDescriptor), AppLog::Trace);
     if (!client) {
-        report(QStringLiteral("Client could not be located for disconnection with id [%1]").arg(socketDescriptor), 100,
-            lcNet());
+        emit sigLog(QStringLiteral("Client could not be located for disconnection with id [%1]").arg(socketDescriptor),
+            AppLog::Trace);
         return;
     }
     removeClientConnection(client);
@@ -311,7 +302,7 @@ void XmlMessageProcessor::cgiSetup()
 {
     m_stdout = new QFile(this);
     if (!m_stdout->open(stdout, QIODevice::WriteOnly)) {
-        report(QStringLiteral("Unable to open STDOUT. Shutting down."), 1, lcNet());
+        emit sigLog(QStringLiteral("Unable to open STDOUT. Shutting down."), AppLog::Warning);
         std::exit(-1);
     }
 }
@@ -329,7 +320,7 @@ void XmlMessageProcessor::cgiExec()
         }
         m_cgiInput.append(line);
         if (m_cgiInput.size() > MaxCgiInput) {
-            report(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), 1, lcNet());
+            emit sigLog(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), 1);
             error = true;
             break;
         }

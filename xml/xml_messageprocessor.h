@@ -73,9 +73,9 @@ private:
     NetClient *clientConnection(qintptr socketDescriptor) const;
     void removeClientConnection(NetClient *client);
 
-    // Trace lines are built only for a listener or an open debug category.
+    // The request traces cost more to build than the request itself; they are
+    // built only when the category would write them.
     bool tracing() const;
-    void report(const QString &message, int logLevel, const QLoggingCategory &category = lcXml());
 
     bool m_network;
     QList<NetClient *> m_clients;

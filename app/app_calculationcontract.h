@@ -1,0 +1,122 @@
+#ifndef APP_CALCULATIONCONTRACT_H
+#define APP_CALCULATIONCONTRACT_H
+
+#include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <array>
+#include <cstddef>
+
+// One function of the calculation module "MainScreen" and the names of its
+// inputs in the order the windows send them. The module reads its inputs by
+// name, so a name written differently here and there would silently turn into
+// a missing input: every caller and the module test build their inputs from
+// these entries, and a call with the wrong number of values does not compile.
+template<std::size_t N> struct AppCalculation
+{
+    const char *function;
+    std::array<const char *, N> names;
+
+    QString name() const { return QString::fromLatin1(function); }
+    QStringList inputNames() const
+    {
+        QStringList out;
+        for (const char *input : names)
+            out << QString::fromLatin1(input);
+        return out;
+    }
+    // The inputs, one value per name in order, as plain named nodes.
+    template<typename... Values> AppScriptList inputs(const Values &...values) const
+    {
+        static_assert(sizeof...(Values) == N, "one value per input of the calculation");
+        AppScriptList list;
+        std::size_t i = 0;
+        (list.add(QString::fromLatin1(names[i++]), QVariant(values)), ...);
+        return list;
+    }
+    // The module's answer (the caller owns it), or null without a module.
+    template<typename... Values> AppScriptObject *call(AppPlugin *module, const Values &...values) const
+    {
+        if (!module)
+            return nullptr;
+        const AppScriptList list = inputs(values...);
+        return module->execOne(name(), list);
+    }
+};
+
+template<typename... Names>
+constexpr AppCalculation<sizeof...(Names)> appCalculation(const char *function, Names... names)
+{
+    return { function, { { names... } } };
+}
+
+namespace AppCalculationContract {
+
+// Experiment tab: equilibrium figures.
+inline constexpr auto calculateRo = appCalculation("calculateRo", "Mr", "Vbar");
+inline constexpr auto calculateRp = appCalculation("calculateRp", "Mr", "Vbar");
+inline constexpr auto calculateMbDirectly = appCalculation("calculateMbDirectly", "Mr", "Vbar", "Density");
+inline constexpr auto calculateSigmaFromMr
+    = appCalculation("calculateSigmaFromMr", "EquilibriumTemp", "RPM", "Mr", "Vbar", "Density");
+inline constexpr auto calculateMbFromSigma = appCalculation("calculateMbFromSigma", "EquilibriumTemp", "Sigma", "RPM");
+inline constexpr auto calculateMr = appCalculation("calculateMr", "EquilibriumTemp", "Sigma", "RPM", "Vbar", "Density");
+inline constexpr auto calculationsFromMr
+    = appCalculation("calculationsFromMr", "EquilibriumTemp", "RPM", "Mr", "Vbar", "Density", "tellerMethod");
+
+// Experiment tab: sedimentation coefficient, plain and concentration-corrected.
+inline constexpr auto calculateS20W = appCalculation("calculateS20W", "EquilibriumTemp", "VelocityTemp", "S", "Vbar20",
+    "Viscosity", "Vbar", "Density", "aVbar", "vbarwater");
+inline constexpr auto calculateSo20W = appCalculation("calculateSo20W", "EquilibriumTemp", "VelocityTemp", "S",
+    "Vbar20", "Viscosity", "Vbar", "Density", "aVbar", "vbarwater", "So20w_k", "Cp");
+
+// From 20 C to the experiment temperature.
+inline constexpr auto vbarAtT = appCalculation("_calculateVBarAtT", "Vbar", "EquilibriumTemp");
+inline constexpr auto densityAtT = appCalculation("calculateDensityAtT", "EquilibriumTemp", "Density");
+inline constexpr auto viscosityAtT = appCalculation("calculateViscAtT", "Viscosity", "EquilibriumTemp", "term");
+// The sample's vbar at the experiment temperature: the composition's, or the default one.
+inline constexpr auto calculateSampleVbar = appCalculation("calculateSampleVbar", "vBar", "sedEqTemp");
+inline constexpr auto defaultSampleVbar = appCalculation("_calculateSampleVbar", "vBar", "sedEqTemp");
+
+// Standard-value dialogs: a value measured at a temperature, back to 20 C. The
+// viscosity shares its function with viscosityAtT; the input names tell them apart.
+inline constexpr auto vbarTo20 = appCalculation("calculateVBar20", "VBar", "Temperature");
+inline constexpr auto densityTo20 = appCalculation("calculateDensityAt20", "Temperature", "Density");
+inline constexpr auto viscosityTo20 = appCalculation("calculateViscAtT", "Temperature", "Viscosity");
+
+// Results tab. "T" is the velocity temperature; "EquilibriumTemp" tells the module
+// the temperature of the vbar field, which it carries back to 20 C.
+inline constexpr auto calculateResults = appCalculation("calculateResults", "Mr", "Vbar", "UnDenaturedVbar", "S20W",
+    "Mb", "T", "Sigma", "RPM", "Ratio", "Hydration", "HydrationValue", "Shape", "BufferViscosity", "EquilibriumTemp");
+inline constexpr auto graphShape = appCalculation(
+    "graphShape", "Shape", "model", "tamax", "tbmin", "vamax", "vbmin", "hDelta", "Mr", "EquilibriumTemp");
+inline constexpr auto calculationsAvsBHydration = appCalculation("calculationsAvsBHydration", "Shape", "Hydration",
+    "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM", "EquilibriumTemp");
+
+// Sample composition page. The residue and conjugate rows travel as two unnamed
+// ARRAY nodes in the third and fourth place; "Tritrable" and "denaturents" are
+// spelled as the module reads them.
+inline constexpr auto calculationsFromComposition
+    = appCalculation("calculationsFromComposition", "BufferpH", "OligomerN", "", "", "UseTritrableAmino",
+        "AminoEndpKaValue", "UseTritrableCarboxyl", "CarboxylValue", "denaturents");
+
+// Buffer page: the buffer's components, one array of rows (NAME, VALUE, ID of
+// the series, ROW, UNITS) without a name, to its figures at 20 C.
+inline constexpr auto calculateBufferDensity = appCalculation("calculateBufferDensity", "");
+inline constexpr auto calculateBufferViscosity = appCalculation("calculateBufferViscosity", "");
+// Buffer page: a measured buffer corrected from 20 C to a temperature.
+inline constexpr auto correctBufferDensityNormal
+    = appCalculation("correctBufferDensityAtT_Normal", "Density", "Temperature");
+inline constexpr auto correctBufferDensityHeavy
+    = appCalculation("correctBufferDensityAtT_Heavy", "Density", "Temperature", "D2O", "D2O18", "H2O18");
+inline constexpr auto correctBufferViscosity = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature");
+// Heavy water changes the viscosity too: the same function, given the isotope shares.
+inline constexpr auto correctBufferViscosityHeavy
+    = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature", "D2O", "D2O18", "H2O18");
+
+} // namespace AppCalculationContract
+
+#endif

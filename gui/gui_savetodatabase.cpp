@@ -1,0 +1,626 @@
+#include "gui/gui_savetodatabase.h"
+
+#include "app/app_log.h"
+#include "app/app_number.h"
+#include "gui/gui_vornakel.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDateTime>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardItemModel>
+
+namespace {
+
+// The wait cursor of one save: restored exactly once, before any box but the
+// overwrite question, on every way out.
+class SaveCursor
+{
+public:
+    SaveCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~SaveCursor() { restore(); }
+    SaveCursor(const SaveCursor &) = delete;
+    SaveCursor &operator=(const SaveCursor &) = delete;
+    void restore()
+    {
+        if (m_set)
+            QApplication::restoreOverrideCursor();
+        m_set = false;
+    }
+
+private:
+    bool m_set = true;
+};
+
+const char *const lastRecordProperty = "combobox_last_record";
+// The id of the record just saved: the main window's list finds it by id, since
+// the remembered text carries the local date and the list the stored UTC date.
+const char *const lastRecordIdProperty = "combobox_last_record_id";
+const char *const dateLabelFormat = "M/dd/yy";
+
+QPushButton *saveButton(QDialogButtonBox *box)
+{
+    return box->button(QDialogButtonBox::Save);
+}
+
+QString dateText(const QVariant &modified)
+{
+    return modified.isValid() ? modified.toDateTime().toString(QLatin1String(dateLabelFormat)) : QString();
+}
+
+QString placeholderFor(const QComboBox *box, const QComboBox *sample, const QComboBox *solvent)
+{
+    if (box == sample)
+        return QStringLiteral("New Sample");
+    if (box == solvent)
+        return QStringLiteral("New Solvent");
+    return QString();
+}
+
+} // namespace
+
+GuiSaveToDatabase::GuiSaveToDatabase(const QString &connectionName, GuiVornakel *mainWindow)
+    : QDialog(mainWindow), m_mainWindow(mainWindow), m_connectionName(connectionName)
+{
+    setupUi(this);
+    connect(qtButtonBox, &QDialogButtonBox::rejected, this, &QWidget::close);
+    initialize();
+    createConnections();
+}
+
+GuiSaveToDatabase::~GuiSaveToDatabase()
+{
+    m_database = QSqlDatabase();
+    m_connectionName.clear();
+}
+
+int GuiSaveToDatabase::execute(GuiSaveToDatabase::Page page)
+{
+    switch (page) {
+    case SampleRecordPage:
+        qtTabWidget->setCurrentWidget(qtSampleTab);
+        break;
+    case SolventRecordPage:
+        qtTabWidget->setCurrentWidget(qtSolventTab);
+        break;
+    case ExperimentRecordPage:
+        qtTabWidget->setCurrentWidget(qtExperimentTab);
+        break;
+    case ResultsRecordPage:
+        qtTabWidget->setCurrentWidget(qtResultsTab);
+        break;
+    }
+    return exec();
+}
+
+void GuiSaveToDatabase::initialize()
+{
+    m_database = QSqlDatabase::database(m_connectionName, true);
+    qtSampleSaved->hide();
+    qtSolventSaved->hide();
+    qtExperimentSaved->hide();
+    qtResultsSaved->hide();
+    populateSample();
+    populateSolvent();
+    populateExperiment();
+    populateResults();
+}
+
+void GuiSaveToDatabase::createConnections()
+{
+    const auto indexChanged = qOverload<int>(&QComboBox::currentIndexChanged);
+    connect(qtTabWidget, &QTabWidget::currentChanged, this, &GuiSaveToDatabase::onCurrentTabChanged);
+    for (QComboBox *box : { qtExperimentName, qtSampleName, qtSolventName, qtResultsName })
+        connect(box, indexChanged, this, &GuiSaveToDatabase::onNameBoxCurrentIndexChanged);
+    for (QCheckBox *box : { qtLinkToSample, qtLinkToSolvent, qtLinkToResults })
+        connect(box, &QCheckBox::stateChanged, this, &GuiSaveToDatabase::onLinkToStateChanged);
+
+    connect(saveButton(qtSampleButtonBox), &QAbstractButton::clicked, this, &GuiSaveToDatabase::onSaveSampleClicked);
+    connect(saveButton(qtSolventButtonBox), &QAbstractButton::clicked, this, &GuiSaveToDatabase::onSaveSolventClicked);
+    connect(saveButton(qtExperimentButtonBox), &QAbstractButton::clicked, this,
+        &GuiSaveToDatabase::onSaveExperimentClicked);
+    connect(saveButton(qtResultsButtonBox), &QAbstractButton::clicked, this, &GuiSaveToDatabase::onSaveResultsClicked);
+
+    // The links follow a chosen experiment; typing a new name leaves them as chosen.
+    connect(qtExperimentName, indexChanged, this, &GuiSaveToDatabase::loadExperiment);
+    for (QComboBox *box : { qtSampleName, qtSolventName, qtExperimentName, qtResultsName }) {
+        connect(box, &QComboBox::editTextChanged, this, &GuiSaveToDatabase::onRecordNameChanged);
+        connect(box, indexChanged, this, &GuiSaveToDatabase::onRecordNameChanged);
+    }
+    for (QComboBox *box : { qtLinkToResultsName, qtLinkToSampleName, qtLinkToSolventName })
+        connect(box, indexChanged, this, &GuiSaveToDatabase::onRecordNameChanged);
+}
+
+// Record lists
+
+void GuiSaveToDatabase::populate(const QString &table, QComboBox *nameBox, const QString &newRecordText,
+    bool newRecordIsPlaceholder, QComboBox *linkList, QCheckBox *linkBox, QLabel *linkDate, QDialogButtonBox *buttons)
+{
+    nameBox->clear();
+    nameBox->addItem(newRecordIsPlaceholder ? QString() : newRecordText, -1);
+    if (newRecordIsPlaceholder && nameBox->lineEdit())
+        nameBox->lineEdit()->setPlaceholderText(newRecordText);
+
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT id, name, modified FROM %1 WHERE active > 0 ").arg(table))) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    if (linkList)
+        linkList->clear();
+
+    // Built apart and handed to the models in one step each: ten thousand
+    // records added one by one would each re-lay the box.
+    QList<QStandardItem *> names;
+    QList<QStandardItem *> links;
+    while (query.next()) {
+        auto *item = new QStandardItem(query.value(1).toString());
+        item->setData(query.value(0), Qt::UserRole);
+        item->setData(query.value(2), Qt::UserRole + 1);
+        names << item;
+        if (linkList)
+            links << item->clone();
+    }
+    query.finish();
+    if (auto *model = qobject_cast<QStandardItemModel *>(nameBox->model()))
+        model->invisibleRootItem()->appendRows(names);
+
+    if (linkList) {
+        if (auto *model = qobject_cast<QStandardItemModel *>(linkList->model()))
+            model->invisibleRootItem()->appendRows(links);
+        const bool any = linkList->count() > 0;
+        linkBox->setEnabled(any);
+        linkList->setEnabled(any);
+        if (any)
+            linkDate->setText(dateText(linkList->currentData(Qt::UserRole + 1)));
+    }
+    saveButton(buttons)->setEnabled(false);
+}
+
+void GuiSaveToDatabase::populateSample()
+{
+    populate(QStringLiteral("sample"), qtSampleName, QStringLiteral("New Sample"), true, qtLinkToSampleName,
+        qtLinkToSample, qtLinkToSampleDate, qtSampleButtonBox);
+}
+
+void GuiSaveToDatabase::populateSolvent()
+{
+    populate(QStringLiteral("buffer"), qtSolventName, QStringLiteral("New Solvent"), true, qtLinkToSolventName,
+        qtLinkToSolvent, qtLinkToSolventDate, qtSolventButtonBox);
+}
+
+void GuiSaveToDatabase::populateExperiment()
+{
+    populate(QStringLiteral("experiment"), qtExperimentName, QStringLiteral("New Experiment"), false, nullptr, nullptr,
+        nullptr, qtExperimentButtonBox);
+}
+
+void GuiSaveToDatabase::populateResults()
+{
+    populate(QStringLiteral("results"), qtResultsName, QStringLiteral("New Results"), false, qtLinkToResultsName,
+        qtLinkToResults, qtLinkToResultsDate, qtResultsButtonBox);
+}
+
+// Name and link handling
+
+void GuiSaveToDatabase::onNameBoxCurrentIndexChanged(int index)
+{
+    auto *box = qobject_cast<QComboBox *>(sender());
+    if (!box)
+        return;
+    // A new record is named by typing; a stored one is only chosen.
+    const bool editable = index == 0;
+    if (box->isEditable() == editable)
+        return;
+    box->setEditable(editable);
+    if (editable && box->lineEdit()) {
+        box->setInsertPolicy(QComboBox::InsertAtCurrent);
+        // Editable again means a fresh line edit, without the form's placeholder.
+        box->lineEdit()->setPlaceholderText(placeholderFor(box, qtSampleName, qtSolventName));
+    }
+}
+
+bool GuiSaveToDatabase::experimentNamed() const
+{
+    return qtExperimentName->currentIndex() > 0
+        || (qtExperimentName->currentIndex() == 0 && !qtExperimentName->currentText().isEmpty());
+}
+
+void GuiSaveToDatabase::onRecordNameChanged()
+{
+    auto *box = qobject_cast<QComboBox *>(sender());
+    if (!box)
+        return;
+    QDialogButtonBox *buttons = nullptr;
+    QLabel *date = nullptr;
+    bool link = false;
+    if (box == qtSampleName) {
+        buttons = qtSampleButtonBox;
+        date = qtSampleModified;
+    } else if (box == qtSolventName) {
+        buttons = qtSolventButtonBox;
+        date = qtSolventModified;
+    } else if (box == qtExperimentName) {
+        buttons = qtExperimentButtonBox;
+        date = qtExperimentModified;
+    } else if (box == qtResultsName) {
+        buttons = qtResultsButtonBox;
+        date = qtResultsModified;
+    } else if (box == qtLinkToSampleName) {
+        buttons = qtExperimentButtonBox;
+        date = qtLinkToSampleDate;
+        link = true;
+    } else if (box == qtLinkToSolventName) {
+        buttons = qtExperimentButtonBox;
+        date = qtLinkToSolventDate;
+        link = true;
+    } else if (box == qtLinkToResultsName) {
+        buttons = qtExperimentButtonBox;
+        date = qtLinkToResultsDate;
+        link = true;
+    } else {
+        return;
+    }
+
+    // A changed link may be saved only under a name: a stored experiment or a typed one.
+    const bool named = link ? experimentNamed() : true;
+    if (box->currentIndex() == 0 && !link) {
+        date->clear();
+        if (box->currentText().isEmpty()) {
+            saveButton(buttons)->setEnabled(false);
+            setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+    saveButton(buttons)->setEnabled(named);
+    date->setText(dateText(box->currentData(Qt::UserRole + 1)));
+}
+
+void GuiSaveToDatabase::onLinkToStateChanged(int state)
+{
+    QObject *box = sender();
+    if (!box)
+        return;
+    QFrame *frame = nullptr;
+    if (box == qtLinkToSample)
+        frame = qtLinkToSampleFrame;
+    else if (box == qtLinkToSolvent)
+        frame = qtLinkToSolventFrame;
+    else if (box == qtLinkToResults)
+        frame = qtLinkToResultsFrame;
+    if (frame)
+        frame->setEnabled(state != 0);
+}
+
+void GuiSaveToDatabase::onCurrentTabChanged(int)
+{
+    setFocus(Qt::OtherFocusReason);
+}
+
+void GuiSaveToDatabase::onActivated(const QString &text)
+{
+    qCDebug(lcGui) << "Activated:" << text;
+}
+
+void GuiSaveToDatabase::loadExperiment()
+{
+    const QVariant data = qtExperimentName->currentData(Qt::UserRole);
+    const int experimentId = data.isValid() ? data.toInt() : -1;
+
+    QSqlQuery query(m_database);
+    query.prepare(
+        QStringLiteral("SELECT sample_id,        buffer_id,        results_id FROM   experiment WHERE  id=:id "));
+    query.bindValue(QStringLiteral(":id"), experimentId);
+    if (!query.exec()) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    // A NULL link is no link, like -1: no record has the id 0.
+    int links[3] = { -1, -1, -1 };
+    if (query.next()) {
+        for (int i = 0; i < 3; ++i)
+            links[i] = query.value(i).isNull() ? -1 : query.value(i).toInt();
+    }
+    query.finish();
+
+    const struct
+    {
+        QComboBox *list;
+        QCheckBox *box;
+    } rows[3] = { { qtLinkToSampleName, qtLinkToSample }, { qtLinkToSolventName, qtLinkToSolvent },
+        { qtLinkToResultsName, qtLinkToResults } };
+    for (int i = 0; i < 3; ++i) {
+        if (links[i] < 0) {
+            rows[i].list->setCurrentIndex(0);
+            rows[i].box->setChecked(false);
+        } else {
+            rows[i].list->setCurrentIndex(rows[i].list->findData(links[i], Qt::UserRole));
+            rows[i].box->setChecked(true);
+        }
+    }
+}
+
+// The shared save frame
+
+void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
+{
+    struct Names
+    {
+        QComboBox *nameBox;
+        QDialogButtonBox *buttons;
+        QLabel *saved;
+        const char *savedText;
+        QComboBox *mainList;
+        void (GuiSaveToDatabase::*populate)();
+        void (GuiSaveToDatabase::*changed)();
+        bool askOverwrite;
+        bool boxOnDialog;
+    };
+    Names n {};
+    switch (kind) {
+    case RecordKind::Sample:
+        n = { qtSampleName, qtSampleButtonBox, qtSampleSaved, "Sample Saved as %1", m_mainWindow->qtSampleName,
+            &GuiSaveToDatabase::populateSample, &GuiSaveToDatabase::sigSampleRecordsChanged, true, true };
+        break;
+    case RecordKind::Solvent:
+        n = { qtSolventName, qtSolventButtonBox, qtSolventSaved, "Solvent Saved as %1", m_mainWindow->qtBufferName,
+            &GuiSaveToDatabase::populateSolvent, &GuiSaveToDatabase::sigSolventRecordsChanged, true, false };
+        break;
+    case RecordKind::Experiment:
+        n = { qtExperimentName, qtExperimentButtonBox, qtExperimentSaved, "Experiment Saved as %1",
+            m_mainWindow->qtExperimentName, &GuiSaveToDatabase::populateExperiment,
+            &GuiSaveToDatabase::sigExperimentRecordsChanged, true, false };
+        break;
+    case RecordKind::Results:
+        n = { qtResultsName, qtResultsButtonBox, qtResultsSaved, "Results Saved as %1", m_mainWindow->qtResultsName,
+            &GuiSaveToDatabase::populateResults, &GuiSaveToDatabase::sigResultsRecordsChanged, true, false };
+        break;
+    }
+
+    SaveCursor cursor;
+    const QString name = n.nameBox->currentText();
+    const int index = n.nameBox->currentIndex();
+    int storedId = -1;
+    if (index != 0) {
+        if (n.askOverwrite) {
+            QMessageBox question;
+            question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
+            question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
+            question.setDefaultButton(QMessageBox::Cancel);
+            if (question.exec() != QMessageBox::Save)
+                return;
+        }
+        const QVariant data = n.nameBox->currentData(Qt::UserRole);
+        storedId = data.isValid() ? data.toInt() : -1;
+    }
+
+    auto fail = [&](const QString &text) {
+        cursor.restore();
+        QMessageBox::critical(
+            n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    };
+
+    // One save, one transaction: a record and its composition rows are stored
+    // whole or not at all.
+    if (!m_database.transaction()) {
+        fail(m_database.lastError().text());
+        return;
+    }
+    int savedId = -1;
+    {
+        QSqlQuery query(m_database);
+        if (!(this->*write)(query, storedId, &savedId)) {
+            const QString error = query.lastError().text();
+            qCWarning(lcSql).noquote() << query.executedQuery();
+            query.finish();
+            m_database.rollback();
+            fail(error);
+            return;
+        }
+        query.finish();
+    }
+    if (!m_database.commit()) {
+        const QString error = m_database.lastError().text();
+        m_database.rollback();
+        fail(error);
+        return;
+    }
+
+    // Closing steps, only now that the record is on disk.
+    (this->*n.populate)();
+    // By id: two records may carry the same name.
+    n.nameBox->setCurrentIndex(n.nameBox->findData(savedId, Qt::UserRole));
+    n.saved->setText(QString::fromLatin1(n.savedText).arg(name));
+    n.saved->setAlignment(Qt::AlignRight);
+    n.saved->show();
+    saveButton(n.buttons)->setEnabled(false);
+    n.mainList->setProperty(lastRecordProperty,
+        QStringLiteral("%1%2").arg(QDate::currentDate().toString(QStringLiteral("(MM/dd/yy)  ")), name));
+    n.mainList->setProperty(lastRecordIdProperty, savedId);
+    emit(this->*n.changed)();
+    cursor.restore();
+}
+
+void GuiSaveToDatabase::onSaveSampleClicked()
+{
+    saveRecord(RecordKind::Sample, &GuiSaveToDatabase::writeSampleRecord);
+}
+
+void GuiSaveToDatabase::onSaveSolventClicked()
+{
+    saveRecord(RecordKind::Solvent, &GuiSaveToDatabase::writeSolventRecord);
+}
+
+void GuiSaveToDatabase::onSaveExperimentClicked()
+{
+    saveRecord(RecordKind::Experiment, &GuiSaveToDatabase::writeExperimentRecord);
+}
+
+void GuiSaveToDatabase::onSaveResultsClicked()
+{
+    saveRecord(RecordKind::Results, &GuiSaveToDatabase::writeResultsRecord);
+}
+
+// Experiment and results records
+
+namespace {
+
+// A field's number, or NULL for an empty or non-numeric text: an empty field
+// must come back empty, not as 0.
+QVariant numberOrNull(const QString &text, double factor = 1.0)
+{
+    double value = 0.0;
+    if (!AppNumber::fromText(text, &value))
+        return QVariant(QVariant::Double);
+    return QVariant(value * factor);
+}
+
+} // namespace
+
+bool GuiSaveToDatabase::writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId)
+{
+    GuiVornakel *w = m_mainWindow;
+
+    // A checked link whose record is no longer listed keeps what was stored.
+    int stored[3] = { -1, -1, -1 };
+    if (storedId >= 0) {
+        query.prepare(QStringLiteral("SELECT sample_id, buffer_id, results_id FROM experiment WHERE id = :id"));
+        query.bindValue(QStringLiteral(":id"), storedId);
+        if (!query.exec())
+            return false;
+        if (query.next()) {
+            for (int i = 0; i < 3; ++i)
+                stored[i] = query.value(i).isNull() ? -1 : query.value(i).toInt();
+        }
+        query.finish();
+    }
+    auto link = [](const QCheckBox *box, const QComboBox *list, int keep) {
+        if (!box->isChecked())
+            return -1;
+        return list->currentIndex() >= 0 ? list->currentData(Qt::UserRole).toInt() : keep;
+    };
+
+    if (storedId < 0) {
+        query.prepare(QStringLiteral(
+            "INSERT INTO experiment (name, Tc,     RPM, sigma,  sstart, mgml,   sstar, vbar,   rho, vis,    Mp,Mb,     "
+            "calculatedBy, sample_id, buffer_id, results_id, active) VALUES (:name, :Tc,    :RPM, :sigma, :sstart, "
+            ":mgml,  :sstar, :vbar,  :rho, :vis,   :Mp,:Mb,    :calculatedBy, :sample_id, :buffer_id, "
+            ":results_id,:active ) "));
+    } else {
+        query.prepare(QStringLiteral(
+            "UPDATE experiment SET name = :name, Tc = :Tc, RPM = :RPM, sigma = :sigma, sstart = :sstart, mgml = "
+            ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, calculatedBy = "
+            ":calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = :results_id, active = "
+            ":active WHERE id = :bufId "));
+        query.bindValue(QStringLiteral(":bufId"), storedId);
+    }
+    query.bindValue(QStringLiteral(":name"), qtExperimentName->currentText());
+    query.bindValue(QStringLiteral(":Tc"), numberOrNull(w->qtSedEquilibriumTemp->text()));
+    query.bindValue(QStringLiteral(":RPM"), numberOrNull(w->qtSedEquilibriumRPM->text()));
+    query.bindValue(QStringLiteral(":sigma"), numberOrNull(w->qtSedEquilibriumSigma->text()));
+    query.bindValue(QStringLiteral(":sstart"), numberOrNull(w->qtSedVelocityTemp->text()));
+    query.bindValue(QStringLiteral(":mgml"), numberOrNull(w->qtSedVelocityConcentration->text()));
+    query.bindValue(QStringLiteral(":sstar"), numberOrNull(w->qtSedVelocityCoefficient->text()));
+    query.bindValue(QStringLiteral(":vbar"), numberOrNull(w->qtSampleVbar->text()));
+    query.bindValue(QStringLiteral(":rho"), numberOrNull(w->qtBufferDensity->text()));
+    query.bindValue(QStringLiteral(":vis"), numberOrNull(w->qtBufferViscosity->text()));
+    query.bindValue(QStringLiteral(":Mp"), numberOrNull(w->qtSedEquilibriumMR->text()));
+    query.bindValue(QStringLiteral(":Mb"), numberOrNull(w->qtExperimentResultsMb->text()));
+    const int method = w->mrCalculationMethod();
+    query.bindValue(QStringLiteral(":calculatedBy"),
+        method == 1       ? QStringLiteral("qtExactMolecularWeight")
+            : method == 2 ? QStringLiteral("qtFromSigma")
+                          : QStringLiteral("qtFromComposition"));
+    query.bindValue(QStringLiteral(":sample_id"), link(qtLinkToSample, qtLinkToSampleName, stored[0]));
+    query.bindValue(QStringLiteral(":buffer_id"), link(qtLinkToSolvent, qtLinkToSolventName, stored[1]));
+    query.bindValue(QStringLiteral(":results_id"), link(qtLinkToResults, qtLinkToResultsName, stored[2]));
+    query.bindValue(QStringLiteral(":active"), 1);
+    if (!query.exec())
+        return false;
+    *savedId = storedId >= 0 ? storedId : query.lastInsertId().toInt();
+    return true;
+}
+
+bool GuiSaveToDatabase::writeResultsRecord(QSqlQuery &query, int storedId, int *savedId)
+{
+    GuiVornakel *w = m_mainWindow;
+    if (storedId < 0) {
+        query.prepare(QStringLiteral(
+            "INSERT INTO results (name, R,       Ro, Rp,      FFo, FFp,     Fo, Fp,     So, Sp,      Do, Dp,      "
+            "Delta1v,Delta1t, abv, abt,     av, at,      bv, bt,      options, options_value, shape, sample_id, "
+            "buffer_id, experiment_id, active, method) VALUES (:name, :R_t,       :Ro_t, :Rp_t,      :FFo_t, :FFp_t, "
+            "     :Fo_t, :Fp_t,     :So_t, :Sp_t,      :Do_t, :Dp_t,      :Delta1v_t,:Delta1t_t, :abv_t, :abt_t,  "
+            "   :av_t, :at_t,      :bv_t, :bt_t,      :options_t, :options_value_t, :shape_t, :sample_id_t, "
+            ":buffer_id_t, :experiment_id_t, :active_t, :method_t) "));
+        query.bindValue(QStringLiteral(":name"), qtResultsName->currentText());
+    } else {
+        // The name of a stored record stays as it is.
+        query.prepare(QStringLiteral(
+            "UPDATE results SET R = :R_t, Ro = :Ro_t, Rp = :Rp_t, FFo = :FFo_t, FFp = :FFp_t, Fo = :Fo_t, Fp = :Fp_t, "
+            "So = :So_t, Sp = :Sp_t, Do = :Do_t, Dp = :Dp_t, Delta1v = :Delta1v_t,Delta1t = :Delta1t_t, abv = "
+            ":abv_t, abt = :abt_t, av = :av_t, at = :at_t, bv = :bv_t, bt = :bt_t, method = :method_t, options = "
+            ":options_t, options_value = :options_value_t, shape = :shape_t, sample_id = :sample_id_t, buffer_id = "
+            ":buffer_id_t, experiment_id = :experiment_id_t, active = :active_t WHERE id = :bufId_t "));
+        query.bindValue(QStringLiteral(":bufId_t"), storedId);
+    }
+    const struct
+    {
+        const char *placeholder;
+        const QString text;
+        double factor;
+    } values[] = {
+        { ":R_t", w->qtRStokes->text(), 1.0 },
+        { ":Ro_t", w->qtVbarRo->text(), 1.0 },
+        { ":Rp_t", w->qtTellerRp->text(), 1.0 },
+        { ":FFo_t", w->qtVbarffo->text(), 1.0 },
+        { ":FFp_t", w->qtTellerffp->text(), 1.0 },
+        { ":Fo_t", w->qtVbarFo->text(), 1.0 },
+        { ":Fp_t", w->qtTellerFp->text(), 1.0 },
+        { ":So_t", w->qtVbarSmax->text(), 1.0 },
+        { ":Sp_t", w->qtTellerSmax->text(), 1.0 },
+        { ":Do_t", w->qtVbarDmax->text(), 1.0 },
+        { ":Dp_t", w->qtTellerDmax->text(), 1.0 },
+        { ":Delta1v_t", w->qtVbarDelta1max->text(), 1.0 },
+        { ":Delta1t_t", w->qtTellerDelta1max->text(), 1.0 },
+        { ":abv_t", w->qtVbarmaxab->text(), 1.0 },
+        { ":abt_t", w->qtTellermaxab->text(), 1.0 },
+        // The form shows the full axes; the record keeps the semi-axes.
+        { ":av_t", w->qtVbar2amax->text(), 0.5 },
+        { ":at_t", w->qtTeller2amax->text(), 0.5 },
+        { ":bv_t", w->qtVbar2bmin->text(), 0.5 },
+        { ":bt_t", w->qtTeller2bmin->text(), 0.5 },
+    };
+    for (const auto &v : values)
+        query.bindValue(QLatin1String(v.placeholder), numberOrNull(v.text, v.factor));
+    query.bindValue(QStringLiteral(":method_t"),
+        w->qtVbarMethod->isChecked() ? QStringLiteral("qtVbarMethod") : QStringLiteral("qtTellerMethod"));
+    QString option = QStringLiteral("qtHydrateDelta1");
+    for (const QRadioButton *button :
+        { w->qtHydrateNothing, w->qtHydrateProlate, w->qtHydrateOblate, w->qtHydrateComputed }) {
+        if (button->isChecked()) {
+            option = button->objectName();
+            break;
+        }
+    }
+    query.bindValue(QStringLiteral(":options_t"), option);
+    query.bindValue(QStringLiteral(":options_value_t"), numberOrNull(w->qtHydrateRatio->text()));
+    query.bindValue(QStringLiteral(":shape_t"),
+        w->qtShapeProlate->isChecked()      ? QStringLiteral("qtShapeProlate")
+            : w->qtShapeOblate->isChecked() ? QStringLiteral("qtShapeOblate")
+                                            : QStringLiteral("qtShapeCylinder"));
+    query.bindValue(QStringLiteral(":sample_id_t"), -1);
+    query.bindValue(QStringLiteral(":buffer_id_t"), -1);
+    query.bindValue(QStringLiteral(":experiment_id_t"), -1);
+    query.bindValue(QStringLiteral(":active_t"), 1);
+    if (!query.exec())
+        return false;
+    *savedId = storedId >= 0 ? storedId : query.lastInsertId().toInt();
+    return true;
+}

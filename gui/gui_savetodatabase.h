@@ -1,0 +1,87 @@
+#ifndef GUI_SAVETODATABASE_H
+#define GUI_SAVETODATABASE_H
+
+#include "ui_gui_savetodatabase.h"
+
+#include <QDialog>
+#include <QSqlDatabase>
+#include <QString>
+
+class GuiVornakel;
+class QSqlQuery;
+
+// The modal dialog that stores what the main window shows as sample, solvent,
+// experiment and results records. It reads the values straight from the main
+// window's form, its pages and its standard-value dialogs.
+class GuiSaveToDatabase : public QDialog, public Ui_QtSaveToDatabase
+{
+    Q_OBJECT
+
+public:
+    enum Page { SampleRecordPage = 0, SolventRecordPage = 1, ExperimentRecordPage = 2, ResultsRecordPage = 3 };
+
+    GuiSaveToDatabase(const QString &connectionName, GuiVornakel *mainWindow);
+    ~GuiSaveToDatabase() override;
+
+    // Shows the page's tab and runs the dialog modally.
+    int execute(GuiSaveToDatabase::Page page);
+
+    // Refill one tab's name box (and the experiment tab's link list of that kind).
+    void populateSample();
+    void populateSolvent();
+    void populateExperiment();
+    void populateResults();
+
+public slots:
+    void onCurrentTabChanged(int index);
+    void onNameBoxCurrentIndexChanged(int index);
+    void onLinkToStateChanged(int state);
+    void onRecordNameChanged();
+    void onActivated(const QString &text);
+    void onSaveSampleClicked();
+    void onSaveSolventClicked();
+    void onSaveExperimentClicked();
+    void onSaveResultsClicked();
+
+signals:
+    void sigSampleRecordsChanged();
+    void sigSolventRecordsChanged();
+    void sigExperimentRecordsChanged();
+    void sigResultsRecordsChanged();
+
+private:
+    enum class RecordKind { Sample, Solvent, Experiment, Results };
+
+    // Writes one record with every statement on `query`, inside the save's
+    // transaction. `storedId` is the id of the record chosen to overwrite, or
+    // -1 for a new one. Returns false at the first failed statement (the
+    // query then holds the driver's error); on success *savedId is the id of
+    // the record written.
+    using Writer = bool (GuiSaveToDatabase::*)(QSqlQuery &query, int storedId, int *savedId);
+
+    // The frame every record save shares: wait cursor, the overwrite question,
+    // one transaction around the writer, the error box, and the closing steps
+    // after the commit. A failure leaves the stored rows, the lists and the
+    // dialog as they were.
+    void saveRecord(RecordKind kind, Writer write);
+
+    // One writer per kind. The sample and solvent writers live in files of
+    // their own, beside the pages whose values they store.
+    bool writeSampleRecord(QSqlQuery &query, int storedId, int *savedId);
+    bool writeSolventRecord(QSqlQuery &query, int storedId, int *savedId);
+    bool writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId);
+    bool writeResultsRecord(QSqlQuery &query, int storedId, int *savedId);
+
+    void initialize();
+    void createConnections();
+    void loadExperiment();
+    void populate(const QString &table, QComboBox *nameBox, const QString &newRecordText, bool newRecordIsPlaceholder,
+        QComboBox *linkList, QCheckBox *linkBox, QLabel *linkDate, QDialogButtonBox *buttons);
+    bool experimentNamed() const; // a stored experiment chosen, or a new one named
+
+    GuiVornakel *m_mainWindow; // not owned; also the parent
+    QString m_connectionName;
+    QSqlDatabase m_database;
+};
+
+#endif

@@ -1,0 +1,642 @@
+// Stored records on the main window: the four record lists, loading a record
+// into its tab, clearing the tabs, and the save command.
+#include "gui/gui_vornakel.h"
+
+#include "app/app_number.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_changedefaults.h"
+#include "gui/gui_lineedit.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_standardvalue.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardItemModel>
+
+namespace {
+
+// A column as the form shows it: numbers through the one number helper, other
+// values as stored, NULL as an empty text.
+QString columnText(const QVariant &value)
+{
+    if (value.isNull())
+        return QString();
+    if (value.type() == QVariant::Double)
+        return AppNumber::toText(value.toDouble());
+    return value.toString();
+}
+
+// A link column: NULL means no link, as -1 does (no record has the id 0).
+int linkId(const QVariant &value)
+{
+    return value.isNull() ? -1 : value.toInt();
+}
+
+void checkWhenVisible(QAbstractButton *button)
+{
+    if (button->isVisible())
+        button->setChecked(true);
+}
+
+} // namespace
+
+// Record lists
+
+void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const QString &table, const QString &first)
+{
+    const bool wasBlocked = list->blockSignals(true);
+    list->clear();
+    list->addItem(QIcon(), first, QVariant());
+    if (!list->property(lastRecordProperty).isValid())
+        list->setProperty(lastRecordProperty, first);
+
+    QString sql = QStringLiteral("SELECT id, name, modified FROM %1 WHERE active > 0 ").arg(table);
+    if (sortBy->currentText() == QLatin1String("Name"))
+        sql += QLatin1String("ORDER BY name");
+    else if (sortBy->currentText() == QLatin1String("Date"))
+        sql += QLatin1String("ORDER BY modified");
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.exec(sql)) {
+        QMessageBox::critical(
+            this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+        list->blockSignals(wasBlocked);
+        return;
+    }
+
+    // Handed to the model in one step: added one by one, every record would
+    // re-lay the list.
+    QList<QStandardItem *> items;
+    const QString datePrefix = QStringLiteral("(MM/dd/yy)  ");
+    while (query.next()) {
+        const QVariant modified = query.value(2);
+        const QString date = modified.isNull() ? QString() : modified.toDateTime().toString(datePrefix);
+        auto *item = new QStandardItem(date + query.value(1).toString());
+        item->setData(query.value(0), Qt::UserRole);
+        items << item;
+    }
+    query.finish();
+    if (auto *model = qobject_cast<QStandardItemModel *>(list->model()))
+        model->invisibleRootItem()->appendRows(items);
+
+    // A record just saved is found by its id: the remembered text carries the
+    // local date, the list the stored UTC date.
+    int index = -1;
+    const QVariant savedId = list->property(lastRecordIdProperty);
+    if (savedId.isValid()) {
+        list->setProperty(lastRecordIdProperty, QVariant());
+        index = list->findData(savedId, Qt::UserRole);
+        if (index > 0)
+            list->setProperty(lastRecordProperty, list->itemText(index));
+    }
+    if (index < 0)
+        index = list->findData(
+            list->property(lastRecordProperty), Qt::DisplayRole, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    list->setCurrentIndex(index);
+
+    if (list == qtSampleName)
+        qtStackComposition->setSampleName(list->currentText());
+    list->blockSignals(wasBlocked);
+}
+
+void GuiVornakel::populateSampleRecordList()
+{
+    fillRecordList(qtSampleName, qtSampleSortBy, QStringLiteral("sample"), QStringLiteral("New Sample"));
+}
+
+void GuiVornakel::populateSolventRecordList()
+{
+    fillRecordList(qtBufferName, qtBufferSortBy, QStringLiteral("buffer"), QStringLiteral("New Solvent"));
+}
+
+void GuiVornakel::populateExperimentRecordList()
+{
+    fillRecordList(
+        qtExperimentName, qtExperimentSortBy, QStringLiteral("experiment"), QStringLiteral("New Experiment"));
+}
+
+void GuiVornakel::populateResultsRecordList()
+{
+    fillRecordList(qtResultsName, qtResultsSortBy, QStringLiteral("results"), QStringLiteral("New Results"));
+}
+
+void GuiVornakel::onRecordComboBoxChanged()
+{
+    auto *list = qobject_cast<QComboBox *>(sender());
+    if (!list)
+        return;
+
+    QMessageBox question;
+    question.setText(list->currentIndex() == 0 ? QStringLiteral("Are you sure you wish to create a new record?")
+                                               : QStringLiteral("Are you sure you wish to load this record?"));
+    question.setInformativeText(QStringLiteral("All unsaved changes will be lost!"));
+    question.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    question.setDefaultButton(QMessageBox::Cancel);
+    if (question.exec() == QMessageBox::Cancel) {
+        const bool wasBlocked = list->blockSignals(true);
+        list->setCurrentIndex(list->findData(
+            list->property(lastRecordProperty), Qt::DisplayRole, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        list->blockSignals(wasBlocked);
+        return;
+    }
+
+    list->setProperty(lastRecordProperty, list->currentText());
+    if (list == qtBufferName)
+        loadSolventPage(-1);
+    else if (list == qtSampleName)
+        loadSamplePage(-1);
+    else if (list == qtExperimentName)
+        loadExperimentPage(-1);
+    else if (list == qtResultsName)
+        loadResultsPage(-1);
+    calculate();
+}
+
+void GuiVornakel::onDatabaseImporterRun()
+{
+    if (!sender())
+        return;
+    // An import brings no results records.
+    populateSolventRecordList();
+    populateSampleRecordList();
+    populateExperimentRecordList();
+}
+
+// Loading records
+
+bool GuiVornakel::pickRecord(QComboBox *list, int *id)
+{
+    if (*id == -1) {
+        if (list->currentIndex() == 0)
+            return false;
+        *id = list->currentData(Qt::UserRole).toInt();
+        return true;
+    }
+    // A linked record is shown without asking and without becoming the remembered entry.
+    const bool wasBlocked = list->blockSignals(true);
+    list->setCurrentIndex(list->findData(*id, Qt::UserRole));
+    list->blockSignals(wasBlocked);
+    return true;
+}
+
+bool GuiVornakel::optionsStopped() const
+{
+    return qtHydrateNothing->signalsBlocked();
+}
+
+void GuiVornakel::loadSamplePage(const int &recordId)
+{
+    // A load inside another keeps the outer load's suspensions when it ends.
+    const bool wasStopped = optionsStopped();
+    const bool wasBlocked = signalsBlocked();
+    const bool wasCalculationsBlocked = m_calculationsBlocked;
+    GuiSampleComposition *page = qtStackComposition;
+    stopSignals(true);
+    blockSignals(true);
+    blockCalculations(true);
+    page->blockCalculations(true);
+    clearSamplePage();
+    auto lift = [&] {
+        page->blockCalculations(false);
+        blockSignals(wasBlocked);
+        blockCalculations(wasCalculationsBlocked);
+        stopSignals(wasStopped);
+    };
+
+    int id = recordId;
+    if (!pickRecord(qtSampleName, &id)) {
+        lift();
+        return;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral(
+        "SELECT vbarDirectEntry,        vbarStandard,        calcVBar,        calcMR,        calcHydration,        "
+        "useDenaturant,       sk,        pkaamino,        pkacarboxl,        pH,        nMer,        aminoSequence,  "
+        "      aminoSequenceCodeSize,        VBarStandardT FROM   sample WHERE  id = :id"));
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec()) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("sample") + query.lastError().text(),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        lift();
+        return;
+    }
+
+    const bool pageWasBlocked = page->blockSignals(true);
+    while (query.next()) {
+        const QVariant vbarDirect = query.value(0);
+        const QVariant vbarStandard = query.value(1);
+        const QVariant calcVbar = query.value(2);
+        const QVariant calcMr = query.value(3);
+        const QVariant calcHydration = query.value(4);
+        const QVariant pkaAmino = query.value(7);
+        const QVariant pkaCarboxyl = query.value(8);
+        const QVariant nMer = query.value(10);
+        const QVariant sequence = query.value(11);
+        const QVariant vbarStandardT = query.value(13);
+
+        if (!vbarDirect.isNull()) {
+            qtVbarDirectEntry->setChecked(true);
+            qtSampleVbar->setText(columnText(vbarDirect));
+            page->qtCalculateVbar->setChecked(false);
+        }
+        if (!vbarStandard.isNull()) {
+            qtVbarStandard->setChecked(true);
+            m_vbarStandardValue->setValue(vbarStandard.toDouble());
+            m_vbarStandardValue->setTemperature(vbarStandardT.toDouble());
+            page->qtCalculateVbar->setChecked(false);
+        }
+        if (calcVbar.toDouble() == 0.0) {
+            page->qtCalculateVbar->setChecked(false);
+        } else {
+            qtVbarCompute->setChecked(true);
+            m_vbarSourceButton = qtVbarCompute;
+            page->qtCalculatedVBar->setText(columnText(calcVbar));
+            qtSampleVbar->setText(columnText(calcVbar));
+            page->qtCalculateVbar->setChecked(true);
+        }
+        if (!calcMr.isNull()) {
+            qtFromComposition->setChecked(true);
+            m_mrMethodButton = qtFromComposition;
+            page->qtCalculatedMR->setText(columnText(calcMr));
+            page->qtCalculateMr->setChecked(true);
+            qtSedEquilibriumMR->setText(columnText(calcMr));
+        } else {
+            page->qtCalculateMr->setChecked(false);
+        }
+        const double hydration = calcHydration.toDouble();
+        if (hydration == 0.0) {
+            qtHydrateNothing->setChecked(true);
+            page->qtCalculateHydration->setChecked(false);
+        } else {
+            page->qtCalculatedHydration->setText(columnText(calcHydration));
+            if (!m_computedHydration)
+                m_computedHydration = new double(hydration);
+            else
+                *m_computedHydration = hydration;
+            page->qtCalculateHydration->setChecked(true);
+            qtHydrateComputed->setChecked(true);
+            qtHydrateRatio->setText(AppNumber::toText(hydration));
+            qtHydrateRatio->setEnabled(false);
+        }
+        if (!pkaAmino.isNull())
+            page->setAminoValue(pkaAmino.toDouble());
+        if (!pkaCarboxyl.isNull())
+            page->setCarboxylValue(pkaCarboxyl.toDouble());
+        if (!nMer.isNull() && nMer.toInt() > 0) {
+            page->qtMakeOligomer->setChecked(true);
+            page->qtOligomerN->setText(columnText(nMer));
+        } else {
+            page->qtMakeOligomer->setChecked(false);
+            page->qtOligomerN->setText(QStringLiteral("2"));
+        }
+        if (!sequence.isNull()) {
+            page->qtCalculateVbar->setChecked(true);
+            page->qtCalculateMr->setChecked(true);
+            page->qtCalculateHydration->setChecked(true);
+            page->populateAminoTableFromSequence(id);
+            page->setSequence(sequence.toString());
+            qtVbarCompute->setChecked(true);
+        }
+    }
+    query.finish();
+    page->setSampleName(qtSampleName->currentText());
+    page->blockSignals(pageWasBlocked);
+    lift();
+}
+
+void GuiVornakel::loadSolventPage(const int &recordId)
+{
+    const bool wasStopped = optionsStopped();
+    stopSignals(true);
+    int id = recordId;
+    if (!pickRecord(qtBufferName, &id)) {
+        clearSolventPage();
+        stopSignals(wasStopped);
+        return;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral(
+        "SELECT densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard, densityStandardT, "
+        "viscosityStandardT, computeDensity, computeViscosity, pH, isHeavyWater,D2O, D2O18, H2O18, H2O FROM buffer "
+        "WHERE active > 0 AND id = :id"));
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec()) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("sql") + query.lastError().text(),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        stopSignals(wasStopped);
+        return;
+    }
+    // Without a row every column reads as empty.
+    const bool found = query.next();
+    auto column = [&](int i) { return found ? query.value(i) : QVariant(); };
+    const bool pageWasBlocked = qtStackBufferComponents->blockSignals(true);
+
+    if (!column(0).isNull()) {
+        qtDensityDirectEntry->setChecked(true);
+        m_densitySourceButton = qtDensityDirectEntry;
+        qtBufferDensity->setText(columnText(column(0)));
+    }
+    if (!column(1).isNull()) {
+        qtViscosityDirectEntry->setChecked(true);
+        m_viscositySourceButton = qtViscosityDirectEntry;
+        qtBufferViscosity->setText(columnText(column(1)));
+    }
+    if (!column(2).isNull()) {
+        qtDensityStandard->setChecked(true);
+        m_densitySourceButton = qtDensityStandard;
+        m_densityStandardValue->setValue(column(2).toDouble());
+        m_densityStandardValue->setTemperature(column(4).toDouble());
+        m_densityStandardValue->calculate();
+    }
+    if (!column(3).isNull()) {
+        qtViscosityStandard->setChecked(true);
+        m_viscositySourceButton = qtViscosityStandard;
+        m_viscosityStandardValue->setValue(column(3).toDouble());
+        m_viscosityStandardValue->setTemperature(column(5).toDouble());
+        // Computed as the density is, rather than left at what the field showed.
+        m_viscosityStandardValue->calculate();
+    }
+    if (!column(6).isNull()) {
+        qtDensityCompute->setChecked(true);
+        m_densitySourceButton = qtDensityCompute;
+        qtBufferDensity->setText(columnText(column(6)));
+    }
+    if (!column(7).isNull()) {
+        qtViscosityCompute->setChecked(true);
+        m_viscositySourceButton = qtViscosityCompute;
+        qtBufferViscosity->setText(columnText(column(7)));
+    }
+    qtBufferpH->setText(columnText(column(8)));
+    query.finish();
+    qtStackBufferComponents->loadBufferRecord(qtBufferName->currentData(Qt::UserRole).toInt());
+    qtStackBufferComponents->blockSignals(pageWasBlocked);
+    stopSignals(wasStopped);
+}
+
+void GuiVornakel::loadExperimentPage(const int &recordId)
+{
+    const bool wasStopped = optionsStopped();
+    stopSignals(true);
+    int id = recordId;
+    if (!pickRecord(qtExperimentName, &id)) {
+        clearExperimentPage();
+        stopSignals(wasStopped);
+        return;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral(
+        "SELECT Tc,        RPM,        sigma,        sstart,        mgml,        sstar,        vbar,        rho,      "
+        "  vis,        Mp,        Mb,        calculatedBy,        sample_id,        buffer_id,        results_id FROM "
+        "  experiment WHERE  id=:id"));
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec()) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("experiment") + query.lastError().text(),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        stopSignals(wasStopped);
+        return;
+    }
+    struct Row
+    {
+        QVariant values[15];
+    };
+    QList<Row> rows;
+    while (query.next()) {
+        Row row;
+        for (int i = 0; i < 15; ++i)
+            row.values[i] = query.value(i);
+        rows << row;
+    }
+    // The nested loads run statements of their own on the connection.
+    query.finish();
+
+    for (const Row &row : rows) {
+        const QVariant *v = row.values;
+        const int sampleId = linkId(v[12]);
+        const int bufferId = linkId(v[13]);
+        const int resultsId = linkId(v[14]);
+        if (bufferId < 0)
+            qtBufferViscosity->setText(columnText(v[8]));
+        else
+            loadSolventPage(bufferId);
+        if (resultsId >= 0)
+            loadResultsPage(resultsId);
+
+        // An empty column empties its field: what was saved empty comes back empty.
+        const struct
+        {
+            int column;
+            GuiLineEdit *field;
+        } fields[] = { { 0, qtSedEquilibriumTemp }, { 1, qtSedEquilibriumRPM }, { 2, qtSedEquilibriumSigma },
+            { 3, qtSedVelocityTemp }, { 4, qtSedVelocityConcentration }, { 5, qtSedVelocityCoefficient },
+            { 6, qtSampleVbar }, { 7, qtBufferDensity }, { 9, qtSedEquilibriumMR }, { 10, qtExperimentResultsMb } };
+        for (const auto &f : fields)
+            f.field->setText(columnText(v[f.column]));
+
+        const QString calculatedBy = v[11].toString();
+        if (calculatedBy == QLatin1String("qtExactMolecularWeight")) {
+            qtExactMolecularWeight->setChecked(true);
+            onExactMolecularWeightDirectEntry();
+        } else if (calculatedBy == QLatin1String("qtFromSigma")) {
+            qtFromSigma->setChecked(true);
+            onSetFromSigma();
+        } else {
+            qtFromComposition->setChecked(true);
+        }
+        // Last: the sample's own vbar and Mr take the place of the experiment's.
+        if (sampleId >= 0)
+            loadSamplePage(sampleId);
+    }
+    stopSignals(wasStopped);
+}
+
+void GuiVornakel::loadResultsPage(const int &recordId)
+{
+    int id = recordId;
+    if (!pickRecord(qtResultsName, &id)) {
+        clearResultsPage();
+        return;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral(
+        "SELECT R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v,Delta1t, abv, abt, av, at, bv, bt, method, "
+        "options, options_value, shape, sample_id, buffer_id, experiment_id FROM   results WHERE  id = :id"));
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec()) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("results") + query.lastError().text(),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    struct Row
+    {
+        QVariant values[23];
+    };
+    QList<Row> rows;
+    while (query.next()) {
+        Row row;
+        for (int i = 0; i < 23; ++i)
+            row.values[i] = query.value(i);
+        rows << row;
+    }
+    query.finish();
+
+    for (const Row &row : rows) {
+        const QVariant *v = row.values;
+        QLineEdit *rStokes = qtRStokes;
+        rStokes->setText(columnText(v[0]));
+        QLabel *const labels[] = { qtVbarRo, qtTellerRp, qtVbarFo, qtTellerFp, qtVbarffo, qtTellerffp, qtVbarSmax,
+            qtTellerSmax, qtVbarDmax, qtTellerDmax, qtVbarDelta1max, qtTellerDelta1max, qtVbarmaxab, qtTellermaxab };
+        for (int i = 0; i < 14; ++i)
+            labels[i]->setText(columnText(v[i + 1]));
+        // The record keeps the semi-axes; the form shows the full axes.
+        QLabel *const axes[] = { qtVbar2amax, qtTeller2amax, qtVbar2bmin, qtTeller2bmin };
+        for (int i = 0; i < 4; ++i) {
+            const QVariant &half = v[15 + i];
+            axes[i]->setText(half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
+        }
+        if (v[19].toString() == QLatin1String("qtVbarMethod"))
+            qtVbarMethod->setChecked(true);
+        else
+            qtTellerMethod->setChecked(true);
+        const QString option = v[20].toString();
+        for (QRadioButton *button :
+            { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 }) {
+            if (button->objectName() == option)
+                button->setChecked(true);
+        }
+        qtHydrateRatio->setText(columnText(v[21]));
+        const QString shape = v[22].toString();
+        if (shape == QLatin1String("qtShapeCylinder"))
+            qtShapeCylinder->setChecked(true);
+        else if (shape == QLatin1String("qtShapeProlate"))
+            qtShapeProlate->setChecked(true);
+        else
+            qtShapeOblate->setChecked(true);
+    }
+}
+
+// Clearing the tabs
+
+QString GuiVornakel::defaultValue(int index) const
+{
+    // A failed defaults query returns no entries at all: never read past its end.
+    return m_changeDefaults ? m_changeDefaults->defaultValues().value(index) : QString();
+}
+
+void GuiVornakel::clear()
+{
+    m_clearing = true;
+    clearSamplePage();
+    clearSolventPage();
+    clearExperimentPage();
+    clearResultsPage();
+    delete m_computedHydration;
+    m_computedHydration = nullptr;
+    m_clearing = false;
+}
+
+void GuiVornakel::clearSamplePage()
+{
+    m_vbarSourceButton = qtVbarStandard;
+    checkWhenVisible(qtVbarStandard);
+    const double vbar = AppNumber::valueOrZero(defaultValue(3));
+    qtSampleVbar->clear();
+    m_vbarStandardValue->setValue(vbar);
+    m_vbarStandardValue->setTemperature(20.0);
+    qtStackComposition->clear();
+}
+
+void GuiVornakel::clearSolventPage()
+{
+    emit sigLog(QStringLiteral("Clearing Solvent Form"), 100);
+    m_densitySourceButton = qtDensityStandard;
+    m_viscositySourceButton = qtViscosityStandard;
+    checkWhenVisible(qtViscosityStandard);
+    checkWhenVisible(qtDensityStandard);
+    const QStringList defaults = m_changeDefaults ? m_changeDefaults->defaultValues() : QStringList();
+    const double density = AppNumber::valueOrZero(defaults.value(1));
+    const double viscosity = AppNumber::valueOrZero(defaults.value(2));
+    qtBufferDensity->clear();
+    m_densityStandardValue->setTemperature(20.0);
+    m_densityStandardValue->setValue(density);
+    qtBufferViscosity->clear();
+    m_viscosityStandardValue->setTemperature(20.0);
+    m_viscosityStandardValue->setValue(viscosity);
+    qtBufferpH->clear();
+    qtStackBufferComponents->clear();
+}
+
+void GuiVornakel::clearExperimentPage()
+{
+    m_mrMethodButton = qtExactMolecularWeight;
+    checkWhenVisible(qtExactMolecularWeight);
+    qtSedVelocityTemp->setProperty("USER_ENTRY", false);
+    for (GuiLineEdit *field : { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSedEquilibriumMR,
+             qtSedVelocityConcentration, qtSedVelocityCoefficient, qtSedVelocityK, qtSedVelocityTemp,
+             qtExperimentResultsMb, qtExperimentResultsRp, qtExperimentResultsS })
+        field->clear();
+    // An exact Mr is the method of a fresh form, so s20,w is computed as soon as S* is typed.
+    m_mrMethod = 1;
+}
+
+void GuiVornakel::clearResultsPage()
+{
+    for (QAbstractButton *button :
+        std::initializer_list<QAbstractButton *> { qtTellerMethod, qtVbarMethod, qtHydrateNothing, qtShapeProlate })
+        button->blockSignals(true);
+    qtTellerMethod->setChecked(true);
+    qtVbarMethod->setChecked(false);
+    qtHydrateNothing->setChecked(true);
+    qtShapeProlate->setChecked(true);
+    for (QAbstractButton *button :
+        std::initializer_list<QAbstractButton *> { qtTellerMethod, qtVbarMethod, qtHydrateNothing, qtShapeProlate })
+        button->blockSignals(false);
+    qtTellerDelta1max->setText(QStringLiteral("0.0000"));
+    qtVbarDelta1max->setText(QStringLiteral("0.0000"));
+    for (QLabel *label : { qtTellermaxab, qtTeller2bmin, qtTeller2amax, qtVbarmaxab, qtVbar2bmin, qtVbar2amax })
+        label->setText(QStringLiteral("0.000"));
+    qtHydrateRatio->setText(QStringLiteral("1.000"));
+    qtResultsErrorText->setText(QString());
+    qtResultsErrorText->setStyleSheet(QString());
+}
+
+// The save command
+
+void GuiVornakel::onSaveToDBClicked()
+{
+    QObject *source = sender();
+    if (!source)
+        return;
+    GuiSaveToDatabase dialog(activeDbLocation(), this);
+    connect(&dialog, &GuiSaveToDatabase::sigSolventRecordsChanged, this, &GuiVornakel::populateSolventRecordList);
+    connect(&dialog, &GuiSaveToDatabase::sigSampleRecordsChanged, this, &GuiVornakel::populateSampleRecordList);
+    connect(&dialog, &GuiSaveToDatabase::sigExperimentRecordsChanged, this, &GuiVornakel::populateExperimentRecordList);
+    connect(&dialog, &GuiSaveToDatabase::sigResultsRecordsChanged, this, &GuiVornakel::populateResultsRecordList);
+
+    GuiSaveToDatabase::Page page = GuiSaveToDatabase::SampleRecordPage;
+    if (source == qtBufferSaveToDB || source == qtStackBufferComponents)
+        page = GuiSaveToDatabase::SolventRecordPage;
+    else if (source == qtExperimentSaveToDB)
+        page = GuiSaveToDatabase::ExperimentRecordPage;
+    else if (source == qtResultsSaveToDB)
+        page = GuiSaveToDatabase::ResultsRecordPage;
+    dialog.setFocus(Qt::OtherFocusReason);
+    dialog.execute(page);
+}
+
+GuiVbarStandardValue *GuiVornakel::vbarStandardValue() const
+{
+    return m_vbarStandardValue;
+}
+
+GuiDensityStandardValue *GuiVornakel::densityStandardValue() const
+{
+    return m_densityStandardValue;
+}
+
+GuiViscosityStandardValue *GuiVornakel::viscosityStandardValue() const
+{
+    return m_viscosityStandardValue;
+}
