@@ -180,7 +180,7 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls_data()
 
     QTest::newRow("unknown module") << request(
         "<MODULE NAME=\"Nothing\" VERSION=\"1\"/>", "<EXECUTE FUNCTION=\"echo\"/>")
-                                    << QStringList { "DATE=", "NAME=Nothing", "VERSION=1" };
+                                    << QStringList { "DATE=", "NAME=Nothing", "VERSION=1" } << "Plugin not found!";
     QTest::newRow("no EXECUTE") << request(kMainScreen, QString())
                                 << QStringList { "DATE=20120412", "NAME=MainScreen", "VERSION=20120412" } << QString();
     QTest::newRow("not XML") << "calculateRo(50000, 0.73)" << QStringList { "DATE=", "NAME=", "VERSION=" }

@@ -42,15 +42,17 @@ QString valueAfter(const QString &upperLine, const QString &line, const QString 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, const bool &network, QObject *parent)
     : QTcpServer(parent), m_network(network), m_databasePath(dbPath)
 {
-    initialize();
+    // Connected first: reading "vornakel.ini" may already have something to say.
     createConnections();
+    initialize();
 }
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, QObject *parent)
     : QTcpServer(parent), m_network(false), m_cgi(true), m_databasePath(dbPath)
 {
-    initialize();
+    // Connected first: reading "vornakel.ini" may already have something to say.
     createConnections();
+    initialize();
 }
 
 XmlMessageProcessor::~XmlMessageProcessor()
