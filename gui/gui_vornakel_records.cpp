@@ -457,9 +457,15 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
 
 void GuiVornakel::loadResultsPage(const int &recordId)
 {
+    // The stored figures are shown as stored: checking the stored option and
+    // shape must not run their handlers, which would compute the page anew
+    // (or, without a molecular weight, clear it) while it is half written.
+    const bool wasStopped = optionsStopped();
+    stopSignals(true);
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
         clearResultsPage();
+        stopSignals(wasStopped);
         return;
     }
     QSqlQuery query(m_database);
@@ -470,6 +476,7 @@ void GuiVornakel::loadResultsPage(const int &recordId)
     if (!query.exec()) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("results") + query.lastError().text(),
             QMessageBox::Ok, QMessageBox::NoButton);
+        stopSignals(wasStopped);
         return;
     }
     struct Row
@@ -518,6 +525,7 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         else
             qtShapeOblate->setChecked(true);
     }
+    stopSignals(wasStopped);
 }
 
 // Clearing the tabs
