@@ -5,3 +5,11 @@ Q_LOGGING_CATEGORY(lcSql, "vornakel.sql", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcGui, "vornakel.gui", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcXml, "vornakel.xml", QtWarningMsg)
 Q_LOGGING_CATEGORY(lcNet, "vornakel.net", QtWarningMsg)
+
+void AppLog::write(const QLoggingCategory &category, const QString &message, int level)
+{
+    if (level == Warning)
+        qCWarning(category).noquote() << message;
+    else
+        qCDebug(category).noquote() << message;
+}

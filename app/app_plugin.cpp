@@ -1,17 +1,16 @@
 #include "app/app_plugin.h"
 
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_scriptglobals.h"
 #include "app/app_scriptobject.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QScriptEngine>
 #include <QScriptProgram>
 #include <QScriptSyntaxCheckResult>
 #include <QScriptValueList>
-#include <cstdio>
 
 // ---------------------------------------------------------------- AppPlugin
 
@@ -23,8 +22,7 @@ AppPlugin::~AppPlugin() = default;
 
 AppPlugin *AppPlugin::generate(QString const &path, QString const &databaseName)
 {
-    qDebug() << "PATH::::::::::::::::" << path;
-    qDebug() << databaseName;
+    qCDebug(lcApp) << "AppPlugin::generate" << path << databaseName;
     if (path.endsWith(QLatin1String(".js"), Qt::CaseSensitive))
         return new AppQtScriptPlugin(databaseName, nullptr);
     return nullptr;
@@ -124,17 +122,17 @@ void AppPlugin::setModuleValidity(bool valid)
 
 QList<AppScriptObject *> AppPlugin::exec(QList<DataPluginExecInfo *> const &requests)
 {
-    emit sigLog(QStringLiteral("-----------app plugin started---------------"), 100);
+    emit sigLog(QStringLiteral("-----------app plugin started---------------"), AppLog::Trace);
     QList<AppScriptObject *> results;
     for (DataPluginExecInfo *request : requests) {
         if (!request)
             continue;
         emit sigLog(QStringLiteral("Exec plugin:\n") + moduleName() + QStringLiteral("\n") + request->functionName
                 + QStringLiteral("\n"),
-            100);
+            AppLog::Trace);
         results << execOne(request->functionName, request->inputs);
     }
-    emit sigLog(QStringLiteral("-----------app plugin finished---------------"), 100);
+    emit sigLog(QStringLiteral("-----------app plugin finished---------------"), AppLog::Trace);
     return results;
 }
 
@@ -189,18 +187,14 @@ bool AppQtScriptPlugin::load(QString const &path)
 
     const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(text);
     if (check.state() == QScriptSyntaxCheckResult::Error) {
-        std::fprintf(stderr, "Error: %s LineNumber: %d\n", check.errorMessage().toLocal8Bit().constData(),
-            check.errorLineNumber());
-        emit sigLog(
-            QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber()), 1);
+        emit sigLog(QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber()),
+            AppLog::Warning);
         return false;
     }
     if (check.state() == QScriptSyntaxCheckResult::Intermediate) {
-        std::fprintf(stderr, "The module is not completely valid and may be incomplete. %s\n",
-            check.errorMessage().toLocal8Bit().constData());
         emit sigLog(
             QStringLiteral("The module is not completely valid and may be incomplete. %1").arg(check.errorMessage()),
-            1);
+            AppLog::Warning);
     }
 
     m_engine->clearExceptions();
@@ -208,11 +202,10 @@ bool AppQtScriptPlugin::load(QString const &path)
     if (m_engine->hasUncaughtException()) {
         const QString message = m_engine->uncaughtException().toString();
         const int line = m_engine->uncaughtExceptionLineNumber();
-        std::fprintf(stderr, "Plugin has uncaught exception\n%s\n",
-            m_engine->uncaughtExceptionBacktrace().join(QStringLiteral("\n")).toLocal8Bit().constData());
-        emit sigLog(QStringLiteral("Plugin Error: %1").arg(message), 1);
+        qCDebug(lcApp).noquote() << "AppQtScriptPlugin::load" << path << "uncaught exception\n"
+                                 << m_engine->uncaughtExceptionBacktrace().join(QLatin1Char('\n'));
+        emit sigLog(QStringLiteral("Plugin Error: %1").arg(message), AppLog::Warning);
         const QString error = QStringLiteral("Line #%1: %2").arg(line).arg(message);
-        std::fprintf(stderr, "%s\n", error.toLocal8Bit().constData());
         emit sigPluginError(error);
         m_engine->clearExceptions();
         setModuleValidity(false);
@@ -239,27 +232,27 @@ bool AppQtScriptPlugin::load(QString const &path)
 
     if (moduleName().isNull() || moduleVersion().isNull()) {
         setModuleValidity(false);
-        emit sigLog(QStringLiteral("One or more necessary module entry points are missing."), 1);
+        emit sigLog(QStringLiteral("One or more necessary module entry points are missing."), AppLog::Warning);
         return false;
     }
     setModuleValidity(true);
     emit sigLog(QStringLiteral("Loaded plugin: %1,\n %2,\n %3,\n %4,\n %5\n")
                     .arg(path, moduleName(), moduleVersion(), moduleDate(), moduleInteractions()),
-        100);
+        AppLog::Trace);
     return true;
 }
 
 AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppScriptObject *> const &inputs)
 {
-    emit sigLog(QStringLiteral("Plugin execOne: Calling %1\n").arg(function), 100);
-    std::fprintf(stderr, "AppQtScriptPlugin::execOne() %s(", function.toLocal8Bit().constData());
+    emit sigLog(QStringLiteral("Plugin execOne: Calling %1\n").arg(function), AppLog::Trace);
+    qCDebug(lcApp) << "AppQtScriptPlugin::execOne" << moduleName() << function;
 
     QScriptValueList arguments;
     for (AppScriptObject *input : inputs) {
         if (!input)
             continue;
         arguments << input->toQScriptValue(m_engine);
-        emit sigLog(QStringLiteral("Plugin input argument: %1\n").arg(input->toString()), 100);
+        emit sigLog(QStringLiteral("Plugin input argument: %1\n").arg(input->toString()), AppLog::Trace);
     }
 
     // An exception left over from an earlier call must not be taken for one of this call.
@@ -274,10 +267,9 @@ AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppSc
     if (result.isError() || thrown) {
         // Whatever a script throws is a failed call, not a result to be shown.
         const QString text = result.toString();
-        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), 1);
+        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
         tree = new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
         if (thrown) {
-            std::fprintf(stderr, "Error: Line #%d: %s\n", line, text.toLocal8Bit().constData());
             emit sigPluginError(QStringLiteral("Line #%1: %2").arg(line).arg(text));
         }
     } else if (result.isObject()) {

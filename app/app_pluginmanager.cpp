@@ -1,5 +1,6 @@
 #include "app/app_pluginmanager.h"
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 
 #include <QDir>
@@ -7,7 +8,10 @@
 
 AppPluginManager::AppPluginManager(QString const &databasePath, QObject *parent)
     : QObject(parent), m_databasePath(databasePath)
-{ }
+{
+    // Its modules' messages come through it, so it is where they are logged.
+    AppLog::connect(this, &AppPluginManager::sigLog, lcApp);
+}
 
 // The modules stay alive: the main window owns its calculation module and
 // deletes it itself, after this manager is gone.
@@ -32,10 +36,11 @@ void AppPluginManager::loadPluginsHelper(QString const &folder, QStringList &vis
     // same modules again at every turn of the loop.
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     if (!canonical.isEmpty() && visiting.contains(canonical)) {
-        emit sigLog(QStringLiteral("Skipping folder that leads back into the scan: %1").arg(dir.absolutePath()), 100);
+        emit sigLog(
+            QStringLiteral("Skipping folder that leads back into the scan: %1").arg(dir.absolutePath()), AppLog::Trace);
         return;
     }
-    emit sigLog(QStringLiteral("Searching for plugins here: %1").arg(dir.absolutePath()), 100);
+    emit sigLog(QStringLiteral("Searching for plugins here: %1").arg(dir.absolutePath()), AppLog::Trace);
 
     dir.setNameFilters(AppPlugin::pluginFilters());
     dir.setFilter(QDir::Files);
@@ -43,7 +48,7 @@ void AppPluginManager::loadPluginsHelper(QString const &folder, QStringList &vis
     const QStringList files = dir.entryList(); // name filters ignore case unless told otherwise
     for (const QString &fileName : files) {
         const QString path = folder + QLatin1Char('/') + fileName;
-        emit sigLog(QStringLiteral("Found plugin: %1").arg(path), 100);
+        emit sigLog(QStringLiteral("Found plugin: %1").arg(path), AppLog::Trace);
         addPlugin(path);
     }
 
@@ -61,10 +66,10 @@ void AppPluginManager::loadPluginsHelper(QString const &folder, QStringList &vis
 
 void AppPluginManager::addPlugin(QString const &path)
 {
-    emit sigLog(QStringLiteral("Add Plugin Path: ") + path, 100);
+    emit sigLog(QStringLiteral("Add Plugin Path: ") + path, AppLog::Trace);
     AppPlugin *plugin = AppPlugin::generate(path, m_databasePath);
     if (!plugin) {
-        emit sigLog(QStringLiteral("Ignoring bad plugin at ") + path, 100);
+        emit sigLog(QStringLiteral("Ignoring bad plugin at ") + path, AppLog::Trace);
         return;
     }
     // The module's own log signal: loading and single calls, not exec().
@@ -82,7 +87,7 @@ void AppPluginManager::addPlugin(QString const &path)
 
 AppPlugin *AppPluginManager::findPlugin(QString name, QString version)
 {
-    emit sigLog(QStringLiteral("Searching for plugin ") + name + QLatin1Char(' ') + version, 100);
+    emit sigLog(QStringLiteral("Searching for plugin ") + name + QLatin1Char(' ') + version, AppLog::Trace);
     if (name.isNull() || m_plugins.isEmpty())
         return nullptr;
 

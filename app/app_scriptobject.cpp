@@ -1,5 +1,6 @@
 #include "app/app_scriptobject.h"
 
+#include "app/app_log.h"
 #include "app/app_number.h"
 
 #include <QColor>
@@ -12,7 +13,6 @@
 #include <QScriptValueIterator>
 #include <QTableWidget>
 #include <QWidget>
-#include <cstdio>
 
 namespace {
 
@@ -82,13 +82,13 @@ void AppScriptObject::setProperty(const char *key, const QVariant &value)
 void AppScriptObject::setProperty(const char *key, AppScriptObject *child)
 {
     if (m_type == Normal) {
-        std::fprintf(stderr, "Error: \"Normal\" ScriptObject cannot contain child objects\n");
+        qCWarning(lcApp).noquote() << "AppScriptObject::setProperty: a \"Normal\" node cannot hold the child" << key;
         return;
     }
     if (!child)
         return;
     if (child == this) {
-        std::fprintf(stderr, "Error: a ScriptObject cannot contain itself\n");
+        qCWarning(lcApp).noquote() << "AppScriptObject::setProperty: a node cannot hold itself, key" << key;
         return;
     }
     const QString k = upperKey(key);
@@ -190,7 +190,8 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
     if (!value.isObject() || budget < 0)
         return;
     if (path.size() >= MaxDepth) {
-        std::fprintf(stderr, "Error: script result nested deeper than %d levels; the rest is ignored\n", MaxDepth);
+        qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result nested deeper than" << MaxDepth
+                         << "levels; the rest is ignored";
         return;
     }
     path.append(value);
@@ -213,14 +214,14 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
             }
         }
         if (cyclic) {
-            std::fprintf(
-                stderr, "Error: script result member %s refers back to itself; it is ignored\n", key.constData());
+            qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result member" << name
+                             << "refers back to itself; it is ignored";
             continue;
         }
         if (--budget < 0) {
             if (budget == -1)
-                std::fprintf(
-                    stderr, "Error: script result holds more than %d objects; the rest is ignored\n", MaxNodes);
+                qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result holds more than" << MaxNodes
+                                 << "objects; the rest is ignored";
             break;
         }
         auto *child = new AppScriptObject(member.isArray() ? Array : Object);
@@ -296,7 +297,6 @@ QDomElement AppScriptObject::toXML(QDomDocument &document, QDomElement &element)
 
 QStringList AppScriptObject::populateForm(QList<AppScriptObject *> nodes, QWidget *form)
 {
-    std::fprintf(stderr, "%s->populateForm()\n", form ? form->objectName().toLocal8Bit().constData() : "");
     QStringList graphs;
     for (AppScriptObject *node : nodes)
         graphs << populateForm(node, form);
@@ -324,12 +324,15 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
 
     const QString nameKey = QStringLiteral("NAME");
     if (!props.contains(nameKey)) {
-        std::fprintf(stderr, "vornakel: No NAME attribute found. Ignoring variant properties\n");
+        // Containers (the top of a result, its objects and arrays) carry no NAME of their own.
+        if (node->m_children.isEmpty())
+            qCDebug(lcApp).noquote() << "AppScriptObject::populateForm" << (form ? form->objectName() : QString())
+                                     << "- a node without NAME is not shown:" << node->toString().simplified();
     } else {
         const QString name = textOf(props.value(nameKey));
         QWidget *widget = form->findChild<QWidget *>(name);
         if (!widget) {
-            std::fprintf(stderr, "No Widget found with name: %s\n", name.toLocal8Bit().constData());
+            qCDebug(lcApp) << "AppScriptObject::populateForm" << form->objectName() << "has no widget" << name;
         } else {
             const QString text = props.contains(QStringLiteral("VALUE")) ? textOf(props.value(QStringLiteral("VALUE")))
                                                                          : QString::fromLatin1("");
@@ -337,7 +340,6 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
             const QString style = hasStyle ? textOf(props.value(QStringLiteral("STYLESHEET"))) : QString();
             const bool hasTip = props.contains(QStringLiteral("TOOLTIP"));
             const QString tip = hasTip ? textOf(props.value(QStringLiteral("TOOLTIP"))) : QString();
-            const QByteArray textBytes = text.toLocal8Bit();
             const QString className = QString::fromLatin1(widget->metaObject()->className());
 
             if (className == QLatin1String("QLineEdit") || className == QLatin1String("GuiLineEdit")) {
@@ -347,28 +349,24 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
             } else if (className == QLatin1String("QComboBox")) {
                 auto *combo = static_cast<QComboBox *>(widget);
                 if (!props.contains(QStringLiteral("ID"))) {
-                    std::fprintf(stderr, "Error: Cannot add VALUE %s to ComboBox. Missing required ID attribute.\n",
-                        textBytes.constData());
+                    qCWarning(lcApp).noquote() << "AppScriptObject::populateForm: cannot add" << text
+                                               << "to the combo box" << name << "without an ID";
                     return QStringList();
                 }
                 combo->insertItem(combo->count(), text, QVariant(props.value(QStringLiteral("ID")).toInt()));
             } else if (className == QLatin1String("QTableWidget")) {
                 auto *table = form->findChild<QTableWidget *>(name);
                 if (!props.contains(QStringLiteral("ROW")) || !props.contains(QStringLiteral("COL"))) {
-                    std::fprintf(stderr,
-                        "Error: Cannot add VALUE %s to Table. Missing required cell information of COL and "
-                        "ROW attributes.\n",
-                        textBytes.constData());
+                    qCWarning(lcApp).noquote() << "AppScriptObject::populateForm: cannot add" << text << "to the table"
+                                               << name << "without ROW and COL";
                     return QStringList();
                 }
                 QTableWidgetItem *item = table ? table->item(props.value(QStringLiteral("ROW")).toInt(),
                                              props.value(QStringLiteral("COL")).toInt())
                                                : nullptr;
                 if (!item) {
-                    std::fprintf(stderr,
-                        "Error: Cannot add VALUE %s to Table. Invalid cell information COL and ROW "
-                        "attributes.\n",
-                        textBytes.constData());
+                    qCWarning(lcApp).noquote() << "AppScriptObject::populateForm: cannot add" << text << "to the table"
+                                               << name << "at a cell it does not have";
                     return QStringList();
                 }
                 item->setText(text);
@@ -379,7 +377,8 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
                     if (colour.isValid())
                         item->setBackground(QBrush(colour, Qt::SolidPattern));
                     else
-                        std::fprintf(stderr, "Invalid bgcolor %s\n", colourText.toLocal8Bit().constData());
+                        qCWarning(lcApp).noquote() << "AppScriptObject::populateForm: invalid background colour"
+                                                   << colourText << "for the table" << name;
                 }
                 if (hasTip)
                     item->setToolTip(tip);

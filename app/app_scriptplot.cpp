@@ -1,3 +1,8 @@
 #include "app/app_scriptplot.h"
 
-AppScriptPlot::AppScriptPlot(QObject *parent) : QObject(parent) { }
+#include "app/app_log.h"
+
+AppScriptPlot::AppScriptPlot(QObject *parent) : QObject(parent)
+{
+    AppLog::connect(this, &AppScriptPlot::sigLog, lcApp);
+}

@@ -2,7 +2,7 @@
 
 #include "app/app_number.h"
 
-#include <QDebug>
+#include "app/app_log.h"
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -123,7 +123,7 @@ bool GuiChangeDefaults::updateDefault(const char *column, const QLabel *label, c
 void GuiChangeDefaults::onFinishedMakingChanges()
 {
     if (qtChangeExperimentalDatabase->isChecked())
-        qDebug() << "Change Default Database not yet implemented.";
+        qCDebug(lcGui) << "Change Default Database not yet implemented.";
 
     // Each row on its own: a refused or failed one does not stop the others.
     if (qtChangeBufferDensity->isChecked())
@@ -138,7 +138,7 @@ void GuiChangeDefaults::onFinishedMakingChanges()
         updateDefault("sk", qtLabelConcetrationDependenceSedimentation, qtDefaultConcentrationDependenceValue);
 
     if (qtChangeDefaultMethod->isChecked())
-        qDebug() << "Change Default calculation method not yet implemented.";
+        qCDebug(lcGui) << "Change Default calculation method not yet implemented.";
 }
 
 void GuiChangeDefaults::onBrowseClicked()

@@ -78,18 +78,44 @@ public:
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-QStringList pastedLines(const QString &text)
+// Lines end with LF, CR LF or a lone CR (spreadsheets on other platforms);
+// empty lines are dropped.
+QVector<QStringRef> pastedLines(const QString &text)
 {
-    QStringList lines;
-    for (QString line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        // Spreadsheets on other platforms end their lines with CR LF.
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        if (!line.isEmpty())
-            lines << line;
+    QVector<QStringRef> lines;
+    const int n = text.size();
+    int start = 0;
+    for (int i = 0; i <= n; ++i) {
+        const bool end = i == n || text.at(i) == QLatin1Char('\n') || text.at(i) == QLatin1Char('\r');
+        if (!end)
+            continue;
+        if (i > start)
+            lines << text.midRef(start, i - start);
+        start = i + 1;
     }
     return lines;
 }
+
+// Every curve change tells the legend, which looks its entry up by a linear
+// search: changing many curves one by one takes quadratic time. The plot's
+// signals are held while the curves change and the legend is told once.
+class LegendBatch
+{
+public:
+    explicit LegendBatch(QwtPlot *plot) : m_plot(plot), m_wasBlocked(plot->blockSignals(true)) { }
+    ~LegendBatch()
+    {
+        m_plot->blockSignals(m_wasBlocked);
+        if (!m_wasBlocked)
+            m_plot->updateLegend();
+    }
+    LegendBatch(const LegendBatch &) = delete;
+    LegendBatch &operator=(const LegendBatch &) = delete;
+
+private:
+    QwtPlot *m_plot;
+    bool m_wasBlocked;
+};
 
 } // namespace
 
@@ -385,11 +411,14 @@ void GuiGrapher::onFormatAxesTriggered()
 
 void GuiGrapher::onSettingsChanged()
 {
-    updateCurveSettings();
-    updateTitleSettings();
-    updateHAxisSettings();
-    updateVAxisSettings();
-    updateLegendSettings();
+    {
+        LegendBatch batch(m_plot);
+        updateCurveSettings();
+        updateTitleSettings();
+        updateHAxisSettings();
+        updateVAxisSettings();
+        updateLegendSettings();
+    }
     m_plot->replot();
 }
 
@@ -589,36 +618,48 @@ void GuiGrapher::onEditPasteDataTriggered()
     if (text.simplified().trimmed().isEmpty())
         return;
 
+    const QVector<QStringRef> lines = pastedLines(text);
+    const int columns = lines.isEmpty() ? 0 : lines.first().count(QLatin1Char('\t')) + 1;
+    QString refusal;
+    if (columns % 2 != 0) {
+        refusal = QStringLiteral("The number of data columns must be an even number\n"
+                                 "(an X and Y column for each data series!)\nAborting...");
+    } else if (columns / 2 > MaxPastedSeries) {
+        // Each series is a curve with its own legend entry; thousands of them
+        // would keep the window busy for minutes and show nothing readable.
+        refusal = QStringLiteral("The clipboard holds %1 data series; at most %2 can be plotted.\nAborting...")
+                      .arg(columns / 2)
+                      .arg(MaxPastedSeries);
+    }
+    if (!refusal.isEmpty()) {
+        emit sigLog(refusal, LogLevel);
+        // Checked before anything is removed: the plot stays as it was.
+        QMessageBox::critical(this, QStringLiteral("Vornakel Grapher"), refusal, QMessageBox::Ok);
+        return;
+    }
+
     struct Series
     {
         QVector<double> x, y;
     };
-    QList<Series> pasted;
-    const QStringList lines = pastedLines(text);
-    const int columns = lines.isEmpty() ? 0 : lines.first().split(QLatin1Char('\t')).size();
-    if (columns % 2 != 0) {
-        const QString message = QStringLiteral("The number of data columns must be an even number\n"
-                                               "(an X and Y column for each data series!)\nAborting...");
-        emit sigLog(message, LogLevel);
-        // Checked before anything is removed: the plot stays as it was.
-        QMessageBox::critical(this, QStringLiteral("Vornakel Grapher"), message, QMessageBox::Ok);
-        return;
-    }
+    QVector<Series> pasted;
     {
         WaitCursor wait;
-        QList<QStringList> rows;
-        for (const QString &line : lines)
+        QVector<QVector<QStringRef>> rows;
+        rows.reserve(lines.size());
+        for (const QStringRef &line : lines)
             rows << line.split(QLatin1Char('\t'));
         for (int c = 0; c + 1 < columns; c += 2) {
             Series series;
-            for (const QStringList &fields : qAsConst(rows)) {
+            for (const QVector<QStringRef> &fields : qAsConst(rows)) {
                 if (fields.size() < c + 2)
                     continue;
+                const QString xText = fields.at(c).toString();
+                const QString yText = fields.at(c + 1).toString();
                 double x = 0;
                 double y = 0;
-                if (!AppNumber::fromText(fields.at(c), &x) || !AppNumber::fromText(fields.at(c + 1), &y)) {
-                    emit sigLog(
-                        QStringLiteral("Skipping invalid pair [%1 %2]").arg(fields.at(c), fields.at(c + 1)), LogLevel);
+                if (!AppNumber::fromText(xText, &x) || !AppNumber::fromText(yText, &y)) {
+                    emit sigLog(QStringLiteral("Skipping invalid pair [%1 %2]").arg(xText, yText), LogLevel);
                     continue;
                 }
                 series.x << x;
@@ -636,13 +677,16 @@ void GuiGrapher::onEditPasteDataTriggered()
 
     WaitCursor wait;
     removeAllCurves();
-    for (const Series &series : qAsConst(pasted)) {
-        auto *curve = new QwtPlotCurve;
-        curve->setSamples(series.x, series.y);
-        curve->attach(m_plot);
-        m_curves << curve;
+    {
+        LegendBatch batch(m_plot);
+        for (const Series &series : qAsConst(pasted)) {
+            auto *curve = new QwtPlotCurve;
+            curve->setSamples(series.x, series.y);
+            curve->attach(m_plot);
+            m_curves << curve;
+        }
+        onSettingsChanged();
     }
-    onSettingsChanged();
     m_zoomer->setZoomBase(true);
 }
 

@@ -25,6 +25,8 @@ class GuiGrapher : public QWidget
 public:
     // Callers hand over at most this many curves; a paste may bring more.
     static const int MaxCurves = 14;
+    // A paste of more column pairs than this is refused.
+    static const int MaxPastedSeries = 1000;
 
     explicit GuiGrapher(QWidget *parent = nullptr);
     ~GuiGrapher() override;

@@ -1,6 +1,120 @@
 #include "gui/gui_samplecomposition.h"
 
+#include "app/app_calculationcontract.h"
+#include "app/app_log.h"
+#include "app/app_number.h"
+#include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
+#include "gui/gui_changepkas.h"
+
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QListWidgetItem>
+#include <QMessageBox>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableWidgetItem>
+#include <QVariant>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+const QColor invalidCellColour(170, 28, 29, 100);
+
+// The result fields the module writes; emptied together when its answer is an error.
+const char *const resultFields[]
+    = { "qtCalculatedVBar", "qtCalculatedMR", "qtCalculatedHydration", "qtUnDenaturedVBar", "qtCalculatedVBarWater",
+          "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl", "qtEstAbsExtinction", "qtEstAbsMgMl" };
+
+// One restore of the wait cursor on every way out of a calculation.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+QTableWidgetItem *referenceCell(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    item->setBackground(QBrush(QColor(QStringLiteral("lightgray")), Qt::SolidPattern));
+    item->setTextAlignment(Qt::AlignVCenter);
+    return item;
+}
+
+QTableWidgetItem *amountCell()
+{
+    auto *item = new QTableWidgetItem(QString());
+    item->setFlags(Qt::ItemIsEditable | Qt::ItemIsEnabled);
+    return item;
+}
+
+QString cellText(const QTableWidget *table, int row, int column)
+{
+    const QTableWidgetItem *item = table->item(row, column);
+    return item ? item->text() : QString();
+}
+
+void setCellText(QTableWidget *table, int row, int column, const QString &text)
+{
+    QTableWidgetItem *item = table->item(row, column);
+    if (!item) {
+        item = amountCell();
+        table->setItem(row, column, item);
+    }
+    item->setText(text);
+}
+
+// Valid rows of one table become children of an ARRAY node under the keys
+// "0", "1", ... counted over the rows taken; invalid ones are marked and left out.
+AppScriptObject *rowsArray(QTableWidget *table, int amountColumn, bool doubleCystine, double *total)
+{
+    auto *array = new AppScriptObject(AppScriptObject::Array);
+    int key = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem *cell = table->item(row, amountColumn);
+        if (!cell)
+            continue;
+        const QString text = cell->text();
+        if (text.isEmpty()) {
+            cell->setBackground(QBrush(QColor(0, 0, 0, 0)));
+            continue;
+        }
+        double value = 0;
+        if (!GuiSampleComposition::isValidAmount(text, &value)) {
+            cell->setBackground(QBrush(invalidCellColour));
+            continue;
+        }
+        // A cell that has become valid loses its mark.
+        cell->setData(Qt::BackgroundRole, QVariant());
+        const QString name = cellText(table, row, 0);
+        const QVariant id
+            = table->item(row, 0) ? table->item(row, 0)->data(GuiSampleComposition::RecordIdRole) : QVariant();
+        QString moles = text;
+        if (doubleCystine) {
+            // A CY2 row counts disulfide bonds; the module wants half-cystines.
+            if (name == QLatin1String("CY2"))
+                value *= 2;
+            moles = AppNumber::toText(value);
+        }
+        if (total)
+            *total += value;
+        auto *child = new AppScriptObject(name, text, AppScriptObject::Normal);
+        child->setProperty("ID", id);
+        child->setProperty("ROW", row);
+        child->setProperty("MOLES", moles);
+        child->setProperty("ITEMNAME", name);
+        array->setProperty(QByteArray::number(key++).constData(), child);
+    }
+    return array;
+}
+
+} // namespace
 
 GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent)
 {
@@ -12,8 +126,8 @@ GuiSampleComposition::~GuiSampleComposition() = default;
 void GuiSampleComposition::setDatabasePath(const QString &path)
 {
     databasePath = path;
-    connect(qtButtonBox, &QDialogButtonBox::accepted, this, &GuiSampleComposition::sigPageAccepted);
-    connect(qtButtonBox, &QDialogButtonBox::rejected, this, &GuiSampleComposition::sigPageCanceled);
+    initialize();
+    createConnections();
 }
 
 void GuiSampleComposition::setCalculationsPlugin(AppPlugin *module)
@@ -21,27 +135,157 @@ void GuiSampleComposition::setCalculationsPlugin(AppPlugin *module)
     calculations = module;
 }
 
-void GuiSampleComposition::clear() { }
-
-void GuiSampleComposition::blockCalculations(bool block)
+void GuiSampleComposition::initialize()
 {
-    calculationsBlocked = block;
+    denaturantId.clear();
+    calculationsBlocked = false;
+    database = QSqlDatabase::database(databasePath, true);
+
+    qtpH->setRange(0.0, 14.0, 1000);
+    qtpH->setFormat('f', 4);
+    qtpH->setDefaultText(QStringLiteral("7.000"));
+    qtpHTextLabel->hide();
+    qtpH->hide();
+
+    populateAmino();
+    populateConjugates();
+    populateDenaturants();
+
+    qtTabWidget->setCurrentIndex(0);
+    qtCompositionTab->setCurrentIndex(0);
+
+    aminoEndPka = 7.35;
+    carboxylEndPka = 3.9;
+    qtTitrableCarboxyl->setChecked(true);
+    qtTitrableAmino->setChecked(true);
 }
 
-void GuiSampleComposition::setSampleName(const QString &name)
+void GuiSampleComposition::createConnections()
 {
-    sampleName = name;
+    connect(qtButtonBox, &QDialogButtonBox::rejected, this, &GuiSampleComposition::onCancelClicked);
+    connect(qtButtonBox, &QDialogButtonBox::accepted, this, &GuiSampleComposition::onAcceptClicked);
+    connect(qtAminoAcids, &QTableWidget::itemChanged, this, &GuiSampleComposition::onItemChanged);
+    connect(qtConjugates, &QTableWidget::itemChanged, this, &GuiSampleComposition::onItemChanged);
+    connect(qtUseDefinedDenaturant, &QCheckBox::stateChanged, this, &GuiSampleComposition::onUseDenaturantStateChanged);
+    connect(qtDenaturants, &QListWidget::itemClicked, this, &GuiSampleComposition::onDenaturantClicked);
+    connect(qtCompute, &QPushButton::clicked, this, &GuiSampleComposition::onComputeClicked);
+    connect(qtClear, &QPushButton::clicked, this, &GuiSampleComposition::onClearClicked);
+    connect(qtSaveToSampleDB, &QPushButton::clicked, this, &GuiSampleComposition::sigSaveToDatabase);
+    connect(qtpH, &GuiLineEdit::sigValueEdited, this, &GuiSampleComposition::computeValues);
+    connect(qtMakeOligomer, &QCheckBox::stateChanged, this, &GuiSampleComposition::onMakeOligomerStateChanged);
+    connect(qtOligomerN, &QLineEdit::editingFinished, this, &GuiSampleComposition::onOligomerNEditingFinished);
+    connect(qtAminoAcidSearch, &QLineEdit::textEdited, this, &GuiSampleComposition::onSearchTextEdited);
+    connect(qtConjugateSearch, &QLineEdit::textEdited, this, &GuiSampleComposition::onSearchTextEdited);
+    connect(qtTitrableCarboxyl, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
+    connect(qtTitrableAmino, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
+    connect(qtChangePeptide, &QPushButton::clicked, this, &GuiSampleComposition::OnClickedChangePeptide);
 }
 
-void GuiSampleComposition::setAminoValue(const double &) { }
+// ---- Reference lists ----
 
-void GuiSampleComposition::setCarboxylValue(const double &) { }
+void GuiSampleComposition::populateAmino()
+{
+    const QSignalBlocker blocker(qtAminoAcids);
+    qtAminoAcids->clearContents();
+    qtAminoAcids->setRowCount(0);
+    oneLetterCounts.clear();
+    QSqlQuery query(database);
+    if (!query.exec(QStringLiteral("SELECT id, Namethree, Nameone, Mr, pka FROM amino WHERE active > 0 ORDER BY "
+                                   "Namethree COLLATE NOCASE ASC"))) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        return;
+    }
+    int row = 0;
+    while (query.next()) {
+        QTableWidgetItem *name = referenceCell(query.value(1).toString());
+        name->setData(RecordIdRole, query.value(0));
+        name->setData(MrRole, query.value(3));
+        name->setData(PkaRole, query.value(4));
+        qtAminoAcids->setRowCount(row + 1);
+        qtAminoAcids->setItem(row, AminoNameColumn, name);
+        qtAminoAcids->setItem(row, AminoCodeColumn, referenceCell(query.value(2).toString()));
+        qtAminoAcids->setItem(row, AminoCountColumn, amountCell());
+        if (!query.value(2).isNull()) {
+            const QString code = query.value(2).toString();
+            oneLetterCounts.insert(code.isEmpty() ? QChar(0) : code.at(0), 0);
+        }
+        ++row;
+    }
+    qtAminoAcids->resizeColumnsToContents();
+}
 
-void GuiSampleComposition::setSequence(const QString &) { }
+void GuiSampleComposition::populateConjugates()
+{
+    const QSignalBlocker blocker(qtConjugates);
+    qtConjugates->clearContents();
+    qtConjugates->setRowCount(0);
+    QSqlQuery query(database);
+    if (!query.exec(
+            QStringLiteral("SELECT id, Name FROM conjugates WHERE active > 0 ORDER BY Name COLLATE NOCASE ASC"))) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        return;
+    }
+    int row = 0;
+    while (query.next()) {
+        QTableWidgetItem *name = referenceCell(query.value(1).toString());
+        name->setData(RecordIdRole, query.value(0));
+        qtConjugates->setRowCount(row + 1);
+        qtConjugates->setItem(row, 0, name);
+        qtConjugates->setItem(row, ConjugateAmountColumn, amountCell());
+        ++row;
+    }
+    qtConjugates->resizeColumnsToContents();
+}
 
-void GuiSampleComposition::populateAminoTableFromSequence(const int &) { }
+void GuiSampleComposition::populateDenaturants()
+{
+    const QSignalBlocker blocker(qtDenaturants);
+    qtDenaturants->clear();
+    QSqlQuery query(database);
+    if (!query.exec(
+            QStringLiteral("SELECT id, Name FROM denature WHERE active > 0 ORDER BY Name COLLATE NOCASE ASC"))) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        return;
+    }
+    while (query.next()) {
+        qtDenaturants->insertItem(qtDenaturants->count(), query.value(1).toString());
+        qtDenaturants->item(qtDenaturants->count() - 1)->setData(DenaturantIdRole, query.value(0).toString());
+    }
+}
 
-void GuiSampleComposition::onDatabaseImporterRun() { }
+void GuiSampleComposition::onDatabaseImporterRun()
+{
+    if (!sender())
+        return;
+    populateAmino();
+    populateConjugates();
+    populateDenaturants();
+}
+
+void GuiSampleComposition::onAminoRecordRemoved(int id)
+{
+    removeRecordRow(qtAminoAcids, id);
+}
+
+void GuiSampleComposition::onConjugateRecordRemoved(int id)
+{
+    removeRecordRow(qtConjugates, id);
+}
+
+void GuiSampleComposition::removeRecordRow(QTableWidget *table, int id)
+{
+    {
+        const QSignalBlocker blocker(table);
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QTableWidgetItem *name = table->item(row, 0);
+            if (name && name->data(RecordIdRole).toInt() == id) {
+                table->removeRow(row); // the table deletes the row's cells
+                break;
+            }
+        }
+    }
+    computeValues();
+}
 
 void GuiSampleComposition::onNewAminoRecordAdded(int) { }
 
@@ -54,3 +298,437 @@ void GuiSampleComposition::onDenaturantRecordChanged(int) { }
 void GuiSampleComposition::onNewConjugateRecordAdded(int) { }
 
 void GuiSampleComposition::onConjugateRecordChanged(int) { }
+
+// ---- Inputs ----
+
+bool GuiSampleComposition::isValidAmount(const QString &text, double *value)
+{
+    double v = 0;
+    if (!AppNumber::fromText(text, &v) || v < 0)
+        return false;
+    if (value)
+        *value = v;
+    return true;
+}
+
+void GuiSampleComposition::onSearchTextEdited(const QString &text)
+{
+    QObject *from = sender();
+    QTableWidget *table = from == qtAminoAcidSearch ? qtAminoAcids : from == qtConjugateSearch ? qtConjugates : nullptr;
+    if (!table)
+        return;
+    auto *field = static_cast<QLineEdit *>(from);
+    field->setStyleSheet(QStringLiteral("background-color:rgb(255,255,255)"));
+    if (text.isEmpty())
+        return;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->isRowHidden(row))
+            continue;
+        QTableWidgetItem *name = table->item(row, 0);
+        if (name && name->text().startsWith(text, Qt::CaseInsensitive)) {
+            table->setCurrentItem(name);
+            return;
+        }
+    }
+    // rgba: Qt 5 style sheets refuse an alpha given to rgb().
+    field->setStyleSheet(QStringLiteral("background-color:rgba(170, 28, 29, 100)"));
+}
+
+void GuiSampleComposition::onItemChanged(QTableWidgetItem *item)
+{
+    if (!sender() || !item || !item->tableWidget())
+        return;
+    QTableWidget *table = item->tableWidget();
+    const bool counts = table == qtAminoAcids && item->column() == AminoCountColumn;
+    const bool amounts = table == qtConjugates && item->column() == ConjugateAmountColumn;
+    if (!counts && !amounts)
+        return;
+    const QSignalBlocker blocker(table);
+    table->resizeColumnToContents(item->column());
+    computeValues();
+}
+
+void GuiSampleComposition::onDenaturantClicked(QListWidgetItem *item)
+{
+    if (!item)
+        return;
+    denaturantId = item->data(DenaturantIdRole).toString();
+    computeValues();
+}
+
+void GuiSampleComposition::onUseDenaturantStateChanged(int state)
+{
+    if (state == Qt::Unchecked) {
+        qtDenaturants->clearSelection();
+        denaturantId.clear();
+    }
+    qtDenaturants->setEnabled(state != Qt::Unchecked);
+}
+
+void GuiSampleComposition::onMakeOligomerStateChanged(int state)
+{
+    qtOligomerN->setEnabled(state == Qt::Checked);
+    computeValues();
+}
+
+void GuiSampleComposition::onOligomerNEditingFinished()
+{
+    double value = 0;
+    int n = 2; // text that is no number
+    if (AppNumber::fromText(qtOligomerN->text(), &value)) {
+        const double whole = std::trunc(value);
+        if (whole > INT_MAX) {
+            // Never wrapped into some other number: the last accepted one stays.
+            qtOligomerN->setText(QString::number(acceptedOligomerN));
+            QMessageBox::warning(this, QStringLiteral("Vornakel"),
+                QStringLiteral("The oligomer number must be a whole number from 1 to %1.").arg(INT_MAX));
+            return;
+        }
+        n = whole < 1 ? 1 : static_cast<int>(whole);
+    }
+    acceptedOligomerN = n;
+    qtOligomerN->setText(QString::number(n));
+    computeValues();
+}
+
+int GuiSampleComposition::oligomerNumber() const
+{
+    if (!qtMakeOligomer->isChecked())
+        return 1;
+    double value = 0;
+    if (AppNumber::fromText(qtOligomerN->text(), &value) && value >= 1 && value <= INT_MAX)
+        return static_cast<int>(value);
+    return acceptedOligomerN;
+}
+
+void GuiSampleComposition::OnClickedChangePeptide()
+{
+    GuiChangePkas dialog(this);
+    dialog.setCarboxyl(carboxylEndPka);
+    dialog.setAmino(aminoEndPka);
+    if (dialog.execute() != QDialog::Accepted)
+        return;
+    aminoEndPka = dialog.amino();
+    carboxylEndPka = dialog.carboxyl();
+    computeValues();
+}
+
+void GuiSampleComposition::onComputeClicked()
+{
+    computeValues();
+}
+
+// ---- Values held for the main window and the save dialog ----
+
+void GuiSampleComposition::blockCalculations(bool block)
+{
+    calculationsBlocked = block;
+    if (!block)
+        computeValues();
+}
+
+void GuiSampleComposition::setSampleName(const QString &name)
+{
+    sampleName = name;
+}
+
+void GuiSampleComposition::setSequence(const QString &text)
+{
+    sequence = text;
+}
+
+void GuiSampleComposition::setpH(const QString &pH)
+{
+    qtpH->setText(pH);
+}
+
+double GuiSampleComposition::aminoValue() const
+{
+    return aminoEndPka;
+}
+
+double GuiSampleComposition::carboxylValue() const
+{
+    return carboxylEndPka;
+}
+
+void GuiSampleComposition::setAminoValue(const double &value)
+{
+    aminoEndPka = value;
+}
+
+void GuiSampleComposition::setCarboxylValue(const double &value)
+{
+    carboxylEndPka = value;
+}
+
+QString GuiSampleComposition::denaturant() const
+{
+    return denaturantId;
+}
+
+// ---- Clearing, accepting, cancelling ----
+
+void GuiSampleComposition::clear()
+{
+    sequence = QString();
+    qtpH->setRange(0.0, 14.0, 1000);
+    qtpH->setFormat('f', 4);
+    qtpH->setDefaultText(QStringLiteral("7.000"));
+
+    {
+        const QSignalBlocker aminoBlocker(qtAminoAcids);
+        for (int row = 0; row < qtAminoAcids->rowCount(); ++row)
+            if (QTableWidgetItem *cell = qtAminoAcids->item(row, AminoCountColumn))
+                cell->setText(QString());
+    }
+    {
+        const QSignalBlocker conjugateBlocker(qtConjugates);
+        for (int row = 0; row < qtConjugates->rowCount(); ++row)
+            if (QTableWidgetItem *cell = qtConjugates->item(row, ConjugateAmountColumn))
+                cell->setText(QString());
+    }
+
+    const auto resetGroup = [](QGroupBox *group, bool checked, QLineEdit *field) {
+        const QSignalBlocker groupBlocker(group);
+        const QSignalBlocker fieldBlocker(field);
+        group->setChecked(checked);
+        field->setText(QString());
+    };
+    resetGroup(qtCalculateVbar, true, qtCalculatedVBar);
+    resetGroup(qtCalculateMr, false, qtCalculatedMR);
+    resetGroup(qtCalculateHydration, true, qtCalculatedHydration);
+
+    qtTabWidget->setCurrentIndex(0);
+    qtCompositionTab->setCurrentIndex(0);
+    aminoEndPka = 7.35;
+    carboxylEndPka = 3.9;
+    qtTitrableCarboxyl->setChecked(true);
+    qtTitrableAmino->setChecked(true);
+
+    qtIsoElectricPoint->clear();
+    qtpHCharge->clear();
+    qtAbsExtinction->clear();
+    qtAbsMgMl->clear();
+    qtEstAbsExtinction->clear();
+    qtEstAbsMgMl->clear();
+
+    // The main window reads these two; a new sample must not inherit the last
+    // one's figures, nor its denaturant.
+    qtUnDenaturedVBar->clear();
+    qtCalculatedVBarWater->clear();
+    qtTotalAminos->clear();
+    {
+        const QSignalBlocker checkBlocker(qtUseDefinedDenaturant);
+        qtUseDefinedDenaturant->setChecked(false);
+    }
+    qtDenaturants->clearSelection();
+    qtDenaturants->setEnabled(false);
+    denaturantId.clear();
+}
+
+void GuiSampleComposition::clearTableColumn(QTableWidget *table, int column)
+{
+    const QSignalBlocker blocker(table);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem *cell = table->item(row, column);
+        if (!cell)
+            continue;
+        cell->setText(QString());
+        cell->setToolTip(QString());
+        cell->setBackground(QBrush(Qt::white, Qt::SolidPattern));
+    }
+}
+
+void GuiSampleComposition::onClearClicked()
+{
+    qtCalculatedVBar->clear();
+    qtCalculatedMR->clear();
+    qtCalculatedHydration->clear();
+    qtTotalAminos->clear();
+    clearTableColumn(qtAminoAcids, AminoCountColumn);
+    clearTableColumn(qtConjugates, ConjugateAmountColumn);
+}
+
+void GuiSampleComposition::onAcceptClicked()
+{
+    // An empty or unusable field sends nothing, so the main window keeps its value.
+    double value = 0;
+    if (qtCalculateVbar->isChecked() && AppNumber::fromText(qtCalculatedVBar->text(), &value) && value > 0)
+        emit sigCalculatedVBarAccepted(value);
+    if (qtCalculateMr->isChecked() && AppNumber::fromText(qtCalculatedMR->text(), &value) && value > 0)
+        emit sigCalculatedMrAccepted(value);
+    if (qtCalculateHydration->isChecked() && AppNumber::fromText(qtCalculatedHydration->text(), &value))
+        emit sigCalculatedHydrationAccepted(value);
+    emit sigPageAccepted();
+}
+
+void GuiSampleComposition::onCancelClicked()
+{
+    emit sigPageCanceled();
+}
+
+// ---- The calculation ----
+
+void GuiSampleComposition::computeValues()
+{
+    if (!calculations || calculationsBlocked)
+        return;
+    const WaitCursor busy;
+    // The painting below must not re-enter the edit handler.
+    const QSignalBlocker aminoBlocker(qtAminoAcids);
+    const QSignalBlocker conjugateBlocker(qtConjugates);
+
+    double total = 0;
+    AppScriptObject *aminoRows = rowsArray(qtAminoAcids, AminoCountColumn, true, &total);
+    qtTotalAminos->setText(AppNumber::toText(total));
+    AppScriptObject *conjugateRows = rowsArray(qtConjugates, ConjugateAmountColumn, false, nullptr);
+
+    // Inputs in the module's positional order; a node owns its children, so
+    // the list releases the row nodes with the arrays.
+    const auto &contract = AppCalculationContract::calculationsFromComposition;
+    const auto name = [&contract](int i) { return QString::fromLatin1(contract.names[i]); };
+    AppScriptList inputs;
+    inputs.add(name(0), AppNumber::valueOrZero(qtpH->text()));
+    inputs.add(name(1), oligomerNumber());
+    inputs.add(aminoRows);
+    inputs.add(conjugateRows);
+    inputs.add(name(4), qtTitrableAmino->isChecked() ? 1 : 0);
+    inputs.add(name(5), aminoEndPka);
+    inputs.add(name(6), qtTitrableCarboxyl->isChecked() ? 1 : 0);
+    inputs.add(name(7), carboxylEndPka);
+    inputs.add(name(8), denaturantId);
+
+    AppScriptObject *result = calculations->execOne(contract.name(), inputs);
+    chargeGraphPoints.clear();
+    absorbanceGraphPoints.clear();
+    qCDebug(lcGui) << "start" << contract.function;
+    if (result && AppScriptObject::textOf(result->property(QStringLiteral("NAME"))) == QLatin1String("ScriptError")) {
+        // The main window has shown the exception; no earlier figure may look current.
+        emptyResults();
+    } else {
+        const bool wasBlocked = blockSignals(true);
+        const QStringList graphs = AppScriptObject::populateForm(QList<AppScriptObject *> { result }, this);
+        blockSignals(wasBlocked);
+        for (const QString &point : graphs) {
+            if (point.contains(QLatin1String("pH Graph")))
+                chargeGraphPoints << point;
+            else if (point.contains(QLatin1String("Absorbance Graph")))
+                absorbanceGraphPoints << point;
+        }
+    }
+    qCDebug(lcGui) << "end" << contract.function;
+    delete result;
+}
+
+void GuiSampleComposition::emptyResults()
+{
+    for (const char *name : resultFields) {
+        if (auto *field = findChild<QLineEdit *>(QLatin1String(name)))
+            field->setText(QString());
+        else if (auto *label = findChild<QLabel *>(QLatin1String(name)))
+            label->clear();
+    }
+}
+
+// ---- Sequences and stored samples ----
+
+QString GuiSampleComposition::toOneLetterCodes() const
+{
+    // Counted first, so an absurd count never makes the program build a huge text.
+    QVector<qint64> counts(qtAminoAcids->rowCount(), 0);
+    qint64 length = 0;
+    for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
+        const QString text = cellText(qtAminoAcids, row, AminoCountColumn).simplified();
+        double value = 0;
+        if (text.isEmpty() || !isValidAmount(text, &value))
+            continue;
+        if (value > maxSequenceLength)
+            return QString();
+        counts[row] = static_cast<qint64>(value);
+        length += counts[row] * std::max(1, cellText(qtAminoAcids, row, AminoCodeColumn).size());
+        if (length > maxSequenceLength)
+            return QString();
+    }
+    QString codes;
+    codes.reserve(static_cast<int>(length));
+    for (int row = 0; row < counts.size(); ++row) {
+        QString code = cellText(qtAminoAcids, row, AminoCodeColumn);
+        if (code.isEmpty())
+            code = QStringLiteral(" ");
+        for (qint64 i = 0; i < counts[row]; ++i)
+            codes += code;
+    }
+    return codes;
+}
+
+void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
+{
+    // The stored rows, not the stored one-letter text: the text loses
+    // fractional counts, residues sharing a letter and every conjugate.
+    QSqlQuery amino(database);
+    amino.prepare(QStringLiteral("SELECT aminoId, count FROM aminoComposition WHERE sampleId = :id AND active > 0"));
+    amino.bindValue(QStringLiteral(":id"), sampleId);
+    QSqlQuery conjugate(database);
+    conjugate.prepare(
+        QStringLiteral("SELECT conjugateId, count FROM conjugateComposition WHERE sampleId = :id AND active > 0"));
+    conjugate.bindValue(QStringLiteral(":id"), sampleId);
+    QSqlQuery sample(database);
+    sample.prepare(QStringLiteral("SELECT useDenaturant FROM sample WHERE id = :id"));
+    sample.bindValue(QStringLiteral(":id"), sampleId);
+    for (QSqlQuery *query : { &amino, &conjugate, &sample }) {
+        if (!query->exec()) {
+            QMessageBox::critical(this, QStringLiteral("Vornakel"), query->lastError().text(), QMessageBox::Ok);
+            return;
+        }
+    }
+
+    int missing = 0;
+    const auto fill = [&missing](QTableWidget *table, int column, QSqlQuery &rows) {
+        const QSignalBlocker blocker(table);
+        QHash<int, int> rowOfId;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (const QTableWidgetItem *name = table->item(row, 0))
+                rowOfId.insert(name->data(RecordIdRole).toInt(), row);
+            setCellText(table, row, column, QString());
+        }
+        while (rows.next()) {
+            const auto found = rowOfId.constFind(rows.value(0).toInt());
+            if (found == rowOfId.constEnd()) {
+                ++missing;
+                continue;
+            }
+            const QVariant count = rows.value(1);
+            bool numeric = false;
+            const double value = count.toDouble(&numeric);
+            setCellText(table, found.value(), column, numeric ? AppNumber::toText(value) : count.toString());
+        }
+    };
+    fill(qtAminoAcids, AminoCountColumn, amino);
+    fill(qtConjugates, ConjugateAmountColumn, conjugate);
+
+    QString denaturantText;
+    if (sample.next() && !sample.value(0).isNull())
+        denaturantText = sample.value(0).toString();
+    QListWidgetItem *chosen = nullptr;
+    for (int i = 0; i < qtDenaturants->count() && !denaturantText.isEmpty(); ++i)
+        if (qtDenaturants->item(i)->data(DenaturantIdRole).toString() == denaturantText)
+            chosen = qtDenaturants->item(i);
+    if (!denaturantText.isEmpty() && !chosen)
+        ++missing;
+    {
+        const QSignalBlocker checkBlocker(qtUseDefinedDenaturant);
+        qtUseDefinedDenaturant->setChecked(chosen != nullptr);
+    }
+    qtDenaturants->setEnabled(chosen != nullptr);
+    qtDenaturants->clearSelection();
+    if (chosen)
+        chosen->setSelected(true);
+    denaturantId = chosen ? denaturantText : QString();
+
+    if (missing > 0)
+        QMessageBox::warning(this, QStringLiteral("Vornakel"),
+            QStringLiteral("%1 part(s) of the stored sample are no longer in the reference lists and were left out.")
+                .arg(missing));
+    computeValues();
+}

@@ -3,39 +3,91 @@
 
 #include "ui_gui_samplecomposition.h"
 
+#include <QChar>
+#include <QHash>
+#include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class AppPlugin;
+class QListWidgetItem;
+class QTableWidget;
+class QTableWidgetItem;
 
-// The sample composition page of the main window's stack. Only what the main
-// window wires to is here so far: the composition calculations are still to come.
+// The sample composition page of the main window's stack: a protein described
+// by its residue counts, conjugate amounts and an optional denaturant, with
+// vbar, molar mass, extinction, charge and hydration from the calculation
+// module. The form is a public base: the main window and the save dialog read
+// its widgets by object name.
 class GuiSampleComposition : public QWidget, public Ui::QtSampleComposition
 {
     Q_OBJECT
 
 public:
+    // Item data roles of the reference lists.
+    enum Role { RecordIdRole = Qt::UserRole + 1, MrRole = 100, PkaRole = 101, DenaturantIdRole = Qt::DecorationRole };
+    // Column of the count in the residue table and of the amount in the conjugate table.
+    enum Column { AminoNameColumn = 0, AminoCodeColumn = 1, AminoCountColumn = 2, ConjugateAmountColumn = 1 };
+
     explicit GuiSampleComposition(QWidget *parent = nullptr);
     ~GuiSampleComposition() override;
 
+    // Once, before setCalculationsPlugin: loads the lists and connects the handlers.
     void setDatabasePath(const QString &path);
     void setCalculationsPlugin(AppPlugin *module);
     void clear();
-    void blockCalculations(bool block);
-    void setSampleName(const QString &name);
+
+    void setpH(const QString &pH);
+    double aminoValue() const;
+    double carboxylValue() const;
     void setAminoValue(const double &value);
     void setCarboxylValue(const double &value);
-    void setSequence(const QString &sequence);
-    void populateAminoTableFromSequence(const int &sampleId);
+    // The chosen denaturant's record id as text; empty when none is chosen.
+    QString denaturant() const;
+
+    // The residue table as one-letter codes (a blank for a residue without a
+    // code); empty beyond maxSequenceLength residues.
+    QString toOneLetterCodes() const;
+    static constexpr int maxSequenceLength = 1000000;
+
+    // Sets every count, amount and the denaturant from a stored sample, then recalculates.
+    void populateAminoTableFromSequence(int const &sampleId);
+
+    // Empties the text and tooltip of one column and paints its cells white.
+    void clearTableColumn(QTableWidget *table, int column);
+
+    // A count or amount: a finite number of at least 0.
+    static bool isValidAmount(const QString &text, double *value = nullptr);
 
 public slots:
+    void blockCalculations(bool block);
+    void setSampleName(const QString &name);
+    void setSequence(const QString &sequence);
+    void computeValues();
+
     void onDatabaseImporterRun();
+    void onAminoRecordRemoved(int id);
+    void onConjugateRecordRemoved(int id);
+    // The reference data editor's announcements leave the lists as they are.
     void onNewAminoRecordAdded(int id);
     void onAminoRecordChanged(int id);
     void onNewDenaturantRecordAdded(int id);
     void onDenaturantRecordChanged(int id);
     void onNewConjugateRecordAdded(int id);
     void onConjugateRecordChanged(int id);
+
+    void onAcceptClicked();
+    void onCancelClicked();
+    void onClearClicked();
+    void onComputeClicked();
+    void onItemChanged(QTableWidgetItem *item);
+    void onSearchTextEdited(const QString &text);
+    void onDenaturantClicked(QListWidgetItem *item);
+    void onUseDenaturantStateChanged(int state);
+    void onMakeOligomerStateChanged(int state);
+    void onOligomerNEditingFinished();
+    void OnClickedChangePeptide();
 
 signals:
     void sigLog(const QString &message, int logLevel);
@@ -47,10 +99,28 @@ signals:
     void sigSaveToDatabase();
 
 private:
+    void initialize();
+    void createConnections();
+    void populateAmino();
+    void populateConjugates();
+    void populateDenaturants();
+    void removeRecordRow(QTableWidget *table, int id);
+    void emptyResults();
+    int oligomerNumber() const;
+
+    QString sequence;
     bool calculationsBlocked = false;
     AppPlugin *calculations = nullptr; // not owned
+    QSqlDatabase database;
+    QHash<QChar, int> oneLetterCounts;
+    double aminoEndPka = 7.35;
+    double carboxylEndPka = 3.9;
+    QStringList chargeGraphPoints;
+    QStringList absorbanceGraphPoints;
     QString sampleName;
     QString databasePath;
+    QString denaturantId;
+    int acceptedOligomerN = 2; // the last oligomer number the field was allowed to hold
 };
 
 #endif

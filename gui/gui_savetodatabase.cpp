@@ -439,14 +439,14 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
         QComboBox *mainList;
         void (GuiSaveToDatabase::*populate)();
         void (GuiSaveToDatabase::*changed)();
-        bool askOverwrite; // the sample save has no overwrite of its own yet
+        bool askOverwrite;
         bool boxOnDialog;
     };
     Names n {};
     switch (kind) {
     case RecordKind::Sample:
         n = { qtSampleName, qtSampleButtonBox, qtSampleSaved, "Sample Saved as %1", m_mainWindow->qtSampleName,
-            &GuiSaveToDatabase::populateSample, &GuiSaveToDatabase::sigSampleRecordsChanged, false, true };
+            &GuiSaveToDatabase::populateSample, &GuiSaveToDatabase::sigSampleRecordsChanged, true, true };
         break;
     case RecordKind::Solvent:
         n = { qtSolventName, qtSolventButtonBox, qtSolventSaved, "Solvent Saved as %1", m_mainWindow->qtBufferName,

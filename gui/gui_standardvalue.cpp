@@ -1,6 +1,7 @@
 #include "gui/gui_standardvalue.h"
 
 #include "app/app_calculationcontract.h"
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
@@ -72,7 +73,7 @@ void GuiStandardValue::accept()
 void GuiStandardValue::runConversion(const AppCalculation<2> &function, double first, double second)
 {
     if (!m_calculations) {
-        emit sigLog(QStringLiteral("No calculation module for %1").arg(function.name()), 1);
+        emit sigLog(QStringLiteral("No calculation module for %1").arg(function.name()), AppLog::Warning);
         return;
     }
     AppScriptList results;

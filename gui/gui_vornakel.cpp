@@ -1,5 +1,6 @@
 #include "gui/gui_vornakel.h"
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
@@ -40,7 +41,10 @@ void putInside(QWidget *label, QWidget *field)
 }
 } // namespace
 
-GuiVornakel::GuiVornakel(const QString &path, QWidget *parent) : QMainWindow(parent), m_databasePath(path) { }
+GuiVornakel::GuiVornakel(const QString &path, QWidget *parent) : QMainWindow(parent), m_databasePath(path)
+{
+    AppLog::connect(this, &GuiVornakel::sigLog, lcGui);
+}
 
 GuiVornakel::~GuiVornakel()
 {
@@ -303,6 +307,13 @@ void GuiVornakel::initialize()
     m_vbarStandardValue = new GuiVbarStandardValue(this);
     m_densityStandardValue = new GuiDensityStandardValue(this);
     m_viscosityStandardValue = new GuiViscosityStandardValue(this);
+    for (GuiStandardValue *dialog :
+        { static_cast<GuiStandardValue *>(m_vbarStandardValue), static_cast<GuiStandardValue *>(m_densityStandardValue),
+            static_cast<GuiStandardValue *>(m_viscosityStandardValue) })
+        AppLog::connect(dialog, &GuiStandardValue::sigLog, lcGui);
+    AppLog::connect(qtStackComposition, &GuiSampleComposition::sigLog, lcGui);
+    AppLog::connect(qtStackBufferComponents, &GuiBufferComponents::sigLog, lcGui);
+    AppLog::connect(m_dataUpdate, &GuiDataUpdate::sigLog, lcGui);
 
     clear();
     alignLabels();
@@ -485,7 +496,7 @@ void GuiVornakel::firstShow()
 
 void GuiVornakel::log(const QString &message)
 {
-    emit sigLog(message, 100);
+    emit sigLog(message, AppLog::Trace);
 }
 
 void GuiVornakel::debug() { }

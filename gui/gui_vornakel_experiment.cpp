@@ -1,5 +1,6 @@
 // The main road of the program: the input rules of the numeric fields and the
 // experiment calculations, all done by the calculation module.
+#include "app/app_log.h"
 #include "gui/gui_vornakel.h"
 
 #include "app/app_calculationcontract.h"
@@ -65,7 +66,7 @@ void GuiVornakel::calculate()
     namespace Calc = AppCalculationContract;
     if (m_calculationsBlocked)
         return;
-    emit sigLog(QStringLiteral("calculate()"), 100);
+    emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
     if (m_mrMethod == 0 || !m_calculationsPlugin)
         return;
 
@@ -153,6 +154,24 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     // Each correction starts from the value's 20 °C base, not from the field,
     // which may already hold the value at an earlier temperature.
     auto wanted = [only](const QLineEdit *field) { return !field->isEnabled() && (!only || only == field); };
+    // A density or viscosity accepted from the buffer page is the page's own
+    // correction of its buffer to this temperature, not the accepted figure
+    // corrected once more.
+    GuiBufferComponents *page = qtStackBufferComponents;
+    const bool densityFromPage
+        = wanted(qtBufferDensity) && m_densitySourceButton == qtDensityCompute && page->qtCalculateDensity->isChecked();
+    const bool viscosityFromPage = wanted(qtBufferViscosity) && m_viscositySourceButton == qtViscosityCompute
+        && page->qtCalculateViscosity->isChecked();
+    QHash<QLineEdit *, double> fromPage;
+    if (densityFromPage || viscosityFromPage) {
+        const double temperature = AppNumber::valueOrZero(qtSedEquilibriumTemp->text());
+        if (page->temperature() != temperature)
+            page->setTemperature(temperature);
+        if (densityFromPage)
+            fromPage.insert(qtBufferDensity, page->calculatedDensity());
+        if (viscosityFromPage)
+            fromPage.insert(qtBufferViscosity, page->calculatedViscosity());
+    }
     namespace Calc = AppCalculationContract;
     AppScriptList results;
     QHash<const QObject *, double> bases;
@@ -165,14 +184,16 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     if (m_calculationsPlugin) {
         if (wanted(qtSampleVbar))
             results.add(Calc::vbarAtT.call(m_calculationsPlugin, correct(qtSampleVbar), temperature));
-        if (wanted(qtBufferDensity))
+        if (wanted(qtBufferDensity) && !densityFromPage)
             results.add(Calc::densityAtT.call(m_calculationsPlugin, temperature, correct(qtBufferDensity)));
-        if (wanted(qtBufferViscosity))
+        if (wanted(qtBufferViscosity) && !viscosityFromPage)
             results.add(
                 Calc::viscosityAtT.call(m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0)));
     }
     m_correctingTemperature = true;
     writeResults(results);
+    for (auto it = fromPage.cbegin(); it != fromPage.cend(); ++it)
+        it.key()->setText(it.value() > 0 ? AppNumber::toText(it.value()) : QString());
     m_correctingTemperature = false;
     for (auto it = bases.cbegin(); it != bases.cend(); ++it)
         m_valueAt20.insert(it.key(), it.value());
@@ -301,8 +322,9 @@ void GuiVornakel::onValueEdited()
             qtSedVelocityTemp->validateAndFormat();
             qtSedVelocityTemp->blockSignals(was);
         }
-        equilibriumTempCalculations();
+        // The buffer page first: a density or viscosity accepted from it is its own correction.
         qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
+        equilibriumTempCalculations();
     } else if (source == qtSedEquilibriumRPM) {
         // Speeds up to 90 are taken as thousands of rpm.
         double rpm = 0.0;
@@ -312,12 +334,12 @@ void GuiVornakel::onValueEdited()
     } else if (source == qtSedEquilibriumMR) {
     } else if (source == qtSedVelocityConcentration) {
         if (!qtSedVelocityConcentration->text().simplified().isEmpty()) {
-            emit sigLog(QStringLiteral("Changing to s*20W"), 100);
+            emit sigLog(QStringLiteral("Changing to s*20W"), AppLog::Trace);
             qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                                 "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
                                                 "</body></html>"));
         } else {
-            emit sigLog(QStringLiteral("Changing to s20W"), 100);
+            emit sigLog(QStringLiteral("Changing to s20W"), AppLog::Trace);
             qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                                 "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
         }
@@ -363,6 +385,9 @@ void GuiVornakel::onValueChanged()
     if (!source)
         return;
     source->setProperty(userEntry, false);
+    // The buffer page works at the experiment temperature however it was set: defaults, a loaded experiment.
+    if (source == qtSedEquilibriumTemp)
+        qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
     if (source == qtExperimentResultsRp || source == qtExperimentResultsS)
         source->setProperty(lastValue, static_cast<QLineEdit *>(source)->text());
     // A value written by anything but the temperature correction is a new base.
@@ -470,7 +495,7 @@ void GuiVornakel::onClickedViscosityCompute()
 
 void GuiVornakel::onExactMolecularWeightDirectEntry()
 {
-    emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), 100);
+    emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), AppLog::Trace);
     if (qtSedEquilibriumMR->text().isEmpty())
         qtStopSign->show();
     m_mrMethod = 1;
@@ -483,7 +508,7 @@ void GuiVornakel::onExactMolecularWeightDirectEntry()
 
 void GuiVornakel::onSetFromSigma()
 {
-    emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), 100);
+    emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), AppLog::Trace);
     qtStopSign->hide();
     m_mrMethod = 2;
     m_mrMethodButton = qtFromSigma;
@@ -497,8 +522,9 @@ void GuiVornakel::onSetFromSigma()
 
 void GuiVornakel::onskButtonClicked()
 {
-    emit sigLog(QStringLiteral("GuiVornakel::onS20WButtonClicked() not fully implemented"), 100);
+    emit sigLog(QStringLiteral("GuiVornakel::onS20WButtonClicked() not fully implemented"), AppLog::Trace);
     GuiModifyK dialog(this);
+    AppLog::connect(&dialog, &GuiModifyK::sigLog, lcGui);
     dialog.exec();
 }
 
@@ -516,7 +542,7 @@ void GuiVornakel::onCurrentTabChanged(int index)
 
 void GuiVornakel::slotExchange()
 {
-    emit sigLog(QStringLiteral("slotExchange"), 100);
+    emit sigLog(QStringLiteral("slotExchange"), AppLog::Trace);
     QObject *source = sender();
     if (!source || source->metaObject()->propertyCount() == 0)
         return;
@@ -524,8 +550,8 @@ void GuiVornakel::slotExchange()
     static const char *const kinds[] = { "Method", "Signal", "Slot", "Constructor" };
     const int kind = signal.methodType();
     if (kind >= 0 && kind < 4)
-        emit sigLog(QString::fromLatin1(kinds[kind]), 100);
+        emit sigLog(QString::fromLatin1(kinds[kind]), AppLog::Trace);
     const QList<QByteArray> names = signal.parameterNames();
     for (const QByteArray &name : names)
-        emit sigLog(QStringLiteral("signal name: %1").arg(QString::fromLatin1(name)), 100);
+        emit sigLog(QStringLiteral("signal name: %1").arg(QString::fromLatin1(name)), AppLog::Trace);
 }

@@ -3,10 +3,15 @@
 // Every calculation of the program is one call of a global function below. Each
 // input arrives as an object with the string members NAME and VALUE (tables as
 // arrays of row objects); inputs are looked up by NAME, never by position. The
-// texts "NULL", "" and anything that is not a decimal number count as missing.
+// texts "NULL", "", anything that is not a decimal number and anything longer than
+// 64 characters count as missing. Any text can be a name: names are kept apart from
+// the members of script objects.
 // Results are objects with NAME (the object name of the widget that shows them)
 // and VALUE; problems are reported in a WARNING member, so that no field ever
-// receives NaN or Infinity. Graph points carry GRAPH, AXIS ("x" or "y"), INDEX
+// receives NaN or Infinity. A figure the module refuses (a missing or non-physical
+// input, a result that is not finite or is non-zero below 1e-300 in magnitude) is sent
+// as an empty value, so that its field is emptied rather than left with a figure from
+// earlier inputs. Graph points carry GRAPH, AXIS ("x" or "y"), INDEX
 // and DATA.
 //
 // Functions and the widgets they fill:
@@ -30,17 +35,18 @@
 //                                                      -> qtExperimentResultsS
 //   calculateSo20W(the same, So20w_k, Cp)              -> qtExperimentResultsS
 //   calculateResults(Mr, Vbar, UnDenaturedVbar, S20W, Mb, T, Sigma, RPM, Ratio, Hydration,
-//                    HydrationValue, Shape, BufferViscosity)
+//                    HydrationValue, Shape, BufferViscosity, EquilibriumTemp)
 //        -> qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
 //           qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax,
 //           qtTellerDmax, qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin,
 //           qtRStokes, qtGraphShapeHydrationExpansion
-//   graphShape(Shape, model, tamax, tbmin, vamax, vbmin, hDelta, Mr)
+//   graphShape(Shape, model, tamax, tbmin, vamax, vbmin, hDelta, Mr, EquilibriumTemp)
 //        -> graph points "GraphShape", "GraphWShape" (upper and lower half of the dry
 //           particle), "GCraphShape", "GtraphShape" (upper and lower half of the hydrated
 //           particle), "axel" (two invisible corner points that keep the axes equal)
 //   calculationsAvsBHydration(Shape, Hydration, model, Mr, HydrationValue, S20W, Vbar,
-//                             BufferViscosity, Sigma, Mb, T, RPM) -> graph points "A over B Graph"
+//                             BufferViscosity, Sigma, Mb, T, RPM, EquilibriumTemp)
+//        -> graph points "A over B Graph"
 //   calculationsFromComposition(BufferpH, OligomerN, [amino rows], [conjugate rows],
 //        UseTritrableAmino, AminoEndpKaValue, UseTritrableCarboxyl, CarboxylValue, denaturents)
 //        -> qtCalculatedVBar, qtUnDenaturedVBar, qtCalculatedVBarWater, qtCalculatedMR,
@@ -50,7 +56,7 @@
 //   calculateBufferViscosity([components])             -> qtViscosity
 //   correctBufferDensityAtT_Normal(Density, Temperature)  -> qtCorrectedDensity
 //   correctBufferDensityAtT_Heavy(Density, Temperature, D2O, D2O18, H2O18) -> qtCorrectedDensity
-//   correctBufferViscosityAtT(Viscosity, Temperature)  -> qtCorrectedViscosity
+//   correctBufferViscosityAtT(Viscosity, Temperature, optional D2O, D2O18, H2O18) -> qtCorrectedViscosity
 //
 // Units: g/ml, poise (the forms show viscosity in poise), ml/g, g/mol, cm, seconds for
 // sedimentation coefficients, cm^2/s, rpm, degrees Celsius.
@@ -59,14 +65,16 @@
 // - Water density: Kell 1975 (J Chem Eng Data 20:97), scaled by a constant factor so that
 //   20 C gives the program's 0.998234 g/ml; the ratio to 20 C, which is all the corrections
 //   use, agrees with the IAPWS-95 formulation within 2e-5 from 0 to 80 C.
-// - Water viscosity: the ratio eta(t)/eta(20 C) of Kestin, Sokolov and Wakeham 1978
-//   (J Phys Chem Ref Data 7:941), times their 1.002 cP at 20 C. Their correlation covers
-//   -8 to 150 C; the module accepts 0 to 100 C. The ratio lies up to 0.1 % above that of the
-//   later IAPWS 2008 formulation between 0 and 20 C (0.09 % at 4 C, 0.08 % at 10 C),
-//   within 0.03 % from 20 to 40 C, and 0.26 % above at 80 C; IAPWS also puts water at 20 C
-//   at 1.0016 cP, 0.04 % below. These are differences between the two correlations, not
-//   a miscopied coefficient: a wrong coefficient would give a deviation growing steadily
-//   away from 20 C, whereas this one peaks near 4 C and falls again towards 0 C.
+// - Water viscosity: the ratio eta(t)/eta(20 C) of the IAPWS 2008 formulation (Huber et al.
+//   2009, J Phys Chem Ref Data 38:101) at 0.1 MPa, with the density of Kell 1975, times the
+//   program's 1.002 cP at 20 C (Kestin, Sokolov and Wakeham 1978; IAPWS 2008 gives 1.0016).
+//   The module accepts 0 to 100 C.
+// - Heavy-water viscosity: D2O from the IAPWS 2007 revised release on the viscosity of heavy
+//   water substance, with the D2O density below, on the same 20 C anchor (its ratio to
+//   H2O at 20 C is the formulations'). No correlation is used for the 18O species: H2O18
+//   takes the value of H2O and D2O18 that of D2O. A mixture of species takes the
+//   fraction-weighted mean; a buffer's solutes are taken to raise the viscosity of heavy
+//   water in the same ratio as that of light water.
 // - D2O density: the H2O curve of Kell 1975 shifted by the 7.2 K between the temperatures
 //   of maximum density and scaled to the D2O maximum of 1.10600 g/ml at 11.185 C
 //   (Kell 1967, J Chem Eng Data 12:66; the two anchor figures are recalled, not checked
@@ -113,11 +121,13 @@
 //   rod limit (below 2 it stops rising, so no ratio under 2 is given). Axial ratios are
 //   found by bisection. The hydrated volume is the model volume plus
 //   delta1 M / (N rho_water).
-// - calculateResults is not told the temperature of the vbar it gets, and takes it as the
-//   vbar at 20 C: f uses (1 - vbar rho_w,20). A vbar corrected to an experiment temperature
-//   T moves f by about 4.25e-4 (20 - T) rho / (1 - vbar rho): 2.5 % at 4 C. The dry
-//   volume uses the composition's undenatured vbar (brought from 25 to 20 C) whenever one
-//   is sent, since only it is free of a denaturant's binding.
+// - The vbar the window holds is at the equilibrium temperature; calculateResults and
+//   calculationsAvsBHydration carry it back to 20 C from "EquilibriumTemp" with the slope
+//   above, since f uses (1 - vbar20 rho_w,20). Without "EquilibriumTemp" the vbar is taken
+//   as the 20 C value. The dry volume uses the composition's undenatured vbar (brought
+//   from 25 to 20 C) whenever one is sent, since only it is free of a denaturant's binding.
+// - s20,w: a sign of s that contradicts the sign of (1 - vbar rho) at the velocity
+//   temperature is refused; flotation (both negative) is computed.
 // - The Teller sphere (surface 6.3 M^0.73) is larger than the Stokes sphere of compact
 //   globular proteins (lysozyme: 2.3 nm against 1.9 nm), so f/fp can fall below 1; the
 //   Teller hydration and axial ratio then stay at 0 and 1 with a tool tip saying why.
@@ -147,6 +157,12 @@ var VBAR_PER_KELVIN = 4.25e-4;      // ml/(g K), Durchschlag 1986
 // ---------------------------------------------------------------- inputs
 
 var NUMBER_PATTERN = /^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$/;
+// No field holds a longer number; a longer text is refused before it is parsed, which
+// would otherwise take time that grows with its length.
+var MAX_NUMBER_TEXT = 64;
+// Magnitudes below this are no physical figure here, and the engine cannot round them
+// to a given number of digits (subnormal numbers come out as garbage).
+var SMALLEST_FIGURE = 1e-300;
 
 // A number from an input text, or null when the text is missing or not a number.
 function toNumber(text)
@@ -154,7 +170,7 @@ function toNumber(text)
     if (text === undefined || text === null)
         return null;
     var s = String(text);
-    if (s == "NULL" || !NUMBER_PATTERN.test(s))
+    if (s.length > MAX_NUMBER_TEXT || s == "NULL" || !NUMBER_PATTERN.test(s))
         return null;
     var v = parseFloat(s);
     return isFinite(v) ? v : null;
@@ -165,10 +181,20 @@ function isArrayValue(v)
     return v !== null && typeof v == "object" && Object.prototype.toString.call(v) == "[object Array]";
 }
 
+// A map from any text: the keys are prefixed, so that a name such as "__proto__" or
+// "hasOwnProperty" is an ordinary key and never reaches a member of the object.
+function NameMap()
+{
+    this.store = {};
+}
+NameMap.prototype.has = function (key) { return Object.prototype.hasOwnProperty.call(this.store, "#" + key); };
+NameMap.prototype.get = function (key) { return this.has(key) ? this.store["#" + key] : undefined; };
+NameMap.prototype.set = function (key, value) { this.store["#" + key] = value; };
+
 // Collects the named inputs and, separately, the table (array) inputs in order.
 function Inputs(args)
 {
-    this.values = {};
+    this.values = new NameMap();
     this.tables = [];
     for (var i = 0; i < args.length; ++i) {
         var a = args[i];
@@ -179,14 +205,14 @@ function Inputs(args)
             continue;
         }
         if (a.NAME !== undefined)
-            this.values[String(a.NAME)] = a.VALUE === undefined ? "" : String(a.VALUE);
+            this.values.set(String(a.NAME), a.VALUE === undefined ? "" : String(a.VALUE));
     }
 }
 // The text of the first of the given names that is present, else null.
 Inputs.prototype.text = function () {
     for (var i = 0; i < arguments.length; ++i)
-        if (this.values.hasOwnProperty(arguments[i]))
-            return this.values[arguments[i]];
+        if (this.values.has(arguments[i]))
+            return this.values.get(arguments[i]);
     return null;
 };
 Inputs.prototype.number = function () {
@@ -209,6 +235,9 @@ Results.prototype.set = function (name, value, tip) {
         if (!isFinite(value)) {
             this.warnings.push(name + ": the result is not a finite number.");
             item.VALUE = "";
+        } else if (isTiny(value)) {
+            this.warnings.push(name + ": the result " + value + " is too small to be a physical figure.");
+            item.VALUE = "";
         } else {
             item.VALUE = Number(value.toPrecision(10));
         }
@@ -223,9 +252,15 @@ Results.prototype.warn = function (text) { this.warnings.push(text); };
 // A result, or an empty field when it was refused (null): a refused figure
 // must not stand beside inputs it was not computed from.
 Results.prototype.setOrEmpty = function (name, value) { this.set(name, value === null ? "" : value); };
+// A point that is no finite figure is left out (with one warning for the call), so that
+// no graph receives a value that is not a number.
 Results.prototype.point = function (graph, axis, index, value) {
-    if (!isFinite(value))
+    if (!isFinite(value) || isTiny(value)) {
+        if (!this.pointRefused)
+            this.warn(graph + ": points that are no finite figure were left out.");
+        this.pointRefused = true;
         return;
+    }
     var v = Number(value.toPrecision(8));
     this.points.push({GRAPH: graph, AXIS: axis, INDEX: String(index), DATA: v, VALUE: v});
 };
@@ -248,6 +283,8 @@ Results.prototype.build = function () {
         out["P" + pad(j, 5)] = this.points[j];
     return out;
 };
+
+function isTiny(value) { return value != 0 && Math.abs(value) < SMALLEST_FIGURE; }
 
 function pad(n, width)
 {
@@ -312,12 +349,66 @@ function waterDensity(t)
     return WATER_DENSITY_20 * kellDensity(t) / kellDensity(20);
 }
 
-// Kestin, Sokolov and Wakeham 1978: viscosity of water in poise.
+// Viscosity correlations of the form mu = mu* mu0(Tr) mu1(Tr, rhor), with
+// mu0 = sqrt(Tr) / sum(A_i / Tr^i) and mu1 = exp(rhor sum(B_ij (1/Tr - 1)^i (rhor - 1)^j));
+// B holds the non-zero terms as [i, j, B_ij]. The critical enhancement is 1 at these
+// temperatures and is left out. Result in Pa s; t in C, rho in kg/m^3.
+function correlatedViscosity(law, t, rho)
+{
+    var tr = (t + KELVIN) / law.tStar, rr = rho / law.rhoStar;
+    var sum0 = 0;
+    for (var i = 0; i < law.a.length; ++i)
+        sum0 += law.a[i] / Math.pow(tr, i);
+    var sum1 = 0;
+    for (var k = 0; k < law.b.length; ++k)
+        sum1 += law.b[k][2] * Math.pow(1 / tr - 1, law.b[k][0]) * Math.pow(rr - 1, law.b[k][1]);
+    return law.muStar * Math.sqrt(tr) / sum0 * Math.exp(rr * sum1);
+}
+
+// Huber et al. 2009 (J Phys Chem Ref Data 38:101), the IAPWS 2008 formulation for H2O.
+var H2O_VISCOSITY = {
+    tStar: 647.096, rhoStar: 322, muStar: 1e-4,
+    a: [1.67752, 2.20462, 0.6366564, -0.241605],
+    b: [[0, 0, 5.20094e-1], [1, 0, 8.50895e-2], [2, 0, -1.08374], [3, 0, -2.89555e-1],
+        [0, 1, 2.22531e-1], [1, 1, 9.99115e-1], [2, 1, 1.88797], [3, 1, 1.26613], [5, 1, 1.20573e-1],
+        [0, 2, -2.81378e-1], [1, 2, -9.06851e-1], [2, 2, -7.72479e-1], [3, 2, -4.89837e-1], [4, 2, -2.57040e-1],
+        [0, 3, 1.61913e-1], [1, 3, 2.57399e-1], [0, 4, -3.25372e-2], [3, 4, 6.98452e-2],
+        [4, 5, 8.72102e-3], [3, 6, -4.35673e-3], [5, 6, -5.93264e-4]]
+};
+
+// IAPWS 2007, revised release on the viscosity of heavy water substance (D2O).
+var D2O_VISCOSITY = {
+    tStar: 643.847, rhoStar: 358, muStar: 55.2651e-6,
+    a: [1, 0.940695, 0.578377, -0.202044],
+    b: [[0, 0, 0.4864192], [1, 0, -0.2448372], [2, 0, -0.8702035], [3, 0, 0.8716056], [4, 0, -1.051126],
+        [5, 0, 0.3458395], [0, 1, 0.3509007], [1, 1, 1.315436], [2, 1, 1.297752], [3, 1, 1.353448],
+        [0, 2, -0.2847572], [1, 2, -1.037026], [2, 2, -1.287846], [5, 2, -0.02148229],
+        [0, 3, 0.07013759], [1, 3, 0.4660127], [2, 3, 0.2292075], [3, 3, -0.4857462],
+        [0, 4, 0.01641220], [1, 4, -0.02884911], [3, 4, 0.1607171], [5, 4, -0.009603846],
+        [0, 5, -0.01163815], [1, 5, -0.008239587], [5, 5, 0.004559914], [3, 6, -0.003886659]]
+};
+
+var h2oViscosity20 = null; // Pa s, the anchor of every ratio below
+
+// Viscosity of water in poise: the IAPWS 2008 ratio to 20 C (density from Kell 1975)
+// times the program's 0.01002 P at 20 C.
 function waterViscosity(t)
 {
-    var d = 20 - t;
-    var log10ratio = d / (t + 96) * (1.2378 - 1.303e-3 * d + 3.06e-6 * d * d + 2.55e-8 * d * d * d);
-    return WATER_VISCOSITY_20 * Math.pow(10, log10ratio);
+    return heavyMixViscosity(t, 0, 0, 0);
+}
+
+// Viscosity in poise of a water of the given species fractions (H2O takes the rest), on
+// the same 20 C anchor. D2O from the IAPWS 2007 release with the D2O density below; for
+// the 18O species no correlation is used: each takes its parent's value. The mixture is
+// the fraction-weighted mean of the species.
+function heavyMixViscosity(t, d2o, d2o18, h2o18)
+{
+    if (h2oViscosity20 === null)
+        h2oViscosity20 = correlatedViscosity(H2O_VISCOSITY, 20, kellDensity(20));
+    var light = correlatedViscosity(H2O_VISCOSITY, t, kellDensity(t));
+    var heavy = d2o + d2o18 > 0 ? correlatedViscosity(D2O_VISCOSITY, t, 1000 * heavyWaterDensity(t)) : 0;
+    var mix = (1 - d2o - d2o18) * light + (d2o + d2o18) * heavy;
+    return WATER_VISCOSITY_20 * mix / h2oViscosity20;
 }
 
 // D2O density, g/ml: the H2O curve shifted by the difference of the temperatures of
@@ -347,8 +438,8 @@ function calculateVBar20()
 {
     var inp = new Inputs(arguments), res = new Results();
     var vbar = inp.number("VBar", "Vbar"), t = inp.number("Temperature", "T");
-    if (needPositive(res, vbar, "vbar") & needTemperature(res, t, "The measuring temperature"))
-        res.set("qtSampleVbar", vbar - VBAR_PER_KELVIN * (t - 20)); // Durchschlag 1986
+    var ok = needPositive(res, vbar, "vbar") & needTemperature(res, t, "The measuring temperature");
+    res.setOrEmpty("qtSampleVbar", ok ? vbar - VBAR_PER_KELVIN * (t - 20) : null); // Durchschlag 1986
     return res.build();
 }
 
@@ -356,8 +447,8 @@ function _calculateVBarAtT()
 {
     var inp = new Inputs(arguments), res = new Results();
     var vbar = inp.number("Vbar", "VBar", "vBar"), t = inp.number("EquilibriumTemp", "T", "Temperature");
-    if (needPositive(res, vbar, "vbar") & needTemperature(res, t, "The experiment temperature"))
-        res.set("qtSampleVbar", vbar + VBAR_PER_KELVIN * (t - 20)); // Durchschlag 1986
+    var ok = needPositive(res, vbar, "vbar") & needTemperature(res, t, "The experiment temperature");
+    res.setOrEmpty("qtSampleVbar", ok ? vbar + VBAR_PER_KELVIN * (t - 20) : null); // Durchschlag 1986
     return res.build();
 }
 
@@ -368,8 +459,8 @@ function calculateSampleVbar()
 {
     var inp = new Inputs(arguments), res = new Results();
     var vbar = inp.number("vBar", "Vbar"), t = inp.number("sedEqTemp", "EquilibriumTemp");
-    if (needPositive(res, vbar, "The calculated vbar") & needTemperature(res, t, "The experiment temperature"))
-        res.set("qtSampleVbar", vbar + VBAR_PER_KELVIN * (t - 25));
+    var ok = needPositive(res, vbar, "The calculated vbar") & needTemperature(res, t, "The experiment temperature");
+    res.setOrEmpty("qtSampleVbar", ok ? vbar + VBAR_PER_KELVIN * (t - 25) : null);
     return res.build();
 }
 
@@ -386,8 +477,8 @@ function calculateDensityAt20()
 {
     var inp = new Inputs(arguments), res = new Results();
     var t = inp.number("Temperature", "T"), rho = inp.number("Density");
-    if (needTemperature(res, t, "The measuring temperature") & needPositive(res, rho, "Density"))
-        res.set("qtBufferDensity", rho * waterDensity(20) / waterDensity(t));
+    var ok = needTemperature(res, t, "The measuring temperature") & needPositive(res, rho, "Density");
+    res.setOrEmpty("qtBufferDensity", ok ? rho * waterDensity(20) / waterDensity(t) : null);
     return res.build();
 }
 
@@ -395,8 +486,8 @@ function calculateDensityAtT()
 {
     var inp = new Inputs(arguments), res = new Results();
     var t = inp.number("EquilibriumTemp", "T", "Temperature"), rho = inp.number("Density");
-    if (needTemperature(res, t, "The experiment temperature") & needPositive(res, rho, "Density"))
-        res.set("qtBufferDensity", rho * waterDensity(t) / waterDensity(20));
+    var ok = needTemperature(res, t, "The experiment temperature") & needPositive(res, rho, "Density");
+    res.setOrEmpty("qtBufferDensity", ok ? rho * waterDensity(t) / waterDensity(20) : null);
     return res.build();
 }
 
@@ -409,13 +500,15 @@ function calculateViscAtT()
     var eta = inp.number("Viscosity", "Visc");
     var measured = inp.number("Temperature");
     var target = inp.number("EquilibriumTemp", "T");
+    var value = null;
     if (measured !== null || target === null) {
         if (needPositive(res, eta, "Viscosity") & needTemperature(res, measured, "The measuring temperature"))
-            res.set("qtBufferViscosity", eta * WATER_VISCOSITY_20 / waterViscosity(measured));
+            value = eta * WATER_VISCOSITY_20 / waterViscosity(measured);
     } else {
         if (needPositive(res, eta, "Viscosity") & needTemperature(res, target, "The experiment temperature"))
-            res.set("qtBufferViscosity", eta * waterViscosity(target) / WATER_VISCOSITY_20);
+            value = eta * waterViscosity(target) / WATER_VISCOSITY_20;
     }
+    res.setOrEmpty("qtBufferViscosity", value);
     return res.build();
 }
 
@@ -585,7 +678,16 @@ function s20w(res, inp)
     var water = inp.number("vbarwater");
     if (inp.number("aVbar") == 1 && water !== null && water > 0)
         vbarWater = water;
-    if (!needBuoyancy(res, vbarT, rhoT) || !needBuoyancy(res, vbarWater, WATER_DENSITY_20))
+    // A particle sediments (s > 0) when vbar rho is below 1 and floats (s < 0) above it;
+    // a sign of s that contradicts the buoyancy is a wrong input, not a figure.
+    var buoyancy = 1 - vbarT * rhoT;
+    if (buoyancy == 0 || (s > 0) != (buoyancy > 0)) {
+        res.warn("The sedimentation coefficient is " + (s > 0 ? "positive" : "negative") + " but vbar times density is "
+                 + Number((vbarT * rhoT).toPrecision(6)) + " at the velocity temperature: the particle would "
+                 + (buoyancy > 0 ? "sediment" : buoyancy < 0 ? "float" : "neither sediment nor float") + ".");
+        return null;
+    }
+    if (!needBuoyancy(res, vbarWater, WATER_DENSITY_20))
         return null;
     return s * (etaT / WATER_VISCOSITY_20) * (1 - vbarWater * WATER_DENSITY_20) / (1 - vbarT * rhoT);
 }
@@ -761,6 +863,16 @@ function shapeContext(res, inp)
     var c = {problems: []};
     c.mr = inp.number("Mr");
     c.vbar = inp.number("Vbar");
+    // The vbar field holds the value at the equilibrium temperature; f, f0, Smax and the
+    // hydration all need it at 20 C (Durchschlag 1986 slope). A caller that sends no
+    // equilibrium temperature gets the vbar taken as it stands.
+    var teq = inp.number("EquilibriumTemp");
+    if (c.vbar !== null && teq !== null) {
+        if (teq < 0 || teq > 100)
+            res.warn("The equilibrium temperature of " + teq + " C is outside 0 to 100 C; vbar was taken as at 20 C.");
+        else
+            c.vbar -= VBAR_PER_KELVIN * (teq - 20);
+    }
     // The composition's vbar without denaturant is its 25 C estimate (Cohn and Edsall
     // 1943); the dry volume is taken at 20 C like the rest of the shape figures.
     var dry = inp.number("UnDenaturedVbar");
@@ -827,7 +939,7 @@ function calculateResults()
     var expansion = 0;
     if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed")
         expansion = 100 * c.delta / (c.dryVbar * WATER_DENSITY_20);
-    res.set("qtGraphShapeHydrationExpansion", Number(expansion.toPrecision(3)));
+    res.set("qtGraphShapeHydrationExpansion", isTiny(expansion) ? 0 : Number(expansion.toPrecision(3)));
     for (var j = 0; j < c.problems.length; ++j)
         res.warn(c.problems[j]);
     return res.build();
@@ -970,7 +1082,7 @@ function residueRows(table, byId, byName, res, what)
             continue;
         }
         var id = toNumber(row.ID);
-        var ref = id !== null && byId.hasOwnProperty(String(id)) ? byId[String(id)] : byName[name];
+        var ref = id !== null && byId.has(String(id)) ? byId.get(String(id)) : byName.get(name);
         if (ref === undefined) {
             res.warn(what + " " + name + " is not in the reference table; left out.");
             continue;
@@ -982,10 +1094,10 @@ function residueRows(table, byId, byName, res, what)
 
 function indexRows(rows, nameColumn)
 {
-    var byId = {}, byName = {};
+    var byId = new NameMap(), byName = new NameMap();
     for (var i = 0; i < rows.length; ++i) {
-        byId[String(toNumber(rows[i].id))] = rows[i];
-        byName[rows[i][nameColumn]] = rows[i];
+        byId.set(String(toNumber(rows[i].id)), rows[i]);
+        byName.set(rows[i][nameColumn], rows[i]);
     }
     return {byId: byId, byName: byName};
 }
@@ -1024,8 +1136,11 @@ function calculationsFromComposition()
     var inp = new Inputs(arguments), res = new Results();
     var amino = selectRows("SELECT id, Namethree, Mr, vbar, HipH7, HipH4, extinction, charge, pka FROM amino",
                            ["id", "Namethree", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"]);
-    var conj = selectRows("SELECT id, name, Mr, vbar, hiph7, hiph4, extinction, charge, pka FROM conjugates",
-                          ["id", "name", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"]);
+    // The conjugate table may hold far more rows than a sample uses: read only when needed.
+    var conj = isArrayValue(inp.tables[1]) && inp.tables[1].length > 0
+        ? selectRows("SELECT id, name, Mr, vbar, hiph7, hiph4, extinction, charge, pka FROM conjugates",
+                     ["id", "name", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"])
+        : [];
     if (amino === null || conj === null) {
         res.warn("The amino acid and conjugate tables could not be read from the database.");
         return res.build();
@@ -1075,7 +1190,7 @@ function calculationsFromComposition()
         var ext = toNumber(r.extinction);
         if (ext !== null)
             folded += m * ext; // Pace et al. 1995
-        if (r.Namethree !== undefined && GUHCL_EXTINCTION.hasOwnProperty(r.Namethree))
+        if (r.Namethree !== undefined && Object.prototype.hasOwnProperty.call(GUHCL_EXTINCTION, r.Namethree))
             unfolded += m * GUHCL_EXTINCTION[r.Namethree]; // Gill and von Hippel 1989
         if (i < residues.length)
             residueCount += m;
@@ -1155,45 +1270,45 @@ function calculationsFromComposition()
 // residues present, on the wavelengths that every contributing spectrum covers.
 function absorbanceSpectrum(res, all, monomerMass)
 {
-    var spectra = {}, present = [];
+    var spectra = new NameMap(), present = [];
     for (var i = 0; i < all.length; ++i) {
         var name = all[i].ref.Namethree !== undefined ? all[i].ref.Namethree : all[i].ref.name;
-        if (all[i].moles <= 0 || spectra.hasOwnProperty(name))
+        if (all[i].moles <= 0 || spectra.has(name))
             continue;
         var rows = selectRows("SELECT nm, ext FROM extinction WHERE name = :spectrumName AND active > 0 ORDER BY nm",
                               ["nm", "ext"], {":spectrumName": name});
         if (rows === null || rows.length == 0)
             continue;
-        var table = {};
+        var table = new NameMap(), grid = [];
         for (var k = 0; k < rows.length; ++k) {
             var nm = toNumber(rows[k].nm), ext = toNumber(rows[k].ext);
-            if (nm !== null && ext !== null)
-                table[String(nm)] = ext;
+            if (nm !== null && ext !== null && !table.has(String(nm))) {
+                table.set(String(nm), ext);
+                grid.push(nm);
+            }
         }
-        spectra[name] = table;
+        spectra.set(name, {table: table, grid: grid});
         present.push(name);
     }
     if (present.length == 0)
         return;
-    var moles = {};
+    var moles = new NameMap();
     for (var j = 0; j < all.length; ++j) {
         var key = all[j].ref.Namethree !== undefined ? all[j].ref.Namethree : all[j].ref.name;
-        moles[key] = (moles[key] || 0) + all[j].moles;
+        moles.set(key, (moles.has(key) ? moles.get(key) : 0) + all[j].moles);
     }
-    var grid = [];
-    for (var w in spectra[present[0]])
-        grid.push(Number(w));
+    var grid = spectra.get(present[0]).grid.slice(0);
     grid.sort(function (a, b) { return a - b; });
     var index = 0;
     for (var g = 0; g < grid.length; ++g) {
         var sum = 0, covered = true;
         for (var p = 0; p < present.length; ++p) {
-            var value = spectra[present[p]][String(grid[g])];
+            var value = spectra.get(present[p]).table.get(String(grid[g]));
             if (value === undefined) {
                 covered = false;
                 break;
             }
-            sum += moles[present[p]] * value;
+            sum += moles.get(present[p]) * value;
         }
         if (!covered)
             continue;
@@ -1216,7 +1331,17 @@ function viscositySeries(s, c)
     return s.a + 1e-3 * s.b * Math.sqrt(c) + 1e-2 * s.c * c + 1e-3 * s.d * c * c + 1e-3 * s.e * c * c * c;
 }
 
-function seriesRow(table, id)
+// Reference rows of one buffer call, read once per id: a buffer of many rows of the
+// same components queries each series and component only once.
+function seriesRow(cache, table, id)
+{
+    var key = table + ":" + id;
+    if (!cache.has(key))
+        cache.set(key, readSeriesRow(table, id));
+    return cache.get(key);
+}
+
+function readSeriesRow(table, id)
 {
     var columns = table == "rhoseries" ? "name, a, b, c, d, e, f, Cmax" : "name, a, b, c, d, e, 0, Cmax";
     var rows = selectRows("SELECT " + columns + " FROM " + table + " WHERE id = :seriesId",
@@ -1232,7 +1357,15 @@ function seriesRow(table, id)
     return s;
 }
 
-function componentFor(seriesColumn, id)
+function componentFor(cache, seriesColumn, id)
+{
+    var key = seriesColumn + ":" + id;
+    if (!cache.has(key))
+        cache.set(key, readComponent(seriesColumn, id));
+    return cache.get(key);
+}
+
+function readComponent(seriesColumn, id)
 {
     var rows = selectRows("SELECT componentRhoId, componentMr, componentDensity FROM BufferComponent WHERE "
                           + seriesColumn + " = :componentSeries AND active > 0",
@@ -1243,7 +1376,7 @@ function componentFor(seriesColumn, id)
 }
 
 // Molar concentration of one component row; null (with a warning) when it cannot be had.
-function molarity(res, row, component, name)
+function molarity(res, cache, row, component, name)
 {
     var x = toNumber(row.VALUE);
     var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
@@ -1266,7 +1399,7 @@ function molarity(res, row, component, name)
         return 10 * x * component.density / mr;
     }
     if (units == "molal" || units == "% by wt") {
-        var series = component.rho === null ? null : seriesRow("rhoseries", component.rho);
+        var series = component.rho === null ? null : seriesRow(cache, "rhoseries", component.rho);
         var c = 0;
         // The solution density depends on C itself: iterate with the component's own series.
         for (var i = 0; i < 50; ++i) {
@@ -1286,7 +1419,7 @@ function molarity(res, row, component, name)
 
 function bufferSum(res, rows, table, seriesColumn, evaluate, what)
 {
-    var increment = 0;
+    var increment = 0, cache = new NameMap();
     if (!isArrayValue(rows))
         return increment;
     for (var i = 0; i < rows.length; ++i) {
@@ -1306,12 +1439,12 @@ function bufferSum(res, rows, table, seriesColumn, evaluate, what)
             continue;
         }
         var id = toNumber(row.ID);
-        var series = id === null ? null : seriesRow(table, id);
+        var series = id === null ? null : seriesRow(cache, table, id);
         if (series === null) {
             res.warn(name + ": its " + what + " series could not be read; left out.");
             continue;
         }
-        var c = molarity(res, row, componentFor(seriesColumn, id), name);
+        var c = molarity(res, cache, row, componentFor(cache, seriesColumn, id), name);
         if (c === null)
             continue;
         if (series.cmax !== null && c > series.cmax)
@@ -1356,8 +1489,8 @@ function correctBufferDensityAtT_Normal()
 {
     var inp = new Inputs(arguments), res = new Results();
     var rho = inp.number("Density"), t = inp.number("Temperature", "T");
-    if (needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature"))
-        res.set("qtCorrectedDensity", rho * waterDensity(t) / waterDensity(20));
+    var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature");
+    res.setOrEmpty("qtCorrectedDensity", ok ? rho * waterDensity(t) / waterDensity(20) : null);
     return res.build();
 }
 
@@ -1380,18 +1513,34 @@ function correctBufferDensityAtT_Heavy()
         res.warn("The heavy water fractions add up to more than 1.");
         ok = false;
     }
-    if (ok) {
-        var solute = (rho - WATER_DENSITY_20) * waterDensity(t) / waterDensity(20);
-        res.set("qtCorrectedDensity", waterMixDensity(t, d2o, d2o18, h2o18) + solute);
-    }
+    var solute = ok ? (rho - WATER_DENSITY_20) * waterDensity(t) / waterDensity(20) : 0;
+    res.setOrEmpty("qtCorrectedDensity", ok ? waterMixDensity(t, d2o, d2o18, h2o18) + solute : null);
     return res.build();
 }
 
+// The buffer's viscosity at 20 C in light water, carried to T and to the buffer's water:
+// the solutes are taken to raise the viscosity of heavy water in the same ratio. The
+// isotope fractions are optional; one that is sent must be a number from 0 to 1.
 function correctBufferViscosityAtT()
 {
     var inp = new Inputs(arguments), res = new Results();
     var eta = inp.number("Viscosity"), t = inp.number("Temperature", "T");
-    if (needPositive(res, eta, "Viscosity") & needTemperature(res, t, "The temperature"))
-        res.set("qtCorrectedViscosity", eta * waterViscosity(t) / WATER_VISCOSITY_20);
+    var ok = needPositive(res, eta, "Viscosity") & needTemperature(res, t, "The temperature");
+    var names = ["D2O", "D2O18", "H2O18"], f = [0, 0, 0];
+    for (var i = 0; i < names.length; ++i) {
+        var text = inp.text(names[i]);
+        if (text === null || text == "NULL" || text.replace(/\s/g, "") == "")
+            continue;
+        f[i] = toNumber(text);
+        if (f[i] === null || f[i] < 0 || f[i] > 1) {
+            res.warn("The " + names[i] + " fraction must be a number from 0 to 1.");
+            ok = false;
+        }
+    }
+    if (ok && f[0] + f[1] + f[2] > 1 + 1e-9) {
+        res.warn("The heavy water fractions add up to more than 1.");
+        ok = false;
+    }
+    res.setOrEmpty("qtCorrectedViscosity", ok ? eta * heavyMixViscosity(t, f[0], f[1], f[2]) / WATER_VISCOSITY_20 : null);
     return res.build();
 }

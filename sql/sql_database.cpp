@@ -1,5 +1,6 @@
 #include "sql/sql_database.h"
 
+#include "app/app_log.h"
 #include "sql/sql_executor.h"
 
 #include <QFile>
@@ -63,6 +64,10 @@ QString withoutPassword(const QString &connectString)
 sqlDatabase::sqlDatabase(QObject *parent) : QObject(parent), m_port(0)
 {
     connect(this, &sqlDatabase::sigDatabaseClosed, this, &sqlDatabase::reopenDatabase);
+    // Its executors' messages come through it, so it is where they are logged.
+    AppLog::connect(this, qOverload<QString, int>(&sqlDatabase::sigLog), lcSql);
+    connect(this, qOverload<QString>(&sqlDatabase::sigLog), this,
+        [](const QString &message) { qCDebug(lcSql).noquote() << message; });
     m_connectString = QString();
     m_iniFile = QString();
 }
@@ -434,12 +439,13 @@ bool sqlDatabase::loadConfigFile(const QString &name, const QString &host)
     if (path.isEmpty()) {
         emit sigLog(QStringLiteral(">>> No database config files found when looking for\n") + QStringLiteral(">>> ")
                 + localFile + QStringLiteral(" or ") + etcFile + QStringLiteral("."),
-            10);
+            AppLog::Statement);
         return false;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        emit sigLog(QStringLiteral("Found config file ") + path + QStringLiteral(" but could not open it."), 10);
+        emit sigLog(
+            QStringLiteral("Found config file ") + path + QStringLiteral(" but could not open it."), AppLog::Statement);
         return false;
     }
     m_iniFile = path;

@@ -1,5 +1,7 @@
 #include "sql/sql_executor.h"
 
+#include "app/app_log.h"
+
 #include <QRegularExpression>
 
 sqlExecutor::sqlExecutor(const QSqlQuery &other) : QObject(nullptr), m_sqlQuery(new QSqlQuery(other))
@@ -62,7 +64,24 @@ bool sqlExecutor::exec(const QString &query)
     m_preparedText = QString();
     const bool ok = m_sqlQuery->exec(query);
     emit sigQueryLog(query);
-    emit sigLog(query, 10);
+    emit sigLog(query, AppLog::Statement);
+    if (!ok)
+        emit sigError(QStringLiteral("sqlExecutor::exec(query)"), m_queryText, errorText());
+    return ok;
+}
+
+bool sqlExecutor::exec(const QString &query, const QVariantMap &values)
+{
+    m_queryText = query;
+    m_preparedText = QString();
+    bool ok = m_sqlQuery->prepare(query);
+    if (ok) {
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            m_sqlQuery->bindValue(it.key(), it.value());
+        ok = m_sqlQuery->exec();
+    }
+    emit sigQueryLog(query);
+    emit sigLog(query, AppLog::Statement);
     if (!ok)
         emit sigError(QStringLiteral("sqlExecutor::exec(query)"), m_queryText, errorText());
     return ok;
@@ -71,7 +90,7 @@ bool sqlExecutor::exec(const QString &query)
 bool sqlExecutor::exec()
 {
     emit sigQueryLog(m_queryText);
-    emit sigLog(m_queryText, 10);
+    emit sigLog(m_queryText, AppLog::Statement);
     const bool ok = m_sqlQuery->exec();
     if (!ok) {
         if (m_preparedText.isNull()) {

@@ -70,6 +70,9 @@ public:
     bool prepare(const QString &query);
     void clear();
     bool exec(const QString &query);
+    // Runs query with the named values bound by the driver: for values that
+    // cannot be written into the text as literals.
+    bool exec(const QString &query, const QVariantMap &values);
     bool exec();
     bool execBatch(QSqlQuery::BatchExecutionMode mode = QSqlQuery::ValuesAsRows);
 

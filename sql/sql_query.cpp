@@ -1,5 +1,6 @@
 #include "sql/sql_query.h"
 
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "sql/sql_database.h"
 #include "sql/sql_executor.h"
@@ -11,7 +12,8 @@
 #include <QSqlDriver>
 #include <QThread>
 #include <QTime>
-#include <cstdio>
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -19,11 +21,6 @@ namespace {
 // the GUI thread.
 const int kReopenAttempts = 3;
 const unsigned long kReopenPauseMs = 100;
-
-void trace(const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stderr);
-}
 
 bool isNameCharacter(QChar c)
 {
@@ -41,6 +38,22 @@ bool opensComment(QChar first, QChar second)
 bool endsInto(const QString &text, QChar next)
 {
     return !text.isEmpty() && opensComment(text.at(text.size() - 1), next);
+}
+
+// Each unpaired UTF-16 surrogate becomes U+FFFD: SQLite's reader would pair
+// a lone one with the character after it, the closing quote of a literal.
+QString validUtf16(const QString &text)
+{
+    QString out = text;
+    const int n = out.size();
+    for (int i = 0; i < n; ++i) {
+        const QChar c = out.at(i);
+        if (c.isHighSurrogate() && i + 1 < n && out.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            out[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return out;
 }
 
 // A plain table or column name, so lastInsertId never pastes anything else into SQL.
@@ -89,7 +102,8 @@ void policyFromScript(const QScriptValue &v, QSql::NumericalPrecisionPolicy &p)
 
 sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directExec)
     : QObject(parent), m_executor(nullptr), m_directExec(directExec), m_isTdsOdbc(false), m_isMySql(false),
-      m_driverPrepares(false), m_ownsConnection(false), m_preserveSqlString(true), m_bracketNames(false)
+      m_driverPrepares(false), m_ownsConnection(false), m_preserveSqlString(true), m_positionalBound(false),
+      m_bracketNames(false)
 {
     if (dbEngine.connectionNames().contains(connectionName)) {
         m_ownsConnection = false;
@@ -111,7 +125,7 @@ sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directEx
         }
         m_connectionName = connectionName;
         if (!dbEngine.open(connectionName)) {
-            trace(QStringLiteral("could not open database\n"));
+            qCDebug(lcSql).noquote() << QStringLiteral("could not open database");
             QSqlDatabase::removeDatabase(connectionName);
             m_ownsConnection = false;
             return;
@@ -160,66 +174,123 @@ void sqlQuery::appendToLog(const QString &text)
 
 // --- Binding
 
-QString sqlQuery::literal(const QVariant &val) const
+// What a script hands over, made fit to be bound: an empty text is one
+// blank, text is valid UTF-16, and null, undefined and NaN are NULL.
+QVariant sqlQuery::normalized(const QVariant &val)
 {
-    const QLatin1Char quote('\'');
     switch (val.userType()) {
-    case QMetaType::QString: {
-        QString text = val.toString();
-        if (m_isMySql)
-            text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-        text.replace(quote, QLatin1String("''"));
-        return quote + text + quote;
-    }
+    case QMetaType::QString:
+        if (val.toString().isEmpty())
+            return QStringLiteral(" ");
+        return validUtf16(val.toString());
     case QMetaType::QByteArray:
-        return quote + QString::fromLatin1(val.toByteArray().toBase64()) + quote;
-    case QMetaType::QTime:
-        return quote + val.toTime().toString(QStringLiteral("hh:mm:ss.zzz")) + quote;
-    case QMetaType::QDate:
-        return quote + val.toDate().toString(QStringLiteral("MM-dd-yyyy")) + quote;
-    case QMetaType::QDateTime:
-        return quote + val.toDateTime().toString(QStringLiteral("MM-dd-yyyy hh:mm:ss.zzz")) + quote;
-    case QMetaType::Bool:
-        if (val.toBool()) {
-            trace(QStringLiteral("intercept bindValue: boolean TRUE\n"));
-            return QStringLiteral("1");
-        }
-        trace(QStringLiteral("intercept bindValue: boolean FALSE\n"));
-        return QStringLiteral("0");
-    case QMetaType::Int:
-        return QString::number(val.toInt());
+        if (val.toByteArray().isEmpty())
+            return QStringLiteral(" ");
+        return val;
     case QMetaType::Double:
     case QMetaType::Float:
-        return AppNumber::toText(val.toDouble());
-    case QMetaType::UInt:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::ULong:
-        return val.toString();
+        if (std::isnan(val.toDouble())) {
+            qCWarning(lcSql) << "A NaN bound to a statement is stored as NULL";
+            return QVariant();
+        }
+        return val;
     case QMetaType::UnknownType:
     case QMetaType::Void:
     case QMetaType::Nullptr:
-    case QMetaType::VoidStar:
-        return QString();
+        return QVariant();
     default:
-        // Only numbers go in unquoted; any other value is quoted text.
-        if (val.isNull())
-            return QString();
-        QString text = val.toString();
-        if (m_isMySql)
-            text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-        text.replace(quote, QLatin1String("''"));
-        return quote + text + quote;
+        return val;
     }
+}
+
+QString sqlQuery::quoted(const QString &text) const
+{
+    QString escaped = text;
+    if (m_isMySql)
+        escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('\''), QLatin1String("''"));
+    return QLatin1Char('\'') + escaped + QLatin1Char('\'');
+}
+
+sqlQuery::Binding sqlQuery::binding(const QString &name, const QVariant &val) const
+{
+    Binding b { name, QString(), QVariant(), false };
+    const QLatin1Char quote('\'');
+    switch (val.userType()) {
+    case QMetaType::QByteArray:
+        b.literal = quote + QString::fromLatin1(val.toByteArray().toBase64()) + quote;
+        return b;
+    case QMetaType::QTime:
+        b.literal = quote + val.toTime().toString(QStringLiteral("hh:mm:ss.zzz")) + quote;
+        return b;
+    case QMetaType::QDate:
+        b.literal = quote + val.toDate().toString(QStringLiteral("MM-dd-yyyy")) + quote;
+        return b;
+    case QMetaType::QDateTime:
+        b.literal = quote + val.toDateTime().toString(QStringLiteral("MM-dd-yyyy hh:mm:ss.zzz")) + quote;
+        return b;
+    case QMetaType::Bool:
+        if (val.toBool()) {
+            qCDebug(lcSql).noquote() << QStringLiteral("intercept bindValue: boolean TRUE");
+            b.literal = QStringLiteral("1");
+        } else {
+            qCDebug(lcSql).noquote() << QStringLiteral("intercept bindValue: boolean FALSE");
+            b.literal = QStringLiteral("0");
+        }
+        return b;
+    case QMetaType::Int:
+        b.literal = QString::number(val.toInt());
+        return b;
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = val.toDouble();
+        // SQLite reads these as its infinities; "inf" would be a column name.
+        if (std::isinf(d))
+            b.literal = d > 0 ? QStringLiteral("9e999") : QStringLiteral("-9e999");
+        else
+            b.literal = AppNumber::toText(d);
+        return b;
+    }
+    case QMetaType::ULongLong:
+    case QMetaType::ULong: {
+        // Read as a number, a value beyond the signed range would become a
+        // rounded float; as text it keeps every digit.
+        const qulonglong u = val.toULongLong();
+        b.literal = QString::number(u);
+        if (u > qulonglong(std::numeric_limits<qint64>::max()))
+            b.literal = quote + b.literal + quote;
+        return b;
+    }
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Long:
+        b.literal = val.toString();
+        return b;
+    default:
+        break;
+    }
+    if (!val.isValid() || val.isNull()) {
+        b.literal = QStringLiteral("NULL");
+        return b;
+    }
+    // Only numbers go in unquoted; any other value is quoted text.
+    const QString text = validUtf16(val.toString());
+    if (text.contains(QChar(QChar::Null))) {
+        // A NUL ends the statement's text: the driver binds this value.
+        b.byDriver = true;
+        b.driverValue = text;
+        return b;
+    }
+    b.literal = quoted(text);
+    return b;
 }
 
 // One pass over the prepared text: whole placeholder names outside quoted
 // text, bracketed names and comments are replaced by their literals, and
 // nothing written in is looked at again.
-QString sqlQuery::substitute(const QString &text) const
+QString sqlQuery::substitute(const QString &text, QStringList *names) const
 {
     if (text.isNull())
         return text;
@@ -271,14 +342,16 @@ QString sqlQuery::substitute(const QString &text) const
             while (j < n && isNameCharacter(text.at(j)))
                 ++j;
             const QString name = text.mid(i + 1, j - i - 1);
+            if (names && !names->contains(name))
+                names->append(name);
             bool bound = false;
-            for (const auto &binding : m_bindings) {
-                if (binding.first == name) {
-                    // "a -:v" with v = -5 must not become the comment "a --5",
-                    // nor "a -:v-:w" with nothing for v the comment "a --".
-                    if (!binding.second.isEmpty() && endsInto(out, binding.second.at(0)))
+            for (const Binding &binding : m_bindings) {
+                if (binding.name == name) {
+                    // "a -:v" with v = -5 must not become the comment "a --5".
+                    const QString literal = binding.byDriver ? QLatin1Char(':') + name : binding.literal;
+                    if (!literal.isEmpty() && endsInto(out, literal.at(0)))
                         out += QLatin1Char(' ');
-                    out += binding.second;
+                    out += literal;
                     if (j < n && endsInto(out, text.at(j)))
                         out += QLatin1Char(' ');
                     bound = true;
@@ -300,26 +373,31 @@ void sqlQuery::bindValue(const QString &placeholder, const QVariant &val, QSql::
 {
     QString name = placeholder;
     name.remove(QLatin1Char(':'));
-    QVariant value = val;
-    if ((val.userType() == QMetaType::QString || val.userType() == QMetaType::QByteArray) && val.toString().isEmpty())
-        value = QStringLiteral(" ");
+    const QVariant value = normalized(val);
     if (!m_executor)
         return;
+    // Harmless: a module may bind one set of values for several statements.
+    const bool held = m_preparedNames.contains(name);
+    if (!held)
+        qCDebug(lcSql).noquote() << "Bound" << placeholder << "which the statement does not hold";
     if (!emulates()) {
-        m_executor->bindValue(placeholder, value, paramType);
+        if (held) {
+            m_executor->bindValue(QLatin1Char(':') + name, value, paramType);
+            m_nativeBound.insert(name);
+        }
         return;
     }
-    const QString text = literal(value);
-    m_boundPairs.append(name + QLatin1Char('=') + text);
+    const Binding b = binding(name, value);
+    m_boundPairs.append(name + QLatin1Char('=') + (b.byDriver ? QLatin1Char(':') + name : b.literal));
     bool replaced = false;
-    for (auto &binding : m_bindings) {
-        if (binding.first == name) {
-            binding.second = text;
+    for (Binding &existing : m_bindings) {
+        if (existing.name == name) {
+            existing = b;
             replaced = true;
         }
     }
     if (!replaced)
-        m_bindings.append(qMakePair(name, text));
+        m_bindings.append(b);
     m_workingSql = substitute(m_preparedSql);
 }
 
@@ -330,20 +408,25 @@ void sqlQuery::bindValue(const QString &placeholder, const QVariant &val)
 
 void sqlQuery::addBindValue(const QVariant &val, QSql::ParamType type)
 {
-    if (m_executor)
-        m_executor->addBindValue(val, type);
+    if (!m_executor)
+        return;
+    m_executor->addBindValue(val, type);
+    m_positionalBound = true;
 }
 
 void sqlQuery::bindValue(int position, const QVariant &val, QSql::ParamType type)
 {
-    if (m_executor)
-        m_executor->bindValue(position, val, type);
+    if (!m_executor)
+        return;
+    m_executor->bindValue(position, val, type);
+    m_positionalBound = true;
 }
 
 void sqlQuery::resetPrepare()
 {
     m_lastBoundPairs = m_boundPairs;
     if (emulates()) {
+        m_lastBindings = m_bindings;
         m_workingSql = m_preparedSql;
         m_boundPairs.clear();
         m_bindings.clear();
@@ -354,6 +437,10 @@ bool sqlQuery::prepare(const QString &query)
 {
     if (!m_executor)
         return false;
+    m_preparedNames.clear();
+    substitute(query, &m_preparedNames);
+    m_nativeBound.clear();
+    m_positionalBound = false;
     if (!emulates())
         return m_executor->prepare(query);
     m_preparedSql = query;
@@ -369,8 +456,8 @@ void sqlQuery::preserveSqlString(bool preserve)
 void sqlQuery::printPreparedValues()
 {
     for (const QString &pair : qAsConst(m_boundPairs))
-        trace(QStringLiteral("Value: [%1]\n").arg(pair));
-    trace(QStringLiteral("prepared exec=[%1]\n").arg(m_workingSql));
+        qCDebug(lcSql).noquote() << QStringLiteral("Value: [%1]").arg(pair);
+    qCDebug(lcSql).noquote() << QStringLiteral("prepared exec=[%1]").arg(m_workingSql);
 }
 
 // --- Execution
@@ -393,20 +480,50 @@ bool sqlQuery::runWithRetry(const std::function<bool()> &run, bool prepared)
     const QString nameLine = QStringLiteral("Database name=[") + m_connectionName + QStringLiteral("]\n");
     for (int attempt = 1; attempt <= kReopenAttempts; ++attempt) {
         if (db.open()) {
-            trace(nameLine);
-            trace(QStringLiteral("-->Database re-opened.\n"));
+            qCDebug(lcSql).noquote() << nameLine.trimmed();
+            qCDebug(lcSql).noquote() << QStringLiteral("-->Database re-opened.");
             // Reopening has finalised the statements prepared on the old connection.
             if (prepared)
                 m_executor->reprepare();
             return run();
         }
-        trace(nameLine);
-        trace(QStringLiteral("-->Database closed....attempting to re-open...\n"));
+        qCDebug(lcSql).noquote() << nameLine.trimmed();
+        qCDebug(lcSql).noquote() << QStringLiteral("-->Database closed....attempting to re-open...");
         if (attempt < kReopenAttempts)
             QThread::msleep(kReopenPauseMs);
     }
-    trace(QStringLiteral("-->Database could not be re-opened.\n"));
+    qCWarning(lcSql).noquote() << "Database" << m_connectionName << "closed and could not be re-opened";
     return ok;
+}
+
+QStringList sqlQuery::unboundNames() const
+{
+    QStringList missing;
+    if (!emulates() && m_positionalBound)
+        return missing;
+    for (const QString &name : m_preparedNames) {
+        bool bound = false;
+        if (emulates()) {
+            for (const Binding &b : m_bindings)
+                bound = bound || b.name == name;
+        } else {
+            bound = m_nativeBound.contains(name);
+        }
+        if (!bound)
+            missing << QLatin1Char(':') + name;
+    }
+    return missing;
+}
+
+// The driver would run a placeholder left without a value as NULL and report
+// success; a misspelt name would store NULL unnoticed.
+bool sqlQuery::refuseUnbound()
+{
+    const QStringList missing = unboundNames();
+    if (missing.isEmpty())
+        return false;
+    qCWarning(lcSql).noquote() << "Statement not run: no value bound for" << missing.join(QStringLiteral(", "));
+    return true;
 }
 
 bool sqlQuery::exec()
@@ -417,16 +534,32 @@ bool sqlQuery::exec()
     if (m_directExec)
         return runWithRetry([this] { return m_executor->exec(); }, true);
     if (emulates() && !m_workingSql.isNull()) {
+        if (refuseUnbound()) {
+            resetPrepare();
+            return false;
+        }
         const QString text = m_workingSql;
-        trace(QStringLiteral("psuedo exec=[%1]\n").arg(text));
+        QVariantMap driverValues;
+        for (const Binding &b : qAsConst(m_bindings)) {
+            if (b.byDriver)
+                driverValues.insert(QLatin1Char(':') + b.name, b.driverValue);
+        }
+        qCDebug(lcSql).noquote() << QStringLiteral("psuedo exec=[%1]").arg(text);
         appendToLog(text);
-        const bool ok = runWithRetry([this, text] { return m_executor->exec(text); }, false);
+        const bool ok = runWithRetry(
+            [this, text, driverValues] {
+                return driverValues.isEmpty() ? m_executor->exec(text) : m_executor->exec(text, driverValues);
+            },
+            false);
         resetPrepare();
         return ok;
     }
+    if (refuseUnbound())
+        return false;
     const bool ok = runWithRetry([this] { return m_executor->exec(); }, true);
     if (!ok)
-        trace(QStringLiteral("error 101: [%1],[%2]\n").arg(m_executor->lastError().text(), m_workingSql));
+        qCWarning(lcSql).noquote()
+            << QStringLiteral("error 101: [%1],[%2]").arg(m_executor->lastError().text(), m_workingSql);
     return ok;
 }
 
@@ -436,6 +569,7 @@ bool sqlQuery::exec(const QString &query)
         return false;
     m_preparedSql = QString();
     m_workingSql = QString();
+    m_preparedNames.clear();
     m_lastQuery = query;
     appendToLog(query);
     return runWithRetry([this, query] { return m_executor->exec(query); }, false);
@@ -474,15 +608,24 @@ QVariant sqlQuery::lastInsertId(const QString &table, const QString &field)
     if (!m_isTdsOdbc && !m_isMySql && m_driverPrepares)
         return m_executor->lastInsertId();
     // Find the new row again by the values bound for the insert.
-    if (m_lastBoundPairs.isEmpty() || !isIdentifier(table) || !isIdentifier(field))
+    if (m_lastBindings.isEmpty() || !isIdentifier(table) || !isIdentifier(field))
         return QVariant(-1);
-    for (const QString &pair : qAsConst(m_lastBoundPairs)) {
-        if (!isIdentifier(pair.section(QLatin1Char('='), 0, 0)))
+    QStringList conditions;
+    QVariantMap driverValues;
+    for (const Binding &b : qAsConst(m_lastBindings)) {
+        if (!isIdentifier(b.name))
             return QVariant(-1);
+        if (b.byDriver) {
+            conditions << b.name + QStringLiteral("=:") + b.name;
+            driverValues.insert(QLatin1Char(':') + b.name, b.driverValue);
+        } else {
+            conditions << b.name + QLatin1Char('=') + b.literal;
+        }
     }
     const QString query = QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") + table
-        + QStringLiteral(" WHERE ") + m_lastBoundPairs.join(QStringLiteral(" AND "));
-    if (m_executor->exec(query) && m_executor->next())
+        + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    const bool ok = driverValues.isEmpty() ? m_executor->exec(query) : m_executor->exec(query, driverValues);
+    if (ok && m_executor->next())
         return m_executor->value(0);
     return QVariant(-1);
 }

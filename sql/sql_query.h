@@ -4,6 +4,7 @@
 #include <QMetaType>
 #include <QObject>
 #include <QPair>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -97,9 +98,24 @@ public:
     bool hasExecutor() const { return m_executor != nullptr; }
 
 private:
+    // A bound value in emulated mode: its literal, or, for text that a
+    // statement cannot carry (a NUL ends it), the value for the driver to bind
+    // under the placeholder's name.
+    struct Binding
+    {
+        QString name;
+        QString literal;
+        QVariant driverValue;
+        bool byDriver;
+    };
+
     bool emulates() const;
-    QString literal(const QVariant &val) const;
-    QString substitute(const QString &text) const;
+    static QVariant normalized(const QVariant &val);
+    Binding binding(const QString &name, const QVariant &val) const;
+    QString quoted(const QString &text) const;
+    QString substitute(const QString &text, QStringList *names = nullptr) const;
+    QStringList unboundNames() const;
+    bool refuseUnbound();
     bool runWithRetry(const std::function<bool()> &run, bool prepared);
     bool lostConnection() const;
     static void appendToLog(const QString &text);
@@ -117,9 +133,15 @@ private:
     QStringList m_lastBoundPairs;
     bool m_preserveSqlString;
     QString m_lastQuery;
-    // Placeholder name (without ":") and literal of each value bound since the
-    // last reset; the working text is rebuilt from the prepared text with them.
-    QList<QPair<QString, QString>> m_bindings;
+    // Each value bound since the last reset, one per name; the working text is
+    // rebuilt from the prepared text with them.
+    QList<Binding> m_bindings;
+    QList<Binding> m_lastBindings;
+    // The placeholder names of the prepared text, and in native mode the names
+    // bound since it was prepared: a statement runs only with all of them bound.
+    QStringList m_preparedNames;
+    QSet<QString> m_nativeBound;
+    bool m_positionalBound;
     // The driver reads [name] as a quoted name (SQLite, SQL Server).
     bool m_bracketNames;
 };

@@ -1,5 +1,6 @@
 #include "gui/gui_vornakel.h"
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QApplication>

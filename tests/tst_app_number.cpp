@@ -1,5 +1,7 @@
 #include "app/app_number.h"
 
+#include "test_log.h"
+
 #include <QtTest>
 
 class TstAppNumber : public QObject
@@ -49,5 +51,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstAppNumber)
+TEST_GUILESS_MAIN(TstAppNumber)
 #include "tst_app_number.moc"

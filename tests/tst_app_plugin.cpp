@@ -2,7 +2,7 @@
 #include "app/app_scriptobject.h"
 
 #include "test_environment.h"
-#include "test_stderrcapture.h"
+#include "test_log.h"
 
 #include <QDir>
 #include <QFile>
@@ -136,7 +136,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, outcome);
         PluginPtr plugin = make(text);
-        TestStderrCapture err; // keeps the traces out of the test log
         QVERIFY(!plugin->load(path()));
         QVERIFY(!plugin->isValid());
         const QString seen = joined(*m_log, 1) + " ! " + joined(*m_errors);
@@ -265,5 +264,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstAppPlugin)
+TEST_MAIN(TstAppPlugin)
 #include "tst_app_plugin.moc"

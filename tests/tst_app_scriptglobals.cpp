@@ -4,6 +4,7 @@
 #include "app/app_scriptplot.h"
 #include "sql/sql_database.h"
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_sqlconnections.h"
 
 #include <QScriptEngine>
@@ -132,5 +133,5 @@ function findRow(a) {
     }
 };
 
-QTEST_GUILESS_MAIN(TstAppScriptGlobals)
+TEST_GUILESS_MAIN(TstAppScriptGlobals)
 #include "tst_app_scriptglobals.moc"

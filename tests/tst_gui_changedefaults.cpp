@@ -1,6 +1,7 @@
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
 #include "test_database.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QDialogButtonBox>
@@ -189,13 +190,16 @@ private slots:
         QCOMPARE(m_answerer->texts(), QStringList({ QDir::currentPath(), folder }));
 
         click("qtChangeDefaultMethod");
+        // Debug detail, shown only where the rules open it.
+        QLoggingCategory::setFilterRules("vornakel.gui.debug=true");
         QTest::ignoreMessage(QtDebugMsg, "Change Default Database not yet implemented.");
         QTest::ignoreMessage(QtDebugMsg, "Change Default calculation method not yet implemented.");
         press(QDialogButtonBox::Ok);
+        QLoggingCategory::setFilterRules(QString());
         QCOMPARE(dialog().qtDefaultDatabaseLocation->text() + '|' + dialog().defaultValues().join('|'),
             other.path() + '|' + seedDefaults.join('|'));
     }
 };
 
-QTEST_MAIN(TstGuiChangeDefaults)
+TEST_MAIN(TstGuiChangeDefaults)
 #include "tst_gui_changedefaults.moc"

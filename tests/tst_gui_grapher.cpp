@@ -2,6 +2,7 @@
 #include "gui/gui_grapheroptions.h"
 
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QClipboard>
@@ -237,35 +238,47 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("plotted");
         QTest::addColumn<QStringList>("log");
+        QTest::addColumn<bool>("refused");
         const QString odd = QStringLiteral("The number of data columns must be an even number\n"
                                            "(an X and Y column for each data series!)\nAborting...");
         const QString skip = QStringLiteral("Skipping invalid pair ");
-        QStringList fields;
-        for (int k = 0; k < 15; ++k)
-            fields << QString::number(k) << QString::number(k * 10);
+        auto pairs = [](int count) {
+            QStringList fields;
+            for (int k = 0; k < count; ++k)
+                fields << QString::number(k) << QString::number(k * 10);
+            return fields;
+        };
         QTest::newRow("header, short line, crlf")
             << "x\ty\t\t\r\n1\t2\t3\t4\r\n\r\n5\t6\r\n"
-            << QString("1,2,3,4\n5,6,,\n") << QStringList { skip + "[x y]", skip + "[ ]" };
-        QTest::newRow("beyond fourteen") << fields.join('\t') << fields.join(',') + '\n' << QStringList();
-        QTest::newRow("odd columns") << "1\t2\t3\n4\t5\t6" << QString("9,9\n") << QStringList { odd };
+            << QString("1,2,3,4\n5,6,,\n") << QStringList { skip + "[x y]", skip + "[ ]" } << false;
+        QTest::newRow("cr line ends") << "1\t2\r3\t4\r\r" << QString("1,2\n3,4\n") << QStringList() << false;
+        for (int count : { 15, 20, 50 })
+            QTest::addRow("%d pairs on one line", count) << pairs(count).join('\t') << pairs(count).join(',') + '\n'
+                                                         << QStringList() << false;
+        QTest::newRow("odd columns") << "1\t2\t3\n4\t5\t6" << QString("9,9\n") << QStringList { odd } << true;
+        QTest::newRow("over a thousand pairs")
+            << pairs(1001).join('\t') << QString("9,9\n")
+            << QStringList { "The clipboard holds 1001 data series; at most 1000 can be plotted.\nAborting..." }
+            << true;
         QTest::newRow("non-finite") << "inf\t1\nnan\t2" << QString("9,9\n")
                                     << QStringList { skip + "[inf 1]", skip + "[nan 2]",
-                                           "No valid data pairs in the clipboard; the plot is unchanged" };
+                                           "No valid data pairs in the clipboard; the plot is unchanged" }
+                                    << false;
     }
     void pasteMakesOneCurvePerColumnPairOrLeavesThePlot()
     {
         QFETCH(QString, text);
         QFETCH(QString, plotted);
         QFETCH(QStringList, log);
+        QFETCH(bool, refused);
         addCurves({ { { 9, 9 } } });
         TestModalAnswerer answerer;
         QSignalSpy spy(m_grapher.data(), &GuiGrapher::sigLog);
         QApplication::clipboard()->setText(text);
         action("Paste Data")->trigger();
         QCOMPARE(logLines(spy), QStringList { "Plotting data from clipboard" } + log);
-        const bool odd = QTest::currentDataTag() == QByteArray("odd columns");
-        QCOMPARE(answerer.texts(), odd ? log : QStringList());
-        QCOMPARE(answerer.titles(), odd ? QStringList { "Vornakel Grapher" } : QStringList());
+        QCOMPARE(answerer.texts(), refused ? log : QStringList());
+        QCOMPARE(answerer.titles(), refused ? QStringList { "Vornakel Grapher" } : QStringList());
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(m_grapher->copySeriesData(','), plotted);
         for (int i = 0; i < m_grapher->curves().size(); ++i) { // past the 14th: black, no symbol, no label
@@ -273,6 +286,11 @@ private slots:
             QCOMPARE(int(curveAt(i)->symbol()->style()), options()->curveSymbol(i + 1));
             QCOMPARE(curveAt(i)->title().text(), options()->legendLabel(i + 1));
         }
+        // Every curve, and nothing else, has its entry in the legend.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(legendTexts().size(), m_grapher->curves().size());
+        QCOMPARE(qobject_cast<QwtLegend *>(plot()->legend())->contentsWidget()->findChildren<QwtLegendLabel *>().size(),
+            m_grapher->curves().size());
     }
 
     void copyGivesTabSeparatedRowsAndTheImage()
@@ -314,5 +332,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiGrapher)
+TEST_MAIN(TstGuiGrapher)
 #include "tst_gui_grapher.moc"

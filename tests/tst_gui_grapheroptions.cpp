@@ -1,6 +1,7 @@
 #include "gui/gui_grapheroptions.h"
 
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QColorDialog>
@@ -157,5 +158,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiGrapherOptions)
+TEST_MAIN(TstGuiGrapherOptions)
 #include "tst_gui_grapheroptions.moc"

@@ -1,6 +1,7 @@
 #include "gui/gui_lineedit.h"
 
 #include "test_environment.h"
+#include "test_log.h"
 
 #include <QSignalSpy>
 #include <QVBoxLayout>
@@ -166,5 +167,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiLineEdit)
+TEST_MAIN(TstGuiLineEdit)
 #include "tst_gui_lineedit.moc"

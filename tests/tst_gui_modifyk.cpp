@@ -1,5 +1,6 @@
 #include "gui/gui_modifyk.h"
 
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QPushButton>
@@ -42,5 +43,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiModifyK)
+TEST_MAIN(TstGuiModifyK)
 #include "tst_gui_modifyk.moc"

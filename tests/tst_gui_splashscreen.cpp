@@ -1,5 +1,7 @@
 #include "gui/gui_splashscreen.h"
 
+#include "test_log.h"
+
 #include <QPixmap>
 #include <QSignalSpy>
 #include <QTimer>
@@ -45,5 +47,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiSplashScreen)
+TEST_MAIN(TstGuiSplashScreen)
 #include "tst_gui_splashscreen.moc"

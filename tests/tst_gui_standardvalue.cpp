@@ -3,6 +3,7 @@
 
 #include "test_environment.h"
 #include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QPushButton>
@@ -120,5 +121,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiStandardValue)
+TEST_MAIN(TstGuiStandardValue)
 #include "tst_gui_standardvalue.moc"

@@ -6,6 +6,7 @@
 
 #include "test_environment.h"
 #include "test_fakemodule.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QtTest>
@@ -85,7 +86,7 @@ private slots:
         QVERIFY(m_f->window.initVornakel());
         m_f->window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_f->window));
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        m_f->window.qtTabWidget->setCurrentWidget(m_f->window.qtTabExperiment);
     }
     void cleanup() { m_f.reset(); }
 
@@ -213,7 +214,7 @@ private slots:
     {
         record();
         fill({ "qtSedEquilibriumMR=50000", "qtExperimentResultsRp=3e-07" }); // Rp as a calculation writes it
-        for (const QString &name : { "qtExperimentResultsS", "qtExperimentResultsRp" }) {
+        for (const char *name : { "qtExperimentResultsS", "qtExperimentResultsRp" }) {
             m_f->answerer.answerMessageBox(QMessageBox::Cancel);
             type(name, "5e-07");
         }
@@ -330,7 +331,7 @@ private slots:
         const int corrected = made.indexOf(QStringLiteral("_calculateSampleVbar(vBar=0.73,sedEqTemp=4)"));
         QVERIFY2(corrected >= 0, qPrintable(made.join('\n')));
         QVERIFY(made.indexOf(QStringLiteral("calculateRo(Mr=50000,Vbar=0.7)"), corrected) > corrected);
-        for (const QString &button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtViscosityDirectEntry" })
+        for (const char *button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtViscosityDirectEntry" })
             click(button);
         fill({ "qtSampleVbar=0.75" });
         takeCalls();
@@ -371,5 +372,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiVornakelExperiment)
+TEST_MAIN(TstGuiVornakelExperiment)
 #include "tst_gui_vornakel_experiment.moc"

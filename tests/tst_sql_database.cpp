@@ -1,6 +1,7 @@
 #include "sql/sql_database.h"
 #include "test_environment.h"
 #include "test_inertsqldriver.h"
+#include "test_log.h"
 #include "test_sqlconnections.h"
 
 #include <QFile>
@@ -172,5 +173,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstSqlDatabase)
+TEST_GUILESS_MAIN(TstSqlDatabase)
 #include "tst_sql_database.moc"

@@ -4,6 +4,7 @@
 #include "sql/sql_referencedata.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_refdata.h"
 
 #include <QDir>
@@ -118,5 +119,5 @@ private:
     TestReferenceDatabase m_db;
 };
 
-QTEST_MAIN(TstSqlReferenceData)
+TEST_MAIN(TstSqlReferenceData)
 #include "tst_sql_referencedata.moc"

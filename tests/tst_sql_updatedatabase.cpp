@@ -1,6 +1,7 @@
 #include "app/app_version.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_database.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QSignalSpy>
@@ -306,5 +307,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstSqlUpdateDatabase)
+TEST_MAIN(TstSqlUpdateDatabase)
 #include "tst_sql_updatedatabase.moc"

@@ -4,6 +4,7 @@
 #include "app/app_scriptobject.h"
 
 #include "test_fakemodule.h"
+#include "test_log.h"
 
 #include <QLineEdit>
 #include <QtTest>
@@ -57,5 +58,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstTestFakeModule)
+TEST_MAIN(TstTestFakeModule)
 #include "tst_test_fakemodule.moc"

@@ -1,5 +1,6 @@
 #include "xml/xml_messageprocessor.h"
 
+#include "app/app_log.h"
 #include "app/app_pluginmanager.h"
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, const bool &network, QObject *parent)
@@ -23,7 +24,8 @@ void XmlMessageProcessor::initialize()
 
 void XmlMessageProcessor::createConnections()
 {
-    connect(m_manager, &AppPluginManager::sigLog, this, &XmlMessageProcessor::sigLog);
+    // The module manager logs its own messages and those of its modules.
+    AppLog::connect(this, &XmlMessageProcessor::sigLog, lcXml);
 }
 
 void XmlMessageProcessor::loadPlugins(const QString &folder)
@@ -54,5 +56,5 @@ QString XmlMessageProcessor::modulesSearchPath() const
 void XmlMessageProcessor::log(const QString &message)
 {
     if (!message.simplified().isEmpty())
-        emit sigLog(message, 100);
+        emit sigLog(message, AppLog::Trace);
 }

@@ -77,11 +77,21 @@ bool TestFakeModule::load(const QString &path)
 // Shaped as a script's answer converts: an object whose members are the result nodes.
 AppScriptObject *TestFakeModule::execOne(const QString &function, const QList<AppScriptObject *> &inputs)
 {
-    Call call { function, {} };
+    Call call;
+    call.function = function;
     for (const AppScriptObject *input : inputs) {
-        if (input)
-            call.inputs << qMakePair(AppScriptObject::textOf(input->property(QStringLiteral("NAME"))),
-                AppScriptObject::textOf(input->property(QStringLiteral("VALUE"))));
+        if (!input)
+            continue;
+        call.inputs << qMakePair(AppScriptObject::textOf(input->property(QStringLiteral("NAME"))),
+            AppScriptObject::textOf(input->property(QStringLiteral("VALUE"))));
+        QMap<QString, QMap<QString, QString>> children;
+        for (auto child = input->children().cbegin(); child != input->children().cend(); ++child) {
+            QMap<QString, QString> properties;
+            for (auto p = child.value()->properties().cbegin(); p != child.value()->properties().cend(); ++p)
+                properties.insert(p.key(), AppScriptObject::textOf(p.value()));
+            children.insert(child.key(), properties);
+        }
+        call.children << children;
     }
     m_calls << call;
 

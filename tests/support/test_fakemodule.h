@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QString>
 #include <QStringList>
@@ -23,6 +24,9 @@ public:
     {
         QString function;
         QList<QPair<QString, QString>> inputs; // name and value text, in the order sent
+        // Per input, in the same order: the child nodes of an ARRAY or OBJECT
+        // input by key, each as its properties in text; empty for a plain input.
+        QList<QMap<QString, QMap<QString, QString>>> children;
         // "function(NAME=VALUE,NAME=VALUE)".
         QString text() const;
     };

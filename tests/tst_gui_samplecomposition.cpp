@@ -1,0 +1,444 @@
+#include "app/app_number.h"
+#include "app/app_plugin.h"
+#include "gui/gui_changepkas.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_vornakel.h"
+
+#include "test_environment.h"
+#include "test_fakemodule.h"
+#include "test_log.h"
+#include "test_modalanswerer.h"
+#include "test_refdata.h"
+
+#include <QScriptEngine>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+#include <memory>
+
+// Hen egg-white lysozyme, 129 residues with four disulfides (Canfield 1963 sequence).
+static const char *const lysozyme = "ALA=12 ARG=11 ASN=14 ASP=7 GLN=3 GLU=2 GLY=12 HIS=1 ILE=6 LEU=8 LYS=6 MET=2 PHE=3 "
+                                    "PRO=2 SER=10 THR=7 TRP=6 TYR=3 VAL=6 CY2=4";
+
+#define QCOMPARE_FIGURE(name, expected, tolerance)                                                                     \
+    QVERIFY2(std::fabs(number(name) - (expected)) <= (tolerance), qPrintable(QString(name) + ": " + text(name)))
+
+class TstGuiSampleComposition : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        TestSettings settings;
+        TestReferenceDatabase reference;
+        TestModalAnswerer answerer;
+        std::unique_ptr<GuiVornakel> window;
+    };
+    std::unique_ptr<Fixture> m_f;
+    TestFakeModule *m_fake = nullptr;
+    GuiSampleComposition *page() const { return m_f->window->qtStackComposition; }
+
+    template<typename T = QWidget> T *widget(const QString &name) const
+    {
+        T *w = page()->findChild<T *>(name);
+        if (!w)
+            qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    QString text(const QString &name) const
+    {
+        QWidget *w = widget(name);
+        if (auto *label = qobject_cast<QLabel *>(w))
+            return label->text();
+        return static_cast<QLineEdit *>(w)->text();
+    }
+    double number(const QString &name) const { return AppNumber::valueOrZero(text(name)); }
+    int rowOf(const QString &table, const QString &name) const
+    {
+        auto *t = widget<QTableWidget>(table);
+        for (int row = 0; row < t->rowCount(); ++row)
+            if (t->item(row, 0)->text() == name)
+                return row;
+        qFatal("no row %s", qPrintable(name));
+    }
+    QTableWidgetItem *cell(const QString &name) const
+    {
+        const bool amino = widget<QTableWidget>("qtAminoAcids")->findItems(name, Qt::MatchExactly).size() > 0;
+        auto *t = widget<QTableWidget>(amino ? "qtAminoAcids" : "qtConjugates");
+        return t->item(rowOf(t->objectName(), name), amino ? 2 : 1);
+    }
+    // Typed into the count or amount cell of the named residue or conjugate.
+    void type(const QString &name, const QString &value) { cell(name)->setText(value); }
+    void typeAll(const QString &entries)
+    {
+        for (const QString &entry : entries.split(QLatin1Char(' ')))
+            type(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    }
+    QScriptValue script(const QString &code) const
+    {
+        return qobject_cast<AppQtScriptPlugin *>(m_f->window->calculationsPlugin())->engine()->evaluate(code);
+    }
+    // The recording module in place of the shipped one; the window owns it.
+    TestFakeModule *record()
+    {
+        auto *fake = new TestFakeModule;
+        m_f->window->setCalculationsPlugin(fake);
+        m_fake = fake;
+        return fake;
+    }
+    TestFakeModule::Call lastCall() const
+    {
+        const QList<TestFakeModule::Call> calls = m_fake->callRecords();
+        m_fake->clearCalls();
+        return calls.isEmpty() ? TestFakeModule::Call() : calls.last();
+    }
+    static QString input(const TestFakeModule::Call &call, int index) { return call.inputs.value(index).second; }
+    // The rows of an ARRAY input, in key order "0", "1", ...
+    static QList<QMap<QString, QString>> rows(const TestFakeModule::Call &call, int index)
+    {
+        const QMap<QString, QMap<QString, QString>> children = call.children.value(index);
+        QList<QMap<QString, QString>> out;
+        for (int i = 0; children.contains(QString::number(i)); ++i)
+            out << children.value(QString::number(i));
+        return out;
+    }
+    void selectDenaturant(const QString &name)
+    {
+        auto *list = widget<QListWidget>("qtDenaturants");
+        QListWidgetItem *item = list->findItems(name, Qt::MatchExactly).value(0);
+        QVERIFY(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    }
+
+private slots:
+    void init()
+    {
+        m_f = std::make_unique<Fixture>();
+        QVERIFY2(m_f->reference.isValid(), qPrintable(m_f->reference.error()));
+        // A denaturant whose binding figures are known (the shipped ones have none).
+        QSqlQuery insert(QSqlDatabase::database(m_f->reference.path()));
+        QVERIFY(
+            insert.exec("INSERT INTO denature (Name, rhomin, v3, g3) VALUES ('Test denaturant', 1.14, 0.76, 0.05)"));
+        m_f->window = std::make_unique<GuiVornakel>(m_f->reference.path());
+        QVERIFY(m_f->window->initVornakel());
+        m_f->window->show();
+        m_f->window->stackedWidget->setCurrentWidget(page());
+        QVERIFY(QTest::qWaitForWindowExposed(m_f->window.get()));
+    }
+    void cleanup() { m_f.reset(); }
+
+    void formStartsAsDrawnAndThePageSetsItsDefaults()
+    {
+        QCOMPARE(widget<QTabWidget>("qtTabWidget")->currentIndex(), 0);
+        QVERIFY(!widget("qtOligomerN")->isEnabled() && text("qtOligomerN") == "2");
+        QVERIFY(!widget("qtDenaturants")->isEnabled());
+        QVERIFY(
+            widget<QCheckBox>("qtTitrableAmino")->isChecked() && widget<QCheckBox>("qtTitrableCarboxyl")->isChecked());
+        QVERIFY(widget<QGroupBox>("qtCalculateVbar")->isChecked() && !widget<QGroupBox>("qtCalculateMr")->isChecked());
+        QVERIFY(widget("qtpH")->isHidden() && number("qtpH") == 7.0);
+        QCOMPARE(widget<QTableWidget>("qtAminoAcids")->rowCount(), 21);
+        QCOMPARE(widget<QTableWidget>("qtAminoAcids")->item(0, 0)->flags(), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        QCOMPARE(widget<QTableWidget>("qtAminoAcids")->item(0, 2)->flags(), Qt::ItemIsEditable | Qt::ItemIsEnabled);
+    }
+
+    // Hand figures from the published residue values: Mr as the residue sum plus
+    // one water; extinction 5500 W + 1490 Y + 125 per disulfide (Pace et al. 1995)
+    // and 5690 W + 1280 Y + 120 (Gill and von Hippel 1989); vbar by Cohn and Edsall 1943.
+    void lysozymeGivesItsPublishedFigures()
+    {
+        typeAll(lysozyme);
+        QCOMPARE(text("qtTotalAminos"), QString("129"));
+        QCOMPARE_FIGURE("qtCalculatedMR", 14305.1, 0.05);
+        QCOMPARE_FIGURE("qtCalculatedVBar", 0.7175, 0.00005);
+        QCOMPARE_FIGURE("qtEstAbsExtinction", 37970, 0.5);
+        QCOMPARE_FIGURE("qtEstAbsMgMl", 2.654, 0.0005);
+        QCOMPARE_FIGURE("qtAbsExtinction", 38460, 0.5);
+        QCOMPARE_FIGURE("qtpHCharge", 7.86, 0.005);
+        QCOMPARE_FIGURE("qtIsoElectricPoint", 10.64, 0.005);
+        widget<QCheckBox>("qtMakeOligomer")->click();
+        QCOMPARE_FIGURE("qtCalculatedMR", 28610.2, 0.05);
+        QCOMPARE(text("qtTotalAminos"), QString("129"));
+    }
+
+    // Casassa and Eisenberg 1964: 0.7175 - 0.05 (1/1.14 - 0.76) = 0.7116.
+    void denaturantChangesTheVbarButNotTheUndenaturedOne()
+    {
+        typeAll(lysozyme);
+        widget<QCheckBox>("qtUseDefinedDenaturant")->click();
+        QVERIFY(widget("qtDenaturants")->isEnabled());
+        selectDenaturant("Test denaturant");
+        QCOMPARE_FIGURE("qtCalculatedVBar", 0.7116, 0.00005);
+        QCOMPARE_FIGURE("qtUnDenaturedVBar", 0.7175, 0.00005);
+        record();
+        widget<QCheckBox>("qtUseDefinedDenaturant")->click();
+        QVERIFY(m_fake->callRecords().isEmpty()); // unchecking does not recalculate
+        widget<QPushButton>("qtCompute")->click();
+        QCOMPARE(input(lastCall(), 8), QString(""));
+    }
+
+    void inputsReachTheModuleInOrderWithOnlyValidRows()
+    {
+        record();
+        auto *amino = widget<QTableWidget>("qtAminoAcids");
+        amino->item(0, 2)->setText("2");
+        amino->item(2, 2)->setText("x");
+        amino->item(3, 2)->setText("1.5");
+        for (const char *bad : { "inf", "nan", "-3" })
+            type("TRP", bad);
+        type("CY2", "3");
+        type("D-Glucose (residue)", "0.50");
+        const TestFakeModule::Call call = lastCall();
+        QCOMPARE(call.function, QString("calculationsFromComposition"));
+        QCOMPARE(call.inputs.size(), 9);
+        const QStringList names { "BufferpH", "OligomerN", "", "", "UseTritrableAmino", "AminoEndpKaValue",
+            "UseTritrableCarboxyl", "CarboxylValue", "denaturents" };
+        for (int i = 0; i < 9; ++i)
+            if (!names.at(i).isEmpty())
+                QCOMPARE(call.inputs.at(i).first, names.at(i));
+        QCOMPARE(input(call, 0), QString("7"));
+        QCOMPARE(input(call, 1), QString("1"));
+        QCOMPARE(input(call, 5), QString("7.35"));
+        QCOMPARE(input(call, 7), QString("3.9"));
+        const QList<QMap<QString, QString>> aminoRows = rows(call, 2);
+        QCOMPARE(call.children.at(2).size(), 3); // dense keys: a skipped row takes none
+        QCOMPARE(aminoRows.size(), 3);
+        QCOMPARE(aminoRows.at(0).value("ROW"), QString("0"));
+        QCOMPARE(aminoRows.at(1).value("ROW"), QString("3"));
+        QCOMPARE(aminoRows.at(1).value("MOLES"), QString("1.5"));
+        QCOMPARE(aminoRows.at(2).value("ITEMNAME"), QString("CY2"));
+        QCOMPARE(aminoRows.at(2).value("MOLES"), QString("6"));
+        QCOMPARE(aminoRows.at(2).value("VALUE"), QString("3"));
+        QCOMPARE(rows(call, 3).value(0).value("MOLES"), QString("0.50"));
+        QCOMPARE(text("qtTotalAminos"), QString("9.5"));
+        QCOMPARE(amino->item(1, 2)->background().color().alpha(), 0);
+        for (QTableWidgetItem *invalid : { amino->item(2, 2), cell("TRP") })
+            QCOMPARE(invalid->background().color(), QColor(170, 28, 29, 100));
+        type("TRP", "1");
+        QCOMPARE(cell("TRP")->data(Qt::BackgroundRole), QVariant()); // valid again: the mark goes
+        amino->item(0, 2)->setText("0.50");
+        QCOMPARE(rows(lastCall(), 2).value(0).value("MOLES"), QString("0.5"));
+    }
+
+    void oligomerNumberIsAWholeNumberOfAtLeastOne_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("fraction") << "3.9"
+                                  << "3";
+        QTest::newRow("letter") << "a"
+                                << "2";
+        QTest::newRow("zero") << "0"
+                              << "1";
+        QTest::newRow("negative") << "-4"
+                                  << "1";
+        QTest::newRow("beyond int") << "1e12"
+                                    << "2";
+    }
+    void oligomerNumberIsAWholeNumberOfAtLeastOne()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        record();
+        widget<QCheckBox>("qtMakeOligomer")->click();
+        QCOMPARE(input(lastCall(), 1), QString("2"));
+        auto *field = widget<QLineEdit>("qtOligomerN");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(field->text(), shown);
+        // A number beyond the integer range is refused with a message, never converted.
+        for (const TestFakeModule::Call &call : m_fake->callRecords())
+            QCOMPARE(input(call, 1), shown);
+        QCOMPARE(m_f->answerer.titles(), typed == "1e12" ? QStringList { "Vornakel" } : QStringList());
+    }
+
+    void searchMakesTheFirstMatchCurrentOrMarksTheField()
+    {
+        auto *search = widget<QLineEdit>("qtAminoAcidSearch");
+        QTest::keyClicks(search, "al");
+        QCOMPARE(widget<QTableWidget>("qtAminoAcids")->currentItem()->text(), QString("ALA"));
+        QTest::keyClicks(search, "z");
+        QVERIFY(search->styleSheet().contains("170, 28, 29"));
+        QTest::keyClick(search, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(search, Qt::Key_Delete);
+        QCOMPARE(search->styleSheet(), QString("background-color:rgb(255,255,255)"));
+    }
+
+    void clearingEmptiesInputsResultsAndTheDenaturant()
+    {
+        typeAll(lysozyme);
+        widget<QCheckBox>("qtUseDefinedDenaturant")->click();
+        selectDenaturant("Test denaturant");
+        widget<QGroupBox>("qtCalculateMr")->setChecked(true);
+        widget<QPushButton>("qtClear")->click();
+        QVERIFY(text("qtTotalAminos").isEmpty() && text("qtCalculatedVBar").isEmpty() && cell("ALA")->text().isEmpty());
+        QVERIFY(!text("qtpHCharge").isEmpty()); // the button leaves the other results
+        typeAll(lysozyme);
+        page()->clear();
+        for (const char *name : { "qtTotalAminos", "qtCalculatedVBar", "qtCalculatedMR", "qtUnDenaturedVBar",
+                 "qtCalculatedVBarWater", "qtpHCharge", "qtIsoElectricPoint", "qtAbsExtinction" })
+            QVERIFY2(text(name).isEmpty(), name);
+        QVERIFY(cell("ALA")->text().isEmpty() && cell("CY2")->text().isEmpty());
+        QVERIFY(!widget<QGroupBox>("qtCalculateMr")->isChecked() && widget<QGroupBox>("qtCalculateVbar")->isChecked());
+        QVERIFY(!widget<QCheckBox>("qtUseDefinedDenaturant")->isChecked() && page()->denaturant().isEmpty());
+        QVERIFY(!widget("qtDenaturants")->isEnabled());
+    }
+
+    void okSendsOnlyUsableValuesAndCancelOnlyCancels()
+    {
+        QSignalSpy vbar(page(), &GuiSampleComposition::sigCalculatedVBarAccepted);
+        QSignalSpy mr(page(), &GuiSampleComposition::sigCalculatedMrAccepted);
+        QSignalSpy hydration(page(), &GuiSampleComposition::sigCalculatedHydrationAccepted);
+        QSignalSpy accepted(page(), &GuiSampleComposition::sigPageAccepted);
+        QSignalSpy canceled(page(), &GuiSampleComposition::sigPageCanceled);
+        auto *box = widget<QDialogButtonBox>("qtButtonBox");
+        widget<QGroupBox>("qtCalculateMr")->setChecked(true);
+        box->button(QDialogButtonBox::Ok)->click(); // nothing computed yet
+        QVERIFY(vbar.isEmpty() && mr.isEmpty() && hydration.isEmpty());
+        QCOMPARE(accepted.size(), 1);
+        m_f->window->stackedWidget->setCurrentWidget(page());
+        typeAll(lysozyme);
+        widget<QGroupBox>("qtCalculateVbar")->setChecked(false);
+        box->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(vbar.isEmpty() && mr.size() == 1 && hydration.size() == 1);
+        QCOMPARE(mr.first().first().toDouble(), number("qtCalculatedMR"));
+        m_f->window->stackedWidget->setCurrentWidget(page());
+        box->button(QDialogButtonBox::Cancel)->click();
+        QCOMPARE(canceled.size(), 1);
+        QCOMPARE(accepted.size(), 2);
+        QVERIFY(!text("qtCalculatedMR").isEmpty());
+    }
+
+    void pkaDialogRefusesWhatIsNoPkaAndTakesAValidOne()
+    {
+        record();
+        QStringList shown;
+        const auto enter = [&shown](const QString &amino) {
+            return [&shown, amino](QWidget *w) {
+                auto *dialog = qobject_cast<GuiChangePkas *>(w);
+                QVERIFY(dialog);
+                shown << dialog->qtAmino->text() + ' ' + dialog->qtCarboxyl->text();
+                dialog->qtAmino->setText(amino);
+                QTimer::singleShot(0, dialog->buttonBox->button(QDialogButtonBox::Ok), &QAbstractButton::click);
+            };
+        };
+        m_f->answerer.answerWith(enter("abc"));
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        m_f->answerer.answerWith(enter("15"));
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        m_f->answerer.answerWith(enter("8.0"));
+        widget<QPushButton>("qtChangePeptide")->click();
+        QCOMPARE(shown, QStringList({ "7.35 3.9", "abc 3.9", "15 3.9" }));
+        QCOMPARE(m_f->answerer.titles().count("Vornakel"), 2);
+        QCOMPARE(page()->aminoValue(), 8.0);
+        QCOMPARE(input(lastCall(), 5), QString("8"));
+
+        m_f->answerer.answerWith([](QWidget *w) {
+            auto *dialog = static_cast<GuiChangePkas *>(w);
+            dialog->qtCarboxyl->setText("2");
+            dialog->reject();
+        });
+        widget<QPushButton>("qtChangePeptide")->click();
+        QCOMPARE(page()->carboxylValue(), 3.9);
+        QVERIFY(m_fake->callRecords().isEmpty());
+    }
+
+    void aScriptErrorLeavesNoEarlierResultShowing()
+    {
+        typeAll(lysozyme);
+        script("calculationsFromComposition = function () { throw new Error('broken'); };");
+        TestLog::ignore(QtWarningMsg, "Exec Error: Error: broken");
+        widget<QPushButton>("qtCompute")->click();
+        for (const char *name : { "qtCalculatedVBar", "qtCalculatedMR", "qtCalculatedHydration", "qtUnDenaturedVBar",
+                 "qtCalculatedVBarWater", "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl",
+                 "qtEstAbsExtinction", "qtEstAbsMgMl" })
+            QVERIFY2(text(name).isEmpty(), name);
+        QVERIFY(m_f->answerer.titles().contains("Plugin Error"));
+    }
+
+    // Saved, overwritten after the question, a failing overwrite rolled back,
+    // then chosen again in the main window's list: everything comes back.
+    void aSampleIsSavedOverwrittenAndReloadedUnchanged()
+    {
+        const QString path = m_f->reference.path();
+        const auto count = [path](const QString &sql) {
+            QSqlQuery query(QSqlDatabase::database(path));
+            return query.exec(sql) && query.next() ? query.value(0).toString() : QString("<error>");
+        };
+        const QString denaturantId = count("SELECT id FROM denature WHERE Name = 'Test denaturant'");
+        typeAll(lysozyme);
+        type("ALA", "2.5");
+        type("D-Glucose (residue)", "3");
+        widget<QCheckBox>("qtUseDefinedDenaturant")->click();
+        selectDenaturant("Test denaturant");
+        const double vbar = number("qtCalculatedVBar");
+
+        GuiSaveToDatabase dialog(path, m_f->window.get());
+        QAbstractButton *save = dialog.qtSampleButtonBox->button(QDialogButtonBox::Save);
+        dialog.qtSampleName->setEditText("Lysozyme test");
+        save->click();
+        QCOMPARE(count("SELECT count(*) || ' ' || useDenaturant FROM sample"), "1 " + denaturantId);
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 1"), QString("20"));
+        QCOMPARE(count("SELECT count FROM conjugateComposition"), QString("3"));
+
+        type("GLY", "13");
+        // The stored record chosen again: the button is enabled by a change of the name box.
+        dialog.qtSampleName->setCurrentIndex(0);
+        dialog.qtSampleName->setCurrentIndex(dialog.qtSampleName->findText("Lysozyme test"));
+        QVERIFY(save->isEnabled());
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save->click();
+        QVERIFY(m_f->answerer.texts().contains("Are you sure you wish to overwrite this record?"));
+        QCOMPARE(count("SELECT count(*) FROM sample"), QString("1"));
+        QCOMPARE(count("SELECT group_concat(count) FROM aminoComposition JOIN amino ON amino.id = aminoId "
+                       "WHERE Namethree = 'GLY' AND aminoComposition.active = 1"),
+            QString("13"));
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 0"), QString("20"));
+
+        QSqlQuery trigger(QSqlDatabase::database(path));
+        QVERIFY(trigger.exec("CREATE TRIGGER refuse BEFORE INSERT ON conjugateComposition BEGIN "
+                             "SELECT RAISE(ABORT, 'refused by the test'); END"));
+        type("GLY", "14");
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^INSERT INTO conjugateComposition"));
+        dialog.qtSampleName->setCurrentIndex(0);
+        dialog.qtSampleName->setCurrentIndex(dialog.qtSampleName->findText("Lysozyme test"));
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save->click();
+        QVERIFY(m_f->answerer.texts().last().contains("refused by the test"));
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 1"), QString("20"));
+        QCOMPARE(count("SELECT count(*) FROM conjugateComposition WHERE active = 1"), QString("1"));
+        QVERIFY(trigger.exec("DROP TRIGGER refuse"));
+
+        // Through the main window's list: a new sample first, then the stored one.
+        QComboBox *list = m_f->window->qtSampleName;
+        m_f->window->populateSampleRecordList();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(0);
+        QVERIFY(cell("ALA")->text().isEmpty() && page()->denaturant().isEmpty());
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(list->findData(count("SELECT id FROM sample").toInt(), Qt::UserRole));
+        for (const QString &entry : QString(lysozyme).split(' ').mid(1))
+            if (!entry.startsWith("GLY"))
+                QCOMPARE(cell(entry.section('=', 0, 0))->text(), entry.section('=', 1));
+        QCOMPARE(cell("ALA")->text() + ' ' + cell("GLY")->text(), QString("2.5 13"));
+        QCOMPARE(cell("D-Glucose (residue)")->text(), QString("3"));
+        QCOMPARE(page()->denaturant(), denaturantId);
+        QVERIFY(widget<QCheckBox>("qtUseDefinedDenaturant")->isChecked());
+        QVERIFY(widget<QListWidget>("qtDenaturants")->currentItem()->isSelected());
+        QVERIFY(std::fabs(number("qtCalculatedVBar") - vbar) < 0.01);
+    }
+
+    void oneLetterCodesFollowTheTableAndStopAtTheCap()
+    {
+        typeAll("ALA=2 CY2=1 CYS=0");
+        QCOMPARE(page()->toOneLetterCodes(), QString("AA "));
+        type("ALA", "2000000");
+        QCOMPARE(page()->toOneLetterCodes(), QString());
+    }
+};
+
+TEST_MAIN(TstGuiSampleComposition)
+#include "tst_gui_samplecomposition.moc"
