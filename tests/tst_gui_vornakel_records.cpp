@@ -345,7 +345,7 @@ private slots:
             { "qtTabExperiment", "qtExactMolecularWeight", "qtExactMolecularWeight", "qtExactMolecularWeight" },
             { "qtTabResults", "qtTellerMethod", "qtHydrateNothing", "qtShapeProlate" } };
         for (const auto &tab : shown) {
-            widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>(tab[0]));
+            m_w->qtTabWidget->setCurrentWidget(widget<QWidget>(tab[0]));
             for (int i = 1; i < 4; ++i)
                 QVERIFY2(checked(tab[i]), tab[i]);
         }
@@ -360,7 +360,7 @@ private slots:
     void freshWindowGivesS20wFromSAlone()
     {
         QVERIFY(start());
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
         type("qtSedVelocityCoefficient", "4.5");
         const double s20w = text("qtExperimentResultsS").toDouble();
         QVERIFY2(std::fabs(s20w / 4.5e-13 - 1) < 1e-3, qPrintable(text("qtExperimentResultsS")));
@@ -376,7 +376,7 @@ private slots:
         QVERIFY(start());
         choose(widget<QComboBox>("qtSampleName"), "Lysozyme");
         choose(widget<QComboBox>("qtBufferName"), "PBS");
-        auto *tabs = widget<QTabWidget>("qtTabWidget");
+        auto *tabs = m_w->qtTabWidget;
         tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
         widget<QAbstractButton>("qtExactMolecularWeight")->click();
         type("qtSedEquilibriumTemp", "4");
