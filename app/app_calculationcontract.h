@@ -102,12 +102,19 @@ inline constexpr auto calculationsFromComposition
     = appCalculation("calculationsFromComposition", "BufferpH", "OligomerN", "", "", "UseTritrableAmino",
         "AminoEndpKaValue", "UseTritrableCarboxyl", "CarboxylValue", "denaturents");
 
+// Buffer page: the buffer's components, one array of rows (NAME, VALUE, ID of
+// the series, ROW, UNITS) without a name, to its figures at 20 C.
+inline constexpr auto calculateBufferDensity = appCalculation("calculateBufferDensity", "");
+inline constexpr auto calculateBufferViscosity = appCalculation("calculateBufferViscosity", "");
 // Buffer page: a measured buffer corrected from 20 C to a temperature.
 inline constexpr auto correctBufferDensityNormal
     = appCalculation("correctBufferDensityAtT_Normal", "Density", "Temperature");
 inline constexpr auto correctBufferDensityHeavy
     = appCalculation("correctBufferDensityAtT_Heavy", "Density", "Temperature", "D2O", "D2O18", "H2O18");
 inline constexpr auto correctBufferViscosity = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature");
+// Heavy water changes the viscosity too: the same function, given the isotope shares.
+inline constexpr auto correctBufferViscosityHeavy
+    = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature", "D2O", "D2O18", "H2O18");
 
 } // namespace AppCalculationContract
 
