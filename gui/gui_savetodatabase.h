@@ -9,6 +9,7 @@
 
 class GuiVornakel;
 class QSqlQuery;
+class QStandardItem;
 
 // The modal dialog that stores what the main window shows as sample, solvent,
 // experiment and results records. It reads the values straight from the main
@@ -25,6 +26,8 @@ public:
 
     // Shows the page's tab and runs the dialog modally.
     int execute(GuiSaveToDatabase::Page page);
+    // Shows the page's tab with its lists filled, without running the dialog.
+    void showPage(GuiSaveToDatabase::Page page);
 
     // Refill one tab's name box (and the experiment tab's link list of that kind).
     void populateSample();
@@ -72,16 +75,37 @@ private:
     bool writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId);
     bool writeResultsRecord(QSqlQuery &query, int storedId, int *savedId);
 
+    // One tab's name box, and the experiment tab's link row of the same kind.
+    struct RecordList
+    {
+        QString table;
+        QComboBox *nameBox = nullptr;
+        QString newRecordText;
+        bool newRecordIsPlaceholder = false;
+        QComboBox *linkList = nullptr;
+        QCheckBox *linkBox = nullptr;
+        QLabel *linkDate = nullptr;
+        QDialogButtonBox *buttons = nullptr;
+        bool nameFilled = false;
+        bool linkFilled = false;
+        bool linkKnown = false; // whether any record can be linked has been asked
+    };
+
     void initialize();
     void createConnections();
     void loadExperiment();
-    void populate(const QString &table, QComboBox *nameBox, const QString &newRecordText, bool newRecordIsPlaceholder,
-        QComboBox *linkList, QCheckBox *linkBox, QLabel *linkDate, QDialogButtonBox *buttons);
+    void populate(RecordList &list);
+    bool readRecords(const QString &table, QList<QStandardItem *> *items);
+    void showLinkList(RecordList &list, const QList<QStandardItem *> &items);
+    void setLinkAvailable(RecordList &list, bool any);
+    void fillLinkList(RecordList &list);
+    void fillShownTab();
     bool experimentNamed() const; // a stored experiment chosen, or a new one named
 
     GuiVornakel *m_mainWindow; // not owned; also the parent
     QString m_connectionName;
     QSqlDatabase m_database;
+    RecordList m_lists[4]; // sample, solvent, experiment, results
 };
 
 #endif

@@ -53,7 +53,13 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const
     if (!list->property(lastRecordProperty).isValid())
         list->setProperty(lastRecordProperty, first);
 
-    QString sql = QStringLiteral("SELECT id, name, modified FROM %1 WHERE active > 0 ").arg(table);
+    // The entry text "(MM/dd/yy)  name" is made by the database: parsing ten
+    // thousand dates one by one would double the time of a refill. A record
+    // without a readable date shows its name alone.
+    QString sql = QStringLiteral("SELECT id, ifnull('(' || strftime('%m/%d/', modified) || "
+                                 "substr(strftime('%Y', modified), 3) || ')  ', '') || ifnull(name, '') "
+                                 "FROM %1 WHERE active > 0 ")
+                      .arg(table);
     if (sortBy->currentText() == QLatin1String("Name"))
         sql += QLatin1String("ORDER BY name");
     else if (sortBy->currentText() == QLatin1String("Date"))
@@ -70,11 +76,8 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const
     // Handed to the model in one step: added one by one, every record would
     // re-lay the list.
     QList<QStandardItem *> items;
-    const QString datePrefix = QStringLiteral("(MM/dd/yy)  ");
     while (query.next()) {
-        const QVariant modified = query.value(2);
-        const QString date = modified.isNull() ? QString() : modified.toDateTime().toString(datePrefix);
-        auto *item = new QStandardItem(date + query.value(1).toString());
+        auto *item = new QStandardItem(query.value(1).toString());
         item->setData(query.value(0), Qt::UserRole);
         items << item;
     }
@@ -454,9 +457,15 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
 
 void GuiVornakel::loadResultsPage(const int &recordId)
 {
+    // The stored figures are shown as stored: checking the stored option and
+    // shape must not run their handlers, which would compute the page anew
+    // (or, without a molecular weight, clear it) while it is half written.
+    const bool wasStopped = optionsStopped();
+    stopSignals(true);
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
         clearResultsPage();
+        stopSignals(wasStopped);
         return;
     }
     QSqlQuery query(m_database);
@@ -467,6 +476,7 @@ void GuiVornakel::loadResultsPage(const int &recordId)
     if (!query.exec()) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("results") + query.lastError().text(),
             QMessageBox::Ok, QMessageBox::NoButton);
+        stopSignals(wasStopped);
         return;
     }
     struct Row
@@ -515,6 +525,7 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         else
             qtShapeOblate->setChecked(true);
     }
+    stopSignals(wasStopped);
 }
 
 // Clearing the tabs

@@ -93,11 +93,15 @@ struct PageFigures
           s20w(w.qtExperimentResultsS->text().isEmpty()
                   ? QVariant(QStringLiteral("NULL"))
                   : QVariant(AppNumber::valueOrZero(w.qtExperimentResultsS->text()))),
-          hydrationValue(computedHydration ? QVariant(*computedHydration) : QVariant(QStringLiteral("NULL")))
+          hydrationValue(computedHydration ? QVariant(*computedHydration) : QVariant(QStringLiteral("NULL"))),
+          equilibriumTemp(w.qtSedEquilibriumTemp->isValid()
+                  ? QVariant(AppNumber::valueOrZero(w.qtSedEquilibriumTemp->text()))
+                  : QVariant(QStringLiteral("NULL")))
     { }
     QVariant mr, vbar, temperature, mb, sigma, rpm, bufferViscosity;
     QVariant s20w; // "NULL" when there is none
     QVariant hydrationValue; // the composition page's, or "NULL"
+    QVariant equilibriumTemp; // the temperature the vbar field holds its value at, or "NULL"
 };
 
 } // namespace
@@ -157,11 +161,21 @@ void GuiVornakel::calculateResults()
         qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph L/d vs Hydration"));
     }
 
-    const std::unique_ptr<AppScriptObject> results(AppCalculationContract::calculateResults.call(m_calculationsPlugin,
-        page.mr, page.vbar, QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm,
-        QVariant(ratio), QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity));
+    const std::unique_ptr<AppScriptObject> results(
+        AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
+            QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
+            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
     if (results)
         AppScriptObject::populateForm(results.get(), this);
+    // The module sends its figures in full; the page shows six significant
+    // digits, as the experiment tab's fields do, so that they fit their labels.
+    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
+             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
+             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin }) {
+        double value = 0;
+        if (AppNumber::fromText(label->text(), &value))
+            label->setText(AppNumber::toText(value, 6));
+    }
     blockSignals(false);
 
     const bool tellerRatio = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0;
@@ -296,9 +310,9 @@ void GuiVornakel::generateGraphData()
         const double tbmin = AppNumber::valueOrZero(qtTeller2bmin->text());
         const double vamax = AppNumber::valueOrZero(qtVbar2amax->text());
         const double vbmin = AppNumber::valueOrZero(qtVbar2bmin->text());
-        const std::unique_ptr<AppScriptObject> results(
-            AppCalculationContract::graphShape.call(m_calculationsPlugin, QVariant(shape), QVariant(model),
-                QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin), QVariant(hDelta), page.mr));
+        const std::unique_ptr<AppScriptObject> results(AppCalculationContract::graphShape.call(m_calculationsPlugin,
+            QVariant(shape), QVariant(model), QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin),
+            QVariant(hDelta), page.mr, page.equilibriumTemp));
 
         graphShapePoints.clear();
         graphWShapePoints.clear();
@@ -324,9 +338,10 @@ void GuiVornakel::generateGraphData()
         }
     }
 
-    const std::unique_ptr<AppScriptObject> results(AppCalculationContract::calculationsAvsBHydration.call(
-        m_calculationsPlugin, QVariant(shape), QVariant(hydration), QVariant(model), page.mr, page.hydrationValue,
-        page.s20w, page.vbar, page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm));
+    const std::unique_ptr<AppScriptObject> results(
+        AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
+            QVariant(hydration), QVariant(model), page.mr, page.hydrationValue, page.s20w, page.vbar,
+            page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm, page.equilibriumTemp));
 
     aOverBPoints.clear();
     const QStringList strings = results ? writeResults({ results.get() }) : QStringList();

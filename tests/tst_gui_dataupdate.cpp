@@ -1,4 +1,5 @@
 #include "gui/gui_dataupdate.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
 
@@ -567,5 +568,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiDataUpdate)
+TEST_MAIN(TstGuiDataUpdate)
 #include "tst_gui_dataupdate.moc"

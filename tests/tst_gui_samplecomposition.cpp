@@ -2,6 +2,7 @@
 #include "app/app_plugin.h"
 #include "gui/gui_changepkas.h"
 #include "gui/gui_samplecomposition.h"
+#include "gui/gui_savetodatabase.h"
 #include "gui/gui_vornakel.h"
 
 #include "test_environment.h"
@@ -356,6 +357,79 @@ private slots:
                  "qtEstAbsExtinction", "qtEstAbsMgMl" })
             QVERIFY2(text(name).isEmpty(), name);
         QVERIFY(m_f->answerer.titles().contains("Plugin Error"));
+    }
+
+    // Saved, overwritten after the question, a failing overwrite rolled back,
+    // then chosen again in the main window's list: everything comes back.
+    void aSampleIsSavedOverwrittenAndReloadedUnchanged()
+    {
+        const QString path = m_f->reference.path();
+        const auto count = [path](const QString &sql) {
+            QSqlQuery query(QSqlDatabase::database(path));
+            return query.exec(sql) && query.next() ? query.value(0).toString() : QString("<error>");
+        };
+        const QString denaturantId = count("SELECT id FROM denature WHERE Name = 'Test denaturant'");
+        typeAll(lysozyme);
+        type("ALA", "2.5");
+        type("D-Glucose (residue)", "3");
+        widget<QCheckBox>("qtUseDefinedDenaturant")->click();
+        selectDenaturant("Test denaturant");
+        const double vbar = number("qtCalculatedVBar");
+
+        GuiSaveToDatabase dialog(path, m_f->window.get());
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+        QAbstractButton *save = dialog.qtSampleButtonBox->button(QDialogButtonBox::Save);
+        dialog.qtSampleName->setEditText("Lysozyme test");
+        save->click();
+        QCOMPARE(count("SELECT count(*) || ' ' || useDenaturant FROM sample"), "1 " + denaturantId);
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 1"), QString("20"));
+        QCOMPARE(count("SELECT count FROM conjugateComposition"), QString("3"));
+
+        type("GLY", "13");
+        // The stored record chosen again: the button is enabled by a change of the name box.
+        dialog.qtSampleName->setCurrentIndex(0);
+        dialog.qtSampleName->setCurrentIndex(dialog.qtSampleName->findText("Lysozyme test"));
+        QVERIFY(save->isEnabled());
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save->click();
+        QVERIFY(m_f->answerer.texts().contains("Are you sure you wish to overwrite this record?"));
+        QCOMPARE(count("SELECT count(*) FROM sample"), QString("1"));
+        QCOMPARE(count("SELECT group_concat(count) FROM aminoComposition JOIN amino ON amino.id = aminoId "
+                       "WHERE Namethree = 'GLY' AND aminoComposition.active = 1"),
+            QString("13"));
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 0"), QString("20"));
+
+        QSqlQuery trigger(QSqlDatabase::database(path));
+        QVERIFY(trigger.exec("CREATE TRIGGER refuse BEFORE INSERT ON conjugateComposition BEGIN "
+                             "SELECT RAISE(ABORT, 'refused by the test'); END"));
+        type("GLY", "14");
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^INSERT INTO conjugateComposition"));
+        dialog.qtSampleName->setCurrentIndex(0);
+        dialog.qtSampleName->setCurrentIndex(dialog.qtSampleName->findText("Lysozyme test"));
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save->click();
+        QVERIFY(m_f->answerer.texts().last().contains("refused by the test"));
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 1"), QString("20"));
+        QCOMPARE(count("SELECT count(*) FROM conjugateComposition WHERE active = 1"), QString("1"));
+        QVERIFY(trigger.exec("DROP TRIGGER refuse"));
+
+        // Through the main window's list: a new sample first, then the stored one.
+        QComboBox *list = m_f->window->qtSampleName;
+        m_f->window->populateSampleRecordList();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(0);
+        QVERIFY(cell("ALA")->text().isEmpty() && page()->denaturant().isEmpty());
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(list->findData(count("SELECT id FROM sample").toInt(), Qt::UserRole));
+        for (const QString &entry : QString(lysozyme).split(' ').mid(1))
+            if (!entry.startsWith("GLY"))
+                QCOMPARE(cell(entry.section('=', 0, 0))->text(), entry.section('=', 1));
+        QCOMPARE(cell("ALA")->text() + ' ' + cell("GLY")->text(), QString("2.5 13"));
+        QCOMPARE(cell("D-Glucose (residue)")->text(), QString("3"));
+        QCOMPARE(page()->denaturant(), denaturantId);
+        QVERIFY(widget<QCheckBox>("qtUseDefinedDenaturant")->isChecked());
+        QVERIFY(widget<QListWidget>("qtDenaturants")->currentItem()->isSelected());
+        QVERIFY(std::fabs(number("qtCalculatedVBar") - vbar) < 0.01);
     }
 
     void oneLetterCodesFollowTheTableAndStopAtTheCap()
