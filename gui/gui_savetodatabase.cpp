@@ -36,10 +36,6 @@ private:
     bool m_set = true;
 };
 
-const char *const lastRecordProperty = "combobox_last_record";
-// The id of the record just saved: the main window's list finds it by id, since
-// the remembered text carries the local date and the list the stored UTC date.
-const char *const lastRecordIdProperty = "combobox_last_record_id";
 const char *const dateLabelFormat = "M/dd/yy";
 
 QPushButton *saveButton(QDialogButtonBox *box)
@@ -510,9 +506,11 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
     n.saved->setAlignment(Qt::AlignRight);
     n.saved->show();
     saveButton(n.buttons)->setEnabled(false);
-    n.mainList->setProperty(lastRecordProperty,
+    n.mainList->setProperty(GuiVornakel::lastRecordProperty,
         QStringLiteral("%1%2").arg(QDate::currentDate().toString(QStringLiteral("(MM/dd/yy)  ")), name));
-    n.mainList->setProperty(lastRecordIdProperty, savedId);
+    // The main window's list finds the record by this id: the remembered text
+    // carries the local date, the list the stored UTC date.
+    n.mainList->setProperty(GuiVornakel::lastRecordIdProperty, savedId);
     emit(this->*n.changed)();
     cursor.restore();
 }

@@ -166,6 +166,18 @@ private slots:
         QVERIFY(!widget<QComboBox>("qtResultsName")->signalsBlocked());
     }
 
+    // A failing load says which record it was and leaves nothing suspended.
+    void failingLoadShowsTheBox()
+    {
+        QVERIFY(sql("INSERT INTO sample (name) VALUES ('S')"));
+        QVERIFY(start());
+        QVERIFY(sql("ALTER TABLE sample RENAME TO sample_gone"));
+        choose(widget<QComboBox>("qtSampleName"), "S");
+        QCOMPARE(m_answerer->titles().value(1), QStringLiteral("Vornakel"));
+        QVERIFY(m_answerer->texts().value(1).startsWith(QLatin1String("sample")));
+        QVERIFY(!m_w->signalsBlocked() && !widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked());
+    }
+
     // Each source of density and viscosity comes back with its button; a standard value is computed,
     // the viscosity as the density.
     void solventLoadsEachSource_data()
