@@ -6,6 +6,8 @@
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_changepkas.h"
+#include "gui/gui_grapher.h"
+#include "gui/gui_graphpoints.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -18,6 +20,8 @@
 #include <QVariant>
 #include <climits>
 #include <cmath>
+
+#include <qwt_plot_curve.h>
 
 namespace {
 
@@ -121,7 +125,11 @@ GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent)
     setupUi(this);
 }
 
-GuiSampleComposition::~GuiSampleComposition() = default;
+GuiSampleComposition::~GuiSampleComposition()
+{
+    delete chargeGraph;
+    delete absorbanceGraph;
+}
 
 void GuiSampleComposition::setDatabasePath(const QString &path)
 {
@@ -179,6 +187,8 @@ void GuiSampleComposition::createConnections()
     connect(qtTitrableCarboxyl, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
     connect(qtTitrableAmino, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
     connect(qtChangePeptide, &QPushButton::clicked, this, &GuiSampleComposition::OnClickedChangePeptide);
+    connect(qtGraphCharge, &QPushButton::clicked, this, &GuiSampleComposition::onGraphChargeClicked);
+    connect(qtGraphAbsorbance, &QPushButton::clicked, this, &GuiSampleComposition::onGraphAbsorbanceClicked);
 }
 
 // ---- Reference lists ----
@@ -629,6 +639,40 @@ void GuiSampleComposition::emptyResults()
         else if (auto *label = findChild<QLabel *>(QLatin1String(name)))
             label->clear();
     }
+}
+
+// ---- Charge and absorbance graphs ----
+
+void GuiSampleComposition::onGraphChargeClicked()
+{
+    showGraph(chargeGraph, chargeGraphPoints, QStringLiteral("pH"), QStringLiteral("Net Charge"), false);
+}
+
+void GuiSampleComposition::onGraphAbsorbanceClicked()
+{
+    showGraph(absorbanceGraph, absorbanceGraphPoints, QStringLiteral("nm"), QStringLiteral("Molar Exctinction"), true);
+}
+
+void GuiSampleComposition::showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
+    const QString &yTitle, bool yTitleFirst)
+{
+    // One window per graph: a press replaces the earlier one.
+    delete window;
+    if (points.size() < 2)
+        return;
+    window = new GuiGrapher(nullptr);
+    window->reset();
+    connect(window, &GuiGrapher::sigLog, this, &GuiSampleComposition::sigLog);
+    auto *curve = new QwtPlotCurve();
+    curve->setSamples(graphStringsToPoints(points));
+    if (yTitleFirst)
+        window->setYAxisTitle(yTitle);
+    window->setXAxisTitle(xTitle);
+    if (!yTitleFirst)
+        window->setYAxisTitle(yTitle);
+    window->addCurve(curve);
+    window->setVisible(true);
+    window->raise();
 }
 
 // ---- Sequences and stored samples ----

@@ -5,12 +5,14 @@
 
 #include <QChar>
 #include <QHash>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
 class AppPlugin;
+class GuiGrapher;
 class QListWidgetItem;
 class QTableWidget;
 class QTableWidgetItem;
@@ -88,6 +90,8 @@ public slots:
     void onMakeOligomerStateChanged(int state);
     void onOligomerNEditingFinished();
     void OnClickedChangePeptide();
+    void onGraphChargeClicked();
+    void onGraphAbsorbanceClicked();
 
 signals:
     void sigLog(const QString &message, int logLevel);
@@ -107,10 +111,15 @@ private:
     void removeRecordRow(QTableWidget *table, int id);
     void emptyResults();
     int oligomerNumber() const;
+    void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
+        const QString &yTitle, bool yTitleFirst);
 
     QString sequence;
     bool calculationsBlocked = false;
     AppPlugin *calculations = nullptr; // not owned
+    // Owned, top-level; a window the person closes is not deleted, so the page deletes it.
+    QPointer<GuiGrapher> chargeGraph;
+    QPointer<GuiGrapher> absorbanceGraph;
     QSqlDatabase database;
     QHash<QChar, int> oneLetterCounts;
     double aminoEndPka = 7.35;

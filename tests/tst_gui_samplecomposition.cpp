@@ -1,6 +1,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "gui/gui_changepkas.h"
+#include "gui/gui_grapher.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_vornakel.h"
@@ -17,6 +18,10 @@
 #include <QSqlQuery>
 #include <QtTest>
 #include <memory>
+
+#include <qwt_plot.h>
+#include <qwt_plot_curve.h>
+#include <qwt_text.h>
 
 // Hen egg-white lysozyme, 129 residues with four disulfides (Canfield 1963 sequence).
 static const char *const lysozyme = "ALA=12 ARG=11 ASN=14 ASP=7 GLN=3 GLU=2 GLY=12 HIS=1 ILE=6 LEU=8 LYS=6 MET=2 PHE=3 "
@@ -102,6 +107,14 @@ class TstGuiSampleComposition : public QObject
         QList<QMap<QString, QString>> out;
         for (int i = 0; children.contains(QString::number(i)); ++i)
             out << children.value(QString::number(i));
+        return out;
+    }
+    static QList<GuiGrapher *> graphers()
+    {
+        QList<GuiGrapher *> out;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *grapher = qobject_cast<GuiGrapher *>(top))
+                out << grapher;
         return out;
     }
     void selectDenaturant(const QString &name)
@@ -429,6 +442,52 @@ private slots:
         QVERIFY(widget<QCheckBox>("qtUseDefinedDenaturant")->isChecked());
         QVERIFY(widget<QListWidget>("qtDenaturants")->currentItem()->isSelected());
         QVERIFY(std::fabs(number("qtCalculatedVBar") - vbar) < 0.01);
+    }
+
+    void chargeGraphShowsTheLastPointsInOneWindow()
+    {
+        widget<QPushButton>("qtGraphCharge")->click(); // nothing computed: no window
+        QVERIFY(graphers().isEmpty());
+        TestFakeModule *fake = record();
+        QList<QVariantMap> points;
+        for (int i = 0; i < 5; ++i)
+            points << TestFakeModule::point("pH Graph", "x", i, 2 * i)
+                   << TestFakeModule::point("pH Graph", "y", i, 10 - i);
+        fake->answer("calculationsFromComposition", points);
+        widget<QPushButton>("qtCompute")->click();
+        widget<QPushButton>("qtGraphCharge")->click();
+        QCOMPARE(graphers().size(), 1);
+        const QPointer<GuiGrapher> first = graphers().first();
+        QCOMPARE(first->curves().size(), 1);
+        QCOMPARE(int(first->curves().first()->dataSize()), 5);
+        QCOMPARE(first->curves().first()->sample(4), QPointF(8, 6));
+        QCOMPARE(first->plotOptions()->axisTitle(QwtPlot::xBottom).text(), QString("pH"));
+        QCOMPARE(first->plotOptions()->axisTitle(QwtPlot::yLeft).text(), QString("Net Charge"));
+
+        points.removeLast(); // the last point loses its y: it is not drawn
+        fake->answer("calculationsFromComposition", points + QList<QVariantMap> { TestFakeModule::value("x", 1) });
+        widget<QPushButton>("qtCompute")->click();
+        widget<QPushButton>("qtGraphCharge")->click();
+        QVERIFY(first.isNull());
+        QCOMPARE(graphers().size(), 1);
+        QCOMPARE(int(graphers().first()->curves().first()->dataSize()), 4);
+    }
+
+    void lysozymeChargeCrossesZeroAtItsIsoelectricPoint()
+    {
+        typeAll(lysozyme);
+        widget<QPushButton>("qtGraphCharge")->click();
+        QCOMPARE(graphers().size(), 1);
+        const QwtPlotCurve *curve = graphers().first()->curves().first();
+        double crossing = -1;
+        for (size_t i = 1; i < curve->dataSize(); ++i) {
+            const QPointF a = curve->sample(i - 1), b = curve->sample(i);
+            if (a.y() > 0 && b.y() <= 0)
+                crossing = a.x() + (b.x() - a.x()) * a.y() / (a.y() - b.y());
+        }
+        QVERIFY2(std::fabs(crossing - 10.64) < 0.1, qPrintable(QString::number(crossing)));
+        widget<QPushButton>("qtGraphAbsorbance")->click();
+        QCOMPARE(graphers().size(), 2);
     }
 
     void oneLetterCodesFollowTheTableAndStopAtTheCap()
