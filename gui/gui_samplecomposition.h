@@ -12,6 +12,7 @@
 #include <QWidget>
 
 class AppPlugin;
+class GuiAminoAcidSequence;
 class GuiGrapher;
 class QListWidgetItem;
 class QTableWidget;
@@ -55,6 +56,13 @@ public:
 
     // Sets every count, amount and the denaturant from a stored sample, then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
+    // Sets the counts from a one-letter sequence (a blank is one CY2), then
+    // recalculates. With convertCysteines, pairs of C become CY2 and an odd one
+    // stays a free cysteine; without a CY2 row no C is converted.
+    void populateAminoTableFromSequence(QString const &sequence, bool const &convertCysteines);
+    // Adds the residues of a one-letter text to the counts, then recalculates.
+    void fromOneLetterCodes(QString const &text);
+    GuiAminoAcidSequence *aminoAcidSequenceDialog() const { return sequenceDialog; }
 
     // Empties the text and tooltip of one column and paints its cells white.
     void clearTableColumn(QTableWidget *table, int column);
@@ -91,6 +99,7 @@ public slots:
     void onOligomerNEditingFinished();
     void OnClickedChangePeptide();
     void onGraphChargeClicked();
+    void onEditAASequenceClicked();
     void onGraphAbsorbanceClicked();
 
 signals:
@@ -120,6 +129,7 @@ private:
     // Owned, top-level; a window the person closes is not deleted, so the page deletes it.
     QPointer<GuiGrapher> chargeGraph;
     QPointer<GuiGrapher> absorbanceGraph;
+    GuiAminoAcidSequence *sequenceDialog = nullptr; // a child of the page
     QSqlDatabase database;
     QHash<QChar, int> oneLetterCounts;
     double aminoEndPka = 7.35;

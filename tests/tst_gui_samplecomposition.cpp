@@ -1,5 +1,6 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_changepkas.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_samplecomposition.h"
@@ -488,6 +489,68 @@ private slots:
         QVERIFY2(std::fabs(crossing - 10.64) < 0.1, qPrintable(QString::number(crossing)));
         widget<QPushButton>("qtGraphAbsorbance")->click();
         QCOMPARE(graphers().size(), 2);
+    }
+
+    // Counts as "CODE=n" for the rows that have one, in table order.
+    QString counts() const
+    {
+        QStringList out;
+        auto *table = widget<QTableWidget>("qtAminoAcids");
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (!table->item(row, 2)->text().isEmpty())
+                out << table->item(row, 0)->text() + '=' + table->item(row, 2)->text();
+        return out.join(' ');
+    }
+
+    void sequencesBecomeCounts_data()
+    {
+        QTest::addColumn<QString>("sequence");
+        QTest::addColumn<bool>("convert");
+        QTest::addColumn<QString>("counts");
+        QTest::newRow("MCCAC converted") << "MCCAC" << true << "ALA=1 CY2=1 CYS=1 MET=1";
+        QTest::newRow("MCCAC kept") << "MCCAC" << false << "ALA=1 CYS=3 MET=1";
+        QTest::newRow("CCC converted") << "CCC" << true << "CY2=1 CYS=1";
+        QTest::newRow("blank adds to CY2") << "ACC A" << true << "ALA=2 CY2=2";
+        QTest::newRow("lower case") << "acd" << false << "ALA=1 ASP=1 CYS=1";
+        QTest::newRow("empty") << "" << false << "";
+    }
+    void sequencesBecomeCounts()
+    {
+        QFETCH(QString, sequence);
+        QFETCH(bool, convert);
+        QFETCH(QString, counts);
+        typeAll("GLY=5 TRP=2");
+        page()->populateAminoTableFromSequence(sequence, convert);
+        QCOMPARE(this->counts(), counts);
+        QCOMPARE(page()->toOneLetterCodes().size(), int(counts.isEmpty() ? 0 : sequence.size() - (convert ? 1 : 0)));
+    }
+
+    void withoutACystineRowNoCysteineIsConverted()
+    {
+        QSqlQuery update(QSqlDatabase::database(m_f->reference.path()));
+        QVERIFY(update.exec("UPDATE amino SET active = 0 WHERE Namethree = 'CY2'"));
+        QPushButton importer; // the page reloads its lists only on an importer's signal
+        connect(&importer, &QPushButton::clicked, page(), &GuiSampleComposition::onDatabaseImporterRun);
+        importer.click();
+        page()->populateAminoTableFromSequence("CCCC", true);
+        QCOMPARE(counts(), QString("CYS=4"));
+    }
+
+    void editCommandAsksAboutDisulfides()
+    {
+        m_f->answerer.answerWith([](QWidget *w) {
+            auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
+            QVERIFY(dialog);
+            dialog->qtSequenceEdit->setPlainText("ACCCK");
+            dialog->accept();
+        });
+        m_f->answerer.answerMessageBox(QMessageBox::Yes);
+        widget<QPushButton>("qtEditAASequence")->click();
+        QCOMPARE(m_f->answerer.titles().last(), QString("Vornakel Composition"));
+        QCOMPARE(counts(), QString("ALA=1 CY2=1 CYS=1 LYS=1"));
+        QCOMPARE(text("qtTotalAminos"), QString("5")); // a CY2 counts two residues
+        page()->fromOneLetterCodes("aA ");
+        QCOMPARE(counts(), QString("ALA=3 CY2=2 CYS=1 LYS=1"));
     }
 
     void oneLetterCodesFollowTheTableAndStopAtTheCap()
