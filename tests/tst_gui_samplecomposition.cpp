@@ -391,6 +391,7 @@ private slots:
         const double vbar = number("qtCalculatedVBar");
 
         GuiSaveToDatabase dialog(path, m_f->window.get());
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
         QAbstractButton *save = dialog.qtSampleButtonBox->button(QDialogButtonBox::Save);
         dialog.qtSampleName->setEditText("Lysozyme test");
         save->click();
