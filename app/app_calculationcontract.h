@@ -87,13 +87,14 @@ inline constexpr auto vbarTo20 = appCalculation("calculateVBar20", "VBar", "Temp
 inline constexpr auto densityTo20 = appCalculation("calculateDensityAt20", "Temperature", "Density");
 inline constexpr auto viscosityTo20 = appCalculation("calculateViscAtT", "Temperature", "Viscosity");
 
-// Results tab.
+// Results tab. "T" is the velocity temperature; "EquilibriumTemp" tells the module
+// the temperature of the vbar field, which it carries back to 20 C.
 inline constexpr auto calculateResults = appCalculation("calculateResults", "Mr", "Vbar", "UnDenaturedVbar", "S20W",
-    "Mb", "T", "Sigma", "RPM", "Ratio", "Hydration", "HydrationValue", "Shape", "BufferViscosity");
-inline constexpr auto graphShape
-    = appCalculation("graphShape", "Shape", "model", "tamax", "tbmin", "vamax", "vbmin", "hDelta", "Mr");
+    "Mb", "T", "Sigma", "RPM", "Ratio", "Hydration", "HydrationValue", "Shape", "BufferViscosity", "EquilibriumTemp");
+inline constexpr auto graphShape = appCalculation(
+    "graphShape", "Shape", "model", "tamax", "tbmin", "vamax", "vbmin", "hDelta", "Mr", "EquilibriumTemp");
 inline constexpr auto calculationsAvsBHydration = appCalculation("calculationsAvsBHydration", "Shape", "Hydration",
-    "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM");
+    "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM", "EquilibriumTemp");
 
 // Sample composition page. The residue and conjugate rows travel as two unnamed
 // ARRAY nodes in the third and fourth place; "Tritrable" and "denaturents" are

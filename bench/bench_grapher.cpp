@@ -29,7 +29,7 @@ QString table(int rows, int pairs)
     return text;
 }
 
-double timePaste(GuiGrapher &grapher, QAction *paste, const QString &text, int repetitions)
+double timePaste(GuiGrapher &, QAction *paste, const QString &text, int repetitions)
 {
     QApplication::clipboard()->setText(text);
     QElapsedTimer timer;

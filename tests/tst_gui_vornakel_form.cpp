@@ -179,7 +179,7 @@ private slots:
         for (QRadioButton *radio : m_window->findChildren<QRadioButton *>())
             QVERIFY2(!radio->isChecked(), qPrintable(radio->objectName()));
         for (QLabel *image : { m_ui->qtStopSign, m_ui->qtSampleImage, m_ui->qtSolventImage, m_ui->qtExperimentImage })
-            QVERIFY2(image->pixmap() && !image->pixmap()->isNull(), qPrintable(image->objectName()));
+            QVERIFY2(!image->pixmap(Qt::ReturnByValue).isNull(), qPrintable(image->objectName()));
     }
 
     void menusAndActionsAreInOrder()

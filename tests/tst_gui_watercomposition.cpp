@@ -1,5 +1,7 @@
 #include "gui/gui_watercomposition.h"
 
+#include "test_log.h"
+
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -72,5 +74,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiWaterComposition)
+TEST_MAIN(TstGuiWaterComposition)
 #include "tst_gui_watercomposition.moc"
