@@ -87,13 +87,14 @@ inline constexpr auto vbarTo20 = appCalculation("calculateVBar20", "VBar", "Temp
 inline constexpr auto densityTo20 = appCalculation("calculateDensityAt20", "Temperature", "Density");
 inline constexpr auto viscosityTo20 = appCalculation("calculateViscAtT", "Temperature", "Viscosity");
 
-// Results tab.
+// Results tab. "T" is the velocity temperature; "EquilibriumTemp" tells the module
+// the temperature of the vbar field, which it carries back to 20 C.
 inline constexpr auto calculateResults = appCalculation("calculateResults", "Mr", "Vbar", "UnDenaturedVbar", "S20W",
-    "Mb", "T", "Sigma", "RPM", "Ratio", "Hydration", "HydrationValue", "Shape", "BufferViscosity");
-inline constexpr auto graphShape
-    = appCalculation("graphShape", "Shape", "model", "tamax", "tbmin", "vamax", "vbmin", "hDelta", "Mr");
+    "Mb", "T", "Sigma", "RPM", "Ratio", "Hydration", "HydrationValue", "Shape", "BufferViscosity", "EquilibriumTemp");
+inline constexpr auto graphShape = appCalculation(
+    "graphShape", "Shape", "model", "tamax", "tbmin", "vamax", "vbmin", "hDelta", "Mr", "EquilibriumTemp");
 inline constexpr auto calculationsAvsBHydration = appCalculation("calculationsAvsBHydration", "Shape", "Hydration",
-    "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM");
+    "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM", "EquilibriumTemp");
 
 // Sample composition page. The residue and conjugate rows travel as two unnamed
 // ARRAY nodes in the third and fourth place; "Tritrable" and "denaturents" are
@@ -102,12 +103,19 @@ inline constexpr auto calculationsFromComposition
     = appCalculation("calculationsFromComposition", "BufferpH", "OligomerN", "", "", "UseTritrableAmino",
         "AminoEndpKaValue", "UseTritrableCarboxyl", "CarboxylValue", "denaturents");
 
+// Buffer page: the buffer's components, one array of rows (NAME, VALUE, ID of
+// the series, ROW, UNITS) without a name, to its figures at 20 C.
+inline constexpr auto calculateBufferDensity = appCalculation("calculateBufferDensity", "");
+inline constexpr auto calculateBufferViscosity = appCalculation("calculateBufferViscosity", "");
 // Buffer page: a measured buffer corrected from 20 C to a temperature.
 inline constexpr auto correctBufferDensityNormal
     = appCalculation("correctBufferDensityAtT_Normal", "Density", "Temperature");
 inline constexpr auto correctBufferDensityHeavy
     = appCalculation("correctBufferDensityAtT_Heavy", "Density", "Temperature", "D2O", "D2O18", "H2O18");
 inline constexpr auto correctBufferViscosity = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature");
+// Heavy water changes the viscosity too: the same function, given the isotope shares.
+inline constexpr auto correctBufferViscosityHeavy
+    = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature", "D2O", "D2O18", "H2O18");
 
 } // namespace AppCalculationContract
 

@@ -10,6 +10,11 @@ QString toText(double value)
     return QString::number(value, 'g', 15);
 }
 
+QString toText(double value, int significantDigits)
+{
+    return QString::number(value, 'g', significantDigits);
+}
+
 bool fromText(const QString &text, double *value)
 {
     // Made once: a paste reads hundreds of thousands of fields.

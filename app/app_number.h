@@ -11,6 +11,10 @@ namespace AppNumber {
 // give 17 ("0.30000000000000004").
 QString toText(double value);
 
+// 'g' format with the given number of significant digits, for figures shown
+// where fifteen would not fit; what is stored or sent keeps toText's digits.
+QString toText(double value, int significantDigits);
+
 // C-locale parse of the whole (trimmed) text; false for anything that is not
 // a finite number, including group separators such as "1,000".
 bool fromText(const QString &text, double *value);

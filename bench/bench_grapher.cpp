@@ -32,7 +32,7 @@ QString table(int rows, int pairs)
 
 // Milliseconds of each paste; the machine may be busy, so the median and the
 // best are reported rather than the mean.
-QVector<double> timePaste(GuiGrapher &grapher, QAction *paste, const QString &text, int repetitions)
+QVector<double> timePaste(GuiGrapher &, QAction *paste, const QString &text, int repetitions)
 {
     QApplication::clipboard()->setText(text);
     QVector<double> times;

@@ -1,6 +1,127 @@
 #include "gui/gui_buffercomponents.h"
 
-#include <QDialogButtonBox>
+#include "app/app_calculationcontract.h"
+#include "app/app_log.h"
+#include "app/app_number.h"
+#include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSaveFile>
+#include <QSet>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTableWidgetItem>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const char *const title = "Vornakel";
+const char *const redMark = "background-color:rgba(170, 28, 29, 100)";
+const char *const lastSaveDirectoryKey = "BufferComponents/lastSaveDirectory";
+const char *const lastOpenDirectoryKey = "BufferComponents/lastOpenDirectory";
+const char *const fileFilter = "Buffer Composition (*.buf)";
+// A composition file names components; a million bytes is far beyond any buffer.
+const qint64 maximumFileSize = 1024 * 1024;
+
+const int nameColumn = 0;
+const int concentrationColumn = 1;
+const int unitsColumn = 2;
+
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+// Signals of several objects held back for a scope.
+class Blockers
+{
+public:
+    explicit Blockers(const QList<QObject *> &objects)
+    {
+        m_blockers.reserve(objects.size());
+        for (QObject *object : objects)
+            m_blockers.emplace_back(object);
+    }
+
+private:
+    std::vector<QSignalBlocker> m_blockers;
+};
+
+// Name items sort by name, equal names by component id, so that both tables
+// order such rows alike and stay paired row by row.
+class ComponentItem : public QTableWidgetItem
+{
+public:
+    explicit ComponentItem(const QString &text) : QTableWidgetItem(text) { }
+    QTableWidgetItem *clone() const override { return new ComponentItem(*this); }
+    bool operator<(const QTableWidgetItem &other) const override
+    {
+        const QString mine = text();
+        const QString theirs = other.text();
+        if (mine != theirs)
+            return mine < theirs;
+        return data(GuiBufferComponents::ComponentIdRole).toLongLong()
+            < other.data(GuiBufferComponents::ComponentIdRole).toLongLong();
+    }
+
+private:
+    ComponentItem(const ComponentItem &other) = default;
+};
+
+QString notQuantifiable(const QString &units)
+{
+    return QStringLiteral("Concentration of this component cannot be quantified in units of '") + units
+        + QStringLiteral("'");
+}
+
+// True when the answer carries a node for the widget of that name.
+bool answers(const AppScriptObject *node, const QString &name)
+{
+    if (!node)
+        return false;
+    if (node->property(QStringLiteral("NAME")).toString() == name && node->hasProperty(QStringLiteral("VALUE")))
+        return true;
+    const auto &children = node->children();
+    for (const AppScriptObject *child : children) {
+        if (answers(child, name))
+            return true;
+    }
+    return false;
+}
+
+// A stored concentration as text: numbers through the one converter.
+QString concentrationText(const QVariant &value)
+{
+    bool isNumber = false;
+    const double number = value.toDouble(&isNumber);
+    if (value.type() == QVariant::Double || value.type() == QVariant::LongLong || value.type() == QVariant::Int)
+        return isNumber ? AppNumber::toText(number) : QString();
+    return value.toString();
+}
+
+} // namespace
+
+void GuiBufferComponents::SavedState::clear()
+{
+    densityComputed = false;
+    viscosityComputed = false;
+    heavyWater = false;
+    components.clear();
+}
 
 GuiBufferComponents::GuiBufferComponents(QWidget *parent) : QWidget(parent)
 {
@@ -12,10 +133,43 @@ GuiBufferComponents::~GuiBufferComponents() = default;
 void GuiBufferComponents::setDatabasePath(const QString &path)
 {
     m_databasePath = path;
-    // The page's own set-up forgets any module; the window hands it over afterwards.
+    initialize();
+    createConnections();
+}
+
+void GuiBufferComponents::initialize()
+{
+    m_database = QSqlDatabase::database(m_databasePath, true);
     m_calculations = nullptr;
-    connect(qtButtonBox, &QDialogButtonBox::accepted, this, &GuiBufferComponents::sigPageAccepted);
-    connect(qtButtonBox, &QDialogButtonBox::rejected, this, &GuiBufferComponents::sigPageCanceled);
+    clear();
+    qtDensity->setFormat('g', 5);
+    qtCorrectedDensity->setFormat('g', 5);
+    qtViscosity->setFormat('e', 5);
+    qtCorrectedViscosity->setFormat('e', 5);
+    qtHeavyWater->setChecked(false);
+    qtCalculateDensity->setChecked(false);
+    qtCalculateViscosity->setChecked(false);
+    populateComponents();
+}
+
+void GuiBufferComponents::createConnections()
+{
+    connect(qtButtonBox, &QDialogButtonBox::rejected, this, &GuiBufferComponents::onCancelClicked);
+    connect(qtButtonBox, &QDialogButtonBox::accepted, this, &GuiBufferComponents::onAcceptClicked);
+    connect(qtAddComponent, &QAbstractButton::clicked, this, &GuiBufferComponents::onAddComponentClicked);
+    connect(qtRemoveComponent, &QAbstractButton::clicked, this, &GuiBufferComponents::onRemoveComponentClicked);
+    connect(qtCompute, &QAbstractButton::clicked, this, &GuiBufferComponents::compute);
+    connect(qtAddedComponents, &QTableWidget::itemChanged, this, &GuiBufferComponents::onItemChanged);
+    connect(qtCalculateDensity, &QGroupBox::toggled, this, &GuiBufferComponents::compute);
+    connect(qtCalculateViscosity, &QGroupBox::toggled, this, &GuiBufferComponents::compute);
+    connect(qtComponentsSearch, &QLineEdit::textEdited, this, &GuiBufferComponents::onSearchTextEdited);
+    connect(qtAddedComponentsSearch, &QLineEdit::textEdited, this, &GuiBufferComponents::onSearchTextEdited);
+    // Heavy water changes the viscosity as well as the density: both corrections follow the isotopes.
+    connect(qtWaterComposition, &GuiWaterComposition::sigValueChanged, this, &GuiBufferComponents::correctBoth);
+    connect(qtHeavyWater, &QGroupBox::toggled, this, &GuiBufferComponents::correctBoth);
+    connect(qtReadFromFile, &QAbstractButton::clicked, this, &GuiBufferComponents::onReadFromFileClicked);
+    connect(qtSaveToFile, &QAbstractButton::clicked, this, &GuiBufferComponents::onSaveToFileClicked);
+    connect(qtSaveToDatabase, &QAbstractButton::clicked, this, &GuiBufferComponents::sigSaveToDatabase);
 }
 
 void GuiBufferComponents::setCalculationsPlugin(AppPlugin *module)
@@ -23,19 +177,807 @@ void GuiBufferComponents::setCalculationsPlugin(AppPlugin *module)
     m_calculations = module;
 }
 
+// Component tables
+
+GuiBufferComponents::ComponentRecord GuiBufferComponents::recordFrom(const QSqlQuery &query)
+{
+    const QSqlRecord row = query.record();
+    ComponentRecord record;
+    record.id = row.value(QStringLiteral("id")).toInt();
+    record.name = row.value(QStringLiteral("name")).toString();
+    const QVariant rho = row.value(QStringLiteral("componentRhoId"));
+    const QVariant visc = row.value(QStringLiteral("componentViscId"));
+    record.densitySeries = rho.isNull() ? QVariant() : QVariant(rho.toLongLong());
+    record.viscositySeries = visc.isNull() ? QVariant() : QVariant(visc.toLongLong());
+    record.hasDensity = !row.value(QStringLiteral("componentDensity")).isNull();
+    record.hasMr = !row.value(QStringLiteral("componentMr")).isNull();
+    const int active = row.indexOf(QStringLiteral("active"));
+    record.active = active < 0 || row.value(active).toInt() > 0;
+    return record;
+}
+
+void GuiBufferComponents::populateComponents()
+{
+    clearTables();
+    const QSignalBlocker blockComponents(qtComponents);
+    const QSignalBlocker blockAdded(qtAddedComponents);
+
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT id, name, componentRhoId, componentViscId, componentDensity, "
+                                      "componentMr FROM BufferComponent WHERE active > 0 ORDER BY name"))
+        || !query.exec()) {
+        QMessageBox::critical(nullptr, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
+        return;
+    }
+    QList<ComponentRecord> records;
+    while (query.next())
+        records << recordFrom(query);
+
+    qtComponents->setRowCount(records.size());
+    qtAddedComponents->setRowCount(records.size());
+    for (int row = 0; row < records.size(); ++row)
+        fillRow(row, records.at(row));
+    sortTables();
+}
+
+void GuiBufferComponents::fillRow(int row, const ComponentRecord &record)
+{
+    auto *name = new ComponentItem(record.name);
+    name->setData(ComponentIdRole, record.id);
+    name->setData(DensitySeriesRole, record.densitySeries);
+    name->setData(ViscositySeriesRole, record.viscositySeries);
+    qtComponents->setItem(row, nameColumn, name);
+
+    // Names are chosen, never typed: a renamed cell would match no component.
+    QTableWidgetItem *copy = name->clone();
+    copy->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    auto *concentration = new QTableWidgetItem();
+    concentration->setFlags(Qt::ItemIsEnabled | Qt::ItemIsEditable);
+    auto *unitsItem = new QTableWidgetItem();
+    unitsItem->setFlags(Qt::ItemIsEnabled);
+
+    auto *box = new QComboBox();
+    populateUnitsBox(box, record.hasDensity, record.hasMr);
+    connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, &GuiBufferComponents::compute);
+
+    qtAddedComponents->setItem(row, nameColumn, copy);
+    qtAddedComponents->setItem(row, concentrationColumn, concentration);
+    qtAddedComponents->setItem(row, unitsColumn, unitsItem);
+    qtAddedComponents->setCellWidget(row, unitsColumn, box);
+    qtAddedComponents->setRowHidden(row, true);
+    setComponentStylesheet(name);
+}
+
+void GuiBufferComponents::populateUnitsBox(QComboBox *box, bool hasDensity, bool hasMr)
+{
+    // A component of the buffer keeps its unit, on screen or not; any other
+    // box starts again from "molar".
+    QString kept;
+    for (int row = 0; box->count() > 0 && row < qtAddedComponents->rowCount(); ++row) {
+        if (unitsBox(row) == box) {
+            if (!qtAddedComponents->isRowHidden(row))
+                kept = box->currentText();
+            break;
+        }
+    }
+
+    box->clear();
+    box->setStyleSheet(QString());
+    box->setToolTip(QString());
+    box->addItem(QStringLiteral("molar"));
+    if (hasDensity && hasMr) {
+        box->addItems({ QStringLiteral("molal"), QStringLiteral("mg/ml"), QStringLiteral("g/ml"),
+            QStringLiteral("% by wt"), QStringLiteral("% by vol") });
+    }
+    if (!kept.isEmpty())
+        selectUnits(box, kept);
+}
+
+void GuiBufferComponents::selectUnits(QComboBox *box, const QString &units)
+{
+    int index = box->findText(units, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        box->setToolTip(notQuantifiable(units));
+        box->setStyleSheet(QLatin1String(redMark));
+        box->addItem(units);
+        index = box->count() - 1;
+    }
+    box->setCurrentIndex(index);
+}
+
+void GuiBufferComponents::setComponentStylesheet(QTableWidgetItem *item)
+{
+    if (!item || item->tableWidget() != qtComponents || qtComponents->item(item->row(), item->column()) != item) {
+        qCWarning(lcGui) << "GuiBufferComponent::setComponentStylesheet invalid component passed as param";
+        return;
+    }
+    const int row = item->row();
+    const QString name = item->text();
+    const bool noDensity = item->data(DensitySeriesRole).isNull();
+    const bool noViscosity = item->data(ViscositySeriesRole).isNull();
+
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    QBrush background(QColor(QStringLiteral("white")));
+    QString tip;
+    if (noDensity && noViscosity) {
+        background = QBrush(QColor(170, 28, 29, 100));
+        tip = QStringLiteral("No Solvent Data defined for component: '%1'\n\nComponent will not be used to calculate "
+                             "buffer density or buffer viscosity.")
+                  .arg(name);
+    } else if (noDensity) {
+        background = QBrush(QColor(QStringLiteral("#EDAE6F")));
+        tip = QStringLiteral(
+            "No Solvent Density data defined for component: '%1'\n\nComponent will not be used to calculate buffer "
+            "density")
+                  .arg(name);
+    } else if (noViscosity) {
+        background = QBrush(QColor(QStringLiteral("#EDAE6F")));
+        tip = QStringLiteral("No Solvent Viscosity data defined for component: '%1'\n\nComponent will not be used to "
+                             "calculate buffer viscosity")
+                  .arg(name);
+    }
+    item->setBackground(background);
+    item->setToolTip(tip);
+    if (noDensity && noViscosity)
+        qtComponents->setCurrentItem(nullptr);
+
+    if (QTableWidgetItem *copy = qtAddedComponents->item(row, nameColumn)) {
+        copy->setBackground(background);
+        copy->setToolTip(tip);
+    }
+    if (QTableWidgetItem *concentration = qtAddedComponents->item(row, concentrationColumn))
+        concentration->setFlags(Qt::ItemIsEnabled | Qt::ItemIsEditable);
+    if (QComboBox *box = unitsBox(row))
+        box->setEnabled(true);
+}
+
+void GuiBufferComponents::clearTables()
+{
+    const QSignalBlocker blockComponents(qtComponents);
+    const QSignalBlocker blockAdded(qtAddedComponents);
+    // The boxes go with their rows; none may compute on its way out.
+    const QList<QComboBox *> boxes = unitsBoxes();
+    for (QComboBox *box : boxes) {
+        box->blockSignals(true);
+        delete box;
+    }
+    qtAddedComponents->setRowCount(0);
+    qtAddedComponents->setColumnCount(3);
+    qtComponents->clearContents();
+    qtComponents->setRowCount(0);
+    qtComponents->setColumnCount(1);
+    // The temperature stays: it is the experiment's, whatever the tables hold.
+}
+
+void GuiBufferComponents::sortTables()
+{
+    // Which components are in the buffer is kept by id, not by row position.
+    QSet<int> shown;
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        if (!qtAddedComponents->isRowHidden(row))
+            shown.insert(qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt());
+    }
+    qtComponents->sortItems(nameColumn, Qt::AscendingOrder);
+    qtAddedComponents->sortItems(nameColumn, Qt::AscendingOrder);
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        const int id = qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt();
+        qtAddedComponents->setRowHidden(row, !shown.contains(id));
+    }
+}
+
+int GuiBufferComponents::rowOf(int componentId) const
+{
+    for (int row = 0; row < qtComponents->rowCount(); ++row) {
+        const QTableWidgetItem *item = qtComponents->item(row, nameColumn);
+        if (item && item->data(ComponentIdRole).toInt() == componentId)
+            return row;
+    }
+    return -1;
+}
+
+QComboBox *GuiBufferComponents::unitsBox(int row) const
+{
+    return qobject_cast<QComboBox *>(qtAddedComponents->cellWidget(row, unitsColumn));
+}
+
+QList<QComboBox *> GuiBufferComponents::unitsBoxes() const
+{
+    QList<QComboBox *> boxes;
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        if (QComboBox *box = unitsBox(row))
+            boxes << box;
+    }
+    return boxes;
+}
+
+void GuiBufferComponents::onAddComponentClicked()
+{
+    if (sender() != qtAddComponent || !qtComponents->currentItem())
+        return;
+    QTableWidgetItem *current = qtComponents->currentItem();
+    const int row = current->row();
+    const bool inBuffer = !qtAddedComponents->isRowHidden(row);
+    if (!inBuffer && (current->data(DensitySeriesRole).isNull() || current->data(ViscositySeriesRole).isNull())) {
+        QMessageBox::warning(this, QLatin1String(title), current->toolTip(), QMessageBox::Ok);
+    }
+
+    QTableWidgetItem *concentration = qtAddedComponents->item(row, concentrationColumn);
+    // Emptying the concentration of a component already in the buffer changes
+    // the buffer; a component just added adds nothing until it has one.
+    const bool changesBuffer = inBuffer && !concentration->text().trimmed().isEmpty();
+    {
+        const QSignalBlocker block(qtAddedComponents);
+        qtAddedComponents->setRowHidden(row, false);
+        concentration->setText(QString());
+    }
+    qtAddedComponents->setCurrentItem(concentration);
+    qtAddedComponents->editItem(concentration);
+    qtAddedComponents->resizeColumnsToContents();
+    qtAddedComponents->horizontalHeader()->setStretchLastSection(true);
+    if (changesBuffer)
+        compute();
+}
+
+void GuiBufferComponents::onRemoveComponentClicked()
+{
+    if (sender() != qtRemoveComponent || !qtAddedComponents->currentItem())
+        return;
+    const QSignalBlocker block(qtAddedComponents);
+    qtAddedComponents->setRowHidden(qtAddedComponents->currentItem()->row(), true);
+    qtAddedComponents->resizeColumnsToContents();
+    qtAddedComponents->horizontalHeader()->setStretchLastSection(true);
+    compute();
+}
+
+void GuiBufferComponents::onItemChanged(QTableWidgetItem *item)
+{
+    // A concentration typed, changed or emptied changes the buffer.
+    if (!sender() || sender() != qtAddedComponents || !item || item->column() != concentrationColumn)
+        return;
+    compute();
+}
+
+void GuiBufferComponents::onSearchTextEdited(const QString &text)
+{
+    auto *field = qobject_cast<QLineEdit *>(sender());
+    if (!field)
+        return;
+    field->setStyleSheet(QStringLiteral("background-color:rgb(255,255,255)"));
+    if (text.isEmpty())
+        return;
+    QTableWidget *table = field == qtComponentsSearch ? qtComponents : qtAddedComponents;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QTableWidgetItem *item = table->item(row, nameColumn);
+        if (!table->isRowHidden(row) && item && item->text().startsWith(text, Qt::CaseInsensitive)) {
+            table->setCurrentItem(item);
+            return;
+        }
+    }
+    field->setStyleSheet(QStringLiteral("background-color:rgb(170, 28, 29, 100)"));
+}
+
+// Computation
+
+void GuiBufferComponents::compute()
+{
+    namespace Calc = AppCalculationContract;
+    if (!m_calculations)
+        return;
+    WaitCursor wait;
+    const QSignalBlocker block(qtAddedComponents);
+
+    auto density = std::make_unique<AppScriptObject>(AppScriptObject::Array);
+    auto viscosity = std::make_unique<AppScriptObject>(AppScriptObject::Array);
+    int densityCount = 0;
+    int viscosityCount = 0;
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        if (qtAddedComponents->isRowHidden(row))
+            continue;
+        const QTableWidgetItem *name = qtAddedComponents->item(row, nameColumn);
+        const QString concentration = qtAddedComponents->item(row, concentrationColumn)->text();
+        const QComboBox *box = unitsBox(row);
+        const QString units = box ? box->currentText() : QString();
+        auto element = [&](const QVariant &series) {
+            auto *component = new AppScriptObject(name->text(), concentration, AppScriptObject::Normal);
+            component->setProperty("ID", series);
+            component->setProperty("ROW", row);
+            component->setProperty("UNITS", units);
+            return component;
+        };
+        const QVariant densitySeries = name->data(DensitySeriesRole);
+        const QVariant viscositySeries = name->data(ViscositySeriesRole);
+        if (!densitySeries.isNull())
+            density->setProperty(QByteArray::number(densityCount++).constData(), element(densitySeries));
+        if (!viscositySeries.isNull())
+            viscosity->setProperty(QByteArray::number(viscosityCount++).constData(), element(viscositySeries));
+    }
+
+    if (qtCalculateDensity->isChecked())
+        writeResult(m_calculations->execOne(Calc::calculateBufferDensity.name(), { density.get() }), qtDensity);
+    if (qtCalculateViscosity->isChecked()) {
+        writeResult(m_calculations->execOne(Calc::calculateBufferViscosity.name(), { viscosity.get() }), qtViscosity);
+    }
+    calculateDensityTemperatureCorrection();
+    calculateViscosityTemperatureCorrection();
+}
+
+void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
+{
+    const std::unique_ptr<AppScriptObject> owned(result);
+    const bool wasBlocked = blockSignals(true);
+    AppScriptObject::populateForm(result, this);
+    blockSignals(wasBlocked);
+    if (!answers(result, field->objectName()))
+        field->setText(QString());
+}
+
+namespace {
+
+// The figure at 20 C in a field, or false when the field holds no number:
+// such a field is never sent, and the corrected one is emptied instead of
+// being made from 0.
+bool figureAt20(const QLineEdit *source, QLineEdit *target, double *value)
+{
+    if (AppNumber::fromText(source->text(), value))
+        return true;
+    target->setText(QString());
+    return false;
+}
+
+} // namespace
+
+void GuiBufferComponents::calculateDensityTemperatureCorrection()
+{
+    namespace Calc = AppCalculationContract;
+    double density = 0.0;
+    if (!m_calculations || !qtCalculateDensity->isChecked() || !figureAt20(qtDensity, qtCorrectedDensity, &density))
+        return;
+    const GuiWaterComposition *water = qtWaterComposition;
+    AppScriptObject *result = nullptr;
+    if (qtHeavyWater->isChecked()) {
+        result = Calc::correctBufferDensityHeavy.call(
+            m_calculations, density, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
+    } else {
+        result = Calc::correctBufferDensityNormal.call(m_calculations, density, m_temperature);
+    }
+    writeResult(result, qtCorrectedDensity);
+}
+
+void GuiBufferComponents::calculateViscosityTemperatureCorrection()
+{
+    namespace Calc = AppCalculationContract;
+    double viscosity = 0.0;
+    if (!m_calculations || !qtCalculateViscosity->isChecked()
+        || !figureAt20(qtViscosity, qtCorrectedViscosity, &viscosity))
+        return;
+    // Heavy water changes the viscosity as much as the density.
+    const GuiWaterComposition *water = qtWaterComposition;
+    AppScriptObject *result = nullptr;
+    if (qtHeavyWater->isChecked()) {
+        result = Calc::correctBufferViscosityHeavy.call(
+            m_calculations, viscosity, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
+    } else {
+        result = Calc::correctBufferViscosity.call(m_calculations, viscosity, m_temperature);
+    }
+    writeResult(result, qtCorrectedViscosity);
+}
+
+void GuiBufferComponents::correctBoth()
+{
+    calculateDensityTemperatureCorrection();
+    calculateViscosityTemperatureCorrection();
+}
+
 void GuiBufferComponents::setTemperature(double temperature)
 {
     m_temperature = temperature;
+    correctBoth();
 }
 
-void GuiBufferComponents::compute() { }
+double GuiBufferComponents::temperature() const
+{
+    return m_temperature;
+}
 
-void GuiBufferComponents::loadBufferRecord(int) { }
+double GuiBufferComponents::calculatedDensity() const
+{
+    return AppNumber::valueOrZero(qtCorrectedDensity->text());
+}
 
-void GuiBufferComponents::clear() { }
+double GuiBufferComponents::calculatedViscosity() const
+{
+    return AppNumber::valueOrZero(qtCorrectedViscosity->text());
+}
 
-void GuiBufferComponents::onDatabaseImporterRun() { }
+// State, OK and Cancel
 
-void GuiBufferComponents::onNewComponentRecordAdded(int) { }
+QHash<int, GuiBufferComponents::SavedState::ComponentPair> GuiBufferComponents::shownComponents() const
+{
+    QHash<int, SavedState::ComponentPair> components;
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        if (qtAddedComponents->isRowHidden(row))
+            continue;
+        const QComboBox *box = unitsBox(row);
+        components.insert(qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt(),
+            { qtAddedComponents->item(row, concentrationColumn)->text(), box ? box->currentText() : QString() });
+    }
+    return components;
+}
 
-void GuiBufferComponents::onComponentRecordChanged(int) { }
+void GuiBufferComponents::showComponents(const QHash<int, SavedState::ComponentPair> &components)
+{
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        const int id = qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt();
+        const auto found = components.constFind(id);
+        if (found == components.constEnd()) {
+            qtAddedComponents->setRowHidden(row, true);
+            continue;
+        }
+        qtAddedComponents->setRowHidden(row, false);
+        qtAddedComponents->item(row, concentrationColumn)->setText(found->concentration);
+        if (QComboBox *box = unitsBox(row)) {
+            if (!found->units.isEmpty())
+                selectUnits(box, found->units);
+        }
+    }
+}
+
+void GuiBufferComponents::saveCurrentState()
+{
+    m_savedState.clear();
+    m_savedState.densityComputed = qtCalculateDensity->isChecked();
+    m_savedState.viscosityComputed = qtCalculateViscosity->isChecked();
+    m_savedState.heavyWater = qtHeavyWater->isChecked();
+    m_savedState.components = shownComponents();
+    qtWaterComposition->saveCurrentState();
+}
+
+void GuiBufferComponents::restoreToLastSavedState()
+{
+    {
+        // Everything is put back first; the figures then belong to the buffer shown.
+        QList<QObject *> held { this, qtCalculateDensity, qtCalculateViscosity, qtHeavyWater, qtAddedComponents,
+            qtWaterComposition };
+        const QList<QComboBox *> boxes = unitsBoxes();
+        for (QComboBox *box : boxes)
+            held << box;
+        const Blockers block(held);
+        qtCalculateDensity->setChecked(m_savedState.densityComputed);
+        qtCalculateViscosity->setChecked(m_savedState.viscosityComputed);
+        qtHeavyWater->setChecked(m_savedState.heavyWater);
+        showComponents(m_savedState.components);
+        qtWaterComposition->restoreLastSavedState();
+    }
+    compute();
+}
+
+void GuiBufferComponents::clear()
+{
+    m_savedState.clear();
+    restoreToLastSavedState();
+}
+
+void GuiBufferComponents::onAcceptClicked()
+{
+    saveCurrentState();
+    // Only a figure is handed on: an empty or unreadable field would arrive as 0.
+    if (qtCalculateDensity->isChecked() && calculatedDensity() > 0)
+        emit sigCalculatedDensityAccepted(calculatedDensity());
+    if (qtCalculateViscosity->isChecked() && calculatedViscosity() > 0)
+        emit sigCalculatedViscosityAccepted(calculatedViscosity());
+    emit sigPageAccepted();
+}
+
+void GuiBufferComponents::onCancelClicked()
+{
+    restoreToLastSavedState();
+    emit sigPageCanceled();
+}
+
+void GuiBufferComponents::loadBufferRecord(int id)
+{
+    {
+        QList<QObject *> held { qtCalculateDensity, qtCalculateViscosity, qtHeavyWater, qtAddedComponents,
+            qtWaterComposition };
+        const QList<QComboBox *> boxes = unitsBoxes();
+        for (QComboBox *box : boxes)
+            held << box;
+        const Blockers block(held);
+
+        QSqlQuery buffer(m_database);
+        buffer.setForwardOnly(true);
+        if (!buffer.prepare(QStringLiteral("SELECT computeDensity, computeViscosity, isHeavyWater, D2O, D2O18, H2O18, "
+                                           "H2O FROM buffer WHERE id = :id"))) {
+            QMessageBox::critical(this, QLatin1String(title), buffer.lastError().text(), QMessageBox::Ok);
+            return;
+        }
+        buffer.bindValue(QStringLiteral(":id"), id);
+        if (!buffer.exec()) {
+            QMessageBox::critical(this, QLatin1String(title), buffer.lastError().text(), QMessageBox::Ok);
+            return;
+        }
+        const bool found = buffer.next();
+        qtCalculateDensity->setChecked(found && !buffer.value(0).isNull());
+        qtCalculateViscosity->setChecked(found && !buffer.value(1).isNull());
+        qtHeavyWater->setChecked(found && buffer.value(2).toBool());
+        // Fractions of 1 in the record; a solvent saved without a calculation
+        // has none, and its water is pure.
+        auto percent = [&](int column) { return found ? buffer.value(column).toDouble() * 100.0 : 0.0; };
+        qtWaterComposition->setValues(percent(3), percent(4), percent(5), 100.0);
+
+        QSqlQuery composition(m_database);
+        composition.setForwardOnly(true);
+        if (!composition.prepare(QStringLiteral(
+                "SELECT name, componentID, concentration, units FROM bufferComposition JOIN bufferComponent ON "
+                "bufferComposition.componentID = bufferComponent.id WHERE bufferId = :bufId AND "
+                "bufferComposition.active > 0"))) {
+            QMessageBox::critical(this, QLatin1String(title), composition.lastError().text(), QMessageBox::Ok);
+            return;
+        }
+        composition.bindValue(QStringLiteral(":bufId"), id);
+        if (!composition.exec()) {
+            QMessageBox::critical(this, QLatin1String(title), composition.executedQuery(), QMessageBox::Ok);
+            QMessageBox::critical(this, QLatin1String(title), composition.lastError().text(), QMessageBox::Ok);
+            return;
+        }
+
+        QHash<int, int> rows; // component id to row, the first row of each
+        for (int row = qtComponents->rowCount() - 1; row >= 0; --row)
+            rows.insert(qtComponents->item(row, nameColumn)->data(ComponentIdRole).toInt(), row);
+        QHash<int, SavedState::ComponentPair> components;
+        QStringList missing;
+        while (composition.next()) {
+            const int componentId = composition.value(1).toInt();
+            if (!rows.contains(componentId)) {
+                missing << composition.value(0).toString();
+                continue;
+            }
+            components.insert(
+                componentId, { concentrationText(composition.value(2)), composition.value(3).toString() });
+        }
+        for (const QString &name : qAsConst(missing)) {
+            QMessageBox::warning(this, QLatin1String(title),
+                QStringLiteral("The Buffer Composition for this Solvent depends on a record which was not found in "
+                               "the database!\n\nMissing record: '")
+                    + name + QStringLiteral("'"),
+                QMessageBox::Ok);
+        }
+        showComponents(components);
+        saveCurrentState();
+        qtAddedComponents->resizeColumnsToContents();
+        qtAddedComponents->horizontalHeader()->setStretchLastSection(true);
+    }
+    // The figures are the loaded buffer's at the page's temperature, so that
+    // saving it again stores its own density, not the one shown before.
+    compute();
+}
+
+// Buffer composition file
+
+void GuiBufferComponents::onSaveToFileClicked()
+{
+    const QString folder = QSettings().value(QLatin1String(lastSaveDirectoryKey), QDir::currentPath()).toString();
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save Buffer Composition File"), folder, QLatin1String(fileFilter));
+    if (fileName.isEmpty())
+        return;
+    QSettings().setValue(QLatin1String(lastSaveDirectoryKey), QFileInfo(fileName).absolutePath());
+    writeCompositionFile(fileName);
+}
+
+bool GuiBufferComponents::writeCompositionFile(const QString &fileName)
+{
+    // Written aside and put in place only when complete, so a failed write
+    // never leaves half a composition under the name.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) {
+        QMessageBox::critical(
+            this, QLatin1String(title), QStringLiteral("Cannot open %1").arg(fileName), QMessageBox::Ok);
+        return false;
+    }
+    {
+        WaitCursor wait;
+        QString text;
+        for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+            if (qtAddedComponents->isRowHidden(row))
+                continue;
+            const QComboBox *box = unitsBox(row);
+            text += qtAddedComponents->item(row, nameColumn)->text() + QLatin1Char('\t')
+                + qtAddedComponents->item(row, concentrationColumn)->text() + QLatin1Char('\t')
+                + (box ? box->currentText() : QString()) + QLatin1Char('\n');
+        }
+        const QByteArray bytes = text.toLocal8Bit();
+        if (file.write(bytes) == bytes.size() && file.commit())
+            return true;
+    }
+    QMessageBox::critical(this, QLatin1String(title),
+        QStringLiteral("%1 could not be written completely: %2").arg(fileName, file.errorString()), QMessageBox::Ok);
+    return false;
+}
+
+void GuiBufferComponents::onReadFromFileClicked()
+{
+    const QString folder = QSettings().value(QLatin1String(lastOpenDirectoryKey), QDir::currentPath()).toString();
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open Buffer Composition File"), folder, QLatin1String(fileFilter));
+    if (fileName.isEmpty() || !QFileInfo::exists(fileName))
+        return;
+    QSettings().setValue(QLatin1String(lastOpenDirectoryKey), QFileInfo(fileName).absolutePath());
+    readCompositionFile(fileName);
+}
+
+void GuiBufferComponents::readCompositionFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::critical(
+            this, QLatin1String(title), QStringLiteral("Cannot open %1").arg(fileName), QMessageBox::Ok);
+        return;
+    }
+    if (file.size() > maximumFileSize) {
+        QMessageBox::critical(this, QLatin1String(title),
+            QStringLiteral("%1 is larger than 1 MiB and is not read as a buffer composition.").arg(fileName),
+            QMessageBox::Ok);
+        return;
+    }
+    const QByteArray bytes = file.read(maximumFileSize + 1);
+    file.close();
+    if (bytes.size() > maximumFileSize) {
+        QMessageBox::critical(this, QLatin1String(title),
+            QStringLiteral("%1 is larger than 1 MiB and is not read as a buffer composition.").arg(fileName),
+            QMessageBox::Ok);
+        return;
+    }
+
+    QStringList lines = QString::fromLocal8Bit(bytes).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast(); // the end of the last line, not a line of its own
+
+    QHash<QString, int> rows; // folded name to its first row
+    for (int row = qtAddedComponents->rowCount() - 1; row >= 0; --row)
+        rows.insert(qtAddedComponents->item(row, nameColumn)->text().toCaseFolded(), row);
+
+    QStringList complaints;
+    {
+        QList<QObject *> held { qtAddedComponents };
+        const QList<QComboBox *> boxes = unitsBoxes();
+        for (QComboBox *box : boxes)
+            held << box;
+        const Blockers block(held);
+        for (int row = 0; row < qtAddedComponents->rowCount(); ++row)
+            qtAddedComponents->setRowHidden(row, true);
+
+        for (QString line : qAsConst(lines)) {
+            if (line.endsWith(QLatin1Char('\r')))
+                line.chop(1);
+            const QStringList fields = line.split(QLatin1Char('\t'));
+            if (fields.size() < 2) {
+                complaints << QStringLiteral("Ignoring invalid row");
+                continue;
+            }
+            // A line written with a trailing TAB still has its units in field 3;
+            // no units at all mean molar, never an empty unit.
+            QString units = fields.size() >= 3 ? fields.at(2) : QString();
+            if (units.isEmpty())
+                units = QStringLiteral("molar");
+            const int row = rows.value(fields.at(0).simplified().toCaseFolded(), -1);
+            if (row < 0) {
+                complaints << QStringLiteral("No matching record found for '%1'").arg(fields.at(0));
+                continue;
+            }
+            qtAddedComponents->setRowHidden(row, false);
+            qtAddedComponents->item(row, concentrationColumn)->setText(fields.at(1));
+            if (QComboBox *box = unitsBox(row))
+                selectUnits(box, units);
+        }
+    }
+    if (!complaints.isEmpty())
+        QMessageBox::warning(this, QLatin1String(title), complaints.join(QLatin1Char('\n')), QMessageBox::Ok);
+    compute();
+}
+
+// Reference data changes
+
+bool GuiBufferComponents::readComponent(int id, ComponentRecord *record, bool *failed)
+{
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    *failed = false;
+    if (!query.prepare(QStringLiteral("SELECT id, active, componentDensity, componentMr, componentRhoId, "
+                                      "componentViscId, name FROM bufferComponent WHERE id = :id"))) {
+        QMessageBox::critical(this, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
+        *failed = true;
+        return false;
+    }
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec()) {
+        QMessageBox::critical(this, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
+        *failed = true;
+        return false;
+    }
+    if (!query.next())
+        return false;
+    *record = recordFrom(query);
+    return true;
+}
+
+void GuiBufferComponents::onNewComponentRecordAdded(int id)
+{
+    if (rowOf(id) >= 0) {
+        onComponentRecordChanged(id);
+        return;
+    }
+    ComponentRecord record;
+    bool failed = false;
+    if (!readComponent(id, &record, &failed) || !record.active)
+        return;
+    const QSignalBlocker blockComponents(qtComponents);
+    const QSignalBlocker blockAdded(qtAddedComponents);
+    qtComponents->insertRow(0);
+    qtAddedComponents->insertRow(0);
+    fillRow(0, record);
+    sortTables();
+}
+
+void GuiBufferComponents::onComponentRecordChanged(int id)
+{
+    ComponentRecord record;
+    bool failed = false;
+    if (!readComponent(id, &record, &failed))
+        return;
+    const int row = rowOf(id);
+    if (row < 0) {
+        // Made active again: offered at once, as a new component is.
+        if (record.active)
+            onNewComponentRecordAdded(id);
+        return;
+    }
+    const bool inBuffer = !qtAddedComponents->isRowHidden(row);
+    {
+        const QSignalBlocker blockComponents(qtComponents);
+        const QSignalBlocker blockAdded(qtAddedComponents);
+        if (!record.active) {
+            if (QComboBox *box = unitsBox(row)) {
+                box->blockSignals(true);
+                delete box;
+            }
+            qtComponents->removeRow(row);
+            qtAddedComponents->removeRow(row);
+        } else {
+            // Both tables carry the new series: the computation reads the buffer's.
+            for (QTableWidgetItem *item :
+                { qtComponents->item(row, nameColumn), qtAddedComponents->item(row, nameColumn) }) {
+                item->setData(DensitySeriesRole, record.densitySeries);
+                item->setData(ViscositySeriesRole, record.viscositySeries);
+                item->setText(record.name);
+            }
+            setComponentStylesheet(qtComponents->item(row, nameColumn));
+            if (QComboBox *box = unitsBox(row)) {
+                const QSignalBlocker blockBox(box);
+                populateUnitsBox(box, record.hasDensity, record.hasMr);
+            }
+            sortTables();
+        }
+    }
+    if (inBuffer)
+        compute();
+}
+
+void GuiBufferComponents::onDatabaseImporterRun()
+{
+    if (!sender())
+        return;
+    // The buffer shown survives the reload, as far as its components still exist.
+    const QHash<int, SavedState::ComponentPair> shown = shownComponents();
+    populateComponents();
+    {
+        QList<QObject *> held { qtAddedComponents };
+        const QList<QComboBox *> boxes = unitsBoxes();
+        for (QComboBox *box : boxes)
+            held << box;
+        const Blockers block(held);
+        showComponents(shown);
+    }
+    compute();
+}

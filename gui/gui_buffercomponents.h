@@ -3,45 +3,145 @@
 
 #include "ui_gui_buffercomponents.h"
 
+#include <QHash>
+#include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 #include <QWidget>
 
 class AppPlugin;
+class AppScriptObject;
+class QComboBox;
+class QSqlQuery;
+class QTableWidgetItem;
 
-// The buffer composition page of the main window's stack. Only what the main
-// window wires to is here so far: the page's computations are still to come.
+// The buffer composition page of the main window's stack: a buffer composed of
+// the reference components with concentrations and units, its density and
+// viscosity from the calculation module at 20 C and at the experiment
+// temperature. The two tables hold the same components in the same row order;
+// a component is in the buffer when its row of qtAddedComponents is shown.
 class GuiBufferComponents : public QWidget, public Ui::QtBufferComponents
 {
     Q_OBJECT
 
 public:
+    // What OK keeps and Cancel brings back.
+    class SavedState
+    {
+    public:
+        struct ComponentPair
+        {
+            QString concentration;
+            QString units;
+        };
+
+        void clear();
+
+        bool densityComputed = false;
+        bool viscosityComputed = false;
+        bool heavyWater = false;
+        QHash<int, ComponentPair> components; // by component id
+    };
+
+    // Item data of the name items in both tables.
+    enum Role {
+        ComponentIdRole = Qt::UserRole + 2,
+        DensitySeriesRole = Qt::UserRole + 3,
+        ViscositySeriesRole = Qt::UserRole + 4
+    };
+
     explicit GuiBufferComponents(QWidget *parent = nullptr);
     ~GuiBufferComponents() override;
 
+    // Once, before setCalculationsPlugin: it connects the page's signals.
     void setDatabasePath(const QString &path);
+    void initialize();
+    void createConnections();
     void setCalculationsPlugin(AppPlugin *module);
+
+    void populateComponents();
+    // Keeps the unit a component of the buffer already has, marked red when
+    // the component's data no longer allow it.
+    void populateUnitsBox(QComboBox *box, bool hasDensity, bool hasMr);
+    void setComponentStylesheet(QTableWidgetItem *item);
+    void clearTables();
+
+    // Degrees Celsius; the experiment temperature the corrections go to.
     void setTemperature(double temperature);
-    void compute();
-    void loadBufferRecord(int bufferId);
+    double temperature() const;
+    void calculateViscosityTemperatureCorrection();
+    // The corrected figures, 0 when their field holds no number.
+    double calculatedDensity() const;
+    double calculatedViscosity() const;
+
+    void loadBufferRecord(int id);
     void clear();
 
+    // The .buf file behind the two file buttons. Both tell the person what
+    // went wrong; writing returns false when the file is not complete.
+    bool writeCompositionFile(const QString &fileName);
+    void readCompositionFile(const QString &fileName);
+
 public slots:
-    void onDatabaseImporterRun();
+    void onAcceptClicked();
     void onNewComponentRecordAdded(int id);
     void onComponentRecordChanged(int id);
+    void compute();
+    void onCancelClicked();
+    void onAddComponentClicked();
+    void onRemoveComponentClicked();
+    void onItemChanged(QTableWidgetItem *item);
+    void onSearchTextEdited(const QString &text);
+    void onReadFromFileClicked();
+    void onSaveToFileClicked();
+    void calculateDensityTemperatureCorrection();
+    void saveCurrentState();
+    void restoreToLastSavedState();
+    void onDatabaseImporterRun();
 
 signals:
     void sigLog(const QString &message, int logLevel);
+    void sigPageCanceled();
+    void sigPageAccepted();
     void sigCalculatedDensityAccepted(qreal density);
     void sigCalculatedViscosityAccepted(qreal viscosity);
-    void sigPageAccepted();
-    void sigPageCanceled();
     void sigSaveToDatabase();
 
 private:
-    QString m_databasePath;
+    struct ComponentRecord
+    {
+        int id = -1;
+        QString name;
+        QVariant densitySeries; // null when the component has none
+        QVariant viscositySeries;
+        bool hasDensity = false; // componentDensity given
+        bool hasMr = false; // componentMr given
+        bool active = true;
+    };
+    static ComponentRecord recordFrom(const QSqlQuery &query);
+    // One component, by id; false when the query failed (the person was told) or found nothing.
+    bool readComponent(int id, ComponentRecord *record, bool *failed);
+
+    void fillRow(int row, const ComponentRecord &record);
+    void sortTables();
+    int rowOf(int componentId) const;
+    QComboBox *unitsBox(int row) const;
+    QList<QComboBox *> unitsBoxes() const;
+    // Selects the unit, adding it marked red when the box does not offer it.
+    static void selectUnits(QComboBox *box, const QString &units);
+    // Shows exactly the given components with their texts and units.
+    void showComponents(const QHash<int, SavedState::ComponentPair> &components);
+    QHash<int, SavedState::ComponentPair> shownComponents() const;
+    // Writes a module answer into the page; a field the answer brings no value
+    // for is emptied rather than left with a figure of other inputs.
+    void writeResult(AppScriptObject *result, QLineEdit *field);
+    void correctBoth();
+
     AppPlugin *m_calculations = nullptr; // not owned
+    QSqlDatabase m_database;
     double m_temperature = 20.0;
+    SavedState m_savedState;
+    QString m_databasePath; // also the connection name
 };
 
 #endif

@@ -1,18 +1,39 @@
 #ifndef GUI_DATAUPDATE_H
 #define GUI_DATAUPDATE_H
 
+#include "ui_gui_dataupdate.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QWidget>
 
-// The reference data editor: a top-level window per main window. Only its
-// announcements and the pages the menus open are here so far.
-class GuiDataUpdate : public QWidget
+class QAbstractButton;
+class QCloseEvent;
+class QLineEdit;
+
+// The reference data editor: a top-level window per main window, on that
+// window's connection, in which the reference tables are browsed and edited.
+// Each save of an amino acid, conjugate, denaturant or buffer component is
+// announced with the record id once it is committed.
+class GuiDataUpdate : public QWidget, public Ui::QtDataUpdate
 {
     Q_OBJECT
 
 public:
+    // The ids carried by the table selector's entries.
+    enum class Table { Amino = 0, Conjugates = 1, Denature = 2, BufferComponent = 3, Extinction = 4 };
+
     explicit GuiDataUpdate(const QString &databasePath, QWidget *parent = nullptr);
     ~GuiDataUpdate() override;
+
+    void lockRecordFrame(bool lock);
+    // Relists the current table and shows the record with this id, or the first one.
+    void updateRecordControlFrame(int id);
+    void clear();
+    void clearRecordFields();
+    bool validateRecordName(const QString &table);
 
 public slots:
     void showAminoAcidPage();
@@ -20,6 +41,15 @@ public slots:
     void showDenaturantPage();
     void showBufferComponentsPage();
     void showExtinctionPage();
+
+    void showNewRecord();
+    void showAminoAcidSave(bool showSaveButtons = true);
+    void showConjugateSave(bool showSaveButtons = true);
+    void showDenaturantSave(bool showSaveButtons = true);
+    void showComponentsSave(bool showSaveButtons = true);
+    void showExtinctionSave(bool showSaveButtons = true);
+    void validateAminoCode();
+    void enableExtinctionApplyButton();
 
 signals:
     void sigLog(const QString &message, int logLevel);
@@ -32,8 +62,80 @@ signals:
     void sigNewConjugateRecordAdded(int id);
     void sigConjugateRecordChanged(int id);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void onDialogButtonClicked(QAbstractButton *button);
+    void onDataTableChanged(int index);
+    void onFirstRecordClicked();
+    void onPrevRecordClicked();
+    void onNextRecordClicked();
+    void onLastRecordClicked();
+    void onRecordSearchEdited(const QString &text);
+    void onRecordAddToggled(bool checked);
+    void onRecordDeleteToggled(bool checked);
+    void onRecordNameChanged();
+    void onAddSolventDataStateChanged(int state);
+
+    void onAminoAcidRecordSaveClicked();
+    void onAminoAcidRecordResetClicked();
+    void onConjugateRecordSaveClicked();
+    void onConjugateRecordResetClicked();
+    void onDenaturantRecordSaveClicked();
+    void onDenaturantRecordResetClicked();
+    void onComponentRecordSaveClicked();
+    void onComponentRecordResetClicked();
+    void onExtinctionRecordSaveClicked();
+    void onExtinctionRecordResetClicked();
+
 private:
+    struct SimpleTable;
+
+    void initialize();
+    void createConnections();
+
+    Table currentTable() const;
+    QWidget *pageOf(Table table) const;
+    QDialogButtonBox *buttonBoxOf(Table table) const;
+    QLabel *instructionLabelOf(Table table) const;
+    // The current table's save-controls member.
+    void showSave(Table table, bool show);
+    // The shared body of the five save-controls members; `checksPass` adds
+    // the page's own checks to the name check.
+    void updateSaveControls(Table table, bool show, bool checksPass);
+    // Leaves any edit: save controls off, frame released, fields enabled.
+    void endEdit();
+    void showTable(Table table);
+
+    int listingId() const;
+    // Marks the page's value fields; false when one holds text that is not a number.
+    bool checkValueFields(const QList<QLineEdit *> &fields);
+    bool checkExtinctionCells();
+    // Checks one amino code field against the stored codes; false when it
+    // clashes or is empty, or when the check could not run (*failed set).
+    bool checkAminoCode(QLineEdit *field, bool *failed);
+    void clearValueMarks();
+    QList<QLineEdit *> componentValueFields() const;
+    void fillExtinctionGrid(bool freshGrid);
+
+    void saveSimpleRecord(const SimpleTable &table);
+    // Rolls the open transaction back and shows the driver's text.
+    void failSave(const QString &text);
+    // Reruns the current table's listing and reads it to its end; false (after
+    // the box) when it cannot run.
+    bool relist();
+    // The listing positioned on the spectrum of this name, then shown.
+    void showSpectrum(const QString &name);
+
     QString m_connectionName;
+    QSqlDatabase m_db;
+    QSqlQuery m_listing;
+    QList<QLineEdit *> m_aminoValues;
+    QList<QLineEdit *> m_conjugateValues;
+    QList<QLineEdit *> m_denaturantValues;
+    QList<QLineEdit *> m_densityValues;
+    QList<QLineEdit *> m_viscosityValues;
 };
 
 #endif

@@ -23,6 +23,15 @@
 
 namespace {
 
+// The buffer page works at the experiment temperature; a field that holds no
+// number leaves it where it was.
+void followTemperature(GuiBufferComponents *page, const QLineEdit *field)
+{
+    double temperature = 0.0;
+    if (AppNumber::fromText(field->text(), &temperature) && temperature != page->temperature())
+        page->setTemperature(temperature);
+}
+
 void setCheckedQuietly(QGroupBox *box, bool checked)
 {
     const bool was = box->blockSignals(true);
@@ -154,6 +163,22 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     // Each correction starts from the value's 20 °C base, not from the field,
     // which may already hold the value at an earlier temperature.
     auto wanted = [only](const QLineEdit *field) { return !field->isEnabled() && (!only || only == field); };
+    // A density or viscosity accepted from the buffer page is the page's own
+    // correction of its buffer to this temperature, not the accepted figure
+    // corrected once more.
+    GuiBufferComponents *page = qtStackBufferComponents;
+    const bool densityFromPage
+        = wanted(qtBufferDensity) && m_densitySourceButton == qtDensityCompute && page->qtCalculateDensity->isChecked();
+    const bool viscosityFromPage = wanted(qtBufferViscosity) && m_viscositySourceButton == qtViscosityCompute
+        && page->qtCalculateViscosity->isChecked();
+    QHash<QLineEdit *, double> fromPage;
+    if (densityFromPage || viscosityFromPage) {
+        followTemperature(page, qtSedEquilibriumTemp);
+        if (densityFromPage)
+            fromPage.insert(qtBufferDensity, page->calculatedDensity());
+        if (viscosityFromPage)
+            fromPage.insert(qtBufferViscosity, page->calculatedViscosity());
+    }
     namespace Calc = AppCalculationContract;
     AppScriptList results;
     QHash<const QObject *, double> bases;
@@ -166,14 +191,16 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     if (m_calculationsPlugin) {
         if (wanted(qtSampleVbar))
             results.add(Calc::vbarAtT.call(m_calculationsPlugin, correct(qtSampleVbar), temperature));
-        if (wanted(qtBufferDensity))
+        if (wanted(qtBufferDensity) && !densityFromPage)
             results.add(Calc::densityAtT.call(m_calculationsPlugin, temperature, correct(qtBufferDensity)));
-        if (wanted(qtBufferViscosity))
+        if (wanted(qtBufferViscosity) && !viscosityFromPage)
             results.add(
                 Calc::viscosityAtT.call(m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0)));
     }
     m_correctingTemperature = true;
     writeResults(results);
+    for (auto it = fromPage.cbegin(); it != fromPage.cend(); ++it)
+        it.key()->setText(it.value() > 0 ? AppNumber::toText(it.value()) : QString());
     m_correctingTemperature = false;
     for (auto it = bases.cbegin(); it != bases.cend(); ++it)
         m_valueAt20.insert(it.key(), it.value());
@@ -302,8 +329,9 @@ void GuiVornakel::onValueEdited()
             qtSedVelocityTemp->validateAndFormat();
             qtSedVelocityTemp->blockSignals(was);
         }
+        // The buffer page first: a density or viscosity accepted from it is its own correction.
+        followTemperature(qtStackBufferComponents, qtSedEquilibriumTemp);
         equilibriumTempCalculations();
-        qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
     } else if (source == qtSedEquilibriumRPM) {
         // Speeds up to 90 are taken as thousands of rpm.
         double rpm = 0.0;
@@ -364,6 +392,9 @@ void GuiVornakel::onValueChanged()
     if (!source)
         return;
     source->setProperty(userEntry, false);
+    // However the experiment temperature was set: typed, the defaults, a loaded experiment.
+    if (source == qtSedEquilibriumTemp)
+        followTemperature(qtStackBufferComponents, qtSedEquilibriumTemp);
     if (source == qtExperimentResultsRp || source == qtExperimentResultsS)
         source->setProperty(lastValue, static_cast<QLineEdit *>(source)->text());
     // A value written by anything but the temperature correction is a new base.

@@ -9,6 +9,7 @@
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_grapher.h"
+#include "gui/gui_graphpoints.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_samplecomposition.h"
 
@@ -28,46 +29,6 @@
 #include <qwt_text.h>
 
 namespace {
-
-// The module's graph points, "GRAPH,AXIS,INDEX,VALUE", as the points of one
-// curve: a list of n strings describes n/2 points, each with one "x" entry and
-// one entry for y. A point is kept only when both of its coordinates arrived,
-// so a point the module left incomplete (or sent with an index out of range or
-// a value that is no number) is dropped rather than drawn from nothing.
-QVector<QPointF> graphStringsToPoints(const QStringList &strings)
-{
-    const int count = strings.size() / 2;
-    QVector<double> x(count, 0.0);
-    QVector<double> y(count, 0.0);
-    QVector<bool> hasX(count, false);
-    QVector<bool> hasY(count, false);
-    for (const QString &text : strings) {
-        const QString axis = text.section(QLatin1Char(','), 1, 1);
-        bool indexOk = false;
-        const int index = text.section(QLatin1Char(','), 2, 2).toInt(&indexOk, 10);
-        if (!indexOk || index < 0 || index >= count)
-            continue;
-        bool valueOk = false;
-        // Single precision, as the module's values have always been read.
-        const double value = double(text.section(QLatin1Char(','), 3, 3).toFloat(&valueOk));
-        if (!valueOk)
-            continue;
-        if (axis.compare(QLatin1String("x"), Qt::CaseInsensitive) == 0) {
-            x[index] = value;
-            hasX[index] = true;
-        } else {
-            y[index] = value;
-            hasY[index] = true;
-        }
-    }
-    QVector<QPointF> points;
-    points.reserve(count);
-    for (int i = 0; i < count; ++i) {
-        if (hasX.at(i) && hasY.at(i))
-            points.append(QPointF(x.at(i), y.at(i)));
-    }
-    return points;
-}
 
 QString checkedName(const QList<QAbstractButton *> &buttons)
 {
@@ -93,11 +54,15 @@ struct PageFigures
           s20w(w.qtExperimentResultsS->text().isEmpty()
                   ? QVariant(QStringLiteral("NULL"))
                   : QVariant(AppNumber::valueOrZero(w.qtExperimentResultsS->text()))),
-          hydrationValue(computedHydration ? QVariant(*computedHydration) : QVariant(QStringLiteral("NULL")))
+          hydrationValue(computedHydration ? QVariant(*computedHydration) : QVariant(QStringLiteral("NULL"))),
+          equilibriumTemp(w.qtSedEquilibriumTemp->isValid()
+                  ? QVariant(AppNumber::valueOrZero(w.qtSedEquilibriumTemp->text()))
+                  : QVariant(QStringLiteral("NULL")))
     { }
     QVariant mr, vbar, temperature, mb, sigma, rpm, bufferViscosity;
     QVariant s20w; // "NULL" when there is none
     QVariant hydrationValue; // the composition page's, or "NULL"
+    QVariant equilibriumTemp; // the temperature the vbar field holds its value at, or "NULL"
 };
 
 } // namespace
@@ -157,11 +122,21 @@ void GuiVornakel::calculateResults()
         qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph L/d vs Hydration"));
     }
 
-    const std::unique_ptr<AppScriptObject> results(AppCalculationContract::calculateResults.call(m_calculationsPlugin,
-        page.mr, page.vbar, QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm,
-        QVariant(ratio), QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity));
+    const std::unique_ptr<AppScriptObject> results(
+        AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
+            QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
+            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
     if (results)
         AppScriptObject::populateForm(results.get(), this);
+    // The module sends its figures in full; the page shows six significant
+    // digits, as the experiment tab's fields do, so that they fit their labels.
+    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
+             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
+             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin }) {
+        double value = 0;
+        if (AppNumber::fromText(label->text(), &value))
+            label->setText(AppNumber::toText(value, 6));
+    }
     blockSignals(false);
 
     const bool tellerRatio = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0;
@@ -296,9 +271,9 @@ void GuiVornakel::generateGraphData()
         const double tbmin = AppNumber::valueOrZero(qtTeller2bmin->text());
         const double vamax = AppNumber::valueOrZero(qtVbar2amax->text());
         const double vbmin = AppNumber::valueOrZero(qtVbar2bmin->text());
-        const std::unique_ptr<AppScriptObject> results(
-            AppCalculationContract::graphShape.call(m_calculationsPlugin, QVariant(shape), QVariant(model),
-                QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin), QVariant(hDelta), page.mr));
+        const std::unique_ptr<AppScriptObject> results(AppCalculationContract::graphShape.call(m_calculationsPlugin,
+            QVariant(shape), QVariant(model), QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin),
+            QVariant(hDelta), page.mr, page.equilibriumTemp));
 
         graphShapePoints.clear();
         graphWShapePoints.clear();
@@ -324,9 +299,10 @@ void GuiVornakel::generateGraphData()
         }
     }
 
-    const std::unique_ptr<AppScriptObject> results(AppCalculationContract::calculationsAvsBHydration.call(
-        m_calculationsPlugin, QVariant(shape), QVariant(hydration), QVariant(model), page.mr, page.hydrationValue,
-        page.s20w, page.vbar, page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm));
+    const std::unique_ptr<AppScriptObject> results(
+        AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
+            QVariant(hydration), QVariant(model), page.mr, page.hydrationValue, page.s20w, page.vbar,
+            page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm, page.equilibriumTemp));
 
     aOverBPoints.clear();
     const QStringList strings = results ? writeResults({ results.get() }) : QStringList();

@@ -1136,8 +1136,11 @@ function calculationsFromComposition()
     var inp = new Inputs(arguments), res = new Results();
     var amino = selectRows("SELECT id, Namethree, Mr, vbar, HipH7, HipH4, extinction, charge, pka FROM amino",
                            ["id", "Namethree", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"]);
-    var conj = selectRows("SELECT id, name, Mr, vbar, hiph7, hiph4, extinction, charge, pka FROM conjugates",
-                          ["id", "name", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"]);
+    // The conjugate table may hold far more rows than a sample uses: read only when needed.
+    var conj = isArrayValue(inp.tables[1]) && inp.tables[1].length > 0
+        ? selectRows("SELECT id, name, Mr, vbar, hiph7, hiph4, extinction, charge, pka FROM conjugates",
+                     ["id", "name", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"])
+        : [];
     if (amino === null || conj === null) {
         res.warn("The amino acid and conjugate tables could not be read from the database.");
         return res.build();

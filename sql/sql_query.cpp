@@ -103,8 +103,8 @@ void policyFromScript(const QScriptValue &v, QSql::NumericalPrecisionPolicy &p)
 
 sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directExec)
     : QObject(parent), m_executor(nullptr), m_directExec(directExec), m_isTdsOdbc(false), m_isMySql(false),
-      m_driverPrepares(false), m_ownsConnection(false), m_preserveSqlString(true), m_bracketNames(false),
-      m_positionalBound(false)
+      m_driverPrepares(false), m_ownsConnection(false), m_preserveSqlString(true), m_positionalBound(false),
+      m_bracketNames(false)
 {
     if (dbEngine.connectionNames().contains(connectionName)) {
         m_ownsConnection = false;

@@ -214,7 +214,7 @@ private slots:
     {
         record();
         fill({ "qtSedEquilibriumMR=50000", "qtExperimentResultsRp=3e-07" }); // Rp as a calculation writes it
-        for (const QString &name : { "qtExperimentResultsS", "qtExperimentResultsRp" }) {
+        for (const char *name : { "qtExperimentResultsS", "qtExperimentResultsRp" }) {
             m_f->answerer.answerMessageBox(QMessageBox::Cancel);
             type(name, "5e-07");
         }
@@ -331,7 +331,7 @@ private slots:
         const int corrected = made.indexOf(QStringLiteral("_calculateSampleVbar(vBar=0.73,sedEqTemp=4)"));
         QVERIFY2(corrected >= 0, qPrintable(made.join('\n')));
         QVERIFY(made.indexOf(QStringLiteral("calculateRo(Mr=50000,Vbar=0.7)"), corrected) > corrected);
-        for (const QString &button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtViscosityDirectEntry" })
+        for (const char *button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtViscosityDirectEntry" })
             click(button);
         fill({ "qtSampleVbar=0.75" });
         takeCalls();

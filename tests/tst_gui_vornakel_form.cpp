@@ -98,10 +98,13 @@ private slots:
             for (const QString &entry : QString(entries).split(';')) {
                 const QString name = entry.section('=', 0, 0);
                 QList<QWidget *> found = m_window->findChildren<QWidget *>(name);
-                // The sample page has widgets of the same names (its own tab widget).
+                // The composition pages have widgets of the same names (the sample page's own tab widget, the
+                // buffer page's groupBox).
                 found.erase(std::remove_if(found.begin(), found.end(),
                                 [this](QWidget *w) {
-                                    return w != m_ui->qtStackComposition && m_ui->qtStackComposition->isAncestorOf(w);
+                                    return (w != m_ui->qtStackComposition && m_ui->qtStackComposition->isAncestorOf(w))
+                                        || (w != m_ui->qtStackBufferComponents
+                                            && m_ui->qtStackBufferComponents->isAncestorOf(w));
                                 }),
                     found.end());
                 QVERIFY2(found.size() == 1, qPrintable(name));
@@ -176,7 +179,7 @@ private slots:
         for (QRadioButton *radio : m_window->findChildren<QRadioButton *>())
             QVERIFY2(!radio->isChecked(), qPrintable(radio->objectName()));
         for (QLabel *image : { m_ui->qtStopSign, m_ui->qtSampleImage, m_ui->qtSolventImage, m_ui->qtExperimentImage })
-            QVERIFY2(image->pixmap() && !image->pixmap()->isNull(), qPrintable(image->objectName()));
+            QVERIFY2(!image->pixmap(Qt::ReturnByValue).isNull(), qPrintable(image->objectName()));
     }
 
     void menusAndActionsAreInOrder()

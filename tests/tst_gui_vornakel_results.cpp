@@ -36,7 +36,7 @@ Nodes values(const QList<QPair<QString, QVariant>> &pairs)
 // What the fake's calculateResults answers: both "max a/b" non-zero, so both graph buttons may be enabled.
 Nodes defaultResults()
 {
-    return values({ { "qtTellermaxab", "4.5" }, { "qtTeller2amax", "9.1" }, { "qtTeller2bmin", "2.0" },
+    return values({ { "qtTellermaxab", "4.5" }, { "qtTeller2amax", "9.1" }, { "qtTeller2bmin", "2.000" },
         { "qtVbarmaxab", "3.25" }, { "qtVbar2amax", "7.5" }, { "qtVbar2bmin", "2.3" }, { "qtTellerDelta1max", "0.42" },
         { "qtVbarDelta1max", "0.61" }, { "qtGraphShapeHydrationExpansion", "12" } });
 }
@@ -163,7 +163,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void sendsThirteenNamedInputsInOrder_data()
+    void sendsFourteenNamedInputsInOrder_data()
     {
         QTest::addColumn<bool>("complete");
         QTest::addColumn<QString>("expected");
@@ -171,27 +171,30 @@ private slots:
             << true
             << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=1.91e-13,Mb=4200.5,T=20,Sigma=1.25,"
                "RPM=20000,Ratio=2.5,Hydration=qtHydrateDelta1,HydrationValue=0.35,Shape=qtShapeOblate,"
-               "BufferViscosity=0.01002)";
+               "BufferViscosity=0.01002,EquilibriumTemp=4)";
         // Missing values go as NULL, unreadable or non-finite numbers as 0, no option as "unchecked";
         // without a molecular weight the page says so.
         QTest::newRow("values missing or unreadable")
             << false
             << "calculateResults(Mr=0,Vbar=0.703,UnDenaturedVbar=0.72,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
-               "RPM=20000,Ratio=0,Hydration=unchecked,HydrationValue=NULL,Shape=unchecked,BufferViscosity=0.01002)";
+               "RPM=20000,Ratio=0,Hydration=unchecked,HydrationValue=NULL,Shape=unchecked,BufferViscosity=0.01002,"
+               "EquilibriumTemp=NULL)";
     }
-    void sendsThirteenNamedInputsInOrder()
+    void sendsFourteenNamedInputsInOrder()
     {
         QFETCH(bool, complete);
         QFETCH(QString, expected);
         WindowPtr w = window(defaultResults());
         QVERIFY(w);
-        // The velocity temperature is sent, not the equilibrium one; the ratio takes any text.
+        // The velocity temperature is sent as T, the equilibrium one (the vbar's) as EquilibriumTemp, or
+        // NULL when it is not valid; the ratio takes any text.
         fill(w.get(),
             QString("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
-                    "qtSedEquilibriumTemp=4 qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 "
-                    "qtBufferViscosity=0.01002 ")
-                + (complete ? "qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 qtHydrateRatio=2.5"
-                            : "qtSedEquilibriumMR=abc qtExperimentResultsS= qtHydrateRatio=1e999"));
+                    "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 ")
+                + (complete ? "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 "
+                              "qtHydrateRatio=2.5"
+                            : "qtSedEquilibriumTemp=99 qtSedEquilibriumMR=abc qtExperimentResultsS= "
+                              "qtHydrateRatio=1e999"));
         if (complete) {
             w->onCalculatedHydrationAccepted(0.35);
             preset(w.get(), { "qtHydrateDelta1", "qtShapeOblate" });
@@ -295,7 +298,7 @@ private slots:
         // The sample name is shown as it is, even where it looks like a placeholder.
         const char *const cases[][5] = {
             { "prolate teller", "qtShapeProlate", "qtTellerMethod", "prolate axial ratio (a/b), teller method",
-                "50%2 %5 mix prolate model, Teller method, hydrated \n a/b = 4.5 nm; 2a = 9.1 nm; 2b = 2.0 nm; "
+                "50%2 %5 mix prolate model, Teller method, hydrated \n a/b = 4.5 nm; 2a = 9.1 nm; 2b = 2 nm; "
                 "hydration expansion = 12%" },
             { "oblate vbar", "qtShapeOblate", "qtVbarMethod", "oblate axial ratio (a/b), vbar method",
                 "50%2 %5 mix oblate model, Vbar method, hydrated \n a/b = 3.25 nm; 2a = 7.5 nm; 2b = 2.3 nm; "
@@ -329,7 +332,7 @@ private slots:
         QVERIFY(w);
         fill(w.get(),
             "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=25 qtBufferViscosity=0.0089 "
-            "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250");
+            "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4");
         w->onCalculatedHydrationAccepted(0.35);
         preset(w.get(), { shape, method, "qtHydrateComputed" });
         w->calculateResults();
@@ -345,9 +348,10 @@ private slots:
         // Both graphs' data are made, each with its inputs in order.
         const bool teller = method == "qtTellerMethod";
         QCOMPARE(calls(w.get()).mid(before).join('|'),
-            QString("graphShape(Shape=%1,model=%2,tamax=9.1,tbmin=2,vamax=7.5,vbmin=2.3,hDelta=%3,Mr=14307)|"
-                    "calculationsAvsBHydration(Shape=%1,Hydration=qtHydrateComputed,model=%2,Mr=14307,"
-                    "HydrationValue=0.35,S20W=NULL,Vbar=0.703,BufferViscosity=0.0089,Sigma=1.5,Mb=4250,T=25,RPM=18000)")
+            QString("graphShape(Shape=%1,model=%2,tamax=9.1,tbmin=2,vamax=7.5,vbmin=2.3,hDelta=%3,Mr=14307,"
+                    "EquilibriumTemp=4)|calculationsAvsBHydration(Shape=%1,Hydration=qtHydrateComputed,model=%2,"
+                    "Mr=14307,HydrationValue=0.35,S20W=NULL,Vbar=0.703,BufferViscosity=0.0089,Sigma=1.5,Mb=4250,T=25,"
+                    "RPM=18000,EquilibriumTemp=4)")
                 .arg(shape, teller ? "1" : "0", teller ? "0.42" : "0.61"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(shapePlots().size(), 1);
@@ -441,20 +445,27 @@ private slots:
         // and Garcia de la Torre 1979, end term 0.312 + 0.565/p - 0.100/p^2) and its axes at the dry volume, nm.
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QVector<double>>("axes"); // p, 2a, 2b
-        QTest::newRow("prolate") << "qtShapeProlate" << QVector<double> { 4.8317956, 9.0640821, 1.8759241 };
-        QTest::newRow("oblate") << "qtShapeOblate" << QVector<double> { 5.2776048, 5.5215848, 1.0462293 };
-        QTest::newRow("cylinder") << "qtShapeCylinder" << QVector<double> { 4.6598766, 7.7292493, 1.6586811 };
+        QTest::addColumn<QString>("equilibrium"); // C
+        QTest::newRow("prolate") << "qtShapeProlate" << QVector<double> { 4.8317956, 9.0640821, 1.8759241 } << "20";
+        QTest::newRow("oblate") << "qtShapeOblate" << QVector<double> { 5.2776048, 5.5215848, 1.0462293 } << "20";
+        QTest::newRow("cylinder") << "qtShapeCylinder" << QVector<double> { 4.6598766, 7.7292493, 1.6586811 } << "20";
+        QTest::newRow("prolate, equilibrium at 4 C")
+            << "qtShapeProlate" << QVector<double> { 4.8317956, 9.0640821, 1.8759241 } << "4";
     }
     void knownProteinFiguresMatchPublishedFormulas()
     {
         QFETCH(QString, shape);
         QFETCH(QVector<double>, axes);
+        QFETCH(QString, equilibrium);
         WindowPtr w = window();
         QVERIFY(w);
         w->qtTabWidget->setCurrentWidget(w->qtTabExperiment);
+        // The vbar field holds the value at the equilibrium temperature (Durchschlag 1986: 4.25e-4 ml/g per K);
+        // 0.703 ml/g at 20 C is 0.6962 at 4 C, and the figures are those of 0.703 either way.
         fill(w.get(),
-            "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtExperimentResultsS=1.91e-13 qtSedVelocityTemp=20 "
-            "qtBufferViscosity=0.01002");
+            "qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
+            "qtSedEquilibriumTemp="
+                + equilibrium + " qtSampleVbar=" + (equilibrium == "4" ? "0.6962" : "0.703"));
         preset(w.get(), { shape, "qtVbarMethod", "qtHydrateNothing" });
 
         w->qtTabWidget->setCurrentWidget(w->qtTabResults); // opening the tab calculates
@@ -468,6 +479,17 @@ private slots:
         for (const auto &[field, want, rel] : figures) {
             const double got = AppNumber::valueOrZero(field->property("text").toString());
             QVERIFY2(std::abs(got - want) <= rel * want, qPrintable(field->objectName()));
+        }
+        // The page shows six significant digits, so that every figure fits its label.
+        QCOMPARE(w->qtVbarRo->text() + ' ' + w->qtVbarffo->text(), "1.5857e-07 1.23863");
+        const QRegularExpression figure(
+            "^qt(Vbar|Teller)(R.|F.|ff.|Smax|Dmax|Delta1max|maxab|2amax|2bmin)$|^qtRStokes$");
+        const QList<QWidget *> shown = w->qtTabResults->findChildren<QWidget *>(figure);
+        QCOMPARE(shown.size(), 19);
+        for (QWidget *field : shown) {
+            const QString text = field->property("text").toString();
+            QVERIFY2(QString(text).remove(QRegularExpression("[-.]|e.*")).remove(QRegularExpression("^0+")).size() <= 6,
+                qPrintable(field->objectName() + ' ' + text));
         }
         QCOMPARE(m_answerer.texts(), QStringList());
     }

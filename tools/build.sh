@@ -1,7 +1,16 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or $VORNAKEL_BUILD_DIR).
+# Configures and builds into build/ (or $VORNAKEL_BUILD_DIR). A warning in the
+# project's own code fails the build; VORNAKEL_WERROR=OFF builds anyway.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${VORNAKEL_BUILD_DIR:-$root/build}"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+log="$(mktemp)"
+trap 'rm -f "$log"' EXIT
+# Quiet when it works; the whole configure output when it does not.
+if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVORNAKEL_WERROR="${VORNAKEL_WERROR:-ON}" >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "build.sh: configuring failed (above)" >&2
+    exit 1
+fi
 cmake --build "$build" -j "$(nproc)"

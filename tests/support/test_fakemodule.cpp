@@ -77,7 +77,8 @@ bool TestFakeModule::load(const QString &path)
 // Shaped as a script's answer converts: an object whose members are the result nodes.
 AppScriptObject *TestFakeModule::execOne(const QString &function, const QList<AppScriptObject *> &inputs)
 {
-    Call call { function, {} };
+    Call call;
+    call.function = function;
     for (const AppScriptObject *input : inputs) {
         if (!input)
             continue;

@@ -1,0 +1,580 @@
+#include "app/app_number.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_dataupdate.h"
+#include "gui/gui_vornakel.h"
+
+#include "test_environment.h"
+#include "test_log.h"
+#include "test_modalanswerer.h"
+#include "test_refdata.h"
+
+#include <QComboBox>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+// Water (IAPWS-95 density in g/ml, IAPWS 2008 viscosity in mPa s) at 5, 20 and 37 C: buffer figures at another
+// temperature are the 20 C figures times the water ratio.
+static const double kRho5 = 0.999967, kRho20 = 0.998207, kRho37 = 0.993330;
+static const double kEta5 = 1.51817, kEta20 = 1.00160, kEta37 = 0.69130;
+// 0.15 M NaCl at 20 C (CRC Handbook, concentrative properties of aqueous solutions): density and viscosity in poise.
+static const double kNaClRho = 1.0044, kNaClEta = 1.018e-02;
+
+class TstGuiBufferComponents : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        TestSettings settings;
+        TestReferenceDatabase db;
+        TestModalAnswerer answerer;
+        std::unique_ptr<GuiVornakel> window;
+    };
+    std::unique_ptr<Fixture> m_f;
+    GuiBufferComponents *m_page = nullptr;
+
+    template<typename T = QWidget> T *widget(const QString &name) const
+    {
+        T *w = m_f->window->findChild<T *>(name);
+        if (!w)
+            qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    double number(const QString &name) const { return widget<QLineEdit>(name)->text().toDouble(); }
+    void type(const QString &name, const QString &text)
+    {
+        auto *field = widget<QLineEdit>(name);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, "\b" + text + "\r");
+    }
+    int rowOf(const QString &name) const
+    {
+        const QList<QTableWidgetItem *> found = m_page->qtComponents->findItems(name, Qt::MatchExactly);
+        return found.isEmpty() ? -1 : found.first()->row();
+    }
+    QComboBox *units(const QString &name) const
+    {
+        return qobject_cast<QComboBox *>(m_page->qtAddedComponents->cellWidget(rowOf(name), 2));
+    }
+    QTableWidgetItem *concentration(const QString &name) const
+    {
+        return m_page->qtAddedComponents->item(rowOf(name), 1);
+    }
+    // Picks the component, adds it, chooses the unit and types the concentration into the cell's editor.
+    void add(const QString &name, const QString &value, const QString &unit = QStringLiteral("molar"))
+    {
+        m_page->qtComponents->setCurrentItem(m_page->qtComponents->item(rowOf(name), 0));
+        m_page->qtAddComponent->click();
+        units(name)->setCurrentText(unit);
+        // The cell's editor, open on the concentration (the focus may still be with a box just answered).
+        QLineEdit *editor = m_page->qtAddedComponents->viewport()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        QTest::keyClicks(editor, value);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents(); // the delegate commits the edit queued
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // and drops its editor later
+        QCOMPARE(concentration(name)->text(), value);
+    }
+    // The buffer as the page shows it: "name=concentration=units" per component, in table order.
+    QStringList buffer() const
+    {
+        QStringList shown;
+        QTableWidget *table = m_page->qtAddedComponents;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (!table->isRowHidden(row)) {
+                shown << table->item(row, 0)->text() + "=" + table->item(row, 1)->text() + "="
+                        + qobject_cast<QComboBox *>(table->cellWidget(row, 2))->currentText();
+            }
+        }
+        return shown;
+    }
+    // The tables are paired row by row.
+    void verifyPaired() const
+    {
+        QCOMPARE(m_page->qtComponents->rowCount(), m_page->qtAddedComponents->rowCount());
+        for (int row = 0; row < m_page->qtComponents->rowCount(); ++row) {
+            QCOMPARE(m_page->qtAddedComponents->item(row, 0)->data(GuiBufferComponents::ComponentIdRole),
+                m_page->qtComponents->item(row, 0)->data(GuiBufferComponents::ComponentIdRole));
+        }
+    }
+    void openPage()
+    {
+        widget<QAbstractButton>("qtDensityCompute")->click(), widget<QAbstractButton>("qtViscosityCompute")->click();
+    }
+    GuiDataUpdate *editor() const
+    {
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *e = qobject_cast<GuiDataUpdate *>(w))
+                return e;
+        }
+        qFatal("no reference data editor");
+    }
+    bool sql(const QString &text, const QVariantMap &values = {}) const
+    {
+        QSqlQuery query(QSqlDatabase::database(m_f->db.path()));
+        query.prepare(text);
+        for (auto it = values.cbegin(); it != values.cend(); ++it)
+            query.bindValue(it.key(), it.value());
+        if (!query.exec())
+            qWarning("%s", qPrintable(query.lastError().text()));
+        return query.isActive();
+    }
+    // The texts of the message boxes shown so far (file dialogs left out).
+    QStringList boxes() const
+    {
+        QStringList texts;
+        for (const TestModalAnswerer::Seen &seen : m_f->answerer.seen()) {
+            if (seen.className == QLatin1String("QMessageBox"))
+                texts << seen.text;
+        }
+        return texts;
+    }
+    // Saves the solvent through the main window's save dialog: as a new record of that name, or over the
+    // stored record of that name after the overwrite question.
+    void saveSolvent(const QString &name, bool overwrite)
+    {
+        m_f->answerer.answerWith([name, overwrite](QWidget *w) {
+            QTimer::singleShot(0, w, [w, name, overwrite] {
+                auto *box = w->findChild<QComboBox *>("qtSolventName");
+                box->setCurrentIndex(overwrite ? box->findText(name) : 0);
+                if (!overwrite)
+                    box->setEditText(name);
+                w->findChild<QDialogButtonBox *>("qtSolventButtonBox")->button(QDialogButtonBox::Save)->click();
+                static_cast<QDialog *>(w)->reject();
+            });
+        });
+        if (overwrite)
+            m_f->answerer.answerMessageBox(QMessageBox::Save);
+        widget<QAbstractButton>("qtBufferSaveToDB")->click();
+        QTRY_COMPARE(m_f->answerer.pending(), 0);
+    }
+    // "column=value" of the named buffer record, for the columns given.
+    QStringList stored(const QString &name, const QString &columns) const
+    {
+        QSqlQuery query(QSqlDatabase::database(m_f->db.path()));
+        query.prepare("SELECT " + columns + " FROM buffer WHERE name = :name");
+        query.bindValue(":name", name);
+        QStringList out;
+        if (query.exec() && query.next()) {
+            for (int i = 0; i < query.record().count(); ++i)
+                out << query.record().fieldName(i) + "="
+                        + (query.value(i).isNull() ? QStringLiteral("NULL")
+                                                   : AppNumber::toText(query.value(i).toDouble()));
+        }
+        return out;
+    }
+    // The active components of the named record, "name=concentration=units" in name order.
+    QStringList storedComponents(const QString &name) const
+    {
+        QSqlQuery query(QSqlDatabase::database(m_f->db.path()));
+        query.prepare("SELECT c.name, b.concentration, b.units FROM bufferComposition b JOIN BufferComponent c ON "
+                      "c.id = b.componentID JOIN buffer ON buffer.id = b.bufferId WHERE buffer.name = :name AND "
+                      "b.active > 0 ORDER BY c.name");
+        query.bindValue(":name", name);
+        QStringList out;
+        if (query.exec()) {
+            while (query.next())
+                out << query.value(0).toString() + "=" + query.value(1).toString() + "=" + query.value(2).toString();
+        }
+        return out;
+    }
+    qlonglong id(const QString &name) const { return m_f->db.idOf(QStringLiteral("BufferComponent"), name); }
+    QString writeFile(const QByteArray &bytes) const
+    {
+        const QString path = m_f->settings.path() + "/composition.buf";
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+private slots:
+    void init()
+    {
+        m_f = std::make_unique<Fixture>();
+        QVERIFY2(m_f->db.isValid(), qPrintable(m_f->db.error()));
+        m_f->window = std::make_unique<GuiVornakel>(m_f->db.path());
+        QVERIFY(m_f->window->initVornakel());
+        m_f->window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_f->window.get()));
+        m_page = m_f->window->qtStackBufferComponents;
+        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget("qtTabExperiment"));
+    }
+    void cleanup()
+    {
+        m_f.reset();
+        m_page = nullptr;
+    }
+
+    void figuresAgreeWithPublishedTables_data()
+    {
+        QTest::addColumn<QStringList>("components"); // name=concentration=units
+        QTest::addColumn<QString>("temperature");
+        QTest::addColumn<double>("d2o"); // percent
+        QTest::addColumn<double>("density");
+        QTest::addColumn<double>("viscosity"); // poise; 0 when not checked
+        const QStringList nacl { "Sodium chloride=0.15=molar" };
+        QTest::newRow("NaCl 20 C") << nacl << "20" << 0.0 << kNaClRho << kNaClEta;
+        QTest::newRow("NaCl 5 C") << nacl << "5" << 0.0 << kNaClRho * kRho5 / kRho20 << kNaClEta * kEta5 / kEta20;
+        QTest::newRow("NaCl 37 C") << nacl << "37" << 0.0 << kNaClRho * kRho37 / kRho20 << kNaClEta * kEta37 / kEta20;
+        // CRC: Tris 0.05 M; NaCl 10 mg/ml is 1.0 % by mass at 1.0053 g/ml.
+        QTest::newRow("Tris") << QStringList { "Tris base=0.05=molar" } << "20" << 0.0 << 0.9997 << 1.018e-02;
+        QTest::newRow("NaCl, 10 % D2O") << nacl << "20" << 10.0 << 1.0151 << kNaClEta;
+        QTest::newRow("NaCl mg/ml") << QStringList { "Sodium chloride=10=mg/ml" } << "20" << 0.0 << 1.0053 << 0.0;
+    }
+    void figuresAgreeWithPublishedTables()
+    {
+        QFETCH(QStringList, components);
+        QFETCH(QString, temperature);
+        QFETCH(double, d2o);
+        QFETCH(double, density);
+        QFETCH(double, viscosity);
+        type("qtSedEquilibriumTemp", temperature);
+        openPage();
+        for (const QString &c : components)
+            add(c.section('=', 0, 0), c.section('=', 1, 1), c.section('=', 2, 2));
+        const double light = number("qtCorrectedViscosity");
+        if (d2o > 0) {
+            m_page->qtHeavyWater->setChecked(true);
+            m_page->qtWaterComposition->qtD2OBox->setValue(d2o);
+            // Heavy water is more viscous: 10 % D2O adds 2.4 % (IAPWS 2008 and 2007 at 20 C).
+            const double ratio = number("qtCorrectedViscosity") / light;
+            QVERIFY2(std::fabs(ratio - 1.024) < 3e-3, qPrintable(AppNumber::toText(ratio)));
+        }
+        QVERIFY2(std::fabs(number("qtCorrectedDensity") - density) < 1.5e-4,
+            qPrintable(widget<QLineEdit>("qtCorrectedDensity")->text()));
+        if (viscosity > 0 && d2o == 0) {
+            QVERIFY2(std::fabs(number("qtCorrectedViscosity") / viscosity - 1) < 5e-3,
+                qPrintable(widget<QLineEdit>("qtCorrectedViscosity")->text()));
+        }
+        QVERIFY(m_f->answerer.seen().isEmpty());
+    }
+
+    // Units follow the component's data; a component without series is marked and warned about when added.
+    void unitsMarksAndSearch()
+    {
+        const QStringList all { "molar", "molal", "mg/ml", "g/ml", "% by wt", "% by vol" };
+        auto offered = [this](const QString &name) {
+            QStringList items;
+            for (int i = 0; i < units(name)->count(); ++i)
+                items << units(name)->itemText(i);
+            return items;
+        };
+        QCOMPARE(offered("Sodium chloride"), all);
+        QCOMPARE(offered("EDTA disodium"), QStringList { "molar" }); // Mr but no density
+        QVERIFY(sql("UPDATE BufferComponent SET componentMr = NULL WHERE name = 'Glycerol'"));
+        QVERIFY(sql("INSERT INTO BufferComponent (name, componentDensity, componentMr) VALUES ('aaa salt', 2, 50)"));
+        emit editor()->sigComponentRecordChanged(id("Glycerol"));
+        emit editor()->sigNewBufferComponentAdded(id("aaa salt"));
+        QCOMPARE(offered("Glycerol"), QStringList { "molar" });
+        QCOMPARE(offered("aaa salt"), all);
+        verifyPaired();
+
+        QTableWidgetItem *salt = m_page->qtComponents->item(rowOf("aaa salt"), 0);
+        QCOMPARE(salt->background().color(), QColor(170, 28, 29, 100));
+        const QString tip = "No Solvent Data defined for component: 'aaa salt'\n\nComponent will not be used to "
+                            "calculate buffer density or buffer viscosity.";
+        QCOMPARE(salt->toolTip(), tip);
+        QCOMPARE(m_page->qtAddedComponents->item(rowOf("aaa salt"), 0)->toolTip(), tip);
+        QVERIFY(m_page->qtComponents->item(rowOf("Glycerol"), 0)->toolTip().isEmpty());
+        openPage();
+        add("aaa salt", "1");
+        QCOMPARE(boxes(), QStringList { tip });
+        add("aaa salt", "2"); // already in the buffer: no second warning
+        QCOMPARE(m_f->answerer.seen().size(), 1);
+
+        // Search selects the first visible row starting with the text, in any case; a miss turns the field red.
+        QTest::keyClicks(m_page->qtComponentsSearch, "sOd");
+        QVERIFY(m_page->qtComponents->currentItem()->text().startsWith("Sodium"));
+        QTest::keyClicks(m_page->qtAddedComponentsSearch, "Gly");
+        QVERIFY(m_page->qtAddedComponentsSearch->styleSheet().contains("170, 28, 29"));
+        m_page->qtAddedComponentsSearch->clear();
+        QTest::keyClicks(m_page->qtAddedComponentsSearch, "A");
+        QCOMPARE(m_page->qtAddedComponents->currentItem()->text(), QStringLiteral("aaa salt"));
+        QVERIFY(!m_page->qtAddedComponentsSearch->styleSheet().contains("170, 28, 29"));
+    }
+
+    // OK keeps the page and hands on figures only; Cancel brings back what OK kept.
+    void okSendsFiguresAndCancelRestores()
+    {
+        openPage();
+        add("Sodium chloride", "0.15");
+        QSignalSpy density(m_page, &GuiBufferComponents::sigCalculatedDensityAccepted);
+        QSignalSpy viscosity(m_page, &GuiBufferComponents::sigCalculatedViscosityAccepted);
+        QSignalSpy accepted(m_page, &GuiBufferComponents::sigPageAccepted);
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(density.count() + viscosity.count() + accepted.count(), 3);
+        QVERIFY(std::fabs(number("qtBufferDensity") - kNaClRho) < 1.5e-4);
+        const QStringList kept = buffer();
+        const QString keptDensity = widget<QLineEdit>("qtCorrectedDensity")->text();
+
+        openPage();
+        add("Glycerol", "10", "% by vol");
+        units("Sodium chloride")->setCurrentText("mg/ml");
+        m_page->qtRemoveComponent->setFocus();
+        m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf("Sodium chloride"), 0));
+        m_page->qtRemoveComponent->click();
+        QCOMPARE(buffer(), QStringList { "Glycerol=10=% by vol" });
+        m_page->qtHeavyWater->setChecked(true);
+        m_page->qtWaterComposition->qtD2OBox->setValue(20);
+        m_page->qtButtonBox->button(QDialogButtonBox::Cancel)->click();
+        QCOMPARE(buffer(), kept);
+        QVERIFY(!m_page->qtHeavyWater->isChecked());
+        QCOMPARE(m_page->qtWaterComposition->H2O(), 1.0);
+        QCOMPARE(widget<QLineEdit>("qtCorrectedDensity")->text(), keptDensity);
+
+        // A corrected field that holds no figure is not sent.
+        density.clear(), viscosity.clear(), accepted.clear();
+        openPage();
+        m_page->qtCorrectedDensity->setText(QString());
+        m_page->qtCorrectedViscosity->setText("abc");
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(density.count() + viscosity.count(), 0);
+        QCOMPARE(accepted.count(), 1);
+    }
+
+    void compositionFileRoundTrip()
+    {
+        openPage();
+        add("Sodium chloride", "0.15");
+        add("Glycerol", "10", "% by vol");
+        add("Urea", "1e-3");
+        const QString path = m_f->settings.path() + "/written.buf";
+        m_f->answerer.answerFileDialog(path);
+        m_page->qtSaveToFile->click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(
+            file.readAll(), QByteArray("Glycerol\t10\t% by vol\nSodium chloride\t0.15\tmolar\nUrea\t1e-3\tmolar\n"));
+        QCOMPARE(QSettings().value("BufferComponents/lastSaveDirectory").toString(), m_f->settings.path());
+
+        const QStringList written = buffer();
+        m_page->qtCalculateDensity->setChecked(false);
+        add("Sucrose", "0.1");
+        units("Glycerol")->setCurrentText("mg/ml");
+        m_f->answerer.answerFileDialog(path);
+        m_page->qtReadFromFile->click();
+        QCOMPARE(buffer(), written);
+        QCOMPARE(boxes().join("|"), QString());
+    }
+
+    void compositionFileReading_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<QString>("complaints");
+        const QStringList both { "Glycerol=5=% by vol", "Sodium chloride=0.1=molar" };
+        QTest::newRow("CR LF") << QByteArray("Sodium chloride\t0.1\tmolar\r\nGlycerol\t5\t% by vol\r\n") << both << "";
+        QTest::newRow("empty line") << QByteArray("Sodium chloride\t0.1\tmolar\n\nGlycerol\t5\t% by vol") << both
+                                    << "Ignoring invalid row";
+        QTest::newRow("two fields, blanks and case")
+            << QByteArray(" sodium  CHLORIDE \t0.1\n") << QStringList { "Sodium chloride=0.1=molar" } << "";
+        QTest::newRow("trailing TAB") << QByteArray("Sodium chloride\t10\tmg/ml\t\n")
+                                      << QStringList { "Sodium chloride=10=mg/ml" } << "";
+        QTest::newRow("empty units") << QByteArray("Sodium chloride\t0.2\t\n")
+                                     << QStringList { "Sodium chloride=0.2=molar" } << "";
+        QTest::newRow("four fields, later line wins")
+            << QByteArray("Sodium chloride\t1\tmolar\nSodium chloride\t10\tmg/ml\textra\n")
+            << QStringList { "Sodium chloride=10=mg/ml" } << "";
+        QTest::newRow("unknown names in one box")
+            << QByteArray("Foo\t1\tmolar\nSodium chloride\t0.1\tmolar\nBar\t2\n")
+            << QStringList { "Sodium chloride=0.1=molar" }
+            << "No matching record found for 'Foo'\nNo matching record found for 'Bar'";
+        QTest::newRow("unit not offered")
+            << QByteArray("EDTA disodium\t1\tmg/ml\n") << QStringList { "EDTA disodium=1=mg/ml" } << "";
+        QTest::newRow("empty file") << QByteArray() << QStringList() << "";
+        QTest::newRow("over 1 MiB") << QByteArray(1024 * 1024 + 1, 'x') << QStringList { "Urea=1=molar" }
+                                    << "composition.buf is larger than 1 MiB and is not read as a buffer composition.";
+    }
+    void compositionFileReading()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, complaints);
+        openPage();
+        add("Urea", "1");
+        m_page->readCompositionFile(writeFile(bytes));
+        QCOMPARE(buffer(), expected);
+        QCOMPARE(boxes().join('\n').remove(m_f->settings.path() + "/"), complaints);
+        if (QTest::currentDataTag() == QByteArray("unit not offered")) {
+            QVERIFY(units("EDTA disodium")->styleSheet().contains("170, 28, 29"));
+            QCOMPARE(units("EDTA disodium")->toolTip(),
+                QStringLiteral("Concentration of this component cannot be quantified in units of 'mg/ml'"));
+        }
+    }
+
+    void solventRecordLoads()
+    {
+        QVERIFY(sql("INSERT INTO buffer (id, name, computeDensity, isHeavyWater, D2O, D2O18, H2O18, H2O) "
+                    "VALUES (1, 'heavy', 1.1, 1, 0, 0.95, 0, 0.05), (2, 'half', 1.05, 1, 0.5, 0, 0, 0.5), "
+                    "(3, 'plain', NULL, NULL, NULL, NULL, NULL, NULL)"));
+        QVERIFY(sql("INSERT INTO bufferComposition (bufferId, componentID, concentration, units, active) VALUES "
+                    "(2, :nacl, '0.15', 'molar', 1), (2, :edta, 1e-3, '% by wt', 1), (2, :urea, 1, 'molar', 0), "
+                    "(2, :methanol, 1, 'molar', 1)",
+            { { ":nacl", id("Sodium chloride") }, { ":edta", id("EDTA disodium") }, { ":urea", id("Urea") },
+                { ":methanol", id("Methanol") } }));
+        QVERIFY(sql("UPDATE BufferComponent SET active = 0 WHERE name = 'Methanol'"));
+        emit editor()->sigComponentRecordChanged(id("Methanol"));
+
+        m_page->loadBufferRecord(1);
+        m_page->loadBufferRecord(2);
+        QCOMPARE(buffer(), QStringList({ "EDTA disodium=0.001=% by wt", "Sodium chloride=0.15=molar" }));
+        QVERIFY(units("EDTA disodium")->styleSheet().contains("170, 28, 29"));
+        QCOMPARE(boxes(),
+            QStringList { "The Buffer Composition for this Solvent depends on a record which was not "
+                          "found in the database!\n\nMissing record: 'Methanol'" });
+        QVERIFY(m_page->qtCalculateDensity->isChecked() && !m_page->qtCalculateViscosity->isChecked());
+        QVERIFY(m_page->qtHeavyWater->isChecked());
+        QCOMPARE(m_page->qtWaterComposition->D2O(), 0.5); // not clipped by the 95 % D2O18 before
+        QCOMPARE(m_page->qtWaterComposition->D2O18(), 0.0);
+        // The figures are the loaded buffer's, not those of the record shown before.
+        QVERIFY(number("qtCorrectedDensity") > 1.05);
+
+        m_page->loadBufferRecord(3); // saved without a calculation: pure water
+        QVERIFY(buffer().isEmpty());
+        QVERIFY(!m_page->qtHeavyWater->isChecked() && !m_page->qtCalculateDensity->isChecked());
+        QCOMPARE(m_page->qtWaterComposition->H2O(), 1.0);
+        m_page->loadBufferRecord(2);
+        m_page->clear(); // empties the buffer, keeps the record's water
+        QVERIFY(buffer().isEmpty() && !m_page->qtHeavyWater->isChecked());
+        QCOMPARE(m_page->qtWaterComposition->D2O(), 0.5);
+    }
+
+    // The reference data editor's announcements, by their signals after the rows were changed.
+    void referenceChangesAreFollowed()
+    {
+        type("qtSedEquilibriumTemp", "20");
+        openPage();
+        add("Glycerol", "0.15");
+        const double glycerol = number("qtDensity");
+        units("Glycerol")->setCurrentText("mg/ml");
+        add("Sodium chloride", "0.15");
+        QCOMPARE(number("qtDensity"), 1.0044);
+
+        // Renamed: still in the buffer with its concentration, at its new place in both tables.
+        QVERIFY(sql("UPDATE BufferComponent SET name = 'Zinc salt' WHERE name = 'Sodium chloride'"));
+        emit editor()->sigComponentRecordChanged(id("Zinc salt"));
+        QCOMPARE(
+            m_page->qtComponents->item(m_page->qtComponents->rowCount() - 1, 0)->text(), QStringLiteral("Zinc salt"));
+        QCOMPARE(buffer().last(), QStringLiteral("Zinc salt=0.15=molar"));
+        verifyPaired();
+
+        // Given the glycerol series: the density follows it.
+        units("Glycerol")->setCurrentText("molar");
+        concentration("Glycerol")->setText(QString());
+        QVERIFY(sql("UPDATE BufferComponent SET componentRhoId = (SELECT componentRhoId FROM BufferComponent WHERE "
+                    "name = 'Glycerol') WHERE name = 'Zinc salt'"));
+        emit editor()->sigComponentRecordChanged(id("Zinc salt"));
+        QCOMPARE(number("qtDensity"), glycerol);
+
+        // Its data lose the density off screen: the unit in the buffer stays, marked.
+        units("Zinc salt")->setCurrentText("mg/ml");
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!m_page->isVisible());
+        QVERIFY(sql("UPDATE BufferComponent SET componentDensity = NULL WHERE name = 'Zinc salt'"));
+        emit editor()->sigComponentRecordChanged(id("Zinc salt"));
+        QCOMPARE(units("Zinc salt")->currentText(), QStringLiteral("mg/ml"));
+        QVERIFY(units("Zinc salt")->styleSheet().contains("170, 28, 29"));
+
+        // Deactivated: gone from both tables and from the figures; made active again: offered at once.
+        QVERIFY(sql("UPDATE BufferComponent SET active = 0 WHERE name = 'Zinc salt'"));
+        emit editor()->sigComponentRecordChanged(id("Zinc salt"));
+        QCOMPARE(rowOf("Zinc salt"), -1);
+        verifyPaired();
+        QCOMPARE(number("qtDensity"), 0.99823);
+        QVERIFY(sql("UPDATE BufferComponent SET active = 1 WHERE name = 'Zinc salt'"));
+        emit editor()->sigComponentRecordChanged(id("Zinc salt"));
+        QVERIFY(rowOf("Zinc salt") >= 0);
+        QVERIFY(m_page->qtAddedComponents->isRowHidden(rowOf("Zinc salt")));
+        emit editor()->sigComponentRecordChanged(999999); // no such row
+        // Equal names sort by id in both tables; names in the buffer are chosen, not typed.
+        QVERIFY(sql("INSERT INTO BufferComponent (id, name) VALUES (5000, 'Urea'), (4000, 'Urea')"));
+        emit editor()->sigNewBufferComponentAdded(5000);
+        emit editor()->sigNewBufferComponentAdded(4000);
+        verifyPaired();
+        const int urea = rowOf("Urea");
+        QCOMPARE(m_page->qtComponents->item(urea + 1, 0)->data(GuiBufferComponents::ComponentIdRole).toInt(), 4000);
+        QCOMPARE(m_page->qtComponents->item(urea + 2, 0)->data(GuiBufferComponents::ComponentIdRole).toInt(), 5000);
+        QVERIFY(!(m_page->qtAddedComponents->item(urea, 0)->flags() & Qt::ItemIsEditable));
+    }
+
+    // The page works at the experiment temperature, however it was set.
+    void temperatureFollowsTheExperiment()
+    {
+        widget<QLineEdit>("qtSedEquilibriumTemp")->setText("5"); // as a loaded experiment writes it
+        QCOMPARE(m_page->temperature(), 5.0);
+        openPage();
+        add("Sodium chloride", "0.15");
+        QPushButton reload;
+        connect(&reload, &QPushButton::clicked, m_page, &GuiBufferComponents::onDatabaseImporterRun);
+        reload.click(); // an import's reload keeps the temperature and the buffer
+        QCOMPARE(m_page->temperature(), 5.0);
+        QCOMPARE(buffer(), QStringList { "Sodium chloride=0.15=molar" });
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(std::fabs(number("qtBufferDensity") - kNaClRho * kRho5 / kRho20) < 1.5e-4);
+        type("qtSedEquilibriumTemp", "20");
+        QVERIFY2(std::fabs(number("qtBufferDensity") - kNaClRho) < 1.5e-4,
+            qPrintable(widget<QLineEdit>("qtBufferDensity")->text()));
+        QVERIFY2(std::fabs(number("qtBufferViscosity") / kNaClEta - 1) < 5e-3,
+            qPrintable(widget<QLineEdit>("qtBufferViscosity")->text()));
+    }
+
+    void solventRecordsAreSavedWhole()
+    {
+        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget("qtTabSolvent"));
+        openPage();
+        add("Sodium chloride", "0.15");
+        m_page->qtHeavyWater->setChecked(true);
+        m_page->qtWaterComposition->qtD2OBox->setValue(10);
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        saveSolvent("saline", false);
+        QCOMPARE(stored("saline", "isHeavyWater, D2O, H2O, densityDirectEntry"),
+            QStringList({ "isHeavyWater=1", "D2O=0.1", "H2O=0.9", "densityDirectEntry=NULL" }));
+        const double heavy = stored("saline", "computeDensity").value(0).section('=', 1).toDouble();
+        QVERIFY(std::fabs(heavy - 1.0151) < 1.5e-4);
+        QCOMPARE(storedComponents("saline"), QStringList { "Sodium chloride=0.15=molar" });
+
+        // Another buffer on the page, then the record loaded and saved again without opening the page: it
+        // stores its own figures, not those shown before.
+        openPage();
+        m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf("Sodium chloride"), 0));
+        m_page->qtRemoveComponent->click();
+        m_page->qtHeavyWater->setChecked(false);
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        auto *list = widget<QComboBox>("qtBufferName");
+        {
+            const QSignalBlocker quiet(list); // the saved record is the one selected after the save
+            list->setCurrentIndex(0);
+        }
+        list->setCurrentIndex(list->findText("saline", Qt::MatchEndsWith));
+        QCOMPARE(buffer(), QStringList { "Sodium chloride=0.15=molar" });
+        saveSolvent("saline", true);
+        QCOMPARE(stored("saline", "computeDensity").value(0).section('=', 1).toDouble(), heavy);
+        QCOMPARE(storedComponents("saline"), QStringList { "Sodium chloride=0.15=molar" });
+
+        // A component row that cannot be written undoes the whole overwrite: the old components stay.
+        QVERIFY(sql("CREATE TEMP TRIGGER refuse BEFORE INSERT ON bufferComposition BEGIN SELECT RAISE(ABORT, "
+                    "'refused'); END"));
+        openPage();
+        add("Glycerol", "5", "% by vol");
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        m_f->answerer.clear();
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^INSERT INTO bufferComposition"));
+        saveSolvent("saline", true);
+        QVERIFY(boxes().join('\n').contains("refused"));
+        QCOMPARE(storedComponents("saline"), QStringList { "Sodium chloride=0.15=molar" });
+        QCOMPARE(stored("saline", "computeDensity").value(0).section('=', 1).toDouble(), heavy);
+        QVERIFY(sql("DROP TRIGGER refuse"));
+    }
+};
+
+TEST_MAIN(TstGuiBufferComponents)
+#include "tst_gui_buffercomponents.moc"
