@@ -856,8 +856,11 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
                 complaints << QStringLiteral("Ignoring invalid row");
                 continue;
             }
-            // A line written with a trailing TAB still has its units in field 3.
-            const QString units = fields.size() >= 3 ? fields.at(2) : QStringLiteral("molar");
+            // A line written with a trailing TAB still has its units in field 3;
+            // no units at all mean molar, never an empty unit.
+            QString units = fields.size() >= 3 ? fields.at(2) : QString();
+            if (units.isEmpty())
+                units = QStringLiteral("molar");
             const int row = rows.value(fields.at(0).simplified().toCaseFolded(), -1);
             if (row < 0) {
                 complaints << QStringLiteral("No matching record found for '%1'").arg(fields.at(0));
