@@ -4,9 +4,7 @@
 
 // Not yet built
 
-void GuiVornakel::onShowExperimentalDatabases() { }
 void GuiVornakel::onImport() { }
-void GuiVornakel::onShowAboutVornakel() { }
 void GuiVornakel::onShowAdditionalModules() { }
 bool GuiVornakel::loadAdditionalModule(QString)
 {
@@ -14,5 +12,3 @@ bool GuiVornakel::loadAdditionalModule(QString)
 }
 void GuiVornakel::onShowModuleWindow(QString, QString) { }
 void GuiVornakel::onCheckForUpdates() { }
-void GuiVornakel::onHelpContentClicked() { }
-void GuiVornakel::onHelpContentSearchClicked() { }
