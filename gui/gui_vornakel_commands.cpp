@@ -5,6 +5,9 @@
 #include "app/app_log.h"
 #include "app/app_servers.h"
 #include "gui/gui_about.h"
+#include "gui/gui_module.h"
+#include "gui/gui_vornakelmodules.h"
+#include "xml/xml_messageprocessor.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -98,4 +101,39 @@ void GuiVornakel::onHelpContentSearchClicked()
 {
     QDesktopServices::openUrl(
         QUrl(AppServers::helpServer() + QStringLiteral("/index.php/Special:Search?search=&fulltext=Search")));
+}
+
+void GuiVornakel::onShowAdditionalModules()
+{
+    GuiVornakelModules dialog(m_moduleManager->availableModules(), m_moduleManager->modulesSearchPath(), this);
+    connect(dialog.qtModules, &QTreeWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList selected = dialog.selectedModules();
+    if (selected.isEmpty())
+        return;
+    const QStringList fields = selected.first().split(QLatin1Char(','));
+    const QString spec = fields.value(0) + QLatin1Char(',') + fields.value(1);
+    if (!loadAdditionalModule(spec)) {
+        emit sigLog(QStringLiteral("Failed to load module: ") + spec, AppLog::Warning);
+        return;
+    }
+    emit sigLog(QStringLiteral("Loaded Module: ") + spec, AppLog::Trace);
+    const QString page = fields.value(2);
+    const QString script = fields.value(3);
+    if (page.endsWith(QLatin1String(".html")) && QFileInfo(page).isFile() && script.endsWith(QLatin1String(".js"))
+        && QFileInfo(script).isFile())
+        emit sigModulePath(page, script);
+}
+
+bool GuiVornakel::loadAdditionalModule(QString nameAndVersion)
+{
+    AppPlugin *module = m_moduleManager->findPlugin(nameAndVersion);
+    if (!module)
+        return false;
+    // The module object goes with its window; a form that builds no window leaves nothing behind.
+    auto *window = new GuiModule(module, nullptr);
+    if (!window->window())
+        delete window;
+    return true;
 }

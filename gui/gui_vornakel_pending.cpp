@@ -5,10 +5,5 @@
 // Not yet built
 
 void GuiVornakel::onImport() { }
-void GuiVornakel::onShowAdditionalModules() { }
-bool GuiVornakel::loadAdditionalModule(QString)
-{
-    return false;
-}
 void GuiVornakel::onShowModuleWindow(QString, QString) { }
 void GuiVornakel::onCheckForUpdates() { }
