@@ -134,7 +134,11 @@ void GuiBufferComponents::setDatabasePath(const QString &path)
 {
     m_databasePath = path;
     initialize();
-    createConnections();
+    // Once only: a second call would connect every signal twice.
+    if (!m_connected) {
+        createConnections();
+        m_connected = true;
+    }
 }
 
 void GuiBufferComponents::initialize()
