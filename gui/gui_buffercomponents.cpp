@@ -458,7 +458,8 @@ void GuiBufferComponents::onSearchTextEdited(const QString &text)
             return;
         }
     }
-    field->setStyleSheet(QStringLiteral("background-color:rgb(170, 28, 29, 100)"));
+    // rgba: Qt 5 style sheets ignore an alpha given to rgb().
+    field->setStyleSheet(QLatin1String(redMark));
 }
 
 // Computation
