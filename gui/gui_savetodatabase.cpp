@@ -2,6 +2,7 @@
 
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "gui/gui_recordlistmodel.h"
 #include "gui/gui_vornakel.h"
 
 #include <QApplication>
@@ -12,8 +13,6 @@
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardItem>
-#include <QStandardItemModel>
 
 namespace {
 
@@ -37,10 +36,6 @@ private:
     bool m_set = true;
 };
 
-const char *const lastRecordProperty = "combobox_last_record";
-// The id of the record just saved: the main window's list finds it by id, since
-// the remembered text carries the local date and the list the stored UTC date.
-const char *const lastRecordIdProperty = "combobox_last_record_id";
 const char *const dateLabelFormat = "M/dd/yy";
 
 QPushButton *saveButton(QDialogButtonBox *box)
@@ -120,8 +115,16 @@ void GuiSaveToDatabase::initialize()
         nullptr, nullptr, qtExperimentButtonBox };
     m_lists[3] = { QStringLiteral("results"), qtResultsName, QStringLiteral("New Results"), false, qtLinkToResultsName,
         qtLinkToResults, qtLinkToResultsDate, qtResultsButtonBox };
-    for (RecordList &list : m_lists)
+    for (RecordList &list : m_lists) {
         saveButton(list.buttons)->setEnabled(false);
+        for (QComboBox *box : { list.nameBox, list.linkList }) {
+            if (!box)
+                continue;
+            auto *model = new GuiRecordListModel(box);
+            model->setModifiedSource(m_database, list.table);
+            box->setModel(model);
+        }
+    }
     // The lists are filled when their tab is first shown (showPage()): with
     // thousands of records, reading all four tables would hold up every opening.
 }
@@ -153,38 +156,27 @@ void GuiSaveToDatabase::createConnections()
 
 // Record lists
 
-bool GuiSaveToDatabase::readRecords(const QString &table, QList<QStandardItem *> *items)
+bool GuiSaveToDatabase::readRecords(const QString &table, QVector<GuiRecordListModel::Entry> *entries)
 {
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id, name, modified FROM %1 WHERE active > 0 ").arg(table))) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+    // `modified` is read by the list for the one record whose date is shown.
+    QString error;
+    if (!GuiRecordListModel::read(
+            m_database, QStringLiteral("SELECT id, name FROM %1 WHERE active > 0 ").arg(table), entries, &error)) {
+        QMessageBox::critical(nullptr, QStringLiteral("Vornakel"), error, QMessageBox::Ok, QMessageBox::NoButton);
         return false;
-    }
-    while (query.next()) {
-        auto *item = new QStandardItem(query.value(1).toString());
-        item->setData(query.value(0), Qt::UserRole);
-        item->setData(query.value(2), Qt::UserRole + 1);
-        *items << item;
     }
     return true;
 }
 
-// Handed to the model in one step: ten thousand records added one by one
-// would each re-lay the box.
-static void appendItems(QComboBox *box, const QList<QStandardItem *> &items)
+static GuiRecordListModel *recordsOf(const QComboBox *box)
 {
-    if (auto *model = qobject_cast<QStandardItemModel *>(box->model()))
-        model->invisibleRootItem()->appendRows(items);
-    else
-        qDeleteAll(items);
+    return qobject_cast<GuiRecordListModel *>(box->model());
 }
 
-void GuiSaveToDatabase::showLinkList(RecordList &list, const QList<QStandardItem *> &items)
+void GuiSaveToDatabase::showLinkList(RecordList &list, const QVector<GuiRecordListModel::Entry> &entries)
 {
     list.linkList->clear();
-    appendItems(list.linkList, items);
+    recordsOf(list.linkList)->append(entries);
     list.linkFilled = true;
     setLinkAvailable(list, list.linkList->count() > 0);
 }
@@ -206,21 +198,15 @@ void GuiSaveToDatabase::populate(RecordList &list)
         nameBox->lineEdit()->setPlaceholderText(list.newRecordText);
     list.nameFilled = true;
 
-    QList<QStandardItem *> items;
-    if (!readRecords(list.table, &items))
+    QVector<GuiRecordListModel::Entry> entries;
+    if (!readRecords(list.table, &entries))
         return;
-    QList<QStandardItem *> links;
-    if (list.linkList && list.linkFilled) {
-        for (const QStandardItem *item : qAsConst(items))
-            links << item->clone();
-    }
-    const bool any = !items.isEmpty();
-    appendItems(nameBox, items);
+    recordsOf(nameBox)->append(entries);
     if (list.linkList) {
         if (list.linkFilled)
-            showLinkList(list, links);
+            showLinkList(list, entries);
         else
-            setLinkAvailable(list, any);
+            setLinkAvailable(list, !entries.isEmpty());
     }
     saveButton(list.buttons)->setEnabled(false);
 }
@@ -229,9 +215,9 @@ void GuiSaveToDatabase::fillLinkList(RecordList &list)
 {
     if (!list.linkList || list.linkFilled)
         return;
-    QList<QStandardItem *> items;
-    if (readRecords(list.table, &items))
-        showLinkList(list, items);
+    QVector<GuiRecordListModel::Entry> entries;
+    if (readRecords(list.table, &entries))
+        showLinkList(list, entries);
 }
 
 void GuiSaveToDatabase::fillShownTab()
@@ -520,9 +506,11 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
     n.saved->setAlignment(Qt::AlignRight);
     n.saved->show();
     saveButton(n.buttons)->setEnabled(false);
-    n.mainList->setProperty(lastRecordProperty,
+    n.mainList->setProperty(GuiVornakel::lastRecordProperty,
         QStringLiteral("%1%2").arg(QDate::currentDate().toString(QStringLiteral("(MM/dd/yy)  ")), name));
-    n.mainList->setProperty(lastRecordIdProperty, savedId);
+    // The main window's list finds the record by this id: the remembered text
+    // carries the local date, the list the stored UTC date.
+    n.mainList->setProperty(GuiVornakel::lastRecordIdProperty, savedId);
     emit(this->*n.changed)();
     cursor.restore();
 }

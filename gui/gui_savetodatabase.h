@@ -3,13 +3,14 @@
 
 #include "ui_gui_savetodatabase.h"
 
+#include "gui/gui_recordlistmodel.h"
+
 #include <QDialog>
 #include <QSqlDatabase>
 #include <QString>
 
 class GuiVornakel;
 class QSqlQuery;
-class QStandardItem;
 
 // The modal dialog that stores what the main window shows as sample, solvent,
 // experiment and results records. It reads the values straight from the main
@@ -95,8 +96,8 @@ private:
     void createConnections();
     void loadExperiment();
     void populate(RecordList &list);
-    bool readRecords(const QString &table, QList<QStandardItem *> *items);
-    void showLinkList(RecordList &list, const QList<QStandardItem *> &items);
+    bool readRecords(const QString &table, QVector<GuiRecordListModel::Entry> *entries);
+    void showLinkList(RecordList &list, const QVector<GuiRecordListModel::Entry> &entries);
     void setLinkAvailable(RecordList &list, bool any);
     void fillLinkList(RecordList &list);
     void fillShownTab();

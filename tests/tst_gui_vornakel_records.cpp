@@ -103,13 +103,14 @@ private slots:
             { "qtBufferName", "buffer", "New Solvent" }, { "qtExperimentName", "experiment", "New Experiment" },
             { "qtResultsName", "results", "New Results" } };
         for (const auto &l : lists) {
-            // Oldest first; by name capitals come first; the inactive record is not listed.
+            // Oldest first; by name capitals come first; the inactive record is not listed; a record
+            // without a readable date shows its name alone.
             QTest::addRow("%s by date", l[1])
                 << l[0] << l[1] << false
-                << QStringList { l[2], "(01/15/26)  Gamma", "(02/10/26)  beta", "(03/01/26)  Alpha" };
+                << QStringList { l[2], "undated", "(01/15/26)  Gamma", "(02/10/26)  beta", "odd", "(03/01/26)  Alpha" };
             QTest::addRow("%s by name", l[1])
                 << l[0] << l[1] << true
-                << QStringList { l[2], "(03/01/26)  Alpha", "(01/15/26)  Gamma", "(02/10/26)  beta" };
+                << QStringList { l[2], "(03/01/26)  Alpha", "(01/15/26)  Gamma", "(02/10/26)  beta", "odd", "undated" };
         }
     }
     void listsOrderByDateOrName()
@@ -117,11 +118,12 @@ private slots:
         QFETCH(QString, list);
         QFETCH(QString, table);
         QFETCH(bool, byName);
-        for (const char *name : { "beta", "Alpha", "zed", "Gamma" })
+        for (const char *name : { "beta", "Alpha", "zed", "Gamma", "odd", "undated" })
             QVERIFY(sql(QStringLiteral("INSERT INTO %1 (name) VALUES ('%2')").arg(table, QLatin1String(name))));
         QVERIFY(sql(QStringLiteral("UPDATE %1 SET active = 0 WHERE name = 'zed'").arg(table)));
         QVERIFY(setModified(table, "Alpha", "2026-03-01 10:00:00") && setModified(table, "beta", "2026-02-10 23:59:59")
-            && setModified(table, "Gamma", "2026-01-15"));
+            && setModified(table, "Gamma", "2026-01-15") && setModified(table, "odd", "2026-02-30 10:00:00"));
+        QVERIFY(sql(QStringLiteral("UPDATE %1 SET modified = NULL WHERE name = 'undated'").arg(table)));
         QVERIFY(start());
         auto *names = widget<QComboBox>(list);
         if (byName)
@@ -162,6 +164,18 @@ private slots:
         QCOMPARE(m_answerer->titles(), QStringList { "Vornakel" });
         QCOMPARE(entries(widget<QComboBox>("qtResultsName")), QStringList { "New Results" });
         QVERIFY(!widget<QComboBox>("qtResultsName")->signalsBlocked());
+    }
+
+    // A failing load says which record it was and leaves nothing suspended.
+    void failingLoadShowsTheBox()
+    {
+        QVERIFY(sql("INSERT INTO sample (name) VALUES ('S')"));
+        QVERIFY(start());
+        QVERIFY(sql("ALTER TABLE sample RENAME TO sample_gone"));
+        choose(widget<QComboBox>("qtSampleName"), "S");
+        QCOMPARE(m_answerer->titles().value(1), QStringLiteral("Vornakel"));
+        QVERIFY(m_answerer->texts().value(1).startsWith(QLatin1String("sample")));
+        QVERIFY(!m_w->signalsBlocked() && !widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked());
     }
 
     // Each source of density and viscosity comes back with its button; a standard value is computed,
