@@ -134,7 +134,11 @@ void GuiBufferComponents::setDatabasePath(const QString &path)
 {
     m_databasePath = path;
     initialize();
-    createConnections();
+    // Once only: a second call would connect every signal twice.
+    if (!m_connected) {
+        createConnections();
+        m_connected = true;
+    }
 }
 
 void GuiBufferComponents::initialize()
@@ -454,7 +458,8 @@ void GuiBufferComponents::onSearchTextEdited(const QString &text)
             return;
         }
     }
-    field->setStyleSheet(QStringLiteral("background-color:rgb(170, 28, 29, 100)"));
+    // rgba: Qt 5 style sheets ignore an alpha given to rgb().
+    field->setStyleSheet(QLatin1String(redMark));
 }
 
 // Computation
@@ -856,8 +861,11 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
                 complaints << QStringLiteral("Ignoring invalid row");
                 continue;
             }
-            // A line written with a trailing TAB still has its units in field 3.
-            const QString units = fields.size() >= 3 ? fields.at(2) : QStringLiteral("molar");
+            // A line written with a trailing TAB still has its units in field 3;
+            // no units at all mean molar, never an empty unit.
+            QString units = fields.size() >= 3 ? fields.at(2) : QString();
+            if (units.isEmpty())
+                units = QStringLiteral("molar");
             const int row = rows.value(fields.at(0).simplified().toCaseFolded(), -1);
             if (row < 0) {
                 complaints << QStringLiteral("No matching record found for '%1'").arg(fields.at(0));

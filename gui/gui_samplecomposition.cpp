@@ -5,7 +5,10 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_changepkas.h"
+#include "gui/gui_grapher.h"
+#include "gui/gui_graphpoints.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -18,6 +21,8 @@
 #include <QVariant>
 #include <climits>
 #include <cmath>
+
+#include <qwt_plot_curve.h>
 
 namespace {
 
@@ -121,7 +126,11 @@ GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent)
     setupUi(this);
 }
 
-GuiSampleComposition::~GuiSampleComposition() = default;
+GuiSampleComposition::~GuiSampleComposition()
+{
+    delete chargeGraph;
+    delete absorbanceGraph;
+}
 
 void GuiSampleComposition::setDatabasePath(const QString &path)
 {
@@ -154,6 +163,9 @@ void GuiSampleComposition::initialize()
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
 
+    sequenceDialog = new GuiAminoAcidSequence(this);
+    sequenceDialog->setDatabasePath(databasePath);
+
     aminoEndPka = 7.35;
     carboxylEndPka = 3.9;
     qtTitrableCarboxyl->setChecked(true);
@@ -179,6 +191,10 @@ void GuiSampleComposition::createConnections()
     connect(qtTitrableCarboxyl, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
     connect(qtTitrableAmino, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
     connect(qtChangePeptide, &QPushButton::clicked, this, &GuiSampleComposition::OnClickedChangePeptide);
+    connect(qtEditAASequence, &QPushButton::clicked, this, &GuiSampleComposition::onEditAASequenceClicked);
+    connect(sequenceDialog, &GuiAminoAcidSequence::sigLog, this, &GuiSampleComposition::sigLog);
+    connect(qtGraphCharge, &QPushButton::clicked, this, &GuiSampleComposition::onGraphChargeClicked);
+    connect(qtGraphAbsorbance, &QPushButton::clicked, this, &GuiSampleComposition::onGraphAbsorbanceClicked);
 }
 
 // ---- Reference lists ----
@@ -631,7 +647,116 @@ void GuiSampleComposition::emptyResults()
     }
 }
 
+// ---- Charge and absorbance graphs ----
+
+void GuiSampleComposition::onGraphChargeClicked()
+{
+    showGraph(chargeGraph, chargeGraphPoints, QStringLiteral("pH"), QStringLiteral("Net Charge"), false);
+}
+
+void GuiSampleComposition::onGraphAbsorbanceClicked()
+{
+    showGraph(absorbanceGraph, absorbanceGraphPoints, QStringLiteral("nm"), QStringLiteral("Molar Exctinction"), true);
+}
+
+void GuiSampleComposition::showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
+    const QString &yTitle, bool yTitleFirst)
+{
+    // One window per graph: a press replaces the earlier one.
+    delete window;
+    if (points.size() < 2)
+        return;
+    window = new GuiGrapher(nullptr);
+    window->reset();
+    connect(window, &GuiGrapher::sigLog, this, &GuiSampleComposition::sigLog);
+    auto *curve = new QwtPlotCurve();
+    curve->setSamples(graphStringsToPoints(points));
+    if (yTitleFirst)
+        window->setYAxisTitle(yTitle);
+    window->setXAxisTitle(xTitle);
+    if (!yTitleFirst)
+        window->setYAxisTitle(yTitle);
+    window->addCurve(curve);
+    window->setVisible(true);
+    window->raise();
+}
+
 // ---- Sequences and stored samples ----
+
+void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenceText, bool const &convertCysteines)
+{
+    QString working = sequenceText.toUpper();
+    const WaitCursor busy;
+    const QSignalBlocker aminoBlocker(qtAminoAcids);
+    const QSignalBlocker conjugateBlocker(qtConjugates);
+    const QChar cystine(QLatin1Char(' '));
+    // Cysteines pair up into disulfides only where a CY2 row can count them.
+    if (convertCysteines && oneLetterCounts.contains(cystine)) {
+        const int cysteines = working.count(QLatin1Char('C'));
+        working.remove(QLatin1Char('C'));
+        oneLetterCounts[cystine] += cysteines / 2;
+        if (cysteines % 2)
+            working += QLatin1Char('C');
+    }
+    for (const QChar c : qAsConst(working)) {
+        const auto found = oneLetterCounts.find(c);
+        if (found != oneLetterCounts.end())
+            ++found.value();
+    }
+    for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
+        const QString code = cellText(qtAminoAcids, row, AminoCodeColumn);
+        const auto found = oneLetterCounts.find(code.isEmpty() ? QChar(0) : code.at(0));
+        if (found == oneLetterCounts.end())
+            continue;
+        setCellText(
+            qtAminoAcids, row, AminoCountColumn, found.value() > 0 ? QString::number(found.value()) : QString());
+        found.value() = 0;
+    }
+    computeValues();
+}
+
+void GuiSampleComposition::fromOneLetterCodes(QString const &text)
+{
+    if (text.isEmpty()) {
+        calculationsBlocked = false;
+        computeValues();
+        return;
+    }
+    calculationsBlocked = true;
+    const auto addOne = [this](int row) {
+        const int current = cellText(qtAminoAcids, row, AminoCountColumn).toInt();
+        setCellText(qtAminoAcids, row, AminoCountColumn, QString::number(current + 1));
+    };
+    for (const QChar c : text) {
+        for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
+            const bool match = c == QLatin1Char(' ')
+                ? cellText(qtAminoAcids, row, AminoNameColumn) == QLatin1String("CY2")
+                : cellText(qtAminoAcids, row, AminoCodeColumn).compare(QString(c), Qt::CaseInsensitive) == 0;
+            if (match) {
+                addOne(row);
+                break;
+            }
+        }
+    }
+    calculationsBlocked = false;
+    computeValues();
+}
+
+void GuiSampleComposition::onEditAASequenceClicked()
+{
+    if (sequenceDialog->exec() != QDialog::Accepted)
+        return;
+    const QString text = sequenceDialog->sequence();
+    bool convertCysteines = false;
+    if (text.indexOf(QLatin1Char('C'), 0, Qt::CaseInsensitive) >= 0) {
+        QMessageBox question(this);
+        question.setWindowTitle(QStringLiteral("Vornakel Composition"));
+        question.setText(QStringLiteral("Do you want all cysteines converted to disulfides?"));
+        question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        convertCysteines = question.exec() == QMessageBox::Yes;
+    }
+    populateAminoTableFromSequence(text, convertCysteines);
+}
 
 QString GuiSampleComposition::toOneLetterCodes() const
 {

@@ -5,12 +5,15 @@
 
 #include <QChar>
 #include <QHash>
+#include <QPointer>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QWidget>
 
 class AppPlugin;
+class GuiAminoAcidSequence;
+class GuiGrapher;
 class QListWidgetItem;
 class QTableWidget;
 class QTableWidgetItem;
@@ -53,6 +56,13 @@ public:
 
     // Sets every count, amount and the denaturant from a stored sample, then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
+    // Sets the counts from a one-letter sequence (a blank is one CY2), then
+    // recalculates. With convertCysteines, pairs of C become CY2 and an odd one
+    // stays a free cysteine; without a CY2 row no C is converted.
+    void populateAminoTableFromSequence(QString const &sequence, bool const &convertCysteines);
+    // Adds the residues of a one-letter text to the counts, then recalculates.
+    void fromOneLetterCodes(QString const &text);
+    GuiAminoAcidSequence *aminoAcidSequenceDialog() const { return sequenceDialog; }
 
     // Empties the text and tooltip of one column and paints its cells white.
     void clearTableColumn(QTableWidget *table, int column);
@@ -88,6 +98,9 @@ public slots:
     void onMakeOligomerStateChanged(int state);
     void onOligomerNEditingFinished();
     void OnClickedChangePeptide();
+    void onGraphChargeClicked();
+    void onEditAASequenceClicked();
+    void onGraphAbsorbanceClicked();
 
 signals:
     void sigLog(const QString &message, int logLevel);
@@ -107,10 +120,16 @@ private:
     void removeRecordRow(QTableWidget *table, int id);
     void emptyResults();
     int oligomerNumber() const;
+    void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
+        const QString &yTitle, bool yTitleFirst);
 
     QString sequence;
     bool calculationsBlocked = false;
     AppPlugin *calculations = nullptr; // not owned
+    // Owned, top-level; a window the person closes is not deleted, so the page deletes it.
+    QPointer<GuiGrapher> chargeGraph;
+    QPointer<GuiGrapher> absorbanceGraph;
+    GuiAminoAcidSequence *sequenceDialog = nullptr; // a child of the page
     QSqlDatabase database;
     QHash<QChar, int> oneLetterCounts;
     double aminoEndPka = 7.35;

@@ -2,6 +2,7 @@
 
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "gui/gui_recordlistmodel.h"
 #include "gui/gui_vornakel.h"
 
 #include <QApplication>
@@ -12,7 +13,6 @@
 #include <QPushButton>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardItemModel>
 
 namespace {
 
@@ -36,10 +36,6 @@ private:
     bool m_set = true;
 };
 
-const char *const lastRecordProperty = "combobox_last_record";
-// The id of the record just saved: the main window's list finds it by id, since
-// the remembered text carries the local date and the list the stored UTC date.
-const char *const lastRecordIdProperty = "combobox_last_record_id";
 const char *const dateLabelFormat = "M/dd/yy";
 
 QPushButton *saveButton(QDialogButtonBox *box)
@@ -80,6 +76,12 @@ GuiSaveToDatabase::~GuiSaveToDatabase()
 
 int GuiSaveToDatabase::execute(GuiSaveToDatabase::Page page)
 {
+    showPage(page);
+    return exec();
+}
+
+void GuiSaveToDatabase::showPage(GuiSaveToDatabase::Page page)
+{
     switch (page) {
     case SampleRecordPage:
         qtTabWidget->setCurrentWidget(qtSampleTab);
@@ -94,7 +96,8 @@ int GuiSaveToDatabase::execute(GuiSaveToDatabase::Page page)
         qtTabWidget->setCurrentWidget(qtResultsTab);
         break;
     }
-    return exec();
+    // Also when the tab was current already and so sent no change.
+    fillShownTab();
 }
 
 void GuiSaveToDatabase::initialize()
@@ -104,10 +107,26 @@ void GuiSaveToDatabase::initialize()
     qtSolventSaved->hide();
     qtExperimentSaved->hide();
     qtResultsSaved->hide();
-    populateSample();
-    populateSolvent();
-    populateExperiment();
-    populateResults();
+    m_lists[0] = { QStringLiteral("sample"), qtSampleName, QStringLiteral("New Sample"), true, qtLinkToSampleName,
+        qtLinkToSample, qtLinkToSampleDate, qtSampleButtonBox };
+    m_lists[1] = { QStringLiteral("buffer"), qtSolventName, QStringLiteral("New Solvent"), true, qtLinkToSolventName,
+        qtLinkToSolvent, qtLinkToSolventDate, qtSolventButtonBox };
+    m_lists[2] = { QStringLiteral("experiment"), qtExperimentName, QStringLiteral("New Experiment"), false, nullptr,
+        nullptr, nullptr, qtExperimentButtonBox };
+    m_lists[3] = { QStringLiteral("results"), qtResultsName, QStringLiteral("New Results"), false, qtLinkToResultsName,
+        qtLinkToResults, qtLinkToResultsDate, qtResultsButtonBox };
+    for (RecordList &list : m_lists) {
+        saveButton(list.buttons)->setEnabled(false);
+        for (QComboBox *box : { list.nameBox, list.linkList }) {
+            if (!box)
+                continue;
+            auto *model = new GuiRecordListModel(box);
+            model->setModifiedSource(m_database, list.table);
+            box->setModel(model);
+        }
+    }
+    // The lists are filled when their tab is first shown (showPage()): with
+    // thousands of records, reading all four tables would hold up every opening.
 }
 
 void GuiSaveToDatabase::createConnections()
@@ -137,74 +156,115 @@ void GuiSaveToDatabase::createConnections()
 
 // Record lists
 
-void GuiSaveToDatabase::populate(const QString &table, QComboBox *nameBox, const QString &newRecordText,
-    bool newRecordIsPlaceholder, QComboBox *linkList, QCheckBox *linkBox, QLabel *linkDate, QDialogButtonBox *buttons)
+bool GuiSaveToDatabase::readRecords(const QString &table, QVector<GuiRecordListModel::Entry> *entries)
 {
+    // `modified` is read by the list for the one record whose date is shown.
+    QString error;
+    if (!GuiRecordListModel::read(
+            m_database, QStringLiteral("SELECT id, name FROM %1 WHERE active > 0 ").arg(table), entries, &error)) {
+        QMessageBox::critical(nullptr, QStringLiteral("Vornakel"), error, QMessageBox::Ok, QMessageBox::NoButton);
+        return false;
+    }
+    return true;
+}
+
+static GuiRecordListModel *recordsOf(const QComboBox *box)
+{
+    return qobject_cast<GuiRecordListModel *>(box->model());
+}
+
+void GuiSaveToDatabase::showLinkList(RecordList &list, const QVector<GuiRecordListModel::Entry> &entries)
+{
+    list.linkList->clear();
+    recordsOf(list.linkList)->append(entries);
+    list.linkFilled = true;
+    setLinkAvailable(list, list.linkList->count() > 0);
+}
+
+void GuiSaveToDatabase::setLinkAvailable(RecordList &list, bool any)
+{
+    list.linkBox->setEnabled(any);
+    list.linkList->setEnabled(any);
+    if (any && list.linkFilled)
+        list.linkDate->setText(dateText(list.linkList->currentData(Qt::UserRole + 1)));
+}
+
+void GuiSaveToDatabase::populate(RecordList &list)
+{
+    QComboBox *nameBox = list.nameBox;
     nameBox->clear();
-    nameBox->addItem(newRecordIsPlaceholder ? QString() : newRecordText, -1);
-    if (newRecordIsPlaceholder && nameBox->lineEdit())
-        nameBox->lineEdit()->setPlaceholderText(newRecordText);
+    nameBox->addItem(list.newRecordIsPlaceholder ? QString() : list.newRecordText, -1);
+    if (list.newRecordIsPlaceholder && nameBox->lineEdit())
+        nameBox->lineEdit()->setPlaceholderText(list.newRecordText);
+    list.nameFilled = true;
 
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id, name, modified FROM %1 WHERE active > 0 ").arg(table))) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+    QVector<GuiRecordListModel::Entry> entries;
+    if (!readRecords(list.table, &entries))
         return;
+    recordsOf(nameBox)->append(entries);
+    if (list.linkList) {
+        if (list.linkFilled)
+            showLinkList(list, entries);
+        else
+            setLinkAvailable(list, !entries.isEmpty());
     }
-    if (linkList)
-        linkList->clear();
+    saveButton(list.buttons)->setEnabled(false);
+}
 
-    // Built apart and handed to the models in one step each: ten thousand
-    // records added one by one would each re-lay the box.
-    QList<QStandardItem *> names;
-    QList<QStandardItem *> links;
-    while (query.next()) {
-        auto *item = new QStandardItem(query.value(1).toString());
-        item->setData(query.value(0), Qt::UserRole);
-        item->setData(query.value(2), Qt::UserRole + 1);
-        names << item;
-        if (linkList)
-            links << item->clone();
-    }
-    query.finish();
-    if (auto *model = qobject_cast<QStandardItemModel *>(nameBox->model()))
-        model->invisibleRootItem()->appendRows(names);
+void GuiSaveToDatabase::fillLinkList(RecordList &list)
+{
+    if (!list.linkList || list.linkFilled)
+        return;
+    QVector<GuiRecordListModel::Entry> entries;
+    if (readRecords(list.table, &entries))
+        showLinkList(list, entries);
+}
 
-    if (linkList) {
-        if (auto *model = qobject_cast<QStandardItemModel *>(linkList->model()))
-            model->invisibleRootItem()->appendRows(links);
-        const bool any = linkList->count() > 0;
-        linkBox->setEnabled(any);
-        linkList->setEnabled(any);
-        if (any)
-            linkDate->setText(dateText(linkList->currentData(Qt::UserRole + 1)));
+void GuiSaveToDatabase::fillShownTab()
+{
+    QWidget *tab = qtTabWidget->currentWidget();
+    const QWidget *tabs[4] = { qtSampleTab, qtSolventTab, qtExperimentTab, qtResultsTab };
+    for (int i = 0; i < 4; ++i) {
+        if (tab == tabs[i] && !m_lists[i].nameFilled)
+            populate(m_lists[i]);
     }
-    saveButton(buttons)->setEnabled(false);
+    if (tab != qtExperimentTab)
+        return;
+    // A link check box is offered only when there is a record to link; the
+    // list itself is read when the box is checked or an experiment names it.
+    for (RecordList *list : { &m_lists[0], &m_lists[1], &m_lists[3] }) {
+        if (list->nameFilled || list->linkFilled || list->linkKnown)
+            continue;
+        QSqlQuery query(m_database);
+        query.setForwardOnly(true);
+        if (!query.exec(QStringLiteral("SELECT 1 FROM %1 WHERE active > 0 LIMIT 1").arg(list->table))) {
+            QMessageBox::critical(
+                nullptr, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+            continue;
+        }
+        list->linkKnown = true;
+        setLinkAvailable(*list, query.next());
+    }
 }
 
 void GuiSaveToDatabase::populateSample()
 {
-    populate(QStringLiteral("sample"), qtSampleName, QStringLiteral("New Sample"), true, qtLinkToSampleName,
-        qtLinkToSample, qtLinkToSampleDate, qtSampleButtonBox);
+    populate(m_lists[0]);
 }
 
 void GuiSaveToDatabase::populateSolvent()
 {
-    populate(QStringLiteral("buffer"), qtSolventName, QStringLiteral("New Solvent"), true, qtLinkToSolventName,
-        qtLinkToSolvent, qtLinkToSolventDate, qtSolventButtonBox);
+    populate(m_lists[1]);
 }
 
 void GuiSaveToDatabase::populateExperiment()
 {
-    populate(QStringLiteral("experiment"), qtExperimentName, QStringLiteral("New Experiment"), false, nullptr, nullptr,
-        nullptr, qtExperimentButtonBox);
+    populate(m_lists[2]);
 }
 
 void GuiSaveToDatabase::populateResults()
 {
-    populate(QStringLiteral("results"), qtResultsName, QStringLiteral("New Results"), false, qtLinkToResultsName,
-        qtLinkToResults, qtLinkToResultsDate, qtResultsButtonBox);
+    populate(m_lists[3]);
 }
 
 // Name and link handling
@@ -288,19 +348,28 @@ void GuiSaveToDatabase::onLinkToStateChanged(int state)
     if (!box)
         return;
     QFrame *frame = nullptr;
-    if (box == qtLinkToSample)
+    RecordList *list = nullptr;
+    if (box == qtLinkToSample) {
         frame = qtLinkToSampleFrame;
-    else if (box == qtLinkToSolvent)
+        list = &m_lists[0];
+    } else if (box == qtLinkToSolvent) {
         frame = qtLinkToSolventFrame;
-    else if (box == qtLinkToResults)
+        list = &m_lists[1];
+    } else if (box == qtLinkToResults) {
         frame = qtLinkToResultsFrame;
-    if (frame)
-        frame->setEnabled(state != 0);
+        list = &m_lists[3];
+    }
+    if (!frame)
+        return;
+    frame->setEnabled(state != 0);
+    if (state != 0)
+        fillLinkList(*list);
 }
 
 void GuiSaveToDatabase::onCurrentTabChanged(int)
 {
     setFocus(Qt::OtherFocusReason);
+    fillShownTab();
 }
 
 void GuiSaveToDatabase::onActivated(const QString &text)
@@ -330,19 +399,15 @@ void GuiSaveToDatabase::loadExperiment()
     }
     query.finish();
 
-    const struct
-    {
-        QComboBox *list;
-        QCheckBox *box;
-    } rows[3] = { { qtLinkToSampleName, qtLinkToSample }, { qtLinkToSolventName, qtLinkToSolvent },
-        { qtLinkToResultsName, qtLinkToResults } };
+    RecordList *rows[3] = { &m_lists[0], &m_lists[1], &m_lists[3] };
     for (int i = 0; i < 3; ++i) {
         if (links[i] < 0) {
-            rows[i].list->setCurrentIndex(0);
-            rows[i].box->setChecked(false);
+            rows[i]->linkList->setCurrentIndex(0);
+            rows[i]->linkBox->setChecked(false);
         } else {
-            rows[i].list->setCurrentIndex(rows[i].list->findData(links[i], Qt::UserRole));
-            rows[i].box->setChecked(true);
+            fillLinkList(*rows[i]);
+            rows[i]->linkList->setCurrentIndex(rows[i]->linkList->findData(links[i], Qt::UserRole));
+            rows[i]->linkBox->setChecked(true);
         }
     }
 }
@@ -360,14 +425,14 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
         QComboBox *mainList;
         void (GuiSaveToDatabase::*populate)();
         void (GuiSaveToDatabase::*changed)();
-        bool askOverwrite; // the sample save has no overwrite of its own yet
+        bool askOverwrite;
         bool boxOnDialog;
     };
     Names n {};
     switch (kind) {
     case RecordKind::Sample:
         n = { qtSampleName, qtSampleButtonBox, qtSampleSaved, "Sample Saved as %1", m_mainWindow->qtSampleName,
-            &GuiSaveToDatabase::populateSample, &GuiSaveToDatabase::sigSampleRecordsChanged, false, true };
+            &GuiSaveToDatabase::populateSample, &GuiSaveToDatabase::sigSampleRecordsChanged, true, true };
         break;
     case RecordKind::Solvent:
         n = { qtSolventName, qtSolventButtonBox, qtSolventSaved, "Solvent Saved as %1", m_mainWindow->qtBufferName,
@@ -441,9 +506,11 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
     n.saved->setAlignment(Qt::AlignRight);
     n.saved->show();
     saveButton(n.buttons)->setEnabled(false);
-    n.mainList->setProperty(lastRecordProperty,
+    n.mainList->setProperty(GuiVornakel::lastRecordProperty,
         QStringLiteral("%1%2").arg(QDate::currentDate().toString(QStringLiteral("(MM/dd/yy)  ")), name));
-    n.mainList->setProperty(lastRecordIdProperty, savedId);
+    // The main window's list finds the record by this id: the remembered text
+    // carries the local date, the list the stored UTC date.
+    n.mainList->setProperty(GuiVornakel::lastRecordIdProperty, savedId);
     emit(this->*n.changed)();
     cursor.restore();
 }

@@ -3,6 +3,8 @@
 
 #include "ui_gui_savetodatabase.h"
 
+#include "gui/gui_recordlistmodel.h"
+
 #include <QDialog>
 #include <QSqlDatabase>
 #include <QString>
@@ -25,6 +27,8 @@ public:
 
     // Shows the page's tab and runs the dialog modally.
     int execute(GuiSaveToDatabase::Page page);
+    // Shows the page's tab with its lists filled, without running the dialog.
+    void showPage(GuiSaveToDatabase::Page page);
 
     // Refill one tab's name box (and the experiment tab's link list of that kind).
     void populateSample();
@@ -72,16 +76,37 @@ private:
     bool writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId);
     bool writeResultsRecord(QSqlQuery &query, int storedId, int *savedId);
 
+    // One tab's name box, and the experiment tab's link row of the same kind.
+    struct RecordList
+    {
+        QString table;
+        QComboBox *nameBox = nullptr;
+        QString newRecordText;
+        bool newRecordIsPlaceholder = false;
+        QComboBox *linkList = nullptr;
+        QCheckBox *linkBox = nullptr;
+        QLabel *linkDate = nullptr;
+        QDialogButtonBox *buttons = nullptr;
+        bool nameFilled = false;
+        bool linkFilled = false;
+        bool linkKnown = false; // whether any record can be linked has been asked
+    };
+
     void initialize();
     void createConnections();
     void loadExperiment();
-    void populate(const QString &table, QComboBox *nameBox, const QString &newRecordText, bool newRecordIsPlaceholder,
-        QComboBox *linkList, QCheckBox *linkBox, QLabel *linkDate, QDialogButtonBox *buttons);
+    void populate(RecordList &list);
+    bool readRecords(const QString &table, QVector<GuiRecordListModel::Entry> *entries);
+    void showLinkList(RecordList &list, const QVector<GuiRecordListModel::Entry> &entries);
+    void setLinkAvailable(RecordList &list, bool any);
+    void fillLinkList(RecordList &list);
+    void fillShownTab();
     bool experimentNamed() const; // a stored experiment chosen, or a new one named
 
     GuiVornakel *m_mainWindow; // not owned; also the parent
     QString m_connectionName;
     QSqlDatabase m_database;
+    RecordList m_lists[4]; // sample, solvent, experiment, results
 };
 
 #endif

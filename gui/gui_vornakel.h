@@ -61,6 +61,7 @@ public:
     QString activeDbLocation() const;
     void mainVornakelWindow();
     void syncVornakelList(QList<GuiVornakel *> list);
+    QList<GuiVornakel *> vornakelList() const { return m_vornakelList; }
 
     // Experiment calculations.
     void calculate();

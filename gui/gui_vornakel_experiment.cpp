@@ -25,6 +25,15 @@
 
 namespace {
 
+// The buffer page works at the experiment temperature; a field that holds no
+// number leaves it where it was.
+void followTemperature(GuiBufferComponents *page, const QLineEdit *field)
+{
+    double temperature = 0.0;
+    if (AppNumber::fromText(field->text(), &temperature) && temperature != page->temperature())
+        page->setTemperature(temperature);
+}
+
 void setCheckedQuietly(QGroupBox *box, bool checked)
 {
     const bool was = box->blockSignals(true);
@@ -165,9 +174,7 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
         && page->qtCalculateViscosity->isChecked();
     QHash<QLineEdit *, double> fromPage;
     if (densityFromPage || viscosityFromPage) {
-        const double temperature = AppNumber::valueOrZero(qtSedEquilibriumTemp->text());
-        if (page->temperature() != temperature)
-            page->setTemperature(temperature);
+        followTemperature(page, qtSedEquilibriumTemp);
         if (densityFromPage)
             fromPage.insert(qtBufferDensity, page->calculatedDensity());
         if (viscosityFromPage)
@@ -324,7 +331,7 @@ void GuiVornakel::onValueEdited()
             qtSedVelocityTemp->blockSignals(was);
         }
         // The buffer page first: a density or viscosity accepted from it is its own correction.
-        qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
+        followTemperature(qtStackBufferComponents, qtSedEquilibriumTemp);
         equilibriumTempCalculations();
     } else if (source == qtSedEquilibriumRPM) {
         // Speeds up to 90 are taken as thousands of rpm.
@@ -386,9 +393,9 @@ void GuiVornakel::onValueChanged()
     if (!source)
         return;
     source->setProperty(userEntry, false);
-    // The buffer page works at the experiment temperature however it was set: defaults, a loaded experiment.
+    // However the experiment temperature was set: typed, the defaults, a loaded experiment.
     if (source == qtSedEquilibriumTemp)
-        qtStackBufferComponents->setTemperature(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()));
+        followTemperature(qtStackBufferComponents, qtSedEquilibriumTemp);
     if (source == qtExperimentResultsRp || source == qtExperimentResultsS)
         source->setProperty(lastValue, static_cast<QLineEdit *>(source)->text());
     // A value written by anything but the temperature correction is a new base.

@@ -8,15 +8,17 @@
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
+#include "gui/gui_recordlistmodel.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_standardvalue.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QMessageBox>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardItemModel>
+#include <QTime>
 
 namespace {
 
@@ -37,6 +39,38 @@ int linkId(const QVariant &value)
     return value.isNull() ? -1 : value.toInt();
 }
 
+// "(MM/dd/yy)  " for a stored date, as the date is stored (no time zone), or
+// nothing when the value is no date. The database's own "yyyy-MM-dd hh:mm:ss"
+// is read straight from its digits: ten thousand full parses would double the
+// time of a refill.
+QString datePrefix(const QVariant &modified)
+{
+    if (modified.isNull())
+        return QString();
+    const QString text = modified.toString();
+    const bool databaseForm = (text.size() == 10 || (text.size() == 19 && text.at(10) == QLatin1Char(' ')))
+        && text.at(4) == QLatin1Char('-') && text.at(7) == QLatin1Char('-');
+    if (databaseForm) {
+        bool ok[6] = { false, false, false, true, true, true };
+        const int year = text.midRef(0, 4).toInt(&ok[0]);
+        const int month = text.midRef(5, 2).toInt(&ok[1]);
+        const int day = text.midRef(8, 2).toInt(&ok[2]);
+        int hour = 0, minute = 0, second = 0;
+        if (text.size() == 19) {
+            hour = text.midRef(11, 2).toInt(&ok[3]);
+            minute = text.midRef(14, 2).toInt(&ok[4]);
+            second = text.midRef(17, 2).toInt(&ok[5]);
+        }
+        const bool valid = ok[0] && ok[1] && ok[2] && ok[3] && ok[4] && ok[5] && QDate::isValid(year, month, day)
+            && QTime::isValid(hour, minute, second);
+        if (!valid)
+            return QString();
+        return QLatin1Char('(') + text.midRef(5, 2) + QLatin1Char('/') + text.midRef(8, 2) + QLatin1Char('/')
+            + text.midRef(2, 2) + QLatin1String(")  ");
+    }
+    return modified.toDateTime().toString(QStringLiteral("(MM/dd/yy)  "));
+}
+
 void checkWhenVisible(QAbstractButton *button)
 {
     if (button->isVisible())
@@ -50,6 +84,12 @@ void checkWhenVisible(QAbstractButton *button)
 void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const QString &table, const QString &first)
 {
     const bool wasBlocked = list->blockSignals(true);
+    // Ten thousand entries in one step, without an item object each.
+    auto *model = qobject_cast<GuiRecordListModel *>(list->model());
+    if (!model) {
+        model = new GuiRecordListModel(list);
+        list->setModel(model);
+    }
     list->clear();
     list->addItem(QIcon(), first, QVariant());
     if (!list->property(lastRecordProperty).isValid())
@@ -68,21 +108,11 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const
         list->blockSignals(wasBlocked);
         return;
     }
-
-    // Handed to the model in one step: added one by one, every record would
-    // re-lay the list.
-    QList<QStandardItem *> items;
-    const QString datePrefix = QStringLiteral("(MM/dd/yy)  ");
-    while (query.next()) {
-        const QVariant modified = query.value(2);
-        const QString date = modified.isNull() ? QString() : modified.toDateTime().toString(datePrefix);
-        auto *item = new QStandardItem(date + query.value(1).toString());
-        item->setData(query.value(0), Qt::UserRole);
-        items << item;
-    }
+    QVector<GuiRecordListModel::Entry> entries;
+    while (query.next())
+        entries.append({ datePrefix(query.value(2)) + query.value(1).toString(), query.value(0) });
     query.finish();
-    if (auto *model = qobject_cast<QStandardItemModel *>(list->model()))
-        model->invisibleRootItem()->appendRows(items);
+    model->append(entries);
 
     // A record just saved is found by its id: the remembered text carries the
     // local date, the list the stored UTC date.
@@ -456,9 +486,15 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
 
 void GuiVornakel::loadResultsPage(const int &recordId)
 {
+    // The stored figures are shown as stored: checking the stored option and
+    // shape must not run their handlers, which would compute the page anew
+    // (or, without a molecular weight, clear it) while it is half written.
+    const bool wasStopped = optionsStopped();
+    stopSignals(true);
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
         clearResultsPage();
+        stopSignals(wasStopped);
         return;
     }
     QSqlQuery query(m_database);
@@ -469,6 +505,7 @@ void GuiVornakel::loadResultsPage(const int &recordId)
     if (!query.exec()) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("results") + query.lastError().text(),
             QMessageBox::Ok, QMessageBox::NoButton);
+        stopSignals(wasStopped);
         return;
     }
     struct Row
@@ -517,6 +554,7 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         else
             qtShapeOblate->setChecked(true);
     }
+    stopSignals(wasStopped);
 }
 
 // Clearing the tabs

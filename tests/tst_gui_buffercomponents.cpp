@@ -378,6 +378,8 @@ private slots:
             << QByteArray(" sodium  CHLORIDE \t0.1\n") << QStringList { "Sodium chloride=0.1=molar" } << "";
         QTest::newRow("trailing TAB") << QByteArray("Sodium chloride\t10\tmg/ml\t\n")
                                       << QStringList { "Sodium chloride=10=mg/ml" } << "";
+        QTest::newRow("empty units") << QByteArray("Sodium chloride\t0.2\t\n")
+                                     << QStringList { "Sodium chloride=0.2=molar" } << "";
         QTest::newRow("four fields, later line wins")
             << QByteArray("Sodium chloride\t1\tmolar\nSodium chloride\t10\tmg/ml\textra\n")
             << QStringList { "Sodium chloride=10=mg/ml" } << "";
@@ -492,13 +494,25 @@ private slots:
         QVERIFY(rowOf("Zinc salt") >= 0);
         QVERIFY(m_page->qtAddedComponents->isRowHidden(rowOf("Zinc salt")));
         emit editor()->sigComponentRecordChanged(999999); // no such row
+        // Equal names sort by id in both tables; names in the buffer are chosen, not typed.
+        QVERIFY(sql("INSERT INTO BufferComponent (id, name) VALUES (5000, 'Urea'), (4000, 'Urea')"));
+        emit editor()->sigNewBufferComponentAdded(5000);
+        emit editor()->sigNewBufferComponentAdded(4000);
         verifyPaired();
+        const int urea = rowOf("Urea");
+        QCOMPARE(m_page->qtComponents->item(urea + 1, 0)->data(GuiBufferComponents::ComponentIdRole).toInt(), 4000);
+        QCOMPARE(m_page->qtComponents->item(urea + 2, 0)->data(GuiBufferComponents::ComponentIdRole).toInt(), 5000);
+        QVERIFY(!(m_page->qtAddedComponents->item(urea, 0)->flags() & Qt::ItemIsEditable));
     }
 
     // The page works at the experiment temperature, however it was set.
     void temperatureFollowsTheExperiment()
     {
-        widget<QLineEdit>("qtSedEquilibriumTemp")->setText("5"); // as a loaded experiment writes it
+        QVERIFY(sql("INSERT INTO experiment (name, Tc) VALUES ('cold', 5)"));
+        m_f->window->populateExperimentRecordList();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        auto *experiments = widget<QComboBox>("qtExperimentName");
+        experiments->setCurrentIndex(experiments->findText("cold", Qt::MatchEndsWith));
         QCOMPARE(m_page->temperature(), 5.0);
         openPage();
         add("Sodium chloride", "0.15");

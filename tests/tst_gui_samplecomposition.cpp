@@ -1,7 +1,10 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_changepkas.h"
+#include "gui/gui_grapher.h"
 #include "gui/gui_samplecomposition.h"
+#include "gui/gui_savetodatabase.h"
 #include "gui/gui_vornakel.h"
 
 #include "test_environment.h"
@@ -16,6 +19,10 @@
 #include <QSqlQuery>
 #include <QtTest>
 #include <memory>
+
+#include <qwt_plot.h>
+#include <qwt_plot_curve.h>
+#include <qwt_text.h>
 
 // Hen egg-white lysozyme, 129 residues with four disulfides (Canfield 1963 sequence).
 static const char *const lysozyme = "ALA=12 ARG=11 ASN=14 ASP=7 GLN=3 GLU=2 GLY=12 HIS=1 ILE=6 LEU=8 LYS=6 MET=2 PHE=3 "
@@ -101,6 +108,14 @@ class TstGuiSampleComposition : public QObject
         QList<QMap<QString, QString>> out;
         for (int i = 0; children.contains(QString::number(i)); ++i)
             out << children.value(QString::number(i));
+        return out;
+    }
+    static QList<GuiGrapher *> graphers()
+    {
+        QList<GuiGrapher *> out;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *grapher = qobject_cast<GuiGrapher *>(top))
+                out << grapher;
         return out;
     }
     void selectDenaturant(const QString &name)
@@ -356,6 +371,187 @@ private slots:
                  "qtEstAbsExtinction", "qtEstAbsMgMl" })
             QVERIFY2(text(name).isEmpty(), name);
         QVERIFY(m_f->answerer.titles().contains("Plugin Error"));
+    }
+
+    // Saved, overwritten after the question, a failing overwrite rolled back,
+    // then chosen again in the main window's list: everything comes back.
+    void aSampleIsSavedOverwrittenAndReloadedUnchanged()
+    {
+        const QString path = m_f->reference.path();
+        const auto count = [path](const QString &sql) {
+            QSqlQuery query(QSqlDatabase::database(path));
+            return query.exec(sql) && query.next() ? query.value(0).toString() : QString("<error>");
+        };
+        const QString denaturantId = count("SELECT id FROM denature WHERE Name = 'Test denaturant'");
+        typeAll(lysozyme);
+        type("ALA", "2.5");
+        type("D-Glucose (residue)", "3");
+        widget<QCheckBox>("qtUseDefinedDenaturant")->click();
+        selectDenaturant("Test denaturant");
+        const double vbar = number("qtCalculatedVBar");
+
+        GuiSaveToDatabase dialog(path, m_f->window.get());
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+        QAbstractButton *save = dialog.qtSampleButtonBox->button(QDialogButtonBox::Save);
+        dialog.qtSampleName->setEditText("Lysozyme test");
+        save->click();
+        QCOMPARE(count("SELECT count(*) || ' ' || useDenaturant FROM sample"), "1 " + denaturantId);
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 1"), QString("20"));
+        QCOMPARE(count("SELECT count FROM conjugateComposition"), QString("3"));
+
+        type("GLY", "13");
+        // The stored record chosen again: the button is enabled by a change of the name box.
+        dialog.qtSampleName->setCurrentIndex(0);
+        dialog.qtSampleName->setCurrentIndex(dialog.qtSampleName->findText("Lysozyme test"));
+        QVERIFY(save->isEnabled());
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save->click();
+        QVERIFY(m_f->answerer.texts().contains("Are you sure you wish to overwrite this record?"));
+        QCOMPARE(count("SELECT count(*) FROM sample"), QString("1"));
+        QCOMPARE(count("SELECT group_concat(count) FROM aminoComposition JOIN amino ON amino.id = aminoId "
+                       "WHERE Namethree = 'GLY' AND aminoComposition.active = 1"),
+            QString("13"));
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 0"), QString("20"));
+
+        QSqlQuery trigger(QSqlDatabase::database(path));
+        QVERIFY(trigger.exec("CREATE TRIGGER refuse BEFORE INSERT ON conjugateComposition BEGIN "
+                             "SELECT RAISE(ABORT, 'refused by the test'); END"));
+        type("GLY", "14");
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^INSERT INTO conjugateComposition"));
+        dialog.qtSampleName->setCurrentIndex(0);
+        dialog.qtSampleName->setCurrentIndex(dialog.qtSampleName->findText("Lysozyme test"));
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save->click();
+        QVERIFY(m_f->answerer.texts().last().contains("refused by the test"));
+        QCOMPARE(count("SELECT count(*) FROM aminoComposition WHERE active = 1"), QString("20"));
+        QCOMPARE(count("SELECT count(*) FROM conjugateComposition WHERE active = 1"), QString("1"));
+        QVERIFY(trigger.exec("DROP TRIGGER refuse"));
+
+        // Through the main window's list: a new sample first, then the stored one.
+        QComboBox *list = m_f->window->qtSampleName;
+        m_f->window->populateSampleRecordList();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(0);
+        QVERIFY(cell("ALA")->text().isEmpty() && page()->denaturant().isEmpty());
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(list->findData(count("SELECT id FROM sample").toInt(), Qt::UserRole));
+        for (const QString &entry : QString(lysozyme).split(' ').mid(1))
+            if (!entry.startsWith("GLY"))
+                QCOMPARE(cell(entry.section('=', 0, 0))->text(), entry.section('=', 1));
+        QCOMPARE(cell("ALA")->text() + ' ' + cell("GLY")->text(), QString("2.5 13"));
+        QCOMPARE(cell("D-Glucose (residue)")->text(), QString("3"));
+        QCOMPARE(page()->denaturant(), denaturantId);
+        QVERIFY(widget<QCheckBox>("qtUseDefinedDenaturant")->isChecked());
+        QVERIFY(widget<QListWidget>("qtDenaturants")->currentItem()->isSelected());
+        QVERIFY(std::fabs(number("qtCalculatedVBar") - vbar) < 0.01);
+    }
+
+    void chargeGraphShowsTheLastPointsInOneWindow()
+    {
+        widget<QPushButton>("qtGraphCharge")->click(); // nothing computed: no window
+        QVERIFY(graphers().isEmpty());
+        TestFakeModule *fake = record();
+        QList<QVariantMap> points;
+        for (int i = 0; i < 5; ++i)
+            points << TestFakeModule::point("pH Graph", "x", i, 2 * i)
+                   << TestFakeModule::point("pH Graph", "y", i, 10 - i);
+        fake->answer("calculationsFromComposition", points);
+        widget<QPushButton>("qtCompute")->click();
+        widget<QPushButton>("qtGraphCharge")->click();
+        QCOMPARE(graphers().size(), 1);
+        const QPointer<GuiGrapher> first = graphers().first();
+        QCOMPARE(first->curves().size(), 1);
+        QCOMPARE(int(first->curves().first()->dataSize()), 5);
+        QCOMPARE(first->curves().first()->sample(4), QPointF(8, 6));
+        QCOMPARE(first->plotOptions()->axisTitle(QwtPlot::xBottom).text(), QString("pH"));
+        QCOMPARE(first->plotOptions()->axisTitle(QwtPlot::yLeft).text(), QString("Net Charge"));
+
+        points.removeLast(); // the last point loses its y: it is not drawn
+        fake->answer("calculationsFromComposition", points + QList<QVariantMap> { TestFakeModule::value("x", 1) });
+        widget<QPushButton>("qtCompute")->click();
+        widget<QPushButton>("qtGraphCharge")->click();
+        QVERIFY(first.isNull());
+        QCOMPARE(graphers().size(), 1);
+        QCOMPARE(int(graphers().first()->curves().first()->dataSize()), 4);
+    }
+
+    void lysozymeChargeCrossesZeroAtItsIsoelectricPoint()
+    {
+        typeAll(lysozyme);
+        widget<QPushButton>("qtGraphCharge")->click();
+        QCOMPARE(graphers().size(), 1);
+        const QwtPlotCurve *curve = graphers().first()->curves().first();
+        double crossing = -1;
+        for (size_t i = 1; i < curve->dataSize(); ++i) {
+            const QPointF a = curve->sample(i - 1), b = curve->sample(i);
+            if (a.y() > 0 && b.y() <= 0)
+                crossing = a.x() + (b.x() - a.x()) * a.y() / (a.y() - b.y());
+        }
+        QVERIFY2(std::fabs(crossing - 10.64) < 0.1, qPrintable(QString::number(crossing)));
+        widget<QPushButton>("qtGraphAbsorbance")->click();
+        QCOMPARE(graphers().size(), 2);
+    }
+
+    // Counts as "CODE=n" for the rows that have one, in table order.
+    QString counts() const
+    {
+        QStringList out;
+        auto *table = widget<QTableWidget>("qtAminoAcids");
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (!table->item(row, 2)->text().isEmpty())
+                out << table->item(row, 0)->text() + '=' + table->item(row, 2)->text();
+        return out.join(' ');
+    }
+
+    void sequencesBecomeCounts_data()
+    {
+        QTest::addColumn<QString>("sequence");
+        QTest::addColumn<bool>("convert");
+        QTest::addColumn<QString>("counts");
+        QTest::newRow("MCCAC converted") << "MCCAC" << true << "ALA=1 CY2=1 CYS=1 MET=1";
+        QTest::newRow("MCCAC kept") << "MCCAC" << false << "ALA=1 CYS=3 MET=1";
+        QTest::newRow("CCC converted") << "CCC" << true << "CY2=1 CYS=1";
+        QTest::newRow("blank adds to CY2") << "ACC A" << true << "ALA=2 CY2=2";
+        QTest::newRow("lower case") << "acd" << false << "ALA=1 ASP=1 CYS=1";
+        QTest::newRow("empty") << "" << false << "";
+    }
+    void sequencesBecomeCounts()
+    {
+        QFETCH(QString, sequence);
+        QFETCH(bool, convert);
+        QFETCH(QString, counts);
+        typeAll("GLY=5 TRP=2");
+        page()->populateAminoTableFromSequence(sequence, convert);
+        QCOMPARE(this->counts(), counts);
+        QCOMPARE(page()->toOneLetterCodes().size(), int(counts.isEmpty() ? 0 : sequence.size() - (convert ? 1 : 0)));
+    }
+
+    void withoutACystineRowNoCysteineIsConverted()
+    {
+        QSqlQuery update(QSqlDatabase::database(m_f->reference.path()));
+        QVERIFY(update.exec("UPDATE amino SET active = 0 WHERE Namethree = 'CY2'"));
+        QPushButton importer; // the page reloads its lists only on an importer's signal
+        connect(&importer, &QPushButton::clicked, page(), &GuiSampleComposition::onDatabaseImporterRun);
+        importer.click();
+        page()->populateAminoTableFromSequence("CCCC", true);
+        QCOMPARE(counts(), QString("CYS=4"));
+    }
+
+    void editCommandAsksAboutDisulfides()
+    {
+        m_f->answerer.answerWith([](QWidget *w) {
+            auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
+            QVERIFY(dialog);
+            dialog->qtSequenceEdit->setPlainText("ACCCK");
+            dialog->accept();
+        });
+        m_f->answerer.answerMessageBox(QMessageBox::Yes);
+        widget<QPushButton>("qtEditAASequence")->click();
+        QCOMPARE(m_f->answerer.titles().last(), QString("Vornakel Composition"));
+        QCOMPARE(counts(), QString("ALA=1 CY2=1 CYS=1 LYS=1"));
+        QCOMPARE(text("qtTotalAminos"), QString("5")); // a CY2 counts two residues
+        page()->fromOneLetterCodes("aA ");
+        QCOMPARE(counts(), QString("ALA=3 CY2=2 CYS=1 LYS=1"));
     }
 
     void oneLetterCodesFollowTheTableAndStopAtTheCap()

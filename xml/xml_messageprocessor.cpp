@@ -1,31 +1,148 @@
 #include "xml/xml_messageprocessor.h"
 
 #include "app/app_log.h"
+#include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
+#include "app/app_scriptobject.h"
+#include "net/net_client.h"
+#include "xml/xml_message.h"
+
+#include <QDomDocument>
+#include <QFile>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char kSettingsFile[] = "vornakel.ini";
+
+// The answer to a CGI request that could not be read.
+const char kCgiErrorDocument[] = "<VORNAKEL TYPE=\"Error\">\n"
+                                 "<MODULE VERSION=\"\" NAME=\"MainScreen\" DATE=\"\"/>\n"
+                                 "</VORNAKEL>\n";
+
+// The text after the first `key` of an upper-cased line, up to the next `key`.
+QString valueAfter(const QString &upperLine, const QString &line, const QString &key)
+{
+    const int at = upperLine.indexOf(key);
+    if (at < 0)
+        return QString();
+    QString value = line.mid(at + key.size());
+    const int next = value.indexOf(key, 0, Qt::CaseInsensitive);
+    if (next >= 0)
+        value.truncate(next);
+    return value;
+}
+
+} // namespace
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, const bool &network, QObject *parent)
     : QTcpServer(parent), m_network(network), m_databasePath(dbPath)
 {
-    initialize();
+    // Connected first: reading "vornakel.ini" may already have something to say.
     createConnections();
+    initialize();
+}
+
+XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, QObject *parent)
+    : QTcpServer(parent), m_network(false), m_cgi(true), m_databasePath(dbPath)
+{
+    // Connected first: reading "vornakel.ini" may already have something to say.
+    createConnections();
+    initialize();
 }
 
 XmlMessageProcessor::~XmlMessageProcessor()
 {
+    // Open connections end with the processor; nothing of theirs may call back.
+    for (NetClient *client : qAsConst(m_clients)) {
+        disconnect(client, nullptr, this, nullptr);
+        delete client;
+    }
+    m_clients.clear();
+    close();
     // The manager leaves its modules alone: their holders delete them.
     delete m_manager;
 }
 
 void XmlMessageProcessor::initialize()
 {
+    m_reset = true;
+    m_port = DefaultPort;
     m_manager = new AppPluginManager(m_databasePath, this);
+    m_stdout = nullptr;
     setObjectName(QStringLiteral("MessageProcessor"));
+    if (!m_cgi)
+        networkSetup();
+    if (m_network) {
+        if (listen(m_address, m_port)) {
+            emit sigLog(
+                QStringLiteral("Message server listening on %1:%2").arg(serverAddress().toString()).arg(serverPort()),
+                AppLog::Trace);
+        } else {
+            // Another window's processor has the port: that one serves.
+            emit sigLog(QStringLiteral("No message server on %1:%2: %3")
+                            .arg(m_address.toString())
+                            .arg(m_port)
+                            .arg(errorString()),
+                AppLog::Trace);
+        }
+    }
+    if (m_cgi)
+        cgiSetup();
 }
 
 void XmlMessageProcessor::createConnections()
 {
     // The module manager logs its own messages and those of its modules.
     AppLog::connect(this, &XmlMessageProcessor::sigLog, lcXml);
+}
+
+bool XmlMessageProcessor::tracing() const
+{
+    return lcXml().isDebugEnabled();
+}
+
+void XmlMessageProcessor::networkSetup()
+{
+    QFile file(QString::fromLatin1(kSettingsFile));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    QTextStream in(&file);
+    in.setCodec("UTF-8");
+    static const QRegularExpression wholeNumber(QStringLiteral("^[0-9]{1,5}$"));
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        const QString upper = line.toUpper();
+        if (upper.contains(QLatin1String("PORT:"))) {
+            const QString value = valueAfter(upper, line, QStringLiteral("PORT:")).trimmed();
+            const uint port = value.toUInt();
+            if (wholeNumber.match(value).hasMatch() && port <= 65535) {
+                m_port = quint16(port);
+                m_network = true;
+            } else {
+                m_network = false;
+                emit sigLog(QStringLiteral("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message "
+                                           "server")
+                                .arg(value),
+                    1);
+            }
+        } else if (upper.contains(QLatin1String("RESET"))) {
+            m_reset = valueAfter(upper, upper, QStringLiteral("RESET:")) == QLatin1String("TRUE");
+        } else if (upper.contains(QLatin1String("ADDRESS:"))) {
+            const QString value = valueAfter(upper, line, QStringLiteral("ADDRESS:")).trimmed();
+            QHostAddress address;
+            if (address.setAddress(value))
+                m_address = address;
+            else
+                emit sigLog(QStringLiteral("vornakel.ini: \"%1\" is no address; the server stays on %2")
+                                .arg(value, m_address.toString()),
+                    1);
+        }
+    }
 }
 
 void XmlMessageProcessor::loadPlugins(const QString &folder)
@@ -57,4 +174,174 @@ void XmlMessageProcessor::log(const QString &message)
 {
     if (!message.simplified().isEmpty())
         emit sigLog(message, AppLog::Trace);
+}
+
+QString XmlMessageProcessor::submitFromWeb(const QString &xml)
+{
+    const bool trace = tracing();
+    if (trace)
+        emit sigLog(QStringLiteral("XmlMessageProcessor: submit received():\n") + xml, AppLog::Notice);
+
+    XmlMessage reader;
+    if (trace)
+        connect(&reader, &XmlMessage::sigLog, this, &XmlMessageProcessor::sigLog);
+    const bool parsed = reader.parse(xml);
+    if (trace) {
+        emit sigLog(parsed ? QStringLiteral("XmlMessageProcessor: parse() was true")
+                           : QStringLiteral("XmlMessageProcessor: parse() was false"),
+            AppLog::Notice);
+        emit sigLog(
+            QStringLiteral("Module type was %1, version was %2 .").arg(reader.vornakelType(), reader.moduleVersion()),
+            AppLog::Notice);
+    }
+
+    QList<AppScriptObject *> results;
+    if (reader.tooDeep()) {
+        emit sigLog(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
+                        .arg(XmlMessage::MaxDepth),
+            1);
+    } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(), reader.moduleVersion())) {
+        QList<DataPluginExecInfo *> calls = reader.takeValues();
+        results = plugin->exec(calls);
+        XmlMessage::release(calls);
+    } else {
+        emit sigLog(QStringLiteral("Plugin not found!"), AppLog::Warning);
+    }
+
+    QDomDocument document;
+    QDomElement root = document.createElement(QStringLiteral("VORNAKEL"));
+    root.setAttribute(QStringLiteral("TYPE"), QStringLiteral("Output"));
+    document.appendChild(root);
+    QDomElement module = document.createElement(QStringLiteral("MODULE"));
+    module.setAttribute(QStringLiteral("NAME"), reader.moduleName());
+    module.setAttribute(QStringLiteral("VERSION"), reader.moduleVersion());
+    module.setAttribute(QStringLiteral("DATE"), reader.moduleDate());
+    root.appendChild(module);
+    for (AppScriptObject *result : qAsConst(results)) {
+        if (!result)
+            continue;
+        QDomElement element = document.createElement(QStringLiteral("OUTPUT"));
+        root.appendChild(result->toXML(document, element));
+    }
+    qDeleteAll(results);
+
+    const QString answer = document.toString(1);
+    if (trace)
+        emit sigLog(answer, -1);
+    return answer;
+}
+
+// ------------------------------------------------------------------ TCP server
+
+void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
+{
+    emit sigLog(QStringLiteral("New network connection"), AppLog::Trace);
+    auto *client = new NetClient(socketDescriptor);
+    connect(client, &NetClient::sigLog, this, &XmlMessageProcessor::sigLog);
+    // Answered on a later turn of the event loop, never inside the socket's read handler.
+    connect(client, &NetClient::sigDataReady, this, &XmlMessageProcessor::readClientData, Qt::QueuedConnection);
+    connect(client, &NetClient::sigDisconnected, this, &XmlMessageProcessor::clientDisconnected);
+    m_clients.append(client);
+}
+
+NetClient *XmlMessageProcessor::clientConnection(qintptr socketDescriptor) const
+{
+    for (NetClient *client : m_clients) {
+        if (client->socketDescriptor() == socketDescriptor)
+            return client;
+    }
+    return nullptr;
+}
+
+void XmlMessageProcessor::readClientData(const QString &xml, qintptr socketDescriptor)
+{
+    if (tracing())
+        emit sigLog(QStringLiteral("Received from client[%1]:\n%2").arg(socketDescriptor).arg(xml), AppLog::Trace);
+    QPointer<NetClient> origin = clientConnection(socketDescriptor);
+    if (!origin)
+        return;
+    const QString answer = submitFromWeb(xml);
+    // A script error box runs the event loop: the client may have gone meanwhile,
+    // and its descriptor may even belong to a new connection by now.
+    NetClient *client = clientConnection(socketDescriptor);
+    if (!client || client != origin)
+        return;
+    const qint64 sent = client->send(answer + QLatin1Char('\n'));
+    emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
+    if (m_reset) {
+        emit sigLog(QStringLiteral("Terminating client connection for [%1]").arg(socketDescriptor), AppLog::Trace);
+        removeClientConnection(client);
+    }
+}
+
+void XmlMessageProcessor::removeClientConnection(NetClient *client)
+{
+    const int index = client ? m_clients.indexOf(client) : -1;
+    if (index < 0)
+        return;
+    disconnect(client, nullptr, this, nullptr);
+    m_clients.removeAt(index);
+    // The client releases itself once its last bytes are out.
+    client->close();
+    emit sigLog(QStringLiteral("Client successfully removed from list"), AppLog::Trace);
+}
+
+void XmlMessageProcessor::clientDisconnected(qintptr socketDescriptor)
+{
+    NetClient *client = clientConnection(socketDescriptor);
+    emit sigLog(QStringLiteral("Client with id [%1] disconnected prematurely").arg(socketDescriptor), AppLog::Trace);
+    if (!client) {
+        emit sigLog(QStringLiteral("Client could not be located for disconnection with id [%1]").arg(socketDescriptor),
+            AppLog::Trace);
+        return;
+    }
+    removeClientConnection(client);
+}
+
+// -------------------------------------------------------------------- CGI mode
+
+void XmlMessageProcessor::cgiSetup()
+{
+    m_stdout = new QFile(this);
+    if (!m_stdout->open(stdout, QIODevice::WriteOnly)) {
+        emit sigLog(QStringLiteral("Unable to open STDOUT. Shutting down."), AppLog::Warning);
+        std::exit(-1);
+    }
+}
+
+void XmlMessageProcessor::cgiExec()
+{
+    QFile in;
+    bool error = !in.open(stdin, QIODevice::ReadOnly);
+    while (!error) {
+        const int searchFrom = qMax(0, m_cgiInput.size() - NetClient::ClosingTagLength);
+        const QByteArray line = in.readLine(1023);
+        if (line.isEmpty()) {
+            error = true; // the input ended without the closing tag
+            break;
+        }
+        m_cgiInput.append(line);
+        if (m_cgiInput.size() > MaxCgiInput) {
+            emit sigLog(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), 1);
+            error = true;
+            break;
+        }
+        if (NetClient::findClosingTag(m_cgiInput, searchFrom) >= 0)
+            break;
+    }
+    cgiWriteData(error);
+}
+
+void XmlMessageProcessor::cgiWriteData(const bool &error)
+{
+    const QByteArray body
+        = error ? QByteArray(kCgiErrorDocument) : submitFromWeb(QString::fromUtf8(m_cgiInput)).toUtf8();
+    // Content-Length counts the bytes of the body, not its characters.
+    const QByteArray output = QByteArrayLiteral("Content-Length: ") + QByteArray::number(body.size())
+        + QByteArrayLiteral("\nContent-Type: text/xml; charset=UTF-8\n\n") + body + '\n';
+    if (m_stdout) {
+        m_stdout->write(output);
+        m_stdout->close();
+    }
+    std::exit(0);
 }

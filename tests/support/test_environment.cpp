@@ -53,6 +53,27 @@ QString TestModules::write(
     return writeRaw(relPath, text);
 }
 
+QString TestModules::writeAddOn(const QString &relPath, const QString &name, const QString &version,
+    const QString &formText, const QString &htmlPage, const QString &body)
+{
+    // Script string literals: backslashes, quotes and line ends escaped.
+    auto literal = [](QString text) {
+        text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        text.replace(QLatin1Char('"'), QLatin1String("\\\""));
+        text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+        return QLatin1Char('"') + text + QLatin1Char('"');
+    };
+    const QString text = QStringLiteral("function getModuleName() { return %1; }\n"
+                                        "function getModuleVersion() { return %2; }\n"
+                                        "function getModuleDate() { return \"20120412\"; }\n"
+                                        "function getModuleInteractionXml() { return \"\"; }\n"
+                                        "function getModuleUI() { return %3; }\n"
+                                        "function getModuleHTMLUI() { return %4; }\n")
+                             .arg(literal(name), literal(version), literal(formText), literal(htmlPage))
+        + body + QLatin1Char('\n');
+    return writeRaw(relPath, text);
+}
+
 QString TestModules::writeRaw(const QString &relPath, const QString &text)
 {
     const QString file = m_dir.filePath(relPath);

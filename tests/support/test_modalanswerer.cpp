@@ -36,7 +36,12 @@ void TestModalAnswerer::answerMessageBox(QMessageBox::StandardButton button)
 
 void TestModalAnswerer::answerFileDialog(const QString &path)
 {
-    m_queue.enqueue([path](QWidget *w) {
+    answerFileDialog(path, QString());
+}
+
+void TestModalAnswerer::answerFileDialog(const QString &path, const QString &nameFilter)
+{
+    m_queue.enqueue([path, nameFilter](QWidget *w) {
         auto *dlg = qobject_cast<QFileDialog *>(w);
         if (!dlg) {
             qWarning("TestModalAnswerer: expected a file dialog, got %s", w->metaObject()->className());
@@ -48,6 +53,8 @@ void TestModalAnswerer::answerFileDialog(const QString &path)
             dlg->reject();
             return;
         }
+        if (!nameFilter.isEmpty())
+            dlg->selectNameFilter(nameFilter);
         const QFileInfo info(path);
         dlg->setDirectory(info.absolutePath());
         dlg->selectFile(info.fileName());

@@ -32,6 +32,8 @@ public:
     // Queued answers, taken in order by the next modal widgets.
     void answerMessageBox(QMessageBox::StandardButton button);
     void answerFileDialog(const QString &path); // an empty path cancels the dialog
+    // The same with that name filter chosen first.
+    void answerFileDialog(const QString &path, const QString &nameFilter);
     void answerWith(const std::function<void(QWidget *)> &action);
 
     QList<Seen> seen() const { return m_seen; }

@@ -1,0 +1,164 @@
+// Times the buffer composition page with 1,000 reference components: filling
+// its tables, computing a buffer of 100 components with the shipped module,
+// saving and loading a solvent of 1,000 components, and writing and reading a
+// .buf file of 1,000 lines. Prints medians; it checks nothing.
+
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_vornakel.h"
+#include "test_environment.h"
+#include "test_modalanswerer.h"
+#include "test_refdata.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const int components = 1000;
+
+double medianMs(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        prepare();
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        times.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+void report(const char *what, double ms, double target)
+{
+    std::printf("%-44s %8.2f ms (target under %3.0f ms)%s\n", what, ms, target, ms < target ? "" : "  MISSED");
+}
+
+// The first `count` rows of the page shown with a concentration each.
+void showRows(GuiBufferComponents *page, int count, const QString &concentration)
+{
+    QTableWidget *table = page->qtAddedComponents;
+    const QSignalBlocker block(table);
+    for (int row = 0; row < table->rowCount(); ++row) {
+        table->setRowHidden(row, row >= count);
+        table->item(row, 1)->setText(row < count ? concentration : QString());
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 11;
+
+    TestSettings settings;
+    TestReferenceDatabase db;
+    if (!db.isValid()) {
+        std::fprintf(stderr, "bench_bufferpage: %s\n", qPrintable(db.error()));
+        return 1;
+    }
+    // 1,000 components on the series of sodium chloride, each with the data for every unit.
+    QSqlDatabase connection = QSqlDatabase::database(db.path());
+    connection.transaction();
+    QSqlQuery insert(connection);
+    insert.prepare(QStringLiteral(
+        "INSERT INTO BufferComponent (name, componentRhoId, componentViscId, componentDensity, componentMr) SELECT "
+        ":name, componentRhoId, componentViscId, componentDensity, componentMr FROM BufferComponent WHERE name = "
+        "'Sodium chloride'"));
+    for (int i = 0; i < components; ++i) {
+        insert.bindValue(QStringLiteral(":name"), QStringLiteral("Bench salt %1").arg(i, 4, 10, QLatin1Char('0')));
+        if (!insert.exec()) {
+            std::fprintf(stderr, "bench_bufferpage: %s\n", qPrintable(insert.lastError().text()));
+            return 1;
+        }
+    }
+    connection.commit();
+
+    TestModalAnswerer answerer; // any box a run provokes is answered, and counted below
+    GuiVornakel window(db.path());
+    if (!window.initVornakel()) {
+        std::fprintf(stderr, "bench_bufferpage: the main window did not start\n");
+        return 1;
+    }
+    GuiBufferComponents *page = window.qtStackBufferComponents;
+    std::printf("bench_bufferpage: %d reference components in all, %d runs each, medians\n",
+        page->qtComponents->rowCount(), runs);
+
+    report("fill the page",
+        medianMs(
+            runs, [] {}, [page] { page->populateComponents(); }),
+        100);
+
+    page->qtCalculateDensity->setChecked(true);
+    page->qtCalculateViscosity->setChecked(true);
+    report("compute a buffer of 100 components",
+        medianMs(
+            runs, [page] { showRows(page, 100, QStringLiteral("0.001")); }, [page] { page->compute(); }),
+        20);
+
+    // The solvent saved and loaded without its calculations, so that only the
+    // record and its 1,000 rows are timed.
+    {
+        const QSignalBlocker density(page->qtCalculateDensity), viscosity(page->qtCalculateViscosity);
+        page->qtCalculateDensity->setChecked(false);
+        page->qtCalculateViscosity->setChecked(false);
+    }
+    showRows(page, components, QStringLiteral("0.001"));
+    GuiSaveToDatabase dialog(db.path(), &window);
+    dialog.qtTabWidget->setCurrentWidget(dialog.qtSolventTab); // the tab reads its records when first shown
+    int run = 0;
+    report("save a solvent of 1,000 components",
+        medianMs(
+            runs,
+            [&dialog, &run] {
+                dialog.qtSolventName->setCurrentIndex(0);
+                dialog.qtSolventName->setEditText(QStringLiteral("bench %1").arg(run++));
+            },
+            [&dialog] { dialog.onSaveSolventClicked(); }),
+        100);
+    QSqlQuery last(connection);
+    last.exec(QStringLiteral("SELECT max(id) FROM buffer"));
+    last.next();
+    const int bufferId = last.value(0).toInt();
+    last.finish();
+    report("load a solvent of 1,000 components",
+        medianMs(
+            runs, [page] { showRows(page, 0, QString()); }, [page, bufferId] { page->loadBufferRecord(bufferId); }),
+        100);
+
+    auto shownRows = [page] {
+        int shown = 0;
+        for (int row = 0; row < page->qtAddedComponents->rowCount(); ++row)
+            shown += page->qtAddedComponents->isRowHidden(row) ? 0 : 1;
+        return shown;
+    };
+    std::printf("components loaded: %d\n", shownRows());
+
+    const QString file = settings.path() + QStringLiteral("/bench.buf");
+    report("write and read a .buf file of 1,000 lines",
+        medianMs(
+            runs, [page] { showRows(page, components, QStringLiteral("1e-3")); },
+            [page, &file] {
+                page->writeCompositionFile(file);
+                page->readCompositionFile(file);
+            }),
+        50);
+
+    std::printf("components read back: %d; message boxes: %d\n", shownRows(), int(answerer.seen().size()));
+    for (const TestModalAnswerer::Seen &seen : answerer.seen())
+        std::printf("  unexpected box: %s\n", qPrintable(seen.text));
+    return 0;
+}

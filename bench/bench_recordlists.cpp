@@ -1,0 +1,144 @@
+// Times the record lists with 10,000 records in each of the sample, solvent,
+// experiment and results tables: filling each of the main window's four lists,
+// opening the save dialog (which fills its seven lists) and loading one
+// experiment with its linked sample, solvent and results. Prints medians in
+// milliseconds; it checks nothing.
+
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_vornakel.h"
+#include "test_database.h"
+#include "test_environment.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Wall-clock and CPU time of one run, in milliseconds. On a machine shared
+// with other work the CPU time is the figure that belongs to this code.
+struct Times
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+double cpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+Times medianMs(int runs, const std::function<void()> &work)
+{
+    std::vector<double> walls;
+    std::vector<double> cpus;
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer timer;
+        const double cpuStart = cpuMs();
+        timer.start();
+        work();
+        walls.push_back(timer.nsecsElapsed() / 1e6);
+        cpus.push_back(cpuMs() - cpuStart);
+    }
+    std::sort(walls.begin(), walls.end());
+    std::sort(cpus.begin(), cpus.end());
+    return { walls[walls.size() / 2], cpus[cpus.size() / 2] };
+}
+
+void print(const char *what, const Times &t, int target)
+{
+    std::printf("%-24s wall %8.2f ms  cpu %8.2f ms  (target < %d ms)\n", what, t.wall, t.cpu, target);
+}
+
+bool fill(const TestDatabase &db, int count)
+{
+    QSqlDatabase connection = db.database();
+    if (!connection.transaction())
+        return false;
+    QSqlQuery query(connection);
+    const struct
+    {
+        const char *sql;
+    } tables[] = {
+        { "INSERT INTO sample (name, VBarDirectEntry, calcMr, pkaamino, pkacarboxl, pH) VALUES (:name, 0.73, 14305, "
+          "7.7, 3.3, 7)" },
+        { "INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, pH) VALUES (:name, 1.003, 0.01, 7)" },
+        { "INSERT INTO results (name, R, Ro, Rp, av, at, bv, bt, method, options, options_value, shape) VALUES "
+          "(:name, 2.1e-7, 2.0e-7, 1.9e-7, 1.5, 1.6, 0.5, 0.6, 'qtVbarMethod', 'qtHydrateProlate', 2, "
+          "'qtShapeProlate')" },
+        { "INSERT INTO experiment (name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, calculatedBy, "
+          "sample_id, buffer_id, results_id) VALUES (:name, 4, 20000, 1.2, 4, 1, 4.5e-13, 0.73, 1.003, 0.01, 14305, "
+          "3800, 'qtExactMolecularWeight', :id, :id, :id)" },
+    };
+    for (const auto &t : tables) {
+        query.prepare(QString::fromLatin1(t.sql));
+        for (int i = 1; i <= count; ++i) {
+            query.bindValue(
+                QStringLiteral(":name"), QStringLiteral("Record %1").arg(count - i, 5, 10, QLatin1Char('0')));
+            if (QString::fromLatin1(t.sql).contains(QLatin1String(":id")))
+                query.bindValue(QStringLiteral(":id"), i);
+            if (!query.exec())
+                return false;
+        }
+    }
+    query.finish();
+    return connection.commit();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 11;
+    const int records = 10000;
+
+    TestSettings settings;
+    TestDatabase db;
+    if (!db.isValid() || !fill(db, records)) {
+        std::fprintf(stderr, "bench_recordlists: the database could not be filled\n");
+        return 1;
+    }
+    GuiVornakel window(db.path());
+    if (!window.initVornakel()) {
+        std::fprintf(stderr, "bench_recordlists: the main window did not start\n");
+        return 1;
+    }
+
+    std::printf("records per table: %d, runs: %d (medians)\n", records, runs);
+    const struct
+    {
+        const char *name;
+        void (GuiVornakel::*fill)();
+    } lists[] = {
+        { "fill sample list", &GuiVornakel::populateSampleRecordList },
+        { "fill solvent list", &GuiVornakel::populateSolventRecordList },
+        { "fill experiment list", &GuiVornakel::populateExperimentRecordList },
+        { "fill results list", &GuiVornakel::populateResultsRecordList },
+    };
+    for (const auto &list : lists)
+        print(list.name, medianMs(runs, [&] { (window.*list.fill)(); }), 50);
+    // The experiment page needs the most: its own list and whether each link has a record.
+    std::vector<GuiSaveToDatabase *> dialogs;
+    print("open save dialog",
+        medianMs(runs,
+            [&] {
+                dialogs.push_back(new GuiSaveToDatabase(db.path(), &window));
+                dialogs.back()->showPage(GuiSaveToDatabase::ExperimentRecordPage);
+            }),
+        20);
+    qDeleteAll(dialogs);
+    print("load linked experiment", medianMs(runs, [&] { window.loadExperimentPage(records / 2); }), 20);
+    return 0;
+}

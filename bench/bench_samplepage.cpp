@@ -1,0 +1,142 @@
+// Times the sample composition page: filling its lists from the shipped tables
+// plus 1,000 extra conjugates, one lysozyme computation with the shipped module,
+// and the save and reload of a sample of 1,000 composition rows. Prints the
+// medians; it checks nothing.
+
+#include "app/app_plugin.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_vornakel.h"
+#include "test_environment.h"
+#include "test_modalanswerer.h"
+#include "test_refdata.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+const char *const lysozyme[][2] = { { "ALA", "12" }, { "ARG", "11" }, { "ASN", "14" }, { "ASP", "7" }, { "GLN", "3" },
+    { "GLU", "2" }, { "GLY", "12" }, { "HIS", "1" }, { "ILE", "6" }, { "LEU", "8" }, { "LYS", "6" }, { "MET", "2" },
+    { "PHE", "3" }, { "PRO", "2" }, { "SER", "10" }, { "THR", "7" }, { "TRP", "6" }, { "TYR", "3" }, { "VAL", "6" },
+    { "CY2", "4" } };
+
+// Median of `runs` timings in milliseconds; `before` runs untimed ahead of each.
+double median(int runs, const std::function<void()> &timed, const std::function<void()> &before = {})
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        if (before)
+            before();
+        QElapsedTimer timer;
+        timer.start();
+        timed();
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+void fillLysozyme(GuiSampleComposition &page)
+{
+    QTableWidget *table = page.qtAminoAcids;
+    for (const auto &entry : lysozyme)
+        for (int row = 0; row < table->rowCount(); ++row)
+            if (table->item(row, 0)->text() == QLatin1String(entry[0]))
+                table->item(row, 2)->setText(QLatin1String(entry[1]));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TestSettings settings;
+    TestModalAnswerer answerer;
+    TestReferenceDatabase db;
+    if (!db.isValid()) {
+        std::fprintf(stderr, "bench_samplepage: %s\n", qPrintable(db.error()));
+        return 1;
+    }
+    {
+        QSqlDatabase handle = QSqlDatabase::database(db.path());
+        handle.transaction();
+        QSqlQuery insert(handle);
+        insert.prepare(QStringLiteral("INSERT INTO conjugates (name, Mr, vbar) VALUES (:name, 500, 0.65)"));
+        for (int i = 0; i < 1000; ++i) {
+            insert.bindValue(
+                QStringLiteral(":name"), QStringLiteral("Bench conjugate %1").arg(i, 4, 10, QLatin1Char('0')));
+            insert.exec();
+        }
+        handle.commit();
+    }
+
+    const double fill = median(21, [&] {
+        GuiSampleComposition page;
+        page.setDatabasePath(db.path());
+    });
+
+    GuiVornakel window(db.path());
+    if (!window.initVornakel()) {
+        std::fprintf(stderr, "bench_samplepage: the window did not start\n");
+        return 1;
+    }
+    GuiSampleComposition &page = *window.qtStackComposition;
+    page.blockCalculations(true);
+    fillLysozyme(page);
+    page.blockCalculations(false);
+    const double compute = median(51, [&] { page.computeValues(); });
+
+    // 21 residue counts and 979 conjugate amounts: 1,000 composition rows.
+    page.blockCalculations(true);
+    for (int row = 0; row < page.qtAminoAcids->rowCount(); ++row)
+        page.qtAminoAcids->item(row, 2)->setText(QStringLiteral("3"));
+    for (int row = 0; row < std::min(1000 - page.qtAminoAcids->rowCount(), page.qtConjugates->rowCount()); ++row)
+        page.qtConjugates->item(row, 1)->setText(QStringLiteral("0.5"));
+    page.blockCalculations(false);
+
+    int saved = 0;
+    GuiSaveToDatabase dialog(db.path(), &window);
+    const double save = median(
+        11, [&] { dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click(); },
+        [&] {
+            dialog.qtSampleName->setCurrentIndex(0);
+            dialog.qtSampleName->setEditText(QStringLiteral("Bench sample %1").arg(++saved));
+        });
+    QSqlQuery last(QSqlDatabase::database(db.path()));
+    last.exec(QStringLiteral("SELECT max(id), (SELECT count(*) FROM aminoComposition) + (SELECT count(*) FROM "
+                             "conjugateComposition) FROM sample"));
+    last.next();
+    const int sampleId = last.value(0).toInt();
+    const int rows = last.value(1).toInt() / saved;
+
+    const double reload = median(11, [&] {
+        page.blockCalculations(true);
+        page.populateAminoTableFromSequence(sampleId);
+        page.blockCalculations(false); // the loader's one recalculation
+    });
+    const double reloadOnly = median(11, [&] {
+        page.blockCalculations(true);
+        page.populateAminoTableFromSequence(sampleId);
+    });
+
+    std::printf("bench_samplepage: medians in ms\n");
+    std::printf("  fill the page (%d residues, %d conjugates, %d denaturants)  %8.2f  (target < 100)\n",
+        page.qtAminoAcids->rowCount(), page.qtConjugates->rowCount(), page.qtDenaturants->count(), fill);
+    std::printf("  one lysozyme computation                                %8.2f  (target < 10)\n", compute);
+    std::printf("  save a sample of %d composition rows                  %8.2f  (target < 100)\n", rows, save);
+    std::printf("  reload it, with its one recalculation                   %8.2f  (target < 100)\n", reload);
+    std::printf("  reload it, rows only                                    %8.2f\n", reloadOnly);
+    return 0;
+}

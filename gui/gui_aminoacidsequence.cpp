@@ -1,0 +1,257 @@
+#include "gui/gui_aminoacidsequence.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QMessageBox>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+
+namespace {
+
+const char *const fontSizeKey = "SampleComposition/AminoAcidSequence/fontSize";
+const char *const openDirectoryKey = "SampleComposition/AminoAcidSequence/lastOpenDirectory";
+const char *const saveDirectoryKey = "SampleComposition/AminoAcidSequence/lastSaveDirectory";
+const QString fullRuler = QStringLiteral("----|----| ----|----| ----|----| ----|----| ----|----|");
+
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
+const char *const GuiAminoAcidSequence::oneLetterFilter = "1 Letter Code (*.SEQ)";
+const char *const GuiAminoAcidSequence::threeLetterFilter = "3 Letter Code (*.SEQ)";
+
+GuiAminoAcidSequence::GuiAminoAcidSequence(QWidget *parent) : QDialog(parent)
+{
+    setupUi(this);
+    qtUse3LetterCodes->hide();
+    qtUse1LetterCodes->hide();
+    connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+GuiAminoAcidSequence::~GuiAminoAcidSequence() = default;
+
+void GuiAminoAcidSequence::setDatabasePath(QString const &path)
+{
+    qtSequenceEdit->setDatabasePath(path);
+    initialize();
+    createConnections();
+}
+
+void GuiAminoAcidSequence::initialize()
+{
+    const int size = QSettings().value(QLatin1String(fontSizeKey), 10).toInt();
+    qtFontSize->setValue(size);
+    onFontSizeChanged(qtFontSize->value());
+    clear();
+}
+
+void GuiAminoAcidSequence::createConnections()
+{
+    connect(qtSequenceEdit->verticalScrollBar(), &QScrollBar::valueChanged, qtVCounter->verticalScrollBar(),
+        &QScrollBar::setValue);
+    connect(qtVCounter->verticalScrollBar(), &QScrollBar::valueChanged, qtSequenceEdit->verticalScrollBar(),
+        &QScrollBar::setValue);
+    connect(qtSequenceEdit, &GuiAminoAcidSequenceEdit::sigRowCountChanged, this,
+        &GuiAminoAcidSequence::refreshVerticalCounter);
+    connect(qtCopy, &QPushButton::clicked, qtSequenceEdit, &QTextEdit::copy);
+    connect(qtPaste, &QPushButton::clicked, qtSequenceEdit, &QTextEdit::paste);
+    connect(qtReadFromFile, &QPushButton::clicked, this, &GuiAminoAcidSequence::onReadFromFileClicked);
+    connect(qtSaveToFile, &QPushButton::clicked, this, &GuiAminoAcidSequence::onSaveToFileClicked);
+    connect(qtPrint, &QPushButton::clicked, this, &GuiAminoAcidSequence::onPrintClicked);
+    connect(qtFontSize, qOverload<int>(&QSpinBox::valueChanged), this, &GuiAminoAcidSequence::onFontSizeChanged);
+    connect(qtSequenceEdit, &GuiAminoAcidSequenceEdit::sigLog, this, &GuiAminoAcidSequence::sigLog);
+}
+
+void GuiAminoAcidSequence::clear()
+{
+    qtSequenceEdit->clear();
+    refreshVerticalCounter(0);
+}
+
+QString GuiAminoAcidSequence::sequence() const
+{
+    return qtSequenceEdit->toPlainText();
+}
+
+void GuiAminoAcidSequence::onFontSizeChanged(int value)
+{
+    QSettings().setValue(QLatin1String(fontSizeKey), value);
+    // No installed family has this name: the style hint picks a fixed-pitch font,
+    // so the ruler's marks stand over the field's columns.
+    QFont font(QStringLiteral("files:Monospace"));
+    font.setStyleHint(QFont::TypeWriter, QFont::PreferDefault);
+    font.setPointSize(value);
+    qtSequenceEdit->setFont(font);
+    qtVCounter->setFont(font);
+    qtHCounter->setFont(font);
+    const int textWidth = QFontMetrics(font).boundingRect(qtHCounter->text()).width();
+    qtHCounter->setFixedWidth(2 * qtHCounter->frameWidth() + textWidth + 4);
+    qtSequenceEdit->verticalScrollBar()->setFixedWidth(15);
+    qtSequenceEdit->setFixedWidth(qtHCounter->width() + 4 + qtSequenceEdit->verticalScrollBar()->width());
+}
+
+void GuiAminoAcidSequence::refreshVerticalCounter(int rowCount)
+{
+    const WaitCursor busy;
+    qtVCounter->clear();
+    QTextCursor cursor(qtVCounter->document());
+    QTextBlockFormat right;
+    right.setAlignment(Qt::AlignRight);
+    for (int i = 0; i <= rowCount; ++i) {
+        if (i > 0)
+            cursor.insertBlock();
+        cursor.setBlockFormat(right);
+        cursor.insertText(QString::number(i * 100));
+    }
+}
+
+bool GuiAminoAcidSequence::readFile(QWidget *parent, const QString &path, QByteArray *data)
+{
+    QFile file(path);
+    if (QFileInfo(path).size() > maxFileSize) {
+        QMessageBox::critical(parent, QStringLiteral("Vornakel"),
+            QStringLiteral("%1 is larger than %2 bytes and was not read.").arg(path).arg(maxFileSize), QMessageBox::Ok);
+        return false;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox::critical(
+            parent, QStringLiteral("Vornakel"), QStringLiteral("Cannot open %1").arg(path), QMessageBox::Ok);
+        return false;
+    }
+    // The size is checked again on the open file: it may have grown meanwhile.
+    *data = file.read(maxFileSize + 1);
+    if (data->size() > maxFileSize) {
+        QMessageBox::critical(parent, QStringLiteral("Vornakel"),
+            QStringLiteral("%1 is larger than %2 bytes and was not read.").arg(path).arg(maxFileSize), QMessageBox::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool GuiAminoAcidSequence::writeFile(QWidget *parent, const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        QMessageBox::critical(
+            parent, QStringLiteral("Vornakel"), QStringLiteral("Cannot open %1").arg(path), QMessageBox::Ok);
+        return false;
+    }
+    if (file.write(data) != data.size() || !file.flush()) {
+        const QString error = file.errorString();
+        file.close();
+        QMessageBox::critical(parent, QStringLiteral("Vornakel"),
+            QStringLiteral("%1 could not be written completely: %2").arg(path, error), QMessageBox::Ok);
+        return false;
+    }
+    file.close();
+    return true;
+}
+
+void GuiAminoAcidSequence::onReadFromFileClicked()
+{
+    QSettings settings;
+    QString filter;
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open Amino Acid Sequence"),
+        settings.value(QLatin1String(openDirectoryKey), QDir::currentPath()).toString(),
+        QStringLiteral("%1;;%2").arg(QLatin1String(oneLetterFilter), QLatin1String(threeLetterFilter)), &filter);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return;
+    settings.setValue(QLatin1String(openDirectoryKey), QFileInfo(path).absolutePath());
+    QByteArray data;
+    if (!readFile(this, path, &data))
+        return;
+    qtSequenceEdit->setSequenceFromFile(data, filter == QLatin1String(threeLetterFilter));
+}
+
+void GuiAminoAcidSequence::onSaveToFileClicked()
+{
+    QSettings settings;
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Amino Acid Sequence"),
+        settings.value(QLatin1String(saveDirectoryKey), QDir::currentPath()).toString(),
+        QStringLiteral("Amino Acid Sequence (*.SEQ)"));
+    if (path.isEmpty())
+        return;
+    settings.setValue(QLatin1String(saveDirectoryKey), QFileInfo(path).absolutePath());
+    const WaitCursor busy;
+    writeFile(this, path, sequence().toLatin1());
+}
+
+QList<GuiAminoAcidSequence::PrintGroup> GuiAminoAcidSequence::printGroups(const QString &sequence)
+{
+    QList<PrintGroup> groups;
+    QString numbers;
+    QString residues;
+    for (int i = 0; i < sequence.size(); ++i) {
+        if (i > 0 && i % 10 == 0) {
+            const QString number = QString::number(i);
+            numbers += QStringLiteral("          %1 ").arg(number).mid(number.size());
+            residues += QLatin1Char(' ');
+        }
+        if (i > 0 && i % 50 == 0) {
+            groups << PrintGroup { numbers, fullRuler, residues };
+            numbers.clear();
+            residues.clear();
+        }
+        residues += sequence.at(i);
+    }
+    groups << PrintGroup { numbers, fullRuler.left(std::max(0, int(residues.size()))), residues };
+    return groups;
+}
+
+void GuiAminoAcidSequence::onPrintClicked()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const WaitCursor busy;
+    QFont font = qtSequenceEdit->font();
+    font.setPointSize(10);
+    printer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
+    QPainter painter(&printer);
+    painter.setFont(font);
+    const int h = QFontMetrics(font, &printer).height();
+    const int linesPerPage
+        = std::max(1, printer.pageLayout().paintRectPixels(printer.resolution()).height() / std::max(1, h));
+    int line = 0;
+    const auto room = [&](int lines) {
+        if (line + lines > linesPerPage) {
+            printer.newPage();
+            line = 0;
+        }
+    };
+    const auto draw = [&](const QString &text, const char *colour) {
+        painter.setPen(QColor(QLatin1String(colour)));
+        painter.drawText(0, line * h, text);
+        ++line;
+    };
+    for (const PrintGroup &group : printGroups(sequence())) {
+        room(3);
+        draw(group.numbers, "green");
+        draw(group.ruler, "green");
+        draw(group.residues, "black");
+        ++line;
+    }
+    room(1);
+    draw(QDate::currentDate().toString(QStringLiteral("ddd MMMM dd yyyy")), "black");
+    painter.end();
+}

@@ -1,0 +1,60 @@
+#ifndef GUI_AMINOACIDSEQUENCEEDIT_H
+#define GUI_AMINOACIDSEQUENCEEDIT_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QTextEdit>
+
+class QMimeData;
+
+// The field in which a residue sequence is written in one-letter codes. It
+// takes only the codes of the reference table `amino` (read again at each
+// clear()), keeps its text in upper case and reports its complete rows of 100
+// residues.
+class GuiAminoAcidSequenceEdit : public QTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit GuiAminoAcidSequenceEdit(QWidget *parent = nullptr);
+    ~GuiAminoAcidSequenceEdit() override;
+
+    void setDatabasePath(QString const &path);
+    void clear();
+    void populateCodeTables();
+
+    // Replaces the text by the one-letter form of a sequence file's bytes:
+    // one-letter codes as they stand, or three-letter names back to back.
+    void setSequenceFromFile(QByteArray const &data, bool threeLetter);
+    void setSequence(QString text, bool threeLetter);
+
+    // What a paste or a file keeps of a text: its code characters, upper-cased.
+    QString filtered(const QString &text) const;
+    int rowCount() const { return m_rowCount; }
+
+public slots:
+    void onTextChanged();
+
+signals:
+    void sigRowCountChanged(int rowCount);
+    void sigLog(QString message, int logLevel);
+
+protected:
+    void insertFromMimeData(QMimeData const *source) override;
+
+private:
+    void onContentsChange(int position, int removed, int added);
+
+    int m_rowCount = 0;
+    QHash<QString, QString> m_threeLetter; // Namethree to nameone
+    QHash<QString, int> m_oneLetter; // nameone to id
+    QString m_databasePath;
+    QSqlDatabase m_database;
+    // The stretch of the document changed last, checked by onTextChanged.
+    int m_changedFrom = 0;
+    int m_changedLength = 0;
+};
+
+#endif

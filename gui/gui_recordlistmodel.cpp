@@ -1,0 +1,118 @@
+#include "gui/gui_recordlistmodel.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+GuiRecordListModel::GuiRecordListModel(QObject *parent) : QAbstractListModel(parent) { }
+
+void GuiRecordListModel::setModifiedSource(const QSqlDatabase &database, const QString &table)
+{
+    m_database = database;
+    m_table = table;
+}
+
+bool GuiRecordListModel::read(const QSqlDatabase &database, const QString &sql, QVector<Entry> *entries, QString *error)
+{
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(sql)) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next())
+        entries->append({ query.value(1).toString(), query.value(0) });
+    return true;
+}
+
+void GuiRecordListModel::append(const QVector<Entry> &entries)
+{
+    if (entries.isEmpty())
+        return;
+    beginInsertRows(QModelIndex(), m_rows.size(), m_rows.size() + entries.size() - 1);
+    m_rows += entries;
+    endInsertRows();
+}
+
+int GuiRecordListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rows.size();
+}
+
+QVariant GuiRecordListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return QVariant();
+    const Entry &row = m_rows.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        return row.text;
+    case Qt::UserRole:
+        return row.id;
+    case Qt::UserRole + 1: {
+        // Only the shown record's date is ever needed: read it then, not for every record.
+        if (m_table.isEmpty() || !row.id.isValid() || row.id.toInt() < 0)
+            return QVariant();
+        const int id = row.id.toInt();
+        auto known = m_modified.constFind(id);
+        if (known != m_modified.constEnd())
+            return known.value();
+        QVariant modified;
+        QSqlQuery query(m_database);
+        query.prepare(QStringLiteral("SELECT modified FROM %1 WHERE id = :id").arg(m_table));
+        query.bindValue(QStringLiteral(":id"), id);
+        if (query.exec() && query.next())
+            modified = query.value(0);
+        m_modified.insert(id, modified);
+        return modified;
+    }
+    default:
+        return QVariant();
+    }
+}
+
+bool GuiRecordListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return false;
+    Entry &row = m_rows[index.row()];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+        row.text = value.toString();
+        break;
+    case Qt::UserRole:
+        row.id = value;
+        break;
+    default:
+        return false;
+    }
+    emit dataChanged(index, index, { role });
+    return true;
+}
+
+Qt::ItemFlags GuiRecordListModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable : Qt::NoItemFlags;
+}
+
+bool GuiRecordListModel::insertRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || row > m_rows.size() || count < 1)
+        return false;
+    beginInsertRows(QModelIndex(), row, row + count - 1);
+    m_rows.insert(row, count, Entry());
+    endInsertRows();
+    return true;
+}
+
+bool GuiRecordListModel::removeRows(int row, int count, const QModelIndex &parent)
+{
+    if (parent.isValid() || row < 0 || count < 1 || row + count > m_rows.size())
+        return false;
+    beginRemoveRows(QModelIndex(), row, row + count - 1);
+    m_rows.remove(row, count);
+    m_modified.clear();
+    endRemoveRows();
+    return true;
+}

@@ -1,0 +1,54 @@
+#ifndef GUI_RECORDLISTMODEL_H
+#define GUI_RECORDLISTMODEL_H
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+// The entries of a record list (a QComboBox of stored records): a text, the
+// record id under Qt::UserRole and, when the model knows its table, the
+// record's `modified` value under Qt::UserRole + 1, read the first time it is
+// asked for. Lists of ten thousand records fill in one step, without an item
+// object per record.
+class GuiRecordListModel : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    struct Entry
+    {
+        QString text;
+        QVariant id;
+    };
+
+    explicit GuiRecordListModel(QObject *parent = nullptr);
+
+    // Where Qt::UserRole + 1 is read from: the `modified` column of the row
+    // of `table` whose id the entry carries.
+    void setModifiedSource(const QSqlDatabase &database, const QString &table);
+
+    // Runs `sql`, whose first column is the id and second the text; false
+    // with the driver's text in *error when it fails.
+    static bool read(const QSqlDatabase &database, const QString &sql, QVector<Entry> *entries, QString *error);
+    void append(const QVector<Entry> &entries);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool insertRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+
+private:
+    QVector<Entry> m_rows;
+    // Dates read so far, by record id; forgotten when rows go, since a save
+    // that refills the list has changed the record's date.
+    mutable QHash<int, QVariant> m_modified;
+    QSqlDatabase m_database;
+    QString m_table;
+};
+
+#endif

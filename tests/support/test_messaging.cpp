@@ -1,0 +1,78 @@
+#include "test_messaging.h"
+
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QTest>
+
+TestMessageModules::TestMessageModules()
+{
+    QFile::copy(QDir(shippedModulesPath()).filePath(QStringLiteral("MainScreen_main.js")),
+        QDir(path()).filePath(QStringLiteral("MainScreen_main.js")));
+    for (const QString &version : { QStringLiteral("1"), QStringLiteral("2") }) {
+        write(QStringLiteral("echo%1_main.js").arg(version), QStringLiteral("Echo"), version,
+            QStringLiteral(
+                "function echo(x) { return {NAME: \"echo\", VALUE: x.VALUE, VERSION: getModuleVersion()}; }\n"
+                "function letters() { return [\"a\", \"b\"]; }\n"));
+    }
+}
+
+QMap<QString, QString> testOutputValues(const QString &answer)
+{
+    QMap<QString, QString> values;
+    QDomDocument document;
+    if (!document.setContent(answer))
+        return values;
+    const QDomNodeList outputs = document.elementsByTagName(QStringLiteral("OUTPUT"));
+    for (int i = 0; i < outputs.size(); ++i) {
+        const QDomElement element = outputs.at(i).toElement();
+        values.insert(element.attribute(QStringLiteral("NAME")), element.attribute(QStringLiteral("VALUE")));
+    }
+    return values;
+}
+
+TestMessageClient::TestMessageClient(quint16 port)
+{
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this]() { m_received += m_socket.readAll(); });
+    connect(&m_socket, &QTcpSocket::disconnected, this, [this]() { m_disconnected = true; });
+    m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    m_socket.waitForConnected(5000);
+}
+
+void TestMessageClient::send(const QByteArray &bytes)
+{
+    m_socket.write(bytes);
+    m_socket.flush();
+}
+
+bool TestMessageClient::waitForAnswers(int count, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (answers().size() < count && timer.elapsed() < timeoutMs)
+        QTest::qWait(5);
+    return answers().size() >= count;
+}
+
+bool TestMessageClient::waitForDisconnected(int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!m_disconnected && timer.elapsed() < timeoutMs)
+        QTest::qWait(5);
+    return m_disconnected;
+}
+
+QStringList TestMessageClient::answers() const
+{
+    // Each answer is one document followed by a line feed.
+    QStringList out;
+    const QString text = QString::fromUtf8(m_received);
+    int from = 0;
+    for (int end = text.indexOf(QLatin1String("</VORNAKEL>"), from); end >= 0;
+         end = text.indexOf(QLatin1String("</VORNAKEL>"), from)) {
+        out << text.mid(from, end + 11 - from).trimmed();
+        from = end + 11;
+    }
+    return out;
+}

@@ -1,0 +1,49 @@
+#ifndef TEST_MESSAGING_H
+#define TEST_MESSAGING_H
+
+#include "test_environment.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QString>
+#include <QTcpSocket>
+
+// A modules folder for the message tests: a copy of the shipped calculation
+// module and a small module "Echo" in the versions 1 and 2, whose functions
+// echo(x) answer {NAME: "echo", VALUE: x's value, VERSION: the module's},
+// letters() answers the plain array ["a", "b"].
+class TestMessageModules : public TestModules
+{
+public:
+    TestMessageModules();
+};
+
+// Every OUTPUT element of an answer text, as its NAME attribute -> its VALUE attribute.
+QMap<QString, QString> testOutputValues(const QString &answer);
+
+// A loopback client of the message server that collects what it receives
+// while the test runs the event loop.
+class TestMessageClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestMessageClient(quint16 port);
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
+    void send(const QByteArray &bytes);
+    // Waits until `count` answers have arrived; false on a timeout.
+    bool waitForAnswers(int count, int timeoutMs = 10000);
+    bool waitForDisconnected(int timeoutMs = 10000);
+    // The answers received so far, as UTF-8 text each.
+    QStringList answers() const;
+    bool disconnected() const { return m_disconnected; }
+    QTcpSocket &socket() { return m_socket; }
+
+private:
+    QTcpSocket m_socket;
+    QByteArray m_received;
+    bool m_disconnected = false;
+};
+
+#endif

@@ -1,0 +1,111 @@
+#include "gui/gui_aminoacidsequence.h"
+
+#include "test_environment.h"
+#include "test_log.h"
+#include "test_modalanswerer.h"
+#include "test_refdata.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+class TstGuiAminoAcidSequence : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestSettings> m_settings;
+    std::unique_ptr<TestReferenceDatabase> m_db;
+    std::unique_ptr<GuiAminoAcidSequence> m_dialog;
+
+private slots:
+    void init()
+    {
+        m_settings = std::make_unique<TestSettings>();
+        m_db = std::make_unique<TestReferenceDatabase>();
+        m_dialog = std::make_unique<GuiAminoAcidSequence>();
+        m_dialog->setDatabasePath(m_db->path());
+    }
+    void cleanup()
+    {
+        m_dialog.reset();
+        m_db.reset();
+        m_settings.reset();
+    }
+
+    // 120 residues: two full groups of 50, then 20 residues numbered 110 over the tenth.
+    void printOutHasFiftyResiduesPerLineInBlocksOfTen()
+    {
+        QString sequence;
+        for (int i = 0; i < 120; ++i)
+            sequence += QLatin1Char("ACDEFGHIKL"[i % 10]);
+        const QList<GuiAminoAcidSequence::PrintGroup> groups = GuiAminoAcidSequence::printGroups(sequence);
+        QCOMPARE(groups.size(), 3);
+        QCOMPARE(groups[0].numbers, QString("        10         20         30         40         50 "));
+        QCOMPARE(groups[0].ruler, QString("----|----| ----|----| ----|----| ----|----| ----|----|"));
+        QCOMPARE(groups[0].residues, QString("ACDEFGHIKL ").repeated(5));
+        QCOMPARE(groups[1].numbers, QString("        60         70         80         90        100 "));
+        QCOMPARE(groups[2].numbers, QString("       110 "));
+        QCOMPARE(groups[2].ruler, QString("----|----| ----|----|"));
+        QCOMPARE(groups[2].residues, QString("ACDEFGHIKL ACDEFGHIKL"));
+        QCOMPARE(GuiAminoAcidSequence::printGroups(QString()).size(), 1);
+    }
+
+    void sequenceFileRoundTripInEitherForm()
+    {
+        TestModalAnswerer answerer;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("acde.SEQ");
+        m_dialog->qtSequenceEdit->setPlainText("ACDE");
+        answerer.answerFileDialog(path);
+        m_dialog->qtSaveToFile->click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("ACDE"));
+        m_dialog->qtSequenceEdit->setPlainText(QString());
+        answerer.answerFileDialog(path, GuiAminoAcidSequence::oneLetterFilter);
+        m_dialog->qtReadFromFile->click();
+        QCOMPARE(m_dialog->sequence(), QString("ACDE"));
+        TestLog::ignore(QtWarningMsg, "code: [ACD] is not found");
+        answerer.answerFileDialog(path, GuiAminoAcidSequence::threeLetterFilter);
+        m_dialog->qtReadFromFile->click();
+        QCOMPARE(m_dialog->sequence(), QString());
+        QCOMPARE(QSettings().value("SampleComposition/AminoAcidSequence/lastOpenDirectory").toString(), dir.path());
+    }
+
+    void aFileThatCannotBeWrittenOrIsTooLargeIsReported()
+    {
+        TestModalAnswerer answerer;
+        QVERIFY(!GuiAminoAcidSequence::writeFile(nullptr, "/dev/full", "ACDE"));
+        QTemporaryDir dir;
+        QFile big(dir.filePath("big.SEQ"));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        big.write(QByteArray(GuiAminoAcidSequence::maxFileSize + 1, 'A'));
+        big.close();
+        QByteArray data;
+        QVERIFY(!GuiAminoAcidSequence::readFile(nullptr, big.fileName(), &data));
+        QCOMPARE(answerer.titles(), QStringList({ "Vornakel", "Vornakel" }));
+        QVERIFY(answerer.texts().at(0).contains("could not be written completely"));
+    }
+
+    void fontSizeWidensRulerAndFieldAndIsKept()
+    {
+        const int ruler = m_dialog->qtHCounter->width();
+        m_dialog->qtFontSize->setValue(14);
+        QVERIFY(m_dialog->qtHCounter->width() > ruler);
+        QCOMPARE(m_dialog->qtSequenceEdit->width(), m_dialog->qtHCounter->width() + 4 + 15);
+        GuiAminoAcidSequence next;
+        next.setDatabasePath(m_db->path());
+        QCOMPARE(next.qtFontSize->value(), 14);
+    }
+
+    void counterShowsResiduesBeforeEachRow()
+    {
+        m_dialog->qtSequenceEdit->setPlainText(QString(250, QLatin1Char('A')));
+        QCOMPARE(m_dialog->qtVCounter->toPlainText(), QString("0\n100\n200"));
+    }
+};
+
+TEST_MAIN(TstGuiAminoAcidSequence)
+#include "tst_gui_aminoacidsequence.moc"

@@ -1,0 +1,120 @@
+#include "gui/gui_aminoacidsequenceedit.h"
+
+#include "test_environment.h"
+#include "test_log.h"
+#include "test_refdata.h"
+
+#include <QClipboard>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QtTest>
+#include <memory>
+
+class TstGuiAminoAcidSequenceEdit : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestReferenceDatabase> m_db;
+    std::unique_ptr<GuiAminoAcidSequenceEdit> m_edit;
+
+    void paste(const QString &text)
+    {
+        QApplication::clipboard()->setText(text);
+        m_edit->paste();
+    }
+
+private slots:
+    void init()
+    {
+        m_db = std::make_unique<TestReferenceDatabase>();
+        QVERIFY(m_db->isValid());
+        m_edit = std::make_unique<GuiAminoAcidSequenceEdit>();
+        m_edit->setDatabasePath(m_db->path());
+        m_edit->clear();
+        m_edit->show();
+        m_edit->setFocus();
+    }
+    void cleanup()
+    {
+        m_edit.reset();
+        m_db.reset();
+    }
+
+    void typingKeepsCodesInUpperCaseOnly()
+    {
+        QTest::keyClicks(m_edit.get(), "ak");
+        QCOMPARE(m_edit->toPlainText(), QString("AK"));
+        QTest::keyClicks(m_edit.get(), "1j");
+        QTest::keyClick(m_edit.get(), Qt::Key_Return);
+        QCOMPARE(m_edit->toPlainText(), QString("AK"));
+        QCOMPARE(m_edit->textCursor().position(), 2);
+        m_edit->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(m_edit.get(), "g ");
+        QCOMPARE(m_edit->toPlainText(), QString("G AK")); // a blank is one CY2
+        QCOMPARE(m_edit->textCursor().position(), 2);
+    }
+
+    void pasteKeepsOnlyCodeCharacters()
+    {
+        paste("a,c,d,-,1\ne,f");
+        QCOMPARE(m_edit->toPlainText(), QString("ACDEF"));
+    }
+
+    // Codes that mean something in a pattern are ordinary characters.
+    void pasteTreatsEveryCodeAsACharacter()
+    {
+        QSqlQuery insert(QSqlDatabase::database(m_db->path()));
+        QVERIFY(insert.exec("INSERT INTO amino (Namethree, nameone) VALUES ('BRA', ']'), ('DSH', '-')"));
+        m_edit->clear();
+        paste("a]-^1\nxz\\");
+        QCOMPARE(m_edit->toPlainText(), QString("A]-"));
+    }
+
+    void rowsOfAHundredAreCounted()
+    {
+        QSignalSpy rows(m_edit.get(), &GuiAminoAcidSequenceEdit::sigRowCountChanged);
+        m_edit->setPlainText(QString(250, QLatin1Char('A')));
+        QCOMPARE(m_edit->rowCount(), 2);
+        QTextCursor cursor = m_edit->textCursor();
+        cursor.movePosition(QTextCursor::End);
+        cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 51);
+        cursor.removeSelectedText();
+        QCOMPARE(m_edit->rowCount(), 1);
+        m_edit->setPlainText(QString());
+        QCOMPARE(m_edit->rowCount(), 0);
+        QCOMPARE(rows.size(), 3);
+    }
+
+    void sequenceFilesAreDecodedInTheirForm_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<bool>("threeLetter");
+        QTest::addColumn<QString>("sequence");
+        QTest::newRow("one letter, line feed") << QByteArray("ACDE\n") << false << "ACDE";
+        QTest::newRow("one letter") << QByteArray("ACDE") << false << "ACDE";
+        QTest::newRow("lower case is no code") << QByteArray("AcD") << false << "AD";
+        QTest::newRow("three letter") << QByteArray("ALACYSGLY") << true << "ACG";
+        QTest::newRow("three letter, a blank shifts") << QByteArray("ALA CYS") << true << "A";
+    }
+    void sequenceFilesAreDecodedInTheirForm()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(bool, threeLetter);
+        QFETCH(QString, sequence);
+        if (data.contains(' '))
+            TestLog::ignore(QtWarningMsg, "code: [ CY] is not found");
+        m_edit->setSequenceFromFile(data, threeLetter);
+        QCOMPARE(m_edit->toPlainText(), sequence);
+    }
+
+    void nothingIsTakenWithoutCodes()
+    {
+        GuiAminoAcidSequenceEdit empty; // no code tables read yet
+        empty.setSequenceFromFile("ACDE", false);
+        QCOMPARE(empty.toPlainText(), QString());
+    }
+};
+
+TEST_MAIN(TstGuiAminoAcidSequenceEdit)
+#include "tst_gui_aminoacidsequenceedit.moc"

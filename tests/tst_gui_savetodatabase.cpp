@@ -1,0 +1,277 @@
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_vornakel.h"
+
+#include "test_database.h"
+#include "test_environment.h"
+#include "test_modalanswerer.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+#include <ctime>
+#include <memory>
+
+class TstGuiSaveToDatabase : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        TestSettings settings;
+        TestDatabase db;
+        TestModalAnswerer answerer;
+        GuiVornakel window { db.path() };
+    };
+    std::unique_ptr<Fixture> m_f;
+
+    bool sql(const QString &statement) const { return m_f->db.exec(statement); }
+    QVariant value(const QString &statement) const { return m_f->db.value(statement); }
+    static QPushButton *save(QDialogButtonBox *box) { return box->button(QDialogButtonBox::Save); }
+    // A dialog on the page, as the window opens it, but not run modally.
+    std::unique_ptr<GuiSaveToDatabase> dialog(GuiSaveToDatabase::Page page)
+    {
+        auto d = std::make_unique<GuiSaveToDatabase>(m_f->db.path(), &m_f->window);
+        GuiVornakel *w = &m_f->window;
+        connect(d.get(), &GuiSaveToDatabase::sigSampleRecordsChanged, w, &GuiVornakel::populateSampleRecordList);
+        connect(
+            d.get(), &GuiSaveToDatabase::sigExperimentRecordsChanged, w, &GuiVornakel::populateExperimentRecordList);
+        connect(d.get(), &GuiSaveToDatabase::sigResultsRecordsChanged, w, &GuiVornakel::populateResultsRecordList);
+        d->showPage(page);
+        return d;
+    }
+
+private slots:
+    void init()
+    {
+        m_f = std::make_unique<Fixture>();
+        QVERIFY(m_f->db.isValid());
+        QVERIFY(sql("INSERT INTO sample (name) VALUES ('Lysozyme')"));
+        QVERIFY(sql("INSERT INTO buffer (name) VALUES ('PBS')"));
+        QVERIFY(sql("INSERT INTO results (name) VALUES ('Run 1 shape')"));
+        QVERIFY(
+            sql("INSERT INTO experiment (name, Tc, sample_id, buffer_id, results_id) VALUES ('Run 1', 4, 1, 1, -1)"));
+        QVERIFY(m_f->window.initVornakel());
+    }
+    void cleanup() { m_f.reset(); }
+
+    void eachSaveCommandOpensItsPage_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("tab");
+        QTest::newRow("sample button") << "qtSampleSaveToDB"
+                                       << "qtSampleTab";
+        QTest::newRow("solvent button") << "qtBufferSaveToDB"
+                                        << "qtSolventTab";
+        QTest::newRow("experiment button") << "qtExperimentSaveToDB"
+                                           << "qtExperimentTab";
+        QTest::newRow("results button") << "qtResultsSaveToDB"
+                                        << "qtResultsTab";
+        QTest::newRow("a menu action") << "actionSave_Results_in_Database"
+                                       << "qtSampleTab";
+    }
+    void eachSaveCommandOpensItsPage()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, tab);
+        QString shown;
+        int names = 0;
+        m_f->answerer.answerWith([&](QWidget *w) {
+            auto *d = qobject_cast<GuiSaveToDatabase *>(w);
+            if (d) {
+                shown = d->qtTabWidget->currentWidget()->objectName();
+                names = qobject_cast<QComboBox *>(d->qtTabWidget->currentWidget()->findChildren<QComboBox *>().value(0))
+                            ->count();
+            }
+            w->close();
+        });
+        if (auto *button = m_f->window.findChild<QAbstractButton *>(command))
+            button->click();
+        else
+            m_f->window.findChild<QAction *>(command)->trigger();
+        QCOMPARE(shown, tab);
+        QCOMPARE(names, 2); // the new record and the stored one
+    }
+
+    void saveNeedsANameAndTypingKeepsTheLinks()
+    {
+        QVERIFY(sql("DROP TRIGGER experiment_update_modified_time"));
+        QVERIFY(sql("UPDATE experiment SET modified = '2026-03-05 23:10:00'"));
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        QVERIFY(!save(d->qtExperimentButtonBox)->isEnabled());
+        QVERIFY(d->qtLinkToSample->isEnabled() && d->qtLinkToSolvent->isEnabled() && d->qtLinkToResults->isEnabled());
+        // With no name, choosing a link does not offer the save.
+        d->qtExperimentName->lineEdit()->clear();
+        d->qtLinkToSolvent->setChecked(true);
+        QVERIFY(d->qtLinkToSolventFrame->isEnabled());
+        d->qtLinkToSolventName->setCurrentIndex(-1);
+        d->qtLinkToSolventName->setCurrentIndex(0);
+        QVERIFY(!save(d->qtExperimentButtonBox)->isEnabled());
+        d->qtExperimentName->lineEdit()->setText(QStringLiteral("Run 2"));
+        QVERIFY(save(d->qtExperimentButtonBox)->isEnabled());
+        QVERIFY(d->qtLinkToSolvent->isChecked());
+        d->qtExperimentName->lineEdit()->clear();
+        QVERIFY(!save(d->qtExperimentButtonBox)->isEnabled());
+
+        // A stored experiment shows its links and its name cannot be edited.
+        d->qtExperimentName->setCurrentIndex(1);
+        QVERIFY(!d->qtExperimentName->isEditable());
+        QVERIFY(save(d->qtExperimentButtonBox)->isEnabled());
+        QVERIFY(d->qtLinkToSample->isChecked() && d->qtLinkToSolvent->isChecked() && !d->qtLinkToResults->isChecked());
+        QCOMPARE(d->qtLinkToSampleName->currentText(), QStringLiteral("Lysozyme"));
+        QCOMPARE(d->qtExperimentModified->text(), QStringLiteral("3/05/26"));
+        d->qtExperimentName->setCurrentIndex(0);
+        QVERIFY(d->qtExperimentName->isEditable());
+        QVERIFY(!d->qtLinkToSample->isChecked());
+    }
+
+    void emptyTablesOfferNoLink()
+    {
+        QVERIFY(sql("UPDATE sample SET active = 0"));
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        QVERIFY(!d->qtLinkToSample->isEnabled());
+        QVERIFY(d->qtLinkToSolvent->isEnabled());
+        d->showPage(GuiSaveToDatabase::SampleRecordPage);
+        QCOMPARE(d->qtSampleName->count(), 1);
+        QCOMPARE(d->qtSampleName->lineEdit()->placeholderText(), QStringLiteral("New Sample"));
+    }
+
+    // Empty fields are stored as NULL, the links as chosen or -1, the method by its button's name.
+    void newExperimentIsStoredAsShown()
+    {
+        m_f->window.qtSedEquilibriumTemp->setText(QStringLiteral("4"));
+        m_f->window.qtSedEquilibriumRPM->setText(QStringLiteral("20000"));
+        m_f->window.qtSedEquilibriumMR->setText(QStringLiteral("14305"));
+        m_f->window.qtSedVelocityCoefficient->setText(QString());
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        QSignalSpy changed(d.get(), &GuiSaveToDatabase::sigExperimentRecordsChanged);
+        d->qtExperimentName->lineEdit()->setText(QStringLiteral("Run 2"));
+        d->qtLinkToSolvent->setChecked(true);
+        save(d->qtExperimentButtonBox)->click();
+
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(value("SELECT count(*) FROM experiment").toInt(), 2);
+        QCOMPARE(value("SELECT Tc || '|' || RPM || '|' || Mp || '|' || calculatedBy || '|' || sample_id || '|' || "
+                       "buffer_id || '|' || results_id FROM experiment WHERE name = 'Run 2'")
+                     .toString(),
+            QStringLiteral("4.0|20000.0|14305.0|qtExactMolecularWeight|-1|1|-1"));
+        QVERIFY(value("SELECT sstar IS NULL AND mgml IS NULL AND sigma IS NULL FROM experiment WHERE name = 'Run 2'")
+                    .toBool());
+        // The dialog shows the record it stored, and the window's list selects it.
+        QCOMPARE(d->qtExperimentName->currentText(), QStringLiteral("Run 2"));
+        QVERIFY(d->qtExperimentSaved->isVisibleTo(d.get()));
+        QCOMPARE(d->qtExperimentSaved->text(), QStringLiteral("Experiment Saved as Run 2"));
+        QVERIFY(!save(d->qtExperimentButtonBox)->isEnabled());
+        QVERIFY(m_f->window.qtExperimentName->currentText().endsWith(QLatin1String("  Run 2")));
+        QVERIFY(m_f->answerer.seen().isEmpty());
+    }
+
+    // Axes halved, the first checked option by name, no links; an overwrite keeps the name.
+    void resultsAreStoredAsShown()
+    {
+        m_f->window.stopSignals(true); // the options' own handlers would recalculate the page
+        m_f->window.qtVbar2amax->setText(QStringLiteral("12"));
+        m_f->window.qtTeller2bmin->setText(QStringLiteral("0.000"));
+        m_f->window.qtVbarRo->setText(QString());
+        m_f->window.qtHydrateOblate->setChecked(true);
+        m_f->window.qtShapeCylinder->setChecked(true);
+        m_f->window.qtHydrateRatio->setText(QStringLiteral("2.5"));
+        auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
+        d->qtResultsName->setCurrentIndex(1);
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save(d->qtResultsButtonBox)->click();
+        QCOMPARE(m_f->answerer.texts(), QStringList { "Are you sure you wish to overwrite this record?" });
+        QCOMPARE(value("SELECT name || '|' || av || '|' || bt || '|' || ifnull(Ro, 'null') || '|' || options || '|' "
+                       "|| options_value || '|' || shape || '|' || method || '|' || sample_id || '|' || buffer_id "
+                       "|| '|' || experiment_id FROM results WHERE id = 1")
+                     .toString(),
+            QStringLiteral("Run 1 shape|6.0|0.0|null|qtHydrateOblate|2.5|qtShapeCylinder|qtTellerMethod|-1|-1|-1"));
+    }
+
+    void overwriteIsAskedFirst_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << "4.0|1|1";
+        QTest::newRow("save") << int(QMessageBox::Save) << "25.0|1|-1";
+    }
+    void overwriteIsAskedFirst()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, stored);
+        m_f->window.qtSedEquilibriumTemp->setText(QStringLiteral("25"));
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        d->qtExperimentName->setCurrentIndex(1);
+        d->qtLinkToSample->setChecked(false);
+        m_f->answerer.answerMessageBox(QMessageBox::StandardButton(answer));
+        save(d->qtExperimentButtonBox)->click();
+        QCOMPARE(
+            value("SELECT Tc || '|' || buffer_id || '|' || sample_id FROM experiment WHERE name = 'Run 1'").toString(),
+            stored);
+        QCOMPARE(value("SELECT count(*) FROM experiment").toInt(), 1);
+        QCOMPARE(d->qtExperimentSaved->isVisibleTo(d.get()), answer == QMessageBox::Save);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // A link whose record is no longer listed keeps what was stored rather than writing 0.
+    void unlistedLinkKeepsTheStoredOne()
+    {
+        QVERIFY(sql("UPDATE sample SET active = 0"));
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        d->qtExperimentName->setCurrentIndex(1);
+        QVERIFY(d->qtLinkToSample->isChecked());
+        QCOMPARE(d->qtLinkToSampleName->currentIndex(), -1);
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save(d->qtExperimentButtonBox)->click();
+        QCOMPARE(value("SELECT sample_id FROM experiment WHERE id = 1").toInt(), 1);
+    }
+
+    // One save, one transaction: a refused statement leaves the row, the dialog and the lists as they were.
+    void refusedSaveChangesNothing()
+    {
+        QVERIFY(sql("CREATE TRIGGER refuse BEFORE UPDATE ON experiment BEGIN SELECT RAISE(ABORT, 'refused by test'); "
+                    "END"));
+        m_f->window.qtSedEquilibriumTemp->setText(QStringLiteral("25"));
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        QSignalSpy changed(d.get(), &GuiSaveToDatabase::sigExperimentRecordsChanged);
+        d->qtExperimentName->setCurrentIndex(1);
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save(d->qtExperimentButtonBox)->click();
+        QCOMPARE(m_f->answerer.titles().value(1), QStringLiteral("Vornakel"));
+        QVERIFY(m_f->answerer.texts().value(1).contains(QLatin1String("refused by test")));
+        QCOMPARE(value("SELECT Tc FROM experiment WHERE id = 1").toDouble(), 4.0);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY(!d->qtExperimentSaved->isVisibleTo(d.get()));
+        QVERIFY(save(d->qtExperimentButtonBox)->isEnabled());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        // The database is usable afterwards: no transaction was left open.
+        QVERIFY(m_f->db.database().transaction());
+        QVERIFY(m_f->db.database().rollback());
+    }
+
+    // The remembered text carries the local date and the list the stored UTC date; the saved record is
+    // selected all the same, also when the two dates differ.
+    void windowListSelectsTheSavedRecordWhateverTheZone()
+    {
+        const QByteArray zone = qgetenv("TZ");
+        const std::time_t now = std::time(nullptr);
+        // Fourteen hours ahead after noon UTC, twelve behind before: the local date is never the UTC date.
+        qputenv("TZ", std::gmtime(&now)->tm_hour >= 12 ? "<+14>-14" : "<-12>12");
+        tzset();
+        auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
+        d->qtResultsName->lineEdit()->setText(QStringLiteral("Late run"));
+        save(d->qtResultsButtonBox)->click();
+        const QString listed = m_f->window.qtResultsName->currentText();
+        const QString remembered = m_f->window.qtResultsName->property("combobox_last_record").toString();
+        if (zone.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", zone);
+        tzset();
+        QVERIFY2(listed.endsWith(QLatin1String(")  Late run")), qPrintable(listed));
+        QCOMPARE(remembered, listed);
+        QCOMPARE(m_f->window.qtResultsName->currentData().toInt(), 2);
+    }
+};
+
+QTEST_MAIN(TstGuiSaveToDatabase)
+#include "tst_gui_savetodatabase.moc"

@@ -1,0 +1,457 @@
+#include "app/app_number.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_standardvalue.h"
+#include "gui/gui_vornakel.h"
+
+#include "test_database.h"
+#include "test_environment.h"
+#include "test_modalanswerer.h"
+
+#include <QPushButton>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+// The record lists of the main window, loading records into the tabs, clearing them, and a record's
+// way through the save dialog and back. The window runs on the shipped calculation module.
+class TstGuiVornakelRecords : public QObject
+{
+    Q_OBJECT
+
+    TestSettings m_settings;
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<TestModalAnswerer> m_answerer;
+    std::unique_ptr<GuiVornakel> m_w;
+
+    bool sql(const QString &statement) const { return m_db->exec(statement); }
+    // Stored dates as given: the update trigger would write the time of the change.
+    bool setModified(const QString &table, const QString &name, const QString &modified) const
+    {
+        return sql(QStringLiteral("DROP TRIGGER IF EXISTS %1_update_modified_time").arg(table))
+            && sql(QStringLiteral("UPDATE %1 SET modified = '%2' WHERE name = '%3'").arg(table, modified, name));
+    }
+    bool start()
+    {
+        m_w = std::make_unique<GuiVornakel>(m_db->path());
+        if (!m_w->initVornakel())
+            return false;
+        m_w->show();
+        return QTest::qWaitForWindowExposed(m_w.get());
+    }
+    template<typename T = QLineEdit> T *widget(const QString &name) const
+    {
+        T *w = m_w->findChild<T *>(name);
+        if (!w)
+            qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    QString text(const QString &name) const
+    {
+        if (auto *label = m_w->findChild<QLabel *>(name))
+            return label->text();
+        return widget(name)->text();
+    }
+    bool checked(const QString &name) const { return widget<QAbstractButton>(name)->isChecked(); }
+    // Picks the list entry that shows `entry` (its end) and answers the question.
+    void choose(QComboBox *list, const QString &entry, QMessageBox::StandardButton answer = QMessageBox::Ok)
+    {
+        int index = 0;
+        while (
+            index < list->count() && !list->itemText(index).endsWith(entry) && !list->itemText(index).startsWith(entry))
+            ++index;
+        QVERIFY2(index < list->count(), qPrintable(entry));
+        m_answerer->answerMessageBox(answer);
+        list->setCurrentIndex(index);
+    }
+    static QStringList entries(const QComboBox *list)
+    {
+        QStringList texts;
+        for (int i = 0; i < list->count(); ++i)
+            texts << list->itemText(i);
+        return texts;
+    }
+    void type(const QString &name, const QString &value)
+    {
+        QLineEdit *field = widget(name);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, "\b" + value + "\r");
+    }
+
+private slots:
+    void init()
+    {
+        m_db = std::make_unique<TestDatabase>();
+        m_answerer = std::make_unique<TestModalAnswerer>();
+        QVERIFY(m_db->isValid());
+    }
+    void cleanup()
+    {
+        m_w.reset();
+        m_answerer.reset();
+        m_db.reset();
+    }
+
+    void listsOrderByDateOrName_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("byName");
+        QTest::addColumn<QStringList>("expected");
+        const char *const lists[][3] = { { "qtSampleName", "sample", "New Sample" },
+            { "qtBufferName", "buffer", "New Solvent" }, { "qtExperimentName", "experiment", "New Experiment" },
+            { "qtResultsName", "results", "New Results" } };
+        for (const auto &l : lists) {
+            // Oldest first; by name capitals come first; the inactive record is not listed; a record
+            // without a readable date shows its name alone.
+            QTest::addRow("%s by date", l[1])
+                << l[0] << l[1] << false
+                << QStringList { l[2], "undated", "(01/15/26)  Gamma", "(02/10/26)  beta", "odd", "(03/01/26)  Alpha" };
+            QTest::addRow("%s by name", l[1])
+                << l[0] << l[1] << true
+                << QStringList { l[2], "(03/01/26)  Alpha", "(01/15/26)  Gamma", "(02/10/26)  beta", "odd", "undated" };
+        }
+    }
+    void listsOrderByDateOrName()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, table);
+        QFETCH(bool, byName);
+        for (const char *name : { "beta", "Alpha", "zed", "Gamma", "odd", "undated" })
+            QVERIFY(sql(QStringLiteral("INSERT INTO %1 (name) VALUES ('%2')").arg(table, QLatin1String(name))));
+        QVERIFY(sql(QStringLiteral("UPDATE %1 SET active = 0 WHERE name = 'zed'").arg(table)));
+        QVERIFY(setModified(table, "Alpha", "2026-03-01 10:00:00") && setModified(table, "beta", "2026-02-10 23:59:59")
+            && setModified(table, "Gamma", "2026-01-15") && setModified(table, "odd", "2026-02-30 10:00:00"));
+        QVERIFY(sql(QStringLiteral("UPDATE %1 SET modified = NULL WHERE name = 'undated'").arg(table)));
+        QVERIFY(start());
+        auto *names = widget<QComboBox>(list);
+        if (byName)
+            m_w->findChild<QComboBox *>(QString(list).replace("Name", "SortBy"))->setCurrentIndex(1);
+        QTEST(entries(names), "expected");
+        QCOMPARE(names->currentIndex(), 0);
+        QCOMPARE(names->itemData(0), QVariant());
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    // The chosen entry survives a new order; a declined question returns to it and loads nothing.
+    void chosenEntryIsRemembered()
+    {
+        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('b sample', 0.7175), ('A sample', 0.74)"));
+        QVERIFY(start());
+        auto *list = widget<QComboBox>("qtSampleName");
+        choose(list, "b sample");
+        QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.71750"));
+        QVERIFY(checked("qtVbarDirectEntry"));
+        widget<QComboBox>("qtSampleSortBy")->setCurrentIndex(1);
+        QVERIFY(list->currentText().endsWith(QLatin1String("b sample")));
+        QCOMPARE(list->currentIndex(), 2);
+        choose(list, "A sample", QMessageBox::Cancel);
+        QVERIFY(list->currentText().endsWith(QLatin1String("b sample")));
+        QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.71750"));
+        choose(list, "New Sample", QMessageBox::Cancel);
+        QCOMPARE(m_answerer->texts(),
+            QStringList({ "Are you sure you wish to load this record?", "Are you sure you wish to load this record?",
+                "Are you sure you wish to create a new record?" }));
+    }
+
+    void failingListQueryKeepsTheFirstEntry()
+    {
+        QVERIFY(sql("INSERT INTO results (name) VALUES ('R1')"));
+        QVERIFY(start());
+        QVERIFY(sql("ALTER TABLE results RENAME TO results_gone"));
+        m_w->populateResultsRecordList();
+        QCOMPARE(m_answerer->titles(), QStringList { "Vornakel" });
+        QCOMPARE(entries(widget<QComboBox>("qtResultsName")), QStringList { "New Results" });
+        QVERIFY(!widget<QComboBox>("qtResultsName")->signalsBlocked());
+    }
+
+    // A failing load says which record it was and leaves nothing suspended.
+    void failingLoadShowsTheBox()
+    {
+        QVERIFY(sql("INSERT INTO sample (name) VALUES ('S')"));
+        QVERIFY(start());
+        QVERIFY(sql("ALTER TABLE sample RENAME TO sample_gone"));
+        choose(widget<QComboBox>("qtSampleName"), "S");
+        QCOMPARE(m_answerer->titles().value(1), QStringLiteral("Vornakel"));
+        QVERIFY(m_answerer->texts().value(1).startsWith(QLatin1String("sample")));
+        QVERIFY(!m_w->signalsBlocked() && !widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked());
+    }
+
+    // Each source of density and viscosity comes back with its button; a standard value is computed,
+    // the viscosity as the density.
+    void solventLoadsEachSource_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("density");
+        QTest::addColumn<QString>("viscosity");
+        QTest::newRow("direct") << "densityDirectEntry, viscosityDirectEntry"
+                                << "1.003, 0.0102" << QStringList { "qtDensityDirectEntry", "qtViscosityDirectEntry" }
+                                << "1.003000"
+                                << "1.0200E-02";
+        // At 20 C the standard values are the values at 20 C.
+        QTest::newRow("standard") << "densityStandard, densityStandardT, viscosityStandard, viscosityStandardT"
+                                  << "1.003, 20, 0.0102, 20"
+                                  << QStringList { "qtDensityStandard", "qtViscosityStandard" } << "1.003000"
+                                  << "1.0200E-02";
+        QTest::newRow("computed") << "computeDensity, computeViscosity"
+                                  << "1.0051, 0.0105" << QStringList { "qtDensityCompute", "qtViscosityCompute" }
+                                  << "1.005100"
+                                  << "1.0500E-02";
+    }
+    void solventLoadsEachSource()
+    {
+        QFETCH(QString, columns);
+        QFETCH(QString, values);
+        QFETCH(QStringList, buttons);
+        QVERIFY(sql(QStringLiteral("INSERT INTO buffer (name, pH, %1) VALUES ('PBS', 7.4, %2)").arg(columns, values)));
+        QVERIFY(start());
+        choose(widget<QComboBox>("qtBufferName"), "PBS");
+        for (const QString &button : buttons)
+            QVERIFY2(checked(button), qPrintable(button));
+        QTEST(text("qtBufferDensity"), "density");
+        QTEST(text("qtBufferViscosity"), "viscosity");
+        QCOMPARE(text("qtBufferpH"), QStringLiteral("7.4000"));
+    }
+
+    // A NULL link is no link, like -1: the experiment keeps its own vbar and viscosity.
+    void experimentLoadsItsLinks_data()
+    {
+        QTest::addColumn<QString>("links");
+        QTest::addColumn<QString>("vbar");
+        QTest::addColumn<QString>("viscosity");
+        QTest::addColumn<QString>("sampleEntry");
+        QTest::newRow("linked") << "1, 1, 1"
+                                << "0.71750"
+                                << "1.0500E-02"
+                                << "  Lysozyme";
+        QTest::newRow("no links") << "-1, -1, -1"
+                                  << "0.74000"
+                                  << "1.1000E-02"
+                                  << "New Sample";
+        QTest::newRow("null links") << "NULL, NULL, NULL"
+                                    << "0.74000"
+                                    << "1.1000E-02"
+                                    << "New Sample";
+    }
+    void experimentLoadsItsLinks()
+    {
+        QFETCH(QString, links);
+        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.7175)"));
+        QVERIFY(sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry) VALUES ('PBS', 1.0051, "
+                    "0.0105)"));
+        QVERIFY(sql("INSERT INTO results (name, Ro, Rp, av, options, options_value, shape, method) VALUES ('Shape', "
+                    "2.5e-9, 2.4e-9, 1.5, 'qtHydrateProlate', 2, 'qtShapeProlate', 'qtVbarMethod')"));
+        QVERIFY(sql(QStringLiteral("INSERT INTO experiment (name, Tc, RPM, Mp, vbar, rho, vis, calculatedBy, "
+                                   "sample_id, buffer_id, results_id) VALUES ('Run', 20, 20000, 14305, 0.74, 1.004, "
+                                   "0.011, 'qtExactMolecularWeight', %1)")
+                        .arg(links)));
+        QVERIFY(start());
+        choose(widget<QComboBox>("qtExperimentName"), "Run");
+        QTEST(text("qtSampleVbar"), "vbar");
+        QTEST(text("qtBufferViscosity"), "viscosity");
+        QCOMPARE(text("qtBufferDensity"), QStringLiteral("1.004000")); // the experiment's own density wins
+        QCOMPARE(text("qtSedEquilibriumMR"), QStringLiteral("14305.00"));
+        QVERIFY(checked("qtExactMolecularWeight"));
+        QTEST(widget<QComboBox>("qtSampleName")->currentText().right(10), "sampleEntry");
+        // The linked results keep their stored figures: no handler recomputed them from a half-loaded tab.
+        const bool linked = links.startsWith('1');
+        QCOMPARE(text("qtVbarRo"), linked ? AppNumber::toText(2.5e-9) : QString());
+        QCOMPARE(text("qtVbar2amax"), linked ? QStringLiteral("3") : QStringLiteral("0.000"));
+        // A load leaves nothing suspended.
+        QVERIFY(!widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked() && !m_w->signalsBlocked());
+        QCOMPARE(widget<QComboBox>("qtSampleName")->property("combobox_last_record").toString(),
+            QStringLiteral("New Sample"));
+    }
+
+    void resultsLoadTheirChoices_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("nothing") << "qtVbarMethod"
+                                 << "qtHydrateNothing"
+                                 << "qtShapeCylinder"
+                                 << QStringList { "qtVbarMethod", "qtHydrateNothing", "qtShapeCylinder" };
+        for (const char *option : { "qtHydrateProlate", "qtHydrateOblate", "qtHydrateComputed", "qtHydrateDelta1" })
+            QTest::newRow(option) << "qtTellerMethod" << option << "qtShapeProlate"
+                                  << QStringList { "qtTellerMethod", option, "qtShapeProlate" };
+        // Unknown texts: Teller's method, the current option kept, an oblate shape.
+        QTest::newRow("unknown texts") << "vbar"
+                                       << "sometimes"
+                                       << "spherical"
+                                       << QStringList { "qtTellerMethod", "qtHydrateNothing", "qtShapeOblate" };
+    }
+    void resultsLoadTheirChoices()
+    {
+        QFETCH(QString, method);
+        QFETCH(QString, option);
+        QFETCH(QString, shape);
+        QFETCH(QStringList, expected);
+        QVERIFY(sql(QStringLiteral("INSERT INTO results (name, R, av, at, bv, bt, method, options, options_value, "
+                                   "shape) VALUES ('Shape', 3.1e-9, 1.5, 2, 0.25, 0.5, '%1', '%2', 2.5, '%3')")
+                        .arg(method, option, shape)));
+        QVERIFY(start());
+        m_w->loadResultsPage(1);
+        for (const QString &button : expected)
+            QVERIFY2(checked(button), qPrintable(button));
+        QCOMPARE(
+            text("qtVbar2amax") + ' ' + text("qtTeller2amax") + ' ' + text("qtVbar2bmin") + ' ' + text("qtTeller2bmin"),
+            QStringLiteral("3 4 0.5 1"));
+        QCOMPARE(text("qtRStokes").toDouble(), 3.1e-9);
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    void clearingGivesTheDefaults_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("new data entry form") << "clear";
+        QTest::newRow("each new entry") << "new entries";
+        QTest::newRow("defaults row deleted") << "no defaults";
+        QTest::newRow("defaults unreadable") << "defaults dropped";
+    }
+    void clearingGivesTheDefaults()
+    {
+        QFETCH(QString, how);
+        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('S', 0.7175)"));
+        QVERIFY(sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, pH) VALUES ('B', 1.01, "
+                    "0.011, 6.5)"));
+        QVERIFY(sql("INSERT INTO experiment (name, Tc, RPM, Mp, sstar, calculatedBy) VALUES ('E', 4, 20000, 14305, "
+                    "4.5e-13, 'qtFromSigma')"));
+        QVERIFY(sql("INSERT INTO results (name, R, av, options, shape) VALUES ('R', 3e-9, 1.5, 'qtHydrateOblate', "
+                    "'qtShapeCylinder')"));
+        QVERIFY(start());
+        const char *const lists[][2] = { { "qtSampleName", "S" }, { "qtBufferName", "B" }, { "qtExperimentName", "E" },
+            { "qtResultsName", "R" } };
+        for (const auto &l : lists)
+            choose(widget<QComboBox>(l[0]), l[1]);
+        QVERIFY(checked("qtFromSigma") && checked("qtHydrateOblate"));
+
+        m_answerer->clear();
+        if (how == "new entries") {
+            for (const auto &l : lists)
+                choose(widget<QComboBox>(l[0]), "New ");
+        } else {
+            if (how == "no defaults")
+                QVERIFY(sql("DELETE FROM defaults"));
+            if (how == "defaults dropped")
+                QVERIFY(sql("DROP TABLE defaults"));
+            widget<QAction>("actionNew_Data_Entry_Form")->trigger();
+        }
+        // The fields return to the defaults read at start; the standard values take the current ones.
+        const bool defaults = how == "clear" || how == "new entries";
+        QCOMPARE(m_w->vbarStandardValue()->value(), defaults ? 0.73 : 0.0);
+        QCOMPARE(m_w->densityStandardValue()->value(), defaults ? 0.99823 : 0.0);
+        const QStringList boxes = how == "defaults dropped" ? QStringList { "Vornakel", "Vornakel" } : QStringList();
+        QCOMPARE(m_answerer->titles().filter("Vornakel"), boxes);
+        QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.73000"));
+        QCOMPARE(text("qtBufferDensity"), QStringLiteral("0.998230"));
+        QCOMPARE(text("qtBufferpH"), QStringLiteral("7.0000"));
+        QCOMPARE(text("qtSedEquilibriumTemp"), QStringLiteral("20.00"));
+        QVERIFY(text("qtSedEquilibriumRPM").isEmpty() && text("qtSedEquilibriumMR").isEmpty()
+            && text("qtSedVelocityCoefficient").isEmpty());
+        // A source button is pressed once its tab shows.
+        const char *const shown[][4] = { { "qtTabSample", "qtVbarStandard", "qtVbarStandard", "qtVbarStandard" },
+            { "qtTabSolvent", "qtDensityStandard", "qtViscosityStandard", "qtDensityStandard" },
+            { "qtTabExperiment", "qtExactMolecularWeight", "qtExactMolecularWeight", "qtExactMolecularWeight" },
+            { "qtTabResults", "qtTellerMethod", "qtHydrateNothing", "qtShapeProlate" } };
+        for (const auto &tab : shown) {
+            m_w->qtTabWidget->setCurrentWidget(widget<QWidget>(tab[0]));
+            for (int i = 1; i < 4; ++i)
+                QVERIFY2(checked(tab[i]), tab[i]);
+        }
+        QCOMPARE(m_w->mrCalculationMethod(), 1);
+        QCOMPARE(text("qtVbar2amax") + text("qtTellerDelta1max") + text("qtHydrateRatio"),
+            QStringLiteral("0.0000.00001.000"));
+    }
+
+    // The cleared form's exact Mr method computes s20,w as soon as S* is typed. In water at 20 C with the
+    // default vbar, s20,w is s itself: s (eta/eta20,w)(1 - vbar rho20,w)/(1 - vbar rho) with eta = eta20,w
+    // and rho = rho20,w (Svedberg and Pedersen 1940).
+    void freshWindowGivesS20wFromSAlone()
+    {
+        QVERIFY(start());
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        type("qtSedVelocityCoefficient", "4.5");
+        const double s20w = text("qtExperimentResultsS").toDouble();
+        QVERIFY2(std::fabs(s20w / 4.5e-13 - 1) < 1e-3, qPrintable(text("qtExperimentResultsS")));
+    }
+
+    // As a new user: an experiment and its results saved, the program closed and started again, both
+    // picked from the lists: every field and label as saved, empty ones empty.
+    void savedRecordsComeBackAfterARestart()
+    {
+        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.7175)"));
+        QVERIFY(sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, pH) VALUES ('PBS', 1.0051, "
+                    "0.0105, 7.4)"));
+        QVERIFY(start());
+        choose(widget<QComboBox>("qtSampleName"), "Lysozyme");
+        choose(widget<QComboBox>("qtBufferName"), "PBS");
+        auto *tabs = m_w->qtTabWidget;
+        tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        widget<QAbstractButton>("qtExactMolecularWeight")->click();
+        type("qtSedEquilibriumTemp", "4");
+        type("qtSedEquilibriumRPM", "20000");
+        type("qtSedEquilibriumMR", "14305");
+        QVERIFY(!text("qtSedEquilibriumSigma").isEmpty());
+        tabs->setCurrentWidget(widget<QWidget>("qtTabResults"));
+
+        const QStringList fields { "qtSedEquilibriumTemp", "qtSedEquilibriumRPM", "qtSedEquilibriumSigma",
+            "qtSedEquilibriumMR", "qtSedVelocityTemp", "qtSedVelocityConcentration", "qtSedVelocityCoefficient",
+            "qtSampleVbar", "qtBufferDensity", "qtBufferViscosity", "qtExperimentResultsMb", "qtBufferpH" };
+        const QStringList labels { "qtRStokes", "qtVbarRo", "qtTellerRp", "qtVbarFo", "qtTellerFp", "qtVbarffo",
+            "qtTellerffp", "qtVbarSmax", "qtTellerSmax", "qtVbarDmax", "qtTellerDmax", "qtVbarDelta1max",
+            "qtTellerDelta1max", "qtVbarmaxab", "qtTellermaxab", "qtVbar2amax", "qtTeller2amax", "qtVbar2bmin",
+            "qtTeller2bmin", "qtHydrateRatio" };
+        auto snapshot = [&] {
+            QStringList shown;
+            for (const QString &name : fields + labels)
+                shown << name + '=' + text(name);
+            for (const char *button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtExactMolecularWeight",
+                     "qtVbarMethod", "qtHydrateNothing", "qtShapeProlate" })
+                shown << QString::fromLatin1(button) + '=' + (checked(button) ? "on" : "off");
+            return shown;
+        };
+        const QStringList saved = snapshot();
+        QVERIFY2(
+            text("qtSedVelocityConcentration").isEmpty() && !text("qtVbarRo").isEmpty(), qPrintable(saved.join('\n')));
+
+        m_answerer->clear();
+        m_answerer->answerWith([](QWidget *w) {
+            auto *d = qobject_cast<GuiSaveToDatabase *>(w);
+            QVERIFY(d);
+            d->qtExperimentName->lineEdit()->setText(QStringLiteral("Run 7"));
+            d->qtLinkToSample->setChecked(true);
+            d->qtLinkToSolvent->setChecked(true);
+            d->qtExperimentButtonBox->button(QDialogButtonBox::Save)->click();
+            d->showPage(GuiSaveToDatabase::ResultsRecordPage);
+            d->qtResultsName->lineEdit()->setText(QStringLiteral("Run 7 shape"));
+            d->qtResultsButtonBox->button(QDialogButtonBox::Save)->click();
+            d->close();
+        });
+        widget<QAbstractButton>("qtExperimentSaveToDB")->click();
+        QVERIFY2(m_answerer->seen().size() == 1, qPrintable(m_answerer->texts().join('\n')));
+        QVERIFY(widget<QComboBox>("qtExperimentName")->currentText().endsWith(QLatin1String("  Run 7")));
+
+        m_w.reset();
+        QVERIFY(start());
+        choose(widget<QComboBox>("qtExperimentName"), "Run 7");
+        choose(widget<QComboBox>("qtResultsName"), "Run 7 shape");
+        const QStringList shown = snapshot();
+        for (int i = 0; i < saved.size(); ++i) {
+            const QString before = saved.at(i).section('=', 1), after = shown.at(i).section('=', 1);
+            double a = 0, b = 0;
+            const bool same
+                = before == after || (AppNumber::fromText(before, &a) && AppNumber::fromText(after, &b) && a == b);
+            QVERIFY2(same, qPrintable(saved.at(i) + " became " + after));
+        }
+        QVERIFY(widget<QComboBox>("qtSampleName")->currentText().endsWith(QLatin1String("  Lysozyme")));
+        QVERIFY(widget<QComboBox>("qtBufferName")->currentText().endsWith(QLatin1String("  PBS")));
+    }
+};
+
+QTEST_MAIN(TstGuiVornakelRecords)
+#include "tst_gui_vornakel_records.moc"

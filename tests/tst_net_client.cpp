@@ -1,0 +1,198 @@
+// The message server over loopback: framing of the byte stream into
+// messages, one answer per message, and the life of each connection.
+
+#include "test_database.h"
+#include "test_messaging.h"
+#include "xml/xml_messageprocessor.h"
+
+#include "test_log.h"
+#include <QSignalSpy>
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+QByteArray echoRequest(const QByteArray &value, const QByteArray &closing = "</VORNAKEL>")
+{
+    return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Echo\" VERSION=\"1\"/><EXECUTE FUNCTION=\"echo\">"
+           "<INPUT NAME=\"x\" VALUE=\""
+        + value + "\"/></EXECUTE>" + closing;
+}
+
+QString echoed(const QString &answer)
+{
+    return testOutputValues(answer).value(QStringLiteral("echo"));
+}
+
+} // namespace
+
+class TestNetClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void answersCalculateRoAsTheExperimentTabShows();
+    void closesAfterTheAnswerWithReset();
+    void cutsTheStreamIntoMessages_data();
+    void cutsTheStreamIntoMessages();
+    void readsAMessageSentByteByByte();
+    void dropsAnOversizedConnection();
+    void forgetsAClientThatLeavesMidMessage();
+
+private:
+    void startServer(const QByteArray &ini);
+
+    TestMessageModules m_modules;
+    TestDatabase m_database;
+    XmlMessageProcessor *m_processor = nullptr;
+    QStringList m_log;
+};
+
+void TestNetClient::initTestCase()
+{
+    QVERIFY(m_database.isValid());
+}
+
+void TestNetClient::cleanupTestCase()
+{
+    QFile::remove(QStringLiteral("vornakel.ini"));
+}
+
+void TestNetClient::init()
+{
+    m_log.clear();
+}
+
+void TestNetClient::cleanup()
+{
+    delete m_processor;
+    m_processor = nullptr;
+}
+
+void TestNetClient::startServer(const QByteArray &ini)
+{
+    QFile file(QStringLiteral("vornakel.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(ini);
+    file.close();
+    m_processor = new XmlMessageProcessor(m_database.path(), false);
+    m_processor->loadPlugins(m_modules.path());
+    connect(m_processor, &XmlMessageProcessor::sigLog, this, [this](const QString &message) { m_log << message; });
+    QVERIFY(m_processor->isListening());
+    QCOMPARE(m_processor->serverAddress().toString(), QString("127.0.0.1"));
+}
+
+void TestNetClient::answersCalculateRoAsTheExperimentTabShows()
+{
+    startServer("PORT:0\n");
+    TestMessageClient client(m_processor->serverPort());
+    client.send("<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/><EXECUTE FUNCTION=\"calculateRo\">"
+                "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE></VORNAKEL>\n");
+    QVERIFY(client.waitForAnswers(1));
+    // Ro = (3 M vbar / 4 pi N)^(1/3)
+    const double ro = std::cbrt(3 * 50000 * 0.73 / (4 * M_PI * 6.02214076e23));
+    const double value = testOutputValues(client.answers().first()).value("qtExperimentResultsRp").toDouble();
+    QVERIFY(std::fabs(value - ro) < 1e-9 * ro);
+}
+
+void TestNetClient::closesAfterTheAnswerWithReset()
+{
+    startServer("PORT:0\nRESET:TRUE\n");
+    TestMessageClient client(m_processor->serverPort());
+    client.send(echoRequest("1") + "\n" + echoRequest("2"));
+    QVERIFY(client.waitForDisconnected());
+    QCOMPARE(client.answers().size(), 1);
+    QCOMPARE(echoed(client.answers().first()), QString("1"));
+    QVERIFY(m_log.contains(QStringLiteral("Client successfully removed from list")));
+    QVERIFY(m_log.filter("disconnected prematurely").isEmpty());
+}
+
+void TestNetClient::cutsTheStreamIntoMessages_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("values");
+
+    QTest::newRow("two with a line feed") << echoRequest("1") + "\n" + echoRequest("2") + "\n"
+                                          << QStringList { "1", "2" };
+    QTest::newRow("two back to back") << echoRequest("1") + echoRequest("2") << QStringList { "1", "2" };
+    QTest::newRow("lower-case closing tag")
+        << echoRequest("1", "</vornakel>") + echoRequest("2", "</VorNakel>") << QStringList { "1", "2" };
+    QTest::newRow("text before the message") << "junk\n" + echoRequest("1") << QStringList { "1" };
+    QTest::newRow("non-ASCII attribute") << echoRequest("Gr\xc3\xb6\xc3\x9f"
+                                                        "e \xe2\x9c\x93")
+                                         << QStringList { QString::fromUtf8("Gr\xc3\xb6\xc3\x9f"
+                                                                            "e \xe2\x9c\x93") };
+}
+
+void TestNetClient::cutsTheStreamIntoMessages()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, values);
+
+    startServer("PORT:0\nRESET:false\n");
+    TestMessageClient client(m_processor->serverPort());
+    client.send(bytes);
+    QVERIFY(client.waitForAnswers(values.size()));
+    QStringList got;
+    for (const QString &answer : client.answers())
+        got << echoed(answer);
+    QCOMPARE(got, values);
+    QTest::qWait(50);
+    QVERIFY(client.isConnected());
+}
+
+void TestNetClient::readsAMessageSentByteByByte()
+{
+    startServer("PORT:0\nRESET:false\n");
+    TestMessageClient client(m_processor->serverPort());
+    // The two-byte and three-byte characters are split across reads.
+    const QByteArray message = echoRequest("\xc3\xb6\xe2\x9c\x93");
+    for (char byte : message) {
+        client.send(QByteArray(1, byte));
+        QTest::qWait(1);
+    }
+    QVERIFY(client.waitForAnswers(1));
+    QCOMPARE(echoed(client.answers().first()), QString::fromUtf8("\xc3\xb6\xe2\x9c\x93"));
+}
+
+void TestNetClient::dropsAnOversizedConnection()
+{
+    startServer("PORT:0\nRESET:false\n");
+    TestMessageClient client(m_processor->serverPort());
+    TestLog::ignore(QtWarningMsg, QRegularExpression("sent more than 1048576 bytes without a closing tag; dropped$"));
+    client.send("<VORNAKEL>" + QByteArray(1024 * 1024 + 16, 'x'));
+    QVERIFY(client.waitForDisconnected());
+    QVERIFY(client.answers().isEmpty());
+
+    TestMessageClient next(m_processor->serverPort());
+    next.send(echoRequest("after"));
+    QVERIFY(next.waitForAnswers(1));
+    QCOMPARE(echoed(next.answers().first()), QString("after"));
+}
+
+void TestNetClient::forgetsAClientThatLeavesMidMessage()
+{
+    startServer("PORT:0\nRESET:false\n");
+    {
+        TestMessageClient client(m_processor->serverPort());
+        client.send(echoRequest("half").left(40));
+        QTest::qWait(20);
+    }
+    QTRY_VERIFY(!m_log.filter("disconnected prematurely").isEmpty());
+    QTRY_VERIFY(m_log.contains(QStringLiteral("Client successfully removed from list")));
+
+    TestMessageClient next(m_processor->serverPort());
+    next.send(echoRequest("next"));
+    QVERIFY(next.waitForAnswers(1));
+    QCOMPARE(echoed(next.answers().first()), QString("next"));
+}
+
+TEST_GUILESS_MAIN(TestNetClient)
+#include "tst_net_client.moc"

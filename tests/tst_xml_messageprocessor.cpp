@@ -1,0 +1,352 @@
+// The message processor: answers to request messages, the settings file of
+// the message server, and the CGI mode run through a small host program.
+
+#include "test_database.h"
+#include "test_messaging.h"
+#include "xml/xml_messageprocessor.h"
+
+#include "test_log.h"
+#include <QDomDocument>
+#include <QProcess>
+#include <QSignalSpy>
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+const double kAvogadro = 6.02214076e23; // 1/mol
+const double kGas = 8.314462618e7; // erg/(mol K)
+
+// Anhydrous sphere radius Ro = (3 M vbar / 4 pi N)^(1/3), cm.
+double sphereRadius(double mr, double vbar)
+{
+    return std::cbrt(3 * mr * vbar / (4 * M_PI * kAvogadro));
+}
+
+QString request(const QString &module, const QString &calls)
+{
+    return QStringLiteral("<VORNAKEL TYPE=\"Input\">%1%2</VORNAKEL>").arg(module, calls);
+}
+
+const QString kMainScreen = QStringLiteral("<MODULE NAME=\"MainScreen\" VERSION=\"20120412\" DATE=\"20120412\"/>");
+
+QStringList attributes(const QDomElement &element)
+{
+    QStringList set;
+    const QDomNamedNodeMap map = element.attributes();
+    for (int i = 0; i < map.size(); ++i)
+        set << map.item(i).nodeName() + QLatin1Char('=') + map.item(i).nodeValue();
+    set.sort();
+    return set;
+}
+
+bool near(const QString &text, double expected)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok && std::fabs(value - expected) <= 1e-9 * std::fabs(expected);
+}
+
+void writeSettings(const QByteArray &text)
+{
+    QFile file(QStringLiteral("vornakel.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text);
+}
+
+struct CgiRun
+{
+    int exitCode = -1;
+    QByteArray header;
+    QByteArray body;
+};
+
+CgiRun runCgi(const QString &modules, const QString &database, const QByteArray &input)
+{
+    CgiRun run;
+    QProcess host;
+    host.start(testBinaryDir() + QStringLiteral("/bin/host_cgi"), { modules, database });
+    if (!host.waitForStarted(10000))
+        return run;
+    host.write(input);
+    host.closeWriteChannel();
+    host.waitForFinished(30000);
+    run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
+    const QByteArray out = host.readAllStandardOutput();
+    const int split = out.indexOf("\n\n");
+    run.header = out.left(split);
+    run.body = out.mid(split + 2);
+    run.body.chop(1); // the line feed after the body is not counted
+    return run;
+}
+
+} // namespace
+
+class TestXmlMessageProcessor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void answersCalculateRo();
+    void answersCalculationsFromSigma();
+    void answersWithoutRunnableCalls_data();
+    void answersWithoutRunnableCalls();
+    void runsTheGreatestVersionWithoutOne();
+    void writesArraysOfPlainValues();
+    void logsOnlyNonBlankMessages();
+
+    void readsServerSettings_data();
+    void readsServerSettings();
+    void secondProcessorOnThePortGetsNoServer();
+
+    void cgiAnswersOneRequest_data();
+    void cgiAnswersOneRequest();
+
+private:
+    TestMessageModules m_modules;
+    TestDatabase m_database;
+    XmlMessageProcessor *m_processor = nullptr;
+};
+
+void TestXmlMessageProcessor::initTestCase()
+{
+    QFile::remove(QStringLiteral("vornakel.ini"));
+    QVERIFY(m_database.isValid());
+    m_processor = new XmlMessageProcessor(m_database.path(), false, this);
+    m_processor->loadPlugins(m_modules.path());
+    QCOMPARE(m_processor->availableModules().size(), 3);
+    QVERIFY(!m_processor->isListening());
+}
+
+void TestXmlMessageProcessor::cleanup()
+{
+    QFile::remove(QStringLiteral("vornakel.ini"));
+}
+
+void TestXmlMessageProcessor::answersCalculateRo()
+{
+    const QString answer = m_processor->submitFromWeb(request(kMainScreen,
+        "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>"));
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    const QDomElement root = document.documentElement();
+    QCOMPARE(attributes(root), QStringList { "TYPE=Output" });
+    const QDomElement module = root.firstChildElement();
+    QCOMPARE(module.tagName(), QString("MODULE"));
+    QCOMPARE(attributes(module), (QStringList { "DATE=20120412", "NAME=MainScreen", "VERSION=20120412" }));
+    const QDomElement output = module.nextSiblingElement();
+    QCOMPARE(output.tagName(), QString("OUTPUT"));
+    QCOMPARE(output.attributes().size(), 2);
+    QCOMPARE(output.attribute("NAME"), QString("qtExperimentResultsRp"));
+    QVERIFY2(near(output.attribute("VALUE"), sphereRadius(50000, 0.73)), qPrintable(answer));
+    QVERIFY(output.nextSiblingElement().isNull());
+}
+
+void TestXmlMessageProcessor::answersCalculationsFromSigma()
+{
+    // Mb = sigma R T / omega^2, Mr = Mb / (1 - vbar rho); 20 C, 20000 rpm.
+    const double omega = 2 * M_PI * 20000 / 60;
+    const double mb = 1.5 * kGas * 293.15 / (omega * omega);
+    const QString answer = m_processor->submitFromWeb(request(kMainScreen,
+        "<EXECUTE FUNCTION=\"calculationsFromSigma\"><INPUT NAME=\"T\" VALUE=\"20\"/>"
+        "<INPUT NAME=\"sigma\" VALUE=\"1.5\"/><INPUT NAME=\"RPM\" VALUE=\"20000\"/>"
+        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/><INPUT NAME=\"density\" VALUE=\"1\"/></EXECUTE>"));
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    const QDomElement object = document.documentElement().firstChildElement("OBJECT");
+    QVERIFY2(!object.isNull(), qPrintable(answer));
+    QStringList shapes;
+    for (QDomElement e = object.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
+        shapes << e.tagName() + ":" + attributes(e).filter(QRegularExpression("^(NAME|PARENT_ATTRIBUTE)=")).join(",");
+    QCOMPARE(shapes,
+        (QStringList { "OUTPUT:NAME=qtSedEquilibriumMR,PARENT_ATTRIBUTE=R0000",
+            "OUTPUT:NAME=qtExperimentResultsMb,PARENT_ATTRIBUTE=R0001" }));
+    const QMap<QString, QString> values = testOutputValues(answer);
+    QVERIFY(near(values.value("qtExperimentResultsMb"), mb));
+    QVERIFY(near(values.value("qtSedEquilibriumMR"), mb / (1 - 0.73)));
+}
+
+void TestXmlMessageProcessor::answersWithoutRunnableCalls_data()
+{
+    QTest::addColumn<QString>("xml");
+    QTest::addColumn<QStringList>("module");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("unknown module") << request(
+        "<MODULE NAME=\"Nothing\" VERSION=\"1\"/>", "<EXECUTE FUNCTION=\"echo\"/>")
+                                    << QStringList { "DATE=", "NAME=Nothing", "VERSION=1" } << "Plugin not found!";
+    QTest::newRow("no EXECUTE") << request(kMainScreen, QString())
+                                << QStringList { "DATE=20120412", "NAME=MainScreen", "VERSION=20120412" } << QString();
+    QTest::newRow("not XML") << "calculateRo(50000, 0.73)" << QStringList { "DATE=", "NAME=", "VERSION=" }
+                             << "Plugin not found!";
+    QTest::newRow("nested too deep")
+        << request(kMainScreen,
+               "<EXECUTE FUNCTION=\"calculateRo\">" + QString("<OBJECT>").repeated(65)
+                   + QString("</OBJECT>").repeated(65) + "</EXECUTE>")
+        << QStringList { "DATE=20120412", "NAME=MainScreen", "VERSION=20120412" }
+        << "XmlMessageProcessor: OBJECT/ARRAY nesting deeper than 64 levels; nothing is run";
+}
+
+void TestXmlMessageProcessor::answersWithoutRunnableCalls()
+{
+    QFETCH(QString, xml);
+    QFETCH(QStringList, module);
+    QFETCH(QString, warning);
+    if (!warning.isEmpty())
+        TestLog::ignore(QtWarningMsg, warning.toUtf8().constData());
+    QDomDocument document;
+    QVERIFY(document.setContent(m_processor->submitFromWeb(xml)));
+    const QDomElement root = document.documentElement();
+    QCOMPARE(root.tagName(), QString("VORNAKEL"));
+    QCOMPARE(root.childNodes().size(), 1);
+    QCOMPARE(attributes(root.firstChildElement("MODULE")), module);
+}
+
+void TestXmlMessageProcessor::runsTheGreatestVersionWithoutOne()
+{
+    const QString answer = m_processor->submitFromWeb(
+        request("<MODULE NAME=\"Echo\"/>", "<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"x\"/></EXECUTE>"));
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    QCOMPARE(attributes(document.documentElement().firstChildElement("MODULE")),
+        (QStringList { "DATE=", "NAME=Echo", "VERSION=" }));
+    QCOMPARE(document.documentElement().firstChildElement("OUTPUT").attribute("VERSION"), QString("2"));
+}
+
+void TestXmlMessageProcessor::writesArraysOfPlainValues()
+{
+    const QString answer = m_processor->submitFromWeb(
+        request("<MODULE NAME=\"Echo\" VERSION=\"1\"/>", "<EXECUTE FUNCTION=\"letters\"/>"));
+    QDomDocument document;
+    QVERIFY2(document.setContent(answer), qPrintable(answer));
+    const QDomElement array = document.documentElement().firstChildElement("MODULE").nextSiblingElement();
+    QCOMPARE(array.tagName(), QString("ARRAY"));
+    QStringList items;
+    for (QDomElement e = array.firstChildElement("OUTPUT"); !e.isNull(); e = e.nextSiblingElement("OUTPUT"))
+        items << e.attribute("INDEX") + "=" + e.attribute("VALUE");
+    QCOMPARE(items, (QStringList { "0=a", "1=b" }));
+}
+
+void TestXmlMessageProcessor::logsOnlyNonBlankMessages()
+{
+    QSignalSpy spy(m_processor, &XmlMessageProcessor::sigLog);
+    m_processor->log(" \t ");
+    QCOMPARE(spy.count(), 0);
+    m_processor->log(" page ready");
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.at(0).at(0).toString(), QString(" page ready"));
+    QCOMPARE(spy.at(0).at(1).toInt(), 100);
+}
+
+void TestXmlMessageProcessor::readsServerSettings_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<bool>("listening");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("reset");
+    QTest::addColumn<QString>("warning");
+
+    const QString loopback = QStringLiteral("127.0.0.1");
+    QTest::newRow("no PORT line") << QByteArray("RESET:false\n") << false << loopback << false << QString();
+    QTest::newRow("port:0 in lower case") << QByteArray("port:0\n") << true << loopback << true << QString();
+    QTest::newRow("blanks around the value") << QByteArray("PORT:  0 \n") << true << loopback << true << QString();
+    QTest::newRow("report is no PORT line") << QByteArray("report 5300\n") << false << loopback << true << QString();
+    QTest::newRow("letter among the digits")
+        << QByteArray("PORT:53x0\n") << false << loopback << true << QString("53x0");
+    QTest::newRow("over 65535") << QByteArray("PORT:70000\n") << false << loopback << true << QString("70000");
+    QTest::newRow("empty value") << QByteArray("PORT:\n") << false << loopback << true << QString("");
+    QTest::newRow("address opted in") << QByteArray("PORT:0\naddress:0.0.0.0\n") << true << "0.0.0.0" << true
+                                      << QString();
+    QTest::newRow("RESET:TRUE") << QByteArray("PORT:0\nRESET:TRUE\n") << true << loopback << true << QString();
+    QTest::newRow("reset:true") << QByteArray("PORT:0\nreset:true\n") << true << loopback << true << QString();
+    QTest::newRow("RESET: TRUE") << QByteArray("PORT:0\nRESET: TRUE\n") << true << loopback << false << QString();
+    QTest::newRow("RESET:yes") << QByteArray("PORT:0\nRESET:yes\n") << true << loopback << false << QString();
+}
+
+void TestXmlMessageProcessor::readsServerSettings()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, listening);
+    QFETCH(QString, address);
+    QFETCH(bool, reset);
+    QFETCH(QString, warning);
+
+    if (!warning.isNull()) {
+        TestLog::ignore(QtWarningMsg,
+            qPrintable(QString("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message server")
+                           .arg(warning)));
+    }
+    writeSettings(ini);
+    XmlMessageProcessor processor(m_database.path(), false);
+    QCOMPARE(processor.isListening(), listening);
+    QCOMPARE(processor.resetAfterAnswer(), reset);
+    QCOMPARE(processor.configuredAddress().toString(), address);
+    if (listening) {
+        QCOMPARE(processor.serverAddress().toString(), address);
+        QVERIFY(processor.serverPort() != 0); // 0 lets the system choose
+    }
+}
+
+void TestXmlMessageProcessor::secondProcessorOnThePortGetsNoServer()
+{
+    writeSettings("PORT:0\n");
+    XmlMessageProcessor first(m_database.path(), false);
+    QVERIFY(first.isListening());
+    writeSettings("PORT:" + QByteArray::number(first.serverPort()) + "\n");
+    XmlMessageProcessor second(m_database.path(), false);
+    QVERIFY(!second.isListening());
+    QVERIFY(first.isListening());
+}
+
+void TestXmlMessageProcessor::cgiAnswersOneRequest_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("expected"); // NAME=VALUE of the one OUTPUT, or empty for the error document
+
+    QTest::newRow("calculateRo") << request(kMainScreen,
+        "<EXECUTE FUNCTION=\"calculateRo\">\n<INPUT NAME=\"Mr\" VALUE=\"50000\"/>\n"
+        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>\n</EXECUTE>\n")
+                                        .toUtf8()
+                                 << "qtExperimentResultsRp";
+    QTest::newRow("non-ASCII") << request("<MODULE NAME=\"Echo\"/>",
+        QString::fromUtf8("<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"Gr\xc3\xb6\xc3\x9f"
+                          "e \xc2\xb5m \xe2\x9c\x93\"/>"
+                          "</EXECUTE>"))
+                                      .toUtf8()
+                               << QString::fromUtf8("echo=Gr\xc3\xb6\xc3\x9f"
+                                                    "e \xc2\xb5m \xe2\x9c\x93");
+    QTest::newRow("no closing tag") << QByteArray("<VORNAKEL TYPE=\"Input\">\n") << QString();
+    QTest::newRow("over 1 MiB") << "<VORNAKEL>" + QByteArray(1024 * 1024, ' ') + "</VORNAKEL>" << QString();
+}
+
+void TestXmlMessageProcessor::cgiAnswersOneRequest()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QString, expected);
+
+    const CgiRun run = runCgi(m_modules.path(), m_database.path(), input);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.header,
+        "Content-Length: " + QByteArray::number(run.body.size()) + "\nContent-Type: text/xml; charset=UTF-8");
+    if (expected.isEmpty()) {
+        QCOMPARE(run.body,
+            QByteArray("<VORNAKEL TYPE=\"Error\">\n<MODULE VERSION=\"\" NAME=\"MainScreen\" DATE=\"\"/>\n"
+                       "</VORNAKEL>\n"));
+        return;
+    }
+    const QMap<QString, QString> values = testOutputValues(QString::fromUtf8(run.body));
+    QCOMPARE(values.size(), 1);
+    if (expected == "qtExperimentResultsRp")
+        QVERIFY(near(values.value(expected), sphereRadius(50000, 0.73)));
+    else
+        QCOMPARE(values.firstKey() + "=" + values.first(), expected);
+}
+
+TEST_GUILESS_MAIN(TestXmlMessageProcessor)
+#include "tst_xml_messageprocessor.moc"

@@ -1,0 +1,217 @@
+#include "xml/xml_message.h"
+
+#include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
+
+#include <QMetaMethod>
+#include <QXmlStreamReader>
+
+namespace {
+
+bool named(const QString &name, const char *expected)
+{
+    return name.compare(QLatin1String(expected), Qt::CaseInsensitive) == 0;
+}
+
+// An attribute that is present keeps an empty value as an empty, not a null,
+// text: a null module version means "the greatest".
+QString present(const QStringRef &value)
+{
+    QString text = value.toString();
+    if (text.isNull())
+        text = QLatin1String("");
+    return text;
+}
+
+} // namespace
+
+XmlMessage::XmlMessage(QObject *parent) : QObject(parent) { }
+
+XmlMessage::~XmlMessage()
+{
+    clear();
+}
+
+QList<DataPluginExecInfo *> XmlMessage::takeValues()
+{
+    QList<DataPluginExecInfo *> taken;
+    taken.swap(m_values);
+    return taken;
+}
+
+void XmlMessage::release(QList<DataPluginExecInfo *> &calls)
+{
+    for (DataPluginExecInfo *call : qAsConst(calls)) {
+        if (call)
+            qDeleteAll(call->inputs);
+        delete call;
+    }
+    calls.clear();
+}
+
+void XmlMessage::clear()
+{
+    // Only the outermost open node is nobody's child yet; the inner ones hang in it.
+    if (!m_openNodes.isEmpty())
+        delete m_openNodes.first();
+    m_openNodes.clear();
+    release(m_values);
+    m_collectedText.clear();
+    m_errorString.clear();
+    m_vornakelType = QString();
+    m_moduleName = QString();
+    m_moduleVersion = QString();
+    m_moduleDate = QString();
+    m_tooDeep = false;
+}
+
+bool XmlMessage::parse(const QString &text)
+{
+    // Trace lines cost more to build than the parse itself; build them only for a listener.
+    m_logging = isSignalConnected(QMetaMethod::fromSignal(&XmlMessage::sigLog));
+    QXmlStreamReader reader(text);
+    // Entities are left unexpanded: a request never needs a DTD.
+    reader.setNamespaceProcessing(false);
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartDocument:
+            startDocument();
+            break;
+        case QXmlStreamReader::EndDocument:
+            endDocument();
+            break;
+        case QXmlStreamReader::StartElement:
+            startElement(reader.qualifiedName().toString(), reader.attributes());
+            if (m_tooDeep) {
+                reader.raiseError(QStringLiteral("OBJECT/ARRAY nesting deeper than %1 levels").arg(MaxDepth));
+                m_errorString = reader.errorString();
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            endElement(reader.qualifiedName().toString());
+            break;
+        case QXmlStreamReader::Characters:
+            characters(reader.text().toString());
+            break;
+        default:
+            break;
+        }
+    }
+    return !reader.hasError();
+}
+
+bool XmlMessage::startDocument()
+{
+    return true;
+}
+
+bool XmlMessage::endDocument()
+{
+    return true;
+}
+
+bool XmlMessage::characters(const QString &text)
+{
+    m_collectedText += text;
+    return true;
+}
+
+void XmlMessage::echoAttributes(const QString &prefix, const QXmlStreamAttributes &attributes)
+{
+    if (!m_logging)
+        return;
+    for (const QXmlStreamAttribute &attribute : attributes) {
+        emit sigLog(
+            prefix + attribute.qualifiedName() + QStringLiteral("=\"") + attribute.value() + QLatin1Char('"'), 4);
+    }
+}
+
+bool XmlMessage::startElement(const QString &name, const QXmlStreamAttributes &attributes)
+{
+    if (m_logging)
+        emit sigLog(QStringLiteral("startElement::XML Parser: qName=") + name, 100);
+
+    if (named(name, "VORNAKEL")) {
+        echoAttributes(name + QStringLiteral(": "), attributes);
+        for (const QXmlStreamAttribute &attribute : attributes) {
+            if (named(attribute.qualifiedName().toString(), "TYPE"))
+                m_vornakelType = present(attribute.value());
+        }
+    } else if (named(name, "MODULE")) {
+        echoAttributes(name + QStringLiteral(": "), attributes);
+        for (const QXmlStreamAttribute &attribute : attributes) {
+            const QString key = attribute.qualifiedName().toString();
+            if (named(key, "NAME"))
+                m_moduleName = present(attribute.value());
+            else if (named(key, "VERSION"))
+                m_moduleVersion = present(attribute.value());
+            else if (named(key, "DATE"))
+                m_moduleDate = present(attribute.value());
+        }
+    } else if (named(name, "EXECUTE")) {
+        // Without attributes the call has an empty function name, which the module reports as unknown.
+        auto *call = new DataPluginExecInfo;
+        call->functionName = attributes.isEmpty() ? QLatin1String("") : present(attributes.first().value());
+        m_values.append(call);
+    } else if (named(name, "OBJECT") || named(name, "ARRAY")) {
+        if (m_openNodes.size() >= MaxDepth) {
+            m_tooDeep = true;
+            return false;
+        }
+        auto *node = new AppScriptObject(named(name, "ARRAY") ? AppScriptObject::Array : AppScriptObject::Object);
+        parseAttributes(node, attributes);
+        m_openNodes.push(node);
+    } else if (named(name, "INPUT")) {
+        auto *node = new AppScriptObject(AppScriptObject::Normal);
+        parseAttributes(node, attributes);
+        if (m_openNodes.isEmpty())
+            appendInput(node);
+    } else {
+        return true;
+    }
+    m_collectedText.clear();
+    echoAttributes(QString(), attributes);
+    return true;
+}
+
+bool XmlMessage::endElement(const QString &name)
+{
+    if ((named(name, "OBJECT") || named(name, "ARRAY")) && !m_openNodes.isEmpty()) {
+        AppScriptObject *node = m_openNodes.pop();
+        if (m_openNodes.isEmpty())
+            appendInput(node);
+    }
+    m_collectedText.clear();
+    return true;
+}
+
+void XmlMessage::appendInput(AppScriptObject *node)
+{
+    // An input before any EXECUTE belongs to no call.
+    if (m_values.isEmpty()) {
+        delete node;
+        return;
+    }
+    m_values.last()->inputs.append(node);
+}
+
+void XmlMessage::parseAttributes(AppScriptObject *node, const QXmlStreamAttributes &attributes)
+{
+    if (!m_openNodes.isEmpty()) {
+        AppScriptObject *parent = m_openNodes.top();
+        QString key;
+        if (parent->type() == AppScriptObject::Array)
+            key = attributes.value(QLatin1String("INDEX")).toString();
+        if (key.isEmpty())
+            key = attributes.value(QLatin1String("PARENT_ATTRIBUTE")).toString();
+        if (key.isEmpty())
+            key = parent->nextUnknownChildTag();
+        parent->setProperty(key.toUtf8().constData(), node);
+    }
+    for (const QXmlStreamAttribute &attribute : attributes) {
+        const QString attributeName = attribute.qualifiedName().toString();
+        if (named(attributeName, "INDEX") || named(attributeName, "PARENT_ATTRIBUTE"))
+            continue;
+        node->setProperty(attributeName.toUtf8().constData(), QVariant(attribute.value().toString()));
+    }
+}
