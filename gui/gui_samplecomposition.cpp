@@ -12,12 +12,17 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidgetItem>
 #include <QMessageBox>
 #include <QSet>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableWidgetItem>
+#include <QTextCodec>
 #include <QVariant>
 #include <climits>
 #include <cmath>
@@ -121,6 +126,10 @@ AppScriptObject *rowsArray(QTableWidget *table, int amountColumn, bool doubleCys
 
 } // namespace
 
+const char *const GuiSampleComposition::compositionFilter = "Sample Composition (*.SMP)";
+const char *const GuiSampleComposition::threeLetterSequenceFilter = "3 Letter Amino Code Sequence (*.SEQ)";
+const char *const GuiSampleComposition::oneLetterSequenceFilter = "1 Letter Code (*.SEQ)";
+
 GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
@@ -182,6 +191,8 @@ void GuiSampleComposition::createConnections()
     connect(qtDenaturants, &QListWidget::itemClicked, this, &GuiSampleComposition::onDenaturantClicked);
     connect(qtCompute, &QPushButton::clicked, this, &GuiSampleComposition::onComputeClicked);
     connect(qtClear, &QPushButton::clicked, this, &GuiSampleComposition::onClearClicked);
+    connect(qtReadCompositionFile, &QPushButton::clicked, this, &GuiSampleComposition::onReadFromFileClicked);
+    connect(qtSaveCompositionFile, &QPushButton::clicked, this, &GuiSampleComposition::onSaveToFileClicked);
     connect(qtSaveToSampleDB, &QPushButton::clicked, this, &GuiSampleComposition::sigSaveToDatabase);
     connect(qtpH, &GuiLineEdit::sigValueEdited, this, &GuiSampleComposition::computeValues);
     connect(qtMakeOligomer, &QCheckBox::stateChanged, this, &GuiSampleComposition::onMakeOligomerStateChanged);
@@ -645,6 +656,121 @@ void GuiSampleComposition::emptyResults()
         else if (auto *label = findChild<QLabel *>(QLatin1String(name)))
             label->clear();
     }
+}
+
+// ---- Composition and sequence files ----
+
+QString GuiSampleComposition::compositionText() const
+{
+    QString text;
+    const auto part = [&text](const QTableWidget *table, int column) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QString amount = cellText(table, row, column);
+            if (!amount.simplified().isEmpty())
+                text += cellText(table, row, 0) + QLatin1Char('\t') + amount + QLatin1Char('\n');
+        }
+    };
+    part(qtAminoAcids, AminoCountColumn);
+    text += QLatin1Char('\n');
+    part(qtConjugates, ConjugateAmountColumn);
+    return text;
+}
+
+void GuiSampleComposition::onSaveToFileClicked()
+{
+    const char *const key = "SampleComposition/Composition/lastSaveDirectory";
+    QSettings settings;
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Sample Composition File"),
+        settings.value(QLatin1String(key), QDir::currentPath()).toString(), QLatin1String(compositionFilter));
+    if (path.isEmpty())
+        return;
+    settings.setValue(QLatin1String(key), QFileInfo(path).absolutePath());
+    const WaitCursor busy;
+    GuiAminoAcidSequence::writeFile(this, path, QTextCodec::codecForLocale()->fromUnicode(compositionText()));
+}
+
+void GuiSampleComposition::onReadFromFileClicked()
+{
+    const char *const key = "SampleComposition/Composition/lastOpenDirectory";
+    QSettings settings;
+    QString filter;
+    // The one-letter filter reads back the sequence files the program writes.
+    const QString path
+        = QFileDialog::getOpenFileName(this, QStringLiteral("Open Sample Composition or Amino Acid Sequence"),
+            settings.value(QLatin1String(key), QDir::currentPath()).toString(),
+            QStringLiteral("%1;;%2;;%3")
+                .arg(QLatin1String(compositionFilter), QLatin1String(threeLetterSequenceFilter),
+                    QLatin1String(oneLetterSequenceFilter)),
+            &filter);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return;
+    settings.setValue(QLatin1String(key), QFileInfo(path).absolutePath());
+    QByteArray data;
+    if (!GuiAminoAcidSequence::readFile(this, path, &data))
+        return;
+    if (filter == QLatin1String(threeLetterSequenceFilter) || filter == QLatin1String(oneLetterSequenceFilter))
+        readSequenceData(data, filter == QLatin1String(threeLetterSequenceFilter));
+    else
+        readCompositionText(QTextCodec::codecForLocale()->toUnicode(data));
+}
+
+void GuiSampleComposition::readCompositionText(const QString &text)
+{
+    const WaitCursor busy;
+    clearTableColumn(qtAminoAcids, AminoCountColumn);
+    clearTableColumn(qtConjugates, ConjugateAmountColumn);
+    const QSignalBlocker aminoBlocker(qtAminoAcids);
+    const QSignalBlocker conjugateBlocker(qtConjugates);
+    QTableWidget *table = qtAminoAcids;
+    int column = AminoCountColumn;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (text.endsWith(QLatin1Char('\n')))
+        lines.removeLast();
+    QStringList complaints;
+    for (int i = 0; i < lines.size(); ++i) {
+        QString line = lines.at(i);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.simplified().isEmpty()) {
+            // The empty line parts the residues from the conjugates.
+            table = qtConjugates;
+            column = ConjugateAmountColumn;
+            continue;
+        }
+        const QStringList parts = line.split(QLatin1Char('\t'));
+        if (parts.size() < 2) {
+            complaints << QStringLiteral("Line %1: Ignoring invalid row").arg(i + 1);
+            continue;
+        }
+        const QString key = parts.at(0).simplified();
+        int found = -1;
+        for (int row = 0; row < table->rowCount() && found < 0; ++row)
+            if (cellText(table, row, 0).simplified().compare(key, Qt::CaseInsensitive) == 0)
+                found = row;
+        if (found < 0) {
+            complaints << QStringLiteral("Line %1: No record found for '%2'").arg(i + 1).arg(parts.at(0));
+            continue;
+        }
+        setCellText(table, found, column, parts.at(1));
+    }
+    computeValues();
+    if (!complaints.isEmpty()) {
+        // One box for the whole file, however many lines it refuses.
+        const int shown = 20;
+        QString message = complaints.mid(0, shown).join(QLatin1Char('\n'));
+        if (complaints.size() > shown)
+            message += QStringLiteral("\n... and %1 more lines").arg(complaints.size() - shown);
+        QMessageBox::warning(this, QStringLiteral("Vornakel"), message, QMessageBox::Ok);
+    }
+}
+
+void GuiSampleComposition::readSequenceData(const QByteArray &data, bool threeLetter)
+{
+    const WaitCursor busy;
+    const QSignalBlocker aminoBlocker(qtAminoAcids);
+    clearTableColumn(qtConjugates, ConjugateAmountColumn);
+    sequenceDialog->qtSequenceEdit->setSequenceFromFile(data, threeLetter);
+    populateAminoTableFromSequence(sequenceDialog->sequence(), false);
 }
 
 // ---- Charge and absorbance graphs ----

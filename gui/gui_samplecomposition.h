@@ -54,6 +54,11 @@ public:
     QString toOneLetterCodes() const;
     static constexpr int maxSequenceLength = 1000000;
 
+    // The read command's file filters.
+    static const char *const compositionFilter; // "Sample Composition (*.SMP)"
+    static const char *const threeLetterSequenceFilter; // "3 Letter Amino Code Sequence (*.SEQ)"
+    static const char *const oneLetterSequenceFilter; // "1 Letter Code (*.SEQ)"
+
     // Sets every count, amount and the denaturant from a stored sample, then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
     // Sets the counts from a one-letter sequence (a blank is one CY2), then
@@ -100,6 +105,8 @@ public slots:
     void OnClickedChangePeptide();
     void onGraphChargeClicked();
     void onEditAASequenceClicked();
+    void onSaveToFileClicked();
+    void onReadFromFileClicked();
     void onGraphAbsorbanceClicked();
 
 signals:
@@ -119,6 +126,10 @@ private:
     void populateDenaturants();
     void removeRecordRow(QTableWidget *table, int id);
     void emptyResults();
+    // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.
+    QString compositionText() const;
+    void readCompositionText(const QString &text);
+    void readSequenceData(const QByteArray &data, bool threeLetter);
     int oligomerNumber() const;
     void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
         const QString &yTitle, bool yTitleFirst);

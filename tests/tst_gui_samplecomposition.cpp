@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -552,6 +553,90 @@ private slots:
         QCOMPARE(text("qtTotalAminos"), QString("5")); // a CY2 counts two residues
         page()->fromOneLetterCodes("aA ");
         QCOMPARE(counts(), QString("ALA=3 CY2=2 CYS=1 LYS=1"));
+    }
+
+    void compositionFileRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("lysozyme.SMP");
+        typeAll(lysozyme);
+        type("D-Glucose (residue)", "1");
+        m_f->answerer.answerFileDialog(path);
+        widget<QPushButton>("qtSaveCompositionFile")->click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        QVERIFY(written.startsWith("ALA\t12\nARG\t11\nASN\t14\nASP\t7\nCY2\t4\nGLN\t3\n"));
+        QVERIFY(written.endsWith("VAL\t6\n\nD-Glucose (residue)\t1\n"));
+        const QString before = counts();
+        widget<QPushButton>("qtClear")->click();
+        m_f->answerer.answerFileDialog(path);
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), before);
+        QCOMPARE(cell("D-Glucose (residue)")->text(), QString("1"));
+        QCOMPARE(text("qtTotalAminos"), QString("129"));
+
+        widget<QPushButton>("qtClear")->click();
+        m_f->answerer.answerFileDialog(path);
+        m_f->answerer.answerMessageBox(QMessageBox::Yes); // the file dialog's "replace?"
+        widget<QPushButton>("qtSaveCompositionFile")->click();
+        file.seek(0);
+        QCOMPARE(file.readAll(), QByteArray("\n")); // nothing to store: the parting line only
+    }
+
+    void compositionFileProblemsAreGatheredInOneBox()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("odd.SMP"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ala\t3\r\n ARG \t 4 \r\nno tab here\nXYZ\t1\n   \t \nD-Glucose (residue)\t2\textra\nALA\t9");
+        file.close();
+        type("GLY", "5");
+        m_f->answerer.answerFileDialog(file.fileName());
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=3 ARG= 4 "));
+        QCOMPARE(cell("D-Glucose (residue)")->text(), QString("2"));
+        QCOMPARE(m_f->answerer.texts().last(),
+            QString(
+                "Line 3: Ignoring invalid row\nLine 4: No record found for 'XYZ'\nLine 7: No record found for 'ALA'"));
+
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("x\n").repeated(25));
+        file.close();
+        m_f->answerer.answerFileDialog(file.fileName());
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(m_f->answerer.seen().size(), 4); // two file dialogs, two boxes
+        QVERIFY(m_f->answerer.texts().last().endsWith("Line 20: Ignoring invalid row\n... and 5 more lines"));
+    }
+
+    void sequenceFilesAreReadInTheFormOfTheirFilter()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("seq.SEQ"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ACDEC");
+        file.close();
+        type("D-Glucose (residue)", "2");
+        m_f->answerer.answerFileDialog(file.fileName(), GuiSampleComposition::oneLetterSequenceFilter);
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=1 ASP=1 CYS=2 GLU=1"));
+        QVERIFY(cell("D-Glucose (residue)")->text().isEmpty());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ALACYSGLY");
+        file.close();
+        m_f->answerer.answerFileDialog(file.fileName(), GuiSampleComposition::threeLetterSequenceFilter);
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=1 CYS=1 GLY=1"));
+    }
+
+    void aCompositionFileThatCannotBeWrittenIsReported()
+    {
+        typeAll("ALA=1");
+        m_f->answerer.answerFileDialog("/dev/full");
+        m_f->answerer.answerMessageBox(QMessageBox::Yes); // the file dialog's "replace?"
+        widget<QPushButton>("qtSaveCompositionFile")->click();
+        QVERIFY2(m_f->answerer.texts().last().contains("could not be written completely"),
+            qPrintable(m_f->answerer.texts().join('|')));
     }
 
     void oneLetterCodesFollowTheTableAndStopAtTheCap()
