@@ -15,6 +15,7 @@ class AppPlugin;
 class GuiAminoAcidSequence;
 class GuiGrapher;
 class QListWidgetItem;
+class QPrinter;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -69,6 +70,16 @@ public:
     void fromOneLetterCodes(QString const &text);
     GuiAminoAcidSequence *aminoAcidSequenceDialog() const { return sequenceDialog; }
 
+    // The printed summary: its HTML, and the printing of it without the dialog.
+    QString summaryHtml();
+    void printSummary(QPrinter *printer);
+    // Summary operations: the class sums are filled while the residue rows are formatted.
+    void resetSummaryCounts();
+    QString getAminoCount(const QString &code);
+    QString getAminoPKA(const QString &code) const;
+    // A result text as printed: a dash where there is none.
+    static QString formatSummaryValue(const QString &text);
+
     // Empties the text and tooltip of one column and paints its cells white.
     void clearTableColumn(QTableWidget *table, int column);
 
@@ -107,6 +118,7 @@ public slots:
     void onEditAASequenceClicked();
     void onSaveToFileClicked();
     void onReadFromFileClicked();
+    void OnClickedPrintReport();
     void onGraphAbsorbanceClicked();
 
 signals:
@@ -148,6 +160,13 @@ private:
     QStringList chargeGraphPoints;
     QStringList absorbanceGraphPoints;
     QString sampleName;
+    // Residue classes of the summary: residues (per monomer) and their weight (all chains).
+    double chargedCount = 0, chargedWeight = 0;
+    double acidicCount = 0, acidicWeight = 0;
+    double basicCount = 0, basicWeight = 0;
+    double polarCount = 0, polarWeight = 0;
+    double hydrophobicCount = 0, hydrophobicWeight = 0;
+    double summaryMr = 0;
     QString databasePath;
     QString denaturantId;
     int acceptedOligomerN = 2; // the last oligomer number the field was allowed to hold

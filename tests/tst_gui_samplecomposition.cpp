@@ -13,6 +13,7 @@
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
 
+#include <QPrinter>
 #include <QScriptEngine>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -637,6 +638,74 @@ private slots:
         widget<QPushButton>("qtSaveCompositionFile")->click();
         QVERIFY2(m_f->answerer.texts().last().contains("could not be written completely"),
             qPrintable(m_f->answerer.texts().join('|')));
+    }
+
+    // A class row of the summary: number, % by weight, % by number.
+    static QString classRow(const QString &html, const QString &label)
+    {
+        const int at = html.indexOf("<TD>" + label + "</TD>");
+        const QString row = html.mid(at, html.indexOf("</TR>", at) - at);
+        QStringList cells;
+        for (const QString &part : row.split("<TD ALIGN=right>").mid(1))
+            cells << part.section('<', 0, 0);
+        return cells.join(' ');
+    }
+    static double figureAfter(const QString &html, const QString &text)
+    {
+        return html.mid(html.indexOf(text) + text.size()).section(QRegularExpression("[;<]"), 0, 0).toDouble();
+    }
+
+    // Hand counts of hen lysozyme: charged D7 E2 H1 K6 R11 = 27 of 129 residues,
+    // hydrophobic A12 F3 I6 L8 M2 V6 W6 = 43; weights from the residue masses.
+    void summaryReportOfLysozymeAsMonomerAndTrimer()
+    {
+        typeAll(lysozyme);
+        page()->setSampleName("<b>Lysozyme & co</b>");
+        QString html = page()->summaryHtml();
+        QVERIFY(html.contains("Sample Name: &lt;b&gt;Lysozyme &amp; co&lt;/b&gt;<br>"));
+        QVERIFY(html.contains("Charge at pH 7.0 = 7.86; Isoelectric point = 10.64<br>"));
+        QCOMPARE(classRow(html, "Charged (DEHKR)"), QString("27 25.78 20.93"));
+        QCOMPARE(classRow(html, "Hydrophobic (AFILMVW)"), QString("43 33.93 33.33"));
+        QCOMPARE(std::round(figureAfter(html, "(per residue) = ") * 100) / 100, 110.89);
+        QCOMPARE(std::round(figureAfter(html, "(per peptide bond) = ") * 100) / 100, 111.76);
+        QVERIFY(!html.contains("N-mer"));
+
+        widget<QCheckBox>("qtMakeOligomer")->click();
+        auto *n = widget<QLineEdit>("qtOligomerN");
+        n->setText("3");
+        emit n->editingFinished();
+        html = page()->summaryHtml();
+        QVERIFY(html.contains("Values are for an N-mer of this monomeric composition, N=3<br>"));
+        QVERIFY(html.contains("Total amino acids per monomer = 129<br>"));
+        QCOMPARE(classRow(html, "Charged (DEHKR)"), QString("27 25.78 20.93"));
+        QCOMPARE(classRow(html, "Hydrophobic (AFILMVW)"), QString("43 33.93 33.33"));
+        QCOMPARE(std::round(figureAfter(html, "(per residue) = ") * 100) / 100, 110.89);
+        QCOMPARE(std::round(figureAfter(html, "(per peptide bond) = ") * 100) / 100, 111.76);
+        QVERIFY(!html.contains('\n'));
+    }
+
+    void summaryOfAnEmptyCompositionPrintsDashes()
+    {
+        const QString html = page()->summaryHtml();
+        QCOMPARE(classRow(html, "Charged (DEHKR)"), QString("0 - -"));
+        QVERIFY(html.contains("Molecular Weight = -<br>"));
+        QVERIFY(html.contains("(per residue) = -; (per peptide bond) = -<br>"));
+        QVERIFY(!html.contains("inf") && !html.contains("nan"));
+        type("ASP", "2.5"); // counted as the number it is
+        QCOMPARE(classRow(page()->summaryHtml(), "Acidic (DE)").section(' ', 0, 0), QString("2.5"));
+    }
+
+    void summaryPrintsToPdf()
+    {
+        typeAll(lysozyme);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("summary.pdf"));
+        page()->printSummary(&printer);
+        QFile pdf(printer.outputFileName());
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(4) == "%PDF" && pdf.size() > 1000);
     }
 
     void oneLetterCodesFollowTheTableAndStopAtTheCap()
