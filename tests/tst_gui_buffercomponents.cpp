@@ -508,7 +508,11 @@ private slots:
     // The page works at the experiment temperature, however it was set.
     void temperatureFollowsTheExperiment()
     {
-        widget<QLineEdit>("qtSedEquilibriumTemp")->setText("5"); // as a loaded experiment writes it
+        QVERIFY(sql("INSERT INTO experiment (name, Tc) VALUES ('cold', 5)"));
+        m_f->window->populateExperimentRecordList();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        auto *experiments = widget<QComboBox>("qtExperimentName");
+        experiments->setCurrentIndex(experiments->findText("cold", Qt::MatchEndsWith));
         QCOMPARE(m_page->temperature(), 5.0);
         openPage();
         add("Sodium chloride", "0.15");

@@ -6,6 +6,7 @@
 
 #include "test_database.h"
 #include "test_environment.h"
+#include "test_log.h"
 #include "test_modalanswerer.h"
 
 #include <QPushButton>
@@ -406,7 +407,7 @@ private slots:
             for (int i = 1; i < 4; ++i)
                 QVERIFY2(checked(tab[i]), tab[i]);
         }
-        QCOMPARE(m_w->mrCalculationMethod(), 1);
+        QCOMPARE(m_w->mrCalculationMethod(), GuiVornakel::MrMethod::ExactMr);
         QCOMPARE(text("qtVbar2amax") + text("qtTellerDelta1max") + text("qtHydrateRatio"),
             QStringLiteral("0.0000.00001.000"));
     }
@@ -496,5 +497,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstGuiVornakelRecords)
+TEST_MAIN(TstGuiVornakelRecords)
 #include "tst_gui_vornakel_records.moc"
