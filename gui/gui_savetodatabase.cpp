@@ -600,11 +600,11 @@ bool GuiSaveToDatabase::writeExperimentRecord(QSqlQuery &query, int storedId, in
     query.bindValue(QStringLiteral(":vis"), numberOrNull(w->qtBufferViscosity->text()));
     query.bindValue(QStringLiteral(":Mp"), numberOrNull(w->qtSedEquilibriumMR->text()));
     query.bindValue(QStringLiteral(":Mb"), numberOrNull(w->qtExperimentResultsMb->text()));
-    const int method = w->mrCalculationMethod();
+    const GuiVornakel::MrMethod method = w->mrCalculationMethod();
     query.bindValue(QStringLiteral(":calculatedBy"),
-        method == 1       ? QStringLiteral("qtExactMolecularWeight")
-            : method == 2 ? QStringLiteral("qtFromSigma")
-                          : QStringLiteral("qtFromComposition"));
+        method == GuiVornakel::MrMethod::ExactMr         ? QStringLiteral("qtExactMolecularWeight")
+            : method == GuiVornakel::MrMethod::FromSigma ? QStringLiteral("qtFromSigma")
+                                                         : QStringLiteral("qtFromComposition"));
     query.bindValue(QStringLiteral(":sample_id"), link(qtLinkToSample, qtLinkToSampleName, stored[0]));
     query.bindValue(QStringLiteral(":buffer_id"), link(qtLinkToSolvent, qtLinkToSolventName, stored[1]));
     query.bindValue(QStringLiteral(":results_id"), link(qtLinkToResults, qtLinkToResultsName, stored[2]));
