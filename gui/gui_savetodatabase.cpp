@@ -36,10 +36,6 @@ private:
     bool m_set = true;
 };
 
-const char *const lastRecordProperty = "combobox_last_record";
-// The id of the record just saved: the main window's list finds it by id, since
-// the remembered text carries the local date and the list the stored UTC date.
-const char *const lastRecordIdProperty = "combobox_last_record_id";
 const char *const dateLabelFormat = "M/dd/yy";
 
 QPushButton *saveButton(QDialogButtonBox *box)
@@ -510,9 +506,11 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
     n.saved->setAlignment(Qt::AlignRight);
     n.saved->show();
     saveButton(n.buttons)->setEnabled(false);
-    n.mainList->setProperty(lastRecordProperty,
+    n.mainList->setProperty(GuiVornakel::lastRecordProperty,
         QStringLiteral("%1%2").arg(QDate::currentDate().toString(QStringLiteral("(MM/dd/yy)  ")), name));
-    n.mainList->setProperty(lastRecordIdProperty, savedId);
+    // The main window's list finds the record by this id: the remembered text
+    // carries the local date, the list the stored UTC date.
+    n.mainList->setProperty(GuiVornakel::lastRecordIdProperty, savedId);
     emit(this->*n.changed)();
     cursor.restore();
 }
@@ -602,11 +600,11 @@ bool GuiSaveToDatabase::writeExperimentRecord(QSqlQuery &query, int storedId, in
     query.bindValue(QStringLiteral(":vis"), numberOrNull(w->qtBufferViscosity->text()));
     query.bindValue(QStringLiteral(":Mp"), numberOrNull(w->qtSedEquilibriumMR->text()));
     query.bindValue(QStringLiteral(":Mb"), numberOrNull(w->qtExperimentResultsMb->text()));
-    const int method = w->mrCalculationMethod();
+    const GuiVornakel::MrMethod method = w->mrCalculationMethod();
     query.bindValue(QStringLiteral(":calculatedBy"),
-        method == 1       ? QStringLiteral("qtExactMolecularWeight")
-            : method == 2 ? QStringLiteral("qtFromSigma")
-                          : QStringLiteral("qtFromComposition"));
+        method == GuiVornakel::MrMethod::ExactMr         ? QStringLiteral("qtExactMolecularWeight")
+            : method == GuiVornakel::MrMethod::FromSigma ? QStringLiteral("qtFromSigma")
+                                                         : QStringLiteral("qtFromComposition"));
     query.bindValue(QStringLiteral(":sample_id"), link(qtLinkToSample, qtLinkToSampleName, stored[0]));
     query.bindValue(QStringLiteral(":buffer_id"), link(qtLinkToSolvent, qtLinkToSolventName, stored[1]));
     query.bindValue(QStringLiteral(":results_id"), link(qtLinkToResults, qtLinkToResultsName, stored[2]));

@@ -4,15 +4,6 @@
 
 // Not yet built
 
-void GuiVornakel::onShowExperimentalDatabases() { }
 void GuiVornakel::onImport() { }
-void GuiVornakel::onShowAboutVornakel() { }
-void GuiVornakel::onShowAdditionalModules() { }
-bool GuiVornakel::loadAdditionalModule(QString)
-{
-    return false;
-}
 void GuiVornakel::onShowModuleWindow(QString, QString) { }
 void GuiVornakel::onCheckForUpdates() { }
-void GuiVornakel::onHelpContentClicked() { }
-void GuiVornakel::onHelpContentSearchClicked() { }

@@ -2,6 +2,8 @@
 // into its tab, clearing the tabs, and the save command.
 #include "gui/gui_vornakel.h"
 
+#include "app/app_constants.h"
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
@@ -557,10 +559,9 @@ void GuiVornakel::loadResultsPage(const int &recordId)
 
 // Clearing the tabs
 
-QString GuiVornakel::defaultValue(int index) const
+GuiDefaultsRow GuiVornakel::defaults() const
 {
-    // A failed defaults query returns no entries at all: never read past its end.
-    return m_changeDefaults ? m_changeDefaults->defaultValues().value(index) : QString();
+    return m_changeDefaults ? m_changeDefaults->defaultsRow() : GuiDefaultsRow();
 }
 
 void GuiVornakel::clear()
@@ -579,7 +580,7 @@ void GuiVornakel::clearSamplePage()
 {
     m_vbarSourceButton = qtVbarStandard;
     checkWhenVisible(qtVbarStandard);
-    const double vbar = AppNumber::valueOrZero(defaultValue(3));
+    const double vbar = AppNumber::valueOrZero(defaults().vbar);
     qtSampleVbar->clear();
     m_vbarStandardValue->setValue(vbar);
     m_vbarStandardValue->setTemperature(20.0);
@@ -588,14 +589,14 @@ void GuiVornakel::clearSamplePage()
 
 void GuiVornakel::clearSolventPage()
 {
-    emit sigLog(QStringLiteral("Clearing Solvent Form"), 100);
+    emit sigLog(QStringLiteral("Clearing Solvent Form"), AppLog::Trace);
     m_densitySourceButton = qtDensityStandard;
     m_viscositySourceButton = qtViscosityStandard;
     checkWhenVisible(qtViscosityStandard);
     checkWhenVisible(qtDensityStandard);
-    const QStringList defaults = m_changeDefaults ? m_changeDefaults->defaultValues() : QStringList();
-    const double density = AppNumber::valueOrZero(defaults.value(1));
-    const double viscosity = AppNumber::valueOrZero(defaults.value(2));
+    const GuiDefaultsRow row = defaults();
+    const double density = AppNumber::valueOrZero(row.density);
+    const double viscosity = AppNumber::valueOrZero(row.viscosity);
     qtBufferDensity->clear();
     m_densityStandardValue->setTemperature(20.0);
     m_densityStandardValue->setValue(density);
@@ -610,13 +611,13 @@ void GuiVornakel::clearExperimentPage()
 {
     m_mrMethodButton = qtExactMolecularWeight;
     checkWhenVisible(qtExactMolecularWeight);
-    qtSedVelocityTemp->setProperty("USER_ENTRY", false);
+    qtSedVelocityTemp->setProperty(AppKeys::userEntry, false);
     for (GuiLineEdit *field : { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSedEquilibriumMR,
              qtSedVelocityConcentration, qtSedVelocityCoefficient, qtSedVelocityK, qtSedVelocityTemp,
              qtExperimentResultsMb, qtExperimentResultsRp, qtExperimentResultsS })
         field->clear();
     // An exact Mr is the method of a fresh form, so s20,w is computed as soon as S* is typed.
-    m_mrMethod = 1;
+    m_mrMethod = MrMethod::ExactMr;
 }
 
 void GuiVornakel::clearResultsPage()

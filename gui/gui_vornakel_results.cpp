@@ -2,6 +2,7 @@
 // calculation module, the hydration and shape options, and the two shape graphs.
 
 #include "app/app_log.h"
+#include "gui/gui_style.h"
 #include "gui/gui_vornakel.h"
 
 #include "app/app_calculationcontract.h"
@@ -147,7 +148,7 @@ void GuiVornakel::calculateResults()
     if (qtSedEquilibriumMR->text().isEmpty() || AppNumber::valueOrZero(qtSedEquilibriumMR->text()) == 0.0) {
         emit sigLog(QStringLiteral("no molecular weight entered for results"), AppLog::Notice);
         clearResultsPage();
-        qtResultsErrorText->setStyleSheet(QStringLiteral("background-color:#DDA6A6;"));
+        qtResultsErrorText->setStyleSheet(QLatin1String(GuiStyle::resultsErrorBackground));
         qtResultsErrorText->setText(QStringLiteral("You must have a molecular weight to get results"));
         qtResultsErrorText->setVisible(true);
     } else {

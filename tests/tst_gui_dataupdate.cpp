@@ -1,3 +1,4 @@
+#include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
@@ -531,6 +532,38 @@ private slots:
         QCOMPARE(value("SELECT COUNT(*) FROM extinction WHERE name = 'TRP'"), QVariant(0));
         QCOMPARE(name(), QStringLiteral("PHE"));
         QVERIFY(!apply("qtExtinctionButtonBox")->isEnabled() && editor().qtRecordName->isEnabled());
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    // Wired as the main window wires them: the page offers what the editor stored.
+    void theBufferPageFollowsAddedAndChangedComponents()
+    {
+        GuiBufferComponents page;
+        page.setDatabasePath(m_db->path());
+        connect(&editor(), &GuiDataUpdate::sigNewBufferComponentAdded, &page,
+            &GuiBufferComponents::onNewComponentRecordAdded);
+        connect(&editor(), &GuiDataUpdate::sigComponentRecordChanged, &page,
+            &GuiBufferComponents::onComponentRecordChanged);
+        auto item = [&](QTableWidget *table, const QString &text) {
+            const QList<QTableWidgetItem *> found = table->findItems(text, Qt::MatchExactly);
+            return found.isEmpty() ? nullptr : found.first();
+        };
+        open(Table::BufferComponent);
+        click("qtRecordAdd");
+        type("qtRecordName", "Zinc acetate");
+        click("qtAddSolventDensityData");
+        type("qtDensityA", "0.998");
+        QTest::mouseClick(apply("qtComponentButtonBox"), Qt::LeftButton);
+        QTableWidgetItem *added = item(page.qtAddedComponents, "Zinc acetate");
+        QVERIFY(item(page.qtComponents, "Zinc acetate") && added && page.qtAddedComponents->isRowHidden(added->row()));
+        QVERIFY(!added->data(Qt::UserRole + 3).isNull() && added->data(Qt::UserRole + 4).isNull());
+
+        type("qtRecordName", "Zinc acetate dihydrate");
+        click("qtAddSolventViscosityData");
+        QTest::mouseClick(apply("qtComponentButtonBox"), Qt::LeftButton);
+        QVERIFY(!item(page.qtComponents, "Zinc acetate"));
+        added = item(page.qtAddedComponents, "Zinc acetate dihydrate");
+        QVERIFY(added && !added->data(Qt::UserRole + 4).isNull());
         QVERIFY(m_answerer->seen().isEmpty());
     }
 
