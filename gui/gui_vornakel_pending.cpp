@@ -5,7 +5,6 @@
 // Not yet built
 
 void GuiVornakel::onShowExperimentalDatabases() { }
-void GuiVornakel::onImport() { }
 void GuiVornakel::onShowAboutVornakel() { }
 void GuiVornakel::onShowAdditionalModules() { }
 bool GuiVornakel::loadAdditionalModule(QString)
