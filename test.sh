@@ -2,7 +2,7 @@
 # Installs what is missing, builds, and runs every test headless.
 set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
-"$root/tools/install-deps.sh"
+"$root/tools/install-deps.sh" --tests
 "$root/tools/build.sh"
 build="${VORNAKEL_BUILD_DIR:-$root/build}"
 cd "$build"

@@ -22,8 +22,12 @@ QString toText(double value, char format, int precision)
 
 bool fromText(const QString &text, double *value)
 {
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    // Made once: a paste reads hundreds of thousands of fields.
+    static const QLocale c = [] {
+        QLocale locale = QLocale::c();
+        locale.setNumberOptions(QLocale::RejectGroupSeparator);
+        return locale;
+    }();
     bool ok = false;
     const double v = c.toDouble(text.trimmed(), &ok);
     if (!ok || !std::isfinite(v))

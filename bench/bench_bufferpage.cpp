@@ -118,6 +118,7 @@ int main(int argc, char **argv)
     }
     showRows(page, components, QStringLiteral("0.001"));
     GuiSaveToDatabase dialog(db.path(), &window);
+    dialog.qtTabWidget->setCurrentWidget(dialog.qtSolventTab); // the tab reads its records when first shown
     int run = 0;
     report("save a solvent of 1,000 components",
         medianMs(
@@ -138,6 +139,14 @@ int main(int argc, char **argv)
             runs, [page] { showRows(page, 0, QString()); }, [page, bufferId] { page->loadBufferRecord(bufferId); }),
         100);
 
+    auto shownRows = [page] {
+        int shown = 0;
+        for (int row = 0; row < page->qtAddedComponents->rowCount(); ++row)
+            shown += page->qtAddedComponents->isRowHidden(row) ? 0 : 1;
+        return shown;
+    };
+    std::printf("components loaded: %d\n", shownRows());
+
     const QString file = settings.path() + QStringLiteral("/bench.buf");
     report("write and read a .buf file of 1,000 lines",
         medianMs(
@@ -148,9 +157,8 @@ int main(int argc, char **argv)
             }),
         50);
 
-    int shown = 0;
-    for (int row = 0; row < page->qtAddedComponents->rowCount(); ++row)
-        shown += page->qtAddedComponents->isRowHidden(row) ? 0 : 1;
-    std::printf("components read back: %d; message boxes: %d\n", shown, int(answerer.seen().size()));
+    std::printf("components read back: %d; message boxes: %d\n", shownRows(), int(answerer.seen().size()));
+    for (const TestModalAnswerer::Seen &seen : answerer.seen())
+        std::printf("  unexpected box: %s\n", qPrintable(seen.text));
     return 0;
 }

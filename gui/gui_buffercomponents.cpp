@@ -134,7 +134,11 @@ void GuiBufferComponents::setDatabasePath(const QString &path)
 {
     m_databasePath = path;
     initialize();
-    createConnections();
+    // Once only: a second call would connect every signal twice.
+    if (!m_connected) {
+        createConnections();
+        m_connected = true;
+    }
 }
 
 void GuiBufferComponents::initialize()
@@ -454,7 +458,8 @@ void GuiBufferComponents::onSearchTextEdited(const QString &text)
             return;
         }
     }
-    field->setStyleSheet(QStringLiteral("background-color:rgb(170, 28, 29, 100)"));
+    // rgba: Qt 5 style sheets ignore an alpha given to rgb().
+    field->setStyleSheet(QLatin1String(redMark));
 }
 
 // Computation

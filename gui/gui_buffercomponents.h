@@ -53,7 +53,7 @@ public:
     explicit GuiBufferComponents(QWidget *parent = nullptr);
     ~GuiBufferComponents() override;
 
-    // Once, before setCalculationsPlugin: it connects the page's signals.
+    // Before setCalculationsPlugin, which it resets; the first call also connects the page's signals.
     void setDatabasePath(const QString &path);
     void initialize();
     void createConnections();
@@ -142,6 +142,7 @@ private:
     double m_temperature = 20.0;
     SavedState m_savedState;
     QString m_databasePath; // also the connection name
+    bool m_connected = false;
 };
 
 #endif

@@ -29,6 +29,7 @@
 #include <qwt_symbol.h>
 #include <qwt_text.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -106,8 +107,16 @@ public:
     ~LegendBatch()
     {
         m_plot->blockSignals(m_wasBlocked);
-        if (!m_wasBlocked)
-            m_plot->updateLegend();
+        if (m_wasBlocked)
+            return;
+        // A shown legend shows and lays out each new entry at once.
+        QWidget *legend = m_plot->legend();
+        const bool shown = legend && !legend->isHidden();
+        if (shown)
+            legend->hide();
+        m_plot->updateLegend();
+        if (shown)
+            legend->show();
     }
     LegendBatch(const LegendBatch &) = delete;
     LegendBatch &operator=(const LegendBatch &) = delete;
@@ -338,14 +347,14 @@ void GuiGrapher::onViewLastZoomTriggered()
 void GuiGrapher::onViewAutoScaleXTriggered()
 {
     m_plot->setAxisAutoScale(QwtPlot::xBottom);
-    m_options->setHAxisScaleRange(0);
+    m_options->setHAxisScaleRange(GuiGrapherOptions::ScaleRange::Auto);
     m_plot->replot();
 }
 
 void GuiGrapher::onViewAutoScaleYTriggered()
 {
     m_plot->setAxisAutoScale(QwtPlot::yLeft);
-    m_options->setVAxisScaleRange(0);
+    m_options->setVAxisScaleRange(GuiGrapherOptions::ScaleRange::Auto);
     m_plot->replot();
 }
 
@@ -422,6 +431,18 @@ void GuiGrapher::onSettingsChanged()
     m_plot->replot();
 }
 
+// The colour of each series up to the first one past the dialog's rows: all
+// later series share that one's fall-backs, so the dialog, which looks a
+// series up by name among all its widgets, is asked once per row, not per curve.
+QVector<QColor> GuiGrapher::seriesColors() const
+{
+    QVector<QColor> colors;
+    const int rows = qMin(m_curves.size(), GuiGrapherOptions::SeriesCount + 1);
+    for (int series = 1; series <= rows; ++series)
+        colors << m_options->curveColor(series);
+    return colors;
+}
+
 void GuiGrapher::updateCurveSettings()
 {
     QPen linePen;
@@ -437,16 +458,20 @@ void GuiGrapher::updateCurveSettings()
     // Without "Plot Symbols" the symbol keeps a zero size and no fill.
     const int size = symbols ? int(m_options->qtCurveSymbolSize->value()) : 0;
 
+    const QVector<QColor> colors = seriesColors();
+    QVector<QwtSymbol::Style> styles;
+    for (int series = 1; series <= colors.size(); ++series)
+        styles << QwtSymbol::Style(m_options->curveSymbol(series));
+
     for (int i = 0; i < m_curves.size(); ++i) {
-        const int series = i + 1;
-        const QColor color = m_options->curveColor(series);
+        const int row = qMin(i, colors.size() - 1);
+        const QColor color = colors.at(row);
         QPen pen = linePen;
         pen.setColor(color);
         const QPen symbolPen(color, 0);
         QBrush brush(color, symbols ? Qt::SolidPattern : Qt::NoBrush);
         // A curve owns its symbol and deletes the one it replaces.
-        auto *symbol
-            = new QwtSymbol(QwtSymbol::Style(m_options->curveSymbol(series)), brush, symbolPen, QSize(size, size));
+        auto *symbol = new QwtSymbol(styles.at(row), brush, symbolPen, QSize(size, size));
         m_curves.at(i)->setPen(pen);
         m_curves.at(i)->setSymbol(symbol);
     }
@@ -483,9 +508,9 @@ void GuiGrapher::updateVAxisSettings()
 }
 
 // The range and type boxes are told apart by the codes their items carry.
-static bool currentItemIs(const QComboBox *box, int code)
+template<typename Code> static bool currentItemIs(const QComboBox *box, Code code)
 {
-    return box->currentIndex() >= 0 && box->currentIndex() == box->findData(code);
+    return box->currentIndex() >= 0 && box->currentIndex() == box->findData(int(code));
 }
 
 void GuiGrapher::updateAxisSettings(bool horizontal)
@@ -508,10 +533,12 @@ void GuiGrapher::updateAxisSettings(bool horizontal)
     QSpinBox *titleSize = horizontal ? o->qtHAxisTitleSize : o->qtVAxisTitleSize;
     QPushButton *titleColor = horizontal ? o->qtHAxisTitleColor : o->qtVAxisTitleColor;
 
-    // "Prescale" (code 1) keeps whatever scale the axis has.
-    if (currentItemIs(range, 0))
+    using Range = GuiGrapherOptions::ScaleRange;
+    using Type = GuiGrapherOptions::ScaleType;
+    // "Prescale" keeps whatever scale the axis has.
+    if (currentItemIs(range, Range::Auto))
         m_plot->setAxisAutoScale(axis);
-    else if (currentItemIs(range, 2)) {
+    else if (currentItemIs(range, Range::Manual)) {
         double low = std::trunc(min->value());
         double high = std::trunc(max->value());
         // Limits within one whole number (0.2 to 0.8) would cut to one value
@@ -523,10 +550,10 @@ void GuiGrapher::updateAxisSettings(bool horizontal)
         m_plot->setAxisScale(axis, low, high, std::trunc(step->value()));
     }
 
-    // "Natural Log" (code 2) keeps the engine the axis has.
-    if (currentItemIs(type, 0)) {
+    // "Natural Log" keeps the engine the axis has.
+    if (currentItemIs(type, Type::Linear)) {
         m_plot->setAxisScaleEngine(axis, new QwtLinearScaleEngine);
-    } else if (currentItemIs(type, 1)) {
+    } else if (currentItemIs(type, Type::Log10)) {
         emit sigLog(QStringLiteral("Switching to Log Base 10 "), LogLevel);
         m_plot->setAxisScaleEngine(axis, new QwtLogScaleEngine);
     }
@@ -570,6 +597,11 @@ void GuiGrapher::updateLegendSettings()
     if (m_options->qtLegendSize->value() > 0)
         font.setPointSize(m_options->qtLegendSize->value());
 
+    const QVector<QColor> colors = seriesColors();
+    QStringList labels;
+    for (int series = 1; series <= colors.size(); ++series)
+        labels << m_options->legendLabel(series);
+
     for (int i = 0; i < m_curves.size(); ++i) {
         QwtPlotCurve *curve = m_curves.at(i);
         if (!shown) {
@@ -578,10 +610,10 @@ void GuiGrapher::updateLegendSettings()
             m_plot->updateLegend(curve);
             continue;
         }
-        const int series = i + 1;
-        QwtText text(m_options->legendLabel(series), QwtText::AutoText);
+        const int row = qMin(i, colors.size() - 1);
+        QwtText text(labels.at(row), QwtText::AutoText);
         text.setFont(font);
-        text.setColor(singleColor ? buttonColor(m_options->qtLegendColor) : m_options->curveColor(series));
+        text.setColor(singleColor ? buttonColor(m_options->qtLegendColor) : colors.at(row));
         curve->setTitle(text);
         curve->setLegendAttribute(QwtPlotCurve::LegendShowLine, true);
         curve->setLegendAttribute(QwtPlotCurve::LegendShowSymbol, true);
@@ -615,7 +647,7 @@ void GuiGrapher::onEditPasteDataTriggered()
 {
     emit sigLog(QStringLiteral("Plotting data from clipboard"), LogLevel);
     const QString text = QApplication::clipboard()->text();
-    if (text.simplified().trimmed().isEmpty())
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); }))
         return;
 
     const QVector<QStringRef> lines = pastedLines(text);

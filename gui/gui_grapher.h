@@ -1,8 +1,10 @@
 #ifndef GUI_GRAPHER_H
 #define GUI_GRAPHER_H
 
+#include <QColor>
 #include <QList>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 
 class QAction;
@@ -83,6 +85,7 @@ private:
     void initialize();
     void createConnections();
     void buildMenus(QMenuBar *menuBar);
+    QVector<QColor> seriesColors() const;
     void updateCurveSettings();
     void updateTitleSettings();
     void updateHAxisSettings();

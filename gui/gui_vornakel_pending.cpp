@@ -4,14 +4,5 @@
 
 // Not yet built
 
-void GuiVornakel::onShowExperimentalDatabases() { }
-void GuiVornakel::onShowAboutVornakel() { }
-void GuiVornakel::onShowAdditionalModules() { }
-bool GuiVornakel::loadAdditionalModule(QString)
-{
-    return false;
-}
 void GuiVornakel::onShowModuleWindow(QString, QString) { }
 void GuiVornakel::onCheckForUpdates() { }
-void GuiVornakel::onHelpContentClicked() { }
-void GuiVornakel::onHelpContentSearchClicked() { }

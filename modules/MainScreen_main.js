@@ -108,7 +108,8 @@
 //   composition holds free CYS (its vbar 0.63 is the half-cystine's); qtIsoElectricPoint,
 //   qtpHCharge and the pH graph when it holds Neu5Ac (pKa from a secondary source);
 //   qtDensity and qtViscosity of a component given in % by vol (solid densities from
-//   secondary sources); qtCorrectedDensity with heavy water (the D2O anchors above).
+//   secondary sources); qtCorrectedDensity and qtCorrectedViscosity with heavy water (the
+//   D2O anchors above).
 // - Shape: the vbar method uses the anhydrous sphere Ro = (3 M vbar / 4 pi N)^1/3; the
 //   Teller method uses the sphere whose surface equals the accessible surface area
 //   As = 6.3 M^0.73 A^2 (the fit of Miller, Janin, Lesk and Chothia 1987, J Mol Biol
@@ -683,7 +684,8 @@ function s20w(res, inp)
     var buoyancy = 1 - vbarT * rhoT;
     if (buoyancy == 0 || (s > 0) != (buoyancy > 0)) {
         res.warn("The sedimentation coefficient is " + (s > 0 ? "positive" : "negative") + " but vbar times density is "
-                 + Number((vbarT * rhoT).toPrecision(6)) + " at the velocity temperature: the particle would "
+                 + (isTiny(vbarT * rhoT) ? vbarT * rhoT : Number((vbarT * rhoT).toPrecision(6)))
+                 + " at the velocity temperature: the particle would "
                  + (buoyancy > 0 ? "sediment" : buoyancy < 0 ? "float" : "neither sediment nor float") + ".");
         return null;
     }
@@ -1376,9 +1378,8 @@ function readComponent(seriesColumn, id)
 }
 
 // Molar concentration of one component row; null (with a warning) when it cannot be had.
-function molarity(res, cache, row, component, name)
+function molarity(res, cache, row, x, component, name)
 {
-    var x = toNumber(row.VALUE);
     var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
     if (units == "molar")
         return x;
@@ -1428,13 +1429,14 @@ function bufferSum(res, rows, table, seriesColumn, evaluate, what)
             continue;
         var name = row.NAME === undefined ? "Component" : String(row.NAME);
         var text = row.VALUE === undefined ? "" : String(row.VALUE);
-        if (text.replace(/\s/g, "") == "")
+        var x = toNumber(text);
+        if (x === null && text.replace(/\s/g, "") == "")
             continue; // a component still being entered
-        if (toNumber(text) === null) {
+        if (x === null) {
             res.warn(name + ": the concentration \"" + text + "\" is not a number; left out.");
             continue;
         }
-        if (toNumber(text) < 0) {
+        if (x < 0) {
             res.warn(name + ": the concentration is negative; left out.");
             continue;
         }
@@ -1444,7 +1446,7 @@ function bufferSum(res, rows, table, seriesColumn, evaluate, what)
             res.warn(name + ": its " + what + " series could not be read; left out.");
             continue;
         }
-        var c = molarity(res, cache, row, componentFor(cache, seriesColumn, id), name);
+        var c = molarity(res, cache, row, x, componentFor(cache, seriesColumn, id), name);
         if (c === null)
             continue;
         if (series.cmax !== null && c > series.cmax)

@@ -12,6 +12,7 @@
 #include <QSqlDriver>
 #include <QThread>
 #include <QTime>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -277,8 +278,10 @@ sqlQuery::Binding sqlQuery::binding(const QString &name, const QVariant &val) co
     }
     // Only numbers go in unquoted; any other value is quoted text.
     const QString text = validUtf16(val.toString());
-    if (text.contains(QChar(QChar::Null))) {
-        // A NUL ends the statement's text: the driver binds this value.
+    // A NUL ends the statement's text for SQLite, and the ODBC SQLite driver
+    // garbles statement text holding characters beyond U+FFFF: the driver
+    // binds such values.
+    if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.isNull() || c.isSurrogate(); })) {
         b.byDriver = true;
         b.driverValue = text;
         return b;
@@ -464,7 +467,13 @@ void sqlQuery::printPreparedValues()
 
 bool sqlQuery::lostConnection() const
 {
-    if (m_executor->lastError().type() == QSqlError::ConnectionError)
+    const QSqlError error = m_executor->lastError();
+    if (error.type() == QSqlError::ConnectionError)
+        return true;
+    // The MySQL driver reports a server that went away (2006) or a connection
+    // lost in mid-statement (2013) as a statement error.
+    if (m_isMySql
+        && (error.nativeErrorCode() == QLatin1String("2006") || error.nativeErrorCode() == QLatin1String("2013")))
         return true;
     return !QSqlDatabase::database(m_connectionName, false).isOpen();
 }
@@ -477,6 +486,9 @@ bool sqlQuery::runWithRetry(const std::function<bool()> &run, bool prepared)
     if (ok || !lostConnection())
         return ok;
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    // A connection whose server went away still counts as open.
+    if (db.isOpen())
+        db.close();
     const QString nameLine = QStringLiteral("Database name=[") + m_connectionName + QStringLiteral("]\n");
     for (int attempt = 1; attempt <= kReopenAttempts; ++attempt) {
         if (db.open()) {
@@ -605,9 +617,13 @@ QVariant sqlQuery::lastInsertId(const QString &table, const QString &field)
 {
     if (!m_executor)
         return QVariant(-1);
-    if (!m_isTdsOdbc && !m_isMySql && m_driverPrepares)
+    // The driver's own id where it reports one (MySQL does).
+    const QSqlDriver *driver = m_executor->driver();
+    const bool driverKnows = driver && driver->hasFeature(QSqlDriver::LastInsertId);
+    if (!m_isTdsOdbc && (m_driverPrepares || driverKnows))
         return m_executor->lastInsertId();
-    // Find the new row again by the values bound for the insert.
+    // Find the new row again by the values bound for the insert; of several
+    // rows holding them, the newest.
     if (m_lastBindings.isEmpty() || !isIdentifier(table) || !isIdentifier(field))
         return QVariant(-1);
     QStringList conditions;
@@ -619,13 +635,15 @@ QVariant sqlQuery::lastInsertId(const QString &table, const QString &field)
             conditions << b.name + QStringLiteral("=:") + b.name;
             driverValues.insert(QLatin1Char(':') + b.name, b.driverValue);
         } else {
-            conditions << b.name + QLatin1Char('=') + b.literal;
+            conditions << b.name
+                    + (b.literal == QLatin1String("NULL") ? QStringLiteral(" IS NULL")
+                                                          : QString(QLatin1Char('=') + b.literal));
         }
     }
-    const QString query = QStringLiteral("SELECT ") + field + QStringLiteral(" FROM ") + table
+    const QString query = QStringLiteral("SELECT MAX(") + field + QStringLiteral(") FROM ") + table
         + QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     const bool ok = driverValues.isEmpty() ? m_executor->exec(query) : m_executor->exec(query, driverValues);
-    if (ok && m_executor->next())
+    if (ok && m_executor->next() && !m_executor->isNull(0))
         return m_executor->value(0);
     return QVariant(-1);
 }

@@ -99,8 +99,8 @@ public:
 
 private:
     // A bound value in emulated mode: its literal, or, for text that a
-    // statement cannot carry (a NUL ends it), the value for the driver to bind
-    // under the placeholder's name.
+    // statement's text cannot carry, the value for the driver to bind under
+    // the placeholder's name.
     struct Binding
     {
         QString name;

@@ -355,6 +355,12 @@ private slots:
             file.readAll(), QByteArray("Glycerol\t10\t% by vol\nSodium chloride\t0.15\tmolar\nUrea\t1e-3\tmolar\n"));
         QCOMPARE(QSettings().value("BufferComponents/lastSaveDirectory").toString(), m_f->settings.path());
 
+        // A file that cannot be written says so.
+        const QString nowhere = m_f->settings.path() + "/missing/written.buf";
+        QVERIFY(!m_page->writeCompositionFile(nowhere));
+        QCOMPARE(boxes(), QStringList { "Cannot open " + nowhere });
+        m_f->answerer.clear();
+
         const QStringList written = buffer();
         m_page->qtCalculateDensity->setChecked(false);
         add("Sucrose", "0.1");
@@ -508,7 +514,11 @@ private slots:
     // The page works at the experiment temperature, however it was set.
     void temperatureFollowsTheExperiment()
     {
-        widget<QLineEdit>("qtSedEquilibriumTemp")->setText("5"); // as a loaded experiment writes it
+        QVERIFY(sql("INSERT INTO experiment (name, Tc) VALUES ('cold', 5)"));
+        m_f->window->populateExperimentRecordList();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        auto *experiments = widget<QComboBox>("qtExperimentName");
+        experiments->setCurrentIndex(experiments->findText("cold", Qt::MatchEndsWith));
         QCOMPARE(m_page->temperature(), 5.0);
         openPage();
         add("Sodium chloride", "0.15");

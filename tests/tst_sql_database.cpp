@@ -1,6 +1,5 @@
 #include "sql/sql_database.h"
 #include "test_environment.h"
-#include "test_inertsqldriver.h"
 #include "test_log.h"
 #include "test_sqlconnections.h"
 
@@ -26,11 +25,6 @@ private:
     TestSettings m_settings;
 
 private slots:
-    void initTestCase()
-    {
-        TestInertSqlDriver::registerAs("QODBC");
-        TestInertSqlDriver::registerAs("QMYSQL");
-    }
     void cleanup()
     {
         removeAll();
@@ -115,10 +109,16 @@ private slots:
         QCOMPARE(dbEngine.getDatabaseConnectString(), connectString);
     }
 
+    // On an ODBC connection the names come from the connection string, upper-cased.
     void namesOfTheDefaultConnection()
     {
-        QSqlDatabase::addDatabase("QODBC").setDatabaseName("driver=x;database=calc;server=h");
-        QCOMPARE(dbEngine.dbDatabaseName() + '|' + dbEngine.dbHostName(), QString("CALC|H"));
+        const QString path = m_files.path("odbc.db");
+        const QString connectString = odbcConnectString(path);
+        QVERIFY2(!connectString.isEmpty(), "the SQLite ODBC driver is not installed (libsqliteodbc)");
+        dbEngine.addDatabaseFromString(
+            "QODBC", connectString + ";SERVER=lab1.example", sqlDatabase::defaultConnection());
+        QVERIFY2(dbEngine.open(), qPrintable(dbEngine.lastError(sqlDatabase::defaultConnection()).text()));
+        QCOMPARE(dbEngine.dbDatabaseName() + '|' + dbEngine.dbHostName(), path.toUpper() + "|LAB1.EXAMPLE");
     }
 
     // The file readers return failure instead of ending the process.

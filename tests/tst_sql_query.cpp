@@ -1,3 +1,5 @@
+#include "app/app_plugin.h"
+#include "app/app_scriptobject.h"
 #include "sql/sql_database.h"
 #include "sql/sql_executor.h"
 #include "sql/sql_query.h"
@@ -5,6 +7,7 @@
 #include "test_hostilevalues.h"
 #include "test_inertsqldriver.h"
 #include "test_log.h"
+#include "test_mariadb.h"
 #include "test_sqlconnections.h"
 
 #include <QScriptEngine>
@@ -51,15 +54,52 @@ private:
 
     int rowCount() { return column(m_path, "SELECT count(*) FROM t").value(0).toInt(); }
 
-    // A query object on a MySQL-named connection.
+    // Started by the first test that needs it, stopped at the end of the program.
+    TestMariaDb m_server;
+
+    // The name of a connection of a kind, empty when it cannot be had (see
+    // unavailable): the window's SQLite file; a database on the MySQL test
+    // server; or an SQLite file through the ODBC driver as the scripts'
+    // default connection, which a query object of a new name copies.
+    QString connection(const QString &kind)
+    {
+        if (kind == "mysql") {
+            if (!m_server.start())
+                return QString();
+            if (!QSqlDatabase::contains(kind))
+                m_server.addConnection(kind);
+            return QSqlDatabase::database(kind, false).isOpen() ? kind : QString();
+        }
+        if (kind == "odbc") {
+            const QString connectString = odbcConnectString(m_files.path("odbc.db"));
+            if (connectString.isEmpty())
+                return QString();
+            if (!QSqlDatabase::contains(sqlDatabase::defaultConnection()))
+                dbEngine.addDatabaseFromString("QODBC", connectString, sqlDatabase::defaultConnection());
+            return dbEngine.open() ? QStringLiteral("odbc page") : QString();
+        }
+        return m_path;
+    }
+    QByteArray unavailable(const QString &kind)
+    {
+        if (kind == "mysql")
+            return m_server.log().toLocal8Bit();
+        return "ODBC: " + dbEngine.lastError(sqlDatabase::defaultConnection()).text().toLocal8Bit()
+            + " (libsqliteodbc and unixodbc installed?)";
+    }
+    // The connection that the statements of a query object of that kind reach.
+    static QSqlDatabase databaseOf(const QString &kind, const QString &name)
+    {
+        return QSqlDatabase::database(kind == "odbc" ? sqlDatabase::defaultConnection() : name);
+    }
+
     std::unique_ptr<sqlQuery> mySqlQuery()
     {
-        QSqlDatabase::addDatabase("QMYSQL", "mysql").setDatabaseName("calc");
-        return std::unique_ptr<sqlQuery>(new sqlQuery(nullptr, "mysql", false));
+        const QString name = connection("mysql");
+        return std::unique_ptr<sqlQuery>(name.isEmpty() ? nullptr : new sqlQuery(nullptr, name, false));
     }
 
 private slots:
-    void initTestCase() { TestInertSqlDriver::registerAs("QMYSQL"); }
     void init()
     {
         removeSqlLog();
@@ -180,7 +220,7 @@ private slots:
             TestLog::ignore(QtWarningMsg, "A NaN bound to a statement is stored as NULL");
         std::unique_ptr<sqlQuery> q = mySql ? mySqlQuery() : nullptr;
         sqlQuery *query = mySql ? q.get() : m_query.get();
-        QVERIFY(query && query->hasExecutor());
+        QVERIFY2(query && query->hasExecutor(), unavailable("mysql").constData());
         query->preserveSqlString(!mySql);
         QVERIFY(query->prepare(sql));
         for (int i = 0; i < names.size(); ++i)
@@ -189,24 +229,37 @@ private slots:
     }
 
     // The table of hostile values, bound from a script in emulated mode on one
-    // table and by the driver on another: both must end up the same.
+    // table and by the driver on another, on each kind of connection: both
+    // tables must end up the same.
     void hostileValuesActAsTheDriversBinding_data()
     {
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("script");
         QTest::addColumn<QVariant>("reference");
-        for (const TestHostileValues::Case &c : TestHostileValues::cases(true))
-            QTest::newRow(qPrintable(c.name)) << c.script << c.reference;
+        const QList<QPair<QString, QString>> kinds { { "sqlite", "QSQLITE" }, { "mysql", "QMYSQL" },
+            { "odbc", "QODBC" } };
+        for (const auto &kind : kinds) {
+            for (const TestHostileValues::Case &c : TestHostileValues::cases(kind.second))
+                QTest::newRow(qPrintable(kind.first + ": " + c.name)) << kind.first << c.script << c.reference;
+        }
     }
     void hostileValuesActAsTheDriversBinding()
     {
+        QFETCH(QString, kind);
         QFETCH(QString, script);
         QFETCH(QVariant, reference);
-        const QSqlDatabase db = QSqlDatabase::database(m_path);
+        const QString name = connection(kind);
+        QVERIFY2(!name.isEmpty(), unavailable(kind).constData());
+        sqlQuery query(nullptr, name, false);
+        QVERIFY(query.hasExecutor());
+        QScriptEngine engine;
+        sqlQuery::registerScriptTypes(&engine);
+        engine.globalObject().setProperty("m_query", engine.newQObject(&query));
+        const QSqlDatabase db = databaseOf(kind, name);
         QVERIFY(TestHostileValues::createTables(db));
-        TestHostileValues::installScript(m_engine.get());
-        TestHostileValues::expectWarnings(reference);
-        const QString answer
-            = TestHostileValues::runScript(m_engine.get(), { QString(), script, reference }, "e").toString();
+        TestHostileValues::installScript(&engine);
+        TestHostileValues::expectWarnings({ QString(), script, reference });
+        const QString answer = TestHostileValues::runScript(&engine, { QString(), script, reference }, "e").toString();
         QVERIFY2(!answer.contains("false") && !answer.startsWith("exception"), qPrintable(answer.left(200)));
         QCOMPARE(answer, TestHostileValues::runByDriver(db, "d", reference));
         QCOMPARE(TestHostileValues::rows(db, "e"), TestHostileValues::rows(db, "d"));
@@ -326,22 +379,100 @@ private slots:
         QCOMPARE(v.toString(), QStringLiteral("false,false,false,false,[],0,-1"));
     }
 
-    void lastInsertIdByBoundValuesNeverPastesNames()
+    // Where the driver reports the new row's id, that is the answer, also of
+    // two rows holding the same values.
+    void lastInsertIdOfTwoEqualRowsIsTheNewOne_data()
     {
-        std::unique_ptr<sqlQuery> q = mySqlQuery();
-        QVERIFY(q && q->hasExecutor());
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sqlite") << "sqlite";
+        QTest::newRow("mysql") << "mysql";
+    }
+    void lastInsertIdOfTwoEqualRowsIsTheNewOne()
+    {
+        QFETCH(QString, kind);
+        const QString name = connection(kind);
+        QVERIFY2(!name.isEmpty(), unavailable(kind).constData());
+        QVERIFY(TestHostileValues::createTables(databaseOf(kind, name)));
+        sqlQuery q(nullptr, name, false);
+        for (int i = 0; i < 2; ++i) {
+            q.prepare("INSERT INTO e (name, k) VALUES (:n, :k)");
+            q.bindValue(":n", "same");
+            q.bindValue(":k", 7);
+            QVERIFY(q.exec());
+        }
+        QCOMPARE(q.lastInsertId("e", "id").toInt(), 4);
+    }
+
+    // ODBC-to-TDS, shown by the stand-in driver, finds the row again by the
+    // values bound for the insert: the newest of those holding them.
+    void lastInsertIdOnTdsSearchesTheNewestMatchingRow()
+    {
+        TestInertSqlDriver::registerAs("QODBC");
+        struct Unregister
+        {
+            ~Unregister() { TestInertSqlDriver::unregister("QODBC"); }
+        } unregister;
+        QSqlDatabase::addDatabase("QODBC", "tds").setDatabaseName("DRIVER=FreeTDS;SERVER=sql1;DATABASE=calc");
+        sqlQuery q(nullptr, "tds", false);
+        QVERIFY(q.hasExecutor());
         QSignalSpy statements(&dbEngine, qOverload<QString, int>(&sqlDatabase::sigLog));
-        q->prepare("INSERT INTO t (a) VALUES (:a)");
-        q->bindValue(":a", 1);
-        q->bindValue(":zz", "b"); // not in the text, still one of the pairs
-        q->exec();
+        q.prepare("INSERT INTO t (a, b) VALUES (:a, :b)");
+        q.bindValue(":a", 1);
+        q.bindValue(":b", QVariant());
+        q.bindValue(":zz", "b"); // not in the text, still one of the values
+        q.exec();
         statements.clear();
-        QCOMPARE(q->lastInsertId(QStringLiteral("t; DROP TABLE t"), QStringLiteral("id")), QVariant(-1));
+        QCOMPARE(q.lastInsertId(QStringLiteral("t; DROP TABLE t"), QStringLiteral("id")), QVariant(-1));
         QCOMPARE(statements.count(), 0);
-        // A proper name is looked up by the bound values; the inert server finds nothing.
-        QCOMPARE(q->lastInsertId("t", "id"), QVariant(-1));
+        // The stand-in finds nothing.
+        QCOMPARE(q.lastInsertId("t", "id"), QVariant(-1));
         QCOMPARE(statements.count(), 1);
-        QCOMPARE(statements.at(0).at(0).toString(), QStringLiteral("SELECT id FROM t WHERE a=1 AND zz='b'"));
+        QCOMPARE(statements.at(0).at(0).toString(),
+            QStringLiteral("SELECT MAX(id) FROM t WHERE a=1 AND b IS NULL AND zz='b'"));
+    }
+
+    // The old connection's server went away: the statement reconnects, runs
+    // once, with its values bound again.
+    void restartedServerIsReconnected()
+    {
+        const QString name = connection("mysql");
+        QVERIFY2(!name.isEmpty(), unavailable("mysql").constData());
+        QVERIFY(TestHostileValues::createTables(QSqlDatabase::database(name)));
+        sqlQuery q(nullptr, name, false);
+        QVERIFY(q.exec("INSERT INTO e (name, k) VALUES ('before', 5)"));
+        m_server.stop();
+        QVERIFY2(m_server.start(), qPrintable(m_server.log()));
+        const QString withNul = QString("a") + QChar(0) + "b"; // bound by the driver
+        q.prepare("INSERT INTO e (name, k, v) VALUES (:n, 5, :v)");
+        q.bindValue(":n", "after");
+        q.bindValue(":v", withNul);
+        QVERIFY(q.exec());
+        QCOMPARE(column(name, "SELECT name FROM e WHERE k = 5 ORDER BY id"), (QStringList { "before", "after" }));
+        // Read as bytes: the MySQL driver reads text only up to a NUL.
+        QCOMPARE(column(name, "SELECT HEX(v) FROM e WHERE name = 'after'"), QStringList { "610062" });
+    }
+
+    // A lab that keeps its records on a MySQL server: the scripts' default
+    // connection and the module's query object are on it.
+    void moduleReadsThroughItsQueryOnMySql()
+    {
+        const QString name = connection("mysql");
+        QVERIFY2(!name.isEmpty(), unavailable("mysql").constData());
+        QVERIFY(TestHostileValues::createTables(QSqlDatabase::database(name)));
+        QVERIFY(m_server.addConnection(sqlDatabase::defaultConnection()).isOpen());
+        TestModules modules;
+        const QString file = modules.write("lab_main.js", "Lab", "1", R"js(
+function nameOf(a) {
+    m_query.prepare("SELECT name FROM e WHERE k = :k");
+    m_query.bindValue(":k", a.VALUE);
+    return { NAME : "name", VALUE : m_query.exec() && m_query.next() ? m_query.value(0) : "failed" };
+}
+)js");
+        std::unique_ptr<AppPlugin> plugin(AppPlugin::generate(file, name));
+        QVERIFY(plugin && plugin->load(file));
+        AppScriptObject in("k", "2", AppScriptObject::Normal);
+        std::unique_ptr<AppScriptObject> out(plugin->execOne("nameOf", { &in }));
+        QCOMPARE(out->property("VALUE").toString(), QStringLiteral("beta"));
     }
 
     void executorReportsFailuresWithTheirText()

@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the program and the tests need;
-# touches apt only when something is missing.
+# Installs the Debian packages the build and the program need (with the Qt
+# SQL drivers the program loads for MySQL and ODBC), and with --tests also what
+# only the tests use: the MariaDB server binaries (mariadb-install-db needs
+# my_print_defaults from the client package) and an ODBC driver manager with
+# an SQLite driver. No database service is set up or started. Touches apt only
+# when something is missing.
 set -euo pipefail
 packages=(qtbase5-dev qtscript5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev
-          libqt5sql5-sqlite libqt5svg5-dev xvfb xauth fonts-dejavu-core cmake g++ make)
+          libqt5sql5-sqlite libqt5sql5-mysql libqt5sql5-odbc libqt5svg5-dev xvfb xauth fonts-dejavu-core
+          cmake g++ make)
+if [ "${1:-}" = "--tests" ]; then
+    packages+=(mariadb-server-core mariadb-client-core unixodbc libsqliteodbc)
+fi
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -1,5 +1,7 @@
 #include "test_environment.h"
 
+#include "app/app_constants.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,8 +11,8 @@
 
 TestSettings::TestSettings()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("KSQ/DLM"));
-    QCoreApplication::setApplicationName(QStringLiteral("Vornakel"));
+    QCoreApplication::setOrganizationName(QLatin1String(AppKeys::organisation));
+    QCoreApplication::setApplicationName(QLatin1String(AppKeys::application));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, m_dir.path() + QStringLiteral("/system"));
@@ -47,6 +49,27 @@ QString TestModules::write(
                                         "function getModuleUI() { return \"\"; }\n"
                                         "function getModuleHTMLUI() { return \"\"; }\n")
                              .arg(name, version, date)
+        + body + QLatin1Char('\n');
+    return writeRaw(relPath, text);
+}
+
+QString TestModules::writeAddOn(const QString &relPath, const QString &name, const QString &version,
+    const QString &formText, const QString &htmlPage, const QString &body)
+{
+    // Script string literals: backslashes, quotes and line ends escaped.
+    auto literal = [](QString text) {
+        text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+        text.replace(QLatin1Char('"'), QLatin1String("\\\""));
+        text.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+        return QLatin1Char('"') + text + QLatin1Char('"');
+    };
+    const QString text = QStringLiteral("function getModuleName() { return %1; }\n"
+                                        "function getModuleVersion() { return %2; }\n"
+                                        "function getModuleDate() { return \"20120412\"; }\n"
+                                        "function getModuleInteractionXml() { return \"\"; }\n"
+                                        "function getModuleUI() { return %3; }\n"
+                                        "function getModuleHTMLUI() { return %4; }\n")
+                             .arg(literal(name), literal(version), literal(formText), literal(htmlPage))
         + body + QLatin1Char('\n');
     return writeRaw(relPath, text);
 }

@@ -42,6 +42,10 @@ public:
     // entry points, followed by body (further functions).
     QString write(const QString &relPath, const QString &name, const QString &version, const QString &body = QString(),
         const QString &date = QStringLiteral("20120412"));
+    // An add-on module whose getModuleUI() returns formText (a Designer form)
+    // and getModuleHTMLUI() returns htmlPage, followed by body.
+    QString writeAddOn(const QString &relPath, const QString &name, const QString &version, const QString &formText,
+        const QString &htmlPage = QString(), const QString &body = QString());
     // A file with exactly the given text.
     QString writeRaw(const QString &relPath, const QString &text);
 

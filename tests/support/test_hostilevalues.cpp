@@ -7,7 +7,6 @@
 #include <QSqlRecord>
 #include <QStringList>
 
-#include <cmath>
 #include <limits>
 
 namespace TestHostileValues {
@@ -43,12 +42,16 @@ QScriptValue unsigned64(QScriptContext *context, QScriptEngine *engine)
 
 } // namespace
 
-QList<Case> cases(bool withInfinities)
+QList<Case> cases(const QString &driverName)
 {
+    const bool mySql = driverName == QLatin1String("QMYSQL");
+    const bool odbc = driverName == QLatin1String("QODBC");
     const QChar replacement(QChar::ReplacementCharacter);
-    QString megabyte;
-    for (int i = 1; i < (1 << 20); ++i)
-        megabyte += QLatin1String("x'");
+    // The ODBC SQLite driver takes minutes over a megabyte of statement text.
+    const int length = odbc ? 1 << 15 : 1 << 20;
+    QString longText;
+    for (int i = 1; i < length; ++i)
+        longText += QLatin1String("x'");
     QList<Case> list {
         { "quote", "\"O'Brien\"", QStringLiteral("O'Brien") },
         { "backslash before a quote", "\"a\\\\' OR 1=1 --\"", QStringLiteral("a\\' OR 1=1 --") },
@@ -61,14 +64,20 @@ QList<Case> cases(bool withInfinities)
         { "nul", "'a\\u0000b'", QString(QStringLiteral("a") + QChar(QChar::Null) + QStringLiteral("b")) },
         { "lone high surrogate", "'x\\ud800'", QString(QStringLiteral("x") + replacement) },
         { "lone low surrogate", "'\\udc00y'", QString(replacement + QStringLiteral("y")) },
-        { "surrogate pair", "'\\ud83d\\ude00'", QString::fromUtf8("\xF0\x9F\x98\x80") },
         { "null", "null", QVariant() },
         { "undefined", "undefined", QVariant() },
-        { "NaN", "NaN", QVariant(std::numeric_limits<double>::quiet_NaN()) },
-        { "2^64-1", "u64('18446744073709551615')", QVariant(std::numeric_limits<quint64>::max()) },
-        { "megabyte", "new Array(1 << 20).join(\"x'\")", megabyte },
+        // Where the driver's binding is no reference: the MySQL driver refuses
+        // a NaN (it is stored as NULL), the ODBC SQLite driver stores 2^64-1 as -1.
+        { "NaN", "NaN", mySql ? QVariant() : QVariant(std::numeric_limits<double>::quiet_NaN()) },
+        { "2^64-1", "u64('18446744073709551615')",
+            odbc ? QVariant(QStringLiteral("18446744073709551615")) : QVariant(std::numeric_limits<quint64>::max()) },
+        { "long text", QStringLiteral("new Array(%1).join(\"x'\")").arg(length), longText },
     };
-    if (withInfinities) {
+    // MySQL stores no infinities, and the Qt MySQL driver talks three-byte
+    // UTF-8 to the server, which refuses characters beyond U+FFFF whichever
+    // way they are sent.
+    if (!mySql) {
+        list.append({ "surrogate pair", "'\\ud83d\\ude00'", QString::fromUtf8("\xF0\x9F\x98\x80") });
         list.append({ "+Infinity", "Infinity", QVariant(std::numeric_limits<double>::infinity()) });
         list.append({ "-Infinity", "-Infinity", QVariant(-std::numeric_limits<double>::infinity()) });
     }
@@ -123,9 +132,9 @@ QVariant runScript(QScriptEngine *engine, const Case &c, const QString &table)
     return answer.toString();
 }
 
-void expectWarnings(const QVariant &reference)
+void expectWarnings(const Case &c)
 {
-    if (reference.userType() == QMetaType::Double && std::isnan(reference.toDouble())) {
+    if (c.script == QLatin1String("NaN")) {
         for (int i = 0; i < statements(QString()).size(); ++i)
             TestLog::ignore(QtWarningMsg, "A NaN bound to a statement is stored as NULL");
     }

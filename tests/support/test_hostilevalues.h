@@ -21,8 +21,9 @@ struct Case
     QVariant reference; // what the driver is given for the reference table
 };
 
-// Every case; infinities only where the server stores them (not MySQL).
-QList<Case> cases(bool withInfinities);
+// Every case for a connection of that driver ("QSQLITE", "QMYSQL", "QODBC");
+// infinities only where the server stores them (not MySQL).
+QList<Case> cases(const QString &driverName);
 
 // Creates the tables e and d (id, name, k, v), each with the rows
 // ('alpha', 1) and ('beta', 2), in the dialect of the connection's driver.
@@ -35,7 +36,7 @@ void installScript(QScriptEngine *engine);
 QVariant runScript(QScriptEngine *engine, const Case &c, const QString &table);
 
 // The warnings that binding the value through m_query in every statement gives.
-void expectWarnings(const QVariant &reference);
+void expectWarnings(const Case &c);
 
 // The same statements on table, bound by the driver; the same kind of answer.
 QString runByDriver(QSqlDatabase db, const QString &table, const QVariant &value);

@@ -47,4 +47,9 @@ void registerAs(const QString &driverName)
     QSqlDatabase::registerSqlDriver(driverName, new QSqlDriverCreator<InertDriver>);
 }
 
+void unregister(const QString &driverName)
+{
+    QSqlDatabase::registerSqlDriver(driverName, nullptr);
+}
+
 } // namespace TestInertSqlDriver

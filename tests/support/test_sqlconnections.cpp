@@ -1,5 +1,6 @@
 #include "test_sqlconnections.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -31,6 +32,21 @@ bool openWindowConnection(const QString &path, const QStringList &statements)
 bool openDefaultConnection(const QString &path)
 {
     return openOn(QLatin1String(QSqlDatabase::defaultConnection), path, QStringList());
+}
+
+QString odbcConnectString(const QString &path)
+{
+    // Named by its file, so that no registration in odbcinst.ini is needed.
+    QStringList folders { QStringLiteral("/usr/lib/odbc"), QStringLiteral("/usr/local/lib/odbc") };
+    const QDir lib(QStringLiteral("/usr/lib"));
+    for (const QString &arch : lib.entryList(QDir::Dirs | QDir::NoDotAndDotDot))
+        folders << lib.filePath(arch + QStringLiteral("/odbc"));
+    for (const QString &folder : folders) {
+        const QString driver = folder + QStringLiteral("/libsqlite3odbc.so");
+        if (QFile::exists(driver))
+            return QStringLiteral("DRIVER=%1;DATABASE=%2").arg(driver, path);
+    }
+    return QString();
 }
 
 void removeAll()

@@ -14,6 +14,10 @@ bool openWindowConnection(const QString &path, const QStringList &statements = Q
 // Registers and opens the toolkit's default connection on path.
 bool openDefaultConnection(const QString &path);
 
+// A DSN-less ODBC connection string for the SQLite file at path, through the
+// SQLite ODBC driver; empty when that driver is not installed.
+QString odbcConnectString(const QString &path);
+
 // Closes and removes every connection of the process.
 void removeAll();
 

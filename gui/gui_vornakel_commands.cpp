@@ -1,0 +1,139 @@
+// Main window commands: further database windows, the about box, the help
+// pages, add-on modules and their windows, and the update check.
+#include "gui/gui_vornakel.h"
+
+#include "app/app_log.h"
+#include "app/app_servers.h"
+#include "gui/gui_about.h"
+#include "gui/gui_module.h"
+#include "gui/gui_vornakelmodules.h"
+#include "xml/xml_messageprocessor.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QUrl>
+
+namespace {
+
+// The same file however its path is written (".." steps, links).
+QString canonical(const QString &path)
+{
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : resolved;
+}
+
+// Whether a connection of this process is open on the file: each window's
+// connection is named by its database path.
+bool isOpenDatabase(const QString &path)
+{
+    const QString wanted = canonical(path);
+    const QStringList names = QSqlDatabase::connectionNames();
+    for (const QString &name : names) {
+        if (canonical(name) == wanted && QSqlDatabase::database(name, false).isOpen())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void GuiVornakel::onShowExperimentalDatabases()
+{
+    const QString startFolder
+        = QSettings().value(QStringLiteral("ChangeDefaults/lastOpenDirectory"), QDir::currentPath()).toString();
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Open Database"), startFolder, QStringLiteral("Sqlite Database (*.db)"));
+    if (fileName.isEmpty() || !QFileInfo::exists(fileName))
+        return;
+
+    if (isOpenDatabase(fileName)) {
+        QMessageBox box;
+        box.setText(QStringLiteral("Database '%1' is already open").arg(fileName));
+        box.exec();
+        const QString wanted = canonical(fileName);
+        for (GuiVornakel *window : qAsConst(m_vornakelList)) {
+            if (window && canonical(window->activeDbLocation()) == wanted && window != QApplication::activeWindow()) {
+                window->setVisible(true);
+                window->raise();
+            }
+        }
+        return;
+    }
+
+    auto *window = new GuiVornakel(fileName, nullptr);
+    if (!window->initVornakel()) {
+        // The person has been told why. Only this window goes: the program runs
+        // on, and without its connection a second try starts afresh.
+        delete window;
+        {
+            QSqlDatabase db = QSqlDatabase::database(fileName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(fileName);
+        return;
+    }
+    m_vornakelList.append(window);
+    window->setVisible(true);
+    const QList<GuiVornakel *> list = m_vornakelList;
+    for (GuiVornakel *each : list)
+        each->syncVornakelList(list);
+    window->raise();
+}
+
+void GuiVornakel::onShowAboutVornakel()
+{
+    GuiAbout about(this);
+    about.exec();
+}
+
+void GuiVornakel::onHelpContentClicked()
+{
+    QDesktopServices::openUrl(QUrl(AppServers::helpServer() + QStringLiteral("/index.php/Main_Page")));
+}
+
+void GuiVornakel::onHelpContentSearchClicked()
+{
+    QDesktopServices::openUrl(
+        QUrl(AppServers::helpServer() + QStringLiteral("/index.php/Special:Search?search=&fulltext=Search")));
+}
+
+void GuiVornakel::onShowAdditionalModules()
+{
+    GuiVornakelModules dialog(m_moduleManager->availableModules(), m_moduleManager->modulesSearchPath(), this);
+    connect(dialog.qtModules, &QTreeWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QStringList selected = dialog.selectedModules();
+    if (selected.isEmpty())
+        return;
+    const QStringList fields = selected.first().split(QLatin1Char(','));
+    const QString spec = fields.value(0) + QLatin1Char(',') + fields.value(1);
+    if (!loadAdditionalModule(spec)) {
+        emit sigLog(QStringLiteral("Failed to load module: ") + spec, AppLog::Warning);
+        return;
+    }
+    emit sigLog(QStringLiteral("Loaded Module: ") + spec, AppLog::Trace);
+    const QString page = fields.value(2);
+    const QString script = fields.value(3);
+    if (page.endsWith(QLatin1String(".html")) && QFileInfo(page).isFile() && script.endsWith(QLatin1String(".js"))
+        && QFileInfo(script).isFile())
+        emit sigModulePath(page, script);
+}
+
+bool GuiVornakel::loadAdditionalModule(QString nameAndVersion)
+{
+    AppPlugin *module = m_moduleManager->findPlugin(nameAndVersion);
+    if (!module)
+        return false;
+    // The module object goes with its window; a form that builds no window leaves nothing behind.
+    auto *window = new GuiModule(module, nullptr);
+    if (!window->window())
+        delete window;
+    return true;
+}

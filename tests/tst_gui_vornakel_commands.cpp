@@ -1,0 +1,183 @@
+// Main window commands: further database windows, the about box and the help
+// pages, through the real windows on temporary databases and the shipped modules.
+
+#include "app/app_servers.h"
+#include "app/app_version.h"
+#include "gui/gui_about.h"
+#include "gui/gui_vornakel.h"
+#include "test_environment.h"
+#include "test_log.h"
+#include "test_modalanswerer.h"
+
+#include <QDesktopServices>
+#include <QSqlDatabase>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+QList<GuiVornakel *> windows()
+{
+    QList<GuiVornakel *> found;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *window = qobject_cast<GuiVornakel *>(w))
+            found << window;
+    return found;
+}
+
+GuiVornakel *windowOf(const QString &path)
+{
+    for (GuiVornakel *window : windows())
+        if (window->activeDbLocation() == path)
+            return window;
+    return nullptr;
+}
+
+void touch(const QString &path, const QByteArray &bytes = QByteArray())
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+} // namespace
+
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+class TstGuiVornakelCommands : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        TestSettings settings;
+        TestDatabaseFiles files;
+        TestModalAnswerer answerer;
+    };
+    std::unique_ptr<Fixture> m;
+    std::unique_ptr<GuiVornakel> first;
+
+    // Opens a file from the window's menu command, answering the file dialog.
+    void openFrom(GuiVornakel *window, const QString &path)
+    {
+        m->answerer.answerFileDialog(path);
+        window->actionOpen_Different_Experimental_Database->trigger();
+    }
+
+private slots:
+    void init()
+    {
+        m = std::make_unique<Fixture>();
+        first = std::make_unique<GuiVornakel>(m->files.path(QStringLiteral("a.db")));
+        QVERIFY(first->initVornakel());
+        first->mainVornakelWindow();
+    }
+    void cleanup()
+    {
+        for (GuiVornakel *window : windows())
+            if (window != first.get())
+                delete window;
+        first.reset();
+        m.reset();
+    }
+
+    void everyWindowListsEveryWindowInOpeningOrder()
+    {
+        const QString b = m->files.path("b.db"), c = m->files.path("c.db");
+        touch(b);
+        touch(c);
+        openFrom(first.get(), b);
+        QVERIFY(windowOf(b));
+        QVERIFY(windowOf(b)->isVisible());
+        openFrom(windowOf(b), c);
+        QVERIFY(windowOf(c));
+        const QList<GuiVornakel *> expected { first.get(), windowOf(b), windowOf(c) };
+        for (GuiVornakel *window : expected)
+            QCOMPARE(window->vornakelList(), expected);
+        QVERIFY(m->answerer.texts().filter("already open").isEmpty());
+    }
+
+    void anOpenFileRaisesItsWindowInsteadOfAnotherOne_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("same path") << false;
+        QTest::newRow("differently written path") << true;
+    }
+    void anOpenFileRaisesItsWindowInsteadOfAnotherOne()
+    {
+        QFETCH(bool, link);
+        const QString b = m->files.path("b.db");
+        touch(b);
+        openFrom(first.get(), b);
+        GuiVornakel *second = windowOf(b);
+        QVERIFY(second);
+        second->close();
+        QVERIFY(!second->isVisible());
+
+        QString again = b;
+        if (link) {
+            again = m->files.path("link.db");
+            QVERIFY(QFile::link(b, again));
+        }
+        m->answerer.clear();
+        openFrom(first.get(), again);
+        QCOMPARE(m->answerer.texts().last(), QStringLiteral("Database '%1' is already open").arg(again));
+        QCOMPARE(windows().size(), 2);
+        QVERIFY(second->isVisible());
+    }
+
+    void aFileThatIsNoDatabaseDropsOnlyTheNewWindow()
+    {
+        const QString junk = m->files.path("junk.db");
+        touch(junk, QByteArray(4096, 'x'));
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            m->answerer.clear();
+            openFrom(first.get(), junk);
+            QCOMPARE(m->answerer.seen().size(), 2); // the file dialog, then the database layer's box
+            QCOMPARE(m->answerer.seen().last().icon, QMessageBox::Critical);
+            QCOMPARE(windows().size(), 1);
+            QVERIFY(!QSqlDatabase::contains(junk));
+        }
+        QCOMPARE(first->vornakelList(), QList<GuiVornakel *> { first.get() });
+    }
+
+    void aboutShowsTheVersions()
+    {
+        QStringList shown;
+        m->answerer.answerWith([&shown](QWidget *w) {
+            auto *about = qobject_cast<GuiAbout *>(w);
+            if (!about)
+                return;
+            shown << about->qtVersion->text() << about->qtDBVersion->text();
+            QTest::mouseClick(about->pushButton, Qt::LeftButton);
+        });
+        first->actionAbout_Vornakel->trigger();
+        QCOMPARE(shown, (QStringList { APPVERSION, DBVERSION }));
+        QCOMPARE(shown, (QStringList { "20120828 BETA", "20120320" }));
+    }
+
+    void helpOpensTheWikiPages()
+    {
+        QSettings().setValue(QLatin1String(AppServers::helpServerKey), "http://help.test/");
+        UrlCatcher catcher;
+        QDesktopServices::setUrlHandler("http", &catcher, "open");
+        first->actionContents->trigger();
+        first->actionSearch_for_Help_On->trigger();
+        QDesktopServices::unsetUrlHandler("http");
+        QCOMPARE(catcher.urls,
+            (QList<QUrl> { QUrl("http://help.test/index.php/Main_Page"),
+                QUrl("http://help.test/index.php/Special:Search?search=&fulltext=Search") }));
+    }
+};
+
+TEST_MAIN(TstGuiVornakelCommands)
+#include "tst_gui_vornakel_commands.moc"

@@ -1,0 +1,104 @@
+// The modules dialog, on its own and through the main window's Additional
+// Modules command, which opens the picked module's windows.
+
+#include "gui/gui_module.h"
+#include "gui/gui_vornakel.h"
+#include "gui/gui_vornakelmodules.h"
+#include "test_environment.h"
+#include "test_log.h"
+#include "test_modalanswerer.h"
+#include "xml/xml_messageprocessor.h"
+
+#include <QHeaderView>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QString kForm = QStringLiteral("<ui version=\"4.0\"><class>AddOnForm</class>"
+                                     "<widget class=\"QWidget\" name=\"AddOnForm\"/></ui>");
+
+QStringList rows(const QTreeWidget *tree)
+{
+    QStringList out;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        QStringList columns;
+        for (int c = 0; c < tree->columnCount(); ++c)
+            columns << tree->topLevelItem(i)->text(c);
+        out << columns.join('|');
+    }
+    return out;
+}
+
+QWidget *topLevel(const QString &objectName)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == objectName && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+class TstGuiVornakelModules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsAndReturnsModuleLines()
+    {
+        GuiVornakelModules dialog({ "A,1,page.html,/m/a_main.js", "B,2,,/m/x,y_main.js" }, "/m");
+        QCOMPARE(dialog.qtModules->headerItem()->text(3), QString("Module Script Path"));
+        QCOMPARE(rows(dialog.qtModules), (QStringList { "A|1|page.html|/m/a_main.js", "B|2||/m/x" }));
+        QCOMPARE(dialog.qtModulePath->text(), QString("/m"));
+        QVERIFY(dialog.selectedModules().isEmpty());
+        dialog.qtModules->topLevelItem(1)->setSelected(true);
+        QCOMPARE(dialog.selectedModules(), QStringList { "B,2,,/m/x" });
+    }
+
+    void emptyListStillShowsTheFolder()
+    {
+        GuiVornakelModules dialog({}, "/nowhere");
+        QCOMPARE(dialog.qtModules->topLevelItemCount(), 0);
+        QCOMPARE(dialog.qtModulePath->text(), QString("/nowhere"));
+        QTest::mouseClick(dialog.buttonBox->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.selectedModules().isEmpty());
+    }
+
+    void doubleClickOpensThePickedModulesWindow()
+    {
+        TestSettings settings;
+        TestDatabaseFiles files;
+        TestModules modules;
+        TestModalAnswerer answerer;
+        modules.writeAddOn("addon_main.js", "AddOn", "3", kForm);
+
+        GuiVornakel window(files.path());
+        QVERIFY(window.initVornakel());
+        window.findChild<XmlMessageProcessor *>("MessageProcessor")->loadPlugins(modules.path());
+
+        QStringList listed;
+        answerer.answerWith([&listed](QWidget *w) {
+            auto *dialog = qobject_cast<GuiVornakelModules *>(w);
+            if (!dialog)
+                return;
+            listed = rows(dialog->qtModules);
+            const QList<QTreeWidgetItem *> found = dialog->qtModules->findItems("AddOn", Qt::MatchExactly);
+            const QRect rect = dialog->qtModules->visualItemRect(found.value(0));
+            QTest::mouseClick(dialog->qtModules->viewport(), Qt::LeftButton, {}, rect.center());
+            QTest::mouseDClick(dialog->qtModules->viewport(), Qt::LeftButton, {}, rect.center());
+        });
+        window.actionAdditional_Modules->trigger();
+        QVERIFY(listed.size() >= 2);
+        QVERIFY(listed.first().startsWith("MainScreen|"));
+        QWidget *form = topLevel("AddOnForm");
+        QVERIFY(form);
+        form->close();
+        QTRY_VERIFY(!topLevel("AddOnForm"));
+        QVERIFY(window.findChildren<GuiVornakelModules *>().isEmpty());
+    }
+};
+
+TEST_MAIN(TstGuiVornakelModules)
+#include "tst_gui_vornakelmodules.moc"
