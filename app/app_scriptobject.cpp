@@ -1,5 +1,6 @@
 #include "app/app_scriptobject.h"
 
+#include "app/app_constants.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
 
@@ -385,8 +386,8 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
             }
 
             if (className != QLatin1String("QTableWidget")) {
-                widget->setProperty("LAST_VALUE", QVariant(text));
-                widget->setProperty("USER_ENTRY", QVariant(false));
+                widget->setProperty(AppKeys::lastValue, QVariant(text));
+                widget->setProperty(AppKeys::userEntry, QVariant(false));
                 if (hasStyle)
                     widget->setStyleSheet(style);
                 if (hasTip)

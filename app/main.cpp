@@ -1,3 +1,4 @@
+#include "app/app_constants.h"
 #include "app/app_version.h"
 #include "gui/gui_splashscreen.h"
 #include "gui/gui_vornakel.h"
@@ -26,8 +27,8 @@ int main(int argc, char *argv[])
     GuiSplashScreen splash(pixmap);
     splash.show();
 
-    QCoreApplication::setOrganizationName(QStringLiteral("KSQ/DLM"));
-    QCoreApplication::setApplicationName(QStringLiteral("Vornakel"));
+    QCoreApplication::setOrganizationName(QLatin1String(AppKeys::organisation));
+    QCoreApplication::setApplicationName(QLatin1String(AppKeys::application));
 
     // Destroyed in reverse order: the window (which stores its geometry)
     // first, then the splash, the pixmap and the application.

@@ -1,5 +1,6 @@
 #include "gui/gui_changedefaults.h"
 
+#include "app/app_constants.h"
 #include "app/app_number.h"
 
 #include "app/app_log.h"
@@ -44,13 +45,13 @@ GuiChangeDefaults::~GuiChangeDefaults() = default;
 void GuiChangeDefaults::initialize()
 {
     qtDefaultDatabaseLocation->setText(m_connectionName);
-    const QStringList values = defaultValues();
-    // The temperature (entry 0) has no field here.
-    qtDefaultBufferDensityValue->setText(values.at(1));
-    qtDefaultBufferViscosityValue->setText(values.at(2));
-    qtDefaultVbarValue->setText(values.at(3));
-    qtDefaultBufferpHValue->setText(values.at(4));
-    qtDefaultConcentrationDependenceValue->setText(values.at(5));
+    const GuiDefaultsRow values = defaultsRow();
+    // The temperature has no field here.
+    qtDefaultBufferDensityValue->setText(values.density);
+    qtDefaultBufferViscosityValue->setText(values.viscosity);
+    qtDefaultVbarValue->setText(values.vbar);
+    qtDefaultBufferpHValue->setText(values.pH);
+    qtDefaultConcentrationDependenceValue->setText(values.sk);
 }
 
 void GuiChangeDefaults::createConnections()
@@ -83,6 +84,12 @@ QStringList GuiChangeDefaults::defaultValues()
         values[i] = isNumber ? AppNumber::toText(number) : value.toString();
     }
     return values;
+}
+
+GuiDefaultsRow GuiChangeDefaults::defaultsRow()
+{
+    const QStringList values = defaultValues();
+    return { values.value(0), values.value(1), values.value(2), values.value(3), values.value(4), values.value(5) };
 }
 
 bool GuiChangeDefaults::updateDefault(const char *column, const QLabel *label, const GuiLineEdit *field)
@@ -143,7 +150,7 @@ void GuiChangeDefaults::onFinishedMakingChanges()
 
 void GuiChangeDefaults::onBrowseClicked()
 {
-    QSettings settings(QStringLiteral("KSQ/DLM"), QStringLiteral("Vornakel"));
+    QSettings settings(QLatin1String(AppKeys::organisation), QLatin1String(AppKeys::application));
     const QString startFolder = settings.value(QLatin1String(lastOpenDirectoryKey), QDir::currentPath()).toString();
     const QString file = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open Database"), startFolder, QStringLiteral("Sqlite Database (*.db)"));

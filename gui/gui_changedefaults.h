@@ -8,6 +8,13 @@
 #include <QString>
 #include <QStringList>
 
+// Row 1 of `defaults`, the program defaults, as text: empty where nothing is
+// stored, all empty when the row cannot be read.
+struct GuiDefaultsRow
+{
+    QString temperature, density, viscosity, vbar, pH, sk;
+};
+
 // Reader of the program defaults (row 1 of `defaults`) for the whole program,
 // and the modal dialog in which the user changes them.
 class GuiChangeDefaults : public QDialog, public Ui::QtChangeDefault
@@ -23,6 +30,8 @@ public:
     // Six strings: temperature, density, viscosity, vbar, pH and sk; all empty
     // when the row cannot be read, an empty one where no default is stored.
     QStringList defaultValues();
+    // The same, by name.
+    GuiDefaultsRow defaultsRow();
 
 public slots:
     void onBrowseClicked();

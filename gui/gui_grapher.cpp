@@ -347,14 +347,14 @@ void GuiGrapher::onViewLastZoomTriggered()
 void GuiGrapher::onViewAutoScaleXTriggered()
 {
     m_plot->setAxisAutoScale(QwtPlot::xBottom);
-    m_options->setHAxisScaleRange(0);
+    m_options->setHAxisScaleRange(GuiGrapherOptions::ScaleRange::Auto);
     m_plot->replot();
 }
 
 void GuiGrapher::onViewAutoScaleYTriggered()
 {
     m_plot->setAxisAutoScale(QwtPlot::yLeft);
-    m_options->setVAxisScaleRange(0);
+    m_options->setVAxisScaleRange(GuiGrapherOptions::ScaleRange::Auto);
     m_plot->replot();
 }
 
@@ -508,9 +508,9 @@ void GuiGrapher::updateVAxisSettings()
 }
 
 // The range and type boxes are told apart by the codes their items carry.
-static bool currentItemIs(const QComboBox *box, int code)
+template<typename Code> static bool currentItemIs(const QComboBox *box, Code code)
 {
-    return box->currentIndex() >= 0 && box->currentIndex() == box->findData(code);
+    return box->currentIndex() >= 0 && box->currentIndex() == box->findData(int(code));
 }
 
 void GuiGrapher::updateAxisSettings(bool horizontal)
@@ -533,10 +533,12 @@ void GuiGrapher::updateAxisSettings(bool horizontal)
     QSpinBox *titleSize = horizontal ? o->qtHAxisTitleSize : o->qtVAxisTitleSize;
     QPushButton *titleColor = horizontal ? o->qtHAxisTitleColor : o->qtVAxisTitleColor;
 
-    // "Prescale" (code 1) keeps whatever scale the axis has.
-    if (currentItemIs(range, 0))
+    using Range = GuiGrapherOptions::ScaleRange;
+    using Type = GuiGrapherOptions::ScaleType;
+    // "Prescale" keeps whatever scale the axis has.
+    if (currentItemIs(range, Range::Auto))
         m_plot->setAxisAutoScale(axis);
-    else if (currentItemIs(range, 2)) {
+    else if (currentItemIs(range, Range::Manual)) {
         double low = std::trunc(min->value());
         double high = std::trunc(max->value());
         // Limits within one whole number (0.2 to 0.8) would cut to one value
@@ -548,10 +550,10 @@ void GuiGrapher::updateAxisSettings(bool horizontal)
         m_plot->setAxisScale(axis, low, high, std::trunc(step->value()));
     }
 
-    // "Natural Log" (code 2) keeps the engine the axis has.
-    if (currentItemIs(type, 0)) {
+    // "Natural Log" keeps the engine the axis has.
+    if (currentItemIs(type, Type::Linear)) {
         m_plot->setAxisScaleEngine(axis, new QwtLinearScaleEngine);
-    } else if (currentItemIs(type, 1)) {
+    } else if (currentItemIs(type, Type::Log10)) {
         emit sigLog(QStringLiteral("Switching to Log Base 10 "), LogLevel);
         m_plot->setAxisScaleEngine(axis, new QwtLogScaleEngine);
     }

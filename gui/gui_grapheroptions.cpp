@@ -6,6 +6,8 @@
 #include <QColorDialog>
 #include <QResizeEvent>
 
+#include <qwt_plot.h>
+
 namespace {
 
 const char *const ColorProperty = "color";
@@ -245,20 +247,20 @@ void GuiGrapherOptions::setVAxisTicInterval(int v)
     setScaleValue(qtVAxisTicInterval, v);
 }
 
-void GuiGrapherOptions::setScaleRange(QComboBox *box, int code)
+void GuiGrapherOptions::setScaleRange(QComboBox *box, ScaleRange range)
 {
-    box->setCurrentIndex(box->findData(code));
+    box->setCurrentIndex(box->findData(int(range)));
     m_state.insert(box->objectName(), box->currentText());
 }
 
-void GuiGrapherOptions::setHAxisScaleRange(int code)
+void GuiGrapherOptions::setHAxisScaleRange(ScaleRange range)
 {
-    setScaleRange(qtHAxisScaleRange, code);
+    setScaleRange(qtHAxisScaleRange, range);
 }
 
-void GuiGrapherOptions::setVAxisScaleRange(int code)
+void GuiGrapherOptions::setVAxisScaleRange(ScaleRange range)
 {
-    setScaleRange(qtVAxisScaleRange, code);
+    setScaleRange(qtVAxisScaleRange, range);
 }
 
 int GuiGrapherOptions::curveSymbol(int series) const
@@ -296,8 +298,7 @@ void GuiGrapherOptions::onShowColorPicker()
     const QColor color = QColorDialog::getColor(initial, nullptr, QStringLiteral("Vornakel Color Picker"));
     if (!color.isValid())
         return;
-    button->setStyleSheet(QStringLiteral("background-color: ") + color.name());
-    button->setProperty(ColorProperty, color.name());
+    setButtonColor(button, color.name());
 }
 
 void GuiGrapherOptions::onDialogButtonClicked(QAbstractButton *button)
@@ -393,13 +394,11 @@ void GuiGrapherOptions::restoreWidget(const QString &objectName)
         combo->setCurrentIndex(combo->findText(value.toString(), Qt::MatchExactly | Qt::MatchCaseSensitive));
     else if (auto *edit = qobject_cast<QLineEdit *>(widget))
         edit->setText(value.toString());
-    else if (auto *button = qobject_cast<QPushButton *>(widget)) {
-        button->setProperty(ColorProperty, value);
-        button->setStyleSheet(QStringLiteral("background-color:") + button->property(ColorProperty).toString());
-    }
+    else if (auto *button = qobject_cast<QPushButton *>(widget))
+        setButtonColor(button, value.toString());
 }
 
-void GuiGrapherOptions::saveState()
+QStringList GuiGrapherOptions::optionNames() const
 {
     QStringList names { QStringLiteral("qtCurvePlotLine"), QStringLiteral("qtCurveLineWidth") };
     for (int n = 1; n <= SeriesCount; ++n)
@@ -410,23 +409,18 @@ void GuiGrapherOptions::saveState()
     names << titleNames() << axisNames(QStringLiteral("HAxis")) << axisNames(QStringLiteral("VAxis")) << legendNames();
     for (int n = 1; n <= SeriesCount; ++n)
         names << seriesName("qtLegendSeries", n);
-    for (const QString &name : names)
+    return names;
+}
+
+void GuiGrapherOptions::saveState()
+{
+    for (const QString &name : optionNames())
         recordWidget(name);
 }
 
 void GuiGrapherOptions::onCancelTriggered()
 {
-    QStringList names;
-    for (int n = 1; n <= SeriesCount; ++n)
-        names << seriesName("qtCurveSymbolColor", n);
-    for (int n = 1; n <= SeriesCount; ++n)
-        names << seriesName("qtCurveSymbol", n);
-    names << QStringLiteral("qtCurvePlotLine") << QStringLiteral("qtCurveLineWidth")
-          << QStringLiteral("qtCurvePlotSymbols") << QStringLiteral("qtCurveSymbolSize");
-    names << titleNames() << axisNames(QStringLiteral("HAxis")) << axisNames(QStringLiteral("VAxis")) << legendNames();
-    for (int n = 1; n <= SeriesCount; ++n)
-        names << seriesName("qtLegendSeries", n);
-    for (const QString &name : names)
+    for (const QString &name : optionNames())
         restoreWidget(name);
 }
 
@@ -454,16 +448,16 @@ void GuiGrapherOptions::reset()
         QComboBox *type = range == qtHAxisScaleRange ? qtHAxisScaleType : qtVAxisScaleType;
         QComboBox *format = range == qtHAxisScaleRange ? qtHAxisTicLabelFormat : qtVAxisTicLabelFormat;
         range->clear();
-        range->addItem(QStringLiteral("Auto Range"), 0);
-        range->addItem(QStringLiteral("Prescale"), 1);
-        range->addItem(QStringLiteral("Manual"), 2);
+        range->addItem(QStringLiteral("Auto Range"), int(ScaleRange::Auto));
+        range->addItem(QStringLiteral("Prescale"), int(ScaleRange::Prescale));
+        range->addItem(QStringLiteral("Manual"), int(ScaleRange::Manual));
         type->clear();
-        type->addItem(QStringLiteral("Linear"), 0);
-        type->addItem(QStringLiteral("Log Base 10"), 1);
-        type->addItem(QStringLiteral("Natural Log"), 2);
+        type->addItem(QStringLiteral("Linear"), int(ScaleType::Linear));
+        type->addItem(QStringLiteral("Log Base 10"), int(ScaleType::Log10));
+        type->addItem(QStringLiteral("Natural Log"), int(ScaleType::NaturalLog));
         format->clear();
-        format->addItem(QStringLiteral("Fixed Decimals"), 0);
-        format->addItem(QStringLiteral("Scientific Notation"), 1);
+        format->addItem(QStringLiteral("Fixed Decimals"), int(LabelFormat::FixedDecimals));
+        format->addItem(QStringLiteral("Scientific Notation"), int(LabelFormat::Scientific));
     }
 
     qtTitleMainTitle->clear();
@@ -516,9 +510,9 @@ void GuiGrapherOptions::reset()
 
     qtLegendBox->setChecked(true);
     qtLegendPosition->clear();
-    qtLegendPosition->addItem(QStringLiteral("Right"), 1);
-    qtLegendPosition->addItem(QStringLiteral("Left"), 0);
-    qtLegendPosition->addItem(QStringLiteral("Bottom"), 2);
+    qtLegendPosition->addItem(QStringLiteral("Right"), int(QwtPlot::RightLegend));
+    qtLegendPosition->addItem(QStringLiteral("Left"), int(QwtPlot::LeftLegend));
+    qtLegendPosition->addItem(QStringLiteral("Bottom"), int(QwtPlot::BottomLegend));
     qtLegendSize->setValue(10);
     setButtonColor(qtLegendColor, QStringLiteral("#000000"));
     for (int n = 1; n <= SeriesCount; ++n)

@@ -23,6 +23,12 @@ class GuiGrapherOptions : public QDialog, public Ui::QtGrapherOptions
 public:
     static const int SeriesCount = 14;
 
+    // The codes the items of an axis's range, type and label format boxes carry.
+    enum class ScaleRange { Auto = 0, Prescale = 1, Manual = 2 };
+    enum class ScaleType { Linear = 0, Log10 = 1, NaturalLog = 2 };
+    enum class LabelFormat { FixedDecimals = 0, Scientific = 1 };
+    // The legend position box's items carry a QwtPlot::LegendPosition.
+
     explicit GuiGrapherOptions(QWidget *parent = nullptr);
     ~GuiGrapherOptions() override;
 
@@ -44,8 +50,8 @@ public:
     void setVAxisScaleMax(int v);
     void setHAxisTicInterval(int v);
     void setVAxisTicInterval(int v);
-    void setHAxisScaleRange(int code);
-    void setVAxisScaleRange(int code);
+    void setHAxisScaleRange(ScaleRange range);
+    void setVAxisScaleRange(ScaleRange range);
 
     // Series 1 to 14; a missing series gives -1, black and a null string.
     int curveSymbol(int series) const;
@@ -78,7 +84,9 @@ private:
     void recordWidget(const QString &objectName);
     void restoreWidget(const QString &objectName);
     void setScaleValue(QDoubleSpinBox *box, int v);
-    void setScaleRange(QComboBox *box, int code);
+    void setScaleRange(QComboBox *box, ScaleRange range);
+    // Every option widget, in the order it is recorded and put back.
+    QStringList optionNames() const;
 
     QHash<QString, QVariant> m_state;
 };

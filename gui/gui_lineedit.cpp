@@ -1,6 +1,7 @@
 #include "gui/gui_lineedit.h"
 
 #include "app/app_number.h"
+#include "gui/gui_style.h"
 
 #include <QLocale>
 
@@ -85,9 +86,7 @@ void GuiLineEdit::validateAndFormat()
     int pos = 0;
     double value = 0;
     if (m_validator.validate(probe, pos) != QValidator::Acceptable || !AppNumber::fromText(current, &value)) {
-        // rgba: Qt 5 style sheets refuse an alpha given to rgb().
-        setStyleSheet(QStringLiteral("QLineEdit{") + QStringLiteral("background-color: rgba(170, 28, 29, 100);")
-            + QStringLiteral("}"));
+        setStyleSheet(QStringLiteral("QLineEdit{") + QLatin1String(GuiStyle::invalidBackground) + QStringLiteral("}"));
         return;
     }
 

@@ -2,12 +2,14 @@
 
 #include "app/app_log.h"
 #include "app/app_plugin.h"
+#include "app/app_windowgeometry.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_dataupdate.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_standardvalue.h"
+#include "gui/gui_style.h"
 #include "sql/sql_updatedatabase.h"
 #include "xml/xml_messageprocessor.h"
 
@@ -18,21 +20,15 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QResizeEvent>
-#include <QSettings>
+#include <QSize>
 #include <QStatusBar>
 
 namespace {
-const char *const heightKey = "MainWindow/geometry/height";
-const char *const widthKey = "MainWindow/geometry/width";
-const char *const xKey = "MainWindow/geometry/x";
-const char *const yKey = "MainWindow/geometry/y";
-const int defaultHeight = 739;
-const int defaultWidth = 773;
+const char *const geometryPrefix = "MainWindow";
+const QSize defaultSize(773, 739);
 
 const char *const calculationModuleName = "MainScreen";
 const char *const calculationModuleVersion = "20120412";
-
-const char *const computedGreen = "color: rgb(28, 170, 29);";
 
 // Re-parented into their fields, so each sits inside the field it labels.
 void putInside(QWidget *label, QWidget *field)
@@ -59,7 +55,7 @@ GuiVornakel::~GuiVornakel()
     // geometry was restored) must not overwrite the stored geometry with that
     // of a window nobody saw: its (0, 0) would pin the next window there.
     if (m_started)
-        storeGeometry(geometry().height(), geometry().width());
+        AppWindowGeometry::store(this, QLatin1String(geometryPrefix), geometry().size());
 
     // The manager never deletes its modules, so the calculation module goes
     // after it, exactly once.
@@ -158,46 +154,34 @@ bool GuiVornakel::openDatabase(const QString &path)
     return true;
 }
 
-QString GuiVornakel::databasePath()
+// The bundled file or folder (beside bin/, as an installed copy has it), or
+// else the one named fallback beside the application bundle (on a plain
+// folder layout, the executable's own folder).
+static QString besideTheProgram(const QString &bundled, const QString &fallback)
 {
     const QString appDir = QCoreApplication::applicationDirPath();
-    const QString bundled = QStringLiteral("%1/../Database/vornakel.db").arg(appDir);
-    if (QFile::exists(bundled))
-        return bundled;
-    // No bundle folder: the file beside the application bundle (on a plain
-    // folder layout, the executable's own folder).
-    if (QCoreApplication::applicationFilePath().contains(QLatin1String("Vornakel_debug")))
-        return QStringLiteral("%1/vornakel.db").arg(appDir.section(QStringLiteral("/Vornakel_debug.app"), 0, 0));
-    return QStringLiteral("%1/vornakel.db").arg(appDir.section(QStringLiteral("/Vornakel.app"), 0, 0));
+    const QString path = appDir + QStringLiteral("/../") + bundled;
+    if (QFileInfo::exists(path))
+        return path;
+    const QString bundle = QCoreApplication::applicationFilePath().contains(QLatin1String("Vornakel_debug"))
+        ? QStringLiteral("/Vornakel_debug.app")
+        : QStringLiteral("/Vornakel.app");
+    return appDir.section(bundle, 0, 0) + QLatin1Char('/') + fallback;
+}
+
+QString GuiVornakel::databasePath()
+{
+    return besideTheProgram(QStringLiteral("Database/vornakel.db"), QStringLiteral("vornakel.db"));
 }
 
 QString GuiVornakel::modulesPath()
 {
-    const QString appDir = QCoreApplication::applicationDirPath();
-    const QString bundled = QStringLiteral("%1/../Modules").arg(appDir);
-    if (QFileInfo::exists(bundled))
-        return bundled;
-    if (QCoreApplication::applicationFilePath().contains(QLatin1String("Vornakel_debug")))
-        return QStringLiteral("%1/modules").arg(appDir.section(QStringLiteral("/Vornakel_debug.app"), 0, 0));
-    return QStringLiteral("%1/modules").arg(appDir.section(QStringLiteral("/Vornakel.app"), 0, 0));
+    return besideTheProgram(QStringLiteral("Modules"), QStringLiteral("modules"));
 }
 
 void GuiVornakel::initialize()
 {
-    {
-        QSettings settings;
-        const int height = settings.value(QLatin1String(heightKey), defaultHeight).toInt();
-        const int width = settings.value(QLatin1String(widthKey), defaultWidth).toInt();
-        // Without a stored position the window system places the window:
-        // pinning it to the unshown window's (0, 0) would push its frame off screen.
-        if (settings.contains(QLatin1String(xKey)) || settings.contains(QLatin1String(yKey))) {
-            const int x = settings.value(QLatin1String(xKey), geometry().x()).toInt();
-            const int y = settings.value(QLatin1String(yKey), geometry().y()).toInt();
-            setGeometry(x, y, width, height);
-        } else {
-            resize(width, height);
-        }
-    }
+    AppWindowGeometry::restore(this, QLatin1String(geometryPrefix), defaultSize);
     m_initialized = true;
 
     m_moduleManager = new XmlMessageProcessor(m_databasePath, false, this);
@@ -214,20 +198,18 @@ void GuiVornakel::initialize()
     setWindowTitle(windowTitle() + m_databasePath);
 
     m_changeDefaults = new GuiChangeDefaults(m_databasePath, nullptr);
-    // A failed defaults query returns no entries at all: read each by index
-    // with an empty fallback rather than past the end of the list.
-    const QStringList defaults = m_changeDefaults->defaultValues();
-    auto defaultText = [&defaults](int i) { return QString::number(defaults.value(i).toDouble(), 'g', 6); };
-    const QString temperature = defaultText(0);
-    const QString density = defaultText(1);
-    const QString viscosity = defaultText(2);
-    const QString vbar = defaultText(3);
-    const QString pH = defaultText(4);
-    const QString sk = defaultText(5);
+    const GuiDefaultsRow defaults = m_changeDefaults->defaultsRow();
+    auto defaultText = [](const QString &value) { return QString::number(value.toDouble(), 'g', 6); };
+    const QString temperature = defaultText(defaults.temperature);
+    const QString density = defaultText(defaults.density);
+    const QString viscosity = defaultText(defaults.viscosity);
+    const QString vbar = defaultText(defaults.vbar);
+    const QString pH = defaultText(defaults.pH);
+    const QString sk = defaultText(defaults.sk);
 
     qtExactMolecularWeight->setEnabled(true);
     qtFromSigma->setEnabled(true);
-    qtSedEquilibriumMR->setStyleSheet(QLatin1String(computedGreen));
+    qtSedEquilibriumMR->setStyleSheet(QLatin1String(GuiStyle::exactMrText));
 
     qtVbarDirectEntry->setEnabled(true);
     qtVbarStandard->setEnabled(true);
@@ -501,20 +483,11 @@ void GuiVornakel::log(const QString &message)
 
 void GuiVornakel::debug() { }
 
-void GuiVornakel::storeGeometry(int height, int width)
-{
-    QSettings settings;
-    settings.setValue(QLatin1String(heightKey), height);
-    settings.setValue(QLatin1String(widthKey), width);
-    settings.setValue(QLatin1String(xKey), geometry().x());
-    settings.setValue(QLatin1String(yKey), geometry().y());
-}
-
 void GuiVornakel::resizeEvent(QResizeEvent *event)
 {
     if (!m_initialized)
         return; // no form yet, and nothing restored that could be stored
-    storeGeometry(event->size().height(), event->size().width());
+    AppWindowGeometry::store(this, QLatin1String(geometryPrefix), event->size());
     alignLabels();
 }
 

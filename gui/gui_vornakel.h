@@ -13,6 +13,7 @@
 
 class AppPlugin;
 class AppScriptObject;
+struct GuiDefaultsRow;
 class GuiChangeDefaults;
 class GuiDataUpdate;
 class GuiDensityStandardValue;
@@ -36,6 +37,10 @@ class GuiVornakel : public QMainWindow, public Ui_QtVornakel
 public:
     // A null path stands for the default database file. Builds neither the
     // form nor any other object: initVornakel() does.
+    // How the molecular weight is obtained.
+    enum class MrMethod { None = 0, ExactMr = 1, FromSigma = 2, FromComposition = 3 };
+    Q_ENUM(MrMethod)
+
     explicit GuiVornakel(const QString &path, QWidget *parent = nullptr);
     ~GuiVornakel() override;
 
@@ -61,7 +66,7 @@ public:
     // Experiment calculations.
     void calculate();
     void equilibriumTempCalculations();
-    int mrCalculationMethod() const;
+    MrMethod mrCalculationMethod() const;
     double So20W_K() const;
     void blockCalculations(const bool &block);
     void stopSignals(const bool &stop);
@@ -177,7 +182,6 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void storeGeometry(int height, int width);
     static void checkRemembered(QAbstractButton *button);
     void showTabs(); // the stacked widget back on the page that holds the tabs
 
@@ -187,7 +191,8 @@ private:
     // false when that entry starts a new record.
     bool pickRecord(QComboBox *list, int *id);
     bool optionsStopped() const;
-    QString defaultValue(int index) const;
+    // The program defaults; all empty without the defaults dialog.
+    GuiDefaultsRow defaults() const;
 
     XmlMessageProcessor *m_moduleManager = nullptr;
     QCursor *m_busyCursor = nullptr;
@@ -214,9 +219,7 @@ private:
     GuiChangeDefaults *m_changeDefaults = nullptr;
     QList<GuiVornakel *> m_vornakelList; // this window's copy of the open windows
 
-    // How the molecular weight is obtained: 0 none, 1 exact Mr, 2 from sigma,
-    // 3 from composition.
-    int m_mrMethod = 0;
+    MrMethod m_mrMethod = MrMethod::None;
     // The buttons that last chose each source; re-pressed when a page or a
     // standard-value dialog is left.
     QAbstractButton *m_vbarSourceButton = nullptr;

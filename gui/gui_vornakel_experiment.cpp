@@ -1,6 +1,8 @@
 // The main road of the program: the input rules of the numeric fields and the
 // experiment calculations, all done by the calculation module.
+#include "app/app_constants.h"
 #include "app/app_log.h"
+#include "gui/gui_style.h"
 #include "gui/gui_vornakel.h"
 
 #include "app/app_calculationcontract.h"
@@ -39,8 +41,8 @@ void setCheckedQuietly(QGroupBox *box, bool checked)
     box->blockSignals(was);
 }
 
-const char *const userEntry = "USER_ENTRY";
-const char *const lastValue = "LAST_VALUE";
+using AppKeys::lastValue;
+using AppKeys::userEntry;
 
 // A field's number as the module reads it: an empty field is 0.
 QVariant number(const QLineEdit *field)
@@ -76,7 +78,7 @@ void GuiVornakel::calculate()
     if (m_calculationsBlocked)
         return;
     emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
-    if (m_mrMethod == 0 || !m_calculationsPlugin)
+    if (m_mrMethod == MrMethod::None || !m_calculationsPlugin)
         return;
 
     AppScriptList results;
@@ -84,7 +86,7 @@ void GuiVornakel::calculate()
     AppPlugin *module = m_calculationsPlugin;
 
     switch (m_mrMethod) {
-    case 1: {
+    case MrMethod::ExactMr: {
         if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
             break;
         const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar);
@@ -99,7 +101,7 @@ void GuiVornakel::calculate()
             module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM), mr, vbar, density));
         break;
     }
-    case 2: {
+    case MrMethod::FromSigma: {
         if (qtSedEquilibriumTemp->isValid() && qtSedEquilibriumSigma->isValid() && qtSedEquilibriumRPM->isValid()
             && qtSampleVbar->isValid() && qtBufferDensity->isValid()) {
             const QVariant temperature = number(qtSedEquilibriumTemp), sigma = number(qtSedEquilibriumSigma),
@@ -116,7 +118,7 @@ void GuiVornakel::calculate()
         results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
         break;
     }
-    case 3:
+    case MrMethod::FromComposition:
         results.add(Calc::calculationsFromMr.call(module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM),
             number(qtSedEquilibriumMR), number(qtSampleVbar), number(qtBufferDensity),
             QVariant(qtTellerMethod->isChecked() ? 1 : 0)));
@@ -130,10 +132,9 @@ void GuiVornakel::calculate()
     if (qtSedEquilibriumTemp->isValid() && qtSedVelocityTemp->isValid() && qtBufferDensity->isValid()
         && qtSampleVbar->isValid() && qtSedVelocityCoefficient->isValid() && qtBufferViscosity->isValid()) {
         // Vbar20 is the program's default vbar; without the defaults row there is no s20,w.
-        const QStringList defaults = m_changeDefaults ? m_changeDefaults->defaultValues() : QStringList();
-        if (defaults.size() > 3) {
+        if (m_changeDefaults) {
             double vbar20 = 0.0;
-            if (!AppNumber::fromText(defaults.at(3), &vbar20))
+            if (!AppNumber::fromText(m_changeDefaults->defaultsRow().vbar, &vbar20))
                 vbar20 = 0.0;
             const QVariant common[] = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp),
                 number(qtSedVelocityCoefficient), QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar),
@@ -211,7 +212,7 @@ void GuiVornakel::onSedEqTempChanged()
     // A vbar typed directly gets no temperature correction.
     if (qtSampleVbar->isEnabled() || !m_calculationsPlugin)
         return;
-    double vbar = 0.73;
+    double vbar = AppDefaults::vbar;
     const AppCalculation<2> *function = &AppCalculationContract::defaultSampleVbar;
     // The composition's vbar stands only while it is the chosen source: a
     // standard vbar chosen since is corrected from its own base instead.
@@ -245,7 +246,7 @@ void GuiVornakel::onCalculatedVBarAccepted(qreal value)
 
 void GuiVornakel::onCalculatedMrAccepted(qreal value)
 {
-    m_mrMethod = 3;
+    m_mrMethod = MrMethod::FromComposition;
     qtSedEquilibriumMR->setText(AppNumber::toText(value));
     m_mrMethodButton = qtFromComposition;
     qtSedEquilibriumMR->setEnabled(false);
@@ -277,7 +278,7 @@ void GuiVornakel::onBufferViscosityCalculated(qreal value)
     calculate();
 }
 
-int GuiVornakel::mrCalculationMethod() const
+GuiVornakel::MrMethod GuiVornakel::mrCalculationMethod() const
 {
     return m_mrMethod;
 }
@@ -430,14 +431,14 @@ void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, QAbstrac
         source = button;
         caption->setText(QStringLiteral("No Temp Correction"));
         field->setEnabled(true);
-        field->setStyleSheet(QStringLiteral("color: rgb(0, 128, 255);"));
+        field->setStyleSheet(QLatin1String(GuiStyle::typedText));
         field->setFocus(Qt::OtherFocusReason);
         setCheckedQuietly(pageChoice, false);
     } else {
         caption->setText(QString());
         field->setEnabled(false);
         if (greyWhenLeft)
-            field->setStyleSheet(QStringLiteral("color: rgb(76, 76, 76);"));
+            field->setStyleSheet(QLatin1String(GuiStyle::lockedText));
     }
 }
 
@@ -505,11 +506,11 @@ void GuiVornakel::onExactMolecularWeightDirectEntry()
     emit sigLog(QStringLiteral("USER_SUPPLIED_MR"), AppLog::Trace);
     if (qtSedEquilibriumMR->text().isEmpty())
         qtStopSign->show();
-    m_mrMethod = 1;
+    m_mrMethod = MrMethod::ExactMr;
     m_mrMethodButton = qtExactMolecularWeight;
     qtSedEquilibriumMR->setEnabled(true);
     qtSedEquilibriumMR->setFocus(Qt::OtherFocusReason);
-    qtSedEquilibriumMR->setStyleSheet(QStringLiteral("color: rgb(28, 170, 29);"));
+    qtSedEquilibriumMR->setStyleSheet(QLatin1String(GuiStyle::exactMrText));
     calculate();
 }
 
@@ -517,13 +518,13 @@ void GuiVornakel::onSetFromSigma()
 {
     emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), AppLog::Trace);
     qtStopSign->hide();
-    m_mrMethod = 2;
+    m_mrMethod = MrMethod::FromSigma;
     m_mrMethodButton = qtFromSigma;
     qtSedEquilibriumSigma->setEnabled(true);
     qtSedEquilibriumSigma->setFocus(Qt::OtherFocusReason);
     qtSedEquilibriumMR->setEnabled(false);
     qtSedEquilibriumMR->setText(QString());
-    qtSedEquilibriumMR->setStyleSheet(QStringLiteral("color: rgb(76, 76, 76);"));
+    qtSedEquilibriumMR->setStyleSheet(QLatin1String(GuiStyle::lockedText));
     calculate();
 }
 

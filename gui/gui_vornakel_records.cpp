@@ -2,11 +2,14 @@
 // into its tab, clearing the tabs, and the save command.
 #include "gui/gui_vornakel.h"
 
+#include "app/app_constants.h"
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_recordlistmodel.h"
+#include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_standardvalue.h"
@@ -526,12 +529,12 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         QLabel *const labels[] = { qtVbarRo, qtTellerRp, qtVbarFo, qtTellerFp, qtVbarffo, qtTellerffp, qtVbarSmax,
             qtTellerSmax, qtVbarDmax, qtTellerDmax, qtVbarDelta1max, qtTellerDelta1max, qtVbarmaxab, qtTellermaxab };
         for (int i = 0; i < 14; ++i)
-            labels[i]->setText(columnText(v[i + 1]));
+            GuiResultFigure::show(labels[i], columnText(v[i + 1]));
         // The record keeps the semi-axes; the form shows the full axes.
         QLabel *const axes[] = { qtVbar2amax, qtTeller2amax, qtVbar2bmin, qtTeller2bmin };
         for (int i = 0; i < 4; ++i) {
             const QVariant &half = v[15 + i];
-            axes[i]->setText(half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
+            GuiResultFigure::show(axes[i], half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
         }
         if (v[19].toString() == QLatin1String("qtVbarMethod"))
             qtVbarMethod->setChecked(true);
@@ -557,10 +560,9 @@ void GuiVornakel::loadResultsPage(const int &recordId)
 
 // Clearing the tabs
 
-QString GuiVornakel::defaultValue(int index) const
+GuiDefaultsRow GuiVornakel::defaults() const
 {
-    // A failed defaults query returns no entries at all: never read past its end.
-    return m_changeDefaults ? m_changeDefaults->defaultValues().value(index) : QString();
+    return m_changeDefaults ? m_changeDefaults->defaultsRow() : GuiDefaultsRow();
 }
 
 void GuiVornakel::clear()
@@ -579,7 +581,7 @@ void GuiVornakel::clearSamplePage()
 {
     m_vbarSourceButton = qtVbarStandard;
     checkWhenVisible(qtVbarStandard);
-    const double vbar = AppNumber::valueOrZero(defaultValue(3));
+    const double vbar = AppNumber::valueOrZero(defaults().vbar);
     qtSampleVbar->clear();
     m_vbarStandardValue->setValue(vbar);
     m_vbarStandardValue->setTemperature(20.0);
@@ -588,14 +590,14 @@ void GuiVornakel::clearSamplePage()
 
 void GuiVornakel::clearSolventPage()
 {
-    emit sigLog(QStringLiteral("Clearing Solvent Form"), 100);
+    emit sigLog(QStringLiteral("Clearing Solvent Form"), AppLog::Trace);
     m_densitySourceButton = qtDensityStandard;
     m_viscositySourceButton = qtViscosityStandard;
     checkWhenVisible(qtViscosityStandard);
     checkWhenVisible(qtDensityStandard);
-    const QStringList defaults = m_changeDefaults ? m_changeDefaults->defaultValues() : QStringList();
-    const double density = AppNumber::valueOrZero(defaults.value(1));
-    const double viscosity = AppNumber::valueOrZero(defaults.value(2));
+    const GuiDefaultsRow row = defaults();
+    const double density = AppNumber::valueOrZero(row.density);
+    const double viscosity = AppNumber::valueOrZero(row.viscosity);
     qtBufferDensity->clear();
     m_densityStandardValue->setTemperature(20.0);
     m_densityStandardValue->setValue(density);
@@ -610,13 +612,13 @@ void GuiVornakel::clearExperimentPage()
 {
     m_mrMethodButton = qtExactMolecularWeight;
     checkWhenVisible(qtExactMolecularWeight);
-    qtSedVelocityTemp->setProperty("USER_ENTRY", false);
+    qtSedVelocityTemp->setProperty(AppKeys::userEntry, false);
     for (GuiLineEdit *field : { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSedEquilibriumMR,
              qtSedVelocityConcentration, qtSedVelocityCoefficient, qtSedVelocityK, qtSedVelocityTemp,
              qtExperimentResultsMb, qtExperimentResultsRp, qtExperimentResultsS })
         field->clear();
     // An exact Mr is the method of a fresh form, so s20,w is computed as soon as S* is typed.
-    m_mrMethod = 1;
+    m_mrMethod = MrMethod::ExactMr;
 }
 
 void GuiVornakel::clearResultsPage()

@@ -108,7 +108,8 @@
 //   composition holds free CYS (its vbar 0.63 is the half-cystine's); qtIsoElectricPoint,
 //   qtpHCharge and the pH graph when it holds Neu5Ac (pKa from a secondary source);
 //   qtDensity and qtViscosity of a component given in % by vol (solid densities from
-//   secondary sources); qtCorrectedDensity with heavy water (the D2O anchors above).
+//   secondary sources); qtCorrectedDensity and qtCorrectedViscosity with heavy water (the
+//   D2O anchors above).
 // - Shape: the vbar method uses the anhydrous sphere Ro = (3 M vbar / 4 pi N)^1/3; the
 //   Teller method uses the sphere whose surface equals the accessible surface area
 //   As = 6.3 M^0.73 A^2 (the fit of Miller, Janin, Lesk and Chothia 1987, J Mol Biol

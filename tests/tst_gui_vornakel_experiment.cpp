@@ -313,7 +313,7 @@ private slots:
         click("qtTellerMethod");
         takeCalls();
         emit widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedMrAccepted(52000.0);
-        QCOMPARE(m_f->window.mrCalculationMethod(), 3);
+        QCOMPARE(m_f->window.mrCalculationMethod(), GuiVornakel::MrMethod::FromComposition);
         QCOMPARE(takeCalls().value(0),
             QStringLiteral("calculationsFromMr(EquilibriumTemp=20,RPM=0,Mr=52000,Vbar=0.73,"
                            "Density=0.99823,tellerMethod=1)"));

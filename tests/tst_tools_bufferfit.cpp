@@ -3,6 +3,7 @@
 
 #include "sql/sql_referencedata.h"
 #include "test_environment.h"
+#include "test_log.h"
 #include "tools/tools_bufferfit.h"
 
 #include <QDir>
@@ -40,5 +41,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstToolsBufferFit)
+TEST_MAIN(TstToolsBufferFit)
 #include "tst_tools_bufferfit.moc"

@@ -1,5 +1,7 @@
 #include "test_environment.h"
 
+#include "app/app_constants.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -9,8 +11,8 @@
 
 TestSettings::TestSettings()
 {
-    QCoreApplication::setOrganizationName(QStringLiteral("KSQ/DLM"));
-    QCoreApplication::setApplicationName(QStringLiteral("Vornakel"));
+    QCoreApplication::setOrganizationName(QLatin1String(AppKeys::organisation));
+    QCoreApplication::setApplicationName(QLatin1String(AppKeys::application));
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_dir.path());
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, m_dir.path() + QStringLiteral("/system"));
