@@ -4,5 +4,4 @@
 
 // Not yet built
 
-void GuiVornakel::onImport() { }
 void GuiVornakel::onCheckForUpdates() { }
