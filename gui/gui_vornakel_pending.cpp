@@ -4,5 +4,4 @@
 
 // Not yet built
 
-void GuiVornakel::onShowModuleWindow(QString, QString) { }
 void GuiVornakel::onCheckForUpdates() { }
