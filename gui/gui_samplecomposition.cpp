@@ -5,19 +5,30 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "app/app_version.h"
 #include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_changepkas.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QListWidgetItem>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QSet>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTableWidgetItem>
+#include <QTextBrowser>
+#include <QTextCodec>
+#include <QTime>
 #include <QVariant>
 #include <climits>
 #include <cmath>
@@ -121,6 +132,10 @@ AppScriptObject *rowsArray(QTableWidget *table, int amountColumn, bool doubleCys
 
 } // namespace
 
+const char *const GuiSampleComposition::compositionFilter = "Sample Composition (*.SMP)";
+const char *const GuiSampleComposition::threeLetterSequenceFilter = "3 Letter Amino Code Sequence (*.SEQ)";
+const char *const GuiSampleComposition::oneLetterSequenceFilter = "1 Letter Code (*.SEQ)";
+
 GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
@@ -182,6 +197,8 @@ void GuiSampleComposition::createConnections()
     connect(qtDenaturants, &QListWidget::itemClicked, this, &GuiSampleComposition::onDenaturantClicked);
     connect(qtCompute, &QPushButton::clicked, this, &GuiSampleComposition::onComputeClicked);
     connect(qtClear, &QPushButton::clicked, this, &GuiSampleComposition::onClearClicked);
+    connect(qtReadCompositionFile, &QPushButton::clicked, this, &GuiSampleComposition::onReadFromFileClicked);
+    connect(qtSaveCompositionFile, &QPushButton::clicked, this, &GuiSampleComposition::onSaveToFileClicked);
     connect(qtSaveToSampleDB, &QPushButton::clicked, this, &GuiSampleComposition::sigSaveToDatabase);
     connect(qtpH, &GuiLineEdit::sigValueEdited, this, &GuiSampleComposition::computeValues);
     connect(qtMakeOligomer, &QCheckBox::stateChanged, this, &GuiSampleComposition::onMakeOligomerStateChanged);
@@ -191,6 +208,7 @@ void GuiSampleComposition::createConnections()
     connect(qtTitrableCarboxyl, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
     connect(qtTitrableAmino, &QCheckBox::stateChanged, this, &GuiSampleComposition::computeValues);
     connect(qtChangePeptide, &QPushButton::clicked, this, &GuiSampleComposition::OnClickedChangePeptide);
+    connect(qtPrintReport, &QPushButton::clicked, this, &GuiSampleComposition::OnClickedPrintReport);
     connect(qtEditAASequence, &QPushButton::clicked, this, &GuiSampleComposition::onEditAASequenceClicked);
     connect(sequenceDialog, &GuiAminoAcidSequence::sigLog, this, &GuiSampleComposition::sigLog);
     connect(qtGraphCharge, &QPushButton::clicked, this, &GuiSampleComposition::onGraphChargeClicked);
@@ -645,6 +663,289 @@ void GuiSampleComposition::emptyResults()
         else if (auto *label = findChild<QLabel *>(QLatin1String(name)))
             label->clear();
     }
+}
+
+// ---- Composition and sequence files ----
+
+QString GuiSampleComposition::compositionText() const
+{
+    QString text;
+    const auto part = [&text](const QTableWidget *table, int column) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QString amount = cellText(table, row, column);
+            if (!amount.simplified().isEmpty())
+                text += cellText(table, row, 0) + QLatin1Char('\t') + amount + QLatin1Char('\n');
+        }
+    };
+    part(qtAminoAcids, AminoCountColumn);
+    text += QLatin1Char('\n');
+    part(qtConjugates, ConjugateAmountColumn);
+    return text;
+}
+
+void GuiSampleComposition::onSaveToFileClicked()
+{
+    const char *const key = "SampleComposition/Composition/lastSaveDirectory";
+    QSettings settings;
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Sample Composition File"),
+        settings.value(QLatin1String(key), QDir::currentPath()).toString(), QLatin1String(compositionFilter));
+    if (path.isEmpty())
+        return;
+    settings.setValue(QLatin1String(key), QFileInfo(path).absolutePath());
+    const WaitCursor busy;
+    GuiAminoAcidSequence::writeFile(this, path, QTextCodec::codecForLocale()->fromUnicode(compositionText()));
+}
+
+void GuiSampleComposition::onReadFromFileClicked()
+{
+    const char *const key = "SampleComposition/Composition/lastOpenDirectory";
+    QSettings settings;
+    QString filter;
+    // The one-letter filter reads back the sequence files the program writes.
+    const QString path
+        = QFileDialog::getOpenFileName(this, QStringLiteral("Open Sample Composition or Amino Acid Sequence"),
+            settings.value(QLatin1String(key), QDir::currentPath()).toString(),
+            QStringLiteral("%1;;%2;;%3")
+                .arg(QLatin1String(compositionFilter), QLatin1String(threeLetterSequenceFilter),
+                    QLatin1String(oneLetterSequenceFilter)),
+            &filter);
+    if (path.isEmpty() || !QFileInfo::exists(path))
+        return;
+    settings.setValue(QLatin1String(key), QFileInfo(path).absolutePath());
+    QByteArray data;
+    if (!GuiAminoAcidSequence::readFile(this, path, &data))
+        return;
+    if (filter == QLatin1String(threeLetterSequenceFilter) || filter == QLatin1String(oneLetterSequenceFilter))
+        readSequenceData(data, filter == QLatin1String(threeLetterSequenceFilter));
+    else
+        readCompositionText(QTextCodec::codecForLocale()->toUnicode(data));
+}
+
+void GuiSampleComposition::readCompositionText(const QString &text)
+{
+    const WaitCursor busy;
+    clearTableColumn(qtAminoAcids, AminoCountColumn);
+    clearTableColumn(qtConjugates, ConjugateAmountColumn);
+    const QSignalBlocker aminoBlocker(qtAminoAcids);
+    const QSignalBlocker conjugateBlocker(qtConjugates);
+    QTableWidget *table = qtAminoAcids;
+    int column = AminoCountColumn;
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (text.endsWith(QLatin1Char('\n')))
+        lines.removeLast();
+    QStringList complaints;
+    for (int i = 0; i < lines.size(); ++i) {
+        QString line = lines.at(i);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.simplified().isEmpty()) {
+            // The empty line parts the residues from the conjugates.
+            table = qtConjugates;
+            column = ConjugateAmountColumn;
+            continue;
+        }
+        const QStringList parts = line.split(QLatin1Char('\t'));
+        if (parts.size() < 2) {
+            complaints << QStringLiteral("Line %1: Ignoring invalid row").arg(i + 1);
+            continue;
+        }
+        const QString key = parts.at(0).simplified();
+        int found = -1;
+        for (int row = 0; row < table->rowCount() && found < 0; ++row)
+            if (cellText(table, row, 0).simplified().compare(key, Qt::CaseInsensitive) == 0)
+                found = row;
+        if (found < 0) {
+            complaints << QStringLiteral("Line %1: No record found for '%2'").arg(i + 1).arg(parts.at(0));
+            continue;
+        }
+        setCellText(table, found, column, parts.at(1));
+    }
+    computeValues();
+    if (!complaints.isEmpty()) {
+        // One box for the whole file, however many lines it refuses.
+        const int shown = 20;
+        QString message = complaints.mid(0, shown).join(QLatin1Char('\n'));
+        if (complaints.size() > shown)
+            message += QStringLiteral("\n... and %1 more lines").arg(complaints.size() - shown);
+        QMessageBox::warning(this, QStringLiteral("Vornakel"), message, QMessageBox::Ok);
+    }
+}
+
+void GuiSampleComposition::readSequenceData(const QByteArray &data, bool threeLetter)
+{
+    const WaitCursor busy;
+    const QSignalBlocker aminoBlocker(qtAminoAcids);
+    clearTableColumn(qtConjugates, ConjugateAmountColumn);
+    sequenceDialog->qtSequenceEdit->setSequenceFromFile(data, threeLetter);
+    populateAminoTableFromSequence(sequenceDialog->sequence(), false);
+}
+
+// ---- Summary report ----
+
+void GuiSampleComposition::resetSummaryCounts()
+{
+    chargedCount = chargedWeight = acidicCount = acidicWeight = basicCount = basicWeight = 0;
+    polarCount = polarWeight = hydrophobicCount = hydrophobicWeight = summaryMr = 0;
+}
+
+QString GuiSampleComposition::getAminoCount(const QString &code)
+{
+    summaryMr = AppNumber::valueOrZero(qtCalculatedMR->text());
+    int row = 0;
+    while (row < qtAminoAcids->rowCount() && cellText(qtAminoAcids, row, AminoNameColumn) != code)
+        ++row;
+    double count = 0;
+    if (row == qtAminoAcids->rowCount() || !isValidAmount(cellText(qtAminoAcids, row, AminoCountColumn), &count))
+        return QStringLiteral("0");
+    // Counted as the number it is: 2.5 residues weigh 2.5 residues.
+    const double mr = qtAminoAcids->item(row, AminoNameColumn)->data(MrRole).toDouble();
+    const double weight = oligomerNumber() * count * mr;
+    const auto add = [count, weight](double &classCount, double &classWeight) {
+        classCount += count;
+        classWeight += weight;
+    };
+    if (code == QLatin1String("ASP") || code == QLatin1String("GLU")) {
+        add(acidicCount, acidicWeight);
+        add(chargedCount, chargedWeight);
+    } else if (code == QLatin1String("LYS") || code == QLatin1String("ARG")) {
+        add(basicCount, basicWeight);
+        add(chargedCount, chargedWeight);
+    } else if (code == QLatin1String("HIS")) {
+        add(chargedCount, chargedWeight);
+    } else if (QStringList({ "ASN", "GLN", "SER", "THR", "TYR", "CYS" }).contains(code)) {
+        add(polarCount, polarWeight);
+    } else if (QStringList({ "ALA", "ILE", "LEU", "PHE", "TRP", "VAL", "MET" }).contains(code)) {
+        add(hydrophobicCount, hydrophobicWeight);
+    }
+    return AppNumber::toText(count);
+}
+
+QString GuiSampleComposition::getAminoPKA(const QString &code) const
+{
+    for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
+        if (cellText(qtAminoAcids, row, AminoNameColumn) != code)
+            continue;
+        const QVariant pka = qtAminoAcids->item(row, AminoNameColumn)->data(PkaRole);
+        return pka.isNull() || pka.toString().isEmpty() ? QString() : QString::number(pka.toDouble(), 'f', 1);
+    }
+    return QString();
+}
+
+QString GuiSampleComposition::formatSummaryValue(const QString &text)
+{
+    return text.simplified().isEmpty() ? QStringLiteral("-") : text;
+}
+
+QString GuiSampleComposition::summaryHtml()
+{
+    resetSummaryCounts();
+    const bool oligomer = qtMakeOligomer->isChecked();
+    const double n = oligomer ? oligomerNumber() : 1;
+    const double total = AppNumber::valueOrZero(qtTotalAminos->text()); // residues per monomer
+    const double mr = AppNumber::valueOrZero(qtCalculatedMR->text());
+    const auto value = [](const QLabel *label) { return formatSummaryValue(label->text()); };
+    const auto field = [](const QLineEdit *edit) { return formatSummaryValue(edit->text()); };
+    // A quotient whose divisor is zero, or whose figures are missing, prints as a dash.
+    const auto quotient = [](double numerator, double divisor, char format, int precision) {
+        const double q = numerator / divisor;
+        return divisor > 0 && std::isfinite(q) ? QString::number(q, format, precision) : QStringLiteral("-");
+    };
+
+    QString html = QStringLiteral("<u><b>Sample Properties Calculated from Composition</b></u>\n\n");
+    html += QStringLiteral("Sample Name: %1\n\n").arg(sampleName.toHtmlEscaped());
+    if (oligomer)
+        html += QStringLiteral("Values are for an N-mer of this monomeric composition, N=%1\n\n").arg(n);
+    html += QStringLiteral("Molecular Weight = %1\n").arg(field(qtCalculatedMR));
+    html += QStringLiteral("V-bar at 25C = %1\n").arg(field(qtCalculatedVBar));
+    html += QStringLiteral("Molar extinction per cm at 280 nm: \n\tin 6M GdnHCl = %1; in water = %2\n")
+                .arg(value(qtAbsExtinction), value(qtEstAbsExtinction));
+    html += QStringLiteral("Absorbance per cm for 1 mg/ml at 280 nm:\n\tin 6M GdnHCl = %1; folded in water = %2\n")
+                .arg(value(qtAbsMgMl), value(qtEstAbsMgMl));
+    html += QStringLiteral("Hydration (g/g) = %1\n").arg(field(qtCalculatedHydration));
+    // The pH the charge was computed at, not a fixed one.
+    html += QStringLiteral("Charge at pH %1 = %2; Isoelectric point = %3\n")
+                .arg(QString::number(AppNumber::valueOrZero(qtpH->text()), 'f', 1), value(qtpHCharge),
+                    value(qtIsoElectricPoint));
+    const bool amino = qtTitrableAmino->isChecked();
+    const bool carboxyl = qtTitrableCarboxyl->isChecked();
+    if (amino)
+        html += QStringLiteral("\tcharge includes titrable alpha amino (pKa=%1)").arg(aminoEndPka, 0, 'f', 2);
+    html += amino && carboxyl ? QStringLiteral(" and\n") : QStringLiteral("\n");
+    if (carboxyl)
+        html += QStringLiteral("\talpha carboxyl (pKa=%1) groups.\n").arg(carboxylEndPka, 0, 'f', 2);
+    html += QStringLiteral("Total amino acids %1= %2\n")
+                .arg(oligomer ? QStringLiteral("per monomer ") : QString(), field(qtTotalAminos));
+    html += QStringLiteral("Mean residue weight (per residue) = %1; (per peptide bond) = %2\n")
+                .arg(quotient(mr, n * total, 'g', 6), quotient(mr, n * (total - 1), 'g', 6));
+    html += QStringLiteral("\nAmino Acid Composition:");
+
+    const auto residueTable = [this](const QStringList &labels) {
+        QString table = QStringLiteral(
+            "<TABLE BORDER=1 cellspacing=0 cellpadding=2><TR><TH>Type</TH><TH>Moles</TH><TH>pKa</TH></TR>");
+        for (const QString &label : labels) {
+            const QString code = label.section(QLatin1Char('('), 1).chopped(1);
+            table += QStringLiteral("<TR><TD ALIGN=right>%1</TD><TD ALIGN=right>%2</TD><TD ALIGN=right>%3</TD></TR>")
+                         .arg(label, getAminoCount(code), getAminoPKA(code));
+        }
+        return table + QStringLiteral("</TABLE>");
+    };
+    html += QStringLiteral("<TABLE BORDER=0 cellspacing=0 cellpadding=0 width=\"80%\"><TR><TD ALIGN=left>");
+    html += residueTable({ "(CY2)", "A (ALA)", "B (ASX)", "C (CYS)", "D (ASP)", "E (GLU)", "F (PHE)", "G (GLY)",
+        "H (HIS)", "I (ILE)", "K (LYS)", "L (LEU)" });
+    html += QStringLiteral("</TD><TD ALIGN=right>");
+    html += residueTable({ "M (MET)", "N (ASN)", "P (PRO)", "Q (GLN)", "R (ARG)", "S (SER)", "T (THR)", "V (VAL)",
+        "W (TRP)", "X (UNK)", "Y (TYR)", "Z (GLX)" });
+    html += QStringLiteral("</TD></TR>\n");
+    html += QStringLiteral("\n<TR><TD COLSPAN=2>Overall Amino Acid Composition Analysis:</TD></TR>");
+    html += QStringLiteral("<TR><TD COLSPAN=2><TABLE BORDER=1 CELLSPACING=0 CELLPADDING=2 WIDTH=\"80%\"><TR><TH>"
+                           "&nbsp;</TH><TH>number</TH><TH>% by weight</TH><TH>% by number</TH></TR>");
+    const struct
+    {
+        const char *label;
+        double count;
+        double weight;
+    } classes[] = {
+        { "Charged (DEHKR)", chargedCount, chargedWeight },
+        { "Acidic (DE)", acidicCount, acidicWeight },
+        { "Basic (KR)", basicCount, basicWeight },
+        { "Polar (CNQSTY)", polarCount, polarWeight },
+        { "Hydrophobic (AFILMVW)", hydrophobicCount, hydrophobicWeight },
+    };
+    // Both shares per monomer: the weights of all chains over the mass of all
+    // chains, the residues of one chain over the residues of one chain.
+    for (const auto &c : classes)
+        html += QStringLiteral("<TR><TD>%1</TD><TD ALIGN=right>%2</TD><TD ALIGN=right>%3</TD><TD ALIGN=right>%4</TD>"
+                               "</TR>")
+                    .arg(QLatin1String(c.label), AppNumber::toText(c.count),
+                        quotient(c.weight * 100, summaryMr, 'f', 2), quotient(c.count * 100, total, 'f', 2));
+    html += QStringLiteral("</TABLE></TD></TR></TABLE>\n");
+    html += QStringLiteral("\nResults from Vornakel version %1\t%2\t%3\n")
+                .arg(APPVERSION, QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")),
+                    QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
+    return html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+}
+
+void GuiSampleComposition::printSummary(QPrinter *printer)
+{
+    QTextBrowser browser;
+    browser.setHtml(summaryHtml());
+    QFont font = browser.font();
+    font.setPointSize(10);
+    browser.setFont(font);
+    browser.print(printer);
+}
+
+void GuiSampleComposition::OnClickedPrintReport()
+{
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setCopyCount(1);
+    printer.setColorMode(QPrinter::Color);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print Sample Summary"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    printSummary(&printer);
 }
 
 // ---- Charge and absorbance graphs ----

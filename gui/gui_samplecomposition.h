@@ -15,6 +15,7 @@ class AppPlugin;
 class GuiAminoAcidSequence;
 class GuiGrapher;
 class QListWidgetItem;
+class QPrinter;
 class QTableWidget;
 class QTableWidgetItem;
 
@@ -54,6 +55,11 @@ public:
     QString toOneLetterCodes() const;
     static constexpr int maxSequenceLength = 1000000;
 
+    // The read command's file filters.
+    static const char *const compositionFilter; // "Sample Composition (*.SMP)"
+    static const char *const threeLetterSequenceFilter; // "3 Letter Amino Code Sequence (*.SEQ)"
+    static const char *const oneLetterSequenceFilter; // "1 Letter Code (*.SEQ)"
+
     // Sets every count, amount and the denaturant from a stored sample, then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
     // Sets the counts from a one-letter sequence (a blank is one CY2), then
@@ -63,6 +69,19 @@ public:
     // Adds the residues of a one-letter text to the counts, then recalculates.
     void fromOneLetterCodes(QString const &text);
     GuiAminoAcidSequence *aminoAcidSequenceDialog() const { return sequenceDialog; }
+
+    // Reads the text of a composition file into the tables, then recalculates.
+    void readCompositionText(const QString &text);
+
+    // The printed summary: its HTML, and the printing of it without the dialog.
+    QString summaryHtml();
+    void printSummary(QPrinter *printer);
+    // Summary operations: the class sums are filled while the residue rows are formatted.
+    void resetSummaryCounts();
+    QString getAminoCount(const QString &code);
+    QString getAminoPKA(const QString &code) const;
+    // A result text as printed: a dash where there is none.
+    static QString formatSummaryValue(const QString &text);
 
     // Empties the text and tooltip of one column and paints its cells white.
     void clearTableColumn(QTableWidget *table, int column);
@@ -100,6 +119,9 @@ public slots:
     void OnClickedChangePeptide();
     void onGraphChargeClicked();
     void onEditAASequenceClicked();
+    void onSaveToFileClicked();
+    void onReadFromFileClicked();
+    void OnClickedPrintReport();
     void onGraphAbsorbanceClicked();
 
 signals:
@@ -119,6 +141,9 @@ private:
     void populateDenaturants();
     void removeRecordRow(QTableWidget *table, int id);
     void emptyResults();
+    // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.
+    QString compositionText() const;
+    void readSequenceData(const QByteArray &data, bool threeLetter);
     int oligomerNumber() const;
     void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
         const QString &yTitle, bool yTitleFirst);
@@ -137,6 +162,13 @@ private:
     QStringList chargeGraphPoints;
     QStringList absorbanceGraphPoints;
     QString sampleName;
+    // Residue classes of the summary: residues (per monomer) and their weight (all chains).
+    double chargedCount = 0, chargedWeight = 0;
+    double acidicCount = 0, acidicWeight = 0;
+    double basicCount = 0, basicWeight = 0;
+    double polarCount = 0, polarWeight = 0;
+    double hydrophobicCount = 0, hydrophobicWeight = 0;
+    double summaryMr = 0;
     QString databasePath;
     QString denaturantId;
     int acceptedOligomerN = 2; // the last oligomer number the field was allowed to hold

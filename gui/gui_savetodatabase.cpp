@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "gui/gui_recordlistmodel.h"
+#include "gui/gui_resultfigure.h"
 #include "gui/gui_vornakel.h"
 
 #include <QApplication>
@@ -644,25 +645,25 @@ bool GuiSaveToDatabase::writeResultsRecord(QSqlQuery &query, int storedId, int *
         double factor;
     } values[] = {
         { ":R_t", w->qtRStokes->text(), 1.0 },
-        { ":Ro_t", w->qtVbarRo->text(), 1.0 },
-        { ":Rp_t", w->qtTellerRp->text(), 1.0 },
-        { ":FFo_t", w->qtVbarffo->text(), 1.0 },
-        { ":FFp_t", w->qtTellerffp->text(), 1.0 },
-        { ":Fo_t", w->qtVbarFo->text(), 1.0 },
-        { ":Fp_t", w->qtTellerFp->text(), 1.0 },
-        { ":So_t", w->qtVbarSmax->text(), 1.0 },
-        { ":Sp_t", w->qtTellerSmax->text(), 1.0 },
-        { ":Do_t", w->qtVbarDmax->text(), 1.0 },
-        { ":Dp_t", w->qtTellerDmax->text(), 1.0 },
-        { ":Delta1v_t", w->qtVbarDelta1max->text(), 1.0 },
-        { ":Delta1t_t", w->qtTellerDelta1max->text(), 1.0 },
-        { ":abv_t", w->qtVbarmaxab->text(), 1.0 },
-        { ":abt_t", w->qtTellermaxab->text(), 1.0 },
+        { ":Ro_t", GuiResultFigure::value(w->qtVbarRo), 1.0 },
+        { ":Rp_t", GuiResultFigure::value(w->qtTellerRp), 1.0 },
+        { ":FFo_t", GuiResultFigure::value(w->qtVbarffo), 1.0 },
+        { ":FFp_t", GuiResultFigure::value(w->qtTellerffp), 1.0 },
+        { ":Fo_t", GuiResultFigure::value(w->qtVbarFo), 1.0 },
+        { ":Fp_t", GuiResultFigure::value(w->qtTellerFp), 1.0 },
+        { ":So_t", GuiResultFigure::value(w->qtVbarSmax), 1.0 },
+        { ":Sp_t", GuiResultFigure::value(w->qtTellerSmax), 1.0 },
+        { ":Do_t", GuiResultFigure::value(w->qtVbarDmax), 1.0 },
+        { ":Dp_t", GuiResultFigure::value(w->qtTellerDmax), 1.0 },
+        { ":Delta1v_t", GuiResultFigure::value(w->qtVbarDelta1max), 1.0 },
+        { ":Delta1t_t", GuiResultFigure::value(w->qtTellerDelta1max), 1.0 },
+        { ":abv_t", GuiResultFigure::value(w->qtVbarmaxab), 1.0 },
+        { ":abt_t", GuiResultFigure::value(w->qtTellermaxab), 1.0 },
         // The form shows the full axes; the record keeps the semi-axes.
-        { ":av_t", w->qtVbar2amax->text(), 0.5 },
-        { ":at_t", w->qtTeller2amax->text(), 0.5 },
-        { ":bv_t", w->qtVbar2bmin->text(), 0.5 },
-        { ":bt_t", w->qtTeller2bmin->text(), 0.5 },
+        { ":av_t", GuiResultFigure::value(w->qtVbar2amax), 0.5 },
+        { ":at_t", GuiResultFigure::value(w->qtTeller2amax), 0.5 },
+        { ":bv_t", GuiResultFigure::value(w->qtVbar2bmin), 0.5 },
+        { ":bt_t", GuiResultFigure::value(w->qtTeller2bmin), 0.5 },
     };
     for (const auto &v : values)
         query.bindValue(QLatin1String(v.placeholder), numberOrNull(v.text, v.factor));

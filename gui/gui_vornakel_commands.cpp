@@ -7,6 +7,7 @@
 #include "gui/gui_about.h"
 #include "gui/gui_module.h"
 #include "gui/gui_vornakelmodules.h"
+#include "gui/gui_webmodule.h"
 #include "xml/xml_messageprocessor.h"
 
 #include <QApplication>
@@ -136,4 +137,10 @@ bool GuiVornakel::loadAdditionalModule(QString nameAndVersion)
     if (!window->window())
         delete window;
     return true;
+}
+
+void GuiVornakel::onShowModuleWindow(QString moduleUIPath, QString moduleScriptPath)
+{
+    // Released with its window.
+    new GuiWebModule(m_moduleManager, m_databasePath, moduleUIPath, moduleScriptPath, nullptr);
 }

@@ -4,6 +4,4 @@
 
 // Not yet built
 
-void GuiVornakel::onImport() { }
-void GuiVornakel::onShowModuleWindow(QString, QString) { }
 void GuiVornakel::onCheckForUpdates() { }

@@ -9,6 +9,7 @@
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_recordlistmodel.h"
+#include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_standardvalue.h"
@@ -528,12 +529,12 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         QLabel *const labels[] = { qtVbarRo, qtTellerRp, qtVbarFo, qtTellerFp, qtVbarffo, qtTellerffp, qtVbarSmax,
             qtTellerSmax, qtVbarDmax, qtTellerDmax, qtVbarDelta1max, qtTellerDelta1max, qtVbarmaxab, qtTellermaxab };
         for (int i = 0; i < 14; ++i)
-            labels[i]->setText(columnText(v[i + 1]));
+            GuiResultFigure::show(labels[i], columnText(v[i + 1]));
         // The record keeps the semi-axes; the form shows the full axes.
         QLabel *const axes[] = { qtVbar2amax, qtTeller2amax, qtVbar2bmin, qtTeller2bmin };
         for (int i = 0; i < 4; ++i) {
             const QVariant &half = v[15 + i];
-            axes[i]->setText(half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
+            GuiResultFigure::show(axes[i], half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
         }
         if (v[19].toString() == QLatin1String("qtVbarMethod"))
             qtVbarMethod->setChecked(true);

@@ -12,6 +12,7 @@
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_lineedit.h"
+#include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_style.h"
 
@@ -156,11 +157,8 @@ void GuiVornakel::calculateResults()
     // digits, as the experiment tab's fields do, so that they fit their labels.
     for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
              qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
-             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin }) {
-        double value = 0;
-        if (AppNumber::fromText(label->text(), &value))
-            label->setText(AppNumber::toText(value, 6));
-    }
+             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin })
+        GuiResultFigure::show(label, label->text());
     blockSignals(false);
 
     const bool tellerRatio = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0;
@@ -300,13 +298,13 @@ void GuiVornakel::generateGraphData()
 
     const bool teller = qtTellerMethod->isChecked();
     const int model = teller ? 1 : 0;
-    const double hDelta = AppNumber::valueOrZero((teller ? qtTellerDelta1max : qtVbarDelta1max)->text());
+    const double hDelta = AppNumber::valueOrZero(GuiResultFigure::value(teller ? qtTellerDelta1max : qtVbarDelta1max));
 
     if (qtHydrateComputed->isChecked()) {
-        const double tamax = AppNumber::valueOrZero(qtTeller2amax->text());
-        const double tbmin = AppNumber::valueOrZero(qtTeller2bmin->text());
-        const double vamax = AppNumber::valueOrZero(qtVbar2amax->text());
-        const double vbmin = AppNumber::valueOrZero(qtVbar2bmin->text());
+        const double tamax = AppNumber::valueOrZero(GuiResultFigure::value(qtTeller2amax));
+        const double tbmin = AppNumber::valueOrZero(GuiResultFigure::value(qtTeller2bmin));
+        const double vamax = AppNumber::valueOrZero(GuiResultFigure::value(qtVbar2amax));
+        const double vbmin = AppNumber::valueOrZero(GuiResultFigure::value(qtVbar2bmin));
         const std::unique_ptr<AppScriptObject> results(AppCalculationContract::graphShape.call(m_calculationsPlugin,
             QVariant(shape), QVariant(model), QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin),
             QVariant(hDelta), page.mr, page.equilibriumTemp));

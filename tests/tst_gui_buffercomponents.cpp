@@ -355,6 +355,12 @@ private slots:
             file.readAll(), QByteArray("Glycerol\t10\t% by vol\nSodium chloride\t0.15\tmolar\nUrea\t1e-3\tmolar\n"));
         QCOMPARE(QSettings().value("BufferComponents/lastSaveDirectory").toString(), m_f->settings.path());
 
+        // A file that cannot be written says so.
+        const QString nowhere = m_f->settings.path() + "/missing/written.buf";
+        QVERIFY(!m_page->writeCompositionFile(nowhere));
+        QCOMPARE(boxes(), QStringList { "Cannot open " + nowhere });
+        m_f->answerer.clear();
+
         const QStringList written = buffer();
         m_page->qtCalculateDensity->setChecked(false);
         add("Sucrose", "0.1");

@@ -13,10 +13,12 @@
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
 
+#include <QPrinter>
 #include <QScriptEngine>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -392,6 +394,7 @@ private slots:
 
         GuiSaveToDatabase dialog(path, m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
         QAbstractButton *save = dialog.qtSampleButtonBox->button(QDialogButtonBox::Save);
         dialog.qtSampleName->setEditText("Lysozyme test");
         save->click();
@@ -552,6 +555,158 @@ private slots:
         QCOMPARE(text("qtTotalAminos"), QString("5")); // a CY2 counts two residues
         page()->fromOneLetterCodes("aA ");
         QCOMPARE(counts(), QString("ALA=3 CY2=2 CYS=1 LYS=1"));
+    }
+
+    void compositionFileRoundTrip()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("lysozyme.SMP");
+        typeAll(lysozyme);
+        type("D-Glucose (residue)", "1");
+        m_f->answerer.answerFileDialog(path);
+        widget<QPushButton>("qtSaveCompositionFile")->click();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray written = file.readAll();
+        QVERIFY(written.startsWith("ALA\t12\nARG\t11\nASN\t14\nASP\t7\nCY2\t4\nGLN\t3\n"));
+        QVERIFY(written.endsWith("VAL\t6\n\nD-Glucose (residue)\t1\n"));
+        const QString before = counts();
+        widget<QPushButton>("qtClear")->click();
+        m_f->answerer.answerFileDialog(path);
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), before);
+        QCOMPARE(cell("D-Glucose (residue)")->text(), QString("1"));
+        QCOMPARE(text("qtTotalAminos"), QString("129"));
+
+        widget<QPushButton>("qtClear")->click();
+        m_f->answerer.answerFileDialog(path);
+        m_f->answerer.answerMessageBox(QMessageBox::Yes); // the file dialog's "replace?"
+        widget<QPushButton>("qtSaveCompositionFile")->click();
+        file.seek(0);
+        QCOMPARE(file.readAll(), QByteArray("\n")); // nothing to store: the parting line only
+    }
+
+    void compositionFileProblemsAreGatheredInOneBox()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("odd.SMP"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ala\t3\r\n ARG \t 4 \r\nno tab here\nXYZ\t1\n   \t \nD-Glucose (residue)\t2\textra\nALA\t9");
+        file.close();
+        type("GLY", "5");
+        m_f->answerer.answerFileDialog(file.fileName());
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=3 ARG= 4 "));
+        QCOMPARE(cell("D-Glucose (residue)")->text(), QString("2"));
+        QCOMPARE(m_f->answerer.texts().last(),
+            QString(
+                "Line 3: Ignoring invalid row\nLine 4: No record found for 'XYZ'\nLine 7: No record found for 'ALA'"));
+
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("x\n").repeated(25));
+        file.close();
+        m_f->answerer.answerFileDialog(file.fileName());
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(m_f->answerer.seen().size(), 4); // two file dialogs, two boxes
+        QVERIFY(m_f->answerer.texts().last().endsWith("Line 20: Ignoring invalid row\n... and 5 more lines"));
+    }
+
+    void sequenceFilesAreReadInTheFormOfTheirFilter()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("seq.SEQ"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ACDEC");
+        file.close();
+        type("D-Glucose (residue)", "2");
+        m_f->answerer.answerFileDialog(file.fileName(), GuiSampleComposition::oneLetterSequenceFilter);
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=1 ASP=1 CYS=2 GLU=1"));
+        QVERIFY(cell("D-Glucose (residue)")->text().isEmpty());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("ALACYSGLY");
+        file.close();
+        m_f->answerer.answerFileDialog(file.fileName(), GuiSampleComposition::threeLetterSequenceFilter);
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=1 CYS=1 GLY=1"));
+    }
+
+    void aCompositionFileThatCannotBeWrittenIsReported()
+    {
+        typeAll("ALA=1");
+        m_f->answerer.answerFileDialog("/dev/full");
+        m_f->answerer.answerMessageBox(QMessageBox::Yes); // the file dialog's "replace?"
+        widget<QPushButton>("qtSaveCompositionFile")->click();
+        QVERIFY2(m_f->answerer.texts().last().contains("could not be written completely"),
+            qPrintable(m_f->answerer.texts().join('|')));
+    }
+
+    // A class row of the summary: number, % by weight, % by number.
+    static QString classRow(const QString &html, const QString &label)
+    {
+        const int at = html.indexOf("<TD>" + label + "</TD>");
+        const QString row = html.mid(at, html.indexOf("</TR>", at) - at);
+        QStringList cells;
+        for (const QString &part : row.split("<TD ALIGN=right>").mid(1))
+            cells << part.section('<', 0, 0);
+        return cells.join(' ');
+    }
+    static double figureAfter(const QString &html, const QString &text)
+    {
+        return html.mid(html.indexOf(text) + text.size()).section(QRegularExpression("[;<]"), 0, 0).toDouble();
+    }
+
+    // Hand counts of hen lysozyme: charged D7 E2 H1 K6 R11 = 27 of 129 residues,
+    // hydrophobic A12 F3 I6 L8 M2 V6 W6 = 43; weights from the residue masses.
+    void summaryReportOfLysozymeAsMonomerAndTrimer()
+    {
+        typeAll(lysozyme);
+        page()->setSampleName("<b>Lysozyme & co</b>");
+        QString html = page()->summaryHtml();
+        QVERIFY(html.contains("Sample Name: &lt;b&gt;Lysozyme &amp; co&lt;/b&gt;<br>"));
+        QVERIFY(html.contains("Charge at pH 7.0 = 7.86; Isoelectric point = 10.64<br>"));
+        QCOMPARE(classRow(html, "Charged (DEHKR)"), QString("27 25.78 20.93"));
+        QCOMPARE(classRow(html, "Hydrophobic (AFILMVW)"), QString("43 33.93 33.33"));
+        QCOMPARE(std::round(figureAfter(html, "(per residue) = ") * 100) / 100, 110.89);
+        QCOMPARE(std::round(figureAfter(html, "(per peptide bond) = ") * 100) / 100, 111.76);
+        QVERIFY(!html.contains("N-mer"));
+
+        widget<QCheckBox>("qtMakeOligomer")->click();
+        auto *n = widget<QLineEdit>("qtOligomerN");
+        n->setText("3");
+        emit n->editingFinished();
+        html = page()->summaryHtml();
+        QVERIFY(html.contains("Values are for an N-mer of this monomeric composition, N=3<br>"));
+        QVERIFY(html.contains("Total amino acids per monomer = 129<br>"));
+        QCOMPARE(classRow(html, "Charged (DEHKR)"), QString("27 25.78 20.93"));
+        QCOMPARE(classRow(html, "Hydrophobic (AFILMVW)"), QString("43 33.93 33.33"));
+        QCOMPARE(std::round(figureAfter(html, "(per residue) = ") * 100) / 100, 110.89);
+        QCOMPARE(std::round(figureAfter(html, "(per peptide bond) = ") * 100) / 100, 111.76);
+        QVERIFY(!html.contains('\n'));
+    }
+
+    void summaryOfAnEmptyCompositionPrintsDashes()
+    {
+        const QString html = page()->summaryHtml();
+        QCOMPARE(classRow(html, "Charged (DEHKR)"), QString("0 - -"));
+        QVERIFY(html.contains("Molecular Weight = -<br>"));
+        QVERIFY(html.contains("(per residue) = -; (per peptide bond) = -<br>"));
+        QVERIFY(!html.contains("inf") && !html.contains("nan"));
+        type("ASP", "2.5"); // counted as the number it is
+        QCOMPARE(classRow(page()->summaryHtml(), "Acidic (DE)").section(' ', 0, 0), QString("2.5"));
+    }
+
+    void summaryPrintsToPdf()
+    {
+        typeAll(lysozyme);
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::ScreenResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("summary.pdf"));
+        page()->printSummary(&printer);
+        QFile pdf(printer.outputFileName());
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(4) == "%PDF" && pdf.size() > 1000);
     }
 
     void oneLetterCodesFollowTheTableAndStopAtTheCap()

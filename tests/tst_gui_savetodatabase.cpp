@@ -1,3 +1,4 @@
+#include "gui/gui_resultfigure.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_vornakel.h"
 
@@ -173,6 +174,9 @@ private slots:
         m_f->window.qtVbar2amax->setText(QStringLiteral("12"));
         m_f->window.qtTeller2bmin->setText(QStringLiteral("0.000"));
         m_f->window.qtVbarRo->setText(QString());
+        // The label shows six digits; the record keeps the module's figure whole.
+        GuiResultFigure::show(m_f->window.qtTellerRp, QStringLiteral("2.12345678912e-07"));
+        QCOMPARE(m_f->window.qtTellerRp->text(), QStringLiteral("2.12346e-07"));
         m_f->window.qtHydrateOblate->setChecked(true);
         m_f->window.qtShapeCylinder->setChecked(true);
         m_f->window.qtHydrateRatio->setText(QStringLiteral("2.5"));
@@ -186,6 +190,7 @@ private slots:
                        "|| '|' || experiment_id FROM results WHERE id = 1")
                      .toString(),
             QStringLiteral("Run 1 shape|6.0|0.0|null|qtHydrateOblate|2.5|qtShapeCylinder|qtTellerMethod|-1|-1|-1"));
+        QCOMPARE(value("SELECT Rp FROM results WHERE id = 1").toDouble(), 2.12345678912e-07);
     }
 
     void overwriteIsAskedFirst_data()

@@ -167,6 +167,49 @@ private slots:
         QVERIFY(!widget<QComboBox>("qtResultsName")->signalsBlocked());
     }
 
+    // Each source of vbar, a computed Mr and hydration, the end-group pKas and the oligomer come back.
+    void sampleLoadsEachSource_data()
+    {
+        QTest::addColumn<QString>("columns");
+        QTest::addColumn<QString>("values");
+        QTest::addColumn<QStringList>("expected"); // a checked button, or widget=text
+        QTest::newRow("direct vbar") << "VBarDirectEntry, nMer"
+                                     << "0.7175, 0"
+                                     << QStringList { "qtVbarDirectEntry", "qtSampleVbar=0.71750", "qtMakeOligomer=off",
+                                            "qtOligomerN=2" };
+        QTest::newRow("standard vbar") << "VBarStandard, VbarStandardT, nMer"
+                                       << "0.74, 25, 4"
+                                       << QStringList { "qtVbarStandard", "qtMakeOligomer=on", "qtOligomerN=4" };
+        QTest::newRow("computed") << "calcVBar, calcMR, calcHydration, pkaamino, pkacarboxl"
+                                  << "0.7312, 14305, 0.35, 7.7, 3.3"
+                                  << QStringList { "qtVbarCompute", "qtFromComposition", "qtHydrateComputed",
+                                         "qtSedEquilibriumMR=14305.00", "qtHydrateRatio=0.35", "pka=7.7/3.3" };
+    }
+    void sampleLoadsEachSource()
+    {
+        QFETCH(QString, columns);
+        QFETCH(QString, values);
+        QFETCH(QStringList, expected);
+        QVERIFY(sql(QStringLiteral("INSERT INTO sample (name, %1) VALUES ('S', %2)").arg(columns, values)));
+        QVERIFY(start());
+        choose(widget<QComboBox>("qtSampleName"), "S");
+        auto *page = widget<GuiSampleComposition>("qtStackComposition");
+        for (const QString &e : expected) {
+            const QString name = e.section('=', 0, 0), want = e.section('=', 1);
+            if (name == "pka")
+                QCOMPARE(QString("%1/%2").arg(page->aminoValue()).arg(page->carboxylValue()), want);
+            else if (!e.contains('='))
+                QVERIFY2(checked(name), qPrintable(name));
+            else if (auto *box = m_w->findChild<QCheckBox *>(name))
+                QCOMPARE(box->isChecked() ? "on" : "off", want);
+            else
+                QCOMPARE(text(name), want);
+        }
+        if (values.startsWith("0.74"))
+            QCOMPARE(m_w->vbarStandardValue()->value() * 100 + m_w->vbarStandardValue()->temperature(), 74.0 + 25);
+        QVERIFY(!m_w->signalsBlocked());
+    }
+
     // A failing load says which record it was and leaves nothing suspended.
     void failingLoadShowsTheBox()
     {

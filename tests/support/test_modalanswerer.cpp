@@ -62,7 +62,10 @@ void TestModalAnswerer::answerFileDialog(const QString &path, const QString &nam
         // which it has once the application is active.
         if (auto *name = dlg->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
             name->setText(info.fileName());
-        QMetaObject::invokeMethod(dlg, "accept"); // protected in QFileDialog, a slot all the same
+        // Protected in QFileDialog, a slot all the same. Queued: accepting may
+        // ask whether to replace the file, and that box must find this
+        // answerer's timer free to answer it.
+        QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
     });
 }
 

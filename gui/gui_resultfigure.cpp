@@ -1,0 +1,34 @@
+#include "gui/gui_resultfigure.h"
+
+#include "app/app_number.h"
+
+#include <QLabel>
+#include <QVariant>
+
+namespace {
+const char *const FullValueProperty = "RESULT_FULL_VALUE";
+const int ShownDigits = 6;
+} // namespace
+
+void GuiResultFigure::show(QLabel *label, const QString &text)
+{
+    double value = 0;
+    if (!AppNumber::fromText(text, &value)) {
+        label->setProperty(FullValueProperty, QVariant());
+        label->setText(text);
+        return;
+    }
+    label->setProperty(FullValueProperty, text.trimmed());
+    label->setText(AppNumber::toText(value, ShownDigits));
+}
+
+QString GuiResultFigure::value(const QLabel *label)
+{
+    const QVariant full = label->property(FullValueProperty);
+    double value = 0;
+    // A label written since by setText() no longer shows the kept figure.
+    if (full.isValid() && AppNumber::fromText(full.toString(), &value)
+        && AppNumber::toText(value, ShownDigits) == label->text())
+        return full.toString();
+    return label->text();
+}
