@@ -394,6 +394,7 @@ private slots:
 
         GuiSaveToDatabase dialog(path, m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
         QAbstractButton *save = dialog.qtSampleButtonBox->button(QDialogButtonBox::Save);
         dialog.qtSampleName->setEditText("Lysozyme test");
         save->click();

@@ -47,7 +47,10 @@ private slots:
         QCOMPARE(dialog.qtSourceFolder->text(), QStringLiteral("Please select source folder."));
         QCOMPARE(dialog.qtDestinationFolder->text(), m_db->path());
         QVERIFY(dialog.qtPreventDuplicates->isChecked() && !dialog.qtImportDefaults->isChecked());
+        // The defaults box is read nowhere: toggling it checks no folder.
+        dialog.qtImportDefaults->click();
         QVERIFY(m_answerer->seen().isEmpty());
+        QCOMPARE(dialog.qtSourceFolder->text(), QStringLiteral("Please select source folder."));
     }
 
     // The stored folder is checked, and refused, before the dialog shows.

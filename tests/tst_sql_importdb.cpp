@@ -85,6 +85,8 @@ private slots:
                         qPrintable(line.at(0).toString()));
             for (const QString &table : destinations)
                 QCOMPARE(count(table), preventDuplicates ? 300 : 300 * run);
+            // Each operation drops its source connection when it ends.
+            QVERIFY(!QSqlDatabase::contains(m_old->phyconst()) && !QSqlDatabase::contains(m_old->vornakel()));
         }
         QCOMPARE(count("amino WHERE active = 1"), count("amino"));
         QCOMPARE(count("extinction WHERE active = 1 AND name LIKE 'name %' AND nm > 0"), count("extinction"));
