@@ -2,6 +2,7 @@
 
 #include "app/app_version.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSqlDatabase>
@@ -202,6 +203,15 @@ const QVector<SqlUpdateDatabase::Step> &SqlUpdateDatabase::steps()
     return chain;
 }
 
+// A file that is no database of this program: which one, why, and what to do.
+// Nothing has been written to it at this point.
+QString SqlUpdateDatabase::unreadable(const QString &path, const QString &reason)
+{
+    return QStringLiteral("The database file\n%1\ncannot be used: %2\n\nChoose another database file, or move this "
+                          "one aside to start with a new one. Nothing has been written to it.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
 void SqlUpdateDatabase::showError(const QString &text)
 {
     QMessageBox::critical(nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
@@ -228,14 +238,14 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         // A file with an empty schema (such as the 0-byte file a failed first
         // start leaves behind) is a new file, not a broken one.
         if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            showError(query.lastError().text());
+            showError(unreadable(path, query.lastError().text()));
             return false;
         }
         const bool emptySchema = query.next() && query.value(0).toInt() == 0;
         query.finish();
         if (!emptySchema) {
             if (!query.prepare(QStringLiteral("SELECT databaseVersion FROM version")) || !query.exec()) {
-                showError(query.lastError().text());
+                showError(unreadable(path, query.lastError().text()));
                 return false;
             }
             if (query.next() && !query.value(0).isNull()) {

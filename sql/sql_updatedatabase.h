@@ -38,6 +38,7 @@ signals:
 
 private:
     static void showError(const QString &text);
+    static QString unreadable(const QString &path, const QString &reason);
 };
 
 #endif

@@ -24,7 +24,7 @@ struct Row
 };
 const QList<Row> valueRows = {
     { "qtChangeBufferDensity", "qtDefaultBufferDensityValue", "density", 1, "1.5e-1", "0.15" },
-    { "qtChangeBufferViscosity", "qtDefaultBufferViscosityValue", "viscosity", 2, ".5", "0.5" },
+    { "qtChangeBufferViscosity", "qtDefaultBufferViscosityValue", "viscosity", 2, ".05", "0.05" },
     { "qtChangeBufferpH", "qtDefaultBufferpHValue", "pH", 4, " 7.4 ", "7.4" },
     { "qtChangeVbar", "qtDefaultVbarValue", "vbar", 3, "+0.72", "0.72" },
     { "qtChangeDependence", "qtDefaultConcentrationDependenceValue", "sk", 5, "5E-3", "0.005" },

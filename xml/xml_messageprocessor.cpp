@@ -64,8 +64,8 @@ XmlMessageProcessor::~XmlMessageProcessor()
     }
     m_clients.clear();
     close();
-    // The manager leaves its modules alone: their holders delete them.
-    delete m_manager;
+    // The manager, a child, goes with the processor; it leaves its modules
+    // alone: their holders delete them.
 }
 
 void XmlMessageProcessor::initialize()
