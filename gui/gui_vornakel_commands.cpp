@@ -4,7 +4,9 @@
 
 #include "app/app_log.h"
 #include "app/app_servers.h"
+#include "app/app_version.h"
 #include "gui/gui_about.h"
+#include "gui/gui_checkforupdates.h"
 #include "gui/gui_module.h"
 #include "gui/gui_vornakelmodules.h"
 #include "gui/gui_webmodule.h"
@@ -143,4 +145,17 @@ void GuiVornakel::onShowModuleWindow(QString moduleUIPath, QString moduleScriptP
 {
     // Released with its window.
     new GuiWebModule(m_moduleManager, m_databasePath, moduleUIPath, moduleScriptPath, nullptr);
+}
+
+void GuiVornakel::onCheckForUpdates()
+{
+    const QStringList modules = m_moduleManager->availableModules();
+    QStringList installed = modules;
+    installed << QStringLiteral("Vornakel,") + APPVERSION;
+    qCDebug(lcGui) << "AvailableModules" << modules;
+    qCDebug(lcGui) << "StringList" << installed;
+    qCDebug(lcGui) << "APPVERSION" << APPVERSION;
+    qCDebug(lcGui).noquote() << "modulesPath()   : " + modulesPath();
+    GuiCheckForUpdates dialog(installed, modulesPath(), this);
+    dialog.exec();
 }

@@ -3,5 +3,3 @@
 #include "gui/gui_vornakel.h"
 
 // Not yet built
-
-void GuiVornakel::onCheckForUpdates() { }

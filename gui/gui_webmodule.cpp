@@ -41,6 +41,8 @@ GuiWebModule::GuiWebModule(XmlMessageProcessor *processor, const QString &connec
 GuiWebModule::~GuiWebModule()
 {
     // The graphics object owns the view; the page objects are children of this one.
+    if (QWebView *window = view())
+        disconnect(window, nullptr, this, nullptr);
     delete m_graphics;
 }
 

@@ -47,10 +47,11 @@ private:
     QString m_htmlPath;
     QString m_connectionName;
     QString m_scriptPath;
-    AppMasterGraphics *m_graphics = nullptr;
-    sqlQuery *m_query1 = nullptr;
-    sqlQuery *m_query2 = nullptr;
-    XmlProcessorFacade *m_procs = nullptr;
+    // Guarded: a page can call deleteLater on every object published to it.
+    QPointer<AppMasterGraphics> m_graphics;
+    QPointer<sqlQuery> m_query1;
+    QPointer<sqlQuery> m_query2;
+    QPointer<XmlProcessorFacade> m_procs;
 };
 
 #endif

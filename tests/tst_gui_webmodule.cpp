@@ -112,6 +112,14 @@ private slots:
         QCOMPARE(js(window.get(), "graphics.maximumWidth()").toInt(), screen.width());
     }
 
+    // Every published QObject brings deleteLater along; the window copes with a page that calls it.
+    void aPageThatDeletesItsObjectsClosesItsWindowCleanly()
+    {
+        QPointer<GuiWebModule> window = open(m_page);
+        js(window, "query1.deleteLater(); graphics.deleteLater();");
+        QTRY_VERIFY(window.isNull());
+    }
+
     void anUpperCaseHeadGetsNoPieces()
     {
         const QString page = QDir::current().filePath("upper.html");
