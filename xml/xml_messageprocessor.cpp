@@ -227,7 +227,7 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
 
     const QString answer = document.toString(1);
     if (trace)
-        emit sigLog(answer, -1);
+        emit sigLog(answer, AppLog::Verbose);
     return answer;
 }
 
