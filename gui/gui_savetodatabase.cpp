@@ -520,19 +520,13 @@ void GuiSaveToDatabase::onSaveResultsClicked()
 
 // Experiment and results records
 
-namespace {
-
-// A field's number, or NULL for an empty or non-numeric text: an empty field
-// must come back empty, not as 0.
-QVariant numberOrNull(const QString &text, double factor = 1.0)
+QVariant GuiSaveToDatabase::numberOrNull(const QString &text, double factor)
 {
     double value = 0.0;
     if (!AppNumber::fromText(text, &value))
         return QVariant(QVariant::Double);
     return QVariant(value * factor);
 }
-
-} // namespace
 
 bool GuiSaveToDatabase::writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId)
 {
