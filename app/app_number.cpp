@@ -15,6 +15,11 @@ QString toText(double value, int significantDigits)
     return QString::number(value, 'g', significantDigits);
 }
 
+QString toText(double value, char format, int precision)
+{
+    return QString::number(value, format, precision);
+}
+
 bool fromText(const QString &text, double *value)
 {
     // Made once: a paste reads hundreds of thousands of fields.

@@ -11,6 +11,11 @@ namespace AppNumber {
 // give 17 ("0.30000000000000004").
 QString toText(double value);
 
+// A fixed form that a file format or a stored column asks for: 'f' with a
+// number of decimals, 'e' with a number of mantissa decimals, or 'g' with a
+// number of significant digits.
+QString toText(double value, char format, int precision);
+
 // 'g' format with the given number of significant digits, for figures shown
 // where fifteen would not fit; what is stored or sent keeps toText's digits.
 QString toText(double value, int significantDigits);

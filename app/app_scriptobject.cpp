@@ -3,6 +3,7 @@
 #include "app/app_constants.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "app/app_scriptmessages.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -396,12 +397,22 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
         }
     }
 
-    if (props.contains(QStringLiteral("WARNING")))
-        QMessageBox::warning(
-            form, QStringLiteral("Vornakel Warning"), textOf(props.value(QStringLiteral("WARNING"))), QMessageBox::Ok);
-    if (props.contains(QStringLiteral("ERROR")))
-        QMessageBox::critical(
-            form, QStringLiteral("Vornakel Error"), textOf(props.value(QStringLiteral("ERROR"))), QMessageBox::Ok);
+    // Within a calculation pass the pass shows them, each once.
+    AppScriptMessages *pass = AppScriptMessages::current();
+    if (props.contains(QStringLiteral("WARNING"))) {
+        const QString text = textOf(props.value(QStringLiteral("WARNING")));
+        if (pass)
+            pass->addWarning(text);
+        else
+            QMessageBox::warning(form, QStringLiteral("Vornakel Warning"), text, QMessageBox::Ok);
+    }
+    if (props.contains(QStringLiteral("ERROR"))) {
+        const QString text = textOf(props.value(QStringLiteral("ERROR")));
+        if (pass)
+            pass->addError(text);
+        else
+            QMessageBox::critical(form, QStringLiteral("Vornakel Error"), text, QMessageBox::Ok);
+    }
 
     for (auto it = node->m_children.constBegin(); it != node->m_children.constEnd(); ++it)
         graphs << populateForm(it.value(), form);

@@ -108,6 +108,7 @@ int main(int argc, char **argv)
 
     int saved = 0;
     GuiSaveToDatabase dialog(db.path(), &window);
+    dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
     const double save = median(
         11, [&] { dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click(); },
         [&] {
@@ -120,6 +121,8 @@ int main(int argc, char **argv)
     last.next();
     const int sampleId = last.value(0).toInt();
     const int rows = last.value(1).toInt() / saved;
+    for (const QString &text : answerer.texts())
+        std::fprintf(stderr, "bench_samplepage: unexpected box: %s\n", qPrintable(text));
 
     const double reload = median(11, [&] {
         page.blockCalculations(true);

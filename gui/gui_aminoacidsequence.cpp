@@ -89,7 +89,7 @@ void GuiAminoAcidSequence::clear()
 
 QString GuiAminoAcidSequence::sequence() const
 {
-    return qtSequenceEdit->toPlainText();
+    return qtSequenceEdit->sequence();
 }
 
 void GuiAminoAcidSequence::onFontSizeChanged(int value)

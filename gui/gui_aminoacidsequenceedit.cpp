@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScrollBar>
@@ -90,9 +91,29 @@ void GuiAminoAcidSequenceEdit::insertFromMimeData(QMimeData const *source)
     QTextEdit::insertFromMimeData(&kept);
 }
 
+void GuiAminoAcidSequenceEdit::keyPressEvent(QKeyEvent *event)
+{
+    // The row breaks are the field's own: erasing next to one erases the residue beyond it.
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection() && event->modifiers() == Qt::NoModifier) {
+        if (event->key() == Qt::Key_Backspace && cursor.atBlockStart() && !cursor.atStart()) {
+            cursor.movePosition(QTextCursor::PreviousCharacter);
+            cursor.deletePreviousChar();
+            return;
+        }
+        if (event->key() == Qt::Key_Delete && cursor.atBlockEnd() && !cursor.atEnd()) {
+            cursor.movePosition(QTextCursor::NextCharacter);
+            cursor.deleteChar();
+            return;
+        }
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
 void GuiAminoAcidSequenceEdit::onContentsChange(int position, int, int added)
 {
-    if (m_changedLength == 0) {
+    if (!m_changed) {
+        m_changed = true;
         m_changedFrom = position;
         m_changedLength = added;
     } else {
@@ -102,19 +123,30 @@ void GuiAminoAcidSequenceEdit::onContentsChange(int position, int, int added)
     }
 }
 
+QString GuiAminoAcidSequenceEdit::sequence() const
+{
+    return toPlainText().remove(QLatin1Char('\n'));
+}
+
 void GuiAminoAcidSequenceEdit::onTextChanged()
 {
+    if (!m_changed)
+        return;
     const int from = m_changedFrom;
     const int length = m_changedLength;
-    m_changedFrom = 0;
-    m_changedLength = 0;
+    m_changed = false;
 
     QTextDocument *doc = document();
-    const int last = doc->characterCount() - 1; // without the document's closing separator
-    const int end = std::min(from + length, last);
+    const int scroll = verticalScrollBar()->value();
+    // The cursor as a residue index, so it keeps its place among the residues.
+    const QTextCursor before = textCursor();
+    int residue = before.position() - before.block().blockNumber();
+
+    QSignalBlocker blocker(this);
+    QSignalBlocker docBlocker(doc);
+    // Upper-case what was added and drop what is no code (a typed line break too).
+    const int end = std::min(from + length, doc->characterCount() - 1);
     if (end > from) {
-        // Upper-case what was added and drop what is no code, from the end so
-        // that positions stay valid; the cursor and the scroll position stay.
         QTextCursor changed(doc);
         changed.setPosition(from);
         changed.setPosition(end, QTextCursor::KeepAnchor);
@@ -126,21 +158,53 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
                 wanted += upper;
         }
         if (wanted != added) {
-            const int scroll = verticalScrollBar()->value();
-            const int position = textCursor().position();
-            const int removed = added.size() - wanted.size();
-            const QSignalBlocker blocker(this);
+            const QTextCursor start(doc->findBlock(from));
+            const int residueFrom = from - start.block().blockNumber();
+            int dropped = 0;
+            for (const QChar c : added)
+                if (c != QChar::ParagraphSeparator && !m_oneLetter.contains(QString(c).toUpper()))
+                    ++dropped;
+            if (residue > residueFrom)
+                residue = std::max(residueFrom, residue - dropped);
             changed.insertText(wanted);
-            m_changedFrom = 0;
-            m_changedLength = 0;
-            QTextCursor place = textCursor();
-            place.setPosition(
-                std::max(from, std::min(position - (position >= end ? removed : 0), doc->characterCount() - 1)));
-            setTextCursor(place);
-            verticalScrollBar()->setValue(scroll);
         }
     }
-    const int rows = (doc->characterCount() - 1) / 100;
+
+    // One block per row of residuesPerRow: an edit lays out only the rows it
+    // touches, where one long paragraph would be laid out whole at each key.
+    QTextBlock block = doc->findBlock(std::min(from, doc->characterCount() - 1));
+    QTextBlock check = block;
+    bool even = true;
+    for (; check.isValid(); check = check.next())
+        if (check.length() - 1 != residuesPerRow && check.next().isValid()) {
+            even = false;
+            break;
+        }
+    if (!even || doc->lastBlock().length() - 1 > residuesPerRow) {
+        QTextCursor tail(doc);
+        tail.setPosition(block.position());
+        tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        const QString residues = tail.selectedText().remove(QChar::ParagraphSeparator);
+        QString rows;
+        rows.reserve(residues.size() + residues.size() / residuesPerRow + 1);
+        for (int i = 0; i < residues.size(); i += residuesPerRow) {
+            if (i > 0)
+                rows += QLatin1Char('\n');
+            rows += residues.mid(i, residuesPerRow);
+        }
+        tail.insertText(rows);
+    }
+    m_changed = false;
+
+    QTextCursor place(doc);
+    place.setPosition(std::min(residue + residue / residuesPerRow, doc->characterCount() - 1));
+    setTextCursor(place);
+    verticalScrollBar()->setValue(scroll);
+    docBlocker.unblock();
+    blocker.unblock();
+
+    const int residues = doc->characterCount() - doc->blockCount();
+    const int rows = residues / residuesPerRow;
     if (rows != m_rowCount) {
         m_rowCount = rows;
         emit sigRowCountChanged(rows);

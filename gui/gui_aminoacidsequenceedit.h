@@ -7,6 +7,7 @@
 #include <QString>
 #include <QTextEdit>
 
+class QKeyEvent;
 class QMimeData;
 
 // The field in which a residue sequence is written in one-letter codes. It
@@ -32,6 +33,9 @@ public:
 
     // What a paste or a file keeps of a text: its code characters, upper-cased.
     QString filtered(const QString &text) const;
+    // The residues without the row breaks the field shows them in.
+    QString sequence() const;
+    static constexpr int residuesPerRow = 100;
     int rowCount() const { return m_rowCount; }
 
 public slots:
@@ -43,6 +47,7 @@ signals:
 
 protected:
     void insertFromMimeData(QMimeData const *source) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void onContentsChange(int position, int removed, int added);
@@ -55,6 +60,7 @@ private:
     // The stretch of the document changed last, checked by onTextChanged.
     int m_changedFrom = 0;
     int m_changedLength = 0;
+    bool m_changed = false;
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "app/app_constants.h"
 #include "app/app_number.h"
+#include "gui/gui_units.h"
 
 #include "app/app_log.h"
 #include <QDir>
@@ -52,6 +53,8 @@ void GuiChangeDefaults::initialize()
     qtDefaultVbarValue->setText(values.vbar);
     qtDefaultBufferpHValue->setText(values.pH);
     qtDefaultConcentrationDependenceValue->setText(values.sk);
+    qtDefaultBufferDensityValue->setToolTip(QLatin1String(GuiUnits::densityTip));
+    qtDefaultBufferViscosityValue->setToolTip(QLatin1String(GuiUnits::viscosityTip));
 }
 
 void GuiChangeDefaults::createConnections()
@@ -70,7 +73,10 @@ QStringList GuiChangeDefaults::defaultValues()
     QSqlQuery query(m_db);
     if (!query.exec(
             QStringLiteral("SELECT temperature, density, viscosity, vbar, pH, sk FROM defaults WHERE id = 1"))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+        QMessageBox::critical(this, QStringLiteral("Vornakel"),
+            QStringLiteral("The defaults of the database file\n%1\ncannot be read: %2")
+                .arg(QDir::toNativeSeparators(m_connectionName), query.lastError().text()),
+            QMessageBox::Ok);
         return values;
     }
     if (!query.next())
@@ -135,8 +141,11 @@ void GuiChangeDefaults::onFinishedMakingChanges()
     // Each row on its own: a refused or failed one does not stop the others.
     if (qtChangeBufferDensity->isChecked())
         updateDefault("density", qtLabelBufferDensity, qtDefaultBufferDensityValue);
-    if (qtChangeBufferViscosity->isChecked())
+    if (qtChangeBufferViscosity->isChecked()) {
+        // The dialog has closed by now: the question goes to whoever opened it.
+        GuiUnits::askCentipoise(qtDefaultBufferViscosityValue, parentWidget());
         updateDefault("viscosity", qtLabelBufferViscosity, qtDefaultBufferViscosityValue);
+    }
     if (qtChangeBufferpH->isChecked())
         updateDefault("pH", qtLabelBufferpH, qtDefaultBufferpHValue);
     if (qtChangeVbar->isChecked())

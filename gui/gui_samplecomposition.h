@@ -70,6 +70,9 @@ public:
     void fromOneLetterCodes(QString const &text);
     GuiAminoAcidSequence *aminoAcidSequenceDialog() const { return sequenceDialog; }
 
+    // Reads the text of a composition file into the tables, then recalculates.
+    void readCompositionText(const QString &text);
+
     // The printed summary: its HTML, and the printing of it without the dialog.
     QString summaryHtml();
     void printSummary(QPrinter *printer);
@@ -140,7 +143,6 @@ private:
     void emptyResults();
     // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.
     QString compositionText() const;
-    void readCompositionText(const QString &text);
     void readSequenceData(const QByteArray &data, bool threeLetter);
     int oligomerNumber() const;
     void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,

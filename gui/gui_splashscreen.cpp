@@ -9,10 +9,7 @@ GuiSplashScreen::GuiSplashScreen(const QPixmap &pixmap, Qt::WindowFlags flags)
     connect(m_timer, &QTimer::timeout, this, &GuiSplashScreen::sigTimeOut);
 }
 
-GuiSplashScreen::~GuiSplashScreen()
-{
-    delete m_timer;
-}
+GuiSplashScreen::~GuiSplashScreen() = default;
 
 void GuiSplashScreen::show()
 {

@@ -5,6 +5,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "gui/gui_units.h"
 
 #include <QMessageBox>
 
@@ -88,6 +89,14 @@ GuiViscosityStandardValue::GuiViscosityStandardValue(QWidget *window) : GuiStand
 {
     qtHeader->setText(QStringLiteral("Enter Viscosity"));
     qtValue->setFormat('E', 4);
+    qtValue->setToolTip(QLatin1String(GuiUnits::viscosityTip));
+}
+
+void GuiViscosityStandardValue::accept()
+{
+    // Asked before the checks of every kind, so that a value converted here is the one taken.
+    GuiUnits::askCentipoise(qtValue, this);
+    GuiStandardValue::accept();
 }
 
 void GuiViscosityStandardValue::calculate()
@@ -99,6 +108,7 @@ GuiDensityStandardValue::GuiDensityStandardValue(QWidget *window) : GuiStandardV
 {
     qtHeader->setText(QStringLiteral("Enter Density"));
     qtValue->setFormat('f', 5);
+    qtValue->setToolTip(QLatin1String(GuiUnits::densityTip));
 }
 
 void GuiDensityStandardValue::calculate()

@@ -57,6 +57,8 @@ public:
 
 public slots:
     void calculate() override;
+    // A value of 0.5 P or more is first asked about: was it meant in centipoise?
+    void accept() override;
 };
 
 class GuiDensityStandardValue : public GuiStandardValue

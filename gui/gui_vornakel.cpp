@@ -10,6 +10,7 @@
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_style.h"
+#include "gui/gui_units.h"
 #include "sql/sql_updatedatabase.h"
 #include "xml/xml_messageprocessor.h"
 
@@ -246,6 +247,9 @@ void GuiVornakel::initialize()
     qtBufferViscosity->setBottom(1e-07);
     qtBufferViscosity->setFormat('E', 4);
     qtBufferViscosity->setDefaultText(viscosity);
+    // The form shows only the symbols; the units are where the figures are typed.
+    qtBufferDensity->setToolTip(QLatin1String(GuiUnits::densityTip));
+    qtBufferViscosity->setToolTip(QLatin1String(GuiUnits::viscosityTip));
 
     qtSedEquilibriumTemp->setRange(0, 45, 1000);
     qtSedEquilibriumTemp->setFormat('f', 2);

@@ -18,6 +18,7 @@ class GuiChangeDefaults;
 class GuiDataUpdate;
 class GuiDensityStandardValue;
 class GuiGrapher;
+class GuiLineEdit;
 class GuiStandardValue;
 class GuiVbarStandardValue;
 class GuiViscosityStandardValue;
@@ -248,6 +249,10 @@ private:
     // Takes the disabled (standard or computed) vbar, density and viscosity,
     // or only the one given, from 20 C to the equilibrium temperature.
     void correctForTemperature(const QLineEdit *only);
+    // Empties computed figures whose inputs are missing, leaving those the person typed over.
+    void emptyFigures(const QList<GuiLineEdit *> &figures);
+    // Empties the figures of the Results tab, leaving its options as they are.
+    void emptyResultFigures();
     void setDirectEntry(bool checked, QAbstractButton *button, QAbstractButton *&source, QLineEdit *field,
         QLabel *caption, QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source, QAbstractButton *standardButton,

@@ -4,9 +4,12 @@
 
 #include "app/app_log.h"
 #include "app/app_servers.h"
+#include "app/app_version.h"
 #include "gui/gui_about.h"
+#include "gui/gui_checkforupdates.h"
 #include "gui/gui_module.h"
 #include "gui/gui_vornakelmodules.h"
+#include "gui/gui_webmodule.h"
 #include "xml/xml_messageprocessor.h"
 
 #include <QApplication>
@@ -113,12 +116,12 @@ void GuiVornakel::onShowAdditionalModules()
     if (selected.isEmpty())
         return;
     const QStringList fields = selected.first().split(QLatin1Char(','));
-    const QString spec = fields.value(0) + QLatin1Char(',') + fields.value(1);
-    if (!loadAdditionalModule(spec)) {
-        emit sigLog(QStringLiteral("Failed to load module: ") + spec, AppLog::Warning);
+    const QString nameAndVersion = fields.value(0) + QLatin1Char(',') + fields.value(1);
+    if (!loadAdditionalModule(nameAndVersion)) {
+        emit sigLog(QStringLiteral("Failed to load module: ") + nameAndVersion, AppLog::Warning);
         return;
     }
-    emit sigLog(QStringLiteral("Loaded Module: ") + spec, AppLog::Trace);
+    emit sigLog(QStringLiteral("Loaded Module: ") + nameAndVersion, AppLog::Trace);
     const QString page = fields.value(2);
     const QString script = fields.value(3);
     if (page.endsWith(QLatin1String(".html")) && QFileInfo(page).isFile() && script.endsWith(QLatin1String(".js"))
@@ -136,4 +139,23 @@ bool GuiVornakel::loadAdditionalModule(QString nameAndVersion)
     if (!window->window())
         delete window;
     return true;
+}
+
+void GuiVornakel::onShowModuleWindow(QString moduleUIPath, QString moduleScriptPath)
+{
+    // Released with its window.
+    new GuiWebModule(m_moduleManager, m_databasePath, moduleUIPath, moduleScriptPath, nullptr);
+}
+
+void GuiVornakel::onCheckForUpdates()
+{
+    const QStringList modules = m_moduleManager->availableModules();
+    QStringList installed = modules;
+    installed << QStringLiteral("Vornakel,") + APPVERSION;
+    qCDebug(lcGui) << "AvailableModules" << modules;
+    qCDebug(lcGui) << "StringList" << installed;
+    qCDebug(lcGui) << "APPVERSION" << APPVERSION;
+    qCDebug(lcGui).noquote() << "modulesPath()   : " + modulesPath();
+    GuiCheckForUpdates dialog(installed, modulesPath(), this);
+    dialog.exec();
 }

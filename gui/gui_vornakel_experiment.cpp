@@ -1,13 +1,13 @@
 // The main road of the program: the input rules of the numeric fields and the
 // experiment calculations, all done by the calculation module.
-#include "app/app_constants.h"
-#include "app/app_log.h"
-#include "gui/gui_style.h"
 #include "gui/gui_vornakel.h"
 
 #include "app/app_calculationcontract.h"
+#include "app/app_constants.h"
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptmessages.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
@@ -15,6 +15,8 @@
 #include "gui/gui_modifyk.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_standardvalue.h"
+#include "gui/gui_style.h"
+#include "gui/gui_units.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -23,14 +25,16 @@
 #include <QMetaMethod>
 #include <QMetaProperty>
 
+#include <algorithm>
+
 namespace {
 
 // The buffer page works at the experiment temperature; a field that holds no
 // number leaves it where it was.
-void followTemperature(GuiBufferComponents *page, const QLineEdit *field)
+void followTemperature(GuiBufferComponents *page, const GuiLineEdit *field)
 {
     double temperature = 0.0;
-    if (AppNumber::fromText(field->text(), &temperature) && temperature != page->temperature())
+    if (field->isValid() && AppNumber::fromText(field->text(), &temperature) && temperature != page->temperature())
         page->setTemperature(temperature);
 }
 
@@ -81,29 +85,44 @@ void GuiVornakel::calculate()
     if (m_mrMethod == MrMethod::None || !m_calculationsPlugin)
         return;
 
+    const AppScriptMessages pass(this);
     AppScriptList results;
     int written = 0; // results already in the form, with their messages shown
     AppPlugin *module = m_calculationsPlugin;
+    // A red or empty input is never sent: the figures computed from it are
+    // emptied rather than left from earlier inputs.
+    QList<GuiLineEdit *> stale;
+    auto valid = [](std::initializer_list<const GuiLineEdit *> fields) {
+        return std::all_of(fields.begin(), fields.end(), [](const GuiLineEdit *field) { return field->isValid(); });
+    };
+
+    // Radius, buoyant mass and sigma from a known Mr, each once its own inputs are there.
+    auto fromKnownMr = [&] {
+        const bool mrVbar = valid({ qtSedEquilibriumMR, qtSampleVbar });
+        const bool buoyancy = mrVbar && qtBufferDensity->isValid();
+        const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar), density = number(qtBufferDensity);
+        if (mrVbar)
+            results.add((qtTellerMethod->isChecked() ? Calc::calculateRp : Calc::calculateRo).call(module, mr, vbar));
+        else
+            stale << qtExperimentResultsRp;
+        if (buoyancy)
+            results.add(Calc::calculateMbDirectly.call(module, mr, vbar, density));
+        else
+            stale << qtExperimentResultsMb;
+        if (buoyancy && valid({ qtSedEquilibriumTemp, qtSedEquilibriumRPM }))
+            results.add(Calc::calculateSigmaFromMr.call(
+                module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM), mr, vbar, density));
+        else
+            stale << qtSedEquilibriumSigma;
+    };
 
     switch (m_mrMethod) {
-    case MrMethod::ExactMr: {
-        if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
-            break;
-        const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar);
-        results.add((qtTellerMethod->isChecked() ? Calc::calculateRp : Calc::calculateRo).call(module, mr, vbar));
-        if (!qtBufferDensity->isValid())
-            break;
-        const QVariant density = number(qtBufferDensity);
-        results.add(Calc::calculateMbDirectly.call(module, mr, vbar, density));
-        if (!qtSedEquilibriumTemp->isValid() || !qtSedEquilibriumRPM->isValid())
-            break;
-        results.add(Calc::calculateSigmaFromMr.call(
-            module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM), mr, vbar, density));
+    case MrMethod::ExactMr:
+        fromKnownMr();
         break;
-    }
     case MrMethod::FromSigma: {
-        if (qtSedEquilibriumTemp->isValid() && qtSedEquilibriumSigma->isValid() && qtSedEquilibriumRPM->isValid()
-            && qtSampleVbar->isValid() && qtBufferDensity->isValid()) {
+        if (valid(
+                { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSampleVbar, qtBufferDensity })) {
             const QVariant temperature = number(qtSedEquilibriumTemp), sigma = number(qtSedEquilibriumSigma),
                            rpm = number(qtSedEquilibriumRPM);
             results.add(Calc::calculateMbFromSigma.call(module, temperature, sigma, rpm));
@@ -112,46 +131,66 @@ void GuiVornakel::calculate()
             // The computed Mr must stand in its field before Rp is asked for.
             writeResults(results);
             written = results.size();
+        } else {
+            // Emptied now, so that the radius is not computed from the Mr of earlier inputs.
+            emptyFigures({ qtExperimentResultsMb, qtSedEquilibriumMR });
         }
-        if (!qtSedEquilibriumMR->isValid() || !qtSampleVbar->isValid())
-            break;
-        results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
+        if (valid({ qtSedEquilibriumMR, qtSampleVbar }))
+            results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
+        else
+            stale << qtExperimentResultsRp;
         break;
     }
     case MrMethod::FromComposition:
-        results.add(Calc::calculationsFromMr.call(module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM),
-            number(qtSedEquilibriumMR), number(qtSampleVbar), number(qtBufferDensity),
-            QVariant(qtTellerMethod->isChecked() ? 1 : 0)));
+        if (valid({ qtSedEquilibriumTemp, qtSedEquilibriumRPM, qtSedEquilibriumMR, qtSampleVbar, qtBufferDensity }))
+            results.add(Calc::calculationsFromMr.call(module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM),
+                number(qtSedEquilibriumMR), number(qtSampleVbar), number(qtBufferDensity),
+                QVariant(qtTellerMethod->isChecked() ? 1 : 0)));
+        else
+            fromKnownMr(); // what the inputs at hand allow, as for a typed Mr
         break;
     default:
         break;
     }
 
-    // Sedimentation step. The viscosity is tested with the others: an invalid
-    // one must give no s20,w rather than one computed from 0.
-    if (qtSedEquilibriumTemp->isValid() && qtSedVelocityTemp->isValid() && qtBufferDensity->isValid()
-        && qtSampleVbar->isValid() && qtSedVelocityCoefficient->isValid() && qtBufferViscosity->isValid()) {
+    // Sedimentation step. A concentration typed but not valid, or a k that is
+    // not, gives no s20,w rather than one without the correction.
+    const bool concentration = !qtSedVelocityConcentration->text().simplified().isEmpty();
+    if (valid({ qtSedEquilibriumTemp, qtSedVelocityTemp, qtBufferDensity, qtSampleVbar, qtSedVelocityCoefficient,
+            qtBufferViscosity })
+        && (!concentration || valid({ qtSedVelocityConcentration, qtSedVelocityK })) && m_changeDefaults) {
         // Vbar20 is the program's default vbar; without the defaults row there is no s20,w.
-        if (m_changeDefaults) {
-            double vbar20 = 0.0;
-            if (!AppNumber::fromText(m_changeDefaults->defaultsRow().vbar, &vbar20))
-                vbar20 = 0.0;
-            const QVariant common[] = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp),
-                number(qtSedVelocityCoefficient), QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar),
-                number(qtBufferDensity), QVariant(qtFromComposition->isChecked() ? 1 : 0),
-                number(qtStackComposition->qtCalculatedVBarWater) };
-            if (qtSedVelocityConcentration->isValid())
-                results.add(
-                    Calc::calculateSo20W.call(module, common[0], common[1], common[2], common[3], common[4], common[5],
-                        common[6], common[7], common[8], number(qtSedVelocityK), number(qtSedVelocityConcentration)));
-            else
-                results.add(Calc::calculateS20W.call(module, common[0], common[1], common[2], common[3], common[4],
-                    common[5], common[6], common[7], common[8]));
-        }
+        double vbar20 = 0.0;
+        if (!AppNumber::fromText(m_changeDefaults->defaultsRow().vbar, &vbar20))
+            vbar20 = 0.0;
+        const QVariant common[]
+            = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp), number(qtSedVelocityCoefficient),
+                  QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar), number(qtBufferDensity),
+                  QVariant(qtFromComposition->isChecked() ? 1 : 0), number(qtStackComposition->qtCalculatedVBarWater) };
+        if (concentration)
+            results.add(
+                Calc::calculateSo20W.call(module, common[0], common[1], common[2], common[3], common[4], common[5],
+                    common[6], common[7], common[8], number(qtSedVelocityK), number(qtSedVelocityConcentration)));
+        else
+            results.add(Calc::calculateS20W.call(module, common[0], common[1], common[2], common[3], common[4],
+                common[5], common[6], common[7], common[8]));
+    } else {
+        stale << qtExperimentResultsS;
     }
 
+    emptyFigures(stale);
     // Written again, Mr would show its module's warnings a second time.
     writeResults(results.mid(written));
+}
+
+void GuiVornakel::emptyFigures(const QList<GuiLineEdit *> &figures)
+{
+    // A figure the person has typed over stays: it is theirs, not the module's.
+    blockSignals(true);
+    for (GuiLineEdit *field : figures)
+        if (!field->property(AppKeys::userEntry).toBool() && !field->text().isEmpty())
+            field->setText(QString());
+    blockSignals(false);
 }
 
 void GuiVornakel::equilibriumTempCalculations()
@@ -172,8 +211,12 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
         = wanted(qtBufferDensity) && m_densitySourceButton == qtDensityCompute && page->qtCalculateDensity->isChecked();
     const bool viscosityFromPage = wanted(qtBufferViscosity) && m_viscositySourceButton == qtViscosityCompute
         && page->qtCalculateViscosity->isChecked();
+    const AppScriptMessages pass(this);
+    // A temperature that is no valid entry corrects nothing; the figures that
+    // depend on it are emptied by calculate().
+    const bool temperatureValid = qtSedEquilibriumTemp->isValid();
     QHash<QLineEdit *, double> fromPage;
-    if (densityFromPage || viscosityFromPage) {
+    if ((densityFromPage || viscosityFromPage) && temperatureValid) {
         followTemperature(page, qtSedEquilibriumTemp);
         if (densityFromPage)
             fromPage.insert(qtBufferDensity, page->calculatedDensity());
@@ -189,7 +232,7 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
         bases.insert(field, base);
         return QVariant(base);
     };
-    if (m_calculationsPlugin) {
+    if (m_calculationsPlugin && temperatureValid) {
         if (wanted(qtSampleVbar))
             results.add(Calc::vbarAtT.call(m_calculationsPlugin, correct(qtSampleVbar), temperature));
         if (wanted(qtBufferDensity) && !densityFromPage)
@@ -209,9 +252,12 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
 
 void GuiVornakel::onSedEqTempChanged()
 {
-    // A vbar typed directly gets no temperature correction.
-    if (qtSampleVbar->isEnabled() || !m_calculationsPlugin)
+    // A vbar typed directly gets no temperature correction, nor does any at a
+    // temperature that is no valid entry.
+    if (qtSampleVbar->isEnabled() || !m_calculationsPlugin || !qtSedEquilibriumTemp->isValid())
         return;
+    // The same edit has just been calculated: what it showed is not shown again.
+    const AppScriptMessages pass(this, AppScriptMessages::ContinuingPass);
     double vbar = AppDefaults::vbar;
     const AppCalculation<2> *function = &AppCalculationContract::defaultSampleVbar;
     // The composition's vbar stands only while it is the chosen source: a
@@ -232,6 +278,7 @@ void GuiVornakel::onSedEqTempChanged()
 
 void GuiVornakel::onCalculatedVBarAccepted(qreal value)
 {
+    const AppScriptMessages pass(this);
     if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_calculationsPlugin) {
         AppScriptList results;
         results.add(AppCalculationContract::calculateSampleVbar.call(
@@ -320,6 +367,8 @@ void GuiVornakel::onValueEdited()
     QObject *source = sender();
     if (!source)
         return;
+    // One edit, one pass: each warning of its calculations is shown once.
+    const AppScriptMessages pass(this);
 
     if (source == qtSedEquilibriumTemp) {
         qtSedVelocityTemp->setDefaultText(qtSedEquilibriumTemp->text());
@@ -340,6 +389,8 @@ void GuiVornakel::onValueEdited()
         if (!text.isEmpty() && AppNumber::fromText(text, &rpm) && !(rpm > 90))
             qtSedEquilibriumRPM->setText(AppNumber::toText(rpm * 1000));
     } else if (source == qtSedEquilibriumMR) {
+    } else if (source == qtBufferViscosity) {
+        GuiUnits::askCentipoise(qtBufferViscosity, this);
     } else if (source == qtSedVelocityConcentration) {
         if (!qtSedVelocityConcentration->text().simplified().isEmpty()) {
             emit sigLog(QStringLiteral("Changing to s*20W"), AppLog::Trace);
@@ -466,6 +517,7 @@ void GuiVornakel::onClickedViscosityStandard()
 void GuiVornakel::chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source,
     QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
 {
+    const AppScriptMessages pass(this);
     if (dialog && dialog->execute() == QDialog::Accepted) {
         source = standardButton;
         setCheckedQuietly(pageChoice, false);

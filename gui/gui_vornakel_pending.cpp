@@ -3,7 +3,3 @@
 #include "gui/gui_vornakel.h"
 
 // Not yet built
-
-void GuiVornakel::onImport() { }
-void GuiVornakel::onShowModuleWindow(QString, QString) { }
-void GuiVornakel::onCheckForUpdates() { }

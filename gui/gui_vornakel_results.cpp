@@ -1,19 +1,20 @@
 // The Results tab of the main window: the hydrodynamic shape figures from the
 // calculation module, the hydration and shape options, and the two shape graphs.
 
-#include "app/app_log.h"
-#include "gui/gui_style.h"
 #include "gui/gui_vornakel.h"
 
 #include "app/app_calculationcontract.h"
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptmessages.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
+#include "gui/gui_style.h"
 
 #include <QAbstractButton>
 #include <QBrush>
@@ -78,12 +79,19 @@ void GuiVornakel::calculateResults()
     if (!qtStackComposition)
         return;
 
+    const AppScriptMessages pass(this);
     setBusyCursor(true);
     blockSignals(true);
 
     const PageFigures page(*this, m_computedHydration);
     const double unDenaturedVbar = AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text());
-    const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
+    // A ratio or hydration that is no number is marked and not sent, rather than sent as 0.
+    double ratio = 0.0;
+    const bool ratioGiven = !qtHydrateRatio->text().simplified().isEmpty();
+    const bool ratioValid = !ratioGiven || AppNumber::fromText(qtHydrateRatio->text(), &ratio);
+    qtHydrateRatio->setStyleSheet(ratioValid
+            ? QString()
+            : QStringLiteral("QLineEdit{") + QLatin1String(GuiStyle::invalidBackground) + QStringLiteral("}"));
 
     // The first checked hydration option decides; choosing an axial ratio fixes
     // the shape it belongs to, and checking that shape runs this routine again
@@ -124,10 +132,25 @@ void GuiVornakel::calculateResults()
         qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph L/d vs Hydration"));
     }
 
-    const std::unique_ptr<AppScriptObject> results(
-        AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
-            QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
-            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
+    // Nothing is sent without a molecular weight, nor with an input that is not
+    // a valid entry (the needed ones also not when empty, the equilibrium
+    // figures and s20,w not when red), nor without the value an option asks
+    // for: the page then shows no figures at all, never those of earlier inputs.
+    const bool mrMissing
+        = qtSedEquilibriumMR->text().isEmpty() || !qtSedEquilibriumMR->isValid() || page.mr.toDouble() == 0.0;
+    auto red = [](const GuiLineEdit *field) { return !field->text().simplified().isEmpty() && !field->isValid(); };
+    const bool valueAsked
+        = qtHydrateProlate->isChecked() || qtHydrateOblate->isChecked() || qtHydrateDelta1->isChecked();
+    const bool sendable = !mrMissing && qtSampleVbar->isValid() && qtSedVelocityTemp->isValid()
+        && qtBufferViscosity->isValid() && !red(qtExperimentResultsMb) && !red(qtSedEquilibriumSigma)
+        && !red(qtSedEquilibriumRPM) && !red(qtExperimentResultsS) && ratioValid && (ratioGiven || !valueAsked);
+    if (!sendable)
+        emptyResultFigures();
+    const std::unique_ptr<AppScriptObject> results(!sendable
+            ? nullptr
+            : AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
+                QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
+                QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
     if (results)
         AppScriptObject::populateForm(results.get(), this);
     // The module sends its figures in full; the page shows six significant
@@ -143,7 +166,7 @@ void GuiVornakel::calculateResults()
     qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && tellerRatio && vbarRatio);
     qtAvsBGraphButton->setEnabled(tellerRatio && vbarRatio);
 
-    if (qtSedEquilibriumMR->text().isEmpty() || AppNumber::valueOrZero(qtSedEquilibriumMR->text()) == 0.0) {
+    if (mrMissing) {
         emit sigLog(QStringLiteral("no molecular weight entered for results"), AppLog::Notice);
         clearResultsPage();
         qtResultsErrorText->setStyleSheet(QLatin1String(GuiStyle::resultsErrorBackground));
@@ -190,10 +213,22 @@ void GuiVornakel::onToggledHydrateComputed(bool checked)
 
 void GuiVornakel::onToggledHydrateDelta1(bool checked)
 {
-    if (qtHydrateRatio->text().isEmpty())
-        qtHydrateRatio->setText(QStringLiteral("1.000"));
-    if (checked)
+    // The field starts empty: an axial ratio left in it, or a made-up 1 g/g,
+    // is no hydration the person has given.
+    if (checked) {
+        qtHydrateRatio->setText(QString());
         calculateResults();
+    }
+}
+
+void GuiVornakel::emptyResultFigures()
+{
+    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
+             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
+             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin })
+        label->clear();
+    qtRStokes->setText(QString());
+    qtGraphShapeHydrationExpansion->setText(QString());
 }
 
 void GuiVornakel::enableShapeButtons()

@@ -2,6 +2,7 @@
 
 #include "app/app_version.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QSqlDatabase>
@@ -202,6 +203,23 @@ const QVector<SqlUpdateDatabase::Step> &SqlUpdateDatabase::steps()
     return chain;
 }
 
+// A file that is no database of this program: which one, why, and what to do.
+// Nothing has been written to it at this point.
+QString SqlUpdateDatabase::unreadable(const QString &path, const QString &reason)
+{
+    return QStringLiteral("The database file\n%1\ncannot be used: %2\n\nChoose another database file, or move this "
+                          "one aside to start with a new one. Nothing has been written to it.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
+// A failure while the file is brought up to date; the rollback leaves it as it was.
+QString SqlUpdateDatabase::notUpdated(const QString &path, const QString &reason)
+{
+    return QStringLiteral("The database file\n%1\ncould not be brought up to date: %2\n\nIt has been left as it "
+                          "was.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
 void SqlUpdateDatabase::showError(const QString &text)
 {
     QMessageBox::critical(nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
@@ -228,14 +246,14 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         // A file with an empty schema (such as the 0-byte file a failed first
         // start leaves behind) is a new file, not a broken one.
         if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            showError(query.lastError().text());
+            showError(unreadable(path, query.lastError().text()));
             return false;
         }
         const bool emptySchema = query.next() && query.value(0).toInt() == 0;
         query.finish();
         if (!emptySchema) {
             if (!query.prepare(QStringLiteral("SELECT databaseVersion FROM version")) || !query.exec()) {
-                showError(query.lastError().text());
+                showError(unreadable(path, query.lastError().text()));
                 return false;
             }
             if (query.next() && !query.value(0).isNull()) {
@@ -250,13 +268,13 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     if (!db.transaction()) {
         const QString text = QStringLiteral("Unable to begin a database transaction.");
         emit sigShowMessage(text);
-        showError(text + QLatin1Char('\n') + db.lastError().text());
+        showError(notUpdated(path, text + QLatin1Char('\n') + db.lastError().text()));
         return false;
     }
 
     auto fail = [&](const QString &text) {
         query.finish();
-        showError(text);
+        showError(notUpdated(path, text));
         db.rollback();
         return false;
     };

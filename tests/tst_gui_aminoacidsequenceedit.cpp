@@ -76,14 +76,19 @@ private slots:
         QSignalSpy rows(m_edit.get(), &GuiAminoAcidSequenceEdit::sigRowCountChanged);
         m_edit->setPlainText(QString(250, QLatin1Char('A')));
         QCOMPARE(m_edit->rowCount(), 2);
-        QTextCursor cursor = m_edit->textCursor();
-        cursor.movePosition(QTextCursor::End);
-        cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor, 51);
-        cursor.removeSelectedText();
+        m_edit->moveCursor(QTextCursor::End);
+        for (int i = 0; i < 51; ++i)
+            QTest::keyClick(m_edit.get(), Qt::Key_Backspace);
+        QCOMPARE(m_edit->sequence(), QString(199, QLatin1Char('A')));
         QCOMPARE(m_edit->rowCount(), 1);
+        m_edit->moveCursor(QTextCursor::Start);
+        QTest::keyClicks(m_edit.get(), "c"); // in the first row: the later rows move up
+        QCOMPARE(m_edit->sequence(), 'C' + QString(199, QLatin1Char('A')));
+        QCOMPARE(m_edit->toPlainText().section('\n', 0, 0), 'C' + QString(99, QLatin1Char('A')));
+        QCOMPARE(m_edit->textCursor().position(), 1);
         m_edit->setPlainText(QString());
         QCOMPARE(m_edit->rowCount(), 0);
-        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.size(), 4); // 2, 1, 2 again, then 0
     }
 
     void sequenceFilesAreDecodedInTheirForm_data()

@@ -24,7 +24,7 @@ struct Row
 };
 const QList<Row> valueRows = {
     { "qtChangeBufferDensity", "qtDefaultBufferDensityValue", "density", 1, "1.5e-1", "0.15" },
-    { "qtChangeBufferViscosity", "qtDefaultBufferViscosityValue", "viscosity", 2, ".5", "0.5" },
+    { "qtChangeBufferViscosity", "qtDefaultBufferViscosityValue", "viscosity", 2, ".05", "0.05" },
     { "qtChangeBufferpH", "qtDefaultBufferpHValue", "pH", 4, " 7.4 ", "7.4" },
     { "qtChangeVbar", "qtDefaultVbarValue", "vbar", 3, "+0.72", "0.72" },
     { "qtChangeDependence", "qtDefaultConcentrationDependenceValue", "sk", 5, "5E-3", "0.005" },
@@ -102,6 +102,20 @@ private slots:
         QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
         QVERIFY(m_answerer->seen().first().icon == QMessageBox::Critical
             && m_answerer->texts().first().contains("no such table"));
+    }
+
+    // The default viscosity is in poise: 1.0177 is asked about, and Yes stores it as centipoise.
+    void viscosityInCentipoiseIsAskedAbout()
+    {
+        QCOMPARE(dialog().qtDefaultBufferViscosityValue->toolTip(),
+            QStringLiteral("poise (water at 20 C: 0.01002 P = 1.002 cP)"));
+        QCOMPARE(dialog().qtDefaultBufferDensityValue->toolTip(), QStringLiteral("g/ml"));
+        change(valueRows.at(1), "1.0177");
+        m_answerer->answerMessageBox(QMessageBox::Yes);
+        press(QDialogButtonBox::Ok);
+        QCOMPARE(m_answerer->seen().size(), 1);
+        QVERIFY(m_answerer->texts().first().contains("centipoise"));
+        QCOMPARE(dialog().defaultValues().at(2), QStringLiteral("0.010177"));
     }
 
     // Each row written alone; it is stored as a number.

@@ -394,6 +394,7 @@ private slots:
 
         GuiSaveToDatabase dialog(path, m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
         QAbstractButton *save = dialog.qtSampleButtonBox->button(QDialogButtonBox::Save);
         dialog.qtSampleName->setEditText("Lysozyme test");
         save->click();
@@ -492,6 +493,11 @@ private slots:
         QVERIFY2(std::fabs(crossing - 10.64) < 0.1, qPrintable(QString::number(crossing)));
         widget<QPushButton>("qtGraphAbsorbance")->click();
         QCOMPARE(graphers().size(), 2);
+        for (GuiGrapher *grapher : graphers())
+            if (grapher->plotOptions()->axisTitle(QwtPlot::xBottom).text() == "nm")
+                QCOMPARE(grapher->plotOptions()->axisTitle(QwtPlot::yLeft).text(), QString("Molar Exctinction"));
+        QVERIFY(graphers().first()->plotOptions()->axisTitle(QwtPlot::xBottom).text() == "nm"
+            || graphers().last()->plotOptions()->axisTitle(QwtPlot::xBottom).text() == "nm");
     }
 
     // Counts as "CODE=n" for the rows that have one, in table order.

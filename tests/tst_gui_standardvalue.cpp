@@ -94,6 +94,20 @@ private slots:
         QCOMPARE(dialog->temperature(), 4.0);
     }
 
+    // The viscosity is in poise: 1.0177 is asked about before it is taken, and Yes takes it as centipoise.
+    void viscosityOfHalfAPoiseOrMoreIsAskedAbout()
+    {
+        GuiStandardValue *dialog = make(QStringLiteral("viscosity"));
+        QCOMPARE(dialog->qtValue->toolTip(), QStringLiteral("poise (water at 20 C: 0.01002 P = 1.002 cP)"));
+        QCOMPARE(make(QStringLiteral("density"))->qtValue->toolTip(), QStringLiteral("g/ml"));
+        TestModalAnswerer answerer;
+        answerer.answerWith(ok(QStringLiteral("1.0177"), QStringLiteral("20")));
+        answerer.answerMessageBox(QMessageBox::Yes);
+        QCOMPARE(dialog->execute(), int(QDialog::Accepted));
+        QCOMPARE(answerer.seen().value(1).icon, QMessageBox::Question);
+        QCOMPARE(m_module.calls(), QStringList { "calculateViscAtT(Temperature=20,Viscosity=0.010177)" });
+    }
+
     // OK needs a number in both fields: each refusal warns, and nothing is converted.
     void okWithoutNumbersIsRefused()
     {

@@ -11,6 +11,7 @@
 #include "test_modalanswerer.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDialogButtonBox>
 #include <QScriptEngine>
 #include <QSqlDatabase>
@@ -306,6 +307,31 @@ private slots:
         window.reset();
         if (!databaseOpens)
             QVERIFY(m->answerer.seen().size() == 1 && stored("MainWindow/geometry/width") == 900);
+    }
+
+    // A file that is no database stops the start with a box that names it and says what to do; not a byte
+    // of it is written.
+    void aFileThatIsNoDatabaseNamesItselfAndStaysAsItWas()
+    {
+        const QString path = m->files.path(QStringLiteral("notes.db"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray("plain text, not a database\n").repeated(40)));
+        file.close();
+        auto checksum = [&path] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                               : QByteArray();
+        };
+        const QByteArray before = checksum();
+        GuiVornakel window(path);
+        QVERIFY(!window.initVornakel());
+        QCOMPARE(m->answerer.titles(), QStringList { "Vornakel" });
+        const QString text = m->answerer.texts().value(0);
+        QVERIFY2(text.contains(QDir::toNativeSeparators(path)) && text.contains("not a database")
+                && text.contains("move this one aside"),
+            qPrintable(text));
+        QCOMPARE(checksum(), before);
+        QCOMPARE(QDir(m->files.dir()).entryList(QDir::Files), QStringList { "notes.db" });
     }
 
     // A first start takes the default size and leaves the position to the window

@@ -4,8 +4,10 @@
 #include "app/app_servers.h"
 #include "app/app_version.h"
 #include "gui/gui_about.h"
+#include "gui/gui_checkforupdates.h"
 #include "gui/gui_vornakel.h"
 #include "test_environment.h"
+#include "test_httpserver.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
 
@@ -163,6 +165,26 @@ private slots:
         first->actionAbout_Vornakel->trigger();
         QCOMPARE(shown, (QStringList { APPVERSION, DBVERSION }));
         QCOMPARE(shown, (QStringList { "20120828 BETA", "20120320" }));
+    }
+
+    // The installed list holds every loaded module, then the program itself.
+    void updateCheckComparesModulesAndTheProgram()
+    {
+        TestHttpServer server;
+        server.serve("/MANIFEST", "MainScreen,20990101,/s/modules/MainScreen_main.js\nVornakel,20990101,/dist/\n");
+        QSettings().setValue(QLatin1String(AppServers::updateServerKey), server.baseUrl());
+        QStringList shown;
+        m->answerer.answerWith([&shown](QWidget *w) {
+            auto *dialog = qobject_cast<GuiCheckForUpdates *>(w);
+            if (!dialog)
+                return;
+            if (!QTest::qWaitFor([dialog]() { return !dialog->qtModuleVersion->text().isEmpty(); }, 10000))
+                shown << "no answer from the server";
+            shown << dialog->qtModuleVersion->text() << dialog->qtBinaryVersion->text();
+            dialog->reject();
+        });
+        first->actionCheck_for_updates->trigger();
+        QCOMPARE(shown, (QStringList { "Update MainScreen to 20990101", "Download 20990101" }));
     }
 
     void helpOpensTheWikiPages()

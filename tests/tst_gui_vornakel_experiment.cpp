@@ -145,19 +145,20 @@ private slots:
         QCOMPARE(number(names[1]), shown);
     }
 
-    // One edit, one box per problem: neither a result written early nor a second recalculation repeats a
-    // warning. A vbar of 1.2 in water leaves no buoyancy: Mb and sigma from Mr each warn, Mr from sigma once.
+    // One edit, one box, one line per problem: neither a result written early, nor a second call that
+    // finds the same problem, nor a second recalculation repeats a warning. A vbar of 1.2 in water leaves no
+    // buoyancy: Mb and sigma from Mr both find it, Mr from sigma too.
     void oneEditShowsEachWarningOnce_data()
     {
         QTest::addColumn<QStringList>("steps"); // method, Mr typed, field edited, its text
-        QTest::addColumn<int>("boxes");
-        QTest::newRow("Mr") << QStringList { "qtExactMolecularWeight", "50000", "qtSedEquilibriumTemp", "25" } << 2;
+        QTest::addColumn<int>("lines");
+        QTest::newRow("Mr") << QStringList { "qtExactMolecularWeight", "50000", "qtSedEquilibriumTemp", "25" } << 1;
         QTest::newRow("sigma") << QStringList { "qtFromSigma", "", "qtSedEquilibriumSigma", "1.5" } << 1;
     }
     void oneEditShowsEachWarningOnce()
     {
         QFETCH(QStringList, steps);
-        QFETCH(int, boxes);
+        QFETCH(int, lines);
         answerStandard(QStringLiteral("1.2"));
         click("qtVbarStandard");
         type("qtSedEquilibriumRPM", "20");
@@ -168,7 +169,8 @@ private slots:
         m_f->answerer.clear();
         type(steps[2], steps[3]);
         QTest::qWait(50);
-        QCOMPARE(m_f->answerer.titles().count(QStringLiteral("Vornakel Warning")), boxes);
+        QCOMPARE(m_f->answerer.titles(), QStringList { "Vornakel Warning" });
+        QCOMPARE(m_f->answerer.texts().value(0).split(QLatin1Char('\n')).size(), lines);
     }
 
     // A figure the module refuses (with its warning) is emptied, not left standing from the inputs before.
@@ -270,8 +272,8 @@ private slots:
             "qtSedEquilibriumTemp=20 qtSedEquilibriumRPM=20000 qtSedEquilibriumSigma=1.5",
             "calculateMbFromSigma" + in + ") calculateMr" + in
                 + ",Vbar=0.73,Density=0.99823) calculateRp(Mr=12345,Vbar=0.73)");
-        row("sigma missing: the Mr at hand", "qtFromSigma", "qtSedEquilibriumMR=40000",
-            "calculateRp(Mr=40000,Vbar=0.73)");
+        // An Mr left from earlier inputs is emptied, not used.
+        row("sigma missing: no Mr, no radius", "qtFromSigma", "qtSedEquilibriumMR=40000", "");
         const QString s = "qtSedVelocityCoefficient=4.5e-13",
                       nine = "(EquilibriumTemp=20,VelocityTemp=20,S=4.5e-13,"
                              "Vbar20=0.73,Viscosity=0.01002,Vbar=0.73,Density=0.99823,";
@@ -314,9 +316,10 @@ private slots:
         takeCalls();
         emit widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedMrAccepted(52000.0);
         QCOMPARE(m_f->window.mrCalculationMethod(), GuiVornakel::MrMethod::FromComposition);
-        QCOMPARE(takeCalls().value(0),
-            QStringLiteral("calculationsFromMr(EquilibriumTemp=20,RPM=0,Mr=52000,Vbar=0.73,"
-                           "Density=0.99823,tellerMethod=1)"));
+        // Without a speed the composition's Mr gives what needs none, as a typed Mr does.
+        QCOMPARE(takeCalls().mid(0, 2),
+            QStringList(
+                { "calculateRp(Mr=52000,Vbar=0.73)", "calculateMbDirectly(Mr=52000,Vbar=0.73,Density=0.99823)" }));
     }
 
     // A vbar corrected for a new temperature is followed by a recalculation; typed sources are neither
@@ -358,6 +361,81 @@ private slots:
         QCOMPARE(text("qtBufferDensity"), QStringLiteral("1.010000"));
         QVERIFY(checked("qtDensityCompute"));
         QVERIFY(takeCalls().contains(QStringLiteral("calculateMbDirectly(Mr=50000,Vbar=0.73,Density=1.01)")));
+    }
+
+    // Viscosity is in poise; the usual 1.0177 cP typed as poise is asked about, and Yes converts it.
+    // s20,w = s (eta / eta_20,w) at 20 C in the defaults' water: the answer changes it a hundredfold.
+    void viscosityTypedInCentipoiseIsAskedAbout_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<double>("poise");
+        QTest::newRow("meant in cP") << true << 0.010177;
+        QTest::newRow("meant in P") << false << 1.0177;
+    }
+    void viscosityTypedInCentipoiseIsAskedAbout()
+    {
+        QFETCH(bool, yes);
+        QFETCH(double, poise);
+        QCOMPARE(widget("qtBufferViscosity")->toolTip(), QStringLiteral("poise (water at 20 C: 0.01002 P = 1.002 cP)"));
+        QCOMPARE(widget("qtBufferDensity")->toolTip(), QStringLiteral("g/ml"));
+        click("qtExactMolecularWeight");
+        click("qtViscosityDirectEntry");
+        type("qtSedVelocityCoefficient", "4.5");
+        m_f->answerer.clear();
+        m_f->answerer.answerMessageBox(yes ? QMessageBox::Yes : QMessageBox::No);
+        type("qtBufferViscosity", "1.0177");
+        QCOMPARE(m_f->answerer.seen().size(), 1);
+        QCOMPARE(m_f->answerer.seen().value(0).icon, QMessageBox::Question);
+        QVERIFY(m_f->answerer.texts().value(0).contains(QLatin1String("centipoise")));
+        QCOMPARE_NEAR(number("qtBufferViscosity"), poise, 1e-9);
+        QCOMPARE_NEAR(number("qtExperimentResultsS"), 4.5e-13 * poise / (kEta20 / 100), 2e-3);
+        // An ordinary viscosity asks nothing.
+        type("qtBufferViscosity", "0.0102");
+        QCOMPARE(m_f->answerer.seen().size(), 1);
+    }
+
+    // Lysozyme (14305) at 20 C, 20000 rpm, s* 4.5 S: a red input is not sent, and the figures made from it are
+    // emptied without a box rather than left from the inputs before; they come back with a valid input.
+    void invalidInputEmptiesItsFiguresUntilValidAgain_data()
+    {
+        QTest::addColumn<QStringList>("edit"); // field, bad text, good text
+        QTest::addColumn<QStringList>("emptied");
+        const QStringList all { "qtExperimentResultsRp", "qtExperimentResultsMb", "qtSedEquilibriumSigma",
+            "qtExperimentResultsS" };
+        QTest::newRow("T -5") << QStringList { "qtSedEquilibriumTemp", "-5", "20" }
+                              << QStringList { "qtSedEquilibriumSigma", "qtExperimentResultsS" };
+        QTest::newRow("Mr abc") << QStringList { "qtSedEquilibriumMR", "abc", "14305" } << QStringList(all.mid(0, 3));
+        QTest::newRow("rpm -5") << QStringList { "qtSedEquilibriumRPM", "-5", "20" }
+                                << QStringList { "qtSedEquilibriumSigma" };
+        QTest::newRow("s* 1e999") << QStringList { "qtSedVelocityCoefficient", "1e999", "4.5" }
+                                  << QStringList { "qtExperimentResultsS" };
+        QTest::newRow("viscosity abc") << QStringList { "qtBufferViscosity", "abc", "0.01002" }
+                                       << QStringList { "qtExperimentResultsS" };
+    }
+    void invalidInputEmptiesItsFiguresUntilValidAgain()
+    {
+        QFETCH(QStringList, edit);
+        QFETCH(QStringList, emptied);
+        const QStringList figures { "qtExperimentResultsRp", "qtExperimentResultsMb", "qtSedEquilibriumSigma",
+            "qtExperimentResultsS" };
+        click("qtExactMolecularWeight");
+        click("qtViscosityDirectEntry");
+        for (const char *entry :
+            { "qtSedEquilibriumMR=14305", "qtSedEquilibriumRPM=20", "qtSedVelocityCoefficient=4.5" })
+            type(QString(entry).section('=', 0, 0), QString(entry).section('=', 1));
+        QStringList before;
+        for (const QString &name : figures)
+            before << text(name);
+        QVERIFY2(!before.contains(QString()), qPrintable(before.join('|')));
+        m_f->answerer.clear();
+        type(edit[0], edit[1]);
+        QVERIFY(!widget(edit[0])->isValid());
+        QCOMPARE(m_f->answerer.titles(), QStringList());
+        for (int i = 0; i < figures.size(); ++i)
+            QCOMPARE(text(figures[i]), emptied.contains(figures[i]) ? QString() : before[i]);
+        type(edit[0], edit[2]);
+        for (int i = 0; i < figures.size(); ++i)
+            QCOMPARE(text(figures[i]), before[i]);
     }
 
     // Taking the window down hides it, which ends a pending edit in the focused field; the

@@ -165,36 +165,40 @@ private slots:
 
     void sendsFourteenNamedInputsInOrder_data()
     {
-        QTest::addColumn<bool>("complete");
-        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("entries"); // the fields that differ between the rows
+        QTest::addColumn<bool>("complete"); // a computed hydration held, delta1 and oblate chosen
+        QTest::addColumn<QString>("expected"); // the call, or none
         QTest::newRow("every value present")
+            << "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 qtHydrateRatio=2.5"
             << true
             << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=1.91e-13,Mb=4200.5,T=20,Sigma=1.25,"
                "RPM=20000,Ratio=2.5,Hydration=qtHydrateDelta1,HydrationValue=0.35,Shape=qtShapeOblate,"
                "BufferViscosity=0.01002,EquilibriumTemp=4)";
-        // Missing values go as NULL, unreadable or non-finite numbers as 0, no option as "unchecked";
-        // without a molecular weight the page says so.
-        QTest::newRow("values missing or unreadable")
-            << false
-            << "calculateResults(Mr=0,Vbar=0.703,UnDenaturedVbar=0.72,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
+        // A missing s20,w and hydration go as NULL, so does an equilibrium temperature that is not valid;
+        // no option as "unchecked".
+        QTest::newRow("values missing")
+            << "qtSedEquilibriumTemp=99 qtSedEquilibriumMR=14307 qtExperimentResultsS= qtHydrateRatio=" << false
+            << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
                "RPM=20000,Ratio=0,Hydration=unchecked,HydrationValue=NULL,Shape=unchecked,BufferViscosity=0.01002,"
                "EquilibriumTemp=NULL)";
+        // Text that is no number is never sent as 0: without a molecular weight the page says so.
+        QTest::newRow("values unreadable")
+            << "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=abc qtExperimentResultsS= qtHydrateRatio=1e999" << false
+            << "";
     }
     void sendsFourteenNamedInputsInOrder()
     {
+        QFETCH(QString, entries);
         QFETCH(bool, complete);
         QFETCH(QString, expected);
         WindowPtr w = window(defaultResults());
         QVERIFY(w);
         // The velocity temperature is sent as T, the equilibrium one (the vbar's) as EquilibriumTemp, or
-        // NULL when it is not valid; the ratio takes any text.
+        // NULL when it is not valid.
         fill(w.get(),
-            QString("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
-                    "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 ")
-                + (complete ? "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 "
-                              "qtHydrateRatio=2.5"
-                            : "qtSedEquilibriumTemp=99 qtSedEquilibriumMR=abc qtExperimentResultsS= "
-                              "qtHydrateRatio=1e999"));
+            "qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
+            "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 "
+                + entries);
         if (complete) {
             w->onCalculatedHydrationAccepted(0.35);
             preset(w.get(), { "qtHydrateDelta1", "qtShapeOblate" });
@@ -202,10 +206,11 @@ private slots:
         w->qtResultsErrorText->setStyleSheet("color: red;");
         QSignalSpy log(w.get(), &GuiVornakel::sigLog);
         w->calculateResults();
-        QCOMPARE(calls(w.get()), QStringList { expected });
-        QCOMPARE(w->qtResultsErrorText->text(), complete ? "" : "You must have a molecular weight to get results");
-        QCOMPARE(w->qtResultsErrorText->styleSheet(), complete ? "" : "background-color:#DDA6A6;");
-        QCOMPARE(log.contains({ "no molecular weight entered for results", 4 }), !complete);
+        QCOMPARE(calls(w.get()), expected.isEmpty() ? QStringList() : QStringList { expected });
+        const bool noMr = entries.contains("MR=abc");
+        QCOMPARE(w->qtResultsErrorText->text(), noMr ? "You must have a molecular weight to get results" : "");
+        QCOMPARE(w->qtResultsErrorText->styleSheet(), noMr ? "background-color:#DDA6A6;" : "");
+        QCOMPARE(log.contains({ "no molecular weight entered for results", 4 }), noMr);
     }
 
 private:
@@ -219,7 +224,8 @@ private:
     static constexpr HydrationCase hydrationCases[] = {
         { "nothing", "qtHydrateNothing", 0.3, true, true, false, "", "unchecked" },
         { "prolate", "qtHydrateProlate", 0.3, false, false, true, "1.000", "qtShapeProlate" },
-        { "delta1", "qtHydrateDelta1", 0.3, true, false, true, "1.000", "unchecked" },
+        // Delta1 starts empty, and without a value nothing is sent.
+        { "delta1", "qtHydrateDelta1", 0.3, true, false, true, "", nullptr },
         // The computed value fills the ratio in four digits; the field's state is left alone.
         { "computed", "qtHydrateComputed", 0.123456, true, false, false, "0.1235", "unchecked" },
         { "computed, none held", "qtHydrateComputed", -1, true, true, true, "", "unchecked" },
@@ -250,8 +256,12 @@ private slots:
         QCOMPARE(w->qtHydrateRatio->isEnabled(), c.ratioEnabled);
         QCOMPARE(w->qtHydrateRatio->text(), c.ratio);
         const QString last = calls(w.get()).value(calls(w.get()).size() - 1);
-        QVERIFY2(last.contains(QString(",Hydration=%1,HydrationValue=").arg(c.option)), qPrintable(last));
-        QVERIFY2(last.contains(QString(",Shape=%1,").arg(c.shape)), qPrintable(last));
+        if (!c.shape)
+            QVERIFY2(calls(w.get()).isEmpty(), qPrintable(last));
+        else {
+            QVERIFY2(last.contains(QString(",Hydration=%1,HydrationValue=").arg(c.option)), qPrintable(last));
+            QVERIFY2(last.contains(QString(",Shape=%1,").arg(c.shape)), qPrintable(last));
+        }
         // Nested runs leave neither a wait cursor nor blocked signals behind.
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(!w->signalsBlocked());
@@ -400,6 +410,31 @@ private slots:
             window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!plot && !grapher && graphers().isEmpty());
+    }
+
+    // A hydration typed with a decimal comma, or with its unit, is no number: marked, not sent as 0 g/g, and the
+    // page shows no figures until it is one.
+    void hydrationThatIsNoNumberIsMarkedAndNotSent()
+    {
+        WindowPtr w = window(defaultResults());
+        QVERIFY(w);
+        fill(w.get(), "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002");
+        w->qtHydrateDelta1->click();
+        QCOMPARE(w->qtHydrateRatio->text(), QString()); // starts empty: nothing sent yet
+        QVERIFY(calls(w.get()).isEmpty());
+        for (const char *typed : { "0,35", "14305 g/mol" }) {
+            w->qtHydrateRatio->setText(typed);
+            w->calculateResults();
+            QVERIFY(calls(w.get()).isEmpty());
+            QVERIFY(w->qtHydrateRatio->styleSheet().contains("background-color"));
+            QCOMPARE(w->qtVbarmaxab->text() + w->qtTellermaxab->text(), QString());
+        }
+        QCOMPARE(m_answerer.seen().size(), 0);
+        w->qtHydrateRatio->setText("0.35");
+        w->calculateResults();
+        QVERIFY(calls(w.get()).value(0).contains(",Ratio=0.35,Hydration=qtHydrateDelta1,"));
+        QCOMPARE(w->qtHydrateRatio->styleSheet(), QString());
+        QCOMPARE(w->qtVbarmaxab->text(), "3.25");
     }
 
     void windowTornDownWithRatioFieldFocusedDoesNotCrash()

@@ -10,6 +10,7 @@
 #include "xml/xml_messageprocessor.h"
 
 #include <QHeaderView>
+#include <QWebView>
 #include <QtTest>
 #include <memory>
 
@@ -66,13 +67,21 @@ private slots:
         QVERIFY(dialog.selectedModules().isEmpty());
     }
 
-    void doubleClickOpensThePickedModulesWindow()
+    void doubleClickOpensThePickedModulesWindows_data()
     {
+        QTest::addColumn<bool>("html");
+        QTest::newRow("form module") << false;
+        QTest::newRow("HTML module") << true;
+    }
+    void doubleClickOpensThePickedModulesWindows()
+    {
+        QFETCH(bool, html);
         TestSettings settings;
         TestDatabaseFiles files;
         TestModules modules;
         TestModalAnswerer answerer;
-        modules.writeAddOn("addon_main.js", "AddOn", "3", kForm);
+        const QString page = modules.writeRaw("page.html", "<html><head></head><body>add-on</body></html>");
+        modules.writeAddOn("addon_main.js", "AddOn", "3", kForm, html ? page : QString());
 
         GuiVornakel window(files.path());
         QVERIFY(window.initVornakel());
@@ -94,6 +103,10 @@ private slots:
         QVERIFY(listed.first().startsWith("MainScreen|"));
         QWidget *form = topLevel("AddOnForm");
         QVERIFY(form);
+        int pages = 0;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            pages += qobject_cast<QWebView *>(w) && w->isVisible();
+        QCOMPARE(pages, html ? 1 : 0);
         form->close();
         QTRY_VERIFY(!topLevel("AddOnForm"));
         QVERIFY(window.findChildren<GuiVornakelModules *>().isEmpty());

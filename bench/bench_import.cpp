@@ -1,0 +1,71 @@
+// Times the import of an older-generation database: about 20,000 reference rows,
+// then 5,000 samples with 20 amino acid composition rows each. Prints rows per
+// second for the reference copy and for the record copy; it checks nothing.
+
+#include "sql/sql_importdb.h"
+#include "test_database.h"
+#include "test_olddatabase.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int samples = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
+    const int residuesPerSample = 20;
+
+    // The engine logs into the current folder.
+    QTemporaryDir work;
+    QDir::setCurrent(work.path());
+
+    TestDatabase db;
+    TestOldDatabase old;
+    if (!db.isValid() || !old.isValid()) {
+        std::printf("bench_import: the databases could not be made\n");
+        return 1;
+    }
+    const QList<QPair<QString, int>> references = { { "amino", 4000 }, { "conjugates", 4000 }, { "denature", 3000 },
+        { "rhoseries", 3000 }, { "viscseries", 3000 }, { "extinction", 3000 } };
+    int referenceRows = 0;
+    for (const auto &table : references) {
+        old.fill(old.phyconst(), table.first, table.second);
+        referenceRows += table.second;
+    }
+    old.fill(old.vornakel(), "Sample", samples);
+    QStringList compositions;
+    for (int r = 0; r < residuesPerSample; ++r)
+        compositions << QStringLiteral("INSERT INTO AminoAcidCompositions SELECT NAME, 'A%1', %1 FROM Sample").arg(r);
+    old.exec(old.vornakel(), compositions);
+    QStringList residues;
+    for (int r = 0; r < residuesPerSample; ++r)
+        residues << QStringLiteral("INSERT INTO amino (Namethree, name) VALUES ('A%1', 'Residue %1')").arg(r);
+    for (const QString &sql : residues)
+        db.exec(sql);
+    const int recordRows = samples * (1 + residuesPerSample);
+
+    SqlImportDb engine(db.connectionName());
+    QElapsedTimer timer;
+    timer.start();
+    engine.copyFromAccess(old.phyconst(), SqlImportDb::referenceTables(), true);
+    const double referenceSeconds = timer.nsecsElapsed() / 1e9;
+    timer.restart();
+    engine.copySampleTable(old.vornakel(), true);
+    engine.copyAminoAcidCompositionsTable(old.vornakel(), true);
+    const double recordSeconds = timer.nsecsElapsed() / 1e9;
+
+    const int copied
+        = db.value("SELECT (SELECT COUNT(*) FROM sample) + (SELECT COUNT(*) FROM aminoComposition)").toInt();
+    std::printf("reference copy: %d rows in %.3f s, %.0f rows/s\n", referenceRows, referenceSeconds,
+        referenceRows / referenceSeconds);
+    std::printf("record copy:    %d rows in %.3f s, %.0f rows/s (%d stored)\n", recordRows, recordSeconds,
+        recordRows / recordSeconds, copied);
+    return copied == recordRows ? 0 : 1;
+}

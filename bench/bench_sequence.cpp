@@ -1,0 +1,125 @@
+// Times the sequence tools on a long protein: reading a 35,000-residue .SEQ file
+// into the editor, typing one residue at its end, pasting 35,000 residues,
+// applying them to the residue table, reading a 10,000-line .SMP file and
+// building the summary HTML. Prints the medians; it checks nothing.
+
+#include "gui/gui_aminoacidsequence.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_vornakel.h"
+#include "test_environment.h"
+#include "test_modalanswerer.h"
+#include "test_refdata.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double median(int runs, const std::function<void()> &timed, const std::function<void()> &before = {})
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        if (before)
+            before();
+        QElapsedTimer timer;
+        timer.start();
+        timed();
+        ms.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TestSettings settings;
+    TestModalAnswerer answerer;
+    TestReferenceDatabase db;
+    GuiVornakel window(db.path());
+    if (!db.isValid() || !window.initVornakel()) {
+        std::fprintf(stderr, "bench_sequence: no database or window\n");
+        return 1;
+    }
+    GuiSampleComposition &page = *window.qtStackComposition;
+    GuiAminoAcidSequence &dialog = *page.aminoAcidSequenceDialog();
+    GuiAminoAcidSequenceEdit *edit = dialog.qtSequenceEdit;
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog))
+        std::fprintf(stderr, "bench_sequence: the dialog was not shown\n");
+
+    const QString codes = QStringLiteral("ARNDCQEGHILKMFPSTWYV ");
+    QString sequence;
+    for (int i = 0; i < 35000; ++i)
+        sequence += codes.at((i * 7) % codes.size());
+    QTemporaryDir dir;
+    const QString seqPath = dir.filePath(QStringLiteral("long.SEQ"));
+    GuiAminoAcidSequence::writeFile(nullptr, seqPath, sequence.toLatin1());
+
+    const double read = median(11, [&] {
+        QByteArray data;
+        GuiAminoAcidSequence::readFile(nullptr, seqPath, &data);
+        edit->setSequenceFromFile(data, false);
+        QCoreApplication::processEvents();
+    });
+
+    edit->setFocus();
+    const double typeOne = median(
+        51,
+        [&] {
+            QTest::keyClick(edit, Qt::Key_A);
+            QCoreApplication::processEvents();
+        },
+        [&] { edit->moveCursor(QTextCursor::End); });
+
+    const double paste = median(
+        11,
+        [&] {
+            edit->paste();
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            edit->setPlainText(QString());
+            QApplication::clipboard()->setText(sequence.toLower() + QStringLiteral("\n123-"));
+        });
+    const QString pasted = edit->toPlainText();
+
+    const double apply = median(11, [&] { page.populateAminoTableFromSequence(pasted, false); });
+
+    QString smp;
+    QStringList aminoNames, conjugateNames;
+    for (int row = 0; row < page.qtAminoAcids->rowCount(); ++row)
+        aminoNames << page.qtAminoAcids->item(row, 0)->text();
+    for (int row = 0; row < page.qtConjugates->rowCount(); ++row)
+        conjugateNames << page.qtConjugates->item(row, 0)->text();
+    for (int i = 0; i < 5000; ++i)
+        smp += aminoNames.at(i % aminoNames.size()) + QStringLiteral("\t%1\n").arg(i % 17);
+    smp += QLatin1Char('\n');
+    for (int i = 0; i < 4999; ++i)
+        smp += conjugateNames.at(i % conjugateNames.size()) + QStringLiteral("\t%1\n").arg(i % 5);
+    const double readSmp = median(11, [&] { page.readCompositionText(smp); });
+
+    const double summary = median(21, [&] { page.summaryHtml(); });
+
+    std::printf("bench_sequence: medians in ms\n");
+    std::printf("  read a 35,000-residue .SEQ file into the editor     %8.2f  (target < 300)\n", read);
+    std::printf("  type one residue at its end                         %8.2f  (target < 16)\n", typeOne);
+    std::printf("  paste 35,000 residues                               %8.2f  (target < 300)\n", paste);
+    std::printf("  apply them to the residue table                     %8.2f  (target < 300)\n", apply);
+    std::printf("  read a 10,000-line .SMP file                        %8.2f  (target < 300)\n", readSmp);
+    std::printf("  build the summary HTML                              %8.2f  (target < 300)\n", summary);
+    return 0;
+}

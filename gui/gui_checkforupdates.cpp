@@ -1,0 +1,307 @@
+#include "gui/gui_checkforupdates.h"
+
+#include "app/app_log.h"
+#include "app/app_servers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+#include <QUrl>
+
+const char *const GuiCheckForUpdates::ArchiveName = "vornakel-mac64.zip";
+
+namespace {
+
+const char *const moduleMarker = "modules/";
+
+// The number a version compares by: its first word as a decimal integer, 0 when none.
+qlonglong versionNumber(const QString &version)
+{
+    return version.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty).toLongLong(nullptr, 10);
+}
+
+// The module's path below the modules folder, from its server path; empty
+// when that would leave the folder.
+QString localModulePath(const QString &serverPath)
+{
+    const int at = serverPath.indexOf(QLatin1String(moduleMarker));
+    if (at < 0)
+        return QString();
+    const QString relative = serverPath.mid(at + int(qstrlen(moduleMarker)));
+    if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative.startsWith(QLatin1Char('\\')))
+        return QString();
+    const QString clean = QDir::cleanPath(relative);
+    if (clean.isEmpty() || clean == QLatin1String(".") || clean == QLatin1String("..")
+        || clean.startsWith(QLatin1String("../")))
+        return QString();
+    return clean;
+}
+
+} // namespace
+
+GuiCheckForUpdates::GuiCheckForUpdates(const QStringList &localVersions, const QString &modulesPath, QWidget *parent)
+    : QDialog(parent), m_localVersions(localVersions), m_modulesPath(modulesPath)
+{
+    setupUi(this);
+    initialize();
+    createConnections();
+    Check();
+}
+
+GuiCheckForUpdates::~GuiCheckForUpdates()
+{
+    // Closed mid-run: the request ends here and reports to nobody.
+    if (m_reply) {
+        disconnect(m_reply, nullptr, this, nullptr);
+        m_reply->abort();
+    }
+    if (m_downloadFile)
+        m_downloadFile->cancelWriting();
+    delete m_downloadFile;
+    setBusy(false);
+}
+
+void GuiCheckForUpdates::initialize()
+{
+    qtBinaryVersion->clear();
+    qtModuleVersion->clear();
+    qtBinaryFrame->setEnabled(false);
+    qtModuleFrame->setEnabled(false);
+    m_manager = new QNetworkAccessManager(this);
+}
+
+void GuiCheckForUpdates::createConnections()
+{
+    connect(qtDownloadBinary, &QPushButton::clicked, this, &GuiCheckForUpdates::DownloadBinary);
+    connect(qtUpdateModules, &QPushButton::clicked, this, &GuiCheckForUpdates::UpdateModules);
+}
+
+void GuiCheckForUpdates::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath)
+{
+    // Always the configured server: a manifest names paths on it, never other hosts.
+    const QString path = serverPath.startsWith(QLatin1Char('/')) ? serverPath : QLatin1Char('/') + serverPath;
+    m_reply = m_manager->get(QNetworkRequest(QUrl(AppServers::updateServer() + path)));
+    return m_reply;
+}
+
+QString GuiCheckForUpdates::failure(QNetworkReply *reply)
+{
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError) {
+        return status ? QStringLiteral("%1 (status %2)").arg(reply->errorString()).arg(status) : reply->errorString();
+    }
+    if (status != 200)
+        return QStringLiteral("The server answered with status %1.").arg(status);
+    return QString();
+}
+
+void GuiCheckForUpdates::Check()
+{
+    QNetworkReply *reply = get(QStringLiteral("/MANIFEST"));
+    connect(reply, &QNetworkReply::finished, this, [this, reply]() { onFinished(reply); });
+}
+
+void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    const QString why = failure(reply);
+    if (!why.isEmpty()) {
+        const QString text = QStringLiteral("The update check failed: %1").arg(why);
+        qtBinaryVersion->setText(text);
+        qtModuleVersion->setText(text);
+        return;
+    }
+    QByteArray bytes = reply->readAll();
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    m_manifest = QString::fromLatin1(bytes);
+    ProcessManifest();
+}
+
+void GuiCheckForUpdates::ProcessManifest()
+{
+    QStringList lines = m_manifest.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    lines.removeDuplicates();
+    m_localVersions.removeDuplicates();
+
+    for (const QString &line : qAsConst(lines)) {
+        const QStringList fields = line.split(QLatin1Char(','));
+        // Without a server path there is nothing to fetch.
+        if (fields.size() < 3)
+            continue;
+        const QString &name = fields.at(0);
+        const QString &version = fields.at(1);
+        QString local;
+        bool installed = false;
+        for (const QString &entry : qAsConst(m_localVersions)) {
+            if (entry.section(QLatin1Char(','), 0, 0) == name) {
+                local = entry.section(QLatin1Char(','), 1, 1);
+                installed = true;
+                break;
+            }
+        }
+        if (!installed || local == version || versionNumber(local) >= versionNumber(version))
+            continue;
+        if (name == QLatin1String("Vornakel")) {
+            qtBinaryVersion->setText(QStringLiteral("Download ") + version);
+            qtBinaryFrame->setEnabled(true);
+            m_binary = line;
+        } else {
+            QString text = qtModuleVersion->text();
+            if (!text.isEmpty())
+                text += QLatin1Char('\n');
+            qtModuleVersion->setText(QStringLiteral("%1Update %2 to %3").arg(text, name, version));
+            qtModuleFrame->setEnabled(true);
+            m_updates << line;
+        }
+    }
+    if (qtBinaryVersion->text().isEmpty())
+        qtBinaryVersion->setText(QStringLiteral("No update available"));
+    if (qtModuleVersion->text().isEmpty())
+        qtModuleVersion->setText(QStringLiteral("No update available"));
+}
+
+void GuiCheckForUpdates::DownloadBinary()
+{
+    if (m_binary.isNull() || m_busy)
+        return;
+    const QString serverPath = m_binary.section(QLatin1Char(','), 2, 2) + QLatin1String(ArchiveName);
+    const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Open Download Directory"), QString(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty())
+        return;
+    const QString target = folder + QLatin1Char('/') + QLatin1String(ArchiveName);
+    // Written beside the target and put in its place only when complete.
+    m_downloadFile = new QSaveFile(target);
+    if (!m_downloadFile->open(QIODevice::WriteOnly)) {
+        delete m_downloadFile;
+        m_downloadFile = nullptr;
+        QMessageBox::warning(this, QStringLiteral("Application Update"),
+            QStringLiteral("Unable to open file for download:\n%1").arg(target), QMessageBox::Ok);
+        return;
+    }
+    setBusy(true);
+    QNetworkReply *reply = get(serverPath);
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply]() {
+        if (m_downloadFile)
+            m_downloadFile->write(reply->readAll());
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply]() { onDownloadFinished(reply); });
+}
+
+void GuiCheckForUpdates::onDownloadFinished(QNetworkReply *reply)
+{
+    reply->deleteLater();
+    QSaveFile *file = m_downloadFile;
+    m_downloadFile = nullptr;
+    const QString target = file->fileName();
+    QString why = failure(reply);
+    if (why.isEmpty()) {
+        file->write(reply->readAll());
+        if (!file->commit())
+            why = file->errorString();
+    } else {
+        file->cancelWriting();
+    }
+    delete file;
+    setBusy(false);
+    if (!why.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Application Update"),
+            QStringLiteral("The download of the latest Vornakel distribution failed:\n%1\n%2").arg(target, why),
+            QMessageBox::Ok);
+        return;
+    }
+    QMessageBox::information(this, QStringLiteral("Download Completed"),
+        QStringLiteral("The latest Vornakel distribution has been\ndownloaded to your computer."), QMessageBox::Ok);
+    qtBinaryFrame->setEnabled(false);
+}
+
+void GuiCheckForUpdates::UpdateModules()
+{
+    if (m_busy)
+        return;
+    m_updateIndex = 0;
+    m_failedModules = 0;
+    if (m_updates.isEmpty())
+        return;
+    setBusy(true);
+    fetchNextModule();
+}
+
+void GuiCheckForUpdates::fetchNextModule()
+{
+    while (m_updateIndex < m_updates.size()) {
+        const QString line = m_updates.at(m_updateIndex++);
+        const QString serverPath = line.section(QLatin1Char(','), 2);
+        const QString local = localModulePath(serverPath);
+        if (local.isEmpty()) {
+            ++m_failedModules;
+            QMessageBox::warning(this, QStringLiteral("Module Update"),
+                QStringLiteral("Refused to update %1: its path %2 does not stay inside the modules folder.")
+                    .arg(line.section(QLatin1Char(','), 0, 0), serverPath),
+                QMessageBox::Ok);
+            continue;
+        }
+        const QString target = m_modulesPath + QLatin1Char('/') + local;
+        QNetworkReply *reply = get(serverPath);
+        connect(reply, &QNetworkReply::finished, this, [this, reply, target]() { onUpdateFinished(reply, target); });
+        return;
+    }
+    finishModules();
+}
+
+void GuiCheckForUpdates::onUpdateFinished(QNetworkReply *reply, const QString &target)
+{
+    reply->deleteLater();
+    const QString why = failure(reply);
+    if (!why.isEmpty()) {
+        ++m_failedModules;
+        QMessageBox::warning(this, QStringLiteral("Module Update"),
+            QStringLiteral("Unable to download module:\n%1\n%2").arg(target, why), QMessageBox::Ok);
+        fetchNextModule();
+        return;
+    }
+    const QByteArray body = reply->readAll();
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        setBusy(false);
+        QMessageBox::warning(this, QStringLiteral("Module Update"),
+            QStringLiteral("Unable to open module for update:\n%1").arg(target), QMessageBox::Ok);
+        return;
+    }
+    file.write(body);
+    if (!file.commit()) {
+        ++m_failedModules;
+        QMessageBox::critical(this, QStringLiteral("Module Update"),
+            QStringLiteral("Unable to update module:\n%1").arg(target), QMessageBox::Ok);
+    }
+    fetchNextModule();
+}
+
+void GuiCheckForUpdates::finishModules()
+{
+    qtModuleFrame->setEnabled(false);
+    setBusy(false);
+    // Each module that was not updated has had its own message.
+    if (m_failedModules == 0) {
+        QMessageBox::information(this, QStringLiteral("Update Completed"),
+            QStringLiteral("Vornakel modules have been updated.\nPlease restart Vornakel to reload."), QMessageBox::Ok);
+    }
+}

@@ -1,0 +1,62 @@
+#ifndef GUI_CHECKFORUPDATES_H
+#define GUI_CHECKFORUPDATES_H
+
+#include "ui_gui_checkforupdates.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QStringList>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+class QSaveFile;
+
+// Compares the installed program and modules with the update server's
+// manifest and fetches what is newer: the program archive into a folder the
+// user picks, modules into the modules folder. A file is replaced only by a
+// complete download.
+class GuiCheckForUpdates : public QDialog, public Ui::QtCheckForUpdates
+{
+    Q_OBJECT
+
+public:
+    // localVersions: "name,version,..." per installed item.
+    GuiCheckForUpdates(const QStringList &localVersions, const QString &modulesPath, QWidget *parent = nullptr);
+    ~GuiCheckForUpdates() override;
+
+    // The archive's file name, appended to the program line's server folder.
+    static const char *const ArchiveName;
+
+public slots:
+    void ProcessManifest();
+    void DownloadBinary();
+    void UpdateModules();
+
+private:
+    void initialize();
+    void createConnections();
+    void Check();
+    QNetworkReply *get(const QString &serverPath);
+    void onFinished(QNetworkReply *reply);
+    void onDownloadFinished(QNetworkReply *reply);
+    void onUpdateFinished(QNetworkReply *reply, const QString &target);
+    void fetchNextModule();
+    void finishModules();
+    void setBusy(bool busy);
+    // Why a reply brought no usable body; empty when it did.
+    static QString failure(QNetworkReply *reply);
+
+    QNetworkAccessManager *m_manager = nullptr;
+    QString m_manifest;
+    QStringList m_localVersions;
+    QStringList m_updates;
+    QString m_binary;
+    int m_updateIndex = 0;
+    int m_failedModules = 0;
+    QPointer<QNetworkReply> m_reply; // the request in progress, if any
+    QSaveFile *m_downloadFile = nullptr;
+    QString m_modulesPath;
+    bool m_busy = false;
+};
+
+#endif

@@ -1,0 +1,681 @@
+#include "sql/sql_importdb.h"
+
+#include "app/app_number.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace {
+
+QString now()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
+bool isNumber(const QVariant &value, double *number)
+{
+    if (value.isNull() || value.type() == QVariant::String)
+        return false;
+    bool ok = false;
+    *number = value.toDouble(&ok);
+    return ok;
+}
+
+// A whole number: a floating value rounds, NULL and other text give 0.
+qlonglong asInteger(const QVariant &value)
+{
+    if (value.isNull())
+        return 0;
+    bool ok = false;
+    if (value.type() == QVariant::String) {
+        const qlonglong whole = value.toString().trimmed().toLongLong(&ok);
+        return ok ? whole : 0;
+    }
+    const double number = value.toDouble(&ok);
+    return ok ? qRound64(number) : 0;
+}
+
+// The value as a double bound as text in a fixed form; a missing value is 0.
+QString formatted(const QVariant &value, char format, int precision)
+{
+    return AppNumber::toText(value.toDouble(), format, precision);
+}
+
+QString simplified(const QVariant &value)
+{
+    return value.toString().simplified();
+}
+
+const QVariant nullDouble = QVariant(QVariant::Double);
+
+// A value counts as absent when it is missing or its number is 0.
+bool isAbsent(const QVariant &value)
+{
+    bool ok = false;
+    const double number = value.toDouble(&ok);
+    return value.isNull() || !ok || number == 0.0;
+}
+
+// Rows the older program added after a table was first flagged carry no flag
+// at all; they are as new as the 0 rows.
+const char *const notImported = "(imported = 0 OR imported IS NULL)";
+
+} // namespace
+
+// One table of "VORNAKEL.MDB" and how its rows become rows of the destination.
+struct SqlImportDb::RecordCopy
+{
+    QString word;
+    QString select;
+    QString orderBy;
+    QString insert;
+    bool failureWithSelectError;
+    std::function<void(const QSqlQuery &source, QSqlQuery &insert)> bind;
+    // After a row is written; false (with the log line) when what hangs on it failed.
+    std::function<bool(
+        const QSqlQuery &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *failure)>
+        afterRow;
+    QHash<QString, int> *imported;
+};
+
+SqlImportDb::SqlImportDb(const QString &destinationConnection, QObject *parent)
+    : QObject(parent), m_destination(QSqlDatabase::database(destinationConnection, true)),
+      m_log(QStringLiteral("ImportLog.txt"))
+{
+    // A log that cannot be opened leaves the import without one, nothing more.
+    m_log.open(QIODevice::Append | QIODevice::Text);
+}
+
+SqlImportDb::~SqlImportDb()
+{
+    closeSource();
+    m_log.flush();
+}
+
+QStringList SqlImportDb::referenceTables()
+{
+    return { QStringLiteral("amino"), QStringLiteral("conjugates"), QStringLiteral("denature"),
+        QStringLiteral("rhoseries"), QStringLiteral("viscseries"), QStringLiteral("extinction") };
+}
+
+void SqlImportDb::logMesg(const QString &message)
+{
+    writeLog(message);
+    m_log.flush();
+}
+
+void SqlImportDb::writeLog(const QString &message)
+{
+    if (!m_log.isOpen())
+        return;
+    // The stamp shows minutes: made once a minute, not for each of many lines.
+    const qint64 minute = QDateTime::currentMSecsSinceEpoch() / 60000;
+    if (minute != m_stampMinute) {
+        m_stampMinute = minute;
+        m_stamp = now().toLocal8Bit() + ": ";
+    }
+    m_log.write(m_stamp + message.toLocal8Bit() + '\n');
+}
+
+QVariant SqlImportDb::fixPrecision(const QVariant &value, int digits)
+{
+    double number = 0;
+    if (!isNumber(value, &number))
+        return value;
+    double fixed = 0;
+    AppNumber::fromText(AppNumber::toText(number, 'f', digits), &fixed);
+    return fixed;
+}
+
+bool SqlImportDb::IsDatabaseModified(const QString &table, QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT imported FROM %1 LIMIT 1").arg(table));
+}
+
+bool SqlImportDb::ModifyDatabase(const QString &table, QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN imported BIT").arg(table))) {
+        logMesg(QStringLiteral("Adding imported to ") + table + QStringLiteral(": ") + query.lastError().text());
+        return false;
+    }
+    query.exec(QStringLiteral("UPDATE %1 SET imported=0").arg(table));
+    return true;
+}
+
+bool SqlImportDb::ignoreDuplicates(const QString &table, QSqlDatabase &db)
+{
+    return IsDatabaseModified(table, db) || ModifyDatabase(table, db);
+}
+
+bool SqlImportDb::openSourceDatabase(const QString &path)
+{
+    closeSource();
+    m_sourceOpen = false;
+    // Opening would create a missing file.
+    if (!QFileInfo(path).isFile())
+        return false;
+    m_sourceName = path;
+    m_source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), path);
+    m_source.setDatabaseName(path);
+    m_source.setHostName(QStringLiteral("localhost"));
+    if (!m_source.open())
+        return false;
+    // The driver opens any file; the first statement tells whether it holds a database.
+    QSqlQuery probe(m_source);
+    m_sourceOpen = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    return m_sourceOpen;
+}
+
+void SqlImportDb::closeSource()
+{
+    if (m_sourceName.isEmpty())
+        return;
+    m_source.close();
+    m_source = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_sourceName);
+    m_sourceName.clear();
+    m_sourceOpen = false;
+}
+
+void SqlImportDb::warn(const QString &title, const QString &text)
+{
+    QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+}
+
+int SqlImportDb::FindLink(const QString &table, const QString &column, const QString &name)
+{
+    if (name.isEmpty())
+        return -1;
+    // Table and column are the engine's own names; the name is bound.
+    QSqlQuery query(m_destination);
+    query.prepare(QStringLiteral("SELECT id FROM %1 WHERE %2=:Name").arg(table, column));
+    query.bindValue(QStringLiteral(":Name"), name.simplified());
+    if (!query.exec() || !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
+
+void SqlImportDb::importDefaults(const QString &)
+{
+    QMessageBox::critical(nullptr, QStringLiteral("Debug-Vornakel"),
+        QStringLiteral("Note: Importing default values not yet implemented"), QMessageBox::Ok);
+}
+
+void SqlImportDb::markImported(const QString &table)
+{
+    QSqlQuery query(m_source);
+    if (!query.exec(QStringLiteral("UPDATE %1 SET imported=1 WHERE ").arg(table) + QLatin1String(notImported)))
+        logMesg(QStringLiteral("Updating %1: %2").arg(table, query.lastError().text()));
+}
+
+QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const QString &table)
+{
+    return QStringLiteral("%1\n\n%2 row(s) of %3 could not be written, so none of %3 was imported.")
+        .arg(firstFailure)
+        .arg(failed)
+        .arg(table);
+}
+
+// ---- reference tables
+
+bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates)
+{
+    const bool opened = openSourceDatabase(path);
+    logMesg(QStringLiteral("Opening ") + path);
+    if (!opened) {
+        const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
+        logMesg(text);
+        warn(QStringLiteral("Vornakel"), text);
+        closeSource();
+        return false;
+    }
+    bool all = true;
+    for (const QString &table : tables) {
+        all = copyReferenceTable(path, table, preventDuplicates) && all;
+        m_log.flush();
+    }
+    closeSource();
+    return all;
+}
+
+bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates)
+{
+    emit sigStatus(QStringLiteral("Importing %1").arg(table));
+    if (preventDuplicates && !IsDatabaseModified(table, m_source))
+        ModifyDatabase(table, m_source);
+
+    QSqlQuery select(m_source);
+    select.setForwardOnly(true);
+    QString sql = QStringLiteral("SELECT * FROM %1").arg(table);
+    if (preventDuplicates)
+        sql += QStringLiteral(" WHERE ") + QLatin1String(notImported);
+    if (!select.exec(sql)) {
+        logMesg(QStringLiteral("Updating %1: %2").arg(table, select.lastError().text()));
+        warn(QStringLiteral("Vornakel"), select.lastError().text());
+        return false;
+    }
+
+    // Source fields fill the destination's columns after `id` by position. The
+    // flag column is the older generation's own: by position it would land in
+    // `active` and hide the row. Columns left over take their defaults.
+    const QSqlRecord sourceRecord = select.record();
+    const QSqlRecord destinationRecord = m_destination.record(table);
+    QList<int> fields;
+    QStringList columns;
+    QStringList placeholders;
+    for (int k = 0; k < sourceRecord.count(); ++k) {
+        if (sourceRecord.fieldName(k).compare(QLatin1String("imported"), Qt::CaseInsensitive) == 0)
+            continue;
+        if (fields.size() + 1 >= destinationRecord.count()) {
+            logMesg(QStringLiteral("[%1.%2] has no destination column").arg(table, sourceRecord.fieldName(k)));
+            continue;
+        }
+        fields << k;
+        columns << m_destination.driver()->escapeIdentifier(
+            destinationRecord.fieldName(fields.size()), QSqlDriver::FieldName);
+        placeholders << QStringLiteral("?");
+    }
+
+    if (!m_destination.transaction()) {
+        const QString error = m_destination.lastError().text();
+        logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
+        warn(QStringLiteral("Vornakel"), error);
+        return false;
+    }
+    QString fatal; // stops the table: the statement or the reading
+    QString firstFailure;
+    int count = 0;
+    int failed = 0;
+    {
+        QSqlQuery insert(m_destination);
+        if (!insert.prepare(
+                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(table, columns.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", ")))))
+            fatal = insert.lastError().text();
+        while (fatal.isEmpty() && select.next()) {
+            for (int j = 0; j < fields.size(); ++j) {
+                const QVariant value = select.value(fields.at(j));
+                double number = 0;
+                if (!isNumber(value, &number)) {
+                    insert.bindValue(j, value);
+                    continue;
+                }
+                // Numbers come over with six significant digits. These lines are
+                // many; the next flushed line or the end of the table writes them out.
+                const QString text = AppNumber::toText(number, 6);
+                writeLog(QStringLiteral("[%1.%2] From %3 to %4")
+                             .arg(table, sourceRecord.fieldName(fields.at(j)), AppNumber::toText(number), text));
+                insert.bindValue(j, text);
+            }
+            if (insert.exec()) {
+                ++count;
+                continue;
+            }
+            // The other rows are still tried, so that one box can tell how many failed.
+            const QString line = QStringLiteral("unable to submit: %1").arg(insert.lastError().text());
+            logMesg(line);
+            if (failed++ == 0)
+                firstFailure = line;
+        }
+        // Every row or none: a read that broke off is a failure, not the end.
+        if (fatal.isEmpty() && select.lastError().isValid())
+            fatal = select.lastError().text();
+    }
+    select.finish();
+    if (!fatal.isEmpty() || failed > 0) {
+        m_destination.rollback();
+        if (!fatal.isEmpty()) {
+            logMesg(QStringLiteral("Updating %1: %2").arg(table, fatal));
+            warn(QStringLiteral("Vornakel"), fatal);
+        } else {
+            warn(QStringLiteral("import"), rowFailures(firstFailure, failed, table));
+        }
+        emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(0));
+        return false;
+    }
+    if (!m_destination.commit()) {
+        const QString error = m_destination.lastError().text();
+        m_destination.rollback();
+        logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
+        warn(QStringLiteral("Vornakel"), error);
+        emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(0));
+        return false;
+    }
+    // Flagged only once stored, so that a failed run is tried again in full.
+    if (preventDuplicates)
+        markImported(table);
+    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(count));
+    return true;
+}
+
+// ---- buffer components
+
+void SqlImportDb::populateBufferComponents(const QString &, bool)
+{
+    // Components are added, never deleted: stored solvents point at them by id.
+    // A series name without an active component gets one, linked to the newest
+    // density and viscosity series of that name.
+    if (!m_destination.transaction()) {
+        logMesg(
+            QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), m_destination.lastError().text()));
+        return;
+    }
+    emit sigStatus(QStringLiteral("Populating %1").arg(QStringLiteral("BufferComponent")));
+    QString error;
+    {
+        QSqlQuery query(m_destination);
+        if (!query.exec(QStringLiteral("INSERT INTO BufferComponent (name, componentRhoId, componentViscId, active) "
+                                       "SELECT n.name, (SELECT MAX(r.id) FROM rhoseries r WHERE r.name = n.name), "
+                                       "(SELECT MAX(v.id) FROM viscseries v WHERE v.name = n.name), 1 "
+                                       "FROM (SELECT name FROM rhoseries UNION SELECT name FROM viscseries) n "
+                                       "WHERE n.name IS NOT NULL AND n.name NOT IN "
+                                       "(SELECT name FROM BufferComponent WHERE active > 0 AND name IS NOT NULL)")))
+            error = query.lastError().text();
+    }
+    if (error.isEmpty() && !m_destination.commit())
+        error = m_destination.lastError().text();
+    if (!error.isEmpty()) {
+        m_destination.rollback();
+        logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), error));
+        return;
+    }
+    emit sigResults(QStringLiteral("BufferComponent table populated"));
+}
+
+// ---- records
+
+int SqlImportDb::linkTo(const QHash<QString, int> &imported, const QString &table, const QString &name)
+{
+    const auto found = imported.constFind(name);
+    return found != imported.constEnd() ? found.value() : FindLink(table, QStringLiteral("name"), name);
+}
+
+void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy)
+{
+    if (!openSourceDatabase(path)) {
+        const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
+        logMesg(text);
+        warn(QStringLiteral("Vornakel"), text);
+        closeSource();
+        return;
+    }
+    ignoreDuplicates(copy.word, m_source);
+
+    QString fatal;
+    QString firstFailure;
+    int count = 0;
+    int failed = 0;
+    QHash<QString, int> written;
+    {
+        QSqlQuery select(m_source);
+        select.setForwardOnly(true);
+        QString sql = copy.select;
+        if (preventDuplicates)
+            sql += QStringLiteral("WHERE ") + QLatin1String(notImported) + QLatin1Char(' ');
+        sql += copy.orderBy;
+        emit sigStatus(QStringLiteral("Importing %1").arg(copy.word));
+        if (!select.exec(sql)) {
+            logMesg(QStringLiteral("Updating %1: %2").arg(copy.word, select.lastError().text()));
+            warn(QStringLiteral("Vornakel"), select.lastError().text());
+            select = QSqlQuery();
+            closeSource();
+            return;
+        }
+        if (!m_destination.transaction()) {
+            fatal = m_destination.lastError().text();
+            logMesg(QStringLiteral("Updating %1: %2").arg(copy.word, fatal));
+            warn(QStringLiteral("Vornakel"), fatal);
+            select = QSqlQuery();
+            closeSource();
+            return;
+        }
+        QSqlQuery insert(m_destination);
+        if (!insert.prepare(copy.insert))
+            fatal = insert.lastError().text();
+        while (fatal.isEmpty() && select.next()) {
+            copy.bind(select, insert);
+            QString failure;
+            if (!insert.exec()) {
+                failure = copy.failureWithSelectError
+                    ? QStringLiteral("%1: unable to add a row: %2 %3")
+                          .arg(now(), insert.lastError().text(), select.lastError().text())
+                    : QStringLiteral("%1: unable to add a row: %2").arg(now(), insert.lastError().text());
+            } else {
+                ++count;
+                if (copy.afterRow && !copy.afterRow(select, insert, written, &failure)) {
+                    // Logged by the composition copy itself.
+                    if (failed++ == 0)
+                        firstFailure = failure;
+                    continue;
+                }
+            }
+            if (failure.isEmpty())
+                continue;
+            logMesg(failure);
+            if (failed++ == 0)
+                firstFailure = failure;
+        }
+        if (fatal.isEmpty() && select.lastError().isValid())
+            fatal = select.lastError().text();
+    }
+
+    bool stored = fatal.isEmpty() && failed == 0;
+    if (stored && !m_destination.commit()) {
+        fatal = m_destination.lastError().text();
+        stored = false;
+    }
+    if (!stored) {
+        m_destination.rollback();
+        count = 0;
+        if (!fatal.isEmpty()) {
+            logMesg(QStringLiteral("Updating %1: %2").arg(copy.word, fatal));
+            warn(QStringLiteral("Vornakel"), fatal);
+        } else {
+            warn(QStringLiteral("import"), rowFailures(firstFailure, failed, copy.word));
+        }
+    } else {
+        if (copy.imported) {
+            for (auto it = written.cbegin(); it != written.cend(); ++it)
+                copy.imported->insert(it.key(), it.value());
+        }
+        if (preventDuplicates)
+            markImported(copy.word);
+    }
+    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, copy.word).arg(count));
+    closeSource();
+}
+
+void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
+{
+    RecordCopy copy;
+    copy.word = QStringLiteral("buffer");
+    copy.select = QStringLiteral("SELECT NAME, arhoin, avisin, rhoin, rhoint, visin, visint, pH, aHeavy, percent0, "
+                                 "percent1, percent2 FROM Buffer ");
+    copy.insert = QStringLiteral(
+        "INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, densityStandard,    viscosityStandard, "
+        "densityStandardT,   viscosityStandardT, computeDensity,     computeViscosity, pH,                 "
+        "isHeavyWater,D2O, D2O18, H2O18, H2O, active ) VALUES (:name, :densityDirectEntry, :viscosityDirectEntry, "
+        ":densityStandard,    :viscosityStandard, :densityStandardT,   :viscosityStandardT, :computeDensity,     "
+        ":computeViscosity, :pH,                 :isHeavyWater,:d2o, :D2O18, :h2o18, :H2O, :active ) ");
+    copy.failureWithSelectError = false;
+    copy.bind = [](const QSqlQuery &source, QSqlQuery &insert) {
+        insert.bindValue(QStringLiteral(":name"), simplified(source.value(0)));
+        // Codes of the source of a value: 0 typed in, 1 a standard, 2 computed.
+        auto bindSource = [&](qlonglong code, const QVariant &value, const QVariant &temperature, const char *direct,
+                              const char *standard, const char *standardT, const char *computed) {
+            insert.bindValue(QLatin1String(direct), code == 0 ? QVariant(value.toDouble()) : nullDouble);
+            insert.bindValue(QLatin1String(standard), code == 1 ? fixPrecision(value, 6) : nullDouble);
+            insert.bindValue(QLatin1String(standardT), code == 1 ? fixPrecision(temperature, 6) : nullDouble);
+            insert.bindValue(QLatin1String(computed), code == 2 ? fixPrecision(value, 6) : nullDouble);
+        };
+        bindSource(asInteger(source.value(1)), source.value(3), source.value(4), ":densityDirectEntry",
+            ":densityStandard", ":densityStandardT", ":computeDensity");
+        bindSource(asInteger(source.value(2)), source.value(5), source.value(6), ":viscosityDirectEntry",
+            ":viscosityStandard", ":viscosityStandardT", ":computeViscosity");
+        insert.bindValue(QStringLiteral(":pH"), fixPrecision(source.value(7), 6));
+        insert.bindValue(QStringLiteral(":isHeavyWater"), source.value(8));
+        insert.bindValue(QStringLiteral(":d2o"), source.value(9));
+        insert.bindValue(QStringLiteral(":D2O18"), source.value(10));
+        insert.bindValue(QStringLiteral(":h2o18"), source.value(11));
+        insert.bindValue(QStringLiteral(":H2O"), nullDouble);
+        insert.bindValue(QStringLiteral(":active"), 1);
+    };
+    // The compositions belong to the row just written, whatever other buffer
+    // carries its name.
+    copy.afterRow = [this](const QSqlQuery &source, const QSqlQuery &insert, QHash<QString, int> &written,
+                        QString *failure) {
+        const QVariant id = insert.lastInsertId();
+        written.insert(simplified(source.value(0)), id.toInt());
+        if (copyBufferComposition(source.value(0).toString(), id))
+            return true;
+        *failure
+            = QStringLiteral("The compositions of buffer '%1' could not be written.").arg(source.value(0).toString());
+        return false;
+    };
+    copy.imported = &m_importedBuffers;
+    copyRecords(path, preventDuplicates, copy);
+}
+
+bool SqlImportDb::copyBufferComposition(const QString &bufferName, const QVariant &bufferId)
+{
+    QSqlQuery select(m_source);
+    select.setForwardOnly(true);
+    select.prepare(QStringLiteral("SELECT ComponentName, Molarity FROM BufferCompositions WHERE BufferName = :name "));
+    select.bindValue(QStringLiteral(":name"), bufferName);
+    bool ok = select.exec();
+    QSqlQuery insert(m_destination);
+    if (ok)
+        ok = insert.prepare(QStringLiteral(
+            "INSERT INTO bufferComposition (bufferId, componentId, concentration, units, active)VALUES ( :bufId, "
+            "(SELECT id FROM bufferComponent WHERE name= :compName), :concentration, :units, :active)"));
+    while (ok && select.next()) {
+        insert.bindValue(QStringLiteral(":bufId"), bufferId);
+        insert.bindValue(QStringLiteral(":compName"), select.value(0));
+        insert.bindValue(QStringLiteral(":concentration"), fixPrecision(select.value(1), 6));
+        insert.bindValue(QStringLiteral(":units"), QStringLiteral("molar"));
+        insert.bindValue(QStringLiteral(":active"), 1);
+        ok = insert.exec();
+    }
+    if (ok && !select.lastError().isValid())
+        return true;
+    logMesg(QStringLiteral("%1: unable to add a row: %2 %3")
+                .arg(now(), insert.lastError().text(), select.lastError().text()));
+    return false;
+}
+
+void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
+{
+    RecordCopy copy;
+    copy.word = QStringLiteral("sample");
+    copy.select = QStringLiteral("SELECT NAME, vbarin, vbarwater, Texact, sk, pkaamino, pkacarboxyl, NMer, "
+                                 "AASequence,delta1c,vbarin FROM Sample ");
+    copy.insert = QStringLiteral(
+        "INSERT INTO sample (name, VBarDirectEntry, VBarStandard, VbarStandardT, sk, pkaamino, pkacarboxl, nMer, "
+        "aminoSequence, active, modified, aminoSequenceCodeSize, calcHydration, calcVBar) VALUES (:name, "
+        ":VBarDirectEntry, :VBarStandard, :VbarStandardT, :sk, :pkaamino, :pkacarboxl, :nMer, :aminoSequence, "
+        ":active, :modified, :aminoSequenceCodeSize, :calcHydration, :calcVBar) ");
+    copy.failureWithSelectError = true;
+    const QString modified = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    copy.bind = [modified](const QSqlQuery &source, QSqlQuery &insert) {
+        insert.bindValue(QStringLiteral(":name"), simplified(source.value(0)));
+        // A vbar of 0 is no vbar; 0.45 is one, though it rounds to 0.
+        insert.bindValue(QStringLiteral(":VBarDirectEntry"),
+            isAbsent(source.value(1)) ? nullDouble : fixPrecision(source.value(1), 6));
+        insert.bindValue(QStringLiteral(":VBarStandard"), isAbsent(source.value(2)) ? nullDouble : source.value(2));
+        insert.bindValue(QStringLiteral(":VbarStandardT"), source.value(3));
+        insert.bindValue(QStringLiteral(":sk"), fixPrecision(source.value(4), 6));
+        insert.bindValue(QStringLiteral(":pkaamino"), fixPrecision(source.value(5), 6));
+        insert.bindValue(QStringLiteral(":pkacarboxl"), fixPrecision(source.value(6), 6));
+        insert.bindValue(QStringLiteral(":nMer"), source.value(7));
+        insert.bindValue(QStringLiteral(":aminoSequence"), source.value(8));
+        insert.bindValue(QStringLiteral(":active"), 1);
+        insert.bindValue(QStringLiteral(":modified"), modified);
+        insert.bindValue(QStringLiteral(":aminoSequenceCodeSize"), 1);
+        insert.bindValue(QStringLiteral(":calcHydration"), formatted(source.value(9), 'f', 4));
+        insert.bindValue(QStringLiteral(":calcVBar"), formatted(source.value(10), 'f', 4));
+    };
+    copy.afterRow = [](const QSqlQuery &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *) {
+        written.insert(simplified(source.value(0)), insert.lastInsertId().toInt());
+        return true;
+    };
+    copy.imported = &m_importedSamples;
+    copyRecords(path, preventDuplicates, copy);
+}
+
+void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicates)
+{
+    RecordCopy copy;
+    copy.word = QStringLiteral("experiment");
+    copy.select = QStringLiteral("SELECT NAME,Tc,RPM,sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, "
+                                 "choicem,SampleName,BufferName, -1,1,Date FROM Experiment ");
+    copy.insert = QStringLiteral(
+        "INSERT INTO experiment (NAME,Tc,RPM, sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, calculatedBy, "
+        "sample_id, buffer_id, results_id, active, modified) VALUES ( :NAME,:Tc,:RPM, :sigma,:sstar,:mgml, "
+        ":sstart,:vbar,:rho, :vis, :Mp, :Mb, :calculatedBy, :sample_id, :buffer_id, :results_id, :active, "
+        ":modified) ");
+    copy.failureWithSelectError = true;
+    copy.bind = [this](const QSqlQuery &source, QSqlQuery &insert) {
+        static const char *const methods[] = { "qtExactMolecularWeight", "qtFromSigma", "qtFromComposition" };
+        insert.bindValue(QStringLiteral(":NAME"), simplified(source.value(0)));
+        insert.bindValue(QStringLiteral(":Tc"), source.value(1));
+        insert.bindValue(QStringLiteral(":RPM"), source.value(2));
+        insert.bindValue(QStringLiteral(":sigma"), source.value(3));
+        insert.bindValue(QStringLiteral(":sstar"), formatted(source.value(4), 'e', 3));
+        insert.bindValue(QStringLiteral(":mgml"), fixPrecision(source.value(5), 6));
+        insert.bindValue(QStringLiteral(":sstart"), source.value(6));
+        insert.bindValue(QStringLiteral(":vbar"), fixPrecision(source.value(7), 6));
+        insert.bindValue(QStringLiteral(":rho"), fixPrecision(source.value(8), 6));
+        insert.bindValue(QStringLiteral(":vis"), fixPrecision(source.value(9), 6));
+        insert.bindValue(QStringLiteral(":Mp"), formatted(source.value(10), 'f', 2));
+        insert.bindValue(QStringLiteral(":Mb"), formatted(source.value(11), 'f', 2));
+        const qlonglong method = asInteger(source.value(12));
+        insert.bindValue(QStringLiteral(":calculatedBy"),
+            method >= 0 && method <= 2 ? QVariant(QLatin1String(methods[method])) : QVariant(QVariant::String));
+        // Records of this run first: an older record may carry the same name.
+        const QString sample = simplified(source.value(13));
+        insert.bindValue(QStringLiteral(":sample_id"), linkTo(m_importedSamples, QStringLiteral("sample"), sample));
+        const QString buffer = simplified(source.value(14));
+        insert.bindValue(QStringLiteral(":buffer_id"), linkTo(m_importedBuffers, QStringLiteral("buffer"), buffer));
+        // The older generation linked no results; -1 is "no link", never a record named "-1".
+        insert.bindValue(QStringLiteral(":results_id"), -1);
+        insert.bindValue(QStringLiteral(":active"), 1);
+        insert.bindValue(QStringLiteral(":modified"), source.value(17));
+    };
+    copy.imported = nullptr;
+    copyRecords(path, preventDuplicates, copy);
+}
+
+void SqlImportDb::copyAminoAcidCompositionsTable(const QString &path, bool preventDuplicates)
+{
+    RecordCopy copy;
+    copy.word = QStringLiteral("AminoAcidCompositions");
+    copy.select = QStringLiteral("SELECT SampleName, Name3, Moles FROM AminoAcidCompositions ");
+    copy.orderBy = QStringLiteral(" ORDER BY SampleName ");
+    copy.insert = QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active, modified) VALUES "
+                                 "(:sampleId, :aminoId, :count, :active, :modified) ");
+    copy.failureWithSelectError = true;
+    const QString modified = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    // The residues do not change during the copy: each code is looked up once.
+    auto aminoIds = std::make_shared<QHash<QString, int>>();
+    copy.bind = [this, modified, aminoIds](const QSqlQuery &source, QSqlQuery &insert) {
+        const QString sample = simplified(source.value(0));
+        insert.bindValue(QStringLiteral(":sampleId"), linkTo(m_importedSamples, QStringLiteral("sample"), sample));
+        const QString code = simplified(source.value(1));
+        auto found = aminoIds->constFind(code);
+        if (found == aminoIds->constEnd())
+            found = aminoIds->insert(code, FindLink(QStringLiteral("amino"), QStringLiteral("Namethree"), code));
+        insert.bindValue(QStringLiteral(":aminoId"), found.value());
+        insert.bindValue(QStringLiteral(":count"), asInteger(source.value(2)));
+        insert.bindValue(QStringLiteral(":active"), 1);
+        insert.bindValue(QStringLiteral(":modified"), modified);
+    };
+    copy.imported = nullptr;
+    copyRecords(path, preventDuplicates, copy);
+}

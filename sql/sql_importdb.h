@@ -1,0 +1,91 @@
+#ifndef SQL_IMPORTDB_H
+#define SQL_IMPORTDB_H
+
+#include <QFile>
+#include <QHash>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+class QSqlQuery;
+
+// Copies the tables of the older database generation ("PHYCONST.MDB" with the
+// reference tables, "VORNAKEL.MDB" with the records) into the database of the
+// window that runs it, and flags the source rows it copied. Each table is one
+// transaction: it is copied whole or not at all, and its source rows are
+// flagged only once the copy is committed. Details and failures go to
+// "ImportLog.txt" in the current folder.
+class SqlImportDb : public QObject
+{
+    Q_OBJECT
+
+public:
+    // destinationConnection: the registered connection written to, the
+    // window's database path.
+    explicit SqlImportDb(const QString &destinationConnection, QObject *parent = nullptr);
+    ~SqlImportDb() override;
+
+    // The reference tables of "PHYCONST.MDB", in the order they are copied.
+    static QStringList referenceTables();
+
+    void logMesg(const QString &message);
+    // A numeric value rounded to `digits` decimals; text and NULL unchanged.
+    static QVariant fixPrecision(const QVariant &value, int digits);
+    bool IsDatabaseModified(const QString &table, QSqlDatabase &db);
+    bool ModifyDatabase(const QString &table, QSqlDatabase &db);
+    bool ignoreDuplicates(const QString &table, QSqlDatabase &db);
+    bool openSourceDatabase(const QString &path);
+    // The id of the destination row whose column equals the simplified name, or -1.
+    int FindLink(const QString &table, const QString &column, const QString &name);
+
+    void importDefaults(const QString &path);
+    bool copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates);
+    void populateBufferComponents(const QString &path, bool preventDuplicates);
+    void copyBufferTable(const QString &path, bool preventDuplicates);
+    void copySampleTable(const QString &path, bool preventDuplicates);
+    void copyExperimentTable(const QString &path, bool preventDuplicates);
+    void copyAminoAcidCompositionsTable(const QString &path, bool preventDuplicates);
+    // The composition rows of one source buffer, linked to the buffer row just written.
+    bool copyBufferComposition(const QString &bufferName, const QVariant &bufferId);
+    void CreateConnections() { }
+
+signals:
+    void sigLog(const QString &message, int loglevel);
+    void sigStatus(const QString &message);
+    void sigResults(const QString &message);
+
+private:
+    struct RecordCopy;
+
+    bool copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates);
+    void copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy);
+    // The record of this name written in this run, else the one FindLink finds.
+    int linkTo(const QHash<QString, int> &imported, const QString &table, const QString &name);
+    // One log line, left in the file's buffer.
+    void writeLog(const QString &message);
+    // Closes the source and drops its connection.
+    void closeSource();
+    // Tells the person once about a table that could not be read or written.
+    void warn(const QString &title, const QString &text);
+    // Flags the source rows of a copied table.
+    void markImported(const QString &table);
+    static QString rowFailures(const QString &firstFailure, int failed, const QString &table);
+
+    QSqlDatabase m_destination;
+    QSqlDatabase m_source;
+    QString m_sourceName;
+    bool m_sourceOpen = false;
+    QFile m_log;
+    QByteArray m_stamp;
+    qint64 m_stampMinute = -1;
+    // Records written in this run, by simplified name, so that later tables of
+    // the run link to them rather than to older records of the same name.
+    QHash<QString, int> m_importedBuffers;
+    QHash<QString, int> m_importedSamples;
+};
+
+#endif

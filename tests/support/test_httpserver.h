@@ -1,0 +1,49 @@
+#ifndef TEST_HTTPSERVER_H
+#define TEST_HTTPSERVER_H
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+// A loopback HTTP server for the update check: answers GET requests from a
+// table of paths. A path can also drop the connection without an answer, or
+// hold it open without ever answering. Unknown paths get 404.
+class TestHttpServer : public QTcpServer
+{
+    Q_OBJECT
+
+public:
+    enum class Behaviour { Answer, Drop, Hold };
+
+    TestHttpServer();
+    // "http://127.0.0.1:<port>", for the update server setting.
+    QString baseUrl() const;
+
+    void serve(const QString &path, const QByteArray &body, int status = 200);
+    void drop(const QString &path);
+    void hold(const QString &path);
+    // The paths requested so far, in order.
+    QStringList requested() const { return m_requested; }
+
+protected:
+    void incomingConnection(qintptr socketDescriptor) override;
+
+private:
+    struct Entry
+    {
+        Behaviour behaviour = Behaviour::Answer;
+        int status = 200;
+        QByteArray body;
+    };
+    void answer(QTcpSocket *socket);
+
+    QHash<QString, Entry> m_entries;
+    QStringList m_requested;
+    QList<QPointer<QTcpSocket>> m_held;
+};
+
+#endif

@@ -1,0 +1,130 @@
+#include "test_olddatabase.h"
+
+#include <QDebug>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <functional>
+
+namespace {
+
+const QStringList referenceTables = {
+    QStringLiteral("CREATE TABLE amino (Namethree TEXT, name TEXT, nameone TEXT, Mr REAL, covalent INTEGER, vbar REAL, "
+                   "HipH7 REAL, HipH4 REAL, extinction REAL, charge REAL, pka REAL, imported BIT)"),
+    QStringLiteral("CREATE TABLE conjugates (name TEXT, Mr REAL, covalent INTEGER, vbar REAL, hiph7 REAL, hiph4 REAL, "
+                   "extinction REAL, charge REAL, pka REAL, Mcutoff REAL, carbo INTEGER, imported BIT)"),
+    QStringLiteral("CREATE TABLE denature (Name TEXT, rhomin REAL, v3 REAL, g3 REAL, Md REAL, carbo INTEGER, "
+                   "imported BIT)"),
+    QStringLiteral("CREATE TABLE rhoseries (name TEXT, a REAL, b REAL, c REAL, d REAL, e REAL, f REAL, Cmax REAL, "
+                   "ErrorMax REAL, Source TEXT, imported BIT)"),
+    QStringLiteral("CREATE TABLE viscseries (name TEXT, a REAL, b REAL, c REAL, d REAL, e REAL, Cmax REAL, "
+                   "ErrorMax REAL, Source TEXT, imported BIT)"),
+    QStringLiteral("CREATE TABLE extinction (name TEXT, nm REAL, ext REAL, imported BIT)"),
+};
+
+const QStringList recordTables = {
+    QStringLiteral("CREATE TABLE Buffer (NAME TEXT, arhoin INTEGER, avisin INTEGER, rhoin REAL, rhoint REAL, "
+                   "visin REAL, visint REAL, pH REAL, aHeavy INTEGER, percent0 REAL, percent1 REAL, percent2 REAL)"),
+    QStringLiteral("CREATE TABLE BufferCompositions (BufferName TEXT, ComponentName TEXT, Molarity REAL)"),
+    QStringLiteral("CREATE TABLE Sample (NAME TEXT, vbarin REAL, vbarwater REAL, Texact REAL, sk REAL, pkaamino REAL, "
+                   "pkacarboxyl REAL, NMer INTEGER, AASequence TEXT, delta1c REAL)"),
+    QStringLiteral("CREATE TABLE Experiment (NAME TEXT, Tc REAL, RPM REAL, sigma REAL, sstar REAL, mgml REAL, "
+                   "sstart REAL, vbar REAL, rho REAL, vis REAL, Mp REAL, Mb REAL, choicem INTEGER, SampleName TEXT, "
+                   "BufferName TEXT, Date TEXT)"),
+    QStringLiteral("CREATE TABLE AminoAcidCompositions (SampleName TEXT, Name3 TEXT, Moles REAL)"),
+};
+
+// Runs `work` on a private connection to the file, removed again afterwards.
+bool onFile(const QString &file, const std::function<bool(QSqlDatabase &)> &work)
+{
+    const QString name = QStringLiteral("TestOldDatabase:") + file;
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        ok = db.open() && work(db);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+} // namespace
+
+TestOldDatabase::TestOldDatabase()
+{
+    m_ok = exec(phyconst(), referenceTables) && exec(vornakel(), recordTables);
+}
+
+QString TestOldDatabase::phyconst() const
+{
+    return m_files.path(QStringLiteral("PHYCONST.MDB"));
+}
+
+QString TestOldDatabase::vornakel() const
+{
+    return m_files.path(QStringLiteral("VORNAKEL.MDB"));
+}
+
+bool TestOldDatabase::exec(const QString &file, const QStringList &statements) const
+{
+    return onFile(file, [&](QSqlDatabase &db) {
+        db.transaction();
+        QSqlQuery query(db);
+        for (const QString &sql : statements) {
+            if (!query.exec(sql)) {
+                qWarning() << "TestOldDatabase:" << sql << query.lastError().text();
+                db.rollback();
+                return false;
+            }
+        }
+        query.finish();
+        return db.commit();
+    });
+}
+
+QVariant TestOldDatabase::value(const QString &file, const QString &sql) const
+{
+    QVariant result;
+    onFile(file, [&](QSqlDatabase &db) {
+        QSqlQuery query(db);
+        if (query.exec(sql) && query.next())
+            result = query.value(0);
+        return true;
+    });
+    return result;
+}
+
+bool TestOldDatabase::fill(const QString &file, const QString &table, int rows, int first) const
+{
+    return onFile(file, [&](QSqlDatabase &db) {
+        const QSqlRecord columns = db.record(table);
+        QStringList marks;
+        for (int i = 0; i < columns.count(); ++i)
+            marks << QStringLiteral("?");
+        db.transaction();
+        QSqlQuery query(db);
+        query.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(table, marks.join(QLatin1Char(','))));
+        for (int n = first; n < first + rows; ++n) {
+            for (int i = 0; i < columns.count(); ++i) {
+                const QString column = columns.fieldName(i);
+                if (column == QLatin1String("imported"))
+                    query.bindValue(i, 0);
+                else if (columns.field(i).type() == QVariant::String)
+                    query.bindValue(i, QStringLiteral("%1 %2").arg(column).arg(n));
+                else
+                    query.bindValue(i, n + 0.25);
+            }
+            if (!query.exec()) {
+                qWarning() << "TestOldDatabase:" << table << query.lastError().text();
+                db.rollback();
+                return false;
+            }
+        }
+        query.finish();
+        return db.commit();
+    });
+}

@@ -1,0 +1,40 @@
+#ifndef TEST_OLDDATABASE_H
+#define TEST_OLDDATABASE_H
+
+#include "test_environment.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// The two files of the older database generation, "PHYCONST.MDB" (reference
+// tables) and "VORNAKEL.MDB" (records), made as SQLite files in a temporary
+// folder, which is what the importer's source connection can read. The
+// reference tables carry the destination's columns after `id` up to, not
+// including, `active`, followed by the older generation's flag `imported`.
+// No connection is left registered under the files' paths.
+class TestOldDatabase
+{
+public:
+    // Both files with all their tables, empty.
+    TestOldDatabase();
+
+    bool isValid() const { return m_ok; }
+    QString folder() const { return m_files.dir(); }
+    QString phyconst() const;
+    QString vornakel() const;
+
+    // Runs the statements on a file in one transaction; false (and a warning) on failure.
+    bool exec(const QString &file, const QStringList &statements) const;
+    // The first column of the first row of sql on the file, or an invalid variant.
+    QVariant value(const QString &file, const QString &sql) const;
+    // Adds `rows` rows to a table, numbered from `first`: text columns get
+    // "<column> <n>", numeric ones n + 0.25, `imported` 0.
+    bool fill(const QString &file, const QString &table, int rows, int first = 1) const;
+
+private:
+    TestDatabaseFiles m_files;
+    bool m_ok = false;
+};
+
+#endif

@@ -1,0 +1,188 @@
+// The update check against a loopback HTTP server: what the manifest offers,
+// and which files the downloads write.
+
+#include "app/app_servers.h"
+#include "gui/gui_checkforupdates.h"
+#include "test_environment.h"
+#include "test_httpserver.h"
+#include "test_log.h"
+#include "test_modalanswerer.h"
+
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const QStringList kInstalled { "Echo,20120101,,/m/echo_main.js", "Other,20120101,,/m/other_main.js",
+    "Echo,20110101,,/m/old/echo_main.js", "Vornakel,20120828 BETA" };
+
+QString read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString("<missing>");
+}
+
+} // namespace
+
+class TstGuiCheckForUpdates : public QObject
+{
+    Q_OBJECT
+
+    struct Fixture
+    {
+        TestSettings settings;
+        TestModules modules;
+        TestHttpServer server;
+        TestModalAnswerer answerer;
+    };
+    std::unique_ptr<Fixture> m;
+
+    // The dialog once the manifest has been compared.
+    std::unique_ptr<GuiCheckForUpdates> check(
+        const QByteArray &manifest, int status = 200, const QStringList &installed = kInstalled)
+    {
+        m->server.serve("/MANIFEST", manifest, status);
+        auto dialog = std::make_unique<GuiCheckForUpdates>(installed, m->modules.path());
+        [&]() { QTRY_VERIFY_WITH_TIMEOUT(!dialog->qtModuleVersion->text().isEmpty(), 10000); }();
+        return dialog;
+    }
+
+private slots:
+    void init()
+    {
+        m = std::make_unique<Fixture>();
+        QSettings().setValue(QLatin1String(AppServers::updateServerKey), m->server.baseUrl());
+    }
+    void cleanup() { m.reset(); }
+
+    void offersOnlyNewerInstalledItems_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("modules");
+        QTest::addColumn<QString>("binary");
+
+        const QString none = "No update available";
+        QTest::newRow("newer module, one day later")
+            << QByteArray("Echo,20120102,/s/modules/echo_main.js\n") << "Update Echo to 20120102" << none;
+        QTest::newRow("equal and older") << QByteArray("Echo,20120101,/s/modules/a.js\nOther,20111231,/s/modules/b.js")
+                                         << none << none;
+        QTest::newRow("not installed") << QByteArray("Ghost,20990101,/s/modules/ghost_main.js") << none << none;
+        QTest::newRow("repeated line") << QByteArray("Echo,20120102,/s/modules/e.js\n\nEcho,20120102,/s/modules/e.js\n")
+                                       << "Update Echo to 20120102" << none;
+        QTest::newRow("short lines") << QByteArray("Echo,20130101\nOther\n") << none << none;
+        QTest::newRow("two modules") << QByteArray("Other,20120301,/s/modules/o.js\nEcho,20120201,/s/modules/e.js")
+                                     << "Update Other to 20120301\nUpdate Echo to 20120201" << none;
+        QTest::newRow("program, equal number") << QByteArray("Vornakel,20120828,/dist/") << none << none;
+        QTest::newRow("program, newer") << QByteArray("Vornakel,20120901 BETA,/dist/") << none
+                                        << "Download 20120901 BETA";
+        QTest::newRow("error page") << QByteArray("<html><body>Oops, try again, later</body></html>") << none << none;
+    }
+    void offersOnlyNewerInstalledItems()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, modules);
+        QFETCH(QString, binary);
+        auto dialog = check(manifest);
+        QCOMPARE(dialog->qtModuleVersion->text(), modules);
+        QCOMPARE(dialog->qtBinaryVersion->text(), binary);
+        QCOMPARE(dialog->qtModuleFrame->isEnabled(), modules.startsWith("Update"));
+        QCOMPARE(dialog->qtBinaryFrame->isEnabled(), binary.startsWith("Download"));
+    }
+
+    void aFailedManifestFetchIsReported()
+    {
+        auto dialog = check("server broke", 500);
+        QVERIFY(dialog->qtModuleVersion->text().startsWith("The update check failed:"));
+        QVERIFY(dialog->qtBinaryVersion->text().contains("500"));
+        QVERIFY(!dialog->qtModuleFrame->isEnabled());
+    }
+
+    void updateWritesModulesInsideTheModulesFolderOnly()
+    {
+        const QString installed = m->modules.writeRaw("sub/echo_main.js", "old echo");
+        const QString outside = QFileInfo(m->modules.path()).absolutePath() + "/evil_main.js";
+        QFile::remove(outside);
+        m->server.serve("/s/modules/sub/echo_main.js", "new echo");
+        m->server.serve("/s/modules/../evil_main.js", "evil");
+        auto dialog = check("Evil,2,/s/modules/../evil_main.js\nAbs,2,/s/modules//tmp/abs_main.js\n"
+                            "Echo,20120102,/s/modules/sub/echo_main.js\n",
+            200, { "Evil,1", "Abs,1", "Echo,20120101" });
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QTRY_COMPARE(read(installed), QString("new echo"));
+        QTRY_COMPARE(m->answerer.seen().size(), 2);
+        QVERIFY(m->answerer.texts().at(0).startsWith("Refused to update Evil"));
+        QVERIFY(m->answerer.texts().at(1).startsWith("Refused to update Abs"));
+        QVERIFY(!QFile::exists(outside) && !QFile::exists("/tmp/abs_main.js"));
+        QCOMPARE(m->server.requested(), (QStringList { "/MANIFEST", "/s/modules/sub/echo_main.js" }));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void aFailedModuleDownloadKeepsTheInstalledFile_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("404") << false;
+        QTest::newRow("dropped connection") << true;
+    }
+    void aFailedModuleDownloadKeepsTheInstalledFile()
+    {
+        QFETCH(bool, dropped);
+        const QString installed = m->modules.writeRaw("echo_main.js", "old echo");
+        if (dropped)
+            m->server.drop("/s/modules/echo_main.js");
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js");
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        QVERIFY(m->answerer.texts().first().startsWith("Unable to download module:"));
+        QCOMPARE(read(installed), QString("old echo"));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void theArchiveLandsInThePickedFolder_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("served") << 200;
+        QTest::newRow("not found") << 404;
+    }
+    void theArchiveLandsInThePickedFolder()
+    {
+        QFETCH(int, status);
+        QTemporaryDir folder;
+        m->server.serve("/dist/vornakel-mac64.zip", "archive bytes", status);
+        auto dialog = check("Vornakel,20120901,/dist/");
+        m->answerer.answerFileDialog(folder.path());
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
+        QTRY_COMPARE(m->answerer.seen().size(), 2);
+        const QString archive = folder.filePath("vornakel-mac64.zip");
+        if (status == 200) {
+            QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
+            QCOMPARE(read(archive), QString("archive bytes"));
+            QVERIFY(!dialog->qtBinaryFrame->isEnabled());
+        } else {
+            QCOMPARE(m->answerer.titles().last(), QString("Application Update"));
+            QVERIFY(!QFile::exists(archive));
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+        }
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void closingMidRunRestoresTheCursor()
+    {
+        m->server.hold("/s/modules/echo_main.js");
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js");
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QVERIFY(QApplication::overrideCursor());
+        QTRY_VERIFY(m->server.requested().contains("/s/modules/echo_main.js"));
+        dialog->reject();
+        dialog.reset();
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(m->answerer.seen().isEmpty());
+    }
+};
+
+TEST_MAIN(TstGuiCheckForUpdates)
+#include "tst_gui_checkforupdates.moc"

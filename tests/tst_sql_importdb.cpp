@@ -1,0 +1,297 @@
+#include "sql/sql_importdb.h"
+#include "test_database.h"
+#include "test_log.h"
+#include "test_modalanswerer.h"
+#include "test_olddatabase.h"
+#include "test_sqlconnections.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtTest>
+#include <memory>
+
+// The import engine on SQLite files holding the older tables, into a
+// temporary database at the current revision.
+class TstSqlImportDb : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<TestOldDatabase> m_old;
+    std::unique_ptr<TestModalAnswerer> m_answerer;
+
+    // Everything a run of the importer does, in its order.
+    void importAll(SqlImportDb &engine, bool preventDuplicates)
+    {
+        engine.copyFromAccess(m_old->phyconst(), SqlImportDb::referenceTables(), preventDuplicates);
+        engine.populateBufferComponents(m_old->phyconst(), preventDuplicates);
+        engine.copyBufferTable(m_old->vornakel(), preventDuplicates);
+        engine.copySampleTable(m_old->vornakel(), preventDuplicates);
+        engine.copyExperimentTable(m_old->vornakel(), preventDuplicates);
+        engine.copyAminoAcidCompositionsTable(m_old->vornakel(), preventDuplicates);
+    }
+    int count(const QString &table) { return m_db->value("SELECT COUNT(*) FROM " + table).toInt(); }
+    QStringList log()
+    {
+        QFile file("ImportLog.txt");
+        return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()).split('\n', Qt::SkipEmptyParts)
+                                              : QStringList();
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove("ImportLog.txt");
+        m_db.reset(new TestDatabase);
+        m_old.reset(new TestOldDatabase);
+        QVERIFY(m_db->isValid() && m_old->isValid());
+        m_answerer.reset(new TestModalAnswerer);
+    }
+    void cleanup()
+    {
+        m_answerer.reset();
+        m_old.reset();
+        m_db.reset();
+    }
+
+    // Every row of every table, well past what a table model fetches at once.
+    void runsCopyOnceWithTheFlagAndAgainWithout_data()
+    {
+        QTest::addColumn<bool>("preventDuplicates");
+        QTest::newRow("prevent duplicates") << true;
+        QTest::newRow("copy again") << false;
+    }
+    void runsCopyOnceWithTheFlagAndAgainWithout()
+    {
+        QFETCH(bool, preventDuplicates);
+        const QStringList references = SqlImportDb::referenceTables();
+        const QStringList records = { "Buffer", "Sample", "Experiment", "AminoAcidCompositions" };
+        for (const QString &table : references)
+            QVERIFY(m_old->fill(m_old->phyconst(), table, 300));
+        for (const QString &table : records)
+            QVERIFY(m_old->fill(m_old->vornakel(), table, 300));
+        const QStringList destinations
+            = references + QStringList { "buffer", "sample", "experiment", "aminoComposition" };
+        for (int run = 1; run <= 2; ++run) {
+            SqlImportDb engine(m_db->connectionName());
+            QSignalSpy results(&engine, &SqlImportDb::sigResults);
+            importAll(engine, preventDuplicates);
+            QCOMPARE(results.size(), 11);
+            const int expected = preventDuplicates && run == 2 ? 0 : 300;
+            for (const auto &line : results)
+                if (!line.at(0).toString().startsWith("BufferComponent"))
+                    QVERIFY2(line.at(0).toString().endsWith(QStringLiteral("]: %1 records imported").arg(expected)),
+                        qPrintable(line.at(0).toString()));
+            for (const QString &table : destinations)
+                QCOMPARE(count(table), preventDuplicates ? 300 : 300 * run);
+            // Each operation drops its source connection when it ends.
+            QVERIFY(!QSqlDatabase::contains(m_old->phyconst()) && !QSqlDatabase::contains(m_old->vornakel()));
+        }
+        QCOMPARE(count("amino WHERE active = 1"), count("amino"));
+        QCOMPARE(count("extinction WHERE active = 1 AND name LIKE 'name %' AND nm > 0"), count("extinction"));
+        for (const QString &table : references)
+            QCOMPARE(m_old->value(m_old->phyconst(), "SELECT SUM(imported) FROM " + table).toInt(),
+                preventDuplicates ? 300 : 0);
+        for (const QString &table : records)
+            QCOMPARE(m_old->value(m_old->vornakel(), "SELECT SUM(imported) FROM " + table).toInt(),
+                preventDuplicates ? 300 : 0);
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    void mapsTheOlderRecords_data()
+    {
+        QTest::addColumn<QStringList>("destination");
+        QTest::addColumn<QStringList>("source");
+        QTest::addColumn<QString>("check");
+        QTest::addColumn<QString>("expected");
+        const QString buffer = "SELECT quote(densityDirectEntry)||' '||quote(densityStandard)||' '||"
+                               "quote(densityStandardT)||' '||quote(computeDensity)||' '||quote(viscosityDirectEntry)"
+                               "||' '||quote(viscosityStandard)||' '||quote(viscosityStandardT)||' '||"
+                               "quote(computeViscosity)||' '||quote(pH)||' '||quote(H2O) FROM buffer";
+        const QString row = "INSERT INTO Buffer VALUES ('B', %1, %1, 1.0045213, 20.0000004, 0.0100234, 20, 7.0000004, "
+                            "0, 0, 0, 0)";
+        QTest::newRow("buffer typed in") << QStringList() << QStringList(row.arg(0)) << buffer
+                                         << "1.0045213 NULL NULL NULL 0.0100234 NULL NULL NULL 7.0 NULL";
+        QTest::newRow("buffer standard") << QStringList() << QStringList(row.arg(1)) << buffer
+                                         << "NULL 1.004521 20.0 NULL NULL 0.010023 20.0 NULL 7.0 NULL";
+        QTest::newRow("buffer computed") << QStringList() << QStringList(row.arg(2)) << buffer
+                                         << "NULL NULL NULL 1.004521 NULL NULL NULL 0.010023 7.0 NULL";
+        QTest::newRow("buffer unknown source")
+            << QStringList() << QStringList(row.arg(3)) << buffer << "NULL NULL NULL NULL NULL NULL NULL NULL 7.0 NULL";
+        const QString sample = "SELECT quote(VBarDirectEntry)||' '||quote(calcVBar)||' '||quote(VBarStandard)||' '||"
+                               "quote(sk)||' '||quote(calcHydration)||' '||name FROM sample";
+        QTest::newRow("vbar 0.3") << QStringList()
+                                  << QStringList(
+                                         "INSERT INTO Sample VALUES ('  Lysozyme  C', 0.3, 0, 20, 0.00912345678, "
+                                         "7.7, 3.3, 1, 'KV', 0.34996)")
+                                  << sample << "0.3 0.3 NULL 0.009123 0.35 Lysozyme C";
+        QTest::newRow("vbar 0.45, integer 0")
+            << QStringList() << QStringList("INSERT INTO Sample VALUES ('S', 0.45, 0.72, 20, 0, 7.7, 3.3, 1, 'KV', 0)")
+            << sample << "0.45 0.45 0.72 0.0 0.0 S";
+        QTest::newRow("no vbar") << QStringList()
+                                 << QStringList("INSERT INTO Sample VALUES ('S', NULL, 0, 20, 0, 7.7, 3.3, 1, '', 0)")
+                                 << sample << "NULL 0.0 NULL 0.0 0.0 S";
+        const QString experiment = "SELECT quote(calculatedBy)||' '||results_id||' '||quote(sstar)||' '||quote(mgml)"
+                                   "||' '||quote(Mp)||' '||(sample_id = (SELECT id FROM sample WHERE name = "
+                                   "'My sample'))||' '||buffer_id FROM experiment";
+        const QString run = "INSERT INTO Experiment VALUES ('E', 20, 40000, 1.5, %1, 0.73000049, 0, 0.73, 1.0, 0.01, "
+                            "12345.678, 1, %2, '  My   sample ', 'No such buffer', '2011-03-05')";
+        const QStringList mine
+            = { "INSERT INTO sample (name) VALUES ('My sample')", "INSERT INTO results (name) VALUES ('-1')" };
+        QTest::newRow("method 3, results named -1")
+            << mine << QStringList(run.arg("4.56e-13").arg(3)) << experiment << "NULL -1 4.56e-13 0.73 12345.68 1 -1";
+        QTest::newRow("method 1, sstar as text")
+            << mine << QStringList(run.arg("'n/a'").arg(1)) << experiment << "'qtFromSigma' -1 0.0 0.73 12345.68 1 -1";
+        QTest::newRow("composition links")
+            << (mine + QStringList("INSERT INTO amino (Namethree, name) VALUES ('ALA', 'Alanine')"))
+            << QStringList({ "INSERT INTO AminoAcidCompositions VALUES ('My  sample', ' ALA ', 2.6)",
+                   "INSERT INTO AminoAcidCompositions VALUES ('Other', 'XXX', 0.4)" })
+            << "SELECT group_concat((sampleId = (SELECT id FROM sample WHERE name = 'My sample'))||'/'||sampleId||'/'"
+               "||(aminoId > 0)||'/'||aminoId||'/'||count, ' ') FROM aminoComposition"
+            << QStringLiteral("1/%1/1/%2/3 0/-1/0/-1/0").arg(1).arg(1);
+    }
+    void mapsTheOlderRecords()
+    {
+        QFETCH(QStringList, destination);
+        QFETCH(QStringList, source);
+        QFETCH(QString, check);
+        QFETCH(QString, expected);
+        for (const QString &sql : destination)
+            QVERIFY(m_db->exec(sql));
+        QVERIFY(m_old->exec(m_old->vornakel(), source));
+        SqlImportDb engine(m_db->connectionName());
+        importAll(engine, true);
+        QCOMPARE(m_db->value(check).toString(), expected);
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    // What the file held before stays: components by id, buffers and their compositions.
+    void keepsWhatTheDestinationHeld()
+    {
+        QVERIFY(m_db->exec("INSERT INTO rhoseries (name) VALUES ('Mine')"));
+        QVERIFY(m_db->exec("INSERT INTO BufferComponent (name, componentRhoId) VALUES ('Mine', 1)"));
+        QVERIFY(m_db->exec("INSERT INTO buffer (name) VALUES ('Tris buffer')"));
+        QVERIFY(m_db->exec("INSERT INTO bufferComposition (bufferId, componentID) VALUES (1, 1)"));
+        QVERIFY(m_old->exec(m_old->phyconst(),
+            { "INSERT INTO rhoseries (name, imported) VALUES ('Mine', 0), ('NaCl', 0), ('NaCl', 0), ('Urea', 0)",
+                "INSERT INTO viscseries (name, imported) VALUES ('NaCl', 0)" }));
+        QVERIFY(m_old->exec(m_old->vornakel(),
+            { "INSERT INTO Buffer (NAME) VALUES ('  Tris  buffer ')",
+                "INSERT INTO BufferCompositions VALUES ('  Tris  buffer ', 'NaCl', 0.15)" }));
+        for (bool preventDuplicates : { true, false }) {
+            SqlImportDb engine(m_db->connectionName());
+            engine.copyFromAccess(m_old->phyconst(), SqlImportDb::referenceTables(), preventDuplicates);
+            engine.populateBufferComponents(m_old->phyconst(), preventDuplicates);
+        }
+        QCOMPARE(m_db->value("SELECT group_concat(id||' '||name||' '||quote(componentRhoId)||' '||"
+                             "quote(componentViscId), ', ') FROM BufferComponent")
+                     .toString(),
+            QStringLiteral("1 Mine 1 NULL, 2 NaCl 4 1, 3 Urea 5 NULL"));
+        SqlImportDb engine(m_db->connectionName());
+        engine.copyBufferTable(m_old->vornakel(), true);
+        QCOMPARE(
+            m_db->value("SELECT group_concat(b.id||' '||b.name||' '||c.componentID||' '||quote(c.concentration), ', ') "
+                        "FROM buffer b JOIN bufferComposition c ON c.bufferId = b.id")
+                .toString(),
+            QStringLiteral("1 Tris buffer 1 NULL, 2 Tris buffer 2 0.15"));
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    // A failing row: its whole table rolled back, the source unmarked, one box, every line logged.
+    void aFailingRowRollsItsTableBack_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("reference table") << "conjugates";
+        QTest::newRow("records") << "sample";
+    }
+    void aFailingRowRollsItsTableBack()
+    {
+        QFETCH(QString, table);
+        QVERIFY(m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON %1 BEGIN SELECT "
+                                          "RAISE(ABORT, 'refused here'); END")
+                               .arg(table)));
+        for (const char *reference : { "amino", "conjugates" })
+            QVERIFY(m_old->fill(m_old->phyconst(), reference, 5));
+        QVERIFY(m_old->fill(m_old->vornakel(), "Sample", 5));
+        QVERIFY(m_old->fill(m_old->vornakel(), "Buffer", 5));
+        SqlImportDb engine(m_db->connectionName());
+        QSignalSpy results(&engine, &SqlImportDb::sigResults);
+        importAll(engine, true);
+        QCOMPARE(count(table), 0);
+        QCOMPARE(count("amino") + count("buffer"), 10);
+        const QString file = table == "sample" ? m_old->vornakel() : m_old->phyconst();
+        QCOMPARE(m_old->value(file, "SELECT SUM(imported) FROM " + table).toInt(), 0);
+        QCOMPARE(m_answerer->titles(), QStringList("import"));
+        QVERIFY(m_answerer->texts().first().contains("refused here")
+            && m_answerer->texts().first().contains("5 row(s) of " + table));
+        QVERIFY(results.contains(QVariantList { QStringLiteral("%1.[%2]: 0 records imported").arg(file, table) }));
+        QCOMPARE(log().filter("refused here").size(), 5);
+    }
+
+    void aMissingSourceTableOrFileIsReported()
+    {
+        QVERIFY(m_old->exec(m_old->vornakel(), { "DROP TABLE Sample" }));
+        SqlImportDb engine(m_db->connectionName());
+        engine.copySampleTable(m_old->vornakel(), true);
+        QVERIFY2(log().last().contains(": Updating sample: no such table: Sample"), qPrintable(log().last()));
+        QFile notADatabase(m_old->folder() + "/PHYCONST.MDB");
+        QVERIFY(notADatabase.open(QIODevice::WriteOnly | QIODevice::Truncate) && notADatabase.write("Standard Jet DB"));
+        notADatabase.close();
+        QVERIFY(!engine.copyFromAccess(notADatabase.fileName(), SqlImportDb::referenceTables(), true));
+        QVERIFY(log().last().endsWith("Source db [" + notADatabase.fileName() + "] is not valid"));
+        QCOMPARE(m_answerer->titles(), QStringList({ "Vornakel", "Vornakel" }));
+        QCOMPARE(count("sample") + count("amino"), 0);
+    }
+
+    // The scripts' connection on another file is not the destination.
+    void writesIntoTheWindowsDatabaseOnly()
+    {
+        TestDatabase other("other.db");
+        QVERIFY(TestSqlConnections::openDefaultConnection(other.path()));
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 3));
+        {
+            SqlImportDb engine(m_db->connectionName());
+            engine.copyFromAccess(m_old->phyconst(), { "amino" }, true);
+        }
+        QCOMPARE(count("amino"), 3);
+        QCOMPARE(other.value("SELECT COUNT(*) FROM amino").toInt(), 0);
+        QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    }
+
+    void logsEachConversionWithItsTime()
+    {
+        QVERIFY(m_old->exec(m_old->phyconst(),
+            { "INSERT INTO amino (Namethree, name, Mr, imported) VALUES ('NLE', 'Norleucine', 113.15914, 0)" }));
+        SqlImportDb engine(m_db->connectionName());
+        engine.copyFromAccess(m_old->phyconst(), { "amino" }, true);
+        QCOMPARE(m_db->value("SELECT Mr FROM amino").toDouble(), 113.159);
+        const QStringList lines = log();
+        QCOMPARE(lines.size(), 2);
+        const QString stamp = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d: ";
+        QVERIFY2(QRegularExpression("^" + stamp + "Opening .*PHYCONST.MDB$").match(lines.at(0)).hasMatch(),
+            qPrintable(lines.at(0)));
+        QVERIFY2(
+            QRegularExpression("^" + stamp + "\\[amino.Mr\\] From 113.15914 to 113.159$").match(lines.at(1)).hasMatch(),
+            qPrintable(lines.at(1)));
+        QVERIFY(m_db->exec("CREATE TRIGGER refuse BEFORE INSERT ON sample BEGIN SELECT RAISE(ABORT, 'no'); END"));
+        QVERIFY(m_old->fill(m_old->vornakel(), "Sample", 1));
+        engine.copySampleTable(m_old->vornakel(), true);
+        QVERIFY2(QRegularExpression("^" + stamp + stamp + "unable to add a row: no\\b").match(log().last()).hasMatch(),
+            qPrintable(log().last()));
+    }
+
+    void roundsAndLinksByName()
+    {
+        QCOMPARE(SqlImportDb::fixPrecision(0.73000049, 6), QVariant(0.73));
+        QCOMPARE(SqlImportDb::fixPrecision(QString("0.73000049"), 6), QVariant(QString("0.73000049")));
+        QVERIFY(m_db->exec("INSERT INTO sample (name) VALUES ('My sample')"));
+        SqlImportDb engine(m_db->connectionName());
+        QCOMPARE(engine.FindLink("sample", "name", "  My   sample"), 1);
+        QCOMPARE(engine.FindLink("sample", "name", ""), -1);
+        QCOMPARE(engine.FindLink("sample", "name", "Other"), -1);
+    }
+};
+
+TEST_MAIN(TstSqlImportDb)
+#include "tst_sql_importdb.moc"
