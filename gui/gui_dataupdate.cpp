@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -663,7 +664,10 @@ void GuiDataUpdate::fillExtinctionGrid(bool freshGrid)
         while (query.next())
             addRow(displayText(query.value(1)), query.value(0), displayText(query.value(2)));
     }
-    qtExtinctionTable->resizeColumnsToContents();
+    // Sized once to its contents, the last column would keep the width of its header
+    // until the window is next resized; the header keeps both widths itself.
+    qtExtinctionTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    qtExtinctionTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
 }
 
 void GuiDataUpdate::clearRecordFields()

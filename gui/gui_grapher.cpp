@@ -1,5 +1,6 @@
 #include "gui/gui_grapher.h"
 
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_windowgeometry.h"
 #include "gui/gui_grapheroptions.h"
@@ -36,7 +37,7 @@
 
 namespace {
 
-const int LogLevel = -1;
+const int LogLevel = AppLog::Verbose;
 
 const char *const GraphFilter = "Graph (*.GRF)";
 const char *const AsciiFilter = "ASCII(*.DAT)";

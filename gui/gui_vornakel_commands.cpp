@@ -116,12 +116,12 @@ void GuiVornakel::onShowAdditionalModules()
     if (selected.isEmpty())
         return;
     const QStringList fields = selected.first().split(QLatin1Char(','));
-    const QString spec = fields.value(0) + QLatin1Char(',') + fields.value(1);
-    if (!loadAdditionalModule(spec)) {
-        emit sigLog(QStringLiteral("Failed to load module: ") + spec, AppLog::Warning);
+    const QString nameAndVersion = fields.value(0) + QLatin1Char(',') + fields.value(1);
+    if (!loadAdditionalModule(nameAndVersion)) {
+        emit sigLog(QStringLiteral("Failed to load module: ") + nameAndVersion, AppLog::Warning);
         return;
     }
-    emit sigLog(QStringLiteral("Loaded Module: ") + spec, AppLog::Trace);
+    emit sigLog(QStringLiteral("Loaded Module: ") + nameAndVersion, AppLog::Trace);
     const QString page = fields.value(2);
     const QString script = fields.value(3);
     if (page.endsWith(QLatin1String(".html")) && QFileInfo(page).isFile() && script.endsWith(QLatin1String(".js"))

@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "net/net_client.h"
 #include "xml/xml_message.h"
@@ -195,14 +196,15 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
             AppLog::Notice);
     }
 
-    QList<AppScriptObject *> results;
+    AppScriptList results;
     if (reader.tooDeep()) {
         emit sigLog(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
                         .arg(XmlMessage::MaxDepth),
-            1);
+            AppLog::Warning);
     } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(), reader.moduleVersion())) {
         QList<DataPluginExecInfo *> calls = reader.takeValues();
-        results = plugin->exec(calls);
+        for (AppScriptObject *result : plugin->exec(calls))
+            results.add(result);
         XmlMessage::release(calls);
     } else {
         emit sigLog(QStringLiteral("Plugin not found!"), AppLog::Warning);
@@ -217,17 +219,14 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
     module.setAttribute(QStringLiteral("VERSION"), reader.moduleVersion());
     module.setAttribute(QStringLiteral("DATE"), reader.moduleDate());
     root.appendChild(module);
-    for (AppScriptObject *result : qAsConst(results)) {
-        if (!result)
-            continue;
+    for (AppScriptObject *result : results.nodes()) {
         QDomElement element = document.createElement(QStringLiteral("OUTPUT"));
         root.appendChild(result->toXML(document, element));
     }
-    qDeleteAll(results);
 
     const QString answer = document.toString(1);
     if (trace)
-        emit sigLog(answer, -1);
+        emit sigLog(answer, AppLog::Verbose);
     return answer;
 }
 
