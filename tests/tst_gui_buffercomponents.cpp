@@ -416,6 +416,33 @@ private slots:
         }
     }
 
+    void offeredUnitClearsKeptOne()
+    {
+        openPage();
+        m_page->readCompositionFile(writeFile("Sodium chloride\t0.2\tfoo\n"));
+        QComboBox *box = units("Sodium chloride");
+        QCOMPARE(box->count(), 7);
+        // Read again with a unit the component offers, then chosen by hand.
+        m_page->readCompositionFile(writeFile("Sodium chloride\t0.15\tmolar\n"));
+        QCOMPARE(box->currentText(), QStringLiteral("molar"));
+        QCOMPARE(box->count(), 6);
+        QCOMPARE(box->styleSheet(), QString());
+        QCOMPARE(box->toolTip(), QString());
+        m_page->readCompositionFile(writeFile("Sodium chloride\t0.2\tfoo\n"));
+        box->setCurrentText("mg/ml");
+        QCOMPARE(box->count(), 6);
+        QCOMPARE(box->styleSheet(), QString());
+    }
+
+    void savedFileGetsItsExtension()
+    {
+        openPage();
+        add("Sodium chloride", "0.15");
+        m_f->answerer.answerFileDialog(m_f->settings.path() + "/noextension");
+        m_page->qtSaveToFile->click();
+        QVERIFY(QFile::exists(m_f->settings.path() + "/noextension.buf"));
+    }
+
     void solventRecordLoads()
     {
         QVERIFY(sql("INSERT INTO buffer (id, name, computeDensity, isHeavyWater, D2O, D2O18, H2O18, H2O) "
