@@ -5,6 +5,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "gui/gui_waitcursor.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -38,15 +39,6 @@ const qint64 maximumFileSize = 1024 * 1024;
 const int nameColumn = 0;
 const int concentrationColumn = 1;
 const int unitsColumn = 2;
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // Signals of several objects held back for a scope.
 class Blockers
@@ -492,7 +484,7 @@ void GuiBufferComponents::compute()
     namespace Calc = AppCalculationContract;
     if (!m_calculations)
         return;
-    WaitCursor wait;
+    GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
 
     auto density = std::make_unique<AppScriptObject>(AppScriptObject::Array);
@@ -811,7 +803,7 @@ bool GuiBufferComponents::writeCompositionFile(const QString &fileName)
         return false;
     }
     {
-        WaitCursor wait;
+        GuiWaitCursor wait;
         QString text;
         for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
             if (qtAddedComponents->isRowHidden(row))

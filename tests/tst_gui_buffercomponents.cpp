@@ -7,6 +7,7 @@
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
+#include "test_widgets.h"
 
 #include <QComboBox>
 #include <QSettings>
@@ -41,10 +42,7 @@ class TstGuiBufferComponents : public QObject
 
     template<typename T = QWidget> T *widget(const QString &name) const
     {
-        T *w = m_f->window->findChild<T *>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
+        return testChild<T>(m_f->window.get(), name);
     }
     double number(const QString &name) const { return widget<QLineEdit>(name)->text().toDouble(); }
     void type(const QString &name, const QString &text)
@@ -189,8 +187,7 @@ class TstGuiBufferComponents : public QObject
     QString writeFile(const QByteArray &bytes) const
     {
         const QString path = m_f->settings.path() + "/composition.buf";
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        if (!testWriteFile(path, bytes))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }
