@@ -144,6 +144,10 @@ void GuiBufferComponents::initialize()
     qtCorrectedDensity->setFormat('g', 5);
     qtViscosity->setFormat('e', 5);
     qtCorrectedViscosity->setFormat('e', 5);
+    // The form's texts were written before these formats: shown in them at once,
+    // the water viscosity reads 1.00200e-02 like every computed one, not 0.01002.
+    for (GuiLineEdit *field : { qtDensity, qtCorrectedDensity, qtViscosity, qtCorrectedViscosity })
+        field->validateAndFormat();
     qtHeavyWater->setChecked(false);
     qtCalculateDensity->setChecked(false);
     qtCalculateViscosity->setChecked(false);

@@ -271,7 +271,7 @@ void GuiSaveToDatabase::onNameBoxCurrentIndexChanged(int index)
 bool GuiSaveToDatabase::experimentNamed() const
 {
     return qtExperimentName->currentIndex() > 0
-        || (qtExperimentName->currentIndex() == 0 && !qtExperimentName->currentText().isEmpty());
+        || (qtExperimentName->currentIndex() == 0 && !qtExperimentName->currentText().trimmed().isEmpty());
 }
 
 void GuiSaveToDatabase::onRecordNameChanged()
@@ -314,7 +314,8 @@ void GuiSaveToDatabase::onRecordNameChanged()
     const bool named = link ? experimentNamed() : true;
     if (box->currentIndex() == 0 && !link) {
         date->clear();
-        if (box->currentText().isEmpty()) {
+        // Blanks alone are no name: the record would show in the lists as its date only.
+        if (box->currentText().trimmed().isEmpty()) {
             saveButton(buttons)->setEnabled(false);
             setFocus(Qt::OtherFocusReason);
             return;

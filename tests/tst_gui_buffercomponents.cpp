@@ -413,6 +413,13 @@ private slots:
         }
     }
 
+    void fieldsShowTheirFormatFromTheStart()
+    {
+        QCOMPARE(m_page->qtViscosity->text(), QStringLiteral("1.00200e-02"));
+        QCOMPARE(m_page->qtCorrectedViscosity->text(), QStringLiteral("1.00200e-02"));
+        QCOMPARE(m_page->qtCorrectedDensity->text(), QStringLiteral("0.99823"));
+    }
+
     void offeredUnitClearsKeptOne()
     {
         openPage();
