@@ -79,6 +79,24 @@ void checkWhenVisible(QAbstractButton *button)
         button->setChecked(true);
 }
 
+// The option buttons' signals stopped for a load, and given back as they were
+// on every way out of it: a load inside another keeps the outer one's stop.
+class OptionsStopped
+{
+public:
+    OptionsStopped(GuiVornakel *window, bool wasStopped) : m_window(window), m_wasStopped(wasStopped)
+    {
+        m_window->stopSignals(true);
+    }
+    ~OptionsStopped() { m_window->stopSignals(m_wasStopped); }
+    OptionsStopped(const OptionsStopped &) = delete;
+    OptionsStopped &operator=(const OptionsStopped &) = delete;
+
+private:
+    GuiVornakel *m_window;
+    bool m_wasStopped;
+};
+
 using RecordRows = QList<QVector<QVariant>>;
 
 // The rows of one record, all read before any is shown: showing a row runs
@@ -366,12 +384,10 @@ void GuiVornakel::loadSamplePage(const int &recordId)
 
 void GuiVornakel::loadSolventPage(const int &recordId)
 {
-    const bool wasStopped = optionsStopped();
-    stopSignals(true);
+    const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
     if (!pickRecord(qtBufferName, &id)) {
         clearSolventPage();
-        stopSignals(wasStopped);
         return;
     }
     RecordRows rows;
@@ -379,10 +395,8 @@ void GuiVornakel::loadSolventPage(const int &recordId)
             QStringLiteral("SELECT densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard, "
                            "densityStandardT, viscosityStandardT, computeDensity, computeViscosity, pH, "
                            "isHeavyWater,D2O, D2O18, H2O18, H2O FROM buffer WHERE active > 0 AND id = :id"),
-            id, &rows)) {
-        stopSignals(wasStopped);
+            id, &rows))
         return;
-    }
     // Without a row every column reads as empty.
     const QVector<QVariant> found = rows.value(0);
     auto column = [&found](int i) { return found.value(i); };
@@ -426,17 +440,14 @@ void GuiVornakel::loadSolventPage(const int &recordId)
     qtBufferpH->setText(columnText(column(8)));
     qtStackBufferComponents->loadBufferRecord(qtBufferName->currentData(Qt::UserRole).toInt());
     qtStackBufferComponents->blockSignals(pageWasBlocked);
-    stopSignals(wasStopped);
 }
 
 void GuiVornakel::loadExperimentPage(const int &recordId)
 {
-    const bool wasStopped = optionsStopped();
-    stopSignals(true);
+    const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
     if (!pickRecord(qtExperimentName, &id)) {
         clearExperimentPage();
-        stopSignals(wasStopped);
         return;
     }
     RecordRows rows;
@@ -444,10 +455,8 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
             QStringLiteral("SELECT Tc,        RPM,        sigma,        sstart,        mgml,        sstar,        "
                            "vbar,        rho,        vis,        Mp,        Mb,        calculatedBy,        "
                            "sample_id,        buffer_id,        results_id FROM   experiment WHERE  id=:id"),
-            id, &rows)) {
-        stopSignals(wasStopped);
+            id, &rows))
         return;
-    }
 
     for (const QVector<QVariant> &row : rows) {
         const QVariant *v = row.constData();
@@ -486,7 +495,6 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
         if (sampleId >= 0)
             loadSamplePage(sampleId);
     }
-    stopSignals(wasStopped);
 }
 
 void GuiVornakel::loadResultsPage(const int &recordId)
@@ -494,12 +502,10 @@ void GuiVornakel::loadResultsPage(const int &recordId)
     // The stored figures are shown as stored: checking the stored option and
     // shape must not run their handlers, which would compute the page anew
     // (or, without a molecular weight, clear it) while it is half written.
-    const bool wasStopped = optionsStopped();
-    stopSignals(true);
+    const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
         clearResultsPage();
-        stopSignals(wasStopped);
         return;
     }
     RecordRows rows;
@@ -507,10 +513,8 @@ void GuiVornakel::loadResultsPage(const int &recordId)
             QStringLiteral("SELECT R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v,Delta1t, abv, abt, av, at, bv, "
                            "bt, method, options, options_value, shape, sample_id, buffer_id, experiment_id FROM   "
                            "results WHERE  id = :id"),
-            id, &rows)) {
-        stopSignals(wasStopped);
+            id, &rows))
         return;
-    }
 
     for (const QVector<QVariant> &row : rows) {
         const QVariant *v = row.constData();
@@ -545,7 +549,6 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         else
             qtShapeOblate->setChecked(true);
     }
-    stopSignals(wasStopped);
 }
 
 // Clearing the tabs
