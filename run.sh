@@ -5,7 +5,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
-build="${VORNAKEL_BUILD_DIR:-$root/build}"
+build="$(cd "${VORNAKEL_BUILD_DIR:-$root/build}" && pwd)"
 # HTML add-on module windows read their page libraries from "modules/QtScript/"
 # below the current folder: start from the repository root wherever run.sh is called.
 cd "$root"
