@@ -491,6 +491,18 @@ private slots:
         QVERIFY(editor().qtRecordFirst->isEnabled() && !editor().qtRecordAdd->isChecked());
     }
 
+    void extinctionGridKeepsItsWidthForANewSpectrum()
+    {
+        open(Table::Extinction);
+        QTableWidget *grid = editor().qtExtinctionTable;
+        QVERIFY(QTest::qWaitForWindowExposed(&editor()));
+        click("qtRecordAdd");
+        QCoreApplication::processEvents();
+        // The coefficient column reaches the right edge, however empty its cells.
+        QCOMPARE(grid->horizontalHeader()->sectionPosition(1) + grid->horizontalHeader()->sectionSize(1),
+            grid->viewport()->width());
+    }
+
     void extinctionAddRefusesNamesThatAreNoNewCode_data()
     {
         QTest::addColumn<QString>("spectrum");

@@ -130,7 +130,7 @@ void XmlMessageProcessor::networkSetup()
                 emit sigLog(QStringLiteral("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message "
                                            "server")
                                 .arg(value),
-                    1);
+                    AppLog::Warning);
             }
         } else if (upper.contains(QLatin1String("RESET"))) {
             m_reset = valueAfter(upper, upper, QStringLiteral("RESET:")) == QLatin1String("TRUE");
@@ -142,7 +142,7 @@ void XmlMessageProcessor::networkSetup()
             else
                 emit sigLog(QStringLiteral("vornakel.ini: \"%1\" is no address; the server stays on %2")
                                 .arg(value, m_address.toString()),
-                    1);
+                    AppLog::Warning);
         }
     }
 }
@@ -338,7 +338,7 @@ void XmlMessageProcessor::cgiExec()
         }
         m_cgiInput.append(line);
         if (m_cgiInput.size() > MaxCgiInput) {
-            emit sigLog(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), 1);
+            emit sigLog(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), AppLog::Warning);
             error = true;
             break;
         }
