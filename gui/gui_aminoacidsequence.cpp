@@ -2,7 +2,6 @@
 
 #include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,6 @@
 #include "app/app_log.h"
 #include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
