@@ -545,6 +545,16 @@ bool figureAt20(const QLineEdit *source, QLineEdit *target, double *value)
     return false;
 }
 
+// A figure at 20 C corrected to `temperature`, with the water's isotopes when
+// it is heavy: they change the viscosity as much as the density.
+AppScriptObject *correctedAt(AppPlugin *module, double figure, double temperature, const GuiWaterComposition *water,
+    bool heavy, const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater)
+{
+    if (heavy)
+        return heavyWater.call(module, figure, temperature, water->D2O(), water->D2O18(), water->H2O18());
+    return normal.call(module, figure, temperature);
+}
+
 } // namespace
 
 void GuiBufferComponents::calculateDensityTemperatureCorrection()
@@ -553,15 +563,9 @@ void GuiBufferComponents::calculateDensityTemperatureCorrection()
     double density = 0.0;
     if (!m_calculations || !qtCalculateDensity->isChecked() || !figureAt20(qtDensity, qtCorrectedDensity, &density))
         return;
-    const GuiWaterComposition *water = qtWaterComposition;
-    AppScriptObject *result = nullptr;
-    if (qtHeavyWater->isChecked()) {
-        result = Calc::correctBufferDensityHeavy.call(
-            m_calculations, density, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
-    } else {
-        result = Calc::correctBufferDensityNormal.call(m_calculations, density, m_temperature);
-    }
-    writeResult(result, qtCorrectedDensity);
+    writeResult(correctedAt(m_calculations, density, m_temperature, qtWaterComposition, qtHeavyWater->isChecked(),
+                    Calc::correctBufferDensityNormal, Calc::correctBufferDensityHeavy),
+        qtCorrectedDensity);
 }
 
 void GuiBufferComponents::calculateViscosityTemperatureCorrection()
@@ -571,16 +575,9 @@ void GuiBufferComponents::calculateViscosityTemperatureCorrection()
     if (!m_calculations || !qtCalculateViscosity->isChecked()
         || !figureAt20(qtViscosity, qtCorrectedViscosity, &viscosity))
         return;
-    // Heavy water changes the viscosity as much as the density.
-    const GuiWaterComposition *water = qtWaterComposition;
-    AppScriptObject *result = nullptr;
-    if (qtHeavyWater->isChecked()) {
-        result = Calc::correctBufferViscosityHeavy.call(
-            m_calculations, viscosity, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
-    } else {
-        result = Calc::correctBufferViscosity.call(m_calculations, viscosity, m_temperature);
-    }
-    writeResult(result, qtCorrectedViscosity);
+    writeResult(correctedAt(m_calculations, viscosity, m_temperature, qtWaterComposition, qtHeavyWater->isChecked(),
+                    Calc::correctBufferViscosity, Calc::correctBufferViscosityHeavy),
+        qtCorrectedViscosity);
 }
 
 void GuiBufferComponents::correctBoth()

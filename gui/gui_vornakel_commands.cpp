@@ -63,6 +63,7 @@ void GuiVornakel::onShowExperimentalDatabases()
         for (GuiVornakel *window : qAsConst(m_vornakelList)) {
             if (window && canonical(window->activeDbLocation()) == wanted && window != QApplication::activeWindow()) {
                 window->setVisible(true);
+                window->alignLabels();
                 window->raise();
             }
         }
@@ -83,6 +84,9 @@ void GuiVornakel::onShowExperimentalDatabases()
     }
     m_vornakelList.append(window);
     window->setVisible(true);
+    // Unit labels and pressed method buttons are placed for a window that is
+    // laid out and visible; the first window does this when its splash ends.
+    window->alignLabels();
     const QList<GuiVornakel *> list = m_vornakelList;
     for (GuiVornakel *each : list)
         each->syncVornakelList(list);

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -179,6 +180,11 @@ void XmlMessageProcessor::log(const QString &message)
 
 QString XmlMessageProcessor::submitFromWeb(const QString &xml)
 {
+    return answer(xml, false);
+}
+
+QString XmlMessageProcessor::answer(const QString &xml, bool fromNetwork)
+{
     const bool trace = tracing();
     if (trace)
         emit sigLog(QStringLiteral("XmlMessageProcessor: submit received():\n") + xml, AppLog::Notice);
@@ -203,8 +209,19 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
             AppLog::Warning);
     } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(), reader.moduleVersion())) {
         QList<DataPluginExecInfo *> calls = reader.takeValues();
-        for (AppScriptObject *result : plugin->exec(calls))
-            results.add(result);
+        {
+            // The module's error signal opens a modal box in its main window; one per
+            // request from outside would stack up, each running its own event loop.
+            const QSignalBlocker quiet(fromNetwork ? plugin : nullptr);
+            for (AppScriptObject *result : plugin->exec(calls)) {
+                if (fromNetwork && result
+                    && result->property(QStringLiteral("NAME")).toString() == QLatin1String("ScriptError"))
+                    emit sigLog(QStringLiteral("Script error of a network request: %1")
+                                    .arg(result->property(QStringLiteral("VALUE")).toString()),
+                        AppLog::Warning);
+                results.add(result);
+            }
+        }
         XmlMessage::release(calls);
     } else {
         emit sigLog(QStringLiteral("Plugin not found!"), AppLog::Warning);
@@ -259,13 +276,13 @@ void XmlMessageProcessor::readClientData(const QString &xml, qintptr socketDescr
     QPointer<NetClient> origin = clientConnection(socketDescriptor);
     if (!origin)
         return;
-    const QString answer = submitFromWeb(xml);
+    const QString text = answer(xml, true);
     // A script error box runs the event loop: the client may have gone meanwhile,
     // and its descriptor may even belong to a new connection by now.
     NetClient *client = clientConnection(socketDescriptor);
     if (!client || client != origin)
         return;
-    const qint64 sent = client->send(answer + QLatin1Char('\n'));
+    const qint64 sent = client->send(text + QLatin1Char('\n'));
     emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
     if (m_reset) {
         emit sigLog(QStringLiteral("Terminating client connection for [%1]").arg(socketDescriptor), AppLog::Trace);
