@@ -5,7 +5,10 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")" && pwd)"
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
-build="${VORNAKEL_BUILD_DIR:-$root/build}"
+build="$(cd "${VORNAKEL_BUILD_DIR:-$root/build}" && pwd)"
+# HTML add-on module windows read their page libraries from "modules/QtScript/"
+# below the current folder: start from the repository root wherever run.sh is called.
+cd "$root"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display: starting under xvfb-run." >&2
     exec xvfb-run -a "$build/bin/Vornakel" "$@"

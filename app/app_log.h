@@ -22,6 +22,7 @@ enum Level : int {
     Notice = 4, // a step the person may want to know of
     Statement = 10, // database statements and configuration
     Trace = 100, // call traces
+    Verbose = -1, // plot window notes and whole message texts
 };
 
 // One sigLog message into the category, as a warning or as debug.

@@ -3,6 +3,7 @@
 // saving and loading a solvent of 1,000 components, and writing and reading a
 // .buf file of 1,000 lines. Prints medians; it checks nothing.
 
+#include "bench_support.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_vornakel.h"
@@ -12,32 +13,14 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
 const int components = 1000;
-
-double medianMs(int runs, const std::function<void()> &prepare, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 void report(const char *what, double ms, double target)
 {
@@ -59,10 +42,9 @@ void showRows(GuiBufferComponents *page, int count, const QString &concentration
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessSet();
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 11;
+    const int runs = Bench::countArgument(argc, argv, 11);
 
     TestSettings settings;
     TestReferenceDatabase db;
@@ -97,16 +79,13 @@ int main(int argc, char **argv)
     std::printf("bench_bufferpage: %d reference components in all, %d runs each, medians\n",
         page->qtComponents->rowCount(), runs);
 
-    report("fill the page",
-        medianMs(
-            runs, [] {}, [page] { page->populateComponents(); }),
-        100);
+    report("fill the page", Bench::medianMs(runs, [page] { page->populateComponents(); }), 100);
 
     page->qtCalculateDensity->setChecked(true);
     page->qtCalculateViscosity->setChecked(true);
     report("compute a buffer of 100 components",
-        medianMs(
-            runs, [page] { showRows(page, 100, QStringLiteral("0.001")); }, [page] { page->compute(); }),
+        Bench::medianMs(
+            runs, [page] { page->compute(); }, [page] { showRows(page, 100, QStringLiteral("0.001")); }),
         20);
 
     // The solvent saved and loaded without its calculations, so that only the
@@ -121,13 +100,12 @@ int main(int argc, char **argv)
     dialog.qtTabWidget->setCurrentWidget(dialog.qtSolventTab); // the tab reads its records when first shown
     int run = 0;
     report("save a solvent of 1,000 components",
-        medianMs(
-            runs,
+        Bench::medianMs(
+            runs, [&dialog] { dialog.onSaveSolventClicked(); },
             [&dialog, &run] {
                 dialog.qtSolventName->setCurrentIndex(0);
                 dialog.qtSolventName->setEditText(QStringLiteral("bench %1").arg(run++));
-            },
-            [&dialog] { dialog.onSaveSolventClicked(); }),
+            }),
         100);
     QSqlQuery last(connection);
     last.exec(QStringLiteral("SELECT max(id) FROM buffer"));
@@ -135,8 +113,8 @@ int main(int argc, char **argv)
     const int bufferId = last.value(0).toInt();
     last.finish();
     report("load a solvent of 1,000 components",
-        medianMs(
-            runs, [page] { showRows(page, 0, QString()); }, [page, bufferId] { page->loadBufferRecord(bufferId); }),
+        Bench::medianMs(
+            runs, [page, bufferId] { page->loadBufferRecord(bufferId); }, [page] { showRows(page, 0, QString()); }),
         100);
 
     auto shownRows = [page] {
@@ -149,12 +127,13 @@ int main(int argc, char **argv)
 
     const QString file = settings.path() + QStringLiteral("/bench.buf");
     report("write and read a .buf file of 1,000 lines",
-        medianMs(
-            runs, [page] { showRows(page, components, QStringLiteral("1e-3")); },
+        Bench::medianMs(
+            runs,
             [page, &file] {
                 page->writeCompositionFile(file);
                 page->readCompositionFile(file);
-            }),
+            },
+            [page] { showRows(page, components, QStringLiteral("1e-3")); }),
         50);
 
     std::printf("components read back: %d; message boxes: %d\n", shownRows(), int(answerer.seen().size()));

@@ -4,6 +4,7 @@
 
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "bench_support.h"
 #include "test_environment.h"
 #include "test_refdata.h"
 
@@ -44,10 +45,9 @@ double timeCase(AppQtScriptPlugin &module, const Case &c, QWidget &form, int rep
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessSet();
     QApplication app(argc, argv);
-    const int repetitions = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 2000;
+    const int repetitions = Bench::countArgument(argc, argv, 2000);
 
     TestReferenceDatabase db;
     if (!db.isValid()) {

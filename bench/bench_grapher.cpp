@@ -2,15 +2,14 @@
 // "Paste Data" action on a shown window, and the redraw that follows. Prints the
 // time per paste; it checks nothing.
 
+#include "bench_support.h"
 #include "gui/gui_grapher.h"
 #include "test_environment.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -30,31 +29,23 @@ QString table(int rows, int pairs)
     return text;
 }
 
-// Milliseconds of each paste; the machine may be busy, so the median and the
-// best are reported rather than the mean.
-QVector<double> timePaste(GuiGrapher &, QAction *paste, const QString &text, int repetitions)
+// Milliseconds of each paste, smallest first.
+std::vector<double> timePaste(QAction *paste, const QString &text, int repetitions)
 {
     QApplication::clipboard()->setText(text);
-    QVector<double> times;
-    for (int r = 0; r < repetitions; ++r) {
-        QElapsedTimer timer;
-        timer.start();
+    return Bench::sortedMs(repetitions, [paste] {
         paste->trigger();
         QApplication::processEvents();
-        times << timer.nsecsElapsed() / 1e6;
-    }
-    std::sort(times.begin(), times.end());
-    return times;
+    });
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessSet();
     QApplication app(argc, argv);
-    const int repetitions = qMax(1, argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 9);
+    const int repetitions = qMax(1, Bench::countArgument(argc, argv, 9));
     TestSettings settings;
 
     GuiGrapher grapher;
@@ -82,10 +73,10 @@ int main(int argc, char **argv)
     std::printf("bench_grapher: %d repetitions each, paste and redraw\n", repetitions);
     for (const Case &c : cases) {
         const QString text = table(c.rows, c.pairs);
-        timePaste(grapher, paste, text, 1); // warm-up
-        const QVector<double> ms = timePaste(grapher, paste, text, repetitions);
+        timePaste(paste, text, 1); // warm-up
+        const std::vector<double> ms = timePaste(paste, text, repetitions);
         std::printf("%-28s median %7.1f ms, best %7.1f ms per paste (target under %.0f ms), %d curves\n", c.name,
-            ms.at(ms.size() / 2), ms.first(), c.targetMs, int(grapher.curves().size()));
+            ms[ms.size() / 2], ms.front(), c.targetMs, int(grapher.curves().size()));
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 // then 5,000 samples with 20 amino acid composition rows each. Prints rows per
 // second for the reference copy and for the record copy; it checks nothing.
 
+#include "bench_support.h"
 #include "sql/sql_importdb.h"
 #include "test_database.h"
 #include "test_olddatabase.h"
@@ -16,10 +17,9 @@
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessSet();
     QApplication app(argc, argv);
-    const int samples = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 5000;
+    const int samples = Bench::countArgument(argc, argv, 5000);
     const int residuesPerSample = 20;
 
     // The engine logs into the current folder.

@@ -4,6 +4,7 @@
 // experiment with its linked sample, solvent and results. Prints medians in
 // milliseconds; it checks nothing.
 
+#include "bench_support.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_vornakel.h"
 #include "test_database.h"
@@ -14,7 +15,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -49,9 +49,7 @@ Times medianMs(int runs, const std::function<void()> &work)
         walls.push_back(timer.nsecsElapsed() / 1e6);
         cpus.push_back(cpuMs() - cpuStart);
     }
-    std::sort(walls.begin(), walls.end());
-    std::sort(cpus.begin(), cpus.end());
-    return { walls[walls.size() / 2], cpus[cpus.size() / 2] };
+    return { Bench::median(walls), Bench::median(cpus) };
 }
 
 void print(const char *what, const Times &t, int target)
@@ -98,10 +96,9 @@ bool fill(const TestDatabase &db, int count)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessSet();
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 11;
+    const int runs = Bench::countArgument(argc, argv, 11);
     const int records = 10000;
 
     TestSettings settings;

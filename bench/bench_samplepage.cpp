@@ -4,6 +4,7 @@
 // medians; it checks nothing.
 
 #include "app/app_plugin.h"
+#include "bench_support.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_vornakel.h"
@@ -12,16 +13,12 @@
 #include "test_refdata.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableWidget>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -29,22 +26,6 @@ const char *const lysozyme[][2] = { { "ALA", "12" }, { "ARG", "11" }, { "ASN", "
     { "GLU", "2" }, { "GLY", "12" }, { "HIS", "1" }, { "ILE", "6" }, { "LEU", "8" }, { "LYS", "6" }, { "MET", "2" },
     { "PHE", "3" }, { "PRO", "2" }, { "SER", "10" }, { "THR", "7" }, { "TRP", "6" }, { "TYR", "3" }, { "VAL", "6" },
     { "CY2", "4" } };
-
-// Median of `runs` timings in milliseconds; `before` runs untimed ahead of each.
-double median(int runs, const std::function<void()> &timed, const std::function<void()> &before = {})
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        if (before)
-            before();
-        QElapsedTimer timer;
-        timer.start();
-        timed();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
 
 void fillLysozyme(GuiSampleComposition &page)
 {
@@ -59,8 +40,7 @@ void fillLysozyme(GuiSampleComposition &page)
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     TestSettings settings;
     TestModalAnswerer answerer;
@@ -82,7 +62,7 @@ int main(int argc, char **argv)
         handle.commit();
     }
 
-    const double fill = median(21, [&] {
+    const double fill = Bench::medianMs(21, [&] {
         GuiSampleComposition page;
         page.setDatabasePath(db.path());
     });
@@ -96,7 +76,7 @@ int main(int argc, char **argv)
     page.blockCalculations(true);
     fillLysozyme(page);
     page.blockCalculations(false);
-    const double compute = median(51, [&] { page.computeValues(); });
+    const double compute = Bench::medianMs(51, [&] { page.computeValues(); });
 
     // 21 residue counts and 979 conjugate amounts: 1,000 composition rows.
     page.blockCalculations(true);
@@ -109,7 +89,7 @@ int main(int argc, char **argv)
     int saved = 0;
     GuiSaveToDatabase dialog(db.path(), &window);
     dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
-    const double save = median(
+    const double save = Bench::medianMs(
         11, [&] { dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click(); },
         [&] {
             dialog.qtSampleName->setCurrentIndex(0);
@@ -124,12 +104,12 @@ int main(int argc, char **argv)
     for (const QString &text : answerer.texts())
         std::fprintf(stderr, "bench_samplepage: unexpected box: %s\n", qPrintable(text));
 
-    const double reload = median(11, [&] {
+    const double reload = Bench::medianMs(11, [&] {
         page.blockCalculations(true);
         page.populateAminoTableFromSequence(sampleId);
         page.blockCalculations(false); // the loader's one recalculation
     });
-    const double reloadOnly = median(11, [&] {
+    const double reloadOnly = Bench::medianMs(11, [&] {
         page.blockCalculations(true);
         page.populateAminoTableFromSequence(sampleId);
     });

@@ -3,6 +3,7 @@
 // applying them to the residue table, reading a 10,000-line .SMP file and
 // building the summary HTML. Prints the medians; it checks nothing.
 
+#include "bench_support.h"
 #include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_vornakel.h"
@@ -12,39 +13,15 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QElapsedTimer>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <vector>
-
-namespace {
-
-double median(int runs, const std::function<void()> &timed, const std::function<void()> &before = {})
-{
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        if (before)
-            before();
-        QElapsedTimer timer;
-        timer.start();
-        timed();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
-}
-
-} // namespace
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    Bench::offscreenUnlessSet();
     QApplication app(argc, argv);
     TestSettings settings;
     TestModalAnswerer answerer;
@@ -69,7 +46,7 @@ int main(int argc, char **argv)
     const QString seqPath = dir.filePath(QStringLiteral("long.SEQ"));
     GuiAminoAcidSequence::writeFile(nullptr, seqPath, sequence.toLatin1());
 
-    const double read = median(11, [&] {
+    const double read = Bench::medianMs(11, [&] {
         QByteArray data;
         GuiAminoAcidSequence::readFile(nullptr, seqPath, &data);
         edit->setSequenceFromFile(data, false);
@@ -77,7 +54,7 @@ int main(int argc, char **argv)
     });
 
     edit->setFocus();
-    const double typeOne = median(
+    const double typeOne = Bench::medianMs(
         51,
         [&] {
             QTest::keyClick(edit, Qt::Key_A);
@@ -85,7 +62,7 @@ int main(int argc, char **argv)
         },
         [&] { edit->moveCursor(QTextCursor::End); });
 
-    const double paste = median(
+    const double paste = Bench::medianMs(
         11,
         [&] {
             edit->paste();
@@ -97,7 +74,7 @@ int main(int argc, char **argv)
         });
     const QString pasted = edit->toPlainText();
 
-    const double apply = median(11, [&] { page.populateAminoTableFromSequence(pasted, false); });
+    const double apply = Bench::medianMs(11, [&] { page.populateAminoTableFromSequence(pasted, false); });
 
     QString smp;
     QStringList aminoNames, conjugateNames;
@@ -110,9 +87,9 @@ int main(int argc, char **argv)
     smp += QLatin1Char('\n');
     for (int i = 0; i < 4999; ++i)
         smp += conjugateNames.at(i % conjugateNames.size()) + QStringLiteral("\t%1\n").arg(i % 5);
-    const double readSmp = median(11, [&] { page.readCompositionText(smp); });
+    const double readSmp = Bench::medianMs(11, [&] { page.readCompositionText(smp); });
 
-    const double summary = median(21, [&] { page.summaryHtml(); });
+    const double summary = Bench::medianMs(21, [&] { page.summaryHtml(); });
 
     std::printf("bench_sequence: medians in ms\n");
     std::printf("  read a 35,000-residue .SEQ file into the editor     %8.2f  (target < 300)\n", read);

@@ -1,6 +1,7 @@
 #include "gui/gui_aminoacidsequence.h"
 
-#include <QApplication>
+#include "gui/gui_waitcursor.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -25,15 +26,6 @@ const char *const fontSizeKey = "SampleComposition/AminoAcidSequence/fontSize";
 const char *const openDirectoryKey = "SampleComposition/AminoAcidSequence/lastOpenDirectory";
 const char *const saveDirectoryKey = "SampleComposition/AminoAcidSequence/lastSaveDirectory";
 const QString fullRuler = QStringLiteral("----|----| ----|----| ----|----| ----|----| ----|----|");
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 } // namespace
 
@@ -124,7 +116,7 @@ void GuiAminoAcidSequence::onFontSizeChanged(int value)
 
 void GuiAminoAcidSequence::refreshVerticalCounter(int rowCount)
 {
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     qtVCounter->clear();
     QTextCursor cursor(qtVCounter->document());
     QTextBlockFormat right;
@@ -204,7 +196,7 @@ void GuiAminoAcidSequence::onSaveToFileClicked()
     if (path.isEmpty())
         return;
     settings.setValue(QLatin1String(saveDirectoryKey), QFileInfo(path).absolutePath());
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     writeFile(this, path, sequence().toLatin1());
 }
 
@@ -236,7 +228,7 @@ void GuiAminoAcidSequence::onPrintClicked()
     QPrintDialog dialog(&printer);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     QFont font = qtSequenceEdit->font();
     font.setPointSize(10);
     printer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);

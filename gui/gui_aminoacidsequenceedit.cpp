@@ -1,8 +1,8 @@
 #include "gui/gui_aminoacidsequenceedit.h"
 
 #include "app/app_log.h"
+#include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
@@ -14,19 +14,6 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVariant>
-
-namespace {
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
-
-} // namespace
 
 GuiAminoAcidSequenceEdit::GuiAminoAcidSequenceEdit(QWidget *parent) : QTextEdit(parent)
 {
@@ -217,7 +204,7 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
 
 void GuiAminoAcidSequenceEdit::setSequenceFromFile(QByteArray const &data, bool threeLetter)
 {
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     QString result;
     if (!threeLetter) {
         for (const char byte : data) {

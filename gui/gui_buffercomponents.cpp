@@ -5,8 +5,8 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -30,21 +30,14 @@ const char *const redMark = "background-color:rgba(170, 28, 29, 100)";
 const char *const lastSaveDirectoryKey = "BufferComponents/lastSaveDirectory";
 const char *const lastOpenDirectoryKey = "BufferComponents/lastOpenDirectory";
 const char *const fileFilter = "Buffer Composition (*.buf)";
+// How many units a box offers of its own; a unit added beyond them is a kept one.
+const char *const offeredUnitsProperty = "offeredUnits";
 // A composition file names components; a million bytes is far beyond any buffer.
 const qint64 maximumFileSize = 1024 * 1024;
 
 const int nameColumn = 0;
 const int concentrationColumn = 1;
 const int unitsColumn = 2;
-
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // Signals of several objects held back for a scope.
 class Blockers
@@ -150,6 +143,10 @@ void GuiBufferComponents::initialize()
     qtCorrectedDensity->setFormat('g', 5);
     qtViscosity->setFormat('e', 5);
     qtCorrectedViscosity->setFormat('e', 5);
+    // The form's texts were written before these formats: shown in them at once,
+    // the water viscosity reads 1.00200e-02 like every computed one, not 0.01002.
+    for (GuiLineEdit *field : { qtDensity, qtCorrectedDensity, qtViscosity, qtCorrectedViscosity })
+        field->validateAndFormat();
     qtHeavyWater->setChecked(false);
     qtCalculateDensity->setChecked(false);
     qtCalculateViscosity->setChecked(false);
@@ -243,6 +240,7 @@ void GuiBufferComponents::fillRow(int row, const ComponentRecord &record)
 
     auto *box = new QComboBox();
     populateUnitsBox(box, record.hasDensity, record.hasMr);
+    connect(box, qOverload<int>(&QComboBox::currentIndexChanged), box, [box]() { dropKeptUnits(box); });
     connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, &GuiBufferComponents::compute);
 
     qtAddedComponents->setItem(row, nameColumn, copy);
@@ -274,6 +272,7 @@ void GuiBufferComponents::populateUnitsBox(QComboBox *box, bool hasDensity, bool
         box->addItems({ QStringLiteral("molal"), QStringLiteral("mg/ml"), QStringLiteral("g/ml"),
             QStringLiteral("% by wt"), QStringLiteral("% by vol") });
     }
+    box->setProperty(offeredUnitsProperty, box->count());
     if (!kept.isEmpty())
         selectUnits(box, kept);
 }
@@ -288,6 +287,21 @@ void GuiBufferComponents::selectUnits(QComboBox *box, const QString &units)
         index = box->count() - 1;
     }
     box->setCurrentIndex(index);
+    dropKeptUnits(box);
+}
+
+void GuiBufferComponents::dropKeptUnits(QComboBox *box)
+{
+    // A unit the box offers replaces a kept one: the red mark and the kept
+    // unit go, or a valid choice would stay marked as impossible.
+    const int offered = box->property(offeredUnitsProperty).toInt();
+    if (box->currentIndex() < 0 || box->currentIndex() >= offered)
+        return;
+    const QSignalBlocker block(box);
+    while (box->count() > offered)
+        box->removeItem(box->count() - 1);
+    box->setStyleSheet(QString());
+    box->setToolTip(QString());
 }
 
 void GuiBufferComponents::setComponentStylesheet(QTableWidgetItem *item)
@@ -469,7 +483,7 @@ void GuiBufferComponents::compute()
     namespace Calc = AppCalculationContract;
     if (!m_calculations)
         return;
-    WaitCursor wait;
+    GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
 
     auto density = std::make_unique<AppScriptObject>(AppScriptObject::Array);
@@ -530,6 +544,16 @@ bool figureAt20(const QLineEdit *source, QLineEdit *target, double *value)
     return false;
 }
 
+// A figure at 20 C corrected to `temperature`, with the water's isotopes when
+// it is heavy: they change the viscosity as much as the density.
+AppScriptObject *correctedAt(AppPlugin *module, double figure, double temperature, const GuiWaterComposition *water,
+    bool heavy, const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater)
+{
+    if (heavy)
+        return heavyWater.call(module, figure, temperature, water->D2O(), water->D2O18(), water->H2O18());
+    return normal.call(module, figure, temperature);
+}
+
 } // namespace
 
 void GuiBufferComponents::calculateDensityTemperatureCorrection()
@@ -538,15 +562,9 @@ void GuiBufferComponents::calculateDensityTemperatureCorrection()
     double density = 0.0;
     if (!m_calculations || !qtCalculateDensity->isChecked() || !figureAt20(qtDensity, qtCorrectedDensity, &density))
         return;
-    const GuiWaterComposition *water = qtWaterComposition;
-    AppScriptObject *result = nullptr;
-    if (qtHeavyWater->isChecked()) {
-        result = Calc::correctBufferDensityHeavy.call(
-            m_calculations, density, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
-    } else {
-        result = Calc::correctBufferDensityNormal.call(m_calculations, density, m_temperature);
-    }
-    writeResult(result, qtCorrectedDensity);
+    writeResult(correctedAt(m_calculations, density, m_temperature, qtWaterComposition, qtHeavyWater->isChecked(),
+                    Calc::correctBufferDensityNormal, Calc::correctBufferDensityHeavy),
+        qtCorrectedDensity);
 }
 
 void GuiBufferComponents::calculateViscosityTemperatureCorrection()
@@ -556,16 +574,9 @@ void GuiBufferComponents::calculateViscosityTemperatureCorrection()
     if (!m_calculations || !qtCalculateViscosity->isChecked()
         || !figureAt20(qtViscosity, qtCorrectedViscosity, &viscosity))
         return;
-    // Heavy water changes the viscosity as much as the density.
-    const GuiWaterComposition *water = qtWaterComposition;
-    AppScriptObject *result = nullptr;
-    if (qtHeavyWater->isChecked()) {
-        result = Calc::correctBufferViscosityHeavy.call(
-            m_calculations, viscosity, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
-    } else {
-        result = Calc::correctBufferViscosity.call(m_calculations, viscosity, m_temperature);
-    }
-    writeResult(result, qtCorrectedViscosity);
+    writeResult(correctedAt(m_calculations, viscosity, m_temperature, qtWaterComposition, qtHeavyWater->isChecked(),
+                    Calc::correctBufferViscosity, Calc::correctBufferViscosityHeavy),
+        qtCorrectedViscosity);
 }
 
 void GuiBufferComponents::correctBoth()
@@ -763,8 +774,14 @@ void GuiBufferComponents::loadBufferRecord(int id)
 void GuiBufferComponents::onSaveToFileClicked()
 {
     const QString folder = QSettings().value(QLatin1String(lastSaveDirectoryKey), QDir::currentPath()).toString();
-    const QString fileName = QFileDialog::getSaveFileName(
-        this, QStringLiteral("Save Buffer Composition File"), folder, QLatin1String(fileFilter));
+    // A name typed without an extension gets ".buf", or the open dialog's
+    // filter would hide the file just written.
+    QFileDialog dialog(this, QStringLiteral("Save Buffer Composition File"), folder, QLatin1String(fileFilter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("buf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString fileName = dialog.selectedFiles().constFirst();
     if (fileName.isEmpty())
         return;
     QSettings().setValue(QLatin1String(lastSaveDirectoryKey), QFileInfo(fileName).absolutePath());
@@ -782,7 +799,7 @@ bool GuiBufferComponents::writeCompositionFile(const QString &fileName)
         return false;
     }
     {
-        WaitCursor wait;
+        GuiWaitCursor wait;
         QString text;
         for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
             if (qtAddedComponents->isRowHidden(row))

@@ -129,6 +129,8 @@ private:
     QList<QComboBox *> unitsBoxes() const;
     // Selects the unit, adding it marked red when the box does not offer it.
     static void selectUnits(QComboBox *box, const QString &units);
+    // Clears the red mark and removes kept units once the box shows one it offers.
+    static void dropKeptUnits(QComboBox *box);
     // Shows exactly the given components with their texts and units.
     void showComponents(const QHash<int, SavedState::ComponentPair> &components);
     QHash<int, SavedState::ComponentPair> shownComponents() const;

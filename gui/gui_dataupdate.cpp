@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -232,55 +233,21 @@ GuiDataUpdate::Table GuiDataUpdate::currentTable() const
     return id >= 0 && id <= static_cast<int>(Table::Extinction) ? static_cast<Table>(id) : Table::Amino;
 }
 
-QWidget *GuiDataUpdate::pageOf(Table table) const
+GuiDataUpdate::PageWidgets GuiDataUpdate::widgetsOf(Table table) const
 {
     switch (table) {
     case Table::Amino:
-        return qtStackAminoAcidPage;
+        return { qtStackAminoAcidPage, qtAAButtonBox, qtAAInstructionLabel };
     case Table::Conjugates:
-        return qtStackConjugatePage;
+        return { qtStackConjugatePage, qtConjugateButtonBox, qtConjugateInstructionLabel };
     case Table::Denature:
-        return qtStackDenaturantPage;
+        return { qtStackDenaturantPage, qtDenaturantButtonBox, qtDenaturantInstructionLabel };
     case Table::BufferComponent:
-        return qtStackComponentsPage;
+        return { qtStackComponentsPage, qtComponentButtonBox, qtComponentInstructionLabel };
     case Table::Extinction:
-        return qtStackExtinctionPage;
+        return { qtStackExtinctionPage, qtExtinctionButtonBox, qtExtinctionInstructionLabel };
     }
-    return qtStackAminoAcidPage;
-}
-
-QDialogButtonBox *GuiDataUpdate::buttonBoxOf(Table table) const
-{
-    switch (table) {
-    case Table::Amino:
-        return qtAAButtonBox;
-    case Table::Conjugates:
-        return qtConjugateButtonBox;
-    case Table::Denature:
-        return qtDenaturantButtonBox;
-    case Table::BufferComponent:
-        return qtComponentButtonBox;
-    case Table::Extinction:
-        return qtExtinctionButtonBox;
-    }
-    return qtAAButtonBox;
-}
-
-QLabel *GuiDataUpdate::instructionLabelOf(Table table) const
-{
-    switch (table) {
-    case Table::Amino:
-        return qtAAInstructionLabel;
-    case Table::Conjugates:
-        return qtConjugateInstructionLabel;
-    case Table::Denature:
-        return qtDenaturantInstructionLabel;
-    case Table::BufferComponent:
-        return qtComponentInstructionLabel;
-    case Table::Extinction:
-        return qtExtinctionInstructionLabel;
-    }
-    return qtAAInstructionLabel;
+    return { qtStackAminoAcidPage, qtAAButtonBox, qtAAInstructionLabel };
 }
 
 void GuiDataUpdate::showSave(Table table, bool show)
@@ -320,10 +287,11 @@ void GuiDataUpdate::endEdit()
     lockRecordFrame(false);
     for (Table table :
         { Table::Amino, Table::Conjugates, Table::Denature, Table::BufferComponent, Table::Extinction }) {
-        buttonBoxOf(table)->button(QDialogButtonBox::Apply)->setEnabled(false);
-        buttonBoxOf(table)->button(QDialogButtonBox::Cancel)->setEnabled(true);
-        instructionLabelOf(table)->hide();
-        for (QLineEdit *edit : pageOf(table)->findChildren<QLineEdit *>())
+        const PageWidgets widgets = widgetsOf(table);
+        widgets.buttons->button(QDialogButtonBox::Apply)->setEnabled(false);
+        widgets.buttons->button(QDialogButtonBox::Cancel)->setEnabled(true);
+        widgets.instruction->hide();
+        for (QLineEdit *edit : widgets.page->findChildren<QLineEdit *>())
             edit->setEnabled(true);
     }
     qtRecordName->setEnabled(true);
@@ -384,7 +352,7 @@ void GuiDataUpdate::onDataTableChanged(int index)
     // The pass through "no entry" on the way to a table is no table of its own.
     if (index < 0)
         return;
-    qtStackedWidget->setCurrentWidget(pageOf(currentTable()));
+    qtStackedWidget->setCurrentWidget(widgetsOf(currentTable()).page);
     updateRecordControlFrame(-1);
 }
 
@@ -479,7 +447,7 @@ void GuiDataUpdate::onLastRecordClicked()
 void GuiDataUpdate::onRecordSearchEdited(const QString &text)
 {
     const QString prefix = text.simplified();
-    QWidget *page = pageOf(currentTable());
+    QWidget *page = widgetsOf(currentTable()).page;
     if (!prefix.isEmpty()) {
         const int nameColumn = currentTable() == Table::Extinction ? 0 : 1;
         if (m_listing.first()) {
@@ -506,7 +474,7 @@ void GuiDataUpdate::onRecordAddToggled(bool checked)
 {
     if (!checked)
         return;
-    pageOf(currentTable())->setEnabled(true);
+    widgetsOf(currentTable()).page->setEnabled(true);
     lockRecordFrame(true);
     clearRecordFields();
     if (currentTable() == Table::Extinction)
@@ -528,7 +496,7 @@ void GuiDataUpdate::onRecordDeleteToggled(bool checked)
     if (table == Table::Extinction && checked)
         qtExtinctionButtonBox->button(QDialogButtonBox::Apply)->setEnabled(true);
     qtRecordName->setEnabled(!checked);
-    for (QLineEdit *edit : pageOf(table)->findChildren<QLineEdit *>())
+    for (QLineEdit *edit : widgetsOf(table).page->findChildren<QLineEdit *>())
         edit->setEnabled(!checked);
 }
 
@@ -572,14 +540,18 @@ void GuiDataUpdate::showNewRecord()
     const Table table = currentTable();
     if (!m_listing.isValid()) {
         qtRecordName->setText(QStringLiteral("No Records Found"));
-        pageOf(table)->setEnabled(false);
+        widgetsOf(table).page->setEnabled(false);
         clearRecordFields();
         return;
     }
 
     QVariant name;
     QVariant modified;
-    auto fill = [&](const char *sql, const QList<QPair<const char *, QLineEdit *>> &fields) {
+    // One row read by the listed id into the fields (emptied without a row).
+    // The record's own row gives its name and date; a series row instead ticks
+    // its box when there is one.
+    using Fields = QList<QPair<const char *, QLineEdit *>>;
+    auto fill = [&](const char *sql, const Fields &fields, QCheckBox *seriesBox = nullptr) {
         QSqlQuery query(m_db);
         query.prepare(QLatin1String(sql));
         query.bindValue(QStringLiteral(":id"), m_listing.value(0));
@@ -588,9 +560,11 @@ void GuiDataUpdate::showNewRecord()
             return false;
         }
         const bool row = query.next();
+        if (seriesBox)
+            seriesBox->setChecked(row);
         for (const auto &field : fields)
             field.second->setText(row ? displayText(query.value(QLatin1String(field.first))) : QString());
-        if (row) {
+        if (!seriesBox && row) {
             name = query.value(QStringLiteral("name"));
             modified = query.value(QStringLiteral("modified"));
         }
@@ -627,33 +601,19 @@ void GuiDataUpdate::showNewRecord()
         qtComponentTabBar->setCurrentWidget(qtPropertiesTab);
         qtComponentDensity->setText(displayText(m_listing.value(2)));
         qtComponentMr->setText(displayText(m_listing.value(3)));
-        auto series = [&](const char *sql, QCheckBox *box, const QList<QPair<const char *, QLineEdit *>> &fields) {
-            QSqlQuery query(m_db);
-            query.prepare(QLatin1String(sql));
-            query.bindValue(QStringLiteral(":id"), m_listing.value(0));
-            if (!query.exec()) {
-                QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
-                return false;
-            }
-            const bool row = query.next();
-            box->setChecked(row);
-            for (const auto &field : fields)
-                field.second->setText(row ? displayText(query.value(QLatin1String(field.first))) : QString());
-            return true;
-        };
-        if (!series("SELECT id, a, b, c, d, e, f, Cmax, ErrorMax, Source, modified FROM rhoseries WHERE id =  "
-                    "(SELECT componentrhoid FROM buffercomponent  WHERE id = :id)",
-                qtAddSolventDensityData,
+        if (!fill("SELECT id, a, b, c, d, e, f, Cmax, ErrorMax, Source, modified FROM rhoseries WHERE id =  "
+                  "(SELECT componentrhoid FROM buffercomponent  WHERE id = :id)",
                 { { "a", qtDensityA }, { "b", qtDensityB }, { "c", qtDensityC }, { "d", qtDensityD },
                     { "e", qtDensityE }, { "f", qtDensityF }, { "Cmax", qtDensityCmax },
-                    { "ErrorMax", qtDensityErrorMax }, { "Source", qtDensitySource } }))
+                    { "ErrorMax", qtDensityErrorMax }, { "Source", qtDensitySource } },
+                qtAddSolventDensityData))
             return;
-        if (!series("SELECT id, a, b, c, d, e, Cmax, ErrorMax, Source, modified FROM viscseries WHERE id =  "
-                    "(SELECT componentviscid FROM buffercomponent  WHERE id = :id)",
-                qtAddSolventViscosityData,
+        if (!fill("SELECT id, a, b, c, d, e, Cmax, ErrorMax, Source, modified FROM viscseries WHERE id =  "
+                  "(SELECT componentviscid FROM buffercomponent  WHERE id = :id)",
                 { { "a", qtViscosityA }, { "b", qtViscosityB }, { "c", qtViscosityC }, { "d", qtViscosityD },
                     { "e", qtViscosityE }, { "Cmax", qtViscosityCmax }, { "ErrorMax", qtViscosityErrorMax },
-                    { "Source", qtViscositySource } }))
+                    { "Source", qtViscositySource } },
+                qtAddSolventViscosityData))
             return;
         name = m_listing.value(QStringLiteral("Name"));
         modified = m_listing.value(QStringLiteral("modified"));
@@ -704,7 +664,10 @@ void GuiDataUpdate::fillExtinctionGrid(bool freshGrid)
         while (query.next())
             addRow(displayText(query.value(1)), query.value(0), displayText(query.value(2)));
     }
-    qtExtinctionTable->resizeColumnsToContents();
+    // Sized once to its contents, the last column would keep the width of its header
+    // until the window is next resized; the header keeps both widths itself.
+    qtExtinctionTable->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    qtExtinctionTable->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
 }
 
 void GuiDataUpdate::clearRecordFields()
@@ -744,14 +707,17 @@ void GuiDataUpdate::clearValueMarks()
 
 bool GuiDataUpdate::validateRecordName(const QString &table)
 {
-    const QString text = qtRecordName->text();
+    // Blanks around a name are not seen in any list: " Urea" would be a second Urea,
+    // and blanks alone no name at all.
+    const QString text = qtRecordName->text().trimmed();
     bool valid = !text.isEmpty();
     QString message;
     if (valid) {
         // The table name is one of the five fixed names of the callers; the
         // typed name is bound.
         QSqlQuery query(m_db);
-        query.prepare(QStringLiteral("SELECT id, name FROM %1 WHERE UPPER(name) = :name AND active > 0").arg(table));
+        query.prepare(
+            QStringLiteral("SELECT id, name FROM %1 WHERE UPPER(TRIM(name)) = :name AND active > 0").arg(table));
         query.bindValue(QStringLiteral(":name"), asciiUpper(text));
         if (!query.exec()) {
             // A database fault does not block Apply on its own.
@@ -847,10 +813,10 @@ void GuiDataUpdate::updateSaveControls(Table table, bool show, bool checksPass)
 {
     const bool nameValid = validateRecordName(QLatin1String(tableName(table)));
     const bool enable = show && nameValid && checksPass;
-    QDialogButtonBox *box = buttonBoxOf(table);
-    box->button(QDialogButtonBox::Apply)->setEnabled(enable);
-    box->button(QDialogButtonBox::Cancel)->setEnabled(true);
-    instructionLabelOf(table)->setVisible(enable);
+    const PageWidgets widgets = widgetsOf(table);
+    widgets.buttons->button(QDialogButtonBox::Apply)->setEnabled(enable);
+    widgets.buttons->button(QDialogButtonBox::Cancel)->setEnabled(true);
+    widgets.instruction->setVisible(enable);
 }
 
 void GuiDataUpdate::showAminoAcidSave(bool showSaveButtons)

@@ -96,9 +96,14 @@ private:
     void createConnections();
 
     Table currentTable() const;
-    QWidget *pageOf(Table table) const;
-    QDialogButtonBox *buttonBoxOf(Table table) const;
-    QLabel *instructionLabelOf(Table table) const;
+    // A table's page, its Apply/Cancel box and the instruction shown while Apply is on.
+    struct PageWidgets
+    {
+        QWidget *page;
+        QDialogButtonBox *buttons;
+        QLabel *instruction;
+    };
+    PageWidgets widgetsOf(Table table) const;
     // The current table's save-controls member.
     void showSave(Table table, bool show);
     // The shared body of the five save-controls members; `checksPass` adds

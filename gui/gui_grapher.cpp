@@ -1,8 +1,10 @@
 #include "gui/gui_grapher.h"
 
+#include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_windowgeometry.h"
 #include "gui/gui_grapheroptions.h"
+#include "gui/gui_waitcursor.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,7 +37,7 @@
 
 namespace {
 
-const int LogLevel = -1;
+const int LogLevel = AppLog::Verbose;
 
 const char *const GraphFilter = "Graph (*.GRF)";
 const char *const AsciiFilter = "ASCII(*.DAT)";
@@ -68,16 +70,6 @@ QPen gridPen(const QColor &color)
     pen.setStyle(Qt::DashLine);
     return pen;
 }
-
-// One restore of the wait cursor on every way out of a long operation.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 // Lines end with LF, CR LF or a lone CR (spreadsheets on other platforms);
 // empty lines are dropped.
@@ -676,7 +668,7 @@ void GuiGrapher::onEditPasteDataTriggered()
     };
     QVector<Series> pasted;
     {
-        WaitCursor wait;
+        GuiWaitCursor wait;
         QVector<QVector<QStringRef>> rows;
         rows.reserve(lines.size());
         for (const QStringRef &line : lines)
@@ -707,7 +699,7 @@ void GuiGrapher::onEditPasteDataTriggered()
         return;
     }
 
-    WaitCursor wait;
+    GuiWaitCursor wait;
     removeAllCurves();
     {
         LegendBatch batch(m_plot);
@@ -729,7 +721,7 @@ void GuiGrapher::onEditCopyDataTriggered()
 
 QString GuiGrapher::copySeriesData(char separator) const
 {
-    WaitCursor wait;
+    GuiWaitCursor wait;
     const QChar sep = QLatin1Char(separator);
     size_t rows = 0;
     for (const QwtPlotCurve *curve : m_curves)
@@ -757,7 +749,7 @@ QString GuiGrapher::copySeriesData(char separator) const
 
 void GuiGrapher::onEditCopyAsBitmapTriggered()
 {
-    WaitCursor wait;
+    GuiWaitCursor wait;
     QPixmap pixmap(m_plot->width(), m_plot->height());
     pixmap.fill(Qt::white);
     QwtPlotRenderer renderer;

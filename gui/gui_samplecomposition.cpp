@@ -10,8 +10,8 @@
 #include "gui/gui_changepkas.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
+#include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -43,16 +43,6 @@ const QColor invalidCellColour(170, 28, 29, 100);
 const char *const resultFields[]
     = { "qtCalculatedVBar", "qtCalculatedMR", "qtCalculatedHydration", "qtUnDenaturedVBar", "qtCalculatedVBarWater",
           "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl", "qtEstAbsExtinction", "qtEstAbsMgMl" };
-
-// One restore of the wait cursor on every way out of a calculation.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 QTableWidgetItem *referenceCell(const QString &text)
 {
@@ -608,7 +598,7 @@ void GuiSampleComposition::computeValues()
 {
     if (!calculations || calculationsBlocked)
         return;
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     // The painting below must not re-enter the edit handler.
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     const QSignalBlocker conjugateBlocker(qtConjugates);
@@ -692,7 +682,7 @@ void GuiSampleComposition::onSaveToFileClicked()
     if (path.isEmpty())
         return;
     settings.setValue(QLatin1String(key), QFileInfo(path).absolutePath());
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     GuiAminoAcidSequence::writeFile(this, path, QTextCodec::codecForLocale()->fromUnicode(compositionText()));
 }
 
@@ -723,7 +713,7 @@ void GuiSampleComposition::onReadFromFileClicked()
 
 void GuiSampleComposition::readCompositionText(const QString &text)
 {
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     clearTableColumn(qtAminoAcids, AminoCountColumn);
     clearTableColumn(qtConjugates, ConjugateAmountColumn);
     const QSignalBlocker aminoBlocker(qtAminoAcids);
@@ -773,7 +763,7 @@ void GuiSampleComposition::readCompositionText(const QString &text)
 
 void GuiSampleComposition::readSequenceData(const QByteArray &data, bool threeLetter)
 {
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     clearTableColumn(qtConjugates, ConjugateAmountColumn);
     sequenceDialog->qtSequenceEdit->setSequenceFromFile(data, threeLetter);
@@ -987,7 +977,7 @@ void GuiSampleComposition::showGraph(QPointer<GuiGrapher> &window, const QString
 void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenceText, bool const &convertCysteines)
 {
     QString working = sequenceText.toUpper();
-    const WaitCursor busy;
+    const GuiWaitCursor busy;
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     const QSignalBlocker conjugateBlocker(qtConjugates);
     const QChar cystine(QLatin1Char(' '));

@@ -5,8 +5,8 @@
 #include "gui/gui_recordlistmodel.h"
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_vornakel.h"
+#include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QLineEdit>
@@ -16,26 +16,6 @@
 #include <QSqlQuery>
 
 namespace {
-
-// The wait cursor of one save: restored exactly once, before any box but the
-// overwrite question, on every way out.
-class SaveCursor
-{
-public:
-    SaveCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~SaveCursor() { restore(); }
-    SaveCursor(const SaveCursor &) = delete;
-    SaveCursor &operator=(const SaveCursor &) = delete;
-    void restore()
-    {
-        if (m_set)
-            QApplication::restoreOverrideCursor();
-        m_set = false;
-    }
-
-private:
-    bool m_set = true;
-};
 
 const char *const dateLabelFormat = "M/dd/yy";
 
@@ -290,7 +270,7 @@ void GuiSaveToDatabase::onNameBoxCurrentIndexChanged(int index)
 bool GuiSaveToDatabase::experimentNamed() const
 {
     return qtExperimentName->currentIndex() > 0
-        || (qtExperimentName->currentIndex() == 0 && !qtExperimentName->currentText().isEmpty());
+        || (qtExperimentName->currentIndex() == 0 && !qtExperimentName->currentText().trimmed().isEmpty());
 }
 
 void GuiSaveToDatabase::onRecordNameChanged()
@@ -333,7 +313,8 @@ void GuiSaveToDatabase::onRecordNameChanged()
     const bool named = link ? experimentNamed() : true;
     if (box->currentIndex() == 0 && !link) {
         date->clear();
-        if (box->currentText().isEmpty()) {
+        // Blanks alone are no name: the record would show in the lists as its date only.
+        if (box->currentText().trimmed().isEmpty()) {
             saveButton(buttons)->setEnabled(false);
             setFocus(Qt::OtherFocusReason);
             return;
@@ -450,7 +431,8 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
         break;
     }
 
-    SaveCursor cursor;
+    // Given back before any box but the overwrite question.
+    GuiWaitCursor cursor;
     const QString name = n.nameBox->currentText();
     const int index = n.nameBox->currentIndex();
     int storedId = -1;
@@ -538,19 +520,13 @@ void GuiSaveToDatabase::onSaveResultsClicked()
 
 // Experiment and results records
 
-namespace {
-
-// A field's number, or NULL for an empty or non-numeric text: an empty field
-// must come back empty, not as 0.
-QVariant numberOrNull(const QString &text, double factor = 1.0)
+QVariant GuiSaveToDatabase::numberOrNull(const QString &text, double factor)
 {
     double value = 0.0;
     if (!AppNumber::fromText(text, &value))
         return QVariant(QVariant::Double);
     return QVariant(value * factor);
 }
-
-} // namespace
 
 bool GuiSaveToDatabase::writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId)
 {

@@ -11,6 +11,7 @@
 
 class GuiVornakel;
 class QSqlQuery;
+class QVariant;
 
 // The modal dialog that stores what the main window shows as sample, solvent,
 // experiment and results records. It reads the values straight from the main
@@ -75,6 +76,9 @@ private:
     bool writeSolventRecord(QSqlQuery &query, int storedId, int *savedId);
     bool writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId);
     bool writeResultsRecord(QSqlQuery &query, int storedId, int *savedId);
+    // A field's number (times `factor`), or NULL for an empty or non-numeric
+    // text: an empty field must come back empty, not as 0.
+    static QVariant numberOrNull(const QString &text, double factor = 1.0);
 
     // One tab's name box, and the experiment tab's link row of the same kind.
     struct RecordList

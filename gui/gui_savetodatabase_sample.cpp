@@ -2,7 +2,6 @@
 // written inside the save's transaction (see GuiSaveToDatabase::saveRecord).
 #include "gui/gui_savetodatabase.h"
 
-#include "app/app_number.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
@@ -12,13 +11,6 @@
 #include <QVariant>
 
 namespace {
-
-// A field's number, or NULL for an empty or non-numeric text.
-QVariant numberOrNull(const QString &text)
-{
-    double value = 0.0;
-    return AppNumber::fromText(text, &value) ? QVariant(value) : QVariant(QVariant::Double);
-}
 
 // One composition row per count the page would send to the calculation; an
 // empty or invalid (red) cell stores nothing.

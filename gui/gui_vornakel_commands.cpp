@@ -63,6 +63,7 @@ void GuiVornakel::onShowExperimentalDatabases()
         for (GuiVornakel *window : qAsConst(m_vornakelList)) {
             if (window && canonical(window->activeDbLocation()) == wanted && window != QApplication::activeWindow()) {
                 window->setVisible(true);
+                window->alignLabels();
                 window->raise();
             }
         }
@@ -83,6 +84,9 @@ void GuiVornakel::onShowExperimentalDatabases()
     }
     m_vornakelList.append(window);
     window->setVisible(true);
+    // Unit labels and pressed method buttons are placed for a window that is
+    // laid out and visible; the first window does this when its splash ends.
+    window->alignLabels();
     const QList<GuiVornakel *> list = m_vornakelList;
     for (GuiVornakel *each : list)
         each->syncVornakelList(list);
@@ -116,12 +120,12 @@ void GuiVornakel::onShowAdditionalModules()
     if (selected.isEmpty())
         return;
     const QStringList fields = selected.first().split(QLatin1Char(','));
-    const QString spec = fields.value(0) + QLatin1Char(',') + fields.value(1);
-    if (!loadAdditionalModule(spec)) {
-        emit sigLog(QStringLiteral("Failed to load module: ") + spec, AppLog::Warning);
+    const QString nameAndVersion = fields.value(0) + QLatin1Char(',') + fields.value(1);
+    if (!loadAdditionalModule(nameAndVersion)) {
+        emit sigLog(QStringLiteral("Failed to load module: ") + nameAndVersion, AppLog::Warning);
         return;
     }
-    emit sigLog(QStringLiteral("Loaded Module: ") + spec, AppLog::Trace);
+    emit sigLog(QStringLiteral("Loaded Module: ") + nameAndVersion, AppLog::Trace);
     const QString page = fields.value(2);
     const QString script = fields.value(3);
     if (page.endsWith(QLatin1String(".html")) && QFileInfo(page).isFile() && script.endsWith(QLatin1String(".js"))

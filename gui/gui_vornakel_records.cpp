@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTime>
 
 namespace {
@@ -76,6 +77,50 @@ void checkWhenVisible(QAbstractButton *button)
 {
     if (button->isVisible())
         button->setChecked(true);
+}
+
+// The option buttons' signals stopped for a load, and given back as they were
+// on every way out of it: a load inside another keeps the outer one's stop.
+class OptionsStopped
+{
+public:
+    OptionsStopped(GuiVornakel *window, bool wasStopped) : m_window(window), m_wasStopped(wasStopped)
+    {
+        m_window->stopSignals(true);
+    }
+    ~OptionsStopped() { m_window->stopSignals(m_wasStopped); }
+    OptionsStopped(const OptionsStopped &) = delete;
+    OptionsStopped &operator=(const OptionsStopped &) = delete;
+
+private:
+    GuiVornakel *m_window;
+    bool m_wasStopped;
+};
+
+using RecordRows = QList<QVector<QVariant>>;
+
+// The rows of one record, all read before any is shown: showing a row runs
+// statements of its own on the connection. False, after the box (its text led
+// by `what`), when the statement fails.
+bool readRecord(
+    QWidget *parent, const QSqlDatabase &db, const QString &what, const QString &sql, int id, RecordRows *rows)
+{
+    QSqlQuery query(db);
+    query.prepare(sql);
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!query.exec()) {
+        QMessageBox::critical(parent, QStringLiteral("Vornakel"), what + query.lastError().text(), QMessageBox::Ok,
+            QMessageBox::NoButton);
+        return false;
+    }
+    const int columns = query.record().count();
+    while (query.next()) {
+        QVector<QVariant> row(columns);
+        for (int i = 0; i < columns; ++i)
+            row[i] = query.value(i);
+        rows->append(row);
+    }
+    return true;
 }
 
 } // namespace
@@ -244,31 +289,29 @@ void GuiVornakel::loadSamplePage(const int &recordId)
         lift();
         return;
     }
-    QSqlQuery query(m_database);
-    query.prepare(QStringLiteral(
-        "SELECT vbarDirectEntry,        vbarStandard,        calcVBar,        calcMR,        calcHydration,        "
-        "useDenaturant,       sk,        pkaamino,        pkacarboxl,        pH,        nMer,        aminoSequence,  "
-        "      aminoSequenceCodeSize,        VBarStandardT FROM   sample WHERE  id = :id"));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("sample") + query.lastError().text(),
-            QMessageBox::Ok, QMessageBox::NoButton);
+    RecordRows rows;
+    if (!readRecord(this, m_database, QStringLiteral("sample"),
+            QStringLiteral("SELECT vbarDirectEntry,        vbarStandard,        calcVBar,        calcMR,        "
+                           "calcHydration,        useDenaturant,       sk,        pkaamino,        pkacarboxl,        "
+                           "pH,        nMer,        aminoSequence,        aminoSequenceCodeSize,        VBarStandardT "
+                           "FROM   sample WHERE  id = :id"),
+            id, &rows)) {
         lift();
         return;
     }
 
     const bool pageWasBlocked = page->blockSignals(true);
-    while (query.next()) {
-        const QVariant vbarDirect = query.value(0);
-        const QVariant vbarStandard = query.value(1);
-        const QVariant calcVbar = query.value(2);
-        const QVariant calcMr = query.value(3);
-        const QVariant calcHydration = query.value(4);
-        const QVariant pkaAmino = query.value(7);
-        const QVariant pkaCarboxyl = query.value(8);
-        const QVariant nMer = query.value(10);
-        const QVariant sequence = query.value(11);
-        const QVariant vbarStandardT = query.value(13);
+    for (const QVector<QVariant> &row : rows) {
+        const QVariant vbarDirect = row.at(0);
+        const QVariant vbarStandard = row.at(1);
+        const QVariant calcVbar = row.at(2);
+        const QVariant calcMr = row.at(3);
+        const QVariant calcHydration = row.at(4);
+        const QVariant pkaAmino = row.at(7);
+        const QVariant pkaCarboxyl = row.at(8);
+        const QVariant nMer = row.at(10);
+        const QVariant sequence = row.at(11);
+        const QVariant vbarStandardT = row.at(13);
 
         if (!vbarDirect.isNull()) {
             qtVbarDirectEntry->setChecked(true);
@@ -334,7 +377,6 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             qtVbarCompute->setChecked(true);
         }
     }
-    query.finish();
     page->setSampleName(qtSampleName->currentText());
     page->blockSignals(pageWasBlocked);
     lift();
@@ -342,29 +384,22 @@ void GuiVornakel::loadSamplePage(const int &recordId)
 
 void GuiVornakel::loadSolventPage(const int &recordId)
 {
-    const bool wasStopped = optionsStopped();
-    stopSignals(true);
+    const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
     if (!pickRecord(qtBufferName, &id)) {
         clearSolventPage();
-        stopSignals(wasStopped);
         return;
     }
-    QSqlQuery query(m_database);
-    query.prepare(QStringLiteral(
-        "SELECT densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard, densityStandardT, "
-        "viscosityStandardT, computeDensity, computeViscosity, pH, isHeavyWater,D2O, D2O18, H2O18, H2O FROM buffer "
-        "WHERE active > 0 AND id = :id"));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("sql") + query.lastError().text(),
-            QMessageBox::Ok, QMessageBox::NoButton);
-        stopSignals(wasStopped);
+    RecordRows rows;
+    if (!readRecord(this, m_database, QStringLiteral("sql"),
+            QStringLiteral("SELECT densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard, "
+                           "densityStandardT, viscosityStandardT, computeDensity, computeViscosity, pH, "
+                           "isHeavyWater,D2O, D2O18, H2O18, H2O FROM buffer WHERE active > 0 AND id = :id"),
+            id, &rows))
         return;
-    }
     // Without a row every column reads as empty.
-    const bool found = query.next();
-    auto column = [&](int i) { return found ? query.value(i) : QVariant(); };
+    const QVector<QVariant> found = rows.value(0);
+    auto column = [&found](int i) { return found.value(i); };
     const bool pageWasBlocked = qtStackBufferComponents->blockSignals(true);
 
     if (!column(0).isNull()) {
@@ -403,50 +438,28 @@ void GuiVornakel::loadSolventPage(const int &recordId)
         qtBufferViscosity->setText(columnText(column(7)));
     }
     qtBufferpH->setText(columnText(column(8)));
-    query.finish();
     qtStackBufferComponents->loadBufferRecord(qtBufferName->currentData(Qt::UserRole).toInt());
     qtStackBufferComponents->blockSignals(pageWasBlocked);
-    stopSignals(wasStopped);
 }
 
 void GuiVornakel::loadExperimentPage(const int &recordId)
 {
-    const bool wasStopped = optionsStopped();
-    stopSignals(true);
+    const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
     if (!pickRecord(qtExperimentName, &id)) {
         clearExperimentPage();
-        stopSignals(wasStopped);
         return;
     }
-    QSqlQuery query(m_database);
-    query.prepare(QStringLiteral(
-        "SELECT Tc,        RPM,        sigma,        sstart,        mgml,        sstar,        vbar,        rho,      "
-        "  vis,        Mp,        Mb,        calculatedBy,        sample_id,        buffer_id,        results_id FROM "
-        "  experiment WHERE  id=:id"));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("experiment") + query.lastError().text(),
-            QMessageBox::Ok, QMessageBox::NoButton);
-        stopSignals(wasStopped);
+    RecordRows rows;
+    if (!readRecord(this, m_database, QStringLiteral("experiment"),
+            QStringLiteral("SELECT Tc,        RPM,        sigma,        sstart,        mgml,        sstar,        "
+                           "vbar,        rho,        vis,        Mp,        Mb,        calculatedBy,        "
+                           "sample_id,        buffer_id,        results_id FROM   experiment WHERE  id=:id"),
+            id, &rows))
         return;
-    }
-    struct Row
-    {
-        QVariant values[15];
-    };
-    QList<Row> rows;
-    while (query.next()) {
-        Row row;
-        for (int i = 0; i < 15; ++i)
-            row.values[i] = query.value(i);
-        rows << row;
-    }
-    // The nested loads run statements of their own on the connection.
-    query.finish();
 
-    for (const Row &row : rows) {
-        const QVariant *v = row.values;
+    for (const QVector<QVariant> &row : rows) {
+        const QVariant *v = row.constData();
         const int sampleId = linkId(v[12]);
         const int bufferId = linkId(v[13]);
         const int resultsId = linkId(v[14]);
@@ -482,7 +495,6 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
         if (sampleId >= 0)
             loadSamplePage(sampleId);
     }
-    stopSignals(wasStopped);
 }
 
 void GuiVornakel::loadResultsPage(const int &recordId)
@@ -490,40 +502,22 @@ void GuiVornakel::loadResultsPage(const int &recordId)
     // The stored figures are shown as stored: checking the stored option and
     // shape must not run their handlers, which would compute the page anew
     // (or, without a molecular weight, clear it) while it is half written.
-    const bool wasStopped = optionsStopped();
-    stopSignals(true);
+    const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
         clearResultsPage();
-        stopSignals(wasStopped);
         return;
     }
-    QSqlQuery query(m_database);
-    query.prepare(QStringLiteral(
-        "SELECT R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v,Delta1t, abv, abt, av, at, bv, bt, method, "
-        "options, options_value, shape, sample_id, buffer_id, experiment_id FROM   results WHERE  id = :id"));
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), QStringLiteral("results") + query.lastError().text(),
-            QMessageBox::Ok, QMessageBox::NoButton);
-        stopSignals(wasStopped);
+    RecordRows rows;
+    if (!readRecord(this, m_database, QStringLiteral("results"),
+            QStringLiteral("SELECT R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v,Delta1t, abv, abt, av, at, bv, "
+                           "bt, method, options, options_value, shape, sample_id, buffer_id, experiment_id FROM   "
+                           "results WHERE  id = :id"),
+            id, &rows))
         return;
-    }
-    struct Row
-    {
-        QVariant values[23];
-    };
-    QList<Row> rows;
-    while (query.next()) {
-        Row row;
-        for (int i = 0; i < 23; ++i)
-            row.values[i] = query.value(i);
-        rows << row;
-    }
-    query.finish();
 
-    for (const Row &row : rows) {
-        const QVariant *v = row.values;
+    for (const QVector<QVariant> &row : rows) {
+        const QVariant *v = row.constData();
         QLineEdit *rStokes = qtRStokes;
         rStokes->setText(columnText(v[0]));
         QLabel *const labels[] = { qtVbarRo, qtTellerRp, qtVbarFo, qtTellerFp, qtVbarffo, qtTellerffp, qtVbarSmax,
@@ -555,7 +549,6 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         else
             qtShapeOblate->setChecked(true);
     }
-    stopSignals(wasStopped);
 }
 
 // Clearing the tabs

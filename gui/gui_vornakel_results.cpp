@@ -215,10 +215,10 @@ void GuiVornakel::onToggledHydrateDelta1(bool checked)
 {
     // The field starts empty: an axial ratio left in it, or a made-up 1 g/g,
     // is no hydration the person has given.
-    if (checked)
+    if (checked) {
         qtHydrateRatio->setText(QString());
-    if (checked)
         calculateResults();
+    }
 }
 
 void GuiVornakel::emptyResultFigures()

@@ -1,8 +1,8 @@
 #include "gui/gui_vornakelimporter.h"
 
+#include "gui/gui_waitcursor.h"
 #include "sql/sql_importdb.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -13,16 +13,6 @@ namespace {
 
 const char *const sourceKey = "import/source";
 const char *const noFolder = "xxxxx";
-
-// One restore of the wait cursor on every way out of the import.
-class WaitCursor
-{
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor &) = delete;
-    WaitCursor &operator=(const WaitCursor &) = delete;
-};
 
 } // namespace
 
@@ -110,7 +100,7 @@ void GuiVornakelImporter::Import()
         return;
     }
     {
-        const WaitCursor wait;
+        const GuiWaitCursor wait;
         QPushButton *close = buttonBox->button(QDialogButtonBox::Close);
         close->setEnabled(false);
         qtStatus->setText(QStringLiteral("Importing..."));

@@ -1333,14 +1333,18 @@ function viscositySeries(s, c)
     return s.a + 1e-3 * s.b * Math.sqrt(c) + 1e-2 * s.c * c + 1e-3 * s.d * c * c + 1e-3 * s.e * c * c * c;
 }
 
-// Reference rows of one buffer call, read once per id: a buffer of many rows of the
+// Reference rows of one buffer call, read once per key: a buffer of many rows of the
 // same components queries each series and component only once.
+function cached(cache, key, read)
+{
+    if (!cache.has(key))
+        cache.set(key, read());
+    return cache.get(key);
+}
+
 function seriesRow(cache, table, id)
 {
-    var key = table + ":" + id;
-    if (!cache.has(key))
-        cache.set(key, readSeriesRow(table, id));
-    return cache.get(key);
+    return cached(cache, table + ":" + id, function () { return readSeriesRow(table, id); });
 }
 
 function readSeriesRow(table, id)
@@ -1361,10 +1365,7 @@ function readSeriesRow(table, id)
 
 function componentFor(cache, seriesColumn, id)
 {
-    var key = seriesColumn + ":" + id;
-    if (!cache.has(key))
-        cache.set(key, readComponent(seriesColumn, id));
-    return cache.get(key);
+    return cached(cache, seriesColumn + ":" + id, function () { return readComponent(seriesColumn, id); });
 }
 
 function readComponent(seriesColumn, id)

@@ -223,19 +223,47 @@ QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const 
         .arg(table);
 }
 
+void SqlImportDb::failTable(const QString &table, const QString &error)
+{
+    logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
+    warn(QStringLiteral("Vornakel"), error);
+}
+
+bool SqlImportDb::openSourceOrWarn(const QString &path)
+{
+    if (openSourceDatabase(path))
+        return true;
+    const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
+    logMesg(text);
+    warn(QStringLiteral("Vornakel"), text);
+    closeSource();
+    return false;
+}
+
+bool SqlImportDb::finishTable(const QString &table, QString fatal, int failed, const QString &firstFailure)
+{
+    bool stored = fatal.isEmpty() && failed == 0;
+    if (stored && !m_destination.commit()) {
+        fatal = m_destination.lastError().text();
+        stored = false;
+    }
+    if (stored)
+        return true;
+    m_destination.rollback();
+    if (!fatal.isEmpty())
+        failTable(table, fatal);
+    else
+        warn(QStringLiteral("import"), rowFailures(firstFailure, failed, table));
+    return false;
+}
+
 // ---- reference tables
 
 bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates)
 {
-    const bool opened = openSourceDatabase(path);
     logMesg(QStringLiteral("Opening ") + path);
-    if (!opened) {
-        const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
-        logMesg(text);
-        warn(QStringLiteral("Vornakel"), text);
-        closeSource();
+    if (!openSourceOrWarn(path))
         return false;
-    }
     bool all = true;
     for (const QString &table : tables) {
         all = copyReferenceTable(path, table, preventDuplicates) && all;
@@ -257,8 +285,7 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
     if (preventDuplicates)
         sql += QStringLiteral(" WHERE ") + QLatin1String(notImported);
     if (!select.exec(sql)) {
-        logMesg(QStringLiteral("Updating %1: %2").arg(table, select.lastError().text()));
-        warn(QStringLiteral("Vornakel"), select.lastError().text());
+        failTable(table, select.lastError().text());
         return false;
     }
 
@@ -284,9 +311,7 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
     }
 
     if (!m_destination.transaction()) {
-        const QString error = m_destination.lastError().text();
-        logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
-        warn(QStringLiteral("Vornakel"), error);
+        failTable(table, m_destination.lastError().text());
         return false;
     }
     QString fatal; // stops the table: the statement or the reading
@@ -329,30 +354,12 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
             fatal = select.lastError().text();
     }
     select.finish();
-    if (!fatal.isEmpty() || failed > 0) {
-        m_destination.rollback();
-        if (!fatal.isEmpty()) {
-            logMesg(QStringLiteral("Updating %1: %2").arg(table, fatal));
-            warn(QStringLiteral("Vornakel"), fatal);
-        } else {
-            warn(QStringLiteral("import"), rowFailures(firstFailure, failed, table));
-        }
-        emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(0));
-        return false;
-    }
-    if (!m_destination.commit()) {
-        const QString error = m_destination.lastError().text();
-        m_destination.rollback();
-        logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
-        warn(QStringLiteral("Vornakel"), error);
-        emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(0));
-        return false;
-    }
+    const bool stored = finishTable(table, fatal, failed, firstFailure);
     // Flagged only once stored, so that a failed run is tried again in full.
-    if (preventDuplicates)
+    if (stored && preventDuplicates)
         markImported(table);
-    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(count));
-    return true;
+    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(stored ? count : 0));
+    return stored;
 }
 
 // ---- buffer components
@@ -399,13 +406,8 @@ int SqlImportDb::linkTo(const QHash<QString, int> &imported, const QString &tabl
 
 void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy)
 {
-    if (!openSourceDatabase(path)) {
-        const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
-        logMesg(text);
-        warn(QStringLiteral("Vornakel"), text);
-        closeSource();
+    if (!openSourceOrWarn(path))
         return;
-    }
     ignoreDuplicates(copy.word, m_source);
 
     QString fatal;
@@ -422,16 +424,13 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
         sql += copy.orderBy;
         emit sigStatus(QStringLiteral("Importing %1").arg(copy.word));
         if (!select.exec(sql)) {
-            logMesg(QStringLiteral("Updating %1: %2").arg(copy.word, select.lastError().text()));
-            warn(QStringLiteral("Vornakel"), select.lastError().text());
+            failTable(copy.word, select.lastError().text());
             select = QSqlQuery();
             closeSource();
             return;
         }
         if (!m_destination.transaction()) {
-            fatal = m_destination.lastError().text();
-            logMesg(QStringLiteral("Updating %1: %2").arg(copy.word, fatal));
-            warn(QStringLiteral("Vornakel"), fatal);
+            failTable(copy.word, m_destination.lastError().text());
             select = QSqlQuery();
             closeSource();
             return;
@@ -466,20 +465,8 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
             fatal = select.lastError().text();
     }
 
-    bool stored = fatal.isEmpty() && failed == 0;
-    if (stored && !m_destination.commit()) {
-        fatal = m_destination.lastError().text();
-        stored = false;
-    }
-    if (!stored) {
-        m_destination.rollback();
+    if (!finishTable(copy.word, fatal, failed, firstFailure)) {
         count = 0;
-        if (!fatal.isEmpty()) {
-            logMesg(QStringLiteral("Updating %1: %2").arg(copy.word, fatal));
-            warn(QStringLiteral("Vornakel"), fatal);
-        } else {
-            warn(QStringLiteral("import"), rowFailures(firstFailure, failed, copy.word));
-        }
     } else {
         if (copy.imported) {
             for (auto it = written.cbegin(); it != written.cend(); ++it)

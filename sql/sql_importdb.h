@@ -74,6 +74,13 @@ private:
     // Flags the source rows of a copied table.
     void markImported(const QString &table);
     static QString rowFailures(const QString &firstFailure, int failed, const QString &table);
+    // Logs and shows an error that stops a table.
+    void failTable(const QString &table, const QString &error);
+    // Opens the source, or (after the log line and the box) leaves it closed.
+    bool openSourceOrWarn(const QString &path);
+    // Commits a table's copy when nothing failed; otherwise rolls it back and
+    // tells the person once. True when the copy is stored.
+    bool finishTable(const QString &table, QString fatal, int failed, const QString &firstFailure);
 
     QSqlDatabase m_destination;
     QSqlDatabase m_source;

@@ -212,6 +212,14 @@ QString SqlUpdateDatabase::unreadable(const QString &path, const QString &reason
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
+// A failure while the file is brought up to date; the rollback leaves it as it was.
+QString SqlUpdateDatabase::notUpdated(const QString &path, const QString &reason)
+{
+    return QStringLiteral("The database file\n%1\ncould not be brought up to date: %2\n\nIt has been left as it "
+                          "was.")
+        .arg(QDir::toNativeSeparators(path), reason);
+}
+
 void SqlUpdateDatabase::showError(const QString &text)
 {
     QMessageBox::critical(nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
@@ -260,13 +268,13 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     if (!db.transaction()) {
         const QString text = QStringLiteral("Unable to begin a database transaction.");
         emit sigShowMessage(text);
-        showError(text + QLatin1Char('\n') + db.lastError().text());
+        showError(notUpdated(path, text + QLatin1Char('\n') + db.lastError().text()));
         return false;
     }
 
     auto fail = [&](const QString &text) {
         query.finish();
-        showError(text);
+        showError(notUpdated(path, text));
         db.rollback();
         return false;
     };

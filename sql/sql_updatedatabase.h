@@ -39,6 +39,7 @@ signals:
 private:
     static void showError(const QString &text);
     static QString unreadable(const QString &path, const QString &reason);
+    static QString notUpdated(const QString &path, const QString &reason);
 };
 
 #endif

@@ -118,9 +118,8 @@ private slots:
             copyShippedModules(root.path());
         if (layout.contains("other")) {
             QDir().mkpath(root.path() + "/Modules");
-            QFile module(root.path() + "/Modules/Other_main.js");
-            QVERIFY(module.open(QIODevice::WriteOnly));
-            module.write("function getModuleName() { return 'Other'; }\nfunction getModuleVersion() { return '1'; }\n");
+            QVERIFY(testWriteFile(root.path() + "/Modules/Other_main.js",
+                "function getModuleName() { return 'Other'; }\nfunction getModuleVersion() { return '1'; }\n"));
         }
         if (layout.contains("bundled")) // an empty file is a new database
             QVERIFY(QDir().mkpath(root.path() + "/Database")

@@ -145,12 +145,9 @@ private slots:
     void textIsLatin1AndEndsAtTheFirstNulByte()
     {
         const QString path = m_modules->path() + "/nul_main.js";
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(
+        QVERIFY(testWriteFile(path,
             QByteArray("function getModuleName() { return 'N\xe9'; }\nfunction getModuleVersion() { return 1; }\n")
-            + QByteArray(1, '\0') + "this is not a script {{{");
-        file.close();
+                + QByteArray(1, '\0') + "this is not a script {{{"));
         PluginPtr plugin(AppPlugin::generate(path, m_db.path()));
         QVERIFY(plugin->load(path));
         QCOMPARE(plugin->moduleName(), QString::fromLatin1("N\xe9"));

@@ -81,12 +81,10 @@ private slots:
         TestModalAnswerer answerer;
         QVERIFY(!GuiAminoAcidSequence::writeFile(nullptr, "/dev/full", "ACDE"));
         QTemporaryDir dir;
-        QFile big(dir.filePath("big.SEQ"));
-        QVERIFY(big.open(QIODevice::WriteOnly));
-        big.write(QByteArray(GuiAminoAcidSequence::maxFileSize + 1, 'A'));
-        big.close();
+        const QString big = dir.filePath("big.SEQ");
+        QVERIFY(testWriteFile(big, QByteArray(GuiAminoAcidSequence::maxFileSize + 1, 'A')));
         QByteArray data;
-        QVERIFY(!GuiAminoAcidSequence::readFile(nullptr, big.fileName(), &data));
+        QVERIFY(!GuiAminoAcidSequence::readFile(nullptr, big, &data));
         QCOMPARE(answerer.titles(), QStringList({ "Vornakel", "Vornakel" }));
         QVERIFY(answerer.texts().at(0).contains("could not be written completely"));
     }

@@ -7,6 +7,7 @@
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
+#include "test_widgets.h"
 
 #include <QComboBox>
 #include <QSettings>
@@ -41,10 +42,7 @@ class TstGuiBufferComponents : public QObject
 
     template<typename T = QWidget> T *widget(const QString &name) const
     {
-        T *w = m_f->window->findChild<T *>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
+        return testChild<T>(m_f->window.get(), name);
     }
     double number(const QString &name) const { return widget<QLineEdit>(name)->text().toDouble(); }
     void type(const QString &name, const QString &text)
@@ -110,11 +108,10 @@ class TstGuiBufferComponents : public QObject
     }
     GuiDataUpdate *editor() const
     {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *e = qobject_cast<GuiDataUpdate *>(w))
-                return e;
-        }
-        qFatal("no reference data editor");
+        const QList<GuiDataUpdate *> editors = testTopLevels<GuiDataUpdate>();
+        if (editors.isEmpty())
+            qFatal("no reference data editor");
+        return editors.first();
     }
     bool sql(const QString &text, const QVariantMap &values = {}) const
     {
@@ -189,8 +186,7 @@ class TstGuiBufferComponents : public QObject
     QString writeFile(const QByteArray &bytes) const
     {
         const QString path = m_f->settings.path() + "/composition.buf";
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        if (!testWriteFile(path, bytes))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }
@@ -414,6 +410,40 @@ private slots:
             QCOMPARE(units("EDTA disodium")->toolTip(),
                 QStringLiteral("Concentration of this component cannot be quantified in units of 'mg/ml'"));
         }
+    }
+
+    void fieldsShowTheirFormatFromTheStart()
+    {
+        QCOMPARE(m_page->qtViscosity->text(), QStringLiteral("1.00200e-02"));
+        QCOMPARE(m_page->qtCorrectedViscosity->text(), QStringLiteral("1.00200e-02"));
+        QCOMPARE(m_page->qtCorrectedDensity->text(), QStringLiteral("0.99823"));
+    }
+
+    void offeredUnitClearsKeptOne()
+    {
+        openPage();
+        m_page->readCompositionFile(writeFile("Sodium chloride\t0.2\tfoo\n"));
+        QComboBox *box = units("Sodium chloride");
+        QCOMPARE(box->count(), 7);
+        // Read again with a unit the component offers, then chosen by hand.
+        m_page->readCompositionFile(writeFile("Sodium chloride\t0.15\tmolar\n"));
+        QCOMPARE(box->currentText(), QStringLiteral("molar"));
+        QCOMPARE(box->count(), 6);
+        QCOMPARE(box->styleSheet(), QString());
+        QCOMPARE(box->toolTip(), QString());
+        m_page->readCompositionFile(writeFile("Sodium chloride\t0.2\tfoo\n"));
+        box->setCurrentText("mg/ml");
+        QCOMPARE(box->count(), 6);
+        QCOMPARE(box->styleSheet(), QString());
+    }
+
+    void savedFileGetsItsExtension()
+    {
+        openPage();
+        add("Sodium chloride", "0.15");
+        m_f->answerer.answerFileDialog(m_f->settings.path() + "/noextension");
+        m_page->qtSaveToFile->click();
+        QVERIFY(QFile::exists(m_f->settings.path() + "/noextension.buf"));
     }
 
     void solventRecordLoads()

@@ -104,6 +104,20 @@ private slots:
             && m_answerer->texts().first().contains("no such table"));
     }
 
+    // The default viscosity is in poise: 1.0177 is asked about, and Yes stores it as centipoise.
+    void viscosityInCentipoiseIsAskedAbout()
+    {
+        QCOMPARE(dialog().qtDefaultBufferViscosityValue->toolTip(),
+            QStringLiteral("poise (water at 20 C: 0.01002 P = 1.002 cP)"));
+        QCOMPARE(dialog().qtDefaultBufferDensityValue->toolTip(), QStringLiteral("g/ml"));
+        change(valueRows.at(1), "1.0177");
+        m_answerer->answerMessageBox(QMessageBox::Yes);
+        press(QDialogButtonBox::Ok);
+        QCOMPARE(m_answerer->seen().size(), 1);
+        QVERIFY(m_answerer->texts().first().contains("centipoise"));
+        QCOMPARE(dialog().defaultValues().at(2), QStringLiteral("0.010177"));
+    }
+
     // Each row written alone; it is stored as a number.
     void okWritesOnlyTheCheckedRow_data()
     {

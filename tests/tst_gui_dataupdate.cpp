@@ -213,6 +213,10 @@ private slots:
             << 2 << false << "" << QStringList("qtRecordName=urea") << false << "qtRecordName" << clash;
         QTest::newRow("empty name") << 2 << false << "" << QStringList("qtRecordName=") << false << "qtRecordName"
                                     << "";
+        QTest::newRow("blanks only") << 2 << false << "" << QStringList("qtRecordName=   ") << false << "qtRecordName"
+                                     << "";
+        QTest::newRow("another record's name with blanks")
+            << 3 << true << "" << QStringList("qtRecordName= Sodium chloride ") << false << "qtRecordName" << clash;
         QTest::newRow("non-ASCII duplicate") << 2 << true << "INSERT INTO denature (name, active) VALUES ('éther', 1)"
                                              << QStringList("qtRecordName=éther") << false << "qtRecordName" << clash;
         QTest::newRow("new amino acid") << 0 << true << "" << newAmino << true << ""
@@ -489,6 +493,18 @@ private slots:
         QVERIFY(value("SELECT COUNT(*) FROM extinction WHERE name = 'ALA' AND ext = nm * 5 - 1150").toInt() == 45);
         QCOMPARE(name() + '|' + QString::number(grid->rowCount()), QStringLiteral("ALA|45"));
         QVERIFY(editor().qtRecordFirst->isEnabled() && !editor().qtRecordAdd->isChecked());
+    }
+
+    void extinctionGridKeepsItsWidthForANewSpectrum()
+    {
+        open(Table::Extinction);
+        QTableWidget *grid = editor().qtExtinctionTable;
+        QVERIFY(QTest::qWaitForWindowExposed(&editor()));
+        click("qtRecordAdd");
+        QCoreApplication::processEvents();
+        // The coefficient column reaches the right edge, however empty its cells.
+        QCOMPARE(grid->horizontalHeader()->sectionPosition(1) + grid->horizontalHeader()->sectionSize(1),
+            grid->viewport()->width());
     }
 
     void extinctionAddRefusesNamesThatAreNoNewCode_data()

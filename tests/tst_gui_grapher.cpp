@@ -310,8 +310,7 @@ private slots:
         QTemporaryDir dir;
         addCurves({ { { 1, 3 }, { 2, 4 } }, { { 5, 6 } } });
         QFile old(dir.filePath("result.dat"));
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("a much longer old content\n") > 0);
-        old.close();
+        QVERIFY(testWriteFile(old.fileName(), "a much longer old content\n"));
         TestModalAnswerer answerer;
         answerer.answerFileDialog(dir.filePath("result"));
         action("ASCII...")->trigger();

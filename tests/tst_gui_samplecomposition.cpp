@@ -12,6 +12,7 @@
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
+#include "test_widgets.h"
 
 #include <QPrinter>
 #include <QScriptEngine>
@@ -48,13 +49,7 @@ class TstGuiSampleComposition : public QObject
     TestFakeModule *m_fake = nullptr;
     GuiSampleComposition *page() const { return m_f->window->qtStackComposition; }
 
-    template<typename T = QWidget> T *widget(const QString &name) const
-    {
-        T *w = page()->findChild<T *>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
-    }
+    template<typename T = QWidget> T *widget(const QString &name) const { return testChild<T>(page(), name); }
     QString text(const QString &name) const
     {
         QWidget *w = widget(name);
@@ -112,14 +107,7 @@ class TstGuiSampleComposition : public QObject
             out << children.value(QString::number(i));
         return out;
     }
-    static QList<GuiGrapher *> graphers()
-    {
-        QList<GuiGrapher *> out;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (auto *grapher = qobject_cast<GuiGrapher *>(top))
-                out << grapher;
-        return out;
-    }
+    static QList<GuiGrapher *> graphers() { return testTopLevels<GuiGrapher>(); }
     void selectDenaturant(const QString &name)
     {
         auto *list = widget<QListWidget>("qtDenaturants");
@@ -594,12 +582,11 @@ private slots:
     void compositionFileProblemsAreGatheredInOneBox()
     {
         QTemporaryDir dir;
-        QFile file(dir.filePath("odd.SMP"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("ala\t3\r\n ARG \t 4 \r\nno tab here\nXYZ\t1\n   \t \nD-Glucose (residue)\t2\textra\nALA\t9");
-        file.close();
+        const QString path = dir.filePath("odd.SMP");
+        QVERIFY(testWriteFile(
+            path, "ala\t3\r\n ARG \t 4 \r\nno tab here\nXYZ\t1\n   \t \nD-Glucose (residue)\t2\textra\nALA\t9"));
         type("GLY", "5");
-        m_f->answerer.answerFileDialog(file.fileName());
+        m_f->answerer.answerFileDialog(path);
         widget<QPushButton>("qtReadCompositionFile")->click();
         QCOMPARE(counts(), QString("ALA=3 ARG= 4 "));
         QCOMPARE(cell("D-Glucose (residue)")->text(), QString("2"));
@@ -607,10 +594,8 @@ private slots:
             QString(
                 "Line 3: Ignoring invalid row\nLine 4: No record found for 'XYZ'\nLine 7: No record found for 'ALA'"));
 
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("x\n").repeated(25));
-        file.close();
-        m_f->answerer.answerFileDialog(file.fileName());
+        QVERIFY(testWriteFile(path, QByteArray("x\n").repeated(25)));
+        m_f->answerer.answerFileDialog(path);
         widget<QPushButton>("qtReadCompositionFile")->click();
         QCOMPARE(m_f->answerer.seen().size(), 4); // two file dialogs, two boxes
         QVERIFY(m_f->answerer.texts().last().endsWith("Line 20: Ignoring invalid row\n... and 5 more lines"));
@@ -619,19 +604,15 @@ private slots:
     void sequenceFilesAreReadInTheFormOfTheirFilter()
     {
         QTemporaryDir dir;
-        QFile file(dir.filePath("seq.SEQ"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("ACDEC");
-        file.close();
+        const QString path = dir.filePath("seq.SEQ");
+        QVERIFY(testWriteFile(path, "ACDEC"));
         type("D-Glucose (residue)", "2");
-        m_f->answerer.answerFileDialog(file.fileName(), GuiSampleComposition::oneLetterSequenceFilter);
+        m_f->answerer.answerFileDialog(path, GuiSampleComposition::oneLetterSequenceFilter);
         widget<QPushButton>("qtReadCompositionFile")->click();
         QCOMPARE(counts(), QString("ALA=1 ASP=1 CYS=2 GLU=1"));
         QVERIFY(cell("D-Glucose (residue)")->text().isEmpty());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("ALACYSGLY");
-        file.close();
-        m_f->answerer.answerFileDialog(file.fileName(), GuiSampleComposition::threeLetterSequenceFilter);
+        QVERIFY(testWriteFile(path, "ALACYSGLY"));
+        m_f->answerer.answerFileDialog(path, GuiSampleComposition::threeLetterSequenceFilter);
         widget<QPushButton>("qtReadCompositionFile")->click();
         QCOMPARE(counts(), QString("ALA=1 CYS=1 GLY=1"));
     }

@@ -126,6 +126,28 @@ private slots:
         QVERIFY(!d->qtLinkToSample->isChecked());
     }
 
+    void blanksAreNoName_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("sample") << int(GuiSaveToDatabase::SampleRecordPage) << "Sample";
+        QTest::newRow("solvent") << int(GuiSaveToDatabase::SolventRecordPage) << "Solvent";
+        QTest::newRow("experiment") << int(GuiSaveToDatabase::ExperimentRecordPage) << "Experiment";
+        QTest::newRow("results") << int(GuiSaveToDatabase::ResultsRecordPage) << "Results";
+    }
+    void blanksAreNoName()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, kind);
+        auto d = dialog(GuiSaveToDatabase::Page(page));
+        auto *name = d->findChild<QComboBox *>("qt" + kind + "Name");
+        QPushButton *button = save(d->findChild<QDialogButtonBox *>("qt" + kind + "ButtonBox"));
+        name->lineEdit()->setText(QStringLiteral("   "));
+        QVERIFY(!button->isEnabled());
+        name->lineEdit()->setText(QStringLiteral(" a "));
+        QVERIFY(button->isEnabled());
+    }
+
     void emptyTablesOfferNoLink()
     {
         QVERIFY(sql("UPDATE sample SET active = 0"));

@@ -108,6 +108,22 @@ private slots:
         QVERIFY(m->answerer.texts().filter("already open").isEmpty());
     }
 
+    void aWindowOpenedFromTheMenuIsLaidOutLikeTheFirst()
+    {
+        const QString b = m->files.path("b.db");
+        touch(b);
+        openFrom(first.get(), b);
+        GuiVornakel *second = windowOf(b);
+        QVERIFY(second);
+        for (int shown = 0; shown < 2; ++shown) {
+            QVERIFY(second->qtVbarStandard->isChecked());
+            // The unit label sits at the right end of its field.
+            QVERIFY(second->qtSampleVbarUnitLabel->x() > second->qtSampleVbar->width() / 2);
+            second->close();
+            openFrom(first.get(), b); // shows the closed window again
+        }
+    }
+
     void anOpenFileRaisesItsWindowInsteadOfAnotherOne_data()
     {
         QTest::addColumn<bool>("link");

@@ -8,6 +8,7 @@
 #include "test_environment.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
+#include "test_widgets.h"
 
 #include <QPushButton>
 #include <QtTest>
@@ -40,13 +41,7 @@ class TstGuiVornakelRecords : public QObject
         m_w->show();
         return QTest::qWaitForWindowExposed(m_w.get());
     }
-    template<typename T = QLineEdit> T *widget(const QString &name) const
-    {
-        T *w = m_w->findChild<T *>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
-    }
+    template<typename T = QLineEdit> T *widget(const QString &name) const { return testChild<T>(m_w.get(), name); }
     QString text(const QString &name) const
     {
         if (auto *label = m_w->findChild<QLabel *>(name))

@@ -39,6 +39,18 @@ bool loaded(GuiWebModule *window)
     return js(window, "document.readyState").toString() == "complete";
 }
 
+// The radius of a sphere of the molar mass and partial specific volume asked for below:
+// Ro = (3 M vbar / 4 pi N)^(1/3)
+const char kRoRequest[] = "procs.submitFromWeb('<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/>"
+                          "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+                          "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE></VORNAKEL>')";
+const double kRo = std::cbrt(3 * 50000 * 0.73 / (4 * M_PI * 6.02214076e23));
+
+double answeredRo(GuiWebModule *window)
+{
+    return testOutputValues(js(window, kRoRequest).toString()).value("qtExperimentResultsRp").toDouble();
+}
+
 } // namespace
 
 class TstGuiWebModule : public QObject
@@ -86,15 +98,7 @@ private slots:
     void pageObjectsReachTheModulesTheDatabaseAndTheWindow()
     {
         std::unique_ptr<GuiWebModule> window(open(m_page));
-        const QString answer = js(window.get(),
-            "procs.submitFromWeb('<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/>"
-            "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
-            "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE></VORNAKEL>')")
-                                   .toString();
-        // Ro = (3 M vbar / 4 pi N)^(1/3)
-        const double ro = std::cbrt(3 * 50000 * 0.73 / (4 * M_PI * 6.02214076e23));
-        QVERIFY2(std::fabs(testOutputValues(answer).value("qtExperimentResultsRp").toDouble() - ro) < 1e-9 * ro,
-            qPrintable(answer));
+        QVERIFY(std::fabs(answeredRo(window.get()) - kRo) < 1e-9 * kRo);
         QCOMPARE(js(window.get(), "typeof procs.deleteLater").toString(), QString("undefined"));
         QCOMPARE(js(window.get(), "typeof procs.submitFromWeb").toString(), QString("function"));
         QCOMPARE(js(window.get(), "typeof vornakelProcessorFacade").toString(), QString("undefined"));
@@ -136,6 +140,36 @@ private slots:
         std::unique_ptr<GuiWebModule> window(open(m_page));
         QDir::setCurrent(home);
         QCOMPARE(js(window.get(), "window.order.join(',')").toString(), QString("m"));
+    }
+
+    // The library files the repository ships, read from its root as the program is started there.
+    void theShippedLibrariesServeAPage()
+    {
+        const QString page = QDir::current().filePath("shipped.html");
+        write(page,
+            "<html><head><title>s</title></head><body><input id='x'/>"
+            "<div id='plot' style='width: 300px; height: 200px'></div>"
+            "<script>$(function () { $('#x').addClass('ready'); });</script></body></html>");
+        const QString home = QDir::currentPath();
+        QDir::setCurrent(VORNAKEL_SOURCE_DIR);
+        std::unique_ptr<GuiWebModule> window(new GuiWebModule(m_processor.get(), m_database.path(), page, m_script));
+        QDir::setCurrent(home);
+        QTRY_VERIFY(loaded(window.get()));
+
+        QCOMPARE(js(window.get(), "$('#x').hasClass('ready')").toBool(), true);
+        QCOMPARE(js(window.get(), "$('#x').val('1.5').val()").toString(), QString("1.5"));
+        // A red diagonal across the plot: a few hundred red pixels on a canvas as wide as its target.
+        const QVariantList drawn = js(window.get(),
+            "$.jqplot('plot', [[[0, 0], [10, 10]]], { title: 't', series: [{ color: '#ff0000' }] });"
+            "(function (canvas) {"
+            "  var d = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data, red = 0;"
+            "  for (var i = 0; i < d.length; i += 4) red += d[i] > 200 && d[i + 1] < 60 && d[i + 2] < 60 ? 1 : 0;"
+            "  return [canvas.width, red];"
+            "})($('#plot canvas')[0])")
+                                       .toList();
+        QCOMPARE(drawn.value(0).toInt(), 300);
+        QVERIFY2(drawn.value(1).toInt() > 200, qPrintable(drawn.value(1).toString()));
+        QVERIFY(std::fabs(answeredRo(window.get()) - kRo) < 1e-9 * kRo);
     }
 };
 

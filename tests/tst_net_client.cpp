@@ -1,6 +1,7 @@
 // The message server over loopback: framing of the byte stream into
 // messages, one answer per message, and the life of each connection.
 
+#include "app/app_plugin.h"
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
@@ -45,6 +46,7 @@ private slots:
     void readsAMessageSentByteByByte();
     void dropsAnOversizedConnection();
     void forgetsAClientThatLeavesMidMessage();
+    void answersAScriptErrorWithoutABox();
 
 private:
     void startServer(const QByteArray &ini);
@@ -192,6 +194,21 @@ void TestNetClient::forgetsAClientThatLeavesMidMessage()
     next.send(echoRequest("next"));
     QVERIFY(next.waitForAnswers(1));
     QCOMPARE(echoed(next.answers().first()), QString("next"));
+}
+
+void TestNetClient::answersAScriptErrorWithoutABox()
+{
+    startServer("PORT:0\n");
+    // The main window shows this signal in a modal box.
+    QSignalSpy boxes(m_processor->findPlugin(QStringLiteral("Echo"), QStringLiteral("1")), &AppPlugin::sigPluginError);
+    TestMessageClient client(m_processor->serverPort());
+    TestLog::ignore(QtWarningMsg, QRegularExpression("TypeError"));
+    // echo() without its input throws.
+    client.send(
+        "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Echo\" VERSION=\"1\"/><EXECUTE FUNCTION=\"echo\"/></VORNAKEL>");
+    QVERIFY(client.waitForAnswers(1));
+    QVERIFY(testOutputValues(client.answers().first()).value("ScriptError").contains("TypeError"));
+    QCOMPARE(boxes.count(), 0);
 }
 
 TEST_GUILESS_MAIN(TestNetClient)

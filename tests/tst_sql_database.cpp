@@ -139,9 +139,7 @@ private slots:
     {
         const QString alpha = "DBTYPE=QMYSQL;SERVER=alpha.lab;UID=a;PWD=one;DATABASE=x\n";
         const QString beta = "DBTYPE=QMYSQL;SERVER=beta.lab;UID=b;PWD=two;DATABASE=y\n";
-        QFile file("vornakeltest.ini");
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write((alpha + beta).toLatin1()) > 0);
-        file.close();
+        QVERIFY(testWriteFile("vornakeltest.ini", (alpha + beta).toLatin1()));
         const auto storedConnection = [] { return QSettings("DLM", "VEVIV").value("database/connection").toString(); };
         QVERIFY(dbEngine.loadConfigFile("vornakeltest", "BETA.other"));
         QCOMPARE(dbEngine.getDatabaseConnectString(), beta);

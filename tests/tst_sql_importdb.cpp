@@ -1,5 +1,6 @@
 #include "sql/sql_importdb.h"
 #include "test_database.h"
+#include "test_environment.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_olddatabase.h"
@@ -235,11 +236,10 @@ private slots:
         SqlImportDb engine(m_db->connectionName());
         engine.copySampleTable(m_old->vornakel(), true);
         QVERIFY2(log().last().contains(": Updating sample: no such table: Sample"), qPrintable(log().last()));
-        QFile notADatabase(m_old->folder() + "/PHYCONST.MDB");
-        QVERIFY(notADatabase.open(QIODevice::WriteOnly | QIODevice::Truncate) && notADatabase.write("Standard Jet DB"));
-        notADatabase.close();
-        QVERIFY(!engine.copyFromAccess(notADatabase.fileName(), SqlImportDb::referenceTables(), true));
-        QVERIFY(log().last().endsWith("Source db [" + notADatabase.fileName() + "] is not valid"));
+        const QString notADatabase = m_old->folder() + "/PHYCONST.MDB";
+        QVERIFY(testWriteFile(notADatabase, "Standard Jet DB"));
+        QVERIFY(!engine.copyFromAccess(notADatabase, SqlImportDb::referenceTables(), true));
+        QVERIFY(log().last().endsWith("Source db [" + notADatabase + "] is not valid"));
         QCOMPARE(m_answerer->titles(), QStringList({ "Vornakel", "Vornakel" }));
         QCOMPARE(count("sample") + count("amino"), 0);
     }

@@ -97,11 +97,8 @@ private slots:
         QList<QStringList> rows;
         QString error;
         auto read = [&](const QByteArray &text) {
-            QFile file(folder.filePath("q.csv"));
-            if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-                return false;
-            file.close();
-            return SqlReferenceData::readCsv(file.fileName(), &rows, &error);
+            const QString path = folder.filePath("q.csv");
+            return testWriteFile(path, text) && SqlReferenceData::readCsv(path, &rows, &error);
         };
         QVERIFY(read("a,b,c\r\n\" \",\"x, \"\"y\"\"\",\n1,2,3"));
         QCOMPARE(rows, (QList<QStringList> { { "a", "b", "c" }, { " ", "x, \"y\"", "" }, { "1", "2", "3" } }));

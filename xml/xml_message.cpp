@@ -1,5 +1,6 @@
 #include "xml/xml_message.h"
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
 
@@ -121,15 +122,15 @@ void XmlMessage::echoAttributes(const QString &prefix, const QXmlStreamAttribute
     if (!m_logging)
         return;
     for (const QXmlStreamAttribute &attribute : attributes) {
-        emit sigLog(
-            prefix + attribute.qualifiedName() + QStringLiteral("=\"") + attribute.value() + QLatin1Char('"'), 4);
+        emit sigLog(prefix + attribute.qualifiedName() + QStringLiteral("=\"") + attribute.value() + QLatin1Char('"'),
+            AppLog::Notice);
     }
 }
 
 bool XmlMessage::startElement(const QString &name, const QXmlStreamAttributes &attributes)
 {
     if (m_logging)
-        emit sigLog(QStringLiteral("startElement::XML Parser: qName=") + name, 100);
+        emit sigLog(QStringLiteral("startElement::XML Parser: qName=") + name, AppLog::Trace);
 
     if (named(name, "VORNAKEL")) {
         echoAttributes(name + QStringLiteral(": "), attributes);

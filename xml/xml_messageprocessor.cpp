@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "net/net_client.h"
 #include "xml/xml_message.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
@@ -128,7 +130,7 @@ void XmlMessageProcessor::networkSetup()
                 emit sigLog(QStringLiteral("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message "
                                            "server")
                                 .arg(value),
-                    1);
+                    AppLog::Warning);
             }
         } else if (upper.contains(QLatin1String("RESET"))) {
             m_reset = valueAfter(upper, upper, QStringLiteral("RESET:")) == QLatin1String("TRUE");
@@ -140,7 +142,7 @@ void XmlMessageProcessor::networkSetup()
             else
                 emit sigLog(QStringLiteral("vornakel.ini: \"%1\" is no address; the server stays on %2")
                                 .arg(value, m_address.toString()),
-                    1);
+                    AppLog::Warning);
         }
     }
 }
@@ -178,6 +180,11 @@ void XmlMessageProcessor::log(const QString &message)
 
 QString XmlMessageProcessor::submitFromWeb(const QString &xml)
 {
+    return answer(xml, false);
+}
+
+QString XmlMessageProcessor::answer(const QString &xml, bool fromNetwork)
+{
     const bool trace = tracing();
     if (trace)
         emit sigLog(QStringLiteral("XmlMessageProcessor: submit received():\n") + xml, AppLog::Notice);
@@ -195,14 +202,26 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
             AppLog::Notice);
     }
 
-    QList<AppScriptObject *> results;
+    AppScriptList results;
     if (reader.tooDeep()) {
         emit sigLog(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
                         .arg(XmlMessage::MaxDepth),
-            1);
+            AppLog::Warning);
     } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(), reader.moduleVersion())) {
         QList<DataPluginExecInfo *> calls = reader.takeValues();
-        results = plugin->exec(calls);
+        {
+            // The module's error signal opens a modal box in its main window; one per
+            // request from outside would stack up, each running its own event loop.
+            const QSignalBlocker quiet(fromNetwork ? plugin : nullptr);
+            for (AppScriptObject *result : plugin->exec(calls)) {
+                if (fromNetwork && result
+                    && result->property(QStringLiteral("NAME")).toString() == QLatin1String("ScriptError"))
+                    emit sigLog(QStringLiteral("Script error of a network request: %1")
+                                    .arg(result->property(QStringLiteral("VALUE")).toString()),
+                        AppLog::Warning);
+                results.add(result);
+            }
+        }
         XmlMessage::release(calls);
     } else {
         emit sigLog(QStringLiteral("Plugin not found!"), AppLog::Warning);
@@ -217,17 +236,14 @@ QString XmlMessageProcessor::submitFromWeb(const QString &xml)
     module.setAttribute(QStringLiteral("VERSION"), reader.moduleVersion());
     module.setAttribute(QStringLiteral("DATE"), reader.moduleDate());
     root.appendChild(module);
-    for (AppScriptObject *result : qAsConst(results)) {
-        if (!result)
-            continue;
+    for (AppScriptObject *result : results.nodes()) {
         QDomElement element = document.createElement(QStringLiteral("OUTPUT"));
         root.appendChild(result->toXML(document, element));
     }
-    qDeleteAll(results);
 
     const QString answer = document.toString(1);
     if (trace)
-        emit sigLog(answer, -1);
+        emit sigLog(answer, AppLog::Verbose);
     return answer;
 }
 
@@ -260,13 +276,13 @@ void XmlMessageProcessor::readClientData(const QString &xml, qintptr socketDescr
     QPointer<NetClient> origin = clientConnection(socketDescriptor);
     if (!origin)
         return;
-    const QString answer = submitFromWeb(xml);
+    const QString text = answer(xml, true);
     // A script error box runs the event loop: the client may have gone meanwhile,
     // and its descriptor may even belong to a new connection by now.
     NetClient *client = clientConnection(socketDescriptor);
     if (!client || client != origin)
         return;
-    const qint64 sent = client->send(answer + QLatin1Char('\n'));
+    const qint64 sent = client->send(text + QLatin1Char('\n'));
     emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
     if (m_reset) {
         emit sigLog(QStringLiteral("Terminating client connection for [%1]").arg(socketDescriptor), AppLog::Trace);
@@ -322,7 +338,7 @@ void XmlMessageProcessor::cgiExec()
         }
         m_cgiInput.append(line);
         if (m_cgiInput.size() > MaxCgiInput) {
-            emit sigLog(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), 1);
+            emit sigLog(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), AppLog::Warning);
             error = true;
             break;
         }

@@ -68,6 +68,9 @@ private:
     void cgiSetup();
     [[noreturn]] void cgiWriteData(const bool &error);
 
+    // `fromNetwork`: script errors go into the answer only, never into a box
+    // on this desktop that would wait for someone to close it.
+    QString answer(const QString &xml, bool fromNetwork);
     void readClientData(const QString &xml, qintptr socketDescriptor);
     void clientDisconnected(qintptr socketDescriptor);
     NetClient *clientConnection(qintptr socketDescriptor) const;

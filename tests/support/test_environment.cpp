@@ -92,6 +92,12 @@ QString TestModules::shippedModulesPath()
     return testSourceDir() + QStringLiteral("/modules");
 }
 
+bool testWriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
 QString testSourceDir()
 {
     return QStringLiteral(VORNAKEL_SOURCE_DIR);

@@ -1,6 +1,7 @@
 #ifndef TEST_ENVIRONMENT_H
 #define TEST_ENVIRONMENT_H
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -55,6 +56,10 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Writes the bytes as the whole of the file, created or emptied first; true
+// when every byte was written.
+bool testWriteFile(const QString &path, const QByteArray &bytes);
 
 // The source and build trees, for tests that read shipped files.
 QString testSourceDir();
