@@ -2,13 +2,13 @@
 
 #include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QTextBlockFormat>
 #include <QTextCursor>
+#include <cmath>
 
 namespace {
 
@@ -96,10 +97,21 @@ void GuiAminoAcidSequence::onFontSizeChanged(int value)
     qtSequenceEdit->setFont(font);
     qtVCounter->setFont(font);
     qtHCounter->setFont(font);
-    const int textWidth = QFontMetrics(font).boundingRect(qtHCounter->text()).width();
+    // Measured with the fonts the widgets resolved, and by advance, not ink:
+    // the ink box of a line that begins with blanks is narrower than the line.
+    const QFontMetrics ruler(qtHCounter->font());
+    const int textWidth
+        = std::max(ruler.boundingRect(qtHCounter->text()).width(), ruler.horizontalAdvance(qtHCounter->text()));
     qtHCounter->setFixedWidth(2 * qtHCounter->frameWidth() + textWidth + 4);
     qtSequenceEdit->verticalScrollBar()->setFixedWidth(15);
-    qtSequenceEdit->setFixedWidth(qtHCounter->width() + 4 + qtSequenceEdit->verticalScrollBar()->width());
+    // A full row must not wrap, or the counter's labels stand beside the wrong residues.
+    const int row = int(std::ceil(QFontMetricsF(qtSequenceEdit->font())
+                                      .horizontalAdvance(QString(GuiAminoAcidSequenceEdit::residuesPerRow, 'W'))))
+        + 1;
+    const int rowField = row + int(2 * qtSequenceEdit->document()->documentMargin()) + 2 * qtSequenceEdit->frameWidth()
+        + qtSequenceEdit->verticalScrollBar()->width();
+    qtSequenceEdit->setFixedWidth(
+        std::max(rowField, qtHCounter->width() + 4 + qtSequenceEdit->verticalScrollBar()->width()));
 }
 
 void GuiAminoAcidSequence::refreshVerticalCounter(int rowCount)

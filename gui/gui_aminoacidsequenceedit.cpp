@@ -3,7 +3,6 @@
 #include "app/app_log.h"
 #include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
@@ -74,8 +73,12 @@ void GuiAminoAcidSequenceEdit::insertFromMimeData(QMimeData const *source)
 {
     if (!source || m_oneLetter.isEmpty())
         return;
+    // Pasted sequences come in blocks of ten parted by blanks; read as
+    // cystines those blanks would change the composition. A CY2 is typed.
+    QString text = source->text();
+    text.remove(QLatin1Char(' '));
     QMimeData kept;
-    kept.setText(filtered(source->text()));
+    kept.setText(filtered(text));
     QTextEdit::insertFromMimeData(&kept);
 }
 

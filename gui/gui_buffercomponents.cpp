@@ -7,7 +7,6 @@
 #include "app/app_scriptobject.h"
 #include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>

@@ -707,14 +707,17 @@ void GuiDataUpdate::clearValueMarks()
 
 bool GuiDataUpdate::validateRecordName(const QString &table)
 {
-    const QString text = qtRecordName->text();
+    // Blanks around a name are not seen in any list: " Urea" would be a second Urea,
+    // and blanks alone no name at all.
+    const QString text = qtRecordName->text().trimmed();
     bool valid = !text.isEmpty();
     QString message;
     if (valid) {
         // The table name is one of the five fixed names of the callers; the
         // typed name is bound.
         QSqlQuery query(m_db);
-        query.prepare(QStringLiteral("SELECT id, name FROM %1 WHERE UPPER(name) = :name AND active > 0").arg(table));
+        query.prepare(
+            QStringLiteral("SELECT id, name FROM %1 WHERE UPPER(TRIM(name)) = :name AND active > 0").arg(table));
         query.bindValue(QStringLiteral(":name"), asciiUpper(text));
         if (!query.exec()) {
             // A database fault does not block Apply on its own.

@@ -22,7 +22,9 @@ GuiModule::~GuiModule()
 void GuiModule::initialize()
 {
     QBuffer *form = m_module ? m_module->moduleUI() : nullptr;
-    if (!form || !form->open(QIODevice::ReadOnly))
+    // A module with only an HTML page has an empty form: the loader would
+    // print a parse error for it.
+    if (!form || form->size() == 0 || !form->open(QIODevice::ReadOnly))
         return;
     QUiLoader loader;
     QWidget *window = loader.load(form, nullptr);

@@ -12,7 +12,6 @@
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDialogButtonBox>
 #include <QDir>

@@ -7,7 +7,6 @@
 #include "gui/gui_vornakel.h"
 #include "gui/gui_waitcursor.h"
 
-#include <QApplication>
 #include <QDate>
 #include <QDateTime>
 #include <QLineEdit>

@@ -3,7 +3,6 @@
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_importdb.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>

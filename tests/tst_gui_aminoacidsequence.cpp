@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest>
 #include <memory>
 
@@ -92,10 +94,28 @@ private slots:
         const int ruler = m_dialog->qtHCounter->width();
         m_dialog->qtFontSize->setValue(14);
         QVERIFY(m_dialog->qtHCounter->width() > ruler);
-        QCOMPARE(m_dialog->qtSequenceEdit->width(), m_dialog->qtHCounter->width() + 4 + 15);
+        QVERIFY(m_dialog->qtSequenceEdit->width() >= m_dialog->qtHCounter->width() + 4 + 15);
         GuiAminoAcidSequence next;
         next.setDatabasePath(m_db->path());
         QCOMPARE(next.qtFontSize->value(), 14);
+    }
+
+    // The counter labels one row of 100 per line: a row the field wraps would put them beside the wrong residues.
+    void aFullRowOfResiduesFitsOnOneLine_data()
+    {
+        QTest::addColumn<int>("size");
+        for (int size : { 8, 10, 14, 20 })
+            QTest::addRow("%d pt", size) << size;
+    }
+    void aFullRowOfResiduesFitsOnOneLine()
+    {
+        QFETCH(int, size);
+        m_dialog->qtFontSize->setValue(size);
+        m_dialog->show();
+        m_dialog->qtSequenceEdit->setPlainText(QString(100, QLatin1Char('W')));
+        QTextBlock row = m_dialog->qtSequenceEdit->document()->firstBlock();
+        QCOMPARE(row.length() - 1, 100);
+        QCOMPARE(row.layout()->lineCount(), 1);
     }
 
     void counterShowsResiduesBeforeEachRow()

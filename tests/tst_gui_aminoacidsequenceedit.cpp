@@ -61,6 +61,13 @@ private slots:
         QCOMPARE(m_edit->toPlainText(), QString("ACDEF"));
     }
 
+    // A sequence copied from a database listing: numbers, blocks of ten, lower case.
+    void pasteDropsTheBlanksBetweenBlocks()
+    {
+        paste("        1 kvfgrcelaa amkrhgldny\n       21 rgy");
+        QCOMPARE(m_edit->toPlainText(), QString("KVFGRCELAAAMKRHGLDNYRGY"));
+    }
+
     // Codes that mean something in a pattern are ordinary characters.
     void pasteTreatsEveryCodeAsACharacter()
     {

@@ -108,11 +108,10 @@ class TstGuiBufferComponents : public QObject
     }
     GuiDataUpdate *editor() const
     {
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *e = qobject_cast<GuiDataUpdate *>(w))
-                return e;
-        }
-        qFatal("no reference data editor");
+        const QList<GuiDataUpdate *> editors = testTopLevels<GuiDataUpdate>();
+        if (editors.isEmpty())
+            qFatal("no reference data editor");
+        return editors.first();
     }
     bool sql(const QString &text, const QVariantMap &values = {}) const
     {

@@ -213,6 +213,10 @@ private slots:
             << 2 << false << "" << QStringList("qtRecordName=urea") << false << "qtRecordName" << clash;
         QTest::newRow("empty name") << 2 << false << "" << QStringList("qtRecordName=") << false << "qtRecordName"
                                     << "";
+        QTest::newRow("blanks only") << 2 << false << "" << QStringList("qtRecordName=   ") << false << "qtRecordName"
+                                     << "";
+        QTest::newRow("another record's name with blanks")
+            << 3 << true << "" << QStringList("qtRecordName= Sodium chloride ") << false << "qtRecordName" << clash;
         QTest::newRow("non-ASCII duplicate") << 2 << true << "INSERT INTO denature (name, active) VALUES ('éther', 1)"
                                              << QStringList("qtRecordName=éther") << false << "qtRecordName" << clash;
         QTest::newRow("new amino acid") << 0 << true << "" << newAmino << true << ""

@@ -107,14 +107,7 @@ class TstGuiSampleComposition : public QObject
             out << children.value(QString::number(i));
         return out;
     }
-    static QList<GuiGrapher *> graphers()
-    {
-        QList<GuiGrapher *> out;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (auto *grapher = qobject_cast<GuiGrapher *>(top))
-                out << grapher;
-        return out;
-    }
+    static QList<GuiGrapher *> graphers() { return testTopLevels<GuiGrapher>(); }
     void selectDenaturant(const QString &name)
     {
         auto *list = widget<QListWidget>("qtDenaturants");

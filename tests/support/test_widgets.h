@@ -1,6 +1,8 @@
 #ifndef TEST_WIDGETS_H
 #define TEST_WIDGETS_H
 
+#include <QApplication>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QWidget>
@@ -13,6 +15,17 @@ template<typename T = QWidget> T *testChild(const QObject *parent, const QString
     if (!child)
         qFatal("no widget %s", qPrintable(name));
     return child;
+}
+
+// The top-level windows of this type open now, in the application's order.
+template<typename T> QList<T *> testTopLevels()
+{
+    QList<T *> found;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (auto *window = qobject_cast<T *>(top))
+            found << window;
+    }
+    return found;
 }
 
 #endif
