@@ -18,6 +18,8 @@ const char *const GuiCheckForUpdates::ArchiveName = "vornakel-mac64.zip";
 namespace {
 
 const char *const moduleMarker = "modules/";
+// Set on a reply that was cut off for its size, with the cap as value.
+const char *const tooLargeProperty = "vornakelTooLarge";
 
 // The number a version compares by: its first word as a decimal integer, 0 when none.
 qlonglong versionNumber(const QString &version)
@@ -92,16 +94,29 @@ void GuiCheckForUpdates::setBusy(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath)
+QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap)
 {
     // Always the configured server: a manifest names paths on it, never other hosts.
     const QString path = serverPath.startsWith(QLatin1Char('/')) ? serverPath : QLatin1Char('/') + serverPath;
-    m_reply = m_manager->get(QNetworkRequest(QUrl(AppServers::updateServer() + path)));
-    return m_reply;
+    QNetworkReply *reply = m_manager->get(QNetworkRequest(QUrl(AppServers::updateServer() + path)));
+    m_reply = reply;
+    if (cap > 0) {
+        // Counts what has arrived, whatever the server announced.
+        connect(reply, &QNetworkReply::downloadProgress, this, [reply, cap](qint64 received, qint64 total) {
+            if (received > cap || total > cap) {
+                reply->setProperty(tooLargeProperty, cap);
+                reply->abort();
+            }
+        });
+    }
+    return reply;
 }
 
 QString GuiCheckForUpdates::failure(QNetworkReply *reply)
 {
+    const QVariant cap = reply->property(tooLargeProperty);
+    if (cap.isValid())
+        return QStringLiteral("The server sent more than %1 bytes.").arg(cap.toLongLong());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() != QNetworkReply::NoError) {
         return status ? QStringLiteral("%1 (status %2)").arg(reply->errorString()).arg(status) : reply->errorString();
@@ -113,7 +128,7 @@ QString GuiCheckForUpdates::failure(QNetworkReply *reply)
 
 void GuiCheckForUpdates::Check()
 {
-    QNetworkReply *reply = get(QStringLiteral("/MANIFEST"));
+    QNetworkReply *reply = get(QStringLiteral("/MANIFEST"), MaxManifestBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply]() { onFinished(reply); });
 }
 
@@ -198,7 +213,7 @@ void GuiCheckForUpdates::DownloadBinary()
         return;
     }
     setBusy(true);
-    QNetworkReply *reply = get(serverPath);
+    QNetworkReply *reply = get(serverPath, 0);
     connect(reply, &QNetworkReply::readyRead, this, [this, reply]() {
         if (m_downloadFile)
             m_downloadFile->write(reply->readAll());
@@ -260,7 +275,7 @@ void GuiCheckForUpdates::fetchNextModule()
             continue;
         }
         const QString target = m_modulesPath + QLatin1Char('/') + local;
-        QNetworkReply *reply = get(serverPath);
+        QNetworkReply *reply = get(serverPath, MaxModuleBytes);
         connect(reply, &QNetworkReply::finished, this, [this, reply, target]() { onUpdateFinished(reply, target); });
         return;
     }

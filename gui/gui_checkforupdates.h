@@ -26,6 +26,9 @@ public:
 
     // The archive's file name, appended to the program line's server folder.
     static const char *const ArchiveName;
+    // What a manifest or a module may weigh; both are held in memory whole.
+    static const qint64 MaxManifestBytes = 1024 * 1024;
+    static const qint64 MaxModuleBytes = 16 * 1024 * 1024;
 
 public slots:
     void ProcessManifest();
@@ -36,7 +39,8 @@ private:
     void initialize();
     void createConnections();
     void Check();
-    QNetworkReply *get(const QString &serverPath);
+    // `cap`: the body is refused past that many bytes (0: streamed, no cap).
+    QNetworkReply *get(const QString &serverPath, qint64 cap);
     void onFinished(QNetworkReply *reply);
     void onDownloadFinished(QNetworkReply *reply);
     void onUpdateFinished(QNetworkReply *reply, const QString &target);

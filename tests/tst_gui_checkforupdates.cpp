@@ -89,11 +89,22 @@ private slots:
         QCOMPARE(dialog->qtBinaryFrame->isEnabled(), binary.startsWith("Download"));
     }
 
+    void aFailedManifestFetchIsReported_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("server error") << QByteArray("server broke") << 500 << "500";
+        QTest::newRow("oversized") << QByteArray(GuiCheckForUpdates::MaxManifestBytes + 1, 'x') << 200 << "more than";
+    }
     void aFailedManifestFetchIsReported()
     {
-        auto dialog = check("server broke", 500);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, why);
+        auto dialog = check(body, status);
         QVERIFY(dialog->qtModuleVersion->text().startsWith("The update check failed:"));
-        QVERIFY(dialog->qtBinaryVersion->text().contains("500"));
+        QVERIFY(dialog->qtBinaryVersion->text().contains(why));
         QVERIFY(!dialog->qtModuleFrame->isEnabled());
     }
 
@@ -122,16 +133,19 @@ private slots:
 
     void aFailedModuleDownloadKeepsTheInstalledFile_data()
     {
-        QTest::addColumn<bool>("dropped");
-        QTest::newRow("404") << false;
-        QTest::newRow("dropped connection") << true;
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("404") << "404";
+        QTest::newRow("dropped connection") << "dropped";
+        QTest::newRow("oversized") << "oversized";
     }
     void aFailedModuleDownloadKeepsTheInstalledFile()
     {
-        QFETCH(bool, dropped);
+        QFETCH(QString, kind);
         const QString installed = m->modules.writeRaw("echo_main.js", "old echo");
-        if (dropped)
+        if (kind == "dropped")
             m->server.drop("/s/modules/echo_main.js");
+        if (kind == "oversized")
+            m->server.serve("/s/modules/echo_main.js", QByteArray(GuiCheckForUpdates::MaxModuleBytes + 1, 'x'));
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js");
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
