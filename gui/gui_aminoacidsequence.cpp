@@ -112,6 +112,10 @@ void GuiAminoAcidSequence::onFontSizeChanged(int value)
         + qtSequenceEdit->verticalScrollBar()->width();
     qtSequenceEdit->setFixedWidth(
         std::max(rowField, qtHCounter->width() + 4 + qtSequenceEdit->verticalScrollBar()->width()));
+    // A smaller size shrinks the dialog too: the room a larger one left would
+    // go to the size box and the counter and push the field aside.
+    layout()->activate();
+    resize(minimumSizeHint().width(), height());
 }
 
 void GuiAminoAcidSequence::refreshVerticalCounter(int rowCount)

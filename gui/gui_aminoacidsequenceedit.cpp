@@ -207,9 +207,16 @@ void GuiAminoAcidSequenceEdit::setSequenceFromFile(QByteArray const &data, bool 
     const GuiWaitCursor busy;
     QString result;
     if (!threeLetter) {
+        // A FASTA file's title lines (">" at the start of a line) name the
+        // protein; their capitals are no residues.
+        bool lineStart = true;
+        bool title = false;
         for (const char byte : data) {
+            if (lineStart)
+                title = byte == '>';
+            lineStart = byte == '\n' || byte == '\r';
             const QString code(QChar::fromLatin1(byte));
-            if (m_oneLetter.contains(code))
+            if (!title && m_oneLetter.contains(code))
                 result += code;
         }
     } else {

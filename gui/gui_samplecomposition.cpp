@@ -912,7 +912,9 @@ QString GuiSampleComposition::summaryHtml()
     html += QStringLiteral("\nResults from Vornakel version %1\t%2\t%3\n")
                 .arg(APPVERSION, QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy")),
                     QTime::currentTime().toString(QStringLiteral("hh:mm:ss")));
-    return html.replace(QLatin1Char('\n'), QLatin1String("<br>"));
+    // Rich text folds a TAB into one blank; the indented lines need real room.
+    return html.replace(QLatin1Char('\n'), QLatin1String("<br>"))
+        .replace(QLatin1Char('\t'), QLatin1String("&nbsp;&nbsp;&nbsp;&nbsp;"));
 }
 
 void GuiSampleComposition::printSummary(QPrinter *printer)

@@ -118,6 +118,17 @@ private slots:
         QCOMPARE(row.layout()->lineCount(), 1);
     }
 
+    void aSmallerSizeShrinksTheDialogAgain()
+    {
+        m_dialog->show();
+        const int width = m_dialog->width();
+        m_dialog->qtFontSize->setValue(20);
+        QVERIFY(m_dialog->width() > width);
+        m_dialog->qtFontSize->setValue(10);
+        QCOMPARE(m_dialog->width(), width);
+        QCOMPARE(m_dialog->qtSequenceEdit->x(), m_dialog->qtHCounter->x());
+    }
+
     void counterShowsResiduesBeforeEachRow()
     {
         m_dialog->qtSequenceEdit->setPlainText(QString(250, QLatin1Char('A')));

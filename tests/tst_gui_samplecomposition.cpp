@@ -669,6 +669,7 @@ private slots:
         QCOMPARE(std::round(figureAfter(html, "(per residue) = ") * 100) / 100, 110.89);
         QCOMPARE(std::round(figureAfter(html, "(per peptide bond) = ") * 100) / 100, 111.76);
         QVERIFY(!html.contains('\n'));
+        QVERIFY(!html.contains('\t') && html.contains("<br>&nbsp;&nbsp;&nbsp;&nbsp;in 6M GdnHCl = "));
     }
 
     void summaryOfAnEmptyCompositionPrintsDashes()
