@@ -371,8 +371,11 @@ void GuiVornakel::onValueEdited()
     const AppScriptMessages pass(this);
 
     if (source == qtSedEquilibriumTemp) {
-        qtSedVelocityTemp->setDefaultText(qtSedEquilibriumTemp->text());
-        if (!qtSedVelocityTemp->property(userEntry).toBool()) {
+        // Only a valid temperature is followed: a mistyped one would turn both fields red.
+        const bool follow = qtSedEquilibriumTemp->isValid();
+        if (follow)
+            qtSedVelocityTemp->setDefaultText(qtSedEquilibriumTemp->text());
+        if (follow && !qtSedVelocityTemp->property(userEntry).toBool()) {
             const bool was = qtSedVelocityTemp->blockSignals(true);
             qtSedVelocityTemp->setText(qtSedEquilibriumTemp->text());
             // Its own check is silenced with its signals; its valid mark must follow the copied text.

@@ -12,10 +12,15 @@ void GuiVornakelModules::initialize()
     for (const QString &line : qAsConst(m_modules)) {
         const QStringList fields = line.split(QLatin1Char(','));
         auto *item = new QTreeWidgetItem(qtModules);
-        for (int column = 0; column < 4; ++column)
+        for (int column = 0; column < 4; ++column) {
             item->setText(column, fields.value(column));
+            item->setToolTip(column, fields.value(column));
+        }
     }
     qtModules->resizeColumnToContents(0);
+    qtModules->resizeColumnToContents(1);
+    // Long paths keep their file names in sight; the tool tip holds the whole text.
+    qtModules->setTextElideMode(Qt::ElideMiddle);
     qtModulePath->setText(m_searchPath);
 }
 

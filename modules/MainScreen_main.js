@@ -840,6 +840,10 @@ function shapeResults(res, prefix, names, c)
             tip = "f/f0 is below 1: the particle is smaller than the model sphere";
             delta = 0;
             p = model.low;
+            // No particle sediments faster than its dry sphere; the Teller sphere is often
+            // larger than the Stokes sphere, so only the vbar method's case says so.
+            if (prefix == "qtVbar")
+                c.problems.push("s20,w is above the Smax of the dry sphere (f/f0 below 1): check s20,w, Mr and vbar.");
         }
         if (p === null)
             tip = "f/f0 is beyond the range of this shape";

@@ -431,6 +431,7 @@ private slots:
         type(edit[0], edit[1]);
         QVERIFY(!widget(edit[0])->isValid());
         QCOMPARE(m_f->answerer.titles(), QStringList());
+        QCOMPARE(text("qtSedVelocityTemp"), QStringLiteral("20.00")); // a bad temperature is not followed
         for (int i = 0; i < figures.size(); ++i)
             QCOMPARE(text(figures[i]), emptied.contains(figures[i]) ? QString() : before[i]);
         type(edit[0], edit[2]);

@@ -52,6 +52,7 @@ private slots:
         QCOMPARE(dialog.qtModules->headerItem()->text(3), QString("Module Script Path"));
         QCOMPARE(rows(dialog.qtModules), (QStringList { "A|1|page.html|/m/a_main.js", "B|2||/m/x" }));
         QCOMPARE(dialog.qtModulePath->text(), QString("/m"));
+        QCOMPARE(dialog.qtModules->topLevelItem(0)->toolTip(3), QString("/m/a_main.js")); // paths may be elided
         QVERIFY(dialog.selectedModules().isEmpty());
         dialog.qtModules->topLevelItem(1)->setSelected(true);
         QCOMPARE(dialog.selectedModules(), QStringList { "B,2,,/m/x" });

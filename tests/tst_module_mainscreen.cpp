@@ -294,6 +294,9 @@ private slots:
         addCall("dry sphere at 20 C", "calculateResults",
             results(mr, vbar, s20wFor(mr, vbar, 1.2), "qtHydrateNothing", 0, "qtShapeProlate", vbar25 - 0.73 + vbar),
             "qtVbarRo", ro, 1e-8);
+        addCall("faster than the dry sphere", "calculateResults",
+            results(mr, vbar, s20wFor(mr, vbar, 0.9), "qtHydrateNothing", 0, "qtShapeProlate", vbar25 - 0.73 + vbar),
+            "qtVbarffo", 0.9, 1e-6, "above the Smax");
         // A missing input leaves its field empty.
         const double none = qQNaN();
         addCall("temperature NULL", "calculateDensityAtT", "EquilibriumTemp=NULL Density=0.998234", "qtBufferDensity",
