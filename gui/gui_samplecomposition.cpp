@@ -571,6 +571,11 @@ void GuiSampleComposition::clearTableColumn(QTableWidget *table, int column)
 
 void GuiSampleComposition::onClearClicked()
 {
+    // No figure of the composition just cleared may stay on show, nor be
+    // printed in the summary or drawn in a graph.
+    emptyResults();
+    chargeGraphPoints.clear();
+    absorbanceGraphPoints.clear();
     qtCalculatedVBar->clear();
     qtCalculatedMR->clear();
     qtCalculatedHydration->clear();
