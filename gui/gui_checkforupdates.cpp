@@ -152,7 +152,14 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
 
 void GuiCheckForUpdates::ProcessManifest()
 {
-    QStringList lines = m_manifest.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QStringList lines;
+    for (QString line : m_manifest.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        // A manifest saved with Windows line ends: the carriage return is no part of a path.
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (!line.isEmpty())
+            lines << line;
+    }
     lines.removeDuplicates();
     m_localVersions.removeDuplicates();
 

@@ -382,11 +382,16 @@ void GuiSampleComposition::onDenaturantClicked(QListWidgetItem *item)
 
 void GuiSampleComposition::onUseDenaturantStateChanged(int state)
 {
+    const bool hadDenaturant = !denaturantId.isEmpty();
     if (state == Qt::Unchecked) {
         qtDenaturants->clearSelection();
         denaturantId.clear();
     }
     qtDenaturants->setEnabled(state != Qt::Unchecked);
+    // The vbar on show was computed with the denaturant; Ok or a save must not
+    // take it for the sample without one.
+    if (hadDenaturant && denaturantId.isEmpty())
+        computeValues();
 }
 
 void GuiSampleComposition::onMakeOligomerStateChanged(int state)
@@ -566,6 +571,11 @@ void GuiSampleComposition::clearTableColumn(QTableWidget *table, int column)
 
 void GuiSampleComposition::onClearClicked()
 {
+    // No figure of the composition just cleared may stay on show, nor be
+    // printed in the summary or drawn in a graph.
+    emptyResults();
+    chargeGraphPoints.clear();
+    absorbanceGraphPoints.clear();
     qtCalculatedVBar->clear();
     qtCalculatedMR->clear();
     qtCalculatedHydration->clear();

@@ -131,6 +131,16 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
+    void aManifestWithWindowsLineEndsFetchesItsFiles()
+    {
+        const QString installed = m->modules.writeRaw("echo_main.js", "old echo");
+        m->server.serve("/s/modules/echo_main.js", "new echo");
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js\r\n\r\n");
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QTRY_COMPARE(read(installed), QString("new echo"));
+    }
+
     void aFailedModuleDownloadKeepsTheInstalledFile_data()
     {
         QTest::addColumn<QString>("kind");

@@ -175,9 +175,11 @@ private slots:
         selectDenaturant("Test denaturant");
         QCOMPARE_FIGURE("qtCalculatedVBar", 0.7116, 0.00005);
         QCOMPARE_FIGURE("qtUnDenaturedVBar", 0.7175, 0.00005);
+        widget<QCheckBox>("qtUseDefinedDenaturant")->click(); // no denaturant: its vbar goes
+        QCOMPARE_FIGURE("qtCalculatedVBar", 0.7175, 0.00005);
         record();
         widget<QCheckBox>("qtUseDefinedDenaturant")->click();
-        QVERIFY(m_fake->callRecords().isEmpty()); // unchecking does not recalculate
+        QVERIFY(m_fake->callRecords().isEmpty()); // checking alone chooses nothing
         widget<QPushButton>("qtCompute")->click();
         QCOMPARE(input(lastCall(), 8), QString(""));
     }
@@ -279,7 +281,10 @@ private slots:
         widget<QGroupBox>("qtCalculateMr")->setChecked(true);
         widget<QPushButton>("qtClear")->click();
         QVERIFY(text("qtTotalAminos").isEmpty() && text("qtCalculatedVBar").isEmpty() && cell("ALA")->text().isEmpty());
-        QVERIFY(!text("qtpHCharge").isEmpty()); // the button leaves the other results
+        QVERIFY(
+            text("qtpHCharge").isEmpty() && text("qtAbsExtinction").isEmpty() && text("qtUnDenaturedVBar").isEmpty());
+        widget<QPushButton>("qtGraphCharge")->click();
+        QVERIFY(graphers().isEmpty());
         typeAll(lysozyme);
         page()->clear();
         for (const char *name : { "qtTotalAminos", "qtCalculatedVBar", "qtCalculatedMR", "qtUnDenaturedVBar",

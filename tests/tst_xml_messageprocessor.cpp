@@ -96,6 +96,7 @@ private slots:
     void answersCalculationsFromSigma();
     void answersWithoutRunnableCalls_data();
     void answersWithoutRunnableCalls();
+    void runsTheGreatestVersionWithoutOne_data();
     void runsTheGreatestVersionWithoutOne();
     void writesArraysOfPlainValues();
     void logsOnlyNonBlankMessages();
@@ -208,10 +209,18 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls()
     QCOMPARE(attributes(root.firstChildElement("MODULE")), module);
 }
 
+void TestXmlMessageProcessor::runsTheGreatestVersionWithoutOne_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::newRow("no VERSION") << "<MODULE NAME=\"Echo\"/>";
+    QTest::newRow("empty VERSION") << "<MODULE NAME=\"Echo\" VERSION=\"\"/>";
+}
+
 void TestXmlMessageProcessor::runsTheGreatestVersionWithoutOne()
 {
-    const QString answer = m_processor->submitFromWeb(
-        request("<MODULE NAME=\"Echo\"/>", "<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"x\"/></EXECUTE>"));
+    QFETCH(QString, module);
+    const QString answer
+        = m_processor->submitFromWeb(request(module, "<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"x\"/></EXECUTE>"));
     QDomDocument document;
     QVERIFY(document.setContent(answer));
     QCOMPARE(attributes(document.documentElement().firstChildElement("MODULE")),

@@ -207,7 +207,9 @@ QString XmlMessageProcessor::answer(const QString &xml, bool fromNetwork)
         emit sigLog(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
                         .arg(XmlMessage::MaxDepth),
             AppLog::Warning);
-    } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(), reader.moduleVersion())) {
+    } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(),
+                   // An empty VERSION, as every answer writes one back, asks for no version.
+                   reader.moduleVersion().isEmpty() ? QString() : reader.moduleVersion())) {
         QList<DataPluginExecInfo *> calls = reader.takeValues();
         {
             // The module's error signal opens a modal box in its main window; one per
