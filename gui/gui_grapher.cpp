@@ -549,6 +549,23 @@ void GuiGrapher::updateAxisSettings(bool horizontal)
         emit sigLog(QStringLiteral("Switching to Log Base 10 "), LogLevel);
         m_plot->setAxisScaleEngine(axis, new QwtLogScaleEngine);
     }
+    // Auto range on a log axis: Qwt would take the data's whole extent, and a
+    // zero in it (pH 0 of a charge curve) stretches the axis down to 1e-100.
+    if (currentItemIs(range, Range::Auto) && currentItemIs(type, Type::Log10)) {
+        double low = HUGE_VAL, high = -HUGE_VAL;
+        for (const QwtPlotCurve *curve : qAsConst(m_curves)) {
+            for (size_t i = 0; i < curve->dataSize(); ++i) {
+                const QPointF point = curve->sample(i);
+                const double value = horizontal ? point.x() : point.y();
+                if (value > 0 && std::isfinite(value)) {
+                    low = std::min(low, value);
+                    high = std::max(high, value);
+                }
+            }
+        }
+        if (low <= high)
+            m_plot->setAxisScale(axis, low, high);
+    }
 
     QwtPlotGrid *grid = horizontal ? m_verticalGrid : m_horizontalGrid;
     if (horizontal)

@@ -179,6 +179,17 @@ private slots:
             (QList<double> { 0, 2, 4, 6, 8, 10 }));
     }
 
+    // A zero in the data must not stretch an auto-ranged log axis down to 1e-100.
+    void autoRangedLogAxisStartsAtTheSmallestPositiveValue()
+    {
+        addCurves({ { { 0, -3 }, { 0.5, 2 }, { 14, 5 } } });
+        options()->qtHAxisScaleRange->setCurrentIndex(0);
+        options()->qtHAxisScaleType->setCurrentIndex(1);
+        apply();
+        QCOMPARE(range(QwtPlot::xBottom).minValue(), 0.5);
+        QVERIFY(range(QwtPlot::xBottom).maxValue() >= 14);
+    }
+
     // Cutting 0.2 and 0.8 to whole numbers would leave an axis of no width.
     void manualLimitsWithinOneWholeNumberAreTakenAsTyped()
     {
