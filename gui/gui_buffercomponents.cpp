@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QSet>
@@ -19,6 +20,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStyle>
 #include <QTableWidgetItem>
 #include <memory>
 #include <vector>
@@ -220,6 +222,19 @@ void GuiBufferComponents::populateComponents()
     for (int row = 0; row < records.size(); ++row)
         fillRow(row, records.at(row));
     sortTables();
+    fitAddedColumns();
+}
+
+void GuiBufferComponents::fitAddedColumns()
+{
+    // The name takes what concentration and units leave, so that no heading is cut off.
+    QHeaderView *header = qtAddedComponents->horizontalHeader();
+    header->setSectionResizeMode(nameColumn, QHeaderView::Stretch);
+    const QTableWidgetItem *heading = qtAddedComponents->horizontalHeaderItem(concentrationColumn);
+    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    header->resizeSection(
+        concentrationColumn, header->fontMetrics().horizontalAdvance(heading ? heading->text() : QString()) + margins);
+    qtAddedComponents->resizeColumnToContents(unitsColumn);
 }
 
 void GuiBufferComponents::fillRow(int row, const ComponentRecord &record)
@@ -431,8 +446,7 @@ void GuiBufferComponents::onAddComponentClicked()
     }
     qtAddedComponents->setCurrentItem(concentration);
     qtAddedComponents->editItem(concentration);
-    qtAddedComponents->resizeColumnsToContents();
-    qtAddedComponents->horizontalHeader()->setStretchLastSection(true);
+    fitAddedColumns();
     if (changesBuffer)
         compute();
 }
@@ -443,8 +457,7 @@ void GuiBufferComponents::onRemoveComponentClicked()
         return;
     const QSignalBlocker block(qtAddedComponents);
     qtAddedComponents->setRowHidden(qtAddedComponents->currentItem()->row(), true);
-    qtAddedComponents->resizeColumnsToContents();
-    qtAddedComponents->horizontalHeader()->setStretchLastSection(true);
+    fitAddedColumns();
     compute();
 }
 
@@ -761,8 +774,7 @@ void GuiBufferComponents::loadBufferRecord(int id)
         }
         showComponents(components);
         saveCurrentState();
-        qtAddedComponents->resizeColumnsToContents();
-        qtAddedComponents->horizontalHeader()->setStretchLastSection(true);
+        fitAddedColumns();
     }
     // The figures are the loaded buffer's at the page's temperature, so that
     // saving it again stores its own density, not the one shown before.

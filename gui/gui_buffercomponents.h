@@ -59,6 +59,7 @@ public:
     void createConnections();
     void setCalculationsPlugin(AppPlugin *module);
 
+    void fitAddedColumns();
     void populateComponents();
     // Keeps the unit a component of the buffer already has, marked red when
     // the component's data no longer allow it.

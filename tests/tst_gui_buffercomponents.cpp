@@ -10,6 +10,7 @@
 #include "test_widgets.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSqlError>
@@ -417,6 +418,19 @@ private slots:
         QCOMPARE(m_page->qtViscosity->text(), QStringLiteral("1.00200e-02"));
         QCOMPARE(m_page->qtCorrectedViscosity->text(), QStringLiteral("1.00200e-02"));
         QCOMPARE(m_page->qtCorrectedDensity->text(), QStringLiteral("0.99823"));
+    }
+
+    // The buffer table fits its width: the name gives way, concentration and units keep their headings.
+    void emptyBufferTableFitsWithItsHeadings()
+    {
+        openPage();
+        const QHeaderView *header = m_page->qtAddedComponents->horizontalHeader();
+        QCOMPARE(header->length(), m_page->qtAddedComponents->viewport()->width());
+        for (int column : { 1, 2 }) {
+            const QString heading = m_page->qtAddedComponents->horizontalHeaderItem(column)->text();
+            QVERIFY2(
+                header->sectionSize(column) > header->fontMetrics().horizontalAdvance(heading), qPrintable(heading));
+        }
     }
 
     void offeredUnitClearsKeptOne()
