@@ -77,7 +77,23 @@ bool GuiSaveToDatabase::writeSampleRecord(QSqlQuery &query, int storedId, int *s
     query.bindValue(QStringLiteral(":pH"), numberOrNull(page->qtpH->text()));
     query.bindValue(QStringLiteral(":nMer"),
         page->qtMakeOligomer->isChecked() ? numberOrNull(page->qtOligomerN->text()) : QVariant(QVariant::Int));
-    query.bindValue(QStringLiteral(":sequence"), page->toOneLetterCodes());
+    // NULL when the page holds no composition: a stored sequence, even an
+    // empty one, makes the loader take the sample for a computed one and so
+    // override a typed or standard vbar. Any composition stores a text, also
+    // one of conjugates only, so that the loader reads its rows back.
+    const auto holdsComposition = [](const QTableWidget *table, int amountColumn) {
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QTableWidgetItem *cell = table->item(row, amountColumn);
+            if (cell && GuiSampleComposition::isValidAmount(cell->text()))
+                return true;
+        }
+        return false;
+    };
+    const bool composition = holdsComposition(page->qtAminoAcids, GuiSampleComposition::AminoCountColumn)
+        || holdsComposition(page->qtConjugates, GuiSampleComposition::ConjugateAmountColumn);
+    const QString codes = page->toOneLetterCodes();
+    query.bindValue(QStringLiteral(":sequence"),
+        composition ? QVariant(codes.isNull() ? QStringLiteral("") : codes) : QVariant(QVariant::String));
     query.bindValue(QStringLiteral(":sequenceCodeSize"), 1);
     if (!query.exec())
         return false;

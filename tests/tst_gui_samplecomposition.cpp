@@ -370,6 +370,33 @@ private slots:
 
     // Saved, overwritten after the question, a failing overwrite rolled back,
     // then chosen again in the main window's list: everything comes back.
+    // A stored sequence marks a computed sample for the loader, so only a composition stores one.
+    void aSampleWithoutCompositionKeepsItsTypedVbar()
+    {
+        const QString path = m_f->reference.path();
+        GuiVornakel *w = m_f->window.get();
+        w->qtVbarDirectEntry->click();
+        w->qtSampleVbar->setText("0.75");
+        GuiSaveToDatabase dialog(path, w);
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+        const auto saveAs = [&dialog](const QString &name) {
+            dialog.qtSampleName->setEditText(name);
+            dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
+        };
+        saveAs("Typed");
+        dialog.qtSampleName->setCurrentIndex(0); // a new record again
+        type("D-Glucose (residue)", "3");
+        saveAs("Sugar");
+        QSqlQuery query(QSqlDatabase::database(path));
+        QVERIFY(query.exec("SELECT id, aminoSequence IS NULL, aminoSequence FROM sample ORDER BY id") && query.next());
+        const int typed = query.value(0).toInt();
+        QVERIFY(query.value(1).toBool());
+        QVERIFY(query.next() && !query.value(1).toBool() && query.value(2).toString().isEmpty());
+        w->loadSamplePage(typed);
+        QVERIFY(w->qtVbarDirectEntry->isChecked());
+        QCOMPARE(w->qtSampleVbar->text().toDouble(), 0.75);
+    }
+
     void aSampleIsSavedOverwrittenAndReloadedUnchanged()
     {
         const QString path = m_f->reference.path();
