@@ -2,9 +2,11 @@
 // into its tab, clearing the tabs, and the save command.
 #include "gui/gui_vornakel.h"
 
+#include "app/app_calculationcontract.h"
 #include "app/app_constants.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "app/app_scriptlist.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
@@ -301,6 +303,7 @@ void GuiVornakel::loadSamplePage(const int &recordId)
     }
 
     const bool pageWasBlocked = page->blockSignals(true);
+    QString computedVbar;
     for (const QVector<QVariant> &row : rows) {
         const QVariant vbarDirect = row.at(0);
         const QVariant vbarStandard = row.at(1);
@@ -324,14 +327,18 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             m_vbarStandardValue->setTemperature(vbarStandardT.toDouble());
             page->qtCalculateVbar->setChecked(false);
         }
+        // A typed or standard vbar stored beside a composition stays the chosen source.
+        const bool vbarChosen = !vbarDirect.isNull() || !vbarStandard.isNull();
         if (calcVbar.toDouble() == 0.0) {
             page->qtCalculateVbar->setChecked(false);
         } else {
-            qtVbarCompute->setChecked(true);
-            m_vbarSourceButton = qtVbarCompute;
             page->qtCalculatedVBar->setText(columnText(calcVbar));
-            qtSampleVbar->setText(columnText(calcVbar));
             page->qtCalculateVbar->setChecked(true);
+            if (!vbarChosen) {
+                qtVbarCompute->setChecked(true);
+                m_vbarSourceButton = qtVbarCompute;
+                computedVbar = columnText(calcVbar);
+            }
         }
         if (!calcMr.isNull()) {
             qtFromComposition->setChecked(true);
@@ -374,7 +381,19 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             page->qtCalculateHydration->setChecked(true);
             page->populateAminoTableFromSequence(id);
             page->setSequence(sequence.toString());
-            qtVbarCompute->setChecked(true);
+            if (!vbarChosen)
+                qtVbarCompute->setChecked(true);
+        }
+    }
+    // The composition's vbar is its 25 C estimate: it is shown at the experiment
+    // temperature, as when it was accepted from the page.
+    if (!computedVbar.isEmpty()) {
+        qtSampleVbar->setText(computedVbar);
+        if (m_calculationsPlugin && qtSedEquilibriumTemp->isValid()) {
+            AppScriptList results;
+            results.add(AppCalculationContract::calculateSampleVbar.call(m_calculationsPlugin, QVariant(computedVbar),
+                QVariant(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()))));
+            writeResults(results);
         }
     }
     page->setSampleName(qtSampleName->currentText());

@@ -175,10 +175,15 @@ private slots:
         QTest::newRow("standard vbar") << "VBarStandard, VbarStandardT, nMer"
                                        << "0.74, 25, 4"
                                        << QStringList { "qtVbarStandard", "qtMakeOligomer=on", "qtOligomerN=4" };
+        // The composition's vbar is its 25 C estimate, shown at 20 C: 0.731201 - 5 x 4.25e-4 (Durchschlag 1986).
         QTest::newRow("computed") << "calcVBar, calcMR, calcHydration, pkaamino, pkacarboxl"
-                                  << "0.7312, 14305, 0.35, 7.7, 3.3"
-                                  << QStringList { "qtVbarCompute", "qtFromComposition", "qtHydrateComputed",
-                                         "qtSedEquilibriumMR=14305.00", "qtHydrateRatio=0.35", "pka=7.7/3.3" };
+                                  << "0.731201, 14305, 0.35, 7.7, 3.3"
+                                  << QStringList { "qtVbarCompute", "qtSampleVbar=0.72908", "qtFromComposition",
+                                         "qtHydrateComputed", "qtSedEquilibriumMR=14305.00", "qtHydrateRatio=0.35",
+                                         "pka=7.7/3.3" };
+        QTest::newRow("direct vbar beside a composition")
+            << "VBarDirectEntry, calcVBar, aminoSequence"
+            << "0.8, 0.7312, 'KV'" << QStringList { "qtVbarDirectEntry", "qtSampleVbar=0.80000" };
     }
     void sampleLoadsEachSource()
     {
