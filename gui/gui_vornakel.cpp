@@ -517,15 +517,17 @@ void GuiVornakel::onPluginError(const QString &text)
     QMessageBox::information(this, QStringLiteral("Plugin Error"), text, QMessageBox::Ok, QMessageBox::NoButton);
 }
 
-// Back from a composition page to the tabs. Accepting keeps the page's compute
-// button as the source; cancelling re-presses what was chosen before it opened.
+// Back from a composition page to the tabs. A value accepted from the page has
+// made its compute button the source; what the page did not send (an empty
+// field) leaves the source chosen before it opened, as cancelling does.
 void GuiVornakel::onPageAccepted()
 {
     QObject *page = sender();
     if (!page)
         return;
     if (page == qtStackComposition) {
-        m_vbarSourceButton = qtVbarCompute;
+        checkRemembered(m_mrMethodButton);
+        checkRemembered(m_vbarSourceButton);
     } else if (page == qtStackBufferComponents) {
         checkRemembered(m_densitySourceButton);
         checkRemembered(m_viscositySourceButton);

@@ -305,9 +305,13 @@ private slots:
         QSignalSpy canceled(page(), &GuiSampleComposition::sigPageCanceled);
         auto *box = widget<QDialogButtonBox>("qtButtonBox");
         widget<QGroupBox>("qtCalculateMr")->setChecked(true);
+        m_f->window->stackedWidget->setCurrentWidget(m_f->window->qtStackVornakel);
+        m_f->window->qtVbarCompute->click(); // opens the page
+        QCOMPARE(m_f->window->stackedWidget->currentWidget(), page());
         box->button(QDialogButtonBox::Ok)->click(); // nothing computed yet
         QVERIFY(vbar.isEmpty() && mr.isEmpty() && hydration.isEmpty());
         QCOMPARE(accepted.size(), 1);
+        QVERIFY(m_f->window->qtVbarStandard->isChecked()); // nothing accepted: the earlier source stays
         m_f->window->stackedWidget->setCurrentWidget(page());
         typeAll(lysozyme);
         widget<QGroupBox>("qtCalculateVbar")->setChecked(false);
