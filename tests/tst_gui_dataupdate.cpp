@@ -529,6 +529,20 @@ private slots:
         QCOMPARE(value("SELECT COUNT(*) FROM extinction"), before);
     }
 
+    void extinctionAddWithoutValuesSaysSoAndStaysInAddMode()
+    {
+        const QVariant before = value("SELECT COUNT(*) FROM extinction");
+        open(Table::Extinction);
+        click("qtRecordAdd");
+        type("qtRecordName", "ALA");
+        QVERIFY(apply("qtExtinctionButtonBox")->isEnabled());
+        QTest::mouseClick(apply("qtExtinctionButtonBox"), Qt::LeftButton);
+        QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
+        QVERIFY(m_answerer->texts().first().contains("'ALA'"));
+        QCOMPARE(value("SELECT COUNT(*) FROM extinction"), before);
+        QVERIFY(editor().qtRecordAdd->isChecked() && name() == "ALA");
+    }
+
     void extinctionEditsByWavelengthAndDeletesByName()
     {
         open(Table::Extinction);
