@@ -121,6 +121,8 @@ void GuiBufferComponents::SavedState::clear()
 GuiBufferComponents::GuiBufferComponents(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
+    m_waterDensity = qtDensity->text();
+    m_waterViscosity = qtViscosity->text();
 }
 
 GuiBufferComponents::~GuiBufferComponents() = default;
@@ -662,6 +664,20 @@ void GuiBufferComponents::saveCurrentState()
     qtWaterComposition->saveCurrentState();
 }
 
+void GuiBufferComponents::showWaterWhereUnchecked()
+{
+    // A calculation that is off computes nothing: its greyed fields show the
+    // form's water, as at the start, not the figures of a buffer no longer shown.
+    if (!qtCalculateDensity->isChecked()) {
+        qtDensity->setText(m_waterDensity);
+        qtCorrectedDensity->setText(m_waterDensity);
+    }
+    if (!qtCalculateViscosity->isChecked()) {
+        qtViscosity->setText(m_waterViscosity);
+        qtCorrectedViscosity->setText(m_waterViscosity);
+    }
+}
+
 void GuiBufferComponents::restoreToLastSavedState()
 {
     {
@@ -678,6 +694,7 @@ void GuiBufferComponents::restoreToLastSavedState()
         showComponents(m_savedState.components);
         qtWaterComposition->restoreLastSavedState();
     }
+    showWaterWhereUnchecked();
     compute();
 }
 
@@ -778,6 +795,7 @@ void GuiBufferComponents::loadBufferRecord(int id)
     }
     // The figures are the loaded buffer's at the page's temperature, so that
     // saving it again stores its own density, not the one shown before.
+    showWaterWhereUnchecked();
     compute();
 }
 

@@ -139,12 +139,16 @@ private:
     // for is emptied rather than left with a figure of other inputs.
     void writeResult(AppScriptObject *result, QLineEdit *field);
     void correctBoth();
+    // The greyed fields of a calculation that is off show the form's water.
+    void showWaterWhereUnchecked();
 
     AppPlugin *m_calculations = nullptr; // not owned
     QSqlDatabase m_database;
     double m_temperature = 20.0;
     SavedState m_savedState;
     QString m_databasePath; // also the connection name
+    QString m_waterDensity; // the form's figures at 20 C
+    QString m_waterViscosity;
     bool m_connected = false;
 };
 

@@ -140,6 +140,11 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
         const QString text = QStringLiteral("The update check failed: %1").arg(why);
         qtBinaryVersion->setText(text);
         qtModuleVersion->setText(text);
+        // A disabled frame greys its text; here only the buttons have nothing to do.
+        qtDownloadBinary->setEnabled(false);
+        qtUpdateModules->setEnabled(false);
+        qtBinaryFrame->setEnabled(true);
+        qtModuleFrame->setEnabled(true);
         return;
     }
     QByteArray bytes = reply->readAll();

@@ -1124,6 +1124,18 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
         if (!count("SELECT COUNT(*) FROM amino WHERE Namethree = :name", name, &codes)
             || !count("SELECT COUNT(*) FROM extinction WHERE name = :name AND active > 0", name, &rows))
             return;
+        // Empty cells add no rows, so a grid without a value would add nothing at all.
+        bool anyValue = false;
+        for (int row = 0; row < qtExtinctionTable->rowCount() && !anyValue; ++row) {
+            const QTableWidgetItem *value = qtExtinctionTable->item(row, 1);
+            anyValue = value && !value->text().isEmpty();
+        }
+        if (!anyValue) {
+            QMessageBox::warning(this, QStringLiteral("Vornakel"),
+                QStringLiteral("The spectrum '%1' has no coefficients, so no spectrum was added.").arg(name),
+                QMessageBox::Ok);
+            return;
+        }
         if (codes == 0 || rows > 0) {
             QMessageBox::warning(this, QStringLiteral("Vornakel"),
                 codes == 0
@@ -1132,6 +1144,19 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
                           .arg(name)
                     : QStringLiteral("A spectrum named '%1' already exists, so no spectrum was added.").arg(name),
                 QMessageBox::Ok);
+            return;
+        }
+    }
+
+    if (!adding && !deleting) {
+        // Edits are stored under the name in the field; a name without a
+        // spectrum would take them nowhere.
+        int rows = 0;
+        if (!count("SELECT COUNT(*) FROM extinction WHERE name = :name AND active > 0", name, &rows))
+            return;
+        if (rows == 0) {
+            QMessageBox::warning(this, QStringLiteral("Vornakel"),
+                QStringLiteral("There is no spectrum named '%1', so nothing was changed.").arg(name), QMessageBox::Ok);
             return;
         }
     }

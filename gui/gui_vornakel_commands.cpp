@@ -18,11 +18,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QScreen>
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QUrl>
 
 namespace {
+
+// How far a window opened from the menu is set off from the one that opened it.
+constexpr int newWindowOffset = 30;
 
 // The same file however its path is written (".." steps, links).
 QString canonical(const QString &path)
@@ -83,6 +87,16 @@ void GuiVornakel::onShowExperimentalDatabases()
         return;
     }
     m_vornakelList.append(window);
+    // Every window restores the one stored place; set off from its opener, the
+    // new window does not hide the one it came from. Back to the corner when
+    // its title bar would leave the screen.
+    QPoint at = pos() + QPoint(newWindowOffset, newWindowOffset);
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (!area.adjusted(0, 0, -4 * newWindowOffset, -4 * newWindowOffset).contains(at))
+            at = area.topLeft();
+    }
+    window->move(at);
     window->setVisible(true);
     // Unit labels and pressed method buttons are placed for a window that is
     // laid out and visible; the first window does this when its splash ends.

@@ -18,6 +18,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QMessageBox>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -151,8 +152,10 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const
     QSqlQuery query(m_database);
     query.setForwardOnly(true);
     if (!query.exec(sql)) {
-        QMessageBox::critical(
-            this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+        // Several database windows may be open: the box names the file.
+        QMessageBox::critical(this, QStringLiteral("Vornakel"),
+            QDir::toNativeSeparators(m_database.databaseName()) + QStringLiteral(":\n") + query.lastError().text(),
+            QMessageBox::Ok, QMessageBox::NoButton);
         list->blockSignals(wasBlocked);
         return;
     }
@@ -516,6 +519,25 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
     }
 }
 
+// A load or clear checks the options with their handlers stopped, and the
+// Results tab may already be on screen: the shape group and the ratio field
+// follow the checked option at once (the rule of the results calculation).
+static void enableForHydrationOption(GuiVornakel *window)
+{
+    if (window->qtHydrateNothing->isChecked()) {
+        window->qtAssumedShape->setEnabled(true);
+        window->qtHydrateRatio->setEnabled(false);
+    } else if (window->qtHydrateProlate->isChecked() || window->qtHydrateOblate->isChecked()) {
+        window->qtAssumedShape->setEnabled(false);
+        window->qtHydrateRatio->setEnabled(true);
+    } else if (window->qtHydrateComputed->isChecked()) {
+        window->qtAssumedShape->setEnabled(true);
+    } else if (window->qtHydrateDelta1->isChecked()) {
+        window->qtAssumedShape->setEnabled(true);
+        window->qtHydrateRatio->setEnabled(true);
+    }
+}
+
 void GuiVornakel::loadResultsPage(const int &recordId)
 {
     // The stored figures are shown as stored: checking the stored option and
@@ -567,6 +589,7 @@ void GuiVornakel::loadResultsPage(const int &recordId)
             qtShapeProlate->setChecked(true);
         else
             qtShapeOblate->setChecked(true);
+        enableForHydrationOption(this);
     }
 }
 
@@ -645,6 +668,7 @@ void GuiVornakel::clearResultsPage()
     for (QAbstractButton *button :
         std::initializer_list<QAbstractButton *> { qtTellerMethod, qtVbarMethod, qtHydrateNothing, qtShapeProlate })
         button->blockSignals(false);
+    enableForHydrationOption(this);
     qtTellerDelta1max->setText(QStringLiteral("0.0000"));
     qtVbarDelta1max->setText(QStringLiteral("0.0000"));
     for (QLabel *label : { qtTellermaxab, qtTeller2bmin, qtTeller2amax, qtVbarmaxab, qtVbar2bmin, qtVbar2amax })

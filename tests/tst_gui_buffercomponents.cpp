@@ -337,6 +337,24 @@ private slots:
         QCOMPARE(accepted.count(), 1);
     }
 
+    // A calculation switched on and then cancelled leaves its greyed fields with the water, not its figures.
+    void cancelledCalculationLeavesTheWater()
+    {
+        widget<QAbstractButton>("qtDensityCompute")->click();
+        add("Sodium chloride", "0.15");
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        QVERIFY(!m_page->qtCalculateViscosity->isChecked());
+
+        widget<QAbstractButton>("qtDensityCompute")->click();
+        m_page->qtCalculateViscosity->setChecked(true);
+        QVERIFY(number("qtCorrectedViscosity") > 0);
+        m_page->qtButtonBox->button(QDialogButtonBox::Cancel)->click();
+        QVERIFY(!m_page->qtCalculateViscosity->isChecked());
+        QCOMPARE(m_page->qtViscosity->text() + ' ' + m_page->qtCorrectedViscosity->text(),
+            QStringLiteral("1.00200e-02 1.00200e-02"));
+        QVERIFY(number("qtCorrectedDensity") > 0);
+    }
+
     void compositionFileRoundTrip()
     {
         openPage();

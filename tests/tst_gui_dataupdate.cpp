@@ -529,6 +529,34 @@ private slots:
         QCOMPARE(value("SELECT COUNT(*) FROM extinction"), before);
     }
 
+    void extinctionAddWithoutValuesSaysSoAndStaysInAddMode()
+    {
+        const QVariant before = value("SELECT COUNT(*) FROM extinction");
+        open(Table::Extinction);
+        click("qtRecordAdd");
+        type("qtRecordName", "ALA");
+        QVERIFY(apply("qtExtinctionButtonBox")->isEnabled());
+        QTest::mouseClick(apply("qtExtinctionButtonBox"), Qt::LeftButton);
+        QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
+        QVERIFY(m_answerer->texts().first().contains("'ALA'"));
+        QCOMPARE(value("SELECT COUNT(*) FROM extinction"), before);
+        QVERIFY(editor().qtRecordAdd->isChecked() && name() == "ALA");
+    }
+
+    void extinctionEditUnderANameWithoutSpectrumSaysSo()
+    {
+        open(Table::Extinction);
+        const QVariant before = value("SELECT group_concat(ext) FROM extinction");
+        editor().qtExtinctionTable->item(0, 1)->setText("5");
+        type("qtRecordName", "XYZ");
+        QVERIFY(apply("qtExtinctionButtonBox")->isEnabled());
+        QTest::mouseClick(apply("qtExtinctionButtonBox"), Qt::LeftButton);
+        QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
+        QVERIFY(m_answerer->texts().first().contains("'XYZ'"));
+        QCOMPARE(value("SELECT group_concat(ext) FROM extinction"), before);
+        QCOMPARE(editor().qtExtinctionTable->item(0, 1)->text(), QStringLiteral("5"));
+    }
+
     void extinctionEditsByWavelengthAndDeletesByName()
     {
         open(Table::Extinction);

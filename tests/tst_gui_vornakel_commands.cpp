@@ -106,6 +106,8 @@ private slots:
         for (GuiVornakel *window : expected)
             QCOMPARE(window->vornakelList(), expected);
         QVERIFY(m->answerer.texts().filter("already open").isEmpty());
+        // Each new window is set off from its opener instead of landing on it.
+        QVERIFY(windowOf(b)->pos() != first->pos() && windowOf(c)->pos() != windowOf(b)->pos());
     }
 
     void aWindowOpenedFromTheMenuIsLaidOutLikeTheFirst()

@@ -158,6 +158,9 @@ private slots:
         QVERIFY(sql("ALTER TABLE results RENAME TO results_gone"));
         m_w->populateResultsRecordList();
         QCOMPARE(m_answerer->titles(), QStringList { "Vornakel" });
+        // The box names the file as well as the driver's complaint.
+        const QString text = m_answerer->seen().constLast().text;
+        QVERIFY2(text.contains(QDir::toNativeSeparators(m_db->path())) && text.contains("results"), qPrintable(text));
         QCOMPARE(entries(widget<QComboBox>("qtResultsName")), QStringList { "New Results" });
         QVERIFY(!widget<QComboBox>("qtResultsName")->signalsBlocked());
     }
@@ -339,9 +342,14 @@ private slots:
                                    "shape) VALUES ('Shape', 3.1e-9, 1.5, 2, 0.25, 0.5, '%1', '%2', 2.5, '%3')")
                         .arg(method, option, shape)));
         QVERIFY(start());
+        // Loaded while the Results tab is on screen: no tab change brings the enabling up to date.
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabResults"));
         m_w->loadResultsPage(1);
         for (const QString &button : expected)
             QVERIFY2(checked(button), qPrintable(button));
+        const bool axialRatio = expected.contains("qtHydrateProlate") || expected.contains("qtHydrateOblate");
+        QCOMPARE(widget<QWidget>("qtAssumedShape")->isEnabled(), !axialRatio);
+        QCOMPARE(widget("qtHydrateRatio")->isEnabled(), axialRatio || expected.contains("qtHydrateDelta1"));
         QCOMPARE(
             text("qtVbar2amax") + ' ' + text("qtTeller2amax") + ' ' + text("qtVbar2bmin") + ' ' + text("qtTeller2bmin"),
             QStringLiteral("3 4 0.5 1"));

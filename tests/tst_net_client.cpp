@@ -84,6 +84,7 @@ void TestNetClient::startServer(const QByteArray &ini)
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(ini);
     file.close();
+    TestLog::ignore(QtWarningMsg, QRegularExpression("^Message server listening on 127\\.0\\.0\\.1:[1-9][0-9]*$"));
     m_processor = new XmlMessageProcessor(m_database.path(), false);
     m_processor->loadPlugins(m_modules.path());
     connect(m_processor, &XmlMessageProcessor::sigLog, this, [this](const QString &message) { m_log << message; });

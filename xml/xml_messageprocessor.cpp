@@ -81,9 +81,10 @@ void XmlMessageProcessor::initialize()
         networkSetup();
     if (m_network) {
         if (listen(m_address, m_port)) {
+            // A port the system chose is known only from this line, so it must reach the log by default.
             emit sigLog(
                 QStringLiteral("Message server listening on %1:%2").arg(serverAddress().toString()).arg(serverPort()),
-                AppLog::Trace);
+                m_port == 0 ? AppLog::Warning : AppLog::Trace);
         } else {
             // Another window's processor has the port: that one serves.
             emit sigLog(QStringLiteral("No message server on %1:%2: %3")
