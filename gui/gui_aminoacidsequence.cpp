@@ -9,11 +9,13 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTextBlockFormat>
@@ -66,6 +68,12 @@ void GuiAminoAcidSequence::createConnections()
         &QScrollBar::setValue);
     connect(qtSequenceEdit, &GuiAminoAcidSequenceEdit::sigRowCountChanged, this,
         &GuiAminoAcidSequence::refreshVerticalCounter);
+    // Rows wider than the screen scroll sideways: keep the typing position in view.
+    connect(qtSequenceEdit, &QTextEdit::cursorPositionChanged, this, [this] {
+        const QPoint at
+            = qtSequenceEdit->viewport()->mapTo(qtSequenceAreaContents, qtSequenceEdit->cursorRect().center());
+        qtSequenceArea->ensureVisible(at.x(), at.y(), 20, 0);
+    });
     connect(qtCopy, &QPushButton::clicked, qtSequenceEdit, &QTextEdit::copy);
     connect(qtPaste, &QPushButton::clicked, qtSequenceEdit, &QTextEdit::paste);
     connect(qtReadFromFile, &QPushButton::clicked, this, &GuiAminoAcidSequence::onReadFromFileClicked);
@@ -113,8 +121,20 @@ void GuiAminoAcidSequence::onFontSizeChanged(int value)
     qtSequenceEdit->setFixedWidth(
         std::max(rowField, qtHCounter->width() + 4 + qtSequenceEdit->verticalScrollBar()->width()));
     // A smaller size shrinks the dialog too: the room a larger one left would
-    // go to the size box and the counter and push the field aside.
+    // go to the size box and the counter and push the field aside. A row wider
+    // than the screen scrolls sideways, so that OK and Cancel stay on screen.
+    qtSequenceAreaContents->layout()->activate();
+    const QSize rows = qtSequenceAreaContents->minimumSizeHint();
+    qtSequenceArea->setMinimumSize(
+        rows.width(), rows.height() + qtSequenceArea->horizontalScrollBar()->sizeHint().height());
     layout()->activate();
+    const QScreen *shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    const int room = shown->availableGeometry().width() - (frameGeometry().width() - geometry().width());
+    const int excess = minimumSizeHint().width() - room;
+    if (excess > 0) {
+        qtSequenceArea->setMinimumWidth(std::max(0, rows.width() - excess));
+        layout()->activate();
+    }
     resize(minimumSizeHint().width(), height());
 }
 

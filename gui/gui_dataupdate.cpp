@@ -1148,6 +1148,19 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
         }
     }
 
+    if (!adding && !deleting) {
+        // Edits are stored under the name in the field; a name without a
+        // spectrum would take them nowhere.
+        int rows = 0;
+        if (!count("SELECT COUNT(*) FROM extinction WHERE name = :name AND active > 0", name, &rows))
+            return;
+        if (rows == 0) {
+            QMessageBox::warning(this, QStringLiteral("Vornakel"),
+                QStringLiteral("There is no spectrum named '%1', so nothing was changed.").arg(name), QMessageBox::Ok);
+            return;
+        }
+    }
+
     if (!m_db.transaction()) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), m_db.lastError().text(), QMessageBox::Ok);
         return;

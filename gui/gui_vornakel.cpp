@@ -16,7 +16,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QCursor>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -188,7 +187,6 @@ void GuiVornakel::initialize()
     m_moduleManager = new XmlMessageProcessor(m_databasePath, false, this);
     m_dataUpdate = new GuiDataUpdate(m_databasePath, nullptr);
 
-    m_busyCursor = nullptr;
     m_computedHydration = nullptr;
     m_clearing = false;
 

@@ -1,6 +1,7 @@
 #ifndef GUI_VORNAKEL_H
 #define GUI_VORNAKEL_H
 
+#include "gui_waitcursor.h"
 #include "ui_gui_vornakel.h"
 
 #include <QHash>
@@ -10,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class AppPlugin;
 class AppScriptObject;
@@ -24,7 +26,6 @@ class GuiVbarStandardValue;
 class GuiViscosityStandardValue;
 class QAbstractButton;
 class QCloseEvent;
-class QCursor;
 class QResizeEvent;
 class XmlMessageProcessor;
 
@@ -196,7 +197,7 @@ private:
     GuiDefaultsRow defaults() const;
 
     XmlMessageProcessor *m_moduleManager = nullptr;
-    QCursor *m_busyCursor = nullptr;
+    std::unique_ptr<GuiWaitCursor> m_busyCursor;
     AppPlugin *m_calculationsPlugin = nullptr; // owned: the module manager never deletes its modules
     GuiDataUpdate *m_dataUpdate = nullptr;
     double *m_computedHydration = nullptr; // null until the sample page hands one over

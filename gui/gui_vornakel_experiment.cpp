@@ -19,7 +19,6 @@
 #include "gui/gui_units.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QMetaMethod>
@@ -352,14 +351,11 @@ void GuiVornakel::stopSignals(const bool &stop)
 
 void GuiVornakel::setBusyCursor(const bool &busy)
 {
-    if (busy && !m_busyCursor) {
-        m_busyCursor = new QCursor(Qt::WaitCursor);
-        QApplication::setOverrideCursor(*m_busyCursor);
-    } else if (!busy && m_busyCursor) {
-        QApplication::restoreOverrideCursor();
-        delete m_busyCursor;
-        m_busyCursor = nullptr;
-    }
+    // Calls do not nest: a second true keeps the one cursor, a false without one does nothing.
+    if (busy && !m_busyCursor)
+        m_busyCursor = std::make_unique<GuiWaitCursor>();
+    else if (!busy)
+        m_busyCursor.reset();
 }
 
 void GuiVornakel::onValueEdited()

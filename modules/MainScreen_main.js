@@ -1268,13 +1268,14 @@ function calculationsFromComposition()
         res.point("pH Graph", "y", index, netCharge(groups, x));
         ++index;
     }
-    absorbanceSpectrum(res, all, mrTotal / n);
+    absorbanceSpectrum(res, all, n);
     return res.build();
 }
 
-// Absorbance of 1 mg/ml over 1 cm against wavelength, from the extinction spectra of the
-// residues present, on the wavelengths that every contributing spectrum covers.
-function absorbanceSpectrum(res, all, monomerMass)
+// Molar extinction (1/(M cm)) of the whole N-mer against wavelength, as the 280 nm figure
+// qtAbsExtinction is given, from the extinction spectra of the residues present, on the
+// wavelengths that every contributing spectrum covers.
+function absorbanceSpectrum(res, all, n)
 {
     var spectra = new NameMap(), present = [];
     for (var i = 0; i < all.length; ++i) {
@@ -1319,7 +1320,7 @@ function absorbanceSpectrum(res, all, monomerMass)
         if (!covered)
             continue;
         res.point("Absorbance Graph", "x", index, grid[g]);
-        res.point("Absorbance Graph", "y", index, sum / monomerMass);
+        res.point("Absorbance Graph", "y", index, sum * n);
         ++index;
     }
 }

@@ -6,6 +6,8 @@
 #include "test_refdata.h"
 
 #include <QFile>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -121,12 +123,43 @@ private slots:
     void aSmallerSizeShrinksTheDialogAgain()
     {
         m_dialog->show();
-        const int width = m_dialog->width();
+        QWidget *rows = m_dialog->qtSequenceAreaContents;
+        const int width = rows->width();
         m_dialog->qtFontSize->setValue(20);
-        QVERIFY(m_dialog->width() > width);
+        QVERIFY(rows->width() > width);
         m_dialog->qtFontSize->setValue(10);
-        QCOMPARE(m_dialog->width(), width);
+        QCOMPARE(rows->width(), width);
         QCOMPARE(m_dialog->qtSequenceEdit->x(), m_dialog->qtHCounter->x());
+    }
+
+    // Rows wider than the screen scroll sideways; OK and Cancel stay within reach.
+    void theDialogStaysWithinTheScreenAtAnySize_data()
+    {
+        QTest::addColumn<int>("size");
+        for (int size : { 8, 20 })
+            QTest::addRow("%d pt", size) << size;
+    }
+    void theDialogStaysWithinTheScreenAtAnySize()
+    {
+        QFETCH(int, size);
+        m_dialog->show();
+        m_dialog->qtFontSize->setValue(size);
+        QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+        const QRect screen = m_dialog->screen()->availableGeometry();
+        QVERIFY(m_dialog->width() <= screen.width());
+        QScrollBar *across = m_dialog->qtSequenceArea->horizontalScrollBar();
+        across->setValue(across->maximum());
+        const QPoint end = m_dialog->qtSequenceEdit->mapTo(
+            m_dialog->qtSequenceArea->viewport(), QPoint(m_dialog->qtSequenceEdit->width(), 0));
+        QVERIFY(end.x() <= m_dialog->qtSequenceArea->viewport()->width());
+        // Typing at the start of a row brings the row's start back into view.
+        m_dialog->qtSequenceEdit->setFocus();
+        QTest::keyClick(m_dialog->qtSequenceEdit, Qt::Key_Home);
+        QTest::keyClick(m_dialog->qtSequenceEdit, Qt::Key_A);
+        const QPoint typed = m_dialog->qtSequenceEdit->viewport()->mapTo(
+            m_dialog->qtSequenceArea->viewport(), m_dialog->qtSequenceEdit->cursorRect().topLeft());
+        QVERIFY2(typed.x() >= 0 && typed.x() < m_dialog->qtSequenceArea->viewport()->width(),
+            qPrintable(QString::number(typed.x())));
     }
 
     void counterShowsResiduesBeforeEachRow()

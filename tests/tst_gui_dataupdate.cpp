@@ -543,6 +543,20 @@ private slots:
         QVERIFY(editor().qtRecordAdd->isChecked() && name() == "ALA");
     }
 
+    void extinctionEditUnderANameWithoutSpectrumSaysSo()
+    {
+        open(Table::Extinction);
+        const QVariant before = value("SELECT group_concat(ext) FROM extinction");
+        editor().qtExtinctionTable->item(0, 1)->setText("5");
+        type("qtRecordName", "XYZ");
+        QVERIFY(apply("qtExtinctionButtonBox")->isEnabled());
+        QTest::mouseClick(apply("qtExtinctionButtonBox"), Qt::LeftButton);
+        QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
+        QVERIFY(m_answerer->texts().first().contains("'XYZ'"));
+        QCOMPARE(value("SELECT group_concat(ext) FROM extinction"), before);
+        QCOMPARE(editor().qtExtinctionTable->item(0, 1)->text(), QStringLiteral("5"));
+    }
+
     void extinctionEditsByWavelengthAndDeletesByName()
     {
         open(Table::Extinction);

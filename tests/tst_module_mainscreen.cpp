@@ -597,6 +597,13 @@ private slots:
         // Gill and von Hippel 1989, in 6 M guanidine hydrochloride.
         QCOMPARE(out.number("qtAbsExtinction"), 4 * (2 * 5690.0 + 3 * 1280.0 + 120.0));
         QVERIFY(!out.graph.filter("Absorbance Graph").isEmpty() && !out.graph.filter("pH Graph").isEmpty());
+        // The spectrum is the tetramer's molar extinction: at 280 nm the reference spectra give
+        // Trp 5502.2 and Tyr 1206.7 per residue (cystine and Gly have no spectrum there).
+        QMap<int, double> x, y;
+        for (const QString &p : out.graph.filter("Absorbance Graph,"))
+            (p.section(',', 1, 1) == "x" ? x : y)[p.section(',', 2, 2).toInt()] = p.section(',', 3, 3).toDouble();
+        const int at280 = x.key(280.0, -1);
+        QVERIFY(at280 >= 0 && std::fabs(y.value(at280) - 4 * (2 * 5502.2 + 3 * 1206.7)) < 1e-6);
         QVERIFY(std::fabs(out.number("qtCalculatedVBarWater") - (out.number("qtCalculatedVBar") - 5 * 4.25e-4)) < 1e-9);
     }
 
