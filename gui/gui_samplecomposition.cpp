@@ -327,8 +327,11 @@ void GuiSampleComposition::onConjugateRecordChanged(int) { }
 
 bool GuiSampleComposition::isValidAmount(const QString &text, double *value)
 {
+    // No molecule has a billion of one residue or conjugate; beyond that the
+    // sums lose all meaning (two counts of 1e308 make an infinite total).
+    static constexpr double largestAmount = 1e9;
     double v = 0;
-    if (!AppNumber::fromText(text, &v) || v < 0)
+    if (!AppNumber::fromText(text, &v) || v < 0 || v > largestAmount)
         return false;
     if (value)
         *value = v;

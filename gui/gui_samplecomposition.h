@@ -86,7 +86,7 @@ public:
     // Empties the text and tooltip of one column and paints its cells white.
     void clearTableColumn(QTableWidget *table, int column);
 
-    // A count or amount: a finite number of at least 0.
+    // A count or amount: a finite number from 0 to 1e9.
     static bool isValidAmount(const QString &text, double *value = nullptr);
 
 public slots:

@@ -538,10 +538,13 @@ bool SqlImportDb::copyBufferComposition(const QString &bufferName, const QVarian
     select.bindValue(QStringLiteral(":name"), bufferName);
     bool ok = select.exec();
     QSqlQuery insert(m_destination);
+    // A deactivated component of the same name is no longer offered on the
+    // buffer page: the composition goes to the active one.
     if (ok)
         ok = insert.prepare(QStringLiteral(
             "INSERT INTO bufferComposition (bufferId, componentId, concentration, units, active)VALUES ( :bufId, "
-            "(SELECT id FROM bufferComponent WHERE name= :compName), :concentration, :units, :active)"));
+            "(SELECT id FROM bufferComponent WHERE name= :compName AND active > 0 ORDER BY id LIMIT 1), "
+            ":concentration, :units, :active)"));
     while (ok && select.next()) {
         insert.bindValue(QStringLiteral(":bufId"), bufferId);
         insert.bindValue(QStringLiteral(":compName"), select.value(0));

@@ -191,7 +191,7 @@ private slots:
         amino->item(0, 2)->setText("2");
         amino->item(2, 2)->setText("x");
         amino->item(3, 2)->setText("1.5");
-        for (const char *bad : { "inf", "nan", "-3" })
+        for (const char *bad : { "inf", "nan", "-3", "1e300" })
             type("TRP", bad);
         type("CY2", "3");
         type("D-Glucose (residue)", "0.50");

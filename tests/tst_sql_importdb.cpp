@@ -172,6 +172,7 @@ private slots:
     {
         QVERIFY(m_db->exec("INSERT INTO rhoseries (name) VALUES ('Mine')"));
         QVERIFY(m_db->exec("INSERT INTO BufferComponent (name, componentRhoId) VALUES ('Mine', 1)"));
+        QVERIFY(m_db->exec("INSERT INTO BufferComponent (name, active) VALUES ('NaCl', 0)"));
         QVERIFY(m_db->exec("INSERT INTO buffer (name) VALUES ('Tris buffer')"));
         QVERIFY(m_db->exec("INSERT INTO bufferComposition (bufferId, componentID) VALUES (1, 1)"));
         QVERIFY(m_old->exec(m_old->phyconst(),
@@ -188,14 +189,14 @@ private slots:
         QCOMPARE(m_db->value("SELECT group_concat(id||' '||name||' '||quote(componentRhoId)||' '||"
                              "quote(componentViscId), ', ') FROM BufferComponent")
                      .toString(),
-            QStringLiteral("1 Mine 1 NULL, 2 NaCl 4 1, 3 Urea 5 NULL"));
+            QStringLiteral("1 Mine 1 NULL, 2 NaCl NULL NULL, 3 NaCl 4 1, 4 Urea 5 NULL"));
         SqlImportDb engine(m_db->connectionName());
         engine.copyBufferTable(m_old->vornakel(), true);
         QCOMPARE(
             m_db->value("SELECT group_concat(b.id||' '||b.name||' '||c.componentID||' '||quote(c.concentration), ', ') "
                         "FROM buffer b JOIN bufferComposition c ON c.bufferId = b.id")
                 .toString(),
-            QStringLiteral("1 Tris buffer 1 NULL, 2 Tris buffer 2 0.15"));
+            QStringLiteral("1 Tris buffer 1 NULL, 2 Tris buffer 3 0.15"));
         QVERIFY(m_answerer->seen().isEmpty());
     }
 
