@@ -4,6 +4,7 @@
 #include "sql/sql_executor.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlDriver>
 #include <QTextStream>
@@ -42,21 +43,36 @@ QString connectStringKey(const QString &connectString)
     return beforeFirstDot(keyValue(connectString.toUpper(), QStringLiteral("SERVER=")));
 }
 
-// The settings keep the chosen connection string without its password.
+// The settings keep the chosen connection string without its password. The
+// ODBC driver manager reads keys in any case, and a value in braces may hold
+// a ";", so both are taken into account.
 QString withoutPassword(const QString &connectString)
 {
-    const int start = connectString.indexOf(QLatin1String("PWD="));
-    if (start < 0)
-        return connectString;
-    const int end = connectString.indexOf(QLatin1Char(';'), start);
-    if (end >= 0)
-        return connectString.left(start) + connectString.mid(end + 1);
-    // The password ran to the end: keep the line end it may carry.
-    QString rest = connectString.mid(start);
-    int keep = rest.size();
-    while (keep > 0 && (rest.at(keep - 1) == QLatin1Char('\n') || rest.at(keep - 1) == QLatin1Char('\r')))
-        --keep;
-    return connectString.left(start) + rest.mid(keep);
+    static const QRegularExpression passwordKey(
+        QStringLiteral("(^|;)\\s*(PWD|PASSWORD)\\s*="), QRegularExpression::CaseInsensitiveOption);
+    QString text = connectString;
+    for (QRegularExpressionMatch match = passwordKey.match(text); match.hasMatch();
+         match = passwordKey.match(text, match.capturedEnd(1))) {
+        const int field = match.capturedEnd(1);
+        int from = match.capturedEnd(0);
+        while (from < text.size() && text.at(from).isSpace() && text.at(from) != QLatin1Char('\n'))
+            ++from;
+        if (from < text.size() && text.at(from) == QLatin1Char('{')) {
+            const int close = text.indexOf(QLatin1Char('}'), from);
+            from = close < 0 ? text.size() : close;
+        }
+        const int end = text.indexOf(QLatin1Char(';'), from);
+        if (end >= 0) {
+            text.remove(field, end + 1 - field);
+            continue;
+        }
+        // The password ran to the end: keep the line end it may carry.
+        int keep = text.size();
+        while (keep > field && (text.at(keep - 1) == QLatin1Char('\n') || text.at(keep - 1) == QLatin1Char('\r')))
+            --keep;
+        text.remove(field, keep - field);
+    }
+    return text;
 }
 
 } // namespace

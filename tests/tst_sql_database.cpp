@@ -153,6 +153,28 @@ private slots:
         QVERIFY(!storedConnection().contains("one"));
     }
 
+    // The ODBC driver manager takes the password key in any case and a braced value with a ";".
+    void noPasswordIsStoredInAnySpelling_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("lower case") << "DBTYPE=QODBC;SERVER=beta.lab;uid=b;pwd=secret;DATABASE=y\n";
+        QTest::newRow("long key") << "DBTYPE=QODBC;SERVER=beta.lab;UID=b; Password = secret\n";
+        QTest::newRow("braced") << "DBTYPE=QODBC;SERVER=beta.lab;UID=b;PWD={se;cret};DATABASE=y\n";
+        QTest::newRow("twice") << "DBTYPE=QMYSQL;PWD=secret;SERVER=beta.lab;PWD=secret\n";
+    }
+    void noPasswordIsStoredInAnySpelling()
+    {
+        QFETCH(QString, line);
+        QSettings("DLM", "VEVIV").remove("database/connection");
+        QVERIFY(testWriteFile("vornakeltest.ini", line.toLatin1()));
+        QVERIFY(dbEngine.loadConfigFile("vornakeltest", "BETA"));
+        const QString stored = QSettings("DLM", "VEVIV").value("database/connection").toString();
+        QVERIFY2(!stored.contains("se") && stored.contains("SERVER=beta.lab"), qPrintable(stored));
+        // Chosen again, the line comes back whole from the file.
+        QVERIFY(dbEngine.loadConfigFile("vornakeltest", "BETA"));
+        QCOMPARE(dbEngine.getDatabaseConnectString(), line);
+    }
+
     void scriptsSeeOpenSetDatabaseNameAndClosedSignal()
     {
         const QString other = m_files.path("s2.db");
