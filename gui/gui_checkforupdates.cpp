@@ -135,7 +135,17 @@ void GuiCheckForUpdates::Check()
 void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
-    const QString why = failure(reply);
+    QString why = failure(reply);
+    QByteArray bytes;
+    if (why.isEmpty()) {
+        bytes = reply->readAll();
+        const int nul = bytes.indexOf('\0');
+        if (nul >= 0)
+            bytes.truncate(nul);
+        // A manifest never holds markup: this is an error page served in its place.
+        if (bytes.trimmed().startsWith('<'))
+            why = QStringLiteral("The server's answer is not an update manifest.");
+    }
     if (!why.isEmpty()) {
         const QString text = QStringLiteral("The update check failed: %1").arg(why);
         qtBinaryVersion->setText(text);
@@ -147,10 +157,6 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
         qtModuleFrame->setEnabled(true);
         return;
     }
-    QByteArray bytes = reply->readAll();
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
     m_manifest = QString::fromLatin1(bytes);
     ProcessManifest();
 }

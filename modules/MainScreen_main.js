@@ -75,13 +75,11 @@
 //   takes the value of H2O and D2O18 that of D2O. A mixture of species takes the
 //   fraction-weighted mean; a buffer's solutes are taken to raise the viscosity of heavy
 //   water in the same ratio as that of light water.
-// - D2O density: the H2O curve of Kell 1975 shifted by the 7.2 K between the temperatures
-//   of maximum density and scaled to the D2O maximum of 1.10600 g/ml at 11.185 C
-//   (Kell 1967, J Chem Eng Data 12:66; the two anchor figures are recalled, not checked
-//   against the paper). The result stays within 0.02 % of the IAPWS 2017 heavy-water
-//   formulation from 0 to 40 C (0.13 % at 80 C). The 18O species are their parent scaled
-//   by the molar masses; the water of a buffer is the volume-fraction mean of the four
-//   species.
+// - D2O density at 0.101325 MPa: a polynomial of degree 7 in (t - 50)/50 fitted by least
+//   squares to the IAPWS 2017 formulation for heavy water (Herrig et al. 2018, J Phys Chem
+//   Ref Data 47:043102) at every whole degree from 0 to 100 C; it stays within 1e-6 g/ml of
+//   the formulation. The 18O species are their parent scaled by the molar masses; the
+//   water of a buffer is the volume-fraction mean of the four species.
 // - Buffers at 20 C: water plus the sum over components of each series' increment over
 //   water (series value minus its a). Molal and % by wt need the solution density,
 //   taken from the component's own density series by iteration; % by vol needs the
@@ -412,12 +410,16 @@ function heavyMixViscosity(t, d2o, d2o18, h2o18)
     return WATER_VISCOSITY_20 * mix / h2oViscosity20;
 }
 
-// D2O density, g/ml: the H2O curve shifted by the difference of the temperatures of
-// maximum density (3.983 C for H2O, 11.185 C for D2O; Kell 1967) and scaled to
-// 1.10600 g/ml at the maximum.
+// D2O density, g/ml, at 0.101325 MPa: least-squares fit to the IAPWS 2017 heavy-water
+// formulation (Herrig et al. 2018) from 0 to 100 C, within 1e-6 g/ml.
+var D2O_DENSITY = [1.095732517, -0.02356654837, -0.01060589549, 0.002559357635, -0.00100016591,
+                   0.0003546435401, -0.0001550364542, 4.834046481e-05];
 function heavyWaterDensity(t)
 {
-    return 1.10600 * kellDensity(t - (11.185 - 3.983)) / kellDensity(3.983);
+    var x = (t - 50) / 50, sum = 0;
+    for (var i = D2O_DENSITY.length - 1; i >= 0; --i)
+        sum = sum * x + D2O_DENSITY[i];
+    return sum;
 }
 
 // Molar masses, g/mol, for scaling the 18O species from their parents.

@@ -75,7 +75,6 @@ private slots:
         QTest::newRow("program, equal number") << QByteArray("Vornakel,20120828,/dist/") << none << none;
         QTest::newRow("program, newer") << QByteArray("Vornakel,20120901 BETA,/dist/") << none
                                         << "Download 20120901 BETA";
-        QTest::newRow("error page") << QByteArray("<html><body>Oops, try again, later</body></html>") << none << none;
     }
     void offersOnlyNewerInstalledItems()
     {
@@ -95,6 +94,8 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("why");
         QTest::newRow("server error") << QByteArray("server broke") << 500 << "500";
+        QTest::newRow("error page") << QByteArray("\n <html><body>Oops, try again, later</body></html>") << 200
+                                    << "not an update manifest";
         QTest::newRow("oversized") << QByteArray(GuiCheckForUpdates::MaxManifestBytes + 1, 'x') << 200 << "more than";
     }
     void aFailedManifestFetchIsReported()

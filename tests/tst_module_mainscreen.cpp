@@ -40,6 +40,9 @@ const double kAvogadro = 6.02214076e23;
 // from the IAPWS 2008 formulation (Huber et al. 2009), D2O from the IAPWS 2007 revised release.
 const double kWaterViscosity[][3] = { { 0, 1.79176, 2.42235 }, { 5, 1.51817, 1.99567 }, { 10, 1.30590, 1.67843 },
     { 20, 1.00160, 1.24614 }, { 25, 0.89002, 1.09454 }, { 37, 0.69130, 0.83379 }, { 40, 0.65273, 0.78452 } };
+// D2O density in g/ml at the same pressure, IAPWS 2017 heavy-water formulation (water_reference.csv).
+const double kHeavyWaterDensity[][2] = { { 0, 1.104575 }, { 5, 1.105515 }, { 10, 1.105911 }, { 25, 1.104468 },
+    { 37, 1.101093 }, { 40, 1.099999 }, { 80, 1.078219 } };
 // The program's 20 C anchor, 0.01002 P, carried by the formulation's ratio: poise.
 double waterViscosityAt(double t, int column = 1)
 {
@@ -240,14 +243,18 @@ private slots:
                 1e-4);
             addCall(qPrintable("buffer viscosity at " + text), "correctBufferViscosityAtT",
                 "Viscosity=0.01002 Temperature=" + text, "qtCorrectedViscosity", waterViscosityAt(t), 1e-4);
-            // Heavy water: none, half (taken as the mean of the species) and pure. The D2O density the module
-            // evaluates the formulation at lies up to 1.5e-4 off IAPWS 2017 near 0 C, 0.05 % in the viscosity.
+            // Heavy water: none, half (taken as the mean of the species) and pure.
             for (const double d2o : { 0.0, 0.5, 1.0 })
                 addCall(qPrintable(QString("D2O %1 at %2").arg(d2o).arg(text)), "correctBufferViscosityAtT",
                     "Viscosity=0.01002 Temperature=" + text + " D2O=" + toText(d2o) + " D2O18=0 H2O18=0",
-                    "qtCorrectedViscosity", (1 - d2o) * waterViscosityAt(t) + d2o * waterViscosityAt(t, 2),
-                    d2o > 0 ? 6e-4 : 1e-4);
+                    "qtCorrectedViscosity", (1 - d2o) * waterViscosityAt(t) + d2o * waterViscosityAt(t, 2), 1e-4);
         }
+        // Pure heavy water's density, on the program's 20 C scale (the module's Kell 1975 water lies 3e-6 g/ml
+        // below IAPWS-95 at 20 C, which the scale carries over).
+        for (const auto &d : kHeavyWaterDensity)
+            addCall(qPrintable("D2O density at " + toText(d[0])), "correctBufferDensityAtT_Heavy",
+                "Density=0.998234 Temperature=" + toText(d[0]) + " D2O=1 D2O18=0 H2O18=0", "qtCorrectedDensity",
+                d[1] * kKellScale, 5e-6);
         const double vbar25 = 0.73 + 5 * 4.25e-4; // Durchschlag: vbar rises 4.25e-4 ml/g per kelvin
         const double mr = 14305, vbar = 0.7175, mb = mr * (1 - vbar * kWater20);
         const double omega = 2 * M_PI * 20000 / 60, sigma = mb * omega * omega / (8.314462618e7 * 293.15);
