@@ -50,14 +50,20 @@ bool GuiSaveToDatabase::writeSolventRecord(QSqlQuery &query, int storedId, int *
     bindIf(":densityStandardT", densityStandard, densityStandard ? density->temperature() : 0.0);
     bindIf(":viscosityStandard", viscosityStandard, viscosityStandard ? viscosity->value() : 0.0);
     bindIf(":viscosityStandardT", viscosityStandard, viscosityStandard ? viscosity->temperature() : 0.0);
-    const bool computed = page->qtCalculateDensity->isChecked() || page->qtCalculateViscosity->isChecked();
+    // A figure counts as computed only while the Solvent tab takes it from the
+    // page: a Cancel on the page can check a calculation again after the person
+    // chose direct entry or a standard value, and the record must not then
+    // reload the page's figure in place of the typed one.
+    const bool densityComputed = page->qtCalculateDensity->isChecked() && w->qtDensityCompute->isChecked();
+    const bool viscosityComputed = page->qtCalculateViscosity->isChecked() && w->qtViscosityCompute->isChecked();
+    const bool computed = densityComputed || viscosityComputed;
     bindIf(":isHeavyWater", computed, page->qtHeavyWater->isChecked() ? 1 : 0);
     bindIf(":d2o", computed, page->qtWaterComposition->D2O());
     bindIf(":D2O18", computed, page->qtWaterComposition->D2O18());
     bindIf(":h2o18", computed, page->qtWaterComposition->H2O18());
     bindIf(":H2O", computed, page->qtWaterComposition->H2O());
-    bindIf(":computeDensity", page->qtCalculateDensity->isChecked(), page->qtCorrectedDensity->text());
-    bindIf(":computeViscosity", page->qtCalculateViscosity->isChecked(), page->qtCorrectedViscosity->text());
+    bindIf(":computeDensity", densityComputed, page->qtCorrectedDensity->text());
+    bindIf(":computeViscosity", viscosityComputed, page->qtCorrectedViscosity->text());
     if (!query.exec())
         return false;
     const int bufferId = storedId >= 0 ? storedId : query.lastInsertId().toInt();

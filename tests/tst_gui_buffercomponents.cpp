@@ -598,6 +598,23 @@ private slots:
             qPrintable(widget<QLineEdit>("qtBufferViscosity")->text()));
     }
 
+    // A viscosity typed after a computed one stays typed, even when a Cancel on the page checks the
+    // calculation again: the record stores the typed figure alone.
+    void typedViscosityOutlivesACancelOnThePage()
+    {
+        openPage();
+        add("Sodium chloride", "0.15");
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        widget<QAbstractButton>("qtViscosityDirectEntry")->click();
+        type("qtBufferViscosity", "0.02");
+        widget<QAbstractButton>("qtDensityCompute")->click();
+        m_page->qtButtonBox->button(QDialogButtonBox::Cancel)->click();
+        saveSolvent("typed", false);
+        QCOMPARE(stored("typed", "viscosityDirectEntry, computeViscosity"),
+            QStringList({ "viscosityDirectEntry=0.02", "computeViscosity=NULL" }));
+        QVERIFY(!stored("typed", "computeDensity").contains("computeDensity=NULL"));
+    }
+
     void solventRecordsAreSavedWhole()
     {
         widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget("qtTabSolvent"));
