@@ -4,6 +4,7 @@
 #include "app/app_calculationcontract.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "sql/sql_referencedata.h"
 #include "test_environment.h"
@@ -156,22 +157,23 @@ class TstModuleMainScreen : public QObject
             args << new AppScriptObject(pair.section('=', 0, 0), pair.section('=', 1), AppScriptObject::Normal);
         for (int i = tables.size() - 1; i >= 0; --i)
             args.insert(qMin(2, args.size()), tables.at(i));
-        AppScriptObject *result = m_module->execOne(function, args);
+        AppScriptList inputs, results;
+        for (AppScriptObject *arg : qAsConst(args))
+            inputs.add(arg);
+        AppScriptObject *result = results.add(m_module->execOne(function, inputs));
         Outcome out;
         collectNames(result, &out.names);
         QWidget form;
         for (const QString &name : qAsConst(out.names))
             (new QLineEdit(&form))->setObjectName(name);
         m_answerer.clear();
-        out.graph = AppScriptObject::populateForm(QList<AppScriptObject *> { result }, &form);
+        out.graph = AppScriptObject::populateForm(results, &form);
         for (auto *edit : form.findChildren<QLineEdit *>())
             if (edit->property("LAST_VALUE").isValid())
                 out.values.insert(edit->objectName(), edit->text());
         for (const auto &seen : m_answerer.seen())
             if (seen.title == QLatin1String("Vornakel Warning"))
                 out.warnings << seen.text;
-        delete result;
-        qDeleteAll(args);
         return out;
     }
 
