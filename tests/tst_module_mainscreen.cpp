@@ -472,13 +472,23 @@ private slots:
             QVERIFY2(std::fabs(out.number(target) / expected - 1) < tolerance, qPrintable(out.values.value(target)));
     }
 
-    // Every handbook row up to its series' Cmax, through the module: density within 1.5e-4 g/ml up to 1 M and
-    // 3e-4 beyond, viscosity within 0.5 %. Two series cannot follow their rows with the series form; they are
-    // named here with the largest error measured over their range, and where.
+    // Every handbook row up to its series' Cmax, through the module, at the data's own resolution: up to 1 M
+    // within 1e-4 g/ml (four decimals) and 0.2 % (four figures), beyond within 3e-4 g/ml and 0.5 %. The series
+    // named here, with their largest error and the row where it lies, cannot follow every row in the series form
+    // while their viscosity leaves water's as Jones and Dole 1929 have it: the 0.5 % and 1 % rows of glucose,
+    // glycerol, ethylene glycol, phosphoric acid, sodium sulfate, urea and methanol lie off the trend of the
+    // rest; the sucrose 32 % row and trisodium citrate's 3 % density row are off their neighbours; trisodium
+    // citrate's other rows, and mannitol, magnesium sulfate and the steep sucrose curve, scatter beyond what the
+    // four terms follow.
     void bufferSeriesMeetTheirTargetsOverEveryHandbookRow()
     {
         const QStringList missing
-            = { "Sucrose viscosity: 0.85 % at 1.13871 M", "Trisodium citrate density: 5.0e-04 g/ml at 1.09859 M" };
+            = { "D-Glucose viscosity: 0.61 % at 0.05562 M", "D-Mannitol viscosity: 0.39 % at 0.02745 M",
+                  "Ethylene glycol viscosity: 0.50 % at 0.16103 M", "Glycerol viscosity: 0.60 % at 0.05426 M",
+                  "Magnesium sulfate viscosity: 0.26 % at 0.43604 M", "Methanol viscosity: 0.44 % at 0.31097 M",
+                  "Phosphoric acid viscosity: 0.64 % at 0.10243 M", "Sodium sulfate viscosity: 0.39 % at 0.07090 M",
+                  "Sucrose viscosity: 5.08 % at 1.06257 M", "Trisodium citrate density: 3.5e-04 g/ml at 0.11841 M",
+                  "Trisodium citrate viscosity: 0.24 % at 0.37078 M", "Urea viscosity: 0.26 % at 0.16663 M" };
         QMap<QString, double> cmax;
         for (const QStringList &r : shippedCsv("buffer_series.csv"))
             cmax[r.value(0) + ' ' + r.value(1)] = r.value(8).toDouble();
@@ -491,13 +501,13 @@ private slots:
             for (const QString kind : { "density", "viscosity" }) {
                 const QString series = col("solute") + ' ' + kind, molar = col("molarity_calc");
                 const double c = molar.toDouble(), want = col(qPrintable(kind)).toDouble();
-                if (col(qPrintable(kind)).isEmpty() || col("note").startsWith(kind) || c > cmax.value(series))
+                if (col(qPrintable(kind)).isEmpty() || c > cmax.value(series))
                     continue;
                 const bool density = kind == "density";
                 const Outcome out = buffer(density ? "rhoseries" : "viscseries", molar, "molar", col("solute"));
                 const double got = density ? out.number("qtDensity") : out.number("qtViscosity") * 100;
-                const double error
-                    = density ? std::fabs(got - want) / (c <= 1 ? 1.5e-4 : 3e-4) : std::fabs(got / want - 1) / 5e-3;
+                const double error = density ? std::fabs(got - want) / (c <= 1 ? 1e-4 : 3e-4)
+                                             : std::fabs(got / want - 1) / (c <= 1 ? 2e-3 : 5e-3);
                 QVERIFY2(out.warnings.isEmpty(), qPrintable(series + ' ' + out.warnings.join("; ")));
                 if (error > worst[series].first)
                     worst[series] = { error,

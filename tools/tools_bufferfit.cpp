@@ -111,7 +111,7 @@ bool leastSquares(std::vector<double> a, std::vector<double> b, int n, int p, st
 // curve on the straight line from water to the first row below that row.
 struct Row
 {
-    double c, value, target, scale;
+    double c, value, target;
     bool guard;
 };
 
@@ -133,7 +133,7 @@ double seriesValue(Kind kind, const std::array<double, 6> &k, double c)
 // The fit of the given terms (a bit mask over b..f) to the rows, with its
 // coefficients rounded as written. Weighted least squares first; when that
 // misses a target, Lawson's iteration towards the smallest largest residual
-// over its scale (the weighted Chebyshev fit).
+// over its target (the weighted Chebyshev fit).
 Trial fitTerms(Kind kind, const std::vector<Row> &rows, unsigned mask)
 {
     std::vector<int> used;
@@ -146,7 +146,7 @@ Trial fitTerms(Kind kind, const std::vector<Row> &rows, unsigned mask)
     for (int iteration = 0; iteration < 120; ++iteration) {
         std::vector<double> a(n * p), b(n), x;
         for (int r = 0; r < n; ++r) {
-            const double w = std::sqrt(weights[r]) / rows[r].scale;
+            const double w = std::sqrt(weights[r]) / rows[r].target;
             for (int j = 0; j < p; ++j)
                 a[r * p + j] = w * term(kind, used[j]).scale * std::pow(rows[r].c, term(kind, used[j]).half / 2.0);
             b[r] = w * (rows[r].value - water(kind));
@@ -163,7 +163,7 @@ Trial fitTerms(Kind kind, const std::vector<Row> &rows, unsigned mask)
         for (int r = 0; r < n; ++r) {
             const double residual = std::fabs(seriesValue(kind, trial.coefficients, rows[r].c) - rows[r].value);
             trial.worst = std::max(trial.worst, residual / rows[r].target);
-            errors[r] = residual / rows[r].scale;
+            errors[r] = residual / rows[r].target;
             total += weights[r] * errors[r];
         }
         trial.ok = true;
@@ -182,8 +182,8 @@ Trial fitTerms(Kind kind, const std::vector<Row> &rows, unsigned mask)
 double target(Kind kind, double c, double value)
 {
     if (kind == Kind::Density)
-        return c <= 1 ? 1.5e-4 : 3e-4;
-    return 5e-3 * value;
+        return c <= 1 ? 1e-4 : 3e-4;
+    return (c <= 1 ? 2e-3 : 5e-3) * value;
 }
 
 bool readData(const QString &path, QList<Data> *data, QString *error)
@@ -233,74 +233,128 @@ bool readData(const QString &path, QList<Data> *data, QString *error)
     return true;
 }
 
-// The widest range from the first row on that one of the forms follows within
-// the targets, and at it the form with the fewest terms (then the smallest
-// error). The range never ends below 1 M, or below the last row when the data
-// stop short of 1 M; where no form meets the targets over that range, the best
-// one is kept and its error reported.
-Series fit(const Data &data)
+namespace {
+
+// Solutes that form no ions in water (or, like acetic acid and Tris base, too
+// few to count): their viscosity has no square-root term, which comes from the
+// ions' atmospheres (Jones and Dole 1929).
+bool isNonElectrolyte(const QString &solute)
+{
+    static const QStringList names = { QStringLiteral("Acetic acid"), QStringLiteral("D-Glucose"),
+        QStringLiteral("D-Mannitol"), QStringLiteral("Ethanol"), QStringLiteral("Ethylene glycol"),
+        QStringLiteral("Glycerol"), QStringLiteral("Methanol"), QStringLiteral("Sucrose"), QStringLiteral("Tris base"),
+        QStringLiteral("Urea") };
+    return names.contains(solute);
+}
+
+// The terms a series may use. A density has no square-root term: the apparent
+// molar volume goes as the square root of C (Masson 1929), so the density leaves
+// water linearly and its next term goes as C^1.5. A viscosity has the Jones-Dole
+// A term only for an electrolyte, and there A is never negative (checked on the
+// fitted coefficient), so no dilute solution is less viscous than water unless
+// its B is negative.
+unsigned allowedTerms(const Data &data)
+{
+    const unsigned all = (1u << termCount(data.kind)) - 1;
+    const unsigned squareRoot = 1u;
+    if (data.kind == Kind::Density || isNonElectrolyte(data.solute))
+        return all & ~squareRoot;
+    return all;
+}
+
+// The fit over the rows from index first on: the widest range that one of the
+// allowed forms follows within the targets, and at it the form with the fewest
+// terms (then the smallest error). The range never ends below 1 M, or below the
+// last row when the data stop short of 1 M; where no form meets the targets over
+// that range, the best one there is kept.
+struct Choice
+{
+    Trial trial;
+    int rows = 0; // the range ends before this row
+    bool passed = false;
+};
+
+Choice fitFrom(const Data &data, int first)
 {
     const int count = data.points.size();
     int least = count;
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < count; ++i) {
         if (data.points[i].c >= 1) {
             least = i + 1;
             break;
         }
     }
     const int terms = termCount(data.kind);
+    const unsigned allowed = allowedTerms(data);
     const auto rowsUpTo = [&](int n) {
         std::vector<Row> rows;
-        const Point &first = data.points.first();
+        const Point &start = data.points[first];
         for (int k = 1; k <= 3; ++k) {
-            const double c = first.c * k / 4, value = water(data.kind) + (first.value - water(data.kind)) * k / 4;
-            rows.push_back({ c, value, target(data.kind, c, value), 0, true });
+            const double c = start.c * k / 4, value = water(data.kind) + (start.value - water(data.kind)) * k / 4;
+            rows.push_back({ c, value, target(data.kind, c, value), true });
         }
-        for (int i = 0; i < n; ++i)
+        for (int i = first; i < n; ++i)
             rows.push_back({ data.points[i].c, data.points[i].value,
-                target(data.kind, data.points[i].c, data.points[i].value), 0, false });
-        // Weighted towards low concentration: below 1 M the fit aims at half the target.
-        for (Row &r : rows)
-            r.scale = r.target * (r.c <= 1 ? 0.5 : 1);
+                target(data.kind, data.points[i].c, data.points[i].value), false });
         return rows;
     };
 
-    Trial chosen;
-    int chosenRows = least;
-    bool passed = false;
-    for (int n = count; n >= least && !passed; --n) {
+    Choice chosen;
+    chosen.rows = least;
+    for (int n = count; n >= least && !chosen.passed; --n) {
         const std::vector<Row> rows = rowsUpTo(n);
-        for (int size = 1; size <= terms && !passed; ++size) {
+        for (int size = 1; size <= terms && !chosen.passed; ++size) {
             for (unsigned mask = 1; mask < (1u << terms); ++mask) {
                 int bits = 0;
                 for (unsigned m = mask; m; m >>= 1)
                     bits += int(m & 1u);
-                if (!(mask & (1u << kLinear)) || bits != size)
+                if (!(mask & (1u << kLinear)) || bits != size || (mask & ~allowed))
                     continue;
                 const Trial trial = fitTerms(data.kind, rows, mask);
-                if (!trial.ok)
+                if (!trial.ok || trial.coefficients[1] < 0)
                     continue;
-                if (trial.worst <= 1 && (!passed || trial.worst < chosen.worst)) {
-                    chosen = trial;
-                    chosenRows = n;
-                    passed = true;
-                } else if (!passed && n == least && trial.worst < chosen.worst) {
-                    chosen = trial;
-                    chosenRows = n;
+                if (trial.worst <= 1 && (!chosen.passed || trial.worst < chosen.trial.worst)) {
+                    chosen = { trial, n, true };
+                } else if (!chosen.passed && n == least && trial.worst < chosen.trial.worst) {
+                    chosen = { trial, n, false };
                 }
             }
+        }
+    }
+    return chosen;
+}
+
+} // namespace
+
+// The two most dilute rows of a handbook table differ least from water, at the
+// same resolution as the rest, so they say least about the curve. Where no
+// allowed form follows them together with the others, or where they alone keep
+// the series from reaching twice as far, the series follows the others; its
+// error is still taken over every row up to Cmax.
+Series fit(const Data &data)
+{
+    const int skipped = 2;
+    Choice chosen = fitFrom(data, 0);
+    int first = 0;
+    if (data.points.size() > skipped + 1) {
+        const Choice rest = fitFrom(data, skipped);
+        const bool farther
+            = rest.rows > chosen.rows && data.points[rest.rows - 1].c >= 2 * data.points[chosen.rows - 1].c;
+        if (rest.passed && (!chosen.passed || farther)) {
+            chosen = rest;
+            first = skipped;
         }
     }
 
     Series series;
     series.name = data.solute;
     series.kind = data.kind;
-    series.coefficients = chosen.coefficients;
-    series.points = chosenRows;
-    series.cmaxText = data.points[chosenRows - 1].cText;
+    series.coefficients = chosen.trial.coefficients;
+    series.points = chosen.rows - first;
+    series.cmaxText = data.points[chosen.rows - 1].cText;
     series.worst = 0;
     double largest = 0;
-    for (int i = 0; i < chosenRows; ++i) {
+    for (int i = 0; i < chosen.rows; ++i) {
         const Point &p = data.points[i];
         const double residual = std::fabs(evaluate(series, p.c) - p.value);
         largest = std::max(largest, residual);

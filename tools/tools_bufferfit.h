@@ -15,7 +15,8 @@
 //   density, g/ml:  a + 1e-3 b C^0.5 + 1e-2 c C + 1e-3 d C^2 + 1e-4 e C^3 + 1e-6 f C^4
 //   viscosity relative to water at 20 C (1.002 cP):  a + 1e-3 b C^0.5 + 1e-2 c C + 1e-3 d C^2 + 1e-3 e C^3
 // with a fixed at the program's water (0.998234 g/ml, 1), so that every series
-// gives pure water at C = 0.
+// gives pure water at C = 0. A density's b is 0; a viscosity's b is never
+// negative, and 0 for a solute that forms no ions.
 namespace ToolsBufferFit {
 
 enum class Kind { Density, Viscosity };
@@ -46,7 +47,8 @@ struct Series
     double worst; // largest residual over its target; above 1 the series misses a target
 };
 
-// Density: 1.5e-4 g/ml up to 1 M and 3e-4 beyond; viscosity: 0.5 % of the value.
+// Up to 1 M, the data's own resolution: 1e-4 g/ml (four decimals) and 0.2 % of
+// the viscosity (four figures); beyond, 3e-4 g/ml and 0.5 %.
 double target(Kind kind, double c, double value);
 
 bool readData(const QString &path, QList<Data> *data, QString *error);
