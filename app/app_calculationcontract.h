@@ -93,8 +93,11 @@ inline constexpr auto calculateResults = appCalculation("calculateResults", "Mr"
     "Mb", "T", "Sigma", "RPM", "Ratio", "Hydration", "HydrationValue", "Shape", "BufferViscosity", "EquilibriumTemp");
 inline constexpr auto graphShape = appCalculation(
     "graphShape", "Shape", "model", "tamax", "tbmin", "vamax", "vbmin", "hDelta", "Mr", "EquilibriumTemp");
-inline constexpr auto calculationsAvsBHydration = appCalculation("calculationsAvsBHydration", "Shape", "Hydration",
-    "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM", "EquilibriumTemp");
+// The a/b graph takes the page's dry volume ("UnDenaturedVbar") and, for the
+// options that need one, its axial ratio or hydration ("Ratio").
+inline constexpr auto calculationsAvsBHydration
+    = appCalculation("calculationsAvsBHydration", "Shape", "Hydration", "model", "Mr", "HydrationValue", "S20W", "Vbar",
+        "BufferViscosity", "Sigma", "Mb", "T", "RPM", "EquilibriumTemp", "UnDenaturedVbar", "Ratio");
 
 // Sample composition page. The residue and conjugate rows travel as two unnamed
 // ARRAY nodes in the third and fourth place; "Tritrable" and "denaturents" are

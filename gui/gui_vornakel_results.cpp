@@ -333,10 +333,14 @@ void GuiVornakel::generateGraphData()
         }
     }
 
-    const std::unique_ptr<AppScriptObject> results(
-        AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
-            QVariant(hydration), QVariant(model), page.mr, page.hydrationValue, page.s20w, page.vbar,
-            page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm, page.equilibriumTemp));
+    // The page's dry volume and its axial ratio (or hydration), as calculateResults sends them.
+    const double unDenaturedVbar
+        = qtStackComposition ? AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text()) : 0.0;
+    const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
+    const std::unique_ptr<AppScriptObject> results(AppCalculationContract::calculationsAvsBHydration.call(
+        m_calculationsPlugin, QVariant(shape), QVariant(hydration), QVariant(model), page.mr, page.hydrationValue,
+        page.s20w, page.vbar, page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm,
+        page.equilibriumTemp, QVariant(unDenaturedVbar), QVariant(ratio)));
 
     aOverBPoints.clear();
     const QStringList strings = results ? writeResults({ results.get() }) : QStringList();

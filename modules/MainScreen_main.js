@@ -45,7 +45,8 @@
 //           particle), "GCraphShape", "GtraphShape" (upper and lower half of the hydrated
 //           particle), "axel" (two invisible corner points that keep the axes equal)
 //   calculationsAvsBHydration(Shape, Hydration, model, Mr, HydrationValue, S20W, Vbar,
-//                             BufferViscosity, Sigma, Mb, T, RPM, EquilibriumTemp)
+//                             BufferViscosity, Sigma, Mb, T, RPM, EquilibriumTemp,
+//                             UnDenaturedVbar, Ratio)
 //        -> graph points "A over B Graph"
 //   calculationsFromComposition(BufferpH, OligomerN, [amino rows], [conjugate rows],
 //        UseTritrableAmino, AminoEndpKaValue, UseTritrableCarboxyl, CarboxylValue, denaturents)
@@ -960,7 +961,8 @@ function calculationsAvsBHydration()
     var c = shapeContext(res, inp);
     if (c === null || c.stokes === null)
         return res.build();
-    var radius = inp.number("model") == 1 ? tellerRadius(c.mr) : anhydrousRadius(c.mr, c.vbar);
+    // The dry volume of the Results page's figures: the undenatured vbar's (c.dryVbar).
+    var radius = inp.number("model") == 1 ? tellerRadius(c.mr) : anhydrousRadius(c.mr, c.dryVbar);
     var modelVolume = sphereVolume(radius);
     var waterVolume = c.mr / (AVOGADRO * WATER_DENSITY_20);
     var maxDelta = (sphereVolume(c.stokes) - modelVolume) / waterVolume;

@@ -342,7 +342,8 @@ private slots:
         QVERIFY(w);
         fill(w.get(),
             "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=25 qtBufferViscosity=0.0089 "
-            "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4");
+            "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4 "
+            "qtUnDenaturedVBar=0.7175 qtHydrateRatio=0.35");
         w->onCalculatedHydrationAccepted(0.35);
         preset(w.get(), { shape, method, "qtHydrateComputed" });
         w->calculateResults();
@@ -361,7 +362,7 @@ private slots:
             QString("graphShape(Shape=%1,model=%2,tamax=9.1,tbmin=2,vamax=7.5,vbmin=2.3,hDelta=%3,Mr=14307,"
                     "EquilibriumTemp=4)|calculationsAvsBHydration(Shape=%1,Hydration=qtHydrateComputed,model=%2,"
                     "Mr=14307,HydrationValue=0.35,S20W=NULL,Vbar=0.703,BufferViscosity=0.0089,Sigma=1.5,Mb=4250,T=25,"
-                    "RPM=18000,EquilibriumTemp=4)")
+                    "RPM=18000,EquilibriumTemp=4,UnDenaturedVbar=0.7175,Ratio=0.35)")
                 .arg(shape, teller ? "1" : "0", teller ? "0.42" : "0.61"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(shapePlots().size(), 1);
@@ -410,6 +411,23 @@ private slots:
             window->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!plot && !grapher && graphers().isEmpty());
+    }
+
+    // The a/b graph of a given axial ratio: the module has the ratio it checks and draws without a warning.
+    void axialRatioGraphOfAGivenRatioWarnsNothing()
+    {
+        WindowPtr w = window();
+        QVERIFY(w);
+        fill(w.get(),
+            "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
+            "qtExperimentResultsS=1.91e-13 qtSedEquilibriumTemp=20 qtHydrateRatio=2");
+        preset(w.get(), { "qtVbarMethod" });
+        w->qtHydrateProlate->click();
+        QVERIFY(w->qtAvsBGraphButton->isEnabled());
+        m_answerer.clear();
+        w->qtAvsBGraphButton->click();
+        QCOMPARE(m_answerer.texts(), QStringList());
+        QCOMPARE(graphers().size(), 1);
     }
 
     // A hydration typed with a decimal comma, or with its unit, is no number: marked, not sent as 0 g/g, and the

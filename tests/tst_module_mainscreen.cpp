@@ -410,6 +410,26 @@ private slots:
         QCOMPARE(coldGraph.graph, run("calculationsAvsBHydration", sample(vbar20, "20") + " model=0").graph);
     }
 
+    // A denatured sample's a/b graph has the Results page's dry volume, that of the undenatured vbar: at no
+    // hydration its axial ratio is the page's a/b, and it ends at the page's largest hydration.
+    void axialRatioGraphHasThePageDryVolume()
+    {
+        const double mr = 50000, vbar = 0.70, undenatured = 0.74, s = s20wFor(mr, 0.73, 1.4);
+        const Outcome page
+            = run("calculateResults", results(mr, vbar, s, "qtHydrateNothing", 0, "qtShapeProlate", undenatured));
+        const Outcome graph = run("calculationsAvsBHydration",
+            inputs(Calc::calculationsAvsBHydration, "qtShapeProlate", "qtHydrateNothing", "0", toText(mr), "NULL",
+                toText(s), toText(vbar), "0.01002", "0", "0", "20", "0", "20", toText(undenatured), "0"));
+        QMap<int, double> x, y;
+        for (const QString &p : graph.graph.filter("A over B Graph,"))
+            (p.section(',', 1, 1) == "x" ? x : y)[p.section(',', 2, 2).toInt()] = p.section(',', 3, 3).toDouble();
+        QVERIFY(page.warnings.isEmpty() && graph.warnings.isEmpty() && x.size() > 10 && x.first() == 0);
+        QVERIFY2(std::fabs(y.first() / page.number("qtVbarmaxab") - 1) < 1e-6,
+            qPrintable(QString("%1 %2").arg(y.first()).arg(page.values["qtVbarmaxab"])));
+        QVERIFY2(std::fabs(x.last() / page.number("qtVbarDelta1max") - 1) < 1e-6,
+            qPrintable(QString("%1 %2").arg(x.last()).arg(page.values["qtVbarDelta1max"])));
+    }
+
     // Input names and residue names that are also names of script object members are plain names.
     void memberNamesAreOrdinaryNames()
     {
