@@ -127,7 +127,11 @@
 //   as the 20 C value. The dry volume uses the composition's undenatured vbar (brought
 //   from 25 to 20 C) whenever one is sent, since only it is free of a denaturant's binding.
 // - s20,w: a sign of s that contradicts the sign of (1 - vbar rho) at the velocity
-//   temperature is refused; flotation (both negative) is computed.
+//   temperature is refused; flotation (both negative) is computed, whatever vbar is. A
+//   particle with |1 - vbar rho| below 1e-3 at the run or in water at 20 C is almost
+//   neutrally buoyant: s20,w is then not given, since the ratio would rest on the fourth
+//   decimal of vbar and rho. The shape figures of a floating particle take the
+//   magnitudes of s20,w and of (1 - vbar rho_w,20), so Smax is the magnitude too.
 // - The Teller sphere (surface 6.3 M^0.73) is larger than the Stokes sphere of compact
 //   globular proteins (lysozyme: 2.3 nm against 1.9 nm), so f/fp can fall below 1; the
 //   Teller hydration and axial ratio then stay at 0 and 1 with a tool tip saying why.
@@ -153,6 +157,9 @@ var WATER_DENSITY_20 = 0.998234;    // g/ml, the program's value
 var WATER_VISCOSITY_20 = 0.01002;   // poise (Kestin et al. 1978)
 var WATER_MR = 18.015;              // g/mol
 var VBAR_PER_KELVIN = 4.25e-4;      // ml/(g K), Durchschlag 1986
+// Below this |1 - vbar rho| a particle is almost neutrally buoyant: a figure divided by the
+// buoyancy term rests on the fourth decimal of vbar and of the density.
+var NEUTRAL_BUOYANCY = 1e-3;
 
 // ---------------------------------------------------------------- inputs
 
@@ -332,6 +339,20 @@ function needBuoyancy(res, vbar, density)
     }
     return true;
 }
+
+// True when the buoyancy term 1 - vbar rho is far enough from 0 to divide by.
+function nonNeutral(res, buoyancy, where, consequence)
+{
+    if (Math.abs(buoyancy) < NEUTRAL_BUOYANCY) {
+        res.warn("1 - vbar times density is " + shown(buoyancy) + " " + where
+                 + ": the particle is almost neutrally buoyant, so " + consequence + ".");
+        return false;
+    }
+    return true;
+}
+
+// Six digits of a figure for a message (a subnormal one cannot be rounded).
+function shown(value) { return isTiny(value) ? value : Number(value.toPrecision(6)); }
 
 // ---------------------------------------------------------------- water
 
@@ -684,17 +705,16 @@ function s20w(res, inp)
         vbarWater = water;
     // A particle sediments (s > 0) when vbar rho is below 1 and floats (s < 0) above it;
     // a sign of s that contradicts the buoyancy is a wrong input, not a figure.
-    var buoyancy = 1 - vbarT * rhoT;
-    if (buoyancy == 0 || (s > 0) != (buoyancy > 0)) {
+    var buoyancy = 1 - vbarT * rhoT, buoyancyWater = 1 - vbarWater * WATER_DENSITY_20;
+    if (!nonNeutral(res, buoyancy, "in the buffer at the velocity temperature", "s20,w is not given")
+        || !nonNeutral(res, buoyancyWater, "in water at 20 C", "s20,w is not given"))
+        return null;
+    if ((s > 0) != (buoyancy > 0)) {
         res.warn("The sedimentation coefficient is " + (s > 0 ? "positive" : "negative") + " but vbar times density is "
-                 + (isTiny(vbarT * rhoT) ? vbarT * rhoT : Number((vbarT * rhoT).toPrecision(6)))
-                 + " at the velocity temperature: the particle would "
-                 + (buoyancy > 0 ? "sediment" : buoyancy < 0 ? "float" : "neither sediment nor float") + ".");
+                 + shown(vbarT * rhoT) + " at the velocity temperature: the particle would " + (buoyancy > 0 ? "sediment" : "float") + ".");
         return null;
     }
-    if (!needBuoyancy(res, vbarWater, WATER_DENSITY_20))
-        return null;
-    return s * (etaT / WATER_VISCOSITY_20) * (1 - vbarWater * WATER_DENSITY_20) / (1 - vbarT * rhoT);
+    return s * (etaT / WATER_VISCOSITY_20) * buoyancyWater / buoyancy;
 }
 
 function calculateS20W()
@@ -803,7 +823,8 @@ function shapeResults(res, prefix, names, c)
     var r = c.radius, fric = 6 * Math.PI * WATER_VISCOSITY_20 * r;
     res.set(prefix + names.r, r);
     res.set(prefix + names.f, fric);
-    res.set(prefix + "Smax", c.mr * (1 - c.vbar * WATER_DENSITY_20) / (AVOGADRO * fric));
+    res.set(prefix + "Smax", c.mr * Math.abs(c.buoyancy) / (AVOGADRO * fric),
+            c.buoyancy < 0 ? "A floating particle: the magnitude of its flotation coefficient" : undefined);
     res.set(prefix + "Dmax", BOLTZMANN * (20 + KELVIN) / fric);
     var labels = [names.ff, "Delta1max", "maxab", "2amax", "2bmin"];
     if (c.stokes === null) {
@@ -898,16 +919,22 @@ function shapeContext(res, inp)
         res.warn("vbar is missing or not a number.");
         return null;
     }
-    if (c.vbar <= 0 || !needBuoyancy(res, c.vbar, WATER_DENSITY_20)) {
-        if (c.vbar <= 0)
-            res.warn("vbar must be greater than zero (got " + c.vbar + ").");
+    if (c.vbar <= 0) {
+        res.warn("vbar must be greater than zero (got " + c.vbar + ").");
         return null;
     }
-    if (s !== null && s != 0) {
-        var fric = c.mr * (1 - c.vbar * WATER_DENSITY_20) / (AVOGADRO * s);
-        c.stokes = fric / (6 * Math.PI * WATER_VISCOSITY_20);
-        if (c.stokes <= 0)
-            c.stokes = null;
+    // f = M (1 - vbar rho) / (N s20,w): a floating particle has both negative, and its friction
+    // from their magnitudes.
+    c.buoyancy = 1 - c.vbar * WATER_DENSITY_20;
+    if (s !== null && s != 0 && nonNeutral(res, c.buoyancy, "in water at 20 C", "no figures were taken from s20,w")) {
+        if ((s > 0) != (c.buoyancy > 0)) {
+            res.warn("s20,w is " + (s > 0 ? "positive" : "negative") + " but vbar times the density of water at 20 C is "
+                     + shown(c.vbar * WATER_DENSITY_20) + ": the particle would "
+                     + (c.buoyancy > 0 ? "sediment" : "float") + "; no figures were taken from s20,w.");
+        } else {
+            var fric = c.mr * Math.abs(c.buoyancy) / (AVOGADRO * Math.abs(s));
+            c.stokes = fric / (6 * Math.PI * WATER_VISCOSITY_20);
+        }
     }
     if (c.hydration == "qtHydrateProlate" || c.hydration == "qtHydrateOblate") {
         var model = shapeModel(c.shape);

@@ -335,6 +335,24 @@ private slots:
             "qtExperimentResultsS", none, 0, "would float");
         addCall("flotation", "calculateS20W", velocity + "S=-4e-13 Density=1.4", "qtExperimentResultsS",
             -4e-13 * (1 - 0.73 * kWater20) / (1 - 0.73 * 1.4), 1e-9);
+        // A lipoprotein (vbar 1.03) floats in water too: in a salt solution of 1.063 g/ml at 20 C, with the
+        // viscosity of water, s = -5 S gives s20,w = -5 S (1 - 1.03 x 0.998234) / (1 - 1.03 x 1.063)
+        // = -5 S x -0.0281810 / -0.0948900 = -1.48493 S.
+        const QString floating = "EquilibriumTemp=20 VelocityTemp=20 Vbar20=0.73 Viscosity=0.01002 Vbar=1.03 ";
+        addCall("flotation of a lipoprotein", "calculateS20W", floating + "S=-5e-13 Density=1.063",
+            "qtExperimentResultsS", -1.48493e-13, 1e-5);
+        // |1 - vbar rho| below 1e-3, at the run or in water at 20 C: almost neutrally buoyant, no figure.
+        addCall("neutrally buoyant at the run", "calculateS20W", velocity + "S=4e-13 Density=1.3692",
+            "qtExperimentResultsS", none, 0, "neutrally buoyant");
+        addCall("neutrally buoyant in water", "calculateS20W",
+            "EquilibriumTemp=20 VelocityTemp=20 Vbar20=0.73 Viscosity=0.01002 Vbar=1.0015 S=-5e-13 Density=1.063",
+            "qtExperimentResultsS", none, 0, "neutrally buoyant");
+        // Its shape figures from the magnitudes of s20,w and of 1 - vbar rho: a sphere 1.3 times the dry one.
+        const double sFloating = s20wFor(mr, 1.01, 1.3);
+        addCall("floating particle's friction ratio", "calculateResults",
+            results(mr, 1.01, sFloating, "qtHydrateNothing", 0), "qtVbarffo", 1.3, 1e-6);
+        addCall("floating particle's Smax", "calculateResults", results(mr, 1.01, sFloating, "qtHydrateNothing", 0),
+            "qtVbarSmax", -sFloating * 1.3, 1e-6);
         // Figures below 1e-300 are no physical figure (and no digits can be had of a subnormal one).
         for (const char *tiny : { "1e-310", "1e-320" })
             addCall(qPrintable(QString("Mb of Mr ") + tiny), "calculateMbDirectly",
