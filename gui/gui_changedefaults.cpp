@@ -25,8 +25,9 @@ GuiChangeDefaults::GuiChangeDefaults(QString connectionName, QDialog *parent)
 {
     setupUi(this);
 
-    // The form's own wiring: each "Change" box unlocks its row.
-    connect(qtChangeDefaultAccRej, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    // The form's own wiring: each "Change" box unlocks its row. OK closes the
+    // dialog only once the changes are stored (onFinishedMakingChanges), so a
+    // refused value can be mended where it was typed.
     connect(qtChangeDefaultAccRej, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(qtChangeExperimentalDatabase, &QCheckBox::clicked, qtDefaultDatabaseLocation, &QWidget::setEnabled);
     connect(qtChangeExperimentalDatabase, &QCheckBox::clicked, qtChangeDbBrowseButton, &QWidget::setEnabled);
@@ -55,11 +56,16 @@ void GuiChangeDefaults::initialize()
     qtDefaultConcentrationDependenceValue->setText(values.sk);
     qtDefaultBufferDensityValue->setToolTip(QLatin1String(GuiUnits::densityTip));
     qtDefaultBufferViscosityValue->setToolTip(QLatin1String(GuiUnits::viscosityTip));
+
+    // The rules of the main window's fields these values become the defaults of.
+    for (const ValueRow &row : valueRows()) {
+        row.field->setBottom(row.least);
+        row.field->setTop(row.greatest);
+    }
 }
 
 void GuiChangeDefaults::createConnections()
 {
-    // After the form's own, so OK closes the dialog before the changes are written.
     connect(qtChangeDbBrowseButton, &QPushButton::clicked, this, &GuiChangeDefaults::onBrowseClicked);
     connect(qtChangeDefaultAccRej, &QDialogButtonBox::accepted, this, &GuiChangeDefaults::onFinishedMakingChanges);
 }
@@ -98,38 +104,81 @@ GuiDefaultsRow GuiChangeDefaults::defaultsRow()
     return { values.value(0), values.value(1), values.value(2), values.value(3), values.value(4), values.value(5) };
 }
 
-bool GuiChangeDefaults::updateDefault(const char *column, const QLabel *label, const GuiLineEdit *field)
+QList<GuiChangeDefaults::ValueRow> GuiChangeDefaults::valueRows() const
 {
-    QString name = label->text().trimmed();
-    if (name.endsWith(QLatin1Char(':')))
-        name.chop(1);
-    double value = 0;
-    if (!AppNumber::fromText(field->text(), &value)) {
-        QMessageBox::warning(this, QStringLiteral("Vornakel"),
-            QStringLiteral("%1: '%2' is not a number, so this default was not changed.").arg(name, field->text()),
-            QMessageBox::Ok);
-        return false;
-    }
+    using namespace GuiDefaultBounds;
+    return { { qtChangeBufferDensity, qtLabelBufferDensity, qtDefaultBufferDensityValue, "density", leastPositive },
+        { qtChangeBufferViscosity, qtLabelBufferViscosity, qtDefaultBufferViscosityValue, "viscosity", leastPositive },
+        { qtChangeBufferpH, qtLabelBufferpH, qtDefaultBufferpHValue, "pH", leastPositive, greatestpH },
+        { qtChangeVbar, qtLabelVbar, qtDefaultVbarValue, "vbar", leastPositive },
+        { qtChangeDependence, qtLabelConcetrationDependenceSedimentation, qtDefaultConcentrationDependenceValue, "sk",
+            leastSk } };
+}
 
-    // The column is one of five fixed names; only the value comes from the user.
-    QSqlQuery query(m_db);
-    if (!query.prepare(QStringLiteral("UPDATE defaults SET %1 = :value WHERE id = 1").arg(QLatin1String(column)))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+bool GuiChangeDefaults::readChanges(QList<QPair<const char *, double>> *changes)
+{
+    for (const ValueRow &row : valueRows()) {
+        if (!row.box->isChecked())
+            continue;
+        QString name = row.label->text().trimmed();
+        if (name.endsWith(QLatin1Char(':')))
+            name.chop(1);
+        const QString text = row.field->text();
+        double value = 0;
+        QString refusal;
+        if (!AppNumber::fromText(text, &value))
+            refusal = QStringLiteral("%1: '%2' is not a number.").arg(name, text);
+        else if (!row.field->takes(text.trimmed()))
+            refusal = QStringLiteral("%1: %2 is refused; the form takes %3.")
+                          .arg(name, AppNumber::toText(value),
+                              qIsFinite(row.greatest)
+                                  ? QStringLiteral("values from %1 to %2")
+                                        .arg(AppNumber::toText(row.least), AppNumber::toText(row.greatest))
+                                  : QStringLiteral("values of %1 or more").arg(AppNumber::toText(row.least)));
+        if (!refusal.isEmpty()) {
+            QMessageBox::warning(this, QStringLiteral("Vornakel"),
+                refusal + QStringLiteral("\nNo default was changed."), QMessageBox::Ok);
+            row.field->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+        changes->append({ row.column, value });
+    }
+    return true;
+}
+
+bool GuiChangeDefaults::writeChanges(const QList<QPair<const char *, double>> &changes)
+{
+    if (changes.isEmpty())
+        return true;
+    auto fail = [this](const QString &text, QMessageBox::Icon icon) {
+        m_db.rollback();
+        const QString shown = text + QStringLiteral("\nNo default was changed.");
+        if (icon == QMessageBox::Critical)
+            QMessageBox::critical(this, QStringLiteral("Vornakel"), shown, QMessageBox::Ok);
+        else
+            QMessageBox::warning(this, QStringLiteral("Vornakel"), shown, QMessageBox::Ok);
+        return false;
+    };
+    if (!m_db.transaction()) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), m_db.lastError().text(), QMessageBox::Ok);
         return false;
     }
-    query.bindValue(QStringLiteral(":value"), value);
-    if (!query.exec()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
-        return false;
+    for (const auto &change : changes) {
+        // The column is one of five fixed names; only the value comes from the user.
+        QSqlQuery query(m_db);
+        if (!query.prepare(
+                QStringLiteral("UPDATE defaults SET %1 = :value WHERE id = 1").arg(QLatin1String(change.first))))
+            return fail(query.lastError().text(), QMessageBox::Critical);
+        query.bindValue(QStringLiteral(":value"), change.second);
+        if (!query.exec())
+            return fail(query.lastError().text(), QMessageBox::Critical);
+        // A file whose defaults row is gone takes the update without error and
+        // without storing anything; the typed values must not vanish unannounced.
+        if (query.numRowsAffected() == 0)
+            return fail(QStringLiteral("The database holds no defaults row."), QMessageBox::Warning);
     }
-    // A file whose defaults row is gone takes the update without error and
-    // without storing anything; the typed value must not vanish unannounced.
-    if (query.numRowsAffected() == 0) {
-        QMessageBox::warning(this, QStringLiteral("Vornakel"),
-            QStringLiteral("%1: the database holds no defaults row, so this default was not stored.").arg(name),
-            QMessageBox::Ok);
-        return false;
-    }
+    if (!m_db.commit())
+        return fail(m_db.lastError().text(), QMessageBox::Critical);
     return true;
 }
 
@@ -138,23 +187,17 @@ void GuiChangeDefaults::onFinishedMakingChanges()
     if (qtChangeExperimentalDatabase->isChecked())
         qCDebug(lcGui) << "Change Default Database not yet implemented.";
 
-    // Each row on its own: a refused or failed one does not stop the others.
-    if (qtChangeBufferDensity->isChecked())
-        updateDefault("density", qtLabelBufferDensity, qtDefaultBufferDensityValue);
-    if (qtChangeBufferViscosity->isChecked()) {
-        // The dialog has closed by now: the question goes to whoever opened it.
-        GuiUnits::askCentipoise(qtDefaultBufferViscosityValue, parentWidget());
-        updateDefault("viscosity", qtLabelBufferViscosity, qtDefaultBufferViscosityValue);
-    }
-    if (qtChangeBufferpH->isChecked())
-        updateDefault("pH", qtLabelBufferpH, qtDefaultBufferpHValue);
-    if (qtChangeVbar->isChecked())
-        updateDefault("vbar", qtLabelVbar, qtDefaultVbarValue);
-    if (qtChangeDependence->isChecked())
-        updateDefault("sk", qtLabelConcetrationDependenceSedimentation, qtDefaultConcentrationDependenceValue);
+    if (qtChangeBufferViscosity->isChecked())
+        GuiUnits::askCentipoise(qtDefaultBufferViscosityValue, this);
+    // All checked rows or none: a refused or failed one leaves the dialog open
+    // on what was typed, and the stored defaults as they were.
+    QList<QPair<const char *, double>> changes;
+    if (!readChanges(&changes) || !writeChanges(changes))
+        return;
 
     if (qtChangeDefaultMethod->isChecked())
         qCDebug(lcGui) << "Change Default calculation method not yet implemented.";
+    accept();
 }
 
 void GuiChangeDefaults::onBrowseClicked()

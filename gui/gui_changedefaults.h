@@ -4,9 +4,20 @@
 #include "ui_gui_changedefaults.h"
 
 #include <QDialog>
+#include <QList>
+#include <QPair>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QtNumeric>
+
+// What the main window's fields take of the values the defaults fill in: a
+// default outside this would start every new form with a refused field.
+namespace GuiDefaultBounds {
+inline constexpr double leastPositive = 1e-07; // density, viscosity, vbar, pH
+inline constexpr double greatestpH = 14;
+inline constexpr double leastSk = 0;
+} // namespace GuiDefaultBounds
 
 // Row 1 of `defaults`, the program defaults, as text: empty where nothing is
 // stored, all empty when the row cannot be read.
@@ -40,8 +51,22 @@ public slots:
 private:
     void initialize();
     void createConnections();
-    // Writes one column of row 1 from a field; false when refused or failed.
-    bool updateDefault(const char *column, const QLabel *label, const GuiLineEdit *field);
+    // One value row of the form: its box, caption, field, column and the
+    // bounds its main-window field takes.
+    struct ValueRow
+    {
+        QCheckBox *box;
+        QLabel *label;
+        GuiLineEdit *field;
+        const char *column;
+        double least;
+        double greatest = qInf();
+    };
+    QList<ValueRow> valueRows() const;
+    // The checked rows' values, or false after saying which row is refused.
+    bool readChanges(QList<QPair<const char *, double>> *changes);
+    // Writes the changes in one transaction; false after saying why none is stored.
+    bool writeChanges(const QList<QPair<const char *, double>> &changes);
 
     QString m_connectionName;
     QSqlDatabase m_db;

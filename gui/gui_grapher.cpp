@@ -328,7 +328,21 @@ void GuiGrapher::update()
 void GuiGrapher::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    AppWindowGeometry::store(this, QStringLiteral("Grapher"), event->size());
+    AppWindowGeometry::store(this, QStringLiteral("Grapher"));
+}
+
+void GuiGrapher::moveEvent(QMoveEvent *event)
+{
+    QWidget::moveEvent(event);
+    AppWindowGeometry::store(this, QStringLiteral("Grapher"));
+}
+
+void GuiGrapher::closeEvent(QCloseEvent *event)
+{
+    // The options dialog is a window of its own: left open, it would keep the
+    // program running after every other window has gone.
+    m_options->close();
+    QWidget::closeEvent(event);
 }
 
 void GuiGrapher::onViewLastZoomTriggered()

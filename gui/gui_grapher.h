@@ -9,6 +9,8 @@
 
 class QAction;
 class QMenuBar;
+class QCloseEvent;
+class QMoveEvent;
 class QResizeEvent;
 class QwtPlot;
 class QwtPlotCurve;
@@ -80,6 +82,10 @@ public slots:
     void onFileSaveTriggered();
     void onEditCopyAsBitmapTriggered();
     void onFileOpenTriggered();
+
+protected:
+    void moveEvent(QMoveEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void initialize();

@@ -158,7 +158,13 @@ QList<QPushButton *> GuiGrapherOptions::colorButtons() const
 void GuiGrapherOptions::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    AppWindowGeometry::store(this, QStringLiteral("GrapherOptions"), event->size());
+    AppWindowGeometry::store(this, QStringLiteral("GrapherOptions"));
+}
+
+void GuiGrapherOptions::moveEvent(QMoveEvent *event)
+{
+    QDialog::moveEvent(event);
+    AppWindowGeometry::store(this, QStringLiteral("GrapherOptions"));
 }
 
 void GuiGrapherOptions::showCurveAppearanceTab()

@@ -11,6 +11,7 @@
 
 class QAbstractButton;
 class QPushButton;
+class QMoveEvent;
 class QResizeEvent;
 
 // The options dialog of one plot window. It never draws: on Ok or Apply it
@@ -75,6 +76,9 @@ public slots:
     void onHAxisTicMarkToggled();
     void onVAxisTicMarkToggled();
     void resizeEvent(QResizeEvent *event) override;
+
+protected:
+    void moveEvent(QMoveEvent *event) override;
 
 private:
     void initialize();

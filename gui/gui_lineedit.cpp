@@ -64,6 +64,14 @@ bool GuiLineEdit::isValid() const
     return m_valid;
 }
 
+bool GuiLineEdit::takes(const QString &text) const
+{
+    QString probe = text;
+    int pos = 0;
+    double value = 0;
+    return m_validator.validate(probe, pos) == QValidator::Acceptable && AppNumber::fromText(text, &value);
+}
+
 void GuiLineEdit::revertValue() { }
 
 void GuiLineEdit::validateAndFormat()
@@ -82,10 +90,8 @@ void GuiLineEdit::validateAndFormat()
         return;
     }
 
-    QString probe = current;
-    int pos = 0;
     double value = 0;
-    if (m_validator.validate(probe, pos) != QValidator::Acceptable || !AppNumber::fromText(current, &value)) {
+    if (!takes(current) || !AppNumber::fromText(current, &value)) {
         setStyleSheet(QStringLiteral("QLineEdit{") + QLatin1String(GuiStyle::invalidBackground) + QStringLiteral("}"));
         return;
     }

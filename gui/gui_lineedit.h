@@ -26,6 +26,8 @@ public:
     // Empties the field, then writes the default text into it.
     void clear();
     bool isValid() const;
+    // Whether the field takes `text` as its value: a finite number within its range.
+    bool takes(const QString &text) const;
     void revertValue();
     void validateAndFormat();
 

@@ -965,6 +965,14 @@ void GuiSampleComposition::onGraphAbsorbanceClicked()
     showGraph(absorbanceGraph, absorbanceGraphPoints, QStringLiteral("nm"), QStringLiteral("Molar Exctinction"), true);
 }
 
+void GuiSampleComposition::closeGraphs()
+{
+    for (GuiGrapher *window : { chargeGraph.data(), absorbanceGraph.data() }) {
+        if (window)
+            window->close();
+    }
+}
+
 void GuiSampleComposition::showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
     const QString &yTitle, bool yTitleFirst)
 {

@@ -41,6 +41,8 @@ public:
     void setDatabasePath(const QString &path);
     void setCalculationsPlugin(AppPlugin *module);
     void clear();
+    // Closes the charge and absorbance graph windows, with the main window.
+    void closeGraphs();
 
     void setpH(const QString &pH);
     double aminoValue() const;

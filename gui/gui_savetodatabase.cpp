@@ -9,6 +9,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -133,6 +134,22 @@ void GuiSaveToDatabase::createConnections()
     }
     for (QComboBox *box : { qtLinkToResultsName, qtLinkToSampleName, qtLinkToSolventName })
         connect(box, indexChanged, this, &GuiSaveToDatabase::onRecordNameChanged);
+}
+
+void GuiSaveToDatabase::keyPressEvent(QKeyEvent *event)
+{
+    // Enter in a name box only names the new record (the box's own insert at
+    // item 0); left to the dialog it would press the tab's Save at once, under
+    // a half-typed name or over the chosen record.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    QWidget *focus = focusWidget();
+    for (const RecordList &list : m_lists) {
+        if (enter && focus && (focus == list.nameBox || list.nameBox->isAncestorOf(focus))) {
+            event->accept();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
 }
 
 // Record lists

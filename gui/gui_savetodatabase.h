@@ -10,6 +10,7 @@
 #include <QString>
 
 class GuiVornakel;
+class QKeyEvent;
 class QSqlQuery;
 class QVariant;
 
@@ -53,6 +54,9 @@ signals:
     void sigSolventRecordsChanged();
     void sigExperimentRecordsChanged();
     void sigResultsRecordsChanged();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     enum class RecordKind { Sample, Solvent, Experiment, Results };

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMoveEvent>
 #include <QResizeEvent>
 #include <QSize>
 #include <QStatusBar>
@@ -55,7 +56,7 @@ GuiVornakel::~GuiVornakel()
     // geometry was restored) must not overwrite the stored geometry with that
     // of a window nobody saw: its (0, 0) would pin the next window there.
     if (m_started)
-        AppWindowGeometry::store(this, QLatin1String(geometryPrefix), geometry().size());
+        AppWindowGeometry::store(this, QLatin1String(geometryPrefix));
 
     // The manager never deletes its modules, so the calculation module goes
     // after it, exactly once.
@@ -225,24 +226,24 @@ void GuiVornakel::initialize()
     qtExperimentResultsRp->setEnabled(true);
     qtExperimentResultsS->setEnabled(true);
 
-    qtSedVelocityK->setBottom(0);
+    qtSedVelocityK->setBottom(GuiDefaultBounds::leastSk);
     qtSedVelocityK->setFormat('g', 6);
     qtSedVelocityK->setDefaultText(sk);
 
-    qtSampleVbar->setBottom(1e-07);
+    qtSampleVbar->setBottom(GuiDefaultBounds::leastPositive);
     qtSampleVbar->setFormat('f', 5);
     qtSampleVbar->setDefaultText(vbar);
 
-    qtBufferpH->setBottom(1e-07);
-    qtBufferpH->setTop(14);
+    qtBufferpH->setBottom(GuiDefaultBounds::leastPositive);
+    qtBufferpH->setTop(GuiDefaultBounds::greatestpH);
     qtBufferpH->setFormat('f', 4);
     qtBufferpH->setDefaultText(pH);
 
-    qtBufferDensity->setBottom(1e-07);
+    qtBufferDensity->setBottom(GuiDefaultBounds::leastPositive);
     qtBufferDensity->setFormat('f', 6);
     qtBufferDensity->setDefaultText(density);
 
-    qtBufferViscosity->setBottom(1e-07);
+    qtBufferViscosity->setBottom(GuiDefaultBounds::leastPositive);
     qtBufferViscosity->setFormat('E', 4);
     qtBufferViscosity->setDefaultText(viscosity);
     // The form shows only the symbols; the units are where the figures are typed.
@@ -422,15 +423,7 @@ void GuiVornakel::createConnections()
     connect(qtHydrateOblate, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateOblate);
     connect(qtHydrateComputed, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateComputed);
     connect(qtHydrateDelta1, &QAbstractButton::toggled, this, &GuiVornakel::onToggledHydrateDelta1);
-    // Qt 5 reports a finished edit again on every focus loss, and a warning box
-    // of the calculation takes the focus: only a changed ratio is computed, so
-    // one edit runs once and shows its warnings once.
-    connect(qtHydrateRatio, &QLineEdit::editingFinished, this, [this] {
-        if (!qtHydrateRatio->isModified())
-            return;
-        qtHydrateRatio->setModified(false);
-        calculateResults();
-    });
+    connect(qtHydrateRatio, &QLineEdit::editingFinished, this, &GuiVornakel::onHydrateRatioEdited);
     connect(qtShapeProlate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
     connect(qtShapeOblate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
     connect(qtShapeCylinder, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
@@ -485,20 +478,50 @@ void GuiVornakel::log(const QString &message)
 
 void GuiVornakel::debug() { }
 
-void GuiVornakel::resizeEvent(QResizeEvent *event)
+void GuiVornakel::resizeEvent(QResizeEvent *)
 {
     if (!m_initialized)
         return; // no form yet, and nothing restored that could be stored
-    AppWindowGeometry::store(this, QLatin1String(geometryPrefix), event->size());
+    AppWindowGeometry::store(this, QLatin1String(geometryPrefix));
     alignLabels();
+}
+
+void GuiVornakel::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (m_initialized)
+        AppWindowGeometry::store(this, QLatin1String(geometryPrefix));
 }
 
 void GuiVornakel::closeEvent(QCloseEvent *event)
 {
+    if (!m_initialized) {
+        setVisible(false);
+        event->accept();
+        return;
+    }
+    AppWindowGeometry::store(this, QLatin1String(geometryPrefix));
     // Closing only hides the window; it can be shown again with its database.
     setVisible(false);
+    // The windows it opened go with it, so that closing the last main window
+    // ends the program instead of leaving it running behind a graph.
+    const QList<QPointer<QWidget>> opened = m_openedWindows;
+    m_openedWindows.clear();
+    for (const QPointer<QWidget> &window : opened) {
+        if (window)
+            window->close();
+    }
+    m_dataUpdate->close();
+    qtStackComposition->closeGraphs();
     clear();
     event->accept();
+}
+
+void GuiVornakel::keepWithWindow(QWidget *window)
+{
+    m_openedWindows.removeAll(QPointer<QWidget>());
+    if (window)
+        m_openedWindows.append(window);
 }
 
 void GuiVornakel::onChangeDefaults()

@@ -26,6 +26,7 @@ class GuiVbarStandardValue;
 class GuiViscosityStandardValue;
 class QAbstractButton;
 class QCloseEvent;
+class QMoveEvent;
 class QResizeEvent;
 class XmlMessageProcessor;
 
@@ -169,6 +170,7 @@ public slots:
     void onToggledHydrateOblate(bool checked);
     void onToggledHydrateComputed(bool checked);
     void onToggledHydrateDelta1(bool checked);
+    void onHydrateRatioEdited();
     void enableShapeButtons();
     void onGraphShapeClicked();
     void onGraphAoverBClicked();
@@ -181,10 +183,14 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     static void checkRemembered(QAbstractButton *button);
+    // A top-level window opened from this one (a graph, a module's window),
+    // closed when this window closes.
+    void keepWithWindow(QWidget *window);
     void showTabs(); // the stacked widget back on the page that holds the tabs
 
     // Record lists and loaders.
@@ -216,6 +222,7 @@ private:
     QStringList axelPoints;
     QStringList aOverBPoints;
     QPointer<GuiGrapher> aOverBGraph; // the newest a/b window; it deletes itself when closed
+    QList<QPointer<QWidget>> m_openedWindows; // see keepWithWindow()
 
     bool m_calculationsBlocked = false;
     GuiChangeDefaults *m_changeDefaults = nullptr;

@@ -22,6 +22,7 @@
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QUrl>
+#include <QWebView>
 
 namespace {
 
@@ -113,15 +114,27 @@ void GuiVornakel::onShowAboutVornakel()
     about.exec();
 }
 
+// Without a browser (or with none the desktop knows of) nothing would happen
+// at all; the person is told, with the address to open elsewhere.
+static void openHelpPage(QWidget *parent, const QString &path)
+{
+    const QUrl page(AppServers::helpServer() + path);
+    if (QDesktopServices::openUrl(page))
+        return;
+    QMessageBox::warning(parent, QStringLiteral("Vornakel"),
+        QStringLiteral("The help page could not be opened in a web browser.\n\nIts address is:\n%1")
+            .arg(page.toString()),
+        QMessageBox::Ok);
+}
+
 void GuiVornakel::onHelpContentClicked()
 {
-    QDesktopServices::openUrl(QUrl(AppServers::helpServer() + QStringLiteral("/index.php/Main_Page")));
+    openHelpPage(this, QStringLiteral("/index.php/Main_Page"));
 }
 
 void GuiVornakel::onHelpContentSearchClicked()
 {
-    QDesktopServices::openUrl(
-        QUrl(AppServers::helpServer() + QStringLiteral("/index.php/Special:Search?search=&fulltext=Search")));
+    openHelpPage(this, QStringLiteral("/index.php/Special:Search?search=&fulltext=Search"));
 }
 
 void GuiVornakel::onShowAdditionalModules()
@@ -156,13 +169,16 @@ bool GuiVornakel::loadAdditionalModule(QString nameAndVersion)
     auto *window = new GuiModule(module, nullptr);
     if (!window->window())
         delete window;
+    else
+        keepWithWindow(window->window());
     return true;
 }
 
 void GuiVornakel::onShowModuleWindow(QString moduleUIPath, QString moduleScriptPath)
 {
     // Released with its window.
-    new GuiWebModule(m_moduleManager, m_databasePath, moduleUIPath, moduleScriptPath, nullptr);
+    auto *module = new GuiWebModule(m_moduleManager, m_databasePath, moduleUIPath, moduleScriptPath, nullptr);
+    keepWithWindow(module->view());
 }
 
 void GuiVornakel::onCheckForUpdates()

@@ -30,6 +30,7 @@
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
+#include <qwt_text_label.h>
 
 namespace {
 
@@ -231,6 +232,17 @@ void GuiVornakel::emptyResultFigures()
     qtGraphShapeHydrationExpansion->setText(QString());
 }
 
+void GuiVornakel::onHydrateRatioEdited()
+{
+    // Qt 5 reports a finished edit again on every focus loss, and a warning box
+    // of the calculation takes the focus: only a changed ratio is computed, so
+    // one edit runs once and shows its warnings once.
+    if (!qtHydrateRatio->isModified())
+        return;
+    qtHydrateRatio->setModified(false);
+    calculateResults();
+}
+
 void GuiVornakel::enableShapeButtons()
 {
     qtShapeProlate->setEnabled(true);
@@ -367,6 +379,7 @@ void GuiVornakel::onGraphShapeClicked()
     // deletes its curves with itself.
     auto *plot = new QwtPlot();
     plot->setAttribute(Qt::WA_DeleteOnClose);
+    keepWithWindow(plot);
     plot->setCanvasBackground(QBrush(Qt::white));
 
     auto makeCurve = [](const QString &title, const QVector<QPointF> &points, const QColor &pen) {
@@ -412,25 +425,25 @@ void GuiVornakel::onGraphShapeClicked()
     };
     const TitleRow rows[] = {
         { qtShapeProlate, qtTellerMethod,
-            "%1 prolate model, Teller method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = "
+            "%1 prolate model, Teller method, hydrated \n a/b = %2; 2a = %3 nm; 2b = %4 nm; hydration expansion = "
             "%5%",
             qtTellermaxab, qtTeller2amax, qtTeller2bmin },
         { qtShapeProlate, qtVbarMethod,
-            "%1 prolate model, Vbar method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = %5%",
+            "%1 prolate model, Vbar method, hydrated \n a/b = %2; 2a = %3 nm; 2b = %4 nm; hydration expansion = %5%",
             qtVbarmaxab, qtVbar2amax, qtVbar2bmin },
         { qtShapeOblate, qtTellerMethod,
-            "%1 oblate model, Teller method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = "
+            "%1 oblate model, Teller method, hydrated \n a/b = %2; 2a = %3 nm; 2b = %4 nm; hydration expansion = "
             "%5%",
             qtTellermaxab, qtTeller2amax, qtTeller2bmin },
         { qtShapeOblate, qtVbarMethod,
-            "%1 oblate model, Vbar method, hydrated \n a/b = %2 nm; 2a = %3 nm; 2b = %4 nm; hydration expansion = %5%",
+            "%1 oblate model, Vbar method, hydrated \n a/b = %2; 2a = %3 nm; 2b = %4 nm; hydration expansion = %5%",
             qtVbarmaxab, qtVbar2amax, qtVbar2bmin },
         { qtShapeCylinder, qtTellerMethod,
-            "%1 cylinderical model, Teller method, hydrated \n L/d = %2 nm; L = %3 nm; d = %4 nm; hydration expansion "
+            "%1 cylinderical model, Teller method, hydrated \n L/d = %2; L = %3 nm; d = %4 nm; hydration expansion "
             "= %5%",
             qtTellermaxab, qtTeller2amax, qtTeller2bmin },
         { qtShapeCylinder, qtVbarMethod,
-            "%1 cylinderical model, Vbar method, hydrated \n L/d = %2 nm; L = %3 nm; d = %4 nm; hydration expansion = "
+            "%1 cylinderical model, Vbar method, hydrated \n L/d = %2; L = %3 nm; d = %4 nm; hydration expansion = "
             "%5%",
             qtVbarmaxab, qtVbar2amax, qtVbar2bmin },
     };
@@ -451,7 +464,10 @@ void GuiVornakel::onGraphShapeClicked()
         qtGraphShapeButton->setEnabled(false);
 
     QwtText plotTitle(title, QwtText::AutoText);
-    plotTitle.setFont(QFont(QStringLiteral("Helvetica"), 10));
+    // Laid out and drawn in one face: what the font leaves open (its weight)
+    // is drawn from the title label's bold font but not measured so, and a
+    // line that the wider text wraps into is cut off.
+    plotTitle.setFont(QFont(QStringLiteral("Helvetica"), 10).resolve(plot->titleLabel()->font()));
     // The figures can make the second line wider than the window; wrapped, the
     // whole title stays readable.
     plotTitle.setRenderFlags(Qt::AlignCenter | Qt::TextWordWrap);
@@ -469,6 +485,7 @@ void GuiVornakel::onGraphAoverBClicked()
     // the pointer to the newest one clears itself.
     aOverBGraph = new GuiGrapher(nullptr);
     aOverBGraph->setAttribute(Qt::WA_DeleteOnClose);
+    keepWithWindow(aOverBGraph);
     aOverBGraph->reset();
     connect(aOverBGraph, &GuiGrapher::sigLog, this, &GuiVornakel::sigLog);
 

@@ -101,6 +101,7 @@ private slots:
     {
         m_grapher->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_grapher.data()));
+        m_grapher->move(40, 60); // room above for a title bar: a place that is restored
         m_grapher->resize(800, 500);
         QTRY_COMPARE(QSettings().value("Grapher/geometry/height").toInt(), 500);
         const QRect geometry = m_grapher->geometry();

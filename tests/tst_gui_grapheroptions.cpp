@@ -42,6 +42,7 @@ private slots:
         QCOMPARE(m_dialog->geometry().size(), QSize(525, 600));
         m_dialog->show();
         QVERIFY(!m_dialog->isModal() && QTest::qWaitForWindowExposed(m_dialog.data()));
+        m_dialog->move(40, 60); // room above for a title bar: a place that is restored
         m_dialog->resize(700, 500);
         QTRY_COMPARE(QSettings().value("GrapherOptions/geometry/width").toInt(), 700);
         const QRect geometry = m_dialog->geometry();

@@ -148,6 +148,24 @@ private slots:
         QVERIFY(button->isEnabled());
     }
 
+    // Enter in a new record's name box names the record, as the box inserts; it saves nothing until Save.
+    void enterNamesTheNewRecordAndSavesNothing()
+    {
+        auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
+        d->show();
+        QApplication::setActiveWindow(d.get());
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QLineEdit *edit = d->qtResultsName->lineEdit();
+        edit->clear(); // an empty name gives the focus to the dialog
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("Run 2 shape"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(value("SELECT group_concat(name) FROM results").toString(), QStringLiteral("Run 1 shape"));
+        QCOMPARE(d->qtResultsName->itemText(0) + '|' + d->qtResultsName->itemData(0).toString(),
+            QStringLiteral("Run 2 shape|-1"));
+        QVERIFY(d->isVisible() && !d->qtResultsSaved->isVisible() && save(d->qtResultsButtonBox)->isEnabled());
+    }
+
     void emptyTablesOfferNoLink()
     {
         QVERIFY(sql("UPDATE sample SET active = 0"));

@@ -1,7 +1,9 @@
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
 #include "gui/gui_lineedit.h"
+#include "gui/gui_samplecomposition.h"
 #include "gui/gui_splashscreen.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
@@ -18,6 +20,7 @@
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 // The main window's start-up, its objects, its wiring and its geometry, on a
@@ -40,13 +43,41 @@ class TstGuiVornakel : public QObject
         return window->initVornakel() ? std::move(window) : nullptr;
     }
 
-    // Whether the signal had a receiver. Cuts its connections to find out, so
-    // each check is the last use of that signal in a test.
-    static bool connected(QObject *sender, const char *signature)
+    // One connection of the window's wiring: its sender and signal, and a cut
+    // of exactly this signal from exactly the named slot (true when there was
+    // such a connection).
+    struct Wire
     {
-        const int index = sender->metaObject()->indexOfSignal(QMetaObject::normalizedSignature(signature));
-        return index >= 0 && QObject::disconnect(sender, sender->metaObject()->method(index), nullptr, QMetaMethod());
+        QObject *sender;
+        QMetaMethod signal;
+        std::function<bool()> cut;
+        QString name() const { return sender->objectName() + ' ' + signal.methodSignature(); }
+    };
+    template<typename Sender, typename Signal, typename Receiver, typename Slot>
+    static Wire wire(Sender *sender, Signal signal, Receiver *receiver, Slot slot)
+    {
+        return { sender, QMetaMethod::fromSignal(signal),
+            [=] { return QObject::disconnect(sender, signal, receiver, slot); } };
     }
+    template<typename Sender, typename Signal>
+    static Wire wireByName(Sender *sender, Signal signal, QObject *receiver, const char *slot)
+    {
+        const QMetaMethod method = QMetaMethod::fromSignal(signal);
+        const QMetaMethod target = receiver->metaObject()->method(receiver->metaObject()->indexOfSlot(slot));
+        return { sender, method, [=] { return QObject::disconnect(sender, method, receiver, target); } };
+    }
+    // How many connections leave the signal; QObject::receivers() is
+    // protected, and a pointer to it taken through a derived class may be
+    // called on any object.
+    struct Receivers : QObject
+    {
+        static int of(const QObject *sender, const QMetaMethod &signal)
+        {
+            const QByteArray code = '2' + signal.methodSignature();
+            return (sender->*(&Receivers::receivers))(code.constData());
+        }
+    };
+    static int connections(const QObject *sender, const QMetaMethod &signal) { return Receivers::of(sender, signal); }
 
     static QList<GuiDataUpdate *> referenceEditors()
     {
@@ -211,60 +242,133 @@ private slots:
         QVERIFY(window->qtStopSign->isHidden());
     }
 
-    void everyWiredSignalHasAReceiver()
+    // Each wired signal reaches the slot its row names, and only once: a missing, wrong or doubled connection
+    // fails.
+    void eachWiredSignalReachesTheSlotItsRowNamesOnce()
     {
         auto window = start();
         QVERIFY(window);
-        // Every numeric field below the window, the standard-value dialogs' too.
-        const QList<GuiLineEdit *> fields = window->findChildren<GuiLineEdit *>();
-        for (GuiStandardValue *dialog : window->findChildren<GuiStandardValue *>())
+        GuiVornakel *w = window.get();
+        GuiSampleComposition *sample = w->qtStackComposition;
+        GuiBufferComponents *buffer = w->qtStackBufferComponents;
+        GuiDataUpdate *editor = referenceEditors().last();
+        using V = GuiVornakel;
+        using A = QAction;
+        using B = QAbstractButton;
+        const auto index = qOverload<int>(&QComboBox::currentIndexChanged);
+        QList<Wire> wires = {
+            wire(w->actionCheck_for_updates, &A::triggered, w, &V::onCheckForUpdates),
+            wire(w->actionAbout_Vornakel, &A::triggered, w, &V::onShowAboutVornakel),
+            wire(w->actionAdditional_Modules, &A::triggered, w, &V::onShowAdditionalModules),
+            wire(w->actionDebug_Console, &A::triggered, w, &V::debug),
+            wire(w->actionNew_Data_Entry_Form, &A::triggered, w, &V::clear),
+            wire(w->actionOpen_Different_Experimental_Database, &A::triggered, w, &V::onShowExperimentalDatabases),
+            wire(w->actionImport, &A::triggered, w, &V::onImport),
+            wire(w, &V::sigModulePath, w, &V::onShowModuleWindow),
+            wire(w->actionChange_Program_Defaults, &A::triggered, w, &V::onChangeDefaults),
+            wire(w->actionUpdate_Amino_Acid_Data, &A::triggered, editor, &GuiDataUpdate::showAminoAcidPage),
+            wire(w->actionUpdate_Conjugate_Data, &A::triggered, editor, &GuiDataUpdate::showConjugatePage),
+            wire(w->actionUpdate_Denaturants_Data, &A::triggered, editor, &GuiDataUpdate::showDenaturantPage),
+            wire(
+                w->actionUpdate_BufferComponents_Data, &A::triggered, editor, &GuiDataUpdate::showBufferComponentsPage),
+            wire(w->actionUpdate_Extinction_Data, &A::triggered, editor, &GuiDataUpdate::showExtinctionPage),
+            wire(editor, &GuiDataUpdate::sigNewBufferComponentAdded, buffer,
+                &GuiBufferComponents::onNewComponentRecordAdded),
+            wire(editor, &GuiDataUpdate::sigComponentRecordChanged, buffer,
+                &GuiBufferComponents::onComponentRecordChanged),
+            wire(sample, &GuiSampleComposition::sigCalculatedVBarAccepted, w, &V::onCalculatedVBarAccepted),
+            wire(sample, &GuiSampleComposition::sigCalculatedMrAccepted, w, &V::onCalculatedMrAccepted),
+            wire(sample, &GuiSampleComposition::sigCalculatedHydrationAccepted, w, &V::onCalculatedHydrationAccepted),
+            wire(editor, &GuiDataUpdate::sigNewAminoRecordAdded, sample, &GuiSampleComposition::onNewAminoRecordAdded),
+            wire(editor, &GuiDataUpdate::sigAminoRecordChanged, sample, &GuiSampleComposition::onAminoRecordChanged),
+            wire(editor, &GuiDataUpdate::sigNewDenaturantRecordAdded, sample,
+                &GuiSampleComposition::onNewDenaturantRecordAdded),
+            wire(editor, &GuiDataUpdate::sigDenaturantRecordChanged, sample,
+                &GuiSampleComposition::onDenaturantRecordChanged),
+            wire(editor, &GuiDataUpdate::sigNewConjugateRecordAdded, sample,
+                &GuiSampleComposition::onNewConjugateRecordAdded),
+            wire(editor, &GuiDataUpdate::sigConjugateRecordChanged, sample,
+                &GuiSampleComposition::onConjugateRecordChanged),
+            wire(w->qtVbarDirectEntry, &B::toggled, w, &V::onSampleVbarDirectEntry),
+            wire(w->qtVbarStandard, &B::clicked, w, &V::onClickedVbarStandard),
+            wire(w->qtVbarCompute, &B::clicked, w, &V::onClickedVbarCompute),
+            wire(w->qtDensityDirectEntry, &B::toggled, w, &V::onBufferDensityDirectEntry),
+            wire(w->qtDensityStandard, &B::clicked, w, &V::onClickedDensityStandard),
+            wire(w->qtDensityCompute, &B::clicked, w, &V::onClickedDensityCompute),
+            wire(w->qtViscosityDirectEntry, &B::toggled, w, &V::onBufferViscosityDirectEntry),
+            wire(w->qtViscosityStandard, &B::clicked, w, &V::onClickedViscosityStandard),
+            wire(w->qtViscosityCompute, &B::clicked, w, &V::onClickedViscosityCompute),
+            wire(w->qtskButton, &B::clicked, w, &V::onskButtonClicked),
+            wire(w->qtExactMolecularWeight, &B::clicked, w, &V::onExactMolecularWeightDirectEntry),
+            wire(w->qtFromSigma, &B::clicked, w, &V::onSetFromSigma),
+            wire(w->qtFromComposition, &B::clicked, w, &V::onClickedFromComposition),
+            wire(w->qtVbarCompute, &B::clicked, w, &V::onClickedFromComposition),
+            wire(w->qtSedEquilibriumMR, &QLineEdit::textChanged, w->qtStopSign, &QWidget::hide),
+            wire(w->qtTabWidget, &QTabWidget::currentChanged, w, &V::onCurrentTabChanged),
+            wire(sample, &GuiSampleComposition::sigPageCanceled, w, &V::onPageCanceled),
+            wire(buffer, &GuiBufferComponents::sigPageCanceled, w, &V::onPageCanceled),
+            wire(sample, &GuiSampleComposition::sigPageAccepted, w, &V::onPageAccepted),
+            wire(sample, &GuiSampleComposition::sigSaveToDatabase, w, &V::onSaveToDBClicked),
+            wire(buffer, &GuiBufferComponents::sigPageAccepted, w, &V::onPageAccepted),
+            wire(buffer, &GuiBufferComponents::sigCalculatedDensityAccepted, w, &V::onBufferDensityCalculated),
+            wire(buffer, &GuiBufferComponents::sigSaveToDatabase, w, &V::onSaveToDBClicked),
+            wire(buffer, &GuiBufferComponents::sigCalculatedViscosityAccepted, w, &V::onBufferViscosityCalculated),
+            wire(w->qtSampleSaveToDB, &B::clicked, w, &V::onSaveToDBClicked),
+            wire(w->qtBufferSaveToDB, &B::clicked, w, &V::onSaveToDBClicked),
+            wire(w->qtExperimentSaveToDB, &B::clicked, w, &V::onSaveToDBClicked),
+            wire(w->qtResultsSaveToDB, &B::clicked, w, &V::onSaveToDBClicked),
+            wire(w->qtBufferName, index, w, &V::onRecordComboBoxChanged),
+            wire(w->qtBufferSortBy, index, w, &V::populateSolventRecordList),
+            wire(w->qtSampleName, index, w, &V::onRecordComboBoxChanged),
+            wire(w->qtSampleSortBy, index, w, &V::populateSampleRecordList),
+            wire(w->qtExperimentName, index, w, &V::onRecordComboBoxChanged),
+            wire(w->qtExperimentSortBy, index, w, &V::populateExperimentRecordList),
+            wire(w->qtResultsName, index, w, &V::onRecordComboBoxChanged),
+            wire(w->qtResultsSortBy, index, w, &V::populateResultsRecordList),
+            wire(w->qtHydrateNothing, &B::toggled, w, &V::onToggledHydrateNothing),
+            wire(w->qtHydrateProlate, &B::toggled, w, &V::onToggledHydrateProlate),
+            wire(w->qtHydrateOblate, &B::toggled, w, &V::onToggledHydrateOblate),
+            wire(w->qtHydrateComputed, &B::toggled, w, &V::onToggledHydrateComputed),
+            wire(w->qtHydrateDelta1, &B::toggled, w, &V::onToggledHydrateDelta1),
+            wire(w->qtHydrateRatio, &QLineEdit::editingFinished, w, &V::onHydrateRatioEdited),
+            wire(w->qtShapeProlate, &B::toggled, w, &V::calculateResults),
+            wire(w->qtShapeOblate, &B::toggled, w, &V::calculateResults),
+            wire(w->qtShapeCylinder, &B::toggled, w, &V::calculateResults),
+            wire(w->qtGraphShapeButton, &B::clicked, w, &V::onGraphShapeClicked),
+            wire(w->qtAvsBGraphButton, &B::clicked, w, &V::onGraphAoverBClicked),
+            wire(w->qtSedEquilibriumTemp, &QLineEdit::editingFinished, w, &V::onSedEqTempChanged),
+            wire(w->actionContents, &A::triggered, w, &V::onHelpContentClicked),
+            wire(w->actionSearch_for_Help_On, &A::triggered, w, &V::onHelpContentSearchClicked),
+            wire(w->qtHydrateComputed, &B::toggled, w, &V::enableShapeButtons),
+            wire(w->actionSave_Sample_Info_in_Database, &A::triggered, w, &V::onSaveToDBClicked),
+            wire(w->actionSave_Buffer_Info_in_Database, &A::triggered, w, &V::onSaveToDBClicked),
+            wire(w->actionSave_Experiment_Info_in_Database, &A::triggered, w, &V::onSaveToDBClicked),
+            wire(w->actionSave_Results_in_Database, &A::triggered, w, &V::onSaveToDBClicked),
+            // The form's own, by name.
+            wireByName(w->actionExit, &A::triggered, w, "close()"),
+        };
+        // Every numeric field below the window, the pages' and the standard-value dialogs' too.
+        const QList<GuiLineEdit *> fields = w->findChildren<GuiLineEdit *>();
+        for (GuiStandardValue *dialog : w->findChildren<GuiStandardValue *>())
             QVERIFY(fields.contains(dialog->qtValue) && fields.contains(dialog->qtTemperature));
         for (GuiLineEdit *field : fields)
-            QVERIFY2(connected(field, "sigValueEdited()") && connected(field, "sigValueChanged()"),
-                qPrintable(field->objectName()));
-        const char *const wiring[][2] = {
-            { "triggered(bool)",
-                "actionCheck_for_updates actionAbout_Vornakel actionAdditional_Modules actionDebug_Console "
-                "actionNew_Data_Entry_Form actionOpen_Different_Experimental_Database actionImport "
-                "actionChange_Program_Defaults actionUpdate_Amino_Acid_Data actionUpdate_Conjugate_Data "
-                "actionUpdate_Denaturants_Data actionUpdate_BufferComponents_Data actionUpdate_Extinction_Data "
-                "actionContents actionSearch_for_Help_On actionSave_Sample_Info_in_Database "
-                "actionSave_Buffer_Info_in_Database actionSave_Experiment_Info_in_Database "
-                "actionSave_Results_in_Database actionExit" },
-            { "toggled(bool)",
-                "qtVbarDirectEntry qtDensityDirectEntry qtViscosityDirectEntry qtHydrateNothing qtHydrateProlate "
-                "qtHydrateOblate qtHydrateComputed qtHydrateDelta1 qtShapeProlate qtShapeOblate qtShapeCylinder" },
-            { "clicked(bool)",
-                "qtVbarStandard qtVbarCompute qtDensityStandard qtDensityCompute qtViscosityStandard "
-                "qtViscosityCompute qtskButton qtExactMolecularWeight qtFromSigma qtFromComposition qtSampleSaveToDB "
-                "qtBufferSaveToDB qtExperimentSaveToDB qtResultsSaveToDB qtGraphShapeButton qtAvsBGraphButton" },
-            { "currentIndexChanged(int)",
-                "qtBufferName qtBufferSortBy qtSampleName qtSampleSortBy qtExperimentName qtExperimentSortBy "
-                "qtResultsName qtResultsSortBy" },
-            { "textChanged(QString)", "qtSedEquilibriumMR" },
-            { "currentChanged(int)", "qtTabWidget" },
-            { "editingFinished()", "qtHydrateRatio qtSedEquilibriumTemp" },
-            { "sigCalculatedVBarAccepted(qreal) sigCalculatedMrAccepted(qreal) sigCalculatedHydrationAccepted(qreal)",
-                "qtStackComposition" },
-            { "sigCalculatedDensityAccepted(qreal) sigCalculatedViscosityAccepted(qreal)", "qtStackBufferComponents" },
-            { "sigPageCanceled() sigPageAccepted() sigSaveToDatabase()", "qtStackComposition qtStackBufferComponents" },
-        };
-        for (const auto &row : wiring)
-            for (const QString &name : QString::fromLatin1(row[1]).split(QLatin1Char(' ')))
-                for (const QString &signal : QString::fromLatin1(row[0]).split(QLatin1Char(' '))) {
-                    // The sample page has a tab widget of the same name.
-                    QObject *sender = name == QLatin1String("qtTabWidget") ? window->qtTabWidget
-                                                                           : window->findChild<QObject *>(name);
-                    QVERIFY2(sender && connected(sender, qPrintable(signal)), qPrintable(name + ' ' + signal));
-                }
-        QVERIFY(connected(window.get(), "sigModulePath(QString,QString)"));
-        // The reference data editor tells both composition pages of new and changed records.
-        GuiDataUpdate *editor = referenceEditors().last();
-        for (const char *signal :
-            { "sigNewBufferComponentAdded(int)", "sigComponentRecordChanged(int)", "sigNewAminoRecordAdded(int)",
-                "sigAminoRecordChanged(int)", "sigNewDenaturantRecordAdded(int)", "sigDenaturantRecordChanged(int)",
-                "sigNewConjugateRecordAdded(int)", "sigConjugateRecordChanged(int)" })
-            QVERIFY2(connected(editor, signal), signal);
+            wires << wire(field, &GuiLineEdit::sigValueEdited, w, &V::onValueEdited)
+                  << wire(field, &GuiLineEdit::sigValueChanged, w, &V::onValueChanged);
+
+        // Cutting each row's connection takes exactly one connection per row off its signal.
+        QHash<QPair<QObject *, int>, int> rows, before;
+        for (const Wire &row : qAsConst(wires)) {
+            const auto key = qMakePair(row.sender, row.signal.methodIndex());
+            ++rows[key];
+            before[key] = connections(row.sender, row.signal);
+        }
+        for (const Wire &row : qAsConst(wires))
+            QVERIFY2(row.cut(), qPrintable(row.name()));
+        for (const Wire &row : qAsConst(wires)) {
+            const auto key = qMakePair(row.sender, row.signal.methodIndex());
+            QVERIFY2(
+                before.value(key) - connections(row.sender, row.signal) == rows.value(key), qPrintable(row.name()));
+        }
     }
 
     // The splash time ends while a start-up message box waits for the person:
@@ -352,6 +456,28 @@ private slots:
         QVERIFY(second);
         QVERIFY(second->testAttribute(Qt::WA_Moved));
         QCOMPARE(second->geometry(), kept);
+    }
+
+    // A moved window is kept where it was moved to. A stored place whose title bar would be off every screen (as
+    // one stored before the window system placed the window) is left to the window system; the size is kept.
+    void aMovedWindowIsKeptThereAndNoneOpensWithItsTitleBarOffScreen()
+    {
+        auto first = start();
+        QVERIFY(first);
+        first->show();
+        QVERIFY(QTest::qWaitForWindowExposed(first.get()));
+        first->move(120, 90);
+        QCOMPARE(QPoint(stored("MainWindow/geometry/x"), stored("MainWindow/geometry/y")), first->geometry().topLeft());
+        const QSize size = first->size();
+        first.reset();
+        for (const QPoint &offScreen : { QPoint(0, 0), QPoint(100, -300), QPoint(5000, 100) }) {
+            QSettings().setValue(QStringLiteral("MainWindow/geometry/x"), offScreen.x());
+            QSettings().setValue(QStringLiteral("MainWindow/geometry/y"), offScreen.y());
+            auto next = start(QStringLiteral("next.db"));
+            QVERIFY(next);
+            QVERIFY2(!next->testAttribute(Qt::WA_Moved) && next->size() == size,
+                qPrintable(QStringLiteral("%1,%2").arg(offScreen.x()).arg(offScreen.y())));
+        }
     }
 };
 

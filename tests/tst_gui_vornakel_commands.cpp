@@ -7,9 +7,11 @@
 #include "gui/gui_checkforupdates.h"
 #include "gui/gui_vornakel.h"
 #include "test_environment.h"
+#include "test_fakemodule.h"
 #include "test_httpserver.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
+#include "xml/xml_messageprocessor.h"
 
 #include <QDesktopServices>
 #include <QSqlDatabase>
@@ -33,6 +35,17 @@ GuiVornakel *windowOf(const QString &path)
         if (window->activeDbLocation() == path)
             return window;
     return nullptr;
+}
+
+// The windows on screen, by object name or else class, sorted.
+QStringList visibleWindows()
+{
+    QStringList shown;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->isVisible())
+            shown << (w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName());
+    shown.sort();
+    return shown;
 }
 
 void touch(const QString &path, const QByteArray &bytes = QByteArray())
@@ -216,6 +229,52 @@ private slots:
         QCOMPARE(catcher.urls,
             (QList<QUrl> { QUrl("http://help.test/index.php/Main_Page"),
                 QUrl("http://help.test/index.php/Special:Search?search=&fulltext=Search") }));
+    }
+
+    // Without a browser (the headless platform opens no address) each page is named in a box instead.
+    void helpThatCannotBeOpenedGivesItsAddress()
+    {
+        QSettings().setValue(QLatin1String(AppServers::helpServerKey), "http://help.test/");
+        first->actionContents->trigger();
+        first->actionSearch_for_Help_On->trigger();
+        QCOMPARE(m->answerer.titles(), (QStringList { "Vornakel", "Vornakel" }));
+        QVERIFY(m->answerer.texts().value(0).contains("http://help.test/index.php/Main_Page"));
+        QVERIFY(
+            m->answerer.texts().value(1).contains("http://help.test/index.php/Special:Search?search=&fulltext=Search"));
+    }
+
+    // File > Exit closes the window and what it opened: its graphs, the reference editor, a module's window. No
+    // window is left to keep the program running.
+    void exitClosesTheWindowAndWhatItOpened()
+    {
+        auto *fake = new TestFakeModule;
+        QList<QVariantMap> shape, ratio;
+        for (int i = 0; i < 2; ++i) {
+            shape << TestFakeModule::point("GraphShape", "x", i, i) << TestFakeModule::point("GraphShape", "y", i, i);
+            ratio << TestFakeModule::point("A over B Graph", "x", i, i)
+                  << TestFakeModule::point("A over B Graph", "y", i, i);
+        }
+        fake->answer("graphShape", shape);
+        fake->answer("calculationsAvsBHydration", ratio);
+        first->setCalculationsPlugin(fake);
+        TestModules modules;
+        modules.writeAddOn("addon_main.js", "AddOn", "3",
+            "<ui version=\"4.0\"><class>AddOnForm</class><widget class=\"QWidget\" name=\"AddOnForm\"/></ui>");
+        first->findChild<XmlMessageProcessor *>("MessageProcessor")->loadPlugins(modules.path());
+
+        first->show();
+        {
+            const QSignalBlocker quiet(first->qtHydrateComputed);
+            first->qtHydrateComputed->setChecked(true); // the shape graph is drawn for a computed hydration
+        }
+        first->onGraphShapeClicked();
+        first->onGraphAoverBClicked();
+        first->actionUpdate_Amino_Acid_Data->trigger();
+        QVERIFY(first->loadAdditionalModule("AddOn,3"));
+        QCOMPARE(
+            visibleWindows(), (QStringList { "AddOnForm", "GuiGrapher", "QtDataUpdate", "QtVornakel", "QwtPlot" }));
+        first->actionExit->trigger();
+        QCOMPARE(visibleWindows(), QStringList());
     }
 };
 

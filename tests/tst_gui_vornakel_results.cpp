@@ -17,6 +17,7 @@
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
+#include <qwt_text_label.h>
 
 #include <cmath>
 #include <memory>
@@ -305,16 +306,16 @@ private slots:
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("yTitle");
-        // The sample name is shown as it is, even where it looks like a placeholder.
+        // The sample name is shown as it is, even where it looks like a placeholder. A ratio has no unit.
         const char *const cases[][5] = {
             { "prolate teller", "qtShapeProlate", "qtTellerMethod", "prolate axial ratio (a/b), teller method",
-                "50%2 %5 mix prolate model, Teller method, hydrated \n a/b = 4.5 nm; 2a = 9.1 nm; 2b = 2 nm; "
+                "50%2 %5 mix prolate model, Teller method, hydrated \n a/b = 4.5; 2a = 9.1 nm; 2b = 2 nm; "
                 "hydration expansion = 12%" },
             { "oblate vbar", "qtShapeOblate", "qtVbarMethod", "oblate axial ratio (a/b), vbar method",
-                "50%2 %5 mix oblate model, Vbar method, hydrated \n a/b = 3.25 nm; 2a = 7.5 nm; 2b = 2.3 nm; "
+                "50%2 %5 mix oblate model, Vbar method, hydrated \n a/b = 3.25; 2a = 7.5 nm; 2b = 2.3 nm; "
                 "hydration expansion = 12%" },
             { "cylinder vbar", "qtShapeCylinder", "qtVbarMethod", "cylinder length/diameter, v-bar method",
-                "50%2 %5 mix cylinderical model, Vbar method, hydrated \n L/d = 3.25 nm; L = 7.5 nm; d = 2.3 nm; "
+                "50%2 %5 mix cylinderical model, Vbar method, hydrated \n L/d = 3.25; L = 7.5 nm; d = 2.3 nm; "
                 "hydration expansion = 12%" },
             { "no method: empty titles", "qtShapeProlate", "", "", "" },
         };
@@ -368,6 +369,11 @@ private slots:
         const QPointer<QwtPlot> plot = shapePlots().first();
         QVERIFY(plot->isVisible());
         QCOMPARE(plot->title().text(), title);
+        // The title is laid out in the face it is drawn in (the label's font fills in what the title's leaves
+        // open), so the plot makes room for every line it wraps into.
+        const QwtTextLabel *label = plot->titleLabel();
+        QCOMPARE(label->text().font().resolve(label->font()), label->text().font());
+        QVERIFY(label->text().heightForWidth(label->textRect().width()) <= label->textRect().height());
         QCOMPARE(plot->axisTitle(QwtPlot::yLeft).text() + plot->axisTitle(QwtPlot::xBottom).text(), "nmnm");
         // Per curve: title, pen, brush (or none), stacking and points.
         QStringList looks;
