@@ -11,6 +11,7 @@
 #include <QScriptProgram>
 #include <QScriptSyntaxCheckResult>
 #include <QScriptValueList>
+#include <QTimer>
 
 // ---------------------------------------------------------------- AppPlugin
 
@@ -151,7 +152,105 @@ QString identityText(const QScriptValue &value)
     return value.toString();
 }
 
+int s_loadTimeLimitMs = 5000;
+
+// A module file's text: its bytes up to the first NUL, one character per byte.
+QString moduleText(QByteArray bytes)
+{
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    return QString::fromLatin1(bytes);
+}
+
+// A time limit on what an engine evaluates. While it runs, the engine turns
+// the event loop now and then, so the timer gets its turn even inside an
+// endless loop and ends the evaluation through the engine's own abort.
+class EvaluationDeadline
+{
+public:
+    EvaluationDeadline(QScriptEngine *engine, int ms) : m_engine(engine), m_interval(engine->processEventsInterval())
+    {
+        m_engine->setProcessEventsInterval(qBound(1, ms / 20, 100));
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this]() {
+            m_expired = true;
+            if (m_engine->isEvaluating())
+                m_engine->abortEvaluation();
+        });
+        m_timer.start(ms);
+    }
+    // Later calls of the module run without turning the event loop.
+    ~EvaluationDeadline() { m_engine->setProcessEventsInterval(m_interval); }
+    bool expired() const { return m_expired; }
+
+private:
+    Q_DISABLE_COPY(EvaluationDeadline)
+    QScriptEngine *m_engine;
+    int m_interval;
+    QTimer m_timer;
+    bool m_expired = false;
+};
+
+QString seconds(int ms)
+{
+    return AppNumber::toText(ms / 1000.0);
+}
+
 } // namespace
+
+int AppQtScriptPlugin::loadTimeLimitMs()
+{
+    return s_loadTimeLimitMs;
+}
+
+void AppQtScriptPlugin::setLoadTimeLimitMs(int ms)
+{
+    s_loadTimeLimitMs = ms;
+}
+
+bool AppQtScriptPlugin::inspect(
+    const QByteArray &bytes, const QString &fileName, QString *name, QString *version, QString *why)
+{
+    const QString text = moduleText(bytes);
+    const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(text);
+    if (check.state() == QScriptSyntaxCheckResult::Error) {
+        *why = QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber());
+        return false;
+    }
+    QScriptEngine engine;
+    // The names a module engine is given exist, empty, so that a module that
+    // looks for its database objects before using them finds none.
+    for (const char *global : { "m_db", "m_query", "m_query2", "m_plot" })
+        engine.globalObject().setProperty(QLatin1String(global), QScriptValue(QScriptValue::NullValue));
+    EvaluationDeadline deadline(&engine, s_loadTimeLimitMs);
+    engine.evaluate(QScriptProgram(text, fileName, 1));
+    QString identity[2];
+    const char *const entryPoints[2] = { "getModuleName()", "getModuleVersion()" };
+    for (int i = 0; i < 2 && !deadline.expired() && !engine.hasUncaughtException(); ++i) {
+        const QScriptValue value = engine.evaluate(QString::fromLatin1(entryPoints[i]), fileName, 1);
+        if (!engine.hasUncaughtException())
+            identity[i] = identityText(value);
+        engine.clearExceptions();
+    }
+    if (deadline.expired()) {
+        *why = QStringLiteral("It did not finish evaluating within %1 s.").arg(seconds(s_loadTimeLimitMs));
+        return false;
+    }
+    if (engine.hasUncaughtException()) {
+        *why = QStringLiteral("Line #%1: %2")
+                   .arg(engine.uncaughtExceptionLineNumber())
+                   .arg(engine.uncaughtException().toString());
+        return false;
+    }
+    if (identity[0].isNull() || identity[1].isNull()) {
+        *why = QStringLiteral("One or more necessary module entry points are missing.");
+        return false;
+    }
+    *name = identity[0];
+    *version = identity[1];
+    return true;
+}
 
 AppQtScriptPlugin::AppQtScriptPlugin(QString const &databaseName, QObject *parent)
     : AppPlugin(databaseName, parent), m_engine(new QScriptEngine()), m_databaseName(databaseName)
@@ -178,12 +277,8 @@ bool AppQtScriptPlugin::load(QString const &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    QByteArray bytes = file.readAll();
+    const QString text = moduleText(file.readAll());
     file.close();
-    const int nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    const QString text = QString::fromLatin1(bytes);
 
     const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(text);
     if (check.state() == QScriptSyntaxCheckResult::Error) {
@@ -198,7 +293,19 @@ bool AppQtScriptPlugin::load(QString const &path)
     }
 
     m_engine->clearExceptions();
+    // A module that never finishes must not keep the program from starting.
+    EvaluationDeadline deadline(m_engine, s_loadTimeLimitMs);
+    const auto overTime = [&]() {
+        m_engine->clearExceptions();
+        setModuleValidity(false);
+        emit sigLog(QStringLiteral("The module %1 did not finish loading within %2 s; it is not loaded.")
+                        .arg(QDir::toNativeSeparators(path), seconds(s_loadTimeLimitMs)),
+            AppLog::Warning);
+        return false;
+    };
     m_engine->evaluate(QScriptProgram(text, path, 1));
+    if (deadline.expired())
+        return overTime();
     if (m_engine->hasUncaughtException()) {
         const QString message = m_engine->uncaughtException().toString();
         const int line = m_engine->uncaughtExceptionLineNumber();
@@ -217,6 +324,8 @@ bool AppQtScriptPlugin::load(QString const &path)
         "getModuleInteractionXml()", "getModuleUI()", "getModuleHTMLUI()" };
     for (int i = 0; i < 6; ++i) {
         const QScriptValue value = m_engine->evaluate(QString::fromLatin1(entryPoints[i]), path, 1);
+        if (deadline.expired())
+            return overTime();
         // A thrown value is no identity, even a plain string.
         if (!m_engine->hasUncaughtException())
             identity[i] = identityText(value);

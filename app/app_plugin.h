@@ -87,6 +87,18 @@ public:
 
     QScriptEngine *engine() const { return m_engine; }
 
+    // How long evaluating a module file (its text and its identity functions)
+    // may take at load before the module is given up: 5 s unless changed.
+    static int loadTimeLimitMs();
+    static void setLoadTimeLimitMs(int ms);
+
+    // Whether the bytes of a module file make a module, judged in an engine of
+    // their own that no database object and no other module can be reached
+    // from: they evaluate within the load time limit, and getModuleName() and
+    // getModuleVersion() answer. The two answers on success, else why not.
+    static bool inspect(
+        const QByteArray &bytes, const QString &fileName, QString *name, QString *version, QString *why);
+
 public slots:
     bool load(QString const &path) override;
     AppScriptObject *execOne(QString const &function, QList<AppScriptObject *> const &inputs) override;

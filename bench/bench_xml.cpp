@@ -1,6 +1,8 @@
 // Requests per second for calculateRo as XML messages: in-process through
 // submitFromWeb, over one kept loopback connection, and with a new loopback
-// connection per request; then the resident memory over many requests.
+// connection per request; then the resident memory over many requests; then
+// how long a small request on another connection waits while a request of
+// 1,000 calls runs, and how much memory that request takes.
 // Prints figures; it checks nothing. Usage: bench_xml [requests per run]
 
 #include "test_database.h"
@@ -14,6 +16,9 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
+
+#include <atomic>
 
 #include <algorithm>
 #include <cstdio>
@@ -114,6 +119,155 @@ double overLoopback(const QString &database, const QString &modules, const QByte
     return median(runs);
 }
 
+// One call of the Results page's A over B graph: 41 graph points, 4 to 7 ms.
+const QByteArray kAvsBCall = "<EXECUTE FUNCTION=\"calculationsAvsBHydration\">"
+                             "<INPUT NAME=\"Shape\" VALUE=\"qtShapeProlate\"/>"
+                             "<INPUT NAME=\"Hydration\" VALUE=\"qtHydrateComputed\"/>"
+                             "<INPUT NAME=\"model\" VALUE=\"0\"/><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+                             "<INPUT NAME=\"HydrationValue\" VALUE=\"0.3\"/><INPUT NAME=\"S20W\" VALUE=\"3e-13\"/>"
+                             "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/><INPUT NAME=\"BufferViscosity\" VALUE=\"0.01002\"/>"
+                             "<INPUT NAME=\"Sigma\" VALUE=\"1.5\"/><INPUT NAME=\"Mb\" VALUE=\"13500\"/>"
+                             "<INPUT NAME=\"T\" VALUE=\"20\"/><INPUT NAME=\"RPM\" VALUE=\"20000\"/>"
+                             "<INPUT NAME=\"EquilibriumTemp\" VALUE=\"20\"/></EXECUTE>";
+const QByteArray kRoCall = "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+                           "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>";
+
+QByteArray thousandCalls(const QByteArray &call)
+{
+    return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/>" + call.repeated(1000) + "</VORNAKEL>\n";
+}
+
+// Sends one long request on a connection of its own and waits for its answer.
+class LongRequestThread : public QThread
+{
+public:
+    LongRequestThread(quint16 port, const QByteArray &request) : m_port(port), m_request(request) { }
+    std::atomic<bool> sent { false };
+    std::atomic<bool> answered { false };
+    double seconds = 0;
+    int outputs = 0;
+    bool refused = false; // answered with the error in place of the results
+    int runBeforeRefusal = 0; // calls run until the answer passed its limit
+    int answerBytes = 0;
+
+protected:
+    void run() override
+    {
+        QTcpSocket socket;
+        socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+        if (!socket.waitForConnected(5000)) {
+            answered = true;
+            return;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        socket.write(m_request);
+        socket.waitForBytesWritten(5000);
+        sent = true;
+        QByteArray answer;
+        while (!answer.contains("</VORNAKEL>") && socket.waitForReadyRead(60000))
+            answer += socket.readAll();
+        seconds = timer.nsecsElapsed() / 1e9;
+        answerBytes = answer.size();
+        outputs = answer.count("<OUTPUT") + answer.count("<OBJECT") + answer.count("<ARRAY");
+        refused = answer.contains("ScriptError");
+        const int after = answer.indexOf("dropped after ");
+        if (after >= 0)
+            runBeforeRefusal = answer.mid(after + 14).split(' ').value(0).toInt();
+        answered = true;
+    }
+
+private:
+    quint16 m_port;
+    QByteArray m_request;
+};
+
+// Small requests, each on a new connection, for as long as the long request runs.
+class ShortRequestThread : public QThread
+{
+public:
+    ShortRequestThread(quint16 port, const LongRequestThread &longer) : m_port(port), m_long(longer) { }
+    QList<double> latenciesMs;
+    int failures = 0;
+
+protected:
+    void run() override
+    {
+        while (!m_long.sent)
+            QThread::msleep(1);
+        while (!m_long.answered) {
+            QElapsedTimer timer;
+            timer.start();
+            QTcpSocket socket;
+            socket.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+            QByteArray answer;
+            if (socket.waitForConnected(5000)) {
+                socket.write(kRequest);
+                while (!answer.contains("</VORNAKEL>") && socket.waitForReadyRead(60000))
+                    answer += socket.readAll();
+            }
+            if (!answer.contains("qtExperimentResultsRp"))
+                ++failures;
+            else if (!m_long.answered)
+                latenciesMs << timer.nsecsElapsed() / 1e6;
+            QThread::msleep(20);
+        }
+    }
+
+private:
+    quint16 m_port;
+    const LongRequestThread &m_long;
+};
+
+void whileALongRequestRuns(const QString &database, const QString &modules, const char *label, const QByteArray &call)
+{
+    QFile file(QStringLiteral("vornakel.ini"));
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write("PORT:0\n");
+    file.close();
+    XmlMessageProcessor processor(database, false);
+    processor.loadPlugins(modules);
+    // The window's event loop: it also samples the memory between the calls.
+    const double before = residentMiB();
+    double peak = before;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&peak]() { peak = std::max(peak, residentMiB()); });
+    sampler.start(5);
+    LongRequestThread longer(processor.serverPort(), thousandCalls(call));
+    ShortRequestThread shorter(processor.serverPort(), longer);
+    // Both have to finish: a small request still under way needs the event loop.
+    int running = 2;
+    for (QThread *thread : { static_cast<QThread *>(&longer), static_cast<QThread *>(&shorter) }) {
+        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [&running]() {
+            if (--running == 0)
+                QCoreApplication::quit();
+        });
+    }
+    shorter.start();
+    longer.start();
+    QCoreApplication::exec();
+    longer.wait();
+    shorter.wait();
+    peak = std::max(peak, residentMiB());
+    QList<double> latencies = shorter.latenciesMs;
+    std::sort(latencies.begin(), latencies.end());
+    std::printf("1,000 x %s in one request: answered in %.2f s, %d bytes, %s\n", label, longer.seconds,
+        longer.answerBytes,
+        qPrintable(longer.refused ? QStringLiteral("over 4 MiB after %1 calls: the error answer in place of the "
+                                                   "results")
+                                        .arg(longer.runBeforeRefusal)
+                                  : QStringLiteral("%1 results").arg(longer.outputs)));
+    if (latencies.isEmpty()) {
+        std::printf("  small requests meanwhile: none completed (%d failed)\n", shorter.failures);
+    } else {
+        std::printf("  small requests meanwhile on new connections: %d, latency median %.2f ms, max %.2f ms, "
+                    "%d failed\n",
+            int(latencies.size()), median(latencies), latencies.last(), shorter.failures);
+    }
+    std::printf(
+        "  resident memory: %.1f MiB before, %.1f MiB at most (growth %.1f MiB)\n", before, peak, peak - before);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -165,5 +319,8 @@ int main(int argc, char **argv)
     const double after = residentMiB();
     std::printf("resident memory over %d requests: %.1f MiB -> %.1f MiB (growth %.1f MiB)\n", memoryRequests, before,
         after, after - before);
+
+    whileALongRequestRuns(database.path(), modules.path(), "calculationsAvsBHydration", kAvsBCall);
+    whileALongRequestRuns(database.path(), modules.path(), "calculateRo", kRoCall);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "gui/gui_buffercomponents.h"
 
 #include "app/app_calculationcontract.h"
+#include "app/app_constants.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
@@ -96,6 +97,20 @@ bool answers(const AppScriptObject *node, const QString &name)
             return true;
     }
     return false;
+}
+
+// The module's figure in a field is kept whole (populateForm's LAST_VALUE)
+// beside the text the field shows for it, rounded to its display format.
+const char *const shownFigureProperty = "SHOWN_FIGURE";
+
+double wholeFigure(const QLineEdit *field)
+{
+    double whole = 0.0;
+    const QVariant shown = field->property(shownFigureProperty);
+    if (shown.isValid() && shown.toString() == field->text()
+        && AppNumber::fromText(field->property(AppKeys::lastValue).toString(), &whole))
+        return whole;
+    return AppNumber::valueOrZero(field->text());
 }
 
 // A stored concentration as text: numbers through the one converter.
@@ -542,19 +557,23 @@ void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
     const bool wasBlocked = blockSignals(true);
     AppScriptObject::populateForm(result, this);
     blockSignals(wasBlocked);
-    if (!answers(result, field->objectName()))
+    const bool answered = answers(result, field->objectName());
+    if (!answered)
         field->setText(QString());
+    field->setProperty(shownFigureProperty, answered ? QVariant(field->text()) : QVariant());
 }
 
 namespace {
 
-// The figure at 20 C in a field, or false when the field holds no number:
-// such a field is never sent, and the corrected one is emptied instead of
-// being made from 0.
+// The figure at 20 C in a field, whole as the module gave it, or false when
+// the field holds no number: such a field is never sent, and the corrected
+// one is emptied instead of being made from 0.
 bool figureAt20(const QLineEdit *source, QLineEdit *target, double *value)
 {
-    if (AppNumber::fromText(source->text(), value))
+    if (AppNumber::fromText(source->text(), value)) {
+        *value = wholeFigure(source);
         return true;
+    }
     target->setText(QString());
     return false;
 }
@@ -613,12 +632,12 @@ double GuiBufferComponents::temperature() const
 
 double GuiBufferComponents::calculatedDensity() const
 {
-    return AppNumber::valueOrZero(qtCorrectedDensity->text());
+    return wholeFigure(qtCorrectedDensity);
 }
 
 double GuiBufferComponents::calculatedViscosity() const
 {
-    return AppNumber::valueOrZero(qtCorrectedViscosity->text());
+    return wholeFigure(qtCorrectedViscosity);
 }
 
 // State, OK and Cancel

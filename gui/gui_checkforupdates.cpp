@@ -1,11 +1,13 @@
 #include "gui/gui_checkforupdates.h"
 
 #include "app/app_log.h"
+#include "app/app_plugin.h"
 #include "app/app_servers.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -42,6 +44,19 @@ QString localModulePath(const QString &serverPath)
         || clean.startsWith(QLatin1String("../")))
         return QString();
     return clean;
+}
+
+// Whether the two paths name the same file; an empty path names none.
+bool sameFile(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QFileInfo first(a);
+    const QFileInfo second(b);
+    const QString canonicalFirst = first.canonicalFilePath();
+    if (!canonicalFirst.isEmpty() && canonicalFirst == second.canonicalFilePath())
+        return true;
+    return QDir::cleanPath(first.absoluteFilePath()) == QDir::cleanPath(second.absoluteFilePath());
 }
 
 } // namespace
@@ -271,11 +286,30 @@ void GuiCheckForUpdates::UpdateModules()
     if (m_busy)
         return;
     m_updateIndex = 0;
-    m_failedModules = 0;
+    m_failedModules.clear();
     if (m_updates.isEmpty())
         return;
     setBusy(true);
     fetchNextModule();
+}
+
+GuiCheckForUpdates::ModuleFile GuiCheckForUpdates::installedFile(const QString &name, const QString &target) const
+{
+    // Each entry: name, version, HTML page, script file (the rest of the line).
+    for (const QString &entry : m_localVersions) {
+        if (entry.section(QLatin1Char(','), 0, 0) != name)
+            continue;
+        if (sameFile(target, entry.section(QLatin1Char(','), 3)))
+            return ModuleFile::Script;
+        if (sameFile(target, entry.section(QLatin1Char(','), 2, 2)))
+            return ModuleFile::Page;
+    }
+    return ModuleFile::None;
+}
+
+void GuiCheckForUpdates::moduleFailed(const QString &line, const QString &why)
+{
+    m_failedModules << QStringLiteral("%1: %2").arg(line.section(QLatin1Char(','), 0, 0), why);
 }
 
 void GuiCheckForUpdates::fetchNextModule()
@@ -285,33 +319,68 @@ void GuiCheckForUpdates::fetchNextModule()
         const QString serverPath = line.section(QLatin1Char(','), 2);
         const QString local = localModulePath(serverPath);
         if (local.isEmpty()) {
-            ++m_failedModules;
-            QMessageBox::warning(this, QStringLiteral("Module Update"),
-                QStringLiteral("Refused to update %1: its path %2 does not stay inside the modules folder.")
-                    .arg(line.section(QLatin1Char(','), 0, 0), serverPath),
-                QMessageBox::Ok);
+            moduleFailed(line, QStringLiteral("its path %1 does not stay inside the modules folder.").arg(serverPath));
             continue;
         }
         const QString target = m_modulesPath + QLatin1Char('/') + local;
+        // An entry names a module; it may replace that module's files and no other.
+        const ModuleFile kind = installedFile(line.section(QLatin1Char(','), 0, 0), target);
+        if (kind == ModuleFile::None) {
+            moduleFailed(line,
+                QStringLiteral("%1 is not a file of the installed module of that name.")
+                    .arg(QDir::toNativeSeparators(target)));
+            continue;
+        }
         QNetworkReply *reply = get(serverPath, MaxModuleBytes);
-        connect(reply, &QNetworkReply::finished, this, [this, reply, target]() { onUpdateFinished(reply, target); });
+        connect(reply, &QNetworkReply::finished, this,
+            [this, reply, line, target, kind]() { onUpdateFinished(reply, line, target, kind); });
         return;
     }
     finishModules();
 }
 
-void GuiCheckForUpdates::onUpdateFinished(QNetworkReply *reply, const QString &target)
+QString GuiCheckForUpdates::refusal(QNetworkReply *reply, const QByteArray &body, const QString &line, ModuleFile kind)
+{
+    if (body.isEmpty())
+        return QStringLiteral("the server sent nothing.");
+    if (kind != ModuleFile::Script)
+        return QString();
+    // An error page served with status 200 in place of the script.
+    const QString type = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+    if (type.startsWith(QLatin1String("text/html"), Qt::CaseInsensitive) || body.trimmed().startsWith('<'))
+        return QStringLiteral("the server sent an HTML page, not a module.");
+    QString name;
+    QString version;
+    QString why;
+    if (!AppQtScriptPlugin::inspect(body, reply->url().path(), &name, &version, &why))
+        return QStringLiteral("it is not a module script: %1").arg(why);
+    const QString wantedName = line.section(QLatin1Char(','), 0, 0);
+    const QString wantedVersion = line.section(QLatin1Char(','), 1, 1);
+    if (name != wantedName || version != wantedVersion) {
+        return QStringLiteral("it is the module %1 version %2, not %3 version %4.")
+            .arg(name, version, wantedName, wantedVersion);
+    }
+    return QString();
+}
+
+void GuiCheckForUpdates::onUpdateFinished(
+    QNetworkReply *reply, const QString &line, const QString &target, ModuleFile kind)
 {
     reply->deleteLater();
-    const QString why = failure(reply);
+    const QString nativeTarget = QDir::toNativeSeparators(target);
+    QString why = failure(reply);
     if (!why.isEmpty()) {
-        ++m_failedModules;
-        QMessageBox::warning(this, QStringLiteral("Module Update"),
-            QStringLiteral("Unable to download module:\n%1\n%2").arg(target, why), QMessageBox::Ok);
+        moduleFailed(line, QStringLiteral("unable to download %1: %2").arg(nativeTarget, why));
         fetchNextModule();
         return;
     }
     const QByteArray body = reply->readAll();
+    why = refusal(reply, body, line, kind);
+    if (!why.isEmpty()) {
+        moduleFailed(line, QStringLiteral("the download for %1 was not installed: %2").arg(nativeTarget, why));
+        fetchNextModule();
+        return;
+    }
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         setBusy(false);
@@ -321,7 +390,7 @@ void GuiCheckForUpdates::onUpdateFinished(QNetworkReply *reply, const QString &t
     }
     file.write(body);
     if (!file.commit()) {
-        ++m_failedModules;
+        moduleFailed(line, QStringLiteral("unable to write %1.").arg(nativeTarget));
         QMessageBox::critical(this, QStringLiteral("Module Update"),
             QStringLiteral("Unable to update module:\n%1").arg(target), QMessageBox::Ok);
     }
@@ -332,9 +401,17 @@ void GuiCheckForUpdates::finishModules()
 {
     qtModuleFrame->setEnabled(false);
     setBusy(false);
-    // Each module that was not updated has had its own message.
-    if (m_failedModules == 0) {
+    if (m_failedModules.isEmpty()) {
         QMessageBox::information(this, QStringLiteral("Update Completed"),
             QStringLiteral("Vornakel modules have been updated.\nPlease restart Vornakel to reload."), QMessageBox::Ok);
+        return;
     }
+    // One summary for the run: what was not updated and why; those files are as they were.
+    QString text = QStringLiteral("%1 of %2 modules could not be updated; their installed files are unchanged.\n\n%3")
+                       .arg(m_failedModules.size())
+                       .arg(m_updates.size())
+                       .arg(m_failedModules.join(QLatin1Char('\n')));
+    if (m_failedModules.size() < m_updates.size())
+        text += QStringLiteral("\n\nThe other modules have been updated.\nPlease restart Vornakel to reload.");
+    QMessageBox::warning(this, QStringLiteral("Module Update"), text, QMessageBox::Ok);
 }

@@ -14,7 +14,7 @@ class QSaveFile;
 // Compares the installed program and modules with the update server's
 // manifest and fetches what is newer: the program archive into a folder the
 // user picks, modules into the modules folder. A file is replaced only by a
-// complete download.
+// complete download, and a module's file only by that module.
 class GuiCheckForUpdates : public QDialog, public Ui::QtCheckForUpdates
 {
     Q_OBJECT
@@ -43,7 +43,13 @@ private:
     QNetworkReply *get(const QString &serverPath, qint64 cap);
     void onFinished(QNetworkReply *reply);
     void onDownloadFinished(QNetworkReply *reply);
-    void onUpdateFinished(QNetworkReply *reply, const QString &target);
+    // The file of an installed module that a download may replace.
+    enum class ModuleFile { None, Script, Page };
+    ModuleFile installedFile(const QString &name, const QString &target) const;
+    void onUpdateFinished(QNetworkReply *reply, const QString &line, const QString &target, ModuleFile kind);
+    // Why a module download may not replace its file; empty when it may.
+    static QString refusal(QNetworkReply *reply, const QByteArray &body, const QString &line, ModuleFile kind);
+    void moduleFailed(const QString &line, const QString &why);
     void fetchNextModule();
     void finishModules();
     void setBusy(bool busy);
@@ -56,7 +62,7 @@ private:
     QStringList m_updates;
     QString m_binary;
     int m_updateIndex = 0;
-    int m_failedModules = 0;
+    QStringList m_failedModules; // "name: why" of each module of the run not updated
     QPointer<QNetworkReply> m_reply; // the request in progress, if any
     QSaveFile *m_downloadFile = nullptr;
     QString m_modulesPath;

@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QSqlError>
@@ -464,9 +465,18 @@ void GuiSampleComposition::setSampleName(const QString &name)
     sampleName = name;
 }
 
+// A sequence as it is kept: upper case, without blanks or line ends.
+static QString normalisedSequence(const QString &text)
+{
+    QString normalised = text.toUpper();
+    normalised.remove(QRegularExpression(QStringLiteral("\\s")));
+    return normalised;
+}
+
 void GuiSampleComposition::setSequence(const QString &text)
 {
-    sequence = text;
+    sequence = normalisedSequence(text);
+    sequenceDialog->qtSequenceEdit->setSequence(text, false);
 }
 
 void GuiSampleComposition::setpH(const QString &pH)
@@ -504,6 +514,9 @@ QString GuiSampleComposition::denaturant() const
 void GuiSampleComposition::clear()
 {
     sequence = QString();
+    // No graph of the sample before may be drawn for the new one.
+    chargeGraphPoints.clear();
+    absorbanceGraphPoints.clear();
     qtpH->setRange(0.0, 14.0, 1000);
     qtpH->setFormat('f', 4);
     qtpH->setDefaultText(QStringLiteral("7.000"));
@@ -999,6 +1012,7 @@ void GuiSampleComposition::showGraph(QPointer<GuiGrapher> &window, const QString
 
 void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenceText, bool const &convertCysteines)
 {
+    sequence = normalisedSequence(sequenceText);
     QString working = sequenceText.toUpper();
     const GuiWaitCursor busy;
     const QSignalBlocker aminoBlocker(qtAminoAcids);
@@ -1099,6 +1113,36 @@ QString GuiSampleComposition::toOneLetterCodes() const
             codes += code;
     }
     return codes;
+}
+
+QString GuiSampleComposition::sequenceToStore() const
+{
+    if (sequence.isEmpty())
+        return toOneLetterCodes();
+    // The counts the sequence gives, as the table fill makes them: the first
+    // row of a code takes its tally, a row without a code in the map none.
+    QHash<QChar, qint64> tally;
+    for (const QChar c : sequence) {
+        if (oneLetterCounts.contains(c))
+            ++tally[c];
+    }
+    QSet<QChar> given;
+    for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
+        const QString code = cellText(qtAminoAcids, row, AminoCodeColumn);
+        const QChar key = code.isEmpty() ? QChar(0) : code.at(0);
+        qint64 expected = 0;
+        if (oneLetterCounts.contains(key) && !given.contains(key)) {
+            expected = tally.value(key);
+            given.insert(key);
+        }
+        const QString text = cellText(qtAminoAcids, row, AminoCountColumn).simplified();
+        double count = 0;
+        if (!text.isEmpty() && !isValidAmount(text, &count))
+            return toOneLetterCodes();
+        if (count != static_cast<double>(expected))
+            return toOneLetterCodes();
+    }
+    return sequence;
 }
 
 void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)

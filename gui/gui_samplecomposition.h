@@ -56,6 +56,10 @@ public:
     // code); empty beyond maxSequenceLength residues.
     QString toOneLetterCodes() const;
     static constexpr int maxSequenceLength = 1000000;
+    // The sequence a sample stores: the one the residue counts were filled
+    // from, while they are still exactly its counts; otherwise the counts as
+    // one-letter codes.
+    QString sequenceToStore() const;
 
     // The read command's file filters.
     static const char *const compositionFilter; // "Sample Composition (*.SMP)"
@@ -94,6 +98,8 @@ public:
 public slots:
     void blockCalculations(bool block);
     void setSampleName(const QString &name);
+    // The stored sequence of a loaded sample: shown in the sequence dialog and
+    // kept as the sequence of the counts the loader has set.
     void setSequence(const QString &sequence);
     void computeValues();
 
@@ -150,7 +156,7 @@ private:
     void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
         const QString &yTitle, bool yTitleFirst);
 
-    QString sequence;
+    QString sequence; // upper case, without blanks or line ends
     bool calculationsBlocked = false;
     AppPlugin *calculations = nullptr; // not owned
     // Owned, top-level; a window the person closes is not deleted, so the page deletes it.

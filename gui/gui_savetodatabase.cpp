@@ -532,6 +532,16 @@ void GuiSaveToDatabase::onSaveExperimentClicked()
 
 void GuiSaveToDatabase::onSaveResultsClicked()
 {
+    // Results are stored only as computed from the values now on the tabs.
+    if (!m_mainWindow->resultsUpToDate()) {
+        QString text = QStringLiteral("The results cannot be computed from the values on the Sample, Solvent and "
+                                      "Experiment tabs, so they were not saved.");
+        const QString reason = m_mainWindow->qtResultsErrorText->text();
+        if (!reason.isEmpty())
+            text += QStringLiteral("\n\n") + reason;
+        QMessageBox::warning(this, QStringLiteral("Vornakel"), text);
+        return;
+    }
     saveRecord(RecordKind::Results, &GuiSaveToDatabase::writeResultsRecord);
 }
 

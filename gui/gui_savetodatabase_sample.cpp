@@ -91,7 +91,7 @@ bool GuiSaveToDatabase::writeSampleRecord(QSqlQuery &query, int storedId, int *s
     };
     const bool composition = holdsComposition(page->qtAminoAcids, GuiSampleComposition::AminoCountColumn)
         || holdsComposition(page->qtConjugates, GuiSampleComposition::ConjugateAmountColumn);
-    const QString codes = page->toOneLetterCodes();
+    const QString codes = page->sequenceToStore();
     query.bindValue(QStringLiteral(":sequence"),
         composition ? QVariant(codes.isNull() ? QStringLiteral("") : codes) : QVariant(QVariant::String));
     query.bindValue(QStringLiteral(":sequenceCodeSize"), 1);

@@ -62,8 +62,11 @@ bool GuiSaveToDatabase::writeSolventRecord(QSqlQuery &query, int storedId, int *
     bindIf(":D2O18", computed, page->qtWaterComposition->D2O18());
     bindIf(":h2o18", computed, page->qtWaterComposition->H2O18());
     bindIf(":H2O", computed, page->qtWaterComposition->H2O());
-    bindIf(":computeDensity", densityComputed, page->qtCorrectedDensity->text());
-    bindIf(":computeViscosity", viscosityComputed, page->qtCorrectedViscosity->text());
+    // The page's whole figures, not their rounded display; NULL when a field holds none.
+    bindIf(":computeDensity", densityComputed,
+        numberOrNull(page->qtCorrectedDensity->text()).isNull() ? null : QVariant(page->calculatedDensity()));
+    bindIf(":computeViscosity", viscosityComputed,
+        numberOrNull(page->qtCorrectedViscosity->text()).isNull() ? null : QVariant(page->calculatedViscosity()));
     if (!query.exec())
         return false;
     const int bufferId = storedId >= 0 ? storedId : query.lastInsertId().toInt();

@@ -427,6 +427,7 @@ void GuiVornakel::createConnections()
     connect(qtShapeProlate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
     connect(qtShapeOblate, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
     connect(qtShapeCylinder, &QAbstractButton::toggled, this, &GuiVornakel::calculateResults);
+    watchResultsInputs();
     connect(qtGraphShapeButton, &QAbstractButton::clicked, this, &GuiVornakel::onGraphShapeClicked);
     connect(qtAvsBGraphButton, &QAbstractButton::clicked, this, &GuiVornakel::onGraphAoverBClicked);
     connect(qtSedEquilibriumTemp, &QLineEdit::editingFinished, this, &GuiVornakel::onSedEqTempChanged);

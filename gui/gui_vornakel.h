@@ -78,6 +78,9 @@ public:
     // Results page and shape graphs.
     void alignLabels();
     void generateGraphData();
+    // Brings the Results tab up to date when its inputs have changed since it
+    // was computed or loaded; false when they give no figures.
+    bool resultsUpToDate();
 
     // Clearing and loading the tabs.
     void clearSamplePage();
@@ -199,6 +202,9 @@ private:
     // false when that entry starts a new record.
     bool pickRecord(QComboBox *list, int *id);
     bool optionsStopped() const;
+    // The computed hydration of the sample shown, or none; "Use computed
+    // delta1" is offered only while there is one.
+    void holdComputedHydration(const double *value);
     // The program defaults; all empty without the defaults dialog.
     GuiDefaultsRow defaults() const;
 
@@ -212,6 +218,11 @@ private:
     GuiViscosityStandardValue *m_viscosityStandardValue = nullptr;
     GuiVbarStandardValue *m_vbarStandardValue = nullptr;
     bool m_clearing = false; // silences plugin errors while clear() runs
+    bool m_loadingLinkedSample = false; // the sample loader runs for an experiment's link
+    // The Results tab's inputs changed since its figures were computed or
+    // loaded; its last computation gave no figures.
+    bool m_resultsStale = false;
+    bool m_resultsWithoutFigures = false;
     QString m_databasePath; // also the name of this window's connection
 
     // Graph points of the last graph calculation, sorted by tag.
@@ -261,6 +272,8 @@ private:
     void emptyFigures(const QList<GuiLineEdit *> &figures);
     // Empties the figures of the Results tab, leaving its options as they are.
     void emptyResultFigures();
+    // Marks the Results tab out of date whenever one of its inputs changes.
+    void watchResultsInputs();
     void setDirectEntry(bool checked, QAbstractButton *button, QAbstractButton *&source, QLineEdit *field,
         QLabel *caption, QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source, QAbstractButton *standardButton,

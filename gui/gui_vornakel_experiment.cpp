@@ -301,10 +301,8 @@ void GuiVornakel::onCalculatedMrAccepted(qreal value)
 
 void GuiVornakel::onCalculatedHydrationAccepted(qreal value)
 {
-    if (!m_computedHydration)
-        m_computedHydration = new double(value);
-    else
-        *m_computedHydration = value;
+    const double hydration = value;
+    holdComputedHydration(&hydration);
     m_mrMethodButton = qtFromComposition;
 }
 

@@ -307,6 +307,9 @@ void GuiVornakel::loadSamplePage(const int &recordId)
 
     const bool pageWasBlocked = page->blockSignals(true);
     QString computedVbar;
+    bool standardVbar = false;
+    // As an experiment's link, the sample gives its Mr only to an experiment whose Mr comes from the composition.
+    const bool mrToExperiment = !m_loadingLinkedSample || m_mrMethod == MrMethod::FromComposition;
     for (const QVector<QVariant> &row : rows) {
         const QVariant vbarDirect = row.at(0);
         const QVariant vbarStandard = row.at(1);
@@ -329,6 +332,7 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             m_vbarStandardValue->setValue(vbarStandard.toDouble());
             m_vbarStandardValue->setTemperature(vbarStandardT.toDouble());
             page->qtCalculateVbar->setChecked(false);
+            standardVbar = true;
         }
         // A typed or standard vbar stored beside a composition stays the chosen source.
         const bool vbarChosen = !vbarDirect.isNull() || !vbarStandard.isNull();
@@ -344,11 +348,13 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             }
         }
         if (!calcMr.isNull()) {
-            qtFromComposition->setChecked(true);
-            m_mrMethodButton = qtFromComposition;
+            if (mrToExperiment) {
+                qtFromComposition->setChecked(true);
+                m_mrMethodButton = qtFromComposition;
+                qtSedEquilibriumMR->setText(columnText(calcMr));
+            }
             page->qtCalculatedMR->setText(columnText(calcMr));
             page->qtCalculateMr->setChecked(true);
-            qtSedEquilibriumMR->setText(columnText(calcMr));
         } else {
             page->qtCalculateMr->setChecked(false);
         }
@@ -358,13 +364,11 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             page->qtCalculateHydration->setChecked(false);
         } else {
             page->qtCalculatedHydration->setText(columnText(calcHydration));
-            if (!m_computedHydration)
-                m_computedHydration = new double(hydration);
-            else
-                *m_computedHydration = hydration;
+            holdComputedHydration(&hydration);
             page->qtCalculateHydration->setChecked(true);
             qtHydrateComputed->setChecked(true);
-            qtHydrateRatio->setText(AppNumber::toText(hydration));
+            // Four digits, as the option shows the computed value.
+            qtHydrateRatio->setText(QString::number(hydration, 'g', 4));
             qtHydrateRatio->setEnabled(false);
         }
         if (!pkaAmino.isNull())
@@ -398,6 +402,12 @@ void GuiVornakel::loadSamplePage(const int &recordId)
                 QVariant(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()))));
             writeResults(results);
         }
+    }
+    // A standard vbar is shown as its dialog's OK makes it: taken to 20 C,
+    // then to the experiment temperature.
+    if (standardVbar && m_calculationsPlugin) {
+        m_vbarStandardValue->calculate();
+        correctForTemperature(qtSampleVbar);
     }
     page->setSampleName(qtSampleName->currentText());
     page->blockSignals(pageWasBlocked);
@@ -511,11 +521,21 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
             qtFromSigma->setChecked(true);
             onSetFromSigma();
         } else {
+            // Any other text (also none, as imported rows have) is the
+            // composition's Mr, kept as stored.
             qtFromComposition->setChecked(true);
+            m_mrMethod = MrMethod::FromComposition;
+            m_mrMethodButton = qtFromComposition;
+            qtStopSign->hide();
+            qtSedEquilibriumMR->setEnabled(false);
         }
         // Last: the sample's own vbar and Mr take the place of the experiment's.
-        if (sampleId >= 0)
+        if (sampleId >= 0) {
+            const bool wasLinked = m_loadingLinkedSample;
+            m_loadingLinkedSample = true;
             loadSamplePage(sampleId);
+            m_loadingLinkedSample = wasLinked;
+        }
     }
 }
 
@@ -590,6 +610,9 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         else
             qtShapeOblate->setChecked(true);
         enableForHydrationOption(this);
+        // The record's own figures, shown as stored.
+        m_resultsStale = false;
+        m_resultsWithoutFigures = false;
     }
 }
 
@@ -607,8 +630,7 @@ void GuiVornakel::clear()
     clearSolventPage();
     clearExperimentPage();
     clearResultsPage();
-    delete m_computedHydration;
-    m_computedHydration = nullptr;
+    holdComputedHydration(nullptr);
     m_clearing = false;
 }
 
@@ -621,6 +643,23 @@ void GuiVornakel::clearSamplePage()
     m_vbarStandardValue->setValue(vbar);
     m_vbarStandardValue->setTemperature(20.0);
     qtStackComposition->clear();
+    // The hydration computed for the sample before is not this one's.
+    holdComputedHydration(nullptr);
+}
+
+void GuiVornakel::holdComputedHydration(const double *value)
+{
+    if (!value != !m_computedHydration || (value && *value != *m_computedHydration))
+        m_resultsStale = true;
+    if (!value) {
+        delete m_computedHydration;
+        m_computedHydration = nullptr;
+    } else if (!m_computedHydration) {
+        m_computedHydration = new double(*value);
+    } else {
+        *m_computedHydration = *value;
+    }
+    qtHydrateComputed->setEnabled(m_computedHydration && *m_computedHydration != 0.0);
 }
 
 void GuiVornakel::clearSolventPage()

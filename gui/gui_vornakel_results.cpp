@@ -152,8 +152,15 @@ void GuiVornakel::calculateResults()
             : AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
                 QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
                 QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
+    // A script error writes no figure: those of earlier inputs must not stay.
+    const bool failed
+        = results && AppScriptObject::textOf(results->property(QStringLiteral("NAME"))) == QLatin1String("ScriptError");
+    if (failed)
+        emptyResultFigures();
     if (results)
         AppScriptObject::populateForm(results.get(), this);
+    m_resultsStale = false;
+    m_resultsWithoutFigures = !results || failed;
     // The module sends its figures in full; the page shows six significant
     // digits, as the experiment tab's fields do, so that they fit their labels.
     for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
@@ -179,6 +186,22 @@ void GuiVornakel::calculateResults()
     }
 
     setBusyCursor(false);
+}
+
+bool GuiVornakel::resultsUpToDate()
+{
+    if (m_resultsStale)
+        calculateResults();
+    return !m_resultsWithoutFigures;
+}
+
+void GuiVornakel::watchResultsInputs()
+{
+    auto outOfDate = [this] { m_resultsStale = true; };
+    for (QLineEdit *input : std::initializer_list<QLineEdit *> { qtSedEquilibriumMR, qtSampleVbar,
+             qtStackComposition->qtUnDenaturedVBar, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
+             qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
+        connect(input, &QLineEdit::textChanged, this, outOfDate);
 }
 
 void GuiVornakel::onToggledHydrateNothing(bool checked)

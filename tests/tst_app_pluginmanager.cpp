@@ -93,6 +93,29 @@ private slots:
         QCOMPARE(m_manager->findPlugin("A_main"), m_manager->plugins().at(0));
     }
 
+    void aModuleThatNeverFinishesLoadingIsLeftOut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("its global code") << "while (true) {}\nfunction getModuleName() { return 'Loop'; }\n"
+                                            "function getModuleVersion() { return '1'; }";
+        QTest::newRow("its name function") << "function getModuleName() { for (;;) {} }\n"
+                                              "function getModuleVersion() { return '1'; }";
+    }
+    void aModuleThatNeverFinishesLoadingIsLeftOut()
+    {
+        QFETCH(QString, text);
+        const int limit = AppQtScriptPlugin::loadTimeLimitMs();
+        AppQtScriptPlugin::setLoadTimeLimitMs(200);
+        write("MainScreen_main.js", "MainScreen", "20120412");
+        const QString loop = QDir::toNativeSeparators(m_modules->writeRaw("loop_main.js", text));
+        TestLog::ignore(QtWarningMsg,
+            qPrintable(QString("The module %1 did not finish loading within 0.2 s; it is not loaded.").arg(loop)));
+        m_manager->loadPlugins(m_modules->path());
+        AppQtScriptPlugin::setLoadTimeLimitMs(limit);
+        QCOMPARE(names(), QStringList { "MainScreen" });
+        QVERIFY(m_manager->findPlugin("MainScreen", QString()));
+    }
+
     void linkedFolderLeadingBackLoadsNothingTwice()
     {
         TestModules elsewhere;

@@ -337,6 +337,18 @@ private slots:
         QCOMPARE(accepted.count(), 1);
     }
 
+    // OK hands on the page's whole figure, not its display: water at 20 C is the program's 0.998234 g/ml, shown
+    // 0.99823 on the page; the Solvent tab shows it to its own six decimals, and a save stores it whole.
+    void okHandsOnTheWholeFigure()
+    {
+        widget<QAbstractButton>("qtDensityCompute")->click();
+        QCOMPARE(m_page->qtCorrectedDensity->text(), QStringLiteral("0.99823"));
+        m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        QCOMPARE(widget<QLineEdit>("qtBufferDensity")->text(), QStringLiteral("0.998234"));
+        saveSolvent("water", false);
+        QCOMPARE(stored("water", "computeDensity"), QStringList { "computeDensity=0.998234" });
+    }
+
     // A calculation switched on and then cancelled leaves its greyed fields with the water, not its figures.
     void cancelledCalculationLeavesTheWater()
     {

@@ -1,6 +1,7 @@
 // The update check against a loopback HTTP server: what the manifest offers,
 // and which files the downloads write.
 
+#include "app/app_plugin.h"
 #include "app/app_servers.h"
 #include "gui/gui_checkforupdates.h"
 #include "test_environment.h"
@@ -36,6 +37,12 @@ class TstGuiCheckForUpdates : public QObject
         TestModalAnswerer answerer;
     };
     std::unique_ptr<Fixture> m;
+
+    // The module Echo, version 20120101, written at relPath; its line as the module manager lists it.
+    QString installEcho(const QString &relPath = "echo_main.js")
+    {
+        return "Echo,20120101,," + m->modules.write(relPath, "Echo", "20120101");
+    }
 
     // The dialog once the manifest has been compared.
     std::unique_ptr<GuiCheckForUpdates> check(
@@ -113,22 +120,22 @@ private slots:
 
     void updateWritesModulesInsideTheModulesFolderOnly()
     {
-        const QString installed = m->modules.writeRaw("sub/echo_main.js", "old echo");
+        const QString entry = installEcho("sub/echo_main.js");
+        const QString installed = entry.section(',', 3);
         const QString outside = QFileInfo(m->modules.path()).absolutePath() + "/evil_main.js";
         QFile::remove(outside);
-        m->server.serve("/s/modules/sub/echo_main.js", "new echo");
+        const QString newEcho = TestModules::text("Echo", "20120102");
+        m->server.serve("/s/modules/sub/echo_main.js", newEcho.toUtf8());
         m->server.serve("/s/modules/../evil_main.js", "evil");
         auto dialog = check("Evil,2,/s/modules/../evil_main.js\nAbs,2,/s/modules//tmp/abs_main.js\n"
                             "Echo,20120102,/s/modules/sub/echo_main.js\n",
-            200, { "Evil,1", "Abs,1", "Echo,20120101" });
-        m->answerer.answerMessageBox(QMessageBox::Ok);
-        m->answerer.answerMessageBox(QMessageBox::Ok);
+            200, { "Evil,1", "Abs,1", entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(read(installed), QString("new echo"));
-        QTRY_COMPARE(m->answerer.seen().size(), 2);
-        QVERIFY(m->answerer.texts().at(0).startsWith("Refused to update Evil"));
-        QVERIFY(m->answerer.texts().at(1).startsWith("Refused to update Abs"));
+        QTRY_COMPARE(read(installed), newEcho);
+        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        QVERIFY(m->answerer.texts().at(0).contains("\nEvil: its path /s/modules/../evil_main.js does not stay"));
+        QVERIFY(m->answerer.texts().at(0).contains("\nAbs: its path /s/modules//tmp/abs_main.js does not stay"));
         QVERIFY(!QFile::exists(outside) && !QFile::exists("/tmp/abs_main.js"));
         QCOMPARE(m->server.requested(), (QStringList { "/MANIFEST", "/s/modules/sub/echo_main.js" }));
         QVERIFY(!QApplication::overrideCursor());
@@ -136,12 +143,13 @@ private slots:
 
     void aManifestWithWindowsLineEndsFetchesItsFiles()
     {
-        const QString installed = m->modules.writeRaw("echo_main.js", "old echo");
-        m->server.serve("/s/modules/echo_main.js", "new echo");
-        auto dialog = check("Echo,20120102,/s/modules/echo_main.js\r\n\r\n");
+        const QString entry = installEcho();
+        const QString newEcho = TestModules::text("Echo", "20120102");
+        m->server.serve("/s/modules/echo_main.js", newEcho.toUtf8());
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js\r\n\r\n", 200, { entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(read(installed), QString("new echo"));
+        QTRY_COMPARE(read(entry.section(',', 3)), newEcho);
     }
 
     void aFailedModuleDownloadKeepsTheInstalledFile_data()
@@ -154,18 +162,96 @@ private slots:
     void aFailedModuleDownloadKeepsTheInstalledFile()
     {
         QFETCH(QString, kind);
-        const QString installed = m->modules.writeRaw("echo_main.js", "old echo");
+        const QString entry = installEcho();
+        const QString installed = entry.section(',', 3);
+        const QString old = read(installed);
         if (kind == "dropped")
             m->server.drop("/s/modules/echo_main.js");
         if (kind == "oversized")
             m->server.serve("/s/modules/echo_main.js", QByteArray(GuiCheckForUpdates::MaxModuleBytes + 1, 'x'));
-        auto dialog = check("Echo,20120102,/s/modules/echo_main.js");
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
         QTRY_COMPARE(m->answerer.seen().size(), 1);
-        QVERIFY(m->answerer.texts().first().startsWith("Unable to download module:"));
-        QCOMPARE(read(installed), QString("old echo"));
+        QVERIFY(m->answerer.texts().first().contains("\nEcho: unable to download " + installed));
+        QCOMPARE(read(installed), old);
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void installsOnlyADownloadThatIsTheNamedModule_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QString>("why");
+
+        const QByteArray echo = TestModules::text("Echo", "20120102").toUtf8();
+        QTest::newRow("empty") << QByteArray() << QByteArray("text/plain") << "the server sent nothing";
+        QTest::newRow("error page") << QByteArray("<html><body><h1>502 Bad Gateway</h1></body></html>")
+                                    << QByteArray("text/plain") << "an HTML page";
+        QTest::newRow("served as HTML") << echo << QByteArray("text/html; charset=utf-8") << "an HTML page";
+        QTest::newRow("no script") << QByteArray("502 Bad Gateway") << QByteArray("text/plain")
+                                   << "not a module script: Error:";
+        QTest::newRow("throws") << echo + "throw new Error('half a file');" << QByteArray("text/plain")
+                                << "not a module script: Line #";
+        QTest::newRow("never ends") << echo + "while (true) {}" << QByteArray("text/plain")
+                                    << "not a module script: It did not finish";
+        QTest::newRow("another module") << TestModules::text("Other", "20120102").toUtf8() << QByteArray("text/plain")
+                                        << "the module Other version 20120102, not Echo version 20120102";
+        QTest::newRow("another version") << TestModules::text("Echo", "20120103").toUtf8() << QByteArray("text/plain")
+                                         << "the module Echo version 20120103, not Echo version 20120102";
+    }
+    void installsOnlyADownloadThatIsTheNamedModule()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QString, why);
+        const int limit = AppQtScriptPlugin::loadTimeLimitMs();
+        AppQtScriptPlugin::setLoadTimeLimitMs(200);
+        const QString entry = installEcho();
+        const QString installed = entry.section(',', 3);
+        const QString old = read(installed);
+        m->server.serve("/s/modules/echo_main.js", body, 200, contentType);
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        AppQtScriptPlugin::setLoadTimeLimitMs(limit);
+        QCOMPARE(m->answerer.titles().first(), QString("Module Update"));
+        const QString text = m->answerer.texts().first();
+        QVERIFY2(
+            text.startsWith("1 of 1 modules could not be updated") && text.contains("\nEcho: ") && text.contains(why),
+            qPrintable(text));
+        QCOMPARE(read(installed), old);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void anEntryReplacesOnlyAFileOfTheModuleItNames_data()
+    {
+        QTest::addColumn<QString>("serverPath");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("another module's script") << "/s/modules/MainScreen_main.js" << false;
+        QTest::newRow("its own page") << "/s/modules/echo.html" << true;
+    }
+    void anEntryReplacesOnlyAFileOfTheModuleItNames()
+    {
+        QFETCH(QString, serverPath);
+        QFETCH(bool, replaced);
+        const QString page = m->modules.writeRaw("echo.html", "<html><head></head><body>1</body></html>");
+        const QString echo = m->modules.write("echo_main.js", "Echo", "20120101");
+        const QString mainScreen = m->modules.write("MainScreen_main.js", "MainScreen", "20120412");
+        const QString target = m->modules.path() + serverPath.mid(QString("/s/modules").size());
+        const QString old = read(target);
+        const QString newText = serverPath.endsWith(".html") ? "<html><head></head><body>2</body></html>"
+                                                             : TestModules::text("Echo", "20120102");
+        m->server.serve(serverPath, newText.toUtf8());
+        auto dialog = check("Echo,20120102," + serverPath.toUtf8(), 200,
+            { "Echo,20120101," + page + "," + echo, "MainScreen,20120412,," + mainScreen });
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        QCOMPARE(read(target), replaced ? newText : old);
+        QCOMPARE(m->answerer.titles().first(), QString(replaced ? "Update Completed" : "Module Update"));
+        if (!replaced)
+            QVERIFY(
+                m->answerer.texts().first().contains("\nEcho: " + target + " is not a file of the installed module"));
     }
 
     void theArchiveLandsInThePickedFolder_data()
@@ -200,7 +286,7 @@ private slots:
     void closingMidRunRestoresTheCursor()
     {
         m->server.hold("/s/modules/echo_main.js");
-        auto dialog = check("Echo,20120102,/s/modules/echo_main.js");
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { installEcho() });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
         QVERIFY(QApplication::overrideCursor());
         QTRY_VERIFY(m->server.requested().contains("/s/modules/echo_main.js"));

@@ -502,6 +502,16 @@ private slots:
         QCOMPARE(int(graphers().first()->curves().first()->dataSize()), 4);
     }
 
+    // A new data entry form draws nothing of the protein before it.
+    void newDataEntryFormLeavesNoGraphPoints()
+    {
+        typeAll(lysozyme);
+        m_f->window->actionNew_Data_Entry_Form->trigger();
+        widget<QPushButton>("qtGraphCharge")->click();
+        widget<QPushButton>("qtGraphAbsorbance")->click();
+        QVERIFY(graphers().isEmpty());
+    }
+
     void lysozymeChargeCrossesZeroAtItsIsoelectricPoint()
     {
         typeAll(lysozyme);
@@ -556,6 +566,51 @@ private slots:
         page()->populateAminoTableFromSequence(sequence, convert);
         QCOMPARE(this->counts(), counts);
         QCOMPARE(page()->toOneLetterCodes().size(), int(counts.isEmpty() ? 0 : sequence.size() - (convert ? 1 : 0)));
+    }
+
+    // A sample composed from a sequence stores the sequence as typed while the counts are still its own, and the
+    // sequence dialog shows it again after a reload; converted cysteines (a cystine is a blank) or a count edited
+    // since store the counts.
+    void aTypedSequenceIsStoredAndComesBack_data()
+    {
+        QTest::addColumn<int>("disulfides"); // the answer to the question
+        QTest::addColumn<QString>("edit"); // counts typed afterwards
+        QTest::addColumn<bool>("asTyped");
+        QTest::newRow("as typed") << int(QMessageBox::No) << "" << true;
+        QTest::newRow("cysteines converted") << int(QMessageBox::Yes) << "" << false;
+        QTest::newRow("a count edited") << int(QMessageBox::No) << "GLY=2" << false;
+    }
+    void aTypedSequenceIsStoredAndComesBack()
+    {
+        QFETCH(int, disulfides);
+        QFETCH(QString, edit);
+        QFETCH(bool, asTyped);
+        m_f->answerer.answerWith([](QWidget *w) {
+            auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
+            QVERIFY(dialog);
+            dialog->qtSequenceEdit->setPlainText("mkcag\nc");
+            dialog->accept();
+        });
+        m_f->answerer.answerMessageBox(QMessageBox::StandardButton(disulfides));
+        widget<QPushButton>("qtEditAASequence")->click();
+        if (!edit.isEmpty())
+            typeAll(edit);
+        const QString codes = page()->toOneLetterCodes();
+
+        GuiSaveToDatabase dialog(m_f->reference.path(), m_f->window.get());
+        dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+        dialog.qtSampleName->setEditText("Peptide");
+        dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
+        QSqlQuery query(QSqlDatabase::database(m_f->reference.path()));
+        QVERIFY(query.exec("SELECT id, aminoSequence FROM sample WHERE name = 'Peptide'") && query.next());
+        QCOMPARE(query.value(1).toString(), asTyped ? QString("MKCAGC") : codes);
+        if (!asTyped)
+            return;
+        GuiAminoAcidSequence *sequence = page()->aminoAcidSequenceDialog();
+        sequence->qtSequenceEdit->clear();
+        m_f->window->loadSamplePage(query.value(0).toInt());
+        QCOMPARE(sequence->sequence(), QString("MKCAGC"));
+        QCOMPARE(counts(), QString("ALA=1 CYS=2 GLY=1 LYS=1 MET=1"));
     }
 
     void withoutACystineRowNoCysteineIsConverted()

@@ -175,9 +175,11 @@ private slots:
                                      << "0.7175, 0"
                                      << QStringList { "qtVbarDirectEntry", "qtSampleVbar=0.71750", "qtMakeOligomer=off",
                                             "qtOligomerN=2" };
+        // 0.74 measured at 24 C is 0.74 - 4.25e-4 x 4 at 20 C (Durchschlag 1986).
         QTest::newRow("standard vbar") << "VBarStandard, VbarStandardT, nMer"
-                                       << "0.74, 25, 4"
-                                       << QStringList { "qtVbarStandard", "qtMakeOligomer=on", "qtOligomerN=4" };
+                                       << "0.74, 24, 4"
+                                       << QStringList { "qtVbarStandard", "qtSampleVbar=0.73830", "qtMakeOligomer=on",
+                                              "qtOligomerN=4" };
         // The composition's vbar is its 25 C estimate, shown at 20 C: 0.731201 - 5 x 4.25e-4 (Durchschlag 1986).
         QTest::newRow("computed") << "calcVBar, calcMR, calcHydration, pkaamino, pkacarboxl"
                                   << "0.731201, 14305, 0.35, 7.7, 3.3"
@@ -209,8 +211,125 @@ private slots:
                 QCOMPARE(text(name), want);
         }
         if (values.startsWith("0.74"))
-            QCOMPARE(m_w->vbarStandardValue()->value() * 100 + m_w->vbarStandardValue()->temperature(), 74.0 + 25);
+            QCOMPARE(m_w->vbarStandardValue()->value() * 100 + m_w->vbarStandardValue()->temperature(), 74.0 + 24);
         QVERIFY(!m_w->signalsBlocked());
+    }
+
+    // A standard vbar comes back as its Standard button's OK gives it: 0.70 measured at 20 C is 0.70 at 20 C and
+    // 0.70 + 4.25e-4 (4 - 20) = 0.6932 at 4 C (Durchschlag 1986). A linked run's anhydrous radius is made with it:
+    // (3 M vbar / 4 pi N)^(1/3).
+    void standardVbarComesBackAtTheExperimentTemperature_data()
+    {
+        QTest::addColumn<QString>("temperature");
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<QString>("vbar");
+        QTest::newRow("at 20 C") << "20" << false << "0.70000";
+        QTest::newRow("at 4 C") << "4" << false << "0.69320";
+        QTest::newRow("linked to a run at 4 C") << "4" << true << "0.69320";
+    }
+    void standardVbarComesBackAtTheExperimentTemperature()
+    {
+        QFETCH(QString, temperature);
+        QFETCH(bool, linked);
+        QVERIFY(sql("INSERT INTO sample (name, VBarStandard, VbarStandardT) VALUES ('Std', 0.70, 20)"));
+        QVERIFY(sql("INSERT INTO experiment (name, Tc, Mp, vbar, calculatedBy, sample_id, buffer_id, results_id) "
+                    "VALUES ('Run', 4, 14305, 0.73, 'qtExactMolecularWeight', 1, -1, -1)"));
+        QVERIFY(start());
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        if (linked) {
+            widget<QAbstractButton>("qtVbarMethod")->setChecked(true); // the radius of the vbar
+            choose(widget<QComboBox>("qtExperimentName"), "Run");
+            const double ro = std::cbrt(3 * 14305 * 0.6932 / (4 * M_PI * 6.02214076e23));
+            QVERIFY2(std::fabs(text("qtExperimentResultsRp").toDouble() / ro - 1) < 1e-5,
+                qPrintable(text("qtExperimentResultsRp")));
+        } else {
+            type("qtSedEquilibriumTemp", temperature);
+            choose(widget<QComboBox>("qtSampleName"), "Std");
+        }
+        QVERIFY(checked("qtVbarStandard"));
+        QTEST(text("qtSampleVbar"), "vbar");
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabSample"));
+        m_answerer->answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); });
+        widget<QAbstractButton>("qtVbarStandard")->click();
+        QTEST(text("qtSampleVbar"), "vbar");
+    }
+
+    // An experiment comes back with its own Mr method, whatever was pressed or loaded before: any text but exact Mr
+    // and from sigma (none, or an imported row's) is the composition's, with the Mr as stored. A linked sample's
+    // computed Mr counts only for that method. Saved again, it stores what was loaded.
+    void experimentComesBackWithItsMrMethod_data()
+    {
+        QTest::addColumn<QString>("method"); // as SQL
+        QTest::addColumn<QString>("before"); // a button pressed, or a record loaded, first
+        QTest::addColumn<QString>("button");
+        QTest::newRow("composition after From Sigma") << "'qtFromComposition'"
+                                                      << "qtFromSigma"
+                                                      << "qtFromComposition";
+        QTest::newRow("none after a from-sigma run") << "NULL"
+                                                     << "Sigma run"
+                                                     << "qtFromComposition";
+        QTest::newRow("an imported text") << "'Mw by light scattering'"
+                                          << "qtFromSigma"
+                                          << "qtFromComposition";
+        QTest::newRow("from sigma, linked to a computed sample") << "'qtFromSigma'"
+                                                                 << ""
+                                                                 << "qtFromSigma";
+    }
+    void experimentComesBackWithItsMrMethod()
+    {
+        QFETCH(QString, method);
+        QFETCH(QString, before);
+        QFETCH(QString, button);
+        const bool sigma = button == "qtFromSigma";
+        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry, calcMR) VALUES ('Computed', 0.73, 99999)"));
+        QVERIFY(sql(QStringLiteral("INSERT INTO experiment (name, Tc, RPM, sigma, Mp, calculatedBy, sample_id, "
+                                   "buffer_id, results_id) VALUES ('Run', 20, 20000, 1.25, 14305, %1, %2, -1, -1), "
+                                   "('Sigma run', 20, 20000, 1.25, NULL, 'qtFromSigma', -1, -1, -1)")
+                        .arg(method, sigma ? "1" : "-1")));
+        QVERIFY(start());
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        if (before == "qtFromSigma")
+            widget<QAbstractButton>("qtFromSigma")->click();
+        else if (!before.isEmpty())
+            choose(widget<QComboBox>("qtExperimentName"), before);
+        choose(widget<QComboBox>("qtExperimentName"), "Run");
+        QVERIFY2(checked(button), qPrintable(button));
+        const double mr = text("qtSedEquilibriumMR").toDouble();
+        QVERIFY2(sigma ? mr > 0 && mr != 99999 : mr == 14305, qPrintable(text("qtSedEquilibriumMR")));
+
+        GuiSaveToDatabase dialog(m_db->path(), m_w.get());
+        dialog.showPage(GuiSaveToDatabase::ExperimentRecordPage);
+        dialog.qtExperimentName->lineEdit()->setText(QStringLiteral("Again"));
+        dialog.qtExperimentButtonBox->button(QDialogButtonBox::Save)->click();
+        QCOMPARE(m_db->value("SELECT calculatedBy FROM experiment WHERE name = 'Again'").toString(), button);
+        QCOMPARE(m_db->value("SELECT Mp FROM experiment WHERE name = 'Again'").toDouble(), mr);
+    }
+
+    // A computed hydration leaves with its sample: "Use computed delta1" is then offered no more. The loader shows
+    // it in four digits, as the option does.
+    void computedHydrationLeavesWithItsSample_data()
+    {
+        QTest::addColumn<QString>("next");
+        QTest::newRow("a sample without hydration") << "Dry";
+        QTest::newRow("a new sample") << "New Sample";
+    }
+    void computedHydrationLeavesWithItsSample()
+    {
+        QFETCH(QString, next);
+        QVERIFY(sql("INSERT INTO sample (name, calcHydration) VALUES ('Wet', 0.35123)"));
+        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Dry', 0.72)"));
+        QVERIFY(start());
+        auto *list = widget<QComboBox>("qtSampleName");
+        choose(list, "Wet");
+        const QString ratio = text("qtHydrateRatio");
+        auto *computed = widget<QAbstractButton>("qtHydrateComputed");
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        QVERIFY(computed->isEnabled());
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabSample"));
+        choose(list, next);
+        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        QVERIFY(!computed->isEnabled());
+        QCOMPARE(ratio, QStringLiteral("0.3512"));
     }
 
     // A failing load says which record it was and leaves nothing suspended.
@@ -430,6 +549,56 @@ private slots:
         type("qtSedVelocityCoefficient", "4.5");
         const double s20w = text("qtExperimentResultsS").toDouble();
         QVERIFY2(std::fabs(s20w / 4.5e-13 - 1) < 1e-3, qPrintable(text("qtExperimentResultsS")));
+    }
+
+    // Saved results belong to the values on the tabs: a new S* is computed before the save. Stokes radius
+    // M (1 - vbar rho) / (N s20,w 6 pi eta) with water at 20 C, 0.998234 g/ml and 0.01002 P. Without a molecular
+    // weight there are no results: the save says so and stores nothing.
+    void savedResultsBelongToTheValuesShown_data()
+    {
+        QTest::addColumn<bool>("removeMr");
+        QTest::newRow("a new S*") << false;
+        QTest::newRow("the molecular weight removed") << true;
+    }
+    void savedResultsBelongToTheValuesShown()
+    {
+        QFETCH(bool, removeMr);
+        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.703)"));
+        QVERIFY(start());
+        choose(widget<QComboBox>("qtSampleName"), "Lysozyme");
+        auto *tabs = m_w->qtTabWidget;
+        tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        type("qtSedEquilibriumMR", "14307");
+        type("qtSedVelocityCoefficient", "1.91");
+        tabs->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        QVERIFY(!text("qtRStokes").isEmpty());
+        tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        type("qtSedVelocityCoefficient", "1.5");
+        if (removeMr)
+            type("qtSedEquilibriumMR", "");
+        const double s20w = text("qtExperimentResultsS").toDouble();
+
+        m_answerer->clear();
+        // Later: a box the save shows must find the answerer free.
+        m_answerer->answerWith([](QWidget *w) {
+            QTimer::singleShot(0, w, [w] {
+                auto *d = qobject_cast<GuiSaveToDatabase *>(w);
+                d->qtResultsName->lineEdit()->setText(QStringLiteral("Shape"));
+                d->qtResultsButtonBox->button(QDialogButtonBox::Save)->click();
+                d->close();
+            });
+        });
+        widget<QAbstractButton>("qtResultsSaveToDB")->click();
+        const QString boxes = m_answerer->texts().mid(1).join('|');
+        if (removeMr) {
+            QVERIFY2(boxes.contains("not saved") && boxes.contains("molecular weight"), qPrintable(boxes));
+            QCOMPARE(m_db->value("SELECT count(*) FROM results").toInt(), 0);
+            return;
+        }
+        QVERIFY2(boxes.isEmpty(), qPrintable(boxes));
+        const double stokes = 14307 * (1 - 0.703 * 0.998234) / (6.02214076e23 * s20w * 6 * M_PI * 0.01002);
+        const double stored = m_db->value("SELECT R FROM results WHERE name = 'Shape'").toDouble();
+        QVERIFY2(std::fabs(stored / stokes - 1) < 1e-4, qPrintable(AppNumber::toText(stored)));
     }
 
     // As a new user: an experiment and its results saved, the program closed and started again, both

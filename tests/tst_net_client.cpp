@@ -2,6 +2,7 @@
 // messages, one answer per message, and the life of each connection.
 
 #include "app/app_plugin.h"
+#include "net/net_client.h"
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
@@ -12,6 +13,8 @@
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -20,6 +23,11 @@ QByteArray echoRequest(const QByteArray &value, const QByteArray &closing = "</V
     return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Echo\" VERSION=\"1\"/><EXECUTE FUNCTION=\"echo\">"
            "<INPUT NAME=\"x\" VALUE=\""
         + value + "\"/></EXECUTE>" + closing;
+}
+
+QByteArray echoModuleRequest(const QByteArray &calls)
+{
+    return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Echo\" VERSION=\"1\"/>" + calls + "</VORNAKEL>";
 }
 
 QString echoed(const QString &answer)
@@ -47,6 +55,9 @@ private slots:
     void dropsAnOversizedConnection();
     void forgetsAClientThatLeavesMidMessage();
     void answersAScriptErrorWithoutABox();
+    void boundsOneRequestAndLetsOthersThrough();
+    void givesUpUnfinishedAndSurplusConnections_data();
+    void givesUpUnfinishedAndSurplusConnections();
 
 private:
     void startServer(const QByteArray &ini);
@@ -210,6 +221,103 @@ void TestNetClient::answersAScriptErrorWithoutABox()
     QVERIFY(client.waitForAnswers(1));
     QVERIFY(testOutputValues(client.answers().first()).value("ScriptError").contains("TypeError"));
     QCOMPARE(boxes.count(), 0);
+}
+
+void TestNetClient::boundsOneRequestAndLetsOthersThrough()
+{
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+
+    // More calls than a request may hold: none of them runs.
+    TestLog::ignore(QtWarningMsg, "XmlMessageProcessor: a request with 1001 EXECUTE elements; nothing is run");
+    TestMessageClient counter(port);
+    const QByteArray count = "<EXECUTE FUNCTION=\"count\"/>";
+    counter.send(echoModuleRequest(count.repeated(1001)) + echoModuleRequest(count));
+    QVERIFY(counter.waitForAnswers(2));
+    QCOMPARE(testOutputValues(counter.answers().at(0)),
+        (QMap<QString, QString> { { "ScriptError",
+            "The request holds 1001 EXECUTE elements; a request may hold at most 1000. Nothing was run." } }));
+    QCOMPARE(testOutputValues(counter.answers().at(1)).value("count"), QString("1"));
+
+    // An answer past 4 MiB: the same kind of answer takes the place of the results.
+    TestLog::ignore(QtWarningMsg, "XmlMessageProcessor: the answer would pass 4194304 bytes; its results are dropped");
+    const QByteArray mebibyte
+        = "<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"" + QByteArray(1024 * 1024, 'x') + "\"/></EXECUTE>";
+    const QString dropped = m_processor->submitFromWeb(QString::fromLatin1(echoModuleRequest(mebibyte.repeated(5))));
+    QCOMPARE(testOutputValues(dropped).keys(), QStringList { "ScriptError" });
+    QVERIFY(testOutputValues(dropped).value("ScriptError").startsWith("The answer would pass 4194304 bytes (4 MiB)"));
+
+    // A long request gives way to a short one on another connection, and the
+    // answers of one connection keep the order of its requests.
+    TestMessageClient longer(port);
+    TestMessageClient shorter(port);
+    QStringList order;
+    for (auto *client : { &longer, &shorter }) {
+        const QString name = client == &longer ? "long" : "short";
+        connect(&client->socket(), &QTcpSocket::readyRead, this, [&order, client, name]() {
+            while (order.filter(name).size() < client->answers().size())
+                order << name + QString::number(order.filter(name).size());
+        });
+    }
+    const QByteArray echo = "<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"1\"/></EXECUTE>";
+    longer.send(echoModuleRequest(echo.repeated(1000)) + echoRequest("after"));
+    shorter.send(echoRequest("short"));
+    QVERIFY(longer.waitForAnswers(2) && shorter.waitForAnswers(1));
+    QCOMPARE(order, (QStringList { "short0", "long0", "long1" }));
+    QCOMPARE(longer.answers().at(0).count("<OUTPUT"), 1000);
+    QCOMPARE(echoed(longer.answers().at(1)), QString("after"));
+}
+
+void TestNetClient::givesUpUnfinishedAndSurplusConnections_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("unfinished message") << "unfinished message";
+    QTest::newRow("nothing sent") << "nothing sent";
+    QTest::newRow("too many connections") << "too many connections";
+    QTest::newRow("too many bytes held") << "too many bytes held";
+}
+
+void TestNetClient::givesUpUnfinishedAndSurplusConnections()
+{
+    QFETCH(QString, kind);
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+
+    if (kind == "unfinished message" || kind == "nothing sent") {
+        budget.idleTimeoutMs = 100;
+        TestMessageClient client(port);
+        if (kind == "unfinished message")
+            client.send("<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Echo\"/>");
+        QVERIFY(client.waitForDisconnected());
+        QVERIFY(client.answers().isEmpty());
+        QTRY_COMPARE(budget.connections, 0);
+        QCOMPARE(budget.heldBytes, qint64(0));
+        return;
+    }
+
+    budget.maxConnections = 2;
+    budget.maxHeldBytes = NetClient::MaxBuffered + 512 * 1024;
+    std::vector<std::unique_ptr<TestMessageClient>> open;
+    open.push_back(std::make_unique<TestMessageClient>(port));
+    if (kind == "too many connections") {
+        open.push_back(std::make_unique<TestMessageClient>(port));
+        QTRY_COMPARE(budget.connections, 2);
+    } else {
+        open.back()->send("<VORNAKEL>" + QByteArray(600 * 1024, ' '));
+        QTRY_COMPARE(budget.heldBytes, qint64(600 * 1024 + 10));
+    }
+    // Refused, with one warning for the two.
+    TestLog::ignore(QtWarningMsg, QRegularExpression("^Message server full .*; new connections are refused$"));
+    for (int i = 0; i < 2; ++i) {
+        TestMessageClient refused(port);
+        QVERIFY(refused.waitForDisconnected());
+    }
+    if (kind == "too many connections") {
+        open.front()->send(echoRequest("still served"));
+        QVERIFY(open.front()->waitForAnswers(1));
+        QCOMPARE(echoed(open.front()->answers().first()), QString("still served"));
+    }
 }
 
 TEST_GUILESS_MAIN(TestNetClient)

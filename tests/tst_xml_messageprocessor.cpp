@@ -63,16 +63,29 @@ struct CgiRun
     QByteArray body;
 };
 
-CgiRun runCgi(const QString &modules, const QString &database, const QByteArray &input)
+// contentLength: the CONTENT_LENGTH a web server would set, none when null.
+// A web server may keep standard input open after the body: keepOpen.
+CgiRun runCgi(const QString &modules, const QString &database, const QByteArray &input,
+    const QByteArray &contentLength = QByteArray(), bool keepOpen = false)
 {
     CgiRun run;
     QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("CONTENT_LENGTH"));
+    if (!contentLength.isNull())
+        environment.insert(QStringLiteral("CONTENT_LENGTH"), QString::fromLatin1(contentLength));
+    host.setProcessEnvironment(environment);
     host.start(testBinaryDir() + QStringLiteral("/bin/host_cgi"), { modules, database });
     if (!host.waitForStarted(10000))
         return run;
     host.write(input);
-    host.closeWriteChannel();
-    host.waitForFinished(30000);
+    if (!keepOpen)
+        host.closeWriteChannel();
+    if (!host.waitForFinished(keepOpen ? 10000 : 30000)) {
+        host.kill();
+        host.waitForFinished();
+        return run;
+    }
     run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
     const QByteArray out = host.readAllStandardOutput();
     const int split = out.indexOf("\n\n");
@@ -107,6 +120,9 @@ private slots:
 
     void cgiAnswersOneRequest_data();
     void cgiAnswersOneRequest();
+    void cgiReadsExactlyContentLength_data();
+    void cgiReadsExactlyContentLength();
+    void logsWhereTheServerListens();
 
 private:
     TestMessageModules m_modules;
@@ -361,6 +377,53 @@ void TestXmlMessageProcessor::cgiAnswersOneRequest()
         QVERIFY(near(values.value(expected), sphereRadius(50000, 0.73)));
     else
         QCOMPARE(values.firstKey() + "=" + values.first(), expected);
+}
+
+void TestXmlMessageProcessor::cgiReadsExactlyContentLength_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("contentLength");
+    QTest::addColumn<bool>("answered"); // else the error document
+
+    const QByteArray body = request(kMainScreen,
+        "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>")
+                                .toUtf8();
+    const QByteArray length = QByteArray::number(body.size());
+    QTest::newRow("the body alone") << body << length << true;
+    QTest::newRow("more input than the body") << body + "\n<VORNAKEL><MODULE NAME=\"x\"/>" << length << true;
+    QTest::newRow("over 1 MiB") << body << QByteArray::number(1024 * 1024 + 1) << false;
+}
+
+void TestXmlMessageProcessor::cgiReadsExactlyContentLength()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, contentLength);
+    QFETCH(bool, answered);
+
+    // Standard input stays open, as a web server may leave it.
+    const CgiRun run = runCgi(m_modules.path(), m_database.path(), input, contentLength, true);
+    QCOMPARE(run.exitCode, 0);
+    if (!answered) {
+        QVERIFY(run.body.startsWith("<VORNAKEL TYPE=\"Error\">"));
+        return;
+    }
+    const QMap<QString, QString> values = testOutputValues(QString::fromUtf8(run.body));
+    QCOMPARE(values.keys(), QStringList { "qtExperimentResultsRp" });
+    QVERIFY(near(values.value("qtExperimentResultsRp"), sphereRadius(50000, 0.73)));
+}
+
+void TestXmlMessageProcessor::logsWhereTheServerListens()
+{
+    // A port that is free now and not 0: the system chose none.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    writeSettings("PORT:" + QByteArray::number(port) + "\n");
+    TestLog::ignore(QtWarningMsg, qPrintable(QString("Message server listening on 127.0.0.1:%1").arg(port)));
+    XmlMessageProcessor processor(m_database.path(), false);
+    QVERIFY(processor.isListening());
 }
 
 TEST_GUILESS_MAIN(TestXmlMessageProcessor)

@@ -3,19 +3,17 @@
 #include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
-#include "app/app_scriptlist.h"
-#include "app/app_scriptobject.h"
 #include "net/net_client.h"
-#include "xml/xml_message.h"
+#include "xml/xml_requestjob.h"
 
-#include <QDomDocument>
 #include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
-#include <QSignalBlocker>
+#include <QTcpSocket>
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 
@@ -42,7 +40,7 @@ QString valueAfter(const QString &upperLine, const QString &line, const QString 
 } // namespace
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, const bool &network, QObject *parent)
-    : QTcpServer(parent), m_network(network), m_databasePath(dbPath)
+    : QTcpServer(parent), m_network(network), m_databasePath(dbPath), m_budget(std::make_shared<NetBudget>())
 {
     // Connected first: reading "vornakel.ini" may already have something to say.
     createConnections();
@@ -50,7 +48,7 @@ XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, const bool &netw
 }
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, QObject *parent)
-    : QTcpServer(parent), m_network(false), m_cgi(true), m_databasePath(dbPath)
+    : QTcpServer(parent), m_network(false), m_cgi(true), m_databasePath(dbPath), m_budget(std::make_shared<NetBudget>())
 {
     // Connected first: reading "vornakel.ini" may already have something to say.
     createConnections();
@@ -59,6 +57,8 @@ XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, QObject *parent)
 
 XmlMessageProcessor::~XmlMessageProcessor()
 {
+    qDeleteAll(m_jobs);
+    m_jobs.clear();
     // Open connections end with the processor; nothing of theirs may call back.
     for (NetClient *client : qAsConst(m_clients)) {
         disconnect(client, nullptr, this, nullptr);
@@ -81,10 +81,11 @@ void XmlMessageProcessor::initialize()
         networkSetup();
     if (m_network) {
         if (listen(m_address, m_port)) {
-            // A port the system chose is known only from this line, so it must reach the log by default.
+            // Whoever runs the program learns from this line where another program
+            // reaches it (a port the system chose is known only from here).
             emit sigLog(
                 QStringLiteral("Message server listening on %1:%2").arg(serverAddress().toString()).arg(serverPort()),
-                m_port == 0 ? AppLog::Warning : AppLog::Trace);
+                AppLog::Warning);
         } else {
             // Another window's processor has the port: that one serves.
             emit sigLog(QStringLiteral("No message server on %1:%2: %3")
@@ -181,86 +182,52 @@ void XmlMessageProcessor::log(const QString &message)
 
 QString XmlMessageProcessor::submitFromWeb(const QString &xml)
 {
-    return answer(xml, false);
-}
-
-QString XmlMessageProcessor::answer(const QString &xml, bool fromNetwork)
-{
-    const bool trace = tracing();
-    if (trace)
-        emit sigLog(QStringLiteral("XmlMessageProcessor: submit received():\n") + xml, AppLog::Notice);
-
-    XmlMessage reader;
-    if (trace)
-        connect(&reader, &XmlMessage::sigLog, this, &XmlMessageProcessor::sigLog);
-    const bool parsed = reader.parse(xml);
-    if (trace) {
-        emit sigLog(parsed ? QStringLiteral("XmlMessageProcessor: parse() was true")
-                           : QStringLiteral("XmlMessageProcessor: parse() was false"),
-            AppLog::Notice);
-        emit sigLog(
-            QStringLiteral("Module type was %1, version was %2 .").arg(reader.vornakelType(), reader.moduleVersion()),
-            AppLog::Notice);
-    }
-
-    AppScriptList results;
-    if (reader.tooDeep()) {
-        emit sigLog(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
-                        .arg(XmlMessage::MaxDepth),
-            AppLog::Warning);
-    } else if (AppPlugin *plugin = m_manager->findPlugin(reader.moduleName(),
-                   // An empty VERSION, as every answer writes one back, asks for no version.
-                   reader.moduleVersion().isEmpty() ? QString() : reader.moduleVersion())) {
-        QList<DataPluginExecInfo *> calls = reader.takeValues();
-        {
-            // The module's error signal opens a modal box in its main window; one per
-            // request from outside would stack up, each running its own event loop.
-            const QSignalBlocker quiet(fromNetwork ? plugin : nullptr);
-            for (AppScriptObject *result : plugin->exec(calls)) {
-                if (fromNetwork && result
-                    && result->property(QStringLiteral("NAME")).toString() == QLatin1String("ScriptError"))
-                    emit sigLog(QStringLiteral("Script error of a network request: %1")
-                                    .arg(result->property(QStringLiteral("VALUE")).toString()),
-                        AppLog::Warning);
-                results.add(result);
-            }
-        }
-        XmlMessage::release(calls);
-    } else {
-        emit sigLog(QStringLiteral("Plugin not found!"), AppLog::Warning);
-    }
-
-    QDomDocument document;
-    QDomElement root = document.createElement(QStringLiteral("VORNAKEL"));
-    root.setAttribute(QStringLiteral("TYPE"), QStringLiteral("Output"));
-    document.appendChild(root);
-    QDomElement module = document.createElement(QStringLiteral("MODULE"));
-    module.setAttribute(QStringLiteral("NAME"), reader.moduleName());
-    module.setAttribute(QStringLiteral("VERSION"), reader.moduleVersion());
-    module.setAttribute(QStringLiteral("DATE"), reader.moduleDate());
-    root.appendChild(module);
-    for (AppScriptObject *result : results.nodes()) {
-        QDomElement element = document.createElement(QStringLiteral("OUTPUT"));
-        root.appendChild(result->toXML(document, element));
-    }
-
-    const QString answer = document.toString(1);
-    if (trace)
-        emit sigLog(answer, AppLog::Verbose);
-    return answer;
+    // A page waits for its answer: every call runs now.
+    XmlRequestJob job(
+        xml, m_manager, false, [this](const QString &message, int level) { emit sigLog(message, level); });
+    while (job.step()) { }
+    return job.answer();
 }
 
 // ------------------------------------------------------------------ TCP server
 
 void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
 {
+    if (refuseConnection(socketDescriptor))
+        return;
     emit sigLog(QStringLiteral("New network connection"), AppLog::Trace);
-    auto *client = new NetClient(socketDescriptor);
+    auto *client = new NetClient(socketDescriptor, m_budget);
     connect(client, &NetClient::sigLog, this, &XmlMessageProcessor::sigLog);
     // Answered on a later turn of the event loop, never inside the socket's read handler.
     connect(client, &NetClient::sigDataReady, this, &XmlMessageProcessor::readClientData, Qt::QueuedConnection);
     connect(client, &NetClient::sigDisconnected, this, &XmlMessageProcessor::clientDisconnected);
     m_clients.append(client);
+}
+
+bool XmlMessageProcessor::refuseConnection(qintptr socketDescriptor)
+{
+    // Room is kept for one more message of the largest size.
+    const bool full = m_budget->connections >= m_budget->maxConnections
+        || m_budget->heldBytes > m_budget->maxHeldBytes - NetClient::MaxBuffered;
+    if (!full) {
+        m_refusing = false;
+        return false;
+    }
+    // Once per run of refusals: a flood of them must not flood the log too.
+    if (!m_refusing) {
+        m_refusing = true;
+        emit sigLog(QStringLiteral("Message server full (%1 connections open, %2 bytes held for unfinished "
+                                   "messages); new connections are refused")
+                        .arg(m_budget->connections)
+                        .arg(m_budget->heldBytes),
+            AppLog::Warning);
+    }
+    QTcpSocket refused;
+    if (refused.setSocketDescriptor(socketDescriptor))
+        refused.abort();
+    else
+        ::close(int(socketDescriptor));
+    return true;
 }
 
 NetClient *XmlMessageProcessor::clientConnection(qintptr socketDescriptor) const
@@ -276,20 +243,49 @@ void XmlMessageProcessor::readClientData(const QString &xml, qintptr socketDescr
 {
     if (tracing())
         emit sigLog(QStringLiteral("Received from client[%1]:\n%2").arg(socketDescriptor).arg(xml), AppLog::Trace);
-    QPointer<NetClient> origin = clientConnection(socketDescriptor);
-    if (!origin)
-        return;
-    const QString text = answer(xml, true);
-    // A script error box runs the event loop: the client may have gone meanwhile,
-    // and its descriptor may even belong to a new connection by now.
     NetClient *client = clientConnection(socketDescriptor);
-    if (!client || client != origin)
+    if (!client)
         return;
-    const qint64 sent = client->send(text + QLatin1Char('\n'));
+    // A client hands out its next message only once this one is answered.
+    delete m_jobs.take(client);
+    m_jobs.insert(client, new XmlRequestJob(xml, m_manager, true, [this](const QString &message, int level) {
+        emit sigLog(message, level);
+    }));
+    continueRequest(client);
+}
+
+void XmlMessageProcessor::continueRequest(NetClient *client)
+{
+    // Out of the table while it runs: should the client go meanwhile, its
+    // removal finds nothing to delete under the running call.
+    std::unique_ptr<XmlRequestJob> job(m_jobs.take(client));
+    if (!job)
+        return;
+    const qintptr socketDescriptor = client->socketDescriptor();
+    const QPointer<NetClient> guard(client);
+    const bool more = job->step();
+    if (!guard || !m_clients.contains(client))
+        return;
+    if (more) {
+        m_jobs.insert(client, job.release());
+        // Queued: other connections, and the window, have their turn first.
+        QMetaObject::invokeMethod(
+            this,
+            [this, guard]() {
+                if (guard)
+                    continueRequest(guard);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    const qint64 sent = client->send(job->answer() + QLatin1Char('\n'));
+    job.reset();
     emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
     if (m_reset) {
         emit sigLog(QStringLiteral("Terminating client connection for [%1]").arg(socketDescriptor), AppLog::Trace);
         removeClientConnection(client);
+    } else {
+        client->next();
     }
 }
 
@@ -300,6 +296,7 @@ void XmlMessageProcessor::removeClientConnection(NetClient *client)
         return;
     disconnect(client, nullptr, this, nullptr);
     m_clients.removeAt(index);
+    delete m_jobs.take(client);
     // The client releases itself once its last bytes are out.
     client->close();
     emit sigLog(QStringLiteral("Client successfully removed from list"), AppLog::Trace);
@@ -331,7 +328,33 @@ void XmlMessageProcessor::cgiSetup()
 void XmlMessageProcessor::cgiExec()
 {
     QFile in;
-    bool error = !in.open(stdin, QIODevice::ReadOnly);
+    bool error = false;
+    if (qEnvironmentVariableIsSet("CONTENT_LENGTH")) {
+        // The web server may keep standard input open after the body, so the
+        // body is exactly as long as it says, and nothing past it is read.
+        const QByteArray text = qgetenv("CONTENT_LENGTH").trimmed();
+        bool number = text.isEmpty();
+        const qlonglong length = text.isEmpty() ? 0 : text.toLongLong(&number);
+        if (!number || length < 0 || length > MaxCgiInput) {
+            emit sigLog(QStringLiteral("CGI input of CONTENT_LENGTH \"%1\" refused: at most %2 bytes are read")
+                            .arg(QString::fromLatin1(text))
+                            .arg(MaxCgiInput),
+                AppLog::Warning);
+            error = true;
+        } else if (length > 0) {
+            // Unbuffered, so that no read asks for more than the body holds.
+            error = !in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
+            while (!error && m_cgiInput.size() < length) {
+                const QByteArray part = in.read(length - m_cgiInput.size());
+                if (part.isEmpty())
+                    error = true; // the input ended before the body did
+                m_cgiInput.append(part);
+            }
+        }
+        cgiWriteData(error || NetClient::findClosingTag(m_cgiInput) < 0);
+    }
+
+    error = !in.open(stdin, QIODevice::ReadOnly);
     while (!error) {
         const int searchFrom = qMax(0, m_cgiInput.size() - NetClient::ClosingTagLength);
         const QByteArray line = in.readLine(1023);

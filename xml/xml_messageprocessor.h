@@ -4,16 +4,21 @@
 #include "app/app_log.h"
 #include <QByteArray>
 
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
 
+#include <memory>
+
 class AppPlugin;
 class AppPluginManager;
 class NetClient;
 class QFile;
+class XmlRequestJob;
+struct NetBudget;
 
 // The module manager of one main window: it fronts its own plug-in manager,
 // answers XML request messages, and, when "vornakel.ini" in the current
@@ -41,8 +46,10 @@ public:
     QStringList availableModules() const;
     QString modulesSearchPath() const;
 
-    // Reads one request from standard input, writes the answer with a CGI
-    // header to standard output and ends the process with code 0.
+    // Reads one request from standard input (exactly CONTENT_LENGTH bytes
+    // when the environment gives it, else up to the closing root tag), writes
+    // the answer with a CGI header to standard output and ends the process
+    // with code 0. The entry a CGI host calls; the program never does.
     [[noreturn]] void cgiExec();
 
     // What "vornakel.ini" asked for (read when the processor was made).
@@ -50,8 +57,14 @@ public:
     QHostAddress configuredAddress() const { return m_address; }
     bool resetAfterAnswer() const { return m_reset; }
 
+    // What the server's connections may hold between them: the idle timeout
+    // of an unfinished message, the bytes held and the connections open.
+    // Changes reach the connections accepted afterwards.
+    NetBudget &connectionBudget() { return *m_budget; }
+
 public slots:
-    // The answer text for one request text; never fails.
+    // The answer text for one request text; never fails. Runs every call of
+    // the request before it returns.
     QString submitFromWeb(const QString &xml);
     void log(const QString &message);
 
@@ -68,16 +81,15 @@ private:
     void cgiSetup();
     [[noreturn]] void cgiWriteData(const bool &error);
 
-    // `fromNetwork`: script errors go into the answer only, never into a box
-    // on this desktop that would wait for someone to close it.
-    QString answer(const QString &xml, bool fromNetwork);
     void readClientData(const QString &xml, qintptr socketDescriptor);
+    // Runs the next call of the client's request, then lets the event loop
+    // serve others before the one after; answers once the last has run.
+    void continueRequest(NetClient *client);
+    bool refuseConnection(qintptr socketDescriptor);
     void clientDisconnected(qintptr socketDescriptor);
     NetClient *clientConnection(qintptr socketDescriptor) const;
     void removeClientConnection(NetClient *client);
 
-    // The request traces cost more to build than the request itself; they are
-    // built only when the category would write them.
     bool tracing() const;
 
     bool m_network;
@@ -90,6 +102,9 @@ private:
     quint16 m_port = DefaultPort;
     bool m_reset = true;
     QHostAddress m_address = QHostAddress(QHostAddress::LocalHost);
+    std::shared_ptr<NetBudget> m_budget;
+    QHash<NetClient *, XmlRequestJob *> m_jobs; // the request each client waits for, owned
+    bool m_refusing = false; // said once per run of refused connections
 };
 
 #endif

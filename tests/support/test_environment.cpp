@@ -42,15 +42,19 @@ TestModules::TestModules() = default;
 QString TestModules::write(
     const QString &relPath, const QString &name, const QString &version, const QString &body, const QString &date)
 {
-    const QString text = QStringLiteral("function getModuleName() { return \"%1\"; }\n"
-                                        "function getModuleVersion() { return \"%2\"; }\n"
-                                        "function getModuleDate() { return \"%3\"; }\n"
-                                        "function getModuleInteractionXml() { return \"\"; }\n"
-                                        "function getModuleUI() { return \"\"; }\n"
-                                        "function getModuleHTMLUI() { return \"\"; }\n")
-                             .arg(name, version, date)
+    return writeRaw(relPath, text(name, version, body, date));
+}
+
+QString TestModules::text(const QString &name, const QString &version, const QString &body, const QString &date)
+{
+    return QStringLiteral("function getModuleName() { return \"%1\"; }\n"
+                          "function getModuleVersion() { return \"%2\"; }\n"
+                          "function getModuleDate() { return \"%3\"; }\n"
+                          "function getModuleInteractionXml() { return \"\"; }\n"
+                          "function getModuleUI() { return \"\"; }\n"
+                          "function getModuleHTMLUI() { return \"\"; }\n")
+               .arg(name, version, date)
         + body + QLatin1Char('\n');
-    return writeRaw(relPath, text);
 }
 
 QString TestModules::writeAddOn(const QString &relPath, const QString &name, const QString &version,

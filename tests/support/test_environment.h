@@ -43,6 +43,9 @@ public:
     // entry points, followed by body (further functions).
     QString write(const QString &relPath, const QString &name, const QString &version, const QString &body = QString(),
         const QString &date = QStringLiteral("20120412"));
+    // The text write() puts in the file.
+    static QString text(const QString &name, const QString &version, const QString &body = QString(),
+        const QString &date = QStringLiteral("20120412"));
     // An add-on module whose getModuleUI() returns formText (a Designer form)
     // and getModuleHTMLUI() returns htmlPage, followed by body.
     QString writeAddOn(const QString &relPath, const QString &name, const QString &version, const QString &formText,

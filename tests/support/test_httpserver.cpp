@@ -10,11 +10,12 @@ QString TestHttpServer::baseUrl() const
     return QStringLiteral("http://127.0.0.1:%1").arg(serverPort());
 }
 
-void TestHttpServer::serve(const QString &path, const QByteArray &body, int status)
+void TestHttpServer::serve(const QString &path, const QByteArray &body, int status, const QByteArray &contentType)
 {
     Entry entry;
     entry.status = status;
     entry.body = body;
+    entry.contentType = contentType;
     m_entries.insert(path, entry);
 }
 
@@ -49,7 +50,7 @@ void TestHttpServer::answer(QTcpSocket *socket)
     const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
     const QString path = QString::fromLatin1(requestLine.value(1));
     m_requested << path;
-    const Entry entry = m_entries.value(path, Entry { Behaviour::Answer, 404, "not found" });
+    const Entry entry = m_entries.value(path, Entry { Behaviour::Answer, 404, "not found", "text/plain" });
     if (entry.behaviour == Behaviour::Drop) {
         socket->abort();
         return;
@@ -58,7 +59,8 @@ void TestHttpServer::answer(QTcpSocket *socket)
         m_held << socket;
         return;
     }
-    socket->write("HTTP/1.1 " + QByteArray::number(entry.status) + " X\r\nContent-Type: text/plain\r\nContent-Length: "
-        + QByteArray::number(entry.body.size()) + "\r\nConnection: close\r\n\r\n" + entry.body);
+    socket->write("HTTP/1.1 " + QByteArray::number(entry.status) + " X\r\nContent-Type: " + entry.contentType
+        + "\r\nContent-Length: " + QByteArray::number(entry.body.size()) + "\r\nConnection: close\r\n\r\n"
+        + entry.body);
     socket->disconnectFromHost();
 }

@@ -23,7 +23,8 @@ public:
     // "http://127.0.0.1:<port>", for the update server setting.
     QString baseUrl() const;
 
-    void serve(const QString &path, const QByteArray &body, int status = 200);
+    void serve(
+        const QString &path, const QByteArray &body, int status = 200, const QByteArray &contentType = "text/plain");
     void drop(const QString &path);
     void hold(const QString &path);
     // The paths requested so far, in order.
@@ -38,6 +39,7 @@ private:
         Behaviour behaviour = Behaviour::Answer;
         int status = 200;
         QByteArray body;
+        QByteArray contentType = "text/plain";
     };
     void answer(QTcpSocket *socket);
 

@@ -13,7 +13,9 @@ TestMessageModules::TestMessageModules()
         write(QStringLiteral("echo%1_main.js").arg(version), QStringLiteral("Echo"), version,
             QStringLiteral(
                 "function echo(x) { return {NAME: \"echo\", VALUE: x.VALUE, VERSION: getModuleVersion()}; }\n"
-                "function letters() { return [\"a\", \"b\"]; }\n"));
+                "function letters() { return [\"a\", \"b\"]; }\n"
+                "var calls = 0;\n"
+                "function count() { return {NAME: \"count\", VALUE: ++calls}; }\n"));
     }
 }
 

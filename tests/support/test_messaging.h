@@ -12,7 +12,8 @@
 // A modules folder for the message tests: a copy of the shipped calculation
 // module and a small module "Echo" in the versions 1 and 2, whose functions
 // echo(x) answer {NAME: "echo", VALUE: x's value, VERSION: the module's},
-// letters() answers the plain array ["a", "b"].
+// letters() answers the plain array ["a", "b"], count() answers
+// {NAME: "count", VALUE: how often this copy of it has been called}.
 class TestMessageModules : public TestModules
 {
 public:

@@ -1,0 +1,63 @@
+#ifndef XML_REQUESTJOB_H
+#define XML_REQUESTJOB_H
+
+#include <QDomDocument>
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class AppPlugin;
+class AppPluginManager;
+class AppScriptObject;
+class DataPluginExecInfo;
+
+// One request message answered call by call, so that a long request can give
+// way to the event loop between its calls. The answer text grows as the calls
+// run. A request that asks for more calls than a request may hold runs none,
+// and one whose answer would grow too large stops; either is answered with
+// one ScriptError output that names the limit, as a failed call is answered.
+class XmlRequestJob
+{
+public:
+    static const int MaxCalls = 1000;
+    static const int MaxAnswerBytes = 4 * 1024 * 1024;
+
+    using LogFunction = std::function<void(const QString &message, int logLevel)>;
+
+    // Reads the request and finds its module. `fromNetwork`: script errors go
+    // into the answer only, never into a box on this desktop that would wait
+    // for someone to close it.
+    XmlRequestJob(const QString &xml, AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
+    ~XmlRequestJob();
+
+    // Runs the next call; false once the answer is complete.
+    bool step();
+    // The whole answer text once step() has returned false.
+    QString answer() const { return m_answer; }
+
+private:
+    Q_DISABLE_COPY(XmlRequestJob)
+    void appendOutput(AppScriptObject *result);
+    // Puts one ScriptError output with the text in place of every result.
+    void refuse(const QString &text);
+    void finish();
+
+    LogFunction m_log;
+    bool m_fromNetwork;
+    bool m_trace;
+    QPointer<AppPlugin> m_plugin;
+    QString m_moduleName;
+    QList<DataPluginExecInfo *> m_calls;
+    int m_next = 0;
+    QDomDocument m_document; // makes the output elements
+    QString m_head; // the root's start tag and the MODULE element
+    QString m_outputs;
+    qint64 m_bytes = 0; // UTF-8 bytes of the answer so far, end tag included
+    bool m_refused = false;
+    bool m_done = false;
+    QString m_answer;
+};
+
+#endif
