@@ -10,6 +10,11 @@ QString toText(double value)
     return QString::number(value, 'g', 15);
 }
 
+QString toExactText(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
 QString toText(double value, int significantDigits)
 {
     return QString::number(value, 'g', significantDigits);

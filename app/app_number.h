@@ -20,6 +20,10 @@ QString toText(double value, char format, int precision);
 // where fifteen would not fit; what is stored or sent keeps toText's digits.
 QString toText(double value, int significantDigits);
 
+// The shortest text that reads back to the same double, bit for bit: for
+// what is stored or bound for the program to read again, never for people.
+QString toExactText(double value);
+
 // C-locale parse of the whole (trimmed) text; false for anything that is not
 // a finite number, including group separators such as "1,000".
 bool fromText(const QString &text, double *value);

@@ -1,7 +1,8 @@
 // Times the buffer composition page with 1,000 reference components: filling
 // its tables, computing a buffer of 100 components with the shipped module,
-// saving and loading a solvent of 1,000 components, and writing and reading a
-// .buf file of 1,000 lines. Prints medians; it checks nothing.
+// saving and loading a solvent of 1,000 components, writing and reading a .buf
+// file of 1,000 lines, and reading a 1 MiB .buf file of bad lines. Prints
+// medians; it checks nothing.
 
 #include "bench_support.h"
 #include "gui/gui_buffercomponents.h"
@@ -13,6 +14,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -139,5 +141,20 @@ int main(int argc, char **argv)
     std::printf("components read back: %d; message boxes: %d\n", shownRows(), int(answerer.seen().size()));
     for (const TestModalAnswerer::Seen &seen : answerer.seen())
         std::printf("  unexpected box: %s\n", qPrintable(seen.text));
+
+    // Every line is left out and named, in one box of 20 lines and a count.
+    const QString bad = settings.path() + QStringLiteral("/bad.buf");
+    {
+        QFile file(bad);
+        if (!file.open(QIODevice::WriteOnly))
+            return 1;
+        for (int i = 0; i < 1024 * 1024 / 7; ++i)
+            file.write("no tab\n");
+    }
+    answerer.clear();
+    report("read a 1 MiB .buf file of bad lines", Bench::medianMs(3, [page, &bad] { page->readCompositionFile(bad); }),
+        1000);
+    std::printf("boxes: %d, the last of %d lines\n", int(answerer.seen().size()),
+        answerer.seen().isEmpty() ? 0 : int(answerer.seen().last().text.count(QLatin1Char('\n'))) + 1);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "gui/gui_aminoacidsequenceedit.h"
 
 #include "app/app_log.h"
+#include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
 
 #include <QKeyEvent>
@@ -202,35 +203,102 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
     }
 }
 
+namespace {
+
+// Blanks, tabs and line ends part the codes of a file; a blank that is a code (the
+// cystine's) is read as one first.
+bool isSeparator(char byte)
+{
+    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r' || byte == '\f' || byte == '\v';
+}
+
+// A code as the box shows it: a byte that prints nothing by its number.
+QString shownCode(const QString &code)
+{
+    QString out;
+    for (const QChar c : code)
+        out += c.isPrint() ? QString(c) : QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    return out;
+}
+
+} // namespace
+
+QString GuiAminoAcidSequenceEdit::matchCode(const QString &code, bool threeLetter) const
+{
+    // As typed: the code as it stands, otherwise in upper case.
+    if (threeLetter) {
+        auto found = m_threeLetter.constFind(code);
+        if (found == m_threeLetter.constEnd())
+            found = m_threeLetter.constFind(code.toUpper());
+        return found == m_threeLetter.constEnd() ? QString() : found.value();
+    }
+    if (m_oneLetter.contains(code))
+        return code;
+    const QString upper = code.toUpper();
+    return m_oneLetter.contains(upper) ? upper : QString();
+}
+
 void GuiAminoAcidSequenceEdit::setSequenceFromFile(QByteArray const &data, bool threeLetter)
 {
-    const GuiWaitCursor busy;
     QString result;
-    if (!threeLetter) {
-        // A FASTA file's title lines (">" at the start of a line) name the
-        // protein; their capitals are no residues.
-        bool lineStart = true;
-        bool title = false;
-        for (const char byte : data) {
-            if (lineStart)
-                title = byte == '>';
-            lineStart = byte == '\n' || byte == '\r';
-            const QString code(QChar::fromLatin1(byte));
-            if (!title && m_oneLetter.contains(code))
-                result += code;
+    QStringList missed; // codes that match nothing, in the order first met
+    QHash<QString, int> missedCount;
+    auto take = [&](const QString &code) {
+        const QString found = matchCode(code, threeLetter);
+        if (!found.isNull()) {
+            result += found;
+            return;
         }
-    } else {
-        for (int i = 0; i + 3 <= data.size(); i += 3) {
-            const QString name = QString::fromLatin1(data.mid(i, 3));
-            const auto found = m_threeLetter.constFind(name);
-            if (found == m_threeLetter.constEnd()) {
-                qCWarning(lcGui).noquote() << QStringLiteral("code: [%1] is not found").arg(name);
-                continue;
+        if (!missedCount.contains(code))
+            missed << code;
+        ++missedCount[code];
+    };
+    {
+        const GuiWaitCursor busy;
+        if (!threeLetter) {
+            // A FASTA file's title lines (">" at the start of a line) name the
+            // protein; their capitals are no residues.
+            bool lineStart = true;
+            bool title = false;
+            for (const char byte : data) {
+                if (lineStart)
+                    title = byte == '>';
+                lineStart = byte == '\n' || byte == '\r';
+                const QString code(QChar::fromLatin1(byte));
+                if (title || (isSeparator(byte) && matchCode(code, false).isNull()))
+                    continue;
+                take(code);
             }
-            result += found.value();
+        } else {
+            // Names follow each other back to back or parted by blanks and line
+            // ends; what is left of a run after its last whole name is named too.
+            for (int i = 0; i < data.size();) {
+                if (isSeparator(data.at(i))) {
+                    ++i;
+                    continue;
+                }
+                int end = i;
+                while (end < data.size() && !isSeparator(data.at(end)))
+                    ++end;
+                for (; i < end; i += 3)
+                    take(QString::fromLatin1(data.mid(i, std::min(3, end - i))));
+                i = end;
+            }
         }
+        setPlainText(result);
     }
-    setPlainText(result);
+    if (missed.isEmpty())
+        return;
+    QStringList lines;
+    for (const QString &code : qAsConst(missed)) {
+        const int n = missedCount.value(code);
+        lines << QStringLiteral("'%1' (%2)")
+                     .arg(shownCode(code), n == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(n));
+    }
+    QMessageBox::warning(this, QStringLiteral("Vornakel"),
+        QStringLiteral("These codes match no amino acid and were left out of the sequence:\n")
+            + GuiComplaints::text(lines),
+        QMessageBox::Ok);
 }
 
 void GuiAminoAcidSequenceEdit::setSequence(QString text, bool threeLetter)

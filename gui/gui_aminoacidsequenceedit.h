@@ -27,7 +27,9 @@ public:
     void populateCodeTables();
 
     // Replaces the text by the one-letter form of a sequence file's bytes:
-    // one-letter codes as they stand, or three-letter names back to back.
+    // one-letter codes, or three-letter names back to back or parted by blanks
+    // and line ends; a code is matched as it stands, otherwise in upper case.
+    // Codes that match nothing are named, with their count, in one box.
     void setSequenceFromFile(QByteArray const &data, bool threeLetter);
     void setSequence(QString text, bool threeLetter);
 
@@ -51,6 +53,8 @@ protected:
 
 private:
     void onContentsChange(int position, int removed, int added);
+    // The one-letter code a code of a file stands for, or a null string.
+    QString matchCode(const QString &code, bool threeLetter) const;
 
     int m_rowCount = 0;
     QHash<QString, QString> m_threeLetter; // Namethree to nameone

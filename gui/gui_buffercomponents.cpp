@@ -6,6 +6,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
 
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QSet>
@@ -23,6 +25,7 @@
 #include <QSqlRecord>
 #include <QStyle>
 #include <QTableWidgetItem>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -97,6 +100,25 @@ bool answers(const AppScriptObject *node, const QString &name)
             return true;
     }
     return false;
+}
+
+// Why a concentration read from a file is left out, or nothing when it is
+// taken. An empty one is a component without a concentration yet, as on the page.
+QString concentrationProblem(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return QString();
+    double value = 0;
+    if (AppNumber::fromText(trimmed, &value))
+        return value < 0 ? QStringLiteral("is negative") : QString();
+    if (trimmed.count(QLatin1Char(',')) == 1
+        && AppNumber::fromText(QString(trimmed).replace(QLatin1Char(','), QLatin1Char('.')), nullptr))
+        return QStringLiteral("has a decimal comma");
+    // Beyond the range of a double reads as an infinity too.
+    if (!std::isfinite(QLocale::c().toDouble(trimmed)))
+        return QStringLiteral("is not a finite number");
+    return QStringLiteral("is not a number");
 }
 
 // The module's figure in a field is kept whole (populateForm's LAST_VALUE)
@@ -854,7 +876,9 @@ bool GuiBufferComponents::writeCompositionFile(const QString &fileName)
             if (qtAddedComponents->isRowHidden(row))
                 continue;
             const QComboBox *box = unitsBox(row);
-            text += qtAddedComponents->item(row, nameColumn)->text() + QLatin1Char('\t')
+            // Trimmed, as the reader matches names: a name stored with blanks around it
+            // is still read back.
+            text += qtAddedComponents->item(row, nameColumn)->text().trimmed() + QLatin1Char('\t')
                 + qtAddedComponents->item(row, concentrationColumn)->text() + QLatin1Char('\t')
                 + (box ? box->currentText() : QString()) + QLatin1Char('\n');
         }
@@ -901,13 +925,18 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
         return;
     }
 
-    QStringList lines = QString::fromLocal8Bit(bytes).split(QLatin1Char('\n'));
+    // Decoded whole: the conversion of a byte array stops at a NUL byte, and would
+    // drop every line after it in silence.
+    QStringList lines = QString::fromLocal8Bit(bytes.constData(), bytes.size()).split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast(); // the end of the last line, not a line of its own
 
+    // Names are matched with their blanks normalised and letter case folded, on
+    // both sides, so that every name the page writes is found again.
+    auto key = [](const QString &name) { return name.simplified().toCaseFolded(); };
     QHash<QString, int> rows; // folded name to its first row
     for (int row = qtAddedComponents->rowCount() - 1; row >= 0; --row)
-        rows.insert(qtAddedComponents->item(row, nameColumn)->text().toCaseFolded(), row);
+        rows.insert(key(qtAddedComponents->item(row, nameColumn)->text()), row);
 
     QStringList complaints;
     {
@@ -919,12 +948,31 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
         for (int row = 0; row < qtAddedComponents->rowCount(); ++row)
             qtAddedComponents->setRowHidden(row, true);
 
-        for (QString line : qAsConst(lines)) {
+        QSet<int> taken; // rows a line of the file has set
+        QSet<int> repeated; // rows already named as listed twice
+        for (int i = 0; i < lines.size(); ++i) {
+            QString line = lines.at(i);
             if (line.endsWith(QLatin1Char('\r')))
                 line.chop(1);
+            if (line.contains(QChar::Null)) {
+                complaints << QStringLiteral("Ignoring line %1: it holds a NUL byte").arg(i + 1);
+                continue;
+            }
             const QStringList fields = line.split(QLatin1Char('\t'));
             if (fields.size() < 2) {
                 complaints << QStringLiteral("Ignoring invalid row");
+                continue;
+            }
+            const int row = rows.value(key(fields.at(0)), -1);
+            if (row < 0) {
+                complaints << QStringLiteral("No matching record found for '%1'").arg(fields.at(0));
+                continue;
+            }
+            const QString concentration = fields.at(1);
+            const QString refused = concentrationProblem(concentration);
+            if (!refused.isEmpty()) {
+                complaints << QStringLiteral("Ignoring '%1': the concentration '%2' %3")
+                                  .arg(fields.at(0).trimmed(), concentration, refused);
                 continue;
             }
             // A line written with a trailing TAB still has its units in field 3;
@@ -932,19 +980,20 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
             QString units = fields.size() >= 3 ? fields.at(2) : QString();
             if (units.isEmpty())
                 units = QStringLiteral("molar");
-            const int row = rows.value(fields.at(0).simplified().toCaseFolded(), -1);
-            if (row < 0) {
-                complaints << QStringLiteral("No matching record found for '%1'").arg(fields.at(0));
-                continue;
+            if (taken.contains(row) && !repeated.contains(row)) {
+                repeated.insert(row);
+                complaints << QStringLiteral("'%1' is listed more than once; its last line is used")
+                                  .arg(fields.at(0).trimmed());
             }
+            taken.insert(row);
             qtAddedComponents->setRowHidden(row, false);
-            qtAddedComponents->item(row, concentrationColumn)->setText(fields.at(1));
+            qtAddedComponents->item(row, concentrationColumn)->setText(concentration);
             if (QComboBox *box = unitsBox(row))
                 selectUnits(box, units);
         }
     }
     if (!complaints.isEmpty())
-        QMessageBox::warning(this, QLatin1String(title), complaints.join(QLatin1Char('\n')), QMessageBox::Ok);
+        QMessageBox::warning(this, QLatin1String(title), GuiComplaints::text(complaints), QMessageBox::Ok);
     compute();
 }
 

@@ -405,6 +405,11 @@ int GuiDataUpdate::listingId() const
     return m_listing.isValid() ? m_listing.value(0).toInt() : 0;
 }
 
+QString GuiDataUpdate::recordName() const
+{
+    return qtRecordName->text().trimmed();
+}
+
 void GuiDataUpdate::clear()
 {
     m_listing = QSqlQuery(m_db);
@@ -708,8 +713,8 @@ void GuiDataUpdate::clearValueMarks()
 bool GuiDataUpdate::validateRecordName(const QString &table)
 {
     // Blanks around a name are not seen in any list: " Urea" would be a second Urea,
-    // and blanks alone no name at all.
-    const QString text = qtRecordName->text().trimmed();
+    // and blanks alone no name at all. The saves store it so.
+    const QString text = recordName();
     bool valid = !text.isEmpty();
     QString message;
     if (valid) {
@@ -871,7 +876,10 @@ void GuiDataUpdate::showExtinctionSave(bool showSaveButtons)
 
 void GuiDataUpdate::enableExtinctionApplyButton()
 {
-    qtExtinctionButtonBox->button(QDialogButtonBox::Apply)->setEnabled(checkExtinctionCells());
+    // A cell edit never lets Apply past a name that fails its check.
+    const bool cells = checkExtinctionCells();
+    const bool name = validateRecordName(QLatin1String(tableName(Table::Extinction)));
+    qtExtinctionButtonBox->button(QDialogButtonBox::Apply)->setEnabled(cells && name);
 }
 
 // ---- saves
@@ -896,7 +904,8 @@ void GuiDataUpdate::saveSimpleRecord(const SimpleTable &table)
         if (!query.prepare(QLatin1String(adding ? table.insert : table.update)))
             return failSave(query.lastError().text());
         for (const auto &field : table.fields)
-            query.bindValue(QLatin1String(field.first), field.second->text());
+            query.bindValue(
+                QLatin1String(field.first), field.second == qtRecordName ? recordName() : field.second->text());
         query.bindValue(QStringLiteral(":active"), adding || !deleting ? 1 : 0);
         if (!adding)
             query.bindValue(QStringLiteral(":id"), id);
@@ -1029,7 +1038,7 @@ void GuiDataUpdate::onComponentRecordSaveClicked()
         }
         const bool inserting = seriesId->isNull();
         query.prepare(QLatin1String(inserting ? insert : update));
-        query.bindValue(QStringLiteral(":name"), qtRecordName->text());
+        query.bindValue(QStringLiteral(":name"), recordName());
         for (const auto &field : fields)
             query.bindValue(QLatin1String(field.first), field.second->text());
         if (!inserting)
@@ -1067,7 +1076,7 @@ void GuiDataUpdate::onComponentRecordSaveClicked()
                                        : "UPDATE bufferComponent SET name = :name, componentRhoId = :rhoid, "
                                          "componentViscId = :viscid, componentDensity = :density, componentMr = :mr, "
                                          "active = :active WHERE id = :id"));
-    query.bindValue(QStringLiteral(":name"), qtRecordName->text());
+    query.bindValue(QStringLiteral(":name"), recordName());
     query.bindValue(QStringLiteral(":rhoid"), rhoId);
     query.bindValue(QStringLiteral(":viscid"), viscId);
     // An empty unit-conversion value is a missing one.
@@ -1101,9 +1110,12 @@ void GuiDataUpdate::onComponentRecordSaveClicked()
 
 void GuiDataUpdate::onExtinctionRecordSaveClicked()
 {
-    const QString name = qtRecordName->text();
+    QString name = recordName();
     const bool adding = qtRecordAdd->isChecked();
     const bool deleting = !adding && qtRecordDelete->isChecked();
+    // A change or a deletion is of the spectrum listed, under its own name: the
+    // grid shows that spectrum, and this page gives no spectrum another name.
+    const QString listed = m_listing.isValid() ? m_listing.value(0).toString() : QString();
 
     auto count = [this](const char *sql, const QString &value, int *result) {
         QSqlQuery query(m_db);
@@ -1148,17 +1160,18 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
         }
     }
 
-    if (!adding && !deleting) {
-        // Edits are stored under the name in the field; a name without a
-        // spectrum would take them nowhere.
-        int rows = 0;
-        if (!count("SELECT COUNT(*) FROM extinction WHERE name = :name AND active > 0", name, &rows))
-            return;
-        if (rows == 0) {
+    if (!adding) {
+        if (listed.isEmpty() || asciiUpper(listed) != asciiUpper(name)) {
             QMessageBox::warning(this, QStringLiteral("Vornakel"),
-                QStringLiteral("There is no spectrum named '%1', so nothing was changed.").arg(name), QMessageBox::Ok);
+                listed.isEmpty()
+                    ? QStringLiteral("There is no spectrum named '%1', so nothing was changed.").arg(name)
+                    : QStringLiteral("The grid shows the spectrum '%1', not '%2'. A spectrum keeps its name here, so "
+                                     "nothing was changed.")
+                          .arg(listed, name),
+                QMessageBox::Ok);
             return;
         }
+        name = listed;
     }
 
     if (!m_db.transaction()) {

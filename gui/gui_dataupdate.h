@@ -114,6 +114,9 @@ private:
     void showTable(Table table);
 
     int listingId() const;
+    // The name a save stores: the name field without blanks around it, as the
+    // name check reads it.
+    QString recordName() const;
     // Marks the page's value fields; false when one holds text that is not a number.
     bool checkValueFields(const QList<QLineEdit *> &fields);
     bool checkExtinctionCells();

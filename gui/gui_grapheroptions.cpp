@@ -191,18 +191,22 @@ void GuiGrapherOptions::setLegendText(int series, QString text)
 {
     if (series < 1 || series > SeriesCount)
         return;
-    if (auto *field = findChild<QLineEdit *>(seriesName("qtLegendSeries", series)))
+    if (auto *field = findChild<QLineEdit *>(seriesName("qtLegendSeries", series))) {
         field->setText(text);
+        m_state.insert(field->objectName(), text);
+    }
 }
 
 void GuiGrapherOptions::setXAxisTitle(QString title)
 {
     qtHAxisTitle->setText(title);
+    m_state.insert(qtHAxisTitle->objectName(), title);
 }
 
 void GuiGrapherOptions::setYAxisTitle(QString title)
 {
     qtVAxisTitle->setText(title);
+    m_state.insert(qtVAxisTitle->objectName(), title);
 }
 
 void GuiGrapherOptions::setHAxisTicGrid(bool on)

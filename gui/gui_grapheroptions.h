@@ -38,11 +38,11 @@ public:
     void showLegendTab();
     void showAxesTab();
 
-    // Text setters: the widget only.
+    // Setters for the plot window and its creators: each writes the widget and the
+    // saved option state, so a Cancel keeps what the caller set.
     void setLegendText(int series, QString text);
     void setXAxisTitle(QString title);
     void setYAxisTitle(QString title);
-    // Value setters: the widget and the saved option state, so a Cancel keeps them.
     void setHAxisTicGrid(bool on);
     void setVAxisTicGrid(bool on);
     void setHAxisScaleMin(int v);

@@ -69,13 +69,14 @@ bool isIdentifier(const QString &text)
     return true;
 }
 
-// The text of a column: doubles with 15 digits, NULL as the empty text.
+// The text of a column: doubles in the shortest text that reads back to the
+// same double, NULL as the empty text.
 QString columnText(const QVariant &v)
 {
     if (!v.isValid() || v.isNull())
         return QStringLiteral("");
     if (v.userType() == QMetaType::Double || v.userType() == QMetaType::Float)
-        return AppNumber::toText(v.toDouble());
+        return AppNumber::toExactText(v.toDouble());
     return v.toString();
 }
 
@@ -249,7 +250,7 @@ sqlQuery::Binding sqlQuery::binding(const QString &name, const QVariant &val) co
         if (std::isinf(d))
             b.literal = d > 0 ? QStringLiteral("9e999") : QStringLiteral("-9e999");
         else
-            b.literal = AppNumber::toText(d);
+            b.literal = AppNumber::toExactText(d); // every digit: the value is stored, not shown
         return b;
     }
     case QMetaType::ULongLong:

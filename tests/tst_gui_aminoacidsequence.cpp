@@ -71,10 +71,10 @@ private slots:
         answerer.answerFileDialog(path, GuiAminoAcidSequence::oneLetterFilter);
         m_dialog->qtReadFromFile->click();
         QCOMPARE(m_dialog->sequence(), QString("ACDE"));
-        TestLog::ignore(QtWarningMsg, "code: [ACD] is not found");
         answerer.answerFileDialog(path, GuiAminoAcidSequence::threeLetterFilter);
         m_dialog->qtReadFromFile->click();
         QCOMPARE(m_dialog->sequence(), QString());
+        QVERIFY(answerer.texts().last().endsWith("\n'ACD' (once)\n'E' (once)"));
         QCOMPARE(QSettings().value("SampleComposition/AminoAcidSequence/lastOpenDirectory").toString(), dir.path());
     }
 

@@ -2,6 +2,7 @@
 
 #include "test_environment.h"
 #include "test_log.h"
+#include "test_modalanswerer.h"
 #include "test_refdata.h"
 
 #include <QClipboard>
@@ -17,6 +18,7 @@ class TstGuiAminoAcidSequenceEdit : public QObject
 
     std::unique_ptr<TestReferenceDatabase> m_db;
     std::unique_ptr<GuiAminoAcidSequenceEdit> m_edit;
+    std::unique_ptr<TestModalAnswerer> m_answerer;
 
     void paste(const QString &text)
     {
@@ -27,6 +29,7 @@ class TstGuiAminoAcidSequenceEdit : public QObject
 private slots:
     void init()
     {
+        m_answerer = std::make_unique<TestModalAnswerer>();
         m_db = std::make_unique<TestReferenceDatabase>();
         QVERIFY(m_db->isValid());
         m_edit = std::make_unique<GuiAminoAcidSequenceEdit>();
@@ -39,6 +42,7 @@ private slots:
     {
         m_edit.reset();
         m_db.reset();
+        m_answerer.reset();
     }
 
     void typingKeepsCodesInUpperCaseOnly()
@@ -98,28 +102,46 @@ private slots:
         QCOMPARE(rows.size(), 4); // 2, 1, 2 again, then 0
     }
 
+    // Codes are matched as typed (as they stand, else in upper case); what
+    // matches nothing is named, with its count, in one box.
     void sequenceFilesAreDecodedInTheirForm_data()
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<bool>("threeLetter");
         QTest::addColumn<QString>("sequence");
-        QTest::newRow("one letter, line feed") << QByteArray("ACDE\n") << false << "ACDE";
-        QTest::newRow("one letter") << QByteArray("ACDE") << false << "ACDE";
-        QTest::newRow("lower case is no code") << QByteArray("AcD") << false << "AD";
+        QTest::addColumn<QString>("leftOut");
+        QTest::newRow("one letter, line feed") << QByteArray("ACDE\n") << false << "ACDE"
+                                               << "";
+        QTest::newRow("one letter") << QByteArray("ACDE") << false << "ACDE"
+                                    << "";
+        QTest::newRow("one letter, lower case") << QByteArray("AcD\nef") << false << "ACDEF"
+                                                << "";
+        QTest::newRow("one letter, a blank is a cystine") << QByteArray("A C") << false << "A C"
+                                                          << "";
         QTest::newRow("FASTA titles are no residues")
-            << QByteArray(">sp|P00698|LYSC_CHICK Lysozyme C\r\nKVFGR\nCELAA\n>Second\nMK") << false << "KVFGRCELAAMK";
-        QTest::newRow("three letter") << QByteArray("ALACYSGLY") << true << "ACG";
-        QTest::newRow("three letter, a blank shifts") << QByteArray("ALA CYS") << true << "A";
+            << QByteArray(">sp|P00698|LYSC_CHICK Lysozyme C\r\nKVFGR\nCELAA\n>Second\nMK") << false << "KVFGRCELAAMK"
+            << "";
+        QTest::newRow("three letter") << QByteArray("ALACYSGLY") << true << "ACG"
+                                      << "";
+        QTest::newRow("three letter, blanks and line ends")
+            << QByteArray("ALA CYS GLY\r\nALA\nCY2\n") << true << "ACGA "
+            << "";
+        QTest::newRow("three letter, lower case") << QByteArray("ala Cys gly") << true << "ACG"
+                                                  << "";
+        QTest::newRow("codes that match nothing") << QByteArray("ALA XAA CYS XAA GL") << true << "AC"
+                                                  << "'XAA' (2 times)\n'GL' (once)";
+        QTest::newRow("one letter, no codes") << QByteArray("AB1*B") << false << "A"
+                                              << "'B' (2 times)\n'1' (once)\n'*' (once)";
     }
     void sequenceFilesAreDecodedInTheirForm()
     {
         QFETCH(QByteArray, data);
         QFETCH(bool, threeLetter);
         QFETCH(QString, sequence);
-        if (threeLetter && data.contains(' '))
-            TestLog::ignore(QtWarningMsg, "code: [ CY] is not found");
+        QFETCH(QString, leftOut);
         m_edit->setSequenceFromFile(data, threeLetter);
         QCOMPARE(m_edit->toPlainText(), sequence);
+        QCOMPARE(m_answerer->texts().join('|').section('\n', 1), leftOut);
     }
 
     void nothingIsTakenWithoutCodes()

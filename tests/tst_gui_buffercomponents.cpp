@@ -415,13 +415,28 @@ private slots:
                                      << QStringList { "Sodium chloride=0.2=molar" } << "";
         QTest::newRow("four fields, later line wins")
             << QByteArray("Sodium chloride\t1\tmolar\nSodium chloride\t10\tmg/ml\textra\n")
-            << QStringList { "Sodium chloride=10=mg/ml" } << "";
+            << QStringList { "Sodium chloride=10=mg/ml" }
+            << "'Sodium chloride' is listed more than once; its last line is used";
         QTest::newRow("unknown names in one box")
             << QByteArray("Foo\t1\tmolar\nSodium chloride\t0.1\tmolar\nBar\t2\n")
             << QStringList { "Sodium chloride=0.1=molar" }
             << "No matching record found for 'Foo'\nNo matching record found for 'Bar'";
         QTest::newRow("unit not offered")
             << QByteArray("EDTA disodium\t1\tmg/ml\n") << QStringList { "EDTA disodium=1=mg/ml" } << "";
+        const QByteArray nul = QByteArray("Sodium chloride\t0.1\tmolar\nGly") + '\0' + "cerol\t5\nUrea\t2\tmolar\n";
+        QTest::newRow("NUL byte") << nul << QStringList { "Sodium chloride=0.1=molar", "Urea=2=molar" }
+                                  << "Ignoring line 2: it holds a NUL byte";
+        QTest::newRow("numbers left out")
+            << QByteArray("Sodium chloride\t0,15\tmolar\nGlycerol\t-5\t% by vol\nUrea\t1e400\nSucrose\t0.1\n")
+            << QStringList { "Sucrose=0.1=molar" }
+            << "Ignoring 'Sodium chloride': the concentration '0,15' has a decimal comma\n"
+               "Ignoring 'Glycerol': the concentration '-5' is negative\n"
+               "Ignoring 'Urea': the concentration '1e400' is not a finite number";
+        QStringList twenty;
+        for (int i = 0; i < 20; ++i)
+            twenty << "Ignoring invalid row";
+        QTest::newRow("3,000 bad lines") << QByteArray(3000, '\n') << QStringList()
+                                         << twenty.join('\n') + QStringLiteral("\n\u2026 and 2980 more lines");
         QTest::newRow("empty file") << QByteArray() << QStringList() << "";
         QTest::newRow("over 1 MiB") << QByteArray(1024 * 1024 + 1, 'x') << QStringList { "Urea=1=molar" }
                                     << "composition.buf is larger than 1 MiB and is not read as a buffer composition.";
@@ -441,6 +456,26 @@ private slots:
             QCOMPARE(units("EDTA disodium")->toolTip(),
                 QStringLiteral("Concentration of this component cannot be quantified in units of 'mg/ml'"));
         }
+    }
+
+    // A name stored with blanks around it, as earlier editors kept what was typed,
+    // is written without them and found again.
+    void aNameStoredWithBlanksIsFiledAndReadBack()
+    {
+        const qlonglong urea = id("Urea");
+        QVERIFY(sql("UPDATE BufferComponent SET name = ' Audit blank ' WHERE id = :id", { { ":id", urea } }));
+        m_page->onComponentRecordChanged(int(urea));
+        openPage();
+        add(" Audit blank ", "0.5");
+        const QString path = m_f->settings.path() + "/blank.buf";
+        QVERIFY(m_page->writeCompositionFile(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("Audit blank\t0.5\tmolar\n"));
+        const QStringList written = buffer();
+        m_page->readCompositionFile(path);
+        QCOMPARE(buffer(), written);
+        QCOMPARE(boxes(), QStringList());
     }
 
     void fieldsShowTheirFormatFromTheStart()

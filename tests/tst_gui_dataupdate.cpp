@@ -510,23 +510,49 @@ private slots:
     void extinctionAddRefusesNamesThatAreNoNewCode_data()
     {
         QTest::addColumn<QString>("spectrum");
-        QTest::newRow("letter case") << "ala";
-        QTest::newRow("stored spectrum") << "TRP";
-        QTest::newRow("quote") << "A'L";
+        QTest::addColumn<bool>("nameCheckPasses");
+        QTest::newRow("letter case") << "ala" << true;
+        QTest::newRow("stored spectrum") << "TRP" << false;
+        QTest::newRow("quote") << "A'L" << true;
     }
     void extinctionAddRefusesNamesThatAreNoNewCode()
     {
         QFETCH(QString, spectrum);
+        QFETCH(bool, nameCheckPasses);
         const QVariant before = value("SELECT COUNT(*) FROM extinction");
         open(Table::Extinction);
         click("qtRecordAdd");
         type("qtRecordName", spectrum);
-        // A cell edit enables Apply whatever the name: the save itself must refuse.
+        // A cell edit enables Apply only past the name check; the save refuses the rest.
         editor().qtExtinctionTable->item(0, 1)->setText("5");
+        QCOMPARE(apply("qtExtinctionButtonBox")->isEnabled(), nameCheckPasses);
         QTest::mouseClick(apply("qtExtinctionButtonBox"), Qt::LeftButton);
-        QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
-        QVERIFY(m_answerer->texts().first().contains("'" + spectrum + "'"));
+        QCOMPARE(m_answerer->titles(), nameCheckPasses ? QStringList("Vornakel") : QStringList());
+        if (nameCheckPasses)
+            QVERIFY(m_answerer->texts().first().contains("'" + spectrum + "'"));
         QCOMPARE(value("SELECT COUNT(*) FROM extinction"), before);
+    }
+
+    // Another spectrum's name keeps Apply off through any cell edit; the spectrum
+    // listed is saved under its own name, however its name is typed.
+    void extinctionEditNeverWritesOverAnotherSpectrum()
+    {
+        open(Table::Extinction);
+        QTest::keyClicks(editor().qtRecordSearch, "TRP");
+        const QVariant tyr = value("SELECT group_concat(ext) FROM extinction WHERE name = 'TYR'");
+        QTableWidget *grid = editor().qtExtinctionTable;
+        const int row = grid->findItems("280", Qt::MatchExactly).first()->row();
+        grid->item(row, 1)->setText("5600");
+        type("qtRecordName", "TYR");
+        grid->item(row + 1, 1)->setText("5700");
+        QVERIFY(!apply("qtExtinctionButtonBox")->isEnabled());
+        type("qtRecordName", " trp ");
+        QVERIFY(apply("qtExtinctionButtonBox")->isEnabled());
+        QTest::mouseClick(apply("qtExtinctionButtonBox"), Qt::LeftButton);
+        QVERIFY(m_answerer->seen().isEmpty());
+        QCOMPARE(value("SELECT group_concat(ext) FROM extinction WHERE name = 'TRP' AND nm IN (280, 282)"),
+            QVariant("5600.0,5700.0"));
+        QCOMPARE(value("SELECT group_concat(ext) FROM extinction WHERE name = 'TYR'"), tyr);
     }
 
     void extinctionAddWithoutValuesSaysSoAndStaysInAddMode()
@@ -577,6 +603,41 @@ private slots:
         QCOMPARE(name(), QStringLiteral("PHE"));
         QVERIFY(!apply("qtExtinctionButtonBox")->isEnabled() && editor().qtRecordName->isEnabled());
         QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    // The name check reads the name without blanks around it; so does every save.
+    void savesStoreTheNameWithoutBlanks_data()
+    {
+        QTest::addColumn<int>("table");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("amino") << 0 << "Thiourea";
+        QTest::newRow("conjugate") << 1 << "Thiourea";
+        QTest::newRow("denaturant") << 2 << "Thiourea";
+        QTest::newRow("buffer component") << 3 << "Thiourea";
+        QTest::newRow("spectrum") << 4 << "ALA";
+    }
+    void savesStoreTheNameWithoutBlanks()
+    {
+        QFETCH(int, table);
+        QFETCH(QString, name);
+        const char *tables[] = { "amino", "conjugates", "denature", "bufferComponent", "extinction" };
+        const char *boxes[] = { "qtAAButtonBox", "qtConjugateButtonBox", "qtDenaturantButtonBox",
+            "qtComponentButtonBox", "qtExtinctionButtonBox" };
+        open(static_cast<Table>(table));
+        click("qtRecordAdd");
+        type("qtRecordName", "  " + name + "  ");
+        if (table == 0)
+            type("qtAA3Letter", "tou"), type("qtAA1Letter", "j");
+        if (table == 4)
+            editor().qtExtinctionTable->item(0, 1)->setText("5");
+        QVERIFY(apply(boxes[table])->isEnabled());
+        QTest::mouseClick(apply(boxes[table]), Qt::LeftButton);
+        QVERIFY(m_answerer->seen().isEmpty());
+        QCOMPARE(
+            value(QStringLiteral("SELECT group_concat(DISTINCT '[' || name || ']') FROM %1 WHERE TRIM(name) = '%2'")
+                      .arg(tables[table], name)),
+            QVariant('[' + name + ']'));
+        QCOMPARE(this->name(), name);
     }
 
     // Wired as the main window wires them: the page offers what the editor stored.

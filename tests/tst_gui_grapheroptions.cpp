@@ -95,14 +95,19 @@ private slots:
         m_dialog->qtCurveLineWidth->setValue(2.5);
         m_dialog->qtHAxisScaleRange->setCurrentIndex(2);
         m_dialog->setXAxisTitle("pH");
+        m_dialog->setYAxisTitle("Net charge");
         m_dialog->setLegendText(1, "charge");
         m_dialog->setHAxisScaleMax(27);
         m_dialog->setHAxisTicGrid(false);
+        m_dialog->qtHAxisTitle->setText("typed");
+        m_dialog->qtLegendSeries1->setText("typed");
         press(QDialogButtonBox::Cancel);
         QCOMPARE(m_dialog->qtCurveLineWidth->value(), 0.01);
         QCOMPARE(manualFieldsEnabled(), QVector<bool>(6, false));
-        QCOMPARE(m_dialog->qtHAxisTitle->text(), QString());
-        QCOMPARE(m_dialog->legendLabel(1), QStringLiteral("Series 1"));
+        // The caller's titles and labels come back, not the blanks of the reset.
+        QCOMPARE(
+            m_dialog->qtHAxisTitle->text() + '|' + m_dialog->qtVAxisTitle->text(), QStringLiteral("pH|Net charge"));
+        QCOMPARE(m_dialog->legendLabel(1), QStringLiteral("charge"));
         QCOMPARE(m_dialog->qtHAxisScaleMax->value(), 27.0);
         QVERIFY(!m_dialog->qtHAxisTicGrid->isChecked());
     }

@@ -21,7 +21,7 @@ QStringList statements(const QString &table)
 {
     QStringList list {
         QStringLiteral("INSERT INTO %1 (name, k, v) VALUES ('new', 3, :v)"),
-        QStringLiteral("SELECT id FROM %1 WHERE v = :v ORDER BY id"),
+        QStringLiteral("SELECT id, v FROM %1 WHERE v = :v ORDER BY id"),
         QStringLiteral("UPDATE %1 SET name = :v WHERE k = 1"),
         QStringLiteral("DELETE FROM %1 WHERE name = :v AND k <> :b"),
     };
@@ -72,6 +72,10 @@ QList<Case> cases(const QString &driverName)
         { "2^64-1", "u64('18446744073709551615')",
             odbc ? QVariant(QStringLiteral("18446744073709551615")) : QVariant(std::numeric_limits<quint64>::max()) },
         { "long text", QStringLiteral("new Array(%1).join(\"x'\")").arg(length), longText },
+        // Numbers keep every digit. A script's number is a double; one without a
+        // fraction is written, and so stored, as an integer.
+        { "16 digits", "1234567890123456", QVariant(Q_INT64_C(1234567890123456)) },
+        { "a third", "1/3", QVariant(1.0 / 3) },
     };
     // MySQL stores no infinities, and the Qt MySQL driver talks three-byte
     // UTF-8 to the server, which refuses characters beyond U+FFFF whichever
@@ -115,7 +119,7 @@ void installScript(QScriptEngine *engine)
                                     "    var ok = m_query.exec();"
                                     "    var rows = [];"
                                     "    while (ok && m_query.next())"
-                                    "      rows.push(m_query.value(0));"
+                                    "      rows.push(m_query.value(0) + '=' + m_query.value(1));"
                                     "    out.push(ok + ':' + rows.join(','));"
                                     "  }"
                                     "  return out.join('|');"
@@ -152,7 +156,7 @@ QString runByDriver(QSqlDatabase db, const QString &table, const QVariant &value
         ok = ok && q.exec();
         QStringList rows;
         while (ok && q.next())
-            rows << q.value(0).toString();
+            rows << q.value(0).toString() + QLatin1Char('=') + q.value(1).toString();
         out << QStringLiteral("%1:%2").arg(ok ? "true" : "false", rows.join(QLatin1Char(',')));
     }
     return out.join(QLatin1Char('|'));
@@ -160,10 +164,11 @@ QString runByDriver(QSqlDatabase db, const QString &table, const QVariant &value
 
 QList<QVariantList> rows(QSqlDatabase db, const QString &table)
 {
-    // The storage class and byte length tell apart what the values alone might not.
-    const QString sql = isMySql(db)
-        ? QStringLiteral("SELECT id, name, k, v, LENGTH(v) FROM %1 ORDER BY id")
-        : QStringLiteral("SELECT id, name, k, v, typeof(v), length(CAST(v AS BLOB)), typeof(name) FROM %1 ORDER BY id");
+    // The storage class and byte length tell apart what the values alone might not;
+    // quote() gives every digit a real holds, whatever digits the driver reads.
+    const QString sql = isMySql(db) ? QStringLiteral("SELECT id, name, k, v, LENGTH(v) FROM %1 ORDER BY id")
+                                    : QStringLiteral("SELECT id, name, k, v, typeof(v), length(CAST(v AS BLOB)), "
+                                                     "typeof(name), quote(v) FROM %1 ORDER BY id");
     QSqlQuery q(db);
     QList<QVariantList> list;
     if (!q.exec(sql.arg(table)))
