@@ -3,6 +3,7 @@
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_importdb.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -13,6 +14,17 @@ namespace {
 
 const char *const sourceKey = "import/source";
 const char *const noFolder = "xxxxx";
+
+// The file of the folder with this name in any letter case (names here are
+// case-sensitive; the older program's were not), or an empty text.
+QString findFile(const QDir &folder, const QString &name)
+{
+    const QStringList entries = folder.entryList(QDir::Files, QDir::Name);
+    for (const QString &entry : entries)
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            return folder.absoluteFilePath(entry);
+    return QString();
+}
 
 } // namespace
 
@@ -63,14 +75,51 @@ void GuiVornakelImporter::SetSourceFolder()
     CheckFolder(folder);
 }
 
-void GuiVornakelImporter::CheckFolder(const QString &)
+void GuiVornakelImporter::CheckFolder(const QString &folder)
 {
-    // The older files are Microsoft Access files, which only Microsoft Windows reads.
     m_sourceFiles.clear();
-    QMessageBox::critical(this, QStringLiteral("Vornakel"),
-        QStringLiteral("Database Importing is currently supported only for Microsoft Windows platforms!"),
-        QMessageBox::Ok);
     m_sourceSet = false;
+    const QDir dir(folder);
+    const QString ini = findFile(dir, QStringLiteral("VORNAKEL.INI"));
+    const QString references = findFile(dir, QStringLiteral("PHYCONST.MDB"));
+    const QString records = findFile(dir, QStringLiteral("VORNAKEL.MDB"));
+    QStringList missing;
+    if (references.isEmpty())
+        missing << QStringLiteral("PHYCONST.MDB");
+    if (records.isEmpty())
+        missing << QStringLiteral("VORNAKEL.MDB");
+
+    // SQLite copies of the older tables need no ODBC driver.
+    const bool needsDriver = !SqlImportDb::isSqliteFile(references) || !SqlImportDb::isSqliteFile(records);
+    QString refusal;
+    if (!missing.isEmpty()) {
+        refusal = QStringLiteral("The folder %1 lacks %2. Choose the folder of the older Vornakel that holds "
+                                 "PHYCONST.MDB and VORNAKEL.MDB.")
+                      .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")));
+    } else if (needsDriver && !SqlImportDb::odbcDriverInstalled()) {
+        refusal = QStringLiteral("The older database files are read through the ODBC driver \"%1\", which is not "
+                                 "installed. Install the package %2 and choose the folder again.")
+                      .arg(SqlImportDb::odbcDriverName(), SqlImportDb::odbcDriverPackage());
+    } else if (needsDriver && dir.absolutePath().contains(QLatin1Char(';'))) {
+        refusal = QStringLiteral("The ODBC driver cannot open files in a folder whose path holds a ';' (%1). Move "
+                                 "PHYCONST.MDB and VORNAKEL.MDB to another folder.")
+                      .arg(QDir::toNativeSeparators(dir.absolutePath()));
+    }
+    if (!refusal.isEmpty()) {
+        qtSourceFolder->setText(refusal);
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), refusal, QMessageBox::Ok);
+        return;
+    }
+    // In the order the import walks them: the defaults before the reference
+    // file, after which the walk ends.
+    if (!ini.isEmpty())
+        m_sourceFiles << ini;
+    m_sourceFiles << references << records;
+    m_sourceSet = true;
+    QStringList shown;
+    for (const QString &file : qAsConst(m_sourceFiles))
+        shown << QDir::toNativeSeparators(file);
+    qtSourceFolder->setText(shown.join(QLatin1Char('\n')));
 }
 
 void GuiVornakelImporter::SetDestFolder()
@@ -107,9 +156,14 @@ void GuiVornakelImporter::Import()
         QCoreApplication::processEvents();
         qtImport->setEnabled(false);
 
-        importFiles(m_sourceFiles);
+        const QStringList unflagged = importFiles(m_sourceFiles);
 
-        qtStatus->setText(QStringLiteral("Done."));
+        if (unflagged.isEmpty())
+            qtStatus->setText(QStringLiteral("Done."));
+        else
+            qtStatus->setText(QStringLiteral("Done. The copied rows of %1 could not be flagged as imported: a "
+                                             "second import of the same files would copy them again.")
+                                  .arg(unflagged.join(QStringLiteral(", "))));
         qtPreventDuplicates->setChecked(true);
         emit sigDatabaseImportFinished();
         // One dialog runs one import: Import! stays off.
@@ -117,7 +171,7 @@ void GuiVornakelImporter::Import()
     }
 }
 
-void GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
+QStringList GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
 {
     SqlImportDb engine(m_databasePath, this);
     connect(&engine, &SqlImportDb::sigStatus, this, &GuiVornakelImporter::UpdateStatus, Qt::DirectConnection);
@@ -132,7 +186,7 @@ void GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
         engine.copyFromAccess(file, SqlImportDb::referenceTables(), qtPreventDuplicates->isChecked());
         engine.populateBufferComponents(file, qtPreventDuplicates->isChecked());
         for (const QString &records : sourceFiles) {
-            if (!records.endsWith(QLatin1String("VORNAKEL.MDB")))
+            if (!records.endsWith(QLatin1String("VORNAKEL.MDB"), Qt::CaseInsensitive))
                 continue;
             engine.copyBufferTable(records, qtPreventDuplicates->isChecked());
             engine.copySampleTable(records, qtPreventDuplicates->isChecked());
@@ -142,6 +196,7 @@ void GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
         }
         break;
     }
+    return engine.unflaggedFiles();
 }
 
 void GuiVornakelImporter::UpdateStatus(const QString &message)

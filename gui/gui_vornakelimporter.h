@@ -8,8 +8,8 @@
 #include <QStringList>
 
 // The modal dialog that imports the older database generation into the
-// window's database file. The older files can be read on Microsoft Windows
-// only, so here every source folder is refused and nothing is imported.
+// window's database file. A source folder is taken when it holds the two
+// older files and the ODBC driver that reads them is installed.
 class GuiVornakelImporter : public QDialog, public Ui::QtVornakelImporter
 {
     Q_OBJECT
@@ -20,8 +20,9 @@ public:
 
     // The engine's operations on a list of source files, in their fixed order:
     // the reference file, then the records file found anywhere in the list;
-    // a defaults file is visited only before the reference file.
-    void importFiles(const QStringList &sourceFiles);
+    // a defaults file is visited only before the reference file. Returns the
+    // files whose copied rows could not be flagged as imported.
+    QStringList importFiles(const QStringList &sourceFiles);
 
 signals:
     void sigDatabaseImportFinished();

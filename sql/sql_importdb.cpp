@@ -1,14 +1,18 @@
 #include "sql/sql_importdb.h"
 
 #include "app/app_number.h"
+#include "sql/sql_odbcdriver.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+#include <algorithm>
 
 namespace {
 
@@ -62,8 +66,21 @@ bool isAbsent(const QVariant &value)
 }
 
 // Rows the older program added after a table was first flagged carry no flag
-// at all; they are as new as the 0 rows.
+// at all; they are as new as the 0 rows. The rows are picked here, not in the
+// SELECT, since the ODBC driver's SQL knows no parentheses and no IS NULL.
 const char *const notImported = "(imported = 0 OR imported IS NULL)";
+
+bool isImported(const QVariant &flag)
+{
+    return !flag.isNull() && flag.toInt() != 0;
+}
+
+bool isFlagColumn(const QString &name)
+{
+    return name.compare(QLatin1String("imported"), Qt::CaseInsensitive) == 0;
+}
+
+using Row = QVector<QVariant>;
 
 } // namespace
 
@@ -71,14 +88,16 @@ const char *const notImported = "(imported = 0 OR imported IS NULL)";
 struct SqlImportDb::RecordCopy
 {
     QString word;
-    QString select;
-    QString orderBy;
+    // The columns read, "SELECT <columns> FROM <table>" without the flag.
+    QString columns;
+    QString table;
+    // The rows go in the order of this column (-1: as read).
+    int sortColumn = -1;
     QString insert;
     bool failureWithSelectError;
-    std::function<void(const QSqlQuery &source, QSqlQuery &insert)> bind;
+    std::function<void(const Row &source, QSqlQuery &insert)> bind;
     // After a row is written; false (with the log line) when what hangs on it failed.
-    std::function<bool(
-        const QSqlQuery &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *failure)>
+    std::function<bool(const Row &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *failure)>
         afterRow;
     QHash<QString, int> *imported;
 };
@@ -101,6 +120,27 @@ QStringList SqlImportDb::referenceTables()
 {
     return { QStringLiteral("amino"), QStringLiteral("conjugates"), QStringLiteral("denature"),
         QStringLiteral("rhoseries"), QStringLiteral("viscseries"), QStringLiteral("extinction") };
+}
+
+QString SqlImportDb::odbcDriverName()
+{
+    return QSettings().value(QStringLiteral("import/odbcDriver"), QStringLiteral("MDBTools")).toString();
+}
+
+QString SqlImportDb::odbcDriverPackage()
+{
+    return QStringLiteral("odbc-mdbtools");
+}
+
+bool SqlImportDb::odbcDriverInstalled()
+{
+    return SqlOdbcDriver::installedDrivers().contains(odbcDriverName(), Qt::CaseInsensitive);
+}
+
+bool SqlImportDb::isSqliteFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
 }
 
 void SqlImportDb::logMesg(const QString &message)
@@ -134,8 +174,13 @@ QVariant SqlImportDb::fixPrecision(const QVariant &value, int digits)
 
 bool SqlImportDb::IsDatabaseModified(const QString &table, QSqlDatabase &db)
 {
-    QSqlQuery query(db);
-    return query.exec(QStringLiteral("SELECT imported FROM %1 LIMIT 1").arg(table));
+    // From the table's columns: the ODBC driver answers a missing column only
+    // with a parse error.
+    const QSqlRecord columns = db.record(table);
+    for (int i = 0; i < columns.count(); ++i)
+        if (isFlagColumn(columns.fieldName(i)))
+            return true;
+    return false;
 }
 
 bool SqlImportDb::ModifyDatabase(const QString &table, QSqlDatabase &db)
@@ -159,12 +204,31 @@ bool SqlImportDb::openSourceDatabase(const QString &path)
     closeSource();
     m_sourceOpen = false;
     // Opening would create a missing file.
-    if (!QFileInfo(path).isFile())
+    const QFileInfo file(path);
+    if (!file.isFile())
         return false;
     m_sourceName = path;
+    if (!isSqliteFile(path)) {
+        // The driver reads these files and never writes them.
+        m_sourceReadOnly = QStringLiteral("the ODBC driver only reads this file");
+        m_source = QSqlDatabase::addDatabase(new SqlOdbcDriver, path);
+        // A ';' would end the file name in the connection string, which takes no quoting here.
+        if (path.contains(QLatin1Char(';')))
+            return false;
+        m_source.setDatabaseName(QStringLiteral("DRIVER={%1};DBQ=%2").arg(odbcDriverName(), path));
+        m_sourceOpen = m_source.open();
+        return m_sourceOpen;
+    }
     m_source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), path);
     m_source.setDatabaseName(path);
     m_source.setHostName(QStringLiteral("localhost"));
+    // A file without write permission stays unwritten, also for a user the
+    // permission would not stop.
+    if (!file.isWritable()
+        || !(file.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther))) {
+        m_sourceReadOnly = QStringLiteral("the file is read-only");
+        m_source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+    }
     if (!m_source.open())
         return false;
     // The driver opens any file; the first statement tells whether it holds a database.
@@ -182,6 +246,7 @@ void SqlImportDb::closeSource()
     QSqlDatabase::removeDatabase(m_sourceName);
     m_sourceName.clear();
     m_sourceOpen = false;
+    m_sourceReadOnly.clear();
 }
 
 void SqlImportDb::warn(const QString &title, const QString &text)
@@ -211,8 +276,70 @@ void SqlImportDb::importDefaults(const QString &)
 void SqlImportDb::markImported(const QString &table)
 {
     QSqlQuery query(m_source);
-    if (!query.exec(QStringLiteral("UPDATE %1 SET imported=1 WHERE ").arg(table) + QLatin1String(notImported)))
+    if (!query.exec(QStringLiteral("UPDATE %1 SET imported=1 WHERE ").arg(table) + QLatin1String(notImported))) {
         logMesg(QStringLiteral("Updating %1: %2").arg(table, query.lastError().text()));
+        cannotFlag(m_sourceName, query.lastError().text());
+    }
+}
+
+bool SqlImportDb::sourceFlag(const QString &table, bool add)
+{
+    if (IsDatabaseModified(table, m_source))
+        return true;
+    // A source that cannot be written is not asked to: its rows are all copied.
+    return add && m_sourceReadOnly.isEmpty() && ModifyDatabase(table, m_source);
+}
+
+void SqlImportDb::cannotFlag(const QString &path, const QString &why)
+{
+    if (m_unflaggedFiles.contains(path))
+        return;
+    m_unflaggedFiles << path;
+    const QString text = QStringLiteral("%1: the rows copied from this file could not be flagged as imported (%2); "
+                                        "a second import would copy them again")
+                             .arg(path, why);
+    logMesg(text);
+    emit sigResults(text);
+}
+
+QString SqlImportDb::selectError(const QString &table, const QSqlQuery &select)
+{
+    // The ODBC driver says only that it could not parse the statement.
+    const QStringList tables = m_source.tables();
+    if (!tables.isEmpty() && !tables.contains(table, Qt::CaseInsensitive))
+        return QStringLiteral("no such table: %1").arg(table);
+    return select.lastError().text();
+}
+
+void SqlImportDb::flagCopied(const QString &table, bool flagged)
+{
+    if (flagged)
+        markImported(table);
+    else
+        cannotFlag(m_sourceName,
+            m_sourceReadOnly.isEmpty() ? QStringLiteral("the flag column could not be added") : m_sourceReadOnly);
+}
+
+int SqlImportDb::indexedLink(const QString &table, const QString &column, const QString &name)
+{
+    if (name.isEmpty())
+        return -1;
+    const QString key = table + QLatin1Char('.') + column;
+    auto index = m_linkIndexes.find(key);
+    if (index == m_linkIndexes.end()) {
+        // The lowest id of a name, as FindLink's lookup returns it.
+        index = m_linkIndexes.insert(key, QHash<QString, int>());
+        QSqlQuery query(m_destination);
+        query.setForwardOnly(true);
+        if (query.exec(QStringLiteral("SELECT id, %2 FROM %1 WHERE %2 IS NOT NULL ORDER BY id").arg(table, column))) {
+            while (query.next()) {
+                const QString value = query.value(1).toString();
+                if (!index->contains(value))
+                    index->insert(value, query.value(0).toInt());
+            }
+        }
+    }
+    return index->value(name.simplified(), -1);
 }
 
 QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const QString &table)
@@ -276,39 +403,48 @@ bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables,
 bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates)
 {
     emit sigStatus(QStringLiteral("Importing %1").arg(table));
-    if (preventDuplicates && !IsDatabaseModified(table, m_source))
-        ModifyDatabase(table, m_source);
+    const bool flagged = sourceFlag(table, preventDuplicates);
 
     QSqlQuery select(m_source);
     select.setForwardOnly(true);
-    QString sql = QStringLiteral("SELECT * FROM %1").arg(table);
-    if (preventDuplicates)
-        sql += QStringLiteral(" WHERE ") + QLatin1String(notImported);
-    if (!select.exec(sql)) {
-        failTable(table, select.lastError().text());
+    if (!select.exec(QStringLiteral("SELECT * FROM %1").arg(table))) {
+        failTable(table, selectError(table, select));
         return false;
     }
 
-    // Source fields fill the destination's columns after `id` by position. The
-    // flag column is the older generation's own: by position it would land in
-    // `active` and hide the row. Columns left over take their defaults.
+    // Source fields fill the destination's columns after `id` by position.
+    // `id`, `active` and `modified` are the destination's own: a field there
+    // would renumber, hide or misdate the row. The flag column is the older
+    // generation's own. Fields left over are logged and dropped; columns left
+    // over take their defaults.
     const QSqlRecord sourceRecord = select.record();
     const QSqlRecord destinationRecord = m_destination.record(table);
+    QStringList targets;
+    for (int i = 0; i < destinationRecord.count(); ++i) {
+        const QString name = destinationRecord.fieldName(i);
+        if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0
+            && name.compare(QLatin1String("active"), Qt::CaseInsensitive) != 0
+            && name.compare(QLatin1String("modified"), Qt::CaseInsensitive) != 0)
+            targets << name;
+    }
     QList<int> fields;
     QStringList columns;
     QStringList placeholders;
+    int flagField = -1;
     for (int k = 0; k < sourceRecord.count(); ++k) {
-        if (sourceRecord.fieldName(k).compare(QLatin1String("imported"), Qt::CaseInsensitive) == 0)
+        if (isFlagColumn(sourceRecord.fieldName(k))) {
+            flagField = k;
             continue;
-        if (fields.size() + 1 >= destinationRecord.count()) {
+        }
+        if (fields.size() >= targets.size()) {
             logMesg(QStringLiteral("[%1.%2] has no destination column").arg(table, sourceRecord.fieldName(k)));
             continue;
         }
+        columns << m_destination.driver()->escapeIdentifier(targets.at(fields.size()), QSqlDriver::FieldName);
         fields << k;
-        columns << m_destination.driver()->escapeIdentifier(
-            destinationRecord.fieldName(fields.size()), QSqlDriver::FieldName);
         placeholders << QStringLiteral("?");
     }
+    const bool filter = preventDuplicates && flagged && flagField >= 0;
 
     if (!m_destination.transaction()) {
         failTable(table, m_destination.lastError().text());
@@ -325,6 +461,8 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
                     .arg(table, columns.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", ")))))
             fatal = insert.lastError().text();
         while (fatal.isEmpty() && select.next()) {
+            if (filter && isImported(select.value(flagField)))
+                continue;
             for (int j = 0; j < fields.size(); ++j) {
                 const QVariant value = select.value(fields.at(j));
                 double number = 0;
@@ -355,10 +493,10 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
     }
     select.finish();
     const bool stored = finishTable(table, fatal, failed, firstFailure);
-    // Flagged only once stored, so that a failed run is tried again in full.
-    if (stored && preventDuplicates)
-        markImported(table);
     emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(stored ? count : 0));
+    // Flagged only once stored, so that a failed run is tried again in full.
+    if (stored && preventDuplicates && count > 0)
+        flagCopied(table, flagged);
     return stored;
 }
 
@@ -401,54 +539,84 @@ void SqlImportDb::populateBufferComponents(const QString &, bool)
 int SqlImportDb::linkTo(const QHash<QString, int> &imported, const QString &table, const QString &name)
 {
     const auto found = imported.constFind(name);
-    return found != imported.constEnd() ? found.value() : FindLink(table, QStringLiteral("name"), name);
+    return found != imported.constEnd() ? found.value() : indexedLink(table, QStringLiteral("name"), name);
 }
 
 void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy)
 {
     if (!openSourceOrWarn(path))
         return;
-    ignoreDuplicates(copy.word, m_source);
+    m_linkIndexes.clear();
+    const bool flagged = sourceFlag(copy.word, true);
 
+    // The rows are read whole before any is written: the ODBC driver's SQL
+    // cannot order them, and the buffers' compositions are read once, not per buffer.
+    emit sigStatus(QStringLiteral("Importing %1").arg(copy.word));
+    QVector<Row> rows;
+    {
+        QSqlQuery select(m_source);
+        select.setForwardOnly(true);
+        QString sql = QStringLiteral("SELECT %1").arg(copy.columns);
+        if (flagged)
+            sql += QStringLiteral(", imported");
+        sql += QStringLiteral(" FROM %1 ").arg(copy.table);
+        QString error;
+        if (!select.exec(sql))
+            error = selectError(copy.table, select);
+        const int width = select.record().count() - (flagged ? 1 : 0);
+        while (error.isEmpty() && select.next()) {
+            if (preventDuplicates && flagged && isImported(select.value(width)))
+                continue;
+            Row row(width);
+            for (int i = 0; i < width; ++i)
+                row[i] = select.value(i);
+            rows << row;
+        }
+        // Every row or none: a read that broke off is a failure, not the end.
+        if (error.isEmpty() && select.lastError().isValid())
+            error = select.lastError().text();
+        if (!error.isEmpty()) {
+            failTable(copy.word, error);
+            select = QSqlQuery();
+            closeSource();
+            return;
+        }
+    }
+    if (copy.sortColumn >= 0) {
+        const int c = copy.sortColumn;
+        std::stable_sort(rows.begin(), rows.end(), [c](const Row &a, const Row &b) {
+            if (a.at(c).isNull() || b.at(c).isNull())
+                return a.at(c).isNull() && !b.at(c).isNull();
+            return a.at(c).toString() < b.at(c).toString();
+        });
+    }
+
+    if (!m_destination.transaction()) {
+        failTable(copy.word, m_destination.lastError().text());
+        closeSource();
+        return;
+    }
     QString fatal;
     QString firstFailure;
     int count = 0;
     int failed = 0;
     QHash<QString, int> written;
     {
-        QSqlQuery select(m_source);
-        select.setForwardOnly(true);
-        QString sql = copy.select;
-        if (preventDuplicates)
-            sql += QStringLiteral("WHERE ") + QLatin1String(notImported) + QLatin1Char(' ');
-        sql += copy.orderBy;
-        emit sigStatus(QStringLiteral("Importing %1").arg(copy.word));
-        if (!select.exec(sql)) {
-            failTable(copy.word, select.lastError().text());
-            select = QSqlQuery();
-            closeSource();
-            return;
-        }
-        if (!m_destination.transaction()) {
-            failTable(copy.word, m_destination.lastError().text());
-            select = QSqlQuery();
-            closeSource();
-            return;
-        }
         QSqlQuery insert(m_destination);
         if (!insert.prepare(copy.insert))
             fatal = insert.lastError().text();
-        while (fatal.isEmpty() && select.next()) {
-            copy.bind(select, insert);
+        for (int r = 0; fatal.isEmpty() && r < rows.size(); ++r) {
+            const Row &row = rows.at(r);
+            copy.bind(row, insert);
             QString failure;
             if (!insert.exec()) {
+                // The rows were read before the first was written: no read error goes with it.
                 failure = copy.failureWithSelectError
-                    ? QStringLiteral("%1: unable to add a row: %2 %3")
-                          .arg(now(), insert.lastError().text(), select.lastError().text())
+                    ? QStringLiteral("%1: unable to add a row: %2 %3").arg(now(), insert.lastError().text(), QString())
                     : QStringLiteral("%1: unable to add a row: %2").arg(now(), insert.lastError().text());
             } else {
                 ++count;
-                if (copy.afterRow && !copy.afterRow(select, insert, written, &failure)) {
+                if (copy.afterRow && !copy.afterRow(row, insert, written, &failure)) {
                     // Logged by the composition copy itself.
                     if (failed++ == 0)
                         firstFailure = failure;
@@ -461,21 +629,19 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
             if (failed++ == 0)
                 firstFailure = failure;
         }
-        if (fatal.isEmpty() && select.lastError().isValid())
-            fatal = select.lastError().text();
     }
 
-    if (!finishTable(copy.word, fatal, failed, firstFailure)) {
+    const bool stored = finishTable(copy.word, fatal, failed, firstFailure);
+    if (!stored) {
         count = 0;
-    } else {
-        if (copy.imported) {
-            for (auto it = written.cbegin(); it != written.cend(); ++it)
-                copy.imported->insert(it.key(), it.value());
-        }
-        if (preventDuplicates)
-            markImported(copy.word);
+    } else if (copy.imported) {
+        for (auto it = written.cbegin(); it != written.cend(); ++it)
+            copy.imported->insert(it.key(), it.value());
     }
     emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, copy.word).arg(count));
+    if (stored && preventDuplicates && count > 0)
+        flagCopied(copy.word, flagged);
+    m_linkIndexes.clear();
     closeSource();
 }
 
@@ -483,8 +649,9 @@ void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
 {
     RecordCopy copy;
     copy.word = QStringLiteral("buffer");
-    copy.select = QStringLiteral("SELECT NAME, arhoin, avisin, rhoin, rhoint, visin, visint, pH, aHeavy, percent0, "
-                                 "percent1, percent2 FROM Buffer ");
+    copy.columns = QStringLiteral("NAME, arhoin, avisin, rhoin, rhoint, visin, visint, pH, aHeavy, percent0, percent1, "
+                                  "percent2");
+    copy.table = QStringLiteral("Buffer");
     copy.insert = QStringLiteral(
         "INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, densityStandard,    viscosityStandard, "
         "densityStandardT,   viscosityStandardT, computeDensity,     computeViscosity, pH,                 "
@@ -492,7 +659,7 @@ void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
         ":densityStandard,    :viscosityStandard, :densityStandardT,   :viscosityStandardT, :computeDensity,     "
         ":computeViscosity, :pH,                 :isHeavyWater,:d2o, :D2O18, :h2o18, :H2O, :active ) ");
     copy.failureWithSelectError = false;
-    copy.bind = [](const QSqlQuery &source, QSqlQuery &insert) {
+    copy.bind = [](const Row &source, QSqlQuery &insert) {
         insert.bindValue(QStringLiteral(":name"), simplified(source.value(0)));
         // Codes of the source of a value: 0 typed in, 1 a standard, 2 computed.
         auto bindSource = [&](qlonglong code, const QVariant &value, const QVariant &temperature, const char *direct,
@@ -516,8 +683,7 @@ void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
     };
     // The compositions belong to the row just written, whatever other buffer
     // carries its name.
-    copy.afterRow = [this](const QSqlQuery &source, const QSqlQuery &insert, QHash<QString, int> &written,
-                        QString *failure) {
+    copy.afterRow = [this](const Row &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *failure) {
         const QVariant id = insert.lastInsertId();
         written.insert(simplified(source.value(0)), id.toInt());
         if (copyBufferComposition(source.value(0).toString(), id))
@@ -527,36 +693,70 @@ void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
         return false;
     };
     copy.imported = &m_importedBuffers;
+    m_compositionsLoaded = false;
     copyRecords(path, preventDuplicates, copy);
+    m_compositions.clear();
+    m_componentIds.clear();
+    m_compositionsLoaded = false;
+}
+
+bool SqlImportDb::loadCompositions()
+{
+    m_compositionsLoaded = true;
+    m_compositions.clear();
+    m_componentIds.clear();
+    m_compositionsError.clear();
+    QSqlQuery select(m_source);
+    select.setForwardOnly(true);
+    if (!select.exec(QStringLiteral("SELECT BufferName, ComponentName, Molarity FROM BufferCompositions "))) {
+        m_compositionsError = selectError(QStringLiteral("BufferCompositions"), select);
+        return false;
+    }
+    while (select.next())
+        m_compositions[select.value(0).toString()].append(qMakePair(select.value(1), select.value(2)));
+    if (select.lastError().isValid()) {
+        m_compositionsError = select.lastError().text();
+        return false;
+    }
+    // A deactivated component of the same name is no longer offered on the
+    // buffer page: the composition goes to the active one.
+    QSqlQuery components(m_destination);
+    components.setForwardOnly(true);
+    if (!components.exec(QStringLiteral("SELECT id, name FROM bufferComponent WHERE active > 0 AND name IS NOT NULL "
+                                        "ORDER BY id"))) {
+        m_compositionsError = components.lastError().text();
+        return false;
+    }
+    while (components.next()) {
+        const QString name = components.value(1).toString();
+        if (!m_componentIds.contains(name))
+            m_componentIds.insert(name, components.value(0));
+    }
+    return true;
 }
 
 bool SqlImportDb::copyBufferComposition(const QString &bufferName, const QVariant &bufferId)
 {
-    QSqlQuery select(m_source);
-    select.setForwardOnly(true);
-    select.prepare(QStringLiteral("SELECT ComponentName, Molarity FROM BufferCompositions WHERE BufferName = :name "));
-    select.bindValue(QStringLiteral(":name"), bufferName);
-    bool ok = select.exec();
+    bool ok = m_compositionsLoaded ? m_compositionsError.isEmpty() : loadCompositions();
     QSqlQuery insert(m_destination);
-    // A deactivated component of the same name is no longer offered on the
-    // buffer page: the composition goes to the active one.
     if (ok)
-        ok = insert.prepare(QStringLiteral(
-            "INSERT INTO bufferComposition (bufferId, componentId, concentration, units, active)VALUES ( :bufId, "
-            "(SELECT id FROM bufferComponent WHERE name= :compName AND active > 0 ORDER BY id LIMIT 1), "
-            ":concentration, :units, :active)"));
-    while (ok && select.next()) {
+        ok = insert.prepare(QStringLiteral("INSERT INTO bufferComposition (bufferId, componentId, concentration, "
+                                           "units, active) VALUES (:bufId, :compId, :concentration, :units, :active)"));
+    // The rows of the buffer's name as the source spells it.
+    const auto rows = m_compositions.value(bufferName);
+    for (int i = 0; ok && i < rows.size(); ++i) {
         insert.bindValue(QStringLiteral(":bufId"), bufferId);
-        insert.bindValue(QStringLiteral(":compName"), select.value(0));
-        insert.bindValue(QStringLiteral(":concentration"), fixPrecision(select.value(1), 6));
+        insert.bindValue(
+            QStringLiteral(":compId"), m_componentIds.value(rows.at(i).first.toString(), QVariant(QVariant::Int)));
+        insert.bindValue(QStringLiteral(":concentration"), fixPrecision(rows.at(i).second, 6));
         insert.bindValue(QStringLiteral(":units"), QStringLiteral("molar"));
         insert.bindValue(QStringLiteral(":active"), 1);
         ok = insert.exec();
     }
-    if (ok && !select.lastError().isValid())
+    if (ok)
         return true;
-    logMesg(QStringLiteral("%1: unable to add a row: %2 %3")
-                .arg(now(), insert.lastError().text(), select.lastError().text()));
+    logMesg(
+        QStringLiteral("%1: unable to add a row: %2 %3").arg(now(), insert.lastError().text(), m_compositionsError));
     return false;
 }
 
@@ -564,8 +764,10 @@ void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
 {
     RecordCopy copy;
     copy.word = QStringLiteral("sample");
-    copy.select = QStringLiteral("SELECT NAME, vbarin, vbarwater, Texact, sk, pkaamino, pkacarboxyl, NMer, "
-                                 "AASequence,delta1c,vbarin FROM Sample ");
+    copy.columns
+        = QStringLiteral("NAME, vbarin, vbarwater, Texact, sk, pkaamino, pkacarboxyl, NMer, AASequence,delta1c,"
+                         "vbarin");
+    copy.table = QStringLiteral("Sample");
     copy.insert = QStringLiteral(
         "INSERT INTO sample (name, VBarDirectEntry, VBarStandard, VbarStandardT, sk, pkaamino, pkacarboxl, nMer, "
         "aminoSequence, active, modified, aminoSequenceCodeSize, calcHydration, calcVBar) VALUES (:name, "
@@ -573,7 +775,7 @@ void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
         ":active, :modified, :aminoSequenceCodeSize, :calcHydration, :calcVBar) ");
     copy.failureWithSelectError = true;
     const QString modified = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    copy.bind = [modified](const QSqlQuery &source, QSqlQuery &insert) {
+    copy.bind = [modified](const Row &source, QSqlQuery &insert) {
         insert.bindValue(QStringLiteral(":name"), simplified(source.value(0)));
         // A vbar of 0 is no vbar; 0.45 is one, though it rounds to 0.
         insert.bindValue(QStringLiteral(":VBarDirectEntry"),
@@ -591,7 +793,7 @@ void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
         insert.bindValue(QStringLiteral(":calcHydration"), formatted(source.value(9), 'f', 4));
         insert.bindValue(QStringLiteral(":calcVBar"), formatted(source.value(10), 'f', 4));
     };
-    copy.afterRow = [](const QSqlQuery &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *) {
+    copy.afterRow = [](const Row &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *) {
         written.insert(simplified(source.value(0)), insert.lastInsertId().toInt());
         return true;
     };
@@ -603,15 +805,18 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
 {
     RecordCopy copy;
     copy.word = QStringLiteral("experiment");
-    copy.select = QStringLiteral("SELECT NAME,Tc,RPM,sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, "
-                                 "choicem,SampleName,BufferName, -1,1,Date FROM Experiment ");
+    // The ODBC driver's SQL takes no constants among the columns; the older
+    // query's -1 and 1 were never read.
+    copy.columns = QStringLiteral("NAME,Tc,RPM,sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, choicem,SampleName,"
+                                  "BufferName,Date");
+    copy.table = QStringLiteral("Experiment");
     copy.insert = QStringLiteral(
         "INSERT INTO experiment (NAME,Tc,RPM, sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, calculatedBy, "
         "sample_id, buffer_id, results_id, active, modified) VALUES ( :NAME,:Tc,:RPM, :sigma,:sstar,:mgml, "
         ":sstart,:vbar,:rho, :vis, :Mp, :Mb, :calculatedBy, :sample_id, :buffer_id, :results_id, :active, "
         ":modified) ");
     copy.failureWithSelectError = true;
-    copy.bind = [this](const QSqlQuery &source, QSqlQuery &insert) {
+    copy.bind = [this](const Row &source, QSqlQuery &insert) {
         static const char *const methods[] = { "qtExactMolecularWeight", "qtFromSigma", "qtFromComposition" };
         insert.bindValue(QStringLiteral(":NAME"), simplified(source.value(0)));
         insert.bindValue(QStringLiteral(":Tc"), source.value(1));
@@ -636,7 +841,7 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
         // The older generation linked no results; -1 is "no link", never a record named "-1".
         insert.bindValue(QStringLiteral(":results_id"), -1);
         insert.bindValue(QStringLiteral(":active"), 1);
-        insert.bindValue(QStringLiteral(":modified"), source.value(17));
+        insert.bindValue(QStringLiteral(":modified"), source.value(15));
     };
     copy.imported = nullptr;
     copyRecords(path, preventDuplicates, copy);
@@ -646,22 +851,19 @@ void SqlImportDb::copyAminoAcidCompositionsTable(const QString &path, bool preve
 {
     RecordCopy copy;
     copy.word = QStringLiteral("AminoAcidCompositions");
-    copy.select = QStringLiteral("SELECT SampleName, Name3, Moles FROM AminoAcidCompositions ");
-    copy.orderBy = QStringLiteral(" ORDER BY SampleName ");
+    copy.columns = QStringLiteral("SampleName, Name3, Moles");
+    copy.table = QStringLiteral("AminoAcidCompositions");
+    copy.sortColumn = 0;
     copy.insert = QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active, modified) VALUES "
                                  "(:sampleId, :aminoId, :count, :active, :modified) ");
     copy.failureWithSelectError = true;
     const QString modified = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    // The residues do not change during the copy: each code is looked up once.
-    auto aminoIds = std::make_shared<QHash<QString, int>>();
-    copy.bind = [this, modified, aminoIds](const QSqlQuery &source, QSqlQuery &insert) {
+    copy.bind = [this, modified](const Row &source, QSqlQuery &insert) {
         const QString sample = simplified(source.value(0));
         insert.bindValue(QStringLiteral(":sampleId"), linkTo(m_importedSamples, QStringLiteral("sample"), sample));
         const QString code = simplified(source.value(1));
-        auto found = aminoIds->constFind(code);
-        if (found == aminoIds->constEnd())
-            found = aminoIds->insert(code, FindLink(QStringLiteral("amino"), QStringLiteral("Namethree"), code));
-        insert.bindValue(QStringLiteral(":aminoId"), found.value());
+        insert.bindValue(
+            QStringLiteral(":aminoId"), indexedLink(QStringLiteral("amino"), QStringLiteral("Namethree"), code));
         insert.bindValue(QStringLiteral(":count"), asInteger(source.value(2)));
         insert.bindValue(QStringLiteral(":active"), 1);
         insert.bindValue(QStringLiteral(":modified"), modified);

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 #include <functional>
 
@@ -19,6 +20,11 @@ class QSqlQuery;
 // transaction: it is copied whole or not at all, and its source rows are
 // flagged only once the copy is committed. Details and failures go to
 // "ImportLog.txt" in the current folder.
+//
+// The older files are read through the ODBC driver for them (read-only), or
+// as SQLite files when they are SQLite copies of the older tables. A source
+// that cannot be written keeps no flags: all its rows are copied, and the log
+// and the results say once per file that a second import copies them again.
 class SqlImportDb : public QObject
 {
     Q_OBJECT
@@ -31,6 +37,17 @@ public:
 
     // The reference tables of "PHYCONST.MDB", in the order they are copied.
     static QStringList referenceTables();
+
+    // The ODBC driver that reads the older files, as the driver manager names
+    // it: the settings key "import/odbcDriver", by default "MDBTools".
+    static QString odbcDriverName();
+    // The Debian package that brings that driver.
+    static QString odbcDriverPackage();
+    static bool odbcDriverInstalled();
+    // Whether the file is a SQLite database (else it is read through the ODBC driver).
+    static bool isSqliteFile(const QString &path);
+    // The source files of this run whose copied rows could not be flagged.
+    QStringList unflaggedFiles() const { return m_unflaggedFiles; }
 
     void logMesg(const QString &message);
     // A numeric value rounded to `digits` decimals; text and NULL unchanged.
@@ -65,6 +82,18 @@ private:
     void copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy);
     // The record of this name written in this run, else the one FindLink finds.
     int linkTo(const QHash<QString, int> &imported, const QString &table, const QString &name);
+    // FindLink through an index of the table read once per copied table.
+    int indexedLink(const QString &table, const QString &column, const QString &name);
+    // Whether the source table has the flag column, adding it when it can
+    // and `add` asks for it.
+    bool sourceFlag(const QString &table, bool add);
+    // Flags the copied rows of a source table, or says why it cannot.
+    void flagCopied(const QString &table, bool flagged);
+    // Says once per file that its copied rows could not be flagged.
+    void cannotFlag(const QString &path, const QString &why);
+    // The driver's error of a failed SELECT, or that the table is missing.
+    QString selectError(const QString &table, const QSqlQuery &select);
+    bool loadCompositions();
     // One log line, left in the file's buffer.
     void writeLog(const QString &message);
     // Closes the source and drops its connection.
@@ -86,6 +115,17 @@ private:
     QSqlDatabase m_source;
     QString m_sourceName;
     bool m_sourceOpen = false;
+    // Why the open source cannot be written; empty when it can.
+    QString m_sourceReadOnly;
+    QStringList m_unflaggedFiles;
+    // Lookups of the current table: destination ids by name, per "table.column".
+    QHash<QString, QHash<QString, int>> m_linkIndexes;
+    // The source's composition rows (component name, molarity) by buffer name
+    // as read, and the active components by name, read once per buffer table.
+    QHash<QString, QVector<QPair<QVariant, QVariant>>> m_compositions;
+    QHash<QString, QVariant> m_componentIds;
+    QString m_compositionsError;
+    bool m_compositionsLoaded = false;
     QFile m_log;
     QByteArray m_stamp;
     qint64 m_stampMinute = -1;

@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtTest>
 #include <memory>
 
@@ -18,6 +21,7 @@ class TstSqlImportDb : public QObject
 {
     Q_OBJECT
 
+    TestSettings m_settings;
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<TestOldDatabase> m_old;
     std::unique_ptr<TestModalAnswerer> m_answerer;
@@ -33,6 +37,13 @@ class TstSqlImportDb : public QObject
         engine.copyAminoAcidCompositionsTable(m_old->vornakel(), preventDuplicates);
     }
     int count(const QString &table) { return m_db->value("SELECT COUNT(*) FROM " + table).toInt(); }
+    QStringList results(const QSignalSpy &spy)
+    {
+        QStringList lines;
+        for (const auto &line : spy)
+            lines << line.at(0).toString();
+        return lines;
+    }
     QStringList log()
     {
         QFile file("ImportLog.txt");
@@ -280,6 +291,84 @@ private slots:
         engine.copySampleTable(m_old->vornakel(), true);
         QVERIFY2(QRegularExpression("^" + stamp + stamp + "unable to add a row: no\\b").match(log().last()).hasMatch(),
             qPrintable(log().last()));
+    }
+
+    // A source that cannot be written: every row copied on every run, and
+    // once per file the word that its rows could not be flagged.
+    void copiesAReadOnlySourceWholeAndSaysItCannotFlagIt()
+    {
+        for (const QString &table : SqlImportDb::referenceTables())
+            QVERIFY(m_old->fill(m_old->phyconst(), table, 3));
+        for (const char *table : { "Buffer", "Sample", "Experiment", "AminoAcidCompositions" })
+            QVERIFY(m_old->fill(m_old->vornakel(), table, 3));
+        QVERIFY(m_old->makeReadOnly());
+        for (int run = 1; run <= 2; ++run) {
+            SqlImportDb engine(m_db->connectionName());
+            QSignalSpy spy(&engine, &SqlImportDb::sigResults);
+            importAll(engine, true);
+            for (const char *table : { "amino", "extinction", "buffer", "sample", "experiment", "aminoComposition" })
+                QCOMPARE(count(table), 3 * run);
+            const QStringList lines = results(spy).filter("could not be flagged");
+            QCOMPARE(lines.size(), 2);
+            QVERIFY(
+                lines.at(0).startsWith(m_old->phyconst() + ": ") && lines.at(1).startsWith(m_old->vornakel() + ": "));
+        }
+        QCOMPARE(log().filter("could not be flagged").size(), 4);
+        QVERIFY(!m_old->value(m_old->vornakel(), "SELECT COUNT(imported) FROM Sample").isValid());
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    // Source fields past the destination's own columns are logged and
+    // dropped; they never land in `active` (where a 0 would hide the row).
+    void dropsSurplusSourceColumns()
+    {
+        QVERIFY(m_old->exec(m_old->phyconst(),
+            { "ALTER TABLE amino ADD COLUMN extra1 INTEGER", "ALTER TABLE amino ADD COLUMN extra2 TEXT",
+                "INSERT INTO amino (Namethree, name, imported, extra1, extra2) VALUES ('ALA', 'Alanine', 0, 0, "
+                "'x')" }));
+        SqlImportDb engine(m_db->connectionName());
+        QVERIFY(engine.copyFromAccess(m_old->phyconst(), { "amino" }, true));
+        QCOMPARE(m_db->value("SELECT Namethree||' '||name||' '||active FROM amino").toString(), "ALA Alanine 1");
+        QCOMPARE(log().filter(QRegularExpression("\\[amino\\.extra[12]\\] has no destination column$")).size(), 2);
+    }
+
+    // A real Access file through the engine's source connection: its rows and
+    // their types, the engine's copy of its table, and the tables it lacks.
+    void readsAnAccessFileThroughTheOdbcDriver()
+    {
+        const QString path = TestOldDatabase::accessSample();
+        QVERIFY2(QFile::exists(path), "tools/install-deps.sh --tests unpacks it");
+        SqlImportDb engine(m_db->connectionName());
+        QSignalSpy spy(&engine, &SqlImportDb::sigResults);
+        QVERIFY(engine.openSourceDatabase(path));
+        {
+            QSqlQuery query(QSqlDatabase::database(path, false));
+            QVERIFY(query.exec("SELECT ID, EMail_Address, LastVisit FROM Monitor_Authenticate"));
+            QCOMPARE(query.record().field(0).type(), QVariant::Int);
+            QCOMPARE(query.record().field(1).type(), QVariant::String);
+            QCOMPARE(query.record().field(2).type(), QVariant::DateTime);
+            QVERIFY(query.next());
+            QCOMPARE(query.value(0), QVariant(1));
+            QCOMPARE(query.value(1), QVariant("nobody@sunnyline.co.za"));
+            QCOMPARE(query.value(2), QVariant(QDateTime(QDate(2000, 6, 17), QTime(20, 36, 24))));
+            QVERIFY(!query.next());
+        }
+        QVERIFY(m_db->exec("CREATE TABLE Monitor_Authenticate (id INTEGER PRIMARY KEY, ident, line, password, speed, "
+                           "email, day, week, month, year, mail, visit, comment, active INTEGER DEFAULT 1)"));
+        QVERIFY(!engine.copyFromAccess(path, { "Monitor_Authenticate", "amino" }, true));
+        QCOMPARE(m_db->value("SELECT ident||' '||email||' '||substr(visit, 1, 10)||' '||active||' '||comment "
+                             "FROM Monitor_Authenticate")
+                     .toString(),
+            "1 nobody@sunnyline.co.za 2000-06-17 1 Example Circuit Added For Monitor Example To Potential New Clients");
+        engine.copySampleTable(path, true);
+        QVERIFY(log().filter(": Updating amino: no such table: amino").size() == 1
+            && log().last().endsWith(": Updating sample: no such table: Sample"));
+        QCOMPARE(m_answerer->titles(), QStringList({ "Vornakel", "Vornakel" }));
+        QCOMPARE(results(spy),
+            QStringList({ path + ".[Monitor_Authenticate]: 1 records imported",
+                path
+                    + ": the rows copied from this file could not be flagged as imported (the ODBC driver only "
+                      "reads this file); a second import would copy them again" }));
     }
 
     void roundsAndLinksByName()

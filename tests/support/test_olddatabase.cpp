@@ -1,6 +1,7 @@
 #include "test_olddatabase.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlField>
@@ -127,4 +128,15 @@ bool TestOldDatabase::fill(const QString &file, const QString &table, int rows, 
         query.finish();
         return db.commit();
     });
+}
+
+bool TestOldDatabase::makeReadOnly() const
+{
+    const QFileDevice::Permissions readOnly = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    return QFile::setPermissions(phyconst(), readOnly) && QFile::setPermissions(vornakel(), readOnly);
+}
+
+QString TestOldDatabase::accessSample()
+{
+    return QStringLiteral(VORNAKEL_SOURCE_DIR "/tests/fetched/Monitor.mdb");
 }

@@ -31,6 +31,13 @@ public:
     // Adds `rows` rows to a table, numbered from `first`: text columns get
     // "<column> <n>", numeric ones n + 0.25, `imported` 0.
     bool fill(const QString &file, const QString &table, int rows, int first = 1) const;
+    // Takes the write permission off both files, which the importer then
+    // opens read-only, as the ODBC driver reads the real files.
+    bool makeReadOnly() const;
+
+    // A real Access file (Jet 4) with the one table Monitor_Authenticate,
+    // unpacked from Debian's mrtg-contrib by tools/install-deps.sh --tests.
+    static QString accessSample();
 
 private:
     TestDatabaseFiles m_files;
