@@ -1,0 +1,50 @@
+#include "sql/sql_transaction.h"
+
+#include <QDir>
+#include <QSqlError>
+#include <QSqlQuery>
+
+SqlTransaction::SqlTransaction(const QSqlDatabase &db) : m_db(db)
+{
+    if (!m_db.transaction()) {
+        m_state = State::Failed;
+        m_error = report(m_db, m_db.lastError().text());
+    }
+}
+
+SqlTransaction::~SqlTransaction()
+{
+    if (m_state == State::Open)
+        m_db.rollback();
+}
+
+bool SqlTransaction::fail(const QString &driverText)
+{
+    if (m_state == State::Open)
+        m_db.rollback();
+    m_state = State::Failed;
+    m_error = report(m_db, driverText);
+    return false;
+}
+
+bool SqlTransaction::fail(QSqlQuery &query)
+{
+    const QString text = query.lastError().text();
+    query.finish();
+    return fail(text);
+}
+
+bool SqlTransaction::commit()
+{
+    if (m_state != State::Open)
+        return false;
+    if (!m_db.commit())
+        return fail(m_db.lastError().text());
+    m_state = State::Committed;
+    return true;
+}
+
+QString SqlTransaction::report(const QSqlDatabase &db, const QString &driverText)
+{
+    return QDir::toNativeSeparators(db.databaseName()) + QStringLiteral(":\n") + driverText;
+}
