@@ -25,6 +25,7 @@
 #include <QMetaProperty>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -420,11 +421,12 @@ void GuiVornakel::onValueEdited()
             }
         }
     } else if (source == qtSedVelocityCoefficient) {
-        // Values above 9e-06 are taken as svedbergs. Text that is no number
-        // stays as typed (and marked), so it never turns into a valid 0.
+        // Values above 9e-06 are taken as svedbergs, and so are those below
+        // -9e-06: a floating particle's s is typed as "-5" too. Text that is no
+        // number stays as typed (and marked), so it never turns into a valid 0.
         double s = 0.0;
         if (AppNumber::fromText(qtSedVelocityCoefficient->text(), &s)) {
-            if (s > 0 && s > 9e-06)
+            if (std::fabs(s) > 9e-06)
                 s *= 1e-13;
             qtSedVelocityCoefficient->setText(AppNumber::toText(s));
         }

@@ -437,7 +437,8 @@ void GuiVornakel::onGraphShapeClicked()
     curve5->attach(plot);
     plot->replot();
 
-    plot->setGeometry(1, 1, 600, 600);
+    // Sized only: a fixed place at the screen's corner would put the title bar off screen.
+    plot->resize(600, 600);
     plot->setAxisTitle(QwtPlot::yLeft, QStringLiteral("nm"));
     plot->setAxisTitle(QwtPlot::xBottom, QStringLiteral("nm"));
 

@@ -195,7 +195,7 @@ private slots:
         QVERIFY(text("qtExperimentResultsS").isEmpty());
     }
 
-    // Speeds of 90 or less are thousands of rpm; s above 9e-06 is in svedbergs.
+    // Speeds of 90 or less are thousands of rpm; s beyond ±9e-06 is in svedbergs.
     void typedNumbersAreReadInTheFieldsUnits_data()
     {
         QTest::addColumn<QStringList>("edit"); // field, typed, shown
@@ -203,6 +203,7 @@ private slots:
         QTest::newRow("91 rpm") << QStringList { "qtSedEquilibriumRPM", "91", "91" };
         QTest::newRow("s 4.5") << QStringList { "qtSedVelocityCoefficient", "4.5", "4.5000e-13" };
         QTest::newRow("s 9e-06") << QStringList { "qtSedVelocityCoefficient", "9e-06", "9.0000e-06" };
+        QTest::newRow("s -5, floating") << QStringList { "qtSedVelocityCoefficient", "-5", "-5.0000e-13" };
     }
     void typedNumbersAreReadInTheFieldsUnits()
     {

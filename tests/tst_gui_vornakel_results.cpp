@@ -369,6 +369,8 @@ private slots:
         QCOMPARE(shapePlots().size(), 1);
         const QPointer<QwtPlot> plot = shapePlots().first();
         QVERIFY(plot->isVisible());
+        // Placed by the window system, never pinned to the screen's corner with its title bar above it.
+        QVERIFY(!plot->testAttribute(Qt::WA_Moved));
         QCOMPARE(plot->title().text(), title);
         // The title is laid out in the face it is drawn in (the label's font fills in what the title's leaves
         // open), so the plot makes room for every line it wraps into.
