@@ -1,13 +1,9 @@
 #include "app/app_number.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
-#include "gui/gui_vornakel.h"
 
-#include "test_environment.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
-#include "test_refdata.h"
-#include "test_widgets.h"
+#include "test_mainwindow.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -31,28 +27,9 @@ class TstGuiBufferComponents : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
-    {
-        TestSettings settings;
-        TestReferenceDatabase db;
-        TestModalAnswerer answerer;
-        std::unique_ptr<GuiVornakel> window;
-    };
-    std::unique_ptr<Fixture> m_f;
+    std::unique_ptr<TestMainWindow> m_f;
     GuiBufferComponents *m_page = nullptr;
 
-    template<typename T = QWidget> T *widget(const QString &name) const
-    {
-        return testChild<T>(m_f->window.get(), name);
-    }
-    double number(const QString &name) const { return widget<QLineEdit>(name)->text().toDouble(); }
-    void type(const QString &name, const QString &text)
-    {
-        auto *field = widget<QLineEdit>(name);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, "\b" + text + "\r");
-    }
     int rowOf(const QString &name) const
     {
         const QList<QTableWidgetItem *> found = m_page->qtComponents->findItems(name, Qt::MatchExactly);
@@ -103,26 +80,13 @@ class TstGuiBufferComponents : public QObject
                 m_page->qtComponents->item(row, 0)->data(GuiBufferComponents::ComponentIdRole));
         }
     }
-    void openPage()
-    {
-        widget<QAbstractButton>("qtDensityCompute")->click(), widget<QAbstractButton>("qtViscosityCompute")->click();
-    }
+    void openPage() { m_f->click("qtDensityCompute"), m_f->click("qtViscosityCompute"); }
     GuiDataUpdate *editor() const
     {
         const QList<GuiDataUpdate *> editors = testTopLevels<GuiDataUpdate>();
         if (editors.isEmpty())
             qFatal("no reference data editor");
         return editors.first();
-    }
-    bool sql(const QString &text, const QVariantMap &values = {}) const
-    {
-        QSqlQuery query(QSqlDatabase::database(m_f->db.path()));
-        query.prepare(text);
-        for (auto it = values.cbegin(); it != values.cend(); ++it)
-            query.bindValue(it.key(), it.value());
-        if (!query.exec())
-            qWarning("%s", qPrintable(query.lastError().text()));
-        return query.isActive();
     }
     // The texts of the message boxes shown so far (file dialogs left out).
     QStringList boxes() const
@@ -150,13 +114,13 @@ class TstGuiBufferComponents : public QObject
         });
         if (overwrite)
             m_f->answerer.answerMessageBox(QMessageBox::Save);
-        widget<QAbstractButton>("qtBufferSaveToDB")->click();
+        m_f->click("qtBufferSaveToDB");
         QTRY_COMPARE(m_f->answerer.pending(), 0);
     }
     // "column=value" of the named buffer record, for the columns given.
     QStringList stored(const QString &name, const QString &columns) const
     {
-        QSqlQuery query(QSqlDatabase::database(m_f->db.path()));
+        QSqlQuery query(m_f->db.database());
         query.prepare("SELECT " + columns + " FROM buffer WHERE name = :name");
         query.bindValue(":name", name);
         QStringList out;
@@ -171,7 +135,7 @@ class TstGuiBufferComponents : public QObject
     // The active components of the named record, "name=concentration=units" in name order.
     QStringList storedComponents(const QString &name) const
     {
-        QSqlQuery query(QSqlDatabase::database(m_f->db.path()));
+        QSqlQuery query(m_f->db.database());
         query.prepare("SELECT c.name, b.concentration, b.units FROM bufferComposition b JOIN BufferComponent c ON "
                       "c.id = b.componentID JOIN buffer ON buffer.id = b.bufferId WHERE buffer.name = :name AND "
                       "b.active > 0 ORDER BY c.name");
@@ -183,7 +147,10 @@ class TstGuiBufferComponents : public QObject
         }
         return out;
     }
-    qlonglong id(const QString &name) const { return m_f->db.idOf(QStringLiteral("BufferComponent"), name); }
+    qlonglong id(const QString &name) const
+    {
+        return m_f->db.value("SELECT id FROM BufferComponent WHERE name = :name", { { "name", name } }).toLongLong();
+    }
     QString writeFile(const QByteArray &bytes) const
     {
         const QString path = m_f->settings.path() + "/composition.buf";
@@ -195,14 +162,11 @@ class TstGuiBufferComponents : public QObject
 private slots:
     void init()
     {
-        m_f = std::make_unique<Fixture>();
-        QVERIFY2(m_f->db.isValid(), qPrintable(m_f->db.error()));
-        m_f->window = std::make_unique<GuiVornakel>(m_f->db.path());
-        QVERIFY(m_f->window->initVornakel());
-        m_f->window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_f->window.get()));
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->db.isValid());
+        QVERIFY(m_f->start());
         m_page = m_f->window->qtStackBufferComponents;
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget("qtTabExperiment"));
+        m_f->showTab("qtTabExperiment");
     }
     void cleanup()
     {
@@ -233,23 +197,23 @@ private slots:
         QFETCH(double, d2o);
         QFETCH(double, density);
         QFETCH(double, viscosity);
-        type("qtSedEquilibriumTemp", temperature);
+        m_f->type("qtSedEquilibriumTemp", temperature);
         openPage();
         for (const QString &c : components)
             add(c.section('=', 0, 0), c.section('=', 1, 1), c.section('=', 2, 2));
-        const double light = number("qtCorrectedViscosity");
+        const double light = m_f->number("qtCorrectedViscosity");
         if (d2o > 0) {
             m_page->qtHeavyWater->setChecked(true);
             m_page->qtWaterComposition->qtD2OBox->setValue(d2o);
             // Heavy water is more viscous: 10 % D2O adds 2.4 % (IAPWS 2008 and 2007 at 20 C).
-            const double ratio = number("qtCorrectedViscosity") / light;
+            const double ratio = m_f->number("qtCorrectedViscosity") / light;
             QVERIFY2(std::fabs(ratio - 1.024) < 3e-3, qPrintable(AppNumber::toText(ratio)));
         }
-        QVERIFY2(std::fabs(number("qtCorrectedDensity") - density) < 1.5e-4,
-            qPrintable(widget<QLineEdit>("qtCorrectedDensity")->text()));
+        QVERIFY2(std::fabs(m_f->number("qtCorrectedDensity") - density) < 1.5e-4,
+            qPrintable(m_f->text("qtCorrectedDensity")));
         if (viscosity > 0 && d2o == 0) {
-            QVERIFY2(std::fabs(number("qtCorrectedViscosity") / viscosity - 1) < 5e-3,
-                qPrintable(widget<QLineEdit>("qtCorrectedViscosity")->text()));
+            QVERIFY2(std::fabs(m_f->number("qtCorrectedViscosity") / viscosity - 1) < 5e-3,
+                qPrintable(m_f->text("qtCorrectedViscosity")));
         }
         QVERIFY(m_f->answerer.seen().isEmpty());
     }
@@ -266,8 +230,9 @@ private slots:
         };
         QCOMPARE(offered("Sodium chloride"), all);
         QCOMPARE(offered("EDTA disodium"), QStringList { "molar" }); // Mr but no density
-        QVERIFY(sql("UPDATE BufferComponent SET componentMr = NULL WHERE name = 'Glycerol'"));
-        QVERIFY(sql("INSERT INTO BufferComponent (name, componentDensity, componentMr) VALUES ('aaa salt', 2, 50)"));
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET componentMr = NULL WHERE name = 'Glycerol'"));
+        QVERIFY(
+            m_f->sql("INSERT INTO BufferComponent (name, componentDensity, componentMr) VALUES ('aaa salt', 2, 50)"));
         emit editor()->sigComponentRecordChanged(id("Glycerol"));
         emit editor()->sigNewBufferComponentAdded(id("aaa salt"));
         QCOMPARE(offered("Glycerol"), QStringList { "molar" });
@@ -308,9 +273,9 @@ private slots:
         QSignalSpy accepted(m_page, &GuiBufferComponents::sigPageAccepted);
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         QCOMPARE(density.count() + viscosity.count() + accepted.count(), 3);
-        QVERIFY(std::fabs(number("qtBufferDensity") - kNaClRho) < 1.5e-4);
+        QVERIFY(std::fabs(m_f->number("qtBufferDensity") - kNaClRho) < 1.5e-4);
         const QStringList kept = buffer();
-        const QString keptDensity = widget<QLineEdit>("qtCorrectedDensity")->text();
+        const QString keptDensity = m_f->text("qtCorrectedDensity");
 
         openPage();
         add("Glycerol", "10", "% by vol");
@@ -325,7 +290,7 @@ private slots:
         QCOMPARE(buffer(), kept);
         QVERIFY(!m_page->qtHeavyWater->isChecked());
         QCOMPARE(m_page->qtWaterComposition->H2O(), 1.0);
-        QCOMPARE(widget<QLineEdit>("qtCorrectedDensity")->text(), keptDensity);
+        QCOMPARE(m_f->text("qtCorrectedDensity"), keptDensity);
 
         // A corrected field that holds no figure is not sent.
         density.clear(), viscosity.clear(), accepted.clear();
@@ -341,10 +306,10 @@ private slots:
     // 0.99823 on the page; the Solvent tab shows it to its own six decimals, and a save stores it whole.
     void okHandsOnTheWholeFigure()
     {
-        widget<QAbstractButton>("qtDensityCompute")->click();
+        m_f->click("qtDensityCompute");
         QCOMPARE(m_page->qtCorrectedDensity->text(), QStringLiteral("0.99823"));
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
-        QCOMPARE(widget<QLineEdit>("qtBufferDensity")->text(), QStringLiteral("0.998234"));
+        QCOMPARE(m_f->text("qtBufferDensity"), QStringLiteral("0.998234"));
         saveSolvent("water", false);
         QCOMPARE(stored("water", "computeDensity"), QStringList { "computeDensity=0.998234" });
     }
@@ -352,19 +317,19 @@ private slots:
     // A calculation switched on and then cancelled leaves its greyed fields with the water, not its figures.
     void cancelledCalculationLeavesTheWater()
     {
-        widget<QAbstractButton>("qtDensityCompute")->click();
+        m_f->click("qtDensityCompute");
         add("Sodium chloride", "0.15");
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!m_page->qtCalculateViscosity->isChecked());
 
-        widget<QAbstractButton>("qtDensityCompute")->click();
+        m_f->click("qtDensityCompute");
         m_page->qtCalculateViscosity->setChecked(true);
-        QVERIFY(number("qtCorrectedViscosity") > 0);
+        QVERIFY(m_f->number("qtCorrectedViscosity") > 0);
         m_page->qtButtonBox->button(QDialogButtonBox::Cancel)->click();
         QVERIFY(!m_page->qtCalculateViscosity->isChecked());
         QCOMPARE(m_page->qtViscosity->text() + ' ' + m_page->qtCorrectedViscosity->text(),
             QStringLiteral("1.00200e-02 1.00200e-02"));
-        QVERIFY(number("qtCorrectedDensity") > 0);
+        QVERIFY(m_f->number("qtCorrectedDensity") > 0);
     }
 
     void compositionFileRoundTrip()
@@ -463,7 +428,7 @@ private slots:
     void aNameStoredWithBlanksIsFiledAndReadBack()
     {
         const qlonglong urea = id("Urea");
-        QVERIFY(sql("UPDATE BufferComponent SET name = ' Audit blank ' WHERE id = :id", { { ":id", urea } }));
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET name = ' Audit blank ' WHERE id = :id", { { ":id", urea } }));
         m_page->onComponentRecordChanged(int(urea));
         openPage();
         add(" Audit blank ", "0.5");
@@ -527,15 +492,15 @@ private slots:
 
     void solventRecordLoads()
     {
-        QVERIFY(sql("INSERT INTO buffer (id, name, computeDensity, isHeavyWater, D2O, D2O18, H2O18, H2O) "
-                    "VALUES (1, 'heavy', 1.1, 1, 0, 0.95, 0, 0.05), (2, 'half', 1.05, 1, 0.5, 0, 0, 0.5), "
-                    "(3, 'plain', NULL, NULL, NULL, NULL, NULL, NULL)"));
-        QVERIFY(sql("INSERT INTO bufferComposition (bufferId, componentID, concentration, units, active) VALUES "
-                    "(2, :nacl, '0.15', 'molar', 1), (2, :edta, 1e-3, '% by wt', 1), (2, :urea, 1, 'molar', 0), "
-                    "(2, :methanol, 1, 'molar', 1)",
+        QVERIFY(m_f->sql("INSERT INTO buffer (id, name, computeDensity, isHeavyWater, D2O, D2O18, H2O18, H2O) "
+                         "VALUES (1, 'heavy', 1.1, 1, 0, 0.95, 0, 0.05), (2, 'half', 1.05, 1, 0.5, 0, 0, 0.5), "
+                         "(3, 'plain', NULL, NULL, NULL, NULL, NULL, NULL)"));
+        QVERIFY(m_f->sql("INSERT INTO bufferComposition (bufferId, componentID, concentration, units, active) VALUES "
+                         "(2, :nacl, '0.15', 'molar', 1), (2, :edta, 1e-3, '% by wt', 1), (2, :urea, 1, 'molar', 0), "
+                         "(2, :methanol, 1, 'molar', 1)",
             { { ":nacl", id("Sodium chloride") }, { ":edta", id("EDTA disodium") }, { ":urea", id("Urea") },
                 { ":methanol", id("Methanol") } }));
-        QVERIFY(sql("UPDATE BufferComponent SET active = 0 WHERE name = 'Methanol'"));
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET active = 0 WHERE name = 'Methanol'"));
         emit editor()->sigComponentRecordChanged(id("Methanol"));
 
         m_page->loadBufferRecord(1);
@@ -550,7 +515,7 @@ private slots:
         QCOMPARE(m_page->qtWaterComposition->D2O(), 0.5); // not clipped by the 95 % D2O18 before
         QCOMPARE(m_page->qtWaterComposition->D2O18(), 0.0);
         // The figures are the loaded buffer's, not those of the record shown before.
-        QVERIFY(number("qtCorrectedDensity") > 1.05);
+        QVERIFY(m_f->number("qtCorrectedDensity") > 1.05);
 
         m_page->loadBufferRecord(3); // saved without a calculation: pure water
         QVERIFY(buffer().isEmpty());
@@ -565,17 +530,17 @@ private slots:
     // The reference data editor's announcements, by their signals after the rows were changed.
     void referenceChangesAreFollowed()
     {
-        type("qtSedEquilibriumTemp", "20");
+        m_f->type("qtSedEquilibriumTemp", "20");
         openPage();
         add("Glycerol", "0.15");
-        const double glycerol = number("qtDensity");
+        const double glycerol = m_f->number("qtDensity");
         units("Glycerol")->setCurrentText("mg/ml");
         add("Sodium chloride", "0.15");
         // 0.15 mg/ml glycerol adds 3.5e-5 g/ml to the NaCl: within the data's 1e-4.
-        QVERIFY2(std::fabs(number("qtDensity") - kNaClRho) < 1e-4, qPrintable(widget<QLineEdit>("qtDensity")->text()));
+        QVERIFY2(std::fabs(m_f->number("qtDensity") - kNaClRho) < 1e-4, qPrintable(m_f->text("qtDensity")));
 
         // Renamed: still in the buffer with its concentration, at its new place in both tables.
-        QVERIFY(sql("UPDATE BufferComponent SET name = 'Zinc salt' WHERE name = 'Sodium chloride'"));
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET name = 'Zinc salt' WHERE name = 'Sodium chloride'"));
         emit editor()->sigComponentRecordChanged(id("Zinc salt"));
         QCOMPARE(
             m_page->qtComponents->item(m_page->qtComponents->rowCount() - 1, 0)->text(), QStringLiteral("Zinc salt"));
@@ -585,33 +550,34 @@ private slots:
         // Given the glycerol series: the density follows it.
         units("Glycerol")->setCurrentText("molar");
         concentration("Glycerol")->setText(QString());
-        QVERIFY(sql("UPDATE BufferComponent SET componentRhoId = (SELECT componentRhoId FROM BufferComponent WHERE "
-                    "name = 'Glycerol') WHERE name = 'Zinc salt'"));
+        QVERIFY(
+            m_f->sql("UPDATE BufferComponent SET componentRhoId = (SELECT componentRhoId FROM BufferComponent WHERE "
+                     "name = 'Glycerol') WHERE name = 'Zinc salt'"));
         emit editor()->sigComponentRecordChanged(id("Zinc salt"));
-        QCOMPARE(number("qtDensity"), glycerol);
+        QCOMPARE(m_f->number("qtDensity"), glycerol);
 
         // Its data lose the density off screen: the unit in the buffer stays, marked.
         units("Zinc salt")->setCurrentText("mg/ml");
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         QVERIFY(!m_page->isVisible());
-        QVERIFY(sql("UPDATE BufferComponent SET componentDensity = NULL WHERE name = 'Zinc salt'"));
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET componentDensity = NULL WHERE name = 'Zinc salt'"));
         emit editor()->sigComponentRecordChanged(id("Zinc salt"));
         QCOMPARE(units("Zinc salt")->currentText(), QStringLiteral("mg/ml"));
         QVERIFY(units("Zinc salt")->styleSheet().contains("170, 28, 29"));
 
         // Deactivated: gone from both tables and from the figures; made active again: offered at once.
-        QVERIFY(sql("UPDATE BufferComponent SET active = 0 WHERE name = 'Zinc salt'"));
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET active = 0 WHERE name = 'Zinc salt'"));
         emit editor()->sigComponentRecordChanged(id("Zinc salt"));
         QCOMPARE(rowOf("Zinc salt"), -1);
         verifyPaired();
-        QCOMPARE(number("qtDensity"), 0.99823);
-        QVERIFY(sql("UPDATE BufferComponent SET active = 1 WHERE name = 'Zinc salt'"));
+        QCOMPARE(m_f->number("qtDensity"), 0.99823);
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET active = 1 WHERE name = 'Zinc salt'"));
         emit editor()->sigComponentRecordChanged(id("Zinc salt"));
         QVERIFY(rowOf("Zinc salt") >= 0);
         QVERIFY(m_page->qtAddedComponents->isRowHidden(rowOf("Zinc salt")));
         emit editor()->sigComponentRecordChanged(999999); // no such row
         // Equal names sort by id in both tables; names in the buffer are chosen, not typed.
-        QVERIFY(sql("INSERT INTO BufferComponent (id, name) VALUES (5000, 'Urea'), (4000, 'Urea')"));
+        QVERIFY(m_f->sql("INSERT INTO BufferComponent (id, name) VALUES (5000, 'Urea'), (4000, 'Urea')"));
         emit editor()->sigNewBufferComponentAdded(5000);
         emit editor()->sigNewBufferComponentAdded(4000);
         verifyPaired();
@@ -624,10 +590,10 @@ private slots:
     // The page works at the experiment temperature, however it was set.
     void temperatureFollowsTheExperiment()
     {
-        QVERIFY(sql("INSERT INTO experiment (name, Tc) VALUES ('cold', 5)"));
+        QVERIFY(m_f->sql("INSERT INTO experiment (name, Tc) VALUES ('cold', 5)"));
         m_f->window->populateExperimentRecordList();
         m_f->answerer.answerMessageBox(QMessageBox::Ok);
-        auto *experiments = widget<QComboBox>("qtExperimentName");
+        auto *experiments = m_f->widget<QComboBox>("qtExperimentName");
         experiments->setCurrentIndex(experiments->findText("cold", Qt::MatchEndsWith));
         QCOMPARE(m_page->temperature(), 5.0);
         openPage();
@@ -638,12 +604,12 @@ private slots:
         QCOMPARE(m_page->temperature(), 5.0);
         QCOMPARE(buffer(), QStringList { "Sodium chloride=0.15=molar" });
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
-        QVERIFY(std::fabs(number("qtBufferDensity") - kNaClRho * kRho5 / kRho20) < 1.5e-4);
-        type("qtSedEquilibriumTemp", "20");
-        QVERIFY2(std::fabs(number("qtBufferDensity") - kNaClRho) < 1.5e-4,
-            qPrintable(widget<QLineEdit>("qtBufferDensity")->text()));
-        QVERIFY2(std::fabs(number("qtBufferViscosity") / kNaClEta - 1) < 5e-3,
-            qPrintable(widget<QLineEdit>("qtBufferViscosity")->text()));
+        QVERIFY(std::fabs(m_f->number("qtBufferDensity") - kNaClRho * kRho5 / kRho20) < 1.5e-4);
+        m_f->type("qtSedEquilibriumTemp", "20");
+        QVERIFY2(
+            std::fabs(m_f->number("qtBufferDensity") - kNaClRho) < 1.5e-4, qPrintable(m_f->text("qtBufferDensity")));
+        QVERIFY2(std::fabs(m_f->number("qtBufferViscosity") / kNaClEta - 1) < 5e-3,
+            qPrintable(m_f->text("qtBufferViscosity")));
     }
 
     // A viscosity typed after a computed one stays typed, even when a Cancel on the page checks the
@@ -653,9 +619,9 @@ private slots:
         openPage();
         add("Sodium chloride", "0.15");
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
-        widget<QAbstractButton>("qtViscosityDirectEntry")->click();
-        type("qtBufferViscosity", "0.02");
-        widget<QAbstractButton>("qtDensityCompute")->click();
+        m_f->click("qtViscosityDirectEntry");
+        m_f->type("qtBufferViscosity", "0.02");
+        m_f->click("qtDensityCompute");
         m_page->qtButtonBox->button(QDialogButtonBox::Cancel)->click();
         saveSolvent("typed", false);
         QCOMPARE(stored("typed", "viscosityDirectEntry, computeViscosity"),
@@ -665,7 +631,7 @@ private slots:
 
     void solventRecordsAreSavedWhole()
     {
-        widget<QTabWidget>("qtTabWidget")->setCurrentWidget(widget("qtTabSolvent"));
+        m_f->showTab("qtTabSolvent");
         openPage();
         add("Sodium chloride", "0.15");
         m_page->qtHeavyWater->setChecked(true);
@@ -686,7 +652,7 @@ private slots:
         m_page->qtHeavyWater->setChecked(false);
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         m_f->answerer.answerMessageBox(QMessageBox::Ok);
-        auto *list = widget<QComboBox>("qtBufferName");
+        auto *list = m_f->widget<QComboBox>("qtBufferName");
         {
             const QSignalBlocker quiet(list); // the saved record is the one selected after the save
             list->setCurrentIndex(0);
@@ -698,8 +664,8 @@ private slots:
         QCOMPARE(storedComponents("saline"), QStringList { "Sodium chloride=0.15=molar" });
 
         // A component row that cannot be written undoes the whole overwrite: the old components stay.
-        QVERIFY(sql("CREATE TEMP TRIGGER refuse BEFORE INSERT ON bufferComposition BEGIN SELECT RAISE(ABORT, "
-                    "'refused'); END"));
+        QVERIFY(m_f->sql("CREATE TEMP TRIGGER refuse BEFORE INSERT ON bufferComposition BEGIN SELECT RAISE(ABORT, "
+                         "'refused'); END"));
         openPage();
         add("Glycerol", "5", "% by vol");
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
@@ -709,7 +675,7 @@ private slots:
         QVERIFY(boxes().join('\n').contains("refused"));
         QCOMPARE(storedComponents("saline"), QStringList { "Sodium chloride=0.15=molar" });
         QCOMPARE(stored("saline", "computeDensity").value(0).section('=', 1).toDouble(), heavy);
-        QVERIFY(sql("DROP TRIGGER refuse"));
+        QVERIFY(m_f->sql("DROP TRIGGER refuse"));
     }
 };
 

@@ -5,14 +5,10 @@
 #include "gui/gui_grapher.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
-#include "gui/gui_vornakel.h"
 
-#include "test_environment.h"
 #include "test_fakemodule.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
-#include "test_refdata.h"
-#include "test_widgets.h"
+#include "test_mainwindow.h"
 
 #include <QPrinter>
 #include <QScriptEngine>
@@ -38,14 +34,7 @@ class TstGuiSampleComposition : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
-    {
-        TestSettings settings;
-        TestReferenceDatabase reference;
-        TestModalAnswerer answerer;
-        std::unique_ptr<GuiVornakel> window;
-    };
-    std::unique_ptr<Fixture> m_f;
+    std::unique_ptr<TestMainWindow> m_f;
     TestFakeModule *m_fake = nullptr;
     GuiSampleComposition *page() const { return m_f->window->qtStackComposition; }
 
@@ -83,14 +72,7 @@ class TstGuiSampleComposition : public QObject
     {
         return qobject_cast<AppQtScriptPlugin *>(m_f->window->calculationsPlugin())->engine()->evaluate(code);
     }
-    // The recording module in place of the shipped one; the window owns it.
-    TestFakeModule *record()
-    {
-        auto *fake = new TestFakeModule;
-        m_f->window->setCalculationsPlugin(fake);
-        m_fake = fake;
-        return fake;
-    }
+    TestFakeModule *record() { return m_fake = m_f->record(); }
     TestFakeModule::Call lastCall() const
     {
         const QList<TestFakeModule::Call> calls = m_fake->callRecords();
@@ -119,17 +101,12 @@ class TstGuiSampleComposition : public QObject
 private slots:
     void init()
     {
-        m_f = std::make_unique<Fixture>();
-        QVERIFY2(m_f->reference.isValid(), qPrintable(m_f->reference.error()));
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->db.isValid());
         // A denaturant whose binding figures are known (the shipped ones have none).
-        QSqlQuery insert(QSqlDatabase::database(m_f->reference.path()));
-        QVERIFY(
-            insert.exec("INSERT INTO denature (Name, rhomin, v3, g3) VALUES ('Test denaturant', 1.14, 0.76, 0.05)"));
-        m_f->window = std::make_unique<GuiVornakel>(m_f->reference.path());
-        QVERIFY(m_f->window->initVornakel());
-        m_f->window->show();
+        QVERIFY(m_f->sql("INSERT INTO denature (Name, rhomin, v3, g3) VALUES ('Test denaturant', 1.14, 0.76, 0.05)"));
+        QVERIFY(m_f->start());
         m_f->window->stackedWidget->setCurrentWidget(page());
-        QVERIFY(QTest::qWaitForWindowExposed(m_f->window.get()));
     }
     void cleanup() { m_f.reset(); }
 
@@ -377,7 +354,7 @@ private slots:
     // A stored sequence marks a computed sample for the loader, so only a composition stores one.
     void aSampleWithoutCompositionKeepsItsTypedVbar()
     {
-        const QString path = m_f->reference.path();
+        const QString path = m_f->db.path();
         GuiVornakel *w = m_f->window.get();
         w->qtVbarDirectEntry->click();
         w->qtSampleVbar->setText("0.75");
@@ -403,7 +380,7 @@ private slots:
 
     void aSampleIsSavedOverwrittenAndReloadedUnchanged()
     {
-        const QString path = m_f->reference.path();
+        const QString path = m_f->db.path();
         const auto count = [path](const QString &sql) {
             QSqlQuery query(QSqlDatabase::database(path));
             return query.exec(sql) && query.next() ? query.value(0).toString() : QString("<error>");
@@ -597,11 +574,11 @@ private slots:
             typeAll(edit);
         const QString codes = page()->toOneLetterCodes();
 
-        GuiSaveToDatabase dialog(m_f->reference.path(), m_f->window.get());
+        GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
         dialog.qtSampleName->setEditText("Peptide");
         dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
-        QSqlQuery query(QSqlDatabase::database(m_f->reference.path()));
+        QSqlQuery query(m_f->db.database());
         QVERIFY(query.exec("SELECT id, aminoSequence FROM sample WHERE name = 'Peptide'") && query.next());
         QCOMPARE(query.value(1).toString(), asTyped ? QString("MKCAGC") : codes);
         if (!asTyped)
@@ -615,7 +592,7 @@ private slots:
 
     void withoutACystineRowNoCysteineIsConverted()
     {
-        QSqlQuery update(QSqlDatabase::database(m_f->reference.path()));
+        QSqlQuery update(m_f->db.database());
         QVERIFY(update.exec("UPDATE amino SET active = 0 WHERE Namethree = 'CY2'"));
         QPushButton importer; // the page reloads its lists only on an importer's signal
         connect(&importer, &QPushButton::clicked, page(), &GuiSampleComposition::onDatabaseImporterRun);

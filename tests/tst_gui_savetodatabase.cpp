@@ -1,11 +1,8 @@
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_savetodatabase.h"
-#include "gui/gui_vornakel.h"
 
-#include "test_database.h"
-#include "test_environment.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
+#include "test_mainwindow.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
@@ -17,23 +14,14 @@ class TstGuiSaveToDatabase : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
-    {
-        TestSettings settings;
-        TestDatabase db;
-        TestModalAnswerer answerer;
-        GuiVornakel window { db.path() };
-    };
-    std::unique_ptr<Fixture> m_f;
+    std::unique_ptr<TestMainWindow> m_f;
 
-    bool sql(const QString &statement) const { return m_f->db.exec(statement); }
-    QVariant value(const QString &statement) const { return m_f->db.value(statement); }
     static QPushButton *save(QDialogButtonBox *box) { return box->button(QDialogButtonBox::Save); }
     // A dialog on the page, as the window opens it, but not run modally.
     std::unique_ptr<GuiSaveToDatabase> dialog(GuiSaveToDatabase::Page page)
     {
-        auto d = std::make_unique<GuiSaveToDatabase>(m_f->db.path(), &m_f->window);
-        GuiVornakel *w = &m_f->window;
+        GuiVornakel *w = m_f->window.get();
+        auto d = std::make_unique<GuiSaveToDatabase>(m_f->db.path(), w);
         connect(d.get(), &GuiSaveToDatabase::sigSampleRecordsChanged, w, &GuiVornakel::populateSampleRecordList);
         connect(
             d.get(), &GuiSaveToDatabase::sigExperimentRecordsChanged, w, &GuiVornakel::populateExperimentRecordList);
@@ -45,14 +33,14 @@ class TstGuiSaveToDatabase : public QObject
 private slots:
     void init()
     {
-        m_f = std::make_unique<Fixture>();
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::Schema);
         QVERIFY(m_f->db.isValid());
-        QVERIFY(sql("INSERT INTO sample (name) VALUES ('Lysozyme')"));
-        QVERIFY(sql("INSERT INTO buffer (name) VALUES ('PBS')"));
-        QVERIFY(sql("INSERT INTO results (name) VALUES ('Run 1 shape')"));
-        QVERIFY(
-            sql("INSERT INTO experiment (name, Tc, sample_id, buffer_id, results_id) VALUES ('Run 1', 4, 1, 1, -1)"));
-        QVERIFY(m_f->window.initVornakel());
+        QVERIFY(m_f->sql("INSERT INTO sample (name) VALUES ('Lysozyme')"));
+        QVERIFY(m_f->sql("INSERT INTO buffer (name) VALUES ('PBS')"));
+        QVERIFY(m_f->sql("INSERT INTO results (name) VALUES ('Run 1 shape')"));
+        QVERIFY(m_f->sql(
+            "INSERT INTO experiment (name, Tc, sample_id, buffer_id, results_id) VALUES ('Run 1', 4, 1, 1, -1)"));
+        QVERIFY(m_f->start(TestMainWindow::Show::No));
     }
     void cleanup() { m_f.reset(); }
 
@@ -86,18 +74,18 @@ private slots:
             }
             w->close();
         });
-        if (auto *button = m_f->window.findChild<QAbstractButton *>(command))
+        if (auto *button = m_f->window->findChild<QAbstractButton *>(command))
             button->click();
         else
-            m_f->window.findChild<QAction *>(command)->trigger();
+            m_f->window->findChild<QAction *>(command)->trigger();
         QCOMPARE(shown, tab);
         QCOMPARE(names, 2); // the new record and the stored one
     }
 
     void saveNeedsANameAndTypingKeepsTheLinks()
     {
-        QVERIFY(sql("DROP TRIGGER experiment_update_modified_time"));
-        QVERIFY(sql("UPDATE experiment SET modified = '2026-03-05 23:10:00'"));
+        QVERIFY(m_f->sql("DROP TRIGGER experiment_update_modified_time"));
+        QVERIFY(m_f->sql("UPDATE experiment SET modified = '2026-03-05 23:10:00'"));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         QVERIFY(!save(d->qtExperimentButtonBox)->isEnabled());
         QVERIFY(d->qtLinkToSample->isEnabled() && d->qtLinkToSolvent->isEnabled() && d->qtLinkToResults->isEnabled());
@@ -160,7 +148,7 @@ private slots:
         edit->setFocus();
         QTest::keyClicks(edit, QStringLiteral("Run 2 shape"));
         QTest::keyClick(edit, Qt::Key_Return);
-        QCOMPARE(value("SELECT group_concat(name) FROM results").toString(), QStringLiteral("Run 1 shape"));
+        QCOMPARE(m_f->db.value("SELECT group_concat(name) FROM results").toString(), QStringLiteral("Run 1 shape"));
         QCOMPARE(d->qtResultsName->itemText(0) + '|' + d->qtResultsName->itemData(0).toString(),
             QStringLiteral("Run 2 shape|-1"));
         QVERIFY(d->isVisible() && !d->qtResultsSaved->isVisible() && save(d->qtResultsButtonBox)->isEnabled());
@@ -168,7 +156,7 @@ private slots:
 
     void emptyTablesOfferNoLink()
     {
-        QVERIFY(sql("UPDATE sample SET active = 0"));
+        QVERIFY(m_f->sql("UPDATE sample SET active = 0"));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         QVERIFY(!d->qtLinkToSample->isEnabled());
         QVERIFY(d->qtLinkToSolvent->isEnabled());
@@ -180,10 +168,10 @@ private slots:
     // Empty fields are stored as NULL, the links as chosen or -1, the method by its button's name.
     void newExperimentIsStoredAsShown()
     {
-        m_f->window.qtSedEquilibriumTemp->setText(QStringLiteral("4"));
-        m_f->window.qtSedEquilibriumRPM->setText(QStringLiteral("20000"));
-        m_f->window.qtSedEquilibriumMR->setText(QStringLiteral("14305"));
-        m_f->window.qtSedVelocityCoefficient->setText(QString());
+        m_f->window->qtSedEquilibriumTemp->setText(QStringLiteral("4"));
+        m_f->window->qtSedEquilibriumRPM->setText(QStringLiteral("20000"));
+        m_f->window->qtSedEquilibriumMR->setText(QStringLiteral("14305"));
+        m_f->window->qtSedVelocityCoefficient->setText(QString());
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         QSignalSpy changed(d.get(), &GuiSaveToDatabase::sigExperimentRecordsChanged);
         d->qtExperimentName->lineEdit()->setText(QStringLiteral("Run 2"));
@@ -191,46 +179,51 @@ private slots:
         save(d->qtExperimentButtonBox)->click();
 
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(value("SELECT count(*) FROM experiment").toInt(), 2);
-        QCOMPARE(value("SELECT Tc || '|' || RPM || '|' || Mp || '|' || calculatedBy || '|' || sample_id || '|' || "
-                       "buffer_id || '|' || results_id FROM experiment WHERE name = 'Run 2'")
+        QCOMPARE(m_f->db.value("SELECT count(*) FROM experiment").toInt(), 2);
+        QCOMPARE(m_f->db
+                     .value("SELECT Tc || '|' || RPM || '|' || Mp || '|' || calculatedBy || '|' || sample_id || '|' || "
+                            "buffer_id || '|' || results_id FROM experiment WHERE name = 'Run 2'")
                      .toString(),
             QStringLiteral("4.0|20000.0|14305.0|qtExactMolecularWeight|-1|1|-1"));
-        QVERIFY(value("SELECT sstar IS NULL AND mgml IS NULL AND sigma IS NULL FROM experiment WHERE name = 'Run 2'")
-                    .toBool());
+        QVERIFY(
+            m_f->db
+                .value("SELECT sstar IS NULL AND mgml IS NULL AND sigma IS NULL FROM experiment WHERE name = 'Run 2'")
+                .toBool());
         // The dialog shows the record it stored, and the window's list selects it.
         QCOMPARE(d->qtExperimentName->currentText(), QStringLiteral("Run 2"));
         QVERIFY(d->qtExperimentSaved->isVisibleTo(d.get()));
         QCOMPARE(d->qtExperimentSaved->text(), QStringLiteral("Experiment Saved as Run 2"));
         QVERIFY(!save(d->qtExperimentButtonBox)->isEnabled());
-        QVERIFY(m_f->window.qtExperimentName->currentText().endsWith(QLatin1String("  Run 2")));
+        QVERIFY(m_f->window->qtExperimentName->currentText().endsWith(QLatin1String("  Run 2")));
         QVERIFY(m_f->answerer.seen().isEmpty());
     }
 
     // Axes halved, the first checked option by name, no links; an overwrite keeps the name.
     void resultsAreStoredAsShown()
     {
-        m_f->window.stopSignals(true); // the options' own handlers would recalculate the page
-        m_f->window.qtVbar2amax->setText(QStringLiteral("12"));
-        m_f->window.qtTeller2bmin->setText(QStringLiteral("0.000"));
-        m_f->window.qtVbarRo->setText(QString());
+        m_f->window->stopSignals(true); // the options' own handlers would recalculate the page
+        m_f->window->qtVbar2amax->setText(QStringLiteral("12"));
+        m_f->window->qtTeller2bmin->setText(QStringLiteral("0.000"));
+        m_f->window->qtVbarRo->setText(QString());
         // The label shows six digits; the record keeps the module's figure whole.
-        GuiResultFigure::show(m_f->window.qtTellerRp, QStringLiteral("2.12345678912e-07"));
-        QCOMPARE(m_f->window.qtTellerRp->text(), QStringLiteral("2.12346e-07"));
-        m_f->window.qtHydrateOblate->setChecked(true);
-        m_f->window.qtShapeCylinder->setChecked(true);
-        m_f->window.qtHydrateRatio->setText(QStringLiteral("2.5"));
+        GuiResultFigure::show(m_f->window->qtTellerRp, QStringLiteral("2.12345678912e-07"));
+        QCOMPARE(m_f->window->qtTellerRp->text(), QStringLiteral("2.12346e-07"));
+        m_f->window->qtHydrateOblate->setChecked(true);
+        m_f->window->qtShapeCylinder->setChecked(true);
+        m_f->window->qtHydrateRatio->setText(QStringLiteral("2.5"));
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->qtResultsName->setCurrentIndex(1);
         m_f->answerer.answerMessageBox(QMessageBox::Save);
         save(d->qtResultsButtonBox)->click();
         QCOMPARE(m_f->answerer.texts(), QStringList { "Are you sure you wish to overwrite this record?" });
-        QCOMPARE(value("SELECT name || '|' || av || '|' || bt || '|' || ifnull(Ro, 'null') || '|' || options || '|' "
+        QCOMPARE(
+            m_f->db
+                .value("SELECT name || '|' || av || '|' || bt || '|' || ifnull(Ro, 'null') || '|' || options || '|' "
                        "|| options_value || '|' || shape || '|' || method || '|' || sample_id || '|' || buffer_id "
                        "|| '|' || experiment_id FROM results WHERE id = 1")
-                     .toString(),
+                .toString(),
             QStringLiteral("Run 1 shape|6.0|0.0|null|qtHydrateOblate|2.5|qtShapeCylinder|qtTellerMethod|-1|-1|-1"));
-        QCOMPARE(value("SELECT Rp FROM results WHERE id = 1").toDouble(), 2.12345678912e-07);
+        QCOMPARE(m_f->db.value("SELECT Rp FROM results WHERE id = 1").toDouble(), 2.12345678912e-07);
     }
 
     void overwriteIsAskedFirst_data()
@@ -244,16 +237,16 @@ private slots:
     {
         QFETCH(int, answer);
         QFETCH(QString, stored);
-        m_f->window.qtSedEquilibriumTemp->setText(QStringLiteral("25"));
+        m_f->window->qtSedEquilibriumTemp->setText(QStringLiteral("25"));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         d->qtExperimentName->setCurrentIndex(1);
         d->qtLinkToSample->setChecked(false);
         m_f->answerer.answerMessageBox(QMessageBox::StandardButton(answer));
         save(d->qtExperimentButtonBox)->click();
-        QCOMPARE(
-            value("SELECT Tc || '|' || buffer_id || '|' || sample_id FROM experiment WHERE name = 'Run 1'").toString(),
+        QCOMPARE(m_f->db.value("SELECT Tc || '|' || buffer_id || '|' || sample_id FROM experiment WHERE name = 'Run 1'")
+                     .toString(),
             stored);
-        QCOMPARE(value("SELECT count(*) FROM experiment").toInt(), 1);
+        QCOMPARE(m_f->db.value("SELECT count(*) FROM experiment").toInt(), 1);
         QCOMPARE(d->qtExperimentSaved->isVisibleTo(d.get()), answer == QMessageBox::Save);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
@@ -261,22 +254,23 @@ private slots:
     // A link whose record is no longer listed keeps what was stored rather than writing 0.
     void unlistedLinkKeepsTheStoredOne()
     {
-        QVERIFY(sql("UPDATE sample SET active = 0"));
+        QVERIFY(m_f->sql("UPDATE sample SET active = 0"));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         d->qtExperimentName->setCurrentIndex(1);
         QVERIFY(d->qtLinkToSample->isChecked());
         QCOMPARE(d->qtLinkToSampleName->currentIndex(), -1);
         m_f->answerer.answerMessageBox(QMessageBox::Save);
         save(d->qtExperimentButtonBox)->click();
-        QCOMPARE(value("SELECT sample_id FROM experiment WHERE id = 1").toInt(), 1);
+        QCOMPARE(m_f->db.value("SELECT sample_id FROM experiment WHERE id = 1").toInt(), 1);
     }
 
     // One save, one transaction: a refused statement leaves the row, the dialog and the lists as they were.
     void refusedSaveChangesNothing()
     {
-        QVERIFY(sql("CREATE TRIGGER refuse BEFORE UPDATE ON experiment BEGIN SELECT RAISE(ABORT, 'refused by test'); "
-                    "END"));
-        m_f->window.qtSedEquilibriumTemp->setText(QStringLiteral("25"));
+        QVERIFY(
+            m_f->sql("CREATE TRIGGER refuse BEFORE UPDATE ON experiment BEGIN SELECT RAISE(ABORT, 'refused by test'); "
+                     "END"));
+        m_f->window->qtSedEquilibriumTemp->setText(QStringLiteral("25"));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         QSignalSpy changed(d.get(), &GuiSaveToDatabase::sigExperimentRecordsChanged);
         d->qtExperimentName->setCurrentIndex(1);
@@ -285,7 +279,7 @@ private slots:
         save(d->qtExperimentButtonBox)->click();
         QCOMPARE(m_f->answerer.titles().value(1), QStringLiteral("Vornakel"));
         QVERIFY(m_f->answerer.texts().value(1).contains(QLatin1String("refused by test")));
-        QCOMPARE(value("SELECT Tc FROM experiment WHERE id = 1").toDouble(), 4.0);
+        QCOMPARE(m_f->db.value("SELECT Tc FROM experiment WHERE id = 1").toDouble(), 4.0);
         QCOMPARE(changed.count(), 0);
         QVERIFY(!d->qtExperimentSaved->isVisibleTo(d.get()));
         QVERIFY(save(d->qtExperimentButtonBox)->isEnabled());
@@ -307,8 +301,8 @@ private slots:
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->qtResultsName->lineEdit()->setText(QStringLiteral("Late run"));
         save(d->qtResultsButtonBox)->click();
-        const QString listed = m_f->window.qtResultsName->currentText();
-        const QString remembered = m_f->window.qtResultsName->property("combobox_last_record").toString();
+        const QString listed = m_f->window->qtResultsName->currentText();
+        const QString remembered = m_f->window->qtResultsName->property("combobox_last_record").toString();
         if (zone.isNull())
             qunsetenv("TZ");
         else
@@ -316,7 +310,7 @@ private slots:
         tzset();
         QVERIFY2(listed.endsWith(QLatin1String(")  Late run")), qPrintable(listed));
         QCOMPARE(remembered, listed);
-        QCOMPARE(m_f->window.qtResultsName->currentData().toInt(), 2);
+        QCOMPARE(m_f->window->qtResultsName->currentData().toInt(), 2);
     }
 };
 

@@ -8,9 +8,8 @@
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
 #include "sql/sql_updatedatabase.h"
-#include "test_environment.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
+#include "test_mainwindow.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -29,19 +28,8 @@ class TstGuiVornakel : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
-    {
-        TestSettings settings;
-        TestDatabaseFiles files;
-        TestModalAnswerer answerer;
-    };
-    std::unique_ptr<Fixture> m;
-
-    std::unique_ptr<GuiVornakel> start(const QString &fileName = QStringLiteral("test.db"))
-    {
-        auto window = std::make_unique<GuiVornakel>(m->files.path(fileName));
-        return window->initVornakel() ? std::move(window) : nullptr;
-    }
+    std::unique_ptr<TestMainWindow> m;
+    GuiVornakel *start(const QString &fileName = QString()) { return m->start(TestMainWindow::Show::No, fileName); }
 
     // One connection of the window's wiring: its sender and signal, and a cut
     // of exactly this signal from exactly the named slot (true when there was
@@ -91,7 +79,7 @@ class TstGuiVornakel : public QObject
     static int stored(const char *key) { return QSettings().value(QLatin1String(key)).toInt(); }
 
 private slots:
-    void init() { m = std::make_unique<Fixture>(); }
+    void init() { m = std::make_unique<TestMainWindow>(); }
     void cleanup() { m.reset(); }
 
     // The reference data editor has no parent: the window deletes it with what
@@ -99,7 +87,7 @@ private slots:
     void startUpBuildsTheWindowTellsTheSplashAndDestructionDeletesWhatItMade()
     {
         const int editorsBefore = referenceEditors().size();
-        auto window = std::make_unique<GuiVornakel>(m->files.path());
+        auto window = std::make_unique<GuiVornakel>(m->db.path());
         QSignalSpy spy(window.get(), &GuiVornakel::sigShowSplashMessage);
         QVERIFY(window->initVornakel());
         QVERIFY(m->answerer.seen().isEmpty());
@@ -107,9 +95,9 @@ private slots:
         // The schema updater's progress reaches the splash through the window.
         QCOMPARE(spy.last().at(0).toString(), QStringLiteral("Updated Database schema to version '20120320'"));
 
-        QCOMPARE(window->windowTitle(), QStringLiteral("Vornakel") + m->files.path());
-        QCOMPARE(window->activeDbLocation(), m->files.path());
-        QVERIFY(QSqlDatabase::database(m->files.path(), false).isOpen() && !window->isVisible());
+        QCOMPARE(window->windowTitle(), QStringLiteral("Vornakel") + m->db.path());
+        QCOMPARE(window->activeDbLocation(), m->db.path());
+        QVERIFY(QSqlDatabase::database(m->db.path(), false).isOpen() && !window->isVisible());
         QCOMPARE(window->stackedWidget->currentWidget(), window->qtStackVornakel);
         QCOMPARE(window->qtTabWidget->currentWidget(), window->qtTabSample);
         QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Ready"));
@@ -210,10 +198,10 @@ private slots:
     {
         auto window = start();
         QVERIFY(window);
-        QSignalSpy shown(window.get(), &GuiVornakel::sigShown);
+        QSignalSpy shown(window, &GuiVornakel::sigShown);
         window->firstShow(); // tells main to close the splash
         QCOMPARE(shown.count(), 1);
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(window));
         const QString pairs
             = QStringLiteral("qtskButton>qtSedVelocityKLabel qtSedVelocityKLabel>qtSedVelocityK "
                              "qtSampleVbarUnitLabel>qtSampleVbar qtStopSign>qtSedEquilibriumMR "
@@ -246,9 +234,8 @@ private slots:
     // fails.
     void eachWiredSignalReachesTheSlotItsRowNamesOnce()
     {
-        auto window = start();
-        QVERIFY(window);
-        GuiVornakel *w = window.get();
+        GuiVornakel *w = start();
+        QVERIFY(w);
         GuiSampleComposition *sample = w->qtStackComposition;
         GuiBufferComponents *buffer = w->qtStackBufferComponents;
         GuiDataUpdate *editor = referenceEditors().last();
@@ -385,7 +372,7 @@ private slots:
     {
         QFETCH(bool, databaseOpens);
         QSettings().setValue(QStringLiteral("MainWindow/geometry/width"), 900);
-        const QString path = m->files.path();
+        const QString path = m->db.path();
         if (databaseOpens) {
             SqlUpdateDatabase updater;
             QVERIFY(updater.openAndUpdate(path));
@@ -417,7 +404,7 @@ private slots:
     // of it is written.
     void aFileThatIsNoDatabaseNamesItselfAndStaysAsItWas()
     {
-        const QString path = m->files.path(QStringLiteral("notes.db"));
+        const QString path = m->db.path(QStringLiteral("notes.db"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray("plain text, not a database\n").repeated(40)));
         file.close();
@@ -435,7 +422,7 @@ private slots:
                 && text.contains("move this one aside"),
             qPrintable(text));
         QCOMPARE(checksum(), before);
-        QCOMPARE(QDir(m->files.dir()).entryList(QDir::Files), QStringList { "notes.db" });
+        QCOMPARE(QDir(m->db.dir()).entryList(QDir::Files), QStringList { "notes.db" });
     }
 
     // A first start takes the default size and leaves the position to the window
@@ -447,11 +434,10 @@ private slots:
         QCOMPARE(first->geometry().size(), QSize(773, 739));
         QVERIFY(!first->testAttribute(Qt::WA_Moved));
         first->show();
-        QVERIFY(QTest::qWaitForWindowExposed(first.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(first));
         first->setGeometry(37, 53, 812, 644);
         QTRY_COMPARE(stored("MainWindow/geometry/width"), 812); // at once, not only when the window goes
         const QRect kept = first->geometry();
-        first.reset();
         auto second = start(QStringLiteral("second.db"));
         QVERIFY(second);
         QVERIFY(second->testAttribute(Qt::WA_Moved));
@@ -462,14 +448,12 @@ private slots:
     // one stored before the window system placed the window) is left to the window system; the size is kept.
     void aMovedWindowIsKeptThereAndNoneOpensWithItsTitleBarOffScreen()
     {
-        auto first = start();
+        GuiVornakel *first = m->start();
         QVERIFY(first);
-        first->show();
-        QVERIFY(QTest::qWaitForWindowExposed(first.get()));
         first->move(120, 90);
         QCOMPARE(QPoint(stored("MainWindow/geometry/x"), stored("MainWindow/geometry/y")), first->geometry().topLeft());
         const QSize size = first->size();
-        first.reset();
+        m->window.reset();
         for (const QPoint &offScreen : { QPoint(0, 0), QPoint(100, -300), QPoint(5000, 100) }) {
             QSettings().setValue(QStringLiteral("MainWindow/geometry/x"), offScreen.x());
             QSettings().setValue(QStringLiteral("MainWindow/geometry/y"), offScreen.y());

@@ -5,12 +5,10 @@
 #include "app/app_version.h"
 #include "gui/gui_about.h"
 #include "gui/gui_checkforupdates.h"
-#include "gui/gui_vornakel.h"
-#include "test_environment.h"
 #include "test_fakemodule.h"
 #include "test_httpserver.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
+#include "test_mainwindow.h"
 #include "xml/xml_messageprocessor.h"
 
 #include <QDesktopServices>
@@ -72,14 +70,8 @@ class TstGuiVornakelCommands : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
-    {
-        TestSettings settings;
-        TestDatabaseFiles files;
-        TestModalAnswerer answerer;
-    };
-    std::unique_ptr<Fixture> m;
-    std::unique_ptr<GuiVornakel> first;
+    std::unique_ptr<TestMainWindow> m;
+    GuiVornakel *first = nullptr;
 
     // Opens a file from the window's menu command, answering the file dialog.
     void openFrom(GuiVornakel *window, const QString &path)
@@ -91,31 +83,30 @@ class TstGuiVornakelCommands : public QObject
 private slots:
     void init()
     {
-        m = std::make_unique<Fixture>();
-        first = std::make_unique<GuiVornakel>(m->files.path(QStringLiteral("a.db")));
-        QVERIFY(first->initVornakel());
+        m = std::make_unique<TestMainWindow>();
+        first = m->start(TestMainWindow::Show::No);
+        QVERIFY(first);
         first->mainVornakelWindow();
     }
     void cleanup()
     {
         for (GuiVornakel *window : windows())
-            if (window != first.get())
+            if (window != first)
                 delete window;
-        first.reset();
         m.reset();
     }
 
     void everyWindowListsEveryWindowInOpeningOrder()
     {
-        const QString b = m->files.path("b.db"), c = m->files.path("c.db");
+        const QString b = m->db.path("b.db"), c = m->db.path("c.db");
         touch(b);
         touch(c);
-        openFrom(first.get(), b);
+        openFrom(first, b);
         QVERIFY(windowOf(b));
         QVERIFY(windowOf(b)->isVisible());
         openFrom(windowOf(b), c);
         QVERIFY(windowOf(c));
-        const QList<GuiVornakel *> expected { first.get(), windowOf(b), windowOf(c) };
+        const QList<GuiVornakel *> expected { first, windowOf(b), windowOf(c) };
         for (GuiVornakel *window : expected)
             QCOMPARE(window->vornakelList(), expected);
         QVERIFY(m->answerer.texts().filter("already open").isEmpty());
@@ -125,9 +116,9 @@ private slots:
 
     void aWindowOpenedFromTheMenuIsLaidOutLikeTheFirst()
     {
-        const QString b = m->files.path("b.db");
+        const QString b = m->db.path("b.db");
         touch(b);
-        openFrom(first.get(), b);
+        openFrom(first, b);
         GuiVornakel *second = windowOf(b);
         QVERIFY(second);
         for (int shown = 0; shown < 2; ++shown) {
@@ -135,7 +126,7 @@ private slots:
             // The unit label sits at the right end of its field.
             QVERIFY(second->qtSampleVbarUnitLabel->x() > second->qtSampleVbar->width() / 2);
             second->close();
-            openFrom(first.get(), b); // shows the closed window again
+            openFrom(first, b); // shows the closed window again
         }
     }
 
@@ -148,9 +139,9 @@ private slots:
     void anOpenFileRaisesItsWindowInsteadOfAnotherOne()
     {
         QFETCH(bool, link);
-        const QString b = m->files.path("b.db");
+        const QString b = m->db.path("b.db");
         touch(b);
-        openFrom(first.get(), b);
+        openFrom(first, b);
         GuiVornakel *second = windowOf(b);
         QVERIFY(second);
         second->close();
@@ -158,11 +149,11 @@ private slots:
 
         QString again = b;
         if (link) {
-            again = m->files.path("link.db");
+            again = m->db.path("link.db");
             QVERIFY(QFile::link(b, again));
         }
         m->answerer.clear();
-        openFrom(first.get(), again);
+        openFrom(first, again);
         QCOMPARE(m->answerer.texts().last(), QStringLiteral("Database '%1' is already open").arg(again));
         QCOMPARE(windows().size(), 2);
         QVERIFY(second->isVisible());
@@ -170,17 +161,17 @@ private slots:
 
     void aFileThatIsNoDatabaseDropsOnlyTheNewWindow()
     {
-        const QString junk = m->files.path("junk.db");
+        const QString junk = m->db.path("junk.db");
         touch(junk, QByteArray(4096, 'x'));
         for (int attempt = 0; attempt < 2; ++attempt) {
             m->answerer.clear();
-            openFrom(first.get(), junk);
+            openFrom(first, junk);
             QCOMPARE(m->answerer.seen().size(), 2); // the file dialog, then the database layer's box
             QCOMPARE(m->answerer.seen().last().icon, QMessageBox::Critical);
             QCOMPARE(windows().size(), 1);
             QVERIFY(!QSqlDatabase::contains(junk));
         }
-        QCOMPARE(first->vornakelList(), QList<GuiVornakel *> { first.get() });
+        QCOMPARE(first->vornakelList(), QList<GuiVornakel *> { first });
     }
 
     void aboutShowsTheVersions()

@@ -4,11 +4,8 @@
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
 
-#include "test_database.h"
-#include "test_environment.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
-#include "test_widgets.h"
+#include "test_mainwindow.h"
 
 #include <QPushButton>
 #include <QtTest>
@@ -21,34 +18,14 @@ class TstGuiVornakelRecords : public QObject
 {
     Q_OBJECT
 
-    TestSettings m_settings;
-    std::unique_ptr<TestDatabase> m_db;
-    std::unique_ptr<TestModalAnswerer> m_answerer;
-    std::unique_ptr<GuiVornakel> m_w;
+    std::unique_ptr<TestMainWindow> m_f;
 
-    bool sql(const QString &statement) const { return m_db->exec(statement); }
     // Stored dates as given: the update trigger would write the time of the change.
     bool setModified(const QString &table, const QString &name, const QString &modified) const
     {
-        return sql(QStringLiteral("DROP TRIGGER IF EXISTS %1_update_modified_time").arg(table))
-            && sql(QStringLiteral("UPDATE %1 SET modified = '%2' WHERE name = '%3'").arg(table, modified, name));
+        return m_f->sql(QStringLiteral("DROP TRIGGER IF EXISTS %1_update_modified_time").arg(table))
+            && m_f->sql(QStringLiteral("UPDATE %1 SET modified = '%2' WHERE name = '%3'").arg(table, modified, name));
     }
-    bool start()
-    {
-        m_w = std::make_unique<GuiVornakel>(m_db->path());
-        if (!m_w->initVornakel())
-            return false;
-        m_w->show();
-        return QTest::qWaitForWindowExposed(m_w.get());
-    }
-    template<typename T = QLineEdit> T *widget(const QString &name) const { return testChild<T>(m_w.get(), name); }
-    QString text(const QString &name) const
-    {
-        if (auto *label = m_w->findChild<QLabel *>(name))
-            return label->text();
-        return widget(name)->text();
-    }
-    bool checked(const QString &name) const { return widget<QAbstractButton>(name)->isChecked(); }
     // Picks the list entry that shows `entry` (its end) and answers the question.
     void choose(QComboBox *list, const QString &entry, QMessageBox::StandardButton answer = QMessageBox::Ok)
     {
@@ -57,7 +34,7 @@ class TstGuiVornakelRecords : public QObject
             index < list->count() && !list->itemText(index).endsWith(entry) && !list->itemText(index).startsWith(entry))
             ++index;
         QVERIFY2(index < list->count(), qPrintable(entry));
-        m_answerer->answerMessageBox(answer);
+        m_f->answerer.answerMessageBox(answer);
         list->setCurrentIndex(index);
     }
     static QStringList entries(const QComboBox *list)
@@ -67,27 +44,14 @@ class TstGuiVornakelRecords : public QObject
             texts << list->itemText(i);
         return texts;
     }
-    void type(const QString &name, const QString &value)
-    {
-        QLineEdit *field = widget(name);
-        field->setFocus();
-        field->selectAll();
-        QTest::keyClicks(field, "\b" + value + "\r");
-    }
 
 private slots:
     void init()
     {
-        m_db = std::make_unique<TestDatabase>();
-        m_answerer = std::make_unique<TestModalAnswerer>();
-        QVERIFY(m_db->isValid());
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::Schema);
+        QVERIFY(m_f->db.isValid());
     }
-    void cleanup()
-    {
-        m_w.reset();
-        m_answerer.reset();
-        m_db.reset();
-    }
+    void cleanup() { m_f.reset(); }
 
     void listsOrderByDateOrName_data()
     {
@@ -115,54 +79,54 @@ private slots:
         QFETCH(QString, table);
         QFETCH(bool, byName);
         for (const char *name : { "beta", "Alpha", "zed", "Gamma", "odd", "undated" })
-            QVERIFY(sql(QStringLiteral("INSERT INTO %1 (name) VALUES ('%2')").arg(table, QLatin1String(name))));
-        QVERIFY(sql(QStringLiteral("UPDATE %1 SET active = 0 WHERE name = 'zed'").arg(table)));
+            QVERIFY(m_f->sql(QStringLiteral("INSERT INTO %1 (name) VALUES ('%2')").arg(table, QLatin1String(name))));
+        QVERIFY(m_f->sql(QStringLiteral("UPDATE %1 SET active = 0 WHERE name = 'zed'").arg(table)));
         QVERIFY(setModified(table, "Alpha", "2026-03-01 10:00:00") && setModified(table, "beta", "2026-02-10 23:59:59")
             && setModified(table, "Gamma", "2026-01-15") && setModified(table, "odd", "2026-02-30 10:00:00"));
-        QVERIFY(sql(QStringLiteral("UPDATE %1 SET modified = NULL WHERE name = 'undated'").arg(table)));
-        QVERIFY(start());
-        auto *names = widget<QComboBox>(list);
+        QVERIFY(m_f->sql(QStringLiteral("UPDATE %1 SET modified = NULL WHERE name = 'undated'").arg(table)));
+        QVERIFY(m_f->start());
+        auto *names = m_f->widget<QComboBox>(list);
         if (byName)
-            m_w->findChild<QComboBox *>(QString(list).replace("Name", "SortBy"))->setCurrentIndex(1);
+            m_f->window->findChild<QComboBox *>(QString(list).replace("Name", "SortBy"))->setCurrentIndex(1);
         QTEST(entries(names), "expected");
         QCOMPARE(names->currentIndex(), 0);
         QCOMPARE(names->itemData(0), QVariant());
-        QVERIFY(m_answerer->seen().isEmpty());
+        QVERIFY(m_f->answerer.seen().isEmpty());
     }
 
     // The chosen entry survives a new order; a declined question returns to it and loads nothing.
     void chosenEntryIsRemembered()
     {
-        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('b sample', 0.7175), ('A sample', 0.74)"));
-        QVERIFY(start());
-        auto *list = widget<QComboBox>("qtSampleName");
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('b sample', 0.7175), ('A sample', 0.74)"));
+        QVERIFY(m_f->start());
+        auto *list = m_f->widget<QComboBox>("qtSampleName");
         choose(list, "b sample");
-        QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.71750"));
-        QVERIFY(checked("qtVbarDirectEntry"));
-        widget<QComboBox>("qtSampleSortBy")->setCurrentIndex(1);
+        QCOMPARE(m_f->text("qtSampleVbar"), QStringLiteral("0.71750"));
+        QVERIFY(m_f->checked("qtVbarDirectEntry"));
+        m_f->widget<QComboBox>("qtSampleSortBy")->setCurrentIndex(1);
         QVERIFY(list->currentText().endsWith(QLatin1String("b sample")));
         QCOMPARE(list->currentIndex(), 2);
         choose(list, "A sample", QMessageBox::Cancel);
         QVERIFY(list->currentText().endsWith(QLatin1String("b sample")));
-        QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.71750"));
+        QCOMPARE(m_f->text("qtSampleVbar"), QStringLiteral("0.71750"));
         choose(list, "New Sample", QMessageBox::Cancel);
-        QCOMPARE(m_answerer->texts(),
+        QCOMPARE(m_f->answerer.texts(),
             QStringList({ "Are you sure you wish to load this record?", "Are you sure you wish to load this record?",
                 "Are you sure you wish to create a new record?" }));
     }
 
     void failingListQueryKeepsTheFirstEntry()
     {
-        QVERIFY(sql("INSERT INTO results (name) VALUES ('R1')"));
-        QVERIFY(start());
-        QVERIFY(sql("ALTER TABLE results RENAME TO results_gone"));
-        m_w->populateResultsRecordList();
-        QCOMPARE(m_answerer->titles(), QStringList { "Vornakel" });
+        QVERIFY(m_f->sql("INSERT INTO results (name) VALUES ('R1')"));
+        QVERIFY(m_f->start());
+        QVERIFY(m_f->sql("ALTER TABLE results RENAME TO results_gone"));
+        m_f->window->populateResultsRecordList();
+        QCOMPARE(m_f->answerer.titles(), QStringList { "Vornakel" });
         // The box names the file as well as the driver's complaint.
-        const QString text = m_answerer->seen().constLast().text;
-        QVERIFY2(text.contains(QDir::toNativeSeparators(m_db->path())) && text.contains("results"), qPrintable(text));
-        QCOMPARE(entries(widget<QComboBox>("qtResultsName")), QStringList { "New Results" });
-        QVERIFY(!widget<QComboBox>("qtResultsName")->signalsBlocked());
+        const QString text = m_f->answerer.seen().constLast().text;
+        QVERIFY2(text.contains(QDir::toNativeSeparators(m_f->db.path())) && text.contains("results"), qPrintable(text));
+        QCOMPARE(entries(m_f->widget<QComboBox>("qtResultsName")), QStringList { "New Results" });
+        QVERIFY(!m_f->widget<QComboBox>("qtResultsName")->signalsBlocked());
     }
 
     // Each source of vbar, a computed Mr and hydration, the end-group pKas and the oligomer come back.
@@ -195,24 +159,25 @@ private slots:
         QFETCH(QString, columns);
         QFETCH(QString, values);
         QFETCH(QStringList, expected);
-        QVERIFY(sql(QStringLiteral("INSERT INTO sample (name, %1) VALUES ('S', %2)").arg(columns, values)));
-        QVERIFY(start());
-        choose(widget<QComboBox>("qtSampleName"), "S");
-        auto *page = widget<GuiSampleComposition>("qtStackComposition");
+        QVERIFY(m_f->sql(QStringLiteral("INSERT INTO sample (name, %1) VALUES ('S', %2)").arg(columns, values)));
+        QVERIFY(m_f->start());
+        choose(m_f->widget<QComboBox>("qtSampleName"), "S");
+        auto *page = m_f->widget<GuiSampleComposition>("qtStackComposition");
         for (const QString &e : expected) {
             const QString name = e.section('=', 0, 0), want = e.section('=', 1);
             if (name == "pka")
                 QCOMPARE(QString("%1/%2").arg(page->aminoValue()).arg(page->carboxylValue()), want);
             else if (!e.contains('='))
-                QVERIFY2(checked(name), qPrintable(name));
-            else if (auto *box = m_w->findChild<QCheckBox *>(name))
+                QVERIFY2(m_f->checked(name), qPrintable(name));
+            else if (auto *box = m_f->window->findChild<QCheckBox *>(name))
                 QCOMPARE(box->isChecked() ? "on" : "off", want);
             else
-                QCOMPARE(text(name), want);
+                QCOMPARE(m_f->text(name), want);
         }
         if (values.startsWith("0.74"))
-            QCOMPARE(m_w->vbarStandardValue()->value() * 100 + m_w->vbarStandardValue()->temperature(), 74.0 + 24);
-        QVERIFY(!m_w->signalsBlocked());
+            QCOMPARE(m_f->window->vbarStandardValue()->value() * 100 + m_f->window->vbarStandardValue()->temperature(),
+                74.0 + 24);
+        QVERIFY(!m_f->window->signalsBlocked());
     }
 
     // A standard vbar comes back as its Standard button's OK gives it: 0.70 measured at 20 C is 0.70 at 20 C and
@@ -231,27 +196,27 @@ private slots:
     {
         QFETCH(QString, temperature);
         QFETCH(bool, linked);
-        QVERIFY(sql("INSERT INTO sample (name, VBarStandard, VbarStandardT) VALUES ('Std', 0.70, 20)"));
-        QVERIFY(sql("INSERT INTO experiment (name, Tc, Mp, vbar, calculatedBy, sample_id, buffer_id, results_id) "
-                    "VALUES ('Run', 4, 14305, 0.73, 'qtExactMolecularWeight', 1, -1, -1)"));
-        QVERIFY(start());
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarStandard, VbarStandardT) VALUES ('Std', 0.70, 20)"));
+        QVERIFY(m_f->sql("INSERT INTO experiment (name, Tc, Mp, vbar, calculatedBy, sample_id, buffer_id, results_id) "
+                         "VALUES ('Run', 4, 14305, 0.73, 'qtExactMolecularWeight', 1, -1, -1)"));
+        QVERIFY(m_f->start());
+        m_f->showTab("qtTabExperiment");
         if (linked) {
-            widget<QAbstractButton>("qtVbarMethod")->setChecked(true); // the radius of the vbar
-            choose(widget<QComboBox>("qtExperimentName"), "Run");
+            m_f->widget<QAbstractButton>("qtVbarMethod")->setChecked(true); // the radius of the vbar
+            choose(m_f->widget<QComboBox>("qtExperimentName"), "Run");
             const double ro = std::cbrt(3 * 14305 * 0.6932 / (4 * M_PI * 6.02214076e23));
-            QVERIFY2(std::fabs(text("qtExperimentResultsRp").toDouble() / ro - 1) < 1e-5,
-                qPrintable(text("qtExperimentResultsRp")));
+            QVERIFY2(std::fabs(m_f->text("qtExperimentResultsRp").toDouble() / ro - 1) < 1e-5,
+                qPrintable(m_f->text("qtExperimentResultsRp")));
         } else {
-            type("qtSedEquilibriumTemp", temperature);
-            choose(widget<QComboBox>("qtSampleName"), "Std");
+            m_f->type("qtSedEquilibriumTemp", temperature);
+            choose(m_f->widget<QComboBox>("qtSampleName"), "Std");
         }
-        QVERIFY(checked("qtVbarStandard"));
-        QTEST(text("qtSampleVbar"), "vbar");
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabSample"));
-        m_answerer->answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); });
-        widget<QAbstractButton>("qtVbarStandard")->click();
-        QTEST(text("qtSampleVbar"), "vbar");
+        QVERIFY(m_f->checked("qtVbarStandard"));
+        QTEST(m_f->text("qtSampleVbar"), "vbar");
+        m_f->showTab("qtTabSample");
+        m_f->answerer.answerWith([](QWidget *dialog) { static_cast<QDialog *>(dialog)->accept(); });
+        m_f->widget<QAbstractButton>("qtVbarStandard")->click();
+        QTEST(m_f->text("qtSampleVbar"), "vbar");
     }
 
     // An experiment comes back with its own Mr method, whatever was pressed or loaded before: any text but exact Mr
@@ -281,28 +246,29 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, button);
         const bool sigma = button == "qtFromSigma";
-        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry, calcMR) VALUES ('Computed', 0.73, 99999)"));
-        QVERIFY(sql(QStringLiteral("INSERT INTO experiment (name, Tc, RPM, sigma, Mp, calculatedBy, sample_id, "
-                                   "buffer_id, results_id) VALUES ('Run', 20, 20000, 1.25, 14305, %1, %2, -1, -1), "
-                                   "('Sigma run', 20, 20000, 1.25, NULL, 'qtFromSigma', -1, -1, -1)")
-                        .arg(method, sigma ? "1" : "-1")));
-        QVERIFY(start());
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry, calcMR) VALUES ('Computed', 0.73, 99999)"));
+        QVERIFY(
+            m_f->sql(QStringLiteral("INSERT INTO experiment (name, Tc, RPM, sigma, Mp, calculatedBy, sample_id, "
+                                    "buffer_id, results_id) VALUES ('Run', 20, 20000, 1.25, 14305, %1, %2, -1, -1), "
+                                    "('Sigma run', 20, 20000, 1.25, NULL, 'qtFromSigma', -1, -1, -1)")
+                         .arg(method, sigma ? "1" : "-1")));
+        QVERIFY(m_f->start());
+        m_f->showTab("qtTabExperiment");
         if (before == "qtFromSigma")
-            widget<QAbstractButton>("qtFromSigma")->click();
+            m_f->widget<QAbstractButton>("qtFromSigma")->click();
         else if (!before.isEmpty())
-            choose(widget<QComboBox>("qtExperimentName"), before);
-        choose(widget<QComboBox>("qtExperimentName"), "Run");
-        QVERIFY2(checked(button), qPrintable(button));
-        const double mr = text("qtSedEquilibriumMR").toDouble();
-        QVERIFY2(sigma ? mr > 0 && mr != 99999 : mr == 14305, qPrintable(text("qtSedEquilibriumMR")));
+            choose(m_f->widget<QComboBox>("qtExperimentName"), before);
+        choose(m_f->widget<QComboBox>("qtExperimentName"), "Run");
+        QVERIFY2(m_f->checked(button), qPrintable(button));
+        const double mr = m_f->text("qtSedEquilibriumMR").toDouble();
+        QVERIFY2(sigma ? mr > 0 && mr != 99999 : mr == 14305, qPrintable(m_f->text("qtSedEquilibriumMR")));
 
-        GuiSaveToDatabase dialog(m_db->path(), m_w.get());
+        GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::ExperimentRecordPage);
         dialog.qtExperimentName->lineEdit()->setText(QStringLiteral("Again"));
         dialog.qtExperimentButtonBox->button(QDialogButtonBox::Save)->click();
-        QCOMPARE(m_db->value("SELECT calculatedBy FROM experiment WHERE name = 'Again'").toString(), button);
-        QCOMPARE(m_db->value("SELECT Mp FROM experiment WHERE name = 'Again'").toDouble(), mr);
+        QCOMPARE(m_f->db.value("SELECT calculatedBy FROM experiment WHERE name = 'Again'").toString(), button);
+        QCOMPARE(m_f->db.value("SELECT Mp FROM experiment WHERE name = 'Again'").toDouble(), mr);
     }
 
     // A computed hydration leaves with its sample: "Use computed delta1" is then offered no more. The loader shows
@@ -316,18 +282,18 @@ private slots:
     void computedHydrationLeavesWithItsSample()
     {
         QFETCH(QString, next);
-        QVERIFY(sql("INSERT INTO sample (name, calcHydration) VALUES ('Wet', 0.35123)"));
-        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Dry', 0.72)"));
-        QVERIFY(start());
-        auto *list = widget<QComboBox>("qtSampleName");
+        QVERIFY(m_f->sql("INSERT INTO sample (name, calcHydration) VALUES ('Wet', 0.35123)"));
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Dry', 0.72)"));
+        QVERIFY(m_f->start());
+        auto *list = m_f->widget<QComboBox>("qtSampleName");
         choose(list, "Wet");
-        const QString ratio = text("qtHydrateRatio");
-        auto *computed = widget<QAbstractButton>("qtHydrateComputed");
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        const QString ratio = m_f->text("qtHydrateRatio");
+        auto *computed = m_f->widget<QAbstractButton>("qtHydrateComputed");
+        m_f->showTab("qtTabResults");
         QVERIFY(computed->isEnabled());
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabSample"));
+        m_f->showTab("qtTabSample");
         choose(list, next);
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        m_f->showTab("qtTabResults");
         QVERIFY(!computed->isEnabled());
         QCOMPARE(ratio, QStringLiteral("0.3512"));
     }
@@ -335,13 +301,13 @@ private slots:
     // A failing load says which record it was and leaves nothing suspended.
     void failingLoadShowsTheBox()
     {
-        QVERIFY(sql("INSERT INTO sample (name) VALUES ('S')"));
-        QVERIFY(start());
-        QVERIFY(sql("ALTER TABLE sample RENAME TO sample_gone"));
-        choose(widget<QComboBox>("qtSampleName"), "S");
-        QCOMPARE(m_answerer->titles().value(1), QStringLiteral("Vornakel"));
-        QVERIFY(m_answerer->texts().value(1).startsWith(QLatin1String("sample")));
-        QVERIFY(!m_w->signalsBlocked() && !widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked());
+        QVERIFY(m_f->sql("INSERT INTO sample (name) VALUES ('S')"));
+        QVERIFY(m_f->start());
+        QVERIFY(m_f->sql("ALTER TABLE sample RENAME TO sample_gone"));
+        choose(m_f->widget<QComboBox>("qtSampleName"), "S");
+        QCOMPARE(m_f->answerer.titles().value(1), QStringLiteral("Vornakel"));
+        QVERIFY(m_f->answerer.texts().value(1).startsWith(QLatin1String("sample")));
+        QVERIFY(!m_f->window->signalsBlocked() && !m_f->widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked());
     }
 
     // Each source of density and viscosity comes back with its button; a standard value is computed,
@@ -372,14 +338,15 @@ private slots:
         QFETCH(QString, columns);
         QFETCH(QString, values);
         QFETCH(QStringList, buttons);
-        QVERIFY(sql(QStringLiteral("INSERT INTO buffer (name, pH, %1) VALUES ('PBS', 7.4, %2)").arg(columns, values)));
-        QVERIFY(start());
-        choose(widget<QComboBox>("qtBufferName"), "PBS");
+        QVERIFY(
+            m_f->sql(QStringLiteral("INSERT INTO buffer (name, pH, %1) VALUES ('PBS', 7.4, %2)").arg(columns, values)));
+        QVERIFY(m_f->start());
+        choose(m_f->widget<QComboBox>("qtBufferName"), "PBS");
         for (const QString &button : buttons)
-            QVERIFY2(checked(button), qPrintable(button));
-        QTEST(text("qtBufferDensity"), "density");
-        QTEST(text("qtBufferViscosity"), "viscosity");
-        QCOMPARE(text("qtBufferpH"), QStringLiteral("7.4000"));
+            QVERIFY2(m_f->checked(button), qPrintable(button));
+        QTEST(m_f->text("qtBufferDensity"), "density");
+        QTEST(m_f->text("qtBufferViscosity"), "viscosity");
+        QCOMPARE(m_f->text("qtBufferpH"), QStringLiteral("7.4000"));
     }
 
     // A NULL link is no link, like -1: the experiment keeps its own vbar and viscosity.
@@ -405,30 +372,32 @@ private slots:
     void experimentLoadsItsLinks()
     {
         QFETCH(QString, links);
-        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.7175)"));
-        QVERIFY(sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry) VALUES ('PBS', 1.0051, "
-                    "0.0105)"));
-        QVERIFY(sql("INSERT INTO results (name, Ro, Rp, av, options, options_value, shape, method) VALUES ('Shape', "
-                    "2.5e-9, 2.4e-9, 1.5, 'qtHydrateProlate', 2, 'qtShapeProlate', 'qtVbarMethod')"));
-        QVERIFY(sql(QStringLiteral("INSERT INTO experiment (name, Tc, RPM, Mp, vbar, rho, vis, calculatedBy, "
-                                   "sample_id, buffer_id, results_id) VALUES ('Run', 20, 20000, 14305, 0.74, 1.004, "
-                                   "0.011, 'qtExactMolecularWeight', %1)")
-                        .arg(links)));
-        QVERIFY(start());
-        choose(widget<QComboBox>("qtExperimentName"), "Run");
-        QTEST(text("qtSampleVbar"), "vbar");
-        QTEST(text("qtBufferViscosity"), "viscosity");
-        QCOMPARE(text("qtBufferDensity"), QStringLiteral("1.004000")); // the experiment's own density wins
-        QCOMPARE(text("qtSedEquilibriumMR"), QStringLiteral("14305.00"));
-        QVERIFY(checked("qtExactMolecularWeight"));
-        QTEST(widget<QComboBox>("qtSampleName")->currentText().right(10), "sampleEntry");
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.7175)"));
+        QVERIFY(m_f->sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry) VALUES ('PBS', 1.0051, "
+                         "0.0105)"));
+        QVERIFY(
+            m_f->sql("INSERT INTO results (name, Ro, Rp, av, options, options_value, shape, method) VALUES ('Shape', "
+                     "2.5e-9, 2.4e-9, 1.5, 'qtHydrateProlate', 2, 'qtShapeProlate', 'qtVbarMethod')"));
+        QVERIFY(
+            m_f->sql(QStringLiteral("INSERT INTO experiment (name, Tc, RPM, Mp, vbar, rho, vis, calculatedBy, "
+                                    "sample_id, buffer_id, results_id) VALUES ('Run', 20, 20000, 14305, 0.74, 1.004, "
+                                    "0.011, 'qtExactMolecularWeight', %1)")
+                         .arg(links)));
+        QVERIFY(m_f->start());
+        choose(m_f->widget<QComboBox>("qtExperimentName"), "Run");
+        QTEST(m_f->text("qtSampleVbar"), "vbar");
+        QTEST(m_f->text("qtBufferViscosity"), "viscosity");
+        QCOMPARE(m_f->text("qtBufferDensity"), QStringLiteral("1.004000")); // the experiment's own density wins
+        QCOMPARE(m_f->text("qtSedEquilibriumMR"), QStringLiteral("14305.00"));
+        QVERIFY(m_f->checked("qtExactMolecularWeight"));
+        QTEST(m_f->widget<QComboBox>("qtSampleName")->currentText().right(10), "sampleEntry");
         // The linked results keep their stored figures: no handler recomputed them from a half-loaded tab.
         const bool linked = links.startsWith('1');
-        QCOMPARE(text("qtVbarRo"), linked ? AppNumber::toText(2.5e-9) : QString());
-        QCOMPARE(text("qtVbar2amax"), linked ? QStringLiteral("3") : QStringLiteral("0.000"));
+        QCOMPARE(m_f->text("qtVbarRo"), linked ? AppNumber::toText(2.5e-9) : QString());
+        QCOMPARE(m_f->text("qtVbar2amax"), linked ? QStringLiteral("3") : QStringLiteral("0.000"));
         // A load leaves nothing suspended.
-        QVERIFY(!widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked() && !m_w->signalsBlocked());
-        QCOMPARE(widget<QComboBox>("qtSampleName")->property("combobox_last_record").toString(),
+        QVERIFY(!m_f->widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked() && !m_f->window->signalsBlocked());
+        QCOMPARE(m_f->widget<QComboBox>("qtSampleName")->property("combobox_last_record").toString(),
             QStringLiteral("New Sample"));
     }
 
@@ -457,23 +426,23 @@ private slots:
         QFETCH(QString, option);
         QFETCH(QString, shape);
         QFETCH(QStringList, expected);
-        QVERIFY(sql(QStringLiteral("INSERT INTO results (name, R, av, at, bv, bt, method, options, options_value, "
-                                   "shape) VALUES ('Shape', 3.1e-9, 1.5, 2, 0.25, 0.5, '%1', '%2', 2.5, '%3')")
-                        .arg(method, option, shape)));
-        QVERIFY(start());
+        QVERIFY(m_f->sql(QStringLiteral("INSERT INTO results (name, R, av, at, bv, bt, method, options, options_value, "
+                                        "shape) VALUES ('Shape', 3.1e-9, 1.5, 2, 0.25, 0.5, '%1', '%2', 2.5, '%3')")
+                             .arg(method, option, shape)));
+        QVERIFY(m_f->start());
         // Loaded while the Results tab is on screen: no tab change brings the enabling up to date.
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabResults"));
-        m_w->loadResultsPage(1);
+        m_f->showTab("qtTabResults");
+        m_f->window->loadResultsPage(1);
         for (const QString &button : expected)
-            QVERIFY2(checked(button), qPrintable(button));
+            QVERIFY2(m_f->checked(button), qPrintable(button));
         const bool axialRatio = expected.contains("qtHydrateProlate") || expected.contains("qtHydrateOblate");
-        QCOMPARE(widget<QWidget>("qtAssumedShape")->isEnabled(), !axialRatio);
-        QCOMPARE(widget("qtHydrateRatio")->isEnabled(), axialRatio || expected.contains("qtHydrateDelta1"));
-        QCOMPARE(
-            text("qtVbar2amax") + ' ' + text("qtTeller2amax") + ' ' + text("qtVbar2bmin") + ' ' + text("qtTeller2bmin"),
+        QCOMPARE(m_f->widget<QWidget>("qtAssumedShape")->isEnabled(), !axialRatio);
+        QCOMPARE(m_f->widget("qtHydrateRatio")->isEnabled(), axialRatio || expected.contains("qtHydrateDelta1"));
+        QCOMPARE(m_f->text("qtVbar2amax") + ' ' + m_f->text("qtTeller2amax") + ' ' + m_f->text("qtVbar2bmin") + ' '
+                + m_f->text("qtTeller2bmin"),
             QStringLiteral("3 4 0.5 1"));
-        QCOMPARE(text("qtRStokes").toDouble(), 3.1e-9);
-        QVERIFY(m_answerer->seen().isEmpty());
+        QCOMPARE(m_f->text("qtRStokes").toDouble(), 3.1e-9);
+        QVERIFY(m_f->answerer.seen().isEmpty());
     }
 
     void clearingGivesTheDefaults_data()
@@ -487,55 +456,56 @@ private slots:
     void clearingGivesTheDefaults()
     {
         QFETCH(QString, how);
-        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('S', 0.7175)"));
-        QVERIFY(sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, pH) VALUES ('B', 1.01, "
-                    "0.011, 6.5)"));
-        QVERIFY(sql("INSERT INTO experiment (name, Tc, RPM, Mp, sstar, calculatedBy) VALUES ('E', 4, 20000, 14305, "
-                    "4.5e-13, 'qtFromSigma')"));
-        QVERIFY(sql("INSERT INTO results (name, R, av, options, shape) VALUES ('R', 3e-9, 1.5, 'qtHydrateOblate', "
-                    "'qtShapeCylinder')"));
-        QVERIFY(start());
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('S', 0.7175)"));
+        QVERIFY(m_f->sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, pH) VALUES ('B', 1.01, "
+                         "0.011, 6.5)"));
+        QVERIFY(
+            m_f->sql("INSERT INTO experiment (name, Tc, RPM, Mp, sstar, calculatedBy) VALUES ('E', 4, 20000, 14305, "
+                     "4.5e-13, 'qtFromSigma')"));
+        QVERIFY(m_f->sql("INSERT INTO results (name, R, av, options, shape) VALUES ('R', 3e-9, 1.5, 'qtHydrateOblate', "
+                         "'qtShapeCylinder')"));
+        QVERIFY(m_f->start());
         const char *const lists[][2] = { { "qtSampleName", "S" }, { "qtBufferName", "B" }, { "qtExperimentName", "E" },
             { "qtResultsName", "R" } };
         for (const auto &l : lists)
-            choose(widget<QComboBox>(l[0]), l[1]);
-        QVERIFY(checked("qtFromSigma") && checked("qtHydrateOblate"));
+            choose(m_f->widget<QComboBox>(l[0]), l[1]);
+        QVERIFY(m_f->checked("qtFromSigma") && m_f->checked("qtHydrateOblate"));
 
-        m_answerer->clear();
+        m_f->answerer.clear();
         if (how == "new entries") {
             for (const auto &l : lists)
-                choose(widget<QComboBox>(l[0]), "New ");
+                choose(m_f->widget<QComboBox>(l[0]), "New ");
         } else {
             if (how == "no defaults")
-                QVERIFY(sql("DELETE FROM defaults"));
+                QVERIFY(m_f->sql("DELETE FROM defaults"));
             if (how == "defaults dropped")
-                QVERIFY(sql("DROP TABLE defaults"));
-            widget<QAction>("actionNew_Data_Entry_Form")->trigger();
+                QVERIFY(m_f->sql("DROP TABLE defaults"));
+            m_f->widget<QAction>("actionNew_Data_Entry_Form")->trigger();
         }
         // The fields return to the defaults read at start; the standard values take the current ones.
         const bool defaults = how == "clear" || how == "new entries";
-        QCOMPARE(m_w->vbarStandardValue()->value(), defaults ? 0.73 : 0.0);
-        QCOMPARE(m_w->densityStandardValue()->value(), defaults ? 0.99823 : 0.0);
+        QCOMPARE(m_f->window->vbarStandardValue()->value(), defaults ? 0.73 : 0.0);
+        QCOMPARE(m_f->window->densityStandardValue()->value(), defaults ? 0.99823 : 0.0);
         const QStringList boxes = how == "defaults dropped" ? QStringList { "Vornakel", "Vornakel" } : QStringList();
-        QCOMPARE(m_answerer->titles().filter("Vornakel"), boxes);
-        QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.73000"));
-        QCOMPARE(text("qtBufferDensity"), QStringLiteral("0.998230"));
-        QCOMPARE(text("qtBufferpH"), QStringLiteral("7.0000"));
-        QCOMPARE(text("qtSedEquilibriumTemp"), QStringLiteral("20.00"));
-        QVERIFY(text("qtSedEquilibriumRPM").isEmpty() && text("qtSedEquilibriumMR").isEmpty()
-            && text("qtSedVelocityCoefficient").isEmpty());
+        QCOMPARE(m_f->answerer.titles().filter("Vornakel"), boxes);
+        QCOMPARE(m_f->text("qtSampleVbar"), QStringLiteral("0.73000"));
+        QCOMPARE(m_f->text("qtBufferDensity"), QStringLiteral("0.998230"));
+        QCOMPARE(m_f->text("qtBufferpH"), QStringLiteral("7.0000"));
+        QCOMPARE(m_f->text("qtSedEquilibriumTemp"), QStringLiteral("20.00"));
+        QVERIFY(m_f->text("qtSedEquilibriumRPM").isEmpty() && m_f->text("qtSedEquilibriumMR").isEmpty()
+            && m_f->text("qtSedVelocityCoefficient").isEmpty());
         // A source button is pressed once its tab shows.
         const char *const shown[][4] = { { "qtTabSample", "qtVbarStandard", "qtVbarStandard", "qtVbarStandard" },
             { "qtTabSolvent", "qtDensityStandard", "qtViscosityStandard", "qtDensityStandard" },
             { "qtTabExperiment", "qtExactMolecularWeight", "qtExactMolecularWeight", "qtExactMolecularWeight" },
             { "qtTabResults", "qtTellerMethod", "qtHydrateNothing", "qtShapeProlate" } };
         for (const auto &tab : shown) {
-            m_w->qtTabWidget->setCurrentWidget(widget<QWidget>(tab[0]));
+            m_f->window->qtTabWidget->setCurrentWidget(m_f->widget<QWidget>(tab[0]));
             for (int i = 1; i < 4; ++i)
-                QVERIFY2(checked(tab[i]), tab[i]);
+                QVERIFY2(m_f->checked(tab[i]), tab[i]);
         }
-        QCOMPARE(m_w->mrCalculationMethod(), GuiVornakel::MrMethod::ExactMr);
-        QCOMPARE(text("qtVbar2amax") + text("qtTellerDelta1max") + text("qtHydrateRatio"),
+        QCOMPARE(m_f->window->mrCalculationMethod(), GuiVornakel::MrMethod::ExactMr);
+        QCOMPARE(m_f->text("qtVbar2amax") + m_f->text("qtTellerDelta1max") + m_f->text("qtHydrateRatio"),
             QStringLiteral("0.0000.00001.000"));
     }
 
@@ -544,11 +514,11 @@ private slots:
     // and rho = rho20,w (Svedberg and Pedersen 1940).
     void freshWindowGivesS20wFromSAlone()
     {
-        QVERIFY(start());
-        m_w->qtTabWidget->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
-        type("qtSedVelocityCoefficient", "4.5");
-        const double s20w = text("qtExperimentResultsS").toDouble();
-        QVERIFY2(std::fabs(s20w / 4.5e-13 - 1) < 1e-3, qPrintable(text("qtExperimentResultsS")));
+        QVERIFY(m_f->start());
+        m_f->showTab("qtTabExperiment");
+        m_f->type("qtSedVelocityCoefficient", "4.5");
+        const double s20w = m_f->text("qtExperimentResultsS").toDouble();
+        QVERIFY2(std::fabs(s20w / 4.5e-13 - 1) < 1e-3, qPrintable(m_f->text("qtExperimentResultsS")));
     }
 
     // Saved results belong to the values on the tabs: a new S* is computed before the save. Stokes radius
@@ -563,24 +533,23 @@ private slots:
     void savedResultsBelongToTheValuesShown()
     {
         QFETCH(bool, removeMr);
-        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.703)"));
-        QVERIFY(start());
-        choose(widget<QComboBox>("qtSampleName"), "Lysozyme");
-        auto *tabs = m_w->qtTabWidget;
-        tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
-        type("qtSedEquilibriumMR", "14307");
-        type("qtSedVelocityCoefficient", "1.91");
-        tabs->setCurrentWidget(widget<QWidget>("qtTabResults"));
-        QVERIFY(!text("qtRStokes").isEmpty());
-        tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
-        type("qtSedVelocityCoefficient", "1.5");
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.703)"));
+        QVERIFY(m_f->start());
+        choose(m_f->widget<QComboBox>("qtSampleName"), "Lysozyme");
+        m_f->showTab("qtTabExperiment");
+        m_f->type("qtSedEquilibriumMR", "14307");
+        m_f->type("qtSedVelocityCoefficient", "1.91");
+        m_f->showTab("qtTabResults");
+        QVERIFY(!m_f->text("qtRStokes").isEmpty());
+        m_f->showTab("qtTabExperiment");
+        m_f->type("qtSedVelocityCoefficient", "1.5");
         if (removeMr)
-            type("qtSedEquilibriumMR", "");
-        const double s20w = text("qtExperimentResultsS").toDouble();
+            m_f->type("qtSedEquilibriumMR", "");
+        const double s20w = m_f->text("qtExperimentResultsS").toDouble();
 
-        m_answerer->clear();
+        m_f->answerer.clear();
         // Later: a box the save shows must find the answerer free.
-        m_answerer->answerWith([](QWidget *w) {
+        m_f->answerer.answerWith([](QWidget *w) {
             QTimer::singleShot(0, w, [w] {
                 auto *d = qobject_cast<GuiSaveToDatabase *>(w);
                 d->qtResultsName->lineEdit()->setText(QStringLiteral("Shape"));
@@ -588,16 +557,16 @@ private slots:
                 d->close();
             });
         });
-        widget<QAbstractButton>("qtResultsSaveToDB")->click();
-        const QString boxes = m_answerer->texts().mid(1).join('|');
+        m_f->widget<QAbstractButton>("qtResultsSaveToDB")->click();
+        const QString boxes = m_f->answerer.texts().mid(1).join('|');
         if (removeMr) {
             QVERIFY2(boxes.contains("not saved") && boxes.contains("molecular weight"), qPrintable(boxes));
-            QCOMPARE(m_db->value("SELECT count(*) FROM results").toInt(), 0);
+            QCOMPARE(m_f->db.value("SELECT count(*) FROM results").toInt(), 0);
             return;
         }
         QVERIFY2(boxes.isEmpty(), qPrintable(boxes));
         const double stokes = 14307 * (1 - 0.703 * 0.998234) / (6.02214076e23 * s20w * 6 * M_PI * 0.01002);
-        const double stored = m_db->value("SELECT R FROM results WHERE name = 'Shape'").toDouble();
+        const double stored = m_f->db.value("SELECT R FROM results WHERE name = 'Shape'").toDouble();
         QVERIFY2(std::fabs(stored / stokes - 1) < 1e-4, qPrintable(AppNumber::toText(stored)));
     }
 
@@ -605,20 +574,20 @@ private slots:
     // picked from the lists: every field and label as saved, empty ones empty.
     void savedRecordsComeBackAfterARestart()
     {
-        QVERIFY(sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.7175)"));
-        QVERIFY(sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, pH) VALUES ('PBS', 1.0051, "
-                    "0.0105, 7.4)"));
-        QVERIFY(start());
-        choose(widget<QComboBox>("qtSampleName"), "Lysozyme");
-        choose(widget<QComboBox>("qtBufferName"), "PBS");
-        auto *tabs = m_w->qtTabWidget;
-        tabs->setCurrentWidget(widget<QWidget>("qtTabExperiment"));
-        widget<QAbstractButton>("qtExactMolecularWeight")->click();
-        type("qtSedEquilibriumTemp", "4");
-        type("qtSedEquilibriumRPM", "20000");
-        type("qtSedEquilibriumMR", "14305");
-        QVERIFY(!text("qtSedEquilibriumSigma").isEmpty());
-        tabs->setCurrentWidget(widget<QWidget>("qtTabResults"));
+        QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry) VALUES ('Lysozyme', 0.7175)"));
+        QVERIFY(
+            m_f->sql("INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, pH) VALUES ('PBS', 1.0051, "
+                     "0.0105, 7.4)"));
+        QVERIFY(m_f->start());
+        choose(m_f->widget<QComboBox>("qtSampleName"), "Lysozyme");
+        choose(m_f->widget<QComboBox>("qtBufferName"), "PBS");
+        m_f->showTab("qtTabExperiment");
+        m_f->widget<QAbstractButton>("qtExactMolecularWeight")->click();
+        m_f->type("qtSedEquilibriumTemp", "4");
+        m_f->type("qtSedEquilibriumRPM", "20000");
+        m_f->type("qtSedEquilibriumMR", "14305");
+        QVERIFY(!m_f->text("qtSedEquilibriumSigma").isEmpty());
+        m_f->showTab("qtTabResults");
 
         const QStringList fields { "qtSedEquilibriumTemp", "qtSedEquilibriumRPM", "qtSedEquilibriumSigma",
             "qtSedEquilibriumMR", "qtSedVelocityTemp", "qtSedVelocityConcentration", "qtSedVelocityCoefficient",
@@ -630,18 +599,18 @@ private slots:
         auto snapshot = [&] {
             QStringList shown;
             for (const QString &name : fields + labels)
-                shown << name + '=' + text(name);
+                shown << name + '=' + m_f->text(name);
             for (const char *button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtExactMolecularWeight",
                      "qtVbarMethod", "qtHydrateNothing", "qtShapeProlate" })
-                shown << QString::fromLatin1(button) + '=' + (checked(button) ? "on" : "off");
+                shown << QString::fromLatin1(button) + '=' + (m_f->checked(button) ? "on" : "off");
             return shown;
         };
         const QStringList saved = snapshot();
-        QVERIFY2(
-            text("qtSedVelocityConcentration").isEmpty() && !text("qtVbarRo").isEmpty(), qPrintable(saved.join('\n')));
+        QVERIFY2(m_f->text("qtSedVelocityConcentration").isEmpty() && !m_f->text("qtVbarRo").isEmpty(),
+            qPrintable(saved.join('\n')));
 
-        m_answerer->clear();
-        m_answerer->answerWith([](QWidget *w) {
+        m_f->answerer.clear();
+        m_f->answerer.answerWith([](QWidget *w) {
             auto *d = qobject_cast<GuiSaveToDatabase *>(w);
             QVERIFY(d);
             d->qtExperimentName->lineEdit()->setText(QStringLiteral("Run 7"));
@@ -653,14 +622,13 @@ private slots:
             d->qtResultsButtonBox->button(QDialogButtonBox::Save)->click();
             d->close();
         });
-        widget<QAbstractButton>("qtExperimentSaveToDB")->click();
-        QVERIFY2(m_answerer->seen().size() == 1, qPrintable(m_answerer->texts().join('\n')));
-        QVERIFY(widget<QComboBox>("qtExperimentName")->currentText().endsWith(QLatin1String("  Run 7")));
+        m_f->widget<QAbstractButton>("qtExperimentSaveToDB")->click();
+        QVERIFY2(m_f->answerer.seen().size() == 1, qPrintable(m_f->answerer.texts().join('\n')));
+        QVERIFY(m_f->widget<QComboBox>("qtExperimentName")->currentText().endsWith(QLatin1String("  Run 7")));
 
-        m_w.reset();
-        QVERIFY(start());
-        choose(widget<QComboBox>("qtExperimentName"), "Run 7");
-        choose(widget<QComboBox>("qtResultsName"), "Run 7 shape");
+        QVERIFY(m_f->start());
+        choose(m_f->widget<QComboBox>("qtExperimentName"), "Run 7");
+        choose(m_f->widget<QComboBox>("qtResultsName"), "Run 7 shape");
         const QStringList shown = snapshot();
         for (int i = 0; i < saved.size(); ++i) {
             const QString before = saved.at(i).section('=', 1), after = shown.at(i).section('=', 1);
@@ -669,8 +637,8 @@ private slots:
                 = before == after || (AppNumber::fromText(before, &a) && AppNumber::fromText(after, &b) && a == b);
             QVERIFY2(same, qPrintable(saved.at(i) + " became " + after));
         }
-        QVERIFY(widget<QComboBox>("qtSampleName")->currentText().endsWith(QLatin1String("  Lysozyme")));
-        QVERIFY(widget<QComboBox>("qtBufferName")->currentText().endsWith(QLatin1String("  PBS")));
+        QVERIFY(m_f->widget<QComboBox>("qtSampleName")->currentText().endsWith(QLatin1String("  Lysozyme")));
+        QVERIFY(m_f->widget<QComboBox>("qtBufferName")->currentText().endsWith(QLatin1String("  PBS")));
     }
 };
 

@@ -6,10 +6,9 @@
 #include "gui/gui_grapher.h"
 #include "gui/gui_vornakel.h"
 
-#include "test_environment.h"
 #include "test_fakemodule.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
+#include "test_mainwindow.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -90,33 +89,22 @@ void preset(QWidget *w, const QStringList &names)
     }
 }
 
-// Types "name=text" entries, separated by spaces, into the window's fields.
-void fill(QWidget *w, const QString &entries)
-{
-    for (const QString &entry : entries.split(' '))
-        w->findChild<QLineEdit *>(entry.section('=', 0, 0))->setText(entry.section('=', 1));
-}
-
 } // namespace
 
 class TstGuiVornakelResults : public QObject
 {
     Q_OBJECT
 
-    TestSettings m_settings;
-    TestDatabaseFiles m_files;
-    TestModalAnswerer m_answerer; // a warning never hangs a test
-
-    using WindowPtr = std::unique_ptr<GuiVornakel>;
+    std::unique_ptr<TestMainWindow> m_f;
 
     // A started main window (every option unchecked). Without results it keeps
     // the shipped "MainScreen"; with them its calculation module is the recording
     // fake, answering calculateResults and the two graph functions with these nodes.
-    WindowPtr window(const Nodes &results = {}, const Nodes &shapePoints = {}, const Nodes &abPoints = {})
+    GuiVornakel *window(const Nodes &results = {}, const Nodes &shapePoints = {}, const Nodes &abPoints = {})
     {
-        WindowPtr w(new GuiVornakel(m_files.path()));
-        if (!w->initVornakel())
+        if (!m_f->start(TestMainWindow::Show::No))
             return nullptr;
+        GuiVornakel *w = m_f->window.get();
         // The cleared form's choices put aside: no option chosen and no ratio.
         for (QRadioButton *option : w->qtHydrationOptions->findChildren<QRadioButton *>()
                 + w->qtAssumedShape->findChildren<QRadioButton *>()
@@ -127,22 +115,18 @@ class TstGuiVornakelResults : public QObject
             option->setAutoExclusive(true);
         }
         w->qtHydrateRatio->clear();
-        m_answerer.clear();
+        m_f->answerer.clear();
         if (results.isEmpty())
             return w;
-        auto *fake = new TestFakeModule;
+        TestFakeModule *fake = m_f->record();
         fake->answer("calculateResults", results);
         fake->answer("graphShape", shapePoints);
         fake->answer("calculationsAvsBHydration", abPoints);
-        w->setCalculationsPlugin(fake);
         return w;
     }
 
     // The calls the fake has seen so far, oldest first.
-    static QStringList calls(GuiVornakel *w)
-    {
-        return qobject_cast<TestFakeModule *>(w->calculationsPlugin())->calls();
-    }
+    QStringList calls() const { return m_f->fake()->calls(); }
 
     // The a/b graph windows open now.
     static QList<GuiGrapher *> graphers()
@@ -155,9 +139,10 @@ class TstGuiVornakelResults : public QObject
     }
 
 private slots:
-    void init() { m_settings.clear(); }
+    void init() { m_f = std::make_unique<TestMainWindow>(); }
     void cleanup()
     {
+        m_f.reset();
         for (QWidget *top : QApplication::topLevelWidgets())
             if (qobject_cast<QwtPlot *>(top) || qobject_cast<GuiGrapher *>(top))
                 top->close();
@@ -192,22 +177,21 @@ private slots:
         QFETCH(QString, entries);
         QFETCH(bool, complete);
         QFETCH(QString, expected);
-        WindowPtr w = window(defaultResults());
+        GuiVornakel *w = window(defaultResults());
         QVERIFY(w);
         // The velocity temperature is sent as T, the equilibrium one (the vbar's) as EquilibriumTemp, or
         // NULL when it is not valid.
-        fill(w.get(),
-            "qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
-            "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 "
-                + entries);
+        m_f->fill("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
+                  "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 "
+            + entries);
         if (complete) {
             w->onCalculatedHydrationAccepted(0.35);
-            preset(w.get(), { "qtHydrateDelta1", "qtShapeOblate" });
+            preset(w, { "qtHydrateDelta1", "qtShapeOblate" });
         }
         w->qtResultsErrorText->setStyleSheet("color: red;");
-        QSignalSpy log(w.get(), &GuiVornakel::sigLog);
+        QSignalSpy log(w, &GuiVornakel::sigLog);
         w->calculateResults();
-        QCOMPARE(calls(w.get()), expected.isEmpty() ? QStringList() : QStringList { expected });
+        QCOMPARE(calls(), expected.isEmpty() ? QStringList() : QStringList { expected });
         const bool noMr = entries.contains("MR=abc");
         QCOMPARE(w->qtResultsErrorText->text(), noMr ? "You must have a molecular weight to get results" : "");
         QCOMPARE(w->qtResultsErrorText->styleSheet(), noMr ? "background-color:#DDA6A6;" : "");
@@ -242,23 +226,23 @@ private slots:
     {
         QFETCH(int, row);
         const HydrationCase &c = hydrationCases[row];
-        WindowPtr w = window(defaultResults());
+        GuiVornakel *w = window(defaultResults());
         QVERIFY(w);
         if (c.held >= 0)
             w->onCalculatedHydrationAccepted(c.held);
         w->qtAssumedShape->setEnabled(!c.shapeGroupEnabled);
         w->qtHydrateRatio->setEnabled(c.ratioEnabledBefore);
         w->qtHydrateComputed->setEnabled(true);
-        fill(w.get(), "qtSedEquilibriumMR=14307"); // without one the results page is cleared
+        m_f->fill("qtSedEquilibriumMR=14307"); // without one the results page is cleared
 
         w->findChild<QAbstractButton *>(c.option)->click();
 
         QCOMPARE(w->qtAssumedShape->isEnabled(), c.shapeGroupEnabled);
         QCOMPARE(w->qtHydrateRatio->isEnabled(), c.ratioEnabled);
         QCOMPARE(w->qtHydrateRatio->text(), c.ratio);
-        const QString last = calls(w.get()).value(calls(w.get()).size() - 1);
+        const QString last = calls().value(calls().size() - 1);
         if (!c.shape)
-            QVERIFY2(calls(w.get()).isEmpty(), qPrintable(last));
+            QVERIFY2(calls().isEmpty(), qPrintable(last));
         else {
             QVERIFY2(last.contains(QString(",Hydration=%1,HydrationValue=").arg(c.option)), qPrintable(last));
             QVERIFY2(last.contains(QString(",Shape=%1,").arg(c.shape)), qPrintable(last));
@@ -284,10 +268,10 @@ private slots:
         QFETCH(QStringList, ratios);
         QFETCH(bool, shapeEnabled);
         QFETCH(bool, abEnabled);
-        WindowPtr w = window(values({ { "qtTellermaxab", ratios[0] }, { "qtVbarmaxab", ratios[1] } }));
+        GuiVornakel *w = window(values({ { "qtTellermaxab", ratios[0] }, { "qtVbarmaxab", ratios[1] } }));
         QVERIFY(w);
         w->qtSedEquilibriumMR->setText("14307");
-        preset(w.get(), { computed ? "qtHydrateComputed" : "qtHydrateNothing" });
+        preset(w, { computed ? "qtHydrateComputed" : "qtHydrateNothing" });
         w->qtGraphShapeButton->setEnabled(!shapeEnabled);
         w->qtAvsBGraphButton->setEnabled(!abEnabled);
 
@@ -332,7 +316,7 @@ private slots:
         // Points by index and axis, in any order; "X" is x and any other axis y.
         // Curve 3 gets five strings, so two points: point 1 never gets its y, one
         // entry points past the end and one carries no value; only point 0 is whole.
-        WindowPtr w = window(defaultResults(),
+        GuiVornakel *w = window(defaultResults(),
             Nodes { point("GraphWShape", "Y", 0, "2"), point("GraphWShape", "x", 0, "7"),
                 point("GraphShape", "x", 1, "5"), point("GraphShape", "y", 1, "6"), point("GraphShape", "X", 0, "3"),
                 point("GraphShape", "y", 0, "4"), point("GCraphShape", "x", 0, "1"), point("GCraphShape", "y", 0, "2"),
@@ -341,25 +325,25 @@ private slots:
                 + points("GtraphShape", { { -2, 0 }, { 0, -2 }, { 2, 0 } }) + points("axel", { { -3, -3 } }),
             points("A over B Graph", abCurve) + Nodes { point("pH Graph", "x", 0, "5") });
         QVERIFY(w);
-        fill(w.get(),
+        m_f->fill(
             "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=25 qtBufferViscosity=0.0089 "
             "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4 "
             "qtUnDenaturedVBar=0.7175 qtHydrateRatio=0.35");
         w->onCalculatedHydrationAccepted(0.35);
-        preset(w.get(), { shape, method, "qtHydrateComputed" });
+        preset(w, { shape, method, "qtHydrateComputed" });
         w->calculateResults();
         const QSignalBlocker quietSample(w->qtSampleName), quietExperiment(w->qtExperimentName);
         w->qtSampleName->addItem("50%2 %5 mix");
         w->qtSampleName->setCurrentIndex(w->qtSampleName->count() - 1);
         w->qtExperimentName->addItem("(12/01/26)  Run 7");
         w->qtExperimentName->setCurrentIndex(w->qtExperimentName->count() - 1);
-        const int before = calls(w.get()).size();
+        const int before = calls().size();
 
         w->qtGraphShapeButton->click();
 
         // Both graphs' data are made, each with its inputs in order.
         const bool teller = method == "qtTellerMethod";
-        QCOMPARE(calls(w.get()).mid(before).join('|'),
+        QCOMPARE(calls().mid(before).join('|'),
             QString("graphShape(Shape=%1,model=%2,tamax=9.1,tbmin=2,vamax=7.5,vbmin=2.3,hDelta=%3,Mr=14307,"
                     "EquilibriumTemp=4)|calculationsAvsBHydration(Shape=%1,Hydration=qtHydrateComputed,model=%2,"
                     "Mr=14307,HydrationValue=0.35,S20W=NULL,Vbar=0.703,BufferViscosity=0.0089,Sigma=1.5,Mb=4250,T=25,"
@@ -424,17 +408,16 @@ private slots:
     // The a/b graph of a given axial ratio: the module has the ratio it checks and draws without a warning.
     void axialRatioGraphOfAGivenRatioWarnsNothing()
     {
-        WindowPtr w = window();
+        GuiVornakel *w = window();
         QVERIFY(w);
-        fill(w.get(),
-            "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
-            "qtExperimentResultsS=1.91e-13 qtSedEquilibriumTemp=20 qtHydrateRatio=2");
-        preset(w.get(), { "qtVbarMethod" });
+        m_f->fill("qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
+                  "qtExperimentResultsS=1.91e-13 qtSedEquilibriumTemp=20 qtHydrateRatio=2");
+        preset(w, { "qtVbarMethod" });
         w->qtHydrateProlate->click();
         QVERIFY(w->qtAvsBGraphButton->isEnabled());
-        m_answerer.clear();
+        m_f->answerer.clear();
         w->qtAvsBGraphButton->click();
-        QCOMPARE(m_answerer.texts(), QStringList());
+        QCOMPARE(m_f->answerer.texts(), QStringList());
         QCOMPARE(graphers().size(), 1);
     }
 
@@ -442,61 +425,63 @@ private slots:
     // page shows no figures until it is one.
     void hydrationThatIsNoNumberIsMarkedAndNotSent()
     {
-        WindowPtr w = window(defaultResults());
+        GuiVornakel *w = window(defaultResults());
         QVERIFY(w);
-        fill(w.get(), "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002");
+        m_f->fill("qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002");
         w->qtHydrateDelta1->click();
         QCOMPARE(w->qtHydrateRatio->text(), QString()); // starts empty: nothing sent yet
-        QVERIFY(calls(w.get()).isEmpty());
+        QVERIFY(calls().isEmpty());
         for (const char *typed : { "0,35", "14305 g/mol" }) {
             w->qtHydrateRatio->setText(typed);
             w->calculateResults();
-            QVERIFY(calls(w.get()).isEmpty());
+            QVERIFY(calls().isEmpty());
             QVERIFY(w->qtHydrateRatio->styleSheet().contains("background-color"));
             QCOMPARE(w->qtVbarmaxab->text() + w->qtTellermaxab->text(), QString());
         }
-        QCOMPARE(m_answerer.seen().size(), 0);
+        QCOMPARE(m_f->answerer.seen().size(), 0);
         w->qtHydrateRatio->setText("0.35");
         w->calculateResults();
-        QVERIFY(calls(w.get()).value(0).contains(",Ratio=0.35,Hydration=qtHydrateDelta1,"));
+        QVERIFY(calls().value(0).contains(",Ratio=0.35,Hydration=qtHydrateDelta1,"));
         QCOMPARE(w->qtHydrateRatio->styleSheet(), QString());
         QCOMPARE(w->qtVbarmaxab->text(), "3.25");
     }
 
     void windowTornDownWithRatioFieldFocusedDoesNotCrash()
     {
-        WindowPtr w = window(defaultResults());
+        GuiVornakel *w = window(defaultResults());
         QVERIFY(w);
         w->show();
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
         w->qtHydrateRatio->setFocus();
         QTest::keyClicks(w->qtHydrateRatio, "0.3");
         // Destroying the shown window moves the focus out of the ratio field,
         // whose editing-finished signal arrives after the pages are gone.
-        w.reset();
+        m_f->window.reset();
     }
 
     // The warning box takes the focus from the ratio field; that focus loss is no second edit.
     void oneRatioEditWarnsOnce()
     {
-        WindowPtr w = window();
+        GuiVornakel *w = window();
         QVERIFY(w);
         w->show();
-        QApplication::setActiveWindow(w.get());
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QApplication::setActiveWindow(w);
+        QVERIFY(QTest::qWaitForWindowActive(w));
         w->qtTabWidget->setCurrentWidget(w->qtTabResults);
-        fill(w.get(), "qtSedEquilibriumMR=66000 qtSampleVbar=0.73 qtExperimentResultsS=4.4e-13");
+        m_f->fill("qtSedEquilibriumMR=66000 qtSampleVbar=0.73 qtExperimentResultsS=4.4e-13");
         w->qtHydrateProlate->click();
-        m_answerer.clear();
+        m_f->answerer.clear();
         w->qtHydrateRatio->setFocus();
         w->qtHydrateRatio->selectAll();
         QTest::keyClicks(w->qtHydrateRatio, "0\r");
-        QTest::qWait(50);
-        QCOMPARE(m_answerer.texts(), { "The axial ratio must be a number of at least 1 for this shape." });
-        w->qtHydrateNothing->setFocus(); // leaving the unchanged field computes nothing again
-        QTest::qWait(50);
-        QCOMPARE(m_answerer.texts().size(), 1);
+        QCOMPARE(m_f->answerer.texts(), { "The axial ratio must be a number of at least 1 for this shape." });
+        // Back in the window, the focus leaves the unchanged field: that computes nothing again.
+        QApplication::setActiveWindow(w);
+        QTRY_COMPARE(QApplication::focusWidget(), w->qtHydrateRatio);
+        w->qtHydrateNothing->setFocus();
+        QCOMPARE(QApplication::focusWidget(), w->qtHydrateNothing);
+        QCOMPARE(m_f->answerer.texts().size(), 1);
     }
 
     void knownProteinFiguresMatchPublishedFormulas_data()
@@ -518,16 +503,16 @@ private slots:
         QFETCH(QString, shape);
         QFETCH(QVector<double>, axes);
         QFETCH(QString, equilibrium);
-        WindowPtr w = window();
+        GuiVornakel *w = window();
         QVERIFY(w);
         w->qtTabWidget->setCurrentWidget(w->qtTabExperiment);
         // The vbar field holds the value at the equilibrium temperature (Durchschlag 1986: 4.25e-4 ml/g per K);
         // 0.703 ml/g at 20 C is 0.6962 at 4 C, and the figures are those of 0.703 either way.
-        fill(w.get(),
+        m_f->fill(
             "qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
             "qtSedEquilibriumTemp="
-                + equilibrium + " qtSampleVbar=" + (equilibrium == "4" ? "0.6962" : "0.703"));
-        preset(w.get(), { shape, "qtVbarMethod", "qtHydrateNothing" });
+            + equilibrium + " qtSampleVbar=" + (equilibrium == "4" ? "0.6962" : "0.703"));
+        preset(w, { shape, "qtVbarMethod", "qtHydrateNothing" });
 
         w->qtTabWidget->setCurrentWidget(w->qtTabResults); // opening the tab calculates
 
@@ -552,7 +537,7 @@ private slots:
             QVERIFY2(QString(text).remove(QRegularExpression("[-.]|e.*")).remove(QRegularExpression("^0+")).size() <= 6,
                 qPrintable(field->objectName() + ' ' + text));
         }
-        QCOMPARE(m_answerer.texts(), QStringList());
+        QCOMPARE(m_f->answerer.texts(), QStringList());
     }
 };
 

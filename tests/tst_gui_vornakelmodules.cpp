@@ -2,11 +2,10 @@
 // Modules command, which opens the picked module's windows.
 
 #include "gui/gui_module.h"
-#include "gui/gui_vornakel.h"
 #include "gui/gui_vornakelmodules.h"
 #include "test_environment.h"
 #include "test_log.h"
-#include "test_modalanswerer.h"
+#include "test_mainwindow.h"
 #include "xml/xml_messageprocessor.h"
 
 #include <QHeaderView>
@@ -77,19 +76,17 @@ private slots:
     void doubleClickOpensThePickedModulesWindows()
     {
         QFETCH(bool, html);
-        TestSettings settings;
-        TestDatabaseFiles files;
+        TestMainWindow m;
         TestModules modules;
-        TestModalAnswerer answerer;
         const QString page = modules.writeRaw("page.html", "<html><head></head><body>add-on</body></html>");
         modules.writeAddOn("addon_main.js", "AddOn", "3", kForm, html ? page : QString());
 
-        GuiVornakel window(files.path());
-        QVERIFY(window.initVornakel());
-        window.findChild<XmlMessageProcessor *>("MessageProcessor")->loadPlugins(modules.path());
+        GuiVornakel *window = m.start(TestMainWindow::Show::No);
+        QVERIFY(window);
+        window->findChild<XmlMessageProcessor *>("MessageProcessor")->loadPlugins(modules.path());
 
         QStringList listed;
-        answerer.answerWith([&listed](QWidget *w) {
+        m.answerer.answerWith([&listed](QWidget *w) {
             auto *dialog = qobject_cast<GuiVornakelModules *>(w);
             if (!dialog)
                 return;
@@ -99,7 +96,7 @@ private slots:
             QTest::mouseClick(dialog->qtModules->viewport(), Qt::LeftButton, {}, rect.center());
             QTest::mouseDClick(dialog->qtModules->viewport(), Qt::LeftButton, {}, rect.center());
         });
-        window.actionAdditional_Modules->trigger();
+        window->actionAdditional_Modules->trigger();
         QVERIFY(listed.size() >= 2);
         QVERIFY(listed.first().startsWith("MainScreen|"));
         QWidget *form = topLevel("AddOnForm");
@@ -110,7 +107,7 @@ private slots:
         QCOMPARE(pages, html ? 1 : 0);
         form->close();
         QTRY_VERIFY(!topLevel("AddOnForm"));
-        QVERIFY(window.findChildren<GuiVornakelModules *>().isEmpty());
+        QVERIFY(window->findChildren<GuiVornakelModules *>().isEmpty());
     }
 };
 

@@ -1,14 +1,23 @@
 #include "test_database.h"
 
+#include "sql/sql_referencedata.h"
 #include "sql/sql_updatedatabase.h"
 
 #include <QDebug>
 #include <QSqlError>
 #include <QSqlQuery>
 
-TestDatabase::TestDatabase(const QString &fileName) : m_path(m_files.path(fileName))
+TestDatabase::TestDatabase(const QString &fileName) : TestDatabase(Contents::Schema, fileName) { }
+
+TestDatabase::TestDatabase(Contents contents, const QString &fileName) : m_path(m_files.path(fileName))
 {
-    m_ok = !createCurrent(m_path).isEmpty();
+    QString error;
+    m_ok = contents == Contents::None
+        || (!createCurrent(m_path).isEmpty()
+            && (contents == Contents::Schema
+                || SqlReferenceData::load(m_path, SqlReferenceData::shippedFolder(testSourceDir()), &error)));
+    if (!error.isEmpty())
+        qWarning() << "TestDatabase:" << error;
 }
 
 TestDatabase::~TestDatabase()

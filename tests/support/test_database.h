@@ -15,11 +15,16 @@
 class TestDatabase
 {
 public:
+    // What the file holds: nothing yet (the program makes it), the schema, or that and the shipped reference data.
+    enum class Contents { None, Schema, ReferenceData };
+
     explicit TestDatabase(const QString &fileName = QStringLiteral("vornakel.db"));
+    explicit TestDatabase(Contents contents, const QString &fileName = QStringLiteral("vornakel.db"));
     ~TestDatabase();
 
     bool isValid() const { return m_ok; }
     QString path() const { return m_path; }
+    QString path(const QString &fileName) const { return m_files.path(fileName); } // another in the folder
     QString connectionName() const { return m_path; } // the program's convention
     QSqlDatabase database() const;
     QString dir() const { return m_files.dir(); }

@@ -1,8 +1,10 @@
 #include "test_messaging.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDomDocument>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 TestMessageModules::TestMessageModules()
@@ -49,20 +51,20 @@ void TestMessageClient::send(const QByteArray &bytes)
 
 bool TestMessageClient::waitForAnswers(int count, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (answers().size() < count && timer.elapsed() < timeoutMs)
-        QTest::qWait(5);
-    return answers().size() >= count;
+    // The server may run in this thread: the wait spins the event loop until bytes arrive.
+    QSignalSpy arrived(&m_socket, &QIODevice::readyRead);
+    const QDeadlineTimer deadline(timeoutMs);
+    while (answers().size() < count) {
+        if (deadline.hasExpired() || !arrived.wait(int(deadline.remainingTime())))
+            return answers().size() >= count;
+    }
+    return true;
 }
 
 bool TestMessageClient::waitForDisconnected(int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!m_disconnected && timer.elapsed() < timeoutMs)
-        QTest::qWait(5);
-    return m_disconnected;
+    QSignalSpy gone(&m_socket, &QAbstractSocket::disconnected);
+    return m_disconnected || gone.wait(timeoutMs);
 }
 
 QStringList TestMessageClient::answers() const

@@ -96,6 +96,14 @@ void TestModalAnswerer::clear()
     m_seen.clear();
 }
 
+bool TestModalAnswerer::eventFilter(QObject *watched, QEvent *event)
+{
+    // A dialog hidden has had its answer: shown again, even before the next poll, it asks anew.
+    if (watched == m_handled && event->type() == QEvent::Hide)
+        m_handled = nullptr;
+    return false;
+}
+
 void TestModalAnswerer::poll()
 {
     QWidget *w = QApplication::activeModalWidget();
@@ -106,6 +114,7 @@ void TestModalAnswerer::poll()
     if (w == m_handled || !w->isVisible())
         return;
     m_handled = w;
+    w->installEventFilter(this);
 
     Seen seen;
     seen.className = w->metaObject()->className();

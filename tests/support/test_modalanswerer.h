@@ -43,6 +43,7 @@ public:
     void clear();
 
 private:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void poll();
 
     QTimer m_timer;

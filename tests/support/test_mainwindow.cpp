@@ -1,0 +1,43 @@
+#include "test_mainwindow.h"
+
+#include <QtTest>
+
+GuiVornakel *TestMainWindow::start(Show show, const QString &fileName)
+{
+    window.reset();
+    window = std::make_unique<GuiVornakel>(fileName.isEmpty() ? db.path() : db.path(fileName));
+    GuiVornakel *w = window.get();
+    if (!w->initVornakel())
+        return nullptr;
+    if (show == Show::No)
+        return w;
+    w->show();
+    return QTest::qWaitForWindowExposed(w) ? w : nullptr;
+}
+
+QString TestMainWindow::text(const QString &name) const
+{
+    if (auto *label = window->findChild<QLabel *>(name))
+        return label->text();
+    return widget<QLineEdit>(name)->text();
+}
+
+void TestMainWindow::type(const QString &name, const QString &text)
+{
+    auto *field = widget<QLineEdit>(name);
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, "\b" + text + "\r");
+}
+
+void TestMainWindow::fill(const QString &entries)
+{
+    for (const QString &entry : entries.split(' ', Qt::SkipEmptyParts))
+        widget<QLineEdit>(entry.section('=', 0, 0))->setText(entry.section('=', 1));
+}
+
+TestFakeModule *TestMainWindow::record()
+{
+    window->setCalculationsPlugin(new TestFakeModule);
+    return fake();
+}

@@ -1,0 +1,50 @@
+#ifndef TEST_MAINWINDOW_H
+#define TEST_MAINWINDOW_H
+
+#include "gui/gui_vornakel.h"
+#include "test_database.h"
+#include "test_environment.h"
+#include "test_fakemodule.h"
+#include "test_modalanswerer.h"
+#include "test_widgets.h"
+
+#include <memory>
+
+// The main window as a test drives it: settings of its own, a database file in
+// a temporary folder, the modal answerer, and the window, reached by object
+// name. One per test function; the window goes first, the settings last.
+class TestMainWindow
+{
+public:
+    // Whether start() puts the window on screen.
+    enum class Show { No, Exposed };
+
+    explicit TestMainWindow(TestDatabase::Contents contents = TestDatabase::Contents::None) : db(contents) { }
+
+    // A new window on the database file, or on the named file beside it; null
+    // unless it started and came as far as asked. A window before it goes first.
+    GuiVornakel *start(Show show = Show::Exposed, const QString &fileName = QString());
+
+    // The window's child of this type and name; a missing one stops the run.
+    template<typename T = QWidget> T *widget(const QString &name) const { return testChild<T>(window.get(), name); }
+    QString text(const QString &name) const; // a label's or a line edit's
+    double number(const QString &name) const { return text(name).toDouble(); }
+    bool checked(const QString &name) const { return widget<QAbstractButton>(name)->isChecked(); }
+    void click(const QString &name) { widget<QAbstractButton>(name)->click(); }
+    // A finished edit: the field's text replaced by typing, then Return.
+    void type(const QString &name, const QString &text);
+    // Texts written as a calculation or a load writes them: "name=text" entries apart by spaces.
+    void fill(const QString &entries);
+    void showTab(const QString &name) { window->qtTabWidget->setCurrentWidget(widget(name)); }
+    // The recording module in place of the shipped one (the window owns it), and that module.
+    TestFakeModule *record();
+    TestFakeModule *fake() const { return qobject_cast<TestFakeModule *>(window->calculationsPlugin()); }
+    bool sql(const QString &statement, const QVariantMap &values = {}) const { return db.exec(statement, values); }
+
+    TestSettings settings;
+    TestDatabase db;
+    TestModalAnswerer answerer;
+    std::unique_ptr<GuiVornakel> window;
+};
+
+#endif
