@@ -22,7 +22,6 @@
 #include <QSignalBlocker>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStyle>
 #include <QTableWidgetItem>
 #include <cmath>
@@ -221,20 +220,19 @@ void GuiBufferComponents::setCalculationsPlugin(AppPlugin *module)
 
 // Component tables
 
-GuiBufferComponents::ComponentRecord GuiBufferComponents::recordFrom(const QSqlQuery &query)
+GuiBufferComponents::ComponentRecord GuiBufferComponents::recordFrom(
+    const SqlReferenceRecords::BufferComponent &component)
 {
-    const QSqlRecord row = query.record();
     ComponentRecord record;
-    record.id = row.value(QStringLiteral("id")).toInt();
-    record.name = row.value(QStringLiteral("name")).toString();
-    const QVariant rho = row.value(QStringLiteral("componentRhoId"));
-    const QVariant visc = row.value(QStringLiteral("componentViscId"));
+    record.id = static_cast<int>(component.id);
+    record.name = component.name;
+    const QVariant &rho = component.densitySeriesId;
+    const QVariant &visc = component.viscositySeriesId;
     record.densitySeries = rho.isNull() ? QVariant() : QVariant(rho.toLongLong());
     record.viscositySeries = visc.isNull() ? QVariant() : QVariant(visc.toLongLong());
-    record.hasDensity = !row.value(QStringLiteral("componentDensity")).isNull();
-    record.hasMr = !row.value(QStringLiteral("componentMr")).isNull();
-    const int active = row.indexOf(QStringLiteral("active"));
-    record.active = active < 0 || row.value(active).toInt() > 0;
+    record.hasDensity = !component.density.isNull();
+    record.hasMr = !component.mr.isNull();
+    record.active = component.active;
     return record;
 }
 
@@ -244,17 +242,15 @@ void GuiBufferComponents::populateComponents()
     const QSignalBlocker blockComponents(qtComponents);
     const QSignalBlocker blockAdded(qtAddedComponents);
 
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT id, name, componentRhoId, componentViscId, componentDensity, "
-                                      "componentMr FROM BufferComponent WHERE active > 0 ORDER BY name"))
-        || !query.exec()) {
-        QMessageBox::critical(nullptr, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords reference(m_database);
+    QVector<SqlReferenceRecords::BufferComponent> components;
+    if (!reference.bufferComponents(&components)) {
+        QMessageBox::critical(nullptr, QLatin1String(title), reference.error(), QMessageBox::Ok);
         return;
     }
     QList<ComponentRecord> records;
-    while (query.next())
-        records << recordFrom(query);
+    for (const SqlReferenceRecords::BufferComponent &component : qAsConst(components))
+        records << recordFrom(component);
 
     qtComponents->setRowCount(records.size());
     qtAddedComponents->setRowCount(records.size());
@@ -1001,24 +997,17 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
 
 bool GuiBufferComponents::readComponent(int id, ComponentRecord *record, bool *failed)
 {
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    *failed = false;
-    if (!query.prepare(QStringLiteral("SELECT id, active, componentDensity, componentMr, componentRhoId, "
-                                      "componentViscId, name FROM bufferComponent WHERE id = :id"))) {
-        QMessageBox::critical(this, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
-        *failed = true;
+    SqlReferenceRecords reference(m_database);
+    SqlReferenceRecords::BufferComponent component;
+    bool found = false;
+    *failed = !reference.loadBufferComponent(id, &component, &found);
+    if (*failed) {
+        QMessageBox::critical(this, QLatin1String(title), reference.error(), QMessageBox::Ok);
         return false;
     }
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        QMessageBox::critical(this, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
-        *failed = true;
+    if (!found)
         return false;
-    }
-    if (!query.next())
-        return false;
-    *record = recordFrom(query);
+    *record = recordFrom(component);
     return true;
 }
 

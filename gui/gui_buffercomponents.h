@@ -1,6 +1,7 @@
 #ifndef GUI_BUFFERCOMPONENTS_H
 #define GUI_BUFFERCOMPONENTS_H
 
+#include "sql/sql_referencerecords.h"
 #include "ui_gui_buffercomponents.h"
 
 #include <QHash>
@@ -12,7 +13,6 @@
 class AppPlugin;
 class AppScriptObject;
 class QComboBox;
-class QSqlQuery;
 class QTableWidgetItem;
 
 // The buffer composition page of the main window's stack: a buffer composed of
@@ -119,7 +119,7 @@ private:
         bool hasMr = false; // componentMr given
         bool active = true;
     };
-    static ComponentRecord recordFrom(const QSqlQuery &query);
+    static ComponentRecord recordFrom(const SqlReferenceRecords::BufferComponent &component);
     // One component, by id; false when the query failed (the person was told) or found nothing.
     bool readComponent(int id, ComponentRecord *record, bool *failed);
 

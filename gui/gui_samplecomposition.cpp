@@ -11,6 +11,7 @@
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_waitcursor.h"
+#include "sql/sql_referencerecords.h"
 
 #include <QDate>
 #include <QDialogButtonBox>
@@ -214,24 +215,24 @@ void GuiSampleComposition::populateAmino()
     qtAminoAcids->clearContents();
     qtAminoAcids->setRowCount(0);
     oneLetterCounts.clear();
-    QSqlQuery query(database);
-    if (!query.exec(QStringLiteral("SELECT id, Namethree, Nameone, Mr, pka FROM amino WHERE active > 0 ORDER BY "
-                                   "Namethree COLLATE NOCASE ASC"))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords records(database);
+    QVector<SqlReferenceRecords::AminoAcid> residues;
+    if (!records.aminoAcidsByCode(&residues)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return;
     }
     int row = 0;
-    while (query.next()) {
-        QTableWidgetItem *name = referenceCell(query.value(1).toString());
-        name->setData(RecordIdRole, query.value(0));
-        name->setData(MrRole, query.value(3));
-        name->setData(PkaRole, query.value(4));
+    for (const SqlReferenceRecords::AminoAcid &residue : qAsConst(residues)) {
+        QTableWidgetItem *name = referenceCell(residue.threeLetter.toString());
+        name->setData(RecordIdRole, residue.id);
+        name->setData(MrRole, residue.mr);
+        name->setData(PkaRole, residue.pka);
         qtAminoAcids->setRowCount(row + 1);
         qtAminoAcids->setItem(row, AminoNameColumn, name);
-        qtAminoAcids->setItem(row, AminoCodeColumn, referenceCell(query.value(2).toString()));
+        qtAminoAcids->setItem(row, AminoCodeColumn, referenceCell(residue.oneLetter.toString()));
         qtAminoAcids->setItem(row, AminoCountColumn, amountCell());
-        if (!query.value(2).isNull()) {
-            const QString code = query.value(2).toString();
+        if (!residue.oneLetter.isNull()) {
+            const QString code = residue.oneLetter.toString();
             oneLetterCounts.insert(code.isEmpty() ? QChar(0) : code.at(0), 0);
         }
         ++row;
@@ -244,16 +245,16 @@ void GuiSampleComposition::populateConjugates()
     const QSignalBlocker blocker(qtConjugates);
     qtConjugates->clearContents();
     qtConjugates->setRowCount(0);
-    QSqlQuery query(database);
-    if (!query.exec(
-            QStringLiteral("SELECT id, Name FROM conjugates WHERE active > 0 ORDER BY Name COLLATE NOCASE ASC"))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords records(database);
+    QVector<SqlReferenceRecords::Listed> conjugates;
+    if (!records.list(SqlReferenceRecords::Kind::Conjugates, &conjugates)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return;
     }
     int row = 0;
-    while (query.next()) {
-        QTableWidgetItem *name = referenceCell(query.value(1).toString());
-        name->setData(RecordIdRole, query.value(0));
+    for (const SqlReferenceRecords::Listed &conjugate : qAsConst(conjugates)) {
+        QTableWidgetItem *name = referenceCell(conjugate.name);
+        name->setData(RecordIdRole, conjugate.id);
         qtConjugates->setRowCount(row + 1);
         qtConjugates->setItem(row, 0, name);
         qtConjugates->setItem(row, ConjugateAmountColumn, amountCell());
@@ -266,15 +267,15 @@ void GuiSampleComposition::populateDenaturants()
 {
     const QSignalBlocker blocker(qtDenaturants);
     qtDenaturants->clear();
-    QSqlQuery query(database);
-    if (!query.exec(
-            QStringLiteral("SELECT id, Name FROM denature WHERE active > 0 ORDER BY Name COLLATE NOCASE ASC"))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords records(database);
+    QVector<SqlReferenceRecords::Listed> denaturants;
+    if (!records.list(SqlReferenceRecords::Kind::Denature, &denaturants)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return;
     }
-    while (query.next()) {
-        qtDenaturants->insertItem(qtDenaturants->count(), query.value(1).toString());
-        qtDenaturants->item(qtDenaturants->count() - 1)->setData(DenaturantIdRole, query.value(0).toString());
+    for (const SqlReferenceRecords::Listed &denaturant : qAsConst(denaturants)) {
+        qtDenaturants->insertItem(qtDenaturants->count(), denaturant.name);
+        qtDenaturants->item(qtDenaturants->count() - 1)->setData(DenaturantIdRole, QString::number(denaturant.id));
     }
 }
 

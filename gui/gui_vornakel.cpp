@@ -149,8 +149,11 @@ bool GuiVornakel::openDatabase(const QString &path)
 
     SqlUpdateDatabase updater;
     connect(&updater, &SqlUpdateDatabase::sigShowMessage, this, &GuiVornakel::sigShowSplashMessage);
-    if (!updater.openAndUpdate(file))
+    if (!updater.openAndUpdate(file)) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Vornakel"), updater.error(), QMessageBox::Ok, QMessageBox::NoButton);
         return false;
+    }
     m_database = QSqlDatabase::database(file, true);
     return true;
 }

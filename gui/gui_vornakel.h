@@ -53,7 +53,7 @@ public:
     bool initVornakel();
     void initialize();
     void createConnections();
-    // False after the database layer has shown why the file cannot be used.
+    // False after a box has said why the file cannot be used.
     bool openDatabase(const QString &path);
 
     // Where the program looks by default, from the executable's folder.
