@@ -149,8 +149,8 @@ public:
     // The active points of a spectrum, by wavelength.
     bool loadSpectrum(const QString &name, QVector<SpectrumPoint> *points);
 
-    // The id of an active record of this name, blanks around it and letter case
-    // (as foldedName) aside; table is one of the tableName()s.
+    // The id of an active record whose stored name, without blanks around it,
+    // is this one as foldedName() compares names; table is one of the tableName()s.
     bool findName(const QString &table, const QString &name, bool *found, qint64 *id);
     // The id of an active amino acid with this code, exactly as given.
     bool findAminoCode(const QString &code, bool threeLetter, bool *found, qint64 *id);
