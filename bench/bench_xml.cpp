@@ -258,8 +258,8 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
                     .arg(latencies.size())
                     .arg(shorter.failures));
     if (!latencies.empty()) {
-        Bench::report(QStringLiteral("small request latency beside ") + request, Bench::median(latencies), "ms");
-        Bench::note(QStringLiteral("longest latency: %1 ms")
+        Bench::report(QStringLiteral("small request beside ") + request, Bench::median(latencies), "ms");
+        Bench::note(QStringLiteral("slowest small request: %1 ms")
                         .arg(*std::max_element(latencies.cbegin(), latencies.cend()), 0, 'f', 2));
     }
     Bench::report(QStringLiteral("memory growth over ") + request, peak - before, "MiB");
