@@ -386,7 +386,7 @@ bool SqlImportDb::finishTable(const QString &table, QString fatal, int failed, c
 
 // ---- reference tables
 
-bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates)
+bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates)
 {
     logMesg(QStringLiteral("Opening ") + path);
     if (!openSourceOrWarn(path))

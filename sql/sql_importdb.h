@@ -60,7 +60,7 @@ public:
     int FindLink(const QString &table, const QString &column, const QString &name);
 
     void importDefaults(const QString &path);
-    bool copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates);
+    bool copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates);
     void populateBufferComponents(const QString &path, bool preventDuplicates);
     void copyBufferTable(const QString &path, bool preventDuplicates);
     void copySampleTable(const QString &path, bool preventDuplicates);
