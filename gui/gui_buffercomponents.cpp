@@ -5,6 +5,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
@@ -27,7 +28,6 @@
 #include <QStyle>
 #include <QTableWidgetItem>
 #include <cmath>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -539,8 +539,9 @@ void GuiBufferComponents::compute()
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
 
-    auto density = std::make_unique<AppScriptObject>(AppScriptObject::Array);
-    auto viscosity = std::make_unique<AppScriptObject>(AppScriptObject::Array);
+    AppScriptList arrays;
+    AppScriptObject *density = arrays.add(new AppScriptObject(AppScriptObject::Array));
+    AppScriptObject *viscosity = arrays.add(new AppScriptObject(AppScriptObject::Array));
     int densityCount = 0;
     int viscosityCount = 0;
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
@@ -566,9 +567,9 @@ void GuiBufferComponents::compute()
     }
 
     if (qtCalculateDensity->isChecked())
-        writeResult(m_calculations->execOne(Calc::calculateBufferDensity.name(), { density.get() }), qtDensity);
+        writeResult(m_calculations->execOne(Calc::calculateBufferDensity.name(), { density }), qtDensity);
     if (qtCalculateViscosity->isChecked()) {
-        writeResult(m_calculations->execOne(Calc::calculateBufferViscosity.name(), { viscosity.get() }), qtViscosity);
+        writeResult(m_calculations->execOne(Calc::calculateBufferViscosity.name(), { viscosity }), qtViscosity);
     }
     calculateDensityTemperatureCorrection();
     calculateViscosityTemperatureCorrection();
@@ -576,7 +577,8 @@ void GuiBufferComponents::compute()
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
 {
-    const std::unique_ptr<AppScriptObject> owned(result);
+    AppScriptList owned;
+    owned.add(result);
     const bool wasBlocked = blockSignals(true);
     AppScriptObject::populateForm(result, this);
     blockSignals(wasBlocked);

@@ -14,7 +14,6 @@
 #include <QVariant>
 
 namespace {
-const char *const lastOpenDirectoryKey = "ChangeDefaults/lastOpenDirectory";
 constexpr int defaultsCount = 6;
 } // namespace
 
@@ -189,13 +188,14 @@ void GuiChangeDefaults::onFinishedMakingChanges()
 void GuiChangeDefaults::onBrowseClicked()
 {
     QSettings settings(QLatin1String(AppKeys::organisation), QLatin1String(AppKeys::application));
-    const QString startFolder = settings.value(QLatin1String(lastOpenDirectoryKey), QDir::currentPath()).toString();
+    const QString startFolder
+        = settings.value(QLatin1String(AppKeys::lastDatabaseFolder), QDir::currentPath()).toString();
     const QString file = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open Database"), startFolder, QStringLiteral("Sqlite Database (*.db)"));
     if (file.isEmpty() || !QFileInfo::exists(file))
         return;
     const QFileInfo info(file);
-    settings.setValue(QLatin1String(lastOpenDirectoryKey), info.absolutePath());
+    settings.setValue(QLatin1String(AppKeys::lastDatabaseFolder), info.absolutePath());
     // Only shown: switching databases is not done from here.
     qtDefaultDatabaseLocation->setText(info.absoluteFilePath());
 }

@@ -4,6 +4,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "app/app_version.h"
 #include "gui/gui_aminoacidsequence.h"
@@ -495,12 +496,12 @@ double GuiSampleComposition::carboxylValue() const
     return carboxylEndPka;
 }
 
-void GuiSampleComposition::setAminoValue(const double &value)
+void GuiSampleComposition::setAminoValue(double value)
 {
     aminoEndPka = value;
 }
 
-void GuiSampleComposition::setCarboxylValue(const double &value)
+void GuiSampleComposition::setCarboxylValue(double value)
 {
     carboxylEndPka = value;
 }
@@ -650,7 +651,8 @@ void GuiSampleComposition::computeValues()
     inputs.add(name(7), carboxylEndPka);
     inputs.add(name(8), denaturantId);
 
-    AppScriptObject *result = calculations->execOne(contract.name(), inputs);
+    AppScriptList results;
+    AppScriptObject *result = results.add(calculations->execOne(contract.name(), inputs));
     chargeGraphPoints.clear();
     absorbanceGraphPoints.clear();
     qCDebug(lcGui) << "start" << contract.function;
@@ -669,7 +671,6 @@ void GuiSampleComposition::computeValues()
         }
     }
     qCDebug(lcGui) << "end" << contract.function;
-    delete result;
 }
 
 void GuiSampleComposition::emptyResults()

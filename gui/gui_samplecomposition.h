@@ -48,8 +48,8 @@ public:
     void setpH(const QString &pH);
     double aminoValue() const;
     double carboxylValue() const;
-    void setAminoValue(const double &value);
-    void setCarboxylValue(const double &value);
+    void setAminoValue(double value);
+    void setCarboxylValue(double value);
     // The chosen denaturant's record id as text; empty when none is chosen.
     QString denaturant() const;
 

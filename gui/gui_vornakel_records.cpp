@@ -240,7 +240,7 @@ bool GuiVornakel::optionsStopped() const
     return qtHydrateNothing->signalsBlocked();
 }
 
-void GuiVornakel::loadSamplePage(const int &recordId)
+void GuiVornakel::loadSamplePage(int recordId)
 {
     // A load inside another keeps the outer load's suspensions when it ends.
     const bool wasStopped = optionsStopped();
@@ -305,14 +305,14 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             page->qtCalculateVbar->setChecked(true);
             if (!vbarChosen) {
                 qtVbarCompute->setChecked(true);
-                m_vbarSourceButton = qtVbarCompute;
+                m_sources.choose(Source::Vbar, qtVbarCompute);
                 computedVbar = columnText(calcVbar);
             }
         }
         if (!calcMr.isNull()) {
             if (mrToExperiment) {
                 qtFromComposition->setChecked(true);
-                m_mrMethodButton = qtFromComposition;
+                m_sources.choose(Source::MrMethod, qtFromComposition);
                 qtSedEquilibriumMR->setText(columnText(calcMr));
             }
             page->qtCalculatedMR->setText(columnText(calcMr));
@@ -376,7 +376,7 @@ void GuiVornakel::loadSamplePage(const int &recordId)
     lift();
 }
 
-void GuiVornakel::loadSolventPage(const int &recordId)
+void GuiVornakel::loadSolventPage(int recordId)
 {
     const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
@@ -397,24 +397,24 @@ void GuiVornakel::loadSolventPage(const int &recordId)
 
     if (!shown.densityDirect.isNull()) {
         qtDensityDirectEntry->setChecked(true);
-        m_densitySourceButton = qtDensityDirectEntry;
+        m_sources.choose(Source::Density, qtDensityDirectEntry);
         qtBufferDensity->setText(columnText(shown.densityDirect));
     }
     if (!shown.viscosityDirect.isNull()) {
         qtViscosityDirectEntry->setChecked(true);
-        m_viscositySourceButton = qtViscosityDirectEntry;
+        m_sources.choose(Source::Viscosity, qtViscosityDirectEntry);
         qtBufferViscosity->setText(columnText(shown.viscosityDirect));
     }
     if (!shown.densityStandard.isNull()) {
         qtDensityStandard->setChecked(true);
-        m_densitySourceButton = qtDensityStandard;
+        m_sources.choose(Source::Density, qtDensityStandard);
         m_densityStandardValue->setValue(shown.densityStandard.toDouble());
         m_densityStandardValue->setTemperature(shown.densityStandardT.toDouble());
         m_densityStandardValue->calculate();
     }
     if (!shown.viscosityStandard.isNull()) {
         qtViscosityStandard->setChecked(true);
-        m_viscositySourceButton = qtViscosityStandard;
+        m_sources.choose(Source::Viscosity, qtViscosityStandard);
         m_viscosityStandardValue->setValue(shown.viscosityStandard.toDouble());
         m_viscosityStandardValue->setTemperature(shown.viscosityStandardT.toDouble());
         // Computed as the density is, rather than left at what the field showed.
@@ -422,12 +422,12 @@ void GuiVornakel::loadSolventPage(const int &recordId)
     }
     if (!shown.computedDensity.isNull()) {
         qtDensityCompute->setChecked(true);
-        m_densitySourceButton = qtDensityCompute;
+        m_sources.choose(Source::Density, qtDensityCompute);
         qtBufferDensity->setText(columnText(shown.computedDensity));
     }
     if (!shown.computedViscosity.isNull()) {
         qtViscosityCompute->setChecked(true);
-        m_viscositySourceButton = qtViscosityCompute;
+        m_sources.choose(Source::Viscosity, qtViscosityCompute);
         qtBufferViscosity->setText(columnText(shown.computedViscosity));
     }
     qtBufferpH->setText(columnText(shown.pH));
@@ -441,7 +441,7 @@ void GuiVornakel::loadSolventPage(const int &recordId)
     qtStackBufferComponents->blockSignals(pageWasBlocked);
 }
 
-void GuiVornakel::loadExperimentPage(const int &recordId)
+void GuiVornakel::loadExperimentPage(int recordId)
 {
     const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
@@ -493,7 +493,7 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
             // composition's Mr, kept as stored.
             qtFromComposition->setChecked(true);
             m_mrMethod = MrMethod::FromComposition;
-            m_mrMethodButton = qtFromComposition;
+            m_sources.choose(Source::MrMethod, qtFromComposition);
             qtStopSign->hide();
             qtSedEquilibriumMR->setEnabled(false);
         }
@@ -526,7 +526,7 @@ static void enableForHydrationOption(GuiVornakel *window)
     }
 }
 
-void GuiVornakel::loadResultsPage(const int &recordId)
+void GuiVornakel::loadResultsPage(int recordId)
 {
     // The stored figures are shown as stored: checking the stored option and
     // shape must not run their handlers, which would compute the page anew
@@ -611,7 +611,7 @@ void GuiVornakel::clear()
 
 void GuiVornakel::clearSamplePage()
 {
-    m_vbarSourceButton = qtVbarStandard;
+    m_sources.choose(Source::Vbar, qtVbarStandard);
     checkWhenVisible(qtVbarStandard);
     const double vbar = AppNumber::valueOrZero(defaults().vbar);
     qtSampleVbar->clear();
@@ -624,24 +624,16 @@ void GuiVornakel::clearSamplePage()
 
 void GuiVornakel::holdComputedHydration(const double *value)
 {
-    if (!value != !m_computedHydration || (value && *value != *m_computedHydration))
+    if (m_sources.holdComputedHydration(value))
         m_resultsStale = true;
-    if (!value) {
-        delete m_computedHydration;
-        m_computedHydration = nullptr;
-    } else if (!m_computedHydration) {
-        m_computedHydration = new double(*value);
-    } else {
-        *m_computedHydration = *value;
-    }
-    qtHydrateComputed->setEnabled(m_computedHydration && *m_computedHydration != 0.0);
+    qtHydrateComputed->setEnabled(m_sources.offersComputedHydration());
 }
 
 void GuiVornakel::clearSolventPage()
 {
     emit sigLog(QStringLiteral("Clearing Solvent Form"), AppLog::Trace);
-    m_densitySourceButton = qtDensityStandard;
-    m_viscositySourceButton = qtViscosityStandard;
+    m_sources.choose(Source::Density, qtDensityStandard);
+    m_sources.choose(Source::Viscosity, qtViscosityStandard);
     checkWhenVisible(qtViscosityStandard);
     checkWhenVisible(qtDensityStandard);
     const GuiDefaultsRow row = defaults();
@@ -659,7 +651,7 @@ void GuiVornakel::clearSolventPage()
 
 void GuiVornakel::clearExperimentPage()
 {
-    m_mrMethodButton = qtExactMolecularWeight;
+    m_sources.choose(Source::MrMethod, qtExactMolecularWeight);
     checkWhenVisible(qtExactMolecularWeight);
     qtSedVelocityTemp->setProperty(AppKeys::userEntry, false);
     for (GuiLineEdit *field : { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSedEquilibriumMR,

@@ -383,7 +383,7 @@ bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table,
 
 // ---- reference tables
 
-bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates)
+bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates)
 {
     logMesg(QStringLiteral("Opening ") + path);
     if (!openSourceOrWarn(path))

@@ -61,7 +61,7 @@ public:
     // The id of the destination row whose column equals the simplified name, or -1.
     int FindLink(const QString &table, const QString &column, const QString &name);
 
-    bool copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates);
+    bool copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates);
     void populateBufferComponents(const QString &path, bool preventDuplicates);
     void copyBufferTable(const QString &path, bool preventDuplicates);
     void copySampleTable(const QString &path, bool preventDuplicates);

@@ -1,4 +1,5 @@
 #include "sql/sql_importdb.h"
+#include "sql/sql_odbcdriver.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_log.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -405,6 +407,31 @@ private slots:
                 path
                     + ": the rows copied from this file could not be flagged as imported (the ODBC driver only "
                       "reads this file); a second import would copy them again" }));
+    }
+
+    // A source value is read up to a cap, so one damaged field cannot take the memory.
+    void aSourceValueBeyondTheCapIsRefused()
+    {
+        const QString path = m_db->dir() + "/big.db";
+        const QString odbc = TestSqlConnections::odbcConnectString(path);
+        if (odbc.isEmpty())
+            QSKIP("The SQLite ODBC driver is not installed (tools/install-deps.sh --tests installs it)");
+        QVERIFY(TestSqlConnections::openWindowConnection(path,
+            { "CREATE TABLE t (k INTEGER, v TEXT)", "INSERT INTO t VALUES (1, 'small')",
+                "INSERT INTO t VALUES (2, hex(zeroblob(8500000)))" }));
+        QSqlDatabase::removeDatabase(path);
+        {
+            QSqlDatabase source = QSqlDatabase::addDatabase(new SqlOdbcDriver, "odbc source");
+            source.setDatabaseName(odbc);
+            QVERIFY2(source.open(), qPrintable(source.lastError().text()));
+            QSqlQuery query(source);
+            QVERIFY(query.exec("SELECT k, v FROM t ORDER BY k"));
+            QVERIFY(query.next());
+            QCOMPARE(query.value(1).toString(), QStringLiteral("small"));
+            QVERIFY(!query.next());
+            QVERIFY(query.lastError().text().contains("holds more than 16777216 bytes"));
+        }
+        QSqlDatabase::removeDatabase("odbc source");
     }
 
     void roundsAndLinksByName()
