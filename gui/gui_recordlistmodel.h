@@ -11,7 +11,7 @@
 #include <QVector>
 
 // The entries of a record list (a QComboBox of stored records): a text, the
-// record id under Qt::UserRole and, when the model knows its table, the
+// record id under Qt::UserRole and, when the model knows the records' kind, the
 // record's `modified` value under Qt::UserRole + 1, read the first time it is
 // asked for. Lists of ten thousand records fill in one step, without an item
 // object per record.
