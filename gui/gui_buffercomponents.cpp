@@ -9,6 +9,7 @@
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
+#include "sql/sql_records.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -762,6 +763,17 @@ void GuiBufferComponents::onCancelClicked()
 
 void GuiBufferComponents::loadBufferRecord(int id)
 {
+    SqlRecords records(m_database);
+    SqlSolventRecord solvent;
+    if (!records.loadSolvent(id, &solvent)) {
+        QMessageBox::critical(this, QLatin1String(title), records.error(), QMessageBox::Ok);
+        return;
+    }
+    showBufferRecord(solvent);
+}
+
+void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
+{
     {
         QList<QObject *> held { qtCalculateDensity, qtCalculateViscosity, qtHeavyWater, qtAddedComponents,
             qtWaterComposition };
@@ -770,56 +782,26 @@ void GuiBufferComponents::loadBufferRecord(int id)
             held << box;
         const Blockers block(held);
 
-        QSqlQuery buffer(m_database);
-        buffer.setForwardOnly(true);
-        if (!buffer.prepare(QStringLiteral("SELECT computeDensity, computeViscosity, isHeavyWater, D2O, D2O18, H2O18, "
-                                           "H2O FROM buffer WHERE id = :id"))) {
-            QMessageBox::critical(this, QLatin1String(title), buffer.lastError().text(), QMessageBox::Ok);
-            return;
-        }
-        buffer.bindValue(QStringLiteral(":id"), id);
-        if (!buffer.exec()) {
-            QMessageBox::critical(this, QLatin1String(title), buffer.lastError().text(), QMessageBox::Ok);
-            return;
-        }
-        const bool found = buffer.next();
-        qtCalculateDensity->setChecked(found && !buffer.value(0).isNull());
-        qtCalculateViscosity->setChecked(found && !buffer.value(1).isNull());
-        qtHeavyWater->setChecked(found && buffer.value(2).toBool());
+        qtCalculateDensity->setChecked(!solvent.computedDensity.isNull());
+        qtCalculateViscosity->setChecked(!solvent.computedViscosity.isNull());
+        qtHeavyWater->setChecked(solvent.heavyWater.toBool());
         // Fractions of 1 in the record; a solvent saved without a calculation
         // has none, and its water is pure.
-        auto percent = [&](int column) { return found ? buffer.value(column).toDouble() * 100.0 : 0.0; };
-        qtWaterComposition->setValues(percent(3), percent(4), percent(5), 100.0);
-
-        QSqlQuery composition(m_database);
-        composition.setForwardOnly(true);
-        if (!composition.prepare(QStringLiteral(
-                "SELECT name, componentID, concentration, units FROM bufferComposition JOIN bufferComponent ON "
-                "bufferComposition.componentID = bufferComponent.id WHERE bufferId = :bufId AND "
-                "bufferComposition.active > 0"))) {
-            QMessageBox::critical(this, QLatin1String(title), composition.lastError().text(), QMessageBox::Ok);
-            return;
-        }
-        composition.bindValue(QStringLiteral(":bufId"), id);
-        if (!composition.exec()) {
-            QMessageBox::critical(this, QLatin1String(title), composition.executedQuery(), QMessageBox::Ok);
-            QMessageBox::critical(this, QLatin1String(title), composition.lastError().text(), QMessageBox::Ok);
-            return;
-        }
+        auto percent = [](const QVariant &fraction) { return fraction.toDouble() * 100.0; };
+        qtWaterComposition->setValues(percent(solvent.d2o), percent(solvent.d2o18), percent(solvent.h2o18), 100.0);
 
         QHash<int, int> rows; // component id to row, the first row of each
         for (int row = qtComponents->rowCount() - 1; row >= 0; --row)
             rows.insert(qtComponents->item(row, nameColumn)->data(ComponentIdRole).toInt(), row);
         QHash<int, SavedState::ComponentPair> components;
         QStringList missing;
-        while (composition.next()) {
-            const int componentId = composition.value(1).toInt();
+        for (const SqlSolventRecord::Component &component : solvent.components) {
+            const int componentId = component.id.toInt();
             if (!rows.contains(componentId)) {
-                missing << composition.value(0).toString();
+                missing << component.name;
                 continue;
             }
-            components.insert(
-                componentId, { concentrationText(composition.value(2)), composition.value(3).toString() });
+            components.insert(componentId, { concentrationText(component.concentration), component.units });
         }
         for (const QString &name : qAsConst(missing)) {
             QMessageBox::warning(this, QLatin1String(title),

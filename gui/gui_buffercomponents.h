@@ -14,6 +14,7 @@ class AppPlugin;
 class AppScriptObject;
 class QComboBox;
 class QTableWidgetItem;
+struct SqlSolventRecord;
 
 // The buffer composition page of the main window's stack: a buffer composed of
 // the reference components with concentrations and units, its density and
@@ -76,6 +77,8 @@ public:
     double calculatedViscosity() const;
 
     void loadBufferRecord(int id);
+    // The same from a solvent already read.
+    void showBufferRecord(const SqlSolventRecord &solvent);
     void clear();
 
     // The .buf file behind the two file buttons. Both tell the person what

@@ -12,6 +12,7 @@
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_waitcursor.h"
+#include "sql/sql_records.h"
 #include "sql/sql_referencerecords.h"
 
 #include <QDate>
@@ -1149,27 +1150,21 @@ QString GuiSampleComposition::sequenceToStore() const
 
 void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
 {
+    SqlRecords records(database);
+    SqlSampleRecord sample;
+    if (!records.loadSample(sampleId, &sample)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
+        return;
+    }
+    showStoredComposition(sample);
+}
+
+void GuiSampleComposition::showStoredComposition(const SqlSampleRecord &sample)
+{
     // The stored rows, not the stored one-letter text: the text loses
     // fractional counts, residues sharing a letter and every conjugate.
-    QSqlQuery amino(database);
-    amino.prepare(QStringLiteral("SELECT aminoId, count FROM aminoComposition WHERE sampleId = :id AND active > 0"));
-    amino.bindValue(QStringLiteral(":id"), sampleId);
-    QSqlQuery conjugate(database);
-    conjugate.prepare(
-        QStringLiteral("SELECT conjugateId, count FROM conjugateComposition WHERE sampleId = :id AND active > 0"));
-    conjugate.bindValue(QStringLiteral(":id"), sampleId);
-    QSqlQuery sample(database);
-    sample.prepare(QStringLiteral("SELECT useDenaturant FROM sample WHERE id = :id"));
-    sample.bindValue(QStringLiteral(":id"), sampleId);
-    for (QSqlQuery *query : { &amino, &conjugate, &sample }) {
-        if (!query->exec()) {
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), query->lastError().text(), QMessageBox::Ok);
-            return;
-        }
-    }
-
     int missing = 0;
-    const auto fill = [&missing](QTableWidget *table, int column, QSqlQuery &rows) {
+    const auto fill = [&missing](QTableWidget *table, int column, const QVector<SqlSampleRecord::Count> &rows) {
         const QSignalBlocker blocker(table);
         QHash<int, int> rowOfId;
         for (int row = 0; row < table->rowCount(); ++row) {
@@ -1177,24 +1172,24 @@ void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
                 rowOfId.insert(name->data(RecordIdRole).toInt(), row);
             setCellText(table, row, column, QString());
         }
-        while (rows.next()) {
-            const auto found = rowOfId.constFind(rows.value(0).toInt());
+        for (const SqlSampleRecord::Count &stored : rows) {
+            const auto found = rowOfId.constFind(stored.id.toInt());
             if (found == rowOfId.constEnd()) {
                 ++missing;
                 continue;
             }
-            const QVariant count = rows.value(1);
+            const QVariant &count = stored.count;
             bool numeric = false;
             const double value = count.toDouble(&numeric);
             setCellText(table, found.value(), column, numeric ? AppNumber::toText(value) : count.toString());
         }
     };
-    fill(qtAminoAcids, AminoCountColumn, amino);
-    fill(qtConjugates, ConjugateAmountColumn, conjugate);
+    fill(qtAminoAcids, AminoCountColumn, sample.aminoAcids);
+    fill(qtConjugates, ConjugateAmountColumn, sample.conjugates);
 
     QString denaturantText;
-    if (sample.next() && !sample.value(0).isNull())
-        denaturantText = sample.value(0).toString();
+    if (!sample.denaturant.isNull())
+        denaturantText = sample.denaturant.toString();
     QListWidgetItem *chosen = nullptr;
     for (int i = 0; i < qtDenaturants->count() && !denaturantText.isEmpty(); ++i)
         if (qtDenaturants->item(i)->data(DenaturantIdRole).toString() == denaturantText)

@@ -29,6 +29,7 @@ class QCloseEvent;
 class QMoveEvent;
 class QResizeEvent;
 class XmlMessageProcessor;
+enum class SqlRecordKind;
 
 // The main window: one per open database file. The form is a public base, so
 // the save dialog, the composition pages and the standard-value dialogs reach
@@ -204,7 +205,7 @@ private:
     void showTabs(); // the stacked widget back on the page that holds the tabs
 
     // Record lists and loaders.
-    void fillRecordList(QComboBox *list, const QComboBox *sortBy, const QString &table, const QString &first);
+    void fillRecordList(QComboBox *list, const QComboBox *sortBy, SqlRecordKind kind, const QString &first);
     // The id to load (-1 takes the list's current entry, which it then is);
     // false when that entry starts a new record.
     bool pickRecord(QComboBox *list, int *id);
