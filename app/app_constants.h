@@ -13,6 +13,13 @@ inline constexpr char lastValue[] = "LAST_VALUE";
 inline constexpr char organisation[] = "KSQ/DLM";
 inline constexpr char application[] = "Vornakel";
 
+// Settings that more than one part of the program reads or writes.
+// The folder a database file was last opened from.
+inline constexpr char lastDatabaseFolder[] = "ChangeDefaults/lastOpenDirectory";
+// The base URLs of the update server and of the help pages.
+inline constexpr char updateServer[] = "CheckForUpdates/server";
+inline constexpr char helpServer[] = "Help/server";
+
 } // namespace AppKeys
 
 namespace AppDefaults {

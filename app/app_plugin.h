@@ -1,6 +1,8 @@
 #ifndef APP_PLUGIN_H
 #define APP_PLUGIN_H
 
+#include "app/app_scriptlist.h"
+
 #include <QBuffer>
 #include <QList>
 #include <QObject>
@@ -10,13 +12,13 @@
 class AppScriptObject;
 class QScriptEngine;
 
-// One requested script call: a function name and its inputs. A plain record;
-// whoever holds the list owns the records and their input trees.
+// One requested script call: a function name and its inputs, which it owns.
+// Whoever holds a list of calls owns the records.
 class DataPluginExecInfo
 {
 public:
     QString functionName;
-    QList<AppScriptObject *> inputs;
+    AppScriptList inputs;
 };
 
 // One loaded script module: its identity, its forms and its script calls.

@@ -9,7 +9,7 @@
 
 // The inputs or results of script calls, owned: every top-level node it holds
 // is deleted with it. Script calls take and give plain lists; this is where the
-// nodes live meanwhile.
+// nodes live meanwhile, and the one way the program frees them.
 class AppScriptList
 {
 public:
@@ -30,6 +30,10 @@ public:
     operator const QList<AppScriptObject *> &() const { return m_nodes; }
     int size() const { return m_nodes.size(); }
     bool isEmpty() const { return m_nodes.isEmpty(); }
+    // The first node, or null when there is none.
+    AppScriptObject *first() const { return m_nodes.value(0); }
+    QList<AppScriptObject *>::const_iterator begin() const { return m_nodes.cbegin(); }
+    QList<AppScriptObject *>::const_iterator end() const { return m_nodes.cend(); }
     // From the first node on, the nodes after the first count ones.
     QList<AppScriptObject *> mid(int count) const { return m_nodes.mid(count); }
 

@@ -19,10 +19,10 @@ QString base(const char *key, const char *fallback)
 
 QString AppServers::updateServer()
 {
-    return base(updateServerKey, defaultUpdateServer);
+    return base(AppKeys::updateServer, defaultUpdateServer);
 }
 
 QString AppServers::helpServer()
 {
-    return base(helpServerKey, defaultHelpServer);
+    return base(AppKeys::helpServer, defaultHelpServer);
 }

@@ -1,6 +1,8 @@
 #ifndef APP_SERVERS_H
 #define APP_SERVERS_H
 
+#include "app/app_constants.h"
+
 #include <QString>
 
 // The two web hosts the program talks to: the update server (manifest and
@@ -8,8 +10,9 @@
 // a site can point the program at its own copy.
 namespace AppServers {
 
-constexpr const char *updateServerKey = "CheckForUpdates/server";
-constexpr const char *helpServerKey = "Help/server";
+// The settings that name them, under the names their callers know.
+constexpr const char *updateServerKey = AppKeys::updateServer;
+constexpr const char *helpServerKey = AppKeys::helpServer;
 
 // Base URLs without a trailing slash.
 QString updateServer();

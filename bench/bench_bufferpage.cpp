@@ -26,7 +26,7 @@ const int components = 1000;
 
 void report(const char *what, double ms, double target)
 {
-    std::printf("%-44s %8.2f ms (target under %3.0f ms)%s\n", what, ms, target, ms < target ? "" : "  MISSED");
+    Bench::report(QLatin1String(what), ms, "ms", Bench::atMost(target));
 }
 
 // The first `count` rows of the page shown with a concentration each.
@@ -78,8 +78,9 @@ int main(int argc, char **argv)
         return 1;
     }
     GuiBufferComponents *page = window.qtStackBufferComponents;
-    std::printf("bench_bufferpage: %d reference components in all, %d runs each, medians\n",
-        page->qtComponents->rowCount(), runs);
+    Bench::note(QStringLiteral("bench_bufferpage: %1 reference components in all, medians of %2 runs")
+                    .arg(page->qtComponents->rowCount())
+                    .arg(runs));
 
     report("fill the page", Bench::medianMs(runs, [page] { page->populateComponents(); }), 100);
 
@@ -125,7 +126,7 @@ int main(int argc, char **argv)
             shown += page->qtAddedComponents->isRowHidden(row) ? 0 : 1;
         return shown;
     };
-    std::printf("components loaded: %d\n", shownRows());
+    Bench::note(QStringLiteral("components loaded: %1").arg(shownRows()));
 
     const QString file = settings.path() + QStringLiteral("/bench.buf");
     report("write and read a .buf file of 1,000 lines",
@@ -138,9 +139,10 @@ int main(int argc, char **argv)
             [page] { showRows(page, components, QStringLiteral("1e-3")); }),
         50);
 
-    std::printf("components read back: %d; message boxes: %d\n", shownRows(), int(answerer.seen().size()));
+    Bench::note(
+        QStringLiteral("components read back: %1; message boxes: %2").arg(shownRows()).arg(answerer.seen().size()));
     for (const TestModalAnswerer::Seen &seen : answerer.seen())
-        std::printf("  unexpected box: %s\n", qPrintable(seen.text));
+        Bench::note(QStringLiteral("unexpected box: ") + seen.text);
 
     // Every line is left out and named, in one box of 20 lines and a count.
     const QString bad = settings.path() + QStringLiteral("/bad.buf");
@@ -154,7 +156,8 @@ int main(int argc, char **argv)
     answerer.clear();
     report("read a 1 MiB .buf file of bad lines", Bench::medianMs(3, [page, &bad] { page->readCompositionFile(bad); }),
         1000);
-    std::printf("boxes: %d, the last of %d lines\n", int(answerer.seen().size()),
-        answerer.seen().isEmpty() ? 0 : int(answerer.seen().last().text.count(QLatin1Char('\n'))) + 1);
+    Bench::note(QStringLiteral("boxes: %1, the last of %2 lines")
+                    .arg(answerer.seen().size())
+                    .arg(answerer.seen().isEmpty() ? 0 : answerer.seen().last().text.count(QLatin1Char('\n')) + 1));
     return 0;
 }

@@ -1,8 +1,9 @@
 // Times one calculation round trip of the shipped module, the way the forms do it:
 // execOne on the real script host, then populateForm into a form. Prints the time
-// per call; it checks nothing.
+// per call, the median of several rounds; it checks nothing.
 
 #include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "bench_support.h"
 #include "test_environment.h"
@@ -24,21 +25,20 @@ struct Case
     QStringList results;
 };
 
+// Microseconds per call of `repetitions` calls.
 double timeCase(AppQtScriptPlugin &module, const Case &c, QWidget &form, int repetitions)
 {
-    QList<AppScriptObject *> inputs;
+    AppScriptList inputs;
     for (const auto &i : c.inputs)
-        inputs << new AppScriptObject(i.first, i.second, AppScriptObject::Normal);
+        inputs.add(i.first, i.second);
     QElapsedTimer timer;
     timer.start();
     for (int r = 0; r < repetitions; ++r) {
-        AppScriptObject *result = module.execOne(QLatin1String(c.function), inputs);
-        AppScriptObject::populateForm(QList<AppScriptObject *> { result }, &form);
-        delete result;
+        AppScriptList results;
+        results.add(module.execOne(QLatin1String(c.function), inputs));
+        AppScriptObject::populateForm(results, &form);
     }
-    const double perCall = timer.nsecsElapsed() / 1000.0 / repetitions;
-    qDeleteAll(inputs);
-    return perCall;
+    return timer.nsecsElapsed() / 1000.0 / repetitions;
 }
 
 } // namespace
@@ -77,13 +77,19 @@ int main(int argc, char **argv)
                 "qtTellerDelta1max", "qtTellermaxab", "qtTeller2amax", "qtTeller2bmin", "qtRStokes",
                 "qtGraphShapeHydrationExpansion" } },
     };
-    std::printf("bench_calculation: %d repetitions each, execOne + populateForm\n", repetitions);
+    const int rounds = 5;
+    Bench::note(QStringLiteral("bench_calculation: execOne + populateForm, median of %1 rounds of %2 calls")
+                    .arg(rounds)
+                    .arg(repetitions));
     for (const Case &c : cases) {
         QWidget form;
         for (const QString &name : c.results)
             (new QLineEdit(&form))->setObjectName(name);
         timeCase(module, c, form, 10); // warm-up
-        std::printf("%-22s %10.1f us per call\n", c.function, timeCase(module, c, form, repetitions));
+        std::vector<double> perCall;
+        for (int round = 0; round < rounds; ++round)
+            perCall.push_back(timeCase(module, c, form, repetitions / rounds));
+        Bench::report(QLatin1String(c.function), Bench::median(perCall), "us");
     }
 
     // A buffer of 10,000 rows of three components: each component's series is read once per call.
@@ -98,15 +104,11 @@ int main(int argc, char **argv)
     }
     QWidget form;
     (new QLineEdit(&form))->setObjectName(QStringLiteral("qtDensity"));
-    const int bufferRuns = 5;
-    QElapsedTimer timer;
-    timer.start();
-    for (int r = 0; r < bufferRuns; ++r) {
-        AppScriptObject *result = module.execOne(QStringLiteral("calculateBufferDensity"), { &buffer });
-        AppScriptObject::populateForm(QList<AppScriptObject *> { result }, &form);
-        delete result;
-    }
-    std::printf("%-22s %10.1f ms per call of 10,000 rows (target under 200 ms)\n", "calculateBufferDensity",
-        timer.nsecsElapsed() / 1e6 / bufferRuns);
+    const double bufferMs = Bench::medianMs(5, [&module, &buffer, &form] {
+        AppScriptList results;
+        results.add(module.execOne(QStringLiteral("calculateBufferDensity"), { &buffer }));
+        AppScriptObject::populateForm(results, &form);
+    });
+    Bench::report(QStringLiteral("calculateBufferDensity, 10,000 rows"), bufferMs, "ms", Bench::atMost(200));
     return 0;
 }

@@ -1,6 +1,6 @@
 // Times the plot window's paste from the clipboard, the way a user does it: the
 // "Paste Data" action on a shown window, and the redraw that follows. Prints the
-// time per paste; it checks nothing.
+// median time per paste; it checks nothing.
 
 #include "bench_support.h"
 #include "gui/gui_grapher.h"
@@ -70,13 +70,13 @@ int main(int argc, char **argv)
         { "100,000 points, one pair", 100000, 1, 100.0 },
         { "one line, 1,000 pairs", 1, 1000, 200.0 },
     };
-    std::printf("bench_grapher: %d repetitions each, paste and redraw\n", repetitions);
+    Bench::note(QStringLiteral("bench_grapher: paste and redraw, medians of %1 pastes").arg(repetitions));
     for (const Case &c : cases) {
         const QString text = table(c.rows, c.pairs);
         timePaste(paste, text, 1); // warm-up
         const std::vector<double> ms = timePaste(paste, text, repetitions);
-        std::printf("%-28s median %7.1f ms, best %7.1f ms per paste (target under %.0f ms), %d curves\n", c.name,
-            ms[ms.size() / 2], ms.front(), c.targetMs, int(grapher.curves().size()));
+        Bench::report(QLatin1String(c.name), ms[ms.size() / 2], "ms", Bench::atMost(c.targetMs));
+        Bench::note(QStringLiteral("%1 curves drawn").arg(grapher.curves().size()));
     }
     return 0;
 }

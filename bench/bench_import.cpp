@@ -31,7 +31,7 @@ int main(int argc, char **argv)
     TestDatabase db;
     TestOldDatabase old;
     if (!db.isValid() || !old.isValid()) {
-        std::printf("bench_import: the databases could not be made\n");
+        std::fprintf(stderr, "bench_import: the databases could not be made\n");
         return 1;
     }
     const QList<QPair<QString, int>> references = { { "amino", 4000 }, { "conjugates", 4000 }, { "denature", 3000 },
@@ -81,14 +81,18 @@ int main(int argc, char **argv)
 
     const int copied
         = db.value("SELECT (SELECT COUNT(*) FROM sample) + (SELECT COUNT(*) FROM aminoComposition)").toInt();
-    std::printf("reference copy: %d rows in %.3f s, %.0f rows/s\n", referenceRows, referenceSeconds,
-        referenceRows / referenceSeconds);
-    std::printf("record copy:    %d rows in %.3f s, %.0f rows/s (%d stored)\n", recordRows, recordSeconds,
-        recordRows / recordSeconds, copied);
     const int buffersCopied = db.value("SELECT (SELECT COUNT(*) FROM buffer) + (SELECT COUNT(*) FROM "
                                        "bufferComposition WHERE componentId IS NOT NULL)")
                                   .toInt();
-    std::printf("buffer copy:    %d rows in %.3f s, %.0f rows/s (%d stored)\n", bufferRows, bufferSeconds,
-        bufferRows / bufferSeconds, buffersCopied);
+    Bench::note(QStringLiteral("bench_import: one run each; %1 reference rows, %2 sample rows (%3 stored), %4 buffer "
+                               "rows (%5 stored)")
+                    .arg(referenceRows)
+                    .arg(recordRows)
+                    .arg(copied)
+                    .arg(bufferRows)
+                    .arg(buffersCopied));
+    Bench::report(QStringLiteral("reference copy"), referenceRows / referenceSeconds, "rows/s");
+    Bench::report(QStringLiteral("sample copy"), recordRows / recordSeconds, "rows/s");
+    Bench::report(QStringLiteral("buffer copy"), bufferRows / bufferSeconds, "rows/s");
     return copied == recordRows && buffersCopied == bufferRows ? 0 : 1;
 }

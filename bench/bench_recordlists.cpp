@@ -1,8 +1,8 @@
 // Times the record lists with 10,000 records in each of the sample, solvent,
 // experiment and results tables: filling each of the main window's four lists,
 // opening the save dialog (which fills its seven lists) and loading one
-// experiment with its linked sample, solvent and results. Prints medians in
-// milliseconds; it checks nothing.
+// experiment with its linked sample, solvent and results. Prints the medians
+// of wall-clock and CPU time; it checks nothing.
 
 #include "bench_support.h"
 #include "gui/gui_savetodatabase.h"
@@ -11,50 +11,19 @@
 #include "test_environment.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <cstdio>
-#include <ctime>
-#include <functional>
 #include <vector>
 
 namespace {
 
-// Wall-clock and CPU time of one run, in milliseconds. On a machine shared
-// with other work the CPU time is the figure that belongs to this code.
-struct Times
+// Both medians of a run, wall-clock and CPU, against the one target.
+void print(const char *what, const Bench::Times &t, double target)
 {
-    double wall = 0;
-    double cpu = 0;
-};
-
-double cpuMs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
-
-Times medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> walls;
-    std::vector<double> cpus;
-    for (int r = 0; r < runs; ++r) {
-        QElapsedTimer timer;
-        const double cpuStart = cpuMs();
-        timer.start();
-        work();
-        walls.push_back(timer.nsecsElapsed() / 1e6);
-        cpus.push_back(cpuMs() - cpuStart);
-    }
-    return { Bench::median(walls), Bench::median(cpus) };
-}
-
-void print(const char *what, const Times &t, int target)
-{
-    std::printf("%-24s wall %8.2f ms  cpu %8.2f ms  (target < %d ms)\n", what, t.wall, t.cpu, target);
+    Bench::report(QStringLiteral("%1 (wall)").arg(QLatin1String(what)), t.wall, "ms", Bench::atMost(target));
+    Bench::report(QStringLiteral("%1 (cpu)").arg(QLatin1String(what)), t.cpu, "ms", Bench::atMost(target));
 }
 
 bool fill(const TestDatabase &db, int count)
@@ -113,7 +82,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::printf("records per table: %d, runs: %d (medians)\n", records, runs);
+    Bench::note(QStringLiteral("bench_recordlists: %1 records per table, medians of %2 runs").arg(records).arg(runs));
     const struct
     {
         const char *name;
@@ -125,17 +94,17 @@ int main(int argc, char **argv)
         { "fill results list", &GuiVornakel::populateResultsRecordList },
     };
     for (const auto &list : lists)
-        print(list.name, medianMs(runs, [&] { (window.*list.fill)(); }), 50);
+        print(list.name, Bench::medianTimes(runs, [&] { (window.*list.fill)(); }), 50);
     // The experiment page needs the most: its own list and whether each link has a record.
     std::vector<GuiSaveToDatabase *> dialogs;
     print("open save dialog",
-        medianMs(runs,
+        Bench::medianTimes(runs,
             [&] {
                 dialogs.push_back(new GuiSaveToDatabase(db.path(), &window));
                 dialogs.back()->showPage(GuiSaveToDatabase::ExperimentRecordPage);
             }),
         20);
     qDeleteAll(dialogs);
-    print("load linked experiment", medianMs(runs, [&] { window.loadExperimentPage(records / 2); }), 20);
+    print("load linked experiment", Bench::medianTimes(runs, [&] { window.loadExperimentPage(records / 2); }), 20);
     return 0;
 }

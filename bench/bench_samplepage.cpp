@@ -114,12 +114,15 @@ int main(int argc, char **argv)
         page.populateAminoTableFromSequence(sampleId);
     });
 
-    std::printf("bench_samplepage: medians in ms\n");
-    std::printf("  fill the page (%d residues, %d conjugates, %d denaturants)  %8.2f  (target < 100)\n",
-        page.qtAminoAcids->rowCount(), page.qtConjugates->rowCount(), page.qtDenaturants->count(), fill);
-    std::printf("  one lysozyme computation                                %8.2f  (target < 10)\n", compute);
-    std::printf("  save a sample of %d composition rows                  %8.2f  (target < 100)\n", rows, save);
-    std::printf("  reload it, with its one recalculation                   %8.2f  (target < 100)\n", reload);
-    std::printf("  reload it, rows only                                    %8.2f\n", reloadOnly);
+    Bench::note(QStringLiteral("bench_samplepage: medians of 11 to 51 runs"));
+    Bench::report(QStringLiteral("fill the page (%1 residues, %2 conjugates, %3 denaturants)")
+                      .arg(page.qtAminoAcids->rowCount())
+                      .arg(page.qtConjugates->rowCount())
+                      .arg(page.qtDenaturants->count()),
+        fill, "ms", Bench::atMost(100));
+    Bench::report(QStringLiteral("one lysozyme computation"), compute, "ms", Bench::atMost(10));
+    Bench::report(QStringLiteral("save a sample of %1 composition rows").arg(rows), save, "ms", Bench::atMost(100));
+    Bench::report(QStringLiteral("reload it, with its one recalculation"), reload, "ms", Bench::atMost(100));
+    Bench::report(QStringLiteral("reload it, rows only"), reloadOnly, "ms");
     return 0;
 }

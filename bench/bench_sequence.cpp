@@ -91,12 +91,12 @@ int main(int argc, char **argv)
 
     const double summary = Bench::medianMs(21, [&] { page.summaryHtml(); });
 
-    std::printf("bench_sequence: medians in ms\n");
-    std::printf("  read a 35,000-residue .SEQ file into the editor     %8.2f  (target < 300)\n", read);
-    std::printf("  type one residue at its end                         %8.2f  (target < 16)\n", typeOne);
-    std::printf("  paste 35,000 residues                               %8.2f  (target < 300)\n", paste);
-    std::printf("  apply them to the residue table                     %8.2f  (target < 300)\n", apply);
-    std::printf("  read a 10,000-line .SMP file                        %8.2f  (target < 300)\n", readSmp);
-    std::printf("  build the summary HTML                              %8.2f  (target < 300)\n", summary);
+    Bench::note(QStringLiteral("bench_sequence: medians of 11 to 51 runs"));
+    Bench::report(QStringLiteral("read a 35,000-residue .SEQ file into the editor"), read, "ms", Bench::atMost(300));
+    Bench::report(QStringLiteral("type one residue at its end"), typeOne, "ms", Bench::atMost(16));
+    Bench::report(QStringLiteral("paste 35,000 residues"), paste, "ms", Bench::atMost(300));
+    Bench::report(QStringLiteral("apply them to the residue table"), apply, "ms", Bench::atMost(300));
+    Bench::report(QStringLiteral("read a 10,000-line .SMP file"), readSmp, "ms", Bench::atMost(300));
+    Bench::report(QStringLiteral("build the summary HTML"), summary, "ms", Bench::atMost(300));
     return 0;
 }

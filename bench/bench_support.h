@@ -6,11 +6,55 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cstdio>
+#include <ctime>
 #include <functional>
 #include <vector>
 
-// What the benchmarks share: the start-up and the timing of repeated runs.
+// What the benchmarks share: the start-up, the timing of repeated runs and
+// the one way every figure is printed.
 namespace Bench {
+
+// What a figure is held to: at most a time, at least a rate, or nothing.
+struct Target
+{
+    enum Kind { None, AtMost, AtLeast };
+    Kind kind = None;
+    double value = 0;
+};
+inline Target atMost(double value)
+{
+    return { Target::AtMost, value };
+}
+inline Target atLeast(double value)
+{
+    return { Target::AtLeast, value };
+}
+
+// One figure, one line, in every benchmark alike: what was measured, its
+// median, the unit and the target; a figure that misses its target says so.
+//   fill the page                                                median        26.61 ms           target < 100 ms
+inline void report(const QString &what, double median, const char *unit, Target target = {})
+{
+    QString aim = QStringLiteral("no target");
+    bool missed = false;
+    if (target.kind != Target::None) {
+        const bool atMost = target.kind == Target::AtMost;
+        aim = QStringLiteral("target %1 %2 %3")
+                  .arg(QLatin1String(atMost ? "<" : ">"), QString::number(target.value), QLatin1String(unit));
+        missed = atMost ? !(median < target.value) : !(median > target.value);
+    }
+    std::printf(
+        "%-60s median %12.2f %-12s %s%s\n", qPrintable(what), median, unit, qPrintable(aim), missed ? "  MISSED" : "");
+    std::fflush(stdout);
+}
+
+// A line that says what the figures below were taken of, or what a run found.
+inline void note(const QString &text)
+{
+    std::printf("# %s\n", qPrintable(text));
+    std::fflush(stdout);
+}
 
 // Headless unless the caller chose a platform; call before the QApplication.
 inline void offscreenUnlessSet()
@@ -55,6 +99,38 @@ inline double medianMs(int runs, const std::function<void()> &timed, const std::
 {
     const std::vector<double> ms = sortedMs(runs, timed, before);
     return ms[ms.size() / 2];
+}
+
+// The CPU time of this thread so far, in milliseconds.
+inline double cpuMs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// Wall-clock and CPU time of one run, in milliseconds. On a machine shared
+// with other work the CPU time is the figure that belongs to this code.
+struct Times
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+// The medians of both over `runs` runs of `work`.
+inline Times medianTimes(int runs, const std::function<void()> &work)
+{
+    std::vector<double> walls;
+    std::vector<double> cpus;
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer timer;
+        const double cpuStart = cpuMs();
+        timer.start();
+        work();
+        walls.push_back(timer.nsecsElapsed() / 1e6);
+        cpus.push_back(cpuMs() - cpuStart);
+    }
+    return { median(walls), median(cpus) };
 }
 
 } // namespace Bench

@@ -5,6 +5,7 @@
 // 1,000 calls runs, and how much memory that request takes.
 // Prints figures; it checks nothing. Usage: bench_xml [requests per run]
 
+#include "bench_support.h"
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
@@ -30,12 +31,6 @@ namespace {
 const QByteArray kRequest = "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/><EXECUTE FUNCTION=\"calculateRo\">"
                             "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>"
                             "</VORNAKEL>\n";
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 double residentMiB()
 {
@@ -106,17 +101,17 @@ double overLoopback(const QString &database, const QString &modules, const QByte
     file.close();
     XmlMessageProcessor processor(database, false);
     processor.loadPlugins(modules);
-    QList<double> runs;
+    std::vector<double> runs;
     for (int run = 0; run < 5; ++run) {
         ClientThread client(processor.serverPort(), requests, newConnectionEach);
         QObject::connect(&client, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
         client.start();
         QCoreApplication::exec();
         client.wait();
-        runs << client.perSecond;
+        runs.push_back(client.perSecond);
         *failures += client.failures;
     }
-    return median(runs);
+    return Bench::median(runs);
 }
 
 // One call of the Results page's A over B graph: 41 graph points, 4 to 7 ms.
@@ -249,23 +244,25 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
     longer.wait();
     shorter.wait();
     peak = std::max(peak, residentMiB());
-    QList<double> latencies = shorter.latenciesMs;
-    std::sort(latencies.begin(), latencies.end());
-    std::printf("1,000 x %s in one request: answered in %.2f s, %d bytes, %s\n", label, longer.seconds,
-        longer.answerBytes,
-        qPrintable(longer.refused ? QStringLiteral("over 4 MiB after %1 calls: the error answer in place of the "
-                                                   "results")
-                                        .arg(longer.runBeforeRefusal)
-                                  : QStringLiteral("%1 results").arg(longer.outputs)));
-    if (latencies.isEmpty()) {
-        std::printf("  small requests meanwhile: none completed (%d failed)\n", shorter.failures);
-    } else {
-        std::printf("  small requests meanwhile on new connections: %d, latency median %.2f ms, max %.2f ms, "
-                    "%d failed\n",
-            int(latencies.size()), median(latencies), latencies.last(), shorter.failures);
+    std::vector<double> latencies(shorter.latenciesMs.cbegin(), shorter.latenciesMs.cend());
+    const QString request = QStringLiteral("1,000 x %1").arg(QLatin1String(label));
+    Bench::note(QStringLiteral("%1 in one request: answered in %2 s, %3 bytes, %4; %5 small requests meanwhile on new "
+                               "connections, %6 failed")
+                    .arg(request)
+                    .arg(longer.seconds, 0, 'f', 2)
+                    .arg(longer.answerBytes)
+                    .arg(longer.refused ? QStringLiteral("over 4 MiB after %1 calls: the error answer in place of "
+                                                         "the results")
+                                              .arg(longer.runBeforeRefusal)
+                                        : QStringLiteral("%1 results").arg(longer.outputs))
+                    .arg(latencies.size())
+                    .arg(shorter.failures));
+    if (!latencies.empty()) {
+        Bench::report(QStringLiteral("small request beside ") + request, Bench::median(latencies), "ms");
+        Bench::note(QStringLiteral("slowest small request: %1 ms")
+                        .arg(*std::max_element(latencies.cbegin(), latencies.cend()), 0, 'f', 2));
     }
-    std::printf(
-        "  resident memory: %.1f MiB before, %.1f MiB at most (growth %.1f MiB)\n", before, peak, peak - before);
+    Bench::report(QStringLiteral("memory growth over ") + request, peak - before, "MiB");
 }
 
 } // namespace
@@ -292,24 +289,24 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench_xml: calculateRo gives no answer\n");
         return 1;
     }
-    QList<double> runs;
+    std::vector<double> runs;
     for (int run = 0; run < 5; ++run) {
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < requests; ++i)
             processor.submitFromWeb(request);
-        runs << requests / (timer.nsecsElapsed() / 1e9);
+        runs.push_back(requests / (timer.nsecsElapsed() / 1e9));
     }
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    std::printf("in-process submitFromWeb:            %9.0f requests/s (median of 5 x %d)\n", median(runs), requests);
+    Bench::note(QStringLiteral("bench_xml: calculateRo, medians of 5 runs of %1 requests").arg(requests));
+    Bench::report(QStringLiteral("in-process submitFromWeb"), Bench::median(runs), "requests/s");
 
     int failures = 0;
     const double kept
         = overLoopback(database.path(), modules.path(), "PORT:0\nRESET:false\n", requests, false, &failures);
-    std::printf("loopback, one kept connection:        %9.0f requests/s\n", kept);
+    Bench::report(QStringLiteral("loopback, one kept connection"), kept, "requests/s");
     const double fresh = overLoopback(database.path(), modules.path(), "PORT:0\n", requests, true, &failures);
-    std::printf("loopback, new connection per request: %9.0f requests/s\n", fresh);
-    std::printf("failed requests:                      %9d\n", failures);
+    Bench::report(QStringLiteral("loopback, new connection per request"), fresh, "requests/s");
+    Bench::note(QStringLiteral("failed requests: %1").arg(failures));
 
     for (int i = 0; i < 2000; ++i)
         processor.submitFromWeb(request);
@@ -317,8 +314,11 @@ int main(int argc, char **argv)
     for (int i = 0; i < memoryRequests; ++i)
         processor.submitFromWeb(request);
     const double after = residentMiB();
-    std::printf("resident memory over %d requests: %.1f MiB -> %.1f MiB (growth %.1f MiB)\n", memoryRequests, before,
-        after, after - before);
+    Bench::note(QStringLiteral("resident memory over %1 requests: %2 MiB before, %3 MiB after")
+                    .arg(memoryRequests)
+                    .arg(before, 0, 'f', 1)
+                    .arg(after, 0, 'f', 1));
+    Bench::report(QStringLiteral("memory growth over %1 requests").arg(memoryRequests), after - before, "MiB");
 
     whileALongRequestRuns(database.path(), modules.path(), "calculationsAvsBHydration", kAvsBCall);
     whileALongRequestRuns(database.path(), modules.path(), "calculateRo", kRoCall);

@@ -3,14 +3,13 @@
 #include "app/app_log.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
+#include "sql/sql_referencerecords.h"
 
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QSignalBlocker>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -45,16 +44,18 @@ void GuiAminoAcidSequenceEdit::populateCodeTables()
 {
     m_oneLetter.clear();
     m_threeLetter.clear();
-    QSqlQuery query(m_database);
-    if (!query.exec(QStringLiteral("SELECT id, Namethree, nameone FROM amino"))) {
-        QMessageBox::critical(nullptr, QStringLiteral("Vornakel Error"), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords records(m_database);
+    QVector<SqlReferenceRecords::AminoAcid> residues;
+    if (!records.aminoCodes(&residues)) {
+        QMessageBox::critical(nullptr, QStringLiteral("Vornakel Error"), records.error(), QMessageBox::Ok);
         return;
     }
-    while (query.next()) {
-        const QString code = query.value(2).toString();
-        m_oneLetter.insert(code, query.value(0).toInt());
-        m_threeLetter.insert(query.value(1).toString(), code);
-        qCDebug(lcGui) << "codes:" << query.value(0).toInt() << query.value(1).toString() << code;
+    for (const SqlReferenceRecords::AminoAcid &residue : qAsConst(residues)) {
+        const QString code = residue.oneLetter.toString();
+        const QString threeLetter = residue.threeLetter.toString();
+        m_oneLetter.insert(code, static_cast<int>(residue.id));
+        m_threeLetter.insert(threeLetter, code);
+        qCDebug(lcGui) << "codes:" << static_cast<int>(residue.id) << threeLetter << code;
     }
 }
 

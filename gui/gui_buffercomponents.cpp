@@ -5,9 +5,11 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
+#include "sql/sql_records.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -22,11 +24,9 @@
 #include <QSignalBlocker>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStyle>
 #include <QTableWidgetItem>
 #include <cmath>
-#include <memory>
 #include <vector>
 
 namespace {
@@ -221,20 +221,19 @@ void GuiBufferComponents::setCalculationsPlugin(AppPlugin *module)
 
 // Component tables
 
-GuiBufferComponents::ComponentRecord GuiBufferComponents::recordFrom(const QSqlQuery &query)
+GuiBufferComponents::ComponentRecord GuiBufferComponents::recordFrom(
+    const SqlReferenceRecords::BufferComponent &component)
 {
-    const QSqlRecord row = query.record();
     ComponentRecord record;
-    record.id = row.value(QStringLiteral("id")).toInt();
-    record.name = row.value(QStringLiteral("name")).toString();
-    const QVariant rho = row.value(QStringLiteral("componentRhoId"));
-    const QVariant visc = row.value(QStringLiteral("componentViscId"));
+    record.id = static_cast<int>(component.id);
+    record.name = component.name;
+    const QVariant &rho = component.densitySeriesId;
+    const QVariant &visc = component.viscositySeriesId;
     record.densitySeries = rho.isNull() ? QVariant() : QVariant(rho.toLongLong());
     record.viscositySeries = visc.isNull() ? QVariant() : QVariant(visc.toLongLong());
-    record.hasDensity = !row.value(QStringLiteral("componentDensity")).isNull();
-    record.hasMr = !row.value(QStringLiteral("componentMr")).isNull();
-    const int active = row.indexOf(QStringLiteral("active"));
-    record.active = active < 0 || row.value(active).toInt() > 0;
+    record.hasDensity = !component.density.isNull();
+    record.hasMr = !component.mr.isNull();
+    record.active = component.active;
     return record;
 }
 
@@ -244,17 +243,15 @@ void GuiBufferComponents::populateComponents()
     const QSignalBlocker blockComponents(qtComponents);
     const QSignalBlocker blockAdded(qtAddedComponents);
 
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT id, name, componentRhoId, componentViscId, componentDensity, "
-                                      "componentMr FROM BufferComponent WHERE active > 0 ORDER BY name"))
-        || !query.exec()) {
-        QMessageBox::critical(nullptr, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords reference(m_database);
+    QVector<SqlReferenceRecords::BufferComponent> components;
+    if (!reference.bufferComponents(&components)) {
+        QMessageBox::critical(nullptr, QLatin1String(title), reference.error(), QMessageBox::Ok);
         return;
     }
     QList<ComponentRecord> records;
-    while (query.next())
-        records << recordFrom(query);
+    for (const SqlReferenceRecords::BufferComponent &component : qAsConst(components))
+        records << recordFrom(component);
 
     qtComponents->setRowCount(records.size());
     qtAddedComponents->setRowCount(records.size());
@@ -538,8 +535,9 @@ void GuiBufferComponents::compute()
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
 
-    auto density = std::make_unique<AppScriptObject>(AppScriptObject::Array);
-    auto viscosity = std::make_unique<AppScriptObject>(AppScriptObject::Array);
+    AppScriptList arrays;
+    AppScriptObject *density = arrays.add(new AppScriptObject(AppScriptObject::Array));
+    AppScriptObject *viscosity = arrays.add(new AppScriptObject(AppScriptObject::Array));
     int densityCount = 0;
     int viscosityCount = 0;
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
@@ -565,9 +563,9 @@ void GuiBufferComponents::compute()
     }
 
     if (qtCalculateDensity->isChecked())
-        writeResult(m_calculations->execOne(Calc::calculateBufferDensity.name(), { density.get() }), qtDensity);
+        writeResult(m_calculations->execOne(Calc::calculateBufferDensity.name(), { density }), qtDensity);
     if (qtCalculateViscosity->isChecked()) {
-        writeResult(m_calculations->execOne(Calc::calculateBufferViscosity.name(), { viscosity.get() }), qtViscosity);
+        writeResult(m_calculations->execOne(Calc::calculateBufferViscosity.name(), { viscosity }), qtViscosity);
     }
     calculateDensityTemperatureCorrection();
     calculateViscosityTemperatureCorrection();
@@ -575,7 +573,8 @@ void GuiBufferComponents::compute()
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
 {
-    const std::unique_ptr<AppScriptObject> owned(result);
+    AppScriptList owned;
+    owned.add(result);
     const bool wasBlocked = blockSignals(true);
     AppScriptObject::populateForm(result, this);
     blockSignals(wasBlocked);
@@ -764,6 +763,17 @@ void GuiBufferComponents::onCancelClicked()
 
 void GuiBufferComponents::loadBufferRecord(int id)
 {
+    SqlRecords records(m_database);
+    SqlSolventRecord solvent;
+    if (!records.loadSolvent(id, &solvent)) {
+        QMessageBox::critical(this, QLatin1String(title), records.error(), QMessageBox::Ok);
+        return;
+    }
+    showBufferRecord(solvent);
+}
+
+void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
+{
     {
         QList<QObject *> held { qtCalculateDensity, qtCalculateViscosity, qtHeavyWater, qtAddedComponents,
             qtWaterComposition };
@@ -772,56 +782,26 @@ void GuiBufferComponents::loadBufferRecord(int id)
             held << box;
         const Blockers block(held);
 
-        QSqlQuery buffer(m_database);
-        buffer.setForwardOnly(true);
-        if (!buffer.prepare(QStringLiteral("SELECT computeDensity, computeViscosity, isHeavyWater, D2O, D2O18, H2O18, "
-                                           "H2O FROM buffer WHERE id = :id"))) {
-            QMessageBox::critical(this, QLatin1String(title), buffer.lastError().text(), QMessageBox::Ok);
-            return;
-        }
-        buffer.bindValue(QStringLiteral(":id"), id);
-        if (!buffer.exec()) {
-            QMessageBox::critical(this, QLatin1String(title), buffer.lastError().text(), QMessageBox::Ok);
-            return;
-        }
-        const bool found = buffer.next();
-        qtCalculateDensity->setChecked(found && !buffer.value(0).isNull());
-        qtCalculateViscosity->setChecked(found && !buffer.value(1).isNull());
-        qtHeavyWater->setChecked(found && buffer.value(2).toBool());
+        qtCalculateDensity->setChecked(!solvent.computedDensity.isNull());
+        qtCalculateViscosity->setChecked(!solvent.computedViscosity.isNull());
+        qtHeavyWater->setChecked(solvent.heavyWater.toBool());
         // Fractions of 1 in the record; a solvent saved without a calculation
         // has none, and its water is pure.
-        auto percent = [&](int column) { return found ? buffer.value(column).toDouble() * 100.0 : 0.0; };
-        qtWaterComposition->setValues(percent(3), percent(4), percent(5), 100.0);
-
-        QSqlQuery composition(m_database);
-        composition.setForwardOnly(true);
-        if (!composition.prepare(QStringLiteral(
-                "SELECT name, componentID, concentration, units FROM bufferComposition JOIN bufferComponent ON "
-                "bufferComposition.componentID = bufferComponent.id WHERE bufferId = :bufId AND "
-                "bufferComposition.active > 0"))) {
-            QMessageBox::critical(this, QLatin1String(title), composition.lastError().text(), QMessageBox::Ok);
-            return;
-        }
-        composition.bindValue(QStringLiteral(":bufId"), id);
-        if (!composition.exec()) {
-            QMessageBox::critical(this, QLatin1String(title), composition.executedQuery(), QMessageBox::Ok);
-            QMessageBox::critical(this, QLatin1String(title), composition.lastError().text(), QMessageBox::Ok);
-            return;
-        }
+        auto percent = [](const QVariant &fraction) { return fraction.toDouble() * 100.0; };
+        qtWaterComposition->setValues(percent(solvent.d2o), percent(solvent.d2o18), percent(solvent.h2o18), 100.0);
 
         QHash<int, int> rows; // component id to row, the first row of each
         for (int row = qtComponents->rowCount() - 1; row >= 0; --row)
             rows.insert(qtComponents->item(row, nameColumn)->data(ComponentIdRole).toInt(), row);
         QHash<int, SavedState::ComponentPair> components;
         QStringList missing;
-        while (composition.next()) {
-            const int componentId = composition.value(1).toInt();
+        for (const SqlSolventRecord::Component &component : solvent.components) {
+            const int componentId = component.id.toInt();
             if (!rows.contains(componentId)) {
-                missing << composition.value(0).toString();
+                missing << component.name;
                 continue;
             }
-            components.insert(
-                componentId, { concentrationText(composition.value(2)), composition.value(3).toString() });
+            components.insert(componentId, { concentrationText(component.concentration), component.units });
         }
         for (const QString &name : qAsConst(missing)) {
             QMessageBox::warning(this, QLatin1String(title),
@@ -1001,24 +981,17 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
 
 bool GuiBufferComponents::readComponent(int id, ComponentRecord *record, bool *failed)
 {
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    *failed = false;
-    if (!query.prepare(QStringLiteral("SELECT id, active, componentDensity, componentMr, componentRhoId, "
-                                      "componentViscId, name FROM bufferComponent WHERE id = :id"))) {
-        QMessageBox::critical(this, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
-        *failed = true;
+    SqlReferenceRecords reference(m_database);
+    SqlReferenceRecords::BufferComponent component;
+    bool found = false;
+    *failed = !reference.loadBufferComponent(id, &component, &found);
+    if (*failed) {
+        QMessageBox::critical(this, QLatin1String(title), reference.error(), QMessageBox::Ok);
         return false;
     }
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        QMessageBox::critical(this, QLatin1String(title), query.lastError().text(), QMessageBox::Ok);
-        *failed = true;
+    if (!found)
         return false;
-    }
-    if (!query.next())
-        return false;
-    *record = recordFrom(query);
+    *record = recordFrom(component);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #ifndef GUI_BUFFERCOMPONENTS_H
 #define GUI_BUFFERCOMPONENTS_H
 
+#include "sql/sql_referencerecords.h"
 #include "ui_gui_buffercomponents.h"
 
 #include <QHash>
@@ -12,8 +13,8 @@
 class AppPlugin;
 class AppScriptObject;
 class QComboBox;
-class QSqlQuery;
 class QTableWidgetItem;
+struct SqlSolventRecord;
 
 // The buffer composition page of the main window's stack: a buffer composed of
 // the reference components with concentrations and units, its density and
@@ -76,6 +77,8 @@ public:
     double calculatedViscosity() const;
 
     void loadBufferRecord(int id);
+    // The same from a solvent already read.
+    void showBufferRecord(const SqlSolventRecord &solvent);
     void clear();
 
     // The .buf file behind the two file buttons. Both tell the person what
@@ -119,7 +122,7 @@ private:
         bool hasMr = false; // componentMr given
         bool active = true;
     };
-    static ComponentRecord recordFrom(const QSqlQuery &query);
+    static ComponentRecord recordFrom(const SqlReferenceRecords::BufferComponent &component);
     // One component, by id; false when the query failed (the person was told) or found nothing.
     bool readComponent(int id, ComponentRecord *record, bool *failed);
 

@@ -11,12 +11,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 
 namespace {
-const char *const lastOpenDirectoryKey = "ChangeDefaults/lastOpenDirectory";
 constexpr int defaultsCount = 6;
 } // namespace
 
@@ -76,19 +73,18 @@ QStringList GuiChangeDefaults::defaultValues()
     for (int i = 0; i < defaultsCount; ++i)
         values << QString();
 
-    QSqlQuery query(m_db);
-    if (!query.exec(
-            QStringLiteral("SELECT temperature, density, viscosity, vbar, pH, sk FROM defaults WHERE id = 1"))) {
+    SqlRecords records(m_db);
+    SqlDefaultsRow row;
+    if (!records.loadDefaults(&row)) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"),
             QStringLiteral("The defaults of the database file\n%1\ncannot be read: %2")
-                .arg(QDir::toNativeSeparators(m_connectionName), query.lastError().text()),
+                .arg(QDir::toNativeSeparators(m_connectionName), records.driverText()),
             QMessageBox::Ok);
         return values;
     }
-    if (!query.next())
-        return values;
+    const QVariant stored[defaultsCount] = { row.temperature, row.density, row.viscosity, row.vbar, row.pH, row.sk };
     for (int i = 0; i < defaultsCount; ++i) {
-        const QVariant value = query.value(i);
+        const QVariant &value = stored[i];
         if (value.isNull())
             continue;
         bool isNumber = false;
@@ -107,15 +103,17 @@ GuiDefaultsRow GuiChangeDefaults::defaultsRow()
 QList<GuiChangeDefaults::ValueRow> GuiChangeDefaults::valueRows() const
 {
     using namespace GuiDefaultBounds;
-    return { { qtChangeBufferDensity, qtLabelBufferDensity, qtDefaultBufferDensityValue, "density", leastPositive },
-        { qtChangeBufferViscosity, qtLabelBufferViscosity, qtDefaultBufferViscosityValue, "viscosity", leastPositive },
-        { qtChangeBufferpH, qtLabelBufferpH, qtDefaultBufferpHValue, "pH", leastPositive, greatestpH },
-        { qtChangeVbar, qtLabelVbar, qtDefaultVbarValue, "vbar", leastPositive },
-        { qtChangeDependence, qtLabelConcetrationDependenceSedimentation, qtDefaultConcentrationDependenceValue, "sk",
-            leastSk } };
+    using Row = SqlDefaultsRow;
+    return { { qtChangeBufferDensity, qtLabelBufferDensity, qtDefaultBufferDensityValue, &Row::density, leastPositive },
+        { qtChangeBufferViscosity, qtLabelBufferViscosity, qtDefaultBufferViscosityValue, &Row::viscosity,
+            leastPositive },
+        { qtChangeBufferpH, qtLabelBufferpH, qtDefaultBufferpHValue, &Row::pH, leastPositive, greatestpH },
+        { qtChangeVbar, qtLabelVbar, qtDefaultVbarValue, &Row::vbar, leastPositive },
+        { qtChangeDependence, qtLabelConcetrationDependenceSedimentation, qtDefaultConcentrationDependenceValue,
+            &Row::sk, leastSk } };
 }
 
-bool GuiChangeDefaults::readChanges(QList<QPair<const char *, double>> *changes)
+bool GuiChangeDefaults::readChanges(SqlDefaultsRow *changes)
 {
     for (const ValueRow &row : valueRows()) {
         if (!row.box->isChecked())
@@ -141,45 +139,32 @@ bool GuiChangeDefaults::readChanges(QList<QPair<const char *, double>> *changes)
             row.field->setFocus(Qt::OtherFocusReason);
             return false;
         }
-        changes->append({ row.column, value });
+        (changes->*row.column) = value;
     }
     return true;
 }
 
-bool GuiChangeDefaults::writeChanges(const QList<QPair<const char *, double>> &changes)
+bool GuiChangeDefaults::writeChanges(const SqlDefaultsRow &changes)
 {
-    if (changes.isEmpty())
+    SqlRecords records(m_db);
+    switch (records.saveDefaults(changes)) {
+    case SqlRecords::DefaultsSave::Stored:
         return true;
-    auto fail = [this](const QString &text, QMessageBox::Icon icon) {
-        m_db.rollback();
-        const QString shown = text + QStringLiteral("\nNo default was changed.");
-        if (icon == QMessageBox::Critical)
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), shown, QMessageBox::Ok);
-        else
-            QMessageBox::warning(this, QStringLiteral("Vornakel"), shown, QMessageBox::Ok);
+    case SqlRecords::DefaultsSave::NotBegun:
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return false;
-    };
-    if (!m_db.transaction()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), m_db.lastError().text(), QMessageBox::Ok);
+    case SqlRecords::DefaultsSave::Failed:
+        QMessageBox::critical(this, QStringLiteral("Vornakel"),
+            records.error() + QStringLiteral("\nNo default was changed."), QMessageBox::Ok);
         return false;
-    }
-    for (const auto &change : changes) {
-        // The column is one of five fixed names; only the value comes from the user.
-        QSqlQuery query(m_db);
-        if (!query.prepare(
-                QStringLiteral("UPDATE defaults SET %1 = :value WHERE id = 1").arg(QLatin1String(change.first))))
-            return fail(query.lastError().text(), QMessageBox::Critical);
-        query.bindValue(QStringLiteral(":value"), change.second);
-        if (!query.exec())
-            return fail(query.lastError().text(), QMessageBox::Critical);
+    case SqlRecords::DefaultsSave::NoDefaultsRow:
         // A file whose defaults row is gone takes the update without error and
         // without storing anything; the typed values must not vanish unannounced.
-        if (query.numRowsAffected() == 0)
-            return fail(QStringLiteral("The database holds no defaults row."), QMessageBox::Warning);
+        QMessageBox::warning(this, QStringLiteral("Vornakel"),
+            QStringLiteral("The database holds no defaults row.\nNo default was changed."), QMessageBox::Ok);
+        return false;
     }
-    if (!m_db.commit())
-        return fail(m_db.lastError().text(), QMessageBox::Critical);
-    return true;
+    return false;
 }
 
 void GuiChangeDefaults::onFinishedMakingChanges()
@@ -191,7 +176,7 @@ void GuiChangeDefaults::onFinishedMakingChanges()
         GuiUnits::askCentipoise(qtDefaultBufferViscosityValue, this);
     // All checked rows or none: a refused or failed one leaves the dialog open
     // on what was typed, and the stored defaults as they were.
-    QList<QPair<const char *, double>> changes;
+    SqlDefaultsRow changes;
     if (!readChanges(&changes) || !writeChanges(changes))
         return;
 
@@ -203,13 +188,14 @@ void GuiChangeDefaults::onFinishedMakingChanges()
 void GuiChangeDefaults::onBrowseClicked()
 {
     QSettings settings(QLatin1String(AppKeys::organisation), QLatin1String(AppKeys::application));
-    const QString startFolder = settings.value(QLatin1String(lastOpenDirectoryKey), QDir::currentPath()).toString();
+    const QString startFolder
+        = settings.value(QLatin1String(AppKeys::lastDatabaseFolder), QDir::currentPath()).toString();
     const QString file = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open Database"), startFolder, QStringLiteral("Sqlite Database (*.db)"));
     if (file.isEmpty() || !QFileInfo::exists(file))
         return;
     const QFileInfo info(file);
-    settings.setValue(QLatin1String(lastOpenDirectoryKey), info.absolutePath());
+    settings.setValue(QLatin1String(AppKeys::lastDatabaseFolder), info.absolutePath());
     // Only shown: switching databases is not done from here.
     qtDefaultDatabaseLocation->setText(info.absoluteFilePath());
 }

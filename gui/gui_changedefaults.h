@@ -3,9 +3,10 @@
 
 #include "ui_gui_changedefaults.h"
 
+#include "sql/sql_records.h"
+
 #include <QDialog>
 #include <QList>
-#include <QPair>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -51,22 +52,22 @@ public slots:
 private:
     void initialize();
     void createConnections();
-    // One value row of the form: its box, caption, field, column and the
-    // bounds its main-window field takes.
+    // One value row of the form: its box, caption, field, value of the
+    // defaults row and the bounds its main-window field takes.
     struct ValueRow
     {
         QCheckBox *box;
         QLabel *label;
         GuiLineEdit *field;
-        const char *column;
+        QVariant SqlDefaultsRow::*column;
         double least;
         double greatest = qInf();
     };
     QList<ValueRow> valueRows() const;
     // The checked rows' values, or false after saying which row is refused.
-    bool readChanges(QList<QPair<const char *, double>> *changes);
+    bool readChanges(SqlDefaultsRow *changes);
     // Writes the changes in one transaction; false after saying why none is stored.
-    bool writeChanges(const QList<QPair<const char *, double>> &changes);
+    bool writeChanges(const SqlDefaultsRow &changes);
 
     QString m_connectionName;
     QSqlDatabase m_db;

@@ -4,7 +4,6 @@
 #include "app/app_plugin.h"
 #include "app/app_servers.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -100,13 +99,11 @@ void GuiCheckForUpdates::createConnections()
 
 void GuiCheckForUpdates::setBusy(bool busy)
 {
-    if (busy == m_busy)
-        return;
-    m_busy = busy;
-    if (busy)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
+    // One cursor for the whole run, however often it is asked for.
+    if (busy && !m_busy)
+        m_busy = std::make_unique<GuiWaitCursor>();
+    else if (!busy)
+        m_busy.reset();
 }
 
 QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap)

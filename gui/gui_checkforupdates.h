@@ -1,11 +1,14 @@
 #ifndef GUI_CHECKFORUPDATES_H
 #define GUI_CHECKFORUPDATES_H
 
+#include "gui_waitcursor.h"
 #include "ui_gui_checkforupdates.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QStringList>
+
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -66,7 +69,7 @@ private:
     QPointer<QNetworkReply> m_reply; // the request in progress, if any
     QSaveFile *m_downloadFile = nullptr;
     QString m_modulesPath;
-    bool m_busy = false;
+    std::unique_ptr<GuiWaitCursor> m_busy; // the wait cursor while a request runs
 };
 
 #endif

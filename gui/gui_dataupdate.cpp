@@ -9,8 +9,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QSqlError>
-#include <QSqlRecord>
 #include <QTableWidgetItem>
 #include <QVariant>
 
@@ -25,41 +23,6 @@ const char *const notANumber = "Not a number";
 constexpr int spectrumRows = 46;
 constexpr int firstWavelength = 230;
 constexpr int wavelengthStep = 2;
-
-const char *tableName(GuiDataUpdate::Table table)
-{
-    switch (table) {
-    case GuiDataUpdate::Table::Amino:
-        return "amino";
-    case GuiDataUpdate::Table::Conjugates:
-        return "conjugates";
-    case GuiDataUpdate::Table::Denature:
-        return "denature";
-    case GuiDataUpdate::Table::BufferComponent:
-        return "bufferComponent";
-    case GuiDataUpdate::Table::Extinction:
-        return "extinction";
-    }
-    return "amino";
-}
-
-const char *listingSql(GuiDataUpdate::Table table)
-{
-    switch (table) {
-    case GuiDataUpdate::Table::Amino:
-        return "SELECT id, name, modified FROM amino WHERE active > 0 ORDER BY name COLLATE NOCASE ASC ";
-    case GuiDataUpdate::Table::Conjugates:
-        return "SELECT id, name, modified FROM conjugates WHERE active > 0 ORDER BY name COLLATE NOCASE ASC ";
-    case GuiDataUpdate::Table::Denature:
-        return "SELECT id, name, modified FROM denature WHERE active > 0 ORDER BY name COLLATE NOCASE ASC ";
-    case GuiDataUpdate::Table::BufferComponent:
-        return "SELECT id, name AS Name, componentDensity, componentMR, modified FROM bufferComponent WHERE active > 0 "
-               "ORDER BY name COLLATE NOCASE ASC ";
-    case GuiDataUpdate::Table::Extinction:
-        return "SELECT DISTINCT Name FROM extinction WHERE active > 0 ORDER BY name COLLATE NOCASE ASC ";
-    }
-    return "";
-}
 
 // Numbers as the program writes them everywhere; text as stored; NULL empty.
 QString displayText(const QVariant &value)
@@ -94,18 +57,6 @@ QString dateText(const QVariant &value)
     return stamp.isValid() ? stamp.toString(QStringLiteral("M/dd/yy")) : QString();
 }
 
-// The database's UPPER folds ASCII letters only; folding more on the typed side
-// would let an identical name with a non-ASCII letter slip past the check.
-QString asciiUpper(const QString &text)
-{
-    QString out = text;
-    for (QChar &c : out) {
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 'a' + 'A');
-    }
-    return out;
-}
-
 bool isEmptyOrNumber(const QString &text)
 {
     return text.isEmpty() || AppNumber::fromText(text, nullptr);
@@ -117,21 +68,125 @@ void markField(QLineEdit *field, bool valid, const QString &reason)
     field->setToolTip(valid ? QString() : reason);
 }
 
+bool sameName(const QString &a, const QString &b)
+{
+    return SqlReferenceRecords::foldedName(a) == SqlReferenceRecords::foldedName(b);
+}
+
+// A page's value fields against the members of its record.
+template<typename R> using Fields = QList<QPair<QVariant R::*, QLineEdit *>>;
+
+// What a save stores is the text as typed.
+template<typename R> void readFields(R *record, const Fields<R> &fields)
+{
+    for (const auto &field : fields)
+        record->*(field.first) = field.second->text();
+}
+
+// Emptied where the record holds nothing.
+template<typename R> void showFields(const R &record, const Fields<R> &fields)
+{
+    for (const auto &field : fields)
+        field.second->setText(displayText(record.*(field.first)));
+}
+
+Fields<SqlReferenceRecords::AminoAcid> aminoFields(const GuiDataUpdate &w)
+{
+    using R = SqlReferenceRecords::AminoAcid;
+    return { { &R::threeLetter, w.qtAA3Letter }, { &R::oneLetter, w.qtAA1Letter }, { &R::mr, w.qtAAMr },
+        { &R::covalent, w.qtAACovalent }, { &R::vbar, w.qtAAVbar }, { &R::hipH7, w.qtAAHipH7 },
+        { &R::hipH4, w.qtAAHipH4 }, { &R::extinction, w.qtAAExtinction }, { &R::charge, w.qtAACharge },
+        { &R::pka, w.qtAAPka } };
+}
+
+Fields<SqlReferenceRecords::Conjugate> conjugateFields(const GuiDataUpdate &w)
+{
+    using R = SqlReferenceRecords::Conjugate;
+    return { { &R::mr, w.qtConjugateMr }, { &R::covalent, w.qtConjugateCovalent }, { &R::vbar, w.qtConjugateVbar },
+        { &R::hipH7, w.qtConjugateHipH7 }, { &R::hipH4, w.qtConjugateHipH4 },
+        { &R::extinction, w.qtConjugateExtinction }, { &R::charge, w.qtConjugateCharge }, { &R::pka, w.qtConjugatePka },
+        { &R::mCutoff, w.qtConjugateMCutOff }, { &R::carbo, w.qtConjugateCarbo } };
+}
+
+Fields<SqlReferenceRecords::Denaturant> denaturantFields(const GuiDataUpdate &w)
+{
+    using R = SqlReferenceRecords::Denaturant;
+    return { { &R::rhomin, w.qtDenaturantRhomin }, { &R::v3, w.qtDenaturantv3 }, { &R::g3, w.qtDenaturantg3 },
+        { &R::md, w.qtDenaturantMd }, { &R::carbo, w.qtDenaturantCarbo } };
+}
+
+Fields<SqlReferenceRecords::DensitySeries> densityFields(const GuiDataUpdate &w)
+{
+    using S = SqlReferenceRecords::DensitySeries;
+    return { { &S::a, w.qtDensityA }, { &S::b, w.qtDensityB }, { &S::c, w.qtDensityC }, { &S::d, w.qtDensityD },
+        { &S::e, w.qtDensityE }, { &S::f, w.qtDensityF }, { &S::cmax, w.qtDensityCmax },
+        { &S::errorMax, w.qtDensityErrorMax }, { &S::source, w.qtDensitySource } };
+}
+
+Fields<SqlReferenceRecords::ViscositySeries> viscosityFields(const GuiDataUpdate &w)
+{
+    using S = SqlReferenceRecords::ViscositySeries;
+    return { { &S::a, w.qtViscosityA }, { &S::b, w.qtViscosityB }, { &S::c, w.qtViscosityC }, { &S::d, w.qtViscosityD },
+        { &S::e, w.qtViscosityE }, { &S::cmax, w.qtViscosityCmax }, { &S::errorMax, w.qtViscosityErrorMax },
+        { &S::source, w.qtViscositySource } };
+}
+
 } // namespace
 
-// The three pages whose record is one row and one statement.
-struct GuiDataUpdate::SimpleTable
+// ---- the listing
+
+bool GuiDataUpdate::Listing::first()
 {
-    Table table;
-    const char *insert;
-    const char *update;
-    QList<QPair<const char *, QLineEdit *>> fields;
-    void (GuiDataUpdate::*added)(int);
-    void (GuiDataUpdate::*changed)(int);
-};
+    if (m_rows.isEmpty())
+        return false;
+    m_at = 0;
+    return true;
+}
+
+bool GuiDataUpdate::Listing::last()
+{
+    if (m_rows.isEmpty())
+        return false;
+    m_at = m_rows.size() - 1;
+    return true;
+}
+
+bool GuiDataUpdate::Listing::next()
+{
+    if (m_at == beforeFirst)
+        return first();
+    if (m_at == afterLast)
+        return false;
+    if (m_at + 1 < m_rows.size()) {
+        ++m_at;
+        return true;
+    }
+    m_at = afterLast;
+    return false;
+}
+
+bool GuiDataUpdate::Listing::previous()
+{
+    if (m_at == beforeFirst)
+        return false;
+    if (m_at == afterLast)
+        return last();
+    if (m_at > 0) {
+        --m_at;
+        return true;
+    }
+    m_at = beforeFirst;
+    return false;
+}
+
+const SqlReferenceRecords::Listed &GuiDataUpdate::Listing::current() const
+{
+    static const SqlReferenceRecords::Listed none;
+    return isValid() ? m_rows.at(m_at) : none;
+}
 
 GuiDataUpdate::GuiDataUpdate(const QString &databasePath, QWidget *parent)
-    : QWidget(parent), m_connectionName(databasePath), m_db(QSqlDatabase::database(databasePath)), m_listing(m_db)
+    : QWidget(parent), m_connectionName(databasePath), m_records(QSqlDatabase::database(databasePath))
 {
     setupUi(this);
     initialize();
@@ -148,7 +203,7 @@ void GuiDataUpdate::closeEvent(QCloseEvent *event)
 
 void GuiDataUpdate::initialize()
 {
-    m_listing = QSqlQuery(m_db);
+    m_listing = Listing();
 
     qtDataTable->clear();
     qtDataTable->addItem(QStringLiteral("Amino Acid Data"), static_cast<int>(Table::Amino));
@@ -358,16 +413,19 @@ void GuiDataUpdate::onDataTableChanged(int index)
 
 bool GuiDataUpdate::relist()
 {
-    m_listing = QSqlQuery(m_db);
-    if (!m_listing.prepare(QLatin1String(listingSql(currentTable()))) || !m_listing.exec()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), m_listing.lastError().text(), QMessageBox::Ok);
-        m_listing = QSqlQuery(m_db);
+    QVector<SqlReferenceRecords::Listed> rows;
+    if (!m_records.list(currentTable(), &rows)) {
+        m_listing = Listing();
+        showDatabaseError();
         return false;
     }
-    // Read to the end, so the listing holds no read lock on the file that would
-    // keep other connections from committing.
-    m_listing.last();
+    m_listing = Listing(rows);
     return true;
+}
+
+void GuiDataUpdate::showDatabaseError()
+{
+    QMessageBox::critical(this, QStringLiteral("Vornakel"), m_records.error(), QMessageBox::Ok);
 }
 
 void GuiDataUpdate::updateRecordControlFrame(int id)
@@ -377,7 +435,7 @@ void GuiDataUpdate::updateRecordControlFrame(int id)
     bool found = false;
     if (id >= 1 && m_listing.first()) {
         do {
-            found = m_listing.value(0).toInt() == id;
+            found = m_listing.current().id == id;
         } while (!found && m_listing.next());
     }
     if (!found)
@@ -392,7 +450,7 @@ void GuiDataUpdate::showSpectrum(const QString &name)
     bool found = false;
     if (m_listing.first()) {
         do {
-            found = m_listing.value(0).toString() == name;
+            found = m_listing.current().name == name;
         } while (!found && m_listing.next());
     }
     if (!found)
@@ -402,7 +460,7 @@ void GuiDataUpdate::showSpectrum(const QString &name)
 
 int GuiDataUpdate::listingId() const
 {
-    return m_listing.isValid() ? m_listing.value(0).toInt() : 0;
+    return m_listing.isValid() ? static_cast<int>(m_listing.current().id) : 0;
 }
 
 QString GuiDataUpdate::recordName() const
@@ -412,7 +470,7 @@ QString GuiDataUpdate::recordName() const
 
 void GuiDataUpdate::clear()
 {
-    m_listing = QSqlQuery(m_db);
+    m_listing = Listing();
     clearRecordFields();
     showAminoAcidSave(false);
     showConjugateSave(false);
@@ -454,10 +512,9 @@ void GuiDataUpdate::onRecordSearchEdited(const QString &text)
     const QString prefix = text.simplified();
     QWidget *page = widgetsOf(currentTable()).page;
     if (!prefix.isEmpty()) {
-        const int nameColumn = currentTable() == Table::Extinction ? 0 : 1;
         if (m_listing.first()) {
             do {
-                if (m_listing.value(nameColumn).toString().startsWith(prefix, Qt::CaseInsensitive)) {
+                if (m_listing.current().name.startsWith(prefix, Qt::CaseInsensitive)) {
                     showNewRecord();
                     return;
                 }
@@ -537,9 +594,9 @@ void GuiDataUpdate::showNewRecord()
     qtRecordName->setToolTip(QString());
     clearValueMarks();
 
-    if (m_listing.at() == QSql::BeforeFirstRow)
+    if (m_listing.isBeforeFirst())
         m_listing.first();
-    else if (m_listing.at() == QSql::AfterLastRow)
+    else if (m_listing.isAfterLast())
         m_listing.last();
 
     const Table table = currentTable();
@@ -550,87 +607,67 @@ void GuiDataUpdate::showNewRecord()
         return;
     }
 
-    QVariant name;
+    // The record's own row gives its name and date (both empty without a row);
+    // a component's come from the listing, a series ticks its box when there is one.
+    const SqlReferenceRecords::Listed listed = m_listing.current();
+    QString name;
     QVariant modified;
-    // One row read by the listed id into the fields (emptied without a row).
-    // The record's own row gives its name and date; a series row instead ticks
-    // its box when there is one.
-    using Fields = QList<QPair<const char *, QLineEdit *>>;
-    auto fill = [&](const char *sql, const Fields &fields, QCheckBox *seriesBox = nullptr) {
-        QSqlQuery query(m_db);
-        query.prepare(QLatin1String(sql));
-        query.bindValue(QStringLiteral(":id"), m_listing.value(0));
-        if (!query.exec()) {
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
-            return false;
-        }
-        const bool row = query.next();
-        if (seriesBox)
-            seriesBox->setChecked(row);
-        for (const auto &field : fields)
-            field.second->setText(row ? displayText(query.value(QLatin1String(field.first))) : QString());
-        if (!seriesBox && row) {
-            name = query.value(QStringLiteral("name"));
-            modified = query.value(QStringLiteral("modified"));
-        }
-        return true;
-    };
-
     switch (table) {
-    case Table::Amino:
+    case Table::Amino: {
         markField(qtAA3Letter, true, QString());
         markField(qtAA1Letter, true, QString());
-        if (!fill("SELECT id, active, Name, NameThree, nameone, Mr, covalent, vbar, HipH7, HipH4, extinction, charge, "
-                  "pka, modified FROM amino WHERE id = :id ",
-                { { "Namethree", qtAA3Letter }, { "Nameone", qtAA1Letter }, { "Mr", qtAAMr },
-                    { "covalent", qtAACovalent }, { "vbar", qtAAVbar }, { "HipH7", qtAAHipH7 }, { "HipH4", qtAAHipH4 },
-                    { "extinction", qtAAExtinction }, { "charge", qtAACharge }, { "pka", qtAAPka } }))
-            return;
+        SqlReferenceRecords::AminoAcid record;
+        if (!m_records.load(listed.id, &record))
+            return showDatabaseError();
+        showFields(record, aminoFields(*this));
+        name = record.name;
+        modified = record.modified;
         break;
-    case Table::Conjugates:
-        if (!fill("SELECT id, active, Name, Mr, covalent, vbar, hiph7, hiph4, extinction, charge, pka, Mcutoff, carbo, "
-                  "modified FROM conjugates WHERE id = :id ",
-                { { "Mr", qtConjugateMr }, { "covalent", qtConjugateCovalent }, { "vbar", qtConjugateVbar },
-                    { "hiph7", qtConjugateHipH7 }, { "hiph4", qtConjugateHipH4 },
-                    { "extinction", qtConjugateExtinction }, { "charge", qtConjugateCharge }, { "pka", qtConjugatePka },
-                    { "Mcutoff", qtConjugateMCutOff }, { "carbo", qtConjugateCarbo } }))
-            return;
+    }
+    case Table::Conjugates: {
+        SqlReferenceRecords::Conjugate record;
+        if (!m_records.load(listed.id, &record))
+            return showDatabaseError();
+        showFields(record, conjugateFields(*this));
+        name = record.name;
+        modified = record.modified;
         break;
-    case Table::Denature:
-        if (!fill("SELECT id, active, Name, rhomin, v3, g3, Md, carbo, modified FROM denature WHERE id = :id ",
-                { { "rhomin", qtDenaturantRhomin }, { "v3", qtDenaturantv3 }, { "g3", qtDenaturantg3 },
-                    { "Md", qtDenaturantMd }, { "carbo", qtDenaturantCarbo } }))
-            return;
+    }
+    case Table::Denature: {
+        SqlReferenceRecords::Denaturant record;
+        if (!m_records.load(listed.id, &record))
+            return showDatabaseError();
+        showFields(record, denaturantFields(*this));
+        name = record.name;
+        modified = record.modified;
         break;
+    }
     case Table::BufferComponent: {
         qtComponentTabBar->setCurrentWidget(qtPropertiesTab);
-        qtComponentDensity->setText(displayText(m_listing.value(2)));
-        qtComponentMr->setText(displayText(m_listing.value(3)));
-        if (!fill("SELECT id, a, b, c, d, e, f, Cmax, ErrorMax, Source, modified FROM rhoseries WHERE id =  "
-                  "(SELECT componentrhoid FROM buffercomponent  WHERE id = :id)",
-                { { "a", qtDensityA }, { "b", qtDensityB }, { "c", qtDensityC }, { "d", qtDensityD },
-                    { "e", qtDensityE }, { "f", qtDensityF }, { "Cmax", qtDensityCmax },
-                    { "ErrorMax", qtDensityErrorMax }, { "Source", qtDensitySource } },
-                qtAddSolventDensityData))
-            return;
-        if (!fill("SELECT id, a, b, c, d, e, Cmax, ErrorMax, Source, modified FROM viscseries WHERE id =  "
-                  "(SELECT componentviscid FROM buffercomponent  WHERE id = :id)",
-                { { "a", qtViscosityA }, { "b", qtViscosityB }, { "c", qtViscosityC }, { "d", qtViscosityD },
-                    { "e", qtViscosityE }, { "Cmax", qtViscosityCmax }, { "ErrorMax", qtViscosityErrorMax },
-                    { "Source", qtViscositySource } },
-                qtAddSolventViscosityData))
-            return;
-        name = m_listing.value(QStringLiteral("Name"));
-        modified = m_listing.value(QStringLiteral("modified"));
+        qtComponentDensity->setText(displayText(listed.density));
+        qtComponentMr->setText(displayText(listed.mr));
+        bool found = false;
+        SqlReferenceRecords::DensitySeries density;
+        if (!m_records.loadDensitySeries(listed.id, &density, &found))
+            return showDatabaseError();
+        qtAddSolventDensityData->setChecked(found);
+        showFields(density, densityFields(*this));
+        SqlReferenceRecords::ViscositySeries viscosity;
+        if (!m_records.loadViscositySeries(listed.id, &viscosity, &found))
+            return showDatabaseError();
+        qtAddSolventViscosityData->setChecked(found);
+        showFields(viscosity, viscosityFields(*this));
+        name = listed.name;
+        modified = listed.modified;
         break;
     }
     case Table::Extinction:
         fillExtinctionGrid(false);
-        name = m_listing.value(0);
+        name = listed.name;
         break;
     }
 
-    qtRecordName->setText(displayText(name));
+    qtRecordName->setText(name);
     qtRecordModified->setText(dateText(modified));
 }
 
@@ -658,16 +695,11 @@ void GuiDataUpdate::fillExtinctionGrid(bool freshGrid)
         for (int r = 0; r < spectrumRows; ++r)
             addRow(AppNumber::toText(firstWavelength + wavelengthStep * r), QVariant(), QString());
     } else {
-        QSqlQuery query(m_db);
-        query.prepare(QStringLiteral("SELECT id, nm, ext FROM extinction WHERE Name = :name AND active > 0 "
-                                     "ORDER BY nm ASC"));
-        query.bindValue(QStringLiteral(":name"), m_listing.value(0));
-        if (!query.exec()) {
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
-            return;
-        }
-        while (query.next())
-            addRow(displayText(query.value(1)), query.value(0), displayText(query.value(2)));
+        QVector<SqlReferenceRecords::SpectrumPoint> points;
+        if (!m_records.loadSpectrum(m_listing.current().name, &points))
+            return showDatabaseError();
+        for (const SqlReferenceRecords::SpectrumPoint &point : points)
+            addRow(displayText(point.nm), point.id, displayText(point.ext));
     }
     // Sized once to its contents, the last column would keep the width of its header
     // until the window is next resized; the header keeps both widths itself.
@@ -718,22 +750,18 @@ bool GuiDataUpdate::validateRecordName(const QString &table)
     bool valid = !text.isEmpty();
     QString message;
     if (valid) {
-        // The table name is one of the five fixed names of the callers; the
-        // typed name is bound.
-        QSqlQuery query(m_db);
-        query.prepare(
-            QStringLiteral("SELECT id, name FROM %1 WHERE UPPER(TRIM(name)) = :name AND active > 0").arg(table));
-        query.bindValue(QStringLiteral(":name"), asciiUpper(text));
-        if (!query.exec()) {
+        bool found = false;
+        qint64 id = 0;
+        if (!m_records.findName(table, text, &found, &id)) {
             // A database fault does not block Apply on its own.
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+            showDatabaseError();
             return true;
         }
-        if (query.next()) {
+        if (found) {
             // A spectrum is listed by its name, not by a row id.
             const bool own = currentTable() == Table::Extinction
-                ? m_listing.isValid() && asciiUpper(m_listing.value(0).toString()) == asciiUpper(text)
-                : query.value(0).toInt() == listingId();
+                ? m_listing.isValid() && sameName(m_listing.current().name, text)
+                : id == listingId();
             valid = !qtRecordAdd->isChecked() && own;
         }
         message = QLatin1String(nameClash);
@@ -747,19 +775,16 @@ bool GuiDataUpdate::checkAminoCode(QLineEdit *field, bool *failed)
     const QString text = field->text();
     bool valid = !text.isEmpty();
     if (valid) {
-        QSqlQuery query(m_db);
-        query.prepare(field == qtAA3Letter
-                ? QStringLiteral("SELECT id FROM amino WHERE namethree = :code AND active > 0")
-                : QStringLiteral("SELECT id FROM amino WHERE nameone = :code AND active > 0"));
+        bool found = false;
+        qint64 id = 0;
         // Exactly as typed: codes differ by letter case.
-        query.bindValue(QStringLiteral(":code"), text);
-        if (!query.exec()) {
+        if (!m_records.findAminoCode(text, field == qtAA3Letter, &found, &id)) {
             *failed = true;
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+            showDatabaseError();
             return false;
         }
-        if (query.next())
-            valid = !qtRecordAdd->isChecked() && query.value(0).toInt() == listingId();
+        if (found)
+            valid = !qtRecordAdd->isChecked() && id == listingId();
     }
     markField(field, valid, text.isEmpty() ? QString() : QLatin1String(codeClash));
     return valid;
@@ -816,7 +841,7 @@ QList<QLineEdit *> GuiDataUpdate::componentValueFields() const
 
 void GuiDataUpdate::updateSaveControls(Table table, bool show, bool checksPass)
 {
-    const bool nameValid = validateRecordName(QLatin1String(tableName(table)));
+    const bool nameValid = validateRecordName(SqlReferenceRecords::tableName(table));
     const bool enable = show && nameValid && checksPass;
     const PageWidgets widgets = widgetsOf(table);
     widgets.buttons->button(QDialogButtonBox::Apply)->setEnabled(enable);
@@ -878,95 +903,53 @@ void GuiDataUpdate::enableExtinctionApplyButton()
 {
     // A cell edit never lets Apply past a name that fails its check.
     const bool cells = checkExtinctionCells();
-    const bool name = validateRecordName(QLatin1String(tableName(Table::Extinction)));
+    const bool name = validateRecordName(SqlReferenceRecords::tableName(Table::Extinction));
     qtExtinctionButtonBox->button(QDialogButtonBox::Apply)->setEnabled(cells && name);
 }
 
 // ---- saves
 
-void GuiDataUpdate::failSave(const QString &text)
-{
-    m_db.rollback();
-    QMessageBox::critical(this, QStringLiteral("Vornakel"), text, QMessageBox::Ok);
-}
-
-void GuiDataUpdate::saveSimpleRecord(const SimpleTable &table)
+template<typename R>
+void GuiDataUpdate::saveRecord(
+    Table table, R record, void (GuiDataUpdate::*added)(int), void (GuiDataUpdate::*changed)(int))
 {
     const bool adding = qtRecordAdd->isChecked();
     const bool deleting = qtRecordDelete->isChecked();
-    if (!m_db.transaction()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), m_db.lastError().text(), QMessageBox::Ok);
-        return;
-    }
-    int id = adding ? 0 : listingId();
-    {
-        QSqlQuery query(m_db);
-        if (!query.prepare(QLatin1String(adding ? table.insert : table.update)))
-            return failSave(query.lastError().text());
-        for (const auto &field : table.fields)
-            query.bindValue(
-                QLatin1String(field.first), field.second == qtRecordName ? recordName() : field.second->text());
-        query.bindValue(QStringLiteral(":active"), adding || !deleting ? 1 : 0);
-        if (!adding)
-            query.bindValue(QStringLiteral(":id"), id);
-        if (!query.exec())
-            return failSave(query.lastError().text());
-        if (adding)
-            id = query.lastInsertId().toInt();
-        else if (query.numRowsAffected() < 1)
-            return failSave(QStringLiteral("The record to change is no longer in the database."));
-    }
-    if (!m_db.commit())
-        return failSave(m_db.lastError().text());
+    record.id = adding ? 0 : listingId();
+    record.name = recordName();
+    record.active = adding || !deleting;
+    if (!(adding ? m_records.add(&record) : m_records.change(record)))
+        return showDatabaseError();
 
     // Announced once it is stored: the receivers read the row.
-    emit(this->*(adding ? table.added : table.changed))(id);
+    const int id = static_cast<int>(record.id);
+    emit(this->*(adding ? added : changed))(id);
     updateRecordControlFrame(deleting ? -1 : id);
-    showSave(table.table, false);
+    showSave(table, false);
     lockRecordFrame(false);
 }
 
 void GuiDataUpdate::onAminoAcidRecordSaveClicked()
 {
-    saveSimpleRecord({ Table::Amino,
-        "INSERT INTO amino (Namethree, name, nameone, Mr, covalent, vbar, HipH7, HipH4, extinction, charge, pka, "
-        "active) VALUES (:Namethree, :name, :Nameone, :Mr, :covalent, :vbar, :HipH7, :HipH4, :extinction, :charge, "
-        ":pka, :active) ",
-        "UPDATE amino SET Namethree = :Namethree, name = :name, Nameone = :Nameone, Mr = :Mr, Covalent = :covalent, "
-        "Vbar = :vbar, HipH7 = :HipH7, HipH4 = :HipH4, Extinction = :extinction, Charge = :charge, Pka = :pka, "
-        "active = :active WHERE id = :id ",
-        { { ":Namethree", qtAA3Letter }, { ":name", qtRecordName }, { ":Nameone", qtAA1Letter }, { ":Mr", qtAAMr },
-            { ":covalent", qtAACovalent }, { ":vbar", qtAAVbar }, { ":HipH7", qtAAHipH7 }, { ":HipH4", qtAAHipH4 },
-            { ":extinction", qtAAExtinction }, { ":charge", qtAACharge }, { ":pka", qtAAPka } },
-        &GuiDataUpdate::sigNewAminoRecordAdded, &GuiDataUpdate::sigAminoRecordChanged });
+    SqlReferenceRecords::AminoAcid record;
+    readFields(&record, aminoFields(*this));
+    saveRecord(Table::Amino, record, &GuiDataUpdate::sigNewAminoRecordAdded, &GuiDataUpdate::sigAminoRecordChanged);
 }
 
 void GuiDataUpdate::onConjugateRecordSaveClicked()
 {
-    saveSimpleRecord({ Table::Conjugates,
-        "INSERT INTO conjugates (name, Mr, covalent, vbar, HipH7, HipH4, extinction, charge, pka, Mcutoff, carbo, "
-        "active) VALUES (:name, :Mr, :covalent, :vbar, :HipH7, :HipH4, :extinction, :charge, :pka, :Mcutoff, :carbo, "
-        ":active) ",
-        "UPDATE conjugates SET name = :name, Mr = :Mr, Covalent = :covalent, Vbar = :vbar, HipH7 = :HipH7, "
-        "HipH4 = :HipH4, Extinction = :extinction, Charge = :charge, Pka = :pka, Mcutoff = :Mcutoff, carbo = :carbo, "
-        "active = :active WHERE id = :id ",
-        { { ":name", qtRecordName }, { ":Mr", qtConjugateMr }, { ":covalent", qtConjugateCovalent },
-            { ":vbar", qtConjugateVbar }, { ":HipH7", qtConjugateHipH7 }, { ":HipH4", qtConjugateHipH4 },
-            { ":extinction", qtConjugateExtinction }, { ":charge", qtConjugateCharge }, { ":pka", qtConjugatePka },
-            { ":Mcutoff", qtConjugateMCutOff }, { ":carbo", qtConjugateCarbo } },
-        &GuiDataUpdate::sigNewConjugateRecordAdded, &GuiDataUpdate::sigConjugateRecordChanged });
+    SqlReferenceRecords::Conjugate record;
+    readFields(&record, conjugateFields(*this));
+    saveRecord(Table::Conjugates, record, &GuiDataUpdate::sigNewConjugateRecordAdded,
+        &GuiDataUpdate::sigConjugateRecordChanged);
 }
 
 void GuiDataUpdate::onDenaturantRecordSaveClicked()
 {
-    saveSimpleRecord({ Table::Denature,
-        "INSERT INTO denature (name, rhomin, v3, g3, Md, carbo, active) VALUES (:name, :rhomin, :v3, "
-        ":g3,:Md,:carbo,:active)",
-        "UPDATE denature SET name = :name, rhomin = :rhomin, v3 = :v3, g3 = :g3, Md = :Md, carbo = :carbo, "
-        "active = :active WHERE id = :id ",
-        { { ":name", qtRecordName }, { ":rhomin", qtDenaturantRhomin }, { ":v3", qtDenaturantv3 },
-            { ":g3", qtDenaturantg3 }, { ":Md", qtDenaturantMd }, { ":carbo", qtDenaturantCarbo } },
-        &GuiDataUpdate::sigNewDenaturantRecordAdded, &GuiDataUpdate::sigDenaturantRecordChanged });
+    SqlReferenceRecords::Denaturant record;
+    readFields(&record, denaturantFields(*this));
+    saveRecord(Table::Denature, record, &GuiDataUpdate::sigNewDenaturantRecordAdded,
+        &GuiDataUpdate::sigDenaturantRecordChanged);
 }
 
 void GuiDataUpdate::onAminoAcidRecordResetClicked()
@@ -1001,111 +984,19 @@ void GuiDataUpdate::onExtinctionRecordResetClicked()
 
 void GuiDataUpdate::onComponentRecordSaveClicked()
 {
-    const bool adding = qtRecordAdd->isChecked();
-    const bool deleting = qtRecordDelete->isChecked();
-    if (!m_db.transaction()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), m_db.lastError().text(), QMessageBox::Ok);
-        return;
-    }
-    const QVariant none(QVariant::Int); // bound as NULL
-    QVariant recordId = none;
-    QVariant rhoId = none;
-    QVariant viscId = none;
-    QSqlQuery query(m_db);
-
-    if (!adding) {
-        recordId = listingId();
-        query.prepare(QStringLiteral("SELECT componentRhoId, componentViscId FROM bufferComponent WHERE id = :id "));
-        query.bindValue(QStringLiteral(":id"), recordId);
-        if (!query.exec())
-            return failSave(query.lastError().text());
-        if (query.next()) {
-            if (!query.value(0).isNull())
-                rhoId = query.value(0);
-            if (!query.value(1).isNull())
-                viscId = query.value(1);
-        }
-        query.finish();
-    }
-
-    // One series: inserted when the component gains it, updated while it keeps
-    // it, unlinked (the row stays) when it is dropped.
-    auto saveSeries = [&](QVariant *seriesId, QCheckBox *box, const char *insert, const char *update,
-                          const QList<QPair<const char *, QLineEdit *>> &fields) {
-        if (!box->isChecked()) {
-            *seriesId = none;
-            return true;
-        }
-        const bool inserting = seriesId->isNull();
-        query.prepare(QLatin1String(inserting ? insert : update));
-        query.bindValue(QStringLiteral(":name"), recordName());
-        for (const auto &field : fields)
-            query.bindValue(QLatin1String(field.first), field.second->text());
-        if (!inserting)
-            query.bindValue(QStringLiteral(":id"), recordId);
-        if (!query.exec())
-            return false;
-        if (inserting)
-            *seriesId = query.lastInsertId();
-        return true;
-    };
-    if (!saveSeries(&rhoId, qtAddSolventDensityData,
-            "INSERT INTO rhoseries (name, a, b, c, d, e, f, Cmax, ErrorMax, Source) VALUES (:name, :a, :b, :c, :d, "
-            ":e, :f, :cmax, :errorMax, :source)",
-            "UPDATE rhoseries SET name = :name, a = :a, b = :b, c = :c, d = :d, e = :e, f = :f, cmax = :cmax, "
-            "errorMax = :errorMax, source = :source WHERE id =  (SELECT componentRhoId FROM bufferComponent  WHERE "
-            "id= :id)",
-            { { ":a", qtDensityA }, { ":b", qtDensityB }, { ":c", qtDensityC }, { ":d", qtDensityD },
-                { ":e", qtDensityE }, { ":f", qtDensityF }, { ":cmax", qtDensityCmax },
-                { ":errorMax", qtDensityErrorMax }, { ":source", qtDensitySource } }))
-        return failSave(query.lastError().text());
-    if (!saveSeries(&viscId, qtAddSolventViscosityData,
-            "INSERT INTO viscseries (name, a, b, c, d, e, Cmax, ErrorMax, Source) VALUES (:name, :a, :b, :c, :d, :e, "
-            ":cmax, :errorMax, :source)",
-            "UPDATE viscseries SET name = :name, a = :a, b = :b, c = :c, d = :d, e = :e, cmax = :cmax, "
-            "errorMax = :errorMax, source = :source WHERE id =  (SELECT componentViscId FROM bufferComponent  WHERE "
-            "id= :id)",
-            { { ":a", qtViscosityA }, { ":b", qtViscosityB }, { ":c", qtViscosityC }, { ":d", qtViscosityD },
-                { ":e", qtViscosityE }, { ":cmax", qtViscosityCmax }, { ":errorMax", qtViscosityErrorMax },
-                { ":source", qtViscositySource } }))
-        return failSave(query.lastError().text());
-
-    query.prepare(QLatin1String(adding ? "INSERT INTO bufferComponent (name, componentRhoId, componentViscId,  "
-                                         "componentDensity, componentMr, active) VALUES (:name, :rhoid, :viscid, "
-                                         ":density, :mr, :active)"
-                                       : "UPDATE bufferComponent SET name = :name, componentRhoId = :rhoid, "
-                                         "componentViscId = :viscid, componentDensity = :density, componentMr = :mr, "
-                                         "active = :active WHERE id = :id"));
-    query.bindValue(QStringLiteral(":name"), recordName());
-    query.bindValue(QStringLiteral(":rhoid"), rhoId);
-    query.bindValue(QStringLiteral(":viscid"), viscId);
+    SqlReferenceRecords::BufferComponent record;
+    record.withDensitySeries = qtAddSolventDensityData->isChecked();
+    if (record.withDensitySeries)
+        readFields(&record.densitySeries, densityFields(*this));
+    record.withViscositySeries = qtAddSolventViscosityData->isChecked();
+    if (record.withViscositySeries)
+        readFields(&record.viscositySeries, viscosityFields(*this));
     // An empty unit-conversion value is a missing one.
     const QVariant missing(QVariant::Double);
-    query.bindValue(
-        QStringLiteral(":density"), qtComponentDensity->text().isEmpty() ? missing : qtComponentDensity->text());
-    query.bindValue(QStringLiteral(":mr"), qtComponentMr->text().isEmpty() ? missing : qtComponentMr->text());
-    query.bindValue(QStringLiteral(":active"), adding || !deleting ? 1 : 0);
-    if (!adding)
-        query.bindValue(QStringLiteral(":id"), recordId);
-    if (!query.exec())
-        return failSave(query.lastError().text());
-    if (adding)
-        recordId = query.lastInsertId();
-    else if (query.numRowsAffected() < 1)
-        return failSave(QStringLiteral("The record to change is no longer in the database."));
-    query.finish();
-    if (!m_db.commit())
-        return failSave(m_db.lastError().text());
-
-    // Announced once it is stored: the buffer page reads the row.
-    const int id = recordId.toInt();
-    if (adding)
-        emit sigNewBufferComponentAdded(id);
-    else
-        emit sigComponentRecordChanged(id);
-    updateRecordControlFrame(deleting ? -1 : id);
-    showComponentsSave(false);
-    lockRecordFrame(false);
+    record.density = qtComponentDensity->text().isEmpty() ? missing : QVariant(qtComponentDensity->text());
+    record.mr = qtComponentMr->text().isEmpty() ? missing : QVariant(qtComponentMr->text());
+    saveRecord(Table::BufferComponent, record, &GuiDataUpdate::sigNewBufferComponentAdded,
+        &GuiDataUpdate::sigComponentRecordChanged);
 }
 
 void GuiDataUpdate::onExtinctionRecordSaveClicked()
@@ -1115,27 +1006,15 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
     const bool deleting = !adding && qtRecordDelete->isChecked();
     // A change or a deletion is of the spectrum listed, under its own name: the
     // grid shows that spectrum, and this page gives no spectrum another name.
-    const QString listed = m_listing.isValid() ? m_listing.value(0).toString() : QString();
+    const QString listed = m_listing.isValid() ? m_listing.current().name : QString();
 
-    auto count = [this](const char *sql, const QString &value, int *result) {
-        QSqlQuery query(m_db);
-        query.prepare(QLatin1String(sql));
-        query.bindValue(QStringLiteral(":name"), value);
-        if (!query.exec() || !query.next()) {
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
-            return false;
-        }
-        *result = query.value(0).toInt();
-        return true;
-    };
     if (adding) {
         // A spectrum belongs to an amino acid and is named by its code; a second
         // set of rows under one name would mix two spectra.
         int codes = 0;
         int rows = 0;
-        if (!count("SELECT COUNT(*) FROM amino WHERE Namethree = :name", name, &codes)
-            || !count("SELECT COUNT(*) FROM extinction WHERE name = :name AND active > 0", name, &rows))
-            return;
+        if (!m_records.countSpectrumName(name, &codes, &rows))
+            return showDatabaseError();
         // Empty cells add no rows, so a grid without a value would add nothing at all.
         bool anyValue = false;
         for (int row = 0; row < qtExtinctionTable->rowCount() && !anyValue; ++row) {
@@ -1161,7 +1040,7 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
     }
 
     if (!adding) {
-        if (listed.isEmpty() || asciiUpper(listed) != asciiUpper(name)) {
+        if (listed.isEmpty() || !sameName(listed, name)) {
             QMessageBox::warning(this, QStringLiteral("Vornakel"),
                 listed.isEmpty()
                     ? QStringLiteral("There is no spectrum named '%1', so nothing was changed.").arg(name)
@@ -1174,37 +1053,21 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
         name = listed;
     }
 
-    if (!m_db.transaction()) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), m_db.lastError().text(), QMessageBox::Ok);
-        return;
+    QVector<SqlReferenceRecords::SpectrumPoint> points;
+    for (int row = 0; row < qtExtinctionTable->rowCount() && !deleting; ++row) {
+        const QTableWidgetItem *wavelength = qtExtinctionTable->item(row, 0);
+        const QTableWidgetItem *value = qtExtinctionTable->item(row, 1);
+        double nm = 0;
+        // An empty cell adds no row and leaves a stored one as it is.
+        if (!wavelength || !value || value->text().isEmpty() || !AppNumber::fromText(wavelength->text(), &nm))
+            continue;
+        points.append({ QVariant(), nm, value->text() });
     }
-    QSqlQuery query(m_db);
-    if (deleting) {
-        query.prepare(QStringLiteral("DELETE FROM extinction WHERE name = :name"));
-        query.bindValue(QStringLiteral(":name"), name);
-        if (!query.exec())
-            return failSave(query.lastError().text());
-    } else {
-        query.prepare(
-            QLatin1String(adding ? "INSERT INTO extinction (name, nm, ext, active) VALUES (:name, :nm, :ext, 1)"
-                                 : "UPDATE extinction SET ext = :ext WHERE name = :name AND nm = :nm"));
-        for (int row = 0; row < qtExtinctionTable->rowCount(); ++row) {
-            const QTableWidgetItem *wavelength = qtExtinctionTable->item(row, 0);
-            const QTableWidgetItem *value = qtExtinctionTable->item(row, 1);
-            double nm = 0;
-            // An empty cell adds no row and leaves a stored one as it is.
-            if (!wavelength || !value || value->text().isEmpty() || !AppNumber::fromText(wavelength->text(), &nm))
-                continue;
-            query.bindValue(QStringLiteral(":name"), name);
-            query.bindValue(QStringLiteral(":nm"), nm);
-            query.bindValue(QStringLiteral(":ext"), value->text());
-            if (!query.exec())
-                return failSave(query.lastError().text());
-        }
-    }
-    query.finish();
-    if (!m_db.commit())
-        return failSave(m_db.lastError().text());
+    const bool stored = deleting ? m_records.removeSpectrum(name)
+        : adding                 ? m_records.addSpectrum(name, points)
+                                 : m_records.changeSpectrum(name, points);
+    if (!stored)
+        return showDatabaseError();
 
     if (deleting) {
         updateRecordControlFrame(-1);

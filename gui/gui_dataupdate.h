@@ -1,12 +1,12 @@
 #ifndef GUI_DATAUPDATE_H
 #define GUI_DATAUPDATE_H
 
+#include "sql/sql_referencerecords.h"
 #include "ui_gui_dataupdate.h"
 
 #include <QList>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 
 class QAbstractButton;
@@ -23,7 +23,7 @@ class GuiDataUpdate : public QWidget, public Ui::QtDataUpdate
 
 public:
     // The ids carried by the table selector's entries.
-    enum class Table { Amino = 0, Conjugates = 1, Denature = 2, BufferComponent = 3, Extinction = 4 };
+    using Table = SqlReferenceRecords::Kind;
 
     explicit GuiDataUpdate(const QString &databasePath, QWidget *parent = nullptr);
     ~GuiDataUpdate() override;
@@ -90,7 +90,29 @@ private slots:
     void onExtinctionRecordResetClicked();
 
 private:
-    struct SimpleTable;
+    // The listed records of the current table and the one shown, walked as the
+    // rows of a query are: before the first, on one, or after the last.
+    class Listing
+    {
+    public:
+        Listing() = default;
+        explicit Listing(const QVector<SqlReferenceRecords::Listed> &rows) : m_rows(rows) { }
+        bool first();
+        bool last();
+        bool next();
+        bool previous();
+        bool isValid() const { return m_at >= 0; }
+        bool isBeforeFirst() const { return m_at == beforeFirst; }
+        bool isAfterLast() const { return m_at == afterLast; }
+        // The record shown; an empty one when none is.
+        const SqlReferenceRecords::Listed &current() const;
+
+    private:
+        static constexpr int beforeFirst = -1;
+        static constexpr int afterLast = -2;
+        QVector<SqlReferenceRecords::Listed> m_rows;
+        int m_at = beforeFirst;
+    };
 
     void initialize();
     void createConnections();
@@ -127,9 +149,12 @@ private:
     QList<QLineEdit *> componentValueFields() const;
     void fillExtinctionGrid(bool freshGrid);
 
-    void saveSimpleRecord(const SimpleTable &table);
-    // Rolls the open transaction back and shows the driver's text.
-    void failSave(const QString &text);
+    // Stores a record filled from the page in the mode the frame is in, then
+    // announces it and shows it.
+    template<typename R>
+    void saveRecord(Table table, R record, void (GuiDataUpdate::*added)(int), void (GuiDataUpdate::*changed)(int));
+    // The box of a database failure: the file and the driver's text.
+    void showDatabaseError();
     // Reruns the current table's listing and reads it to its end; false (after
     // the box) when it cannot run.
     bool relist();
@@ -137,8 +162,8 @@ private:
     void showSpectrum(const QString &name);
 
     QString m_connectionName;
-    QSqlDatabase m_db;
-    QSqlQuery m_listing;
+    SqlReferenceRecords m_records;
+    Listing m_listing;
     QList<QLineEdit *> m_aminoValues;
     QList<QLineEdit *> m_conjugateValues;
     QList<QLineEdit *> m_denaturantValues;

@@ -42,6 +42,8 @@ const int LogLevel = AppLog::Verbose;
 const char *const GraphFilter = "Graph (*.GRF)";
 const char *const AsciiFilter = "ASCII(*.DAT)";
 const char *const MetafileFilter = "Metafile (*.WMF)";
+// The folder graphs and data files are saved to, and opened from.
+const char *const saveFolderKey = "Grapher/SaveAs/directory";
 
 // The options dialog takes whole numbers for its range fields; limits beyond
 // the int range are clamped rather than overflowing the conversion.
@@ -801,7 +803,7 @@ void GuiGrapher::onFileSaveTriggered()
     dialog.setNameFilter(
         QStringLiteral("%1;;%2;;%3")
             .arg(QLatin1String(GraphFilter), QLatin1String(AsciiFilter), QLatin1String(MetafileFilter)));
-    dialog.setDirectory(QSettings().value(QStringLiteral("Grapher/SaveAs/directory"), QStringLiteral("./")).toString());
+    dialog.setDirectory(QSettings().value(QLatin1String(saveFolderKey), QStringLiteral("./")).toString());
     if (action == m_actionSaveAsGraph)
         dialog.selectNameFilter(QLatin1String(GraphFilter));
     else if (action == m_actionSaveAsASCII)
@@ -811,7 +813,7 @@ void GuiGrapher::onFileSaveTriggered()
     if (dialog.exec() != QDialog::Accepted)
         return;
 
-    QSettings().setValue(QStringLiteral("Grapher/SaveAs/directory"), dialog.directory().absolutePath());
+    QSettings().setValue(QLatin1String(saveFolderKey), dialog.directory().absolutePath());
     QString name = dialog.selectedFiles().value(0);
     const QString filter = dialog.selectedNameFilter();
     if (name.isEmpty())
@@ -867,5 +869,5 @@ void GuiGrapher::saveAsMetafile(const QString &fileName)
 void GuiGrapher::onFileOpenTriggered()
 {
     QFileDialog::getOpenFileName(this, QStringLiteral("Graph Files (*.DAT, *.GRF, *.WMF)"),
-        QSettings().value(QStringLiteral("Grapher/SaveAs/directory"), QStringLiteral("./")).toString(), QString());
+        QSettings().value(QLatin1String(saveFolderKey), QStringLiteral("./")).toString(), QString());
 }

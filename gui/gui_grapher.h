@@ -61,7 +61,7 @@ public:
     void saveAsMetafile(const QString &fileName);
 
 signals:
-    void sigLog(const QString &message, const int &logLevel);
+    void sigLog(const QString &message, int logLevel);
 
 public slots:
     void onViewShowGridTriggered();

@@ -40,7 +40,7 @@ void GuiModule::initialize()
     window->show();
 
     XmlUiParser parser;
-    parser.setModule(this, window);
+    parser.setModule(this, "sendMessage()", window);
     connect(&parser, &XmlUiParser::sigLog, this, &GuiModule::sigLog);
     const QByteArray text = form->readAll();
     form->close();

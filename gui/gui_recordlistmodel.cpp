@@ -1,27 +1,12 @@
 #include "gui/gui_recordlistmodel.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-
 GuiRecordListModel::GuiRecordListModel(QObject *parent) : QAbstractListModel(parent) { }
 
-void GuiRecordListModel::setModifiedSource(const QSqlDatabase &database, const QString &table)
+void GuiRecordListModel::setModifiedSource(const QSqlDatabase &database, SqlRecordKind kind)
 {
     m_database = database;
-    m_table = table;
-}
-
-bool GuiRecordListModel::read(const QSqlDatabase &database, const QString &sql, QVector<Entry> *entries, QString *error)
-{
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    if (!query.exec(sql)) {
-        *error = query.lastError().text();
-        return false;
-    }
-    while (query.next())
-        entries->append({ query.value(1).toString(), query.value(0) });
-    return true;
+    m_kind = kind;
+    m_hasSource = true;
 }
 
 void GuiRecordListModel::append(const QVector<Entry> &entries)
@@ -51,18 +36,13 @@ QVariant GuiRecordListModel::data(const QModelIndex &index, int role) const
         return row.id;
     case Qt::UserRole + 1: {
         // Only the shown record's date is ever needed: read it then, not for every record.
-        if (m_table.isEmpty() || !row.id.isValid() || row.id.toInt() < 0)
+        if (!m_hasSource || !row.id.isValid() || row.id.toInt() < 0)
             return QVariant();
         const int id = row.id.toInt();
         auto known = m_modified.constFind(id);
         if (known != m_modified.constEnd())
             return known.value();
-        QVariant modified;
-        QSqlQuery query(m_database);
-        query.prepare(QStringLiteral("SELECT modified FROM %1 WHERE id = :id").arg(m_table));
-        query.bindValue(QStringLiteral(":id"), id);
-        if (query.exec() && query.next())
-            modified = query.value(0);
+        const QVariant modified = SqlRecords(m_database).modified(m_kind, id);
         m_modified.insert(id, modified);
         return modified;
     }

@@ -1,6 +1,8 @@
 #ifndef GUI_RECORDLISTMODEL_H
 #define GUI_RECORDLISTMODEL_H
 
+#include "sql/sql_records.h"
+
 #include <QAbstractListModel>
 #include <QHash>
 #include <QSqlDatabase>
@@ -9,7 +11,7 @@
 #include <QVector>
 
 // The entries of a record list (a QComboBox of stored records): a text, the
-// record id under Qt::UserRole and, when the model knows its table, the
+// record id under Qt::UserRole and, when the model knows the records' kind, the
 // record's `modified` value under Qt::UserRole + 1, read the first time it is
 // asked for. Lists of ten thousand records fill in one step, without an item
 // object per record.
@@ -26,13 +28,10 @@ public:
 
     explicit GuiRecordListModel(QObject *parent = nullptr);
 
-    // Where Qt::UserRole + 1 is read from: the `modified` column of the row
-    // of `table` whose id the entry carries.
-    void setModifiedSource(const QSqlDatabase &database, const QString &table);
+    // Where Qt::UserRole + 1 is read from: the `modified` value of the record
+    // of that kind whose id the entry carries.
+    void setModifiedSource(const QSqlDatabase &database, SqlRecordKind kind);
 
-    // Runs `sql`, whose first column is the id and second the text; false
-    // with the driver's text in *error when it fails.
-    static bool read(const QSqlDatabase &database, const QString &sql, QVector<Entry> *entries, QString *error);
     void append(const QVector<Entry> &entries);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -48,7 +47,8 @@ private:
     // that refills the list has changed the record's date.
     mutable QHash<int, QVariant> m_modified;
     QSqlDatabase m_database;
-    QString m_table;
+    SqlRecordKind m_kind = SqlRecordKind::Sample;
+    bool m_hasSource = false;
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "app/app_version.h"
 #include "gui/gui_aminoacidsequence.h"
@@ -11,6 +12,8 @@
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_waitcursor.h"
+#include "sql/sql_records.h"
+#include "sql/sql_referencerecords.h"
 
 #include <QDate>
 #include <QDialogButtonBox>
@@ -214,24 +217,24 @@ void GuiSampleComposition::populateAmino()
     qtAminoAcids->clearContents();
     qtAminoAcids->setRowCount(0);
     oneLetterCounts.clear();
-    QSqlQuery query(database);
-    if (!query.exec(QStringLiteral("SELECT id, Namethree, Nameone, Mr, pka FROM amino WHERE active > 0 ORDER BY "
-                                   "Namethree COLLATE NOCASE ASC"))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords records(database);
+    QVector<SqlReferenceRecords::AminoAcid> residues;
+    if (!records.aminoAcidsByCode(&residues)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return;
     }
     int row = 0;
-    while (query.next()) {
-        QTableWidgetItem *name = referenceCell(query.value(1).toString());
-        name->setData(RecordIdRole, query.value(0));
-        name->setData(MrRole, query.value(3));
-        name->setData(PkaRole, query.value(4));
+    for (const SqlReferenceRecords::AminoAcid &residue : qAsConst(residues)) {
+        QTableWidgetItem *name = referenceCell(residue.threeLetter.toString());
+        name->setData(RecordIdRole, residue.id);
+        name->setData(MrRole, residue.mr);
+        name->setData(PkaRole, residue.pka);
         qtAminoAcids->setRowCount(row + 1);
         qtAminoAcids->setItem(row, AminoNameColumn, name);
-        qtAminoAcids->setItem(row, AminoCodeColumn, referenceCell(query.value(2).toString()));
+        qtAminoAcids->setItem(row, AminoCodeColumn, referenceCell(residue.oneLetter.toString()));
         qtAminoAcids->setItem(row, AminoCountColumn, amountCell());
-        if (!query.value(2).isNull()) {
-            const QString code = query.value(2).toString();
+        if (!residue.oneLetter.isNull()) {
+            const QString code = residue.oneLetter.toString();
             oneLetterCounts.insert(code.isEmpty() ? QChar(0) : code.at(0), 0);
         }
         ++row;
@@ -244,16 +247,16 @@ void GuiSampleComposition::populateConjugates()
     const QSignalBlocker blocker(qtConjugates);
     qtConjugates->clearContents();
     qtConjugates->setRowCount(0);
-    QSqlQuery query(database);
-    if (!query.exec(
-            QStringLiteral("SELECT id, Name FROM conjugates WHERE active > 0 ORDER BY Name COLLATE NOCASE ASC"))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords records(database);
+    QVector<SqlReferenceRecords::Listed> conjugates;
+    if (!records.list(SqlReferenceRecords::Kind::Conjugates, &conjugates)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return;
     }
     int row = 0;
-    while (query.next()) {
-        QTableWidgetItem *name = referenceCell(query.value(1).toString());
-        name->setData(RecordIdRole, query.value(0));
+    for (const SqlReferenceRecords::Listed &conjugate : qAsConst(conjugates)) {
+        QTableWidgetItem *name = referenceCell(conjugate.name);
+        name->setData(RecordIdRole, conjugate.id);
         qtConjugates->setRowCount(row + 1);
         qtConjugates->setItem(row, 0, name);
         qtConjugates->setItem(row, ConjugateAmountColumn, amountCell());
@@ -266,15 +269,15 @@ void GuiSampleComposition::populateDenaturants()
 {
     const QSignalBlocker blocker(qtDenaturants);
     qtDenaturants->clear();
-    QSqlQuery query(database);
-    if (!query.exec(
-            QStringLiteral("SELECT id, Name FROM denature WHERE active > 0 ORDER BY Name COLLATE NOCASE ASC"))) {
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok);
+    SqlReferenceRecords records(database);
+    QVector<SqlReferenceRecords::Listed> denaturants;
+    if (!records.list(SqlReferenceRecords::Kind::Denature, &denaturants)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return;
     }
-    while (query.next()) {
-        qtDenaturants->insertItem(qtDenaturants->count(), query.value(1).toString());
-        qtDenaturants->item(qtDenaturants->count() - 1)->setData(DenaturantIdRole, query.value(0).toString());
+    for (const SqlReferenceRecords::Listed &denaturant : qAsConst(denaturants)) {
+        qtDenaturants->insertItem(qtDenaturants->count(), denaturant.name);
+        qtDenaturants->item(qtDenaturants->count() - 1)->setData(DenaturantIdRole, QString::number(denaturant.id));
     }
 }
 
@@ -494,12 +497,12 @@ double GuiSampleComposition::carboxylValue() const
     return carboxylEndPka;
 }
 
-void GuiSampleComposition::setAminoValue(const double &value)
+void GuiSampleComposition::setAminoValue(double value)
 {
     aminoEndPka = value;
 }
 
-void GuiSampleComposition::setCarboxylValue(const double &value)
+void GuiSampleComposition::setCarboxylValue(double value)
 {
     carboxylEndPka = value;
 }
@@ -649,7 +652,8 @@ void GuiSampleComposition::computeValues()
     inputs.add(name(7), carboxylEndPka);
     inputs.add(name(8), denaturantId);
 
-    AppScriptObject *result = calculations->execOne(contract.name(), inputs);
+    AppScriptList results;
+    AppScriptObject *result = results.add(calculations->execOne(contract.name(), inputs));
     chargeGraphPoints.clear();
     absorbanceGraphPoints.clear();
     qCDebug(lcGui) << "start" << contract.function;
@@ -668,7 +672,6 @@ void GuiSampleComposition::computeValues()
         }
     }
     qCDebug(lcGui) << "end" << contract.function;
-    delete result;
 }
 
 void GuiSampleComposition::emptyResults()
@@ -1147,27 +1150,21 @@ QString GuiSampleComposition::sequenceToStore() const
 
 void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
 {
+    SqlRecords records(database);
+    SqlSampleRecord sample;
+    if (!records.loadSample(sampleId, &sample)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
+        return;
+    }
+    showStoredComposition(sample);
+}
+
+void GuiSampleComposition::showStoredComposition(const SqlSampleRecord &sample)
+{
     // The stored rows, not the stored one-letter text: the text loses
     // fractional counts, residues sharing a letter and every conjugate.
-    QSqlQuery amino(database);
-    amino.prepare(QStringLiteral("SELECT aminoId, count FROM aminoComposition WHERE sampleId = :id AND active > 0"));
-    amino.bindValue(QStringLiteral(":id"), sampleId);
-    QSqlQuery conjugate(database);
-    conjugate.prepare(
-        QStringLiteral("SELECT conjugateId, count FROM conjugateComposition WHERE sampleId = :id AND active > 0"));
-    conjugate.bindValue(QStringLiteral(":id"), sampleId);
-    QSqlQuery sample(database);
-    sample.prepare(QStringLiteral("SELECT useDenaturant FROM sample WHERE id = :id"));
-    sample.bindValue(QStringLiteral(":id"), sampleId);
-    for (QSqlQuery *query : { &amino, &conjugate, &sample }) {
-        if (!query->exec()) {
-            QMessageBox::critical(this, QStringLiteral("Vornakel"), query->lastError().text(), QMessageBox::Ok);
-            return;
-        }
-    }
-
     int missing = 0;
-    const auto fill = [&missing](QTableWidget *table, int column, QSqlQuery &rows) {
+    const auto fill = [&missing](QTableWidget *table, int column, const QVector<SqlSampleRecord::Count> &rows) {
         const QSignalBlocker blocker(table);
         QHash<int, int> rowOfId;
         for (int row = 0; row < table->rowCount(); ++row) {
@@ -1175,24 +1172,24 @@ void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
                 rowOfId.insert(name->data(RecordIdRole).toInt(), row);
             setCellText(table, row, column, QString());
         }
-        while (rows.next()) {
-            const auto found = rowOfId.constFind(rows.value(0).toInt());
+        for (const SqlSampleRecord::Count &stored : rows) {
+            const auto found = rowOfId.constFind(stored.id.toInt());
             if (found == rowOfId.constEnd()) {
                 ++missing;
                 continue;
             }
-            const QVariant count = rows.value(1);
+            const QVariant &count = stored.count;
             bool numeric = false;
             const double value = count.toDouble(&numeric);
             setCellText(table, found.value(), column, numeric ? AppNumber::toText(value) : count.toString());
         }
     };
-    fill(qtAminoAcids, AminoCountColumn, amino);
-    fill(qtConjugates, ConjugateAmountColumn, conjugate);
+    fill(qtAminoAcids, AminoCountColumn, sample.aminoAcids);
+    fill(qtConjugates, ConjugateAmountColumn, sample.conjugates);
 
     QString denaturantText;
-    if (sample.next() && !sample.value(0).isNull())
-        denaturantText = sample.value(0).toString();
+    if (!sample.denaturant.isNull())
+        denaturantText = sample.denaturant.toString();
     QListWidgetItem *chosen = nullptr;
     for (int i = 0; i < qtDenaturants->count() && !denaturantText.isEmpty(); ++i)
         if (qtDenaturants->item(i)->data(DenaturantIdRole).toString() == denaturantText)

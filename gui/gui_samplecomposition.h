@@ -18,6 +18,7 @@ class QListWidgetItem;
 class QPrinter;
 class QTableWidget;
 class QTableWidgetItem;
+struct SqlSampleRecord;
 
 // The sample composition page of the main window's stack: a protein described
 // by its residue counts, conjugate amounts and an optional denaturant, with
@@ -47,8 +48,8 @@ public:
     void setpH(const QString &pH);
     double aminoValue() const;
     double carboxylValue() const;
-    void setAminoValue(const double &value);
-    void setCarboxylValue(const double &value);
+    void setAminoValue(double value);
+    void setCarboxylValue(double value);
     // The chosen denaturant's record id as text; empty when none is chosen.
     QString denaturant() const;
 
@@ -68,6 +69,8 @@ public:
 
     // Sets every count, amount and the denaturant from a stored sample, then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
+    // The same from a sample already read.
+    void showStoredComposition(const SqlSampleRecord &sample);
     // Sets the counts from a one-letter sequence (a blank is one CY2), then
     // recalculates. With convertCysteines, pairs of C become CY2 and an odd one
     // stays a free cysteine; without a CY2 row no C is converted.

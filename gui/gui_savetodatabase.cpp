@@ -13,8 +13,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace {
 
@@ -89,13 +87,13 @@ void GuiSaveToDatabase::initialize()
     qtSolventSaved->hide();
     qtExperimentSaved->hide();
     qtResultsSaved->hide();
-    m_lists[0] = { QStringLiteral("sample"), qtSampleName, QStringLiteral("New Sample"), true, qtLinkToSampleName,
+    m_lists[0] = { SqlRecordKind::Sample, qtSampleName, QStringLiteral("New Sample"), true, qtLinkToSampleName,
         qtLinkToSample, qtLinkToSampleDate, qtSampleButtonBox };
-    m_lists[1] = { QStringLiteral("buffer"), qtSolventName, QStringLiteral("New Solvent"), true, qtLinkToSolventName,
+    m_lists[1] = { SqlRecordKind::Solvent, qtSolventName, QStringLiteral("New Solvent"), true, qtLinkToSolventName,
         qtLinkToSolvent, qtLinkToSolventDate, qtSolventButtonBox };
-    m_lists[2] = { QStringLiteral("experiment"), qtExperimentName, QStringLiteral("New Experiment"), false, nullptr,
+    m_lists[2] = { SqlRecordKind::Experiment, qtExperimentName, QStringLiteral("New Experiment"), false, nullptr,
         nullptr, nullptr, qtExperimentButtonBox };
-    m_lists[3] = { QStringLiteral("results"), qtResultsName, QStringLiteral("New Results"), false, qtLinkToResultsName,
+    m_lists[3] = { SqlRecordKind::Results, qtResultsName, QStringLiteral("New Results"), false, qtLinkToResultsName,
         qtLinkToResults, qtLinkToResultsDate, qtResultsButtonBox };
     for (RecordList &list : m_lists) {
         saveButton(list.buttons)->setEnabled(false);
@@ -103,7 +101,7 @@ void GuiSaveToDatabase::initialize()
             if (!box)
                 continue;
             auto *model = new GuiRecordListModel(box);
-            model->setModifiedSource(m_database, list.table);
+            model->setModifiedSource(m_database, list.kind);
             box->setModel(model);
         }
     }
@@ -154,15 +152,19 @@ void GuiSaveToDatabase::keyPressEvent(QKeyEvent *event)
 
 // Record lists
 
-bool GuiSaveToDatabase::readRecords(const QString &table, QVector<GuiRecordListModel::Entry> *entries)
+bool GuiSaveToDatabase::readRecords(SqlRecordKind kind, QVector<GuiRecordListModel::Entry> *entries)
 {
     // `modified` is read by the list for the one record whose date is shown.
-    QString error;
-    if (!GuiRecordListModel::read(
-            m_database, QStringLiteral("SELECT id, name FROM %1 WHERE active > 0 ").arg(table), entries, &error)) {
-        QMessageBox::critical(nullptr, QStringLiteral("Vornakel"), error, QMessageBox::Ok, QMessageBox::NoButton);
+    SqlRecords records(m_database);
+    QVector<SqlRecords::Entry> stored;
+    if (!records.list(kind, SqlRecords::Order::AsStored, false, &stored)) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok, QMessageBox::NoButton);
         return false;
     }
+    entries->reserve(entries->size() + stored.size());
+    for (const SqlRecords::Entry &entry : qAsConst(stored))
+        entries->append({ entry.name, entry.id });
     return true;
 }
 
@@ -197,7 +199,7 @@ void GuiSaveToDatabase::populate(RecordList &list)
     list.nameFilled = true;
 
     QVector<GuiRecordListModel::Entry> entries;
-    if (!readRecords(list.table, &entries))
+    if (!readRecords(list.kind, &entries))
         return;
     recordsOf(nameBox)->append(entries);
     if (list.linkList) {
@@ -214,7 +216,7 @@ void GuiSaveToDatabase::fillLinkList(RecordList &list)
     if (!list.linkList || list.linkFilled)
         return;
     QVector<GuiRecordListModel::Entry> entries;
-    if (readRecords(list.table, &entries))
+    if (readRecords(list.kind, &entries))
         showLinkList(list, entries);
 }
 
@@ -233,15 +235,15 @@ void GuiSaveToDatabase::fillShownTab()
     for (RecordList *list : { &m_lists[0], &m_lists[1], &m_lists[3] }) {
         if (list->nameFilled || list->linkFilled || list->linkKnown)
             continue;
-        QSqlQuery query(m_database);
-        query.setForwardOnly(true);
-        if (!query.exec(QStringLiteral("SELECT 1 FROM %1 WHERE active > 0 LIMIT 1").arg(list->table))) {
+        SqlRecords records(m_database);
+        bool any = false;
+        if (!records.anyListed(list->kind, &any)) {
             QMessageBox::critical(
-                nullptr, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+                nullptr, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok, QMessageBox::NoButton);
             continue;
         }
         list->linkKnown = true;
-        setLinkAvailable(*list, query.next());
+        setLinkAvailable(*list, any);
     }
 }
 
@@ -381,22 +383,14 @@ void GuiSaveToDatabase::loadExperiment()
     const QVariant data = qtExperimentName->currentData(Qt::UserRole);
     const int experimentId = data.isValid() ? data.toInt() : -1;
 
-    QSqlQuery query(m_database);
-    query.prepare(
-        QStringLiteral("SELECT sample_id,        buffer_id,        results_id FROM   experiment WHERE  id=:id "));
-    query.bindValue(QStringLiteral(":id"), experimentId);
-    if (!query.exec()) {
+    SqlRecords records(m_database);
+    SqlExperimentRecord experiment;
+    if (!records.loadExperiment(experimentId, &experiment)) {
         QMessageBox::critical(
-            nullptr, QStringLiteral("Vornakel"), query.lastError().text(), QMessageBox::Ok, QMessageBox::NoButton);
+            nullptr, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    // A NULL link is no link, like -1: no record has the id 0.
-    int links[3] = { -1, -1, -1 };
-    if (query.next()) {
-        for (int i = 0; i < 3; ++i)
-            links[i] = query.value(i).isNull() ? -1 : query.value(i).toInt();
-    }
-    query.finish();
+    const int links[3] = { experiment.sampleId, experiment.bufferId, experiment.resultsId };
 
     RecordList *rows[3] = { &m_lists[0], &m_lists[1], &m_lists[3] };
     for (int i = 0; i < 3; ++i) {
@@ -413,7 +407,7 @@ void GuiSaveToDatabase::loadExperiment()
 
 // The shared save frame
 
-void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
+void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
 {
     struct Names
     {
@@ -466,35 +460,14 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
         storedId = data.isValid() ? data.toInt() : -1;
     }
 
-    auto fail = [&](const QString &text) {
-        cursor.restore();
-        QMessageBox::critical(
-            n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
-    };
-
     // One save, one transaction: a record and its composition rows are stored
     // whole or not at all.
-    if (!m_database.transaction()) {
-        fail(m_database.lastError().text());
-        return;
-    }
+    SqlRecords records(m_database);
     int savedId = -1;
-    {
-        QSqlQuery query(m_database);
-        if (!(this->*write)(query, storedId, &savedId)) {
-            const QString error = query.lastError().text();
-            qCWarning(lcSql).noquote() << query.executedQuery();
-            query.finish();
-            m_database.rollback();
-            fail(error);
-            return;
-        }
-        query.finish();
-    }
-    if (!m_database.commit()) {
-        const QString error = m_database.lastError().text();
-        m_database.rollback();
-        fail(error);
+    if (!write(records, storedId, &savedId)) {
+        cursor.restore();
+        QMessageBox::critical(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), records.error(),
+            QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
 
@@ -517,17 +490,23 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, Writer write)
 
 void GuiSaveToDatabase::onSaveSampleClicked()
 {
-    saveRecord(RecordKind::Sample, &GuiSaveToDatabase::writeSampleRecord);
+    saveRecord(RecordKind::Sample, [this](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveSample(sampleRecord(), storedId, savedId);
+    });
 }
 
 void GuiSaveToDatabase::onSaveSolventClicked()
 {
-    saveRecord(RecordKind::Solvent, &GuiSaveToDatabase::writeSolventRecord);
+    saveRecord(RecordKind::Solvent, [this](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveSolvent(solventRecord(), storedId, savedId);
+    });
 }
 
 void GuiSaveToDatabase::onSaveExperimentClicked()
 {
-    saveRecord(RecordKind::Experiment, &GuiSaveToDatabase::writeExperimentRecord);
+    saveRecord(RecordKind::Experiment, [this](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveExperiment(experimentRecord(), storedId, savedId);
+    });
 }
 
 void GuiSaveToDatabase::onSaveResultsClicked()
@@ -542,7 +521,9 @@ void GuiSaveToDatabase::onSaveResultsClicked()
         QMessageBox::warning(this, QStringLiteral("Vornakel"), text);
         return;
     }
-    saveRecord(RecordKind::Results, &GuiSaveToDatabase::writeResultsRecord);
+    saveRecord(RecordKind::Results, [this](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveResults(resultsRecord(), storedId, savedId);
+    });
 }
 
 // Experiment and results records
@@ -555,123 +536,74 @@ QVariant GuiSaveToDatabase::numberOrNull(const QString &text, double factor)
     return QVariant(value * factor);
 }
 
-bool GuiSaveToDatabase::writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId)
+SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
 {
-    GuiVornakel *w = m_mainWindow;
-
+    const GuiVornakel *w = m_mainWindow;
+    SqlExperimentRecord record;
+    record.name = qtExperimentName->currentText();
+    record.tc = numberOrNull(w->qtSedEquilibriumTemp->text());
+    record.rpm = numberOrNull(w->qtSedEquilibriumRPM->text());
+    record.sigma = numberOrNull(w->qtSedEquilibriumSigma->text());
+    record.sstart = numberOrNull(w->qtSedVelocityTemp->text());
+    record.mgml = numberOrNull(w->qtSedVelocityConcentration->text());
+    record.sstar = numberOrNull(w->qtSedVelocityCoefficient->text());
+    record.vbar = numberOrNull(w->qtSampleVbar->text());
+    record.rho = numberOrNull(w->qtBufferDensity->text());
+    record.vis = numberOrNull(w->qtBufferViscosity->text());
+    record.mp = numberOrNull(w->qtSedEquilibriumMR->text());
+    record.mb = numberOrNull(w->qtExperimentResultsMb->text());
+    const GuiVornakel::MrMethod method = w->mrCalculationMethod();
+    record.calculatedBy = method == GuiVornakel::MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
+        : method == GuiVornakel::MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")
+                                                                   : QStringLiteral("qtFromComposition");
     // A checked link whose record is no longer listed keeps what was stored.
-    int stored[3] = { -1, -1, -1 };
-    if (storedId >= 0) {
-        query.prepare(QStringLiteral("SELECT sample_id, buffer_id, results_id FROM experiment WHERE id = :id"));
-        query.bindValue(QStringLiteral(":id"), storedId);
-        if (!query.exec())
-            return false;
-        if (query.next()) {
-            for (int i = 0; i < 3; ++i)
-                stored[i] = query.value(i).isNull() ? -1 : query.value(i).toInt();
-        }
-        query.finish();
-    }
-    auto link = [](const QCheckBox *box, const QComboBox *list, int keep) {
+    auto link = [](const QCheckBox *box, const QComboBox *list) {
         if (!box->isChecked())
             return -1;
-        return list->currentIndex() >= 0 ? list->currentData(Qt::UserRole).toInt() : keep;
+        return list->currentIndex() >= 0 ? list->currentData(Qt::UserRole).toInt()
+                                         : SqlExperimentRecord::keepStoredLink;
     };
-
-    if (storedId < 0) {
-        query.prepare(QStringLiteral(
-            "INSERT INTO experiment (name, Tc,     RPM, sigma,  sstart, mgml,   sstar, vbar,   rho, vis,    Mp,Mb,     "
-            "calculatedBy, sample_id, buffer_id, results_id, active) VALUES (:name, :Tc,    :RPM, :sigma, :sstart, "
-            ":mgml,  :sstar, :vbar,  :rho, :vis,   :Mp,:Mb,    :calculatedBy, :sample_id, :buffer_id, "
-            ":results_id,:active ) "));
-    } else {
-        query.prepare(QStringLiteral(
-            "UPDATE experiment SET name = :name, Tc = :Tc, RPM = :RPM, sigma = :sigma, sstart = :sstart, mgml = "
-            ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, calculatedBy = "
-            ":calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = :results_id, active = "
-            ":active WHERE id = :bufId "));
-        query.bindValue(QStringLiteral(":bufId"), storedId);
-    }
-    query.bindValue(QStringLiteral(":name"), qtExperimentName->currentText());
-    query.bindValue(QStringLiteral(":Tc"), numberOrNull(w->qtSedEquilibriumTemp->text()));
-    query.bindValue(QStringLiteral(":RPM"), numberOrNull(w->qtSedEquilibriumRPM->text()));
-    query.bindValue(QStringLiteral(":sigma"), numberOrNull(w->qtSedEquilibriumSigma->text()));
-    query.bindValue(QStringLiteral(":sstart"), numberOrNull(w->qtSedVelocityTemp->text()));
-    query.bindValue(QStringLiteral(":mgml"), numberOrNull(w->qtSedVelocityConcentration->text()));
-    query.bindValue(QStringLiteral(":sstar"), numberOrNull(w->qtSedVelocityCoefficient->text()));
-    query.bindValue(QStringLiteral(":vbar"), numberOrNull(w->qtSampleVbar->text()));
-    query.bindValue(QStringLiteral(":rho"), numberOrNull(w->qtBufferDensity->text()));
-    query.bindValue(QStringLiteral(":vis"), numberOrNull(w->qtBufferViscosity->text()));
-    query.bindValue(QStringLiteral(":Mp"), numberOrNull(w->qtSedEquilibriumMR->text()));
-    query.bindValue(QStringLiteral(":Mb"), numberOrNull(w->qtExperimentResultsMb->text()));
-    const GuiVornakel::MrMethod method = w->mrCalculationMethod();
-    query.bindValue(QStringLiteral(":calculatedBy"),
-        method == GuiVornakel::MrMethod::ExactMr         ? QStringLiteral("qtExactMolecularWeight")
-            : method == GuiVornakel::MrMethod::FromSigma ? QStringLiteral("qtFromSigma")
-                                                         : QStringLiteral("qtFromComposition"));
-    query.bindValue(QStringLiteral(":sample_id"), link(qtLinkToSample, qtLinkToSampleName, stored[0]));
-    query.bindValue(QStringLiteral(":buffer_id"), link(qtLinkToSolvent, qtLinkToSolventName, stored[1]));
-    query.bindValue(QStringLiteral(":results_id"), link(qtLinkToResults, qtLinkToResultsName, stored[2]));
-    query.bindValue(QStringLiteral(":active"), 1);
-    if (!query.exec())
-        return false;
-    *savedId = storedId >= 0 ? storedId : query.lastInsertId().toInt();
-    return true;
+    record.sampleId = link(qtLinkToSample, qtLinkToSampleName);
+    record.bufferId = link(qtLinkToSolvent, qtLinkToSolventName);
+    record.resultsId = link(qtLinkToResults, qtLinkToResultsName);
+    return record;
 }
 
-bool GuiSaveToDatabase::writeResultsRecord(QSqlQuery &query, int storedId, int *savedId)
+SqlResultsRecord GuiSaveToDatabase::resultsRecord() const
 {
-    GuiVornakel *w = m_mainWindow;
-    if (storedId < 0) {
-        query.prepare(QStringLiteral(
-            "INSERT INTO results (name, R,       Ro, Rp,      FFo, FFp,     Fo, Fp,     So, Sp,      Do, Dp,      "
-            "Delta1v,Delta1t, abv, abt,     av, at,      bv, bt,      options, options_value, shape, sample_id, "
-            "buffer_id, experiment_id, active, method) VALUES (:name, :R_t,       :Ro_t, :Rp_t,      :FFo_t, :FFp_t, "
-            "     :Fo_t, :Fp_t,     :So_t, :Sp_t,      :Do_t, :Dp_t,      :Delta1v_t,:Delta1t_t, :abv_t, :abt_t,  "
-            "   :av_t, :at_t,      :bv_t, :bt_t,      :options_t, :options_value_t, :shape_t, :sample_id_t, "
-            ":buffer_id_t, :experiment_id_t, :active_t, :method_t) "));
-        query.bindValue(QStringLiteral(":name"), qtResultsName->currentText());
-    } else {
-        // The name of a stored record stays as it is.
-        query.prepare(QStringLiteral(
-            "UPDATE results SET R = :R_t, Ro = :Ro_t, Rp = :Rp_t, FFo = :FFo_t, FFp = :FFp_t, Fo = :Fo_t, Fp = :Fp_t, "
-            "So = :So_t, Sp = :Sp_t, Do = :Do_t, Dp = :Dp_t, Delta1v = :Delta1v_t,Delta1t = :Delta1t_t, abv = "
-            ":abv_t, abt = :abt_t, av = :av_t, at = :at_t, bv = :bv_t, bt = :bt_t, method = :method_t, options = "
-            ":options_t, options_value = :options_value_t, shape = :shape_t, sample_id = :sample_id_t, buffer_id = "
-            ":buffer_id_t, experiment_id = :experiment_id_t, active = :active_t WHERE id = :bufId_t "));
-        query.bindValue(QStringLiteral(":bufId_t"), storedId);
-    }
+    const GuiVornakel *w = m_mainWindow;
+    SqlResultsRecord record;
+    record.name = qtResultsName->currentText();
+    record.radius = numberOrNull(w->qtRStokes->text());
     const struct
     {
-        const char *placeholder;
-        const QString text;
+        QVariant SqlResultsRecord::*member;
+        const QLabel *label;
         double factor;
-    } values[] = {
-        { ":R_t", w->qtRStokes->text(), 1.0 },
-        { ":Ro_t", GuiResultFigure::value(w->qtVbarRo), 1.0 },
-        { ":Rp_t", GuiResultFigure::value(w->qtTellerRp), 1.0 },
-        { ":FFo_t", GuiResultFigure::value(w->qtVbarffo), 1.0 },
-        { ":FFp_t", GuiResultFigure::value(w->qtTellerffp), 1.0 },
-        { ":Fo_t", GuiResultFigure::value(w->qtVbarFo), 1.0 },
-        { ":Fp_t", GuiResultFigure::value(w->qtTellerFp), 1.0 },
-        { ":So_t", GuiResultFigure::value(w->qtVbarSmax), 1.0 },
-        { ":Sp_t", GuiResultFigure::value(w->qtTellerSmax), 1.0 },
-        { ":Do_t", GuiResultFigure::value(w->qtVbarDmax), 1.0 },
-        { ":Dp_t", GuiResultFigure::value(w->qtTellerDmax), 1.0 },
-        { ":Delta1v_t", GuiResultFigure::value(w->qtVbarDelta1max), 1.0 },
-        { ":Delta1t_t", GuiResultFigure::value(w->qtTellerDelta1max), 1.0 },
-        { ":abv_t", GuiResultFigure::value(w->qtVbarmaxab), 1.0 },
-        { ":abt_t", GuiResultFigure::value(w->qtTellermaxab), 1.0 },
+    } figures[] = {
+        { &SqlResultsRecord::vbarRadius, w->qtVbarRo, 1.0 },
+        { &SqlResultsRecord::tellerRadius, w->qtTellerRp, 1.0 },
+        { &SqlResultsRecord::vbarFrictionRatio, w->qtVbarffo, 1.0 },
+        { &SqlResultsRecord::tellerFrictionRatio, w->qtTellerffp, 1.0 },
+        { &SqlResultsRecord::vbarFriction, w->qtVbarFo, 1.0 },
+        { &SqlResultsRecord::tellerFriction, w->qtTellerFp, 1.0 },
+        { &SqlResultsRecord::vbarSmax, w->qtVbarSmax, 1.0 },
+        { &SqlResultsRecord::tellerSmax, w->qtTellerSmax, 1.0 },
+        { &SqlResultsRecord::vbarDmax, w->qtVbarDmax, 1.0 },
+        { &SqlResultsRecord::tellerDmax, w->qtTellerDmax, 1.0 },
+        { &SqlResultsRecord::vbarDelta1, w->qtVbarDelta1max, 1.0 },
+        { &SqlResultsRecord::tellerDelta1, w->qtTellerDelta1max, 1.0 },
+        { &SqlResultsRecord::vbarAxialRatio, w->qtVbarmaxab, 1.0 },
+        { &SqlResultsRecord::tellerAxialRatio, w->qtTellermaxab, 1.0 },
         // The form shows the full axes; the record keeps the semi-axes.
-        { ":av_t", GuiResultFigure::value(w->qtVbar2amax), 0.5 },
-        { ":at_t", GuiResultFigure::value(w->qtTeller2amax), 0.5 },
-        { ":bv_t", GuiResultFigure::value(w->qtVbar2bmin), 0.5 },
-        { ":bt_t", GuiResultFigure::value(w->qtTeller2bmin), 0.5 },
+        { &SqlResultsRecord::vbarSemiAxisA, w->qtVbar2amax, 0.5 },
+        { &SqlResultsRecord::tellerSemiAxisA, w->qtTeller2amax, 0.5 },
+        { &SqlResultsRecord::vbarSemiAxisB, w->qtVbar2bmin, 0.5 },
+        { &SqlResultsRecord::tellerSemiAxisB, w->qtTeller2bmin, 0.5 },
     };
-    for (const auto &v : values)
-        query.bindValue(QLatin1String(v.placeholder), numberOrNull(v.text, v.factor));
-    query.bindValue(QStringLiteral(":method_t"),
-        w->qtVbarMethod->isChecked() ? QStringLiteral("qtVbarMethod") : QStringLiteral("qtTellerMethod"));
+    for (const auto &figure : figures)
+        record.*figure.member = numberOrNull(GuiResultFigure::value(figure.label), figure.factor);
+    record.method = w->qtVbarMethod->isChecked() ? QStringLiteral("qtVbarMethod") : QStringLiteral("qtTellerMethod");
     QString option = QStringLiteral("qtHydrateDelta1");
     for (const QRadioButton *button :
         { w->qtHydrateNothing, w->qtHydrateProlate, w->qtHydrateOblate, w->qtHydrateComputed }) {
@@ -680,18 +612,10 @@ bool GuiSaveToDatabase::writeResultsRecord(QSqlQuery &query, int storedId, int *
             break;
         }
     }
-    query.bindValue(QStringLiteral(":options_t"), option);
-    query.bindValue(QStringLiteral(":options_value_t"), numberOrNull(w->qtHydrateRatio->text()));
-    query.bindValue(QStringLiteral(":shape_t"),
-        w->qtShapeProlate->isChecked()      ? QStringLiteral("qtShapeProlate")
-            : w->qtShapeOblate->isChecked() ? QStringLiteral("qtShapeOblate")
-                                            : QStringLiteral("qtShapeCylinder"));
-    query.bindValue(QStringLiteral(":sample_id_t"), -1);
-    query.bindValue(QStringLiteral(":buffer_id_t"), -1);
-    query.bindValue(QStringLiteral(":experiment_id_t"), -1);
-    query.bindValue(QStringLiteral(":active_t"), 1);
-    if (!query.exec())
-        return false;
-    *savedId = storedId >= 0 ? storedId : query.lastInsertId().toInt();
-    return true;
+    record.option = option;
+    record.optionValue = numberOrNull(w->qtHydrateRatio->text());
+    record.shape = w->qtShapeProlate->isChecked() ? QStringLiteral("qtShapeProlate")
+        : w->qtShapeOblate->isChecked()           ? QStringLiteral("qtShapeOblate")
+                                                  : QStringLiteral("qtShapeCylinder");
+    return record;
 }

@@ -4,19 +4,21 @@
 #include "ui_gui_savetodatabase.h"
 
 #include "gui/gui_recordlistmodel.h"
+#include "sql/sql_records.h"
 
 #include <QDialog>
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
 class GuiVornakel;
 class QKeyEvent;
-class QSqlQuery;
 class QVariant;
 
 // The modal dialog that stores what the main window shows as sample, solvent,
-// experiment and results records. It reads the values straight from the main
-// window's form, its pages and its standard-value dialogs.
+// experiment and results records. It fills each record from the main window's
+// form, its pages and its standard-value dialogs, and stores it through sql/.
 class GuiSaveToDatabase : public QDialog, public Ui_QtSaveToDatabase
 {
     Q_OBJECT
@@ -61,25 +63,22 @@ protected:
 private:
     enum class RecordKind { Sample, Solvent, Experiment, Results };
 
-    // Writes one record with every statement on `query`, inside the save's
-    // transaction. `storedId` is the id of the record chosen to overwrite, or
-    // -1 for a new one. Returns false at the first failed statement (the
-    // query then holds the driver's error); on success *savedId is the id of
-    // the record written.
-    using Writer = bool (GuiSaveToDatabase::*)(QSqlQuery &query, int storedId, int *savedId);
+    // Stores one record through `records`: a new one when `storedId` is -1,
+    // else over the stored record of that id; *savedId is the id written.
+    using Writer = std::function<bool(SqlRecords &records, int storedId, int *savedId)>;
 
     // The frame every record save shares: wait cursor, the overwrite question,
-    // one transaction around the writer, the error box, and the closing steps
-    // after the commit. A failure leaves the stored rows, the lists and the
-    // dialog as they were.
-    void saveRecord(RecordKind kind, Writer write);
+    // the write (one transaction), the error box, and the closing steps after
+    // the commit. A failure leaves the stored rows, the lists and the dialog
+    // as they were.
+    void saveRecord(RecordKind kind, const Writer &write);
 
-    // One writer per kind. The sample and solvent writers live in files of
-    // their own, beside the pages whose values they store.
-    bool writeSampleRecord(QSqlQuery &query, int storedId, int *savedId);
-    bool writeSolventRecord(QSqlQuery &query, int storedId, int *savedId);
-    bool writeExperimentRecord(QSqlQuery &query, int storedId, int *savedId);
-    bool writeResultsRecord(QSqlQuery &query, int storedId, int *savedId);
+    // The records as the main window shows them. The sample and solvent live
+    // in files of their own, beside the pages whose values they take.
+    SqlSampleRecord sampleRecord() const;
+    SqlSolventRecord solventRecord() const;
+    SqlExperimentRecord experimentRecord() const;
+    SqlResultsRecord resultsRecord() const;
     // A field's number (times `factor`), or NULL for an empty or non-numeric
     // text: an empty field must come back empty, not as 0.
     static QVariant numberOrNull(const QString &text, double factor = 1.0);
@@ -87,7 +86,7 @@ private:
     // One tab's name box, and the experiment tab's link row of the same kind.
     struct RecordList
     {
-        QString table;
+        SqlRecordKind kind = SqlRecordKind::Sample;
         QComboBox *nameBox = nullptr;
         QString newRecordText;
         bool newRecordIsPlaceholder = false;
@@ -104,7 +103,7 @@ private:
     void createConnections();
     void loadExperiment();
     void populate(RecordList &list);
-    bool readRecords(const QString &table, QVector<GuiRecordListModel::Entry> *entries);
+    bool readRecords(SqlRecordKind kind, QVector<GuiRecordListModel::Entry> *entries);
     void showLinkList(RecordList &list, const QVector<GuiRecordListModel::Entry> &entries);
     void setLinkAvailable(RecordList &list, bool any);
     void fillLinkList(RecordList &list);

@@ -81,8 +81,6 @@ GuiVornakel::~GuiVornakel()
     m_viscosityStandardValue = nullptr;
     delete m_vbarStandardValue;
     m_vbarStandardValue = nullptr;
-    delete m_computedHydration;
-    m_computedHydration = nullptr;
 }
 
 bool GuiVornakel::initVornakel()
@@ -149,8 +147,11 @@ bool GuiVornakel::openDatabase(const QString &path)
 
     SqlUpdateDatabase updater;
     connect(&updater, &SqlUpdateDatabase::sigShowMessage, this, &GuiVornakel::sigShowSplashMessage);
-    if (!updater.openAndUpdate(file))
+    if (!updater.openAndUpdate(file)) {
+        QMessageBox::critical(
+            nullptr, QStringLiteral("Vornakel"), updater.error(), QMessageBox::Ok, QMessageBox::NoButton);
         return false;
+    }
     m_database = QSqlDatabase::database(file, true);
     return true;
 }
@@ -188,7 +189,6 @@ void GuiVornakel::initialize()
     m_moduleManager = new XmlMessageProcessor(m_databasePath, false, this);
     m_dataUpdate = new GuiDataUpdate(m_databasePath, nullptr);
 
-    m_computedHydration = nullptr;
     m_clearing = false;
 
     qtStackComposition->setDatabasePath(m_databasePath);
@@ -525,11 +525,6 @@ void GuiVornakel::keepWithWindow(QWidget *window)
         m_openedWindows.append(window);
 }
 
-void GuiVornakel::onChangeDefaults()
-{
-    m_changeDefaults->exec();
-}
-
 // A script exception is shown, never dropped, except while clear() empties the
 // fields (which makes the module see half-empty inputs on purpose).
 void GuiVornakel::onPluginError(const QString &text)
@@ -547,13 +542,10 @@ void GuiVornakel::onPageAccepted()
     QObject *page = sender();
     if (!page)
         return;
-    if (page == qtStackComposition) {
-        checkRemembered(m_mrMethodButton);
-        checkRemembered(m_vbarSourceButton);
-    } else if (page == qtStackBufferComponents) {
-        checkRemembered(m_densitySourceButton);
-        checkRemembered(m_viscositySourceButton);
-    }
+    if (page == qtStackComposition)
+        m_sources.pressAgain({ Source::MrMethod, Source::Vbar });
+    else if (page == qtStackBufferComponents)
+        m_sources.pressAgain({ Source::Density, Source::Viscosity });
     showTabs();
 }
 
@@ -562,20 +554,11 @@ void GuiVornakel::onPageCanceled()
     QObject *page = sender();
     if (!page)
         return;
-    if (page == qtStackComposition) {
-        checkRemembered(m_mrMethodButton);
-        checkRemembered(m_vbarSourceButton);
-    } else if (page == qtStackBufferComponents) {
-        checkRemembered(m_viscositySourceButton);
-        checkRemembered(m_densitySourceButton);
-    }
+    if (page == qtStackComposition)
+        m_sources.pressAgain({ Source::MrMethod, Source::Vbar });
+    else if (page == qtStackBufferComponents)
+        m_sources.pressAgain({ Source::Viscosity, Source::Density });
     showTabs();
-}
-
-void GuiVornakel::checkRemembered(QAbstractButton *button)
-{
-    if (button)
-        button->setChecked(true);
 }
 
 void GuiVornakel::showTabs()

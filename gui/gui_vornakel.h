@@ -1,10 +1,10 @@
 #ifndef GUI_VORNAKEL_H
 #define GUI_VORNAKEL_H
 
+#include "gui_valuesources.h"
 #include "gui_waitcursor.h"
 #include "ui_gui_vornakel.h"
 
-#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
@@ -29,6 +29,7 @@ class QCloseEvent;
 class QMoveEvent;
 class QResizeEvent;
 class XmlMessageProcessor;
+enum class SqlRecordKind;
 
 // The main window: one per open database file. The form is a public base, so
 // the save dialog, the composition pages and the standard-value dialogs reach
@@ -38,12 +39,12 @@ class GuiVornakel : public QMainWindow, public Ui_QtVornakel
     Q_OBJECT
 
 public:
-    // A null path stands for the default database file. Builds neither the
-    // form nor any other object: initVornakel() does.
     // How the molecular weight is obtained.
     enum class MrMethod { None = 0, ExactMr = 1, FromSigma = 2, FromComposition = 3 };
     Q_ENUM(MrMethod)
 
+    // A null path stands for the default database file. Builds neither the
+    // form nor any other object: initVornakel() does.
     explicit GuiVornakel(const QString &path, QWidget *parent = nullptr);
     ~GuiVornakel() override;
 
@@ -53,7 +54,7 @@ public:
     bool initVornakel();
     void initialize();
     void createConnections();
-    // False after the database layer has shown why the file cannot be used.
+    // False after a box has said why the file cannot be used.
     bool openDatabase(const QString &path);
 
     // Where the program looks by default, from the executable's folder.
@@ -71,9 +72,15 @@ public:
     void equilibriumTempCalculations();
     MrMethod mrCalculationMethod() const;
     double So20W_K() const;
-    void blockCalculations(const bool &block);
-    void stopSignals(const bool &stop);
-    void setBusyCursor(const bool &busy);
+    void blockCalculations(bool block);
+    void stopSignals(bool stop);
+    void setBusyCursor(bool busy);
+    // The calculation module "MainScreen" the window calls (not handed over).
+    AppPlugin *calculationsPlugin() const;
+    // Another calculation module in its place (a test's recording one): the
+    // window owns it from now on and deletes the one it had. Only after
+    // initVornakel(), which builds the pages and dialogs it is handed to.
+    void setCalculationsPlugin(AppPlugin *module);
 
     // Results page and shape graphs.
     void alignLabels();
@@ -87,10 +94,10 @@ public:
     void clearSolventPage();
     void clearExperimentPage();
     void clearResultsPage();
-    void loadSamplePage(const int &id);
-    void loadSolventPage(const int &id);
-    void loadExperimentPage(const int &id);
-    void loadResultsPage(const int &id);
+    void loadSamplePage(int id);
+    void loadSolventPage(int id);
+    void loadExperimentPage(int id);
+    void loadResultsPage(int id);
 
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
@@ -190,14 +197,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    static void checkRemembered(QAbstractButton *button);
+    using Source = GuiValueSources::Source;
+
     // A top-level window opened from this one (a graph, a module's window),
     // closed when this window closes.
     void keepWithWindow(QWidget *window);
     void showTabs(); // the stacked widget back on the page that holds the tabs
 
     // Record lists and loaders.
-    void fillRecordList(QComboBox *list, const QComboBox *sortBy, const QString &table, const QString &first);
+    void fillRecordList(QComboBox *list, const QComboBox *sortBy, SqlRecordKind kind, const QString &first);
     // The id to load (-1 takes the list's current entry, which it then is);
     // false when that entry starts a new record.
     bool pickRecord(QComboBox *list, int *id);
@@ -207,12 +215,27 @@ private:
     void holdComputedHydration(const double *value);
     // The program defaults; all empty without the defaults dialog.
     GuiDefaultsRow defaults() const;
+    // Writes result trees into the form with the window's own signals blocked;
+    // returns the graph points they carry.
+    QStringList writeResults(const QList<AppScriptObject *> &results);
+    // Takes the disabled (standard or computed) vbar, density and viscosity,
+    // or only the one given, from 20 C to the equilibrium temperature.
+    void correctForTemperature(const QLineEdit *only);
+    // Empties computed figures whose inputs are missing, leaving those the person typed over.
+    void emptyFigures(const QList<GuiLineEdit *> &figures);
+    // Empties the figures of the Results tab, leaving its options as they are.
+    void emptyResultFigures();
+    // Marks the Results tab out of date whenever one of its inputs changes.
+    void watchResultsInputs();
+    void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
+        QGroupBox *pageChoice, bool greyWhenLeft);
+    void chooseStandardValue(GuiStandardValue *dialog, Source source, QAbstractButton *standardButton,
+        QGroupBox *pageChoice, QLineEdit *field);
 
     XmlMessageProcessor *m_moduleManager = nullptr;
     std::unique_ptr<GuiWaitCursor> m_busyCursor;
     AppPlugin *m_calculationsPlugin = nullptr; // owned: the module manager never deletes its modules
     GuiDataUpdate *m_dataUpdate = nullptr;
-    double *m_computedHydration = nullptr; // null until the sample page hands one over
     QSqlDatabase m_database;
     GuiDensityStandardValue *m_densityStandardValue = nullptr;
     GuiViscosityStandardValue *m_viscosityStandardValue = nullptr;
@@ -240,50 +263,15 @@ private:
     QList<GuiVornakel *> m_vornakelList; // this window's copy of the open windows
 
     MrMethod m_mrMethod = MrMethod::None;
-    // The buttons that last chose each source; re-pressed when a page or a
-    // standard-value dialog is left.
-    QAbstractButton *m_vbarSourceButton = nullptr;
-    QAbstractButton *m_densitySourceButton = nullptr;
-    QAbstractButton *m_viscositySourceButton = nullptr;
-    QAbstractButton *m_mrMethodButton = nullptr;
+    // The buttons that chose each source, the 20 C bases of the corrected
+    // fields and the computed hydration.
+    GuiValueSources m_sources;
 
     bool m_initialized = false; // the form is built and the geometry restored
     // The splash time can run out while a start-up message box waits for the
     // person: the window shows only once initVornakel() has succeeded.
     bool m_started = false;
     bool m_showPending = false;
-    // ---- Experiment calculations: helpers and state ----
-public:
-    // The calculation module "MainScreen" the window calls (not handed over).
-    AppPlugin *calculationsPlugin() const;
-    // Another calculation module in its place (a test's recording one): the
-    // window owns it from now on and deletes the one it had. Only after
-    // initVornakel(), which builds the pages and dialogs it is handed to.
-    void setCalculationsPlugin(AppPlugin *module);
-
-private:
-    // Writes result trees into the form with the window's own signals blocked;
-    // returns the graph points they carry.
-    QStringList writeResults(const QList<AppScriptObject *> &results);
-    // Takes the disabled (standard or computed) vbar, density and viscosity,
-    // or only the one given, from 20 C to the equilibrium temperature.
-    void correctForTemperature(const QLineEdit *only);
-    // Empties computed figures whose inputs are missing, leaving those the person typed over.
-    void emptyFigures(const QList<GuiLineEdit *> &figures);
-    // Empties the figures of the Results tab, leaving its options as they are.
-    void emptyResultFigures();
-    // Marks the Results tab out of date whenever one of its inputs changes.
-    void watchResultsInputs();
-    void setDirectEntry(bool checked, QAbstractButton *button, QAbstractButton *&source, QLineEdit *field,
-        QLabel *caption, QGroupBox *pageChoice, bool greyWhenLeft);
-    void chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source, QAbstractButton *standardButton,
-        QGroupBox *pageChoice, QLineEdit *field);
-    // The value a temperature-corrected field holds at 20 C: the base every
-    // correction starts from, so that corrections never compound.
-    double valueAt20(const QLineEdit *field) const;
-    QHash<const QObject *, double> m_valueAt20;
-    bool m_correctingTemperature = false; // writes of the correction keep the base
-    // ---- end of experiment calculations ----
 };
 
 #endif

@@ -1,13 +1,19 @@
-// Main window commands: further database windows, the about box, the help
-// pages, add-on modules and their windows, and the update check.
+// Main window commands: further database windows, the defaults, the import of
+// older database files, the about box, the help pages, add-on modules and
+// their windows, and the update check.
 #include "gui/gui_vornakel.h"
 
+#include "app/app_constants.h"
 #include "app/app_log.h"
 #include "app/app_servers.h"
 #include "app/app_version.h"
 #include "gui/gui_about.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_changedefaults.h"
 #include "gui/gui_checkforupdates.h"
 #include "gui/gui_module.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_vornakelimporter.h"
 #include "gui/gui_vornakelmodules.h"
 #include "gui/gui_webmodule.h"
 #include "xml/xml_messageprocessor.h"
@@ -54,7 +60,7 @@ bool isOpenDatabase(const QString &path)
 void GuiVornakel::onShowExperimentalDatabases()
 {
     const QString startFolder
-        = QSettings().value(QStringLiteral("ChangeDefaults/lastOpenDirectory"), QDir::currentPath()).toString();
+        = QSettings().value(QLatin1String(AppKeys::lastDatabaseFolder), QDir::currentPath()).toString();
     const QString fileName = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open Database"), startFolder, QStringLiteral("Sqlite Database (*.db)"));
     if (fileName.isEmpty() || !QFileInfo::exists(fileName))
@@ -106,6 +112,23 @@ void GuiVornakel::onShowExperimentalDatabases()
     for (GuiVornakel *each : list)
         each->syncVornakelList(list);
     window->raise();
+}
+
+void GuiVornakel::onChangeDefaults()
+{
+    m_changeDefaults->exec();
+}
+
+void GuiVornakel::onImport()
+{
+    GuiVornakelImporter importer(m_databasePath, this);
+    // The window's record lists and both pages' reference lists follow an import.
+    connect(&importer, &GuiVornakelImporter::sigDatabaseImportFinished, this, &GuiVornakel::onDatabaseImporterRun);
+    connect(&importer, &GuiVornakelImporter::sigDatabaseImportFinished, qtStackBufferComponents,
+        &GuiBufferComponents::onDatabaseImporterRun);
+    connect(&importer, &GuiVornakelImporter::sigDatabaseImportFinished, qtStackComposition,
+        &GuiSampleComposition::onDatabaseImporterRun);
+    importer.exec();
 }
 
 void GuiVornakel::onShowAboutVornakel()

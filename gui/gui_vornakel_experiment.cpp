@@ -66,11 +66,6 @@ QStringList GuiVornakel::writeResults(const QList<AppScriptObject *> &results)
     return graphPoints;
 }
 
-double GuiVornakel::valueAt20(const QLineEdit *field) const
-{
-    return m_valueAt20.contains(field) ? m_valueAt20.value(field) : AppNumber::valueOrZero(field->text());
-}
-
 AppPlugin *GuiVornakel::calculationsPlugin() const
 {
     return m_calculationsPlugin;
@@ -207,10 +202,10 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     // correction of its buffer to this temperature, not the accepted figure
     // corrected once more.
     GuiBufferComponents *page = qtStackBufferComponents;
-    const bool densityFromPage
-        = wanted(qtBufferDensity) && m_densitySourceButton == qtDensityCompute && page->qtCalculateDensity->isChecked();
-    const bool viscosityFromPage = wanted(qtBufferViscosity) && m_viscositySourceButton == qtViscosityCompute
-        && page->qtCalculateViscosity->isChecked();
+    const bool densityFromPage = wanted(qtBufferDensity) && m_sources.button(Source::Density) == qtDensityCompute
+        && page->qtCalculateDensity->isChecked();
+    const bool viscosityFromPage = wanted(qtBufferViscosity)
+        && m_sources.button(Source::Viscosity) == qtViscosityCompute && page->qtCalculateViscosity->isChecked();
     const AppScriptMessages pass(this);
     // A temperature that is no valid entry corrects nothing; the figures that
     // depend on it are emptied by calculate().
@@ -228,7 +223,7 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     QHash<const QObject *, double> bases;
     const QVariant temperature = number(qtSedEquilibriumTemp);
     auto correct = [&](QLineEdit *field) {
-        const double base = valueAt20(field);
+        const double base = m_sources.valueAt20(field);
         bases.insert(field, base);
         return QVariant(base);
     };
@@ -241,13 +236,11 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
             results.add(
                 Calc::viscosityAtT.call(m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0)));
     }
-    m_correctingTemperature = true;
+    m_sources.beginCorrection();
     writeResults(results);
     for (auto it = fromPage.cbegin(); it != fromPage.cend(); ++it)
         it.key()->setText(it.value() > 0 ? AppNumber::toText(it.value()) : QString());
-    m_correctingTemperature = false;
-    for (auto it = bases.cbegin(); it != bases.cend(); ++it)
-        m_valueAt20.insert(it.key(), it.value());
+    m_sources.endCorrection(bases);
 }
 
 void GuiVornakel::onSedEqTempChanged()
@@ -262,7 +255,7 @@ void GuiVornakel::onSedEqTempChanged()
     const AppCalculation<2> *function = &AppCalculationContract::defaultSampleVbar;
     // The composition's vbar stands only while it is the chosen source: a
     // standard vbar chosen since is corrected from its own base instead.
-    if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_vbarSourceButton != qtVbarStandard) {
+    if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_sources.button(Source::Vbar) != qtVbarStandard) {
         vbar = AppNumber::valueOrZero(qtStackComposition->qtCalculatedVBar->text());
         function = &AppCalculationContract::calculateSampleVbar;
     }
@@ -285,8 +278,8 @@ void GuiVornakel::onCalculatedVBarAccepted(qreal value)
             m_calculationsPlugin, QVariant(AppNumber::toText(value)), number(qtSedEquilibriumTemp)));
         writeResults(results);
     }
-    m_mrMethodButton = qtFromComposition;
-    m_vbarSourceButton = qtVbarCompute;
+    m_sources.choose(Source::MrMethod, qtFromComposition);
+    m_sources.choose(Source::Vbar, qtVbarCompute);
     setCheckedQuietly(qtStackComposition->qtCalculateVbar, true);
     calculate();
 }
@@ -295,7 +288,7 @@ void GuiVornakel::onCalculatedMrAccepted(qreal value)
 {
     m_mrMethod = MrMethod::FromComposition;
     qtSedEquilibriumMR->setText(AppNumber::toText(value));
-    m_mrMethodButton = qtFromComposition;
+    m_sources.choose(Source::MrMethod, qtFromComposition);
     qtSedEquilibriumMR->setEnabled(false);
     calculate();
 }
@@ -304,21 +297,21 @@ void GuiVornakel::onCalculatedHydrationAccepted(qreal value)
 {
     const double hydration = value;
     holdComputedHydration(&hydration);
-    m_mrMethodButton = qtFromComposition;
+    m_sources.choose(Source::MrMethod, qtFromComposition);
 }
 
 void GuiVornakel::onBufferDensityCalculated(qreal value)
 {
     qtBufferDensity->setText(AppNumber::toText(value));
     qtDensityCompute->setChecked(true);
-    m_densitySourceButton = qtDensityCompute;
+    m_sources.choose(Source::Density, qtDensityCompute);
     calculate();
 }
 
 void GuiVornakel::onBufferViscosityCalculated(qreal value)
 {
     qtBufferViscosity->setText(AppNumber::toText(value));
-    m_viscositySourceButton = qtViscosityCompute;
+    m_sources.choose(Source::Viscosity, qtViscosityCompute);
     qtViscosityCompute->setChecked(true);
     calculate();
 }
@@ -335,12 +328,12 @@ double GuiVornakel::So20W_K() const
 
 // Field input rules
 
-void GuiVornakel::blockCalculations(const bool &block)
+void GuiVornakel::blockCalculations(bool block)
 {
     m_calculationsBlocked = block;
 }
 
-void GuiVornakel::stopSignals(const bool &stop)
+void GuiVornakel::stopSignals(bool stop)
 {
     const QList<QObject *> controls = { qtHydrateRatio, qtShapeProlate, qtShapeOblate, qtShapeCylinder,
         qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 };
@@ -348,7 +341,7 @@ void GuiVornakel::stopSignals(const bool &stop)
         control->blockSignals(stop);
 }
 
-void GuiVornakel::setBusyCursor(const bool &busy)
+void GuiVornakel::setBusyCursor(bool busy)
 {
     // Calls do not nest: a second true keeps the one cursor, a false without one does nothing.
     if (busy && !m_busyCursor)
@@ -433,7 +426,7 @@ void GuiVornakel::onValueEdited()
     }
 
     source->setProperty(userEntry, true);
-    m_valueAt20.remove(source);
+    m_sources.typed(source);
     calculate();
 }
 
@@ -449,36 +442,35 @@ void GuiVornakel::onValueChanged()
     if (source == qtExperimentResultsRp || source == qtExperimentResultsS)
         source->setProperty(lastValue, static_cast<QLineEdit *>(source)->text());
     // A value written by anything but the temperature correction is a new base.
-    if (!m_correctingTemperature)
-        m_valueAt20.remove(source);
+    m_sources.written(source);
 }
 
 void GuiVornakel::onSampleVbarDirectEntry(bool checked)
 {
-    setDirectEntry(checked, qtVbarDirectEntry, m_vbarSourceButton, qtSampleVbar, qtSampleVbarLabel,
+    setDirectEntry(checked, qtVbarDirectEntry, Source::Vbar, qtSampleVbar, qtSampleVbarLabel,
         qtStackComposition->qtCalculateVbar, false);
 }
 
 void GuiVornakel::onBufferDensityDirectEntry(bool checked)
 {
-    setDirectEntry(checked, qtDensityDirectEntry, m_densitySourceButton, qtBufferDensity, qtBufferDensityLabel,
+    setDirectEntry(checked, qtDensityDirectEntry, Source::Density, qtBufferDensity, qtBufferDensityLabel,
         qtStackBufferComponents->qtCalculateDensity, false);
 }
 
 void GuiVornakel::onBufferViscosityDirectEntry(bool checked)
 {
-    setDirectEntry(checked, qtViscosityDirectEntry, m_viscositySourceButton, qtBufferViscosity, qtBufferViscosityLabel,
+    setDirectEntry(checked, qtViscosityDirectEntry, Source::Viscosity, qtBufferViscosity, qtBufferViscosityLabel,
         qtStackBufferComponents->qtCalculateViscosity, true);
 }
 
 // A direct-entry field is typed by the person, shown in blue and marked as
 // taking no temperature correction; leaving direct entry locks it again (the
 // viscosity field also turns grey).
-void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, QAbstractButton *&source, QLineEdit *field,
+void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field,
     QLabel *caption, QGroupBox *pageChoice, bool greyWhenLeft)
 {
     if (checked) {
-        source = button;
+        m_sources.choose(source, button);
         caption->setText(QStringLiteral("No Temp Correction"));
         field->setEnabled(true);
         field->setStyleSheet(QLatin1String(GuiStyle::typedText));
@@ -495,36 +487,35 @@ void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, QAbstrac
 void GuiVornakel::onClickedVbarStandard()
 {
     chooseStandardValue(
-        m_vbarStandardValue, m_vbarSourceButton, qtVbarStandard, qtStackComposition->qtCalculateVbar, qtSampleVbar);
+        m_vbarStandardValue, Source::Vbar, qtVbarStandard, qtStackComposition->qtCalculateVbar, qtSampleVbar);
 }
 
 void GuiVornakel::onClickedDensityStandard()
 {
-    chooseStandardValue(m_densityStandardValue, m_densitySourceButton, qtDensityStandard,
+    chooseStandardValue(m_densityStandardValue, Source::Density, qtDensityStandard,
         qtStackBufferComponents->qtCalculateDensity, qtBufferDensity);
 }
 
 void GuiVornakel::onClickedViscosityStandard()
 {
-    chooseStandardValue(m_viscosityStandardValue, m_viscositySourceButton, qtViscosityStandard,
+    chooseStandardValue(m_viscosityStandardValue, Source::Viscosity, qtViscosityStandard,
         qtStackBufferComponents->qtCalculateViscosity, qtBufferViscosity);
 }
 
 // An accepted standard value becomes the field's source, is taken to the
 // experiment temperature and recalculated; either way the remembered source
 // button ends up pressed again.
-void GuiVornakel::chooseStandardValue(GuiStandardValue *dialog, QAbstractButton *&source,
-    QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
+void GuiVornakel::chooseStandardValue(
+    GuiStandardValue *dialog, Source source, QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
 {
     const AppScriptMessages pass(this);
     if (dialog && dialog->execute() == QDialog::Accepted) {
-        source = standardButton;
+        m_sources.choose(source, standardButton);
         setCheckedQuietly(pageChoice, false);
         correctForTemperature(field);
         calculate();
     }
-    if (source)
-        source->setChecked(true);
+    m_sources.pressAgain({ source });
 }
 
 void GuiVornakel::onClickedFromComposition()
@@ -558,7 +549,7 @@ void GuiVornakel::onExactMolecularWeightDirectEntry()
     if (qtSedEquilibriumMR->text().isEmpty())
         qtStopSign->show();
     m_mrMethod = MrMethod::ExactMr;
-    m_mrMethodButton = qtExactMolecularWeight;
+    m_sources.choose(Source::MrMethod, qtExactMolecularWeight);
     qtSedEquilibriumMR->setEnabled(true);
     qtSedEquilibriumMR->setFocus(Qt::OtherFocusReason);
     qtSedEquilibriumMR->setStyleSheet(QLatin1String(GuiStyle::exactMrText));
@@ -570,7 +561,7 @@ void GuiVornakel::onSetFromSigma()
     emit sigLog(QStringLiteral("USER_SUPPLIED_SIGMA"), AppLog::Trace);
     qtStopSign->hide();
     m_mrMethod = MrMethod::FromSigma;
-    m_mrMethodButton = qtFromSigma;
+    m_sources.choose(Source::MrMethod, qtFromSigma);
     qtSedEquilibriumSigma->setEnabled(true);
     qtSedEquilibriumSigma->setFocus(Qt::OtherFocusReason);
     qtSedEquilibriumMR->setEnabled(false);
@@ -594,7 +585,7 @@ void GuiVornakel::onCurrentTabChanged(int index)
     alignLabels();
     if (qtTabWidget->tabText(index).remove(QLatin1Char('&')).compare(QLatin1String("Results"), Qt::CaseInsensitive)
         == 0) {
-        qtHydrateComputed->setEnabled(m_computedHydration && *m_computedHydration != 0.0);
+        qtHydrateComputed->setEnabled(m_sources.offersComputedHydration());
         calculateResults();
     }
 }

@@ -15,14 +15,11 @@
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_standardvalue.h"
+#include "sql/sql_records.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QDir>
 #include <QMessageBox>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTime>
 
 namespace {
@@ -36,12 +33,6 @@ QString columnText(const QVariant &value)
     if (value.type() == QVariant::Double)
         return AppNumber::toText(value.toDouble());
     return value.toString();
-}
-
-// A link column: NULL means no link, as -1 does (no record has the id 0).
-int linkId(const QVariant &value)
-{
-    return value.isNull() ? -1 : value.toInt();
 }
 
 // "(MM/dd/yy)  " for a stored date, as the date is stored (no time zone), or
@@ -100,37 +91,18 @@ private:
     bool m_wasStopped;
 };
 
-using RecordRows = QList<QVector<QVariant>>;
-
-// The rows of one record, all read before any is shown: showing a row runs
-// statements of its own on the connection. False, after the box (its text led
-// by `what`), when the statement fails.
-bool readRecord(
-    QWidget *parent, const QSqlDatabase &db, const QString &what, const QString &sql, int id, RecordRows *rows)
+// The box of a record that cannot be read: its kind, then the file and the driver's text.
+void showLoadFailure(QWidget *parent, const QString &what, const SqlRecords &records)
 {
-    QSqlQuery query(db);
-    query.prepare(sql);
-    query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec()) {
-        QMessageBox::critical(parent, QStringLiteral("Vornakel"), what + query.lastError().text(), QMessageBox::Ok,
-            QMessageBox::NoButton);
-        return false;
-    }
-    const int columns = query.record().count();
-    while (query.next()) {
-        QVector<QVariant> row(columns);
-        for (int i = 0; i < columns; ++i)
-            row[i] = query.value(i);
-        rows->append(row);
-    }
-    return true;
+    QMessageBox::critical(
+        parent, QStringLiteral("Vornakel"), what + records.error(), QMessageBox::Ok, QMessageBox::NoButton);
 }
 
 } // namespace
 
 // Record lists
 
-void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const QString &table, const QString &first)
+void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, SqlRecordKind kind, const QString &first)
 {
     const bool wasBlocked = list->blockSignals(true);
     // Ten thousand entries in one step, without an item object each.
@@ -144,25 +116,24 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const
     if (!list->property(lastRecordProperty).isValid())
         list->setProperty(lastRecordProperty, first);
 
-    QString sql = QStringLiteral("SELECT id, name, modified FROM %1 WHERE active > 0 ").arg(table);
+    SqlRecords::Order order = SqlRecords::Order::AsStored;
     if (sortBy->currentText() == QLatin1String("Name"))
-        sql += QLatin1String("ORDER BY name");
+        order = SqlRecords::Order::ByName;
     else if (sortBy->currentText() == QLatin1String("Date"))
-        sql += QLatin1String("ORDER BY modified");
-    QSqlQuery query(m_database);
-    query.setForwardOnly(true);
-    if (!query.exec(sql)) {
+        order = SqlRecords::Order::ByDate;
+    SqlRecords records(m_database);
+    QVector<SqlRecords::Entry> stored;
+    if (!records.list(kind, order, true, &stored)) {
         // Several database windows may be open: the box names the file.
-        QMessageBox::critical(this, QStringLiteral("Vornakel"),
-            QDir::toNativeSeparators(m_database.databaseName()) + QStringLiteral(":\n") + query.lastError().text(),
-            QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::critical(
+            this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok, QMessageBox::NoButton);
         list->blockSignals(wasBlocked);
         return;
     }
     QVector<GuiRecordListModel::Entry> entries;
-    while (query.next())
-        entries.append({ datePrefix(query.value(2)) + query.value(1).toString(), query.value(0) });
-    query.finish();
+    entries.reserve(stored.size());
+    for (const SqlRecords::Entry &entry : qAsConst(stored))
+        entries.append({ datePrefix(entry.modified) + entry.name, entry.id });
     model->append(entries);
 
     // A record just saved is found by its id: the remembered text carries the
@@ -187,23 +158,22 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, const
 
 void GuiVornakel::populateSampleRecordList()
 {
-    fillRecordList(qtSampleName, qtSampleSortBy, QStringLiteral("sample"), QStringLiteral("New Sample"));
+    fillRecordList(qtSampleName, qtSampleSortBy, SqlRecordKind::Sample, QStringLiteral("New Sample"));
 }
 
 void GuiVornakel::populateSolventRecordList()
 {
-    fillRecordList(qtBufferName, qtBufferSortBy, QStringLiteral("buffer"), QStringLiteral("New Solvent"));
+    fillRecordList(qtBufferName, qtBufferSortBy, SqlRecordKind::Solvent, QStringLiteral("New Solvent"));
 }
 
 void GuiVornakel::populateExperimentRecordList()
 {
-    fillRecordList(
-        qtExperimentName, qtExperimentSortBy, QStringLiteral("experiment"), QStringLiteral("New Experiment"));
+    fillRecordList(qtExperimentName, qtExperimentSortBy, SqlRecordKind::Experiment, QStringLiteral("New Experiment"));
 }
 
 void GuiVornakel::populateResultsRecordList()
 {
-    fillRecordList(qtResultsName, qtResultsSortBy, QStringLiteral("results"), QStringLiteral("New Results"));
+    fillRecordList(qtResultsName, qtResultsSortBy, SqlRecordKind::Results, QStringLiteral("New Results"));
 }
 
 void GuiVornakel::onRecordComboBoxChanged()
@@ -270,7 +240,7 @@ bool GuiVornakel::optionsStopped() const
     return qtHydrateNothing->signalsBlocked();
 }
 
-void GuiVornakel::loadSamplePage(const int &recordId)
+void GuiVornakel::loadSamplePage(int recordId)
 {
     // A load inside another keeps the outer load's suspensions when it ends.
     const bool wasStopped = optionsStopped();
@@ -294,13 +264,11 @@ void GuiVornakel::loadSamplePage(const int &recordId)
         lift();
         return;
     }
-    RecordRows rows;
-    if (!readRecord(this, m_database, QStringLiteral("sample"),
-            QStringLiteral("SELECT vbarDirectEntry,        vbarStandard,        calcVBar,        calcMR,        "
-                           "calcHydration,        useDenaturant,       sk,        pkaamino,        pkacarboxl,        "
-                           "pH,        nMer,        aminoSequence,        aminoSequenceCodeSize,        VBarStandardT "
-                           "FROM   sample WHERE  id = :id"),
-            id, &rows)) {
+    SqlRecords records(m_database);
+    SqlSampleRecord record;
+    bool found = false;
+    if (!records.loadSample(id, &record, &found)) {
+        showLoadFailure(this, QStringLiteral("sample"), records);
         lift();
         return;
     }
@@ -310,17 +278,11 @@ void GuiVornakel::loadSamplePage(const int &recordId)
     bool standardVbar = false;
     // As an experiment's link, the sample gives its Mr only to an experiment whose Mr comes from the composition.
     const bool mrToExperiment = !m_loadingLinkedSample || m_mrMethod == MrMethod::FromComposition;
-    for (const QVector<QVariant> &row : rows) {
-        const QVariant vbarDirect = row.at(0);
-        const QVariant vbarStandard = row.at(1);
-        const QVariant calcVbar = row.at(2);
-        const QVariant calcMr = row.at(3);
-        const QVariant calcHydration = row.at(4);
-        const QVariant pkaAmino = row.at(7);
-        const QVariant pkaCarboxyl = row.at(8);
-        const QVariant nMer = row.at(10);
-        const QVariant sequence = row.at(11);
-        const QVariant vbarStandardT = row.at(13);
+    if (found) {
+        const QVariant &vbarDirect = record.vbarDirect;
+        const QVariant &vbarStandard = record.vbarStandard;
+        const QVariant &calcVbar = record.calculatedVbar;
+        const QVariant &calcMr = record.calculatedMr;
 
         if (!vbarDirect.isNull()) {
             qtVbarDirectEntry->setChecked(true);
@@ -330,7 +292,7 @@ void GuiVornakel::loadSamplePage(const int &recordId)
         if (!vbarStandard.isNull()) {
             qtVbarStandard->setChecked(true);
             m_vbarStandardValue->setValue(vbarStandard.toDouble());
-            m_vbarStandardValue->setTemperature(vbarStandardT.toDouble());
+            m_vbarStandardValue->setTemperature(record.vbarStandardT.toDouble());
             page->qtCalculateVbar->setChecked(false);
             standardVbar = true;
         }
@@ -343,14 +305,14 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             page->qtCalculateVbar->setChecked(true);
             if (!vbarChosen) {
                 qtVbarCompute->setChecked(true);
-                m_vbarSourceButton = qtVbarCompute;
+                m_sources.choose(Source::Vbar, qtVbarCompute);
                 computedVbar = columnText(calcVbar);
             }
         }
         if (!calcMr.isNull()) {
             if (mrToExperiment) {
                 qtFromComposition->setChecked(true);
-                m_mrMethodButton = qtFromComposition;
+                m_sources.choose(Source::MrMethod, qtFromComposition);
                 qtSedEquilibriumMR->setText(columnText(calcMr));
             }
             page->qtCalculatedMR->setText(columnText(calcMr));
@@ -358,12 +320,12 @@ void GuiVornakel::loadSamplePage(const int &recordId)
         } else {
             page->qtCalculateMr->setChecked(false);
         }
-        const double hydration = calcHydration.toDouble();
+        const double hydration = record.calculatedHydration.toDouble();
         if (hydration == 0.0) {
             qtHydrateNothing->setChecked(true);
             page->qtCalculateHydration->setChecked(false);
         } else {
-            page->qtCalculatedHydration->setText(columnText(calcHydration));
+            page->qtCalculatedHydration->setText(columnText(record.calculatedHydration));
             holdComputedHydration(&hydration);
             page->qtCalculateHydration->setChecked(true);
             qtHydrateComputed->setChecked(true);
@@ -371,23 +333,23 @@ void GuiVornakel::loadSamplePage(const int &recordId)
             qtHydrateRatio->setText(QString::number(hydration, 'g', 4));
             qtHydrateRatio->setEnabled(false);
         }
-        if (!pkaAmino.isNull())
-            page->setAminoValue(pkaAmino.toDouble());
-        if (!pkaCarboxyl.isNull())
-            page->setCarboxylValue(pkaCarboxyl.toDouble());
-        if (!nMer.isNull() && nMer.toInt() > 0) {
+        if (!record.pkaAmino.isNull())
+            page->setAminoValue(record.pkaAmino.toDouble());
+        if (!record.pkaCarboxyl.isNull())
+            page->setCarboxylValue(record.pkaCarboxyl.toDouble());
+        if (!record.nMer.isNull() && record.nMer.toInt() > 0) {
             page->qtMakeOligomer->setChecked(true);
-            page->qtOligomerN->setText(columnText(nMer));
+            page->qtOligomerN->setText(columnText(record.nMer));
         } else {
             page->qtMakeOligomer->setChecked(false);
             page->qtOligomerN->setText(QStringLiteral("2"));
         }
-        if (!sequence.isNull()) {
+        if (!record.sequence.isNull()) {
             page->qtCalculateVbar->setChecked(true);
             page->qtCalculateMr->setChecked(true);
             page->qtCalculateHydration->setChecked(true);
-            page->populateAminoTableFromSequence(id);
-            page->setSequence(sequence.toString());
+            page->showStoredComposition(record);
+            page->setSequence(record.sequence.toString());
             if (!vbarChosen)
                 qtVbarCompute->setChecked(true);
         }
@@ -414,7 +376,7 @@ void GuiVornakel::loadSamplePage(const int &recordId)
     lift();
 }
 
-void GuiVornakel::loadSolventPage(const int &recordId)
+void GuiVornakel::loadSolventPage(int recordId)
 {
     const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
@@ -422,59 +384,64 @@ void GuiVornakel::loadSolventPage(const int &recordId)
         clearSolventPage();
         return;
     }
-    RecordRows rows;
-    if (!readRecord(this, m_database, QStringLiteral("sql"),
-            QStringLiteral("SELECT densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard, "
-                           "densityStandardT, viscosityStandardT, computeDensity, computeViscosity, pH, "
-                           "isHeavyWater,D2O, D2O18, H2O18, H2O FROM buffer WHERE active > 0 AND id = :id"),
-            id, &rows))
+    SqlRecords records(m_database);
+    SqlSolventRecord record;
+    bool active = false;
+    if (!records.loadSolvent(id, &record, nullptr, &active)) {
+        showLoadFailure(this, QStringLiteral("sql"), records);
         return;
-    // Without a row every column reads as empty.
-    const QVector<QVariant> found = rows.value(0);
-    auto column = [&found](int i) { return found.value(i); };
+    }
+    // A record no longer listed reads as empty, as a missing one does.
+    const SqlSolventRecord shown = active ? record : SqlSolventRecord();
     const bool pageWasBlocked = qtStackBufferComponents->blockSignals(true);
 
-    if (!column(0).isNull()) {
+    if (!shown.densityDirect.isNull()) {
         qtDensityDirectEntry->setChecked(true);
-        m_densitySourceButton = qtDensityDirectEntry;
-        qtBufferDensity->setText(columnText(column(0)));
+        m_sources.choose(Source::Density, qtDensityDirectEntry);
+        qtBufferDensity->setText(columnText(shown.densityDirect));
     }
-    if (!column(1).isNull()) {
+    if (!shown.viscosityDirect.isNull()) {
         qtViscosityDirectEntry->setChecked(true);
-        m_viscositySourceButton = qtViscosityDirectEntry;
-        qtBufferViscosity->setText(columnText(column(1)));
+        m_sources.choose(Source::Viscosity, qtViscosityDirectEntry);
+        qtBufferViscosity->setText(columnText(shown.viscosityDirect));
     }
-    if (!column(2).isNull()) {
+    if (!shown.densityStandard.isNull()) {
         qtDensityStandard->setChecked(true);
-        m_densitySourceButton = qtDensityStandard;
-        m_densityStandardValue->setValue(column(2).toDouble());
-        m_densityStandardValue->setTemperature(column(4).toDouble());
+        m_sources.choose(Source::Density, qtDensityStandard);
+        m_densityStandardValue->setValue(shown.densityStandard.toDouble());
+        m_densityStandardValue->setTemperature(shown.densityStandardT.toDouble());
         m_densityStandardValue->calculate();
     }
-    if (!column(3).isNull()) {
+    if (!shown.viscosityStandard.isNull()) {
         qtViscosityStandard->setChecked(true);
-        m_viscositySourceButton = qtViscosityStandard;
-        m_viscosityStandardValue->setValue(column(3).toDouble());
-        m_viscosityStandardValue->setTemperature(column(5).toDouble());
+        m_sources.choose(Source::Viscosity, qtViscosityStandard);
+        m_viscosityStandardValue->setValue(shown.viscosityStandard.toDouble());
+        m_viscosityStandardValue->setTemperature(shown.viscosityStandardT.toDouble());
         // Computed as the density is, rather than left at what the field showed.
         m_viscosityStandardValue->calculate();
     }
-    if (!column(6).isNull()) {
+    if (!shown.computedDensity.isNull()) {
         qtDensityCompute->setChecked(true);
-        m_densitySourceButton = qtDensityCompute;
-        qtBufferDensity->setText(columnText(column(6)));
+        m_sources.choose(Source::Density, qtDensityCompute);
+        qtBufferDensity->setText(columnText(shown.computedDensity));
     }
-    if (!column(7).isNull()) {
+    if (!shown.computedViscosity.isNull()) {
         qtViscosityCompute->setChecked(true);
-        m_viscositySourceButton = qtViscosityCompute;
-        qtBufferViscosity->setText(columnText(column(7)));
+        m_sources.choose(Source::Viscosity, qtViscosityCompute);
+        qtBufferViscosity->setText(columnText(shown.computedViscosity));
     }
-    qtBufferpH->setText(columnText(column(8)));
-    qtStackBufferComponents->loadBufferRecord(qtBufferName->currentData(Qt::UserRole).toInt());
+    qtBufferpH->setText(columnText(shown.pH));
+    // The page shows the record of the list's current entry: the one loaded
+    // here when the list holds it.
+    const int pageId = qtBufferName->currentData(Qt::UserRole).toInt();
+    if (pageId == id)
+        qtStackBufferComponents->showBufferRecord(record);
+    else
+        qtStackBufferComponents->loadBufferRecord(pageId);
     qtStackBufferComponents->blockSignals(pageWasBlocked);
 }
 
-void GuiVornakel::loadExperimentPage(const int &recordId)
+void GuiVornakel::loadExperimentPage(int recordId)
 {
     const OptionsStopped stopped(this, optionsStopped());
     int id = recordId;
@@ -482,21 +449,20 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
         clearExperimentPage();
         return;
     }
-    RecordRows rows;
-    if (!readRecord(this, m_database, QStringLiteral("experiment"),
-            QStringLiteral("SELECT Tc,        RPM,        sigma,        sstart,        mgml,        sstar,        "
-                           "vbar,        rho,        vis,        Mp,        Mb,        calculatedBy,        "
-                           "sample_id,        buffer_id,        results_id FROM   experiment WHERE  id=:id"),
-            id, &rows))
+    SqlRecords records(m_database);
+    SqlExperimentRecord record;
+    bool found = false;
+    if (!records.loadExperiment(id, &record, &found)) {
+        showLoadFailure(this, QStringLiteral("experiment"), records);
         return;
+    }
 
-    for (const QVector<QVariant> &row : rows) {
-        const QVariant *v = row.constData();
-        const int sampleId = linkId(v[12]);
-        const int bufferId = linkId(v[13]);
-        const int resultsId = linkId(v[14]);
+    if (found) {
+        const int sampleId = record.sampleId;
+        const int bufferId = record.bufferId;
+        const int resultsId = record.resultsId;
         if (bufferId < 0)
-            qtBufferViscosity->setText(columnText(v[8]));
+            qtBufferViscosity->setText(columnText(record.vis));
         else
             loadSolventPage(bufferId);
         if (resultsId >= 0)
@@ -505,15 +471,17 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
         // An empty column empties its field: what was saved empty comes back empty.
         const struct
         {
-            int column;
+            const QVariant &value;
             GuiLineEdit *field;
-        } fields[] = { { 0, qtSedEquilibriumTemp }, { 1, qtSedEquilibriumRPM }, { 2, qtSedEquilibriumSigma },
-            { 3, qtSedVelocityTemp }, { 4, qtSedVelocityConcentration }, { 5, qtSedVelocityCoefficient },
-            { 6, qtSampleVbar }, { 7, qtBufferDensity }, { 9, qtSedEquilibriumMR }, { 10, qtExperimentResultsMb } };
+        } fields[] = { { record.tc, qtSedEquilibriumTemp }, { record.rpm, qtSedEquilibriumRPM },
+            { record.sigma, qtSedEquilibriumSigma }, { record.sstart, qtSedVelocityTemp },
+            { record.mgml, qtSedVelocityConcentration }, { record.sstar, qtSedVelocityCoefficient },
+            { record.vbar, qtSampleVbar }, { record.rho, qtBufferDensity }, { record.mp, qtSedEquilibriumMR },
+            { record.mb, qtExperimentResultsMb } };
         for (const auto &f : fields)
-            f.field->setText(columnText(v[f.column]));
+            f.field->setText(columnText(f.value));
 
-        const QString calculatedBy = v[11].toString();
+        const QString calculatedBy = record.calculatedBy.toString();
         if (calculatedBy == QLatin1String("qtExactMolecularWeight")) {
             qtExactMolecularWeight->setChecked(true);
             onExactMolecularWeightDirectEntry();
@@ -525,7 +493,7 @@ void GuiVornakel::loadExperimentPage(const int &recordId)
             // composition's Mr, kept as stored.
             qtFromComposition->setChecked(true);
             m_mrMethod = MrMethod::FromComposition;
-            m_mrMethodButton = qtFromComposition;
+            m_sources.choose(Source::MrMethod, qtFromComposition);
             qtStopSign->hide();
             qtSedEquilibriumMR->setEnabled(false);
         }
@@ -558,7 +526,7 @@ static void enableForHydrationOption(GuiVornakel *window)
     }
 }
 
-void GuiVornakel::loadResultsPage(const int &recordId)
+void GuiVornakel::loadResultsPage(int recordId)
 {
     // The stored figures are shown as stored: checking the stored option and
     // shape must not run their handlers, which would compute the page anew
@@ -569,40 +537,47 @@ void GuiVornakel::loadResultsPage(const int &recordId)
         clearResultsPage();
         return;
     }
-    RecordRows rows;
-    if (!readRecord(this, m_database, QStringLiteral("results"),
-            QStringLiteral("SELECT R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v,Delta1t, abv, abt, av, at, bv, "
-                           "bt, method, options, options_value, shape, sample_id, buffer_id, experiment_id FROM   "
-                           "results WHERE  id = :id"),
-            id, &rows))
+    SqlRecords records(m_database);
+    SqlResultsRecord record;
+    bool found = false;
+    if (!records.loadResults(id, &record, &found)) {
+        showLoadFailure(this, QStringLiteral("results"), records);
         return;
+    }
 
-    for (const QVector<QVariant> &row : rows) {
-        const QVariant *v = row.constData();
+    if (found) {
         QLineEdit *rStokes = qtRStokes;
-        rStokes->setText(columnText(v[0]));
-        QLabel *const labels[] = { qtVbarRo, qtTellerRp, qtVbarFo, qtTellerFp, qtVbarffo, qtTellerffp, qtVbarSmax,
-            qtTellerSmax, qtVbarDmax, qtTellerDmax, qtVbarDelta1max, qtTellerDelta1max, qtVbarmaxab, qtTellermaxab };
-        for (int i = 0; i < 14; ++i)
-            GuiResultFigure::show(labels[i], columnText(v[i + 1]));
+        rStokes->setText(columnText(record.radius));
+        const QPair<QLabel *, const QVariant *> figures[]
+            = { { qtVbarRo, &record.vbarRadius }, { qtTellerRp, &record.tellerRadius },
+                  { qtVbarFo, &record.vbarFriction }, { qtTellerFp, &record.tellerFriction },
+                  { qtVbarffo, &record.vbarFrictionRatio }, { qtTellerffp, &record.tellerFrictionRatio },
+                  { qtVbarSmax, &record.vbarSmax }, { qtTellerSmax, &record.tellerSmax },
+                  { qtVbarDmax, &record.vbarDmax }, { qtTellerDmax, &record.tellerDmax },
+                  { qtVbarDelta1max, &record.vbarDelta1 }, { qtTellerDelta1max, &record.tellerDelta1 },
+                  { qtVbarmaxab, &record.vbarAxialRatio }, { qtTellermaxab, &record.tellerAxialRatio } };
+        for (const auto &figure : figures)
+            GuiResultFigure::show(figure.first, columnText(*figure.second));
         // The record keeps the semi-axes; the form shows the full axes.
-        QLabel *const axes[] = { qtVbar2amax, qtTeller2amax, qtVbar2bmin, qtTeller2bmin };
-        for (int i = 0; i < 4; ++i) {
-            const QVariant &half = v[15 + i];
-            GuiResultFigure::show(axes[i], half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
+        const QPair<QLabel *, const QVariant *> axes[]
+            = { { qtVbar2amax, &record.vbarSemiAxisA }, { qtTeller2amax, &record.tellerSemiAxisA },
+                  { qtVbar2bmin, &record.vbarSemiAxisB }, { qtTeller2bmin, &record.tellerSemiAxisB } };
+        for (const auto &axis : axes) {
+            const QVariant &half = *axis.second;
+            GuiResultFigure::show(axis.first, half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
         }
-        if (v[19].toString() == QLatin1String("qtVbarMethod"))
+        if (record.method.toString() == QLatin1String("qtVbarMethod"))
             qtVbarMethod->setChecked(true);
         else
             qtTellerMethod->setChecked(true);
-        const QString option = v[20].toString();
+        const QString option = record.option.toString();
         for (QRadioButton *button :
             { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 }) {
             if (button->objectName() == option)
                 button->setChecked(true);
         }
-        qtHydrateRatio->setText(columnText(v[21]));
-        const QString shape = v[22].toString();
+        qtHydrateRatio->setText(columnText(record.optionValue));
+        const QString shape = record.shape.toString();
         if (shape == QLatin1String("qtShapeCylinder"))
             qtShapeCylinder->setChecked(true);
         else if (shape == QLatin1String("qtShapeProlate"))
@@ -636,7 +611,7 @@ void GuiVornakel::clear()
 
 void GuiVornakel::clearSamplePage()
 {
-    m_vbarSourceButton = qtVbarStandard;
+    m_sources.choose(Source::Vbar, qtVbarStandard);
     checkWhenVisible(qtVbarStandard);
     const double vbar = AppNumber::valueOrZero(defaults().vbar);
     qtSampleVbar->clear();
@@ -649,24 +624,16 @@ void GuiVornakel::clearSamplePage()
 
 void GuiVornakel::holdComputedHydration(const double *value)
 {
-    if (!value != !m_computedHydration || (value && *value != *m_computedHydration))
+    if (m_sources.holdComputedHydration(value))
         m_resultsStale = true;
-    if (!value) {
-        delete m_computedHydration;
-        m_computedHydration = nullptr;
-    } else if (!m_computedHydration) {
-        m_computedHydration = new double(*value);
-    } else {
-        *m_computedHydration = *value;
-    }
-    qtHydrateComputed->setEnabled(m_computedHydration && *m_computedHydration != 0.0);
+    qtHydrateComputed->setEnabled(m_sources.offersComputedHydration());
 }
 
 void GuiVornakel::clearSolventPage()
 {
     emit sigLog(QStringLiteral("Clearing Solvent Form"), AppLog::Trace);
-    m_densitySourceButton = qtDensityStandard;
-    m_viscositySourceButton = qtViscosityStandard;
+    m_sources.choose(Source::Density, qtDensityStandard);
+    m_sources.choose(Source::Viscosity, qtViscosityStandard);
     checkWhenVisible(qtViscosityStandard);
     checkWhenVisible(qtDensityStandard);
     const GuiDefaultsRow row = defaults();
@@ -684,7 +651,7 @@ void GuiVornakel::clearSolventPage()
 
 void GuiVornakel::clearExperimentPage()
 {
-    m_mrMethodButton = qtExactMolecularWeight;
+    m_sources.choose(Source::MrMethod, qtExactMolecularWeight);
     checkWhenVisible(qtExactMolecularWeight);
     qtSedVelocityTemp->setProperty(AppKeys::userEntry, false);
     for (GuiLineEdit *field : { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSedEquilibriumMR,

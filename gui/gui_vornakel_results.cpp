@@ -7,6 +7,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptmessages.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_grapher.h"
@@ -24,8 +25,6 @@
 #include <QPen>
 #include <QPointF>
 #include <QVector>
-
-#include <memory>
 
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
@@ -84,7 +83,7 @@ void GuiVornakel::calculateResults()
     setBusyCursor(true);
     blockSignals(true);
 
-    const PageFigures page(*this, m_computedHydration);
+    const PageFigures page(*this, m_sources.computedHydration());
     const double unDenaturedVbar = AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text());
     // A ratio or hydration that is no number is marked and not sent, rather than sent as 0.
     double ratio = 0.0;
@@ -147,20 +146,20 @@ void GuiVornakel::calculateResults()
         && !red(qtSedEquilibriumRPM) && !red(qtExperimentResultsS) && ratioValid && (ratioGiven || !valueAsked);
     if (!sendable)
         emptyResultFigures();
-    const std::unique_ptr<AppScriptObject> results(!sendable
-            ? nullptr
-            : AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
-                QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
-                QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
+    AppScriptList results;
+    if (sendable)
+        results.add(AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
+            QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
+            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
     // A script error writes no figure: those of earlier inputs must not stay.
+    const AppScriptObject *result = results.first();
     const bool failed
-        = results && AppScriptObject::textOf(results->property(QStringLiteral("NAME"))) == QLatin1String("ScriptError");
+        = result && AppScriptObject::textOf(result->property(QStringLiteral("NAME"))) == QLatin1String("ScriptError");
     if (failed)
         emptyResultFigures();
-    if (results)
-        AppScriptObject::populateForm(results.get(), this);
+    AppScriptObject::populateForm(results, this);
     m_resultsStale = false;
-    m_resultsWithoutFigures = !results || failed;
+    m_resultsWithoutFigures = !result || failed;
     // The module sends its figures in full; the page shows six significant
     // digits, as the experiment tab's fields do, so that they fit their labels.
     for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
@@ -229,8 +228,8 @@ void GuiVornakel::onToggledHydrateOblate(bool checked)
 
 void GuiVornakel::onToggledHydrateComputed(bool checked)
 {
-    if (m_computedHydration && *m_computedHydration != 0.0)
-        qtHydrateRatio->setText(QString::number(*m_computedHydration, 'g', 4));
+    if (m_sources.offersComputedHydration())
+        qtHydrateRatio->setText(QString::number(*m_sources.computedHydration(), 'g', 4));
     if (checked)
         calculateResults();
 }
@@ -312,12 +311,13 @@ void GuiVornakel::alignLabels()
 
     // The remembered sources and Mr method show pressed on the tabs that can
     // be seen now: vbar, viscosity, density, then the Mr method.
-    for (QAbstractButton *button : { m_vbarSourceButton, m_viscositySourceButton, m_densitySourceButton }) {
+    for (Source source : { Source::Vbar, Source::Viscosity, Source::Density }) {
+        QAbstractButton *button = m_sources.button(source);
         if (button && button->isVisible())
             button->setChecked(true);
     }
-    if (qtExactMolecularWeight->isVisible() && m_mrMethodButton)
-        m_mrMethodButton->setChecked(true);
+    if (qtExactMolecularWeight->isVisible())
+        m_sources.pressAgain({ Source::MrMethod });
 }
 
 // Shape graphs
@@ -326,7 +326,7 @@ void GuiVornakel::generateGraphData()
 {
     setBusyCursor(true);
 
-    const PageFigures page(*this, m_computedHydration);
+    const PageFigures page(*this, m_sources.computedHydration());
     const QString shape = checkedName({ qtShapeProlate, qtShapeOblate, qtShapeCylinder });
     const QString hydration
         = checkedName({ qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 });
@@ -340,9 +340,10 @@ void GuiVornakel::generateGraphData()
         const double tbmin = AppNumber::valueOrZero(GuiResultFigure::value(qtTeller2bmin));
         const double vamax = AppNumber::valueOrZero(GuiResultFigure::value(qtVbar2amax));
         const double vbmin = AppNumber::valueOrZero(GuiResultFigure::value(qtVbar2bmin));
-        const std::unique_ptr<AppScriptObject> results(AppCalculationContract::graphShape.call(m_calculationsPlugin,
-            QVariant(shape), QVariant(model), QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin),
-            QVariant(hDelta), page.mr, page.equilibriumTemp));
+        AppScriptList results;
+        results.add(AppCalculationContract::graphShape.call(m_calculationsPlugin, QVariant(shape), QVariant(model),
+            QVariant(tamax), QVariant(tbmin), QVariant(vamax), QVariant(vbmin), QVariant(hDelta), page.mr,
+            page.equilibriumTemp));
 
         graphShapePoints.clear();
         graphWShapePoints.clear();
@@ -350,7 +351,7 @@ void GuiVornakel::generateGraphData()
         gtraphShapePoints.clear();
         axelPoints.clear();
 
-        const QStringList strings = results ? writeResults({ results.get() }) : QStringList();
+        const QStringList strings = results.isEmpty() ? QStringList() : writeResults(results);
 
         // "GraphShape" is tested first, so it also takes any string that
         // carries it inside a longer tag.
@@ -372,13 +373,14 @@ void GuiVornakel::generateGraphData()
     const double unDenaturedVbar
         = qtStackComposition ? AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text()) : 0.0;
     const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
-    const std::unique_ptr<AppScriptObject> results(AppCalculationContract::calculationsAvsBHydration.call(
-        m_calculationsPlugin, QVariant(shape), QVariant(hydration), QVariant(model), page.mr, page.hydrationValue,
-        page.s20w, page.vbar, page.bufferViscosity, page.sigma, page.mb, page.temperature, page.rpm,
-        page.equilibriumTemp, QVariant(unDenaturedVbar), QVariant(ratio)));
+    AppScriptList results;
+    results.add(AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
+        QVariant(hydration), QVariant(model), page.mr, page.hydrationValue, page.s20w, page.vbar, page.bufferViscosity,
+        page.sigma, page.mb, page.temperature, page.rpm, page.equilibriumTemp, QVariant(unDenaturedVbar),
+        QVariant(ratio)));
 
     aOverBPoints.clear();
-    const QStringList strings = results ? writeResults({ results.get() }) : QStringList();
+    const QStringList strings = results.isEmpty() ? QStringList() : writeResults(results);
     for (const QString &text : qAsConst(strings)) {
         if (text.contains(QLatin1String("A over B Graph")))
             aOverBPoints.append(text);

@@ -176,9 +176,13 @@ QStringList GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
     SqlImportDb engine(m_databasePath, this);
     connect(&engine, &SqlImportDb::sigStatus, this, &GuiVornakelImporter::UpdateStatus, Qt::DirectConnection);
     connect(&engine, &SqlImportDb::sigResults, this, &GuiVornakelImporter::UpdateResults, Qt::DirectConnection);
+    // Shown at once: the engine goes on with the next table after the box.
+    connect(&engine, &SqlImportDb::sigWarning, this, &GuiVornakelImporter::showWarning, Qt::DirectConnection);
     for (const QString &file : sourceFiles) {
         if (file.endsWith(QLatin1String("VORNAKEL.INI"), Qt::CaseInsensitive)) {
-            engine.importDefaults(file);
+            // The older defaults are not read.
+            QMessageBox::critical(nullptr, QStringLiteral("Debug-Vornakel"),
+                QStringLiteral("Note: Importing default values not yet implemented"), QMessageBox::Ok);
             continue;
         }
         if (!file.endsWith(QLatin1String("PHYCONST.MDB"), Qt::CaseInsensitive))
@@ -209,4 +213,9 @@ void GuiVornakelImporter::UpdateResults(const QString &message)
 {
     qtResults->append(message);
     QCoreApplication::processEvents();
+}
+
+void GuiVornakelImporter::showWarning(const QString &title, const QString &text)
+{
+    QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
 }

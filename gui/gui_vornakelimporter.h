@@ -34,6 +34,8 @@ public slots:
     void SetDestFolder();
     void UpdateStatus(const QString &message);
     void UpdateResults(const QString &message);
+    // A table the engine could not copy.
+    void showWarning(const QString &title, const QString &text);
 
 private:
     void Initialize();

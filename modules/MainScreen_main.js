@@ -1312,24 +1312,29 @@ function calculationsFromComposition()
 // unfolded): for lysozyme the graph reads 36,636 at 280 nm, the folded figure 37,970.
 function absorbanceSpectrum(res, all, n)
 {
+    // Every spectrum in one read: a sample may list a thousand residues and conjugates,
+    // and a query per name made its recalculation slow.
+    var rows = selectRows("SELECT name, nm, ext FROM extinction WHERE active > 0 ORDER BY nm",
+                          ["name", "nm", "ext"]);
+    if (rows === null)
+        return;
+    var stored = new NameMap();
+    for (var k = 0; k < rows.length; ++k) {
+        if (!stored.has(rows[k].name))
+            stored.set(rows[k].name, {table: new NameMap(), grid: []});
+        var spectrum = stored.get(rows[k].name);
+        var nm = toNumber(rows[k].nm), ext = toNumber(rows[k].ext);
+        if (nm !== null && ext !== null && !spectrum.table.has(String(nm))) {
+            spectrum.table.set(String(nm), ext);
+            spectrum.grid.push(nm);
+        }
+    }
     var spectra = new NameMap(), present = [];
     for (var i = 0; i < all.length; ++i) {
         var name = all[i].ref.Namethree !== undefined ? all[i].ref.Namethree : all[i].ref.name;
-        if (all[i].moles <= 0 || spectra.has(name))
+        if (all[i].moles <= 0 || spectra.has(name) || !stored.has(name))
             continue;
-        var rows = selectRows("SELECT nm, ext FROM extinction WHERE name = :spectrumName AND active > 0 ORDER BY nm",
-                              ["nm", "ext"], {":spectrumName": name});
-        if (rows === null || rows.length == 0)
-            continue;
-        var table = new NameMap(), grid = [];
-        for (var k = 0; k < rows.length; ++k) {
-            var nm = toNumber(rows[k].nm), ext = toNumber(rows[k].ext);
-            if (nm !== null && ext !== null && !table.has(String(nm))) {
-                table.set(String(nm), ext);
-                grid.push(nm);
-            }
-        }
-        spectra.set(name, {table: table, grid: grid});
+        spectra.set(name, stored.get(name));
         present.push(name);
     }
     if (present.length == 0)

@@ -2,10 +2,11 @@
 
 #include "app/app_number.h"
 #include "sql/sql_odbcdriver.h"
+#include "sql/sql_records.h"
+#include "sql/sql_transaction.h"
 
 #include <QDateTime>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -93,9 +94,11 @@ struct SqlImportDb::RecordCopy
     QString table;
     // The rows go in the order of this column (-1: as read).
     int sortColumn = -1;
-    QString insert;
+    // Prepares the statement that writes a row, once per table.
+    std::function<bool(QSqlQuery &insert)> prepare;
     bool failureWithSelectError;
-    std::function<void(const Row &source, QSqlQuery &insert)> bind;
+    // Binds a source row and writes it; false with the driver's error on the query.
+    std::function<bool(const Row &source, QSqlQuery &insert)> write;
     // After a row is written; false (with the log line) when what hangs on it failed.
     std::function<bool(const Row &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *failure)>
         afterRow;
@@ -251,7 +254,7 @@ void SqlImportDb::closeSource()
 
 void SqlImportDb::warn(const QString &title, const QString &text)
 {
-    QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+    emit sigWarning(title, text);
 }
 
 int SqlImportDb::FindLink(const QString &table, const QString &column, const QString &name)
@@ -265,12 +268,6 @@ int SqlImportDb::FindLink(const QString &table, const QString &column, const QSt
     if (!query.exec() || !query.next())
         return -1;
     return query.value(0).toInt();
-}
-
-void SqlImportDb::importDefaults(const QString &)
-{
-    QMessageBox::critical(nullptr, QStringLiteral("Debug-Vornakel"),
-        QStringLiteral("Note: Importing default values not yet implemented"), QMessageBox::Ok);
 }
 
 void SqlImportDb::markImported(const QString &table)
@@ -350,10 +347,10 @@ QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const 
         .arg(table);
 }
 
-void SqlImportDb::failTable(const QString &table, const QString &error)
+void SqlImportDb::failTable(const QString &table, const QString &error, const QString &file)
 {
     logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
-    warn(QStringLiteral("Vornakel"), error);
+    warn(QStringLiteral("Vornakel"), SqlTransaction::report(file, error));
 }
 
 bool SqlImportDb::openSourceOrWarn(const QString &path)
@@ -367,26 +364,26 @@ bool SqlImportDb::openSourceOrWarn(const QString &path)
     return false;
 }
 
-bool SqlImportDb::finishTable(const QString &table, QString fatal, int failed, const QString &firstFailure)
+bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal,
+    const QString &fatalFile, int failed, const QString &firstFailure)
 {
-    bool stored = fatal.isEmpty() && failed == 0;
-    if (stored && !m_destination.commit()) {
-        fatal = m_destination.lastError().text();
-        stored = false;
+    if (fatal.isEmpty() && failed == 0) {
+        if (transaction.commit())
+            return true;
+        failTable(table, transaction.driverText(), m_destination.databaseName());
+        return false;
     }
-    if (stored)
-        return true;
-    m_destination.rollback();
+    transaction.fail(fatal.isEmpty() ? firstFailure : fatal);
     if (!fatal.isEmpty())
-        failTable(table, fatal);
+        failTable(table, fatal, fatalFile);
     else
-        warn(QStringLiteral("import"), rowFailures(firstFailure, failed, table));
+        warn(QStringLiteral("import"), SqlTransaction::report(m_destination, rowFailures(firstFailure, failed, table)));
     return false;
 }
 
 // ---- reference tables
 
-bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates)
+bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates)
 {
     logMesg(QStringLiteral("Opening ") + path);
     if (!openSourceOrWarn(path))
@@ -408,7 +405,7 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
     QSqlQuery select(m_source);
     select.setForwardOnly(true);
     if (!select.exec(QStringLiteral("SELECT * FROM %1").arg(table))) {
-        failTable(table, selectError(table, select));
+        failTable(table, selectError(table, select), m_sourceName);
         return false;
     }
 
@@ -446,11 +443,13 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
     }
     const bool filter = preventDuplicates && flagged && flagField >= 0;
 
-    if (!m_destination.transaction()) {
-        failTable(table, m_destination.lastError().text());
+    SqlTransaction transaction(m_destination);
+    if (!transaction.isOpen()) {
+        failTable(table, transaction.driverText(), m_destination.databaseName());
         return false;
     }
     QString fatal; // stops the table: the statement or the reading
+    QString fatalFile; // the file that refused
     QString firstFailure;
     int count = 0;
     int failed = 0;
@@ -458,8 +457,10 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
         QSqlQuery insert(m_destination);
         if (!insert.prepare(
                 QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(table, columns.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", ")))))
+                    .arg(table, columns.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", "))))) {
             fatal = insert.lastError().text();
+            fatalFile = m_destination.databaseName();
+        }
         while (fatal.isEmpty() && select.next()) {
             if (filter && isImported(select.value(flagField)))
                 continue;
@@ -481,18 +482,20 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
                 ++count;
                 continue;
             }
-            // The other rows are still tried, so that one box can tell how many failed.
+            // The other rows are still tried, so that one warning can tell how many failed.
             const QString line = QStringLiteral("unable to submit: %1").arg(insert.lastError().text());
             logMesg(line);
             if (failed++ == 0)
                 firstFailure = line;
         }
         // Every row or none: a read that broke off is a failure, not the end.
-        if (fatal.isEmpty() && select.lastError().isValid())
+        if (fatal.isEmpty() && select.lastError().isValid()) {
             fatal = select.lastError().text();
+            fatalFile = m_sourceName;
+        }
     }
     select.finish();
-    const bool stored = finishTable(table, fatal, failed, firstFailure);
+    const bool stored = finishTable(transaction, table, fatal, fatalFile, failed, firstFailure);
     emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(stored ? count : 0));
     // Flagged only once stored, so that a failed run is tried again in full.
     if (stored && preventDuplicates && count > 0)
@@ -507,13 +510,12 @@ void SqlImportDb::populateBufferComponents(const QString &, bool)
     // Components are added, never deleted: stored solvents point at them by id.
     // A series name without an active component gets one, linked to the newest
     // density and viscosity series of that name.
-    if (!m_destination.transaction()) {
-        logMesg(
-            QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), m_destination.lastError().text()));
+    SqlTransaction transaction(m_destination);
+    if (!transaction.isOpen()) {
+        logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), transaction.driverText()));
         return;
     }
     emit sigStatus(QStringLiteral("Populating %1").arg(QStringLiteral("BufferComponent")));
-    QString error;
     {
         QSqlQuery query(m_destination);
         if (!query.exec(QStringLiteral("INSERT INTO BufferComponent (name, componentRhoId, componentViscId, active) "
@@ -522,13 +524,10 @@ void SqlImportDb::populateBufferComponents(const QString &, bool)
                                        "FROM (SELECT name FROM rhoseries UNION SELECT name FROM viscseries) n "
                                        "WHERE n.name IS NOT NULL AND n.name NOT IN "
                                        "(SELECT name FROM BufferComponent WHERE active > 0 AND name IS NOT NULL)")))
-            error = query.lastError().text();
+            transaction.fail(query);
     }
-    if (error.isEmpty() && !m_destination.commit())
-        error = m_destination.lastError().text();
-    if (!error.isEmpty()) {
-        m_destination.rollback();
-        logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), error));
+    if (!transaction.isOpen() || !transaction.commit()) {
+        logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), transaction.driverText()));
         return;
     }
     emit sigResults(QStringLiteral("BufferComponent table populated"));
@@ -576,7 +575,7 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
         if (error.isEmpty() && select.lastError().isValid())
             error = select.lastError().text();
         if (!error.isEmpty()) {
-            failTable(copy.word, error);
+            failTable(copy.word, error, m_sourceName);
             select = QSqlQuery();
             closeSource();
             return;
@@ -591,8 +590,9 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
         });
     }
 
-    if (!m_destination.transaction()) {
-        failTable(copy.word, m_destination.lastError().text());
+    SqlTransaction transaction(m_destination);
+    if (!transaction.isOpen()) {
+        failTable(copy.word, transaction.driverText(), m_destination.databaseName());
         closeSource();
         return;
     }
@@ -603,13 +603,12 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
     QHash<QString, int> written;
     {
         QSqlQuery insert(m_destination);
-        if (!insert.prepare(copy.insert))
+        if (!copy.prepare(insert))
             fatal = insert.lastError().text();
         for (int r = 0; fatal.isEmpty() && r < rows.size(); ++r) {
             const Row &row = rows.at(r);
-            copy.bind(row, insert);
             QString failure;
-            if (!insert.exec()) {
+            if (!copy.write(row, insert)) {
                 // The rows were read before the first was written: no read error goes with it.
                 failure = copy.failureWithSelectError
                     ? QStringLiteral("%1: unable to add a row: %2 %3").arg(now(), insert.lastError().text(), QString())
@@ -631,7 +630,7 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
         }
     }
 
-    const bool stored = finishTable(copy.word, fatal, failed, firstFailure);
+    const bool stored = finishTable(transaction, copy.word, fatal, m_destination.databaseName(), failed, firstFailure);
     if (!stored) {
         count = 0;
     } else if (copy.imported) {
@@ -652,34 +651,32 @@ void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
     copy.columns = QStringLiteral("NAME, arhoin, avisin, rhoin, rhoint, visin, visint, pH, aHeavy, percent0, percent1, "
                                   "percent2");
     copy.table = QStringLiteral("Buffer");
-    copy.insert = QStringLiteral(
-        "INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, densityStandard,    viscosityStandard, "
-        "densityStandardT,   viscosityStandardT, computeDensity,     computeViscosity, pH,                 "
-        "isHeavyWater,D2O, D2O18, H2O18, H2O, active ) VALUES (:name, :densityDirectEntry, :viscosityDirectEntry, "
-        ":densityStandard,    :viscosityStandard, :densityStandardT,   :viscosityStandardT, :computeDensity,     "
-        ":computeViscosity, :pH,                 :isHeavyWater,:d2o, :D2O18, :h2o18, :H2O, :active ) ");
+    // The same write as the solvent save's.
+    copy.prepare = [](QSqlQuery &insert) { return SqlRecords::prepareNewSolvent(insert); };
     copy.failureWithSelectError = false;
-    copy.bind = [](const Row &source, QSqlQuery &insert) {
-        insert.bindValue(QStringLiteral(":name"), simplified(source.value(0)));
+    copy.write = [](const Row &source, QSqlQuery &insert) {
+        SqlSolventRecord buffer;
+        buffer.name = simplified(source.value(0));
         // Codes of the source of a value: 0 typed in, 1 a standard, 2 computed.
-        auto bindSource = [&](qlonglong code, const QVariant &value, const QVariant &temperature, const char *direct,
-                              const char *standard, const char *standardT, const char *computed) {
-            insert.bindValue(QLatin1String(direct), code == 0 ? QVariant(value.toDouble()) : nullDouble);
-            insert.bindValue(QLatin1String(standard), code == 1 ? fixPrecision(value, 6) : nullDouble);
-            insert.bindValue(QLatin1String(standardT), code == 1 ? fixPrecision(temperature, 6) : nullDouble);
-            insert.bindValue(QLatin1String(computed), code == 2 ? fixPrecision(value, 6) : nullDouble);
+        auto setSource = [](qlonglong code, const QVariant &value, const QVariant &temperature, QVariant *direct,
+                             QVariant *standard, QVariant *standardT, QVariant *computed) {
+            *direct = code == 0 ? QVariant(value.toDouble()) : nullDouble;
+            *standard = code == 1 ? fixPrecision(value, 6) : nullDouble;
+            *standardT = code == 1 ? fixPrecision(temperature, 6) : nullDouble;
+            *computed = code == 2 ? fixPrecision(value, 6) : nullDouble;
         };
-        bindSource(asInteger(source.value(1)), source.value(3), source.value(4), ":densityDirectEntry",
-            ":densityStandard", ":densityStandardT", ":computeDensity");
-        bindSource(asInteger(source.value(2)), source.value(5), source.value(6), ":viscosityDirectEntry",
-            ":viscosityStandard", ":viscosityStandardT", ":computeViscosity");
-        insert.bindValue(QStringLiteral(":pH"), fixPrecision(source.value(7), 6));
-        insert.bindValue(QStringLiteral(":isHeavyWater"), source.value(8));
-        insert.bindValue(QStringLiteral(":d2o"), source.value(9));
-        insert.bindValue(QStringLiteral(":D2O18"), source.value(10));
-        insert.bindValue(QStringLiteral(":h2o18"), source.value(11));
-        insert.bindValue(QStringLiteral(":H2O"), nullDouble);
-        insert.bindValue(QStringLiteral(":active"), 1);
+        setSource(asInteger(source.value(1)), source.value(3), source.value(4), &buffer.densityDirect,
+            &buffer.densityStandard, &buffer.densityStandardT, &buffer.computedDensity);
+        setSource(asInteger(source.value(2)), source.value(5), source.value(6), &buffer.viscosityDirect,
+            &buffer.viscosityStandard, &buffer.viscosityStandardT, &buffer.computedViscosity);
+        buffer.pH = fixPrecision(source.value(7), 6);
+        buffer.heavyWater = source.value(8);
+        buffer.d2o = source.value(9);
+        buffer.d2o18 = source.value(10);
+        buffer.h2o18 = source.value(11);
+        buffer.h2o = nullDouble;
+        QVariant id;
+        return SqlRecords::writeSolvent(insert, buffer, -1, &id);
     };
     // The compositions belong to the row just written, whatever other buffer
     // carries its name.
@@ -739,19 +736,15 @@ bool SqlImportDb::copyBufferComposition(const QString &bufferName, const QVarian
 {
     bool ok = m_compositionsLoaded ? m_compositionsError.isEmpty() : loadCompositions();
     QSqlQuery insert(m_destination);
-    if (ok)
-        ok = insert.prepare(QStringLiteral("INSERT INTO bufferComposition (bufferId, componentId, concentration, "
-                                           "units, active) VALUES (:bufId, :compId, :concentration, :units, :active)"));
-    // The rows of the buffer's name as the source spells it.
-    const auto rows = m_compositions.value(bufferName);
-    for (int i = 0; ok && i < rows.size(); ++i) {
-        insert.bindValue(QStringLiteral(":bufId"), bufferId);
-        insert.bindValue(
-            QStringLiteral(":compId"), m_componentIds.value(rows.at(i).first.toString(), QVariant(QVariant::Int)));
-        insert.bindValue(QStringLiteral(":concentration"), fixPrecision(rows.at(i).second, 6));
-        insert.bindValue(QStringLiteral(":units"), QStringLiteral("molar"));
-        insert.bindValue(QStringLiteral(":active"), 1);
-        ok = insert.exec();
+    if (ok) {
+        // The rows of the buffer's name as the source spells it.
+        const auto rows = m_compositions.value(bufferName);
+        QVector<SqlSolventRecord::Component> components;
+        components.reserve(rows.size());
+        for (const auto &row : rows)
+            components.append({ m_componentIds.value(row.first.toString(), QVariant(QVariant::Int)), QString(),
+                fixPrecision(row.second, 6), QStringLiteral("molar") });
+        ok = SqlRecords::writeComponents(insert, bufferId, components);
     }
     if (ok)
         return true;
@@ -768,14 +761,16 @@ void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
         = QStringLiteral("NAME, vbarin, vbarwater, Texact, sk, pkaamino, pkacarboxyl, NMer, AASequence,delta1c,"
                          "vbarin");
     copy.table = QStringLiteral("Sample");
-    copy.insert = QStringLiteral(
-        "INSERT INTO sample (name, VBarDirectEntry, VBarStandard, VbarStandardT, sk, pkaamino, pkacarboxl, nMer, "
-        "aminoSequence, active, modified, aminoSequenceCodeSize, calcHydration, calcVBar) VALUES (:name, "
-        ":VBarDirectEntry, :VBarStandard, :VbarStandardT, :sk, :pkaamino, :pkacarboxl, :nMer, :aminoSequence, "
-        ":active, :modified, :aminoSequenceCodeSize, :calcHydration, :calcVBar) ");
+    copy.prepare = [](QSqlQuery &insert) {
+        return insert.prepare(QStringLiteral(
+            "INSERT INTO sample (name, VBarDirectEntry, VBarStandard, VbarStandardT, sk, pkaamino, pkacarboxl, nMer, "
+            "aminoSequence, active, modified, aminoSequenceCodeSize, calcHydration, calcVBar) VALUES (:name, "
+            ":VBarDirectEntry, :VBarStandard, :VbarStandardT, :sk, :pkaamino, :pkacarboxl, :nMer, :aminoSequence, "
+            ":active, :modified, :aminoSequenceCodeSize, :calcHydration, :calcVBar) "));
+    };
     copy.failureWithSelectError = true;
     const QString modified = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    copy.bind = [modified](const Row &source, QSqlQuery &insert) {
+    copy.write = [modified](const Row &source, QSqlQuery &insert) {
         insert.bindValue(QStringLiteral(":name"), simplified(source.value(0)));
         // A vbar of 0 is no vbar; 0.45 is one, though it rounds to 0.
         insert.bindValue(QStringLiteral(":VBarDirectEntry"),
@@ -792,6 +787,7 @@ void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
         insert.bindValue(QStringLiteral(":aminoSequenceCodeSize"), 1);
         insert.bindValue(QStringLiteral(":calcHydration"), formatted(source.value(9), 'f', 4));
         insert.bindValue(QStringLiteral(":calcVBar"), formatted(source.value(10), 'f', 4));
+        return insert.exec();
     };
     copy.afterRow = [](const Row &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *) {
         written.insert(simplified(source.value(0)), insert.lastInsertId().toInt());
@@ -810,13 +806,15 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
     copy.columns = QStringLiteral("NAME,Tc,RPM,sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, choicem,SampleName,"
                                   "BufferName,Date");
     copy.table = QStringLiteral("Experiment");
-    copy.insert = QStringLiteral(
-        "INSERT INTO experiment (NAME,Tc,RPM, sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, calculatedBy, "
-        "sample_id, buffer_id, results_id, active, modified) VALUES ( :NAME,:Tc,:RPM, :sigma,:sstar,:mgml, "
-        ":sstart,:vbar,:rho, :vis, :Mp, :Mb, :calculatedBy, :sample_id, :buffer_id, :results_id, :active, "
-        ":modified) ");
+    copy.prepare = [](QSqlQuery &insert) {
+        return insert.prepare(QStringLiteral(
+            "INSERT INTO experiment (NAME,Tc,RPM, sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, calculatedBy, "
+            "sample_id, buffer_id, results_id, active, modified) VALUES ( :NAME,:Tc,:RPM, :sigma,:sstar,:mgml, "
+            ":sstart,:vbar,:rho, :vis, :Mp, :Mb, :calculatedBy, :sample_id, :buffer_id, :results_id, :active, "
+            ":modified) "));
+    };
     copy.failureWithSelectError = true;
-    copy.bind = [this](const Row &source, QSqlQuery &insert) {
+    copy.write = [this](const Row &source, QSqlQuery &insert) {
         static const char *const methods[] = { "qtExactMolecularWeight", "qtFromSigma", "qtFromComposition" };
         insert.bindValue(QStringLiteral(":NAME"), simplified(source.value(0)));
         insert.bindValue(QStringLiteral(":Tc"), source.value(1));
@@ -842,6 +840,7 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
         insert.bindValue(QStringLiteral(":results_id"), -1);
         insert.bindValue(QStringLiteral(":active"), 1);
         insert.bindValue(QStringLiteral(":modified"), source.value(15));
+        return insert.exec();
     };
     copy.imported = nullptr;
     copyRecords(path, preventDuplicates, copy);
@@ -854,11 +853,14 @@ void SqlImportDb::copyAminoAcidCompositionsTable(const QString &path, bool preve
     copy.columns = QStringLiteral("SampleName, Name3, Moles");
     copy.table = QStringLiteral("AminoAcidCompositions");
     copy.sortColumn = 0;
-    copy.insert = QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active, modified) VALUES "
-                                 "(:sampleId, :aminoId, :count, :active, :modified) ");
+    copy.prepare = [](QSqlQuery &insert) {
+        return insert.prepare(
+            QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active, modified) VALUES "
+                           "(:sampleId, :aminoId, :count, :active, :modified) "));
+    };
     copy.failureWithSelectError = true;
     const QString modified = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
-    copy.bind = [this, modified](const Row &source, QSqlQuery &insert) {
+    copy.write = [this, modified](const Row &source, QSqlQuery &insert) {
         const QString sample = simplified(source.value(0));
         insert.bindValue(QStringLiteral(":sampleId"), linkTo(m_importedSamples, QStringLiteral("sample"), sample));
         const QString code = simplified(source.value(1));
@@ -867,6 +869,7 @@ void SqlImportDb::copyAminoAcidCompositionsTable(const QString &path, bool preve
         insert.bindValue(QStringLiteral(":count"), asInteger(source.value(2)));
         insert.bindValue(QStringLiteral(":active"), 1);
         insert.bindValue(QStringLiteral(":modified"), modified);
+        return insert.exec();
     };
     copy.imported = nullptr;
     copyRecords(path, preventDuplicates, copy);

@@ -13,13 +13,15 @@
 #include <functional>
 
 class QSqlQuery;
+class SqlTransaction;
 
 // Copies the tables of the older database generation ("PHYCONST.MDB" with the
 // reference tables, "VORNAKEL.MDB" with the records) into the database of the
 // window that runs it, and flags the source rows it copied. Each table is one
 // transaction: it is copied whole or not at all, and its source rows are
 // flagged only once the copy is committed. Details and failures go to
-// "ImportLog.txt" in the current folder.
+// "ImportLog.txt" in the current folder; what the person must hear of goes
+// out through sigWarning, for the window to show.
 //
 // The older files are read through the ODBC driver for them (read-only), or
 // as SQLite files when they are SQLite copies of the older tables. A source
@@ -59,8 +61,7 @@ public:
     // The id of the destination row whose column equals the simplified name, or -1.
     int FindLink(const QString &table, const QString &column, const QString &name);
 
-    void importDefaults(const QString &path);
-    bool copyFromAccess(const QString &path, const QStringList &tables, const bool &preventDuplicates);
+    bool copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates);
     void populateBufferComponents(const QString &path, bool preventDuplicates);
     void copyBufferTable(const QString &path, bool preventDuplicates);
     void copySampleTable(const QString &path, bool preventDuplicates);
@@ -74,6 +75,8 @@ signals:
     void sigLog(const QString &message, int loglevel);
     void sigStatus(const QString &message);
     void sigResults(const QString &message);
+    // A table that could not be read or written, said once; `text` names the file.
+    void sigWarning(const QString &title, const QString &text);
 
 private:
     struct RecordCopy;
@@ -103,13 +106,14 @@ private:
     // Flags the source rows of a copied table.
     void markImported(const QString &table);
     static QString rowFailures(const QString &firstFailure, int failed, const QString &table);
-    // Logs and shows an error that stops a table.
-    void failTable(const QString &table, const QString &error);
-    // Opens the source, or (after the log line and the box) leaves it closed.
+    // Logs and reports an error of `file` that stops a table.
+    void failTable(const QString &table, const QString &error, const QString &file);
+    // Opens the source, or (after the log line and the warning) leaves it closed.
     bool openSourceOrWarn(const QString &path);
     // Commits a table's copy when nothing failed; otherwise rolls it back and
     // tells the person once. True when the copy is stored.
-    bool finishTable(const QString &table, QString fatal, int failed, const QString &firstFailure);
+    bool finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal, const QString &fatalFile,
+        int failed, const QString &firstFailure);
 
     QSqlDatabase m_destination;
     QSqlDatabase m_source;

@@ -14,6 +14,10 @@
 
 namespace {
 
+// The most one value may hold. A source file is read as it comes, and a
+// damaged or hostile one must not take all the memory with one field.
+constexpr qsizetype valueCap = 16 * 1024 * 1024;
+
 // Every diagnostic record of a handle, as one text.
 QString diagnostics(SQLSMALLINT type, SQLHANDLE handle)
 {
@@ -76,6 +80,7 @@ protected:
         m_record.clear();
         m_row.clear();
         m_rowsAffected = -1;
+        m_capExceeded = false;
         setActive(false);
         setAt(QSql::BeforeFirstRow);
         if (!m_driver->isOpen() || !m_driver->connectionHandle()) {
@@ -135,7 +140,7 @@ protected:
         m_row.resize(m_record.count());
         for (int c = 0; c < m_record.count(); ++c) {
             if (!readColumn(c)) {
-                setLastError(statementError());
+                setLastError(m_capExceeded ? capError(c) : statementError());
                 setAt(QSql::AfterLastRow);
                 return false;
             }
@@ -177,6 +182,15 @@ private:
     QSqlError statementError() const
     {
         return QSqlError(QString(), diagnostics(SQL_HANDLE_STMT, m_statement), QSqlError::StatementError);
+    }
+
+    QSqlError capError(int c) const
+    {
+        return QSqlError(QString(),
+            QStringLiteral("Column %1 holds more than %2 bytes; the row was not read")
+                .arg(m_record.fieldName(c))
+                .arg(valueCap),
+            QSqlError::StatementError);
     }
 
     void freeStatement()
@@ -236,6 +250,10 @@ private:
                 const qsizetype room = text ? sizeof buffer - 1 : sizeof buffer;
                 const qsizetype got
                     = indicator == SQL_NO_TOTAL || indicator > room ? room : static_cast<qsizetype>(indicator);
+                if (bytes.size() + got > valueCap) {
+                    m_capExceeded = true;
+                    return false;
+                }
                 bytes.append(buffer, got);
                 if (r == SQL_SUCCESS)
                     break;
@@ -257,6 +275,7 @@ private:
     QSqlRecord m_record;
     QVector<QVariant> m_row;
     int m_rowsAffected = -1;
+    bool m_capExceeded = false;
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "sql/sql_referencedata.h"
 
 #include "app/app_number.h"
+#include "sql/sql_transaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -320,17 +321,16 @@ bool SqlReferenceData::load(const QString &connectionName, const QString &csvFol
         { "amino", "conjugates", "denature", "extinction", "rhoseries", "viscseries", "BufferComponent" })
         if (!tableIsEmpty(db, QLatin1String(table), error))
             return false;
-    if (!db.transaction()) {
-        setError(error, db.lastError().text());
+    SqlTransaction transaction(db);
+    if (!transaction.isOpen()) {
+        setError(error, transaction.error());
         return false;
     }
-    if (!loadAll(db, csvFolder, error)) {
-        db.rollback();
+    // A bad file keeps its own message; the frame left unfinished rolls back.
+    if (!loadAll(db, csvFolder, error))
         return false;
-    }
-    if (!db.commit()) {
-        setError(error, db.lastError().text());
-        db.rollback();
+    if (!transaction.commit()) {
+        setError(error, transaction.error());
         return false;
     }
     return true;

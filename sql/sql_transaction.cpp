@@ -8,7 +8,8 @@ SqlTransaction::SqlTransaction(const QSqlDatabase &db) : m_db(db)
 {
     if (!m_db.transaction()) {
         m_state = State::Failed;
-        m_error = report(m_db, m_db.lastError().text());
+        m_driverText = m_db.lastError().text();
+        m_error = report(m_db, m_driverText);
     }
 }
 
@@ -23,6 +24,7 @@ bool SqlTransaction::fail(const QString &driverText)
     if (m_state == State::Open)
         m_db.rollback();
     m_state = State::Failed;
+    m_driverText = driverText;
     m_error = report(m_db, driverText);
     return false;
 }
@@ -46,5 +48,10 @@ bool SqlTransaction::commit()
 
 QString SqlTransaction::report(const QSqlDatabase &db, const QString &driverText)
 {
-    return QDir::toNativeSeparators(db.databaseName()) + QStringLiteral(":\n") + driverText;
+    return report(db.databaseName(), driverText);
+}
+
+QString SqlTransaction::report(const QString &fileName, const QString &driverText)
+{
+    return QDir::toNativeSeparators(fileName) + QStringLiteral(":\n") + driverText;
 }

@@ -30,7 +30,11 @@ public:
 
     // "file:\ndriver text" of the failure, empty while there is none.
     QString error() const { return m_error; }
+    // The driver's text alone, for a log that names the file elsewhere.
+    QString driverText() const { return m_driverText; }
     static QString report(const QSqlDatabase &db, const QString &driverText);
+    // The same for a file read some other way than as the connection's name.
+    static QString report(const QString &fileName, const QString &driverText);
 
 private:
     enum class State { Open, Committed, Failed };
@@ -38,6 +42,7 @@ private:
     QSqlDatabase m_db;
     State m_state = State::Open;
     QString m_error;
+    QString m_driverText;
 };
 
 #endif

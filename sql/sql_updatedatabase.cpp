@@ -1,16 +1,23 @@
 #include "sql/sql_updatedatabase.h"
 
 #include "app/app_version.h"
+#include "sql/sql_transaction.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 namespace {
+
+// The driver's text of a failed frame: its report without the file, which the
+// messages here name themselves.
+QString driverText(const QSqlDatabase &db, const SqlTransaction &transaction)
+{
+    return transaction.error().mid(SqlTransaction::report(db, QString()).size());
+}
 
 // Every table but `version` keeps `modified` through one insert and one update
 // trigger. The older tables select the updated row by OLD.id, the later ones by
@@ -220,13 +227,9 @@ QString SqlUpdateDatabase::notUpdated(const QString &path, const QString &reason
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
-void SqlUpdateDatabase::showError(const QString &text)
-{
-    QMessageBox::critical(nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
-}
-
 bool SqlUpdateDatabase::openAndUpdate(const QString &path)
 {
+    m_error.clear();
     // Opening creates the file, so look first.
     const bool existed = QFileInfo::exists(path);
 
@@ -234,7 +237,7 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     db.setHostName(QStringLiteral("localhost"));
     db.setDatabaseName(path);
     if (!db.open()) {
-        showError(QStringLiteral("Cannot open the database:\n%1").arg(path));
+        m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
         return false;
     }
 
@@ -246,14 +249,14 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         // A file with an empty schema (such as the 0-byte file a failed first
         // start leaves behind) is a new file, not a broken one.
         if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            showError(unreadable(path, query.lastError().text()));
+            m_error = unreadable(path, query.lastError().text());
             return false;
         }
         const bool emptySchema = query.next() && query.value(0).toInt() == 0;
         query.finish();
         if (!emptySchema) {
             if (!query.prepare(QStringLiteral("SELECT databaseVersion FROM version")) || !query.exec()) {
-                showError(unreadable(path, query.lastError().text()));
+                m_error = unreadable(path, query.lastError().text());
                 return false;
             }
             if (query.next() && !query.value(0).isNull()) {
@@ -265,17 +268,18 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     }
 
     // Without a transaction a failure would leave a half-migrated file behind.
-    if (!db.transaction()) {
+    SqlTransaction transaction(db);
+    if (!transaction.isOpen()) {
         const QString text = QStringLiteral("Unable to begin a database transaction.");
         emit sigShowMessage(text);
-        showError(notUpdated(path, text + QLatin1Char('\n') + db.lastError().text()));
+        m_error = notUpdated(path, text + QLatin1Char('\n') + driverText(db, transaction));
         return false;
     }
 
     auto fail = [&](const QString &text) {
         query.finish();
-        showError(notUpdated(path, text));
-        db.rollback();
+        transaction.fail(text);
+        m_error = notUpdated(path, text);
         return false;
     };
 
@@ -323,8 +327,10 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         return fail(query.lastError().text());
 
     query.finish();
-    if (!db.commit())
-        return fail(db.lastError().text());
+    if (!transaction.commit()) {
+        m_error = notUpdated(path, driverText(db, transaction));
+        return false;
+    }
     // Announced only once it is on disk: a failed commit must not read as an update.
     if (changed)
         emit sigShowMessage(QStringLiteral("Updated Database schema to version '%1'").arg(version));

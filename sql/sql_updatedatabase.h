@@ -25,8 +25,10 @@ public:
     explicit SqlUpdateDatabase(QObject *parent = nullptr);
 
     // Registers the connection under `path`, creates or migrates the schema
-    // and stamps the version row. False after a failure already shown to the user.
+    // and stamps the version row. False after a failure, which error() then
+    // tells the person: which file, why, and that it was left as it was.
     bool openAndUpdate(const QString &path);
+    QString error() const { return m_error; }
 
     // The tables of the first release; a new file then runs every step.
     static const QStringList &baseSchema();
@@ -37,9 +39,10 @@ signals:
     void sigShowMessage(const QString &message);
 
 private:
-    static void showError(const QString &text);
     static QString unreadable(const QString &path, const QString &reason);
     static QString notUpdated(const QString &path, const QString &reason);
+
+    QString m_error;
 };
 
 #endif

@@ -243,8 +243,7 @@ private slots:
                                   "function b() { return {NAME: 'b'}; }");
         DataPluginExecInfo first;
         first.functionName = "a";
-        Node input("x", 4, Node::Normal);
-        first.inputs << &input;
+        first.inputs.add(new Node("x", 4, Node::Normal));
         DataPluginExecInfo second;
         second.functionName = "b";
         QSignalSpy baseLog(plugin.get(), &AppPlugin::sigLog);

@@ -449,6 +449,19 @@ private slots:
         QVERIFY(name() == "Doomed" && editor().qtRecordAdd->isChecked() && apply("qtComponentButtonBox")->isEnabled());
     }
 
+    // The box of a database failure says which file refused, before the driver's text.
+    void aDatabaseErrorNamesTheFile()
+    {
+        QVERIFY(exec("CREATE TRIGGER refuse BEFORE UPDATE ON amino BEGIN SELECT RAISE(ABORT, 'refused here'); END"));
+        open(Table::Amino);
+        type("qtAAMr", "99");
+        QTest::mouseClick(apply("qtAAButtonBox"), Qt::LeftButton);
+        const QString text = m_answerer->texts().value(0);
+        QVERIFY2(m_answerer->texts().size() == 1
+                && text.startsWith(QDir::toNativeSeparators(m_db->path()) + ":\nrefused here"),
+            qPrintable(text));
+    }
+
     // A reader on another connection keeps the commit from taking the file.
     void aFailedCommitStoresNothingAndSendsNothing()
     {

@@ -1,4 +1,5 @@
 #include "sql/sql_importdb.h"
+#include "sql/sql_odbcdriver.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_log.h"
@@ -6,9 +7,11 @@
 #include "test_olddatabase.h"
 #include "test_sqlconnections.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -25,6 +28,8 @@ class TstSqlImportDb : public QObject
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<TestOldDatabase> m_old;
     std::unique_ptr<TestModalAnswerer> m_answerer;
+    // The warnings the engines gave for the window to show, as "title|text".
+    QStringList m_warnings;
 
     // Everything a run of the importer does, in its order.
     void importAll(SqlImportDb &engine, bool preventDuplicates)
@@ -35,6 +40,26 @@ class TstSqlImportDb : public QObject
         engine.copySampleTable(m_old->vornakel(), preventDuplicates);
         engine.copyExperimentTable(m_old->vornakel(), preventDuplicates);
         engine.copyAminoAcidCompositionsTable(m_old->vornakel(), preventDuplicates);
+    }
+    // The engine shows no box itself: its warnings are gathered here.
+    void watch(SqlImportDb &engine)
+    {
+        connect(&engine, &SqlImportDb::sigWarning, this,
+            [this](const QString &title, const QString &text) { m_warnings << title + '|' + text; });
+    }
+    QStringList warningTitles() const
+    {
+        QStringList titles;
+        for (const QString &warning : m_warnings)
+            titles << warning.section('|', 0, 0);
+        return titles;
+    }
+    QStringList warningTexts() const
+    {
+        QStringList texts;
+        for (const QString &warning : m_warnings)
+            texts << warning.section('|', 1);
+        return texts;
     }
     int count(const QString &table) { return m_db->value("SELECT COUNT(*) FROM " + table).toInt(); }
     QStringList results(const QSignalSpy &spy)
@@ -59,6 +84,7 @@ private slots:
         m_old.reset(new TestOldDatabase);
         QVERIFY(m_db->isValid() && m_old->isValid());
         m_answerer.reset(new TestModalAnswerer);
+        m_warnings.clear();
     }
     void cleanup()
     {
@@ -87,6 +113,7 @@ private slots:
             = references + QStringList { "buffer", "sample", "experiment", "aminoComposition" };
         for (int run = 1; run <= 2; ++run) {
             SqlImportDb engine(m_db->connectionName());
+            watch(engine);
             QSignalSpy results(&engine, &SqlImportDb::sigResults);
             importAll(engine, preventDuplicates);
             QCOMPARE(results.size(), 11);
@@ -108,7 +135,7 @@ private slots:
         for (const QString &table : records)
             QCOMPARE(m_old->value(m_old->vornakel(), "SELECT SUM(imported) FROM " + table).toInt(),
                 preventDuplicates ? 300 : 0);
-        QVERIFY(m_answerer->seen().isEmpty());
+        QVERIFY(m_answerer->seen().isEmpty() && m_warnings.isEmpty());
     }
 
     void mapsTheOlderRecords_data()
@@ -173,9 +200,10 @@ private slots:
             QVERIFY(m_db->exec(sql));
         QVERIFY(m_old->exec(m_old->vornakel(), source));
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         importAll(engine, true);
         QCOMPARE(m_db->value(check).toString(), expected);
-        QVERIFY(m_answerer->seen().isEmpty());
+        QVERIFY(m_answerer->seen().isEmpty() && m_warnings.isEmpty());
     }
 
     // What the file held before stays: components by id, buffers and their compositions.
@@ -194,6 +222,7 @@ private slots:
                 "INSERT INTO BufferCompositions VALUES ('  Tris  buffer ', 'NaCl', 0.15)" }));
         for (bool preventDuplicates : { true, false }) {
             SqlImportDb engine(m_db->connectionName());
+            watch(engine);
             engine.copyFromAccess(m_old->phyconst(), SqlImportDb::referenceTables(), preventDuplicates);
             engine.populateBufferComponents(m_old->phyconst(), preventDuplicates);
         }
@@ -202,13 +231,14 @@ private slots:
                      .toString(),
             QStringLiteral("1 Mine 1 NULL, 2 NaCl NULL NULL, 3 NaCl 4 1, 4 Urea 5 NULL"));
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         engine.copyBufferTable(m_old->vornakel(), true);
         QCOMPARE(
             m_db->value("SELECT group_concat(b.id||' '||b.name||' '||c.componentID||' '||quote(c.concentration), ', ') "
                         "FROM buffer b JOIN bufferComposition c ON c.bufferId = b.id")
                 .toString(),
             QStringLiteral("1 Tris buffer 1 NULL, 2 Tris buffer 3 0.15"));
-        QVERIFY(m_answerer->seen().isEmpty());
+        QVERIFY(m_answerer->seen().isEmpty() && m_warnings.isEmpty());
     }
 
     // A failing row: its whole table rolled back, the source unmarked, one box, every line logged.
@@ -229,15 +259,17 @@ private slots:
         QVERIFY(m_old->fill(m_old->vornakel(), "Sample", 5));
         QVERIFY(m_old->fill(m_old->vornakel(), "Buffer", 5));
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         QSignalSpy results(&engine, &SqlImportDb::sigResults);
         importAll(engine, true);
         QCOMPARE(count(table), 0);
         QCOMPARE(count("amino") + count("buffer"), 10);
         const QString file = table == "sample" ? m_old->vornakel() : m_old->phyconst();
         QCOMPARE(m_old->value(file, "SELECT SUM(imported) FROM " + table).toInt(), 0);
-        QCOMPARE(m_answerer->titles(), QStringList("import"));
-        QVERIFY(m_answerer->texts().first().contains("refused here")
-            && m_answerer->texts().first().contains("5 row(s) of " + table));
+        QCOMPARE(warningTitles(), QStringList("import"));
+        QVERIFY(warningTexts().first().startsWith(QDir::toNativeSeparators(m_db->path()) + ":\n")
+            && warningTexts().first().contains("refused here")
+            && warningTexts().first().contains("5 row(s) of " + table));
         QVERIFY(results.contains(QVariantList { QStringLiteral("%1.[%2]: 0 records imported").arg(file, table) }));
         QCOMPARE(log().filter("refused here").size(), 5);
     }
@@ -246,13 +278,14 @@ private slots:
     {
         QVERIFY(m_old->exec(m_old->vornakel(), { "DROP TABLE Sample" }));
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         engine.copySampleTable(m_old->vornakel(), true);
         QVERIFY2(log().last().contains(": Updating sample: no such table: Sample"), qPrintable(log().last()));
         const QString notADatabase = m_old->folder() + "/PHYCONST.MDB";
         QVERIFY(testWriteFile(notADatabase, "Standard Jet DB"));
         QVERIFY(!engine.copyFromAccess(notADatabase, SqlImportDb::referenceTables(), true));
         QVERIFY(log().last().endsWith("Source db [" + notADatabase + "] is not valid"));
-        QCOMPARE(m_answerer->titles(), QStringList({ "Vornakel", "Vornakel" }));
+        QCOMPARE(warningTitles(), QStringList({ "Vornakel", "Vornakel" }));
         QCOMPARE(count("sample") + count("amino"), 0);
     }
 
@@ -264,6 +297,7 @@ private slots:
         QVERIFY(m_old->fill(m_old->phyconst(), "amino", 3));
         {
             SqlImportDb engine(m_db->connectionName());
+            watch(engine);
             engine.copyFromAccess(m_old->phyconst(), { "amino" }, true);
         }
         QCOMPARE(count("amino"), 3);
@@ -276,6 +310,7 @@ private slots:
         QVERIFY(m_old->exec(m_old->phyconst(),
             { "INSERT INTO amino (Namethree, name, Mr, imported) VALUES ('NLE', 'Norleucine', 113.15914, 0)" }));
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         engine.copyFromAccess(m_old->phyconst(), { "amino" }, true);
         QCOMPARE(m_db->value("SELECT Mr FROM amino").toDouble(), 113.159);
         const QStringList lines = log();
@@ -304,6 +339,7 @@ private slots:
         QVERIFY(m_old->makeReadOnly());
         for (int run = 1; run <= 2; ++run) {
             SqlImportDb engine(m_db->connectionName());
+            watch(engine);
             QSignalSpy spy(&engine, &SqlImportDb::sigResults);
             importAll(engine, true);
             for (const char *table : { "amino", "extinction", "buffer", "sample", "experiment", "aminoComposition" })
@@ -315,7 +351,7 @@ private slots:
         }
         QCOMPARE(log().filter("could not be flagged").size(), 4);
         QVERIFY(!m_old->value(m_old->vornakel(), "SELECT COUNT(imported) FROM Sample").isValid());
-        QVERIFY(m_answerer->seen().isEmpty());
+        QVERIFY(m_answerer->seen().isEmpty() && m_warnings.isEmpty());
     }
 
     // Source fields past the destination's own columns are logged and
@@ -327,6 +363,7 @@ private slots:
                 "INSERT INTO amino (Namethree, name, imported, extra1, extra2) VALUES ('ALA', 'Alanine', 0, 0, "
                 "'x')" }));
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         QVERIFY(engine.copyFromAccess(m_old->phyconst(), { "amino" }, true));
         QCOMPARE(m_db->value("SELECT Namethree||' '||name||' '||active FROM amino").toString(), "ALA Alanine 1");
         QCOMPARE(log().filter(QRegularExpression("\\[amino\\.extra[12]\\] has no destination column$")).size(), 2);
@@ -339,6 +376,7 @@ private slots:
         const QString path = TestOldDatabase::accessSample();
         QVERIFY2(QFile::exists(path), "tools/install-deps.sh --tests unpacks it");
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         QSignalSpy spy(&engine, &SqlImportDb::sigResults);
         QVERIFY(engine.openSourceDatabase(path));
         {
@@ -363,12 +401,37 @@ private slots:
         engine.copySampleTable(path, true);
         QVERIFY(log().filter(": Updating amino: no such table: amino").size() == 1
             && log().last().endsWith(": Updating sample: no such table: Sample"));
-        QCOMPARE(m_answerer->titles(), QStringList({ "Vornakel", "Vornakel" }));
+        QCOMPARE(warningTitles(), QStringList({ "Vornakel", "Vornakel" }));
         QCOMPARE(results(spy),
             QStringList({ path + ".[Monitor_Authenticate]: 1 records imported",
                 path
                     + ": the rows copied from this file could not be flagged as imported (the ODBC driver only "
                       "reads this file); a second import would copy them again" }));
+    }
+
+    // A source value is read up to a cap, so one damaged field cannot take the memory.
+    void aSourceValueBeyondTheCapIsRefused()
+    {
+        const QString path = m_db->dir() + "/big.db";
+        const QString odbc = TestSqlConnections::odbcConnectString(path);
+        if (odbc.isEmpty())
+            QSKIP("The SQLite ODBC driver is not installed (tools/install-deps.sh --tests installs it)");
+        QVERIFY(TestSqlConnections::openWindowConnection(path,
+            { "CREATE TABLE t (k INTEGER, v TEXT)", "INSERT INTO t VALUES (1, 'small')",
+                "INSERT INTO t VALUES (2, hex(zeroblob(8500000)))" }));
+        QSqlDatabase::removeDatabase(path);
+        {
+            QSqlDatabase source = QSqlDatabase::addDatabase(new SqlOdbcDriver, "odbc source");
+            source.setDatabaseName(odbc);
+            QVERIFY2(source.open(), qPrintable(source.lastError().text()));
+            QSqlQuery query(source);
+            QVERIFY(query.exec("SELECT k, v FROM t ORDER BY k"));
+            QVERIFY(query.next());
+            QCOMPARE(query.value(1).toString(), QStringLiteral("small"));
+            QVERIFY(!query.next());
+            QVERIFY(query.lastError().text().contains("holds more than 16777216 bytes"));
+        }
+        QSqlDatabase::removeDatabase("odbc source");
     }
 
     void roundsAndLinksByName()
@@ -377,6 +440,7 @@ private slots:
         QCOMPARE(SqlImportDb::fixPrecision(QString("0.73000049"), 6), QVariant(QString("0.73000049")));
         QVERIFY(m_db->exec("INSERT INTO sample (name) VALUES ('My sample')"));
         SqlImportDb engine(m_db->connectionName());
+        watch(engine);
         QCOMPARE(engine.FindLink("sample", "name", "  My   sample"), 1);
         QCOMPARE(engine.FindLink("sample", "name", ""), -1);
         QCOMPARE(engine.FindLink("sample", "name", "Other"), -1);

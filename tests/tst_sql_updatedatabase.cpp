@@ -107,6 +107,7 @@ private:
     std::unique_ptr<TestModalAnswerer> m_answerer;
     QString m_path;
     QStringList m_messages; // progress messages of the last openAndUpdate
+    QString m_error; // and its error
 
     // Opens `path` through the program's routine and removes the connection again.
     bool openAndUpdate(const QString &path)
@@ -114,6 +115,7 @@ private:
         SqlUpdateDatabase update;
         QSignalSpy spy(&update, &SqlUpdateDatabase::sigShowMessage);
         const bool ok = update.openAndUpdate(path);
+        m_error = update.error();
         m_messages.clear();
         for (const QList<QVariant> &args : spy)
             m_messages << args.at(0).toString();
@@ -121,12 +123,11 @@ private:
         return ok;
     }
 
-    // One critical box titled "Vornakel" holding `text`.
+    // An error holding `text`, for the window to show: the database layer shows no box.
     void expectOneError(const QString &text)
     {
-        QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
-        QCOMPARE(m_answerer->seen().first().icon, QMessageBox::Critical);
-        QVERIFY2(m_answerer->texts().first().contains(text), qPrintable(m_answerer->texts().first()));
+        QVERIFY(m_answerer->seen().isEmpty());
+        QVERIFY2(m_error.contains(text), qPrintable(m_error));
     }
 
 private slots:

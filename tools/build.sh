@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (or $VORNAKEL_BUILD_DIR). A warning in the
+# Configures and builds into build/ (or $VORNAKEL_BUILD_DIR): everything, or
+# only the targets named as arguments (with what they need). A warning in the
 # project's own code fails the build; VORNAKEL_WERROR=OFF builds anyway.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,4 +14,8 @@ if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     echo "build.sh: configuring failed (above)" >&2
     exit 1
 fi
-cmake --build "$build" -j "$(nproc)"
+if [ "$#" -gt 0 ]; then
+    cmake --build "$build" -j "$(nproc)" --target "$@"
+else
+    cmake --build "$build" -j "$(nproc)"
+fi

@@ -5,38 +5,23 @@
 #include "sql/sql_referencedata.h"
 #include "sql/sql_updatedatabase.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QSqlDatabase>
-#include <QTimer>
 
 #include <cstdio>
 
 int main(int argc, char **argv)
 {
-    // The schema creation reports failures in message boxes; a build has no one to
-    // answer them, so they are printed and closed.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     if (argc != 3) {
         std::fprintf(stderr, "usage: tool_refdata <database file> <reference data folder>\n");
         return 2;
     }
     const QString target = QFileInfo(QString::fromLocal8Bit(argv[1])).absoluteFilePath();
     const QString folder = QString::fromLocal8Bit(argv[2]);
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            std::fprintf(stderr, "tool_refdata: %s\n", qPrintable(box->text()));
-            box->reject();
-        }
-    });
-    closer.start(50);
-
     // Written beside the target and renamed at the end, so that a failed run never
     // leaves a half-filled default database behind.
     const QString work = target + QStringLiteral(".part");
@@ -48,7 +33,7 @@ int main(int argc, char **argv)
         SqlUpdateDatabase schema;
         ok = schema.openAndUpdate(work);
         if (!ok)
-            error = QStringLiteral("the schema could not be created");
+            error = schema.error();
         else
             ok = SqlReferenceData::load(work, folder, &error);
         QSqlDatabase::database(work, false).close();

@@ -42,19 +42,14 @@ QList<DataPluginExecInfo *> XmlMessage::takeValues()
 
 void XmlMessage::release(QList<DataPluginExecInfo *> &calls)
 {
-    for (DataPluginExecInfo *call : qAsConst(calls)) {
-        if (call)
-            qDeleteAll(call->inputs);
-        delete call;
-    }
+    qDeleteAll(calls);
     calls.clear();
 }
 
 void XmlMessage::clear()
 {
     // Only the outermost open node is nobody's child yet; the inner ones hang in it.
-    if (!m_openNodes.isEmpty())
-        delete m_openNodes.first();
+    m_openTree.clear();
     m_openNodes.clear();
     release(m_values);
     m_collectedText.clear();
@@ -161,12 +156,17 @@ bool XmlMessage::startElement(const QString &name, const QXmlStreamAttributes &a
         }
         auto *node = new AppScriptObject(named(name, "ARRAY") ? AppScriptObject::Array : AppScriptObject::Object);
         parseAttributes(node, attributes);
+        if (m_openNodes.isEmpty())
+            m_openTree.add(node);
         m_openNodes.push(node);
     } else if (named(name, "INPUT")) {
         auto *node = new AppScriptObject(AppScriptObject::Normal);
         parseAttributes(node, attributes);
-        if (m_openNodes.isEmpty())
-            appendInput(node);
+        if (m_openNodes.isEmpty()) {
+            AppScriptList input;
+            input.add(node);
+            appendInput(std::move(input));
+        }
     } else {
         return true;
     }
@@ -178,22 +178,22 @@ bool XmlMessage::startElement(const QString &name, const QXmlStreamAttributes &a
 bool XmlMessage::endElement(const QString &name)
 {
     if ((named(name, "OBJECT") || named(name, "ARRAY")) && !m_openNodes.isEmpty()) {
-        AppScriptObject *node = m_openNodes.pop();
+        m_openNodes.pop();
         if (m_openNodes.isEmpty())
-            appendInput(node);
+            appendInput(std::move(m_openTree));
     }
     m_collectedText.clear();
     return true;
 }
 
-void XmlMessage::appendInput(AppScriptObject *node)
+void XmlMessage::appendInput(AppScriptList &&nodes)
 {
     // An input before any EXECUTE belongs to no call.
     if (m_values.isEmpty()) {
-        delete node;
+        nodes.clear();
         return;
     }
-    m_values.last()->inputs.append(node);
+    m_values.last()->inputs.append(std::move(nodes));
 }
 
 void XmlMessage::parseAttributes(AppScriptObject *node, const QXmlStreamAttributes &attributes)

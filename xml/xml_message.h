@@ -1,6 +1,8 @@
 #ifndef XML_MESSAGE_H
 #define XML_MESSAGE_H
 
+#include "app/app_scriptlist.h"
+
 #include <QList>
 #include <QObject>
 #include <QStack>
@@ -57,7 +59,8 @@ private:
     bool endElement(const QString &name);
     bool characters(const QString &text);
     void parseAttributes(AppScriptObject *node, const QXmlStreamAttributes &attributes);
-    void appendInput(AppScriptObject *node);
+    // Hands the nodes to the call being read; without one they are dropped.
+    void appendInput(AppScriptList &&nodes);
     void echoAttributes(const QString &prefix, const QXmlStreamAttributes &attributes);
 
     QString m_collectedText;
@@ -68,6 +71,7 @@ private:
     QString m_moduleDate;
     QList<DataPluginExecInfo *> m_values;
     QStack<AppScriptObject *> m_openNodes;
+    AppScriptList m_openTree; // the outermost open node, which holds the others
     bool m_tooDeep = false;
     bool m_logging = false;
 };

@@ -39,7 +39,7 @@ QString valueAfter(const QString &upperLine, const QString &line, const QString 
 
 } // namespace
 
-XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, const bool &network, QObject *parent)
+XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, bool network, QObject *parent)
     : QTcpServer(parent), m_network(network), m_databasePath(dbPath), m_budget(std::make_shared<NetBudget>())
 {
     // Connected first: reading "vornakel.ini" may already have something to say.
@@ -374,7 +374,7 @@ void XmlMessageProcessor::cgiExec()
     cgiWriteData(error);
 }
 
-void XmlMessageProcessor::cgiWriteData(const bool &error)
+void XmlMessageProcessor::cgiWriteData(bool error)
 {
     const QByteArray body
         = error ? QByteArray(kCgiErrorDocument) : submitFromWeb(QString::fromUtf8(m_cgiInput)).toUtf8();

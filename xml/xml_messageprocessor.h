@@ -33,7 +33,7 @@ public:
     static const int MaxCgiInput = 1024 * 1024;
     static const quint16 DefaultPort = 5201;
 
-    XmlMessageProcessor(const QString &dbPath, const bool &network, QObject *parent = nullptr);
+    XmlMessageProcessor(const QString &dbPath, bool network, QObject *parent = nullptr);
     // CGI mode: one request from standard input, answered on standard output.
     XmlMessageProcessor(const QString &dbPath, QObject *parent = nullptr);
     ~XmlMessageProcessor() override;
@@ -79,7 +79,7 @@ private:
     void createConnections();
     void networkSetup();
     void cgiSetup();
-    [[noreturn]] void cgiWriteData(const bool &error);
+    [[noreturn]] void cgiWriteData(bool error);
 
     void readClientData(const QString &xml, qintptr socketDescriptor);
     // Runs the next call of the client's request, then lets the event loop

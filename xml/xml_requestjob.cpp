@@ -3,13 +3,12 @@
 #include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
+#include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "xml/xml_message.h"
 
 #include <QSignalBlocker>
 #include <QTextStream>
-
-#include <memory>
 
 namespace {
 
@@ -100,21 +99,21 @@ bool XmlRequestJob::step()
         return false;
     if (m_next < m_calls.size() && m_plugin) {
         DataPluginExecInfo *call = m_calls.at(m_next++);
-        std::unique_ptr<AppScriptObject> result;
+        AppScriptList result;
         if (call) {
             if (m_trace)
                 m_log(QStringLiteral("Exec plugin:\n%1\n%2\n").arg(m_moduleName, call->functionName), AppLog::Trace);
             // The module's error signal opens a modal box in its main window; one per
             // request from outside would stack up, each running its own event loop.
             const QSignalBlocker quiet(m_fromNetwork ? m_plugin.data() : nullptr);
-            result.reset(m_plugin->execOne(call->functionName, call->inputs));
+            result.add(m_plugin->execOne(call->functionName, call->inputs));
         }
-        if (result) {
-            if (m_fromNetwork && result->property(QStringLiteral("NAME")).toString() == QLatin1String("ScriptError"))
+        if (AppScriptObject *output = result.first()) {
+            if (m_fromNetwork && output->property(QStringLiteral("NAME")).toString() == QLatin1String("ScriptError"))
                 m_log(QStringLiteral("Script error of a network request: %1")
-                          .arg(result->property(QStringLiteral("VALUE")).toString()),
+                          .arg(output->property(QStringLiteral("VALUE")).toString()),
                     AppLog::Warning);
-            appendOutput(result.get());
+            appendOutput(output);
         }
     }
     if (m_next < m_calls.size() && m_plugin)

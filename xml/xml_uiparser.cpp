@@ -1,7 +1,6 @@
 #include "xml/xml_uiparser.h"
 
 #include "app/app_log.h"
-#include "gui/gui_module.h"
 
 #include <QMetaMethod>
 #include <QWidget>
@@ -21,9 +20,10 @@ XmlUiParser::~XmlUiParser()
     qDeleteAll(m_connections);
 }
 
-void XmlUiParser::setModule(GuiModule *window, QWidget *formRoot)
+void XmlUiParser::setModule(QObject *receiver, const char *slot, QWidget *formRoot)
 {
-    m_window = window;
+    m_target = receiver;
+    m_targetSlot = slot ? QMetaObject::normalizedSignature(slot) : QByteArray();
     m_formRoot = formRoot;
 }
 
@@ -89,10 +89,16 @@ void XmlUiParser::endElement(const QString &name)
 
 void XmlUiParser::rewire(const QString &slot)
 {
-    if (!m_window || !m_formRoot)
+    if (!m_target || !m_formRoot)
         return;
-    const QMetaMethod target
-        = GuiModule::staticMetaObject.method(GuiModule::staticMetaObject.indexOfSlot("sendMessage()"));
+    const QMetaMethod target = m_target->metaObject()->method(m_target->metaObject()->indexOfSlot(m_targetSlot));
+    if (!target.isValid()) {
+        emit sigLog(
+            QStringLiteral("XmlUiParser: %1 has no slot %2")
+                .arg(QString::fromLatin1(m_target->metaObject()->className()), QString::fromLatin1(m_targetSlot)),
+            AppLog::Warning);
+        return;
+    }
     for (const Connection *connection : qAsConst(m_connections)) {
         if (connection->slot != slot)
             continue;
@@ -107,6 +113,6 @@ void XmlUiParser::rewire(const QString &slot)
                 AppLog::Warning);
             continue;
         }
-        QObject::connect(sender, sender->metaObject()->method(index), m_window, target);
+        QObject::connect(sender, sender->metaObject()->method(index), m_target, target);
     }
 }

@@ -1,17 +1,17 @@
 #ifndef XML_UIPARSER_H
 #define XML_UIPARSER_H
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
 
-class GuiModule;
 class QWidget;
 
 // Reads a Designer form a second time for its signal-slot connections. A
 // connection to a custom slot of the form class is one the form loader cannot
 // make; once that slot's declaration is read, its sender's signal is wired to
-// the module window's sendMessage() instead.
+// the receiver's slot (the module window's sendMessage()) instead.
 class XmlUiParser : public QObject
 {
     Q_OBJECT
@@ -28,7 +28,9 @@ public:
     explicit XmlUiParser(QObject *parent = nullptr);
     ~XmlUiParser() override;
 
-    void setModule(GuiModule *window, QWidget *formRoot);
+    // The object and slot (its signature, such as "sendMessage()") that take
+    // the form's custom connections, and the form whose widgets send them.
+    void setModule(QObject *receiver, const char *slot, QWidget *formRoot);
     // False when the text is not well-formed; what came before the error stays wired.
     bool parse(const QByteArray &form);
 
@@ -50,7 +52,8 @@ private:
     QString m_sender;
     QString m_signal;
     QString m_receiver;
-    GuiModule *m_window = nullptr;
+    QObject *m_target = nullptr;
+    QByteArray m_targetSlot;
     QWidget *m_formRoot = nullptr;
     QList<Connection *> m_connections;
 };

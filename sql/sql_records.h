@@ -1,0 +1,165 @@
+#ifndef SQL_RECORDS_H
+#define SQL_RECORDS_H
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <QVector>
+
+class QSqlQuery;
+
+// The four kinds of stored record, by the table each lives in.
+enum class SqlRecordKind { Sample, Solvent, Experiment, Results };
+
+// A record's values are held as the columns hold them: NULL where nothing is
+// stored, a number or a text as it was stored. A window fills a record from
+// its fields and shows a loaded one; SqlRecords stores and reads it.
+
+// A `sample` row with its composition: the residue and conjugate counts.
+struct SqlSampleRecord
+{
+    // A residue's (or conjugate's) id in its reference table, and its count.
+    struct Count
+    {
+        QVariant id;
+        QVariant count;
+    };
+
+    QString name;
+    QVariant vbarDirect, vbarStandard, vbarStandardT;
+    QVariant calculatedVbar, calculatedMr, calculatedHydration;
+    QVariant denaturant; // the id of the denaturant used, NULL for none
+    QVariant sk, pkaAmino, pkaCarboxyl, pH, nMer;
+    // The one-letter codes; NULL when the sample holds no composition.
+    QVariant sequence;
+    QVector<Count> aminoAcids, conjugates;
+};
+
+// A `buffer` row with its components.
+struct SqlSolventRecord
+{
+    struct Component
+    {
+        QVariant id; // in `bufferComponent`
+        QString name; // read only, from `bufferComponent`
+        QVariant concentration;
+        QString units;
+    };
+
+    QString name;
+    QVariant densityDirect, viscosityDirect;
+    QVariant densityStandard, densityStandardT, viscosityStandard, viscosityStandardT;
+    QVariant computedDensity, computedViscosity;
+    QVariant pH;
+    QVariant heavyWater, d2o, d2o18, h2o18, h2o; // the water, as fractions of 1
+    QVector<Component> components;
+};
+
+// An `experiment` row. A link is a record id, or -1 for none.
+struct SqlExperimentRecord
+{
+    // On an overwrite, the link stored before; on a new record, no link.
+    static constexpr int keepStoredLink = -2;
+
+    QString name;
+    QVariant tc, rpm, sigma, mp; // sedimentation equilibrium
+    QVariant sstart, mgml, sstar; // sedimentation velocity
+    QVariant vbar, rho, vis, mb;
+    QVariant calculatedBy; // the object name of the Mr method's button
+    int sampleId = -1;
+    int bufferId = -1;
+    int resultsId = -1;
+};
+
+// A `results` row: the Stokes radius and the figures of the vbar and Teller
+// methods, the axes as semi-axes.
+struct SqlResultsRecord
+{
+    QString name; // stored with a new record only: an overwrite keeps the name
+    QVariant radius;
+    QVariant vbarRadius, tellerRadius; // Ro, Rp
+    QVariant vbarFriction, tellerFriction; // Fo, Fp
+    QVariant vbarFrictionRatio, tellerFrictionRatio; // FFo, FFp
+    QVariant vbarSmax, tellerSmax;
+    QVariant vbarDmax, tellerDmax;
+    QVariant vbarDelta1, tellerDelta1;
+    QVariant vbarAxialRatio, tellerAxialRatio;
+    QVariant vbarSemiAxisA, tellerSemiAxisA, vbarSemiAxisB, tellerSemiAxisB;
+    QVariant method, option, optionValue, shape; // object names of the buttons, and the option's value
+    int sampleId = -1;
+    int bufferId = -1;
+    int experimentId = -1;
+};
+
+// Row 1 of `defaults`, the program defaults.
+struct SqlDefaultsRow
+{
+    QVariant temperature, density, viscosity, vbar, pH, sk;
+};
+
+// Stores and reads the records of one database file. A save is one
+// transaction: a record and its composition are stored whole or not at all.
+// A failure is reported, never shown: error() names the database file and the
+// driver's text, for the window's box.
+class SqlRecords
+{
+public:
+    enum class Order { AsStored, ByName, ByDate };
+    // One entry of a record list; `modified` only when asked for.
+    struct Entry
+    {
+        QVariant id;
+        QString name;
+        QVariant modified;
+    };
+    enum class DefaultsSave { Stored, NotBegun, Failed, NoDefaultsRow };
+
+    explicit SqlRecords(const QSqlDatabase &db);
+
+    // "file:\ndriver text" of the last failure.
+    QString error() const { return m_error; }
+    // The driver's text alone of the last failed read.
+    QString driverText() const { return m_driverText; }
+
+    // The listed (active) records of a kind.
+    bool list(SqlRecordKind kind, Order order, bool withDates, QVector<Entry> *entries);
+    bool anyListed(SqlRecordKind kind, bool *any);
+    // A record's `modified` value; invalid when it cannot be read.
+    QVariant modified(SqlRecordKind kind, int id);
+
+    // storedId: the record to overwrite, or -1 for a new one; *savedId is the
+    // id of the record written.
+    bool saveSample(const SqlSampleRecord &record, int storedId, int *savedId);
+    bool saveSolvent(const SqlSolventRecord &record, int storedId, int *savedId);
+    bool saveExperiment(const SqlExperimentRecord &record, int storedId, int *savedId);
+    bool saveResults(const SqlResultsRecord &record, int storedId, int *savedId);
+
+    // *found is false (and the record empty) when there is no row of that id.
+    bool loadSample(int id, SqlSampleRecord *record, bool *found = nullptr);
+    // *active: whether the record is listed.
+    bool loadSolvent(int id, SqlSolventRecord *record, bool *found = nullptr, bool *active = nullptr);
+    bool loadExperiment(int id, SqlExperimentRecord *record, bool *found = nullptr);
+    bool loadResults(int id, SqlResultsRecord *record, bool *found = nullptr);
+
+    // A failed read leaves the row empty.
+    bool loadDefaults(SqlDefaultsRow *row);
+    // Writes the values the row holds, NULL ones left as they are.
+    DefaultsSave saveDefaults(const SqlDefaultsRow &changes);
+
+    // The writes of a solvent save, on a query of the caller's transaction;
+    // the importer's too. False with the driver's error on the query. A query
+    // prepared for the statement already is not prepared again.
+    static bool prepareNewSolvent(QSqlQuery &query);
+    static bool writeSolvent(QSqlQuery &query, const SqlSolventRecord &record, int storedId, QVariant *id);
+    static bool writeComponents(
+        QSqlQuery &query, const QVariant &bufferId, const QVector<SqlSolventRecord::Component> &components);
+
+private:
+    bool readFailed(QSqlQuery &query);
+
+    QSqlDatabase m_db;
+    QString m_error;
+    QString m_driverText;
+};
+
+#endif
