@@ -100,6 +100,25 @@ bool readCounts(QSqlQuery &query, const QString &sql, int sampleId, QVector<SqlS
 
 SqlRecords::SqlRecords(const QSqlDatabase &db) : m_db(db) { }
 
+bool SqlRecords::save(int *savedId, const std::function<bool(QSqlQuery &, int *)> &write)
+{
+    SqlTransaction transaction(m_db);
+    if (!transaction.isOpen()) {
+        m_error = transaction.error();
+        return false;
+    }
+    int id = -1;
+    {
+        QSqlQuery query(m_db);
+        if (!write(query, &id))
+            return failSave(transaction, query, &m_error);
+    }
+    if (!commitSave(transaction, &m_error))
+        return false;
+    *savedId = id;
+    return true;
+}
+
 bool SqlRecords::readFailed(QSqlQuery &query)
 {
     m_driverText = query.lastError().text();
@@ -150,14 +169,8 @@ QVariant SqlRecords::modified(SqlRecordKind kind, int id)
 
 bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *savedId)
 {
-    SqlTransaction transaction(m_db);
-    if (!transaction.isOpen()) {
-        m_error = transaction.error();
-        return false;
-    }
-    int sampleId = storedId;
-    {
-        QSqlQuery query(m_db);
+    return save(savedId, [&](QSqlQuery &query, int *sampleId) {
+        *sampleId = storedId;
         if (storedId < 0) {
             query.prepare(QStringLiteral(
                 "INSERT INTO sample (name, VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, "
@@ -188,34 +201,29 @@ bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *sa
         query.bindValue(QStringLiteral(":sequence"), record.sequence);
         query.bindValue(QStringLiteral(":sequenceCodeSize"), 1);
         if (!query.exec())
-            return failSave(transaction, query, &m_error);
+            return false;
         if (storedId < 0)
-            sampleId = query.lastInsertId().toInt();
+            *sampleId = query.lastInsertId().toInt();
 
         if (storedId >= 0) {
             // The earlier composition stays in the file, inactive, as deleted records do.
             for (const char *sql : { "UPDATE aminoComposition SET active = 0 WHERE sampleId = :sampleid",
                      "UPDATE conjugateComposition SET active = 0 WHERE sampleId = :sampleid" }) {
                 query.prepare(QString::fromLatin1(sql));
-                query.bindValue(QStringLiteral(":sampleid"), sampleId);
+                query.bindValue(QStringLiteral(":sampleid"), *sampleId);
                 if (!query.exec())
-                    return failSave(transaction, query, &m_error);
+                    return false;
             }
         }
-        if (!writeCounts(query,
-                QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active) VALUES (:sampleid, "
-                               ":id, :count, :active)"),
-                sampleId, record.aminoAcids)
-            || !writeCounts(query,
+        return writeCounts(query,
+                   QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active) VALUES (:sampleid, "
+                                  ":id, :count, :active)"),
+                   *sampleId, record.aminoAcids)
+            && writeCounts(query,
                 QStringLiteral("INSERT INTO conjugateComposition (sampleId, conjugateId, count, active) VALUES "
                                "(:sampleid, :id, :count, :active)"),
-                sampleId, record.conjugates))
-            return failSave(transaction, query, &m_error);
-    }
-    if (!commitSave(transaction, &m_error))
-        return false;
-    *savedId = sampleId;
-    return true;
+                *sampleId, record.conjugates);
+    });
 }
 
 bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found)
@@ -308,28 +316,16 @@ bool SqlRecords::writeComponents(
 
 bool SqlRecords::saveSolvent(const SqlSolventRecord &record, int storedId, int *savedId)
 {
-    SqlTransaction transaction(m_db);
-    if (!transaction.isOpen()) {
-        m_error = transaction.error();
-        return false;
-    }
-    QVariant bufferId;
-    {
-        QSqlQuery query(m_db);
-        if (!writeSolvent(query, record, storedId, &bufferId))
-            return failSave(transaction, query, &m_error);
+    return save(savedId, [&](QSqlQuery &query, int *bufferId) {
+        QVariant id;
+        if (!writeSolvent(query, record, storedId, &id))
+            return false;
+        *bufferId = id.toInt();
         // The earlier components stay as inactive rows; the buffer shown is written anew.
         query.prepare(QStringLiteral("UPDATE bufferComposition SET active = 0 WHERE bufferId = :bufferId"));
-        query.bindValue(QStringLiteral(":bufferId"), bufferId.toInt());
-        if (!query.exec())
-            return failSave(transaction, query, &m_error);
-        if (!writeComponents(query, bufferId.toInt(), record.components))
-            return failSave(transaction, query, &m_error);
-    }
-    if (!commitSave(transaction, &m_error))
-        return false;
-    *savedId = bufferId.toInt();
-    return true;
+        query.bindValue(QStringLiteral(":bufferId"), *bufferId);
+        return query.exec() && writeComponents(query, *bufferId, record.components);
+    });
 }
 
 bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool *active)
@@ -378,21 +374,15 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
 
 bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId, int *savedId)
 {
-    SqlTransaction transaction(m_db);
-    if (!transaction.isOpen()) {
-        m_error = transaction.error();
-        return false;
-    }
-    int experimentId = storedId;
-    {
-        QSqlQuery query(m_db);
+    return save(savedId, [&](QSqlQuery &query, int *experimentId) {
+        *experimentId = storedId;
         // A link the window no longer lists keeps what was stored.
         int stored[3] = { -1, -1, -1 };
         if (storedId >= 0) {
             query.prepare(QStringLiteral("SELECT sample_id, buffer_id, results_id FROM experiment WHERE id = :id"));
             query.bindValue(QStringLiteral(":id"), storedId);
             if (!query.exec())
-                return failSave(transaction, query, &m_error);
+                return false;
             if (query.next()) {
                 for (int i = 0; i < 3; ++i)
                     stored[i] = linkId(query.value(i));
@@ -433,14 +423,11 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         query.bindValue(QStringLiteral(":results_id"), link(record.resultsId, stored[2]));
         query.bindValue(QStringLiteral(":active"), 1);
         if (!query.exec())
-            return failSave(transaction, query, &m_error);
+            return false;
         if (storedId < 0)
-            experimentId = query.lastInsertId().toInt();
-    }
-    if (!commitSave(transaction, &m_error))
-        return false;
-    *savedId = experimentId;
-    return true;
+            *experimentId = query.lastInsertId().toInt();
+        return true;
+    });
 }
 
 bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found)
@@ -492,14 +479,8 @@ QVector<QPair<const char *, QVariant SqlResultsRecord::*>> resultsValues()
 
 bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *savedId)
 {
-    SqlTransaction transaction(m_db);
-    if (!transaction.isOpen()) {
-        m_error = transaction.error();
-        return false;
-    }
-    int resultsId = storedId;
-    {
-        QSqlQuery query(m_db);
+    return save(savedId, [&](QSqlQuery &query, int *resultsId) {
+        *resultsId = storedId;
         if (storedId < 0) {
             query.prepare(QStringLiteral(
                 "INSERT INTO results (name, R, Ro, Rp, FFo, FFp, Fo, Fp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, "
@@ -527,14 +508,11 @@ bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *
         query.bindValue(QStringLiteral(":experiment_id_t"), record.experimentId);
         query.bindValue(QStringLiteral(":active_t"), 1);
         if (!query.exec())
-            return failSave(transaction, query, &m_error);
+            return false;
         if (storedId < 0)
-            resultsId = query.lastInsertId().toInt();
-    }
-    if (!commitSave(transaction, &m_error))
-        return false;
-    *savedId = resultsId;
-    return true;
+            *resultsId = query.lastInsertId().toInt();
+        return true;
+    });
 }
 
 bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found)

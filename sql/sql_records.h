@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
+
 class QSqlQuery;
 
 // The four kinds of stored record, by the table each lives in.
@@ -155,6 +157,10 @@ public:
         QSqlQuery &query, const QVariant &bufferId, const QVector<SqlSolventRecord::Component> &components);
 
 private:
+    // One record's save in one transaction: write runs its statements on the
+    // query and gives the record's id; a false from it rolls everything back
+    // with the error of the query's last statement.
+    bool save(int *savedId, const std::function<bool(QSqlQuery &, int *)> &write);
     bool readFailed(QSqlQuery &query);
 
     QSqlDatabase m_db;
