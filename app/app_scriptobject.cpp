@@ -68,6 +68,7 @@ AppScriptObject::~AppScriptObject()
 {
     qDeleteAll(m_children);
     m_children.clear();
+    m_keyOf.clear();
     m_properties.clear();
 }
 
@@ -94,14 +95,19 @@ void AppScriptObject::setProperty(const char *key, AppScriptObject *child)
         return;
     }
     const QString k = upperKey(key);
-    // One node, one place: a child moved to another key is not kept twice.
-    const QString oldKey = m_children.key(child);
-    if (!oldKey.isNull() && oldKey != k)
-        m_children.remove(oldKey);
+    // One node, one place: a child moved to another key is not kept twice. The
+    // key is looked up, not searched for: a search made filling an array of a
+    // thousand rows take a pass over all earlier rows for each one.
+    const auto held = m_keyOf.constFind(child);
+    if (held != m_keyOf.constEnd() && *held != k)
+        m_children.remove(*held);
     AppScriptObject *replaced = m_children.value(k, nullptr);
     m_children.insert(k, child);
-    if (replaced && replaced != child)
+    m_keyOf.insert(child, k);
+    if (replaced && replaced != child) {
+        m_keyOf.remove(replaced);
         delete replaced;
+    }
 }
 
 QString AppScriptObject::nextUnknownChildTag()
@@ -237,12 +243,7 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
             delete child;
             continue;
         }
-        // A fresh child sits in no other place, so setProperty's search for a
-        // moved child is skipped: on an array of thousands of objects it costs
-        // a pass over all earlier children for each one.
-        AppScriptObject *&slot = node->m_children[upperKey(key.constData())];
-        delete slot;
-        slot = child;
+        node->setProperty(key.constData(), child);
     }
     path.removeLast();
 }

@@ -3,6 +3,7 @@
 
 #include <QDomDocument>
 #include <QDomElement>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QScriptValue>
@@ -83,6 +84,7 @@ private:
 
     QMap<QString, QVariant> m_properties;
     QMap<QString, AppScriptObject *> m_children;
+    QHash<const AppScriptObject *, QString> m_keyOf; // the key each child is held at
     qint32 m_childCounter;
     AppScriptObject::Type m_type;
 };
