@@ -290,6 +290,10 @@ void GuiBufferComponents::fillRow(int row, const ComponentRecord &record)
     unitsItem->setFlags(Qt::ItemIsEnabled);
 
     auto *box = new QComboBox();
+    // A box with a size of its own is not sized from its items when the view
+    // shows it; the view gives it its cell's geometry anyway, and sizing a
+    // thousand boxes of hidden rows took most of the time the page filled in.
+    box->resize(qtAddedComponents->columnWidth(unitsColumn), qtAddedComponents->verticalHeader()->defaultSectionSize());
     populateUnitsBox(box, record.hasDensity, record.hasMr);
     connect(box, qOverload<int>(&QComboBox::currentIndexChanged), box, [box]() { dropKeptUnits(box); });
     connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, &GuiBufferComponents::compute);
