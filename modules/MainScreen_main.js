@@ -1415,8 +1415,10 @@ function componentFor(cache, seriesColumn, id)
 
 function readComponent(seriesColumn, id)
 {
+    // The first component on the series is the one used; several may share it, and
+    // reading them all made a buffer call slow on a large component table.
     var rows = selectRows("SELECT componentRhoId, componentMr, componentDensity FROM BufferComponent WHERE "
-                          + seriesColumn + " = :componentSeries AND active > 0",
+                          + seriesColumn + " = :componentSeries AND active > 0 LIMIT 1",
                           ["rho", "mr", "density"], {":componentSeries": id});
     if (rows === null || rows.length == 0)
         return {rho: null, mr: null, density: null};
