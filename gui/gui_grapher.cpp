@@ -12,17 +12,20 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHash>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QSettings>
+#include <QSignalBlocker>
 
 #include <qwt_legend.h>
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
+#include <qwt_plot_layout.h>
 #include <qwt_plot_renderer.h>
 #include <qwt_plot_zoomer.h>
 #include <qwt_scale_draw.h>
@@ -32,6 +35,7 @@
 #include <qwt_text.h>
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 
@@ -73,43 +77,146 @@ QPen gridPen(const QColor &color)
     return pen;
 }
 
+// Calls `take` with each line of the text in turn, while it returns true.
 // Lines end with LF, CR LF or a lone CR (spreadsheets on other platforms);
 // empty lines are dropped.
-QVector<QStringRef> pastedLines(const QString &text)
+template<typename Take> void forEachPastedLine(QStringView text, Take take)
 {
-    QVector<QStringRef> lines;
-    const int n = text.size();
+    const int n = int(text.size());
     int start = 0;
     for (int i = 0; i <= n; ++i) {
-        const bool end = i == n || text.at(i) == QLatin1Char('\n') || text.at(i) == QLatin1Char('\r');
-        if (!end)
+        if (i < n && text[i] != QLatin1Char('\n') && text[i] != QLatin1Char('\r'))
             continue;
-        if (i > start)
-            lines << text.midRef(start, i - start);
+        if (i > start && !take(text.mid(start, i - start)))
+            return;
         start = i + 1;
     }
-    return lines;
+}
+
+// Calls `take` with each X/Y field pair among the first `columns`
+// tab-separated fields of a line: fields 2k and 2k + 1 for series k. A line
+// that ends within a pair gives nothing for it.
+template<typename Take> void forEachPastedPair(QStringView line, int columns, Take take)
+{
+    const int n = int(line.size());
+    int start = 0;
+    int field = 0;
+    QStringView x;
+    for (int i = 0; i <= n && field < columns; ++i) {
+        if (i < n && line[i] != QLatin1Char('\t'))
+            continue;
+        const QStringView text = line.mid(start, i - start);
+        if (field % 2 == 0)
+            x = text;
+        else
+            take(field / 2, x, text);
+        ++field;
+        start = i + 1;
+    }
+}
+
+// A pasted field as a number, exactly as AppNumber::fromText reads it. A
+// plain decimal, the form spreadsheets and this window's own copy write
+// ("-12.5", "2.5e+07"), is converted straight from the text, so that a paste
+// of a hundred thousand points is not spent making strings. Both ways round
+// correctly and so agree to the bit. Any other form, and results at the ends
+// of the double range (where the two ways reject differently), go the common way.
+bool pastedNumber(QStringView field, double *value)
+{
+    // Powers of ten that a double holds exactly.
+    static const double exactPowers[] = { 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13,
+        1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22 };
+    const quint64 exactLimit = quint64(1) << 53;
+
+    // -?digits(.digits)?([eE][+-]?digits)?, read as mantissa * 10^power while
+    // the mantissa's digits fit a double exactly.
+    const int n = int(field.size());
+    const char16_t *c = field.utf16();
+    quint64 mantissa = 0;
+    bool exact = true;
+    int power = 0;
+    auto digits = [&](int &i, int powerStep) {
+        const int from = i;
+        for (; i < n && c[i] >= u'0' && c[i] <= u'9'; ++i) {
+            const unsigned digit = c[i] - u'0';
+            if (mantissa <= (exactLimit - 9) / 10) {
+                mantissa = mantissa * 10 + digit;
+                power += powerStep;
+            } else {
+                exact = false;
+            }
+        }
+        return i > from;
+    };
+    const bool negative = n > 0 && c[0] == u'-';
+    int i = negative ? 1 : 0;
+    bool plainForm = digits(i, 0);
+    if (plainForm && i < n && c[i] == u'.')
+        plainForm = digits(++i, -1);
+    if (plainForm && i < n && (c[i] == u'e' || c[i] == u'E')) {
+        const bool negativeExponent = ++i < n && c[i] == u'-';
+        if (i < n && (c[i] == u'+' || c[i] == u'-'))
+            ++i;
+        int exponent = 0;
+        const int from = i;
+        for (; i < n && c[i] >= u'0' && c[i] <= u'9'; ++i)
+            exponent = qMin(exponent * 10 + int(c[i] - u'0'), 100000);
+        plainForm = i > from;
+        power += negativeExponent ? -exponent : exponent;
+    }
+    if (!plainForm || i != n)
+        return AppNumber::fromText(field.toString(), value);
+
+    // An exact mantissa and an exact power of ten: one rounding (Clinger 1990).
+    if (exact && (mantissa == 0 || (power >= -22 && power <= 22))) {
+        double magnitude = 0;
+        if (mantissa != 0)
+            magnitude = power < 0 ? double(mantissa) / exactPowers[-power] : double(mantissa) * exactPowers[power];
+        if (value)
+            *value = negative ? -magnitude : magnitude;
+        return true;
+    }
+    char plain[64];
+    if (n < int(sizeof plain)) {
+        for (int k = 0; k < n; ++k)
+            plain[k] = char(c[k]);
+        double v = 0;
+        const std::from_chars_result read = std::from_chars(plain, plain + n, v);
+        if (read.ec == std::errc() && read.ptr == plain + n && std::isnormal(v)) {
+            if (value)
+                *value = v;
+            return true;
+        }
+    }
+    return AppNumber::fromText(field.toString(), value);
 }
 
 // Every curve change tells the legend, which looks its entry up by a linear
 // search: changing many curves one by one takes quadratic time. The plot's
-// signals are held while the curves change and the legend is told once.
+// signals are held while the curves change and the legend is told once, if
+// a curve changed at all.
 class LegendBatch
 {
 public:
     explicit LegendBatch(QwtPlot *plot) : m_plot(plot), m_wasBlocked(plot->blockSignals(true)) { }
+    // `adding` when the legend may gain entries: a shown legend would show
+    // and lay out each new one at once.
+    void curvesChanged(bool adding = true)
+    {
+        m_changed = true;
+        m_adding = m_adding || adding;
+    }
     ~LegendBatch()
     {
         m_plot->blockSignals(m_wasBlocked);
-        if (m_wasBlocked)
+        if (m_wasBlocked || !m_changed)
             return;
-        // A shown legend shows and lays out each new entry at once.
         QWidget *legend = m_plot->legend();
-        const bool shown = legend && !legend->isHidden();
-        if (shown)
+        const bool hide = m_adding && legend && !legend->isHidden();
+        if (hide)
             legend->hide();
         m_plot->updateLegend();
-        if (shown)
+        if (hide)
             legend->show();
     }
     LegendBatch(const LegendBatch &) = delete;
@@ -118,7 +225,70 @@ public:
 private:
     QwtPlot *m_plot;
     bool m_wasBlocked;
+    bool m_changed = false;
+    bool m_adding = false;
 };
+
+// How the legend knows the plot's items. The legend searches its entries one
+// by one for an item's info; Qwt's own info, the item's pointer as a variant
+// of a registered type, compares through the meta-type registry, an untyped
+// pointer at once. A curve is known by its series, so that when a paste
+// replaces the curves each series keeps its entry, updated rather than
+// dropped and made anew: series n by the address of the plot's slot n, any
+// other item by its own address.
+class GrapherPlot : public QwtPlot
+{
+public:
+    using QwtPlot::QwtPlot;
+
+    // The window's curves in series order.
+    void setSeries(const QList<QwtPlotCurve *> &curves)
+    {
+        m_series = curves;
+        m_seriesIndex.clear();
+        m_seriesIndex.reserve(curves.size());
+        for (int i = 0; i < curves.size(); ++i)
+            m_seriesIndex.insert(curves.at(i), i);
+    }
+
+    QVariant itemToInfo(QwtPlotItem *item) const override
+    {
+        const int index = m_seriesIndex.value(item, -1);
+        const bool slotted = index >= 0 && index < SlotCount;
+        void *key = slotted ? static_cast<void *>(const_cast<char *>(m_slots + index)) : static_cast<void *>(item);
+        return QVariant::fromValue(key);
+    }
+
+    QwtPlotItem *infoToItem(const QVariant &info) const override
+    {
+        if (info.userType() != QMetaType::VoidStar)
+            return nullptr;
+        const auto *key = static_cast<const char *>(info.value<void *>());
+        if (key >= m_slots && key < m_slots + SlotCount)
+            return m_series.value(int(key - m_slots), nullptr);
+        return static_cast<QwtPlotItem *>(info.value<void *>());
+    }
+
+private:
+    static const int SlotCount
+        = GuiGrapher::MaxPastedSeries > GuiGrapher::MaxCurves ? GuiGrapher::MaxPastedSeries : GuiGrapher::MaxCurves;
+    const char m_slots[SlotCount] = {};
+    QList<QwtPlotCurve *> m_series;
+    QHash<const QwtPlotItem *, int> m_seriesIndex;
+};
+
+GrapherPlot *grapherPlot(QwtPlot *plot)
+{
+    return static_cast<GrapherPlot *>(plot);
+}
+
+// A symbol alike in all that the window sets: replacing it with its like
+// would only make the curve redraw its legend icon.
+bool sameSymbol(const QwtSymbol *symbol, QwtSymbol::Style style, const QBrush &brush, const QPen &pen, int size)
+{
+    return symbol && symbol->style() == style && symbol->brush() == brush && symbol->pen() == pen
+        && symbol->size() == QSize(size, size) && !symbol->isPinPointEnabled();
+}
 
 } // namespace
 
@@ -146,7 +316,7 @@ void GuiGrapher::initialize()
 
     AppWindowGeometry::restore(this, QStringLiteral("Grapher"), QSize(600, 600));
 
-    m_plot = new QwtPlot;
+    m_plot = new GrapherPlot;
     m_plot->setCanvasBackground(QColor(QStringLiteral("#ffffff")));
     m_plot->insertLegend(new QwtLegend, QwtPlot::RightLegend, -1);
 
@@ -300,6 +470,7 @@ void GuiGrapher::addCurve(QwtPlotCurve *curve)
         return;
     }
     m_curves << curve;
+    grapherPlot(m_plot)->setSeries(m_curves);
     curve->setStyle(QwtPlotCurve::Lines);
     curve->attach(m_plot);
     onSettingsChanged();
@@ -430,11 +601,12 @@ void GuiGrapher::onSettingsChanged()
 {
     {
         LegendBatch batch(m_plot);
-        updateCurveSettings();
+        const bool curvesChanged = updateCurveSettings();
         updateTitleSettings();
         updateHAxisSettings();
         updateVAxisSettings();
-        updateLegendSettings();
+        if (updateLegendSettings() || curvesChanged)
+            batch.curvesChanged();
     }
     m_plot->replot();
 }
@@ -451,7 +623,7 @@ QVector<QColor> GuiGrapher::seriesColors() const
     return colors;
 }
 
-void GuiGrapher::updateCurveSettings()
+bool GuiGrapher::updateCurveSettings()
 {
     QPen linePen;
     linePen.setStyle(Qt::NoPen);
@@ -471,18 +643,26 @@ void GuiGrapher::updateCurveSettings()
     for (int series = 1; series <= colors.size(); ++series)
         styles << QwtSymbol::Style(m_options->curveSymbol(series));
 
+    bool changed = false;
     for (int i = 0; i < m_curves.size(); ++i) {
+        QwtPlotCurve *curve = m_curves.at(i);
         const int row = qMin(i, colors.size() - 1);
         const QColor color = colors.at(row);
         QPen pen = linePen;
         pen.setColor(color);
         const QPen symbolPen(color, 0);
         QBrush brush(color, symbols ? Qt::SolidPattern : Qt::NoBrush);
-        // A curve owns its symbol and deletes the one it replaces.
-        auto *symbol = new QwtSymbol(styles.at(row), brush, symbolPen, QSize(size, size));
-        m_curves.at(i)->setPen(pen);
-        m_curves.at(i)->setSymbol(symbol);
+        if (curve->pen() != pen) {
+            curve->setPen(pen);
+            changed = true;
+        }
+        if (!sameSymbol(curve->symbol(), styles.at(row), brush, symbolPen, size)) {
+            // A curve owns its symbol and deletes the one it replaces.
+            curve->setSymbol(new QwtSymbol(styles.at(row), brush, symbolPen, QSize(size, size)));
+            changed = true;
+        }
     }
+    return changed;
 }
 
 void GuiGrapher::updateTitleSettings()
@@ -614,7 +794,7 @@ void GuiGrapher::updateAxisSettings(bool horizontal)
 
 // Qwt builds the legend from the curves' titles and icons; a curve leaves the
 // legend when its legend attribute is off.
-void GuiGrapher::updateLegendSettings()
+bool GuiGrapher::updateLegendSettings()
 {
     const bool shown = m_options->qtLegendBox->isChecked();
     const bool singleColor = m_options->qtLegendUseSingleColor->isChecked();
@@ -627,18 +807,23 @@ void GuiGrapher::updateLegendSettings()
     for (int series = 1; series <= colors.size(); ++series)
         labels << m_options->legendLabel(series);
 
+    // Switching the legend attribute off does not tell the legend by itself;
+    // the caller's legend update does.
+    bool changed = false;
     for (int i = 0; i < m_curves.size(); ++i) {
         QwtPlotCurve *curve = m_curves.at(i);
         if (!shown) {
+            changed = changed || curve->testItemAttribute(QwtPlotItem::Legend);
             curve->setItemAttribute(QwtPlotItem::Legend, false);
-            // Switching the attribute off does not tell the legend by itself.
-            m_plot->updateLegend(curve);
             continue;
         }
         const int row = qMin(i, colors.size() - 1);
         QwtText text(labels.at(row), QwtText::AutoText);
         text.setFont(font);
         text.setColor(singleColor ? buttonColor(m_options->qtLegendColor) : colors.at(row));
+        changed = changed || curve->title() != text || !curve->testLegendAttribute(QwtPlotCurve::LegendShowLine)
+            || !curve->testLegendAttribute(QwtPlotCurve::LegendShowSymbol)
+            || !curve->testItemAttribute(QwtPlotItem::Legend);
         curve->setTitle(text);
         curve->setLegendAttribute(QwtPlotCurve::LegendShowLine, true);
         curve->setLegendAttribute(QwtPlotCurve::LegendShowSymbol, true);
@@ -657,15 +842,58 @@ void GuiGrapher::updateLegendSettings()
         }
     }
     m_plot->updateLayout();
+    return changed;
 }
 
-void GuiGrapher::removeAllCurves()
+// Curve by curve, the legend would drop each entry, make it anew and re-chain
+// all its entries for the focus each time: quadratic in the number of curves.
+// Instead the old curves go unseen by the legend, the new ones take their look
+// before they come, and the legend is told once, series that were there before
+// keeping their entries. Fewer series than before would leave entries to drop
+// one by one; a new legend is quicker.
+void GuiGrapher::replaceCurves(const QList<QwtPlotCurve *> &curves)
 {
-    for (QwtPlotCurve *curve : qAsConst(m_curves)) {
-        curve->detach();
-        delete curve;
+    const int before = m_curves.size();
+    {
+        const QSignalBlocker quiet(m_plot);
+        for (QwtPlotCurve *curve : qAsConst(m_curves)) {
+            curve->detach();
+            delete curve;
+        }
     }
-    m_curves.clear();
+    m_curves = curves;
+    grapherPlot(m_plot)->setSeries(curves);
+    // Not yet attached, a curve tells no legend of each change of its look.
+    updateCurveSettings();
+    updateLegendSettings();
+    {
+        LegendBatch batch(m_plot);
+        for (QwtPlotCurve *curve : curves)
+            curve->attach(m_plot);
+        if (curves.size() >= before)
+            batch.curvesChanged(curves.size() > before);
+    }
+    if (curves.size() < before)
+        renewLegend();
+}
+
+// A new legend in the place, proportion and columns of the old one, which it
+// replaces. It takes an entry for every item before it is shown.
+void GuiGrapher::renewLegend()
+{
+    const QwtPlotLayout *layout = m_plot->plotLayout();
+    const QwtPlot::LegendPosition where = layout->legendPosition();
+    const double ratio = layout->legendRatio();
+    const auto *old = qobject_cast<const QwtLegend *>(m_plot->legend());
+    const int columns = old ? old->maxColumns() : 1;
+    auto *legend = new QwtLegend;
+    legend->setMaxColumns(columns);
+    // The plot puts a new legend into the focus chain by its position: at the
+    // right, where the window's first legend went.
+    if (where != QwtPlot::RightLegend)
+        m_plot->insertLegend(legend, QwtPlot::RightLegend, -1);
+    m_plot->insertLegend(legend, where, ratio);
+    legend->setMaxColumns(columns);
 }
 
 void GuiGrapher::onEditPasteDataTriggered()
@@ -675,8 +903,11 @@ void GuiGrapher::onEditPasteDataTriggered()
     if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.isSpace(); }))
         return;
 
-    const QVector<QStringRef> lines = pastedLines(text);
-    const int columns = lines.isEmpty() ? 0 : lines.first().count(QLatin1Char('\t')) + 1;
+    int columns = 0;
+    forEachPastedLine(text, [&columns](QStringView first) {
+        columns = int(std::count(first.begin(), first.end(), QLatin1Char('\t'))) + 1;
+        return false;
+    });
     QString refusal;
     if (columns % 2 != 0) {
         refusal = QStringLiteral("The number of data columns must be an even number\n"
@@ -699,32 +930,37 @@ void GuiGrapher::onEditPasteDataTriggered()
     {
         QVector<double> x, y;
     };
-    QVector<Series> pasted;
+    QVector<Series> pasted(columns / 2);
     {
         GuiWaitCursor wait;
-        QVector<QVector<QStringRef>> rows;
-        rows.reserve(lines.size());
-        for (const QStringRef &line : lines)
-            rows << line.split(QLatin1Char('\t'));
-        for (int c = 0; c + 1 < columns; c += 2) {
-            Series series;
-            for (const QVector<QStringRef> &fields : qAsConst(rows)) {
-                if (fields.size() < c + 2)
-                    continue;
-                const QString xText = fields.at(c).toString();
-                const QString yText = fields.at(c + 1).toString();
+        // Read line by line; the invalid pairs are told series by series.
+        struct Skipped
+        {
+            int series;
+            QStringView x, y;
+        };
+        QVector<Skipped> skipped;
+        forEachPastedLine(text, [&](QStringView line) {
+            forEachPastedPair(line, columns, [&](int series, QStringView xText, QStringView yText) {
                 double x = 0;
                 double y = 0;
-                if (!AppNumber::fromText(xText, &x) || !AppNumber::fromText(yText, &y)) {
-                    emit sigLog(QStringLiteral("Skipping invalid pair [%1 %2]").arg(xText, yText), LogLevel);
-                    continue;
+                if (!pastedNumber(xText, &x) || !pastedNumber(yText, &y)) {
+                    skipped << Skipped { series, xText, yText };
+                    return;
                 }
-                series.x << x;
-                series.y << y;
-            }
-            if (!series.x.isEmpty())
-                pasted << series;
-        }
+                pasted[series].x << x;
+                pasted[series].y << y;
+            });
+            return true;
+        });
+        std::stable_sort(
+            skipped.begin(), skipped.end(), [](const Skipped &a, const Skipped &b) { return a.series < b.series; });
+        for (const Skipped &pair : qAsConst(skipped))
+            emit sigLog(QStringLiteral("Skipping invalid pair [%1 %2]").arg(pair.x, pair.y), LogLevel);
+        // A pair without a single valid point makes no curve.
+        pasted.erase(
+            std::remove_if(pasted.begin(), pasted.end(), [](const Series &series) { return series.x.isEmpty(); }),
+            pasted.end());
     }
     if (pasted.isEmpty()) {
         // Nothing plottable: keep the curves the user had.
@@ -733,17 +969,14 @@ void GuiGrapher::onEditPasteDataTriggered()
     }
 
     GuiWaitCursor wait;
-    removeAllCurves();
-    {
-        LegendBatch batch(m_plot);
-        for (const Series &series : qAsConst(pasted)) {
-            auto *curve = new QwtPlotCurve;
-            curve->setSamples(series.x, series.y);
-            curve->attach(m_plot);
-            m_curves << curve;
-        }
-        onSettingsChanged();
+    QList<QwtPlotCurve *> curves;
+    for (const Series &series : qAsConst(pasted)) {
+        auto *curve = new QwtPlotCurve;
+        curve->setSamples(series.x, series.y);
+        curves << curve;
     }
+    replaceCurves(curves);
+    onSettingsChanged();
     m_zoomer->setZoomBase(true);
 }
 

@@ -92,13 +92,15 @@ private:
     void createConnections();
     void buildMenus(QMenuBar *menuBar);
     QVector<QColor> seriesColors() const;
-    void updateCurveSettings();
+    // These two return whether a curve's legend entry may have changed.
+    bool updateCurveSettings();
     void updateTitleSettings();
     void updateHAxisSettings();
     void updateVAxisSettings();
     void updateAxisSettings(bool horizontal);
-    void updateLegendSettings();
-    void removeAllCurves();
+    bool updateLegendSettings();
+    void replaceCurves(const QList<QwtPlotCurve *> &curves);
+    void renewLegend();
 
     QwtPlot *m_plot = nullptr;
     QwtPlotGrid *m_verticalGrid = nullptr;

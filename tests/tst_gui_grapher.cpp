@@ -303,6 +303,33 @@ private slots:
         QCOMPARE(legendTexts().size(), m_grapher->curves().size());
         QCOMPARE(qobject_cast<QwtLegend *>(plot()->legend())->contentsWidget()->findChildren<QwtLegendLabel *>().size(),
             m_grapher->curves().size());
+        QVERIFY(!plot()->legend()->isHidden());
+    }
+
+    // The legend lists the series in order, whether a paste brings more
+    // series than the plot held or fewer, and wherever the legend stands.
+    void pastesOfMoreOrFewerSeriesLeaveTheLegendInSeriesOrder()
+    {
+        options()->qtLegendPosition->setCurrentIndex(1); // left
+        addCurves({ { { 9, 9 } } });
+        for (int pairs : { 20, 3, 3, 5, 2 }) {
+            QStringList fields;
+            for (int k = 0; k < pairs; ++k)
+                fields << QString::number(k) << QString::number(k * 10);
+            QApplication::clipboard()->setText(fields.join('\t'));
+            action("Paste Data")->trigger();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QStringList expected, shown;
+            for (int n = 1; n <= pairs; ++n)
+                expected << options()->legendLabel(n);
+            QLayout *entries = qobject_cast<QwtLegend *>(plot()->legend())->contentsWidget()->layout();
+            for (int i = 0; i < entries->count(); ++i)
+                shown << qobject_cast<QwtLegendLabel *>(entries->itemAt(i)->widget())->text().text();
+            QCOMPARE(shown, expected);
+            QCOMPARE(legendTexts(), expected);
+            QCOMPARE(plot()->plotLayout()->legendPosition(), QwtPlot::LeftLegend);
+            QVERIFY(!plot()->legend()->isHidden());
+        }
     }
 
     void copyGivesTabSeparatedRowsAndTheImage()
