@@ -93,24 +93,29 @@ template<typename Take> void forEachPastedLine(QStringView text, Take take)
     }
 }
 
-// Calls `take` with each X/Y field pair among the first `columns`
-// tab-separated fields of a line: fields 2k and 2k + 1 for series k. A line
-// that ends within a pair gives nothing for it.
-template<typename Take> void forEachPastedPair(QStringView line, int columns, Take take)
+// Calls `take` with the X/Y field pairs of every line, in order: among the
+// first `columns` tab-separated fields of a line, fields 2k and 2k + 1 for
+// series k. A line that ends within a pair gives nothing for it.
+template<typename Take> void forEachPastedPair(QStringView text, int columns, Take take)
 {
-    const int n = int(line.size());
+    const int n = int(text.size());
     int start = 0;
     int field = 0;
     QStringView x;
-    for (int i = 0; i <= n && field < columns; ++i) {
-        if (i < n && line[i] != QLatin1Char('\t'))
+    for (int i = 0; i <= n; ++i) {
+        const QChar c = i < n ? text[i] : QLatin1Char('\n');
+        const bool lineEnd = c == QLatin1Char('\n') || c == QLatin1Char('\r');
+        if (!lineEnd && c != QLatin1Char('\t'))
             continue;
-        const QStringView text = line.mid(start, i - start);
-        if (field % 2 == 0)
-            x = text;
-        else
-            take(field / 2, x, text);
-        ++field;
+        // An empty line has no field at all.
+        if (field < columns && !(lineEnd && field == 0 && i == start)) {
+            const QStringView fieldText = text.mid(start, i - start);
+            if (field % 2 == 0)
+                x = fieldText;
+            else
+                take(field / 2, x, fieldText);
+        }
+        field = lineEnd ? 0 : field + 1;
         start = i + 1;
     }
 }
@@ -940,18 +945,15 @@ void GuiGrapher::onEditPasteDataTriggered()
             QStringView x, y;
         };
         QVector<Skipped> skipped;
-        forEachPastedLine(text, [&](QStringView line) {
-            forEachPastedPair(line, columns, [&](int series, QStringView xText, QStringView yText) {
-                double x = 0;
-                double y = 0;
-                if (!pastedNumber(xText, &x) || !pastedNumber(yText, &y)) {
-                    skipped << Skipped { series, xText, yText };
-                    return;
-                }
-                pasted[series].x << x;
-                pasted[series].y << y;
-            });
-            return true;
+        forEachPastedPair(text, columns, [&](int series, QStringView xText, QStringView yText) {
+            double x = 0;
+            double y = 0;
+            if (!pastedNumber(xText, &x) || !pastedNumber(yText, &y)) {
+                skipped << Skipped { series, xText, yText };
+                return;
+            }
+            pasted[series].x << x;
+            pasted[series].y << y;
         });
         std::stable_sort(
             skipped.begin(), skipped.end(), [](const Skipped &a, const Skipped &b) { return a.series < b.series; });
