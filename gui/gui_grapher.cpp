@@ -216,11 +216,20 @@ public:
         m_plot->blockSignals(m_wasBlocked);
         if (m_wasBlocked || !m_changed)
             return;
-        QWidget *legend = m_plot->legend();
-        const bool hide = m_adding && legend && !legend->isHidden();
+        QwtAbstractLegend *legend = m_plot->legend();
+        if (!legend)
+            return;
+        const bool hide = m_adding && !legend->isHidden();
         if (hide)
             legend->hide();
-        m_plot->updateLegend();
+        // Told straight rather than through the plot, which would also offer
+        // every entry to every item: no item of this plot takes legend data.
+        for (QwtPlotItem *item : m_plot->itemList()) {
+            QList<QwtLegendData> data;
+            if (item->testItemAttribute(QwtPlotItem::Legend))
+                data = item->legendData();
+            legend->updateLegend(m_plot->itemToInfo(item), data);
+        }
         if (hide)
             legend->show();
     }
@@ -245,6 +254,15 @@ class GrapherPlot : public QwtPlot
 {
 public:
     using QwtPlot::QwtPlot;
+    // Qwt's destructor would take the items off one by one, each off the
+    // legend by an info that this class no longer makes by then, and each
+    // offered to every other item. The legend goes first, then the items unseen.
+    ~GrapherPlot() override
+    {
+        insertLegend(nullptr);
+        const QSignalBlocker quiet(this);
+        detachItems(QwtPlotItem::Rtti_PlotItem, autoDelete());
+    }
 
     // The window's curves in series order.
     void setSeries(const QList<QwtPlotCurve *> &curves)
@@ -268,10 +286,11 @@ public:
     {
         if (info.userType() != QMetaType::VoidStar)
             return nullptr;
-        const auto *key = static_cast<const char *>(info.value<void *>());
-        if (key >= m_slots && key < m_slots + SlotCount)
-            return m_series.value(int(key - m_slots), nullptr);
-        return static_cast<QwtPlotItem *>(info.value<void *>());
+        void *key = info.value<void *>();
+        const quintptr slot = quintptr(key) - quintptr(m_slots);
+        if (slot < quintptr(SlotCount))
+            return m_series.value(int(slot), nullptr);
+        return static_cast<QwtPlotItem *>(key);
     }
 
 private:
