@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScriptEngine>
 #include <QScriptValueIterator>
@@ -31,6 +32,18 @@ QString upperKey(const char *key)
 {
     // UTF-8 reads ASCII keys as ASCII and keeps other member names intact.
     return QString::fromUtf8(key).toUpper();
+}
+
+// A script member's name as the key setProperty() stores it under. The names
+// of results are ASCII and need no pass through UTF-8, which for a result of
+// hundreds of graph points took much of the conversion's time.
+QString memberKey(const QString &name)
+{
+    for (const QChar c : name) {
+        if (c.isNull() || c.unicode() >= 0x80)
+            return upperKey(name.toUtf8().constData());
+    }
+    return name.toUpper();
 }
 
 bool isIndexKey(const QString &key, int *index)
@@ -94,7 +107,11 @@ void AppScriptObject::setProperty(const char *key, AppScriptObject *child)
         qCWarning(lcApp).noquote() << "AppScriptObject::setProperty: a node cannot hold itself, key" << key;
         return;
     }
-    const QString k = upperKey(key);
+    holdChild(upperKey(key), child);
+}
+
+void AppScriptObject::holdChild(const QString &k, AppScriptObject *child)
+{
     // One node, one place: a child moved to another key is not kept twice. The
     // key is looked up, not searched for: a search made filling an array of a
     // thousand rows take a pass over all earlier rows for each one.
@@ -208,10 +225,10 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
     while (it.hasNext()) {
         it.next();
         const QString name = it.name();
-        const QByteArray key = name.toUtf8();
+        const QString key = memberKey(name);
         const QScriptValue member = it.value();
         if (!member.isObject()) {
-            node->setProperty(key.constData(), variantOf(member));
+            node->m_properties.insert(key, variantOf(member));
             continue;
         }
         bool cyclic = false;
@@ -234,29 +251,36 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
         }
         auto *child = new AppScriptObject(member.isArray() ? Array : Object);
         if (parentIsArray && isIndexKey(name, nullptr))
-            child->setProperty("INDEX", QVariant(name));
+            child->m_properties.insert(QStringLiteral("INDEX"), QVariant(name));
         else
-            child->setProperty("PARENT_ATTRIBUTE", QVariant(name));
+            child->m_properties.insert(QStringLiteral("PARENT_ATTRIBUTE"), QVariant(name));
         fill(child, member, path, budget);
         if (node->m_type == Normal) {
-            node->setProperty(key.constData(), child); // reports that it holds no children
+            node->setProperty(name.toUtf8().constData(), child); // reports that it holds no children
             delete child;
             continue;
         }
-        node->setProperty(key.constData(), child);
+        node->holdChild(key, child);
     }
     path.removeLast();
 }
 
 QString AppScriptObject::toString()
 {
+    // Appended piece by piece: every call's inputs are dumped for the trace.
     QString out;
-    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it)
-        out += QLatin1Char('\n') + it.key() + QStringLiteral(": ") + textOf(it.value());
+    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it) {
+        out += QLatin1Char('\n');
+        out += it.key();
+        out += QLatin1String(": ");
+        out += textOf(it.value());
+    }
     if (!m_children.isEmpty()) {
-        out += QStringLiteral("\n[ARRAY]");
-        for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it)
-            out += QStringLiteral("\n-----") + it.value()->toString();
+        out += QLatin1String("\n[ARRAY]");
+        for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it) {
+            out += QLatin1String("\n-----");
+            out += it.value()->toString();
+        }
     }
     if (out.isNull())
         out = QStringLiteral("\n[NULL]");
@@ -298,19 +322,54 @@ QDomElement AppScriptObject::toXML(QDomDocument &document, QDomElement &element)
     return element;
 }
 
-QStringList AppScriptObject::populateForm(QList<AppScriptObject *> nodes, QWidget *form)
+// The widgets of a form by object name, found in one pass in the order in
+// which findChild() looks (a parent's children before their own children), so
+// that of two widgets of one name the one findChild() gives is found. A result
+// of many named figures searched the whole form once for each. A name not
+// found so, or whose widget has gone since, is searched for as before.
+class AppScriptObject::FormWidgets
 {
-    QStringList graphs;
-    for (AppScriptObject *node : nodes)
-        graphs << populateForm(node, form);
-    return graphs;
-}
+public:
+    explicit FormWidgets(QWidget *form) : m_form(form) { }
 
-QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
+    QWidget *find(const QString &name)
+    {
+        if (!m_indexed) {
+            index(m_form);
+            m_indexed = true;
+        }
+        const QPointer<QWidget> known = m_byName.value(name);
+        return known ? known.data() : m_form->findChild<QWidget *>(name);
+    }
+
+    // A box's event loop may have made or deleted widgets.
+    void forget()
+    {
+        m_byName.clear();
+        m_indexed = false;
+    }
+
+private:
+    void index(const QObject *parent)
+    {
+        const QObjectList &children = parent->children();
+        for (QObject *child : children) {
+            if (child->isWidgetType() && !m_byName.contains(child->objectName()))
+                m_byName.insert(child->objectName(), static_cast<QWidget *>(child));
+        }
+        for (const QObject *child : children)
+            index(child);
+    }
+
+    QWidget *m_form;
+    QHash<QString, QPointer<QWidget>> m_byName;
+    bool m_indexed = false;
+};
+
+void AppScriptObject::writeNode(AppScriptObject *node, QWidget *form, FormWidgets &widgets, QStringList &graphs)
 {
-    QStringList graphs;
     if (!node || !form)
-        return graphs;
+        return;
 
     const QMap<QString, QVariant> &props = node->m_properties;
     const QString graphKey = QStringLiteral("GRAPH");
@@ -322,7 +381,7 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
         graphs << QStringLiteral("%1,%2,%3,%4")
                       .arg(textOf(props.value(graphKey)), textOf(props.value(QStringLiteral("AXIS"))),
                           textOf(props.value(QStringLiteral("INDEX"))), textOf(props.value(dataKey)));
-        return graphs;
+        return;
     }
 
     const QString nameKey = QStringLiteral("NAME");
@@ -333,7 +392,7 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
                                      << "- a node without NAME is not shown:" << node->toString().simplified();
     } else {
         const QString name = textOf(props.value(nameKey));
-        QWidget *widget = form->findChild<QWidget *>(name);
+        QWidget *widget = widgets.find(name);
         if (!widget) {
             qCDebug(lcApp) << "AppScriptObject::populateForm" << form->objectName() << "has no widget" << name;
         } else {
@@ -354,7 +413,7 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
                 if (!props.contains(QStringLiteral("ID"))) {
                     qCWarning(lcApp).noquote() << "AppScriptObject::populateForm: cannot add" << text
                                                << "to the combo box" << name << "without an ID";
-                    return QStringList();
+                    return;
                 }
                 combo->insertItem(combo->count(), text, QVariant(props.value(QStringLiteral("ID")).toInt()));
             } else if (className == QLatin1String("QTableWidget")) {
@@ -362,7 +421,7 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
                 if (!props.contains(QStringLiteral("ROW")) || !props.contains(QStringLiteral("COL"))) {
                     qCWarning(lcApp).noquote() << "AppScriptObject::populateForm: cannot add" << text << "to the table"
                                                << name << "without ROW and COL";
-                    return QStringList();
+                    return;
                 }
                 QTableWidgetItem *item = table ? table->item(props.value(QStringLiteral("ROW")).toInt(),
                                              props.value(QStringLiteral("COL")).toInt())
@@ -370,7 +429,7 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
                 if (!item) {
                     qCWarning(lcApp).noquote() << "AppScriptObject::populateForm: cannot add" << text << "to the table"
                                                << name << "at a cell it does not have";
-                    return QStringList();
+                    return;
                 }
                 item->setText(text);
                 if (hasStyle && style.contains(QLatin1String("background-color:rgb(#"))) {
@@ -402,20 +461,40 @@ QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
     AppScriptMessages *pass = AppScriptMessages::current();
     if (props.contains(QStringLiteral("WARNING"))) {
         const QString text = textOf(props.value(QStringLiteral("WARNING")));
-        if (pass)
+        if (pass) {
             pass->addWarning(text);
-        else
+        } else {
             QMessageBox::warning(form, QStringLiteral("Vornakel Warning"), text, QMessageBox::Ok);
+            widgets.forget();
+        }
     }
     if (props.contains(QStringLiteral("ERROR"))) {
         const QString text = textOf(props.value(QStringLiteral("ERROR")));
-        if (pass)
+        if (pass) {
             pass->addError(text);
-        else
+        } else {
             QMessageBox::critical(form, QStringLiteral("Vornakel Error"), text, QMessageBox::Ok);
+            widgets.forget();
+        }
     }
 
     for (auto it = node->m_children.constBegin(); it != node->m_children.constEnd(); ++it)
-        graphs << populateForm(it.value(), form);
+        writeNode(it.value(), form, widgets, graphs);
+}
+
+QStringList AppScriptObject::populateForm(QList<AppScriptObject *> nodes, QWidget *form)
+{
+    QStringList graphs;
+    FormWidgets widgets(form);
+    for (AppScriptObject *node : nodes)
+        writeNode(node, form, widgets, graphs);
+    return graphs;
+}
+
+QStringList AppScriptObject::populateForm(AppScriptObject *node, QWidget *form)
+{
+    QStringList graphs;
+    FormWidgets widgets(form);
+    writeNode(node, form, widgets, graphs);
     return graphs;
 }

@@ -81,6 +81,12 @@ private:
     Q_DISABLE_COPY(AppScriptObject)
 
     static void fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path, int &budget);
+    // Stores and takes over a child that is neither null nor this node under
+    // an upper-case key.
+    void holdChild(const QString &key, AppScriptObject *child);
+    // populateForm() for one node and its children; graph points are added to `graphs`.
+    class FormWidgets;
+    static void writeNode(AppScriptObject *node, QWidget *form, FormWidgets &widgets, QStringList &graphs);
 
     QMap<QString, QVariant> m_properties;
     QMap<QString, AppScriptObject *> m_children;

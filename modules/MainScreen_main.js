@@ -189,13 +189,15 @@ function isArrayValue(v)
 }
 
 // A map from any text: the keys are prefixed, so that a name such as "__proto__" or
-// "hasOwnProperty" is an ordinary key and never reaches a member of the object.
+// "hasOwnProperty" is an ordinary key and never reaches a member of the object. No
+// member an object inherits has a name that begins with "#", so a plain lookup finds
+// only what was set (and is much quicker than asking hasOwnProperty each time).
 function NameMap()
 {
     this.store = {};
 }
-NameMap.prototype.has = function (key) { return Object.prototype.hasOwnProperty.call(this.store, "#" + key); };
-NameMap.prototype.get = function (key) { return this.has(key) ? this.store["#" + key] : undefined; };
+NameMap.prototype.has = function (key) { return ("#" + key) in this.store; };
+NameMap.prototype.get = function (key) { return this.store["#" + key]; };
 NameMap.prototype.set = function (key, value) { this.store["#" + key] = value; };
 
 // Collects the named inputs and, separately, the table (array) inputs in order.
@@ -293,9 +295,13 @@ Results.prototype.build = function () {
 
 function isTiny(value) { return value != 0 && Math.abs(value) < SMALLEST_FIGURE; }
 
+var ZEROS = "0000000000";
 function pad(n, width)
 {
     var s = String(n);
+    // Padded in one step: a result of hundreds of graph points pads a key for each.
+    if (s.length < width && width <= ZEROS.length)
+        return ZEROS.substring(0, width - s.length) + s;
     while (s.length < width)
         s = "0" + s;
     return s;
@@ -1320,12 +1326,17 @@ function absorbanceSpectrum(res, all, n)
         return;
     var stored = new NameMap();
     for (var k = 0; k < rows.length; ++k) {
-        if (!stored.has(rows[k].name))
-            stored.set(rows[k].name, {table: new NameMap(), grid: []});
         var spectrum = stored.get(rows[k].name);
+        if (spectrum === undefined) {
+            spectrum = {table: new NameMap(), grid: []};
+            stored.set(rows[k].name, spectrum);
+        }
         var nm = toNumber(rows[k].nm), ext = toNumber(rows[k].ext);
-        if (nm !== null && ext !== null && !spectrum.table.has(String(nm))) {
-            spectrum.table.set(String(nm), ext);
+        if (nm === null || ext === null)
+            continue;
+        var wavelength = String(nm);
+        if (!spectrum.table.has(wavelength)) {
+            spectrum.table.set(wavelength, ext);
             spectrum.grid.push(nm);
         }
     }
@@ -1345,17 +1356,27 @@ function absorbanceSpectrum(res, all, n)
         moles.set(key, (moles.has(key) ? moles.get(key) : 0) + all[j].moles);
     }
     var grid = spectra.get(present[0]).grid.slice(0);
-    grid.sort(function (a, b) { return a - b; });
+    // The rows come ordered by wavelength, so the grid is mostly in order already.
+    var ascending = true;
+    for (var a = 1; a < grid.length && ascending; ++a)
+        ascending = grid[a - 1] < grid[a];
+    if (!ascending)
+        grid.sort(function (a, b) { return a - b; });
+    var tables = [], amounts = [];
+    for (var q = 0; q < present.length; ++q) {
+        tables.push(spectra.get(present[q]).table);
+        amounts.push(moles.get(present[q]));
+    }
     var index = 0;
     for (var g = 0; g < grid.length; ++g) {
-        var sum = 0, covered = true;
+        var sum = 0, covered = true, at = String(grid[g]);
         for (var p = 0; p < present.length; ++p) {
-            var value = spectra.get(present[p]).table.get(String(grid[g]));
+            var value = tables[p].get(at);
             if (value === undefined) {
                 covered = false;
                 break;
             }
-            sum += moles.get(present[p]) * value;
+            sum += amounts[p] * value;
         }
         if (!covered)
             continue;
