@@ -2,6 +2,7 @@
 #define APP_NUMBER_H
 
 #include <QString>
+#include <QStringView>
 
 // The one place where numbers become text and text becomes numbers, so that
 // script inputs, XML and form fields agree to the digit.
@@ -27,6 +28,7 @@ QString toExactText(double value);
 // C-locale parse of the whole (trimmed) text; false for anything that is not
 // a finite number, including group separators such as "1,000".
 bool fromText(const QString &text, double *value);
+bool fromText(QStringView text, double *value);
 
 // The number in a text, or 0 when it holds none: how script inputs read an
 // empty field.
