@@ -334,45 +334,6 @@ private slots:
         }
     }
 
-    // Pasted numbers read exactly as numbers typed anywhere in the program:
-    // every digit of a plain decimal counts, and the usual forms are accepted
-    // or refused alike.
-    void pastedNumbersReadAsTypedNumbers_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<bool>("valid");
-        QTest::addColumn<double>("value");
-        QTest::newRow("exponent") << "2.5e+07" << true << 2.5e7;
-        QTest::newRow("negative") << "-12.5" << true << -12.5;
-        QTest::newRow("tenth") << "0.1" << true << 0.1;
-        QTest::newRow("capital exponent") << "1.5E-3" << true << 1.5e-3;
-        QTest::newRow("negative zero") << "-0" << true << -0.0;
-        QTest::newRow("long zero") << "0.000000000000000000000000000" << true << 0.0;
-        QTest::newRow("past 2^53, to even") << "9007199254740993" << true << 9007199254740992.0;
-        QTest::newRow("thirty digits") << "123456789012345678901234567890" << true << 1.2345678901234568e29;
-        QTest::newRow("largest") << "1.7976931348623157e308" << true << 1.7976931348623157e308;
-        QTest::newRow("smallest") << "4.9e-324" << true << 4.9406564584124654e-324;
-        QTest::newRow("blanks") << " 1.5 " << true << 1.5;
-        QTest::newRow("plus") << "+2" << true << 2.0;
-        QTest::newRow("bare point") << ".5" << true << 0.5;
-        QTest::newRow("overflow") << "1e400" << false << 0.0;
-        QTest::newRow("underflow") << "1e-400" << false << 0.0;
-        QTest::newRow("group separator") << "1,000" << false << 0.0;
-        QTest::newRow("no exponent digits") << "1e+" << false << 0.0;
-    }
-    void pastedNumbersReadAsTypedNumbers()
-    {
-        QFETCH(QString, field);
-        QFETCH(bool, valid);
-        QFETCH(double, value);
-        QApplication::clipboard()->setText(field + "\t1\n7\t8");
-        action("Paste Data")->trigger();
-        QCOMPARE(int(curveAt(0)->dataSize()), valid ? 2 : 1);
-        const double x = curveAt(0)->sample(0).x();
-        QVERIFY2(valid ? (x == value && std::signbit(x) == std::signbit(value)) : x == 7,
-            qPrintable(QString::number(x, 'g', 17)));
-    }
-
     void copyGivesTabSeparatedRowsAndTheImage()
     {
         addCurves({ { { 1, 3 }, { 2, 4 } }, { { 1.0 / 3.0, -1234567.0 } } });
