@@ -41,6 +41,8 @@ private slots:
         QTest::newRow("empty") << "" << false << 0.0;
         QTest::newRow("word") << "NULL" << false << 0.0;
         // Plain decimals take a shortcut past the locale: it must read them to the bit as the locale does.
+        QTest::newRow("negative") << "-12.5" << true << -12.5;
+        QTest::newRow("signed exponent") << "2.5e+07" << true << 2.5e7;
         QTest::newRow("capital exponent") << "1.5E-3" << true << 1.5e-3;
         QTest::newRow("tenth") << "0.1" << true << 0.1;
         QTest::newRow("negative zero") << "-0" << true << -0.0;
