@@ -13,9 +13,14 @@ AppPluginManager::AppPluginManager(QString const &databasePath, QObject *parent)
     AppLog::connect(this, &AppPluginManager::sigLog, lcApp);
 }
 
-// The modules stay alive: the main window owns its calculation module and
-// deletes it itself, after this manager is gone.
-AppPluginManager::~AppPluginManager() = default;
+// The only place a listed module is deleted: a holder that deleted one would
+// leave the list pointing at it.
+AppPluginManager::~AppPluginManager()
+{
+    const QList<AppPlugin *> plugins = m_plugins;
+    m_plugins.clear();
+    qDeleteAll(plugins);
+}
 
 void AppPluginManager::loadPlugins(QString const &folder)
 {

@@ -9,8 +9,8 @@
 class AppPlugin;
 
 // Finds the module files below a modules folder, loads one module per file and
-// keeps them in load order. It never deletes a loaded module: whoever takes a
-// module for good may delete it, and must not ask the manager for it again.
+// keeps them in load order. It owns every module it lists and deletes them when
+// it goes; findPlugin lends a module, whoever holds it never deletes it.
 class AppPluginManager : public QObject
 {
     Q_OBJECT

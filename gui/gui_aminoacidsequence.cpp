@@ -1,5 +1,6 @@
 #include "gui/gui_aminoacidsequence.h"
 
+#include "app/app_regularfile.h"
 #include "gui/gui_waitcursor.h"
 
 #include <QDate>
@@ -155,6 +156,11 @@ void GuiAminoAcidSequence::refreshVerticalCounter(int rowCount)
 
 bool GuiAminoAcidSequence::readFile(QWidget *parent, const QString &path, QByteArray *data)
 {
+    const QString refused = AppRegularFile::refusal(path);
+    if (!refused.isEmpty()) {
+        QMessageBox::critical(parent, QStringLiteral("Vornakel"), refused, QMessageBox::Ok);
+        return false;
+    }
     QFile file(path);
     if (QFileInfo(path).size() > maxFileSize) {
         QMessageBox::critical(parent, QStringLiteral("Vornakel"),

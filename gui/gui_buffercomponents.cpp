@@ -5,6 +5,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_regularfile.h"
 #include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
@@ -397,7 +398,9 @@ void GuiBufferComponents::setComponentStylesheet(QTableWidgetItem *item)
 
     if (QTableWidgetItem *copy = qtAddedComponents->item(row, nameColumn)) {
         copy->setBackground(background);
-        copy->setToolTip(tip);
+        // The buffer's column is too narrow for names such as the sodium
+        // phosphates: the tip tells the rows apart, ahead of any warning.
+        copy->setToolTip(tip.isEmpty() ? name : name + QStringLiteral("\n\n") + tip);
     }
     if (QTableWidgetItem *concentration = qtAddedComponents->item(row, concentrationColumn))
         concentration->setFlags(Qt::ItemIsEnabled | Qt::ItemIsEditable);
@@ -888,6 +891,11 @@ void GuiBufferComponents::onReadFromFileClicked()
 
 void GuiBufferComponents::readCompositionFile(const QString &fileName)
 {
+    const QString refused = AppRegularFile::refusal(fileName);
+    if (!refused.isEmpty()) {
+        QMessageBox::critical(this, QLatin1String(title), refused, QMessageBox::Ok);
+        return;
+    }
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox::critical(

@@ -58,16 +58,14 @@ GuiVornakel::~GuiVornakel()
     if (m_started)
         AppWindowGeometry::store(this, QLatin1String(geometryPrefix));
 
-    // The manager never deletes its modules, so the calculation module goes
-    // after it, exactly once.
+    // The manager takes its modules with it, the calculation module among them.
     delete m_moduleManager;
     m_moduleManager = nullptr;
+    m_calculationsPlugin = nullptr;
     delete m_dataUpdate;
     m_dataUpdate = nullptr;
     delete m_changeDefaults;
     m_changeDefaults = nullptr;
-    delete m_calculationsPlugin;
-    m_calculationsPlugin = nullptr;
     if (m_initialized) {
         // Removed before the form's own tree goes, as pages of the stack.
         delete qtStackComposition;
@@ -122,8 +120,7 @@ bool GuiVornakel::initVornakel()
 
 void GuiVornakel::setCalculationsPlugin(AppPlugin *module)
 {
-    if (m_calculationsPlugin && m_calculationsPlugin != module)
-        delete m_calculationsPlugin;
+    // The module replaced stays with its owner (the module manager lists it).
     m_calculationsPlugin = module;
     if (!module)
         return;

@@ -77,9 +77,10 @@ public:
     void setBusyCursor(bool busy);
     // The calculation module "MainScreen" the window calls (not handed over).
     AppPlugin *calculationsPlugin() const;
-    // Another calculation module in its place (a test's recording one): the
-    // window owns it from now on and deletes the one it had. Only after
-    // initVornakel(), which builds the pages and dialogs it is handed to.
+    // Another calculation module in its place (a test's recording one). The
+    // window deletes neither: the module manager owns the modules it loaded,
+    // and whoever made another keeps it alive while the window uses it. Only
+    // after initVornakel(), which builds the pages and dialogs it is handed to.
     void setCalculationsPlugin(AppPlugin *module);
 
     // Results page and shape graphs.
@@ -234,7 +235,7 @@ private:
 
     XmlMessageProcessor *m_moduleManager = nullptr;
     std::unique_ptr<GuiWaitCursor> m_busyCursor;
-    AppPlugin *m_calculationsPlugin = nullptr; // owned: the module manager never deletes its modules
+    AppPlugin *m_calculationsPlugin = nullptr; // not owned: lent by the module manager
     GuiDataUpdate *m_dataUpdate = nullptr;
     QSqlDatabase m_database;
     GuiDensityStandardValue *m_densityStandardValue = nullptr;

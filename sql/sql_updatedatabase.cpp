@@ -1,5 +1,6 @@
 #include "sql/sql_updatedatabase.h"
 
+#include "app/app_regularfile.h"
 #include "app/app_version.h"
 #include "sql/sql_transaction.h"
 
@@ -229,7 +230,10 @@ QString SqlUpdateDatabase::notUpdated(const QString &path, const QString &reason
 
 bool SqlUpdateDatabase::openAndUpdate(const QString &path)
 {
-    m_error.clear();
+    // A named pipe would not open as a database, a folder or a device even less.
+    m_error = AppRegularFile::refusal(path);
+    if (!m_error.isEmpty())
+        return false;
     // Opening creates the file, so look first.
     const bool existed = QFileInfo::exists(path);
 

@@ -47,11 +47,7 @@ private slots:
         m_manager.reset(new AppPluginManager(m_db.path(), nullptr));
         m_log.reset(new QSignalSpy(m_manager.get(), &AppPluginManager::sigLog));
     }
-    void cleanup()
-    {
-        qDeleteAll(m_manager->plugins()); // the manager never deletes its modules
-        m_manager.reset();
-    }
+    void cleanup() { m_manager.reset(); }
 
     void filesLoadBeforeSubFoldersInNameOrderAndBadModulesAreSkipped()
     {
@@ -188,16 +184,19 @@ private slots:
         QCOMPARE(messages(), QStringList({ "Plugin execOne: Calling f\n" }));
     }
 
-    void destroyingTheManagerKeepsTheModules()
+    // The manager owns what it lists: its modules live as long as it does, and go with it.
+    void destroyingTheManagerDeletesItsModules()
     {
         write("a_main.js", "A", "1", "function f() { return {VALUE: 'alive'}; }");
+        write("b_main.js", "B");
         m_manager->loadPlugins(m_modules->path());
-        QPointer<AppPlugin> kept = m_manager->findPlugin("A");
-        QVERIFY(kept && !kept->parent());
+        const QPointer<AppPlugin> a = m_manager->findPlugin("A");
+        const QPointer<AppPlugin> b = m_manager->findPlugin("B");
+        QVERIFY(a && b);
+        QCOMPARE(std::unique_ptr<AppScriptObject>(a->execOne("f", {}))->property("VALUE").toString(), "alive");
         m_manager.reset(new AppPluginManager(m_db.path(), nullptr));
-        QVERIFY(kept);
-        QCOMPARE(std::unique_ptr<AppScriptObject>(kept->execOne("f", {}))->property("VALUE").toString(), "alive");
-        delete kept.data();
+        QVERIFY(!a);
+        QVERIFY(!b);
     }
 
     void shippedCalculationModuleLoads()

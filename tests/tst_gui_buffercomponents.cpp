@@ -12,6 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTextDocument>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -244,7 +245,7 @@ private slots:
         const QString tip = "No Solvent Data defined for component: 'aaa salt'\n\nComponent will not be used to "
                             "calculate buffer density or buffer viscosity.";
         QCOMPARE(salt->toolTip(), tip);
-        QCOMPARE(m_page->qtAddedComponents->item(rowOf("aaa salt"), 0)->toolTip(), tip);
+        QCOMPARE(m_page->qtAddedComponents->item(rowOf("aaa salt"), 0)->toolTip(), "aaa salt\n\n" + tip);
         QVERIFY(m_page->qtComponents->item(rowOf("Glycerol"), 0)->toolTip().isEmpty());
         openPage();
         add("aaa salt", "1");
@@ -448,6 +449,45 @@ private slots:
         QCOMPARE(m_page->qtViscosity->text(), QStringLiteral("1.00200e-02"));
         QCOMPARE(m_page->qtCorrectedViscosity->text(), QStringLiteral("1.00200e-02"));
         QCOMPARE(m_page->qtCorrectedDensity->text(), QStringLiteral("0.99823"));
+    }
+
+    // Rows whose names the column cuts ("Sodium ...") are told apart by the name cell's tool tip, a warning
+    // kept behind the name; the heavy-water labels show their "18" at the window's default size.
+    void rowsAndWaterLabelsReadWhole()
+    {
+        QVERIFY(m_f->sql("UPDATE BufferComponent SET componentViscId = NULL WHERE name = 'Sodium chloride'"));
+        emit editor()->sigComponentRecordChanged(id("Sodium chloride"));
+        openPage();
+        for (const char *name : { "Sodium phosphate monobasic (NaH2PO4)", "Sodium phosphate dibasic (Na2HPO4)" })
+            add(name, "0.01");
+        add("Sodium chloride", "0.1");
+        QCOMPARE(m_f->answerer.seen().size(), 1); // the warning for the chloride
+        QStringList tips;
+        for (int row = 0; row < m_page->qtAddedComponents->rowCount(); ++row) {
+            if (!m_page->qtAddedComponents->isRowHidden(row))
+                tips << m_page->qtAddedComponents->item(row, 0)->toolTip();
+        }
+        QCOMPARE(tips,
+            (QStringList { "Sodium chloride\n\n" + m_page->qtComponents->item(rowOf("Sodium chloride"), 0)->toolTip(),
+                "Sodium phosphate dibasic (Na2HPO4)", "Sodium phosphate monobasic (NaH2PO4)" }));
+        QVERIFY(tips.first().endsWith("will not be used to calculate buffer viscosity"));
+
+        m_page->qtHeavyWater->setChecked(true);
+        for (const char *name : { "label_5", "label_2", "label_4", "label_3" }) {
+            const auto *label = m_page->qtWaterComposition->findChild<QLabel *>(name);
+            QVERIFY(label && label->isVisible());
+            // Measured apart from the label: the rich text laid out in its font, on one line.
+            QTextDocument text;
+            text.setDocumentMargin(0);
+            text.setDefaultFont(label->font());
+            text.setHtml(label->text());
+            QVERIFY2(label->contentsRect().width() >= std::ceil(text.idealWidth()),
+                qPrintable(QStringLiteral("%1: %2 of %3 pixels")
+                               .arg(text.toPlainText())
+                               .arg(label->contentsRect().width())
+                               .arg(text.idealWidth())));
+            QVERIFY(label->width() >= label->sizeHint().width());
+        }
     }
 
     // The buffer table fits its width: the name gives way, concentration and units keep their headings.

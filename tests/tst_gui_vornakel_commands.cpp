@@ -234,11 +234,24 @@ private slots:
             m->answerer.texts().value(1).contains("http://help.test/index.php/Special:Search?search=&fulltext=Search"));
     }
 
+    // The module manager owns the modules it loaded: one replaced as the window's calculation module stays
+    // listed and alive, and the manager still finds it.
+    void replacingTheCalculationModuleLeavesTheManagersModule()
+    {
+        auto *manager = first->findChild<XmlMessageProcessor *>("MessageProcessor");
+        const QPointer<AppPlugin> shipped = first->calculationsPlugin();
+        QVERIFY(shipped && shipped == manager->findPlugin("MainScreen"));
+        first->setCalculationsPlugin(new TestFakeModule(first));
+        first->setCalculationsPlugin(shipped);
+        QVERIFY(shipped);
+        QCOMPARE(manager->findPlugin("MainScreen"), shipped.data());
+    }
+
     // File > Exit closes the window and what it opened: its graphs, the reference editor, a module's window. No
     // window is left to keep the program running.
     void exitClosesTheWindowAndWhatItOpened()
     {
-        auto *fake = new TestFakeModule;
+        auto *fake = new TestFakeModule(first);
         QList<QVariantMap> shape, ratio;
         for (int i = 0; i < 2; ++i) {
             shape << TestFakeModule::point("GraphShape", "x", i, i) << TestFakeModule::point("GraphShape", "y", i, i);

@@ -10,7 +10,8 @@ if(TARGET tool_refdata)
     set(_default_db ${CMAKE_BINARY_DIR}/Database/vornakel.db)
     add_custom_command(OUTPUT ${_fresh_db}
         COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/refdata
-        COMMAND $<TARGET_FILE:tool_refdata> ${_fresh_db} ${_refdata_dir}
+        COMMAND ${CMAKE_COMMAND} -E env ${VORNAKEL_SANITIZER_ENVIRONMENT} $<TARGET_FILE:tool_refdata> ${_fresh_db}
+                ${_refdata_dir}
         DEPENDS tool_refdata ${_refdata_csv}
         COMMENT "Making the reference database"
         VERBATIM)

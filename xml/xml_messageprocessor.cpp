@@ -66,8 +66,7 @@ XmlMessageProcessor::~XmlMessageProcessor()
     }
     m_clients.clear();
     close();
-    // The manager, a child, goes with the processor; it leaves its modules
-    // alone: their holders delete them.
+    // The manager, a child, goes with the processor, and its modules with it.
 }
 
 void XmlMessageProcessor::initialize()

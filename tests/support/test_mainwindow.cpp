@@ -38,6 +38,7 @@ void TestMainWindow::fill(const QString &entries)
 
 TestFakeModule *TestMainWindow::record()
 {
-    window->setCalculationsPlugin(new TestFakeModule);
+    // A child of the window, so that it outlives every use the window makes of it.
+    window->setCalculationsPlugin(new TestFakeModule(window.get()));
     return fake();
 }

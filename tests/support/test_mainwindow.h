@@ -36,7 +36,7 @@ public:
     // Texts written as a calculation or a load writes them: "name=text" entries apart by spaces.
     void fill(const QString &entries);
     void showTab(const QString &name) { window->qtTabWidget->setCurrentWidget(widget(name)); }
-    // The recording module in place of the shipped one (the window owns it), and that module.
+    // The recording module in place of the shipped one (a child of the window), and that module.
     TestFakeModule *record();
     TestFakeModule *fake() const { return qobject_cast<TestFakeModule *>(window->calculationsPlugin()); }
     bool sql(const QString &statement, const QVariantMap &values = {}) const { return db.exec(statement, values); }

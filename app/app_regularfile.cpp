@@ -1,0 +1,33 @@
+#include "app/app_regularfile.h"
+
+#include <QFile>
+
+#include <sys/stat.h>
+
+namespace AppRegularFile {
+
+QString refusal(const QString &path)
+{
+    // stat follows links, so a link to a regular file passes; no open, which
+    // is what would wait.
+    struct stat status = {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
+        return QString();
+    const mode_t mode = status.st_mode;
+    if (S_ISREG(mode))
+        return QString();
+    QString what;
+    if (S_ISDIR(mode))
+        what = QStringLiteral("a folder");
+    else if (S_ISFIFO(mode))
+        what = QStringLiteral("a named pipe (FIFO)");
+    else if (S_ISCHR(mode) || S_ISBLK(mode))
+        what = QStringLiteral("a device");
+    else if (S_ISSOCK(mode))
+        what = QStringLiteral("a socket");
+    if (what.isEmpty())
+        return QStringLiteral("%1 is not a regular file and is not opened.").arg(path);
+    return QStringLiteral("%1 is %2, not a regular file, and is not opened.").arg(path, what);
+}
+
+} // namespace AppRegularFile

@@ -1,0 +1,18 @@
+#ifndef APP_REGULARFILE_H
+#define APP_REGULARFILE_H
+
+#include <QString>
+
+// A file that a person chooses is opened only when it is a regular file (or a
+// link to one): opening a named pipe waits for a writer for ever, and a
+// folder, a device or a socket holds nothing the program could read.
+namespace AppRegularFile {
+
+// Empty for a regular file, and for a path that names nothing yet (saving
+// creates it; a reader says itself that it cannot open it). Otherwise the
+// message that refuses the path, naming it and what it is.
+QString refusal(const QString &path);
+
+} // namespace AppRegularFile
+
+#endif

@@ -1,0 +1,45 @@
+#include "test_fifo.h"
+
+#include <QFile>
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+TestFifo::TestFifo(const QString &path, int patienceMs) : m_path(path)
+{
+    m_valid = ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
+    if (m_valid)
+        m_watchdog = std::thread([this, patienceMs] { watch(patienceMs); });
+}
+
+TestFifo::~TestFifo()
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+    if (m_watchdog.joinable())
+        m_watchdog.join();
+    if (m_valid)
+        ::unlink(QFile::encodeName(m_path).constData());
+}
+
+void TestFifo::watch(int patienceMs)
+{
+    const QByteArray path = QFile::encodeName(m_path);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (m_wake.wait_for(lock, std::chrono::milliseconds(patienceMs), [this] { return m_stop; }))
+        return;
+    // From now on every reader that opens the pipe is let go. A non-blocking
+    // open for writing succeeds exactly while a reader has the pipe open.
+    while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_stop; })) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0) {
+            m_released = true;
+            ::close(fd);
+        }
+    }
+}

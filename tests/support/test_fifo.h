@@ -1,0 +1,41 @@
+#ifndef TEST_FIFO_H
+#define TEST_FIFO_H
+
+#include <QString>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+// A named pipe (FIFO) at a path, for readers that must refuse it. Opening one
+// for reading waits for a writer for ever, so a watchdog stands by while the
+// object lives: a reader still waiting on the pipe after `patience` is let go
+// (a writer opens the pipe and closes it again, so the reader sees an empty
+// file) and released() turns true. A test of such a reader thus fails instead
+// of hanging. The pipe is removed with the object.
+class TestFifo
+{
+public:
+    explicit TestFifo(const QString &path, int patienceMs = 20000);
+    ~TestFifo();
+    TestFifo(const TestFifo &) = delete;
+    TestFifo &operator=(const TestFifo &) = delete;
+
+    bool isValid() const { return m_valid; }
+    QString path() const { return m_path; }
+    // Whether a reader waited on the pipe and had to be let go.
+    bool released() const { return m_released; }
+
+private:
+    void watch(int patienceMs);
+
+    QString m_path;
+    bool m_valid = false;
+    std::atomic<bool> m_released { false };
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_watchdog;
+};
+
+#endif
