@@ -21,7 +21,8 @@ QString findFile(const QDir &folder, const QString &name)
 {
     const QStringList entries = folder.entryList(QDir::Files, QDir::Name);
     for (const QString &entry : entries)
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+        // A link to a named pipe is listed too, and opening it would wait for ever.
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && QFileInfo(folder.absoluteFilePath(entry)).isFile())
             return folder.absoluteFilePath(entry);
     return QString();
 }

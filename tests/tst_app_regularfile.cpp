@@ -2,6 +2,7 @@
 #include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_samplecomposition.h"
+#include "gui/gui_vornakelimporter.h"
 
 #include "test_fifo.h"
 #include "test_log.h"
@@ -70,29 +71,32 @@ private slots:
 
     // A named pipe chosen in each reader's file dialog: refused in a box that names it, the page left as it
     // was; the reader never opens it, so it never waits for a writer (the pipe's watchdog would let it go).
+    // The import takes a folder, and finds a link to a pipe in it no file of the older program.
     void everyReaderRefusesANamedPipe_data()
     {
         QTest::addColumn<QString>("reader");
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QString>("filter"); // the file dialog's, when it offers several
-        QTest::newRow("buffer composition") << "buffer"
-                                            << "x.buf"
-                                            << "";
-        QTest::newRow("sample composition") << "composition"
-                                            << "x.SMP" << GuiSampleComposition::compositionFilter;
-        QTest::newRow("sequence into the composition") << "composition"
-                                                       << "x.SEQ" << GuiSampleComposition::oneLetterSequenceFilter;
-        QTest::newRow("sequence dialog") << "sequence"
-                                         << "x.SEQ" << GuiAminoAcidSequence::threeLetterFilter;
-        QTest::newRow("database") << "database"
-                                  << "x.db"
-                                  << "";
+        QTest::addColumn<QString>("refusal"); // %1 is the path chosen: the pipe's, or the import's folder
+        const QString pipe = "%1 is a named pipe (FIFO), not a regular file, and is not opened.";
+        const auto row = [](const char *tag, const QString &reader, const QString &fileName, const QString &filter,
+                             const QString &refusal) { QTest::newRow(tag) << reader << fileName << filter << refusal; };
+        row("buffer composition", "buffer", "x.buf", QString(), pipe);
+        row("sample composition", "composition", "x.SMP", GuiSampleComposition::compositionFilter, pipe);
+        row("sequence into the composition", "composition", "x.SEQ", GuiSampleComposition::oneLetterSequenceFilter,
+            pipe);
+        row("sequence dialog", "sequence", "x.SEQ", GuiAminoAcidSequence::threeLetterFilter, pipe);
+        row("database", "database", "x.db", QString(), pipe);
+        row("import folder", "import", "VORNAKEL.MDB", QString(),
+            "The folder %1 lacks VORNAKEL.MDB. Choose the folder of the older Vornakel that holds PHYCONST.MDB and "
+            "VORNAKEL.MDB.");
     }
     void everyReaderRefusesANamedPipe()
     {
         QFETCH(QString, reader);
         QFETCH(QString, fileName);
         QFETCH(QString, filter);
+        QFETCH(QString, refusal);
         TestMainWindow m(TestDatabase::Contents::ReferenceData);
         GuiVornakel *window = m.start(TestMainWindow::Show::No);
         QVERIFY(window);
@@ -114,8 +118,21 @@ private slots:
 
         TestFifo fifo(m.settings.path() + '/' + fileName);
         QVERIFY(fifo.isValid());
-        m.answerer.answerFileDialog(fifo.path(), filter);
-        if (reader == "buffer")
+        const QString folder = m.settings.path() + "/old";
+        std::unique_ptr<GuiVornakelImporter> importer;
+        if (reader == "import") {
+            QVERIFY(QDir(m.settings.path()).mkdir("old"));
+            // A SQLite copy, so that the folder's check goes on to look into the other file.
+            QVERIFY(testWriteFile(folder + "/PHYCONST.MDB", QByteArray("SQLite format 3", 16)));
+            QVERIFY(QFile::link(fifo.path(), folder + "/VORNAKEL.MDB"));
+            importer = std::make_unique<GuiVornakelImporter>(m.db.path());
+            m.answerer.answerFileDialog(folder);
+        } else {
+            m.answerer.answerFileDialog(fifo.path(), filter);
+        }
+        if (reader == "import")
+            importer->qtSourceButton->click();
+        else if (reader == "buffer")
             buffer->qtReadFromFile->click();
         else if (reader == "composition")
             composition->qtReadCompositionFile->click();
@@ -128,8 +145,7 @@ private slots:
         QCOMPARE(m.answerer.pending(), 0);
         QCOMPARE(m.answerer.seen().size(), 2); // the file dialog, then the box
         QCOMPARE(m.answerer.seen().last().icon, QMessageBox::Critical);
-        QCOMPARE(m.answerer.seen().last().text,
-            QStringLiteral("%1 is a named pipe (FIFO), not a regular file, and is not opened.").arg(fifo.path()));
+        QCOMPARE(m.answerer.seen().last().text, refusal.arg(reader == "import" ? folder : fifo.path()));
         QCOMPARE(shown(), before);
         QCOMPARE(window->vornakelList().size(), 1);
         QVERIFY(!QSqlDatabase::contains(fifo.path()));
