@@ -30,10 +30,10 @@ void install(QScriptEngine *engine, const QString &databaseName, const LogFuncti
     // The registry is no heap object: a script must not be able to delete it.
     global.setProperty(QStringLiteral("m_db"),
         engine->newQObject(&dbEngine, QScriptEngine::QtOwnership, QScriptEngine::ExcludeDeleteLater));
-    // Never deleted: scripts and pages may hold them for the rest of the run.
-    auto *query = new sqlQuery(nullptr, databaseName, false);
-    auto *query2 = new sqlQuery(nullptr, databaseName, false);
-    auto *plot = new AppScriptPlot(nullptr);
+    // Children of the engine: its scripts are all that reach them, and they go with it.
+    auto *query = new sqlQuery(engine, databaseName, false);
+    auto *query2 = new sqlQuery(engine, databaseName, false);
+    auto *plot = new AppScriptPlot(engine);
     global.setProperty(QStringLiteral("m_query"), engine->newQObject(query, QScriptEngine::QtOwnership));
     global.setProperty(QStringLiteral("m_query2"), engine->newQObject(query2, QScriptEngine::QtOwnership));
     global.setProperty(QStringLiteral("m_plot"), engine->newQObject(plot, QScriptEngine::QtOwnership));
