@@ -367,7 +367,14 @@ AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppSc
     // An exception left over from an earlier call must not be taken for one of this call.
     m_engine->clearExceptions();
     QScriptValue global = m_engine->globalObject();
-    const QScriptValue result = global.property(function).call(global, arguments);
+    QScriptValue callee = global.property(function);
+    if (!callee.isFunction()) {
+        // A call of nothing would come back as an empty value, which reads as a result.
+        const QString text = QStringLiteral("The module %1 has no function \"%2\".").arg(moduleName(), function);
+        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
+        return new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+    }
+    const QScriptValue result = callee.call(global, arguments);
     const bool thrown = m_engine->hasUncaughtException();
     const int line = thrown ? m_engine->uncaughtExceptionLineNumber() : 0;
     m_engine->clearExceptions();
