@@ -51,6 +51,47 @@ double residentMiB()
     return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
+// The peak of the resident memory over its life, sampled by the event loop.
+class PeakMemory
+{
+public:
+    PeakMemory() : m_before(residentMiB()), m_peak(m_before)
+    {
+        QObject::connect(&m_sampler, &QTimer::timeout, [this]() { m_peak = std::max(m_peak, residentMiB()); });
+        m_sampler.start(5);
+    }
+    double growth()
+    {
+        m_peak = std::max(m_peak, residentMiB());
+        return m_peak - m_before;
+    }
+
+private:
+    double m_before;
+    double m_peak;
+    QTimer m_sampler;
+};
+
+// The settings file the next message processor reads.
+void writeSettings(const QByteArray &ini)
+{
+    QFile file(QStringLiteral("vornakel.ini"));
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(ini);
+}
+
+// The median and the slowest of the small requests answered beside something else.
+void reportSmallRequests(const QString &beside, const QList<double> &latenciesMs)
+{
+    if (latenciesMs.isEmpty())
+        return;
+    const std::vector<double> latencies(latenciesMs.cbegin(), latenciesMs.cend());
+    Bench::report(QStringLiteral("small request beside ") + beside, Bench::median(latencies), "ms");
+    // Every one of them is to be answered within a second, the slowest too.
+    Bench::report(QStringLiteral("slowest small request beside ") + beside,
+        *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
+}
+
 // Blocking loopback client in a thread of its own, so that the processor's
 // event loop on the main thread serves it as it would serve another program.
 class ClientThread : public QThread
@@ -105,10 +146,7 @@ private:
 double overLoopback(const QString &database, const QString &modules, const QByteArray &ini, int requests,
     bool newConnectionEach, int *failures)
 {
-    QFile file(QStringLiteral("vornakel.ini"));
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(ini);
-    file.close();
+    writeSettings(ini);
     XmlMessageProcessor processor(database, false);
     processor.loadPlugins(modules);
     std::vector<double> runs;
@@ -316,18 +354,11 @@ private:
 
 void whileALongRequestRuns(const QString &database, const QString &modules, const char *label, const QByteArray &call)
 {
-    QFile file(QStringLiteral("vornakel.ini"));
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write("PORT:0\n");
-    file.close();
+    writeSettings("PORT:0\n");
     XmlMessageProcessor processor(database, false);
     processor.loadPlugins(modules);
     // The window's event loop: it also samples the memory between the calls.
-    const double before = residentMiB();
-    double peak = before;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&peak]() { peak = std::max(peak, residentMiB()); });
-    sampler.start(5);
+    PeakMemory memory;
     LongRequestThread longer(processor.serverPort(), thousandCalls(call));
     ShortRequestThread shorter(processor.serverPort(), longer);
     // Both have to finish: a small request still under way needs the event loop.
@@ -343,8 +374,6 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
     QCoreApplication::exec();
     longer.wait();
     shorter.wait();
-    peak = std::max(peak, residentMiB());
-    std::vector<double> latencies(shorter.latenciesMs.cbegin(), shorter.latenciesMs.cend());
     const QString request = QStringLiteral("1,000 x %1").arg(QLatin1String(label));
     Bench::note(QStringLiteral("%1 in one request: answered in %2 s, %3 bytes, %4; %5 small requests meanwhile on new "
                                "connections, %6 failed")
@@ -355,15 +384,10 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
                                                          "the results")
                                               .arg(longer.runBeforeRefusal)
                                         : QStringLiteral("%1 results").arg(longer.outputs))
-                    .arg(latencies.size())
+                    .arg(shorter.latenciesMs.size())
                     .arg(shorter.failures));
-    if (!latencies.empty()) {
-        Bench::report(QStringLiteral("small request beside ") + request, Bench::median(latencies), "ms");
-        // Every one of them is to be answered within a second, the slowest too.
-        Bench::report(QStringLiteral("slowest small request beside ") + request,
-            *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
-    }
-    Bench::report(QStringLiteral("memory growth over ") + request, peak - before, "MiB", Bench::atMost(300));
+    reportSmallRequests(request, shorter.latenciesMs);
+    Bench::report(QStringLiteral("memory growth over ") + request, memory.growth(), "MiB", Bench::atMost(300));
 }
 
 QByteArray threeHundredCalls(const QByteArray &call)
@@ -376,17 +400,10 @@ QByteArray threeHundredCalls(const QByteArray &call)
 void whileClientsDoNotRead(const QString &database, const QString &modules, const QString &label, const QByteArray &ini,
     int connections, bool pipelined, int seconds, double memoryTarget)
 {
-    QFile file(QStringLiteral("vornakel.ini"));
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(ini);
-    file.close();
+    writeSettings(ini);
     XmlMessageProcessor processor(database, false);
     processor.loadPlugins(modules);
-    const double before = residentMiB();
-    double peak = before;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&peak]() { peak = std::max(peak, residentMiB()); });
-    sampler.start(5);
+    PeakMemory memory;
     SilentClientsThread silent(processor.serverPort(), connections, threeHundredCalls(kAvsBCall), pipelined);
     std::atomic<bool> over { false };
     ShortRequestThread shorter(
@@ -409,8 +426,6 @@ void whileClientsDoNotRead(const QString &database, const QString &modules, cons
     shorter.wait();
     const NetBudget held = processor.connectionBudget();
     silent.wait();
-    peak = std::max(peak, residentMiB());
-    std::vector<double> latencies(shorter.latenciesMs.cbegin(), shorter.latenciesMs.cend());
     Bench::note(
         QStringLiteral("%1: %2 s, %3 connections made, %4 requests of 300 x calculationsAvsBHydration sent, "
                        "%5 of their answers sent; at the end the server held %6 connections, %7 bytes of answers not "
@@ -424,14 +439,10 @@ void whileClientsDoNotRead(const QString &database, const QString &modules, cons
             .arg(held.connections)
             .arg(held.owedBytes)
             .arg(held.runningRequestBytes)
-            .arg(latencies.size())
+            .arg(shorter.latenciesMs.size())
             .arg(shorter.failures));
-    if (!latencies.empty()) {
-        Bench::report(QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms");
-        Bench::report(QStringLiteral("slowest small request beside ") + label,
-            *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
-    }
-    Bench::report(QStringLiteral("memory growth, ") + label, peak - before, "MiB", Bench::atMost(memoryTarget));
+    reportSmallRequests(label, shorter.latenciesMs);
+    Bench::report(QStringLiteral("memory growth, ") + label, memory.growth(), "MiB", Bench::atMost(memoryTarget));
 }
 
 } // namespace
