@@ -410,7 +410,12 @@ void whileClientsDoNotRead(const QString &database, const QString &modules, cons
         processor.serverPort(), [&silent]() { return bool(silent.started); }, [&over]() { return bool(over); });
     QElapsedTimer clock;
     // The server runs in this thread: the clients are stopped without blocking it.
-    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over]() { over = true; });
+    // What the server holds when the time is up, while the clients are still there.
+    NetBudget held;
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over, &held, &processor]() {
+        held = processor.connectionBudget();
+        over = true;
+    });
     QObject::connect(&shorter, &QThread::finished, QCoreApplication::instance(), [&silent]() { silent.stop = true; });
     QObject::connect(&silent, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
     int sentAnswers = 0;
@@ -424,7 +429,6 @@ void whileClientsDoNotRead(const QString &database, const QString &modules, cons
     shorter.start();
     QCoreApplication::exec();
     shorter.wait();
-    const NetBudget held = processor.connectionBudget();
     silent.wait();
     Bench::note(
         QStringLiteral("%1: %2 s, %3 connections made, %4 requests of 300 x calculationsAvsBHydration sent, "
