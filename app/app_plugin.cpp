@@ -5,8 +5,11 @@
 #include "app/app_scriptglobals.h"
 #include "app/app_scriptobject.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QScriptEngine>
 #include <QScriptProgram>
 #include <QScriptSyntaxCheckResult>
@@ -153,6 +156,10 @@ QString identityText(const QScriptValue &value)
 }
 
 int s_loadTimeLimitMs = 5000;
+// What the evaluation of a downloaded module may take beside the empty engine.
+int s_inspectionMemoryMiB = 256;
+// How long the inspector process may take to start and read the text.
+const int kInspectorStartMs = 30000;
 
 // A module file's text: its bytes up to the first NUL, one character per byte.
 QString moduleText(QByteArray bytes)
@@ -209,6 +216,16 @@ void AppQtScriptPlugin::setLoadTimeLimitMs(int ms)
     s_loadTimeLimitMs = ms;
 }
 
+int AppQtScriptPlugin::inspectionMemoryLimitMiB()
+{
+    return s_inspectionMemoryMiB;
+}
+
+void AppQtScriptPlugin::setInspectionMemoryLimitMiB(int mib)
+{
+    s_inspectionMemoryMiB = mib;
+}
+
 bool AppQtScriptPlugin::inspect(
     const QByteArray &bytes, const QString &fileName, QString *name, QString *version, QString *why)
 {
@@ -218,32 +235,62 @@ bool AppQtScriptPlugin::inspect(
         *why = QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber());
         return false;
     }
-    QScriptEngine engine;
-    // The names a module engine is given exist, empty, so that a module that
-    // looks for its database objects before using them finds none.
-    for (const char *global : { "m_db", "m_query", "m_query2", "m_plot" })
-        engine.globalObject().setProperty(QLatin1String(global), QScriptValue(QScriptValue::NullValue));
-    EvaluationDeadline deadline(&engine, s_loadTimeLimitMs);
-    engine.evaluate(QScriptProgram(text, fileName, 1));
-    QString identity[2];
-    const char *const entryPoints[2] = { "getModuleName()", "getModuleVersion()" };
-    for (int i = 0; i < 2 && !deadline.expired() && !engine.hasUncaughtException(); ++i) {
-        const QScriptValue value = engine.evaluate(QString::fromLatin1(entryPoints[i]), fileName, 1);
-        if (!engine.hasUncaughtException())
-            identity[i] = identityText(value);
-        engine.clearExceptions();
+    // An engine stops a script only between its statements; time spent in its
+    // native code (building a huge string, say) runs on, and so does the
+    // memory it takes. A process of its own is ended at the limit whatever it
+    // does, and its memory is capped.
+    const QString program = QCoreApplication::applicationDirPath() + QLatin1String("/vornakel_inspect");
+    QProcess inspector;
+    inspector.setProcessChannelMode(QProcess::SeparateChannels);
+    inspector.setStandardErrorFile(QProcess::nullDevice());
+    inspector.start(program, { QString::number(s_inspectionMemoryMiB), fileName });
+    if (!inspector.waitForStarted(kInspectorStartMs)) {
+        *why = QStringLiteral("The module inspector %1 could not be started: %2")
+                   .arg(QDir::toNativeSeparators(program), inspector.errorString());
+        return false;
     }
-    if (deadline.expired()) {
+    inspector.write(text.toUtf8());
+    inspector.closeWriteChannel();
+    // The clock starts once the inspector has the text and is about to evaluate it.
+    const QDeadlineTimer starting(kInspectorStartMs);
+    while (!inspector.canReadLine() && inspector.state() == QProcess::Running && !starting.hasExpired())
+        inspector.waitForReadyRead(int(qMax<qint64>(1, starting.remainingTime())));
+    const bool ready = inspector.readLine() == "ready\n";
+    if (ready && !inspector.waitForFinished(s_loadTimeLimitMs)) {
+        inspector.kill();
+        inspector.waitForFinished();
         *why = QStringLiteral("It did not finish evaluating within %1 s.").arg(seconds(s_loadTimeLimitMs));
         return false;
     }
-    if (engine.hasUncaughtException()) {
-        *why = QStringLiteral("Line #%1: %2")
-                   .arg(engine.uncaughtExceptionLineNumber())
-                   .arg(engine.uncaughtException().toString());
+    if (!ready || inspector.exitStatus() != QProcess::NormalExit || inspector.exitCode() != 0) {
+        if (inspector.state() != QProcess::NotRunning) {
+            inspector.kill();
+            inspector.waitForFinished();
+        }
+        *why = QStringLiteral("Evaluating it ended abnormally; a module may take at most %1 MiB of memory.")
+                   .arg(s_inspectionMemoryMiB);
         return false;
     }
-    if (identity[0].isNull() || identity[1].isNull()) {
+    const QList<QByteArray> lines = inspector.readAll().split('\n');
+    const auto value = [](const QByteArray &line) {
+        const QByteArray payload = QByteArray::fromPercentEncoding(line.mid(1));
+        if (line.startsWith('n'))
+            return AppNumber::toText(payload.toDouble());
+        if (line.startsWith('s')) {
+            // An empty name is still a name.
+            QString text = QString::fromUtf8(payload);
+            if (text.isNull())
+                text = QLatin1String("");
+            return text;
+        }
+        return QString();
+    };
+    if (lines.value(0) == "error") {
+        *why = QString::fromUtf8(QByteArray::fromPercentEncoding(lines.value(1)));
+        return false;
+    }
+    const QString identity[2] = { value(lines.value(1)), value(lines.value(2)) };
+    if (lines.value(0) != "ok" || identity[0].isNull() || identity[1].isNull()) {
         *why = QStringLiteral("One or more necessary module entry points are missing.");
         return false;
     }
@@ -367,7 +414,14 @@ AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppSc
     // An exception left over from an earlier call must not be taken for one of this call.
     m_engine->clearExceptions();
     QScriptValue global = m_engine->globalObject();
-    const QScriptValue result = global.property(function).call(global, arguments);
+    QScriptValue callee = global.property(function);
+    if (!callee.isFunction()) {
+        // A call of nothing would come back as an empty value, which reads as a result.
+        const QString text = QStringLiteral("The module %1 has no function \"%2\".").arg(moduleName(), function);
+        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
+        return new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+    }
+    const QScriptValue result = callee.call(global, arguments);
     const bool thrown = m_engine->hasUncaughtException();
     const int line = thrown ? m_engine->uncaughtExceptionLineNumber() : 0;
     m_engine->clearExceptions();

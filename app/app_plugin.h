@@ -94,10 +94,18 @@ public:
     static int loadTimeLimitMs();
     static void setLoadTimeLimitMs(int ms);
 
-    // Whether the bytes of a module file make a module, judged in an engine of
-    // their own that no database object and no other module can be reached
-    // from: they evaluate within the load time limit, and getModuleName() and
-    // getModuleVersion() answer. The two answers on success, else why not.
+    // What the evaluation of a downloaded module may take of memory beside
+    // the empty engine: 256 MiB unless changed.
+    static int inspectionMemoryLimitMiB();
+    static void setInspectionMemoryLimitMiB(int mib);
+
+    // Whether the bytes of a module file make a module, judged in a process
+    // of its own ("vornakel_inspect" beside the program) that no database
+    // object and no other module can be reached from: they evaluate within
+    // the load time limit and the inspection memory limit, and
+    // getModuleName() and getModuleVersion() answer. The two answers on
+    // success, else why not. Waits for the answer, at most the time limit
+    // once the inspector has started.
     static bool inspect(
         const QByteArray &bytes, const QString &fileName, QString *name, QString *version, QString *why);
 

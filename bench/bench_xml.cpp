@@ -2,10 +2,13 @@
 // submitFromWeb, over one kept loopback connection, and with a new loopback
 // connection per request; then the resident memory over many requests; then
 // how long a small request on another connection waits while a request of
-// 1,000 calls runs, and how much memory that request takes.
+// 1,000 calls runs, and how much memory that request takes; then the same two
+// while clients send requests of 300 calls and never read their answers: one
+// kept connection that pipelines them, and 300 connections with one each.
 // Prints figures; it checks nothing. Usage: bench_xml [requests per run]
 
 #include "bench_support.h"
+#include "net/net_client.h"
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
@@ -22,9 +25,16 @@
 #include <atomic>
 
 #include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -39,6 +49,47 @@ double residentMiB()
         return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.value(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// The peak of the resident memory over its life, sampled by the event loop.
+class PeakMemory
+{
+public:
+    PeakMemory() : m_before(residentMiB()), m_peak(m_before)
+    {
+        QObject::connect(&m_sampler, &QTimer::timeout, [this]() { m_peak = std::max(m_peak, residentMiB()); });
+        m_sampler.start(5);
+    }
+    double growth()
+    {
+        m_peak = std::max(m_peak, residentMiB());
+        return m_peak - m_before;
+    }
+
+private:
+    double m_before;
+    double m_peak;
+    QTimer m_sampler;
+};
+
+// The settings file the next message processor reads.
+void writeSettings(const QByteArray &ini)
+{
+    QFile file(QStringLiteral("vornakel.ini"));
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(ini);
+}
+
+// The median and the slowest of the small requests answered beside something else.
+void reportSmallRequests(const QString &beside, const QList<double> &latenciesMs)
+{
+    if (latenciesMs.isEmpty())
+        return;
+    const std::vector<double> latencies(latenciesMs.cbegin(), latenciesMs.cend());
+    Bench::report(QStringLiteral("small request beside ") + beside, Bench::median(latencies), "ms");
+    // Every one of them is to be answered within a second, the slowest too.
+    Bench::report(QStringLiteral("slowest small request beside ") + beside,
+        *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
 }
 
 // Blocking loopback client in a thread of its own, so that the processor's
@@ -95,10 +146,7 @@ private:
 double overLoopback(const QString &database, const QString &modules, const QByteArray &ini, int requests,
     bool newConnectionEach, int *failures)
 {
-    QFile file(QStringLiteral("vornakel.ini"));
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write(ini);
-    file.close();
+    writeSettings(ini);
     XmlMessageProcessor processor(database, false);
     processor.loadPlugins(modules);
     std::vector<double> runs;
@@ -177,20 +225,26 @@ private:
     QByteArray m_request;
 };
 
-// Small requests, each on a new connection, for as long as the long request runs.
+// Small requests, each on a new connection, from when `begun` says so until `ended` does.
 class ShortRequestThread : public QThread
 {
 public:
-    ShortRequestThread(quint16 port, const LongRequestThread &longer) : m_port(port), m_long(longer) { }
+    ShortRequestThread(quint16 port, std::function<bool()> begun, std::function<bool()> ended)
+        : m_port(port), m_begun(std::move(begun)), m_ended(std::move(ended))
+    { }
+    ShortRequestThread(quint16 port, const LongRequestThread &longer)
+        : ShortRequestThread(
+            port, [&longer]() { return bool(longer.sent); }, [&longer]() { return bool(longer.answered); })
+    { }
     QList<double> latenciesMs;
     int failures = 0;
 
 protected:
     void run() override
     {
-        while (!m_long.sent)
+        while (!m_begun())
             QThread::msleep(1);
-        while (!m_long.answered) {
+        while (!m_ended()) {
             QElapsedTimer timer;
             timer.start();
             QTcpSocket socket;
@@ -203,7 +257,7 @@ protected:
             }
             if (!answer.contains("qtExperimentResultsRp"))
                 ++failures;
-            else if (!m_long.answered)
+            else if (!m_ended())
                 latenciesMs << timer.nsecsElapsed() / 1e6;
             QThread::msleep(20);
         }
@@ -211,23 +265,100 @@ protected:
 
 private:
     quint16 m_port;
-    const LongRequestThread &m_long;
+    std::function<bool()> m_begun;
+    std::function<bool()> m_ended;
+};
+
+// Clients that send and never read: `connections` loopback connections, each
+// sending `request` once or, pipelined, again and again, until told to stop.
+// Plain sockets that never block, so that nothing of theirs waits in this
+// process: what grows is the server's.
+class SilentClientsThread : public QThread
+{
+public:
+    SilentClientsThread(quint16 port, int connections, const QByteArray &request, bool pipelined)
+        : m_port(port), m_connections(connections), m_request(request), m_pipelined(pipelined)
+    { }
+    std::atomic<bool> started { false };
+    std::atomic<bool> stop { false };
+    std::atomic<int> requestsSent { 0 };
+    std::atomic<int> connected { 0 };
+
+protected:
+    void run() override
+    {
+        struct Client
+        {
+            int fd = -1;
+            qint64 offset = 0; // of the request being sent
+            bool done = false;
+        };
+        std::vector<Client> clients;
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(m_port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int i = 0; i < m_connections && !stop; ++i) {
+            Client client;
+            client.fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            if (client.fd < 0 || ::connect(client.fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+                if (client.fd >= 0)
+                    ::close(client.fd);
+                continue;
+            }
+            ::fcntl(client.fd, F_SETFL, ::fcntl(client.fd, F_GETFL) | O_NONBLOCK);
+            clients.push_back(client);
+            ++connected;
+        }
+        started = true;
+        while (!stop) {
+            std::vector<pollfd> wanted;
+            for (const Client &client : clients) {
+                if (!client.done)
+                    wanted.push_back(pollfd { client.fd, POLLOUT, 0 });
+            }
+            if (wanted.empty()) {
+                QThread::msleep(20);
+                continue;
+            }
+            ::poll(wanted.data(), nfds_t(wanted.size()), 50);
+            for (Client &client : clients) {
+                if (client.done)
+                    continue;
+                const ssize_t n = ::send(client.fd, m_request.constData() + client.offset,
+                    size_t(m_request.size() - client.offset), MSG_NOSIGNAL | MSG_DONTWAIT);
+                if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+                    client.done = true; // closed by the server
+                    continue;
+                }
+                if (n <= 0)
+                    continue;
+                client.offset += n;
+                if (client.offset == m_request.size()) {
+                    ++requestsSent;
+                    client.offset = 0;
+                    client.done = !m_pipelined;
+                }
+            }
+        }
+        for (const Client &client : clients)
+            ::close(client.fd);
+    }
+
+private:
+    quint16 m_port;
+    int m_connections;
+    QByteArray m_request;
+    bool m_pipelined;
 };
 
 void whileALongRequestRuns(const QString &database, const QString &modules, const char *label, const QByteArray &call)
 {
-    QFile file(QStringLiteral("vornakel.ini"));
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    file.write("PORT:0\n");
-    file.close();
+    writeSettings("PORT:0\n");
     XmlMessageProcessor processor(database, false);
     processor.loadPlugins(modules);
     // The window's event loop: it also samples the memory between the calls.
-    const double before = residentMiB();
-    double peak = before;
-    QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout, [&peak]() { peak = std::max(peak, residentMiB()); });
-    sampler.start(5);
+    PeakMemory memory;
     LongRequestThread longer(processor.serverPort(), thousandCalls(call));
     ShortRequestThread shorter(processor.serverPort(), longer);
     // Both have to finish: a small request still under way needs the event loop.
@@ -243,8 +374,6 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
     QCoreApplication::exec();
     longer.wait();
     shorter.wait();
-    peak = std::max(peak, residentMiB());
-    std::vector<double> latencies(shorter.latenciesMs.cbegin(), shorter.latenciesMs.cend());
     const QString request = QStringLiteral("1,000 x %1").arg(QLatin1String(label));
     Bench::note(QStringLiteral("%1 in one request: answered in %2 s, %3 bytes, %4; %5 small requests meanwhile on new "
                                "connections, %6 failed")
@@ -255,15 +384,69 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
                                                          "the results")
                                               .arg(longer.runBeforeRefusal)
                                         : QStringLiteral("%1 results").arg(longer.outputs))
-                    .arg(latencies.size())
+                    .arg(shorter.latenciesMs.size())
                     .arg(shorter.failures));
-    if (!latencies.empty()) {
-        Bench::report(QStringLiteral("small request beside ") + request, Bench::median(latencies), "ms");
-        // Every one of them is to be answered within a second, the slowest too.
-        Bench::report(QStringLiteral("slowest small request beside ") + request,
-            *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
-    }
-    Bench::report(QStringLiteral("memory growth over ") + request, peak - before, "MiB", Bench::atMost(300));
+    reportSmallRequests(request, shorter.latenciesMs);
+    Bench::report(QStringLiteral("memory growth over ") + request, memory.growth(), "MiB", Bench::atMost(300));
+}
+
+QByteArray threeHundredCalls(const QByteArray &call)
+{
+    return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/>" + call.repeated(300) + "</VORNAKEL>\n";
+}
+
+// Clients that never read their answers, for `seconds`, while small requests
+// on new connections are timed; the resident memory sampled meanwhile.
+void whileClientsDoNotRead(const QString &database, const QString &modules, const QString &label, const QByteArray &ini,
+    int connections, bool pipelined, int seconds, double memoryTarget)
+{
+    writeSettings(ini);
+    XmlMessageProcessor processor(database, false);
+    processor.loadPlugins(modules);
+    PeakMemory memory;
+    SilentClientsThread silent(processor.serverPort(), connections, threeHundredCalls(kAvsBCall), pipelined);
+    std::atomic<bool> over { false };
+    ShortRequestThread shorter(
+        processor.serverPort(), [&silent]() { return bool(silent.started); }, [&over]() { return bool(over); });
+    QElapsedTimer clock;
+    // The server runs in this thread: the clients are stopped without blocking it.
+    // What the server holds when the time is up, while the clients are still there.
+    NetBudget held;
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over, &held, &processor]() {
+        held = processor.connectionBudget();
+        over = true;
+    });
+    QObject::connect(&shorter, &QThread::finished, QCoreApplication::instance(), [&silent]() { silent.stop = true; });
+    QObject::connect(&silent, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
+    int sentAnswers = 0;
+    QObject::connect(&processor, &XmlMessageProcessor::sigLog, [&sentAnswers](const QString &message) {
+        // The small requests' answers are a few hundred bytes.
+        if (message.startsWith(QLatin1String("Sent ")) && message.section(QLatin1Char(' '), 1, 1).toLongLong() > 100000)
+            ++sentAnswers;
+    });
+    clock.start();
+    silent.start();
+    shorter.start();
+    QCoreApplication::exec();
+    shorter.wait();
+    silent.wait();
+    Bench::note(
+        QStringLiteral("%1: %2 s, %3 connections made, %4 requests of 300 x calculationsAvsBHydration sent, "
+                       "%5 of their answers sent; at the end the server held %6 connections, %7 bytes of answers not "
+                       "taken, %8 bytes of requests being answered; %9 small requests meanwhile on new "
+                       "connections, %10 failed")
+            .arg(label)
+            .arg(clock.elapsed() / 1000.0, 0, 'f', 1)
+            .arg(int(silent.connected))
+            .arg(int(silent.requestsSent))
+            .arg(sentAnswers)
+            .arg(held.connections)
+            .arg(held.owedBytes)
+            .arg(held.runningRequestBytes)
+            .arg(shorter.latenciesMs.size())
+            .arg(shorter.failures));
+    reportSmallRequests(label, shorter.latenciesMs);
+    Bench::report(QStringLiteral("memory growth, ") + label, memory.growth(), "MiB", Bench::atMost(memoryTarget));
 }
 
 } // namespace
@@ -324,5 +507,9 @@ int main(int argc, char **argv)
 
     whileALongRequestRuns(database.path(), modules.path(), "calculationsAvsBHydration", kAvsBCall);
     whileALongRequestRuns(database.path(), modules.path(), "calculateRo", kRoCall);
+    whileClientsDoNotRead(database.path(), modules.path(), QStringLiteral("one kept connection pipelining, unread"),
+        "PORT:0\nRESET:false\n", 1, true, 60, 50);
+    whileClientsDoNotRead(database.path(), modules.path(), QStringLiteral("300 connections, one request each, unread"),
+        "PORT:0\n", 300, false, 60, 150);
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "gui/gui_checkforupdates.h"
 
 #include "app/app_log.h"
+#include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_servers.h"
 
@@ -12,6 +13,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QTimer>
 #include <QUrl>
 
 const char *const GuiCheckForUpdates::ArchiveName = "vornakel-mac64.zip";
@@ -21,6 +23,25 @@ namespace {
 const char *const moduleMarker = "modules/";
 // Set on a reply that was cut off for its size, with the cap as value.
 const char *const tooLargeProperty = "vornakelTooLarge";
+// Set on a reply that was given up for its time, with the reason as value.
+const char *const timedOutProperty = "vornakelTimedOut";
+
+int s_requestTimeLimitMs = 30000;
+int s_silenceLimitMs = 15000;
+
+QString seconds(int ms)
+{
+    return AppNumber::toText(ms / 1000.0);
+}
+
+// Gives the reply up, saying why, once the timer runs out.
+void giveUpOnTimeout(QTimer *timer, QNetworkReply *reply, const QString &why)
+{
+    QObject::connect(timer, &QTimer::timeout, reply, [reply, why]() {
+        reply->setProperty(timedOutProperty, why);
+        reply->abort();
+    });
+}
 
 // The number a version compares by: its first word as a decimal integer, 0 when none.
 qlonglong versionNumber(const QString &version)
@@ -112,6 +133,22 @@ QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap)
     const QString path = serverPath.startsWith(QLatin1Char('/')) ? serverPath : QLatin1Char('/') + serverPath;
     QNetworkReply *reply = m_manager->get(QNetworkRequest(QUrl(AppServers::updateServer() + path)));
     m_reply = reply;
+    // A server that never answers, or trickles, must not keep the check (and
+    // the wait cursor) for ever.
+    auto *silence = new QTimer(reply);
+    silence->setSingleShot(true);
+    giveUpOnTimeout(silence, reply, QStringLiteral("Nothing arrived for %1 s.").arg(seconds(s_silenceLimitMs)));
+    silence->start(s_silenceLimitMs);
+    const auto heard = [silence]() { silence->start(); };
+    connect(reply, &QNetworkReply::metaDataChanged, silence, heard);
+    connect(reply, &QNetworkReply::downloadProgress, silence, heard);
+    if (cap > 0) {
+        auto *whole = new QTimer(reply);
+        whole->setSingleShot(true);
+        giveUpOnTimeout(whole, reply,
+            QStringLiteral("It did not finish within %1 s of the request.").arg(seconds(s_requestTimeLimitMs)));
+        whole->start(s_requestTimeLimitMs);
+    }
     if (cap > 0) {
         // Counts what has arrived, whatever the server announced.
         connect(reply, &QNetworkReply::downloadProgress, this, [reply, cap](qint64 received, qint64 total) {
@@ -124,8 +161,27 @@ QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap)
     return reply;
 }
 
+int GuiCheckForUpdates::requestTimeLimitMs()
+{
+    return s_requestTimeLimitMs;
+}
+
+int GuiCheckForUpdates::silenceLimitMs()
+{
+    return s_silenceLimitMs;
+}
+
+void GuiCheckForUpdates::setTimeLimits(int requestMs, int silenceMs)
+{
+    s_requestTimeLimitMs = requestMs;
+    s_silenceLimitMs = silenceMs;
+}
+
 QString GuiCheckForUpdates::failure(QNetworkReply *reply)
 {
+    const QVariant timedOut = reply->property(timedOutProperty);
+    if (timedOut.isValid())
+        return timedOut.toString();
     const QVariant cap = reply->property(tooLargeProperty);
     if (cap.isValid())
         return QStringLiteral("The server sent more than %1 bytes.").arg(cap.toLongLong());
@@ -140,6 +196,10 @@ QString GuiCheckForUpdates::failure(QNetworkReply *reply)
 
 void GuiCheckForUpdates::Check()
 {
+    // Until the manifest is in (or given up), the dialog says what it waits for.
+    const QString checking = QStringLiteral("Checking %1 for updates...").arg(AppServers::updateServer());
+    qtBinaryVersion->setText(checking);
+    qtModuleVersion->setText(checking);
     QNetworkReply *reply = get(QStringLiteral("/MANIFEST"), MaxManifestBytes);
     connect(reply, &QNetworkReply::finished, this, [this, reply]() { onFinished(reply); });
 }
@@ -185,6 +245,8 @@ void GuiCheckForUpdates::ProcessManifest()
     }
     lines.removeDuplicates();
     m_localVersions.removeDuplicates();
+    qtBinaryVersion->clear();
+    qtModuleVersion->clear();
 
     for (const QString &line : qAsConst(lines)) {
         const QStringList fields = line.split(QLatin1Char(','));

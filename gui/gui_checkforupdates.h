@@ -33,6 +33,13 @@ public:
     static const qint64 MaxManifestBytes = 1024 * 1024;
     static const qint64 MaxModuleBytes = 16 * 1024 * 1024;
 
+    // A request that has not finished this long after it left is given up
+    // (not the program archive, which may be large); so is any request from
+    // which nothing has arrived for the second time. 30 s and 15 s unless changed.
+    static int requestTimeLimitMs();
+    static int silenceLimitMs();
+    static void setTimeLimits(int requestMs, int silenceMs);
+
 public slots:
     void ProcessManifest();
     void DownloadBinary();
@@ -42,7 +49,8 @@ private:
     void initialize();
     void createConnections();
     void Check();
-    // `cap`: the body is refused past that many bytes (0: streamed, no cap).
+    // `cap`: the body is refused past that many bytes (0: streamed, no cap
+    // and no limit on the whole time).
     QNetworkReply *get(const QString &serverPath, qint64 cap);
     void onFinished(QNetworkReply *reply);
     void onDownloadFinished(QNetworkReply *reply);

@@ -24,7 +24,6 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QSqlError>
@@ -470,17 +469,37 @@ void GuiSampleComposition::setSampleName(const QString &name)
     sampleName = name;
 }
 
-// A sequence as it is kept: upper case, without blanks or line ends.
-static QString normalisedSequence(const QString &text)
+QString GuiSampleComposition::countedResidues(const QString &text, bool convertCysteines) const
 {
-    QString normalised = text.toUpper();
-    normalised.remove(QRegularExpression(QStringLiteral("\\s")));
-    return normalised;
+    const QChar cystine(QLatin1Char(' '));
+    const QChar cysteine(QLatin1Char('C'));
+    // Cysteines pair up into disulfides only where a CY2 row can count them.
+    const bool convert = convertCysteines && oneLetterCounts.contains(cystine);
+    QString residues;
+    residues.reserve(text.size());
+    int firstOfPair = -1; // where the cysteine waiting for its partner stands
+    for (const QChar c : text.toUpper()) {
+        if (convert && c == cysteine) {
+            // A blank is one CY2 in every sequence text, so a pair leaves one
+            // blank, at the place of its first cysteine.
+            if (firstOfPair < 0) {
+                firstOfPair = residues.size();
+                residues += cystine;
+            } else {
+                firstOfPair = -1;
+            }
+        } else if (oneLetterCounts.contains(c)) {
+            residues += c;
+        }
+    }
+    if (firstOfPair >= 0)
+        residues[firstOfPair] = cysteine; // an odd one stays a free cysteine
+    return residues;
 }
 
 void GuiSampleComposition::setSequence(const QString &text)
 {
-    sequence = normalisedSequence(text);
+    sequence = countedResidues(text, false);
     sequenceDialog->qtSequenceEdit->setSequence(text, false);
 }
 
@@ -525,6 +544,8 @@ void GuiSampleComposition::clear()
     qtpH->setRange(0.0, 14.0, 1000);
     qtpH->setFormat('f', 4);
     qtpH->setDefaultText(QStringLiteral("7.000"));
+    // A pH given by the sample before is not the next one's.
+    qtpH->clear();
 
     {
         const QSignalBlocker aminoBlocker(qtAminoAcids);
@@ -1017,21 +1038,12 @@ void GuiSampleComposition::showGraph(QPointer<GuiGrapher> &window, const QString
 
 void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenceText, bool const &convertCysteines)
 {
-    sequence = normalisedSequence(sequenceText);
-    QString working = sequenceText.toUpper();
     const GuiWaitCursor busy;
+    // Kept in its order, as the counts take it: the sequence a save stores.
+    sequence = countedResidues(sequenceText, convertCysteines);
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     const QSignalBlocker conjugateBlocker(qtConjugates);
-    const QChar cystine(QLatin1Char(' '));
-    // Cysteines pair up into disulfides only where a CY2 row can count them.
-    if (convertCysteines && oneLetterCounts.contains(cystine)) {
-        const int cysteines = working.count(QLatin1Char('C'));
-        working.remove(QLatin1Char('C'));
-        oneLetterCounts[cystine] += cysteines / 2;
-        if (cysteines % 2)
-            working += QLatin1Char('C');
-    }
-    for (const QChar c : qAsConst(working)) {
+    for (const QChar c : qAsConst(sequence)) {
         const auto found = oneLetterCounts.find(c);
         if (found != oneLetterCounts.end())
             ++found.value();

@@ -58,8 +58,8 @@ public:
     QString toOneLetterCodes() const;
     static constexpr int maxSequenceLength = 1000000;
     // The sequence a sample stores: the one the residue counts were filled
-    // from, while they are still exactly its counts; otherwise the counts as
-    // one-letter codes.
+    // from, in its order (converted cysteines as the cystine's blank), while
+    // they are still exactly its counts; otherwise the counts as one-letter codes.
     QString sequenceToStore() const;
 
     // The read command's file filters.
@@ -155,11 +155,15 @@ private:
     // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.
     QString compositionText() const;
     void readSequenceData(const QByteArray &data, bool threeLetter);
+    // The residues of a one-letter text that the counts take, in its order and
+    // upper case; with convertCysteines each pair of cysteines is one blank
+    // (one CY2) at the place of its first, and an odd one stays a cysteine.
+    QString countedResidues(const QString &text, bool convertCysteines) const;
     int oligomerNumber() const;
     void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
         const QString &yTitle, bool yTitleFirst);
 
-    QString sequence; // upper case, without blanks or line ends
+    QString sequence; // the counted residues in order (countedResidues), a blank for each CY2
     bool calculationsBlocked = false;
     AppPlugin *calculations = nullptr; // not owned
     // Owned, top-level; a window the person closes is not deleted, so the page deletes it.

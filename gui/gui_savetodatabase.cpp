@@ -9,6 +9,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -96,6 +97,8 @@ void GuiSaveToDatabase::initialize()
     m_lists[3] = { SqlRecordKind::Results, qtResultsName, QStringLiteral("New Results"), false, qtLinkToResultsName,
         qtLinkToResults, qtLinkToResultsDate, qtResultsButtonBox };
     for (RecordList &list : m_lists) {
+        if (!list.newRecordIsPlaceholder)
+            selectDefaultTextOnFocus(list.nameBox);
         saveButton(list.buttons)->setEnabled(false);
         for (QComboBox *box : { list.nameBox, list.linkList }) {
             if (!box)
@@ -283,7 +286,41 @@ void GuiSaveToDatabase::onNameBoxCurrentIndexChanged(int index)
         box->setInsertPolicy(QComboBox::InsertAtCurrent);
         // Editable again means a fresh line edit, without the form's placeholder.
         box->lineEdit()->setPlaceholderText(placeholderFor(box, qtSampleName, qtSolventName));
+        if (box == qtExperimentName || box == qtResultsName)
+            selectDefaultTextOnFocus(box);
     }
+}
+
+void GuiSaveToDatabase::selectDefaultTextOnFocus(QComboBox *nameBox)
+{
+    // The box takes the focus for its line edit (its focus proxy); the line
+    // edit takes the click.
+    nameBox->installEventFilter(this);
+    if (nameBox->lineEdit())
+        nameBox->lineEdit()->installEventFilter(this);
+}
+
+bool GuiSaveToDatabase::eventFilter(QObject *watched, QEvent *event)
+{
+    for (const RecordList &list : m_lists) {
+        QLineEdit *edit = list.nameBox->lineEdit();
+        if (list.newRecordIsPlaceholder || !edit)
+            continue;
+        if (watched == list.nameBox && event->type() == QEvent::FocusIn) {
+            const bool showsDefault = list.nameBox->currentIndex() == 0 && edit->text() == list.newRecordText;
+            if (showsDefault)
+                edit->selectAll();
+            m_selectOnPress = showsDefault && static_cast<QFocusEvent *>(event)->reason() == Qt::MouseFocusReason;
+        } else if (watched == list.nameBox
+            && (event->type() == QEvent::FocusOut || event->type() == QEvent::MouseButtonPress)) {
+            m_selectOnPress = false; // the focus went, or the click was the box's own (its arrow)
+        } else if (watched == edit && event->type() == QEvent::MouseButtonPress && m_selectOnPress) {
+            // The click that gave the focus would place the cursor instead.
+            m_selectOnPress = false;
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 bool GuiSaveToDatabase::experimentNamed() const

@@ -59,6 +59,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // Selects a name box's default text when the box gets the focus.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     enum class RecordKind { Sample, Solvent, Experiment, Results };
@@ -109,11 +111,15 @@ private:
     void fillLinkList(RecordList &list);
     void fillShownTab();
     bool experimentNamed() const; // a stored experiment chosen, or a new one named
+    // Typing into a box that shows its new-record text replaces the text.
+    void selectDefaultTextOnFocus(QComboBox *nameBox);
 
     GuiVornakel *m_mainWindow; // not owned; also the parent
     QString m_connectionName;
     QSqlDatabase m_database;
     RecordList m_lists[4]; // sample, solvent, experiment, results
+    // A click gave a name box the focus: its press would undo the selection.
+    bool m_selectOnPress = false;
 };
 
 #endif

@@ -211,6 +211,8 @@ private:
     // false when that entry starts a new record.
     bool pickRecord(QComboBox *list, int *id);
     bool optionsStopped() const;
+    // The Mr method "From Composition" in use, as its button shows it.
+    void useMrFromComposition();
     // The computed hydration of the sample shown, or none; "Use computed
     // delta1" is offered only while there is one.
     void holdComputedHydration(const double *value);
@@ -228,6 +230,13 @@ private:
     void emptyResultFigures();
     // Marks the Results tab out of date whenever one of its inputs changes.
     void watchResultsInputs();
+    // The figures of the Results tab, in the order a record lists them.
+    QList<QLabel *> resultFigureLabels() const;
+    // What the Results tab shows of a record: its figures and choices as texts.
+    QStringList resultsShown() const;
+    // The results list names a stored record only while the page shows it as
+    // loaded (or saved); otherwise it goes to its new-record entry.
+    void followShownResults();
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(GuiStandardValue *dialog, Source source, QAbstractButton *standardButton,
@@ -247,6 +256,13 @@ private:
     // loaded; its last computation gave no figures.
     bool m_resultsStale = false;
     bool m_resultsWithoutFigures = false;
+    // The stored results record the page shows, and what it showed of it.
+    struct ShownResults
+    {
+        int id = -1;
+        QStringList shown;
+    };
+    ShownResults m_shownResults;
     QString m_databasePath; // also the name of this window's connection
 
     // Graph points of the last graph calculation, sorted by tag.

@@ -286,11 +286,18 @@ void GuiVornakel::onCalculatedVBarAccepted(qreal value)
 
 void GuiVornakel::onCalculatedMrAccepted(qreal value)
 {
-    m_mrMethod = MrMethod::FromComposition;
     qtSedEquilibriumMR->setText(AppNumber::toText(value));
-    m_sources.choose(Source::MrMethod, qtFromComposition);
-    qtSedEquilibriumMR->setEnabled(false);
+    useMrFromComposition();
     calculate();
+}
+
+void GuiVornakel::useMrFromComposition()
+{
+    m_mrMethod = MrMethod::FromComposition;
+    m_sources.choose(Source::MrMethod, qtFromComposition);
+    // The Mr is the composition's: nothing is asked of the person.
+    qtStopSign->hide();
+    qtSedEquilibriumMR->setEnabled(false);
 }
 
 void GuiVornakel::onCalculatedHydrationAccepted(qreal value)

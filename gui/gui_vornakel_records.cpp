@@ -173,7 +173,13 @@ void GuiVornakel::populateExperimentRecordList()
 
 void GuiVornakel::populateResultsRecordList()
 {
+    // A record just saved is what the page shows.
+    const QVariant saved = qtResultsName->property(lastRecordIdProperty);
     fillRecordList(qtResultsName, qtResultsSortBy, SqlRecordKind::Results, QStringLiteral("New Results"));
+    if (saved.isValid() && qtResultsName->currentIndex() > 0
+        && qtResultsName->currentData(Qt::UserRole).toInt() == saved.toInt())
+        m_shownResults = { saved.toInt(), resultsShown() };
+    followShownResults();
 }
 
 void GuiVornakel::onRecordComboBoxChanged()
@@ -193,6 +199,9 @@ void GuiVornakel::onRecordComboBoxChanged()
         list->setCurrentIndex(list->findData(
             list->property(lastRecordProperty), Qt::DisplayRole, Qt::MatchExactly | Qt::MatchCaseSensitive));
         list->blockSignals(wasBlocked);
+        // The remembered entry may not be the results record an experiment brought.
+        if (list == qtResultsName)
+            followShownResults();
         return;
     }
 
@@ -311,8 +320,10 @@ void GuiVornakel::loadSamplePage(int recordId)
         }
         if (!calcMr.isNull()) {
             if (mrToExperiment) {
+                // The pressed button and the method in use agree: what is
+                // computed, and what an experiment saved now stores.
                 qtFromComposition->setChecked(true);
-                m_sources.choose(Source::MrMethod, qtFromComposition);
+                useMrFromComposition();
                 qtSedEquilibriumMR->setText(columnText(calcMr));
             }
             page->qtCalculatedMR->setText(columnText(calcMr));
@@ -337,6 +348,12 @@ void GuiVornakel::loadSamplePage(int recordId)
             page->setAminoValue(record.pkaAmino.toDouble());
         if (!record.pkaCarboxyl.isNull())
             page->setCarboxylValue(record.pkaCarboxyl.toDouble());
+        // The charge is computed at the stored pH, s20,w corrected with the
+        // stored k; a record without them keeps what the cleared form gives.
+        if (!record.pH.isNull())
+            page->setpH(columnText(record.pH));
+        if (!record.sk.isNull())
+            qtSedVelocityK->setText(columnText(record.sk));
         if (!record.nMer.isNull() && record.nMer.toInt() > 0) {
             page->qtMakeOligomer->setChecked(true);
             page->qtOligomerN->setText(columnText(record.nMer));
@@ -374,6 +391,8 @@ void GuiVornakel::loadSamplePage(int recordId)
     page->setSampleName(qtSampleName->currentText());
     page->blockSignals(pageWasBlocked);
     lift();
+    // The sample may have chosen another hydration option.
+    followShownResults();
 }
 
 void GuiVornakel::loadSolventPage(int recordId)
@@ -465,8 +484,6 @@ void GuiVornakel::loadExperimentPage(int recordId)
             qtBufferViscosity->setText(columnText(record.vis));
         else
             loadSolventPage(bufferId);
-        if (resultsId >= 0)
-            loadResultsPage(resultsId);
 
         // An empty column empties its field: what was saved empty comes back empty.
         const struct
@@ -492,18 +509,19 @@ void GuiVornakel::loadExperimentPage(int recordId)
             // Any other text (also none, as imported rows have) is the
             // composition's Mr, kept as stored.
             qtFromComposition->setChecked(true);
-            m_mrMethod = MrMethod::FromComposition;
-            m_sources.choose(Source::MrMethod, qtFromComposition);
-            qtStopSign->hide();
-            qtSedEquilibriumMR->setEnabled(false);
+            useMrFromComposition();
         }
-        // Last: the sample's own vbar and Mr take the place of the experiment's.
+        // The sample's own vbar and Mr take the place of the experiment's.
         if (sampleId >= 0) {
             const bool wasLinked = m_loadingLinkedSample;
             m_loadingLinkedSample = true;
             loadSamplePage(sampleId);
             m_loadingLinkedSample = wasLinked;
         }
+        // Last: the results come back with their own hydration option, not
+        // the one the sample's computed hydration chooses.
+        if (resultsId >= 0)
+            loadResultsPage(resultsId);
     }
 }
 
@@ -532,6 +550,8 @@ void GuiVornakel::loadResultsPage(int recordId)
     // shape must not run their handlers, which would compute the page anew
     // (or, without a molecular weight, clear it) while it is half written.
     const OptionsStopped stopped(this, optionsStopped());
+    // The page is rewritten: it is compared with the new record once written.
+    m_shownResults = ShownResults();
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
         clearResultsPage();
@@ -588,6 +608,7 @@ void GuiVornakel::loadResultsPage(int recordId)
         // The record's own figures, shown as stored.
         m_resultsStale = false;
         m_resultsWithoutFigures = false;
+        m_shownResults = { id, resultsShown() };
     }
 }
 
@@ -682,6 +703,7 @@ void GuiVornakel::clearResultsPage()
     qtHydrateRatio->setText(QStringLiteral("1.000"));
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
+    followShownResults();
 }
 
 // The save command

@@ -162,9 +162,7 @@ void GuiVornakel::calculateResults()
     m_resultsWithoutFigures = !result || failed;
     // The module sends its figures in full; the page shows six significant
     // digits, as the experiment tab's fields do, so that they fit their labels.
-    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
-             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
-             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin })
+    for (QLabel *label : resultFigureLabels())
         GuiResultFigure::show(label, label->text());
     blockSignals(false);
 
@@ -183,6 +181,7 @@ void GuiVornakel::calculateResults()
         qtResultsErrorText->setText(QString());
         qtResultsErrorText->setStyleSheet(QString());
     }
+    followShownResults();
 
     setBusyCursor(false);
 }
@@ -201,6 +200,8 @@ void GuiVornakel::watchResultsInputs()
              qtStackComposition->qtUnDenaturedVBar, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
              qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
         connect(input, &QLineEdit::textChanged, this, outOfDate);
+    // The method is part of a results record too; it computes nothing here.
+    connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownResults);
 }
 
 void GuiVornakel::onToggledHydrateNothing(bool checked)
@@ -244,11 +245,47 @@ void GuiVornakel::onToggledHydrateDelta1(bool checked)
     }
 }
 
+QList<QLabel *> GuiVornakel::resultFigureLabels() const
+{
+    return { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab, qtVbar2amax,
+        qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax, qtTellerDelta1max, qtTellermaxab,
+        qtTeller2amax, qtTeller2bmin };
+}
+
+QStringList GuiVornakel::resultsShown() const
+{
+    QStringList shown;
+    for (const QLabel *label : resultFigureLabels())
+        shown << label->text();
+    shown << qtRStokes->text() << qtHydrateRatio->text();
+    for (const QAbstractButton *button :
+        std::initializer_list<const QAbstractButton *> { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate,
+            qtHydrateComputed, qtHydrateDelta1, qtShapeProlate, qtShapeOblate, qtShapeCylinder, qtVbarMethod })
+        shown << (button->isChecked() ? button->objectName() : QString());
+    return shown;
+}
+
+void GuiVornakel::followShownResults()
+{
+    // A load writes the page with the option controls stopped; it is
+    // compared once written.
+    QComboBox *list = qtResultsName;
+    if (optionsStopped() || list->currentIndex() <= 0)
+        return;
+    if (list->currentData(Qt::UserRole).toInt() == m_shownResults.id && resultsShown() == m_shownResults.shown)
+        return;
+    // Other figures or choices than the record's: the page holds a new record
+    // now, also for a question declined later; choosing the record loads it again.
+    const bool wasBlocked = list->blockSignals(true);
+    list->setCurrentIndex(0);
+    list->blockSignals(wasBlocked);
+    list->setProperty(lastRecordProperty, list->itemText(0));
+    m_shownResults = ShownResults();
+}
+
 void GuiVornakel::emptyResultFigures()
 {
-    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
-             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
-             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin })
+    for (QLabel *label : resultFigureLabels())
         label->clear();
     qtRStokes->setText(QString());
     qtGraphShapeHydrationExpansion->setText(QString());

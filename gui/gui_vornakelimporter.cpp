@@ -1,6 +1,8 @@
 #include "gui/gui_vornakelimporter.h"
 
+#include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
+#include "sql/sql_accessreader.h"
 #include "sql/sql_importdb.h"
 
 #include <QDir>
@@ -14,6 +16,7 @@ namespace {
 
 const char *const sourceKey = "import/source";
 const char *const noFolder = "xxxxx";
+const char *const unableToImport = "Unable to import until source and destination folders are set.";
 
 // The file of the folder with this name in any letter case (names here are
 // case-sensitive; the older program's were not), or an empty text.
@@ -90,21 +93,22 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
     if (records.isEmpty())
         missing << QStringLiteral("VORNAKEL.MDB");
 
-    // SQLite copies of the older tables need no ODBC driver.
-    const bool needsDriver = !SqlImportDb::isSqliteFile(references) || !SqlImportDb::isSqliteFile(records);
+    // SQLite copies of the older tables need no reader.
+    QStringList accessFiles;
+    for (const QString &file : { references, records })
+        if (!file.isEmpty() && !SqlImportDb::isSqliteFile(file))
+            accessFiles << file;
     QString refusal;
     if (!missing.isEmpty()) {
         refusal = QStringLiteral("The folder %1 lacks %2. Choose the folder of the older Vornakel that holds "
                                  "PHYCONST.MDB and VORNAKEL.MDB.")
                       .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")));
-    } else if (needsDriver && !SqlImportDb::odbcDriverInstalled()) {
-        refusal = QStringLiteral("The older database files are read through the ODBC driver \"%1\", which is not "
-                                 "installed. Install the package %2 and choose the folder again.")
-                      .arg(SqlImportDb::odbcDriverName(), SqlImportDb::odbcDriverPackage());
-    } else if (needsDriver && dir.absolutePath().contains(QLatin1Char(';'))) {
+    } else if (!accessFiles.isEmpty() && dir.absolutePath().contains(QLatin1Char(';'))) {
         refusal = QStringLiteral("The ODBC driver cannot open files in a folder whose path holds a ';' (%1). Move "
                                  "PHYCONST.MDB and VORNAKEL.MDB to another folder.")
                       .arg(QDir::toNativeSeparators(dir.absolutePath()));
+    } else {
+        refusal = checkAccessFiles(accessFiles);
     }
     if (!refusal.isEmpty()) {
         qtSourceFolder->setText(refusal);
@@ -121,6 +125,33 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
     for (const QString &file : qAsConst(m_sourceFiles))
         shown << QDir::toNativeSeparators(file);
     qtSourceFolder->setText(shown.join(QLatin1Char('\n')));
+    if (qtStatus->text() == QLatin1String(unableToImport))
+        qtStatus->clear();
+}
+
+QString GuiVornakelImporter::checkAccessFiles(const QStringList &files)
+{
+    // The reader opens each file and reads its catalog, which refuses at once
+    // what is no Access database or is damaged where every table starts.
+    const GuiWaitCursor wait;
+    for (const QString &file : files) {
+        const SqlAccessReader::Result check = SqlAccessReader::check(file);
+        switch (check.outcome) {
+        case SqlAccessReader::Outcome::Read:
+            continue;
+        case SqlAccessReader::Outcome::DriverMissing:
+            return QStringLiteral("The older database files are read through the ODBC driver \"%1\", which is not "
+                                  "installed. Install the package %2 and choose the folder again.")
+                .arg(SqlAccessReader::driverName(), SqlAccessReader::driverPackage());
+        case SqlAccessReader::Outcome::NotStarted:
+        case SqlAccessReader::Outcome::Failed:
+            break;
+        }
+        return QStringLiteral("%1 Choose the folder of the older Vornakel that holds PHYCONST.MDB and VORNAKEL.MDB "
+                              "as Access database files.")
+            .arg(SqlAccessReader::unreadable(file, check));
+    }
+    return QString();
 }
 
 void GuiVornakelImporter::SetDestFolder()
@@ -146,7 +177,7 @@ void GuiVornakelImporter::Import()
     qtResults->clear();
     qtStatus->clear();
     if (!m_sourceSet && !m_destinationSet) {
-        qtStatus->setText(QStringLiteral("Unable to import until source and destination folders are set."));
+        qtStatus->setText(QLatin1String(unableToImport));
         return;
     }
     {
@@ -157,14 +188,8 @@ void GuiVornakelImporter::Import()
         QCoreApplication::processEvents();
         qtImport->setEnabled(false);
 
-        const QStringList unflagged = importFiles(m_sourceFiles);
+        importFiles(m_sourceFiles);
 
-        if (unflagged.isEmpty())
-            qtStatus->setText(QStringLiteral("Done."));
-        else
-            qtStatus->setText(QStringLiteral("Done. The copied rows of %1 could not be flagged as imported: a "
-                                             "second import of the same files would copy them again.")
-                                  .arg(unflagged.join(QStringLiteral(", "))));
         qtPreventDuplicates->setChecked(true);
         emit sigDatabaseImportFinished();
         // One dialog runs one import: Import! stays off.
@@ -174,10 +199,11 @@ void GuiVornakelImporter::Import()
 
 QStringList GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
 {
+    m_warnings.clear();
     SqlImportDb engine(m_databasePath, this);
     connect(&engine, &SqlImportDb::sigStatus, this, &GuiVornakelImporter::UpdateStatus, Qt::DirectConnection);
     connect(&engine, &SqlImportDb::sigResults, this, &GuiVornakelImporter::UpdateResults, Qt::DirectConnection);
-    // Shown at once: the engine goes on with the next table after the box.
+    // Gathered, and shown in one box at the end.
     connect(&engine, &SqlImportDb::sigWarning, this, &GuiVornakelImporter::showWarning, Qt::DirectConnection);
     for (const QString &file : sourceFiles) {
         if (file.endsWith(QLatin1String("VORNAKEL.INI"), Qt::CaseInsensitive)) {
@@ -201,7 +227,47 @@ QStringList GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
         }
         break;
     }
+
+    const QString log = QDir::toNativeSeparators(engine.logPath());
+    UpdateResults(engine.logOpen() ? QStringLiteral("The log of this import is %1").arg(log)
+                                   : QStringLiteral("No log of this import could be written to %1").arg(log));
+    qtStatus->setText(summary(engine));
+    if (!m_warnings.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Vornakel"), GuiComplaints::text(m_warnings), QMessageBox::Ok);
     return engine.unflaggedFiles();
+}
+
+QString GuiVornakelImporter::summary(const SqlImportDb &engine)
+{
+    QStringList sentences;
+    QStringList tables;
+    const auto imported = engine.importedRecords();
+    for (const auto &table : imported)
+        if (table.second > 0)
+            tables << QStringLiteral("%1 %2").arg(table.first).arg(table.second);
+    sentences << (tables.isEmpty() ? QStringLiteral("From these files nothing was imported.")
+                                   : QStringLiteral("Records imported: %1.").arg(tables.join(QStringLiteral(", "))));
+    auto counted = [](int n, const char *one, const char *many) {
+        return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+    };
+    QStringList unread;
+    if (!engine.unreadableFiles().isEmpty())
+        unread << counted(engine.unreadableFiles().size(), "file", "files");
+    if (engine.unreadTables() > 0)
+        unread << counted(engine.unreadTables(), "table", "tables");
+    if (!unread.isEmpty())
+        sentences << QStringLiteral("%1 could not be read.").arg(unread.join(QStringLiteral(" and ")));
+    if (engine.unwrittenTables() > 0)
+        sentences
+            << QStringLiteral("%1 could not be written.").arg(counted(engine.unwrittenTables(), "table", "tables"));
+    const QStringList unflagged = engine.unflaggedFiles();
+    if (!unflagged.isEmpty())
+        sentences << QStringLiteral("The copied rows of %1 could not be flagged as imported: a second import of the "
+                                    "same files would copy them again.")
+                         .arg(unflagged.join(QStringLiteral(", ")));
+    // The form tells the person to wait for this word.
+    sentences << QStringLiteral("Done.");
+    return sentences.join(QLatin1Char(' '));
 }
 
 void GuiVornakelImporter::UpdateStatus(const QString &message)
@@ -216,7 +282,8 @@ void GuiVornakelImporter::UpdateResults(const QString &message)
     QCoreApplication::processEvents();
 }
 
-void GuiVornakelImporter::showWarning(const QString &title, const QString &text)
+void GuiVornakelImporter::showWarning(const QString &, const QString &text)
 {
-    QMessageBox::warning(nullptr, title, text, QMessageBox::Ok);
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    m_warnings << lines;
 }

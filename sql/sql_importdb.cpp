@@ -1,11 +1,12 @@
 #include "sql/sql_importdb.h"
 
 #include "app/app_number.h"
-#include "sql/sql_odbcdriver.h"
+#include "sql/sql_accessreader.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 #include <QSqlDriver>
@@ -67,8 +68,8 @@ bool isAbsent(const QVariant &value)
 }
 
 // Rows the older program added after a table was first flagged carry no flag
-// at all; they are as new as the 0 rows. The rows are picked here, not in the
-// SELECT, since the ODBC driver's SQL knows no parentheses and no IS NULL.
+// at all; they are as new as the 0 rows. The copies pick their rows as they
+// read them (isImported), with the same rule.
 const char *const notImported = "(imported = 0 OR imported IS NULL)";
 
 bool isImported(const QVariant &flag)
@@ -125,25 +126,15 @@ QStringList SqlImportDb::referenceTables()
         QStringLiteral("rhoseries"), QStringLiteral("viscseries"), QStringLiteral("extinction") };
 }
 
-QString SqlImportDb::odbcDriverName()
-{
-    return QSettings().value(QStringLiteral("import/odbcDriver"), QStringLiteral("MDBTools")).toString();
-}
-
-QString SqlImportDb::odbcDriverPackage()
-{
-    return QStringLiteral("odbc-mdbtools");
-}
-
-bool SqlImportDb::odbcDriverInstalled()
-{
-    return SqlOdbcDriver::installedDrivers().contains(odbcDriverName(), Qt::CaseInsensitive);
-}
-
 bool SqlImportDb::isSqliteFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && file.read(16) == QByteArray("SQLite format 3", 16);
+}
+
+QString SqlImportDb::logPath() const
+{
+    return QFileInfo(m_log.fileName()).absoluteFilePath();
 }
 
 void SqlImportDb::logMesg(const QString &message)
@@ -177,8 +168,7 @@ QVariant SqlImportDb::fixPrecision(const QVariant &value, int digits)
 
 bool SqlImportDb::IsDatabaseModified(const QString &table, QSqlDatabase &db)
 {
-    // From the table's columns: the ODBC driver answers a missing column only
-    // with a parse error.
+    // From the table's columns, not from a statement that fails without it.
     const QSqlRecord columns = db.record(table);
     for (int i = 0; i < columns.count(); ++i)
         if (isFlagColumn(columns.fieldName(i)))
@@ -210,28 +200,25 @@ bool SqlImportDb::openSourceDatabase(const QString &path)
     const QFileInfo file(path);
     if (!file.isFile())
         return false;
-    m_sourceName = path;
+    QString database = path;
     if (!isSqliteFile(path)) {
-        // The driver reads these files and never writes them.
-        m_sourceReadOnly = QStringLiteral("the ODBC driver only reads this file");
-        m_source = QSqlDatabase::addDatabase(new SqlOdbcDriver, path);
-        // A ';' would end the file name in the connection string, which takes no quoting here.
-        if (path.contains(QLatin1Char(';')))
+        database = accessCopy(path);
+        if (database.isEmpty())
             return false;
-        m_source.setDatabaseName(QStringLiteral("DRIVER={%1};DBQ=%2").arg(odbcDriverName(), path));
-        m_sourceOpen = m_source.open();
-        return m_sourceOpen;
-    }
-    m_source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), path);
-    m_source.setDatabaseName(path);
-    m_source.setHostName(QStringLiteral("localhost"));
-    // A file without write permission stays unwritten, also for a user the
-    // permission would not stop.
-    if (!file.isWritable()
+        // The reader's driver reads these files and never writes them.
+        m_sourceReadOnly = QStringLiteral("the ODBC driver only reads this file");
+    } else if (!file.isWritable()
         || !(file.permissions() & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther))) {
+        // A file without write permission stays unwritten, also for a user the
+        // permission would not stop.
         m_sourceReadOnly = QStringLiteral("the file is read-only");
-        m_source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     }
+    m_sourceName = path;
+    m_source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), path);
+    m_source.setDatabaseName(database);
+    m_source.setHostName(QStringLiteral("localhost"));
+    if (!m_sourceReadOnly.isEmpty())
+        m_source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
     if (!m_source.open())
         return false;
     // The driver opens any file; the first statement tells whether it holds a database.
@@ -301,7 +288,7 @@ void SqlImportDb::cannotFlag(const QString &path, const QString &why)
 
 QString SqlImportDb::selectError(const QString &table, const QSqlQuery &select)
 {
-    // The ODBC driver says only that it could not parse the statement.
+    // A missing table is named as such, whatever else the driver says.
     const QStringList tables = m_source.tables();
     if (!tables.isEmpty() && !tables.contains(table, Qt::CaseInsensitive))
         return QStringLiteral("no such table: %1").arg(table);
@@ -310,7 +297,7 @@ QString SqlImportDb::selectError(const QString &table, const QSqlQuery &select)
 
 void SqlImportDb::flagCopied(const QString &table, bool flagged)
 {
-    if (flagged)
+    if (flagged && m_sourceReadOnly.isEmpty())
         markImported(table);
     else
         cannotFlag(m_sourceName,
@@ -349,6 +336,10 @@ QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const 
 
 void SqlImportDb::failTable(const QString &table, const QString &error, const QString &file)
 {
+    if (file == m_sourceName)
+        ++m_unreadTables;
+    else
+        ++m_unwrittenTables;
     logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
     warn(QStringLiteral("Vornakel"), SqlTransaction::report(file, error));
 }
@@ -359,9 +350,47 @@ bool SqlImportDb::openSourceOrWarn(const QString &path)
         return true;
     const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
     logMesg(text);
-    warn(QStringLiteral("Vornakel"), text);
+    // Said once per file; an Access file the reader could not read was told of already.
+    if (!m_unreadableFiles.contains(path)) {
+        m_unreadableFiles << path;
+        warn(QStringLiteral("Vornakel"), text);
+    }
     closeSource();
     return false;
+}
+
+QString SqlImportDb::accessCopy(const QString &path)
+{
+    const auto known = m_accessCopies.constFind(path);
+    if (known != m_accessCopies.constEnd())
+        return known.value();
+    if (!m_copyFolder)
+        m_copyFolder.reset(new QTemporaryDir);
+    QString copy = m_copyFolder->filePath(QStringLiteral("%1.sqlite").arg(m_accessCopies.size() + 1));
+    emit sigStatus(QStringLiteral("Reading %1").arg(QDir::toNativeSeparators(path)));
+    const SqlAccessReader::Result read = m_copyFolder->isValid()
+        ? SqlAccessReader::copy(path, copy)
+        : SqlAccessReader::Result { SqlAccessReader::Outcome::Failed,
+              QStringLiteral("no temporary folder for its copy (%1)").arg(m_copyFolder->errorString()), 0, {} };
+    // Warnings came with a read file too: it was read all the same, but it
+    // may hold less than it should, or wrong values.
+    const QString warnings = SqlAccessReader::warned(path, read);
+    if (read.outcome != SqlAccessReader::Outcome::Read) {
+        copy.clear();
+        const QString text = SqlAccessReader::unreadable(path, read);
+        logMesg(text);
+        if (!warnings.isEmpty())
+            logMesg(warnings);
+        emit sigResults(text);
+        m_unreadableFiles << path;
+        warn(QStringLiteral("Vornakel"), warnings.isEmpty() ? text : text + QLatin1Char('\n') + warnings);
+    } else if (!warnings.isEmpty()) {
+        logMesg(warnings);
+        emit sigResults(warnings);
+        warn(QStringLiteral("Vornakel"), warnings);
+    }
+    m_accessCopies.insert(path, copy);
+    return copy;
 }
 
 bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal,
@@ -374,10 +403,12 @@ bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table,
         return false;
     }
     transaction.fail(fatal.isEmpty() ? firstFailure : fatal);
-    if (!fatal.isEmpty())
+    if (!fatal.isEmpty()) {
         failTable(table, fatal, fatalFile);
-    else
-        warn(QStringLiteral("import"), SqlTransaction::report(m_destination, rowFailures(firstFailure, failed, table)));
+        return false;
+    }
+    ++m_unwrittenTables;
+    warn(QStringLiteral("import"), SqlTransaction::report(m_destination, rowFailures(firstFailure, failed, table)));
     return false;
 }
 
@@ -497,6 +528,7 @@ bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, 
     select.finish();
     const bool stored = finishTable(transaction, table, fatal, fatalFile, failed, firstFailure);
     emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(stored ? count : 0));
+    m_importedRecords.append({ table, stored ? count : 0 });
     // Flagged only once stored, so that a failed run is tried again in full.
     if (stored && preventDuplicates && count > 0)
         flagCopied(table, flagged);
@@ -513,9 +545,11 @@ void SqlImportDb::populateBufferComponents(const QString &, bool)
     SqlTransaction transaction(m_destination);
     if (!transaction.isOpen()) {
         logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), transaction.driverText()));
+        ++m_unwrittenTables;
         return;
     }
     emit sigStatus(QStringLiteral("Populating %1").arg(QStringLiteral("BufferComponent")));
+    int added = 0;
     {
         QSqlQuery query(m_destination);
         if (!query.exec(QStringLiteral("INSERT INTO BufferComponent (name, componentRhoId, componentViscId, active) "
@@ -525,12 +559,17 @@ void SqlImportDb::populateBufferComponents(const QString &, bool)
                                        "WHERE n.name IS NOT NULL AND n.name NOT IN "
                                        "(SELECT name FROM BufferComponent WHERE active > 0 AND name IS NOT NULL)")))
             transaction.fail(query);
+        else
+            added = query.numRowsAffected();
     }
     if (!transaction.isOpen() || !transaction.commit()) {
         logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), transaction.driverText()));
+        ++m_unwrittenTables;
         return;
     }
-    emit sigResults(QStringLiteral("BufferComponent table populated"));
+    m_importedRecords.append({ QStringLiteral("BufferComponent"), added });
+    emit sigResults(added > 0 ? QStringLiteral("BufferComponent table populated")
+                              : QStringLiteral("BufferComponent table: no component was added"));
 }
 
 // ---- records
@@ -548,8 +587,8 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
     m_linkIndexes.clear();
     const bool flagged = sourceFlag(copy.word, true);
 
-    // The rows are read whole before any is written: the ODBC driver's SQL
-    // cannot order them, and the buffers' compositions are read once, not per buffer.
+    // The rows are read whole before any is written: they are ordered here,
+    // and the buffers' compositions are read once, not per buffer.
     emit sigStatus(QStringLiteral("Importing %1").arg(copy.word));
     QVector<Row> rows;
     {
@@ -638,6 +677,7 @@ void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const
             copy.imported->insert(it.key(), it.value());
     }
     emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, copy.word).arg(count));
+    m_importedRecords.append({ copy.word, count });
     if (stored && preventDuplicates && count > 0)
         flagCopied(copy.word, flagged);
     m_linkIndexes.clear();
@@ -801,8 +841,7 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
 {
     RecordCopy copy;
     copy.word = QStringLiteral("experiment");
-    // The ODBC driver's SQL takes no constants among the columns; the older
-    // query's -1 and 1 were never read.
+    // The older query's constants -1 and 1 among the columns were never read.
     copy.columns = QStringLiteral("NAME,Tc,RPM,sigma,sstar,mgml, sstart,vbar,rho, vis, Mp, Mb, choicem,SampleName,"
                                   "BufferName,Date");
     copy.table = QStringLiteral("Experiment");

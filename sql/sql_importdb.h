@@ -7,10 +7,12 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 class QSqlQuery;
 class SqlTransaction;
@@ -23,10 +25,12 @@ class SqlTransaction;
 // "ImportLog.txt" in the current folder; what the person must hear of goes
 // out through sigWarning, for the window to show.
 //
-// The older files are read through the ODBC driver for them (read-only), or
-// as SQLite files when they are SQLite copies of the older tables. A source
-// that cannot be written keeps no flags: all its rows are copied, and the log
-// and the results say once per file that a second import copies them again.
+// An Access file is read by the reader program (SqlAccessReader), once per
+// run, into a temporary SQLite copy that the copies below read as they read
+// SQLite copies of the older tables; a file the reader cannot read is
+// reported once and nothing of it is imported. A source that cannot be
+// written keeps no flags: all its rows are copied, and the log and the
+// results say once per file that a second import copies them again.
 class SqlImportDb : public QObject
 {
     Q_OBJECT
@@ -40,16 +44,21 @@ public:
     // The reference tables of "PHYCONST.MDB", in the order they are copied.
     static QStringList referenceTables();
 
-    // The ODBC driver that reads the older files, as the driver manager names
-    // it: the settings key "import/odbcDriver", by default "MDBTools".
-    static QString odbcDriverName();
-    // The Debian package that brings that driver.
-    static QString odbcDriverPackage();
-    static bool odbcDriverInstalled();
-    // Whether the file is a SQLite database (else it is read through the ODBC driver).
+    // Whether the file is a SQLite database (else it is an Access file, for the reader).
     static bool isSqliteFile(const QString &path);
     // The source files of this run whose copied rows could not be flagged.
     QStringList unflaggedFiles() const { return m_unflaggedFiles; }
+    // What this run did: the records stored per table in the order copied
+    // (the buffer components added among them), the source files that could
+    // not be read, the tables that could not be read from a file that could,
+    // and the tables whose rows could not be written.
+    QVector<QPair<QString, int>> importedRecords() const { return m_importedRecords; }
+    QStringList unreadableFiles() const { return m_unreadableFiles; }
+    int unreadTables() const { return m_unreadTables; }
+    int unwrittenTables() const { return m_unwrittenTables; }
+    // The log file, as an absolute path, and whether it could be opened.
+    QString logPath() const;
+    bool logOpen() const { return m_log.isOpen(); }
 
     void logMesg(const QString &message);
     // A numeric value rounded to `digits` decimals; text and NULL unchanged.
@@ -108,8 +117,13 @@ private:
     static QString rowFailures(const QString &firstFailure, int failed, const QString &table);
     // Logs and reports an error of `file` that stops a table.
     void failTable(const QString &table, const QString &error, const QString &file);
-    // Opens the source, or (after the log line and the warning) leaves it closed.
+    // Opens the source, or (after the log line and, once per file, the
+    // warning) leaves it closed.
     bool openSourceOrWarn(const QString &path);
+    // The SQLite copy of an Access file, made by the reader on the first
+    // call of a run; empty when the file could not be read, which is then
+    // logged and told once.
+    QString accessCopy(const QString &path);
     // Commits a table's copy when nothing failed; otherwise rolls it back and
     // tells the person once. True when the copy is stored.
     bool finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal, const QString &fatalFile,
@@ -122,6 +136,14 @@ private:
     // Why the open source cannot be written; empty when it can.
     QString m_sourceReadOnly;
     QStringList m_unflaggedFiles;
+    QStringList m_unreadableFiles;
+    QVector<QPair<QString, int>> m_importedRecords;
+    int m_unreadTables = 0;
+    int m_unwrittenTables = 0;
+    // The copies of the Access files of this run, by path (empty: not
+    // readable), in a folder removed with the engine.
+    std::unique_ptr<QTemporaryDir> m_copyFolder;
+    QHash<QString, QString> m_accessCopies;
     // Lookups of the current table: destination ids by name, per "table.column".
     QHash<QString, QHash<QString, int>> m_linkIndexes;
     // The source's composition rows (component name, molarity) by buffer name

@@ -35,6 +35,12 @@ QString diagnostics(SQLSMALLINT type, SQLHANDLE handle)
     return texts.join(QLatin1Char(' '));
 }
 
+// A name the driver gives: its length says whether the buffer held it all.
+QString nameText(const SQLCHAR *name, qsizetype length, qsizetype room)
+{
+    return QString::fromUtf8(reinterpret_cast<const char *>(name), qBound<qsizetype>(0, length, room - 1));
+}
+
 QVariant::Type qtType(SQLSMALLINT sqlType)
 {
     switch (sqlType) {
@@ -95,29 +101,31 @@ protected:
             return false;
         }
         QByteArray text = query.toUtf8();
-        if (!SQL_SUCCEEDED(SQLExecDirect(
-                m_statement, reinterpret_cast<SQLCHAR *>(text.data()), static_cast<SQLINTEGER>(text.size())))) {
-            setLastError(statementError());
-            freeStatement();
-            return false;
+        const SQLRETURN executed = SQLExecDirect(
+            m_statement, reinterpret_cast<SQLCHAR *>(text.data()), static_cast<SQLINTEGER>(text.size()));
+        // A statement that touched no rows answers "no data": it ran.
+        if (executed == SQL_NO_DATA) {
+            m_rowsAffected = 0;
+            setSelect(false);
+            setActive(true);
+            return true;
         }
+        if (!SQL_SUCCEEDED(executed))
+            return failStatement();
         SQLSMALLINT columns = 0;
-        SQLNumResultCols(m_statement, &columns);
+        if (!SQL_SUCCEEDED(SQLNumResultCols(m_statement, &columns)))
+            return failStatement();
         for (SQLUSMALLINT c = 1; c <= columns; ++c) {
-            SQLCHAR name[256] = {};
-            SQLSMALLINT nameLength = 0;
-            SQLSMALLINT type = 0;
-            SQLULEN size = 0;
-            SQLSMALLINT decimals = 0;
-            SQLSMALLINT nullable = 0;
-            SQLDescribeCol(m_statement, c, name, sizeof name, &nameLength, &type, &size, &decimals, &nullable);
-            m_record.append(QSqlField(QString::fromUtf8(reinterpret_cast<const char *>(name)), qtType(type)));
+            QSqlField field;
+            if (!describeColumn(c, &field))
+                return failStatement();
+            m_record.append(field);
         }
         setSelect(columns > 0);
         if (columns == 0) {
             SQLLEN rows = -1;
-            SQLRowCount(m_statement, &rows);
-            m_rowsAffected = static_cast<int>(rows);
+            if (SQL_SUCCEEDED(SQLRowCount(m_statement, &rows)))
+                m_rowsAffected = static_cast<int>(rows);
         }
         setActive(true);
         return true;
@@ -193,6 +201,39 @@ private:
             QSqlError::StatementError);
     }
 
+    bool failStatement()
+    {
+        setLastError(statementError());
+        freeStatement();
+        m_record.clear();
+        return false;
+    }
+
+    // The name and type of result column c; a name that fills the first
+    // buffer is asked for again with the largest one (some drivers give the
+    // length of what they wrote, not of the name).
+    bool describeColumn(SQLUSMALLINT c, QSqlField *field)
+    {
+        QByteArray name(256, '\0');
+        SQLSMALLINT nameLength = 0;
+        SQLSMALLINT type = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT decimals = 0;
+        SQLSMALLINT nullable = 0;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const SQLRETURN r = SQLDescribeCol(m_statement, c, reinterpret_cast<SQLCHAR *>(name.data()),
+                static_cast<SQLSMALLINT>(name.size()), &nameLength, &type, &size, &decimals, &nullable);
+            if (!SQL_SUCCEEDED(r))
+                return false;
+            if (nameLength < name.size() - 1)
+                break;
+            name.resize(32767);
+        }
+        *field = QSqlField(
+            nameText(reinterpret_cast<const SQLCHAR *>(name.constData()), nameLength, name.size()), qtType(type));
+        return true;
+    }
+
     void freeStatement()
     {
         if (m_statement)
@@ -260,10 +301,13 @@ private:
             }
             if (r == SQL_NO_DATA)
                 r = SQL_SUCCESS;
+            // An empty value is not NULL: a null QString or QByteArray would make it one.
             if (indicator == SQL_NULL_DATA)
                 m_row[c] = QVariant(type);
+            else if (text)
+                m_row[c] = bytes.isEmpty() ? QVariant(QLatin1String("")) : QVariant(QString::fromUtf8(bytes));
             else
-                m_row[c] = text ? QVariant(QString::fromUtf8(bytes)) : QVariant(bytes);
+                m_row[c] = bytes.isEmpty() ? QVariant(QByteArray("", 0)) : QVariant(bytes);
             break;
         }
         }
@@ -367,33 +411,75 @@ QStringList SqlOdbcDriver::tables(QSql::TableType type) const
     if (!m_connection || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_connection, &statement)))
         return names;
     if (SQL_SUCCEEDED(SQLTables(statement, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, 0))) {
+        // A column that cannot be read ends the list rather than adding a
+        // name that is not one; a name too long for its buffer is read whole.
         while (SQL_SUCCEEDED(SQLFetch(statement))) {
-            SQLCHAR name[256] = {};
-            SQLCHAR kind[64] = {};
-            SQLLEN length = 0;
-            SQLGetData(statement, 3, SQL_C_CHAR, name, sizeof name, &length);
-            SQLGetData(statement, 4, SQL_C_CHAR, kind, sizeof kind, &length);
-            const QString k = QString::fromUtf8(reinterpret_cast<const char *>(kind));
-            if ((type & QSql::Tables && k == QLatin1String("TABLE"))
-                || (type & QSql::SystemTables && k == QLatin1String("SYSTEM TABLE"))
-                || (type & QSql::Views && k == QLatin1String("VIEW")))
-                names << QString::fromUtf8(reinterpret_cast<const char *>(name));
+            QString name;
+            QString kind;
+            if (!columnText(statement, 3, &name) || !columnText(statement, 4, &kind))
+                break;
+            if ((type & QSql::Tables && kind == QLatin1String("TABLE"))
+                || (type & QSql::SystemTables && kind == QLatin1String("SYSTEM TABLE"))
+                || (type & QSql::Views && kind == QLatin1String("VIEW")))
+                names << name;
         }
     }
     SQLFreeHandle(SQL_HANDLE_STMT, statement);
     return names;
 }
 
+bool SqlOdbcDriver::columnText(void *statement, int column, QString *text)
+{
+    QByteArray bytes;
+    char buffer[256];
+    SQLLEN length = 0;
+    for (;;) {
+        const SQLRETURN r
+            = SQLGetData(statement, static_cast<SQLUSMALLINT>(column), SQL_C_CHAR, buffer, sizeof buffer, &length);
+        if (r == SQL_NO_DATA)
+            break;
+        if (!SQL_SUCCEEDED(r))
+            return false;
+        if (length == SQL_NULL_DATA)
+            break;
+        const qsizetype got = length == SQL_NO_TOTAL || length >= qsizetype(sizeof buffer)
+            ? qsizetype(sizeof buffer) - 1
+            : static_cast<qsizetype>(length);
+        if (bytes.size() + got > 32767)
+            return false;
+        bytes.append(buffer, got);
+        if (r == SQL_SUCCESS)
+            break;
+    }
+    *text = QString::fromUtf8(bytes);
+    return true;
+}
+
+QString SqlOdbcDriver::escapeIdentifier(const QString &identifier, IdentifierType) const
+{
+    if (isIdentifierEscaped(identifier, TableName))
+        return identifier;
+    // Brackets, as the Access SQL dialect writes a name with blanks or a
+    // reserved word; the SQLite driver takes them too.
+    QString escaped = identifier;
+    escaped.replace(QLatin1Char(']'), QLatin1String("]]"));
+    return QLatin1Char('[') + escaped + QLatin1Char(']');
+}
+
+bool SqlOdbcDriver::isIdentifierEscaped(const QString &identifier, IdentifierType) const
+{
+    return identifier.size() > 2 && identifier.startsWith(QLatin1Char('[')) && identifier.endsWith(QLatin1Char(']'));
+}
+
 QSqlRecord SqlOdbcDriver::record(const QString &table) const
 {
-    // The columns of a result, without reading a row. The table name is the
-    // caller's own, not a person's. A missing table is answered here: the
-    // driver would print its complaint on the standard error.
+    // The columns of a result, without reading a row. A missing table is
+    // answered here: the driver would print its complaint on the standard error.
     if (!tables(QSql::AllTables).contains(table, Qt::CaseInsensitive))
         return QSqlRecord();
     QSqlQuery query(createResult());
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT * FROM %1").arg(table)))
+    if (!query.exec(QStringLiteral("SELECT * FROM %1").arg(escapeIdentifier(table, TableName))))
         return QSqlRecord();
     return query.record();
 }

@@ -29,6 +29,8 @@ public:
     QSqlResult *createResult() const override;
     QStringList tables(QSql::TableType type) const override;
     QSqlRecord record(const QString &table) const override;
+    QString escapeIdentifier(const QString &identifier, IdentifierType type) const override;
+    bool isIdentifierEscaped(const QString &identifier, IdentifierType type) const override;
 
     // The drivers the driver manager knows (the names in its odbcinst.ini).
     static QStringList installedDrivers();
@@ -38,6 +40,8 @@ public:
 
 private:
     void release();
+    // Text column `column` of the statement's current row, whole; false when it cannot be read.
+    static bool columnText(void *statement, int column, QString *text);
 
     void *m_environment = nullptr;
     void *m_connection = nullptr;

@@ -194,7 +194,7 @@ private slots:
         QTest::newRow("thrown result-like object") << "function f() { throw {NAME: 'qtX', VALUE: 1}; }"
                                                    << "ScriptError=[object Object] ! Line #7: [object Object]";
         QTest::newRow("no such function") << ""
-                                          << "unknown_primitive= ! ";
+                                          << "ScriptError=The module Calc has no function \"f\". ! ";
         QTest::newRow("number, fifteen digits") << "function f() { return 0.1 + 0.2; }"
                                                 << "unknown_primitive=0.3 ! ";
         QTest::newRow("no inputs, no arguments") << "function f() { return arguments.length === 0; }"

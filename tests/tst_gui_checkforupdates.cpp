@@ -50,8 +50,15 @@ class TstGuiCheckForUpdates : public QObject
     {
         m->server.serve("/MANIFEST", manifest, status);
         auto dialog = std::make_unique<GuiCheckForUpdates>(installed, m->modules.path());
-        [&]() { QTRY_VERIFY_WITH_TIMEOUT(!dialog->qtModuleVersion->text().isEmpty(), 10000); }();
+        [&]() { QTRY_VERIFY_WITH_TIMEOUT(!dialog->qtModuleVersion->text().isEmpty() && !checking(*dialog), 10000); }();
         return dialog;
+    }
+
+    // While the manifest is awaited, the dialog says so in both boxes.
+    static bool checking(const GuiCheckForUpdates &dialog)
+    {
+        const QString text = "Checking " + AppServers::updateServer() + " for updates...";
+        return dialog.qtModuleVersion->text() == text && dialog.qtBinaryVersion->text() == text;
     }
 
 private slots:
@@ -60,7 +67,11 @@ private slots:
         m = std::make_unique<Fixture>();
         QSettings().setValue(QLatin1String(AppServers::updateServerKey), m->server.baseUrl());
     }
-    void cleanup() { m.reset(); }
+    void cleanup()
+    {
+        m.reset();
+        GuiCheckForUpdates::setTimeLimits(30000, 15000);
+    }
 
     void offersOnlyNewerInstalledItems_data()
     {
@@ -195,6 +206,10 @@ private slots:
                                 << "not a module script: Line #";
         QTest::newRow("never ends") << echo + "while (true) {}" << QByteArray("text/plain")
                                     << "not a module script: It did not finish";
+        // Native work, where an engine cannot stop a script: 128 MiB in one string.
+        QTest::newRow("takes too much memory")
+            << echo + "var s = '0123456789abcdef'; for (var i = 0; i < 22; ++i) { s = s + s; s.indexOf('#'); }"
+            << QByteArray("text/plain") << "of memory";
         QTest::newRow("another module") << TestModules::text("Other", "20120102").toUtf8() << QByteArray("text/plain")
                                         << "the module Other version 20120102, not Echo version 20120102";
         QTest::newRow("another version") << TestModules::text("Echo", "20120103").toUtf8() << QByteArray("text/plain")
@@ -206,7 +221,9 @@ private slots:
         QFETCH(QByteArray, contentType);
         QFETCH(QString, why);
         const int limit = AppQtScriptPlugin::loadTimeLimitMs();
+        const int memory = AppQtScriptPlugin::inspectionMemoryLimitMiB();
         AppQtScriptPlugin::setLoadTimeLimitMs(200);
+        AppQtScriptPlugin::setInspectionMemoryLimitMiB(32);
         const QString entry = installEcho();
         const QString installed = entry.section(',', 3);
         const QString old = read(installed);
@@ -215,6 +232,7 @@ private slots:
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
         QTRY_COMPARE(m->answerer.seen().size(), 1);
         AppQtScriptPlugin::setLoadTimeLimitMs(limit);
+        AppQtScriptPlugin::setInspectionMemoryLimitMiB(memory);
         QCOMPARE(m->answerer.titles().first(), QString("Module Update"));
         const QString text = m->answerer.texts().first();
         QVERIFY2(
@@ -280,6 +298,52 @@ private slots:
             QVERIFY(!QFile::exists(archive));
             QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
         }
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void givesUpOnAServerThatStopsAnswering_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("trickles"); // else sends nothing at all
+        QTest::addColumn<QString>("why");
+
+        const QString silent = "Nothing arrived for 0.3 s.";
+        const QString slow = "It did not finish within 1 s of the request.";
+        QTest::newRow("manifest, nothing sent") << "/MANIFEST" << false << silent;
+        QTest::newRow("manifest, trickled") << "/MANIFEST" << true << slow;
+        QTest::newRow("module, nothing sent") << "/s/modules/echo_main.js" << false << silent;
+        QTest::newRow("module, trickled") << "/s/modules/echo_main.js" << true << slow;
+        QTest::newRow("archive, nothing sent") << "/dist/vornakel-mac64.zip" << false << silent;
+    }
+    void givesUpOnAServerThatStopsAnswering()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, trickles);
+        QFETCH(QString, why);
+        GuiCheckForUpdates::setTimeLimits(1000, 300);
+        const QString entry = installEcho();
+        m->server.serve("/MANIFEST", "Echo,20120102,/s/modules/echo_main.js\nVornakel,20120901,/dist/");
+        if (trickles)
+            m->server.trickle(path, 100);
+        else
+            m->server.hold(path);
+        QTemporaryDir folder;
+        m->answerer.answerFileDialog(folder.path());
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        GuiCheckForUpdates dialog({ entry, "Vornakel,20120828 BETA" }, m->modules.path());
+        QVERIFY(checking(dialog));
+        if (path == "/MANIFEST") {
+            QTRY_VERIFY(!checking(dialog));
+            QCOMPARE(dialog.qtModuleVersion->text(), "The update check failed: " + why);
+            return;
+        }
+        QTRY_VERIFY(!checking(dialog));
+        const bool archive = path.endsWith(".zip");
+        QTest::mouseClick(archive ? dialog.qtDownloadBinary : dialog.qtUpdateModules, Qt::LeftButton);
+        QTRY_COMPARE(m->answerer.titles().size(), archive ? 2 : 1);
+        const QString text = m->answerer.texts().last();
+        QVERIFY2(text.endsWith(why), qPrintable(text));
+        QVERIFY2(archive || text.startsWith("1 of 1 modules could not be updated"), qPrintable(text));
         QVERIFY(!QApplication::overrideCursor());
     }
 

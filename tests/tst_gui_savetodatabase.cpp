@@ -155,6 +155,45 @@ private slots:
         QVERIFY(d->isVisible() && !d->qtResultsSaved->isVisible() && save(d->qtResultsButtonBox)->isEnabled());
     }
 
+    // A newcomer clicks into the experiment or results name box, which shows "New Experiment" or "New Results",
+    // and types: the typed name replaces the text; a later click into the typed name only places the cursor.
+    void typingIntoTheDefaultNameReplacesIt_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("experiment") << int(GuiSaveToDatabase::ExperimentRecordPage) << "Experiment"
+                                    << "HEWL 4C velocity";
+        QTest::newRow("results") << int(GuiSaveToDatabase::ResultsRecordPage) << "Results"
+                                 << "HEWL shape";
+    }
+    void typingIntoTheDefaultNameReplacesIt()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, kind);
+        QFETCH(QString, name);
+        auto d = dialog(GuiSaveToDatabase::Page(page));
+        d->show();
+        QApplication::setActiveWindow(d.get());
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        auto *box = d->findChild<QComboBox *>("qt" + kind + "Name");
+        QCOMPARE(box->currentText(), "New " + kind);
+        QLineEdit *edit = box->lineEdit();
+        QTest::mouseClick(edit, Qt::LeftButton, {}, edit->rect().center());
+        QVERIFY(box->hasFocus());
+        QTest::keyClicks(edit, name);
+        QCOMPARE(box->currentText(), name);
+        QCOMPARE(box->itemText(0), "New " + kind); // the default text itself stays
+        // Away and back: what the person typed is theirs to edit.
+        d->qtTabWidget->setFocus();
+        QTest::mouseClick(edit, Qt::LeftButton, {}, edit->rect().center());
+        QVERIFY(box->hasFocus() && !edit->hasSelectedText());
+        if (page == GuiSaveToDatabase::ExperimentRecordPage) {
+            save(d->qtExperimentButtonBox)->click();
+            QCOMPARE(m_f->db.value("SELECT name FROM experiment WHERE id = 2").toString(), name);
+        }
+    }
+
     void emptyTablesOfferNoLink()
     {
         QVERIFY(m_f->sql("UPDATE sample SET active = 0"));

@@ -200,7 +200,12 @@ private slots:
             auto *dialog = qobject_cast<GuiCheckForUpdates *>(w);
             if (!dialog)
                 return;
-            if (!QTest::qWaitFor([dialog]() { return !dialog->qtModuleVersion->text().isEmpty(); }, 10000))
+            // The dialog says "Checking ..." until the manifest is in.
+            const auto compared = [dialog]() {
+                const QString text = dialog->qtModuleVersion->text();
+                return !text.isEmpty() && !text.startsWith("Checking ");
+            };
+            if (!QTest::qWaitFor(compared, 10000))
                 shown << "no answer from the server";
             shown << dialog->qtModuleVersion->text() << dialog->qtBinaryVersion->text();
             dialog->reject();

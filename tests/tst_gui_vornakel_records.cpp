@@ -227,24 +227,35 @@ private slots:
         QTest::addColumn<QString>("method"); // as SQL
         QTest::addColumn<QString>("before"); // a button pressed, or a record loaded, first
         QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("loaded"); // the run, or the computed sample on its own
         QTest::newRow("composition after From Sigma") << "'qtFromComposition'"
                                                       << "qtFromSigma"
-                                                      << "qtFromComposition";
+                                                      << "qtFromComposition"
+                                                      << "Run";
         QTest::newRow("none after a from-sigma run") << "NULL"
                                                      << "Sigma run"
-                                                     << "qtFromComposition";
+                                                     << "qtFromComposition"
+                                                     << "Run";
         QTest::newRow("an imported text") << "'Mw by light scattering'"
                                           << "qtFromSigma"
-                                          << "qtFromComposition";
+                                          << "qtFromComposition"
+                                          << "Run";
         QTest::newRow("from sigma, linked to a computed sample") << "'qtFromSigma'"
                                                                  << ""
-                                                                 << "qtFromSigma";
+                                                                 << "qtFromSigma"
+                                                                 << "Run";
+        // The sample's button is pressed, and its method is the one in use.
+        QTest::newRow("a computed sample on its own after exact Mr") << "'qtFromSigma'"
+                                                                     << "qtExactMolecularWeight"
+                                                                     << "qtFromComposition"
+                                                                     << "Computed";
     }
     void experimentComesBackWithItsMrMethod()
     {
         QFETCH(QString, method);
         QFETCH(QString, before);
         QFETCH(QString, button);
+        QFETCH(QString, loaded);
         const bool sigma = button == "qtFromSigma";
         QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry, calcMR) VALUES ('Computed', 0.73, 99999)"));
         QVERIFY(
@@ -254,14 +265,15 @@ private slots:
                          .arg(method, sigma ? "1" : "-1")));
         QVERIFY(m_f->start());
         m_f->showTab("qtTabExperiment");
-        if (before == "qtFromSigma")
-            m_f->widget<QAbstractButton>("qtFromSigma")->click();
+        if (before.startsWith("qt"))
+            m_f->widget<QAbstractButton>(before)->click();
         else if (!before.isEmpty())
             choose(m_f->widget<QComboBox>("qtExperimentName"), before);
-        choose(m_f->widget<QComboBox>("qtExperimentName"), "Run");
+        choose(m_f->widget<QComboBox>(loaded == "Run" ? "qtExperimentName" : "qtSampleName"), loaded);
         QVERIFY2(m_f->checked(button), qPrintable(button));
         const double mr = m_f->text("qtSedEquilibriumMR").toDouble();
-        QVERIFY2(sigma ? mr > 0 && mr != 99999 : mr == 14305, qPrintable(m_f->text("qtSedEquilibriumMR")));
+        const double stored = loaded == "Run" ? 14305 : 99999;
+        QVERIFY2(sigma ? mr > 0 && mr != 99999 : mr == stored, qPrintable(m_f->text("qtSedEquilibriumMR")));
 
         GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::ExperimentRecordPage);
@@ -568,6 +580,168 @@ private slots:
         const double stokes = 14307 * (1 - 0.703 * 0.998234) / (6.02214076e23 * s20w * 6 * M_PI * 0.01002);
         const double stored = m_f->db.value("SELECT R FROM results WHERE name = 'Shape'").toDouble();
         QVERIFY2(std::fabs(stored / stokes - 1) < 1e-4, qPrintable(AppNumber::toText(stored)));
+    }
+
+    // A sample's pH and k come back, and what is computed from them follows: the charge at that pH by
+    // Henderson and Hasselbalch with the residue pKas of the reference table (Asp 4.0, Arg 12.0; Nozaki and
+    // Tanford 1967) and the stored end-group pKas, and so20,w = s20,w / (1 - k c) (Schachman 1959). A sample
+    // without them gives the defaults: pH 7 on a fresh page (also after a sample that had one) and k 0.009.
+    void sampleBringsBackItsPhAndK_data()
+    {
+        QTest::addColumn<QStringList>("loaded"); // samples chosen in turn
+        QTest::addColumn<double>("pH");
+        QTest::addColumn<double>("k");
+        QTest::newRow("stored") << QStringList { "Stored" } << 5.5 << 0.012;
+        QTest::newRow("not stored") << QStringList { "Unstored" } << 7.0 << 0.009;
+        QTest::newRow("not stored, after a stored one") << QStringList { "Stored", "Unstored" } << 7.0 << 0.012;
+    }
+    void sampleBringsBackItsPhAndK()
+    {
+        QFETCH(QStringList, loaded);
+        QFETCH(double, pH);
+        QFETCH(double, k);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->sql("INSERT INTO sample (id, name, pkaamino, pkacarboxl, pH, sk, aminoSequence) VALUES "
+                         "(1, 'Stored', 7.7, 3.3, 5.5, 0.012, 'DDR'), (2, 'Unstored', 7.7, 3.3, NULL, NULL, 'DDR')"));
+        for (const char *row : { "1, 'ASP', 2", "1, 'ARG', 1", "2, 'ASP', 2", "2, 'ARG', 1" }) {
+            const QStringList v = QString::fromLatin1(row).split(", ");
+            QVERIFY(m_f->sql(QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active) SELECT "
+                                            "%1, id, %2, 1 FROM amino WHERE Namethree = %3")
+                                 .arg(v[0], v[2], v[1])));
+        }
+        QVERIFY(m_f->start());
+        m_f->showTab("qtTabExperiment");
+        m_f->type("qtSedVelocityCoefficient", "2");
+        m_f->type("qtSedVelocityConcentration", "5");
+        for (const QString &name : loaded)
+            choose(m_f->widget<QComboBox>("qtSampleName"), name);
+
+        auto *page = m_f->widget<GuiSampleComposition>("qtStackComposition");
+        QCOMPARE(page->qtpH->text().toDouble(), pH);
+        const auto ionised = [pH](double pKa, int charge) {
+            return charge > 0 ? 1 / (1 + std::pow(10, pH - pKa)) : -1 / (1 + std::pow(10, pKa - pH));
+        };
+        const double charge = 2 * ionised(4.0, -1) + ionised(12.0, 1) + ionised(7.7, 1) + ionised(3.3, -1);
+        QVERIFY2(std::fabs(page->qtpHCharge->text().toDouble() - charge) < 0.006, qPrintable(page->qtpHCharge->text()));
+        QCOMPARE(m_f->number("qtSedVelocityK"), k);
+        const double so20w = m_f->number("qtExperimentResultsS");
+        m_f->type("qtSedVelocityConcentration", "");
+        const double s20w = m_f->number("qtExperimentResultsS");
+        QVERIFY2(std::fabs(so20w * (1 - k * 5) / s20w - 1) < 1e-3, qPrintable(AppNumber::toText(so20w)));
+    }
+
+    // As the newcomer of the report: lysozyme typed on the composition page, a run at 4 C, its results with
+    // "Input nothing" (lysozyme's computed hydration matches no axial ratio), all saved, the program started
+    // again and the records loaded in each order: the Results tab shows what was saved, and its list names the
+    // record while it does. A changed option makes the page a new record; loading the record again shows it.
+    void resultsComeBackAsSavedInAnyOrder_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::newRow("the experiment linking sample and results") << "experiment";
+        QTest::newRow("the results alone") << "results";
+        QTest::newRow("the sample, then the results") << "sample results";
+    }
+    void resultsComeBackAsSavedInAnyOrder()
+    {
+        QFETCH(QString, order);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        m_f->click("qtFromComposition");
+        auto *page = m_f->widget<GuiSampleComposition>("qtStackComposition");
+        QCOMPARE(m_f->window->stackedWidget->currentWidget(), page);
+        page->qtCalculateMr->setChecked(true);
+        // Hen egg-white lysozyme (Canfield 1963).
+        for (const QString &entry : QStringLiteral("ALA=12 ARG=11 ASN=14 ASP=7 GLN=3 GLU=2 GLY=12 HIS=1 ILE=6 LEU=8 "
+                                                   "LYS=6 MET=2 PHE=3 PRO=2 SER=10 THR=7 TRP=6 TYR=3 VAL=6 CY2=4")
+                                        .split(' ')) {
+            const QList<QTableWidgetItem *> rows
+                = page->qtAminoAcids->findItems(entry.section('=', 0, 0), Qt::MatchExactly);
+            QVERIFY(!rows.isEmpty());
+            page->qtAminoAcids->item(rows.first()->row(), GuiSampleComposition::AminoCountColumn)
+                ->setText(entry.section('=', 1));
+        }
+        QVERIFY(page->qtCalculatedHydration->text().toDouble() > 0);
+        page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        m_f->showTab("qtTabExperiment");
+        m_f->type("qtSedEquilibriumTemp", "4");
+        // About 1.9 S as s20,w: lysozyme's 1.91 S at 20 C in water, slowed by the cold water's viscosity.
+        m_f->type("qtSedVelocityCoefficient", "1.22");
+        m_f->showTab("qtTabResults");
+        QVERIFY(m_f->checked("qtHydrateNothing"));
+        QVERIFY2(m_f->answerer.seen().isEmpty(), qPrintable(m_f->answerer.texts().join('\n')));
+        const auto shown = [this] {
+            QStringList texts;
+            for (const char *name : { "qtRStokes", "qtVbarRo", "qtTellerRp", "qtVbarFo", "qtTellerFp", "qtVbarffo",
+                     "qtTellerffp", "qtVbarSmax", "qtTellerSmax", "qtVbarDmax", "qtTellerDmax", "qtVbarDelta1max",
+                     "qtTellerDelta1max", "qtVbarmaxab", "qtTellermaxab", "qtVbar2amax", "qtTeller2amax", "qtVbar2bmin",
+                     "qtTeller2bmin", "qtHydrateRatio" })
+                texts << QString::fromLatin1(name) + '=' + m_f->text(name);
+            for (const char *name : { "qtHydrateNothing", "qtHydrateProlate", "qtHydrateOblate", "qtHydrateComputed",
+                     "qtHydrateDelta1", "qtShapeProlate", "qtShapeOblate", "qtShapeCylinder", "qtVbarMethod" })
+                texts << QString::fromLatin1(name) + '=' + (m_f->checked(name) ? "on" : "off");
+            return texts;
+        };
+        const QStringList saved = shown();
+        QVERIFY2(m_f->number("qtVbar2amax") > 0, qPrintable(saved.join(' ')));
+        // The same texts, or the same numbers: the ratio field's "1.000" is stored as 1.
+        const auto showsSaved = [&] {
+            const QStringList now = shown();
+            for (int i = 0; i < saved.size(); ++i) {
+                const QString before = saved.at(i).section('=', 1), after = now.at(i).section('=', 1);
+                double a = 0, b = 0;
+                if (before != after && !(AppNumber::fromText(before, &a) && AppNumber::fromText(after, &b) && a == b)) {
+                    qWarning("%s became %s", qPrintable(saved.at(i)), qPrintable(after));
+                    return false;
+                }
+            }
+            return true;
+        };
+
+        m_f->answerer.clear();
+        m_f->answerer.answerWith([](QWidget *w) {
+            auto *d = qobject_cast<GuiSaveToDatabase *>(w);
+            QVERIFY(d);
+            d->showPage(GuiSaveToDatabase::SampleRecordPage);
+            d->qtSampleName->lineEdit()->setText(QStringLiteral("HEWL"));
+            d->qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
+            d->showPage(GuiSaveToDatabase::ResultsRecordPage);
+            d->qtResultsName->lineEdit()->setText(QStringLiteral("HEWL shape"));
+            d->qtResultsButtonBox->button(QDialogButtonBox::Save)->click();
+            d->showPage(GuiSaveToDatabase::ExperimentRecordPage);
+            d->qtExperimentName->lineEdit()->setText(QStringLiteral("HEWL 4C velocity"));
+            d->qtLinkToSample->setChecked(true);
+            d->qtLinkToResults->setChecked(true);
+            d->qtExperimentButtonBox->button(QDialogButtonBox::Save)->click();
+            d->close();
+        });
+        m_f->click("qtResultsSaveToDB");
+        QVERIFY2(m_f->answerer.seen().size() == 1, qPrintable(m_f->answerer.texts().join('\n')));
+        QCOMPARE(
+            m_f->db.value("SELECT sample_id || ' ' || results_id FROM experiment").toString(), QStringLiteral("1 1"));
+
+        QVERIFY(m_f->start());
+        m_f->answerer.clear();
+        auto *results = m_f->widget<QComboBox>("qtResultsName");
+        if (order == "experiment") {
+            m_f->showTab("qtTabExperiment");
+            choose(m_f->widget<QComboBox>("qtExperimentName"), "HEWL 4C velocity");
+        } else if (order == "sample results") {
+            choose(m_f->widget<QComboBox>("qtSampleName"), "HEWL");
+        }
+        m_f->showTab("qtTabResults");
+        if (order != "experiment")
+            choose(results, "HEWL shape");
+        QVERIFY(showsSaved());
+        QVERIFY2(results->currentText().endsWith(QLatin1String("  HEWL shape")), qPrintable(results->currentText()));
+        QVERIFY2(m_f->answerer.texts().filter("Are you sure").size() == m_f->answerer.seen().size(),
+            qPrintable(m_f->answerer.texts().join('\n')));
+
+        m_f->click("qtHydrateProlate");
+        QVERIFY(!showsSaved());
+        QCOMPARE(results->currentIndex(), 0);
+        choose(results, "HEWL shape");
+        QVERIFY(showsSaved());
+        QVERIFY(results->currentText().endsWith(QLatin1String("  HEWL shape")));
     }
 
     // As a new user: an experiment and its results saved, the program closed and started again, both

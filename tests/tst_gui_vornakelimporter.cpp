@@ -7,10 +7,12 @@
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_olddatabase.h"
+#include "test_sqlconnections.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QtTest>
@@ -42,6 +44,17 @@ class TstGuiVornakelImporter : public QObject
                 return QString();
         }
         return folder;
+    }
+
+    // Every table of the destination with its row count.
+    QStringList destinationContents()
+    {
+        QStringList contents;
+        const QStringList tables = TestSqlConnections::column(
+            m_db->connectionName(), "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name");
+        for (const QString &table : tables)
+            contents << table + ' ' + m_db->value(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)).toString();
+        return contents;
     }
 
 private slots:
@@ -97,7 +110,7 @@ private slots:
         QCOMPARE(dialog.qtSourceFolder->text(), QStringLiteral("Please select source folder."));
     }
 
-    // Without an accepted source: the status line, nothing else.
+    // Without an accepted source: the status line, nothing else, until a folder is taken.
     void importWithoutASourceOnlySaysSo()
     {
         GuiVornakelImporter dialog(m_db->path());
@@ -106,6 +119,11 @@ private slots:
         QCOMPARE(
             dialog.qtStatus->text(), QStringLiteral("Unable to import until source and destination folders are set."));
         QVERIFY(finished.isEmpty() && !QApplication::overrideCursor() && dialog.qtImport->isEnabled());
+        TestOldDatabase old;
+        m_answerer->answerFileDialog(old.folder());
+        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        QCOMPARE(dialog.qtSourceFolder->text(), old.phyconst() + '\n' + old.vornakel());
+        QCOMPARE(dialog.qtStatus->text(), QString());
     }
 
     // The reference file starts the walk; the records file is found anywhere in
@@ -167,8 +185,8 @@ private slots:
         QTest::mouseClick(dialog.qtImport, Qt::LeftButton);
         QCOMPARE(m_db->value("SELECT COUNT(*) FROM amino").toInt(), 2);
         QCOMPARE(m_db->value("SELECT COUNT(*) FROM sample").toInt(), 3);
-        QVERIFY2(dialog.qtStatus->text().startsWith("Done.")
-                && dialog.qtStatus->text().contains("a second import of the same files would copy them again"),
+        QVERIFY2(dialog.qtStatus->text().startsWith("Records imported: amino 2, sample 3. ")
+                && dialog.qtStatus->text().endsWith(" a second import of the same files would copy them again. Done."),
             qPrintable(dialog.qtStatus->text()));
         const QString results = dialog.qtResults->toPlainText();
         QCOMPARE(results.count("could not be flagged"), 2);
@@ -214,6 +232,114 @@ private slots:
         m_answerer->answerFileDialog(folder);
         QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
         QCOMPARE(dialog.qtSourceFolder->text(), folder + "/PHYCONST.MDB\n" + folder + "/VORNAKEL.MDB");
+    }
+
+    // What the reader cannot open as an Access database is refused when the
+    // folder is chosen, naming the file; the import never starts on it.
+    void anAccessFileTheReaderCannotOpenIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("reference");
+        QTest::addColumn<QString>("says");
+        QFile sample(TestOldDatabase::accessSample());
+        QVERIFY2(sample.open(QIODevice::ReadOnly), "tools/install-deps.sh --tests unpacks the Access file");
+        QTest::newRow("empty") << QByteArray() << "could not be read: the file is empty";
+        QTest::newRow("not an Access file")
+            << QByteArray(8192, 'x') << "could not be read: it is not an Access database file";
+        QTest::newRow("header only") << sample.read(4096)
+                                     << "could not be read: it holds only 4096 bytes, fewer than the first pages of an "
+                                        "Access database";
+    }
+    void anAccessFileTheReaderCannotOpenIsRefused()
+    {
+        QFETCH(QByteArray, reference);
+        QFETCH(QString, says);
+        const QString folder = oldFolder({ "VORNAKEL.MDB" }, { TestOldDatabase::accessSample() });
+        QVERIFY(!folder.isEmpty() && testWriteFile(folder + "/PHYCONST.MDB", reference));
+        GuiVornakelImporter dialog(m_db->path());
+        m_answerer->answerFileDialog(folder);
+        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
+        const QString text = m_answerer->texts().last();
+        QVERIFY2(text.startsWith(folder + "/PHYCONST.MDB " + says + " (the file may be damaged)"), qPrintable(text));
+        QCOMPARE(dialog.qtSourceFolder->text(), text);
+        QTest::mouseClick(dialog.qtImport, Qt::LeftButton);
+        QCOMPARE(
+            dialog.qtStatus->text(), QStringLiteral("Unable to import until source and destination folders are set."));
+    }
+
+    // Files without the expected tables: one box for the run's warnings, not
+    // one per table; the status says that nothing was imported and what could
+    // not be read, the results where the log is.
+    void anImportWithoutTheTablesSaysSoOnce()
+    {
+        const QString folder = oldFolder(
+            { "PHYCONST.MDB", "VORNAKEL.MDB" }, { TestOldDatabase::accessSample(), TestOldDatabase::accessSample() });
+        QVERIFY(!folder.isEmpty());
+        GuiVornakelImporter dialog(m_db->path());
+        m_answerer->answerFileDialog(folder);
+        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        QSignalSpy finished(&dialog, &GuiVornakelImporter::sigDatabaseImportFinished);
+        QTest::mouseClick(dialog.qtImport, Qt::LeftButton);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(m_answerer->seen().size(), 2);
+        QCOMPARE(m_answerer->seen().last().className + ' ' + m_answerer->seen().last().title,
+            QStringLiteral("QMessageBox Vornakel"));
+        const QString box = m_answerer->texts().last();
+        QVERIFY2(box.split('\n').size() <= 21 && box.contains("no such table: amino")
+                && box.contains("no such table: Sample"),
+            qPrintable(box));
+        QCOMPARE(dialog.qtStatus->text(),
+            QStringLiteral("From these files nothing was imported. 10 tables could not be read. Done."));
+        const QString results = dialog.qtResults->toPlainText();
+        QVERIFY2(results.contains("BufferComponent table: no component was added") && !results.contains("populated"),
+            qPrintable(results));
+        QVERIFY2(results.endsWith("The log of this import is " + QDir::current().absoluteFilePath("ImportLog.txt")),
+            qPrintable(results));
+    }
+
+    // A damaged Access file of each kind the reader's driver crashes, aborts,
+    // loops or warns on, imported through the dialog: the test process lives
+    // on, each file is reported once, and the destination is left as it was.
+    void aDamagedAccessFileIsReportedAndImportsNothing_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<QString>("says");
+        const QString unread = "could not be read: the reader %1 \\(the file may be damaged\\)";
+        // Which of the two depends on where the driver's library first goes astray.
+        const QString stopped = unread.arg("(crashed \\([^)]+\\)|needed more than 256 MiB of memory)");
+        using Damage = TestOldDatabase::Damage;
+        QTest::newRow("flipped catalog page") << int(Damage::FlippedCatalogPage) << stopped;
+        QTest::newRow("truncated tail") << int(Damage::TruncatedTail) << stopped;
+        QTest::newRow("corrupted length field") << int(Damage::CorruptedLengthField) << stopped;
+        QTest::newRow("looping long values")
+            << int(Damage::LoopingLongValues) << unread.arg("took longer than 3 s and was stopped");
+        QTest::newRow("missing last pages")
+            << int(Damage::MissingLastPages) << ": the file gave \\d+ warnings while it was read; it may be damaged";
+    }
+    void aDamagedAccessFileIsReportedAndImportsNothing()
+    {
+        QFETCH(int, damage);
+        QFETCH(QString, says);
+        TestOldDatabase::shortenReaderLimits(3, 256);
+        QVERIFY(QDir(m_db->dir()).mkdir("old"));
+        const QString reference = m_db->dir() + "/old/PHYCONST.MDB";
+        const QString records = m_db->dir() + "/old/VORNAKEL.MDB";
+        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage(damage), reference)
+            && QFile::copy(reference, records));
+        const QStringList before = destinationContents();
+        GuiVornakelImporter dialog(m_db->path());
+        dialog.importFiles({ reference, records });
+        QCOMPARE(destinationContents(), before);
+        const QRegularExpression told(says);
+        const QString results = dialog.qtResults->toPlainText();
+        for (const QString &file : { reference, records })
+            QVERIFY2(results.count(QRegularExpression(QRegularExpression::escape(file) + " ?" + says)) == 1,
+                qPrintable(results));
+        QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
+        QVERIFY2(m_answerer->texts().first().contains(told), qPrintable(m_answerer->texts().first()));
+        QVERIFY2(dialog.qtStatus->text().startsWith("From these files nothing was imported. ")
+                && dialog.qtStatus->text().endsWith(" could not be read. Done."),
+            qPrintable(dialog.qtStatus->text()));
     }
 
     void theImportActionOpensTheDialogWiredToTheLists()

@@ -8,12 +8,14 @@
 #include "xml/xml_messageprocessor.h"
 
 #include "test_log.h"
+#include <QDir>
 #include <QSignalSpy>
 
 #include <QtTest>
 
 #include <cmath>
 #include <memory>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -35,6 +37,13 @@ QString echoed(const QString &answer)
     return testOutputValues(answer).value(QStringLiteral("echo"));
 }
 
+// A request whose answer carries `bytes` letters.
+QByteArray bigRequest(int bytes)
+{
+    return echoModuleRequest(
+        "<EXECUTE FUNCTION=\"big\"><INPUT VALUE=\"" + QByteArray::number(bytes) + "\"/></EXECUTE>");
+}
+
 } // namespace
 
 class TestNetClient : public QObject
@@ -52,12 +61,17 @@ private slots:
     void cutsTheStreamIntoMessages_data();
     void cutsTheStreamIntoMessages();
     void readsAMessageSentByteByByte();
-    void dropsAnOversizedConnection();
+    void answersAnOversizedRequestWithTheLimit_data();
+    void answersAnOversizedRequestWithTheLimit();
     void forgetsAClientThatLeavesMidMessage();
     void answersAScriptErrorWithoutABox();
     void boundsOneRequestAndLetsOthersThrough();
     void givesUpUnfinishedAndSurplusConnections_data();
     void givesUpUnfinishedAndSurplusConnections();
+    void aKeptConnectionDoingNothingGivesWayWhenFull();
+    void theConnectionCapFitsTheFilesTheProcessMayOpen();
+    void holdsBackTheRequestsOfAClientThatDoesNotRead();
+    void closesAClientThatTakesNothingWhenAnswersPileUp();
 
 private:
     void startServer(const QByteArray &ini);
@@ -179,14 +193,40 @@ void TestNetClient::readsAMessageSentByteByByte()
     QCOMPARE(echoed(client.answers().first()), QString::fromUtf8("\xc3\xb6\xe2\x9c\x93"));
 }
 
-void TestNetClient::dropsAnOversizedConnection()
+void TestNetClient::answersAnOversizedRequestWithTheLimit_data()
 {
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<bool>("refused");
+
+    const int frame = echoRequest(QByteArray()).size();
+    QTest::newRow("no closing tag") << "<VORNAKEL>" + QByteArray(NetClient::MaxBuffered + 16, 'x') << true;
+    QTest::newRow("closing tag just past the limit")
+        << echoRequest(QByteArray(NetClient::MaxBuffered - frame + 5, 'x')) << true;
+    QTest::newRow("exactly at the limit") << echoRequest(QByteArray(NetClient::MaxBuffered - frame, 'x')) << false;
+}
+
+void TestNetClient::answersAnOversizedRequestWithTheLimit()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(bool, refused);
+
     startServer("PORT:0\nRESET:false\n");
     TestMessageClient client(m_processor->serverPort());
-    TestLog::ignore(QtWarningMsg, QRegularExpression("sent more than 1048576 bytes without a closing tag; dropped$"));
-    client.send("<VORNAKEL>" + QByteArray(1024 * 1024 + 16, 'x'));
+    if (refused)
+        TestLog::ignore(QtWarningMsg,
+            QRegularExpression("sent a request over 1048576 bytes; it is answered with an error and closed$"));
+    client.send(request);
+    QVERIFY(client.waitForAnswers(1));
+    const QMap<QString, QString> values = testOutputValues(client.answers().first());
+    if (!refused) {
+        QCOMPARE(echoed(client.answers().first()).size(), request.size() - echoRequest(QByteArray()).size());
+        return;
+    }
+    QCOMPARE(values.keys(), QStringList { "ScriptError" });
+    QCOMPARE(values.value("ScriptError"),
+        QString("The request is over 1048576 bytes (1 MiB), the most a request may take; nothing was run, and the "
+                "connection is closed."));
     QVERIFY(client.waitForDisconnected());
-    QVERIFY(client.answers().isEmpty());
 
     TestMessageClient next(m_processor->serverPort());
     next.send(echoRequest("after"));
@@ -275,6 +315,7 @@ void TestNetClient::givesUpUnfinishedAndSurplusConnections_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("unfinished message") << "unfinished message";
+    QTest::newRow("trickled message") << "trickled message";
     QTest::newRow("nothing sent") << "nothing sent";
     QTest::newRow("too many connections") << "too many connections";
     QTest::newRow("too many bytes held") << "too many bytes held";
@@ -287,11 +328,21 @@ void TestNetClient::givesUpUnfinishedAndSurplusConnections()
     const quint16 port = m_processor->serverPort();
     NetBudget &budget = m_processor->connectionBudget();
 
-    if (kind == "unfinished message" || kind == "nothing sent") {
-        budget.idleTimeoutMs = 100;
+    if (kind == "unfinished message" || kind == "trickled message" || kind == "nothing sent") {
+        budget.idleTimeoutMs = 300;
         TestMessageClient client(port);
         if (kind == "unfinished message")
             client.send("<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Echo\"/>");
+        // A byte now and then keeps no message alive past its time.
+        const QByteArray trickle = echoRequest("slow" + QByteArray(100, ' '));
+        int sent = 0;
+        QTimer dripping;
+        connect(&dripping, &QTimer::timeout, this, [&]() {
+            if (sent < trickle.size() && client.isConnected())
+                client.send(trickle.mid(sent++, 1));
+        });
+        if (kind == "trickled message")
+            dripping.start(50);
         QVERIFY(client.waitForDisconnected());
         QVERIFY(client.answers().isEmpty());
         QTRY_COMPARE(budget.connections, 0);
@@ -321,6 +372,127 @@ void TestNetClient::givesUpUnfinishedAndSurplusConnections()
         QVERIFY(open.front()->waitForAnswers(1));
         QCOMPARE(echoed(open.front()->answers().first()), QString("still served"));
     }
+}
+
+void TestNetClient::aKeptConnectionDoingNothingGivesWayWhenFull()
+{
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+    budget.maxConnections = 2;
+
+    // Both answered and kept open; the second then begins another message.
+    TestMessageClient idle(port);
+    idle.send(echoRequest("idle"));
+    QVERIFY(idle.waitForAnswers(1));
+    TestMessageClient busy(port);
+    busy.send(echoRequest("busy"));
+    QVERIFY(busy.waitForAnswers(1));
+    busy.send(echoRequest("half").left(40));
+    QTRY_COMPARE(budget.heldBytes, qint64(40));
+
+    // The one doing nothing gives way; the one with a message under way does not.
+    TestMessageClient third(port);
+    third.send(echoRequest("third"));
+    QVERIFY(third.waitForAnswers(1));
+    QCOMPARE(echoed(third.answers().first()), QString("third"));
+    QVERIFY(idle.waitForDisconnected());
+    QVERIFY(busy.isConnected());
+    busy.send(echoRequest("half").mid(40));
+    QVERIFY(busy.waitForAnswers(2));
+    QCOMPARE(echoed(busy.answers().at(1)), QString("half"));
+
+    // Below the cap, a kept connection stays open however long it does nothing.
+    budget.maxConnections = 3;
+    TestMessageClient fourth(port);
+    fourth.send(echoRequest("fourth"));
+    QVERIFY(fourth.waitForAnswers(1));
+    QVERIFY(busy.isConnected() && third.isConnected());
+}
+
+void TestNetClient::theConnectionCapFitsTheFilesTheProcessMayOpen()
+{
+    rlimit original {};
+    QCOMPARE(getrlimit(RLIMIT_NOFILE, &original), 0);
+    if (original.rlim_max != RLIM_INFINITY && original.rlim_max < 2048)
+        QSKIP("The hard limit on open files is too low to lower the soft one under the cap and raise it again");
+    rlimit low = original;
+    low.rlim_cur = 256;
+    QCOMPARE(setrlimit(RLIMIT_NOFILE, &low), 0);
+    startServer("PORT:0\n");
+    rlimit now {};
+    getrlimit(RLIMIT_NOFILE, &now);
+    setrlimit(RLIMIT_NOFILE, &original);
+    // Every connection the cap lets in can be accepted: the files open already,
+    // and those the cap allows, stay below the process's limit.
+    const int open = QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
+    QCOMPARE(m_processor->connectionBudget().maxConnections, 1023);
+    QVERIFY2(now.rlim_cur == RLIM_INFINITY || open + 1023 < qint64(now.rlim_cur),
+        qPrintable(QString("%1 open, limit %2").arg(open).arg(qint64(now.rlim_cur))));
+}
+
+void TestNetClient::holdsBackTheRequestsOfAClientThatDoesNotRead()
+{
+    startServer("PORT:0\nRESET:false\n");
+    m_processor->connectionBudget().maxOwedBytes = 256 * 1024;
+    TestMessageClient client(m_processor->serverPort());
+    client.holdReading(true);
+    const int requests = 12;
+    for (int i = 0; i < requests; ++i)
+        client.send(bigRequest(1000000 + i));
+    // The answers it has not taken stop its requests, which wait unread.
+    QTRY_VERIFY(!m_log
+                     .filter(QRegularExpression("^Connection [0-9]+ has not taken [0-9]+ bytes of its answers; its "
+                                                "next request waits$"))
+                     .isEmpty());
+    QVERIFY(m_log.filter("Sent ").size() < requests);
+
+    // Once it reads, it gets every answer, whole and in order.
+    client.holdReading(false);
+    QVERIFY(client.waitForAnswers(requests));
+    for (int i = 0; i < requests; ++i)
+        QCOMPARE(testOutputValues(client.answers().at(i)).value("big").size(), 1000000 + i);
+}
+
+void TestNetClient::closesAClientThatTakesNothingWhenAnswersPileUp()
+{
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+    budget.maxTotalOwedBytes = 2 * 1024 * 1024;
+    budget.stalledMs = 100;
+
+    // Clients that never read, each owed an answer, one after the other.
+    TestLog::ignore(QtWarningMsg,
+        QRegularExpression("^Answers not taken by their clients passed 2097152 bytes; connection [0-9]+, which owed "
+                           "[0-9]+ bytes and took none for [0-9]+ ms, is closed$"));
+    std::vector<std::unique_ptr<TestMessageClient>> silent;
+    for (int i = 0; i < 3; ++i) {
+        silent.push_back(std::make_unique<TestMessageClient>(port));
+        silent.back()->holdReading(true);
+        silent.back()->send(bigRequest(1500000));
+        QTRY_COMPARE(m_log.filter("Sent ").size(), i + 1);
+        QTest::qWait(budget.stalledMs + 50);
+    }
+    QTRY_VERIFY(budget.owedBytes <= budget.maxTotalOwedBytes);
+    // The one that took nothing for longest went; the others get their answers once they read.
+    for (auto &client : silent)
+        client->holdReading(false);
+    QVERIFY(silent.front()->waitForDisconnected());
+    QVERIFY(silent.front()->answers().isEmpty());
+    for (std::size_t i = 1; i < silent.size(); ++i) {
+        QVERIFY(silent.at(i)->waitForAnswers(1));
+        QCOMPARE(testOutputValues(silent.at(i)->answers().first()).value("big").size(), 1500000);
+    }
+
+    // A client that reads gets every answer meanwhile.
+    TestMessageClient reader(port);
+    for (int i = 0; i < 3; ++i)
+        reader.send(bigRequest(1500000 + i));
+    QVERIFY(reader.waitForAnswers(3));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(testOutputValues(reader.answers().at(i)).value("big").size(), 1500000 + i);
+    QVERIFY(budget.owedBytes <= budget.maxTotalOwedBytes + 1600000);
 }
 
 TEST_GUILESS_MAIN(TestNetClient)

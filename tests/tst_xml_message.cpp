@@ -101,7 +101,8 @@ void TestXmlMessage::readsRequests()
     XmlMessage reader;
     QCOMPARE(reader.parse(xml), wellFormed);
     QCOMPARE(dump(reader.values()), calls);
-    QCOMPARE(reader.errorString(), QString());
+    // What went wrong is said, for the answer to tell the sender.
+    QCOMPARE(reader.errorString().isEmpty(), wellFormed);
 }
 
 void TestXmlMessage::readsTheEnvelopeInAnyCase()

@@ -194,20 +194,32 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls_data()
     QTest::addColumn<QString>("xml");
     QTest::addColumn<QStringList>("module");
     QTest::addColumn<QString>("warning");
+    QTest::addColumn<QString>("error"); // the one ScriptError output's value; empty: no output
 
+    const QStringList mainScreen { "DATE=20120412", "NAME=MainScreen", "VERSION=20120412" };
     QTest::newRow("unknown module") << request(
         "<MODULE NAME=\"Nothing\" VERSION=\"1\"/>", "<EXECUTE FUNCTION=\"echo\"/>")
-                                    << QStringList { "DATE=", "NAME=Nothing", "VERSION=1" } << "Plugin not found!";
-    QTest::newRow("no EXECUTE") << request(kMainScreen, QString())
-                                << QStringList { "DATE=20120412", "NAME=MainScreen", "VERSION=20120412" } << QString();
+                                    << QStringList { "DATE=", "NAME=Nothing", "VERSION=1" } << "Plugin not found!"
+                                    << "No module \"Nothing\" in version \"1\" is loaded. Nothing was run.";
+    QTest::newRow("unknown module, no version")
+        << request("<MODULE NAME=\"Nothing\"/>", "<EXECUTE FUNCTION=\"echo\"/>")
+        << QStringList { "DATE=", "NAME=Nothing", "VERSION=" } << "Plugin not found!"
+        << "No module \"Nothing\" is loaded. Nothing was run.";
+    QTest::newRow("unknown function") << request(kMainScreen, "<EXECUTE FUNCTION=\"nothing\"/>") << mainScreen
+                                      << "Exec Error: The module MainScreen has no function \"nothing\"."
+                                      << "The module MainScreen has no function \"nothing\".";
+    QTest::newRow("no EXECUTE") << request(kMainScreen, QString()) << mainScreen << QString() << QString();
     QTest::newRow("not XML") << "calculateRo(50000, 0.73)" << QStringList { "DATE=", "NAME=", "VERSION=" }
-                             << "Plugin not found!";
+                             << "Plugin not found!"
+                             << "The request is not a message that can be read (Start tag expected. at line 1). "
+                                "Nothing was run.";
     QTest::newRow("nested too deep")
         << request(kMainScreen,
                "<EXECUTE FUNCTION=\"calculateRo\">" + QString("<OBJECT>").repeated(65)
                    + QString("</OBJECT>").repeated(65) + "</EXECUTE>")
-        << QStringList { "DATE=20120412", "NAME=MainScreen", "VERSION=20120412" }
-        << "XmlMessageProcessor: OBJECT/ARRAY nesting deeper than 64 levels; nothing is run";
+        << mainScreen << "XmlMessageProcessor: OBJECT/ARRAY nesting deeper than 64 levels; nothing is run"
+        << "The request nests OBJECT and ARRAY elements deeper than 64 levels, the most a request may. Nothing was "
+           "run.";
 }
 
 void TestXmlMessageProcessor::answersWithoutRunnableCalls()
@@ -215,14 +227,19 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls()
     QFETCH(QString, xml);
     QFETCH(QStringList, module);
     QFETCH(QString, warning);
+    QFETCH(QString, error);
     if (!warning.isEmpty())
         TestLog::ignore(QtWarningMsg, warning.toUtf8().constData());
     QDomDocument document;
-    QVERIFY(document.setContent(m_processor->submitFromWeb(xml)));
+    const QString answer = m_processor->submitFromWeb(xml);
+    QVERIFY(document.setContent(answer));
     const QDomElement root = document.documentElement();
     QCOMPARE(root.tagName(), QString("VORNAKEL"));
-    QCOMPARE(root.childNodes().size(), 1);
     QCOMPARE(attributes(root.firstChildElement("MODULE")), module);
+    // A request that runs nothing says why, in the form of a failed call.
+    QCOMPARE(root.childNodes().size(), error.isEmpty() ? 1 : 2);
+    if (!error.isEmpty())
+        QCOMPARE(testOutputValues(answer), (QMap<QString, QString> { { "ScriptError", error } }));
 }
 
 void TestXmlMessageProcessor::runsTheGreatestVersionWithoutOne_data()

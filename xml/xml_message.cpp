@@ -93,6 +93,8 @@ bool XmlMessage::parse(const QString &text)
             break;
         }
     }
+    if (reader.hasError() && m_errorString.isEmpty())
+        m_errorString = QStringLiteral("%1 at line %2").arg(reader.errorString()).arg(reader.lineNumber());
     return !reader.hasError();
 }
 

@@ -6,6 +6,7 @@
 #include "net/net_client.h"
 #include "xml/xml_requestjob.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPointer>
 #include <QRegularExpression>
@@ -13,6 +14,7 @@
 #include <QTextStream>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +37,33 @@ QString valueAfter(const QString &upperLine, const QString &line, const QString 
     if (next >= 0)
         value.truncate(next);
     return value;
+}
+
+// Descriptors kept free beside the connections, for the database, module and
+// settings files the program opens while it serves.
+const qint64 kDescriptorReserve = 64;
+
+// The connections the server may hold, so that the limit on open files never
+// decides before the server's own cap does: the process's limit is raised as
+// far as the system allows, and the cap lowered below what it then permits.
+int connectionsThatFit(int wanted)
+{
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return wanted;
+    const qint64 inUse
+        = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
+    const qint64 needed = inUse + wanted + kDescriptorReserve;
+    if (limit.rlim_cur != RLIM_INFINITY && qint64(limit.rlim_cur) < needed) {
+        rlimit raised = limit;
+        raised.rlim_cur
+            = limit.rlim_max == RLIM_INFINITY || qint64(limit.rlim_max) >= needed ? rlim_t(needed) : limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            limit = raised;
+    }
+    if (limit.rlim_cur == RLIM_INFINITY)
+        return wanted;
+    return int(qBound<qint64>(0, qint64(limit.rlim_cur) - inUse - kDescriptorReserve, wanted));
 }
 
 } // namespace
@@ -79,6 +108,15 @@ void XmlMessageProcessor::initialize()
     if (!m_cgi)
         networkSetup();
     if (m_network) {
+        const int cap = connectionsThatFit(m_budget->maxConnections);
+        if (cap < m_budget->maxConnections) {
+            emit sigLog(QStringLiteral("The process may open too few files for %1 connections; the message server "
+                                       "takes at most %2")
+                            .arg(m_budget->maxConnections)
+                            .arg(cap),
+                AppLog::Notice);
+            m_budget->maxConnections = cap;
+        }
         if (listen(m_address, m_port)) {
             // Whoever runs the program learns from this line where another program
             // reaches it (a port the system chose is known only from here).
@@ -199,15 +237,17 @@ void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
     connect(client, &NetClient::sigLog, this, &XmlMessageProcessor::sigLog);
     // Answered on a later turn of the event loop, never inside the socket's read handler.
     connect(client, &NetClient::sigDataReady, this, &XmlMessageProcessor::readClientData, Qt::QueuedConnection);
+    connect(client, &NetClient::sigOversized, this, &XmlMessageProcessor::refuseOversized, Qt::QueuedConnection);
     connect(client, &NetClient::sigDisconnected, this, &XmlMessageProcessor::clientDisconnected);
     m_clients.append(client);
 }
 
 bool XmlMessageProcessor::refuseConnection(qintptr socketDescriptor)
 {
+    // A connection kept open that is doing nothing gives way to the new one.
+    const bool tooMany = m_budget->connections >= m_budget->maxConnections && !NetClient::evictIdle(*m_budget);
     // Room is kept for one more message of the largest size.
-    const bool full = m_budget->connections >= m_budget->maxConnections
-        || m_budget->heldBytes > m_budget->maxHeldBytes - NetClient::MaxBuffered;
+    const bool full = tooMany || m_budget->heldBytes > m_budget->maxHeldBytes - NetClient::MaxBuffered;
     if (!full) {
         m_refusing = false;
         return false;
@@ -277,7 +317,7 @@ void XmlMessageProcessor::continueRequest(NetClient *client)
             Qt::QueuedConnection);
         return;
     }
-    const qint64 sent = client->send(job->answer() + QLatin1Char('\n'));
+    const qint64 sent = client->send(job->answerBytes() + '\n');
     job.reset();
     emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
     if (m_reset) {
@@ -286,6 +326,20 @@ void XmlMessageProcessor::continueRequest(NetClient *client)
     } else {
         client->next();
     }
+}
+
+void XmlMessageProcessor::refuseOversized(qintptr socketDescriptor)
+{
+    NetClient *client = clientConnection(socketDescriptor);
+    if (!client)
+        return;
+    const QString text = QStringLiteral("The request is over %1 bytes (%2 MiB), the most a request may take; nothing "
+                                        "was run, and the connection is closed.")
+                             .arg(NetClient::MaxBuffered)
+                             .arg(NetClient::MaxBuffered / (1024 * 1024));
+    const qint64 sent = client->send(XmlRequestJob::refusal(text) + '\n');
+    emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
+    removeClientConnection(client);
 }
 
 void XmlMessageProcessor::removeClientConnection(NetClient *client)

@@ -57,9 +57,9 @@ public:
     QHostAddress configuredAddress() const { return m_address; }
     bool resetAfterAnswer() const { return m_reset; }
 
-    // What the server's connections may hold between them: the idle timeout
-    // of an unfinished message, the bytes held and the connections open.
-    // Changes reach the connections accepted afterwards.
+    // What the server's connections may hold between them: the deadline of
+    // an unfinished message, the bytes held, the connections open, the
+    // answers not taken yet and the requests being answered.
     NetBudget &connectionBudget() { return *m_budget; }
 
 public slots:
@@ -85,6 +85,8 @@ private:
     // Runs the next call of the client's request, then lets the event loop
     // serve others before the one after; answers once the last has run.
     void continueRequest(NetClient *client);
+    // Answers a request over the size limit with the error, then closes its connection.
+    void refuseOversized(qintptr socketDescriptor);
     bool refuseConnection(qintptr socketDescriptor);
     void clientDisconnected(qintptr socketDescriptor);
     NetClient *clientConnection(qintptr socketDescriptor) const;

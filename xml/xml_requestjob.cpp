@@ -12,21 +12,37 @@
 
 namespace {
 
-const QString kTail = QStringLiteral("</VORNAKEL>\n");
-
-// The bytes the text takes as UTF-8, without converting it.
-qint64 utf8Length(const QString &text)
-{
-    qint64 bytes = 0;
-    for (const QChar c : text) {
-        const ushort u = c.unicode();
-        // A surrogate pair makes four bytes, two per half.
-        bytes += u < 0x80 ? 1 : (u < 0x800 || QChar::isSurrogate(u)) ? 2 : 3;
-    }
-    return bytes;
-}
+const QByteArray kTail = QByteArrayLiteral("</VORNAKEL>\n");
 
 } // namespace
+
+QByteArray XmlRequestJob::head(QDomDocument &document, const QString &name, const QString &version, const QString &date)
+{
+    QDomElement root = document.createElement(QStringLiteral("VORNAKEL"));
+    root.setAttribute(QStringLiteral("TYPE"), QStringLiteral("Output"));
+    document.appendChild(root);
+    QDomElement module = document.createElement(QStringLiteral("MODULE"));
+    module.setAttribute(QStringLiteral("NAME"), name);
+    module.setAttribute(QStringLiteral("VERSION"), version);
+    module.setAttribute(QStringLiteral("DATE"), date);
+    root.appendChild(module);
+    QByteArray text = document.toByteArray(1);
+    if (text.endsWith(kTail))
+        text.chop(kTail.size());
+    root.removeChild(module);
+    return text;
+}
+
+QByteArray XmlRequestJob::refusal(const QString &text)
+{
+    XmlRequestJob job;
+    job.m_head = head(job.m_document, QString(), QString(), QString());
+    job.refuse(text);
+    job.finish();
+    return job.m_answer;
+}
+
+XmlRequestJob::XmlRequestJob() : m_log([](const QString &, int) {}), m_fromNetwork(true), m_trace(false) { }
 
 XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool fromNetwork, const LogFunction &log)
     : m_log(log), m_fromNetwork(fromNetwork), m_trace(lcXml().isDebugEnabled())
@@ -50,24 +66,15 @@ XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool
     }
 
     // The answer's start: the root and a MODULE element that repeats the request's.
-    QDomElement root = m_document.createElement(QStringLiteral("VORNAKEL"));
-    root.setAttribute(QStringLiteral("TYPE"), QStringLiteral("Output"));
-    m_document.appendChild(root);
-    QDomElement module = m_document.createElement(QStringLiteral("MODULE"));
-    module.setAttribute(QStringLiteral("NAME"), reader.moduleName());
-    module.setAttribute(QStringLiteral("VERSION"), reader.moduleVersion());
-    module.setAttribute(QStringLiteral("DATE"), reader.moduleDate());
-    root.appendChild(module);
-    m_head = m_document.toString(1);
-    if (m_head.endsWith(kTail))
-        m_head.chop(kTail.size());
-    root.removeChild(module);
-    m_bytes = utf8Length(m_head) + kTail.size();
+    m_head = head(m_document, reader.moduleName(), reader.moduleVersion(), reader.moduleDate());
 
     if (reader.tooDeep()) {
         m_log(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
                   .arg(XmlMessage::MaxDepth),
             AppLog::Warning);
+        refuse(QStringLiteral("The request nests OBJECT and ARRAY elements deeper than %1 levels, the most a request "
+                              "may. Nothing was run.")
+                   .arg(XmlMessage::MaxDepth));
     } else if (AppPlugin *plugin = manager->findPlugin(reader.moduleName(),
                    // An empty VERSION, as every answer writes one back, asks for no version.
                    reader.moduleVersion().isEmpty() ? QString() : reader.moduleVersion())) {
@@ -85,6 +92,17 @@ XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool
         }
     } else {
         m_log(QStringLiteral("Plugin not found!"), AppLog::Warning);
+        if (reader.moduleName().isEmpty() && !parsed) {
+            refuse(QStringLiteral("The request is not a message that can be read (%1). Nothing was run.")
+                       .arg(reader.errorString()));
+        } else if (reader.moduleName().isEmpty()) {
+            refuse(QStringLiteral("The request names no module. Nothing was run."));
+        } else {
+            const QString version = reader.moduleVersion().isEmpty()
+                ? QString()
+                : QStringLiteral(" in version \"%1\"").arg(reader.moduleVersion());
+            refuse(QStringLiteral("No module \"%1\"%2 is loaded. Nothing was run.").arg(reader.moduleName(), version));
+        }
     }
 }
 
@@ -126,7 +144,7 @@ void XmlRequestJob::appendOutput(AppScriptObject *result)
 {
     QDomElement element = m_document.createElement(QStringLiteral("OUTPUT"));
     const QDomElement output = result->toXML(m_document, element);
-    QString text;
+    QByteArray text;
     {
         QTextStream stream(&text);
         // As the whole document writes itself: UTF-8, so no character needs a reference.
@@ -134,8 +152,7 @@ void XmlRequestJob::appendOutput(AppScriptObject *result)
         // Saved alone, an element takes the indent of a child of the root.
         output.save(stream, 1);
     }
-    m_bytes += utf8Length(text);
-    if (m_bytes > MaxAnswerBytes && !m_refused) {
+    if (m_head.size() + m_outputs.size() + text.size() + kTail.size() > MaxAnswerBytes && !m_refused) {
         m_log(QStringLiteral("XmlMessageProcessor: the answer would pass %1 bytes; its results are dropped")
                   .arg(MaxAnswerBytes),
             AppLog::Warning);
@@ -156,7 +173,6 @@ void XmlRequestJob::refuse(const QString &text)
     m_refused = true;
     m_next = m_calls.size();
     m_outputs.clear();
-    m_bytes = utf8Length(m_head) + kTail.size();
     AppScriptObject error(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
     appendOutput(&error);
 }
@@ -168,5 +184,5 @@ void XmlRequestJob::finish()
     m_answer = m_head + m_outputs + kTail;
     m_outputs.clear();
     if (m_trace)
-        m_log(m_answer, AppLog::Verbose);
+        m_log(QString::fromUtf8(m_answer), AppLog::Verbose);
 }

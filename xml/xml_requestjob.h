@@ -15,9 +15,10 @@ class DataPluginExecInfo;
 
 // One request message answered call by call, so that a long request can give
 // way to the event loop between its calls. The answer text grows as the calls
-// run. A request that asks for more calls than a request may hold runs none,
-// and one whose answer would grow too large stops; either is answered with
-// one ScriptError output that names the limit, as a failed call is answered.
+// run. A request that cannot be run (more calls than a request may hold, a
+// module that is not loaded, inputs nested too deep) runs none, and one whose
+// answer would grow too large stops; each is answered with one ScriptError
+// output that says why, as a failed call is answered.
 class XmlRequestJob
 {
 public:
@@ -35,10 +36,19 @@ public:
     // Runs the next call; false once the answer is complete.
     bool step();
     // The whole answer text once step() has returned false.
-    QString answer() const { return m_answer; }
+    QString answer() const { return QString::fromUtf8(m_answer); }
+    // The same as UTF-8, as it goes out.
+    QByteArray answerBytes() const { return m_answer; }
+
+    // The answer to a request that was not read at all: one ScriptError
+    // output with the text, under a MODULE element with empty attributes.
+    static QByteArray refusal(const QString &text);
 
 private:
     Q_DISABLE_COPY(XmlRequestJob)
+    XmlRequestJob(); // for a refusal
+    // The answer's start: the root and the MODULE element with these attributes.
+    static QByteArray head(QDomDocument &document, const QString &name, const QString &version, const QString &date);
     void appendOutput(AppScriptObject *result);
     // Puts one ScriptError output with the text in place of every result.
     void refuse(const QString &text);
@@ -52,12 +62,11 @@ private:
     QList<DataPluginExecInfo *> m_calls;
     int m_next = 0;
     QDomDocument m_document; // makes the output elements
-    QString m_head; // the root's start tag and the MODULE element
-    QString m_outputs;
-    qint64 m_bytes = 0; // UTF-8 bytes of the answer so far, end tag included
+    QByteArray m_head; // the root's start tag and the MODULE element
+    QByteArray m_outputs; // UTF-8, half the memory of the text
     bool m_refused = false;
     bool m_done = false;
-    QString m_answer;
+    QByteArray m_answer;
 };
 
 #endif

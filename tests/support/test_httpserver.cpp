@@ -1,5 +1,7 @@
 #include "test_httpserver.h"
 
+#include <QTimer>
+
 TestHttpServer::TestHttpServer()
 {
     listen(QHostAddress::LocalHost, 0);
@@ -33,6 +35,14 @@ void TestHttpServer::hold(const QString &path)
     m_entries.insert(path, entry);
 }
 
+void TestHttpServer::trickle(const QString &path, int intervalMs)
+{
+    Entry entry;
+    entry.behaviour = Behaviour::Trickle;
+    entry.intervalMs = intervalMs;
+    m_entries.insert(path, entry);
+}
+
 void TestHttpServer::incomingConnection(qintptr socketDescriptor)
 {
     auto *socket = new QTcpSocket(this);
@@ -57,6 +67,13 @@ void TestHttpServer::answer(QTcpSocket *socket)
     }
     if (entry.behaviour == Behaviour::Hold) {
         m_held << socket;
+        return;
+    }
+    if (entry.behaviour == Behaviour::Trickle) {
+        socket->write("HTTP/1.1 200 X\r\nContent-Type: text/plain\r\nContent-Length: 1000000\r\n\r\n");
+        auto *drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket, [socket]() { socket->write("x"); });
+        drip->start(entry.intervalMs);
         return;
     }
     socket->write("HTTP/1.1 " + QByteArray::number(entry.status) + " X\r\nContent-Type: " + entry.contentType

@@ -10,14 +10,15 @@
 #include <QTcpSocket>
 
 // A loopback HTTP server for the update check: answers GET requests from a
-// table of paths. A path can also drop the connection without an answer, or
-// hold it open without ever answering. Unknown paths get 404.
+// table of paths. A path can also drop the connection without an answer,
+// hold it open without ever answering, or answer a byte now and then and
+// never finish. Unknown paths get 404.
 class TestHttpServer : public QTcpServer
 {
     Q_OBJECT
 
 public:
-    enum class Behaviour { Answer, Drop, Hold };
+    enum class Behaviour { Answer, Drop, Hold, Trickle };
 
     TestHttpServer();
     // "http://127.0.0.1:<port>", for the update server setting.
@@ -27,6 +28,8 @@ public:
         const QString &path, const QByteArray &body, int status = 200, const QByteArray &contentType = "text/plain");
     void drop(const QString &path);
     void hold(const QString &path);
+    // The head, then one byte of the body every `intervalMs`, for ever.
+    void trickle(const QString &path, int intervalMs);
     // The paths requested so far, in order.
     QStringList requested() const { return m_requested; }
 
@@ -40,6 +43,7 @@ private:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "text/plain";
+        int intervalMs = 0;
     };
     void answer(QTcpSocket *socket);
 

@@ -17,7 +17,8 @@ TestMessageModules::TestMessageModules()
                 "function echo(x) { return {NAME: \"echo\", VALUE: x.VALUE, VERSION: getModuleVersion()}; }\n"
                 "function letters() { return [\"a\", \"b\"]; }\n"
                 "var calls = 0;\n"
-                "function count() { return {NAME: \"count\", VALUE: ++calls}; }\n"));
+                "function count() { return {NAME: \"count\", VALUE: ++calls}; }\n"
+                "function big(n) { return {NAME: \"big\", VALUE: new Array(Number(n.VALUE) + 1).join(\"x\")}; }\n"));
     }
 }
 
@@ -37,7 +38,10 @@ QMap<QString, QString> testOutputValues(const QString &answer)
 
 TestMessageClient::TestMessageClient(quint16 port)
 {
-    connect(&m_socket, &QTcpSocket::readyRead, this, [this]() { m_received += m_socket.readAll(); });
+    connect(&m_socket, &QTcpSocket::readyRead, this, [this]() {
+        if (!m_holding)
+            m_received += m_socket.readAll();
+    });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this]() { m_disconnected = true; });
     m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     m_socket.waitForConnected(5000);
@@ -47,6 +51,16 @@ void TestMessageClient::send(const QByteArray &bytes)
 {
     m_socket.write(bytes);
     m_socket.flush();
+}
+
+void TestMessageClient::holdReading(bool hold)
+{
+    m_holding = hold;
+    // A full read buffer makes the socket stop taking bytes from the system,
+    // which then stops taking them from the server.
+    m_socket.setReadBufferSize(hold ? 1 : 0);
+    if (!hold)
+        m_received += m_socket.readAll();
 }
 
 bool TestMessageClient::waitForAnswers(int count, int timeoutMs)

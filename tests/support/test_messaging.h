@@ -13,7 +13,8 @@
 // module and a small module "Echo" in the versions 1 and 2, whose functions
 // echo(x) answer {NAME: "echo", VALUE: x's value, VERSION: the module's},
 // letters() answers the plain array ["a", "b"], count() answers
-// {NAME: "count", VALUE: how often this copy of it has been called}.
+// {NAME: "count", VALUE: how often this copy of it has been called}, big(n)
+// answers {NAME: "big", VALUE: n's value many "x"}.
 class TestMessageModules : public TestModules
 {
 public:
@@ -36,6 +37,9 @@ public:
     // Waits until `count` answers have arrived; false on a timeout.
     bool waitForAnswers(int count, int timeoutMs = 10000);
     bool waitForDisconnected(int timeoutMs = 10000);
+    // While held, the client takes nothing from the connection, as a client
+    // that never reads; released, it takes everything that waited.
+    void holdReading(bool hold);
     // The answers received so far, as UTF-8 text each.
     QStringList answers() const;
     bool disconnected() const { return m_disconnected; }
@@ -45,6 +49,7 @@ private:
     QTcpSocket m_socket;
     QByteArray m_received;
     bool m_disconnected = false;
+    bool m_holding = false;
 };
 
 #endif

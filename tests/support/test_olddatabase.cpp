@@ -1,7 +1,10 @@
 #include "test_olddatabase.h"
 
+#include "sql/sql_accessreader.h"
+
 #include <QDebug>
 #include <QFile>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlField>
@@ -139,4 +142,48 @@ bool TestOldDatabase::makeReadOnly() const
 QString TestOldDatabase::accessSample()
 {
     return QStringLiteral(VORNAKEL_SOURCE_DIR "/tests/fetched/Monitor.mdb");
+}
+
+bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &path)
+{
+    QFile sample(accessSample());
+    if (!sample.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = sample.readAll();
+    // Jet 4 pages of 4 KiB; the offsets were read from the file's pages.
+    constexpr int page = 4096;
+    if (bytes.size() != 27 * page)
+        return false;
+    switch (damage) {
+    case Damage::FlippedCatalogPage:
+        // Page 2 defines the catalog table; at 0x37 the row of its usage map.
+        bytes[2 * page + 0x37] = char(bytes.at(2 * page + 0x37) ^ 0x40);
+        break;
+    case Damage::TruncatedTail:
+        bytes.chop(2000);
+        break;
+    case Damage::CorruptedLengthField:
+        // Page 14 holds the catalog's rows; at 0xb29 the 32-bit length (26) of
+        // the first block of a table's properties, here 0x7fff001a.
+        bytes[14 * page + 0xb2b] = char(0xff);
+        bytes[14 * page + 0xb2c] = char(0x7f);
+        break;
+    case Damage::LoopingLongValues:
+        // Page 26 holds the catalog's long values; from 14 on its row offsets.
+        bytes[26 * page + 15] = char(0xff);
+        bytes[26 * page + 16] = char(0xff);
+        break;
+    case Damage::MissingLastPages:
+        bytes.chop(2 * page);
+        break;
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+void TestOldDatabase::shortenReaderLimits(int seconds, int megabytes)
+{
+    QSettings settings;
+    settings.setValue(QLatin1String(SqlAccessReader::timeLimitKey), seconds);
+    settings.setValue(QLatin1String(SqlAccessReader::memoryLimitKey), megabytes);
 }

@@ -39,6 +39,21 @@ public:
     // unpacked from Debian's mrtg-contrib by tools/install-deps.sh --tests.
     static QString accessSample();
 
+    // Damaged copies of that file, each of a kind the reader's driver
+    // crashes, aborts, loops or warns on.
+    enum class Damage {
+        FlippedCatalogPage, // a bit of the catalog table's definition page
+        TruncatedTail, // the last 2,000 bytes, amid the catalog's long values, cut off
+        CorruptedLengthField, // the length of a property block in the catalog
+        LoopingLongValues, // row offsets of the catalog's long-value page
+        MissingLastPages, // the last two pages cut off: read, with warnings
+    };
+    static bool writeDamagedAccessSample(Damage damage, const QString &path);
+
+    // Limits of the reader short enough for a test to wait for (in the
+    // settings, which a test keeps apart with TestSettings).
+    static void shortenReaderLimits(int seconds = 3, int megabytes = 256);
+
 private:
     TestDatabaseFiles m_files;
     bool m_ok = false;

@@ -1,0 +1,60 @@
+#ifndef SQL_ACCESSREADER_H
+#define SQL_ACCESSREADER_H
+
+#include <QString>
+#include <QStringList>
+
+// Runs the reader of the older Access files (the program
+// "vornakel_accessreader" beside this one) and says how it went. The ODBC
+// driver that reads those files crashes, aborts or loops on damaged ones;
+// in a process of its own, under a time and a memory limit, it can take
+// only that process with it. While it runs, the windows are repainted but
+// take no input.
+class SqlAccessReader
+{
+public:
+    // Settings: the seconds one run of the reader may take (60), and the
+    // address space it may use in MiB (1024).
+    static constexpr char timeLimitKey[] = "import/readerTimeLimit";
+    static constexpr char memoryLimitKey[] = "import/readerMemoryLimit";
+    // The ODBC driver that reads the files, as the driver manager names it:
+    // the settings key "import/odbcDriver", by default "MDBTools".
+    static QString driverName();
+    // The Debian package that brings that driver.
+    static QString driverPackage();
+
+    enum class Outcome {
+        Read, // the file was read
+        Failed, // the reader could not read it, crashed, or was stopped
+        DriverMissing, // the ODBC driver is not installed
+        NotStarted, // the reader itself could not be run
+    };
+    struct Result
+    {
+        Outcome outcome = Outcome::NotStarted;
+        // Why the file was not read.
+        QString reason;
+        // Lines the driver's library wrote while it read: warnings about the file.
+        int warnings = 0;
+        QStringList firstWarnings;
+    };
+
+    // The reader program: beside the running program.
+    static QString program();
+    // Whether the file opens as an Access database and its catalog reads.
+    static Result check(const QString &file);
+    // Every table of the file into the new SQLite file `copy`.
+    static Result copy(const QString &file, const QString &copy);
+
+    // What the person reads about a file that was not read:
+    // "FILE could not be read: REASON (the file may be damaged)".
+    static QString unreadable(const QString &file, const Result &result);
+    // "FILE: the file gave N warnings while it was read; it may be damaged"
+    // with the first few warnings; empty without warnings.
+    static QString warned(const QString &file, const Result &result);
+
+private:
+    static Result run(const QStringList &arguments);
+};
+
+#endif
