@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
@@ -264,13 +265,21 @@ void GuiBufferComponents::populateComponents()
 
 void GuiBufferComponents::fitAddedColumns()
 {
-    // The name takes what concentration and units leave, so that no heading is cut off.
+    // The name takes what concentration and units leave, so that no heading is cut off. A stretched last
+    // section would take half of it, and a header clips a centred heading wider than its section at both
+    // ends ("uffer Component") unless it elides. It elides in its own font but paints a highlighted
+    // section bold, which would cut the name's heading again while its row is selected.
     QHeaderView *header = qtAddedComponents->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setTextElideMode(Qt::ElideRight);
+    header->setHighlightSections(false);
     header->setSectionResizeMode(nameColumn, QHeaderView::Stretch);
     const QTableWidgetItem *heading = qtAddedComponents->horizontalHeaderItem(concentrationColumn);
-    const int margins = 2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
-    header->resizeSection(
-        concentrationColumn, header->fontMetrics().horizontalAdvance(heading ? heading->text() : QString()) + margins);
+    // Wide enough that the header does not elide it: it elides to its label, a margin in from each edge,
+    // less a margin on each side again, and measures the text unrounded.
+    const int margins = 4 * header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    const qreal text = QFontMetricsF(header->font()).horizontalAdvance(heading ? heading->text() : QString());
+    header->resizeSection(concentrationColumn, int(std::ceil(text)) + margins);
     qtAddedComponents->resizeColumnToContents(unitsColumn);
 }
 
