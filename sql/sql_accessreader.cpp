@@ -107,6 +107,16 @@ SqlAccessReader::Result SqlAccessReader::run(const QStringList &arguments)
     Result result;
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
+#if defined(__SANITIZE_ADDRESS__)
+    // An instrumented reader cannot cap its address space, which the sanitizer
+    // reserves by terabytes: its resident memory is capped instead, and a
+    // finding in the driver's library ends it by a signal, as a crash would.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+        environment.value(QStringLiteral("ASAN_OPTIONS"))
+            + QStringLiteral(":abort_on_error=1:allocator_may_return_null=1:soft_rss_limit_mb=%1").arg(megabytes));
+    process.setProcessEnvironment(environment);
+#endif
     Channel out(4096);
     Channel err(16384);
     QObject::connect(

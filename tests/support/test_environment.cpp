@@ -111,3 +111,8 @@ QString testBinaryDir()
 {
     return QStringLiteral(VORNAKEL_BINARY_DIR);
 }
+
+int testSlowdown()
+{
+    return qMax(1, qEnvironmentVariableIntValue("VORNAKEL_TEST_SLOWDOWN"));
+}

@@ -68,4 +68,9 @@ bool testWriteFile(const QString &path, const QByteArray &bytes);
 QString testSourceDir();
 QString testBinaryDir();
 
+// How many times slower than a plain build this run goes (VORNAKEL_TEST_SLOWDOWN,
+// 1 when unset): the sanitizer build sets it, and tests that wait for the
+// program or give it a time limit scale the wait or the limit by it.
+int testSlowdown();
+
 #endif

@@ -40,7 +40,7 @@ TestMessageClient::TestMessageClient(quint16 port)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, [this]() {
         if (!m_holding)
-            m_received += m_socket.readAll();
+            take(m_socket.readAll());
     });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this]() { m_disconnected = true; });
     m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
@@ -60,17 +60,30 @@ void TestMessageClient::holdReading(bool hold)
     // which then stops taking them from the server.
     m_socket.setReadBufferSize(hold ? 1 : 0);
     if (!hold)
-        m_received += m_socket.readAll();
+        take(m_socket.readAll());
+}
+
+void TestMessageClient::take(const QByteArray &bytes)
+{
+    // Only the new bytes, with room for an end tag they complete, are
+    // searched: answers of megabytes arrive in many small reads.
+    static const QByteArray endTag("</VORNAKEL>");
+    int from = qMax(0, m_received.size() - endTag.size() + 1);
+    m_received += bytes;
+    for (int end = m_received.indexOf(endTag, from); end >= 0; end = m_received.indexOf(endTag, from)) {
+        ++m_complete;
+        from = end + endTag.size();
+    }
 }
 
 bool TestMessageClient::waitForAnswers(int count, int timeoutMs)
 {
     // The server may run in this thread: the wait spins the event loop until bytes arrive.
     QSignalSpy arrived(&m_socket, &QIODevice::readyRead);
-    const QDeadlineTimer deadline(timeoutMs);
-    while (answers().size() < count) {
+    const QDeadlineTimer deadline(qint64(timeoutMs) * testSlowdown());
+    while (m_complete < count) {
         if (deadline.hasExpired() || !arrived.wait(int(deadline.remainingTime())))
-            return answers().size() >= count;
+            return m_complete >= count;
     }
     return true;
 }
@@ -78,7 +91,7 @@ bool TestMessageClient::waitForAnswers(int count, int timeoutMs)
 bool TestMessageClient::waitForDisconnected(int timeoutMs)
 {
     QSignalSpy gone(&m_socket, &QAbstractSocket::disconnected);
-    return m_disconnected || gone.wait(timeoutMs);
+    return m_disconnected || gone.wait(timeoutMs * testSlowdown());
 }
 
 QStringList TestMessageClient::answers() const

@@ -46,8 +46,11 @@ public:
     QTcpSocket &socket() { return m_socket; }
 
 private:
+    void take(const QByteArray &bytes);
+
     QTcpSocket m_socket;
     QByteArray m_received;
+    int m_complete = 0; // answers whose end tag has arrived
     bool m_disconnected = false;
     bool m_holding = false;
 };
