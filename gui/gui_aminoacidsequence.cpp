@@ -1,6 +1,7 @@
 #include "gui/gui_aminoacidsequence.h"
 
 #include "app/app_regularfile.h"
+#include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 
 #include <QDate>
@@ -220,9 +221,9 @@ void GuiAminoAcidSequence::onReadFromFileClicked()
 void GuiAminoAcidSequence::onSaveToFileClicked()
 {
     QSettings settings;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Amino Acid Sequence"),
+    const QString path = GuiSaveFileName::ask(this, QStringLiteral("Save Amino Acid Sequence"),
         settings.value(QLatin1String(saveDirectoryKey), QDir::currentPath()).toString(),
-        QStringLiteral("Amino Acid Sequence (*.SEQ)"));
+        QStringLiteral("Amino Acid Sequence (*.SEQ)"), QStringLiteral("SEQ"));
     if (path.isEmpty())
         return;
     settings.setValue(QLatin1String(saveDirectoryKey), QFileInfo(path).absolutePath());

@@ -11,6 +11,7 @@
 #include "gui/gui_changepkas.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
+#include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
 #include "sql/sql_referencerecords.h"
@@ -33,6 +34,7 @@
 #include <QTextCodec>
 #include <QTime>
 #include <QVariant>
+#include <cctype>
 #include <climits>
 #include <cmath>
 
@@ -709,6 +711,24 @@ void GuiSampleComposition::emptyResults()
 
 // ---- Composition and sequence files ----
 
+bool GuiSampleComposition::isSequenceFile(const QString &path, const QByteArray &data)
+{
+    if (path.endsWith(QLatin1String(".SEQ"), Qt::CaseInsensitive))
+        return true;
+    if (path.endsWith(QLatin1String(".SMP"), Qt::CaseInsensitive))
+        return false;
+    // Every line of a composition holds a TAB; a sequence the program wrote
+    // (before it named its files) is letters and blanks only.
+    bool letters = false;
+    for (const char byte : data) {
+        if (std::isalpha(static_cast<unsigned char>(byte)))
+            letters = true;
+        else if (byte != ' ' && byte != '\n' && byte != '\r')
+            return false;
+    }
+    return letters;
+}
+
 QString GuiSampleComposition::compositionText() const
 {
     QString text;
@@ -729,8 +749,9 @@ void GuiSampleComposition::onSaveToFileClicked()
 {
     const char *const key = "SampleComposition/Composition/lastSaveDirectory";
     QSettings settings;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Sample Composition File"),
-        settings.value(QLatin1String(key), QDir::currentPath()).toString(), QLatin1String(compositionFilter));
+    const QString path = GuiSaveFileName::ask(this, QStringLiteral("Save Sample Composition File"),
+        settings.value(QLatin1String(key), QDir::currentPath()).toString(), QLatin1String(compositionFilter),
+        QStringLiteral("SMP"));
     if (path.isEmpty())
         return;
     settings.setValue(QLatin1String(key), QFileInfo(path).absolutePath());
@@ -759,6 +780,10 @@ void GuiSampleComposition::onReadFromFileClicked()
         return;
     if (filter == QLatin1String(threeLetterSequenceFilter) || filter == QLatin1String(oneLetterSequenceFilter))
         readSequenceData(data, filter == QLatin1String(threeLetterSequenceFilter));
+    else if (isSequenceFile(path, data))
+        // The sequence files the program writes hold one-letter codes, and the
+        // sequence dialog reads them so by default.
+        readSequenceData(data, false);
     else
         readCompositionText(QTextCodec::codecForLocale()->toUnicode(data));
 }

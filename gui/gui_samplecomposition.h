@@ -155,6 +155,9 @@ private:
     // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.
     QString compositionText() const;
     void readSequenceData(const QByteArray &data, bool threeLetter);
+    // A file offered under the composition filter that is a sequence: named
+    // ".SEQ", or not named ".SMP" and holding letters and blanks only.
+    static bool isSequenceFile(const QString &path, const QByteArray &data);
     // The residues of a one-letter text that the counts take, in its order and
     // upper case; with convertCysteines each pair of cysteines is one blank
     // (one CY2) at the place of its first, and an odd one stays a cysteine.

@@ -701,11 +701,69 @@ private slots:
         QCOMPARE(counts(), QString("ALA=1 CYS=1 GLY=1"));
     }
 
+    // The save dialogs add the extension their filter shows, so that the open dialogs list the file again.
+    void savedFilesGetTheExtensionOfTheirFilter_data()
+    {
+        QTest::addColumn<bool>("sequence");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("composition") << false << "bsa"
+                                     << "bsa.SMP";
+        QTest::newRow("composition, a dot in the name") << false << "Tris 0.1 M"
+                                                        << "Tris 0.1 M.SMP";
+        QTest::newRow("composition, its extension typed") << false << "bsa.smp"
+                                                          << "bsa.smp";
+        QTest::newRow("sequence") << true << "bsa"
+                                  << "bsa.SEQ";
+    }
+    void savedFilesGetTheExtensionOfTheirFilter()
+    {
+        QFETCH(bool, sequence);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        typeAll("ALA=2");
+        m_f->answerer.answerFileDialog(dir.filePath(typed));
+        if (sequence) {
+            page()->aminoAcidSequenceDialog()->qtSequenceEdit->setPlainText("ACDE");
+            page()->aminoAcidSequenceDialog()->qtSaveToFile->click();
+        } else {
+            widget<QPushButton>("qtSaveCompositionFile")->click();
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { written });
+        QCOMPARE(m_f->answerer.seen().size(), 1); // nothing to replace, nothing asked
+    }
+
+    // "Read Composition from File" reads the sequence files the program writes, named or not, under its first filter.
+    void compositionReadTakesTheProgramsSequenceFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("with its extension") << "bsa.SEQ";
+        QTest::newRow("without an extension") << "bsa";
+    }
+    void compositionReadTakesTheProgramsSequenceFiles()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        page()->aminoAcidSequenceDialog()->qtSequenceEdit->setPlainText("ACDEC");
+        m_f->answerer.answerFileDialog(dir.filePath("bsa.SEQ"));
+        page()->aminoAcidSequenceDialog()->qtSaveToFile->click();
+        QVERIFY(name == "bsa.SEQ" || QFile::rename(dir.filePath("bsa.SEQ"), dir.filePath(name)));
+        m_f->answerer.clear();
+        m_f->answerer.answerFileDialog(dir.filePath(name));
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=1 ASP=1 CYS=2 GLU=1"));
+        QCOMPARE(m_f->answerer.seen().size(), 1); // the file dialog only
+    }
+
     void aCompositionFileThatCannotBeWrittenIsReported()
     {
         typeAll("ALA=1");
-        m_f->answerer.answerFileDialog("/dev/full");
-        m_f->answerer.answerMessageBox(QMessageBox::Yes); // the file dialog's "replace?"
+        // A composition file whose every write fails: a link to the full device.
+        QTemporaryDir dir;
+        QVERIFY(QFile::link("/dev/full", dir.filePath("full.SMP")));
+        m_f->answerer.answerFileDialog(dir.filePath("full.SMP"));
+        m_f->answerer.answerMessageBox(QMessageBox::Yes); // "replace?"
         widget<QPushButton>("qtSaveCompositionFile")->click();
         QVERIFY2(m_f->answerer.texts().last().contains("could not be written completely"),
             qPrintable(m_f->answerer.texts().join('|')));
