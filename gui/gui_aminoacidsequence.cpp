@@ -20,8 +20,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTextBlockFormat>
-#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
 #include <cmath>
 
 namespace {
@@ -143,16 +143,17 @@ void GuiAminoAcidSequence::onFontSizeChanged(int value)
 void GuiAminoAcidSequence::refreshVerticalCounter(int rowCount)
 {
     const GuiWaitCursor busy;
-    qtVCounter->clear();
-    QTextCursor cursor(qtVCounter->document());
-    QTextBlockFormat right;
-    right.setAlignment(Qt::AlignRight);
+    // One text in one edit: a block inserted at a time lays the counter out again each time.
+    QString labels;
     for (int i = 0; i <= rowCount; ++i) {
         if (i > 0)
-            cursor.insertBlock();
-        cursor.setBlockFormat(right);
-        cursor.insertText(QString::number(i * 100));
+            labels += QLatin1Char('\n');
+        labels += QString::number(i * GuiAminoAcidSequenceEdit::residuesPerRow);
     }
+    qtVCounter->setPlainText(labels);
+    QTextOption right = qtVCounter->document()->defaultTextOption();
+    right.setAlignment(Qt::AlignRight);
+    qtVCounter->document()->setDefaultTextOption(right);
 }
 
 bool GuiAminoAcidSequence::readFile(QWidget *parent, const QString &path, QByteArray *data)

@@ -364,7 +364,6 @@ void GuiVornakel::loadSamplePage(int recordId)
             page->qtCalculateMr->setChecked(true);
             page->qtCalculateHydration->setChecked(true);
             page->showStoredComposition(record);
-            page->setSequence(record.sequence.toString());
             if (!vbarChosen)
                 qtVbarCompute->setChecked(true);
         }
