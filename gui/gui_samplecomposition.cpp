@@ -173,6 +173,9 @@ void GuiSampleComposition::initialize()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
+    // A click on a label or beside the fields leaves a count being typed: the
+    // focus comes to the page, the cell's editor commits, and the total counts it.
+    setFocusPolicy(Qt::ClickFocus);
 
     sequenceDialog = new GuiAminoAcidSequence(this);
     sequenceDialog->setDatabasePath(databasePath);
@@ -597,6 +600,9 @@ void GuiSampleComposition::clear()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
+    // A click on a label or beside the fields leaves a count being typed: the
+    // focus comes to the page, the cell's editor commits, and the total counts it.
+    setFocusPolicy(Qt::ClickFocus);
     aminoEndPka = 7.35;
     carboxylEndPka = 3.9;
     qtTitrableCarboxyl->setChecked(true);
