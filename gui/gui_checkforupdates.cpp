@@ -221,6 +221,7 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
     }
     if (!why.isEmpty()) {
         const QString text = QStringLiteral("The update check failed: %1").arg(why);
+        label->setText(QStringLiteral("The check of the Vornakel web site for updated versions failed."));
         qtBinaryVersion->setText(text);
         qtModuleVersion->setText(text);
         // A disabled frame greys its text; here only the buttons have nothing to do.
@@ -231,6 +232,7 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
         return;
     }
     m_manifest = QString::fromLatin1(bytes);
+    label->setText(QStringLiteral("The Vornakel web site was checked for updated versions."));
     ProcessManifest();
 }
 

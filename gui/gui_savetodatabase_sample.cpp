@@ -37,7 +37,7 @@ SqlSampleRecord GuiSaveToDatabase::sampleRecord() const
     SqlSampleRecord record;
     const QVariant null(QVariant::Double);
     const bool standard = w->qtVbarStandard->isChecked();
-    record.name = qtSampleName->currentText();
+    record.name = qtSampleName->currentText().trimmed();
     record.vbarDirect = w->qtVbarDirectEntry->isChecked() ? numberOrNull(w->qtSampleVbar->text()) : null;
     record.vbarStandard = standard ? QVariant(w->vbarStandardValue()->value()) : null;
     record.vbarStandardT = standard ? QVariant(w->vbarStandardValue()->temperature()) : null;

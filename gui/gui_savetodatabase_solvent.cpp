@@ -18,7 +18,7 @@ SqlSolventRecord GuiSaveToDatabase::solventRecord() const
     // A column whose source is not chosen is stored as NULL, also over an older value.
     const QVariant null(QVariant::Double);
     auto chosen = [&null](bool isChosen, const QVariant &value) { return isChosen ? value : null; };
-    record.name = qtSolventName->currentText();
+    record.name = qtSolventName->currentText().trimmed();
     record.pH = w->qtBufferpH->text();
     record.densityDirect = chosen(w->qtDensityDirectEntry->isChecked(), w->qtBufferDensity->text());
     record.viscosityDirect = chosen(w->qtViscosityDirectEntry->isChecked(), w->qtBufferViscosity->text());

@@ -115,6 +115,7 @@ private slots:
         QCOMPARE(dialog->qtBinaryVersion->text(), binary);
         QCOMPARE(dialog->qtModuleFrame->isEnabled(), modules.startsWith("Update"));
         QCOMPARE(dialog->qtBinaryFrame->isEnabled(), binary.startsWith("Download"));
+        QCOMPARE(dialog->label->text(), QString("The Vornakel web site was checked for updated versions."));
     }
 
     void aFailedManifestFetchIsReported_data()
@@ -134,6 +135,8 @@ private slots:
         QFETCH(QString, why);
         auto dialog = check(body, status);
         QVERIFY(dialog->qtModuleVersion->text().startsWith("The update check failed:"));
+        // The headline no longer says that the check is under way.
+        QCOMPARE(dialog->label->text(), QString("The check of the Vornakel web site for updated versions failed."));
         QVERIFY(dialog->qtBinaryVersion->text().contains(why));
         // The reason is legible (not greyed), and nothing can be fetched.
         QVERIFY(dialog->qtModuleVersion->isEnabled() && dialog->qtBinaryVersion->isEnabled());
