@@ -8,9 +8,14 @@
 #include "test_httpserver.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
+#include "test_processes.h"
 
+#include <QScopeGuard>
 #include <QtTest>
+
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -90,6 +95,9 @@ private slots:
         QTest::newRow("not installed") << QByteArray("Ghost,20990101,/s/modules/ghost_main.js") << none << none;
         QTest::newRow("repeated line") << QByteArray("Echo,20120102,/s/modules/e.js\n\nEcho,20120102,/s/modules/e.js\n")
                                        << "Update Echo to 20120102" << none;
+        QTest::newRow("one module file spelled three ways") << QByteArray(
+            "Echo,20120102,/s/modules/e.js\nEcho,20120102,/s/modules/./e.js\nEcho,20120102,/s/modules/x/../e.js")
+                                                            << "Update Echo to 20120102" << none;
         QTest::newRow("short lines") << QByteArray("Echo,20130101\nOther\n") << none << none;
         QTest::newRow("two modules") << QByteArray("Other,20120301,/s/modules/o.js\nEcho,20120201,/s/modules/e.js")
                                      << "Update Other to 20120301\nUpdate Echo to 20120201" << none;
@@ -214,7 +222,7 @@ private slots:
         QTest::newRow("throws") << echo + "throw new Error('half a file');" << QByteArray("text/plain")
                                 << "not a module script: Line #" << false;
         QTest::newRow("never ends") << echo + "while (true) {}" << QByteArray("text/plain")
-                                    << "not a module script: It did not finish" << true;
+                                    << "not a module script: The module inspector took longer than" << true;
         // Native work, where an engine cannot stop a script: 128 MiB in one string.
         QTest::newRow("takes too much memory")
             << echo + "var s = '0123456789abcdef'; for (var i = 0; i < 22; ++i) { s = s + s; s.indexOf('#'); }"
@@ -240,7 +248,7 @@ private slots:
         m->server.serve("/s/modules/echo_main.js", body, 200, contentType);
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
         AppQtScriptPlugin::setLoadTimeLimitMs(limit);
         AppQtScriptPlugin::setInspectionMemoryLimitMiB(memory);
         QCOMPARE(m->answerer.titles().first(), QString("Module Update"));
@@ -248,6 +256,50 @@ private slots:
         QVERIFY2(
             text.startsWith("1 of 1 modules could not be updated") && text.contains("\nEcho: ") && text.contains(why),
             qPrintable(text));
+        QCOMPARE(read(installed), old);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // While a module is inspected the dialog works on: it can be closed,
+    // which ends the inspection, and an inspector killed from outside is
+    // reported so.
+    void anInspectionLeavesTheDialogWorking_data()
+    {
+        QTest::addColumn<bool>("closed"); // else the inspector is killed
+        QTest::newRow("dialog closed") << true;
+        QTest::newRow("inspector killed from outside") << false;
+    }
+    void anInspectionLeavesTheDialogWorking()
+    {
+        QFETCH(bool, closed);
+        // A module that loops under a time limit that the test never waits for.
+        const int limit = AppQtScriptPlugin::loadTimeLimitMs();
+        const auto restore = qScopeGuard([limit] { AppQtScriptPlugin::setLoadTimeLimitMs(limit); });
+        AppQtScriptPlugin::setLoadTimeLimitMs(600000);
+        const QString entry = installEcho();
+        const QString installed = entry.section(',', 3);
+        const QString old = read(installed);
+        m->server.serve(
+            "/s/modules/echo_main.js", (TestModules::text("Echo", "20120102") + "while (true) {}").toUtf8());
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QList<pid_t> inspectors;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (inspectors = testChildren(getpid(), "vornakel_inspect")).size() == 1, 10000 * testSlowdown());
+        QVERIFY(QApplication::overrideCursor());
+        if (closed) {
+            dialog->reject();
+            dialog.reset();
+            QVERIFY(!testIsAlive(inspectors.first()));
+            QVERIFY(m->answerer.seen().isEmpty());
+        } else {
+            ::kill(inspectors.first(), SIGKILL);
+            QTRY_COMPARE(m->answerer.seen().size(), 1);
+            QVERIFY2(m->answerer.texts().first().endsWith("\nEcho: the download for " + installed
+                         + " was not installed: it is not a module script: The module inspector was ended from "
+                           "outside (Killed)."),
+                qPrintable(m->answerer.texts().first()));
+        }
         QCOMPARE(read(installed), old);
         QVERIFY(!QApplication::overrideCursor());
     }

@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTextEdit>
 #include <QtTest>
 #include <memory>
 
@@ -356,6 +357,28 @@ private slots:
         QVERIFY2(dialog.qtStatus->text().startsWith("From these files nothing was imported. ")
                 && (dialog.qtStatus->text().endsWith(" could not be read. Done.") || testSlowdown() > 1),
             qPrintable(dialog.qtStatus->text()));
+    }
+
+    // Mid-run, a close request of the window system leaves the dialog open
+    // (its Close button is off); once the run has ended it closes it.
+    void theDialogStaysOpenUntilItsRunHasEnded()
+    {
+        TestOldDatabase old;
+        QVERIFY(old.fill(old.phyconst(), "amino", 2) && old.fill(old.vornakel(), "Sample", 3));
+        GuiVornakelImporter dialog(m_db->path());
+        dialog.show();
+        QSignalSpy rejected(&dialog, &QDialog::rejected);
+        int asked = 0;
+        connect(dialog.qtResults, &QTextEdit::textChanged, &dialog, [&] {
+            if (asked++ == 0)
+                dialog.close();
+        });
+        dialog.importFiles({ old.phyconst(), old.vornakel() });
+        QVERIFY(asked > 0);
+        QVERIFY(rejected.isEmpty() && dialog.isVisible());
+        QVERIFY2(dialog.qtStatus->text().endsWith("Done."), qPrintable(dialog.qtStatus->text()));
+        QVERIFY(dialog.close());
+        QCOMPARE(rejected.size(), 1);
     }
 
     void theImportActionOpensTheDialogWiredToTheLists()
