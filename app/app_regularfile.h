@@ -12,6 +12,8 @@ namespace AppRegularFile {
 // creates it; a reader says itself that it cannot open it). Otherwise the
 // message that refuses the path, naming it and what it is.
 QString refusal(const QString &path);
+// As refusal(), for a file that is to be read: a link to nothing is refused too.
+QString readRefusal(const QString &path);
 
 } // namespace AppRegularFile
 

@@ -107,6 +107,7 @@ int main(int argc, char **argv)
         case SqlAccessReader::Outcome::Read:
             ++(result.warnings > 0 ? warned : clean);
             break;
+        case SqlAccessReader::Outcome::Stopped:
         case SqlAccessReader::Outcome::Failed:
             // The reader's own refusal names the table or the file; the rest stopped it.
             if (result.reason.startsWith(QLatin1String("the reader "))) {

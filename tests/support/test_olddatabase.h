@@ -40,15 +40,21 @@ public:
     static QString accessSample();
 
     // Damaged copies of that file, each of a kind the reader's driver
-    // crashes, aborts, loops or warns on.
+    // crashes, aborts, loops, warns or goes astray on; its one table,
+    // Monitor_Authenticate (one row), renamed to `table` (at most 20
+    // letters) when one is given, so that the import reads it.
     enum class Damage {
+        None,
         FlippedCatalogPage, // a bit of the catalog table's definition page
         TruncatedTail, // the last 2,000 bytes, amid the catalog's long values, cut off
         CorruptedLengthField, // the length of a property block in the catalog
         LoopingLongValues, // row offsets of the catalog's long-value page
         MissingLastPages, // the last two pages cut off: read, with warnings
+        DumpedProperties, // a property block of the catalog's: read, with a warning and a dump of its bytes
+        LostRow, // the row pointer of the table's one row: its definition counts a row none can read
+        UnreadableTable, // the table's definition page marked as another kind: its SELECT fails
     };
-    static bool writeDamagedAccessSample(Damage damage, const QString &path);
+    static bool writeDamagedAccessSample(Damage damage, const QString &path, const QString &table = QString());
 
     // Limits of the reader short enough for a test to wait for (in the
     // settings, which a test keeps apart with TestSettings).
