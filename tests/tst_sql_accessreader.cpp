@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 class TstSqlAccessReader : public QObject
 {
@@ -73,8 +74,9 @@ private slots:
                 qputenv("TMPDIR", temp);
         });
         qputenv("TMPDIR", m_dir.path().toLocal8Bit());
-        const QString file = m_dir.filePath("LOOPING.MDB");
-        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage::LoopingLongValues, file));
+        // A reader that writes would die of its broken pipe with the program anyway.
+        const QString file = m_dir.filePath("SILENT.MDB");
+        QVERIFY(::mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
         QProcess host;
         host.start(testBinaryDir() + "/bin/host_import", { file });
         QVERIFY(host.waitForStarted());
@@ -82,10 +84,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!(readers = testChildren(pid_t(host.processId()), "vornakel_accessreader")).isEmpty(),
             10000 * testSlowdown());
         const QStringList left = copyFolders();
-        QCOMPARE(left.size(), 1);
         ::kill(pid_t(host.processId()), SIGKILL);
         QVERIFY(host.waitForFinished());
         QTRY_VERIFY(!testIsAlive(readers.first()));
+        QCOMPARE(left.size(), 1);
         QCOMPARE(copyFolders(), left);
 
         TestDatabase db;
