@@ -219,9 +219,9 @@ private:
     // The chosen standard values of these sources shown as their dialogs' OK
     // makes them: taken to 20 C, then to the run temperature.
     void showStandardValues(std::initializer_list<Source> sources);
-    // A record list on its new-record entry, without a question or a load; its
-    // remembered entry stays.
-    void showNewRecordEntry(QComboBox *list);
+    // A record list naming no stored record, without a question or a load;
+    // its remembered entry stays.
+    void showNoRecord(QComboBox *list);
     // The Mr method "From Composition" in use, as its button shows it.
     void useMrFromComposition();
     // The computed hydration of the sample shown, or none; "Use computed

@@ -507,10 +507,14 @@ void GuiVornakel::showStoredFigure(GuiLineEdit *field, const QVariant &value)
     m_sources.endCorrection({});
 }
 
-void GuiVornakel::showNewRecordEntry(QComboBox *list)
+void GuiVornakel::showNoRecord(QComboBox *list)
 {
+    // A stored record's entry goes; no entry rather than the new-record one,
+    // which the person can then still choose to clear the tab.
+    if (list->currentIndex() <= 0)
+        return;
     const bool wasBlocked = list->blockSignals(true);
-    list->setCurrentIndex(0);
+    list->setCurrentIndex(-1);
     list->blockSignals(wasBlocked);
 }
 
@@ -558,7 +562,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
         showStoredFigure(qtBufferViscosity, record.vis);
     } else {
         clearSolventPage();
-        showNewRecordEntry(qtBufferName);
+        showNoRecord(qtBufferName);
         qtDensityDirectEntry->setChecked(true);
         qtViscosityDirectEntry->setChecked(true);
         qtBufferDensity->setText(columnText(record.rho));
@@ -587,7 +591,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
         m_loadingLinkedSample = wasLinked;
     } else {
         clearSamplePage();
-        showNewRecordEntry(qtSampleName);
+        showNoRecord(qtSampleName);
         qtStackComposition->setSampleName(qtSampleName->currentText());
         qtVbarDirectEntry->setChecked(true);
         qtSampleVbar->setText(columnText(record.vbar));
@@ -601,9 +605,15 @@ void GuiVornakel::loadExperimentPage(int recordId)
     if (record.resultsId >= 0) {
         loadResultsPage(record.resultsId);
     } else {
+        // The run has no results of its own: none of the record shown before
+        // stays, though the method the person views them by does.
         m_shownResults = ShownResults();
-        showNewRecordEntry(qtResultsName);
+        showNoRecord(qtResultsName);
+        const bool vbarMethod = qtVbarMethod->isChecked();
         clearResultsPage();
+        const QSignalBlocker vbarBlocker(qtVbarMethod);
+        const QSignalBlocker tellerBlocker(qtTellerMethod);
+        (vbarMethod ? qtVbarMethod : qtTellerMethod)->setChecked(true);
     }
 }
 
