@@ -49,8 +49,9 @@ class TstGuiVornakelRecords : public QObject
 
     // One step of a scenario on the window, as a person takes it:
     //   type F=V | click B | tab T | std B=V@T (a standard value through its dialog) | new (New Data Entry Form)
-    //   buffer N=C,N=C (composed on the buffer page, both figures computed, OK) | heavy P (P % D2O on the page)
-    //   counts R=N,R=N (the sample page, all three figures computed, OK) | save KIND=NAME[+sample+solvent+results]
+    //   buffer N=C,N=C (composed on the buffer page, both figures computed, OK; compose: the page left open)
+    //   heavy P (P % D2O on the page) | counts R=N,R=N (the sample page, all three figures computed, OK; residues:
+    //   the page left open) | save KIND=NAME[+sample+solvent+results] (pagesave: by the open page's button)
     //   ok (the page shown) | denaturant NAME | load LIST=NAME | restart | sql STATEMENT | answer (the next box gets
     //   OK)
     void step(const QString &step)
@@ -76,7 +77,7 @@ class TstGuiVornakelRecords : public QObject
             m_f->click(name);
         } else if (verb == "new") {
             m_f->window->actionNew_Data_Entry_Form->trigger();
-        } else if (verb == "buffer") {
+        } else if (verb == "buffer" || verb == "compose") {
             m_f->click("qtDensityCompute");
             buffer->qtCalculateViscosity->setChecked(true);
             for (const QString &component : arg.split(',')) {
@@ -87,13 +88,14 @@ class TstGuiVornakelRecords : public QObject
                 buffer->qtAddComponent->click();
                 buffer->qtAddedComponents->item(rows.first()->row(), 1)->setText(component.section('=', 1));
             }
-            buffer->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+            if (verb == "buffer")
+                buffer->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         } else if (verb == "heavy") {
             m_f->click("qtDensityCompute");
             buffer->qtHeavyWater->setChecked(true);
             buffer->qtWaterComposition->setValues(arg.toDouble(), 0, 0, 100 - arg.toDouble());
             buffer->qtButtonBox->button(QDialogButtonBox::Ok)->click();
-        } else if (verb == "counts") {
+        } else if (verb == "counts" || verb == "residues") {
             m_f->click("qtFromComposition");
             sample->qtCalculateMr->setChecked(true);
             for (const QString &entry : arg.split(',')) {
@@ -103,8 +105,9 @@ class TstGuiVornakelRecords : public QObject
                 sample->qtAminoAcids->item(rows.first()->row(), GuiSampleComposition::AminoCountColumn)
                     ->setText(entry.section('=', 1));
             }
-            sample->qtButtonBox->button(QDialogButtonBox::Ok)->click();
-        } else if (verb == "save") {
+            if (verb == "counts")
+                sample->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        } else if (verb == "save" || verb == "pagesave") {
             const QStringList parts = value.split('+');
             // Later: a box the save shows must find the answerer free.
             m_f->answerer.answerWith([name, parts](QWidget *w) {
@@ -127,10 +130,15 @@ class TstGuiVornakelRecords : public QObject
                     d->close();
                 });
             });
-            m_f->click(name == "sample"    ? "qtSampleSaveToDB"
-                    : name == "solvent"    ? "qtBufferSaveToDB"
-                    : name == "experiment" ? "qtExperimentSaveToDB"
-                                           : "qtResultsSaveToDB");
+            if (verb == "pagesave" && name == "sample")
+                sample->qtSaveToSampleDB->click();
+            else if (verb == "pagesave")
+                buffer->qtSaveToDatabase->click();
+            else
+                m_f->click(name == "sample"    ? "qtSampleSaveToDB"
+                        : name == "solvent"    ? "qtBufferSaveToDB"
+                        : name == "experiment" ? "qtExperimentSaveToDB"
+                                               : "qtResultsSaveToDB");
         } else if (verb == "ok") {
             if (m_f->window->stackedWidget->currentWidget() == sample)
                 sample->qtButtonBox->button(QDialogButtonBox::Ok)->click();
@@ -1012,6 +1020,110 @@ private slots:
             expected.removeAll(gone);
         changed = differences(expected, shown());
         QVERIFY2(changed.isEmpty(), qPrintable("edited: " + changed.join("; ")));
+    }
+
+    // The whole day of a newcomer: a buffer composed at 20 C, a run at 4 C linked to it, its sample and its results,
+    // the program started again and the run loaded. The Solvent tab shows the figures at 4 C the run was computed
+    // with, and s20,w is as before: s (eta/eta20,w)(1 - vbar20 rho20,w)/(1 - vbar rho) (Svedberg and Pedersen 1940),
+    // with water at 20 C 0.998234 g/ml and 0.01002 P and vbar20 = vbar + 4.25e-4 (20 - 4) (Durchschlag 1986). The
+    // linked results come back by name with their stored figures.
+    void linkedRunShowsTheSolventItWasSavedWith()
+    {
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps("buffer Sodium chloride=0.15; save solvent=NaCl150; tab qtTabSample; click qtVbarDirectEntry;"
+              "type qtSampleVbar=0.702; save sample=Lysozyme; tab qtTabExperiment; type qtSedEquilibriumTemp=4;"
+              "type qtSedEquilibriumMR=14305; type qtSedVelocityCoefficient=1.8; tab qtTabResults;"
+              "save results=Lysozyme shape; save experiment=Lysozyme 4C+sample+solvent+results");
+        QVERIFY(!QTest::currentTestFailed());
+        const QString viscosity = m_f->text("qtBufferViscosity"), ffo = m_f->text("qtVbarffo");
+        const double hand = 1.8e-13 * (m_f->number("qtBufferViscosity") / 0.01002)
+            * (1 - (0.702 + 4.25e-4 * 16) * 0.998234) / (1 - 0.702 * m_f->number("qtBufferDensity"));
+        QVERIFY2(std::fabs(m_f->number("qtExperimentResultsS") / hand - 1) < 1e-4,
+            qPrintable(m_f->text("qtExperimentResultsS")));
+
+        steps("restart; load qtExperimentName=Lysozyme 4C");
+        QVERIFY2(std::fabs(m_f->number("qtExperimentResultsS") / hand - 1) < 1e-4,
+            qPrintable(m_f->text("qtExperimentResultsS")));
+        QCOMPARE(m_f->text("qtBufferViscosity"), viscosity);
+        m_f->showTab("qtTabResults");
+        QVERIFY2(m_f->widget<QComboBox>("qtResultsName")->currentText().endsWith("  Lysozyme shape"),
+            qPrintable(m_f->widget<QComboBox>("qtResultsName")->currentText()));
+        QCOMPARE(m_f->text("qtVbarffo"), ffo);
+    }
+
+    // A save started from a composition page stores what the page shows, as its OK hands it to the tabs: the same
+    // row as the save from the tab after OK.
+    void pageSaveStoresWhatThePageShows_data()
+    {
+        QTest::addColumn<QString>("compose");
+        QTest::addColumn<QString>("tab");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("the buffer page") << "compose Sodium chloride=0.15"
+                                         << "qtTabSolvent"
+                                         << "buffer";
+        QTest::newRow("the sample page") << "residues ALA=12,ARG=11,GLY=12,LYS=6,TRP=6"
+                                         << "qtTabSample"
+                                         << "sample";
+    }
+    void pageSaveStoresWhatThePageShows()
+    {
+        QFETCH(QString, compose);
+        QFETCH(QString, tab);
+        QFETCH(QString, table);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        const QString kind = table == "buffer" ? "solvent" : "sample";
+        steps(compose + "; pagesave " + kind + "=From page; ok; tab qtTabExperiment; tab " + tab + "; save " + kind
+            + "=From tab");
+        QVERIFY(!QTest::currentTestFailed());
+        const QString columns = table == "buffer"
+            ? "densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard, densityStandardT, "
+              "viscosityStandardT, computeDensity, computeViscosity, pH, isHeavyWater, D2O, D2O18, H2O18, H2O"
+            : "VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, calcHydration, useDenaturant, sk, "
+              "pkaamino, pkacarboxl, pH, nMer, aminoSequence";
+        const auto row = [&](const QString &name) {
+            QStringList values;
+            for (const QString &column : columns.split(", "))
+                values << column + '='
+                        + m_f->db.value(QString("SELECT quote(%1) FROM %2 WHERE name = '%3'").arg(column, table, name))
+                              .toString();
+            return values;
+        };
+        const QStringList fromPage = row("From page");
+        QVERIFY2(!fromPage.filter(QRegularExpression("^comput|^calcVBar")).join(' ').contains("NULL"),
+            qPrintable(fromPage.join(' ')));
+        QCOMPARE(fromPage, row("From tab"));
+    }
+
+    // A solvent whose component was deleted since it was saved keeps its stored figures; computing it says which
+    // component is missing and gives no figures without it.
+    void missingComponentIsNamedWhenComputed()
+    {
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps("buffer Sodium chloride=0.15,Glycerol=1; save solvent=Mixed;"
+              "sql UPDATE BufferComponent SET active = 0 WHERE name = 'Glycerol'; restart; load qtBufferName=Mixed");
+        const QString density = m_f->text("qtBufferDensity"), viscosity = m_f->text("qtBufferViscosity");
+        m_f->answerer.clear();
+        steps("tab qtTabSolvent; click qtDensityCompute; ok");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(
+            boxes.contains("cannot be computed") && boxes.contains("Missing record: 'Glycerol'"), qPrintable(boxes));
+        QCOMPARE(m_f->text("qtBufferDensity"), density);
+        QCOMPARE(m_f->text("qtBufferViscosity"), viscosity);
+    }
+
+    // The shipped denaturants have no binding figures: choosing one says that the vbar is not corrected for it.
+    void denaturantWithoutDataSaysSo()
+    {
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps("click qtFromComposition; click qtUseDefinedDenaturant; denaturant Guanidine hydrochloride");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(boxes.contains("no data for the denaturant 'Guanidine hydrochloride'")
+                && boxes.contains("vbar is not corrected"),
+            qPrintable(boxes));
     }
 
     // As a new user: an experiment and its results saved, the program closed and started again, both
