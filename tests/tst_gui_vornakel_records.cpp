@@ -1062,9 +1062,10 @@ private slots:
         QTest::newRow("the buffer page") << "compose Sodium chloride=0.15"
                                          << "qtTabSolvent"
                                          << "buffer";
-        QTest::newRow("the sample page") << "residues ALA=12,ARG=11,GLY=12,LYS=6,TRP=6"
-                                         << "qtTabSample"
-                                         << "sample";
+        QTest::newRow("the sample page")
+            << "tab qtTabExperiment; tab qtTabSample; residues ALA=12,ARG=11,GLY=12,LYS=6,TRP=6"
+            << "qtTabSample"
+            << "sample";
     }
     void pageSaveStoresWhatThePageShows()
     {
