@@ -9,6 +9,7 @@
 #include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
+#include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
 
@@ -885,18 +886,28 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
 void GuiBufferComponents::onSaveToFileClicked()
 {
     const QString folder = QSettings().value(QLatin1String(lastSaveDirectoryKey), QDir::currentPath()).toString();
-    // A name typed without an extension gets ".buf", or the open dialog's
-    // filter would hide the file just written.
-    QFileDialog dialog(this, QStringLiteral("Save Buffer Composition File"), folder, QLatin1String(fileFilter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("buf"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString fileName = dialog.selectedFiles().constFirst();
+    const QString fileName = GuiSaveFileName::ask(
+        this, QStringLiteral("Save Buffer Composition File"), folder, QLatin1String(fileFilter), QStringLiteral("buf"));
     if (fileName.isEmpty())
         return;
     QSettings().setValue(QLatin1String(lastSaveDirectoryKey), QFileInfo(fileName).absolutePath());
-    writeCompositionFile(fileName);
+    if (!writeCompositionFile(fileName) || !qtHeavyWater->isChecked() || qtWaterComposition->isPure())
+        return;
+    // The file keeps the form older files and other programs read: components
+    // only. The water is not lost without a word.
+    QStringList water;
+    const QPair<const char *, double> isotopes[] = { { "D2O", qtWaterComposition->D2O() },
+        { "D2O18", qtWaterComposition->D2O18() }, { "H2O18", qtWaterComposition->H2O18() } };
+    for (const auto &isotope : isotopes) {
+        if (isotope.second > 0)
+            water << QStringLiteral("%1 % %2").arg(AppNumber::toText(100 * isotope.second), isotope.first);
+    }
+    QMessageBox::warning(this, QLatin1String(title),
+        QStringLiteral("%1 holds the buffer's components only: a buffer composition file has no place for its water "
+                       "(%2). Read back, it is a buffer in ordinary water; the solvent saved in the database keeps "
+                       "its water.")
+            .arg(QFileInfo(fileName).fileName(), water.join(QStringLiteral(", "))),
+        QMessageBox::Ok);
 }
 
 bool GuiBufferComponents::writeCompositionFile(const QString &fileName)

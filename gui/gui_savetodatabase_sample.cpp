@@ -44,7 +44,7 @@ SqlSampleRecord GuiSaveToDatabase::sampleRecord() const
     const bool vbarFromPage = m_startedFromPage && page->qtCalculateVbar->isChecked()
         && AppNumber::fromText(page->qtCalculatedVBar->text(), &computedVbar) && computedVbar > 0;
     const bool standard = !vbarFromPage && w->qtVbarStandard->isChecked();
-    record.name = qtSampleName->currentText();
+    record.name = qtSampleName->currentText().trimmed();
     record.vbarDirect
         = !vbarFromPage && w->qtVbarDirectEntry->isChecked() ? numberOrNull(w->qtSampleVbar->text()) : null;
     record.vbarStandard = standard ? QVariant(w->vbarStandardValue()->value()) : null;

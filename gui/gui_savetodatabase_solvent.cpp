@@ -18,7 +18,7 @@ SqlSolventRecord GuiSaveToDatabase::solventRecord() const
     // A column whose source is not chosen is stored as NULL, also over an older value.
     const QVariant null(QVariant::Double);
     auto chosen = [&null](bool isChosen, const QVariant &value) { return isChosen ? value : null; };
-    record.name = qtSolventName->currentText();
+    record.name = qtSolventName->currentText().trimmed();
     record.pH = w->qtBufferpH->text();
     // A figure counts as computed only while the Solvent tab takes it from the
     // page: a Cancel on the page can check a calculation again after the person

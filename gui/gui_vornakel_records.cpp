@@ -107,10 +107,8 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, SqlRe
     const bool wasBlocked = list->blockSignals(true);
     // Ten thousand entries in one step, without an item object each.
     auto *model = qobject_cast<GuiRecordListModel *>(list->model());
-    if (!model) {
-        model = new GuiRecordListModel(list);
-        list->setModel(model);
-    }
+    if (!model)
+        model = GuiRecordListModel::showIn(list);
     list->clear();
     list->addItem(QIcon(), first, QVariant());
     if (!list->property(lastRecordProperty).isValid())
@@ -366,7 +364,6 @@ void GuiVornakel::loadSamplePage(int recordId)
             page->qtCalculateMr->setChecked(true);
             page->qtCalculateHydration->setChecked(true);
             page->showStoredComposition(record);
-            page->setSequence(record.sequence.toString());
             if (!vbarChosen)
                 qtVbarCompute->setChecked(true);
         }

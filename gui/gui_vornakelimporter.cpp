@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 
 namespace {
@@ -185,7 +186,7 @@ void GuiVornakelImporter::Import()
         QPushButton *close = buttonBox->button(QDialogButtonBox::Close);
         close->setEnabled(false);
         qtStatus->setText(QStringLiteral("Importing..."));
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         qtImport->setEnabled(false);
 
         importFiles(m_sourceFiles);
@@ -200,6 +201,8 @@ void GuiVornakelImporter::Import()
 QStringList GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
 {
     m_warnings.clear();
+    m_importing = true;
+    const auto ended = qScopeGuard([this] { m_importing = false; });
     SqlImportDb engine(m_databasePath, this);
     connect(&engine, &SqlImportDb::sigStatus, this, &GuiVornakelImporter::UpdateStatus, Qt::DirectConnection);
     connect(&engine, &SqlImportDb::sigResults, this, &GuiVornakelImporter::UpdateResults, Qt::DirectConnection);
@@ -273,13 +276,22 @@ QString GuiVornakelImporter::summary(const SqlImportDb &engine)
 void GuiVornakelImporter::UpdateStatus(const QString &message)
 {
     qtStatus->setText(message);
-    QCoreApplication::processEvents();
+    // Repainted, but no key or click reaches the dialog mid-run.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void GuiVornakelImporter::UpdateResults(const QString &message)
 {
     qtResults->append(message);
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void GuiVornakelImporter::reject()
+{
+    // A close request of the window system is no input that waits: the
+    // dialog stays until its run has ended.
+    if (!m_importing)
+        QDialog::reject();
 }
 
 void GuiVornakelImporter::showWarning(const QString &, const QString &text)

@@ -365,7 +365,7 @@ QString SqlImportDb::accessCopy(const QString &path)
     if (known != m_accessCopies.constEnd())
         return known.value();
     if (!m_copyFolder)
-        m_copyFolder.reset(new QTemporaryDir);
+        m_copyFolder = std::make_unique<SqlAccessReader::CopyFolder>();
     QString copy = m_copyFolder->filePath(QStringLiteral("%1.sqlite").arg(m_accessCopies.size() + 1));
     emit sigStatus(QStringLiteral("Reading %1").arg(QDir::toNativeSeparators(path)));
     const SqlAccessReader::Result read = m_copyFolder->isValid()

@@ -582,6 +582,38 @@ private slots:
         QVERIFY(QFile::exists(m_f->settings.path() + "/noextension.buf"));
     }
 
+    // A buffer composition file has no place for the water: saving a buffer in heavy water says so.
+    void aWaterTheFileCannotHoldIsNamedWhenSaving_data()
+    {
+        QTest::addColumn<bool>("heavy");
+        QTest::addColumn<double>("d2o");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("ordinary water") << false << 50.0 << "";
+        QTest::newRow("heavy water box on, no isotope") << true << 0.0 << "";
+        QTest::newRow("half D2O") << true << 50.0
+                                  << "bufB.buf holds the buffer's components only: a buffer composition file has no "
+                                     "place for its water (50 % D2O). Read back, it is a buffer in ordinary water; "
+                                     "the solvent saved in the database keeps its water.";
+    }
+    void aWaterTheFileCannotHoldIsNamedWhenSaving()
+    {
+        QFETCH(bool, heavy);
+        QFETCH(double, d2o);
+        QFETCH(QString, said);
+        openPage();
+        add("Sodium chloride", "0.15");
+        m_page->qtHeavyWater->setChecked(true);
+        m_page->qtWaterComposition->qtD2OBox->setValue(d2o);
+        m_page->qtHeavyWater->setChecked(heavy);
+        m_f->answerer.clear();
+        m_f->answerer.answerFileDialog(m_f->settings.path() + "/bufB.buf");
+        m_page->qtSaveToFile->click();
+        QCOMPARE(boxes().join('|'), said);
+        QFile file(m_f->settings.path() + "/bufB.buf");
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("Sodium chloride\t0.15\tmolar\n")); // the form older files have
+    }
+
     void solventRecordLoads()
     {
         QVERIFY(m_f->sql("INSERT INTO buffer (id, name, computeDensity, isHeavyWater, D2O, D2O18, H2O18, H2O) "
