@@ -1,4 +1,5 @@
 #include "app/app_number.h"
+#include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
@@ -9,6 +10,7 @@
 #include "test_log.h"
 #include "test_mainwindow.h"
 
+#include <QClipboard>
 #include <QPushButton>
 #include <QtTest>
 #include <cmath>
@@ -52,8 +54,8 @@ class TstGuiVornakelRecords : public QObject
     //   buffer N=C,N=C (composed on the buffer page, both figures computed, OK; compose: the page left open)
     //   heavy P (P % D2O on the page) | counts R=N,R=N (the sample page, all three figures computed, OK; residues:
     //   the page left open) | save KIND=NAME[+sample+solvent+results] (pagesave: by the open page's button)
-    //   ok (the page shown) | denaturant NAME | load LIST=NAME | restart | sql STATEMENT | answer (the next box gets
-    //   OK)
+    //   paste SEQUENCE (into the sequence dialog, disulfides made, OK) | ok (the page shown) | denaturant NAME | load
+    //   LIST=NAME | restart | sql STATEMENT | answer (the next box gets OK)
     void step(const QString &step)
     {
         const QString verb = step.section(' ', 0, 0), arg = step.section(' ', 1);
@@ -139,6 +141,19 @@ class TstGuiVornakelRecords : public QObject
                         : name == "solvent"    ? "qtBufferSaveToDB"
                         : name == "experiment" ? "qtExperimentSaveToDB"
                                                : "qtResultsSaveToDB");
+        } else if (verb == "paste") {
+            m_f->click("qtFromComposition");
+            sample->qtCalculateMr->setChecked(true);
+            m_f->answerer.answerWith([arg](QWidget *w) {
+                auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
+                QVERIFY(dialog);
+                QApplication::clipboard()->setText(arg);
+                dialog->qtPaste->click();
+                dialog->accept();
+            });
+            m_f->answerer.answerMessageBox(QMessageBox::Yes); // the cysteines become disulfides
+            sample->findChild<QPushButton *>("qtEditAASequence")->click();
+            sample->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         } else if (verb == "ok") {
             if (m_f->window->stackedWidget->currentWidget() == sample)
                 sample->qtButtonBox->button(QDialogButtonBox::Ok)->click();
@@ -171,10 +186,11 @@ class TstGuiVornakelRecords : public QObject
     }
 
     // Every figure, choice and source the tabs and the two composition pages show.
-    // A source button counts as its tab shows it: the tab presses its remembered buttons again.
+    // A source button counts as its tab shows it: the tab presses its remembered buttons again; the Results tab
+    // shows its figures once it is shown.
     QStringList shown() const
     {
-        for (const char *tab : { "qtTabExperiment", "qtTabSample", "qtTabSolvent", "qtTabExperiment" })
+        for (const char *tab : { "qtTabResults", "qtTabSample", "qtTabSolvent", "qtTabExperiment" })
             m_f->showTab(tab);
         QStringList texts;
         for (const char *name : { "qtSampleVbar", "qtBufferDensity", "qtBufferViscosity", "qtBufferpH",
@@ -200,7 +216,8 @@ class TstGuiVornakelRecords : public QObject
         for (const QAbstractButton *box : { static_cast<const QAbstractButton *>(sample->qtMakeOligomer),
                  static_cast<const QAbstractButton *>(sample->qtUseDefinedDenaturant) })
             texts << box->objectName() + '=' + (box->isChecked() ? "on" : "off");
-        texts << "denaturant=" + sample->denaturant();
+        texts << "denaturant=" + sample->denaturant() << "sequence=" + sample->sequenceToStore()
+              << "sequence dialog=" + sample->aminoAcidSequenceDialog()->qtSequenceEdit->toPlainText();
         const auto *buffer = m_f->widget<GuiBufferComponents>("qtStackBufferComponents");
         for (const QGroupBox *box : { buffer->qtCalculateDensity, buffer->qtCalculateViscosity, buffer->qtHeavyWater })
             texts << box->objectName() + '=' + (box->isChecked() ? "on" : "off");
@@ -947,6 +964,12 @@ private slots:
                 + "type qtSedEquilibriumTemp=20; type qtSedVelocityTemp=10; type qtSedVelocityCoefficient=4.2;"
                   "type qtSedVelocityConcentration=5; type qtSedVelocityK=0.02; save experiment=Run"
             << "load qtExperimentName=Run" << warmer << QStringList();
+        // The mature hen egg-white lysozyme chain (Canfield 1963) pasted, its eight cysteines made disulfides.
+        QTest::newRow("lysozyme pasted with its disulfides")
+            << "paste kvfgrcelaa amkrhgldny rgyslgnwvc aakfesnfnt qatnrntdgs tdygilqins rwwcndgrtp gsrnlcnipc "
+               "sallssdita svncakkivs dgngmnawva wrnrckgtdv qawirgcrl; tab qtTabResults; click qtHydrateComputed;"
+               "save sample=HEWL"
+            << "load qtSampleName=HEWL" << warmer << QStringList();
         QTest::newRow("a run's own k over its sample's") << typed
                 + "tab qtTabSample; type qtSampleVbar=0.72; save sample=Lyso; tab qtTabExperiment;"
                   "type qtSedVelocityCoefficient=1.9; type qtSedVelocityConcentration=5; type qtSedVelocityK=0.02;"
