@@ -400,9 +400,9 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         } else {
             query.prepare(QStringLiteral(
                 "UPDATE experiment SET name = :name, Tc = :Tc, RPM = :RPM, sigma = :sigma, sstart = :sstart, mgml = "
-                ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, sk = :sk, calculatedBy = "
-                ":calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = :results_id, active = "
-                ":active WHERE id = :bufId"));
+                ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, sk = :sk, "
+                "calculatedBy = :calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = "
+                ":results_id, active = :active WHERE id = :bufId"));
             query.bindValue(QStringLiteral(":bufId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
