@@ -173,6 +173,9 @@ void GuiSampleComposition::initialize()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
+    // A click on a label or beside the fields leaves a count being typed: the
+    // focus comes to the page, the cell's editor commits, and the total counts it.
+    setFocusPolicy(Qt::ClickFocus);
 
     sequenceDialog = new GuiAminoAcidSequence(this);
     sequenceDialog->setDatabasePath(databasePath);
@@ -386,6 +389,15 @@ void GuiSampleComposition::onDenaturantClicked(QListWidgetItem *item)
     if (!item)
         return;
     denaturantId = item->data(DenaturantIdRole).toString();
+    // Without its binding figures a denaturant changes nothing: the person
+    // must not take the vbar shown for one corrected for it.
+    SqlReferenceRecords records(database);
+    SqlReferenceRecords::Denaturant denaturant;
+    if (records.load(denaturantId.toLongLong(), &denaturant) && (denaturant.v3.isNull() || denaturant.g3.isNull()))
+        QMessageBox::information(this, QStringLiteral("Vornakel"),
+            QStringLiteral("There are no data for the denaturant '%1' (its v3 and g3 are not given in the reference "
+                           "data).\n\nThe vbar is not corrected for it.")
+                .arg(item->text()));
     computeValues();
 }
 
@@ -597,6 +609,9 @@ void GuiSampleComposition::clear()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
+    // A click on a label or beside the fields leaves a count being typed: the
+    // focus comes to the page, the cell's editor commits, and the total counts it.
+    setFocusPolicy(Qt::ClickFocus);
     aminoEndPka = 7.35;
     carboxylEndPka = 3.9;
     qtTitrableCarboxyl->setChecked(true);
@@ -649,6 +664,22 @@ void GuiSampleComposition::onClearClicked()
     qtTotalAminos->clear();
     clearTableColumn(qtAminoAcids, AminoCountColumn);
     clearTableColumn(qtConjugates, ConjugateAmountColumn);
+    // Nor may a denaturant, an oligomer or a pH the page no longer shows go
+    // into the next save.
+    {
+        const QSignalBlocker checkBlocker(qtUseDefinedDenaturant);
+        qtUseDefinedDenaturant->setChecked(false);
+    }
+    qtDenaturants->clearSelection();
+    qtDenaturants->setEnabled(false);
+    denaturantId.clear();
+    {
+        const QSignalBlocker oligomerBlocker(qtMakeOligomer);
+        qtMakeOligomer->setChecked(false);
+    }
+    qtOligomerN->setText(QStringLiteral("2"));
+    qtOligomerN->setEnabled(false);
+    qtpH->clear();
     forgetSequence();
 }
 

@@ -595,6 +595,7 @@ SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
     record.vis = numberOrNull(w->qtBufferViscosity->text());
     record.mp = numberOrNull(w->qtSedEquilibriumMR->text());
     record.mb = numberOrNull(w->qtExperimentResultsMb->text());
+    record.k = numberOrNull(w->qtSedVelocityK->text());
     const GuiVornakel::MrMethod method = w->mrCalculationMethod();
     record.calculatedBy = method == GuiVornakel::MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
         : method == GuiVornakel::MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")

@@ -752,6 +752,32 @@ private slots:
         QCOMPARE(counts(), QString("ALA=3 CY2=2 CYS=1 LYS=1"));
     }
 
+    // A count typed into a cell is in the total once the cell is left, wherever the person clicks next.
+    void theTotalCountsTheLastCellWhenItIsLeft_data()
+    {
+        QTest::addColumn<QString>("clicked");
+        QTest::newRow("a label") << "labelTotal";
+        QTest::newRow("beside the fields") << "";
+        QTest::newRow("another cell") << "qtAminoAcids";
+    }
+    void theTotalCountsTheLastCellWhenItIsLeft()
+    {
+        QFETCH(QString, clicked);
+        typeAll("ALA=500 GLY=47");
+        auto *table = widget<QTableWidget>("qtAminoAcids");
+        QApplication::setActiveWindow(m_f->window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_f->window.get()));
+        table->setCurrentItem(cell("LYS"));
+        table->editItem(cell("LYS"));
+        QTest::keyClicks(QApplication::focusWidget(), "36");
+        QCOMPARE(text("qtTotalAminos"), QString("547"));
+        if (clicked == "qtAminoAcids")
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(cell("ALA")).center());
+        else
+            QTest::mouseClick(clicked.isEmpty() ? page() : widget(clicked), Qt::LeftButton, {}, QPoint(1, 1));
+        QCOMPARE(text("qtTotalAminos"), QString("583"));
+    }
+
     void compositionFileRoundTrip()
     {
         QTemporaryDir dir;
