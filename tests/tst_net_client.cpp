@@ -20,11 +20,11 @@
 
 namespace {
 
-QByteArray echoRequest(const QByteArray &value, const QByteArray &closing = "</VORNAKEL>")
+QByteArray echoRequest(const QByteArray &value)
 {
     return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Echo\" VERSION=\"1\"/><EXECUTE FUNCTION=\"echo\">"
            "<INPUT NAME=\"x\" VALUE=\""
-        + value + "\"/></EXECUTE>" + closing;
+        + value + "\"/></EXECUTE></VORNAKEL>";
 }
 
 QByteArray echoModuleRequest(const QByteArray &calls)
@@ -150,8 +150,10 @@ void TestNetClient::cutsTheStreamIntoMessages_data()
     QTest::newRow("two with a line feed") << echoRequest("1") + "\n" + echoRequest("2") + "\n"
                                           << QStringList { "1", "2" };
     QTest::newRow("two back to back") << echoRequest("1") + echoRequest("2") << QStringList { "1", "2" };
+    // The end tag is written as its start tag, as XML wants it.
     QTest::newRow("lower-case closing tag")
-        << echoRequest("1", "</vornakel>") + echoRequest("2", "</VorNakel>") << QStringList { "1", "2" };
+        << echoRequest("1").replace("VORNAKEL", "vornakel") + echoRequest("2").replace("VORNAKEL", "VorNakel")
+        << QStringList { "1", "2" };
     QTest::newRow("text before the message") << "junk\n" + echoRequest("1") << QStringList { "1" };
     QTest::newRow("non-ASCII attribute") << echoRequest("Gr\xc3\xb6\xc3\x9f"
                                                         "e \xe2\x9c\x93")
@@ -414,8 +416,8 @@ void TestNetClient::theConnectionCapFitsTheFilesTheProcessMayOpen()
 {
     rlimit original {};
     QCOMPARE(getrlimit(RLIMIT_NOFILE, &original), 0);
-    if (original.rlim_max != RLIM_INFINITY && original.rlim_max < 2048)
-        QSKIP("The hard limit on open files is too low to lower the soft one under the cap and raise it again");
+    if (original.rlim_cur != RLIM_INFINITY && original.rlim_cur < 256)
+        QSKIP("The limit on open files is already below the one this test sets");
     rlimit low = original;
     low.rlim_cur = 256;
     QCOMPARE(setrlimit(RLIMIT_NOFILE, &low), 0);
@@ -423,12 +425,12 @@ void TestNetClient::theConnectionCapFitsTheFilesTheProcessMayOpen()
     rlimit now {};
     getrlimit(RLIMIT_NOFILE, &now);
     setrlimit(RLIMIT_NOFILE, &original);
-    // Every connection the cap lets in can be accepted: the files open already,
-    // and those the cap allows, stay below the process's limit.
+    // The limit is the process's, set at program start: the server leaves it
+    // as it is, and takes no more connections than the files it may still open.
+    QCOMPARE(qint64(now.rlim_cur), qint64(256));
     const int open = QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
-    QCOMPARE(m_processor->connectionBudget().maxConnections, 1023);
-    QVERIFY2(now.rlim_cur == RLIM_INFINITY || open + 1023 < qint64(now.rlim_cur),
-        qPrintable(QString("%1 open, limit %2").arg(open).arg(qint64(now.rlim_cur))));
+    const int cap = m_processor->connectionBudget().maxConnections;
+    QVERIFY2(cap > 0 && open + cap < 256, qPrintable(QString("%1 open, cap %2").arg(open).arg(cap)));
 }
 
 void TestNetClient::holdsBackTheRequestsOfAClientThatDoesNotRead()

@@ -15,10 +15,11 @@ class DataPluginExecInfo;
 
 // One request message answered call by call, so that a long request can give
 // way to the event loop between its calls. The answer text grows as the calls
-// run. A request that cannot be run (more calls than a request may hold, a
-// module that is not loaded, inputs nested too deep) runs none, and one whose
-// answer would grow too large stops; each is answered with one ScriptError
-// output that says why, as a failed call is answered.
+// run. A request that cannot be run (text that is not well-formed XML, more
+// calls than a request may hold, a module that is not loaded, inputs nested
+// too deep) runs none, and one whose answer would grow too large stops; each
+// is answered with one ScriptError output that says why, as a failed call is
+// answered.
 class XmlRequestJob
 {
 public:
@@ -41,8 +42,14 @@ public:
     QByteArray answerBytes() const { return m_answer; }
 
     // The answer to a request that was not read at all: one ScriptError
-    // output with the text, under a MODULE element with empty attributes.
-    static QByteArray refusal(const QString &text);
+    // output with the text, under a MODULE element with empty attributes, or
+    // after `start` (the root's start tag and a MODULE element) when given.
+    static QByteArray refusal(const QString &text, const QByteArray &start = QByteArray());
+    // Why a request over `limit` bytes is refused; `closing`: and that its
+    // connection is closed.
+    static QString tooLarge(int limit, bool closing);
+    // Why a request whose input ended before its closing tag is refused.
+    static QString noClosingTag();
 
 private:
     Q_DISABLE_COPY(XmlRequestJob)
