@@ -273,10 +273,16 @@ void XmlMessageProcessor::readClientData(const QString &xml, quint64 clientId)
     if (!clientConnection(clientId))
         return;
     // A client hands out its next message only once this one is answered.
-    delete m_jobs.take(clientId);
-    m_jobs.insert(clientId, new XmlRequestJob(xml, m_manager, true, [this](const QString &message, int level) {
+    auto *job = new XmlRequestJob(xml, m_manager, true, [this](const QString &message, int level) {
         emit sigLog(message, level);
-    }));
+    });
+    delete m_jobs.take(clientId);
+    m_jobs.insert(clientId, job);
+    // The answer's first bytes go out before any call runs. A client that
+    // closed its connection answers them with a reset, so that it is found
+    // gone before its first call; a client that only ended its input reads
+    // them as the start of its answer.
+    clientConnection(clientId)->send(job->takeAnswerStart());
     scheduleCalls();
 }
 

@@ -197,11 +197,17 @@ void XmlRequestJob::refuse(const QString &text)
     appendOutput(&error);
 }
 
+QByteArray XmlRequestJob::takeAnswerStart()
+{
+    m_startTaken = true;
+    return m_head;
+}
+
 void XmlRequestJob::finish()
 {
     m_done = true;
     XmlMessage::release(m_calls);
-    m_answer = m_head + m_outputs + kTail;
+    m_answer = (m_startTaken ? QByteArray() : m_head) + m_outputs + kTail;
     m_outputs.clear();
     if (m_trace)
         m_log(QString::fromUtf8(m_answer), AppLog::Verbose);

@@ -38,8 +38,11 @@ public:
     bool step();
     // The whole answer text once step() has returned false.
     QString answer() const { return QString::fromUtf8(m_answer); }
-    // The same as UTF-8, as it goes out.
+    // The same as UTF-8, as it goes out: what takeAnswerStart() did not take.
     QByteArray answerBytes() const { return m_answer; }
+    // The first bytes of the answer (its root's start tag and the MODULE
+    // element), known before any call runs; answerBytes() then leaves them out.
+    QByteArray takeAnswerStart();
 
     // The answer to a request that was not read at all: one ScriptError
     // output with the text, under a MODULE element with empty attributes, or
@@ -73,6 +76,7 @@ private:
     QByteArray m_outputs; // UTF-8, half the memory of the text
     bool m_refused = false;
     bool m_done = false;
+    bool m_startTaken = false;
     QByteArray m_answer;
 };
 
