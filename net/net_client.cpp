@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -124,6 +126,11 @@ void NetClient::initialize()
     if (flags < 0 || ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK) < 0)
         qCWarning(lcNet) << "Cannot take over connection" << m_socketDescriptor << std::strerror(errno);
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &kSystemSendBuffer, sizeof kSystemSendBuffer);
+    // An answer leaves in two writes (its start before the calls run, the
+    // rest after): the second must not wait for the client to acknowledge
+    // the first, which a client may put off for tens of milliseconds.
+    const int noDelay = 1;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     m_readable = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     m_writable = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
     m_writable->setEnabled(false);
