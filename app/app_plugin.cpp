@@ -1,15 +1,14 @@
 #include "app/app_plugin.h"
 
+#include "app/app_helperrunner.h"
+#include "app/app_inspectorcontract.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_scriptglobals.h"
 #include "app/app_scriptobject.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QScriptEngine>
 #include <QScriptProgram>
 #include <QScriptSyntaxCheckResult>
@@ -155,11 +154,11 @@ QString identityText(const QScriptValue &value)
     return value.toString();
 }
 
-int s_loadTimeLimitMs = 5000;
+int s_loadTimeLimitMs = AppInspectorContract::defaultTimeMs;
 // What the evaluation of a downloaded module may take beside the empty engine.
-int s_inspectionMemoryMiB = 256;
-// How long the inspector process may take to start and read the text.
-const int kInspectorStartMs = 30000;
+int s_inspectionMemoryMiB = AppInspectorContract::defaultMemoryMiB;
+// What is kept of the inspector's answer: a name and a version, percent-encoded.
+const int kInspectorOutputBytes = 1024 * 1024;
 
 // A module file's text: its bytes up to the first NUL, one character per byte.
 QString moduleText(QByteArray bytes)
@@ -226,77 +225,61 @@ void AppQtScriptPlugin::setInspectionMemoryLimitMiB(int mib)
     s_inspectionMemoryMiB = mib;
 }
 
-bool AppQtScriptPlugin::inspect(
-    const QByteArray &bytes, const QString &fileName, QString *name, QString *version, QString *why)
+void AppQtScriptPlugin::inspect(
+    const QByteArray &bytes, const QString &fileName, QObject *context, const Inspected &done)
 {
     const QString text = moduleText(bytes);
     const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(text);
     if (check.state() == QScriptSyntaxCheckResult::Error) {
-        *why = QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber());
-        return false;
+        const QString why
+            = QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber());
+        QMetaObject::invokeMethod(
+            context, [done, why]() { done(QString(), QString(), why); }, Qt::QueuedConnection);
+        return;
     }
     // An engine stops a script only between its statements; time spent in its
     // native code (building a huge string, say) runs on, and so does the
     // memory it takes. A process of its own is ended at the limit whatever it
     // does, and its memory is capped.
-    const QString program = QCoreApplication::applicationDirPath() + QLatin1String("/vornakel_inspect");
-    QProcess inspector;
-    inspector.setProcessChannelMode(QProcess::SeparateChannels);
-    inspector.setStandardErrorFile(QProcess::nullDevice());
-    inspector.start(program, { QString::number(s_inspectionMemoryMiB), fileName });
-    if (!inspector.waitForStarted(kInspectorStartMs)) {
-        *why = QStringLiteral("The module inspector %1 could not be started: %2")
-                   .arg(QDir::toNativeSeparators(program), inspector.errorString());
-        return false;
-    }
-    inspector.write(text.toUtf8());
-    inspector.closeWriteChannel();
-    // The clock starts once the inspector has the text and is about to evaluate it.
-    const QDeadlineTimer starting(kInspectorStartMs);
-    while (!inspector.canReadLine() && inspector.state() == QProcess::Running && !starting.hasExpired())
-        inspector.waitForReadyRead(int(qMax<qint64>(1, starting.remainingTime())));
-    const bool ready = inspector.readLine() == "ready\n";
-    if (ready && !inspector.waitForFinished(s_loadTimeLimitMs)) {
-        inspector.kill();
-        inspector.waitForFinished();
-        *why = QStringLiteral("It did not finish evaluating within %1 s.").arg(seconds(s_loadTimeLimitMs));
-        return false;
-    }
-    if (!ready || inspector.exitStatus() != QProcess::NormalExit || inspector.exitCode() != 0) {
-        if (inspector.state() != QProcess::NotRunning) {
-            inspector.kill();
-            inspector.waitForFinished();
+    auto *runner = new AppHelperRunner(context);
+    QObject::connect(runner, &AppHelperRunner::ended, context, [runner, done]() {
+        runner->deleteLater();
+        const AppHelperRunner::Result ran = runner->result();
+        if (ran.ending != AppHelperRunner::Ending::Finished || ran.exitCode != int(AppInspectorContract::Exit::Done)) {
+            done(QString(), QString(), QStringLiteral("The module inspector %1.").arg(ran.how()));
+            return;
         }
-        *why = QStringLiteral("Evaluating it ended abnormally; a module may take at most %1 MiB of memory.")
-                   .arg(s_inspectionMemoryMiB);
-        return false;
-    }
-    const QList<QByteArray> lines = inspector.readAll().split('\n');
-    const auto value = [](const QByteArray &line) {
-        const QByteArray payload = QByteArray::fromPercentEncoding(line.mid(1));
-        if (line.startsWith('n'))
-            return AppNumber::toText(payload.toDouble());
-        if (line.startsWith('s')) {
-            // An empty name is still a name.
-            QString text = QString::fromUtf8(payload);
-            if (text.isNull())
-                text = QLatin1String("");
-            return text;
+        const QList<QByteArray> lines = ran.output.split('\n');
+        const auto value = [](const QByteArray &line) {
+            const QByteArray payload = QByteArray::fromPercentEncoding(line.mid(1));
+            if (line.startsWith('n'))
+                return AppNumber::toText(payload.toDouble());
+            if (line.startsWith('s')) {
+                // An empty name is still a name.
+                QString text = QString::fromUtf8(payload);
+                if (text.isNull())
+                    text = QLatin1String("");
+                return text;
+            }
+            return QString();
+        };
+        if (lines.value(0) == AppInspectorContract::errorLine) {
+            done(QString(), QString(), QString::fromUtf8(QByteArray::fromPercentEncoding(lines.value(1))));
+            return;
         }
-        return QString();
-    };
-    if (lines.value(0) == "error") {
-        *why = QString::fromUtf8(QByteArray::fromPercentEncoding(lines.value(1)));
-        return false;
-    }
-    const QString identity[2] = { value(lines.value(1)), value(lines.value(2)) };
-    if (lines.value(0) != "ok" || identity[0].isNull() || identity[1].isNull()) {
-        *why = QStringLiteral("One or more necessary module entry points are missing.");
-        return false;
-    }
-    *name = identity[0];
-    *version = identity[1];
-    return true;
+        const QString name = value(lines.value(1));
+        const QString version = value(lines.value(2));
+        if (lines.value(0) != AppInspectorContract::okLine || name.isNull() || version.isNull()) {
+            done(QString(), QString(), QStringLiteral("One or more necessary module entry points are missing."));
+            return;
+        }
+        done(name, version, QString());
+    });
+    AppHelperRunner::Limits limits;
+    limits.timeMs = s_loadTimeLimitMs;
+    limits.memoryMiB = s_inspectionMemoryMiB;
+    limits.outputBytes = kInspectorOutputBytes;
+    runner->start(QLatin1String(AppInspectorContract::program), { fileName }, limits, text.toUtf8());
 }
 
 AppQtScriptPlugin::AppQtScriptPlugin(QString const &databaseName, QObject *parent)

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class AppScriptObject;
 class QScriptEngine;
 
@@ -103,11 +105,11 @@ public:
     // of its own ("vornakel_inspect" beside the program) that no database
     // object and no other module can be reached from: they evaluate within
     // the load time limit and the inspection memory limit, and
-    // getModuleName() and getModuleVersion() answer. The two answers on
-    // success, else why not. Waits for the answer, at most the time limit
-    // once the inspector has started.
-    static bool inspect(
-        const QByteArray &bytes, const QString &fileName, QString *name, QString *version, QString *why);
+    // getModuleName() and getModuleVersion() answer. `done` gets the two
+    // answers, or why not (`why` empty on success), once and later, while the
+    // program works on; unless `context` goes first, which ends the inspection.
+    using Inspected = std::function<void(const QString &name, const QString &version, const QString &why)>;
+    static void inspect(const QByteArray &bytes, const QString &fileName, QObject *context, const Inspected &done);
 
 public slots:
     bool load(QString const &path) override;

@@ -1,14 +1,12 @@
 // vornakel_inspect: evaluates the text of a module file in a process of its
-// own and reports the module's name and version, for the update check. A
-// downloaded script may loop, or spend its time and memory in the engine's
-// native code, where the engine cannot stop it; a process can be ended, and
-// its memory is capped here. Nothing of the program is reachable from it.
-//
-// Usage: vornakel_inspect MEMORY_MIB FILE_NAME, with the module text (UTF-8)
-// on standard input. Writes "ready" once the text is read and the cap set, so
-// that the caller's clock covers the evaluation alone; then "ok" and two
-// values (the name and the version), or "error" and why. Each value is one
-// line: "s" and a string, "n" and a number, or "-" for none; percent-encoded.
+// own and reports the module's name and version, for the update check (its
+// arguments and answers: app/app_inspectorcontract.h). A downloaded script may
+// loop, or spend its time and memory in the engine's native code, where the
+// engine cannot stop it; a process can be ended, and the runner that starts
+// it limits its time. Nothing of the program is reachable from it.
+
+#include "app/app_helperlimits.h"
+#include "app/app_inspectorcontract.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -18,10 +16,6 @@
 #include <QScriptValue>
 
 #include <cstdio>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -41,15 +35,6 @@ QByteArray identity(const QScriptValue &value)
     return 's' + line(value.toString());
 }
 
-// The address space in use now, in bytes.
-rlim_t addressSpace()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    return rlim_t(statm.readAll().split(' ').value(0).toULongLong()) * rlim_t(sysconf(_SC_PAGESIZE));
-}
-
 void write(const QByteArray &bytes)
 {
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
@@ -60,16 +45,14 @@ void write(const QByteArray &bytes)
 
 int main(int argc, char **argv)
 {
-    // Ends with the program that asked, whatever becomes of it.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    using namespace AppInspectorContract;
     QCoreApplication app(argc, argv);
-    if (argc != 3)
-        return 2;
-    const rlim_t memory = rlim_t(QByteArray(argv[1]).toULongLong()) * 1024 * 1024;
-    const QString fileName = QString::fromLocal8Bit(argv[2]);
+    if (argc != 2)
+        return int(Exit::Usage);
+    const QString fileName = QString::fromLocal8Bit(argv[1]);
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly))
-        return 2;
+        return int(Exit::Usage);
     const QString text = QString::fromUtf8(in.readAll());
 
     QScriptEngine engine;
@@ -78,10 +61,7 @@ int main(int argc, char **argv)
     for (const char *global : { "m_db", "m_query", "m_query2", "m_plot" })
         engine.globalObject().setProperty(QLatin1String(global), QScriptValue(QScriptValue::NullValue));
     // From here on, what the script takes counts against the cap.
-    const rlimit cap { addressSpace() + memory, addressSpace() + memory };
-    if (memory > 0 && setrlimit(RLIMIT_AS, &cap) != 0)
-        return 2;
-    write("ready\n");
+    AppHelperLimits::capMemoryFromHere();
 
     engine.evaluate(QScriptProgram(text, fileName, 1));
     QByteArray values[2];
@@ -92,12 +72,12 @@ int main(int argc, char **argv)
         engine.clearExceptions();
     }
     if (engine.hasUncaughtException()) {
-        write("error\n"
+        write(QByteArray(errorLine) + '\n'
             + line(QStringLiteral("Line #%1: %2")
                        .arg(engine.uncaughtExceptionLineNumber())
                        .arg(engine.uncaughtException().toString())));
-        return 0;
+        return int(Exit::Done);
     }
-    write("ok\n" + values[0] + values[1]);
-    return 0;
+    write(QByteArray(okLine) + '\n' + values[0] + values[1]);
+    return int(Exit::Done);
 }

@@ -1,6 +1,7 @@
 #include "gui/gui_aminoacidsequence.h"
 
 #include "app/app_regularfile.h"
+#include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 
 #include <QDate>
@@ -19,8 +20,8 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
-#include <QTextBlockFormat>
-#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
 #include <cmath>
 
 namespace {
@@ -142,16 +143,17 @@ void GuiAminoAcidSequence::onFontSizeChanged(int value)
 void GuiAminoAcidSequence::refreshVerticalCounter(int rowCount)
 {
     const GuiWaitCursor busy;
-    qtVCounter->clear();
-    QTextCursor cursor(qtVCounter->document());
-    QTextBlockFormat right;
-    right.setAlignment(Qt::AlignRight);
+    // One text in one edit: a block inserted at a time lays the counter out again each time.
+    QString labels;
     for (int i = 0; i <= rowCount; ++i) {
         if (i > 0)
-            cursor.insertBlock();
-        cursor.setBlockFormat(right);
-        cursor.insertText(QString::number(i * 100));
+            labels += QLatin1Char('\n');
+        labels += QString::number(i * GuiAminoAcidSequenceEdit::residuesPerRow);
     }
+    qtVCounter->setPlainText(labels);
+    QTextOption right = qtVCounter->document()->defaultTextOption();
+    right.setAlignment(Qt::AlignRight);
+    qtVCounter->document()->setDefaultTextOption(right);
 }
 
 bool GuiAminoAcidSequence::readFile(QWidget *parent, const QString &path, QByteArray *data)
@@ -220,9 +222,9 @@ void GuiAminoAcidSequence::onReadFromFileClicked()
 void GuiAminoAcidSequence::onSaveToFileClicked()
 {
     QSettings settings;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Amino Acid Sequence"),
+    const QString path = GuiSaveFileName::ask(this, QStringLiteral("Save Amino Acid Sequence"),
         settings.value(QLatin1String(saveDirectoryKey), QDir::currentPath()).toString(),
-        QStringLiteral("Amino Acid Sequence (*.SEQ)"));
+        QStringLiteral("Amino Acid Sequence (*.SEQ)"), QStringLiteral("SEQ"));
     if (path.isEmpty())
         return;
     settings.setValue(QLatin1String(saveDirectoryKey), QFileInfo(path).absolutePath());

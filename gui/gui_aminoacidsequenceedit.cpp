@@ -80,7 +80,7 @@ void GuiAminoAcidSequenceEdit::insertFromMimeData(QMimeData const *source)
     QString text = source->text();
     text.remove(QLatin1Char(' '));
     QMimeData kept;
-    kept.setText(filtered(text));
+    kept.setText(inRows(filtered(text)));
     QTextEdit::insertFromMimeData(&kept);
 }
 
@@ -116,6 +116,18 @@ void GuiAminoAcidSequenceEdit::onContentsChange(int position, int, int added)
     }
 }
 
+QString GuiAminoAcidSequenceEdit::inRows(const QString &residues)
+{
+    QString rows;
+    rows.reserve(residues.size() + residues.size() / residuesPerRow + 1);
+    for (int i = 0; i < residues.size(); i += residuesPerRow) {
+        if (i > 0)
+            rows += QLatin1Char('\n');
+        rows += residues.midRef(i, residuesPerRow);
+    }
+    return rows;
+}
+
 QString GuiAminoAcidSequenceEdit::sequence() const
 {
     return toPlainText().remove(QLatin1Char('\n'));
@@ -144,10 +156,13 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
         changed.setPosition(from);
         changed.setPosition(end, QTextCursor::KeepAnchor);
         const QString added = changed.selectedText();
+        // The row breaks stay for the reflow below: a text that lost them
+        // would stand as one line, whose layout grows with its square.
         QString wanted;
+        wanted.reserve(added.size());
         for (const QChar c : added) {
             const QString upper = QString(c).toUpper();
-            if (m_oneLetter.contains(upper))
+            if (c == QChar::ParagraphSeparator || m_oneLetter.contains(upper))
                 wanted += upper;
         }
         if (wanted != added) {
@@ -173,19 +188,13 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
             even = false;
             break;
         }
-    if (!even || doc->lastBlock().length() - 1 > residuesPerRow) {
+    // A typed line break leaves a row short or an empty last one: the reflow removes it.
+    const int last = doc->lastBlock().length() - 1;
+    if (!even || last > residuesPerRow || (last == 0 && doc->blockCount() > 1)) {
         QTextCursor tail(doc);
         tail.setPosition(block.position());
         tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        const QString residues = tail.selectedText().remove(QChar::ParagraphSeparator);
-        QString rows;
-        rows.reserve(residues.size() + residues.size() / residuesPerRow + 1);
-        for (int i = 0; i < residues.size(); i += residuesPerRow) {
-            if (i > 0)
-                rows += QLatin1Char('\n');
-            rows += residues.mid(i, residuesPerRow);
-        }
-        tail.insertText(rows);
+        tail.insertText(inRows(tail.selectedText().remove(QChar::ParagraphSeparator)));
     }
     m_changed = false;
 
@@ -286,7 +295,7 @@ void GuiAminoAcidSequenceEdit::setSequenceFromFile(QByteArray const &data, bool 
                 i = end;
             }
         }
-        setPlainText(result);
+        setPlainText(inRows(result));
     }
     if (missed.isEmpty())
         return;

@@ -38,6 +38,8 @@ public:
     // The residues without the row breaks the field shows them in.
     QString sequence() const;
     static constexpr int residuesPerRow = 100;
+    // Residues as the field holds them: one line per row of residuesPerRow.
+    static QString inRows(const QString &residues);
     int rowCount() const { return m_rowCount; }
 
 public slots:

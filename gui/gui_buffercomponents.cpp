@@ -9,6 +9,7 @@
 #include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
+#include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
 
@@ -548,6 +549,17 @@ void GuiBufferComponents::compute()
     namespace Calc = AppCalculationContract;
     if (!m_calculations)
         return;
+    // Computed without a component, the figures would be another buffer's
+    // (pure water's, when it was the only one) under this buffer's name.
+    if (!m_missingComponents.isEmpty() && (qtCalculateDensity->isChecked() || qtCalculateViscosity->isChecked())) {
+        QMessageBox::warning(this, QLatin1String(title),
+            QStringLiteral("The density and viscosity of this solvent cannot be computed: its composition depends on "
+                           "a record which was not found in the database!\n\nMissing record: '%1'\n\nThe figures "
+                           "shown are those stored with the solvent.")
+                .arg(m_missingComponents.join(QStringLiteral("', '"))),
+            QMessageBox::Ok);
+        return;
+    }
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
 
@@ -677,6 +689,31 @@ double GuiBufferComponents::calculatedViscosity() const
     return wholeFigure(qtCorrectedViscosity);
 }
 
+QVariant GuiBufferComponents::densityAt20() const
+{
+    double value = 0.0;
+    return AppNumber::fromText(qtDensity->text(), &value) ? QVariant(wholeFigure(qtDensity)) : QVariant();
+}
+
+QVariant GuiBufferComponents::viscosityAt20() const
+{
+    double value = 0.0;
+    return AppNumber::fromText(qtViscosity->text(), &value) ? QVariant(wholeFigure(qtViscosity)) : QVariant();
+}
+
+void GuiBufferComponents::showStoredFigure(QLineEdit *field, const QVariant &value)
+{
+    double figure = 0.0;
+    if (!AppNumber::fromText(value.toString(), &figure)) {
+        field->setText(QString());
+        field->setProperty(shownFigureProperty, QVariant());
+        return;
+    }
+    field->setText(AppNumber::toText(figure));
+    field->setProperty(AppKeys::lastValue, AppNumber::toText(figure));
+    field->setProperty(shownFigureProperty, field->text());
+}
+
 // State, OK and Cancel
 
 QHash<int, GuiBufferComponents::SavedState::ComponentPair> GuiBufferComponents::shownComponents() const
@@ -756,6 +793,7 @@ void GuiBufferComponents::restoreToLastSavedState()
 
 void GuiBufferComponents::clear()
 {
+    m_missingComponents.clear();
     m_savedState.clear();
     restoreToLastSavedState();
 }
@@ -826,14 +864,21 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
                     + name + QStringLiteral("'"),
                 QMessageBox::Ok);
         }
+        m_missingComponents = missing;
         showComponents(components);
         saveCurrentState();
         fitAddedColumns();
+        // The figures the solvent was saved with, at 20 C (also those of
+        // older records, which say nothing of their temperature).
+        if (qtCalculateDensity->isChecked())
+            showStoredFigure(qtDensity, solvent.computedDensity);
+        if (qtCalculateViscosity->isChecked())
+            showStoredFigure(qtViscosity, solvent.computedViscosity);
     }
-    // The figures are the loaded buffer's at the page's temperature, so that
-    // saving it again stores its own density, not the one shown before.
+    // Shown at the page's temperature, so that saving it again stores its own
+    // figures, not those shown before.
     showWaterWhereUnchecked();
-    compute();
+    correctBoth();
 }
 
 // Buffer composition file
@@ -841,18 +886,28 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
 void GuiBufferComponents::onSaveToFileClicked()
 {
     const QString folder = QSettings().value(QLatin1String(lastSaveDirectoryKey), QDir::currentPath()).toString();
-    // A name typed without an extension gets ".buf", or the open dialog's
-    // filter would hide the file just written.
-    QFileDialog dialog(this, QStringLiteral("Save Buffer Composition File"), folder, QLatin1String(fileFilter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("buf"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return;
-    const QString fileName = dialog.selectedFiles().constFirst();
+    const QString fileName = GuiSaveFileName::ask(
+        this, QStringLiteral("Save Buffer Composition File"), folder, QLatin1String(fileFilter), QStringLiteral("buf"));
     if (fileName.isEmpty())
         return;
     QSettings().setValue(QLatin1String(lastSaveDirectoryKey), QFileInfo(fileName).absolutePath());
-    writeCompositionFile(fileName);
+    if (!writeCompositionFile(fileName) || !qtHeavyWater->isChecked() || qtWaterComposition->isPure())
+        return;
+    // The file keeps the form older files and other programs read: components
+    // only. The water is not lost without a word.
+    QStringList water;
+    const QPair<const char *, double> isotopes[] = { { "D2O", qtWaterComposition->D2O() },
+        { "D2O18", qtWaterComposition->D2O18() }, { "H2O18", qtWaterComposition->H2O18() } };
+    for (const auto &isotope : isotopes) {
+        if (isotope.second > 0)
+            water << QStringLiteral("%1 % %2").arg(AppNumber::toText(100 * isotope.second), isotope.first);
+    }
+    QMessageBox::warning(this, QLatin1String(title),
+        QStringLiteral("%1 holds the buffer's components only: a buffer composition file has no place for its water "
+                       "(%2). Read back, it is a buffer in ordinary water; the solvent saved in the database keeps "
+                       "its water.")
+            .arg(QFileInfo(fileName).fileName(), water.join(QStringLiteral(", "))),
+        QMessageBox::Ok);
 }
 
 bool GuiBufferComponents::writeCompositionFile(const QString &fileName)
@@ -995,6 +1050,8 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
     }
     if (!complaints.isEmpty())
         QMessageBox::warning(this, QLatin1String(title), GuiComplaints::text(complaints), QMessageBox::Ok);
+    // The buffer is now the file's, whatever the loaded solvent lacked.
+    m_missingComponents.clear();
     compute();
 }
 

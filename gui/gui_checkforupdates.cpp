@@ -13,6 +13,7 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
@@ -220,6 +221,7 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
     }
     if (!why.isEmpty()) {
         const QString text = QStringLiteral("The update check failed: %1").arg(why);
+        label->setText(QStringLiteral("The check of the Vornakel web site for updated versions failed."));
         qtBinaryVersion->setText(text);
         qtModuleVersion->setText(text);
         // A disabled frame greys its text; here only the buttons have nothing to do.
@@ -230,6 +232,7 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
         return;
     }
     m_manifest = QString::fromLatin1(bytes);
+    label->setText(QStringLiteral("The Vornakel web site was checked for updated versions."));
     ProcessManifest();
 }
 
@@ -245,6 +248,8 @@ void GuiCheckForUpdates::ProcessManifest()
     }
     lines.removeDuplicates();
     m_localVersions.removeDuplicates();
+    // A module's file however the manifest spells its path ("./x", "a/../x"): fetched and inspected once.
+    QSet<QString> moduleFiles;
     qtBinaryVersion->clear();
     qtModuleVersion->clear();
 
@@ -271,6 +276,10 @@ void GuiCheckForUpdates::ProcessManifest()
             qtBinaryFrame->setEnabled(true);
             m_binary = line;
         } else {
+            const QString local = localModulePath(line.section(QLatin1Char(','), 2));
+            if (!local.isEmpty() && moduleFiles.contains(name + QLatin1Char('\n') + local))
+                continue;
+            moduleFiles.insert(name + QLatin1Char('\n') + local);
             QString text = qtModuleVersion->text();
             if (!text.isEmpty())
                 text += QLatin1Char('\n');
@@ -398,7 +407,7 @@ void GuiCheckForUpdates::fetchNextModule()
     finishModules();
 }
 
-QString GuiCheckForUpdates::refusal(QNetworkReply *reply, const QByteArray &body, const QString &line, ModuleFile kind)
+QString GuiCheckForUpdates::refusal(QNetworkReply *reply, const QByteArray &body, ModuleFile kind)
 {
     if (body.isEmpty())
         return QStringLiteral("the server sent nothing.");
@@ -408,17 +417,6 @@ QString GuiCheckForUpdates::refusal(QNetworkReply *reply, const QByteArray &body
     const QString type = reply->header(QNetworkRequest::ContentTypeHeader).toString();
     if (type.startsWith(QLatin1String("text/html"), Qt::CaseInsensitive) || body.trimmed().startsWith('<'))
         return QStringLiteral("the server sent an HTML page, not a module.");
-    QString name;
-    QString version;
-    QString why;
-    if (!AppQtScriptPlugin::inspect(body, reply->url().path(), &name, &version, &why))
-        return QStringLiteral("it is not a module script: %1").arg(why);
-    const QString wantedName = line.section(QLatin1Char(','), 0, 0);
-    const QString wantedVersion = line.section(QLatin1Char(','), 1, 1);
-    if (name != wantedName || version != wantedVersion) {
-        return QStringLiteral("it is the module %1 version %2, not %3 version %4.")
-            .arg(name, version, wantedName, wantedVersion);
-    }
     return QString();
 }
 
@@ -426,17 +424,38 @@ void GuiCheckForUpdates::onUpdateFinished(
     QNetworkReply *reply, const QString &line, const QString &target, ModuleFile kind)
 {
     reply->deleteLater();
-    const QString nativeTarget = QDir::toNativeSeparators(target);
     QString why = failure(reply);
     if (!why.isEmpty()) {
-        moduleFailed(line, QStringLiteral("unable to download %1: %2").arg(nativeTarget, why));
+        moduleFailed(line, QStringLiteral("unable to download %1: %2").arg(QDir::toNativeSeparators(target), why));
         fetchNextModule();
         return;
     }
     const QByteArray body = reply->readAll();
-    why = refusal(reply, body, line, kind);
+    why = refusal(reply, body, kind);
+    if (!why.isEmpty() || kind != ModuleFile::Script) {
+        install(line, target, body, why);
+        return;
+    }
+    // Inspected while the dialog works on: it can be closed meanwhile, which ends the inspection.
+    AppQtScriptPlugin::inspect(body, reply->url().path(), this,
+        [this, line, target, body](const QString &name, const QString &version, const QString &problem) {
+            const QString wantedName = line.section(QLatin1Char(','), 0, 0);
+            const QString wantedVersion = line.section(QLatin1Char(','), 1, 1);
+            QString why;
+            if (!problem.isEmpty())
+                why = QStringLiteral("it is not a module script: %1").arg(problem);
+            else if (name != wantedName || version != wantedVersion)
+                why = QStringLiteral("it is the module %1 version %2, not %3 version %4.")
+                          .arg(name, version, wantedName, wantedVersion);
+            install(line, target, body, why);
+        });
+}
+
+void GuiCheckForUpdates::install(const QString &line, const QString &target, const QByteArray &body, const QString &why)
+{
     if (!why.isEmpty()) {
-        moduleFailed(line, QStringLiteral("the download for %1 was not installed: %2").arg(nativeTarget, why));
+        moduleFailed(line,
+            QStringLiteral("the download for %1 was not installed: %2").arg(QDir::toNativeSeparators(target), why));
         fetchNextModule();
         return;
     }
@@ -449,7 +468,7 @@ void GuiCheckForUpdates::onUpdateFinished(
     }
     file.write(body);
     if (!file.commit()) {
-        moduleFailed(line, QStringLiteral("unable to write %1.").arg(nativeTarget));
+        moduleFailed(line, QStringLiteral("unable to write %1.").arg(QDir::toNativeSeparators(target)));
         QMessageBox::critical(this, QStringLiteral("Module Update"),
             QStringLiteral("Unable to update module:\n%1").arg(target), QMessageBox::Ok);
     }

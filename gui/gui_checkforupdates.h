@@ -58,8 +58,11 @@ private:
     enum class ModuleFile { None, Script, Page };
     ModuleFile installedFile(const QString &name, const QString &target) const;
     void onUpdateFinished(QNetworkReply *reply, const QString &line, const QString &target, ModuleFile kind);
-    // Why a module download may not replace its file; empty when it may.
-    static QString refusal(QNetworkReply *reply, const QByteArray &body, const QString &line, ModuleFile kind);
+    // Why a module download may not replace its file, as far as its reply
+    // shows; empty when it may (a script is inspected next).
+    static QString refusal(QNetworkReply *reply, const QByteArray &body, ModuleFile kind);
+    // Writes a module download to its file, or records `why` not; then the next module.
+    void install(const QString &line, const QString &target, const QByteArray &body, const QString &why);
     void moduleFailed(const QString &line, const QString &why);
     void fetchNextModule();
     void finishModules();

@@ -328,13 +328,27 @@ void GuiDataUpdate::showSave(Table table, bool show)
 
 void GuiDataUpdate::lockRecordFrame(bool lock)
 {
-    for (QWidget *w : std::initializer_list<QWidget *> { qtDataTable, qtRecordFirst, qtRecordLast, qtRecordNext,
-             qtRecordPrev, qtRecordSearch, qtDialogButtons, qtRecordAdd, qtRecordDelete })
+    m_frameLocked = lock;
+    // Close stays: it only hides the window, and the next opening leaves the edit.
+    for (QWidget *w : std::initializer_list<QWidget *> {
+             qtDataTable, qtRecordFirst, qtRecordLast, qtRecordNext, qtRecordPrev, qtRecordSearch, qtRecordAdd })
         w->setEnabled(!lock);
-    if (!lock) {
+    qtRecordDelete->setEnabled(!lock && m_listing.isValid());
+    if (lock) {
+        // An edit can always be cancelled: its Cancel is on the page.
+        widgetsOf(currentTable()).page->setEnabled(true);
+    } else {
         qtRecordAdd->setChecked(false);
         qtRecordDelete->setChecked(false);
     }
+}
+
+void GuiDataUpdate::offerShownRecord(bool shown)
+{
+    widgetsOf(currentTable()).page->setEnabled(shown);
+    // The name line then holds a message, no name to edit.
+    qtRecordName->setReadOnly(!shown);
+    qtRecordDelete->setEnabled(shown && !m_frameLocked);
 }
 
 void GuiDataUpdate::endEdit()
@@ -359,6 +373,8 @@ void GuiDataUpdate::showTable(Table table)
     // An edit left open when the window was closed must not be applied later
     // to whatever record the relisting shows.
     endEdit();
+    // A search of an earlier opening would take what is typed now as its continuation.
+    qtRecordSearch->clear();
     // Through "no entry", so that choosing the table already shown still relists it.
     qtDataTable->setCurrentIndex(-1);
     qtDataTable->setCurrentIndex(qtDataTable->findData(static_cast<int>(table)));
@@ -522,7 +538,7 @@ void GuiDataUpdate::onRecordSearchEdited(const QString &text)
         }
         qtRecordName->setText(QStringLiteral("No Matching Records"));
         clearRecordFields();
-        page->setEnabled(false);
+        offerShownRecord(false);
         return;
     }
     page->setEnabled(true);
@@ -542,6 +558,7 @@ void GuiDataUpdate::onRecordAddToggled(bool checked)
     if (currentTable() == Table::Extinction)
         fillExtinctionGrid(true);
     qtRecordName->clear();
+    qtRecordName->setReadOnly(false);
     qtRecordModified->clear();
     qtRecordName->setFocus();
 }
@@ -602,10 +619,12 @@ void GuiDataUpdate::showNewRecord()
     const Table table = currentTable();
     if (!m_listing.isValid()) {
         qtRecordName->setText(QStringLiteral("No Records Found"));
-        widgetsOf(table).page->setEnabled(false);
+        offerShownRecord(false);
         clearRecordFields();
         return;
     }
+    // A page greyed by a search that found nothing is usable again with the record.
+    offerShownRecord(true);
 
     // The record's own row gives its name and date (both empty without a row);
     // a component's come from the listing, a series ticks its box when there is one.

@@ -134,6 +134,9 @@ private:
     // Leaves any edit: save controls off, frame released, fields enabled.
     void endEdit();
     void showTable(Table table);
+    // Whether a record is on view: only such a record can be edited or deleted,
+    // and a page without one is greyed.
+    void offerShownRecord(bool shown);
 
     int listingId() const;
     // The name a save stores: the name field without blanks around it, as the
@@ -164,6 +167,7 @@ private:
     QString m_connectionName;
     SqlReferenceRecords m_records;
     Listing m_listing;
+    bool m_frameLocked = false;
     QList<QLineEdit *> m_aminoValues;
     QList<QLineEdit *> m_conjugateValues;
     QList<QLineEdit *> m_denaturantValues;

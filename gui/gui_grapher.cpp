@@ -17,6 +17,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -359,7 +361,7 @@ void GuiGrapher::buildMenus(QMenuBar *menuBar)
     m_actionSearchHelp = action(help, QStringLiteral("Search for Help on..."));
 }
 
-// Print, Copy Metafile, Round Axis Scales on Zoom, Convert to Movie, Revert to
+// Copy Metafile, Round Axis Scales on Zoom, Convert to Movie, Revert to
 // Overlaid Data Sets, Change Defaults and the help items have no handler.
 void GuiGrapher::createConnections()
 {
@@ -369,6 +371,7 @@ void GuiGrapher::createConnections()
     connect(m_actionSaveAsGraph, &QAction::triggered, this, &GuiGrapher::onFileSaveTriggered);
     connect(m_actionSaveAsMetafile, &QAction::triggered, this, &GuiGrapher::onFileSaveTriggered);
     connect(m_actionSaveAsASCII, &QAction::triggered, this, &GuiGrapher::onFileSaveTriggered);
+    connect(m_actionPrint, &QAction::triggered, this, &GuiGrapher::onFilePrintTriggered);
     connect(m_actionClose, &QAction::triggered, this, &QWidget::close);
     connect(m_actionCopyData, &QAction::triggered, this, &GuiGrapher::onEditCopyDataTriggered);
     connect(m_actionPasteData, &QAction::triggered, this, &GuiGrapher::onEditPasteDataTriggered);
@@ -957,16 +960,39 @@ QString GuiGrapher::copySeriesData(char separator) const
     return text;
 }
 
+// The plot with its title, legend, grids and background, framed with its scales.
+static void renderPlot(QwtPlot *plot, QPaintDevice &device)
+{
+    QwtPlotRenderer renderer;
+    renderer.setDiscardFlags(QwtPlotRenderer::DiscardNone);
+    renderer.setLayoutFlag(QwtPlotRenderer::FrameWithScales, true);
+    renderer.renderTo(plot, device);
+}
+
 void GuiGrapher::onEditCopyAsBitmapTriggered()
 {
     GuiWaitCursor wait;
     QPixmap pixmap(m_plot->width(), m_plot->height());
     pixmap.fill(Qt::white);
-    QwtPlotRenderer renderer;
-    renderer.setDiscardFlags(QwtPlotRenderer::DiscardNone);
-    renderer.setLayoutFlag(QwtPlotRenderer::FrameWithScales, true);
-    renderer.renderTo(m_plot, pixmap);
+    renderPlot(m_plot, pixmap);
     QApplication::clipboard()->setPixmap(pixmap, QClipboard::Clipboard);
+}
+
+void GuiGrapher::onFilePrintTriggered()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("Print Graph"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    print(&printer);
+}
+
+void GuiGrapher::print(QPrinter *printer)
+{
+    GuiWaitCursor wait;
+    renderPlot(m_plot, *printer);
 }
 
 void GuiGrapher::onFileSaveTriggered()

@@ -11,6 +11,7 @@ class QAction;
 class QMenuBar;
 class QCloseEvent;
 class QMoveEvent;
+class QPrinter;
 class QResizeEvent;
 class QwtPlot;
 class QwtPlotCurve;
@@ -58,6 +59,8 @@ public:
     // False when the file cannot be written; the user has been told.
     bool saveAsASCII(const QString &fileName);
     void saveAsGraph(const QString &fileName);
+    // The plot as the window shows it, on the printer's page.
+    void print(QPrinter *printer);
     void saveAsMetafile(const QString &fileName);
 
 signals:
@@ -82,6 +85,7 @@ public slots:
     void onFileSaveTriggered();
     void onEditCopyAsBitmapTriggered();
     void onFileOpenTriggered();
+    void onFilePrintTriggered();
 
 protected:
     void moveEvent(QMoveEvent *event) override;

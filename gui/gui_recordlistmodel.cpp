@@ -1,6 +1,17 @@
 #include "gui/gui_recordlistmodel.h"
 
+#include <QAbstractItemView>
+
 GuiRecordListModel::GuiRecordListModel(QObject *parent) : QAbstractListModel(parent) { }
+
+GuiRecordListModel *GuiRecordListModel::showIn(QComboBox *box)
+{
+    auto *model = new GuiRecordListModel(box);
+    box->setModel(model);
+    box->view()->setTextElideMode(Qt::ElideMiddle);
+    QObject::connect(box, &QComboBox::currentTextChanged, box, &QWidget::setToolTip);
+    return model;
+}
 
 void GuiRecordListModel::setModifiedSource(const QSqlDatabase &database, SqlRecordKind kind)
 {
@@ -31,6 +42,7 @@ QVariant GuiRecordListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+    case Qt::ToolTipRole:
         return row.text;
     case Qt::UserRole:
         return row.id;

@@ -4,6 +4,7 @@
 #include "sql/sql_records.h"
 
 #include <QAbstractListModel>
+#include <QComboBox>
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
@@ -27,6 +28,10 @@ public:
     };
 
     explicit GuiRecordListModel(QObject *parent = nullptr);
+
+    // A new model as the list of the box. A long name is elided in the box's
+    // list, and the box and the list show it whole in a tool tip.
+    static GuiRecordListModel *showIn(QComboBox *box);
 
     // Where Qt::UserRole + 1 is read from: the `modified` value of the record
     // of that kind whose id the entry carries.

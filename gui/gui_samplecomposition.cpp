@@ -11,6 +11,7 @@
 #include "gui/gui_changepkas.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
+#include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
 #include "sql/sql_referencerecords.h"
@@ -24,7 +25,6 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QSet>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -33,6 +33,7 @@
 #include <QTextCodec>
 #include <QTime>
 #include <QVariant>
+#include <cctype>
 #include <climits>
 #include <cmath>
 
@@ -172,6 +173,9 @@ void GuiSampleComposition::initialize()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
+    // A click on a label or beside the fields leaves a count being typed: the
+    // focus comes to the page, the cell's editor commits, and the total counts it.
+    setFocusPolicy(Qt::ClickFocus);
 
     sequenceDialog = new GuiAminoAcidSequence(this);
     sequenceDialog->setDatabasePath(databasePath);
@@ -385,6 +389,15 @@ void GuiSampleComposition::onDenaturantClicked(QListWidgetItem *item)
     if (!item)
         return;
     denaturantId = item->data(DenaturantIdRole).toString();
+    // Without its binding figures a denaturant changes nothing: the person
+    // must not take the vbar shown for one corrected for it.
+    SqlReferenceRecords records(database);
+    SqlReferenceRecords::Denaturant denaturant;
+    if (records.load(denaturantId.toLongLong(), &denaturant) && (denaturant.v3.isNull() || denaturant.g3.isNull()))
+        QMessageBox::information(this, QStringLiteral("Vornakel"),
+            QStringLiteral("There are no data for the denaturant '%1' (its v3 and g3 are not given in the reference "
+                           "data).\n\nThe vbar is not corrected for it.")
+                .arg(item->text()));
     computeValues();
 }
 
@@ -499,8 +512,31 @@ QString GuiSampleComposition::countedResidues(const QString &text, bool convertC
 
 void GuiSampleComposition::setSequence(const QString &text)
 {
-    sequence = countedResidues(text, false);
+    // Kept as stored, whatever its form (typed order, count order, blocks of
+    // ten): a save stores it again while the counts are the ones loaded with it.
+    sequence = text;
+    sequenceCounts = residueCounts();
     sequenceDialog->qtSequenceEdit->setSequence(text, false);
+}
+
+void GuiSampleComposition::forgetSequence()
+{
+    sequence = QString();
+    sequenceCounts.clear();
+    if (sequenceDialog) // none before setDatabasePath
+        sequenceDialog->clear();
+}
+
+QHash<int, double> GuiSampleComposition::residueCounts() const
+{
+    QHash<int, double> counts;
+    for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
+        const QTableWidgetItem *name = qtAminoAcids->item(row, AminoNameColumn);
+        double count = 0;
+        if (name && isValidAmount(cellText(qtAminoAcids, row, AminoCountColumn), &count) && count != 0)
+            counts.insert(name->data(RecordIdRole).toInt(), count);
+    }
+    return counts;
 }
 
 void GuiSampleComposition::setpH(const QString &pH)
@@ -537,7 +573,8 @@ QString GuiSampleComposition::denaturant() const
 
 void GuiSampleComposition::clear()
 {
-    sequence = QString();
+    // Neither the page nor the sequence dialog keeps the sample before.
+    forgetSequence();
     // No graph of the sample before may be drawn for the new one.
     chargeGraphPoints.clear();
     absorbanceGraphPoints.clear();
@@ -572,6 +609,9 @@ void GuiSampleComposition::clear()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
+    // A click on a label or beside the fields leaves a count being typed: the
+    // focus comes to the page, the cell's editor commits, and the total counts it.
+    setFocusPolicy(Qt::ClickFocus);
     aminoEndPka = 7.35;
     carboxylEndPka = 3.9;
     qtTitrableCarboxyl->setChecked(true);
@@ -624,6 +664,23 @@ void GuiSampleComposition::onClearClicked()
     qtTotalAminos->clear();
     clearTableColumn(qtAminoAcids, AminoCountColumn);
     clearTableColumn(qtConjugates, ConjugateAmountColumn);
+    // Nor may a denaturant, an oligomer or a pH the page no longer shows go
+    // into the next save.
+    {
+        const QSignalBlocker checkBlocker(qtUseDefinedDenaturant);
+        qtUseDefinedDenaturant->setChecked(false);
+    }
+    qtDenaturants->clearSelection();
+    qtDenaturants->setEnabled(false);
+    denaturantId.clear();
+    {
+        const QSignalBlocker oligomerBlocker(qtMakeOligomer);
+        qtMakeOligomer->setChecked(false);
+    }
+    qtOligomerN->setText(QStringLiteral("2"));
+    qtOligomerN->setEnabled(false);
+    qtpH->clear();
+    forgetSequence();
 }
 
 void GuiSampleComposition::onAcceptClicked()
@@ -709,6 +766,24 @@ void GuiSampleComposition::emptyResults()
 
 // ---- Composition and sequence files ----
 
+bool GuiSampleComposition::isSequenceFile(const QString &path, const QByteArray &data)
+{
+    if (path.endsWith(QLatin1String(".SEQ"), Qt::CaseInsensitive))
+        return true;
+    if (path.endsWith(QLatin1String(".SMP"), Qt::CaseInsensitive))
+        return false;
+    // Every line of a composition holds a TAB; a sequence the program wrote
+    // (before it named its files) is letters and blanks only.
+    bool letters = false;
+    for (const char byte : data) {
+        if (std::isalpha(static_cast<unsigned char>(byte)))
+            letters = true;
+        else if (byte != ' ' && byte != '\n' && byte != '\r')
+            return false;
+    }
+    return letters;
+}
+
 QString GuiSampleComposition::compositionText() const
 {
     QString text;
@@ -729,8 +804,9 @@ void GuiSampleComposition::onSaveToFileClicked()
 {
     const char *const key = "SampleComposition/Composition/lastSaveDirectory";
     QSettings settings;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Sample Composition File"),
-        settings.value(QLatin1String(key), QDir::currentPath()).toString(), QLatin1String(compositionFilter));
+    const QString path = GuiSaveFileName::ask(this, QStringLiteral("Save Sample Composition File"),
+        settings.value(QLatin1String(key), QDir::currentPath()).toString(), QLatin1String(compositionFilter),
+        QStringLiteral("SMP"));
     if (path.isEmpty())
         return;
     settings.setValue(QLatin1String(key), QFileInfo(path).absolutePath());
@@ -759,6 +835,10 @@ void GuiSampleComposition::onReadFromFileClicked()
         return;
     if (filter == QLatin1String(threeLetterSequenceFilter) || filter == QLatin1String(oneLetterSequenceFilter))
         readSequenceData(data, filter == QLatin1String(threeLetterSequenceFilter));
+    else if (isSequenceFile(path, data))
+        // The sequence files the program writes hold one-letter codes, and the
+        // sequence dialog reads them so by default.
+        readSequenceData(data, false);
     else
         readCompositionText(QTextCodec::codecForLocale()->toUnicode(data));
 }
@@ -1039,11 +1119,9 @@ void GuiSampleComposition::showGraph(QPointer<GuiGrapher> &window, const QString
 void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenceText, bool const &convertCysteines)
 {
     const GuiWaitCursor busy;
-    // Kept in its order, as the counts take it: the sequence a save stores.
-    sequence = countedResidues(sequenceText, convertCysteines);
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     const QSignalBlocker conjugateBlocker(qtConjugates);
-    for (const QChar c : qAsConst(sequence)) {
+    for (const QChar c : countedResidues(sequenceText, convertCysteines)) {
         const auto found = oneLetterCounts.find(c);
         if (found != oneLetterCounts.end())
             ++found.value();
@@ -1057,6 +1135,10 @@ void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenc
             qtAminoAcids, row, AminoCountColumn, found.value() > 0 ? QString::number(found.value()) : QString());
         found.value() = 0;
     }
+    // The residues as typed, each C where it stood: the counts say which of
+    // them are disulfides.
+    sequence = countedResidues(sequenceText, false);
+    sequenceCounts = residueCounts();
     computeValues();
 }
 
@@ -1134,31 +1216,9 @@ QString GuiSampleComposition::toOneLetterCodes() const
 
 QString GuiSampleComposition::sequenceToStore() const
 {
-    if (sequence.isEmpty())
-        return toOneLetterCodes();
-    // The counts the sequence gives, as the table fill makes them: the first
-    // row of a code takes its tally, a row without a code in the map none.
-    QHash<QChar, qint64> tally;
-    for (const QChar c : sequence) {
-        if (oneLetterCounts.contains(c))
-            ++tally[c];
-    }
-    QSet<QChar> given;
-    for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
-        const QString code = cellText(qtAminoAcids, row, AminoCodeColumn);
-        const QChar key = code.isEmpty() ? QChar(0) : code.at(0);
-        qint64 expected = 0;
-        if (oneLetterCounts.contains(key) && !given.contains(key)) {
-            expected = tally.value(key);
-            given.insert(key);
-        }
-        const QString text = cellText(qtAminoAcids, row, AminoCountColumn).simplified();
-        double count = 0;
-        if (!text.isEmpty() && !isValidAmount(text, &count))
-            return toOneLetterCodes();
-        if (count != static_cast<double>(expected))
-            return toOneLetterCodes();
-    }
+    // Counts typed or changed by hand come from no sequence: none is invented.
+    if (sequence.isEmpty() || residueCounts() != sequenceCounts)
+        return QStringLiteral("");
     return sequence;
 }
 
@@ -1224,5 +1284,9 @@ void GuiSampleComposition::showStoredComposition(const SqlSampleRecord &sample)
         QMessageBox::warning(this, QStringLiteral("Vornakel"),
             QStringLiteral("%1 part(s) of the stored sample are no longer in the reference lists and were left out.")
                 .arg(missing));
+    if (sample.sequence.isNull())
+        forgetSequence();
+    else
+        setSequence(sample.sequence.toString());
     computeValues();
 }

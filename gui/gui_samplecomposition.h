@@ -57,9 +57,9 @@ public:
     // code); empty beyond maxSequenceLength residues.
     QString toOneLetterCodes() const;
     static constexpr int maxSequenceLength = 1000000;
-    // The sequence a sample stores: the one the residue counts were filled
-    // from, in its order (converted cysteines as the cystine's blank), while
-    // they are still exactly its counts; otherwise the counts as one-letter codes.
+    // The sequence a sample stores: the one typed, pasted, read or loaded, as
+    // it came (a converted cysteine stays a C: the counts hold the disulfides),
+    // while the residue counts are still the ones set with it; otherwise empty.
     QString sequenceToStore() const;
 
     // The read command's file filters.
@@ -67,7 +67,8 @@ public:
     static const char *const threeLetterSequenceFilter; // "3 Letter Amino Code Sequence (*.SEQ)"
     static const char *const oneLetterSequenceFilter; // "1 Letter Code (*.SEQ)"
 
-    // Sets every count, amount and the denaturant from a stored sample, then recalculates.
+    // Sets every count, amount, the denaturant and the sequence from a stored
+    // sample, then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
     // The same from a sample already read.
     void showStoredComposition(const SqlSampleRecord &sample);
@@ -101,8 +102,8 @@ public:
 public slots:
     void blockCalculations(bool block);
     void setSampleName(const QString &name);
-    // The stored sequence of a loaded sample: shown in the sequence dialog and
-    // kept as the sequence of the counts the loader has set.
+    // The stored sequence of a loaded sample, after its counts: shown in the
+    // sequence dialog and kept, as stored, as the sequence of those counts.
     void setSequence(const QString &sequence);
     void computeValues();
 
@@ -155,15 +156,23 @@ private:
     // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.
     QString compositionText() const;
     void readSequenceData(const QByteArray &data, bool threeLetter);
+    // A file offered under the composition filter that is a sequence: named
+    // ".SEQ", or not named ".SMP" and holding letters and blanks only.
+    static bool isSequenceFile(const QString &path, const QByteArray &data);
     // The residues of a one-letter text that the counts take, in its order and
     // upper case; with convertCysteines each pair of cysteines is one blank
     // (one CY2) at the place of its first, and an odd one stays a cysteine.
     QString countedResidues(const QString &text, bool convertCysteines) const;
     int oligomerNumber() const;
+    // No sequence on the page, nor in the sequence dialog.
+    void forgetSequence();
+    // The residue counts by record id, those that are numbers other than 0.
+    QHash<int, double> residueCounts() const;
     void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
         const QString &yTitle, bool yTitleFirst);
 
-    QString sequence; // the counted residues in order (countedResidues), a blank for each CY2
+    QString sequence; // the sample's sequence (sequenceToStore)
+    QHash<int, double> sequenceCounts; // the residue counts set with it
     bool calculationsBlocked = false;
     AppPlugin *calculations = nullptr; // not owned
     // Owned, top-level; a window the person closes is not deleted, so the page deletes it.

@@ -103,9 +103,10 @@ void GuiSaveToDatabase::initialize()
         for (QComboBox *box : { list.nameBox, list.linkList }) {
             if (!box)
                 continue;
-            auto *model = new GuiRecordListModel(box);
-            model->setModifiedSource(m_database, list.kind);
-            box->setModel(model);
+            GuiRecordListModel::showIn(box)->setModifiedSource(m_database, list.kind);
+            // Sized by a name of some length, not by the longest stored.
+            box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+            box->setMinimumContentsLength(30);
         }
     }
     // The lists are filled when their tab is first shown (showPage()): with
@@ -481,7 +482,8 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
 
     // Given back before any box but the overwrite question.
     GuiWaitCursor cursor;
-    const QString name = n.nameBox->currentText();
+    // Blanks around a name are seen in no list: " BufC" would look like "BufC".
+    const QString name = n.nameBox->currentText().trimmed();
     const int index = n.nameBox->currentIndex();
     int storedId = -1;
     if (index != 0) {
@@ -512,7 +514,11 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
     (this->*n.populate)();
     // By id: two records may carry the same name.
     n.nameBox->setCurrentIndex(n.nameBox->findData(savedId, Qt::UserRole));
-    n.saved->setText(QString::fromLatin1(n.savedText).arg(name));
+    // Elided to half the dialog's width, whole in the tool tip: a long name must
+    // not widen the dialog past the screen.
+    const QString shown = n.saved->fontMetrics().elidedText(name, Qt::ElideMiddle, width() / 2);
+    n.saved->setText(QString::fromLatin1(n.savedText).arg(shown.toHtmlEscaped()));
+    n.saved->setToolTip(name);
     n.saved->setAlignment(Qt::AlignRight);
     n.saved->show();
     saveButton(n.buttons)->setEnabled(false);
@@ -577,7 +583,7 @@ SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
 {
     const GuiVornakel *w = m_mainWindow;
     SqlExperimentRecord record;
-    record.name = qtExperimentName->currentText();
+    record.name = qtExperimentName->currentText().trimmed();
     record.tc = numberOrNull(w->qtSedEquilibriumTemp->text());
     record.rpm = numberOrNull(w->qtSedEquilibriumRPM->text());
     record.sigma = numberOrNull(w->qtSedEquilibriumSigma->text());
@@ -589,6 +595,7 @@ SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
     record.vis = numberOrNull(w->qtBufferViscosity->text());
     record.mp = numberOrNull(w->qtSedEquilibriumMR->text());
     record.mb = numberOrNull(w->qtExperimentResultsMb->text());
+    record.k = numberOrNull(w->qtSedVelocityK->text());
     const GuiVornakel::MrMethod method = w->mrCalculationMethod();
     record.calculatedBy = method == GuiVornakel::MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
         : method == GuiVornakel::MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")
@@ -610,7 +617,7 @@ SqlResultsRecord GuiSaveToDatabase::resultsRecord() const
 {
     const GuiVornakel *w = m_mainWindow;
     SqlResultsRecord record;
-    record.name = qtResultsName->currentText();
+    record.name = qtResultsName->currentText().trimmed();
     record.radius = numberOrNull(w->qtRStokes->text());
     const struct
     {

@@ -211,6 +211,17 @@ private:
     // false when that entry starts a new record.
     bool pickRecord(QComboBox *list, int *id);
     bool optionsStopped() const;
+    // The buffer page at the equilibrium temperature, when that is a valid entry.
+    void bufferPageAtRunTemperature();
+    // A stored figure shown in its field; a later temperature correction still
+    // starts from the base of the field's source.
+    void showStoredFigure(GuiLineEdit *field, const QVariant &value);
+    // The chosen standard values of these sources shown as their dialogs' OK
+    // makes them: taken to 20 C, then to the run temperature.
+    void showStandardValues(std::initializer_list<Source> sources);
+    // A record list naming no stored record, without a question or a load;
+    // its remembered entry stays.
+    void showNoRecord(QComboBox *list);
     // The Mr method "From Composition" in use, as its button shows it.
     void useMrFromComposition();
     // The computed hydration of the sample shown, or none; "Use computed

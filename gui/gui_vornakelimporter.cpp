@@ -1,5 +1,7 @@
 #include "gui/gui_vornakelimporter.h"
 
+#include "app/app_accessreadercontract.h"
+#include "app/app_regularfile.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_accessreader.h"
@@ -10,6 +12,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
 
 namespace {
@@ -25,7 +28,7 @@ QString findFile(const QDir &folder, const QString &name)
     const QStringList entries = folder.entryList(QDir::Files, QDir::Name);
     for (const QString &entry : entries)
         // A link to a named pipe is listed too, and opening it would wait for ever.
-        if (entry.compare(name, Qt::CaseInsensitive) == 0 && QFileInfo(folder.absoluteFilePath(entry)).isFile())
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && AppRegularFile::isRegular(folder.absoluteFilePath(entry)))
             return folder.absoluteFilePath(entry);
     return QString();
 }
@@ -103,10 +106,11 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
         refusal = QStringLiteral("The folder %1 lacks %2. Choose the folder of the older Vornakel that holds "
                                  "PHYCONST.MDB and VORNAKEL.MDB.")
                       .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")));
-    } else if (!accessFiles.isEmpty() && dir.absolutePath().contains(QLatin1Char(';'))) {
-        refusal = QStringLiteral("The ODBC driver cannot open files in a folder whose path holds a ';' (%1). Move "
-                                 "PHYCONST.MDB and VORNAKEL.MDB to another folder.")
-                      .arg(QDir::toNativeSeparators(dir.absolutePath()));
+    } else if (!accessFiles.isEmpty() && !AppAccessReaderContract::pathRefusal(accessFiles.first()).isEmpty()) {
+        // Not the reader's "may be damaged": the file is not to blame, its folder's name is.
+        refusal = QStringLiteral("%1 could not be read: %2. Move PHYCONST.MDB and VORNAKEL.MDB to another folder.")
+                      .arg(QDir::toNativeSeparators(accessFiles.first()),
+                          AppAccessReaderContract::pathRefusal(accessFiles.first()));
     } else {
         refusal = checkAccessFiles(accessFiles);
     }
@@ -185,7 +189,7 @@ void GuiVornakelImporter::Import()
         QPushButton *close = buttonBox->button(QDialogButtonBox::Close);
         close->setEnabled(false);
         qtStatus->setText(QStringLiteral("Importing..."));
-        QCoreApplication::processEvents();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         qtImport->setEnabled(false);
 
         importFiles(m_sourceFiles);
@@ -200,6 +204,8 @@ void GuiVornakelImporter::Import()
 QStringList GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
 {
     m_warnings.clear();
+    m_importing = true;
+    const auto ended = qScopeGuard([this] { m_importing = false; });
     SqlImportDb engine(m_databasePath, this);
     connect(&engine, &SqlImportDb::sigStatus, this, &GuiVornakelImporter::UpdateStatus, Qt::DirectConnection);
     connect(&engine, &SqlImportDb::sigResults, this, &GuiVornakelImporter::UpdateResults, Qt::DirectConnection);
@@ -273,13 +279,22 @@ QString GuiVornakelImporter::summary(const SqlImportDb &engine)
 void GuiVornakelImporter::UpdateStatus(const QString &message)
 {
     qtStatus->setText(message);
-    QCoreApplication::processEvents();
+    // Repainted, but no key or click reaches the dialog mid-run.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void GuiVornakelImporter::UpdateResults(const QString &message)
 {
     qtResults->append(message);
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void GuiVornakelImporter::reject()
+{
+    // A close request of the window system is no input that waits: the
+    // dialog stays until its run has ended.
+    if (!m_importing)
+        QDialog::reject();
 }
 
 void GuiVornakelImporter::showWarning(const QString &, const QString &text)

@@ -41,6 +41,8 @@ public slots:
     void UpdateResults(const QString &message);
     // A table or file the engine could not copy, kept for the box at the end of the run.
     void showWarning(const QString &title, const QString &text);
+    // Closes the dialog, unless a run is under way.
+    void reject() override;
 
 private:
     void Initialize();
@@ -57,6 +59,7 @@ private:
     QString m_databasePath;
     // The lines of the engine's warnings of the current run.
     QStringList m_warnings;
+    bool m_importing = false; // a run is under way
 };
 
 #endif

@@ -43,7 +43,9 @@
 //   graphShape(Shape, model, tamax, tbmin, vamax, vbmin, hDelta, Mr, EquilibriumTemp)
 //        -> graph points "GraphShape", "GraphWShape" (upper and lower half of the dry
 //           particle), "GCraphShape", "GtraphShape" (upper and lower half of the hydrated
-//           particle), "axel" (two invisible corner points that keep the axes equal)
+//           particle), "axel" (two invisible corner points that keep the axes equal);
+//           qtGraphShapeHydrationExpansion, the water of the shell drawn in % of the dry
+//           particle drawn
 //   calculationsAvsBHydration(Shape, Hydration, model, Mr, HydrationValue, S20W, Vbar,
 //                             BufferViscosity, Sigma, Mb, T, RPM, EquilibriumTemp,
 //                             UnDenaturedVbar, Ratio)
@@ -849,8 +851,20 @@ function shapeResults(res, prefix, names, c)
         p = c.ratio;
         delta = (stokesVolume / Math.pow(model.factor(p), 3) - modelVolume) / waterVolume;
         if (delta < 0) {
-            tip = "This axial ratio needs more friction than s20,w gives; hydration set to 0";
-            delta = 0;
+            // The ratio needs more friction than s20,w gives even to the dry model:
+            // no hydration matches it, and dimensions at no hydration would be false.
+            var largest = axialRatio(model, ratio);
+            tip = "No hydration matches an axial ratio of " + shown(p) + ": "
+                + (largest === null ? "f/f0 is below 1, so the dry model is already too large"
+                                    : "without hydration the largest is " + Number(largest.toPrecision(3)));
+            // As for a hydration no ratio matches: only the vbar method's case says
+            // something about the input, the Teller sphere often being too large.
+            if (prefix == "qtVbar")
+                c.problems.push(tip + " (vbar method).");
+            var unmatched = [ "Delta1max", "maxab", "2amax", "2bmin" ];
+            for (var u = 0; u < unmatched.length; ++u)
+                res.set(prefix + unmatched[u], "", tip);
+            return;
         }
     } else if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed") {
         delta = c.delta;
@@ -1054,11 +1068,16 @@ function graphShape()
         volume = Math.PI / 6 * twoA * twoA * twoB;
     else
         volume = Math.PI / 6 * twoA * twoB * twoB;
-    var scale = 1;
+    var scale = 1, expansion = 0;
     if (delta !== null && delta > 0 && mr !== null && mr > 0) {
         var water = delta * mr / (AVOGADRO * WATER_DENSITY_20) * 1e21; // nm^3
         scale = water < volume ? Math.pow((volume - water) / volume, 1 / 3) : 1;
+        // The shell drawn, as a share of the dry particle drawn: the Teller
+        // method's dry sphere is larger than the vbar method's, its shell thinner.
+        if (water < volume)
+            expansion = 100 * water / (volume - water);
     }
+    res.set("qtGraphShapeHydrationExpansion", isTiny(expansion) ? 0 : Number(expansion.toPrecision(3)));
     outline(res, "GCraphShape", "GtraphShape", shape, twoA, twoB);
     outline(res, "GraphShape", "GraphWShape", shape, twoA * scale, twoB * scale);
     var m = 0.55 * Math.max(twoA, twoB);

@@ -55,11 +55,9 @@ SqlAccessCopy::Exit onSource(
         *why = QStringLiteral("the ODBC driver \"%1\" is not installed").arg(driver);
         return SqlAccessCopy::Exit::DriverMissing;
     }
-    // A ';' would end the file name in the connection string, which takes no quoting here.
-    if (path.contains(QLatin1Char(';'))) {
-        *why = QStringLiteral("the ODBC driver cannot open a file whose path holds a ';'");
+    *why = AppAccessReaderContract::pathRefusal(path);
+    if (!why->isEmpty())
         return SqlAccessCopy::Exit::Failed;
-    }
     bool done = false;
     {
         QSqlDatabase source = QSqlDatabase::addDatabase(new SqlOdbcDriver, QLatin1String(sourceConnection));

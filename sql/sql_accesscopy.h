@@ -1,6 +1,8 @@
 #ifndef SQL_ACCESSCOPY_H
 #define SQL_ACCESSCOPY_H
 
+#include "app/app_accessreadercontract.h"
+
 #include <QString>
 
 // The work of the reader of the older Access files, a program of its own
@@ -12,7 +14,7 @@
 namespace SqlAccessCopy {
 
 // What a run of the reader ends with, as its exit code.
-enum class Exit { Done = 0, Failed = 1, Usage = 2, DriverMissing = 3 };
+using Exit = AppAccessReaderContract::Exit;
 
 // Whether the file looks like an Access database and its catalog reads
 // through the ODBC driver `driver`; `why` says what is wrong.

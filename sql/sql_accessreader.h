@@ -4,17 +4,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QLockFile;
+class QTemporaryDir;
+
 // Runs the reader of the older Access files (the program
-// "vornakel_accessreader" beside this one) and says how it went. The ODBC
-// driver that reads those files crashes, aborts or loops on damaged ones;
-// in a process of its own, under a time and a memory limit, it can take
-// only that process with it. While it runs, the windows are repainted but
-// take no input.
+// "vornakel_accessreader" beside this one) through the helper runner and says
+// how it went. The ODBC driver that reads those files crashes, aborts or
+// loops on damaged ones; in a process of its own, under a time and a memory
+// limit, it can take only that process with it. While it runs, the windows
+// are repainted but take no input.
 class SqlAccessReader
 {
 public:
     // Settings: the seconds one run of the reader may take (60), and the
-    // address space it may use in MiB (1024).
+    // memory it may take beyond what it holds at its start, in MiB (1024).
     static constexpr char timeLimitKey[] = "import/readerTimeLimit";
     static constexpr char memoryLimitKey[] = "import/readerMemoryLimit";
     // The ODBC driver that reads the files, as the driver manager names it:
@@ -52,6 +57,23 @@ public:
     // "FILE: the file gave N warnings while it was read; it may be damaged"
     // with the first few warnings; empty without warnings.
     static QString warned(const QString &file, const Result &result);
+
+    // A temporary folder for the copies of one import, owned by the running
+    // program while it lives. Made after removing the folders of earlier
+    // imports whose program is gone (killed before it could remove its own).
+    class CopyFolder
+    {
+    public:
+        CopyFolder();
+        ~CopyFolder();
+        bool isValid() const;
+        QString errorString() const;
+        QString filePath(const QString &name) const;
+
+    private:
+        std::unique_ptr<QTemporaryDir> m_dir;
+        std::unique_ptr<QLockFile> m_owner; // goes first, so that the folder can go
+    };
 
 private:
     static Result run(const QStringList &arguments);

@@ -1,13 +1,14 @@
 #ifndef SQL_IMPORTDB_H
 #define SQL_IMPORTDB_H
 
+#include "sql/sql_accessreader.h"
+
 #include <QFile>
 #include <QHash>
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 #include <QVariant>
 #include <QVector>
 
@@ -142,7 +143,7 @@ private:
     int m_unwrittenTables = 0;
     // The copies of the Access files of this run, by path (empty: not
     // readable), in a folder removed with the engine.
-    std::unique_ptr<QTemporaryDir> m_copyFolder;
+    std::unique_ptr<SqlAccessReader::CopyFolder> m_copyFolder;
     QHash<QString, QString> m_accessCopies;
     // Lookups of the current table: destination ids by name, per "table.column".
     QHash<QString, QHash<QString, int>> m_linkIndexes;

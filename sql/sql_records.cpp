@@ -393,16 +393,16 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
 
         if (storedId < 0) {
             query.prepare(QStringLiteral(
-                "INSERT INTO experiment (name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, "
+                "INSERT INTO experiment (name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, sk, "
                 "calculatedBy, sample_id, buffer_id, results_id, active) VALUES (:name, :Tc, :RPM, :sigma, :sstart, "
-                ":mgml, :sstar, :vbar, :rho, :vis, :Mp, :Mb, :calculatedBy, :sample_id, :buffer_id, :results_id, "
-                ":active)"));
+                ":mgml, :sstar, :vbar, :rho, :vis, :Mp, :Mb, :sk, :calculatedBy, :sample_id, :buffer_id, "
+                ":results_id, :active)"));
         } else {
             query.prepare(QStringLiteral(
                 "UPDATE experiment SET name = :name, Tc = :Tc, RPM = :RPM, sigma = :sigma, sstart = :sstart, mgml = "
-                ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, calculatedBy = "
-                ":calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = :results_id, active = "
-                ":active WHERE id = :bufId"));
+                ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, sk = :sk, "
+                "calculatedBy = :calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = "
+                ":results_id, active = :active WHERE id = :bufId"));
             query.bindValue(QStringLiteral(":bufId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
@@ -417,6 +417,7 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         query.bindValue(QStringLiteral(":vis"), record.vis);
         query.bindValue(QStringLiteral(":Mp"), record.mp);
         query.bindValue(QStringLiteral(":Mb"), record.mb);
+        query.bindValue(QStringLiteral(":sk"), record.k);
         query.bindValue(QStringLiteral(":calculatedBy"), record.calculatedBy);
         query.bindValue(QStringLiteral(":sample_id"), link(record.sampleId, stored[0]));
         query.bindValue(QStringLiteral(":buffer_id"), link(record.bufferId, stored[1]));
@@ -438,7 +439,7 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, "
-                                 "calculatedBy, sample_id, buffer_id, results_id FROM experiment WHERE id = :id"));
+                                 "calculatedBy, sample_id, buffer_id, results_id, sk FROM experiment WHERE id = :id"));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -454,6 +455,7 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     record->sampleId = linkId(query.value(13));
     record->bufferId = linkId(query.value(14));
     record->resultsId = linkId(query.value(15));
+    record->k = query.value(16);
     return true;
 }
 

@@ -67,6 +67,7 @@ struct SqlExperimentRecord
     QVariant tc, rpm, sigma, mp; // sedimentation equilibrium
     QVariant sstart, mgml, sstar; // sedimentation velocity
     QVariant vbar, rho, vis, mb;
+    QVariant k; // the concentration dependence of s; NULL: none stored with the experiment
     QVariant calculatedBy; // the object name of the Mr method's button
     int sampleId = -1;
     int bufferId = -1;

@@ -316,6 +316,18 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         changed = true;
     }
 
+    // An experiment keeps its own k: a nullable column that files of this
+    // revision gain when they are opened, whatever wrote them. Their rows keep
+    // NULL, which reads as a k the experiment did not store.
+    if (version == DBVERSION) {
+        if (!query.exec(QStringLiteral("SELECT count(*) FROM pragma_table_info('experiment') WHERE name = 'sk'")))
+            return fail(query.lastError().text());
+        const bool hasK = query.next() && query.value(0).toInt() > 0;
+        query.finish();
+        if (!hasK && !query.exec(QStringLiteral("ALTER TABLE experiment ADD COLUMN sk DOUBLE")))
+            return fail(query.lastError().text());
+    }
+
     if (changed) {
         if (!query.prepare(QStringLiteral("UPDATE version SET databaseVersion = :version")))
             return fail(query.lastError().text());

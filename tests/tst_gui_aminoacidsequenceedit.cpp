@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QtTest>
 #include <memory>
 
@@ -82,11 +84,53 @@ private slots:
         QCOMPARE(m_edit->toPlainText(), QString("A]-"));
     }
 
+    // A long sequence enters the field row by row: the layout of one line of it
+    // all would grow with the square of its length and hold the program still.
+    void aLongSequenceNeverStandsAsOneLine_data()
+    {
+        QTest::addColumn<int>("how"); // 0 pasted, 1 pasted inside a row, 2 read from a file
+        QTest::newRow("pasted") << 0;
+        QTest::newRow("pasted inside a row") << 1;
+        QTest::newRow("read from a file") << 2;
+    }
+    void aLongSequenceNeverStandsAsOneLine()
+    {
+        QFETCH(int, how);
+        QString residues;
+        for (int i = 0; i < 5000; ++i)
+            residues += QStringLiteral("acdefghik").at(i % 9);
+        if (how == 1) {
+            m_edit->setPlainText(QString(150, QLatin1Char('W')));
+            QTextCursor cursor = m_edit->textCursor();
+            cursor.setPosition(50);
+            m_edit->setTextCursor(cursor);
+        }
+        int longest = 0;
+        QTextDocument *doc = m_edit->document();
+        const QMetaObject::Connection watch = connect(doc, &QTextDocument::contentsChange, this,
+            [doc, &longest](int position) { longest = std::max(longest, doc->findBlock(position).length() - 1); });
+        if (how == 2)
+            m_edit->setSequenceFromFile(residues.toLatin1(), false);
+        else
+            paste(residues);
+        disconnect(watch);
+        QCOMPARE(m_edit->sequence().size(), residues.size() + (how == 1 ? 150 : 0));
+        QVERIFY2(longest < 2 * GuiAminoAcidSequenceEdit::residuesPerRow, qPrintable(QString::number(longest)));
+    }
+
     void rowsOfAHundredAreCounted()
     {
         QSignalSpy rows(m_edit.get(), &GuiAminoAcidSequenceEdit::sigRowCountChanged);
         m_edit->setPlainText(QString(250, QLatin1Char('A')));
         QCOMPARE(m_edit->rowCount(), 2);
+        const QString rowsOf250 = m_edit->toPlainText();
+        for (const int at : { 101, 150, 252 }) { // a row's end, its middle, the end
+            QTextCursor cursor = m_edit->textCursor();
+            cursor.setPosition(at);
+            m_edit->setTextCursor(cursor);
+            QTest::keyClick(m_edit.get(), Qt::Key_Return); // a line break is no residue
+            QCOMPARE(m_edit->toPlainText(), rowsOf250);
+        }
         m_edit->moveCursor(QTextCursor::End);
         for (int i = 0; i < 51; ++i)
             QTest::keyClick(m_edit.get(), Qt::Key_Backspace);

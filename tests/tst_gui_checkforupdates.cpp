@@ -8,9 +8,14 @@
 #include "test_httpserver.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
+#include "test_processes.h"
 
+#include <QScopeGuard>
 #include <QtTest>
+
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +59,9 @@ class TstGuiCheckForUpdates : public QObject
         return dialog;
     }
 
+    // The time after which a request that stopped answering is given up in the tests.
+    static int givingUpMs() { return 1000 * testSlowdown(); }
+
     // While the manifest is awaited, the dialog says so in both boxes.
     static bool checking(const GuiCheckForUpdates &dialog)
     {
@@ -87,6 +95,9 @@ private slots:
         QTest::newRow("not installed") << QByteArray("Ghost,20990101,/s/modules/ghost_main.js") << none << none;
         QTest::newRow("repeated line") << QByteArray("Echo,20120102,/s/modules/e.js\n\nEcho,20120102,/s/modules/e.js\n")
                                        << "Update Echo to 20120102" << none;
+        QTest::newRow("one module file spelled three ways") << QByteArray(
+            "Echo,20120102,/s/modules/e.js\nEcho,20120102,/s/modules/./e.js\nEcho,20120102,/s/modules/x/../e.js")
+                                                            << "Update Echo to 20120102" << none;
         QTest::newRow("short lines") << QByteArray("Echo,20130101\nOther\n") << none << none;
         QTest::newRow("two modules") << QByteArray("Other,20120301,/s/modules/o.js\nEcho,20120201,/s/modules/e.js")
                                      << "Update Other to 20120301\nUpdate Echo to 20120201" << none;
@@ -104,6 +115,7 @@ private slots:
         QCOMPARE(dialog->qtBinaryVersion->text(), binary);
         QCOMPARE(dialog->qtModuleFrame->isEnabled(), modules.startsWith("Update"));
         QCOMPARE(dialog->qtBinaryFrame->isEnabled(), binary.startsWith("Download"));
+        QCOMPARE(dialog->label->text(), QString("The Vornakel web site was checked for updated versions."));
     }
 
     void aFailedManifestFetchIsReported_data()
@@ -123,6 +135,8 @@ private slots:
         QFETCH(QString, why);
         auto dialog = check(body, status);
         QVERIFY(dialog->qtModuleVersion->text().startsWith("The update check failed:"));
+        // The headline no longer says that the check is under way.
+        QCOMPARE(dialog->label->text(), QString("The check of the Vornakel web site for updated versions failed."));
         QVERIFY(dialog->qtBinaryVersion->text().contains(why));
         // The reason is legible (not greyed), and nothing can be fetched.
         QVERIFY(dialog->qtModuleVersion->isEnabled() && dialog->qtBinaryVersion->isEnabled());
@@ -194,35 +208,39 @@ private slots:
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QString>("why");
+        // Only the looping module meets the time limit: the others have one
+        // no evaluation comes near, so that no row races the clock.
+        QTest::addColumn<bool>("loops");
 
         const QByteArray echo = TestModules::text("Echo", "20120102").toUtf8();
-        QTest::newRow("empty") << QByteArray() << QByteArray("text/plain") << "the server sent nothing";
+        QTest::newRow("empty") << QByteArray() << QByteArray("text/plain") << "the server sent nothing" << false;
         QTest::newRow("error page") << QByteArray("<html><body><h1>502 Bad Gateway</h1></body></html>")
-                                    << QByteArray("text/plain") << "an HTML page";
-        QTest::newRow("served as HTML") << echo << QByteArray("text/html; charset=utf-8") << "an HTML page";
+                                    << QByteArray("text/plain") << "an HTML page" << false;
+        QTest::newRow("served as HTML") << echo << QByteArray("text/html; charset=utf-8") << "an HTML page" << false;
         QTest::newRow("no script") << QByteArray("502 Bad Gateway") << QByteArray("text/plain")
-                                   << "not a module script: Error:";
+                                   << "not a module script: Error:" << false;
         QTest::newRow("throws") << echo + "throw new Error('half a file');" << QByteArray("text/plain")
-                                << "not a module script: Line #";
+                                << "not a module script: Line #" << false;
         QTest::newRow("never ends") << echo + "while (true) {}" << QByteArray("text/plain")
-                                    << "not a module script: It did not finish";
+                                    << "not a module script: The module inspector took longer than" << true;
         // Native work, where an engine cannot stop a script: 128 MiB in one string.
         QTest::newRow("takes too much memory")
             << echo + "var s = '0123456789abcdef'; for (var i = 0; i < 22; ++i) { s = s + s; s.indexOf('#'); }"
-            << QByteArray("text/plain") << "of memory";
+            << QByteArray("text/plain") << "of memory" << false;
         QTest::newRow("another module") << TestModules::text("Other", "20120102").toUtf8() << QByteArray("text/plain")
-                                        << "the module Other version 20120102, not Echo version 20120102";
+                                        << "the module Other version 20120102, not Echo version 20120102" << false;
         QTest::newRow("another version") << TestModules::text("Echo", "20120103").toUtf8() << QByteArray("text/plain")
-                                         << "the module Echo version 20120103, not Echo version 20120102";
+                                         << "the module Echo version 20120103, not Echo version 20120102" << false;
     }
     void installsOnlyADownloadThatIsTheNamedModule()
     {
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, contentType);
         QFETCH(QString, why);
+        QFETCH(bool, loops);
         const int limit = AppQtScriptPlugin::loadTimeLimitMs();
         const int memory = AppQtScriptPlugin::inspectionMemoryLimitMiB();
-        AppQtScriptPlugin::setLoadTimeLimitMs(200);
+        AppQtScriptPlugin::setLoadTimeLimitMs((loops ? 200 : 60000) * testSlowdown());
         AppQtScriptPlugin::setInspectionMemoryLimitMiB(32);
         const QString entry = installEcho();
         const QString installed = entry.section(',', 3);
@@ -230,7 +248,7 @@ private slots:
         m->server.serve("/s/modules/echo_main.js", body, 200, contentType);
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
         AppQtScriptPlugin::setLoadTimeLimitMs(limit);
         AppQtScriptPlugin::setInspectionMemoryLimitMiB(memory);
         QCOMPARE(m->answerer.titles().first(), QString("Module Update"));
@@ -238,6 +256,50 @@ private slots:
         QVERIFY2(
             text.startsWith("1 of 1 modules could not be updated") && text.contains("\nEcho: ") && text.contains(why),
             qPrintable(text));
+        QCOMPARE(read(installed), old);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // While a module is inspected the dialog works on: it can be closed,
+    // which ends the inspection, and an inspector killed from outside is
+    // reported so.
+    void anInspectionLeavesTheDialogWorking_data()
+    {
+        QTest::addColumn<bool>("closed"); // else the inspector is killed
+        QTest::newRow("dialog closed") << true;
+        QTest::newRow("inspector killed from outside") << false;
+    }
+    void anInspectionLeavesTheDialogWorking()
+    {
+        QFETCH(bool, closed);
+        // A module that loops under a time limit that the test never waits for.
+        const int limit = AppQtScriptPlugin::loadTimeLimitMs();
+        const auto restore = qScopeGuard([limit] { AppQtScriptPlugin::setLoadTimeLimitMs(limit); });
+        AppQtScriptPlugin::setLoadTimeLimitMs(600000);
+        const QString entry = installEcho();
+        const QString installed = entry.section(',', 3);
+        const QString old = read(installed);
+        m->server.serve(
+            "/s/modules/echo_main.js", (TestModules::text("Echo", "20120102") + "while (true) {}").toUtf8());
+        auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
+        QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+        QList<pid_t> inspectors;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (inspectors = testChildren(getpid(), "vornakel_inspect")).size() == 1, 10000 * testSlowdown());
+        QVERIFY(QApplication::overrideCursor());
+        if (closed) {
+            dialog->reject();
+            dialog.reset();
+            QVERIFY(!testIsAlive(inspectors.first()));
+            QVERIFY(m->answerer.seen().isEmpty());
+        } else {
+            ::kill(inspectors.first(), SIGKILL);
+            QTRY_COMPARE(m->answerer.seen().size(), 1);
+            QVERIFY2(m->answerer.texts().first().endsWith("\nEcho: the download for " + installed
+                         + " was not installed: it is not a module script: The module inspector was ended from "
+                           "outside (Killed)."),
+                qPrintable(m->answerer.texts().first()));
+        }
         QCOMPARE(read(installed), old);
         QVERIFY(!QApplication::overrideCursor());
     }
@@ -307,8 +369,8 @@ private slots:
         QTest::addColumn<bool>("trickles"); // else sends nothing at all
         QTest::addColumn<QString>("why");
 
-        const QString silent = "Nothing arrived for 0.3 s.";
-        const QString slow = "It did not finish within 1 s of the request.";
+        const QString silent = QString("Nothing arrived for %1 s.").arg(givingUpMs() / 1000);
+        const QString slow = QString("It did not finish within %1 s of the request.").arg(givingUpMs() / 1000);
         QTest::newRow("manifest, nothing sent") << "/MANIFEST" << false << silent;
         QTest::newRow("manifest, trickled") << "/MANIFEST" << true << slow;
         QTest::newRow("module, nothing sent") << "/s/modules/echo_main.js" << false << silent;
@@ -320,7 +382,11 @@ private slots:
         QFETCH(QString, path);
         QFETCH(bool, trickles);
         QFETCH(QString, why);
-        GuiCheckForUpdates::setTimeLimits(1000, 300);
+        // The limit a row expects is short, the other far longer, so that they never cross.
+        if (trickles)
+            GuiCheckForUpdates::setTimeLimits(givingUpMs(), 60 * givingUpMs());
+        else
+            GuiCheckForUpdates::setTimeLimits(60 * givingUpMs(), givingUpMs());
         const QString entry = installEcho();
         m->server.serve("/MANIFEST", "Echo,20120102,/s/modules/echo_main.js\nVornakel,20120901,/dist/");
         if (trickles)
@@ -333,14 +399,14 @@ private slots:
         GuiCheckForUpdates dialog({ entry, "Vornakel,20120828 BETA" }, m->modules.path());
         QVERIFY(checking(dialog));
         if (path == "/MANIFEST") {
-            QTRY_VERIFY(!checking(dialog));
+            QTRY_VERIFY_WITH_TIMEOUT(!checking(dialog), 10 * givingUpMs());
             QCOMPARE(dialog.qtModuleVersion->text(), "The update check failed: " + why);
             return;
         }
         QTRY_VERIFY(!checking(dialog));
         const bool archive = path.endsWith(".zip");
         QTest::mouseClick(archive ? dialog.qtDownloadBinary : dialog.qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.titles().size(), archive ? 2 : 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), archive ? 2 : 1, 10 * givingUpMs());
         const QString text = m->answerer.texts().last();
         QVERIFY2(text.endsWith(why), qPrintable(text));
         QVERIFY2(archive || text.startsWith("1 of 1 modules could not be updated"), qPrintable(text));

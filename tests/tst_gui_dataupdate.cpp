@@ -685,11 +685,47 @@ private slots:
         QVERIFY(m_answerer->seen().isEmpty());
     }
 
+    // Each opening starts a new search; Delete is offered only for a record on view; Close and an edit's
+    // Cancel always answer; and no opening shows a record greyed.
+    void noStateOfTheWindowTrapsItsUser()
+    {
+        QLineEdit *search = editor().qtRecordSearch;
+        auto button = [this](const char *box, QDialogButtonBox::StandardButton which) {
+            return w<QDialogButtonBox>(QLatin1String(box))->button(which);
+        };
+        QPushButton *close = editor().qtDialogButtons->button(QDialogButtonBox::Close);
+        for (int opening = 0; opening < 2; ++opening) {
+            open(Table::Denature);
+            QVERIFY(editor().qtStackDenaturantPage->isEnabled() && editor().qtRecordDelete->isEnabled());
+            QTest::keyClicks(search, "Guanidine");
+            QCOMPARE(name(), QStringLiteral("Guanidine hydrochloride"));
+            QTest::keyClicks(search, "x");
+            QCOMPARE(name(), QStringLiteral("No Matching Records"));
+            QVERIFY(!editor().qtRecordDelete->isEnabled() && close->isEnabled());
+            // The message in the name line is no name to edit: typing there starts no edit.
+            QTest::keyClicks(editor().qtRecordName, "y");
+            QVERIFY(editor().qtRecordFirst->isEnabled() && !apply("qtDenaturantButtonBox")->isEnabled());
+            QTest::mouseClick(close, Qt::LeftButton);
+            QVERIFY(!editor().isVisible());
+        }
+        open(Table::Denature);
+        QTest::keyClicks(search, "Ur");
+        click("qtRecordDelete");
+        QVERIFY(close->isEnabled() && button("qtDenaturantButtonBox", QDialogButtonBox::Cancel)->isEnabled());
+        QVERIFY(apply("qtDenaturantButtonBox")->isEnabled() && !editor().qtDenaturantRhomin->isEnabled());
+        QTest::mouseClick(close, Qt::LeftButton);
+        open(Table::Denature);
+        QVERIFY(editor().qtStackDenaturantPage->isEnabled() && editor().qtDenaturantRhomin->isEnabled());
+        QVERIFY(!editor().qtRecordDelete->isChecked() && editor().qtRecordDelete->isEnabled());
+        QCOMPARE(name(), QStringLiteral("Guanidine hydrochloride"));
+        QCOMPARE(value("SELECT COUNT(*) FROM denature WHERE active > 0").toInt(), 2);
+    }
+
     void addDeleteAndCancelLockAndReleaseTheFrame()
     {
         open(Table::Amino);
         QList<QWidget *> frame = { editor().qtDataTable, editor().qtRecordNext, editor().qtRecordSearch,
-            editor().qtDialogButtons, editor().qtRecordAdd, editor().qtRecordDelete };
+            editor().qtRecordAdd, editor().qtRecordDelete };
         auto locked = [&] {
             int n = 0;
             for (QWidget *widget : frame)
@@ -709,6 +745,7 @@ private slots:
         cancel();
         QVERIFY(locked() == 0 && editor().qtRecordName->isEnabled() && editor().qtAAMr->isEnabled());
 
+        QVERIFY(editor().qtDialogButtons->isEnabled()); // Close hides the window whatever the frame is in
         // Closed in add mode and opened again from the menu: browsing.
         click("qtRecordAdd");
         type("qtRecordName", "Half typed");

@@ -7,6 +7,7 @@
 
 #include <QClipboard>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QtTest>
 
 #include <qwt_legend.h>
@@ -343,6 +344,26 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(m_grapher.data()));
         action("Copy Image")->trigger();
         QCOMPARE(QApplication::clipboard()->pixmap().size(), plot()->size());
+    }
+
+    // File > Print... opens the print dialog; what it prints is the plot.
+    void printOpensThePrintDialogAndPrintsThePlot()
+    {
+        addCurves({ { { 1, 3 }, { 2, 4 } } });
+        TestModalAnswerer answerer;
+        answerer.answerWith([](QWidget *w) { static_cast<QDialog *>(w)->reject(); });
+        action("Print...")->trigger();
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen().first().className, QStringLiteral("QPrintDialog"));
+        QCOMPARE(answerer.seen().first().title, QStringLiteral("Print Graph"));
+        QTemporaryDir dir;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(dir.filePath("graph.pdf"));
+        m_grapher->print(&printer);
+        QFile pdf(printer.outputFileName());
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QVERIFY(pdf.read(4) == "%PDF" && pdf.size() > 1000);
     }
 
     // An old file is replaced whole; formats that write nothing and failed writes say so.

@@ -10,6 +10,7 @@
 #include "test_log.h"
 #include "test_mainwindow.h"
 
+#include <QClipboard>
 #include <QPrinter>
 #include <QScriptEngine>
 #include <QSignalSpy>
@@ -26,6 +27,9 @@
 // Hen egg-white lysozyme, 129 residues with four disulfides (Canfield 1963 sequence).
 static const char *const lysozyme = "ALA=12 ARG=11 ASN=14 ASP=7 GLN=3 GLU=2 GLY=12 HIS=1 ILE=6 LEU=8 LYS=6 MET=2 PHE=3 "
                                     "PRO=2 SER=10 THR=7 TRP=6 TYR=3 VAL=6 CY2=4";
+// Its mature chain as a protein database lists it: blocks of ten, eight cysteines.
+static const char *const lysozymeChain = "KVFGRCELAA AMKRHGLDNY RGYSLGNWVC AAKFESNFNT QATNRNTDGS TDYGILQINS RWWCNDGRTP "
+                                         "GSRNLCNIPC SALLSSDITA SVNCAKKIVS DGNGMNAWVA WRNRCKGTDV QAWIRGCRL";
 
 #define QCOMPARE_FIGURE(name, expected, tolerance)                                                                     \
     QVERIFY2(std::fabs(number(name) - (expected)) <= (tolerance), qPrintable(QString(name) + ": " + text(name)))
@@ -545,65 +549,179 @@ private slots:
         QCOMPARE(page()->toOneLetterCodes().size(), int(counts.isEmpty() ? 0 : sequence.size() - (convert ? 1 : 0)));
     }
 
-    // A sample composed from a sequence stores the sequence in its typed order while the counts are still its own
-    // (a blank is one CY2: converted cysteines leave one blank per pair, where its first one stood), and the
-    // sequence dialog shows exactly that after a reload, with the counts unchanged; a count edited since stores
-    // the counts.
+    // A sample composed from a sequence stores the sequence as it was typed or pasted, each cysteine where it
+    // stood (the counts hold the disulfides), while the counts are still its own; after a restart the sequence
+    // dialog shows exactly that, with the counts and figures unchanged. Counts typed or edited by hand store no
+    // sequence, and none is shown.
     void aTypedSequenceIsStoredAndComesBack_data()
     {
         QTest::addColumn<int>("disulfides"); // the answer to the question
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("pasted"); // else typed
+        QTest::addColumn<QString>("sequence");
         QTest::addColumn<QString>("edit"); // counts typed afterwards
-        QTest::addColumn<QString>("stored"); // empty: the counts as one-letter codes
-        QTest::newRow("as typed") << int(QMessageBox::No) << "mkcag\nc"
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<double>("mr"); // hand figures, where given
+        QTest::addColumn<double>("extinction");
+        const QString chain = QString(lysozymeChain).remove(' ');
+        QTest::newRow("as typed") << int(QMessageBox::No) << false << "mkcag\nc"
                                   << ""
-                                  << "MKCAGC";
-        QTest::newRow("cysteines converted") << int(QMessageBox::Yes) << "mkcag\nc"
+                                  << "MKCAGC" << 0.0 << 0.0;
+        QTest::newRow("cysteines converted") << int(QMessageBox::Yes) << false << "mkcag\nc"
                                              << ""
-                                             << "MK AG";
-        QTest::newRow("three cysteines converted") << int(QMessageBox::Yes) << "CKCAC"
+                                             << "MKCAGC" << 0.0 << 0.0;
+        QTest::newRow("three cysteines converted") << int(QMessageBox::Yes) << false << "CKCAC"
                                                    << ""
-                                                   << " KAC";
-        QTest::newRow("a typed cystine") << int(QMessageBox::No) << "AC CA"
+                                                   << "CKCAC" << 0.0 << 0.0;
+        QTest::newRow("a typed cystine") << int(QMessageBox::No) << false << "AC CA"
                                          << ""
-                                         << "AC CA";
-        QTest::newRow("a count edited") << int(QMessageBox::No) << "mkcag\nc"
+                                         << "AC CA" << 0.0 << 0.0;
+        // Mr and the extinction with four disulfides (Pace et al. 1995), as lysozymeGivesItsPublishedFigures.
+        QTest::newRow("lysozyme pasted, disulfides")
+            << int(QMessageBox::Yes) << true << QString(lysozymeChain).toLower() << "" << chain << 14305.1 << 37970.0;
+        QTest::newRow("a count edited") << int(QMessageBox::No) << false << "mkcag\nc"
                                         << "GLY=2"
-                                        << "";
+                                        << "" << 0.0 << 0.0;
+        QTest::newRow("counts typed, no sequence") << int(QMessageBox::No) << false << ""
+                                                   << "ALA=2 CY2=1 GLY=3"
+                                                   << "" << 0.0 << 0.0;
     }
     void aTypedSequenceIsStoredAndComesBack()
     {
         QFETCH(int, disulfides);
-        QFETCH(QString, typed);
+        QFETCH(bool, pasted);
+        QFETCH(QString, sequence);
         QFETCH(QString, edit);
         QFETCH(QString, stored);
-        m_f->answerer.answerWith([typed](QWidget *w) {
-            auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
-            QVERIFY(dialog);
-            dialog->qtSequenceEdit->setPlainText(typed);
-            dialog->accept();
-        });
-        m_f->answerer.answerMessageBox(QMessageBox::StandardButton(disulfides));
-        widget<QPushButton>("qtEditAASequence")->click();
+        QFETCH(double, mr);
+        QFETCH(double, extinction);
+        if (!sequence.isEmpty()) {
+            m_f->answerer.answerWith([sequence, pasted](QWidget *w) {
+                auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
+                QVERIFY(dialog);
+                if (pasted) {
+                    QApplication::clipboard()->setText(sequence);
+                    dialog->qtPaste->click();
+                } else {
+                    dialog->qtSequenceEdit->setPlainText(sequence);
+                }
+                dialog->accept();
+            });
+            m_f->answerer.answerMessageBox(QMessageBox::StandardButton(disulfides));
+            widget<QPushButton>("qtEditAASequence")->click();
+        }
         if (!edit.isEmpty())
             typeAll(edit);
-        const QString codes = page()->toOneLetterCodes();
         const QString before = counts();
+        const QStringList figures { "qtCalculatedMR", "qtCalculatedVBar", "qtEstAbsExtinction", "qtAbsExtinction" };
+        QStringList shown;
+        for (const QString &name : figures)
+            shown << text(name);
+
+        {
+            GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get()); // a child of the window
+            dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+            dialog.qtSampleName->setEditText("Peptide");
+            dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
+        }
+        QSqlQuery query(m_f->db.database());
+        QVERIFY(query.exec("SELECT id, aminoSequence FROM sample WHERE name = 'Peptide'") && query.next());
+        QCOMPARE(query.value(1).toString(), stored);
+        const int id = query.value(0).toInt();
+        query.finish();
+
+        QVERIFY(m_f->start()); // the program started again on the same file
+        QComboBox *list = m_f->window->qtSampleName;
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(list->findData(id, Qt::UserRole));
+        QString reopened = "<not opened>";
+        m_f->answerer.answerWith([&reopened](QWidget *w) {
+            auto *sequenceDialog = qobject_cast<GuiAminoAcidSequence *>(w);
+            QVERIFY(sequenceDialog);
+            reopened = sequenceDialog->sequence();
+            sequenceDialog->reject();
+        });
+        widget<QPushButton>("qtEditAASequence")->click();
+        QCOMPARE(reopened, stored);
+        QCOMPARE(counts(), before);
+        for (int i = 0; i < figures.size(); ++i)
+            QCOMPARE(text(figures.at(i)), shown.at(i));
+        if (mr > 0) {
+            QCOMPARE_FIGURE("qtCalculatedMR", mr, 0.05);
+            QCOMPARE_FIGURE("qtEstAbsExtinction", extinction, 0.5);
+        }
+    }
+
+    // A sample as the older code stored it, or as the importer brought it, loads with its counts and figures,
+    // shows its sequence as stored, and is saved again with its residues in their stored order.
+    void anOlderStoredSequenceKeepsItsForm_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("a blank for each disulfide") << "KVFGR ELAAAMKRHGLDNYRGYSLGNWVAAKFESNFNTQATNRNTDGSTDYGILQINSRWW "
+                                                       "NDGRTPGSRNLNIP SALLSSDITASVNAKKIVSDGNGMNAWV"
+                                                       "AWRNR KGTDVQAWIRGRL";
+        QTest::newRow("count order")
+            << "AAAAAAAAAAAARRRRRRRRRRRNNNNNNNNNNNNNNDDDDDDD    QQQEEGGGGGGGGGGGGHIIIIIILLLLLLLL"
+               "KKKKKKMMFFFPPSSSSSSSSSSTTTTTTTWWWWWWYYYVVVVVV";
+        QTest::newRow("blocks of ten") << QString(lysozymeChain);
+    }
+    void anOlderStoredSequenceKeepsItsForm()
+    {
+        QFETCH(QString, stored);
+        QVERIFY(
+            m_f->sql("INSERT INTO sample (id, name, calcVBar, aminoSequence) VALUES (7, 'Older', 0.7175, :sequence)",
+                { { ":sequence", stored } }));
+        for (const QString &entry : QString(lysozyme).split(' '))
+            QVERIFY(m_f->sql("INSERT INTO aminoComposition (sampleId, aminoId, count, active) "
+                             "SELECT 7, id, :count, 1 FROM amino WHERE Namethree = :name",
+                { { ":count", entry.section('=', 1).toInt() }, { ":name", entry.section('=', 0, 0) } }));
+        QVERIFY(m_f->start());
+        m_f->window->loadSamplePage(7);
+        QStringList loaded = counts().split(' ');
+        QStringList wanted = QString(lysozyme).split(' ');
+        loaded.sort();
+        wanted.sort();
+        QCOMPARE(loaded, wanted);
+        QCOMPARE_FIGURE("qtCalculatedMR", 14305.1, 0.05);
+        QCOMPARE_FIGURE("qtEstAbsExtinction", 37970, 0.5);
+        QCOMPARE(page()->aminoAcidSequenceDialog()->sequence(), stored);
 
         GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
-        dialog.qtSampleName->setEditText("Peptide");
+        dialog.qtSampleName->setCurrentIndex(dialog.qtSampleName->findText("Older"));
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
         dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
         QSqlQuery query(m_f->db.database());
-        QVERIFY(query.exec("SELECT id, aminoSequence FROM sample WHERE name = 'Peptide'") && query.next());
-        QCOMPARE(query.value(1).toString(), stored.isEmpty() ? codes : stored);
-        if (stored.isEmpty())
-            return;
-        GuiAminoAcidSequence *sequence = page()->aminoAcidSequenceDialog();
-        sequence->qtSequenceEdit->clear();
-        m_f->window->loadSamplePage(query.value(0).toInt());
-        QCOMPARE(sequence->sequence(), stored);
-        QCOMPARE(counts(), before);
+        QVERIFY(query.exec("SELECT count(*), aminoSequence FROM sample") && query.next());
+        QCOMPARE(query.value(0).toInt(), 1);
+        QCOMPARE(query.value(1).toString(), stored);
+    }
+
+    // The sequence dialog holds the loaded sample's sequence only: none after "New Sample", a sample without
+    // composition or the page's Clear.
+    void theSequenceDialogHoldsOnlyTheLoadedSample()
+    {
+        QVERIFY(m_f->sql("INSERT INTO sample (id, name, calcVBar, aminoSequence) VALUES (1, 'Peptide', 0.7, 'DDR')"));
+        QVERIFY(m_f->sql("INSERT INTO sample (id, name, VBarDirectEntry) VALUES (2, 'Typed', 0.73)"));
+        for (const char *row : { "'ASP', 2", "'ARG', 1" })
+            QVERIFY(m_f->sql(QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active) SELECT 1, "
+                                            "id, %2, 1 FROM amino WHERE Namethree = %1")
+                                 .arg(QString(row).section(", ", 0, 0), QString(row).section(", ", 1))));
+        QVERIFY(m_f->start());
+        QComboBox *list = m_f->window->qtSampleName;
+        const GuiAminoAcidSequence *dialog = page()->aminoAcidSequenceDialog();
+        const auto choose = [this, list](int id) {
+            m_f->answerer.answerMessageBox(QMessageBox::Ok);
+            list->setCurrentIndex(id < 0 ? 0 : list->findData(id, Qt::UserRole));
+        };
+        for (const int next : { -1, 2 }) {
+            choose(1);
+            QCOMPARE(dialog->sequence(), QString("DDR"));
+            choose(next);
+            QCOMPARE(dialog->sequence(), QString());
+        }
+        choose(1);
+        widget<QPushButton>("qtClear")->click();
+        QCOMPARE(dialog->sequence(), QString());
     }
 
     void withoutACystineRowNoCysteineIsConverted()
@@ -632,6 +750,32 @@ private slots:
         QCOMPARE(text("qtTotalAminos"), QString("5")); // a CY2 counts two residues
         page()->fromOneLetterCodes("aA ");
         QCOMPARE(counts(), QString("ALA=3 CY2=2 CYS=1 LYS=1"));
+    }
+
+    // A count typed into a cell is in the total once the cell is left, wherever the person clicks next.
+    void theTotalCountsTheLastCellWhenItIsLeft_data()
+    {
+        QTest::addColumn<QString>("clicked");
+        QTest::newRow("a label") << "labelTotal";
+        QTest::newRow("beside the fields") << "";
+        QTest::newRow("another cell") << "qtAminoAcids";
+    }
+    void theTotalCountsTheLastCellWhenItIsLeft()
+    {
+        QFETCH(QString, clicked);
+        typeAll("ALA=500 GLY=47");
+        auto *table = widget<QTableWidget>("qtAminoAcids");
+        QApplication::setActiveWindow(m_f->window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_f->window.get()));
+        table->setCurrentItem(cell("LYS"));
+        table->editItem(cell("LYS"));
+        QTest::keyClicks(QApplication::focusWidget(), "36");
+        QCOMPARE(text("qtTotalAminos"), QString("547"));
+        if (clicked == "qtAminoAcids")
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(cell("ALA")).center());
+        else
+            QTest::mouseClick(clicked.isEmpty() ? page() : widget(clicked), Qt::LeftButton, {}, QPoint(1, 1));
+        QCOMPARE(text("qtTotalAminos"), QString("583"));
     }
 
     void compositionFileRoundTrip()
@@ -701,11 +845,69 @@ private slots:
         QCOMPARE(counts(), QString("ALA=1 CYS=1 GLY=1"));
     }
 
+    // The save dialogs add the extension their filter shows, so that the open dialogs list the file again.
+    void savedFilesGetTheExtensionOfTheirFilter_data()
+    {
+        QTest::addColumn<bool>("sequence");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("composition") << false << "bsa"
+                                     << "bsa.SMP";
+        QTest::newRow("composition, a dot in the name") << false << "Tris 0.1 M"
+                                                        << "Tris 0.1 M.SMP";
+        QTest::newRow("composition, its extension typed") << false << "bsa.smp"
+                                                          << "bsa.smp";
+        QTest::newRow("sequence") << true << "bsa"
+                                  << "bsa.SEQ";
+    }
+    void savedFilesGetTheExtensionOfTheirFilter()
+    {
+        QFETCH(bool, sequence);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        typeAll("ALA=2");
+        m_f->answerer.answerFileDialog(dir.filePath(typed));
+        if (sequence) {
+            page()->aminoAcidSequenceDialog()->qtSequenceEdit->setPlainText("ACDE");
+            page()->aminoAcidSequenceDialog()->qtSaveToFile->click();
+        } else {
+            widget<QPushButton>("qtSaveCompositionFile")->click();
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList { written });
+        QCOMPARE(m_f->answerer.seen().size(), 1); // nothing to replace, nothing asked
+    }
+
+    // "Read Composition from File" reads the sequence files the program writes, named or not, under its first filter.
+    void compositionReadTakesTheProgramsSequenceFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("with its extension") << "bsa.SEQ";
+        QTest::newRow("without an extension") << "bsa";
+    }
+    void compositionReadTakesTheProgramsSequenceFiles()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        page()->aminoAcidSequenceDialog()->qtSequenceEdit->setPlainText("ACDEC");
+        m_f->answerer.answerFileDialog(dir.filePath("bsa.SEQ"));
+        page()->aminoAcidSequenceDialog()->qtSaveToFile->click();
+        QVERIFY(name == "bsa.SEQ" || QFile::rename(dir.filePath("bsa.SEQ"), dir.filePath(name)));
+        m_f->answerer.clear();
+        m_f->answerer.answerFileDialog(dir.filePath(name));
+        widget<QPushButton>("qtReadCompositionFile")->click();
+        QCOMPARE(counts(), QString("ALA=1 ASP=1 CYS=2 GLU=1"));
+        QCOMPARE(m_f->answerer.seen().size(), 1); // the file dialog only
+    }
+
     void aCompositionFileThatCannotBeWrittenIsReported()
     {
         typeAll("ALA=1");
-        m_f->answerer.answerFileDialog("/dev/full");
-        m_f->answerer.answerMessageBox(QMessageBox::Yes); // the file dialog's "replace?"
+        // A composition file whose every write fails: a link to the full device.
+        QTemporaryDir dir;
+        QVERIFY(QFile::link("/dev/full", dir.filePath("full.SMP")));
+        m_f->answerer.answerFileDialog(dir.filePath("full.SMP"));
+        m_f->answerer.answerMessageBox(QMessageBox::Yes); // "replace?"
         widget<QPushButton>("qtSaveCompositionFile")->click();
         QVERIFY2(m_f->answerer.texts().last().contains("could not be written completely"),
             qPrintable(m_f->answerer.texts().join('|')));

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
 #include <ctime>
@@ -135,6 +136,57 @@ private slots:
         QVERIFY(!button->isEnabled());
         name->lineEdit()->setText(QStringLiteral(" a "));
         QVERIFY(button->isEnabled());
+    }
+
+    // " BufC 8 M urea" is stored as "BufC 8 M urea": blanks around a name are seen in no list.
+    void namesAreTrimmedBeforeSaving_data()
+    {
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("table");
+        QTest::newRow("sample") << int(GuiSaveToDatabase::SampleRecordPage) << "Sample"
+                                << "sample";
+        QTest::newRow("solvent") << int(GuiSaveToDatabase::SolventRecordPage) << "Solvent"
+                                 << "buffer";
+        QTest::newRow("experiment") << int(GuiSaveToDatabase::ExperimentRecordPage) << "Experiment"
+                                    << "experiment";
+    }
+    void namesAreTrimmedBeforeSaving()
+    {
+        QFETCH(int, page);
+        QFETCH(QString, kind);
+        QFETCH(QString, table);
+        auto d = dialog(GuiSaveToDatabase::Page(page));
+        d->findChild<QComboBox *>("qt" + kind + "Name")->lineEdit()->setText(" BufC 8 M urea\t ");
+        save(d->findChild<QDialogButtonBox *>("qt" + kind + "ButtonBox"))->click();
+        QCOMPARE(m_f->db.value("SELECT name FROM " + table + " ORDER BY id DESC LIMIT 1").toString(),
+            QStringLiteral("BufC 8 M urea"));
+        QCOMPARE(d->findChild<QLabel *>("qt" + kind + "Saved")->text(), kind + " Saved as BufC 8 M urea");
+    }
+
+    // A name of a thousand characters is elided where it is shown, whole in a tool tip, and no page of the
+    // dialog grows past the screen.
+    void longNamesAreElidedAndTheDialogStaysOnScreen()
+    {
+        const QString longName = "BufC " + QString(995, 'u');
+        QVERIFY(m_f->sql("INSERT INTO buffer (name) VALUES (:name)", { { ":name", longName } }));
+        auto d = dialog(GuiSaveToDatabase::SolventRecordPage);
+        d->show();
+        const int screen = d->screen()->availableGeometry().width();
+        const int stored = d->qtSolventName->findText(longName);
+        QVERIFY(stored > 0);
+        QCOMPARE(d->qtSolventName->itemData(stored, Qt::ToolTipRole).toString(), longName);
+        QVERIFY(d->qtSolventName->view()->textElideMode() != Qt::ElideNone);
+        d->qtSolventName->lineEdit()->setText(longName); // saved again as a new record
+        save(d->qtSolventButtonBox)->click();
+        QCOMPARE(d->qtSolventSaved->toolTip(), longName);
+        QVERIFY(d->qtSolventSaved->text().contains(QChar(0x2026)));
+        QVERIFY(d->minimumSizeHint().width() <= screen);
+        d->showPage(GuiSaveToDatabase::ExperimentRecordPage);
+        d->qtLinkToSolvent->setChecked(true);
+        d->qtLinkToSolventName->setCurrentIndex(d->qtLinkToSolventName->findText(longName));
+        QCOMPARE(d->qtLinkToSolventName->toolTip(), longName);
+        QVERIFY(d->minimumSizeHint().width() <= screen && d->sizeHint().width() <= screen);
     }
 
     // Enter in a new record's name box names the record, as the box inserts; it saves nothing until Save.

@@ -406,12 +406,13 @@ private slots:
     }
 
     // The a/b graph of a given axial ratio: the module has the ratio it checks and draws without a warning.
+    // At 1.2 S both methods' dry models leave room for the hydration of a/b 2.
     void axialRatioGraphOfAGivenRatioWarnsNothing()
     {
         GuiVornakel *w = window();
         QVERIFY(w);
         m_f->fill("qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
-                  "qtExperimentResultsS=1.91e-13 qtSedEquilibriumTemp=20 qtHydrateRatio=2");
+                  "qtExperimentResultsS=1.2e-13 qtSedEquilibriumTemp=20 qtHydrateRatio=2");
         preset(w, { "qtVbarMethod" });
         w->qtHydrateProlate->click();
         QVERIFY(w->qtAvsBGraphButton->isEnabled());
@@ -419,6 +420,84 @@ private slots:
         w->qtAvsBGraphButton->click();
         QCOMPARE(m_f->answerer.texts(), QStringList());
         QCOMPARE(graphers().size(), 1);
+    }
+
+    // An axial ratio that needs more friction than s20,w gives the dry model matches no hydration: the method's
+    // hydration and dimensions stay empty and say why; only the vbar method's case is a warning.
+    void anAxialRatioNoHydrationMatchesGivesNoFigures_data()
+    {
+        QTest::addColumn<QString>("ratio");
+        QTest::addColumn<bool>("vbarMatches");
+        // Lysozyme (14307, 0.703 ml/g) at 1.5 S in water at 20 C (0.01002 P, 0.998234 g/ml): Stokes radius
+        // M (1 - vbar rho) / (N s 6 pi eta); Teller 1976 sphere of the accessible surface 6.3 M^0.73 A^2; dry
+        // sphere (3 M vbar / 4 pi N)^1/3. Perrin 1936 prolate friction factors: a/b 3 -> 1.1125372, 20 -> 1.99520.
+        QTest::newRow("a/b 3: beyond the Teller sphere only") << "3" << true;
+        QTest::newRow("a/b 20: beyond both") << "20" << false;
+    }
+    void anAxialRatioNoHydrationMatchesGivesNoFigures()
+    {
+        QFETCH(QString, ratio);
+        QFETCH(bool, vbarMatches);
+        const double mr = 14307, vbar = 0.703, n = 6.02214076e23;
+        const double stokes = mr * (1 - vbar * 0.998234) / (n * 1.5e-13 * 6 * M_PI * 0.01002);
+        const double teller = std::sqrt(6.3 * std::pow(mr, 0.73) / (4 * M_PI)) * 1e-8;
+        const double dry = std::cbrt(3 * mr * vbar / (4 * M_PI * n));
+        QVERIFY(
+            stokes / teller > 1 && stokes / teller < 1.1125372 && stokes / dry > 1.1125372 && stokes / dry < 1.99520);
+
+        GuiVornakel *w = window();
+        QVERIFY(w);
+        m_f->fill("qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
+                  "qtExperimentResultsS=1.5e-13 qtSedEquilibriumTemp=20 qtHydrateRatio="
+            + ratio);
+        preset(w, { "qtVbarMethod" });
+        w->qtHydrateProlate->click();
+        const QString said = "No hydration matches an axial ratio of " + ratio + ": without hydration the largest is ";
+        for (QLabel *figure : { w->qtTellerDelta1max, w->qtTellermaxab, w->qtTeller2amax, w->qtTeller2bmin }) {
+            QVERIFY2(figure->text().isEmpty() && figure->toolTip().startsWith(said), qPrintable(figure->toolTip()));
+        }
+        QCOMPARE(!w->qtVbarmaxab->text().isEmpty() && !w->qtVbarDelta1max->text().isEmpty(), vbarMatches);
+        if (vbarMatches) {
+            QCOMPARE(w->qtVbarmaxab->text(), ratio);
+            QCOMPARE(m_f->answerer.texts(), QStringList());
+        } else {
+            QVERIFY(w->qtVbarmaxab->toolTip().startsWith(said) && w->qtVbar2amax->text().isEmpty());
+            QVERIFY2(m_f->answerer.texts().value(0).contains(said), qPrintable(m_f->answerer.texts().join('|')));
+        }
+    }
+
+    // The shape graph's title gives the hydration expansion of the shell it draws: the water in % of the dry
+    // particle of the chosen method.
+    void theShapeGraphTitleGivesTheExpansionOfTheShellDrawn_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<double>("expansion");
+        // Lysozyme (14307, 0.703 ml/g) with 0.35 g/g of water (0.998234 g/ml): the water volume over the dry
+        // volume, M vbar / N for the vbar method and the Teller 1976 sphere of 6.3 M^0.73 A^2 for the Teller
+        // method.
+        const double mr = 14307, n = 6.02214076e23, water = 0.35 * mr / (n * 0.998234);
+        const double teller = std::pow(std::sqrt(6.3 * std::pow(mr, 0.73) / (4 * M_PI)) * 1e-8, 3) * 4 * M_PI / 3;
+        QTest::newRow("vbar method") << "qtVbarMethod" << 100 * water / (mr * 0.703 / n);
+        QTest::newRow("Teller method") << "qtTellerMethod" << 100 * water / teller;
+    }
+    void theShapeGraphTitleGivesTheExpansionOfTheShellDrawn()
+    {
+        QFETCH(QString, method);
+        QFETCH(double, expansion);
+        GuiVornakel *w = window();
+        QVERIFY(w);
+        w->onCalculatedHydrationAccepted(0.35);
+        m_f->fill("qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002 "
+                  "qtExperimentResultsS=1.2e-13 qtSedEquilibriumTemp=20");
+        preset(w, { "qtShapeProlate", method });
+        m_f->showTab("qtTabResults");
+        w->qtHydrateComputed->click();
+        QVERIFY(w->qtGraphShapeButton->isEnabled());
+        w->qtGraphShapeButton->click();
+        QCOMPARE(shapePlots().size(), 1);
+        const QString title = shapePlots().first()->title().text();
+        const double shown = title.section("hydration expansion = ", 1).section('%', 0, 0).toDouble();
+        QVERIFY2(std::fabs(shown / expansion - 1) < 5e-3, qPrintable(title)); // shown to three digits
     }
 
     // A hydration typed with a decimal comma, or with its unit, is no number: marked, not sent as 0 g/g, and the

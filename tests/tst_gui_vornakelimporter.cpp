@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTextEdit>
 #include <QtTest>
 #include <memory>
 
@@ -45,10 +46,6 @@ class TstGuiVornakelImporter : public QObject
         }
         return folder;
     }
-
-    // The reader's time limit in the damaged-file tests: short, so that a
-    // looping file is stopped soon.
-    static int readerSeconds() { return 3 * testSlowdown(); }
 
     // Every table of the destination with its row count.
     QStringList destinationContents()
@@ -307,30 +304,40 @@ private slots:
     void aDamagedAccessFileIsReportedAndImportsNothing_data()
     {
         QTest::addColumn<int>("damage");
+        // The reader's limits: the files that end the reader by themselves get
+        // a time limit no crash comes near; the looping file allocates as it
+        // loops, so its memory limit is more than any machine fills in its
+        // time limit, and only the clock can stop it.
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<int>("megabytes");
         QTest::addColumn<QString>("says");
         const QString unread = "could not be read: the reader %1 \\(the file may be damaged\\)";
         // Which of the two depends on where the driver's library first goes astray.
         const QString stopped = unread.arg("(crashed \\([^)]+\\)|needed more than 256 MiB of memory)");
+        const int ending = 15 * testSlowdown();
+        const int looping = testSlowdown();
         using Damage = TestOldDatabase::Damage;
-        QTest::newRow("flipped catalog page") << int(Damage::FlippedCatalogPage) << stopped;
-        QTest::newRow("truncated tail") << int(Damage::TruncatedTail) << stopped;
-        QTest::newRow("corrupted length field") << int(Damage::CorruptedLengthField) << stopped;
+        QTest::newRow("flipped catalog page") << int(Damage::FlippedCatalogPage) << ending << 256 << stopped;
+        QTest::newRow("truncated tail") << int(Damage::TruncatedTail) << ending << 256 << stopped;
+        QTest::newRow("corrupted length field") << int(Damage::CorruptedLengthField) << ending << 256 << stopped;
         QTest::newRow("looping long values")
-            << int(Damage::LoopingLongValues)
-            << unread.arg(QString("took longer than %1 s and was stopped").arg(readerSeconds()));
-        QTest::newRow("missing last pages")
-            << int(Damage::MissingLastPages) << ": the file gave \\d+ warnings while it was read; it may be damaged";
+            << int(Damage::LoopingLongValues) << looping << 4096
+            << unread.arg(QString("took longer than %1 s and was stopped").arg(looping));
+        QTest::newRow("missing last pages") << int(Damage::MissingLastPages) << ending << 256
+                                            << ": the file gave \\d+ warnings while it was read; it may be damaged";
     }
     void aDamagedAccessFileIsReportedAndImportsNothing()
     {
         QFETCH(int, damage);
+        QFETCH(int, seconds);
+        QFETCH(int, megabytes);
         QFETCH(QString, says);
         // Under the sanitizers the driver's library meets other heap contents
         // on the same damage, and goes astray elsewhere: any report will do.
         if (testSlowdown() > 1)
             says = "(could not be read: .+ \\(the file may be damaged\\)|: the file gave \\d+ warnings? while it was "
                    "read; it may be damaged)";
-        TestOldDatabase::shortenReaderLimits(readerSeconds(), 256);
+        TestOldDatabase::shortenReaderLimits(seconds, megabytes);
         QVERIFY(QDir(m_db->dir()).mkdir("old"));
         const QString reference = m_db->dir() + "/old/PHYCONST.MDB";
         const QString records = m_db->dir() + "/old/VORNAKEL.MDB";
@@ -350,6 +357,28 @@ private slots:
         QVERIFY2(dialog.qtStatus->text().startsWith("From these files nothing was imported. ")
                 && (dialog.qtStatus->text().endsWith(" could not be read. Done.") || testSlowdown() > 1),
             qPrintable(dialog.qtStatus->text()));
+    }
+
+    // Mid-run, a close request of the window system leaves the dialog open
+    // (its Close button is off); once the run has ended it closes it.
+    void theDialogStaysOpenUntilItsRunHasEnded()
+    {
+        TestOldDatabase old;
+        QVERIFY(old.fill(old.phyconst(), "amino", 2) && old.fill(old.vornakel(), "Sample", 3));
+        GuiVornakelImporter dialog(m_db->path());
+        dialog.show();
+        QSignalSpy rejected(&dialog, &QDialog::rejected);
+        int asked = 0;
+        connect(dialog.qtResults, &QTextEdit::textChanged, &dialog, [&] {
+            if (asked++ == 0)
+                dialog.close();
+        });
+        dialog.importFiles({ old.phyconst(), old.vornakel() });
+        QVERIFY(asked > 0);
+        QVERIFY(rejected.isEmpty() && dialog.isVisible());
+        QVERIFY2(dialog.qtStatus->text().endsWith("Done."), qPrintable(dialog.qtStatus->text()));
+        QVERIFY(dialog.close());
+        QCOMPARE(rejected.size(), 1);
     }
 
     void theImportActionOpensTheDialogWiredToTheLists()

@@ -43,7 +43,7 @@ aminoComposition: sampleId INTEGER, aminoId INTEGER, count INTEGER, +
 conjugateComposition: sampleId INTEGER, conjugateId INTEGER, count INTEGER, +
 defaults: temperature, density, viscosity, vbar, pH, sk, modified DATE
 experiment: name varchar(64), Tc, RPM, sigma, sstar, mgml, sstart, vbar, rho, vis, Mp, Mb, calculatedBy varchar(30),
-  sample_id INTEGER, buffer_id INTEGER, results_id INTEGER, +
+  sample_id INTEGER, buffer_id INTEGER, results_id INTEGER, +, sk
 results: name varchar(64), R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, av, at, bv, bt,
   method varchar(20), options varchar(25), options_value, shape varchar(25), sample_id INTEGER, buffer_id INTEGER,
   experiment_id INTEGER, +)";

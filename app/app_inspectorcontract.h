@@ -1,0 +1,27 @@
+#ifndef APP_INSPECTORCONTRACT_H
+#define APP_INSPECTORCONTRACT_H
+
+// What the module inspector (app/main_inspect.cpp) and the update check that
+// runs it (AppQtScriptPlugin::inspect) agree on:
+//   vornakel_inspect FILE_NAME
+// with the module text (UTF-8) on standard input. It writes "ok" and two
+// values (the name and the version), or "error" and why, one line each. A
+// value is "s" and a string, "n" and a number, or "-" for none; the string,
+// the number and why are percent-encoded.
+namespace AppInspectorContract {
+
+constexpr char program[] = "vornakel_inspect";
+
+enum class Exit { Done = 0, Usage = 2 };
+
+constexpr char okLine[] = "ok";
+constexpr char errorLine[] = "error";
+
+// The limits of one inspection: its time (that of loading a module in the
+// program), and the memory the evaluation may take beside the empty engine.
+constexpr int defaultTimeMs = 5000;
+constexpr int defaultMemoryMiB = 256;
+
+} // namespace AppInspectorContract
+
+#endif
