@@ -1,5 +1,7 @@
 #include "gui/gui_vornakelimporter.h"
 
+#include "app/app_accessreadercontract.h"
+#include "app/app_regularfile.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_accessreader.h"
@@ -26,7 +28,7 @@ QString findFile(const QDir &folder, const QString &name)
     const QStringList entries = folder.entryList(QDir::Files, QDir::Name);
     for (const QString &entry : entries)
         // A link to a named pipe is listed too, and opening it would wait for ever.
-        if (entry.compare(name, Qt::CaseInsensitive) == 0 && QFileInfo(folder.absoluteFilePath(entry)).isFile())
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && AppRegularFile::isRegular(folder.absoluteFilePath(entry)))
             return folder.absoluteFilePath(entry);
     return QString();
 }
@@ -104,10 +106,11 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
         refusal = QStringLiteral("The folder %1 lacks %2. Choose the folder of the older Vornakel that holds "
                                  "PHYCONST.MDB and VORNAKEL.MDB.")
                       .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")));
-    } else if (!accessFiles.isEmpty() && dir.absolutePath().contains(QLatin1Char(';'))) {
-        refusal = QStringLiteral("The ODBC driver cannot open files in a folder whose path holds a ';' (%1). Move "
-                                 "PHYCONST.MDB and VORNAKEL.MDB to another folder.")
-                      .arg(QDir::toNativeSeparators(dir.absolutePath()));
+    } else if (!accessFiles.isEmpty() && !AppAccessReaderContract::pathRefusal(accessFiles.first()).isEmpty()) {
+        // Not the reader's "may be damaged": the file is not to blame, its folder's name is.
+        refusal = QStringLiteral("%1 could not be read: %2. Move PHYCONST.MDB and VORNAKEL.MDB to another folder.")
+                      .arg(QDir::toNativeSeparators(accessFiles.first()),
+                          AppAccessReaderContract::pathRefusal(accessFiles.first()));
     } else {
         refusal = checkAccessFiles(accessFiles);
     }

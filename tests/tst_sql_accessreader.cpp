@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 class TstSqlAccessReader : public QObject
 {
@@ -28,6 +29,15 @@ class TstSqlAccessReader : public QObject
         return QDir(QDir::tempPath()).entryList({ "vornakel-access-*" }, QDir::Dirs | QDir::NoDotAndDotDot);
     }
 
+    // A file the reader waits on for ever without a word, in any build: a
+    // named pipe that nobody writes (where a damaged file may loop in one
+    // build and be read in another).
+    QString silentFile()
+    {
+        const QString file = m_dir.filePath("SILENT.MDB");
+        return QFileInfo(file).exists() || ::mkfifo(QFile::encodeName(file).constData(), 0600) == 0 ? file : QString();
+    }
+
 private slots:
     // The program quits while a file is read (QCoreApplication::exit ends
     // every loop, the reader's wait too): the reader is stopped, and its
@@ -36,24 +46,19 @@ private slots:
     void aReaderStillRunningWhenTheWaitEndsIsStoppedAndNotRead_data()
     {
         QTest::addColumn<int>("seconds");
-        QTest::addColumn<int>("megabytes");
-        QTest::newRow("limits as set") << 60 * testSlowdown() << 4096;
-        QTest::newRow("a time limit past an int of milliseconds") << 4294968 << 4096;
+        QTest::newRow("limits as set") << 60 * testSlowdown();
+        QTest::newRow("a time limit past an int of milliseconds") << 4294968;
     }
     void aReaderStillRunningWhenTheWaitEndsIsStoppedAndNotRead()
     {
         QFETCH(int, seconds);
-        QFETCH(int, megabytes);
-        // The looping file takes up less memory in the time the test waits than its limit.
-        TestOldDatabase::shortenReaderLimits(seconds, megabytes);
-        const QString file = m_dir.filePath("LOOPING.MDB");
-        const QString copy = m_dir.filePath("copy.sqlite");
-        QFile::remove(copy);
-        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage::LoopingLongValues, file));
-        QTimer::singleShot(1500 * testSlowdown(), qApp, [] { QCoreApplication::exit(); });
-        const SqlAccessReader::Result result = SqlAccessReader::copy(file, copy);
+        TestOldDatabase::shortenReaderLimits(seconds, 1024);
+        const QString file = silentFile();
+        QVERIFY(!file.isEmpty());
+        QTimer::singleShot(1500 * testSlowdown(), QCoreApplication::instance(), [] { QCoreApplication::exit(); });
+        const SqlAccessReader::Result result = SqlAccessReader::copy(file, m_dir.filePath("copy.sqlite"));
         // Later loops run again.
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
         QCoreApplication::exec();
         QCOMPARE(int(result.outcome), int(SqlAccessReader::Outcome::Failed));
         QCOMPARE(result.reason, QStringLiteral("the reader was stopped before it ended"));
@@ -73,8 +78,9 @@ private slots:
                 qputenv("TMPDIR", temp);
         });
         qputenv("TMPDIR", m_dir.path().toLocal8Bit());
-        const QString file = m_dir.filePath("LOOPING.MDB");
-        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage::LoopingLongValues, file));
+        // A reader that writes would die of its broken pipe with the program anyway.
+        const QString file = silentFile();
+        QVERIFY(!file.isEmpty());
         QProcess host;
         host.start(testBinaryDir() + "/bin/host_import", { file });
         QVERIFY(host.waitForStarted());
@@ -82,10 +88,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!(readers = testChildren(pid_t(host.processId()), "vornakel_accessreader")).isEmpty(),
             10000 * testSlowdown());
         const QStringList left = copyFolders();
-        QCOMPARE(left.size(), 1);
         ::kill(pid_t(host.processId()), SIGKILL);
         QVERIFY(host.waitForFinished());
         QTRY_VERIFY(!testIsAlive(readers.first()));
+        QCOMPARE(left.size(), 1);
         QCOMPARE(copyFolders(), left);
 
         TestDatabase db;
