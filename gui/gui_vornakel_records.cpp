@@ -462,28 +462,46 @@ void GuiVornakel::loadSolventPage(int recordId)
     page->blockSignals(pageWasBlocked);
 }
 
+GuiVornakel::SourceWidgets GuiVornakel::sourceWidgets(Source source) const
+{
+    if (source == Source::Density)
+        return { qtDensityDirectEntry, qtDensityStandard, m_densityStandardValue, qtBufferDensity };
+    if (source == Source::Viscosity)
+        return { qtViscosityDirectEntry, qtViscosityStandard, m_viscosityStandardValue, qtBufferViscosity };
+    return { qtVbarDirectEntry, qtVbarStandard, m_vbarStandardValue, qtSampleVbar };
+}
+
 void GuiVornakel::showStandardValues(std::initializer_list<Source> sources)
 {
     if (!m_calculationsPlugin)
         return;
     for (Source source : sources) {
-        GuiStandardValue *dialog = m_vbarStandardValue;
-        QAbstractButton *button = qtVbarStandard;
-        GuiLineEdit *field = qtSampleVbar;
-        if (source == Source::Density) {
-            dialog = m_densityStandardValue;
-            button = qtDensityStandard;
-            field = qtBufferDensity;
-        } else if (source == Source::Viscosity) {
-            dialog = m_viscosityStandardValue;
-            button = qtViscosityStandard;
-            field = qtBufferViscosity;
-        }
-        if (m_sources.button(source) == button) {
-            dialog->calculate();
-            correctForTemperature(field);
+        const SourceWidgets widgets = sourceWidgets(source);
+        if (m_sources.button(source) == widgets.standard) {
+            widgets.dialog->calculate();
+            correctForTemperature(widgets.field);
         }
     }
+}
+
+void GuiVornakel::showRunFigure(
+    Source source, const QVariant &chosen, const QVariant &standard, const QVariant &measuredAt, const QVariant &figure)
+{
+    const SourceWidgets widgets = sourceWidgets(source);
+    if (!standard.isNull() && chosen.toString() == widgets.standard->objectName()) {
+        widgets.standard->setChecked(true);
+        m_sources.choose(source, widgets.standard);
+        widgets.dialog->setValue(standard.toDouble());
+        widgets.dialog->setTemperature(measuredAt.toDouble());
+        showStandardValues({ source });
+        showStoredFigure(widgets.field, figure);
+        return;
+    }
+    // Typed, or computed on a composition page: the run keeps no composition,
+    // so the figure stands as typed.
+    widgets.direct->setChecked(true);
+    m_sources.choose(source, widgets.direct);
+    widgets.field->setText(columnText(figure));
 }
 
 void GuiVornakel::bufferPageAtRunTemperature()
@@ -552,7 +570,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
         !record.sstart.isNull() && (record.tc.isNull() || record.sstart.toDouble() != record.tc.toDouble()));
 
     // The solvent it was saved with, showing the figures it was saved with; a
-    // run without one holds them as typed (it keeps no other source).
+    // run without one shows them from the sources it stored itself.
     if (record.bufferId >= 0) {
         loadSolventPage(record.bufferId);
         showStoredFigure(qtBufferDensity, record.rho);
@@ -560,10 +578,10 @@ void GuiVornakel::loadExperimentPage(int recordId)
     } else {
         clearSolventPage();
         showNoRecord(qtBufferName);
-        qtDensityDirectEntry->setChecked(true);
-        qtViscosityDirectEntry->setChecked(true);
-        qtBufferDensity->setText(columnText(record.rho));
-        qtBufferViscosity->setText(columnText(record.vis));
+        showRunFigure(
+            Source::Density, record.densitySource, record.densityStandard, record.densityStandardT, record.rho);
+        showRunFigure(
+            Source::Viscosity, record.viscositySource, record.viscosityStandard, record.viscosityStandardT, record.vis);
     }
 
     const QString calculatedBy = record.calculatedBy.toString();
@@ -580,7 +598,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
         useMrFromComposition();
     }
     // The sample's own vbar and Mr take the place of the experiment's; a run
-    // without one holds its vbar as typed.
+    // without one shows its vbar from the source it stored.
     if (record.sampleId >= 0) {
         const bool wasLinked = m_loadingLinkedSample;
         m_loadingLinkedSample = true;
@@ -590,8 +608,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
         clearSamplePage();
         showNoRecord(qtSampleName);
         qtStackComposition->setSampleName(qtSampleName->currentText());
-        qtVbarDirectEntry->setChecked(true);
-        qtSampleVbar->setText(columnText(record.vbar));
+        showRunFigure(Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar);
     }
     // The run's own k, over a linked sample's; a run saved without one keeps
     // what the sample or the form gives.

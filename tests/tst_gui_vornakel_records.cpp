@@ -205,6 +205,11 @@ class TstGuiVornakelRecords : public QObject
                  "qtViscosityCompute", "qtExactMolecularWeight", "qtFromSigma", "qtFromComposition", "qtVbarMethod",
                  "qtHydrateNothing", "qtHydrateComputed", "qtHydrateProlate", "qtShapeProlate" })
             texts << QString::fromLatin1(name) + '=' + (m_f->checked(name) ? "on" : "off");
+        // What a standard-value dialog holds is what its next OK takes to 20 C.
+        for (const GuiStandardValue *dialog : { static_cast<const GuiStandardValue *>(m_f->window->vbarStandardValue()),
+                 static_cast<const GuiStandardValue *>(m_f->window->densityStandardValue()),
+                 static_cast<const GuiStandardValue *>(m_f->window->viscosityStandardValue()) })
+            texts << dialog->qtHeader->text() + '=' + dialog->qtValue->text() + '@' + dialog->qtTemperature->text();
         for (const char *name : { "qtSampleName", "qtBufferName", "qtResultsName" }) {
             const auto *list = m_f->widget<QComboBox>(name);
             texts << QString::fromLatin1(name) + '=' + (list->currentIndex() > 0 ? list->currentText() : "no record");
@@ -995,6 +1000,15 @@ private slots:
             << "tab qtTabExperiment; type qtSedEquilibriumTemp=8; tab qtTabSolvent; std qtDensityStandard=1.0200@25;"
                "std qtViscosityStandard=0.01200@25; save solvent=Std"
             << "tab qtTabExperiment; type qtSedEquilibriumTemp=8; load qtBufferName=Std" << warmer << QStringList();
+        // Without links the run keeps each source itself: typed figures stay as typed, standard ones are taken from
+        // their dialogs' values to the new temperature.
+        QTest::newRow("standard vbar, density and viscosity at 25 C in a run at 8 C without links")
+            << typed
+                + "type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2; save experiment=Typed run; new;"
+                  "tab qtTabExperiment; type qtSedEquilibriumTemp=8; type qtSedEquilibriumMR=66000;"
+                  "type qtSedVelocityCoefficient=4.2; tab qtTabSample; std qtVbarStandard=0.734@25; tab qtTabSolvent;"
+                  "std qtDensityStandard=1.0200@25; std qtViscosityStandard=0.01200@25; save experiment=Std run"
+            << "load qtExperimentName=Typed run; load qtExperimentName=Std run" << warmer << QStringList();
         QTest::newRow("a buffer computed at 25 C, loaded alone at 20 C")
             << "tab qtTabExperiment; type qtSedEquilibriumTemp=25; buffer Sodium chloride=0.15; save solvent=Salt25;"
                "tab qtTabExperiment; type qtSedEquilibriumTemp=20"
