@@ -7,12 +7,27 @@
 
 namespace AppRegularFile {
 
+namespace {
+
+// stat follows links, so a link to a regular file passes; no open, which is
+// what would wait. False when the path names nothing.
+bool lookUp(const QString &path, struct stat *result)
+{
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), result) == 0;
+}
+
+} // namespace
+
+bool isRegular(const QString &path)
+{
+    struct stat found = {};
+    return lookUp(path, &found) && S_ISREG(found.st_mode);
+}
+
 QString refusal(const QString &path)
 {
-    // stat follows links, so a link to a regular file passes; no open, which
-    // is what would wait.
     struct stat status = {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &status) != 0)
+    if (!lookUp(path, &status))
         return QString();
     const mode_t mode = status.st_mode;
     if (S_ISREG(mode))

@@ -8,6 +8,9 @@
 // folder, a device or a socket holds nothing the program could read.
 namespace AppRegularFile {
 
+// Whether the path names a regular file, or a link to one.
+bool isRegular(const QString &path);
+
 // Empty for a regular file, and for a path that names nothing yet (saving
 // creates it; a reader says itself that it cannot open it). Otherwise the
 // message that refuses the path, naming it and what it is.

@@ -17,6 +17,8 @@
 #include <QTableWidget>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 // Deeper results than this are cut off: no calculation returns more than a
@@ -295,8 +297,15 @@ QDomElement AppScriptObject::toXML(QDomDocument &document, QDomElement &element)
     QList<QPair<QString, QString>> numbered;
     for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it) {
         const QString &key = it.key();
+        // Checked by hand: a pattern built for every attribute of a large
+        // answer took most of the time of writing it.
         const bool xmlName = !key.isEmpty() && (key.at(0).isLetter() || key.at(0) == QLatin1Char('_'))
-            && !key.contains(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.\\-]")));
+            && std::all_of(key.cbegin(), key.cend(), [](QChar c) {
+                   return (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                       || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+                       || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_')
+                       || c == QLatin1Char('.') || c == QLatin1Char('-');
+               });
         if (xmlName)
             element.setAttribute(key, textOf(it.value()));
         else

@@ -1,7 +1,9 @@
 #include "app/app_constants.h"
+#include "app/app_openfiles.h"
 #include "app/app_version.h"
 #include "gui/gui_splashscreen.h"
 #include "gui/gui_vornakel.h"
+#include "net/net_client.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -27,8 +29,14 @@ int main(int argc, char *argv[])
     GuiSplashScreen splash(pixmap);
     splash.show();
 
+    // Process-wide settings, made here once before anything is built.
     QCoreApplication::setOrganizationName(QLatin1String(AppKeys::organisation));
     QCoreApplication::setApplicationName(QLatin1String(AppKeys::application));
+    // The message server may hold its whole cap of connections beside the
+    // program's own files, more than the usual soft limit of 1,024 open files
+    // allows. The limit belongs to the process (the helper programs it starts
+    // inherit it), so it is raised here; the server only fits its cap to it.
+    AppOpenFiles::raiseLimit(NetBudget().maxConnections + 1024);
 
     // Destroyed in reverse order: the window (which stores its geometry)
     // first, then the splash, the pixmap and the application.

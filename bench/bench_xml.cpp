@@ -4,7 +4,9 @@
 // how long a small request on another connection waits while a request of
 // 1,000 calls runs, and how much memory that request takes; then the same two
 // while clients send requests of 300 calls and never read their answers: one
-// kept connection that pipelines them, and 300 connections with one each.
+// kept connection that pipelines them, and 300 connections with one each;
+// then 300 connections that pipeline requests of 45 shape graphs and never
+// read, beside a light client, and a small request once they have gone.
 // Prints figures; it checks nothing. Usage: bench_xml [requests per run]
 
 #include "bench_support.h"
@@ -225,12 +227,13 @@ private:
     QByteArray m_request;
 };
 
-// Small requests, each on a new connection, from when `begun` says so until `ended` does.
+// Small requests, each on a new connection, from when `begun` says so until
+// `ended` does, `pauseMs` apart.
 class ShortRequestThread : public QThread
 {
 public:
-    ShortRequestThread(quint16 port, std::function<bool()> begun, std::function<bool()> ended)
-        : m_port(port), m_begun(std::move(begun)), m_ended(std::move(ended))
+    ShortRequestThread(quint16 port, std::function<bool()> begun, std::function<bool()> ended, int pauseMs = 20)
+        : m_port(port), m_begun(std::move(begun)), m_ended(std::move(ended)), m_pauseMs(pauseMs)
     { }
     ShortRequestThread(quint16 port, const LongRequestThread &longer)
         : ShortRequestThread(
@@ -259,7 +262,7 @@ protected:
                 ++failures;
             else if (!m_ended())
                 latenciesMs << timer.nsecsElapsed() / 1e6;
-            QThread::msleep(20);
+            QThread::msleep(m_pauseMs);
         }
     }
 
@@ -267,6 +270,7 @@ private:
     quint16 m_port;
     std::function<bool()> m_begun;
     std::function<bool()> m_ended;
+    int m_pauseMs;
 };
 
 // Clients that send and never read: `connections` loopback connections, each
@@ -449,6 +453,88 @@ void whileClientsDoNotRead(const QString &database, const QString &modules, cons
     Bench::report(QStringLiteral("memory growth, ") + label, memory.growth(), "MiB", Bench::atMost(memoryTarget));
 }
 
+// One call of the Results page's shape graph: 488 graph points, about 55 KB of answer.
+const QByteArray kShapeCall = "<EXECUTE FUNCTION=\"graphShape\"><INPUT NAME=\"Shape\" VALUE=\"qtShapeProlate\"/>"
+                              "<INPUT NAME=\"model\" VALUE=\"0\"/><INPUT NAME=\"tamax\" VALUE=\"25.0312\"/>"
+                              "<INPUT NAME=\"tbmin\" VALUE=\"3.17241\"/><INPUT NAME=\"vamax\" VALUE=\"24.5027\"/>"
+                              "<INPUT NAME=\"vbmin\" VALUE=\"3.20649\"/><INPUT NAME=\"hDelta\" VALUE=\"0.35\"/>"
+                              "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"EquilibriumTemp\" VALUE=\"20\"/>"
+                              "</EXECUTE>\n";
+
+// 300 connections pipelining requests of 45 shape graphs (16 KB each, a
+// quarter of a second of work and 2.5 MB of answer) for a minute, never
+// reading, while a light client sends one small request a second on a new
+// connection; then, 10 s after the 300 have gone, a few small requests.
+void whileHeavyClientsPipeline(const QString &database, const QString &modules)
+{
+    const int connections = 300;
+    const int seconds = 60;
+    const QByteArray request
+        = "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/>\n" + kShapeCall.repeated(45) + "</VORNAKEL>\n";
+    writeSettings("PORT:0\nRESET:false\n");
+    XmlMessageProcessor processor(database, false);
+    processor.loadPlugins(modules);
+    const qint64 answerBytes = processor.submitFromWeb(QString::fromUtf8(request)).toUtf8().size();
+    PeakMemory memory;
+    SilentClientsThread heavy(processor.serverPort(), connections, request, true);
+    std::atomic<bool> over { false };
+    ShortRequestThread light(
+        processor.serverPort(), [&heavy]() { return bool(heavy.started); }, [&over]() { return bool(over); }, 1000);
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over]() { over = true; });
+    QObject::connect(&light, &QThread::finished, QCoreApplication::instance(), [&heavy]() { heavy.stop = true; });
+    QObject::connect(&heavy, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
+    int sentAnswers = 0;
+    QObject::connect(&processor, &XmlMessageProcessor::sigLog, [&sentAnswers](const QString &message) {
+        if (message.startsWith(QLatin1String("Sent ")) && message.section(QLatin1Char(' '), 1, 1).toLongLong() > 100000)
+            ++sentAnswers;
+    });
+    heavy.start();
+    light.start();
+    QCoreApplication::exec();
+    light.wait();
+    heavy.wait();
+    const double growth = memory.growth();
+
+    // The server goes on with the event loop while the 300 are gone.
+    QTimer::singleShot(10000, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    const NetBudget after = processor.connectionBudget();
+    ShortRequestThread probe(
+        processor.serverPort(), []() { return true; },
+        [&probe]() { return probe.latenciesMs.size() + probe.failures >= 5; }, 0);
+    QObject::connect(&probe, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
+    probe.start();
+    QCoreApplication::exec();
+    probe.wait();
+
+    const int answered = light.latenciesMs.size();
+    const int inTime
+        = int(std::count_if(light.latenciesMs.cbegin(), light.latenciesMs.cend(), [](double ms) { return ms <= 1000; }));
+    const QString label = QStringLiteral("300 connections pipelining 45 x graphShape, unread");
+    Bench::note(QStringLiteral("%1: %2 requests of %3 bytes sent (answers of %4 bytes), %5 of their answers sent; "
+                               "%6 light requests, %7 failed; 10 s after the 300 had gone the server held %8 "
+                               "connections, %9 bytes of answers not taken, %10 bytes of requests being answered")
+                    .arg(label)
+                    .arg(int(heavy.requestsSent))
+                    .arg(request.size())
+                    .arg(answerBytes)
+                    .arg(sentAnswers)
+                    .arg(answered + light.failures)
+                    .arg(light.failures)
+                    .arg(after.connections)
+                    .arg(after.owedBytes)
+                    .arg(after.runningRequestBytes));
+    reportSmallRequests(label, light.latenciesMs);
+    Bench::report(QStringLiteral("light requests within 1 s beside ") + label,
+        100.0 * inTime / qMax(1, answered + light.failures), "%", Bench::atLeast(95));
+    Bench::report(QStringLiteral("memory growth, ") + label, growth, "MiB", Bench::atMost(150));
+    if (!probe.latenciesMs.isEmpty())
+        Bench::report(QStringLiteral("small request 10 s after the 300 have gone"),
+            *std::max_element(probe.latenciesMs.cbegin(), probe.latenciesMs.cend()), "ms", Bench::atMost(100));
+    else
+        Bench::note(QStringLiteral("small request 10 s after the 300 have gone: none answered  MISSED"));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -511,5 +597,6 @@ int main(int argc, char **argv)
         "PORT:0\nRESET:false\n", 1, true, 60, 50);
     whileClientsDoNotRead(database.path(), modules.path(), QStringLiteral("300 connections, one request each, unread"),
         "PORT:0\n", 300, false, 60, 150);
+    whileHeavyClientsPipeline(database.path(), modules.path());
     return 0;
 }

@@ -549,6 +549,17 @@ void GuiBufferComponents::compute()
     namespace Calc = AppCalculationContract;
     if (!m_calculations)
         return;
+    // Computed without a component, the figures would be another buffer's
+    // (pure water's, when it was the only one) under this buffer's name.
+    if (!m_missingComponents.isEmpty() && (qtCalculateDensity->isChecked() || qtCalculateViscosity->isChecked())) {
+        QMessageBox::warning(this, QLatin1String(title),
+            QStringLiteral("The density and viscosity of this solvent cannot be computed: its composition depends on "
+                           "a record which was not found in the database!\n\nMissing record: '%1'\n\nThe figures "
+                           "shown are those stored with the solvent.")
+                .arg(m_missingComponents.join(QStringLiteral("', '"))),
+            QMessageBox::Ok);
+        return;
+    }
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
 
@@ -678,6 +689,31 @@ double GuiBufferComponents::calculatedViscosity() const
     return wholeFigure(qtCorrectedViscosity);
 }
 
+QVariant GuiBufferComponents::densityAt20() const
+{
+    double value = 0.0;
+    return AppNumber::fromText(qtDensity->text(), &value) ? QVariant(wholeFigure(qtDensity)) : QVariant();
+}
+
+QVariant GuiBufferComponents::viscosityAt20() const
+{
+    double value = 0.0;
+    return AppNumber::fromText(qtViscosity->text(), &value) ? QVariant(wholeFigure(qtViscosity)) : QVariant();
+}
+
+void GuiBufferComponents::showStoredFigure(QLineEdit *field, const QVariant &value)
+{
+    double figure = 0.0;
+    if (!AppNumber::fromText(value.toString(), &figure)) {
+        field->setText(QString());
+        field->setProperty(shownFigureProperty, QVariant());
+        return;
+    }
+    field->setText(AppNumber::toText(figure));
+    field->setProperty(AppKeys::lastValue, AppNumber::toText(figure));
+    field->setProperty(shownFigureProperty, field->text());
+}
+
 // State, OK and Cancel
 
 QHash<int, GuiBufferComponents::SavedState::ComponentPair> GuiBufferComponents::shownComponents() const
@@ -757,6 +793,7 @@ void GuiBufferComponents::restoreToLastSavedState()
 
 void GuiBufferComponents::clear()
 {
+    m_missingComponents.clear();
     m_savedState.clear();
     restoreToLastSavedState();
 }
@@ -827,14 +864,21 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
                     + name + QStringLiteral("'"),
                 QMessageBox::Ok);
         }
+        m_missingComponents = missing;
         showComponents(components);
         saveCurrentState();
         fitAddedColumns();
+        // The figures the solvent was saved with, at 20 C (also those of
+        // older records, which say nothing of their temperature).
+        if (qtCalculateDensity->isChecked())
+            showStoredFigure(qtDensity, solvent.computedDensity);
+        if (qtCalculateViscosity->isChecked())
+            showStoredFigure(qtViscosity, solvent.computedViscosity);
     }
-    // The figures are the loaded buffer's at the page's temperature, so that
-    // saving it again stores its own density, not the one shown before.
+    // Shown at the page's temperature, so that saving it again stores its own
+    // figures, not those shown before.
     showWaterWhereUnchecked();
-    compute();
+    correctBoth();
 }
 
 // Buffer composition file
@@ -1006,6 +1050,8 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
     }
     if (!complaints.isEmpty())
         QMessageBox::warning(this, QLatin1String(title), GuiComplaints::text(complaints), QMessageBox::Ok);
+    // The buffer is now the file's, whatever the loaded solvent lacked.
+    m_missingComponents.clear();
     compute();
 }
 

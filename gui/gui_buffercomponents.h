@@ -75,6 +75,10 @@ public:
     // The corrected figures, 0 when their field holds no number.
     double calculatedDensity() const;
     double calculatedViscosity() const;
+    // The figures at 20 C, whole, as a record stores them; null when their
+    // field holds no number.
+    QVariant densityAt20() const;
+    QVariant viscosityAt20() const;
 
     void loadBufferRecord(int id);
     // The same from a solvent already read.
@@ -142,6 +146,8 @@ private:
     // for is emptied rather than left with a figure of other inputs.
     void writeResult(AppScriptObject *result, QLineEdit *field);
     void correctBoth();
+    // A stored figure at 20 C shown in its field, whole for the corrections.
+    static void showStoredFigure(QLineEdit *field, const QVariant &value);
     // The greyed fields of a calculation that is off show the form's water.
     void showWaterWhereUnchecked();
 
@@ -153,6 +159,9 @@ private:
     QString m_waterDensity; // the form's figures at 20 C
     QString m_waterViscosity;
     bool m_connected = false;
+    // The components of the loaded solvent that the reference data no longer
+    // hold: its figures cannot be computed again without them.
+    QStringList m_missingComponents;
 };
 
 #endif

@@ -390,6 +390,15 @@ void GuiSampleComposition::onDenaturantClicked(QListWidgetItem *item)
     if (!item)
         return;
     denaturantId = item->data(DenaturantIdRole).toString();
+    // Without its binding figures a denaturant changes nothing: the person
+    // must not take the vbar shown for one corrected for it.
+    SqlReferenceRecords records(database);
+    SqlReferenceRecords::Denaturant denaturant;
+    if (records.load(denaturantId.toLongLong(), &denaturant) && (denaturant.v3.isNull() || denaturant.g3.isNull()))
+        QMessageBox::information(this, QStringLiteral("Vornakel"),
+            QStringLiteral("There are no data for the denaturant '%1' (its v3 and g3 are not given in the reference "
+                           "data).\n\nThe vbar is not corrected for it.")
+                .arg(item->text()));
     computeValues();
 }
 
@@ -656,6 +665,22 @@ void GuiSampleComposition::onClearClicked()
     qtTotalAminos->clear();
     clearTableColumn(qtAminoAcids, AminoCountColumn);
     clearTableColumn(qtConjugates, ConjugateAmountColumn);
+    // Nor may a denaturant, an oligomer or a pH the page no longer shows go
+    // into the next save.
+    {
+        const QSignalBlocker checkBlocker(qtUseDefinedDenaturant);
+        qtUseDefinedDenaturant->setChecked(false);
+    }
+    qtDenaturants->clearSelection();
+    qtDenaturants->setEnabled(false);
+    denaturantId.clear();
+    {
+        const QSignalBlocker oligomerBlocker(qtMakeOligomer);
+        qtMakeOligomer->setChecked(false);
+    }
+    qtOligomerN->setText(QStringLiteral("2"));
+    qtOligomerN->setEnabled(false);
+    qtpH->clear();
     forgetSequence();
 }
 

@@ -4,6 +4,7 @@
 #include "app/app_number.h"
 #include "gui/gui_recordlistmodel.h"
 #include "gui/gui_resultfigure.h"
+#include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
 #include "gui/gui_waitcursor.h"
 
@@ -27,6 +28,22 @@ QPushButton *saveButton(QDialogButtonBox *box)
 QString dateText(const QVariant &modified)
 {
     return modified.isValid() ? modified.toDateTime().toString(QLatin1String(dateLabelFormat)) : QString();
+}
+
+// How a figure of the Experiment tab was obtained: the object name of the
+// source button pressed (NULL for none) and, for a standard value, what its
+// dialog holds: the value and the temperature it was measured at.
+void storeSource(std::initializer_list<const QAbstractButton *> buttons, const QAbstractButton *standard,
+    GuiStandardValue *dialog, QVariant *source, QVariant *value, QVariant *temperature)
+{
+    *source = QVariant(QVariant::String);
+    for (const QAbstractButton *button : buttons) {
+        if (button->isChecked())
+            *source = button->objectName();
+    }
+    const bool isStandard = standard->isChecked() && dialog;
+    *value = isStandard ? QVariant(dialog->value()) : QVariant(QVariant::Double);
+    *temperature = isStandard ? QVariant(dialog->temperature()) : QVariant(QVariant::Double);
 }
 
 QString placeholderFor(const QComboBox *box, const QComboBox *sample, const QComboBox *solvent)
@@ -595,10 +612,19 @@ SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
     record.vis = numberOrNull(w->qtBufferViscosity->text());
     record.mp = numberOrNull(w->qtSedEquilibriumMR->text());
     record.mb = numberOrNull(w->qtExperimentResultsMb->text());
+    record.k = numberOrNull(w->qtSedVelocityK->text());
     const GuiVornakel::MrMethod method = w->mrCalculationMethod();
     record.calculatedBy = method == GuiVornakel::MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
         : method == GuiVornakel::MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")
                                                                    : QStringLiteral("qtFromComposition");
+    // Stored whatever the links: a run loaded without its sample or solvent
+    // takes its figures from these.
+    storeSource({ w->qtVbarDirectEntry, w->qtVbarStandard, w->qtVbarCompute }, w->qtVbarStandard,
+        w->vbarStandardValue(), &record.vbarSource, &record.vbarStandard, &record.vbarStandardT);
+    storeSource({ w->qtDensityDirectEntry, w->qtDensityStandard, w->qtDensityCompute }, w->qtDensityStandard,
+        w->densityStandardValue(), &record.densitySource, &record.densityStandard, &record.densityStandardT);
+    storeSource({ w->qtViscosityDirectEntry, w->qtViscosityStandard, w->qtViscosityCompute }, w->qtViscosityStandard,
+        w->viscosityStandardValue(), &record.viscositySource, &record.viscosityStandard, &record.viscosityStandardT);
     // A checked link whose record is no longer listed keeps what was stored.
     auto link = [](const QCheckBox *box, const QComboBox *list) {
         if (!box->isChecked())

@@ -34,6 +34,10 @@ public:
     // Shows the page's tab with its lists filled, without running the dialog.
     void showPage(GuiSaveToDatabase::Page page);
 
+    // A save started from a composition page takes what the page shows as its
+    // OK would hand it to the tabs, also before OK was pressed.
+    void setStartedFromPage(bool fromPage) { m_startedFromPage = fromPage; }
+
     // Refill one tab's name box (and the experiment tab's link list of that kind).
     void populateSample();
     void populateSolvent();
@@ -120,6 +124,7 @@ private:
     RecordList m_lists[4]; // sample, solvent, experiment, results
     // A click gave a name box the focus: its press would undo the selection.
     bool m_selectOnPress = false;
+    bool m_startedFromPage = false;
 };
 
 #endif

@@ -2,6 +2,7 @@
 // the sample composition page and its residue and conjugate counts.
 #include "gui/gui_savetodatabase.h"
 
+#include "app/app_number.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
@@ -36,9 +37,16 @@ SqlSampleRecord GuiSaveToDatabase::sampleRecord() const
 
     SqlSampleRecord record;
     const QVariant null(QVariant::Double);
-    const bool standard = w->qtVbarStandard->isChecked();
+    // A save started from the page takes its computed vbar as the sample's, as
+    // its OK would: a typed or standard vbar stored beside it would be the one
+    // a reload shows.
+    double computedVbar = 0.0;
+    const bool vbarFromPage = m_startedFromPage && page->qtCalculateVbar->isChecked()
+        && AppNumber::fromText(page->qtCalculatedVBar->text(), &computedVbar) && computedVbar > 0;
+    const bool standard = !vbarFromPage && w->qtVbarStandard->isChecked();
     record.name = qtSampleName->currentText().trimmed();
-    record.vbarDirect = w->qtVbarDirectEntry->isChecked() ? numberOrNull(w->qtSampleVbar->text()) : null;
+    record.vbarDirect
+        = !vbarFromPage && w->qtVbarDirectEntry->isChecked() ? numberOrNull(w->qtSampleVbar->text()) : null;
     record.vbarStandard = standard ? QVariant(w->vbarStandardValue()->value()) : null;
     record.vbarStandardT = standard ? QVariant(w->vbarStandardValue()->temperature()) : null;
     record.calculatedVbar = page->qtCalculateVbar->isChecked() ? numberOrNull(page->qtCalculatedVBar->text()) : null;

@@ -20,33 +20,40 @@ SqlSolventRecord GuiSaveToDatabase::solventRecord() const
     auto chosen = [&null](bool isChosen, const QVariant &value) { return isChosen ? value : null; };
     record.name = qtSolventName->currentText().trimmed();
     record.pH = w->qtBufferpH->text();
-    record.densityDirect = chosen(w->qtDensityDirectEntry->isChecked(), w->qtBufferDensity->text());
-    record.viscosityDirect = chosen(w->qtViscosityDirectEntry->isChecked(), w->qtBufferViscosity->text());
+    // A figure counts as computed only while the Solvent tab takes it from the
+    // page: a Cancel on the page can check a calculation again after the person
+    // chose direct entry or a standard value, and the record must not then
+    // reload the page's figure in place of the typed one. A save started from
+    // the page takes its figures as its OK would.
+    const bool densityComputed
+        = page->qtCalculateDensity->isChecked() && (m_startedFromPage || w->qtDensityCompute->isChecked());
+    const bool viscosityComputed
+        = page->qtCalculateViscosity->isChecked() && (m_startedFromPage || w->qtViscosityCompute->isChecked());
+    record.densityDirect = chosen(!densityComputed && w->qtDensityDirectEntry->isChecked(), w->qtBufferDensity->text());
+    record.viscosityDirect
+        = chosen(!viscosityComputed && w->qtViscosityDirectEntry->isChecked(), w->qtBufferViscosity->text());
     GuiStandardValue *density = w->densityStandardValue();
     GuiStandardValue *viscosity = w->viscosityStandardValue();
-    const bool densityStandard = w->qtDensityStandard->isChecked() && density;
-    const bool viscosityStandard = w->qtViscosityStandard->isChecked() && viscosity;
+    const bool densityStandard = !densityComputed && w->qtDensityStandard->isChecked() && density;
+    const bool viscosityStandard = !viscosityComputed && w->qtViscosityStandard->isChecked() && viscosity;
     record.densityStandard = chosen(densityStandard, densityStandard ? density->value() : 0.0);
     record.densityStandardT = chosen(densityStandard, densityStandard ? density->temperature() : 0.0);
     record.viscosityStandard = chosen(viscosityStandard, viscosityStandard ? viscosity->value() : 0.0);
     record.viscosityStandardT = chosen(viscosityStandard, viscosityStandard ? viscosity->temperature() : 0.0);
-    // A figure counts as computed only while the Solvent tab takes it from the
-    // page: a Cancel on the page can check a calculation again after the person
-    // chose direct entry or a standard value, and the record must not then
-    // reload the page's figure in place of the typed one.
-    const bool densityComputed = page->qtCalculateDensity->isChecked() && w->qtDensityCompute->isChecked();
-    const bool viscosityComputed = page->qtCalculateViscosity->isChecked() && w->qtViscosityCompute->isChecked();
-    const bool computed = densityComputed || viscosityComputed;
-    record.heavyWater = chosen(computed, page->qtHeavyWater->isChecked() ? 1 : 0);
-    record.d2o = chosen(computed, page->qtWaterComposition->D2O());
-    record.d2o18 = chosen(computed, page->qtWaterComposition->D2O18());
-    record.h2o18 = chosen(computed, page->qtWaterComposition->H2O18());
-    record.h2o = chosen(computed, page->qtWaterComposition->H2O());
-    // The page's whole figures, not their rounded display; NULL when a field holds none.
-    record.computedDensity = chosen(densityComputed,
-        numberOrNull(page->qtCorrectedDensity->text()).isNull() ? null : QVariant(page->calculatedDensity()));
-    record.computedViscosity = chosen(viscosityComputed,
-        numberOrNull(page->qtCorrectedViscosity->text()).isNull() ? null : QVariant(page->calculatedViscosity()));
+    // The water the page shows goes with its components, whichever source the
+    // tab uses: reloaded, the page shows both as they were.
+    record.heavyWater = page->qtHeavyWater->isChecked() ? 1 : 0;
+    record.d2o = page->qtWaterComposition->D2O();
+    record.d2o18 = page->qtWaterComposition->D2O18();
+    record.h2o18 = page->qtWaterComposition->H2O18();
+    record.h2o = page->qtWaterComposition->H2O();
+    // The page's whole figures at 20 C, whatever the run temperature: a loaded
+    // solvent is taken from them to the temperature of its run. NULL when a
+    // field holds none.
+    const QVariant densityAt20 = page->densityAt20();
+    const QVariant viscosityAt20 = page->viscosityAt20();
+    record.computedDensity = chosen(densityComputed && densityAt20.isValid(), densityAt20);
+    record.computedViscosity = chosen(viscosityComputed && viscosityAt20.isValid(), viscosityAt20);
 
     // The buffer shown: its hidden rows are components not in it.
     const QTableWidget *table = page->qtAddedComponents;

@@ -211,6 +211,32 @@ private:
     // false when that entry starts a new record.
     bool pickRecord(QComboBox *list, int *id);
     bool optionsStopped() const;
+    // The buffer page at the equilibrium temperature, when that is a valid entry.
+    void bufferPageAtRunTemperature();
+    // A stored figure shown in its field; a later temperature correction still
+    // starts from the base of the field's source.
+    void showStoredFigure(GuiLineEdit *field, const QVariant &value);
+    // The chosen standard values of these sources shown as their dialogs' OK
+    // makes them: taken to 20 C, then to the run temperature.
+    void showStandardValues(std::initializer_list<Source> sources);
+    // The buttons, dialog and field of the vbar, density or viscosity.
+    struct SourceWidgets
+    {
+        QAbstractButton *direct;
+        QAbstractButton *standard;
+        GuiStandardValue *dialog;
+        GuiLineEdit *field;
+    };
+    SourceWidgets sourceWidgets(Source source) const;
+    // A figure of a run loaded without its sample or solvent, from the source
+    // the run stored (a source button's name, a standard value and the
+    // temperature it was measured at): a standard value through its dialog,
+    // anything else as typed.
+    void showRunFigure(Source source, const QVariant &chosen, const QVariant &standard, const QVariant &measuredAt,
+        const QVariant &figure);
+    // A record list naming no stored record, without a question or a load;
+    // its remembered entry stays.
+    void showNoRecord(QComboBox *list);
     // The Mr method "From Composition" in use, as its button shows it.
     void useMrFromComposition();
     // The computed hydration of the sample shown, or none; "Use computed

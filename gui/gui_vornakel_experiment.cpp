@@ -29,15 +29,6 @@
 
 namespace {
 
-// The buffer page works at the experiment temperature; a field that holds no
-// number leaves it where it was.
-void followTemperature(GuiBufferComponents *page, const GuiLineEdit *field)
-{
-    double temperature = 0.0;
-    if (field->isValid() && AppNumber::fromText(field->text(), &temperature) && temperature != page->temperature())
-        page->setTemperature(temperature);
-}
-
 void setCheckedQuietly(QGroupBox *box, bool checked)
 {
     const bool was = box->blockSignals(true);
@@ -212,7 +203,7 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     const bool temperatureValid = qtSedEquilibriumTemp->isValid();
     QHash<QLineEdit *, double> fromPage;
     if ((densityFromPage || viscosityFromPage) && temperatureValid) {
-        followTemperature(page, qtSedEquilibriumTemp);
+        bufferPageAtRunTemperature();
         if (densityFromPage)
             fromPage.insert(qtBufferDensity, page->calculatedDensity());
         if (viscosityFromPage)
@@ -378,7 +369,7 @@ void GuiVornakel::onValueEdited()
             qtSedVelocityTemp->blockSignals(was);
         }
         // The buffer page first: a density or viscosity accepted from it is its own correction.
-        followTemperature(qtStackBufferComponents, qtSedEquilibriumTemp);
+        bufferPageAtRunTemperature();
         equilibriumTempCalculations();
     } else if (source == qtSedEquilibriumRPM) {
         // Speeds up to 90 are taken as thousands of rpm.
@@ -445,7 +436,7 @@ void GuiVornakel::onValueChanged()
     source->setProperty(userEntry, false);
     // However the experiment temperature was set: typed, the defaults, a loaded experiment.
     if (source == qtSedEquilibriumTemp)
-        followTemperature(qtStackBufferComponents, qtSedEquilibriumTemp);
+        bufferPageAtRunTemperature();
     if (source == qtExperimentResultsRp || source == qtExperimentResultsS)
         source->setProperty(lastValue, static_cast<QLineEdit *>(source)->text());
     // A value written by anything but the temperature correction is a new base.

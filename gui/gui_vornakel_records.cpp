@@ -409,7 +409,14 @@ void GuiVornakel::loadSolventPage(int recordId)
     }
     // A record no longer listed reads as empty, as a missing one does.
     const SqlSolventRecord shown = active ? record : SqlSolventRecord();
-    const bool pageWasBlocked = qtStackBufferComponents->blockSignals(true);
+    // Nothing of the solvent shown before stays: a source the record does not
+    // give is the cleared tab's standard value.
+    clearSolventPage();
+    qtDensityStandard->setChecked(true);
+    qtViscosityStandard->setChecked(true);
+    GuiBufferComponents *page = qtStackBufferComponents;
+    bufferPageAtRunTemperature();
+    const bool pageWasBlocked = page->blockSignals(true);
 
     if (!shown.densityDirect.isNull()) {
         qtDensityDirectEntry->setChecked(true);
@@ -422,39 +429,108 @@ void GuiVornakel::loadSolventPage(int recordId)
         qtBufferViscosity->setText(columnText(shown.viscosityDirect));
     }
     if (!shown.densityStandard.isNull()) {
-        qtDensityStandard->setChecked(true);
-        m_sources.choose(Source::Density, qtDensityStandard);
         m_densityStandardValue->setValue(shown.densityStandard.toDouble());
         m_densityStandardValue->setTemperature(shown.densityStandardT.toDouble());
-        m_densityStandardValue->calculate();
     }
     if (!shown.viscosityStandard.isNull()) {
-        qtViscosityStandard->setChecked(true);
-        m_sources.choose(Source::Viscosity, qtViscosityStandard);
         m_viscosityStandardValue->setValue(shown.viscosityStandard.toDouble());
         m_viscosityStandardValue->setTemperature(shown.viscosityStandardT.toDouble());
-        // Computed as the density is, rather than left at what the field showed.
-        m_viscosityStandardValue->calculate();
-    }
-    if (!shown.computedDensity.isNull()) {
-        qtDensityCompute->setChecked(true);
-        m_sources.choose(Source::Density, qtDensityCompute);
-        qtBufferDensity->setText(columnText(shown.computedDensity));
-    }
-    if (!shown.computedViscosity.isNull()) {
-        qtViscosityCompute->setChecked(true);
-        m_sources.choose(Source::Viscosity, qtViscosityCompute);
-        qtBufferViscosity->setText(columnText(shown.computedViscosity));
     }
     qtBufferpH->setText(columnText(shown.pH));
     // The page shows the record of the list's current entry: the one loaded
     // here when the list holds it.
     const int pageId = qtBufferName->currentData(Qt::UserRole).toInt();
     if (pageId == id)
-        qtStackBufferComponents->showBufferRecord(record);
+        page->showBufferRecord(record);
     else
-        qtStackBufferComponents->loadBufferRecord(pageId);
-    qtStackBufferComponents->blockSignals(pageWasBlocked);
+        page->loadBufferRecord(pageId);
+    // A computed figure is the page's: the stored one at 20 C, taken to the
+    // run temperature.
+    if (!shown.computedDensity.isNull()) {
+        qtDensityCompute->setChecked(true);
+        m_sources.choose(Source::Density, qtDensityCompute);
+        qtBufferDensity->setText(
+            page->calculatedDensity() > 0 ? AppNumber::toText(page->calculatedDensity()) : QString());
+    }
+    if (!shown.computedViscosity.isNull()) {
+        qtViscosityCompute->setChecked(true);
+        m_sources.choose(Source::Viscosity, qtViscosityCompute);
+        qtBufferViscosity->setText(
+            page->calculatedViscosity() > 0 ? AppNumber::toText(page->calculatedViscosity()) : QString());
+    }
+    showStandardValues({ Source::Density, Source::Viscosity });
+    page->blockSignals(pageWasBlocked);
+}
+
+GuiVornakel::SourceWidgets GuiVornakel::sourceWidgets(Source source) const
+{
+    if (source == Source::Density)
+        return { qtDensityDirectEntry, qtDensityStandard, m_densityStandardValue, qtBufferDensity };
+    if (source == Source::Viscosity)
+        return { qtViscosityDirectEntry, qtViscosityStandard, m_viscosityStandardValue, qtBufferViscosity };
+    return { qtVbarDirectEntry, qtVbarStandard, m_vbarStandardValue, qtSampleVbar };
+}
+
+void GuiVornakel::showStandardValues(std::initializer_list<Source> sources)
+{
+    if (!m_calculationsPlugin)
+        return;
+    for (Source source : sources) {
+        const SourceWidgets widgets = sourceWidgets(source);
+        if (m_sources.button(source) == widgets.standard) {
+            widgets.dialog->calculate();
+            correctForTemperature(widgets.field);
+        }
+    }
+}
+
+void GuiVornakel::showRunFigure(
+    Source source, const QVariant &chosen, const QVariant &standard, const QVariant &measuredAt, const QVariant &figure)
+{
+    const SourceWidgets widgets = sourceWidgets(source);
+    if (!standard.isNull() && chosen.toString() == widgets.standard->objectName()) {
+        widgets.standard->setChecked(true);
+        m_sources.choose(source, widgets.standard);
+        widgets.dialog->setValue(standard.toDouble());
+        widgets.dialog->setTemperature(measuredAt.toDouble());
+        showStandardValues({ source });
+        showStoredFigure(widgets.field, figure);
+        return;
+    }
+    // Typed, or computed on a composition page: the run keeps no composition,
+    // so the figure stands as typed.
+    widgets.direct->setChecked(true);
+    m_sources.choose(source, widgets.direct);
+    widgets.field->setText(columnText(figure));
+}
+
+void GuiVornakel::bufferPageAtRunTemperature()
+{
+    double temperature = 0.0;
+    GuiBufferComponents *page = qtStackBufferComponents;
+    if (qtSedEquilibriumTemp->isValid() && AppNumber::fromText(qtSedEquilibriumTemp->text(), &temperature)
+        && temperature != page->temperature())
+        page->setTemperature(temperature);
+}
+
+void GuiVornakel::showStoredFigure(GuiLineEdit *field, const QVariant &value)
+{
+    // The figure is the one saved at the run's temperature; a later correction
+    // still starts from its source's 20 C base.
+    m_sources.beginCorrection();
+    field->setText(columnText(value));
+    m_sources.endCorrection({});
+}
+
+void GuiVornakel::showNoRecord(QComboBox *list)
+{
+    // A stored record's entry goes; no entry rather than the new-record one,
+    // which the person can then still choose to clear the tab.
+    if (list->currentIndex() <= 0)
+        return;
+    const bool wasBlocked = list->blockSignals(true);
+    list->setCurrentIndex(-1);
+    list->blockSignals(wasBlocked);
 }
 
 void GuiVornakel::loadExperimentPage(int recordId)
@@ -472,53 +548,86 @@ void GuiVornakel::loadExperimentPage(int recordId)
         showLoadFailure(this, QStringLiteral("experiment"), records);
         return;
     }
+    if (!found)
+        return;
 
-    if (found) {
-        const int sampleId = record.sampleId;
-        const int bufferId = record.bufferId;
-        const int resultsId = record.resultsId;
-        if (bufferId < 0)
-            qtBufferViscosity->setText(columnText(record.vis));
-        else
-            loadSolventPage(bufferId);
+    // The run's own figures first: its linked records are shown at its temperature.
+    // An empty column empties its field: what was saved empty comes back empty.
+    const struct
+    {
+        const QVariant &value;
+        GuiLineEdit *field;
+    } fields[] = { { record.tc, qtSedEquilibriumTemp }, { record.rpm, qtSedEquilibriumRPM },
+        { record.sigma, qtSedEquilibriumSigma }, { record.sstart, qtSedVelocityTemp },
+        { record.mgml, qtSedVelocityConcentration }, { record.sstar, qtSedVelocityCoefficient },
+        { record.mp, qtSedEquilibriumMR }, { record.mb, qtExperimentResultsMb } };
+    for (const auto &f : fields)
+        f.field->setText(columnText(f.value));
+    // A velocity temperature of its own stays apart from the equilibrium one.
+    if (qtSedEquilibriumTemp->isValid())
+        qtSedVelocityTemp->setDefaultText(qtSedEquilibriumTemp->text());
+    qtSedVelocityTemp->setProperty(AppKeys::userEntry,
+        !record.sstart.isNull() && (record.tc.isNull() || record.sstart.toDouble() != record.tc.toDouble()));
 
-        // An empty column empties its field: what was saved empty comes back empty.
-        const struct
-        {
-            const QVariant &value;
-            GuiLineEdit *field;
-        } fields[] = { { record.tc, qtSedEquilibriumTemp }, { record.rpm, qtSedEquilibriumRPM },
-            { record.sigma, qtSedEquilibriumSigma }, { record.sstart, qtSedVelocityTemp },
-            { record.mgml, qtSedVelocityConcentration }, { record.sstar, qtSedVelocityCoefficient },
-            { record.vbar, qtSampleVbar }, { record.rho, qtBufferDensity }, { record.mp, qtSedEquilibriumMR },
-            { record.mb, qtExperimentResultsMb } };
-        for (const auto &f : fields)
-            f.field->setText(columnText(f.value));
+    // The solvent it was saved with, showing the figures it was saved with; a
+    // run without one shows them from the sources it stored itself.
+    if (record.bufferId >= 0) {
+        loadSolventPage(record.bufferId);
+        showStoredFigure(qtBufferDensity, record.rho);
+        showStoredFigure(qtBufferViscosity, record.vis);
+    } else {
+        clearSolventPage();
+        showNoRecord(qtBufferName);
+        showRunFigure(
+            Source::Density, record.densitySource, record.densityStandard, record.densityStandardT, record.rho);
+        showRunFigure(
+            Source::Viscosity, record.viscositySource, record.viscosityStandard, record.viscosityStandardT, record.vis);
+    }
 
-        const QString calculatedBy = record.calculatedBy.toString();
-        if (calculatedBy == QLatin1String("qtExactMolecularWeight")) {
-            qtExactMolecularWeight->setChecked(true);
-            onExactMolecularWeightDirectEntry();
-        } else if (calculatedBy == QLatin1String("qtFromSigma")) {
-            qtFromSigma->setChecked(true);
-            onSetFromSigma();
-        } else {
-            // Any other text (also none, as imported rows have) is the
-            // composition's Mr, kept as stored.
-            qtFromComposition->setChecked(true);
-            useMrFromComposition();
-        }
-        // The sample's own vbar and Mr take the place of the experiment's.
-        if (sampleId >= 0) {
-            const bool wasLinked = m_loadingLinkedSample;
-            m_loadingLinkedSample = true;
-            loadSamplePage(sampleId);
-            m_loadingLinkedSample = wasLinked;
-        }
-        // Last: the results come back with their own hydration option, not
-        // the one the sample's computed hydration chooses.
-        if (resultsId >= 0)
-            loadResultsPage(resultsId);
+    const QString calculatedBy = record.calculatedBy.toString();
+    if (calculatedBy == QLatin1String("qtExactMolecularWeight")) {
+        qtExactMolecularWeight->setChecked(true);
+        onExactMolecularWeightDirectEntry();
+    } else if (calculatedBy == QLatin1String("qtFromSigma")) {
+        qtFromSigma->setChecked(true);
+        onSetFromSigma();
+    } else {
+        // Any other text (also none, as imported rows have) is the
+        // composition's Mr, kept as stored.
+        qtFromComposition->setChecked(true);
+        useMrFromComposition();
+    }
+    // The sample's own vbar and Mr take the place of the experiment's; a run
+    // without one shows its vbar from the source it stored.
+    if (record.sampleId >= 0) {
+        const bool wasLinked = m_loadingLinkedSample;
+        m_loadingLinkedSample = true;
+        loadSamplePage(record.sampleId);
+        m_loadingLinkedSample = wasLinked;
+    } else {
+        clearSamplePage();
+        showNoRecord(qtSampleName);
+        qtStackComposition->setSampleName(qtSampleName->currentText());
+        showRunFigure(Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar);
+    }
+    // The run's own k, over a linked sample's; a run saved without one keeps
+    // what the sample or the form gives.
+    if (!record.k.isNull())
+        qtSedVelocityK->setText(columnText(record.k));
+    // Last: the results come back with their own hydration option, not
+    // the one the sample's computed hydration chooses.
+    if (record.resultsId >= 0) {
+        loadResultsPage(record.resultsId);
+    } else {
+        // The run has no results of its own: none of the record shown before
+        // stays, though the method the person views them by does.
+        m_shownResults = ShownResults();
+        showNoRecord(qtResultsName);
+        const bool vbarMethod = qtVbarMethod->isChecked();
+        clearResultsPage();
+        const QSignalBlocker vbarBlocker(qtVbarMethod);
+        const QSignalBlocker tellerBlocker(qtTellerMethod);
+        (vbarMethod ? qtVbarMethod : qtTellerMethod)->setChecked(true);
     }
 }
 
@@ -723,6 +832,7 @@ void GuiVornakel::onSaveToDBClicked()
         page = GuiSaveToDatabase::ExperimentRecordPage;
     else if (source == qtResultsSaveToDB)
         page = GuiSaveToDatabase::ResultsRecordPage;
+    dialog.setStartedFromPage(source == qtStackBufferComponents || source == qtStackComposition);
     dialog.setFocus(Qt::OtherFocusReason);
     dialog.execute(page);
 }

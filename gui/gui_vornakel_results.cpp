@@ -200,8 +200,13 @@ void GuiVornakel::watchResultsInputs()
              qtStackComposition->qtUnDenaturedVBar, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
              qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
         connect(input, &QLineEdit::textChanged, this, outOfDate);
-    // The method is part of a results record too; it computes nothing here.
+    // The method is part of a results record too; the Experiment tab's radius
+    // is the method's (Rp or Ro), computed anew unless a load is writing it.
     connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownResults);
+    connect(qtVbarMethod, &QAbstractButton::toggled, this, [this] {
+        if (!optionsStopped())
+            calculate();
+    });
 }
 
 void GuiVornakel::onToggledHydrateNothing(bool checked)

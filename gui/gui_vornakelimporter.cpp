@@ -1,5 +1,6 @@
 #include "gui/gui_vornakelimporter.h"
 
+#include "app/app_accessreadercontract.h"
 #include "app/app_regularfile.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_waitcursor.h"
@@ -34,7 +35,7 @@ QString findFile(const QDir &folder, const QString &name)
         if (entry.compare(name, Qt::CaseInsensitive) != 0)
             continue;
         const QString path = folder.absoluteFilePath(entry);
-        if (QFileInfo(path).isFile())
+        if (AppRegularFile::isRegular(path))
             return path;
         if (found.isEmpty())
             found = path;
@@ -125,10 +126,11 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
         refusal = QStringLiteral("The folder %1 lacks %2. %3")
                       .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")),
                           QLatin1String(chooseAgain));
-    } else if (!accessFiles.isEmpty() && dir.absolutePath().contains(QLatin1Char(';'))) {
-        refusal = QStringLiteral("The ODBC driver cannot open files in a folder whose path holds a ';' (%1). Move "
-                                 "PHYCONST.MDB and VORNAKEL.MDB to another folder.")
-                      .arg(QDir::toNativeSeparators(dir.absolutePath()));
+    } else if (!accessFiles.isEmpty() && !AppAccessReaderContract::pathRefusal(accessFiles.first()).isEmpty()) {
+        // Not the reader's "may be damaged": the file is not to blame, its folder's name is.
+        refusal = QStringLiteral("%1 could not be read: %2. Move PHYCONST.MDB and VORNAKEL.MDB to another folder.")
+                      .arg(QDir::toNativeSeparators(accessFiles.first()),
+                          AppAccessReaderContract::pathRefusal(accessFiles.first()));
     } else {
         refusal = checkAccessFiles(accessFiles);
     }

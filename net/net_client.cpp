@@ -2,32 +2,47 @@
 
 #include "app/app_log.h"
 
-#include <QByteArrayData>
 #include <QElapsedTimer>
-#include <QTcpSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
 const char kClosingTag[] = "</vornakel>";
 const int kClosingTagLength = NetClient::ClosingTagLength;
+const char kExecuteTag[] = "<execute";
+const int kExecuteTagLength = 8;
 // A peer that stops reading must not hold a closed connection open for ever.
 const int kClosingGraceMs = 30000;
-// After a refused request, how long what the client still sends is read and dropped.
+// After the client was told the end, how long what it still sends is read and dropped.
 const int kDrainGraceMs = 5000;
-// What the socket itself may buffer while the client waits for its answer;
-// the rest waits with the sender.
-const qint64 kSocketBuffer = 64 * 1024;
 // What the system may hold of a connection's answers. Left to itself it grows
 // to megabytes per connection, out of sight of the bounds on what a client
 // has not taken.
 const int kSystemSendBuffer = 256 * 1024;
+// What a connection was served counts half after this long.
+const double kServedHalfLifeMs = 5000;
 
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+quint64 newConnectionId()
+{
+    static quint64 last = 0;
+    return ++last;
 }
 
 } // namespace
@@ -42,6 +57,32 @@ int NetClient::findClosingTag(const QByteArray &bytes, int from)
     return -1;
 }
 
+int NetClient::messageEnd(const QByteArray &bytes, int from)
+{
+    const int tag = findClosingTag(bytes, from);
+    if (tag < 0)
+        return -1;
+    int end = tag + kClosingTagLength;
+    // The one character after the tag belongs to the message only when
+    // blank; anything else may be the next message's first "<".
+    if (end < bytes.size() && isBlank(bytes.at(end)))
+        ++end;
+    return end;
+}
+
+int NetClient::countCalls(const QByteArray &bytes, int size)
+{
+    int calls = 0;
+    const char *data = bytes.constData();
+    for (int at = bytes.indexOf('<'); at >= 0 && at + kExecuteTagLength < size; at = bytes.indexOf('<', at + 1)) {
+        const char after = data[at + kExecuteTagLength];
+        if (qstrnicmp(data + at, kExecuteTag, kExecuteTagLength) == 0
+            && (isBlank(after) || after == '>' || after == '/'))
+            ++calls;
+    }
+    return calls;
+}
+
 qint64 NetClient::now()
 {
     static const QElapsedTimer clock = []() {
@@ -53,12 +94,12 @@ qint64 NetClient::now()
 }
 
 NetClient::NetClient(qintptr socketDescriptor, std::shared_ptr<NetBudget> budget)
-    : QObject(nullptr), m_socketDescriptor(socketDescriptor),
+    : QObject(nullptr), m_id(newConnectionId()), m_socketDescriptor(socketDescriptor), m_fd(int(socketDescriptor)),
       m_budget(budget ? std::move(budget) : std::make_shared<NetBudget>())
 {
     ++m_budget->connections;
     m_budget->m_clients.append(this);
-    m_idleSince = m_progressAt = now();
+    m_idleSince = m_progressAt = m_servedAt = now();
     initialize();
     createConnections();
     account();
@@ -67,8 +108,11 @@ NetClient::NetClient(qintptr socketDescriptor, std::shared_ptr<NetBudget> budget
 NetClient::~NetClient()
 {
     m_buffer.clear();
+    m_out.clear();
+    m_outBytes = 0;
     leaveQueue();
     releaseRequest();
+    closeDescriptor();
     m_budget->m_clients.removeOne(this);
     m_budget->heldBytes -= m_held;
     m_budget->owedBytes -= m_owed;
@@ -78,22 +122,38 @@ NetClient::~NetClient()
 
 void NetClient::initialize()
 {
-    m_socket = new QTcpSocket(this);
-    m_socket->setReadBufferSize(kSocketBuffer);
-    if (!m_socket->setSocketDescriptor(m_socketDescriptor, QAbstractSocket::ConnectedState, QIODevice::ReadWrite))
-        qCWarning(lcNet) << "Cannot take over connection" << m_socketDescriptor << m_socket->errorString();
-    m_socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSystemSendBuffer);
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags < 0 || ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK) < 0)
+        qCWarning(lcNet) << "Cannot take over connection" << m_socketDescriptor << std::strerror(errno);
+    ::setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &kSystemSendBuffer, sizeof kSystemSendBuffer);
+    // An answer leaves in two writes (its start before the calls run, the
+    // rest after): the second must not wait for the client to acknowledge
+    // the first, which a client may put off for tens of milliseconds.
+    const int noDelay = 1;
+    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    m_readable = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    m_writable = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
+    m_writable->setEnabled(false);
     m_idle = new QTimer(this);
     m_idle->setSingleShot(true);
 }
 
 void NetClient::createConnections()
 {
-    connect(m_socket, &QTcpSocket::readyRead, this, &NetClient::onReadyRead);
-    connect(m_socket, &QTcpSocket::bytesWritten, this, &NetClient::onBytesWritten);
-    connect(m_socket, &QTcpSocket::disconnected, this, &NetClient::onDisconnected);
-    connect(m_socket, &QTcpSocket::errorOccurred, this, &NetClient::onDisconnected);
+    connect(m_readable, &QSocketNotifier::activated, this, &NetClient::onReadable);
+    connect(m_writable, &QSocketNotifier::activated, this, &NetClient::onWritable);
     connect(m_idle, &QTimer::timeout, this, &NetClient::onIdle);
+}
+
+double NetClient::servedLately() const
+{
+    return m_served * std::exp2(-double(now() - m_servedAt) / kServedHalfLifeMs);
+}
+
+void NetClient::addServed(qint64 nanoseconds)
+{
+    m_served = servedLately() + double(nanoseconds);
+    m_servedAt = now();
 }
 
 qint64 NetClient::send(const QString &text)
@@ -103,21 +163,47 @@ qint64 NetClient::send(const QString &text)
 
 qint64 NetClient::send(const QByteArray &bytes)
 {
-    if (!m_socket || m_closing)
+    if (m_fd < 0 || m_closing)
         return -1;
-    if (m_socket->bytesToWrite() == 0)
+    if (m_outBytes == 0)
         m_progressAt = now(); // it begins to owe now
-    const qint64 taken = m_socket->write(bytes);
+    m_out.append(bytes);
+    m_outBytes += bytes.size();
     // What the system takes at once is not owed; the rest is.
-    m_socket->flush();
-    updateOwed();
+    writeOut();
     m_idleSince = now();
     if (m_budget->owedBytes > m_budget->maxTotalOwedBytes) {
         // After the caller is done with this connection, which may be the one to go.
         QMetaObject::invokeMethod(
             this, [budget = m_budget]() { shed(budget); }, Qt::QueuedConnection);
     }
-    return taken;
+    return bytes.size();
+}
+
+void NetClient::writeOut()
+{
+    while (m_fd >= 0 && !m_out.isEmpty()) {
+        const QByteArray &first = m_out.first();
+        const ssize_t n = ::send(
+            m_fd, first.constData() + m_outOffset, size_t(first.size() - m_outOffset), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                lost(errno);
+            break;
+        }
+        m_outOffset += int(n);
+        m_outBytes -= n;
+        m_progressAt = m_idleSince = now();
+        if (m_outOffset == first.size()) {
+            m_out.removeFirst();
+            m_outOffset = 0;
+        }
+    }
+    if (m_fd >= 0)
+        m_writable->setEnabled(!m_out.isEmpty());
+    updateOwed();
 }
 
 void NetClient::close()
@@ -130,67 +216,113 @@ void NetClient::close()
     leaveQueue();
     releaseRequest();
     account();
-    disconnect(m_socket, nullptr, this, nullptr);
-    // What the client takes is counted until the last byte is out.
-    connect(m_socket, &QTcpSocket::bytesWritten, this, &NetClient::onBytesWritten);
-    if (m_refused) {
-        // Closing with unread input would reset the connection, and the reset
-        // can destroy the answer before the client has read it: the client is
-        // told the end after the answer, and what it still sends is dropped.
-        connect(m_socket, &QTcpSocket::readyRead, this, &NetClient::drain);
-        drain();
-    } else {
-        // Destroying a socket drops what it has not sent yet, so the client
-        // lives on until the answer is out.
-        m_socket->flush();
-        m_socket->disconnectFromHost();
-    }
-    if (m_socket->state() == QAbstractSocket::UnconnectedState) {
+    if (m_fd < 0) {
         deleteLater();
     } else {
-        connect(m_socket, &QTcpSocket::disconnected, this, &QObject::deleteLater);
-        QTimer::singleShot(m_refused ? kDrainGraceMs : kClosingGraceMs, this, [this]() {
+        QTimer::singleShot(kClosingGraceMs, this, [this]() {
             abortConnection();
             deleteLater();
         });
+        // Closing now would drop what the system has not sent yet.
+        if (m_out.isEmpty())
+            shutDownOutput();
     }
-    emit sigDisconnected(m_socketDescriptor);
+    emit sigDisconnected(m_id);
+}
+
+void NetClient::shutDownOutput()
+{
+    m_shutDown = true;
+    ::shutdown(m_fd, SHUT_WR);
+    if (m_inputEnded) {
+        closeDescriptor();
+        deleteLater();
+        return;
+    }
+    // Closing with unread input would reset the connection, and the reset can
+    // destroy the last answer before the client has read it: what the client
+    // still sends is read and dropped until it closes its side.
+    QTimer::singleShot(kDrainGraceMs, this, [this]() {
+        closeDescriptor();
+        deleteLater();
+    });
+    account();
+    drain();
 }
 
 void NetClient::drain()
 {
-    m_socket->skip(m_socket->bytesAvailable());
-    if (!m_shutDown && m_socket->bytesToWrite() == 0 && m_socket->state() == QAbstractSocket::ConnectedState) {
-        m_shutDown = true;
-        ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+    char scratch[16384];
+    while (m_fd >= 0) {
+        const ssize_t n = ::recv(m_fd, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (n > 0 || (n < 0 && errno == EINTR))
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        closeDescriptor();
+        deleteLater();
+    }
+}
+
+void NetClient::closeDescriptor()
+{
+    if (m_fd < 0)
+        return;
+    // The notifiers go quiet before the number may serve another connection.
+    m_readable->setEnabled(false);
+    m_writable->setEnabled(false);
+    m_idle->stop();
+    ::close(m_fd);
+    m_fd = -1;
+    if (m_counted) {
+        m_counted = false;
+        --m_budget->connections;
     }
 }
 
 void NetClient::next()
 {
-    if (m_closing || !m_waiting)
+    if (m_fd < 0 || m_closing || !m_waiting)
         return;
     m_waiting = false;
     m_idleSince = now();
     releaseRequest();
     account();
-    // The socket announced what arrived meanwhile while the client was waiting;
-    // it will not announce it again.
-    QMetaObject::invokeMethod(this, &NetClient::onReadyRead, Qt::QueuedConnection);
+    // What is already in the buffer raises no notification of its own.
+    QMetaObject::invokeMethod(this, &NetClient::onReadable, Qt::QueuedConnection);
 }
 
-void NetClient::onDisconnected()
+bool NetClient::checkGone()
 {
-    updateOwed();
-    emit sigDisconnected(m_socketDescriptor);
+    if (m_fd < 0)
+        return true;
+    pollfd state { m_fd, POLLIN, 0 };
+    // Hang-up or error: the connection was reset, or failed. A client that
+    // only ended its input is still there to read its answers.
+    if (::poll(&state, 1, 0) <= 0 || !(state.revents & (POLLERR | POLLHUP | POLLNVAL)))
+        return false;
+    int error = 0;
+    socklen_t size = sizeof error;
+    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &error, &size);
+    lost(error ? error : ECONNRESET);
+    return true;
+}
+
+void NetClient::lost(int error)
+{
+    emit sigLog(QStringLiteral("Connection %1 is lost (%2); what it waited for is dropped")
+                    .arg(m_id)
+                    .arg(QString::fromLocal8Bit(std::strerror(error))),
+        AppLog::Trace);
+    abortConnection();
 }
 
 void NetClient::onIdle()
 {
-    if (m_closing)
+    if (m_closing || m_fd < 0)
         return;
     emit sigLog(QStringLiteral("Connection %1 sent no complete message within %2 ms; closed")
-                    .arg(m_socketDescriptor)
+                    .arg(m_id)
                     .arg(m_budget->idleTimeoutMs),
         AppLog::Trace);
     abortConnection();
@@ -198,70 +330,98 @@ void NetClient::onIdle()
 
 void NetClient::drop(const QString &why)
 {
-    qCWarning(lcNet).noquote() << "Connection" << m_socketDescriptor << why;
+    qCWarning(lcNet).noquote() << "Connection" << m_id << why;
     abortConnection();
 }
 
 void NetClient::abortConnection()
 {
+    if (m_fd < 0)
+        return;
     m_buffer.clear();
     m_complete = false;
+    m_out.clear();
+    m_outOffset = 0;
+    m_outBytes = 0;
     leaveQueue();
-    // Reports the disconnection, upon which the server lets the client go.
-    m_socket->abort();
+    releaseRequest();
+    closeDescriptor();
     updateOwed();
     account();
-    if (m_counted) {
-        m_counted = false;
-        --m_budget->connections;
+    if (m_closing) {
+        deleteLater();
+        return;
     }
+    // Upon which the server lets the client go.
+    emit sigDisconnected(m_id);
 }
 
-void NetClient::onBytesWritten()
+void NetClient::onWritable()
 {
-    const bool wasOver = m_owed > m_budget->maxOwedBytes;
-    updateOwed();
-    m_progressAt = m_idleSince = now();
+    const bool wasOver = owesTooMuch();
+    writeOut();
+    if (m_fd < 0)
+        return;
     if (m_closing) {
-        if (m_refused)
-            drain();
+        if (m_out.isEmpty() && !m_shutDown)
+            shutDownOutput();
         return;
     }
     if (wasOver && !owesTooMuch())
-        QMetaObject::invokeMethod(this, &NetClient::onReadyRead, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &NetClient::onReadable, Qt::QueuedConnection);
     account();
 }
 
 void NetClient::updateOwed()
 {
-    const qint64 owed = m_socket ? m_socket->bytesToWrite() : 0;
-    m_budget->owedBytes += owed - m_owed;
-    m_owed = owed;
+    m_budget->owedBytes += m_outBytes - m_owed;
+    m_owed = m_outBytes;
     if (m_budget->owedBytes <= m_budget->maxTotalOwedBytes / 2)
         m_budget->m_shedWarned = false;
 }
 
 bool NetClient::owesTooMuch() const
 {
-    return m_socket->bytesToWrite() > m_budget->maxOwedBytes;
+    return m_outBytes > m_budget->maxOwedBytes;
+}
+
+bool NetClient::isSmall() const
+{
+    return m_messageBytes <= SmallRequest && m_calls <= SmallCalls;
+}
+
+NetClient *NetClient::nextInTurn(const NetBudget &budget)
+{
+    NetClient *turn = nullptr;
+    double least = 0;
+    for (NetClient *client : budget.m_queue) {
+        const double served = client->servedLately();
+        if (!turn || served < least) {
+            turn = client;
+            least = served;
+        }
+    }
+    return turn;
 }
 
 bool NetClient::mayReadLarge() const
 {
     const NetBudget &budget = *m_budget;
-    return (budget.m_queue.isEmpty() || budget.m_queue.first() == this)
-        && (budget.runningRequestBytes == 0 || budget.runningRequestBytes < budget.maxRunningRequestBytes);
+    const qint64 running = budget.runningRequestBytes - budget.m_runningSmallBytes;
+    return (budget.m_queue.isEmpty() || nextInTurn(budget) == this)
+        && (running == 0 || running < budget.maxRunningRequestBytes);
 }
 
-bool NetClient::admits(qint64 bytes) const
+bool NetClient::admits() const
 {
     const NetBudget &budget = *m_budget;
-    // A small request is answered at once, past any larger ones waiting.
-    if (bytes <= SmallRequest && budget.runningRequestBytes + bytes <= 2 * budget.maxRunningRequestBytes)
+    // A small request is answered at once, past any heavier ones, beside them.
+    if (isSmall() && budget.m_runningSmallBytes + m_weight <= budget.maxRunningRequestBytes)
         return true;
-    if (!budget.m_queue.isEmpty() && budget.m_queue.first() != this)
+    if (!budget.m_queue.isEmpty() && nextInTurn(budget) != this)
         return false;
-    return budget.runningRequestBytes == 0 || budget.runningRequestBytes + bytes <= budget.maxRunningRequestBytes;
+    const qint64 running = budget.runningRequestBytes - budget.m_runningSmallBytes;
+    return running == 0 || running + m_weight <= budget.maxRunningRequestBytes;
 }
 
 qint64 NetClient::readLimit() const
@@ -282,17 +442,19 @@ void NetClient::leaveQueue()
 {
     if (!m_queued)
         return;
-    const bool first = m_budget->m_queue.first() == this;
     m_budget->m_queue.removeOne(this);
     m_queued = false;
-    if (first)
-        wakeQueue(*m_budget);
+    wakeQueue(*m_budget);
 }
 
 void NetClient::wakeQueue(NetBudget &budget)
 {
-    if (!budget.m_queue.isEmpty())
-        QMetaObject::invokeMethod(budget.m_queue.first(), &NetClient::onReadyRead, Qt::QueuedConnection);
+    // The one whose turn it is, and every small one, which may pass it.
+    NetClient *turn = nextInTurn(budget);
+    for (NetClient *client : qAsConst(budget.m_queue)) {
+        if (client == turn || (client->m_complete && client->isSmall()))
+            QMetaObject::invokeMethod(client, &NetClient::onReadable, Qt::QueuedConnection);
+    }
 }
 
 void NetClient::releaseRequest()
@@ -300,18 +462,27 @@ void NetClient::releaseRequest()
     if (m_running == 0)
         return;
     m_budget->runningRequestBytes -= m_running;
+    if (m_runningSmall)
+        m_budget->m_runningSmallBytes -= m_running;
     m_running = 0;
     wakeQueue(*m_budget);
 }
 
-void NetClient::onReadyRead()
+void NetClient::onReadable()
 {
-    if (!m_closing && !m_waiting && owesTooMuch()) {
-        // Taken up again once the client has taken its answers (onBytesWritten).
+    if (m_fd < 0)
+        return;
+    if (m_closing) {
+        if (m_shutDown)
+            drain();
+        return;
+    }
+    if (!m_waiting && owesTooMuch()) {
+        // Taken up again once the client has taken its answers (onWritable).
         if (!m_heldBack)
             emit sigLog(QStringLiteral("Connection %1 has not taken %2 bytes of its answers; its next request waits")
-                            .arg(m_socketDescriptor)
-                            .arg(m_socket->bytesToWrite()),
+                            .arg(m_id)
+                            .arg(m_outBytes),
                 AppLog::Trace);
         m_heldBack = true;
         account();
@@ -319,21 +490,34 @@ void NetClient::onReadyRead()
     }
     m_heldBack = false;
     char chunk[16384];
-    while (!m_closing && !m_waiting && !m_refused) {
+    while (m_fd >= 0 && !m_closing && !m_waiting && !m_refused) {
         if (frameMessage())
             break;
+        if (m_inputEnded) {
+            endOfInput();
+            return;
+        }
         const qint64 room = readLimit() - m_buffer.size();
         if (room <= 0) {
             // A large request while others are worked on: it waits its turn, unread.
             enqueue();
             break;
         }
-        if (m_socket->bytesAvailable() <= 0)
-            break;
         // Never more than the limit allows, so that no request over it is ever cut out whole.
-        const qint64 n = m_socket->read(chunk, qMin<qint64>(qint64(sizeof chunk), room));
-        if (n <= 0)
+        const ssize_t n = ::recv(m_fd, chunk, size_t(qMin<qint64>(qint64(sizeof chunk), room)), MSG_DONTWAIT);
+        if (n == 0) {
+            m_inputEnded = true;
+            continue;
+        }
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                lost(errno);
+                return;
+            }
             break;
+        }
         m_buffer.append(chunk, int(n));
         m_idleSince = now();
         if (m_budget->heldBytes - m_held + m_buffer.size() >= m_budget->maxHeldBytes) {
@@ -344,6 +528,17 @@ void NetClient::onReadyRead()
         account();
     }
     account();
+}
+
+void NetClient::endOfInput()
+{
+    // A message cut off by the end of the input can never be answered.
+    m_buffer.clear();
+    m_scanned = 0;
+    account();
+    emit sigLog(
+        QStringLiteral("Connection %1 ended its input; closed once its answers are out").arg(m_id), AppLog::Trace);
+    emit sigDisconnected(m_id);
 }
 
 bool NetClient::frameMessage()
@@ -374,11 +569,11 @@ bool NetClient::frameMessage()
         m_scanned = 0;
         leaveQueue();
         account();
-        qCWarning(lcNet).noquote() << "Connection" << m_socketDescriptor
+        qCWarning(lcNet).noquote() << "Connection" << m_id
                                    << QStringLiteral("sent a request over %1 bytes; it is answered with an error "
                                                      "and closed")
                                           .arg(MaxBuffered);
-        emit sigOversized(m_socketDescriptor);
+        emit sigOversized(m_id);
         return true;
     }
     if (tag < 0)
@@ -391,11 +586,20 @@ bool NetClient::frameMessage()
     // The message is complete: what remains is the server's wait, not the client's.
     m_idle->stop();
     m_deadlineLeftMs = -1;
-    if (!admits(end)) {
+    if (!m_complete) {
         m_complete = true;
+        m_messageBytes = end;
+        m_calls = countCalls(m_buffer, end);
+        m_weight = qMax<qint64>(end, qint64(m_calls) * CallWeight);
+    }
+    if (!admits()) {
         enqueue();
+        account();
         return true;
     }
+    // A client that has gone is not worked for.
+    if (checkGone())
+        return true;
     m_complete = false;
     const QString message = QString::fromUtf8(m_buffer.constData(), end);
     m_buffer.remove(0, end);
@@ -403,17 +607,20 @@ bool NetClient::frameMessage()
     m_waiting = true;
     m_completedOne = true;
     m_idleSince = now();
-    m_running = end;
-    m_budget->runningRequestBytes += end;
+    m_running = m_weight;
+    m_runningSmall = isSmall();
+    m_budget->runningRequestBytes += m_weight;
+    if (m_runningSmall)
+        m_budget->m_runningSmallBytes += m_weight;
     leaveQueue();
     account();
-    emit sigDataReady(message, m_socketDescriptor);
+    emit sigDataReady(message, m_id);
     return true;
 }
 
 bool NetClient::expecting() const
 {
-    if (m_closing || m_waiting || m_refused || owesTooMuch())
+    if (m_fd < 0 || m_closing || m_waiting || m_refused || m_inputEnded || owesTooMuch())
         return false;
     // Waiting for its turn (a complete message, or the part of a large one
     // read so far) is the server's wait, not the client's.
@@ -422,12 +629,19 @@ bool NetClient::expecting() const
     return !m_completedOne || !m_buffer.isEmpty();
 }
 
+bool NetClient::wantsInput() const
+{
+    return !m_waiting && !m_refused && !m_inputEnded && !m_complete && !owesTooMuch() && m_buffer.size() < readLimit();
+}
+
 void NetClient::account()
 {
     m_budget->heldBytes += m_buffer.size() - m_held;
     m_held = m_buffer.size();
-    if (!m_idle)
+    if (m_fd < 0)
         return;
+    // Read only what can be taken now; the rest waits with the sender.
+    m_readable->setEnabled(m_closing ? m_shutDown : wantsInput());
     // The deadline of a message runs only while the server waits for its bytes.
     if (expecting()) {
         if (!m_idle->isActive())
@@ -442,26 +656,22 @@ bool NetClient::evictIdle(NetBudget &budget)
 {
     NetClient *victim = nullptr;
     for (NetClient *client : qAsConst(budget.m_clients)) {
-        const bool idle = client->m_completedOne && !client->m_closing && !client->m_refused && !client->m_waiting
-            && !client->m_queued && client->m_buffer.isEmpty() && client->m_socket->bytesToWrite() == 0
-            && client->m_socket->bytesAvailable() == 0;
+        int unread = 0;
+        const bool idle = client->m_fd >= 0 && client->m_completedOne && !client->m_closing && !client->m_refused
+            && !client->m_waiting && !client->m_queued && client->m_buffer.isEmpty() && client->m_outBytes == 0
+            && ::ioctl(client->m_fd, FIONREAD, &unread) == 0 && unread == 0;
         if (idle && (!victim || client->m_idleSince < victim->m_idleSince))
             victim = client;
     }
     if (!victim)
         return false;
     emit victim->sigLog(QStringLiteral("Connection %1, kept open and idle for %2 ms, gives way to a new one")
-                            .arg(victim->m_socketDescriptor)
+                            .arg(victim->m_id)
                             .arg(now() - victim->m_idleSince),
         AppLog::Trace);
-    // It owes nothing, so it closes at once; its place is free for the new one.
-    victim->m_socket->disconnectFromHost();
-    if (victim->m_socket->state() != QAbstractSocket::UnconnectedState)
-        victim->m_socket->abort();
-    if (victim->m_counted) {
-        victim->m_counted = false;
-        --budget.connections;
-    }
+    // It owes nothing and has sent nothing unread, so it closes at once and
+    // cleanly; its place is free for the new one.
+    victim->abortConnection();
     return true;
 }
 
@@ -475,7 +685,6 @@ void NetClient::shed(const std::shared_ptr<NetBudget> &budget)
         // A client that reads takes its answer within moments; one that has
         // taken nothing for longest and owes most holds the memory.
         for (NetClient *client : qAsConst(b.m_clients)) {
-            client->updateOwed();
             const qint64 stalled = t - client->m_progressAt;
             if (client->m_owed <= 0 || stalled < b.stalledMs)
                 continue;
@@ -490,7 +699,7 @@ void NetClient::shed(const std::shared_ptr<NetBudget> &budget)
         const QString text = QStringLiteral("Answers not taken by their clients passed %1 bytes; connection %2, which "
                                             "owed %3 bytes and took none for %4 ms, is closed")
                                  .arg(b.maxTotalOwedBytes)
-                                 .arg(victim->m_socketDescriptor)
+                                 .arg(victim->m_id)
                                  .arg(victim->m_owed)
                                  .arg(t - victim->m_progressAt);
         // Once per run of closings: a flood of them must not flood the log too.
@@ -500,7 +709,5 @@ void NetClient::shed(const std::shared_ptr<NetBudget> &budget)
             qCDebug(lcNet).noquote() << text;
         b.m_shedWarned = true;
         victim->abortConnection();
-        if (victim->m_closing)
-            victim->deleteLater();
     }
 }

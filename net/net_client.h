@@ -1,7 +1,6 @@
 #ifndef NET_CLIENT_H
 #define NET_CLIENT_H
 
-#include <QAbstractSocket>
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -10,7 +9,7 @@
 #include <memory>
 
 class NetClient;
-class QTcpSocket;
+class QSocketNotifier;
 class QTimer;
 
 // What the connections of one server may hold between them, and what they
@@ -37,9 +36,10 @@ struct NetBudget
     // How long a connection must have taken nothing before it may be closed
     // for the answers it has not taken.
     int stalledMs = 1000;
-    // Request bytes being answered at once (a parsed request weighs about ten
-    // times its text): a larger request waits its turn. Small requests pass
-    // the queue, within the same amount again of their own.
+    // The weight of the requests being answered at once (a request weighs its
+    // bytes, or NetClient::CallWeight per call when that is more): a heavier
+    // request waits its turn, unless none is being answered. Small requests
+    // pass the queue, within the same amount again of their own.
     qint64 maxRunningRequestBytes = 512 * 1024;
 
     qint64 heldBytes = 0;
@@ -50,13 +50,15 @@ struct NetBudget
 private:
     friend class NetClient;
     QList<NetClient *> m_clients; // every live connection, oldest first
-    QList<NetClient *> m_queue; // connections whose large request waits its turn, first come first
+    QList<NetClient *> m_queue; // connections whose request waits its turn, in the order they came
+    qint64 m_runningSmallBytes = 0; // of runningRequestBytes, what small requests weigh
     bool m_shedWarned = false; // one warning per run of closings
 };
 
 // One accepted connection of the message server. It cuts the byte stream into
 // request messages at the closing root tag, hands them out one at a time, and
-// sends answers back.
+// sends answers back. It works on the descriptor itself: the end of the
+// client's input ends what the client may send, not the answers it is owed.
 class NetClient : public QObject
 {
     Q_OBJECT
@@ -64,28 +66,49 @@ class NetClient : public QObject
 public:
     // The most bytes a request message may take, closing tag included.
     static const int MaxBuffered = 1024 * 1024;
-    // A request up to this size passes the queue of larger ones.
+    // A request of at most this many bytes and SmallCalls calls passes the
+    // queue of heavier ones.
     static const int SmallRequest = 16 * 1024;
+    static const int SmallCalls = 10;
+    // What one call weighs in the budget of requests being answered: a call
+    // may cost far more time and answer than its few bytes of request.
+    static const int CallWeight = 16 * 1024;
 
     explicit NetClient(qintptr socketDescriptor, std::shared_ptr<NetBudget> budget = nullptr);
     // The first closing root tag in any letter case at or after `from`; -1 when none.
     static int findClosingTag(const QByteArray &bytes, int from = 0);
     static const int ClosingTagLength = 11;
+    // Where the first message ends: after its closing root tag and the one
+    // blank that may follow it; -1 when no closing tag is found at or after `from`.
+    static int messageEnd(const QByteArray &bytes, int from = 0);
+    // The EXECUTE start tags among the first `size` bytes.
+    static int countCalls(const QByteArray &bytes, int size);
     ~NetClient() override;
 
+    // Names the connection in every signal: unlike the descriptor, no later
+    // connection of the process has it again.
+    quint64 id() const { return m_id; }
     qintptr socketDescriptor() const { return m_socketDescriptor; }
     // Sends the text as UTF-8; the bytes taken, or -1 without a connection.
     qint64 send(const QString &text);
     qint64 send(const QByteArray &bytes);
     // Ends the connection once what was sent has gone out, then releases
-    // itself; reports the disconnection. After a refused request the client
-    // is told the end right after the answer and what it still sends is read
-    // and dropped, so that the answer is not lost to a reset.
+    // itself. The client is told the end after the last answer, and what it
+    // still sends is read and dropped, so that the answers are not lost to a
+    // reset.
     void close();
     // After each message handed out the client waits until it is told to go
     // on, so that the answers of one connection leave in request order and a
     // client cannot queue up work faster than it is answered.
     void next();
+    // Whether the client has gone (its connection was reset or failed); a
+    // client found gone is let go at once, with what it waited for.
+    bool checkGone();
+
+    // The time spent on this connection's calls lately, in nanoseconds; what
+    // was spent a while ago counts less and less.
+    double servedLately() const;
+    void addServed(qint64 nanoseconds);
 
     // When the server is full: closes the connection that is kept open, owes
     // nothing and holds no unfinished message, the one idle longest; false
@@ -94,25 +117,27 @@ public:
 
 signals:
     void sigLog(const QString &message, int logLevel);
-    void sigDataReady(const QString &message, qintptr socketDescriptor);
+    void sigDataReady(const QString &message, quint64 clientId);
     // A request over MaxBuffered bytes: it is to be answered with an error,
     // then the connection closed.
-    void sigOversized(qintptr socketDescriptor);
+    void sigOversized(quint64 clientId);
     void sigDataSent();
-    void sigDisconnected(qintptr socketDescriptor);
+    // The connection is lost, or the client ended its input and has nothing
+    // more to be answered: the server is to let it go.
+    void sigDisconnected(quint64 clientId);
 
 private:
     void initialize();
     void createConnections();
-    void onReadyRead();
-    void onBytesWritten();
-    void onDisconnected();
+    void onReadable();
+    void onWritable();
     void onIdle();
     // Cuts the next complete message out of the buffer and hands it out when
     // its turn has come; true when nothing more is to be read for now.
     bool frameMessage();
-    // Whether a complete message of that many bytes may be handed out now.
-    bool admits(qint64 bytes) const;
+    bool isSmall() const;
+    // Whether the complete message in the buffer may be handed out now.
+    bool admits() const;
     // Whether this connection may read a large request now.
     bool mayReadLarge() const;
     // How far the buffer may grow now.
@@ -120,42 +145,65 @@ private:
     bool owesTooMuch() const;
     // Whether the server waits for bytes of this client now.
     bool expecting() const;
+    bool wantsInput() const;
     void enqueue();
     void leaveQueue();
     void releaseRequest();
-    // Brings the budget's counts in line with the buffer and the socket, and
-    // the deadline timer with what the connection is waiting for.
+    // Brings the budget's counts in line with the buffers, and the deadline
+    // timer and the notifiers with what the connection is waiting for.
     void account();
     void updateOwed();
+    void writeOut();
+    void endOfInput();
     void drop(const QString &why);
-    // Ends the connection at once and gives its place back.
+    void lost(int error);
+    // Ends the connection at once, gives its place back and reports it.
     void abortConnection();
+    // Every answer is out: the client is told the end.
+    void shutDownOutput();
     void drain();
+    void closeDescriptor();
     // Closes connections that took nothing for a while until the answers not
     // taken fit the budget again.
     static void shed(const std::shared_ptr<NetBudget> &budget);
     static void wakeQueue(NetBudget &budget);
+    // The waiting connection whose turn it is: the one served least lately,
+    // of equals the one that came first.
+    static NetClient *nextInTurn(const NetBudget &budget);
     static qint64 now();
 
-    QByteArray m_buffer;
-    int m_scanned = 0; // leading bytes of the buffer already searched for a closing tag
+    quint64 m_id;
     qintptr m_socketDescriptor;
-    QTcpSocket *m_socket = nullptr;
+    int m_fd; // -1 once closed
+    QSocketNotifier *m_readable = nullptr;
+    QSocketNotifier *m_writable = nullptr;
     QTimer *m_idle = nullptr;
     std::shared_ptr<NetBudget> m_budget;
+    QByteArray m_buffer;
+    int m_scanned = 0; // leading bytes of the buffer already searched for a closing tag
+    QList<QByteArray> m_out; // answers not yet taken by the system
+    int m_outOffset = 0; // of the first of them, already taken
+    qint64 m_outBytes = 0;
     qint64 m_held = 0; // what this client counts in the budget
     qint64 m_owed = 0; // unsent answer bytes counted in the budget
-    qint64 m_running = 0; // bytes of the request handed out, counted in the budget
+    qint64 m_running = 0; // weight of the request handed out, counted in the budget
+    bool m_runningSmall = false; // and it was a small one
+    qint64 m_weight = 0; // of the complete message in the buffer
+    int m_messageBytes = 0; // of the complete message in the buffer
+    int m_calls = 0; // of the complete message in the buffer
     qint64 m_deadlineLeftMs = -1; // of the message being read, while paused; -1: a fresh one
     qint64 m_idleSince = 0; // when anything last happened on the connection
     qint64 m_progressAt = 0; // when the client last took answer bytes, or began to owe
+    double m_served = 0; // nanoseconds, as of m_servedAt
+    qint64 m_servedAt = 0;
     bool m_counted = true; // holds a place in the budget's connections
     bool m_closing = false;
     bool m_refused = false; // sent a request over the limit
     bool m_waiting = false; // a message was handed out and is not answered yet
     bool m_queued = false;
     bool m_heldBack = false; // its next request waits for the client to take its answers
-    bool m_complete = false; // the buffer holds a complete message that waits its turn
+    bool m_complete = false; // the buffer holds a complete message not handed out yet
+    bool m_inputEnded = false; // the client will send nothing more
     bool m_shutDown = false; // the client has been told the end
     bool m_completedOne = false;
 };

@@ -66,7 +66,7 @@ QString printable(const QByteArray &line)
 QString SqlAccessReader::driverName()
 {
     return QSettings()
-        .value(QStringLiteral("import/odbcDriver"), QLatin1String(AppAccessReaderContract::defaultDriver))
+        .value(QLatin1String(driverKey), QLatin1String(AppAccessReaderContract::defaultDriver))
         .toString();
 }
 

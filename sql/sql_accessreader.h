@@ -27,6 +27,7 @@ public:
     static constexpr char memoryLimitKey[] = "import/readerMemoryLimit";
     // The ODBC driver that reads the files, as the driver manager names it:
     // the settings key "import/odbcDriver", by default "MDBTools".
+    static constexpr char driverKey[] = "import/odbcDriver";
     static QString driverName();
     // The Debian package that brings that driver.
     static QString driverPackage();

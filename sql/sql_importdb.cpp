@@ -1,6 +1,7 @@
 #include "sql/sql_importdb.h"
 
 #include "app/app_number.h"
+#include "app/app_regularfile.h"
 #include "sql/sql_accessreader.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
@@ -203,9 +204,9 @@ bool SqlImportDb::openSourceDatabase(const QString &path)
     closeSource();
     m_sourceOpen = false;
     // Opening would create a missing file.
-    const QFileInfo file(path);
-    if (!file.isFile())
+    if (!AppRegularFile::isRegular(path))
         return false;
+    const QFileInfo file(path);
     QString database = path;
     if (!isSqliteFile(path)) {
         database = accessCopy(path);

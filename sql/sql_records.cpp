@@ -372,6 +372,23 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
 
 // Experiments
 
+namespace {
+
+// The columns that say how an experiment's vbar, density and viscosity were
+// obtained, beside the members that hold them; each column's placeholder is
+// its name.
+QVector<QPair<const char *, QVariant SqlExperimentRecord::*>> experimentSources()
+{
+    using E = SqlExperimentRecord;
+    return { { "vbarSource", &E::vbarSource }, { "vbarStandard", &E::vbarStandard },
+        { "vbarStandardT", &E::vbarStandardT }, { "densitySource", &E::densitySource },
+        { "densityStandard", &E::densityStandard }, { "densityStandardT", &E::densityStandardT },
+        { "viscositySource", &E::viscositySource }, { "viscosityStandard", &E::viscosityStandard },
+        { "viscosityStandardT", &E::viscosityStandardT } };
+}
+
+} // namespace
+
 bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId, int *savedId)
 {
     return save(savedId, [&](QSqlQuery &query, int *experimentId) {
@@ -393,16 +410,22 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
 
         if (storedId < 0) {
             query.prepare(QStringLiteral(
-                "INSERT INTO experiment (name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, "
-                "calculatedBy, sample_id, buffer_id, results_id, active) VALUES (:name, :Tc, :RPM, :sigma, :sstart, "
-                ":mgml, :sstar, :vbar, :rho, :vis, :Mp, :Mb, :calculatedBy, :sample_id, :buffer_id, :results_id, "
-                ":active)"));
+                "INSERT INTO experiment (name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, sk, "
+                "calculatedBy, sample_id, buffer_id, results_id, active, vbarSource, vbarStandard, vbarStandardT, "
+                "densitySource, densityStandard, densityStandardT, viscositySource, viscosityStandard, "
+                "viscosityStandardT) VALUES (:name, :Tc, :RPM, :sigma, :sstart, :mgml, :sstar, :vbar, :rho, :vis, "
+                ":Mp, :Mb, :sk, :calculatedBy, :sample_id, :buffer_id, :results_id, :active, :vbarSource, "
+                ":vbarStandard, :vbarStandardT, :densitySource, :densityStandard, :densityStandardT, "
+                ":viscositySource, :viscosityStandard, :viscosityStandardT)"));
         } else {
             query.prepare(QStringLiteral(
                 "UPDATE experiment SET name = :name, Tc = :Tc, RPM = :RPM, sigma = :sigma, sstart = :sstart, mgml = "
-                ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, calculatedBy = "
-                ":calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = :results_id, active = "
-                ":active WHERE id = :bufId"));
+                ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, sk = :sk, "
+                "calculatedBy = :calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = "
+                ":results_id, active = :active, vbarSource = :vbarSource, vbarStandard = :vbarStandard, "
+                "vbarStandardT = :vbarStandardT, densitySource = :densitySource, densityStandard = :densityStandard, "
+                "densityStandardT = :densityStandardT, viscositySource = :viscositySource, viscosityStandard = "
+                ":viscosityStandard, viscosityStandardT = :viscosityStandardT WHERE id = :bufId"));
             query.bindValue(QStringLiteral(":bufId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
@@ -417,11 +440,14 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         query.bindValue(QStringLiteral(":vis"), record.vis);
         query.bindValue(QStringLiteral(":Mp"), record.mp);
         query.bindValue(QStringLiteral(":Mb"), record.mb);
+        query.bindValue(QStringLiteral(":sk"), record.k);
         query.bindValue(QStringLiteral(":calculatedBy"), record.calculatedBy);
         query.bindValue(QStringLiteral(":sample_id"), link(record.sampleId, stored[0]));
         query.bindValue(QStringLiteral(":buffer_id"), link(record.bufferId, stored[1]));
         query.bindValue(QStringLiteral(":results_id"), link(record.resultsId, stored[2]));
         query.bindValue(QStringLiteral(":active"), 1);
+        for (const auto &source : experimentSources())
+            query.bindValue(QLatin1Char(':') + QLatin1String(source.first), record.*source.second);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -437,8 +463,11 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
         *found = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
+    // The sources last, in the order of experimentSources().
     query.prepare(QStringLiteral("SELECT name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, "
-                                 "calculatedBy, sample_id, buffer_id, results_id FROM experiment WHERE id = :id"));
+                                 "calculatedBy, sample_id, buffer_id, results_id, sk, vbarSource, vbarStandard, "
+                                 "vbarStandardT, densitySource, densityStandard, densityStandardT, viscositySource, "
+                                 "viscosityStandard, viscosityStandardT FROM experiment WHERE id = :id"));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -454,6 +483,10 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     record->sampleId = linkId(query.value(13));
     record->bufferId = linkId(query.value(14));
     record->resultsId = linkId(query.value(15));
+    record->k = query.value(16);
+    const auto sources = experimentSources();
+    for (int i = 0; i < sources.size(); ++i)
+        record->*sources.at(i).second = query.value(17 + i);
     return true;
 }
 

@@ -67,7 +67,14 @@ struct SqlExperimentRecord
     QVariant tc, rpm, sigma, mp; // sedimentation equilibrium
     QVariant sstart, mgml, sstar; // sedimentation velocity
     QVariant vbar, rho, vis, mb;
+    QVariant k; // the concentration dependence of s; NULL: none stored with the experiment
     QVariant calculatedBy; // the object name of the Mr method's button
+    // How vbar, rho and vis were obtained: the object name of the source button
+    // chosen, and a standard value with the temperature it was measured at.
+    // NULL: not stored (older rows), read as a typed figure.
+    QVariant vbarSource, vbarStandard, vbarStandardT;
+    QVariant densitySource, densityStandard, densityStandardT;
+    QVariant viscositySource, viscosityStandard, viscosityStandardT;
     int sampleId = -1;
     int bufferId = -1;
     int resultsId = -1;

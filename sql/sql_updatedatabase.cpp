@@ -316,6 +316,32 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         changed = true;
     }
 
+    // An experiment keeps its own k, and how its vbar, density and viscosity
+    // were obtained: nullable columns that files of this revision gain when
+    // they are opened, whatever wrote them, each one it lacks in this order.
+    // Their rows keep NULL, which reads as a k the experiment did not store
+    // and as typed figures.
+    if (version == DBVERSION) {
+        if (!query.exec(QStringLiteral("SELECT name FROM pragma_table_info('experiment')")))
+            return fail(query.lastError().text());
+        QStringList present;
+        while (query.next())
+            present << query.value(0).toString();
+        query.finish();
+        static const char *const added[][2] = { { "sk", "DOUBLE" }, { "vbarSource", "varchar(30)" },
+            { "vbarStandard", "DOUBLE" }, { "vbarStandardT", "DOUBLE" }, { "densitySource", "varchar(30)" },
+            { "densityStandard", "DOUBLE" }, { "densityStandardT", "DOUBLE" }, { "viscositySource", "varchar(30)" },
+            { "viscosityStandard", "DOUBLE" }, { "viscosityStandardT", "DOUBLE" } };
+        for (const auto &column : added) {
+            if (present.contains(QLatin1String(column[0]), Qt::CaseInsensitive))
+                continue;
+            // Fixed names: nothing here comes from the file or a person.
+            if (!query.exec(QStringLiteral("ALTER TABLE experiment ADD COLUMN %1 %2")
+                                .arg(QLatin1String(column[0]), QLatin1String(column[1]))))
+                return fail(query.lastError().text());
+        }
+    }
+
     if (changed) {
         if (!query.prepare(QStringLiteral("UPDATE version SET databaseVersion = :version")))
             return fail(query.lastError().text());

@@ -1,8 +1,9 @@
-// Imports the reference tables of one older file, as the importer does, for
-// the tests that kill the importing program mid-read: host_import FILE. The
-// reader's limits are long, so that a looping file keeps it reading.
+// An import's reader at work, for the test that kills the importing program
+// mid-read: host_import FILE copies FILE into a copy folder, as the import
+// does, through a driver on which the reader waits without a word for as long
+// as its limits let it (long).
 
-#include "sql/sql_importdb.h"
+#include "sql/sql_accessreader.h"
 #include "test_environment.h"
 #include "test_olddatabase.h"
 
@@ -15,7 +16,10 @@ int main(int argc, char **argv)
         return 2;
     TestSettings settings;
     TestOldDatabase::shortenReaderLimits(600, 1024);
-    SqlImportDb engine(QStringLiteral("no destination"));
-    engine.openSourceDatabase(QString::fromLocal8Bit(argv[1]));
+    const TestSilentDriver silent;
+    if (!silent.isValid())
+        return 2;
+    SqlAccessReader::CopyFolder folder;
+    SqlAccessReader::copy(QString::fromLocal8Bit(argv[1]), folder.filePath(QStringLiteral("1.sqlite")));
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 
@@ -75,12 +76,26 @@ private slots:
         QTemporaryDir root;
         copyShippedModules(root.path());
         QProcess process;
+        // Started with the usual soft limit on open files, which the program
+        // raises for the connections of its message server.
+        rlimit limit {};
+        QCOMPARE(getrlimit(RLIMIT_NOFILE, &limit), 0);
+        const rlimit original = limit;
+        limit.rlim_cur = qMin<rlim_t>(limit.rlim_cur, 1024);
+        QCOMPARE(setrlimit(RLIMIT_NOFILE, &limit), 0);
         start(process, root.path(), testBinaryDir() + "/bin/Vornakel", arguments);
+        setrlimit(RLIMIT_NOFILE, &original);
         const QString database = root.path() + "/bin/vornakel.db";
         if (output.isEmpty()) {
             // A normal start opens (and here creates) the default database beside the program.
             QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(database), 60000);
             QCOMPARE(process.state(), QProcess::Running);
+            QFile limits(QString("/proc/%1/limits").arg(process.processId()));
+            QVERIFY(limits.open(QIODevice::ReadOnly));
+            const QString openFiles
+                = QString::fromLatin1(limits.readAll()).split('\n').filter("Max open files").value(0);
+            const qint64 hard = limit.rlim_max == RLIM_INFINITY ? 2047 : qMin<qint64>(qint64(limit.rlim_max), 2047);
+            QVERIFY2(openFiles.simplified().split(' ').value(3).toLongLong() >= hard, qPrintable(openFiles));
             process.kill();
         }
         QVERIFY(process.waitForFinished(60000));

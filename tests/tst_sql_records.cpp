@@ -42,8 +42,10 @@ class TstSqlRecords : public QObject
     }
     static QStringList fields(const SqlExperimentRecord &r)
     {
-        return stored({ r.name, r.tc, r.rpm, r.sigma, r.mp, r.sstart, r.mgml, r.sstar, r.vbar, r.rho, r.vis, r.mb,
-            r.calculatedBy, r.sampleId, r.bufferId, r.resultsId });
+        return stored({ r.name, r.tc, r.rpm, r.sigma, r.mp, r.sstart, r.mgml, r.sstar, r.vbar, r.rho, r.vis, r.mb, r.k,
+            r.calculatedBy, r.sampleId, r.bufferId, r.resultsId, r.vbarSource, r.vbarStandard, r.vbarStandardT,
+            r.densitySource, r.densityStandard, r.densityStandardT, r.viscositySource, r.viscosityStandard,
+            r.viscosityStandardT });
     }
     static QStringList fields(const SqlResultsRecord &r)
     {
@@ -153,6 +155,11 @@ private slots:
         experiment.vis = 0.01002;
         experiment.mb = QVariant(QVariant::Double);
         experiment.calculatedBy = QStringLiteral("qtFromSigma");
+        experiment.vbarSource = QStringLiteral("qtVbarDirectEntry");
+        experiment.densitySource = QStringLiteral("qtDensityStandard");
+        experiment.densityStandard = 1.02;
+        experiment.densityStandardT = 25.0;
+        experiment.viscositySource = QStringLiteral("qtViscosityCompute");
         experiment.sampleId = 1;
         experiment.bufferId = id;
         SqlExperimentRecord experimentRead;

@@ -43,7 +43,9 @@ aminoComposition: sampleId INTEGER, aminoId INTEGER, count INTEGER, +
 conjugateComposition: sampleId INTEGER, conjugateId INTEGER, count INTEGER, +
 defaults: temperature, density, viscosity, vbar, pH, sk, modified DATE
 experiment: name varchar(64), Tc, RPM, sigma, sstar, mgml, sstart, vbar, rho, vis, Mp, Mb, calculatedBy varchar(30),
-  sample_id INTEGER, buffer_id INTEGER, results_id INTEGER, +
+  sample_id INTEGER, buffer_id INTEGER, results_id INTEGER, +, sk, vbarSource varchar(30), vbarStandard, vbarStandardT,
+  densitySource varchar(30), densityStandard, densityStandardT, viscositySource varchar(30), viscosityStandard,
+  viscosityStandardT
 results: name varchar(64), R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, av, at, bv, bt,
   method varchar(20), options varchar(25), options_value, shape varchar(25), sample_id INTEGER, buffer_id INTEGER,
   experiment_id INTEGER, +)";
@@ -182,22 +184,38 @@ private slots:
     void migratesFromEveryRevision_data()
     {
         QTest::addColumn<QString>("revision");
+        QTest::addColumn<QStringList>("statements"); // run on the file at that revision
+        QTest::addColumn<QStringList>("experiments"); // its experiment rows after the update
         QCOMPARE(TestDatabase::revisions().last(), QString(DBVERSION));
         for (const QString &revision : TestDatabase::revisions())
-            QTest::newRow(qPrintable(revision)) << revision;
+            QTest::newRow(qPrintable(revision)) << revision << QStringList() << QStringList();
+        // A file of the current revision that already keeps an experiment's k gains the other columns; its run
+        // keeps its figures, with no source, which reads as typed.
+        QTest::newRow("with the k column")
+            << QString(DBVERSION)
+            << QStringList { "ALTER TABLE experiment ADD COLUMN sk DOUBLE",
+                   "INSERT INTO experiment (name, vbar, rho, sk) VALUES ('Run', 0.73, 1.01, 0.02)" }
+            << QStringList { "Run|0.73|1.01|0.02|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>" };
     }
     void migratesFromEveryRevision()
     {
         QFETCH(QString, revision);
+        QFETCH(QStringList, statements);
         const QString reference = m_files->path("reference.db");
         QVERIFY(openAndUpdate(reference));
         QVERIFY(TestDatabase::createAtRevision(m_path, revision));
+        QVERIFY(runOn(m_path, statements));
         QCOMPARE(rows(m_path, "SELECT databaseVersion FROM version"), QStringList(revision));
         QVERIFY(openAndUpdate(m_path));
         QCOMPARE(m_messages + m_answerer->texts(), revision == DBVERSION ? QStringList() : QStringList(kReport));
         // Every road ends in the same schema, statement for statement.
         QCOMPARE(rows(m_path, kMaster), rows(reference, kMaster));
         QCOMPARE(rows(m_path, kStampAndSeed + " FROM version, defaults"), QStringList(kStamp + '|' + kSeed));
+        QTEST(
+            rows(m_path,
+                "SELECT name, vbar, rho, sk, vbarSource, vbarStandard, vbarStandardT, densitySource, densityStandard, "
+                "densityStandardT, viscositySource, viscosityStandard, viscosityStandardT FROM experiment"),
+            "experiments");
     }
 
     // Series become components by name, inactive series rows are dropped, compositions point at components by id

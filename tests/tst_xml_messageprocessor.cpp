@@ -91,7 +91,6 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
     const int split = out.indexOf("\n\n");
     run.header = out.left(split);
     run.body = out.mid(split + 2);
-    run.body.chop(1); // the line feed after the body is not counted
     return run;
 }
 
@@ -210,8 +209,9 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls_data()
                                       << "The module MainScreen has no function \"nothing\".";
     QTest::newRow("no EXECUTE") << request(kMainScreen, QString()) << mainScreen << QString() << QString();
     QTest::newRow("not XML") << "calculateRo(50000, 0.73)" << QStringList { "DATE=", "NAME=", "VERSION=" }
-                             << "Plugin not found!"
-                             << "The request is not a message that can be read (Start tag expected. at line 1). "
+                             << "XmlMessageProcessor: a request that is not well-formed XML, Start tag expected. "
+                                "(line 1, column 1); nothing is run"
+                             << "The request is not well-formed XML: Start tag expected. (line 1, column 1). "
                                 "Nothing was run.";
     QTest::newRow("nested too deep")
         << request(kMainScreen,
@@ -355,39 +355,50 @@ void TestXmlMessageProcessor::secondProcessorOnThePortGetsNoServer()
 void TestXmlMessageProcessor::cgiAnswersOneRequest_data()
 {
     QTest::addColumn<QByteArray>("input");
-    QTest::addColumn<QString>("expected"); // NAME=VALUE of the one OUTPUT, or empty for the error document
+    QTest::addColumn<QString>("type"); // of the answer's root
+    QTest::addColumn<QString>("expected"); // NAME=VALUE of the one OUTPUT
 
-    QTest::newRow("calculateRo") << request(kMainScreen,
-        "<EXECUTE FUNCTION=\"calculateRo\">\n<INPUT NAME=\"Mr\" VALUE=\"50000\"/>\n"
-        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>\n</EXECUTE>\n")
-                                        .toUtf8()
+    const QString ro = "<EXECUTE FUNCTION=\"calculateRo\">\n<INPUT NAME=\"Mr\" VALUE=\"50000\"/>\n"
+                       "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>\n</EXECUTE>\n";
+    QTest::newRow("calculateRo") << request(kMainScreen, ro).toUtf8() << "Output"
                                  << "qtExperimentResultsRp";
     QTest::newRow("non-ASCII") << request("<MODULE NAME=\"Echo\"/>",
         QString::fromUtf8("<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"Gr\xc3\xb6\xc3\x9f"
                           "e \xc2\xb5m \xe2\x9c\x93\"/>"
                           "</EXECUTE>"))
                                       .toUtf8()
+                               << "Output"
                                << QString::fromUtf8("echo=Gr\xc3\xb6\xc3\x9f"
                                                     "e \xc2\xb5m \xe2\x9c\x93");
-    QTest::newRow("no closing tag") << QByteArray("<VORNAKEL TYPE=\"Input\">\n") << QString();
-    QTest::newRow("over 1 MiB") << "<VORNAKEL>" + QByteArray(1024 * 1024, ' ') + "</VORNAKEL>" << QString();
+    // A zero byte is read like any other, so the request is not well-formed.
+    QTest::newRow("zero byte between two calls")
+        << request(kMainScreen, ro + QString(QChar(0)) + ro).toUtf8() << "Output"
+        << "ScriptError=The request is not well-formed XML: Character U+0000 is not allowed in XML. (line 5, column "
+           "1). Nothing was "
+           "run.";
+    QTest::newRow("no closing tag") << QByteArray("<VORNAKEL TYPE=\"Input\">\n") << "Error"
+                                    << "ScriptError=The input ended before the closing tag </VORNAKEL> of the "
+                                       "request; nothing was run.";
+    QTest::newRow("over 1 MiB") << "<VORNAKEL>" + QByteArray(1024 * 1024, ' ') + "</VORNAKEL>"
+                                << "Error"
+                                << "ScriptError=The request is over 1048576 bytes (1 MiB), the most a request may "
+                                   "take; nothing was run.";
 }
 
 void TestXmlMessageProcessor::cgiAnswersOneRequest()
 {
     QFETCH(QByteArray, input);
+    QFETCH(QString, type);
     QFETCH(QString, expected);
 
     const CgiRun run = runCgi(m_modules.path(), m_database.path(), input);
     QCOMPARE(run.exitCode, 0);
+    // The length counts every byte after the header.
     QCOMPARE(run.header,
         "Content-Length: " + QByteArray::number(run.body.size()) + "\nContent-Type: text/xml; charset=UTF-8");
-    if (expected.isEmpty()) {
-        QCOMPARE(run.body,
-            QByteArray("<VORNAKEL TYPE=\"Error\">\n<MODULE VERSION=\"\" NAME=\"MainScreen\" DATE=\"\"/>\n"
-                       "</VORNAKEL>\n"));
-        return;
-    }
+    QDomDocument document;
+    QVERIFY2(document.setContent(run.body), run.body.constData());
+    QCOMPARE(document.documentElement().attribute("TYPE"), type);
     const QMap<QString, QString> values = testOutputValues(QString::fromUtf8(run.body));
     QCOMPARE(values.size(), 1);
     if (expected == "qtExperimentResultsRp")
@@ -423,6 +434,7 @@ void TestXmlMessageProcessor::cgiReadsExactlyContentLength()
     QCOMPARE(run.exitCode, 0);
     if (!answered) {
         QVERIFY(run.body.startsWith("<VORNAKEL TYPE=\"Error\">"));
+        QVERIFY(testOutputValues(QString::fromUtf8(run.body)).value("ScriptError").startsWith("The request is over"));
         return;
     }
     const QMap<QString, QString> values = testOutputValues(QString::fromUtf8(run.body));

@@ -24,6 +24,13 @@ QString present(const QStringRef &value)
     return text;
 }
 
+// A character that XML does not allow in a document, a zero byte among them.
+bool forbidden(QChar c)
+{
+    const ushort u = c.unicode();
+    return (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xfffe || u == 0xffff;
+}
+
 } // namespace
 
 XmlMessage::XmlMessage(QObject *parent) : QObject(parent) { }
@@ -54,6 +61,8 @@ void XmlMessage::clear()
     release(m_values);
     m_collectedText.clear();
     m_errorString.clear();
+    m_errorLine = 0;
+    m_errorColumn = 0;
     m_vornakelType = QString();
     m_moduleName = QString();
     m_moduleVersion = QString();
@@ -66,7 +75,10 @@ bool XmlMessage::parse(const QString &text)
     // Trace lines cost more to build than the parse itself; build them only for a listener.
     m_logging = isSignalConnected(QMetaMethod::fromSignal(&XmlMessage::sigLog));
     QXmlStreamReader reader(text);
-    // Entities are left unexpanded: a request never needs a DTD.
+    // Entities the request declares in its own DTD are expanded, up to the
+    // reader's limit on what one expansion may give (more is a parse error).
+    // Nothing outside the text is ever read, so an entity that is not
+    // declared in it is a fault of the request, as is a DTD outside it.
     reader.setNamespaceProcessing(false);
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
@@ -89,12 +101,29 @@ bool XmlMessage::parse(const QString &text)
         case QXmlStreamReader::Characters:
             characters(reader.text().toString());
             break;
+        case QXmlStreamReader::DTD:
+            if (!reader.dtdSystemId().isEmpty() || !reader.dtdPublicId().isEmpty())
+                reader.raiseError(QStringLiteral("The request names a DTD outside it, which is not read."));
+            break;
+        case QXmlStreamReader::EntityReference:
+            reader.raiseError(QStringLiteral("Entity '%1' not declared.").arg(reader.name()));
+            break;
         default:
             break;
         }
     }
-    if (reader.hasError() && m_errorString.isEmpty())
-        m_errorString = QStringLiteral("%1 at line %2").arg(reader.errorString()).arg(reader.lineNumber());
+    if (reader.hasError()) {
+        // The reader's message leaves out the character it stumbled on when
+        // XML forbids it: the message names it instead.
+        const qint64 at = reader.characterOffset() - 1;
+        if (m_errorString.isEmpty() && at >= 0 && at < text.size() && forbidden(text.at(int(at))))
+            m_errorString = QStringLiteral("Character U+%1 is not allowed in XML.")
+                                .arg(QString::number(text.at(int(at)).unicode(), 16).toUpper(), 4, QLatin1Char('0'));
+        if (m_errorString.isEmpty())
+            m_errorString = reader.errorString();
+        m_errorLine = reader.lineNumber();
+        m_errorColumn = reader.columnNumber();
+    }
     return !reader.hasError();
 }
 

@@ -30,7 +30,8 @@ public:
     ~XmlMessage() override;
 
     // Reads the whole text; false when it is not well-formed (or nests too
-    // deep). What was read before the error is kept.
+    // deep). What was read before the error is kept; the error and where the
+    // reader found it are given by errorString(), errorLine(), errorColumn().
     bool parse(const QString &text);
 
     QString moduleName() const { return m_moduleName; }
@@ -38,6 +39,8 @@ public:
     QString moduleDate() const { return m_moduleDate; }
     QString vornakelType() const { return m_vornakelType; }
     QString errorString() const { return m_errorString; }
+    qint64 errorLine() const { return m_errorLine; }
+    qint64 errorColumn() const { return m_errorColumn; }
     bool tooDeep() const { return m_tooDeep; }
 
     const QList<DataPluginExecInfo *> &values() const { return m_values; }
@@ -65,6 +68,8 @@ private:
 
     QString m_collectedText;
     QString m_errorString;
+    qint64 m_errorLine = 0;
+    qint64 m_errorColumn = 0;
     QString m_vornakelType;
     QString m_moduleName;
     QString m_moduleVersion;

@@ -7,11 +7,11 @@
 #include "xml/xml_requestjob.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QPointer>
 #include <QRegularExpression>
-#include <QTcpSocket>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
@@ -21,10 +21,10 @@ namespace {
 
 const char kSettingsFile[] = "vornakel.ini";
 
-// The answer to a CGI request that could not be read.
+// The answer to a CGI request that could not be read starts so; a
+// ScriptError output that says why follows.
 const char kCgiErrorDocument[] = "<VORNAKEL TYPE=\"Error\">\n"
-                                 "<MODULE VERSION=\"\" NAME=\"MainScreen\" DATE=\"\"/>\n"
-                                 "</VORNAKEL>\n";
+                                 "<MODULE VERSION=\"\" NAME=\"MainScreen\" DATE=\"\"/>\n";
 
 // The text after the first `key` of an upper-cased line, up to the next `key`.
 QString valueAfter(const QString &upperLine, const QString &line, const QString &key)
@@ -44,27 +44,20 @@ QString valueAfter(const QString &upperLine, const QString &line, const QString 
 const qint64 kDescriptorReserve = 64;
 
 // The connections the server may hold, so that the limit on open files never
-// decides before the server's own cap does: the process's limit is raised as
-// far as the system allows, and the cap lowered below what it then permits.
+// decides before the server's own cap does. The limit itself is the process's
+// business, raised at program start; here it is only read.
 int connectionsThatFit(int wanted)
 {
     rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return wanted;
     const qint64 inUse
         = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
-    const qint64 needed = inUse + wanted + kDescriptorReserve;
-    if (limit.rlim_cur != RLIM_INFINITY && qint64(limit.rlim_cur) < needed) {
-        rlimit raised = limit;
-        raised.rlim_cur
-            = limit.rlim_max == RLIM_INFINITY || qint64(limit.rlim_max) >= needed ? rlim_t(needed) : limit.rlim_max;
-        if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
-            limit = raised;
-    }
-    if (limit.rlim_cur == RLIM_INFINITY)
-        return wanted;
     return int(qBound<qint64>(0, qint64(limit.rlim_cur) - inUse - kDescriptorReserve, wanted));
 }
+
+// How long the calls of requests run before the sockets and the window have a turn.
+const qint64 kCallSliceNs = 2 * 1000 * 1000;
 
 } // namespace
 
@@ -235,11 +228,13 @@ void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
     emit sigLog(QStringLiteral("New network connection"), AppLog::Trace);
     auto *client = new NetClient(socketDescriptor, m_budget);
     connect(client, &NetClient::sigLog, this, &XmlMessageProcessor::sigLog);
-    // Answered on a later turn of the event loop, never inside the socket's read handler.
+    // Answered on a later turn of the event loop, never inside the socket's
+    // read handler. The connection is named by its id: by then its descriptor
+    // may belong to another one.
     connect(client, &NetClient::sigDataReady, this, &XmlMessageProcessor::readClientData, Qt::QueuedConnection);
     connect(client, &NetClient::sigOversized, this, &XmlMessageProcessor::refuseOversized, Qt::QueuedConnection);
     connect(client, &NetClient::sigDisconnected, this, &XmlMessageProcessor::clientDisconnected);
-    m_clients.append(client);
+    m_clients.insert(client->id(), client);
 }
 
 bool XmlMessageProcessor::refuseConnection(qintptr socketDescriptor)
@@ -261,107 +256,135 @@ bool XmlMessageProcessor::refuseConnection(qintptr socketDescriptor)
                         .arg(m_budget->heldBytes),
             AppLog::Warning);
     }
-    QTcpSocket refused;
-    if (refused.setSocketDescriptor(socketDescriptor))
-        refused.abort();
-    else
-        ::close(int(socketDescriptor));
+    ::close(int(socketDescriptor));
     return true;
 }
 
-NetClient *XmlMessageProcessor::clientConnection(qintptr socketDescriptor) const
+NetClient *XmlMessageProcessor::clientConnection(quint64 clientId) const
 {
-    for (NetClient *client : m_clients) {
-        if (client->socketDescriptor() == socketDescriptor)
-            return client;
-    }
-    return nullptr;
+    return m_clients.value(clientId);
 }
 
-void XmlMessageProcessor::readClientData(const QString &xml, qintptr socketDescriptor)
+void XmlMessageProcessor::readClientData(const QString &xml, quint64 clientId)
 {
     if (tracing())
-        emit sigLog(QStringLiteral("Received from client[%1]:\n%2").arg(socketDescriptor).arg(xml), AppLog::Trace);
-    NetClient *client = clientConnection(socketDescriptor);
-    if (!client)
+        emit sigLog(QStringLiteral("Received from client[%1]:\n%2").arg(clientId).arg(xml), AppLog::Trace);
+    // A connection that has gone since is not worked for.
+    if (!clientConnection(clientId))
         return;
     // A client hands out its next message only once this one is answered.
-    delete m_jobs.take(client);
-    m_jobs.insert(client, new XmlRequestJob(xml, m_manager, true, [this](const QString &message, int level) {
+    auto *job = new XmlRequestJob(xml, m_manager, true, [this](const QString &message, int level) {
         emit sigLog(message, level);
-    }));
-    continueRequest(client);
+    });
+    delete m_jobs.take(clientId);
+    m_jobs.insert(clientId, job);
+    // The answer's first bytes go out before any call runs. A client that
+    // closed its connection answers them with a reset, so that it is found
+    // gone before its first call; a client that only ended its input reads
+    // them as the start of its answer.
+    clientConnection(clientId)->send(job->takeAnswerStart());
+    scheduleCalls();
 }
 
-void XmlMessageProcessor::continueRequest(NetClient *client)
+void XmlMessageProcessor::scheduleCalls()
 {
-    // Out of the table while it runs: should the client go meanwhile, its
-    // removal finds nothing to delete under the running call.
-    std::unique_ptr<XmlRequestJob> job(m_jobs.take(client));
-    if (!job)
+    if (m_callsScheduled)
         return;
-    const qintptr socketDescriptor = client->socketDescriptor();
-    const QPointer<NetClient> guard(client);
-    const bool more = job->step();
-    if (!guard || !m_clients.contains(client))
-        return;
-    if (more) {
-        m_jobs.insert(client, job.release());
-        // Queued: other connections, and the window, have their turn first.
-        QMetaObject::invokeMethod(
-            this,
-            [this, guard]() {
-                if (guard)
-                    continueRequest(guard);
-            },
-            Qt::QueuedConnection);
-        return;
+    m_callsScheduled = true;
+    QMetaObject::invokeMethod(this, &XmlMessageProcessor::runCalls, Qt::QueuedConnection);
+}
+
+void XmlMessageProcessor::runCalls()
+{
+    m_callsScheduled = false;
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_jobs.isEmpty() && slice.nsecsElapsed() < kCallSliceNs) {
+        // The time is shared by what each connection had lately: one that has
+        // had nothing is served next, whatever the others have queued.
+        NetClient *client = nullptr;
+        for (auto it = m_jobs.cbegin(); it != m_jobs.cend(); ++it) {
+            NetClient *candidate = clientConnection(it.key());
+            if (candidate && (!client || candidate->servedLately() < client->servedLately()))
+                client = candidate;
+        }
+        if (!client) {
+            qDeleteAll(m_jobs);
+            m_jobs.clear();
+            break;
+        }
+        const quint64 id = client->id();
+        // A client that has gone is noticed before its next call runs; its
+        // request goes with it.
+        if (client->checkGone()) {
+            delete m_jobs.take(id);
+            continue;
+        }
+        // Out of the table while it runs: should the client go meanwhile, its
+        // removal finds nothing to delete under the running call.
+        std::unique_ptr<XmlRequestJob> job(m_jobs.take(id));
+        QElapsedTimer call;
+        call.start();
+        const bool more = job->step();
+        client = clientConnection(id);
+        if (!client)
+            continue;
+        client->addServed(call.nsecsElapsed());
+        if (more)
+            m_jobs.insert(id, job.release());
+        else
+            answer(client, *job);
     }
-    const qint64 sent = client->send(job->answerBytes() + '\n');
-    job.reset();
-    emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
+    if (!m_jobs.isEmpty())
+        scheduleCalls();
+}
+
+void XmlMessageProcessor::answer(NetClient *client, const XmlRequestJob &job)
+{
+    const quint64 id = client->id();
+    const qint64 sent = client->send(job.answerBytes() + '\n');
+    emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(id), AppLog::Trace);
+    // Lost while the answer went out.
+    if (!clientConnection(id))
+        return;
     if (m_reset) {
-        emit sigLog(QStringLiteral("Terminating client connection for [%1]").arg(socketDescriptor), AppLog::Trace);
+        emit sigLog(QStringLiteral("Terminating client connection for [%1]").arg(id), AppLog::Trace);
         removeClientConnection(client);
     } else {
         client->next();
     }
 }
 
-void XmlMessageProcessor::refuseOversized(qintptr socketDescriptor)
+void XmlMessageProcessor::refuseOversized(quint64 clientId)
 {
-    NetClient *client = clientConnection(socketDescriptor);
+    NetClient *client = clientConnection(clientId);
     if (!client)
         return;
-    const QString text = QStringLiteral("The request is over %1 bytes (%2 MiB), the most a request may take; nothing "
-                                        "was run, and the connection is closed.")
-                             .arg(NetClient::MaxBuffered)
-                             .arg(NetClient::MaxBuffered / (1024 * 1024));
-    const qint64 sent = client->send(XmlRequestJob::refusal(text) + '\n');
-    emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(socketDescriptor), AppLog::Trace);
-    removeClientConnection(client);
+    const qint64 sent
+        = client->send(XmlRequestJob::refusal(XmlRequestJob::tooLarge(NetClient::MaxBuffered, true)) + '\n');
+    emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(clientId), AppLog::Trace);
+    removeClientConnection(clientConnection(clientId));
 }
 
 void XmlMessageProcessor::removeClientConnection(NetClient *client)
 {
-    const int index = client ? m_clients.indexOf(client) : -1;
-    if (index < 0)
+    if (!client || m_clients.value(client->id()) != client)
         return;
     disconnect(client, nullptr, this, nullptr);
-    m_clients.removeAt(index);
-    delete m_jobs.take(client);
+    m_clients.remove(client->id());
+    delete m_jobs.take(client->id());
     // The client releases itself once its last bytes are out.
     client->close();
     emit sigLog(QStringLiteral("Client successfully removed from list"), AppLog::Trace);
 }
 
-void XmlMessageProcessor::clientDisconnected(qintptr socketDescriptor)
+void XmlMessageProcessor::clientDisconnected(quint64 clientId)
 {
-    NetClient *client = clientConnection(socketDescriptor);
-    emit sigLog(QStringLiteral("Client with id [%1] disconnected prematurely").arg(socketDescriptor), AppLog::Trace);
+    NetClient *client = clientConnection(clientId);
+    emit sigLog(QStringLiteral("Client with id [%1] disconnected prematurely").arg(clientId), AppLog::Trace);
     if (!client) {
-        emit sigLog(QStringLiteral("Client could not be located for disconnection with id [%1]").arg(socketDescriptor),
-            AppLog::Trace);
+        emit sigLog(
+            QStringLiteral("Client could not be located for disconnection with id [%1]").arg(clientId), AppLog::Trace);
         return;
     }
     removeClientConnection(client);
@@ -381,58 +404,78 @@ void XmlMessageProcessor::cgiSetup()
 void XmlMessageProcessor::cgiExec()
 {
     QFile in;
-    bool error = false;
     if (qEnvironmentVariableIsSet("CONTENT_LENGTH")) {
         // The web server may keep standard input open after the body, so the
         // body is exactly as long as it says, and nothing past it is read.
         const QByteArray text = qgetenv("CONTENT_LENGTH").trimmed();
         bool number = text.isEmpty();
         const qlonglong length = text.isEmpty() ? 0 : text.toLongLong(&number);
-        if (!number || length < 0 || length > MaxCgiInput) {
-            emit sigLog(QStringLiteral("CGI input of CONTENT_LENGTH \"%1\" refused: at most %2 bytes are read")
-                            .arg(QString::fromLatin1(text))
-                            .arg(MaxCgiInput),
-                AppLog::Warning);
-            error = true;
+        QString refusal;
+        if (!number || length < 0) {
+            refusal = QStringLiteral("CONTENT_LENGTH \"%1\" is not a number of bytes; nothing was run.")
+                          .arg(QString::fromLatin1(text));
+        } else if (length > MaxCgiInput) {
+            refusal = XmlRequestJob::tooLarge(MaxCgiInput, false);
         } else if (length > 0) {
             // Unbuffered, so that no read asks for more than the body holds.
-            error = !in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered);
-            while (!error && m_cgiInput.size() < length) {
+            if (!in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered))
+                refusal = QStringLiteral("Standard input cannot be read; nothing was run.");
+            while (refusal.isEmpty() && m_cgiInput.size() < length) {
                 const QByteArray part = in.read(length - m_cgiInput.size());
                 if (part.isEmpty())
-                    error = true; // the input ended before the body did
+                    refusal = QStringLiteral("The input ended after %1 of the %2 bytes CONTENT_LENGTH gives; nothing "
+                                             "was run.")
+                                  .arg(m_cgiInput.size())
+                                  .arg(length);
                 m_cgiInput.append(part);
             }
         }
-        cgiWriteData(error || NetClient::findClosingTag(m_cgiInput) < 0);
+        if (refusal.isEmpty() && NetClient::findClosingTag(m_cgiInput) < 0)
+            refusal = XmlRequestJob::noClosingTag();
+        if (!refusal.isEmpty())
+            emit sigLog(QStringLiteral("CGI input refused: ") + refusal, AppLog::Warning);
+        cgiWriteData(refusal);
     }
 
-    error = !in.open(stdin, QIODevice::ReadOnly);
-    while (!error) {
+    // Read as it comes, never waiting for more than the writer has given:
+    // the writer may wait for the answer before it closes its end.
+    QString refusal;
+    char chunk[1024];
+    for (int end = -1; end < 0;) {
+        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            refusal = XmlRequestJob::noClosingTag();
+            break;
+        }
         const int searchFrom = qMax(0, m_cgiInput.size() - NetClient::ClosingTagLength);
-        const QByteArray line = in.readLine(1023);
-        if (line.isEmpty()) {
-            error = true; // the input ended without the closing tag
+        m_cgiInput.append(chunk, int(n));
+        end = NetClient::messageEnd(m_cgiInput, searchFrom);
+        // As the server counts: the closing tag must end within the limit.
+        if ((end < 0 && m_cgiInput.size() > MaxCgiInput)
+            || NetClient::findClosingTag(m_cgiInput, searchFrom) + NetClient::ClosingTagLength > MaxCgiInput) {
+            refusal = XmlRequestJob::tooLarge(MaxCgiInput, false);
             break;
         }
-        m_cgiInput.append(line);
-        if (m_cgiInput.size() > MaxCgiInput) {
-            emit sigLog(QStringLiteral("CGI input over %1 bytes; refused").arg(MaxCgiInput), AppLog::Warning);
-            error = true;
-            break;
-        }
-        if (NetClient::findClosingTag(m_cgiInput, searchFrom) >= 0)
-            break;
     }
-    cgiWriteData(error);
+    if (!refusal.isEmpty())
+        emit sigLog(QStringLiteral("CGI input refused: ") + refusal, AppLog::Warning);
+    cgiWriteData(refusal);
 }
 
-void XmlMessageProcessor::cgiWriteData(bool error)
+void XmlMessageProcessor::cgiWriteData(const QString &refusal)
 {
-    const QByteArray body
-        = error ? QByteArray(kCgiErrorDocument) : submitFromWeb(QString::fromUtf8(m_cgiInput)).toUtf8();
-    // Content-Length counts the bytes of the body, not its characters.
-    const QByteArray output = QByteArrayLiteral("Content-Length: ") + QByteArray::number(body.size())
+    // The message is framed as the server frames it: from its first "<" to
+    // its closing tag. Every byte in between counts, a zero byte too: cut at
+    // it, a request would run what came before as if it were whole.
+    const int start = qMax(0, m_cgiInput.indexOf('<'));
+    const int end = NetClient::messageEnd(m_cgiInput, start);
+    const QByteArray body = refusal.isEmpty()
+        ? submitFromWeb(QString::fromUtf8(m_cgiInput.constData() + start, end - start)).toUtf8()
+        : XmlRequestJob::refusal(refusal, kCgiErrorDocument);
+    // Content-Length counts the bytes that follow the header, the last line feed too.
+    const QByteArray output = QByteArrayLiteral("Content-Length: ") + QByteArray::number(body.size() + 1)
         + QByteArrayLiteral("\nContent-Type: text/xml; charset=UTF-8\n\n") + body + '\n';
     if (m_stdout) {
         m_stdout->write(output);

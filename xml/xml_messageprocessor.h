@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QList>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 #include <QTcpServer>
@@ -79,23 +80,28 @@ private:
     void createConnections();
     void networkSetup();
     void cgiSetup();
-    [[noreturn]] void cgiWriteData(bool error);
+    // Writes the answer, or with a refusal text the error document that gives it.
+    [[noreturn]] void cgiWriteData(const QString &refusal);
 
-    void readClientData(const QString &xml, qintptr socketDescriptor);
-    // Runs the next call of the client's request, then lets the event loop
-    // serve others before the one after; answers once the last has run.
-    void continueRequest(NetClient *client);
+    void readClientData(const QString &xml, quint64 clientId);
+    // Runs calls of the requests under way for a short while, each time of the
+    // connection served least lately, then lets the event loop serve the
+    // sockets and the window before it goes on.
+    void runCalls();
+    void scheduleCalls();
+    // Sends the answer of a request whose last call has run.
+    void answer(NetClient *client, const XmlRequestJob &job);
     // Answers a request over the size limit with the error, then closes its connection.
-    void refuseOversized(qintptr socketDescriptor);
+    void refuseOversized(quint64 clientId);
     bool refuseConnection(qintptr socketDescriptor);
-    void clientDisconnected(qintptr socketDescriptor);
-    NetClient *clientConnection(qintptr socketDescriptor) const;
+    void clientDisconnected(quint64 clientId);
+    NetClient *clientConnection(quint64 clientId) const;
     void removeClientConnection(NetClient *client);
 
     bool tracing() const;
 
     bool m_network;
-    QList<NetClient *> m_clients;
+    QMap<quint64, NetClient *> m_clients; // by connection id, so in the order they were accepted
     AppPluginManager *m_manager = nullptr;
     bool m_cgi = false;
     QFile *m_stdout = nullptr;
@@ -105,7 +111,8 @@ private:
     bool m_reset = true;
     QHostAddress m_address = QHostAddress(QHostAddress::LocalHost);
     std::shared_ptr<NetBudget> m_budget;
-    QHash<NetClient *, XmlRequestJob *> m_jobs; // the request each client waits for, owned
+    QHash<quint64, XmlRequestJob *> m_jobs; // the request each connection waits for, owned
+    bool m_callsScheduled = false;
     bool m_refusing = false; // said once per run of refused connections
 };
 

@@ -33,13 +33,26 @@ QByteArray XmlRequestJob::head(QDomDocument &document, const QString &name, cons
     return text;
 }
 
-QByteArray XmlRequestJob::refusal(const QString &text)
+QByteArray XmlRequestJob::refusal(const QString &text, const QByteArray &start)
 {
     XmlRequestJob job;
-    job.m_head = head(job.m_document, QString(), QString(), QString());
+    job.m_head = start.isEmpty() ? head(job.m_document, QString(), QString(), QString()) : start;
     job.refuse(text);
     job.finish();
     return job.m_answer;
+}
+
+QString XmlRequestJob::tooLarge(int limit, bool closing)
+{
+    return QStringLiteral("The request is over %1 bytes (%2 MiB), the most a request may take; nothing was run%3")
+        .arg(limit)
+        .arg(limit / (1024 * 1024))
+        .arg(closing ? QStringLiteral(", and the connection is closed.") : QStringLiteral("."));
+}
+
+QString XmlRequestJob::noClosingTag()
+{
+    return QStringLiteral("The input ended before the closing tag </VORNAKEL> of the request; nothing was run.");
 }
 
 XmlRequestJob::XmlRequestJob() : m_log([](const QString &, int) {}), m_fromNetwork(true), m_trace(false) { }
@@ -75,6 +88,16 @@ XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool
         refuse(QStringLiteral("The request nests OBJECT and ARRAY elements deeper than %1 levels, the most a request "
                               "may. Nothing was run.")
                    .arg(XmlMessage::MaxDepth));
+    } else if (!parsed) {
+        // What was read before the fault may be any part of what was meant: none of it runs.
+        const QString fault = QStringLiteral("%1 (line %2, column %3)")
+                                  .arg(reader.errorString())
+                                  .arg(reader.errorLine())
+                                  .arg(reader.errorColumn());
+        m_log(
+            QStringLiteral("XmlMessageProcessor: a request that is not well-formed XML, %1; nothing is run").arg(fault),
+            AppLog::Warning);
+        refuse(QStringLiteral("The request is not well-formed XML: %1. Nothing was run.").arg(fault));
     } else if (AppPlugin *plugin = manager->findPlugin(reader.moduleName(),
                    // An empty VERSION, as every answer writes one back, asks for no version.
                    reader.moduleVersion().isEmpty() ? QString() : reader.moduleVersion())) {
@@ -92,10 +115,7 @@ XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool
         }
     } else {
         m_log(QStringLiteral("Plugin not found!"), AppLog::Warning);
-        if (reader.moduleName().isEmpty() && !parsed) {
-            refuse(QStringLiteral("The request is not a message that can be read (%1). Nothing was run.")
-                       .arg(reader.errorString()));
-        } else if (reader.moduleName().isEmpty()) {
+        if (reader.moduleName().isEmpty()) {
             refuse(QStringLiteral("The request names no module. Nothing was run."));
         } else {
             const QString version = reader.moduleVersion().isEmpty()
@@ -177,11 +197,17 @@ void XmlRequestJob::refuse(const QString &text)
     appendOutput(&error);
 }
 
+QByteArray XmlRequestJob::takeAnswerStart()
+{
+    m_startTaken = true;
+    return m_head;
+}
+
 void XmlRequestJob::finish()
 {
     m_done = true;
     XmlMessage::release(m_calls);
-    m_answer = m_head + m_outputs + kTail;
+    m_answer = (m_startTaken ? QByteArray() : m_head) + m_outputs + kTail;
     m_outputs.clear();
     if (m_trace)
         m_log(QString::fromUtf8(m_answer), AppLog::Verbose);

@@ -15,10 +15,11 @@ class DataPluginExecInfo;
 
 // One request message answered call by call, so that a long request can give
 // way to the event loop between its calls. The answer text grows as the calls
-// run. A request that cannot be run (more calls than a request may hold, a
-// module that is not loaded, inputs nested too deep) runs none, and one whose
-// answer would grow too large stops; each is answered with one ScriptError
-// output that says why, as a failed call is answered.
+// run. A request that cannot be run (text that is not well-formed XML, more
+// calls than a request may hold, a module that is not loaded, inputs nested
+// too deep) runs none, and one whose answer would grow too large stops; each
+// is answered with one ScriptError output that says why, as a failed call is
+// answered.
 class XmlRequestJob
 {
 public:
@@ -37,12 +38,21 @@ public:
     bool step();
     // The whole answer text once step() has returned false.
     QString answer() const { return QString::fromUtf8(m_answer); }
-    // The same as UTF-8, as it goes out.
+    // The same as UTF-8, as it goes out: what takeAnswerStart() did not take.
     QByteArray answerBytes() const { return m_answer; }
+    // The first bytes of the answer (its root's start tag and the MODULE
+    // element), known before any call runs; answerBytes() then leaves them out.
+    QByteArray takeAnswerStart();
 
     // The answer to a request that was not read at all: one ScriptError
-    // output with the text, under a MODULE element with empty attributes.
-    static QByteArray refusal(const QString &text);
+    // output with the text, under a MODULE element with empty attributes, or
+    // after `start` (the root's start tag and a MODULE element) when given.
+    static QByteArray refusal(const QString &text, const QByteArray &start = QByteArray());
+    // Why a request over `limit` bytes is refused; `closing`: and that its
+    // connection is closed.
+    static QString tooLarge(int limit, bool closing);
+    // Why a request whose input ended before its closing tag is refused.
+    static QString noClosingTag();
 
 private:
     Q_DISABLE_COPY(XmlRequestJob)
@@ -66,6 +76,7 @@ private:
     QByteArray m_outputs; // UTF-8, half the memory of the text
     bool m_refused = false;
     bool m_done = false;
+    bool m_startTaken = false;
     QByteArray m_answer;
 };
 

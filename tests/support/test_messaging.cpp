@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/socket.h>
+
 TestMessageModules::TestMessageModules()
 {
     QFile::copy(QDir(shippedModulesPath()).filePath(QStringLiteral("MainScreen_main.js")),
@@ -18,6 +20,10 @@ TestMessageModules::TestMessageModules()
                 "function letters() { return [\"a\", \"b\"]; }\n"
                 "var calls = 0;\n"
                 "function count() { return {NAME: \"count\", VALUE: ++calls}; }\n"
+                "function work(ms) {\n"
+                "    for (var end = Date.now() + Number(ms.VALUE); Date.now() < end;) { }\n"
+                "    return {NAME: \"work\", VALUE: ++calls};\n"
+                "}\n"
                 "function big(n) { return {NAME: \"big\", VALUE: new Array(Number(n.VALUE) + 1).join(\"x\")}; }\n"));
     }
 }
@@ -51,6 +57,20 @@ void TestMessageClient::send(const QByteArray &bytes)
 {
     m_socket.write(bytes);
     m_socket.flush();
+}
+
+void TestMessageClient::endInput()
+{
+    m_socket.flush();
+    ::shutdown(int(m_socket.socketDescriptor()), SHUT_WR);
+}
+
+void TestMessageClient::reset()
+{
+    // Without lingering, closing sends a reset whatever is unread.
+    const linger now { 1, 0 };
+    ::setsockopt(int(m_socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
+    m_socket.abort();
 }
 
 void TestMessageClient::holdReading(bool hold)

@@ -13,8 +13,10 @@
 // module and a small module "Echo" in the versions 1 and 2, whose functions
 // echo(x) answer {NAME: "echo", VALUE: x's value, VERSION: the module's},
 // letters() answers the plain array ["a", "b"], count() answers
-// {NAME: "count", VALUE: how often this copy of it has been called}, big(n)
-// answers {NAME: "big", VALUE: n's value many "x"}.
+// {NAME: "count", VALUE: how many calls of count() and work() this copy has
+// run}, work(ms) keeps the processor busy for ms's value milliseconds, then
+// answers as count() does, with the NAME "work", big(n) answers
+// {NAME: "big", VALUE: n's value many "x"}.
 class TestMessageModules : public TestModules
 {
 public:
@@ -34,6 +36,10 @@ public:
     explicit TestMessageClient(quint16 port);
     bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     void send(const QByteArray &bytes);
+    // Ends what the client sends (a half-close); it still reads.
+    void endInput();
+    // Leaves with a reset, as a client does that closes with answers unread.
+    void reset();
     // Waits until `count` answers have arrived; false on a timeout.
     bool waitForAnswers(int count, int timeoutMs = 10000);
     bool waitForDisconnected(int timeoutMs = 10000);

@@ -12,6 +12,7 @@
 #include <QSqlRecord>
 
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -236,4 +237,31 @@ void TestOldDatabase::shortenReaderLimits(int seconds, int megabytes)
     QSettings settings;
     settings.setValue(QLatin1String(SqlAccessReader::timeLimitKey), seconds);
     settings.setValue(QLatin1String(SqlAccessReader::memoryLimitKey), megabytes);
+}
+
+namespace {
+
+const char *const driverFolderVariable = "ODBCSYSINI";
+
+} // namespace
+
+TestSilentDriver::TestSilentDriver() : m_before(qgetenv(driverFolderVariable))
+{
+    const QString library = m_dir.filePath(QStringLiteral("silent.so"));
+    QFile list(m_dir.filePath(QStringLiteral("odbcinst.ini")));
+    m_ok = m_dir.isValid() && ::mkfifo(QFile::encodeName(library).constData(), 0600) == 0
+        && list.open(QIODevice::WriteOnly) && list.write("[Silent]\nDriver=" + QFile::encodeName(library) + "\n") > 0;
+    list.close();
+    // The driver manager reads its list of drivers from this folder.
+    qputenv(driverFolderVariable, QFile::encodeName(m_dir.path()));
+    QSettings().setValue(QLatin1String(SqlAccessReader::driverKey), QStringLiteral("Silent"));
+}
+
+TestSilentDriver::~TestSilentDriver()
+{
+    QSettings().remove(QLatin1String(SqlAccessReader::driverKey));
+    if (m_before.isNull())
+        qunsetenv(driverFolderVariable);
+    else
+        qputenv(driverFolderVariable, m_before);
 }

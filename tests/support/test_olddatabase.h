@@ -3,8 +3,10 @@
 
 #include "test_environment.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 // The two files of the older database generation, "PHYCONST.MDB" (reference
@@ -62,6 +64,29 @@ public:
 
 private:
     TestDatabaseFiles m_files;
+    bool m_ok = false;
+};
+
+// An ODBC driver on which the reader of the Access files waits for ever
+// without a word, whatever the file and the build: its library is a named
+// pipe, which the driver manager opens and waits on for a writer. While the
+// object lives, the import (in the settings, which a test keeps apart with
+// TestSettings) reads through it, and the programs this process starts find
+// it; the reader still refuses a file it finds wrong before it asks for the
+// driver.
+class TestSilentDriver
+{
+public:
+    TestSilentDriver();
+    ~TestSilentDriver();
+    TestSilentDriver(const TestSilentDriver &) = delete;
+    TestSilentDriver &operator=(const TestSilentDriver &) = delete;
+
+    bool isValid() const { return m_ok; }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_before; // the driver manager's folder of settings, as it was
     bool m_ok = false;
 };
 
