@@ -419,7 +419,9 @@ private slots:
         QFETCH(QString, says);
         // Under the sanitizers the driver's library meets other heap contents
         // on the same damage, and goes astray elsewhere: any report will do.
-        if (testSlowdown() > 1)
+        // Either report may then come, and the log has both of a file that was not read.
+        const bool anyReport = testSlowdown() > 1 && damage != int(TestOldDatabase::Damage::LostRow);
+        if (anyReport)
             says = "(could not be read: .+ \\(the file may be damaged\\)|: the file gave \\d+ warnings? while it was "
                    "read; it may be damaged)";
         TestOldDatabase::shortenReaderLimits(seconds, megabytes);
@@ -441,7 +443,7 @@ private slots:
         for (const QString &file : { reference, records }) {
             const QRegularExpression fileTold(QRegularExpression::escape(file) + " ?" + says);
             QVERIFY2(results.count(fileTold) == 1, qPrintable(results));
-            QVERIFY2(thisRun.count(fileTold) == 1, qPrintable(thisRun));
+            QVERIFY2(anyReport ? thisRun.count(fileTold) >= 1 : thisRun.count(fileTold) == 1, qPrintable(thisRun));
         }
         QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
         QVERIFY2(m_answerer->texts().first().contains(told), qPrintable(m_answerer->texts().first()));
