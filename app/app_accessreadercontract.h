@@ -7,24 +7,32 @@
 // What the reader of the older Access files (app/main_accessreader.cpp) and
 // the import that runs it (sql/sql_accessreader.cpp) agree on:
 //   vornakel_accessreader check FILE [--driver NAME]
-//   vornakel_accessreader copy FILE COPY [--driver NAME]
-// "check" opens the file and reads its catalog; "copy" writes every table of
-// it into the new SQLite file COPY. The exit code says how it went; a
-// failure's reason is the one line on standard output. Standard error is the
-// ODBC driver's library's, whose warnings the import counts.
+//   vornakel_accessreader copy FILE COPY [TABLE...] [--driver NAME]
+// "check" opens the file and reads its catalog; "copy" writes the named
+// tables of it (every table when none is named; a name the file lacks is
+// passed over) into the new SQLite file COPY, each table apart. The exit
+// code says how it went; a failure's reason is the one line on standard
+// output. Standard error is the ODBC driver's library's, whose warnings the
+// import counts, followed by the reader's own, each line starting with
+// ownWarning: a table that could not be copied (it is not in the copy), and
+// a table whose definition counts other rows than could be read.
 namespace AppAccessReaderContract {
 
 constexpr char program[] = "vornakel_accessreader";
 constexpr char checkMode[] = "check";
 constexpr char copyMode[] = "copy";
 constexpr char driverOption[] = "--driver";
+constexpr char ownWarning[] = "vornakel_accessreader: ";
 
 enum class Exit { Done = 0, Failed = 1, Usage = 2, DriverMissing = 3 };
 
 // The ODBC driver that reads the files, as the driver manager names it.
 constexpr char defaultDriver[] = "MDBTools";
-// The limits of one run: its time, and the memory beyond what it holds at start.
+// The limits of one run: its time, and the memory beyond what it holds at
+// start. The check reads only the catalog, which takes a fraction of a
+// second even in a large file: a file that keeps it longer loops.
 constexpr int defaultSeconds = 60;
+constexpr int defaultCheckSeconds = 5;
 constexpr int defaultMemoryMiB = 1024;
 
 // Why the driver cannot open the file at this path, or an empty text: a ';'
@@ -33,6 +41,35 @@ inline QString pathRefusal(const QString &path)
 {
     return path.contains(QLatin1Char(';')) ? QStringLiteral("the ODBC driver cannot open a file whose path holds a ';'")
                                            : QString();
+}
+
+// Why the copy cannot be written to this name, or an empty text: SQLite
+// writes no file for an empty name nor for ":memory:", and the reader would
+// end without a word.
+inline QString copyRefusal(const QString &copy)
+{
+    return copy.isEmpty() || copy == QLatin1String(":memory:")
+        ? QStringLiteral("the copy must be named by a file path, not \"%1\"").arg(copy)
+        : QString();
+}
+
+// The reader's own warnings, after ownWarning, as the import finds them again.
+inline QString uncopiedTablePrefix(const QString &table)
+{
+    return QStringLiteral("table %1 could not be copied: ").arg(table);
+}
+inline QString uncopiedTable(const QString &table, const QString &why)
+{
+    return uncopiedTablePrefix(table) + why;
+}
+inline QString rowsDiffer(const QString &table, qint64 counted, qint64 read)
+{
+    return QStringLiteral("table %1: its definition counts %2 %3, but %4 %5 read")
+        .arg(table)
+        .arg(counted)
+        .arg(QLatin1String(counted == 1 ? "row" : "rows"))
+        .arg(read)
+        .arg(QLatin1String(read == 1 ? "was" : "were"));
 }
 
 } // namespace AppAccessReaderContract

@@ -76,16 +76,24 @@ void AppHelperRunner::Channel::add(const QByteArray &bytes)
     if (head.size() < cap)
         head.append(bytes.left(cap - head.size()));
     open = !bytes.endsWith('\n');
-    // From the start of the last line that holds anything.
-    last.append(bytes);
-    int end = last.size();
-    while (end > 0 && last.at(end - 1) == '\n')
-        --end;
-    if (end == 0) {
-        last.clear();
-        return;
+    // The last whole lines that fit; of a last line longer than that, its end.
+    tail.append(bytes);
+    if (tail.size() > cap) {
+        const int from = tail.size() - cap;
+        const int start = from > 0 && tail.at(from - 1) == '\n' ? from : tail.indexOf('\n', from) + 1;
+        tail = start > 0 && start < tail.size() ? tail.mid(start) : tail.right(cap);
     }
-    last = last.mid(last.lastIndexOf('\n', end - 1) + 1).right(cap);
+}
+
+QByteArray AppHelperRunner::Channel::lastLine() const
+{
+    int end = tail.size();
+    while (end > 0 && tail.at(end - 1) == '\n')
+        --end;
+    if (end == 0)
+        return QByteArray();
+    const int start = tail.lastIndexOf('\n', end - 1) + 1;
+    return tail.mid(start, end - start).trimmed();
 }
 
 QString AppHelperRunner::Result::how() const
@@ -241,7 +249,7 @@ void AppHelperRunner::onFinished(int code, bool crashed)
     if (!m_running)
         return;
     collect();
-    m_result.lastWarning = m_warnings.last.trimmed();
+    m_result.lastWarning = m_warnings.lastLine();
     if (m_stopping) {
         finish(Ending::Stopped, 0);
     } else if (m_timedOut) {
@@ -271,8 +279,9 @@ void AppHelperRunner::finish(Ending ending, int code)
         m_result.signal = code;
     m_result.output = m_output.head;
     m_result.warnings = m_warnings.head;
+    m_result.warningsTail = m_warnings.tail;
     m_result.warningLines = m_warnings.lines + (m_warnings.open ? 1 : 0);
-    m_result.lastWarning = m_warnings.last.trimmed();
+    m_result.lastWarning = m_warnings.lastLine();
     qCDebug(lcApp) << "AppHelperRunner: ended" << m_result.program << int(ending) << code;
     emit ended();
 }

@@ -54,6 +54,7 @@ public:
         QByteArray output; // the first bytes of standard output
         int warningLines = 0; // lines written to standard error, a last one without line feed included
         QByteArray warnings; // the first bytes of standard error
+        QByteArray warningsTail; // its last whole lines, as many as fit in warningBytes
         QByteArray lastWarning; // its last line that holds anything, trimmed
 
         // How it ended, to follow the helper's name: "took longer than 3 s
@@ -91,15 +92,16 @@ signals:
 
 private:
     // What is kept of one output channel: its lines are counted, but only its
-    // first bytes and its last line are kept, however much it writes.
+    // first bytes and its last lines are kept, however much it writes.
     struct Channel
     {
         int cap = 0;
         int lines = 0;
         bool open = false;
         QByteArray head;
-        QByteArray last;
+        QByteArray tail;
         void add(const QByteArray &bytes);
+        QByteArray lastLine() const;
     };
 
     void collect();

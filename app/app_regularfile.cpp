@@ -1,6 +1,7 @@
 #include "app/app_regularfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 
@@ -43,6 +44,15 @@ QString refusal(const QString &path)
     if (what.isEmpty())
         return QStringLiteral("%1 is not a regular file and is not opened.").arg(path);
     return QStringLiteral("%1 is %2, not a regular file, and is not opened.").arg(path, what);
+}
+
+QString readRefusal(const QString &path)
+{
+    const QString refused = refusal(path);
+    const QFileInfo file(path);
+    if (refused.isEmpty() && file.isSymLink() && !file.exists())
+        return QStringLiteral("%1 is a link to nothing, not a regular file, and is not opened.").arg(path);
+    return refused;
 }
 
 } // namespace AppRegularFile

@@ -15,6 +15,8 @@ bool isRegular(const QString &path);
 // creates it; a reader says itself that it cannot open it). Otherwise the
 // message that refuses the path, naming it and what it is.
 QString refusal(const QString &path);
+// As refusal(), for a file that is to be read: a link to nothing is refused too.
+QString readRefusal(const QString &path);
 
 } // namespace AppRegularFile
 

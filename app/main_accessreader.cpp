@@ -18,9 +18,13 @@
 
 namespace {
 
+// The most of one warning of the reader's own, so that however many there
+// are the import finds them in the last lines it keeps.
+constexpr int warningWidth = 300;
+
 int usage()
 {
-    std::fputs("usage: vornakel_accessreader check FILE | copy FILE COPY [--driver NAME]\n", stdout);
+    std::fputs("usage: vornakel_accessreader check FILE | copy FILE COPY [TABLE...] [--driver NAME]\n", stdout);
     return static_cast<int>(SqlAccessCopy::Exit::Usage);
 }
 
@@ -40,7 +44,7 @@ int main(int argc, char **argv)
     }
     const QString mode = positional.value(0);
     if (!((mode == QLatin1String(checkMode) && positional.size() == 2)
-            || (mode == QLatin1String(copyMode) && positional.size() == 3)))
+            || (mode == QLatin1String(copyMode) && positional.size() >= 3)))
         return usage();
 
     AppHelperLimits::capMemoryFromHere();
@@ -55,9 +59,17 @@ int main(int argc, char **argv)
 
     QCoreApplication app(argc, argv);
     QString why;
+    QStringList warnings;
     const SqlAccessCopy::Exit exit = mode == QLatin1String(checkMode)
         ? SqlAccessCopy::check(positional.at(1), driver, &why)
-        : SqlAccessCopy::copy(positional.at(1), positional.at(2), driver, &why);
+        : SqlAccessCopy::copy(positional.at(1), positional.at(2), positional.mid(3), driver, &why, &warnings);
+    // After what the library has written, its buffered standard output too.
+    std::fflush(stdout);
+    for (const QString &warning : qAsConst(warnings)) {
+        std::fputs(ownWarning, stderr);
+        std::fputs(warning.simplified().left(warningWidth).toUtf8().constData(), stderr);
+        std::fputc('\n', stderr);
+    }
     if (!why.isEmpty()) {
         std::fputs(why.simplified().toUtf8().constData(), said);
         std::fputc('\n', said);

@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSet>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -856,6 +857,9 @@ void GuiSampleComposition::readCompositionText(const QString &text)
     if (text.endsWith(QLatin1Char('\n')))
         lines.removeLast();
     QStringList complaints;
+    // Rows a line has set, and those already named as listed twice.
+    QSet<QPair<const QTableWidget *, int>> taken;
+    QSet<QPair<const QTableWidget *, int>> repeated;
     for (int i = 0; i < lines.size(); ++i) {
         QString line = lines.at(i);
         if (line.endsWith(QLatin1Char('\r')))
@@ -880,6 +884,14 @@ void GuiSampleComposition::readCompositionText(const QString &text)
             complaints << QStringLiteral("Line %1: No record found for '%2'").arg(i + 1).arg(parts.at(0));
             continue;
         }
+        const QPair<const QTableWidget *, int> row(table, found);
+        if (taken.contains(row) && !repeated.contains(row)) {
+            repeated.insert(row);
+            complaints << QStringLiteral("Line %1: '%2' is listed more than once; its last line is used")
+                              .arg(i + 1)
+                              .arg(parts.at(0).trimmed());
+        }
+        taken.insert(row);
         setCellText(table, found, column, parts.at(1));
     }
     computeValues();

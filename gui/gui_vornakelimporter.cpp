@@ -21,16 +21,26 @@ const char *const sourceKey = "import/source";
 const char *const noFolder = "xxxxx";
 const char *const unableToImport = "Unable to import until source and destination folders are set.";
 
-// The file of the folder with this name in any letter case (names here are
-// case-sensitive; the older program's were not), or an empty text.
+const char *const chooseAgain = "Choose the folder of the older Vornakel that holds PHYCONST.MDB and VORNAKEL.MDB.";
+
+// The entry of the folder with this name in any letter case (names here are
+// case-sensitive; the older program's were not), a regular file before any
+// other kind (which is refused with what it is), or an empty text.
 QString findFile(const QDir &folder, const QString &name)
 {
-    const QStringList entries = folder.entryList(QDir::Files, QDir::Name);
-    for (const QString &entry : entries)
-        // A link to a named pipe is listed too, and opening it would wait for ever.
-        if (entry.compare(name, Qt::CaseInsensitive) == 0 && AppRegularFile::isRegular(folder.absoluteFilePath(entry)))
-            return folder.absoluteFilePath(entry);
-    return QString();
+    const QStringList entries
+        = folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    QString found;
+    for (const QString &entry : entries) {
+        if (entry.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString path = folder.absoluteFilePath(entry);
+        if (AppRegularFile::isRegular(path))
+            return path;
+        if (found.isEmpty())
+            found = path;
+    }
+    return found;
 }
 
 } // namespace
@@ -66,7 +76,9 @@ void GuiVornakelImporter::CreateConnections()
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(qtSourceButton, &QPushButton::clicked, this, &GuiVornakelImporter::SetSourceFolder);
     connect(qtImport, &QPushButton::clicked, this, &GuiVornakelImporter::Import);
-    // "Import Default Values" is read nowhere, so its box is wired to nothing.
+    // The older defaults are not imported: the box stays off, and says so.
+    qtImportDefaults->setEnabled(false);
+    qtImportDefaults->setToolTip(QStringLiteral("The default values of VORNAKEL.INI are not imported."));
 }
 
 void GuiVornakelImporter::SetSourceFolder()
@@ -95,17 +107,25 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
         missing << QStringLiteral("PHYCONST.MDB");
     if (records.isEmpty())
         missing << QStringLiteral("VORNAKEL.MDB");
+    // Named so, but no file to read (a named pipe would wait for ever): said as what it is.
+    QString notAFile;
+    for (const QString &file : { references, records })
+        if (!file.isEmpty() && notAFile.isEmpty())
+            notAFile = AppRegularFile::readRefusal(file);
 
     // SQLite copies of the older tables need no reader.
     QStringList accessFiles;
-    for (const QString &file : { references, records })
-        if (!file.isEmpty() && !SqlImportDb::isSqliteFile(file))
-            accessFiles << file;
+    if (notAFile.isEmpty())
+        for (const QString &file : { references, records })
+            if (!file.isEmpty() && !SqlImportDb::isSqliteFile(file))
+                accessFiles << file;
     QString refusal;
-    if (!missing.isEmpty()) {
-        refusal = QStringLiteral("The folder %1 lacks %2. Choose the folder of the older Vornakel that holds "
-                                 "PHYCONST.MDB and VORNAKEL.MDB.")
-                      .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")));
+    if (!notAFile.isEmpty()) {
+        refusal = QStringLiteral("%1 %2").arg(notAFile, QLatin1String(chooseAgain));
+    } else if (!missing.isEmpty()) {
+        refusal = QStringLiteral("The folder %1 lacks %2. %3")
+                      .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")),
+                          QLatin1String(chooseAgain));
     } else if (!accessFiles.isEmpty() && !AppAccessReaderContract::pathRefusal(accessFiles.first()).isEmpty()) {
         // Not the reader's "may be damaged": the file is not to blame, its folder's name is.
         refusal = QStringLiteral("%1 could not be read: %2. Move PHYCONST.MDB and VORNAKEL.MDB to another folder.")
@@ -149,6 +169,7 @@ QString GuiVornakelImporter::checkAccessFiles(const QStringList &files)
                 .arg(SqlAccessReader::driverName(), SqlAccessReader::driverPackage());
         case SqlAccessReader::Outcome::NotStarted:
         case SqlAccessReader::Outcome::Failed:
+        case SqlAccessReader::Outcome::Stopped:
             break;
         }
         return QStringLiteral("%1 Choose the folder of the older Vornakel that holds PHYCONST.MDB and VORNAKEL.MDB "

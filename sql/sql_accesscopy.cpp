@@ -1,5 +1,7 @@
 #include "sql/sql_accesscopy.h"
 
+#include "app/app_regularfile.h"
+#include "sql/sql_jetdefinitions.h"
 #include "sql/sql_odbcdriver.h"
 
 #include <QFile>
@@ -25,6 +27,10 @@ const char *const copyConnection = "access copy";
 // its SQL fail table by table instead of being refused.
 QString headerProblem(const QString &path)
 {
+    // Before it is opened: opening a named pipe waits for a writer for ever.
+    const QString refusal = AppRegularFile::readRefusal(path);
+    if (!refusal.isEmpty())
+        return refusal;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("it cannot be opened (%1)").arg(file.errorString());
@@ -89,11 +95,11 @@ const char *columnType(QVariant::Type type)
     }
 }
 
-// One table of the source into the copy; false with `why` set.
-bool copyTable(QSqlDatabase &source, QSqlDatabase &copy, const QString &table, QString *why)
+// One table of the source into the copy, counting the rows read; false with `why` set.
+bool copyTable(QSqlDatabase &source, QSqlDatabase &copy, const QString &table, qint64 *rows, QString *why)
 {
-    auto fail = [&](const QString &error) {
-        *why = QStringLiteral("table %1: %2").arg(table, error);
+    auto fail = [why](const QString &error) {
+        *why = error;
         return false;
     };
     QSqlQuery select(source);
@@ -117,16 +123,32 @@ bool copyTable(QSqlDatabase &source, QSqlDatabase &copy, const QString &table, Q
         return fail(insert.lastError().text());
     if (!insert.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(name, marks.join(QLatin1Char(',')))))
         return fail(insert.lastError().text());
+    *rows = 0;
     while (select.next()) {
         for (int i = 0; i < columns.count(); ++i)
             insert.bindValue(i, select.value(i));
         if (!insert.exec())
             return fail(insert.lastError().text());
+        ++*rows;
     }
     // A read that broke off is a failure, not the end of the table.
     if (select.lastError().isValid())
         return fail(select.lastError().text());
     return true;
+}
+
+// The tables of `listed` that `asked` names, in any letter case, each once;
+// all of them when nothing is asked.
+QStringList chosenTables(const QStringList &listed, const QStringList &asked)
+{
+    if (asked.isEmpty())
+        return listed;
+    QStringList chosen;
+    for (const QString &name : asked)
+        for (const QString &table : listed)
+            if (table.compare(name, Qt::CaseInsensitive) == 0 && !chosen.contains(table))
+                chosen << table;
+    return chosen;
 }
 
 } // namespace
@@ -145,34 +167,65 @@ Exit check(const QString &file, const QString &driver, QString *why)
     });
 }
 
-Exit copy(const QString &file, const QString &copy, const QString &driver, QString *why)
+Exit copy(const QString &file, const QString &copy, const QStringList &tables, const QString &driver, QString *why,
+    QStringList *warnings)
 {
+    *why = AppAccessReaderContract::copyRefusal(copy);
+    if (!why->isEmpty())
+        return Exit::Usage;
     if (QFileInfo::exists(copy)) {
         *why = QStringLiteral("the copy %1 exists already").arg(copy);
         return Exit::Failed;
     }
     return onSource(file, driver, why, [&](QSqlDatabase &source) {
+        const QStringList chosen = chosenTables(source.tables(QSql::Tables), tables);
+        const SqlJetDefinitions definitions(file);
         bool done = false;
         {
             QSqlDatabase target = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QLatin1String(copyConnection));
-            target.setDatabaseName(copy);
+            // As a path, a name SQLite would take for a URI ("file:...") is a file too.
+            target.setDatabaseName(QFileInfo(copy).absoluteFilePath());
+            QSqlQuery mark(target);
+            auto unwritten = [&](const QString &error) {
+                *why = QStringLiteral("the copy %1 cannot be written: %2").arg(copy, error);
+                return false;
+            };
             if (!target.open() || !target.transaction()) {
-                *why = QStringLiteral("the copy %1 cannot be written: %2").arg(copy, target.lastError().text());
+                done = unwritten(target.lastError().text());
             } else {
                 done = true;
-                const QStringList tables = source.tables(QSql::Tables);
-                for (const QString &table : tables) {
-                    done = copyTable(source, target, table, why);
-                    if (!done)
+                for (const QString &table : chosen) {
+                    // A table that cannot be copied leaves nothing in the copy, and the others are copied all the same.
+                    if (!mark.exec(QStringLiteral("SAVEPOINT one_table"))) {
+                        done = unwritten(mark.lastError().text());
                         break;
+                    }
+                    qint64 rows = 0;
+                    QString failure;
+                    if (!copyTable(source, target, table, &rows, &failure)) {
+                        *warnings << AppAccessReaderContract::uncopiedTable(table, failure);
+                        if (!mark.exec(QStringLiteral("ROLLBACK TO one_table"))) {
+                            done = unwritten(mark.lastError().text());
+                            break;
+                        }
+                    } else {
+                        // Jet pages carry no checksum, but the definition's count tells rows lost to damage.
+                        const qint64 counted = definitions.rowCount(table);
+                        if (counted >= 0 && counted != rows)
+                            *warnings << AppAccessReaderContract::rowsDiffer(table, counted, rows);
+                    }
+                    if (!mark.exec(QStringLiteral("RELEASE one_table"))) {
+                        done = unwritten(mark.lastError().text());
+                        break;
+                    }
                 }
-                if (done && !target.commit()) {
-                    *why = QStringLiteral("the copy %1 cannot be written: %2").arg(copy, target.lastError().text());
-                    done = false;
-                }
+                mark.finish();
+                if (done && !target.commit())
+                    done = unwritten(target.lastError().text());
                 if (!done)
                     target.rollback();
             }
+            mark = QSqlQuery();
             target.close();
         }
         QSqlDatabase::removeDatabase(QLatin1String(copyConnection));

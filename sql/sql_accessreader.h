@@ -1,6 +1,7 @@
 #ifndef SQL_ACCESSREADER_H
 #define SQL_ACCESSREADER_H
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -18,44 +19,58 @@ class QTemporaryDir;
 class SqlAccessReader
 {
 public:
-    // Settings: the seconds one run of the reader may take (60), and the
-    // memory it may take beyond what it holds at its start, in MiB (1024).
+    // Settings: the seconds one copy of a file may take (60), those the check
+    // of a chosen folder's files may take (5), and the memory the reader may
+    // take beyond what it holds at its start, in MiB (1024).
     static constexpr char timeLimitKey[] = "import/readerTimeLimit";
+    static constexpr char checkTimeLimitKey[] = "import/readerCheckTimeLimit";
     static constexpr char memoryLimitKey[] = "import/readerMemoryLimit";
     // The ODBC driver that reads the files, as the driver manager names it:
     // the settings key "import/odbcDriver", by default "MDBTools".
+    static constexpr char driverKey[] = "import/odbcDriver";
     static QString driverName();
     // The Debian package that brings that driver.
     static QString driverPackage();
 
     enum class Outcome {
         Read, // the file was read
-        Failed, // the reader could not read it, crashed, or was stopped
+        Failed, // the reader could not read it, crashed, or met a limit
         DriverMissing, // the ODBC driver is not installed
         NotStarted, // the reader itself could not be run
+        Stopped, // something else ended the reader, or the program stopped it: the file is not to blame
     };
     struct Result
     {
         Outcome outcome = Outcome::NotStarted;
         // Why the file was not read.
         QString reason;
-        // Lines the driver's library wrote while it read: warnings about the file.
+        // The warnings about the file that the driver's library wrote while
+        // it read (a dump of bytes that follows one is part of it), and the
+        // first few, each one line of printable text.
         int warnings = 0;
         QStringList firstWarnings;
+        // The reader's own: tables whose definition counts other rows than
+        // could be read, tables not asked for by name that could not be copied.
+        QStringList readerWarnings;
+        // The tables asked for by name that could not be copied, with why.
+        QHash<QString, QString> uncopiedTables;
     };
 
     // The reader program: beside the running program.
     static QString program();
     // Whether the file opens as an Access database and its catalog reads.
     static Result check(const QString &file);
-    // Every table of the file into the new SQLite file `copy`.
-    static Result copy(const QString &file, const QString &copy);
+    // The tables named (every table when none is; those the file lacks are
+    // passed over) into the new SQLite file `copy`, each apart: one that
+    // cannot be copied is not in it.
+    static Result copy(const QString &file, const QString &copy, const QStringList &tables = QStringList());
 
     // What the person reads about a file that was not read:
-    // "FILE could not be read: REASON (the file may be damaged)".
+    // "FILE could not be read: REASON (the file may be damaged)."
     static QString unreadable(const QString &file, const Result &result);
     // "FILE: the file gave N warnings while it was read; it may be damaged"
-    // with the first few warnings; empty without warnings.
+    // with the first few warnings, and a line "FILE: WARNING; the file may be
+    // damaged" for each of the reader's own; empty without warnings.
     static QString warned(const QString &file, const Result &result);
 
     // A temporary folder for the copies of one import, owned by the running
@@ -76,7 +91,8 @@ public:
     };
 
 private:
-    static Result run(const QStringList &arguments);
+    static Result run(
+        const QStringList &arguments, const char *timeKey, int seconds, const QStringList &tables = QStringList());
 };
 
 #endif

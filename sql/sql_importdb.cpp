@@ -127,6 +127,12 @@ QStringList SqlImportDb::referenceTables()
         QStringLiteral("rhoseries"), QStringLiteral("viscseries"), QStringLiteral("extinction") };
 }
 
+QStringList SqlImportDb::recordTables()
+{
+    return { QStringLiteral("Buffer"), QStringLiteral("BufferCompositions"), QStringLiteral("Sample"),
+        QStringLiteral("Experiment"), QStringLiteral("AminoAcidCompositions") };
+}
+
 bool SqlImportDb::isSqliteFile(const QString &path)
 {
     QFile file(path);
@@ -289,9 +295,15 @@ void SqlImportDb::cannotFlag(const QString &path, const QString &why)
 
 QString SqlImportDb::selectError(const QString &table, const QSqlQuery &select)
 {
-    // A missing table is named as such, whatever else the driver says.
+    // Not in the copy of an Access file, since the reader could not copy it.
+    const QHash<QString, QString> uncopied = m_uncopiedTables.value(m_sourceName);
+    for (auto it = uncopied.cbegin(); it != uncopied.cend(); ++it)
+        if (it.key().compare(table, Qt::CaseInsensitive) == 0)
+            return QStringLiteral("the table could not be read from the file: %1").arg(it.value());
+    // A missing table is named as such, whatever else the driver says; the
+    // copy of an Access file holds only the tables the import reads, maybe none.
     const QStringList tables = m_source.tables();
-    if (!tables.isEmpty() && !tables.contains(table, Qt::CaseInsensitive))
+    if ((!tables.isEmpty() || m_accessCopies.contains(m_sourceName)) && !tables.contains(table, Qt::CaseInsensitive))
         return QStringLiteral("no such table: %1").arg(table);
     return select.lastError().text();
 }
@@ -337,10 +349,13 @@ QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const 
 
 void SqlImportDb::failTable(const QString &table, const QString &error, const QString &file)
 {
-    if (file == m_sourceName)
+    if (file == m_sourceName) {
         ++m_unreadTables;
-    else
+        // Beside the tables' counts, one line each.
+        emit sigResults(QStringLiteral("%1.[%2]: %3").arg(file, table, error.simplified()));
+    } else {
         ++m_unwrittenTables;
+    }
     logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
     warn(QStringLiteral("Vornakel"), SqlTransaction::report(file, error));
 }
@@ -369,10 +384,13 @@ QString SqlImportDb::accessCopy(const QString &path)
         m_copyFolder = std::make_unique<SqlAccessReader::CopyFolder>();
     QString copy = m_copyFolder->filePath(QStringLiteral("%1.sqlite").arg(m_accessCopies.size() + 1));
     emit sigStatus(QStringLiteral("Reading %1").arg(QDir::toNativeSeparators(path)));
-    const SqlAccessReader::Result read = m_copyFolder->isValid()
-        ? SqlAccessReader::copy(path, copy)
-        : SqlAccessReader::Result { SqlAccessReader::Outcome::Failed,
-              QStringLiteral("no temporary folder for its copy (%1)").arg(m_copyFolder->errorString()), 0, {} };
+    SqlAccessReader::Result read;
+    if (m_copyFolder->isValid()) {
+        read = SqlAccessReader::copy(path, copy, referenceTables() + recordTables());
+    } else {
+        read.outcome = SqlAccessReader::Outcome::Failed;
+        read.reason = QStringLiteral("no temporary folder for its copy (%1)").arg(m_copyFolder->errorString());
+    }
     // Warnings came with a read file too: it was read all the same, but it
     // may hold less than it should, or wrong values.
     const QString warnings = SqlAccessReader::warned(path, read);
@@ -391,6 +409,7 @@ QString SqlImportDb::accessCopy(const QString &path)
         warn(QStringLiteral("Vornakel"), warnings);
     }
     m_accessCopies.insert(path, copy);
+    m_uncopiedTables.insert(path, read.uncopiedTables);
     return copy;
 }
 

@@ -27,9 +27,10 @@ class SqlTransaction;
 // out through sigWarning, for the window to show.
 //
 // An Access file is read by the reader program (SqlAccessReader), once per
-// run, into a temporary SQLite copy that the copies below read as they read
-// SQLite copies of the older tables; a file the reader cannot read is
-// reported once and nothing of it is imported. A source that cannot be
+// run, into a temporary SQLite copy of the tables the copies below read,
+// which they read as they read SQLite copies of the older tables; a file the
+// reader cannot read is reported once and nothing of it is imported, and a
+// table it cannot copy is reported where it would be read. A source that cannot be
 // written keeps no flags: all its rows are copied, and the log and the
 // results say once per file that a second import copies them again.
 class SqlImportDb : public QObject
@@ -44,6 +45,8 @@ public:
 
     // The reference tables of "PHYCONST.MDB", in the order they are copied.
     static QStringList referenceTables();
+    // The tables of "VORNAKEL.MDB" that the record copies read.
+    static QStringList recordTables();
 
     // Whether the file is a SQLite database (else it is an Access file, for the reader).
     static bool isSqliteFile(const QString &path);
@@ -145,6 +148,8 @@ private:
     // readable), in a folder removed with the engine.
     std::unique_ptr<SqlAccessReader::CopyFolder> m_copyFolder;
     QHash<QString, QString> m_accessCopies;
+    // The tables of those files that the reader could not copy, with why, by file and table.
+    QHash<QString, QHash<QString, QString>> m_uncopiedTables;
     // Lookups of the current table: destination ids by name, per "table.column".
     QHash<QString, QHash<QString, int>> m_linkIndexes;
     // The source's composition rows (component name, molarity) by buffer name

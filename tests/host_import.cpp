@@ -1,7 +1,7 @@
 // An import's reader at work, for the test that kills the importing program
 // mid-read: host_import FILE copies FILE into a copy folder, as the import
-// does. Given a named pipe that nobody writes, the reader waits on it, without
-// a word, for as long as its limits let it (long).
+// does, through a driver on which the reader waits without a word for as long
+// as its limits let it (long).
 
 #include "sql/sql_accessreader.h"
 #include "test_environment.h"
@@ -16,6 +16,9 @@ int main(int argc, char **argv)
         return 2;
     TestSettings settings;
     TestOldDatabase::shortenReaderLimits(600, 1024);
+    const TestSilentDriver silent;
+    if (!silent.isValid())
+        return 2;
     SqlAccessReader::CopyFolder folder;
     SqlAccessReader::copy(QString::fromLocal8Bit(argv[1]), folder.filePath(QStringLiteral("1.sqlite")));
     return 0;

@@ -64,19 +64,23 @@ private slots:
         }
     }
 
-    // However much a helper writes, only the first bytes and the last line are kept.
+    // However much a helper writes, only the first bytes and the last whole
+    // lines that fit in as many are kept.
     void keepsTheHeadOfWhatItSaysAndFeedsItItsInput()
     {
         AppHelperRunner::Limits limits;
         limits.timeMs = 60000 * testSlowdown();
         limits.outputBytes = 4096;
-        limits.warningBytes = 4;
-        const AppHelperRunner::Result result = runScript(
-            "cat; for i in 1 2 3; do echo warning $i >&2; done; printf 'last' >&2", limits, QByteArray(100000, 'a'));
+        limits.warningBytes = 24;
+        const AppHelperRunner::Result result
+            = runScript("cat; i=0; while [ $i -lt 1000 ]; do i=$((i + 1)); echo warning $i >&2; done; "
+                        "echo 'said last' >&2; printf 'last' >&2",
+                limits, QByteArray(100000, 'a'));
         QCOMPARE(int(result.ending), int(Ending::Finished));
         QCOMPARE(result.output, QByteArray(4096, 'a'));
-        QCOMPARE(result.warnings, QByteArray("warn"));
-        QCOMPARE(result.warningLines, 4);
+        QCOMPARE(result.warnings, QByteArray("warning 1\nwarning 2\nwarn"));
+        QCOMPARE(result.warningsTail, QByteArray("said last\nlast"));
+        QCOMPARE(result.warningLines, 1002);
         QCOMPARE(result.lastWarning, QByteArray("last"));
     }
 };

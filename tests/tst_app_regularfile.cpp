@@ -88,8 +88,8 @@ private slots:
         row("sequence dialog", "sequence", "x.SEQ", GuiAminoAcidSequence::threeLetterFilter, pipe);
         row("database", "database", "x.db", QString(), pipe);
         row("import folder", "import", "VORNAKEL.MDB", QString(),
-            "The folder %1 lacks VORNAKEL.MDB. Choose the folder of the older Vornakel that holds PHYCONST.MDB and "
-            "VORNAKEL.MDB.");
+            pipe.arg("%1/VORNAKEL.MDB")
+                + " Choose the folder of the older Vornakel that holds PHYCONST.MDB and VORNAKEL.MDB.");
     }
     void everyReaderRefusesANamedPipe()
     {

@@ -2,6 +2,7 @@
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_vornakel.h"
 #include "gui/gui_vornakelimporter.h"
+#include "sql/sql_accessreader.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_log.h"
@@ -18,6 +19,7 @@
 #include <QTextEdit>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 
 // The importer dialog: the check of a source folder and the walk of the
 // source list it makes, on SQLite copies of the older files.
@@ -78,7 +80,12 @@ private slots:
         QCOMPARE(dialog.qtSourceFolder->text(), QStringLiteral("Please select source folder."));
         QCOMPARE(dialog.qtDestinationFolder->text(), m_db->path());
         QVERIFY(dialog.qtPreventDuplicates->isChecked() && !dialog.qtImportDefaults->isChecked());
-        // The defaults box is read nowhere: toggling it checks no folder.
+        // The older defaults are not imported, and the box says so; the Access files are only read.
+        QVERIFY(!dialog.qtImportDefaults->isEnabled());
+        QCOMPARE(
+            dialog.qtImportDefaults->toolTip(), QStringLiteral("The default values of VORNAKEL.INI are not imported."));
+        QVERIFY2(dialog.label_4->text().contains("reads your original Access database files but never changes them"),
+            qPrintable(dialog.label_4->text()));
         dialog.qtImportDefaults->click();
         QVERIFY(m_answerer->seen().isEmpty());
         QCOMPARE(dialog.qtSourceFolder->text(), QStringLiteral("Please select source folder."));
@@ -235,6 +242,68 @@ private slots:
         QCOMPARE(dialog.qtSourceFolder->text(), folder + "/PHYCONST.MDB\n" + folder + "/VORNAKEL.MDB");
     }
 
+    // A file of the right name that is no regular file is refused as what it
+    // is, not as missing, and never opened (a named pipe would wait for ever).
+    void aFileOfTheRightNameThatIsNoFileIsRefusedAsWhatItIs_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("named pipe") << "pipe"
+                                    << "is a named pipe (FIFO), not a regular file, and is not opened.";
+        QTest::newRow("folder") << "folder"
+                                << "is a folder, not a regular file, and is not opened.";
+        QTest::newRow("link to a device") << "device"
+                                          << "is a device, not a regular file, and is not opened.";
+        QTest::newRow("link to nothing") << "dangling"
+                                         << "is a link to nothing, not a regular file, and is not opened.";
+    }
+    void aFileOfTheRightNameThatIsNoFileIsRefusedAsWhatItIs()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, says);
+        const QString folder = oldFolder({ "VORNAKEL.MDB" }, { TestOldDatabase::accessSample() });
+        QVERIFY(!folder.isEmpty());
+        const QString reference = folder + "/PHYCONST.MDB";
+        if (kind == "pipe")
+            QVERIFY(::mkfifo(QFile::encodeName(reference).constData(), 0600) == 0);
+        else if (kind == "folder")
+            QVERIFY(QDir(folder).mkdir("PHYCONST.MDB"));
+        else
+            QVERIFY(QFile::link(kind == "device" ? "/dev/null" : folder + "/gone.mdb", reference));
+        GuiVornakelImporter dialog(m_db->path());
+        m_answerer->answerFileDialog(folder);
+        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
+        QCOMPARE(m_answerer->texts().last(),
+            reference + ' ' + says
+                + " Choose the folder of the older Vornakel that holds PHYCONST.MDB and VORNAKEL.MDB.");
+        QCOMPARE(dialog.qtSourceFolder->text(), m_answerer->texts().last());
+    }
+
+    // The check of a chosen folder only reads the files' catalogs: a file
+    // that keeps the reader longer (here: it waits on its driver) is refused
+    // at a limit of its own, far below the copy's.
+    void theFolderCheckHasATimeLimitOfItsOwn()
+    {
+        TestOldDatabase::shortenReaderLimits(30 * testSlowdown(), 1024);
+        QSettings().setValue(SqlAccessReader::checkTimeLimitKey, testSlowdown());
+        const TestSilentDriver silent;
+        QVERIFY(silent.isValid());
+        const QString folder = oldFolder(
+            { "PHYCONST.MDB", "VORNAKEL.MDB" }, { TestOldDatabase::accessSample(), TestOldDatabase::accessSample() });
+        QVERIFY(!folder.isEmpty());
+        const QString reference = folder + "/PHYCONST.MDB";
+        GuiVornakelImporter dialog(m_db->path());
+        m_answerer->answerFileDialog(folder);
+        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
+        QVERIFY2(m_answerer->texts().last().startsWith(reference
+                     + QString(" could not be read: the reader took longer than %1 s and was stopped (the file may be "
+                               "damaged). Choose the folder")
+                           .arg(testSlowdown())),
+            qPrintable(m_answerer->texts().last()));
+    }
+
     // What the reader cannot open as an Access database is refused when the
     // folder is chosen, naming the file; the import never starts on it.
     void anAccessFileTheReaderCannotOpenIsRefused_data()
@@ -261,7 +330,8 @@ private slots:
         QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
         QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
         const QString text = m_answerer->texts().last();
-        QVERIFY2(text.startsWith(folder + "/PHYCONST.MDB " + says + " (the file may be damaged)"), qPrintable(text));
+        QVERIFY2(text.startsWith(folder + "/PHYCONST.MDB " + says + " (the file may be damaged). Choose the folder"),
+            qPrintable(text));
         QCOMPARE(dialog.qtSourceFolder->text(), text);
         QTest::mouseClick(dialog.qtImport, Qt::LeftButton);
         QCOMPARE(
@@ -294,16 +364,23 @@ private slots:
         const QString results = dialog.qtResults->toPlainText();
         QVERIFY2(results.contains("BufferComponent table: no component was added") && !results.contains("populated"),
             qPrintable(results));
+        // Each table not read, where the tables read are counted.
+        QVERIFY2(results.count(QRegularExpression("\\.\\[\\w+\\]: no such table: \\w+\n")) == 10
+                && results.contains(folder + "/PHYCONST.MDB.[amino]: no such table: amino\n")
+                && results.contains(folder + "/VORNAKEL.MDB.[sample]: no such table: Sample\n"),
+            qPrintable(results));
         QVERIFY2(results.endsWith("The log of this import is " + QDir::current().absoluteFilePath("ImportLog.txt")),
             qPrintable(results));
     }
 
     // A damaged Access file of each kind the reader's driver crashes, aborts,
-    // loops or warns on, imported through the dialog: the test process lives
-    // on, each file is reported once, and the destination is left as it was.
+    // loops, warns or goes astray on, imported through the dialog: the test
+    // process lives on, each file is reported once (in the box, the results
+    // and the log), and the destination is left as it was.
     void aDamagedAccessFileIsReportedAndImportsNothing_data()
     {
         QTest::addColumn<int>("damage");
+        QTest::addColumn<QString>("table"); // the name the file's one table is given
         // The reader's limits: the files that end the reader by themselves get
         // a time limit no crash comes near; the looping file allocates as it
         // loops, so its memory limit is more than any machine fills in its
@@ -317,18 +394,26 @@ private slots:
         const int ending = 15 * testSlowdown();
         const int looping = testSlowdown();
         using Damage = TestOldDatabase::Damage;
-        QTest::newRow("flipped catalog page") << int(Damage::FlippedCatalogPage) << ending << 256 << stopped;
-        QTest::newRow("truncated tail") << int(Damage::TruncatedTail) << ending << 256 << stopped;
-        QTest::newRow("corrupted length field") << int(Damage::CorruptedLengthField) << ending << 256 << stopped;
+        QTest::newRow("flipped catalog page") << int(Damage::FlippedCatalogPage) << "" << ending << 256 << stopped;
+        QTest::newRow("truncated tail") << int(Damage::TruncatedTail) << "" << ending << 256 << stopped;
+        QTest::newRow("corrupted length field") << int(Damage::CorruptedLengthField) << "" << ending << 256 << stopped;
         QTest::newRow("looping long values")
-            << int(Damage::LoopingLongValues) << looping << 4096
+            << int(Damage::LoopingLongValues) << "" << looping << 4096
             << unread.arg(QString("took longer than %1 s and was stopped").arg(looping));
-        QTest::newRow("missing last pages") << int(Damage::MissingLastPages) << ending << 256
+        QTest::newRow("missing last pages") << int(Damage::MissingLastPages) << "" << ending << 256
                                             << ": the file gave \\d+ warnings while it was read; it may be damaged";
+        // The warning is quoted, not the dump of bytes that follows it.
+        QTest::newRow("dumped properties")
+            << int(Damage::DumpedProperties) << "" << ending << 256
+            << ": the file gave 1 warning while it was read; it may be damaged\\. It:\nUnrecognized format\\.\n";
+        QTest::newRow("a row its definition counts but cannot give")
+            << int(Damage::LostRow) << "extinction" << ending << 256
+            << ": table extinction: its definition counts 1 row, but 0 were read; the file may be damaged";
     }
     void aDamagedAccessFileIsReportedAndImportsNothing()
     {
         QFETCH(int, damage);
+        QFETCH(QString, table);
         QFETCH(int, seconds);
         QFETCH(int, megabytes);
         QFETCH(QString, says);
@@ -341,22 +426,60 @@ private slots:
         QVERIFY(QDir(m_db->dir()).mkdir("old"));
         const QString reference = m_db->dir() + "/old/PHYCONST.MDB";
         const QString records = m_db->dir() + "/old/VORNAKEL.MDB";
-        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage(damage), reference)
+        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage(damage), reference, table)
             && QFile::copy(reference, records));
         const QStringList before = destinationContents();
+        QFile log("ImportLog.txt");
+        const qint64 logged = log.size();
         GuiVornakelImporter dialog(m_db->path());
         dialog.importFiles({ reference, records });
         QCOMPARE(destinationContents(), before);
         const QRegularExpression told(says);
         const QString results = dialog.qtResults->toPlainText();
-        for (const QString &file : { reference, records })
-            QVERIFY2(results.count(QRegularExpression(QRegularExpression::escape(file) + " ?" + says)) == 1,
-                qPrintable(results));
+        QVERIFY(log.open(QIODevice::ReadOnly) && log.seek(logged));
+        const QString thisRun = QString::fromLocal8Bit(log.readAll());
+        for (const QString &file : { reference, records }) {
+            const QRegularExpression fileTold(QRegularExpression::escape(file) + " ?" + says);
+            QVERIFY2(results.count(fileTold) == 1, qPrintable(results));
+            QVERIFY2(thisRun.count(fileTold) == 1, qPrintable(thisRun));
+        }
         QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
         QVERIFY2(m_answerer->texts().first().contains(told), qPrintable(m_answerer->texts().first()));
         QVERIFY2(dialog.qtStatus->text().startsWith("From these files nothing was imported. ")
                 && (dialog.qtStatus->text().endsWith(" could not be read. Done.") || testSlowdown() > 1),
             qPrintable(dialog.qtStatus->text()));
+    }
+
+    // A table that cannot be copied out of an Access file refuses no more
+    // than itself: a table the import does not read goes unnoticed, one it
+    // reads is named with the reason, and the rest of the file is read.
+    void aFileIsRefusedOnlyForWhatTheImportReads_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("a table the import does not read") << ""
+                                                          << "PHYCONST.MDB.[extinction]: no such table: extinction";
+        QTest::newRow("a table the import reads")
+            << "extinction"
+            << "PHYCONST.MDB.[extinction]: the table could not be read from the file: Couldn't parse SQL";
+    }
+    void aFileIsRefusedOnlyForWhatTheImportReads()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, says);
+        QVERIFY(QDir(m_db->dir()).mkdir("old"));
+        const QString reference = m_db->dir() + "/old/PHYCONST.MDB";
+        const QString records = m_db->dir() + "/old/VORNAKEL.MDB";
+        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage::UnreadableTable, reference, table)
+            && QFile::copy(reference, records));
+        GuiVornakelImporter dialog(m_db->path());
+        dialog.importFiles({ reference, records });
+        const QString results = dialog.qtResults->toPlainText();
+        QVERIFY2(results.contains(m_db->dir() + "/old/" + says + '\n') && !results.contains("could not be read:"),
+            qPrintable(results));
+        QCOMPARE(dialog.qtStatus->text(),
+            QStringLiteral("From these files nothing was imported. 10 tables could not be read. Done."));
+        QVERIFY2(m_answerer->texts().last().contains(says.section(": ", 1)), qPrintable(m_answerer->texts().last()));
     }
 
     // Mid-run, a close request of the window system leaves the dialog open

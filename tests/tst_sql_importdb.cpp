@@ -369,20 +369,22 @@ private slots:
     }
 
     // A real Access file through the engine's source connection, which reads
-    // the reader's copy of it: its rows and their types (a date as the text
-    // it is stored as), the engine's copy of its table, and the tables it lacks.
+    // the reader's copy of the tables the import reads: its rows and their
+    // types (a date as the text it is stored as), the engine's copy of its
+    // table, and the tables it lacks.
     void readsAnAccessFileThroughTheOdbcDriver()
     {
-        const QString path = TestOldDatabase::accessSample();
-        QVERIFY2(QFile::exists(path), "tools/install-deps.sh --tests unpacks it");
+        // The sample's one table, under a name the import reads.
+        const QString path = m_old->folder() + "/ACCESS.MDB";
+        QVERIFY2(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage::None, path, "extinction"),
+            "tools/install-deps.sh --tests unpacks it");
         SqlImportDb engine(m_db->connectionName());
         watch(engine);
         QSignalSpy spy(&engine, &SqlImportDb::sigResults);
         QVERIFY(engine.openSourceDatabase(path));
         {
             QSqlQuery query(QSqlDatabase::database(path, false));
-            QVERIFY(query.exec("SELECT ID, EMail_Address, LastVisit, typeof(ID), typeof(LastVisit) FROM "
-                               "Monitor_Authenticate"));
+            QVERIFY(query.exec("SELECT ID, EMail_Address, LastVisit, typeof(ID), typeof(LastVisit) FROM extinction"));
             QCOMPARE(query.record().field(0).type(), QVariant::Int);
             QCOMPARE(query.record().field(1).type(), QVariant::String);
             QVERIFY(query.next());
@@ -392,11 +394,12 @@ private slots:
             QCOMPARE(query.value(3).toString() + ' ' + query.value(4).toString(), QStringLiteral("integer text"));
             QVERIFY(!query.next());
         }
-        QVERIFY(m_db->exec("CREATE TABLE Monitor_Authenticate (id INTEGER PRIMARY KEY, ident, line, password, speed, "
-                           "email, day, week, month, year, mail, visit, comment, active INTEGER DEFAULT 1)"));
-        QVERIFY(!engine.copyFromAccess(path, { "Monitor_Authenticate", "amino" }, true));
+        QVERIFY(m_db->exec("DROP TABLE extinction")
+            && m_db->exec("CREATE TABLE extinction (id INTEGER PRIMARY KEY, ident, line, password, speed, email, day, "
+                          "week, month, year, mail, visit, comment, active INTEGER DEFAULT 1)"));
+        QVERIFY(!engine.copyFromAccess(path, { "extinction", "amino" }, true));
         QCOMPARE(m_db->value("SELECT ident||' '||email||' '||substr(visit, 1, 10)||' '||active||' '||comment "
-                             "FROM Monitor_Authenticate")
+                             "FROM extinction")
                      .toString(),
             "1 nobody@sunnyline.co.za 2000-06-17 1 Example Circuit Added For Monitor Example To Potential New Clients");
         engine.copySampleTable(path, true);
@@ -404,10 +407,11 @@ private slots:
             && log().last().endsWith(": Updating sample: no such table: Sample"));
         QCOMPARE(warningTitles(), QStringList({ "Vornakel", "Vornakel" }));
         QCOMPARE(results(spy),
-            QStringList({ path + ".[Monitor_Authenticate]: 1 records imported",
+            QStringList({ path + ".[extinction]: 1 records imported",
                 path
                     + ": the rows copied from this file could not be flagged as imported (the ODBC driver only "
-                      "reads this file); a second import would copy them again" }));
+                      "reads this file); a second import would copy them again",
+                path + ".[amino]: no such table: amino", path + ".[sample]: no such table: Sample" }));
     }
 
     void roundsAndLinksByName()

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the program need (with the Qt
-# SQL drivers the program loads for MySQL and ODBC, and the ODBC driver that
-# reads the older generation's database files), and with --tests also what
+# SQL drivers the program loads for MySQL and ODBC, the ODBC driver that
+# reads the older generation's database files, and the headers of the
+# MDBTools library under it, through which the reader of those files reads
+# their table definitions), and with --tests also what
 # only the tests use: the MariaDB server binaries (mariadb-install-db needs
 # my_print_defaults from the client package), an ODBC driver manager with an
 # SQLite driver, and a small Access file taken from a Debian package
@@ -10,7 +12,7 @@
 set -euo pipefail
 packages=(qtbase5-dev qtscript5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev
           libqt5sql5-sqlite libqt5sql5-mysql libqt5sql5-odbc libqt5svg5-dev xvfb xauth fonts-dejavu-core
-          unixodbc-dev odbc-mdbtools cmake g++ make)
+          unixodbc-dev odbc-mdbtools mdbtools-dev pkg-config cmake g++ make)
 if [ "${1:-}" = "--tests" ]; then
     packages+=(mariadb-server-core mariadb-client-core unixodbc libsqliteodbc)
 fi

@@ -1,6 +1,7 @@
 #include "test_mariadb.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlError>
@@ -25,6 +26,16 @@ QString findProgram(const QString &name)
 QStringList userArguments()
 {
     return ::geteuid() == 0 ? QStringList { QStringLiteral("--user=root") } : QStringList();
+}
+
+// The server's files, its temporary ones too, in the test's own folder: the
+// temporary folder of the system may be shared with servers of other process
+// namespaces, whose temporary tables are named after process ids like ours.
+QStringList folderArguments(const QString &folder)
+{
+    QDir(folder).mkpath(QStringLiteral("tmp"));
+    return { QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + folder + QStringLiteral("/data"),
+        QStringLiteral("--tmpdir=") + folder + QStringLiteral("/tmp") };
 }
 
 } // namespace
@@ -58,9 +69,9 @@ bool TestMariaDb::install()
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(tool,
-        QStringList { QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + m_dir.filePath("data"),
-            QStringLiteral("--auth-root-authentication-method=normal"), QStringLiteral("--skip-test-db"),
-            QStringLiteral("--skip-name-resolve") }
+        folderArguments(m_dir.path())
+            + QStringList { QStringLiteral("--auth-root-authentication-method=normal"),
+                QStringLiteral("--skip-test-db"), QStringLiteral("--skip-name-resolve") }
             + userArguments());
     const bool finished = process.waitForFinished(180000);
     m_installLog = QString::fromLocal8Bit(process.readAll());
@@ -92,11 +103,11 @@ bool TestMariaDb::start()
     m_server->setStandardOutputFile(QProcess::nullDevice());
     m_server->setStandardErrorFile(m_dir.filePath(QStringLiteral("stderr.log")));
     m_server->start(server,
-        QStringList { QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + m_dir.filePath("data"),
-            QStringLiteral("--socket=") + socketPath(), QStringLiteral("--skip-networking"),
-            QStringLiteral("--pid-file=") + m_dir.filePath(QStringLiteral("mariadbd.pid")),
-            QStringLiteral("--log-error=") + m_dir.filePath(QStringLiteral("error.log")),
-            QStringLiteral("--skip-log-bin"), QStringLiteral("--innodb-buffer-pool-size=16M") }
+        folderArguments(m_dir.path())
+            + QStringList { QStringLiteral("--socket=") + socketPath(), QStringLiteral("--skip-networking"),
+                QStringLiteral("--pid-file=") + m_dir.filePath(QStringLiteral("mariadbd.pid")),
+                QStringLiteral("--log-error=") + m_dir.filePath(QStringLiteral("error.log")),
+                QStringLiteral("--skip-log-bin"), QStringLiteral("--innodb-buffer-pool-size=16M") }
             + userArguments());
     if (!m_server->waitForStarted(30000)) {
         m_failure = QStringLiteral("mariadbd did not start: ") + m_server->errorString();

@@ -12,6 +12,7 @@
 #include <QSqlRecord>
 
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -144,7 +145,40 @@ QString TestOldDatabase::accessSample()
     return QStringLiteral(VORNAKEL_SOURCE_DIR "/tests/fetched/Monitor.mdb");
 }
 
-bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &path)
+namespace {
+
+// Renames the sample's one table in its catalog row (page 14), where the name
+// is a variable-length field: the fields after it move up, and their offsets
+// at the row's end with them.
+bool renameAccessTable(QByteArray &bytes, int page, const QString &table)
+{
+    const int row = 14 * page + 0x9aa;
+    const int end = 14 * page + 0xa1d;
+    const QString old = QStringLiteral("Monitor_Authenticate");
+    const QByteArray name(reinterpret_cast<const char *>(table.utf16()), 2 * table.size());
+    if (table.isEmpty() || table.size() > old.size()
+        || bytes.mid(row + 0x20, 2 * old.size())
+            != QByteArray(reinterpret_cast<const char *>(old.utf16()), 2 * old.size()))
+        return false;
+    const int shift = 2 * (old.size() - table.size());
+    // The fields after the name, up to where the variable fields end.
+    const QByteArray after = bytes.mid(row + 0x48, 0x56 - 0x48);
+    bytes.replace(row + 0x20, name.size(), name);
+    bytes.replace(row + 0x20 + name.size(), after.size(), after);
+    // Before the 3-byte null mask and the count of variable fields, their 11
+    // offsets and the end's, last first; the name's own offset stays.
+    for (int k = 1; k <= 11; ++k) {
+        const int at = end - 3 - 2 - 2 * (k + 1);
+        const int offset = quint8(bytes.at(at)) | quint8(bytes.at(at + 1)) << 8;
+        bytes[at] = char((offset - shift) & 0xff);
+        bytes[at + 1] = char((offset - shift) >> 8);
+    }
+    return true;
+}
+
+} // namespace
+
+bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &path, const QString &table)
 {
     QFile sample(accessSample());
     if (!sample.open(QIODevice::ReadOnly))
@@ -154,7 +188,11 @@ bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &pat
     constexpr int page = 4096;
     if (bytes.size() != 27 * page)
         return false;
+    if (!table.isEmpty() && !renameAccessTable(bytes, page, table))
+        return false;
     switch (damage) {
+    case Damage::None:
+        break;
     case Damage::FlippedCatalogPage:
         // Page 2 defines the catalog table; at 0x37 the row of its usage map.
         bytes[2 * page + 0x37] = char(bytes.at(2 * page + 0x37) ^ 0x40);
@@ -176,6 +214,19 @@ bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &pat
     case Damage::MissingLastPages:
         bytes.chop(2 * page);
         break;
+    case Damage::DumpedProperties:
+        // Page 26 holds the catalog's long values; at 0xbbb the start of a property block.
+        bytes[26 * page + 0xbbb] = 0;
+        break;
+    case Damage::LostRow:
+        // Page 17 holds the table's row; at 14 its pointer, 0x0f00, made to point nowhere.
+        bytes[17 * page + 14] = char(0xff);
+        bytes[17 * page + 15] = char(0x7f);
+        break;
+    case Damage::UnreadableTable:
+        // Page 15 defines the table; its first byte says what kind of page it is.
+        bytes[15 * page] = 0;
+        break;
     }
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
@@ -186,4 +237,31 @@ void TestOldDatabase::shortenReaderLimits(int seconds, int megabytes)
     QSettings settings;
     settings.setValue(QLatin1String(SqlAccessReader::timeLimitKey), seconds);
     settings.setValue(QLatin1String(SqlAccessReader::memoryLimitKey), megabytes);
+}
+
+namespace {
+
+const char *const driverFolderVariable = "ODBCSYSINI";
+
+} // namespace
+
+TestSilentDriver::TestSilentDriver() : m_before(qgetenv(driverFolderVariable))
+{
+    const QString library = m_dir.filePath(QStringLiteral("silent.so"));
+    QFile list(m_dir.filePath(QStringLiteral("odbcinst.ini")));
+    m_ok = m_dir.isValid() && ::mkfifo(QFile::encodeName(library).constData(), 0600) == 0
+        && list.open(QIODevice::WriteOnly) && list.write("[Silent]\nDriver=" + QFile::encodeName(library) + "\n") > 0;
+    list.close();
+    // The driver manager reads its list of drivers from this folder.
+    qputenv(driverFolderVariable, QFile::encodeName(m_dir.path()));
+    QSettings().setValue(QLatin1String(SqlAccessReader::driverKey), QStringLiteral("Silent"));
+}
+
+TestSilentDriver::~TestSilentDriver()
+{
+    QSettings().remove(QLatin1String(SqlAccessReader::driverKey));
+    if (m_before.isNull())
+        qunsetenv(driverFolderVariable);
+    else
+        qputenv(driverFolderVariable, m_before);
 }

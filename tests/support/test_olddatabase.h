@@ -3,8 +3,10 @@
 
 #include "test_environment.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 // The two files of the older database generation, "PHYCONST.MDB" (reference
@@ -40,15 +42,21 @@ public:
     static QString accessSample();
 
     // Damaged copies of that file, each of a kind the reader's driver
-    // crashes, aborts, loops or warns on.
+    // crashes, aborts, loops, warns or goes astray on; its one table,
+    // Monitor_Authenticate (one row), renamed to `table` (at most 20
+    // letters) when one is given, so that the import reads it.
     enum class Damage {
+        None,
         FlippedCatalogPage, // a bit of the catalog table's definition page
         TruncatedTail, // the last 2,000 bytes, amid the catalog's long values, cut off
         CorruptedLengthField, // the length of a property block in the catalog
         LoopingLongValues, // row offsets of the catalog's long-value page
         MissingLastPages, // the last two pages cut off: read, with warnings
+        DumpedProperties, // a property block of the catalog's: read, with a warning and a dump of its bytes
+        LostRow, // the row pointer of the table's one row: its definition counts a row none can read
+        UnreadableTable, // the table's definition page marked as another kind: its SELECT fails
     };
-    static bool writeDamagedAccessSample(Damage damage, const QString &path);
+    static bool writeDamagedAccessSample(Damage damage, const QString &path, const QString &table = QString());
 
     // Limits of the reader short enough for a test to wait for (in the
     // settings, which a test keeps apart with TestSettings).
@@ -56,6 +64,29 @@ public:
 
 private:
     TestDatabaseFiles m_files;
+    bool m_ok = false;
+};
+
+// An ODBC driver on which the reader of the Access files waits for ever
+// without a word, whatever the file and the build: its library is a named
+// pipe, which the driver manager opens and waits on for a writer. While the
+// object lives, the import (in the settings, which a test keeps apart with
+// TestSettings) reads through it, and the programs this process starts find
+// it; the reader still refuses a file it finds wrong before it asks for the
+// driver.
+class TestSilentDriver
+{
+public:
+    TestSilentDriver();
+    ~TestSilentDriver();
+    TestSilentDriver(const TestSilentDriver &) = delete;
+    TestSilentDriver &operator=(const TestSilentDriver &) = delete;
+
+    bool isValid() const { return m_ok; }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_before; // the driver manager's folder of settings, as it was
     bool m_ok = false;
 };
 
