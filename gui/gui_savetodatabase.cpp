@@ -390,7 +390,10 @@ void GuiSaveToDatabase::onRecordNameChanged()
         // Blanks alone are no name: the record would show in the lists as its date only.
         if (box->currentText().trimmed().isEmpty()) {
             saveButton(buttons)->setEnabled(false);
-            setFocus(Qt::OtherFocusReason);
+            // Only an erased name hands the focus back: a leading blank is the start of a
+            // name being typed, and moving the focus would drop the rest of it.
+            if (box->currentText().isEmpty())
+                setFocus(Qt::OtherFocusReason);
             return;
         }
     }

@@ -157,7 +157,15 @@ private slots:
         QFETCH(QString, kind);
         QFETCH(QString, table);
         auto d = dialog(GuiSaveToDatabase::Page(page));
-        d->findChild<QComboBox *>("qt" + kind + "Name")->lineEdit()->setText(" BufC 8 M urea\t ");
+        d->show();
+        QApplication::setActiveWindow(d.get());
+        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QLineEdit *edit = d->findChild<QComboBox *>("qt" + kind + "Name")->lineEdit();
+        edit->clear();
+        edit->setFocus();
+        // Typed key by key into whatever has the focus: a leading blank must not take it from the box.
+        for (const QChar c : QStringLiteral(" BufC 8 M urea  "))
+            QTest::keyClicks(QApplication::focusWidget(), QString(c));
         save(d->findChild<QDialogButtonBox *>("qt" + kind + "ButtonBox"))->click();
         QCOMPARE(m_f->db.value("SELECT name FROM " + table + " ORDER BY id DESC LIMIT 1").toString(),
             QStringLiteral("BufC 8 M urea"));
