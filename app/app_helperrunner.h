@@ -76,7 +76,6 @@ public:
     // the helper is killed when the thread that started it ends.
     void start(const QString &program, const QStringList &arguments, const Limits &limits,
         const QByteArray &input = QByteArray());
-    bool isRunning() const { return m_running; }
     // Waits in a loop of its own for the end, which it returns; the windows
     // are repainted but take no input meanwhile. A loop left early (the
     // program quits) stops the helper.

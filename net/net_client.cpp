@@ -94,7 +94,7 @@ qint64 NetClient::now()
 }
 
 NetClient::NetClient(qintptr socketDescriptor, std::shared_ptr<NetBudget> budget)
-    : QObject(nullptr), m_id(newConnectionId()), m_socketDescriptor(socketDescriptor), m_fd(int(socketDescriptor)),
+    : QObject(nullptr), m_id(newConnectionId()), m_fd(int(socketDescriptor)),
       m_budget(budget ? std::move(budget) : std::make_shared<NetBudget>())
 {
     ++m_budget->connections;
@@ -124,7 +124,7 @@ void NetClient::initialize()
 {
     const int flags = ::fcntl(m_fd, F_GETFL);
     if (flags < 0 || ::fcntl(m_fd, F_SETFL, flags | O_NONBLOCK) < 0)
-        qCWarning(lcNet) << "Cannot take over connection" << m_socketDescriptor << std::strerror(errno);
+        qCWarning(lcNet) << "Cannot take over connection" << m_fd << std::strerror(errno);
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDBUF, &kSystemSendBuffer, sizeof kSystemSendBuffer);
     // An answer leaves in two writes (its start before the calls run, the
     // rest after): the second must not wait for the client to acknowledge

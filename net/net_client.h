@@ -88,7 +88,6 @@ public:
     // Names the connection in every signal: unlike the descriptor, no later
     // connection of the process has it again.
     quint64 id() const { return m_id; }
-    qintptr socketDescriptor() const { return m_socketDescriptor; }
     // Sends the text as UTF-8; the bytes taken, or -1 without a connection.
     qint64 send(const QString &text);
     qint64 send(const QByteArray &bytes);
@@ -173,7 +172,6 @@ private:
     static qint64 now();
 
     quint64 m_id;
-    qintptr m_socketDescriptor;
     int m_fd; // -1 once closed
     QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;

@@ -75,11 +75,6 @@ QString SqlAccessReader::driverPackage()
     return QStringLiteral("odbc-mdbtools");
 }
 
-QString SqlAccessReader::program()
-{
-    return AppHelperRunner::programPath(QLatin1String(AppAccessReaderContract::program));
-}
-
 SqlAccessReader::Result SqlAccessReader::check(const QString &file)
 {
     return run({ QLatin1String(AppAccessReaderContract::checkMode), file }, checkTimeLimitKey,

@@ -56,8 +56,6 @@ public:
         QHash<QString, QString> uncopiedTables;
     };
 
-    // The reader program: beside the running program.
-    static QString program();
     // Whether the file opens as an Access database and its catalog reads.
     static Result check(const QString &file);
     // The tables named (every table when none is; those the file lacks are
