@@ -136,6 +136,9 @@ const char *const GuiSampleComposition::oneLetterSequenceFilter = "1 Letter Code
 GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
+    // A click on a label or beside the fields leaves a count being typed: the
+    // focus comes to the page, the cell's editor commits, and the total counts it.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 GuiSampleComposition::~GuiSampleComposition()
@@ -174,9 +177,6 @@ void GuiSampleComposition::initialize()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
-    // A click on a label or beside the fields leaves a count being typed: the
-    // focus comes to the page, the cell's editor commits, and the total counts it.
-    setFocusPolicy(Qt::ClickFocus);
 
     sequenceDialog = new GuiAminoAcidSequence(this);
     sequenceDialog->setDatabasePath(databasePath);
@@ -610,9 +610,6 @@ void GuiSampleComposition::clear()
 
     qtTabWidget->setCurrentIndex(0);
     qtCompositionTab->setCurrentIndex(0);
-    // A click on a label or beside the fields leaves a count being typed: the
-    // focus comes to the page, the cell's editor commits, and the total counts it.
-    setFocusPolicy(Qt::ClickFocus);
     aminoEndPka = 7.35;
     carboxylEndPka = 3.9;
     qtTitrableCarboxyl->setChecked(true);
