@@ -138,6 +138,13 @@ double wholeFigure(const QLineEdit *field)
     return AppNumber::valueOrZero(field->text());
 }
 
+// The whole figure of a field, or null when the field holds no number.
+QVariant wholeFigureOrNull(const QLineEdit *field)
+{
+    double value = 0.0;
+    return AppNumber::fromText(field->text(), &value) ? QVariant(wholeFigure(field)) : QVariant();
+}
+
 // A stored concentration as text: numbers through the one converter.
 QString concentrationText(const QVariant &value)
 {
@@ -691,14 +698,12 @@ double GuiBufferComponents::calculatedViscosity() const
 
 QVariant GuiBufferComponents::densityAt20() const
 {
-    double value = 0.0;
-    return AppNumber::fromText(qtDensity->text(), &value) ? QVariant(wholeFigure(qtDensity)) : QVariant();
+    return wholeFigureOrNull(qtDensity);
 }
 
 QVariant GuiBufferComponents::viscosityAt20() const
 {
-    double value = 0.0;
-    return AppNumber::fromText(qtViscosity->text(), &value) ? QVariant(wholeFigure(qtViscosity)) : QVariant();
+    return wholeFigureOrNull(qtViscosity);
 }
 
 void GuiBufferComponents::showStoredFigure(QLineEdit *field, const QVariant &value)
