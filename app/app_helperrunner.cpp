@@ -249,7 +249,6 @@ void AppHelperRunner::onFinished(int code, bool crashed)
     if (!m_running)
         return;
     collect();
-    m_result.lastWarning = m_warnings.lastLine();
     if (m_stopping) {
         finish(Ending::Stopped, 0);
     } else if (m_timedOut) {
@@ -260,7 +259,7 @@ void AppHelperRunner::onFinished(int code, bool crashed)
         finish(Ending::TimeLimit, code);
     } else if (fromOutside(code)) {
         finish(Ending::Killed, code);
-    } else if (speaksOfAllocation(m_result.lastWarning)) {
+    } else if (speaksOfAllocation(m_warnings.lastLine())) {
         // Out of its address space, the helper's libraries give up and say so last.
         finish(Ending::MemoryLimit, code);
     } else {

@@ -277,9 +277,10 @@ void GuiCheckForUpdates::ProcessManifest()
             m_binary = line;
         } else {
             const QString local = localModulePath(line.section(QLatin1Char(','), 2));
-            if (!local.isEmpty() && moduleFiles.contains(name + QLatin1Char('\n') + local))
+            const QString moduleFile = name + QLatin1Char('\n') + local;
+            if (!local.isEmpty() && moduleFiles.contains(moduleFile))
                 continue;
-            moduleFiles.insert(name + QLatin1Char('\n') + local);
+            moduleFiles.insert(moduleFile);
             QString text = qtModuleVersion->text();
             if (!text.isEmpty())
                 text += QLatin1Char('\n');

@@ -119,6 +119,8 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
         for (const QString &file : { references, records })
             if (!file.isEmpty() && !SqlImportDb::isSqliteFile(file))
                 accessFiles << file;
+    const QString badPath
+        = accessFiles.isEmpty() ? QString() : AppAccessReaderContract::pathRefusal(accessFiles.first());
     QString refusal;
     if (!notAFile.isEmpty()) {
         refusal = QStringLiteral("%1 %2").arg(notAFile, QLatin1String(chooseAgain));
@@ -126,11 +128,10 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
         refusal = QStringLiteral("The folder %1 lacks %2. %3")
                       .arg(QDir::toNativeSeparators(dir.absolutePath()), missing.join(QStringLiteral(" and ")),
                           QLatin1String(chooseAgain));
-    } else if (!accessFiles.isEmpty() && !AppAccessReaderContract::pathRefusal(accessFiles.first()).isEmpty()) {
+    } else if (!badPath.isEmpty()) {
         // Not the reader's "may be damaged": the file is not to blame, its folder's name is.
         refusal = QStringLiteral("%1 could not be read: %2. Move PHYCONST.MDB and VORNAKEL.MDB to another folder.")
-                      .arg(QDir::toNativeSeparators(accessFiles.first()),
-                          AppAccessReaderContract::pathRefusal(accessFiles.first()));
+                      .arg(QDir::toNativeSeparators(accessFiles.first()), badPath);
     } else {
         refusal = checkAccessFiles(accessFiles);
     }

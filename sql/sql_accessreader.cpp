@@ -104,7 +104,8 @@ SqlAccessReader::Result SqlAccessReader::run(
         if (!isOwnWarning(line))
             continue;
         ++own;
-        const QString text = QString::fromUtf8(line.mid(int(qstrlen(AppAccessReaderContract::ownWarning))));
+        const QByteArray warning = line.mid(int(qstrlen(AppAccessReaderContract::ownWarning)));
+        const QString text = QString::fromUtf8(warning);
         const auto asked = std::find_if(tables.cbegin(), tables.cend(), [&text](const QString &table) {
             return text.startsWith(AppAccessReaderContract::uncopiedTablePrefix(table), Qt::CaseInsensitive);
         });
@@ -112,7 +113,7 @@ SqlAccessReader::Result SqlAccessReader::run(
             result.uncopiedTables.insert(
                 *asked, text.mid(AppAccessReaderContract::uncopiedTablePrefix(*asked).size()).trimmed());
         else
-            result.readerWarnings << printable(line.mid(int(qstrlen(AppAccessReaderContract::ownWarning))));
+            result.readerWarnings << printable(warning);
     }
     // Of the library's lines, those that go on a warning are no warnings of
     // their own; beyond the first bytes kept, every line counts.
