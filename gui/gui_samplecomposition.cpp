@@ -908,7 +908,10 @@ void GuiSampleComposition::readSequenceData(const QByteArray &data, bool threeLe
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     clearTableColumn(qtConjugates, ConjugateAmountColumn);
     sequenceDialog->qtSequenceEdit->setSequenceFromFile(data, threeLetter);
-    populateAminoTableFromSequence(sequenceDialog->sequence(), false);
+    // A sequence file keeps each cysteine as its C, so its disulfides come
+    // back only by the question the sequence dialog asks too.
+    const QString text = sequenceDialog->sequence();
+    populateAminoTableFromSequence(text, askToConvertCysteines(text));
 }
 
 // ---- Summary report ----
@@ -1183,15 +1186,18 @@ void GuiSampleComposition::onEditAASequenceClicked()
     if (sequenceDialog->exec() != QDialog::Accepted)
         return;
     const QString text = sequenceDialog->sequence();
-    bool convertCysteines = false;
-    if (text.indexOf(QLatin1Char('C'), 0, Qt::CaseInsensitive) >= 0) {
-        QMessageBox question(this);
-        question.setWindowTitle(QStringLiteral("Vornakel Composition"));
-        question.setText(QStringLiteral("Do you want all cysteines converted to disulfides?"));
-        question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        convertCysteines = question.exec() == QMessageBox::Yes;
-    }
-    populateAminoTableFromSequence(text, convertCysteines);
+    populateAminoTableFromSequence(text, askToConvertCysteines(text));
+}
+
+bool GuiSampleComposition::askToConvertCysteines(const QString &sequence)
+{
+    if (sequence.indexOf(QLatin1Char('C'), 0, Qt::CaseInsensitive) < 0)
+        return false;
+    QMessageBox question(this);
+    question.setWindowTitle(QStringLiteral("Vornakel Composition"));
+    question.setText(QStringLiteral("Do you want all cysteines converted to disulfides?"));
+    question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
 }
 
 QString GuiSampleComposition::toOneLetterCodes() const

@@ -156,6 +156,7 @@ private:
     // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.
     QString compositionText() const;
     void readSequenceData(const QByteArray &data, bool threeLetter);
+    bool askToConvertCysteines(const QString &sequence);
     // A file offered under the composition filter that is a sequence: named
     // ".SEQ", or not named ".SMP" and holding letters and blanks only.
     static bool isSequenceFile(const QString &path, const QByteArray &data);

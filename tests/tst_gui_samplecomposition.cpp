@@ -840,11 +840,13 @@ private slots:
         QVERIFY(testWriteFile(path, "ACDEC"));
         type("D-Glucose (residue)", "2");
         m_f->answerer.answerFileDialog(path, GuiSampleComposition::oneLetterSequenceFilter);
+        m_f->answerer.answerMessageBox(QMessageBox::No); // no disulfides
         widget<QPushButton>("qtReadCompositionFile")->click();
         QCOMPARE(counts(), QString("ALA=1 ASP=1 CYS=2 GLU=1"));
         QVERIFY(cell("D-Glucose (residue)")->text().isEmpty());
         QVERIFY(testWriteFile(path, "ALACYSGLY"));
         m_f->answerer.answerFileDialog(path, GuiSampleComposition::threeLetterSequenceFilter);
+        m_f->answerer.answerMessageBox(QMessageBox::No);
         widget<QPushButton>("qtReadCompositionFile")->click();
         QCOMPARE(counts(), QString("ALA=1 CYS=1 GLY=1"));
     }
@@ -882,16 +884,22 @@ private slots:
         QCOMPARE(m_f->answerer.seen().size(), 1); // nothing to replace, nothing asked
     }
 
-    // "Read Composition from File" reads the sequence files the program writes, named or not, under its first filter.
+    // "Read Composition from File" reads the sequence files the program writes, named or not, under its first filter;
+    // their cysteines become disulfides again when the person says so, as in the sequence dialog.
     void compositionReadTakesTheProgramsSequenceFiles_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("with its extension") << "bsa.SEQ";
-        QTest::newRow("without an extension") << "bsa";
+        QTest::addColumn<int>("convert");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("with its extension") << "bsa.SEQ" << int(QMessageBox::No) << "ALA=1 ASP=1 CYS=2 GLU=1";
+        QTest::newRow("without an extension") << "bsa" << int(QMessageBox::No) << "ALA=1 ASP=1 CYS=2 GLU=1";
+        QTest::newRow("cysteines converted") << "bsa.SEQ" << int(QMessageBox::Yes) << "ALA=1 ASP=1 CY2=1 GLU=1";
     }
     void compositionReadTakesTheProgramsSequenceFiles()
     {
         QFETCH(QString, name);
+        QFETCH(int, convert);
+        QFETCH(QString, expected);
         QTemporaryDir dir;
         page()->aminoAcidSequenceDialog()->qtSequenceEdit->setPlainText("ACDEC");
         m_f->answerer.answerFileDialog(dir.filePath("bsa.SEQ"));
@@ -899,9 +907,10 @@ private slots:
         QVERIFY(name == "bsa.SEQ" || QFile::rename(dir.filePath("bsa.SEQ"), dir.filePath(name)));
         m_f->answerer.clear();
         m_f->answerer.answerFileDialog(dir.filePath(name));
+        m_f->answerer.answerMessageBox(QMessageBox::StandardButton(convert));
         widget<QPushButton>("qtReadCompositionFile")->click();
-        QCOMPARE(counts(), QString("ALA=1 ASP=1 CYS=2 GLU=1"));
-        QCOMPARE(m_f->answerer.seen().size(), 1); // the file dialog only
+        QCOMPARE(counts(), expected);
+        QCOMPARE(m_f->answerer.texts().last(), QString("Do you want all cysteines converted to disulfides?"));
     }
 
     void aCompositionFileThatCannotBeWrittenIsReported()
