@@ -1,6 +1,7 @@
 #include "gui/gui_aminoacidsequence.h"
 
 #include "app/app_regularfile.h"
+#include "app/app_savefile.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 
@@ -186,21 +187,11 @@ bool GuiAminoAcidSequence::readFile(QWidget *parent, const QString &path, QByteA
 
 bool GuiAminoAcidSequence::writeFile(QWidget *parent, const QString &path, const QByteArray &data)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        QMessageBox::critical(
-            parent, QStringLiteral("Vornakel"), QStringLiteral("Cannot open %1").arg(path), QMessageBox::Ok);
-        return false;
-    }
-    if (file.write(data) != data.size() || !file.flush()) {
-        const QString error = file.errorString();
-        file.close();
-        QMessageBox::critical(parent, QStringLiteral("Vornakel"),
-            QStringLiteral("%1 could not be written completely: %2").arg(path, error), QMessageBox::Ok);
-        return false;
-    }
-    file.close();
-    return true;
+    QString failure;
+    if (AppSaveFile::write(path, data, &failure))
+        return true;
+    QMessageBox::critical(parent, QStringLiteral("Vornakel"), failure, QMessageBox::Ok);
+    return false;
 }
 
 void GuiAminoAcidSequence::onReadFromFileClicked()

@@ -6,6 +6,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_regularfile.h"
+#include "app/app_savefile.h"
 #include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
@@ -21,7 +22,6 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QSet>
 #include <QSettings>
 #include <QSignalBlocker>
@@ -917,17 +917,9 @@ void GuiBufferComponents::onSaveToFileClicked()
 
 bool GuiBufferComponents::writeCompositionFile(const QString &fileName)
 {
-    // Written aside and put in place only when complete, so a failed write
-    // never leaves half a composition under the name.
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) {
-        QMessageBox::critical(
-            this, QLatin1String(title), QStringLiteral("Cannot open %1").arg(fileName), QMessageBox::Ok);
-        return false;
-    }
+    QString text;
     {
         GuiWaitCursor wait;
-        QString text;
         for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
             if (qtAddedComponents->isRowHidden(row))
                 continue;
@@ -938,12 +930,11 @@ bool GuiBufferComponents::writeCompositionFile(const QString &fileName)
                 + qtAddedComponents->item(row, concentrationColumn)->text() + QLatin1Char('\t')
                 + (box ? box->currentText() : QString()) + QLatin1Char('\n');
         }
-        const QByteArray bytes = text.toLocal8Bit();
-        if (file.write(bytes) == bytes.size() && file.commit())
-            return true;
     }
-    QMessageBox::critical(this, QLatin1String(title),
-        QStringLiteral("%1 could not be written completely: %2").arg(fileName, file.errorString()), QMessageBox::Ok);
+    QString failure;
+    if (AppSaveFile::write(fileName, text.toLocal8Bit(), &failure))
+        return true;
+    QMessageBox::critical(this, QLatin1String(title), failure, QMessageBox::Ok);
     return false;
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "app/app_savefile.h"
 #include "app/app_windowgeometry.h"
 #include "gui/gui_grapheroptions.h"
 #include "gui/gui_waitcursor.h"
@@ -9,7 +10,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
-#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHash>
@@ -1038,21 +1038,12 @@ void GuiGrapher::onFileSaveTriggered()
 
 bool GuiGrapher::saveAsASCII(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
-        QMessageBox::critical(
-            this, QStringLiteral("Vornakel"), QStringLiteral("Error writing to ASCII file"), QMessageBox::Ok);
-        return false;
-    }
-    const QByteArray bytes = copySeriesData(',').toLocal8Bit();
-    const bool written = file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    if (!written || file.error() != QFileDevice::NoError) {
-        QMessageBox::critical(
-            this, QStringLiteral("Vornakel"), QStringLiteral("Error writing to ASCII file"), QMessageBox::Ok);
-        return false;
-    }
-    return true;
+    QString failure;
+    if (AppSaveFile::write(fileName, copySeriesData(',').toLocal8Bit(), &failure))
+        return true;
+    QMessageBox::critical(this, QStringLiteral("Vornakel"),
+        QStringLiteral("Error writing to ASCII file\n%1").arg(failure), QMessageBox::Ok);
+    return false;
 }
 
 // Plot files and metafiles have no writer; say so rather than pretend to save.

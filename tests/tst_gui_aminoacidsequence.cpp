@@ -78,17 +78,34 @@ private slots:
         QCOMPARE(QSettings().value("SampleComposition/AminoAcidSequence/lastOpenDirectory").toString(), dir.path());
     }
 
+    // A save that fails (here a write past the size this process may write,
+    // as on a full disk) keeps the file saved before and says why; a file
+    // too large is not read.
     void aFileThatCannotBeWrittenOrIsTooLargeIsReported()
     {
         TestModalAnswerer answerer;
-        QVERIFY(!GuiAminoAcidSequence::writeFile(nullptr, "/dev/full", "ACDE"));
         QTemporaryDir dir;
+        const QString old = dir.filePath("old.SEQ");
+        QVERIFY(testWriteFile(old, QByteArray(20000, 'C')));
+        m_dialog->qtSequenceEdit->setPlainText(QString(32768, 'A'));
+        answerer.answerFileDialog(old);
+        answerer.answerMessageBox(QMessageBox::Yes); // "replace?"
+        {
+            const TestFileSizeLimit full(20000);
+            m_dialog->qtSaveToFile->click();
+        }
+        QFile file(old);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray(20000, 'C'));
+        QCOMPARE(answerer.texts().last(),
+            old + " could not be written: " + TestFileSizeLimit::reason() + ". The file keeps what it held before.");
+        answerer.clear();
         const QString big = dir.filePath("big.SEQ");
         QVERIFY(testWriteFile(big, QByteArray(GuiAminoAcidSequence::maxFileSize + 1, 'A')));
         QByteArray data;
         QVERIFY(!GuiAminoAcidSequence::readFile(nullptr, big, &data));
-        QCOMPARE(answerer.titles(), QStringList({ "Vornakel", "Vornakel" }));
-        QVERIFY(answerer.texts().at(0).contains("could not be written completely"));
+        QCOMPARE(answerer.titles(), QStringList({ "Vornakel" }));
+        QVERIFY(answerer.texts().at(0).contains("was not read"));
     }
 
     void fontSizeWidensRulerAndFieldAndIsKept()

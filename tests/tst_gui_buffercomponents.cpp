@@ -373,10 +373,20 @@ private slots:
             file.readAll(), QByteArray("Glycerol\t10\t% by vol\nSodium chloride\t0.15\tmolar\nUrea\t1e-3\tmolar\n"));
         QCOMPARE(QSettings().value("BufferComponents/lastSaveDirectory").toString(), m_f->settings.path());
 
-        // A file that cannot be written says so.
+        // A file that cannot be written says why; one whose write fails
+        // (here past the size this process may write, as on a full disk)
+        // keeps what it held.
         const QString nowhere = m_f->settings.path() + "/missing/written.buf";
         QVERIFY(!m_page->writeCompositionFile(nowhere));
-        QCOMPARE(boxes(), QStringList { "Cannot open " + nowhere });
+        QCOMPARE(boxes(), QStringList { "Cannot open " + nowhere + ": No such file or directory." });
+        m_f->answerer.clear();
+        {
+            const TestFileSizeLimit full(8);
+            QVERIFY(!m_page->writeCompositionFile(path));
+        }
+        QCOMPARE(boxes(),
+            QStringList { path + " could not be written: " + TestFileSizeLimit::reason()
+                + ". The file keeps what it held before." });
         m_f->answerer.clear();
 
         const QStringList written = buffer();

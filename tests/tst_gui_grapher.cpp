@@ -389,7 +389,21 @@ private slots:
         answerer.clear();
         QVERIFY(!m_grapher->saveAsASCII(dir.filePath("no-such-folder/x.dat")));
         QCOMPARE(answerer.titles(), QStringList { "Vornakel" });
-        QCOMPARE(answerer.texts(), QStringList { "Error writing to ASCII file" });
+        QCOMPARE(answerer.texts(),
+            QStringList { "Error writing to ASCII file\nCannot open " + dir.filePath("no-such-folder/x.dat")
+                + ": No such file or directory." });
+        // A write that fails (past the size this process may write, as on a full disk) keeps the file saved before.
+        answerer.clear();
+        {
+            const TestFileSizeLimit full(4);
+            QVERIFY(!m_grapher->saveAsASCII(old.fileName()));
+        }
+        old.close();
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("1,3,5,6\n2,4,,\n"));
+        QCOMPARE(answerer.texts(),
+            QStringList { "Error writing to ASCII file\n" + old.fileName()
+                + " could not be written: " + TestFileSizeLimit::reason() + ". The file keeps what it held before." });
     }
 };
 

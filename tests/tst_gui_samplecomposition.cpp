@@ -803,7 +803,9 @@ private slots:
         m_f->answerer.answerFileDialog(path);
         m_f->answerer.answerMessageBox(QMessageBox::Yes); // the file dialog's "replace?"
         widget<QPushButton>("qtSaveCompositionFile")->click();
-        file.seek(0);
+        // A save puts a new file in the old one's place.
+        file.close();
+        QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("\n")); // nothing to store: the parting line only
     }
 
@@ -913,17 +915,26 @@ private slots:
         QCOMPARE(m_f->answerer.texts().last(), QString("Do you want all cysteines converted to disulfides?"));
     }
 
+    // A composition saved over a file on a disk that fails the write (here
+    // a write past the size this process may write): the old file is kept,
+    // and the box says why.
     void aCompositionFileThatCannotBeWrittenIsReported()
     {
-        typeAll("ALA=1");
-        // A composition file whose every write fails: a link to the full device.
+        typeAll("ALA=1 GLY=2");
         QTemporaryDir dir;
-        QVERIFY(QFile::link("/dev/full", dir.filePath("full.SMP")));
-        m_f->answerer.answerFileDialog(dir.filePath("full.SMP"));
+        const QString old = dir.filePath("old.SMP");
+        QVERIFY(testWriteFile(old, "CYS\t9\n\n"));
+        m_f->answerer.answerFileDialog(old);
         m_f->answerer.answerMessageBox(QMessageBox::Yes); // "replace?"
-        widget<QPushButton>("qtSaveCompositionFile")->click();
-        QVERIFY2(m_f->answerer.texts().last().contains("could not be written completely"),
-            qPrintable(m_f->answerer.texts().join('|')));
+        {
+            const TestFileSizeLimit full(4);
+            widget<QPushButton>("qtSaveCompositionFile")->click();
+        }
+        QFile file(old);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("CYS\t9\n\n"));
+        QCOMPARE(m_f->answerer.texts().last(),
+            old + " could not be written: " + TestFileSizeLimit::reason() + ". The file keeps what it held before.");
     }
 
     // A class row of the summary: number, % by weight, % by number.

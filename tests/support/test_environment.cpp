@@ -9,6 +9,11 @@
 #include <QSettings>
 #include <QTextStream>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
 TestSettings::TestSettings()
 {
     QCoreApplication::setOrganizationName(QLatin1String(AppKeys::organisation));
@@ -100,6 +105,29 @@ bool testWriteFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+TestFileSizeLimit::TestFileSizeLimit(qint64 bytes)
+{
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_before[0] = qint64(limit.rlim_cur);
+    m_before[1] = qint64(limit.rlim_max);
+    m_signal = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = rlim_t(bytes);
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TestFileSizeLimit::~TestFileSizeLimit()
+{
+    rlimit limit { rlim_t(m_before[0]), rlim_t(m_before[1]) };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_signal);
+}
+
+QString TestFileSizeLimit::reason()
+{
+    return QString::fromLocal8Bit(std::strerror(EFBIG));
 }
 
 QString testSourceDir()

@@ -64,6 +64,25 @@ private:
 // when every byte was written.
 bool testWriteFile(const QString &path, const QByteArray &bytes);
 
+// While it lives, a write of this process that would take a file past
+// `bytes` fails with "File too large", as a write to a full disk fails with
+// "No space left on device": the soft limit of the file size is lowered (and
+// its signal ignored), then restored. No mount, no privilege.
+class TestFileSizeLimit
+{
+public:
+    explicit TestFileSizeLimit(qint64 bytes);
+    ~TestFileSizeLimit();
+    TestFileSizeLimit(const TestFileSizeLimit &) = delete;
+    TestFileSizeLimit &operator=(const TestFileSizeLimit &) = delete;
+    // What the system says of such a write.
+    static QString reason();
+
+private:
+    qint64 m_before[2] = {};
+    void (*m_signal)(int) = nullptr;
+};
+
 // The source and build trees, for tests that read shipped files.
 QString testSourceDir();
 QString testBinaryDir();
