@@ -1,6 +1,8 @@
 #ifndef APP_ACCESSREADERCONTRACT_H
 #define APP_ACCESSREADERCONTRACT_H
 
+#include "app/app_helperlimits.h"
+
 #include <QLatin1Char>
 #include <QString>
 
@@ -24,7 +26,8 @@ constexpr char copyMode[] = "copy";
 constexpr char driverOption[] = "--driver";
 constexpr char ownWarning[] = "vornakel_accessreader: ";
 
-enum class Exit { Done = 0, Failed = 1, Usage = 2, DriverMissing = 3 };
+// OutOfMemory: the memory the runner gave it ran out (app/app_helperlimits.h).
+enum class Exit { Done = 0, Failed = 1, Usage = 2, DriverMissing = 3, OutOfMemory = AppHelperLimits::outOfMemoryExit };
 
 // The ODBC driver that reads the files, as the driver manager names it.
 constexpr char defaultDriver[] = "MDBTools";

@@ -10,18 +10,28 @@
 
 #include <QtGlobal>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 
 namespace AppHelperLimits {
 
 // The memory a helper may take beyond what it holds once set up, in MiB,
 // handed to it in this environment variable.
 constexpr char memoryVariable[] = "VORNAKEL_HELPER_MEMORY_MIB";
+
+// The exit code of a helper whose memory ran out, part of every helper's
+// contract: an allocation failed, or the helper met a fault (a crash, an
+// abort) with its address space at its cap, where a library that cannot
+// allocate gives up in whatever way it does. The runner tells it as a memory
+// limit, not a crash.
+constexpr int outOfMemoryExit = 86;
 
 // Limits come from settings a person can set to anything: bounded so that
 // counting them in milliseconds or bytes cannot overflow (the time in ms
@@ -52,8 +62,52 @@ inline void lower(int resource, rlim_t soft, rlim_t hard)
     setrlimit(resource, &wanted);
 }
 
+namespace Detail {
+
+// The cap of this helper's address space once set, and the memory it was given.
+inline rlim_t capBytes = 0;
+inline rlim_t givenBytes = 0;
+
+inline void outOfMemory()
+{
+    _exit(outOfMemoryExit);
+}
+
+// The address space in use: the first figure of statm, in pages. Only
+// system calls, without allocating: it runs in a signal handler too.
+inline rlim_t addressSpace()
+{
+    const int fd = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[64] = {};
+    const ssize_t read = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    rlim_t pages = 0;
+    for (ssize_t i = 0; i < read && text[i] >= '0' && text[i] <= '9'; ++i)
+        pages = pages * 10 + rlim_t(text[i] - '0');
+    return pages * rlim_t(sysconf(_SC_PAGESIZE));
+}
+
+// A fault with the address space at its cap is the memory running out: the
+// script engine and the driver's library end so when an allocation fails.
+// "At its cap": less left than a quarter of what the helper was given,
+// since the allocation that failed may have asked for that much at once.
+inline void onFault(int signal)
+{
+    const rlim_t used = addressSpace();
+    if (capBytes > 0 && used > 0 && capBytes - std::min(capBytes, used) < givenBytes / 4)
+        _exit(outOfMemoryExit);
+    // Any other fault ends the helper as it would have: the handler is
+    // reset, and the signal raised again.
+    ::raise(signal);
+}
+
+} // namespace Detail
+
 // In a helper, once it is set up: what it takes from here on counts against
-// the memory the runner gave it. Nothing when it was given none.
+// the memory the runner gave it, and its ending says when that ran out.
+// Nothing when it was given none.
 inline void capMemoryFromHere()
 {
 #if !defined(__SANITIZE_ADDRESS__)
@@ -61,18 +115,31 @@ inline void capMemoryFromHere()
     const qint64 mib = given ? clampMemoryMiB(std::strtoll(given, nullptr, 10)) : 0;
     if (mib <= 0)
         return;
-    // The address space in use now: the first figure of statm, in pages.
-    unsigned long long pages = 0;
-    if (std::FILE *statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%llu", &pages) != 1)
-            pages = 0;
-        std::fclose(statm);
-    }
-    const rlim_t cap = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(mib) << 20);
+    const rlim_t cap = Detail::addressSpace() + (rlim_t(mib) << 20);
     lower(RLIMIT_AS, cap, cap);
+    rlimit applied {};
+    if (getrlimit(RLIMIT_AS, &applied) == 0 && applied.rlim_cur != RLIM_INFINITY)
+        Detail::capBytes = applied.rlim_cur;
+    Detail::givenBytes = rlim_t(mib) << 20;
+    std::set_new_handler(&Detail::outOfMemory);
+    // On a stack of its own: a fault may come from a stack that has no room left.
+    static char faultStack[1 << 16];
+    stack_t stack {};
+    stack.ss_sp = faultStack;
+    stack.ss_size = sizeof faultStack;
+    sigaltstack(&stack, nullptr);
+    struct sigaction fault
+    {
+    };
+    fault.sa_handler = &Detail::onFault;
+    fault.sa_flags = SA_ONSTACK | SA_RESETHAND | SA_NODEFER;
+    sigemptyset(&fault.sa_mask);
+    for (int signal : { SIGSEGV, SIGBUS, SIGABRT, SIGILL, SIGTRAP })
+        sigaction(signal, &fault, nullptr);
 #endif
     // An instrumented helper reserves terabytes of address space: the runner
-    // caps its resident memory through the sanitizer instead.
+    // caps its resident memory through the sanitizer instead, and the
+    // sanitizer reports what fails.
 }
 
 } // namespace AppHelperLimits

@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <QProcess>
 
 #include <csignal>
@@ -56,14 +55,6 @@ QString signalName(int signal)
 bool fromOutside(int signal)
 {
     return signal == SIGKILL || signal == SIGTERM || signal == SIGINT || signal == SIGHUP;
-}
-
-// What a library says last when an allocation failed: GLib ("failed to
-// allocate"), C++ and Qt (an uncaught std::bad_alloc), and C libraries.
-bool speaksOfAllocation(const QByteArray &line)
-{
-    const QByteArray lower = line.toLower();
-    return lower.contains("allocate") || lower.contains("bad_alloc") || lower.contains("out of memory");
 }
 
 } // namespace
@@ -205,37 +196,12 @@ void AppHelperRunner::start(
     m_process->start(m_result.program, arguments);
 }
 
-AppHelperRunner::Result AppHelperRunner::waitForEnd()
-{
-    if (m_running) {
-        QEventLoop loop;
-        connect(this, &AppHelperRunner::ended, &loop, &QEventLoop::quit);
-        // Input waits, so that nothing starts anew while the helper runs.
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
-    // Left while the helper runs: the program quits (QCoreApplication::exit
-    // ends every loop), and what the helper wrote so far is no result.
-    if (m_running)
-        stop();
-    return m_result;
-}
-
-AppHelperRunner::Result AppHelperRunner::run(
-    const QString &program, const QStringList &arguments, const Limits &limits, const QByteArray &input)
-{
-    AppHelperRunner runner;
-    runner.start(program, arguments, limits, input);
-    return runner.waitForEnd();
-}
-
 void AppHelperRunner::stop()
 {
+    if (!m_running || m_stopping)
+        return;
     m_stopping = true;
     m_process->kill();
-    m_process->waitForFinished();
-    // Not reaped after all (it cannot be killed): given up all the same.
-    if (m_running)
-        finish(Ending::Stopped, 0);
 }
 
 void AppHelperRunner::collect()
@@ -253,15 +219,15 @@ void AppHelperRunner::onFinished(int code, bool crashed)
         finish(Ending::Stopped, 0);
     } else if (m_timedOut) {
         finish(Ending::TimeLimit, crashed ? code : 0);
+    } else if (!crashed && code == AppHelperLimits::outOfMemoryExit && m_result.limits.memoryMiB > 0) {
+        // Told by the helper itself, which knows its cap and where it stood.
+        finish(Ending::MemoryLimit, 0);
     } else if (!crashed) {
         finish(Ending::Finished, code);
     } else if (code == SIGXCPU) {
         finish(Ending::TimeLimit, code);
     } else if (fromOutside(code)) {
         finish(Ending::Killed, code);
-    } else if (speaksOfAllocation(m_warnings.lastLine())) {
-        // Out of its address space, the helper's libraries give up and say so last.
-        finish(Ending::MemoryLimit, code);
     } else {
         finish(Ending::Crashed, code);
     }

@@ -18,8 +18,8 @@ class QProcess;
 // writes, and tells how it ended. The helper never outlives the program: it
 // is killed when the program dies, however that happens.
 //
-// The program waits either way: for ended(), while its windows work on, or
-// in waitForEnd(), which repaints them but holds back their input.
+// The program never waits for it: it goes on with its windows and its
+// other work, and takes ended() when it comes.
 class AppHelperRunner : public QObject
 {
     Q_OBJECT
@@ -37,7 +37,7 @@ public:
         NotStarted, // the program could not be run
         Finished, // it ended by itself, with an exit code
         TimeLimit, // it was stopped at the time limit (or hit its CPU limit)
-        MemoryLimit, // an allocation failed, and it ended by a signal
+        MemoryLimit, // its memory ran out: it ended with the code of its contract that says so
         Killed, // a signal from outside ended it (a person, the system)
         Crashed, // it ended by another signal
         Stopped, // the program stopped it before it ended
@@ -52,7 +52,7 @@ public:
         QString error; // NotStarted: why
         Limits limits; // as applied
         QByteArray output; // the first bytes of standard output
-        int warningLines = 0; // lines written to standard error, a last one without line feed included
+        qint64 warningLines = 0; // lines written to standard error, a last one without line feed included
         QByteArray warnings; // the first bytes of standard error
         QByteArray warningsTail; // its last whole lines, as many as fit in warningBytes
         QByteArray lastWarning; // its last line that holds anything, trimmed
@@ -76,15 +76,11 @@ public:
     // the helper is killed when the thread that started it ends.
     void start(const QString &program, const QStringList &arguments, const Limits &limits,
         const QByteArray &input = QByteArray());
-    // Waits in a loop of its own for the end, which it returns; the windows
-    // are repainted but take no input meanwhile. A loop left early (the
-    // program quits) stops the helper.
-    Result waitForEnd();
+    // Stops the helper: ended() follows, with Stopped.
+    void stop();
+    bool isRunning() const { return m_running; }
+    // How the last run ended, once ended() has come.
     Result result() const { return m_result; }
-
-    // start() and waitForEnd() in one.
-    static Result run(const QString &program, const QStringList &arguments, const Limits &limits,
-        const QByteArray &input = QByteArray());
 
 signals:
     void ended();
@@ -95,7 +91,7 @@ private:
     struct Channel
     {
         int cap = 0;
-        int lines = 0;
+        qint64 lines = 0;
         bool open = false;
         QByteArray head;
         QByteArray tail;
@@ -106,7 +102,6 @@ private:
     void collect();
     void onFinished(int code, bool crashed);
     void finish(Ending ending, int code);
-    void stop();
 
     // Declared before the process: what its last output reaches outlives it.
     Channel m_output;

@@ -8,11 +8,14 @@
 // values (the name and the version), or "error" and why, one line each. A
 // value is "s" and a string, "n" and a number, or "-" for none; the string,
 // the number and why are percent-encoded.
+#include "app/app_helperlimits.h"
+
 namespace AppInspectorContract {
 
 constexpr char program[] = "vornakel_inspect";
 
-enum class Exit { Done = 0, Usage = 2 };
+// OutOfMemory: the memory the runner gave it ran out (app/app_helperlimits.h).
+enum class Exit { Done = 0, Usage = 2, OutOfMemory = AppHelperLimits::outOfMemoryExit };
 
 constexpr char okLine[] = "ok";
 constexpr char errorLine[] = "error";

@@ -107,7 +107,8 @@ int main(int argc, char **argv)
     int copy = 0;
     bool read = true;
     const double readerMs = Bench::medianMs(11, [&] {
-        read = SqlAccessReader::copy(access, work.filePath(QStringLiteral("copy%1.sqlite").arg(++copy))).outcome
+        read = TestOldDatabase::copyAccessFile(access, work.filePath(QStringLiteral("copy%1.sqlite").arg(++copy)))
+                    .outcome
                 == SqlAccessReader::Outcome::Read
             && read;
     });

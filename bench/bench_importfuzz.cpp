@@ -104,7 +104,7 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         const SqlAccessReader::Result result
-            = SqlAccessReader::copy(file, work.filePath(QStringLiteral("copy%1.sqlite").arg(i)));
+            = TestOldDatabase::copyAccessFile(file, work.filePath(QStringLiteral("copy%1.sqlite").arg(i)));
         ms.push_back(timer.nsecsElapsed() / 1e6);
         switch (result.outcome) {
         case SqlAccessReader::Outcome::Read:

@@ -3,16 +3,15 @@
 #include "app/app_accessreadercontract.h"
 #include "app/app_regularfile.h"
 #include "gui/gui_complaints.h"
-#include "gui/gui_waitcursor.h"
 #include "sql/sql_accessreader.h"
 #include "sql/sql_importdb.h"
+#include "sql/sql_importrun.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSettings>
 
 namespace {
@@ -46,14 +45,22 @@ QString findFile(const QDir &folder, const QString &name)
 } // namespace
 
 GuiVornakelImporter::GuiVornakelImporter(const QString &databasePath, QWidget *parent)
-    : QDialog(parent), m_databasePath(databasePath)
+    : QDialog(parent), m_databasePath(databasePath), m_checker(new SqlAccessReader(this))
 {
     setupUi(this);
+    connect(m_checker, &SqlAccessReader::ended, this, &GuiVornakelImporter::checkEnded);
+    qtProgress->setVisible(false);
     Initialize();
     CreateConnections();
 }
 
+// A run still under way goes with the dialog; its reader is stopped.
 GuiVornakelImporter::~GuiVornakelImporter() = default;
+
+bool GuiVornakelImporter::isWorking() const
+{
+    return m_run || !m_checking.isEmpty();
+}
 
 void GuiVornakelImporter::Initialize()
 {
@@ -76,6 +83,7 @@ void GuiVornakelImporter::CreateConnections()
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(qtSourceButton, &QPushButton::clicked, this, &GuiVornakelImporter::SetSourceFolder);
     connect(qtImport, &QPushButton::clicked, this, &GuiVornakelImporter::Import);
+    connect(qtStop, &QPushButton::clicked, this, &GuiVornakelImporter::stop);
     // The older defaults are not imported: the box stays off, and says so.
     qtImportDefaults->setEnabled(false);
     qtImportDefaults->setToolTip(QStringLiteral("The default values of VORNAKEL.INI are not imported."));
@@ -132,52 +140,95 @@ void GuiVornakelImporter::CheckFolder(const QString &folder)
         // Not the reader's "may be damaged": the file is not to blame, its folder's name is.
         refusal = QStringLiteral("%1 could not be read: %2. Move PHYCONST.MDB and VORNAKEL.MDB to another folder.")
                       .arg(QDir::toNativeSeparators(accessFiles.first()), badPath);
-    } else {
-        refusal = checkAccessFiles(accessFiles);
     }
     if (!refusal.isEmpty()) {
-        qtSourceFolder->setText(refusal);
-        QMessageBox::critical(this, QStringLiteral("Vornakel"), refusal, QMessageBox::Ok);
+        refuseFolder(refusal);
         return;
     }
     // In the order the import walks them: the defaults before the reference
     // file, after which the walk ends.
+    m_found.clear();
     if (!ini.isEmpty())
-        m_sourceFiles << ini;
-    m_sourceFiles << references << records;
+        m_found << ini;
+    m_found << references << records;
+    // The reader opens each Access file and reads its catalog, which refuses
+    // at once what is no Access database or is damaged where every table
+    // starts; the dialog goes on meanwhile.
+    m_checking = accessFiles;
+    m_checkStopped = false;
+    if (!m_checking.isEmpty())
+        setWorking(true);
+    checkNext();
+}
+
+void GuiVornakelImporter::checkNext()
+{
+    if (m_checking.isEmpty()) {
+        takeFolder();
+        return;
+    }
+    qtStatus->setText(QStringLiteral("Checking %1...").arg(QDir::toNativeSeparators(m_checking.first())));
+    m_checker->startCheck(m_checking.first());
+}
+
+void GuiVornakelImporter::checkEnded()
+{
+    if (m_checking.isEmpty())
+        return;
+    const QString file = m_checking.takeFirst();
+    const SqlAccessReader::Result check = m_checker->result();
+    QString refusal;
+    switch (check.outcome) {
+    case SqlAccessReader::Outcome::Read:
+        checkNext();
+        return;
+    case SqlAccessReader::Outcome::DriverMissing:
+        refusal = QStringLiteral("The older database files are read through the ODBC driver \"%1\", which is not "
+                                 "installed. Install the package %2 and choose the folder again.")
+                      .arg(SqlAccessReader::driverName(), SqlAccessReader::driverPackage());
+        break;
+    case SqlAccessReader::Outcome::NotStarted:
+    case SqlAccessReader::Outcome::Failed:
+    case SqlAccessReader::Outcome::Stopped:
+        refusal = QStringLiteral("%1 Choose the folder of the older Vornakel that holds PHYCONST.MDB and VORNAKEL.MDB "
+                                 "as Access database files.")
+                      .arg(SqlAccessReader::unreadable(file, check));
+        break;
+    }
+    m_checking.clear();
+    if (m_checkStopped) {
+        // Stopped by the person, who needs no box to learn it.
+        setWorking(false);
+        qtStatus->clear();
+        qtSourceFolder->setText(QStringLiteral("The check of the folder was stopped. Please select source folder."));
+        emit sigFolderChecked();
+        return;
+    }
+    refuseFolder(refusal);
+}
+
+void GuiVornakelImporter::refuseFolder(const QString &refusal)
+{
+    setWorking(false);
+    if (qtStatus->text().startsWith(QLatin1String("Checking ")))
+        qtStatus->clear();
+    qtSourceFolder->setText(refusal);
+    QMessageBox::critical(this, QStringLiteral("Vornakel"), refusal, QMessageBox::Ok);
+    emit sigFolderChecked();
+}
+
+void GuiVornakelImporter::takeFolder()
+{
+    setWorking(false);
+    m_sourceFiles = m_found;
     m_sourceSet = true;
     QStringList shown;
     for (const QString &file : qAsConst(m_sourceFiles))
         shown << QDir::toNativeSeparators(file);
     qtSourceFolder->setText(shown.join(QLatin1Char('\n')));
-    if (qtStatus->text() == QLatin1String(unableToImport))
+    if (qtStatus->text() == QLatin1String(unableToImport) || qtStatus->text().startsWith(QLatin1String("Checking ")))
         qtStatus->clear();
-}
-
-QString GuiVornakelImporter::checkAccessFiles(const QStringList &files)
-{
-    // The reader opens each file and reads its catalog, which refuses at once
-    // what is no Access database or is damaged where every table starts.
-    const GuiWaitCursor wait;
-    for (const QString &file : files) {
-        const SqlAccessReader::Result check = SqlAccessReader::check(file);
-        switch (check.outcome) {
-        case SqlAccessReader::Outcome::Read:
-            continue;
-        case SqlAccessReader::Outcome::DriverMissing:
-            return QStringLiteral("The older database files are read through the ODBC driver \"%1\", which is not "
-                                  "installed. Install the package %2 and choose the folder again.")
-                .arg(SqlAccessReader::driverName(), SqlAccessReader::driverPackage());
-        case SqlAccessReader::Outcome::NotStarted:
-        case SqlAccessReader::Outcome::Failed:
-        case SqlAccessReader::Outcome::Stopped:
-            break;
-        }
-        return QStringLiteral("%1 Choose the folder of the older Vornakel that holds PHYCONST.MDB and VORNAKEL.MDB "
-                              "as Access database files.")
-            .arg(SqlAccessReader::unreadable(file, check));
-    }
-    return QString();
+    emit sigFolderChecked();
 }
 
 void GuiVornakelImporter::SetDestFolder()
@@ -206,66 +257,84 @@ void GuiVornakelImporter::Import()
         qtStatus->setText(QLatin1String(unableToImport));
         return;
     }
-    {
-        const GuiWaitCursor wait;
-        QPushButton *close = buttonBox->button(QDialogButtonBox::Close);
-        close->setEnabled(false);
-        qtStatus->setText(QStringLiteral("Importing..."));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        qtImport->setEnabled(false);
-
-        importFiles(m_sourceFiles);
-
-        qtPreventDuplicates->setChecked(true);
-        emit sigDatabaseImportFinished();
-        // One dialog runs one import: Import! stays off.
-        close->setEnabled(true);
-    }
+    startImport(m_sourceFiles);
 }
 
-QStringList GuiVornakelImporter::importFiles(const QStringList &sourceFiles)
+void GuiVornakelImporter::startImport(const QStringList &sourceFiles)
 {
+    if (isWorking())
+        return;
     m_warnings.clear();
-    m_importing = true;
-    const auto ended = qScopeGuard([this] { m_importing = false; });
-    SqlImportDb engine(m_databasePath, this);
-    connect(&engine, &SqlImportDb::sigStatus, this, &GuiVornakelImporter::UpdateStatus, Qt::DirectConnection);
-    connect(&engine, &SqlImportDb::sigResults, this, &GuiVornakelImporter::UpdateResults, Qt::DirectConnection);
+    m_imported = true;
+    m_run = std::make_unique<SqlImportRun>(m_databasePath, sourceFiles, qtPreventDuplicates->isChecked());
+    SqlImportDb *engine = &m_run->engine();
+    connect(engine, &SqlImportDb::sigStatus, this, &GuiVornakelImporter::UpdateStatus);
+    connect(engine, &SqlImportDb::sigResults, this, &GuiVornakelImporter::UpdateResults);
     // Gathered, and shown in one box at the end.
-    connect(&engine, &SqlImportDb::sigWarning, this, &GuiVornakelImporter::showWarning, Qt::DirectConnection);
-    for (const QString &file : sourceFiles) {
-        if (file.endsWith(QLatin1String("VORNAKEL.INI"), Qt::CaseInsensitive)) {
-            // The older defaults are not read.
-            QMessageBox::critical(nullptr, QStringLiteral("Debug-Vornakel"),
-                QStringLiteral("Note: Importing default values not yet implemented"), QMessageBox::Ok);
-            continue;
-        }
-        if (!file.endsWith(QLatin1String("PHYCONST.MDB"), Qt::CaseInsensitive))
-            continue;
-        engine.copyFromAccess(file, SqlImportDb::referenceTables(), qtPreventDuplicates->isChecked());
-        engine.populateBufferComponents(file, qtPreventDuplicates->isChecked());
-        for (const QString &records : sourceFiles) {
-            if (!records.endsWith(QLatin1String("VORNAKEL.MDB"), Qt::CaseInsensitive))
-                continue;
-            engine.copyBufferTable(records, qtPreventDuplicates->isChecked());
-            engine.copySampleTable(records, qtPreventDuplicates->isChecked());
-            engine.copyExperimentTable(records, qtPreventDuplicates->isChecked());
-            engine.copyAminoAcidCompositionsTable(records, qtPreventDuplicates->isChecked());
-            break;
-        }
-        break;
-    }
+    connect(engine, &SqlImportDb::sigWarning, this, &GuiVornakelImporter::showWarning);
+    connect(m_run.get(), &SqlImportRun::sigProgress, this, [this](int done, int total) {
+        qtProgress->setRange(0, qMax(1, total));
+        qtProgress->setValue(done);
+    });
+    connect(m_run.get(), &SqlImportRun::sigFinished, this, &GuiVornakelImporter::importEnded);
+    setWorking(true);
+    qtStatus->setText(QStringLiteral("Importing..."));
+    // The older defaults are not read.
+    for (int i = 0; i < m_run->defaultsFiles().size(); ++i)
+        QMessageBox::critical(nullptr, QStringLiteral("Debug-Vornakel"),
+            QStringLiteral("Note: Importing default values not yet implemented"), QMessageBox::Ok);
+    m_run->start();
+}
 
+void GuiVornakelImporter::importEnded()
+{
+    // Sent by the run, which goes once its signal has returned.
+    std::unique_ptr<SqlImportRun> run = std::move(m_run);
+    run->disconnect(this);
+    SqlImportDb &engine = run->engine();
     const QString log = QDir::toNativeSeparators(engine.logPath());
-    UpdateResults(engine.logOpen() ? QStringLiteral("The log of this import is %1").arg(log)
-                                   : QStringLiteral("No log of this import could be written to %1").arg(log));
-    qtStatus->setText(summary(engine));
+    const QString logFailure = engine.logFailure();
+    UpdateResults(logFailure.isEmpty()
+            ? QStringLiteral("The log of this import is %1").arg(log)
+            : QStringLiteral("The log of this import could not be written to %1: %2").arg(log, logFailure));
+    qtStatus->setText(summary(engine, run->wasStopped()));
+    run.release()->deleteLater();
+    setWorking(false);
+    qtPreventDuplicates->setChecked(true);
     if (!m_warnings.isEmpty())
         QMessageBox::warning(this, QStringLiteral("Vornakel"), GuiComplaints::text(m_warnings), QMessageBox::Ok);
-    return engine.unflaggedFiles();
+    emit sigDatabaseImportFinished();
 }
 
-QString GuiVornakelImporter::summary(const SqlImportDb &engine)
+void GuiVornakelImporter::stop()
+{
+    if (m_run) {
+        m_run->stop();
+    } else if (!m_checking.isEmpty()) {
+        m_checkStopped = true;
+        m_checker->stop();
+    }
+}
+
+void GuiVornakelImporter::setWorking(bool working)
+{
+    qtSourceButton->setEnabled(!working);
+    qtPreventDuplicates->setEnabled(!working);
+    // One dialog runs one import: Import! stays off after it.
+    qtImport->setEnabled(!working && !m_imported);
+    buttonBox->button(QDialogButtonBox::Close)->setEnabled(!working);
+    qtStop->setEnabled(working);
+    if (working) {
+        qtProgress->setVisible(true);
+        // A check has no steps to count: the bar says that work goes on.
+        if (!m_run)
+            qtProgress->setRange(0, 0);
+    } else if (!m_imported) {
+        qtProgress->setVisible(false);
+    }
+}
+
+QString GuiVornakelImporter::summary(SqlImportDb &engine, bool stopped)
 {
     QStringList sentences;
     QStringList tables;
@@ -293,29 +362,30 @@ QString GuiVornakelImporter::summary(const SqlImportDb &engine)
         sentences << QStringLiteral("The copied rows of %1 could not be flagged as imported: a second import of the "
                                     "same files would copy them again.")
                          .arg(unflagged.join(QStringLiteral(", ")));
-    // The form tells the person to wait for this word.
-    sentences << QStringLiteral("Done.");
+    // The form tells the person to wait for this word; a run stopped is not done.
+    sentences << (stopped ? QStringLiteral("Stopped before its end: what was not reached was not imported.")
+                          : QStringLiteral("Done."));
     return sentences.join(QLatin1Char(' '));
 }
 
+// Shown when the step that says it is over: a step runs whole, with no
+// events between its statements, so that nothing else runs inside its
+// transaction. The window is painted between steps.
 void GuiVornakelImporter::UpdateStatus(const QString &message)
 {
     qtStatus->setText(message);
-    // Repainted, but no key or click reaches the dialog mid-run.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void GuiVornakelImporter::UpdateResults(const QString &message)
 {
     qtResults->append(message);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void GuiVornakelImporter::reject()
 {
-    // A close request of the window system is no input that waits: the
-    // dialog stays until its run has ended.
-    if (!m_importing)
+    // A close request of the window system leaves the dialog until its check
+    // or run has ended (Stop ends it sooner).
+    if (!isWorking())
         QDialog::reject();
 }
 

@@ -5,23 +5,110 @@
 #include "app/app_helperrunner.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QTemporaryDir>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 using Exit = AppAccessReaderContract::Exit;
 
-// The copy folders in the temporary folder, and the lock file in each that
-// its program holds while it lives.
+// The copy folders, and the lock file in each that its program holds while it lives.
 const char *const copyFolderPattern = "vornakel-access-";
 const char *const ownerFile = "owner.lock";
+
+// Removes what the folder holds, through its descriptor: a link is removed,
+// never followed, and a folder is opened only when it is one (not a link
+// put in its place since it was listed).
+void removeContents(int folder, int depth)
+{
+    const int listed = ::dup(folder);
+    DIR *entries = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    QList<QByteArray> names;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << name;
+    }
+    ::closedir(entries);
+    for (const QByteArray &name : qAsConst(names)) {
+        if (::unlinkat(folder, name.constData(), 0) == 0 || errno != EISDIR || depth > 16)
+            continue;
+        const int inner = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (inner < 0)
+            continue;
+        removeContents(inner, depth + 1);
+        ::close(inner);
+        ::unlinkat(folder, name.constData(), AT_REMOVEDIR);
+    }
+}
+
+// Removes the copy folders of imports whose program is gone. Only a folder
+// of this user's, never one reached through a link; only when its lock is a
+// regular file of this user's (a named pipe there would keep an open waiting
+// for ever) that nothing holds. The lock stays taken while the folder goes,
+// so that no other import judges it meanwhile.
+void removeStaleFolders(int base)
+{
+    const int listed = ::dup(base);
+    DIR *entries = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!entries) {
+        if (listed >= 0)
+            ::close(listed);
+        return;
+    }
+    QList<QByteArray> names;
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith(copyFolderPattern))
+            names << name;
+    }
+    ::closedir(entries);
+    const uid_t user = ::geteuid();
+    for (const QByteArray &name : qAsConst(names)) {
+        const int folder = ::openat(base, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder < 0)
+            continue;
+        struct stat status = {};
+        struct stat lockStatus = {};
+        int owner = -1;
+        // Without its lock it is being made right now, or is no folder of ours.
+        if (::fstat(folder, &status) == 0 && status.st_uid == user
+            && ::fstatat(folder, ownerFile, &lockStatus, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(lockStatus.st_mode)
+            && lockStatus.st_uid == user)
+            owner = ::openat(folder, ownerFile, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        struct stat opened = {};
+        // The file opened is the one judged, and only its owner's death frees its lock.
+        if (owner >= 0 && ::fstat(owner, &opened) == 0 && S_ISREG(opened.st_mode) && opened.st_ino == lockStatus.st_ino
+            && opened.st_dev == lockStatus.st_dev && ::flock(owner, LOCK_EX | LOCK_NB) == 0) {
+            removeContents(folder, 0);
+            // Refused if the name has meanwhile become something else.
+            ::unlinkat(base, name.constData(), AT_REMOVEDIR);
+        }
+        if (owner >= 0)
+            ::close(owner);
+        ::close(folder);
+    }
+}
 
 // How many warnings are quoted, and how much of each.
 constexpr int quotedWarnings = 3;
@@ -47,6 +134,15 @@ bool startsWarning(const QByteArray &line)
     static const QRegularExpression dump(QStringLiteral("^[0-9a-fA-F]+x\\s"));
     return !line.isEmpty() && !std::isspace(static_cast<unsigned char>(line.at(0))) && !isOwnWarning(line)
         && !dump.match(QString::fromLatin1(line)).hasMatch();
+}
+
+// The driver's library (GLib) ends so when an allocation fails, for
+// whatever size the file made it ask for: the file asked for more memory
+// than the reader was given, however near its cap it was.
+bool libraryOutOfMemory(const AppHelperRunner::Result &ran)
+{
+    return ran.ending == AppHelperRunner::Ending::Crashed && (ran.signal == SIGABRT || ran.signal == SIGTRAP)
+        && ran.lastWarning.contains("GLib") && ran.lastWarning.contains("failed to allocate");
 }
 
 // The line as printable text in one line: what cannot be shown becomes a
@@ -75,28 +171,47 @@ QString SqlAccessReader::driverPackage()
     return QStringLiteral("odbc-mdbtools");
 }
 
-SqlAccessReader::Result SqlAccessReader::check(const QString &file)
+SqlAccessReader::SqlAccessReader(QObject *parent) : QObject(parent)
 {
-    return run({ QLatin1String(AppAccessReaderContract::checkMode), file }, checkTimeLimitKey,
-        AppAccessReaderContract::defaultCheckSeconds);
+    connect(&m_runner, &AppHelperRunner::ended, this, [this]() {
+        m_result = interpret(m_runner.result(), m_tables);
+        emit ended();
+    });
 }
 
-SqlAccessReader::Result SqlAccessReader::copy(const QString &file, const QString &copy, const QStringList &tables)
+SqlAccessReader::~SqlAccessReader() = default;
+
+void SqlAccessReader::startCheck(const QString &file)
 {
-    return run(QStringList { QLatin1String(AppAccessReaderContract::copyMode), file, copy } + tables, timeLimitKey,
+    start({ QLatin1String(AppAccessReaderContract::checkMode), file }, checkTimeLimitKey,
+        AppAccessReaderContract::defaultCheckSeconds, QStringList());
+}
+
+void SqlAccessReader::startCopy(const QString &file, const QString &copy, const QStringList &tables)
+{
+    start(QStringList { QLatin1String(AppAccessReaderContract::copyMode), file, copy } + tables, timeLimitKey,
         AppAccessReaderContract::defaultSeconds, tables);
 }
 
-SqlAccessReader::Result SqlAccessReader::run(
-    const QStringList &arguments, const char *timeKey, int seconds, const QStringList &tables)
+void SqlAccessReader::stop()
+{
+    m_runner.stop();
+}
+
+void SqlAccessReader::start(const QStringList &arguments, const char *timeKey, int seconds, const QStringList &tables)
 {
     AppHelperRunner::Limits limits;
     limits.timeMs = 1000 * setting(timeKey, seconds, 1, AppHelperLimits::maxTimeMs / 1000);
     limits.memoryMiB
         = setting(memoryLimitKey, AppAccessReaderContract::defaultMemoryMiB, 64, AppHelperLimits::maxMemoryMiB);
-    const AppHelperRunner::Result ran = AppHelperRunner::run(QLatin1String(AppAccessReaderContract::program),
+    m_tables = tables;
+    m_result = Result();
+    m_runner.start(QLatin1String(AppAccessReaderContract::program),
         arguments + QStringList { QLatin1String(AppAccessReaderContract::driverOption), driverName() }, limits);
+}
 
+SqlAccessReader::Result SqlAccessReader::interpret(const AppHelperRunner::Result &ran, const QStringList &tables)
+{
     Result result;
     // The reader's own lines come last, where the last lines kept hold them.
     int own = 0;
@@ -129,7 +244,7 @@ SqlAccessReader::Result SqlAccessReader::run(
         else if (result.firstWarnings.size() < quotedWarnings)
             result.firstWarnings << printable(line);
     }
-    result.warnings = qMax(0, ran.warningLines - own - goingOn);
+    result.warnings = qMax<qint64>(0, ran.warningLines - own - goingOn);
     const QString said = QString::fromUtf8(ran.output).simplified();
     result.outcome = Outcome::Failed;
     if (ran.ending == AppHelperRunner::Ending::NotStarted) {
@@ -138,6 +253,10 @@ SqlAccessReader::Result SqlAccessReader::run(
     } else if (ran.ending == AppHelperRunner::Ending::Killed || ran.ending == AppHelperRunner::Ending::Stopped) {
         result.outcome = Outcome::Stopped;
         result.reason = QStringLiteral("the reader %1").arg(ran.how());
+    } else if (libraryOutOfMemory(ran)) {
+        AppHelperRunner::Result memory = ran;
+        memory.ending = AppHelperRunner::Ending::MemoryLimit;
+        result.reason = QStringLiteral("the reader %1").arg(memory.how());
     } else if (ran.ending != AppHelperRunner::Ending::Finished) {
         result.reason = QStringLiteral("the reader %1").arg(ran.how());
     } else if (ran.exitCode == int(Exit::Done)) {
@@ -196,46 +315,113 @@ QString SqlAccessReader::warned(const QString &file, const Result &result)
     return lines.join(QLatin1Char('\n'));
 }
 
+QString SqlAccessReader::CopyFolder::baseFolder(QString *why)
+{
+    QStringList candidates;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime))
+        candidates << runtime;
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty())
+        candidates << cache;
+    QStringList refused;
+    for (const QString &candidate : qAsConst(candidates)) {
+        // The cache folder may not exist yet; made, it is the user's alone.
+        if (candidate == cache && !QFileInfo::exists(cache))
+            ::mkdir(QFile::encodeName(cache).constData(), 0700);
+        const int folder = ::open(QFile::encodeName(candidate).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat status = {};
+        const bool found = folder >= 0 && ::fstat(folder, &status) == 0;
+        if (folder >= 0)
+            ::close(folder);
+        if (!found)
+            refused << QStringLiteral("%1 cannot be opened").arg(candidate);
+        else if (status.st_uid != ::geteuid())
+            refused << QStringLiteral("%1 belongs to another user").arg(candidate);
+        else if (status.st_mode & (S_IWGRP | S_IWOTH))
+            refused << QStringLiteral("%1 may be written by other users").arg(candidate);
+        else
+            return candidate;
+    }
+    if (why)
+        *why = refused.isEmpty() ? QStringLiteral("neither $XDG_RUNTIME_DIR nor a cache folder is known")
+                                 : refused.join(QStringLiteral("; "));
+    return QString();
+}
+
 SqlAccessReader::CopyFolder::CopyFolder()
 {
-    const QDir temp(QDir::tempPath());
-    const QStringList folders = temp.entryList(
-        { QLatin1String(copyFolderPattern) + QLatin1Char('*') }, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-    for (const QString &folder : folders) {
-        const QString lock = temp.filePath(folder) + QLatin1Char('/') + QLatin1String(ownerFile);
-        // Without its lock it is being made right now.
-        if (!QFileInfo::exists(lock))
-            continue;
-        // Only the owner's death makes its lock stale, however old it is; a
-        // lock another user's program holds cannot be taken either.
-        QLockFile owner(lock);
-        owner.setStaleLockTime(0);
-        if (!owner.tryLock(0))
-            continue;
-        owner.unlock();
-        QDir(temp.filePath(folder)).removeRecursively();
+    QString why;
+    const QString base = baseFolder(&why);
+    if (base.isEmpty()) {
+        m_error = QStringLiteral("no folder of this user's own for the copies: %1").arg(why);
+        return;
     }
-    m_dir = std::make_unique<QTemporaryDir>(temp.filePath(QLatin1String(copyFolderPattern) + QStringLiteral("XXXXXX")));
-    if (m_dir->isValid()) {
-        m_owner = std::make_unique<QLockFile>(m_dir->filePath(QLatin1String(ownerFile)));
-        m_owner->setStaleLockTime(0);
-        m_owner->tryLock(0);
+    // Everything below goes through this descriptor, never through the
+    // path again, whatever becomes of the path meanwhile.
+    m_base = ::open(QFile::encodeName(base).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_base < 0) {
+        m_error = QStringLiteral("%1 cannot be opened: %2").arg(base, QString::fromLocal8Bit(std::strerror(errno)));
+        return;
     }
+    removeStaleFolders(m_base);
+    for (int attempt = 0; attempt < 100 && m_folder < 0; ++attempt) {
+        const QString name = QLatin1String(copyFolderPattern)
+            + QString::number(QRandomGenerator::global()->generate() & 0xffffff, 36)
+                  .rightJustified(5, QLatin1Char('0'));
+        const QByteArray encoded = QFile::encodeName(name);
+        if (::mkdirat(m_base, encoded.constData(), 0700) != 0) {
+            if (errno == EEXIST)
+                continue;
+            break;
+        }
+        const int folder = ::openat(m_base, encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int owner = folder < 0
+            ? -1
+            : ::openat(folder, ownerFile, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
+        struct stat status = {};
+        // Another import may have found the lock before it was taken, and
+        // removed the folder as stale: then a new one is made.
+        if (owner >= 0 && ::flock(owner, LOCK_EX | LOCK_NB) == 0 && ::fstat(owner, &status) == 0
+            && status.st_nlink > 0) {
+            const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+            if (::write(owner, pid.constData(), size_t(pid.size())) < 0) {
+                // Only for a person who looks: the lock is what counts.
+            }
+            m_folder = folder;
+            m_owner = owner;
+            m_name = name;
+            m_path = QDir(base).filePath(name);
+            break;
+        }
+        if (owner >= 0)
+            ::close(owner);
+        if (folder >= 0) {
+            removeContents(folder, 0);
+            ::close(folder);
+            ::unlinkat(m_base, encoded.constData(), AT_REMOVEDIR);
+        }
+    }
+    if (m_folder < 0 && m_error.isEmpty())
+        m_error = QStringLiteral("no copy folder could be made in %1: %2")
+                      .arg(base, QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-SqlAccessReader::CopyFolder::~CopyFolder() = default;
-
-bool SqlAccessReader::CopyFolder::isValid() const
+SqlAccessReader::CopyFolder::~CopyFolder()
 {
-    return m_dir->isValid();
-}
-
-QString SqlAccessReader::CopyFolder::errorString() const
-{
-    return m_dir->errorString();
+    if (m_folder >= 0) {
+        removeContents(m_folder, 0);
+        ::close(m_folder);
+        ::unlinkat(m_base, QFile::encodeName(m_name).constData(), AT_REMOVEDIR);
+    }
+    // Unlocked last, once the folder is gone.
+    if (m_owner >= 0)
+        ::close(m_owner);
+    if (m_base >= 0)
+        ::close(m_base);
 }
 
 QString SqlAccessReader::CopyFolder::filePath(const QString &name) const
 {
-    return m_dir->filePath(name);
+    return m_path + QLatin1Char('/') + name;
 }

@@ -1,23 +1,23 @@
 #ifndef SQL_ACCESSREADER_H
 #define SQL_ACCESSREADER_H
 
+#include "app/app_helperrunner.h"
+
 #include <QHash>
+#include <QObject>
 #include <QString>
 #include <QStringList>
-
-#include <memory>
-
-class QLockFile;
-class QTemporaryDir;
 
 // Runs the reader of the older Access files (the program
 // "vornakel_accessreader" beside this one) through the helper runner and says
 // how it went. The ODBC driver that reads those files crashes, aborts or
 // loops on damaged ones; in a process of its own, under a time and a memory
-// limit, it can take only that process with it. While it runs, the windows
-// are repainted but take no input.
-class SqlAccessReader
+// limit, it can take only that process with it. Nothing waits for it: the
+// program goes on, and ended() says when the reader is done.
+class SqlAccessReader : public QObject
 {
+    Q_OBJECT
+
 public:
     // Settings: the seconds one copy of a file may take (60), those the check
     // of a chosen folder's files may take (5), and the memory the reader may
@@ -47,7 +47,7 @@ public:
         // The warnings about the file that the driver's library wrote while
         // it read (a dump of bytes that follows one is part of it), and the
         // first few, each one line of printable text.
-        int warnings = 0;
+        qint64 warnings = 0;
         QStringList firstWarnings;
         // The reader's own: tables whose definition counts other rows than
         // could be read, tables not asked for by name that could not be copied.
@@ -56,12 +56,21 @@ public:
         QHash<QString, QString> uncopiedTables;
     };
 
-    // Whether the file opens as an Access database and its catalog reads.
-    static Result check(const QString &file);
-    // The tables named (every table when none is; those the file lacks are
-    // passed over) into the new SQLite file `copy`, each apart: one that
-    // cannot be copied is not in it.
-    static Result copy(const QString &file, const QString &copy, const QStringList &tables = QStringList());
+    explicit SqlAccessReader(QObject *parent = nullptr);
+    // A reader still running is stopped, and ended() is not sent.
+    ~SqlAccessReader() override;
+
+    // Starts reading whether the file opens as an Access database and its
+    // catalog reads; ended() follows.
+    void startCheck(const QString &file);
+    // Starts copying the tables named (every table when none is; those the
+    // file lacks are passed over) into the new SQLite file `copy`, each
+    // apart: one that cannot be copied is not in it. ended() follows.
+    void startCopy(const QString &file, const QString &copy, const QStringList &tables = QStringList());
+    // Stops the reader: ended() follows, the file not read (Stopped).
+    void stop();
+    // What the last run came to, once ended() has come.
+    Result result() const { return m_result; }
 
     // What the person reads about a file that was not read:
     // "FILE could not be read: REASON (the file may be damaged)."
@@ -71,26 +80,48 @@ public:
     // damaged" for each of the reader's own; empty without warnings.
     static QString warned(const QString &file, const Result &result);
 
-    // A temporary folder for the copies of one import, owned by the running
-    // program while it lives. Made after removing the folders of earlier
-    // imports whose program is gone (killed before it could remove its own).
+    // A folder for the copies of one import, "vornakel-access-XXXXXX" in a
+    // folder only this user may write (baseFolder()), held by the running
+    // program while it lives and removed with the object. Made after
+    // removing the folders of earlier imports whose program is gone (killed
+    // before it could remove its own): a folder of this user's whose lock
+    // file, a regular file, no living program holds. Nothing is followed
+    // through a link, and nothing waits on what it finds.
     class CopyFolder
     {
     public:
         CopyFolder();
         ~CopyFolder();
-        bool isValid() const;
-        QString errorString() const;
+        CopyFolder(const CopyFolder &) = delete;
+        CopyFolder &operator=(const CopyFolder &) = delete;
+        bool isValid() const { return m_folder >= 0; }
+        QString errorString() const { return m_error; }
         QString filePath(const QString &name) const;
+        // The first of the user's runtime folder ($XDG_RUNTIME_DIR) and
+        // cache folder (~/.cache) that is the user's own and that no one
+        // else may write; empty, with why, when neither is.
+        static QString baseFolder(QString *why = nullptr);
 
     private:
-        std::unique_ptr<QTemporaryDir> m_dir;
-        std::unique_ptr<QLockFile> m_owner; // goes first, so that the folder can go
+        QString m_path;
+        QString m_name;
+        QString m_error;
+        int m_base = -1; // the folder that holds the copy folders
+        int m_folder = -1;
+        int m_owner = -1; // the lock file, locked while the program lives
     };
 
+signals:
+    void ended();
+
 private:
-    static Result run(
-        const QStringList &arguments, const char *timeKey, int seconds, const QStringList &tables = QStringList());
+    void start(const QStringList &arguments, const char *timeKey, int seconds, const QStringList &tables);
+    // What the reader's run tells of the file.
+    static Result interpret(const AppHelperRunner::Result &ran, const QStringList &tables);
+
+    AppHelperRunner m_runner;
+    QStringList m_tables;
+    Result m_result;
 };
 
 #endif

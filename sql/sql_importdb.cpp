@@ -111,14 +111,38 @@ SqlImportDb::SqlImportDb(const QString &destinationConnection, QObject *parent)
     : QObject(parent), m_destination(QSqlDatabase::database(destinationConnection, true)),
       m_log(QStringLiteral("ImportLog.txt"))
 {
-    // A log that cannot be opened leaves the import without one, nothing more.
-    m_log.open(QIODevice::Append | QIODevice::Text);
+    // A log that cannot be opened leaves the import without one, and the
+    // results say so. It is only ever added to: what it held stays.
+    if (!m_log.open(QIODevice::Append | QIODevice::Text))
+        m_logFailure = m_log.errorString();
+    m_reader = new SqlAccessReader(this);
+    connect(m_reader, &SqlAccessReader::ended, this, [this]() {
+        readEnded(m_reading, m_readingCopy, m_reader->result());
+        m_reading.clear();
+        m_readingCopy.clear();
+        emit sigReadEnded();
+    });
 }
 
 SqlImportDb::~SqlImportDb()
 {
+    // The reader goes before the folder it writes into.
+    delete m_reader;
     closeSource();
     m_log.flush();
+}
+
+QString SqlImportDb::logFailure()
+{
+    // The lines are written out as they are flushed; the last of them now.
+    flushLog();
+    return m_logFailure;
+}
+
+void SqlImportDb::flushLog()
+{
+    if (m_log.isOpen() && !m_log.flush() && m_logFailure.isEmpty())
+        m_logFailure = m_log.errorString();
 }
 
 QStringList SqlImportDb::referenceTables()
@@ -147,7 +171,7 @@ QString SqlImportDb::logPath() const
 void SqlImportDb::logMesg(const QString &message)
 {
     writeLog(message);
-    m_log.flush();
+    flushLog();
 }
 
 void SqlImportDb::writeLog(const QString &message)
@@ -375,27 +399,62 @@ bool SqlImportDb::openSourceOrWarn(const QString &path)
     return false;
 }
 
+bool SqlImportDb::needsReading(const QString &path) const
+{
+    return !m_accessCopies.contains(path) && AppRegularFile::isRegular(path) && !isSqliteFile(path);
+}
+
+void SqlImportDb::startReading(const QString &path)
+{
+    if (!m_copyFolder)
+        m_copyFolder = std::make_unique<SqlAccessReader::CopyFolder>();
+    emit sigStatus(QStringLiteral("Reading %1").arg(QDir::toNativeSeparators(path)));
+    if (!m_copyFolder->isValid()) {
+        SqlAccessReader::Result read;
+        read.outcome = SqlAccessReader::Outcome::Failed;
+        read.reason = QStringLiteral("no temporary folder for its copy (%1)").arg(m_copyFolder->errorString());
+        // Told as the reader's end is: after this call, from the event loop.
+        QMetaObject::invokeMethod(
+            this,
+            [this, path, read]() {
+                readEnded(path, QString(), read);
+                emit sigReadEnded();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_reading = path;
+    m_readingCopy = m_copyFolder->filePath(QStringLiteral("%1.sqlite").arg(m_accessCopies.size() + 1));
+    m_reader->startCopy(path, m_readingCopy, referenceTables() + recordTables());
+}
+
+void SqlImportDb::stopReading()
+{
+    m_reader->stop();
+}
+
 QString SqlImportDb::accessCopy(const QString &path)
 {
     const auto known = m_accessCopies.constFind(path);
     if (known != m_accessCopies.constEnd())
         return known.value();
-    if (!m_copyFolder)
-        m_copyFolder = std::make_unique<SqlAccessReader::CopyFolder>();
-    QString copy = m_copyFolder->filePath(QStringLiteral("%1.sqlite").arg(m_accessCopies.size() + 1));
-    emit sigStatus(QStringLiteral("Reading %1").arg(QDir::toNativeSeparators(path)));
+    // Asked for before the reader was: nothing of it is read here, where it
+    // could only be waited for.
     SqlAccessReader::Result read;
-    if (m_copyFolder->isValid()) {
-        read = SqlAccessReader::copy(path, copy, referenceTables() + recordTables());
-    } else {
-        read.outcome = SqlAccessReader::Outcome::Failed;
-        read.reason = QStringLiteral("no temporary folder for its copy (%1)").arg(m_copyFolder->errorString());
-    }
+    read.outcome = SqlAccessReader::Outcome::Failed;
+    read.reason = QStringLiteral("the reader was not run on it before its tables were read");
+    readEnded(path, QString(), read);
+    return QString();
+}
+
+void SqlImportDb::readEnded(const QString &path, const QString &copy, const SqlAccessReader::Result &read)
+{
+    QString made = copy;
     // Warnings came with a read file too: it was read all the same, but it
     // may hold less than it should, or wrong values.
     const QString warnings = SqlAccessReader::warned(path, read);
     if (read.outcome != SqlAccessReader::Outcome::Read) {
-        copy.clear();
+        made.clear();
         const QString text = SqlAccessReader::unreadable(path, read);
         logMesg(text);
         if (!warnings.isEmpty())
@@ -408,9 +467,8 @@ QString SqlImportDb::accessCopy(const QString &path)
         emit sigResults(warnings);
         warn(QStringLiteral("Vornakel"), warnings);
     }
-    m_accessCopies.insert(path, copy);
+    m_accessCopies.insert(path, made);
     m_uncopiedTables.insert(path, read.uncopiedTables);
-    return copy;
 }
 
 bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal,
@@ -436,19 +494,31 @@ bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table,
 
 bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates)
 {
-    logMesg(QStringLiteral("Opening ") + path);
-    if (!openSourceOrWarn(path))
-        return false;
     bool all = true;
-    for (const QString &table : tables) {
+    for (const QString &table : tables)
         all = copyReferenceTable(path, table, preventDuplicates) && all;
-        m_log.flush();
-    }
     closeSource();
     return all;
 }
 
 bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates)
+{
+    if (!m_sourceOpen || m_sourceName != path) {
+        // A file that did not open is said once, not for each of its tables.
+        if (m_unopenedFiles.contains(path))
+            return false;
+        logMesg(QStringLiteral("Opening ") + path);
+        if (!openSourceOrWarn(path)) {
+            m_unopenedFiles << path;
+            return false;
+        }
+    }
+    const bool stored = copyTable(path, table, preventDuplicates);
+    flushLog();
+    return stored;
+}
+
+bool SqlImportDb::copyTable(const QString &path, const QString &table, bool preventDuplicates)
 {
     emit sigStatus(QStringLiteral("Importing %1").arg(table));
     const bool flagged = sourceFlag(table, preventDuplicates);

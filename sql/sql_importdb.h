@@ -27,10 +27,14 @@ class SqlTransaction;
 // out through sigWarning, for the window to show.
 //
 // An Access file is read by the reader program (SqlAccessReader), once per
-// run, into a temporary SQLite copy of the tables the copies below read,
-// which they read as they read SQLite copies of the older tables; a file the
-// reader cannot read is reported once and nothing of it is imported, and a
-// table it cannot copy is reported where it would be read. A source that cannot be
+// run and before its tables are asked for (startReading(), which ends with
+// sigReadEnded), into a temporary SQLite copy of the tables the copies below
+// read, which they read as they read SQLite copies of the older tables; a
+// file the reader cannot read is reported once and nothing of it is
+// imported, and a table it cannot copy is reported where it would be read.
+//
+// Each copy below runs to its end when called, its transaction begun and
+// ended within the call. A source that cannot be
 // written keeps no flags: all its rows are copied, and the log and the
 // results say once per file that a second import copies them again.
 class SqlImportDb : public QObject
@@ -50,6 +54,13 @@ public:
 
     // Whether the file is a SQLite database (else it is an Access file, for the reader).
     static bool isSqliteFile(const QString &path);
+    // Whether the file is an Access file the reader has not read in this run.
+    bool needsReading(const QString &path) const;
+    // Starts the reader on an Access file; sigReadEnded follows, once the
+    // copy of its tables is made or the file is told unreadable.
+    void startReading(const QString &path);
+    // Stops the reader: the file is told unread, and sigReadEnded follows.
+    void stopReading();
     // The source files of this run whose copied rows could not be flagged.
     QStringList unflaggedFiles() const { return m_unflaggedFiles; }
     // What this run did: the records stored per table in the order copied
@@ -60,9 +71,10 @@ public:
     QStringList unreadableFiles() const { return m_unreadableFiles; }
     int unreadTables() const { return m_unreadTables; }
     int unwrittenTables() const { return m_unwrittenTables; }
-    // The log file, as an absolute path, and whether it could be opened.
+    // The log file, as an absolute path; why it could not be written, or
+    // an empty text when every line was.
     QString logPath() const;
-    bool logOpen() const { return m_log.isOpen(); }
+    QString logFailure();
 
     void logMesg(const QString &message);
     // A numeric value rounded to `digits` decimals; text and NULL unchanged.
@@ -75,6 +87,8 @@ public:
     int FindLink(const QString &table, const QString &column, const QString &name);
 
     bool copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates);
+    // One reference table of the file; the file stays open for the next one.
+    bool copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates);
     void populateBufferComponents(const QString &path, bool preventDuplicates);
     void copyBufferTable(const QString &path, bool preventDuplicates);
     void copySampleTable(const QString &path, bool preventDuplicates);
@@ -90,11 +104,13 @@ signals:
     void sigResults(const QString &message);
     // A table that could not be read or written, said once; `text` names the file.
     void sigWarning(const QString &title, const QString &text);
+    // The reader started by startReading() is done with its file.
+    void sigReadEnded();
 
 private:
     struct RecordCopy;
 
-    bool copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates);
+    bool copyTable(const QString &path, const QString &table, bool preventDuplicates);
     void copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy);
     // The record of this name written in this run, else the one FindLink finds.
     int linkTo(const QHash<QString, int> &imported, const QString &table, const QString &name);
@@ -112,6 +128,8 @@ private:
     bool loadCompositions();
     // One log line, left in the file's buffer.
     void writeLog(const QString &message);
+    // Writes out the lines in the buffer, noting a failure.
+    void flushLog();
     // Closes the source and drops its connection.
     void closeSource();
     // Tells the person once about a table that could not be read or written.
@@ -124,10 +142,11 @@ private:
     // Opens the source, or (after the log line and, once per file, the
     // warning) leaves it closed.
     bool openSourceOrWarn(const QString &path);
-    // The SQLite copy of an Access file, made by the reader on the first
-    // call of a run; empty when the file could not be read, which is then
-    // logged and told once.
+    // The SQLite copy of an Access file the reader has read; empty when the
+    // file could not be read (logged and told once when it was read).
     QString accessCopy(const QString &path);
+    // Keeps what the reader made of the file, and says what it found.
+    void readEnded(const QString &path, const QString &copy, const SqlAccessReader::Result &read);
     // Commits a table's copy when nothing failed; otherwise rolls it back and
     // tells the person once. True when the copy is stored.
     bool finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal, const QString &fatalFile,
@@ -147,6 +166,11 @@ private:
     // The copies of the Access files of this run, by path (empty: not
     // readable), in a folder removed with the engine.
     std::unique_ptr<SqlAccessReader::CopyFolder> m_copyFolder;
+    SqlAccessReader *m_reader = nullptr;
+    QString m_reading; // the file the reader reads, while it does, and its copy
+    QString m_readingCopy;
+    // Files whose source did not open, said once each.
+    QStringList m_unopenedFiles;
     QHash<QString, QString> m_accessCopies;
     // The tables of those files that the reader could not copy, with why, by file and table.
     QHash<QString, QHash<QString, QString>> m_uncopiedTables;
@@ -159,6 +183,7 @@ private:
     QString m_compositionsError;
     bool m_compositionsLoaded = false;
     QFile m_log;
+    QString m_logFailure;
     QByteArray m_stamp;
     qint64 m_stampMinute = -1;
     // Records written in this run, by simplified name, so that later tables of

@@ -3,23 +3,32 @@
 #include "gui/gui_vornakel.h"
 #include "gui/gui_vornakelimporter.h"
 #include "sql/sql_accessreader.h"
+#include "sql/sql_database.h"
+#include "sql/sql_importdb.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_log.h"
+#include "test_messaging.h"
 #include "test_modalanswerer.h"
 #include "test_olddatabase.h"
+#include "test_processes.h"
 #include "test_sqlconnections.h"
+#include "xml/xml_messageprocessor.h"
 
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QTextEdit>
 #include <QtTest>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // The importer dialog: the check of a source folder and the walk of the
 // source list it makes, on SQLite copies of the older files.
@@ -28,6 +37,7 @@ class TstGuiVornakelImporter : public QObject
     Q_OBJECT
 
     TestSettings m_settings;
+    TestRuntimeFolder m_runtime;
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<TestModalAnswerer> m_answerer;
     const QString lacksBoth = "lacks PHYCONST.MDB and VORNAKEL.MDB.";
@@ -47,6 +57,26 @@ class TstGuiVornakelImporter : public QObject
                 return QString();
         }
         return folder;
+    }
+
+    // The folder chosen through the dialog's button, and its check to its end.
+    void chooseFolder(GuiVornakelImporter &dialog, const QString &folder)
+    {
+        m_answerer->answerFileDialog(folder);
+        QVERIFY(testRunUntil(&dialog, &GuiVornakelImporter::sigFolderChecked,
+            [&] { QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton); }));
+    }
+    // An import of the files, to its end.
+    static void import(GuiVornakelImporter &dialog, const QStringList &files)
+    {
+        QVERIFY(
+            testRunUntil(&dialog, &GuiVornakelImporter::sigDatabaseImportFinished, [&] { dialog.startImport(files); }));
+    }
+    // Import! pressed, and the import to its end.
+    static void pressImport(GuiVornakelImporter &dialog)
+    {
+        QVERIFY(testRunUntil(&dialog, &GuiVornakelImporter::sigDatabaseImportFinished,
+            [&] { QTest::mouseClick(dialog.qtImport, Qt::LeftButton); }));
     }
 
     // Every table of the destination with its row count.
@@ -86,6 +116,9 @@ private slots:
             dialog.qtImportDefaults->toolTip(), QStringLiteral("The default values of VORNAKEL.INI are not imported."));
         QVERIFY2(dialog.label_4->text().contains("reads your original Access database files but never changes them"),
             qPrintable(dialog.label_4->text()));
+        const QString flagging = dialog.qtPreventDuplicates->toolTip();
+        QVERIFY2(flagging.contains("Access files are only read") && !flagging.contains("flags each imported record"),
+            qPrintable(flagging));
         dialog.qtImportDefaults->click();
         QVERIFY(m_answerer->seen().isEmpty());
         QCOMPARE(dialog.qtSourceFolder->text(), QStringLiteral("Please select source folder."));
@@ -108,8 +141,7 @@ private slots:
         GuiVornakelImporter dialog(m_db->path());
         dialog.show();
         QVERIFY(QDir(m_db->dir()).mkdir("old"));
-        m_answerer->answerFileDialog(m_db->dir() + "/old");
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, m_db->dir() + "/old");
         QCOMPARE(m_answerer->seen().size(), 2);
         QCOMPARE(m_answerer->seen().at(0).className, QStringLiteral("QFileDialog"));
         QVERIFY(m_answerer->texts().at(1).contains(lacksBoth));
@@ -128,8 +160,7 @@ private slots:
             dialog.qtStatus->text(), QStringLiteral("Unable to import until source and destination folders are set."));
         QVERIFY(finished.isEmpty() && !QApplication::overrideCursor() && dialog.qtImport->isEnabled());
         TestOldDatabase old;
-        m_answerer->answerFileDialog(old.folder());
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, old.folder());
         QCOMPARE(dialog.qtSourceFolder->text(), old.phyconst() + '\n' + old.vornakel());
         QCOMPARE(dialog.qtStatus->text(), QString());
     }
@@ -159,7 +190,7 @@ private slots:
         for (QString &file : files)
             file = old.folder() + '/' + file;
         GuiVornakelImporter dialog(m_db->path());
-        dialog.importFiles(files);
+        import(dialog, files);
         QCOMPARE(m_db->value("SELECT COUNT(*) FROM amino").toInt(), amino);
         QCOMPARE(m_db->value("SELECT COUNT(*) FROM sample").toInt(), samples);
         QCOMPARE(m_answerer->titles().count("Debug-Vornakel"), defaultBoxes);
@@ -186,11 +217,10 @@ private slots:
         if (names.size() > 2)
             walk.prepend(folder + '/' + names.at(2));
         GuiVornakelImporter dialog(m_db->path());
-        m_answerer->answerFileDialog(folder);
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, folder);
         QCOMPARE(dialog.qtSourceFolder->text(), walk.join('\n'));
         QVERIFY(!m_answerer->titles().contains("Vornakel"));
-        QTest::mouseClick(dialog.qtImport, Qt::LeftButton);
+        pressImport(dialog);
         QCOMPARE(m_db->value("SELECT COUNT(*) FROM amino").toInt(), 2);
         QCOMPARE(m_db->value("SELECT COUNT(*) FROM sample").toInt(), 3);
         QVERIFY2(dialog.qtStatus->text().startsWith("Records imported: amino 2, sample 3. ")
@@ -225,8 +255,7 @@ private slots:
         if (!driver.isEmpty())
             QSettings().setValue("import/odbcDriver", driver);
         GuiVornakelImporter dialog(m_db->path());
-        m_answerer->answerFileDialog(folder);
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, folder);
         QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
         QVERIFY2(m_answerer->texts().last().contains(says), qPrintable(m_answerer->texts().last()));
         QCOMPARE(dialog.qtSourceFolder->text(), m_answerer->texts().last());
@@ -237,8 +266,7 @@ private slots:
             return;
         // The driver the package installs reads them.
         QSettings().remove("import/odbcDriver");
-        m_answerer->answerFileDialog(folder);
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, folder);
         QCOMPARE(dialog.qtSourceFolder->text(), folder + "/PHYCONST.MDB\n" + folder + "/VORNAKEL.MDB");
     }
 
@@ -271,8 +299,7 @@ private slots:
         else
             QVERIFY(QFile::link(kind == "device" ? "/dev/null" : folder + "/gone.mdb", reference));
         GuiVornakelImporter dialog(m_db->path());
-        m_answerer->answerFileDialog(folder);
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, folder);
         QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
         QCOMPARE(m_answerer->texts().last(),
             reference + ' ' + says
@@ -294,8 +321,7 @@ private slots:
         QVERIFY(!folder.isEmpty());
         const QString reference = folder + "/PHYCONST.MDB";
         GuiVornakelImporter dialog(m_db->path());
-        m_answerer->answerFileDialog(folder);
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, folder);
         QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
         QVERIFY2(m_answerer->texts().last().startsWith(reference
                      + QString(" could not be read: the reader took longer than %1 s and was stopped (the file may be "
@@ -326,8 +352,7 @@ private slots:
         const QString folder = oldFolder({ "VORNAKEL.MDB" }, { TestOldDatabase::accessSample() });
         QVERIFY(!folder.isEmpty() && testWriteFile(folder + "/PHYCONST.MDB", reference));
         GuiVornakelImporter dialog(m_db->path());
-        m_answerer->answerFileDialog(folder);
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, folder);
         QCOMPARE(m_answerer->titles().last(), QStringLiteral("Vornakel"));
         const QString text = m_answerer->texts().last();
         QVERIFY2(text.startsWith(folder + "/PHYCONST.MDB " + says + " (the file may be damaged). Choose the folder"),
@@ -347,10 +372,9 @@ private slots:
             { "PHYCONST.MDB", "VORNAKEL.MDB" }, { TestOldDatabase::accessSample(), TestOldDatabase::accessSample() });
         QVERIFY(!folder.isEmpty());
         GuiVornakelImporter dialog(m_db->path());
-        m_answerer->answerFileDialog(folder);
-        QTest::mouseClick(dialog.qtSourceButton, Qt::LeftButton);
+        chooseFolder(dialog, folder);
         QSignalSpy finished(&dialog, &GuiVornakelImporter::sigDatabaseImportFinished);
-        QTest::mouseClick(dialog.qtImport, Qt::LeftButton);
+        pressImport(dialog);
         QCOMPARE(finished.size(), 1);
         QCOMPARE(m_answerer->seen().size(), 2);
         QCOMPARE(m_answerer->seen().last().className + ' ' + m_answerer->seen().last().title,
@@ -434,7 +458,7 @@ private slots:
         QFile log("ImportLog.txt");
         const qint64 logged = log.size();
         GuiVornakelImporter dialog(m_db->path());
-        dialog.importFiles({ reference, records });
+        import(dialog, { reference, records });
         QCOMPARE(destinationContents(), before);
         const QRegularExpression told(says);
         const QString results = dialog.qtResults->toPlainText();
@@ -475,7 +499,7 @@ private slots:
         QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage::UnreadableTable, reference, table)
             && QFile::copy(reference, records));
         GuiVornakelImporter dialog(m_db->path());
-        dialog.importFiles({ reference, records });
+        import(dialog, { reference, records });
         const QString results = dialog.qtResults->toPlainText();
         QVERIFY2(results.contains(m_db->dir() + "/old/" + says + '\n') && !results.contains("could not be read:"),
             qPrintable(results));
@@ -498,12 +522,127 @@ private slots:
             if (asked++ == 0)
                 dialog.close();
         });
-        dialog.importFiles({ old.phyconst(), old.vornakel() });
+        import(dialog, { old.phyconst(), old.vornakel() });
         QVERIFY(asked > 0);
         QVERIFY(rejected.isEmpty() && dialog.isVisible());
         QVERIFY2(dialog.qtStatus->text().endsWith("Done."), qPrintable(dialog.qtStatus->text()));
         QVERIFY(dialog.close());
         QCOMPARE(rejected.size(), 1);
+    }
+
+    // The check of a folder and the import run as tasks: the dialog shows
+    // that they work and offers Stop, which ends a reader that would keep
+    // them (here one that waits on its driver without a word) at once. What
+    // the import had not reached is not imported, and the status says so.
+    void aCheckOrAnImportUnderWayCanBeStopped_data()
+    {
+        QTest::addColumn<bool>("importing");
+        QTest::newRow("the folder check") << false;
+        QTest::newRow("the import") << true;
+    }
+    void aCheckOrAnImportUnderWayCanBeStopped()
+    {
+        QFETCH(bool, importing);
+        // Only Stop ends the reader within what the test waits for.
+        TestOldDatabase::shortenReaderLimits(600, 1024);
+        QSettings().setValue(SqlAccessReader::checkTimeLimitKey, 600);
+        const TestSilentDriver silent;
+        QVERIFY(silent.isValid());
+        const QString folder = oldFolder(
+            { "PHYCONST.MDB", "VORNAKEL.MDB" }, { TestOldDatabase::accessSample(), TestOldDatabase::accessSample() });
+        QVERIFY(!folder.isEmpty());
+        const QStringList before = destinationContents();
+        GuiVornakelImporter dialog(m_db->path());
+        dialog.show();
+        bool working = false;
+        QTimer stop;
+        connect(&stop, &QTimer::timeout, this, [&] {
+            if (testChildren(getpid(), "vornakel_accessreader").isEmpty())
+                return;
+            stop.stop();
+            working = dialog.qtStop->isEnabled() && !dialog.qtImport->isEnabled() && !dialog.qtSourceButton->isEnabled()
+                && !dialog.buttonBox->button(QDialogButtonBox::Close)->isEnabled() && dialog.qtProgress->isVisible();
+            QTest::mouseClick(dialog.qtStop, Qt::LeftButton);
+        });
+        stop.start(20);
+        if (importing) {
+            import(dialog, { folder + "/PHYCONST.MDB", folder + "/VORNAKEL.MDB" });
+            QCOMPARE(dialog.qtStatus->text(),
+                QStringLiteral(
+                    "From these files nothing was imported. 1 file could not be read. Stopped before its end: "
+                    "what was not reached was not imported."));
+            QVERIFY2(dialog.qtResults->toPlainText().startsWith(
+                         folder + "/PHYCONST.MDB could not be read: the reader was stopped before it ended."),
+                qPrintable(dialog.qtResults->toPlainText()));
+        } else {
+            chooseFolder(dialog, folder);
+            QCOMPARE(dialog.qtSourceFolder->text(),
+                QStringLiteral("The check of the folder was stopped. Please select source folder."));
+            QVERIFY(!m_answerer->titles().contains("Vornakel"));
+        }
+        QVERIFY(working);
+        QVERIFY(testChildren(getpid(), "vornakel_accessreader").isEmpty());
+        QVERIFY(!dialog.qtStop->isEnabled() && dialog.buttonBox->button(QDialogButtonBox::Close)->isEnabled());
+        QCOMPARE(destinationContents(), before);
+    }
+
+    // A request of the message server that comes while an import runs is
+    // answered between the import's steps, never inside the transaction of
+    // one: whenever one of its module calls runs a statement, no transaction
+    // is open on the window's connection (which is so when a BEGIN of its
+    // own is taken).
+    void noServerRequestRunsInsideAnImportsTransaction()
+    {
+        TestOldDatabase old;
+        for (const QString &table : SqlImportDb::referenceTables())
+            QVERIFY(old.fill(old.phyconst(), table, 500));
+        QVERIFY(old.fill(old.vornakel(), "Sample", 500) && old.fill(old.vornakel(), "Buffer", 500));
+        TestModules modules;
+        modules.write("probe/probe_main.js", "Probe", "1",
+            "function probe() {\n"
+            "    m_query.exec(\"SELECT 1\");\n"
+            "    var end = Date.now() + 2; while (Date.now() < end) {}\n"
+            "    return {NAME: \"probe\", VALUE: 1};\n"
+            "}\n");
+        QVERIFY(testWriteFile("vornakel.ini", "PORT:0\n"));
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^Message server listening on "));
+        XmlMessageProcessor processor(m_db->path(), false);
+        QFile::remove("vornakel.ini");
+        processor.loadPlugins(modules.path());
+        QVERIFY(processor.isListening());
+        GuiVornakelImporter dialog(m_db->path());
+        int statements = 0;
+        int duringImport = 0;
+        QStringList inside;
+        // Told of every statement a script runs, while it runs.
+        connect(&dbEngine, qOverload<QString, int>(&sqlDatabase::sigLog), this, [&](const QString &statement, int) {
+            if (statement != "SELECT 1")
+                return;
+            ++statements;
+            if (dialog.isWorking())
+                ++duringImport;
+            QSqlQuery begin(m_db->database());
+            if (begin.exec("BEGIN"))
+                begin.exec("COMMIT");
+            else
+                inside << dialog.qtStatus->text();
+        });
+        TestMessageClient client(processor.serverPort());
+        QString calling;
+        for (int i = 0; i < 1000; ++i)
+            calling += "<EXECUTE FUNCTION=\"probe\"/>";
+        client.send(
+            ("<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Probe\" VERSION=\"1\"/>" + calling + "</VORNAKEL>").toUtf8());
+        // The request is under way when the import starts, and lasts longer
+        // (its calls take 2 ms each; the import's steps take far fewer turns).
+        while (statements == 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        import(dialog, { old.phyconst(), old.vornakel() });
+        QVERIFY(client.waitForAnswers(1, 600000 * testSlowdown()));
+        QCOMPARE(m_db->value("SELECT COUNT(*) FROM sample").toInt(), 500);
+        QCOMPARE(statements, 1000);
+        QVERIFY2(duringImport > 0, "no call of the request ran while the import worked");
+        QVERIFY2(inside.isEmpty(), qPrintable("calls inside the import's transaction: " + inside.join(", ")));
     }
 
     void theImportActionOpensTheDialogWiredToTheLists()

@@ -1,7 +1,8 @@
 // The reader of the older Access files, run by hand and as the import runs
 // it: what it says of a file, what it refuses, and what becomes of a reader
-// that is still running when the import stops waiting for it, that is ended
-// from outside, or whose importing program is killed.
+// that the import stops, that is ended from outside, or whose importing
+// program is killed; and the folders of its copies, which no other user and
+// no leftover can take over or freeze.
 
 #include "sql/sql_accessreader.h"
 #include "sql/sql_importdb.h"
@@ -11,11 +12,13 @@
 #include "test_olddatabase.h"
 #include "test_processes.h"
 
-#include <QScopeGuard>
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TstSqlAccessReader : public QObject
 {
@@ -23,12 +26,6 @@ class TstSqlAccessReader : public QObject
 
     TestSettings m_settings;
     QTemporaryDir m_dir;
-
-    // The copy folders of imports in the temporary folder.
-    static QStringList copyFolders()
-    {
-        return QDir(QDir::tempPath()).entryList({ "vornakel-access-*" }, QDir::Dirs | QDir::NoDotAndDotDot);
-    }
 
 private slots:
     // By hand: an intact file copies without a word; on its error output the
@@ -95,32 +92,34 @@ private slots:
         QCOMPARE(QFileInfo::exists(copy), exitCode == 0);
     }
 
-    // The program quits while a file is read (QCoreApplication::exit ends
-    // every loop, the reader's wait too): the reader is stopped, and its
-    // half-written copy is no file read. A time limit given in seconds is
-    // not cut short where it overflows in milliseconds.
-    void aReaderStillRunningWhenTheWaitEndsIsStoppedAndNotRead_data()
+    // The import stops its reader (the person pressed Stop): the reader is
+    // ended, and its half-written copy is no file read. A time limit given
+    // in seconds is not cut short where it overflows in milliseconds.
+    void aReaderTheImportStopsEndsAndIsNotRead_data()
     {
         QTest::addColumn<int>("seconds");
         QTest::newRow("limits as set") << 60 * testSlowdown();
         QTest::newRow("a time limit past an int of milliseconds") << 4294968;
     }
-    void aReaderStillRunningWhenTheWaitEndsIsStoppedAndNotRead()
+    void aReaderTheImportStopsEndsAndIsNotRead()
     {
         QFETCH(int, seconds);
         TestOldDatabase::shortenReaderLimits(seconds, 1024);
         // The reader waits on its driver without a word (a damaged file may loop in one build and be read in another).
         const TestSilentDriver silent;
         QVERIFY(silent.isValid());
-        QTimer::singleShot(1500 * testSlowdown(), QCoreApplication::instance(), [] { QCoreApplication::exit(); });
-        const SqlAccessReader::Result result
-            = SqlAccessReader::copy(TestOldDatabase::accessSample(), m_dir.filePath("copy.sqlite"));
-        // Later loops run again.
-        QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
-        QCoreApplication::exec();
-        QCOMPARE(int(result.outcome), int(SqlAccessReader::Outcome::Stopped));
-        QCOMPARE(result.reason, QStringLiteral("the reader was stopped before it ended"));
-        QVERIFY(testChildren(getpid(), "vornakel_accessreader").isEmpty());
+        SqlAccessReader reader;
+        QTimer stop;
+        connect(&stop, &QTimer::timeout, this, [&] {
+            if (!testChildren(getpid(), "vornakel_accessreader").isEmpty())
+                reader.stop();
+        });
+        stop.start(50);
+        QVERIFY(testRunUntil(&reader, &SqlAccessReader::ended,
+            [&] { reader.startCopy(TestOldDatabase::accessSample(), m_dir.filePath("copy.sqlite")); }));
+        QCOMPARE(int(reader.result().outcome), int(SqlAccessReader::Outcome::Stopped));
+        QCOMPARE(reader.result().reason, QStringLiteral("the reader was stopped before it ended"));
+        QTRY_VERIFY(testChildren(getpid(), "vornakel_accessreader").isEmpty());
     }
 
     // A reader ended by a signal from outside (a person, the system) is
@@ -152,7 +151,7 @@ private slots:
             outside.stop();
         });
         outside.start(50);
-        const SqlAccessReader::Result result = SqlAccessReader::copy(file, copy);
+        const SqlAccessReader::Result result = TestOldDatabase::copyAccessFile(file, copy);
         QCOMPARE(int(result.outcome), int(SqlAccessReader::Outcome::Stopped));
         QCOMPARE(SqlAccessReader::unreadable(file, result),
             file + QString(" could not be read: the reader was ended from outside (%1).").arg(how));
@@ -163,14 +162,7 @@ private slots:
     // keeps its own only while it lives.
     void aKilledImportLeavesNoReaderAndTheNextImportRemovesItsCopy()
     {
-        const QByteArray temp = qgetenv("TMPDIR");
-        const auto restore = qScopeGuard([temp] {
-            if (temp.isEmpty())
-                qunsetenv("TMPDIR");
-            else
-                qputenv("TMPDIR", temp);
-        });
-        qputenv("TMPDIR", m_dir.path().toLocal8Bit());
+        const TestRuntimeFolder runtime;
         // A reader that writes would die of its broken pipe with the program
         // anyway: the host's reader waits on its driver without a word.
         QProcess host;
@@ -179,21 +171,130 @@ private slots:
         QList<pid_t> readers;
         QTRY_VERIFY_WITH_TIMEOUT(!(readers = testChildren(pid_t(host.processId()), "vornakel_accessreader")).isEmpty(),
             10000 * testSlowdown());
-        const QStringList left = copyFolders();
+        const QStringList left = runtime.copyFolders();
         ::kill(pid_t(host.processId()), SIGKILL);
         QVERIFY(host.waitForFinished());
         QTRY_VERIFY(!testIsAlive(readers.first()));
         QCOMPARE(left.size(), 1);
-        QCOMPARE(copyFolders(), left);
+        QCOMPARE(runtime.copyFolders(), left);
 
         TestDatabase db;
         {
             SqlImportDb engine(db.connectionName());
+            TestOldDatabase::readAccessFile(engine, TestOldDatabase::accessSample());
             QVERIFY(engine.openSourceDatabase(TestOldDatabase::accessSample()));
-            const QStringList own = copyFolders();
+            const QStringList own = runtime.copyFolders();
             QVERIFY2(own.size() == 1 && own != left, qPrintable(own.join(' ')));
         }
-        QCOMPARE(copyFolders(), QStringList());
+        QCOMPARE(runtime.copyFolders(), QStringList());
+    }
+
+    // The copies live in a folder that only the user may write: the runtime
+    // folder, else the cache folder; each import's copy folder is the
+    // user's alone.
+    void theCopiesLiveInAFolderOnlyTheUserMayWrite_data()
+    {
+        QTest::addColumn<int>("runtimeMode");
+        QTest::addColumn<uint>("runtimeOwner");
+        QTest::addColumn<bool>("inRuntime");
+        QTest::newRow("the runtime folder") << 0700 << uint(::geteuid()) << true;
+        QTest::newRow("a runtime folder others may write") << 0777 << uint(::geteuid()) << false;
+        QTest::newRow("a runtime folder of another user") << 0700 << 65534u << false;
+    }
+    void theCopiesLiveInAFolderOnlyTheUserMayWrite()
+    {
+        QFETCH(int, runtimeMode);
+        QFETCH(uint, runtimeOwner);
+        QFETCH(bool, inRuntime);
+        if (runtimeOwner != ::geteuid() && ::geteuid() != 0)
+            QSKIP("only the superuser can give a folder to another user");
+        const TestRuntimeFolder runtime;
+        QTemporaryDir cache;
+        const QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), mode_t(runtimeMode)) == 0);
+        QVERIFY(::chown(QFile::encodeName(runtime.path()).constData(), uid_t(runtimeOwner), gid_t(-1)) == 0);
+        {
+            const SqlAccessReader::CopyFolder folder;
+            QVERIFY2(folder.isValid(), qPrintable(folder.errorString()));
+            const QFileInfo made(QFileInfo(folder.filePath("1.sqlite")).absolutePath());
+            QCOMPARE(made.absolutePath(), inRuntime ? runtime.path() : cache.path());
+            struct stat status = {};
+            QVERIFY(::stat(QFile::encodeName(made.absoluteFilePath()).constData(), &status) == 0);
+            QCOMPARE(status.st_mode & 07777, mode_t(0700));
+            QCOMPARE(status.st_uid, ::geteuid());
+        }
+        QVERIFY(::chown(QFile::encodeName(runtime.path()).constData(), ::geteuid(), gid_t(-1)) == 0);
+        qputenv("XDG_CACHE_HOME", cacheBefore);
+    }
+
+    // Left in the runtime folder: what the next import removes, and what it
+    // leaves alone. A lock that is no regular file (a named pipe, whose
+    // opening would wait for ever) is not judged; a link is never followed,
+    // neither in place of a folder nor in one; a folder of another user, and
+    // one whose program lives, are left as they are. A named pipe in the
+    // shared temporary folder is not even looked at.
+    void noLeftoverNorOtherUserFreezesOrMisleadsTheNextImport_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("a stale folder") << "stale" << true;
+        QTest::newRow("a folder whose program lives") << "living" << false;
+        QTest::newRow("a named pipe as its lock") << "pipe" << false;
+        QTest::newRow("a named pipe as a lock in the shared temporary folder") << "shared pipe" << false;
+        QTest::newRow("a link in place of a stale folder") << "link" << false;
+        QTest::newRow("a link in a stale folder") << "link inside" << true;
+        QTest::newRow("a stale folder of another user") << "other user" << false;
+    }
+    void noLeftoverNorOtherUserFreezesOrMisleadsTheNextImport()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, removed);
+        if (kind == "other user" && ::geteuid() != 0)
+            QSKIP("only the superuser can give a folder to another user");
+        const TestRuntimeFolder runtime;
+        // What a link could lead the removal to: a folder that must stay whole.
+        QTemporaryDir victim;
+        QVERIFY(testWriteFile(victim.filePath("owner.lock"), QByteArray()));
+        QVERIFY(testWriteFile(victim.filePath("data.txt"), "kept"));
+        const QString base = kind == "shared pipe" ? QDir::tempPath() : runtime.path();
+        const QString left = base + "/vornakel-access-" + QFileInfo(victim.path()).fileName().toLower();
+        const QByteArray lock = QFile::encodeName(left + "/owner.lock");
+        int held = -1;
+        if (kind == "link") {
+            QVERIFY(QFile::link(victim.path(), left));
+        } else {
+            QVERIFY(QDir().mkdir(left));
+            if (kind == "pipe" || kind == "shared pipe")
+                QVERIFY(::mkfifo(lock.constData(), 0600) == 0);
+            else
+                QVERIFY(testWriteFile(QFile::decodeName(lock), "12345\n"));
+            if (kind == "link inside")
+                QVERIFY(QFile::link(victim.path(), left + "/data"));
+            if (kind == "other user")
+                QVERIFY(::chown(QFile::encodeName(left).constData(), 65534, 65534) == 0
+                    && ::chown(lock.constData(), 65534, 65534) == 0);
+            if (kind == "living") {
+                held = ::open(lock.constData(), O_RDONLY | O_CLOEXEC);
+                QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+            }
+        }
+        {
+            const SqlAccessReader::CopyFolder folder;
+            QVERIFY2(folder.isValid(), qPrintable(folder.errorString()));
+            QVERIFY(folder.filePath("1.sqlite").startsWith(runtime.path() + "/vornakel-access-"));
+        }
+        if (held >= 0)
+            ::close(held);
+        QCOMPARE(!QFileInfo(left).exists() && !QFileInfo(left).isSymLink(), removed);
+        QCOMPARE(QDir(victim.path()).entryList(QDir::Files, QDir::Name), QStringList({ "data.txt", "owner.lock" }));
+        QVERIFY(QFile::exists(victim.filePath("data.txt")));
+        // What the test left, whatever it is.
+        if (QFileInfo(left).isSymLink())
+            QFile::remove(left);
+        else
+            QDir(left).removeRecursively();
+        QCOMPARE(runtime.copyFolders(), QStringList());
     }
 };
 

@@ -378,9 +378,11 @@ private slots:
         const QString path = m_old->folder() + "/ACCESS.MDB";
         QVERIFY2(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage::None, path, "extinction"),
             "tools/install-deps.sh --tests unpacks it");
+        const TestRuntimeFolder runtime;
         SqlImportDb engine(m_db->connectionName());
         watch(engine);
         QSignalSpy spy(&engine, &SqlImportDb::sigResults);
+        TestOldDatabase::readAccessFile(engine, path);
         QVERIFY(engine.openSourceDatabase(path));
         {
             QSqlQuery query(QSqlDatabase::database(path, false));

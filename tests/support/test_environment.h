@@ -2,6 +2,7 @@
 #define TEST_ENVIRONMENT_H
 
 #include <QByteArray>
+#include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -91,5 +92,17 @@ QString testBinaryDir();
 // 1 when unset): the sanitizer build sets it, and tests that wait for the
 // program or give it a time limit scale the wait or the limit by it.
 int testSlowdown();
+
+// Runs `start`, then the event loop until `sender` sends `signal`, as the
+// program goes on until work it started ends; false when it never comes.
+// The work has limits of its own that end it long before this wait would
+// give up, so that the two never race.
+template<typename Sender, typename Signal, typename Start>
+bool testRunUntil(const Sender *sender, Signal signal, Start start)
+{
+    QSignalSpy spy(sender, signal);
+    start();
+    return !spy.isEmpty() || spy.wait(600000 * testSlowdown());
+}
 
 #endif

@@ -1,8 +1,10 @@
 #include "test_olddatabase.h"
 
 #include "sql/sql_accessreader.h"
+#include "sql/sql_importdb.h"
 
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QSqlDatabase>
@@ -230,6 +232,40 @@ bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &pat
     }
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+SqlAccessReader::Result TestOldDatabase::copyAccessFile(
+    const QString &file, const QString &copy, const QStringList &tables)
+{
+    SqlAccessReader reader;
+    if (!testRunUntil(&reader, &SqlAccessReader::ended, [&] { reader.startCopy(file, copy, tables); }))
+        qWarning() << "TestOldDatabase: the reader did not end on" << file;
+    return reader.result();
+}
+
+void TestOldDatabase::readAccessFile(SqlImportDb &engine, const QString &file)
+{
+    if (!testRunUntil(&engine, &SqlImportDb::sigReadEnded, [&] { engine.startReading(file); }))
+        qWarning() << "TestOldDatabase: the reader did not end on" << file;
+}
+
+TestRuntimeFolder::TestRuntimeFolder()
+    : m_before(qgetenv("XDG_RUNTIME_DIR")), m_wasSet(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+{
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
+}
+
+TestRuntimeFolder::~TestRuntimeFolder()
+{
+    if (m_wasSet)
+        qputenv("XDG_RUNTIME_DIR", m_before);
+    else
+        qunsetenv("XDG_RUNTIME_DIR");
+}
+
+QStringList TestRuntimeFolder::copyFolders() const
+{
+    return QDir(m_dir.path()).entryList({ "vornakel-access-*" }, QDir::Dirs | QDir::NoDotAndDotDot);
 }
 
 void TestOldDatabase::shortenReaderLimits(int seconds, int megabytes)

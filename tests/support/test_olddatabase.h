@@ -1,6 +1,7 @@
 #ifndef TEST_OLDDATABASE_H
 #define TEST_OLDDATABASE_H
 
+#include "sql/sql_accessreader.h"
 #include "test_environment.h"
 
 #include <QByteArray>
@@ -15,6 +16,8 @@
 // reference tables carry the destination's columns after `id` up to, not
 // including, `active`, followed by the older generation's flag `imported`.
 // No connection is left registered under the files' paths.
+class SqlImportDb;
+
 class TestOldDatabase
 {
 public:
@@ -62,9 +65,37 @@ public:
     // settings, which a test keeps apart with TestSettings).
     static void shortenReaderLimits(int seconds = 3, int megabytes = 256);
 
+    // The reader run on a file to its end, as the import runs it: a copy of
+    // the tables named (every table when none is) into `copy`.
+    static SqlAccessReader::Result copyAccessFile(
+        const QString &file, const QString &copy, const QStringList &tables = QStringList());
+    // An engine's reader run on a file to its end, as an import's step runs
+    // it before the file's tables are asked for.
+    static void readAccessFile(SqlImportDb &engine, const QString &file);
+
 private:
     TestDatabaseFiles m_files;
     bool m_ok = false;
+};
+
+// The user's runtime folder ($XDG_RUNTIME_DIR), where the import keeps the
+// copies of the Access files it reads, made anew (only the user may write
+// it) for the life of the object; the programs this process starts find it.
+class TestRuntimeFolder
+{
+public:
+    TestRuntimeFolder();
+    ~TestRuntimeFolder();
+    TestRuntimeFolder(const TestRuntimeFolder &) = delete;
+    TestRuntimeFolder &operator=(const TestRuntimeFolder &) = delete;
+    QString path() const { return m_dir.path(); }
+    // The copy folders of imports in it.
+    QStringList copyFolders() const;
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_before;
+    bool m_wasSet = false;
 };
 
 // An ODBC driver on which the reader of the Access files waits for ever

@@ -1,5 +1,7 @@
 #include "test_processes.h"
 
+#include "test_environment.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -41,4 +43,13 @@ bool testIsAlive(pid_t pid)
 {
     const QList<QByteArray> fields = statFields(pid);
     return !fields.isEmpty() && fields.at(0) != "Z" && fields.at(0) != "X";
+}
+
+AppHelperRunner::Result testRunHelper(const QString &program, const QStringList &arguments,
+    const AppHelperRunner::Limits &limits, const QByteArray &input)
+{
+    AppHelperRunner runner;
+    if (!testRunUntil(&runner, &AppHelperRunner::ended, [&] { runner.start(program, arguments, limits, input); }))
+        runner.stop();
+    return runner.result();
 }

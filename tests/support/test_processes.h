@@ -1,8 +1,12 @@
 #ifndef TEST_PROCESSES_H
 #define TEST_PROCESSES_H
 
+#include "app/app_helperrunner.h"
+
+#include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <sys/types.h>
 
@@ -13,5 +17,9 @@
 QList<pid_t> testChildren(pid_t parent, const QString &name);
 // Whether the process exists and has not ended (a zombie has).
 bool testIsAlive(pid_t pid);
+
+// A helper run through the program's runner, to its end.
+AppHelperRunner::Result testRunHelper(const QString &program, const QStringList &arguments,
+    const AppHelperRunner::Limits &limits, const QByteArray &input = QByteArray());
 
 #endif

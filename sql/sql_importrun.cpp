@@ -1,0 +1,108 @@
+#include "sql/sql_importrun.h"
+
+#include "app/app_regularfile.h"
+
+namespace {
+
+bool isNamed(const QString &file, const char *name)
+{
+    return file.endsWith(QLatin1String(name), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+SqlImportRun::SqlImportRun(
+    const QString &destinationConnection, const QStringList &sourceFiles, bool preventDuplicates, QObject *parent)
+    : QObject(parent), m_engine(destinationConnection)
+{
+    // An Access file is read by the reader before its first table is asked for.
+    auto read = [this](const QString &file) {
+        if (AppRegularFile::isRegular(file) && !SqlImportDb::isSqliteFile(file))
+            m_steps.append({ file, nullptr });
+    };
+    auto work = [this](const std::function<void()> &step) { m_steps.append({ QString(), step }); };
+    for (const QString &file : sourceFiles) {
+        if (isNamed(file, "VORNAKEL.INI")) {
+            m_defaultsFiles << file;
+            continue;
+        }
+        if (!isNamed(file, "PHYCONST.MDB"))
+            continue;
+        read(file);
+        for (const QString &table : SqlImportDb::referenceTables())
+            work([this, file, table, preventDuplicates] {
+                m_engine.copyReferenceTable(file, table, preventDuplicates);
+            });
+        work([this, file, preventDuplicates] { m_engine.populateBufferComponents(file, preventDuplicates); });
+        for (const QString &records : sourceFiles) {
+            if (!isNamed(records, "VORNAKEL.MDB"))
+                continue;
+            read(records);
+            work([this, records, preventDuplicates] { m_engine.copyBufferTable(records, preventDuplicates); });
+            work([this, records, preventDuplicates] { m_engine.copySampleTable(records, preventDuplicates); });
+            work([this, records, preventDuplicates] { m_engine.copyExperimentTable(records, preventDuplicates); });
+            work([this, records, preventDuplicates] {
+                m_engine.copyAminoAcidCompositionsTable(records, preventDuplicates);
+            });
+            break;
+        }
+        break;
+    }
+    connect(&m_engine, &SqlImportDb::sigReadEnded, this, [this]() {
+        if (!m_waiting)
+            return;
+        m_waiting = false;
+        emit sigProgress(++m_done, m_steps.size());
+        QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
+    });
+}
+
+SqlImportRun::~SqlImportRun() = default;
+
+void SqlImportRun::start()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_stopped = false;
+    m_done = 0;
+    emit sigProgress(0, m_steps.size());
+    QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
+}
+
+void SqlImportRun::stop()
+{
+    if (!m_running || m_stopped)
+        return;
+    m_stopped = true;
+    // The reader's end brings the run to its end; otherwise the next turn does.
+    if (m_waiting)
+        m_engine.stopReading();
+}
+
+void SqlImportRun::next()
+{
+    if (!m_running)
+        return;
+    if (m_stopped || m_done >= m_steps.size()) {
+        finish();
+        return;
+    }
+    const Step step = m_steps.at(m_done);
+    if (!step.reading.isEmpty() && m_engine.needsReading(step.reading)) {
+        m_waiting = true;
+        m_engine.startReading(step.reading);
+        return;
+    }
+    if (step.work)
+        step.work();
+    emit sigProgress(++m_done, m_steps.size());
+    // The next step on the next turn of the event loop, after what waits there.
+    QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
+}
+
+void SqlImportRun::finish()
+{
+    m_running = false;
+    emit sigFinished();
+}
