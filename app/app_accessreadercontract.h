@@ -16,8 +16,9 @@
 // code says how it went; a failure's reason is the one line on standard
 // output. Standard error is the ODBC driver's library's, whose warnings the
 // import counts, followed by the reader's own, each line starting with
-// ownWarning: a table that could not be copied (it is not in the copy), and
-// a table whose definition counts other rows than could be read.
+// ownWarning: a table that could not be copied (it is not in the copy), a
+// table whose definition counts other rows than could be read, and a table
+// whose definition or pages hold what no sound file holds.
 namespace AppAccessReaderContract {
 
 constexpr char program[] = "vornakel_accessreader";
@@ -65,14 +66,19 @@ inline QString uncopiedTable(const QString &table, const QString &why)
 {
     return uncopiedTablePrefix(table) + why;
 }
+// A table whose definition or pages hold what no sound file holds.
+inline QString damagedTable(const QString &table, const QString &what)
+{
+    return QStringLiteral("table %1: %2").arg(table, what);
+}
 inline QString rowsDiffer(const QString &table, qint64 counted, qint64 read)
 {
-    return QStringLiteral("table %1: its definition counts %2 %3, but %4 %5 read")
-        .arg(table)
-        .arg(counted)
-        .arg(QLatin1String(counted == 1 ? "row" : "rows"))
-        .arg(read)
-        .arg(QLatin1String(read == 1 ? "was" : "were"));
+    return damagedTable(table,
+        QStringLiteral("its definition counts %1 %2, but %3 %4 read")
+            .arg(counted)
+            .arg(QLatin1String(counted == 1 ? "row" : "rows"))
+            .arg(read)
+            .arg(QLatin1String(read == 1 ? "was" : "were")));
 }
 
 } // namespace AppAccessReaderContract

@@ -213,6 +213,9 @@ Exit copy(const QString &file, const QString &copy, const QStringList &tables, c
                         const qint64 counted = definitions.rowCount(table);
                         if (counted >= 0 && counted != rows)
                             *warnings << AppAccessReaderContract::rowsDiffer(table, counted, rows);
+                        // Some damage the driver reads without a word is impossible in a sound file.
+                        for (const QString &what : definitions.damage(table))
+                            *warnings << AppAccessReaderContract::damagedTable(table, what);
                     }
                     if (!mark.exec(QStringLiteral("RELEASE one_table"))) {
                         done = unwritten(mark.lastError().text());

@@ -26,7 +26,8 @@ Exit check(const QString &file, const QString &driver, QString *why);
 // column and row for row, into the new SQLite file `copy`; `why` says what
 // went wrong. Each table is copied apart: one that cannot be copied is left
 // out and named in `warnings`, as is one whose definition counts other rows
-// than could be read.
+// than could be read, and one whose definition or pages hold what no sound
+// file holds.
 Exit copy(const QString &file, const QString &copy, const QStringList &tables, const QString &driver, QString *why,
     QStringList *warnings);
 

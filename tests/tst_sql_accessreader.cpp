@@ -46,6 +46,28 @@ private slots:
         QTest::newRow("a row its definition counts but cannot give")
             << QStringList { "copy", "FILE", "COPY" } << int(Damage::LostRow) << 0 << ""
             << "vornakel_accessreader: table Monitor_Authenticate: its definition counts 1 row, but 0 were read\n";
+        // Damage the driver reads without a word, impossible in a sound file.
+        const QString damaged = "vornakel_accessreader: table Monitor_Authenticate: ";
+        QTest::newRow("a row in its page's header")
+            << QStringList { "copy", "FILE", "COPY" } << int(Damage::RowInPageHeader) << 0 << ""
+            << damaged
+                + "1 row of its data pages starts outside the rows of its page (row 1 of page 17 starts inside "
+                  "the page's header); the driver reads it as a row of empty values\n";
+        QTest::newRow("a row in its page's free space")
+            << QStringList { "copy", "FILE", "COPY" } << int(Damage::RowInFreeSpace) << 0 << ""
+            << damaged
+                + "1 row of its data pages starts outside the rows of its page (row 1 of page 17 starts inside "
+                  "the page's free space); the driver reads it as a row of empty values\n";
+        QTest::newRow("two columns under one number")
+            << QStringList { "copy", "FILE", "COPY" } << int(Damage::SharedColumnNumber) << 0 << ""
+            << damaged
+                + "its definition gives the number 1 to 2 columns (LineNumber, LineSpeed); their values may "
+                  "arrive in other columns\n";
+        QTest::newRow("no columns of variable length counted")
+            << QStringList { "copy", "FILE", "COPY" } << int(Damage::NoVariableLengthColumns) << 0 << ""
+            << damaged
+                + "its definition counts no columns of variable length, but lists 5 (LineNumber, "
+                  "LinePassword, LineSpeed, EMail_Address, Comment); their values arrive empty\n";
         QTest::newRow("a table that cannot be copied")
             << QStringList { "copy", "FILE", "COPY", "monitor_authenticate" } << int(Damage::UnreadableTable) << 0 << ""
             << "vornakel_accessreader: table Monitor_Authenticate could not be copied: Couldn't parse SQL\n";

@@ -229,6 +229,26 @@ bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &pat
         // Page 15 defines the table; its first byte says what kind of page it is.
         bytes[15 * page] = 0;
         break;
+    case Damage::RowInPageHeader:
+        // The row's offset (at 14 of page 17, 0x0f00) made to point at the page's own fields.
+        bytes[17 * page + 14] = 0x02;
+        bytes[17 * page + 15] = 0;
+        break;
+    case Damage::RowInFreeSpace:
+        // The row's offset made to point into the empty room before the row.
+        bytes[17 * page + 14] = 0;
+        bytes[17 * page + 15] = 0x02;
+        break;
+    case Damage::SharedColumnNumber:
+        // Page 15 lists the table's 12 columns from 63 on, 25 bytes each, a
+        // column's number at 5 of its entry: the fourth takes the second's.
+        bytes[15 * page + 63 + 3 * 25 + 5] = 1;
+        break;
+    case Damage::NoVariableLengthColumns:
+        // At 43 of page 15 the count of the columns of variable length (5).
+        bytes[15 * page + 43] = 0;
+        bytes[15 * page + 44] = 0;
+        break;
     }
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();

@@ -58,6 +58,11 @@ public:
         DumpedProperties, // a property block of the catalog's: read, with a warning and a dump of its bytes
         LostRow, // the row pointer of the table's one row: its definition counts a row none can read
         UnreadableTable, // the table's definition page marked as another kind: its SELECT fails
+        // Read without a word by the driver, and impossible in a sound file:
+        RowInPageHeader, // the row's offset points into its page's header: a row of empty values
+        RowInFreeSpace, // the row's offset points into its page's free space: a row of empty values
+        SharedColumnNumber, // two columns of the definition under one number: values in other columns
+        NoVariableLengthColumns, // the definition counts no text columns while it lists five: empty texts
     };
     static bool writeDamagedAccessSample(Damage damage, const QString &path, const QString &table = QString());
 
