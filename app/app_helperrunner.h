@@ -78,7 +78,6 @@ public:
         const QByteArray &input = QByteArray());
     // Stops the helper: ended() follows, with Stopped.
     void stop();
-    bool isRunning() const { return m_running; }
     // How the last run ended, once ended() has come.
     Result result() const { return m_result; }
 

@@ -162,6 +162,11 @@ void AppSaveFile::cancelWriting()
     drop();
 }
 
+void AppSaveFile::abandon(const QString &why)
+{
+    fail(why);
+}
+
 QString AppSaveFile::failure() const
 {
     const QString name = QDir::toNativeSeparators(m_path);

@@ -30,6 +30,9 @@ public:
     bool commit();
     // Drops the new file.
     void cancelWriting();
+    // Drops the new file, which another writer filled and which is not whole
+    // for the reason given (that writer's failure, found out by its caller).
+    void abandon(const QString &why);
 
     // The target as given.
     QString fileName() const { return m_path; }

@@ -2,6 +2,7 @@
 
 #include "app/app_regularfile.h"
 #include "app/app_savefile.h"
+#include "gui/gui_printtofile.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 
@@ -251,7 +252,10 @@ void GuiAminoAcidSequence::onPrintClicked()
     QPrintDialog dialog(&printer);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const GuiWaitCursor busy;
+    GuiPrintToFile file(&printer);
+    if (!file.begin(this))
+        return;
+    GuiWaitCursor busy;
     QFont font = qtSequenceEdit->font();
     font.setPointSize(10);
     printer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
@@ -282,4 +286,6 @@ void GuiAminoAcidSequence::onPrintClicked()
     room(1);
     draw(QDate::currentDate().toString(QStringLiteral("ddd MMMM dd yyyy")), "black");
     painter.end();
+    busy.restore();
+    file.finish(this);
 }

@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_plugin.h"
+#include "app/app_savefile.h"
 #include "app/app_servers.h"
 
 #include <QDir>
@@ -12,7 +13,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QSet>
 #include <QTimer>
 #include <QUrl>
@@ -306,8 +306,8 @@ void GuiCheckForUpdates::DownloadBinary()
         return;
     const QString target = folder + QLatin1Char('/') + QLatin1String(ArchiveName);
     // Written beside the target and put in its place only when complete.
-    m_downloadFile = new QSaveFile(target);
-    if (!m_downloadFile->open(QIODevice::WriteOnly)) {
+    m_downloadFile = new AppSaveFile(target);
+    if (!m_downloadFile->open()) {
         delete m_downloadFile;
         m_downloadFile = nullptr;
         QMessageBox::warning(this, QStringLiteral("Application Update"),
@@ -326,7 +326,7 @@ void GuiCheckForUpdates::DownloadBinary()
 void GuiCheckForUpdates::onDownloadFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
-    QSaveFile *file = m_downloadFile;
+    AppSaveFile *file = m_downloadFile;
     m_downloadFile = nullptr;
     const QString target = file->fileName();
     QString why = failure(reply);
@@ -460,16 +460,16 @@ void GuiCheckForUpdates::install(const QString &line, const QString &target, con
         fetchNextModule();
         return;
     }
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    AppSaveFile file(target);
+    if (!file.open()) {
         setBusy(false);
         QMessageBox::warning(this, QStringLiteral("Module Update"),
             QStringLiteral("Unable to open module for update:\n%1").arg(target), QMessageBox::Ok);
         return;
     }
-    file.write(body);
-    if (!file.commit()) {
-        moduleFailed(line, QStringLiteral("unable to write %1.").arg(QDir::toNativeSeparators(target)));
+    if (!file.write(body) || !file.commit()) {
+        moduleFailed(line,
+            QStringLiteral("unable to write %1: %2.").arg(QDir::toNativeSeparators(target), file.errorString()));
         QMessageBox::critical(this, QStringLiteral("Module Update"),
             QStringLiteral("Unable to update module:\n%1").arg(target), QMessageBox::Ok);
     }

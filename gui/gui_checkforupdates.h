@@ -12,7 +12,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QSaveFile;
+class AppSaveFile;
 
 // Compares the installed program and modules with the update server's
 // manifest and fetches what is newer: the program archive into a folder the
@@ -78,7 +78,7 @@ private:
     int m_updateIndex = 0;
     QStringList m_failedModules; // "name: why" of each module of the run not updated
     QPointer<QNetworkReply> m_reply; // the request in progress, if any
-    QSaveFile *m_downloadFile = nullptr;
+    AppSaveFile *m_downloadFile = nullptr;
     QString m_modulesPath;
     std::unique_ptr<GuiWaitCursor> m_busy; // the wait cursor while a request runs
 };

@@ -5,6 +5,7 @@
 #include "app/app_savefile.h"
 #include "app/app_windowgeometry.h"
 #include "gui/gui_grapheroptions.h"
+#include "gui/gui_printtofile.h"
 #include "gui/gui_waitcursor.h"
 
 #include <QAction>
@@ -991,8 +992,14 @@ void GuiGrapher::onFilePrintTriggered()
 
 void GuiGrapher::print(QPrinter *printer)
 {
-    GuiWaitCursor wait;
-    renderPlot(m_plot, *printer);
+    GuiPrintToFile file(printer);
+    if (!file.begin(this))
+        return;
+    {
+        GuiWaitCursor wait;
+        renderPlot(m_plot, *printer);
+    }
+    file.finish(this);
 }
 
 void GuiGrapher::onFileSaveTriggered()

@@ -11,6 +11,7 @@
 #include "gui/gui_changepkas.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
+#include "gui/gui_printtofile.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
@@ -1063,12 +1064,16 @@ QString GuiSampleComposition::summaryHtml()
 
 void GuiSampleComposition::printSummary(QPrinter *printer)
 {
+    GuiPrintToFile file(printer);
+    if (!file.begin(this))
+        return;
     QTextBrowser browser;
     browser.setHtml(summaryHtml());
     QFont font = browser.font();
     font.setPointSize(10);
     browser.setFont(font);
     browser.print(printer);
+    file.finish(this);
 }
 
 void GuiSampleComposition::OnClickedPrintReport()

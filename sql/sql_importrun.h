@@ -36,13 +36,11 @@ public:
     SqlImportDb &engine() { return m_engine; }
     // The defaults files the walk visits, which it does not read.
     QStringList defaultsFiles() const { return m_defaultsFiles; }
-    int steps() const { return m_steps.size(); }
 
     void start();
     // Ends the run: a reader at work is stopped (its file is not read), and
     // no further step begins. A step under way ends first, whole.
     void stop();
-    bool isRunning() const { return m_running; }
     bool wasStopped() const { return m_stopped; }
 
 signals:

@@ -363,7 +363,23 @@ private slots:
         m_grapher->print(&printer);
         QFile pdf(printer.outputFileName());
         QVERIFY(pdf.open(QIODevice::ReadOnly));
-        QVERIFY(pdf.read(4) == "%PDF" && pdf.size() > 1000);
+        const QByteArray printed = pdf.readAll();
+        QVERIFY(printed.startsWith("%PDF") && printed.size() > 1000);
+        // Printed again over it where the write fails (past the size this
+        // process may write, as on a full disk): the file printed first stays.
+        answerer.clear();
+        {
+            const TestFileSizeLimit full(1000);
+            m_grapher->print(&printer);
+        }
+        QCOMPARE(printer.outputFileName(), dir.filePath("graph.pdf"));
+        pdf.close();
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QCOMPARE(pdf.readAll(), printed);
+        QCOMPARE(answerer.texts(),
+            QStringList { dir.filePath("graph.pdf") + " could not be written: " + TestFileSizeLimit::reason()
+                + ". The file keeps what it held before." });
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "graph.pdf" });
     }
 
     // An old file is replaced whole; formats that write nothing and failed writes say so.
