@@ -31,26 +31,33 @@ using Exit = AppAccessReaderContract::Exit;
 const char *const copyFolderPattern = "vornakel-access-";
 const char *const ownerFile = "owner.lock";
 
+// The names the folder holds, read through its descriptor.
+QList<QByteArray> entries(int folder)
+{
+    QList<QByteArray> names;
+    const int listed = ::dup(folder);
+    DIR *listing = listed < 0 ? nullptr : ::fdopendir(listed);
+    if (!listing) {
+        if (listed >= 0)
+            ::close(listed);
+        return names;
+    }
+    while (const dirent *entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << name;
+    }
+    ::closedir(listing);
+    return names;
+}
+
 // Removes what the folder holds, through its descriptor: a link is removed,
 // never followed, and a folder is opened only when it is one (not a link
 // put in its place since it was listed).
 void removeContents(int folder, int depth)
 {
-    const int listed = ::dup(folder);
-    DIR *entries = listed < 0 ? nullptr : ::fdopendir(listed);
-    if (!entries) {
-        if (listed >= 0)
-            ::close(listed);
-        return;
-    }
-    QList<QByteArray> names;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArray name(entry->d_name);
-        if (name != "." && name != "..")
-            names << name;
-    }
-    ::closedir(entries);
-    for (const QByteArray &name : qAsConst(names)) {
+    const QList<QByteArray> names = entries(folder);
+    for (const QByteArray &name : names) {
         if (::unlinkat(folder, name.constData(), 0) == 0 || errno != EISDIR || depth > 16)
             continue;
         const int inner = ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -69,22 +76,11 @@ void removeContents(int folder, int depth)
 // so that no other import judges it meanwhile.
 void removeStaleFolders(int base)
 {
-    const int listed = ::dup(base);
-    DIR *entries = listed < 0 ? nullptr : ::fdopendir(listed);
-    if (!entries) {
-        if (listed >= 0)
-            ::close(listed);
-        return;
-    }
-    QList<QByteArray> names;
-    while (const dirent *entry = ::readdir(entries)) {
-        const QByteArray name(entry->d_name);
-        if (name.startsWith(copyFolderPattern))
-            names << name;
-    }
-    ::closedir(entries);
     const uid_t user = ::geteuid();
-    for (const QByteArray &name : qAsConst(names)) {
+    const QList<QByteArray> names = entries(base);
+    for (const QByteArray &name : names) {
+        if (!name.startsWith(copyFolderPattern))
+            continue;
         const int folder = ::openat(base, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (folder < 0)
             continue;
