@@ -125,12 +125,12 @@ void TestXmlMessage::refusesTreesDeeperThanTheLimit()
 {
     XmlMessage deepest;
     QVERIFY(deepest.parse(nested(XmlMessage::MaxDepth)));
-    QVERIFY(!deepest.tooDeep());
+    QCOMPARE(deepest.fault(), XmlMessage::Fault::None);
     QCOMPARE(deepest.values().first()->inputs.size(), 1);
 
     XmlMessage tooDeep;
     QVERIFY(!tooDeep.parse(nested(XmlMessage::MaxDepth + 1)));
-    QVERIFY(tooDeep.tooDeep());
+    QCOMPARE(tooDeep.fault(), XmlMessage::Fault::TooDeep);
     QVERIFY(tooDeep.values().first()->inputs.isEmpty());
 }
 
