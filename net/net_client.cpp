@@ -234,7 +234,7 @@ void NetClient::end()
         updateOwed();
         account();
     } else if (!m_letGo) {
-        return; // it has asked to be let go already
+        return; // closed before, and it has asked to be let go
     }
     if (m_letGo)
         deleteLater();
@@ -258,8 +258,10 @@ void NetClient::closeDescriptor()
 
 void NetClient::askToBeLetGo()
 {
-    if (!m_letGo)
-        emit sigDisconnected(m_id);
+    if (m_letGo || m_asked)
+        return;
+    m_asked = true;
+    emit sigDisconnected(m_id);
 }
 
 void NetClient::next()

@@ -203,6 +203,7 @@ private:
     Phase m_phase = Phase::Reading;
     Request m_request = Request::None;
     bool m_letGo = false; // the server let it go (close())
+    bool m_asked = false; // it asked the server to let it go
     QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;
     QTimer *m_idle = nullptr;
