@@ -568,9 +568,10 @@ void worstRequestsAlone(const QString &database, const QString &modules)
             total.push_back(whole.nsecsElapsed() / 1e6);
             answer = job.answerBytes();
         }
-        const QString outcome = answer.contains("ScriptError") ? QStringLiteral("refused: ")
+        const QString outcome = answer.contains("ScriptError")
+            ? QStringLiteral("refused: ")
                 + testOutputValues(QString::fromUtf8(answer)).value(QStringLiteral("ScriptError")).left(90)
-                                                                : QStringLiteral("%1 outputs").arg(answer.count("<OUTPUT"));
+            : QStringLiteral("%1 outputs").arg(answer.count("<OUTPUT"));
         Bench::note(QStringLiteral("%1 (%2 bytes): %3 steps, %4 ms in all; %5")
                         .arg(request.name)
                         .arg(request.bytes.size())
@@ -578,8 +579,8 @@ void worstRequestsAlone(const QString &database, const QString &modules)
                         .arg(Bench::median(total), 0, 'f', 1)
                         .arg(outcome));
         // No step may hold the window longer than a light client is to wait, at the median.
-        Bench::report(QStringLiteral("longest step of ") + request.name, Bench::median(longest), "ms",
-            Bench::atMost(100));
+        Bench::report(
+            QStringLiteral("longest step of ") + request.name, Bench::median(longest), "ms", Bench::atMost(100));
     }
 }
 
@@ -686,8 +687,8 @@ void whileWorstRequestsArrive(const QString &database, const QString &modules, i
                     .arg(light.failures));
     if (!light.latenciesMs.isEmpty()) {
         const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
-        Bench::report(QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms",
-            Bench::atMost(100));
+        Bench::report(
+            QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms", Bench::atMost(100));
         Bench::report(QStringLiteral("slowest small request beside ") + label,
             *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
     } else {
@@ -717,7 +718,8 @@ int main(int argc, char **argv)
 
     if (worstOnly) {
         worstRequestsAlone(database.path(), modules.path());
-        whileWorstRequestsArrive(database.path(), modules.path(), argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 30);
+        whileWorstRequestsArrive(
+            database.path(), modules.path(), argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 30);
         return 0;
     }
 

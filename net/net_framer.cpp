@@ -75,7 +75,8 @@ int NetFramer::countCalls() const
 {
     int calls = 0;
     const char *data = m_buffer.constData();
-    for (int at = m_buffer.indexOf('<'); at >= 0 && at + kExecuteTagLength < m_end; at = m_buffer.indexOf('<', at + 1)) {
+    for (int at = m_buffer.indexOf('<'); at >= 0 && at + kExecuteTagLength < m_end;
+         at = m_buffer.indexOf('<', at + 1)) {
         const char after = data[at + kExecuteTagLength];
         if (qstrnicmp(data + at, kExecuteTag, kExecuteTagLength) == 0
             && (isBlank(after) || after == '>' || after == '/'))

@@ -106,10 +106,11 @@ private slots:
                                                             << "Update Echo to 20120102" << none;
         // Fetched in order, the last one would be installed: the newest is offered.
         QTest::newRow("one module file twice, two newer versions")
-            << QByteArray("Echo,20120105,/s/modules/e.js\nEcho,20120102,/s/modules/./e.js")
-            << "Update Echo to 20120105" << none;
+            << QByteArray("Echo,20120105,/s/modules/e.js\nEcho,20120102,/s/modules/./e.js") << "Update Echo to 20120105"
+            << none;
         QTest::newRow("one module file twice, the newer second")
-            << QByteArray("Echo,20120102,/s/modules/e.js\nOther,20120102,/s/modules/o.js\nEcho,20120105,/s/modules/e.js")
+            << QByteArray(
+                   "Echo,20120102,/s/modules/e.js\nOther,20120102,/s/modules/o.js\nEcho,20120105,/s/modules/e.js")
             << "Update Echo to 20120105\nUpdate Other to 20120102" << none;
         QTest::newRow("short lines") << QByteArray("Echo,20130101\nOther\n") << none << none;
         QTest::newRow("two modules") << QByteArray("Other,20120301,/s/modules/o.js\nEcho,20120201,/s/modules/e.js")
@@ -164,10 +165,10 @@ private slots:
         QTest::mouseClick(dialog.qtUpdateModules, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000);
         const QStringList lines = m->answerer.texts().first().split('\n');
-        QCOMPARE(lines.first(), QString("%1 of %1 modules could not be updated; their installed files are unchanged.")
-                                    .arg(files));
-        QCOMPARE(lines.filter(QRegularExpression("^Echo: .* is not a file of the installed module of that name\\.$"))
-                     .size(),
+        QCOMPARE(lines.first(),
+            QString("%1 of %1 modules could not be updated; their installed files are unchanged.").arg(files));
+        QCOMPARE(
+            lines.filter(QRegularExpression("^Echo: .* is not a file of the installed module of that name\\.$")).size(),
             GuiCheckForUpdates::ListedLines);
         QCOMPARE(lines.last(), QString("... and %1 more").arg(files - GuiCheckForUpdates::ListedLines));
         QCOMPARE(m->server.requested(), QStringList { "/MANIFEST" });

@@ -564,9 +564,8 @@ void TestNetClient::answersAMessageThatIsNotWellFormedWithItsFault_data()
         << echoModuleRequest(count + QByteArray(withValue).replace("%1", "5 & 6"))
         << QStringList { "Expected '#' or '[a-zA-Z]', but got ' '. (line 1, column 137)" };
     // Read as U+FFFD, the value would reach the call as a wrong figure.
-    QTest::newRow("a byte that is not UTF-8")
-        << echoModuleRequest(count + QByteArray(withValue).replace("%1", "5\xe9"))
-        << QStringList { "Byte 0xE9 is not UTF-8 text. (line 1, column 135)" };
+    QTest::newRow("a byte that is not UTF-8") << echoModuleRequest(count + QByteArray(withValue).replace("%1", "5\xe9"))
+                                              << QStringList { "Byte 0xE9 is not UTF-8 text. (line 1, column 135)" };
     QTest::newRow("undefined entity") << echoModuleRequest(count + QByteArray(withValue).replace("%1", "&mr;"))
                                       << QStringList { "Entity 'mr' not declared. (line 1, column 137)" };
     // The message ends at the first closing tag, wherever it stands: two

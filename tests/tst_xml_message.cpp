@@ -93,10 +93,10 @@ void TestXmlMessage::readsRequests_data()
                                                << true << "f()";
     // Names are read in any letter case, an end tag's too.
     QTest::newRow("end tags in another letter case")
-        << "<VORNAKEL><EXECUTE F=\"f\"><OBJECT X=\"1\"><INPUT NAME=\"a\"></input></object></execute></vornakel>"
-        << true << "f(O{X=1,CHILD-0:N{NAME=a}})";
-    QTest::newRow("end tag of another name") << "<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"/></EXECUTES></V>" << false
-                                             << "f(N{NAME=a})";
+        << "<VORNAKEL><EXECUTE F=\"f\"><OBJECT X=\"1\"><INPUT NAME=\"a\"></input></object></execute></vornakel>" << true
+        << "f(O{X=1,CHILD-0:N{NAME=a}})";
+    QTest::newRow("end tag of another name")
+        << "<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"/></EXECUTES></V>" << false << "f(N{NAME=a})";
     QTest::newRow("malformed keeps what was read") << "<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"/><OBJECT X=\"1\">"
                                                       "<INPUT NAME=\"b\"></EXECUTE>"
                                                    << false << "f(N{NAME=a})";
@@ -161,21 +161,20 @@ void TestXmlMessage::refusesWhatNoRequestNeedsBeforeReading_data()
         << "1,1";
     QTest::newRow("parameter entity") << "<?xml version=\"1.0\"?>\n<!DOCTYPE V [<!ENTITY % p \"x\"> %p;]>" + call
                                       << fault(XmlMessage::Fault::Dtd) << "2,1";
-    QTest::newRow("DTD outside the request") << "<!DOCTYPE V SYSTEM \"/etc/passwd\">" + call
-                                             << fault(XmlMessage::Fault::Dtd) << "1,1";
+    QTest::newRow("DTD outside the request")
+        << "<!DOCTYPE V SYSTEM \"/etc/passwd\">" + call << fault(XmlMessage::Fault::Dtd) << "1,1";
     QTest::newRow("DTD after a comment that names one")
         << "<!-- <!DOCTYPE --><!doctype V>" + call << fault(XmlMessage::Fault::Dtd) << "1,19";
-    QTest::newRow("a DTD's words in a comment and CDATA")
-        << QByteArray("<V><!-- <!DOCTYPE V> --><EXECUTE F=\"f\"><![CDATA[<!DOCTYPE V>]]><INPUT NAME=\"a\"/></EXECUTE></V>")
-        << fault(XmlMessage::Fault::None) << "";
+    QTest::newRow("a DTD's words in a comment and CDATA") << QByteArray(
+        "<V><!-- <!DOCTYPE V> --><EXECUTE F=\"f\"><![CDATA[<!DOCTYPE V>]]><INPUT NAME=\"a\"/></EXECUTE></V>")
+                                                          << fault(XmlMessage::Fault::None) << "";
     QTest::newRow("as many attributes as an element may have")
         << "<V><EXECUTE F=\"f\"><INPUT" + attributes + "/></EXECUTE></V>" << fault(XmlMessage::Fault::None) << "";
-    QTest::newRow("one attribute more")
-        << "<V>\n<EXECUTE F=\"f\"><INPUT" + attributes + " z=\"\"/></EXECUTE></V>"
-        << fault(XmlMessage::Fault::TooManyAttributes) << "2,16";
+    QTest::newRow("one attribute more") << "<V>\n<EXECUTE F=\"f\"><INPUT" + attributes + " z=\"\"/></EXECUTE></V>"
+                                        << fault(XmlMessage::Fault::TooManyAttributes) << "2,16";
     // Read as U+FFFD, the value would reach the call as a wrong figure.
-    QTest::newRow("a byte that is not UTF-8") << QByteArray("<V>\n<EXECUTE F=\"\xc3\xb6\xe9x\"/></V>")
-                                              << fault(XmlMessage::Fault::NotWellFormed) << "2,14";
+    QTest::newRow("a byte that is not UTF-8")
+        << QByteArray("<V>\n<EXECUTE F=\"\xc3\xb6\xe9x\"/></V>") << fault(XmlMessage::Fault::NotWellFormed) << "2,14";
     QTest::newRow("an overlong form") << QByteArray("<V><EXECUTE F=\"\xc0\xaf\"/></V>")
                                       << fault(XmlMessage::Fault::NotWellFormed) << "1,16";
     QTest::newRow("a surrogate") << QByteArray("<V><EXECUTE F=\"\xed\xa0\x80\"/></V>")

@@ -222,15 +222,14 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls_data()
     const QString roWith = "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"%1\"/>"
                            "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>";
     QTest::newRow("entity of the request's DTD")
-        << "<!DOCTYPE VORNAKEL [<!ENTITY mr \"50000\">]>" + request(kMainScreen, roWith.arg("&mr;"))
-        << nothingRead << dtdWarning << dtdError;
-    QTest::newRow("entity expanded a million times")
-        << "<!DOCTYPE VORNAKEL [<!ENTITY a \"" + QString(1000, 'x') + "\"><!ENTITY b \""
-            + QString("&a;").repeated(1000) + "\">]>" + request(kMainScreen, roWith.arg("&b;"))
-        << nothingRead << dtdWarning << dtdError;
-    QTest::newRow("parameter entity")
-        << "<!DOCTYPE VORNAKEL [<!ENTITY % p \"<!ENTITY mr '5'>\"> %p;]>" + request(kMainScreen, roWith.arg("1"))
-        << nothingRead << dtdWarning << dtdError;
+        << "<!DOCTYPE VORNAKEL [<!ENTITY mr \"50000\">]>" + request(kMainScreen, roWith.arg("&mr;")) << nothingRead
+        << dtdWarning << dtdError;
+    QTest::newRow("entity expanded a million times") << "<!DOCTYPE VORNAKEL [<!ENTITY a \"" + QString(1000, 'x')
+            + "\"><!ENTITY b \"" + QString("&a;").repeated(1000) + "\">]>" + request(kMainScreen, roWith.arg("&b;"))
+                                                     << nothingRead << dtdWarning << dtdError;
+    QTest::newRow("parameter entity") << "<!DOCTYPE VORNAKEL [<!ENTITY % p \"<!ENTITY mr '5'>\"> %p;]>"
+            + request(kMainScreen, roWith.arg("1"))
+                                      << nothingRead << dtdWarning << dtdError;
     QTest::newRow("DTD outside the request")
         << "<!DOCTYPE VORNAKEL SYSTEM \"file:///etc/passwd\">" + request(kMainScreen, roWith.arg("50000"))
         << nothingRead << dtdWarning << dtdError;
@@ -243,10 +242,12 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls_data()
     const QString wideAt = QString("(line 1, column %1)").arg(wide.indexOf("<INPUT") + 1);
     QTest::newRow("element of 66 attributes")
         << wide << nothingRead
-        << "XmlMessageProcessor: a request with an element of more than 64 attributes " + wideAt + "; nothing is read "
-               "or run"
-        << "The request has an element with more than 64 attributes " + wideAt + ", the most an element may have. "
-               "Nothing was run.";
+        << "XmlMessageProcessor: a request with an element of more than 64 attributes " + wideAt
+            + "; nothing is read "
+              "or run"
+        << "The request has an element with more than 64 attributes " + wideAt
+            + ", the most an element may have. "
+              "Nothing was run.";
     QTest::newRow("nested too deep")
         << request(kMainScreen,
                "<EXECUTE FUNCTION=\"calculateRo\">" + QString("<OBJECT>").repeated(65)
@@ -419,7 +420,8 @@ void TestXmlMessageProcessor::cgiAnswersOneRequest_data()
                .arg(latin1.indexOf("\xe9") - latin1.indexOf("<INPUT NAME=\"Mr\"") + 1);
     // As the server frames it: what comes before the request counts against no limit.
     QTest::newRow("a megabyte before the request")
-        << QByteArray(1024 * 1024, '\n') + request(kMainScreen, ro).toUtf8() << "Output" << "qtExperimentResultsRp";
+        << QByteArray(1024 * 1024, '\n') + request(kMainScreen, ro).toUtf8() << "Output"
+        << "qtExperimentResultsRp";
     QTest::newRow("no closing tag") << QByteArray("<VORNAKEL TYPE=\"Input\">\n") << "Error"
                                     << "ScriptError=The input ended before the closing tag </VORNAKEL> of the "
                                        "request; nothing was run.";

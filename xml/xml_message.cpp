@@ -143,8 +143,8 @@ Survey survey(QString &text)
         if (c == QLatin1Char('/')) {
             const int name = at + 1;
             int end = name;
-            while (end < n && !blank(text.at(end)) && text.at(end) != QLatin1Char('>')
-                && text.at(end) != QLatin1Char('<'))
+            while (
+                end < n && !blank(text.at(end)) && text.at(end) != QLatin1Char('>') && text.at(end) != QLatin1Char('<'))
                 ++end;
             if (following && !open.isEmpty()) {
                 const QPair<int, int> start = open.takeLast();

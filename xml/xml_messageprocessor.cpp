@@ -269,16 +269,17 @@ NetClient *XmlMessageProcessor::clientConnection(quint64 clientId) const
 void XmlMessageProcessor::readClientData(const QByteArray &xml, quint64 clientId)
 {
     if (tracing())
-        emit sigLog(QStringLiteral("Received from client[%1]:\n%2").arg(clientId).arg(QString::fromUtf8(xml.constData(), xml.size())),
+        emit sigLog(QStringLiteral("Received from client[%1]:\n%2")
+                        .arg(clientId)
+                        .arg(QString::fromUtf8(xml.constData(), xml.size())),
             AppLog::Trace);
     // A connection that has gone since is not worked for.
     if (!clientConnection(clientId))
         return;
     // A client hands out its next message only once this one is answered.
     // The request is read a slice at a time, beside the others.
-    auto *job = new XmlRequestJob(xml, m_manager, true, [this](const QString &message, int level) {
-        emit sigLog(message, level);
-    });
+    auto *job = new XmlRequestJob(
+        xml, m_manager, true, [this](const QString &message, int level) { emit sigLog(message, level); });
     delete m_jobs.take(clientId);
     m_jobs.insert(clientId, job);
     scheduleCalls();

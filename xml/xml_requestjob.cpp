@@ -76,11 +76,13 @@ XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool
     m_reader->begin(xml);
 }
 
-XmlRequestJob::XmlRequestJob(const QByteArray &utf8, AppPluginManager *manager, bool fromNetwork, const LogFunction &log)
+XmlRequestJob::XmlRequestJob(
+    const QByteArray &utf8, AppPluginManager *manager, bool fromNetwork, const LogFunction &log)
     : XmlRequestJob(manager, fromNetwork, log)
 {
     if (m_trace)
-        m_log(QStringLiteral("XmlMessageProcessor: submit received():\n") + QString::fromUtf8(utf8.constData(), utf8.size()),
+        m_log(QStringLiteral("XmlMessageProcessor: submit received():\n")
+                + QString::fromUtf8(utf8.constData(), utf8.size()),
             AppLog::Notice);
     m_reader->begin(utf8);
 }
@@ -94,7 +96,8 @@ void XmlRequestJob::decide()
         m_log(fault == XmlMessage::Fault::None ? QStringLiteral("XmlMessageProcessor: parse() was true")
                                                : QStringLiteral("XmlMessageProcessor: parse() was false"),
             AppLog::Notice);
-        m_log(QStringLiteral("Module type was %1, version was %2 .").arg(reader->vornakelType(), reader->moduleVersion()),
+        m_log(
+            QStringLiteral("Module type was %1, version was %2 .").arg(reader->vornakelType(), reader->moduleVersion()),
             AppLog::Notice);
     }
 

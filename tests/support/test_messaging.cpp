@@ -85,12 +85,21 @@ QList<TestWorstRequest> testWorstRequests(int bytes)
 
     // OBJECT trees as deep as a request may nest them, in one call.
     const QByteArray tree = QByteArray("<OBJECT>").repeated(64) + QByteArray("</OBJECT>").repeated(64);
-    requests << TestWorstRequest { QStringLiteral("OBJECT trees 64 deep, in one call"), filled(call + ro, tree, endCall) };
+    requests << TestWorstRequest { QStringLiteral("OBJECT trees 64 deep, in one call"),
+        filled(call + ro, tree, endCall) };
 
     // Elements nested as deep as the request holds (the reader ignores them).
     const int depth = (bytes - head.size() - tail.size() - call.size() - endCall.size()) / 7;
     requests << TestWorstRequest { QStringLiteral("ignored elements nested 150,000 deep"),
         head + call + ro + QByteArray("<x>").repeated(depth) + QByteArray("</x>").repeated(depth) + endCall + tail };
+
+    // One name as long as the request holds.
+    requests << TestWorstRequest { QStringLiteral("an element name of a megabyte"),
+        filled(call + ro + "<", "N", "/>" + endCall) };
+
+    // EXECUTE elements, far more than a request may hold.
+    requests << TestWorstRequest { QStringLiteral("100,000 EXECUTE elements"),
+        filled(QByteArray(), "<EXECUTE/>", QByteArray()) };
 
     // As many calls as a request may hold, each with a long value.
     const QByteArray longCall = call + "<INPUT NAME=\"Mr\" VALUE=\"" + QByteArray(900, '5')
