@@ -99,6 +99,17 @@ void reportSmallRequests(const QString &beside, const QList<double> &latenciesMs
         *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
 }
 
+// A loopback connection to the server, or null when none could be made.
+QTcpSocket *connectedSocket(quint16 port)
+{
+    auto *socket = new QTcpSocket;
+    socket->connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (socket->waitForConnected(5000))
+        return socket;
+    delete socket;
+    return nullptr;
+}
+
 // Blocking loopback client in a thread of its own, so that the processor's
 // event loop on the main thread serves it as it would serve another program.
 class ClientThread : public QThread
@@ -117,15 +128,9 @@ protected:
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < m_requests; ++i) {
-            if (!socket) {
-                socket = new QTcpSocket;
-                socket->connectToHost(QStringLiteral("127.0.0.1"), m_port);
-                if (!socket->waitForConnected(5000)) {
-                    ++failures;
-                    delete socket;
-                    socket = nullptr;
-                    continue;
-                }
+            if (!socket && !(socket = connectedSocket(m_port))) {
+                ++failures;
+                continue;
             }
             socket->write(kRequest);
             QByteArray answer;
@@ -603,16 +608,10 @@ protected:
         QTcpSocket *socket = nullptr;
         started = true;
         while (!stop) {
-            if (!socket) {
-                socket = new QTcpSocket;
-                socket->connectToHost(QStringLiteral("127.0.0.1"), m_port);
-                if (!socket->waitForConnected(5000)) {
-                    ++failures;
-                    delete socket;
-                    socket = nullptr;
-                    QThread::msleep(10);
-                    continue;
-                }
+            if (!socket && !(socket = connectedSocket(m_port))) {
+                ++failures;
+                QThread::msleep(10);
+                continue;
             }
             socket->write(m_requests.at(m_next++ % m_requests.size()).bytes);
             QByteArray answer;
