@@ -68,10 +68,12 @@ inline constexpr auto calculationsFromMr
     = appCalculation("calculationsFromMr", "EquilibriumTemp", "RPM", "Mr", "Vbar", "Density", "tellerMethod");
 
 // Experiment tab: sedimentation coefficient, plain and concentration-corrected.
+// "D2O", "D2O18" and "H2O18" are the buffer's water (fractions of 1, all 0 for
+// light water), in which the buffer's figures are carried to the velocity temperature.
 inline constexpr auto calculateS20W = appCalculation("calculateS20W", "EquilibriumTemp", "VelocityTemp", "S", "Vbar20",
-    "Viscosity", "Vbar", "Density", "aVbar", "vbarwater");
+    "Viscosity", "Vbar", "Density", "aVbar", "vbarwater", "D2O", "D2O18", "H2O18");
 inline constexpr auto calculateSo20W = appCalculation("calculateSo20W", "EquilibriumTemp", "VelocityTemp", "S",
-    "Vbar20", "Viscosity", "Vbar", "Density", "aVbar", "vbarwater", "So20w_k", "Cp");
+    "Vbar20", "Viscosity", "Vbar", "Density", "aVbar", "vbarwater", "So20w_k", "Cp", "D2O", "D2O18", "H2O18");
 
 // From 20 C to the experiment temperature.
 inline constexpr auto vbarAtT = appCalculation("_calculateVBarAtT", "Vbar", "EquilibriumTemp");

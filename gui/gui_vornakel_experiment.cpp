@@ -153,13 +153,18 @@ void GuiVornakel::calculate()
             = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp), number(qtSedVelocityCoefficient),
                   QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar), number(qtBufferDensity),
                   QVariant(qtFromComposition->isChecked() ? 1 : 0), number(qtStackComposition->qtCalculatedVBarWater) };
+        // The buffer's water, in which its figures are carried to the velocity temperature.
+        const bool heavy = qtStackBufferComponents->qtHeavyWater->isChecked();
+        const GuiWaterComposition *water = qtStackBufferComponents->qtWaterComposition;
+        const QVariant d2o(heavy ? water->D2O() : 0.0), d2o18(heavy ? water->D2O18() : 0.0),
+            h2o18(heavy ? water->H2O18() : 0.0);
         if (concentration)
-            results.add(
-                Calc::calculateSo20W.call(module, common[0], common[1], common[2], common[3], common[4], common[5],
-                    common[6], common[7], common[8], number(qtSedVelocityK), number(qtSedVelocityConcentration)));
+            results.add(Calc::calculateSo20W.call(module, common[0], common[1], common[2], common[3], common[4],
+                common[5], common[6], common[7], common[8], number(qtSedVelocityK), number(qtSedVelocityConcentration),
+                d2o, d2o18, h2o18));
         else
             results.add(Calc::calculateS20W.call(module, common[0], common[1], common[2], common[3], common[4],
-                common[5], common[6], common[7], common[8]));
+                common[5], common[6], common[7], common[8], d2o, d2o18, h2o18));
     } else {
         stale << qtExperimentResultsS;
     }

@@ -31,8 +31,8 @@
 //   calculationsFromSigma(same inputs)                 -> qtSedEquilibriumMR, qtExperimentResultsMb
 //   calculationsFromMr(EquilibriumTemp, RPM, Mr, Vbar, Density, tellerMethod)
 //                          -> qtExperimentResultsRp, qtExperimentResultsMb, qtSedEquilibriumSigma
-//   calculateS20W(EquilibriumTemp, VelocityTemp, S, Vbar20, Viscosity, Vbar, Density, aVbar, vbarwater)
-//                                                      -> qtExperimentResultsS
+//   calculateS20W(EquilibriumTemp, VelocityTemp, S, Vbar20, Viscosity, Vbar, Density, aVbar, vbarwater,
+//                 optional D2O, D2O18, H2O18)          -> qtExperimentResultsS
 //   calculateSo20W(the same, So20w_k, Cp)              -> qtExperimentResultsS
 //   calculateResults(Mr, Vbar, UnDenaturedVbar, S20W, Mb, T, Sigma, RPM, Ratio, Hydration,
 //                    HydrationValue, Shape, BufferViscosity, EquilibriumTemp)
@@ -88,7 +88,9 @@
 //   taken from the component's own density series by iteration; % by vol needs the
 //   pure-solute density. Correction to T: density and viscosity scaled by the ratio of
 //   water at T to water at 20 C; with heavy water the solute increment is scaled that way
-//   and added to the isotope mixture's density at T.
+//   and added to the isotope mixture's density at T. s20,w carries the Solvent tab's figures
+//   (at the equilibrium temperature) to the velocity temperature in the same way, in the
+//   water the buffer is made of.
 // - vbar: mass-weighted mean of residue and conjugate values (Cohn and Edsall 1943), at
 //   25 C; temperature dependence 4.25e-4 ml/g per kelvin (Durchschlag 1986). A conjugate
 //   without a vbar is left out of the vbar mean. With a denaturant whose v3 and g3
@@ -465,6 +467,43 @@ function waterMixDensity(t, d2o, d2o18, h2o18)
     return mix * WATER_DENSITY_20 / (kellDensity(20) / 1000);
 }
 
+// The optional fractions D2O, D2O18 and H2O18 of a buffer's water, as the buffer page
+// sends them: a missing, empty or "NULL" one is 0; one that is sent must be a number
+// from 0 to 1, and together they may not exceed 1. Null (with a warning) when they are
+// no water.
+var WATER_FRACTIONS = ["D2O", "D2O18", "H2O18"];
+function waterFractions(res, inp)
+{
+    var f = [0, 0, 0], ok = true;
+    for (var i = 0; i < WATER_FRACTIONS.length; ++i) {
+        var text = inp.text(WATER_FRACTIONS[i]);
+        if (text === null || text == "NULL" || text.replace(/\s/g, "") == "")
+            continue;
+        f[i] = toNumber(text);
+        if (f[i] === null || f[i] < 0 || f[i] > 1) {
+            res.warn("The " + WATER_FRACTIONS[i] + " fraction must be a number from 0 to 1.");
+            ok = false;
+        }
+    }
+    if (ok && f[0] + f[1] + f[2] > 1 + 1e-9) {
+        res.warn("The heavy water fractions add up to more than 1.");
+        ok = false;
+    }
+    return ok ? f : null;
+}
+
+// A buffer density at teq carried to t in the water f it is made of, as the buffer page
+// corrects it from 20 C: the isotope mixture's density (Kell 1975; Herrig et al. 2018)
+// plus the solutes' increment, scaled by the ratio of light water (Kell 1975). In light
+// water this is the plain ratio of water at t to water at teq.
+function bufferDensityCarried(rho, teq, t, f)
+{
+    var ratio = waterDensity(t) / waterDensity(teq);
+    if (f[0] + f[1] + f[2] == 0)
+        return rho * ratio;
+    return waterMixDensity(t, f[0], f[1], f[2]) + (rho - waterMixDensity(teq, f[0], f[1], f[2])) * ratio;
+}
+
 // ---------------------------------------------------------------- standard values
 
 function calculateVBar20()
@@ -671,9 +710,13 @@ function calculationsFromMr()
 
 // ---------------------------------------------------------------- velocity
 
-// s20,w = s (eta_b,T / eta_w,20) (1 - vbar20 rho_w,20) / (1 - vbar_T rho_b,T). The buffer
-// values of the form are taken as valid at the equilibrium temperature and carried to the
-// velocity temperature by the water ratios.
+// s20,w = s (eta_b,T / eta_w,20) (1 - vbar20 rho_w,20) / (1 - vbar_T rho_b,T) (Svedberg and
+// Pedersen 1940). The buffer values of the form are taken as valid at the equilibrium
+// temperature and carried to the velocity temperature by the ratios of the water the buffer
+// is made of ("D2O", "D2O18", "H2O18", light water when none is sent), as the buffer page
+// carries them from 20 C: the viscosity by the isotope mixture's (IAPWS 2008 and 2007), the
+// density as bufferDensityCarried does. A buffer the page computed then gives the same
+// s20,w whatever the equilibrium temperature.
 function s20w(res, inp)
 {
     var tv = inp.number("VelocityTemp", "Ttwo");
@@ -682,8 +725,9 @@ function s20w(res, inp)
     var eta = inp.number("Viscosity", "Visc");
     var rho = inp.number("Density");
     var vbar = inp.number("Vbar");
+    var f = waterFractions(res, inp);
     var ok = needTemperature(res, tv, "The velocity temperature") & need(res, s, "The sedimentation coefficient")
-             & needPositive(res, eta, "Viscosity") & needPositive(res, rho, "Density");
+             & needPositive(res, eta, "Viscosity") & needPositive(res, rho, "Density") & (f !== null);
     if (s === 0) {
         res.warn("The sedimentation coefficient is zero.");
         ok = false;
@@ -704,8 +748,8 @@ function s20w(res, inp)
         res.warn("The equilibrium temperature is missing; buffer values were taken at the velocity temperature.");
         teq = tv;
     }
-    var etaT = eta * waterViscosity(tv) / waterViscosity(teq);
-    var rhoT = rho * waterDensity(tv) / waterDensity(teq);
+    var etaT = eta * heavyMixViscosity(tv, f[0], f[1], f[2]) / heavyMixViscosity(teq, f[0], f[1], f[2]);
+    var rhoT = bufferDensityCarried(rho, teq, tv, f);
     var vbarT = vbar + VBAR_PER_KELVIN * (tv - teq);
     var vbarWater = vbar + VBAR_PER_KELVIN * (20 - teq);
     var water = inp.number("vbarwater");
@@ -1616,21 +1660,8 @@ function correctBufferViscosityAtT()
     var inp = new Inputs(arguments), res = new Results();
     var eta = inp.number("Viscosity"), t = inp.number("Temperature", "T");
     var ok = needPositive(res, eta, "Viscosity") & needTemperature(res, t, "The temperature");
-    var names = ["D2O", "D2O18", "H2O18"], f = [0, 0, 0];
-    for (var i = 0; i < names.length; ++i) {
-        var text = inp.text(names[i]);
-        if (text === null || text == "NULL" || text.replace(/\s/g, "") == "")
-            continue;
-        f[i] = toNumber(text);
-        if (f[i] === null || f[i] < 0 || f[i] > 1) {
-            res.warn("The " + names[i] + " fraction must be a number from 0 to 1.");
-            ok = false;
-        }
-    }
-    if (ok && f[0] + f[1] + f[2] > 1 + 1e-9) {
-        res.warn("The heavy water fractions add up to more than 1.");
-        ok = false;
-    }
+    var f = waterFractions(res, inp);
+    ok = ok && f !== null;
     res.setOrEmpty("qtCorrectedViscosity", ok ? eta * heavyMixViscosity(t, f[0], f[1], f[2]) / WATER_VISCOSITY_20 : null);
     return res.build();
 }

@@ -237,12 +237,13 @@ private slots:
         row("sigma missing: no Mr, no radius", "qtFromSigma", "qtSedEquilibriumMR=40000", "");
         const QString s = "qtSedVelocityCoefficient=4.5e-13",
                       nine = "(EquilibriumTemp=20,VelocityTemp=20,S=4.5e-13,"
-                             "Vbar20=0.73,Viscosity=0.01002,Vbar=0.73,Density=0.99823,";
+                             "Vbar20=0.73,Viscosity=0.01002,Vbar=0.73,Density=0.99823,",
+                      water = ",D2O=0,D2O18=0,H2O18=0)"; // the buffer page's water: light
         row("so20,w", "qtExactMolecularWeight", s + " qtSedVelocityConcentration=1.5",
-            "calculateSo20W" + nine + "aVbar=0,vbarwater=0,So20w_k=0.009,Cp=1.5)");
+            "calculateSo20W" + nine + "aVbar=0,vbarwater=0,So20w_k=0.009,Cp=1.5" + water);
         row("invalid viscosity gives no s20,w", "qtExactMolecularWeight", s + " qtBufferViscosity=abc", "");
         row("vbar from the composition page", "qtExactMolecularWeight qtFromComposition",
-            s + " qtCalculatedVBarWater=0.7321", "calculateS20W" + nine + "aVbar=1,vbarwater=0.7321)");
+            s + " qtCalculatedVBarWater=0.7321", "calculateS20W" + nine + "aVbar=1,vbarwater=0.7321" + water);
     }
     void calculationFollowsTheMethodAndStopsAtTheFirstInvalidField()
     {

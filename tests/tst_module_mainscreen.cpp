@@ -68,11 +68,14 @@ template<std::size_t N, typename... Texts> QString inputs(const AppCalculation<N
     return out;
 }
 
-// The inputs of calculateS20W as the main window sends them.
-QString sed(double velocityTemp, int aVbar = 0, double vbarWater = 0, const QString &s = "4e-13")
+// The inputs of calculateS20W as the main window sends them, in light water unless the buffer's water is given
+// ("D2O D2O18 H2O18").
+QString sed(double velocityTemp, int aVbar = 0, double vbarWater = 0, const QString &s = "4e-13",
+    const QString &water = "0 0 0")
 {
+    const QStringList f = water.split(' ');
     return inputs(Calc::calculateS20W, "20", toText(velocityTemp), s, "0.73", "0.01002", "0.73", "0.998234",
-        toText(aVbar), toText(vbarWater));
+        toText(aVbar), toText(vbarWater), f.value(0), f.value(1), f.value(2));
 }
 // calculateSo20W sends two more.
 QString so20w(const QString &k, const QString &cp)
@@ -290,6 +293,11 @@ private slots:
         addCall("s20,w, composition vbar", Calc::calculateS20W, sed(20, 1, 0.74), "qtExperimentResultsS",
             4e-13 * (1 - 0.74 * kWater20) / (1 - 0.73 * kWater20), 1e-9);
         addCall("so20,w", Calc::calculateSo20W, so20w("0.009", "2"), "qtExperimentResultsS", 4e-13 / (1 - 0.018), 1e-9);
+        // The buffer's water must be one: no figure from fractions that are none.
+        addCall("s20,w, heavy fractions above 1", Calc::calculateS20W, sed(25, 0, 0, "4e-13", "0.7 0.2 0.2"),
+            "qtExperimentResultsS", qQNaN(), 0, "add up to more than 1");
+        addCall("so20,w, D2O not a number", Calc::calculateSo20W, so20w("0.009", "2") + "D2O=abc",
+            "qtExperimentResultsS", qQNaN(), 0, "D2O fraction");
         // Past the dilute range the correction is refused, not turned into a negative figure.
         addCall("so20,w beyond dilute", Calc::calculateSo20W, so20w("0.009", "200"), "qtExperimentResultsS", 4e-13,
             1e-9, "dilute range");
@@ -368,6 +376,48 @@ private slots:
         // A number text longer than any field holds is refused before it is parsed.
         addCall("100,000 digits", Calc::calculateMbDirectly, "Mr=" + QString(100000, '7') + " Vbar=0.73 Density=1",
             "qtExperimentResultsMb", none, 0, "Mr is missing or not a number");
+    }
+
+    // 0.15 M NaCl (CRC Handbook at 20 C: 1.0044 g/ml, 1.018e-2 P) corrected to the equilibrium temperature in its
+    // water as the buffer page does, then carried to a run at 10 C: one s20,w whatever the equilibrium
+    // temperature, and at 10 C the hand figure from the published water tables (vbar 0.73 at 20 C, s 4 S).
+    void sedimentationCarriesTheBufferInItsOwnWater_data()
+    {
+        QTest::addColumn<double>("d2o"); // fraction of the water; light water sends none
+        QTest::addColumn<double>("equilibrium");
+        for (const double d2o : { 0.5, 0.0 })
+            for (const double t : { 4, 10, 15, 20 })
+                QTest::newRow(qPrintable(QString("D2O %1 at %2 C").arg(d2o).arg(t))) << d2o << t;
+    }
+    void sedimentationCarriesTheBufferInItsOwnWater()
+    {
+        QFETCH(double, d2o);
+        QFETCH(double, equilibrium);
+        const QString water = d2o > 0 ? " D2O=" + toText(d2o) + " D2O18=0 H2O18=0" : QString();
+        auto s20w = [&](double t) {
+            const QString at = " Temperature=" + toText(t);
+            const double rho
+                = run(d2o > 0 ? Calc::correctBufferDensityHeavy.name() : Calc::correctBufferDensityNormal.name(),
+                    "Density=1.0044" + at + water)
+                      .number("qtCorrectedDensity");
+            const double eta = run(Calc::correctBufferViscosityHeavy, "Viscosity=0.01018" + at + water)
+                                   .number("qtCorrectedViscosity");
+            const QStringList f = d2o > 0 ? QStringList { toText(d2o), "0", "0" } : QStringList { "NULL", "", "" };
+            const Outcome out = run(Calc::calculateS20W,
+                inputs(Calc::calculateS20W, toText(t), "10", "4e-13", "0.73", toText(eta),
+                    toText(0.73 + 4.25e-4 * (t - 20)), toText(rho), "0", "0", f[0], f[1], f[2]));
+            return out.warnings.isEmpty() ? out.number("qtExperimentResultsS") : qQNaN();
+        };
+        // The water at 10 C: the volume-fraction mean of H2O (Kell 1975) and D2O (IAPWS 2017) on the program's
+        // 20 C scale, the salt's increment scaled by light water; the viscosity the fraction-weighted mean.
+        const double light10 = 0.9997026 * kKellScale, heavy10 = 1.105911 * kKellScale;
+        const double rho10 = (1 - d2o) * light10 + d2o * heavy10 + (1.0044 - kWater20) * light10 / kWater20;
+        const double eta10 = 0.01018 / 0.01002 * ((1 - d2o) * waterViscosityAt(10) + d2o * waterViscosityAt(10, 2));
+        const double vbar10 = 0.73 - 10 * 4.25e-4; // Durchschlag 1986
+        const double hand = 4e-13 * (eta10 / 0.01002) * (1 - 0.73 * kWater20) / (1 - vbar10 * rho10);
+        const double figure = s20w(equilibrium), atTen = s20w(10);
+        QVERIFY2(std::fabs(figure / hand - 1) < 2e-4, qPrintable(toText(figure) + " by hand " + toText(hand)));
+        QVERIFY2(std::fabs(figure / atTen - 1) < 1e-8, qPrintable(toText(figure) + " at 10 C " + toText(atTen)));
     }
 
     // A figure the module refuses empties its field instead of leaving one from earlier inputs.
