@@ -4,7 +4,9 @@
 // What the module inspector (app/main_inspect.cpp) and the update check that
 // runs it (AppQtScriptPlugin::inspect) agree on:
 //   vornakel_inspect FILE_NAME
-// with the module text (UTF-8) on standard input. It writes "ok" and two
+// with the module file's bytes on standard input, read as the program reads a
+// module file (up to the first zero byte, one character per byte). It checks
+// the syntax, evaluates the text and writes "ok" and two
 // values (the name and the version), or "error" and why, one line each. A
 // value is "s" and a string, "n" and a number, or "-" for none; the string,
 // the number and why are percent-encoded.

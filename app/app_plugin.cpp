@@ -228,19 +228,11 @@ void AppQtScriptPlugin::setInspectionMemoryLimitMiB(int mib)
 void AppQtScriptPlugin::inspect(
     const QByteArray &bytes, const QString &fileName, QObject *context, const Inspected &done)
 {
-    const QString text = moduleText(bytes);
-    const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(text);
-    if (check.state() == QScriptSyntaxCheckResult::Error) {
-        const QString why
-            = QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber());
-        QMetaObject::invokeMethod(
-            context, [done, why]() { done(QString(), QString(), why); }, Qt::QueuedConnection);
-        return;
-    }
     // An engine stops a script only between its statements; time spent in its
     // native code (building a huge string, say) runs on, and so does the
     // memory it takes. A process of its own is ended at the limit whatever it
-    // does, and its memory is capped.
+    // does, and its memory is capped. Even the check of the syntax runs there:
+    // it takes a second over the largest module a download may bring.
     auto *runner = new AppHelperRunner(context);
     QObject::connect(runner, &AppHelperRunner::ended, context, [runner, done]() {
         runner->deleteLater();
@@ -279,7 +271,7 @@ void AppQtScriptPlugin::inspect(
     limits.timeMs = s_loadTimeLimitMs;
     limits.memoryMiB = s_inspectionMemoryMiB;
     limits.outputBytes = kInspectorOutputBytes;
-    runner->start(QLatin1String(AppInspectorContract::program), { fileName }, limits, text.toUtf8());
+    runner->start(QLatin1String(AppInspectorContract::program), { fileName }, limits, bytes);
 }
 
 AppQtScriptPlugin::AppQtScriptPlugin(QString const &databaseName, QObject *parent)

@@ -53,7 +53,13 @@ int main(int argc, char **argv)
     QFile in;
     if (!in.open(stdin, QIODevice::ReadOnly))
         return int(Exit::Usage);
-    const QString text = QString::fromUtf8(in.readAll());
+    // As the program reads a module file: up to the first zero byte, one character per byte.
+    QByteArray bytes = in.readAll();
+    const int nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    const QString text = QString::fromLatin1(bytes);
+    bytes.clear();
 
     QScriptEngine engine;
     // The names a module engine is given exist, empty, so that a module that
@@ -62,6 +68,14 @@ int main(int argc, char **argv)
         engine.globalObject().setProperty(QLatin1String(global), QScriptValue(QScriptValue::NullValue));
     // From here on, what the script takes counts against the cap.
     AppHelperLimits::capMemoryFromHere();
+
+    // Said as the program says it of a module file it loads.
+    const QScriptSyntaxCheckResult check = QScriptEngine::checkSyntax(text);
+    if (check.state() == QScriptSyntaxCheckResult::Error) {
+        write(QByteArray(errorLine) + '\n'
+            + line(QStringLiteral("Error: %1 LineNumber: %2").arg(check.errorMessage()).arg(check.errorLineNumber())));
+        return int(Exit::Done);
+    }
 
     engine.evaluate(QScriptProgram(text, fileName, 1));
     QByteArray values[2];

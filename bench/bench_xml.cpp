@@ -6,14 +6,19 @@
 // while clients send requests of 300 calls and never read their answers: one
 // kept connection that pipelines them, and 300 connections with one each;
 // then 300 connections that pipeline requests of 45 shape graphs and never
-// read, beside a light client, and a small request once they have gone.
+// read, beside a light client, and a small request once they have gone; then
+// the worst 1 MiB requests an outside tester would send, first alone (the
+// longest the window is held in one piece by each), then from four clients at
+// once beside a light client.
 // Prints figures; it checks nothing. Usage: bench_xml [requests per run]
 
+#include "app/app_pluginmanager.h"
 #include "bench_support.h"
 #include "net/net_client.h"
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
+#include "xml/xml_requestjob.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -94,6 +99,17 @@ void reportSmallRequests(const QString &beside, const QList<double> &latenciesMs
         *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
 }
 
+// A loopback connection to the server, or null when none could be made.
+QTcpSocket *connectedSocket(quint16 port)
+{
+    auto *socket = new QTcpSocket;
+    socket->connectToHost(QStringLiteral("127.0.0.1"), port);
+    if (socket->waitForConnected(5000))
+        return socket;
+    delete socket;
+    return nullptr;
+}
+
 // Blocking loopback client in a thread of its own, so that the processor's
 // event loop on the main thread serves it as it would serve another program.
 class ClientThread : public QThread
@@ -112,15 +128,9 @@ protected:
         QElapsedTimer timer;
         timer.start();
         for (int i = 0; i < m_requests; ++i) {
-            if (!socket) {
-                socket = new QTcpSocket;
-                socket->connectToHost(QStringLiteral("127.0.0.1"), m_port);
-                if (!socket->waitForConnected(5000)) {
-                    ++failures;
-                    delete socket;
-                    socket = nullptr;
-                    continue;
-                }
+            if (!socket && !(socket = connectedSocket(m_port))) {
+                ++failures;
+                continue;
             }
             socket->write(kRequest);
             QByteArray answer;
@@ -536,12 +546,164 @@ void whileHeavyClientsPipeline(const QString &database, const QString &modules)
         Bench::note(QStringLiteral("small request 10 s after the 300 have gone: none answered  MISSED"));
 }
 
+// Each worst request answered alone, as the server works through it: the
+// longest step it holds the window in one piece, and the time of all its steps.
+void worstRequestsAlone(const QString &database, const QString &modules)
+{
+    AppPluginManager manager(database);
+    manager.loadPlugins(modules);
+    for (const TestWorstRequest &request : testWorstRequests()) {
+        std::vector<double> longest;
+        std::vector<double> total;
+        QByteArray answer;
+        int steps = 0;
+        for (int run = 0; run < 3; ++run) {
+            QElapsedTimer whole;
+            whole.start();
+            XmlRequestJob job(request.bytes, &manager, true, [](const QString &, int) {});
+            double most = whole.nsecsElapsed() / 1e6;
+            steps = 0;
+            for (bool more = true; more; ++steps) {
+                QElapsedTimer step;
+                step.start();
+                more = job.step();
+                most = std::max(most, step.nsecsElapsed() / 1e6);
+            }
+            longest.push_back(most);
+            total.push_back(whole.nsecsElapsed() / 1e6);
+            answer = job.answerBytes();
+        }
+        const QString outcome = answer.contains("ScriptError")
+            ? QStringLiteral("refused: ")
+                + testOutputValues(QString::fromUtf8(answer)).value(QStringLiteral("ScriptError")).left(90)
+            : QStringLiteral("%1 outputs").arg(answer.count("<OUTPUT"));
+        Bench::note(QStringLiteral("%1 (%2 bytes): %3 steps, %4 ms in all; %5")
+                        .arg(request.name)
+                        .arg(request.bytes.size())
+                        .arg(steps)
+                        .arg(Bench::median(total), 0, 'f', 1)
+                        .arg(outcome));
+        // No step may hold the window longer than a light client is to wait, at the median.
+        Bench::report(
+            QStringLiteral("longest step of ") + request.name, Bench::median(longest), "ms", Bench::atMost(100));
+    }
+}
+
+// Sends worst requests on a kept connection of its own, one after the other
+// as each is answered, cycling through them from `first` on, until told to stop.
+class WorstClientThread : public QThread
+{
+public:
+    WorstClientThread(quint16 port, const QList<TestWorstRequest> &requests, int first)
+        : m_port(port), m_requests(requests), m_next(first)
+    { }
+    std::atomic<bool> started { false };
+    std::atomic<bool> stop { false };
+    int answered = 0;
+    int failures = 0;
+
+protected:
+    void run() override
+    {
+        QTcpSocket *socket = nullptr;
+        started = true;
+        while (!stop) {
+            if (!socket && !(socket = connectedSocket(m_port))) {
+                ++failures;
+                QThread::msleep(10);
+                continue;
+            }
+            socket->write(m_requests.at(m_next++ % m_requests.size()).bytes);
+            QByteArray answer;
+            while (!stop && !answer.contains("</VORNAKEL>") && socket->state() == QAbstractSocket::ConnectedState) {
+                socket->waitForReadyRead(100);
+                answer += socket->readAll();
+            }
+            if (answer.contains("</VORNAKEL>"))
+                ++answered;
+            else if (!stop)
+                ++failures;
+            if (socket->state() != QAbstractSocket::ConnectedState) {
+                delete socket;
+                socket = nullptr;
+            }
+        }
+        delete socket;
+    }
+
+private:
+    quint16 m_port;
+    QList<TestWorstRequest> m_requests;
+    int m_next;
+};
+
+// Four clients sending the worst requests, one after the other, beside a
+// light client that sends a small request every 20 ms on a new connection.
+void whileWorstRequestsArrive(const QString &database, const QString &modules, int seconds)
+{
+    writeSettings("PORT:0\nRESET:false\n");
+    XmlMessageProcessor processor(database, false);
+    processor.loadPlugins(modules);
+    const QList<TestWorstRequest> requests = testWorstRequests();
+    PeakMemory memory;
+    std::vector<std::unique_ptr<WorstClientThread>> heavy;
+    for (int i = 0; i < 4; ++i)
+        heavy.push_back(std::make_unique<WorstClientThread>(processor.serverPort(), requests, i * 2));
+    std::atomic<bool> over { false };
+    ShortRequestThread light(
+        processor.serverPort(), [&heavy]() { return bool(heavy.back()->started); }, [&over]() { return bool(over); });
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over]() { over = true; });
+    QObject::connect(&light, &QThread::finished, QCoreApplication::instance(), [&heavy]() {
+        for (auto &client : heavy)
+            client->stop = true;
+    });
+    int running = 4;
+    for (auto &client : heavy) {
+        QObject::connect(client.get(), &QThread::finished, QCoreApplication::instance(), [&running]() {
+            if (--running == 0)
+                QCoreApplication::quit();
+        });
+        client->start();
+    }
+    light.start();
+    QCoreApplication::exec();
+    light.wait();
+    int answered = 0;
+    int failures = 0;
+    for (auto &client : heavy) {
+        client->wait();
+        answered += client->answered;
+        failures += client->failures;
+    }
+    const QString label = QStringLiteral("4 clients sending the worst 1 MiB requests");
+    Bench::note(QStringLiteral("%1: %2 s, %3 of them answered, %4 failed; %5 small requests meanwhile on new "
+                               "connections, %6 failed")
+                    .arg(label)
+                    .arg(seconds)
+                    .arg(answered)
+                    .arg(failures)
+                    .arg(light.latenciesMs.size())
+                    .arg(light.failures));
+    if (!light.latenciesMs.isEmpty()) {
+        const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
+        Bench::report(
+            QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms", Bench::atMost(100));
+        Bench::report(QStringLiteral("slowest small request beside ") + label,
+            *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
+    } else {
+        Bench::note(QStringLiteral("small requests beside %1: none answered  MISSED").arg(label));
+    }
+    Bench::report(QStringLiteral("memory growth, ") + label, memory.growth(), "MiB", Bench::atMost(300));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int requests = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 2000;
+    // Only the scenarios of the worst requests: bench_xml worst [seconds]
+    const bool worstOnly = argc > 1 && qstrcmp(argv[1], "worst") == 0;
     const int memoryRequests = 100000;
 
     QTemporaryDir folder; // for "vornakel.ini"
@@ -551,6 +713,13 @@ int main(int argc, char **argv)
     if (!database.isValid()) {
         std::fprintf(stderr, "bench_xml: no database\n");
         return 1;
+    }
+
+    if (worstOnly) {
+        worstRequestsAlone(database.path(), modules.path());
+        whileWorstRequestsArrive(
+            database.path(), modules.path(), argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 30);
+        return 0;
     }
 
     XmlMessageProcessor processor(database.path(), false);
@@ -599,5 +768,7 @@ int main(int argc, char **argv)
     whileClientsDoNotRead(database.path(), modules.path(), QStringLiteral("300 connections, one request each, unread"),
         "PORT:0\n", 300, false, 60, 150);
     whileHeavyClientsPipeline(database.path(), modules.path());
+    worstRequestsAlone(database.path(), modules.path());
+    whileWorstRequestsArrive(database.path(), modules.path(), 30);
     return 0;
 }

@@ -13,7 +13,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
@@ -65,6 +64,15 @@ QString localModulePath(const QString &serverPath)
         || clean.startsWith(QLatin1String("../")))
         return QString();
     return clean;
+}
+
+// The first lines, one under the other, and how many more there are.
+QString listed(const QStringList &lines)
+{
+    QString text = QStringList(lines.mid(0, GuiCheckForUpdates::ListedLines)).join(QLatin1Char('\n'));
+    if (lines.size() > GuiCheckForUpdates::ListedLines)
+        text += QStringLiteral("\n... and %1 more").arg(lines.size() - GuiCheckForUpdates::ListedLines);
+    return text;
 }
 
 // Whether the two paths name the same file; an empty path names none.
@@ -232,67 +240,98 @@ void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
         return;
     }
     m_manifest = QString::fromLatin1(bytes);
-    label->setText(QStringLiteral("The Vornakel web site was checked for updated versions."));
     ProcessManifest();
 }
 
 void GuiCheckForUpdates::ProcessManifest()
 {
-    QStringList lines;
+    m_manifestLines.clear();
     for (QString line : m_manifest.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         // A manifest saved with Windows line ends: the carriage return is no part of a path.
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         if (!line.isEmpty())
-            lines << line;
+            m_manifestLines << line;
     }
-    lines.removeDuplicates();
+    m_manifestLines.removeDuplicates();
     m_localVersions.removeDuplicates();
-    // A module's file however the manifest spells its path ("./x", "a/../x"): fetched and inspected once.
-    QSet<QString> moduleFiles;
-    qtBinaryVersion->clear();
-    qtModuleVersion->clear();
+    // With several installed entries of one name, the first is compared.
+    m_installedVersions.clear();
+    for (const QString &entry : qAsConst(m_localVersions)) {
+        const QString name = entry.section(QLatin1Char(','), 0, 0);
+        if (!m_installedVersions.contains(name))
+            m_installedVersions.insert(name, entry.section(QLatin1Char(','), 1, 1));
+    }
+    m_compared = 0;
+    m_updates.clear();
+    m_updateOfFile.clear();
+    m_binary = QString();
+    // What the dialog waits for meanwhile.
+    const QString comparing = QStringLiteral("Comparing the %1 lines of the manifest with what is installed...")
+                                  .arg(m_manifestLines.size());
+    qtBinaryVersion->setText(comparing);
+    qtModuleVersion->setText(comparing);
+    compareSome();
+}
 
-    for (const QString &line : qAsConst(lines)) {
+void GuiCheckForUpdates::compareSome()
+{
+    const int end = qMin(m_manifestLines.size(), m_compared + SliceLines);
+    for (; m_compared < end; ++m_compared) {
+        const QString &line = m_manifestLines.at(m_compared);
         const QStringList fields = line.split(QLatin1Char(','));
         // Without a server path there is nothing to fetch.
         if (fields.size() < 3)
             continue;
         const QString &name = fields.at(0);
         const QString &version = fields.at(1);
-        QString local;
-        bool installed = false;
-        for (const QString &entry : qAsConst(m_localVersions)) {
-            if (entry.section(QLatin1Char(','), 0, 0) == name) {
-                local = entry.section(QLatin1Char(','), 1, 1);
-                installed = true;
-                break;
-            }
-        }
-        if (!installed || local == version || versionNumber(local) >= versionNumber(version))
+        const auto installed = m_installedVersions.constFind(name);
+        if (installed == m_installedVersions.constEnd() || *installed == version
+            || versionNumber(*installed) >= versionNumber(version))
             continue;
         if (name == QLatin1String("Vornakel")) {
-            qtBinaryVersion->setText(QStringLiteral("Download ") + version);
-            qtBinaryFrame->setEnabled(true);
             m_binary = line;
-        } else {
-            const QString local = localModulePath(line.section(QLatin1Char(','), 2));
-            const QString moduleFile = name + QLatin1Char('\n') + local;
-            if (!local.isEmpty() && moduleFiles.contains(moduleFile))
-                continue;
-            moduleFiles.insert(moduleFile);
-            QString text = qtModuleVersion->text();
-            if (!text.isEmpty())
-                text += QLatin1Char('\n');
-            qtModuleVersion->setText(QStringLiteral("%1Update %2 to %3").arg(text, name, version));
-            qtModuleFrame->setEnabled(true);
-            m_updates << line;
+            continue;
         }
+        // A module's file however the manifest spells its path ("./x", "a/../x")
+        // is fetched and inspected once: of several newer versions, the newest.
+        const QString local = localModulePath(line.section(QLatin1Char(','), 2));
+        const QString moduleFile = name + QLatin1Char('\n') + local;
+        const auto offered = m_updateOfFile.constFind(moduleFile);
+        if (!local.isEmpty() && offered != m_updateOfFile.constEnd()) {
+            QString &earlier = m_updates[*offered];
+            if (versionNumber(version) > versionNumber(earlier.section(QLatin1Char(','), 1, 1)))
+                earlier = line;
+            continue;
+        }
+        m_updateOfFile.insert(moduleFile, m_updates.size());
+        m_updates << line;
     }
-    if (qtBinaryVersion->text().isEmpty())
+    if (m_compared < m_manifestLines.size()) {
+        // The window and the message server have their turn before the next slice.
+        QTimer::singleShot(0, this, &GuiCheckForUpdates::compareSome);
+        return;
+    }
+    m_manifestLines.clear();
+    m_updateOfFile.clear();
+    showOffers();
+}
+
+void GuiCheckForUpdates::showOffers()
+{
+    if (m_binary.isNull()) {
         qtBinaryVersion->setText(QStringLiteral("No update available"));
-    if (qtModuleVersion->text().isEmpty())
-        qtModuleVersion->setText(QStringLiteral("No update available"));
+    } else {
+        qtBinaryVersion->setText(QStringLiteral("Download ") + m_binary.section(QLatin1Char(','), 1, 1));
+        qtBinaryFrame->setEnabled(true);
+    }
+    QStringList offers;
+    for (const QString &line : qAsConst(m_updates))
+        offers << QStringLiteral("Update %1 to %2")
+                      .arg(line.section(QLatin1Char(','), 0, 0), line.section(QLatin1Char(','), 1, 1));
+    qtModuleVersion->setText(offers.isEmpty() ? QStringLiteral("No update available") : listed(offers));
+    qtModuleFrame->setEnabled(!offers.isEmpty());
+    label->setText(QStringLiteral("The Vornakel web site was checked for updated versions."));
 }
 
 void GuiCheckForUpdates::DownloadBinary()
@@ -383,7 +422,12 @@ void GuiCheckForUpdates::moduleFailed(const QString &line, const QString &why)
 
 void GuiCheckForUpdates::fetchNextModule()
 {
-    while (m_updateIndex < m_updates.size()) {
+    for (int passed = 0; m_updateIndex < m_updates.size(); ++passed) {
+        if (passed == SliceLines) {
+            // Many entries passed over: the window has its turn before the next ones.
+            QTimer::singleShot(0, this, &GuiCheckForUpdates::fetchNextModule);
+            return;
+        }
         const QString line = m_updates.at(m_updateIndex++);
         const QString serverPath = line.section(QLatin1Char(','), 2);
         const QString local = localModulePath(serverPath);
@@ -489,7 +533,7 @@ void GuiCheckForUpdates::finishModules()
     QString text = QStringLiteral("%1 of %2 modules could not be updated; their installed files are unchanged.\n\n%3")
                        .arg(m_failedModules.size())
                        .arg(m_updates.size())
-                       .arg(m_failedModules.join(QLatin1Char('\n')));
+                       .arg(listed(m_failedModules));
     if (m_failedModules.size() < m_updates.size())
         text += QStringLiteral("\n\nThe other modules have been updated.\nPlease restart Vornakel to reload.");
     QMessageBox::warning(this, QStringLiteral("Module Update"), text, QMessageBox::Ok);

@@ -5,6 +5,7 @@
 #include "ui_gui_checkforupdates.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 
@@ -17,7 +18,10 @@ class AppSaveFile;
 // Compares the installed program and modules with the update server's
 // manifest and fetches what is newer: the program archive into a folder the
 // user picks, modules into the modules folder. A file is replaced only by a
-// complete download, and a module's file only by that module.
+// complete download, and a module's file only by that module. However long
+// the manifest, it is worked through a slice at a time between the window's
+// other work, and what the dialog and its boxes list is a few lines and how
+// many more.
 class GuiCheckForUpdates : public QDialog, public Ui::QtCheckForUpdates
 {
     Q_OBJECT
@@ -32,6 +36,10 @@ public:
     // What a manifest or a module may weigh; both are held in memory whole.
     static const qint64 MaxManifestBytes = 1024 * 1024;
     static const qint64 MaxModuleBytes = 16 * 1024 * 1024;
+    // The lines a label or a message box lists, at most; then how many more.
+    static const int ListedLines = 10;
+    // The manifest lines compared, or the modules passed over, in one turn of the event loop.
+    static const int SliceLines = 500;
 
     // A request that has not finished this long after it left is given up
     // (not the program archive, which may be large); so is any request from
@@ -53,6 +61,9 @@ private:
     // and no limit on the whole time).
     QNetworkReply *get(const QString &serverPath, qint64 cap);
     void onFinished(QNetworkReply *reply);
+    // Compares the next slice of manifest lines; once all are, shows what is offered.
+    void compareSome();
+    void showOffers();
     void onDownloadFinished(QNetworkReply *reply);
     // The file of an installed module that a download may replace.
     enum class ModuleFile { None, Script, Page };
@@ -73,6 +84,10 @@ private:
     QNetworkAccessManager *m_manager = nullptr;
     QString m_manifest;
     QStringList m_localVersions;
+    QStringList m_manifestLines; // while they are compared
+    int m_compared = 0; // of them
+    QHash<QString, QString> m_installedVersions; // by name, of the first installed entry of each
+    QHash<QString, int> m_updateOfFile; // "name\nfile" -> its entry in m_updates
     QStringList m_updates;
     QString m_binary;
     int m_updateIndex = 0;

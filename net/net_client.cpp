@@ -19,10 +19,6 @@
 
 namespace {
 
-const char kClosingTag[] = "</vornakel>";
-const int kClosingTagLength = NetClient::ClosingTagLength;
-const char kExecuteTag[] = "<execute";
-const int kExecuteTagLength = 8;
 // A peer that stops reading must not hold a closed connection open for ever.
 const int kClosingGraceMs = 30000;
 // After the client was told the end, how long what it still sends is read and dropped.
@@ -34,11 +30,6 @@ const int kSystemSendBuffer = 256 * 1024;
 // What a connection was served counts half after this long.
 const double kServedHalfLifeMs = 5000;
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
 quint64 newConnectionId()
 {
     static quint64 last = 0;
@@ -46,42 +37,6 @@ quint64 newConnectionId()
 }
 
 } // namespace
-
-int NetClient::findClosingTag(const QByteArray &bytes, int from)
-{
-    for (int at = bytes.indexOf("</", from); at >= 0; at = bytes.indexOf("</", at + 2)) {
-        if (bytes.size() - at >= kClosingTagLength
-            && qstrnicmp(bytes.constData() + at, kClosingTag, kClosingTagLength) == 0)
-            return at;
-    }
-    return -1;
-}
-
-int NetClient::messageEnd(const QByteArray &bytes, int from)
-{
-    const int tag = findClosingTag(bytes, from);
-    if (tag < 0)
-        return -1;
-    int end = tag + kClosingTagLength;
-    // The one character after the tag belongs to the message only when
-    // blank; anything else may be the next message's first "<".
-    if (end < bytes.size() && isBlank(bytes.at(end)))
-        ++end;
-    return end;
-}
-
-int NetClient::countCalls(const QByteArray &bytes, int size)
-{
-    int calls = 0;
-    const char *data = bytes.constData();
-    for (int at = bytes.indexOf('<'); at >= 0 && at + kExecuteTagLength < size; at = bytes.indexOf('<', at + 1)) {
-        const char after = data[at + kExecuteTagLength];
-        if (qstrnicmp(data + at, kExecuteTag, kExecuteTagLength) == 0
-            && (isBlank(after) || after == '>' || after == '/'))
-            ++calls;
-    }
-    return calls;
-}
 
 qint64 NetClient::now()
 {
@@ -107,7 +62,7 @@ NetClient::NetClient(qintptr socketDescriptor, std::shared_ptr<NetBudget> budget
 
 NetClient::~NetClient()
 {
-    m_buffer.clear();
+    m_framer.clear();
     m_out.clear();
     m_outBytes = 0;
     leaveQueue();
@@ -116,8 +71,6 @@ NetClient::~NetClient()
     m_budget->m_clients.removeOne(this);
     m_budget->heldBytes -= m_held;
     m_budget->owedBytes -= m_owed;
-    if (m_counted)
-        --m_budget->connections;
 }
 
 void NetClient::initialize()
@@ -156,6 +109,20 @@ void NetClient::addServed(qint64 nanoseconds)
     m_servedAt = now();
 }
 
+NetClient *NetClient::leastServed(const QList<NetClient *> &clients)
+{
+    NetClient *turn = nullptr;
+    double least = 0;
+    for (NetClient *client : clients) {
+        const double served = client->servedLately();
+        if (!turn || served < least) {
+            turn = client;
+            least = served;
+        }
+    }
+    return turn;
+}
+
 qint64 NetClient::send(const QString &text)
 {
     return send(text.toUtf8());
@@ -163,7 +130,7 @@ qint64 NetClient::send(const QString &text)
 
 qint64 NetClient::send(const QByteArray &bytes)
 {
-    if (m_fd < 0 || m_closing)
+    if (m_letGo || m_phase == Phase::Closed)
         return -1;
     if (m_outBytes == 0)
         m_progressAt = now(); // it begins to owe now
@@ -182,7 +149,7 @@ qint64 NetClient::send(const QByteArray &bytes)
 
 void NetClient::writeOut()
 {
-    while (m_fd >= 0 && !m_out.isEmpty()) {
+    while (m_phase != Phase::Closed && !m_out.isEmpty()) {
         const QByteArray &first = m_out.first();
         const ssize_t n = ::send(
             m_fd, first.constData() + m_outOffset, size_t(first.size() - m_outOffset), MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -201,51 +168,41 @@ void NetClient::writeOut()
             m_outOffset = 0;
         }
     }
-    if (m_fd >= 0)
+    if (m_phase != Phase::Closed)
         m_writable->setEnabled(!m_out.isEmpty());
     updateOwed();
 }
 
 void NetClient::close()
 {
-    if (m_closing)
+    if (m_letGo)
         return;
-    m_closing = true;
-    m_buffer.clear();
-    m_complete = false;
+    m_letGo = true;
+    m_framer.clear();
+    m_messageBytes = 0;
     leaveQueue();
     releaseRequest();
-    account();
-    if (m_fd < 0) {
-        deleteLater();
-    } else {
-        QTimer::singleShot(kClosingGraceMs, this, [this]() {
-            abortConnection();
-            deleteLater();
-        });
-        // Closing now would drop what the system has not sent yet.
-        if (m_out.isEmpty())
-            shutDownOutput();
+    if (m_phase == Phase::Closed) {
+        end();
+        return;
     }
-    emit sigDisconnected(m_id);
+    m_phase = Phase::Closing;
+    account();
+    QTimer::singleShot(kClosingGraceMs, this, &NetClient::end);
+    // Closing now would drop what the system has not sent yet.
+    if (m_out.isEmpty())
+        shutDownOutput();
 }
 
 void NetClient::shutDownOutput()
 {
-    m_shutDown = true;
+    m_phase = Phase::Draining;
     ::shutdown(m_fd, SHUT_WR);
-    if (m_inputEnded) {
-        closeDescriptor();
-        deleteLater();
-        return;
-    }
     // Closing with unread input would reset the connection, and the reset can
     // destroy the last answer before the client has read it: what the client
-    // still sends is read and dropped until it closes its side.
-    QTimer::singleShot(kDrainGraceMs, this, [this]() {
-        closeDescriptor();
-        deleteLater();
-    });
+    // still sends is read and dropped until it closes its side (at once when
+    // it has ended its input already).
+    QTimer::singleShot(kDrainGraceMs, this, &NetClient::end);
     account();
     drain();
 }
@@ -253,20 +210,41 @@ void NetClient::shutDownOutput()
 void NetClient::drain()
 {
     char scratch[16384];
-    while (m_fd >= 0) {
+    while (m_phase == Phase::Draining) {
         const ssize_t n = ::recv(m_fd, scratch, sizeof scratch, MSG_DONTWAIT);
         if (n > 0 || (n < 0 && errno == EINTR))
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return;
-        closeDescriptor();
-        deleteLater();
+        end();
     }
+}
+
+void NetClient::end()
+{
+    if (m_phase != Phase::Closed) {
+        m_framer.clear();
+        m_messageBytes = 0;
+        m_out.clear();
+        m_outOffset = 0;
+        m_outBytes = 0;
+        leaveQueue();
+        releaseRequest();
+        closeDescriptor();
+        updateOwed();
+        account();
+    } else if (!m_letGo) {
+        return; // closed before, and it has asked to be let go
+    }
+    if (m_letGo)
+        deleteLater();
+    else
+        askToBeLetGo();
 }
 
 void NetClient::closeDescriptor()
 {
-    if (m_fd < 0)
+    if (m_phase == Phase::Closed)
         return;
     // The notifiers go quiet before the number may serve another connection.
     m_readable->setEnabled(false);
@@ -274,17 +252,23 @@ void NetClient::closeDescriptor()
     m_idle->stop();
     ::close(m_fd);
     m_fd = -1;
-    if (m_counted) {
-        m_counted = false;
-        --m_budget->connections;
-    }
+    m_phase = Phase::Closed;
+    --m_budget->connections;
+}
+
+void NetClient::askToBeLetGo()
+{
+    if (m_letGo || m_asked)
+        return;
+    m_asked = true;
+    emit sigDisconnected(m_id);
 }
 
 void NetClient::next()
 {
-    if (m_fd < 0 || m_closing || !m_waiting)
+    if (!reading() || m_request != Request::Running)
         return;
-    m_waiting = false;
+    m_request = Request::None;
     m_idleSince = now();
     releaseRequest();
     account();
@@ -294,7 +278,7 @@ void NetClient::next()
 
 bool NetClient::checkGone()
 {
-    if (m_fd < 0)
+    if (m_phase == Phase::Closed)
         return true;
     pollfd state { m_fd, POLLIN, 0 };
     // Hang-up or error: the connection was reset, or failed. A client that
@@ -314,56 +298,34 @@ void NetClient::lost(int error)
                     .arg(m_id)
                     .arg(QString::fromLocal8Bit(std::strerror(error))),
         AppLog::Trace);
-    abortConnection();
+    end();
 }
 
 void NetClient::onIdle()
 {
-    if (m_closing || m_fd < 0)
+    if (m_letGo || m_phase == Phase::Closed)
         return;
     emit sigLog(QStringLiteral("Connection %1 sent no complete message within %2 ms; closed")
                     .arg(m_id)
                     .arg(m_budget->idleTimeoutMs),
         AppLog::Trace);
-    abortConnection();
+    end();
 }
 
 void NetClient::drop(const QString &why)
 {
     qCWarning(lcNet).noquote() << "Connection" << m_id << why;
-    abortConnection();
-}
-
-void NetClient::abortConnection()
-{
-    if (m_fd < 0)
-        return;
-    m_buffer.clear();
-    m_complete = false;
-    m_out.clear();
-    m_outOffset = 0;
-    m_outBytes = 0;
-    leaveQueue();
-    releaseRequest();
-    closeDescriptor();
-    updateOwed();
-    account();
-    if (m_closing) {
-        deleteLater();
-        return;
-    }
-    // Upon which the server lets the client go.
-    emit sigDisconnected(m_id);
+    end();
 }
 
 void NetClient::onWritable()
 {
     const bool wasOver = owesTooMuch();
     writeOut();
-    if (m_fd < 0)
+    if (m_phase == Phase::Closed)
         return;
-    if (m_closing) {
-        if (m_out.isEmpty() && !m_shutDown)
+    if (m_letGo) {
+        if (m_phase == Phase::Closing && m_out.isEmpty())
             shutDownOutput();
         return;
     }
@@ -392,16 +354,7 @@ bool NetClient::isSmall() const
 
 NetClient *NetClient::nextInTurn(const NetBudget &budget)
 {
-    NetClient *turn = nullptr;
-    double least = 0;
-    for (NetClient *client : budget.m_queue) {
-        const double served = client->servedLately();
-        if (!turn || served < least) {
-            turn = client;
-            least = served;
-        }
-    }
-    return turn;
+    return leastServed(budget.m_queue);
 }
 
 bool NetClient::mayReadLarge() const
@@ -432,18 +385,18 @@ qint64 NetClient::readLimit() const
 
 void NetClient::enqueue()
 {
-    if (!m_queued) {
+    if (m_request == Request::None) {
         m_budget->m_queue.append(this);
-        m_queued = true;
+        m_request = Request::Queued;
     }
 }
 
 void NetClient::leaveQueue()
 {
-    if (!m_queued)
+    if (m_request != Request::Queued)
         return;
     m_budget->m_queue.removeOne(this);
-    m_queued = false;
+    m_request = Request::None;
     wakeQueue(*m_budget);
 }
 
@@ -452,7 +405,7 @@ void NetClient::wakeQueue(NetBudget &budget)
     // The one whose turn it is, and every small one, which may pass it.
     NetClient *turn = nextInTurn(budget);
     for (NetClient *client : qAsConst(budget.m_queue)) {
-        if (client == turn || (client->m_complete && client->isSmall()))
+        if (client == turn || (client->complete() && client->isSmall()))
             QMetaObject::invokeMethod(client, &NetClient::onReadable, Qt::QueuedConnection);
     }
 }
@@ -470,14 +423,11 @@ void NetClient::releaseRequest()
 
 void NetClient::onReadable()
 {
-    if (m_fd < 0)
+    if (m_phase == Phase::Draining)
+        drain();
+    if (!reading())
         return;
-    if (m_closing) {
-        if (m_shutDown)
-            drain();
-        return;
-    }
-    if (!m_waiting && owesTooMuch()) {
+    if (m_request != Request::Running && owesTooMuch()) {
         // Taken up again once the client has taken its answers (onWritable).
         if (!m_heldBack)
             emit sigLog(QStringLiteral("Connection %1 has not taken %2 bytes of its answers; its next request waits")
@@ -490,14 +440,14 @@ void NetClient::onReadable()
     }
     m_heldBack = false;
     char chunk[16384];
-    while (m_fd >= 0 && !m_closing && !m_waiting && !m_refused) {
+    while (reading() && m_request != Request::Running) {
         if (frameMessage())
             break;
-        if (m_inputEnded) {
+        if (m_phase == Phase::InputEnded) {
             endOfInput();
             return;
         }
-        const qint64 room = readLimit() - m_buffer.size();
+        const qint64 room = readLimit() - m_framer.size();
         if (room <= 0) {
             // A large request while others are worked on: it waits its turn, unread.
             enqueue();
@@ -506,7 +456,7 @@ void NetClient::onReadable()
         // Never more than the limit allows, so that no request over it is ever cut out whole.
         const ssize_t n = ::recv(m_fd, chunk, size_t(qMin<qint64>(qint64(sizeof chunk), room)), MSG_DONTWAIT);
         if (n == 0) {
-            m_inputEnded = true;
+            m_phase = Phase::InputEnded;
             continue;
         }
         if (n < 0) {
@@ -518,9 +468,9 @@ void NetClient::onReadable()
             }
             break;
         }
-        m_buffer.append(chunk, int(n));
+        m_framer.append(chunk, int(n));
         m_idleSince = now();
-        if (m_budget->heldBytes - m_held + m_buffer.size() >= m_budget->maxHeldBytes) {
+        if (m_budget->heldBytes - m_held + m_framer.size() >= m_budget->maxHeldBytes) {
             drop(QStringLiteral("would bring the bytes held for unfinished messages to %1 or more; dropped")
                      .arg(m_budget->maxHeldBytes));
             return;
@@ -533,40 +483,28 @@ void NetClient::onReadable()
 void NetClient::endOfInput()
 {
     // A message cut off by the end of the input can never be answered.
-    m_buffer.clear();
-    m_scanned = 0;
+    m_framer.clear();
     account();
     emit sigLog(
         QStringLiteral("Connection %1 ended its input; closed once its answers are out").arg(m_id), AppLog::Trace);
-    emit sigDisconnected(m_id);
+    askToBeLetGo();
 }
 
 bool NetClient::frameMessage()
 {
-    const int open = m_buffer.indexOf('<');
-    if (open < 0) {
-        m_buffer.clear();
-        m_scanned = 0;
+    if (m_framer.isEmpty()) {
         // Between messages of a kept connection nothing is awaited; the next one gets its full time.
-        if (m_completedOne) {
+        if (m_answeredOne) {
             m_idle->stop();
             m_deadlineLeftMs = -1;
         }
         return false;
     }
-    if (open > 0) {
-        m_buffer.remove(0, open);
-        m_scanned = qMax(0, m_scanned - open);
-    }
-    // Bytes searched before cannot start a tag unless it ran into the new ones,
-    // so a message that arrives in small pieces is not searched again and again.
-    const int tag = findClosingTag(m_buffer, qMax(0, m_scanned - kClosingTagLength));
-    if (tag < 0)
-        m_scanned = m_buffer.size();
-    if ((tag < 0 && m_buffer.size() > MaxBuffered) || tag + kClosingTagLength > MaxBuffered) {
-        m_refused = true;
-        m_buffer.clear();
-        m_scanned = 0;
+    const NetFramer::State state = m_framer.state();
+    if (state == NetFramer::State::TooLarge) {
+        m_phase = Phase::Refused;
+        m_framer.clear();
+        m_messageBytes = 0;
         leaveQueue();
         account();
         qCWarning(lcNet).noquote() << "Connection" << m_id
@@ -576,21 +514,15 @@ bool NetClient::frameMessage()
         emit sigOversized(m_id);
         return true;
     }
-    if (tag < 0)
+    if (state == NetFramer::State::Partial)
         return false;
-    int end = tag + kClosingTagLength;
-    // The one character after the tag belongs to the message only when
-    // blank; anything else may be the next message's first "<".
-    if (end < m_buffer.size() && isBlank(m_buffer.at(end)))
-        ++end;
     // The message is complete: what remains is the server's wait, not the client's.
     m_idle->stop();
     m_deadlineLeftMs = -1;
-    if (!m_complete) {
-        m_complete = true;
-        m_messageBytes = end;
-        m_calls = countCalls(m_buffer, end);
-        m_weight = qMax<qint64>(end, qint64(m_calls) * CallWeight);
+    if (!complete()) {
+        m_messageBytes = m_framer.messageSize();
+        m_calls = m_framer.countCalls();
+        m_weight = qMax<qint64>(m_messageBytes, qint64(m_calls) * CallWeight);
     }
     if (!admits()) {
         enqueue();
@@ -600,19 +532,17 @@ bool NetClient::frameMessage()
     // A client that has gone is not worked for.
     if (checkGone())
         return true;
-    m_complete = false;
-    const QString message = QString::fromUtf8(m_buffer.constData(), end);
-    m_buffer.remove(0, end);
-    m_scanned = 0;
-    m_waiting = true;
-    m_completedOne = true;
-    m_idleSince = now();
+    const QByteArray message = m_framer.takeMessage();
     m_running = m_weight;
     m_runningSmall = isSmall();
-    m_budget->runningRequestBytes += m_weight;
-    if (m_runningSmall)
-        m_budget->m_runningSmallBytes += m_weight;
+    m_messageBytes = 0;
     leaveQueue();
+    m_request = Request::Running;
+    m_answeredOne = true;
+    m_idleSince = now();
+    m_budget->runningRequestBytes += m_running;
+    if (m_runningSmall)
+        m_budget->m_runningSmallBytes += m_running;
     account();
     emit sigDataReady(message, m_id);
     return true;
@@ -620,28 +550,29 @@ bool NetClient::frameMessage()
 
 bool NetClient::expecting() const
 {
-    if (m_fd < 0 || m_closing || m_waiting || m_refused || m_inputEnded || owesTooMuch())
+    if (m_phase != Phase::Reading || m_request == Request::Running || owesTooMuch())
         return false;
     // Waiting for its turn (a complete message, or the part of a large one
     // read so far) is the server's wait, not the client's.
-    if (m_queued && (m_complete || !mayReadLarge()))
+    if (m_request == Request::Queued && (complete() || !mayReadLarge()))
         return false;
-    return !m_completedOne || !m_buffer.isEmpty();
+    return !m_answeredOne || !m_framer.isEmpty();
 }
 
 bool NetClient::wantsInput() const
 {
-    return !m_waiting && !m_refused && !m_inputEnded && !m_complete && !owesTooMuch() && m_buffer.size() < readLimit();
+    return m_phase == Phase::Reading && m_request != Request::Running && !complete() && !owesTooMuch()
+        && m_framer.size() < readLimit();
 }
 
 void NetClient::account()
 {
-    m_budget->heldBytes += m_buffer.size() - m_held;
-    m_held = m_buffer.size();
-    if (m_fd < 0)
+    m_budget->heldBytes += m_framer.size() - m_held;
+    m_held = m_framer.size();
+    if (m_phase == Phase::Closed)
         return;
     // Read only what can be taken now; the rest waits with the sender.
-    m_readable->setEnabled(m_closing ? m_shutDown : wantsInput());
+    m_readable->setEnabled(m_letGo ? m_phase == Phase::Draining : wantsInput());
     // The deadline of a message runs only while the server waits for its bytes.
     if (expecting()) {
         if (!m_idle->isActive())
@@ -657,8 +588,8 @@ bool NetClient::evictIdle(NetBudget &budget)
     NetClient *victim = nullptr;
     for (NetClient *client : qAsConst(budget.m_clients)) {
         int unread = 0;
-        const bool idle = client->m_fd >= 0 && client->m_completedOne && !client->m_closing && !client->m_refused
-            && !client->m_waiting && !client->m_queued && client->m_buffer.isEmpty() && client->m_outBytes == 0
+        const bool idle = client->m_phase == Phase::Reading && !client->m_letGo && client->m_answeredOne
+            && client->m_request == Request::None && client->m_framer.isEmpty() && client->m_outBytes == 0
             && ::ioctl(client->m_fd, FIONREAD, &unread) == 0 && unread == 0;
         if (idle && (!victim || client->m_idleSince < victim->m_idleSince))
             victim = client;
@@ -671,7 +602,7 @@ bool NetClient::evictIdle(NetBudget &budget)
         AppLog::Trace);
     // It owes nothing and has sent nothing unread, so it closes at once and
     // cleanly; its place is free for the new one.
-    victim->abortConnection();
+    victim->end();
     return true;
 }
 
@@ -708,6 +639,6 @@ void NetClient::shed(const std::shared_ptr<NetBudget> &budget)
         else
             qCDebug(lcNet).noquote() << text;
         b.m_shedWarned = true;
-        victim->abortConnection();
+        victim->end();
     }
 }

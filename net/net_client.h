@@ -1,6 +1,8 @@
 #ifndef NET_CLIENT_H
 #define NET_CLIENT_H
 
+#include "net/net_framer.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -59,13 +61,18 @@ private:
 // request messages at the closing root tag, hands them out one at a time, and
 // sends answers back. It works on the descriptor itself: the end of the
 // client's input ends what the client may send, not the answers it is owed.
+//
+// A connection is in one phase of its life at a time (Phase), and ends one
+// way: its descriptor is closed, and then a connection the server has let go
+// of (close()) releases itself, while one the server still holds asks to be
+// let go (sigDisconnected).
 class NetClient : public QObject
 {
     Q_OBJECT
 
 public:
     // The most bytes a request message may take, closing tag included.
-    static const int MaxBuffered = 1024 * 1024;
+    static const int MaxBuffered = NetFramer::MaxMessage;
     // A request of at most this many bytes and SmallCalls calls passes the
     // queue of heavier ones.
     static const int SmallRequest = 16 * 1024;
@@ -74,27 +81,29 @@ public:
     // may cost far more time and answer than its few bytes of request.
     static const int CallWeight = 16 * 1024;
 
+    enum class Phase {
+        Reading, // reads requests and answers them
+        InputEnded, // the client sends nothing more; what it is owed still goes out
+        Refused, // it sent a request over the limit, which is answered before it is let go
+        Closing, // let go: what was sent goes out, then the client is told the end
+        Draining, // told the end: what the client still sends is read and dropped until it closes
+        Closed, // the descriptor is closed
+    };
+
     explicit NetClient(qintptr socketDescriptor, std::shared_ptr<NetBudget> budget = nullptr);
-    // The first closing root tag in any letter case at or after `from`; -1 when none.
-    static int findClosingTag(const QByteArray &bytes, int from = 0);
-    static const int ClosingTagLength = 11;
-    // Where the first message ends: after its closing root tag and the one
-    // blank that may follow it; -1 when no closing tag is found at or after `from`.
-    static int messageEnd(const QByteArray &bytes, int from = 0);
-    // The EXECUTE start tags among the first `size` bytes.
-    static int countCalls(const QByteArray &bytes, int size);
     ~NetClient() override;
 
     // Names the connection in every signal: unlike the descriptor, no later
     // connection of the process has it again.
     quint64 id() const { return m_id; }
+    Phase phase() const { return m_phase; }
     // Sends the text as UTF-8; the bytes taken, or -1 without a connection.
     qint64 send(const QString &text);
     qint64 send(const QByteArray &bytes);
-    // Ends the connection once what was sent has gone out, then releases
-    // itself. The client is told the end after the last answer, and what it
-    // still sends is read and dropped, so that the answers are not lost to a
-    // reset.
+    // The server lets the connection go: it ends once what was sent has gone
+    // out, then releases itself. The client is told the end after the last
+    // answer, and what it still sends is read and dropped, so that the
+    // answers are not lost to a reset. Nothing is signalled after this.
     void close();
     // After each message handed out the client waits until it is told to go
     // on, so that the answers of one connection leave in request order and a
@@ -108,6 +117,10 @@ public:
     // was spent a while ago counts less and less.
     double servedLately() const;
     void addServed(qint64 nanoseconds);
+    // Whose turn it is among connections that wait: the one served least
+    // lately, of equals the first in the list (which is in arrival order).
+    // Null for an empty list.
+    static NetClient *leastServed(const QList<NetClient *> &clients);
 
     // When the server is full: closes the connection that is kept open, owes
     // nothing and holds no unfinished message, the one idle longest; false
@@ -116,16 +129,25 @@ public:
 
 signals:
     void sigLog(const QString &message, int logLevel);
-    void sigDataReady(const QString &message, quint64 clientId);
+    // A complete request message, as the bytes that came.
+    void sigDataReady(const QByteArray &message, quint64 clientId);
     // A request over MaxBuffered bytes: it is to be answered with an error,
     // then the connection closed.
     void sigOversized(quint64 clientId);
     void sigDataSent();
     // The connection is lost, or the client ended its input and has nothing
-    // more to be answered: the server is to let it go.
+    // more to be answered: the server is to let it go. Sent at most once, and
+    // never after the server let it go.
     void sigDisconnected(quint64 clientId);
 
 private:
+    // What the connection does with its request.
+    enum class Request {
+        None, // nothing complete, or nothing at all
+        Queued, // its complete request, or the rest of a large one, waits its turn
+        Running, // its request was handed out and is not answered yet
+    };
+
     void initialize();
     void createConnections();
     void onReadable();
@@ -134,6 +156,8 @@ private:
     // Cuts the next complete message out of the buffer and hands it out when
     // its turn has come; true when nothing more is to be read for now.
     bool frameMessage();
+    bool reading() const { return m_phase == Phase::Reading || m_phase == Phase::InputEnded; }
+    bool complete() const { return m_messageBytes > 0; }
     bool isSmall() const;
     // Whether the complete message in the buffer may be handed out now.
     bool admits() const;
@@ -156,29 +180,35 @@ private:
     void endOfInput();
     void drop(const QString &why);
     void lost(int error);
-    // Ends the connection at once, gives its place back and reports it.
-    void abortConnection();
     // Every answer is out: the client is told the end.
     void shutDownOutput();
     void drain();
+    // The one way a connection ends: what it held is dropped, its descriptor
+    // closed and its place given back; then it releases itself when let go,
+    // or asks to be let go.
+    void end();
     void closeDescriptor();
+    // Asks the server to let the connection go, unless it has.
+    void askToBeLetGo();
     // Closes connections that took nothing for a while until the answers not
     // taken fit the budget again.
     static void shed(const std::shared_ptr<NetBudget> &budget);
     static void wakeQueue(NetBudget &budget);
-    // The waiting connection whose turn it is: the one served least lately,
-    // of equals the one that came first.
+    // The waiting connection whose turn it is.
     static NetClient *nextInTurn(const NetBudget &budget);
     static qint64 now();
 
     quint64 m_id;
     int m_fd; // -1 once closed
+    Phase m_phase = Phase::Reading;
+    Request m_request = Request::None;
+    bool m_letGo = false; // the server let it go (close())
+    bool m_asked = false; // it asked the server to let it go
     QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;
     QTimer *m_idle = nullptr;
     std::shared_ptr<NetBudget> m_budget;
-    QByteArray m_buffer;
-    int m_scanned = 0; // leading bytes of the buffer already searched for a closing tag
+    NetFramer m_framer;
     QList<QByteArray> m_out; // answers not yet taken by the system
     int m_outOffset = 0; // of the first of them, already taken
     qint64 m_outBytes = 0;
@@ -187,23 +217,15 @@ private:
     qint64 m_running = 0; // weight of the request handed out, counted in the budget
     bool m_runningSmall = false; // and it was a small one
     qint64 m_weight = 0; // of the complete message in the buffer
-    int m_messageBytes = 0; // of the complete message in the buffer
+    int m_messageBytes = 0; // of the complete message in the buffer; 0 when there is none
     int m_calls = 0; // of the complete message in the buffer
     qint64 m_deadlineLeftMs = -1; // of the message being read, while paused; -1: a fresh one
     qint64 m_idleSince = 0; // when anything last happened on the connection
     qint64 m_progressAt = 0; // when the client last took answer bytes, or began to owe
     double m_served = 0; // nanoseconds, as of m_servedAt
     qint64 m_servedAt = 0;
-    bool m_counted = true; // holds a place in the budget's connections
-    bool m_closing = false;
-    bool m_refused = false; // sent a request over the limit
-    bool m_waiting = false; // a message was handed out and is not answered yet
-    bool m_queued = false;
-    bool m_heldBack = false; // its next request waits for the client to take its answers
-    bool m_complete = false; // the buffer holds a complete message not handed out yet
-    bool m_inputEnded = false; // the client will send nothing more
-    bool m_shutDown = false; // the client has been told the end
-    bool m_completedOne = false;
+    bool m_heldBack = false; // its next request waits for the client to take its answers (said once)
+    bool m_answeredOne = false; // a message was handed out before
 };
 
 #endif

@@ -1,3 +1,4 @@
+#include "app/app_helperrunner.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
 
@@ -237,6 +238,22 @@ private slots:
         QCOMPARE(call(second.get(), "count"), "=1"); // each module has its own engine
     }
 
+    // A downloaded module is judged apart from the program, its syntax too:
+    // the check takes a second over the largest module a download may bring.
+    void checksTheSyntaxOfADownloadInTheInspector()
+    {
+        QObject context;
+        QString why;
+        bool done = false;
+        AppQtScriptPlugin::inspect("function getModuleName() { return 'M'; }\nfunction (", "m_main.js", &context,
+            [&](const QString &, const QString &, const QString &problem) {
+                why = problem;
+                done = true;
+            });
+        QCOMPARE(context.findChildren<AppHelperRunner *>().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(done, 10000 * testSlowdown());
+        QVERIFY2(why.startsWith("Error: ") && why.endsWith(" LineNumber: 2"), qPrintable(why));
+    }
     void execRunsEveryRequestInOrder()
     {
         PluginPtr plugin = loaded("function a(x) { return {NAME: 'a', VALUE: x.VALUE}; }\n"

@@ -55,8 +55,14 @@ class TstGuiCheckForUpdates : public QObject
     {
         m->server.serve("/MANIFEST", manifest, status);
         auto dialog = std::make_unique<GuiCheckForUpdates>(installed, m->modules.path());
-        [&]() { QTRY_VERIFY_WITH_TIMEOUT(!dialog->qtModuleVersion->text().isEmpty() && !checking(*dialog), 10000); }();
+        [&]() { QTRY_VERIFY_WITH_TIMEOUT(compared(*dialog), 10000); }();
         return dialog;
+    }
+
+    // The manifest has been compared, or could not be.
+    static bool compared(const GuiCheckForUpdates &dialog)
+    {
+        return dialog.label->text() != "Checking the Vornakel web site for updated versions.";
     }
 
     // The time after which a request that stopped answering is given up in the tests.
@@ -98,6 +104,14 @@ private slots:
         QTest::newRow("one module file spelled three ways") << QByteArray(
             "Echo,20120102,/s/modules/e.js\nEcho,20120102,/s/modules/./e.js\nEcho,20120102,/s/modules/x/../e.js")
                                                             << "Update Echo to 20120102" << none;
+        // Fetched in order, the last one would be installed: the newest is offered.
+        QTest::newRow("one module file twice, two newer versions")
+            << QByteArray("Echo,20120105,/s/modules/e.js\nEcho,20120102,/s/modules/./e.js") << "Update Echo to 20120105"
+            << none;
+        QTest::newRow("one module file twice, the newer second")
+            << QByteArray(
+                   "Echo,20120102,/s/modules/e.js\nOther,20120102,/s/modules/o.js\nEcho,20120105,/s/modules/e.js")
+            << "Update Echo to 20120105\nUpdate Other to 20120102" << none;
         QTest::newRow("short lines") << QByteArray("Echo,20130101\nOther\n") << none << none;
         QTest::newRow("two modules") << QByteArray("Other,20120301,/s/modules/o.js\nEcho,20120201,/s/modules/e.js")
                                      << "Update Other to 20120301\nUpdate Echo to 20120201" << none;
@@ -116,6 +130,49 @@ private slots:
         QCOMPARE(dialog->qtModuleFrame->isEnabled(), modules.startsWith("Update"));
         QCOMPARE(dialog->qtBinaryFrame->isEnabled(), binary.startsWith("Download"));
         QCOMPARE(dialog->label->text(), QString("The Vornakel web site was checked for updated versions."));
+    }
+
+    // A manifest of a megabyte is compared a slice at a time, while the
+    // window works on, and the dialog and its box list a few of its lines.
+    void aLongManifestHoldsNeitherTheWindowNorTheScreen()
+    {
+        const int files = 3000;
+        QByteArray manifest;
+        for (int i = 0; i < files; ++i)
+            manifest += "Echo,20120102,/s/modules/e" + QByteArray::number(i) + ".js\n";
+        m->server.serve("/MANIFEST", manifest);
+        GuiCheckForUpdates dialog({ installEcho() }, m->modules.path());
+        // Every turn of the event loop, what the dialog shows.
+        QStringList seen;
+        QTimer turns;
+        connect(&turns, &QTimer::timeout, this, [&]() {
+            if (!seen.contains(dialog.qtModuleVersion->text()))
+                seen << dialog.qtModuleVersion->text();
+        });
+        turns.start(0);
+        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        turns.stop();
+        QVERIFY2(seen.contains(QString("Comparing the %1 lines of the manifest with what is installed...").arg(files)),
+            qPrintable(seen.join(" | ")));
+        QStringList offered;
+        for (int i = 0; i < GuiCheckForUpdates::ListedLines; ++i)
+            offered << "Update Echo to 20120102";
+        QCOMPARE(dialog.qtModuleVersion->text(),
+            offered.join("\n") + QString("\n... and %1 more").arg(files - GuiCheckForUpdates::ListedLines));
+
+        // None of them is the installed module's file; the summary lists a few.
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog.qtUpdateModules, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000);
+        const QStringList lines = m->answerer.texts().first().split('\n');
+        QCOMPARE(lines.first(),
+            QString("%1 of %1 modules could not be updated; their installed files are unchanged.").arg(files));
+        QCOMPARE(
+            lines.filter(QRegularExpression("^Echo: .* is not a file of the installed module of that name\\.$")).size(),
+            GuiCheckForUpdates::ListedLines);
+        QCOMPARE(lines.last(), QString("... and %1 more").arg(files - GuiCheckForUpdates::ListedLines));
+        QCOMPARE(m->server.requested(), QStringList { "/MANIFEST" });
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void aFailedManifestFetchIsReported_data()

@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -82,6 +83,9 @@ private slots:
     void servesTheConnectionThatHadLeastNext();
     void dropsTheWorkOfAClientThatHasGone();
     void neverAnswersALostClientOnTheConnectionThatTakesItsDescriptor();
+    void aConnectionEndsOneWay_data();
+    void aConnectionEndsOneWay();
+    void servesTheLeastServedAndOfEqualsTheFirstToCome();
 
 private:
     void startServer(const QByteArray &ini);
@@ -163,6 +167,10 @@ void TestNetClient::cutsTheStreamIntoMessages_data()
     // The end tag is written as its start tag, as XML wants it.
     QTest::newRow("lower-case closing tag")
         << echoRequest("1").replace("VORNAKEL", "vornakel") + echoRequest("2").replace("VORNAKEL", "VorNakel")
+        << QStringList { "1", "2" };
+    // Its only fault is the case of one tag, which names match in any case.
+    QTest::newRow("closing tag in another case than the start tag")
+        << echoRequest("1").replace("</VORNAKEL>", "</vornakel>") + echoRequest("2").replace("<VORNAKEL ", "<Vornakel ")
         << QStringList { "1", "2" };
     QTest::newRow("text before the message") << "junk\n" + echoRequest("1") << QStringList { "1" };
     QTest::newRow("non-ASCII attribute") << echoRequest("Gr\xc3\xb6\xc3\x9f"
@@ -555,6 +563,9 @@ void TestNetClient::answersAMessageThatIsNotWellFormedWithItsFault_data()
     QTest::newRow("bare & in the second call")
         << echoModuleRequest(count + QByteArray(withValue).replace("%1", "5 & 6"))
         << QStringList { "Expected '#' or '[a-zA-Z]', but got ' '. (line 1, column 137)" };
+    // Read as U+FFFD, the value would reach the call as a wrong figure.
+    QTest::newRow("a byte that is not UTF-8") << echoModuleRequest(count + QByteArray(withValue).replace("%1", "5\xe9"))
+                                              << QStringList { "Byte 0xE9 is not UTF-8 text. (line 1, column 135)" };
     QTest::newRow("undefined entity") << echoModuleRequest(count + QByteArray(withValue).replace("%1", "&mr;"))
                                       << QStringList { "Entity 'mr' not declared. (line 1, column 137)" };
     // The message ends at the first closing tag, wherever it stands: two
@@ -716,6 +727,79 @@ void TestNetClient::neverAnswersALostClientOnTheConnectionThatTakesItsDescriptor
     QTRY_VERIFY(reused);
     QVERIFY(next->waitForAnswers(1));
     QCOMPARE(echoed(next->answers().first()), QString("next"));
+}
+
+void TestNetClient::aConnectionEndsOneWay_data()
+{
+    QTest::addColumn<QString>("first"); // what happens first
+    QTest::addColumn<int>("asks"); // how often the connection asks the server to let it go
+
+    QTest::newRow("the client ends its input") << "input ended" << 1;
+    QTest::newRow("the connection is lost") << "lost" << 1;
+    QTest::newRow("the server lets it go") << "let go" << 0;
+}
+
+void TestNetClient::aConnectionEndsOneWay()
+{
+    QFETCH(QString, first);
+    QFETCH(int, asks);
+
+    int ends[2];
+    QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    const int peer = ends[1];
+    QPointer<NetClient> client = new NetClient(ends[0]);
+    QSignalSpy asked(client.data(), &NetClient::sigDisconnected);
+    QCOMPARE(client->phase(), NetClient::Phase::Reading);
+
+    if (first == "input ended") {
+        ::shutdown(peer, SHUT_WR);
+        QTRY_COMPARE(asked.count(), 1);
+        QCOMPARE(client->phase(), NetClient::Phase::InputEnded);
+    } else if (first == "lost") {
+        ::close(peer);
+        QVERIFY(client->checkGone());
+        QCOMPARE(client->phase(), NetClient::Phase::Closed);
+        QCOMPARE(asked.count(), 1);
+    }
+    // The server lets it go: it says the end, and once the client has closed too, it releases itself.
+    client->close();
+    if (first == "let go") {
+        QCOMPARE(client->phase(), NetClient::Phase::Draining);
+        char byte = 0;
+        QCOMPARE(::recv(peer, &byte, 1, 0), ssize_t(0)); // told the end
+        ::close(peer);
+    } else if (first == "input ended") {
+        ::close(peer);
+    }
+    QTRY_VERIFY(client.isNull());
+    // Asked once at most, and never after it was let go.
+    QCOMPARE(asked.count(), asks);
+}
+
+void TestNetClient::servesTheLeastServedAndOfEqualsTheFirstToCome()
+{
+    std::vector<std::unique_ptr<NetClient>> clients;
+    std::vector<int> peers;
+    for (int i = 0; i < 3; ++i) {
+        int ends[2];
+        QCOMPARE(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        clients.push_back(std::make_unique<NetClient>(ends[0]));
+        peers.push_back(ends[1]);
+    }
+    NetClient *a = clients.at(0).get();
+    NetClient *b = clients.at(1).get();
+    NetClient *c = clients.at(2).get();
+    QCOMPARE(NetClient::leastServed({}), nullptr);
+    QCOMPARE(NetClient::leastServed({ a, b, c }), a);
+    QCOMPARE(NetClient::leastServed({ c, b, a }), c);
+    a->addServed(1000000);
+    QCOMPARE(NetClient::leastServed({ a, b, c }), b);
+    b->addServed(2000000);
+    c->addServed(1500000);
+    QCOMPARE(NetClient::leastServed({ c, b, a }), a);
+    clients.clear();
+    for (int peer : peers)
+        ::close(peer);
 }
 
 TEST_GUILESS_MAIN(TestNetClient)

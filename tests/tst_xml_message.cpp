@@ -1,8 +1,10 @@
 // The request reader: which calls and input trees a request message gives.
 
 #include "app/app_plugin.h"
+#include "app/app_pluginmanager.h"
 #include "app/app_scriptobject.h"
 #include "xml/xml_message.h"
+#include "xml/xml_requestjob.h"
 
 #include "test_log.h"
 
@@ -51,6 +53,9 @@ private slots:
     void readsRequests();
     void readsTheEnvelopeInAnyCase();
     void refusesTreesDeeperThanTheLimit();
+    void refusesWhatNoRequestNeedsBeforeReading_data();
+    void refusesWhatNoRequestNeedsBeforeReading();
+    void readsALargeRequestASliceAtATime();
 };
 
 void TestXmlMessage::readsRequests_data()
@@ -86,6 +91,12 @@ void TestXmlMessage::readsRequests_data()
     QTest::newRow("inputs before any EXECUTE") << "<V><INPUT NAME=\"a\"/><OBJECT><INPUT/></OBJECT><ARRAY/>"
                                                   "<EXECUTE F=\"f\"/></V>"
                                                << true << "f()";
+    // Names are read in any letter case, an end tag's too.
+    QTest::newRow("end tags in another letter case")
+        << "<VORNAKEL><EXECUTE F=\"f\"><OBJECT X=\"1\"><INPUT NAME=\"a\"></input></object></execute></vornakel>" << true
+        << "f(O{X=1,CHILD-0:N{NAME=a}})";
+    QTest::newRow("end tag of another name")
+        << "<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"/></EXECUTES></V>" << false << "f(N{NAME=a})";
     QTest::newRow("malformed keeps what was read") << "<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"/><OBJECT X=\"1\">"
                                                       "<INPUT NAME=\"b\"></EXECUTE>"
                                                    << false << "f(N{NAME=a})";
@@ -125,13 +136,100 @@ void TestXmlMessage::refusesTreesDeeperThanTheLimit()
 {
     XmlMessage deepest;
     QVERIFY(deepest.parse(nested(XmlMessage::MaxDepth)));
-    QVERIFY(!deepest.tooDeep());
+    QCOMPARE(deepest.fault(), XmlMessage::Fault::None);
     QCOMPARE(deepest.values().first()->inputs.size(), 1);
 
     XmlMessage tooDeep;
     QVERIFY(!tooDeep.parse(nested(XmlMessage::MaxDepth + 1)));
-    QVERIFY(tooDeep.tooDeep());
+    QCOMPARE(tooDeep.fault(), XmlMessage::Fault::TooDeep);
     QVERIFY(tooDeep.values().first()->inputs.isEmpty());
+}
+
+void TestXmlMessage::refusesWhatNoRequestNeedsBeforeReading_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("fault"); // XmlMessage::Fault
+    QTest::addColumn<QString>("where"); // line, column
+
+    const QByteArray call = "<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"/></EXECUTE></V>";
+    QByteArray attributes;
+    for (int i = 0; i < XmlMessage::MaxAttributes; ++i)
+        attributes += " a" + QByteArray::number(i) + "='>'";
+    const auto fault = [](XmlMessage::Fault f) { return int(f); };
+    QTest::newRow("entity in the request's DTD")
+        << QByteArray("<!DOCTYPE V [<!ENTITY e \"x\">]>\n<V><EXECUTE F=\"&e;\"/></V>") << fault(XmlMessage::Fault::Dtd)
+        << "1,1";
+    QTest::newRow("parameter entity") << "<?xml version=\"1.0\"?>\n<!DOCTYPE V [<!ENTITY % p \"x\"> %p;]>" + call
+                                      << fault(XmlMessage::Fault::Dtd) << "2,1";
+    QTest::newRow("DTD outside the request")
+        << "<!DOCTYPE V SYSTEM \"/etc/passwd\">" + call << fault(XmlMessage::Fault::Dtd) << "1,1";
+    QTest::newRow("DTD after a comment that names one")
+        << "<!-- <!DOCTYPE --><!doctype V>" + call << fault(XmlMessage::Fault::Dtd) << "1,19";
+    QTest::newRow("a DTD's words in a comment and CDATA") << QByteArray(
+        "<V><!-- <!DOCTYPE V> --><EXECUTE F=\"f\"><![CDATA[<!DOCTYPE V>]]><INPUT NAME=\"a\"/></EXECUTE></V>")
+                                                          << fault(XmlMessage::Fault::None) << "";
+    QTest::newRow("as many attributes as an element may have")
+        << "<V><EXECUTE F=\"f\"><INPUT" + attributes + "/></EXECUTE></V>" << fault(XmlMessage::Fault::None) << "";
+    QTest::newRow("one attribute more") << "<V>\n<EXECUTE F=\"f\"><INPUT" + attributes + " z=\"\"/></EXECUTE></V>"
+                                        << fault(XmlMessage::Fault::TooManyAttributes) << "2,16";
+    // Read as U+FFFD, the value would reach the call as a wrong figure.
+    QTest::newRow("a byte that is not UTF-8")
+        << QByteArray("<V>\n<EXECUTE F=\"\xc3\xb6\xe9x\"/></V>") << fault(XmlMessage::Fault::NotWellFormed) << "2,14";
+    QTest::newRow("an overlong form") << QByteArray("<V><EXECUTE F=\"\xc0\xaf\"/></V>")
+                                      << fault(XmlMessage::Fault::NotWellFormed) << "1,16";
+    QTest::newRow("a surrogate") << QByteArray("<V><EXECUTE F=\"\xed\xa0\x80\"/></V>")
+                                 << fault(XmlMessage::Fault::NotWellFormed) << "1,16";
+    QTest::newRow("a cut-off character") << QByteArray("<V><EXECUTE F=\"\xe2\x9c")
+                                         << fault(XmlMessage::Fault::NotWellFormed) << "1,16";
+}
+
+void TestXmlMessage::refusesWhatNoRequestNeedsBeforeReading()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, fault);
+    QFETCH(QString, where);
+
+    XmlMessage reader;
+    reader.begin(bytes);
+    reader.readSome(1024 * 1024);
+    QCOMPARE(int(reader.fault()), fault);
+    if (fault == int(XmlMessage::Fault::None)) {
+        QCOMPARE(reader.values().size(), 1);
+        return;
+    }
+    // Nothing of it is read, so no call either.
+    QVERIFY(reader.values().isEmpty());
+    QCOMPARE(QString("%1,%2").arg(reader.errorLine()).arg(reader.errorColumn()), where);
+    if (fault == int(XmlMessage::Fault::NotWellFormed))
+        QVERIFY2(reader.errorString().contains(" is not UTF-8 text."), qPrintable(reader.errorString()));
+}
+
+void TestXmlMessage::readsALargeRequestASliceAtATime()
+{
+    // A megabyte of inputs for two calls.
+    const QByteArray inputs = QByteArray("<INPUT NAME=\"x\" VALUE=\"1\"/>").repeated(16 * 1024);
+    const QByteArray request = "<VORNAKEL><MODULE NAME=\"Nothing\"/><EXECUTE F=\"f\">" + inputs
+        + "</EXECUTE><EXECUTE F=\"g\">" + inputs + "</EXECUTE></VORNAKEL>";
+    XmlMessage whole;
+    QVERIFY(whole.parse(QString::fromUtf8(request)));
+
+    XmlMessage sliced;
+    sliced.begin(request);
+    int slices = 1;
+    while (!sliced.readSome(XmlRequestJob::ReadSlice))
+        ++slices;
+    QCOMPARE(sliced.fault(), XmlMessage::Fault::None);
+    QVERIFY2(slices >= request.size() / XmlRequestJob::ReadSlice, qPrintable(QString::number(slices)));
+    QCOMPARE(dump(sliced.values()), dump(whole.values()));
+
+    // A request from outside is read as many steps of the server, each a slice.
+    AppPluginManager noModules((QString()));
+    XmlRequestJob job(request, &noModules, true, [](const QString &, int) {});
+    int steps = 1;
+    while (job.step())
+        ++steps;
+    QCOMPARE(steps, slices);
+    QVERIFY(job.answer().contains("No module &quot;Nothing&quot; is loaded."));
 }
 
 TEST_GUILESS_MAIN(TestXmlMessage)

@@ -213,6 +213,41 @@ void TestXmlMessageProcessor::answersWithoutRunnableCalls_data()
                                 "(line 1, column 1); nothing is run"
                              << "The request is not well-formed XML: Start tag expected. (line 1, column 1). "
                                 "Nothing was run.";
+    // A request never needs a DTD: none is read, so no entity of its own is ever expanded.
+    const QString dtdWarning = "XmlMessageProcessor: a request with a DTD (line 1, column 1); nothing is read or run";
+    const QString dtdError
+        = "The request holds a DTD (line 1, column 1); a request may hold none, and nothing of it was read. Nothing "
+          "was run.";
+    const QStringList nothingRead { "DATE=", "NAME=", "VERSION=" };
+    const QString roWith = "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"%1\"/>"
+                           "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>";
+    QTest::newRow("entity of the request's DTD")
+        << "<!DOCTYPE VORNAKEL [<!ENTITY mr \"50000\">]>" + request(kMainScreen, roWith.arg("&mr;")) << nothingRead
+        << dtdWarning << dtdError;
+    QTest::newRow("entity expanded a million times") << "<!DOCTYPE VORNAKEL [<!ENTITY a \"" + QString(1000, 'x')
+            + "\"><!ENTITY b \"" + QString("&a;").repeated(1000) + "\">]>" + request(kMainScreen, roWith.arg("&b;"))
+                                                     << nothingRead << dtdWarning << dtdError;
+    QTest::newRow("parameter entity") << "<!DOCTYPE VORNAKEL [<!ENTITY % p \"<!ENTITY mr '5'>\"> %p;]>"
+            + request(kMainScreen, roWith.arg("1"))
+                                      << nothingRead << dtdWarning << dtdError;
+    QTest::newRow("DTD outside the request")
+        << "<!DOCTYPE VORNAKEL SYSTEM \"file:///etc/passwd\">" + request(kMainScreen, roWith.arg("50000"))
+        << nothingRead << dtdWarning << dtdError;
+    // More attributes than any request uses are refused before the element is read.
+    QString attributes;
+    for (int i = 0; i <= 64; ++i)
+        attributes += QString(" A%1=\"%1\"").arg(i);
+    const QString wide = request(kMainScreen,
+        "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"" + attributes + "/></EXECUTE>");
+    const QString wideAt = QString("(line 1, column %1)").arg(wide.indexOf("<INPUT") + 1);
+    QTest::newRow("element of 66 attributes")
+        << wide << nothingRead
+        << "XmlMessageProcessor: a request with an element of more than 64 attributes " + wideAt
+            + "; nothing is read "
+              "or run"
+        << "The request has an element with more than 64 attributes " + wideAt
+            + ", the most an element may have. "
+              "Nothing was run.";
     QTest::newRow("nested too deep")
         << request(kMainScreen,
                "<EXECUTE FUNCTION=\"calculateRo\">" + QString("<OBJECT>").repeated(65)
@@ -376,6 +411,17 @@ void TestXmlMessageProcessor::cgiAnswersOneRequest_data()
         << "ScriptError=The request is not well-formed XML: Character U+0000 is not allowed in XML. (line 5, column "
            "1). Nothing was "
            "run.";
+    // Read as U+FFFD, the byte would reach the call as a wrong figure.
+    const QByteArray latin1 = request(kMainScreen, ro).toUtf8().replace("50000", "5\xe9");
+    QTest::newRow("a byte that is not UTF-8")
+        << latin1 << "Output"
+        << QString("ScriptError=The request is not well-formed XML: Byte 0xE9 is not UTF-8 text. (line 2, column "
+                   "%1). Nothing was run.")
+               .arg(latin1.indexOf("\xe9") - latin1.indexOf("<INPUT NAME=\"Mr\"") + 1);
+    // As the server frames it: what comes before the request counts against no limit.
+    QTest::newRow("a megabyte before the request")
+        << QByteArray(1024 * 1024, '\n') + request(kMainScreen, ro).toUtf8() << "Output"
+        << "qtExperimentResultsRp";
     QTest::newRow("no closing tag") << QByteArray("<VORNAKEL TYPE=\"Input\">\n") << "Error"
                                     << "ScriptError=The input ended before the closing tag </VORNAKEL> of the "
                                        "request; nothing was run.";

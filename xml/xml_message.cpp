@@ -5,7 +5,11 @@
 #include "app/app_scriptobject.h"
 
 #include <QMetaMethod>
+#include <QVector>
 #include <QXmlStreamReader>
+
+#include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -30,6 +34,173 @@ bool forbidden(QChar c)
     const ushort u = c.unicode();
     return (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xfffe || u == 0xffff;
 }
+
+bool blank(QChar c)
+{
+    const ushort u = c.unicode();
+    return u == ' ' || u == '\t' || u == '\n' || u == '\r';
+}
+
+bool startsAt(const QString &text, int at, const char *what, Qt::CaseSensitivity cs = Qt::CaseSensitive)
+{
+    const int size = int(qstrlen(what));
+    return text.midRef(at, size).compare(QLatin1String(what, size), cs) == 0;
+}
+
+// Where the first sequence of bytes begins that is not UTF-8 (RFC 3629: no
+// overlong forms, no surrogates, nothing past U+10FFFF); -1 when all are.
+int firstNonUtf8(const QByteArray &bytes)
+{
+    const auto *b = reinterpret_cast<const uchar *>(bytes.constData());
+    const int n = bytes.size();
+    for (int i = 0; i < n;) {
+        const uchar c = b[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int length = 0;
+        uchar low = 0x80;
+        uchar high = 0xbf;
+        if (c >= 0xc2 && c <= 0xdf) {
+            length = 2;
+        } else if (c >= 0xe0 && c <= 0xef) {
+            length = 3;
+            if (c == 0xe0)
+                low = 0xa0;
+            else if (c == 0xed)
+                high = 0x9f;
+        } else if (c >= 0xf0 && c <= 0xf4) {
+            length = 4;
+            if (c == 0xf0)
+                low = 0x90;
+            else if (c == 0xf4)
+                high = 0x8f;
+        } else {
+            return i;
+        }
+        if (i + length > n || b[i + 1] < low || b[i + 1] > high)
+            return i;
+        for (int k = 2; k < length; ++k) {
+            if (b[i + k] < 0x80 || b[i + k] > 0xbf)
+                return i;
+        }
+        i += length;
+    }
+    return -1;
+}
+
+// What a look over a request's text finds before it is read.
+struct Survey
+{
+    XmlMessage::Fault fault = XmlMessage::Fault::None;
+    int at = -1; // where the fault begins
+};
+
+// Looks over the text as the XML reader will read it, in one pass that costs
+// no more than a search: a DTD and an element with too many attributes are
+// faults before anything is read; an end tag whose name differs from its
+// start tag's only in letter case is written as its start tag, since names
+// are read in any case. Where the text is not XML, the look goes on without
+// following the elements; the reader then names the fault.
+Survey survey(QString &text)
+{
+    Survey found;
+    QVector<QPair<int, int>> open; // the names of the open elements: where and how long
+    bool following = true;
+    const int n = text.size();
+    for (int from = 0;;) {
+        const int lt = text.indexOf(QLatin1Char('<'), from);
+        if (lt < 0 || lt + 1 >= n)
+            break;
+        const int at = lt + 1;
+        const QChar c = text.at(at);
+        if (c == QLatin1Char('!')) {
+            if (startsAt(text, at, "!--") || startsAt(text, at, "![CDATA[")) {
+                const bool comment = text.at(at + 1) == QLatin1Char('-');
+                const int end = text.indexOf(QLatin1String(comment ? "-->" : "]]>"), at + (comment ? 3 : 8));
+                if (end < 0)
+                    break;
+                from = end + 3;
+                continue;
+            }
+            if (startsAt(text, at, "!DOCTYPE", Qt::CaseInsensitive)) {
+                found.fault = XmlMessage::Fault::Dtd;
+                found.at = lt;
+                return found;
+            }
+            following = false;
+            from = at;
+            continue;
+        }
+        if (c == QLatin1Char('?')) {
+            const int end = text.indexOf(QLatin1String("?>"), at + 1);
+            if (end < 0)
+                break;
+            from = end + 2;
+            continue;
+        }
+        if (c == QLatin1Char('/')) {
+            const int name = at + 1;
+            int end = name;
+            while (
+                end < n && !blank(text.at(end)) && text.at(end) != QLatin1Char('>') && text.at(end) != QLatin1Char('<'))
+                ++end;
+            if (following && !open.isEmpty()) {
+                const QPair<int, int> start = open.takeLast();
+                const QStringRef startName = text.midRef(start.first, start.second);
+                const QStringRef endName = text.midRef(name, end - name);
+                if (start.second != end - name || endName.compare(startName, Qt::CaseInsensitive) != 0)
+                    following = false;
+                else if (endName != startName)
+                    std::copy(text.constData() + start.first, text.constData() + start.first + start.second,
+                        text.data() + name);
+            } else {
+                following = false;
+            }
+            from = end;
+            continue;
+        }
+        const int name = at;
+        int end = name;
+        while (end < n && !blank(text.at(end)) && text.at(end) != QLatin1Char('/') && text.at(end) != QLatin1Char('>')
+            && text.at(end) != QLatin1Char('<'))
+            ++end;
+        // To the end of the start tag, past quoted values, counting the attributes.
+        int attributes = 0;
+        int k = end;
+        for (; k < n; ++k) {
+            const QChar ch = text.at(k);
+            if (ch == QLatin1Char('"') || ch == QLatin1Char('\'')) {
+                k = text.indexOf(ch, k + 1);
+                if (k < 0)
+                    break;
+            } else if (ch == QLatin1Char('=')) {
+                if (++attributes > XmlMessage::MaxAttributes) {
+                    found.fault = XmlMessage::Fault::TooManyAttributes;
+                    found.at = lt;
+                    return found;
+                }
+            } else if (ch == QLatin1Char('>') || ch == QLatin1Char('<')) {
+                break;
+            }
+        }
+        if (k < 0 || k >= n)
+            break;
+        if (text.at(k) == QLatin1Char('<')) {
+            following = false;
+            from = k;
+            continue;
+        }
+        if (text.at(k - 1) != QLatin1Char('/') && following)
+            open.append(qMakePair(name, end - name));
+        from = k + 1;
+    }
+    return found;
+}
+
+// A slice that reads the whole text.
+const qint64 kReadAll = std::numeric_limits<qint64>::max();
 
 } // namespace
 
@@ -67,20 +238,72 @@ void XmlMessage::clear()
     m_moduleName = QString();
     m_moduleVersion = QString();
     m_moduleDate = QString();
-    m_tooDeep = false;
+    m_fault = Fault::None;
+    m_reader.reset();
+    m_text.clear();
 }
 
 bool XmlMessage::parse(const QString &text)
 {
-    // Trace lines cost more to build than the parse itself; build them only for a listener.
+    begin(text);
+    readSome(kReadAll);
+    return m_fault == Fault::None;
+}
+
+void XmlMessage::begin(const QByteArray &utf8)
+{
+    const int bad = firstNonUtf8(utf8);
+    if (bad < 0) {
+        // Every character counts, a zero too (which the text of a byte array would end at).
+        begin(QString::fromUtf8(utf8.constData(), utf8.size()));
+        return;
+    }
+    clear();
+    // Read as U+FFFD, the byte would reach a call as a wrong figure.
+    m_fault = Fault::NotWellFormed;
+    m_errorString = QStringLiteral("Byte 0x%1 is not UTF-8 text.")
+                        .arg(QString::number(uchar(utf8.at(bad)), 16).toUpper(), 2, QLatin1Char('0'));
+    const int lineStart = utf8.lastIndexOf('\n', bad - 1) + 1;
+    m_errorLine = utf8.left(bad).count('\n') + 1;
+    m_errorColumn = QString::fromUtf8(utf8.constData() + lineStart, bad - lineStart).size() + 1;
+}
+
+void XmlMessage::begin(const QString &text)
+{
+    clear();
+    // Trace lines cost more to build than the reading itself; build them only for a listener.
     m_logging = isSignalConnected(QMetaMethod::fromSignal(&XmlMessage::sigLog));
-    QXmlStreamReader reader(text);
-    // Entities the request declares in its own DTD are expanded, up to the
-    // reader's limit on what one expansion may give (more is a parse error).
-    // Nothing outside the text is ever read, so an entity that is not
-    // declared in it is a fault of the request, as is a DTD outside it.
-    reader.setNamespaceProcessing(false);
-    while (!reader.atEnd()) {
+    m_text = text;
+    const Survey found = survey(m_text);
+    if (found.fault != Fault::None) {
+        failAt(found.fault, m_text, found.at);
+        m_text.clear();
+        return;
+    }
+    m_reader = std::make_unique<QXmlStreamReader>(m_text);
+    // Nothing outside the text is ever read, and the text declares no entity
+    // of its own: an entity other than the five of XML is a fault of the request.
+    m_reader->setNamespaceProcessing(false);
+}
+
+void XmlMessage::failAt(Fault fault, const QString &text, int offset)
+{
+    m_fault = fault;
+    m_errorLine = (offset > 0 ? text.leftRef(offset).count(QLatin1Char('\n')) : 0) + 1;
+    m_errorColumn = offset - (offset > 0 ? text.lastIndexOf(QLatin1Char('\n'), offset - 1) + 1 : 0) + 1;
+    if (fault == Fault::Dtd)
+        m_errorString = QStringLiteral("The request holds a DTD.");
+    else if (fault == Fault::TooManyAttributes)
+        m_errorString = QStringLiteral("An element has more than %1 attributes.").arg(MaxAttributes);
+}
+
+bool XmlMessage::readSome(qint64 slice)
+{
+    if (!m_reader)
+        return true;
+    QXmlStreamReader &reader = *m_reader;
+    const qint64 until = slice == kReadAll ? kReadAll : reader.characterOffset() + slice;
+    while (!reader.atEnd() && reader.characterOffset() < until) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartDocument:
             startDocument();
@@ -90,7 +313,7 @@ bool XmlMessage::parse(const QString &text)
             break;
         case QXmlStreamReader::StartElement:
             startElement(reader.qualifiedName().toString(), reader.attributes());
-            if (m_tooDeep) {
+            if (m_fault == Fault::TooDeep) {
                 reader.raiseError(QStringLiteral("OBJECT/ARRAY nesting deeper than %1 levels").arg(MaxDepth));
                 m_errorString = reader.errorString();
             }
@@ -102,8 +325,10 @@ bool XmlMessage::parse(const QString &text)
             characters(reader.text().toString());
             break;
         case QXmlStreamReader::DTD:
-            if (!reader.dtdSystemId().isEmpty() || !reader.dtdPublicId().isEmpty())
-                reader.raiseError(QStringLiteral("The request names a DTD outside it, which is not read."));
+            // Refused before reading began; should one slip past, nothing of it is used.
+            m_fault = Fault::Dtd;
+            m_errorString = QStringLiteral("The request holds a DTD.");
+            reader.raiseError(m_errorString);
             break;
         case QXmlStreamReader::EntityReference:
             reader.raiseError(QStringLiteral("Entity '%1' not declared.").arg(reader.name()));
@@ -112,19 +337,31 @@ bool XmlMessage::parse(const QString &text)
             break;
         }
     }
+    if (!reader.atEnd())
+        return false;
+    finishReading();
+    return true;
+}
+
+void XmlMessage::finishReading()
+{
+    QXmlStreamReader &reader = *m_reader;
     if (reader.hasError()) {
+        if (m_fault == Fault::None)
+            m_fault = Fault::NotWellFormed;
         // The reader's message leaves out the character it stumbled on when
         // XML forbids it: the message names it instead.
         const qint64 at = reader.characterOffset() - 1;
-        if (m_errorString.isEmpty() && at >= 0 && at < text.size() && forbidden(text.at(int(at))))
+        if (m_errorString.isEmpty() && at >= 0 && at < m_text.size() && forbidden(m_text.at(int(at))))
             m_errorString = QStringLiteral("Character U+%1 is not allowed in XML.")
-                                .arg(QString::number(text.at(int(at)).unicode(), 16).toUpper(), 4, QLatin1Char('0'));
+                                .arg(QString::number(m_text.at(int(at)).unicode(), 16).toUpper(), 4, QLatin1Char('0'));
         if (m_errorString.isEmpty())
             m_errorString = reader.errorString();
         m_errorLine = reader.lineNumber();
         m_errorColumn = reader.columnNumber();
     }
-    return !reader.hasError();
+    m_reader.reset();
+    m_text.clear();
 }
 
 bool XmlMessage::startDocument()
@@ -182,7 +419,7 @@ bool XmlMessage::startElement(const QString &name, const QXmlStreamAttributes &a
         m_values.append(call);
     } else if (named(name, "OBJECT") || named(name, "ARRAY")) {
         if (m_openNodes.size() >= MaxDepth) {
-            m_tooDeep = true;
+            m_fault = Fault::TooDeep;
             return false;
         }
         auto *node = new AppScriptObject(named(name, "ARRAY") ? AppScriptObject::Array : AppScriptObject::Object);

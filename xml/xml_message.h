@@ -3,18 +3,29 @@
 
 #include "app/app_scriptlist.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QStack>
 #include <QString>
 #include <QXmlStreamAttributes>
 
+#include <memory>
+
 class AppScriptObject;
 class DataPluginExecInfo;
+class QXmlStreamReader;
 
 // Reads one request message: the module it names and the calls it asks for,
 // each with its input trees. Element and attribute names are matched ignoring
-// case; each tag is judged by its name alone, so nesting is not checked.
+// case, an end tag's too; each tag is judged by its name alone, so nesting is
+// not checked.
+//
+// A request may be read a slice at a time (begin(), then readSome() until it
+// says the text is read), so that one request never holds its reader's thread
+// for long. What no request needs is refused before anything of the text is
+// read: a DTD (so no entity of the request's own is ever expanded) and an
+// element with more attributes than any request uses.
 //
 // The reader owns the calls and trees it collected until someone takes them
 // with takeValues(); what is left is released with the reader.
@@ -25,23 +36,43 @@ class XmlMessage : public QObject
 public:
     // Deeper OBJECT/ARRAY trees are refused: the tree code recurses per level.
     static const int MaxDepth = 64;
+    // The most attributes one element may have. A request's elements carry a
+    // handful; the XML reader's check for repeated attributes grows with the
+    // square of their count.
+    static const int MaxAttributes = 64;
+
+    // Why a request was not read to its end.
+    enum class Fault {
+        None,
+        NotWellFormed, // not well-formed XML, or bytes that are not UTF-8 text
+        TooDeep, // OBJECT/ARRAY trees nested deeper than MaxDepth
+        Dtd, // a document type declaration, inside the request or naming one outside it
+        TooManyAttributes, // an element with more than MaxAttributes attributes
+    };
 
     explicit XmlMessage(QObject *parent = nullptr);
     ~XmlMessage() override;
 
-    // Reads the whole text; false when it is not well-formed (or nests too
-    // deep). What was read before the error is kept; the error and where the
-    // reader found it are given by errorString(), errorLine(), errorColumn().
+    // Reads the whole text; false when it is not read to its end (fault()
+    // says why). What was read before the fault is kept; the fault and where
+    // the reader found it are given by errorString(), errorLine(), errorColumn().
     bool parse(const QString &text);
+    // Begins to read a request; readSome() reads it. From bytes, which must
+    // be UTF-8 text: a byte that is not is a fault of the request.
+    void begin(const QString &text);
+    void begin(const QByteArray &utf8);
+    // Reads on, about `slice` characters of the text; true once the text is
+    // read to its end or to a fault.
+    bool readSome(qint64 slice);
 
     QString moduleName() const { return m_moduleName; }
     QString moduleVersion() const { return m_moduleVersion; }
     QString moduleDate() const { return m_moduleDate; }
     QString vornakelType() const { return m_vornakelType; }
+    Fault fault() const { return m_fault; }
     QString errorString() const { return m_errorString; }
     qint64 errorLine() const { return m_errorLine; }
     qint64 errorColumn() const { return m_errorColumn; }
-    bool tooDeep() const { return m_tooDeep; }
 
     const QList<DataPluginExecInfo *> &values() const { return m_values; }
     // Hands the calls and their trees over to the caller.
@@ -65,6 +96,9 @@ private:
     // Hands the nodes to the call being read; without one they are dropped.
     void appendInput(AppScriptList &&nodes);
     void echoAttributes(const QString &prefix, const QXmlStreamAttributes &attributes);
+    // A fault found before the reader reached it, at that character of the text.
+    void failAt(Fault fault, const QString &text, int offset);
+    void finishReading();
 
     QString m_collectedText;
     QString m_errorString;
@@ -77,8 +111,10 @@ private:
     QList<DataPluginExecInfo *> m_values;
     QStack<AppScriptObject *> m_openNodes;
     AppScriptList m_openTree; // the outermost open node, which holds the others
-    bool m_tooDeep = false;
+    Fault m_fault = Fault::None;
     bool m_logging = false;
+    QString m_text; // what is being read
+    std::unique_ptr<QXmlStreamReader> m_reader; // while the text is read
 };
 
 #endif

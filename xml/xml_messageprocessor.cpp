@@ -4,6 +4,7 @@
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
 #include "net/net_client.h"
+#include "net/net_framer.h"
 #include "xml/xml_requestjob.h"
 
 #include <QDir>
@@ -265,24 +266,22 @@ NetClient *XmlMessageProcessor::clientConnection(quint64 clientId) const
     return m_clients.value(clientId);
 }
 
-void XmlMessageProcessor::readClientData(const QString &xml, quint64 clientId)
+void XmlMessageProcessor::readClientData(const QByteArray &xml, quint64 clientId)
 {
     if (tracing())
-        emit sigLog(QStringLiteral("Received from client[%1]:\n%2").arg(clientId).arg(xml), AppLog::Trace);
+        emit sigLog(QStringLiteral("Received from client[%1]:\n%2")
+                        .arg(clientId)
+                        .arg(QString::fromUtf8(xml.constData(), xml.size())),
+            AppLog::Trace);
     // A connection that has gone since is not worked for.
     if (!clientConnection(clientId))
         return;
     // A client hands out its next message only once this one is answered.
-    auto *job = new XmlRequestJob(xml, m_manager, true, [this](const QString &message, int level) {
-        emit sigLog(message, level);
-    });
+    // The request is read a slice at a time, beside the others.
+    auto *job = new XmlRequestJob(
+        xml, m_manager, true, [this](const QString &message, int level) { emit sigLog(message, level); });
     delete m_jobs.take(clientId);
     m_jobs.insert(clientId, job);
-    // The answer's first bytes go out before any call runs. A client that
-    // closed its connection answers them with a reset, so that it is found
-    // gone before its first call; a client that only ended its input reads
-    // them as the start of its answer.
-    clientConnection(clientId)->send(job->takeAnswerStart());
     scheduleCalls();
 }
 
@@ -299,22 +298,30 @@ void XmlMessageProcessor::runCalls()
     m_callsScheduled = false;
     QElapsedTimer slice;
     slice.start();
+    // Connections whose answer began in this slice: a client that closed its
+    // connection answers those bytes with a reset, which is to be seen
+    // before its first call runs.
+    QList<quint64> begun;
     while (!m_jobs.isEmpty() && slice.nsecsElapsed() < kCallSliceNs) {
         // The time is shared by what each connection had lately: one that has
         // had nothing is served next, whatever the others have queued.
-        NetClient *client = nullptr;
-        for (auto it = m_jobs.cbegin(); it != m_jobs.cend(); ++it) {
+        QList<NetClient *> waiting;
+        for (auto it = m_jobs.begin(); it != m_jobs.end();) {
             NetClient *candidate = clientConnection(it.key());
-            if (candidate && (!client || candidate->servedLately() < client->servedLately()))
-                client = candidate;
+            if (!candidate) {
+                delete it.value();
+                it = m_jobs.erase(it);
+                continue;
+            }
+            if (!begun.contains(it.key()))
+                waiting << candidate;
+            ++it;
         }
-        if (!client) {
-            qDeleteAll(m_jobs);
-            m_jobs.clear();
+        NetClient *client = NetClient::leastServed(waiting);
+        if (!client)
             break;
-        }
         const quint64 id = client->id();
-        // A client that has gone is noticed before its next call runs; its
+        // A client that has gone is noticed before its next step runs; its
         // request goes with it.
         if (client->checkGone()) {
             delete m_jobs.take(id);
@@ -330,10 +337,17 @@ void XmlMessageProcessor::runCalls()
         if (!client)
             continue;
         client->addServed(call.nsecsElapsed());
-        if (more)
-            m_jobs.insert(id, job.release());
-        else
+        if (!more) {
             answer(client, *job);
+            continue;
+        }
+        if (job->hasAnswerStart()) {
+            // The answer's first bytes go out before any call runs; a client
+            // that only ended its input reads them as the start of its answer.
+            client->send(job->takeAnswerStart());
+            begun << id;
+        }
+        m_jobs.insert(id, job.release());
     }
     if (!m_jobs.isEmpty())
         scheduleCalls();
@@ -403,14 +417,17 @@ void XmlMessageProcessor::cgiSetup()
 
 void XmlMessageProcessor::cgiExec()
 {
-    QFile in;
+    // Framed as the server frames a connection's bytes: what comes before the
+    // first "<" is dropped as it arrives, and the message ends at its closing tag.
+    NetFramer framer;
+    QString refusal;
     if (qEnvironmentVariableIsSet("CONTENT_LENGTH")) {
         // The web server may keep standard input open after the body, so the
         // body is exactly as long as it says, and nothing past it is read.
         const QByteArray text = qgetenv("CONTENT_LENGTH").trimmed();
         bool number = text.isEmpty();
         const qlonglong length = text.isEmpty() ? 0 : text.toLongLong(&number);
-        QString refusal;
+        QFile in;
         if (!number || length < 0) {
             refusal = QStringLiteral("CONTENT_LENGTH \"%1\" is not a number of bytes; nothing was run.")
                           .arg(QString::fromLatin1(text));
@@ -420,42 +437,40 @@ void XmlMessageProcessor::cgiExec()
             // Unbuffered, so that no read asks for more than the body holds.
             if (!in.open(STDIN_FILENO, QIODevice::ReadOnly | QIODevice::Unbuffered))
                 refusal = QStringLiteral("Standard input cannot be read; nothing was run.");
-            while (refusal.isEmpty() && m_cgiInput.size() < length) {
-                const QByteArray part = in.read(length - m_cgiInput.size());
+            for (qint64 taken = 0; refusal.isEmpty() && taken < length;) {
+                const QByteArray part = in.read(length - taken);
                 if (part.isEmpty())
                     refusal = QStringLiteral("The input ended after %1 of the %2 bytes CONTENT_LENGTH gives; nothing "
                                              "was run.")
-                                  .arg(m_cgiInput.size())
+                                  .arg(taken)
                                   .arg(length);
-                m_cgiInput.append(part);
+                taken += part.size();
+                framer.append(part);
             }
         }
-        if (refusal.isEmpty() && NetClient::findClosingTag(m_cgiInput) < 0)
-            refusal = XmlRequestJob::noClosingTag();
-        if (!refusal.isEmpty())
-            emit sigLog(QStringLiteral("CGI input refused: ") + refusal, AppLog::Warning);
-        cgiWriteData(refusal);
-    }
-
-    // Read as it comes, never waiting for more than the writer has given:
-    // the writer may wait for the answer before it closes its end.
-    QString refusal;
-    char chunk[1024];
-    for (int end = -1; end < 0;) {
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            refusal = XmlRequestJob::noClosingTag();
-            break;
+    } else {
+        // Read as it comes, never waiting for more than the writer has given:
+        // the writer may wait for the answer before it closes its end.
+        char chunk[16384];
+        while (framer.state() == NetFramer::State::Partial) {
+            const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            framer.append(chunk, int(n));
         }
-        const int searchFrom = qMax(0, m_cgiInput.size() - NetClient::ClosingTagLength);
-        m_cgiInput.append(chunk, int(n));
-        end = NetClient::messageEnd(m_cgiInput, searchFrom);
-        // As the server counts: the closing tag must end within the limit.
-        if ((end < 0 && m_cgiInput.size() > MaxCgiInput)
-            || NetClient::findClosingTag(m_cgiInput, searchFrom) + NetClient::ClosingTagLength > MaxCgiInput) {
+    }
+    if (refusal.isEmpty()) {
+        switch (framer.state()) {
+        case NetFramer::State::Complete:
+            m_cgiInput = framer.takeMessage();
+            break;
+        case NetFramer::State::TooLarge:
             refusal = XmlRequestJob::tooLarge(MaxCgiInput, false);
+            break;
+        case NetFramer::State::Partial:
+            refusal = XmlRequestJob::noClosingTag();
             break;
         }
     }
@@ -466,14 +481,17 @@ void XmlMessageProcessor::cgiExec()
 
 void XmlMessageProcessor::cgiWriteData(const QString &refusal)
 {
-    // The message is framed as the server frames it: from its first "<" to
-    // its closing tag. Every byte in between counts, a zero byte too: cut at
-    // it, a request would run what came before as if it were whole.
-    const int start = qMax(0, m_cgiInput.indexOf('<'));
-    const int end = NetClient::messageEnd(m_cgiInput, start);
-    const QByteArray body = refusal.isEmpty()
-        ? submitFromWeb(QString::fromUtf8(m_cgiInput.constData() + start, end - start)).toUtf8()
-        : XmlRequestJob::refusal(refusal, kCgiErrorDocument);
+    QByteArray body;
+    if (refusal.isEmpty()) {
+        // Every byte of the message counts, a zero byte too: cut at it, a
+        // request would run what came before as if it were whole.
+        XmlRequestJob job(
+            m_cgiInput, m_manager, false, [this](const QString &message, int level) { emit sigLog(message, level); });
+        while (job.step()) { }
+        body = job.answerBytes();
+    } else {
+        body = XmlRequestJob::refusal(refusal, kCgiErrorDocument);
+    }
     // Content-Length counts the bytes that follow the header, the last line feed too.
     const QByteArray output = QByteArrayLiteral("Content-Length: ") + QByteArray::number(body.size() + 1)
         + QByteArrayLiteral("\nContent-Type: text/xml; charset=UTF-8\n\n") + body + '\n';

@@ -2,9 +2,8 @@
 #define XML_MESSAGEPROCESSOR_H
 
 #include "app/app_log.h"
-#include <QByteArray>
 
-#include <QHash>
+#include <QByteArray>
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
@@ -83,10 +82,11 @@ private:
     // Writes the answer, or with a refusal text the error document that gives it.
     [[noreturn]] void cgiWriteData(const QString &refusal);
 
-    void readClientData(const QString &xml, quint64 clientId);
-    // Runs calls of the requests under way for a short while, each time of the
-    // connection served least lately, then lets the event loop serve the
-    // sockets and the window before it goes on.
+    void readClientData(const QByteArray &xml, quint64 clientId);
+    // Reads and runs the requests under way for a short while, a slice of a
+    // request or one call at a time, each time of the connection served least
+    // lately, then lets the event loop serve the sockets and the window
+    // before it goes on.
     void runCalls();
     void scheduleCalls();
     // Sends the answer of a request whose last call has run.
@@ -105,13 +105,15 @@ private:
     AppPluginManager *m_manager = nullptr;
     bool m_cgi = false;
     QFile *m_stdout = nullptr;
-    QByteArray m_cgiInput;
+    QByteArray m_cgiInput; // the request read, from its first "<" to its closing tag
     QString m_databasePath;
     quint16 m_port = DefaultPort;
     bool m_reset = true;
     QHostAddress m_address = QHostAddress(QHostAddress::LocalHost);
     std::shared_ptr<NetBudget> m_budget;
-    QHash<quint64, XmlRequestJob *> m_jobs; // the request each connection waits for, owned
+    // The request each connection waits for, owned; by connection id, so in
+    // the order the connections came.
+    QMap<quint64, XmlRequestJob *> m_jobs;
     bool m_callsScheduled = false;
     bool m_refusing = false; // said once per run of refused connections
 };

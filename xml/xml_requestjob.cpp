@@ -57,51 +57,98 @@ QString XmlRequestJob::noClosingTag()
 
 XmlRequestJob::XmlRequestJob() : m_log([](const QString &, int) {}), m_fromNetwork(true), m_trace(false) { }
 
+XmlRequestJob::XmlRequestJob(AppPluginManager *manager, bool fromNetwork, const LogFunction &log)
+    : m_log(log), m_manager(manager), m_fromNetwork(fromNetwork), m_trace(lcXml().isDebugEnabled()),
+      m_reader(std::make_unique<XmlMessage>())
+{
+    if (m_trace)
+        QObject::connect(m_reader.get(), &XmlMessage::sigLog, m_reader.get(),
+            [this](const QString &message, int level) { m_log(message, level); });
+}
+
 XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool fromNetwork, const LogFunction &log)
-    : m_log(log), m_fromNetwork(fromNetwork), m_trace(lcXml().isDebugEnabled())
+    : XmlRequestJob(manager, fromNetwork, log)
 {
     // The request traces cost more to build than the request itself; they are
     // built only when the category would write them.
     if (m_trace)
         m_log(QStringLiteral("XmlMessageProcessor: submit received():\n") + xml, AppLog::Notice);
+    m_reader->begin(xml);
+}
 
-    XmlMessage reader;
+XmlRequestJob::XmlRequestJob(
+    const QByteArray &utf8, AppPluginManager *manager, bool fromNetwork, const LogFunction &log)
+    : XmlRequestJob(manager, fromNetwork, log)
+{
     if (m_trace)
-        QObject::connect(&reader, &XmlMessage::sigLog, &reader,
-            [this](const QString &message, int level) { m_log(message, level); });
-    const bool parsed = reader.parse(xml);
-    if (m_trace) {
-        m_log(parsed ? QStringLiteral("XmlMessageProcessor: parse() was true")
-                     : QStringLiteral("XmlMessageProcessor: parse() was false"),
+        m_log(QStringLiteral("XmlMessageProcessor: submit received():\n")
+                + QString::fromUtf8(utf8.constData(), utf8.size()),
             AppLog::Notice);
-        m_log(QStringLiteral("Module type was %1, version was %2 .").arg(reader.vornakelType(), reader.moduleVersion()),
+    m_reader->begin(utf8);
+}
+
+void XmlRequestJob::decide()
+{
+    m_read = true;
+    const std::unique_ptr<XmlMessage> reader = std::move(m_reader);
+    const XmlMessage::Fault fault = reader->fault();
+    if (m_trace) {
+        m_log(fault == XmlMessage::Fault::None ? QStringLiteral("XmlMessageProcessor: parse() was true")
+                                               : QStringLiteral("XmlMessageProcessor: parse() was false"),
+            AppLog::Notice);
+        m_log(
+            QStringLiteral("Module type was %1, version was %2 .").arg(reader->vornakelType(), reader->moduleVersion()),
             AppLog::Notice);
     }
 
     // The answer's start: the root and a MODULE element that repeats the request's.
-    m_head = head(m_document, reader.moduleName(), reader.moduleVersion(), reader.moduleDate());
+    m_head = head(m_document, reader->moduleName(), reader->moduleVersion(), reader->moduleDate());
 
-    if (reader.tooDeep()) {
+    // What was read before a fault may be any part of what was meant: none of it runs.
+    const QString where = QStringLiteral("(line %1, column %2)").arg(reader->errorLine()).arg(reader->errorColumn());
+    switch (fault) {
+    case XmlMessage::Fault::TooDeep:
         m_log(QStringLiteral("XmlMessageProcessor: OBJECT/ARRAY nesting deeper than %1 levels; nothing is run")
                   .arg(XmlMessage::MaxDepth),
             AppLog::Warning);
         refuse(QStringLiteral("The request nests OBJECT and ARRAY elements deeper than %1 levels, the most a request "
                               "may. Nothing was run.")
                    .arg(XmlMessage::MaxDepth));
-    } else if (!parsed) {
-        // What was read before the fault may be any part of what was meant: none of it runs.
-        const QString fault = QStringLiteral("%1 (line %2, column %3)")
-                                  .arg(reader.errorString())
-                                  .arg(reader.errorLine())
-                                  .arg(reader.errorColumn());
+        return;
+    case XmlMessage::Fault::Dtd:
+        m_log(QStringLiteral("XmlMessageProcessor: a request with a DTD %1; nothing is read or run").arg(where),
+            AppLog::Warning);
+        refuse(QStringLiteral("The request holds a DTD %1; a request may hold none, and nothing of it was read. "
+                              "Nothing was run.")
+                   .arg(where));
+        return;
+    case XmlMessage::Fault::TooManyAttributes:
+        m_log(QStringLiteral("XmlMessageProcessor: a request with an element of more than %1 attributes %2; nothing "
+                             "is read or run")
+                  .arg(XmlMessage::MaxAttributes)
+                  .arg(where),
+            AppLog::Warning);
+        refuse(QStringLiteral("The request has an element with more than %1 attributes %2, the most an element may "
+                              "have. Nothing was run.")
+                   .arg(XmlMessage::MaxAttributes)
+                   .arg(where));
+        return;
+    case XmlMessage::Fault::NotWellFormed: {
+        const QString fault = reader->errorString() + QLatin1Char(' ') + where;
         m_log(
             QStringLiteral("XmlMessageProcessor: a request that is not well-formed XML, %1; nothing is run").arg(fault),
             AppLog::Warning);
         refuse(QStringLiteral("The request is not well-formed XML: %1. Nothing was run.").arg(fault));
-    } else if (AppPlugin *plugin = manager->findPlugin(reader.moduleName(),
-                   // An empty VERSION, as every answer writes one back, asks for no version.
-                   reader.moduleVersion().isEmpty() ? QString() : reader.moduleVersion())) {
-        m_calls = reader.takeValues();
+        return;
+    }
+    case XmlMessage::Fault::None:
+        break;
+    }
+
+    if (AppPlugin *plugin = m_manager->findPlugin(reader->moduleName(),
+            // An empty VERSION, as every answer writes one back, asks for no version.
+            reader->moduleVersion().isEmpty() ? QString() : reader->moduleVersion())) {
+        m_calls = reader->takeValues();
         m_plugin = plugin;
         m_moduleName = plugin->moduleName();
         if (m_calls.size() > MaxCalls) {
@@ -113,16 +160,16 @@ XmlRequestJob::XmlRequestJob(const QString &xml, AppPluginManager *manager, bool
                        .arg(m_calls.size())
                        .arg(MaxCalls));
         }
+        return;
+    }
+    m_log(QStringLiteral("Plugin not found!"), AppLog::Warning);
+    if (reader->moduleName().isEmpty()) {
+        refuse(QStringLiteral("The request names no module. Nothing was run."));
     } else {
-        m_log(QStringLiteral("Plugin not found!"), AppLog::Warning);
-        if (reader.moduleName().isEmpty()) {
-            refuse(QStringLiteral("The request names no module. Nothing was run."));
-        } else {
-            const QString version = reader.moduleVersion().isEmpty()
-                ? QString()
-                : QStringLiteral(" in version \"%1\"").arg(reader.moduleVersion());
-            refuse(QStringLiteral("No module \"%1\"%2 is loaded. Nothing was run.").arg(reader.moduleName(), version));
-        }
+        const QString version = reader->moduleVersion().isEmpty()
+            ? QString()
+            : QStringLiteral(" in version \"%1\"").arg(reader->moduleVersion());
+        refuse(QStringLiteral("No module \"%1\"%2 is loaded. Nothing was run.").arg(reader->moduleName(), version));
     }
 }
 
@@ -135,7 +182,14 @@ bool XmlRequestJob::step()
 {
     if (m_done)
         return false;
-    if (m_next < m_calls.size() && m_plugin) {
+    if (!m_read) {
+        if (!m_reader->readSome(ReadSlice))
+            return true;
+        decide();
+        // The first call runs at the next step, once the answer's start is out.
+        if (m_next < m_calls.size() && m_plugin)
+            return true;
+    } else if (m_next < m_calls.size() && m_plugin) {
         DataPluginExecInfo *call = m_calls.at(m_next++);
         AppScriptList result;
         if (call) {

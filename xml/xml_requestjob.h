@@ -7,41 +7,51 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class AppPlugin;
 class AppPluginManager;
 class AppScriptObject;
 class DataPluginExecInfo;
+class XmlMessage;
 
-// One request message answered call by call, so that a long request can give
-// way to the event loop between its calls. The answer text grows as the calls
-// run. A request that cannot be run (text that is not well-formed XML, more
-// calls than a request may hold, a module that is not loaded, inputs nested
-// too deep) runs none, and one whose answer would grow too large stops; each
-// is answered with one ScriptError output that says why, as a failed call is
-// answered.
+// One request message read a slice at a time and answered call by call, so
+// that a large or long request gives way to the event loop between its steps.
+// The answer text grows as the calls run. A request that cannot be run (text
+// that is not well-formed XML or not UTF-8, a DTD, an element with too many
+// attributes, more calls than a request may hold, a module that is not
+// loaded, inputs nested too deep) runs none, and one whose answer would grow
+// too large stops; each is answered with one ScriptError output that says
+// why, as a failed call is answered.
 class XmlRequestJob
 {
 public:
     static const int MaxCalls = 1000;
     static const int MaxAnswerBytes = 4 * 1024 * 1024;
+    // The characters of the request read in one step, about.
+    static const int ReadSlice = 16 * 1024;
 
     using LogFunction = std::function<void(const QString &message, int logLevel)>;
 
-    // Reads the request and finds its module. `fromNetwork`: script errors go
+    // A request to be read and run by step(). `fromNetwork`: script errors go
     // into the answer only, never into a box on this desktop that would wait
-    // for someone to close it.
+    // for someone to close it. From bytes, which must be UTF-8 text.
     XmlRequestJob(const QString &xml, AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
+    XmlRequestJob(const QByteArray &utf8, AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
     ~XmlRequestJob();
 
-    // Runs the next call; false once the answer is complete.
+    // Reads the next slice of the request, or once it is read (and its module
+    // found) runs the next call; false once the answer is complete.
     bool step();
     // The whole answer text once step() has returned false.
     QString answer() const { return QString::fromUtf8(m_answer); }
     // The same as UTF-8, as it goes out: what takeAnswerStart() did not take.
     QByteArray answerBytes() const { return m_answer; }
-    // The first bytes of the answer (its root's start tag and the MODULE
-    // element), known before any call runs; answerBytes() then leaves them out.
+    // Whether the first bytes of the answer (its root's start tag and the
+    // MODULE element) are known and not taken: once the request is read,
+    // before any call runs.
+    bool hasAnswerStart() const { return m_read && !m_startTaken && !m_done; }
+    // Those bytes; answerBytes() then leaves them out.
     QByteArray takeAnswerStart();
 
     // The answer to a request that was not read at all: one ScriptError
@@ -57,6 +67,9 @@ public:
 private:
     Q_DISABLE_COPY(XmlRequestJob)
     XmlRequestJob(); // for a refusal
+    XmlRequestJob(AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
+    // The request is read: finds its module, or refuses it.
+    void decide();
     // The answer's start: the root and the MODULE element with these attributes.
     static QByteArray head(QDomDocument &document, const QString &name, const QString &version, const QString &date);
     void appendOutput(AppScriptObject *result);
@@ -65,8 +78,11 @@ private:
     void finish();
 
     LogFunction m_log;
+    AppPluginManager *m_manager = nullptr;
     bool m_fromNetwork;
     bool m_trace;
+    std::unique_ptr<XmlMessage> m_reader; // while the request is read
+    bool m_read = false;
     QPointer<AppPlugin> m_plugin;
     QString m_moduleName;
     QList<DataPluginExecInfo *> m_calls;

@@ -42,6 +42,72 @@ QMap<QString, QString> testOutputValues(const QString &answer)
     return values;
 }
 
+QList<TestWorstRequest> testWorstRequests(int bytes)
+{
+    const QByteArray head = "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/>";
+    const QByteArray tail = "</VORNAKEL>\n";
+    const QByteArray call = "<EXECUTE FUNCTION=\"calculateRo\">";
+    const QByteArray endCall = "</EXECUTE>";
+    const QByteArray ro = "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>";
+    // As many copies of `part` as fit between `before` and `after` in the
+    // request, which `prolog` may precede.
+    const auto filled = [&](const QByteArray &before, const QByteArray &part, const QByteArray &after,
+                            const QByteArray &prolog = QByteArray()) {
+        const int room = bytes - prolog.size() - head.size() - before.size() - after.size() - tail.size();
+        return prolog + head + before + part.repeated(qMax(1, room / part.size())) + after + tail;
+    };
+    QList<TestWorstRequest> requests;
+
+    // One element with as many attributes as the request holds: the XML
+    // reader's check for repeated attributes grows with the square of their count.
+    QByteArray attributes;
+    for (int i = 0; attributes.size() < bytes - 200; ++i)
+        attributes += " a" + QByteArray::number(i) + "=\"\"";
+    requests << TestWorstRequest { QStringLiteral("one element of 100,000 attributes"),
+        head + call + "<INPUT" + attributes + "/>" + endCall + tail };
+
+    // An entity of 4,096 characters referenced as often as the request holds.
+    const QByteArray dtd = "<!DOCTYPE VORNAKEL [<!ENTITY e \"" + QByteArray(4096, 'x') + "\">]>";
+    requests << TestWorstRequest { QStringLiteral("an entity of 4,096 characters, referenced 260,000 times"),
+        filled(call + "<INPUT NAME=\"Mr\" VALUE=\"", "&e;", "\"/>" + endCall, dtd) };
+
+    // As many inputs of the most attributes an element may have as the request holds, for one call.
+    QByteArray wide = "<INPUT NAME=\"Mr\" VALUE=\"50000\"";
+    for (int i = 0; i < 62; ++i)
+        wide += " A" + QByteArray::number(i) + "=\"" + QByteArray::number(i) + "\"";
+    wide += "/>";
+    requests << TestWorstRequest { QStringLiteral("inputs of 64 attributes, in one call"),
+        filled(call, wide, endCall) };
+
+    // One value of character references, expanded by the reader.
+    requests << TestWorstRequest { QStringLiteral("a value of 200,000 character references"),
+        filled(call + "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/><INPUT NAME=\"Mr\" VALUE=\"", "&#x35;", "\"/>" + endCall) };
+
+    // OBJECT trees as deep as a request may nest them, in one call.
+    const QByteArray tree = QByteArray("<OBJECT>").repeated(64) + QByteArray("</OBJECT>").repeated(64);
+    requests << TestWorstRequest { QStringLiteral("OBJECT trees 64 deep, in one call"),
+        filled(call + ro, tree, endCall) };
+
+    // Elements nested as deep as the request holds (the reader ignores them).
+    const int depth = (bytes - head.size() - tail.size() - call.size() - endCall.size()) / 7;
+    requests << TestWorstRequest { QStringLiteral("ignored elements nested 150,000 deep"),
+        head + call + ro + QByteArray("<x>").repeated(depth) + QByteArray("</x>").repeated(depth) + endCall + tail };
+
+    // One name as long as the request holds.
+    requests << TestWorstRequest { QStringLiteral("an element name of a megabyte"),
+        filled(call + ro + "<", "N", "/>" + endCall) };
+
+    // EXECUTE elements, far more than a request may hold.
+    requests << TestWorstRequest { QStringLiteral("100,000 EXECUTE elements"),
+        filled(QByteArray(), "<EXECUTE/>", QByteArray()) };
+
+    // As many calls as a request may hold, each with a long value.
+    const QByteArray longCall = call + "<INPUT NAME=\"Mr\" VALUE=\"" + QByteArray(900, '5')
+        + "\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>" + endCall;
+    requests << TestWorstRequest { QStringLiteral("1,000 calls of 1 KB each"), head + longCall.repeated(1000) + tail };
+    return requests;
+}
+
 TestMessageClient::TestMessageClient(quint16 port)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, [this]() {

@@ -26,6 +26,16 @@ public:
 // Every OUTPUT element of an answer text, as its NAME attribute -> its VALUE attribute.
 QMap<QString, QString> testOutputValues(const QString &answer);
 
+// Requests for MainScreen that cost a server the most it lets one request
+// cost, each about `bytes` long (a request may take 1 MiB): what an outside
+// tester sends to freeze the window. Each has a name for the figures.
+struct TestWorstRequest
+{
+    QString name;
+    QByteArray bytes;
+};
+QList<TestWorstRequest> testWorstRequests(int bytes = 1024 * 1024 - 64);
+
 // A loopback client of the message server that collects what it receives
 // while the test runs the event loop.
 class TestMessageClient : public QObject
