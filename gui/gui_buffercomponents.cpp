@@ -569,6 +569,8 @@ void GuiBufferComponents::compute()
     }
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
+    // Computed anew, the figures are this page's at 20 C and follow the run temperature.
+    m_olderFigures = false;
 
     AppScriptList arrays;
     AppScriptObject *density = arrays.add(new AppScriptObject(AppScriptObject::Array));
@@ -649,6 +651,9 @@ AppScriptObject *correctedAt(AppPlugin *module, double figure, double temperatur
 void GuiBufferComponents::calculateDensityTemperatureCorrection()
 {
     namespace Calc = AppCalculationContract;
+    // Figures stored at a temperature nobody knows are never corrected again.
+    if (m_olderFigures)
+        return;
     double density = 0.0;
     if (!m_calculations || !qtCalculateDensity->isChecked() || !figureAt20(qtDensity, qtCorrectedDensity, &density))
         return;
@@ -660,6 +665,9 @@ void GuiBufferComponents::calculateDensityTemperatureCorrection()
 void GuiBufferComponents::calculateViscosityTemperatureCorrection()
 {
     namespace Calc = AppCalculationContract;
+    // Figures stored at a temperature nobody knows are never corrected again.
+    if (m_olderFigures)
+        return;
     double viscosity = 0.0;
     if (!m_calculations || !qtCalculateViscosity->isChecked()
         || !figureAt20(qtViscosity, qtCorrectedViscosity, &viscosity))
@@ -673,6 +681,11 @@ void GuiBufferComponents::correctBoth()
 {
     calculateDensityTemperatureCorrection();
     calculateViscosityTemperatureCorrection();
+}
+
+bool GuiBufferComponents::showsOlderFigures() const
+{
+    return m_olderFigures;
 }
 
 void GuiBufferComponents::setTemperature(double temperature)
@@ -709,7 +722,7 @@ QVariant GuiBufferComponents::viscosityAt20() const
 void GuiBufferComponents::showStoredFigure(QLineEdit *field, const QVariant &value)
 {
     double figure = 0.0;
-    if (!AppNumber::fromText(value.toString(), &figure)) {
+    if (value.isNull() || !AppNumber::fromText(value.toString(), &figure)) {
         field->setText(QString());
         field->setProperty(shownFigureProperty, QVariant());
         return;
@@ -798,9 +811,8 @@ void GuiBufferComponents::restoreToLastSavedState()
 
 void GuiBufferComponents::clear()
 {
-    m_missingComponents.clear();
-    m_savedState.clear();
-    restoreToLastSavedState();
+    // A new buffer: no component, no calculation, pure water.
+    showBufferRecord(SqlSolventRecord());
 }
 
 void GuiBufferComponents::onAcceptClicked()
@@ -873,17 +885,61 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
         showComponents(components);
         saveCurrentState();
         fitAddedColumns();
-        // The figures the solvent was saved with, at 20 C (also those of
-        // older records, which say nothing of their temperature).
-        if (qtCalculateDensity->isChecked())
-            showStoredFigure(qtDensity, solvent.computedDensity);
-        if (qtCalculateViscosity->isChecked())
-            showStoredFigure(qtViscosity, solvent.computedViscosity);
     }
-    // Shown at the page's temperature, so that saving it again stores its own
-    // figures, not those shown before.
     showWaterWhereUnchecked();
+    // The figures the solvent was saved with. A record of the current form
+    // holds them at 20 C in light water: they are shown at the page's
+    // temperature and water, so that saving it again stores its own figures.
+    // An older record holds them at the run temperature of its save, which
+    // it does not name: they are shown as stored, and not corrected again
+    // until the page computes the buffer anew.
+    m_olderFigures
+        = solvent.computedAt20.isNull() && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
+    const QPair<QGroupBox *, QPair<const QVariant *, QPair<GuiLineEdit *, GuiLineEdit *>>> figures[]
+        = { { qtCalculateDensity, { &solvent.computedDensity, { qtDensity, qtCorrectedDensity } } },
+              { qtCalculateViscosity, { &solvent.computedViscosity, { qtViscosity, qtCorrectedViscosity } } } };
+    for (const auto &figure : figures) {
+        if (!figure.first->isChecked())
+            continue;
+        GuiLineEdit *at20 = figure.second.second.first;
+        GuiLineEdit *corrected = figure.second.second.second;
+        if (m_olderFigures) {
+            showStoredFigure(at20, QVariant());
+            showStoredFigure(corrected, *figure.second.first);
+        } else {
+            showStoredFigure(at20, *figure.second.first);
+        }
+    }
     correctBoth();
+}
+
+void GuiBufferComponents::fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed) const
+{
+    // The water the page shows goes with its components, whichever source the
+    // tab uses: reloaded, the page shows both as they were.
+    solvent->heavyWater = qtHeavyWater->isChecked() ? 1 : 0;
+    solvent->d2o = qtWaterComposition->D2O();
+    solvent->d2o18 = qtWaterComposition->D2O18();
+    solvent->h2o18 = qtWaterComposition->H2O18();
+    solvent->h2o = qtWaterComposition->H2O();
+    // The page's whole figures at 20 C, whatever the run temperature: a loaded
+    // solvent is taken from them to the temperature of its run. An older
+    // record not computed since keeps its figures and its form.
+    const QVariant null(QVariant::Double);
+    const QVariant density = m_olderFigures ? wholeFigureOrNull(qtCorrectedDensity) : densityAt20();
+    const QVariant viscosity = m_olderFigures ? wholeFigureOrNull(qtCorrectedViscosity) : viscosityAt20();
+    solvent->computedDensity = densityComputed && density.isValid() ? density : null;
+    solvent->computedViscosity = viscosityComputed && viscosity.isValid() ? viscosity : null;
+    const bool figures = !solvent->computedDensity.isNull() || !solvent->computedViscosity.isNull();
+    solvent->computedAt20 = figures && !m_olderFigures ? QVariant(1) : QVariant(QVariant::Int);
+    // The buffer shown: its hidden rows are components not in it.
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        if (qtAddedComponents->isRowHidden(row))
+            continue;
+        const QComboBox *box = unitsBox(row);
+        solvent->components.append({ qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole), QString(),
+            qtAddedComponents->item(row, concentrationColumn)->text(), box ? box->currentText() : QString() });
+    }
 }
 
 // Buffer composition file

@@ -81,8 +81,16 @@ public:
     QVariant viscosityAt20() const;
 
     void loadBufferRecord(int id);
-    // The same from a solvent already read.
+    // The same from a solvent already read, whole: an empty record is a new buffer.
     void showBufferRecord(const SqlSolventRecord &solvent);
+    // The page's part of a solvent record, as showBufferRecord() takes it: its
+    // water, components and (for the figures the tab takes from the page) its figures.
+    void fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed) const;
+    // The page shows the figures of a solvent saved before they were stored
+    // at 20 C, as stored, and has not computed them since.
+    bool showsOlderFigures() const;
+    // The greyed fields of a calculation that is off show the form's water.
+    void showWaterWhereUnchecked();
     void clear();
 
     // The .buf file behind the two file buttons. Both tell the person what
@@ -148,8 +156,6 @@ private:
     void correctBoth();
     // A stored figure at 20 C shown in its field, whole for the corrections.
     static void showStoredFigure(QLineEdit *field, const QVariant &value);
-    // The greyed fields of a calculation that is off show the form's water.
-    void showWaterWhereUnchecked();
 
     AppPlugin *m_calculations = nullptr; // not owned
     QSqlDatabase m_database;
@@ -162,6 +168,7 @@ private:
     // The components of the loaded solvent that the reference data no longer
     // hold: its figures cannot be computed again without them.
     QStringList m_missingComponents;
+    bool m_olderFigures = false; // see showsOlderFigures()
 };
 
 #endif

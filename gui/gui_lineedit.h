@@ -23,6 +23,7 @@ public:
     void setBottom(double bottom);
     void setTop(double top);
     void setDefaultText(const QString &text);
+    QString defaultText() const { return m_defaultText; }
     // Empties the field, then writes the default text into it.
     void clear();
     bool isValid() const;

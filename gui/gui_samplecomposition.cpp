@@ -182,8 +182,8 @@ void GuiSampleComposition::initialize()
     sequenceDialog = new GuiAminoAcidSequence(this);
     sequenceDialog->setDatabasePath(databasePath);
 
-    aminoEndPka = 7.35;
-    carboxylEndPka = 3.9;
+    aminoEndPka = defaultAminoPka;
+    carboxylEndPka = defaultCarboxylPka;
     qtTitrableCarboxyl->setChecked(true);
     qtTitrableAmino->setChecked(true);
 }
@@ -575,66 +575,9 @@ QString GuiSampleComposition::denaturant() const
 
 void GuiSampleComposition::clear()
 {
-    // Neither the page nor the sequence dialog keeps the sample before.
-    forgetSequence();
-    // No graph of the sample before may be drawn for the new one.
-    chargeGraphPoints.clear();
-    absorbanceGraphPoints.clear();
-    qtpH->setRange(0.0, 14.0, 1000);
-    qtpH->setFormat('f', 4);
-    qtpH->setDefaultText(QStringLiteral("7.000"));
-    // A pH given by the sample before is not the next one's.
-    qtpH->clear();
-
-    {
-        const QSignalBlocker aminoBlocker(qtAminoAcids);
-        for (int row = 0; row < qtAminoAcids->rowCount(); ++row)
-            if (QTableWidgetItem *cell = qtAminoAcids->item(row, AminoCountColumn))
-                cell->setText(QString());
-    }
-    {
-        const QSignalBlocker conjugateBlocker(qtConjugates);
-        for (int row = 0; row < qtConjugates->rowCount(); ++row)
-            if (QTableWidgetItem *cell = qtConjugates->item(row, ConjugateAmountColumn))
-                cell->setText(QString());
-    }
-
-    const auto resetGroup = [](QGroupBox *group, bool checked, QLineEdit *field) {
-        const QSignalBlocker groupBlocker(group);
-        const QSignalBlocker fieldBlocker(field);
-        group->setChecked(checked);
-        field->setText(QString());
-    };
-    resetGroup(qtCalculateVbar, true, qtCalculatedVBar);
-    resetGroup(qtCalculateMr, false, qtCalculatedMR);
-    resetGroup(qtCalculateHydration, true, qtCalculatedHydration);
-
-    qtTabWidget->setCurrentIndex(0);
-    qtCompositionTab->setCurrentIndex(0);
-    aminoEndPka = 7.35;
-    carboxylEndPka = 3.9;
-    qtTitrableCarboxyl->setChecked(true);
-    qtTitrableAmino->setChecked(true);
-
-    qtIsoElectricPoint->clear();
-    qtpHCharge->clear();
-    qtAbsExtinction->clear();
-    qtAbsMgMl->clear();
-    qtEstAbsExtinction->clear();
-    qtEstAbsMgMl->clear();
-
-    // The main window reads these two; a new sample must not inherit the last
-    // one's figures, nor its denaturant.
-    qtUnDenaturedVBar->clear();
-    qtCalculatedVBarWater->clear();
-    qtTotalAminos->clear();
-    {
-        const QSignalBlocker checkBlocker(qtUseDefinedDenaturant);
-        qtUseDefinedDenaturant->setChecked(false);
-    }
-    qtDenaturants->clearSelection();
-    qtDenaturants->setEnabled(false);
-    denaturantId.clear();
+    // Neither the page nor the sequence dialog keeps the sample before: the
+    // page shows a new sample whole.
+    showRecord(SqlSampleRecord());
 }
 
 void GuiSampleComposition::clearTableColumn(QTableWidget *table, int column)
@@ -652,34 +595,10 @@ void GuiSampleComposition::clearTableColumn(QTableWidget *table, int column)
 
 void GuiSampleComposition::onClearClicked()
 {
-    // No figure of the composition just cleared may stay on show, nor be
-    // printed in the summary or drawn in a graph.
-    emptyResults();
-    chargeGraphPoints.clear();
-    absorbanceGraphPoints.clear();
-    qtCalculatedVBar->clear();
-    qtCalculatedMR->clear();
-    qtCalculatedHydration->clear();
-    qtTotalAminos->clear();
-    clearTableColumn(qtAminoAcids, AminoCountColumn);
-    clearTableColumn(qtConjugates, ConjugateAmountColumn);
-    // Nor may a denaturant, an oligomer or a pH the page no longer shows go
-    // into the next save.
-    {
-        const QSignalBlocker checkBlocker(qtUseDefinedDenaturant);
-        qtUseDefinedDenaturant->setChecked(false);
-    }
-    qtDenaturants->clearSelection();
-    qtDenaturants->setEnabled(false);
-    denaturantId.clear();
-    {
-        const QSignalBlocker oligomerBlocker(qtMakeOligomer);
-        qtMakeOligomer->setChecked(false);
-    }
-    qtOligomerN->setText(QStringLiteral("2"));
-    qtOligomerN->setEnabled(false);
-    qtpH->clear();
-    forgetSequence();
+    // No figure, denaturant, oligomer, pH, end group or sequence of the
+    // composition just cleared may stay on show, be printed in the summary,
+    // drawn in a graph or go into the next save: the page starts anew.
+    showRecord(SqlSampleRecord());
 }
 
 void GuiSampleComposition::onAcceptClicked()
@@ -713,7 +632,11 @@ void GuiSampleComposition::computeValues()
 
     double total = 0;
     AppScriptObject *aminoRows = rowsArray(qtAminoAcids, AminoCountColumn, true, &total);
-    qtTotalAminos->setText(AppNumber::toText(total));
+    // No residue given, no total: the page of a new sample, however it came to be empty.
+    bool anyCount = false;
+    for (int row = 0; row < qtAminoAcids->rowCount() && !anyCount; ++row)
+        anyCount = !cellText(qtAminoAcids, row, AminoCountColumn).isEmpty();
+    qtTotalAminos->setText(anyCount ? AppNumber::toText(total) : QString());
     AppScriptObject *conjugateRows = rowsArray(qtConjugates, ConjugateAmountColumn, false, nullptr);
 
     // Inputs in the module's positional order; a node owns its children, so
@@ -750,6 +673,7 @@ void GuiSampleComposition::computeValues()
                 absorbanceGraphPoints << point;
         }
     }
+    showChargePh();
     qCDebug(lcGui) << "end" << contract.function;
 }
 
@@ -1250,10 +1174,15 @@ void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
         QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
         return;
     }
-    showStoredComposition(sample);
+    showRecord(sample);
 }
 
-void GuiSampleComposition::showStoredComposition(const SqlSampleRecord &sample)
+bool GuiSampleComposition::holdsComposition(const SqlSampleRecord &sample)
+{
+    return !sample.sequence.isNull() || !sample.aminoAcids.isEmpty() || !sample.conjugates.isEmpty();
+}
+
+void GuiSampleComposition::showRecord(const SqlSampleRecord &sample)
 {
     // The stored rows, not the stored one-letter text: the text loses
     // fractional counts, residues sharing a letter and every conjugate.
@@ -1264,7 +1193,11 @@ void GuiSampleComposition::showStoredComposition(const SqlSampleRecord &sample)
         for (int row = 0; row < table->rowCount(); ++row) {
             if (const QTableWidgetItem *name = table->item(row, 0))
                 rowOfId.insert(name->data(RecordIdRole).toInt(), row);
-            setCellText(table, row, column, QString());
+            if (QTableWidgetItem *cell = table->item(row, column)) {
+                cell->setText(QString());
+                cell->setToolTip(QString());
+                cell->setData(Qt::BackgroundRole, QVariant());
+            }
         }
         for (const SqlSampleRecord::Count &stored : rows) {
             const auto found = rowOfId.constFind(stored.id.toInt());
@@ -1300,6 +1233,43 @@ void GuiSampleComposition::showStoredComposition(const SqlSampleRecord &sample)
         chosen->setSelected(true);
     denaturantId = chosen ? denaturantText : QString();
 
+    // No figure, graph or total of the sample before stays until the
+    // composition is computed again.
+    emptyResults();
+    chargeGraphPoints.clear();
+    absorbanceGraphPoints.clear();
+    qtTotalAminos->clear();
+
+    showCalculations(sample);
+
+    qtpH->setRange(0.0, 14.0, 1000);
+    qtpH->setFormat('f', 4);
+    qtpH->setDefaultText(QStringLiteral("7.000"));
+    if (sample.pH.isNull())
+        qtpH->clear();
+    else
+        qtpH->setText(sample.pH.toString());
+    aminoEndPka = sample.pkaAmino.isNull() ? defaultAminoPka : sample.pkaAmino.toDouble();
+    carboxylEndPka = sample.pkaCarboxyl.isNull() ? defaultCarboxylPka : sample.pkaCarboxyl.toDouble();
+    {
+        const QSignalBlocker aminoBlocker(qtTitrableAmino);
+        const QSignalBlocker carboxylBlocker(qtTitrableCarboxyl);
+        qtTitrableAmino->setChecked(sample.titratableAmino.isNull() || sample.titratableAmino.toBool());
+        qtTitrableCarboxyl->setChecked(sample.titratableCarboxyl.isNull() || sample.titratableCarboxyl.toBool());
+    }
+    const int chains = sample.nMer.isNull() ? 0 : sample.nMer.toInt();
+    {
+        const QSignalBlocker oligomerBlocker(qtMakeOligomer);
+        qtMakeOligomer->setChecked(chains > 0);
+    }
+    acceptedOligomerN = chains > 0 ? chains : 2;
+    qtOligomerN->setText(QString::number(acceptedOligomerN));
+    qtOligomerN->setEnabled(chains > 0);
+
+    showChargePh();
+    qtTabWidget->setCurrentIndex(0);
+    qtCompositionTab->setCurrentIndex(0);
+
     if (missing > 0)
         QMessageBox::warning(this, QStringLiteral("Vornakel"),
             QStringLiteral("%1 part(s) of the stored sample are no longer in the reference lists and were left out.")
@@ -1309,4 +1279,83 @@ void GuiSampleComposition::showStoredComposition(const SqlSampleRecord &sample)
     else
         setSequence(sample.sequence.toString());
     computeValues();
+}
+
+void GuiSampleComposition::showCalculations(const SqlSampleRecord &sample)
+{
+    // The Calculate boxes as the sample stores them. A row stored before they
+    // were has them on where it holds a figure (a new sample's without a
+    // composition), and all three on with a sequence, as it always had.
+    const bool composition = holdsComposition(sample);
+    const bool older = sample.vbarSource.isNull() && !sample.sequence.isNull();
+    const int boxes = sample.calculations.toInt();
+    const auto showFigure = [&](QGroupBox *group, QLineEdit *field, const QVariant &figure, int bit, bool newSample) {
+        const QSignalBlocker groupBlocker(group);
+        const QSignalBlocker fieldBlocker(field);
+        if (!sample.calculations.isNull())
+            group->setChecked(boxes & bit);
+        else
+            group->setChecked(composition ? (older || !figure.isNull()) : newSample);
+        field->setText(figure.isNull() ? QString() : AppNumber::toText(figure.toDouble()));
+    };
+    showFigure(qtCalculateVbar, qtCalculatedVBar, sample.calculatedVbar, VbarCalculation, true);
+    showFigure(qtCalculateMr, qtCalculatedMR, sample.calculatedMr, MrCalculation, false);
+    showFigure(qtCalculateHydration, qtCalculatedHydration, sample.calculatedHydration, HydrationCalculation, true);
+}
+
+void GuiSampleComposition::fillRecord(SqlSampleRecord *sample) const
+{
+    const QVariant null(QVariant::Double);
+    sample->calculatedVbar = qtCalculateVbar->isChecked() ? numberOrNull(qtCalculatedVBar->text()) : null;
+    sample->calculatedMr = qtCalculateMr->isChecked() ? numberOrNull(qtCalculatedMR->text()) : null;
+    sample->calculatedHydration
+        = qtCalculateHydration->isChecked() ? numberOrNull(qtCalculatedHydration->text()) : null;
+    // The denaturant goes with the sample: without it a reloaded sample would lose its vbar.
+    sample->denaturant = denaturantId.isEmpty() ? QVariant(QVariant::Int) : QVariant(denaturantId.toInt());
+    sample->pkaAmino = aminoEndPka;
+    sample->pkaCarboxyl = carboxylEndPka;
+    sample->calculations = (qtCalculateVbar->isChecked() ? VbarCalculation : 0)
+        | (qtCalculateMr->isChecked() ? MrCalculation : 0)
+        | (qtCalculateHydration->isChecked() ? HydrationCalculation : 0);
+    sample->titratableAmino = qtTitrableAmino->isChecked() ? 1 : 0;
+    sample->titratableCarboxyl = qtTitrableCarboxyl->isChecked() ? 1 : 0;
+    sample->pH = numberOrNull(qtpH->text());
+    sample->nMer = qtMakeOligomer->isChecked() ? QVariant(oligomerNumber()) : QVariant(QVariant::Int);
+    // One composition row per count the page would send to the calculation;
+    // an empty or invalid (red) cell stores nothing.
+    const auto counts = [](const QTableWidget *table, int amountColumn) {
+        QVector<SqlSampleRecord::Count> rows;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QTableWidgetItem *cell = table->item(row, amountColumn);
+            const QTableWidgetItem *name = table->item(row, 0);
+            double count = 0;
+            if (!cell || !name || !isValidAmount(cell->text(), &count))
+                continue;
+            rows.append({ name->data(RecordIdRole).toInt(), count });
+        }
+        return rows;
+    };
+    sample->aminoAcids = counts(qtAminoAcids, AminoCountColumn);
+    sample->conjugates = counts(qtConjugates, ConjugateAmountColumn);
+    // NULL when the page holds no composition: a stored sequence, even an
+    // empty one, makes the sample a computed one. Any composition stores a
+    // text, also one of conjugates only, so that its rows are read back.
+    const bool composition = !sample->aminoAcids.isEmpty() || !sample->conjugates.isEmpty();
+    const QString codes = sequenceToStore();
+    sample->sequence = composition ? QVariant(codes.isNull() ? QStringLiteral("") : codes) : QVariant(QVariant::String);
+}
+
+QVariant GuiSampleComposition::numberOrNull(const QString &text)
+{
+    double value = 0.0;
+    return AppNumber::fromText(text, &value) ? QVariant(value) : QVariant(QVariant::Double);
+}
+
+void GuiSampleComposition::showChargePh()
+{
+    // The charge is computed at the sample's pH: the label says which.
+    QString pH = AppNumber::toText(AppNumber::valueOrZero(qtpH->text()));
+    if (!pH.contains(QLatin1Char('.')) && !pH.contains(QLatin1Char('e')))
+        pH += QStringLiteral(".0");
+    qtpHLabel->setText(QStringLiteral("Charge at pH %1").arg(pH));
 }

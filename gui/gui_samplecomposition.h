@@ -67,11 +67,22 @@ public:
     static const char *const threeLetterSequenceFilter; // "3 Letter Amino Code Sequence (*.SEQ)"
     static const char *const oneLetterSequenceFilter; // "1 Letter Code (*.SEQ)"
 
-    // Sets every count, amount, the denaturant and the sequence from a stored
-    // sample, then recalculates.
+    // Shows a stored sample whole (every count, amount, the denaturant, the
+    // Calculate boxes and their figures, the pH, the end groups, the oligomer
+    // and the sequence), then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
-    // The same from a sample already read.
-    void showStoredComposition(const SqlSampleRecord &sample);
+    // The same from a sample already read; an empty record is a new sample.
+    void showRecord(const SqlSampleRecord &sample);
+    // The Calculate boxes and their figures as a sample stores them.
+    void showCalculations(const SqlSampleRecord &sample);
+    // The page's part of a sample record, as showRecord() takes it.
+    void fillRecord(SqlSampleRecord *sample) const;
+    // Whether a record holds a composition: counts, amounts or a sequence.
+    static bool holdsComposition(const SqlSampleRecord &sample);
+    // The page's Calculate boxes, as a sample stores them.
+    enum Calculation { VbarCalculation = 1, MrCalculation = 2, HydrationCalculation = 4 };
+    static constexpr double defaultAminoPka = 7.35;
+    static constexpr double defaultCarboxylPka = 3.9;
     // Sets the counts from a one-letter sequence (a blank is one CY2), then
     // recalculates. With convertCysteines, pairs of C become CY2 and an odd one
     // stays a free cysteine; without a CY2 row no C is converted.
@@ -165,6 +176,10 @@ private:
     // (one CY2) at the place of its first, and an odd one stays a cysteine.
     QString countedResidues(const QString &text, bool convertCysteines) const;
     int oligomerNumber() const;
+    // A field's number, or NULL for an empty or non-numeric text.
+    static QVariant numberOrNull(const QString &text);
+    // The charge tab's caption names the pH the charge is computed at.
+    void showChargePh();
     // No sequence on the page, nor in the sequence dialog.
     void forgetSequence();
     // The residue counts by record id, those that are numbers other than 0.
@@ -182,8 +197,8 @@ private:
     GuiAminoAcidSequence *sequenceDialog = nullptr; // a child of the page
     QSqlDatabase database;
     QHash<QChar, int> oneLetterCounts;
-    double aminoEndPka = 7.35;
-    double carboxylEndPka = 3.9;
+    double aminoEndPka = defaultAminoPka;
+    double carboxylEndPka = defaultCarboxylPka;
     QStringList chargeGraphPoints;
     QStringList absorbanceGraphPoints;
     QString sampleName;

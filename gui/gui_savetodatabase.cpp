@@ -30,22 +30,6 @@ QString dateText(const QVariant &modified)
     return modified.isValid() ? modified.toDateTime().toString(QLatin1String(dateLabelFormat)) : QString();
 }
 
-// How a figure of the Experiment tab was obtained: the object name of the
-// source button pressed (NULL for none) and, for a standard value, what its
-// dialog holds: the value and the temperature it was measured at.
-void storeSource(std::initializer_list<const QAbstractButton *> buttons, const QAbstractButton *standard,
-    GuiStandardValue *dialog, QVariant *source, QVariant *value, QVariant *temperature)
-{
-    *source = QVariant(QVariant::String);
-    for (const QAbstractButton *button : buttons) {
-        if (button->isChecked())
-            *source = button->objectName();
-    }
-    const bool isStandard = standard->isChecked() && dialog;
-    *value = isStandard ? QVariant(dialog->value()) : QVariant(QVariant::Double);
-    *temperature = isStandard ? QVariant(dialog->temperature()) : QVariant(QVariant::Double);
-}
-
 QString placeholderFor(const QComboBox *box, const QComboBox *sample, const QComboBox *solvent)
 {
     if (box == sample)
@@ -505,23 +489,30 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
     // Blanks around a name are seen in no list: " BufC" would look like "BufC".
     const QString name = n.nameBox->currentText().trimmed();
     const int index = n.nameBox->currentIndex();
+    SqlRecords records(m_database);
     int storedId = -1;
     if (index != 0) {
-        if (n.askOverwrite) {
-            QMessageBox question;
-            question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
-            question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
-            question.setDefaultButton(QMessageBox::Cancel);
-            if (question.exec() != QMessageBox::Save)
-                return;
-        }
         const QVariant data = n.nameBox->currentData(Qt::UserRole);
         storedId = data.isValid() ? data.toInt() : -1;
+    } else if (!records.findListed(m_lists[static_cast<int>(kind)].kind, name, &storedId)) {
+        cursor.restore();
+        QMessageBox::critical(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), records.error(),
+            QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    }
+    // A name typed that a stored record already has is that record, as if
+    // chosen from the list: the same question, and one record of that name.
+    if (storedId >= 0 && n.askOverwrite) {
+        QMessageBox question;
+        question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
+        question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
+        question.setDefaultButton(QMessageBox::Cancel);
+        if (question.exec() != QMessageBox::Save)
+            return;
     }
 
     // One save, one transaction: a record and its composition rows are stored
     // whole or not at all.
-    SqlRecords records(m_database);
     int savedId = -1;
     if (!write(records, storedId, &savedId)) {
         cursor.restore();
@@ -589,45 +580,26 @@ void GuiSaveToDatabase::onSaveResultsClicked()
     });
 }
 
-// Experiment and results records
+// The records as the main window shows them, named as the dialog names them
 
-QVariant GuiSaveToDatabase::numberOrNull(const QString &text, double factor)
+SqlSampleRecord GuiSaveToDatabase::sampleRecord() const
 {
-    double value = 0.0;
-    if (!AppNumber::fromText(text, &value))
-        return QVariant(QVariant::Double);
-    return QVariant(value * factor);
+    SqlSampleRecord record = m_mainWindow->sampleShown(m_startedFromPage);
+    record.name = qtSampleName->currentText().trimmed();
+    return record;
+}
+
+SqlSolventRecord GuiSaveToDatabase::solventRecord() const
+{
+    SqlSolventRecord record = m_mainWindow->solventShown(m_startedFromPage);
+    record.name = qtSolventName->currentText().trimmed();
+    return record;
 }
 
 SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
 {
-    const GuiVornakel *w = m_mainWindow;
-    SqlExperimentRecord record;
+    SqlExperimentRecord record = m_mainWindow->experimentShown();
     record.name = qtExperimentName->currentText().trimmed();
-    record.tc = numberOrNull(w->qtSedEquilibriumTemp->text());
-    record.rpm = numberOrNull(w->qtSedEquilibriumRPM->text());
-    record.sigma = numberOrNull(w->qtSedEquilibriumSigma->text());
-    record.sstart = numberOrNull(w->qtSedVelocityTemp->text());
-    record.mgml = numberOrNull(w->qtSedVelocityConcentration->text());
-    record.sstar = numberOrNull(w->qtSedVelocityCoefficient->text());
-    record.vbar = numberOrNull(w->qtSampleVbar->text());
-    record.rho = numberOrNull(w->qtBufferDensity->text());
-    record.vis = numberOrNull(w->qtBufferViscosity->text());
-    record.mp = numberOrNull(w->qtSedEquilibriumMR->text());
-    record.mb = numberOrNull(w->qtExperimentResultsMb->text());
-    record.k = numberOrNull(w->qtSedVelocityK->text());
-    const GuiVornakel::MrMethod method = w->mrCalculationMethod();
-    record.calculatedBy = method == GuiVornakel::MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
-        : method == GuiVornakel::MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")
-                                                                   : QStringLiteral("qtFromComposition");
-    // Stored whatever the links: a run loaded without its sample or solvent
-    // takes its figures from these.
-    storeSource({ w->qtVbarDirectEntry, w->qtVbarStandard, w->qtVbarCompute }, w->qtVbarStandard,
-        w->vbarStandardValue(), &record.vbarSource, &record.vbarStandard, &record.vbarStandardT);
-    storeSource({ w->qtDensityDirectEntry, w->qtDensityStandard, w->qtDensityCompute }, w->qtDensityStandard,
-        w->densityStandardValue(), &record.densitySource, &record.densityStandard, &record.densityStandardT);
-    storeSource({ w->qtViscosityDirectEntry, w->qtViscosityStandard, w->qtViscosityCompute }, w->qtViscosityStandard,
-        w->viscosityStandardValue(), &record.viscositySource, &record.viscosityStandard, &record.viscosityStandardT);
     // A checked link whose record is no longer listed keeps what was stored.
     auto link = [](const QCheckBox *box, const QComboBox *list) {
         if (!box->isChecked())
@@ -643,51 +615,7 @@ SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
 
 SqlResultsRecord GuiSaveToDatabase::resultsRecord() const
 {
-    const GuiVornakel *w = m_mainWindow;
-    SqlResultsRecord record;
+    SqlResultsRecord record = m_mainWindow->resultsShown();
     record.name = qtResultsName->currentText().trimmed();
-    record.radius = numberOrNull(w->qtRStokes->text());
-    const struct
-    {
-        QVariant SqlResultsRecord::*member;
-        const QLabel *label;
-        double factor;
-    } figures[] = {
-        { &SqlResultsRecord::vbarRadius, w->qtVbarRo, 1.0 },
-        { &SqlResultsRecord::tellerRadius, w->qtTellerRp, 1.0 },
-        { &SqlResultsRecord::vbarFrictionRatio, w->qtVbarffo, 1.0 },
-        { &SqlResultsRecord::tellerFrictionRatio, w->qtTellerffp, 1.0 },
-        { &SqlResultsRecord::vbarFriction, w->qtVbarFo, 1.0 },
-        { &SqlResultsRecord::tellerFriction, w->qtTellerFp, 1.0 },
-        { &SqlResultsRecord::vbarSmax, w->qtVbarSmax, 1.0 },
-        { &SqlResultsRecord::tellerSmax, w->qtTellerSmax, 1.0 },
-        { &SqlResultsRecord::vbarDmax, w->qtVbarDmax, 1.0 },
-        { &SqlResultsRecord::tellerDmax, w->qtTellerDmax, 1.0 },
-        { &SqlResultsRecord::vbarDelta1, w->qtVbarDelta1max, 1.0 },
-        { &SqlResultsRecord::tellerDelta1, w->qtTellerDelta1max, 1.0 },
-        { &SqlResultsRecord::vbarAxialRatio, w->qtVbarmaxab, 1.0 },
-        { &SqlResultsRecord::tellerAxialRatio, w->qtTellermaxab, 1.0 },
-        // The form shows the full axes; the record keeps the semi-axes.
-        { &SqlResultsRecord::vbarSemiAxisA, w->qtVbar2amax, 0.5 },
-        { &SqlResultsRecord::tellerSemiAxisA, w->qtTeller2amax, 0.5 },
-        { &SqlResultsRecord::vbarSemiAxisB, w->qtVbar2bmin, 0.5 },
-        { &SqlResultsRecord::tellerSemiAxisB, w->qtTeller2bmin, 0.5 },
-    };
-    for (const auto &figure : figures)
-        record.*figure.member = numberOrNull(GuiResultFigure::value(figure.label), figure.factor);
-    record.method = w->qtVbarMethod->isChecked() ? QStringLiteral("qtVbarMethod") : QStringLiteral("qtTellerMethod");
-    QString option = QStringLiteral("qtHydrateDelta1");
-    for (const QRadioButton *button :
-        { w->qtHydrateNothing, w->qtHydrateProlate, w->qtHydrateOblate, w->qtHydrateComputed }) {
-        if (button->isChecked()) {
-            option = button->objectName();
-            break;
-        }
-    }
-    record.option = option;
-    record.optionValue = numberOrNull(w->qtHydrateRatio->text());
-    record.shape = w->qtShapeProlate->isChecked() ? QStringLiteral("qtShapeProlate")
-        : w->qtShapeOblate->isChecked()           ? QStringLiteral("qtShapeOblate")
-                                                  : QStringLiteral("qtShapeCylinder");
     return record;
 }

@@ -79,15 +79,12 @@ private:
     // as they were.
     void saveRecord(RecordKind kind, const Writer &write);
 
-    // The records as the main window shows them. The sample and solvent live
-    // in files of their own, beside the pages whose values they take.
+    // The records as the main window shows them, under the name and with the
+    // links the dialog gives.
     SqlSampleRecord sampleRecord() const;
     SqlSolventRecord solventRecord() const;
     SqlExperimentRecord experimentRecord() const;
     SqlResultsRecord resultsRecord() const;
-    // A field's number (times `factor`), or NULL for an empty or non-numeric
-    // text: an empty field must come back empty, not as 0.
-    static QVariant numberOrNull(const QString &text, double factor = 1.0);
 
     // One tab's name box, and the experiment tab's link row of the same kind.
     struct RecordList

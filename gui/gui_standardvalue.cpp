@@ -29,6 +29,9 @@ GuiStandardValue::GuiStandardValue(QWidget *window) : QDialog(window), m_calcula
 
 double GuiStandardValue::value()
 {
+    // A value set whole keeps its digits while the field still shows it.
+    if (m_setValue && qtValue->text() == m_setValueText)
+        return *m_setValue;
     return AppNumber::valueOrZero(qtValue->text());
 }
 
@@ -40,6 +43,8 @@ double GuiStandardValue::temperature()
 void GuiStandardValue::setValue(double const &value)
 {
     qtValue->setText(AppNumber::toText(value));
+    m_setValue = value;
+    m_setValueText = qtValue->text();
 }
 
 void GuiStandardValue::setTemperature(double const &temperature)

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 #include <cstddef>
+#include <optional>
 
 class AppPlugin;
 template<std::size_t N> struct AppCalculation;
@@ -46,6 +47,11 @@ protected:
 
     AppPlugin *m_calculations;
     QWidget *m_window;
+
+private:
+    // The value last set, whole, and the text the field showed for it.
+    std::optional<double> m_setValue;
+    QString m_setValueText;
 };
 
 class GuiViscosityStandardValue : public GuiStandardValue

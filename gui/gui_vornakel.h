@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <memory>
 
 class AppPlugin;
@@ -30,6 +31,11 @@ class QMoveEvent;
 class QResizeEvent;
 class XmlMessageProcessor;
 enum class SqlRecordKind;
+struct SqlExperimentRecord;
+struct SqlResultsRecord;
+struct SqlSampleRecord;
+struct SqlSolventRecord;
+class SqlRecords;
 
 // The main window: one per open database file. The form is a public base, so
 // the save dialog, the composition pages and the standard-value dialogs reach
@@ -99,6 +105,18 @@ public:
     void loadSolventPage(int id);
     void loadExperimentPage(int id);
     void loadResultsPage(int id);
+
+    // Each tab as one record: what it shows, whole, as a save stores it (the
+    // name and links are the save dialog's), and what New shows. A save
+    // started from a composition page takes the page's figures as its OK
+    // would hand them to the tab. Loading, New, Clear and File > New show
+    // such a record whole; nothing else sets what they set.
+    SqlSampleRecord sampleShown(bool fromPage = false) const;
+    SqlSolventRecord solventShown(bool fromPage = false) const;
+    SqlExperimentRecord experimentShown() const;
+    SqlResultsRecord resultsShown() const;
+    SqlSampleRecord newSample() const;
+    SqlSolventRecord newSolvent() const;
 
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
@@ -224,19 +242,52 @@ private:
     {
         QAbstractButton *direct;
         QAbstractButton *standard;
+        QAbstractButton *compute;
         GuiStandardValue *dialog;
         GuiLineEdit *field;
     };
     SourceWidgets sourceWidgets(Source source) const;
-    // A figure of a run loaded without its sample or solvent, from the source
-    // the run stored (a source button's name, a standard value and the
-    // temperature it was measured at): a standard value through its dialog,
-    // anything else as typed.
+    // The source word of the button that chose a figure (standard when none has).
+    QString sourceWord(Source source) const;
+    // Presses the source's button for a word and makes it the chosen one.
+    void chooseSource(Source source, const QString &word);
+    // A figure shown from its source: typed, a standard value through its
+    // dialog (taken to the run temperature), or the composition page's.
+    void showFigure(
+        Source source, const QString &word, const QVariant &typed, const QVariant &computed, bool stored = true);
+    // A figure of a run from the source the run stored (a source word, a
+    // standard value and the temperature it was measured at). The linked
+    // record shown keeps its own source where the run stored none, or where
+    // both computed it; otherwise the run's own source and figure stand.
     void showRunFigure(Source source, const QVariant &chosen, const QVariant &standard, const QVariant &measuredAt,
-        const QVariant &figure);
+        const QVariant &figure, bool linked, const QVariant &runTemperature);
+    // Writes the whole tab (and its page and dialogs) from a record.
+    // A new record's standard value shows as its field's default text; a
+    // stored one as its dialog's OK makes it.
+    void showSample(const SqlSampleRecord &record, bool stored);
+    void showSolvent(const SqlSolventRecord &record, bool stored);
+    void showExperiment(const SqlExperimentRecord &record);
+    void showResults(const SqlResultsRecord &record);
+    // New results: no figures, the cleared options.
+    void showNewResults();
+    // The shape group and the ratio field follow the checked hydration option
+    // (the rule of the results calculation), also while its handlers are stopped.
+    void enableForHydrationOption();
+    // The Experiment tab's Mr method "exact Mr", with its field open for typing.
+    void useExactMr();
+    // The s20,w caption: with a concentration it is so20,w.
+    void showS20wCaption();
+    // The composition's vbar in water at 20 C that s20,w uses: the page's, or
+    // the one a loaded run stored when the page has none.
+    QVariant vbarInWater() const;
+    // A radius and s20,w a loaded run holds as typed: shown again after the
+    // calculation that follows its load.
+    void showTypedFigures();
     // A record list naming no stored record, without a question or a load;
     // its remembered entry stays.
     void showNoRecord(QComboBox *list);
+    // The box of a record that cannot be read: its kind, then the file and the driver's text.
+    void showLoadFailure(const QString &what, const SqlRecords &records);
     // The Mr method "From Composition" in use, as its button shows it.
     void useMrFromComposition();
     // The computed hydration of the sample shown, or none; "Use computed
@@ -259,7 +310,7 @@ private:
     // The figures of the Results tab, in the order a record lists them.
     QList<QLabel *> resultFigureLabels() const;
     // What the Results tab shows of a record: its figures and choices as texts.
-    QStringList resultsShown() const;
+    QStringList resultsShownTexts() const;
     // The results list names a stored record only while the page shows it as
     // loaded (or saved); otherwise it goes to its new-record entry.
     void followShownResults();
@@ -309,6 +360,10 @@ private:
     // The buttons that chose each source, the 20 C bases of the corrected
     // fields and the computed hydration.
     GuiValueSources m_sources;
+    // Held from a loaded run: its vbar in water (see vbarInWater()), and the
+    // radius and s20,w it holds as typed until they are shown again.
+    QVariant m_runVbarWater;
+    QVariant m_typedRp, m_typedS20w;
 
     bool m_initialized = false; // the form is built and the geometry restored
     // The splash time can run out while a start-up message box waits for the

@@ -152,7 +152,7 @@ void GuiVornakel::calculate()
         const QVariant common[]
             = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp), number(qtSedVelocityCoefficient),
                   QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar), number(qtBufferDensity),
-                  QVariant(qtFromComposition->isChecked() ? 1 : 0), number(qtStackComposition->qtCalculatedVBarWater) };
+                  QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
         // The buffer's water, in which its figures are carried to the velocity temperature.
         const bool heavy = qtStackBufferComponents->qtHeavyWater->isChecked();
         const GuiWaterComposition *water = qtStackBufferComponents->qtWaterComposition;
@@ -479,6 +479,8 @@ void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, Source s
         field->setStyleSheet(QLatin1String(GuiStyle::typedText));
         field->setFocus(Qt::OtherFocusReason);
         setCheckedQuietly(pageChoice, false);
+        // The buffer page's calculation left shows what a calculation that is off shows.
+        qtStackBufferComponents->showWaterWhereUnchecked();
     } else {
         caption->setText(QString());
         field->setEnabled(false);
@@ -515,6 +517,7 @@ void GuiVornakel::chooseStandardValue(
     if (dialog && dialog->execute() == QDialog::Accepted) {
         m_sources.choose(source, standardButton);
         setCheckedQuietly(pageChoice, false);
+        qtStackBufferComponents->showWaterWhereUnchecked();
         correctForTemperature(field);
         calculate();
     }
@@ -589,7 +592,11 @@ void GuiVornakel::onCurrentTabChanged(int index)
     if (qtTabWidget->tabText(index).remove(QLatin1Char('&')).compare(QLatin1String("Results"), Qt::CaseInsensitive)
         == 0) {
         qtHydrateComputed->setEnabled(m_sources.offersComputedHydration());
-        calculateResults();
+        // A stored record is shown as stored while nothing it was computed
+        // from has changed since; anything else is computed from the tabs.
+        const bool storedShown = qtResultsName->currentIndex() > 0 && m_shownResults.id >= 0;
+        if (!storedShown || m_resultsStale)
+            calculateResults();
     }
 }
 

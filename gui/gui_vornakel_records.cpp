@@ -2,16 +2,13 @@
 // into its tab, clearing the tabs, and the save command.
 #include "gui/gui_vornakel.h"
 
-#include "app/app_calculationcontract.h"
 #include "app/app_constants.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
-#include "app/app_scriptlist.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_recordlistmodel.h"
-#include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_standardvalue.h"
@@ -23,17 +20,6 @@
 #include <QTime>
 
 namespace {
-
-// A column as the form shows it: numbers through the one number helper, other
-// values as stored, NULL as an empty text.
-QString columnText(const QVariant &value)
-{
-    if (value.isNull())
-        return QString();
-    if (value.type() == QVariant::Double)
-        return AppNumber::toText(value.toDouble());
-    return value.toString();
-}
 
 // "(MM/dd/yy)  " for a stored date, as the date is stored (no time zone), or
 // nothing when the value is no date. The database's own "yyyy-MM-dd hh:mm:ss"
@@ -67,12 +53,6 @@ QString datePrefix(const QVariant &modified)
     return modified.toDateTime().toString(QStringLiteral("(MM/dd/yy)  "));
 }
 
-void checkWhenVisible(QAbstractButton *button)
-{
-    if (button->isVisible())
-        button->setChecked(true);
-}
-
 // The option buttons' signals stopped for a load, and given back as they were
 // on every way out of it: a load inside another keeps the outer one's stop.
 class OptionsStopped
@@ -91,12 +71,6 @@ private:
     bool m_wasStopped;
 };
 
-// The box of a record that cannot be read: its kind, then the file and the driver's text.
-void showLoadFailure(QWidget *parent, const QString &what, const SqlRecords &records)
-{
-    QMessageBox::critical(
-        parent, QStringLiteral("Vornakel"), what + records.error(), QMessageBox::Ok, QMessageBox::NoButton);
-}
 
 } // namespace
 
@@ -176,7 +150,7 @@ void GuiVornakel::populateResultsRecordList()
     fillRecordList(qtResultsName, qtResultsSortBy, SqlRecordKind::Results, QStringLiteral("New Results"));
     if (saved.isValid() && qtResultsName->currentIndex() > 0
         && qtResultsName->currentData(Qt::UserRole).toInt() == saved.toInt())
-        m_shownResults = { saved.toInt(), resultsShown() };
+        m_shownResults = { saved.toInt(), resultsShownTexts() };
     followShownResults();
 }
 
@@ -204,6 +178,13 @@ void GuiVornakel::onRecordComboBoxChanged()
     }
 
     list->setProperty(lastRecordProperty, list->currentText());
+    // A run shows its sample, solvent and results: with another one of them
+    // the window shows a run of its own, which the list names as new, so that
+    // choosing the stored run shows it again.
+    if (list != qtExperimentName && qtExperimentName->currentIndex() != 0) {
+        showNoRecord(qtExperimentName);
+        qtExperimentName->setProperty(lastRecordProperty, qtExperimentName->itemText(0));
+    }
     if (list == qtBufferName)
         loadSolventPage(-1);
     else if (list == qtSampleName)
@@ -213,6 +194,13 @@ void GuiVornakel::onRecordComboBoxChanged()
     else if (list == qtResultsName)
         loadResultsPage(-1);
     calculate();
+    // A run's typed radius and s20,w stand over what the calculation gives.
+    showTypedFigures();
+    m_typedRp = m_typedS20w = QVariant();
+    // Results loaded, alone or as a run's, are shown as stored until one of
+    // their inputs is changed: the calculation of the load changes none.
+    if ((list == qtExperimentName || list == qtResultsName) && m_shownResults.id >= 0)
+        m_resultsStale = false;
 }
 
 void GuiVornakel::onDatabaseImporterRun()
@@ -226,6 +214,12 @@ void GuiVornakel::onDatabaseImporterRun()
 }
 
 // Loading records
+
+void GuiVornakel::showLoadFailure(const QString &what, const SqlRecords &records)
+{
+    QMessageBox::critical(
+        this, QStringLiteral("Vornakel"), what + records.error(), QMessageBox::Ok, QMessageBox::NoButton);
+}
 
 bool GuiVornakel::pickRecord(QComboBox *list, int *id)
 {
@@ -258,136 +252,24 @@ void GuiVornakel::loadSamplePage(int recordId)
     blockSignals(true);
     blockCalculations(true);
     page->blockCalculations(true);
-    clearSamplePage();
-    auto lift = [&] {
-        page->blockCalculations(false);
-        blockSignals(wasBlocked);
-        blockCalculations(wasCalculationsBlocked);
-        stopSignals(wasStopped);
-    };
 
+    // The whole tab is the record's, or a new sample's when there is none: a
+    // missing record and a failed read leave nothing of the sample before.
     int id = recordId;
-    if (!pickRecord(qtSampleName, &id)) {
-        lift();
-        return;
-    }
-    SqlRecords records(m_database);
     SqlSampleRecord record;
     bool found = false;
-    if (!records.loadSample(id, &record, &found)) {
-        showLoadFailure(this, QStringLiteral("sample"), records);
-        lift();
-        return;
+    if (pickRecord(qtSampleName, &id)) {
+        SqlRecords records(m_database);
+        if (!records.loadSample(id, &record, &found))
+            showLoadFailure(QStringLiteral("sample"), records);
     }
-
-    const bool pageWasBlocked = page->blockSignals(true);
-    QString computedVbar;
-    bool standardVbar = false;
-    // As an experiment's link, the sample gives its Mr only to an experiment whose Mr comes from the composition.
-    const bool mrToExperiment = !m_loadingLinkedSample || m_mrMethod == MrMethod::FromComposition;
-    if (found) {
-        const QVariant &vbarDirect = record.vbarDirect;
-        const QVariant &vbarStandard = record.vbarStandard;
-        const QVariant &calcVbar = record.calculatedVbar;
-        const QVariant &calcMr = record.calculatedMr;
-
-        if (!vbarDirect.isNull()) {
-            qtVbarDirectEntry->setChecked(true);
-            qtSampleVbar->setText(columnText(vbarDirect));
-            page->qtCalculateVbar->setChecked(false);
-        }
-        if (!vbarStandard.isNull()) {
-            qtVbarStandard->setChecked(true);
-            m_vbarStandardValue->setValue(vbarStandard.toDouble());
-            m_vbarStandardValue->setTemperature(record.vbarStandardT.toDouble());
-            page->qtCalculateVbar->setChecked(false);
-            standardVbar = true;
-        }
-        // A typed or standard vbar stored beside a composition stays the chosen source.
-        const bool vbarChosen = !vbarDirect.isNull() || !vbarStandard.isNull();
-        if (calcVbar.toDouble() == 0.0) {
-            page->qtCalculateVbar->setChecked(false);
-        } else {
-            page->qtCalculatedVBar->setText(columnText(calcVbar));
-            page->qtCalculateVbar->setChecked(true);
-            if (!vbarChosen) {
-                qtVbarCompute->setChecked(true);
-                m_sources.choose(Source::Vbar, qtVbarCompute);
-                computedVbar = columnText(calcVbar);
-            }
-        }
-        if (!calcMr.isNull()) {
-            if (mrToExperiment) {
-                // The pressed button and the method in use agree: what is
-                // computed, and what an experiment saved now stores.
-                qtFromComposition->setChecked(true);
-                useMrFromComposition();
-                qtSedEquilibriumMR->setText(columnText(calcMr));
-            }
-            page->qtCalculatedMR->setText(columnText(calcMr));
-            page->qtCalculateMr->setChecked(true);
-        } else {
-            page->qtCalculateMr->setChecked(false);
-        }
-        const double hydration = record.calculatedHydration.toDouble();
-        if (hydration == 0.0) {
-            qtHydrateNothing->setChecked(true);
-            page->qtCalculateHydration->setChecked(false);
-        } else {
-            page->qtCalculatedHydration->setText(columnText(record.calculatedHydration));
-            holdComputedHydration(&hydration);
-            page->qtCalculateHydration->setChecked(true);
-            qtHydrateComputed->setChecked(true);
-            // Four digits, as the option shows the computed value.
-            qtHydrateRatio->setText(QString::number(hydration, 'g', 4));
-            qtHydrateRatio->setEnabled(false);
-        }
-        if (!record.pkaAmino.isNull())
-            page->setAminoValue(record.pkaAmino.toDouble());
-        if (!record.pkaCarboxyl.isNull())
-            page->setCarboxylValue(record.pkaCarboxyl.toDouble());
-        // The charge is computed at the stored pH, s20,w corrected with the
-        // stored k; a record without them keeps what the cleared form gives.
-        if (!record.pH.isNull())
-            page->setpH(columnText(record.pH));
-        if (!record.sk.isNull())
-            qtSedVelocityK->setText(columnText(record.sk));
-        if (!record.nMer.isNull() && record.nMer.toInt() > 0) {
-            page->qtMakeOligomer->setChecked(true);
-            page->qtOligomerN->setText(columnText(record.nMer));
-        } else {
-            page->qtMakeOligomer->setChecked(false);
-            page->qtOligomerN->setText(QStringLiteral("2"));
-        }
-        if (!record.sequence.isNull()) {
-            page->qtCalculateVbar->setChecked(true);
-            page->qtCalculateMr->setChecked(true);
-            page->qtCalculateHydration->setChecked(true);
-            page->showStoredComposition(record);
-            if (!vbarChosen)
-                qtVbarCompute->setChecked(true);
-        }
-    }
-    // The composition's vbar is its 25 C estimate: it is shown at the experiment
-    // temperature, as when it was accepted from the page.
-    if (!computedVbar.isEmpty()) {
-        qtSampleVbar->setText(computedVbar);
-        if (m_calculationsPlugin && qtSedEquilibriumTemp->isValid()) {
-            AppScriptList results;
-            results.add(AppCalculationContract::calculateSampleVbar.call(m_calculationsPlugin, QVariant(computedVbar),
-                QVariant(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()))));
-            writeResults(results);
-        }
-    }
-    // A standard vbar is shown as its dialog's OK makes it: taken to 20 C,
-    // then to the experiment temperature.
-    if (standardVbar && m_calculationsPlugin) {
-        m_vbarStandardValue->calculate();
-        correctForTemperature(qtSampleVbar);
-    }
+    showSample(found ? record : newSample(), found);
     page->setSampleName(qtSampleName->currentText());
-    page->blockSignals(pageWasBlocked);
-    lift();
+
+    page->blockCalculations(false);
+    blockSignals(wasBlocked);
+    blockCalculations(wasCalculationsBlocked);
+    stopSignals(wasStopped);
     // The sample may have chosen another hydration option.
     followShownResults();
 }
@@ -404,104 +286,14 @@ void GuiVornakel::loadSolventPage(int recordId)
     SqlSolventRecord record;
     bool active = false;
     if (!records.loadSolvent(id, &record, nullptr, &active)) {
-        showLoadFailure(this, QStringLiteral("sql"), records);
+        showLoadFailure(QStringLiteral("sql"), records);
         return;
     }
-    // A record no longer listed reads as empty, as a missing one does.
-    const SqlSolventRecord shown = active ? record : SqlSolventRecord();
-    // Nothing of the solvent shown before stays: a source the record does not
-    // give is the cleared tab's standard value.
-    clearSolventPage();
-    qtDensityStandard->setChecked(true);
-    qtViscosityStandard->setChecked(true);
-    GuiBufferComponents *page = qtStackBufferComponents;
-    bufferPageAtRunTemperature();
-    const bool pageWasBlocked = page->blockSignals(true);
-
-    if (!shown.densityDirect.isNull()) {
-        qtDensityDirectEntry->setChecked(true);
-        m_sources.choose(Source::Density, qtDensityDirectEntry);
-        qtBufferDensity->setText(columnText(shown.densityDirect));
-    }
-    if (!shown.viscosityDirect.isNull()) {
-        qtViscosityDirectEntry->setChecked(true);
-        m_sources.choose(Source::Viscosity, qtViscosityDirectEntry);
-        qtBufferViscosity->setText(columnText(shown.viscosityDirect));
-    }
-    if (!shown.densityStandard.isNull()) {
-        m_densityStandardValue->setValue(shown.densityStandard.toDouble());
-        m_densityStandardValue->setTemperature(shown.densityStandardT.toDouble());
-    }
-    if (!shown.viscosityStandard.isNull()) {
-        m_viscosityStandardValue->setValue(shown.viscosityStandard.toDouble());
-        m_viscosityStandardValue->setTemperature(shown.viscosityStandardT.toDouble());
-    }
-    qtBufferpH->setText(columnText(shown.pH));
-    // The page shows the record of the list's current entry: the one loaded
-    // here when the list holds it.
-    const int pageId = qtBufferName->currentData(Qt::UserRole).toInt();
-    if (pageId == id)
-        page->showBufferRecord(record);
+    // A record no longer listed shows as a new one, as a missing one does.
+    if (active)
+        showSolvent(record, true);
     else
-        page->loadBufferRecord(pageId);
-    // A computed figure is the page's: the stored one at 20 C, taken to the
-    // run temperature.
-    if (!shown.computedDensity.isNull()) {
-        qtDensityCompute->setChecked(true);
-        m_sources.choose(Source::Density, qtDensityCompute);
-        qtBufferDensity->setText(
-            page->calculatedDensity() > 0 ? AppNumber::toText(page->calculatedDensity()) : QString());
-    }
-    if (!shown.computedViscosity.isNull()) {
-        qtViscosityCompute->setChecked(true);
-        m_sources.choose(Source::Viscosity, qtViscosityCompute);
-        qtBufferViscosity->setText(
-            page->calculatedViscosity() > 0 ? AppNumber::toText(page->calculatedViscosity()) : QString());
-    }
-    showStandardValues({ Source::Density, Source::Viscosity });
-    page->blockSignals(pageWasBlocked);
-}
-
-GuiVornakel::SourceWidgets GuiVornakel::sourceWidgets(Source source) const
-{
-    if (source == Source::Density)
-        return { qtDensityDirectEntry, qtDensityStandard, m_densityStandardValue, qtBufferDensity };
-    if (source == Source::Viscosity)
-        return { qtViscosityDirectEntry, qtViscosityStandard, m_viscosityStandardValue, qtBufferViscosity };
-    return { qtVbarDirectEntry, qtVbarStandard, m_vbarStandardValue, qtSampleVbar };
-}
-
-void GuiVornakel::showStandardValues(std::initializer_list<Source> sources)
-{
-    if (!m_calculationsPlugin)
-        return;
-    for (Source source : sources) {
-        const SourceWidgets widgets = sourceWidgets(source);
-        if (m_sources.button(source) == widgets.standard) {
-            widgets.dialog->calculate();
-            correctForTemperature(widgets.field);
-        }
-    }
-}
-
-void GuiVornakel::showRunFigure(
-    Source source, const QVariant &chosen, const QVariant &standard, const QVariant &measuredAt, const QVariant &figure)
-{
-    const SourceWidgets widgets = sourceWidgets(source);
-    if (!standard.isNull() && chosen.toString() == widgets.standard->objectName()) {
-        widgets.standard->setChecked(true);
-        m_sources.choose(source, widgets.standard);
-        widgets.dialog->setValue(standard.toDouble());
-        widgets.dialog->setTemperature(measuredAt.toDouble());
-        showStandardValues({ source });
-        showStoredFigure(widgets.field, figure);
-        return;
-    }
-    // Typed, or computed on a composition page: the run keeps no composition,
-    // so the figure stands as typed.
-    widgets.direct->setChecked(true);
-    m_sources.choose(source, widgets.direct);
-    widgets.field->setText(columnText(figure));
+        clearSolventPage();
 }
 
 void GuiVornakel::bufferPageAtRunTemperature()
@@ -513,29 +305,20 @@ void GuiVornakel::bufferPageAtRunTemperature()
         page->setTemperature(temperature);
 }
 
-void GuiVornakel::showStoredFigure(GuiLineEdit *field, const QVariant &value)
-{
-    // The figure is the one saved at the run's temperature; a later correction
-    // still starts from its source's 20 C base.
-    m_sources.beginCorrection();
-    field->setText(columnText(value));
-    m_sources.endCorrection({});
-}
-
 void GuiVornakel::showNoRecord(QComboBox *list)
 {
-    // A stored record's entry goes; no entry rather than the new-record one,
-    // which the person can then still choose to clear the tab.
-    if (list->currentIndex() <= 0)
+    // The list names the new record the tab shows; its remembered entry stays.
+    if (list->currentIndex() == 0)
         return;
     const bool wasBlocked = list->blockSignals(true);
-    list->setCurrentIndex(-1);
+    list->setCurrentIndex(0);
     list->blockSignals(wasBlocked);
 }
 
 void GuiVornakel::loadExperimentPage(int recordId)
 {
     const OptionsStopped stopped(this, optionsStopped());
+    m_typedRp = m_typedS20w = QVariant();
     int id = recordId;
     if (!pickRecord(qtExperimentName, &id)) {
         clearExperimentPage();
@@ -545,109 +328,17 @@ void GuiVornakel::loadExperimentPage(int recordId)
     SqlExperimentRecord record;
     bool found = false;
     if (!records.loadExperiment(id, &record, &found)) {
-        showLoadFailure(this, QStringLiteral("experiment"), records);
+        showLoadFailure(QStringLiteral("experiment"), records);
         return;
     }
     if (!found)
         return;
-
-    // The run's own figures first: its linked records are shown at its temperature.
-    // An empty column empties its field: what was saved empty comes back empty.
-    const struct
-    {
-        const QVariant &value;
-        GuiLineEdit *field;
-    } fields[] = { { record.tc, qtSedEquilibriumTemp }, { record.rpm, qtSedEquilibriumRPM },
-        { record.sigma, qtSedEquilibriumSigma }, { record.sstart, qtSedVelocityTemp },
-        { record.mgml, qtSedVelocityConcentration }, { record.sstar, qtSedVelocityCoefficient },
-        { record.mp, qtSedEquilibriumMR }, { record.mb, qtExperimentResultsMb } };
-    for (const auto &f : fields)
-        f.field->setText(columnText(f.value));
-    // A velocity temperature of its own stays apart from the equilibrium one.
-    if (qtSedEquilibriumTemp->isValid())
-        qtSedVelocityTemp->setDefaultText(qtSedEquilibriumTemp->text());
-    qtSedVelocityTemp->setProperty(AppKeys::userEntry,
-        !record.sstart.isNull() && (record.tc.isNull() || record.sstart.toDouble() != record.tc.toDouble()));
-
-    // The solvent it was saved with, showing the figures it was saved with; a
-    // run without one shows them from the sources it stored itself.
-    if (record.bufferId >= 0) {
-        loadSolventPage(record.bufferId);
-        showStoredFigure(qtBufferDensity, record.rho);
-        showStoredFigure(qtBufferViscosity, record.vis);
-    } else {
-        clearSolventPage();
-        showNoRecord(qtBufferName);
-        showRunFigure(
-            Source::Density, record.densitySource, record.densityStandard, record.densityStandardT, record.rho);
-        showRunFigure(
-            Source::Viscosity, record.viscositySource, record.viscosityStandard, record.viscosityStandardT, record.vis);
-    }
-
-    const QString calculatedBy = record.calculatedBy.toString();
-    if (calculatedBy == QLatin1String("qtExactMolecularWeight")) {
-        qtExactMolecularWeight->setChecked(true);
-        onExactMolecularWeightDirectEntry();
-    } else if (calculatedBy == QLatin1String("qtFromSigma")) {
-        qtFromSigma->setChecked(true);
-        onSetFromSigma();
-    } else {
-        // Any other text (also none, as imported rows have) is the
-        // composition's Mr, kept as stored.
-        qtFromComposition->setChecked(true);
-        useMrFromComposition();
-    }
-    // The sample's own vbar and Mr take the place of the experiment's; a run
-    // without one shows its vbar from the source it stored.
-    if (record.sampleId >= 0) {
-        const bool wasLinked = m_loadingLinkedSample;
-        m_loadingLinkedSample = true;
-        loadSamplePage(record.sampleId);
-        m_loadingLinkedSample = wasLinked;
-    } else {
-        clearSamplePage();
-        showNoRecord(qtSampleName);
-        qtStackComposition->setSampleName(qtSampleName->currentText());
-        showRunFigure(Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar);
-    }
-    // The run's own k, over a linked sample's; a run saved without one keeps
-    // what the sample or the form gives.
-    if (!record.k.isNull())
-        qtSedVelocityK->setText(columnText(record.k));
-    // Last: the results come back with their own hydration option, not
-    // the one the sample's computed hydration chooses.
-    if (record.resultsId >= 0) {
-        loadResultsPage(record.resultsId);
-    } else {
-        // The run has no results of its own: none of the record shown before
-        // stays, though the method the person views them by does.
-        m_shownResults = ShownResults();
-        showNoRecord(qtResultsName);
-        const bool vbarMethod = qtVbarMethod->isChecked();
-        clearResultsPage();
-        const QSignalBlocker vbarBlocker(qtVbarMethod);
-        const QSignalBlocker tellerBlocker(qtTellerMethod);
-        (vbarMethod ? qtVbarMethod : qtTellerMethod)->setChecked(true);
-    }
-}
-
-// A load or clear checks the options with their handlers stopped, and the
-// Results tab may already be on screen: the shape group and the ratio field
-// follow the checked option at once (the rule of the results calculation).
-static void enableForHydrationOption(GuiVornakel *window)
-{
-    if (window->qtHydrateNothing->isChecked()) {
-        window->qtAssumedShape->setEnabled(true);
-        window->qtHydrateRatio->setEnabled(false);
-    } else if (window->qtHydrateProlate->isChecked() || window->qtHydrateOblate->isChecked()) {
-        window->qtAssumedShape->setEnabled(false);
-        window->qtHydrateRatio->setEnabled(true);
-    } else if (window->qtHydrateComputed->isChecked()) {
-        window->qtAssumedShape->setEnabled(true);
-    } else if (window->qtHydrateDelta1->isChecked()) {
-        window->qtAssumedShape->setEnabled(true);
-        window->qtHydrateRatio->setEnabled(true);
-    }
+    // Nothing is computed on half-shown tabs: the load is calculated once whole.
+    const bool wasCalculationsBlocked = m_calculationsBlocked;
+    blockCalculations(true);
+    showExperiment(record);
+    blockCalculations(wasCalculationsBlocked);
+    showTypedFigures();
 }
 
 void GuiVornakel::loadResultsPage(int recordId)
@@ -660,61 +351,22 @@ void GuiVornakel::loadResultsPage(int recordId)
     m_shownResults = ShownResults();
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
-        clearResultsPage();
+        showNewResults();
         return;
     }
     SqlRecords records(m_database);
     SqlResultsRecord record;
     bool found = false;
     if (!records.loadResults(id, &record, &found)) {
-        showLoadFailure(this, QStringLiteral("results"), records);
+        showLoadFailure(QStringLiteral("results"), records);
         return;
     }
-
     if (found) {
-        QLineEdit *rStokes = qtRStokes;
-        rStokes->setText(columnText(record.radius));
-        const QPair<QLabel *, const QVariant *> figures[]
-            = { { qtVbarRo, &record.vbarRadius }, { qtTellerRp, &record.tellerRadius },
-                  { qtVbarFo, &record.vbarFriction }, { qtTellerFp, &record.tellerFriction },
-                  { qtVbarffo, &record.vbarFrictionRatio }, { qtTellerffp, &record.tellerFrictionRatio },
-                  { qtVbarSmax, &record.vbarSmax }, { qtTellerSmax, &record.tellerSmax },
-                  { qtVbarDmax, &record.vbarDmax }, { qtTellerDmax, &record.tellerDmax },
-                  { qtVbarDelta1max, &record.vbarDelta1 }, { qtTellerDelta1max, &record.tellerDelta1 },
-                  { qtVbarmaxab, &record.vbarAxialRatio }, { qtTellermaxab, &record.tellerAxialRatio } };
-        for (const auto &figure : figures)
-            GuiResultFigure::show(figure.first, columnText(*figure.second));
-        // The record keeps the semi-axes; the form shows the full axes.
-        const QPair<QLabel *, const QVariant *> axes[]
-            = { { qtVbar2amax, &record.vbarSemiAxisA }, { qtTeller2amax, &record.tellerSemiAxisA },
-                  { qtVbar2bmin, &record.vbarSemiAxisB }, { qtTeller2bmin, &record.tellerSemiAxisB } };
-        for (const auto &axis : axes) {
-            const QVariant &half = *axis.second;
-            GuiResultFigure::show(axis.first, half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
-        }
-        if (record.method.toString() == QLatin1String("qtVbarMethod"))
-            qtVbarMethod->setChecked(true);
-        else
-            qtTellerMethod->setChecked(true);
-        const QString option = record.option.toString();
-        for (QRadioButton *button :
-            { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 }) {
-            if (button->objectName() == option)
-                button->setChecked(true);
-        }
-        qtHydrateRatio->setText(columnText(record.optionValue));
-        const QString shape = record.shape.toString();
-        if (shape == QLatin1String("qtShapeCylinder"))
-            qtShapeCylinder->setChecked(true);
-        else if (shape == QLatin1String("qtShapeProlate"))
-            qtShapeProlate->setChecked(true);
-        else
-            qtShapeOblate->setChecked(true);
-        enableForHydrationOption(this);
+        showResults(record);
         // The record's own figures, shown as stored.
         m_resultsStale = false;
         m_resultsWithoutFigures = false;
-        m_shownResults = { id, resultsShown() };
+        m_shownResults = { id, resultsShownTexts() };
     }
 }
 
@@ -731,22 +383,22 @@ void GuiVornakel::clear()
     clearSamplePage();
     clearSolventPage();
     clearExperimentPage();
-    clearResultsPage();
+    showNewResults();
     holdComputedHydration(nullptr);
+    // The lists name the new records the tabs show, and a declined question
+    // returns to them: nothing of the records before is on show.
+    for (QComboBox *list : { qtSampleName, qtBufferName, qtExperimentName, qtResultsName }) {
+        if (list->count() == 0)
+            continue;
+        showNoRecord(list);
+        list->setProperty(lastRecordProperty, list->itemText(0));
+    }
     m_clearing = false;
 }
 
 void GuiVornakel::clearSamplePage()
 {
-    m_sources.choose(Source::Vbar, qtVbarStandard);
-    checkWhenVisible(qtVbarStandard);
-    const double vbar = AppNumber::valueOrZero(defaults().vbar);
-    qtSampleVbar->clear();
-    m_vbarStandardValue->setValue(vbar);
-    m_vbarStandardValue->setTemperature(20.0);
-    qtStackComposition->clear();
-    // The hydration computed for the sample before is not this one's.
-    holdComputedHydration(nullptr);
+    showSample(newSample(), false);
 }
 
 void GuiVornakel::holdComputedHydration(const double *value)
@@ -759,34 +411,24 @@ void GuiVornakel::holdComputedHydration(const double *value)
 void GuiVornakel::clearSolventPage()
 {
     emit sigLog(QStringLiteral("Clearing Solvent Form"), AppLog::Trace);
-    m_sources.choose(Source::Density, qtDensityStandard);
-    m_sources.choose(Source::Viscosity, qtViscosityStandard);
-    checkWhenVisible(qtViscosityStandard);
-    checkWhenVisible(qtDensityStandard);
-    const GuiDefaultsRow row = defaults();
-    const double density = AppNumber::valueOrZero(row.density);
-    const double viscosity = AppNumber::valueOrZero(row.viscosity);
-    qtBufferDensity->clear();
-    m_densityStandardValue->setTemperature(20.0);
-    m_densityStandardValue->setValue(density);
-    qtBufferViscosity->clear();
-    m_viscosityStandardValue->setTemperature(20.0);
-    m_viscosityStandardValue->setValue(viscosity);
-    qtBufferpH->clear();
-    qtStackBufferComponents->clear();
+    showSolvent(newSolvent(), false);
 }
 
 void GuiVornakel::clearExperimentPage()
 {
-    m_sources.choose(Source::MrMethod, qtExactMolecularWeight);
-    checkWhenVisible(qtExactMolecularWeight);
+    useExactMr();
     qtSedVelocityTemp->setProperty(AppKeys::userEntry, false);
+    // A velocity temperature that followed a loaded run's follows the new one's.
+    qtSedVelocityTemp->setDefaultText(qtSedEquilibriumTemp->defaultText());
     for (GuiLineEdit *field : { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSedEquilibriumMR,
              qtSedVelocityConcentration, qtSedVelocityCoefficient, qtSedVelocityK, qtSedVelocityTemp,
              qtExperimentResultsMb, qtExperimentResultsRp, qtExperimentResultsS })
         field->clear();
-    // An exact Mr is the method of a fresh form, so s20,w is computed as soon as S* is typed.
-    m_mrMethod = MrMethod::ExactMr;
+    showS20wCaption();
+    // An exact Mr is asked for while there is none.
+    qtStopSign->setVisible(qtSedEquilibriumMR->text().isEmpty());
+    m_runVbarWater = QVariant();
+    m_typedRp = m_typedS20w = QVariant();
 }
 
 void GuiVornakel::clearResultsPage()
@@ -801,7 +443,7 @@ void GuiVornakel::clearResultsPage()
     for (QAbstractButton *button :
         std::initializer_list<QAbstractButton *> { qtTellerMethod, qtVbarMethod, qtHydrateNothing, qtShapeProlate })
         button->blockSignals(false);
-    enableForHydrationOption(this);
+    enableForHydrationOption();
     qtTellerDelta1max->setText(QStringLiteral("0.0000"));
     qtVbarDelta1max->setText(QStringLiteral("0.0000"));
     for (QLabel *label : { qtTellermaxab, qtTeller2bmin, qtTeller2amax, qtVbarmaxab, qtVbar2bmin, qtVbar2amax })
@@ -810,6 +452,15 @@ void GuiVornakel::clearResultsPage()
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
     followShownResults();
+}
+
+void GuiVornakel::showNewResults()
+{
+    // No figure of the results shown before stays: the tab computes its own
+    // when it is next shown.
+    m_shownResults = ShownResults();
+    emptyResultFigures();
+    clearResultsPage();
 }
 
 // The save command

@@ -257,7 +257,7 @@ QList<QLabel *> GuiVornakel::resultFigureLabels() const
         qtTeller2amax, qtTeller2bmin };
 }
 
-QStringList GuiVornakel::resultsShown() const
+QStringList GuiVornakel::resultsShownTexts() const
 {
     QStringList shown;
     for (const QLabel *label : resultFigureLabels())
@@ -277,7 +277,7 @@ void GuiVornakel::followShownResults()
     QComboBox *list = qtResultsName;
     if (optionsStopped() || list->currentIndex() <= 0)
         return;
-    if (list->currentData(Qt::UserRole).toInt() == m_shownResults.id && resultsShown() == m_shownResults.shown)
+    if (list->currentData(Qt::UserRole).toInt() == m_shownResults.id && resultsShownTexts() == m_shownResults.shown)
         return;
     // Other figures or choices than the record's: the page holds a new record
     // now, also for a question declined later; choosing the record loads it again.

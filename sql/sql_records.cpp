@@ -6,7 +6,217 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <iterator>
+
+// The fields of each record kind, once. The statements below are made from
+// these lists; so is the migration of older files (addedColumns()).
+
 namespace {
+
+using S = SqlSampleRecord;
+constexpr SqlField<S> sampleFieldList[] = {
+    { "vbarSource", &S::vbarSource, "vbarSource", "varchar(30)", "how the vbar was obtained" },
+    { "vbarDirect", &S::vbarDirect, "VBarDirectEntry", nullptr, "the vbar typed" },
+    { "vbarStandard", &S::vbarStandard, "VBarStandard", nullptr, "the standard vbar" },
+    { "vbarStandardT", &S::vbarStandardT, "VbarStandardT", nullptr, "the temperature it was measured at" },
+    { "calculatedVbar", &S::calculatedVbar, "calcVBar", nullptr, "the composition's vbar; NULL: Calculate vbar off" },
+    { "calculatedMr", &S::calculatedMr, "calcMr", nullptr, "the composition's Mr; NULL: Calculate Mr off" },
+    { "calculatedHydration", &S::calculatedHydration, "calcHydration", nullptr,
+        "the composition's hydration; NULL: Calculate hydration off" },
+    { "calculations", &S::calculations, "calculations", "INTEGER",
+        "the composition page's Calculate boxes: 1 vbar, 2 Mr, 4 hydration" },
+    { "denaturant", &S::denaturant, "useDenaturant", nullptr, "the denaturant's id" },
+    { "sk", &S::sk, "sk", nullptr, "k of the concentration dependence of s" },
+    { "pkaAmino", &S::pkaAmino, "pkaamino", nullptr, "the amino end's pKa" },
+    { "pkaCarboxyl", &S::pkaCarboxyl, "pkacarboxl", nullptr, "the carboxyl end's pKa" },
+    { "titratableAmino", &S::titratableAmino, "titratableAmino", "INTEGER", "whether the amino end titrates" },
+    { "titratableCarboxyl", &S::titratableCarboxyl, "titratableCarboxyl", "INTEGER",
+        "whether the carboxyl end titrates" },
+    { "pH", &S::pH, "pH", nullptr, "the pH of the charge" },
+    { "nMer", &S::nMer, "nMer", nullptr, "the oligomer's chains; NULL: no oligomer" },
+    { "sequence", &S::sequence, "aminoSequence", nullptr, "the sequence; NULL: no composition" },
+    { "oligomerWhileOff", nullptr, nullptr, nullptr,
+        "the chain count typed while the oligomer box is off counts for nothing; the sample comes back with 2" },
+    { "sampleNameOnPage", nullptr, nullptr, nullptr, "the composition page shows the list entry's text" },
+};
+
+using B = SqlSolventRecord;
+constexpr SqlField<B> solventFieldList[] = {
+    { "densitySource", &B::densitySource, "densitySource", "varchar(30)", "how the density was obtained" },
+    { "viscositySource", &B::viscositySource, "viscositySource", "varchar(30)", "how the viscosity was obtained" },
+    { "densityDirect", &B::densityDirect, "densityDirectEntry", nullptr, "the density typed" },
+    { "viscosityDirect", &B::viscosityDirect, "viscosityDirectEntry", nullptr, "the viscosity typed" },
+    { "densityStandard", &B::densityStandard, "densityStandard", nullptr, "the standard density" },
+    { "densityStandardT", &B::densityStandardT, "densityStandardT", nullptr, "the temperature it was measured at" },
+    { "viscosityStandard", &B::viscosityStandard, "viscosityStandard", nullptr, "the standard viscosity" },
+    { "viscosityStandardT", &B::viscosityStandardT, "viscosityStandardT", nullptr,
+        "the temperature it was measured at" },
+    { "computedDensity", &B::computedDensity, "computeDensity", nullptr, "the buffer page's density" },
+    { "computedViscosity", &B::computedViscosity, "computeViscosity", nullptr, "the buffer page's viscosity" },
+    { "computedAt20", &B::computedAt20, "computedAt20", "INTEGER", "1: the computed figures are at 20 C" },
+    { "pH", &B::pH, "pH", nullptr, "the buffer's pH" },
+    { "heavyWater", &B::heavyWater, "isHeavyWater", nullptr, "whether the water is heavy" },
+    { "d2o", &B::d2o, "D2O", nullptr, "the water's D2O share" },
+    { "d2o18", &B::d2o18, "D2O18", nullptr, "the water's D2-18O share" },
+    { "h2o18", &B::h2o18, "H2O18", nullptr, "the water's H2-18O share" },
+    { "h2o", &B::h2o, "H2O", nullptr, "the water's H2O share" },
+    { "runTemperature", nullptr, nullptr, nullptr,
+        "the Experiment tab's: a solvent is shown at the temperature of the run it is used in" },
+};
+
+using E = SqlExperimentRecord;
+constexpr SqlField<E> experimentFieldList[] = {
+    { "tc", &E::tc, "Tc", nullptr, "the equilibrium temperature" },
+    { "rpm", &E::rpm, "RPM", nullptr, "the speed" },
+    { "sigma", &E::sigma, "sigma", nullptr, "sigma" },
+    { "sstart", &E::sstart, "sstart", nullptr, "the velocity temperature" },
+    { "mgml", &E::mgml, "mgml", nullptr, "the concentration" },
+    { "sstar", &E::sstar, "sstar", nullptr, "s at the velocity temperature" },
+    { "vbar", &E::vbar, "vbar", nullptr, "the vbar at the run temperature" },
+    { "rho", &E::rho, "rho", nullptr, "the density at the run temperature" },
+    { "vis", &E::vis, "vis", nullptr, "the viscosity at the run temperature" },
+    { "mp", &E::mp, "Mp", nullptr, "the molecular weight" },
+    { "mb", &E::mb, "Mb", nullptr, "the buoyant molecular weight" },
+    { "calculatedBy", &E::calculatedBy, "calculatedBy", nullptr, "the Mr method's button" },
+    // Added in this order by earlier versions; later columns follow them.
+    { "k", &E::k, "sk", "DOUBLE", "k of the concentration dependence of s" },
+    { "vbarSource", &E::vbarSource, "vbarSource", "varchar(30)", "how the vbar was obtained" },
+    { "vbarStandard", &E::vbarStandard, "vbarStandard", "DOUBLE", "the standard vbar" },
+    { "vbarStandardT", &E::vbarStandardT, "vbarStandardT", "DOUBLE", "the temperature it was measured at" },
+    { "densitySource", &E::densitySource, "densitySource", "varchar(30)", "how the density was obtained" },
+    { "densityStandard", &E::densityStandard, "densityStandard", "DOUBLE", "the standard density" },
+    { "densityStandardT", &E::densityStandardT, "densityStandardT", "DOUBLE", "the temperature it was measured at" },
+    { "viscositySource", &E::viscositySource, "viscositySource", "varchar(30)", "how the viscosity was obtained" },
+    { "viscosityStandard", &E::viscosityStandard, "viscosityStandard", "DOUBLE", "the standard viscosity" },
+    { "viscosityStandardT", &E::viscosityStandardT, "viscosityStandardT", "DOUBLE",
+        "the temperature it was measured at" },
+    { "velocityTempTyped", &E::velocityTempTyped, "sstartTyped", "INTEGER",
+        "1: the velocity temperature was typed apart from the equilibrium one" },
+    { "rpTyped", &E::rpTyped, "rpTyped", "DOUBLE", "a radius typed over the computed one" },
+    { "s20wTyped", &E::s20wTyped, "s20wTyped", "DOUBLE", "an s20,w typed over the computed one" },
+    { "vbarWater", &E::vbarWater, "vbarWater", "DOUBLE", "the composition's vbar in water at 20 C" },
+    { "radiusMethod", &E::radiusMethod, "radiusMethod", "varchar(10)", "the method of the radius" },
+    { "defaultVbar", nullptr, nullptr, nullptr,
+        "s20,w falls back on the program's default vbar, which the defaults row holds for every record" },
+};
+
+using R = SqlResultsRecord;
+constexpr SqlField<R> resultsFieldList[] = {
+    { "radius", &R::radius, "R", nullptr, "the Stokes radius" },
+    { "vbarRadius", &R::vbarRadius, "Ro", nullptr, "the vbar method's radius" },
+    { "tellerRadius", &R::tellerRadius, "Rp", nullptr, "Teller's radius" },
+    { "vbarFrictionRatio", &R::vbarFrictionRatio, "FFo", nullptr, "the vbar method's f/fo" },
+    { "tellerFrictionRatio", &R::tellerFrictionRatio, "FFp", nullptr, "Teller's f/fp" },
+    { "vbarFriction", &R::vbarFriction, "Fo", nullptr, "the vbar method's fo" },
+    { "tellerFriction", &R::tellerFriction, "Fp", nullptr, "Teller's fp" },
+    { "vbarSmax", &R::vbarSmax, "So", nullptr, "the vbar method's Smax" },
+    { "tellerSmax", &R::tellerSmax, "Sp", nullptr, "Teller's Smax" },
+    { "vbarDmax", &R::vbarDmax, "Do", nullptr, "the vbar method's Dmax" },
+    { "tellerDmax", &R::tellerDmax, "Dp", nullptr, "Teller's Dmax" },
+    { "vbarDelta1", &R::vbarDelta1, "Delta1v", nullptr, "the vbar method's delta1 max" },
+    { "tellerDelta1", &R::tellerDelta1, "Delta1t", nullptr, "Teller's delta1 max" },
+    { "vbarAxialRatio", &R::vbarAxialRatio, "abv", nullptr, "the vbar method's axial ratio" },
+    { "tellerAxialRatio", &R::tellerAxialRatio, "abt", nullptr, "Teller's axial ratio" },
+    { "vbarSemiAxisA", &R::vbarSemiAxisA, "av", nullptr, "the vbar method's a" },
+    { "tellerSemiAxisA", &R::tellerSemiAxisA, "at", nullptr, "Teller's a" },
+    { "vbarSemiAxisB", &R::vbarSemiAxisB, "bv", nullptr, "the vbar method's b" },
+    { "tellerSemiAxisB", &R::tellerSemiAxisB, "bt", nullptr, "Teller's b" },
+    { "method", &R::method, "method", nullptr, "the method's button" },
+    { "option", &R::option, "options", nullptr, "the hydration option's button" },
+    { "optionValue", &R::optionValue, "options_value", nullptr, "the option's ratio or hydration" },
+    { "shape", &R::shape, "shape", nullptr, "the shape's button" },
+    { "hydrationValue", &R::hydrationValue, "hydrationValue", "DOUBLE", "the computed hydration used" },
+    { "inputs", nullptr, nullptr, nullptr,
+        "the molecular weight, vbar, s20,w and the other figures the results are computed from belong to the "
+        "sample, solvent and experiment; a results record keeps its own figures" },
+};
+
+// A record holds exactly the fields its list names: one added without an
+// entry changes the size of the record and stops the build.
+template<typename Field, std::size_t N> constexpr std::size_t memberCount(const Field (&fields)[N])
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < N; ++i)
+        count += fields[i].member ? 1 : 0;
+    return count;
+}
+constexpr std::size_t roundUp(std::size_t size, std::size_t alignment)
+{
+    return (size + alignment - 1) / alignment * alignment;
+}
+static_assert(
+    sizeof(S) == sizeof(QString) + memberCount(sampleFieldList) * sizeof(QVariant) + 2 * sizeof(QVector<S::Count>),
+    "every field of a sample record is listed in sampleFieldList");
+static_assert(
+    sizeof(B) == sizeof(QString) + memberCount(solventFieldList) * sizeof(QVariant) + sizeof(QVector<B::Component>),
+    "every field of a solvent record is listed in solventFieldList");
+static_assert(sizeof(E)
+        == roundUp(sizeof(QString) + memberCount(experimentFieldList) * sizeof(QVariant) + 3 * sizeof(int), alignof(E)),
+    "every field of an experiment record is listed in experimentFieldList");
+static_assert(sizeof(R)
+        == roundUp(sizeof(QString) + memberCount(resultsFieldList) * sizeof(QVariant) + 3 * sizeof(int), alignof(R)),
+    "every field of a results record is listed in resultsFieldList");
+
+template<typename Field, std::size_t N> QVector<Field> listOf(const Field (&fields)[N])
+{
+    return QVector<Field>(std::begin(fields), std::end(fields));
+}
+
+// The stored fields of a list: their columns, in order.
+template<typename Record> QStringList columnsOf(const QVector<SqlField<Record>> &fields)
+{
+    QStringList columns;
+    for (const SqlField<Record> &field : fields) {
+        if (field.member && field.column)
+            columns << QLatin1String(field.column);
+    }
+    return columns;
+}
+
+// Statements of a table with the columns of its list and some of its own
+// before them; each placeholder is its column's name.
+QString insertSql(const QString &table, const QStringList &columns)
+{
+    QStringList placeholders;
+    for (const QString &column : columns)
+        placeholders << QLatin1Char(':') + column;
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(table, columns.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", ")));
+}
+
+QString updateSql(const QString &table, const QStringList &columns)
+{
+    QStringList sets;
+    for (const QString &column : columns)
+        sets << QStringLiteral("%1 = :%1").arg(column);
+    return QStringLiteral("UPDATE %1 SET %2 WHERE id = :storedId").arg(table, sets.join(QStringLiteral(", ")));
+}
+
+QString selectSql(const QString &table, const QStringList &columns)
+{
+    return QStringLiteral("SELECT %1 FROM %2 WHERE id = :id").arg(columns.join(QStringLiteral(", ")), table);
+}
+
+template<typename Record>
+void bindFields(QSqlQuery &query, const QVector<SqlField<Record>> &fields, const Record &record)
+{
+    for (const SqlField<Record> &field : fields) {
+        if (field.member && field.column)
+            query.bindValue(QLatin1Char(':') + QLatin1String(field.column), record.*field.member);
+    }
+}
+
+// Reads the list's columns from `first` on; returns the index after them.
+template<typename Record>
+int readFields(const QSqlQuery &query, const QVector<SqlField<Record>> &fields, Record *record, int first)
+{
+    int i = first;
+    for (const SqlField<Record> &field : fields) {
+        if (field.member && field.column)
+            (*record).*field.member = query.value(i++);
+    }
+    return i;
+}
 
 QString tableOf(SqlRecordKind kind)
 {
@@ -52,21 +262,16 @@ bool commitSave(SqlTransaction &transaction, QString *error)
     return false;
 }
 
-const char *const solventInsert
-    = "INSERT INTO buffer (name, densityDirectEntry, viscosityDirectEntry, densityStandard, "
-      "viscosityStandard, densityStandardT, viscosityStandardT, computeDensity, "
-      "computeViscosity, pH, isHeavyWater, D2O, D2O18, H2O18, H2O, active) VALUES (:name, "
-      ":densityDirectEntry, :viscosityDirectEntry, :densityStandard, :viscosityStandard, "
-      ":densityStandardT, :viscosityStandardT, :computeDensity, :computeViscosity, :pH, "
-      ":isHeavyWater, :d2o, :D2O18, :h2o18, :H2O, :active)";
+// The statements of a table: its list's columns after the table's own.
+template<typename Record> QStringList statementColumns(const QStringList &own, const QVector<SqlField<Record>> &fields)
+{
+    return own + columnsOf(fields);
+}
 
-const char *const solventUpdate = "UPDATE buffer SET name = :name, densityDirectEntry = :densityDirectEntry, "
-                                  "viscosityDirectEntry = :viscosityDirectEntry, densityStandard = :densityStandard, "
-                                  "viscosityStandard = :viscosityStandard, densityStandardT = :densityStandardT, "
-                                  "viscosityStandardT = :viscosityStandardT, computeDensity = :computeDensity, "
-                                  "computeViscosity = :computeViscosity, pH = :pH, isHeavyWater = :isHeavyWater, "
-                                  "D2O = :d2o, D2O18 = :D2O18, H2O18 = :h2o18, H2O = :H2O, active = :active "
-                                  "WHERE id = :bufId";
+QStringList solventOwnColumns()
+{
+    return { QStringLiteral("name"), QStringLiteral("active") };
+}
 
 bool writeCounts(QSqlQuery &query, const QString &sql, int sampleId, const QVector<SqlSampleRecord::Count> &counts)
 {
@@ -96,7 +301,78 @@ bool readCounts(QSqlQuery &query, const QString &sql, int sampleId, QVector<SqlS
     return true;
 }
 
+// The object names older rows hold for each source word, by column.
+struct SourceNames
+{
+    const char *table;
+    const char *column;
+    const char *direct;
+    const char *standard;
+    const char *computed;
+};
+constexpr SourceNames sourceNames[] = {
+    { "experiment", "vbarSource", "qtVbarDirectEntry", "qtVbarStandard", "qtVbarCompute" },
+    { "experiment", "densitySource", "qtDensityDirectEntry", "qtDensityStandard", "qtDensityCompute" },
+    { "experiment", "viscositySource", "qtViscosityDirectEntry", "qtViscosityStandard", "qtViscosityCompute" },
+};
+
 } // namespace
+
+const QVector<SqlField<SqlSampleRecord>> &SqlSampleRecord::fields()
+{
+    static const QVector<SqlField<SqlSampleRecord>> list = listOf(sampleFieldList);
+    return list;
+}
+
+const QVector<SqlField<SqlSolventRecord>> &SqlSolventRecord::fields()
+{
+    static const QVector<SqlField<SqlSolventRecord>> list = listOf(solventFieldList);
+    return list;
+}
+
+const QVector<SqlField<SqlExperimentRecord>> &SqlExperimentRecord::fields()
+{
+    static const QVector<SqlField<SqlExperimentRecord>> list = listOf(experimentFieldList);
+    return list;
+}
+
+const QVector<SqlField<SqlResultsRecord>> &SqlResultsRecord::fields()
+{
+    static const QVector<SqlField<SqlResultsRecord>> list = listOf(resultsFieldList);
+    return list;
+}
+
+QVector<SqlRecords::AddedColumn> SqlRecords::addedColumns()
+{
+    QVector<AddedColumn> added;
+    auto collect = [&added](const QString &table, const auto &fields) {
+        for (const auto &field : fields) {
+            if (field.addedType)
+                added.append({ table, QLatin1String(field.column), QLatin1String(field.addedType) });
+        }
+    };
+    // The experiment's first: older versions added them before any other.
+    collect(QStringLiteral("experiment"), SqlExperimentRecord::fields());
+    collect(QStringLiteral("sample"), SqlSampleRecord::fields());
+    collect(QStringLiteral("buffer"), SqlSolventRecord::fields());
+    collect(QStringLiteral("results"), SqlResultsRecord::fields());
+    return added;
+}
+
+QStringList SqlRecords::sourceTranslations()
+{
+    // Fixed names only: nothing here comes from the file or a person.
+    QStringList statements;
+    for (const SourceNames &names : sourceNames) {
+        statements << QStringLiteral("UPDATE %1 SET %2 = CASE %2 WHEN '%3' THEN '%4' WHEN '%5' THEN '%6' WHEN '%7' "
+                                     "THEN '%8' END WHERE %2 IN ('%3', '%5', '%7')")
+                          .arg(QLatin1String(names.table), QLatin1String(names.column), QLatin1String(names.direct),
+                              QLatin1String(SqlSource::direct), QLatin1String(names.standard),
+                              QLatin1String(SqlSource::standard), QLatin1String(names.computed))
+                          .arg(QLatin1String(SqlSource::computed));
+    }
+    return statements;
+}
 
 SqlRecords::SqlRecords(const QSqlDatabase &db) : m_db(db) { }
 
@@ -155,6 +431,21 @@ bool SqlRecords::anyListed(SqlRecordKind kind, bool *any)
     return true;
 }
 
+bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
+{
+    *id = -1;
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT id FROM %1 WHERE active > 0 AND name = :name ORDER BY id LIMIT 1").arg(tableOf(kind)));
+    query.bindValue(QStringLiteral(":name"), name);
+    if (!query.exec())
+        return readFailed(query);
+    if (query.next())
+        *id = query.value(0).toInt();
+    return true;
+}
+
 QVariant SqlRecords::modified(SqlRecordKind kind, int id)
 {
     QSqlQuery query(m_db);
@@ -171,35 +462,17 @@ bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *sa
 {
     return save(savedId, [&](QSqlQuery &query, int *sampleId) {
         *sampleId = storedId;
+        const QStringList columns = statementColumns(
+            { QStringLiteral("name"), QStringLiteral("aminoSequenceCodeSize") }, SqlSampleRecord::fields());
         if (storedId < 0) {
-            query.prepare(QStringLiteral(
-                "INSERT INTO sample (name, VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, "
-                "calcHydration, useDenaturant, sk, pkaamino, pkacarboxl, pH, nMer, aminoSequence, "
-                "aminoSequenceCodeSize) VALUES (:name, :vbarDirect, :vbarStandard, :vbarStandardT, :vbarCalc, :mr, "
-                ":hydration, :denaturant, :sk, :pkaamino, :pkacarboxl, :pH, :nMer, :sequence, :sequenceCodeSize)"));
+            query.prepare(insertSql(QStringLiteral("sample"), columns));
         } else {
-            query.prepare(QStringLiteral(
-                "UPDATE sample SET name = :name, VBarDirectEntry = :vbarDirect, VBarStandard = :vbarStandard, "
-                "VbarStandardT = :vbarStandardT, calcVBar = :vbarCalc, calcMr = :mr, calcHydration = :hydration, "
-                "useDenaturant = :denaturant, sk = :sk, pkaamino = :pkaamino, pkacarboxl = :pkacarboxl, pH = :pH, "
-                "nMer = :nMer, aminoSequence = :sequence, aminoSequenceCodeSize = :sequenceCodeSize WHERE id = :id"));
-            query.bindValue(QStringLiteral(":id"), storedId);
+            query.prepare(updateSql(QStringLiteral("sample"), columns));
+            query.bindValue(QStringLiteral(":storedId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
-        query.bindValue(QStringLiteral(":vbarDirect"), record.vbarDirect);
-        query.bindValue(QStringLiteral(":vbarStandard"), record.vbarStandard);
-        query.bindValue(QStringLiteral(":vbarStandardT"), record.vbarStandardT);
-        query.bindValue(QStringLiteral(":vbarCalc"), record.calculatedVbar);
-        query.bindValue(QStringLiteral(":mr"), record.calculatedMr);
-        query.bindValue(QStringLiteral(":hydration"), record.calculatedHydration);
-        query.bindValue(QStringLiteral(":denaturant"), record.denaturant);
-        query.bindValue(QStringLiteral(":sk"), record.sk);
-        query.bindValue(QStringLiteral(":pkaamino"), record.pkaAmino);
-        query.bindValue(QStringLiteral(":pkacarboxl"), record.pkaCarboxyl);
-        query.bindValue(QStringLiteral(":pH"), record.pH);
-        query.bindValue(QStringLiteral(":nMer"), record.nMer);
-        query.bindValue(QStringLiteral(":sequence"), record.sequence);
-        query.bindValue(QStringLiteral(":sequenceCodeSize"), 1);
+        query.bindValue(QStringLiteral(":aminoSequenceCodeSize"), 1);
+        bindFields(query, SqlSampleRecord::fields(), record);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -226,28 +499,27 @@ bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *sa
     });
 }
 
-bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found)
+bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found, bool *active)
 {
     *record = SqlSampleRecord();
     if (found)
         *found = false;
+    if (active)
+        *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT name, VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, "
-                                 "calcHydration, useDenaturant, sk, pkaamino, pkacarboxl, pH, nMer, aminoSequence "
-                                 "FROM sample WHERE id = :id"));
+    query.prepare(selectSql(QStringLiteral("sample"),
+        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSampleRecord::fields())));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
     if (query.next()) {
         if (found)
             *found = true;
+        if (active)
+            *active = query.value(1).toBool();
         record->name = query.value(0).toString();
-        QVariant *const columns[] = { &record->vbarDirect, &record->vbarStandard, &record->vbarStandardT,
-            &record->calculatedVbar, &record->calculatedMr, &record->calculatedHydration, &record->denaturant,
-            &record->sk, &record->pkaAmino, &record->pkaCarboxyl, &record->pH, &record->nMer, &record->sequence };
-        for (int i = 0; i < 13; ++i)
-            *columns[i] = query.value(i + 1);
+        readFields(query, SqlSampleRecord::fields(), record, 2);
     }
     query.finish();
     if (!readCounts(query,
@@ -264,31 +536,21 @@ bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found)
 
 bool SqlRecords::prepareNewSolvent(QSqlQuery &query)
 {
-    return query.prepare(QLatin1String(solventInsert));
+    return query.prepare(
+        insertSql(QStringLiteral("buffer"), statementColumns(solventOwnColumns(), SqlSolventRecord::fields())));
 }
 
 bool SqlRecords::writeSolvent(QSqlQuery &query, const SqlSolventRecord &record, int storedId, QVariant *id)
 {
-    if (!prepareOnce(query, QLatin1String(storedId < 0 ? solventInsert : solventUpdate)))
+    const QStringList columns = statementColumns(solventOwnColumns(), SqlSolventRecord::fields());
+    if (!prepareOnce(query,
+            storedId < 0 ? insertSql(QStringLiteral("buffer"), columns) : updateSql(QStringLiteral("buffer"), columns)))
         return false;
     if (storedId >= 0)
-        query.bindValue(QStringLiteral(":bufId"), storedId);
+        query.bindValue(QStringLiteral(":storedId"), storedId);
     query.bindValue(QStringLiteral(":name"), record.name);
-    query.bindValue(QStringLiteral(":densityDirectEntry"), record.densityDirect);
-    query.bindValue(QStringLiteral(":viscosityDirectEntry"), record.viscosityDirect);
-    query.bindValue(QStringLiteral(":densityStandard"), record.densityStandard);
-    query.bindValue(QStringLiteral(":viscosityStandard"), record.viscosityStandard);
-    query.bindValue(QStringLiteral(":densityStandardT"), record.densityStandardT);
-    query.bindValue(QStringLiteral(":viscosityStandardT"), record.viscosityStandardT);
-    query.bindValue(QStringLiteral(":computeDensity"), record.computedDensity);
-    query.bindValue(QStringLiteral(":computeViscosity"), record.computedViscosity);
-    query.bindValue(QStringLiteral(":pH"), record.pH);
-    query.bindValue(QStringLiteral(":isHeavyWater"), record.heavyWater);
-    query.bindValue(QStringLiteral(":d2o"), record.d2o);
-    query.bindValue(QStringLiteral(":D2O18"), record.d2o18);
-    query.bindValue(QStringLiteral(":h2o18"), record.h2o18);
-    query.bindValue(QStringLiteral(":H2O"), record.h2o);
     query.bindValue(QStringLiteral(":active"), 1);
+    bindFields(query, SqlSolventRecord::fields(), record);
     if (!query.exec())
         return false;
     *id = storedId >= 0 ? QVariant(storedId) : query.lastInsertId();
@@ -337,10 +599,8 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
         *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT name, densityDirectEntry, viscosityDirectEntry, densityStandard, "
-                                 "viscosityStandard, densityStandardT, viscosityStandardT, computeDensity, "
-                                 "computeViscosity, pH, isHeavyWater, D2O, D2O18, H2O18, H2O, active > 0 FROM buffer "
-                                 "WHERE id = :id"));
+    query.prepare(selectSql(QStringLiteral("buffer"),
+        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSolventRecord::fields())));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -348,14 +608,9 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
         if (found)
             *found = true;
         if (active)
-            *active = query.value(15).toBool();
+            *active = query.value(1).toBool();
         record->name = query.value(0).toString();
-        QVariant *const columns[] = { &record->densityDirect, &record->viscosityDirect, &record->densityStandard,
-            &record->viscosityStandard, &record->densityStandardT, &record->viscosityStandardT,
-            &record->computedDensity, &record->computedViscosity, &record->pH, &record->heavyWater, &record->d2o,
-            &record->d2o18, &record->h2o18, &record->h2o };
-        for (int i = 0; i < 14; ++i)
-            *columns[i] = query.value(i + 1);
+        readFields(query, SqlSolventRecord::fields(), record, 2);
     }
     query.finish();
     query.prepare(QStringLiteral("SELECT name, componentId, concentration, units FROM bufferComposition JOIN "
@@ -371,23 +626,6 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
 }
 
 // Experiments
-
-namespace {
-
-// The columns that say how an experiment's vbar, density and viscosity were
-// obtained, beside the members that hold them; each column's placeholder is
-// its name.
-QVector<QPair<const char *, QVariant SqlExperimentRecord::*>> experimentSources()
-{
-    using E = SqlExperimentRecord;
-    return { { "vbarSource", &E::vbarSource }, { "vbarStandard", &E::vbarStandard },
-        { "vbarStandardT", &E::vbarStandardT }, { "densitySource", &E::densitySource },
-        { "densityStandard", &E::densityStandard }, { "densityStandardT", &E::densityStandardT },
-        { "viscositySource", &E::viscositySource }, { "viscosityStandard", &E::viscosityStandard },
-        { "viscosityStandardT", &E::viscosityStandardT } };
-}
-
-} // namespace
 
 bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId, int *savedId)
 {
@@ -408,46 +646,22 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         }
         auto link = [](int chosen, int keep) { return chosen == SqlExperimentRecord::keepStoredLink ? keep : chosen; };
 
+        const QStringList columns
+            = statementColumns({ QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
+                                   QStringLiteral("results_id"), QStringLiteral("active") },
+                SqlExperimentRecord::fields());
         if (storedId < 0) {
-            query.prepare(QStringLiteral(
-                "INSERT INTO experiment (name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, sk, "
-                "calculatedBy, sample_id, buffer_id, results_id, active, vbarSource, vbarStandard, vbarStandardT, "
-                "densitySource, densityStandard, densityStandardT, viscositySource, viscosityStandard, "
-                "viscosityStandardT) VALUES (:name, :Tc, :RPM, :sigma, :sstart, :mgml, :sstar, :vbar, :rho, :vis, "
-                ":Mp, :Mb, :sk, :calculatedBy, :sample_id, :buffer_id, :results_id, :active, :vbarSource, "
-                ":vbarStandard, :vbarStandardT, :densitySource, :densityStandard, :densityStandardT, "
-                ":viscositySource, :viscosityStandard, :viscosityStandardT)"));
+            query.prepare(insertSql(QStringLiteral("experiment"), columns));
         } else {
-            query.prepare(QStringLiteral(
-                "UPDATE experiment SET name = :name, Tc = :Tc, RPM = :RPM, sigma = :sigma, sstart = :sstart, mgml = "
-                ":mgml, sstar = :sstar, vbar = :vbar, rho = :rho, vis = :vis, Mp = :Mp, Mb = :Mb, sk = :sk, "
-                "calculatedBy = :calculatedBy, sample_id = :sample_id, buffer_id = :buffer_id, results_id = "
-                ":results_id, active = :active, vbarSource = :vbarSource, vbarStandard = :vbarStandard, "
-                "vbarStandardT = :vbarStandardT, densitySource = :densitySource, densityStandard = :densityStandard, "
-                "densityStandardT = :densityStandardT, viscositySource = :viscositySource, viscosityStandard = "
-                ":viscosityStandard, viscosityStandardT = :viscosityStandardT WHERE id = :bufId"));
-            query.bindValue(QStringLiteral(":bufId"), storedId);
+            query.prepare(updateSql(QStringLiteral("experiment"), columns));
+            query.bindValue(QStringLiteral(":storedId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
-        query.bindValue(QStringLiteral(":Tc"), record.tc);
-        query.bindValue(QStringLiteral(":RPM"), record.rpm);
-        query.bindValue(QStringLiteral(":sigma"), record.sigma);
-        query.bindValue(QStringLiteral(":sstart"), record.sstart);
-        query.bindValue(QStringLiteral(":mgml"), record.mgml);
-        query.bindValue(QStringLiteral(":sstar"), record.sstar);
-        query.bindValue(QStringLiteral(":vbar"), record.vbar);
-        query.bindValue(QStringLiteral(":rho"), record.rho);
-        query.bindValue(QStringLiteral(":vis"), record.vis);
-        query.bindValue(QStringLiteral(":Mp"), record.mp);
-        query.bindValue(QStringLiteral(":Mb"), record.mb);
-        query.bindValue(QStringLiteral(":sk"), record.k);
-        query.bindValue(QStringLiteral(":calculatedBy"), record.calculatedBy);
         query.bindValue(QStringLiteral(":sample_id"), link(record.sampleId, stored[0]));
         query.bindValue(QStringLiteral(":buffer_id"), link(record.bufferId, stored[1]));
         query.bindValue(QStringLiteral(":results_id"), link(record.resultsId, stored[2]));
         query.bindValue(QStringLiteral(":active"), 1);
-        for (const auto &source : experimentSources())
-            query.bindValue(QLatin1Char(':') + QLatin1String(source.first), record.*source.second);
+        bindFields(query, SqlExperimentRecord::fields(), record);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -456,18 +670,19 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
     });
 }
 
-bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found)
+bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found, bool *active)
 {
     *record = SqlExperimentRecord();
     if (found)
         *found = false;
+    if (active)
+        *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    // The sources last, in the order of experimentSources().
-    query.prepare(QStringLiteral("SELECT name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, Mb, "
-                                 "calculatedBy, sample_id, buffer_id, results_id, sk, vbarSource, vbarStandard, "
-                                 "vbarStandardT, densitySource, densityStandard, densityStandardT, viscositySource, "
-                                 "viscosityStandard, viscosityStandardT FROM experiment WHERE id = :id"));
+    query.prepare(selectSql(QStringLiteral("experiment"),
+        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
+                             QStringLiteral("buffer_id"), QStringLiteral("results_id") },
+            SqlExperimentRecord::fields())));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -475,71 +690,38 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
         return true;
     if (found)
         *found = true;
+    if (active)
+        *active = query.value(1).toBool();
     record->name = query.value(0).toString();
-    QVariant *const columns[] = { &record->tc, &record->rpm, &record->sigma, &record->sstart, &record->mgml,
-        &record->sstar, &record->vbar, &record->rho, &record->vis, &record->mp, &record->mb, &record->calculatedBy };
-    for (int i = 0; i < 12; ++i)
-        *columns[i] = query.value(i + 1);
-    record->sampleId = linkId(query.value(13));
-    record->bufferId = linkId(query.value(14));
-    record->resultsId = linkId(query.value(15));
-    record->k = query.value(16);
-    const auto sources = experimentSources();
-    for (int i = 0; i < sources.size(); ++i)
-        record->*sources.at(i).second = query.value(17 + i);
+    record->sampleId = linkId(query.value(2));
+    record->bufferId = linkId(query.value(3));
+    record->resultsId = linkId(query.value(4));
+    readFields(query, SqlExperimentRecord::fields(), record, 5);
     return true;
 }
 
 // Results
 
-namespace {
-
-// The placeholders of the results statements beside the members they take.
-QVector<QPair<const char *, QVariant SqlResultsRecord::*>> resultsValues()
-{
-    using R = SqlResultsRecord;
-    return { { ":R_t", &R::radius }, { ":Ro_t", &R::vbarRadius }, { ":Rp_t", &R::tellerRadius },
-        { ":FFo_t", &R::vbarFrictionRatio }, { ":FFp_t", &R::tellerFrictionRatio }, { ":Fo_t", &R::vbarFriction },
-        { ":Fp_t", &R::tellerFriction }, { ":So_t", &R::vbarSmax }, { ":Sp_t", &R::tellerSmax },
-        { ":Do_t", &R::vbarDmax }, { ":Dp_t", &R::tellerDmax }, { ":Delta1v_t", &R::vbarDelta1 },
-        { ":Delta1t_t", &R::tellerDelta1 }, { ":abv_t", &R::vbarAxialRatio }, { ":abt_t", &R::tellerAxialRatio },
-        { ":av_t", &R::vbarSemiAxisA }, { ":at_t", &R::tellerSemiAxisA }, { ":bv_t", &R::vbarSemiAxisB },
-        { ":bt_t", &R::tellerSemiAxisB }, { ":method_t", &R::method }, { ":options_t", &R::option },
-        { ":options_value_t", &R::optionValue }, { ":shape_t", &R::shape } };
-}
-
-} // namespace
-
 bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *savedId)
 {
     return save(savedId, [&](QSqlQuery &query, int *resultsId) {
         *resultsId = storedId;
+        // The name of a stored record stays as it is.
+        QStringList own = { QStringLiteral("sample_id"), QStringLiteral("buffer_id"), QStringLiteral("experiment_id"),
+            QStringLiteral("active") };
         if (storedId < 0) {
-            query.prepare(QStringLiteral(
-                "INSERT INTO results (name, R, Ro, Rp, FFo, FFp, Fo, Fp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, "
-                "av, at, bv, bt, options, options_value, shape, sample_id, buffer_id, experiment_id, active, method) "
-                "VALUES (:name, :R_t, :Ro_t, :Rp_t, :FFo_t, :FFp_t, :Fo_t, :Fp_t, :So_t, :Sp_t, :Do_t, :Dp_t, "
-                ":Delta1v_t, :Delta1t_t, :abv_t, :abt_t, :av_t, :at_t, :bv_t, :bt_t, :options_t, :options_value_t, "
-                ":shape_t, :sample_id_t, :buffer_id_t, :experiment_id_t, :active_t, :method_t)"));
+            own.prepend(QStringLiteral("name"));
+            query.prepare(insertSql(QStringLiteral("results"), statementColumns(own, SqlResultsRecord::fields())));
             query.bindValue(QStringLiteral(":name"), record.name);
         } else {
-            // The name of a stored record stays as it is.
-            query.prepare(QStringLiteral(
-                "UPDATE results SET R = :R_t, Ro = :Ro_t, Rp = :Rp_t, FFo = :FFo_t, FFp = :FFp_t, Fo = :Fo_t, "
-                "Fp = :Fp_t, So = :So_t, Sp = :Sp_t, Do = :Do_t, Dp = :Dp_t, Delta1v = :Delta1v_t, Delta1t = "
-                ":Delta1t_t, abv = :abv_t, abt = :abt_t, av = :av_t, at = :at_t, bv = :bv_t, bt = :bt_t, method = "
-                ":method_t, options = :options_t, options_value = :options_value_t, shape = :shape_t, sample_id = "
-                ":sample_id_t, buffer_id = :buffer_id_t, experiment_id = :experiment_id_t, active = :active_t "
-                "WHERE id = :bufId_t"));
-            query.bindValue(QStringLiteral(":bufId_t"), storedId);
+            query.prepare(updateSql(QStringLiteral("results"), statementColumns(own, SqlResultsRecord::fields())));
+            query.bindValue(QStringLiteral(":storedId"), storedId);
         }
-        const auto values = resultsValues();
-        for (const auto &value : values)
-            query.bindValue(QLatin1String(value.first), record.*value.second);
-        query.bindValue(QStringLiteral(":sample_id_t"), record.sampleId);
-        query.bindValue(QStringLiteral(":buffer_id_t"), record.bufferId);
-        query.bindValue(QStringLiteral(":experiment_id_t"), record.experimentId);
-        query.bindValue(QStringLiteral(":active_t"), 1);
+        bindFields(query, SqlResultsRecord::fields(), record);
+        query.bindValue(QStringLiteral(":sample_id"), record.sampleId);
+        query.bindValue(QStringLiteral(":buffer_id"), record.bufferId);
+        query.bindValue(QStringLiteral(":experiment_id"), record.experimentId);
+        query.bindValue(QStringLiteral(":active"), 1);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -548,17 +730,19 @@ bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *
     });
 }
 
-bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found)
+bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found, bool *active)
 {
     *record = SqlResultsRecord();
     if (found)
         *found = false;
+    if (active)
+        *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    // The figures in the order of resultsValues().
-    query.prepare(QStringLiteral("SELECT R, Ro, Rp, FFo, FFp, Fo, Fp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, av, "
-                                 "at, bv, bt, method, options, options_value, shape, name, sample_id, buffer_id, "
-                                 "experiment_id FROM results WHERE id = :id"));
+    query.prepare(selectSql(QStringLiteral("results"),
+        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
+                             QStringLiteral("buffer_id"), QStringLiteral("experiment_id") },
+            SqlResultsRecord::fields())));
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -566,14 +750,13 @@ bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found)
         return true;
     if (found)
         *found = true;
-    const auto values = resultsValues();
-    for (int i = 0; i < values.size(); ++i)
-        record->*values.at(i).second = query.value(i);
-    const int links = values.size();
-    record->name = query.value(links).toString();
-    record->sampleId = linkId(query.value(links + 1));
-    record->bufferId = linkId(query.value(links + 2));
-    record->experimentId = linkId(query.value(links + 3));
+    if (active)
+        *active = query.value(1).toBool();
+    record->name = query.value(0).toString();
+    record->sampleId = linkId(query.value(2));
+    record->bufferId = linkId(query.value(3));
+    record->experimentId = linkId(query.value(4));
+    readFields(query, SqlResultsRecord::fields(), record, 5);
     return true;
 }
 

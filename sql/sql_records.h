@@ -13,9 +13,38 @@ class QSqlQuery;
 // The four kinds of stored record, by the table each lives in.
 enum class SqlRecordKind { Sample, Solvent, Experiment, Results };
 
+// How a figure was obtained, as a record stores it: a word that no renamed
+// button can change. Rows written before the words were stored hold the
+// object name of the button pressed; opening the file translates them.
+namespace SqlSource {
+inline constexpr const char *direct = "direct";
+inline constexpr const char *standard = "standard";
+inline constexpr const char *computed = "computed";
+} // namespace SqlSource
+
+// The method of an experiment's radius: Teller's (Rp) or the vbar's (Ro).
+namespace SqlRadiusMethod {
+inline constexpr const char *teller = "teller";
+inline constexpr const char *vbar = "vbar";
+} // namespace SqlRadiusMethod
+
+// One field of a record: an input, choice or source that a figure shown with
+// the record depends on. Every record kind lists all of its fields once (its
+// fields()); the statements that store and read it and the migration that adds
+// later columns are made from that list, and the tests walk it. A field is
+// stored in its column, or it is not stored and `why` says why.
+template<typename Record> struct SqlField
+{
+    const char *key; // its name in tests and messages
+    QVariant Record::*member; // null: an input the record does not hold (not stored)
+    const char *column; // null when not stored
+    const char *addedType; // the column's type, for a column older files gain when opened
+    const char *why; // what the column holds, or why the field is not stored
+};
+
 // A record's values are held as the columns hold them: NULL where nothing is
 // stored, a number or a text as it was stored. A window fills a record from
-// its fields and shows a loaded one; SqlRecords stores and reads it.
+// what a tab shows and shows a loaded one whole; SqlRecords stores and reads it.
 
 // A `sample` row with its composition: the residue and conjugate counts.
 struct SqlSampleRecord
@@ -28,13 +57,22 @@ struct SqlSampleRecord
     };
 
     QString name;
+    QVariant vbarSource; // an SqlSource word
     QVariant vbarDirect, vbarStandard, vbarStandardT;
+    // The composition page's figures; NULL while its Calculate box is off.
     QVariant calculatedVbar, calculatedMr, calculatedHydration;
+    // Its Calculate boxes: 1 vbar, 2 Mr, 4 hydration. NULL (older rows): on
+    // where a figure is stored.
+    QVariant calculations;
     QVariant denaturant; // the id of the denaturant used, NULL for none
-    QVariant sk, pkaAmino, pkaCarboxyl, pH, nMer;
+    QVariant sk, pkaAmino, pkaCarboxyl, pH;
+    QVariant titratableAmino, titratableCarboxyl; // 1 or 0
+    QVariant nMer; // NULL while the oligomer box is off
     // The one-letter codes; NULL when the sample holds no composition.
     QVariant sequence;
     QVector<Count> aminoAcids, conjugates;
+
+    static const QVector<SqlField<SqlSampleRecord>> &fields();
 };
 
 // A `buffer` row with its components.
@@ -49,12 +87,19 @@ struct SqlSolventRecord
     };
 
     QString name;
+    QVariant densitySource, viscositySource; // SqlSource words
     QVariant densityDirect, viscosityDirect;
     QVariant densityStandard, densityStandardT, viscosityStandard, viscosityStandardT;
     QVariant computedDensity, computedViscosity;
+    // 1: the computed figures are the buffer page's at 20 C in light water.
+    // NULL (rows written before): they are the page's at the run temperature
+    // of their save, heavy water included, and are shown as stored.
+    QVariant computedAt20;
     QVariant pH;
     QVariant heavyWater, d2o, d2o18, h2o18, h2o; // the water, as fractions of 1
     QVector<Component> components;
+
+    static const QVector<SqlField<SqlSolventRecord>> &fields();
 };
 
 // An `experiment` row. A link is a record id, or -1 for none.
@@ -67,17 +112,28 @@ struct SqlExperimentRecord
     QVariant tc, rpm, sigma, mp; // sedimentation equilibrium
     QVariant sstart, mgml, sstar; // sedimentation velocity
     QVariant vbar, rho, vis, mb;
-    QVariant k; // the concentration dependence of s; NULL: none stored with the experiment
     QVariant calculatedBy; // the object name of the Mr method's button
-    // How vbar, rho and vis were obtained: the object name of the source button
-    // chosen, and a standard value with the temperature it was measured at.
-    // NULL: not stored (older rows), read as a typed figure.
+    QVariant k; // the concentration dependence of s; NULL: none stored with the experiment
+    // How vbar, rho and vis were obtained (SqlSource words), and a standard
+    // value with the temperature it was measured at. NULL: not stored (older
+    // rows): the linked record's source, else a typed figure.
     QVariant vbarSource, vbarStandard, vbarStandardT;
     QVariant densitySource, densityStandard, densityStandardT;
     QVariant viscositySource, viscosityStandard, viscosityStandardT;
+    // 1: the velocity temperature was typed apart from the equilibrium one;
+    // 0: it follows it. NULL (older rows): apart when the two differ.
+    QVariant velocityTempTyped;
+    // A radius and s20,w typed over the computed ones; NULL when computed.
+    QVariant rpTyped, s20wTyped;
+    // The composition's vbar in water at 20 C, used in s20,w while the Mr
+    // comes from the composition; NULL when there is none.
+    QVariant vbarWater;
+    QVariant radiusMethod; // an SqlRadiusMethod word; NULL (older rows): Teller's
     int sampleId = -1;
     int bufferId = -1;
     int resultsId = -1;
+
+    static const QVector<SqlField<SqlExperimentRecord>> &fields();
 };
 
 // A `results` row: the Stokes radius and the figures of the vbar and Teller
@@ -95,9 +151,13 @@ struct SqlResultsRecord
     QVariant vbarAxialRatio, tellerAxialRatio;
     QVariant vbarSemiAxisA, tellerSemiAxisA, vbarSemiAxisB, tellerSemiAxisB;
     QVariant method, option, optionValue, shape; // object names of the buttons, and the option's value
+    // The computed hydration (g/g) the figures were computed with; NULL for none.
+    QVariant hydrationValue;
     int sampleId = -1;
     int bufferId = -1;
     int experimentId = -1;
+
+    static const QVector<SqlField<SqlResultsRecord>> &fields();
 };
 
 // Row 1 of `defaults`, the program defaults.
@@ -122,6 +182,11 @@ public:
         QVariant modified;
     };
     enum class DefaultsSave { Stored, NotBegun, Failed, NoDefaultsRow };
+    // A column that files gain when they are opened, and its table.
+    struct AddedColumn
+    {
+        QString table, column, type;
+    };
 
     explicit SqlRecords(const QSqlDatabase &db);
 
@@ -133,6 +198,8 @@ public:
     // The listed (active) records of a kind.
     bool list(SqlRecordKind kind, Order order, bool withDates, QVector<Entry> *entries);
     bool anyListed(SqlRecordKind kind, bool *any);
+    // The id of the first listed record of that name (-1 for none).
+    bool findListed(SqlRecordKind kind, const QString &name, int *id);
     // A record's `modified` value; invalid when it cannot be read.
     QVariant modified(SqlRecordKind kind, int id);
 
@@ -143,12 +210,12 @@ public:
     bool saveExperiment(const SqlExperimentRecord &record, int storedId, int *savedId);
     bool saveResults(const SqlResultsRecord &record, int storedId, int *savedId);
 
-    // *found is false (and the record empty) when there is no row of that id.
-    bool loadSample(int id, SqlSampleRecord *record, bool *found = nullptr);
-    // *active: whether the record is listed.
+    // *found is false (and the record empty) when there is no row of that id,
+    // *active whether the record is listed.
+    bool loadSample(int id, SqlSampleRecord *record, bool *found = nullptr, bool *active = nullptr);
     bool loadSolvent(int id, SqlSolventRecord *record, bool *found = nullptr, bool *active = nullptr);
-    bool loadExperiment(int id, SqlExperimentRecord *record, bool *found = nullptr);
-    bool loadResults(int id, SqlResultsRecord *record, bool *found = nullptr);
+    bool loadExperiment(int id, SqlExperimentRecord *record, bool *found = nullptr, bool *active = nullptr);
+    bool loadResults(int id, SqlResultsRecord *record, bool *found = nullptr, bool *active = nullptr);
 
     // A failed read leaves the row empty.
     bool loadDefaults(SqlDefaultsRow *row);
@@ -162,6 +229,12 @@ public:
     static bool writeSolvent(QSqlQuery &query, const SqlSolventRecord &record, int storedId, QVariant *id);
     static bool writeComponents(
         QSqlQuery &query, const QVariant &bufferId, const QVector<SqlSolventRecord::Component> &components);
+
+    // For the migration: the columns the record tables gained after their
+    // revision, in the order they are added, and the statements that turn the
+    // object names older rows hold into source words.
+    static QVector<AddedColumn> addedColumns();
+    static QStringList sourceTranslations();
 
 private:
     // One record's save in one transaction: write runs its statements on the

@@ -2,10 +2,12 @@
 
 #include "app/app_regularfile.h"
 #include "app/app_version.h"
+#include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -316,28 +318,34 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         changed = true;
     }
 
-    // An experiment keeps its own k, and how its vbar, density and viscosity
-    // were obtained: nullable columns that files of this revision gain when
-    // they are opened, whatever wrote them, each one it lacks in this order.
-    // Their rows keep NULL, which reads as a k the experiment did not store
-    // and as typed figures.
+    // Columns the record tables gained after this revision: nullable, so
+    // files of this revision gain them when they are opened, whatever wrote
+    // them, each one a table lacks in the order the records list them. Their
+    // rows keep NULL, which each record reads as the older rows' way (an
+    // experiment: a k it did not store, typed figures). Sources older rows
+    // stored as the object name of a button become words.
     if (version == DBVERSION) {
-        if (!query.exec(QStringLiteral("SELECT name FROM pragma_table_info('experiment')")))
-            return fail(query.lastError().text());
-        QStringList present;
-        while (query.next())
-            present << query.value(0).toString();
-        query.finish();
-        static const char *const added[][2] = { { "sk", "DOUBLE" }, { "vbarSource", "varchar(30)" },
-            { "vbarStandard", "DOUBLE" }, { "vbarStandardT", "DOUBLE" }, { "densitySource", "varchar(30)" },
-            { "densityStandard", "DOUBLE" }, { "densityStandardT", "DOUBLE" }, { "viscositySource", "varchar(30)" },
-            { "viscosityStandard", "DOUBLE" }, { "viscosityStandardT", "DOUBLE" } };
-        for (const auto &column : added) {
-            if (present.contains(QLatin1String(column[0]), Qt::CaseInsensitive))
+        QHash<QString, QStringList> present;
+        for (const SqlRecords::AddedColumn &column : SqlRecords::addedColumns()) {
+            if (!present.contains(column.table)) {
+                // Fixed names: nothing here comes from the file or a person.
+                if (!query.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(column.table)))
+                    return fail(query.lastError().text());
+                QStringList names;
+                while (query.next())
+                    names << query.value(0).toString().toLower();
+                query.finish();
+                present.insert(column.table, names);
+            }
+            if (present.value(column.table).contains(column.column.toLower()))
                 continue;
-            // Fixed names: nothing here comes from the file or a person.
-            if (!query.exec(QStringLiteral("ALTER TABLE experiment ADD COLUMN %1 %2")
-                                .arg(QLatin1String(column[0]), QLatin1String(column[1]))))
+            if (!query.exec(
+                    QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(column.table, column.column, column.type)))
+                return fail(query.lastError().text());
+            present[column.table] << column.column.toLower();
+        }
+        for (const QString &statement : SqlRecords::sourceTranslations()) {
+            if (!query.exec(statement))
                 return fail(query.lastError().text());
         }
     }

@@ -4,6 +4,7 @@
 
 #include "test_log.h"
 #include "test_mainwindow.h"
+#include "test_recordsteps.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -681,17 +682,19 @@ private slots:
         QVERIFY(m_page->qtHeavyWater->isChecked());
         QCOMPARE(m_page->qtWaterComposition->D2O(), 0.5); // not clipped by the 95 % D2O18 before
         QCOMPARE(m_page->qtWaterComposition->D2O18(), 0.0);
-        // The figures are the loaded buffer's, not those of the record shown before.
-        QVERIFY(m_f->number("qtCorrectedDensity") > 1.05);
+        // The figures are the loaded buffer's, not those of the record shown before: a row saved before figures
+        // were stored at 20 C shows its figure as stored, not corrected a second time.
+        QCOMPARE(m_f->number("qtCorrectedDensity"), 1.05);
+        QVERIFY(m_page->showsOlderFigures());
 
         m_page->loadBufferRecord(3); // saved without a calculation: pure water
         QVERIFY(buffer().isEmpty());
         QVERIFY(!m_page->qtHeavyWater->isChecked() && !m_page->qtCalculateDensity->isChecked());
         QCOMPARE(m_page->qtWaterComposition->H2O(), 1.0);
         m_page->loadBufferRecord(2);
-        m_page->clear(); // empties the buffer, keeps the record's water
-        QVERIFY(buffer().isEmpty() && !m_page->qtHeavyWater->isChecked());
-        QCOMPARE(m_page->qtWaterComposition->D2O(), 0.5);
+        m_page->clear(); // a new buffer: nothing of the record before, its water neither
+        QVERIFY(buffer().isEmpty() && !m_page->qtHeavyWater->isChecked() && !m_page->showsOlderFigures());
+        QCOMPARE(m_page->qtWaterComposition->H2O(), 1.0);
     }
 
     // The reference data editor's announcements, by their signals after the rows were changed.
@@ -791,9 +794,15 @@ private slots:
         m_f->click("qtDensityCompute");
         m_page->qtButtonBox->button(QDialogButtonBox::Cancel)->click();
         saveSolvent("typed", false);
-        QCOMPARE(stored("typed", "viscosityDirectEntry, computeViscosity"),
-            QStringList({ "viscosityDirectEntry=0.02", "computeViscosity=NULL" }));
+        QCOMPARE(m_f->db.value("SELECT viscositySource FROM buffer WHERE name = 'typed'").toString(),
+            QStringLiteral("direct"));
+        QCOMPARE(stored("typed", "viscosityDirectEntry"), QStringList({ "viscosityDirectEntry=0.02" }));
         QVERIFY(!stored("typed", "computeDensity").contains("computeDensity=NULL"));
+        // Loaded again, the typed figure is the solvent's, beside the page's computation.
+        QVERIFY(m_f->start());
+        TestRecordSteps(m_f.get()).step("load qtBufferName=typed");
+        QVERIFY(m_f->checked("qtViscosityDirectEntry"));
+        QCOMPARE(m_f->text("qtBufferViscosity"), QStringLiteral("2.0000E-02"));
     }
 
     void solventRecordsAreSavedWhole()

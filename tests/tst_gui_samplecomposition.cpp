@@ -696,6 +696,22 @@ private slots:
         QCOMPARE(query.value(1).toString(), stored);
     }
 
+    // The charge tab says the pH its charge is computed at: the sample's own, or a new sample's 7.
+    void chargeCaptionNamesThePhUsed()
+    {
+        QVERIFY(m_f->sql("INSERT INTO sample (id, name, pH, aminoSequence) VALUES (7, 'Acid', 6.8, 'DDR')"));
+        for (const char *row : { "'ASP', 2", "'ARG', 1" })
+            QVERIFY(m_f->sql(QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active) SELECT 7, "
+                                            "id, %2, 1 FROM amino WHERE Namethree = %1")
+                                 .arg(QString(row).section(", ", 0, 0), QString(row).section(", ", 1))));
+        QVERIFY(m_f->start());
+        m_f->window->loadSamplePage(7);
+        QCOMPARE(text("qtpHLabel"), QString("Charge at pH 6.8"));
+        QVERIFY(!text("qtpHCharge").isEmpty());
+        m_f->window->clearSamplePage();
+        QCOMPARE(text("qtpHLabel"), QString("Charge at pH 7.0"));
+    }
+
     // The sequence dialog holds the loaded sample's sequence only: none after "New Sample", a sample without
     // composition or the page's Clear.
     void theSequenceDialogHoldsOnlyTheLoadedSample()

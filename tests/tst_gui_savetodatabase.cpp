@@ -185,8 +185,11 @@ private slots:
         QVERIFY(stored > 0);
         QCOMPARE(d->qtSolventName->itemData(stored, Qt::ToolTipRole).toString(), longName);
         QVERIFY(d->qtSolventName->view()->textElideMode() != Qt::ElideNone);
-        d->qtSolventName->lineEdit()->setText(longName); // saved again as a new record
+        d->qtSolventName->lineEdit()->setText(longName); // the stored record's name: saved over it
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
         save(d->qtSolventButtonBox)->click();
+        QCOMPARE(m_f->db.value("SELECT count(*) FROM buffer").toInt(), 2); // PBS and the long one
+        m_f->answerer.clear();
         QCOMPARE(d->qtSolventSaved->toolTip(), longName);
         QVERIFY(d->qtSolventSaved->text().contains(QChar(0x2026)));
         QVERIFY(d->minimumSizeHint().width() <= screen);
@@ -326,23 +329,39 @@ private slots:
         QCOMPARE(m_f->db.value("SELECT Rp FROM results WHERE id = 1").toDouble(), 2.12345678912e-07);
     }
 
+    // A stored record, chosen from the list or its name typed (a blank before it too), is saved over after the
+    // question: one record of that name.
     void overwriteIsAskedFirst_data()
     {
         QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("typed"); // empty: chosen from the list
         QTest::addColumn<QString>("stored");
-        QTest::newRow("cancel") << int(QMessageBox::Cancel) << "4.0|1|1";
-        QTest::newRow("save") << int(QMessageBox::Save) << "25.0|1|-1";
+        QTest::newRow("cancel") << int(QMessageBox::Cancel) << ""
+                                << "4.0|1|1";
+        QTest::newRow("save") << int(QMessageBox::Save) << ""
+                              << "25.0|1|-1";
+        QTest::newRow("its name typed, cancel") << int(QMessageBox::Cancel) << "Run 1"
+                                                << "4.0|1|1";
+        QTest::newRow("its name typed, save") << int(QMessageBox::Save) << "Run 1"
+                                              << "25.0|-1|-1";
+        QTest::newRow("its name typed after a blank") << int(QMessageBox::Save) << " Run 1"
+                                                      << "25.0|-1|-1";
     }
     void overwriteIsAskedFirst()
     {
         QFETCH(int, answer);
+        QFETCH(QString, typed);
         QFETCH(QString, stored);
         m_f->window->qtSedEquilibriumTemp->setText(QStringLiteral("25"));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
-        d->qtExperimentName->setCurrentIndex(1);
+        if (typed.isEmpty())
+            d->qtExperimentName->setCurrentIndex(1);
+        else
+            d->qtExperimentName->lineEdit()->setText(typed);
         d->qtLinkToSample->setChecked(false);
         m_f->answerer.answerMessageBox(QMessageBox::StandardButton(answer));
         save(d->qtExperimentButtonBox)->click();
+        QCOMPARE(m_f->answerer.texts(), QStringList { "Are you sure you wish to overwrite this record?" });
         QCOMPARE(m_f->db.value("SELECT Tc || '|' || buffer_id || '|' || sample_id FROM experiment WHERE name = 'Run 1'")
                      .toString(),
             stored);

@@ -20,40 +20,51 @@ class TstSqlRecords : public QObject
             texts << stored(value);
         return texts;
     }
+    // Every listed field of a record, then what it holds beside them.
+    template<typename Record> static QStringList listed(const Record &r)
+    {
+        QVariantList values;
+        for (const SqlField<Record> &field : Record::fields()) {
+            if (field.member)
+                values << r.*field.member;
+        }
+        return stored(values);
+    }
     static QStringList fields(const SqlSampleRecord &r)
     {
-        QVariantList values = { r.name, r.vbarDirect, r.vbarStandard, r.vbarStandardT, r.calculatedVbar, r.calculatedMr,
-            r.calculatedHydration, r.denaturant, r.sk, r.pkaAmino, r.pkaCarboxyl, r.pH, r.nMer, r.sequence };
+        QVariantList values = { r.name };
         for (const auto *counts : { &r.aminoAcids, &r.conjugates }) {
             for (const SqlSampleRecord::Count &count : *counts)
                 values << count.id << count.count;
             values << QStringLiteral("|");
         }
-        return stored(values);
+        return listed(r) + stored(values);
     }
     static QStringList fields(const SqlSolventRecord &r)
     {
-        QVariantList values = { r.name, r.densityDirect, r.viscosityDirect, r.densityStandard, r.densityStandardT,
-            r.viscosityStandard, r.viscosityStandardT, r.computedDensity, r.computedViscosity, r.pH, r.heavyWater,
-            r.d2o, r.d2o18, r.h2o18, r.h2o };
+        QVariantList values = { r.name };
         for (const SqlSolventRecord::Component &component : r.components)
             values << component.id << component.concentration << component.units;
-        return stored(values);
+        return listed(r) + stored(values);
     }
     static QStringList fields(const SqlExperimentRecord &r)
     {
-        return stored({ r.name, r.tc, r.rpm, r.sigma, r.mp, r.sstart, r.mgml, r.sstar, r.vbar, r.rho, r.vis, r.mb, r.k,
-            r.calculatedBy, r.sampleId, r.bufferId, r.resultsId, r.vbarSource, r.vbarStandard, r.vbarStandardT,
-            r.densitySource, r.densityStandard, r.densityStandardT, r.viscositySource, r.viscosityStandard,
-            r.viscosityStandardT });
+        return listed(r) + stored({ r.name, r.sampleId, r.bufferId, r.resultsId });
     }
     static QStringList fields(const SqlResultsRecord &r)
     {
-        return stored({ r.name, r.radius, r.vbarRadius, r.tellerRadius, r.vbarFriction, r.tellerFriction,
-            r.vbarFrictionRatio, r.tellerFrictionRatio, r.vbarSmax, r.tellerSmax, r.vbarDmax, r.tellerDmax,
-            r.vbarDelta1, r.tellerDelta1, r.vbarAxialRatio, r.tellerAxialRatio, r.vbarSemiAxisA, r.tellerSemiAxisA,
-            r.vbarSemiAxisB, r.tellerSemiAxisB, r.method, r.option, r.optionValue, r.shape, r.sampleId, r.bufferId,
-            r.experimentId });
+        return listed(r) + stored({ r.name, r.sampleId, r.bufferId, r.experimentId });
+    }
+    // A record whose every listed field holds a value of its own.
+    template<typename Record> static Record everyFieldSet()
+    {
+        Record r;
+        int i = 0;
+        for (const SqlField<Record> &field : Record::fields()) {
+            if (field.member)
+                r.*field.member = ++i;
+        }
+        return r;
     }
 
     static SqlSampleRecord lysozyme()
@@ -208,6 +219,26 @@ private slots:
         QCOMPARE(stored({ defaults.temperature, defaults.density, defaults.viscosity, defaults.vbar, defaults.pH,
                      defaults.sk }),
             QStringList({ "20", "0.99823", "0.01002", "0.73", "7.4", "0.009" }));
+    }
+
+    // Every field a record lists is stored in its column and read back: the statements are made from the lists.
+    void everyListedFieldComesBack()
+    {
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        SqlRecords records(db.database());
+        int id = -1;
+        auto check = [&](auto record, auto save, auto load) {
+            record.name = QStringLiteral("All");
+            decltype(record) read;
+            QVERIFY2((records.*save)(record, -1, &id), qPrintable(records.error()));
+            QVERIFY((records.*load)(id, &read, nullptr, nullptr));
+            QCOMPARE(fields(read), fields(record));
+        };
+        check(everyFieldSet<SqlSampleRecord>(), &SqlRecords::saveSample, &SqlRecords::loadSample);
+        check(everyFieldSet<SqlSolventRecord>(), &SqlRecords::saveSolvent, &SqlRecords::loadSolvent);
+        check(everyFieldSet<SqlExperimentRecord>(), &SqlRecords::saveExperiment, &SqlRecords::loadExperiment);
+        check(everyFieldSet<SqlResultsRecord>(), &SqlRecords::saveResults, &SqlRecords::loadResults);
     }
 
     // A composition row the database refuses undoes the whole save, and the

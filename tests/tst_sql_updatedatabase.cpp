@@ -34,21 +34,22 @@ viscseries: name VARCHAR(40), a, b, c, d, e, Cmax, ErrorMax, Source VARCHAR(80),
 BufferComponent: name VARCHAR(40), componentRhoId INTEGER, componentViscId INTEGER, componentDensity, componentMr, +
 buffer: name VARCHAR(64), densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard,
   densityStandardT, viscosityStandardT, computeDensity, computeViscosity, pH, isHeavyWater INTEGER, D2O, D2O18,
-  H2O18, H2O, +
+  H2O18, H2O, +, densitySource varchar(30), viscositySource varchar(30), computedAt20 INTEGER
 bufferComposition: bufferId INTEGER, componentID INTEGER, concentration, units VARCHAR(10), +
 sample: name VARCHAR(64), VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, calcHydration,
   useDenaturant INTEGER, sk, pkaamino, pkacarboxl, pH, nMer INTEGER, aminoSequence TEXT, +,
-  aminoSequenceCodeSize integer
+  aminoSequenceCodeSize integer, vbarSource varchar(30), calculations INTEGER, titratableAmino INTEGER,
+  titratableCarboxyl INTEGER
 aminoComposition: sampleId INTEGER, aminoId INTEGER, count INTEGER, +
 conjugateComposition: sampleId INTEGER, conjugateId INTEGER, count INTEGER, +
 defaults: temperature, density, viscosity, vbar, pH, sk, modified DATE
 experiment: name varchar(64), Tc, RPM, sigma, sstar, mgml, sstart, vbar, rho, vis, Mp, Mb, calculatedBy varchar(30),
   sample_id INTEGER, buffer_id INTEGER, results_id INTEGER, +, sk, vbarSource varchar(30), vbarStandard, vbarStandardT,
   densitySource varchar(30), densityStandard, densityStandardT, viscositySource varchar(30), viscosityStandard,
-  viscosityStandardT
+  viscosityStandardT, sstartTyped INTEGER, rpTyped, s20wTyped, vbarWater, radiusMethod varchar(10)
 results: name varchar(64), R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, av, at, bv, bt,
   method varchar(20), options varchar(25), options_value, shape varchar(25), sample_id INTEGER, buffer_id INTEGER,
-  experiment_id INTEGER, +)";
+  experiment_id INTEGER, +, hydrationValue)";
 
 // Every row of `sql` run on a private connection to `path`, fields joined by '|', NULL shown as <NULL>.
 QStringList rows(const QString &path, const QString &sql)
@@ -196,6 +197,23 @@ private slots:
             << QStringList { "ALTER TABLE experiment ADD COLUMN sk DOUBLE",
                    "INSERT INTO experiment (name, vbar, rho, sk) VALUES ('Run', 0.73, 1.01, 0.02)" }
             << QStringList { "Run|0.73|1.01|0.02|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>" };
+        // Sources stored as the object name of the button pressed become words.
+        QTest::newRow("with sources as button names")
+            << QString(DBVERSION)
+            << QStringList { "ALTER TABLE experiment ADD COLUMN sk DOUBLE",
+                   "ALTER TABLE experiment ADD COLUMN vbarSource varchar(30)",
+                   "ALTER TABLE experiment ADD COLUMN vbarStandard DOUBLE",
+                   "ALTER TABLE experiment ADD COLUMN vbarStandardT DOUBLE",
+                   "ALTER TABLE experiment ADD COLUMN densitySource varchar(30)",
+                   "ALTER TABLE experiment ADD COLUMN densityStandard DOUBLE",
+                   "ALTER TABLE experiment ADD COLUMN densityStandardT DOUBLE",
+                   "ALTER TABLE experiment ADD COLUMN viscositySource varchar(30)",
+                   "ALTER TABLE experiment ADD COLUMN viscosityStandard DOUBLE",
+                   "ALTER TABLE experiment ADD COLUMN viscosityStandardT DOUBLE",
+                   "INSERT INTO experiment (name, vbar, rho, sk, vbarSource, densitySource, densityStandard, "
+                   "densityStandardT, viscositySource) VALUES ('Run', 0.73, 1.01, 0.02, 'qtVbarDirectEntry', "
+                   "'qtDensityStandard', 1.02, 25, 'qtViscosityCompute')" }
+            << QStringList { "Run|0.73|1.01|0.02|direct|<NULL>|<NULL>|standard|1.02|25|computed|<NULL>|<NULL>" };
     }
     void migratesFromEveryRevision()
     {

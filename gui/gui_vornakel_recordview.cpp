@@ -1,0 +1,719 @@
+// Each tab of the main window as one record: what a tab shows, read whole as a
+// save stores it, and a record written whole into the tab, its page and its
+// standard-value dialog. Loading, New, Clear and File > New all go through the
+// show functions here, so whatever a record holds is set by all of them.
+#include "gui/gui_vornakel.h"
+
+#include "app/app_calculationcontract.h"
+#include "app/app_constants.h"
+#include "app/app_number.h"
+#include "app/app_scriptlist.h"
+#include "app/app_scriptmessages.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_changedefaults.h"
+#include "gui/gui_lineedit.h"
+#include "gui/gui_resultfigure.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_standardvalue.h"
+#include "gui/gui_style.h"
+#include "sql/sql_records.h"
+
+#include <QMessageBox>
+
+namespace {
+
+
+const QVariant nullNumber(QVariant::Double);
+
+// A column as the form shows it: numbers through the one number helper, other
+// values as stored, NULL as an empty text.
+QString columnText(const QVariant &value)
+{
+    if (value.isNull())
+        return QString();
+    if (value.type() == QVariant::Double)
+        return AppNumber::toText(value.toDouble());
+    return value.toString();
+}
+
+// A field's number, or NULL for an empty or non-numeric text: an empty field
+// must come back empty, not as 0.
+QVariant numberOrNull(const QString &text, double factor = 1.0)
+{
+    double value = 0.0;
+    if (!AppNumber::fromText(text, &value))
+        return nullNumber;
+    return QVariant(value * factor);
+}
+
+QString word(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+// The source of a sample row written before sources were stored: a typed or
+// standard vbar stored beside a composition stays the chosen one.
+QString olderSampleSource(const SqlSampleRecord &record)
+{
+    if (!record.vbarDirect.isNull())
+        return word(SqlSource::direct);
+    if (!record.vbarStandard.isNull())
+        return word(SqlSource::standard);
+    if (record.calculatedVbar.toDouble() != 0.0 || !record.sequence.isNull())
+        return word(SqlSource::computed);
+    return word(SqlSource::standard);
+}
+
+// The same for a buffer row: its computed figure first, then a standard value.
+QString olderSolventSource(const QVariant &direct, const QVariant &standard, const QVariant &computed)
+{
+    if (!computed.isNull())
+        return word(SqlSource::computed);
+    if (!standard.isNull())
+        return word(SqlSource::standard);
+    if (!direct.isNull())
+        return word(SqlSource::direct);
+    return word(SqlSource::standard);
+}
+
+// The results record's choices: the object name of the checked button.
+QString checkedName(std::initializer_list<const QAbstractButton *> buttons, const QString &none)
+{
+    for (const QAbstractButton *button : buttons) {
+        if (button->isChecked())
+            return button->objectName();
+    }
+    return none;
+}
+
+} // namespace
+
+// Sources
+
+GuiVornakel::SourceWidgets GuiVornakel::sourceWidgets(Source source) const
+{
+    if (source == Source::Density)
+        return { qtDensityDirectEntry, qtDensityStandard, qtDensityCompute, m_densityStandardValue, qtBufferDensity };
+    if (source == Source::Viscosity)
+        return { qtViscosityDirectEntry, qtViscosityStandard, qtViscosityCompute, m_viscosityStandardValue,
+            qtBufferViscosity };
+    return { qtVbarDirectEntry, qtVbarStandard, qtVbarCompute, m_vbarStandardValue, qtSampleVbar };
+}
+
+QString GuiVornakel::sourceWord(Source source) const
+{
+    const SourceWidgets widgets = sourceWidgets(source);
+    const QAbstractButton *chosen = m_sources.button(source);
+    if (chosen == widgets.direct)
+        return word(SqlSource::direct);
+    if (chosen == widgets.compute)
+        return word(SqlSource::computed);
+    return word(SqlSource::standard);
+}
+
+void GuiVornakel::chooseSource(Source source, const QString &chosen)
+{
+    const SourceWidgets widgets = sourceWidgets(source);
+    QAbstractButton *button = chosen == QLatin1String(SqlSource::direct) ? widgets.direct
+        : chosen == QLatin1String(SqlSource::computed)                   ? widgets.compute
+                                                                         : widgets.standard;
+    // Pressed whether its tab shows or not: the button on screen and the
+    // source a save stores are one.
+    button->setChecked(true);
+    m_sources.choose(source, button);
+}
+
+void GuiVornakel::showFigure(
+    Source source, const QString &chosen, const QVariant &typed, const QVariant &computed, bool stored)
+{
+    chooseSource(source, chosen);
+    const SourceWidgets widgets = sourceWidgets(source);
+    if (chosen == QLatin1String(SqlSource::direct))
+        widgets.field->setText(columnText(typed));
+    else if (chosen == QLatin1String(SqlSource::computed))
+        widgets.field->setText(columnText(computed));
+    else if (stored && m_calculationsPlugin)
+        showStandardValues({ source });
+    else
+        widgets.field->clear();
+}
+
+void GuiVornakel::showStandardValues(std::initializer_list<Source> sources)
+{
+    if (!m_calculationsPlugin)
+        return;
+    for (Source source : sources) {
+        const SourceWidgets widgets = sourceWidgets(source);
+        if (m_sources.button(source) == widgets.standard) {
+            widgets.dialog->calculate();
+            correctForTemperature(widgets.field);
+        }
+    }
+}
+
+void GuiVornakel::showStoredFigure(GuiLineEdit *field, const QVariant &value)
+{
+    // The figure is the one saved at the run's temperature; a later correction
+    // still starts from its source's 20 C base.
+    m_sources.beginCorrection();
+    field->setText(columnText(value));
+    m_sources.endCorrection({});
+}
+
+void GuiVornakel::showRunFigure(Source source, const QVariant &chosen, const QVariant &standard,
+    const QVariant &measuredAt, const QVariant &figure, bool linked, const QVariant &runTemperature)
+{
+    const SourceWidgets widgets = sourceWidgets(source);
+    const QString how = chosen.toString();
+    // A figure computed on a page the run does not keep (no link, or one that
+    // has gone) is a figure known at the run's temperature: it is shown as a
+    // standard value measured there, and so follows the temperature as before.
+    const bool computedAlone
+        = !linked && how == QLatin1String(SqlSource::computed) && !figure.isNull() && !runTemperature.isNull();
+    if ((how == QLatin1String(SqlSource::standard) && !standard.isNull()) || computedAlone) {
+        chooseSource(source, word(SqlSource::standard));
+        widgets.dialog->setValue(computedAlone ? figure.toDouble() : standard.toDouble());
+        widgets.dialog->setTemperature(computedAlone ? runTemperature.toDouble() : measuredAt.toDouble());
+        showStandardValues({ source });
+        showStoredFigure(widgets.field, figure);
+        return;
+    }
+    // A linked record keeps its own source where the run stored none (older
+    // rows) or where both computed the figure. Over a solvent the run's own
+    // figure is shown, as saved; a sample of an older row gives its own vbar.
+    if (linked && (chosen.isNull() || how == QLatin1String(SqlSource::computed))) {
+        if (source != Source::Vbar || !chosen.isNull())
+            showStoredFigure(widgets.field, figure);
+        return;
+    }
+    // Typed, or a row that said nothing of its source: the figure stands as typed.
+    chooseSource(source, word(SqlSource::direct));
+    widgets.field->setText(columnText(figure));
+}
+
+// Sample
+
+SqlSampleRecord GuiVornakel::newSample() const
+{
+    SqlSampleRecord record;
+    record.vbarSource = word(SqlSource::standard);
+    record.vbarStandard = AppNumber::valueOrZero(defaults().vbar);
+    record.vbarStandardT = 20.0;
+    return record;
+}
+
+SqlSampleRecord GuiVornakel::sampleShown(bool fromPage) const
+{
+    const GuiSampleComposition *page = qtStackComposition;
+    SqlSampleRecord record;
+    page->fillRecord(&record);
+    // A save started from the page takes its computed vbar as the sample's, as
+    // its OK would: a typed or standard vbar stored beside it would be the one
+    // a reload shows.
+    double computedVbar = 0.0;
+    const bool vbarFromPage = fromPage && page->qtCalculateVbar->isChecked()
+        && AppNumber::fromText(page->qtCalculatedVBar->text(), &computedVbar) && computedVbar > 0;
+    const QString source = vbarFromPage ? word(SqlSource::computed) : sourceWord(Source::Vbar);
+    const bool standard = source == QLatin1String(SqlSource::standard);
+    record.vbarSource = source;
+    record.vbarDirect = source == QLatin1String(SqlSource::direct) ? numberOrNull(qtSampleVbar->text()) : nullNumber;
+    record.vbarStandard = standard ? QVariant(m_vbarStandardValue->value()) : nullNumber;
+    record.vbarStandardT = standard ? QVariant(m_vbarStandardValue->temperature()) : nullNumber;
+    record.sk = So20W_K();
+    return record;
+}
+
+void GuiVornakel::showSample(const SqlSampleRecord &record, bool stored)
+{
+    GuiSampleComposition *page = qtStackComposition;
+    const QString source = record.vbarSource.isNull() ? olderSampleSource(record) : record.vbarSource.toString();
+    const bool standardGiven = !record.vbarStandard.isNull();
+    m_vbarStandardValue->setValue(
+        standardGiven ? record.vbarStandard.toDouble() : AppNumber::valueOrZero(defaults().vbar));
+    m_vbarStandardValue->setTemperature(standardGiven ? record.vbarStandardT.toDouble() : 20.0);
+
+    const bool pageWasBlocked = page->blockSignals(true);
+    page->showRecord(record);
+    page->blockSignals(pageWasBlocked);
+
+    // The composition's vbar is its 25 C estimate: shown at the experiment
+    // temperature, as when it was accepted from the page.
+    QVariant computedVbar;
+    const bool computed = source == QLatin1String(SqlSource::computed);
+    if (computed && record.calculatedVbar.toDouble() != 0.0 && m_calculationsPlugin
+        && qtSedEquilibriumTemp->isValid()) {
+        AppScriptList results;
+        results.add(AppCalculationContract::calculateSampleVbar.call(m_calculationsPlugin,
+            QVariant(columnText(record.calculatedVbar)),
+            QVariant(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()))));
+        writeResults(results);
+        computedVbar = numberOrNull(qtSampleVbar->text());
+    } else if (computed) {
+        computedVbar = record.calculatedVbar;
+    }
+    showFigure(Source::Vbar, source, record.vbarDirect, computedVbar, stored);
+    // Pressing direct entry leaves the page's vbar calculation: the boxes are
+    // the sample's again.
+    page->showCalculations(record);
+
+    // As an experiment's link, the sample gives its Mr only to an experiment
+    // whose Mr comes from the composition.
+    const bool mrToExperiment = !m_loadingLinkedSample || m_mrMethod == MrMethod::FromComposition;
+    if (!record.calculatedMr.isNull() && mrToExperiment) {
+        // The pressed button and the method in use agree: what is computed,
+        // and what an experiment saved now stores.
+        qtFromComposition->setChecked(true);
+        useMrFromComposition();
+        qtSedEquilibriumMR->setText(columnText(record.calculatedMr));
+    }
+    // The charge is computed at the stored pH, s20,w corrected with the stored
+    // k; a sample without a k leaves the run's.
+    if (!record.sk.isNull())
+        qtSedVelocityK->setText(columnText(record.sk));
+
+    // The sample's computed hydration chooses the Results tab's option; a new
+    // sample takes none, and "Use computed delta1" is offered no more.
+    const double hydration = record.calculatedHydration.toDouble();
+    if (hydration != 0.0) {
+        holdComputedHydration(&hydration);
+        qtHydrateComputed->setChecked(true);
+        // Four digits, as the option shows the computed value.
+        qtHydrateRatio->setText(QString::number(hydration, 'g', 4));
+        qtHydrateRatio->setEnabled(false);
+    } else {
+        holdComputedHydration(nullptr);
+        if (stored || qtHydrateComputed->isChecked())
+            qtHydrateNothing->setChecked(true);
+    }
+}
+
+// Solvent
+
+SqlSolventRecord GuiVornakel::newSolvent() const
+{
+    const GuiDefaultsRow row = defaults();
+    SqlSolventRecord record;
+    record.densitySource = word(SqlSource::standard);
+    record.viscositySource = word(SqlSource::standard);
+    record.densityStandard = AppNumber::valueOrZero(row.density);
+    record.densityStandardT = 20.0;
+    record.viscosityStandard = AppNumber::valueOrZero(row.viscosity);
+    record.viscosityStandardT = 20.0;
+    return record;
+}
+
+SqlSolventRecord GuiVornakel::solventShown(bool fromPage) const
+{
+    const GuiBufferComponents *page = qtStackBufferComponents;
+    SqlSolventRecord record;
+    record.pH = numberOrNull(qtBufferpH->text());
+    // A save started from the page takes its figures as its OK would.
+    struct Figure
+    {
+        Source source;
+        const QGroupBox *pageChoice;
+        QVariant SqlSolventRecord::*chosen;
+        QVariant SqlSolventRecord::*direct;
+        QVariant SqlSolventRecord::*standard;
+        QVariant SqlSolventRecord::*standardT;
+        bool computed;
+    };
+    Figure figures[] = { { Source::Density, page->qtCalculateDensity, &SqlSolventRecord::densitySource,
+                             &SqlSolventRecord::densityDirect, &SqlSolventRecord::densityStandard,
+                             &SqlSolventRecord::densityStandardT, false },
+        { Source::Viscosity, page->qtCalculateViscosity, &SqlSolventRecord::viscositySource,
+            &SqlSolventRecord::viscosityDirect, &SqlSolventRecord::viscosityStandard,
+            &SqlSolventRecord::viscosityStandardT, false } };
+    for (Figure &figure : figures) {
+        const SourceWidgets widgets = sourceWidgets(figure.source);
+        const QString source
+            = fromPage && figure.pageChoice->isChecked() ? word(SqlSource::computed) : sourceWord(figure.source);
+        const bool standard = source == QLatin1String(SqlSource::standard);
+        // The page's figure is kept whenever the page computes it: the source
+        // word says whether the tab takes it.
+        figure.computed = figure.pageChoice->isChecked();
+        record.*figure.chosen = source;
+        record.*figure.direct
+            = source == QLatin1String(SqlSource::direct) ? numberOrNull(widgets.field->text()) : nullNumber;
+        record.*figure.standard = standard ? QVariant(widgets.dialog->value()) : nullNumber;
+        record.*figure.standardT = standard ? QVariant(widgets.dialog->temperature()) : nullNumber;
+    }
+    page->fillRecord(&record, figures[0].computed, figures[1].computed);
+    return record;
+}
+
+void GuiVornakel::showSolvent(const SqlSolventRecord &record, bool stored)
+{
+    GuiBufferComponents *page = qtStackBufferComponents;
+    // A source without a standard value of its own offers the program's default.
+    const bool bothGiven = !record.densityStandard.isNull() && !record.viscosityStandard.isNull();
+    const GuiDefaultsRow row = bothGiven ? GuiDefaultsRow() : defaults();
+    const auto standardValue
+        = [](GuiStandardValue *dialog, const QVariant &value, const QVariant &measuredAt, const QString &fallback) {
+              dialog->setTemperature(value.isNull() ? 20.0 : measuredAt.toDouble());
+              dialog->setValue(value.isNull() ? AppNumber::valueOrZero(fallback) : value.toDouble());
+          };
+    standardValue(m_densityStandardValue, record.densityStandard, record.densityStandardT, row.density);
+    standardValue(m_viscosityStandardValue, record.viscosityStandard, record.viscosityStandardT, row.viscosity);
+
+    bufferPageAtRunTemperature();
+    const bool pageWasBlocked = page->blockSignals(true);
+    page->showBufferRecord(record);
+    page->blockSignals(pageWasBlocked);
+
+    const QString density = record.densitySource.isNull()
+        ? olderSolventSource(record.densityDirect, record.densityStandard, record.computedDensity)
+        : record.densitySource.toString();
+    const QString viscosity = record.viscositySource.isNull()
+        ? olderSolventSource(record.viscosityDirect, record.viscosityStandard, record.computedViscosity)
+        : record.viscositySource.toString();
+    // A computed figure is the page's, at the run temperature.
+    const auto pageFigure = [](double figure) { return figure > 0 ? QVariant(figure) : nullNumber; };
+    showFigure(Source::Density, density, record.densityDirect, pageFigure(page->calculatedDensity()), stored);
+    showFigure(Source::Viscosity, viscosity, record.viscosityDirect, pageFigure(page->calculatedViscosity()), stored);
+    if (record.pH.isNull())
+        qtBufferpH->clear();
+    else
+        qtBufferpH->setText(columnText(record.pH));
+}
+
+// Experiment
+
+SqlExperimentRecord GuiVornakel::experimentShown() const
+{
+    SqlExperimentRecord record;
+    const struct
+    {
+        QVariant SqlExperimentRecord::*member;
+        const GuiLineEdit *field;
+    } fields[] = { { &SqlExperimentRecord::tc, qtSedEquilibriumTemp },
+        { &SqlExperimentRecord::rpm, qtSedEquilibriumRPM }, { &SqlExperimentRecord::sigma, qtSedEquilibriumSigma },
+        { &SqlExperimentRecord::sstart, qtSedVelocityTemp }, { &SqlExperimentRecord::mgml, qtSedVelocityConcentration },
+        { &SqlExperimentRecord::sstar, qtSedVelocityCoefficient }, { &SqlExperimentRecord::vbar, qtSampleVbar },
+        { &SqlExperimentRecord::rho, qtBufferDensity }, { &SqlExperimentRecord::vis, qtBufferViscosity },
+        { &SqlExperimentRecord::mp, qtSedEquilibriumMR }, { &SqlExperimentRecord::mb, qtExperimentResultsMb },
+        { &SqlExperimentRecord::k, qtSedVelocityK } };
+    for (const auto &field : fields)
+        record.*field.member = numberOrNull(field.field->text());
+    record.calculatedBy = m_mrMethod == MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
+        : m_mrMethod == MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")
+                                                          : QStringLiteral("qtFromComposition");
+    // Stored whatever the links: a run loaded without its sample or solvent
+    // takes its figures from these.
+    const struct
+    {
+        Source source;
+        QVariant SqlExperimentRecord::*chosen;
+        QVariant SqlExperimentRecord::*standard;
+        QVariant SqlExperimentRecord::*standardT;
+    } sources[] = {
+        { Source::Vbar, &SqlExperimentRecord::vbarSource, &SqlExperimentRecord::vbarStandard,
+            &SqlExperimentRecord::vbarStandardT },
+        { Source::Density, &SqlExperimentRecord::densitySource, &SqlExperimentRecord::densityStandard,
+            &SqlExperimentRecord::densityStandardT },
+        { Source::Viscosity, &SqlExperimentRecord::viscositySource, &SqlExperimentRecord::viscosityStandard,
+            &SqlExperimentRecord::viscosityStandardT },
+    };
+    for (const auto &s : sources) {
+        const QString chosen = sourceWord(s.source);
+        const bool standard = chosen == QLatin1String(SqlSource::standard);
+        GuiStandardValue *dialog = sourceWidgets(s.source).dialog;
+        record.*s.chosen = chosen;
+        record.*s.standard = standard ? QVariant(dialog->value()) : nullNumber;
+        record.*s.standardT = standard ? QVariant(dialog->temperature()) : nullNumber;
+    }
+    record.velocityTempTyped = qtSedVelocityTemp->property(AppKeys::userEntry).toBool() ? 1 : 0;
+    const auto typed = [](const GuiLineEdit *field) {
+        return field->property(AppKeys::userEntry).toBool() ? numberOrNull(field->text()) : nullNumber;
+    };
+    record.rpTyped = typed(qtExperimentResultsRp);
+    record.s20wTyped = typed(qtExperimentResultsS);
+    record.vbarWater = vbarInWater();
+    record.radiusMethod = qtTellerMethod->isChecked() ? word(SqlRadiusMethod::teller) : word(SqlRadiusMethod::vbar);
+    return record;
+}
+
+QVariant GuiVornakel::vbarInWater() const
+{
+    const QVariant page = numberOrNull(qtStackComposition->qtCalculatedVBarWater->text());
+    return page.isNull() ? m_runVbarWater : page;
+}
+
+void GuiVornakel::useExactMr()
+{
+    m_mrMethod = MrMethod::ExactMr;
+    qtExactMolecularWeight->setChecked(true);
+    m_sources.choose(Source::MrMethod, qtExactMolecularWeight);
+    qtSedEquilibriumMR->setEnabled(true);
+    qtSedEquilibriumMR->setStyleSheet(QLatin1String(GuiStyle::exactMrText));
+}
+
+void GuiVornakel::showS20wCaption()
+{
+    if (!qtSedVelocityConcentration->text().simplified().isEmpty())
+        qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
+                                            "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
+                                            "</body></html>"));
+    else
+        qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
+                                            "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
+}
+
+void GuiVornakel::showTypedFigures()
+{
+    const struct
+    {
+        QVariant *typed;
+        GuiLineEdit *field;
+    } figures[] = { { &m_typedRp, qtExperimentResultsRp }, { &m_typedS20w, qtExperimentResultsS } };
+    for (const auto &figure : figures) {
+        if (figure.typed->isNull())
+            continue;
+        figure.field->setText(columnText(*figure.typed));
+        figure.field->setProperty(AppKeys::userEntry, true);
+    }
+}
+
+// Results
+
+SqlResultsRecord GuiVornakel::resultsShown() const
+{
+    SqlResultsRecord record;
+    record.radius = numberOrNull(qtRStokes->text());
+    const struct
+    {
+        QVariant SqlResultsRecord::*member;
+        const QLabel *label;
+        double factor;
+    } figures[] = {
+        { &SqlResultsRecord::vbarRadius, qtVbarRo, 1.0 },
+        { &SqlResultsRecord::tellerRadius, qtTellerRp, 1.0 },
+        { &SqlResultsRecord::vbarFrictionRatio, qtVbarffo, 1.0 },
+        { &SqlResultsRecord::tellerFrictionRatio, qtTellerffp, 1.0 },
+        { &SqlResultsRecord::vbarFriction, qtVbarFo, 1.0 },
+        { &SqlResultsRecord::tellerFriction, qtTellerFp, 1.0 },
+        { &SqlResultsRecord::vbarSmax, qtVbarSmax, 1.0 },
+        { &SqlResultsRecord::tellerSmax, qtTellerSmax, 1.0 },
+        { &SqlResultsRecord::vbarDmax, qtVbarDmax, 1.0 },
+        { &SqlResultsRecord::tellerDmax, qtTellerDmax, 1.0 },
+        { &SqlResultsRecord::vbarDelta1, qtVbarDelta1max, 1.0 },
+        { &SqlResultsRecord::tellerDelta1, qtTellerDelta1max, 1.0 },
+        { &SqlResultsRecord::vbarAxialRatio, qtVbarmaxab, 1.0 },
+        { &SqlResultsRecord::tellerAxialRatio, qtTellermaxab, 1.0 },
+        // The form shows the full axes; the record keeps the semi-axes.
+        { &SqlResultsRecord::vbarSemiAxisA, qtVbar2amax, 0.5 },
+        { &SqlResultsRecord::tellerSemiAxisA, qtTeller2amax, 0.5 },
+        { &SqlResultsRecord::vbarSemiAxisB, qtVbar2bmin, 0.5 },
+        { &SqlResultsRecord::tellerSemiAxisB, qtTeller2bmin, 0.5 },
+    };
+    for (const auto &figure : figures)
+        record.*figure.member = numberOrNull(GuiResultFigure::value(figure.label), figure.factor);
+    record.method = qtVbarMethod->isChecked() ? QStringLiteral("qtVbarMethod") : QStringLiteral("qtTellerMethod");
+    record.option = checkedName(
+        { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed }, QStringLiteral("qtHydrateDelta1"));
+    record.optionValue = numberOrNull(qtHydrateRatio->text());
+    record.shape = checkedName({ qtShapeProlate, qtShapeOblate }, QStringLiteral("qtShapeCylinder"));
+    // The computed option's figures were computed with this hydration.
+    const double *hydration = m_sources.computedHydration();
+    record.hydrationValue = qtHydrateComputed->isChecked() && hydration ? QVariant(*hydration) : nullNumber;
+    return record;
+}
+
+// Experiment, with its links
+
+void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
+{
+    // The run's own figures first: its linked records are shown at its temperature.
+    // An empty column empties its field: what was saved empty comes back empty.
+    const struct
+    {
+        const QVariant &value;
+        GuiLineEdit *field;
+    } fields[] = { { record.tc, qtSedEquilibriumTemp }, { record.rpm, qtSedEquilibriumRPM },
+        { record.sigma, qtSedEquilibriumSigma }, { record.sstart, qtSedVelocityTemp },
+        { record.mgml, qtSedVelocityConcentration }, { record.sstar, qtSedVelocityCoefficient },
+        { record.mp, qtSedEquilibriumMR }, { record.mb, qtExperimentResultsMb } };
+    for (const auto &f : fields)
+        f.field->setText(columnText(f.value));
+    // A velocity temperature of its own stays apart from the equilibrium one;
+    // one typed equal to it too. Older rows say nothing: apart when they differ.
+    qtSedVelocityTemp->setDefaultText(
+        qtSedEquilibriumTemp->isValid() ? qtSedEquilibriumTemp->text() : qtSedEquilibriumTemp->defaultText());
+    const bool velocityApart = record.velocityTempTyped.isNull()
+        ? !record.sstart.isNull() && (record.tc.isNull() || record.sstart.toDouble() != record.tc.toDouble())
+        : record.velocityTempTyped.toBool();
+    qtSedVelocityTemp->setProperty(AppKeys::userEntry, velocityApart);
+    showS20wCaption();
+    // A run without a k of its own takes its sample's, or the form's.
+    qtSedVelocityK->clear();
+    m_runVbarWater = record.vbarWater;
+    m_typedRp = record.rpTyped;
+    m_typedS20w = record.s20wTyped;
+
+    // A link to a record that has gone from the file (deleted, or made
+    // inactive by another program sharing it) is no link: the run shows its
+    // own figures and sources, and says so.
+    SqlRecords records(m_database);
+    QStringList gone;
+    const auto linked = [&](int id, SqlRecordKind kind, const QString &what) {
+        if (id < 0)
+            return false;
+        bool found = false;
+        bool active = false;
+        bool read = false;
+        if (kind == SqlRecordKind::Sample) {
+            SqlSampleRecord sample;
+            read = records.loadSample(id, &sample, &found, &active);
+        } else if (kind == SqlRecordKind::Solvent) {
+            SqlSolventRecord solvent;
+            read = records.loadSolvent(id, &solvent, &found, &active);
+        } else {
+            SqlResultsRecord results;
+            read = records.loadResults(id, &results, &found, &active);
+        }
+        if (read && found && active)
+            return true;
+        if (!read)
+            showLoadFailure(what, records);
+        else
+            gone << what;
+        return false;
+    };
+
+    // The solvent it was saved with, showing the figures it was saved with; a
+    // run without one shows them from the sources it stored itself.
+    const bool solvent = linked(record.bufferId, SqlRecordKind::Solvent, QStringLiteral("solvent"));
+    if (solvent) {
+        loadSolventPage(record.bufferId);
+    } else {
+        clearSolventPage();
+        showNoRecord(qtBufferName);
+    }
+    showRunFigure(Source::Density, record.densitySource, record.densityStandard, record.densityStandardT, record.rho,
+        solvent, record.tc);
+    showRunFigure(Source::Viscosity, record.viscositySource, record.viscosityStandard, record.viscosityStandardT,
+        record.vis, solvent, record.tc);
+
+    const QString calculatedBy = record.calculatedBy.toString();
+    if (calculatedBy == QLatin1String("qtExactMolecularWeight")) {
+        qtExactMolecularWeight->setChecked(true);
+        onExactMolecularWeightDirectEntry();
+    } else if (calculatedBy == QLatin1String("qtFromSigma")) {
+        qtFromSigma->setChecked(true);
+        onSetFromSigma();
+    } else {
+        // Any other text (also none, as imported rows have) is the
+        // composition's Mr, kept as stored.
+        qtFromComposition->setChecked(true);
+        useMrFromComposition();
+    }
+
+    // The sample's own vbar and Mr, under the run's: its own figures stand.
+    const bool sample = linked(record.sampleId, SqlRecordKind::Sample, QStringLiteral("sample"));
+    if (sample) {
+        const bool wasLinked = m_loadingLinkedSample;
+        m_loadingLinkedSample = true;
+        loadSamplePage(record.sampleId);
+        m_loadingLinkedSample = wasLinked;
+        if (!record.mp.isNull() && m_mrMethod != MrMethod::FromSigma)
+            qtSedEquilibriumMR->setText(columnText(record.mp));
+    } else {
+        clearSamplePage();
+        showNoRecord(qtSampleName);
+        qtStackComposition->setSampleName(qtSampleName->currentText());
+    }
+    showRunFigure(
+        Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar, sample, record.tc);
+    if (!record.k.isNull())
+        qtSedVelocityK->setText(columnText(record.k));
+
+    // Last: the results come back with their own hydration option, not the
+    // one the sample's computed hydration chooses. A run without results of
+    // its own shows new ones, by the method its radius was computed with.
+    if (linked(record.resultsId, SqlRecordKind::Results, QStringLiteral("results"))) {
+        loadResultsPage(record.resultsId);
+    } else {
+        showNoRecord(qtResultsName);
+        showNewResults();
+        const bool vbarMethod = record.radiusMethod.toString() == QLatin1String(SqlRadiusMethod::vbar);
+        const QSignalBlocker vbarBlocker(qtVbarMethod);
+        const QSignalBlocker tellerBlocker(qtTellerMethod);
+        (vbarMethod ? qtVbarMethod : qtTellerMethod)->setChecked(true);
+    }
+
+    if (!gone.isEmpty()) {
+        QString what = QStringLiteral("its ") + gone.join(QStringLiteral(" and its "));
+        QMessageBox::warning(this, QStringLiteral("Vornakel"),
+            QStringLiteral("This experiment was saved with %1, which %2 no longer in the database (deleted, or made "
+                           "inactive by another program using the file). It shows the figures and sources it was "
+                           "saved with in their place.")
+                .arg(what,
+                    gone.size() > 1 || gone.first() == QLatin1String("results") ? QStringLiteral("are")
+                                                                                : QStringLiteral("is")));
+    }
+}
+
+// Results
+
+void GuiVornakel::enableForHydrationOption()
+{
+    if (qtHydrateNothing->isChecked()) {
+        qtAssumedShape->setEnabled(true);
+        qtHydrateRatio->setEnabled(false);
+    } else if (qtHydrateProlate->isChecked() || qtHydrateOblate->isChecked()) {
+        qtAssumedShape->setEnabled(false);
+        qtHydrateRatio->setEnabled(true);
+    } else if (qtHydrateComputed->isChecked()) {
+        qtAssumedShape->setEnabled(true);
+    } else if (qtHydrateDelta1->isChecked()) {
+        qtAssumedShape->setEnabled(true);
+        qtHydrateRatio->setEnabled(true);
+    }
+}
+
+void GuiVornakel::showResults(const SqlResultsRecord &record)
+{
+    QLineEdit *rStokes = qtRStokes;
+    rStokes->setText(columnText(record.radius));
+    const QPair<QLabel *, const QVariant *> figures[] = { { qtVbarRo, &record.vbarRadius },
+        { qtTellerRp, &record.tellerRadius }, { qtVbarFo, &record.vbarFriction },
+        { qtTellerFp, &record.tellerFriction }, { qtVbarffo, &record.vbarFrictionRatio },
+        { qtTellerffp, &record.tellerFrictionRatio }, { qtVbarSmax, &record.vbarSmax },
+        { qtTellerSmax, &record.tellerSmax }, { qtVbarDmax, &record.vbarDmax }, { qtTellerDmax, &record.tellerDmax },
+        { qtVbarDelta1max, &record.vbarDelta1 }, { qtTellerDelta1max, &record.tellerDelta1 },
+        { qtVbarmaxab, &record.vbarAxialRatio }, { qtTellermaxab, &record.tellerAxialRatio } };
+    for (const auto &figure : figures)
+        GuiResultFigure::show(figure.first, columnText(*figure.second));
+    // The record keeps the semi-axes; the form shows the full axes.
+    const QPair<QLabel *, const QVariant *> axes[]
+        = { { qtVbar2amax, &record.vbarSemiAxisA }, { qtTeller2amax, &record.tellerSemiAxisA },
+              { qtVbar2bmin, &record.vbarSemiAxisB }, { qtTeller2bmin, &record.tellerSemiAxisB } };
+    for (const auto &axis : axes) {
+        const QVariant &half = *axis.second;
+        GuiResultFigure::show(axis.first, half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
+    }
+    if (record.method.toString() == QLatin1String("qtVbarMethod"))
+        qtVbarMethod->setChecked(true);
+    else
+        qtTellerMethod->setChecked(true);
+    const QString option = record.option.toString();
+    for (QRadioButton *button :
+        { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 }) {
+        if (button->objectName() == option)
+            button->setChecked(true);
+    }
+    // The hydration the computed option's figures were computed with.
+    if (!record.hydrationValue.isNull()) {
+        const double hydration = record.hydrationValue.toDouble();
+        holdComputedHydration(&hydration);
+    }
+    qtHydrateRatio->setText(columnText(record.optionValue));
+    const QString shape = record.shape.toString();
+    if (shape == QLatin1String("qtShapeCylinder"))
+        qtShapeCylinder->setChecked(true);
+    else if (shape == QLatin1String("qtShapeProlate"))
+        qtShapeProlate->setChecked(true);
+    else
+        qtShapeOblate->setChecked(true);
+    enableForHydrationOption();
+}
