@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <new>
 
 namespace AppHelperLimits {
@@ -73,6 +74,20 @@ inline void outOfMemory()
     _exit(outOfMemoryExit);
 }
 
+// An allocation refused by a library that throws for it (Qt does) and never
+// caught is the memory running out too.
+inline void onTerminate()
+{
+    if (const std::exception_ptr current = std::current_exception()) {
+        try {
+            std::rethrow_exception(current);
+        } catch (const std::bad_alloc &) {
+            _exit(outOfMemoryExit);
+        } catch (...) { }
+    }
+    std::abort();
+}
+
 // The address space in use: the first figure of statm, in pages. Only
 // system calls, without allocating: it runs in a signal handler too.
 inline rlim_t addressSpace()
@@ -110,18 +125,21 @@ inline void onFault(int signal)
 // Nothing when it was given none.
 inline void capMemoryFromHere()
 {
-#if !defined(__SANITIZE_ADDRESS__)
     const char *given = std::getenv(memoryVariable);
     const qint64 mib = given ? clampMemoryMiB(std::strtoll(given, nullptr, 10)) : 0;
     if (mib <= 0)
         return;
+    // An allocation refused ends the helper with the code that says so, also
+    // where the sanitizer refuses it (it returns null past its memory cap).
+    std::set_new_handler(&Detail::outOfMemory);
+    std::set_terminate(&Detail::onTerminate);
+#if !defined(__SANITIZE_ADDRESS__)
     const rlim_t cap = Detail::addressSpace() + (rlim_t(mib) << 20);
     lower(RLIMIT_AS, cap, cap);
     rlimit applied {};
     if (getrlimit(RLIMIT_AS, &applied) == 0 && applied.rlim_cur != RLIM_INFINITY)
         Detail::capBytes = applied.rlim_cur;
     Detail::givenBytes = rlim_t(mib) << 20;
-    std::set_new_handler(&Detail::outOfMemory);
     // On a stack of its own: a fault may come from a stack that has no room left.
     static char faultStack[1 << 16];
     stack_t stack {};
