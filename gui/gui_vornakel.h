@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <optional>
 
 class AppPlugin;
 class AppScriptObject;
@@ -280,6 +281,13 @@ private:
     // The composition's vbar in water at 20 C that s20,w uses: the page's, or
     // the one a loaded run stored when the page has none.
     QVariant vbarInWater() const;
+    // The water of the buffer the Solvent tab's figures are in (fractions of
+    // 1): the buffer page's when it is heavy, or the one a loaded run stored.
+    struct BufferWater
+    {
+        double d2o = 0, d2o18 = 0, h2o18 = 0;
+    };
+    BufferWater bufferWater() const;
     // A radius and s20,w a loaded run holds as typed: shown again after the
     // calculation that follows its load.
     void showTypedFigures();
@@ -360,9 +368,12 @@ private:
     // The buttons that chose each source, the 20 C bases of the corrected
     // fields and the computed hydration.
     GuiValueSources m_sources;
-    // Held from a loaded run: its vbar in water (see vbarInWater()), and the
-    // radius and s20,w it holds as typed until they are shown again.
+    // Held from a loaded run: its vbar in water (see vbarInWater()) and its
+    // buffer's water (bufferWater()) while no sample or solvent of the run's
+    // own is shown, and the radius and s20,w it holds as typed until they are
+    // shown again.
     QVariant m_runVbarWater;
+    std::optional<BufferWater> m_runWater;
     QVariant m_typedRp, m_typedS20w;
 
     bool m_initialized = false; // the form is built and the geometry restored

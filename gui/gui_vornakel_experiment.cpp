@@ -154,10 +154,8 @@ void GuiVornakel::calculate()
                   QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar), number(qtBufferDensity),
                   QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
         // The buffer's water, in which its figures are carried to the velocity temperature.
-        const bool heavy = qtStackBufferComponents->qtHeavyWater->isChecked();
-        const GuiWaterComposition *water = qtStackBufferComponents->qtWaterComposition;
-        const QVariant d2o(heavy ? water->D2O() : 0.0), d2o18(heavy ? water->D2O18() : 0.0),
-            h2o18(heavy ? water->H2O18() : 0.0);
+        const BufferWater water = bufferWater();
+        const QVariant d2o(water.d2o), d2o18(water.d2o18), h2o18(water.h2o18);
         if (concentration)
             results.add(Calc::calculateSo20W.call(module, common[0], common[1], common[2], common[3], common[4],
                 common[5], common[6], common[7], common[8], number(qtSedVelocityK), number(qtSedVelocityConcentration),

@@ -428,6 +428,7 @@ void GuiVornakel::clearExperimentPage()
     // An exact Mr is asked for while there is none.
     qtStopSign->setVisible(qtSedEquilibriumMR->text().isEmpty());
     m_runVbarWater = QVariant();
+    m_runWater.reset();
     m_typedRp = m_typedS20w = QVariant();
 }
 

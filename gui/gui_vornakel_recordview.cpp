@@ -16,12 +16,12 @@
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_style.h"
+#include "gui/gui_watercomposition.h"
 #include "sql/sql_records.h"
 
 #include <QMessageBox>
 
 namespace {
-
 
 const QVariant nullNumber(QVariant::Double);
 
@@ -225,6 +225,7 @@ SqlSampleRecord GuiVornakel::sampleShown(bool fromPage) const
 
 void GuiVornakel::showSample(const SqlSampleRecord &record, bool stored)
 {
+    m_runVbarWater = QVariant(); // the sample shown gives its own
     GuiSampleComposition *page = qtStackComposition;
     const QString source = record.vbarSource.isNull() ? olderSampleSource(record) : record.vbarSource.toString();
     const bool standardGiven = !record.vbarStandard.isNull();
@@ -344,6 +345,7 @@ SqlSolventRecord GuiVornakel::solventShown(bool fromPage) const
 
 void GuiVornakel::showSolvent(const SqlSolventRecord &record, bool stored)
 {
+    m_runWater.reset(); // the solvent shown gives its own
     GuiBufferComponents *page = qtStackBufferComponents;
     // A source without a standard value of its own offers the program's default.
     const bool bothGiven = !record.densityStandard.isNull() && !record.viscosityStandard.isNull();
@@ -429,8 +431,21 @@ SqlExperimentRecord GuiVornakel::experimentShown() const
     record.rpTyped = typed(qtExperimentResultsRp);
     record.s20wTyped = typed(qtExperimentResultsS);
     record.vbarWater = vbarInWater();
+    const BufferWater water = bufferWater();
+    record.waterD2o = water.d2o;
+    record.waterD2o18 = water.d2o18;
+    record.waterH2o18 = water.h2o18;
     record.radiusMethod = qtTellerMethod->isChecked() ? word(SqlRadiusMethod::teller) : word(SqlRadiusMethod::vbar);
     return record;
+}
+
+GuiVornakel::BufferWater GuiVornakel::bufferWater() const
+{
+    const GuiBufferComponents *page = qtStackBufferComponents;
+    if (page->qtHeavyWater->isChecked())
+        return { page->qtWaterComposition->D2O(), page->qtWaterComposition->D2O18(),
+            page->qtWaterComposition->H2O18() };
+    return m_runWater.value_or(BufferWater());
 }
 
 QVariant GuiVornakel::vbarInWater() const
@@ -546,7 +561,6 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     showS20wCaption();
     // A run without a k of its own takes its sample's, or the form's.
     qtSedVelocityK->clear();
-    m_runVbarWater = record.vbarWater;
     m_typedRp = record.rpTyped;
     m_typedS20w = record.s20wTyped;
 
@@ -626,6 +640,13 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar, sample, record.tc);
     if (!record.k.isNull())
         qtSedVelocityK->setText(columnText(record.k));
+    // Without its sample or solvent the run keeps its vbar in water and its
+    // buffer's water itself.
+    if (!sample)
+        m_runVbarWater = record.vbarWater;
+    if (!solvent && !record.waterD2o.isNull())
+        m_runWater
+            = BufferWater { record.waterD2o.toDouble(), record.waterD2o18.toDouble(), record.waterH2o18.toDouble() };
 
     // Last: the results come back with their own hydration option, not the
     // one the sample's computed hydration chooses. A run without results of

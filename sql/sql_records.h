@@ -128,6 +128,9 @@ struct SqlExperimentRecord
     // The composition's vbar in water at 20 C, used in s20,w while the Mr
     // comes from the composition; NULL when there is none.
     QVariant vbarWater;
+    // The water of its buffer (fractions of 1), in which s20,w carries the
+    // buffer's figures to the velocity temperature; NULL (older rows): light.
+    QVariant waterD2o, waterD2o18, waterH2o18;
     QVariant radiusMethod; // an SqlRadiusMethod word; NULL (older rows): Teller's
     int sampleId = -1;
     int bufferId = -1;

@@ -395,6 +395,9 @@ QVector<TstGuiVornakelRecordValues::Walk> TstGuiVornakelRecordValues::walks()
         { "experiment: a radius and s20,w typed", "experiment", QStringList { "rpTyped", "s20wTyped" },
             run + "; override qtExperimentResultsS=3.5e-13; override qtExperimentResultsRp=3e-07" },
         { "experiment: the composition's vbar in water", "experiment", QStringList { "vbarWater" }, hewl + ";" + run },
+        // Without its solvent the run keeps the water its figures were carried in to the velocity temperature.
+        { "experiment: a buffer in heavy water", "experiment", QStringList { "waterD2o", "waterD2o18", "waterH2o18" },
+            "buffer Sodium chloride=0.15; heavy 40/5/3;" + run + "; type qtSedVelocityTemp=10" },
         { "experiment: the radius by the vbar", "experiment", QStringList { "radiusMethod" },
             run + "; tab qtTabResults; click qtVbarMethod" },
         { "results: figures of the vbar method, prolate", "results",

@@ -46,7 +46,8 @@ defaults: temperature, density, viscosity, vbar, pH, sk, modified DATE
 experiment: name varchar(64), Tc, RPM, sigma, sstar, mgml, sstart, vbar, rho, vis, Mp, Mb, calculatedBy varchar(30),
   sample_id INTEGER, buffer_id INTEGER, results_id INTEGER, +, sk, vbarSource varchar(30), vbarStandard, vbarStandardT,
   densitySource varchar(30), densityStandard, densityStandardT, viscositySource varchar(30), viscosityStandard,
-  viscosityStandardT, sstartTyped INTEGER, rpTyped, s20wTyped, vbarWater, radiusMethod varchar(10)
+  viscosityStandardT, sstartTyped INTEGER, rpTyped, s20wTyped, vbarWater, waterD2O, waterD2O18, waterH2O18,
+  radiusMethod varchar(10)
 results: name varchar(64), R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, av, at, bv, bt,
   method varchar(20), options varchar(25), options_value, shape varchar(25), sample_id INTEGER, buffer_id INTEGER,
   experiment_id INTEGER, +, hydrationValue)";
