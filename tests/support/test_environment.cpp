@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <unistd.h>
 
 TestSettings::TestSettings()
 {
@@ -128,6 +129,18 @@ TestFileSizeLimit::~TestFileSizeLimit()
 QString TestFileSizeLimit::reason()
 {
     return QString::fromLocal8Bit(std::strerror(EFBIG));
+}
+
+bool testCanGiveAway()
+{
+    return ::geteuid() == 0;
+}
+
+bool testGiveAway(const QString &path, bool group)
+{
+    return ::lchown(QFile::encodeName(path).constData(), group ? uid_t(-1) : uid_t(testOtherUser),
+               group ? gid_t(testOtherUser) : gid_t(-1))
+        == 0;
 }
 
 QString testSourceDir()

@@ -84,6 +84,14 @@ private:
     void (*m_signal)(int) = nullptr;
 };
 
+// Another local user ("nobody", 65534), whom a test gives a file, a link
+// or a folder to, as if that user had made it; only the superuser can
+// (testCanGiveAway()), so a test of it is skipped otherwise. testGiveAway()
+// changes the owner of the path itself, a link too, and says whether it did.
+constexpr unsigned testOtherUser = 65534;
+bool testCanGiveAway();
+bool testGiveAway(const QString &path, bool group = false);
+
 // The source and build trees, for tests that read shipped files.
 QString testSourceDir();
 QString testBinaryDir();
