@@ -164,9 +164,14 @@ Resolved resolve(const QString &path)
             // Someone else's link where others may write may have been put
             // there to lead the save to a file of the user's.
             if (othersMayWrite(holder) && status.st_uid != ::geteuid()) {
-                found.refusal = QStringLiteral("%1 is a link of another user's in a folder that others may write, "
-                                               "and is not followed; nothing was saved.")
-                                    .arg(QDir::toNativeSeparators(path));
+                const QString name = QDir::toNativeSeparators(path);
+                found.refusal = links == 0 && last
+                    ? QStringLiteral("%1 is a link of another user's in a folder that others may write, and is not "
+                                     "followed; nothing was saved.")
+                          .arg(name)
+                    : QStringLiteral("%1 leads through \"%2\", a link of another user's in a folder that others may "
+                                     "write, which is not followed; nothing was saved.")
+                          .arg(name, QFile::decodeName(part));
                 break;
             }
             const QByteArray target = linkTarget(folder, part);

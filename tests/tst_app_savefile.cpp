@@ -200,25 +200,28 @@ private slots:
         QVERIFY(testWriteFile(precious, "precious"));
         const QString shared = dir.filePath("shared");
         QVERIFY(QDir(dir.path()).mkdir("shared") && setMode(shared, folderMode));
-        // A link, and a chain whose first link is the other user's.
+        // A link, a chain of links, and a link to the folder the file is in.
         const QString link = shared + "/sequence.SEQ";
         const QString chain = shared + "/chain.SEQ";
-        QVERIFY(QFile::link(precious, link) && QFile::link(link, chain));
+        const QString folder = shared + "/folder";
+        QVERIFY(QFile::link(precious, link) && QFile::link(link, chain) && QFile::link(dir.path(), folder));
         if (othersLink)
-            QVERIFY(testGiveAway(link) && testGiveAway(chain));
-        for (const QString &name : { link, chain }) {
+            QVERIFY(testGiveAway(link) && testGiveAway(chain) && testGiveAway(folder));
+        for (const QString &name : { link, chain, folder + "/precious.txt" }) {
             QString failure;
             QCOMPARE(AppSaveFile::write(name, "MKV", &failure), followed);
             QCOMPARE(contents(precious), QByteArray(followed ? "MKV" : "precious"));
-            if (!followed)
-                QCOMPARE(failure,
-                    name
-                        + " is a link of another user's in a folder that others may write, and is not followed; "
-                          "nothing was saved.");
-            QVERIFY(QFileInfo(name).isSymLink());
+            const QString refused = name.endsWith("precious.txt") ? name
+                    + " leads through \"folder\", a link of another user's in a folder that others may write, "
+                      "which is not followed; nothing was saved."
+                                                                  : name
+                    + " is a link of another user's in a folder that others may write, and is not followed; "
+                      "nothing was saved.";
+            QCOMPARE(failure, followed ? QString() : refused);
+            QVERIFY(QFileInfo(name).isSymLink() || name.endsWith("precious.txt"));
             QVERIFY(testWriteFile(precious, "precious"));
         }
-        QCOMPARE(entries(shared), QStringList({ "chain.SEQ", "sequence.SEQ" }));
+        QCOMPARE(entries(shared), QStringList({ "chain.SEQ", "folder", "sequence.SEQ" }));
     }
 
     // What the file was stays: another user's file stays that user's, a file
