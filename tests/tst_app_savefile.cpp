@@ -20,11 +20,6 @@ class TstAppSaveFile : public QObject
 {
     Q_OBJECT
 
-    static QByteArray contents(const QString &path)
-    {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
-    }
     static struct stat status(const QString &path)
     {
         struct stat found = {};
@@ -85,7 +80,7 @@ private slots:
         }
         QVERIFY2(failure.contains(says), qPrintable(failure));
         if (target.endsWith("file"))
-            QCOMPARE(contents(path), old);
+            QCOMPARE(testReadFile(path), old);
         else
             QCOMPARE(QFileInfo(path).isDir(), target == "folder");
         if (target == "other's file")
@@ -107,7 +102,7 @@ private slots:
         QString failure;
         QVERIFY2(AppSaveFile::write(link, "ALA\t1\n\n", &failure), qPrintable(failure));
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(contents(file), QByteArray("ALA\t1\n\n"));
+        QCOMPARE(testReadFile(file), QByteArray("ALA\t1\n\n"));
         struct stat status = {};
         QVERIFY(::stat(QFile::encodeName(file).constData(), &status) == 0);
         QCOMPARE(status.st_mode & 07777, mode_t(0640));
@@ -154,15 +149,15 @@ private slots:
         else
             QVERIFY(testWriteFile(target, "planted"));
         QVERIFY(!file.commit());
-        QCOMPARE(contents(precious), QByteArray("precious"));
+        QCOMPARE(testReadFile(precious), QByteArray("precious"));
         QCOMPARE(status(precious).st_mode & 07777, mode_t(0600));
         if (planted == "link")
             QCOMPARE(QFileInfo(target).symLinkTarget(), precious);
         else
-            QCOMPARE(contents(target), QByteArray("planted"));
+            QCOMPARE(testReadFile(target), QByteArray("planted"));
         const QString kept = file.keptFileName();
         QVERIFY2(kept.startsWith(shared + "/composition.") && kept.endsWith(".SMP"), qPrintable(kept));
-        QCOMPARE(contents(kept), QByteArray("ALA\t1\n\n"));
+        QCOMPARE(testReadFile(kept), QByteArray("ALA\t1\n\n"));
         QCOMPARE(file.failure(),
             target
                 + " could not be written: something else was put under its name while it was being saved. What is "
@@ -210,7 +205,7 @@ private slots:
         for (const QString &name : { link, chain, folder + "/precious.txt" }) {
             QString failure;
             QCOMPARE(AppSaveFile::write(name, "MKV", &failure), followed);
-            QCOMPARE(contents(precious), QByteArray(followed ? "MKV" : "precious"));
+            QCOMPARE(testReadFile(precious), QByteArray(followed ? "MKV" : "precious"));
             const QString refused = name.endsWith("precious.txt") ? name
                     + " leads through \"folder\", a link of another user's in a folder that others may write, "
                       "which is not followed; nothing was saved."
@@ -264,17 +259,17 @@ private slots:
         if (kind == "chain") {
             QCOMPARE(QFileInfo(file).symLinkTarget(), second);
             QCOMPARE(QFileInfo(second).symLinkTarget(), missing);
-            QCOMPARE(contents(missing), now);
+            QCOMPARE(testReadFile(missing), now);
             QCOMPARE(entries(dir.path()), QStringList({ "buffer.buf", "missing.buf", "second.buf" }));
             return;
         }
         const struct stat after = status(file);
-        QCOMPARE(contents(file), now);
+        QCOMPARE(testReadFile(file), now);
         QCOMPARE(after.st_uid, before.st_uid);
         QCOMPARE(after.st_gid, before.st_gid);
         QCOMPARE(after.st_mode, before.st_mode);
         if (kind == "hard link") {
-            QCOMPARE(contents(second), now);
+            QCOMPARE(testReadFile(second), now);
             QCOMPARE(after.st_ino, before.st_ino);
             QCOMPARE(after.st_nlink, nlink_t(2));
         }
@@ -323,11 +318,11 @@ private slots:
         QString failure;
         QVERIFY2(AppSaveFile::write(target, "new", &failure), qPrintable(failure));
         QCOMPARE(entries(dir.path()), stay);
-        QCOMPARE(contents(precious), QByteArray("precious"));
+        QCOMPARE(testReadFile(precious), QByteArray("precious"));
         // The file it began on was replaced meanwhile: it keeps its own beside.
         QVERIFY(running.write("newer") && !running.commit());
-        QCOMPARE(contents(running.keptFileName()), QByteArray("newer"));
-        QCOMPARE(contents(target), QByteArray("new"));
+        QCOMPARE(testReadFile(running.keptFileName()), QByteArray("newer"));
+        QCOMPARE(testReadFile(target), QByteArray("new"));
         ::close(held);
     }
 
@@ -355,8 +350,8 @@ private slots:
         QVERIFY(first.write("GLY\t2\n\n") && second.write("ALA\t1\n\n"));
         QVERIFY2(first.commit(), qPrintable(first.failure()));
         QVERIFY2(second.commit(), qPrintable(second.failure()));
-        QCOMPARE(contents(path), QByteArray("GLY\t2\n\n"));
-        QCOMPARE(contents(twin), QByteArray("ALA\t1\n\n"));
+        QCOMPARE(testReadFile(path), QByteArray("GLY\t2\n\n"));
+        QCOMPARE(testReadFile(twin), QByteArray("ALA\t1\n\n"));
         QStringList both { name, QFileInfo(twin).fileName() };
         both.sort();
         QCOMPARE(entries(dir.path()), both);

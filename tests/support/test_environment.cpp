@@ -102,10 +102,26 @@ QString TestModules::shippedModulesPath()
     return testSourceDir() + QStringLiteral("/modules");
 }
 
+TestStartFolder::TestStartFolder() : m_before(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+TestStartFolder::~TestStartFolder()
+{
+    QDir::setCurrent(m_before);
+}
+
 bool testWriteFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray testReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 TestFileSizeLimit::TestFileSizeLimit(qint64 bytes)

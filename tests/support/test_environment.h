@@ -61,9 +61,29 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A new temporary folder as the current folder (the one the program was
+// started in, where it reads and writes files of fixed names) for the life
+// of the object; the folder before is current again afterwards.
+class TestStartFolder
+{
+public:
+    TestStartFolder();
+    ~TestStartFolder();
+    TestStartFolder(const TestStartFolder &) = delete;
+    TestStartFolder &operator=(const TestStartFolder &) = delete;
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_before;
+};
+
 // Writes the bytes as the whole of the file, created or emptied first; true
 // when every byte was written.
 bool testWriteFile(const QString &path, const QByteArray &bytes);
+// The whole of a file, or "(unreadable)".
+QByteArray testReadFile(const QString &path);
 
 // While it lives, a write of this process that would take a file past
 // `bytes` fails with "File too large", as a write to a full disk fails with
