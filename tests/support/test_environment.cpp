@@ -112,6 +112,23 @@ TestStartFolder::~TestStartFolder()
     QDir::setCurrent(m_before);
 }
 
+TestVariable::TestVariable(const char *name, const QString &value)
+    : m_name(name), m_before(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+{
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, QFile::encodeName(value));
+}
+
+TestVariable::~TestVariable()
+{
+    if (m_wasSet)
+        qputenv(m_name, m_before);
+    else
+        qunsetenv(m_name);
+}
+
 bool testWriteFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

@@ -79,6 +79,22 @@ private:
     QString m_before;
 };
 
+// An environment variable set to a value (or unset, for a null text) for
+// the life of the object, and as it was afterwards.
+class TestVariable
+{
+public:
+    TestVariable(const char *name, const QString &value);
+    ~TestVariable();
+    TestVariable(const TestVariable &) = delete;
+    TestVariable &operator=(const TestVariable &) = delete;
+
+private:
+    const char *m_name;
+    QByteArray m_before;
+    bool m_wasSet;
+};
+
 // Writes the bytes as the whole of the file, created or emptied first; true
 // when every byte was written.
 bool testWriteFile(const QString &path, const QByteArray &bytes);
