@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <unistd.h>
 
 TestSettings::TestSettings()
 {
@@ -143,4 +144,12 @@ QString testBinaryDir()
 int testSlowdown()
 {
     return qMax(1, qEnvironmentVariableIntValue("VORNAKEL_TEST_SLOWDOWN"));
+}
+
+qint64 testResidentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
 }
