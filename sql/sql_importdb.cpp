@@ -944,7 +944,7 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
     };
     copy.failureWithSelectError = true;
     copy.write = [this](const Row &source, QSqlQuery &insert) {
-        static const char *const methods[] = { "qtExactMolecularWeight", "qtFromSigma", "qtFromComposition" };
+        static const char *const methods[] = { SqlMrMethod::exact, SqlMrMethod::sigma, SqlMrMethod::composition };
         insert.bindValue(QStringLiteral(":NAME"), simplified(source.value(0)));
         insert.bindValue(QStringLiteral(":Tc"), source.value(1));
         insert.bindValue(QStringLiteral(":RPM"), source.value(2));
