@@ -393,6 +393,11 @@ private slots:
                                            << "qtExperimentName"
                                            << "E"
                                            << "The results of this experiment";
+        // A file of another version may have no results table at all.
+        QTest::newRow("no results table") << "results"
+                                          << "qtExperimentName"
+                                          << "E"
+                                          << "The results of this experiment";
     }
     void failingLoadSaysWhatAndWhy()
     {

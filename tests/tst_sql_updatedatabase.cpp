@@ -397,23 +397,31 @@ private slots:
     }
 
     // A file that is up to date is only read: it opens while another program holds it in a read of its own, which
-    // would keep any write waiting until it failed, and its bytes stay as they were.
+    // would keep a write waiting until it failed, or in a write of its own, which would refuse a write begun as a
+    // read; its bytes stay as they were.
+    void anUpToDateFileIsNotWritten_data()
+    {
+        QTest::addColumn<QString>("begin"); // the other program's transaction
+        QTest::newRow("while another program reads it") << "BEGIN";
+        QTest::newRow("while another program writes it") << "BEGIN IMMEDIATE";
+    }
     void anUpToDateFileIsNotWritten()
     {
+        QFETCH(QString, begin);
         QVERIFY(openAndUpdate(m_path));
         const QByteArray before = bytesOf(m_path);
         {
-            QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-reader");
-            reader.setDatabaseName(m_path);
-            QVERIFY(reader.open() && reader.transaction());
-            QSqlQuery q(reader);
-            QVERIFY(q.exec("SELECT databaseVersion FROM version") && q.next());
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-other");
+            other.setDatabaseName(m_path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(begin) && q.exec("SELECT databaseVersion FROM version") && q.next());
             QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
             QVERIFY(m_messages.isEmpty());
             q.finish();
-            reader.rollback();
+            QVERIFY(q.exec("ROLLBACK"));
         }
-        QSqlDatabase::removeDatabase("tst-reader");
+        QSqlDatabase::removeDatabase("tst-other");
         QCOMPARE(bytesOf(m_path), before);
     }
 
@@ -437,15 +445,16 @@ private slots:
         std::vector<std::unique_ptr<QProcess>> hosts;
         for (int i = 0; i < 8; ++i) {
             hosts.push_back(std::make_unique<QProcess>());
-            hosts.back()->start(testBinaryDir() + "/bin/host_opendatabase", { m_path });
+            hosts.back()->start(testBinaryDir() + "/bin/host_opendatabase", { m_path, "20" });
         }
         // Each is told to open the file once all of them are ready.
         for (const auto &host : hosts) {
             while (!host->canReadLine())
                 QVERIFY2(host->waitForReadyRead(-1), qPrintable(host->errorString()));
         }
+        // Written through at once: a process's buffer would wait for the next call waiting on that process.
         for (const auto &host : hosts)
-            host->write("open\n");
+            QVERIFY(host->write("open\n") == 5 && host->waitForBytesWritten(-1));
         QStringList refusals;
         for (const auto &host : hosts) {
             QVERIFY(host->waitForFinished(-1));
