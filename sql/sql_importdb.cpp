@@ -1489,7 +1489,7 @@ void SqlImportDb::beginExperimentTable(const QString &path, bool preventDuplicat
     };
     copy.failureWithSelectError = true;
     copy.write = [this](const Row &source, QSqlQuery &insert) {
-        static const char *const methods[] = { "qtExactMolecularWeight", "qtFromSigma", "qtFromComposition" };
+        static const char *const methods[] = { SqlMrMethod::exact, SqlMrMethod::sigma, SqlMrMethod::composition };
         insert.bindValue(QStringLiteral(":NAME"), simplified(source.value(0)));
         insert.bindValue(QStringLiteral(":Tc"), source.value(1));
         insert.bindValue(QStringLiteral(":RPM"), source.value(2));
