@@ -1,6 +1,7 @@
 #include "sql/sql_accesscopy.h"
 
 #include "app/app_regularfile.h"
+#include "sql/sql_jetcheck.h"
 #include "sql/sql_jetdefinitions.h"
 #include "sql/sql_odbcdriver.h"
 
@@ -50,11 +51,18 @@ QString headerProblem(const QString &path)
     return QString();
 }
 
-// Runs `work` on the file opened through the ODBC driver, then drops the connection.
-SqlAccessCopy::Exit onSource(
-    const QString &path, const QString &driver, QString *why, const std::function<bool(QSqlDatabase &)> &work)
+// Runs `work` on the file opened through the ODBC driver, then drops the
+// connection; `check` is what the file's own bytes told before the driver
+// read any of them.
+SqlAccessCopy::Exit onSource(const QString &path, const QString &driver, QString *why,
+    const std::function<bool(QSqlDatabase &, const SqlJetCheck &)> &work)
 {
     *why = headerProblem(path);
+    if (!why->isEmpty())
+        return SqlAccessCopy::Exit::Failed;
+    // Damage the driver would crash, loop or go astray on is told, and the driver never meets it.
+    const SqlJetCheck check(path);
+    *why = check.fileDamage();
     if (!why->isEmpty())
         return SqlAccessCopy::Exit::Failed;
     if (!SqlOdbcDriver::installedDrivers().contains(driver, Qt::CaseInsensitive)) {
@@ -71,7 +79,7 @@ SqlAccessCopy::Exit onSource(
         if (!source.open())
             *why = QStringLiteral("the ODBC driver could not open it: %1").arg(source.lastError().text());
         else
-            done = work(source);
+            done = work(source, check);
         source.close();
     }
     QSqlDatabase::removeDatabase(QLatin1String(sourceConnection));
@@ -157,7 +165,7 @@ namespace SqlAccessCopy {
 
 Exit check(const QString &file, const QString &driver, QString *why)
 {
-    return onSource(file, driver, why, [why](QSqlDatabase &source) {
+    return onSource(file, driver, why, [why](QSqlDatabase &source, const SqlJetCheck &) {
         // Listing the tables reads the catalog, where a file that is not
         // whole shows first.
         if (!source.tables(QSql::AllTables).isEmpty())
@@ -177,7 +185,7 @@ Exit copy(const QString &file, const QString &copy, const QStringList &tables, c
         *why = QStringLiteral("the copy %1 exists already").arg(copy);
         return Exit::Failed;
     }
-    return onSource(file, driver, why, [&](QSqlDatabase &source) {
+    return onSource(file, driver, why, [&](QSqlDatabase &source, const SqlJetCheck &check) {
         const QStringList chosen = chosenTables(source.tables(QSql::Tables), tables);
         const SqlJetDefinitions definitions(file);
         bool done = false;
@@ -202,7 +210,10 @@ Exit copy(const QString &file, const QString &copy, const QStringList &tables, c
                     }
                     qint64 rows = 0;
                     QString failure;
-                    if (!copyTable(source, target, table, &rows, &failure)) {
+                    const QStringList damage = check.tableDamage(table);
+                    if (!damage.isEmpty())
+                        failure = QStringLiteral("the file is damaged: %1").arg(damage.join(QStringLiteral("; ")));
+                    if (!failure.isEmpty() || !copyTable(source, target, table, &rows, &failure)) {
                         *warnings << AppAccessReaderContract::uncopiedTable(table, failure);
                         if (!mark.exec(QStringLiteral("ROLLBACK TO one_table"))) {
                             done = unwritten(mark.lastError().text());

@@ -31,9 +31,9 @@ class TstSqlAccessReader : public QObject
 
 private slots:
     // By hand: an intact file copies without a word; on its error output the
-    // reader names a table it could not copy, and one whose definition
-    // counts rows it could not give; it refuses what is not a regular file
-    // before it opens it, and a copy that would be no file.
+    // reader names a table it could not copy, and why: here, damage its own
+    // check of the file found; it refuses what is not a regular file before
+    // it opens it, and a copy that would be no file.
     void theReaderByHandSaysWhatTheFileHolds_data()
     {
         QTest::addColumn<QStringList>("arguments"); // FILE, PIPE and COPY stand for their paths
@@ -45,34 +45,37 @@ private slots:
         const QString pipe = "PIPE is a named pipe (FIFO), not a regular file, and is not opened.\n";
         QTest::newRow("an intact file") << QStringList { "copy", "FILE", "COPY" } << int(Damage::None) << 0 << ""
                                         << "";
+        // Damage the driver would read wrong without a word, or crash, loop or
+        // allocate without end on, impossible in a sound file: told, and the
+        // driver never reads the table.
+        const QString damaged
+            = "vornakel_accessreader: table Monitor_Authenticate could not be copied: the file is damaged: ";
         QTest::newRow("a row its definition counts but cannot give")
             << QStringList { "copy", "FILE", "COPY" } << int(Damage::LostRow) << 0 << ""
-            << "vornakel_accessreader: table Monitor_Authenticate: its definition counts 1 row, but 0 were read\n";
-        // Damage the driver reads without a word, impossible in a sound file.
-        const QString damaged = "vornakel_accessreader: table Monitor_Authenticate: ";
+            << damaged
+                + "row 1 of page 17 does not lie between its neighbours; its definition counts 1 row, but its "
+                  "pages hold 0\n";
         QTest::newRow("a row in its page's header")
             << QStringList { "copy", "FILE", "COPY" } << int(Damage::RowInPageHeader) << 0 << ""
             << damaged
-                + "1 row of its data pages starts outside the rows of its page (row 1 of page 17 starts inside "
-                  "the page's header); the driver reads it as a row of empty values\n";
+                + "row 1 of page 17 starts inside the page's header; its definition counts 1 row, but its pages "
+                  "hold 0\n";
         QTest::newRow("a row in its page's free space")
             << QStringList { "copy", "FILE", "COPY" } << int(Damage::RowInFreeSpace) << 0 << ""
             << damaged
-                + "1 row of its data pages starts outside the rows of its page (row 1 of page 17 starts inside "
-                  "the page's free space); the driver reads it as a row of empty values\n";
+                + "row 1 of page 17 starts inside the page's free space; its definition counts 1 row, but its "
+                  "pages hold 0\n";
         QTest::newRow("two columns under one number")
             << QStringList { "copy", "FILE", "COPY" } << int(Damage::SharedColumnNumber) << 0 << ""
-            << damaged
-                + "its definition gives the number 1 to 2 columns (LineNumber, LineSpeed); their values may "
-                  "arrive in other columns\n";
+            << damaged + "its definition gives the number 1 to two columns, LineSpeed among them\n";
         QTest::newRow("no columns of variable length counted")
             << QStringList { "copy", "FILE", "COPY" } << int(Damage::NoVariableLengthColumns) << 0 << ""
             << damaged
-                + "its definition counts no columns of variable length, but lists 5 (LineNumber, "
-                  "LinePassword, LineSpeed, EMail_Address, Comment); their values arrive empty\n";
+                + "its definition counts 0 columns of variable length, but lists 5 (LineNumber, LinePassword, "
+                  "LineSpeed, EMail_Address, Comment)\n";
         QTest::newRow("a table that cannot be copied")
             << QStringList { "copy", "FILE", "COPY", "monitor_authenticate" } << int(Damage::UnreadableTable) << 0 << ""
-            << "vornakel_accessreader: table Monitor_Authenticate could not be copied: Couldn't parse SQL\n";
+            << damaged + "its definition's page 15 holds no table definition\n";
         QTest::newRow("check of a named pipe")
             << QStringList { "check", "PIPE" } << int(Damage::None) << 1 << pipe << "";
         QTest::newRow("copy of a named pipe")
@@ -114,6 +117,67 @@ private slots:
         QVERIFY2(warnings.isEmpty() ? said.isEmpty() : said.endsWith(warnings), qPrintable(said));
         QCOMPARE(reader.exitCode(), exitCode);
         QCOMPARE(QFileInfo::exists(copy), exitCode == 0);
+    }
+
+    // Damage that the driver read wrong without a word (a text running into
+    // the next, every value a column off, a text taken for a long value,
+    // the rows of another table), crashed on, or looped or aborted on (a file
+    // cut in its last page): the reader finds it in the file's own bytes
+    // before the driver reads any, and says what it is, for the file or for
+    // the table; it ends by its own code, never crashed nor stopped.
+    void aDamagedFileIsToldNeverReadWrong_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<bool>("wholeFile"); // else the table alone is not copied
+        QTest::addColumn<QString>("says");
+        using Damage = TestOldDatabase::Damage;
+        QTest::newRow("an offset of a text past the row")
+            << int(Damage::ValueOffsetOutsideRow) << false
+            << "row 1 of page 17: the offsets of its values of variable length lie outside it";
+        QTest::newRow("a column number beyond the count")
+            << int(Damage::ColumnNumberBeyondCount) << false
+            << "its definition gives column ID the number 255, not below its 12";
+        QTest::newRow("a text column made memo")
+            << int(Damage::ColumnMadeMemo) << false
+            << "row 1 of page 17: the long value of its column EMail_Address lies on page 28416, beyond the file's 27 "
+               "pages";
+        QTest::newRow("the map's row beyond its page")
+            << int(Damage::MapRowBeyondPage) << false
+            << "the map of its pages (row 256 of page 16) cannot be read: page 16 has no row 256";
+        QTest::newRow("the row's offset moved by one")
+            << int(Damage::RowOffsetMovedByOne) << false
+            << "row 1 of page 17 counts 256 columns, where the table numbers them below 12";
+        QTest::newRow("two tables' pages swapped")
+            << int(Damage::PagesSwapped) << false
+            << "page 17, which its map lists, holds no data of it; page 20 holds rows of it, but its map leaves the "
+               "page out";
+        QTest::newRow("a giant long value")
+            << int(Damage::GiantLongValue) << true
+            << "its catalog of tables is damaged: row 16 of page 14: the long value of its column LvProp gives a "
+               "length of 8388864 bytes, but its row holds 256";
+        QTest::newRow("cut in the catalog's pages")
+            << int(Damage::CutInCatalog) << true << "it ends 2048 bytes into its page 6: it was cut short";
+        QTest::newRow("cut in the last page")
+            << int(Damage::CutInLastPage) << true << "it ends 3584 bytes into its page 26: it was cut short";
+    }
+    void aDamagedFileIsToldNeverReadWrong()
+    {
+        QFETCH(int, damage);
+        QFETCH(bool, wholeFile);
+        QFETCH(QString, says);
+        const QString file = m_dir.filePath("DAMAGED.MDB");
+        const QString copy = m_dir.filePath("damaged.sqlite");
+        QFile::remove(copy);
+        QVERIFY(TestOldDatabase::writeDamagedAccessSample(TestOldDatabase::Damage(damage), file));
+        const SqlAccessReader::Result read = TestOldDatabase::copyAccessFile(file, copy, { "Monitor_Authenticate" });
+        if (wholeFile) {
+            QCOMPARE(int(read.outcome), int(SqlAccessReader::Outcome::Failed));
+            QCOMPARE(read.reason, says);
+        } else {
+            QCOMPARE(int(read.outcome), int(SqlAccessReader::Outcome::Read));
+            QCOMPARE(read.uncopiedTables.value("Monitor_Authenticate"), "the file is damaged: " + says);
+            QCOMPARE(read.warnings, qint64(0));
+        }
     }
 
     // The import stops its reader (the person pressed Stop): the reader is

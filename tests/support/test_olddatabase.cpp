@@ -150,8 +150,9 @@ QString TestOldDatabase::accessSample()
 namespace {
 
 // Renames the sample's one table in its catalog row (page 14), where the name
-// is a variable-length field: the fields after it move up, and their offsets
-// at the row's end with them.
+// is the first variable-length field: the second (Owner, bytes the import
+// never reads) begins where the new name ends and takes the room it frees,
+// so that the row stays whole, as a sound row is.
 bool renameAccessTable(QByteArray &bytes, int page, const QString &table)
 {
     const int row = 14 * page + 0x9aa;
@@ -162,19 +163,13 @@ bool renameAccessTable(QByteArray &bytes, int page, const QString &table)
         || bytes.mid(row + 0x20, 2 * old.size())
             != QByteArray(reinterpret_cast<const char *>(old.utf16()), 2 * old.size()))
         return false;
-    const int shift = 2 * (old.size() - table.size());
-    // The fields after the name, up to where the variable fields end.
-    const QByteArray after = bytes.mid(row + 0x48, 0x56 - 0x48);
     bytes.replace(row + 0x20, name.size(), name);
-    bytes.replace(row + 0x20 + name.size(), after.size(), after);
-    // Before the 3-byte null mask and the count of variable fields, their 11
-    // offsets and the end's, last first; the name's own offset stays.
-    for (int k = 1; k <= 11; ++k) {
-        const int at = end - 3 - 2 - 2 * (k + 1);
-        const int offset = quint8(bytes.at(at)) | quint8(bytes.at(at + 1)) << 8;
-        bytes[at] = char((offset - shift) & 0xff);
-        bytes[at + 1] = char((offset - shift) >> 8);
-    }
+    // Before the 3-byte null mask and the count of variable fields, their
+    // offsets, last first: the second's after the name's.
+    const int second = end - 3 - 2 - 2 * 2;
+    const int offset = 0x20 + name.size();
+    bytes[second] = char(offset & 0xff);
+    bytes[second + 1] = char(offset >> 8);
     return true;
 }
 
@@ -248,6 +243,42 @@ bool TestOldDatabase::writeDamagedAccessSample(Damage damage, const QString &pat
         // At 43 of page 15 the count of the columns of variable length (5).
         bytes[15 * page + 43] = 0;
         bytes[15 * page + 44] = 0;
+        break;
+    case Damage::ValueOffsetOutsideRow:
+        // The row (at 0xf00 of page 17, 256 bytes) ends with the offsets of its
+        // values; at 0xff2 the high byte of its last text's.
+        bytes[17 * page + 0xff2] = char(0xff);
+        break;
+    case Damage::ColumnNumberBeyondCount:
+        bytes[15 * page + 63 + 5] = char(0xff);
+        break;
+    case Damage::ColumnMadeMemo:
+        // The fifth column, EMail_Address, a text.
+        bytes[15 * page + 63 + 4 * 25] = 0x0c;
+        break;
+    case Damage::MapRowBeyondPage:
+        // At 55 of page 15 the row on page 16 that holds the table's map.
+        bytes[15 * page + 55] = char(0xff);
+        break;
+    case Damage::RowOffsetMovedByOne:
+        bytes[17 * page + 14] = char(bytes.at(17 * page + 14) + 1);
+        break;
+    case Damage::PagesSwapped: {
+        // The table's rows (page 17) and those of MSysAccessObjects (page 20).
+        const QByteArray rows = bytes.mid(17 * page, page);
+        bytes.replace(17 * page, page, bytes.mid(20 * page, page));
+        bytes.replace(20 * page, page, rows);
+        break;
+    }
+    case Damage::GiantLongValue:
+        // At 0xeab6 the head of a long value of the catalog's (256 bytes); its length's high byte.
+        bytes[0xeab6 + 2] = char(0x80);
+        break;
+    case Damage::CutInCatalog:
+        bytes.truncate(26 * 1024);
+        break;
+    case Damage::CutInLastPage:
+        bytes.truncate(110080);
         break;
     }
     QFile file(path);

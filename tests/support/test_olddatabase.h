@@ -63,6 +63,16 @@ public:
         RowInFreeSpace, // the row's offset points into its page's free space: a row of empty values
         SharedColumnNumber, // two columns of the definition under one number: values in other columns
         NoVariableLengthColumns, // the definition counts no text columns while it lists five: empty texts
+        // Read wrong without a word by the driver, or crashed or looped on:
+        ValueOffsetOutsideRow, // an offset of the row's texts points past the row: a text runs into the next
+        ColumnNumberBeyondCount, // column 0's number beyond the count: every value one column off
+        ColumnMadeMemo, // a text column's type made memo: its text taken for the head of a long value
+        MapRowBeyondPage, // the table's map named as a row its page lacks: the driver crashes
+        RowOffsetMovedByOne, // the row's offset one byte on: its fields read one byte off
+        PagesSwapped, // the table's data page and another table's swapped
+        GiantLongValue, // the length of one of the catalog's long values made 8 MiB more
+        CutInCatalog, // the file cut in the catalog's pages: its tables go missing
+        CutInLastPage, // the file cut inside its last page: the driver loops or aborts its allocation
     };
     static bool writeDamagedAccessSample(Damage damage, const QString &path, const QString &table = QString());
 
