@@ -289,6 +289,10 @@ void GuiVornakel::initialize()
     m_vbarStandardValue = new GuiVbarStandardValue(this);
     m_densityStandardValue = new GuiDensityStandardValue(this);
     m_viscosityStandardValue = new GuiViscosityStandardValue(this);
+    // A solvent's standard values are taken to 20 C in its own water.
+    for (GuiStandardValue *dialog : { static_cast<GuiStandardValue *>(m_densityStandardValue),
+             static_cast<GuiStandardValue *>(m_viscosityStandardValue) })
+        dialog->setWaterSource([this] { return bufferWater(); });
     for (GuiStandardValue *dialog :
         { static_cast<GuiStandardValue *>(m_vbarStandardValue), static_cast<GuiStandardValue *>(m_densityStandardValue),
             static_cast<GuiStandardValue *>(m_viscosityStandardValue) })
@@ -539,10 +543,16 @@ void GuiVornakel::onPageAccepted()
     QObject *page = sender();
     if (!page)
         return;
-    if (page == qtStackComposition)
+    if (page == qtStackComposition) {
         m_sources.pressAgain({ Source::MrMethod, Source::Vbar });
-    else if (page == qtStackBufferComponents)
+    } else if (page == qtStackBufferComponents) {
         m_sources.pressAgain({ Source::Density, Source::Viscosity });
+        // The page may have given the buffer another water: standard values
+        // are carried in the water the tab now shows.
+        showStandardValues({ Source::Density, Source::Viscosity });
+        showSolventWater();
+        calculate();
+    }
     showTabs();
 }
 

@@ -1,6 +1,7 @@
 #ifndef GUI_VORNAKEL_H
 #define GUI_VORNAKEL_H
 
+#include "app/app_calculationcontract.h"
 #include "gui_valuesources.h"
 #include "gui_waitcursor.h"
 #include "ui_gui_vornakel.h"
@@ -281,13 +282,24 @@ private:
     // The composition's vbar in water at 20 C that s20,w uses: the page's, or
     // the one a loaded run stored when the page has none.
     QVariant vbarInWater() const;
+    // The composition's vbar without its denaturant (its 25 C estimate), the
+    // dry particle's of the radius and the shape figures: the page's, or the
+    // one a loaded run's vbar in water gives while no sample of its own is
+    // shown; 0 for none.
+    double undenaturedVbar() const;
     // The water of the buffer the Solvent tab's figures are in (fractions of
     // 1): the buffer page's when it is heavy, or the one a loaded run stored.
-    struct BufferWater
-    {
-        double d2o = 0, d2o18 = 0, h2o18 = 0;
-    };
+    // Every figure of the tab is carried between temperatures in it.
+    using BufferWater = AppCalculationContract::Water;
     BufferWater bufferWater() const;
+    // The Solvent tab's figures came from a run without its solvent: they are
+    // in the run's water, which stays with them until another solvent is shown.
+    void holdRunWater(const std::optional<BufferWater> &water);
+    // The Solvent tab says which water its figures are in.
+    void showSolventWater();
+    // A standard value's figure from its dialog: the dialog's value at 20 C,
+    // every digit, carried to the run temperature.
+    void carryStandardValue(Source source);
     // A radius and s20,w a loaded run holds as typed: shown again after the
     // calculation that follows its load.
     void showTypedFigures();
@@ -324,8 +336,8 @@ private:
     void followShownResults();
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
-    void chooseStandardValue(GuiStandardValue *dialog, Source source, QAbstractButton *standardButton,
-        QGroupBox *pageChoice, QLineEdit *field);
+    void chooseStandardValue(
+        GuiStandardValue *dialog, Source source, QAbstractButton *standardButton, QGroupBox *pageChoice);
 
     XmlMessageProcessor *m_moduleManager = nullptr;
     std::unique_ptr<GuiWaitCursor> m_busyCursor;
@@ -336,7 +348,7 @@ private:
     GuiViscosityStandardValue *m_viscosityStandardValue = nullptr;
     GuiVbarStandardValue *m_vbarStandardValue = nullptr;
     bool m_clearing = false; // silences plugin errors while clear() runs
-    bool m_loadingLinkedSample = false; // the sample loader runs for an experiment's link
+    bool m_loadingLinkedSample = false; // the sample is shown as a run's: its link, or none
     // The Results tab's inputs changed since its figures were computed or
     // loaded; its last computation gave no figures.
     bool m_resultsStale = false;

@@ -65,6 +65,10 @@ AppPlugin *GuiVornakel::calculationsPlugin() const
 void GuiVornakel::calculate()
 {
     namespace Calc = AppCalculationContract;
+    // The radius field holds the method's radius, and says which.
+    qtExperimentResultsRpLabel->setText(
+        QStringLiteral("<html><head/><body style=\" font-size:12pt;\"><p style=\" margin:0px;\">%1</p></body></html>")
+            .arg(qtTellerMethod->isChecked() ? QLatin1String("Rp") : QLatin1String("Ro")));
     if (m_calculationsBlocked)
         return;
     emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
@@ -82,13 +86,20 @@ void GuiVornakel::calculate()
         return std::all_of(fields.begin(), fields.end(), [](const GuiLineEdit *field) { return field->isValid(); });
     };
 
+    // The anhydrous radius is the dry particle's at 20 C, as the Results tab
+    // shows it: the vbar goes with the temperature it holds its value at.
+    const QVariant vbarTemperature
+        = qtSedEquilibriumTemp->isValid() ? number(qtSedEquilibriumTemp) : QVariant(QStringLiteral("NULL"));
+    const QVariant dryVbar(undenaturedVbar());
     // Radius, buoyant mass and sigma from a known Mr, each once its own inputs are there.
     auto fromKnownMr = [&] {
         const bool mrVbar = valid({ qtSedEquilibriumMR, qtSampleVbar });
         const bool buoyancy = mrVbar && qtBufferDensity->isValid();
         const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar), density = number(qtBufferDensity);
-        if (mrVbar)
-            results.add((qtTellerMethod->isChecked() ? Calc::calculateRp : Calc::calculateRo).call(module, mr, vbar));
+        if (mrVbar && qtTellerMethod->isChecked())
+            results.add(Calc::calculateRp.call(module, mr, vbar));
+        else if (mrVbar)
+            results.add(Calc::calculateRo.call(module, mr, vbar, vbarTemperature, dryVbar));
         else
             stale << qtExperimentResultsRp;
         if (buoyancy)
@@ -131,7 +142,7 @@ void GuiVornakel::calculate()
         if (valid({ qtSedEquilibriumTemp, qtSedEquilibriumRPM, qtSedEquilibriumMR, qtSampleVbar, qtBufferDensity }))
             results.add(Calc::calculationsFromMr.call(module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM),
                 number(qtSedEquilibriumMR), number(qtSampleVbar), number(qtBufferDensity),
-                QVariant(qtTellerMethod->isChecked() ? 1 : 0)));
+                QVariant(qtTellerMethod->isChecked() ? 1 : 0), dryVbar));
         else
             fromKnownMr(); // what the inputs at hand allow, as for a typed Mr
         break;
@@ -170,6 +181,20 @@ void GuiVornakel::calculate()
     emptyFigures(stale);
     // Written again, Mr would show its module's warnings a second time.
     writeResults(results.mid(written));
+}
+
+double GuiVornakel::undenaturedVbar() const
+{
+    double vbar = 0.0;
+    if (AppNumber::fromText(qtStackComposition->qtUnDenaturedVBar->text(), &vbar))
+        return vbar;
+    // A run without its sample kept its composition's vbar in water at 20 C:
+    // the module takes it to 25 C as the page gives it.
+    if (m_runVbarWater.isNull() || !m_calculationsPlugin)
+        return 0.0;
+    AppScriptList results;
+    results.add(AppCalculationContract::vbarAtT.call(m_calculationsPlugin, m_runVbarWater, QVariant(25.0)));
+    return AppCalculationContract::figureOf(results.first()).value_or(0.0);
 }
 
 void GuiVornakel::emptyFigures(const QList<GuiLineEdit *> &figures)
@@ -222,13 +247,17 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
         return QVariant(base);
     };
     if (m_calculationsPlugin && temperatureValid) {
+        // The solvent's figures are carried in its own water, whatever their source.
+        const BufferWater water = bufferWater();
+        const QVariant d2o(water.d2o), d2o18(water.d2o18), h2o18(water.h2o18);
         if (wanted(qtSampleVbar))
             results.add(Calc::vbarAtT.call(m_calculationsPlugin, correct(qtSampleVbar), temperature));
         if (wanted(qtBufferDensity) && !densityFromPage)
-            results.add(Calc::densityAtT.call(m_calculationsPlugin, temperature, correct(qtBufferDensity)));
-        if (wanted(qtBufferViscosity) && !viscosityFromPage)
             results.add(
-                Calc::viscosityAtT.call(m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0)));
+                Calc::densityAtT.call(m_calculationsPlugin, temperature, correct(qtBufferDensity), d2o, d2o18, h2o18));
+        if (wanted(qtBufferViscosity) && !viscosityFromPage)
+            results.add(Calc::viscosityAtT.call(
+                m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0), d2o, d2o18, h2o18));
     }
     m_sources.beginCorrection();
     writeResults(results);
@@ -489,34 +518,33 @@ void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, Source s
 
 void GuiVornakel::onClickedVbarStandard()
 {
-    chooseStandardValue(
-        m_vbarStandardValue, Source::Vbar, qtVbarStandard, qtStackComposition->qtCalculateVbar, qtSampleVbar);
+    chooseStandardValue(m_vbarStandardValue, Source::Vbar, qtVbarStandard, qtStackComposition->qtCalculateVbar);
 }
 
 void GuiVornakel::onClickedDensityStandard()
 {
-    chooseStandardValue(m_densityStandardValue, Source::Density, qtDensityStandard,
-        qtStackBufferComponents->qtCalculateDensity, qtBufferDensity);
+    chooseStandardValue(
+        m_densityStandardValue, Source::Density, qtDensityStandard, qtStackBufferComponents->qtCalculateDensity);
 }
 
 void GuiVornakel::onClickedViscosityStandard()
 {
     chooseStandardValue(m_viscosityStandardValue, Source::Viscosity, qtViscosityStandard,
-        qtStackBufferComponents->qtCalculateViscosity, qtBufferViscosity);
+        qtStackBufferComponents->qtCalculateViscosity);
 }
 
 // An accepted standard value becomes the field's source, is taken to the
 // experiment temperature and recalculated; either way the remembered source
 // button ends up pressed again.
 void GuiVornakel::chooseStandardValue(
-    GuiStandardValue *dialog, Source source, QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
+    GuiStandardValue *dialog, Source source, QAbstractButton *standardButton, QGroupBox *pageChoice)
 {
     const AppScriptMessages pass(this);
     if (dialog && dialog->execute() == QDialog::Accepted) {
         m_sources.choose(source, standardButton);
         setCheckedQuietly(pageChoice, false);
         qtStackBufferComponents->showWaterWhereUnchecked();
-        correctForTemperature(field);
+        carryStandardValue(source);
         calculate();
     }
     m_sources.pressAgain({ source });

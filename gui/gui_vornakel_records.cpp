@@ -71,7 +71,6 @@ private:
     bool m_wasStopped;
 };
 
-
 } // namespace
 
 // Record lists
@@ -427,8 +426,8 @@ void GuiVornakel::clearExperimentPage()
     showS20wCaption();
     // An exact Mr is asked for while there is none.
     qtStopSign->setVisible(qtSedEquilibriumMR->text().isEmpty());
-    m_runVbarWater = QVariant();
-    m_runWater.reset();
+    // The vbar in water and the buffer's water a run held stay with the
+    // Sample and Solvent tabs' figures they belong to.
     m_typedRp = m_typedS20w = QVariant();
 }
 

@@ -146,9 +146,19 @@ void GuiVornakel::showStandardValues(std::initializer_list<Source> sources)
         const SourceWidgets widgets = sourceWidgets(source);
         if (m_sources.button(source) == widgets.standard) {
             widgets.dialog->calculate();
-            correctForTemperature(widgets.field);
+            carryStandardValue(source);
         }
     }
+}
+
+void GuiVornakel::carryStandardValue(Source source)
+{
+    const SourceWidgets widgets = sourceWidgets(source);
+    // The field shows the value at 20 C in its own format; the carry starts
+    // from every digit the module gave.
+    if (const std::optional<double> at20 = widgets.dialog->valueAt20())
+        m_sources.setValueAt20(widgets.field, *at20);
+    correctForTemperature(widgets.field);
 }
 
 void GuiVornakel::showStoredFigure(GuiLineEdit *field, const QVariant &value)
@@ -165,11 +175,14 @@ void GuiVornakel::showRunFigure(Source source, const QVariant &chosen, const QVa
 {
     const SourceWidgets widgets = sourceWidgets(source);
     const QString how = chosen.toString();
-    // A figure computed on a page the run does not keep (no link, or one that
-    // has gone) is a figure known at the run's temperature: it is shown as a
-    // standard value measured there, and so follows the temperature as before.
+    // The linked record, as shown, computes the figure as the run did.
+    const bool linkedComputes = linked && m_sources.button(source) == widgets.compute;
+    // A figure computed on a page the run does not keep (no link, one that
+    // has gone, or a linked record that no longer computes it) is a figure
+    // known at the run's temperature: it is shown as a standard value
+    // measured there, and so follows the temperature as before.
     const bool computedAlone
-        = !linked && how == QLatin1String(SqlSource::computed) && !figure.isNull() && !runTemperature.isNull();
+        = !linkedComputes && how == QLatin1String(SqlSource::computed) && !figure.isNull() && !runTemperature.isNull();
     if ((how == QLatin1String(SqlSource::standard) && !standard.isNull()) || computedAlone) {
         chooseSource(source, word(SqlSource::standard));
         widgets.dialog->setValue(computedAlone ? figure.toDouble() : standard.toDouble());
@@ -181,7 +194,7 @@ void GuiVornakel::showRunFigure(Source source, const QVariant &chosen, const QVa
     // A linked record keeps its own source where the run stored none (older
     // rows) or where both computed the figure. Over a solvent the run's own
     // figure is shown, as saved; a sample of an older row gives its own vbar.
-    if (linked && (chosen.isNull() || how == QLatin1String(SqlSource::computed))) {
+    if (linked && (chosen.isNull() || (how == QLatin1String(SqlSource::computed) && linkedComputes))) {
         if (source != Source::Vbar || !chosen.isNull())
             showStoredFigure(widgets.field, figure);
         return;
@@ -266,6 +279,12 @@ void GuiVornakel::showSample(const SqlSampleRecord &record, bool stored)
         qtFromComposition->setChecked(true);
         useMrFromComposition();
         qtSedEquilibriumMR->setText(columnText(record.calculatedMr));
+    } else if (!m_loadingLinkedSample && m_mrMethod == MrMethod::FromComposition) {
+        // The Mr was the composition's of the sample shown before: it goes
+        // with it, and the run asks for one as a fresh window does.
+        qtSedEquilibriumMR->clear();
+        useExactMr();
+        qtStopSign->show();
     }
     // The charge is computed at the stored pH, s20,w corrected with the stored
     // k; a sample without a k leaves the run's.
@@ -345,7 +364,7 @@ SqlSolventRecord GuiVornakel::solventShown(bool fromPage) const
 
 void GuiVornakel::showSolvent(const SqlSolventRecord &record, bool stored)
 {
-    m_runWater.reset(); // the solvent shown gives its own
+    holdRunWater(std::nullopt); // the solvent shown gives its own
     GuiBufferComponents *page = qtStackBufferComponents;
     // A source without a standard value of its own offers the program's default.
     const bool bothGiven = !record.densityStandard.isNull() && !record.viscosityStandard.isNull();
@@ -377,6 +396,7 @@ void GuiVornakel::showSolvent(const SqlSolventRecord &record, bool stored)
         qtBufferpH->clear();
     else
         qtBufferpH->setText(columnText(record.pH));
+    showSolventWater();
 }
 
 // Experiment
@@ -446,6 +466,29 @@ GuiVornakel::BufferWater GuiVornakel::bufferWater() const
         return { page->qtWaterComposition->D2O(), page->qtWaterComposition->D2O18(),
             page->qtWaterComposition->H2O18() };
     return m_runWater.value_or(BufferWater());
+}
+
+void GuiVornakel::holdRunWater(const std::optional<BufferWater> &water)
+{
+    m_runWater = water;
+    showSolventWater();
+}
+
+void GuiVornakel::showSolventWater()
+{
+    const BufferWater water = bufferWater();
+    if (water.isLight()) {
+        qtSolventWater->setText(QStringLiteral("Figures in light water"));
+        return;
+    }
+    QStringList shares;
+    const QPair<double, const char *> species[]
+        = { { water.d2o, "D2O" }, { water.d2o18, "D2-18O" }, { water.h2o18, "H2-18O" } };
+    for (const auto &share : species) {
+        if (share.first != 0)
+            shares << QStringLiteral("%1 % %2").arg(AppNumber::toText(100 * share.first), QLatin1String(share.second));
+    }
+    qtSolventWater->setText(QStringLiteral("Figures in water of ") + shares.join(QStringLiteral(", ")));
 }
 
 QVariant GuiVornakel::vbarInWater() const
@@ -602,6 +645,10 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     } else {
         clearSolventPage();
         showNoRecord(qtBufferName);
+        // Its own figures are in its buffer's water, and carried in it.
+        if (!record.waterD2o.isNull())
+            holdRunWater(
+                BufferWater { record.waterD2o.toDouble(), record.waterD2o18.toDouble(), record.waterH2o18.toDouble() });
     }
     showRunFigure(Source::Density, record.densitySource, record.densityStandard, record.densityStandardT, record.rho,
         solvent, record.tc);
@@ -632,7 +679,11 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         if (!record.mp.isNull() && m_mrMethod != MrMethod::FromSigma)
             qtSedEquilibriumMR->setText(columnText(record.mp));
     } else {
+        // Shown as the run's: its Mr method and Mr stay.
+        const bool wasLinked = m_loadingLinkedSample;
+        m_loadingLinkedSample = true;
         clearSamplePage();
+        m_loadingLinkedSample = wasLinked;
         showNoRecord(qtSampleName);
         qtStackComposition->setSampleName(qtSampleName->currentText());
     }
@@ -640,13 +691,9 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar, sample, record.tc);
     if (!record.k.isNull())
         qtSedVelocityK->setText(columnText(record.k));
-    // Without its sample or solvent the run keeps its vbar in water and its
-    // buffer's water itself.
+    // Without its sample the run keeps its vbar in water itself.
     if (!sample)
         m_runVbarWater = record.vbarWater;
-    if (!solvent && !record.waterD2o.isNull())
-        m_runWater
-            = BufferWater { record.waterD2o.toDouble(), record.waterD2o18.toDouble(), record.waterH2o18.toDouble() };
 
     // Last: the results come back with their own hydration option, not the
     // one the sample's computed hydration chooses. A run without results of
@@ -694,6 +741,9 @@ void GuiVornakel::enableForHydrationOption()
 
 void GuiVornakel::showResults(const SqlResultsRecord &record)
 {
+    // A stored record has its figures: no word of an earlier calculation stays.
+    qtResultsErrorText->setText(QString());
+    qtResultsErrorText->setStyleSheet(QString());
     QLineEdit *rStokes = qtRStokes;
     rStokes->setText(columnText(record.radius));
     const QPair<QLabel *, const QVariant *> figures[] = { { qtVbarRo, &record.vbarRadius },

@@ -84,7 +84,7 @@ void GuiVornakel::calculateResults()
     blockSignals(true);
 
     const PageFigures page(*this, m_sources.computedHydration());
-    const double unDenaturedVbar = AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text());
+    const double unDenaturedVbar = undenaturedVbar();
     // A ratio or hydration that is no number is marked and not sent, rather than sent as 0.
     double ratio = 0.0;
     const bool ratioGiven = !qtHydrateRatio->text().simplified().isEmpty();
@@ -412,8 +412,7 @@ void GuiVornakel::generateGraphData()
     }
 
     // The page's dry volume and its axial ratio (or hydration), as calculateResults sends them.
-    const double unDenaturedVbar
-        = qtStackComposition ? AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text()) : 0.0;
+    const double unDenaturedVbar = qtStackComposition ? undenaturedVbar() : 0.0;
     const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
     AppScriptList results;
     results.add(AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
