@@ -250,6 +250,10 @@ void GuiSaveToDatabase::fillShownTab()
         list->linkKnown = true;
         setLinkAvailable(*list, any);
     }
+    if (!m_linksOffered) {
+        m_linksOffered = true;
+        loadExperiment();
+    }
 }
 
 void GuiSaveToDatabase::populateSample()
@@ -422,34 +426,71 @@ void GuiSaveToDatabase::onActivated(const QString &text)
 
 void GuiSaveToDatabase::loadExperiment()
 {
-    const QVariant data = qtExperimentName->currentData(Qt::UserRole);
-    const int experimentId = data.isValid() ? data.toInt() : -1;
-
-    SqlRecords records(m_database);
-    SqlExperimentRecord experiment;
-    if (!records.loadExperiment(experimentId, &experiment)) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok, QMessageBox::NoButton);
-        return;
-    }
-    const int links[3] = { experiment.sampleId, experiment.bufferId, experiment.resultsId };
-
+    // An experiment is stored with the records its tabs show, whichever
+    // experiment it is saved as: a stored one's earlier links are told by
+    // the overwrite question when the save changes them.
+    const QComboBox *shown[3]
+        = { m_mainWindow->qtSampleName, m_mainWindow->qtBufferName, m_mainWindow->qtResultsName };
     RecordList *rows[3] = { &m_lists[0], &m_lists[1], &m_lists[3] };
     for (int i = 0; i < 3; ++i) {
-        if (links[i] < 0) {
-            rows[i]->linkList->setCurrentIndex(0);
-            rows[i]->linkBox->setChecked(false);
-        } else {
+        const int id = shown[i]->currentIndex() > 0 ? shown[i]->currentData(Qt::UserRole).toInt() : -1;
+        int index = -1;
+        if (id >= 0) {
             fillLinkList(*rows[i]);
-            rows[i]->linkList->setCurrentIndex(rows[i]->linkList->findData(links[i], Qt::UserRole));
-            rows[i]->linkBox->setChecked(true);
+            index = rows[i]->linkList->findData(id, Qt::UserRole);
         }
+        // A record no longer listed can be no link.
+        rows[i]->linkList->setCurrentIndex(qMax(index, 0));
+        rows[i]->linkBox->setChecked(index >= 0);
     }
+}
+
+QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId)
+{
+    SqlExperimentRecord stored;
+    bool found = false;
+    if (!records.loadExperiment(storedId, &stored, &found) || !found)
+        return QString();
+    const SqlExperimentRecord saved = experimentRecord();
+    const struct
+    {
+        const char *kind;
+        int before, after;
+        RecordList &row;
+    } links[] = { { "sample", stored.sampleId, saved.sampleId, m_lists[0] },
+        { "solvent", stored.bufferId, saved.bufferId, m_lists[1] },
+        { "results", stored.resultsId, saved.resultsId, m_lists[3] } };
+    const auto named = [](const QComboBox *list, int id) {
+        const int index = list->findData(id, Qt::UserRole);
+        return index >= 0 ? QStringLiteral("\"%1\"").arg(list->itemText(index))
+                          : QStringLiteral("a record no longer in the database");
+    };
+    QStringList changes;
+    for (const auto &link : links) {
+        if (link.after == SqlExperimentRecord::keepStoredLink || link.before == link.after
+            || (link.before < 0 && link.after < 0))
+            continue;
+        // The records are named as the link list names them.
+        fillLinkList(link.row);
+        const QComboBox *list = link.row.linkList;
+        const QString kind = QLatin1String(link.kind);
+        if (link.after < 0)
+            changes << QStringLiteral("its %1 %2 is no longer linked").arg(kind, named(list, link.before));
+        else if (link.before < 0)
+            changes << QStringLiteral("it is linked to the %1 %2").arg(kind, named(list, link.after));
+        else
+            changes << QStringLiteral("its %1 %2 is replaced by %3")
+                           .arg(kind, named(list, link.before), named(list, link.after));
+    }
+    if (changes.isEmpty())
+        return QString();
+    return QStringLiteral("It is saved with the records the tabs show: ") + changes.join(QStringLiteral("; "))
+        + QLatin1Char('.');
 }
 
 // The shared save frame
 
-void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
+void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write, const Details &details)
 {
     struct Names
     {
@@ -505,6 +546,8 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
     if (storedId >= 0 && n.askOverwrite) {
         QMessageBox question;
         question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
+        if (details)
+            question.setInformativeText(details(records, storedId));
         question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
         question.setDefaultButton(QMessageBox::Cancel);
         if (question.exec() != QMessageBox::Save)
@@ -558,9 +601,12 @@ void GuiSaveToDatabase::onSaveSolventClicked()
 
 void GuiSaveToDatabase::onSaveExperimentClicked()
 {
-    saveRecord(RecordKind::Experiment, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveExperiment(experimentRecord(), storedId, savedId);
-    });
+    saveRecord(
+        RecordKind::Experiment,
+        [this](SqlRecords &records, int storedId, int *savedId) {
+            return records.saveExperiment(experimentRecord(), storedId, savedId);
+        },
+        [this](SqlRecords &records, int storedId) { return linkChanges(records, storedId); });
 }
 
 void GuiSaveToDatabase::onSaveResultsClicked()
