@@ -10,6 +10,7 @@
 #include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
+#include "gui/gui_fieldreader.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
@@ -913,7 +914,8 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
     correctBoth();
 }
 
-void GuiBufferComponents::fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed) const
+void GuiBufferComponents::fillRecord(
+    SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed, GuiFieldReader *reader) const
 {
     // The water the page shows goes with its components, whichever source the
     // tab uses: reloaded, the page shows both as they were.
@@ -937,8 +939,13 @@ void GuiBufferComponents::fillRecord(SqlSolventRecord *solvent, bool densityComp
         if (qtAddedComponents->isRowHidden(row))
             continue;
         const QComboBox *box = unitsBox(row);
+        const QString concentration = qtAddedComponents->item(row, concentrationColumn)->text();
+        const QString problem = concentrationProblem(concentration);
+        if (reader && !problem.isEmpty())
+            reader->refuse(QStringLiteral("concentration of %1").arg(qtAddedComponents->item(row, nameColumn)->text()),
+                concentration, problem);
         solvent->components.append({ qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole), QString(),
-            qtAddedComponents->item(row, concentrationColumn)->text(), box ? box->currentText() : QString() });
+            concentration, box ? box->currentText() : QString() });
     }
 }
 

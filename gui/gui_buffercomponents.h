@@ -12,6 +12,7 @@
 
 class AppPlugin;
 class AppScriptObject;
+class GuiFieldReader;
 class QComboBox;
 class QTableWidgetItem;
 struct SqlSolventRecord;
@@ -85,7 +86,9 @@ public:
     void showBufferRecord(const SqlSolventRecord &solvent);
     // The page's part of a solvent record, as showBufferRecord() takes it: its
     // water, components and (for the figures the tab takes from the page) its figures.
-    void fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed) const;
+    // A reader given names each concentration that is no number the page takes.
+    void fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed,
+        GuiFieldReader *reader = nullptr) const;
     // The page shows the figures of a solvent saved before they were stored
     // at 20 C, as stored, and has not computed them since.
     bool showsOlderFigures() const;

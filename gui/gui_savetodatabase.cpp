@@ -2,6 +2,7 @@
 
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "gui/gui_fieldreader.h"
 #include "gui/gui_recordlistmodel.h"
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_standardvalue.h"
@@ -445,13 +446,12 @@ void GuiSaveToDatabase::loadExperiment()
     }
 }
 
-QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId)
+QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId, const SqlExperimentRecord &saved)
 {
     SqlExperimentRecord stored;
     bool found = false;
     if (!records.loadExperiment(storedId, &stored, &found) || !found)
         return QString();
-    const SqlExperimentRecord saved = experimentRecord();
     const struct
     {
         const char *kind;
@@ -490,7 +490,8 @@ QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId)
 
 // The shared save frame
 
-void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write, const Details &details)
+void GuiSaveToDatabase::saveRecord(
+    RecordKind kind, const GuiFieldReader &read, const Writer &write, const Details &details)
 {
     struct Names
     {
@@ -525,6 +526,16 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write, const D
         break;
     }
 
+    // A field whose text is no number would be stored as nothing, and the
+    // record come back with figures that were never shown.
+    if (read.refusedAny()) {
+        const char *kinds[] = { "sample", "solvent", "experiment", "results" };
+        QMessageBox::warning(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"),
+            QStringLiteral("The %1 was not saved: these fields hold a text that is not a number they take.\n\n%2\n\n"
+                           "Correct them and save again. Nothing was written.")
+                .arg(QLatin1String(kinds[static_cast<int>(kind)]), read.refusals().join(QLatin1Char('\n'))));
+        return;
+    }
     // Given back before any box but the overwrite question.
     GuiWaitCursor cursor;
     // Blanks around a name are seen in no list: " BufC" would look like "BufC".
@@ -587,26 +598,32 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write, const D
 
 void GuiSaveToDatabase::onSaveSampleClicked()
 {
-    saveRecord(RecordKind::Sample, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveSample(sampleRecord(), storedId, savedId);
+    GuiFieldReader read;
+    const SqlSampleRecord record = sampleRecord(&read);
+    saveRecord(RecordKind::Sample, read, [&record](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveSample(record, storedId, savedId);
     });
 }
 
 void GuiSaveToDatabase::onSaveSolventClicked()
 {
-    saveRecord(RecordKind::Solvent, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveSolvent(solventRecord(), storedId, savedId);
+    GuiFieldReader read;
+    const SqlSolventRecord record = solventRecord(&read);
+    saveRecord(RecordKind::Solvent, read, [&record](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveSolvent(record, storedId, savedId);
     });
 }
 
 void GuiSaveToDatabase::onSaveExperimentClicked()
 {
+    GuiFieldReader read;
+    const SqlExperimentRecord record = experimentRecord(&read);
     saveRecord(
-        RecordKind::Experiment,
-        [this](SqlRecords &records, int storedId, int *savedId) {
-            return records.saveExperiment(experimentRecord(), storedId, savedId);
+        RecordKind::Experiment, read,
+        [&record](SqlRecords &records, int storedId, int *savedId) {
+            return records.saveExperiment(record, storedId, savedId);
         },
-        [this](SqlRecords &records, int storedId) { return linkChanges(records, storedId); });
+        [this, &record](SqlRecords &records, int storedId) { return linkChanges(records, storedId, record); });
 }
 
 void GuiSaveToDatabase::onSaveResultsClicked()
@@ -621,30 +638,32 @@ void GuiSaveToDatabase::onSaveResultsClicked()
         QMessageBox::warning(this, QStringLiteral("Vornakel"), text);
         return;
     }
-    saveRecord(RecordKind::Results, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveResults(resultsRecord(), storedId, savedId);
+    GuiFieldReader read;
+    const SqlResultsRecord record = resultsRecord(&read);
+    saveRecord(RecordKind::Results, read, [&record](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveResults(record, storedId, savedId);
     });
 }
 
 // The records as the main window shows them, named as the dialog names them
 
-SqlSampleRecord GuiSaveToDatabase::sampleRecord() const
+SqlSampleRecord GuiSaveToDatabase::sampleRecord(GuiFieldReader *read) const
 {
-    SqlSampleRecord record = m_mainWindow->sampleShown(m_startedFromPage);
+    SqlSampleRecord record = m_mainWindow->sampleShown(m_startedFromPage, read);
     record.name = qtSampleName->currentText().trimmed();
     return record;
 }
 
-SqlSolventRecord GuiSaveToDatabase::solventRecord() const
+SqlSolventRecord GuiSaveToDatabase::solventRecord(GuiFieldReader *read) const
 {
-    SqlSolventRecord record = m_mainWindow->solventShown(m_startedFromPage);
+    SqlSolventRecord record = m_mainWindow->solventShown(m_startedFromPage, read);
     record.name = qtSolventName->currentText().trimmed();
     return record;
 }
 
-SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
+SqlExperimentRecord GuiSaveToDatabase::experimentRecord(GuiFieldReader *read) const
 {
-    SqlExperimentRecord record = m_mainWindow->experimentShown();
+    SqlExperimentRecord record = m_mainWindow->experimentShown(read);
     record.name = qtExperimentName->currentText().trimmed();
     // A checked link whose record is no longer listed keeps what was stored.
     auto link = [](const QCheckBox *box, const QComboBox *list) {
@@ -659,9 +678,9 @@ SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
     return record;
 }
 
-SqlResultsRecord GuiSaveToDatabase::resultsRecord() const
+SqlResultsRecord GuiSaveToDatabase::resultsRecord(GuiFieldReader *read) const
 {
-    SqlResultsRecord record = m_mainWindow->resultsShown();
+    SqlResultsRecord record = m_mainWindow->resultsShown(read);
     record.name = qtResultsName->currentText().trimmed();
     return record;
 }

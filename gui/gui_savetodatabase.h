@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class GuiFieldReader;
 class GuiVornakel;
 class QKeyEvent;
 class QVariant;
@@ -79,14 +80,16 @@ private:
     // the write (one transaction), the error box, and the closing steps after
     // the commit. A failure leaves the stored rows, the lists and the dialog
     // as they were.
-    void saveRecord(RecordKind kind, const Writer &write, const Details &details = Details());
+    // A record read with a field refused is not saved: a box names the fields.
+    void saveRecord(
+        RecordKind kind, const GuiFieldReader &read, const Writer &write, const Details &details = Details());
 
     // The records as the main window shows them, under the name and with the
     // links the dialog gives.
-    SqlSampleRecord sampleRecord() const;
-    SqlSolventRecord solventRecord() const;
-    SqlExperimentRecord experimentRecord() const;
-    SqlResultsRecord resultsRecord() const;
+    SqlSampleRecord sampleRecord(GuiFieldReader *read) const;
+    SqlSolventRecord solventRecord(GuiFieldReader *read) const;
+    SqlExperimentRecord experimentRecord(GuiFieldReader *read = nullptr) const;
+    SqlResultsRecord resultsRecord(GuiFieldReader *read) const;
 
     // One tab's name box, and the experiment tab's link row of the same kind.
     struct RecordList
@@ -109,7 +112,7 @@ private:
     // The link rows name the records the main window's tabs show.
     void loadExperiment();
     // The links an overwrite of that stored experiment changes, in words.
-    QString linkChanges(SqlRecords &records, int storedId);
+    QString linkChanges(SqlRecords &records, int storedId, const SqlExperimentRecord &saved);
     void populate(RecordList &list);
     bool readRecords(SqlRecordKind kind, QVector<GuiRecordListModel::Entry> *entries);
     void showLinkList(RecordList &list, const QVector<GuiRecordListModel::Entry> &entries);

@@ -21,6 +21,7 @@ class AppScriptObject;
 struct GuiDefaultsRow;
 class GuiChangeDefaults;
 class GuiDataUpdate;
+class GuiFieldReader;
 class GuiDensityStandardValue;
 class GuiGrapher;
 class GuiLineEdit;
@@ -113,10 +114,12 @@ public:
     // started from a composition page takes the page's figures as its OK
     // would hand them to the tab. Loading, New, Clear and File > New show
     // such a record whole; nothing else sets what they set.
-    SqlSampleRecord sampleShown(bool fromPage = false) const;
-    SqlSolventRecord solventShown(bool fromPage = false) const;
-    SqlExperimentRecord experimentShown() const;
-    SqlResultsRecord resultsShown() const;
+    // A reader given names every field whose text is no number it takes
+    // (stored as NULL in the record): a save refuses such a record.
+    SqlSampleRecord sampleShown(bool fromPage = false, GuiFieldReader *reader = nullptr) const;
+    SqlSolventRecord solventShown(bool fromPage = false, GuiFieldReader *reader = nullptr) const;
+    SqlExperimentRecord experimentShown(GuiFieldReader *reader = nullptr) const;
+    SqlResultsRecord resultsShown(GuiFieldReader *reader = nullptr) const;
     SqlSampleRecord newSample() const;
     SqlSolventRecord newSolvent() const;
 

@@ -11,6 +11,7 @@
 #include "app/app_scriptmessages.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
+#include "gui/gui_fieldreader.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
@@ -215,11 +216,13 @@ SqlSampleRecord GuiVornakel::newSample() const
     return record;
 }
 
-SqlSampleRecord GuiVornakel::sampleShown(bool fromPage) const
+SqlSampleRecord GuiVornakel::sampleShown(bool fromPage, GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     const GuiSampleComposition *page = qtStackComposition;
     SqlSampleRecord record;
-    page->fillRecord(&record);
+    page->fillRecord(&record, &read);
     // A save started from the page takes its computed vbar as the sample's, as
     // its OK would: a typed or standard vbar stored beside it would be the one
     // a reload shows.
@@ -229,10 +232,13 @@ SqlSampleRecord GuiVornakel::sampleShown(bool fromPage) const
     const QString source = vbarFromPage ? word(SqlSource::computed) : sourceWord(Source::Vbar);
     const bool standard = source == QLatin1String(SqlSource::standard);
     record.vbarSource = source;
-    record.vbarDirect = source == QLatin1String(SqlSource::direct) ? numberOrNull(qtSampleVbar->text()) : nullNumber;
+    record.vbarDirect = source == QLatin1String(SqlSource::direct)
+        ? read.number(qtSampleVbar, QStringLiteral("vbar (Sample tab)"))
+        : nullNumber;
     record.vbarStandard = standard ? QVariant(m_vbarStandardValue->value()) : nullNumber;
     record.vbarStandardT = standard ? QVariant(m_vbarStandardValue->temperature()) : nullNumber;
-    record.sk = So20W_K();
+    const QVariant k = read.number(qtSedVelocityK, QStringLiteral("k (Experiment tab)"));
+    record.sk = k.isNull() ? QVariant(So20W_K()) : k;
     return record;
 }
 
@@ -322,11 +328,13 @@ SqlSolventRecord GuiVornakel::newSolvent() const
     return record;
 }
 
-SqlSolventRecord GuiVornakel::solventShown(bool fromPage) const
+SqlSolventRecord GuiVornakel::solventShown(bool fromPage, GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     const GuiBufferComponents *page = qtStackBufferComponents;
     SqlSolventRecord record;
-    record.pH = numberOrNull(qtBufferpH->text());
+    record.pH = read.number(qtBufferpH, QStringLiteral("pH (Solvent tab)"));
     // A save started from the page takes its figures as its OK would.
     struct Figure
     {
@@ -353,12 +361,14 @@ SqlSolventRecord GuiVornakel::solventShown(bool fromPage) const
         // word says whether the tab takes it.
         figure.computed = figure.pageChoice->isChecked();
         record.*figure.chosen = source;
-        record.*figure.direct
-            = source == QLatin1String(SqlSource::direct) ? numberOrNull(widgets.field->text()) : nullNumber;
+        record.*figure.direct = source == QLatin1String(SqlSource::direct)
+            ? read.number(widgets.field, figure.source == Source::Density ? QStringLiteral("density (Solvent tab)")
+                                                                          : QStringLiteral("viscosity (Solvent tab)"))
+            : nullNumber;
         record.*figure.standard = standard ? QVariant(widgets.dialog->value()) : nullNumber;
         record.*figure.standardT = standard ? QVariant(widgets.dialog->temperature()) : nullNumber;
     }
-    page->fillRecord(&record, figures[0].computed, figures[1].computed);
+    page->fillRecord(&record, figures[0].computed, figures[1].computed, &read);
     return record;
 }
 
@@ -401,22 +411,29 @@ void GuiVornakel::showSolvent(const SqlSolventRecord &record, bool stored)
 
 // Experiment
 
-SqlExperimentRecord GuiVornakel::experimentShown() const
+SqlExperimentRecord GuiVornakel::experimentShown(GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     SqlExperimentRecord record;
     const struct
     {
         QVariant SqlExperimentRecord::*member;
         const GuiLineEdit *field;
-    } fields[] = { { &SqlExperimentRecord::tc, qtSedEquilibriumTemp },
-        { &SqlExperimentRecord::rpm, qtSedEquilibriumRPM }, { &SqlExperimentRecord::sigma, qtSedEquilibriumSigma },
-        { &SqlExperimentRecord::sstart, qtSedVelocityTemp }, { &SqlExperimentRecord::mgml, qtSedVelocityConcentration },
-        { &SqlExperimentRecord::sstar, qtSedVelocityCoefficient }, { &SqlExperimentRecord::vbar, qtSampleVbar },
-        { &SqlExperimentRecord::rho, qtBufferDensity }, { &SqlExperimentRecord::vis, qtBufferViscosity },
-        { &SqlExperimentRecord::mp, qtSedEquilibriumMR }, { &SqlExperimentRecord::mb, qtExperimentResultsMb },
-        { &SqlExperimentRecord::k, qtSedVelocityK } };
+        const char *what;
+    } fields[] = { { &SqlExperimentRecord::tc, qtSedEquilibriumTemp, "equilibrium temperature" },
+        { &SqlExperimentRecord::rpm, qtSedEquilibriumRPM, "speed" },
+        { &SqlExperimentRecord::sigma, qtSedEquilibriumSigma, "sigma" },
+        { &SqlExperimentRecord::sstart, qtSedVelocityTemp, "velocity temperature" },
+        { &SqlExperimentRecord::mgml, qtSedVelocityConcentration, "concentration" },
+        { &SqlExperimentRecord::sstar, qtSedVelocityCoefficient, "S*" },
+        { &SqlExperimentRecord::vbar, qtSampleVbar, "vbar (Sample tab)" },
+        { &SqlExperimentRecord::rho, qtBufferDensity, "density (Solvent tab)" },
+        { &SqlExperimentRecord::vis, qtBufferViscosity, "viscosity (Solvent tab)" },
+        { &SqlExperimentRecord::mp, qtSedEquilibriumMR, "Mr" }, { &SqlExperimentRecord::mb, qtExperimentResultsMb, "Mb" },
+        { &SqlExperimentRecord::k, qtSedVelocityK, "k" } };
     for (const auto &field : fields)
-        record.*field.member = numberOrNull(field.field->text());
+        record.*field.member = read.number(field.field, QLatin1String(field.what));
     record.calculatedBy = m_mrMethod == MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
         : m_mrMethod == MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")
                                                           : QStringLiteral("qtFromComposition");
@@ -445,11 +462,11 @@ SqlExperimentRecord GuiVornakel::experimentShown() const
         record.*s.standardT = standard ? QVariant(dialog->temperature()) : nullNumber;
     }
     record.velocityTempTyped = qtSedVelocityTemp->property(AppKeys::userEntry).toBool() ? 1 : 0;
-    const auto typed = [](const GuiLineEdit *field) {
-        return field->property(AppKeys::userEntry).toBool() ? numberOrNull(field->text()) : nullNumber;
+    const auto typed = [&read](const GuiLineEdit *field, const QString &what) {
+        return field->property(AppKeys::userEntry).toBool() ? read.number(field, what) : nullNumber;
     };
-    record.rpTyped = typed(qtExperimentResultsRp);
-    record.s20wTyped = typed(qtExperimentResultsS);
+    record.rpTyped = typed(qtExperimentResultsRp, QStringLiteral("radius"));
+    record.s20wTyped = typed(qtExperimentResultsS, QStringLiteral("s20,w"));
     record.vbarWater = vbarInWater();
     const BufferWater water = bufferWater();
     record.waterD2o = water.d2o;
@@ -534,8 +551,10 @@ void GuiVornakel::showTypedFigures()
 
 // Results
 
-SqlResultsRecord GuiVornakel::resultsShown() const
+SqlResultsRecord GuiVornakel::resultsShown(GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     SqlResultsRecord record;
     record.radius = numberOrNull(qtRStokes->text());
     const struct
@@ -569,7 +588,7 @@ SqlResultsRecord GuiVornakel::resultsShown() const
     record.method = qtVbarMethod->isChecked() ? QStringLiteral("qtVbarMethod") : QStringLiteral("qtTellerMethod");
     record.option = checkedName(
         { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed }, QStringLiteral("qtHydrateDelta1"));
-    record.optionValue = numberOrNull(qtHydrateRatio->text());
+    record.optionValue = read.number(qtHydrateRatio, QStringLiteral("axial ratio or hydration"));
     record.shape = checkedName({ qtShapeProlate, qtShapeOblate }, QStringLiteral("qtShapeCylinder"));
     // The computed option's figures were computed with this hydration.
     const double *hydration = m_sources.computedHydration();
