@@ -39,5 +39,6 @@ QVariant GuiFieldReader::number(const QString &text, const QString &what)
 
 void GuiFieldReader::refuse(const QString &what, const QString &text, const QString &why)
 {
-    m_refusals << QStringLiteral("%1: \"%2\"%3").arg(what, text, why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why));
+    m_refusals
+        << QStringLiteral("%1: \"%2\"%3").arg(what, text, why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why));
 }

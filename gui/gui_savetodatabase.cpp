@@ -430,8 +430,7 @@ void GuiSaveToDatabase::loadExperiment()
     // An experiment is stored with the records its tabs show, whichever
     // experiment it is saved as: a stored one's earlier links are told by
     // the overwrite question when the save changes them.
-    const QComboBox *shown[3]
-        = { m_mainWindow->qtSampleName, m_mainWindow->qtBufferName, m_mainWindow->qtResultsName };
+    const QComboBox *shown[3] = { m_mainWindow->qtSampleName, m_mainWindow->qtBufferName, m_mainWindow->qtResultsName };
     RecordList *rows[3] = { &m_lists[0], &m_lists[1], &m_lists[3] };
     for (int i = 0; i < 3; ++i) {
         const int id = shown[i]->currentIndex() > 0 ? shown[i]->currentData(Qt::UserRole).toInt() : -1;

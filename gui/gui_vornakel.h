@@ -280,6 +280,8 @@ private:
     void enableForHydrationOption();
     // The Experiment tab's Mr method "exact Mr", with its field open for typing.
     void useExactMr();
+    // A sedimentation coefficient typed in svedbergs, in seconds.
+    static void takeSvedbergs(GuiLineEdit *field);
     // The s20,w caption: with a concentration it is so20,w.
     void showS20wCaption();
     // The composition's vbar in water at 20 C that s20,w uses: the page's, or

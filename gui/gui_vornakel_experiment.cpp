@@ -91,12 +91,21 @@ void GuiVornakel::calculate()
     const QVariant vbarTemperature
         = qtSedEquilibriumTemp->isValid() ? number(qtSedEquilibriumTemp) : QVariant(QStringLiteral("NULL"));
     const QVariant dryVbar(undenaturedVbar());
+    // A radius or s20,w the person typed over the computed one is theirs: no
+    // calculation writes over it.
+    const auto typedOver = [](const GuiLineEdit *field) {
+        return field->property(userEntry).toBool() && !field->text().simplified().isEmpty();
+    };
+    const bool rpTyped = typedOver(qtExperimentResultsRp), sTyped = typedOver(qtExperimentResultsS);
+    const QString rpText = qtExperimentResultsRp->text();
     // Radius, buoyant mass and sigma from a known Mr, each once its own inputs are there.
     auto fromKnownMr = [&] {
         const bool mrVbar = valid({ qtSedEquilibriumMR, qtSampleVbar });
         const bool buoyancy = mrVbar && qtBufferDensity->isValid();
         const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar), density = number(qtBufferDensity);
-        if (mrVbar && qtTellerMethod->isChecked())
+        if (rpTyped)
+            ; // the person's radius stands
+        else if (mrVbar && qtTellerMethod->isChecked())
             results.add(Calc::calculateRp.call(module, mr, vbar));
         else if (mrVbar)
             results.add(Calc::calculateRo.call(module, mr, vbar, vbarTemperature, dryVbar));
@@ -132,7 +141,9 @@ void GuiVornakel::calculate()
             // Emptied now, so that the radius is not computed from the Mr of earlier inputs.
             emptyFigures({ qtExperimentResultsMb, qtSedEquilibriumMR });
         }
-        if (valid({ qtSedEquilibriumMR, qtSampleVbar }))
+        if (rpTyped)
+            ; // the person's radius stands
+        else if (valid({ qtSedEquilibriumMR, qtSampleVbar }))
             results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
         else
             stale << qtExperimentResultsRp;
@@ -153,8 +164,10 @@ void GuiVornakel::calculate()
     // Sedimentation step. A concentration typed but not valid, or a k that is
     // not, gives no s20,w rather than one without the correction.
     const bool concentration = !qtSedVelocityConcentration->text().simplified().isEmpty();
-    if (valid({ qtSedEquilibriumTemp, qtSedVelocityTemp, qtBufferDensity, qtSampleVbar, qtSedVelocityCoefficient,
-            qtBufferViscosity })
+    if (sTyped) {
+        // The person's s20,w stands.
+    } else if (valid({ qtSedEquilibriumTemp, qtSedVelocityTemp, qtBufferDensity, qtSampleVbar, qtSedVelocityCoefficient,
+                   qtBufferViscosity })
         && (!concentration || valid({ qtSedVelocityConcentration, qtSedVelocityK })) && m_changeDefaults) {
         // Vbar20 is the program's default vbar; without the defaults row there is no s20,w.
         double vbar20 = 0.0;
@@ -181,6 +194,13 @@ void GuiVornakel::calculate()
     emptyFigures(stale);
     // Written again, Mr would show its module's warnings a second time.
     writeResults(results.mid(written));
+    // The composition's calculations give the radius with Mb and sigma.
+    if (rpTyped && qtExperimentResultsRp->text() != rpText) {
+        const QSignalBlocker blocker(qtExperimentResultsRp);
+        qtExperimentResultsRp->setText(rpText);
+        qtExperimentResultsRp->validateAndFormat();
+        qtExperimentResultsRp->setProperty(userEntry, true);
+    }
 }
 
 double GuiVornakel::undenaturedVbar() const
@@ -424,40 +444,52 @@ void GuiVornakel::onValueEdited()
                                                 "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
         }
     } else if (source == qtExperimentResultsRp || source == qtExperimentResultsS) {
-        if (!source->property(userEntry).toBool()) {
-            QMessageBox question;
-            question.setIcon(QMessageBox::Question);
-            question.setText(source == qtExperimentResultsRp
-                    ? QStringLiteral("Do you want to override computed R?")
-                    : QStringLiteral("Do you want to override computed S20W?"));
-            question.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
-            question.setDefaultButton(QMessageBox::Cancel);
-            const int answer = question.exec();
-            auto *field = static_cast<GuiLineEdit *>(source);
-            if (answer == QMessageBox::Cancel) {
-                field->setText(field->property(lastValue).toString());
-                return;
-            }
-            if (answer == QMessageBox::Yes) {
-                field->setProperty(userEntry, true);
-                return;
-            }
+        auto *field = static_cast<GuiLineEdit *>(source);
+        // An s20,w is read as S* is: above 9e-06 (or below -9e-06, a floating
+        // particle) in svedbergs.
+        if (source == qtExperimentResultsS)
+            takeSvedbergs(field);
+        if (field->text().simplified().isEmpty()) {
+            // Erased: the figure is the module's again.
+            field->setProperty(userEntry, false);
+            calculate();
+            return;
         }
+        // Already the person's: what they type now stays, nothing recomputes it.
+        if (source->property(userEntry).toBool())
+            return;
+        QMessageBox question;
+        question.setIcon(QMessageBox::Question);
+        question.setText(source == qtExperimentResultsRp ? QStringLiteral("Do you want to override computed R?")
+                                                         : QStringLiteral("Do you want to override computed S20W?"));
+        question.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+        question.setDefaultButton(QMessageBox::Cancel);
+        if (question.exec() == QMessageBox::Yes)
+            field->setProperty(userEntry, true);
+        else
+            field->setText(field->property(lastValue).toString());
+        return;
     } else if (source == qtSedVelocityCoefficient) {
-        // Values above 9e-06 are taken as svedbergs, and so are those below
-        // -9e-06: a floating particle's s is typed as "-5" too. Text that is no
-        // number stays as typed (and marked), so it never turns into a valid 0.
-        double s = 0.0;
-        if (AppNumber::fromText(qtSedVelocityCoefficient->text(), &s)) {
-            if (std::fabs(s) > 9e-06)
-                s *= 1e-13;
-            qtSedVelocityCoefficient->setText(AppNumber::toText(s));
-        }
+        takeSvedbergs(qtSedVelocityCoefficient);
     }
 
     source->setProperty(userEntry, true);
     m_sources.typed(source);
     calculate();
+}
+
+void GuiVornakel::takeSvedbergs(GuiLineEdit *field)
+{
+    // Values above 9e-06 are taken as svedbergs, and so are those below
+    // -9e-06: a floating particle's s is typed as "-5" too. Text that is no
+    // number stays as typed (and marked), so it never turns into a valid 0.
+    double s = 0.0;
+    if (!AppNumber::fromText(field->text(), &s) || std::fabs(s) <= 9e-06)
+        return;
+    // Still the typed value: the field's computed value and its source are not touched.
+    const QSignalBlocker blocker(field);
+    field->setText(AppNumber::toText(s * 1e-13));
+    field->validateAndFormat();
 }
 
 void GuiVornakel::onValueChanged()

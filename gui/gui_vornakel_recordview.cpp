@@ -361,10 +361,10 @@ SqlSolventRecord GuiVornakel::solventShown(bool fromPage, GuiFieldReader *reader
         // word says whether the tab takes it.
         figure.computed = figure.pageChoice->isChecked();
         record.*figure.chosen = source;
-        record.*figure.direct = source == QLatin1String(SqlSource::direct)
-            ? read.number(widgets.field, figure.source == Source::Density ? QStringLiteral("density (Solvent tab)")
-                                                                          : QStringLiteral("viscosity (Solvent tab)"))
-            : nullNumber;
+        record.*figure.direct = source == QLatin1String(SqlSource::direct) ? read.number(widgets.field,
+                                    figure.source == Source::Density ? QStringLiteral("density (Solvent tab)")
+                                                                     : QStringLiteral("viscosity (Solvent tab)"))
+                                                                           : nullNumber;
         record.*figure.standard = standard ? QVariant(widgets.dialog->value()) : nullNumber;
         record.*figure.standardT = standard ? QVariant(widgets.dialog->temperature()) : nullNumber;
     }
@@ -430,8 +430,8 @@ SqlExperimentRecord GuiVornakel::experimentShown(GuiFieldReader *reader) const
         { &SqlExperimentRecord::vbar, qtSampleVbar, "vbar (Sample tab)" },
         { &SqlExperimentRecord::rho, qtBufferDensity, "density (Solvent tab)" },
         { &SqlExperimentRecord::vis, qtBufferViscosity, "viscosity (Solvent tab)" },
-        { &SqlExperimentRecord::mp, qtSedEquilibriumMR, "Mr" }, { &SqlExperimentRecord::mb, qtExperimentResultsMb, "Mb" },
-        { &SqlExperimentRecord::k, qtSedVelocityK, "k" } };
+        { &SqlExperimentRecord::mp, qtSedEquilibriumMR, "Mr" },
+        { &SqlExperimentRecord::mb, qtExperimentResultsMb, "Mb" }, { &SqlExperimentRecord::k, qtSedVelocityK, "k" } };
     for (const auto &field : fields)
         record.*field.member = read.number(field.field, QLatin1String(field.what));
     record.calculatedBy = m_mrMethod == MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
@@ -623,6 +623,12 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     showS20wCaption();
     // A run without a k of its own takes its sample's, or the form's.
     qtSedVelocityK->clear();
+    // Its radius and s20,w are computed, or typed as it holds them (shown
+    // once computed): none typed before stays.
+    for (GuiLineEdit *figure : { qtExperimentResultsRp, qtExperimentResultsS }) {
+        figure->clear();
+        figure->setProperty(AppKeys::userEntry, false);
+    }
     m_typedRp = record.rpTyped;
     m_typedS20w = record.s20wTyped;
 

@@ -109,7 +109,8 @@ private slots:
         d->qtExperimentName->setCurrentIndex(1);
         QVERIFY(!d->qtExperimentName->isEditable());
         QVERIFY(save(d->qtExperimentButtonBox)->isEnabled());
-        QVERIFY(!d->qtLinkToSample->isChecked() && !d->qtLinkToSolvent->isChecked() && !d->qtLinkToResults->isChecked());
+        QVERIFY(
+            !d->qtLinkToSample->isChecked() && !d->qtLinkToSolvent->isChecked() && !d->qtLinkToResults->isChecked());
         QCOMPARE(d->qtExperimentModified->text(), QStringLiteral("3/05/26"));
         d->qtExperimentName->setCurrentIndex(0);
         QVERIFY(d->qtExperimentName->isEditable());
@@ -123,7 +124,8 @@ private slots:
         QVERIFY(m_f->sql("INSERT INTO sample (name) VALUES ('Ribonuclease')"));
         m_f->window->populateSampleRecordList();
         m_f->answerer.answerMessageBox(QMessageBox::Ok);
-        m_f->window->qtSampleName->setCurrentIndex(m_f->window->qtSampleName->findText("Ribonuclease", Qt::MatchEndsWith));
+        m_f->window->qtSampleName->setCurrentIndex(
+            m_f->window->qtSampleName->findText("Ribonuclease", Qt::MatchEndsWith));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         QVERIFY(d->qtLinkToSample->isChecked() && !d->qtLinkToSolvent->isChecked() && !d->qtLinkToResults->isChecked());
         QCOMPARE(d->qtLinkToSampleName->currentText(), QStringLiteral("Ribonuclease"));
@@ -418,8 +420,8 @@ private slots:
             box->button(QMessageBox::Save)->click();
         });
         save(d->qtExperimentButtonBox)->click();
-        QVERIFY2(details.contains("its sample a record no longer in the database is no longer linked"),
-            qPrintable(details));
+        QVERIFY2(
+            details.contains("its sample a record no longer in the database is no longer linked"), qPrintable(details));
         QCOMPARE(m_f->db.value("SELECT sample_id FROM experiment WHERE id = 1").toInt(), -1);
     }
 

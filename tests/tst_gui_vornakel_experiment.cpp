@@ -190,11 +190,16 @@ private slots:
         m_f->type("qtExperimentResultsRp", "5e-07");
         QCOMPARE(m_f->text("qtExperimentResultsRp"), QStringLiteral("5e-07"));
         QVERIFY(takeCalls().isEmpty());
-        // The user's own figure is edited without a question and calculated from; the module's new one is computed.
+        // The user's own figure is edited without a question and stays theirs: no calculation writes over it, also
+        // when another input changes. Erased, it is the module's again.
         m_f->answerer.clear();
         m_f->fake()->answerValues("calculateRo", { { "qtExperimentResultsRp", "4e-07" } });
         m_f->type("qtExperimentResultsRp", "6e-07");
+        m_f->type("qtSedEquilibriumMR", "52000");
         QVERIFY(m_f->answerer.seen().isEmpty());
+        QCOMPARE(m_f->text("qtExperimentResultsRp"), QStringLiteral("6e-07"));
+        QVERIFY(m_f->widget("qtExperimentResultsRp")->property("USER_ENTRY").toBool());
+        m_f->type("qtExperimentResultsRp", "");
         QCOMPARE(m_f->text("qtExperimentResultsRp"), QStringLiteral("4e-07"));
         QVERIFY(!m_f->widget("qtExperimentResultsRp")->property("USER_ENTRY").toBool());
     }
