@@ -10,10 +10,13 @@
 #include <QDir>
 #include <QFile>
 #include <QScriptEngine>
+#include <QScriptEngineAgent>
 #include <QScriptProgram>
 #include <QScriptSyntaxCheckResult>
 #include <QScriptValueList>
 #include <QTimer>
+
+#include <ctime>
 
 // ---------------------------------------------------------------- AppPlugin
 
@@ -139,6 +142,12 @@ QList<AppScriptObject *> AppPlugin::exec(QList<DataPluginExecInfo *> const &requ
     return results;
 }
 
+AppScriptObject *AppPlugin::execWithin(QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs)
+{
+    Q_UNUSED(timeLimitMs)
+    return execOne(function, inputs);
+}
+
 // -------------------------------------------------------- AppQtScriptPlugin
 
 namespace {
@@ -203,7 +212,69 @@ QString seconds(int ms)
     return AppNumber::toText(ms / 1000.0);
 }
 
+// The processor time this thread has used: what a call costs, however busy
+// the machine is with other work.
+qint64 threadCpuNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 } // namespace
+
+// Watches the time of a call with a limit from inside the engine, which
+// reports each statement it runs and each function it enters: past the limit
+// the call is stopped through the engine's own abort. It takes no turn of the
+// event loop, so nothing else (a window's calculation, another connection's
+// call, a step of the import) ever runs inside a call that is half done.
+// Installed once, for the first call with a limit (installing it recompiles
+// the module's functions); calls without a limit only pass it by.
+class AppQtScriptPlugin::CallWatch : public QScriptEngineAgent
+{
+public:
+    explicit CallWatch(QScriptEngine *engine) : QScriptEngineAgent(engine) { }
+
+    // `startNs`: when the call began, its inputs made into script values too.
+    void arm(int limitMs, qint64 startNs)
+    {
+        m_limitNs = qint64(limitMs) * 1000000;
+        m_startNs = startNs;
+        m_steps = 0;
+        m_stopped = false;
+        m_armed = true;
+    }
+    // Whether the call was stopped.
+    bool disarm()
+    {
+        m_armed = false;
+        return m_stopped;
+    }
+
+    void positionChange(qint64, int, int) override { step(); }
+    void functionEntry(qint64) override { step(); }
+
+private:
+    void step()
+    {
+        if (!m_armed)
+            return;
+        // The clock is read every so many steps; once the call is over its
+        // time, every step stops it again until it ends, since the engine
+        // notices a stop only at its next native step or loop check.
+        if (!m_stopped && (++m_steps % kStepsPerReading != 0 || threadCpuNs() - m_startNs <= m_limitNs))
+            return;
+        m_stopped = true;
+        engine()->abortEvaluation();
+    }
+
+    static const int kStepsPerReading = 256;
+    bool m_armed = false;
+    bool m_stopped = false;
+    qint64 m_limitNs = 0;
+    qint64 m_startNs = 0;
+    int m_steps = 0;
+};
 
 int AppQtScriptPlugin::loadTimeLimitMs()
 {
@@ -375,6 +446,19 @@ bool AppQtScriptPlugin::load(QString const &path)
 
 AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppScriptObject *> const &inputs)
 {
+    return call(function, inputs, 0);
+}
+
+AppScriptObject *AppQtScriptPlugin::execWithin(
+    QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs)
+{
+    return call(function, inputs, qMax(1, timeLimitMs));
+}
+
+AppScriptObject *AppQtScriptPlugin::call(
+    QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs)
+{
+    const qint64 began = timeLimitMs > 0 ? threadCpuNs() : 0;
     emit sigLog(QStringLiteral("Plugin execOne: Calling %1\n").arg(function), AppLog::Trace);
     qCDebug(lcApp) << "AppQtScriptPlugin::execOne" << moduleName() << function;
 
@@ -396,13 +480,32 @@ AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppSc
         emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
         return new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
     }
+    if (timeLimitMs > 0) {
+        if (!m_watch) {
+            m_watch = new CallWatch(m_engine);
+            m_engine->setAgent(m_watch);
+        }
+        m_watch->arm(timeLimitMs, began);
+    }
     const QScriptValue result = callee.call(global, arguments);
-    const bool thrown = m_engine->hasUncaughtException();
+    const bool stopped = timeLimitMs > 0 && m_watch->disarm();
+    const bool thrown = !stopped && m_engine->hasUncaughtException();
     const int line = thrown ? m_engine->uncaughtExceptionLineNumber() : 0;
     m_engine->clearExceptions();
 
     AppScriptObject *tree = nullptr;
-    if (result.isError() || thrown) {
+    if (stopped) {
+        // The engine keeps its stop until it next evaluates a program: the
+        // module's next call would be stopped at its first loop.
+        m_engine->evaluate(QString());
+        m_engine->clearExceptions();
+        const QString text = QStringLiteral("The call %1 took more than %2 ms of the processor's time, the most a call "
+                                            "from another program may take, and was stopped.")
+                                 .arg(function)
+                                 .arg(timeLimitMs);
+        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
+        tree = new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+    } else if (result.isError() || thrown) {
         // Whatever a script throws is a failed call, not a result to be shown.
         const QString text = result.toString();
         emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);

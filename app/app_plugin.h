@@ -63,6 +63,12 @@ public slots:
     virtual AppScriptObject *execOne(QString const &function, QList<AppScriptObject *> const &inputs) = 0;
     // One result per request, in request order; the caller owns the results.
     virtual QList<AppScriptObject *> exec(QList<DataPluginExecInfo *> const &requests);
+    // As execOne(), for a call from another program: it may take `timeLimitMs`
+    // of the processor's time, and past that it is stopped and answered with
+    // a ScriptError that says so. A kind of module that cannot stop a call
+    // runs it whole.
+    virtual AppScriptObject *execWithin(
+        QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs);
 
 signals:
     void sigLog(QString message, int logLevel);
@@ -114,6 +120,8 @@ public:
 public slots:
     bool load(QString const &path) override;
     AppScriptObject *execOne(QString const &function, QList<AppScriptObject *> const &inputs) override;
+    AppScriptObject *execWithin(
+        QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs) override;
 
 signals:
     // The messages of loading and of single calls; those of exec() go out
@@ -121,10 +129,15 @@ signals:
     void sigLog(QString message, int logLevel);
 
 private:
+    class CallWatch;
+
     void setUpEngine();
+    // execOne() and execWithin(); a `timeLimitMs` of 0 sets no limit.
+    AppScriptObject *call(QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs);
 
     QScriptEngine *m_engine;
     QString m_databaseName;
+    CallWatch *m_watch = nullptr; // owned by the engine; made for the first call with a limit
 };
 
 #endif

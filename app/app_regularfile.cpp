@@ -24,23 +24,29 @@ bool isRegular(const QString &path)
     return lookUp(path, &found) && S_ISREG(found.st_mode);
 }
 
+QString kind(unsigned mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a named pipe (FIFO)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    if (S_ISLNK(mode))
+        return QStringLiteral("a link");
+    return QString();
+}
+
 QString refusal(const QString &path)
 {
     struct stat status = {};
     if (!lookUp(path, &status))
         return QString();
-    const mode_t mode = status.st_mode;
-    if (S_ISREG(mode))
+    if (S_ISREG(status.st_mode))
         return QString();
-    QString what;
-    if (S_ISDIR(mode))
-        what = QStringLiteral("a folder");
-    else if (S_ISFIFO(mode))
-        what = QStringLiteral("a named pipe (FIFO)");
-    else if (S_ISCHR(mode) || S_ISBLK(mode))
-        what = QStringLiteral("a device");
-    else if (S_ISSOCK(mode))
-        what = QStringLiteral("a socket");
+    const QString what = kind(status.st_mode);
     if (what.isEmpty())
         return QStringLiteral("%1 is not a regular file and is not opened.").arg(path);
     return QStringLiteral("%1 is %2, not a regular file, and is not opened.").arg(path, what);

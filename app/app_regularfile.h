@@ -8,6 +8,10 @@
 // folder, a device or a socket holds nothing the program could read.
 namespace AppRegularFile {
 
+// What a file of this mode (st_mode) is, as a person reads it ("a named
+// pipe (FIFO)"); empty for a regular file and for what has no name here.
+QString kind(unsigned mode);
+
 // Whether the path names a regular file, or a link to one.
 bool isRegular(const QString &path);
 

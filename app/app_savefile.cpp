@@ -5,30 +5,230 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
 #include <QRandomGenerator>
 
+#include <cctype>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QByteArray encoded(const QString &path)
+// As many links as the system itself follows in one path.
+constexpr int maxLinks = 40;
+// The new file's name: "." NAME "." 8 hex digits ".part".
+constexpr int temporaryExtra = 15;
+const char temporarySuffix[] = ".part";
+
+QString systemText(int error)
 {
-    return QFile::encodeName(path);
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// The file a save writes: the path, or the file its link points to, so
-// that the link stays a link.
-QString resolved(const QString &path)
+// A folder where someone else may have put a link: sticky (as /tmp), or one
+// that its group or everyone may write.
+bool othersMayWrite(const struct stat &folder)
 {
-    const QFileInfo file(path);
-    if (!file.isSymLink())
-        return file.absoluteFilePath();
-    const QString canonical = file.canonicalFilePath();
-    return canonical.isEmpty() ? file.symLinkTarget() : canonical;
+    return (folder.st_mode & (S_ISVTX | S_IWGRP | S_IWOTH)) != 0;
+}
+
+// The parts of a path that name something, "." and empty ones left out.
+QList<QByteArray> partsOf(const QByteArray &path)
+{
+    QList<QByteArray> parts;
+    for (const QByteArray &part : path.split('/'))
+        if (!part.isEmpty() && part != ".")
+            parts << part;
+    return parts;
+}
+
+QByteArray linkTarget(int folder, const QByteArray &name)
+{
+    QByteArray target(PATH_MAX, '\0');
+    const ssize_t size = ::readlinkat(folder, name.constData(), target.data(), size_t(target.size()));
+    if (size <= 0 || size >= target.size())
+        return QByteArray();
+    target.truncate(int(size));
+    return target;
+}
+
+// `name` in at most `room` bytes: as it is when it fits; else its start, cut
+// where a character begins, then "~" and a hash of the whole of it, so that
+// long names that start alike stay apart, and the same name always gives
+// the same result.
+QByteArray fitted(const QByteArray &name, int room)
+{
+    if (name.size() <= room)
+        return name;
+    int keep = qMax(0, room - 9);
+    while (keep > 0 && (uchar(name.at(keep)) & 0xC0) == 0x80)
+        --keep;
+    quint32 hash = 2166136261u;
+    for (const char c : name)
+        hash = (hash ^ uchar(c)) * 16777619u;
+    return name.left(keep) + '~' + QByteArray::number(hash, 16).rightJustified(8, '0');
+}
+
+int nameMax(int folder)
+{
+    const long most = ::fpathconf(folder, _PC_NAME_MAX);
+    return most > temporaryExtra + 9 ? int(qMin<long>(most, NAME_MAX)) : NAME_MAX;
+}
+
+QByteArray temporaryName(int folder, const QByteArray &name, const QByteArray &tag)
+{
+    return '.' + fitted(name, nameMax(folder) - temporaryExtra) + '.' + tag + temporarySuffix;
+}
+
+// "NAME.TAG.EXT" for "NAME.EXT": a name no save uses, which keeps the
+// extension that the open dialogs list files by.
+QByteArray keptName(int folder, const QByteArray &name, const QByteArray &tag)
+{
+    const int most = nameMax(folder);
+    const int dot = name.lastIndexOf('.');
+    QByteArray extension = dot > 0 ? name.mid(dot) : QByteArray();
+    if (extension.size() > most / 4)
+        extension.clear();
+    const QByteArray base = name.left(name.size() - extension.size());
+    return fitted(base, most - int(tag.size()) - 1 - extension.size()) + '.' + tag + extension;
+}
+
+// Whether `entry` is a new file that a save of the target with this
+// temporary-name prefix makes.
+bool isTemporaryOf(const QByteArray &entry, const QByteArray &prefix)
+{
+    const int suffix = int(sizeof temporarySuffix) - 1;
+    if (entry.size() != prefix.size() + 8 + suffix || !entry.startsWith(prefix) || !entry.endsWith(temporarySuffix))
+        return false;
+    for (int i = prefix.size(); i < prefix.size() + 8; ++i)
+        if (!std::isxdigit(uchar(entry.at(i))))
+            return false;
+    return true;
+}
+
+// Where a save writes: the folder (held open) and the name in it, links
+// followed once, here.
+struct Resolved
+{
+    int folder = -1;
+    QByteArray name;
+    struct stat status = {};
+    bool exists = false;
+    int error = 0; // the system's, when it could not be settled
+    QString refusal; // a link that is not followed
+};
+
+Resolved resolve(const QString &path)
+{
+    Resolved found;
+    const QByteArray encoded = QFile::encodeName(path);
+    if (encoded.endsWith('/')) {
+        found.error = EISDIR;
+        return found;
+    }
+    QList<QByteArray> parts = partsOf(encoded);
+    // Folders on the way are held without reading them: passing through
+    // one takes no more than the system asks.
+    int folder = ::open(encoded.startsWith('/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int links = 0;
+    while (folder >= 0 && found.error == 0 && found.refusal.isEmpty()) {
+        if (parts.isEmpty()) {
+            found.error = EISDIR;
+            break;
+        }
+        const QByteArray part = parts.takeFirst();
+        const bool last = parts.isEmpty();
+        struct stat status = {};
+        if (::fstatat(folder, part.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            found.error = errno;
+            if (found.error == ENOENT && last) {
+                found.error = 0;
+                found.name = part;
+                break;
+            }
+            break;
+        }
+        if (S_ISLNK(status.st_mode)) {
+            struct stat holder = {};
+            if (::fstat(folder, &holder) != 0) {
+                found.error = errno;
+                break;
+            }
+            // Someone else's link where others may write may have been put
+            // there to lead the save to a file of the user's.
+            if (othersMayWrite(holder) && status.st_uid != ::geteuid()) {
+                const QString name = QDir::toNativeSeparators(path);
+                found.refusal = links == 0 && last
+                    ? QStringLiteral("%1 is a link of another user's in a folder that others may write, and is not "
+                                     "followed; nothing was saved.")
+                          .arg(name)
+                    : QStringLiteral("%1 leads through \"%2\", a link of another user's in a folder that others may "
+                                     "write, which is not followed; nothing was saved.")
+                          .arg(name, QFile::decodeName(part));
+                break;
+            }
+            const QByteArray target = linkTarget(folder, part);
+            if (++links > maxLinks || target.isEmpty()) {
+                found.error = target.isEmpty() ? ENOENT : ELOOP;
+                break;
+            }
+            if (target.startsWith('/')) {
+                ::close(folder);
+                folder = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+            }
+            const QList<QByteArray> more = partsOf(target);
+            if (more.isEmpty() || target.endsWith('/')) {
+                // A link to a folder names a folder.
+                found.error = EISDIR;
+                break;
+            }
+            parts = more + parts;
+            continue;
+        }
+        if (last && part != "..") {
+            found.name = part;
+            found.status = status;
+            found.exists = true;
+            break;
+        }
+        if (!S_ISDIR(status.st_mode)) {
+            found.error = ENOTDIR;
+            break;
+        }
+        if (last) {
+            found.error = EISDIR;
+            break;
+        }
+        // Not through a link that took the folder's place meanwhile.
+        const int next = ::openat(folder, part.constData(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0)
+            found.error = errno;
+        ::close(folder);
+        folder = next;
+    }
+    if (folder < 0 && found.error == 0)
+        found.error = errno;
+    if (found.error != 0 || !found.refusal.isEmpty()) {
+        if (folder >= 0)
+            ::close(folder);
+        return found;
+    }
+    // The folder of the target is read (its leftovers) and synced: opened
+    // for reading where it may be; a folder one may only pass keeps its handle.
+    const int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable >= 0) {
+        ::close(folder);
+        folder = readable;
+    }
+    found.folder = folder;
+    return found;
 }
 
 } // namespace
@@ -38,11 +238,12 @@ AppSaveFile::AppSaveFile(const QString &path) : m_path(path) { }
 AppSaveFile::~AppSaveFile()
 {
     drop();
+    closeHandles();
 }
 
 bool AppSaveFile::fail(int error)
 {
-    return fail(QString::fromLocal8Bit(std::strerror(error)));
+    return fail(systemText(error));
 }
 
 bool AppSaveFile::fail(const QString &why)
@@ -55,44 +256,99 @@ bool AppSaveFile::fail(const QString &why)
 
 void AppSaveFile::drop()
 {
+    if (!m_temporary.isEmpty() && m_folder >= 0)
+        ::unlinkat(m_folder, m_temporary.constData(), 0);
+    m_temporary.clear();
+    // Closed last: the lock on it tells other saves it is not left over.
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    if (!m_temporary.isEmpty())
-        ::unlink(encoded(m_temporary).constData());
-    m_temporary.clear();
+}
+
+void AppSaveFile::closeHandles()
+{
+    if (m_held >= 0)
+        ::close(m_held);
+    m_held = -1;
+    if (m_folder >= 0)
+        ::close(m_folder);
+    m_folder = -1;
+}
+
+QString AppSaveFile::temporaryFileName() const
+{
+    if (m_temporary.isEmpty())
+        return QString();
+    return m_folderPath + QLatin1Char('/') + QFile::decodeName(m_temporary);
+}
+
+QString AppSaveFile::keptFileName() const
+{
+    if (m_kept.isEmpty())
+        return QString();
+    return m_folderPath + QLatin1Char('/') + QFile::decodeName(m_kept);
 }
 
 bool AppSaveFile::open()
 {
     drop();
+    closeHandles();
     m_failed = false;
     m_opened = false;
     m_refused = false;
+    m_inPlace = false;
+    m_damaged = false;
+    m_kept.clear();
     m_error.clear();
+    m_found = Found();
     if (m_path.isEmpty())
         return fail(ENOENT);
-    const QString target = resolved(m_path);
-    struct stat existing = {};
-    m_existed = ::stat(encoded(target).constData(), &existing) == 0;
-    if (m_existed) {
+    Resolved target = resolve(m_path);
+    if (!target.refusal.isEmpty()) {
+        m_refused = true;
+        return fail(target.refusal);
+    }
+    if (target.error != 0)
+        return fail(target.error);
+    m_folder = target.folder;
+    m_name = target.name;
+    // The folder as the system names it now, for messages and for a writer
+    // that opens the new file by its name.
+    const QString held = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(m_folder));
+    m_folderPath = held.isEmpty() ? QFileInfo(m_path).absolutePath() : held;
+    struct stat existing = target.status;
+    m_found.exists = target.exists;
+    if (m_found.exists) {
+        m_held = ::openat(m_folder, m_name.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        if (m_held < 0 || ::fstat(m_held, &existing) != 0)
+            return fail(errno);
+        m_found.device = quint64(existing.st_dev);
+        m_found.inode = quint64(existing.st_ino);
+        m_found.mode = existing.st_mode;
+        m_found.owner = existing.st_uid;
+        m_found.group = existing.st_gid;
+        m_found.links = quint64(existing.st_nlink);
         // Renamed over, a folder or a device would be replaced by a file.
         if (!S_ISREG(existing.st_mode)) {
             m_refused = true;
-            return fail(AppRegularFile::refusal(target));
+            return fail(AppRegularFile::refusal(m_path));
         }
-        if (::access(encoded(target).constData(), W_OK) != 0)
+        if (::faccessat(m_folder, m_name.constData(), W_OK, AT_EACCESS) != 0)
             return fail(errno);
+        // Replaced by a new file, it would become the user's, and its other
+        // names would keep the old bytes.
+        m_inPlace = existing.st_uid != ::geteuid() || existing.st_nlink > 1;
     }
+    removeLeftovers();
+
     // Beside the target, so that the rename that puts it in place stays on
     // one file system; hidden, so that no folder listing offers it meanwhile.
-    const QFileInfo info(target);
-    const mode_t mode = m_existed ? (existing.st_mode & 07777) : 0666;
+    const mode_t mode = m_found.exists ? (m_found.mode & 07777) : 0666;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString name = QStringLiteral("%1/.%2.%3.part")
-                                 .arg(info.absolutePath(), info.fileName())
-                                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        m_fd = ::open(encoded(name).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        m_tag = QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0');
+        const QByteArray name = temporaryName(m_folder, m_name, m_tag);
+        m_fd = ::openat(m_folder, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
+            m_inPlace ? 0600 : mode);
         if (m_fd >= 0) {
             m_temporary = name;
             break;
@@ -102,12 +358,56 @@ bool AppSaveFile::open()
     }
     if (m_fd < 0)
         return fail(EEXIST);
-    // The file made here keeps the permissions of the one it replaces,
-    // whatever the process's mask.
-    if (m_existed)
-        ::fchmod(m_fd, mode);
+    // Held while the save lives: another save of the target tells by it
+    // that this file is no leftover.
+    ::flock(m_fd, LOCK_EX | LOCK_NB);
+    if (m_found.exists && !m_inPlace) {
+        // The new file takes the place of the old one with its group and
+        // permissions, whatever the process's mask; where the group cannot
+        // be given, the old file is written into instead, and keeps it.
+        struct stat made = {};
+        if (::fstat(m_fd, &made) == 0 && made.st_gid != existing.st_gid
+            && ::fchown(m_fd, uid_t(-1), existing.st_gid) != 0)
+            m_inPlace = true;
+        else
+            ::fchmod(m_fd, mode);
+    }
     m_opened = true;
     return true;
+}
+
+void AppSaveFile::removeLeftovers()
+{
+    const int copy = ::openat(m_folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *entries = copy >= 0 ? ::fdopendir(copy) : nullptr;
+    if (!entries) {
+        if (copy >= 0)
+            ::close(copy);
+        return;
+    }
+    const QByteArray prefix = temporaryName(m_folder, m_name, QByteArray());
+    const QByteArray start = prefix.left(prefix.size() - int(sizeof temporarySuffix) + 1);
+    while (const dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (!isTemporaryOf(name, start))
+            continue;
+        // Only a regular file of the user's with no other name is looked
+        // into; opening anything else might wait or act.
+        struct stat status = {};
+        if (::fstatat(m_folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)
+            || status.st_uid != ::geteuid() || status.st_nlink != 1)
+            continue;
+        const int fd = ::openat(m_folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0)
+            continue;
+        struct stat opened = {};
+        // Unlocked: the save that made it has ended.
+        if (::fstat(fd, &opened) == 0 && opened.st_dev == status.st_dev && opened.st_ino == status.st_ino
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(m_folder, name.constData(), 0);
+        ::close(fd);
+    }
+    ::closedir(entries);
 }
 
 bool AppSaveFile::write(const QByteArray &bytes)
@@ -129,6 +429,83 @@ bool AppSaveFile::write(const QByteArray &bytes)
     return true;
 }
 
+bool AppSaveFile::unchanged() const
+{
+    struct stat now = {};
+    if (::fstatat(m_folder, m_name.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT && !m_found.exists;
+    return m_found.exists && quint64(now.st_dev) == m_found.device && quint64(now.st_ino) == m_found.inode;
+}
+
+bool AppSaveFile::keepBoth()
+{
+    const QByteArray kept = keptName(m_folder, m_name, m_tag);
+    if (::renameat2(m_folder, m_temporary.constData(), m_folder, kept.constData(), RENAME_NOREPLACE) == 0
+        || (::linkat(m_folder, m_temporary.constData(), m_folder, kept.constData(), 0) == 0
+            && ::unlinkat(m_folder, m_temporary.constData(), 0) == 0)) {
+        m_kept = kept;
+        m_temporary.clear();
+    }
+    return fail(QStringLiteral("something else was put under its name while it was being saved"));
+}
+
+bool AppSaveFile::copyInto()
+{
+    const int target
+        = ::openat(m_folder, m_name.constData(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (target < 0)
+        return errno == ELOOP || errno == ENOENT || errno == ENXIO ? keepBoth() : fail(errno);
+    struct stat status = {};
+    const off_t size = ::lseek(m_fd, 0, SEEK_END);
+    if (::fstat(target, &status) != 0 || quint64(status.st_dev) != m_found.device
+        || quint64(status.st_ino) != m_found.inode) {
+        ::close(target);
+        return keepBoth();
+    }
+    // Room first: a full disk or a size limit then stops the save before a
+    // byte of the file is changed.
+    const int reserved = size > 0 ? ::posix_fallocate(target, 0, size) : 0;
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+        ::close(target);
+        return fail(reserved);
+    }
+    QByteArray buffer(1 << 16, '\0');
+    off_t done = 0;
+    int error = 0;
+    while (done < size && error == 0) {
+        const ssize_t got = ::pread(m_fd, buffer.data(), size_t(buffer.size()), done);
+        if (got <= 0) {
+            error = got < 0 ? errno : EIO;
+            break;
+        }
+        for (ssize_t at = 0; at < got && error == 0;) {
+            const ssize_t put = ::pwrite(target, buffer.constData() + at, size_t(got - at), done + at);
+            if (put < 0 && errno != EINTR)
+                error = errno;
+            else if (put > 0)
+                at += put;
+        }
+        done += got;
+    }
+    if (error == 0 && ::ftruncate(target, size) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(target) != 0)
+        error = errno;
+    if (::close(target) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        // The file is cut or mixed now; the new bytes stay whole beside it.
+        m_damaged = true;
+        const QByteArray kept = keptName(m_folder, m_name, m_tag);
+        if (::renameat2(m_folder, m_temporary.constData(), m_folder, kept.constData(), RENAME_NOREPLACE) == 0) {
+            m_kept = kept;
+            m_temporary.clear();
+        }
+        return fail(error);
+    }
+    return true;
+}
+
 bool AppSaveFile::commit()
 {
     if (m_failed || m_fd < 0) {
@@ -138,22 +515,37 @@ bool AppSaveFile::commit()
     // On the disk before it takes the name: a crash then leaves the old file or the new one, whole.
     if (::fsync(m_fd) != 0)
         return fail(errno);
+    if (!unchanged())
+        return keepBoth();
+    if (m_inPlace) {
+        if (!copyInto())
+            return false;
+        drop();
+        closeHandles();
+        return true;
+    }
+    // A name still free is taken only while it is: whatever appears there
+    // meanwhile is not replaced.
+    int renamed = m_found.exists
+        ? ::renameat(m_folder, m_temporary.constData(), m_folder, m_name.constData())
+        : ::renameat2(m_folder, m_temporary.constData(), m_folder, m_name.constData(), RENAME_NOREPLACE);
+    if (renamed != 0 && !m_found.exists && errno == EINVAL) {
+        // A file system that cannot rename so: a second name fails the same way.
+        renamed = ::linkat(m_folder, m_temporary.constData(), m_folder, m_name.constData(), 0);
+        if (renamed == 0)
+            ::unlinkat(m_folder, m_temporary.constData(), 0);
+    }
+    if (renamed != 0)
+        return errno == EEXIST ? keepBoth() : fail(errno);
+    m_temporary.clear();
+    // A file system that writes late says so here at the latest.
     const int fd = m_fd;
     m_fd = -1;
-    // A file system that writes late says so here at the latest.
     if (::close(fd) != 0)
         return fail(errno);
-    const QString target = resolved(m_path);
-    if (::rename(encoded(m_temporary).constData(), encoded(target).constData()) != 0)
-        return fail(errno);
-    m_temporary.clear();
     // The new name on the disk too.
-    const int folder
-        = ::open(encoded(QFileInfo(target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    ::fsync(m_folder);
+    closeHandles();
     return true;
 }
 
@@ -174,10 +566,17 @@ QString AppSaveFile::failure() const
         return m_error;
     if (!m_opened)
         return QStringLiteral("Cannot open %1: %2.").arg(name, m_error);
-    return QStringLiteral("%1 could not be written: %2. %3")
-        .arg(name, m_error,
-            m_existed ? QStringLiteral("The file keeps what it held before.")
-                      : QStringLiteral("No file was left under its name."));
+    const QString kept = QDir::toNativeSeparators(keptFileName());
+    QString became;
+    if (m_damaged)
+        became = kept.isEmpty() ? QStringLiteral("The file may be damaged.")
+                                : QStringLiteral("The file may be damaged; what was saved is in %1.").arg(kept);
+    else if (!kept.isEmpty())
+        became = QStringLiteral("What is under its name now was left as it is; what was saved is in %1.").arg(kept);
+    else
+        became = m_found.exists ? QStringLiteral("The file keeps what it held before.")
+                                : QStringLiteral("No file was left under its name.");
+    return QStringLiteral("%1 could not be written: %2. %3").arg(name, m_error, became);
 }
 
 bool AppSaveFile::write(const QString &path, const QByteArray &bytes, QString *failure)

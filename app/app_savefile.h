@@ -5,14 +5,28 @@
 #include <QString>
 
 // The one way the program writes a file: whole or not at all. The bytes go
-// into a new file beside the target, which takes the target's name only once
+// into a new file beside the target, which takes the target's place only once
 // every byte of it is on the disk; until then, and after any failure, the
 // file that had the name keeps it, as it was. A failure is said in the
 // system's words ("No space left on device").
 //
-// Saving over a link writes the file it points to. A target that is no
-// regular file (a folder, a named pipe, a device) is refused, and so is one
-// that may not be written.
+// Where the file is written is settled once, when the save begins: links are
+// followed then (a chain of them too, to its end, which a new file is made
+// at), and the folder found is held open, so that what happens to the path
+// later cannot move the save elsewhere. In a folder that others may write
+// (sticky, or writable by the group or by all), a link is followed only when
+// it is the user's own. When something else has been put under the name by
+// the time the save ends (a link, another file), it is left alone, and the
+// new file is kept beside it under a name of its own; failure() names it.
+//
+// A file of another user's, and one with further names (hard links), keeps
+// its owner and every name: the new bytes are copied into it once they are
+// all on the disk and room for them is reserved. Before each save, the new
+// files that earlier saves of the same target left behind (a crash, kill -9)
+// are removed: those of the user's whose save no longer runs.
+//
+// A target that is no regular file (a folder, a named pipe, a device) is
+// refused, and so is one that may not be written.
 class AppSaveFile
 {
 public:
@@ -22,7 +36,7 @@ public:
     AppSaveFile(const AppSaveFile &) = delete;
     AppSaveFile &operator=(const AppSaveFile &) = delete;
 
-    // Makes the new file beside the target.
+    // Settles where the file goes and makes the new file beside it.
     bool open();
     // Appends to the new file; after a failure every later write fails too.
     bool write(const QByteArray &bytes);
@@ -38,12 +52,15 @@ public:
     QString fileName() const { return m_path; }
     // The new file while it is being written; empty before open() and after
     // commit(). For a writer that insists on opening a file by its name.
-    QString temporaryFileName() const { return m_temporary; }
+    QString temporaryFileName() const;
+    // Where the new bytes were kept when the target could not take them
+    // (something else was put under its name); empty otherwise.
+    QString keptFileName() const;
     // Why the last step failed, in the system's words.
     QString errorString() const { return m_error; }
     // What the person reads: "Cannot open FILE: WHY." when the new file
     // could not be made, else "FILE could not be written: WHY." followed by
-    // what became of the file that had the name.
+    // what became of the file that had the name (and of the new bytes).
     QString failure() const;
 
     // The whole of a file at once: open(), write(), commit(); `failure`
@@ -51,18 +68,49 @@ public:
     static bool write(const QString &path, const QByteArray &bytes, QString *failure);
 
 private:
+    // What the name held when the save began.
+    struct Found
+    {
+        bool exists = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        quint32 mode = 0;
+        quint32 owner = 0;
+        quint32 group = 0;
+        quint64 links = 0;
+    };
+
     bool fail(int error);
     bool fail(const QString &why);
     void drop();
+    void closeHandles();
+    // Whether the name still holds what it held when the save began.
+    bool unchanged() const;
+    // Gives the new file a name of its own beside the target and fails, saying so.
+    bool keepBoth();
+    // Copies the new bytes into the target itself, which keeps its identity.
+    bool copyInto();
+    // Removes the new files of earlier saves of this target that no save holds.
+    void removeLeftovers();
 
     QString m_path;
-    QString m_temporary;
+    QString m_folderPath; // the folder written into, as a path, for messages
+    QByteArray m_name; // the target's name in that folder
+    QByteArray m_temporary; // the new file's name there, while it exists
+    QByteArray m_tag; // the random part of that name
+    QByteArray m_kept; // the name the new file was kept under
     QString m_error;
+    Found m_found;
+    int m_folder = -1;
+    // The file the name held, held open so that its number cannot pass to
+    // another file while the save runs.
+    int m_held = -1;
     int m_fd = -1;
     bool m_failed = false;
     bool m_opened = false; // the new file was made
-    bool m_existed = false; // the target held a file
-    bool m_refused = false; // the target is no regular file
+    bool m_refused = false; // the target is no regular file, or a link not followed
+    bool m_inPlace = false; // the target keeps its identity: the new bytes go into it
+    bool m_damaged = false; // a copy into the target broke off
 };
 
 #endif

@@ -15,6 +15,7 @@
 #include <QScriptEngine>
 #include <QScriptValueIterator>
 #include <QTableWidget>
+#include <QVector>
 #include <QWidget>
 
 #include <algorithm>
@@ -48,8 +49,16 @@ QString memberKey(const QString &name)
     return name.toUpper();
 }
 
+// An array element's key: plain decimal digits, as a script names its elements
+// ("-1", "+1" and " 1" name members, not elements).
 bool isIndexKey(const QString &key, int *index)
 {
+    if (key.isEmpty())
+        return false;
+    for (const QChar c : key) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
     bool ok = false;
     const int i = key.toInt(&ok, 10);
     if (index)
@@ -172,21 +181,26 @@ QScriptValue AppScriptObject::toQScriptValue(QScriptEngine *engine)
     if (!engine)
         return QScriptValue();
     QScriptValue out = (m_type == Array) ? engine->newArray(0) : engine->newObject();
-    int index = 0;
-    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it) {
-        const QScriptValue text(textOf(it.value()));
-        if (m_type == Array && isIndexKey(it.key(), &index))
-            out.setProperty(static_cast<quint32>(index), text);
+    // An array's elements come in the order of their indexes, numbered from 0
+    // without holes: the length is the number of elements, whatever index a
+    // request gave them (2147483647 made a script array of that length, which
+    // a script's loop over it walked slot by slot).
+    QVector<QPair<int, QScriptValue>> elements;
+    const auto put = [&](const QString &key, const QScriptValue &value) {
+        int index = 0;
+        if (m_type == Array && isIndexKey(key, &index))
+            elements.append(qMakePair(index, value));
         else
-            out.setProperty(it.key(), text);
-    }
-    for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it) {
-        const QScriptValue value = it.value()->toQScriptValue(engine);
-        if (m_type == Array && isIndexKey(it.key(), &index))
-            out.setProperty(static_cast<quint32>(index), value);
-        else
-            out.setProperty(it.key(), value);
-    }
+            out.setProperty(key, value);
+    };
+    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it)
+        put(it.key(), QScriptValue(textOf(it.value())));
+    for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it)
+        put(it.key(), it.value()->toQScriptValue(engine));
+    std::stable_sort(elements.begin(), elements.end(),
+        [](const QPair<int, QScriptValue> &a, const QPair<int, QScriptValue> &b) { return a.first < b.first; });
+    for (int i = 0; i < elements.size(); ++i)
+        out.setProperty(quint32(i), elements.at(i).second);
     return out;
 }
 

@@ -57,6 +57,10 @@ public:
     QVariant property(const QString &key) const; // invalid when absent
     AppScriptObject *child(const QString &key) const; // null when absent
 
+    // A script object whose members are the node's keys, every value a
+    // string; an Array node becomes a script array whose elements are the
+    // members under index keys, in the order of their indexes and numbered
+    // from 0 (a request's INDEX="7" on its only row gives a one-element array).
     QScriptValue toQScriptValue(QScriptEngine *engine);
     // New tree from a script value; the caller owns it.
     static AppScriptObject *fromQScriptValue(const QScriptValue &value);

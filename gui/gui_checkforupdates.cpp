@@ -512,8 +512,8 @@ void GuiCheckForUpdates::install(const QString &line, const QString &target, con
         return;
     }
     if (!file.write(body) || !file.commit()) {
-        moduleFailed(
-            line, QStringLiteral("unable to write %1: %2.").arg(QDir::toNativeSeparators(target), file.errorString()));
+        moduleFailed(line,
+            QStringLiteral("unable to write %1: %2.").arg(QDir::toNativeSeparators(target), file.errorString()));
         QMessageBox::critical(this, QStringLiteral("Module Update"),
             QStringLiteral("Unable to update module:\n%1").arg(target), QMessageBox::Ok);
     }

@@ -16,6 +16,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QMessageBox>
 #include <QTime>
 
@@ -71,6 +72,28 @@ private:
     bool m_wasStopped;
 };
 
+// What could not be read, from which file, and the reason the database gave.
+QString readFailure(const QString &what, const QSqlDatabase &db, const SqlRecords &records)
+{
+    return QStringLiteral("%1 from the database file\n%2\n\nThe database gave this reason: %3")
+        .arg(what, QDir::toNativeSeparators(db.databaseName()), records.driverText());
+}
+
+QString kindsNamed(SqlRecordKind kind)
+{
+    switch (kind) {
+    case SqlRecordKind::Sample:
+        return QStringLiteral("samples");
+    case SqlRecordKind::Solvent:
+        return QStringLiteral("solvents");
+    case SqlRecordKind::Experiment:
+        return QStringLiteral("experiments");
+    case SqlRecordKind::Results:
+        break;
+    }
+    return QStringLiteral("results");
+}
+
 } // namespace
 
 // Record lists
@@ -96,8 +119,9 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, SqlRe
     QVector<SqlRecords::Entry> stored;
     if (!records.list(kind, order, true, &stored)) {
         // Several database windows may be open: the box names the file.
-        QMessageBox::critical(
-            this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::critical(this, QStringLiteral("Vornakel"),
+            readFailure(QStringLiteral("The list of %1 could not be read").arg(kindsNamed(kind)), m_database, records),
+            QMessageBox::Ok, QMessageBox::NoButton);
         list->blockSignals(wasBlocked);
         return;
     }
@@ -216,8 +240,9 @@ void GuiVornakel::onDatabaseImporterRun()
 
 void GuiVornakel::showLoadFailure(const QString &what, const SqlRecords &records)
 {
-    QMessageBox::critical(
-        this, QStringLiteral("Vornakel"), what + records.error(), QMessageBox::Ok, QMessageBox::NoButton);
+    QMessageBox::critical(this, QStringLiteral("Vornakel"),
+        readFailure(what + QStringLiteral(" could not be loaded"), m_database, records), QMessageBox::Ok,
+        QMessageBox::NoButton);
 }
 
 bool GuiVornakel::pickRecord(QComboBox *list, int *id)
@@ -260,7 +285,7 @@ void GuiVornakel::loadSamplePage(int recordId)
     if (pickRecord(qtSampleName, &id)) {
         SqlRecords records(m_database);
         if (!records.loadSample(id, &record, &found))
-            showLoadFailure(QStringLiteral("sample"), records);
+            showLoadFailure(QStringLiteral("The sample"), records);
     }
     showSample(found ? record : newSample(), found);
     page->setSampleName(qtSampleName->currentText());
@@ -285,7 +310,7 @@ void GuiVornakel::loadSolventPage(int recordId)
     SqlSolventRecord record;
     bool active = false;
     if (!records.loadSolvent(id, &record, nullptr, &active)) {
-        showLoadFailure(QStringLiteral("sql"), records);
+        showLoadFailure(QStringLiteral("The solvent"), records);
         return;
     }
     // A record no longer listed shows as a new one, as a missing one does.
@@ -327,7 +352,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
     SqlExperimentRecord record;
     bool found = false;
     if (!records.loadExperiment(id, &record, &found)) {
-        showLoadFailure(QStringLiteral("experiment"), records);
+        showLoadFailure(QStringLiteral("The experiment"), records);
         return;
     }
     if (!found)
@@ -357,7 +382,7 @@ void GuiVornakel::loadResultsPage(int recordId)
     SqlResultsRecord record;
     bool found = false;
     if (!records.loadResults(id, &record, &found)) {
-        showLoadFailure(QStringLiteral("results"), records);
+        showLoadFailure(QStringLiteral("The results"), records);
         return;
     }
     if (found) {

@@ -77,14 +77,41 @@ QString olderSolventSource(const QVariant &direct, const QVariant &standard, con
     return word(SqlSource::standard);
 }
 
-// The results record's choices: the object name of the checked button.
-QString checkedName(std::initializer_list<const QAbstractButton *> buttons, const QString &none)
+// The buttons of a choice of the results record, each with its word.
+using ChoiceButtons = QVector<QPair<QAbstractButton *, const char *>>;
+
+ChoiceButtons hydrationButtons(const GuiVornakel &w)
 {
-    for (const QAbstractButton *button : buttons) {
-        if (button->isChecked())
-            return button->objectName();
+    // The first four in the order a save tests them: delta1 is what none of them is.
+    return { { w.qtHydrateNothing, SqlHydration::none }, { w.qtHydrateProlate, SqlHydration::prolate },
+        { w.qtHydrateOblate, SqlHydration::oblate }, { w.qtHydrateComputed, SqlHydration::computed },
+        { w.qtHydrateDelta1, SqlHydration::delta1 } };
+}
+
+ChoiceButtons shapeButtons(const GuiVornakel &w)
+{
+    return { { w.qtShapeProlate, SqlShape::prolate }, { w.qtShapeOblate, SqlShape::oblate },
+        { w.qtShapeCylinder, SqlShape::cylinder } };
+}
+
+// A choice of the results record: the word of the first checked button, or
+// `none` when none of them is checked.
+QString checkedWord(const ChoiceButtons &buttons, const char *none)
+{
+    for (const auto &button : buttons) {
+        if (button.first->isChecked())
+            return word(button.second);
     }
-    return none;
+    return word(none);
+}
+
+QAbstractButton *buttonOf(const ChoiceButtons &buttons, const QString &chosen)
+{
+    for (const auto &button : buttons) {
+        if (chosen == QLatin1String(button.second))
+            return button.first;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -434,9 +461,9 @@ SqlExperimentRecord GuiVornakel::experimentShown(GuiFieldReader *reader) const
         { &SqlExperimentRecord::mb, qtExperimentResultsMb, "Mb" }, { &SqlExperimentRecord::k, qtSedVelocityK, "k" } };
     for (const auto &field : fields)
         record.*field.member = read.number(field.field, QLatin1String(field.what));
-    record.calculatedBy = m_mrMethod == MrMethod::ExactMr ? QStringLiteral("qtExactMolecularWeight")
-        : m_mrMethod == MrMethod::FromSigma               ? QStringLiteral("qtFromSigma")
-                                                          : QStringLiteral("qtFromComposition");
+    record.calculatedBy = word(m_mrMethod == MrMethod::ExactMr ? SqlMrMethod::exact
+            : m_mrMethod == MrMethod::FromSigma                ? SqlMrMethod::sigma
+                                                               : SqlMrMethod::composition);
     // Stored whatever the links: a run loaded without its sample or solvent
     // takes its figures from these.
     const struct
@@ -585,11 +612,10 @@ SqlResultsRecord GuiVornakel::resultsShown(GuiFieldReader *reader) const
     };
     for (const auto &figure : figures)
         record.*figure.member = numberOrNull(GuiResultFigure::value(figure.label), figure.factor);
-    record.method = qtVbarMethod->isChecked() ? QStringLiteral("qtVbarMethod") : QStringLiteral("qtTellerMethod");
-    record.option = checkedName(
-        { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed }, QStringLiteral("qtHydrateDelta1"));
+    record.method = word(qtVbarMethod->isChecked() ? SqlRadiusMethod::vbar : SqlRadiusMethod::teller);
+    record.option = checkedWord(hydrationButtons(*this), SqlHydration::delta1);
     record.optionValue = read.number(qtHydrateRatio, QStringLiteral("axial ratio or hydration"));
-    record.shape = checkedName({ qtShapeProlate, qtShapeOblate }, QStringLiteral("qtShapeCylinder"));
+    record.shape = checkedWord(shapeButtons(*this), SqlShape::cylinder);
     // The computed option's figures were computed with this hydration.
     const double *hydration = m_sources.computedHydration();
     record.hydrationValue = qtHydrateComputed->isChecked() && hydration ? QVariant(*hydration) : nullNumber;
@@ -656,7 +682,7 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         if (read && found && active)
             return true;
         if (!read)
-            showLoadFailure(what, records);
+            showLoadFailure(QStringLiteral("The %1 of this experiment").arg(what), records);
         else
             gone << what;
         return false;
@@ -681,10 +707,10 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         record.vis, solvent, record.tc);
 
     const QString calculatedBy = record.calculatedBy.toString();
-    if (calculatedBy == QLatin1String("qtExactMolecularWeight")) {
+    if (calculatedBy == QLatin1String(SqlMrMethod::exact)) {
         qtExactMolecularWeight->setChecked(true);
         onExactMolecularWeightDirectEntry();
-    } else if (calculatedBy == QLatin1String("qtFromSigma")) {
+    } else if (calculatedBy == QLatin1String(SqlMrMethod::sigma)) {
         qtFromSigma->setChecked(true);
         onSetFromSigma();
     } else {
@@ -788,28 +814,21 @@ void GuiVornakel::showResults(const SqlResultsRecord &record)
         const QVariant &half = *axis.second;
         GuiResultFigure::show(axis.first, half.isNull() ? QString() : AppNumber::toText(2 * half.toDouble()));
     }
-    if (record.method.toString() == QLatin1String("qtVbarMethod"))
+    if (record.method.toString() == QLatin1String(SqlRadiusMethod::vbar))
         qtVbarMethod->setChecked(true);
     else
         qtTellerMethod->setChecked(true);
-    const QString option = record.option.toString();
-    for (QRadioButton *button :
-        { qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 }) {
-        if (button->objectName() == option)
-            button->setChecked(true);
-    }
+    // Another text keeps the option shown.
+    if (QAbstractButton *option = buttonOf(hydrationButtons(*this), record.option.toString()))
+        option->setChecked(true);
     // The hydration the computed option's figures were computed with.
     if (!record.hydrationValue.isNull()) {
         const double hydration = record.hydrationValue.toDouble();
         holdComputedHydration(&hydration);
     }
     qtHydrateRatio->setText(columnText(record.optionValue));
-    const QString shape = record.shape.toString();
-    if (shape == QLatin1String("qtShapeCylinder"))
-        qtShapeCylinder->setChecked(true);
-    else if (shape == QLatin1String("qtShapeProlate"))
-        qtShapeProlate->setChecked(true);
-    else
-        qtShapeOblate->setChecked(true);
+    // Another text is an oblate shape.
+    QAbstractButton *shape = buttonOf(shapeButtons(*this), record.shape.toString());
+    (shape ? shape : qtShapeOblate)->setChecked(true);
     enableForHydrationOption();
 }

@@ -1,5 +1,6 @@
 #include "gui/gui_webmodule.h"
 
+#include "app/app_fixedfile.h"
 #include "app/app_mastergraphics.h"
 #include "sql/sql_query.h"
 #include "xml/xml_messageprocessor.h"
@@ -19,7 +20,7 @@ namespace {
 QString readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!AppFixedFile::open(file, QIODevice::ReadOnly))
         return QString();
     QByteArray bytes = file.readAll();
     const int nul = bytes.indexOf('\0');

@@ -10,7 +10,6 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cctype>
@@ -313,25 +312,37 @@ QString SqlAccessReader::warned(const QString &file, const Result &result)
 
 QString SqlAccessReader::CopyFolder::baseFolder(QString *why)
 {
+    // A relative folder in these variables is no folder at all, as the XDG
+    // rules have it: it would name a folder below wherever the program was started.
     QStringList candidates;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (QDir::isAbsolutePath(runtime))
         candidates << runtime;
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!QDir::isAbsolutePath(cache)) {
+        const QString home = qEnvironmentVariable("HOME");
+        cache = QDir::isAbsolutePath(home) ? home + QStringLiteral("/.cache") : QString();
+    }
     if (!cache.isEmpty())
         candidates << cache;
     QStringList refused;
     for (const QString &candidate : qAsConst(candidates)) {
+        const QByteArray encoded = QFile::encodeName(candidate);
         // The cache folder may not exist yet; made, it is the user's alone.
-        if (candidate == cache && !QFileInfo::exists(cache))
-            ::mkdir(QFile::encodeName(cache).constData(), 0700);
-        const int folder = ::open(QFile::encodeName(candidate).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (candidate == cache && ::mkdir(encoded.constData(), 0700) != 0 && errno != EEXIST) {
+            refused
+                << QStringLiteral("%1 cannot be made: %2").arg(candidate, QString::fromLocal8Bit(std::strerror(errno)));
+            continue;
+        }
+        const int folder = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         struct stat status = {};
         const bool found = folder >= 0 && ::fstat(folder, &status) == 0;
+        const int error = errno;
         if (folder >= 0)
             ::close(folder);
         if (!found)
-            refused << QStringLiteral("%1 cannot be opened").arg(candidate);
+            refused << QStringLiteral("%1 cannot be opened: %2")
+                           .arg(candidate, QString::fromLocal8Bit(std::strerror(error)));
         else if (status.st_uid != ::geteuid())
             refused << QStringLiteral("%1 belongs to another user").arg(candidate);
         else if (status.st_mode & (S_IWGRP | S_IWOTH))

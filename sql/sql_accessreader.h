@@ -98,7 +98,8 @@ public:
         QString errorString() const { return m_error; }
         QString filePath(const QString &name) const;
         // The first of the user's runtime folder ($XDG_RUNTIME_DIR) and
-        // cache folder (~/.cache) that is the user's own and that no one
+        // cache folder ($XDG_CACHE_HOME, else ~/.cache; each only when it
+        // names an absolute path) that is the user's own and that no one
         // else may write; empty, with why, when neither is.
         static QString baseFolder(QString *why = nullptr);
 

@@ -1,5 +1,6 @@
 #include "sql/sql_database.h"
 
+#include "app/app_fixedfile.h"
 #include "app/app_log.h"
 #include "sql/sql_executor.h"
 
@@ -459,9 +460,13 @@ bool sqlDatabase::loadConfigFile(const QString &name, const QString &host)
         return false;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        emit sigLog(
-            QStringLiteral("Found config file ") + path + QStringLiteral(" but could not open it."), AppLog::Statement);
+    QString why;
+    const bool opened = path == resourceFile ? file.open(QIODevice::ReadOnly | QIODevice::Text)
+                                             : AppFixedFile::open(file, QIODevice::ReadOnly | QIODevice::Text, &why);
+    if (!opened) {
+        emit sigLog(QStringLiteral("Found config file ") + path + QStringLiteral(" but could not open it")
+                + (why.isEmpty() ? QString() : QStringLiteral(": ") + why) + QStringLiteral("."),
+            AppLog::Statement);
         return false;
     }
     m_iniFile = path;

@@ -1,5 +1,6 @@
 #include "sql/sql_importdb.h"
 
+#include "app/app_fixedfile.h"
 #include "app/app_number.h"
 #include "app/app_regularfile.h"
 #include "sql/sql_accessreader.h"
@@ -109,12 +110,11 @@ struct SqlImportDb::RecordCopy
 
 SqlImportDb::SqlImportDb(const QString &destinationConnection, QObject *parent)
     : QObject(parent), m_destination(QSqlDatabase::database(destinationConnection, true)),
-      m_log(QStringLiteral("ImportLog.txt"))
+      m_log(QStringLiteral("ImportLog.txt")), m_logPath(QFileInfo(m_log.fileName()).absoluteFilePath())
 {
     // A log that cannot be opened leaves the import without one, and the
     // results say so. It is only ever added to: what it held stays.
-    if (!m_log.open(QIODevice::Append | QIODevice::Text))
-        m_logFailure = m_log.errorString();
+    AppFixedFile::open(m_log, QIODevice::Append | QIODevice::Text, &m_logFailure);
     m_reader = new SqlAccessReader(this);
     connect(m_reader, &SqlAccessReader::ended, this, [this]() {
         readEnded(m_reading, m_readingCopy, m_reader->result());
@@ -165,7 +165,7 @@ bool SqlImportDb::isSqliteFile(const QString &path)
 
 QString SqlImportDb::logPath() const
 {
-    return QFileInfo(m_log.fileName()).absoluteFilePath();
+    return m_logPath;
 }
 
 void SqlImportDb::logMesg(const QString &message)
@@ -944,7 +944,7 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
     };
     copy.failureWithSelectError = true;
     copy.write = [this](const Row &source, QSqlQuery &insert) {
-        static const char *const methods[] = { "qtExactMolecularWeight", "qtFromSigma", "qtFromComposition" };
+        static const char *const methods[] = { SqlMrMethod::exact, SqlMrMethod::sigma, SqlMrMethod::composition };
         insert.bindValue(QStringLiteral(":NAME"), simplified(source.value(0)));
         insert.bindValue(QStringLiteral(":Tc"), source.value(1));
         insert.bindValue(QStringLiteral(":RPM"), source.value(2));

@@ -183,6 +183,7 @@ private:
     QString m_compositionsError;
     bool m_compositionsLoaded = false;
     QFile m_log;
+    QString m_logPath;
     QString m_logFailure;
     QByteArray m_stamp;
     qint64 m_stampMinute = -1;

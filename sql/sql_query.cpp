@@ -1,5 +1,6 @@
 #include "sql/sql_query.h"
 
+#include "app/app_fixedfile.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "sql/sql_database.h"
@@ -167,7 +168,7 @@ bool sqlQuery::emulates() const
 void sqlQuery::appendToLog(const QString &text)
 {
     QFile log(QStringLiteral("sql.log"));
-    if (!log.open(QIODevice::WriteOnly | QIODevice::Append))
+    if (!AppFixedFile::open(log, QIODevice::Append))
         return;
     log.write(text.toLocal8Bit());
     log.write("\n");

@@ -134,8 +134,8 @@ constexpr SqlField<R> resultsFieldList[] = {
         "sample, solvent and experiment; a results record keeps its own figures" },
 };
 
-// A record holds exactly the fields its list names: one added without an
-// entry changes the size of the record and stops the build.
+// A record holds exactly the fields its list names, and the members its own
+// statements store: one of any type added without an entry stops the build.
 template<typename Field, std::size_t N> constexpr std::size_t memberCount(const Field (&fields)[N])
 {
     std::size_t count = 0;
@@ -143,22 +143,14 @@ template<typename Field, std::size_t N> constexpr std::size_t memberCount(const 
         count += fields[i].member ? 1 : 0;
     return count;
 }
-constexpr std::size_t roundUp(std::size_t size, std::size_t alignment)
-{
-    return (size + alignment - 1) / alignment * alignment;
-}
-static_assert(
-    sizeof(S) == sizeof(QString) + memberCount(sampleFieldList) * sizeof(QVariant) + 2 * sizeof(QVector<S::Count>),
-    "every field of a sample record is listed in sampleFieldList");
-static_assert(
-    sizeof(B) == sizeof(QString) + memberCount(solventFieldList) * sizeof(QVariant) + sizeof(QVector<B::Component>),
-    "every field of a solvent record is listed in solventFieldList");
-static_assert(sizeof(E)
-        == roundUp(sizeof(QString) + memberCount(experimentFieldList) * sizeof(QVariant) + 3 * sizeof(int), alignof(E)),
-    "every field of an experiment record is listed in experimentFieldList");
-static_assert(sizeof(R)
-        == roundUp(sizeof(QString) + memberCount(resultsFieldList) * sizeof(QVariant) + 3 * sizeof(int), alignof(R)),
-    "every field of a results record is listed in resultsFieldList");
+static_assert(SqlMemberCount::of<S>() == memberCount(sampleFieldList) + 3,
+    "every field of a sample record is listed in sampleFieldList (its name and counts aside)");
+static_assert(SqlMemberCount::of<B>() == memberCount(solventFieldList) + 2,
+    "every field of a solvent record is listed in solventFieldList (its name and components aside)");
+static_assert(SqlMemberCount::of<E>() == memberCount(experimentFieldList) + 4,
+    "every field of an experiment record is listed in experimentFieldList (its name and links aside)");
+static_assert(SqlMemberCount::of<R>() == memberCount(resultsFieldList) + 4,
+    "every field of a results record is listed in resultsFieldList (its name and links aside)");
 
 template<typename Field, std::size_t N> QVector<Field> listOf(const Field (&fields)[N])
 {
@@ -209,14 +201,17 @@ void bindFields(QSqlQuery &query, const QVector<SqlField<Record>> &fields, const
     }
 }
 
-// Reads the list's columns from `first` on; returns the index after them.
+// Reads the list's columns from `first` on; returns the index after them. A
+// choice is read as its word also from a row an older release wrote since the
+// file was opened.
 template<typename Record>
-int readFields(const QSqlQuery &query, const QVector<SqlField<Record>> &fields, Record *record, int first)
+int readFields(
+    const QSqlQuery &query, const QString &table, const QVector<SqlField<Record>> &fields, Record *record, int first)
 {
     int i = first;
     for (const SqlField<Record> &field : fields) {
         if (field.member && field.column)
-            (*record).*field.member = query.value(i++);
+            (*record).*field.member = SqlRecords::wordOf(table, QLatin1String(field.column), query.value(i++));
     }
     return i;
 }
@@ -295,7 +290,8 @@ bool writeCounts(QSqlQuery &query, const QString &sql, int sampleId, const QVect
 
 bool readCounts(QSqlQuery &query, const QString &sql, int sampleId, QVector<SqlSampleRecord::Count> *counts)
 {
-    query.prepare(sql);
+    if (!query.prepare(sql))
+        return false;
     query.bindValue(QStringLiteral(":id"), sampleId);
     if (!query.exec())
         return false;
@@ -303,21 +299,6 @@ bool readCounts(QSqlQuery &query, const QString &sql, int sampleId, QVector<SqlS
         counts->append({ query.value(0), query.value(1) });
     return true;
 }
-
-// The object names older rows hold for each source word, by column.
-struct SourceNames
-{
-    const char *table;
-    const char *column;
-    const char *direct;
-    const char *standard;
-    const char *computed;
-};
-constexpr SourceNames sourceNames[] = {
-    { "experiment", "vbarSource", "qtVbarDirectEntry", "qtVbarStandard", "qtVbarCompute" },
-    { "experiment", "densitySource", "qtDensityDirectEntry", "qtDensityStandard", "qtDensityCompute" },
-    { "experiment", "viscositySource", "qtViscosityDirectEntry", "qtViscosityStandard", "qtViscosityCompute" },
-};
 
 } // namespace
 
@@ -362,19 +343,97 @@ QVector<SqlRecords::AddedColumn> SqlRecords::addedColumns()
     return added;
 }
 
-QStringList SqlRecords::sourceTranslations()
+namespace {
+
+// The object names of the buttons older rows hold in a choice column, and the
+// word each stands for.
+struct ObjectName
 {
-    // Fixed names only: nothing here comes from the file or a person.
-    QStringList statements;
-    for (const SourceNames &names : sourceNames) {
-        statements << QStringLiteral("UPDATE %1 SET %2 = CASE %2 WHEN '%3' THEN '%4' WHEN '%5' THEN '%6' WHEN '%7' "
-                                     "THEN '%8' END WHERE %2 IN ('%3', '%5', '%7')")
-                          .arg(QLatin1String(names.table), QLatin1String(names.column), QLatin1String(names.direct),
-                              QLatin1String(SqlSource::direct), QLatin1String(names.standard),
-                              QLatin1String(SqlSource::standard), QLatin1String(names.computed))
-                          .arg(QLatin1String(SqlSource::computed));
+    const char *table;
+    const char *column;
+    const char *name;
+    const char *word;
+};
+constexpr ObjectName objectNames[] = {
+    { "experiment", "vbarSource", "qtVbarDirectEntry", SqlSource::direct },
+    { "experiment", "vbarSource", "qtVbarStandard", SqlSource::standard },
+    { "experiment", "vbarSource", "qtVbarCompute", SqlSource::computed },
+    { "experiment", "densitySource", "qtDensityDirectEntry", SqlSource::direct },
+    { "experiment", "densitySource", "qtDensityStandard", SqlSource::standard },
+    { "experiment", "densitySource", "qtDensityCompute", SqlSource::computed },
+    { "experiment", "viscositySource", "qtViscosityDirectEntry", SqlSource::direct },
+    { "experiment", "viscositySource", "qtViscosityStandard", SqlSource::standard },
+    { "experiment", "viscositySource", "qtViscosityCompute", SqlSource::computed },
+    { "experiment", "calculatedBy", "qtExactMolecularWeight", SqlMrMethod::exact },
+    { "experiment", "calculatedBy", "qtFromSigma", SqlMrMethod::sigma },
+    { "experiment", "calculatedBy", "qtFromComposition", SqlMrMethod::composition },
+    { "results", "method", "qtVbarMethod", SqlRadiusMethod::vbar },
+    { "results", "method", "qtTellerMethod", SqlRadiusMethod::teller },
+    { "results", "options", "qtHydrateNothing", SqlHydration::none },
+    { "results", "options", "qtHydrateProlate", SqlHydration::prolate },
+    { "results", "options", "qtHydrateOblate", SqlHydration::oblate },
+    { "results", "options", "qtHydrateComputed", SqlHydration::computed },
+    { "results", "options", "qtHydrateDelta1", SqlHydration::delta1 },
+    { "results", "shape", "qtShapeProlate", SqlShape::prolate },
+    { "results", "shape", "qtShapeOblate", SqlShape::oblate },
+    { "results", "shape", "qtShapeCylinder", SqlShape::cylinder },
+};
+
+} // namespace
+
+const QVector<SqlRecords::WordColumn> &SqlRecords::wordColumns()
+{
+    static const QVector<WordColumn> columns = [] {
+        QVector<WordColumn> grouped;
+        for (const ObjectName &name : objectNames) {
+            if (grouped.isEmpty() || grouped.last().column != QLatin1String(name.column))
+                grouped.append({ QLatin1String(name.table), QLatin1String(name.column), {} });
+            grouped.last().words.append({ QLatin1String(name.name), QLatin1String(name.word) });
+        }
+        return grouped;
+    }();
+    return columns;
+}
+
+namespace {
+
+QString quotedNames(const SqlRecords::WordColumn &column)
+{
+    QStringList names;
+    for (const auto &word : column.words)
+        names << QLatin1Char('\'') + word.first + QLatin1Char('\'');
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString SqlRecords::WordColumn::translation() const
+{
+    QString cases;
+    for (const auto &word : words)
+        cases += QStringLiteral(" WHEN '%1' THEN '%2'").arg(word.first, word.second);
+    return QStringLiteral("UPDATE %1 SET %2 = CASE %2%3 END WHERE %2 IN (%4)")
+        .arg(table, column, cases, quotedNames(*this));
+}
+
+QString SqlRecords::WordColumn::anyLeft() const
+{
+    return QStringLiteral("SELECT 1 FROM %1 WHERE %2 IN (%3) LIMIT 1").arg(table, column, quotedNames(*this));
+}
+
+QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
+{
+    if (value.type() != QVariant::String)
+        return value;
+    for (const WordColumn &words : wordColumns()) {
+        if (words.table != table || words.column.compare(column, Qt::CaseInsensitive) != 0)
+            continue;
+        for (const auto &word : words.words) {
+            if (word.first == value.toString())
+                return word.second;
+        }
     }
-    return statements;
+    return value;
 }
 
 SqlRecords::SqlRecords(const QSqlDatabase &db) : m_db(db) { }
@@ -439,8 +498,9 @@ bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
     *id = -1;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(
-        QStringLiteral("SELECT id FROM %1 WHERE active > 0 AND name = :name ORDER BY id LIMIT 1").arg(tableOf(kind)));
+    if (!query.prepare(QStringLiteral("SELECT id FROM %1 WHERE active > 0 AND name = :name ORDER BY id LIMIT 1")
+                           .arg(tableOf(kind))))
+        return readFailed(query);
     query.bindValue(QStringLiteral(":name"), name);
     if (!query.exec())
         return readFailed(query);
@@ -452,7 +512,8 @@ bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
 QVariant SqlRecords::modified(SqlRecordKind kind, int id)
 {
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("SELECT modified FROM %1 WHERE id = :id").arg(tableOf(kind)));
+    if (!query.prepare(QStringLiteral("SELECT modified FROM %1 WHERE id = :id").arg(tableOf(kind))))
+        return QVariant();
     query.bindValue(QStringLiteral(":id"), id);
     if (query.exec() && query.next())
         return query.value(0);
@@ -468,9 +529,11 @@ bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *sa
         const QStringList columns = statementColumns(
             { QStringLiteral("name"), QStringLiteral("aminoSequenceCodeSize") }, SqlSampleRecord::fields());
         if (storedId < 0) {
-            query.prepare(insertSql(QStringLiteral("sample"), columns));
+            if (!query.prepare(insertSql(QStringLiteral("sample"), columns)))
+                return false;
         } else {
-            query.prepare(updateSql(QStringLiteral("sample"), columns));
+            if (!query.prepare(updateSql(QStringLiteral("sample"), columns)))
+                return false;
             query.bindValue(QStringLiteral(":storedId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
@@ -485,7 +548,8 @@ bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *sa
             // The earlier composition stays in the file, inactive, as deleted records do.
             for (const char *sql : { "UPDATE aminoComposition SET active = 0 WHERE sampleId = :sampleid",
                      "UPDATE conjugateComposition SET active = 0 WHERE sampleId = :sampleid" }) {
-                query.prepare(QString::fromLatin1(sql));
+                if (!query.prepare(QString::fromLatin1(sql)))
+                    return false;
                 query.bindValue(QStringLiteral(":sampleid"), *sampleId);
                 if (!query.exec())
                     return false;
@@ -511,8 +575,9 @@ bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found, bool *
         *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(selectSql(QStringLiteral("sample"),
-        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSampleRecord::fields())));
+    if (!query.prepare(selectSql(QStringLiteral("sample"),
+            statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSampleRecord::fields()))))
+        return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -522,7 +587,7 @@ bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found, bool *
         if (active)
             *active = query.value(1).toBool();
         record->name = query.value(0).toString();
-        readFields(query, SqlSampleRecord::fields(), record, 2);
+        readFields(query, QStringLiteral("sample"), SqlSampleRecord::fields(), record, 2);
     }
     query.finish();
     if (!readCounts(query,
@@ -587,7 +652,8 @@ bool SqlRecords::saveSolvent(const SqlSolventRecord &record, int storedId, int *
             return false;
         *bufferId = id.toInt();
         // The earlier components stay as inactive rows; the buffer shown is written anew.
-        query.prepare(QStringLiteral("UPDATE bufferComposition SET active = 0 WHERE bufferId = :bufferId"));
+        if (!query.prepare(QStringLiteral("UPDATE bufferComposition SET active = 0 WHERE bufferId = :bufferId")))
+            return false;
         query.bindValue(QStringLiteral(":bufferId"), *bufferId);
         return query.exec() && writeComponents(query, *bufferId, record.components);
     });
@@ -602,8 +668,9 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
         *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(selectSql(QStringLiteral("buffer"),
-        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSolventRecord::fields())));
+    if (!query.prepare(selectSql(QStringLiteral("buffer"),
+            statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSolventRecord::fields()))))
+        return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -613,12 +680,13 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
         if (active)
             *active = query.value(1).toBool();
         record->name = query.value(0).toString();
-        readFields(query, SqlSolventRecord::fields(), record, 2);
+        readFields(query, QStringLiteral("buffer"), SqlSolventRecord::fields(), record, 2);
     }
     query.finish();
-    query.prepare(QStringLiteral("SELECT name, componentId, concentration, units FROM bufferComposition JOIN "
-                                 "bufferComponent ON bufferComposition.componentId = bufferComponent.id WHERE "
-                                 "bufferId = :id AND bufferComposition.active > 0"));
+    if (!query.prepare(QStringLiteral("SELECT name, componentId, concentration, units FROM bufferComposition JOIN "
+                                      "bufferComponent ON bufferComposition.componentId = bufferComponent.id WHERE "
+                                      "bufferId = :id AND bufferComposition.active > 0")))
+        return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -637,7 +705,9 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         // A link the window no longer lists keeps what was stored.
         int stored[3] = { -1, -1, -1 };
         if (storedId >= 0) {
-            query.prepare(QStringLiteral("SELECT sample_id, buffer_id, results_id FROM experiment WHERE id = :id"));
+            if (!query.prepare(
+                    QStringLiteral("SELECT sample_id, buffer_id, results_id FROM experiment WHERE id = :id")))
+                return false;
             query.bindValue(QStringLiteral(":id"), storedId);
             if (!query.exec())
                 return false;
@@ -654,9 +724,11 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
                                    QStringLiteral("results_id"), QStringLiteral("active") },
                 SqlExperimentRecord::fields());
         if (storedId < 0) {
-            query.prepare(insertSql(QStringLiteral("experiment"), columns));
+            if (!query.prepare(insertSql(QStringLiteral("experiment"), columns)))
+                return false;
         } else {
-            query.prepare(updateSql(QStringLiteral("experiment"), columns));
+            if (!query.prepare(updateSql(QStringLiteral("experiment"), columns)))
+                return false;
             query.bindValue(QStringLiteral(":storedId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
@@ -682,10 +754,11 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
         *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(selectSql(QStringLiteral("experiment"),
-        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
-                             QStringLiteral("buffer_id"), QStringLiteral("results_id") },
-            SqlExperimentRecord::fields())));
+    if (!query.prepare(selectSql(QStringLiteral("experiment"),
+            statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
+                                 QStringLiteral("buffer_id"), QStringLiteral("results_id") },
+                SqlExperimentRecord::fields()))))
+        return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -699,7 +772,7 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     record->sampleId = linkId(query.value(2));
     record->bufferId = linkId(query.value(3));
     record->resultsId = linkId(query.value(4));
-    readFields(query, SqlExperimentRecord::fields(), record, 5);
+    readFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record, 5);
     return true;
 }
 
@@ -714,10 +787,12 @@ bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *
             QStringLiteral("active") };
         if (storedId < 0) {
             own.prepend(QStringLiteral("name"));
-            query.prepare(insertSql(QStringLiteral("results"), statementColumns(own, SqlResultsRecord::fields())));
+            if (!query.prepare(insertSql(QStringLiteral("results"), statementColumns(own, SqlResultsRecord::fields()))))
+                return false;
             query.bindValue(QStringLiteral(":name"), record.name);
         } else {
-            query.prepare(updateSql(QStringLiteral("results"), statementColumns(own, SqlResultsRecord::fields())));
+            if (!query.prepare(updateSql(QStringLiteral("results"), statementColumns(own, SqlResultsRecord::fields()))))
+                return false;
             query.bindValue(QStringLiteral(":storedId"), storedId);
         }
         bindFields(query, SqlResultsRecord::fields(), record);
@@ -742,10 +817,11 @@ bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found, bool
         *active = false;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(selectSql(QStringLiteral("results"),
-        statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
-                             QStringLiteral("buffer_id"), QStringLiteral("experiment_id") },
-            SqlResultsRecord::fields())));
+    if (!query.prepare(selectSql(QStringLiteral("results"),
+            statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
+                                 QStringLiteral("buffer_id"), QStringLiteral("experiment_id") },
+                SqlResultsRecord::fields()))))
+        return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return readFailed(query);
@@ -759,7 +835,7 @@ bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found, bool
     record->sampleId = linkId(query.value(2));
     record->bufferId = linkId(query.value(3));
     record->experimentId = linkId(query.value(4));
-    readFields(query, SqlResultsRecord::fields(), record, 5);
+    readFields(query, QStringLiteral("results"), SqlResultsRecord::fields(), record, 5);
     return true;
 }
 

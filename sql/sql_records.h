@@ -1,12 +1,15 @@
 #ifndef SQL_RECORDS_H
 #define SQL_RECORDS_H
 
+#include <QPair>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 #include <QVector>
 
+#include <cstddef>
 #include <functional>
+#include <utility>
 
 class QSqlQuery;
 
@@ -22,11 +25,64 @@ inline constexpr const char *standard = "standard";
 inline constexpr const char *computed = "computed";
 } // namespace SqlSource
 
-// The method of an experiment's radius: Teller's (Rp) or the vbar's (Ro).
+// The method of an experiment's radius and of a results record's figures:
+// Teller's (Rp) or the vbar's (Ro).
 namespace SqlRadiusMethod {
 inline constexpr const char *teller = "teller";
 inline constexpr const char *vbar = "vbar";
 } // namespace SqlRadiusMethod
+
+// How an experiment's molecular weight was obtained.
+namespace SqlMrMethod {
+inline constexpr const char *exact = "exact";
+inline constexpr const char *sigma = "sigma";
+inline constexpr const char *composition = "composition";
+} // namespace SqlMrMethod
+
+// The hydration a results record's figures assume: none, an axial ratio of a
+// prolate or oblate hydrated particle, the sample's computed hydration, or a
+// hydration typed as delta1.
+namespace SqlHydration {
+inline constexpr const char *none = "none";
+inline constexpr const char *prolate = "prolate";
+inline constexpr const char *oblate = "oblate";
+inline constexpr const char *computed = "computed";
+inline constexpr const char *delta1 = "delta1";
+} // namespace SqlHydration
+
+// The shape a results record's axes are given for.
+namespace SqlShape {
+inline constexpr const char *prolate = "prolate";
+inline constexpr const char *oblate = "oblate";
+inline constexpr const char *cylinder = "cylinder";
+} // namespace SqlShape
+
+// The number of members of an aggregate such as a record: the most
+// initializers a brace list of it takes, each of them convertible to any type.
+// Each record's field list is checked against it, so that a member of any
+// type added without an entry stops the build.
+namespace SqlMemberCount {
+struct Any
+{
+    template<typename T> operator T() const; // only ever named in unevaluated code
+};
+template<typename T, std::size_t... I>
+constexpr auto takes(std::index_sequence<I...>) -> decltype(T { (void(I), Any {})... }, true)
+{
+    return true;
+}
+template<typename T> constexpr bool takes(...)
+{
+    return false;
+}
+template<typename T, std::size_t N = 0> constexpr std::size_t of()
+{
+    if constexpr (takes<T>(std::make_index_sequence<N + 1>()))
+        return of<T, N + 1>();
+    else
+        return N;
+}
+} // namespace SqlMemberCount
 
 // One field of a record: an input, choice or source that a figure shown with
 // the record depends on. Every record kind lists all of its fields once (its
@@ -112,7 +168,7 @@ struct SqlExperimentRecord
     QVariant tc, rpm, sigma, mp; // sedimentation equilibrium
     QVariant sstart, mgml, sstar; // sedimentation velocity
     QVariant vbar, rho, vis, mb;
-    QVariant calculatedBy; // the object name of the Mr method's button
+    QVariant calculatedBy; // an SqlMrMethod word
     QVariant k; // the concentration dependence of s; NULL: none stored with the experiment
     // How vbar, rho and vis were obtained (SqlSource words), and a standard
     // value with the temperature it was measured at. NULL: not stored (older
@@ -153,7 +209,8 @@ struct SqlResultsRecord
     QVariant vbarDelta1, tellerDelta1;
     QVariant vbarAxialRatio, tellerAxialRatio;
     QVariant vbarSemiAxisA, tellerSemiAxisA, vbarSemiAxisB, tellerSemiAxisB;
-    QVariant method, option, optionValue, shape; // object names of the buttons, and the option's value
+    // SqlRadiusMethod, SqlHydration and SqlShape words, and the option's value.
+    QVariant method, option, optionValue, shape;
     // The computed hydration (g/g) the figures were computed with; NULL for none.
     QVariant hydrationValue;
     int sampleId = -1;
@@ -233,11 +290,25 @@ public:
     static bool writeComponents(
         QSqlQuery &query, const QVariant &bufferId, const QVector<SqlSolventRecord::Component> &components);
 
+    // A choice column that older rows fill with the object name of the button
+    // pressed, and the word each name stands for.
+    struct WordColumn
+    {
+        QString table, column;
+        QVector<QPair<QString, QString>> words; // object name, word
+        // The statement that turns the names into words, and a query that
+        // gives a row while any row holds a name. Fixed names only.
+        QString translation() const;
+        QString anyLeft() const;
+    };
+
     // For the migration: the columns the record tables gained after their
-    // revision, in the order they are added, and the statements that turn the
-    // object names older rows hold into source words.
+    // revision, in the order they are added, and the choice columns.
     static QVector<AddedColumn> addedColumns();
-    static QStringList sourceTranslations();
+    static const QVector<WordColumn> &wordColumns();
+    // A choice column's value as a word: an object name that rows an older
+    // release writes still hold becomes its word, anything else stays.
+    static QVariant wordOf(const QString &table, const QString &column, const QVariant &value);
 
 private:
     // One record's save in one transaction: write runs its statements on the

@@ -200,10 +200,13 @@ bool loadAll(QSqlDatabase &db, const QString &folder, QString *error)
         }
     }
     QSqlQuery query(db);
-    query.prepare(
-        QStringLiteral("INSERT INTO BufferComponent (name, componentRhoId, componentViscId, componentDensity, "
-                       "componentMr) VALUES (:name, :componentRhoId, :componentViscId, :componentDensity, "
-                       ":componentMr)"));
+    if (!query.prepare(
+            QStringLiteral("INSERT INTO BufferComponent (name, componentRhoId, componentViscId, componentDensity, "
+                           "componentMr) VALUES (:name, :componentRhoId, :componentViscId, :componentDensity, "
+                           ":componentMr)"))) {
+        setError(error, QStringLiteral("buffer_components.csv: %1").arg(query.lastError().text()));
+        return false;
+    }
     for (int r = 1; r < components.size(); ++r) {
         const QStringList &row = components.at(r);
         if (row.size() == 1 && row.first().isEmpty())

@@ -209,7 +209,8 @@ template<typename Shape, typename R> bool SqlReferenceRecords::loadRow(const Sha
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QLatin1String(shape.select));
+    if (!query.prepare(QLatin1String(shape.select)))
+        return failed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())
         return failed(query);
@@ -243,8 +244,10 @@ bool SqlReferenceRecords::loadDensitySeries(qint64 componentId, DensitySeries *s
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT id, a, b, c, d, e, f, Cmax, ErrorMax, Source, modified FROM rhoseries WHERE "
-                                 "id =  (SELECT componentrhoid FROM buffercomponent  WHERE id = :id)"));
+    if (!query.prepare(
+            QStringLiteral("SELECT id, a, b, c, d, e, f, Cmax, ErrorMax, Source, modified FROM rhoseries WHERE "
+                           "id =  (SELECT componentrhoid FROM buffercomponent  WHERE id = :id)")))
+        return failed(query);
     query.bindValue(QStringLiteral(":id"), componentId);
     if (!query.exec())
         return failed(query);
@@ -259,8 +262,10 @@ bool SqlReferenceRecords::loadViscositySeries(qint64 componentId, ViscositySerie
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT id, a, b, c, d, e, Cmax, ErrorMax, Source, modified FROM viscseries WHERE "
-                                 "id =  (SELECT componentviscid FROM buffercomponent  WHERE id = :id)"));
+    if (!query.prepare(
+            QStringLiteral("SELECT id, a, b, c, d, e, Cmax, ErrorMax, Source, modified FROM viscseries WHERE "
+                           "id =  (SELECT componentviscid FROM buffercomponent  WHERE id = :id)")))
+        return failed(query);
     query.bindValue(QStringLiteral(":id"), componentId);
     if (!query.exec())
         return failed(query);
@@ -276,8 +281,9 @@ bool SqlReferenceRecords::loadSpectrum(const QString &name, QVector<SpectrumPoin
     points->clear();
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(
-        QStringLiteral("SELECT id, nm, ext FROM extinction WHERE Name = :name AND active > 0 ORDER BY nm ASC"));
+    if (!query.prepare(
+            QStringLiteral("SELECT id, nm, ext FROM extinction WHERE Name = :name AND active > 0 ORDER BY nm ASC")))
+        return failed(query);
     query.bindValue(QStringLiteral(":name"), name);
     if (!query.exec())
         return failed(query);
@@ -302,7 +308,9 @@ bool SqlReferenceRecords::findName(const QString &table, const QString &name, bo
     // The table name is one of the fixed names above; the name is bound.
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT id, name FROM %1 WHERE UPPER(TRIM(name)) = :name AND active > 0").arg(table));
+    if (!query.prepare(
+            QStringLiteral("SELECT id, name FROM %1 WHERE UPPER(TRIM(name)) = :name AND active > 0").arg(table)))
+        return failed(query);
     query.bindValue(QStringLiteral(":name"), foldedName(name));
     if (!query.exec())
         return failed(query);
@@ -318,8 +326,9 @@ bool SqlReferenceRecords::findAminoCode(const QString &code, bool threeLetter, b
     *id = 0;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(threeLetter ? QStringLiteral("SELECT id FROM amino WHERE namethree = :code AND active > 0")
-                              : QStringLiteral("SELECT id FROM amino WHERE nameone = :code AND active > 0"));
+    if (!query.prepare(threeLetter ? QStringLiteral("SELECT id FROM amino WHERE namethree = :code AND active > 0")
+                                   : QStringLiteral("SELECT id FROM amino WHERE nameone = :code AND active > 0")))
+        return failed(query);
     query.bindValue(QStringLiteral(":code"), code);
     if (!query.exec())
         return failed(query);
@@ -334,7 +343,8 @@ bool SqlReferenceRecords::countSpectrumName(const QString &name, int *aminoCodes
     auto count = [this, &name](const char *sql, int *result) {
         QSqlQuery query(m_db);
         query.setForwardOnly(true);
-        query.prepare(QLatin1String(sql));
+        if (!query.prepare(QLatin1String(sql)))
+            return failed(query);
         query.bindValue(QStringLiteral(":name"), name);
         if (!query.exec() || !query.next())
             return failed(query);
@@ -430,7 +440,9 @@ bool SqlReferenceRecords::saveComponent(BufferComponent *record, bool adding)
 
     if (!adding) {
         recordId = record->id;
-        query.prepare(QStringLiteral("SELECT componentRhoId, componentViscId FROM bufferComponent WHERE id = :id "));
+        if (!query.prepare(
+                QStringLiteral("SELECT componentRhoId, componentViscId FROM bufferComponent WHERE id = :id ")))
+            return failed(transaction, query);
         query.bindValue(QStringLiteral(":id"), recordId);
         if (!query.exec())
             return failed(transaction, query);
@@ -451,7 +463,8 @@ bool SqlReferenceRecords::saveComponent(BufferComponent *record, bool adding)
             return true;
         }
         const bool inserting = seriesId->isNull();
-        query.prepare(QLatin1String(inserting ? insert : update));
+        if (!query.prepare(QLatin1String(inserting ? insert : update)))
+            return false;
         query.bindValue(QStringLiteral(":name"), record->name);
         bind();
         if (!inserting)
@@ -479,12 +492,14 @@ bool SqlReferenceRecords::saveComponent(BufferComponent *record, bool adding)
             [&] { bindAll(query, record->viscositySeries, viscosityColumns()); }))
         return failed(transaction, query);
 
-    query.prepare(QLatin1String(adding ? "INSERT INTO bufferComponent (name, componentRhoId, componentViscId,  "
-                                         "componentDensity, componentMr, active) VALUES (:name, :rhoid, :viscid, "
-                                         ":density, :mr, :active)"
-                                       : "UPDATE bufferComponent SET name = :name, componentRhoId = :rhoid, "
-                                         "componentViscId = :viscid, componentDensity = :density, componentMr = :mr, "
-                                         "active = :active WHERE id = :id"));
+    if (!query.prepare(
+            QLatin1String(adding ? "INSERT INTO bufferComponent (name, componentRhoId, componentViscId,  "
+                                   "componentDensity, componentMr, active) VALUES (:name, :rhoid, :viscid, "
+                                   ":density, :mr, :active)"
+                                 : "UPDATE bufferComponent SET name = :name, componentRhoId = :rhoid, "
+                                   "componentViscId = :viscid, componentDensity = :density, componentMr = :mr, "
+                                   "active = :active WHERE id = :id")))
+        return failed(transaction, query);
     query.bindValue(QStringLiteral(":name"), record->name);
     query.bindValue(QStringLiteral(":rhoid"), rhoId);
     query.bindValue(QStringLiteral(":viscid"), viscId);
@@ -516,7 +531,8 @@ bool SqlReferenceRecords::writeSpectrum(const char *sql, const QString &name, co
     if (!transaction.isOpen())
         return failed(transaction);
     QSqlQuery query(m_db);
-    query.prepare(QLatin1String(sql));
+    if (!query.prepare(QLatin1String(sql)))
+        return failed(transaction, query);
     for (const SpectrumPoint &point : points) {
         query.bindValue(QStringLiteral(":name"), name);
         query.bindValue(QStringLiteral(":nm"), point.nm);
@@ -544,7 +560,8 @@ bool SqlReferenceRecords::removeSpectrum(const QString &name)
     if (!transaction.isOpen())
         return failed(transaction);
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("DELETE FROM extinction WHERE name = :name"));
+    if (!query.prepare(QStringLiteral("DELETE FROM extinction WHERE name = :name")))
+        return failed(transaction, query);
     query.bindValue(QStringLiteral(":name"), name);
     if (!query.exec())
         return failed(transaction, query);

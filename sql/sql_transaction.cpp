@@ -6,9 +6,15 @@
 
 SqlTransaction::SqlTransaction(const QSqlDatabase &db) : m_db(db)
 {
-    if (!m_db.transaction()) {
+    // Begun as a write at once: the connection's busy timeout then waits for
+    // another program writing the file. A plain BEGIN takes the write lock
+    // only at the first write, and when another connection writes meanwhile,
+    // SQLite refuses that upgrade at once ("database is locked") instead of
+    // waiting, since the two would wait for each other.
+    QSqlQuery begin(m_db);
+    if (!m_db.isOpen() || !begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         m_state = State::Failed;
-        m_driverText = m_db.lastError().text();
+        m_driverText = m_db.isOpen() ? begin.lastError().text() : m_db.lastError().text();
         m_error = report(m_db, m_driverText);
     }
 }

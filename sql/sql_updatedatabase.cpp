@@ -1,16 +1,18 @@
 #include "sql/sql_updatedatabase.h"
 
+#include "app/app_log.h"
 #include "app/app_regularfile.h"
 #include "app/app_version.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 namespace {
@@ -175,6 +177,168 @@ QVector<SqlUpdateDatabase::Step> buildSteps()
     return steps;
 }
 
+// A column of this release's schema, and its definition as a file gains it.
+struct SchemaColumn
+{
+    QString name;
+    QString definition;
+    bool key;
+};
+
+struct SchemaTable
+{
+    QString name;
+    QVector<SchemaColumn> columns;
+};
+
+// The tables of this release as a new file receives them, read once from a
+// file made in memory by the same statements.
+QVector<SchemaTable> buildSchema()
+{
+    QVector<SchemaTable> tables;
+    const QString name = QStringLiteral("vornakel-schema-%1").arg(quintptr(QThread::currentThreadId()));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(QStringLiteral(":memory:"));
+        QStringList statements = SqlUpdateDatabase::baseSchema();
+        for (const SqlUpdateDatabase::Step &step : SqlUpdateDatabase::steps())
+            statements << step.statements;
+        for (const SqlRecords::AddedColumn &column : SqlRecords::addedColumns())
+            statements
+                << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(column.table, column.column, column.type);
+        statements << QStringLiteral("SELECT m.name, p.name, p.type, p.\"notnull\", p.dflt_value, p.pk FROM "
+                                     "sqlite_master m, pragma_table_info(m.name) p WHERE m.type = 'table' "
+                                     "ORDER BY m.rowid, p.cid");
+        bool ok = db.open();
+        QSqlQuery query(db);
+        for (const QString &statement : qAsConst(statements)) {
+            if (ok && !query.exec(statement)) {
+                qCCritical(lcSql).noquote() << statement << query.lastError().text();
+                ok = false;
+            }
+        }
+        while (ok && query.next()) {
+            if (tables.isEmpty() || tables.last().name != query.value(0).toString())
+                tables.append({ query.value(0).toString(), {} });
+            QString definition = query.value(1).toString() + QLatin1Char(' ') + query.value(2).toString();
+            if (query.value(3).toBool())
+                definition += QLatin1String(" NOT NULL");
+            if (!query.value(4).isNull())
+                definition += QStringLiteral(" DEFAULT (%1)").arg(query.value(4).toString());
+            tables.last().columns.append({ query.value(1).toString(), definition, query.value(5).toBool() });
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return tables;
+}
+
+const QVector<SchemaTable> &currentSchema()
+{
+    static const QVector<SchemaTable> tables = buildSchema();
+    return tables;
+}
+
+// What a file holds, as far as bringing it up to date goes.
+struct FileState
+{
+    bool isNew = false; // an empty schema, or no version row or value
+    QString version;
+    QHash<QString, QSet<QString>> columns; // by table, both in lower case
+};
+
+bool readVersion(QSqlQuery &query, FileState *state)
+{
+    state->isNew = false;
+    state->version.clear();
+    // A file with an empty schema (such as the 0-byte file a failed first
+    // start leaves behind) is a new file, not a broken one.
+    if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")))
+        return false;
+    const bool emptySchema = query.next() && query.value(0).toInt() == 0;
+    query.finish();
+    if (emptySchema) {
+        state->isNew = true;
+        return true;
+    }
+    if (!query.prepare(QStringLiteral("SELECT databaseVersion FROM version")) || !query.exec())
+        return false;
+    // A missing row and a NULL value both mean a new file; an empty text is a version outside the chain.
+    if (query.next() && !query.value(0).isNull())
+        state->version = query.value(0).toString();
+    else
+        state->isNew = true;
+    query.finish();
+    return true;
+}
+
+bool readColumns(QSqlQuery &query, FileState *state)
+{
+    state->columns.clear();
+    if (!query.exec(QStringLiteral("SELECT lower(m.name), lower(p.name) FROM sqlite_master m, "
+                                   "pragma_table_info(m.name) p WHERE m.type = 'table'")))
+        return false;
+    while (query.next())
+        state->columns[query.value(0).toString()].insert(query.value(1).toString());
+    query.finish();
+    return true;
+}
+
+bool hasColumn(const FileState &state, const QString &table, const QString &column)
+{
+    return state.columns.value(table.toLower()).contains(column.toLower());
+}
+
+// The statements that give each table of this release that the file has the
+// columns it lacks, in the order a new file has them. A missing key cannot be
+// added; the table is then not this release's.
+QStringList addedColumns(const FileState &state)
+{
+    QStringList statements;
+    for (const SchemaTable &table : currentSchema()) {
+        if (!state.columns.contains(table.name.toLower()))
+            continue;
+        for (const SchemaColumn &column : table.columns) {
+            if (!column.key && !hasColumn(state, table.name, column.name))
+                statements << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(table.name, column.definition);
+        }
+    }
+    return statements;
+}
+
+// Whether opening the file writes anything: a new file, a step of the chain,
+// a column its tables lack, a row holding an object name, or another
+// release's stamp.
+bool needsWrite(QSqlQuery &query, const FileState &state, bool *needed)
+{
+    *needed = true;
+    if (state.isNew)
+        return true;
+    for (const SqlUpdateDatabase::Step &step : SqlUpdateDatabase::steps()) {
+        if (state.version == step.from)
+            return true;
+    }
+    if (!addedColumns(state).isEmpty())
+        return true;
+    for (const SqlRecords::WordColumn &column : SqlRecords::wordColumns()) {
+        if (!hasColumn(state, column.table, column.column))
+            continue;
+        if (!query.exec(column.anyLeft()))
+            return false;
+        const bool any = query.next();
+        query.finish();
+        if (any)
+            return true;
+    }
+    if (!query.prepare(QStringLiteral("SELECT 1 FROM version WHERE applicationVersion IS NOT :version LIMIT 1")))
+        return false;
+    query.bindValue(QStringLiteral(":version"), APPVERSION);
+    if (!query.exec())
+        return false;
+    *needed = query.next();
+    query.finish();
+    return true;
+}
+
 } // namespace
 
 SqlUpdateDatabase::SqlUpdateDatabase(QObject *parent) : QObject(parent) { }
@@ -236,8 +400,6 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     m_error = AppRegularFile::refusal(path);
     if (!m_error.isEmpty())
         return false;
-    // Opening creates the file, so look first.
-    const bool existed = QFileInfo::exists(path);
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), path);
     db.setHostName(QStringLiteral("localhost"));
@@ -247,33 +409,22 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         return false;
     }
 
+    // A look first, writing nothing: a file that is up to date is not written
+    // at all, so that any number of instances open it at once.
     QSqlQuery query(db);
-    bool haveVersion = false; // a missing row and a NULL value both mean a new file
-    QString version;
-
-    if (existed) {
-        // A file with an empty schema (such as the 0-byte file a failed first
-        // start leaves behind) is a new file, not a broken one.
-        if (!query.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-            m_error = unreadable(path, query.lastError().text());
-            return false;
-        }
-        const bool emptySchema = query.next() && query.value(0).toInt() == 0;
-        query.finish();
-        if (!emptySchema) {
-            if (!query.prepare(QStringLiteral("SELECT databaseVersion FROM version")) || !query.exec()) {
-                m_error = unreadable(path, query.lastError().text());
-                return false;
-            }
-            if (query.next() && !query.value(0).isNull()) {
-                version = query.value(0).toString();
-                haveVersion = true;
-            }
-            query.finish();
-        }
+    FileState state;
+    bool needed = false;
+    if (!readVersion(query, &state) || !readColumns(query, &state) || !needsWrite(query, state, &needed)) {
+        m_error = unreadable(path, query.lastError().text());
+        return false;
     }
+    query.finish();
+    if (!needed)
+        return true;
 
     // Without a transaction a failure would leave a half-migrated file behind.
+    // It holds the write lock from its start: an instance that updates the
+    // file at the same time is waited for.
     SqlTransaction transaction(db);
     if (!transaction.isOpen()) {
         const QString text = QStringLiteral("Unable to begin a database transaction.");
@@ -289,8 +440,12 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         return false;
     };
 
+    // Read again under the lock: that instance may have brought it up to date.
+    if (!readVersion(query, &state))
+        return fail(query.lastError().text());
     bool changed = false;
-    if (!haveVersion) {
+    QString version = state.version;
+    if (state.isNew) {
         for (const QString &statement : baseSchema()) {
             if (!query.exec(statement))
                 return fail(query.lastError().text());
@@ -302,7 +457,6 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         if (!query.exec())
             return fail(query.lastError().text());
         version = steps().first().from;
-        haveVersion = true;
         changed = true;
     }
 
@@ -318,36 +472,23 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         changed = true;
     }
 
-    // Columns the record tables gained after this revision: nullable, so
-    // files of this revision gain them when they are opened, whatever wrote
-    // them, each one a table lacks in the order the records list them. Their
-    // rows keep NULL, which each record reads as the older rows' way (an
-    // experiment: a k it did not store, typed figures). Sources older rows
-    // stored as the object name of a button become words.
-    if (version == DBVERSION) {
-        QHash<QString, QStringList> present;
-        for (const SqlRecords::AddedColumn &column : SqlRecords::addedColumns()) {
-            if (!present.contains(column.table)) {
-                // Fixed names: nothing here comes from the file or a person.
-                if (!query.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(column.table)))
-                    return fail(query.lastError().text());
-                QStringList names;
-                while (query.next())
-                    names << query.value(0).toString().toLower();
-                query.finish();
-                present.insert(column.table, names);
-            }
-            if (present.value(column.table).contains(column.column.toLower()))
-                continue;
-            if (!query.exec(
-                    QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(column.table, column.column, column.type)))
-                return fail(query.lastError().text());
-            present[column.table] << column.column.toLower();
-        }
-        for (const QString &statement : SqlRecords::sourceTranslations()) {
-            if (!query.exec(statement))
-                return fail(query.lastError().text());
-        }
+    // Whatever the version, each table of this release that the file has
+    // gains the columns it lacks (a file of a version outside the chain, or
+    // one an older release of this revision wrote): the statements of the
+    // records name them all. No table is created: a file without one opens,
+    // and what needs the table says so. Rows hold NULL in a new column (a
+    // soft-delete flag: 1), which each record reads as older rows' way.
+    // Choices older rows stored as the object name of a button become words.
+    if (!readColumns(query, &state))
+        return fail(query.lastError().text());
+    for (const QString &statement : addedColumns(state)) {
+        if (!query.exec(statement))
+            return fail(query.lastError().text());
+    }
+    // Only a column the file had before can hold a name.
+    for (const SqlRecords::WordColumn &column : SqlRecords::wordColumns()) {
+        if (hasColumn(state, column.table, column.column) && !query.exec(column.translation()))
+            return fail(query.lastError().text());
     }
 
     if (changed) {
@@ -358,9 +499,11 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
             return fail(query.lastError().text());
     }
 
-    if (!query.prepare(QStringLiteral("UPDATE version SET applicationVersion=:version ")))
+    if (!query.prepare(QStringLiteral(
+            "UPDATE version SET applicationVersion = :version WHERE applicationVersion IS NOT :sameVersion")))
         return fail(query.lastError().text());
     query.bindValue(QStringLiteral(":version"), APPVERSION);
+    query.bindValue(QStringLiteral(":sameVersion"), APPVERSION);
     if (!query.exec())
         return fail(query.lastError().text());
 

@@ -1,6 +1,9 @@
 // The one writer of the program's files: a save is whole or not at all, the
 // file saved over keeps what it held when the save fails, and the failure is
-// said in the system's words.
+// said in the system's words. Where it writes is settled when it begins: no
+// link put in its way later, nor another user's link where others may write,
+// leads it to another file. It keeps a file's owner, group and names, leaves
+// nothing behind, and removes what earlier saves that died left.
 
 #include "app/app_savefile.h"
 #include "test_environment.h"
@@ -8,16 +11,32 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 class TstAppSaveFile : public QObject
 {
     Q_OBJECT
 
-    static QByteArray contents(const QString &path)
+    static struct stat status(const QString &path)
     {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+        struct stat found = {};
+        ::lstat(QFile::encodeName(path).constData(), &found);
+        return found;
+    }
+    // The names in a folder, in the order of their characters.
+    static QStringList entries(const QString &folder)
+    {
+        QStringList names = QDir(folder).entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+        names.sort();
+        return names;
+    }
+    static bool setMode(const QString &path, int mode)
+    {
+        return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
     }
 
 private slots:
@@ -33,6 +52,8 @@ private slots:
             << "file" << qint64(20000) << ": " + TestFileSizeLimit::reason() + ". " + kept;
         QTest::newRow("a named pipe") << "pipe" << qint64(0) << " is a named pipe (FIFO), not a regular file";
         QTest::newRow("a folder") << "folder" << qint64(0) << " is a folder, not a regular file";
+        QTest::newRow("another user's file, when a write fails")
+            << "other's file" << qint64(20000) << ": " + TestFileSizeLimit::reason() + ". " + kept;
     }
     void aFailedSaveKeepsWhatTheNameHeld()
     {
@@ -42,22 +63,28 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("sequence.SEQ");
         const QByteArray old(20000, 'B');
-        if (target == "file")
+        if (target == "other's file" && !testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        if (target.endsWith("file"))
             QVERIFY(testWriteFile(path, old));
         else if (target == "pipe")
             QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
         else
             QVERIFY(QDir(dir.path()).mkdir("sequence.SEQ"));
+        if (target == "other's file")
+            QVERIFY(setMode(path, 0666) && testGiveAway(path));
         QString failure;
         {
             std::unique_ptr<TestFileSizeLimit> full(limit > 0 ? new TestFileSizeLimit(limit) : nullptr);
             QVERIFY(!AppSaveFile::write(path, QByteArray(32768, 'A'), &failure));
         }
         QVERIFY2(failure.contains(says), qPrintable(failure));
-        if (target == "file")
-            QCOMPARE(contents(path), old);
+        if (target.endsWith("file"))
+            QCOMPARE(testReadFile(path), old);
         else
             QCOMPARE(QFileInfo(path).isDir(), target == "folder");
+        if (target == "other's file")
+            QCOMPARE(status(path).st_uid, uid_t(testOtherUser));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
             QStringList { "sequence.SEQ" });
     }
@@ -75,12 +102,259 @@ private slots:
         QString failure;
         QVERIFY2(AppSaveFile::write(link, "ALA\t1\n\n", &failure), qPrintable(failure));
         QVERIFY(QFileInfo(link).isSymLink());
-        QCOMPARE(contents(file), QByteArray("ALA\t1\n\n"));
+        QCOMPARE(testReadFile(file), QByteArray("ALA\t1\n\n"));
         struct stat status = {};
         QVERIFY(::stat(QFile::encodeName(file).constData(), &status) == 0);
         QCOMPARE(status.st_mode & 07777, mode_t(0640));
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
             QStringList({ "composition.SMP", "link.SMP" }));
+    }
+
+    // Something put under the name while the save runs (another user who
+    // watches a shared folder for the new file, say): a link to a file of
+    // the user's, or another file. It is left as it is, the file it points
+    // to is not touched, and what was saved is kept beside it.
+    void whatIsPutUnderTheNameMeanwhileIsLeftAlone_data()
+    {
+        QTest::addColumn<bool>("existed"); // the name held a file when the save began
+        QTest::addColumn<QString>("planted"); // "link" or "file"
+        QTest::addColumn<int>("folderMode");
+        QTest::newRow("a link at a new name") << false << "link" << 0755;
+        QTest::newRow("a link in place of the file") << true << "link" << 0755;
+        QTest::newRow("a link at a new name, in a folder all may write") << false << "link" << 01777;
+        QTest::newRow("a link in place of the file, in a folder all may write") << true << "link" << 01777;
+        QTest::newRow("another file in place of the file") << true << "file" << 0755;
+        QTest::newRow("a file at a new name") << false << "file" << 0755;
+    }
+    void whatIsPutUnderTheNameMeanwhileIsLeftAlone()
+    {
+        QFETCH(bool, existed);
+        QFETCH(QString, planted);
+        QFETCH(int, folderMode);
+        QTemporaryDir dir;
+        const QString precious = dir.filePath("precious.txt");
+        QVERIFY(testWriteFile(precious, "precious") && setMode(precious, 0600));
+        const QString shared = dir.filePath("shared");
+        QVERIFY(QDir(dir.path()).mkdir("shared") && setMode(shared, folderMode));
+        const QString target = shared + "/composition.SMP";
+        if (existed)
+            QVERIFY(testWriteFile(target, "old"));
+        AppSaveFile file(target);
+        QVERIFY2(file.open(), qPrintable(file.failure()));
+        QVERIFY(file.write("ALA\t1\n\n"));
+        // Between the open and the commit, where printing or a download waits.
+        QFile::remove(target);
+        if (planted == "link")
+            QVERIFY(QFile::link(precious, target));
+        else
+            QVERIFY(testWriteFile(target, "planted"));
+        QVERIFY(!file.commit());
+        QCOMPARE(testReadFile(precious), QByteArray("precious"));
+        QCOMPARE(status(precious).st_mode & 07777, mode_t(0600));
+        if (planted == "link")
+            QCOMPARE(QFileInfo(target).symLinkTarget(), precious);
+        else
+            QCOMPARE(testReadFile(target), QByteArray("planted"));
+        const QString kept = file.keptFileName();
+        QVERIFY2(kept.startsWith(shared + "/composition.") && kept.endsWith(".SMP"), qPrintable(kept));
+        QCOMPARE(testReadFile(kept), QByteArray("ALA\t1\n\n"));
+        QCOMPARE(file.failure(),
+            target
+                + " could not be written: something else was put under its name while it was being saved. What is "
+                  "under its name now was left as it is; what was saved is in "
+                + kept + ".");
+        QStringList both { "composition.SMP", QFileInfo(kept).fileName() };
+        both.sort();
+        QCOMPARE(entries(shared), both);
+    }
+
+    // In a folder others may write (sticky, or writable by its group or by
+    // all), a link of another user's is not followed: it may have been put
+    // there to lead the save to a file of the user's. The user's own link
+    // there, and another user's link in the user's own folder, are.
+    void aLinkOfAnotherUserWhereOthersMayWriteIsNotFollowed_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("othersLink");
+        QTest::addColumn<bool>("followed");
+        QTest::newRow("another user's link in a sticky folder all may write") << 01777 << true << false;
+        QTest::newRow("another user's link in a folder all may write") << 0777 << true << false;
+        QTest::newRow("another user's link in a folder its group may write") << 0775 << true << false;
+        QTest::newRow("another user's link in a folder others may only read") << 0755 << true << true;
+        QTest::newRow("the user's own link in a sticky folder all may write") << 01777 << false << true;
+    }
+    void aLinkOfAnotherUserWhereOthersMayWriteIsNotFollowed()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(bool, othersLink);
+        QFETCH(bool, followed);
+        if (othersLink && !testCanGiveAway())
+            QSKIP("only the superuser can give a link to another user");
+        QTemporaryDir dir;
+        const QString precious = dir.filePath("precious.txt");
+        QVERIFY(testWriteFile(precious, "precious"));
+        const QString shared = dir.filePath("shared");
+        QVERIFY(QDir(dir.path()).mkdir("shared") && setMode(shared, folderMode));
+        // A link, a chain of links, and a link to the folder the file is in.
+        const QString link = shared + "/sequence.SEQ";
+        const QString chain = shared + "/chain.SEQ";
+        const QString folder = shared + "/folder";
+        QVERIFY(QFile::link(precious, link) && QFile::link(link, chain) && QFile::link(dir.path(), folder));
+        if (othersLink)
+            QVERIFY(testGiveAway(link) && testGiveAway(chain) && testGiveAway(folder));
+        for (const QString &name : { link, chain, folder + "/precious.txt" }) {
+            QString failure;
+            QCOMPARE(AppSaveFile::write(name, "MKV", &failure), followed);
+            QCOMPARE(testReadFile(precious), QByteArray(followed ? "MKV" : "precious"));
+            const QString refused = name.endsWith("precious.txt") ? name
+                    + " leads through \"folder\", a link of another user's in a folder that others may write, "
+                      "which is not followed; nothing was saved."
+                                                                  : name
+                    + " is a link of another user's in a folder that others may write, and is not followed; "
+                      "nothing was saved.";
+            QCOMPARE(failure, followed ? QString() : refused);
+            QVERIFY(QFileInfo(name).isSymLink() || name.endsWith("precious.txt"));
+            QVERIFY(testWriteFile(precious, "precious"));
+        }
+        QCOMPARE(entries(shared), QStringList({ "chain.SEQ", "folder", "sequence.SEQ" }));
+    }
+
+    // What the file was stays: another user's file stays that user's, a file
+    // with a second name keeps it (both names show what was saved), the
+    // group stays, and a chain of links to nothing makes the file at its
+    // end, every link kept.
+    void aSaveKeepsTheFileWhatItWas_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("another user's file that all may write") << "other user";
+        QTest::newRow("a file of another group") << "other group";
+        QTest::newRow("a file with a second name") << "hard link";
+        QTest::newRow("a chain of links to nothing") << "chain";
+    }
+    void aSaveKeepsTheFileWhatItWas()
+    {
+        QFETCH(QString, kind);
+        if (kind.startsWith("other") && !testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        QTemporaryDir dir;
+        const QString file = dir.filePath("buffer.buf");
+        const QString second = dir.filePath("second.buf");
+        const QString missing = dir.filePath("missing.buf");
+        QString saved = file;
+        if (kind == "chain") {
+            QVERIFY(QFile::link("second.buf", file) && QFile::link("missing.buf", second));
+        } else {
+            QVERIFY(testWriteFile(file, "old") && setMode(file, 0664));
+            if (kind == "other user")
+                QVERIFY(setMode(file, 0666) && testGiveAway(file));
+            if (kind == "other group")
+                QVERIFY(testGiveAway(file, true));
+            if (kind == "hard link")
+                QVERIFY(::link(QFile::encodeName(file).constData(), QFile::encodeName(second).constData()) == 0);
+        }
+        const struct stat before = status(file);
+        QString failure;
+        QVERIFY2(AppSaveFile::write(file, "NaCl\t0.15\tmolar\n", &failure), qPrintable(failure));
+        const QByteArray now("NaCl\t0.15\tmolar\n");
+        if (kind == "chain") {
+            QCOMPARE(QFileInfo(file).symLinkTarget(), second);
+            QCOMPARE(QFileInfo(second).symLinkTarget(), missing);
+            QCOMPARE(testReadFile(missing), now);
+            QCOMPARE(entries(dir.path()), QStringList({ "buffer.buf", "missing.buf", "second.buf" }));
+            return;
+        }
+        const struct stat after = status(file);
+        QCOMPARE(testReadFile(file), now);
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode, before.st_mode);
+        if (kind == "hard link") {
+            QCOMPARE(testReadFile(second), now);
+            QCOMPARE(after.st_ino, before.st_ino);
+            QCOMPARE(after.st_nlink, nlink_t(2));
+        }
+        QCOMPARE(entries(dir.path()),
+            kind == "hard link" ? QStringList({ "buffer.buf", "second.buf" }) : QStringList({ "buffer.buf" }));
+    }
+
+    // A save that died (kill -9, a power cut) leaves its new file; the next
+    // save of the same target removes it. Only that: not the new file of a
+    // save that still runs, not another target's, not another user's, and
+    // nothing that is no plain file of the user's (a link, a named pipe, a
+    // file with a second name) whatever its name.
+    void theNextSaveRemovesTheLeftoversOfDeadSaves()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath("buffer.buf");
+        QVERIFY(testWriteFile(target, "old"));
+        const QString precious = dir.filePath("precious.txt");
+        QVERIFY(testWriteFile(precious, "precious"));
+        auto left = [&](const char *tag) { return dir.filePath(QStringLiteral(".buffer.buf.%1.part").arg(tag)); };
+        QVERIFY(testWriteFile(left("0badcafe"), "dead"));
+        QVERIFY(testWriteFile(left("1badcafe"), "held"));
+        const int held = ::open(QFile::encodeName(left("1badcafe")).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX | LOCK_NB) == 0);
+        QVERIFY(testWriteFile(dir.filePath(".other.buf.2badcafe.part"), "another target's"));
+        QVERIFY(QFile::link(precious, left("4badcafe")));
+        QVERIFY(::mkfifo(QFile::encodeName(left("5badcafe")).constData(), 0600) == 0);
+        QVERIFY(testWriteFile(dir.filePath("kept"), "second name"));
+        QVERIFY(
+            ::link(QFile::encodeName(dir.filePath("kept")).constData(), QFile::encodeName(left("6badcafe")).constData())
+            == 0);
+        QVERIFY(testWriteFile(left("notahexx"), "not of a save"));
+        QStringList stay = entries(dir.path());
+        stay.removeOne(".buffer.buf.0badcafe.part");
+        if (testCanGiveAway()) {
+            QVERIFY(testWriteFile(left("3badcafe"), "another user's") && testGiveAway(left("3badcafe")));
+            stay << ".buffer.buf.3badcafe.part";
+            stay.sort();
+        }
+        // A save of the same target under way in this program.
+        AppSaveFile running(target);
+        QVERIFY(running.open());
+        stay << QFileInfo(running.temporaryFileName()).fileName();
+        stay.sort();
+
+        QString failure;
+        QVERIFY2(AppSaveFile::write(target, "new", &failure), qPrintable(failure));
+        QCOMPARE(entries(dir.path()), stay);
+        QCOMPARE(testReadFile(precious), QByteArray("precious"));
+        // The file it began on was replaced meanwhile: it keeps its own beside.
+        QVERIFY(running.write("newer") && !running.commit());
+        QCOMPARE(testReadFile(running.keptFileName()), QByteArray("newer"));
+        QCOMPARE(testReadFile(target), QByteArray("new"));
+        ::close(held);
+    }
+
+    // A name as long as the file system takes (255 bytes here), in any
+    // script, is saved: the new file's name beside it is shortened to fit,
+    // and two such names that start alike stay apart.
+    void aNameAsLongAsTheFileSystemTakesIsSaved_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("241 bytes") << QString(237, 'a') + ".SMP";
+        QTest::newRow("255 bytes") << QString(251, 'b') + ".SMP";
+        QTest::newRow("254 bytes of two-byte letters") << QString(125, QChar(0xe9)) + ".SMP";
+    }
+    void aNameAsLongAsTheFileSystemTakesIsSaved()
+    {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        const QString twin = dir.filePath(name.left(name.size() - 5) + "x.SMP");
+        QVERIFY(testWriteFile(path, "old"));
+        AppSaveFile first(path);
+        AppSaveFile second(twin);
+        QVERIFY2(first.open(), qPrintable(first.failure()));
+        QVERIFY2(second.open(), qPrintable(second.failure()));
+        QVERIFY(first.write("GLY\t2\n\n") && second.write("ALA\t1\n\n"));
+        QVERIFY2(first.commit(), qPrintable(first.failure()));
+        QVERIFY2(second.commit(), qPrintable(second.failure()));
+        QCOMPARE(testReadFile(path), QByteArray("GLY\t2\n\n"));
+        QCOMPARE(testReadFile(twin), QByteArray("ALA\t1\n\n"));
+        QStringList both { name, QFileInfo(twin).fileName() };
+        both.sort();
+        QCOMPARE(entries(dir.path()), both);
     }
 };
 

@@ -199,6 +199,35 @@ private slots:
         QCOMPARE(rows->child("59999")->property("NAME").toString(), "p59999");
     }
 
+    // Whatever index a row is given, a script array holds its rows in the
+    // order of their indexes, from 0 and without holes; keys that are no
+    // plain decimal number name members.
+    void arrayRowsAreNumberedWithoutHoles_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("seen"); // the length, then each element's VALUE, then the members
+        QTest::newRow("the largest index") << QStringList { "2147483647" } << "1 2147483647 |";
+        QTest::newRow("sparse, in index order")
+            << QStringList { "10", "2", "2147483646", "0" } << "4 0,2,10,2147483646 |";
+        QTest::newRow("signs and blanks name members") << QStringList { "-2", "+3", " 4", "5" } << "1 5 |  4 +3 -2";
+        QTest::newRow("past the largest number") << QStringList { "99999999999", "1" } << "1 1 | 99999999999";
+    }
+    void arrayRowsAreNumberedWithoutHoles()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, seen);
+        Node table(Node::Array);
+        for (const QString &key : keys)
+            table.setProperty(key.toUtf8().constData(), new Node("row", key, Node::Normal));
+        m_engine.globalObject().setProperty("table", table.toQScriptValue(&m_engine));
+        const QScriptValue shown = m_engine.evaluate(
+            "var values = [], members = [];"
+            "for (var i = 0; i < Math.min(table.length, 100); ++i) values.push(table[i] ? table[i].VALUE : '-');"
+            "for (var k in table) if (!/^(0|[1-9][0-9]*)$/.test(k) || Number(k) >= table.length) members.push(k);"
+            "[table.length, values.join(), '|'].concat(members.sort()).join(' ')");
+        QCOMPARE(shown.toString(), seen);
+    }
+
     void writesAnswerElements()
     {
         NodePtr node = eval("({NAME: 'a', VALUE: 0.1 + 0.2, rows: [{NAME: 'r'}, {x: {y: 1}}], list: [4, 5]})");

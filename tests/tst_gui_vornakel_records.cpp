@@ -130,9 +130,13 @@ private slots:
         QVERIFY(m_f->sql("ALTER TABLE results RENAME TO results_gone"));
         m_f->window->populateResultsRecordList();
         QCOMPARE(m_f->answerer.titles(), QStringList { "Vornakel" });
-        // The box names the file as well as the driver's complaint.
+        // The box names the list and the file as well as the driver's complaint.
         const QString text = m_f->answerer.seen().constLast().text;
-        QVERIFY2(text.contains(QDir::toNativeSeparators(m_f->db.path())) && text.contains("results"), qPrintable(text));
+        QVERIFY2(text.startsWith("The list of results could not be read from the database file\n"
+                     + QDir::toNativeSeparators(m_f->db.path())
+                     + "\n\nThe database gave this reason: no such table: "
+                       "results"),
+            qPrintable(text));
         QCOMPARE(entries(m_f->widget<QComboBox>("qtResultsName")), QStringList { "New Results" });
         QVERIFY(!m_f->widget<QComboBox>("qtResultsName")->signalsBlocked());
     }
@@ -228,34 +232,61 @@ private slots:
 
     // An experiment comes back with its own Mr method, whatever was pressed or loaded before: any text but exact Mr
     // and from sigma (none, or an imported row's) is the composition's, with the Mr as stored. A linked sample's
-    // computed Mr counts only for that method. Saved again, it stores what was loaded.
+    // computed Mr counts only for that method. Saved again, it stores what was loaded, as a word. Rows an older
+    // release writes name the method's button.
     void experimentComesBackWithItsMrMethod_data()
     {
         QTest::addColumn<QString>("method"); // as SQL
         QTest::addColumn<QString>("before"); // a button pressed, or a record loaded, first
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("loaded"); // the run, or the computed sample on its own
-        QTest::newRow("composition after From Sigma") << "'qtFromComposition'"
+        QTest::addColumn<QString>("word"); // stored by the save after the load
+        QTest::newRow("composition after From Sigma") << "'composition'"
                                                       << "qtFromSigma"
                                                       << "qtFromComposition"
-                                                      << "Run";
+                                                      << "Run"
+                                                      << "composition";
+        QTest::newRow("an older row's composition") << "'qtFromComposition'"
+                                                    << "qtFromSigma"
+                                                    << "qtFromComposition"
+                                                    << "Run"
+                                                    << "composition";
         QTest::newRow("none after a from-sigma run") << "NULL"
                                                      << "Sigma run"
                                                      << "qtFromComposition"
-                                                     << "Run";
+                                                     << "Run"
+                                                     << "composition";
         QTest::newRow("an imported text") << "'Mw by light scattering'"
                                           << "qtFromSigma"
                                           << "qtFromComposition"
-                                          << "Run";
-        QTest::newRow("from sigma, linked to a computed sample") << "'qtFromSigma'"
+                                          << "Run"
+                                          << "composition";
+        QTest::newRow("exact after From Sigma") << "'exact'"
+                                                << "qtFromSigma"
+                                                << "qtExactMolecularWeight"
+                                                << "Run"
+                                                << "exact";
+        QTest::newRow("an older row's exact Mr") << "'qtExactMolecularWeight'"
+                                                 << "qtFromSigma"
+                                                 << "qtExactMolecularWeight"
+                                                 << "Run"
+                                                 << "exact";
+        QTest::newRow("from sigma, linked to a computed sample") << "'sigma'"
                                                                  << ""
                                                                  << "qtFromSigma"
-                                                                 << "Run";
+                                                                 << "Run"
+                                                                 << "sigma";
+        QTest::newRow("an older row's from sigma") << "'qtFromSigma'"
+                                                   << ""
+                                                   << "qtFromSigma"
+                                                   << "Run"
+                                                   << "sigma";
         // The sample's button is pressed, and its method is the one in use.
-        QTest::newRow("a computed sample on its own after exact Mr") << "'qtFromSigma'"
+        QTest::newRow("a computed sample on its own after exact Mr") << "'sigma'"
                                                                      << "qtExactMolecularWeight"
                                                                      << "qtFromComposition"
-                                                                     << "Computed";
+                                                                     << "Computed"
+                                                                     << "composition";
     }
     void experimentComesBackWithItsMrMethod()
     {
@@ -263,12 +294,13 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, button);
         QFETCH(QString, loaded);
+        QFETCH(QString, word);
         const bool sigma = button == "qtFromSigma";
         QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry, calcMR) VALUES ('Computed', 0.73, 99999)"));
         QVERIFY(
             m_f->sql(QStringLiteral("INSERT INTO experiment (name, Tc, RPM, sigma, Mp, calculatedBy, sample_id, "
                                     "buffer_id, results_id) VALUES ('Run', 20, 20000, 1.25, 14305, %1, %2, -1, -1), "
-                                    "('Sigma run', 20, 20000, 1.25, NULL, 'qtFromSigma', -1, -1, -1)")
+                                    "('Sigma run', 20, 20000, 1.25, NULL, 'sigma', -1, -1, -1)")
                          .arg(method, sigma ? "1" : "-1")));
         QVERIFY(m_f->start());
         m_f->showTab("qtTabExperiment");
@@ -286,7 +318,7 @@ private slots:
         dialog.showPage(GuiSaveToDatabase::ExperimentRecordPage);
         dialog.qtExperimentName->lineEdit()->setText(QStringLiteral("Again"));
         dialog.qtExperimentButtonBox->button(QDialogButtonBox::Save)->click();
-        QCOMPARE(m_f->db.value("SELECT calculatedBy FROM experiment WHERE name = 'Again'").toString(), button);
+        QCOMPARE(m_f->db.value("SELECT calculatedBy FROM experiment WHERE name = 'Again'").toString(), word);
         QCOMPARE(m_f->db.value("SELECT Mp FROM experiment WHERE name = 'Again'").toDouble(), mr);
     }
 
@@ -317,15 +349,89 @@ private slots:
         QCOMPARE(ratio, QStringLiteral("0.3512"));
     }
 
-    // A failing load says which record it was and leaves nothing suspended.
-    void failingLoadShowsTheBox()
+    // A failing load says which record could not be loaded (a linked one as the experiment's), from which file, and
+    // the reason the database gave, on every path; it leaves nothing suspended.
+    void failingLoadSaysWhatAndWhy_data()
     {
+        QTest::addColumn<QString>("column"); // table.column, or the table, that another program renamed
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("what");
+        QTest::newRow("sample") << "sample.vbarSource"
+                                << "qtSampleName"
+                                << "S"
+                                << "The sample";
+        QTest::newRow("its composition") << "aminoComposition.count"
+                                         << "qtSampleName"
+                                         << "S"
+                                         << "The sample";
+        QTest::newRow("solvent") << "buffer.densitySource"
+                                 << "qtBufferName"
+                                 << "B"
+                                 << "The solvent";
+        QTest::newRow("its components") << "bufferComposition.concentration"
+                                        << "qtBufferName"
+                                        << "B"
+                                        << "The solvent";
+        QTest::newRow("experiment") << "experiment.radiusMethod"
+                                    << "qtExperimentName"
+                                    << "E"
+                                    << "The experiment";
+        QTest::newRow("results") << "results.hydrationValue"
+                                 << "qtResultsName"
+                                 << "R"
+                                 << "The results";
+        QTest::newRow("the run's sample") << "sample.calculations"
+                                          << "qtExperimentName"
+                                          << "E"
+                                          << "The sample of this experiment";
+        QTest::newRow("the run's solvent") << "buffer.computedAt20"
+                                           << "qtExperimentName"
+                                           << "E"
+                                           << "The solvent of this experiment";
+        QTest::newRow("the run's results") << "results.shape"
+                                           << "qtExperimentName"
+                                           << "E"
+                                           << "The results of this experiment";
+        // A file of another version may have no results table at all.
+        QTest::newRow("no results table") << "results"
+                                          << "qtExperimentName"
+                                          << "E"
+                                          << "The results of this experiment";
+    }
+    void failingLoadSaysWhatAndWhy()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, list);
+        QFETCH(QString, entry);
+        QFETCH(QString, what);
         QVERIFY(m_f->sql("INSERT INTO sample (name) VALUES ('S')"));
+        QVERIFY(m_f->sql("INSERT INTO aminoComposition (sampleId, aminoId, count) VALUES (1, 1, 2)"));
+        QVERIFY(m_f->sql("INSERT INTO buffer (name, densityDirectEntry) VALUES ('B', 1.01)"));
+        QVERIFY(m_f->sql("INSERT INTO bufferComponent (name) VALUES ('Salt')"));
+        QVERIFY(m_f->sql("INSERT INTO bufferComposition (bufferId, componentID, concentration) VALUES (1, 1, 0.1)"));
+        QVERIFY(m_f->sql("INSERT INTO results (name, R) VALUES ('R', 3e-9)"));
+        QVERIFY(m_f->sql("INSERT INTO experiment (name, Tc, sample_id, buffer_id, results_id) VALUES ('E', 20, 1, 1, "
+                         "1)"));
         QVERIFY(m_f->start());
-        QVERIFY(m_f->sql("ALTER TABLE sample RENAME TO sample_gone"));
-        choose(m_f->widget<QComboBox>("qtSampleName"), "S");
-        QCOMPARE(m_f->answerer.titles().value(1), QStringLiteral("Vornakel"));
-        QVERIFY(m_f->answerer.texts().value(1).startsWith(QLatin1String("sample")));
+        const QString table = column.section('.', 0, 0);
+        const bool wholeTable = !column.contains('.');
+        QVERIFY(
+            m_f->sql(wholeTable ? "ALTER TABLE " + table + " RENAME TO gone"
+                                : "ALTER TABLE " + table + " RENAME COLUMN " + column.section('.', 1) + " TO gone"));
+        m_f->answerer.clear();
+        choose(m_f->widget<QComboBox>(list), entry);
+        const QString expected = what + " could not be loaded from the database file\n"
+            + QDir::toNativeSeparators(m_f->db.path()) + "\n\nThe database gave this reason: "
+            + (wholeTable ? "no such table: " + table : "no such column: " + column.section('.', 1));
+        QStringList failures;
+        for (const TestModalAnswerer::Seen &box : m_f->answerer.seen()) {
+            if (box.text.contains("could not be loaded"))
+                failures << box.title + ": " + box.text;
+        }
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures[0].startsWith("Vornakel: " + expected), qPrintable(failures[0]));
+        QVERIFY2(!failures[0].contains("Parameter count"), qPrintable(failures[0]));
         QVERIFY(!m_f->window->signalsBlocked() && !m_f->widget<QAbstractButton>("qtHydrateNothing")->signalsBlocked());
     }
 
@@ -421,21 +527,29 @@ private slots:
             QStringLiteral("New Sample"));
     }
 
+    // Each method, option and shape comes back with its button, stored as a word or, by an older release, as the
+    // button's name.
     void resultsLoadTheirChoices_data()
     {
         QTest::addColumn<QString>("method");
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("shape");
         QTest::addColumn<QStringList>("expected");
-        QTest::newRow("nothing") << "qtVbarMethod"
-                                 << "qtHydrateNothing"
-                                 << "qtShapeCylinder"
-                                 << QStringList { "qtVbarMethod", "qtHydrateNothing", "qtShapeCylinder" };
-        for (const char *option : { "qtHydrateProlate", "qtHydrateOblate", "qtHydrateComputed", "qtHydrateDelta1" })
-            QTest::newRow(option) << "qtTellerMethod" << option << "qtShapeProlate"
-                                  << QStringList { "qtTellerMethod", option, "qtShapeProlate" };
+        const char *const choices[][4]
+            = { { "vbar", "none", "cylinder", "qtVbarMethod qtHydrateNothing qtShapeCylinder" },
+                  { "teller", "prolate", "prolate", "qtTellerMethod qtHydrateProlate qtShapeProlate" },
+                  { "vbar", "oblate", "oblate", "qtVbarMethod qtHydrateOblate qtShapeOblate" },
+                  { "teller", "computed", "cylinder", "qtTellerMethod qtHydrateComputed qtShapeCylinder" },
+                  { "vbar", "delta1", "prolate", "qtVbarMethod qtHydrateDelta1 qtShapeProlate" } };
+        for (const auto &choice : choices) {
+            const QStringList buttons = QString(choice[3]).split(' ');
+            QTest::newRow(qPrintable(QString(choice[1]) + " as words"))
+                << choice[0] << choice[1] << choice[2] << buttons;
+            QTest::newRow(qPrintable(QString(choice[1]) + " as button names"))
+                << buttons[0] << buttons[1] << buttons[2] << buttons;
+        }
         // Unknown texts: Teller's method, the current option kept, an oblate shape.
-        QTest::newRow("unknown texts") << "vbar"
+        QTest::newRow("unknown texts") << "by hand"
                                        << "sometimes"
                                        << "spherical"
                                        << QStringList { "qtTellerMethod", "qtHydrateNothing", "qtShapeOblate" };

@@ -7,6 +7,7 @@
 #include "sql/sql_importdb.h"
 #include "test_database.h"
 #include "test_environment.h"
+#include "test_fifo.h"
 #include "test_log.h"
 #include "test_messaging.h"
 #include "test_modalanswerer.h"
@@ -395,6 +396,43 @@ private slots:
             qPrintable(results));
         QVERIFY2(results.endsWith("The log of this import is " + QDir::current().absoluteFilePath("ImportLog.txt")),
             qPrintable(results));
+    }
+
+    // An "ImportLog.txt" in the start folder that is no file of the user's
+    // own (a named pipe, which would freeze the window in its opening; a link
+    // to a file of the user's, which would take the lines) is left alone: the
+    // import runs without a log, and its results say why.
+    void anImportLogThatIsNoFileOfTheUsersStaysOff_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("a named pipe") << true << "it is a named pipe (FIFO), not a regular file";
+        QTest::newRow("a link to a file of the user's") << false << "it is a link, which is not followed";
+    }
+    void anImportLogThatIsNoFileOfTheUsersStaysOff()
+    {
+        QFETCH(bool, pipe);
+        QFETCH(QString, why);
+        const TestStartFolder start;
+        TestOldDatabase old;
+        QVERIFY(old.fill(old.phyconst(), "amino", 3));
+        std::unique_ptr<TestFifo> fifo;
+        if (pipe)
+            fifo = std::make_unique<TestFifo>(start.filePath("ImportLog.txt"), 5000, TestFifo::Waiting::Writer);
+        else
+            QVERIFY(testWriteFile(start.filePath("private.txt"), "private\n")
+                && QFile::link(start.filePath("private.txt"), start.filePath("ImportLog.txt")));
+        GuiVornakelImporter dialog(m_db->path());
+        import(dialog, { old.phyconst(), old.vornakel() });
+        const QString results = dialog.qtResults->toPlainText();
+        QVERIFY2(results.contains(old.phyconst() + ".[amino]: 3 records imported")
+                && results.endsWith(
+                    "The log of this import could not be written to " + start.filePath("ImportLog.txt") + ": " + why),
+            qPrintable(results));
+        if (fifo)
+            QVERIFY(!fifo->released());
+        else
+            QCOMPARE(testReadFile(start.filePath("private.txt")), QByteArray("private\n"));
     }
 
     // A damaged Access file of each kind the reader's driver crashes, aborts,

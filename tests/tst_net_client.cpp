@@ -70,6 +70,8 @@ private slots:
     void forgetsAClientThatLeavesMidMessage();
     void answersAScriptErrorWithoutABox();
     void boundsOneRequestAndLetsOthersThrough();
+    void boundsEachCall_data();
+    void boundsEachCall();
     void givesUpUnfinishedAndSurplusConnections_data();
     void givesUpUnfinishedAndSurplusConnections();
     void aKeptConnectionDoingNothingGivesWayWhenFull();
@@ -329,6 +331,64 @@ void TestNetClient::boundsOneRequestAndLetsOthersThrough()
     QCOMPARE(order, (QStringList { "short0", "long0", "long1" }));
     QCOMPARE(longer.answers().at(0).count("<OUTPUT"), 1000);
     QCOMPARE(echoed(longer.answers().at(1)), QString("after"));
+}
+
+void TestNetClient::boundsEachCall_data()
+{
+    QTest::addColumn<QByteArray>("calls");
+    QTest::addColumn<QString>("name"); // of the first output
+    QTest::addColumn<QString>("value"); // its VALUE: exactly, or what it starts with when it ends in "..."
+
+    // A table's rows reach the script numbered from 0 whatever INDEX they
+    // were given: the script's loop over them never meets a hole.
+    const auto table = [](const QList<QByteArray> &indexes) {
+        QByteArray rows;
+        for (const QByteArray &index : indexes)
+            rows += "<INPUT INDEX=\"" + index + "\" VALUE=\"" + index + "\"/>";
+        return "<EXECUTE FUNCTION=\"rows\"><ARRAY>" + rows + "</ARRAY></EXECUTE>";
+    };
+    QTest::newRow("INDEX 2147483647") << table({ "2147483647" }) << "rows"
+                                      << "1 2147483647";
+    QTest::newRow("INDEX beyond the rows, in their order") << table({ "7", "100000000", "3" }) << "rows"
+                                                           << "3 3,7,100000000";
+    QTest::newRow("negative INDEX, a member") << table({ "-2", "0" }) << "rows"
+                                              << "1 0";
+    // A call may take 50 ms of the processor; one that takes more is stopped.
+    QTest::newRow("a call over its time")
+        << QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"5000\"/></EXECUTE>") << "ScriptError"
+        << "The call work took more than 50 ms of the processor's time, the most a call from another program may "
+           "take, and was stopped.";
+    QTest::newRow("a call within its time")
+        << QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"5\"/></EXECUTE>") << "work"
+        << "...";
+}
+
+void TestNetClient::boundsEachCall()
+{
+    QFETCH(QByteArray, calls);
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    startServer("PORT:0\nRESET:false\n");
+    if (name == "ScriptError")
+        TestLog::ignore(QtWarningMsg, qPrintable("Script error of a network request: " + value));
+    TestMessageClient client(m_processor->serverPort());
+    client.send(echoModuleRequest(calls));
+    QVERIFY(client.waitForAnswers(1));
+    const QMap<QString, QString> answer = testOutputValues(client.answers().first());
+    QCOMPARE(answer.keys(), QStringList { name });
+    if (value.endsWith("..."))
+        QVERIFY2(answer.value(name).startsWith(value.chopped(3)), qPrintable(answer.value(name)));
+    else
+        QCOMPARE(answer.value(name), value);
+
+    // The module goes on as before: a stopped call leaves no stop behind for
+    // the next one, from the network or from a window, which has no limit.
+    client.send(echoModuleRequest("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"5\"/></EXECUTE>"));
+    QVERIFY(client.waitForAnswers(2));
+    QCOMPARE(testOutputValues(client.answers().at(1)).keys(), QStringList { "work" });
+    const QString windows = m_processor->submitFromWeb(
+        QString::fromLatin1(echoModuleRequest("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"200\"/></EXECUTE>")));
+    QCOMPARE(testOutputValues(windows).keys(), QStringList { "work" });
 }
 
 void TestNetClient::givesUpUnfinishedAndSurplusConnections_data()

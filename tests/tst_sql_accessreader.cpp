@@ -14,7 +14,9 @@
 
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -232,8 +234,7 @@ private slots:
             QSKIP("only the superuser can give a folder to another user");
         const TestRuntimeFolder runtime;
         QTemporaryDir cache;
-        const QByteArray cacheBefore = qgetenv("XDG_CACHE_HOME");
-        qputenv("XDG_CACHE_HOME", QFile::encodeName(cache.path()));
+        const TestVariable cacheVariable("XDG_CACHE_HOME", cache.path());
         QVERIFY(::chmod(QFile::encodeName(runtime.path()).constData(), mode_t(runtimeMode)) == 0);
         QVERIFY(::chown(QFile::encodeName(runtime.path()).constData(), uid_t(runtimeOwner), gid_t(-1)) == 0);
         {
@@ -247,7 +248,52 @@ private slots:
             QCOMPARE(status.st_uid, ::geteuid());
         }
         QVERIFY(::chown(QFile::encodeName(runtime.path()).constData(), ::geteuid(), gid_t(-1)) == 0);
-        qputenv("XDG_CACHE_HOME", cacheBefore);
+    }
+
+    // A relative $XDG_RUNTIME_DIR or $XDG_CACHE_HOME names no folder (it
+    // would lie below wherever the program was started) and is passed over,
+    // for ~/.cache; a cache folder that cannot be made is refused with the
+    // system's reason.
+    void aFolderNamedRelativelyIsPassedOverAndOneNotMadeSaysWhy_data()
+    {
+        QTest::addColumn<QString>("runtime"); // null: unset
+        QTest::addColumn<QString>("cache");
+        QTest::addColumn<bool>("homeBelowAFile");
+        QTest::addColumn<QString>("refusal"); // empty when the copies go to ~/.cache
+        QTest::newRow("a relative runtime folder") << "run" << QString() << false << "";
+        QTest::newRow("a relative cache folder") << QString() << "cache" << false << "";
+        QTest::newRow("both relative") << "run"
+                                       << "cache" << false << "";
+        QTest::newRow("a home folder where none can be made")
+            << QString() << QString() << true
+            << "no folder of this user's own for the copies: HOME/.cache cannot be made: "
+                + QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    }
+    void aFolderNamedRelativelyIsPassedOverAndOneNotMadeSaysWhy()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, cache);
+        QFETCH(bool, homeBelowAFile);
+        QFETCH(QString, refusal);
+        const TestStartFolder start;
+        QVERIFY(QDir(start.path()).mkdir("run") && QDir(start.path()).mkdir("cache"));
+        for (const char *folder : { "run", "cache" })
+            QVERIFY(::chmod(QFile::encodeName(start.filePath(folder)).constData(), 0700) == 0);
+        QTemporaryDir homes;
+        QVERIFY(testWriteFile(homes.filePath("file"), "a file") && QDir(homes.path()).mkdir("home"));
+        const QString home = homes.filePath(homeBelowAFile ? "file/home" : "home");
+        const TestVariable runtimeVariable("XDG_RUNTIME_DIR", runtime);
+        const TestVariable cacheVariable("XDG_CACHE_HOME", cache);
+        const TestVariable homeVariable("HOME", home);
+        const SqlAccessReader::CopyFolder folder;
+        if (!refusal.isEmpty()) {
+            QVERIFY(!folder.isValid());
+            QCOMPARE(folder.errorString(), QString(refusal).replace("HOME", home));
+            return;
+        }
+        QVERIFY2(folder.isValid(), qPrintable(folder.errorString()));
+        QCOMPARE(QFileInfo(QFileInfo(folder.filePath("1.sqlite")).absolutePath()).absolutePath(), home + "/.cache");
+        QCOMPARE(QDir(start.filePath("run")).isEmpty() && QDir(start.filePath("cache")).isEmpty(), true);
     }
 
     // Left in the runtime folder: what the next import removes, and what it

@@ -112,6 +112,38 @@ class TstSqlRecords : public QObject
         return r;
     }
 
+    // The record read from the row written by hand holds in each field the value of the column named for it; one
+    // stored with each field holding its own name has it in that column.
+    template<typename Record, typename Load, typename Save>
+    static void landsInItsColumn(
+        const TestDatabase &db, const QString &table, const QMap<QString, QString> &columnOf, Load load, Save save)
+    {
+        QStringList stored;
+        Record read;
+        Record written;
+        for (const SqlField<Record> &field : Record::fields()) {
+            if (field.member && field.column) {
+                stored << field.key;
+                written.*field.member = QStringLiteral("field ") + field.key;
+            }
+        }
+        stored.sort();
+        QCOMPARE(stored, columnOf.keys());
+        SqlRecords records(db.database());
+        bool found = false;
+        QVERIFY((records.*load)(1, &read, &found, nullptr) && found);
+        for (const SqlField<Record> &field : Record::fields()) {
+            if (field.member && field.column)
+                QCOMPARE((read.*field.member).toString(), "column " + columnOf.value(field.key));
+        }
+        int id = -1;
+        QVERIFY2((records.*save)(written, -1, &id), qPrintable(records.error()));
+        for (auto it = columnOf.cbegin(); it != columnOf.cend(); ++it)
+            QCOMPARE(
+                db.value(QStringLiteral("SELECT %1 FROM %2 WHERE id = %3").arg(it.value(), table).arg(id)).toString(),
+                "field " + it.key());
+    }
+
 private slots:
     // Each kind comes back field by field, NULLs and composition rows
     // included; an overwrite keeps the id, and the earlier composition is no
@@ -165,12 +197,12 @@ private slots:
         experiment.rho = 0.99823;
         experiment.vis = 0.01002;
         experiment.mb = QVariant(QVariant::Double);
-        experiment.calculatedBy = QStringLiteral("qtFromSigma");
-        experiment.vbarSource = QStringLiteral("qtVbarDirectEntry");
-        experiment.densitySource = QStringLiteral("qtDensityStandard");
+        experiment.calculatedBy = QLatin1String(SqlMrMethod::sigma);
+        experiment.vbarSource = QLatin1String(SqlSource::direct);
+        experiment.densitySource = QLatin1String(SqlSource::standard);
         experiment.densityStandard = 1.02;
         experiment.densityStandardT = 25.0;
-        experiment.viscositySource = QStringLiteral("qtViscosityCompute");
+        experiment.viscositySource = QLatin1String(SqlSource::computed);
         experiment.sampleId = 1;
         experiment.bufferId = id;
         SqlExperimentRecord experimentRead;
@@ -194,9 +226,9 @@ private slots:
             &results.tellerSemiAxisA, &results.vbarSemiAxisB, &results.tellerSemiAxisB, &results.optionValue };
         for (int i = 0; i < 20; ++i)
             *figures[i] = i == 3 ? QVariant(QVariant::Double) : QVariant(1.0 + i / 8.0);
-        results.method = QStringLiteral("qtVbarMethod");
-        results.option = QStringLiteral("qtHydrateDelta1");
-        results.shape = QStringLiteral("qtShapeOblate");
+        results.method = QLatin1String(SqlRadiusMethod::vbar);
+        results.option = QLatin1String(SqlHydration::delta1);
+        results.shape = QLatin1String(SqlShape::oblate);
         SqlResultsRecord resultsRead;
         QVERIFY2(records.saveResults(results, -1, &id), qPrintable(records.error()));
         QVERIFY(records.loadResults(id, &resultsRead, &found) && found);
@@ -239,6 +271,126 @@ private slots:
         check(everyFieldSet<SqlSolventRecord>(), &SqlRecords::saveSolvent, &SqlRecords::loadSolvent);
         check(everyFieldSet<SqlExperimentRecord>(), &SqlRecords::saveExperiment, &SqlRecords::loadExperiment);
         check(everyFieldSet<SqlResultsRecord>(), &SqlRecords::saveResults, &SqlRecords::loadResults);
+    }
+
+    // Each field is read from and written to its own column. Rows written by hand with a distinct value in every
+    // column come back in the fields named here, and a record whose every field holds its own name is stored in the
+    // columns named here: a field list that swaps two columns fails both.
+    void eachFieldLandsInItsColumn_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("columns"); // field=column, every stored field of the record
+        QTest::newRow("sample") << "sample"
+                                << "vbarSource=vbarSource vbarDirect=VBarDirectEntry vbarStandard=VBarStandard "
+                                   "vbarStandardT=VbarStandardT calculatedVbar=calcVBar calculatedMr=calcMr "
+                                   "calculatedHydration=calcHydration calculations=calculations "
+                                   "denaturant=useDenaturant sk=sk pkaAmino=pkaamino pkaCarboxyl=pkacarboxl "
+                                   "titratableAmino=titratableAmino titratableCarboxyl=titratableCarboxyl pH=pH "
+                                   "nMer=nMer sequence=aminoSequence";
+        QTest::newRow("solvent") << "buffer"
+                                 << "densitySource=densitySource viscositySource=viscositySource "
+                                    "densityDirect=densityDirectEntry viscosityDirect=viscosityDirectEntry "
+                                    "densityStandard=densityStandard densityStandardT=densityStandardT "
+                                    "viscosityStandard=viscosityStandard viscosityStandardT=viscosityStandardT "
+                                    "computedDensity=computeDensity computedViscosity=computeViscosity "
+                                    "computedAt20=computedAt20 pH=pH heavyWater=isHeavyWater d2o=D2O d2o18=D2O18 "
+                                    "h2o18=H2O18 h2o=H2O";
+        QTest::newRow("experiment") << "experiment"
+                                    << "tc=Tc rpm=RPM sigma=sigma sstart=sstart mgml=mgml sstar=sstar vbar=vbar "
+                                       "rho=rho vis=vis mp=Mp mb=Mb calculatedBy=calculatedBy k=sk "
+                                       "vbarSource=vbarSource vbarStandard=vbarStandard vbarStandardT=vbarStandardT "
+                                       "densitySource=densitySource densityStandard=densityStandard "
+                                       "densityStandardT=densityStandardT viscositySource=viscositySource "
+                                       "viscosityStandard=viscosityStandard viscosityStandardT=viscosityStandardT "
+                                       "velocityTempTyped=sstartTyped rpTyped=rpTyped s20wTyped=s20wTyped "
+                                       "vbarWater=vbarWater waterD2o=waterD2O waterD2o18=waterD2O18 "
+                                       "waterH2o18=waterH2O18 radiusMethod=radiusMethod";
+        QTest::newRow("results") << "results"
+                                 << "radius=R vbarRadius=Ro tellerRadius=Rp vbarFrictionRatio=FFo "
+                                    "tellerFrictionRatio=FFp vbarFriction=Fo tellerFriction=Fp vbarSmax=So "
+                                    "tellerSmax=Sp vbarDmax=Do tellerDmax=Dp vbarDelta1=Delta1v tellerDelta1=Delta1t "
+                                    "vbarAxialRatio=abv tellerAxialRatio=abt vbarSemiAxisA=av tellerSemiAxisA=at "
+                                    "vbarSemiAxisB=bv tellerSemiAxisB=bt method=method option=options "
+                                    "optionValue=options_value shape=shape hydrationValue=hydrationValue";
+    }
+    void eachFieldLandsInItsColumn()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, columns);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        QMap<QString, QString> columnOf;
+        for (const QString &pair : columns.split(' '))
+            columnOf.insert(pair.section('=', 0, 0), pair.section('=', 1));
+        const QStringList names = columnOf.values();
+        QStringList values;
+        for (const QString &column : names)
+            values << "'column " + column + "'";
+        QVERIFY(db.exec(QStringLiteral("INSERT INTO %1 (name, %2) VALUES ('By hand', %3)")
+                            .arg(table, names.join(", "), values.join(", "))));
+        if (table == "sample")
+            landsInItsColumn<SqlSampleRecord>(db, table, columnOf, &SqlRecords::loadSample, &SqlRecords::saveSample);
+        else if (table == "buffer")
+            landsInItsColumn<SqlSolventRecord>(db, table, columnOf, &SqlRecords::loadSolvent, &SqlRecords::saveSolvent);
+        else if (table == "experiment")
+            landsInItsColumn<SqlExperimentRecord>(
+                db, table, columnOf, &SqlRecords::loadExperiment, &SqlRecords::saveExperiment);
+        else
+            landsInItsColumn<SqlResultsRecord>(db, table, columnOf, &SqlRecords::loadResults, &SqlRecords::saveResults);
+    }
+
+    // A member of any type counts in the check that each record lists all of its members.
+    void everyMemberIsCounted()
+    {
+        struct Listed
+        {
+            QString name;
+            QVariant listed;
+            int id = -1;
+            bool flag;
+            QVector<int> rows;
+        };
+        QCOMPARE(int(SqlMemberCount::of<Listed>()), 5);
+    }
+
+    // A read that fails gives the database's reason, not the statement's unbound values: a file whose table lacks a
+    // column the record reads.
+    void aFailedReadGivesTheDatabasesReason_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::newRow("sample") << "sample.vbarSource";
+        QTest::newRow("sample composition") << "conjugateComposition.count";
+        QTest::newRow("solvent") << "buffer.computedAt20";
+        QTest::newRow("solvent components") << "bufferComposition.units";
+        QTest::newRow("experiment") << "experiment.waterD2O";
+        QTest::newRow("results") << "results.hydrationValue";
+    }
+    void aFailedReadGivesTheDatabasesReason()
+    {
+        QFETCH(QString, column);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        const QString table = column.section('.', 0, 0);
+        QVERIFY(db.exec("ALTER TABLE " + table + " RENAME COLUMN " + column.section('.', 1) + " TO gone"));
+        SqlRecords records(db.database());
+        bool read = true;
+        if (table == "sample" || table == "conjugateComposition") {
+            SqlSampleRecord record;
+            read = records.loadSample(1, &record);
+        } else if (table == "buffer" || table == "bufferComposition") {
+            SqlSolventRecord record;
+            read = records.loadSolvent(1, &record);
+        } else if (table == "experiment") {
+            SqlExperimentRecord record;
+            read = records.loadExperiment(1, &record);
+        } else {
+            SqlResultsRecord record;
+            read = records.loadResults(1, &record);
+        }
+        QVERIFY(!read);
+        QVERIFY2(records.driverText().startsWith("no such column: " + column.section('.', 1)),
+            qPrintable(records.driverText()));
+        QCOMPARE(records.error(), QDir::toNativeSeparators(db.path()) + ":\n" + records.driverText());
     }
 
     // A composition row the database refuses undoes the whole save, and the

@@ -110,6 +110,11 @@ private slots:
         QTest::newRow("a spectrum, at its second point")
             << "BEFORE INSERT ON extinction WHEN NEW.nm > 230" << 1 << "refused";
         QTest::newRow("a change of a record that is gone") << "" << 2 << "no longer in the database";
+        // A file whose table lacks a column: the database's reason, not the statement's unbound values.
+        QTest::newRow("a component whose series lack a column")
+            << "ALTER TABLE rhoseries RENAME COLUMN Source TO gone" << 0 << "has no column named Source";
+        QTest::newRow("a spectrum whose table lacks a column")
+            << "ALTER TABLE extinction RENAME COLUMN ext TO gone" << 1 << "has no column named ext";
     }
     void aFailedWriteLeavesNothingAndNamesTheFile()
     {
@@ -118,7 +123,9 @@ private slots:
         QFETCH(QString, text);
         TestDatabase db;
         QVERIFY(db.isValid());
-        if (!refusal.isEmpty())
+        if (refusal.startsWith("ALTER"))
+            QVERIFY(db.exec(refusal));
+        else if (!refusal.isEmpty())
             QVERIFY(db.exec("CREATE TRIGGER refuse " + refusal + " BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         Records records(db.database());
         Records::BufferComponent component;
@@ -145,6 +152,24 @@ private slots:
         const QString error = records.error();
         QVERIFY2(
             error.startsWith(QDir::toNativeSeparators(db.path()) + ":\n") && error.contains(text), qPrintable(error));
+    }
+
+    // A read from a table that lacks a column gives the database's reason.
+    void aFailedReadGivesTheDatabasesReason()
+    {
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        QVERIFY(db.exec("ALTER TABLE rhoseries RENAME COLUMN modified TO gone"));
+        QVERIFY(db.exec("ALTER TABLE amino RENAME COLUMN HipH7 TO gone"));
+        Records records(db.database());
+        Records::DensitySeries series;
+        bool found = true;
+        QVERIFY(!records.loadDensitySeries(1, &series, &found));
+        QVERIFY2(records.error().endsWith(":\nno such column: modified Unable to execute statement"),
+            qPrintable(records.error()));
+        Records::AminoAcid amino;
+        QVERIFY(!records.load(1, &amino));
+        QVERIFY2(records.error().contains("no such column"), qPrintable(records.error()));
     }
 };
 

@@ -3,6 +3,7 @@
 #include "test_log.h"
 
 #include <QDir>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -46,6 +47,30 @@ private slots:
             }
         }
         QCOMPARE(db.value("SELECT count(*) FROM t").toInt(), rows);
+    }
+
+    // A write holds the file's write lock from its start, so that another program's write waits for it (here: is
+    // told at once that the file is busy) instead of both reading first and then refusing each other.
+    void holdsTheWriteLockFromItsStart()
+    {
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tst-other"));
+            other.setDatabaseName(db.path());
+            other.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            QVERIFY(other.open());
+            QSqlQuery query(other);
+            {
+                SqlTransaction transaction(db.database());
+                QVERIFY(transaction.isOpen());
+                QVERIFY(!query.exec("BEGIN IMMEDIATE"));
+                QVERIFY2(query.lastError().text().contains("locked"), qPrintable(query.lastError().text()));
+                QVERIFY(transaction.commit());
+            }
+            QVERIFY(query.exec("BEGIN IMMEDIATE") && query.exec("ROLLBACK"));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("tst-other"));
     }
 };
 

@@ -1,15 +1,18 @@
 #include "app/app_version.h"
+#include "sql/sql_records.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_database.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
 
+#include <QProcess>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -282,6 +285,186 @@ private slots:
             QCOMPARE(rows(m_path, "SELECT databaseVersion, applicationVersion FROM version"),
                 QStringList(revision + "|20120828 BETA"));
         }
+    }
+
+    // Choices older rows stored as the object name of a button become words when the file is opened, each of them,
+    // once: a text that names no button stays, and the file is written no more after that.
+    void translatesEveryObjectNameIntoItsWord_data()
+    {
+        QTest::addColumn<QString>("column"); // table.column
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("word");
+        const char *const words[][3] = { { "experiment.vbarSource", "qtVbarDirectEntry", "direct" },
+            { "experiment.vbarSource", "qtVbarStandard", "standard" },
+            { "experiment.vbarSource", "qtVbarCompute", "computed" },
+            { "experiment.densitySource", "qtDensityDirectEntry", "direct" },
+            { "experiment.densitySource", "qtDensityStandard", "standard" },
+            { "experiment.densitySource", "qtDensityCompute", "computed" },
+            { "experiment.viscositySource", "qtViscosityDirectEntry", "direct" },
+            { "experiment.viscositySource", "qtViscosityStandard", "standard" },
+            { "experiment.viscositySource", "qtViscosityCompute", "computed" },
+            { "experiment.calculatedBy", "qtExactMolecularWeight", "exact" },
+            { "experiment.calculatedBy", "qtFromSigma", "sigma" },
+            { "experiment.calculatedBy", "qtFromComposition", "composition" },
+            { "results.method", "qtVbarMethod", "vbar" }, { "results.method", "qtTellerMethod", "teller" },
+            { "results.options", "qtHydrateNothing", "none" }, { "results.options", "qtHydrateProlate", "prolate" },
+            { "results.options", "qtHydrateOblate", "oblate" }, { "results.options", "qtHydrateComputed", "computed" },
+            { "results.options", "qtHydrateDelta1", "delta1" }, { "results.shape", "qtShapeProlate", "prolate" },
+            { "results.shape", "qtShapeOblate", "oblate" }, { "results.shape", "qtShapeCylinder", "cylinder" } };
+        for (const auto &w : words)
+            QTest::newRow(w[1]) << w[0] << w[1] << w[2];
+    }
+    void translatesEveryObjectNameIntoItsWord()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, name);
+        QFETCH(QString, word);
+        const QString table = column.section('.', 0, 0);
+        column = column.section('.', 1);
+        QVERIFY(openAndUpdate(m_path));
+        QVERIFY(runOn(m_path,
+            { QStringLiteral("INSERT INTO %1 (name, %2) VALUES ('Older', '%3'), ('Other', 'by hand'), ('None', NULL)")
+                    .arg(table, column, name) }));
+        QVERIFY(openAndUpdate(m_path));
+        QCOMPARE(rows(m_path, QStringLiteral("SELECT name, %1 FROM %2 ORDER BY id").arg(column, table)),
+            QStringList({ "Older|" + word, "Other|by hand", "None|<NULL>" }));
+        const QByteArray translated = bytesOf(m_path);
+        QVERIFY(openAndUpdate(m_path));
+        QCOMPARE(bytesOf(m_path), translated);
+    }
+
+    // A file whose version names no revision of the chain (a later release's, or another program's) keeps it, but
+    // each table of this release it has gains the columns it lacks, so that its records are saved and read; a table
+    // it lacks is not made, and reading that kind of record gives the database's reason.
+    void aFileOfAnotherVersionGainsTheColumnsOfThisRelease_data()
+    {
+        QTest::addColumn<QString>("revision"); // the tables the file has
+        QTest::addColumn<QString>("stamp"); // its version
+        QTest::newRow("every table, none of the later columns") << "20111118"
+                                                                << "20130101";
+        QTest::newRow("no experiment or results table") << "05.18.2011"
+                                                        << "2011-05-18";
+    }
+    void aFileOfAnotherVersionGainsTheColumnsOfThisRelease()
+    {
+        QFETCH(QString, revision);
+        QFETCH(QString, stamp);
+        const QString reference = m_files->path("reference.db");
+        QVERIFY(openAndUpdate(reference));
+        QVERIFY(TestDatabase::createAtRevision(m_path, revision));
+        QVERIFY(runOn(m_path, { "UPDATE version SET databaseVersion = '" + stamp + "'" }));
+        const QString tables = "SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name";
+        const QStringList before = rows(m_path, tables);
+        SqlUpdateDatabase update;
+        QVERIFY2(update.openAndUpdate(m_path), qPrintable(update.error()));
+        {
+            QCOMPARE(rows(m_path, tables), before);
+            QCOMPARE(rows(m_path, "SELECT databaseVersion, applicationVersion FROM version"),
+                QStringList(stamp + "|20120828 BETA"));
+            const QStringList full = schemaText(reference);
+            for (const QString &table : schemaText(m_path))
+                QVERIFY2(full.contains(table), qPrintable(table));
+
+            SqlRecords records(QSqlDatabase::database(m_path));
+            int id = -1;
+            SqlSampleRecord sample;
+            sample.name = QStringLiteral("Lysozyme");
+            sample.vbarSource = QLatin1String(SqlSource::direct);
+            sample.vbarDirect = 0.7175;
+            QVERIFY2(records.saveSample(sample, -1, &id), qPrintable(records.error()));
+            QVERIFY(records.loadSample(id, &sample) && sample.vbarDirect.toDouble() == 0.7175);
+            SqlSolventRecord solvent;
+            solvent.name = QStringLiteral("Water");
+            solvent.computedAt20 = 1;
+            QVERIFY2(records.saveSolvent(solvent, -1, &id), qPrintable(records.error()));
+            QVERIFY(records.loadSolvent(id, &solvent) && solvent.computedAt20.toInt() == 1);
+            SqlExperimentRecord experiment;
+            experiment.name = QStringLiteral("Run");
+            experiment.radiusMethod = QLatin1String(SqlRadiusMethod::vbar);
+            const bool hasRuns = before.contains("experiment");
+            if (!hasRuns)
+                TestLog::ignore(QtWarningMsg, QRegularExpression("^INSERT INTO experiment"));
+            QCOMPARE(records.saveExperiment(experiment, -1, &id), hasRuns);
+            if (hasRuns) {
+                QVERIFY(records.loadExperiment(id, &experiment) && experiment.radiusMethod == "vbar");
+            } else {
+                QVERIFY(!records.loadExperiment(1, &experiment));
+                QVERIFY2(
+                    records.driverText().startsWith("no such table: experiment"), qPrintable(records.driverText()));
+            }
+        }
+        TestDatabase::removeConnection(m_path);
+    }
+
+    // A file that is up to date is only read: it opens while another program holds it in a read of its own, which
+    // would keep a write waiting until it failed, or in a write of its own, which would refuse a write begun as a
+    // read; its bytes stay as they were.
+    void anUpToDateFileIsNotWritten_data()
+    {
+        QTest::addColumn<QString>("begin"); // the other program's transaction
+        QTest::newRow("while another program reads it") << "BEGIN";
+        QTest::newRow("while another program writes it") << "BEGIN IMMEDIATE";
+    }
+    void anUpToDateFileIsNotWritten()
+    {
+        QFETCH(QString, begin);
+        QVERIFY(openAndUpdate(m_path));
+        const QByteArray before = bytesOf(m_path);
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-other");
+            other.setDatabaseName(m_path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(begin) && q.exec("SELECT databaseVersion FROM version") && q.next());
+            QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
+            QVERIFY(m_messages.isEmpty());
+            q.finish();
+            QVERIFY(q.exec("ROLLBACK"));
+        }
+        QSqlDatabase::removeDatabase("tst-other");
+        QCOMPARE(bytesOf(m_path), before);
+    }
+
+    // Several instances started at once on one file all open it: one that has to write waits for another's write
+    // instead of failing, and finds the file brought up to date when its turn comes.
+    void instancesStartedAtOnceAllOpenTheFile_data()
+    {
+        QTest::addColumn<QString>("revision"); // of the file, or none
+        QTest::newRow("up to date") << QString(DBVERSION);
+        QTest::newRow("an older revision") << "20110705";
+        QTest::newRow("no file yet") << QString();
+    }
+    void instancesStartedAtOnceAllOpenTheFile()
+    {
+        QFETCH(QString, revision);
+        if (revision == DBVERSION)
+            QVERIFY(openAndUpdate(m_path));
+        else if (!revision.isEmpty())
+            QVERIFY(TestDatabase::createAtRevision(m_path, revision));
+        const QByteArray before = bytesOf(m_path);
+        std::vector<std::unique_ptr<QProcess>> hosts;
+        for (int i = 0; i < 8; ++i) {
+            hosts.push_back(std::make_unique<QProcess>());
+            hosts.back()->start(testBinaryDir() + "/bin/host_opendatabase", { m_path, "20" });
+        }
+        // Each is told to open the file once all of them are ready.
+        for (const auto &host : hosts) {
+            while (!host->canReadLine())
+                QVERIFY2(host->waitForReadyRead(-1), qPrintable(host->errorString()));
+        }
+        // Written through at once: a process's buffer would wait for the next call waiting on that process.
+        for (const auto &host : hosts)
+            QVERIFY(host->write("open\n") == 5 && host->waitForBytesWritten(-1));
+        QStringList refusals;
+        for (const auto &host : hosts) {
+            QVERIFY(host->waitForFinished(-1));
+            if (host->exitStatus() != QProcess::NormalExit || host->exitCode() != 0)
+                refusals << QString::fromLocal8Bit(host->readAllStandardError());
+        }
+        QVERIFY2(refusals.isEmpty(), qPrintable(refusals.join('\n')));
+        QCOMPARE(rows(m_path, kStampAndSeed + " FROM version, defaults"), QStringList(kStamp + '|' + kSeed));
+        if (revision == DBVERSION)
+            QCOMPARE(bytesOf(m_path), before);
     }
 
     void refusedFileIsLeftAsItWas_data()

@@ -1,5 +1,6 @@
 #include "xml/xml_messageprocessor.h"
 
+#include "app/app_fixedfile.h"
 #include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <cerrno>
@@ -144,8 +146,13 @@ bool XmlMessageProcessor::tracing() const
 void XmlMessageProcessor::networkSetup()
 {
     QFile file(QString::fromLatin1(kSettingsFile));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    QString why;
+    if (!AppFixedFile::open(file, QIODevice::ReadOnly | QIODevice::Text, &why)) {
+        // No file is no server; a file that is not the user's own is said.
+        if (QFileInfo(file.fileName()).exists() || QFileInfo(file.fileName()).isSymLink())
+            emit sigLog(QStringLiteral("vornakel.ini is not read: %1; no message server").arg(why), AppLog::Warning);
         return;
+    }
     QTextStream in(&file);
     in.setCodec("UTF-8");
     static const QRegularExpression wholeNumber(QStringLiteral("^[0-9]{1,5}$"));

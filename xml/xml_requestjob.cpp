@@ -198,7 +198,8 @@ bool XmlRequestJob::step()
             // The module's error signal opens a modal box in its main window; one per
             // request from outside would stack up, each running its own event loop.
             const QSignalBlocker quiet(m_fromNetwork ? m_plugin.data() : nullptr);
-            result.add(m_plugin->execOne(call->functionName, call->inputs));
+            result.add(m_fromNetwork ? m_plugin->execWithin(call->functionName, call->inputs, CallTimeLimitMs)
+                                     : m_plugin->execOne(call->functionName, call->inputs));
         }
         if (AppScriptObject *output = result.first()) {
             if (m_fromNetwork && output->property(QStringLiteral("NAME")).toString() == QLatin1String("ScriptError"))

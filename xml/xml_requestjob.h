@@ -30,12 +30,17 @@ public:
     static const int MaxAnswerBytes = 4 * 1024 * 1024;
     // The characters of the request read in one step, about.
     static const int ReadSlice = 16 * 1024;
+    // The processor time one call from another program may take, inputs and
+    // all; past it the call is stopped and answered with a ScriptError. Each
+    // call is one step, so this is also the longest a call holds the window.
+    static const int CallTimeLimitMs = 50;
 
     using LogFunction = std::function<void(const QString &message, int logLevel)>;
 
     // A request to be read and run by step(). `fromNetwork`: script errors go
     // into the answer only, never into a box on this desktop that would wait
-    // for someone to close it. From bytes, which must be UTF-8 text.
+    // for someone to close it, and each call may take CallTimeLimitMs. From
+    // bytes, which must be UTF-8 text.
     XmlRequestJob(const QString &xml, AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
     XmlRequestJob(const QByteArray &utf8, AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
     ~XmlRequestJob();

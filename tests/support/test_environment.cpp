@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <unistd.h>
 
 TestSettings::TestSettings()
 {
@@ -101,10 +102,43 @@ QString TestModules::shippedModulesPath()
     return testSourceDir() + QStringLiteral("/modules");
 }
 
+TestStartFolder::TestStartFolder() : m_before(QDir::currentPath())
+{
+    QDir::setCurrent(m_dir.path());
+}
+
+TestStartFolder::~TestStartFolder()
+{
+    QDir::setCurrent(m_before);
+}
+
+TestVariable::TestVariable(const char *name, const QString &value)
+    : m_name(name), m_before(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+{
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, QFile::encodeName(value));
+}
+
+TestVariable::~TestVariable()
+{
+    if (m_wasSet)
+        qputenv(m_name, m_before);
+    else
+        qunsetenv(m_name);
+}
+
 bool testWriteFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+QByteArray testReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 TestFileSizeLimit::TestFileSizeLimit(qint64 bytes)
@@ -128,6 +162,18 @@ TestFileSizeLimit::~TestFileSizeLimit()
 QString TestFileSizeLimit::reason()
 {
     return QString::fromLocal8Bit(std::strerror(EFBIG));
+}
+
+bool testCanGiveAway()
+{
+    return ::geteuid() == 0;
+}
+
+bool testGiveAway(const QString &path, bool group)
+{
+    return ::lchown(QFile::encodeName(path).constData(), group ? uid_t(-1) : uid_t(testOtherUser),
+               group ? gid_t(testOtherUser) : gid_t(-1))
+        == 0;
 }
 
 QString testSourceDir()

@@ -61,9 +61,45 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A new temporary folder as the current folder (the one the program was
+// started in, where it reads and writes files of fixed names) for the life
+// of the object; the folder before is current again afterwards.
+class TestStartFolder
+{
+public:
+    TestStartFolder();
+    ~TestStartFolder();
+    TestStartFolder(const TestStartFolder &) = delete;
+    TestStartFolder &operator=(const TestStartFolder &) = delete;
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_before;
+};
+
+// An environment variable set to a value (or unset, for a null text) for
+// the life of the object, and as it was afterwards.
+class TestVariable
+{
+public:
+    TestVariable(const char *name, const QString &value);
+    ~TestVariable();
+    TestVariable(const TestVariable &) = delete;
+    TestVariable &operator=(const TestVariable &) = delete;
+
+private:
+    const char *m_name;
+    QByteArray m_before;
+    bool m_wasSet;
+};
+
 // Writes the bytes as the whole of the file, created or emptied first; true
 // when every byte was written.
 bool testWriteFile(const QString &path, const QByteArray &bytes);
+// The whole of a file, or "(unreadable)".
+QByteArray testReadFile(const QString &path);
 
 // While it lives, a write of this process that would take a file past
 // `bytes` fails with "File too large", as a write to a full disk fails with
@@ -83,6 +119,14 @@ private:
     qint64 m_before[2] = {};
     void (*m_signal)(int) = nullptr;
 };
+
+// Another local user ("nobody", 65534), whom a test gives a file, a link
+// or a folder to, as if that user had made it; only the superuser can
+// (testCanGiveAway()), so a test of it is skipped otherwise. testGiveAway()
+// changes the owner of the path itself, a link too, and says whether it did.
+constexpr unsigned testOtherUser = 65534;
+bool testCanGiveAway();
+bool testGiveAway(const QString &path, bool group = false);
 
 // The source and build trees, for tests that read shipped files.
 QString testSourceDir();

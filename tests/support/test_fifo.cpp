@@ -7,11 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-TestFifo::TestFifo(const QString &path, int patienceMs) : m_path(path)
+TestFifo::TestFifo(const QString &path, int patienceMs, Waiting waiting) : m_path(path)
 {
     m_valid = ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;
     if (m_valid)
-        m_watchdog = std::thread([this, patienceMs] { watch(patienceMs); });
+        m_watchdog = std::thread([this, patienceMs, waiting] { watch(patienceMs, waiting); });
 }
 
 TestFifo::~TestFifo()
@@ -27,12 +27,23 @@ TestFifo::~TestFifo()
         ::unlink(QFile::encodeName(m_path).constData());
 }
 
-void TestFifo::watch(int patienceMs)
+void TestFifo::watch(int patienceMs, Waiting waiting)
 {
     const QByteArray path = QFile::encodeName(m_path);
     std::unique_lock<std::mutex> lock(m_mutex);
     if (m_wake.wait_for(lock, std::chrono::milliseconds(patienceMs), [this] { return m_stop; }))
         return;
+    if (waiting == Waiting::Writer) {
+        // Held open to the end, so that the writer let go never writes into a pipe without a reader.
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
+        char taken[4096];
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_stop; }))
+            while (fd >= 0 && ::read(fd, taken, sizeof taken) > 0)
+                m_released = true;
+        if (fd >= 0)
+            ::close(fd);
+        return;
+    }
     // From now on every reader that opens the pipe is let go. A non-blocking
     // open for writing succeeds exactly while a reader has the pipe open.
     while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_stop; })) {

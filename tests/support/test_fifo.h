@@ -7,16 +7,20 @@
 #include <mutex>
 #include <thread>
 
-// A named pipe (FIFO) at a path, for readers that must refuse it. Opening one
-// for reading waits for a writer for ever, so a watchdog stands by while the
-// object lives: a reader still waiting on the pipe after `patience` is let go
-// (a writer opens the pipe and closes it again, so the reader sees an empty
-// file) and released() turns true. A test of such a reader thus fails instead
-// of hanging. The pipe is removed with the object.
+// A named pipe (FIFO) at a path, for readers (or writers) that must refuse
+// it. Opening one for reading waits for a writer for ever, and for writing,
+// for a reader; so a watchdog stands by while the object lives: a reader
+// still waiting on the pipe after `patience` is let go (a writer opens the
+// pipe and closes it again, so the reader sees an empty file) and
+// released() turns true. Made for writers, the watchdog opens the pipe for
+// reading after `patience` instead, and keeps it open, taking whatever is
+// written (which turns released() true). A test of such a reader or writer
+// thus fails instead of hanging. The pipe is removed with the object.
 class TestFifo
 {
 public:
-    explicit TestFifo(const QString &path, int patienceMs = 20000);
+    enum class Waiting { Reader, Writer };
+    explicit TestFifo(const QString &path, int patienceMs = 20000, Waiting waiting = Waiting::Reader);
     ~TestFifo();
     TestFifo(const TestFifo &) = delete;
     TestFifo &operator=(const TestFifo &) = delete;
@@ -27,7 +31,7 @@ public:
     bool released() const { return m_released; }
 
 private:
-    void watch(int patienceMs);
+    void watch(int patienceMs, Waiting waiting);
 
     QString m_path;
     bool m_valid = false;

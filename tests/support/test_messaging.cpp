@@ -21,8 +21,15 @@ TestMessageModules::TestMessageModules()
                 "var calls = 0;\n"
                 "function count() { return {NAME: \"count\", VALUE: ++calls}; }\n"
                 "function work(ms) {\n"
-                "    for (var end = Date.now() + Number(ms.VALUE); Date.now() < end;) { }\n"
+                "    var root = 0;\n"
+                "    for (var end = Date.now() + Number(ms.VALUE); Date.now() < end;) { root = Math.sqrt(root + 1); }\n"
                 "    return {NAME: \"work\", VALUE: ++calls};\n"
+                "}\n"
+                "function rows(table) {\n"
+                "    var values = [];\n"
+                "    for (var i = 0; i < Math.min(table.length, 1000); ++i)\n"
+                "        values.push(table[i] === undefined ? \"-\" : table[i].VALUE);\n"
+                "    return {NAME: \"rows\", VALUE: table.length + \" \" + values.join()};\n"
                 "}\n"
                 "function big(n) { return {NAME: \"big\", VALUE: new Array(Number(n.VALUE) + 1).join(\"x\")}; }\n"));
     }
@@ -105,6 +112,23 @@ QList<TestWorstRequest> testWorstRequests(int bytes)
     const QByteArray longCall = call + "<INPUT NAME=\"Mr\" VALUE=\"" + QByteArray(900, '5')
         + "\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>" + endCall;
     requests << TestWorstRequest { QStringLiteral("1,000 calls of 1 KB each"), head + longCall.repeated(1000) + tail };
+
+    // A table row at the largest index, once in each of as many calls as a request may hold.
+    const QByteArray farRow = "<EXECUTE FUNCTION=\"calculateBufferViscosity\"><ARRAY><INPUT INDEX=\"2147483647\" "
+                              "NAME=\"Sodium chloride\" VALUE=\"0.1\" ID=\"1\" UNITS=\"molar\"/></ARRAY></EXECUTE>";
+    requests << TestWorstRequest { QStringLiteral("1,000 tables of one row at INDEX 2147483647"),
+        head + farRow.repeated(1000) + tail };
+
+    // One buffer of as many components as the request holds, each of a
+    // series of its own: a query of the database for each row.
+    const QByteArray buffer = "<EXECUTE FUNCTION=\"calculateBufferDensity\"><ARRAY>";
+    const QByteArray endBuffer = "</ARRAY>" + endCall;
+    QByteArray components;
+    for (int i = 0; head.size() + buffer.size() + components.size() + endBuffer.size() + tail.size() + 80 < bytes; ++i)
+        components += "<INPUT INDEX=\"" + QByteArray::number(i) + "\" NAME=\"c\" VALUE=\"0.1\" ID=\""
+            + QByteArray::number(i) + "\" UNITS=\"molar\"/>";
+    requests << TestWorstRequest { QStringLiteral("a buffer of %1 components").arg(components.count("<INPUT")),
+        head + buffer + components + endBuffer + tail };
     return requests;
 }
 

@@ -14,9 +14,11 @@
 // echo(x) answer {NAME: "echo", VALUE: x's value, VERSION: the module's},
 // letters() answers the plain array ["a", "b"], count() answers
 // {NAME: "count", VALUE: how many calls of count() and work() this copy has
-// run}, work(ms) keeps the processor busy for ms's value milliseconds, then
-// answers as count() does, with the NAME "work", big(n) answers
-// {NAME: "big", VALUE: n's value many "x"}.
+// run}, work(ms) keeps the processor busy for ms's value milliseconds, a
+// statement at a time, then answers as count() does, with the NAME "work",
+// big(n) answers {NAME: "big", VALUE: n's value many "x"}, rows(table)
+// answers {NAME: "rows", VALUE: the table's length, a blank, and the VALUEs
+// of its first 1,000 elements joined by commas, "-" for a hole}.
 class TestMessageModules : public TestModules
 {
 public:

@@ -269,19 +269,7 @@ void TestOldDatabase::readAccessFile(SqlImportDb &engine, const QString &file)
         qWarning() << "TestOldDatabase: the reader did not end on" << file;
 }
 
-TestRuntimeFolder::TestRuntimeFolder()
-    : m_before(qgetenv("XDG_RUNTIME_DIR")), m_wasSet(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
-{
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.path()));
-}
-
-TestRuntimeFolder::~TestRuntimeFolder()
-{
-    if (m_wasSet)
-        qputenv("XDG_RUNTIME_DIR", m_before);
-    else
-        qunsetenv("XDG_RUNTIME_DIR");
-}
+TestRuntimeFolder::TestRuntimeFolder() : m_variable("XDG_RUNTIME_DIR", m_dir.path()) { }
 
 QStringList TestRuntimeFolder::copyFolders() const
 {

@@ -90,7 +90,6 @@ class TestRuntimeFolder
 {
 public:
     TestRuntimeFolder();
-    ~TestRuntimeFolder();
     TestRuntimeFolder(const TestRuntimeFolder &) = delete;
     TestRuntimeFolder &operator=(const TestRuntimeFolder &) = delete;
     QString path() const { return m_dir.path(); }
@@ -99,8 +98,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_before;
-    bool m_wasSet = false;
+    TestVariable m_variable;
 };
 
 // An ODBC driver on which the reader of the Access files waits for ever

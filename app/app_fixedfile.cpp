@@ -1,0 +1,80 @@
+#include "app/app_fixedfile.h"
+
+#include "app/app_regularfile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace AppFixedFile {
+
+namespace {
+
+enum class Use { Append, Read };
+
+bool refuse(QString *why, const QString &text)
+{
+    if (why)
+        *why = text;
+    return false;
+}
+
+// Why a file of this status is not used, or an empty text.
+QString judged(const struct stat &status, Use use)
+{
+    if (S_ISLNK(status.st_mode))
+        return QStringLiteral("it is a link, which is not followed");
+    if (!S_ISREG(status.st_mode)) {
+        const QString what = AppRegularFile::kind(status.st_mode);
+        return what.isEmpty() ? QStringLiteral("it is not a regular file")
+                              : QStringLiteral("it is %1, not a regular file").arg(what);
+    }
+    if (status.st_uid != ::geteuid() && !(use == Use::Read && status.st_uid == 0))
+        return QStringLiteral("it belongs to another user");
+    return QString();
+}
+
+} // namespace
+
+bool open(QFile &file, QIODevice::OpenMode mode, QString *why)
+{
+    const Use use = mode & (QIODevice::WriteOnly | QIODevice::Append) ? Use::Append : Use::Read;
+    if (use == Use::Append)
+        mode |= QIODevice::WriteOnly | QIODevice::Append;
+    const QByteArray name = QFile::encodeName(file.fileName());
+    // What the name holds is told before anything is opened; what is
+    // opened is judged again, since the name may change meanwhile.
+    struct stat status = {};
+    if (::lstat(name.constData(), &status) == 0) {
+        const QString refused = judged(status, use);
+        if (!refused.isEmpty())
+            return refuse(why, refused);
+    }
+    const int flags = (use == Use::Append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK
+        | O_CLOEXEC | O_NOCTTY;
+    const int fd = ::open(name.constData(), flags, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ELOOP)
+            return refuse(why, QStringLiteral("it is a link, which is not followed"));
+        if (error == ENXIO)
+            return refuse(why, QStringLiteral("it is a named pipe (FIFO), not a regular file"));
+        return refuse(why, QString::fromLocal8Bit(std::strerror(error)));
+    }
+    QString refused = ::fstat(fd, &status) == 0 ? judged(status, use) : QString::fromLocal8Bit(std::strerror(errno));
+    // A regular file: reading and writing it waits for the disk, never for another program.
+    if (refused.isEmpty() && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)
+        refused = QString::fromLocal8Bit(std::strerror(errno));
+    if (refused.isEmpty() && !file.open(fd, mode, QFileDevice::AutoCloseHandle))
+        refused = file.errorString();
+    if (refused.isEmpty())
+        return true;
+    ::close(fd);
+    return refuse(why, refused);
+}
+
+} // namespace AppFixedFile
