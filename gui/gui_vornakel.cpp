@@ -267,6 +267,8 @@ void GuiVornakel::initialize()
     qtSedVelocityCoefficient->setFormat('e', 4);
 
     qtExperimentResultsMb->setFormat('f', 2);
+    // A radius is positive, as its tool tip says; s20,w of a floating particle is not.
+    qtExperimentResultsRp->setBottom(GuiDefaultBounds::leastPositive);
 
     putInside(qtSedVelocityKLabel, qtSedVelocityK);
     putInside(qtskButton, qtSedVelocityKLabel);

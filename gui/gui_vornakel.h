@@ -328,6 +328,8 @@ private:
     void correctForTemperature(const QLineEdit *only);
     // Empties computed figures whose inputs are missing, leaving those the person typed over.
     void emptyFigures(const QList<GuiLineEdit *> &figures);
+    // The shape and a/b graph buttons, offered while the tab shows the figures they draw.
+    void enableGraphButtons();
     // Empties the figures of the Results tab, leaving its options as they are.
     void emptyResultFigures();
     // Marks the Results tab out of date whenever one of its inputs changes.

@@ -619,6 +619,7 @@ SqlResultsRecord GuiVornakel::resultsShown(GuiFieldReader *reader) const
     // The computed option's figures were computed with this hydration.
     const double *hydration = m_sources.computedHydration();
     record.hydrationValue = qtHydrateComputed->isChecked() && hydration ? QVariant(*hydration) : nullNumber;
+    record.hydrationExpansion = numberOrNull(qtGraphShapeHydrationExpansion->text());
     return record;
 }
 
@@ -827,8 +828,10 @@ void GuiVornakel::showResults(const SqlResultsRecord &record)
         holdComputedHydration(&hydration);
     }
     qtHydrateRatio->setText(columnText(record.optionValue));
+    qtGraphShapeHydrationExpansion->setText(columnText(record.hydrationExpansion));
     // Another text is an oblate shape.
     QAbstractButton *shape = buttonOf(shapeButtons(*this), record.shape.toString());
     (shape ? shape : qtShapeOblate)->setChecked(true);
     enableForHydrationOption();
+    enableGraphButtons();
 }

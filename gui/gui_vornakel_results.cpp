@@ -166,10 +166,7 @@ void GuiVornakel::calculateResults()
         GuiResultFigure::show(label, label->text());
     blockSignals(false);
 
-    const bool tellerRatio = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0;
-    const bool vbarRatio = AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
-    qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && tellerRatio && vbarRatio);
-    qtAvsBGraphButton->setEnabled(tellerRatio && vbarRatio);
+    enableGraphButtons();
 
     if (mrMissing) {
         emit sigLog(QStringLiteral("no molecular weight entered for results"), AppLog::Notice);
@@ -305,6 +302,15 @@ void GuiVornakel::onHydrateRatioEdited()
         return;
     qtHydrateRatio->setModified(false);
     calculateResults();
+}
+
+void GuiVornakel::enableGraphButtons()
+{
+    // The graphs are drawn from the shown axial ratios, whether computed or loaded.
+    const bool ratios = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0
+        && AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
+    qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && ratios);
+    qtAvsBGraphButton->setEnabled(ratios);
 }
 
 void GuiVornakel::enableShapeButtons()

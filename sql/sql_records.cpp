@@ -129,6 +129,8 @@ constexpr SqlField<R> resultsFieldList[] = {
     { "optionValue", &R::optionValue, "options_value", nullptr, "the option's ratio or hydration" },
     { "shape", &R::shape, "shape", nullptr, "the shape's button" },
     { "hydrationValue", &R::hydrationValue, "hydrationValue", "DOUBLE", "the computed hydration used" },
+    { "hydrationExpansion", &R::hydrationExpansion, "hydrationExpansion", "DOUBLE",
+        "the hydration shell's water in % of the dry particle" },
     { "inputs", nullptr, nullptr, nullptr,
         "the molecular weight, vbar, s20,w and the other figures the results are computed from belong to the "
         "sample, solvent and experiment; a results record keeps its own figures" },

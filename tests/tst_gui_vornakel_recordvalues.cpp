@@ -403,7 +403,8 @@ QVector<TstGuiVornakelRecordValues::Walk> TstGuiVornakelRecordValues::walks()
         { "results: figures of the vbar method, prolate", "results",
             QString(figures + ", method, option, optionValue").split(", "),
             run + "; tab qtTabResults; click qtVbarMethod; click qtHydrateProlate; type qtHydrateRatio=2" },
-        { "results: a cylinder, computed hydration", "results", QStringList { "shape", "option", "hydrationValue" },
+        { "results: a cylinder, computed hydration", "results",
+            QStringList { "shape", "option", "hydrationValue", "hydrationExpansion" },
             hewl + ";" + run + "; tab qtTabResults; click qtHydrateComputed; click qtShapeCylinder" },
     };
 }
