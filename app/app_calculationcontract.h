@@ -144,14 +144,36 @@ inline constexpr auto correctBufferViscosity = appCalculation("correctBufferVisc
 inline constexpr auto correctBufferViscosityHeavy
     = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature", "D2O", "D2O18", "H2O18");
 
-// The figure a calculation of one result gives, every digit; none for an
-// empty or missing one (a refused input, no module, a script error).
+// The node that answers for the widget of that name: the answer itself or
+// one of its members; null when the answer carries none.
+inline const AppScriptObject *resultNamed(const AppScriptObject *answer, const QString &name)
+{
+    if (!answer)
+        return nullptr;
+    if (answer->property(QStringLiteral("NAME")).toString() == name && answer->hasProperty(QStringLiteral("VALUE")))
+        return answer;
+    const auto &children = answer->children();
+    for (const AppScriptObject *child : children) {
+        if (const AppScriptObject *found = resultNamed(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// The figure a result gives, every digit; none for an empty or missing one
+// (a refused input, no module, a script error).
 inline std::optional<double> figureOf(const AppScriptObject *result)
 {
     double value = 0.0;
     if (result && AppNumber::fromText(AppScriptObject::textOf(result->property(QStringLiteral("VALUE"))), &value))
         return value;
     return std::nullopt;
+}
+
+// The figure of the result of that name in an answer of several.
+inline std::optional<double> figureOf(const AppScriptObject *answer, const QString &name)
+{
+    return figureOf(resultNamed(answer, name));
 }
 
 } // namespace AppCalculationContract

@@ -156,6 +156,12 @@ private:
     // Writes a module answer into the page; a field the answer brings no value
     // for is emptied rather than left with a figure of other inputs.
     void writeResult(AppScriptObject *result, QLineEdit *field);
+    // The module's answer for the shown components' figure at 20 C in light
+    // water (the caller owns it).
+    AppScriptObject *askAt20(const QString &function, Role seriesRole) const;
+    // The stored figures of a row without the mark of 20 C are what its
+    // components give at 20 C in light water.
+    bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
     void correctBoth();
     // A stored figure at 20 C shown in its field, whole for the corrections.
     static void showStoredFigure(QLineEdit *field, const QVariant &value);

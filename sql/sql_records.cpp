@@ -685,9 +685,11 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
         readFields(query, QStringLiteral("buffer"), SqlSolventRecord::fields(), record, 2);
     }
     query.finish();
-    if (!query.prepare(QStringLiteral("SELECT name, componentId, concentration, units FROM bufferComposition JOIN "
-                                      "bufferComponent ON bufferComposition.componentId = bufferComponent.id WHERE "
-                                      "bufferId = :id AND bufferComposition.active > 0")))
+    // A component whose reference row has gone comes too, without a name:
+    // the buffer is not shown as another one without a word.
+    if (!query.prepare(QStringLiteral("SELECT name, componentId, concentration, units FROM bufferComposition LEFT "
+                                      "JOIN bufferComponent ON bufferComposition.componentId = bufferComponent.id "
+                                      "WHERE bufferId = :id AND bufferComposition.active > 0")))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())

@@ -137,7 +137,7 @@ struct SqlSolventRecord
     struct Component
     {
         QVariant id; // in `bufferComponent`
-        QString name; // read only, from `bufferComponent`
+        QString name; // read only, from `bufferComponent`; empty when its row has gone
         QVariant concentration;
         QString units;
     };
