@@ -489,6 +489,20 @@ QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId, const 
 
 // The shared save frame
 
+bool GuiSaveToDatabase::refuses(RecordKind kind, const GuiFieldReader &read)
+{
+    // A field whose text is no number would be stored as nothing, and the
+    // record come back with figures that were never shown.
+    if (!read.refusedAny())
+        return false;
+    const char *kinds[] = { "sample", "solvent", "experiment", "results" };
+    QMessageBox::warning(kind == RecordKind::Sample ? this : nullptr, QStringLiteral("Vornakel"),
+        QStringLiteral("The %1 was not saved: these fields hold a text that is not a number they take.\n\n%2\n\n"
+                       "Correct them and save again. Nothing was written.")
+            .arg(QLatin1String(kinds[static_cast<int>(kind)]), read.refusals().join(QLatin1Char('\n'))));
+    return true;
+}
+
 void GuiSaveToDatabase::saveRecord(
     RecordKind kind, const GuiFieldReader &read, const Writer &write, const Details &details)
 {
@@ -525,16 +539,8 @@ void GuiSaveToDatabase::saveRecord(
         break;
     }
 
-    // A field whose text is no number would be stored as nothing, and the
-    // record come back with figures that were never shown.
-    if (read.refusedAny()) {
-        const char *kinds[] = { "sample", "solvent", "experiment", "results" };
-        QMessageBox::warning(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"),
-            QStringLiteral("The %1 was not saved: these fields hold a text that is not a number they take.\n\n%2\n\n"
-                           "Correct them and save again. Nothing was written.")
-                .arg(QLatin1String(kinds[static_cast<int>(kind)]), read.refusals().join(QLatin1Char('\n'))));
+    if (refuses(kind, read))
         return;
-    }
     // Given back before any box but the overwrite question.
     GuiWaitCursor cursor;
     // Blanks around a name are seen in no list: " BufC" would look like "BufC".
@@ -627,6 +633,12 @@ void GuiSaveToDatabase::onSaveExperimentClicked()
 
 void GuiSaveToDatabase::onSaveResultsClicked()
 {
+    // Its own fields first: a ratio that is no number is named, not taken for
+    // a calculation that cannot be made.
+    GuiFieldReader typed;
+    resultsRecord(&typed);
+    if (refuses(RecordKind::Results, typed))
+        return;
     // Results are stored only as computed from the values now on the tabs.
     if (!m_mainWindow->resultsUpToDate()) {
         QString text = QStringLiteral("The results cannot be computed from the values on the Sample, Solvent and "

@@ -81,6 +81,7 @@ private:
     // the commit. A failure leaves the stored rows, the lists and the dialog
     // as they were.
     // A record read with a field refused is not saved: a box names the fields.
+    bool refuses(RecordKind kind, const GuiFieldReader &read);
     void saveRecord(
         RecordKind kind, const GuiFieldReader &read, const Writer &write, const Details &details = Details());
 

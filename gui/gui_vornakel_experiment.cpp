@@ -103,13 +103,11 @@ void GuiVornakel::calculate()
         const bool mrVbar = valid({ qtSedEquilibriumMR, qtSampleVbar });
         const bool buoyancy = mrVbar && qtBufferDensity->isValid();
         const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar), density = number(qtBufferDensity);
-        if (rpTyped)
-            ; // the person's radius stands
-        else if (mrVbar && qtTellerMethod->isChecked())
+        if (!rpTyped && mrVbar && qtTellerMethod->isChecked())
             results.add(Calc::calculateRp.call(module, mr, vbar));
-        else if (mrVbar)
+        else if (!rpTyped && mrVbar)
             results.add(Calc::calculateRo.call(module, mr, vbar, vbarTemperature, dryVbar));
-        else
+        else if (!rpTyped)
             stale << qtExperimentResultsRp;
         if (buoyancy)
             results.add(Calc::calculateMbDirectly.call(module, mr, vbar, density));
@@ -141,11 +139,9 @@ void GuiVornakel::calculate()
             // Emptied now, so that the radius is not computed from the Mr of earlier inputs.
             emptyFigures({ qtExperimentResultsMb, qtSedEquilibriumMR });
         }
-        if (rpTyped)
-            ; // the person's radius stands
-        else if (valid({ qtSedEquilibriumMR, qtSampleVbar }))
+        if (!rpTyped && valid({ qtSedEquilibriumMR, qtSampleVbar }))
             results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
-        else
+        else if (!rpTyped)
             stale << qtExperimentResultsRp;
         break;
     }

@@ -307,8 +307,8 @@ void GuiVornakel::onHydrateRatioEdited()
 void GuiVornakel::enableGraphButtons()
 {
     // The graphs are drawn from the shown axial ratios, whether computed or loaded.
-    const bool ratios = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0
-        && AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
+    const bool ratios
+        = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0 && AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
     qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && ratios);
     qtAvsBGraphButton->setEnabled(ratios);
 }
