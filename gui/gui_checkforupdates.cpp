@@ -25,6 +25,8 @@ const char *const moduleMarker = "modules/";
 const char *const tooLargeProperty = "vornakelTooLarge";
 // Set on a reply that was given up for its time, with the reason as value.
 const char *const timedOutProperty = "vornakelTimedOut";
+// Set on a download given up because its file could not be written, with the reason as value.
+const char *const unwrittenProperty = "vornakelUnwritten";
 
 int s_requestTimeLimitMs = 30000;
 int s_silenceLimitMs = 15000;
@@ -101,6 +103,9 @@ GuiCheckForUpdates::GuiCheckForUpdates(const QStringList &localVersions, const Q
 
 GuiCheckForUpdates::~GuiCheckForUpdates()
 {
+    // Closed while the archive is put in place: that ends first, whole or not at all.
+    if (m_committing.joinable())
+        m_committing.join();
     // Closed mid-run: the request ends here and reports to nobody.
     if (m_reply) {
         disconnect(m_reply, nullptr, this, nullptr);
@@ -136,12 +141,20 @@ void GuiCheckForUpdates::setBusy(bool busy)
         m_busy.reset();
 }
 
-QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap)
+QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap, Taken taken)
 {
     // Always the configured server: a manifest names paths on it, never other hosts.
     const QString path = serverPath.startsWith(QLatin1Char('/')) ? serverPath : QLatin1Char('/') + serverPath;
-    QNetworkReply *reply = m_manager->get(QNetworkRequest(QUrl(AppServers::updateServer() + path)));
+    QNetworkRequest request(QUrl(AppServers::updateServer() + path));
+    // Unpacked on the way, a body loses the length the server gave, which is
+    // what tells a whole body from one cut short.
+    request.setRawHeader("Accept-Encoding", "identity");
+    QNetworkReply *reply = m_manager->get(request);
     m_reply = reply;
+    // Read no faster than it is taken: what the program holds of a large
+    // body stays one buffer, however fast the server sends.
+    if (taken == Taken::AsItArrives)
+        reply->setReadBufferSize(ArchiveBufferBytes);
     // A server that never answers, or trickles, must not keep the check (and
     // the wait cursor) for ever.
     auto *silence = new QTimer(reply);
@@ -151,22 +164,20 @@ QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap)
     const auto heard = [silence]() { silence->start(); };
     connect(reply, &QNetworkReply::metaDataChanged, silence, heard);
     connect(reply, &QNetworkReply::downloadProgress, silence, heard);
-    if (cap > 0) {
+    if (taken == Taken::Whole) {
         auto *whole = new QTimer(reply);
         whole->setSingleShot(true);
         giveUpOnTimeout(whole, reply,
             QStringLiteral("It did not finish within %1 s of the request.").arg(seconds(s_requestTimeLimitMs)));
         whole->start(s_requestTimeLimitMs);
     }
-    if (cap > 0) {
-        // Counts what has arrived, whatever the server announced.
-        connect(reply, &QNetworkReply::downloadProgress, this, [reply, cap](qint64 received, qint64 total) {
-            if (received > cap || total > cap) {
-                reply->setProperty(tooLargeProperty, cap);
-                reply->abort();
-            }
-        });
-    }
+    // Counts what has arrived, whatever the server announced.
+    connect(reply, &QNetworkReply::downloadProgress, this, [reply, cap](qint64 received, qint64 total) {
+        if (received > cap || total > cap) {
+            reply->setProperty(tooLargeProperty, cap);
+            reply->abort();
+        }
+    });
     return reply;
 }
 
@@ -188,9 +199,11 @@ void GuiCheckForUpdates::setTimeLimits(int requestMs, int silenceMs)
 
 QString GuiCheckForUpdates::failure(QNetworkReply *reply)
 {
-    const QVariant timedOut = reply->property(timedOutProperty);
-    if (timedOut.isValid())
-        return timedOut.toString();
+    for (const char *given : { unwrittenProperty, timedOutProperty }) {
+        const QVariant why = reply->property(given);
+        if (why.isValid())
+            return why.toString();
+    }
     const QVariant cap = reply->property(tooLargeProperty);
     if (cap.isValid())
         return QStringLiteral("The server sent more than %1 bytes.").arg(cap.toLongLong());
@@ -200,6 +213,16 @@ QString GuiCheckForUpdates::failure(QNetworkReply *reply)
     }
     if (status != 200)
         return QStringLiteral("The server answered with status %1.").arg(status);
+    // Without a length and not in chunks, a body ends where the connection
+    // ends: one cut short looks whole, and is not to be put in place.
+    const bool chunked = reply->rawHeader("Transfer-Encoding").toLower().contains("chunked");
+    if (!chunked && !reply->header(QNetworkRequest::ContentLengthHeader).isValid())
+        return QStringLiteral("The server did not say how long its answer is (it gave no Content-Length and did not "
+                              "send it in chunks), so an answer cut short could not be told from a whole one.");
+    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!encoding.isEmpty() && encoding != "identity")
+        return QStringLiteral("The server sent its answer encoded (%1), though it was asked for it as it is.")
+            .arg(QString::fromLatin1(encoding));
     return QString();
 }
 
@@ -209,7 +232,7 @@ void GuiCheckForUpdates::Check()
     const QString checking = QStringLiteral("Checking %1 for updates...").arg(AppServers::updateServer());
     qtBinaryVersion->setText(checking);
     qtModuleVersion->setText(checking);
-    QNetworkReply *reply = get(QStringLiteral("/MANIFEST"), MaxManifestBytes);
+    QNetworkReply *reply = get(QStringLiteral("/MANIFEST"), MaxManifestBytes, Taken::Whole);
     connect(reply, &QNetworkReply::finished, this, [this, reply]() { onFinished(reply); });
 }
 
@@ -354,10 +377,13 @@ void GuiCheckForUpdates::DownloadBinary()
         return;
     }
     setBusy(true);
-    QNetworkReply *reply = get(serverPath, 0);
+    QNetworkReply *reply = get(serverPath, MaxArchiveBytes, Taken::AsItArrives);
     connect(reply, &QNetworkReply::readyRead, this, [this, reply]() {
-        if (m_downloadFile)
-            m_downloadFile->write(reply->readAll());
+        // A file that cannot be written (a full disk) ends the download: the rest would go nowhere.
+        if (m_downloadFile && !m_downloadFile->write(reply->readAll()) && reply->isRunning()) {
+            reply->setProperty(unwrittenProperty, m_downloadFile->errorString());
+            reply->abort();
+        }
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply]() { onDownloadFinished(reply); });
 }
@@ -365,22 +391,37 @@ void GuiCheckForUpdates::DownloadBinary()
 void GuiCheckForUpdates::onDownloadFinished(QNetworkReply *reply)
 {
     reply->deleteLater();
-    AppSaveFile *file = m_downloadFile;
+    std::unique_ptr<AppSaveFile> file(m_downloadFile);
     m_downloadFile = nullptr;
     const QString target = file->fileName();
     QString why = failure(reply);
-    if (why.isEmpty()) {
-        file->write(reply->readAll());
-        if (!file->commit())
-            why = file->errorString();
-    } else {
+    if (why.isEmpty() && !file->write(reply->readAll()))
+        why = file->errorString();
+    if (!why.isEmpty()) {
         file->cancelWriting();
+        downloadEnded(target, why);
+        return;
     }
-    delete file;
+    // The file is used by this thread only, and the dialog waits for it before it goes.
+    m_committing = std::thread([this, written = file.release()]() {
+        const std::unique_ptr<AppSaveFile> saved(written);
+        const QString why = saved->commit() ? QString() : saved->errorString();
+        const QString target = saved->fileName();
+        QMetaObject::invokeMethod(
+            this, [this, target, why]() { downloadEnded(target, why); }, Qt::QueuedConnection);
+    });
+}
+
+void GuiCheckForUpdates::downloadEnded(const QString &target, const QString &why)
+{
+    if (m_committing.joinable())
+        m_committing.join();
     setBusy(false);
     if (!why.isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("Application Update"),
-            QStringLiteral("The download of the latest Vornakel distribution failed:\n%1\n%2").arg(target, why),
+            QStringLiteral("The download of the latest Vornakel distribution failed; nothing was put in place of:\n"
+                           "%1\n%2")
+                .arg(target, why),
             QMessageBox::Ok);
         return;
     }
@@ -444,7 +485,7 @@ void GuiCheckForUpdates::fetchNextModule()
                     .arg(QDir::toNativeSeparators(target)));
             continue;
         }
-        QNetworkReply *reply = get(serverPath, MaxModuleBytes);
+        QNetworkReply *reply = get(serverPath, MaxModuleBytes, Taken::Whole);
         connect(reply, &QNetworkReply::finished, this,
             [this, reply, line, target, kind]() { onUpdateFinished(reply, line, target, kind); });
         return;
@@ -512,8 +553,8 @@ void GuiCheckForUpdates::install(const QString &line, const QString &target, con
         return;
     }
     if (!file.write(body) || !file.commit()) {
-        moduleFailed(line,
-            QStringLiteral("unable to write %1: %2.").arg(QDir::toNativeSeparators(target), file.errorString()));
+        moduleFailed(
+            line, QStringLiteral("unable to write %1: %2.").arg(QDir::toNativeSeparators(target), file.errorString()));
         QMessageBox::critical(this, QStringLiteral("Module Update"),
             QStringLiteral("Unable to update module:\n%1").arg(target), QMessageBox::Ok);
     }

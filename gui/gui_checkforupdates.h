@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <thread>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -36,6 +37,10 @@ public:
     // What a manifest or a module may weigh; both are held in memory whole.
     static const qint64 MaxManifestBytes = 1024 * 1024;
     static const qint64 MaxModuleBytes = 16 * 1024 * 1024;
+    // What the program archive may weigh. It goes to the disk as it arrives:
+    // the program holds at most ArchiveBufferBytes of it at a time.
+    static const qint64 MaxArchiveBytes = 1024LL * 1024 * 1024;
+    static const qint64 ArchiveBufferBytes = 1024 * 1024;
     // The lines a label or a message box lists, at most; then how many more.
     static const int ListedLines = 10;
     // The manifest lines compared, or the modules passed over, in one turn of the event loop.
@@ -57,14 +62,18 @@ private:
     void initialize();
     void createConnections();
     void Check();
-    // `cap`: the body is refused past that many bytes (0: streamed, no cap
-    // and no limit on the whole time).
-    QNetworkReply *get(const QString &serverPath, qint64 cap);
+    // How a body is taken: whole, within the time limit of a request, or as
+    // it arrives, a buffer at a time, however long it takes.
+    enum class Taken { Whole, AsItArrives };
+    // `cap`: the body is refused past that many bytes.
+    QNetworkReply *get(const QString &serverPath, qint64 cap, Taken taken);
     void onFinished(QNetworkReply *reply);
     // Compares the next slice of manifest lines; once all are, shows what is offered.
     void compareSome();
     void showOffers();
     void onDownloadFinished(QNetworkReply *reply);
+    // Says how the archive's download ended; `why` is empty when it is in place.
+    void downloadEnded(const QString &target, const QString &why);
     // The file of an installed module that a download may replace.
     enum class ModuleFile { None, Script, Page };
     ModuleFile installedFile(const QString &name, const QString &target) const;
@@ -78,7 +87,9 @@ private:
     void fetchNextModule();
     void finishModules();
     void setBusy(bool busy);
-    // Why a reply brought no usable body; empty when it did.
+    // Why a reply brought no usable body; empty when it did. A body is usable
+    // only when it is known to be whole: the server gave its length or sent
+    // it in chunks, and sent it as it is.
     static QString failure(QNetworkReply *reply);
 
     QNetworkAccessManager *m_manager = nullptr;
@@ -94,6 +105,9 @@ private:
     QStringList m_failedModules; // "name: why" of each module of the run not updated
     QPointer<QNetworkReply> m_reply; // the request in progress, if any
     AppSaveFile *m_downloadFile = nullptr;
+    // Puts the archive in place once all of it is written: on the disk, a
+    // gigabyte may take seconds, which the window does not wait for.
+    std::thread m_committing;
     QString m_modulesPath;
     std::unique_ptr<GuiWaitCursor> m_busy; // the wait cursor while a request runs
 };

@@ -11,6 +11,7 @@
 #include "test_processes.h"
 
 #include <QScopeGuard>
+#include <QThread>
 #include <QtTest>
 
 #include <csignal>
@@ -29,6 +30,8 @@ QString read(const QString &path)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(TestHttpServer::Framing)
 
 class TstGuiCheckForUpdates : public QObject
 {
@@ -53,7 +56,9 @@ class TstGuiCheckForUpdates : public QObject
     std::unique_ptr<GuiCheckForUpdates> check(
         const QByteArray &manifest, int status = 200, const QStringList &installed = kInstalled)
     {
-        m->server.serve("/MANIFEST", manifest, status);
+        // A status below 0: the manifest is served already.
+        if (status >= 0)
+            m->server.serve("/MANIFEST", manifest, status);
         auto dialog = std::make_unique<GuiCheckForUpdates>(installed, m->modules.path());
         [&]() { QTRY_VERIFY_WITH_TIMEOUT(compared(*dialog), 10000); }();
         return dialog;
@@ -184,13 +189,18 @@ private slots:
         QTest::newRow("error page") << QByteArray("\n <html><body>Oops, try again, later</body></html>") << 200
                                     << "not an update manifest";
         QTest::newRow("oversized") << QByteArray(GuiCheckForUpdates::MaxManifestBytes + 1, 'x') << 200 << "more than";
+        // Status 0: served without its length, ended by the end of the connection.
+        QTest::newRow("no length") << QByteArray("Echo,20120102,/s/modules/echo_main.js\n") << 0
+                                   << "could not be told from a whole one";
     }
     void aFailedManifestFetchIsReported()
     {
         QFETCH(QByteArray, body);
         QFETCH(int, status);
         QFETCH(QString, why);
-        auto dialog = check(body, status);
+        if (status == 0)
+            m->server.serve("/MANIFEST", body, TestHttpServer::Framing::UntilClose);
+        auto dialog = status ? check(body, status) : check(body, -1);
         QVERIFY(dialog->qtModuleVersion->text().startsWith("The update check failed:"));
         // The headline no longer says that the check is under way.
         QCOMPARE(dialog->label->text(), QString("The check of the Vornakel web site for updated versions failed."));
@@ -240,6 +250,8 @@ private slots:
         QTest::newRow("404") << "404";
         QTest::newRow("dropped connection") << "dropped";
         QTest::newRow("oversized") << "oversized";
+        // The first lines of a module, which evaluate to it, and then the connection ends.
+        QTest::newRow("cut without a length") << "cut";
     }
     void aFailedModuleDownloadKeepsTheInstalledFile()
     {
@@ -251,6 +263,11 @@ private slots:
             m->server.drop("/s/modules/echo_main.js");
         if (kind == "oversized")
             m->server.serve("/s/modules/echo_main.js", QByteArray(GuiCheckForUpdates::MaxModuleBytes + 1, 'x'));
+        if (kind == "cut") {
+            const QByteArray script = TestModules::text("Echo", "20120102", "function later() {}\n").toUtf8();
+            m->server.serve("/s/modules/echo_main.js", script, TestHttpServer::Framing::UntilClose,
+                script.indexOf("function later"));
+        }
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
@@ -418,6 +435,98 @@ private slots:
             QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
         }
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // The archive is put in place only when it is known to have arrived
+    // whole: by its length, or by its last chunk. Otherwise the file that
+    // had its name keeps it.
+    void anArchiveIsPutInPlaceOnlyWhenKnownWhole_data()
+    {
+        QTest::addColumn<TestHttpServer::Framing>("framing");
+        QTest::addColumn<qint64>("cutAfter");
+        QTest::addColumn<QString>("why"); // empty: "Download Completed"
+        const QString unknown = "The server did not say how long its answer is (it gave no Content-Length and did not "
+                                "send it in chunks), so an answer cut short could not be told from a whole one.";
+        QTest::newRow("length, whole") << TestHttpServer::Framing::Length << qint64(-1) << QString();
+        QTest::newRow("length, cut") << TestHttpServer::Framing::Length << qint64(40000) << "closed";
+        QTest::newRow("chunks, whole") << TestHttpServer::Framing::Chunked << qint64(-1) << QString();
+        QTest::newRow("chunks, cut mid-chunk") << TestHttpServer::Framing::Chunked << qint64(40000) << "closed";
+        QTest::newRow("chunks, cut after a chunk") << TestHttpServer::Framing::Chunked << qint64(40960) << "closed";
+        QTest::newRow("no length, cut") << TestHttpServer::Framing::UntilClose << qint64(40000) << unknown;
+        QTest::newRow("no length, whole") << TestHttpServer::Framing::UntilClose << qint64(-1) << unknown;
+        // The disk takes 100,000 bytes: the download ends there.
+        QTest::newRow("the disk fills") << TestHttpServer::Framing::Length << qint64(-2) << TestFileSizeLimit::reason();
+    }
+    void anArchiveIsPutInPlaceOnlyWhenKnownWhole()
+    {
+        QFETCH(TestHttpServer::Framing, framing);
+        QFETCH(qint64, cutAfter);
+        QFETCH(QString, why);
+        QTemporaryDir folder;
+        const QString archive = folder.filePath("vornakel-mac64.zip");
+        QVERIFY(testWriteFile(archive, "the archive downloaded before"));
+        QByteArray body;
+        for (int i = 0; body.size() < 300000; ++i)
+            body += QByteArray::number(i) + '\n';
+        m->server.serve("/dist/vornakel-mac64.zip", body, framing, qMax(qint64(-1), cutAfter));
+        auto dialog = check("Vornakel,20120901,/dist/");
+        std::unique_ptr<TestFileSizeLimit> disk(cutAfter == -2 ? new TestFileSizeLimit(100000) : nullptr);
+        m->answerer.answerFileDialog(folder.path());
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
+        QTRY_COMPARE(m->answerer.seen().size(), 2);
+        if (why.isEmpty()) {
+            QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
+            QVERIFY(read(archive) == QString::fromLatin1(body));
+        } else {
+            QCOMPARE(m->answerer.titles().last(), QString("Application Update"));
+            const QString text = m->answerer.texts().last();
+            QVERIFY2(text.startsWith("The download of the latest Vornakel distribution failed; nothing was put in "
+                                     "place of:\n"
+                         + archive + "\n"),
+                qPrintable(text));
+            QVERIFY2(text.contains(why, Qt::CaseInsensitive), qPrintable(text));
+            QCOMPARE(read(archive), QString("the archive downloaded before"));
+        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "vornakel-mac64.zip" });
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // However fast the server sends and however long the window is busy, the
+    // program holds a buffer of the archive at a time: the rest waits in the
+    // network until the disk has taken what came before.
+    void theArchiveGoesToTheDiskAsItArrives()
+    {
+        const qint64 size = 160 * 1024 * 1024;
+        TestHttpStreamer streamer("Vornakel,20120901,/dist/\n", size);
+        QSettings().setValue(QLatin1String(AppServers::updateServerKey), streamer.baseUrl());
+        QTemporaryDir folder;
+        GuiCheckForUpdates dialog(kInstalled, m->modules.path());
+        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        QVERIFY(dialog.qtBinaryFrame->isEnabled());
+        m->answerer.answerFileDialog(folder.path());
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog.qtDownloadBinary, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(streamer.sent() > 0, 10000);
+        // The window busy: it takes nothing until the server can send no more.
+        const qint64 before = testResidentBytes();
+        for (qint64 last = -1; streamer.sent() != last && streamer.sent() < size;) {
+            last = streamer.sent();
+            QThread::msleep(200);
+        }
+        const qint64 held = testResidentBytes() - before;
+        const qint64 sent = streamer.sent();
+        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), 2, 120000 * testSlowdown());
+        QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
+        QFile archive(folder.filePath("vornakel-mac64.zip"));
+        QCOMPARE(archive.size(), size);
+        QVERIFY(archive.open(QIODevice::ReadOnly));
+        for (const qint64 at : { qint64(0), size / 3, size - 1 }) {
+            archive.seek(at);
+            QCOMPARE(archive.read(1).at(0), TestHttpStreamer::byteAt(at));
+        }
+        QVERIFY2(
+            held < 32 * 1024 * 1024, qPrintable(QString("%1 MiB held of %2 MiB sent").arg(held >> 20).arg(sent >> 20)));
     }
 
     void givesUpOnAServerThatStopsAnswering_data()

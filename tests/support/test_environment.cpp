@@ -190,3 +190,11 @@ int testSlowdown()
 {
     return qMax(1, qEnvironmentVariableIntValue("VORNAKEL_TEST_SLOWDOWN"));
 }
+
+qint64 testResidentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    return statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}

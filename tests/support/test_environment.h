@@ -137,6 +137,9 @@ QString testBinaryDir();
 // program or give it a time limit scale the wait or the limit by it.
 int testSlowdown();
 
+// The memory the process holds now (its resident set), in bytes.
+qint64 testResidentBytes();
+
 // Runs `start`, then the event loop until `sender` sends `signal`, as the
 // program goes on until work it started ends; false when it never comes.
 // The work has limits of its own that end it long before this wait would

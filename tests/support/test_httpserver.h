@@ -9,6 +9,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <atomic>
+#include <thread>
+
 // A loopback HTTP server for the update check: answers GET requests from a
 // table of paths. A path can also drop the connection without an answer,
 // hold it open without ever answering, or answer a byte now and then and
@@ -19,6 +22,9 @@ class TestHttpServer : public QTcpServer
 
 public:
     enum class Behaviour { Answer, Drop, Hold, Trickle };
+    // How the end of a body is told: by its length, by its last chunk, or
+    // by the end of the connection.
+    enum class Framing { Length, Chunked, UntilClose };
 
     TestHttpServer();
     // "http://127.0.0.1:<port>", for the update server setting.
@@ -26,6 +32,10 @@ public:
 
     void serve(
         const QString &path, const QByteArray &body, int status = 200, const QByteArray &contentType = "text/plain");
+    // The body in that framing, with status 200; with `cutAfter` at 0 or
+    // more, the server ends the connection after that many bytes of the
+    // body, as a server ends it that fails midway.
+    void serve(const QString &path, const QByteArray &body, Framing framing, qint64 cutAfter = -1);
     void drop(const QString &path);
     void hold(const QString &path);
     // The head, then one byte of the body every `intervalMs`, for ever.
@@ -44,12 +54,46 @@ private:
         QByteArray body;
         QByteArray contentType = "text/plain";
         int intervalMs = 0;
+        Framing framing = Framing::Length;
+        qint64 cutAfter = -1;
     };
     void answer(QTcpSocket *socket);
 
     QHash<QString, Entry> m_entries;
     QStringList m_requested;
     QList<QPointer<QTcpSocket>> m_held;
+};
+
+// A loopback HTTP server in a thread of its own, for a body too large to
+// hold: GET /MANIFEST answers the manifest given, any other path `bytes`
+// bytes made as they go (byteAt()) with their length. It sends as fast as
+// the client takes them, whatever the test's own thread is doing, and counts
+// what it sent.
+class TestHttpStreamer
+{
+public:
+    TestHttpStreamer(const QByteArray &manifest, qint64 bytes);
+    ~TestHttpStreamer();
+    TestHttpStreamer(const TestHttpStreamer &) = delete;
+    TestHttpStreamer &operator=(const TestHttpStreamer &) = delete;
+
+    QString baseUrl() const;
+    // The bytes of the large body sent so far.
+    qint64 sent() const { return m_sent; }
+    static char byteAt(qint64 offset) { return char(offset % 251); }
+
+private:
+    void run();
+    // Sends everything, unless told to stop; false when the client went.
+    bool sendAll(int fd, const char *data, qint64 size, bool counted);
+
+    QByteArray m_manifest;
+    qint64 m_bytes;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop { false };
+    std::atomic<qint64> m_sent { 0 };
+    std::thread m_thread;
 };
 
 #endif
