@@ -9,7 +9,10 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMap>
+#include <QSet>
 #include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -106,11 +109,90 @@ struct SqlImportDb::RecordCopy
     std::function<bool(const Row &source, const QSqlQuery &insert, QHash<QString, int> &written, QString *failure)>
         afterRow;
     QHash<QString, int> *imported;
+    // The destination tables it writes.
+    QStringList written;
+    // The destination's records it links to by name: table and column.
+    QList<QPair<QString, QString>> links;
+    // It needs the buffers' compositions.
+    bool compositions = false;
+    // Once it has ended, whatever way.
+    std::function<void()> ended;
+};
+
+// A reference table under way.
+struct SqlImportDb::TableCopy
+{
+    enum class Phase { Copy, TakeBack, Flag };
+    Phase phase = Phase::Copy;
+    QString path;
+    QString table;
+    bool preventDuplicates = false;
+    bool flagged = false;
+    bool filter = false;
+    bool stopped = false;
+    QSqlQuery select; // on the source, read on from slice to slice
+    QSqlQuery insert;
+    QSqlRecord sourceRecord;
+    QList<int> fields;
+    int flagField = -1;
+    std::unique_ptr<SqlImportBatch> batch;
+    int count = 0;
+    int failed = 0;
+    QString firstFailure;
+    QString fatal; // stops the table: the statement or the reading
+    QString fatalFile; // the file that refused
+    Flagging flagging;
+};
+
+// The buffer components under way: the series' names read, then written.
+struct SqlImportDb::Components
+{
+    enum class Phase { Read, Write, TakeBack };
+    Phase phase = Phase::Read;
+    bool stopped = false;
+    QVector<TableScan> scans; // rhoseries, viscseries, BufferComponent
+    int scanning = 0;
+    QMap<QString, int> density; // the newest series of each name, by name
+    QMap<QString, int> viscosity;
+    QSet<QString> present; // names with an active component
+    QVector<QString> names; // those to add, in order
+    int written = 0;
+    std::unique_ptr<SqlImportBatch> batch;
+};
+
+// A table of records under way: read whole, ordered, then written.
+struct SqlImportDb::Records
+{
+    enum class Phase { Read, Index, Write, TakeBack, Flag };
+    Phase phase = Phase::Read;
+    RecordCopy copy;
+    QString path;
+    bool preventDuplicates = false;
+    bool flagged = false;
+    bool stopped = false;
+    QSqlQuery select;
+    int width = 0;
+    QVector<Row> rows;
+    // The lookups of linked records, by "table.column", and their scans.
+    QVector<QPair<QString, TableScan>> indexes;
+    int indexing = 0;
+    QSqlQuery compositions; // the source's buffer compositions
+    bool compositionsBegun = false;
+    bool compositionsRead = false;
+    TableScan components { QStringLiteral("bufferComponent"), QStringLiteral("id, name, active") };
+    std::unique_ptr<SqlImportBatch> batch;
+    int next = 0; // the next row to write
+    int count = 0;
+    int failed = 0;
+    QString firstFailure;
+    QHash<QString, int> written;
+    Flagging flagging;
 };
 
 SqlImportDb::SqlImportDb(const QString &destinationConnection, QObject *parent)
-    : QObject(parent), m_destination(QSqlDatabase::database(destinationConnection, true)),
-      m_log(QStringLiteral("ImportLog.txt")), m_logPath(QFileInfo(m_log.fileName()).absoluteFilePath())
+    : QObject(parent), m_sliceNs(SqlImportBatch::configuredSliceNs()),
+      m_destination(QSqlDatabase::database(destinationConnection, true)), m_log(QStringLiteral("ImportLog.txt")),
+      m_logPath(QFileInfo(m_log.fileName()).absoluteFilePath())
 {
     // A log that cannot be opened leaves the import without one, and the
     // results say so. It is only ever added to: what it held stays.
@@ -209,12 +291,13 @@ bool SqlImportDb::IsDatabaseModified(const QString &table, QSqlDatabase &db)
 
 bool SqlImportDb::ModifyDatabase(const QString &table, QSqlDatabase &db)
 {
+    // Every row present reads 0 at once, without the table being rewritten
+    // row by row in one long statement.
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN imported BIT").arg(table))) {
+    if (!query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN imported BIT DEFAULT 0").arg(table))) {
         logMesg(QStringLiteral("Adding imported to ") + table + QStringLiteral(": ") + query.lastError().text());
         return false;
     }
-    query.exec(QStringLiteral("UPDATE %1 SET imported=0").arg(table));
     return true;
 }
 
@@ -471,16 +554,16 @@ void SqlImportDb::readEnded(const QString &path, const QString &copy, const SqlA
     m_uncopiedTables.insert(path, read.uncopiedTables);
 }
 
-bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal,
+bool SqlImportDb::finishTable(SqlImportBatch &batch, const QString &table, const QString &fatal,
     const QString &fatalFile, int failed, const QString &firstFailure)
 {
     if (fatal.isEmpty() && failed == 0) {
-        if (transaction.commit())
+        if (batch.commit(true))
             return true;
-        failTable(table, transaction.driverText(), m_destination.databaseName());
+        failTable(table, batch.driverText(), m_destination.databaseName());
         return false;
     }
-    transaction.fail(fatal.isEmpty() ? firstFailure : fatal);
+    batch.rollback(fatal.isEmpty() ? firstFailure : fatal);
     if (!fatal.isEmpty()) {
         failTable(table, fatal, fatalFile);
         return false;
@@ -488,6 +571,102 @@ bool SqlImportDb::finishTable(SqlTransaction &transaction, const QString &table,
     ++m_unwrittenTables;
     warn(QStringLiteral("import"), SqlTransaction::report(m_destination, rowFailures(firstFailure, failed, table)));
     return false;
+}
+
+// ---- slices
+
+QStringList SqlImportDb::destinationTables()
+{
+    return referenceTables()
+        + QStringList { QStringLiteral("BufferComponent"), QStringLiteral("buffer"),
+              QStringLiteral("bufferComposition"), QStringLiteral("sample"), QStringLiteral("experiment"),
+              QStringLiteral("aminoComposition") };
+}
+
+bool SqlImportDb::proceed()
+{
+    if (!m_slice)
+        return false;
+    // Taken out first: a slice may begin the next part of its copy.
+    const std::function<bool()> slice = m_slice;
+    if (slice())
+        return true;
+    m_slice = nullptr;
+    m_abandon = nullptr;
+    return false;
+}
+
+void SqlImportDb::abandon()
+{
+    if (m_abandon)
+        m_abandon();
+}
+
+void SqlImportDb::finishCopy()
+{
+    while (proceed()) { }
+}
+
+bool SqlImportDb::TableScan::read(const QSqlDatabase &db, const SqlImportBatch *clock, qint64 sliceNs,
+    const std::function<void(const QSqlQuery &)> &row, QString *error)
+{
+    QElapsedTimer own;
+    own.start();
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    for (bool first = true; !done && (first || (clock ? !clock->timeIsUp() : own.nsecsElapsed() <= sliceNs));
+         first = false) {
+        query.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > :after ORDER BY rowid LIMIT 2000")
+                          .arg(columns, db.driver()->escapeIdentifier(table, QSqlDriver::TableName)));
+        query.bindValue(QStringLiteral(":after"), after);
+        if (!query.exec()) {
+            *error = query.lastError().text();
+            return false;
+        }
+        int rows = 0;
+        while (query.next()) {
+            ++rows;
+            after = query.value(0).toLongLong();
+            row(query);
+        }
+        if (query.lastError().isValid()) {
+            *error = query.lastError().text();
+            return false;
+        }
+        done = rows < 2000;
+    }
+    return true;
+}
+
+// ---- undoing what an import left unfinished
+
+void SqlImportDb::beginTakingBackUnfinished()
+{
+    auto copies = std::make_shared<QList<qint64>>(SqlImportBatch::unfinishedCopies(m_destination));
+    if (copies->isEmpty())
+        return;
+    auto removed = std::make_shared<QHash<QString, qint64>>();
+    emit sigStatus(QStringLiteral("Taking back what an earlier import did not finish"));
+    m_abandon = nullptr;
+    m_slice = [this, copies, removed]() {
+        QString error;
+        if (SqlImportBatch::takeBack(
+                m_destination, destinationTables(), m_sliceNs, copies.get(), removed.get(), &error))
+            return true;
+        QStringList tables;
+        for (auto it = removed->cbegin(); it != removed->cend(); ++it)
+            tables << QStringLiteral("%1 rows of %2").arg(it.value()).arg(it.key());
+        tables.sort();
+        const QString text = error.isEmpty()
+            ? QStringLiteral("An earlier import into this file did not end; what it had stored was taken back (%1).")
+                  .arg(tables.isEmpty() ? QStringLiteral("no rows") : tables.join(QStringLiteral(", ")))
+            : QStringLiteral("An earlier import into this file did not end, and what it had stored could not be "
+                             "taken back: %1")
+                  .arg(error);
+        logMesg(text);
+        emit sigResults(text);
+        return false;
+    };
 }
 
 // ---- reference tables
@@ -503,31 +682,37 @@ bool SqlImportDb::copyFromAccess(const QString &path, const QStringList &tables,
 
 bool SqlImportDb::copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates)
 {
+    m_stored = false;
+    beginReferenceTable(path, table, preventDuplicates);
+    finishCopy();
+    return m_stored;
+}
+
+void SqlImportDb::beginReferenceTable(const QString &path, const QString &table, bool preventDuplicates)
+{
+    m_stored = false;
     if (!m_sourceOpen || m_sourceName != path) {
         // A file that did not open is said once, not for each of its tables.
         if (m_unopenedFiles.contains(path))
-            return false;
+            return;
         logMesg(QStringLiteral("Opening ") + path);
         if (!openSourceOrWarn(path)) {
             m_unopenedFiles << path;
-            return false;
+            return;
         }
     }
-    const bool stored = copyTable(path, table, preventDuplicates);
-    flushLog();
-    return stored;
-}
-
-bool SqlImportDb::copyTable(const QString &path, const QString &table, bool preventDuplicates)
-{
     emit sigStatus(QStringLiteral("Importing %1").arg(table));
-    const bool flagged = sourceFlag(table, preventDuplicates);
-
-    QSqlQuery select(m_source);
-    select.setForwardOnly(true);
-    if (!select.exec(QStringLiteral("SELECT * FROM %1").arg(table))) {
-        failTable(table, selectError(table, select), m_sourceName);
-        return false;
+    auto copy = std::make_shared<TableCopy>();
+    copy->path = path;
+    copy->table = table;
+    copy->preventDuplicates = preventDuplicates;
+    copy->flagged = sourceFlag(table, preventDuplicates);
+    copy->select = QSqlQuery(m_source);
+    copy->select.setForwardOnly(true);
+    if (!copy->select.exec(QStringLiteral("SELECT * FROM %1").arg(table))) {
+        failTable(table, selectError(table, copy->select), m_sourceName);
+        flushLog();
+        return;
     }
 
     // Source fields fill the destination's columns after `id` by position.
@@ -535,7 +720,7 @@ bool SqlImportDb::copyTable(const QString &path, const QString &table, bool prev
     // would renumber, hide or misdate the row. The flag column is the older
     // generation's own. Fields left over are logged and dropped; columns left
     // over take their defaults.
-    const QSqlRecord sourceRecord = select.record();
+    copy->sourceRecord = copy->select.record();
     const QSqlRecord destinationRecord = m_destination.record(table);
     QStringList targets;
     for (int i = 0; i < destinationRecord.count(); ++i) {
@@ -545,121 +730,295 @@ bool SqlImportDb::copyTable(const QString &path, const QString &table, bool prev
             && name.compare(QLatin1String("modified"), Qt::CaseInsensitive) != 0)
             targets << name;
     }
-    QList<int> fields;
     QStringList columns;
     QStringList placeholders;
-    int flagField = -1;
-    for (int k = 0; k < sourceRecord.count(); ++k) {
-        if (isFlagColumn(sourceRecord.fieldName(k))) {
-            flagField = k;
+    for (int k = 0; k < copy->sourceRecord.count(); ++k) {
+        if (isFlagColumn(copy->sourceRecord.fieldName(k))) {
+            copy->flagField = k;
             continue;
         }
-        if (fields.size() >= targets.size()) {
-            logMesg(QStringLiteral("[%1.%2] has no destination column").arg(table, sourceRecord.fieldName(k)));
+        if (copy->fields.size() >= targets.size()) {
+            logMesg(QStringLiteral("[%1.%2] has no destination column").arg(table, copy->sourceRecord.fieldName(k)));
             continue;
         }
-        columns << m_destination.driver()->escapeIdentifier(targets.at(fields.size()), QSqlDriver::FieldName);
-        fields << k;
+        columns << m_destination.driver()->escapeIdentifier(targets.at(copy->fields.size()), QSqlDriver::FieldName);
+        copy->fields << k;
         placeholders << QStringLiteral("?");
     }
-    const bool filter = preventDuplicates && flagged && flagField >= 0;
+    copy->filter = preventDuplicates && copy->flagged && copy->flagField >= 0;
+    copy->insert = QSqlQuery(m_destination);
+    if (!copy->insert.prepare(
+            QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                .arg(table, columns.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", "))))) {
+        copy->fatal = copy->insert.lastError().text();
+        copy->fatalFile = m_destination.databaseName();
+    }
+    copy->batch = std::make_unique<SqlImportBatch>(m_destination, QStringList { table }, m_sliceNs);
+    m_slice = [this, copy]() { return referenceSlice(*copy); };
+    m_abandon = [copy]() { copy->stopped = true; };
+}
 
-    SqlTransaction transaction(m_destination);
-    if (!transaction.isOpen()) {
-        failTable(table, transaction.driverText(), m_destination.databaseName());
+bool SqlImportDb::referenceSlice(TableCopy &copy)
+{
+    if (copy.phase == TableCopy::Phase::TakeBack)
+        return takeBackSlice(copy.batch.get(), copy.table);
+    if (copy.phase == TableCopy::Phase::Flag)
+        return flagSlice(copy.flagging);
+    if (copy.stopped) {
+        stoppedTable(copy.path, copy.table);
+        copy.phase = TableCopy::Phase::TakeBack;
+        return copy.batch->hasStored();
+    }
+    const QString table = copy.table;
+    bool more = false;
+    if (copy.fatal.isEmpty() && !copy.batch->begin()) {
+        copy.fatal = copy.batch->driverText();
+        copy.fatalFile = m_destination.databaseName();
+    }
+    for (int read = 0; copy.fatal.isEmpty() && !(more = read > 0 && copy.batch->timeIsUp()) && copy.select.next();
+         ++read) {
+        if (copy.filter && isImported(copy.select.value(copy.flagField)))
+            continue;
+        for (int j = 0; j < copy.fields.size(); ++j) {
+            const QVariant value = copy.select.value(copy.fields.at(j));
+            double number = 0;
+            if (!isNumber(value, &number)) {
+                copy.insert.bindValue(j, value);
+                continue;
+            }
+            // Numbers come over with six significant digits. These lines are
+            // many; the next flushed line or the end of the table writes them out.
+            const QString text = AppNumber::toText(number, 6);
+            writeLog(QStringLiteral("[%1.%2] From %3 to %4")
+                         .arg(table, copy.sourceRecord.fieldName(copy.fields.at(j)), AppNumber::toText(number), text));
+            copy.insert.bindValue(j, text);
+        }
+        if (copy.insert.exec()) {
+            ++copy.count;
+            continue;
+        }
+        // The other rows are still tried, so that one warning can tell how many failed.
+        const QString line = QStringLiteral("unable to submit: %1").arg(copy.insert.lastError().text());
+        logMesg(line);
+        if (copy.failed++ == 0)
+            copy.firstFailure = line;
+    }
+    // Every row or none: a read that broke off is a failure, not the end.
+    if (copy.fatal.isEmpty() && copy.select.lastError().isValid()) {
+        copy.fatal = copy.select.lastError().text();
+        copy.fatalFile = m_sourceName;
+    }
+    if (more && copy.fatal.isEmpty()) {
+        // The rows so far are stored; the rest in the next slices.
+        if (copy.batch->commit(false)) {
+            flushLog();
+            return true;
+        }
+        copy.fatal = copy.batch->driverText();
+        copy.fatalFile = m_destination.databaseName();
+    }
+    copy.select.finish();
+    const bool stored = finishTable(*copy.batch, table, copy.fatal, copy.fatalFile, copy.failed, copy.firstFailure);
+    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(copy.path, table).arg(stored ? copy.count : 0));
+    m_importedRecords.append({ table, stored ? copy.count : 0 });
+    m_stored = stored;
+    flushLog();
+    if (!stored) {
+        copy.phase = TableCopy::Phase::TakeBack;
+        return copy.batch->hasStored();
+    }
+    // Flagged only once stored, so that a failed run is tried again in full.
+    if (copy.preventDuplicates && copy.count > 0 && beginFlagging(copy.flagging, table, copy.flagged)) {
+        copy.phase = TableCopy::Phase::Flag;
+        return true;
+    }
+    return false;
+}
+
+void SqlImportDb::stoppedTable(const QString &path, const QString &table)
+{
+    const QString text = QStringLiteral("%1.[%2]: stopped before its end; nothing of it was imported").arg(path, table);
+    logMesg(text);
+    emit sigResults(text);
+}
+
+bool SqlImportDb::takeBackSlice(SqlImportBatch *batch, const QString &table)
+{
+    if (batch->takeBack())
+        return true;
+    if (!batch->driverText().isEmpty() && batch->hasStored()) {
+        // The rows stay noted: the next import into the file takes them back.
+        logMesg(QStringLiteral("Taking back %1: %2").arg(table, batch->driverText()));
+    }
+    return false;
+}
+
+bool SqlImportDb::beginFlagging(Flagging &flagging, const QString &table, bool flagged)
+{
+    if (!flagged || !m_sourceReadOnly.isEmpty()) {
+        flagCopied(table, flagged);
         return false;
     }
-    QString fatal; // stops the table: the statement or the reading
-    QString fatalFile; // the file that refused
-    QString firstFailure;
-    int count = 0;
-    int failed = 0;
-    {
-        QSqlQuery insert(m_destination);
-        if (!insert.prepare(
-                QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                    .arg(table, columns.join(QStringLiteral(", ")), placeholders.join(QStringLiteral(", "))))) {
-            fatal = insert.lastError().text();
-            fatalFile = m_destination.databaseName();
-        }
-        while (fatal.isEmpty() && select.next()) {
-            if (filter && isImported(select.value(flagField)))
-                continue;
-            for (int j = 0; j < fields.size(); ++j) {
-                const QVariant value = select.value(fields.at(j));
-                double number = 0;
-                if (!isNumber(value, &number)) {
-                    insert.bindValue(j, value);
-                    continue;
-                }
-                // Numbers come over with six significant digits. These lines are
-                // many; the next flushed line or the end of the table writes them out.
-                const QString text = AppNumber::toText(number, 6);
-                writeLog(QStringLiteral("[%1.%2] From %3 to %4")
-                             .arg(table, sourceRecord.fieldName(fields.at(j)), AppNumber::toText(number), text));
-                insert.bindValue(j, text);
-            }
-            if (insert.exec()) {
-                ++count;
-                continue;
-            }
-            // The other rows are still tried, so that one warning can tell how many failed.
-            const QString line = QStringLiteral("unable to submit: %1").arg(insert.lastError().text());
-            logMesg(line);
-            if (failed++ == 0)
-                firstFailure = line;
-        }
-        // Every row or none: a read that broke off is a failure, not the end.
-        if (fatal.isEmpty() && select.lastError().isValid()) {
-            fatal = select.lastError().text();
-            fatalFile = m_sourceName;
-        }
+    QSqlQuery last(m_source);
+    if (!last.exec(QStringLiteral("SELECT MIN(rowid), MAX(rowid) FROM %1").arg(table)) || !last.next()) {
+        markImported(table);
+        return false;
     }
-    select.finish();
-    const bool stored = finishTable(transaction, table, fatal, fatalFile, failed, firstFailure);
-    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, table).arg(stored ? count : 0));
-    m_importedRecords.append({ table, stored ? count : 0 });
-    // Flagged only once stored, so that a failed run is tried again in full.
-    if (stored && preventDuplicates && count > 0)
-        flagCopied(table, flagged);
-    return stored;
+    flagging.table = table;
+    flagging.next = last.value(0).toLongLong();
+    flagging.last = last.value(1).toLongLong();
+    return !last.value(0).isNull();
+}
+
+bool SqlImportDb::flagSlice(Flagging &flagging)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QSqlQuery query(m_source);
+    const qint64 rows = 5000;
+    for (bool first = true; flagging.next <= flagging.last && (first || clock.nsecsElapsed() <= m_sliceNs);
+         first = false) {
+        const qint64 to = flagging.next + qMin(rows, flagging.last - flagging.next);
+        if (!query.exec(QStringLiteral("UPDATE %1 SET imported=1 WHERE rowid BETWEEN %2 AND %3 AND ")
+                            .arg(flagging.table)
+                            .arg(flagging.next)
+                            .arg(to)
+                + QLatin1String(notImported))) {
+            logMesg(QStringLiteral("Updating %1: %2").arg(flagging.table, query.lastError().text()));
+            cannotFlag(m_sourceName, query.lastError().text());
+            return false;
+        }
+        if (to == flagging.last)
+            return false;
+        flagging.next = to + 1;
+    }
+    return true;
 }
 
 // ---- buffer components
 
 void SqlImportDb::populateBufferComponents(const QString &, bool)
 {
+    beginBufferComponents();
+    finishCopy();
+}
+
+void SqlImportDb::beginBufferComponents()
+{
     // Components are added, never deleted: stored solvents point at them by id.
     // A series name without an active component gets one, linked to the newest
-    // density and viscosity series of that name.
-    SqlTransaction transaction(m_destination);
-    if (!transaction.isOpen()) {
-        logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), transaction.driverText()));
-        ++m_unwrittenTables;
-        return;
-    }
+    // density and viscosity series of that name. Every table is read once, a
+    // slice at a time, so the cost grows with the names alone.
     emit sigStatus(QStringLiteral("Populating %1").arg(QStringLiteral("BufferComponent")));
-    int added = 0;
-    {
-        QSqlQuery query(m_destination);
-        if (!query.exec(QStringLiteral("INSERT INTO BufferComponent (name, componentRhoId, componentViscId, active) "
-                                       "SELECT n.name, (SELECT MAX(r.id) FROM rhoseries r WHERE r.name = n.name), "
-                                       "(SELECT MAX(v.id) FROM viscseries v WHERE v.name = n.name), 1 "
-                                       "FROM (SELECT name FROM rhoseries UNION SELECT name FROM viscseries) n "
-                                       "WHERE n.name IS NOT NULL AND n.name NOT IN "
-                                       "(SELECT name FROM BufferComponent WHERE active > 0 AND name IS NOT NULL)")))
-            transaction.fail(query);
-        else
-            added = query.numRowsAffected();
-    }
-    if (!transaction.isOpen() || !transaction.commit()) {
-        logMesg(QStringLiteral("Updating %1: %2").arg(QStringLiteral("buffercomponent"), transaction.driverText()));
+    auto state = std::make_shared<Components>();
+    state->scans = { { QStringLiteral("rhoseries"), QStringLiteral("id, name") },
+        { QStringLiteral("viscseries"), QStringLiteral("id, name") },
+        { QStringLiteral("BufferComponent"), QStringLiteral("name, active") } };
+    state->batch
+        = std::make_unique<SqlImportBatch>(m_destination, QStringList { QStringLiteral("BufferComponent") }, m_sliceNs);
+    m_slice = [this, state]() { return componentsSlice(*state); };
+    m_abandon = [state]() { state->stopped = true; };
+}
+
+bool SqlImportDb::componentsSlice(Components &state)
+{
+    const QString table = QStringLiteral("buffercomponent");
+    auto fail = [&](const QString &error) {
+        logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
         ++m_unwrittenTables;
-        return;
+        state.phase = Components::Phase::TakeBack;
+        return state.batch->hasStored();
+    };
+    switch (state.phase) {
+    case Components::Phase::TakeBack:
+        return takeBackSlice(state.batch.get(), table);
+    case Components::Phase::Read: {
+        if (state.stopped)
+            return false;
+        TableScan &scan = state.scans[state.scanning];
+        QString error;
+        const bool read = scan.read(
+            m_destination, nullptr, m_sliceNs,
+            [&](const QSqlQuery &row) {
+                if (state.scanning == 2) {
+                    if (row.value(2).toInt() > 0 && !row.value(1).isNull())
+                        state.present.insert(row.value(1).toString());
+                    return;
+                }
+                if (row.value(2).isNull())
+                    return;
+                int &newest = (state.scanning == 0 ? state.density : state.viscosity)[row.value(2).toString()];
+                newest = qMax(newest, row.value(1).toInt());
+            },
+            &error);
+        if (!read)
+            return fail(error);
+        if (scan.done && ++state.scanning == state.scans.size()) {
+            // The names of both, in order, each once: one pass over two ordered maps.
+            state.names.reserve(state.density.size() + state.viscosity.size());
+            auto d = state.density.cbegin();
+            auto v = state.viscosity.cbegin();
+            while (d != state.density.cend() || v != state.viscosity.cend()) {
+                const bool fromDensity
+                    = v == state.viscosity.cend() || (d != state.density.cend() && d.key() <= v.key());
+                const QString &name = fromDensity ? d.key() : v.key();
+                if (fromDensity && v != state.viscosity.cend() && v.key() == name)
+                    ++v;
+                if (!state.present.contains(name))
+                    state.names << name;
+                if (fromDensity)
+                    ++d;
+                else
+                    ++v;
+            }
+            state.phase = Components::Phase::Write;
+        }
+        return true;
     }
+    case Components::Phase::Write:
+        break;
+    }
+    if (state.stopped) {
+        state.phase = Components::Phase::TakeBack;
+        return state.batch->hasStored();
+    }
+    if (!state.batch->begin())
+        return fail(state.batch->driverText());
+    QSqlQuery insert(m_destination);
+    if (!insert.prepare(QStringLiteral("INSERT INTO BufferComponent (name, componentRhoId, componentViscId, active) "
+                                       "VALUES (:name, :rho, :visc, 1)"))) {
+        state.batch->rollback(insert.lastError().text());
+        return fail(insert.lastError().text());
+    }
+    for (const int first = state.written;
+         state.written < state.names.size() && (state.written == first || !state.batch->timeIsUp());) {
+        const QString &name = state.names.at(state.written);
+        const auto density = state.density.constFind(name);
+        const auto viscosity = state.viscosity.constFind(name);
+        insert.bindValue(QStringLiteral(":name"), name);
+        insert.bindValue(QStringLiteral(":rho"),
+            density == state.density.cend() ? QVariant(QVariant::Int) : QVariant(density.value()));
+        insert.bindValue(QStringLiteral(":visc"),
+            viscosity == state.viscosity.cend() ? QVariant(QVariant::Int) : QVariant(viscosity.value()));
+        if (!insert.exec()) {
+            const QString error = insert.lastError().text();
+            insert.finish();
+            state.batch->rollback(error);
+            return fail(error);
+        }
+        ++state.written;
+    }
+    insert.finish();
+    const bool last = state.written >= state.names.size();
+    if (!state.batch->commit(last))
+        return fail(state.batch->driverText());
+    if (!last)
+        return true;
+    const int added = state.names.size();
     m_importedRecords.append({ QStringLiteral("BufferComponent"), added });
     emit sigResults(added > 0 ? QStringLiteral("BufferComponent table populated")
                               : QStringLiteral("BufferComponent table: no component was added"));
+    return false;
 }
 
 // ---- records
@@ -670,111 +1029,280 @@ int SqlImportDb::linkTo(const QHash<QString, int> &imported, const QString &tabl
     return found != imported.constEnd() ? found.value() : indexedLink(table, QStringLiteral("name"), name);
 }
 
-void SqlImportDb::copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy)
+void SqlImportDb::beginRecords(const QString &path, bool preventDuplicates, const RecordCopy &recordCopy)
 {
     if (!openSourceOrWarn(path))
         return;
     m_linkIndexes.clear();
-    const bool flagged = sourceFlag(copy.word, true);
-
+    auto state = std::make_shared<Records>();
+    state->copy = recordCopy;
+    state->path = path;
+    state->preventDuplicates = preventDuplicates;
+    state->flagged = sourceFlag(recordCopy.word, true);
     // The rows are read whole before any is written: they are ordered here,
     // and the buffers' compositions are read once, not per buffer.
-    emit sigStatus(QStringLiteral("Importing %1").arg(copy.word));
-    QVector<Row> rows;
-    {
-        QSqlQuery select(m_source);
-        select.setForwardOnly(true);
-        QString sql = QStringLiteral("SELECT %1").arg(copy.columns);
-        if (flagged)
-            sql += QStringLiteral(", imported");
-        sql += QStringLiteral(" FROM %1 ").arg(copy.table);
-        QString error;
-        if (!select.exec(sql))
-            error = selectError(copy.table, select);
-        const int width = select.record().count() - (flagged ? 1 : 0);
-        while (error.isEmpty() && select.next()) {
-            if (preventDuplicates && flagged && isImported(select.value(width)))
-                continue;
-            Row row(width);
-            for (int i = 0; i < width; ++i)
-                row[i] = select.value(i);
-            rows << row;
-        }
-        // Every row or none: a read that broke off is a failure, not the end.
-        if (error.isEmpty() && select.lastError().isValid())
-            error = select.lastError().text();
-        if (!error.isEmpty()) {
-            failTable(copy.word, error, m_sourceName);
-            select = QSqlQuery();
-            closeSource();
-            return;
-        }
-    }
-    if (copy.sortColumn >= 0) {
-        const int c = copy.sortColumn;
-        std::stable_sort(rows.begin(), rows.end(), [c](const Row &a, const Row &b) {
-            if (a.at(c).isNull() || b.at(c).isNull())
-                return a.at(c).isNull() && !b.at(c).isNull();
-            return a.at(c).toString() < b.at(c).toString();
-        });
-    }
-
-    SqlTransaction transaction(m_destination);
-    if (!transaction.isOpen()) {
-        failTable(copy.word, transaction.driverText(), m_destination.databaseName());
+    emit sigStatus(QStringLiteral("Importing %1").arg(recordCopy.word));
+    state->select = QSqlQuery(m_source);
+    state->select.setForwardOnly(true);
+    QString sql = QStringLiteral("SELECT %1").arg(recordCopy.columns);
+    if (state->flagged)
+        sql += QStringLiteral(", imported");
+    sql += QStringLiteral(" FROM %1 ").arg(recordCopy.table);
+    if (!state->select.exec(sql)) {
+        failTable(recordCopy.word, selectError(recordCopy.table, state->select), m_sourceName);
+        state->select = QSqlQuery();
         closeSource();
         return;
     }
-    QString fatal;
-    QString firstFailure;
-    int count = 0;
-    int failed = 0;
-    QHash<QString, int> written;
-    {
-        QSqlQuery insert(m_destination);
-        if (!copy.prepare(insert))
-            fatal = insert.lastError().text();
-        for (int r = 0; fatal.isEmpty() && r < rows.size(); ++r) {
-            const Row &row = rows.at(r);
-            QString failure;
-            if (!copy.write(row, insert)) {
-                // The rows were read before the first was written: no read error goes with it.
-                failure = copy.failureWithSelectError
-                    ? QStringLiteral("%1: unable to add a row: %2 %3").arg(now(), insert.lastError().text(), QString())
-                    : QStringLiteral("%1: unable to add a row: %2").arg(now(), insert.lastError().text());
-            } else {
-                ++count;
-                if (copy.afterRow && !copy.afterRow(row, insert, written, &failure)) {
-                    // Logged by the composition copy itself.
-                    if (failed++ == 0)
-                        firstFailure = failure;
-                    continue;
-                }
-            }
-            if (failure.isEmpty())
-                continue;
-            logMesg(failure);
-            if (failed++ == 0)
-                firstFailure = failure;
-        }
+    state->width = state->select.record().count() - (state->flagged ? 1 : 0);
+    for (const auto &link : recordCopy.links) {
+        const QString key = link.first + QLatin1Char('.') + link.second;
+        m_linkIndexes.insert(key, QHash<QString, int>());
+        state->indexes.append({ key, TableScan { link.first, QStringLiteral("id, %1").arg(link.second) } });
     }
+    state->batch = std::make_unique<SqlImportBatch>(m_destination, recordCopy.written, m_sliceNs);
+    m_slice = [this, state]() { return recordsSlice(*state); };
+    m_abandon = [state]() { state->stopped = true; };
+}
 
-    const bool stored = finishTable(transaction, copy.word, fatal, m_destination.databaseName(), failed, firstFailure);
+bool SqlImportDb::readRecords(Records &state, QString *error)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (bool first = true; first || clock.nsecsElapsed() <= m_sliceNs; first = false) {
+        if (!state.select.next()) {
+            // Every row or none: a read that broke off is a failure, not the end.
+            if (state.select.lastError().isValid())
+                *error = state.select.lastError().text();
+            state.select.finish();
+            state.phase = Records::Phase::Index;
+            return true;
+        }
+        if (state.preventDuplicates && state.flagged && isImported(state.select.value(state.width)))
+            continue;
+        Row row(state.width);
+        for (int i = 0; i < state.width; ++i)
+            row[i] = state.select.value(i);
+        state.rows << row;
+    }
+    return true;
+}
+
+bool SqlImportDb::recordsSlice(Records &state)
+{
+    const RecordCopy &copy = state.copy;
+    switch (state.phase) {
+    case Records::Phase::TakeBack:
+        return takeBackSlice(state.batch.get(), copy.word) || (endRecords(state), false);
+    case Records::Phase::Flag:
+        return flagSlice(state.flagging) || (endRecords(state), false);
+    default:
+        break;
+    }
+    if (state.stopped) {
+        stoppedTable(state.path, copy.word);
+        state.phase = Records::Phase::TakeBack;
+        return recordsSlice(state);
+    }
+    QString error;
+    switch (state.phase) {
+    case Records::Phase::Read:
+        readRecords(state, &error);
+        break;
+    case Records::Phase::Index: {
+        // The lookups of the destination's records by name, read a slice at a time.
+        if (state.indexing < state.indexes.size()) {
+            auto &index = state.indexes[state.indexing];
+            QHash<QString, int> &names = m_linkIndexes[index.first];
+            // The lowest id of a name, as FindLink's lookup returns it.
+            if (index.second.read(
+                    m_destination, nullptr, m_sliceNs,
+                    [&](const QSqlQuery &row) {
+                        if (row.value(2).isNull())
+                            return;
+                        const QString value = row.value(2).toString();
+                        const int id = row.value(1).toInt();
+                        const auto known = names.find(value);
+                        if (known == names.end())
+                            names.insert(value, id);
+                        else
+                            known.value() = qMin(known.value(), id);
+                    },
+                    &error)
+                && index.second.done)
+                ++state.indexing;
+            break;
+        }
+        if (copy.compositions && !m_compositionsLoaded && compositionsSlice(state))
+            break;
+        if (copy.sortColumn >= 0) {
+            // Sorted by the text of the column, its NULLs first; a row keeps its place among equals.
+            const int c = copy.sortColumn;
+            QVector<QPair<QString, int>> keys;
+            keys.reserve(state.rows.size());
+            for (int r = 0; r < state.rows.size(); ++r)
+                keys.append({ state.rows.at(r).at(c).isNull() ? QString()
+                                                              : QLatin1Char('+') + state.rows.at(r).at(c).toString(),
+                    r });
+            std::stable_sort(keys.begin(), keys.end(),
+                [](const QPair<QString, int> &a, const QPair<QString, int> &b) { return a.first < b.first; });
+            QVector<Row> sorted;
+            sorted.reserve(state.rows.size());
+            for (const auto &key : qAsConst(keys))
+                sorted.append(state.rows.at(key.second));
+            state.rows.swap(sorted);
+        }
+        state.phase = Records::Phase::Write;
+        return true;
+    }
+    case Records::Phase::Write:
+        return writeRecords(state);
+    default:
+        break;
+    }
+    if (!error.isEmpty()) {
+        failTable(copy.word, error, m_sourceName);
+        endRecords(state);
+        return false;
+    }
+    return true;
+}
+
+bool SqlImportDb::compositionsSlice(Records &state)
+{
+    QElapsedTimer clock;
+    clock.start();
+    auto ended = [this](const QString &error) {
+        m_compositionsError = error;
+        m_compositionsLoaded = true;
+        return false;
+    };
+    if (!state.compositionsBegun) {
+        state.compositionsBegun = true;
+        m_compositions.clear();
+        m_componentIds.clear();
+        m_compositionsError.clear();
+        state.compositions = QSqlQuery(m_source);
+        state.compositions.setForwardOnly(true);
+        if (!state.compositions.exec(
+                QStringLiteral("SELECT BufferName, ComponentName, Molarity FROM BufferCompositions ")))
+            return ended(selectError(QStringLiteral("BufferCompositions"), state.compositions));
+    }
+    for (bool first = true; !state.compositionsRead; first = false) {
+        if (!first && clock.nsecsElapsed() > m_sliceNs)
+            return true;
+        QSqlQuery &select = state.compositions;
+        if (select.next()) {
+            m_compositions[select.value(0).toString()].append(qMakePair(select.value(1), select.value(2)));
+            continue;
+        }
+        state.compositionsRead = true;
+        const QString error = select.lastError().isValid() ? select.lastError().text() : QString();
+        select.finish();
+        if (!error.isEmpty())
+            return ended(error);
+    }
+    // A deactivated component of the same name is no longer offered on the
+    // buffer page: the composition goes to the active one.
+    QString error;
+    const bool read = state.components.read(
+        m_destination, nullptr, m_sliceNs,
+        [this](const QSqlQuery &row) {
+            if (row.value(3).toInt() <= 0 || row.value(2).isNull())
+                return;
+            const QString name = row.value(2).toString();
+            if (!m_componentIds.contains(name))
+                m_componentIds.insert(name, row.value(1));
+        },
+        &error);
+    if (!read)
+        return ended(error);
+    if (!state.components.done)
+        return true;
+    return ended(QString());
+}
+
+bool SqlImportDb::writeRecords(Records &state)
+{
+    const RecordCopy &copy = state.copy;
+    QString fatal;
+    if (!state.batch->begin())
+        fatal = state.batch->driverText();
+    QSqlQuery insert(m_destination);
+    if (fatal.isEmpty() && !copy.prepare(insert))
+        fatal = insert.lastError().text();
+    for (const int first = state.next;
+         fatal.isEmpty() && state.next < state.rows.size() && (state.next == first || !state.batch->timeIsUp());
+         ++state.next) {
+        const Row &row = state.rows.at(state.next);
+        QString failure;
+        if (!copy.write(row, insert)) {
+            // The rows were read before the first was written: no read error goes with it.
+            failure = copy.failureWithSelectError
+                ? QStringLiteral("%1: unable to add a row: %2 %3").arg(now(), insert.lastError().text(), QString())
+                : QStringLiteral("%1: unable to add a row: %2").arg(now(), insert.lastError().text());
+        } else {
+            ++state.count;
+            if (copy.afterRow && !copy.afterRow(row, insert, state.written, &failure)) {
+                // Logged by the composition copy itself.
+                if (state.failed++ == 0)
+                    state.firstFailure = failure;
+                continue;
+            }
+        }
+        if (failure.isEmpty())
+            continue;
+        logMesg(failure);
+        if (state.failed++ == 0)
+            state.firstFailure = failure;
+    }
+    insert.finish();
+    if (fatal.isEmpty() && state.next < state.rows.size()) {
+        // The rows so far are stored; the rest in the next slices.
+        if (state.batch->commit(false))
+            return true;
+        fatal = state.batch->driverText();
+    }
+    const bool stored
+        = finishTable(*state.batch, copy.word, fatal, m_destination.databaseName(), state.failed, state.firstFailure);
+    int count = state.count;
     if (!stored) {
         count = 0;
     } else if (copy.imported) {
-        for (auto it = written.cbegin(); it != written.cend(); ++it)
+        for (auto it = state.written.cbegin(); it != state.written.cend(); ++it)
             copy.imported->insert(it.key(), it.value());
     }
-    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(path, copy.word).arg(count));
+    emit sigResults(QStringLiteral("%1.[%2]: %3 records imported").arg(state.path, copy.word).arg(count));
     m_importedRecords.append({ copy.word, count });
-    if (stored && preventDuplicates && count > 0)
-        flagCopied(copy.word, flagged);
+    state.rows.clear();
+    if (!stored) {
+        state.phase = Records::Phase::TakeBack;
+        return state.batch->hasStored() || (endRecords(state), false);
+    }
+    if (state.preventDuplicates && count > 0 && beginFlagging(state.flagging, copy.word, state.flagged)) {
+        state.phase = Records::Phase::Flag;
+        return true;
+    }
+    endRecords(state);
+    return false;
+}
+
+void SqlImportDb::endRecords(Records &state)
+{
+    state.select = QSqlQuery();
     m_linkIndexes.clear();
+    if (state.copy.ended)
+        state.copy.ended();
     closeSource();
 }
 
 void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
+{
+    beginBufferTable(path, preventDuplicates);
+    finishCopy();
+}
+
+void SqlImportDb::beginBufferTable(const QString &path, bool preventDuplicates)
 {
     RecordCopy copy;
     copy.word = QStringLiteral("buffer");
@@ -820,11 +1348,15 @@ void SqlImportDb::copyBufferTable(const QString &path, bool preventDuplicates)
         return false;
     };
     copy.imported = &m_importedBuffers;
+    copy.written = QStringList { QStringLiteral("buffer"), QStringLiteral("bufferComposition") };
+    copy.compositions = true;
+    copy.ended = [this]() {
+        m_compositions.clear();
+        m_componentIds.clear();
+        m_compositionsLoaded = false;
+    };
     m_compositionsLoaded = false;
-    copyRecords(path, preventDuplicates, copy);
-    m_compositions.clear();
-    m_componentIds.clear();
-    m_compositionsLoaded = false;
+    beginRecords(path, preventDuplicates, copy);
 }
 
 bool SqlImportDb::loadCompositions()
@@ -885,6 +1417,12 @@ bool SqlImportDb::copyBufferComposition(const QString &bufferName, const QVarian
 
 void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
 {
+    beginSampleTable(path, preventDuplicates);
+    finishCopy();
+}
+
+void SqlImportDb::beginSampleTable(const QString &path, bool preventDuplicates)
+{
     RecordCopy copy;
     copy.word = QStringLiteral("sample");
     copy.columns
@@ -924,10 +1462,17 @@ void SqlImportDb::copySampleTable(const QString &path, bool preventDuplicates)
         return true;
     };
     copy.imported = &m_importedSamples;
-    copyRecords(path, preventDuplicates, copy);
+    copy.written = QStringList { QStringLiteral("sample") };
+    beginRecords(path, preventDuplicates, copy);
 }
 
 void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicates)
+{
+    beginExperimentTable(path, preventDuplicates);
+    finishCopy();
+}
+
+void SqlImportDb::beginExperimentTable(const QString &path, bool preventDuplicates)
 {
     RecordCopy copy;
     copy.word = QStringLiteral("experiment");
@@ -972,10 +1517,19 @@ void SqlImportDb::copyExperimentTable(const QString &path, bool preventDuplicate
         return insert.exec();
     };
     copy.imported = nullptr;
-    copyRecords(path, preventDuplicates, copy);
+    copy.written = QStringList { QStringLiteral("experiment") };
+    copy.links = { { QStringLiteral("sample"), QStringLiteral("name") },
+        { QStringLiteral("buffer"), QStringLiteral("name") } };
+    beginRecords(path, preventDuplicates, copy);
 }
 
 void SqlImportDb::copyAminoAcidCompositionsTable(const QString &path, bool preventDuplicates)
+{
+    beginAminoAcidCompositionsTable(path, preventDuplicates);
+    finishCopy();
+}
+
+void SqlImportDb::beginAminoAcidCompositionsTable(const QString &path, bool preventDuplicates)
 {
     RecordCopy copy;
     copy.word = QStringLiteral("AminoAcidCompositions");
@@ -1001,5 +1555,8 @@ void SqlImportDb::copyAminoAcidCompositionsTable(const QString &path, bool preve
         return insert.exec();
     };
     copy.imported = nullptr;
-    copyRecords(path, preventDuplicates, copy);
+    copy.written = QStringList { QStringLiteral("aminoComposition") };
+    copy.links = { { QStringLiteral("sample"), QStringLiteral("name") },
+        { QStringLiteral("amino"), QStringLiteral("Namethree") } };
+    beginRecords(path, preventDuplicates, copy);
 }

@@ -2,6 +2,7 @@
 #define SQL_IMPORTDB_H
 
 #include "sql/sql_accessreader.h"
+#include "sql/sql_importbatch.h"
 
 #include <QFile>
 #include <QHash>
@@ -13,10 +14,10 @@
 #include <QVector>
 
 #include <functional>
+#include <limits>
 #include <memory>
 
 class QSqlQuery;
-class SqlTransaction;
 
 // Copies the tables of the older database generation ("PHYCONST.MDB" with the
 // reference tables, "VORNAKEL.MDB" with the records) into the database of the
@@ -86,6 +87,28 @@ public:
     // The id of the destination row whose column equals the simplified name, or -1.
     int FindLink(const QString &table, const QString &column, const QString &name);
 
+    // Each copy below runs to its end when called. The run (SqlImportRun)
+    // does the same a slice at a time instead: a begin...() function starts
+    // a copy, and proceed() does its next slice, each within a frame's time
+    // and within a transaction of its own, until it answers false. A copy
+    // that fails or is abandoned takes back what its slices stored.
+    void beginReferenceTable(const QString &path, const QString &table, bool preventDuplicates);
+    void beginBufferComponents();
+    void beginBufferTable(const QString &path, bool preventDuplicates);
+    void beginSampleTable(const QString &path, bool preventDuplicates);
+    void beginExperimentTable(const QString &path, bool preventDuplicates);
+    void beginAminoAcidCompositionsTable(const QString &path, bool preventDuplicates);
+    // Takes back what imports into the file stored of the copies they never
+    // ended (their program died), and says so in the results.
+    void beginTakingBackUnfinished();
+    // The next slice of the copy under way; true while more remains.
+    bool proceed();
+    bool isCopying() const { return bool(m_slice); }
+    // The copy under way is stopped: its next slices take back what it stored.
+    void abandon();
+    // Every table an import writes into.
+    static QStringList destinationTables();
+
     bool copyFromAccess(const QString &path, const QStringList &tables, bool preventDuplicates);
     // One reference table of the file; the file stays open for the next one.
     bool copyReferenceTable(const QString &path, const QString &table, bool preventDuplicates);
@@ -109,9 +132,48 @@ signals:
 
 private:
     struct RecordCopy;
+    // A destination table read in rowid order, a slice at a time, each slice
+    // a statement of its own.
+    struct TableScan
+    {
+        QString table;
+        QString columns; // after the rowid, which comes first
+        qint64 after = std::numeric_limits<qint64>::min();
+        bool done = false;
+        // Reads until the slice has had its time (the batch's clock, or its
+        // own) or the table ends; false with the driver's text.
+        bool read(const QSqlDatabase &db, const SqlImportBatch *clock, qint64 sliceNs,
+            const std::function<void(const QSqlQuery &)> &row, QString *error);
+    };
+    // The flags of the source rows copied, set a range of rows at a time.
+    struct Flagging
+    {
+        QString table;
+        qint64 next = 0;
+        qint64 last = -1;
+    };
+    struct TableCopy;
+    struct Components;
+    struct Records;
 
-    bool copyTable(const QString &path, const QString &table, bool preventDuplicates);
-    void copyRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy);
+    void beginRecords(const QString &path, bool preventDuplicates, const RecordCopy &copy);
+    // Runs the copy under way to its end.
+    void finishCopy();
+    bool referenceSlice(TableCopy &copy);
+    bool componentsSlice(Components &state);
+    bool recordsSlice(Records &state);
+    bool readRecords(Records &state, QString *error);
+    bool compositionsSlice(Records &state);
+    bool writeRecords(Records &state);
+    void endRecords(Records &state);
+    // One slice of taking back a failed or stopped copy; true while more remains.
+    bool takeBackSlice(SqlImportBatch *batch, const QString &table);
+    // Says that a table was stopped before its end.
+    void stoppedTable(const QString &path, const QString &table);
+    // Prepares the flagging of a copied table's source rows; false when
+    // there is nothing to flag (or it was said why it cannot be done).
+    bool beginFlagging(Flagging &flagging, const QString &table, bool flagged);
+    bool flagSlice(Flagging &flagging);
     // The record of this name written in this run, else the one FindLink finds.
     int linkTo(const QHash<QString, int> &imported, const QString &table, const QString &name);
     // FindLink through an index of the table read once per copied table.
@@ -149,8 +211,14 @@ private:
     void readEnded(const QString &path, const QString &copy, const SqlAccessReader::Result &read);
     // Commits a table's copy when nothing failed; otherwise rolls it back and
     // tells the person once. True when the copy is stored.
-    bool finishTable(SqlTransaction &transaction, const QString &table, const QString &fatal, const QString &fatalFile,
+    bool finishTable(SqlImportBatch &batch, const QString &table, const QString &fatal, const QString &fatalFile,
         int failed, const QString &firstFailure);
+
+    // The copy under way, a slice at a time, and how it is stopped.
+    std::function<bool()> m_slice;
+    std::function<void()> m_abandon;
+    bool m_stored = false; // the last reference table copied was stored
+    qint64 m_sliceNs; // the time a slice may work
 
     QSqlDatabase m_destination;
     QSqlDatabase m_source;

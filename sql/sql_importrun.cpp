@@ -31,18 +31,18 @@ SqlImportRun::SqlImportRun(
         read(file);
         for (const QString &table : SqlImportDb::referenceTables())
             work([this, file, table, preventDuplicates] {
-                m_engine.copyReferenceTable(file, table, preventDuplicates);
+                m_engine.beginReferenceTable(file, table, preventDuplicates);
             });
-        work([this, file, preventDuplicates] { m_engine.populateBufferComponents(file, preventDuplicates); });
+        work([this] { m_engine.beginBufferComponents(); });
         for (const QString &records : sourceFiles) {
             if (!isNamed(records, "VORNAKEL.MDB"))
                 continue;
             read(records);
-            work([this, records, preventDuplicates] { m_engine.copyBufferTable(records, preventDuplicates); });
-            work([this, records, preventDuplicates] { m_engine.copySampleTable(records, preventDuplicates); });
-            work([this, records, preventDuplicates] { m_engine.copyExperimentTable(records, preventDuplicates); });
+            work([this, records, preventDuplicates] { m_engine.beginBufferTable(records, preventDuplicates); });
+            work([this, records, preventDuplicates] { m_engine.beginSampleTable(records, preventDuplicates); });
+            work([this, records, preventDuplicates] { m_engine.beginExperimentTable(records, preventDuplicates); });
             work([this, records, preventDuplicates] {
-                m_engine.copyAminoAcidCompositionsTable(records, preventDuplicates);
+                m_engine.beginAminoAcidCompositionsTable(records, preventDuplicates);
             });
             break;
         }
@@ -66,6 +66,9 @@ void SqlImportRun::start()
     m_running = true;
     m_stopped = false;
     m_done = 0;
+    // What an import that died left unfinished goes first, as part of the first step.
+    m_engine.beginTakingBackUnfinished();
+    m_copying = m_engine.isCopying();
     emit sigProgress(0, m_steps.size());
     QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
 }
@@ -75,15 +78,27 @@ void SqlImportRun::stop()
     if (!m_running || m_stopped)
         return;
     m_stopped = true;
-    // The reader's end brings the run to its end; otherwise the next turn does.
+    // The reader's end brings the run to its end; otherwise the next turn
+    // does, once a copy under way has taken back what it stored.
     if (m_waiting)
         m_engine.stopReading();
+    if (m_copying)
+        m_engine.abandon();
 }
 
 void SqlImportRun::next()
 {
     if (!m_running)
         return;
+    if (m_copying) {
+        // A slice a turn, until the copy has ended.
+        m_copying = m_engine.proceed();
+        if (!m_copying && m_started)
+            emit sigProgress(++m_done, m_steps.size());
+        m_started = m_copying && m_started;
+        QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
+        return;
+    }
     if (m_stopped || m_done >= m_steps.size()) {
         finish();
         return;
@@ -96,7 +111,12 @@ void SqlImportRun::next()
     }
     if (step.work)
         step.work();
-    emit sigProgress(++m_done, m_steps.size());
+    m_copying = m_engine.isCopying();
+    m_started = m_copying;
+    if (m_stopped && m_copying)
+        m_engine.abandon();
+    if (!m_copying)
+        emit sigProgress(++m_done, m_steps.size());
     // The next step on the next turn of the event loop, after what waits there.
     QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
 }

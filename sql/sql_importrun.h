@@ -11,12 +11,13 @@
 
 // One import of the older database files, as a task: its steps (reading an
 // Access file, copying one table, adding the buffer components) run one at
-// a time, each from the event loop, and sigFinished ends it. Between steps
-// the windows and the message server go on; within a step nothing else
-// runs, and every transaction of the import is begun and ended within one
-// step, so that nothing else ever runs inside one. Reading an Access file
-// is the reader program's work: the step waits for it without holding
-// anything.
+// a time, each a slice per turn of the event loop, and sigFinished ends it.
+// A slice takes at most a frame's time; between slices the windows and the
+// message server go on, and every transaction of the import is begun and
+// ended within one slice, so that nothing else ever runs inside one. A table
+// is still stored whole or not at all (SqlImportBatch). Reading an Access
+// file is the reader program's work: the step waits for it without holding
+// anything. What an earlier import left unfinished is taken back first.
 //
 // The walk of the source files: the reference file ("PHYCONST.MDB" in any
 // letter case) with its six tables, the buffer components, then the records
@@ -38,8 +39,9 @@ public:
     QStringList defaultsFiles() const { return m_defaultsFiles; }
 
     void start();
-    // Ends the run: a reader at work is stopped (its file is not read), and
-    // no further step begins. A step under way ends first, whole.
+    // Ends the run: a reader at work is stopped (its file is not read), a
+    // table under way is taken back (in slices, as it was stored), and no
+    // further step begins.
     void stop();
     bool wasStopped() const { return m_stopped; }
 
@@ -64,6 +66,8 @@ private:
     bool m_running = false;
     bool m_stopped = false;
     bool m_waiting = false; // for the reader
+    bool m_copying = false; // the engine has a copy under way, a slice a turn
+    bool m_started = false; // that copy is a step's (not what an earlier import left)
 };
 
 #endif

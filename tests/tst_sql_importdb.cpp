@@ -1,4 +1,6 @@
+#include "sql/sql_importbatch.h"
 #include "sql/sql_importdb.h"
+#include "sql/sql_importrun.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_log.h"
@@ -14,6 +16,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -75,9 +78,35 @@ class TstSqlImportDb : public QObject
                                               : QStringList();
     }
 
+    // A run of the import over both files, as the dialog starts it, to its
+    // end. At each turn of the event loop between its slices, `turn` is
+    // told the rows of `table`, and whether a transaction of the import was
+    // open on the window's connection then (which is so when one of its own
+    // cannot begin).
+    void runImport(const QString &table, const std::function<void(SqlImportRun &run, int rows, bool inside)> &turn = {})
+    {
+        SqlImportRun run(m_db->connectionName(), { m_old->phyconst(), m_old->vornakel() }, true);
+        watch(run.engine());
+        QTimer ticks;
+        ticks.setInterval(0);
+        connect(&ticks, &QTimer::timeout, this, [&] {
+            QSqlQuery begin(m_db->database());
+            const bool inside = !begin.exec("BEGIN");
+            if (!inside)
+                begin.exec("COMMIT");
+            if (turn)
+                turn(run, count(table), inside);
+        });
+        ticks.start();
+        QVERIFY(testRunUntil(&run, &SqlImportRun::sigFinished, [&] { run.start(); }));
+    }
+    int countIn(const QString &sql) { return m_db->value(sql).toInt(); }
+    bool hasNotes() { return countIn("SELECT COUNT(*) FROM sqlite_master WHERE name = 'importUnfinished'") > 0; }
+
 private slots:
     void init()
     {
+        m_settings.clear();
         QFile::remove("ImportLog.txt");
         m_db.reset(new TestDatabase);
         m_old.reset(new TestOldDatabase);
@@ -426,6 +455,114 @@ private slots:
         QCOMPARE(engine.FindLink("sample", "name", "  My   sample"), 1);
         QCOMPARE(engine.FindLink("sample", "name", ""), -1);
         QCOMPARE(engine.FindLink("sample", "name", "Other"), -1);
+    }
+
+    // A table is stored a slice at a time (here a row a slice), and between
+    // slices the window and the message server go on: no transaction of the
+    // import is open then, and they see the table grow. It is whole at the
+    // end, and nothing else of the import stays in the file.
+    void aTableIsStoredInSlicesBetweenWhichTheWindowGoesOn_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("a reference table") << "amino";
+        QTest::newRow("the buffer components") << "BufferComponent";
+        QTest::newRow("a table of records") << "sample";
+    }
+    void aTableIsStoredInSlicesBetweenWhichTheWindowGoesOn()
+    {
+        QFETCH(QString, table);
+        QSettings().setValue(SqlImportBatch::sliceTimeKey, 0);
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 30));
+        QVERIFY(m_old->fill(m_old->phyconst(), "rhoseries", 30) && m_old->fill(m_old->phyconst(), "viscseries", 30));
+        QVERIFY(m_old->fill(m_old->vornakel(), "Sample", 30));
+        const int before = count(table);
+        QSet<int> seen;
+        bool inside = false;
+        runImport(table, [&](SqlImportRun &, int rows, bool open) {
+            seen << rows - before;
+            inside = inside || open;
+        });
+        QCOMPARE(count(table) - before, 30);
+        QVERIFY(!inside);
+        QVERIFY2(seen.size() > 10, qPrintable(QString::number(seen.size())));
+        QVERIFY(!hasNotes());
+        QVERIFY(m_warnings.isEmpty());
+    }
+
+    // A table that fails or is stopped after slices of it were stored is
+    // taken back whole, a slice at a time, and the import goes on (failed)
+    // or ends (stopped).
+    void aTableThatFailsOrIsStoppedMidwayIsTakenBackWhole_data()
+    {
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("a row refused near the end") << false;
+        QTest::newRow("stopped midway") << true;
+    }
+    void aTableThatFailsOrIsStoppedMidwayIsTakenBackWhole()
+    {
+        QFETCH(bool, stop);
+        QSettings().setValue(SqlImportBatch::sliceTimeKey, 0);
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 30));
+        QVERIFY(m_old->fill(m_old->phyconst(), "conjugates", 5));
+        if (!stop)
+            QVERIFY(m_db->exec("CREATE TRIGGER refuse BEFORE INSERT ON amino WHEN NEW.name = 'name 25' BEGIN SELECT "
+                               "RAISE(ABORT, 'refused here'); END"));
+        const int before = count("amino");
+        int most = 0;
+        runImport("amino", [&](SqlImportRun &run, int rows, bool) {
+            most = qMax(most, rows - before);
+            if (stop && rows - before >= 10)
+                run.stop();
+        });
+        QVERIFY2(most >= 10, qPrintable(QString::number(most)));
+        QCOMPARE(count("amino"), before);
+        QVERIFY(!hasNotes());
+        QCOMPARE(count("conjugates"), stop ? 0 : 5);
+        QCOMPARE(m_old->value(m_old->phyconst(), "SELECT SUM(imported) FROM amino").toInt(), 0);
+        if (stop)
+            QVERIFY(
+                log().filter(m_old->phyconst() + ".[amino]: stopped before its end; nothing of it was imported").size()
+                == 1);
+        else
+            QVERIFY(warningTexts().value(0).contains("1 row(s) of amino could not be written"));
+    }
+
+    // An import whose program dies (kill -9, a power cut) after slices of a
+    // table were stored leaves them noted in the file; the next import takes
+    // them back first, and says so. The notes of an import that still runs
+    // are not taken for such leftovers.
+    void whatADeadImportLeftIsTakenBackByTheNext()
+    {
+        QSettings().setValue(SqlImportBatch::sliceTimeKey, 0);
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 30));
+        const int before = count("amino");
+        {
+            SqlImportDb dying(m_db->connectionName());
+            dying.beginReferenceTable(m_old->phyconst(), "amino", true);
+            for (int slice = 0; slice < 5; ++slice)
+                QVERIFY(dying.proceed());
+            QCOMPARE(count("amino"), before + 5);
+            QVERIFY(hasNotes());
+            // Another import, while this one runs: its rows stay.
+            SqlImportDb other(m_db->connectionName());
+            other.beginTakingBackUnfinished();
+            QVERIFY(!other.isCopying());
+            // Its program ends here, without a word: as killed, a program that no longer runs.
+            QVERIFY(m_db->exec("UPDATE importUnfinished SET owner = '2147483646:1'"));
+        }
+        QCOMPARE(count("amino"), before + 5);
+        QVERIFY(m_old->exec(m_old->phyconst(), { "DELETE FROM amino" }));
+        QStringList said;
+        {
+            SqlImportRun run(m_db->connectionName(), { m_old->phyconst(), m_old->vornakel() }, true);
+            connect(&run.engine(), &SqlImportDb::sigResults, this, [&](const QString &line) { said << line; });
+            QVERIFY(testRunUntil(&run, &SqlImportRun::sigFinished, [&] { run.start(); }));
+        }
+        QCOMPARE(count("amino"), before);
+        QVERIFY(!hasNotes());
+        QCOMPARE(said.value(0),
+            QStringLiteral("An earlier import into this file did not end; what it had stored was taken back (5 rows "
+                           "of amino)."));
     }
 };
 

@@ -1,0 +1,286 @@
+#include "sql/sql_importbatch.h"
+
+#include "sql/sql_transaction.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+const char *const journalTable = "importUnfinished";
+// Rows taken back by one statement: a slice checks its clock between them.
+const qint64 rowsPerDelete = 2000;
+
+// This process as no other, even one that later gets its number: its
+// number and the time it started, in the system's ticks since boot.
+QString processMark(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return QString();
+    const QByteArray line = stat.readAll();
+    // The command's name, in parentheses, may hold blanks; the fields after it do not.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    // The start time is the 22nd field, the 20th after the name.
+    return fields.size() > 19 ? QStringLiteral("%1:%2").arg(pid).arg(QString::fromLatin1(fields.at(19))) : QString();
+}
+
+QString ownMark()
+{
+    static const QString mark = processMark(qint64(::getpid()));
+    return mark;
+}
+
+// Whether the process that wrote the mark still runs; a mark that cannot be
+// read counts as running, since its rows may be another's.
+bool stillRuns(const QString &mark)
+{
+    bool ok = false;
+    const qint64 pid = mark.section(QLatin1Char(':'), 0, 0).toLongLong(&ok);
+    if (!ok || pid <= 0)
+        return true;
+    if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        return false;
+    const QString now = processMark(pid);
+    return now.isEmpty() || now == mark;
+}
+
+bool hasJournal(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    return query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%1'")
+                          .arg(QLatin1String(journalTable)))
+        && query.next();
+}
+
+// The journal goes with its last note; a statement still reading on the
+// connection may keep it a while, empty, which is harmless.
+void dropJournalWhenEmpty(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(QLatin1String(journalTable))) && !query.next()) {
+        query.finish();
+        query.exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(journalTable)));
+    }
+}
+
+qint64 lastRowid(const QSqlDatabase &db, const QString &table, QString *error)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT MAX(rowid) FROM %1")
+                        .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName)))
+        || !query.next()) {
+        *error = query.lastError().text();
+        return -1;
+    }
+    return query.value(0).toLongLong();
+}
+
+} // namespace
+
+SqlImportBatch::SqlImportBatch(const QSqlDatabase &db, const QStringList &tables, qint64 sliceNs)
+    : m_db(db), m_tables(tables), m_copy(qint64(QRandomGenerator::global()->generate64() >> 2)), m_sliceNs(sliceNs)
+{ }
+
+qint64 SqlImportBatch::configuredSliceNs()
+{
+    bool ok = false;
+    const qint64 ms = QSettings().value(QLatin1String(sliceTimeKey), 30).toLongLong(&ok);
+    return ok && ms >= 0 ? ms * 1000 * 1000 : 30 * 1000 * 1000;
+}
+
+SqlImportBatch::~SqlImportBatch() = default;
+
+bool SqlImportBatch::isOpen() const
+{
+    return m_transaction && m_transaction->isOpen();
+}
+
+bool SqlImportBatch::begin()
+{
+    m_clock.start();
+    m_transaction = std::make_unique<SqlTransaction>(m_db);
+    if (!m_transaction->isOpen()) {
+        m_driverText = m_transaction->driverText();
+        return false;
+    }
+    for (const QString &table : qAsConst(m_tables)) {
+        QString error;
+        const qint64 end = lastRowid(m_db, table, &error);
+        if (end < 0) {
+            rollback(error);
+            return false;
+        }
+        m_ends.insert(table, end);
+    }
+    return true;
+}
+
+bool SqlImportBatch::commit(bool last)
+{
+    if (!isOpen())
+        return false;
+    QSqlQuery query(m_db);
+    bool noted = m_noted;
+    if (!last) {
+        // What this slice added, noted in its own transaction.
+        if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (copy INTEGER NOT NULL, owner TEXT, "
+                                       "tableName TEXT NOT NULL, firstId INTEGER NOT NULL, lastId INTEGER NOT NULL)")
+                            .arg(QLatin1String(journalTable)))) {
+            rollback(query.lastError().text());
+            return false;
+        }
+        for (const QString &table : qAsConst(m_tables)) {
+            QString error;
+            const qint64 end = lastRowid(m_db, table, &error);
+            if (end < 0) {
+                rollback(error);
+                return false;
+            }
+            if (end <= m_ends.value(table))
+                continue;
+            query.prepare(QStringLiteral("INSERT INTO %1 (copy, owner, tableName, firstId, lastId) VALUES (:copy, "
+                                         ":owner, :table, :first, :last)")
+                              .arg(QLatin1String(journalTable)));
+            query.bindValue(QStringLiteral(":copy"), m_copy);
+            query.bindValue(QStringLiteral(":owner"), ownMark());
+            query.bindValue(QStringLiteral(":table"), table);
+            query.bindValue(QStringLiteral(":first"), m_ends.value(table) + 1);
+            query.bindValue(QStringLiteral(":last"), end);
+            if (!query.exec()) {
+                rollback(query.lastError().text());
+                return false;
+            }
+            noted = true;
+        }
+    } else if (m_noted) {
+        // The copy is whole: its notes go with its last rows.
+        query.prepare(QStringLiteral("DELETE FROM %1 WHERE copy = :copy").arg(QLatin1String(journalTable)));
+        query.bindValue(QStringLiteral(":copy"), m_copy);
+        if (!query.exec()) {
+            rollback(query.lastError().text());
+            return false;
+        }
+        dropJournalWhenEmpty(m_db);
+        noted = false;
+    }
+    query.finish();
+    if (!m_transaction->commit()) {
+        m_driverText = m_transaction->driverText();
+        return false;
+    }
+    m_noted = noted;
+    return true;
+}
+
+void SqlImportBatch::rollback(const QString &why)
+{
+    m_driverText = why;
+    if (isOpen())
+        m_transaction->fail(why);
+}
+
+bool SqlImportBatch::takeBack()
+{
+    if (!m_noted)
+        return false;
+    QList<qint64> copies { m_copy };
+    const bool more = takeBack(m_db, m_tables, m_sliceNs, &copies, nullptr, &m_driverText);
+    m_noted = more;
+    return more;
+}
+
+QList<qint64> SqlImportBatch::unfinishedCopies(const QSqlDatabase &db)
+{
+    QList<qint64> copies;
+    if (!hasJournal(db))
+        return copies;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT DISTINCT copy, owner FROM %1").arg(QLatin1String(journalTable))))
+        return copies;
+    while (query.next()) {
+        if (!stillRuns(query.value(1).toString()) && !copies.contains(query.value(0).toLongLong()))
+            copies << query.value(0).toLongLong();
+    }
+    return copies;
+}
+
+bool SqlImportBatch::takeBack(const QSqlDatabase &db, const QStringList &tables, qint64 sliceNs, QList<qint64> *copies,
+    QHash<QString, qint64> *removed, QString *driverText)
+{
+    QElapsedTimer clock;
+    clock.start();
+    driverText->clear();
+    if (copies->isEmpty() || !hasJournal(db)) {
+        copies->clear();
+        return false;
+    }
+    SqlTransaction transaction(db);
+    if (!transaction.isOpen()) {
+        *driverText = transaction.driverText();
+        return false;
+    }
+    QSqlQuery notes(db);
+    QSqlQuery change(db);
+    for (bool once = true; !copies->isEmpty() && (once || clock.nsecsElapsed() <= sliceNs); once = false) {
+        notes.prepare(QStringLiteral("SELECT rowid, tableName, firstId, lastId FROM %1 WHERE copy = :copy LIMIT 1")
+                          .arg(QLatin1String(journalTable)));
+        notes.bindValue(QStringLiteral(":copy"), copies->first());
+        if (!notes.exec()) {
+            *driverText = notes.lastError().text();
+            return transaction.fail(notes);
+        }
+        if (!notes.next()) {
+            copies->removeFirst();
+            continue;
+        }
+        const qint64 note = notes.value(0).toLongLong();
+        const QString table = notes.value(1).toString();
+        const qint64 first = notes.value(2).toLongLong();
+        const qint64 last = notes.value(3).toLongLong();
+        notes.finish();
+        const qint64 to = qMin(last, first + rowsPerDelete - 1);
+        // Only the import's own tables: the notes are read from the file.
+        if (tables.contains(table) && first <= to) {
+            if (!change.exec(QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3")
+                                 .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName))
+                                 .arg(first)
+                                 .arg(to))) {
+                *driverText = change.lastError().text();
+                return transaction.fail(change);
+            }
+            if (removed)
+                (*removed)[table] += change.numRowsAffected();
+        }
+        const bool done = to >= last || !tables.contains(table) || first > to;
+        change.prepare(done ? QStringLiteral("DELETE FROM %1 WHERE rowid = :note").arg(QLatin1String(journalTable))
+                            : QStringLiteral("UPDATE %1 SET firstId = :first WHERE rowid = :note")
+                                  .arg(QLatin1String(journalTable)));
+        change.bindValue(QStringLiteral(":note"), note);
+        if (!done)
+            change.bindValue(QStringLiteral(":first"), to + 1);
+        if (!change.exec()) {
+            *driverText = change.lastError().text();
+            return transaction.fail(change);
+        }
+    }
+    notes.finish();
+    change.finish();
+    if (copies->isEmpty())
+        dropJournalWhenEmpty(db);
+    if (!transaction.commit()) {
+        *driverText = transaction.driverText();
+        return false;
+    }
+    return !copies->isEmpty();
+}
