@@ -8,8 +8,11 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "app/app_number.h"
+
 #include <array>
 #include <cstddef>
+#include <optional>
 
 // One function of the calculation module "MainScreen" and the names of its
 // inputs in the order the windows send them. The module reads its inputs by
@@ -56,16 +59,30 @@ constexpr AppCalculation<sizeof...(Names)> appCalculation(const char *function, 
 
 namespace AppCalculationContract {
 
+// The water of a buffer: the shares of D2O, D2-18O and H2-18O (fractions of 1, H2O
+// the rest), in which the buffer's figures are carried between temperatures.
+struct Water
+{
+    double d2o = 0, d2o18 = 0, h2o18 = 0;
+    bool isLight() const { return d2o == 0 && d2o18 == 0 && h2o18 == 0; }
+    bool operator==(const Water &other) const
+    {
+        return d2o == other.d2o && d2o18 == other.d2o18 && h2o18 == other.h2o18;
+    }
+};
+
 // Experiment tab: equilibrium figures.
-inline constexpr auto calculateRo = appCalculation("calculateRo", "Mr", "Vbar");
+// The anhydrous radius is the dry particle's at 20 C: the vbar is sent with the
+// temperature it holds its value at, and the composition's undenatured vbar ("" for none).
+inline constexpr auto calculateRo = appCalculation("calculateRo", "Mr", "Vbar", "EquilibriumTemp", "UnDenaturedVbar");
 inline constexpr auto calculateRp = appCalculation("calculateRp", "Mr", "Vbar");
 inline constexpr auto calculateMbDirectly = appCalculation("calculateMbDirectly", "Mr", "Vbar", "Density");
 inline constexpr auto calculateSigmaFromMr
     = appCalculation("calculateSigmaFromMr", "EquilibriumTemp", "RPM", "Mr", "Vbar", "Density");
 inline constexpr auto calculateMbFromSigma = appCalculation("calculateMbFromSigma", "EquilibriumTemp", "Sigma", "RPM");
 inline constexpr auto calculateMr = appCalculation("calculateMr", "EquilibriumTemp", "Sigma", "RPM", "Vbar", "Density");
-inline constexpr auto calculationsFromMr
-    = appCalculation("calculationsFromMr", "EquilibriumTemp", "RPM", "Mr", "Vbar", "Density", "tellerMethod");
+inline constexpr auto calculationsFromMr = appCalculation(
+    "calculationsFromMr", "EquilibriumTemp", "RPM", "Mr", "Vbar", "Density", "tellerMethod", "UnDenaturedVbar");
 
 // Experiment tab: sedimentation coefficient, plain and concentration-corrected.
 // "D2O", "D2O18" and "H2O18" are the buffer's water (fractions of 1, all 0 for
@@ -75,10 +92,13 @@ inline constexpr auto calculateS20W = appCalculation("calculateS20W", "Equilibri
 inline constexpr auto calculateSo20W = appCalculation("calculateSo20W", "EquilibriumTemp", "VelocityTemp", "S",
     "Vbar20", "Viscosity", "Vbar", "Density", "aVbar", "vbarwater", "So20w_k", "Cp", "D2O", "D2O18", "H2O18");
 
-// From 20 C to the experiment temperature.
+// From 20 C to the experiment temperature. A buffer's figures are carried in its
+// water ("D2O", "D2O18", "H2O18" as for s20,w).
 inline constexpr auto vbarAtT = appCalculation("_calculateVBarAtT", "Vbar", "EquilibriumTemp");
-inline constexpr auto densityAtT = appCalculation("calculateDensityAtT", "EquilibriumTemp", "Density");
-inline constexpr auto viscosityAtT = appCalculation("calculateViscAtT", "Viscosity", "EquilibriumTemp", "term");
+inline constexpr auto densityAtT
+    = appCalculation("calculateDensityAtT", "EquilibriumTemp", "Density", "D2O", "D2O18", "H2O18");
+inline constexpr auto viscosityAtT
+    = appCalculation("calculateViscAtT", "Viscosity", "EquilibriumTemp", "term", "D2O", "D2O18", "H2O18");
 // The sample's vbar at the experiment temperature: the composition's, or the default one.
 inline constexpr auto calculateSampleVbar = appCalculation("calculateSampleVbar", "vBar", "sedEqTemp");
 inline constexpr auto defaultSampleVbar = appCalculation("_calculateSampleVbar", "vBar", "sedEqTemp");
@@ -86,8 +106,10 @@ inline constexpr auto defaultSampleVbar = appCalculation("_calculateSampleVbar",
 // Standard-value dialogs: a value measured at a temperature, back to 20 C. The
 // viscosity shares its function with viscosityAtT; the input names tell them apart.
 inline constexpr auto vbarTo20 = appCalculation("calculateVBar20", "VBar", "Temperature");
-inline constexpr auto densityTo20 = appCalculation("calculateDensityAt20", "Temperature", "Density");
-inline constexpr auto viscosityTo20 = appCalculation("calculateViscAtT", "Temperature", "Viscosity");
+inline constexpr auto densityTo20
+    = appCalculation("calculateDensityAt20", "Temperature", "Density", "D2O", "D2O18", "H2O18");
+inline constexpr auto viscosityTo20
+    = appCalculation("calculateViscAtT", "Temperature", "Viscosity", "D2O", "D2O18", "H2O18");
 
 // Results tab. "T" is the velocity temperature; "EquilibriumTemp" tells the module
 // the temperature of the vbar field, which it carries back to 20 C.
@@ -121,6 +143,38 @@ inline constexpr auto correctBufferViscosity = appCalculation("correctBufferVisc
 // Heavy water changes the viscosity too: the same function, given the isotope shares.
 inline constexpr auto correctBufferViscosityHeavy
     = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature", "D2O", "D2O18", "H2O18");
+
+// The node that answers for the widget of that name: the answer itself or
+// one of its members; null when the answer carries none.
+inline const AppScriptObject *resultNamed(const AppScriptObject *answer, const QString &name)
+{
+    if (!answer)
+        return nullptr;
+    if (answer->property(QStringLiteral("NAME")).toString() == name && answer->hasProperty(QStringLiteral("VALUE")))
+        return answer;
+    const auto &children = answer->children();
+    for (const AppScriptObject *child : children) {
+        if (const AppScriptObject *found = resultNamed(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// The figure a result gives, every digit; none for an empty or missing one
+// (a refused input, no module, a script error).
+inline std::optional<double> figureOf(const AppScriptObject *result)
+{
+    double value = 0.0;
+    if (result && AppNumber::fromText(AppScriptObject::textOf(result->property(QStringLiteral("VALUE"))), &value))
+        return value;
+    return std::nullopt;
+}
+
+// The figure of the result of that name in an answer of several.
+inline std::optional<double> figureOf(const AppScriptObject *answer, const QString &name)
+{
+    return figureOf(resultNamed(answer, name));
+}
 
 } // namespace AppCalculationContract
 

@@ -71,13 +71,31 @@ QString GuiAminoAcidSequenceEdit::filtered(const QString &text) const
     return out;
 }
 
+QByteArray GuiAminoAcidSequenceEdit::withoutTitles(const QByteArray &text)
+{
+    // A FASTA text's title lines (">" at the start of a line) name the
+    // protein; their capitals are no residues, pasted or read from a file.
+    QByteArray kept;
+    kept.reserve(text.size());
+    bool lineStart = true;
+    bool title = false;
+    for (const char byte : text) {
+        if (lineStart)
+            title = byte == '>';
+        lineStart = byte == '\n' || byte == '\r';
+        if (!title)
+            kept += byte;
+    }
+    return kept;
+}
+
 void GuiAminoAcidSequenceEdit::insertFromMimeData(QMimeData const *source)
 {
     if (!source || m_oneLetter.isEmpty())
         return;
     // Pasted sequences come in blocks of ten parted by blanks; read as
     // cystines those blanks would change the composition. A CY2 is typed.
-    QString text = source->text();
+    QString text = QString::fromUtf8(withoutTitles(source->text().toUtf8()));
     text.remove(QLatin1Char(' '));
     QMimeData kept;
     kept.setText(inRows(filtered(text)));
@@ -266,16 +284,9 @@ void GuiAminoAcidSequenceEdit::setSequenceFromFile(QByteArray const &data, bool 
     {
         const GuiWaitCursor busy;
         if (!threeLetter) {
-            // A FASTA file's title lines (">" at the start of a line) name the
-            // protein; their capitals are no residues.
-            bool lineStart = true;
-            bool title = false;
-            for (const char byte : data) {
-                if (lineStart)
-                    title = byte == '>';
-                lineStart = byte == '\n' || byte == '\r';
+            for (const char byte : withoutTitles(data)) {
                 const QString code(QChar::fromLatin1(byte));
-                if (title || (isSeparator(byte) && matchCode(code, false).isNull()))
+                if (isSeparator(byte) && matchCode(code, false).isNull())
                     continue;
                 take(code);
             }

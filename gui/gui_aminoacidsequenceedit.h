@@ -35,6 +35,8 @@ public:
 
     // What a paste or a file keeps of a text: its code characters, upper-cased.
     QString filtered(const QString &text) const;
+    // A text without its FASTA title lines, which are no residues.
+    static QByteArray withoutTitles(const QByteArray &text);
     // The residues without the row breaks the field shows them in.
     QString sequence() const;
     static constexpr int residuesPerRow = 100;

@@ -10,6 +10,7 @@
 #include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
+#include "gui/gui_fieldreader.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
@@ -93,16 +94,7 @@ QString notQuantifiable(const QString &units)
 // True when the answer carries a node for the widget of that name.
 bool answers(const AppScriptObject *node, const QString &name)
 {
-    if (!node)
-        return false;
-    if (node->property(QStringLiteral("NAME")).toString() == name && node->hasProperty(QStringLiteral("VALUE")))
-        return true;
-    const auto &children = node->children();
-    for (const AppScriptObject *child : children) {
-        if (answers(child, name))
-            return true;
-    }
-    return false;
+    return AppCalculationContract::resultNamed(node, name) != nullptr;
 }
 
 // Why a concentration read from a file is left out, or nothing when it is
@@ -572,40 +564,62 @@ void GuiBufferComponents::compute()
     // Computed anew, the figures are this page's at 20 C and follow the run temperature.
     m_olderFigures = false;
 
+    if (qtCalculateDensity->isChecked())
+        writeResult(askAt20(Calc::calculateBufferDensity.name(), DensitySeriesRole), qtDensity);
+    if (qtCalculateViscosity->isChecked())
+        writeResult(askAt20(Calc::calculateBufferViscosity.name(), ViscositySeriesRole), qtViscosity);
+    calculateDensityTemperatureCorrection();
+    calculateViscosityTemperatureCorrection();
+}
+
+AppScriptObject *GuiBufferComponents::askAt20(const QString &function, Role seriesRole) const
+{
+    // One row per shown component that has a series of the figure's kind.
     AppScriptList arrays;
-    AppScriptObject *density = arrays.add(new AppScriptObject(AppScriptObject::Array));
-    AppScriptObject *viscosity = arrays.add(new AppScriptObject(AppScriptObject::Array));
-    int densityCount = 0;
-    int viscosityCount = 0;
+    AppScriptObject *rows = arrays.add(new AppScriptObject(AppScriptObject::Array));
+    int count = 0;
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
         if (qtAddedComponents->isRowHidden(row))
             continue;
         const QTableWidgetItem *name = qtAddedComponents->item(row, nameColumn);
-        const QString concentration = qtAddedComponents->item(row, concentrationColumn)->text();
+        const QVariant series = name->data(seriesRole);
+        if (series.isNull())
+            continue;
         const QComboBox *box = unitsBox(row);
-        const QString units = box ? box->currentText() : QString();
-        auto element = [&](const QVariant &series) {
-            auto *component = new AppScriptObject(name->text(), concentration, AppScriptObject::Normal);
-            component->setProperty("ID", series);
-            component->setProperty("ROW", row);
-            component->setProperty("UNITS", units);
-            return component;
-        };
-        const QVariant densitySeries = name->data(DensitySeriesRole);
-        const QVariant viscositySeries = name->data(ViscositySeriesRole);
-        if (!densitySeries.isNull())
-            density->setProperty(QByteArray::number(densityCount++).constData(), element(densitySeries));
-        if (!viscositySeries.isNull())
-            viscosity->setProperty(QByteArray::number(viscosityCount++).constData(), element(viscositySeries));
+        auto *component = new AppScriptObject(
+            name->text(), qtAddedComponents->item(row, concentrationColumn)->text(), AppScriptObject::Normal);
+        component->setProperty("ID", series);
+        component->setProperty("ROW", row);
+        component->setProperty("UNITS", box ? box->currentText() : QString());
+        rows->setProperty(QByteArray::number(count++).constData(), component);
     }
+    return m_calculations->execOne(function, { rows });
+}
 
-    if (qtCalculateDensity->isChecked())
-        writeResult(m_calculations->execOne(Calc::calculateBufferDensity.name(), { density }), qtDensity);
-    if (qtCalculateViscosity->isChecked()) {
-        writeResult(m_calculations->execOne(Calc::calculateBufferViscosity.name(), { viscosity }), qtViscosity);
+bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
+{
+    namespace Calc = AppCalculationContract;
+    if (!m_calculations || !m_missingComponents.isEmpty())
+        return false;
+    const struct
+    {
+        const QVariant &stored;
+        QString function;
+        Role series;
+        const QLineEdit *field;
+    } figures[] = { { solvent.computedDensity, Calc::calculateBufferDensity.name(), DensitySeriesRole, qtDensity },
+        { solvent.computedViscosity, Calc::calculateBufferViscosity.name(), ViscositySeriesRole, qtViscosity } };
+    for (const auto &figure : figures) {
+        if (figure.stored.isNull())
+            continue;
+        AppScriptList answer;
+        answer.add(askAt20(figure.function, figure.series));
+        const std::optional<double> at20 = Calc::figureOf(answer.first(), figure.field->objectName());
+        // Figures at another temperature differ in the third digit at least.
+        if (!at20 || std::fabs(figure.stored.toDouble() - *at20) > 1e-6 * std::fabs(*at20))
+            return false;
     }
-    calculateDensityTemperatureCorrection();
-    calculateViscosityTemperatureCorrection();
+    return true;
 }
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
@@ -869,7 +883,9 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
         for (const SqlSolventRecord::Component &component : solvent.components) {
             const int componentId = component.id.toInt();
             if (!rows.contains(componentId)) {
-                missing << component.name;
+                missing << (component.name.isEmpty()
+                        ? QStringLiteral("component %1, no longer in the reference data").arg(component.id.toString())
+                        : component.name);
                 continue;
             }
             components.insert(componentId, { concentrationText(component.concentration), component.units });
@@ -895,6 +911,11 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
     // until the page computes the buffer anew.
     m_olderFigures
         = solvent.computedAt20.isNull() && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
+    // The release that first stored them at 20 C in light water did not mark
+    // them either: its rows are told by their figures, which are what their
+    // components give at 20 C in light water.
+    if (m_olderFigures && givesStoredFiguresAt20(solvent))
+        m_olderFigures = false;
     const QPair<QGroupBox *, QPair<const QVariant *, QPair<GuiLineEdit *, GuiLineEdit *>>> figures[]
         = { { qtCalculateDensity, { &solvent.computedDensity, { qtDensity, qtCorrectedDensity } } },
               { qtCalculateViscosity, { &solvent.computedViscosity, { qtViscosity, qtCorrectedViscosity } } } };
@@ -913,7 +934,8 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
     correctBoth();
 }
 
-void GuiBufferComponents::fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed) const
+void GuiBufferComponents::fillRecord(
+    SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed, GuiFieldReader *reader) const
 {
     // The water the page shows goes with its components, whichever source the
     // tab uses: reloaded, the page shows both as they were.
@@ -937,8 +959,13 @@ void GuiBufferComponents::fillRecord(SqlSolventRecord *solvent, bool densityComp
         if (qtAddedComponents->isRowHidden(row))
             continue;
         const QComboBox *box = unitsBox(row);
+        const QString concentration = qtAddedComponents->item(row, concentrationColumn)->text();
+        const QString problem = concentrationProblem(concentration);
+        if (reader && !problem.isEmpty())
+            reader->refuse(QStringLiteral("concentration of %1").arg(qtAddedComponents->item(row, nameColumn)->text()),
+                concentration, problem);
         solvent->components.append({ qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole), QString(),
-            qtAddedComponents->item(row, concentrationColumn)->text(), box ? box->currentText() : QString() });
+            concentration, box ? box->currentText() : QString() });
     }
 }
 

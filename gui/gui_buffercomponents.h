@@ -12,6 +12,7 @@
 
 class AppPlugin;
 class AppScriptObject;
+class GuiFieldReader;
 class QComboBox;
 class QTableWidgetItem;
 struct SqlSolventRecord;
@@ -85,7 +86,9 @@ public:
     void showBufferRecord(const SqlSolventRecord &solvent);
     // The page's part of a solvent record, as showBufferRecord() takes it: its
     // water, components and (for the figures the tab takes from the page) its figures.
-    void fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed) const;
+    // A reader given names each concentration that is no number the page takes.
+    void fillRecord(SqlSolventRecord *solvent, bool densityComputed, bool viscosityComputed,
+        GuiFieldReader *reader = nullptr) const;
     // The page shows the figures of a solvent saved before they were stored
     // at 20 C, as stored, and has not computed them since.
     bool showsOlderFigures() const;
@@ -153,6 +156,12 @@ private:
     // Writes a module answer into the page; a field the answer brings no value
     // for is emptied rather than left with a figure of other inputs.
     void writeResult(AppScriptObject *result, QLineEdit *field);
+    // The module's answer for the shown components' figure at 20 C in light
+    // water (the caller owns it).
+    AppScriptObject *askAt20(const QString &function, Role seriesRole) const;
+    // The stored figures of a row without the mark of 20 C are what its
+    // components give at 20 C in light water.
+    bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
     void correctBoth();
     // A stored figure at 20 C shown in its field, whole for the corrections.
     static void showStoredFigure(QLineEdit *field, const QVariant &value);

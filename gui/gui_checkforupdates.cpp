@@ -45,11 +45,42 @@ void giveUpOnTimeout(QTimer *timer, QNetworkReply *reply, const QString &why)
     });
 }
 
-// The number a version compares by: its first word as a decimal integer, 0 when none.
+// The number a version compares by: its first word as a decimal integer, 0
+// when none. The word is looked for, not cut out of the whole: a version may
+// hold any number of blanks.
 qlonglong versionNumber(const QString &version)
 {
-    return version.section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty).toLongLong(nullptr, 10);
+    int from = 0;
+    while (from < version.size() && version.at(from) == QLatin1Char(' '))
+        ++from;
+    const int to = version.indexOf(QLatin1Char(' '), from);
+    return version.midRef(from, (to < 0 ? version.size() : to) - from).toLongLong(nullptr, 10);
 }
+
+// The fields of a manifest line that are compared and fetched: the name, the
+// version and the rest, a module's server path; the program's server folder
+// is the rest up to its next comma. They are looked for, not cut out of the
+// whole line, which may hold any number of commas.
+struct ManifestLine
+{
+    explicit ManifestLine(const QString &line)
+    {
+        const int first = line.indexOf(QLatin1Char(','));
+        const int second = first < 0 ? -1 : line.indexOf(QLatin1Char(','), first + 1);
+        name = first < 0 ? line : line.left(first);
+        if (first >= 0)
+            version = line.mid(first + 1, (second < 0 ? line.size() : second) - first - 1);
+        if (second >= 0)
+            rest = line.mid(second + 1);
+        complete = second >= 0;
+    }
+    QString folder() const { return rest.left(rest.indexOf(QLatin1Char(','))); }
+
+    QString name;
+    QString version;
+    QString rest;
+    bool complete = false; // it has a server path
+};
 
 // The module's path below the modules folder, from its server path; empty
 // when that would leave the folder.
@@ -299,15 +330,18 @@ void GuiCheckForUpdates::ProcessManifest()
 
 void GuiCheckForUpdates::compareSome()
 {
+    // A slice ends after so many lines, or sooner after so many characters:
+    // a line may be long.
     const int end = qMin(m_manifestLines.size(), m_compared + SliceLines);
-    for (; m_compared < end; ++m_compared) {
+    for (int characters = 0; m_compared < end && characters < SliceCharacters; ++m_compared) {
         const QString &line = m_manifestLines.at(m_compared);
-        const QStringList fields = line.split(QLatin1Char(','));
+        characters += line.size();
+        const ManifestLine fields(line);
         // Without a server path there is nothing to fetch.
-        if (fields.size() < 3)
+        if (!fields.complete)
             continue;
-        const QString &name = fields.at(0);
-        const QString &version = fields.at(1);
+        const QString &name = fields.name;
+        const QString &version = fields.version;
         const auto installed = m_installedVersions.constFind(name);
         if (installed == m_installedVersions.constEnd() || *installed == version
             || versionNumber(*installed) >= versionNumber(version))
@@ -318,12 +352,12 @@ void GuiCheckForUpdates::compareSome()
         }
         // A module's file however the manifest spells its path ("./x", "a/../x")
         // is fetched and inspected once: of several newer versions, the newest.
-        const QString local = localModulePath(line.section(QLatin1Char(','), 2));
+        const QString local = localModulePath(fields.rest);
         const QString moduleFile = name + QLatin1Char('\n') + local;
         const auto offered = m_updateOfFile.constFind(moduleFile);
         if (!local.isEmpty() && offered != m_updateOfFile.constEnd()) {
             QString &earlier = m_updates[*offered];
-            if (versionNumber(version) > versionNumber(earlier.section(QLatin1Char(','), 1, 1)))
+            if (versionNumber(version) > versionNumber(ManifestLine(earlier).version))
                 earlier = line;
             continue;
         }
@@ -345,13 +379,14 @@ void GuiCheckForUpdates::showOffers()
     if (m_binary.isNull()) {
         qtBinaryVersion->setText(QStringLiteral("No update available"));
     } else {
-        qtBinaryVersion->setText(QStringLiteral("Download ") + m_binary.section(QLatin1Char(','), 1, 1));
+        qtBinaryVersion->setText(QStringLiteral("Download ") + ManifestLine(m_binary).version);
         qtBinaryFrame->setEnabled(true);
     }
     QStringList offers;
-    for (const QString &line : qAsConst(m_updates))
-        offers << QStringLiteral("Update %1 to %2")
-                      .arg(line.section(QLatin1Char(','), 0, 0), line.section(QLatin1Char(','), 1, 1));
+    for (const QString &line : qAsConst(m_updates)) {
+        const ManifestLine fields(line);
+        offers << QStringLiteral("Update %1 to %2").arg(fields.name, fields.version);
+    }
     qtModuleVersion->setText(offers.isEmpty() ? QStringLiteral("No update available") : listed(offers));
     qtModuleFrame->setEnabled(!offers.isEmpty());
     label->setText(QStringLiteral("The Vornakel web site was checked for updated versions."));
@@ -361,7 +396,7 @@ void GuiCheckForUpdates::DownloadBinary()
 {
     if (m_binary.isNull() || m_busy)
         return;
-    const QString serverPath = m_binary.section(QLatin1Char(','), 2, 2) + QLatin1String(ArchiveName);
+    const QString serverPath = ManifestLine(m_binary).folder() + QLatin1String(ArchiveName);
     const QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("Open Download Directory"), QString(),
         QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (folder.isEmpty())
@@ -458,7 +493,7 @@ GuiCheckForUpdates::ModuleFile GuiCheckForUpdates::installedFile(const QString &
 
 void GuiCheckForUpdates::moduleFailed(const QString &line, const QString &why)
 {
-    m_failedModules << QStringLiteral("%1: %2").arg(line.section(QLatin1Char(','), 0, 0), why);
+    m_failedModules << QStringLiteral("%1: %2").arg(ManifestLine(line).name, why);
 }
 
 void GuiCheckForUpdates::fetchNextModule()
@@ -470,7 +505,8 @@ void GuiCheckForUpdates::fetchNextModule()
             return;
         }
         const QString line = m_updates.at(m_updateIndex++);
-        const QString serverPath = line.section(QLatin1Char(','), 2);
+        const ManifestLine fields(line);
+        const QString &serverPath = fields.rest;
         const QString local = localModulePath(serverPath);
         if (local.isEmpty()) {
             moduleFailed(line, QStringLiteral("its path %1 does not stay inside the modules folder.").arg(serverPath));
@@ -478,7 +514,7 @@ void GuiCheckForUpdates::fetchNextModule()
         }
         const QString target = m_modulesPath + QLatin1Char('/') + local;
         // An entry names a module; it may replace that module's files and no other.
-        const ModuleFile kind = installedFile(line.section(QLatin1Char(','), 0, 0), target);
+        const ModuleFile kind = installedFile(fields.name, target);
         if (kind == ModuleFile::None) {
             moduleFailed(line,
                 QStringLiteral("%1 is not a file of the installed module of that name.")
@@ -525,8 +561,9 @@ void GuiCheckForUpdates::onUpdateFinished(
     // Inspected while the dialog works on: it can be closed meanwhile, which ends the inspection.
     AppQtScriptPlugin::inspect(body, reply->url().path(), this,
         [this, line, target, body](const QString &name, const QString &version, const QString &problem) {
-            const QString wantedName = line.section(QLatin1Char(','), 0, 0);
-            const QString wantedVersion = line.section(QLatin1Char(','), 1, 1);
+            const ManifestLine wanted(line);
+            const QString &wantedName = wanted.name;
+            const QString &wantedVersion = wanted.version;
             QString why;
             if (!problem.isEmpty())
                 why = QStringLiteral("it is not a module script: %1").arg(problem);

@@ -43,8 +43,10 @@ public:
     static const qint64 ArchiveBufferBytes = 1024 * 1024;
     // The lines a label or a message box lists, at most; then how many more.
     static const int ListedLines = 10;
-    // The manifest lines compared, or the modules passed over, in one turn of the event loop.
+    // The manifest lines compared, or the modules passed over, in one turn of
+    // the event loop; manifest lines fewer when they hold SliceCharacters.
     static const int SliceLines = 500;
+    static const int SliceCharacters = 64 * 1024;
 
     // A request that has not finished this long after it left is given up
     // (not the program archive, which may be large); so is any request from

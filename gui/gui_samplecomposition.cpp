@@ -9,6 +9,7 @@
 #include "app/app_version.h"
 #include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_changepkas.h"
+#include "gui/gui_fieldreader.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_printtofile.h"
@@ -423,20 +424,30 @@ void GuiSampleComposition::onMakeOligomerStateChanged(int state)
     computeValues();
 }
 
-void GuiSampleComposition::onOligomerNEditingFinished()
+bool GuiSampleComposition::isOligomerNumber(const QString &text, int *chains)
 {
     double value = 0;
-    int n = 2; // text that is no number
-    if (AppNumber::fromText(qtOligomerN->text(), &value)) {
-        const double whole = std::trunc(value);
-        if (whole > INT_MAX) {
-            // Never wrapped into some other number: the last accepted one stays.
-            qtOligomerN->setText(QString::number(acceptedOligomerN));
-            QMessageBox::warning(this, QStringLiteral("Vornakel"),
-                QStringLiteral("The oligomer number must be a whole number from 1 to %1.").arg(INT_MAX));
-            return;
-        }
-        n = whole < 1 ? 1 : static_cast<int>(whole);
+    if (!AppNumber::fromText(text, &value) || value < 1 || value > INT_MAX || value != std::trunc(value))
+        return false;
+    if (chains)
+        *chains = static_cast<int>(value);
+    return true;
+}
+
+void GuiSampleComposition::onOligomerNEditingFinished()
+{
+    const QString typed = qtOligomerN->text();
+    int n = acceptedOligomerN;
+    // Never rounded or wrapped into some other number without a word: the
+    // last accepted one stays, and the person is told.
+    if (!isOligomerNumber(typed, &n)) {
+        qtOligomerN->setText(QString::number(acceptedOligomerN));
+        QMessageBox::warning(this, QStringLiteral("Vornakel"),
+            QStringLiteral("The oligomer number must be a whole number from 1 to %1; \"%2\" was not taken, the "
+                           "oligomer keeps %3 chains.")
+                .arg(INT_MAX)
+                .arg(typed, QString::number(acceptedOligomerN)));
+        return;
     }
     acceptedOligomerN = n;
     qtOligomerN->setText(QString::number(n));
@@ -447,10 +458,8 @@ int GuiSampleComposition::oligomerNumber() const
 {
     if (!qtMakeOligomer->isChecked())
         return 1;
-    double value = 0;
-    if (AppNumber::fromText(qtOligomerN->text(), &value) && value >= 1 && value <= INT_MAX)
-        return static_cast<int>(value);
-    return acceptedOligomerN;
+    int chains = 0;
+    return isOligomerNumber(qtOligomerN->text(), &chains) ? chains : acceptedOligomerN;
 }
 
 void GuiSampleComposition::OnClickedChangePeptide()
@@ -1303,8 +1312,10 @@ void GuiSampleComposition::showCalculations(const SqlSampleRecord &sample)
     showFigure(qtCalculateHydration, qtCalculatedHydration, sample.calculatedHydration, HydrationCalculation, true);
 }
 
-void GuiSampleComposition::fillRecord(SqlSampleRecord *sample) const
+void GuiSampleComposition::fillRecord(SqlSampleRecord *sample, GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     const QVariant null(QVariant::Double);
     sample->calculatedVbar = qtCalculateVbar->isChecked() ? numberOrNull(qtCalculatedVBar->text()) : null;
     sample->calculatedMr = qtCalculateMr->isChecked() ? numberOrNull(qtCalculatedMR->text()) : null;
@@ -1319,18 +1330,24 @@ void GuiSampleComposition::fillRecord(SqlSampleRecord *sample) const
         | (qtCalculateHydration->isChecked() ? HydrationCalculation : 0);
     sample->titratableAmino = qtTitrableAmino->isChecked() ? 1 : 0;
     sample->titratableCarboxyl = qtTitrableCarboxyl->isChecked() ? 1 : 0;
-    sample->pH = numberOrNull(qtpH->text());
+    sample->pH = read.number(qtpH, QStringLiteral("pH (composition page)"));
+    if (qtMakeOligomer->isChecked() && !isOligomerNumber(qtOligomerN->text()))
+        read.refuse(QStringLiteral("oligomer's chains"), qtOligomerN->text(), QStringLiteral("a whole number from 1"));
     sample->nMer = qtMakeOligomer->isChecked() ? QVariant(oligomerNumber()) : QVariant(QVariant::Int);
     // One composition row per count the page would send to the calculation;
-    // an empty or invalid (red) cell stores nothing.
-    const auto counts = [](const QTableWidget *table, int amountColumn) {
+    // an empty cell stores nothing, an invalid (red) one refuses the save.
+    const auto counts = [&read](const QTableWidget *table, int amountColumn) {
         QVector<SqlSampleRecord::Count> rows;
         for (int row = 0; row < table->rowCount(); ++row) {
             const QTableWidgetItem *cell = table->item(row, amountColumn);
             const QTableWidgetItem *name = table->item(row, 0);
             double count = 0;
-            if (!cell || !name || !isValidAmount(cell->text(), &count))
+            if (!cell || !name || cell->text().simplified().isEmpty())
                 continue;
+            if (!isValidAmount(cell->text(), &count)) {
+                read.refuse(QStringLiteral("amount of %1").arg(name->text()), cell->text());
+                continue;
+            }
             rows.append({ name->data(RecordIdRole).toInt(), count });
         }
         return rows;

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 class AppPlugin;
+class GuiFieldReader;
 class GuiAminoAcidSequence;
 class GuiGrapher;
 class QListWidgetItem;
@@ -76,7 +77,8 @@ public:
     // The Calculate boxes and their figures as a sample stores them.
     void showCalculations(const SqlSampleRecord &sample);
     // The page's part of a sample record, as showRecord() takes it.
-    void fillRecord(SqlSampleRecord *sample) const;
+    // A reader given names each typed field and count that is no number the page takes.
+    void fillRecord(SqlSampleRecord *sample, GuiFieldReader *reader = nullptr) const;
     // Whether a record holds a composition: counts, amounts or a sequence.
     static bool holdsComposition(const SqlSampleRecord &sample);
     // The page's Calculate boxes, as a sample stores them.
@@ -109,6 +111,8 @@ public:
 
     // A count or amount: a finite number from 0 to 1e9.
     static bool isValidAmount(const QString &text, double *value = nullptr);
+    // A whole number of chains from 1 on, nothing else.
+    static bool isOligomerNumber(const QString &text, int *chains = nullptr);
 
 public slots:
     void blockCalculations(bool block);

@@ -2,6 +2,7 @@
 
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "gui/gui_fieldreader.h"
 #include "gui/gui_recordlistmodel.h"
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_standardvalue.h"
@@ -250,6 +251,10 @@ void GuiSaveToDatabase::fillShownTab()
         list->linkKnown = true;
         setLinkAvailable(*list, any);
     }
+    if (!m_linksOffered) {
+        m_linksOffered = true;
+        loadExperiment();
+    }
 }
 
 void GuiSaveToDatabase::populateSample()
@@ -422,34 +427,88 @@ void GuiSaveToDatabase::onActivated(const QString &text)
 
 void GuiSaveToDatabase::loadExperiment()
 {
-    const QVariant data = qtExperimentName->currentData(Qt::UserRole);
-    const int experimentId = data.isValid() ? data.toInt() : -1;
-
-    SqlRecords records(m_database);
-    SqlExperimentRecord experiment;
-    if (!records.loadExperiment(experimentId, &experiment)) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok, QMessageBox::NoButton);
-        return;
-    }
-    const int links[3] = { experiment.sampleId, experiment.bufferId, experiment.resultsId };
-
+    // An experiment is stored with the records its tabs show, whichever
+    // experiment it is saved as: a stored one's earlier links are told by
+    // the overwrite question when the save changes them.
+    const QComboBox *shown[3] = { m_mainWindow->qtSampleName, m_mainWindow->qtBufferName, m_mainWindow->qtResultsName };
     RecordList *rows[3] = { &m_lists[0], &m_lists[1], &m_lists[3] };
     for (int i = 0; i < 3; ++i) {
-        if (links[i] < 0) {
-            rows[i]->linkList->setCurrentIndex(0);
-            rows[i]->linkBox->setChecked(false);
-        } else {
+        const int id = shown[i]->currentIndex() > 0 ? shown[i]->currentData(Qt::UserRole).toInt() : -1;
+        int index = -1;
+        if (id >= 0) {
             fillLinkList(*rows[i]);
-            rows[i]->linkList->setCurrentIndex(rows[i]->linkList->findData(links[i], Qt::UserRole));
-            rows[i]->linkBox->setChecked(true);
+            index = rows[i]->linkList->findData(id, Qt::UserRole);
         }
+        // A record no longer listed can be no link.
+        rows[i]->linkList->setCurrentIndex(qMax(index, 0));
+        rows[i]->linkBox->setChecked(index >= 0);
     }
+}
+
+QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId, const SqlExperimentRecord &saved)
+{
+    SqlExperimentRecord stored;
+    bool found = false;
+    if (!records.loadExperiment(storedId, &stored, &found) || !found)
+        return QString();
+    const struct
+    {
+        const char *kind;
+        int before, after;
+        RecordList &row;
+    } links[] = { { "sample", stored.sampleId, saved.sampleId, m_lists[0] },
+        { "solvent", stored.bufferId, saved.bufferId, m_lists[1] },
+        { "results", stored.resultsId, saved.resultsId, m_lists[3] } };
+    const auto named = [](const QComboBox *list, int id) {
+        const int index = list->findData(id, Qt::UserRole);
+        return index >= 0 ? QStringLiteral("\"%1\"").arg(list->itemText(index))
+                          : QStringLiteral("a record no longer in the database");
+    };
+    QStringList changes;
+    for (const auto &link : links) {
+        if (link.after == SqlExperimentRecord::keepStoredLink || link.before == link.after
+            || (link.before < 0 && link.after < 0))
+            continue;
+        // The records are named as the link list names them.
+        fillLinkList(link.row);
+        const QComboBox *list = link.row.linkList;
+        const QString kind = QLatin1String(link.kind);
+        if (link.after < 0)
+            changes << QStringLiteral("its %1 %2 is no longer linked").arg(kind, named(list, link.before));
+        else if (link.before < 0)
+            changes << QStringLiteral("it is linked to the %1 %2").arg(kind, named(list, link.after));
+        else
+            changes << QStringLiteral("its %1 %2 is replaced by %3")
+                           .arg(kind, named(list, link.before), named(list, link.after));
+    }
+    if (changes.isEmpty())
+        return QString();
+    return QStringLiteral("It is saved with the records the tabs show: ") + changes.join(QStringLiteral("; "))
+        + QLatin1Char('.');
 }
 
 // The shared save frame
 
-void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
+bool GuiSaveToDatabase::refuses(RecordKind kind, const GuiFieldReader &read)
+{
+    // A field whose text is no number would be stored as nothing, and the
+    // record come back with figures that were never shown.
+    if (!read.refusedAny())
+        return false;
+    const char *kinds[] = { "sample", "solvent", "experiment", "results" };
+    QMessageBox::warning(kind == RecordKind::Sample ? this : nullptr, QStringLiteral("Vornakel"),
+        QStringLiteral("The %1 was not saved: %2\n\n%3\n\nCorrect %4 and save again. Nothing was written.")
+            .arg(QLatin1String(kinds[static_cast<int>(kind)]),
+                read.refusals().size() == 1
+                    ? QStringLiteral("this field holds a text that is not a number it takes.")
+                    : QStringLiteral("these fields hold a text that is not a number they take."),
+                read.refusals().join(QLatin1Char('\n')),
+                read.refusals().size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    return true;
+}
+
+void GuiSaveToDatabase::saveRecord(
+    RecordKind kind, const GuiFieldReader &read, const Writer &write, const Details &details)
 {
     struct Names
     {
@@ -484,6 +543,8 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
         break;
     }
 
+    if (refuses(kind, read))
+        return;
     // Given back before any box but the overwrite question.
     GuiWaitCursor cursor;
     // Blanks around a name are seen in no list: " BufC" would look like "BufC".
@@ -505,6 +566,8 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
     if (storedId >= 0 && n.askOverwrite) {
         QMessageBox question;
         question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
+        if (details)
+            question.setInformativeText(details(records, storedId));
         question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
         question.setDefaultButton(QMessageBox::Cancel);
         if (question.exec() != QMessageBox::Save)
@@ -544,27 +607,42 @@ void GuiSaveToDatabase::saveRecord(RecordKind kind, const Writer &write)
 
 void GuiSaveToDatabase::onSaveSampleClicked()
 {
-    saveRecord(RecordKind::Sample, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveSample(sampleRecord(), storedId, savedId);
+    GuiFieldReader read;
+    const SqlSampleRecord record = sampleRecord(&read);
+    saveRecord(RecordKind::Sample, read, [&record](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveSample(record, storedId, savedId);
     });
 }
 
 void GuiSaveToDatabase::onSaveSolventClicked()
 {
-    saveRecord(RecordKind::Solvent, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveSolvent(solventRecord(), storedId, savedId);
+    GuiFieldReader read;
+    const SqlSolventRecord record = solventRecord(&read);
+    saveRecord(RecordKind::Solvent, read, [&record](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveSolvent(record, storedId, savedId);
     });
 }
 
 void GuiSaveToDatabase::onSaveExperimentClicked()
 {
-    saveRecord(RecordKind::Experiment, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveExperiment(experimentRecord(), storedId, savedId);
-    });
+    GuiFieldReader read;
+    const SqlExperimentRecord record = experimentRecord(&read);
+    saveRecord(
+        RecordKind::Experiment, read,
+        [&record](SqlRecords &records, int storedId, int *savedId) {
+            return records.saveExperiment(record, storedId, savedId);
+        },
+        [this, &record](SqlRecords &records, int storedId) { return linkChanges(records, storedId, record); });
 }
 
 void GuiSaveToDatabase::onSaveResultsClicked()
 {
+    // Its own fields first: a ratio that is no number is named, not taken for
+    // a calculation that cannot be made.
+    GuiFieldReader typed;
+    resultsRecord(&typed);
+    if (refuses(RecordKind::Results, typed))
+        return;
     // Results are stored only as computed from the values now on the tabs.
     if (!m_mainWindow->resultsUpToDate()) {
         QString text = QStringLiteral("The results cannot be computed from the values on the Sample, Solvent and "
@@ -575,30 +653,32 @@ void GuiSaveToDatabase::onSaveResultsClicked()
         QMessageBox::warning(this, QStringLiteral("Vornakel"), text);
         return;
     }
-    saveRecord(RecordKind::Results, [this](SqlRecords &records, int storedId, int *savedId) {
-        return records.saveResults(resultsRecord(), storedId, savedId);
+    GuiFieldReader read;
+    const SqlResultsRecord record = resultsRecord(&read);
+    saveRecord(RecordKind::Results, read, [&record](SqlRecords &records, int storedId, int *savedId) {
+        return records.saveResults(record, storedId, savedId);
     });
 }
 
 // The records as the main window shows them, named as the dialog names them
 
-SqlSampleRecord GuiSaveToDatabase::sampleRecord() const
+SqlSampleRecord GuiSaveToDatabase::sampleRecord(GuiFieldReader *read) const
 {
-    SqlSampleRecord record = m_mainWindow->sampleShown(m_startedFromPage);
+    SqlSampleRecord record = m_mainWindow->sampleShown(m_startedFromPage, read);
     record.name = qtSampleName->currentText().trimmed();
     return record;
 }
 
-SqlSolventRecord GuiSaveToDatabase::solventRecord() const
+SqlSolventRecord GuiSaveToDatabase::solventRecord(GuiFieldReader *read) const
 {
-    SqlSolventRecord record = m_mainWindow->solventShown(m_startedFromPage);
+    SqlSolventRecord record = m_mainWindow->solventShown(m_startedFromPage, read);
     record.name = qtSolventName->currentText().trimmed();
     return record;
 }
 
-SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
+SqlExperimentRecord GuiSaveToDatabase::experimentRecord(GuiFieldReader *read) const
 {
-    SqlExperimentRecord record = m_mainWindow->experimentShown();
+    SqlExperimentRecord record = m_mainWindow->experimentShown(read);
     record.name = qtExperimentName->currentText().trimmed();
     // A checked link whose record is no longer listed keeps what was stored.
     auto link = [](const QCheckBox *box, const QComboBox *list) {
@@ -613,9 +693,9 @@ SqlExperimentRecord GuiSaveToDatabase::experimentRecord() const
     return record;
 }
 
-SqlResultsRecord GuiSaveToDatabase::resultsRecord() const
+SqlResultsRecord GuiSaveToDatabase::resultsRecord(GuiFieldReader *read) const
 {
-    SqlResultsRecord record = m_mainWindow->resultsShown();
+    SqlResultsRecord record = m_mainWindow->resultsShown(read);
     record.name = qtResultsName->currentText().trimmed();
     return record;
 }

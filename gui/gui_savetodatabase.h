@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class GuiFieldReader;
 class GuiVornakel;
 class QKeyEvent;
 class QVariant;
@@ -72,19 +73,24 @@ private:
     // Stores one record through `records`: a new one when `storedId` is -1,
     // else over the stored record of that id; *savedId is the id written.
     using Writer = std::function<bool(SqlRecords &records, int storedId, int *savedId)>;
+    // What an overwrite changes beyond the record's figures, for its question; empty for nothing.
+    using Details = std::function<QString(SqlRecords &records, int storedId)>;
 
     // The frame every record save shares: wait cursor, the overwrite question,
     // the write (one transaction), the error box, and the closing steps after
     // the commit. A failure leaves the stored rows, the lists and the dialog
     // as they were.
-    void saveRecord(RecordKind kind, const Writer &write);
+    // A record read with a field refused is not saved: a box names the fields.
+    bool refuses(RecordKind kind, const GuiFieldReader &read);
+    void saveRecord(
+        RecordKind kind, const GuiFieldReader &read, const Writer &write, const Details &details = Details());
 
     // The records as the main window shows them, under the name and with the
     // links the dialog gives.
-    SqlSampleRecord sampleRecord() const;
-    SqlSolventRecord solventRecord() const;
-    SqlExperimentRecord experimentRecord() const;
-    SqlResultsRecord resultsRecord() const;
+    SqlSampleRecord sampleRecord(GuiFieldReader *read) const;
+    SqlSolventRecord solventRecord(GuiFieldReader *read) const;
+    SqlExperimentRecord experimentRecord(GuiFieldReader *read = nullptr) const;
+    SqlResultsRecord resultsRecord(GuiFieldReader *read) const;
 
     // One tab's name box, and the experiment tab's link row of the same kind.
     struct RecordList
@@ -104,7 +110,10 @@ private:
 
     void initialize();
     void createConnections();
+    // The link rows name the records the main window's tabs show.
     void loadExperiment();
+    // The links an overwrite of that stored experiment changes, in words.
+    QString linkChanges(SqlRecords &records, int storedId, const SqlExperimentRecord &saved);
     void populate(RecordList &list);
     bool readRecords(SqlRecordKind kind, QVector<GuiRecordListModel::Entry> *entries);
     void showLinkList(RecordList &list, const QVector<GuiRecordListModel::Entry> &entries);
@@ -122,6 +131,7 @@ private:
     // A click gave a name box the focus: its press would undo the selection.
     bool m_selectOnPress = false;
     bool m_startedFromPage = false;
+    bool m_linksOffered = false; // the link rows have named the records the tabs show
 };
 
 #endif

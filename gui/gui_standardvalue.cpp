@@ -76,14 +76,22 @@ void GuiStandardValue::accept()
     QDialog::accept();
 }
 
-void GuiStandardValue::runConversion(const AppCalculation<2> &function, double first, double second)
+AppCalculationContract::Water GuiStandardValue::water() const
 {
+    return m_water ? m_water() : AppCalculationContract::Water();
+}
+
+template<std::size_t N, typename... Values>
+void GuiStandardValue::runConversion(const AppCalculation<N> &function, const Values &...values)
+{
+    m_valueAt20.reset();
     if (!m_calculations) {
         emit sigLog(QStringLiteral("No calculation module for %1").arg(function.name()), AppLog::Warning);
         return;
     }
     AppScriptList results;
-    results.add(function.call(m_calculations, QVariant(first), QVariant(second)));
+    results.add(function.call(m_calculations, QVariant(values)...));
+    m_valueAt20 = AppCalculationContract::figureOf(results.first());
 
     blockSignals(true);
     AppScriptObject::populateForm(results, m_window);
@@ -106,7 +114,8 @@ void GuiViscosityStandardValue::accept()
 
 void GuiViscosityStandardValue::calculate()
 {
-    runConversion(AppCalculationContract::viscosityTo20, temperature(), value());
+    const AppCalculationContract::Water in = water();
+    runConversion(AppCalculationContract::viscosityTo20, temperature(), value(), in.d2o, in.d2o18, in.h2o18);
 }
 
 GuiDensityStandardValue::GuiDensityStandardValue(QWidget *window) : GuiStandardValue(window)
@@ -118,7 +127,8 @@ GuiDensityStandardValue::GuiDensityStandardValue(QWidget *window) : GuiStandardV
 
 void GuiDensityStandardValue::calculate()
 {
-    runConversion(AppCalculationContract::densityTo20, temperature(), value());
+    const AppCalculationContract::Water in = water();
+    runConversion(AppCalculationContract::densityTo20, temperature(), value(), in.d2o, in.d2o18, in.h2o18);
 }
 
 GuiVbarStandardValue::GuiVbarStandardValue(QWidget *window) : GuiStandardValue(window)

@@ -1,15 +1,15 @@
 #ifndef GUI_STANDARDVALUE_H
 #define GUI_STANDARDVALUE_H
 
+#include "app/app_calculationcontract.h"
 #include "ui_gui_standardvalue.h"
 
 #include <QDialog>
 
-#include <cstddef>
+#include <functional>
 #include <optional>
 
 class AppPlugin;
-template<std::size_t N> struct AppCalculation;
 
 // A value measured at some temperature (vbar, density or viscosity), which the
 // calculation module converts to the program's working temperature; the
@@ -25,6 +25,12 @@ public:
 
     int execute();
     void setCalculations(AppPlugin *module);
+    // The water of the solvent a density or viscosity belongs to, asked at
+    // each conversion: its figures are carried to 20 C in that water.
+    void setWaterSource(const std::function<AppCalculationContract::Water()> &water) { m_water = water; }
+    // The last conversion's value at 20 C, every digit the module gave (its
+    // field shows only as many as its format); none when it gave none.
+    std::optional<double> valueAt20() const { return m_valueAt20; }
 
 signals:
     void sigLog(QString message, int logLevel);
@@ -41,9 +47,12 @@ public slots:
     void accept() override;
 
 protected:
-    // Runs one module function with its two inputs (value and temperature in
-    // the function's order) and writes its results into the main window.
-    void runConversion(const AppCalculation<2> &function, double first, double second);
+    // Runs one module function with its inputs (value and temperature in the
+    // function's order, then the water where it takes one) and writes its
+    // results into the main window.
+    template<std::size_t N, typename... Values>
+    void runConversion(const AppCalculation<N> &function, const Values &...values);
+    AppCalculationContract::Water water() const;
 
     AppPlugin *m_calculations;
     QWidget *m_window;
@@ -52,6 +61,8 @@ private:
     // The value last set, whole, and the text the field showed for it.
     std::optional<double> m_setValue;
     QString m_setValueText;
+    std::function<AppCalculationContract::Water()> m_water;
+    std::optional<double> m_valueAt20;
 };
 
 class GuiViscosityStandardValue : public GuiStandardValue

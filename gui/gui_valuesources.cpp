@@ -56,6 +56,11 @@ void GuiValueSources::typed(const QObject *field)
     m_valueAt20.remove(field);
 }
 
+void GuiValueSources::setValueAt20(const QObject *field, double value)
+{
+    m_valueAt20.insert(field, value);
+}
+
 void GuiValueSources::written(const QObject *field)
 {
     if (!m_correcting)

@@ -32,6 +32,8 @@ public:
     double valueAt20(const QLineEdit *field) const;
     // A value typed into the field is its new base.
     void typed(const QObject *field);
+    // A base known with more digits than the field shows.
+    void setValueAt20(const QObject *field, double value);
     // So is a value written by anything but the temperature correction.
     void written(const QObject *field);
     // The correction writes its figures between these two and keeps the bases

@@ -267,6 +267,8 @@ void GuiVornakel::initialize()
     qtSedVelocityCoefficient->setFormat('e', 4);
 
     qtExperimentResultsMb->setFormat('f', 2);
+    // A radius is positive, as its tool tip says; s20,w of a floating particle is not.
+    qtExperimentResultsRp->setBottom(GuiDefaultBounds::leastPositive);
 
     putInside(qtSedVelocityKLabel, qtSedVelocityK);
     putInside(qtskButton, qtSedVelocityKLabel);
@@ -289,6 +291,10 @@ void GuiVornakel::initialize()
     m_vbarStandardValue = new GuiVbarStandardValue(this);
     m_densityStandardValue = new GuiDensityStandardValue(this);
     m_viscosityStandardValue = new GuiViscosityStandardValue(this);
+    // A solvent's standard values are taken to 20 C in its own water.
+    for (GuiStandardValue *dialog : { static_cast<GuiStandardValue *>(m_densityStandardValue),
+             static_cast<GuiStandardValue *>(m_viscosityStandardValue) })
+        dialog->setWaterSource([this] { return bufferWater(); });
     for (GuiStandardValue *dialog :
         { static_cast<GuiStandardValue *>(m_vbarStandardValue), static_cast<GuiStandardValue *>(m_densityStandardValue),
             static_cast<GuiStandardValue *>(m_viscosityStandardValue) })
@@ -539,10 +545,16 @@ void GuiVornakel::onPageAccepted()
     QObject *page = sender();
     if (!page)
         return;
-    if (page == qtStackComposition)
+    if (page == qtStackComposition) {
         m_sources.pressAgain({ Source::MrMethod, Source::Vbar });
-    else if (page == qtStackBufferComponents)
+    } else if (page == qtStackBufferComponents) {
         m_sources.pressAgain({ Source::Density, Source::Viscosity });
+        // The page may have given the buffer another water: standard values
+        // are carried in the water the tab now shows.
+        showStandardValues({ Source::Density, Source::Viscosity });
+        showSolventWater();
+        calculate();
+    }
     showTabs();
 }
 

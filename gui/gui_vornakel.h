@@ -1,6 +1,7 @@
 #ifndef GUI_VORNAKEL_H
 #define GUI_VORNAKEL_H
 
+#include "app/app_calculationcontract.h"
 #include "gui_valuesources.h"
 #include "gui_waitcursor.h"
 #include "ui_gui_vornakel.h"
@@ -20,6 +21,7 @@ class AppScriptObject;
 struct GuiDefaultsRow;
 class GuiChangeDefaults;
 class GuiDataUpdate;
+class GuiFieldReader;
 class GuiDensityStandardValue;
 class GuiGrapher;
 class GuiLineEdit;
@@ -112,10 +114,12 @@ public:
     // started from a composition page takes the page's figures as its OK
     // would hand them to the tab. Loading, New, Clear and File > New show
     // such a record whole; nothing else sets what they set.
-    SqlSampleRecord sampleShown(bool fromPage = false) const;
-    SqlSolventRecord solventShown(bool fromPage = false) const;
-    SqlExperimentRecord experimentShown() const;
-    SqlResultsRecord resultsShown() const;
+    // A reader given names every field whose text is no number it takes
+    // (stored as NULL in the record): a save refuses such a record.
+    SqlSampleRecord sampleShown(bool fromPage = false, GuiFieldReader *reader = nullptr) const;
+    SqlSolventRecord solventShown(bool fromPage = false, GuiFieldReader *reader = nullptr) const;
+    SqlExperimentRecord experimentShown(GuiFieldReader *reader = nullptr) const;
+    SqlResultsRecord resultsShown(GuiFieldReader *reader = nullptr) const;
     SqlSampleRecord newSample() const;
     SqlSolventRecord newSolvent() const;
 
@@ -276,18 +280,31 @@ private:
     void enableForHydrationOption();
     // The Experiment tab's Mr method "exact Mr", with its field open for typing.
     void useExactMr();
+    // A sedimentation coefficient typed in svedbergs, in seconds.
+    static void takeSvedbergs(GuiLineEdit *field);
     // The s20,w caption: with a concentration it is so20,w.
     void showS20wCaption();
     // The composition's vbar in water at 20 C that s20,w uses: the page's, or
     // the one a loaded run stored when the page has none.
     QVariant vbarInWater() const;
+    // The composition's vbar without its denaturant (its 25 C estimate), the
+    // dry particle's of the radius and the shape figures: the page's, or the
+    // one a loaded run's vbar in water gives while no sample of its own is
+    // shown; 0 for none.
+    double undenaturedVbar() const;
     // The water of the buffer the Solvent tab's figures are in (fractions of
     // 1): the buffer page's when it is heavy, or the one a loaded run stored.
-    struct BufferWater
-    {
-        double d2o = 0, d2o18 = 0, h2o18 = 0;
-    };
+    // Every figure of the tab is carried between temperatures in it.
+    using BufferWater = AppCalculationContract::Water;
     BufferWater bufferWater() const;
+    // The Solvent tab's figures came from a run without its solvent: they are
+    // in the run's water, which stays with them until another solvent is shown.
+    void holdRunWater(const std::optional<BufferWater> &water);
+    // The Solvent tab says which water its figures are in.
+    void showSolventWater();
+    // A standard value's figure from its dialog: the dialog's value at 20 C,
+    // every digit, carried to the run temperature.
+    void carryStandardValue(Source source);
     // A radius and s20,w a loaded run holds as typed: shown again after the
     // calculation that follows its load.
     void showTypedFigures();
@@ -311,6 +328,8 @@ private:
     void correctForTemperature(const QLineEdit *only);
     // Empties computed figures whose inputs are missing, leaving those the person typed over.
     void emptyFigures(const QList<GuiLineEdit *> &figures);
+    // The shape and a/b graph buttons, offered while the tab shows the figures they draw.
+    void enableGraphButtons();
     // Empties the figures of the Results tab, leaving its options as they are.
     void emptyResultFigures();
     // Marks the Results tab out of date whenever one of its inputs changes.
@@ -324,8 +343,8 @@ private:
     void followShownResults();
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
-    void chooseStandardValue(GuiStandardValue *dialog, Source source, QAbstractButton *standardButton,
-        QGroupBox *pageChoice, QLineEdit *field);
+    void chooseStandardValue(
+        GuiStandardValue *dialog, Source source, QAbstractButton *standardButton, QGroupBox *pageChoice);
 
     XmlMessageProcessor *m_moduleManager = nullptr;
     std::unique_ptr<GuiWaitCursor> m_busyCursor;
@@ -336,7 +355,7 @@ private:
     GuiViscosityStandardValue *m_viscosityStandardValue = nullptr;
     GuiVbarStandardValue *m_vbarStandardValue = nullptr;
     bool m_clearing = false; // silences plugin errors while clear() runs
-    bool m_loadingLinkedSample = false; // the sample loader runs for an experiment's link
+    bool m_loadingLinkedSample = false; // the sample is shown as a run's: its link, or none
     // The Results tab's inputs changed since its figures were computed or
     // loaded; its last computation gave no figures.
     bool m_resultsStale = false;

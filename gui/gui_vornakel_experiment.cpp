@@ -65,6 +65,10 @@ AppPlugin *GuiVornakel::calculationsPlugin() const
 void GuiVornakel::calculate()
 {
     namespace Calc = AppCalculationContract;
+    // The radius field holds the method's radius, and says which.
+    qtExperimentResultsRpLabel->setText(
+        QStringLiteral("<html><head/><body style=\" font-size:12pt;\"><p style=\" margin:0px;\">%1</p></body></html>")
+            .arg(qtTellerMethod->isChecked() ? QLatin1String("Rp") : QLatin1String("Ro")));
     if (m_calculationsBlocked)
         return;
     emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
@@ -82,14 +86,28 @@ void GuiVornakel::calculate()
         return std::all_of(fields.begin(), fields.end(), [](const GuiLineEdit *field) { return field->isValid(); });
     };
 
+    // The anhydrous radius is the dry particle's at 20 C, as the Results tab
+    // shows it: the vbar goes with the temperature it holds its value at.
+    const QVariant vbarTemperature
+        = qtSedEquilibriumTemp->isValid() ? number(qtSedEquilibriumTemp) : QVariant(QStringLiteral("NULL"));
+    const QVariant dryVbar(undenaturedVbar());
+    // A radius or s20,w the person typed over the computed one is theirs: no
+    // calculation writes over it.
+    const auto typedOver = [](const GuiLineEdit *field) {
+        return field->property(userEntry).toBool() && !field->text().simplified().isEmpty();
+    };
+    const bool rpTyped = typedOver(qtExperimentResultsRp), sTyped = typedOver(qtExperimentResultsS);
+    const QString rpText = qtExperimentResultsRp->text();
     // Radius, buoyant mass and sigma from a known Mr, each once its own inputs are there.
     auto fromKnownMr = [&] {
         const bool mrVbar = valid({ qtSedEquilibriumMR, qtSampleVbar });
         const bool buoyancy = mrVbar && qtBufferDensity->isValid();
         const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar), density = number(qtBufferDensity);
-        if (mrVbar)
-            results.add((qtTellerMethod->isChecked() ? Calc::calculateRp : Calc::calculateRo).call(module, mr, vbar));
-        else
+        if (!rpTyped && mrVbar && qtTellerMethod->isChecked())
+            results.add(Calc::calculateRp.call(module, mr, vbar));
+        else if (!rpTyped && mrVbar)
+            results.add(Calc::calculateRo.call(module, mr, vbar, vbarTemperature, dryVbar));
+        else if (!rpTyped)
             stale << qtExperimentResultsRp;
         if (buoyancy)
             results.add(Calc::calculateMbDirectly.call(module, mr, vbar, density));
@@ -121,9 +139,9 @@ void GuiVornakel::calculate()
             // Emptied now, so that the radius is not computed from the Mr of earlier inputs.
             emptyFigures({ qtExperimentResultsMb, qtSedEquilibriumMR });
         }
-        if (valid({ qtSedEquilibriumMR, qtSampleVbar }))
+        if (!rpTyped && valid({ qtSedEquilibriumMR, qtSampleVbar }))
             results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
-        else
+        else if (!rpTyped)
             stale << qtExperimentResultsRp;
         break;
     }
@@ -131,7 +149,7 @@ void GuiVornakel::calculate()
         if (valid({ qtSedEquilibriumTemp, qtSedEquilibriumRPM, qtSedEquilibriumMR, qtSampleVbar, qtBufferDensity }))
             results.add(Calc::calculationsFromMr.call(module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM),
                 number(qtSedEquilibriumMR), number(qtSampleVbar), number(qtBufferDensity),
-                QVariant(qtTellerMethod->isChecked() ? 1 : 0)));
+                QVariant(qtTellerMethod->isChecked() ? 1 : 0), dryVbar));
         else
             fromKnownMr(); // what the inputs at hand allow, as for a typed Mr
         break;
@@ -142,8 +160,10 @@ void GuiVornakel::calculate()
     // Sedimentation step. A concentration typed but not valid, or a k that is
     // not, gives no s20,w rather than one without the correction.
     const bool concentration = !qtSedVelocityConcentration->text().simplified().isEmpty();
-    if (valid({ qtSedEquilibriumTemp, qtSedVelocityTemp, qtBufferDensity, qtSampleVbar, qtSedVelocityCoefficient,
-            qtBufferViscosity })
+    if (sTyped) {
+        // The person's s20,w stands.
+    } else if (valid({ qtSedEquilibriumTemp, qtSedVelocityTemp, qtBufferDensity, qtSampleVbar, qtSedVelocityCoefficient,
+                   qtBufferViscosity })
         && (!concentration || valid({ qtSedVelocityConcentration, qtSedVelocityK })) && m_changeDefaults) {
         // Vbar20 is the program's default vbar; without the defaults row there is no s20,w.
         double vbar20 = 0.0;
@@ -170,6 +190,27 @@ void GuiVornakel::calculate()
     emptyFigures(stale);
     // Written again, Mr would show its module's warnings a second time.
     writeResults(results.mid(written));
+    // The composition's calculations give the radius with Mb and sigma.
+    if (rpTyped && qtExperimentResultsRp->text() != rpText) {
+        const QSignalBlocker blocker(qtExperimentResultsRp);
+        qtExperimentResultsRp->setText(rpText);
+        qtExperimentResultsRp->validateAndFormat();
+        qtExperimentResultsRp->setProperty(userEntry, true);
+    }
+}
+
+double GuiVornakel::undenaturedVbar() const
+{
+    double vbar = 0.0;
+    if (AppNumber::fromText(qtStackComposition->qtUnDenaturedVBar->text(), &vbar))
+        return vbar;
+    // A run without its sample kept its composition's vbar in water at 20 C:
+    // the module takes it to 25 C as the page gives it.
+    if (m_runVbarWater.isNull() || !m_calculationsPlugin)
+        return 0.0;
+    AppScriptList results;
+    results.add(AppCalculationContract::vbarAtT.call(m_calculationsPlugin, m_runVbarWater, QVariant(25.0)));
+    return AppCalculationContract::figureOf(results.first()).value_or(0.0);
 }
 
 void GuiVornakel::emptyFigures(const QList<GuiLineEdit *> &figures)
@@ -222,13 +263,17 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
         return QVariant(base);
     };
     if (m_calculationsPlugin && temperatureValid) {
+        // The solvent's figures are carried in its own water, whatever their source.
+        const BufferWater water = bufferWater();
+        const QVariant d2o(water.d2o), d2o18(water.d2o18), h2o18(water.h2o18);
         if (wanted(qtSampleVbar))
             results.add(Calc::vbarAtT.call(m_calculationsPlugin, correct(qtSampleVbar), temperature));
         if (wanted(qtBufferDensity) && !densityFromPage)
-            results.add(Calc::densityAtT.call(m_calculationsPlugin, temperature, correct(qtBufferDensity)));
-        if (wanted(qtBufferViscosity) && !viscosityFromPage)
             results.add(
-                Calc::viscosityAtT.call(m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0)));
+                Calc::densityAtT.call(m_calculationsPlugin, temperature, correct(qtBufferDensity), d2o, d2o18, h2o18));
+        if (wanted(qtBufferViscosity) && !viscosityFromPage)
+            results.add(Calc::viscosityAtT.call(
+                m_calculationsPlugin, correct(qtBufferViscosity), temperature, QVariant(0), d2o, d2o18, h2o18));
     }
     m_sources.beginCorrection();
     writeResults(results);
@@ -395,40 +440,52 @@ void GuiVornakel::onValueEdited()
                                                 "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
         }
     } else if (source == qtExperimentResultsRp || source == qtExperimentResultsS) {
-        if (!source->property(userEntry).toBool()) {
-            QMessageBox question;
-            question.setIcon(QMessageBox::Question);
-            question.setText(source == qtExperimentResultsRp
-                    ? QStringLiteral("Do you want to override computed R?")
-                    : QStringLiteral("Do you want to override computed S20W?"));
-            question.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
-            question.setDefaultButton(QMessageBox::Cancel);
-            const int answer = question.exec();
-            auto *field = static_cast<GuiLineEdit *>(source);
-            if (answer == QMessageBox::Cancel) {
-                field->setText(field->property(lastValue).toString());
-                return;
-            }
-            if (answer == QMessageBox::Yes) {
-                field->setProperty(userEntry, true);
-                return;
-            }
+        auto *field = static_cast<GuiLineEdit *>(source);
+        // An s20,w is read as S* is: above 9e-06 (or below -9e-06, a floating
+        // particle) in svedbergs.
+        if (source == qtExperimentResultsS)
+            takeSvedbergs(field);
+        if (field->text().simplified().isEmpty()) {
+            // Erased: the figure is the module's again.
+            field->setProperty(userEntry, false);
+            calculate();
+            return;
         }
+        // Already the person's: what they type now stays, nothing recomputes it.
+        if (source->property(userEntry).toBool())
+            return;
+        QMessageBox question;
+        question.setIcon(QMessageBox::Question);
+        question.setText(source == qtExperimentResultsRp ? QStringLiteral("Do you want to override computed R?")
+                                                         : QStringLiteral("Do you want to override computed S20W?"));
+        question.setStandardButtons(QMessageBox::Yes | QMessageBox::Cancel);
+        question.setDefaultButton(QMessageBox::Cancel);
+        if (question.exec() == QMessageBox::Yes)
+            field->setProperty(userEntry, true);
+        else
+            field->setText(field->property(lastValue).toString());
+        return;
     } else if (source == qtSedVelocityCoefficient) {
-        // Values above 9e-06 are taken as svedbergs, and so are those below
-        // -9e-06: a floating particle's s is typed as "-5" too. Text that is no
-        // number stays as typed (and marked), so it never turns into a valid 0.
-        double s = 0.0;
-        if (AppNumber::fromText(qtSedVelocityCoefficient->text(), &s)) {
-            if (std::fabs(s) > 9e-06)
-                s *= 1e-13;
-            qtSedVelocityCoefficient->setText(AppNumber::toText(s));
-        }
+        takeSvedbergs(qtSedVelocityCoefficient);
     }
 
     source->setProperty(userEntry, true);
     m_sources.typed(source);
     calculate();
+}
+
+void GuiVornakel::takeSvedbergs(GuiLineEdit *field)
+{
+    // Values above 9e-06 are taken as svedbergs, and so are those below
+    // -9e-06: a floating particle's s is typed as "-5" too. Text that is no
+    // number stays as typed (and marked), so it never turns into a valid 0.
+    double s = 0.0;
+    if (!AppNumber::fromText(field->text(), &s) || std::fabs(s) <= 9e-06)
+        return;
+    // Still the typed value: the field's computed value and its source are not touched.
+    const QSignalBlocker blocker(field);
+    field->setText(AppNumber::toText(s * 1e-13));
+    field->validateAndFormat();
 }
 
 void GuiVornakel::onValueChanged()
@@ -489,34 +546,33 @@ void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, Source s
 
 void GuiVornakel::onClickedVbarStandard()
 {
-    chooseStandardValue(
-        m_vbarStandardValue, Source::Vbar, qtVbarStandard, qtStackComposition->qtCalculateVbar, qtSampleVbar);
+    chooseStandardValue(m_vbarStandardValue, Source::Vbar, qtVbarStandard, qtStackComposition->qtCalculateVbar);
 }
 
 void GuiVornakel::onClickedDensityStandard()
 {
-    chooseStandardValue(m_densityStandardValue, Source::Density, qtDensityStandard,
-        qtStackBufferComponents->qtCalculateDensity, qtBufferDensity);
+    chooseStandardValue(
+        m_densityStandardValue, Source::Density, qtDensityStandard, qtStackBufferComponents->qtCalculateDensity);
 }
 
 void GuiVornakel::onClickedViscosityStandard()
 {
     chooseStandardValue(m_viscosityStandardValue, Source::Viscosity, qtViscosityStandard,
-        qtStackBufferComponents->qtCalculateViscosity, qtBufferViscosity);
+        qtStackBufferComponents->qtCalculateViscosity);
 }
 
 // An accepted standard value becomes the field's source, is taken to the
 // experiment temperature and recalculated; either way the remembered source
 // button ends up pressed again.
 void GuiVornakel::chooseStandardValue(
-    GuiStandardValue *dialog, Source source, QAbstractButton *standardButton, QGroupBox *pageChoice, QLineEdit *field)
+    GuiStandardValue *dialog, Source source, QAbstractButton *standardButton, QGroupBox *pageChoice)
 {
     const AppScriptMessages pass(this);
     if (dialog && dialog->execute() == QDialog::Accepted) {
         m_sources.choose(source, standardButton);
         setCheckedQuietly(pageChoice, false);
         qtStackBufferComponents->showWaterWhereUnchecked();
-        correctForTemperature(field);
+        carryStandardValue(source);
         calculate();
     }
     m_sources.pressAgain({ source });

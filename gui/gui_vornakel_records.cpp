@@ -451,8 +451,8 @@ void GuiVornakel::clearExperimentPage()
     showS20wCaption();
     // An exact Mr is asked for while there is none.
     qtStopSign->setVisible(qtSedEquilibriumMR->text().isEmpty());
-    m_runVbarWater = QVariant();
-    m_runWater.reset();
+    // The vbar in water and the buffer's water a run held stay with the
+    // Sample and Solvent tabs' figures they belong to.
     m_typedRp = m_typedS20w = QVariant();
 }
 

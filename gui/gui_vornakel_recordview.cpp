@@ -11,6 +11,7 @@
 #include "app/app_scriptmessages.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
+#include "gui/gui_fieldreader.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
@@ -173,9 +174,19 @@ void GuiVornakel::showStandardValues(std::initializer_list<Source> sources)
         const SourceWidgets widgets = sourceWidgets(source);
         if (m_sources.button(source) == widgets.standard) {
             widgets.dialog->calculate();
-            correctForTemperature(widgets.field);
+            carryStandardValue(source);
         }
     }
+}
+
+void GuiVornakel::carryStandardValue(Source source)
+{
+    const SourceWidgets widgets = sourceWidgets(source);
+    // The field shows the value at 20 C in its own format; the carry starts
+    // from every digit the module gave.
+    if (const std::optional<double> at20 = widgets.dialog->valueAt20())
+        m_sources.setValueAt20(widgets.field, *at20);
+    correctForTemperature(widgets.field);
 }
 
 void GuiVornakel::showStoredFigure(GuiLineEdit *field, const QVariant &value)
@@ -192,11 +203,14 @@ void GuiVornakel::showRunFigure(Source source, const QVariant &chosen, const QVa
 {
     const SourceWidgets widgets = sourceWidgets(source);
     const QString how = chosen.toString();
-    // A figure computed on a page the run does not keep (no link, or one that
-    // has gone) is a figure known at the run's temperature: it is shown as a
-    // standard value measured there, and so follows the temperature as before.
+    // The linked record, as shown, computes the figure as the run did.
+    const bool linkedComputes = linked && m_sources.button(source) == widgets.compute;
+    // A figure computed on a page the run does not keep (no link, one that
+    // has gone, or a linked record that no longer computes it) is a figure
+    // known at the run's temperature: it is shown as a standard value
+    // measured there, and so follows the temperature as before.
     const bool computedAlone
-        = !linked && how == QLatin1String(SqlSource::computed) && !figure.isNull() && !runTemperature.isNull();
+        = !linkedComputes && how == QLatin1String(SqlSource::computed) && !figure.isNull() && !runTemperature.isNull();
     if ((how == QLatin1String(SqlSource::standard) && !standard.isNull()) || computedAlone) {
         chooseSource(source, word(SqlSource::standard));
         widgets.dialog->setValue(computedAlone ? figure.toDouble() : standard.toDouble());
@@ -208,7 +222,7 @@ void GuiVornakel::showRunFigure(Source source, const QVariant &chosen, const QVa
     // A linked record keeps its own source where the run stored none (older
     // rows) or where both computed the figure. Over a solvent the run's own
     // figure is shown, as saved; a sample of an older row gives its own vbar.
-    if (linked && (chosen.isNull() || how == QLatin1String(SqlSource::computed))) {
+    if (linked && (chosen.isNull() || (how == QLatin1String(SqlSource::computed) && linkedComputes))) {
         if (source != Source::Vbar || !chosen.isNull())
             showStoredFigure(widgets.field, figure);
         return;
@@ -229,11 +243,13 @@ SqlSampleRecord GuiVornakel::newSample() const
     return record;
 }
 
-SqlSampleRecord GuiVornakel::sampleShown(bool fromPage) const
+SqlSampleRecord GuiVornakel::sampleShown(bool fromPage, GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     const GuiSampleComposition *page = qtStackComposition;
     SqlSampleRecord record;
-    page->fillRecord(&record);
+    page->fillRecord(&record, &read);
     // A save started from the page takes its computed vbar as the sample's, as
     // its OK would: a typed or standard vbar stored beside it would be the one
     // a reload shows.
@@ -243,10 +259,13 @@ SqlSampleRecord GuiVornakel::sampleShown(bool fromPage) const
     const QString source = vbarFromPage ? word(SqlSource::computed) : sourceWord(Source::Vbar);
     const bool standard = source == QLatin1String(SqlSource::standard);
     record.vbarSource = source;
-    record.vbarDirect = source == QLatin1String(SqlSource::direct) ? numberOrNull(qtSampleVbar->text()) : nullNumber;
+    record.vbarDirect = source == QLatin1String(SqlSource::direct)
+        ? read.number(qtSampleVbar, QStringLiteral("vbar (Sample tab)"))
+        : nullNumber;
     record.vbarStandard = standard ? QVariant(m_vbarStandardValue->value()) : nullNumber;
     record.vbarStandardT = standard ? QVariant(m_vbarStandardValue->temperature()) : nullNumber;
-    record.sk = So20W_K();
+    const QVariant k = read.number(qtSedVelocityK, QStringLiteral("k (Experiment tab)"));
+    record.sk = k.isNull() ? QVariant(So20W_K()) : k;
     return record;
 }
 
@@ -293,6 +312,12 @@ void GuiVornakel::showSample(const SqlSampleRecord &record, bool stored)
         qtFromComposition->setChecked(true);
         useMrFromComposition();
         qtSedEquilibriumMR->setText(columnText(record.calculatedMr));
+    } else if (!m_loadingLinkedSample && m_mrMethod == MrMethod::FromComposition) {
+        // The Mr was the composition's of the sample shown before: it goes
+        // with it, and the run asks for one as a fresh window does.
+        qtSedEquilibriumMR->clear();
+        useExactMr();
+        qtStopSign->show();
     }
     // The charge is computed at the stored pH, s20,w corrected with the stored
     // k; a sample without a k leaves the run's.
@@ -330,11 +355,13 @@ SqlSolventRecord GuiVornakel::newSolvent() const
     return record;
 }
 
-SqlSolventRecord GuiVornakel::solventShown(bool fromPage) const
+SqlSolventRecord GuiVornakel::solventShown(bool fromPage, GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     const GuiBufferComponents *page = qtStackBufferComponents;
     SqlSolventRecord record;
-    record.pH = numberOrNull(qtBufferpH->text());
+    record.pH = read.number(qtBufferpH, QStringLiteral("pH (Solvent tab)"));
     // A save started from the page takes its figures as its OK would.
     struct Figure
     {
@@ -361,18 +388,20 @@ SqlSolventRecord GuiVornakel::solventShown(bool fromPage) const
         // word says whether the tab takes it.
         figure.computed = figure.pageChoice->isChecked();
         record.*figure.chosen = source;
-        record.*figure.direct
-            = source == QLatin1String(SqlSource::direct) ? numberOrNull(widgets.field->text()) : nullNumber;
+        record.*figure.direct = source == QLatin1String(SqlSource::direct) ? read.number(widgets.field,
+                                    figure.source == Source::Density ? QStringLiteral("density (Solvent tab)")
+                                                                     : QStringLiteral("viscosity (Solvent tab)"))
+                                                                           : nullNumber;
         record.*figure.standard = standard ? QVariant(widgets.dialog->value()) : nullNumber;
         record.*figure.standardT = standard ? QVariant(widgets.dialog->temperature()) : nullNumber;
     }
-    page->fillRecord(&record, figures[0].computed, figures[1].computed);
+    page->fillRecord(&record, figures[0].computed, figures[1].computed, &read);
     return record;
 }
 
 void GuiVornakel::showSolvent(const SqlSolventRecord &record, bool stored)
 {
-    m_runWater.reset(); // the solvent shown gives its own
+    holdRunWater(std::nullopt); // the solvent shown gives its own
     GuiBufferComponents *page = qtStackBufferComponents;
     // A source without a standard value of its own offers the program's default.
     const bool bothGiven = !record.densityStandard.isNull() && !record.viscosityStandard.isNull();
@@ -404,26 +433,34 @@ void GuiVornakel::showSolvent(const SqlSolventRecord &record, bool stored)
         qtBufferpH->clear();
     else
         qtBufferpH->setText(columnText(record.pH));
+    showSolventWater();
 }
 
 // Experiment
 
-SqlExperimentRecord GuiVornakel::experimentShown() const
+SqlExperimentRecord GuiVornakel::experimentShown(GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     SqlExperimentRecord record;
     const struct
     {
         QVariant SqlExperimentRecord::*member;
         const GuiLineEdit *field;
-    } fields[] = { { &SqlExperimentRecord::tc, qtSedEquilibriumTemp },
-        { &SqlExperimentRecord::rpm, qtSedEquilibriumRPM }, { &SqlExperimentRecord::sigma, qtSedEquilibriumSigma },
-        { &SqlExperimentRecord::sstart, qtSedVelocityTemp }, { &SqlExperimentRecord::mgml, qtSedVelocityConcentration },
-        { &SqlExperimentRecord::sstar, qtSedVelocityCoefficient }, { &SqlExperimentRecord::vbar, qtSampleVbar },
-        { &SqlExperimentRecord::rho, qtBufferDensity }, { &SqlExperimentRecord::vis, qtBufferViscosity },
-        { &SqlExperimentRecord::mp, qtSedEquilibriumMR }, { &SqlExperimentRecord::mb, qtExperimentResultsMb },
-        { &SqlExperimentRecord::k, qtSedVelocityK } };
+        const char *what;
+    } fields[] = { { &SqlExperimentRecord::tc, qtSedEquilibriumTemp, "equilibrium temperature" },
+        { &SqlExperimentRecord::rpm, qtSedEquilibriumRPM, "speed" },
+        { &SqlExperimentRecord::sigma, qtSedEquilibriumSigma, "sigma" },
+        { &SqlExperimentRecord::sstart, qtSedVelocityTemp, "velocity temperature" },
+        { &SqlExperimentRecord::mgml, qtSedVelocityConcentration, "concentration" },
+        { &SqlExperimentRecord::sstar, qtSedVelocityCoefficient, "S*" },
+        { &SqlExperimentRecord::vbar, qtSampleVbar, "vbar (Sample tab)" },
+        { &SqlExperimentRecord::rho, qtBufferDensity, "density (Solvent tab)" },
+        { &SqlExperimentRecord::vis, qtBufferViscosity, "viscosity (Solvent tab)" },
+        { &SqlExperimentRecord::mp, qtSedEquilibriumMR, "Mr" },
+        { &SqlExperimentRecord::mb, qtExperimentResultsMb, "Mb" }, { &SqlExperimentRecord::k, qtSedVelocityK, "k" } };
     for (const auto &field : fields)
-        record.*field.member = numberOrNull(field.field->text());
+        record.*field.member = read.number(field.field, QLatin1String(field.what));
     record.calculatedBy = word(m_mrMethod == MrMethod::ExactMr ? SqlMrMethod::exact
             : m_mrMethod == MrMethod::FromSigma                ? SqlMrMethod::sigma
                                                                : SqlMrMethod::composition);
@@ -452,11 +489,11 @@ SqlExperimentRecord GuiVornakel::experimentShown() const
         record.*s.standardT = standard ? QVariant(dialog->temperature()) : nullNumber;
     }
     record.velocityTempTyped = qtSedVelocityTemp->property(AppKeys::userEntry).toBool() ? 1 : 0;
-    const auto typed = [](const GuiLineEdit *field) {
-        return field->property(AppKeys::userEntry).toBool() ? numberOrNull(field->text()) : nullNumber;
+    const auto typed = [&read](const GuiLineEdit *field, const QString &what) {
+        return field->property(AppKeys::userEntry).toBool() ? read.number(field, what) : nullNumber;
     };
-    record.rpTyped = typed(qtExperimentResultsRp);
-    record.s20wTyped = typed(qtExperimentResultsS);
+    record.rpTyped = typed(qtExperimentResultsRp, QStringLiteral("radius"));
+    record.s20wTyped = typed(qtExperimentResultsS, QStringLiteral("s20,w"));
     record.vbarWater = vbarInWater();
     const BufferWater water = bufferWater();
     record.waterD2o = water.d2o;
@@ -473,6 +510,29 @@ GuiVornakel::BufferWater GuiVornakel::bufferWater() const
         return { page->qtWaterComposition->D2O(), page->qtWaterComposition->D2O18(),
             page->qtWaterComposition->H2O18() };
     return m_runWater.value_or(BufferWater());
+}
+
+void GuiVornakel::holdRunWater(const std::optional<BufferWater> &water)
+{
+    m_runWater = water;
+    showSolventWater();
+}
+
+void GuiVornakel::showSolventWater()
+{
+    const BufferWater water = bufferWater();
+    if (water.isLight()) {
+        qtSolventWater->setText(QStringLiteral("Figures in light water"));
+        return;
+    }
+    QStringList shares;
+    const QPair<double, const char *> species[]
+        = { { water.d2o, "D2O" }, { water.d2o18, "D2-18O" }, { water.h2o18, "H2-18O" } };
+    for (const auto &share : species) {
+        if (share.first != 0)
+            shares << QStringLiteral("%1 % %2").arg(AppNumber::toText(100 * share.first), QLatin1String(share.second));
+    }
+    qtSolventWater->setText(QStringLiteral("Figures in water of ") + shares.join(QStringLiteral(", ")));
 }
 
 QVariant GuiVornakel::vbarInWater() const
@@ -518,8 +578,10 @@ void GuiVornakel::showTypedFigures()
 
 // Results
 
-SqlResultsRecord GuiVornakel::resultsShown() const
+SqlResultsRecord GuiVornakel::resultsShown(GuiFieldReader *reader) const
 {
+    GuiFieldReader unread;
+    GuiFieldReader &read = reader ? *reader : unread;
     SqlResultsRecord record;
     record.radius = numberOrNull(qtRStokes->text());
     const struct
@@ -552,11 +614,12 @@ SqlResultsRecord GuiVornakel::resultsShown() const
         record.*figure.member = numberOrNull(GuiResultFigure::value(figure.label), figure.factor);
     record.method = word(qtVbarMethod->isChecked() ? SqlRadiusMethod::vbar : SqlRadiusMethod::teller);
     record.option = checkedWord(hydrationButtons(*this), SqlHydration::delta1);
-    record.optionValue = numberOrNull(qtHydrateRatio->text());
+    record.optionValue = read.number(qtHydrateRatio, QStringLiteral("axial ratio or hydration"));
     record.shape = checkedWord(shapeButtons(*this), SqlShape::cylinder);
     // The computed option's figures were computed with this hydration.
     const double *hydration = m_sources.computedHydration();
     record.hydrationValue = qtHydrateComputed->isChecked() && hydration ? QVariant(*hydration) : nullNumber;
+    record.hydrationExpansion = numberOrNull(qtGraphShapeHydrationExpansion->text());
     return record;
 }
 
@@ -587,6 +650,12 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     showS20wCaption();
     // A run without a k of its own takes its sample's, or the form's.
     qtSedVelocityK->clear();
+    // Its radius and s20,w are computed, or typed as it holds them (shown
+    // once computed): none typed before stays.
+    for (GuiLineEdit *figure : { qtExperimentResultsRp, qtExperimentResultsS }) {
+        figure->clear();
+        figure->setProperty(AppKeys::userEntry, false);
+    }
     m_typedRp = record.rpTyped;
     m_typedS20w = record.s20wTyped;
 
@@ -628,6 +697,10 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     } else {
         clearSolventPage();
         showNoRecord(qtBufferName);
+        // Its own figures are in its buffer's water, and carried in it.
+        if (!record.waterD2o.isNull())
+            holdRunWater(
+                BufferWater { record.waterD2o.toDouble(), record.waterD2o18.toDouble(), record.waterH2o18.toDouble() });
     }
     showRunFigure(Source::Density, record.densitySource, record.densityStandard, record.densityStandardT, record.rho,
         solvent, record.tc);
@@ -658,7 +731,11 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         if (!record.mp.isNull() && m_mrMethod != MrMethod::FromSigma)
             qtSedEquilibriumMR->setText(columnText(record.mp));
     } else {
+        // Shown as the run's: its Mr method and Mr stay.
+        const bool wasLinked = m_loadingLinkedSample;
+        m_loadingLinkedSample = true;
         clearSamplePage();
+        m_loadingLinkedSample = wasLinked;
         showNoRecord(qtSampleName);
         qtStackComposition->setSampleName(qtSampleName->currentText());
     }
@@ -666,13 +743,9 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar, sample, record.tc);
     if (!record.k.isNull())
         qtSedVelocityK->setText(columnText(record.k));
-    // Without its sample or solvent the run keeps its vbar in water and its
-    // buffer's water itself.
+    // Without its sample the run keeps its vbar in water itself.
     if (!sample)
         m_runVbarWater = record.vbarWater;
-    if (!solvent && !record.waterD2o.isNull())
-        m_runWater
-            = BufferWater { record.waterD2o.toDouble(), record.waterD2o18.toDouble(), record.waterH2o18.toDouble() };
 
     // Last: the results come back with their own hydration option, not the
     // one the sample's computed hydration chooses. A run without results of
@@ -720,6 +793,9 @@ void GuiVornakel::enableForHydrationOption()
 
 void GuiVornakel::showResults(const SqlResultsRecord &record)
 {
+    // A stored record has its figures: no word of an earlier calculation stays.
+    qtResultsErrorText->setText(QString());
+    qtResultsErrorText->setStyleSheet(QString());
     QLineEdit *rStokes = qtRStokes;
     rStokes->setText(columnText(record.radius));
     const QPair<QLabel *, const QVariant *> figures[] = { { qtVbarRo, &record.vbarRadius },
@@ -752,8 +828,10 @@ void GuiVornakel::showResults(const SqlResultsRecord &record)
         holdComputedHydration(&hydration);
     }
     qtHydrateRatio->setText(columnText(record.optionValue));
+    qtGraphShapeHydrationExpansion->setText(columnText(record.hydrationExpansion));
     // Another text is an oblate shape.
     QAbstractButton *shape = buttonOf(shapeButtons(*this), record.shape.toString());
     (shape ? shape : qtShapeOblate)->setChecked(true);
     enableForHydrationOption();
+    enableGraphButtons();
 }

@@ -84,7 +84,7 @@ void GuiVornakel::calculateResults()
     blockSignals(true);
 
     const PageFigures page(*this, m_sources.computedHydration());
-    const double unDenaturedVbar = AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text());
+    const double unDenaturedVbar = undenaturedVbar();
     // A ratio or hydration that is no number is marked and not sent, rather than sent as 0.
     double ratio = 0.0;
     const bool ratioGiven = !qtHydrateRatio->text().simplified().isEmpty();
@@ -166,10 +166,7 @@ void GuiVornakel::calculateResults()
         GuiResultFigure::show(label, label->text());
     blockSignals(false);
 
-    const bool tellerRatio = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0;
-    const bool vbarRatio = AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
-    qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && tellerRatio && vbarRatio);
-    qtAvsBGraphButton->setEnabled(tellerRatio && vbarRatio);
+    enableGraphButtons();
 
     if (mrMissing) {
         emit sigLog(QStringLiteral("no molecular weight entered for results"), AppLog::Notice);
@@ -307,6 +304,15 @@ void GuiVornakel::onHydrateRatioEdited()
     calculateResults();
 }
 
+void GuiVornakel::enableGraphButtons()
+{
+    // The graphs are drawn from the shown axial ratios, whether computed or loaded.
+    const bool ratios
+        = AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0 && AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0;
+    qtGraphShapeButton->setEnabled(qtHydrateComputed->isChecked() && ratios);
+    qtAvsBGraphButton->setEnabled(ratios);
+}
+
 void GuiVornakel::enableShapeButtons()
 {
     qtShapeProlate->setEnabled(true);
@@ -412,8 +418,7 @@ void GuiVornakel::generateGraphData()
     }
 
     // The page's dry volume and its axial ratio (or hydration), as calculateResults sends them.
-    const double unDenaturedVbar
-        = qtStackComposition ? AppNumber::valueOrZero(qtStackComposition->qtUnDenaturedVBar->text()) : 0.0;
+    const double unDenaturedVbar = qtStackComposition ? undenaturedVbar() : 0.0;
     const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
     AppScriptList results;
     results.add(AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),

@@ -19,17 +19,19 @@
 //   calculateVBarAtT / _calculateVBarAtT(Vbar, EquilibriumTemp) -> qtSampleVbar
 //   calculateSampleVbar(vBar, sedEqTemp)               -> qtSampleVbar
 //   _calculateSampleVbar(vBar, sedEqTemp)              -> defaultVbarAtT (no widget, see below)
-//   calculateDensityAt20(Temperature, Density)         -> qtBufferDensity
-//   calculateDensityAtT(EquilibriumTemp, Density)      -> qtBufferDensity
-//   calculateViscAtT(Temperature, Viscosity)           -> qtBufferViscosity (value at 20 C)
-//   calculateViscAtT(Viscosity, EquilibriumTemp, term) -> qtBufferViscosity (value at T)
-//   calculateRo(Mr, Vbar), calculateRp(Mr, Vbar)       -> qtExperimentResultsRp
+//   calculateDensityAt20(Temperature, Density, optional D2O, D2O18, H2O18) -> qtBufferDensity
+//   calculateDensityAtT(EquilibriumTemp, Density, optional D2O, D2O18, H2O18) -> qtBufferDensity
+//   calculateViscAtT(Temperature, Viscosity, optional D2O, D2O18, H2O18) -> qtBufferViscosity (value at 20 C)
+//   calculateViscAtT(Viscosity, EquilibriumTemp, term, optional D2O, D2O18, H2O18)
+//                                                      -> qtBufferViscosity (value at T)
+//   calculateRo(Mr, Vbar, optional EquilibriumTemp, UnDenaturedVbar), calculateRp(Mr, Vbar)
+//                                                      -> qtExperimentResultsRp
 //   calculateMbDirectly(Mr, Vbar, Density)             -> qtExperimentResultsMb
 //   calculateSigmaFromMr(EquilibriumTemp, RPM, Mr, Vbar, Density) -> qtSedEquilibriumSigma
 //   calculateMbFromSigma(EquilibriumTemp, Sigma, RPM)  -> qtExperimentResultsMb
 //   calculateMr(EquilibriumTemp, Sigma, RPM, Vbar, Density) -> qtSedEquilibriumMR
 //   calculationsFromSigma(same inputs)                 -> qtSedEquilibriumMR, qtExperimentResultsMb
-//   calculationsFromMr(EquilibriumTemp, RPM, Mr, Vbar, Density, tellerMethod)
+//   calculationsFromMr(EquilibriumTemp, RPM, Mr, Vbar, Density, tellerMethod, optional UnDenaturedVbar)
 //                          -> qtExperimentResultsRp, qtExperimentResultsMb, qtSedEquilibriumSigma
 //   calculateS20W(EquilibriumTemp, VelocityTemp, S, Vbar20, Viscosity, Vbar, Density, aVbar, vbarwater,
 //                 optional D2O, D2O18, H2O18)          -> qtExperimentResultsS
@@ -545,12 +547,17 @@ function _calculateSampleVbar()
     return res.build();
 }
 
+// A buffer's density or viscosity is carried between temperatures in the water it is
+// made of: the optional fractions D2O, D2O18 and H2O18 (none: light water), as s20,w
+// carries it, so that a figure taken to 20 C and on to another temperature gives what
+// the direct carry gives.
 function calculateDensityAt20()
 {
     var inp = new Inputs(arguments), res = new Results();
     var t = inp.number("Temperature", "T"), rho = inp.number("Density");
-    var ok = needTemperature(res, t, "The measuring temperature") & needPositive(res, rho, "Density");
-    res.setOrEmpty("qtBufferDensity", ok ? rho * waterDensity(20) / waterDensity(t) : null);
+    var f = waterFractions(res, inp);
+    var ok = needTemperature(res, t, "The measuring temperature") & needPositive(res, rho, "Density") & (f !== null);
+    res.setOrEmpty("qtBufferDensity", ok ? bufferDensityCarried(rho, t, 20, f) : null);
     return res.build();
 }
 
@@ -558,27 +565,32 @@ function calculateDensityAtT()
 {
     var inp = new Inputs(arguments), res = new Results();
     var t = inp.number("EquilibriumTemp", "T", "Temperature"), rho = inp.number("Density");
-    var ok = needTemperature(res, t, "The experiment temperature") & needPositive(res, rho, "Density");
-    res.setOrEmpty("qtBufferDensity", ok ? rho * waterDensity(t) / waterDensity(20) : null);
+    var f = waterFractions(res, inp);
+    var ok = needTemperature(res, t, "The experiment temperature") & needPositive(res, rho, "Density") & (f !== null);
+    res.setOrEmpty("qtBufferDensity", ok ? bufferDensityCarried(rho, 20, t, f) : null);
     return res.build();
 }
 
 // Two callers: the standard-value dialog passes the temperature a viscosity was
 // measured at ("Temperature") and wants the 20 C value; the experiment temperature
 // correction passes "EquilibriumTemp" and wants the value at that temperature.
+// Either way in the buffer's water, the ratio of that water's viscosities.
 function calculateViscAtT()
 {
     var inp = new Inputs(arguments), res = new Results();
     var eta = inp.number("Viscosity", "Visc");
     var measured = inp.number("Temperature");
     var target = inp.number("EquilibriumTemp", "T");
+    var f = waterFractions(res, inp);
     var value = null;
     if (measured !== null || target === null) {
-        if (needPositive(res, eta, "Viscosity") & needTemperature(res, measured, "The measuring temperature"))
-            value = eta * WATER_VISCOSITY_20 / waterViscosity(measured);
+        if (needPositive(res, eta, "Viscosity") & needTemperature(res, measured, "The measuring temperature")
+            & (f !== null))
+            value = eta * heavyMixViscosity(20, f[0], f[1], f[2]) / heavyMixViscosity(measured, f[0], f[1], f[2]);
     } else {
-        if (needPositive(res, eta, "Viscosity") & needTemperature(res, target, "The experiment temperature"))
-            value = eta * waterViscosity(target) / WATER_VISCOSITY_20;
+        if (needPositive(res, eta, "Viscosity") & needTemperature(res, target, "The experiment temperature")
+            & (f !== null))
+            value = eta * heavyMixViscosity(target, f[0], f[1], f[2]) / heavyMixViscosity(20, f[0], f[1], f[2]);
     }
     res.setOrEmpty("qtBufferViscosity", value);
     return res.build();
@@ -593,12 +605,36 @@ function anhydrousRadius(mr, vbar) { return Math.pow(3 * mr * vbar / (4 * Math.P
 // Accessible surface As = 6.3 M^0.73 A^2 (Miller et al. 1987); radius of the sphere of that surface, cm.
 function tellerRadius(mr) { return Math.sqrt(6.3 * Math.pow(mr, 0.73) / (4 * Math.PI)) * 1e-8; }
 
+// The vbar field holds its value at the equilibrium temperature; the radius and the shape
+// figures take it at 20 C (Durchschlag 1986 slope). A caller that sends no equilibrium
+// temperature gets the vbar as it stands.
+function vbarAt20(res, vbar, teq)
+{
+    if (vbar === null || teq === null)
+        return vbar;
+    if (teq < 0 || teq > 100) {
+        res.warn("The equilibrium temperature of " + teq + " C is outside 0 to 100 C; vbar was taken as at 20 C.");
+        return vbar;
+    }
+    return vbar - VBAR_PER_KELVIN * (teq - 20);
+}
+
+// The dry particle's vbar at 20 C: the composition's vbar without denaturant (its 25 C
+// estimate, Cohn and Edsall 1943) where one is sent, else the vbar at 20 C.
+function dryVbar(inp, vbar20)
+{
+    var dry = inp.number("UnDenaturedVbar");
+    return dry !== null && dry > 0 ? dry - VBAR_PER_KELVIN * 5 : vbar20;
+}
+
+// The anhydrous radius is the dry particle's at 20 C, the one the results page shows.
 function calculateRo()
 {
     var inp = new Inputs(arguments), res = new Results();
     var mr = inp.number("Mr"), vbar = inp.number("Vbar");
     var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar");
-    res.setOrEmpty("qtExperimentResultsRp", ok ? anhydrousRadius(mr, vbar) : null);
+    var dry = ok ? dryVbar(inp, vbarAt20(res, vbar, inp.number("EquilibriumTemp"))) : null;
+    res.setOrEmpty("qtExperimentResultsRp", ok && dry > 0 ? anhydrousRadius(mr, dry) : null);
     return res.build();
 }
 
@@ -691,8 +727,15 @@ function calculationsFromMr()
     var inp = new Inputs(arguments), res = new Results();
     var mr = inp.number("Mr"), vbar = inp.number("Vbar"), teller = inp.number("tellerMethod");
     var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar");
-    res.setOrEmpty("qtExperimentResultsRp", !ok ? null : teller == 1 ? tellerRadius(mr) : anhydrousRadius(mr, vbar));
     var check = new Results();
+    var radius = null;
+    if (ok && teller == 1) {
+        radius = tellerRadius(mr);
+    } else if (ok) {
+        var dry = dryVbar(inp, vbarAt20(check, vbar, inp.number("EquilibriumTemp", "T")));
+        radius = dry > 0 ? anhydrousRadius(mr, dry) : null;
+    }
+    res.setOrEmpty("qtExperimentResultsRp", radius);
     res.setOrEmpty("qtExperimentResultsMb", buoyantMass(check, mr, vbar, inp.number("Density", "density")));
     // The caller sends an empty speed field as 0 on every recalculation: a run without
     // a speed (velocity work) gets no sigma, and no box about it each time.
@@ -956,21 +999,9 @@ function shapeContext(res, inp)
 {
     var c = {problems: []};
     c.mr = inp.number("Mr");
-    c.vbar = inp.number("Vbar");
-    // The vbar field holds the value at the equilibrium temperature; f, f0, Smax and the
-    // hydration all need it at 20 C (Durchschlag 1986 slope). A caller that sends no
-    // equilibrium temperature gets the vbar taken as it stands.
-    var teq = inp.number("EquilibriumTemp");
-    if (c.vbar !== null && teq !== null) {
-        if (teq < 0 || teq > 100)
-            res.warn("The equilibrium temperature of " + teq + " C is outside 0 to 100 C; vbar was taken as at 20 C.");
-        else
-            c.vbar -= VBAR_PER_KELVIN * (teq - 20);
-    }
-    // The composition's vbar without denaturant is its 25 C estimate (Cohn and Edsall
-    // 1943); the dry volume is taken at 20 C like the rest of the shape figures.
-    var dry = inp.number("UnDenaturedVbar");
-    c.dryVbar = dry !== null && dry > 0 ? dry - VBAR_PER_KELVIN * 5 : c.vbar;
+    // f, f0, Smax and the hydration all need the vbar at 20 C, the dry volume too.
+    c.vbar = vbarAt20(res, inp.number("Vbar"), inp.number("EquilibriumTemp"));
+    c.dryVbar = dryVbar(inp, c.vbar);
     c.shape = inp.text("Shape") || "unchecked";
     c.hydration = inp.text("Hydration") || "unchecked";
     c.ratio = inp.number("Ratio");

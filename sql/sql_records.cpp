@@ -129,6 +129,8 @@ constexpr SqlField<R> resultsFieldList[] = {
     { "optionValue", &R::optionValue, "options_value", nullptr, "the option's ratio or hydration" },
     { "shape", &R::shape, "shape", nullptr, "the shape's button" },
     { "hydrationValue", &R::hydrationValue, "hydrationValue", "DOUBLE", "the computed hydration used" },
+    { "hydrationExpansion", &R::hydrationExpansion, "hydrationExpansion", "DOUBLE",
+        "the hydration shell's water in % of the dry particle" },
     { "inputs", nullptr, nullptr, nullptr,
         "the molecular weight, vbar, s20,w and the other figures the results are computed from belong to the "
         "sample, solvent and experiment; a results record keeps its own figures" },
@@ -683,9 +685,11 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
         readFields(query, QStringLiteral("buffer"), SqlSolventRecord::fields(), record, 2);
     }
     query.finish();
-    if (!query.prepare(QStringLiteral("SELECT name, componentId, concentration, units FROM bufferComposition JOIN "
-                                      "bufferComponent ON bufferComposition.componentId = bufferComponent.id WHERE "
-                                      "bufferId = :id AND bufferComposition.active > 0")))
+    // A component whose reference row has gone comes too, without a name:
+    // the buffer is not shown as another one without a word.
+    if (!query.prepare(QStringLiteral("SELECT name, componentId, concentration, units FROM bufferComposition LEFT "
+                                      "JOIN bufferComponent ON bufferComposition.componentId = bufferComponent.id "
+                                      "WHERE bufferId = :id AND bufferComposition.active > 0")))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
     if (!query.exec())

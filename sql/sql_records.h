@@ -137,7 +137,7 @@ struct SqlSolventRecord
     struct Component
     {
         QVariant id; // in `bufferComponent`
-        QString name; // read only, from `bufferComponent`
+        QString name; // read only, from `bufferComponent`; empty when its row has gone
         QVariant concentration;
         QString units;
     };
@@ -213,6 +213,9 @@ struct SqlResultsRecord
     QVariant method, option, optionValue, shape;
     // The computed hydration (g/g) the figures were computed with; NULL for none.
     QVariant hydrationValue;
+    // The hydration shell's water in % of the dry particle, as the shape graph
+    // draws it; NULL where the option gives none (or older rows).
+    QVariant hydrationExpansion;
     int sampleId = -1;
     int bufferId = -1;
     int experimentId = -1;

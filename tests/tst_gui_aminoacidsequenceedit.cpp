@@ -6,6 +6,8 @@
 #include "test_refdata.h"
 
 #include <QClipboard>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -72,6 +74,23 @@ private slots:
     {
         paste("        1 kvfgrcelaa amkrhgldny\n       21 rgy");
         QCOMPARE(m_edit->toPlainText(), QString("KVFGRCELAAAMKRHGLDNYRGY"));
+    }
+
+    // A FASTA text's title lines name the protein, pasted or dropped as read from a file: no residues.
+    void pastedFastaTitlesAreNoResidues()
+    {
+        paste(">sp|P00698|LYSC_CHICK Lysozyme C\nKVFGR\r\nCELAA\n>Second\nMK");
+        QCOMPARE(m_edit->toPlainText(), QString("KVFGRCELAAMK"));
+        m_edit->clear();
+        QMimeData dropped;
+        dropped.setText(">LYSC_CHICK\nKVFGR");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_edit->viewport(), &enter);
+        QDragMoveEvent move(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_edit->viewport(), &move);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(m_edit->viewport(), &drop);
+        QCOMPARE(m_edit->toPlainText(), QString("KVFGR"));
     }
 
     // Codes that mean something in a pattern are ordinary characters.

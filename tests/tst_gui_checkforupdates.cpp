@@ -180,6 +180,31 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
+    // Lines of tens of thousands of commas are compared a few at a time too,
+    // each without being cut into all its fields.
+    void longLinesAreComparedInSlicesToo()
+    {
+        const int lines = 15;
+        QByteArray manifest;
+        for (int i = 1; i <= lines; ++i)
+            manifest += "Echo,201201" + QByteArray::number(10 + i) + ",/s/modules/e" + QByteArray::number(i) + ".js"
+                + QByteArray(65000, ',') + "\n";
+        QVERIFY(manifest.size() <= GuiCheckForUpdates::MaxManifestBytes);
+        m->server.serve("/MANIFEST", manifest);
+        GuiCheckForUpdates dialog({ installEcho() }, m->modules.path());
+        int turns = 0; // of the event loop while the lines are compared
+        QTimer counting;
+        connect(&counting, &QTimer::timeout, this, [&]() {
+            if (dialog.qtModuleVersion->text().startsWith("Comparing the "))
+                ++turns;
+        });
+        counting.start(0);
+        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        QVERIFY2(turns >= lines / 2, qPrintable(QString::number(turns)));
+        QVERIFY(dialog.qtModuleVersion->text().startsWith("Update Echo to 20120111\nUpdate Echo to 20120112\n"));
+        QVERIFY(dialog.qtModuleVersion->text().endsWith("\n... and 5 more"));
+    }
+
     void aFailedManifestFetchIsReported_data()
     {
         QTest::addColumn<QByteArray>("body");

@@ -104,16 +104,50 @@ private slots:
         d->qtExperimentName->lineEdit()->clear();
         QVERIFY(!save(d->qtExperimentButtonBox)->isEnabled());
 
-        // A stored experiment shows its links and its name cannot be edited.
+        // A stored experiment's name cannot be edited; its links are the records the tabs show (none here), not
+        // those it was stored with.
         d->qtExperimentName->setCurrentIndex(1);
         QVERIFY(!d->qtExperimentName->isEditable());
         QVERIFY(save(d->qtExperimentButtonBox)->isEnabled());
-        QVERIFY(d->qtLinkToSample->isChecked() && d->qtLinkToSolvent->isChecked() && !d->qtLinkToResults->isChecked());
-        QCOMPARE(d->qtLinkToSampleName->currentText(), QStringLiteral("Lysozyme"));
+        QVERIFY(
+            !d->qtLinkToSample->isChecked() && !d->qtLinkToSolvent->isChecked() && !d->qtLinkToResults->isChecked());
         QCOMPARE(d->qtExperimentModified->text(), QStringLiteral("3/05/26"));
         d->qtExperimentName->setCurrentIndex(0);
         QVERIFY(d->qtExperimentName->isEditable());
         QVERIFY(!d->qtLinkToSample->isChecked());
+    }
+
+    // The links offered are the records the tabs show, and an overwrite that changes or drops a stored link says
+    // which before it writes.
+    void linksAreTheRecordsTheTabsShow()
+    {
+        QVERIFY(m_f->sql("INSERT INTO sample (name) VALUES ('Ribonuclease')"));
+        m_f->window->populateSampleRecordList();
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        m_f->window->qtSampleName->setCurrentIndex(
+            m_f->window->qtSampleName->findText("Ribonuclease", Qt::MatchEndsWith));
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        QVERIFY(d->qtLinkToSample->isChecked() && !d->qtLinkToSolvent->isChecked() && !d->qtLinkToResults->isChecked());
+        QCOMPARE(d->qtLinkToSampleName->currentText(), QStringLiteral("Ribonuclease"));
+        d->qtExperimentName->setCurrentIndex(1);
+        QCOMPARE(d->qtLinkToSampleName->currentText(), QStringLiteral("Ribonuclease"));
+        m_f->answerer.clear();
+        m_f->answerer.answerWith([](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            QCOMPARE(box->informativeText(),
+                QStringLiteral("It is saved with the records the tabs show: its sample \"Lysozyme\" is replaced by "
+                               "\"Ribonuclease\"; its solvent \"PBS\" is no longer linked."));
+            box->button(QMessageBox::Cancel)->click();
+        });
+        save(d->qtExperimentButtonBox)->click();
+        QCOMPARE(m_f->answerer.seen().size(), 1);
+        QCOMPARE(m_f->db.value("SELECT sample_id || '|' || buffer_id FROM experiment WHERE id = 1").toString(),
+            QStringLiteral("1|1"));
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save(d->qtExperimentButtonBox)->click();
+        QCOMPARE(m_f->db.value("SELECT sample_id || '|' || buffer_id FROM experiment WHERE id = 1").toString(),
+            QStringLiteral("2|-1"));
     }
 
     void blanksAreNoName_data()
@@ -339,7 +373,7 @@ private slots:
         QTest::newRow("cancel") << int(QMessageBox::Cancel) << ""
                                 << "4.0|1|1";
         QTest::newRow("save") << int(QMessageBox::Save) << ""
-                              << "25.0|1|-1";
+                              << "25.0|-1|-1";
         QTest::newRow("its name typed, cancel") << int(QMessageBox::Cancel) << "Run 1"
                                                 << "4.0|1|1";
         QTest::newRow("its name typed, save") << int(QMessageBox::Save) << "Run 1"
@@ -370,17 +404,25 @@ private slots:
         QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
-    // A link whose record is no longer listed keeps what was stored rather than writing 0.
-    void unlistedLinkKeepsTheStoredOne()
+    // A link whose record is no longer listed is no link the tabs can show: the question says it goes, and it is
+    // stored as none, never as 0.
+    void unlistedLinkIsDroppedAfterTheQuestion()
     {
         QVERIFY(m_f->sql("UPDATE sample SET active = 0"));
         auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
         d->qtExperimentName->setCurrentIndex(1);
-        QVERIFY(d->qtLinkToSample->isChecked());
-        QCOMPARE(d->qtLinkToSampleName->currentIndex(), -1);
-        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        QVERIFY(!d->qtLinkToSample->isChecked());
+        QString details;
+        m_f->answerer.answerWith([&details](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            details = box->informativeText();
+            box->button(QMessageBox::Save)->click();
+        });
         save(d->qtExperimentButtonBox)->click();
-        QCOMPARE(m_f->db.value("SELECT sample_id FROM experiment WHERE id = 1").toInt(), 1);
+        QVERIFY2(
+            details.contains("its sample a record no longer in the database is no longer linked"), qPrintable(details));
+        QCOMPARE(m_f->db.value("SELECT sample_id FROM experiment WHERE id = 1").toInt(), -1);
     }
 
     // One save, one transaction: a refused statement leaves the row, the dialog and the lists as they were.

@@ -63,9 +63,9 @@ private slots:
         QTest::newRow("vbar") << QStringList { "Enter Partial Specific Volume", "0.0010", "0.73",
             "calculateVBar20(VBar=0.73,Temperature=4)" };
         QTest::newRow("density") << QStringList { "Enter Density", "0.00100", "1.0032",
-            "calculateDensityAt20(Temperature=4,Density=1.0032)" };
+            "calculateDensityAt20(Temperature=4,Density=1.0032,D2O=0,D2O18=0,H2O18=0)" };
         QTest::newRow("viscosity") << QStringList { "Enter Viscosity", "1.0000E-03", "0.01567",
-            "calculateViscAtT(Temperature=4,Viscosity=0.01567)" };
+            "calculateViscAtT(Temperature=4,Viscosity=0.01567,D2O=0,D2O18=0,H2O18=0)" };
     }
     void showsItsKindAndConvertsInTheModulesOrder()
     {
@@ -104,7 +104,8 @@ private slots:
         answerer.answerMessageBox(QMessageBox::Yes);
         QCOMPARE(dialog->execute(), int(QDialog::Accepted));
         QCOMPARE(answerer.seen().value(1).icon, QMessageBox::Question);
-        QCOMPARE(m_module.calls(), QStringList { "calculateViscAtT(Temperature=20,Viscosity=0.010177)" });
+        QCOMPARE(m_module.calls(),
+            QStringList { "calculateViscAtT(Temperature=20,Viscosity=0.010177,D2O=0,D2O18=0,H2O18=0)" });
     }
 
     // OK needs a number in both fields: each refusal warns, and nothing is converted.

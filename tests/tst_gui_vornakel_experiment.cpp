@@ -190,11 +190,16 @@ private slots:
         m_f->type("qtExperimentResultsRp", "5e-07");
         QCOMPARE(m_f->text("qtExperimentResultsRp"), QStringLiteral("5e-07"));
         QVERIFY(takeCalls().isEmpty());
-        // The user's own figure is edited without a question and calculated from; the module's new one is computed.
+        // The user's own figure is edited without a question and stays theirs: no calculation writes over it, also
+        // when another input changes. Erased, it is the module's again.
         m_f->answerer.clear();
         m_f->fake()->answerValues("calculateRo", { { "qtExperimentResultsRp", "4e-07" } });
         m_f->type("qtExperimentResultsRp", "6e-07");
+        m_f->type("qtSedEquilibriumMR", "52000");
         QVERIFY(m_f->answerer.seen().isEmpty());
+        QCOMPARE(m_f->text("qtExperimentResultsRp"), QStringLiteral("6e-07"));
+        QVERIFY(m_f->widget("qtExperimentResultsRp")->property("USER_ENTRY").toBool());
+        m_f->type("qtExperimentResultsRp", "");
         QCOMPARE(m_f->text("qtExperimentResultsRp"), QStringLiteral("4e-07"));
         QVERIFY(!m_f->widget("qtExperimentResultsRp")->property("USER_ENTRY").toBool());
     }
@@ -224,8 +229,8 @@ private slots:
         const QString eq = "qtSedEquilibriumTemp=20 qtSedEquilibriumMR=50000 qtBufferDensity=1.01 qtSedEquilibriumRPM=";
         const QString mr = "(Mr=50000,Vbar=0.73", mb = " calculateMbDirectly" + mr + ",Density=1.01)";
         row("Mr: radius, Mb, sigma", "qtVbarMethod qtExactMolecularWeight", eq + "20000",
-            "calculateRo" + mr + ")" + mb + " calculateSigmaFromMr(EquilibriumTemp=20,RPM=20000," + mr.mid(1)
-                + ",Density=1.01)");
+            "calculateRo" + mr + ",EquilibriumTemp=20,UnDenaturedVbar=0)" + mb
+                + " calculateSigmaFromMr(EquilibriumTemp=20,RPM=20000," + mr.mid(1) + ",Density=1.01)");
         row("Mr, Teller, speed invalid", "qtTellerMethod qtExactMolecularWeight", eq + "abc",
             "calculateRp" + mr + ")" + mb);
         const QString in = "(EquilibriumTemp=20,Sigma=1.5,RPM=20000";
@@ -295,7 +300,9 @@ private slots:
         const QStringList made = takeCalls();
         const int corrected = made.indexOf(QStringLiteral("_calculateSampleVbar(vBar=0.73,sedEqTemp=4)"));
         QVERIFY2(corrected >= 0, qPrintable(made.join('\n')));
-        QVERIFY(made.indexOf(QStringLiteral("calculateRo(Mr=50000,Vbar=0.7)"), corrected) > corrected);
+        QVERIFY(made.indexOf(
+                    QStringLiteral("calculateRo(Mr=50000,Vbar=0.7,EquilibriumTemp=4,UnDenaturedVbar=0)"), corrected)
+            > corrected);
         for (const char *button : { "qtVbarDirectEntry", "qtDensityDirectEntry", "qtViscosityDirectEntry" })
             m_f->click(button);
         m_f->fill("qtSampleVbar=0.75");

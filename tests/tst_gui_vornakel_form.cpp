@@ -145,27 +145,29 @@ private slots:
         QCOMPARE(m_ui->qtTabWidget->currentWidget(), m_ui->qtTabResults);
 
         // Widget, property, value. One widget per distinct style sheet: they mark where a value comes from.
-        const char *const rows[][3]
-            = { { "qtVbarDirectEntry", "styleSheet",
-                    "QPushButton:checked{\nbackground-color:rgba(28, 170, 29, 150);\nborder:1px solid grey;\n"
-                    "border-radius: 5px}\n" },
-                  { "qtSampleVbarUnitLabel", "styleSheet", "color: rgb(0, 128, 255);\n" },
-                  { "qtS20WLabel", "styleSheet", "color: rgb(28, 170, 29);\n" },
-                  { "qtExperimentResultsS", "styleSheet", "color: rgb(28, 170, 29);" },
-                  { "qtBufferDensityLabel", "styleSheet", "color: rgb(170, 0, 0);" },
-                  { "qtSedEquilibriumMR", "styleSheet", "border-right-color: rgb(255, 255, 255);" },
-                  { "qtExperimentResultsMb", "styleSheet",
-                      "border-right-color: rgb(255, 255, 255);\ncolor: rgb(76, 76, 76);" },
-                  { "qtResultsErrorText", "styleSheet", "" }, { "qtSedEquilibriumTemp", "toolTip", "Accepts: 0 - 45" },
-                  { "qtSedEquilibriumRPM", "toolTip", "Accepts: 0 - 90,000" },
-                  { "qtExperimentResultsS", "toolTip", "Accepts: Positive Values" },
-                  { "qtGraphShapeButton", "enabled", "false" }, { "qtAvsBGraphButton", "enabled", "false" },
-                  { "qtHydrateComputed", "enabled", "false" }, { "qtExperimentResultsMb", "enabled", "false" },
-                  { "qtRStokes", "readOnly", "true" }, { "qtskButton", "flat", "true" },
-                  { "qtskButton", "focusPolicy", "0" }, // Qt::NoFocus
-                  { "qtSedEquilibriumMR", "focusPolicy", "2" }, // Qt::ClickFocus
-                  { "qtResultsErrorText", "wordWrap", "true" }, { "qtBufferSortBy", "duplicatesEnabled", "true" },
-                  { "qtSampleVbar", "maxLength", "12" }, { "qtSedEquilibriumSigma", "maxLength", "40" } };
+        const char *const rows[][3] = {
+            { "qtVbarDirectEntry", "styleSheet",
+                "QPushButton:checked{\nbackground-color:rgba(28, 170, 29, 150);\nborder:1px solid grey;\n"
+                "border-radius: 5px}\n" },
+            { "qtSampleVbarUnitLabel", "styleSheet", "color: rgb(0, 128, 255);\n" },
+            { "qtS20WLabel", "styleSheet", "color: rgb(28, 170, 29);\n" },
+            { "qtExperimentResultsS", "styleSheet", "color: rgb(28, 170, 29);" },
+            { "qtBufferDensityLabel", "styleSheet", "color: rgb(170, 0, 0);" },
+            { "qtSedEquilibriumMR", "styleSheet", "border-right-color: rgb(255, 255, 255);" },
+            { "qtExperimentResultsMb", "styleSheet",
+                "border-right-color: rgb(255, 255, 255);\ncolor: rgb(76, 76, 76);" },
+            { "qtResultsErrorText", "styleSheet", "" }, { "qtSedEquilibriumTemp", "toolTip", "Accepts: 0 - 45" },
+            { "qtSedEquilibriumRPM", "toolTip", "Accepts: 0 - 90,000" },
+            { "qtExperimentResultsS", "toolTip",
+                "Accepts: a number in seconds (4.2e-13) or in svedbergs (4.2); negative for a floating particle" },
+            { "qtGraphShapeButton", "enabled", "false" }, { "qtAvsBGraphButton", "enabled", "false" },
+            { "qtHydrateComputed", "enabled", "false" }, { "qtExperimentResultsMb", "enabled", "false" },
+            { "qtRStokes", "readOnly", "true" }, { "qtskButton", "flat", "true" },
+            { "qtskButton", "focusPolicy", "0" }, // Qt::NoFocus
+            { "qtSedEquilibriumMR", "focusPolicy", "2" }, // Qt::ClickFocus
+            { "qtResultsErrorText", "wordWrap", "true" }, { "qtBufferSortBy", "duplicatesEnabled", "true" },
+            { "qtSampleVbar", "maxLength", "12" }, { "qtSedEquilibriumSigma", "maxLength", "40" }
+        };
         for (const auto &[name, property, value] : rows)
             QVERIFY2(widget(name) && widget(name)->property(property).toString() == value,
                 qPrintable(QString("%1 %2").arg(name, property)));

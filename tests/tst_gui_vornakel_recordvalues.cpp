@@ -250,17 +250,32 @@ private slots:
             "save results=R delta; click qtHydrateNothing; click qtShapeOblate; save results=R nothing; new;"
             "tab qtTabExperiment; click qtFromSigma; type qtSedEquilibriumTemp=25; type qtSedEquilibriumRPM=12000;"
             "type qtSedEquilibriumSigma=1.075; type qtSedVelocityCoefficient=4.2; type qtSedVelocityConcentration=2;"
-            "tab qtTabSample; std qtVbarStandard=0.734@20; tab qtTabResults; click qtVbarMethod;"
-            "save experiment=Plain; new;"
+            "type qtSedVelocityK=0.02; tab qtTabSample; std qtVbarStandard=0.734@20; tab qtTabResults;"
+            "click qtVbarMethod; save experiment=Plain; new;"
             "load qtSampleName=Typed; load qtBufferName=Heavy; tab qtTabExperiment; type qtSedEquilibriumTemp=4;"
             "type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2;"
-            "override qtExperimentResultsS=5e-13; save experiment=Heavy run+sample+solvent");
+            "override qtExperimentResultsS=5e-13; type qtExperimentResultsS=5.5e-13;"
+            "save experiment=Heavy run+sample+solvent; new;"
+            "buffer Sodium chloride=0.15; heavy 50; tab qtTabSolvent; std qtDensityStandard=1.0600@25;"
+            "std qtViscosityStandard=0.01300@25; save solvent=Heavy standard; new;"
+            // A run whose sample, solvent and results have gone since, and one whose sample was saved over.
+            "residues ALA=10,LYS=3; ok; save sample=Gone sample; buffer Sodium chloride=0.3; heavy 20;"
+            "save solvent=Gone solvent; tab qtTabExperiment; type qtSedEquilibriumTemp=8;"
+            "type qtSedEquilibriumMR=30000; type qtSedVelocityCoefficient=2.5; tab qtTabResults;"
+            "save results=Gone results; save experiment=Orphan+sample+solvent+results; new;"
+            "sql UPDATE sample SET active = 0 WHERE name = 'Gone sample';"
+            "sql UPDATE buffer SET active = 0 WHERE name = 'Gone solvent';"
+            "sql UPDATE results SET active = 0 WHERE name = 'Gone results';"
+            "residues ALA=12,ARG=11,LYS=6,TRP=6; ok; save sample=Over; tab qtTabExperiment;"
+            "type qtSedEquilibriumTemp=4; type qtSedVelocityCoefficient=1.9; save experiment=Overwritten+sample;"
+            "tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.71; save sample=Over+!Save");
         QVERIFY(!QTest::currentTestFailed());
         const QVector<QPair<QString, QString>> records = { { "sample", "HEWL" }, { "sample", "Trimer" },
             { "sample", "Typed" }, { "sample", "Urea" }, { "solvent", "Salt" }, { "solvent", "Heavy" },
             { "solvent", "Standard" }, { "results", "R computed" }, { "results", "R prolate" },
             { "results", "R oblate" }, { "results", "R delta" }, { "results", "R nothing" }, { "experiment", "Linked" },
-            { "experiment", "Plain" }, { "experiment", "Heavy run" } };
+            { "experiment", "Plain" }, { "experiment", "Heavy run" }, { "solvent", "Heavy standard" },
+            { "experiment", "Orphan" }, { "experiment", "Overwritten" } };
         // Shown first: showing the tabs brings the Results tab up to date.
         const auto view = [this](const QString &kind) {
             QStringList texts;
@@ -373,6 +388,12 @@ QVector<TstGuiVornakelRecordValues::Walk> TstGuiVornakelRecordValues::walks()
         { "solvent: heavy water", "solvent", QStringList { "heavyWater", "d2o", "d2o18", "h2o18", "h2o" },
             "buffer Sodium chloride=0.15; heavy 40/5/3" },
         { "solvent: pH", "solvent", QStringList { "pH" }, "tab qtTabSolvent; type qtBufferpH=6.5" },
+        { "solvent: standard figures in heavy water", "solvent",
+            QStringList {
+                "densityStandard", "densityStandardT", "viscosityStandard", "viscosityStandardT", "heavyWater", "d2o" },
+            "tab qtTabExperiment; type qtSedEquilibriumTemp=8; buffer Sodium chloride=0.15; heavy 50;"
+            "tab qtTabSolvent; std qtDensityStandard=1.0600@25; std qtViscosityStandard=0.01300@25",
+            "tab qtTabExperiment; type qtSedEquilibriumTemp=8" },
         { "experiment: equilibrium at speed", "experiment", QStringList { "tc", "rpm", "sigma", "mp", "mb" },
             "tab qtTabExperiment; type qtSedEquilibriumTemp=10; type qtSedEquilibriumRPM=20000;"
             "type qtSedEquilibriumMR=14300" },
@@ -394,6 +415,8 @@ QVector<TstGuiVornakelRecordValues::Walk> TstGuiVornakelRecordValues::walks()
             "std qtViscosityStandard=0.01200@25" },
         { "experiment: a radius and s20,w typed", "experiment", QStringList { "rpTyped", "s20wTyped" },
             run + "; override qtExperimentResultsS=3.5e-13; override qtExperimentResultsRp=3e-07" },
+        { "experiment: a typed s20,w edited again", "experiment", QStringList { "s20wTyped" },
+            run + "; override qtExperimentResultsS=3.5e-13; type qtExperimentResultsS=3.6e-13" },
         { "experiment: the composition's vbar in water", "experiment", QStringList { "vbarWater" }, hewl + ";" + run },
         // Without its solvent the run keeps the water its figures were carried in to the velocity temperature.
         { "experiment: a buffer in heavy water", "experiment", QStringList { "waterD2o", "waterD2o18", "waterH2o18" },
@@ -403,7 +426,8 @@ QVector<TstGuiVornakelRecordValues::Walk> TstGuiVornakelRecordValues::walks()
         { "results: figures of the vbar method, prolate", "results",
             QString(figures + ", method, option, optionValue").split(", "),
             run + "; tab qtTabResults; click qtVbarMethod; click qtHydrateProlate; type qtHydrateRatio=2" },
-        { "results: a cylinder, computed hydration", "results", QStringList { "shape", "option", "hydrationValue" },
+        { "results: a cylinder, computed hydration", "results",
+            QStringList { "shape", "option", "hydrationValue", "hydrationExpansion" },
             hewl + ";" + run + "; tab qtTabResults; click qtHydrateComputed; click qtShapeCylinder" },
     };
 }

@@ -129,15 +129,17 @@ std::tuple<QString, QString, int> sent(int results, const AppCalculation<N> &fun
 }
 QList<std::tuple<QString, QString, int>> mainWindowCalls()
 {
-    return { sent(1, Calc::vbarTo20, "0.73", "25"), sent(1, Calc::densityTo20, "25", "1"),
-        sent(1, Calc::viscosityTo20, "25", "0.0089"), sent(1, Calc::viscosityAtT, "0.01002", "4", "0"),
-        sent(1, Calc::vbarAtT, "0.73", "4"), sent(1, Calc::densityAtT, "4", "0.998234"),
+    return { sent(1, Calc::vbarTo20, "0.73", "25"), sent(1, Calc::densityTo20, "25", "1", "0", "0", "0"),
+        sent(1, Calc::viscosityTo20, "25", "0.0089", "0.5", "0", "0"),
+        sent(1, Calc::viscosityAtT, "0.01002", "4", "0", "0", "0", "0"), sent(1, Calc::vbarAtT, "0.73", "4"),
+        sent(1, Calc::densityAtT, "4", "0.998234", "0.5", "0", "0.05"),
         sent(1, Calc::calculateSampleVbar, "0.7175", "4"), sent(1, Calc::calculateRp, "14305", "0.7175"),
-        sent(1, Calc::calculateRo, "14305", "0.7175"), sent(1, Calc::calculateMbDirectly, "14305", "0.7175", "1"),
+        sent(1, Calc::calculateRo, "14305", "0.7175", "4", "0"),
+        sent(1, Calc::calculateMbDirectly, "14305", "0.7175", "1"),
         sent(1, Calc::calculateSigmaFromMr, "20", "20000", "14305", "0.7175", "1"),
         sent(1, Calc::calculateMbFromSigma, "20", "0.7", "20000"),
         sent(1, Calc::calculateMr, "20", "0.7", "20000", "0.7175", "1"),
-        sent(3, Calc::calculationsFromMr, "20", "20000", "14305", "0.7175", "1", "1"),
+        sent(3, Calc::calculationsFromMr, "20", "20000", "14305", "0.7175", "1", "1", "0"),
         { Calc::calculateS20W.name(), sed(25), 1 }, { Calc::calculateSo20W.name(), so20w("0.009", "2"), 1 },
         { Calc::calculateResults.name(), results(14305, 0.7175, 1.91e-13, "qtHydrateDelta1", 0.3), 20 } };
 }
@@ -311,6 +313,21 @@ private slots:
             0);
         const double ro = std::cbrt(3 * mr * vbar / (4 * M_PI * kAvogadro));
         addCall("Ro", Calc::calculateRo, "Mr=14305 Vbar=0.7175", "qtExperimentResultsRp", ro, 1e-8);
+        // The radius of a run at 4 C is the dry sphere's at 20 C, as the results page gives it.
+        addCall("Ro at 4 C", Calc::calculateRo,
+            "Mr=14305 Vbar=" + toText(vbar - 16 * 4.25e-4) + " EquilibriumTemp=4 UnDenaturedVbar=0",
+            "qtExperimentResultsRp", ro, 1e-8);
+        // A heavy-water solvent's figures are carried in its own water: pure D2O from 25 C to 20 C and on to
+        // 10 C (water_reference.csv, D2O columns, on the program's 20 C scale).
+        addCall("D2O density to 20 C", Calc::densityTo20,
+            "Temperature=25 Density=" + toText(1.104468 * kKellScale) + " D2O=1 D2O18=0 H2O18=0", "qtBufferDensity",
+            1.105336 * kKellScale, 5e-6);
+        addCall("D2O density at 10 C", Calc::densityAtT,
+            "EquilibriumTemp=10 Density=" + toText(1.105336 * kKellScale) + " D2O=1 D2O18=0 H2O18=0", "qtBufferDensity",
+            1.105911 * kKellScale, 5e-6);
+        addCall("D2O viscosity at 10 C", Calc::viscosityAtT,
+            "Viscosity=" + toText(0.01002 * 1.24614 / 1.00160) + " EquilibriumTemp=10 term=0 D2O=1 D2O18=0 H2O18=0",
+            "qtBufferViscosity", waterViscosityAt(10, 2), 1e-4);
         // Teller's sphere has the accessible surface As = 6.3 M^0.73 A^2 (Miller et al. 1987); radius in cm.
         addCall("Rp", Calc::calculateRp, "Mr=14305 Vbar=0.7175", "qtExperimentResultsRp",
             std::sqrt(6.3 * std::pow(mr, 0.73) / (4 * M_PI)) * 1e-8, 1e-8);

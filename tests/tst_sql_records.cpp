@@ -311,7 +311,8 @@ private slots:
                                     "tellerSmax=Sp vbarDmax=Do tellerDmax=Dp vbarDelta1=Delta1v tellerDelta1=Delta1t "
                                     "vbarAxialRatio=abv tellerAxialRatio=abt vbarSemiAxisA=av tellerSemiAxisA=at "
                                     "vbarSemiAxisB=bv tellerSemiAxisB=bt method=method option=options "
-                                    "optionValue=options_value shape=shape hydrationValue=hydrationValue";
+                                    "optionValue=options_value shape=shape hydrationValue=hydrationValue "
+                                    "hydrationExpansion=hydrationExpansion";
     }
     void eachFieldLandsInItsColumn()
     {

@@ -53,7 +53,7 @@ experiment: name varchar(64), Tc, RPM, sigma, sstar, mgml, sstart, vbar, rho, vi
   radiusMethod varchar(10)
 results: name varchar(64), R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, av, at, bv, bt,
   method varchar(20), options varchar(25), options_value, shape varchar(25), sample_id INTEGER, buffer_id INTEGER,
-  experiment_id INTEGER, +, hydrationValue)";
+  experiment_id INTEGER, +, hydrationValue, hydrationExpansion)";
 
 // Every row of `sql` run on a private connection to `path`, fields joined by '|', NULL shown as <NULL>.
 QStringList rows(const QString &path, const QString &sql)

@@ -21,13 +21,14 @@ private slots:
         TestFakeModule module;
         QCOMPARE(module.moduleName() + ' ' + module.moduleVersion(), QStringLiteral("MainScreen 20120412"));
         delete AppCalculationContract::calculateRp.call(&module, QVariant(14305.0), QVariant(0.7175));
-        delete AppCalculationContract::viscosityAtT.call(&module, QVariant(0.01002), QVariant(4.0), QVariant(0));
+        delete AppCalculationContract::viscosityAtT.call(
+            &module, QVariant(0.01002), QVariant(4.0), QVariant(0), QVariant(0.5), QVariant(0), QVariant(0));
         QCOMPARE(module.callRecords().size(), 2);
         QCOMPARE(
             module.callRecords().at(1).inputs.at(1), qMakePair(QStringLiteral("EquilibriumTemp"), QStringLiteral("4")));
         QCOMPARE(module.takeCalls(),
             QStringList({ "calculateRp(Mr=14305,Vbar=0.7175)",
-                "calculateViscAtT(Viscosity=0.01002,EquilibriumTemp=4,term=0)" }));
+                "calculateViscAtT(Viscosity=0.01002,EquilibriumTemp=4,term=0,D2O=0.5,D2O18=0,H2O18=0)" }));
         QVERIFY(module.calls().isEmpty());
     }
 

@@ -56,6 +56,8 @@ private slots:
     void refusesWhatNoRequestNeedsBeforeReading_data();
     void refusesWhatNoRequestNeedsBeforeReading();
     void readsALargeRequestASliceAtATime();
+    void readsTheEncodingARequestDeclares_data();
+    void readsTheEncodingARequestDeclares();
 };
 
 void TestXmlMessage::readsRequests_data()
@@ -202,6 +204,71 @@ void TestXmlMessage::refusesWhatNoRequestNeedsBeforeReading()
     QCOMPARE(QString("%1,%2").arg(reader.errorLine()).arg(reader.errorColumn()), where);
     if (fault == int(XmlMessage::Fault::NotWellFormed))
         QVERIFY2(reader.errorString().contains(" is not UTF-8 text."), qPrintable(reader.errorString()));
+}
+
+void TestXmlMessage::readsTheEncodingARequestDeclares_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("fault"); // XmlMessage::Fault
+    QTest::addColumn<QString>("read"); // the function name read, or the fault's text
+    QTest::addColumn<QString>("where"); // of the fault: line, column
+
+    const auto request = [](const QByteArray &declaration, const QByteArray &name) {
+        return declaration + "\n<V><EXECUTE F=\"" + name + "\"/></V>";
+    };
+    const int none = int(XmlMessage::Fault::None);
+    const int bad = int(XmlMessage::Fault::NotWellFormed);
+    const int unread = int(XmlMessage::Fault::Encoding);
+    QTest::newRow("ISO-8859-1") << request("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "caf\xe9") << none
+                                << QString::fromUtf8("caf\u00e9") << "";
+    QTest::newRow("another name of it, quoted and spaced otherwise")
+        << request("<?xml version='1.0' encoding = 'latin1' ?>", "caf\xe9") << none << QString::fromUtf8("caf\u00e9")
+        << "";
+    QTest::newRow("windows-1252") << request("<?xml version=\"1.0\" encoding=\"windows-1252\"?>", "\x80") << none
+                                  << QString::fromUtf8("\u20ac") << "";
+    QTest::newRow("Shift_JIS") << request("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>", "\x82\xa0") << none
+                               << QString::fromUtf8("\u3042") << "";
+    QTest::newRow("UTF-8") << request("<?xml version=\"1.0\" encoding=\"utf-8\"?>", "caf\xc3\xa9") << none
+                           << QString::fromUtf8("caf\u00e9") << "";
+    QTest::newRow("UTF-8 named, a byte that is not")
+        << request("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "caf\xe9") << bad << "Byte 0xE9 is not UTF-8 text."
+        << "2,19";
+    QTest::newRow("none named, a byte that is not UTF-8")
+        << request("<?xml version=\"1.0\"?>", "caf\xe9") << bad << "Byte 0xE9 is not UTF-8 text."
+        << "2,19";
+    QTest::newRow("Shift_JIS, bytes of no character")
+        << request("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>", "a\xff\xff") << bad
+        << "Bytes that are not Shift_JIS text."
+        << "2,17";
+    QTest::newRow("US-ASCII, a byte past it") << request("<?xml version=\"1.0\" encoding=\"US-ASCII\"?>", "caf\xe9")
+                                              << bad << "Bytes that are not US-ASCII text."
+                                              << "2,19";
+    QTest::newRow("an encoding no one knows")
+        << request("<?xml version=\"1.0\" encoding=\"x-vornakel\"?>", "f") << unread << "x-vornakel"
+        << "1,31";
+    QTest::newRow("UTF-16 named in bytes of ASCII")
+        << request("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", "f") << unread << "UTF-16"
+        << "1,31";
+}
+
+void TestXmlMessage::readsTheEncodingARequestDeclares()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, fault);
+    QFETCH(QString, read);
+    QFETCH(QString, where);
+    XmlMessage reader;
+    reader.begin(bytes);
+    reader.readSome(1024 * 1024);
+    QCOMPARE(int(reader.fault()), fault);
+    if (fault == int(XmlMessage::Fault::None)) {
+        QCOMPARE(reader.values().size(), 1);
+        QCOMPARE(reader.values().first()->functionName, read);
+        return;
+    }
+    QVERIFY(reader.values().isEmpty());
+    QCOMPARE(reader.errorString(), read);
+    QCOMPARE(QString("%1,%2").arg(reader.errorLine()).arg(reader.errorColumn()), where);
 }
 
 void TestXmlMessage::readsALargeRequestASliceAtATime()

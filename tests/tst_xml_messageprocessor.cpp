@@ -110,6 +110,8 @@ private slots:
     void answersWithoutRunnableCalls();
     void runsTheGreatestVersionWithoutOne_data();
     void runsTheGreatestVersionWithoutOne();
+    void refusesACallWithTwoInputsOfOneName_data();
+    void refusesACallWithTwoInputsOfOneName();
     void writesArraysOfPlainValues();
     void logsOnlyNonBlankMessages();
 
@@ -294,6 +296,42 @@ void TestXmlMessageProcessor::runsTheGreatestVersionWithoutOne()
     QCOMPARE(attributes(document.documentElement().firstChildElement("MODULE")),
         (QStringList { "DATE=", "NAME=Echo", "VERSION=" }));
     QCOMPARE(document.documentElement().firstChildElement("OUTPUT").attribute("VERSION"), QString("2"));
+}
+
+void TestXmlMessageProcessor::refusesACallWithTwoInputsOfOneName_data()
+{
+    QTest::addColumn<QString>("inputs"); // of calculateRo, followed by a call of it with Mr and Vbar
+    QTest::addColumn<QString>("first"); // the NAME of its output, or its ScriptError
+
+    const QString vbar = "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>";
+    const QString refused = "The call calculateRo has more than one input named \"Mr\"; which of them is meant is "
+                            "not known, so the call was not run.";
+    QTest::newRow("two INPUTs") << "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Mr\" VALUE=\"1\"/>" + vbar
+                                << refused;
+    QTest::newRow("an OBJECT and an INPUT")
+        << "<OBJECT NAME=\"Mr\" VALUE=\"1\"/><INPUT NAME=\"Mr\" VALUE=\"50000\"/>" + vbar << refused;
+    QTest::newRow("names in two cases are two names")
+        << "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"MR\" VALUE=\"1\"/>" + vbar << "qtExperimentResultsRp";
+    QTest::newRow("tables have no name") << "<ARRAY/><ARRAY/><INPUT NAME=\"Mr\" VALUE=\"50000\"/>" + vbar
+                                         << "qtExperimentResultsRp";
+}
+
+void TestXmlMessageProcessor::refusesACallWithTwoInputsOfOneName()
+{
+    QFETCH(QString, inputs);
+    QFETCH(QString, first);
+    const QString answer = m_processor->submitFromWeb(request(kMainScreen,
+        "<EXECUTE FUNCTION=\"calculateRo\">" + inputs
+            + "</EXECUTE><EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+              "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>"));
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    QStringList outputs;
+    for (QDomElement e = document.documentElement().firstChildElement("OUTPUT"); !e.isNull();
+         e = e.nextSiblingElement("OUTPUT"))
+        outputs << (e.attribute("NAME") == "ScriptError" ? e.attribute("VALUE") : e.attribute("NAME"));
+    // The call after it runs.
+    QCOMPARE(outputs, (QStringList { first, "qtExperimentResultsRp" }));
 }
 
 void TestXmlMessageProcessor::writesArraysOfPlainValues()

@@ -5,6 +5,8 @@
 #include "app/app_scriptobject.h"
 
 #include <QMetaMethod>
+#include <QRegularExpression>
+#include <QTextCodec>
 #include <QVector>
 #include <QXmlStreamReader>
 
@@ -88,6 +90,20 @@ int firstNonUtf8(const QByteArray &bytes)
         i += length;
     }
     return -1;
+}
+
+// The encoding the XML declaration at the start of a request names, and the
+// byte its name begins at; an empty name when none is named.
+QByteArray declaredEncoding(const QByteArray &bytes, int *at)
+{
+    // A declaration is short: only the start of a request is looked at.
+    static const QRegularExpression declaration(
+        QStringLiteral("^<\\?xml\\s[^>]*?\\bencoding\\s*=\\s*(['\"])([^'\"<>]*)\\1"));
+    const QRegularExpressionMatch found = declaration.match(QString::fromLatin1(bytes.left(1024)));
+    if (!found.hasMatch())
+        return QByteArray();
+    *at = found.capturedStart(2);
+    return found.captured(2).toLatin1();
 }
 
 // What a look over a request's text finds before it is read.
@@ -250,8 +266,36 @@ bool XmlMessage::parse(const QString &text)
     return m_fault == Fault::None;
 }
 
-void XmlMessage::begin(const QByteArray &utf8)
+void XmlMessage::begin(const QByteArray &bytes)
 {
+    int at = 0;
+    const QByteArray encoding = declaredEncoding(bytes, &at);
+    QTextCodec *const codec = encoding.isEmpty() ? nullptr : QTextCodec::codecForName(encoding);
+    const int utf8Mib = 106;
+    if (!encoding.isEmpty() && (!codec || codec->mibEnum() != utf8Mib)) {
+        // The declaration is ASCII: read otherwise, its bytes are in another encoding than it names.
+        const QByteArray declaration = bytes.left(at + encoding.size());
+        if (!codec || codec->toUnicode(declaration) != QString::fromLatin1(declaration)) {
+            clear();
+            m_fault = Fault::Encoding;
+            m_errorString = QString::fromLatin1(encoding);
+            m_errorLine = 1;
+            m_errorColumn = at + 1;
+            return;
+        }
+        const QString name = QString::fromLatin1(codec->name());
+        const QString text = codec->toUnicode(bytes);
+        // No character of an encoding other than Unicode is read as U+FFFD:
+        // it stands for bytes that are no character of the encoding.
+        const int bad = text.indexOf(QChar(QChar::ReplacementCharacter));
+        if (bad >= 0) {
+            failAtCharacter(QStringLiteral("Bytes that are not %1 text.").arg(name), text, bad);
+            return;
+        }
+        begin(text);
+        return;
+    }
+    const QByteArray &utf8 = bytes;
     const int bad = firstNonUtf8(utf8);
     if (bad < 0) {
         // Every character counts, a zero too (which the text of a byte array would end at).
@@ -284,6 +328,13 @@ void XmlMessage::begin(const QString &text)
     // Nothing outside the text is ever read, and the text declares no entity
     // of its own: an entity other than the five of XML is a fault of the request.
     m_reader->setNamespaceProcessing(false);
+}
+
+void XmlMessage::failAtCharacter(const QString &why, const QString &text, int offset)
+{
+    clear();
+    failAt(Fault::NotWellFormed, text, offset);
+    m_errorString = why;
 }
 
 void XmlMessage::failAt(Fault fault, const QString &text, int offset)

@@ -48,6 +48,7 @@ public:
         TooDeep, // OBJECT/ARRAY trees nested deeper than MaxDepth
         Dtd, // a document type declaration, inside the request or naming one outside it
         TooManyAttributes, // an element with more than MaxAttributes attributes
+        Encoding, // an encoding the XML declaration names that cannot be read (errorString() names it)
     };
 
     explicit XmlMessage(QObject *parent = nullptr);
@@ -57,10 +58,14 @@ public:
     // says why). What was read before the fault is kept; the fault and where
     // the reader found it are given by errorString(), errorLine(), errorColumn().
     bool parse(const QString &text);
-    // Begins to read a request; readSome() reads it. From bytes, which must
-    // be UTF-8 text: a byte that is not is a fault of the request.
+    // Begins to read a request; readSome() reads it. From bytes, which are
+    // UTF-8 text unless the XML declaration at their start names another
+    // encoding: a byte that is not text in the encoding is a fault of the
+    // request, and so is an encoding that cannot be read (one the system
+    // does not know, or one in which the declaration itself is not read as
+    // written, such as UTF-16 named in bytes of ASCII).
     void begin(const QString &text);
-    void begin(const QByteArray &utf8);
+    void begin(const QByteArray &bytes);
     // Reads on, about `slice` characters of the text; true once the text is
     // read to its end or to a fault.
     bool readSome(qint64 slice);
@@ -98,6 +103,8 @@ private:
     void echoAttributes(const QString &prefix, const QXmlStreamAttributes &attributes);
     // A fault found before the reader reached it, at that character of the text.
     void failAt(Fault fault, const QString &text, int offset);
+    // A byte or character that is not text in its encoding, at that character of the text.
+    void failAtCharacter(const QString &why, const QString &text, int offset);
     void finishReading();
 
     QString m_collectedText;

@@ -7,12 +7,30 @@
 #include "app/app_scriptobject.h"
 #include "xml/xml_message.h"
 
+#include <QSet>
 #include <QSignalBlocker>
 #include <QTextStream>
 
 namespace {
 
 const QByteArray kTail = QByteArrayLiteral("</VORNAKEL>\n");
+
+// The first NAME that two inputs of a call share, or a null text. A module
+// reads its inputs by NAME (tables by position): of two inputs of one name it
+// would take one without a word, and the figure might come from the other.
+QString repeatedName(const AppScriptList &inputs)
+{
+    QSet<QString> names;
+    for (const AppScriptObject *input : inputs) {
+        if (!input || input->type() == AppScriptObject::Array || !input->hasProperty(QStringLiteral("NAME")))
+            continue;
+        const QString name = AppScriptObject::textOf(input->property(QStringLiteral("NAME")));
+        if (names.contains(name))
+            return name;
+        names.insert(name);
+    }
+    return QString();
+}
 
 } // namespace
 
@@ -133,6 +151,16 @@ void XmlRequestJob::decide()
                    .arg(XmlMessage::MaxAttributes)
                    .arg(where));
         return;
+    case XmlMessage::Fault::Encoding:
+        m_log(QStringLiteral("XmlMessageProcessor: a request in the encoding \"%1\" %2, which cannot be read; nothing "
+                             "is run")
+                  .arg(reader->errorString(), where),
+            AppLog::Warning);
+        refuse(QStringLiteral("The request declares the encoding \"%1\" %2, which cannot be read: a request is UTF-8 "
+                              "text, or text in an encoding that its XML declaration names and that reads the "
+                              "declaration as written, such as ISO-8859-1. Nothing was run.")
+                   .arg(reader->errorString(), where));
+        return;
     case XmlMessage::Fault::NotWellFormed: {
         const QString fault = reader->errorString() + QLatin1Char(' ') + where;
         m_log(
@@ -192,7 +220,14 @@ bool XmlRequestJob::step()
     } else if (m_next < m_calls.size() && m_plugin) {
         DataPluginExecInfo *call = m_calls.at(m_next++);
         AppScriptList result;
-        if (call) {
+        const QString repeated = call ? repeatedName(call->inputs) : QString();
+        if (!repeated.isNull()) {
+            result.add(new AppScriptObject(QStringLiteral("ScriptError"),
+                QStringLiteral("The call %1 has more than one input named \"%2\"; which of them is meant is not known, "
+                               "so the call was not run.")
+                    .arg(call->functionName, repeated),
+                AppScriptObject::Normal));
+        } else if (call) {
             if (m_trace)
                 m_log(QStringLiteral("Exec plugin:\n%1\n%2\n").arg(m_moduleName, call->functionName), AppLog::Trace);
             // The module's error signal opens a modal box in its main window; one per

@@ -18,7 +18,9 @@ class XmlMessage;
 // One request message read a slice at a time and answered call by call, so
 // that a large or long request gives way to the event loop between its steps.
 // The answer text grows as the calls run. A request that cannot be run (text
-// that is not well-formed XML or not UTF-8, a DTD, an element with too many
+// that is not well-formed XML, bytes that are not text in the encoding the
+// request is in (UTF-8 unless its XML declaration names another), an encoding
+// that cannot be read, a DTD, an element with too many
 // attributes, more calls than a request may hold, a module that is not
 // loaded, inputs nested too deep) runs none, and one whose answer would grow
 // too large stops; each is answered with one ScriptError output that says
@@ -40,7 +42,7 @@ public:
     // A request to be read and run by step(). `fromNetwork`: script errors go
     // into the answer only, never into a box on this desktop that would wait
     // for someone to close it, and each call may take CallTimeLimitMs. From
-    // bytes, which must be UTF-8 text.
+    // bytes, which are read as XmlMessage::begin() reads them.
     XmlRequestJob(const QString &xml, AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
     XmlRequestJob(const QByteArray &utf8, AppPluginManager *manager, bool fromNetwork, const LogFunction &log);
     ~XmlRequestJob();

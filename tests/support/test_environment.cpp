@@ -191,6 +191,11 @@ int testSlowdown()
     return qMax(1, qEnvironmentVariableIntValue("VORNAKEL_TEST_SLOWDOWN"));
 }
 
+int testPatienceMs()
+{
+    return 60000 * testSlowdown();
+}
+
 qint64 testResidentBytes()
 {
     QFile statm(QStringLiteral("/proc/self/statm"));

@@ -137,6 +137,11 @@ QString testBinaryDir();
 // program or give it a time limit scale the wait or the limit by it.
 int testSlowdown();
 
+// How long a test waits for what it expects before it gives up (scaled as
+// above): long, since a wait ends as soon as its condition holds, and only a
+// fault lets it run out, on the busiest machine too.
+int testPatienceMs();
+
 // The memory the process holds now (its resident set), in bytes.
 qint64 testResidentBytes();
 

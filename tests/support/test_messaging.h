@@ -52,9 +52,10 @@ public:
     void endInput();
     // Leaves with a reset, as a client does that closes with answers unread.
     void reset();
-    // Waits until `count` answers have arrived; false on a timeout.
-    bool waitForAnswers(int count, int timeoutMs = 10000);
-    bool waitForDisconnected(int timeoutMs = 10000);
+    // Waits until `count` answers have arrived; false when they have not
+    // within the time (scaled by testSlowdown()).
+    bool waitForAnswers(int count, int timeoutMs = 60000);
+    bool waitForDisconnected(int timeoutMs = 60000);
     // While held, the client takes nothing from the connection, as a client
     // that never reads; released, it takes everything that waited.
     void holdReading(bool hold);

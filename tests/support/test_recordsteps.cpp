@@ -120,9 +120,16 @@ void TestRecordSteps::step(const QString &step)
             if (list->currentIndex() > 0)
                 shownIds.insert(kind, list->currentData(Qt::UserRole));
         }
+        // "!Save": the answer to the question the save asks (an overwrite, a changed link).
+        QMessageBox::StandardButton reply = QMessageBox::NoButton;
+        for (const QString &part : parts) {
+            if (part.startsWith('!'))
+                reply = part == "!Save" ? QMessageBox::Save : part == "!Yes" ? QMessageBox::Yes : QMessageBox::Cancel;
+        }
+        TestModalAnswerer *answerer = &m_f->answerer;
         // Later: a box the save shows must find the answerer free.
-        m_f->answerer.answerWith([name, parts, shownIds](QWidget *w) {
-            QTimer::singleShot(0, w, [name, parts, shownIds, w] {
+        m_f->answerer.answerWith([name, parts, shownIds, reply, answerer](QWidget *w) {
+            QTimer::singleShot(0, w, [name, parts, shownIds, reply, answerer, w] {
                 auto *d = qobject_cast<GuiSaveToDatabase *>(w);
                 QVERIFY(d);
                 QComboBox *box = name == "sample" ? d->qtSampleName
@@ -134,16 +141,22 @@ void TestRecordSteps::step(const QString &step)
                     : name == "experiment"                   ? d->qtExperimentButtonBox
                                                              : d->qtResultsButtonBox;
                 box->lineEdit()->setText(parts.first());
-                d->qtLinkToSample->setChecked(parts.contains("sample"));
-                d->qtLinkToSolvent->setChecked(parts.contains("solvent"));
-                d->qtLinkToResults->setChecked(parts.contains("results"));
-                const QPair<QString, QComboBox *> links[] = { { "sample", d->qtLinkToSampleName },
-                    { "solvent", d->qtLinkToSolventName }, { "results", d->qtLinkToResultsName } };
-                for (const auto &link : links) {
-                    const int index = link.second->findData(shownIds.value(link.first), Qt::UserRole);
-                    if (parts.contains(link.first) && shownIds.contains(link.first) && index >= 0)
-                        link.second->setCurrentIndex(index);
+                if (parts.contains("offered")) {
+                    // The links as the dialog offers them.
+                } else {
+                    d->qtLinkToSample->setChecked(parts.contains("sample"));
+                    d->qtLinkToSolvent->setChecked(parts.contains("solvent"));
+                    d->qtLinkToResults->setChecked(parts.contains("results"));
+                    const QPair<QString, QComboBox *> links[] = { { "sample", d->qtLinkToSampleName },
+                        { "solvent", d->qtLinkToSolventName }, { "results", d->qtLinkToResultsName } };
+                    for (const auto &link : links) {
+                        const int index = link.second->findData(shownIds.value(link.first), Qt::UserRole);
+                        if (parts.contains(link.first) && shownIds.contains(link.first) && index >= 0)
+                            link.second->setCurrentIndex(index);
+                    }
                 }
+                if (reply != QMessageBox::NoButton)
+                    answerer->answerMessageBox(reply);
                 buttons->button(QDialogButtonBox::Save)->click();
                 d->close();
             });

@@ -31,8 +31,9 @@ class QComboBox;
 //   pkas A/C            the end groups' pKas through their dialog
 //   denaturant NAME     a denaturant chosen on the open sample page
 //   ok                  the open page's OK
-//   save KIND=NAME[+sample+solvent+results]   through the tab's save button
-//                       (pagesave: by the open page's button)
+//   save KIND=NAME[+sample+solvent+results|+offered][+!Save]   through the tab's save button
+//                       with those links (or those the dialog offers), the question it asks
+//                       answered (pagesave: by the open page's button)
 //   load LIST=NAME      an entry of a record list chosen, its question answered OK
 //   restart | sql STATEMENT | answer (the next box gets OK)
 class TestRecordSteps

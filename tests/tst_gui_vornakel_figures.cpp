@@ -1,0 +1,242 @@
+#include "app/app_number.h"
+#include "gui/gui_vornakel.h"
+
+#include "test_log.h"
+#include "test_mainwindow.h"
+#include "test_recordsteps.h"
+
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+// What a run shows follows what its tabs show: the water its solvent's figures are in, the records its links name,
+// the text its fields hold. The window runs on the shipped calculation module.
+class TstGuiVornakelFigures : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestMainWindow> m_f;
+    void steps(const QString &scenario) { TestRecordSteps(m_f.get()).steps(scenario); }
+    QString text(const char *name) const { return m_f->text(name); }
+    double number(const char *name) const { return m_f->number(name); }
+    static bool near(double a, double b, double relative) { return std::fabs(a - b) <= relative * std::fabs(b); }
+    static QString hewl()
+    {
+        return "counts ALA=12,ARG=11,ASN=14,ASP=7,GLN=3,GLU=2,GLY=12,HIS=1,ILE=6,LEU=8,LYS=6,MET=2,PHE=3,PRO=2,"
+               "SER=10,THR=7,TRP=6,TYR=3,VAL=6,CY2=4;";
+    }
+
+private slots:
+    void init()
+    {
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+    }
+    void cleanup() { m_f.reset(); }
+
+    // Standard values typed for a buffer in 50 % D2O at 25 C are that water's: s20,w carries them to the velocity
+    // temperature in it, so it is the same whatever the equilibrium temperature they are first taken to. At 25 C
+    // nothing is carried before s20,w, which is the figure of reference.
+    void standardValuesAreCarriedInTheirWater()
+    {
+        steps("heavy 50; tab qtTabSolvent; std qtDensityStandard=1.050758@25; std qtViscosityStandard=0.009922812@25;"
+              "tab qtTabExperiment; type qtSedEquilibriumTemp=25; type qtSedVelocityTemp=10;"
+              "type qtSedVelocityCoefficient=4");
+        const double reference = number("qtExperimentResultsS");
+        QVERIFY2(near(reference, 6.8497e-13, 1e-4), qPrintable(text("qtExperimentResultsS")));
+        QCOMPARE(text("qtSolventWater"), QStringLiteral("Figures in water of 50 % D2O"));
+        for (const char *temperature : { "4", "10", "20" }) {
+            steps(QString("type qtSedEquilibriumTemp=") + temperature);
+            // The fields' own digits (vbar 5 decimals, viscosity 5 figures) limit the agreement.
+            QVERIFY2(near(number("qtExperimentResultsS"), reference, 5e-5),
+                qPrintable(QString(temperature) + " C: " + text("qtExperimentResultsS")));
+        }
+    }
+
+    // A run whose solvent has gone keeps its figures in the water they were carried in: a change of temperature
+    // carries them in it, and New Experiment keeps that water with the figures it leaves on the Solvent tab.
+    void aRunWithoutItsSolventKeepsItsWater()
+    {
+        steps("tab qtTabExperiment; type qtSedEquilibriumTemp=4; type qtSedVelocityTemp=10;"
+              "buffer Sodium chloride=0.15; heavy 50; save solvent=Heavy; tab qtTabExperiment;"
+              "type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4; save experiment=Run+solvent;"
+              "restart; sql UPDATE buffer SET active = 0; load qtExperimentName=Run");
+        const double saved = number("qtExperimentResultsS");
+        QVERIFY2(near(saved, 7.08361e-13, 1e-5), qPrintable(text("qtExperimentResultsS")));
+        QCOMPARE(text("qtSolventWater"), QStringLiteral("Figures in water of 50 % D2O"));
+        steps("tab qtTabExperiment; type qtSedEquilibriumTemp=20");
+        QVERIFY2(near(number("qtExperimentResultsS"), saved, 5e-5), qPrintable(text("qtExperimentResultsS")));
+        steps("type qtSedEquilibriumTemp=4; load qtExperimentName=New Experiment; tab qtTabExperiment;"
+              "type qtSedEquilibriumTemp=4; type qtSedVelocityTemp=10; type qtSedEquilibriumMR=66000;"
+              "type qtSedVelocityCoefficient=4");
+        QVERIFY2(near(number("qtExperimentResultsS"), saved, 5e-5), qPrintable(text("qtExperimentResultsS")));
+        QCOMPARE(text("qtSolventWater"), QStringLiteral("Figures in water of 50 % D2O"));
+        // Another solvent brings its own water.
+        steps("new");
+        QCOMPARE(text("qtSolventWater"), QStringLiteral("Figures in light water"));
+    }
+
+    // A save stores the records the tabs show: saved over a run linked to sample A while sample B is shown, the run
+    // comes back with B, after the question named the change.
+    void aSaveStoresTheLinksTheTabsShow()
+    {
+        steps("tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.7212; save sample=A;"
+              "click qtVbarDirectEntry; type qtSampleVbar=0.75; save sample=B; load qtSampleName=A;"
+              "tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4;"
+              "save experiment=Run+sample; load qtSampleName=B");
+        m_f->answerer.clear();
+        steps("save experiment=Run+offered+!Save");
+        QVERIFY2(m_f->answerer.texts().contains("Are you sure you wish to overwrite this record?"),
+            qPrintable(m_f->answerer.texts().join('\n')));
+        steps("restart; load qtExperimentName=Run");
+        QVERIFY(m_f->widget<QComboBox>("qtSampleName")->currentText().endsWith("  B"));
+        QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.75000"));
+    }
+
+    // The Mr a composition gave goes with its sample: a new sample, or one without a composition, leaves the Mr
+    // method asking for one, as a fresh window does.
+    void theCompositionsMrGoesWithItsSample_data()
+    {
+        QTest::addColumn<QString>("next");
+        QTest::newRow("new sample") << "load qtSampleName=New Sample";
+        QTest::newRow("a sample without a composition") << "load qtSampleName=Typed";
+    }
+    void theCompositionsMrGoesWithItsSample()
+    {
+        QFETCH(QString, next);
+        steps("tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.72; save sample=Typed; new;" + hewl()
+            + "save sample=HEWL");
+        QCOMPARE(text("qtSedEquilibriumMR"), QStringLiteral("14305.10"));
+        steps(next);
+        QVERIFY(text("qtSedEquilibriumMR").isEmpty());
+        QVERIFY(m_f->checked("qtExactMolecularWeight") && !m_f->checked("qtFromComposition"));
+    }
+
+    // A run whose linked sample was saved over with a typed vbar since: the run's own computed vbar stands as a
+    // value known at its temperature, and follows the temperature as a standard value does (Durchschlag 1986:
+    // 4.25e-4 ml/g per kelvin).
+    void aLinkOverwrittenSinceShowsTheRunsOwnFigure()
+    {
+        steps(hewl()
+            + "save sample=HEWL; tab qtTabExperiment; type qtSedEquilibriumTemp=4;"
+              "type qtSedVelocityCoefficient=1.9; save experiment=Run+sample; tab qtTabSample;"
+              "click qtVbarDirectEntry; type qtSampleVbar=0.71; save sample=HEWL+!Save;"
+              "restart; load qtExperimentName=Run");
+        const double atRun = number("qtSampleVbar");
+        QVERIFY2(near(atRun, 0.70858, 2e-5), qPrintable(text("qtSampleVbar")));
+        QVERIFY(m_f->checked("qtVbarStandard") && !m_f->checked("qtVbarDirectEntry"));
+        steps("tab qtTabExperiment; type qtSedEquilibriumTemp=25");
+        QVERIFY2(near(number("qtSampleVbar"), atRun + 21 * 4.25e-4, 2e-5), qPrintable(text("qtSampleVbar")));
+    }
+
+    // A run whose sample has gone computes its results with the undenatured vbar it stored, as before the save.
+    void aRunWithoutItsSampleKeepsItsDryVbar()
+    {
+        steps("sql UPDATE denature SET rhomin = 1.12, v3 = 0.75, g3 = 0.1 WHERE Name = 'Urea';"
+              "residues ALA=12,ARG=11,ASN=14,ASP=7,GLY=12,LYS=6,TRP=6,VAL=6; denaturant Urea; ok; save sample=U;"
+              "tab qtTabExperiment; type qtSedVelocityCoefficient=1.9; save experiment=Run+sample; tab qtTabResults");
+        const QString ro = text("qtVbarRo");
+        QVERIFY(!ro.isEmpty());
+        steps("restart; sql UPDATE sample SET active = 0; load qtExperimentName=Run; tab qtTabResults");
+        QCOMPARE(text("qtVbarRo"), ro);
+    }
+
+    // A field whose text is no number it takes is never stored as nothing: the save is refused with a box that
+    // names the field and its text, and nothing is written.
+    void textThatIsNoNumberIsNeverSaved_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("a typed vbar with a decimal comma")
+            << "tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=1,5"
+            << "sample"
+            << "vbar (Sample tab): \"1,5\"";
+        QTest::newRow("a residue count") << "residues ALA=abc; ok"
+                                         << "sample"
+                                         << "amount of ALA: \"abc\"";
+        QTest::newRow("a typed density") << "tab qtTabSolvent; click qtDensityDirectEntry; type qtBufferDensity=abc"
+                                         << "solvent"
+                                         << "density (Solvent tab): \"abc\"";
+        QTest::newRow("a concentration") << "buffer Sodium chloride=0.1.5"
+                                         << "solvent"
+                                         << "concentration of Sodium chloride: \"0.1.5\" (is not a number)";
+        QTest::newRow("the speed") << "tab qtTabExperiment; type qtSedEquilibriumRPM=fast"
+                                   << "experiment"
+                                   << "speed: \"fast\"";
+        QTest::newRow("the hydration") << "tab qtTabExperiment; type qtSedEquilibriumMR=66000;"
+                                          "type qtSedVelocityCoefficient=4.2; tab qtTabResults;"
+                                          "click qtHydrateDelta1; type qtHydrateRatio=0.3x"
+                                       << "results"
+                                       << "axial ratio or hydration: \"0.3x\"";
+    }
+    void textThatIsNoNumberIsNeverSaved()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, kind);
+        QFETCH(QString, named);
+        const QString table = kind == "solvent" ? "buffer" : kind;
+        steps(state);
+        m_f->answerer.clear();
+        steps("save " + kind + "=Bad");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(boxes.contains("was not saved") && boxes.contains(named), qPrintable(boxes));
+        QCOMPARE(m_f->db.value("SELECT count(*) FROM " + table).toInt(), 0);
+    }
+
+    // An s20,w typed over the computed one is the person's: a second edit stays as typed, later calculations leave
+    // it, and it is read in svedbergs as S* is.
+    void typedFiguresStayTyped()
+    {
+        steps("tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2;"
+              "override qtExperimentResultsS=1.9e-13; type qtExperimentResultsS=1.8e-13");
+        QCOMPARE(text("qtExperimentResultsS"), QStringLiteral("1.8e-13"));
+        steps("type qtSedEquilibriumTemp=25");
+        QCOMPARE(text("qtExperimentResultsS"), QStringLiteral("1.8e-13"));
+        steps("type qtExperimentResultsS=1.9");
+        QCOMPARE(text("qtExperimentResultsS"), QStringLiteral("1.9e-13"));
+    }
+
+    // Results reloaded show what their calculation showed: the graph buttons and the hydration shell's expansion.
+    // The Experiment tab's anhydrous radius is the Results tab's (the dry sphere at 20 C).
+    void aReloadShowsWhatTheCalculationShowed()
+    {
+        steps(hewl()
+            + "tab qtTabExperiment; type qtSedEquilibriumTemp=4; type qtSedVelocityCoefficient=0.9; tab qtTabResults;"
+              "click qtVbarMethod; click qtHydrateComputed; save results=Shape");
+        QCOMPARE(text("qtExperimentResultsRp"), text("qtVbarRo"));
+        const QString expansion = text("qtGraphShapeHydrationExpansion");
+        QVERIFY(!expansion.isEmpty());
+        QVERIFY(m_f->widget("qtGraphShapeButton")->isEnabled() && m_f->widget("qtAvsBGraphButton")->isEnabled());
+        steps("restart; load qtResultsName=Shape; tab qtTabResults");
+        QVERIFY(m_f->widget("qtGraphShapeButton")->isEnabled() && m_f->widget("qtAvsBGraphButton")->isEnabled());
+        QCOMPARE(text("qtGraphShapeHydrationExpansion"), expansion);
+    }
+
+    // A solvent whose component's reference row was deleted since says so, rather than loading as another buffer.
+    void aComponentDeletedSinceIsNamed()
+    {
+        steps("buffer Sodium chloride=0.15,Glycerol=1; save solvent=Mixed;"
+              "sql DELETE FROM BufferComponent WHERE name = 'Glycerol'; restart");
+        m_f->answerer.clear();
+        steps("load qtBufferName=Mixed");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(boxes.contains("no longer in the reference data"), qPrintable(boxes));
+    }
+
+    // A row of the release that first stored the buffer page's figures at 20 C in light water, without a mark:
+    // its figures are what its components give at 20 C, and it is shown corrected to the run temperature.
+    void rowsOfThePreviousReleaseAreShownCorrected()
+    {
+        steps("tab qtTabExperiment; type qtSedEquilibriumTemp=8; buffer Sodium chloride=0.15,Glycerol=0.5;"
+              "save solvent=Mixed");
+        const QString density = text("qtBufferDensity"), viscosity = text("qtBufferViscosity");
+        QVERIFY(m_f->sql("UPDATE buffer SET computedAt20 = NULL, densitySource = NULL, viscositySource = NULL"));
+        steps("restart; tab qtTabExperiment; type qtSedEquilibriumTemp=8; load qtBufferName=Mixed");
+        QCOMPARE(text("qtBufferDensity"), density);
+        QCOMPARE(text("qtBufferViscosity"), viscosity);
+    }
+};
+
+TEST_MAIN(TstGuiVornakelFigures)
+#include "tst_gui_vornakel_figures.moc"
