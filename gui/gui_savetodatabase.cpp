@@ -497,9 +497,13 @@ bool GuiSaveToDatabase::refuses(RecordKind kind, const GuiFieldReader &read)
         return false;
     const char *kinds[] = { "sample", "solvent", "experiment", "results" };
     QMessageBox::warning(kind == RecordKind::Sample ? this : nullptr, QStringLiteral("Vornakel"),
-        QStringLiteral("The %1 was not saved: these fields hold a text that is not a number they take.\n\n%2\n\n"
-                       "Correct them and save again. Nothing was written.")
-            .arg(QLatin1String(kinds[static_cast<int>(kind)]), read.refusals().join(QLatin1Char('\n'))));
+        QStringLiteral("The %1 was not saved: %2\n\n%3\n\nCorrect %4 and save again. Nothing was written.")
+            .arg(QLatin1String(kinds[static_cast<int>(kind)]),
+                read.refusals().size() == 1
+                    ? QStringLiteral("this field holds a text that is not a number it takes.")
+                    : QStringLiteral("these fields hold a text that is not a number they take."),
+                read.refusals().join(QLatin1Char('\n')),
+                read.refusals().size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
     return true;
 }
 
