@@ -42,6 +42,14 @@ QString nested(int depth)
         + QString("</OBJECT>").repeated(depth) + QStringLiteral("</EXECUTE></VORNAKEL>");
 }
 
+// Reads the bytes to their end or their fault; where a fault was found, as "line,column".
+QString readWhole(XmlMessage &reader, const QByteArray &bytes)
+{
+    reader.begin(bytes);
+    reader.readSome(1024 * 1024);
+    return QString("%1,%2").arg(reader.errorLine()).arg(reader.errorColumn());
+}
+
 } // namespace
 
 class TestXmlMessage : public QObject
@@ -192,8 +200,7 @@ void TestXmlMessage::refusesWhatNoRequestNeedsBeforeReading()
     QFETCH(QString, where);
 
     XmlMessage reader;
-    reader.begin(bytes);
-    reader.readSome(1024 * 1024);
+    const QString found = readWhole(reader, bytes);
     QCOMPARE(int(reader.fault()), fault);
     if (fault == int(XmlMessage::Fault::None)) {
         QCOMPARE(reader.values().size(), 1);
@@ -201,7 +208,7 @@ void TestXmlMessage::refusesWhatNoRequestNeedsBeforeReading()
     }
     // Nothing of it is read, so no call either.
     QVERIFY(reader.values().isEmpty());
-    QCOMPARE(QString("%1,%2").arg(reader.errorLine()).arg(reader.errorColumn()), where);
+    QCOMPARE(found, where);
     if (fault == int(XmlMessage::Fault::NotWellFormed))
         QVERIFY2(reader.errorString().contains(" is not UTF-8 text."), qPrintable(reader.errorString()));
 }
@@ -258,17 +265,12 @@ void TestXmlMessage::readsTheEncodingARequestDeclares()
     QFETCH(QString, read);
     QFETCH(QString, where);
     XmlMessage reader;
-    reader.begin(bytes);
-    reader.readSome(1024 * 1024);
+    const QString found = readWhole(reader, bytes);
     QCOMPARE(int(reader.fault()), fault);
-    if (fault == int(XmlMessage::Fault::None)) {
-        QCOMPARE(reader.values().size(), 1);
-        QCOMPARE(reader.values().first()->functionName, read);
-        return;
-    }
-    QVERIFY(reader.values().isEmpty());
-    QCOMPARE(reader.errorString(), read);
-    QCOMPARE(QString("%1,%2").arg(reader.errorLine()).arg(reader.errorColumn()), where);
+    const QString text = reader.values().size() == 1 ? reader.values().first()->functionName : reader.errorString();
+    QCOMPARE(text, read);
+    if (fault != int(XmlMessage::Fault::None))
+        QCOMPARE(found + " " + QString::number(reader.values().size()), where + " 0");
 }
 
 void TestXmlMessage::readsALargeRequestASliceAtATime()
