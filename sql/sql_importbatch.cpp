@@ -113,6 +113,11 @@ bool SqlImportBatch::begin()
         m_driverText = m_transaction->driverText();
         return false;
     }
+    return readEnds(&m_ends);
+}
+
+bool SqlImportBatch::readEnds(QHash<QString, qint64> *ends)
+{
     for (const QString &table : qAsConst(m_tables)) {
         QString error;
         const qint64 end = lastRowid(m_db, table, &error);
@@ -120,7 +125,7 @@ bool SqlImportBatch::begin()
             rollback(error);
             return false;
         }
-        m_ends.insert(table, end);
+        ends->insert(table, end);
     }
     return true;
 }
@@ -139,13 +144,11 @@ bool SqlImportBatch::commit(bool last)
             rollback(query.lastError().text());
             return false;
         }
+        QHash<QString, qint64> ends;
+        if (!readEnds(&ends))
+            return false;
         for (const QString &table : qAsConst(m_tables)) {
-            QString error;
-            const qint64 end = lastRowid(m_db, table, &error);
-            if (end < 0) {
-                rollback(error);
-                return false;
-            }
+            const qint64 end = ends.value(table);
             if (end <= m_ends.value(table))
                 continue;
             query.prepare(QStringLiteral("INSERT INTO %1 (copy, owner, tableName, firstId, lastId) VALUES (:copy, "

@@ -68,6 +68,9 @@ public:
         QHash<QString, qint64> *removed, QString *driverText);
 
 private:
+    // Where each of the copy's tables ends now; false, the slice rolled back, when one cannot be read.
+    bool readEnds(QHash<QString, qint64> *ends);
+
     QSqlDatabase m_db;
     QStringList m_tables;
     qint64 m_copy;
