@@ -1,5 +1,7 @@
 #include "test_log.h"
 
+#include "test_environment.h"
+
 #include <QList>
 #include <QMutex>
 
@@ -63,7 +65,14 @@ int TestLog::exec(QObject *testObject, int argc, char **argv)
     // QtTest installs its own handler when it starts; this one goes in front of it.
     QTest::qInit(testObject, argc, argv);
     s_testlibHandler = qInstallMessageHandler(watch);
-    const int result = QTest::qRun();
+    // Each test program runs in a folder of its own: the files the program
+    // writes where it was started (sql.log, ImportLog.txt, vornakel.ini) are
+    // never another run's, so the suite can run twice at once in one build.
+    int result = 0;
+    {
+        const TestStartFolder start;
+        result = QTest::qRun();
+    }
     qInstallMessageHandler(s_testlibHandler);
     s_testlibHandler = nullptr;
     QTest::qCleanup();
