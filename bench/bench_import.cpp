@@ -185,5 +185,5 @@ int main(int argc, char **argv)
     Bench::report(QStringLiteral("series names import: longest step"), longest, "ms", Bench::atMost(100));
     Bench::report(QStringLiteral("series names import: ms per 1,000 names, 100,000 over 25,000"),
         perThousand[1] / perThousand[0], "x", Bench::atMost(1.5));
-    return copied == recordRows && buffersCopied == bufferRows && read && stepped ? 0 : 1;
+    return Bench::exitCode(copied == recordRows && buffersCopied == bufferRows && read && stepped);
 }

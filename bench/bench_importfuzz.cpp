@@ -249,5 +249,5 @@ int main(int argc, char **argv)
     Bench::report(QStringLiteral("reader on a damaged file"), Bench::median(ms), "ms", Bench::atMost(1000));
     Bench::report(QStringLiteral("reader on the slowest damaged file"), *std::max_element(ms.begin(), ms.end()), "ms",
         Bench::atMost(seconds * 1000 + 1000));
-    return 0;
+    return Bench::exitCode();
 }

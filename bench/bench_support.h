@@ -15,6 +15,14 @@
 // the one way every figure is printed.
 namespace Bench {
 
+// Whether a figure of this run missed its target: the run then fails, so that
+// `ctest -L bench` says so and not only the printed line.
+inline bool &anyMissed()
+{
+    static bool missed = false;
+    return missed;
+}
+
 // What a figure is held to: at most a time, at least a rate, or nothing.
 struct Target
 {
@@ -47,6 +55,8 @@ inline void report(const QString &what, double median, const char *unit, Target 
     std::printf(
         "%-60s median %12.2f %-12s %s%s\n", qPrintable(what), median, unit, qPrintable(aim), missed ? "  MISSED" : "");
     std::fflush(stdout);
+    if (missed)
+        anyMissed() = true;
 }
 
 // A line that says what the figures below were taken of, or what a run found.
@@ -54,6 +64,22 @@ inline void note(const QString &text)
 {
     std::printf("# %s\n", qPrintable(text));
     std::fflush(stdout);
+}
+
+// A target that could not be measured at all (nothing was answered, say):
+// missed as surely as one measured short of it.
+inline void missed(const QString &text)
+{
+    std::printf("# %s  MISSED\n", qPrintable(text));
+    std::fflush(stdout);
+    anyMissed() = true;
+}
+
+// What main returns: non-zero when a target was missed or the run itself
+// failed (`ranWell` false), so that every benchmark fails alike.
+inline int exitCode(bool ranWell = true)
+{
+    return ranWell && !anyMissed() ? 0 : 1;
 }
 
 // Headless unless the caller chose a platform; call before the QApplication.
