@@ -144,6 +144,26 @@ inline constexpr auto correctBufferViscosity = appCalculation("correctBufferVisc
 inline constexpr auto correctBufferViscosityHeavy
     = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature", "D2O", "D2O18", "H2O18");
 
+// The name of the calculation module, the one whose functions are listed here.
+inline constexpr char moduleName[] = "MainScreen";
+
+// The functions of the calculation module that a request from another program
+// or a page may call: those the windows call, and the two the request builder
+// names besides. Its helpers (the constructors of its inputs and results) and
+// the engine's own globals are not among them.
+inline const QStringList &offeredFunctions()
+{
+    static const QStringList names { calculateRo.name(), calculateRp.name(), calculateMbDirectly.name(),
+        calculateSigmaFromMr.name(), calculateMbFromSigma.name(), calculateMr.name(), calculationsFromMr.name(),
+        QStringLiteral("calculationsFromSigma"), calculateS20W.name(), calculateSo20W.name(), vbarAtT.name(),
+        QStringLiteral("calculateVBarAtT"), densityAtT.name(), viscosityAtT.name(), calculateSampleVbar.name(),
+        defaultSampleVbar.name(), vbarTo20.name(), densityTo20.name(), calculateResults.name(), graphShape.name(),
+        calculationsAvsBHydration.name(), calculationsFromComposition.name(), calculateBufferDensity.name(),
+        calculateBufferViscosity.name(), correctBufferDensityNormal.name(), correctBufferDensityHeavy.name(),
+        correctBufferViscosity.name() };
+    return names;
+}
+
 // The node that answers for the widget of that name: the answer itself or
 // one of its members; null when the answer carries none.
 inline const AppScriptObject *resultNamed(const AppScriptObject *answer, const QString &name)

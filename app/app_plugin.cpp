@@ -1,5 +1,6 @@
 #include "app/app_plugin.h"
 
+#include "app/app_calculationcontract.h"
 #include "app/app_helperrunner.h"
 #include "app/app_inspectorcontract.h"
 #include "app/app_log.h"
@@ -13,6 +14,7 @@
 #include <QScriptEngineAgent>
 #include <QScriptProgram>
 #include <QScriptSyntaxCheckResult>
+#include <QScriptValueIterator>
 #include <QScriptValueList>
 #include <QTimer>
 
@@ -124,6 +126,17 @@ void AppPlugin::setModuleUI(QString ui)
 void AppPlugin::setModuleValidity(bool valid)
 {
     m_valid = valid;
+}
+
+bool AppPlugin::withholds(QString const &function) const
+{
+    Q_UNUSED(function)
+    return false;
+}
+
+bool AppPlugin::readsInputsByName() const
+{
+    return moduleName() == QLatin1String(AppCalculationContract::moduleName);
 }
 
 QList<AppScriptObject *> AppPlugin::exec(QList<DataPluginExecInfo *> const &requests)
@@ -386,6 +399,12 @@ bool AppQtScriptPlugin::load(QString const &path)
     }
 
     m_engine->clearExceptions();
+    // What the engine offers before the module adds its own: none of it is the module's to offer.
+    m_engineGlobals.clear();
+    for (QScriptValueIterator it(m_engine->globalObject()); it.hasNext();) {
+        it.next();
+        m_engineGlobals.insert(it.name(), it.value());
+    }
     // A module that never finishes must not keep the program from starting.
     EvaluationDeadline deadline(m_engine, s_loadTimeLimitMs);
     const auto overTime = [&]() {
@@ -442,6 +461,19 @@ bool AppQtScriptPlugin::load(QString const &path)
                     .arg(path, moduleName(), moduleVersion(), moduleDate(), moduleInteractions()),
         AppLog::Trace);
     return true;
+}
+
+bool AppQtScriptPlugin::withholds(QString const &function) const
+{
+    const QScriptValue global = m_engine->globalObject();
+    if (!global.property(function).isFunction())
+        return false;
+    if (moduleName() == QLatin1String(AppCalculationContract::moduleName))
+        return !AppCalculationContract::offeredFunctions().contains(function);
+    // Its own: made by its text, or put by it in place of an engine global of that name.
+    const QScriptValue own = global.property(function, QScriptValue::ResolveLocal);
+    const auto engines = m_engineGlobals.constFind(function);
+    return !own.isFunction() || (engines != m_engineGlobals.constEnd() && engines->strictlyEquals(own));
 }
 
 AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppScriptObject *> const &inputs)

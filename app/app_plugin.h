@@ -4,8 +4,10 @@
 #include "app/app_scriptlist.h"
 
 #include <QBuffer>
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QScriptValue>
 #include <QString>
 #include <QStringList>
 
@@ -57,6 +59,16 @@ public:
     void setModuleUI(QString ui);
     void setModuleValidity(bool valid);
 
+    // Whether the module has a function of that name that it does not offer
+    // to the requests of pages and other programs (a global of the script
+    // engine such as Array, or a helper of its own). A name that is no
+    // function at all is not withheld: its call answers that there is none.
+    virtual bool withholds(QString const &function) const;
+    // Whether the module reads the inputs of a call by their NAME (the
+    // calculation module does), so that of two inputs of one name it would
+    // take one without a word; any other module takes its inputs by position.
+    bool readsInputsByName() const;
+
 public slots:
     virtual bool load(QString const &path) = 0;
     // Never null; the caller owns the result, the inputs stay the caller's.
@@ -96,6 +108,10 @@ public:
     ~AppQtScriptPlugin() override;
 
     QScriptEngine *engine() const { return m_engine; }
+
+    // The calculation module offers the functions of the calculation
+    // contract; any other module the global functions its own text made.
+    bool withholds(QString const &function) const override;
 
     // How long evaluating a module file (its text and its identity functions)
     // may take at load before the module is given up: 5 s unless changed.
@@ -138,6 +154,8 @@ private:
     QScriptEngine *m_engine;
     QString m_databaseName;
     CallWatch *m_watch = nullptr; // owned by the engine; made for the first call with a limit
+    // The engine's own globals as they were before the module's text ran.
+    QHash<QString, QScriptValue> m_engineGlobals;
 };
 
 #endif

@@ -1,6 +1,7 @@
 // The message processor: answers to request messages, the settings file of
 // the message server, and the CGI mode run through a small host program.
 
+#include "app/app_plugin.h"
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
@@ -8,6 +9,7 @@
 #include "test_log.h"
 #include <QDomDocument>
 #include <QProcess>
+#include <QScriptEngine>
 #include <QSignalSpy>
 
 #include <QtTest>
@@ -112,6 +114,8 @@ private slots:
     void runsTheGreatestVersionWithoutOne();
     void refusesACallWithTwoInputsOfOneName_data();
     void refusesACallWithTwoInputsOfOneName();
+    void callsOnlyTheFunctionsAModuleOffers_data();
+    void callsOnlyTheFunctionsAModuleOffers();
     void writesArraysOfPlainValues();
     void logsOnlyNonBlankMessages();
 
@@ -300,38 +304,93 @@ void TestXmlMessageProcessor::runsTheGreatestVersionWithoutOne()
 
 void TestXmlMessageProcessor::refusesACallWithTwoInputsOfOneName_data()
 {
-    QTest::addColumn<QString>("inputs"); // of calculateRo, followed by a call of it with Mr and Vbar
-    QTest::addColumn<QString>("first"); // the NAME of its output, or its ScriptError
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("call"); // followed by a call of calculateRo with Mr and Vbar on MainScreen
+    QTest::addColumn<QString>("first"); // the NAME of its output (with the VALUE of echo), or its ScriptError
 
-    const QString vbar = "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>";
+    const QString ro = "<EXECUTE FUNCTION=\"calculateRo\">%1<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>";
     const QString refused = "The call calculateRo has more than one input named \"Mr\"; which of them is meant is "
                             "not known, so the call was not run.";
-    QTest::newRow("two INPUTs") << "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Mr\" VALUE=\"1\"/>" + vbar
+    QTest::newRow("two INPUTs") << kMainScreen
+                                << ro.arg("<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Mr\" VALUE=\"1\"/>")
                                 << refused;
     QTest::newRow("an OBJECT and an INPUT")
-        << "<OBJECT NAME=\"Mr\" VALUE=\"1\"/><INPUT NAME=\"Mr\" VALUE=\"50000\"/>" + vbar << refused;
+        << kMainScreen << ro.arg("<OBJECT NAME=\"Mr\" VALUE=\"1\"/><INPUT NAME=\"Mr\" VALUE=\"50000\"/>") << refused;
     QTest::newRow("names in two cases are two names")
-        << "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"MR\" VALUE=\"1\"/>" + vbar << "qtExperimentResultsRp";
-    QTest::newRow("tables have no name") << "<ARRAY/><ARRAY/><INPUT NAME=\"Mr\" VALUE=\"50000\"/>" + vbar
+        << kMainScreen << ro.arg("<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"MR\" VALUE=\"1\"/>")
+        << "qtExperimentResultsRp";
+    QTest::newRow("tables have no name") << kMainScreen
+                                         << ro.arg("<ARRAY/><ARRAY/><INPUT NAME=\"Mr\" VALUE=\"50000\"/>")
                                          << "qtExperimentResultsRp";
+    // A module that takes its inputs by position takes each where it stands.
+    QTest::newRow("a module that reads by position")
+        << "<MODULE NAME=\"Echo\"/>"
+        << "<EXECUTE FUNCTION=\"echo\"><INPUT NAME=\"x\" VALUE=\"first\"/><INPUT NAME=\"x\" VALUE=\"second\"/>"
+           "</EXECUTE>"
+        << "echo=first";
 }
 
 void TestXmlMessageProcessor::refusesACallWithTwoInputsOfOneName()
 {
-    QFETCH(QString, inputs);
+    QFETCH(QString, module);
+    QFETCH(QString, call);
     QFETCH(QString, first);
-    const QString answer = m_processor->submitFromWeb(request(kMainScreen,
-        "<EXECUTE FUNCTION=\"calculateRo\">" + inputs
-            + "</EXECUTE><EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
-              "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>"));
-    QDomDocument document;
-    QVERIFY(document.setContent(answer));
     QStringList outputs;
-    for (QDomElement e = document.documentElement().firstChildElement("OUTPUT"); !e.isNull();
-         e = e.nextSiblingElement("OUTPUT"))
-        outputs << (e.attribute("NAME") == "ScriptError" ? e.attribute("VALUE") : e.attribute("NAME"));
-    // The call after it runs.
+    for (const QString &xml : { request(module, call),
+             request(kMainScreen,
+                 "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+                 "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>") }) {
+        const QMap<QString, QString> values = testOutputValues(m_processor->submitFromWeb(xml));
+        QCOMPARE(values.size(), 1);
+        const QString name = values.firstKey();
+        outputs << (name == "ScriptError" ? values.first() : name == "echo" ? "echo=" + values.first() : name);
+    }
+    // The request after it runs.
     QCOMPARE(outputs, (QStringList { first, "qtExperimentResultsRp" }));
+}
+
+void TestXmlMessageProcessor::callsOnlyTheFunctionsAModuleOffers_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<bool>("offered");
+
+    const QString echo = "<MODULE NAME=\"Echo\"/>";
+    // The engine's globals, the calculation module's helper constructors and its identity.
+    for (const char *function : { "Array", "Date", "Function", "gc", "print", "eval", "toString", "Inputs", "Results",
+             "NameMap", "getModuleVersion" })
+        QTest::newRow(qPrintable(QString("MainScreen ") + function)) << kMainScreen << function << false;
+    QTest::newRow("MainScreen calculateVBarAtT") << kMainScreen << "calculateVBarAtT" << true;
+    QTest::newRow("MainScreen calculationsFromSigma") << kMainScreen << "calculationsFromSigma" << true;
+    for (const char *function : { "Array", "print", "parseInt", "hasOwnProperty" })
+        QTest::newRow(qPrintable(QString("Echo ") + function)) << echo << function << false;
+    // Any other module offers the functions its own text defines.
+    QTest::newRow("Echo letters") << echo << "letters" << true;
+    QTest::newRow("Echo getModuleVersion") << echo << "getModuleVersion" << true;
+}
+
+void TestXmlMessageProcessor::callsOnlyTheFunctionsAModuleOffers()
+{
+    QFETCH(QString, module);
+    QFETCH(QString, function);
+    QFETCH(bool, offered);
+    const QString answer = m_processor->submitFromWeb(request(module,
+        "<EXECUTE FUNCTION=\"" + function
+            + "\"><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/>"
+              "<INPUT NAME=\"EquilibriumTemp\" VALUE=\"20\"/><INPUT NAME=\"T\" VALUE=\"20\"/></EXECUTE>"));
+    const QString error = testOutputValues(answer).value("ScriptError");
+    const QString moduleName = module.contains("Echo") ? "Echo" : "MainScreen";
+    if (offered)
+        QVERIFY2(error.isEmpty(), qPrintable(answer));
+    else
+        QCOMPARE(error,
+            QString("The module %1 does not offer the function \"%2\" to be called; the call was not run.")
+                .arg(moduleName, function));
+    // A helper run as a function would have left its members behind as globals.
+    const auto *plugin = qobject_cast<AppQtScriptPlugin *>(m_processor->findPlugin(moduleName, QString()));
+    QVERIFY(plugin);
+    QVERIFY(!plugin->engine()->globalObject().property("values").isValid());
+    QVERIFY(!plugin->engine()->globalObject().property("items").isValid());
 }
 
 void TestXmlMessageProcessor::writesArraysOfPlainValues()

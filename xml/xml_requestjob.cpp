@@ -16,8 +16,8 @@ namespace {
 const QByteArray kTail = QByteArrayLiteral("</VORNAKEL>\n");
 
 // The first NAME that two inputs of a call share, or a null text. A module
-// reads its inputs by NAME (tables by position): of two inputs of one name it
-// would take one without a word, and the figure might come from the other.
+// that reads its inputs by NAME (tables by position) would take one of two
+// inputs of one name without a word, and the figure might come from the other.
 QString repeatedName(const AppScriptList &inputs)
 {
     QSet<QString> names;
@@ -220,8 +220,16 @@ bool XmlRequestJob::step()
     } else if (m_next < m_calls.size() && m_plugin) {
         DataPluginExecInfo *call = m_calls.at(m_next++);
         AppScriptList result;
-        const QString repeated = call ? repeatedName(call->inputs) : QString();
-        if (!repeated.isNull()) {
+        // What the module does not offer is never run: an engine global, or a helper of its own.
+        const bool withheld = call && m_plugin->withholds(call->functionName);
+        const QString repeated
+            = call && !withheld && m_plugin->readsInputsByName() ? repeatedName(call->inputs) : QString();
+        if (withheld) {
+            result.add(new AppScriptObject(QStringLiteral("ScriptError"),
+                QStringLiteral("The module %1 does not offer the function \"%2\" to be called; the call was not run.")
+                    .arg(m_moduleName, call->functionName),
+                AppScriptObject::Normal));
+        } else if (!repeated.isNull()) {
             result.add(new AppScriptObject(QStringLiteral("ScriptError"),
                 QStringLiteral("The call %1 has more than one input named \"%2\"; which of them is meant is not known, "
                                "so the call was not run.")
