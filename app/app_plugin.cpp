@@ -525,18 +525,21 @@ AppScriptObject *AppQtScriptPlugin::call(
     const int line = thrown ? m_engine->uncaughtExceptionLineNumber() : 0;
     m_engine->clearExceptions();
 
+    const auto stoppedError = [this, function, timeLimitMs]() {
+        const QString text = QStringLiteral("The call %1 took more than %2 ms of the processor's time, the most a call "
+                                            "from another program may take, and was stopped.")
+                                 .arg(function)
+                                 .arg(timeLimitMs);
+        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
+        return new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+    };
     AppScriptObject *tree = nullptr;
     if (stopped) {
         // The engine keeps its stop until it next evaluates a program: the
         // module's next call would be stopped at its first loop.
         m_engine->evaluate(QString());
         m_engine->clearExceptions();
-        const QString text = QStringLiteral("The call %1 took more than %2 ms of the processor's time, the most a call "
-                                            "from another program may take, and was stopped.")
-                                 .arg(function)
-                                 .arg(timeLimitMs);
-        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
-        tree = new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+        tree = stoppedError();
     } else if (result.isError() || thrown) {
         // Whatever a script throws is a failed call, not a result to be shown.
         const QString text = result.toString();
@@ -545,6 +548,14 @@ AppScriptObject *AppQtScriptPlugin::call(
         if (thrown) {
             emit sigPluginError(QStringLiteral("Line #%1: %2").arg(line).arg(text));
         }
+    } else if (result.isObject() && timeLimitMs > 0) {
+        // The result is made into a tree within the call's time: a result of
+        // tens of thousands of members takes longer to convert than to make.
+        const qint64 limitNs = qint64(timeLimitMs) * 1000000;
+        tree
+            = AppScriptObject::fromQScriptValue(result, [began, limitNs]() { return threadCpuNs() - began > limitNs; });
+        if (!tree)
+            tree = stoppedError();
     } else if (result.isObject()) {
         tree = AppScriptObject::fromQScriptValue(result);
     } else {

@@ -66,6 +66,25 @@ bool isIndexKey(const QString &key, int *index)
     return ok;
 }
 
+// Whether a property key can be an attribute name. Keys that cannot (the
+// numbered elements of a script array of plain values) are written as OUTPUT
+// elements with INDEX and VALUE, the way an array's object elements are.
+// Checked by hand: a pattern built for every attribute of a large answer took
+// most of the time of writing it.
+bool isXmlName(const QString &key)
+{
+    return !key.isEmpty() && (key.at(0).isLetter() || key.at(0) == QLatin1Char('_'))
+        && std::all_of(key.cbegin(), key.cend(), [](QChar c) {
+               return (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                   || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+                   || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_') || c == QLatin1Char('.')
+                   || c == QLatin1Char('-');
+           });
+}
+
+// How often a conversion that may be given up asks whether it is over its time.
+const int kMembersPerCheck = 256;
+
 QVariant variantOf(const QScriptValue &value)
 {
     if (value.isBool())
@@ -204,41 +223,68 @@ QScriptValue AppScriptObject::toQScriptValue(QScriptEngine *engine)
     return out;
 }
 
+// What a conversion carries down the tree: the script objects from the top
+// of the result down to the value, so that an object that contains itself
+// (directly or further down) is seen, the objects it may still make, and
+// whether it is to give up.
+struct AppScriptObject::Filling
+{
+    QList<QScriptValue> path;
+    int budget = MaxNodes;
+    std::function<bool()> overTime;
+    int members = 0;
+    bool stopped = false;
+};
+
 AppScriptObject *AppScriptObject::fromQScriptValue(const QScriptValue &value)
+{
+    return fromQScriptValue(value, std::function<bool()>());
+}
+
+AppScriptObject *AppScriptObject::fromQScriptValue(const QScriptValue &value, const std::function<bool()> &overTime)
 {
     Type type = Normal;
     if (value.isArray())
         type = Array;
     else if (value.isObject())
         type = Object;
-    return fromQScriptValue(new AppScriptObject(type), value);
+    auto *node = new AppScriptObject(type);
+    Filling filling;
+    filling.overTime = overTime;
+    fill(node, value, filling);
+    if (filling.stopped) {
+        delete node;
+        return nullptr;
+    }
+    return node;
 }
 
 AppScriptObject *AppScriptObject::fromQScriptValue(AppScriptObject *node, const QScriptValue &value)
 {
     if (!node)
         return nullptr;
-    QList<QScriptValue> path;
-    int budget = MaxNodes;
-    fill(node, value, path, budget);
+    Filling filling;
+    fill(node, value, filling);
     return node;
 }
 
-// path holds the script objects from the top of the result down to value, so
-// that an object that contains itself (directly or further down) is seen.
-void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path, int &budget)
+void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, Filling &filling)
 {
-    if (!value.isObject() || budget < 0)
+    if (!value.isObject() || filling.budget < 0 || filling.stopped)
         return;
-    if (path.size() >= MaxDepth) {
+    if (filling.path.size() >= MaxDepth) {
         qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result nested deeper than" << MaxDepth
                          << "levels; the rest is ignored";
         return;
     }
-    path.append(value);
+    filling.path.append(value);
     const bool parentIsArray = value.isArray();
     QScriptValueIterator it(value);
-    while (it.hasNext()) {
+    while (it.hasNext() && !filling.stopped) {
+        if (filling.overTime && ++filling.members % kMembersPerCheck == 0 && filling.overTime()) {
+            filling.stopped = true;
+            break;
+        }
         it.next();
         const QString name = it.name();
         const QString key = memberKey(name);
@@ -248,7 +294,7 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
             continue;
         }
         bool cyclic = false;
-        for (const QScriptValue &seen : qAsConst(path)) {
+        for (const QScriptValue &seen : qAsConst(filling.path)) {
             if (seen.strictlyEquals(member)) {
                 cyclic = true;
                 break;
@@ -259,8 +305,8 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
                              << "refers back to itself; it is ignored";
             continue;
         }
-        if (--budget < 0) {
-            if (budget == -1)
+        if (--filling.budget < 0) {
+            if (filling.budget == -1)
                 qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result holds more than" << MaxNodes
                                  << "objects; the rest is ignored";
             break;
@@ -270,7 +316,7 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
             child->m_properties.insert(QStringLiteral("INDEX"), QVariant(name));
         else
             child->m_properties.insert(QStringLiteral("PARENT_ATTRIBUTE"), QVariant(name));
-        fill(child, member, path, budget);
+        fill(child, member, filling);
         if (node->m_type == Normal) {
             node->setProperty(name.toUtf8().constData(), child); // reports that it holds no children
             delete child;
@@ -278,7 +324,7 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, QLi
         }
         node->holdChild(key, child);
     }
-    path.removeLast();
+    filling.path.removeLast();
 }
 
 QString AppScriptObject::toString()
@@ -303,27 +349,21 @@ QString AppScriptObject::toString()
     return out;
 }
 
+QString AppScriptObject::elementName(bool numberedItems) const
+{
+    if (m_children.isEmpty() && !numberedItems)
+        return QStringLiteral("OUTPUT");
+    return m_type == Array ? QStringLiteral("ARRAY") : QStringLiteral("OBJECT");
+}
+
 QDomElement AppScriptObject::toXML(QDomDocument &document, QDomElement &element)
 {
-    // Keys that are no XML names (the numbered elements of a script array of
-    // plain values) cannot be attributes; they are written as OUTPUT elements
-    // with INDEX and VALUE, the way an array's object elements are written.
     QList<QPair<QString, QString>> numbered;
     for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it) {
-        const QString &key = it.key();
-        // Checked by hand: a pattern built for every attribute of a large
-        // answer took most of the time of writing it.
-        const bool xmlName = !key.isEmpty() && (key.at(0).isLetter() || key.at(0) == QLatin1Char('_'))
-            && std::all_of(key.cbegin(), key.cend(), [](QChar c) {
-                   return (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-                       || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-                       || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_')
-                       || c == QLatin1Char('.') || c == QLatin1Char('-');
-               });
-        if (xmlName)
-            element.setAttribute(key, textOf(it.value()));
+        if (isXmlName(it.key()))
+            element.setAttribute(it.key(), textOf(it.value()));
         else
-            numbered << qMakePair(key, textOf(it.value()));
+            numbered << qMakePair(it.key(), textOf(it.value()));
     }
     for (const auto &entry : qAsConst(numbered)) {
         QDomElement item = document.createElement(QStringLiteral("OUTPUT"));
@@ -336,13 +376,110 @@ QDomElement AppScriptObject::toXML(QDomDocument &document, QDomElement &element)
         it.value()->toXML(document, childElement);
         element.appendChild(childElement);
     }
-    if (m_children.isEmpty() && numbered.isEmpty())
-        element.setTagName(QStringLiteral("OUTPUT"));
-    else if (m_type == Array)
-        element.setTagName(QStringLiteral("ARRAY"));
-    else
-        element.setTagName(QStringLiteral("OBJECT"));
+    element.setTagName(elementName(!numbered.isEmpty()));
     return element;
+}
+
+void AppScriptObject::appendAttributeText(QByteArray &out, const QString &text)
+{
+    // Escaped by runs: replacing each character where it stands moves the
+    // rest of the text every time, which made a value of a million quotes
+    // take most of a minute.
+    const QChar *begin = text.constData();
+    const int n = text.size();
+    int run = 0;
+    for (int i = 0; i < n; ++i) {
+        const char *reference = nullptr;
+        switch (begin[i].unicode()) {
+        case '&':
+            reference = "&amp;";
+            break;
+        case '<':
+            reference = "&lt;";
+            break;
+        case '>':
+            reference = "&gt;";
+            break;
+        case '"':
+            reference = "&quot;";
+            break;
+        case '\t':
+            reference = "&#x9;";
+            break;
+        case '\n':
+            reference = "&#xa;";
+            break;
+        case '\r':
+            reference = "&#xd;";
+            break;
+        default:
+            continue;
+        }
+        if (i > run)
+            out += QStringView(begin + run, i - run).toUtf8();
+        out += reference;
+        run = i + 1;
+    }
+    if (n > run)
+        out += QStringView(begin + run, n - run).toUtf8();
+}
+
+bool AppScriptObject::appendXml(QByteArray &out, int depth, qint64 limit) const
+{
+    // A value's text takes at least as many bytes as it has characters: one
+    // that cannot fit is not escaped at all.
+    const auto attribute = [&out, limit](const QString &name, const QString &value) {
+        if (out.size() + name.size() + value.size() + 4 > limit)
+            return false;
+        out += ' ';
+        out += name.toUtf8();
+        out += "=\"";
+        appendAttributeText(out, value);
+        out += '"';
+        return out.size() <= limit;
+    };
+    const int start = out.size();
+    const auto fail = [&out, start]() {
+        out.truncate(start);
+        return false;
+    };
+    const QByteArray indent(depth, ' ');
+    QList<QPair<QString, QString>> numbered;
+    const QByteArray name
+        = elementName(std::any_of(m_properties.keyBegin(), m_properties.keyEnd(), [](const QString &key) {
+              return !isXmlName(key);
+          })).toLatin1();
+    out += indent;
+    out += '<';
+    out += name;
+    for (auto it = m_properties.constBegin(); it != m_properties.constEnd(); ++it) {
+        if (!isXmlName(it.key()))
+            numbered << qMakePair(it.key(), textOf(it.value()));
+        else if (!attribute(it.key(), textOf(it.value())))
+            return fail();
+    }
+    if (numbered.isEmpty() && m_children.isEmpty()) {
+        out += "/>\n";
+        return out.size() <= limit || fail();
+    }
+    out += ">\n";
+    const QByteArray itemIndent(depth + 1, ' ');
+    for (const auto &entry : qAsConst(numbered)) {
+        out += itemIndent;
+        out += "<OUTPUT";
+        if (!attribute(QStringLiteral("INDEX"), entry.first) || !attribute(QStringLiteral("VALUE"), entry.second))
+            return fail();
+        out += "/>\n";
+    }
+    for (auto it = m_children.constBegin(); it != m_children.constEnd(); ++it) {
+        if (!it.value()->appendXml(out, depth + 1, limit))
+            return fail();
+    }
+    out += indent;
+    out += "</";
+    out += name;
+    out += ">\n";
+    return out.size() <= limit || fail();
 }
 
 // The widgets of a form by object name, found in one pass in the order in

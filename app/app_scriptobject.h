@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <type_traits>
 
 class QScriptEngine;
@@ -64,6 +65,9 @@ public:
     QScriptValue toQScriptValue(QScriptEngine *engine);
     // New tree from a script value; the caller owns it.
     static AppScriptObject *fromQScriptValue(const QScriptValue &value);
+    // The same, given up when `overTime` says so (asked now and then while
+    // the tree grows): null then.
+    static AppScriptObject *fromQScriptValue(const QScriptValue &value, const std::function<bool()> &overTime);
     // Fills the given node from the members of the value and returns it.
     static AppScriptObject *fromQScriptValue(AppScriptObject *node, const QScriptValue &value);
 
@@ -72,6 +76,14 @@ public:
 
     // Writes the node into the element (renamed OUTPUT, OBJECT or ARRAY) and returns it.
     QDomElement toXML(QDomDocument &document, QDomElement &element);
+    // Appends the element toXML() makes as the text of an answer: UTF-8, one
+    // element a line, indented by one blank per level from `depth`, in time
+    // that grows with the text alone. False, and `out` as it was, when the
+    // text would take `out` past `limit` bytes.
+    bool appendXml(QByteArray &out, int depth, qint64 limit) const;
+    // Appends the text as an attribute value, without its quotes: &, <, >, "
+    // and the tab and line ends as references, everything in one pass.
+    static void appendAttributeText(QByteArray &out, const QString &text);
 
     // Write result trees into the widgets of a form by object name; return the graph-point strings.
     static QStringList populateForm(AppScriptObject *node, QWidget *form);
@@ -84,7 +96,10 @@ public:
 private:
     Q_DISABLE_COPY(AppScriptObject)
 
-    static void fill(AppScriptObject *node, const QScriptValue &value, QList<QScriptValue> &path, int &budget);
+    struct Filling;
+    static void fill(AppScriptObject *node, const QScriptValue &value, Filling &filling);
+    // OUTPUT, OBJECT or ARRAY, for a node with `numberedItems` or without.
+    QString elementName(bool numberedItems) const;
     // Stores and takes over a child that is neither null nor this node under
     // an upper-case key.
     void holdChild(const QString &key, AppScriptObject *child);

@@ -18,6 +18,20 @@
 using Node = AppScriptObject;
 using NodePtr = std::unique_ptr<AppScriptObject>;
 
+// An element and its children as text, attributes in name order.
+static QString canonical(const QDomElement &element)
+{
+    QStringList attributes;
+    const QDomNamedNodeMap map = element.attributes();
+    for (int i = 0; i < map.size(); ++i)
+        attributes << map.item(i).nodeName() + "=" + map.item(i).nodeValue();
+    attributes.sort();
+    QString out = "<" + element.tagName() + " " + attributes.join(" ") + ">";
+    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+        out += canonical(child);
+    return out + "</>";
+}
+
 // A form like the calculation forms: fields nested in a group box, as the Designer forms place them,
 // each marked as typed by the user.
 class ResultForm : public QWidget
@@ -245,6 +259,22 @@ private slots:
         QCOMPARE(rows.attribute("LENGTH"), "2");
         QCOMPARE(rows.firstChildElement().tagName() + rows.firstChildElement().attribute("INDEX"), "OUTPUT0");
         QCOMPARE(rows.lastChildElement().tagName(), "OBJECT");
+
+        // The text of an answer holds the same elements, and any text comes back as it was.
+        node->setProperty("TEXT", QStringLiteral("\"quoted\" <a> & b\tc\nd\re ]]> \u00e9\u2713"));
+        QDomDocument dom;
+        QDomElement element = dom.createElement("OUTPUT");
+        dom.appendChild(node->toXML(dom, element));
+        QByteArray text;
+        QVERIFY(node->appendXml(text, 0, 1 << 20));
+        QDomDocument written;
+        QVERIFY2(written.setContent(text), text.constData());
+        QCOMPARE(canonical(written.documentElement()), canonical(dom.documentElement()));
+        QCOMPARE(written.documentElement().attribute("TEXT"), node->property("TEXT").toString());
+        // Past its limit it writes nothing.
+        QByteArray cut("before");
+        QVERIFY(!node->appendXml(cut, 0, text.size() + 5));
+        QCOMPARE(cut, QByteArray("before"));
     }
 
     void writesResultsIntoTheForm_data()

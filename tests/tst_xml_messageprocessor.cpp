@@ -117,6 +117,8 @@ private slots:
     void callsOnlyTheFunctionsAModuleOffers_data();
     void callsOnlyTheFunctionsAModuleOffers();
     void writesArraysOfPlainValues();
+    void keepsEveryAnswerUnderItsLimit_data();
+    void keepsEveryAnswerUnderItsLimit();
     void logsOnlyNonBlankMessages();
 
     void readsServerSettings_data();
@@ -405,6 +407,58 @@ void TestXmlMessageProcessor::writesArraysOfPlainValues()
     for (QDomElement e = array.firstChildElement("OUTPUT"); !e.isNull(); e = e.nextSiblingElement("OUTPUT"))
         items << e.attribute("INDEX") + "=" + e.attribute("VALUE");
     QCOMPARE(items, (QStringList { "0=a", "1=b" }));
+}
+
+void TestXmlMessageProcessor::keepsEveryAnswerUnderItsLimit_data()
+{
+    QTest::addColumn<QString>("xml");
+    QTest::addColumn<QString>("warning"); // a pattern
+    QTest::addColumn<QString>("moduleName"); // of the answer's MODULE element
+    QTest::addColumn<QString>("error"); // what the one ScriptError begins with
+
+    const QString quotes(1048000, '"'); // each one six bytes in an answer
+    const QString repeated = "The answer to this request would pass 4194304 bytes (4 MiB), the most an answer may "
+                             "take, with what it repeats of the request; nothing was run.";
+    const QString dropped = "The answer would pass 4194304 bytes (4 MiB), the most an answer may take; its results "
+                            "were dropped after 1 of 1 calls.";
+    QTest::newRow("a MODULE VERSION of a megabyte of quotes")
+        << request("<MODULE NAME=\"MainScreen\" VERSION='" + quotes + "'/>", "<EXECUTE FUNCTION=\"calculateRo\"/>")
+        << "^XmlMessageProcessor: the MODULE element of a request would make its answer pass 4194304 bytes; "
+           "nothing is run$"
+        << "" << repeated;
+    // The module is not loaded, and the refusal would repeat its name.
+    const QString ampersands(700 * 1024, '&');
+    QTest::newRow("a refusal that repeats a long module name")
+        << request("<MODULE NAME=\"" + QString("&amp;").repeated(ampersands.size()) + "\"/>", QString())
+        << "^Plugin not found!$" << ampersands << repeated;
+    QTest::newRow("a function name of a megabyte of quotes")
+        << request(kMainScreen, "<EXECUTE FUNCTION='" + quotes + "'/>")
+        << "^XmlMessageProcessor: the answer would pass 4194304 bytes; its results are dropped$"
+        << "MainScreen" << dropped;
+    QTest::newRow("a value of a megabyte of quotes, echoed")
+        << request("<MODULE NAME=\"Echo\"/>", "<EXECUTE FUNCTION=\"echo\"><INPUT VALUE='" + quotes + "'/></EXECUTE>")
+        << "^XmlMessageProcessor: the answer would pass 4194304 bytes; its results are dropped$"
+        << "Echo" << dropped;
+}
+
+void TestXmlMessageProcessor::keepsEveryAnswerUnderItsLimit()
+{
+    QFETCH(QString, xml);
+    QFETCH(QString, warning);
+    QFETCH(QString, moduleName);
+    QFETCH(QString, error);
+    TestLog::ignore(QtWarningMsg, QRegularExpression(warning));
+    if (xml.contains("FUNCTION='"))
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^Exec Error: The module MainScreen has no function"));
+    const QString answer = m_processor->submitFromWeb(xml);
+    // With the line feed that follows it on a connection.
+    QVERIFY2(answer.toUtf8().size() + 1 <= 4 * 1024 * 1024, qPrintable(QString::number(answer.toUtf8().size())));
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    QCOMPARE(document.documentElement().firstChildElement("MODULE").attribute("NAME"), moduleName);
+    const QMap<QString, QString> values = testOutputValues(answer);
+    QCOMPARE(values.keys(), QStringList { "ScriptError" });
+    QCOMPARE(values.first(), error);
 }
 
 void TestXmlMessageProcessor::logsOnlyNonBlankMessages()

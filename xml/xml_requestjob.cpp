@@ -9,11 +9,22 @@
 
 #include <QSet>
 #include <QSignalBlocker>
-#include <QTextStream>
 
 namespace {
 
+const QByteArray kRoot = QByteArrayLiteral("<VORNAKEL TYPE=\"Output\">\n");
 const QByteArray kTail = QByteArrayLiteral("</VORNAKEL>\n");
+// What an answer keeps free beside what it repeats of the request, for the
+// ScriptError that says it would pass its limit.
+const int kRefusalRoom = 1024;
+
+QString answerTooLarge()
+{
+    return QStringLiteral("The answer to this request would pass %1 bytes (%2 MiB), the most an answer may take, "
+                          "with what it repeats of the request; nothing was run.")
+        .arg(XmlRequestJob::MaxAnswerBytes)
+        .arg(XmlRequestJob::MaxAnswerBytes / (1024 * 1024));
+}
 
 // The first NAME that two inputs of a call share, or a null text. A module
 // that reads its inputs by NAME (tables by position) would take one of two
@@ -34,27 +45,28 @@ QString repeatedName(const AppScriptList &inputs)
 
 } // namespace
 
-QByteArray XmlRequestJob::head(QDomDocument &document, const QString &name, const QString &version, const QString &date)
+QByteArray XmlRequestJob::head(const QString &name, const QString &version, const QString &date)
 {
-    QDomElement root = document.createElement(QStringLiteral("VORNAKEL"));
-    root.setAttribute(QStringLiteral("TYPE"), QStringLiteral("Output"));
-    document.appendChild(root);
-    QDomElement module = document.createElement(QStringLiteral("MODULE"));
-    module.setAttribute(QStringLiteral("NAME"), name);
-    module.setAttribute(QStringLiteral("VERSION"), version);
-    module.setAttribute(QStringLiteral("DATE"), date);
-    root.appendChild(module);
-    QByteArray text = document.toByteArray(1);
-    if (text.endsWith(kTail))
-        text.chop(kTail.size());
-    root.removeChild(module);
+    QByteArray text = kRoot;
+    text += " <MODULE NAME=\"";
+    AppScriptObject::appendAttributeText(text, name);
+    text += "\" VERSION=\"";
+    AppScriptObject::appendAttributeText(text, version);
+    text += "\" DATE=\"";
+    AppScriptObject::appendAttributeText(text, date);
+    text += "\"/>\n";
     return text;
+}
+
+qint64 XmlRequestJob::room() const
+{
+    return qint64(MaxAnswerBytes) - m_head.size() - m_outputs.size() - kTail.size() - 1;
 }
 
 QByteArray XmlRequestJob::refusal(const QString &text, const QByteArray &start)
 {
     XmlRequestJob job;
-    job.m_head = start.isEmpty() ? head(job.m_document, QString(), QString(), QString()) : start;
+    job.m_head = start.isEmpty() ? head(QString(), QString(), QString()) : start;
     job.refuse(text);
     job.finish();
     return job.m_answer;
@@ -120,7 +132,16 @@ void XmlRequestJob::decide()
     }
 
     // The answer's start: the root and a MODULE element that repeats the request's.
-    m_head = head(m_document, reader->moduleName(), reader->moduleVersion(), reader->moduleDate());
+    m_head = head(reader->moduleName(), reader->moduleVersion(), reader->moduleDate());
+    if (room() < kRefusalRoom) {
+        m_log(QStringLiteral("XmlMessageProcessor: the MODULE element of a request would make its answer pass %1 "
+                             "bytes; nothing is run")
+                  .arg(MaxAnswerBytes),
+            AppLog::Warning);
+        m_head = head(QString(), QString(), QString());
+        refuse(answerTooLarge());
+        return;
+    }
 
     // What was read before a fault may be any part of what was meant: none of it runs.
     const QString where = QStringLiteral("(line %1, column %2)").arg(reader->errorLine()).arg(reader->errorColumn());
@@ -260,17 +281,10 @@ bool XmlRequestJob::step()
 
 void XmlRequestJob::appendOutput(AppScriptObject *result)
 {
-    QDomElement element = m_document.createElement(QStringLiteral("OUTPUT"));
-    const QDomElement output = result->toXML(m_document, element);
+    // Written only as far as the limit: a result of a hundred megabytes is
+    // never written whole to be weighed.
     QByteArray text;
-    {
-        QTextStream stream(&text);
-        // As the whole document writes itself: UTF-8, so no character needs a reference.
-        stream.setCodec("UTF-8");
-        // Saved alone, an element takes the indent of a child of the root.
-        output.save(stream, 1);
-    }
-    if (m_head.size() + m_outputs.size() + text.size() + kTail.size() > MaxAnswerBytes && !m_refused) {
+    if (!result->appendXml(text, 1, room())) {
         m_log(QStringLiteral("XmlMessageProcessor: the answer would pass %1 bytes; its results are dropped")
                   .arg(MaxAnswerBytes),
             AppLog::Warning);
@@ -291,8 +305,14 @@ void XmlRequestJob::refuse(const QString &text)
     m_refused = true;
     m_next = m_calls.size();
     m_outputs.clear();
-    AppScriptObject error(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
-    appendOutput(&error);
+    QByteArray output;
+    if (!AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal).appendXml(output, 1, room())) {
+        // What the refusal repeats of the request (a module name, a function's) is too long to be repeated.
+        output.clear();
+        AppScriptObject(QStringLiteral("ScriptError"), answerTooLarge(), AppScriptObject::Normal)
+            .appendXml(output, 1, MaxAnswerBytes);
+    }
+    m_outputs = output;
 }
 
 QByteArray XmlRequestJob::takeAnswerStart()

@@ -1,7 +1,7 @@
 #ifndef XML_REQUESTJOB_H
 #define XML_REQUESTJOB_H
 
-#include <QDomDocument>
+#include <QByteArray>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -29,6 +29,8 @@ class XmlRequestJob
 {
 public:
     static const int MaxCalls = 1000;
+    // Every answer, refusals and what it repeats of the request included,
+    // with the line feed that follows it on a connection.
     static const int MaxAnswerBytes = 4 * 1024 * 1024;
     // The characters of the request read in one step, about.
     static const int ReadSlice = 16 * 1024;
@@ -78,9 +80,12 @@ private:
     // The request is read: finds its module, or refuses it.
     void decide();
     // The answer's start: the root and the MODULE element with these attributes.
-    static QByteArray head(QDomDocument &document, const QString &name, const QString &version, const QString &date);
+    static QByteArray head(const QString &name, const QString &version, const QString &date);
+    // The bytes an output may still take, the answer's end and its line feed kept.
+    qint64 room() const;
     void appendOutput(AppScriptObject *result);
-    // Puts one ScriptError output with the text in place of every result.
+    // Puts one ScriptError output with the text in place of every result; a
+    // text that would pass the answer's limit gives way to one that says so.
     void refuse(const QString &text);
     void finish();
 
@@ -94,7 +99,6 @@ private:
     QString m_moduleName;
     QList<DataPluginExecInfo *> m_calls;
     int m_next = 0;
-    QDomDocument m_document; // makes the output elements
     QByteArray m_head; // the root's start tag and the MODULE element
     QByteArray m_outputs; // UTF-8, half the memory of the text
     bool m_refused = false;

@@ -31,7 +31,14 @@ TestMessageModules::TestMessageModules()
                 "        values.push(table[i] === undefined ? \"-\" : table[i].VALUE);\n"
                 "    return {NAME: \"rows\", VALUE: table.length + \" \" + values.join()};\n"
                 "}\n"
-                "function big(n) { return {NAME: \"big\", VALUE: new Array(Number(n.VALUE) + 1).join(\"x\")}; }\n"));
+                "function big(n) { return {NAME: \"big\", VALUE: new Array(Number(n.VALUE) + 1).join(\"x\")}; }\n"
+                "function shared(n) {\n"
+                "    var one = {};\n"
+                "    for (var i = 0; i < 300; ++i) one[\"m\" + i] = i;\n"
+                "    var all = [];\n"
+                "    for (var j = 0; j < Number(n.VALUE); ++j) all.push(one);\n"
+                "    return all;\n"
+                "}\n"));
     }
 }
 

@@ -18,7 +18,9 @@
 // statement at a time, then answers as count() does, with the NAME "work",
 // big(n) answers {NAME: "big", VALUE: n's value many "x"}, rows(table)
 // answers {NAME: "rows", VALUE: the table's length, a blank, and the VALUEs
-// of its first 1,000 elements joined by commas, "-" for a hole}.
+// of its first 1,000 elements joined by commas, "-" for a hole}, shared(n)
+// answers an array of n's value many references to one object of 300
+// members (made at once, and slow to convert).
 class TestMessageModules : public TestModules
 {
 public:
