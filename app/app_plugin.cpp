@@ -491,6 +491,9 @@ AppScriptObject *AppQtScriptPlugin::call(
     QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs)
 {
     const qint64 began = timeLimitMs > 0 ? threadCpuNs() : 0;
+    // However the call ends, nothing it opened on the database stays open.
+    const AppScriptGlobals::CallScope scope(
+        m_engine, [this](const QString &message, int logLevel) { emit sigLog(message, logLevel); });
     emit sigLog(QStringLiteral("Plugin execOne: Calling %1\n").arg(function), AppLog::Trace);
     qCDebug(lcApp) << "AppQtScriptPlugin::execOne" << moduleName() << function;
 

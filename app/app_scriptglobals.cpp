@@ -39,4 +39,35 @@ void install(QScriptEngine *engine, const QString &databaseName, const LogFuncti
     global.setProperty(QStringLiteral("m_plot"), engine->newQObject(plot, QScriptEngine::QtOwnership));
 }
 
+CallScope::CallScope(QScriptEngine *engine, const LogFunction &log) : m_log(log)
+{
+    const QList<sqlQuery *> queries = engine->findChildren<sqlQuery *>(QString(), Qt::FindDirectChildrenOnly);
+    for (sqlQuery *query : queries) {
+        m_queries << query;
+        if (query->inTransaction())
+            m_transactionsBefore.insert(query->connectionName());
+    }
+}
+
+CallScope::~CallScope()
+{
+    for (const QPointer<sqlQuery> &query : qAsConst(m_queries)) {
+        if (query)
+            query->finish();
+    }
+    // A transaction that was open before the call (a window's, under way)
+    // is not the call's to end.
+    QSet<QString> ended = m_transactionsBefore;
+    for (const QPointer<sqlQuery> &query : qAsConst(m_queries)) {
+        if (!query || ended.contains(query->connectionName()) || !query->inTransaction())
+            continue;
+        ended.insert(query->connectionName());
+        query->rollbackTransaction();
+        if (m_log)
+            m_log(QStringLiteral("A module's call left a transaction open on %1; it was rolled back")
+                      .arg(query->connectionName()),
+                1);
+    }
+}
+
 } // namespace AppScriptGlobals

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <sqlite3.h>
 
 namespace {
 
@@ -648,6 +649,24 @@ QVariant sqlQuery::lastInsertId(const QString &table, const QString &field)
     if (ok && m_executor->next() && !m_executor->isNull(0))
         return m_executor->value(0);
     return QVariant(-1);
+}
+
+bool sqlQuery::inTransaction() const
+{
+    const QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.isOpen() || !db.driver())
+        return false;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    return connection && sqlite3_get_autocommit(connection) == 0;
+}
+
+bool sqlQuery::rollbackTransaction()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    return db.isOpen() && db.rollback();
 }
 
 // --- Forwarding

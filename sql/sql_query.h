@@ -93,6 +93,13 @@ public:
     bool execShowError(QWidget *parent, const QString &text);
     bool execShowError(QWidget *parent, const QString &sql, const QString &text);
 
+    // Whether its connection is inside a transaction (one begun by a BEGIN
+    // statement, say); false where the driver cannot tell (drivers other
+    // than SQLite).
+    bool inTransaction() const;
+    // Rolls back the transaction its connection is inside.
+    bool rollbackTransaction();
+
     // The connection this object runs on, and whether it could be opened.
     QString connectionName() const { return m_connectionName; }
     bool hasExecutor() const { return m_executor != nullptr; }

@@ -8,6 +8,9 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 #include <memory>
 
@@ -254,6 +257,78 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(done, 10000 * testSlowdown());
         QVERIFY2(why.startsWith("Error: ") && why.endsWith(" LineNumber: 2"), qPrintable(why));
     }
+    // However a call ends, no statement or transaction of it is left open to
+    // keep another connection from writing, nor its half-done write.
+    void aCallLeavesNothingOpenOnTheDatabase_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<bool>("stopped"); // called with a time limit that stops it
+        QTest::addColumn<bool>("windowsTransaction"); // one is under way on the connection during the call
+
+        QTest::newRow("stopped in a read loop") << "readForever" << true << false;
+        QTest::newRow("stopped in a transaction") << "writeForever" << true << false;
+        QTest::newRow("returns with a statement open") << "readAndReturn" << false << false;
+        QTest::newRow("returns with a transaction open") << "writeAndReturn" << false << false;
+        QTest::newRow("throws with a statement open") << "readAndThrow" << false << false;
+        QTest::newRow("a transaction of the window's is kept") << "readAndReturn" << false << true;
+    }
+    void aCallLeavesNothingOpenOnTheDatabase()
+    {
+        QFETCH(QString, function);
+        QFETCH(bool, stopped);
+        QFETCH(bool, windowsTransaction);
+        PluginPtr plugin = loaded(
+            "var spin = 0;\n"
+            "function setUp() {\n"
+            "    m_query.exec('CREATE TABLE IF NOT EXISTS t (n INTEGER)');\n"
+            "    m_query.exec('DELETE FROM t');\n"
+            "    for (var i = 0; i < 100; ++i) m_query.exec('INSERT INTO t VALUES (' + i + ')');\n"
+            "    return {NAME: 'setUp'};\n"
+            "}\n"
+            "function readForever() { m_query.exec('SELECT n FROM t'); m_query.next(); for (;;) { spin = spin + 1; } "
+            "}\n"
+            "function writeForever() {\n"
+            "    m_query.exec('BEGIN IMMEDIATE'); m_query.exec('INSERT INTO t VALUES (-1)'); for (;;) { spin = spin + "
+            "1; }\n"
+            "}\n"
+            "function readAndReturn() {\n"
+            "    m_query.exec('SELECT n FROM t'); m_query.next(); return {NAME: 'n', VALUE: m_query.value(0)};\n"
+            "}\n"
+            "function writeAndReturn() {\n"
+            "    m_query.exec('BEGIN'); m_query.exec('INSERT INTO t VALUES (-1)'); return {NAME: 'n'};\n"
+            "}\n"
+            "function readAndThrow() { m_query.exec('SELECT n FROM t'); m_query.next(); throw 'x'; }\n");
+        QVERIFY(plugin);
+        QCOMPARE(call(plugin.get(), "setUp"), "setUp=");
+        QSqlDatabase window = QSqlDatabase::database(m_db.path(), false);
+        QVERIFY(window.isOpen());
+        if (windowsTransaction)
+            QVERIFY(window.transaction());
+
+        NodePtr result(stopped ? plugin->execWithin(function, {}, 50) : plugin->execOne(function, {}));
+        if (stopped)
+            QVERIFY(result->property("VALUE").toString().contains("and was stopped"));
+
+        if (windowsTransaction) {
+            // Still the window's to commit.
+            QVERIFY2(window.commit(), qPrintable(window.lastError().text()));
+            return;
+        }
+        {
+            // Another connection, one that does not wait: the file is free for its write.
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(m_db.path());
+            other.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
+            QVERIFY(other.open());
+            QSqlQuery write(other);
+            QVERIFY2(write.exec("INSERT INTO t VALUES (7)"), qPrintable(write.lastError().text()));
+            // What the call wrote in its transaction is not there.
+            QVERIFY(write.exec("SELECT COUNT(*) FROM t WHERE n = -1") && write.next());
+            QCOMPARE(write.value(0).toInt(), 0);
+        }
+        QSqlDatabase::removeDatabase("other");
+    }
+
     void execRunsEveryRequestInOrder()
     {
         PluginPtr plugin = loaded("function a(x) { return {NAME: 'a', VALUE: x.VALUE}; }\n"

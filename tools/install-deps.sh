@@ -12,7 +12,7 @@
 set -euo pipefail
 packages=(qtbase5-dev qtscript5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev
           libqt5sql5-sqlite libqt5sql5-mysql libqt5sql5-odbc libqt5svg5-dev xvfb xauth fonts-dejavu-core
-          unixodbc-dev odbc-mdbtools mdbtools-dev pkg-config cmake g++ make)
+          unixodbc-dev odbc-mdbtools mdbtools-dev libsqlite3-dev pkg-config cmake g++ make)
 if [ "${1:-}" = "--tests" ]; then
     packages+=(mariadb-server-core mariadb-client-core unixodbc libsqliteodbc)
 fi
