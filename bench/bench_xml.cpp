@@ -637,17 +637,18 @@ private:
     int m_next;
 };
 
-// Four clients sending the worst requests, one after the other, beside a
-// light client that sends a small request every 20 ms on a new connection.
-void whileWorstRequestsArrive(const QString &database, const QString &modules, int seconds)
+// Clients sending `requests` on kept connections, one after the other, each
+// cycling through them, beside a light client that sends a small request
+// every 20 ms on a new connection.
+void whileRequestsArrive(const QString &database, const QString &modules, const QString &label,
+    const QList<TestWorstRequest> &requests, int clients, int seconds)
 {
     writeSettings("PORT:0\nRESET:false\n");
     XmlMessageProcessor processor(database, false);
     processor.loadPlugins(modules);
-    const QList<TestWorstRequest> requests = testWorstRequests();
     PeakMemory memory;
     std::vector<std::unique_ptr<WorstClientThread>> heavy;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < clients; ++i)
         heavy.push_back(std::make_unique<WorstClientThread>(processor.serverPort(), requests, i * 2));
     std::atomic<bool> over { false };
     ShortRequestThread light(
@@ -657,7 +658,7 @@ void whileWorstRequestsArrive(const QString &database, const QString &modules, i
         for (auto &client : heavy)
             client->stop = true;
     });
-    int running = 4;
+    int running = clients;
     for (auto &client : heavy) {
         QObject::connect(client.get(), &QThread::finished, QCoreApplication::instance(), [&running]() {
             if (--running == 0)
@@ -675,7 +676,6 @@ void whileWorstRequestsArrive(const QString &database, const QString &modules, i
         answered += client->answered;
         failures += client->failures;
     }
-    const QString label = QStringLiteral("4 clients sending the worst 1 MiB requests");
     Bench::note(QStringLiteral("%1: %2 s, %3 of them answered, %4 failed; %5 small requests meanwhile on new "
                                "connections, %6 failed")
                     .arg(label)
@@ -693,7 +693,153 @@ void whileWorstRequestsArrive(const QString &database, const QString &modules, i
     } else {
         Bench::missed(QStringLiteral("small requests beside %1: none answered").arg(label));
     }
+    if (answered == 0)
+        Bench::missed(QStringLiteral("%1: none of them answered").arg(label));
     Bench::report(QStringLiteral("memory growth, ") + label, memory.growth(), "MiB", Bench::atMost(300));
+}
+
+// Clients that each connect, send `request` as fast as the server takes it,
+// and close 20 ms after they connected, `clients` at a time, again and again
+// until told to stop. Plain sockets that never block.
+class ClosingClientsThread : public QThread
+{
+public:
+    ClosingClientsThread(quint16 port, int clients, const QByteArray &request)
+        : m_port(port), m_clients(clients), m_request(request)
+    { }
+    std::atomic<bool> started { false };
+    std::atomic<bool> stop { false };
+    std::atomic<int> connections { 0 };
+
+protected:
+    void run() override
+    {
+        struct Client
+        {
+            int fd = -1;
+            qint64 offset = 0;
+            QElapsedTimer opened;
+        };
+        std::vector<Client> clients(static_cast<size_t>(m_clients));
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(m_port);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        started = true;
+        while (!stop) {
+            for (Client &client : clients) {
+                if (client.fd >= 0 && client.opened.elapsed() >= 20) {
+                    ::close(client.fd);
+                    client.fd = -1;
+                }
+                if (client.fd < 0) {
+                    client.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+                    ::connect(client.fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+                    client.offset = 0;
+                    client.opened.start();
+                    ++connections;
+                }
+                if (client.offset < m_request.size()) {
+                    const ssize_t n = ::send(client.fd, m_request.constData() + client.offset,
+                        size_t(m_request.size() - client.offset), MSG_NOSIGNAL | MSG_DONTWAIT);
+                    if (n > 0)
+                        client.offset += n;
+                }
+            }
+            QThread::msleep(1);
+        }
+        for (const Client &client : clients)
+            ::close(client.fd);
+    }
+
+private:
+    quint16 m_port;
+    int m_clients;
+    QByteArray m_request;
+};
+
+// 16 clients that send a request of 240 KB and close 20 ms after they
+// connected, again and again for `seconds`, beside a light client that sends
+// a small request every 20 ms on a new connection; then, once they have gone,
+// a few small requests.
+void whileClientsCloseAtOnce(const QString &database, const QString &modules, int seconds)
+{
+    const QByteArray request = "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/>\n"
+        + kAvsBCall.repeated(240 * 1024 / kAvsBCall.size()) + "</VORNAKEL>\n";
+    writeSettings("PORT:0\n");
+    XmlMessageProcessor processor(database, false);
+    processor.loadPlugins(modules);
+    int full = 0;
+    QObject::connect(&processor, &XmlMessageProcessor::sigLog, [&full](const QString &message) {
+        if (message.startsWith(QLatin1String("Message server full")))
+            ++full;
+    });
+    PeakMemory memory;
+    ClosingClientsThread closing(processor.serverPort(), 16, request);
+    std::atomic<bool> over { false };
+    ShortRequestThread light(
+        processor.serverPort(), [&closing]() { return bool(closing.started); }, [&over]() { return bool(over); });
+    NetBudget held;
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over, &held, &processor]() {
+        held = processor.connectionBudget();
+        over = true;
+    });
+    QObject::connect(&light, &QThread::finished, QCoreApplication::instance(), [&closing]() { closing.stop = true; });
+    QObject::connect(&closing, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
+    closing.start();
+    light.start();
+    QCoreApplication::exec();
+    light.wait();
+    closing.wait();
+    const double growth = memory.growth();
+
+    // Right after they have gone, the server answers at once.
+    ShortRequestThread after(
+        processor.serverPort(), []() { return true; },
+        [&after]() { return after.latenciesMs.size() + after.failures >= 5; }, 0);
+    QObject::connect(&after, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
+    after.start();
+    QCoreApplication::exec();
+    after.wait();
+
+    const int answered = light.latenciesMs.size();
+    const int inTime = int(
+        std::count_if(light.latenciesMs.cbegin(), light.latenciesMs.cend(), [](double ms) { return ms <= 1000; }));
+    const QString label = QStringLiteral("16 clients sending 240 KB and closing after 20 ms");
+    Bench::note(QStringLiteral("%1: %2 s, %3 connections made; %4 light requests, %5 failed; \"Message server full\" "
+                               "logged %6 times; at the end the server held %7 connections and %8 bytes of "
+                               "unfinished messages")
+                    .arg(label)
+                    .arg(seconds)
+                    .arg(int(closing.connections))
+                    .arg(answered + light.failures)
+                    .arg(light.failures)
+                    .arg(full)
+                    .arg(held.connections)
+                    .arg(held.heldBytes));
+    if (!light.latenciesMs.isEmpty()) {
+        const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
+        Bench::report(QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms");
+    }
+    Bench::report(QStringLiteral("light requests within 1 s beside ") + label,
+        100.0 * inTime / qMax(1, answered + light.failures), "%", Bench::atLeast(95));
+    Bench::report(QStringLiteral("memory growth, ") + label, growth, "MiB", Bench::atMost(150));
+    if (!after.latenciesMs.isEmpty())
+        Bench::report(QStringLiteral("small request once the 16 have gone"),
+            *std::max_element(after.latenciesMs.cbegin(), after.latenciesMs.cend()), "ms", Bench::atMost(100));
+    else
+        Bench::missed(QStringLiteral("small request once the 16 have gone: none answered"));
+}
+
+// The worst requests whose names begin so.
+QList<TestWorstRequest> worstRequestsNamed(const QString &start)
+{
+    QList<TestWorstRequest> named;
+    for (const TestWorstRequest &request : testWorstRequests()) {
+        if (request.name.startsWith(start))
+            named << request;
+    }
+    return named;
 }
 
 } // namespace
@@ -702,7 +848,8 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const int requests = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 2000;
-    // Only the scenarios of the worst requests: bench_xml worst [seconds]
+    // Only the scenarios of the worst requests: bench_xml worst [seconds]; only
+    // the clients that close at once: bench_xml closing [seconds]
     const bool worstOnly = argc > 1 && qstrcmp(argv[1], "worst") == 0;
     const int memoryRequests = 100000;
 
@@ -715,10 +862,22 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    if (worstOnly) {
+    const auto worst = [&](int seconds) {
         worstRequestsAlone(database.path(), modules.path());
-        whileWorstRequestsArrive(
+        whileRequestsArrive(database.path(), modules.path(),
+            QStringLiteral("4 clients sending the worst 1 MiB requests"), testWorstRequests(), 4, seconds);
+        whileRequestsArrive(database.path(), modules.path(),
+            QStringLiteral("a client sending a MODULE VERSION of a million quotes"),
+            worstRequestsNamed(QStringLiteral("a MODULE VERSION of a million quotes")), 1, seconds / 2);
+        whileClientsCloseAtOnce(database.path(), modules.path(), seconds);
+    };
+    if (argc > 1 && qstrcmp(argv[1], "closing") == 0) {
+        whileClientsCloseAtOnce(
             database.path(), modules.path(), argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 30);
+        return Bench::exitCode();
+    }
+    if (worstOnly) {
+        worst(argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 30);
         return Bench::exitCode();
     }
 
@@ -768,7 +927,6 @@ int main(int argc, char **argv)
     whileClientsDoNotRead(database.path(), modules.path(), QStringLiteral("300 connections, one request each, unread"),
         "PORT:0\n", 300, false, 60, 150);
     whileHeavyClientsPipeline(database.path(), modules.path());
-    worstRequestsAlone(database.path(), modules.path());
-    whileWorstRequestsArrive(database.path(), modules.path(), 30);
+    worst(30);
     return Bench::exitCode();
 }

@@ -87,15 +87,21 @@ void NetClient::initialize()
     m_readable = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     m_writable = new QSocketNotifier(m_fd, QSocketNotifier::Write, this);
     m_writable->setEnabled(false);
+    // An error shows here while nothing is read: a reset of a client whose
+    // request waits unread behind others.
+    m_failed = new QSocketNotifier(m_fd, QSocketNotifier::Exception, this);
     m_idle = new QTimer(this);
     m_idle->setSingleShot(true);
+    m_probe = new QTimer(this);
 }
 
 void NetClient::createConnections()
 {
     connect(m_readable, &QSocketNotifier::activated, this, &NetClient::onReadable);
     connect(m_writable, &QSocketNotifier::activated, this, &NetClient::onWritable);
+    connect(m_failed, &QSocketNotifier::activated, this, &NetClient::onFailed);
     connect(m_idle, &QTimer::timeout, this, &NetClient::onIdle);
+    connect(m_probe, &QTimer::timeout, this, &NetClient::onProbe);
 }
 
 double NetClient::servedLately() const
@@ -147,6 +153,71 @@ qint64 NetClient::send(const QByteArray &bytes)
     return bytes.size();
 }
 
+qint64 NetClient::sendAnswer(const QByteArray &bytes)
+{
+    const QByteArray &ahead = m_budget->answerStart;
+    const bool begun = m_answerBegun && !ahead.isEmpty() && bytes.startsWith(ahead);
+    m_answerBegun = false;
+    return begun ? send(bytes.mid(ahead.size())) : send(bytes);
+}
+
+void NetClient::beginAnswer()
+{
+    if (m_answering || m_budget->answerStart.isEmpty() || m_letGo || !reading())
+        return;
+    send(m_budget->answerStart);
+    m_answerBegun = true;
+    m_answering = true;
+    m_probe->start(m_budget->probeIntervalMs);
+}
+
+void NetClient::endAnswer()
+{
+    m_answerBegun = false;
+    m_answering = false;
+    m_probe->stop();
+}
+
+void NetClient::onProbe()
+{
+    if (!m_answering || m_letGo || !reading()) {
+        endAnswer();
+        return;
+    }
+    // Bytes still on their way to the client tell the same once they arrive.
+    if (m_out.isEmpty())
+        send(QByteArrayLiteral(" "));
+}
+
+bool NetClient::answerUnfinished(NetBudget::Unfinished why)
+{
+    if (!m_answerBegun || !m_budget->unfinishedAnswer || m_letGo || m_phase == Phase::Closed)
+        return false;
+    m_framer.clear();
+    m_messageBytes = 0;
+    leaveQueue();
+    releaseRequest();
+    // Nothing more is read; the answer goes out, then the server lets it go.
+    m_phase = Phase::Refused;
+    sendAnswer(m_budget->unfinishedAnswer(why));
+    endAnswer();
+    account();
+    askToBeLetGo();
+    return true;
+}
+
+void NetClient::onFailed()
+{
+    if (m_phase == Phase::Closed || checkGone())
+        return;
+    // Urgent data, which the protocol has no use for: taken away, so that it
+    // is not reported again and again. Should that fail, errors are left to
+    // the reads and writes to find.
+    char urgent = 0;
+    if (::recv(m_fd, &urgent, 1, MSG_OOB | MSG_DONTWAIT) < 0 && errno != EINTR)
+        m_failed->setEnabled(false);
+}
+
 void NetClient::writeOut()
 {
     while (m_phase != Phase::Closed && !m_out.isEmpty()) {
@@ -178,6 +249,7 @@ void NetClient::close()
     if (m_letGo)
         return;
     m_letGo = true;
+    m_probe->stop();
     m_framer.clear();
     m_messageBytes = 0;
     leaveQueue();
@@ -249,7 +321,9 @@ void NetClient::closeDescriptor()
     // The notifiers go quiet before the number may serve another connection.
     m_readable->setEnabled(false);
     m_writable->setEnabled(false);
+    m_failed->setEnabled(false);
     m_idle->stop();
+    m_probe->stop();
     ::close(m_fd);
     m_fd = -1;
     m_phase = Phase::Closed;
@@ -268,6 +342,7 @@ void NetClient::next()
 {
     if (!reading() || m_request != Request::Running)
         return;
+    endAnswer();
     m_request = Request::None;
     m_idleSince = now();
     releaseRequest();
@@ -309,13 +384,15 @@ void NetClient::onIdle()
                     .arg(m_id)
                     .arg(m_budget->idleTimeoutMs),
         AppLog::Trace);
-    end();
+    if (!answerUnfinished(NetBudget::Unfinished::TimedOut))
+        end();
 }
 
 void NetClient::drop(const QString &why)
 {
     qCWarning(lcNet).noquote() << "Connection" << m_id << why;
-    end();
+    if (!answerUnfinished(NetBudget::Unfinished::TooMuchHeld))
+        end();
 }
 
 void NetClient::onWritable()
@@ -389,6 +466,9 @@ void NetClient::enqueue()
         m_budget->m_queue.append(this);
         m_request = Request::Queued;
     }
+    // Held back, it may wait long: should its client have gone, the reset
+    // to these bytes says so now.
+    beginAnswer();
 }
 
 void NetClient::leaveQueue()
@@ -482,7 +562,10 @@ void NetClient::onReadable()
 
 void NetClient::endOfInput()
 {
-    // A message cut off by the end of the input can never be answered.
+    // A message cut off by the end of the input can never be run; one whose
+    // answer has begun is answered with that.
+    if (answerUnfinished(NetBudget::Unfinished::InputEnded))
+        return;
     m_framer.clear();
     account();
     emit sigLog(
@@ -544,6 +627,9 @@ bool NetClient::frameMessage()
     if (m_runningSmall)
         m_budget->m_runningSmallBytes += m_running;
     account();
+    // Before any of it is read: a client that has gone answers with a reset,
+    // which the server sees before the request's first step.
+    beginAnswer();
     emit sigDataReady(message, m_id);
     return true;
 }

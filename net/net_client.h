@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class NetClient;
@@ -43,6 +44,24 @@ struct NetBudget
     // request waits its turn, unless none is being answered. Small requests
     // pass the queue, within the same amount again of their own.
     qint64 maxRunningRequestBytes = 512 * 1024;
+
+    // The first bytes of every answer. Unless empty, a connection sends them
+    // ahead the moment the server takes up its request or holds it back, and
+    // a blank (which an answer may hold between its elements) every
+    // probeIntervalMs while the answer is worked on or waits: a client that
+    // has closed its connection answers such bytes with a reset, and its
+    // place and the bytes it holds are given back at once, not when its turn
+    // comes or its last call has run.
+    QByteArray answerStart;
+    int probeIntervalMs = 250;
+    // Why a message whose answer has begun is never complete.
+    enum class Unfinished {
+        TimedOut, // not complete within idleTimeoutMs
+        InputEnded, // cut off by the end of the client's input
+        TooMuchHeld, // it would bring the bytes held for unfinished messages to maxHeldBytes
+    };
+    // The whole answer to such a message (answerStart first), which says why.
+    std::function<QByteArray(Unfinished why)> unfinishedAnswer;
 
     qint64 heldBytes = 0;
     int connections = 0;
@@ -100,6 +119,9 @@ public:
     // Sends the text as UTF-8; the bytes taken, or -1 without a connection.
     qint64 send(const QString &text);
     qint64 send(const QByteArray &bytes);
+    // Sends the answer to the message handed out, or its next part: what of
+    // it went out ahead (NetBudget::answerStart) is left out.
+    qint64 sendAnswer(const QByteArray &bytes);
     // The server lets the connection go: it ends once what was sent has gone
     // out, then releases itself. The client is told the end after the last
     // answer, and what it still sends is read and dropped, so that the
@@ -153,6 +175,17 @@ private:
     void onReadable();
     void onWritable();
     void onIdle();
+    // The connection reports an error (a reset) whatever it waits for.
+    void onFailed();
+    // A blank of the answer under way, to see whether the client is still there.
+    void onProbe();
+    void endAnswer();
+    // Sends the answer's first bytes ahead, once per message.
+    void beginAnswer();
+    // A message whose answer has begun is answered with why it is never
+    // complete, and the connection asks to be let go once that is out;
+    // false (and nothing done) when its answer has not begun.
+    bool answerUnfinished(NetBudget::Unfinished why);
     // Cuts the next complete message out of the buffer and hands it out when
     // its turn has come; true when nothing more is to be read for now.
     bool frameMessage();
@@ -206,7 +239,9 @@ private:
     bool m_asked = false; // it asked the server to let it go
     QSocketNotifier *m_readable = nullptr;
     QSocketNotifier *m_writable = nullptr;
+    QSocketNotifier *m_failed = nullptr;
     QTimer *m_idle = nullptr;
+    QTimer *m_probe = nullptr;
     std::shared_ptr<NetBudget> m_budget;
     NetFramer m_framer;
     QList<QByteArray> m_out; // answers not yet taken by the system
@@ -226,6 +261,8 @@ private:
     qint64 m_servedAt = 0;
     bool m_heldBack = false; // its next request waits for the client to take its answers (said once)
     bool m_answeredOne = false; // a message was handed out before
+    bool m_answerBegun = false; // the answer's first bytes went out ahead of it, and no more of it yet
+    bool m_answering = false; // an answer has begun and is not complete
 };
 
 #endif

@@ -88,6 +88,9 @@ private slots:
     void aConnectionEndsOneWay_data();
     void aConnectionEndsOneWay();
     void servesTheLeastServedAndOfEqualsTheFirstToCome();
+    void aClientHeldBackThatLeavesGivesItsPlaceBackAtOnce_data();
+    void aClientHeldBackThatLeavesGivesItsPlaceBackAtOnce();
+    void warnsOnceWhileTheServerStaysNearlyFull();
 
 private:
     void startServer(const QByteArray &ini);
@@ -892,6 +895,88 @@ void TestNetClient::servesTheLeastServedAndOfEqualsTheFirstToCome()
     clients.clear();
     for (int peer : peers)
         ::close(peer);
+}
+
+void TestNetClient::aClientHeldBackThatLeavesGivesItsPlaceBackAtOnce_data()
+{
+    QTest::addColumn<int>("bytes"); // of the request held back
+    QTest::addColumn<QString>("leaves"); // how its client goes
+
+    // Small enough to be read whole, and large enough that only its first 16 KiB are read.
+    QTest::newRow("whole request, client closes") << 2000 << "closes";
+    QTest::newRow("part of a request, client closes") << 200 * 1024 << "closes";
+    // A client still there that ends its input within its request is told so,
+    // since the start of its answer is out.
+    QTest::newRow("part of a request, client ends its input") << 200 * 1024 << "ends its input";
+}
+
+void TestNetClient::aClientHeldBackThatLeavesGivesItsPlaceBackAtOnce()
+{
+    QFETCH(int, bytes);
+    QFETCH(QString, leaves);
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+    // One request answered at a time: the next waits, unread. The one
+    // answered first runs for at least 40 s of the processor's time, far
+    // past any wait for a client that closes; for one that stays, a second.
+    budget.maxRunningRequestBytes = 1;
+    const int calls = leaves == "closes" ? 1000 : 25;
+    TestMessageClient running(port);
+    running.send(
+        echoModuleRequest(QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"40\"/></EXECUTE>").repeated(calls)));
+    QTRY_COMPARE_WITH_TIMEOUT(budget.runningRequestBytes, qint64(calls * NetClient::CallWeight), testPatienceMs());
+
+    TestMessageClient waiting(port);
+    const QByteArray filler = "<EXECUTE FUNCTION=\"echo\"><INPUT VALUE=\"" + QByteArray(100, 'x') + "\"/></EXECUTE>";
+    QByteArray request = echoModuleRequest(filler.repeated(bytes / filler.size()));
+    waiting.send(leaves == "closes" ? request : request.left(bytes));
+    QTRY_VERIFY_WITH_TIMEOUT(budget.heldBytes >= qMin(bytes, int(NetClient::SmallRequest)), testPatienceMs());
+    QCOMPARE(budget.connections, 2);
+
+    if (leaves == "closes") {
+        waiting.leave();
+        // Given back while the other request still runs, not when the held one's turn comes.
+        QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 1, testPatienceMs());
+        QCOMPARE(budget.heldBytes, qint64(0));
+        QCOMPARE(budget.runningRequestBytes, qint64(1000 * NetClient::CallWeight));
+        return;
+    }
+    // Answered once its turn comes, with why.
+    waiting.endInput();
+    QVERIFY(waiting.waitForAnswers(1));
+    QCOMPARE(testOutputValues(waiting.answers().first()),
+        (QMap<QString, QString> { { "ScriptError",
+            "The input ended before the closing tag </VORNAKEL> of the request; nothing was run." } }));
+    QVERIFY(waiting.waitForDisconnected());
+    QCOMPARE(budget.heldBytes, qint64(0));
+}
+
+void TestNetClient::warnsOnceWhileTheServerStaysNearlyFull()
+{
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+    budget.maxConnections = 4;
+    // Each with a message begun, so none gives way.
+    std::vector<std::unique_ptr<TestMessageClient>> open;
+    for (int i = 0; i < 4; ++i) {
+        open.push_back(std::make_unique<TestMessageClient>(port));
+        open.back()->send("<VORNAKEL>");
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 4, testPatienceMs());
+    TestLog::ignore(QtWarningMsg, QRegularExpression("^Message server full .*; new connections are refused$"));
+    // Refused, one taken in the place of one that left, refused again: one warning.
+    for (int round = 0; round < 3; ++round) {
+        TestMessageClient refused(port);
+        QVERIFY(refused.waitForDisconnected());
+        open.front()->reset();
+        open.erase(open.begin());
+        QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 3, testPatienceMs());
+        open.push_back(std::make_unique<TestMessageClient>(port));
+        open.back()->send("<VORNAKEL>");
+        QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 4, testPatienceMs());
+    }
 }
 
 TEST_GUILESS_MAIN(TestNetClient)

@@ -104,6 +104,20 @@ void XmlMessageProcessor::initialize()
     if (!m_cgi)
         networkSetup();
     if (m_network) {
+        m_budget->answerStart = XmlRequestJob::answerRoot();
+        m_budget->unfinishedAnswer = [budget = std::weak_ptr<NetBudget>(m_budget)](NetBudget::Unfinished why) {
+            QString text = XmlRequestJob::noClosingTag();
+            const auto shared = budget.lock();
+            if (why == NetBudget::Unfinished::TimedOut && shared)
+                text = QStringLiteral("The request was not complete %1 s after the server began to read it; nothing "
+                                      "was run, and the connection is closed.")
+                           .arg(shared->idleTimeoutMs / 1000.0);
+            else if (why == NetBudget::Unfinished::TooMuchHeld && shared)
+                text = QStringLiteral("The unfinished requests the server holds would pass %1 bytes with this one; "
+                                      "nothing was run, and the connection is closed.")
+                           .arg(shared->maxHeldBytes);
+            return XmlRequestJob::refusal(text) + '\n';
+        };
         const int cap = connectionsThatFit(m_budget->maxConnections);
         if (cap < m_budget->maxConnections) {
             emit sigLog(QStringLiteral("The process may open too few files for %1 connections; the message server "
@@ -252,7 +266,10 @@ bool XmlMessageProcessor::refuseConnection(qintptr socketDescriptor)
     // Room is kept for one more message of the largest size.
     const bool full = tooMany || m_budget->heldBytes > m_budget->maxHeldBytes - NetClient::MaxBuffered;
     if (!full) {
-        m_refusing = false;
+        // A run of refusals ends once the server is far from full again, not
+        // at the first connection it takes between two refusals.
+        if (m_budget->connections <= m_budget->maxConnections / 2 && m_budget->heldBytes <= m_budget->maxHeldBytes / 2)
+            m_refusing = false;
         return false;
     }
     // Once per run of refusals: a flood of them must not flood the log too.
@@ -351,7 +368,7 @@ void XmlMessageProcessor::runCalls()
         if (job->hasAnswerStart()) {
             // The answer's first bytes go out before any call runs; a client
             // that only ended its input reads them as the start of its answer.
-            client->send(job->takeAnswerStart());
+            client->sendAnswer(job->takeAnswerStart());
             begun << id;
         }
         m_jobs.insert(id, job.release());
@@ -363,7 +380,7 @@ void XmlMessageProcessor::runCalls()
 void XmlMessageProcessor::answer(NetClient *client, const XmlRequestJob &job)
 {
     const quint64 id = client->id();
-    const qint64 sent = client->send(job.answerBytes() + '\n');
+    const qint64 sent = client->sendAnswer(job.answerBytes() + '\n');
     emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(id), AppLog::Trace);
     // Lost while the answer went out.
     if (!clientConnection(id))
@@ -382,7 +399,7 @@ void XmlMessageProcessor::refuseOversized(quint64 clientId)
     if (!client)
         return;
     const qint64 sent
-        = client->send(XmlRequestJob::refusal(XmlRequestJob::tooLarge(NetClient::MaxBuffered, true)) + '\n');
+        = client->sendAnswer(XmlRequestJob::refusal(XmlRequestJob::tooLarge(NetClient::MaxBuffered, true)) + '\n');
     emit sigLog(QStringLiteral("Sent %1 bytes to client [%2]").arg(sent).arg(clientId), AppLog::Trace);
     removeClientConnection(clientConnection(clientId));
 }

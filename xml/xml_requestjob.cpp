@@ -58,6 +58,11 @@ QByteArray XmlRequestJob::head(const QString &name, const QString &version, cons
     return text;
 }
 
+QByteArray XmlRequestJob::answerRoot()
+{
+    return kRoot;
+}
+
 qint64 XmlRequestJob::room() const
 {
     return qint64(MaxAnswerBytes) - m_head.size() - m_outputs.size() - kTail.size() - 1;

@@ -63,6 +63,8 @@ public:
     // Those bytes; answerBytes() then leaves them out.
     QByteArray takeAnswerStart();
 
+    // The first bytes of every answer: the root's start tag and its line end.
+    static QByteArray answerRoot();
     // The answer to a request that was not read at all: one ScriptError
     // output with the text, under a MODULE element with empty attributes, or
     // after `start` (the root's start tag and a MODULE element) when given.

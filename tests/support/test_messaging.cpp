@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <sys/socket.h>
+#include <unistd.h>
 
 TestMessageModules::TestMessageModules()
 {
@@ -126,6 +127,16 @@ QList<TestWorstRequest> testWorstRequests(int bytes)
     requests << TestWorstRequest { QStringLiteral("1,000 tables of one row at INDEX 2147483647"),
         head + farRow.repeated(1000) + tail };
 
+    // Text that an answer repeats, of the one character that takes six bytes there: a MODULE
+    // VERSION, which every answer repeats, and a function name, which the answer of a call of
+    // no such function names.
+    const QByteArray quotedModule = "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\" VERSION='";
+    const QByteArray quotedRest = "'/>" + call + ro + endCall + tail;
+    requests << TestWorstRequest { QStringLiteral("a MODULE VERSION of a million quotes"),
+        quotedModule + QByteArray(bytes - quotedModule.size() - quotedRest.size(), '"') + quotedRest };
+    requests << TestWorstRequest { QStringLiteral("a function name of a million quotes"),
+        filled("<EXECUTE FUNCTION='", "\"", "'>" + ro + endCall) };
+
     // One buffer of as many components as the request holds, each of a
     // series of its own: a query of the database for each row.
     const QByteArray buffer = "<EXECUTE FUNCTION=\"calculateBufferDensity\"><ARRAY>";
@@ -168,6 +179,15 @@ void TestMessageClient::reset()
     const linger now { 1, 0 };
     ::setsockopt(int(m_socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &now, sizeof now);
     m_socket.abort();
+}
+
+void TestMessageClient::leave()
+{
+    // The socket lets go of its descriptor; closing a copy of it is the
+    // system's close, which keeps what was handed to the system.
+    const int copy = ::dup(int(m_socket.socketDescriptor()));
+    m_socket.abort();
+    ::close(copy);
 }
 
 void TestMessageClient::holdReading(bool hold)

@@ -54,6 +54,10 @@ public:
     void endInput();
     // Leaves with a reset, as a client does that closes with answers unread.
     void reset();
+    // Closes its connection as a program does that exits: what the system
+    // holds of its request still goes out, then the end (a reset instead
+    // when answer bytes have arrived unread).
+    void leave();
     // Waits until `count` answers have arrived; false when they have not
     // within the time (scaled by testSlowdown()).
     bool waitForAnswers(int count, int timeoutMs = 60000);
