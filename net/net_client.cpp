@@ -191,7 +191,7 @@ void NetClient::onProbe()
 
 bool NetClient::answerUnfinished(NetBudget::Unfinished why)
 {
-    if (!m_answerBegun || !m_budget->unfinishedAnswer || m_letGo || m_phase == Phase::Closed)
+    if (!m_answering || !m_budget->unfinishedAnswer || m_letGo || m_phase == Phase::Closed)
         return false;
     m_framer.clear();
     m_messageBytes = 0;
