@@ -231,8 +231,8 @@ QString GuiCheckForUpdates::failure(NetHttpGet *reply)
 
 void GuiCheckForUpdates::cannotOpen(const QString &title, const QString &text, const AppSaveFile &file)
 {
-    QMessageBox::warning(this, title, QStringLiteral("%1\n%2\n%3").arg(text, file.fileName(), file.errorString()),
-        QMessageBox::Ok);
+    QMessageBox::warning(
+        this, title, QStringLiteral("%1\n%2\n%3").arg(text, file.fileName(), file.errorString()), QMessageBox::Ok);
 }
 
 void GuiCheckForUpdates::Check()

@@ -1,5 +1,6 @@
 #include "net/net_httpget.h"
 
+#include <QSslSocket>
 #include <QTcpSocket>
 
 namespace {
@@ -11,20 +12,35 @@ const qint64 kReadBytes = 64 * 1024;
 
 NetHttpGet::NetHttpGet(const QUrl &url, QObject *parent) : QObject(parent), m_url(url)
 {
-    m_socket = new QTcpSocket(this);
-    if (m_url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 || m_url.host().isEmpty()) {
-        m_response.fail(QStringLiteral("%1 is not an http:// address.").arg(m_url.toDisplayString()));
+    const QString scheme = m_url.scheme().toLower();
+    const bool secure = scheme == QLatin1String("https");
+    m_socket = secure ? new QSslSocket(this) : new QTcpSocket(this);
+    QString refused;
+    if ((!secure && scheme != QLatin1String("http")) || m_url.host().isEmpty())
+        refused = QStringLiteral("%1 is not an http:// or https:// address.").arg(m_url.toDisplayString());
+    else if (secure && !QSslSocket::supportsSsl())
+        refused
+            = QStringLiteral("%1 cannot be reached: this system offers no TLS for https.").arg(m_url.toDisplayString());
+    if (!refused.isEmpty()) {
+        m_response.fail(refused);
         finish();
         return;
     }
-    connect(m_socket, &QTcpSocket::connected, this, &NetHttpGet::sendRequest);
+    // Over TLS, the request leaves once the connection is encrypted (and its certificate accepted).
+    if (secure)
+        connect(static_cast<QSslSocket *>(m_socket), &QSslSocket::encrypted, this, &NetHttpGet::sendRequest);
+    else
+        connect(m_socket, &QTcpSocket::connected, this, &NetHttpGet::sendRequest);
     connect(m_socket, &QTcpSocket::readyRead, this, &NetHttpGet::pump);
     connect(m_socket, &QTcpSocket::disconnected, this, [this]() {
         m_ended = true;
         pump();
     });
     connect(m_socket, &QTcpSocket::errorOccurred, this, &NetHttpGet::onError);
-    m_socket->connectToHost(m_url.host(), quint16(m_url.port(80)));
+    if (secure)
+        static_cast<QSslSocket *>(m_socket)->connectToHostEncrypted(m_url.host(), quint16(m_url.port(443)));
+    else
+        m_socket->connectToHost(m_url.host(), quint16(m_url.port(80)));
 }
 
 NetHttpGet::~NetHttpGet()
@@ -53,8 +69,8 @@ void NetHttpGet::sendRequest()
     if (m_url.port() >= 0)
         host += ':' + QByteArray::number(m_url.port());
     // The body as it is: a body unpacked on the way has no length to be held to.
-    m_socket->write("GET " + target + " HTTP/1.1\r\nHost: " + host
-        + "\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n");
+    m_socket->write(
+        "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n");
 }
 
 QByteArray NetHttpGet::readAll()

@@ -9,8 +9,8 @@
 
 class QTcpSocket;
 
-// One HTTP GET of an http:// URL, over a connection of its own that it
-// closes when done. Its body is whole only when NetHttpResponse says so;
+// One HTTP GET of an http:// (or https://) URL, over a connection of its
+// own that it closes when done. Its body is whole only when NetHttpResponse says so;
 // error() says why it is not. It asks for the body as it is (no content
 // coding) and follows no redirect.
 //

@@ -29,7 +29,8 @@ QByteArray trimmedBlanks(const QByteArray &text)
 // A character of a field name.
 bool isTokenCharacter(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || std::strchr("!#$%&'*+-.^_`|~", c);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')
+        || std::strchr("!#$%&'*+-.^_`|~", c);
 }
 
 int hexValue(char c)
@@ -248,6 +249,7 @@ void NetHttpResponse::headEnded()
         return;
     }
     m_state = State::Body;
+    m_headRead = true;
     // These answers have no body, whatever their fields say.
     if (m_status == 204 || m_status == 304) {
         m_length = 0;

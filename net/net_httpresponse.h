@@ -46,7 +46,7 @@ public:
     // Empty unless failed.
     QString error() const { return m_error; }
     // 0 until the head has been read.
-    int status() const { return m_status; }
+    int status() const { return m_headRead ? m_status : 0; }
     // The value of the field of that name (any letter case); several fields
     // of one name joined by ", ". Null when there is none.
     QByteArray header(const QByteArray &name) const;
@@ -75,6 +75,7 @@ private:
     QByteArray m_partial; // of a line not complete yet
     int m_headBytes = 0; // of the head or the trailer read so far
     bool m_statusRead = false;
+    bool m_headRead = false; // the head of the final answer, not an interim one
     int m_minorVersion = 1;
     int m_status = 0;
     QList<QPair<QByteArray, QByteArray>> m_fields; // lower-case name, value

@@ -60,8 +60,8 @@ class TstGuiCheckForUpdates : public QObject
         // A status below 0: the manifest is served already.
         if (status >= 0)
             m->server.serve("/MANIFEST", manifest, status);
-        auto dialog = std::make_unique<GuiCheckForUpdates>(
-            installed, modulesPath.isNull() ? m->modules.path() : modulesPath);
+        auto dialog
+            = std::make_unique<GuiCheckForUpdates>(installed, modulesPath.isNull() ? m->modules.path() : modulesPath);
         [&]() { QTRY_VERIFY_WITH_TIMEOUT(compared(*dialog), 10000); }();
         return dialog;
     }
@@ -552,19 +552,22 @@ private slots:
             << ok + "Content-Length: 10\r\nTransfer-Encoding: chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n"
             << "both a length";
         QTest::newRow("a coding before chunked")
-            << ok + "Transfer-Encoding: gzip, chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n" << "only chunked";
+            << ok + "Transfer-Encoding: gzip, chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n"
+            << "only chunked";
         QTest::newRow("chunks in HTTP/1.0")
             << QByteArray("HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n")
             << "HTTP/1.0";
         QTest::newRow("a chunk longer than its size") << chunked + "5\r\n0123456789\r\n0\r\n\r\n"
                                                       << "did not end where its size said";
-        QTest::newRow("no last chunk") << chunked + "a\r\n0123456789\r\n" << "closed before the last chunk";
-        QTest::newRow("no empty line after the last chunk")
-            << chunked + "a\r\n0123456789\r\n0\r\n" << "closed before the last chunk";
+        QTest::newRow("no last chunk") << chunked + "a\r\n0123456789\r\n"
+                                       << "closed before the last chunk";
+        QTest::newRow("no empty line after the last chunk") << chunked + "a\r\n0123456789\r\n0\r\n"
+                                                            << "closed before the last chunk";
         QTest::newRow("one length twice") << ok + "Content-Length: 10, 10\r\n\r\n0123456789" << QString();
         QTest::newRow("length met, then more") << ok + "Content-Length: 10\r\n\r\n0123456789" + more << QString();
         QTest::newRow("chunks with extensions and a trailer")
-            << chunked + "4;x=y\r\n0123\r\n06 \r\n456789\r\n0\r\nDigest: z\r\n\r\n" << QString();
+            << chunked + "4;x=y\r\n0123\r\n06 \r\n456789\r\n0\r\nDigest: z\r\n\r\n"
+            << QString();
     }
     void anArchiveFramedUnsoundlyIsNotPutInPlace()
     {
@@ -617,7 +620,8 @@ private slots:
         } else {
             // The module as listed from a modules folder that others may write.
             m->server.serve("/s/modules/echo_main.js", TestModules::text("Echo", "20120102").toUtf8());
-            auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { "Echo,20120101,," + link }, shared.path());
+            auto dialog
+                = check("Echo,20120102,/s/modules/echo_main.js", 200, { "Echo,20120101,," + link }, shared.path());
             m->answerer.answerMessageBox(QMessageBox::Ok);
             QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
             QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
