@@ -232,7 +232,7 @@ private slots:
         if (d2o > 0) {
             m_page->qtHeavyWater->setChecked(true);
             m_page->qtWaterComposition->qtD2OBox->setValue(d2o);
-            // Heavy water is more viscous: 10 % D2O adds 2.4 % (IAPWS 2008 and 2007 at 20 C).
+            // Heavy water is more viscous: 10 % D2O adds 2.4 % (IAPWS 2008 and 2020 at 20 C).
             const double ratio = m_f->number("qtCorrectedViscosity") / light;
             QVERIFY2(std::fabs(ratio - 1.024) < 3e-3, qPrintable(AppNumber::toText(ratio)));
         }

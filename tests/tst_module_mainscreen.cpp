@@ -613,7 +613,7 @@ private slots:
         QTest::addColumn<double>("t");
         QTest::addColumn<double>("light"); // H2O and D2O at t, g/ml
         QTest::addColumn<double>("heavy");
-        // 200 mg/ml sucrose in 90 % D2O at 10 C: 1.16010 g/ml, where taking its light-water increment gave 1.17160.
+        // 200 mg/ml sucrose in 90 % D2O at 10 C: 1.16010 g/ml, where taking its light-water increment gave 1.17204.
         QTest::newRow("sucrose in 90 % D2O at 10 C")
             << "Sucrose" << 200 / 342.297 << "200 mg/ml" << 0.9 << 10.0 << 0.9997026 << 1.105911;
         QTest::newRow("glycerol in D2O at 25 C")
