@@ -494,10 +494,10 @@ bool GuiSaveToDatabase::linksShown(SqlExperimentRecord *record)
         return true;
     // Linked, the run would come back with figures it was not computed with.
     QMessageBox question;
-    question.setText(QStringLiteral("The experiment can be linked only to records its tabs show as they are stored."));
-    question.setInformativeText(QStringLiteral("Not linked, saved with the run's own figures: %1.\n\nSave the run "
-                                               "without these links?")
-                                    .arg(refused.join(QStringLiteral("; "))));
+    question.setText(QStringLiteral("The experiment can be linked only to records its tabs show as they are stored. "
+                                    "Not linked, saved with the run's own figures: %1.")
+                         .arg(refused.join(QStringLiteral("; "))));
+    question.setInformativeText(QStringLiteral("Save the run without these links?"));
     question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
     question.setDefaultButton(QMessageBox::Cancel);
     return question.exec() == QMessageBox::Save;
