@@ -20,12 +20,12 @@
 
 #include "sql/sql_records.h"
 
-#include <QScopeGuard>
 #include <QApplication>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>

@@ -118,12 +118,10 @@ QAbstractButton *buttonOf(const ChoiceButtons &buttons, const QString &chosen)
 // gone from the file and those saved over since.
 QString linksNotAsSaved(const QStringList &gone, const QStringList &changed)
 {
-    const auto its = [](const QStringList &kinds) {
-        return QStringLiteral("its ") + kinds.join(QStringLiteral(" and its "));
-    };
-    const auto plural = [](const QStringList &kinds) {
-        return kinds.size() > 1 || kinds.first() == QLatin1String("results");
-    };
+    const auto its
+        = [](const QStringList &kinds) { return QStringLiteral("its ") + kinds.join(QStringLiteral(" and its ")); };
+    const auto plural
+        = [](const QStringList &kinds) { return kinds.size() > 1 || kinds.first() == QLatin1String("results"); };
     QStringList parts;
     if (!gone.isEmpty())
         parts << QStringLiteral("%1, which %2 no longer in the database (deleted, or made inactive by another program "

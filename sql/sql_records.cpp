@@ -829,12 +829,11 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         }
         auto link = [](int chosen, int keep) { return chosen == SqlExperimentRecord::keepStoredLink ? keep : chosen; };
 
-        const QStringList columns
-            = statementColumns({ QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
-                                   QStringLiteral("results_id"), QStringLiteral("sampleStamp"),
-                                   QStringLiteral("bufferStamp"), QStringLiteral("resultsStamp"),
-                                   QStringLiteral("active") },
-                SqlExperimentRecord::fields());
+        const QStringList columns = statementColumns(
+            { QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
+                QStringLiteral("results_id"), QStringLiteral("sampleStamp"), QStringLiteral("bufferStamp"),
+                QStringLiteral("resultsStamp"), QStringLiteral("active") },
+            SqlExperimentRecord::fields());
         if (storedId < 0) {
             if (!query.prepare(insertSql(QStringLiteral("experiment"), columns)))
                 return false;
@@ -860,7 +859,9 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         for (int i = 0; i < 3; ++i) {
             const bool kept = stamps[i].id == SqlExperimentRecord::keepStoredLink;
             query.bindValue(QLatin1String(stamps[i].placeholder),
-                kept ? storedStamps[i] : stamps[i].id < 0 ? QVariant(QVariant::String) : stamps[i].stamp);
+                kept                   ? storedStamps[i]
+                    : stamps[i].id < 0 ? QVariant(QVariant::String)
+                                       : stamps[i].stamp);
         }
         bindFields(query, SqlExperimentRecord::fields(), record);
         if (!query.exec())
@@ -881,10 +882,10 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(selectSql(QStringLiteral("experiment"),
-            statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
-                                 QStringLiteral("buffer_id"), QStringLiteral("results_id"),
-                                 QStringLiteral("sampleStamp"), QStringLiteral("bufferStamp"),
-                                 QStringLiteral("resultsStamp") },
+            statementColumns(
+                { QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
+                    QStringLiteral("buffer_id"), QStringLiteral("results_id"), QStringLiteral("sampleStamp"),
+                    QStringLiteral("bufferStamp"), QStringLiteral("resultsStamp") },
                 SqlExperimentRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);

@@ -1208,7 +1208,8 @@ private slots:
             << "sample" << sample << "sql UPDATE sample SET pH = 6.5 WHERE name = 'zzA'" << false;
         QTest::newRow("solvent: computed in heavy water") << "solvent" << solvent << "heavy 50" << true;
         QTest::newRow("solvent: another component") << "solvent" << solvent << "buffer Glycerol=1" << true;
-        QTest::newRow("solvent: its pH typed") << "solvent" << solvent << "tab qtTabSolvent; type qtBufferpH=6.5" << true;
+        QTest::newRow("solvent: its pH typed")
+            << "solvent" << solvent << "tab qtTabSolvent; type qtBufferpH=6.5" << true;
         QTest::newRow("solvent: deleted by another program")
             << "solvent" << solvent << "sql DELETE FROM buffer WHERE name = 'zzL'" << false;
         QTest::newRow("results: another shape chosen")
@@ -1236,7 +1237,9 @@ private slots:
             QCOMPARE(m_f->widget<QComboBox>(k.list)->currentIndex(), 0);
         const QString offered = offeredLinks();
         QVERIFY2(!offered.contains("Link to " + QString(k.tab)) && offered.contains("Not linked")
-                && offered.contains(kind == "solvent" ? "zzL" : kind == "sample" ? "zzA" : "zzS"),
+                && offered.contains(kind == "solvent" ? "zzL"
+                        : kind == "sample"            ? "zzA"
+                                                      : "zzS"),
             qPrintable(offered));
         m_f->answerer.clear();
         steps("save experiment=Run+offered");
@@ -1277,12 +1280,12 @@ private slots:
         QTest::addColumn<QString>("saves");
         QTest::addColumn<QString>("gone");
         const QString run = "tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2;";
-        QTest::newRow("experiment")
-            << "experiment"
-            << run + "save experiment=xe01; type qtSedEquilibriumTemp=10; save experiment=xe03"
-            << "DELETE FROM experiment WHERE name = 'xe03'";
+        QTest::newRow("experiment") << "experiment"
+                                    << run + "save experiment=xe01; type qtSedEquilibriumTemp=10; save experiment=xe03"
+                                    << "DELETE FROM experiment WHERE name = 'xe03'";
         QTest::newRow("results") << "results"
-                                 << run + "tab qtTabResults; save results=xe01; click qtShapeCylinder; save results=xe03"
+                                 << run
+                + "tab qtTabResults; save results=xe01; click qtShapeCylinder; save results=xe03"
                                  << "DELETE FROM results WHERE name = 'xe03'";
         QTest::newRow("sample") << "sample"
                                 << "tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.72; save sample=xe01;"
@@ -1326,17 +1329,23 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("said");
-        QTest::newRow("sample saved over") << "sample" << "UPDATE sample SET pH = 6.5"
+        QTest::newRow("sample saved over") << "sample"
+                                           << "UPDATE sample SET pH = 6.5"
                                            << "its sample, which has been saved over with other values since";
-        QTest::newRow("solvent saved over") << "solvent" << "UPDATE buffer SET pH = 6.5"
+        QTest::newRow("solvent saved over") << "solvent"
+                                            << "UPDATE buffer SET pH = 6.5"
                                             << "its solvent, which has been saved over with other values since";
-        QTest::newRow("results saved over") << "results" << "UPDATE results SET shape = 'cylinder'"
+        QTest::newRow("results saved over") << "results"
+                                            << "UPDATE results SET shape = 'cylinder'"
                                             << "its results, which have been saved over with other values since";
         QTest::newRow("solvent gone, sample saved over")
-            << "sample" << "UPDATE sample SET pH = 6.5; sql UPDATE buffer SET active = 0"
+            << "sample"
+            << "UPDATE sample SET pH = 6.5; sql UPDATE buffer SET active = 0"
             << "its solvent, which is no longer in the database (deleted, or made inactive by another program using "
                "the file), and with its sample, which has been saved over";
-        QTest::newRow("the same values written again") << "sample" << "UPDATE sample SET name = name" << "";
+        QTest::newRow("the same values written again") << "sample"
+                                                       << "UPDATE sample SET name = name"
+                                                       << "";
     }
     void aRunWhoseLinkWasSavedOverSaysSo()
     {
