@@ -1248,6 +1248,27 @@ private slots:
         QCOMPARE(m_f->db.value(QString("SELECT %1 FROM experiment WHERE name = 'Run'").arg(column)).toInt(), -1);
     }
 
+    // A record saved from its composition page is what the tab shows once the page's OK has handed it over: its
+    // list names it, and a run links it.
+    void aRecordSavedFromItsPageIsTheTabsOnceTakenOver_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("compose");
+        QTest::newRow("sample") << "sample" << "residues ALA=12,LYS=6,TRP=6";
+        QTest::newRow("solvent") << "solvent" << "compose Sodium chloride=0.15";
+    }
+    void aRecordSavedFromItsPageIsTheTabsOnceTakenOver()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, compose);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps(compose + "; pagesave " + kind + "=Paged; ok");
+        QVERIFY(m_f->widget<QComboBox>(this->kind(kind).list)->currentText().endsWith("  Paged"));
+        const QString linked = offeredLinks();
+        QVERIFY2(linked.startsWith("Link to " + QString(this->kind(kind).tab)), qPrintable(linked));
+    }
+
     // A link chosen by hand to a record its tab does not show is asked about: the run is saved without it, or not
     // at all.
     void aLinkToARecordNotShownIsAskedAbout_data()
