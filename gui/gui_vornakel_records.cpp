@@ -96,17 +96,7 @@ QString kindNamed(SqlRecordKind kind)
 
 QString kindsNamed(SqlRecordKind kind)
 {
-    switch (kind) {
-    case SqlRecordKind::Sample:
-        return QStringLiteral("samples");
-    case SqlRecordKind::Solvent:
-        return QStringLiteral("solvents");
-    case SqlRecordKind::Experiment:
-        return QStringLiteral("experiments");
-    case SqlRecordKind::Results:
-        break;
-    }
-    return QStringLiteral("results");
+    return kind == SqlRecordKind::Results ? kindNamed(kind) : kindNamed(kind) + QLatin1Char('s');
 }
 
 } // namespace

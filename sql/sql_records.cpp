@@ -587,40 +587,45 @@ QString SqlRecords::stampOf(const QStringList &values)
         QCryptographicHash::hash(values.join(QLatin1Char('\n')).toUtf8(), QCryptographicHash::Sha1).toHex());
 }
 
+namespace {
+
+// Reads a record through `load` and gives its values; *listed: found and active.
+template<typename Record>
+bool readValues(SqlRecords &records, bool (SqlRecords::*load)(int, Record *, bool *, bool *), int id,
+    QStringList *values, bool *listed)
+{
+    Record record;
+    bool found = false;
+    bool active = false;
+    const bool read = (records.*load)(id, &record, &found, &active);
+    *values = SqlRecords::valuesOf(record);
+    *listed = read && found && active;
+    return read;
+}
+
+} // namespace
+
 bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
 {
     stamp->clear();
-    bool found = false;
-    bool active = false;
     QStringList values;
+    bool listed = false;
     bool read = false;
     switch (kind) {
-    case SqlRecordKind::Sample: {
-        SqlSampleRecord record;
-        read = loadSample(id, &record, &found, &active);
-        values = valuesOf(record);
+    case SqlRecordKind::Sample:
+        read = readValues(*this, &SqlRecords::loadSample, id, &values, &listed);
+        break;
+    case SqlRecordKind::Solvent:
+        read = readValues(*this, &SqlRecords::loadSolvent, id, &values, &listed);
+        break;
+    case SqlRecordKind::Experiment:
+        read = readValues(*this, &SqlRecords::loadExperiment, id, &values, &listed);
+        break;
+    case SqlRecordKind::Results:
+        read = readValues(*this, &SqlRecords::loadResults, id, &values, &listed);
         break;
     }
-    case SqlRecordKind::Solvent: {
-        SqlSolventRecord record;
-        read = loadSolvent(id, &record, &found, &active);
-        values = valuesOf(record);
-        break;
-    }
-    case SqlRecordKind::Experiment: {
-        SqlExperimentRecord record;
-        read = loadExperiment(id, &record, &found, &active);
-        values = valuesOf(record);
-        break;
-    }
-    case SqlRecordKind::Results: {
-        SqlResultsRecord record;
-        read = loadResults(id, &record, &found, &active);
-        values = valuesOf(record);
-        break;
-    }
-    }
-    if (read && found && active)
+    if (listed)
         *stamp = stampOf(values);
     return read;
 }
