@@ -421,8 +421,15 @@ bool GuiVornakel::pickRecord(QComboBox *list, int *id)
         return true;
     }
     // A linked record is shown without asking and without becoming the remembered entry.
+    int index = list->findData(*id, Qt::UserRole);
+    if (index < 0) {
+        // Saved by another program since the list was read: the list names it once read again.
+        const SqlRecordKind kind = kindOf(list);
+        fillRecordList(list, sortListOf(kind), kind, list->itemText(0));
+        index = list->findData(*id, Qt::UserRole);
+    }
     const bool wasBlocked = list->blockSignals(true);
-    list->setCurrentIndex(list->findData(*id, Qt::UserRole));
+    list->setCurrentIndex(index);
     list->blockSignals(wasBlocked);
     return true;
 }

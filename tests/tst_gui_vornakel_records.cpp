@@ -1254,8 +1254,10 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("compose");
-        QTest::newRow("sample") << "sample" << "residues ALA=12,LYS=6,TRP=6";
-        QTest::newRow("solvent") << "solvent" << "compose Sodium chloride=0.15";
+        QTest::newRow("sample") << "sample"
+                                << "residues ALA=12,LYS=6,TRP=6";
+        QTest::newRow("solvent") << "solvent"
+                                 << "compose Sodium chloride=0.15";
     }
     void aRecordSavedFromItsPageIsTheTabsOnceTakenOver()
     {
@@ -1389,6 +1391,18 @@ private slots:
         }
         QVERIFY2(boxes.contains(said), qPrintable(boxes));
         QCOMPARE(m_f->widget<QComboBox>(this->kind(kind).list)->currentIndex(), 0);
+    }
+
+    // A run linked to a record another program stored after the list was read: the list, read again, names it.
+    void aLinkedRecordStoredSinceTheListWasReadIsNamed()
+    {
+        QVERIFY(m_f->start());
+        steps("tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.72; save sample=S;"
+              "tab qtTabExperiment; type qtSedEquilibriumMR=66000; save experiment=Run+sample; restart;"
+              "sql INSERT INTO sample (name, vbarSource, VBarDirectEntry) VALUES ('Later', 'direct', 0.74);"
+              "sql UPDATE experiment SET sample_id = (SELECT max(id) FROM sample), sampleStamp = NULL;"
+              "load qtExperimentName=Run");
+        QVERIFY(m_f->widget<QComboBox>("qtSampleName")->currentText().endsWith("  Later"));
     }
 
     // A solvent row saved before figures were stored at 20 C holds the buffer page's figures at the run temperature
