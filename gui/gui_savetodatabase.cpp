@@ -455,9 +455,11 @@ void GuiSaveToDatabase::offerLink(RecordList &row)
         if (!list->unlinked.isEmpty())
             notes << list->unlinked;
     }
-    qtLinkNotes->setText(notes.isEmpty() ? QString()
-                                         : QStringLiteral("Not linked, saved with the run's own figures: ")
-                + notes.join(QStringLiteral("; ")) + QStringLiteral(". Save those records first to link them."));
+    qtLinkNotes->setText(notes.isEmpty()
+            ? QString()
+            : QStringLiteral("Not linked, saved with the run's own figures: ") + notes.join(QStringLiteral("; "))
+                + (notes.size() > 1 ? QStringLiteral(". Save those records first to link them.")
+                                    : QStringLiteral(". Save that record first to link it.")));
     qtLinkNotes->setVisible(!notes.isEmpty());
 }
 
