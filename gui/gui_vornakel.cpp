@@ -144,10 +144,22 @@ bool GuiVornakel::openDatabase(const QString &path)
 
     SqlUpdateDatabase updater;
     connect(&updater, &SqlUpdateDatabase::sigShowMessage, this, &GuiVornakel::sigShowSplashMessage);
-    if (!updater.openAndUpdate(file)) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Vornakel"), updater.error(), QMessageBox::Ok, QMessageBox::NoButton);
-        return false;
+    while (!updater.openAndUpdate(file)) {
+        if (!updater.isLocked()) {
+            QMessageBox::critical(
+                nullptr, QStringLiteral("Vornakel"), updater.error(), QMessageBox::Ok, QMessageBox::NoButton);
+            return false;
+        }
+        // Held by another program: nothing is wrong with the file, and it can
+        // be opened once that program lets it go.
+        QSqlDatabase::removeDatabase(file);
+        const QMessageBox::StandardButton answer = QMessageBox::warning(nullptr, QStringLiteral("Vornakel"),
+            updater.error()
+                + QStringLiteral("\n\nRetry opens it again; Cancel leaves it unopened%1.")
+                      .arg(path.isNull() ? QStringLiteral(", and Vornakel ends") : QString()),
+            QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry);
+        if (answer != QMessageBox::Retry)
+            return false;
     }
     m_database = QSqlDatabase::database(file, true);
     return true;
