@@ -132,6 +132,16 @@ bool SqlTransaction::whileLocked(const std::function<bool(QSqlError *)> &attempt
     }
 }
 
+bool SqlTransaction::execWhileLocked(QSqlQuery &query, const QString &sql)
+{
+    return whileLocked([&](QSqlError *error) {
+        if (sql.isNull() ? query.exec() : query.exec(sql))
+            return true;
+        *error = query.lastError();
+        return false;
+    });
+}
+
 bool SqlTransaction::isLocked(const QSqlError &error)
 {
     return error.nativeErrorCode() == QLatin1String(busyCode) || isLocked(error.databaseText());

@@ -60,6 +60,9 @@ public:
     // attempt that fails puts its error in its argument. Only for a statement
     // that finds nothing of the caller's open on the connection.
     static bool whileLocked(const std::function<bool(QSqlError *)> &attempt);
+    // A read or a statement of its own run so (the query prepared and bound
+    // before; `sql` run as given otherwise). False with the query's error.
+    static bool execWhileLocked(QSqlQuery &query, const QString &sql = QString());
     // Another connection holds the file locked (SQLite's "database is locked").
     static bool isLocked(const QSqlError &error);
     static bool isLocked(const QString &driverText);

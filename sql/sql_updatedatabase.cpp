@@ -519,7 +519,8 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
 
     query.finish();
     if (!transaction.commit()) {
-        m_error = notUpdated(path, transaction.driverText());
+        m_locked = SqlTransaction::isLocked(transaction.driverText());
+        m_error = m_locked ? transaction.error() : notUpdated(path, transaction.driverText());
         return false;
     }
     // Announced only once it is on disk: a failed commit must not read as an update.

@@ -7,6 +7,7 @@
 #include "gui/gui_splashscreen.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
+#include "sql/sql_transaction.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -423,6 +424,47 @@ private slots:
             qPrintable(text));
         QCOMPARE(checksum(), before);
         QCOMPARE(QDir(m->db.dir()).entryList(QDir::Files), QStringList { "notes.db" });
+    }
+
+    // At start, a database file another program holds is waited for with the event loop running: the hold ends
+    // only on a tick of a timer of that loop. Held beyond the wait, a box says the file is in use and offers
+    // Retry, which opens it once that program has let it go; Cancel opens nothing.
+    void aDatabaseAnotherProgramHoldsAtStartIsWaitedForAndOffersRetry_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::addColumn<int>("answer"); // the button pressed in the box
+        QTest::newRow("let go while waited for") << true << int(QMessageBox::NoButton);
+        QTest::newRow("let go, then Retry") << false << int(QMessageBox::Retry);
+        QTest::newRow("Cancel") << false << int(QMessageBox::Cancel);
+    }
+    void aDatabaseAnotherProgramHoldsAtStartIsWaitedForAndOffersRetry()
+    {
+        QFETCH(bool, released);
+        QFETCH(int, answer);
+        QVERIFY(!TestDatabase::createCurrent(m->db.path()).isEmpty());
+        TestDatabase::removeConnection(m->db.path());
+        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
+        TestLockHolder holder(m->db.path());
+        QVERIFY(holder.isHolding());
+        if (released)
+            holder.releaseAfterTicks(5);
+        else
+            m->answerer.answerWith([&](QWidget *box) {
+                holder.release();
+                qobject_cast<QMessageBox *>(box)->button(QMessageBox::StandardButton(answer))->click();
+            });
+        const bool started = m->start(TestMainWindow::Show::No);
+        QCOMPARE(started, answer != QMessageBox::Cancel);
+        if (released) {
+            QVERIFY(holder.ticks() >= 5);
+            QCOMPARE(m->answerer.texts(), QStringList());
+            return;
+        }
+        QCOMPARE(m->answerer.titles(), QStringList { "Vornakel" });
+        const QString text = m->answerer.texts().value(0);
+        QVERIFY2(text.contains(QDir::toNativeSeparators(m->db.path())) && text.contains("is in use by another program")
+                && text.contains("Retry opens it again") && !text.contains("Choose another"),
+            qPrintable(text));
     }
 
     // A first start takes the default size and leaves the position to the window

@@ -1,7 +1,9 @@
 #include "app/app_version.h"
 #include "sql/sql_records.h"
+#include "sql/sql_transaction.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_database.h"
+#include "test_environment.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
 
@@ -504,6 +506,49 @@ private slots:
         expectOneError(error + (revision == "missing folder" ? m_path : QString()));
         QCOMPARE(bytesOf(m_path), before);
         QCOMPARE(QFile::exists(m_path), revision != "missing folder");
+    }
+
+    // A file another program holds is waited for with the event loop running: the hold ends only on a tick of
+    // a timer of that loop, so a wait that froze the loop would never see it end. Held beyond the wait, the file
+    // is said to be in use, with what to do, and is left as it was.
+    void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning_data()
+    {
+        QTest::addColumn<bool>("everything"); // held whole, or only its writes (a file that needs a write)
+        QTest::addColumn<bool>("released");
+        QTest::newRow("held whole, let go while waited for") << true << true;
+        QTest::newRow("held whole beyond the wait") << true << false;
+        QTest::newRow("its writes held, let go while waited for") << false << true;
+        QTest::newRow("its writes held beyond the wait") << false << false;
+    }
+    void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning()
+    {
+        QFETCH(bool, everything);
+        QFETCH(bool, released);
+        TestSettings settings;
+        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
+        if (everything)
+            QVERIFY(openAndUpdate(m_path));
+        else
+            QVERIFY(TestDatabase::createAtRevision(m_path, "20110705"));
+        const QByteArray before = bytesOf(m_path);
+        TestLockHolder holder(m_path, everything ? TestLockHolder::Hold::Everything : TestLockHolder::Hold::Writes);
+        QVERIFY(holder.isHolding());
+        if (released)
+            holder.releaseAfterTicks(5);
+        const bool opened = openAndUpdate(m_path);
+        if (released) {
+            QVERIFY2(opened, qPrintable(m_error));
+            QVERIFY(holder.ticks() >= 5);
+            QCOMPARE(rows(m_path, kStampAndSeed + " FROM version, defaults"), QStringList(kStamp + '|' + kSeed));
+            return;
+        }
+        QVERIFY(!opened);
+        expectOneError("is in use by another program, which holds it locked");
+        QVERIFY2(m_error.contains(QDir::toNativeSeparators(m_path)) && m_error.contains("close it, then try again")
+                && !m_error.contains("Choose another"),
+            qPrintable(m_error));
+        holder.release();
+        QCOMPARE(bytesOf(m_path), before);
     }
 
     void failedCommitIsReportedAndRolledBack()

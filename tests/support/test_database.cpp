@@ -123,3 +123,47 @@ void TestDatabase::removeConnection(const QString &connectionName)
     }
     QSqlDatabase::removeDatabase(connectionName);
 }
+
+TestLockHolder::TestLockHolder(const QString &path, Hold hold)
+    : m_name(QStringLiteral("test-lock-holder-%1").arg(quintptr(this)))
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+    QSqlQuery begin(db);
+    m_holding = db.open()
+        && begin.exec(hold == Hold::Everything ? QStringLiteral("BEGIN EXCLUSIVE") : QStringLiteral("BEGIN IMMEDIATE"));
+    if (!m_holding)
+        qWarning() << "TestLockHolder:" << path << begin.lastError().text();
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (++m_ticks >= m_releaseAt)
+            release();
+    });
+}
+
+TestLockHolder::~TestLockHolder()
+{
+    release();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+void TestLockHolder::releaseAfterTicks(int ticks)
+{
+    m_ticks = 0;
+    m_releaseAt = ticks;
+    m_timer.start();
+}
+
+void TestLockHolder::release()
+{
+    m_timer.stop();
+    if (!m_holding)
+        return;
+    m_holding = false;
+    QSqlQuery(QSqlDatabase::database(m_name, false)).exec(QStringLiteral("ROLLBACK"));
+}

@@ -3,9 +3,11 @@
 
 #include "test_environment.h"
 
+#include <QObject>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
 // A database file at the current revision in a temporary folder, made by the
@@ -56,6 +58,38 @@ private:
     TestDatabaseFiles m_files;
     QString m_path;
     bool m_ok = false;
+};
+
+// Another program's hold on a database file: a connection of its own in a
+// transaction (SQLite locks a file between two connections of one process as
+// between two programs). It lets go when told, when it goes, or after a timer of the
+// event loop has ticked a number of times: a window that waits for the file
+// with its event loop running sees it free again, one frozen while it waits
+// never does. Nothing is timed.
+class TestLockHolder : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the other program holds: the whole file (BEGIN EXCLUSIVE), or its
+    // writes only (BEGIN IMMEDIATE), when it may still be read.
+    enum class Hold { Everything, Writes };
+    explicit TestLockHolder(const QString &path, Hold hold = Hold::Everything);
+    ~TestLockHolder() override;
+
+    bool isHolding() const { return m_holding; }
+    // Lets go once the timer has ticked `ticks` times from now.
+    void releaseAfterTicks(int ticks);
+    void release();
+    // The ticks counted since releaseAfterTicks().
+    int ticks() const { return m_ticks; }
+
+private:
+    QString m_name;
+    QTimer m_timer;
+    int m_ticks = 0;
+    int m_releaseAt = 0;
+    bool m_holding = false;
 };
 
 #endif
