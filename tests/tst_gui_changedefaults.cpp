@@ -1,5 +1,6 @@
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
+#include "sql/sql_transaction.h"
 #include "test_database.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
@@ -214,6 +215,36 @@ private slots:
         dialog().show();
         press(QDialogButtonBox::Cancel);
         QCOMPARE(dialog().defaultValues(), seedDefaults);
+    }
+
+    // OK while another program holds the file waits for it with the event loop running: the hold ends only on
+    // a tick of a timer of that loop. Held beyond the wait, the box says the file is in use; nothing is stored.
+    void okWaitsForAFileAnotherProgramHolds_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("let go while OK waits") << true;
+        QTest::newRow("held beyond the wait") << false;
+    }
+    void okWaitsForAFileAnotherProgramHolds()
+    {
+        QFETCH(bool, released);
+        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
+        const Row &row = valueRows.at(2);
+        change(row, row.typed);
+        TestLockHolder holder(m_db->path());
+        QVERIFY(holder.isHolding());
+        if (released)
+            holder.releaseAfterTicks(5);
+        press(QDialogButtonBox::Ok);
+        holder.release();
+        QStringList expected = seedDefaults;
+        if (released) {
+            QVERIFY(holder.ticks() >= 5 && m_answerer->seen().isEmpty());
+            expected[row.index] = row.read;
+        } else {
+            QCOMPARE(m_answerer->texts().filter("is in use by another program, which holds it locked").size(), 1);
+        }
+        QCOMPARE(dialog().defaultValues(), expected);
     }
 
     // Without row 1 an update stores nothing; the dialog says so.
