@@ -97,9 +97,16 @@ QString SqlTransaction::report(const QString &fileName, const QString &driverTex
 
 QString SqlTransaction::inUse(const QString &fileName, const QString &driverText)
 {
-    return QStringLiteral("%1:\nThe database file is in use by another program, which holds it locked (%2). Wait "
-                          "until that program is done with it, or close it, then try again.")
-        .arg(QDir::toNativeSeparators(fileName), driverText.simplified());
+    return QStringLiteral("%1:\n%2").arg(QDir::toNativeSeparators(fileName), reason(driverText));
+}
+
+QString SqlTransaction::reason(const QString &driverText)
+{
+    if (!isLocked(driverText))
+        return driverText;
+    return QStringLiteral("The database file is in use by another program, which holds it locked (%1). Wait until "
+                          "that program is done with it, or close it, then try again.")
+        .arg(driverText.simplified());
 }
 
 void SqlTransaction::waitBriefly(QSqlDatabase &db)

@@ -57,8 +57,9 @@ public:
     // Runs `attempt` again while it fails for a lock that another connection
     // holds on the file, until the lock wait has passed; meanwhile the event
     // loop runs, user input held back. True once an attempt succeeds; an
-    // attempt that fails puts its error in its argument. Only for a statement
-    // that finds nothing of the caller's open on the connection.
+    // attempt that fails puts its error in its argument. Never inside a write
+    // of the caller's own, which holds the file and so is never kept waiting
+    // by a read, and is committed without the event loop (commit()).
     static bool whileLocked(const std::function<bool(QSqlError *)> &attempt);
     // A read or a statement of its own run so (the query prepared and bound
     // before; `sql` run as given otherwise). False with the query's error.
@@ -70,6 +71,9 @@ public:
     static bool isFull(const QString &driverText);
     // That the file is in use by another program, and what to do, with the driver's text.
     static QString inUse(const QString &fileName, const QString &driverText);
+    // The reason of a failure as a person reads it: for a file held locked,
+    // that it is in use and what to do; otherwise the driver's text.
+    static QString reason(const QString &driverText);
 
 private:
     enum class State { Open, Committed, Failed };

@@ -1,6 +1,5 @@
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_lineedit.h"
-#include "sql/sql_transaction.h"
 #include "test_database.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
@@ -228,18 +227,16 @@ private slots:
     void okWaitsForAFileAnotherProgramHolds()
     {
         QFETCH(bool, released);
-        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
         const Row &row = valueRows.at(2);
         change(row, row.typed);
         TestLockHolder holder(m_db->path());
         QVERIFY(holder.isHolding());
-        if (released)
-            holder.releaseAfterTicks(5);
+        holder.meetTheWait(released);
         press(QDialogButtonBox::Ok);
         holder.release();
         QStringList expected = seedDefaults;
         if (released) {
-            QVERIFY(holder.ticks() >= 5 && m_answerer->seen().isEmpty());
+            QVERIFY(holder.wasLetGoOnATick() && m_answerer->seen().isEmpty());
             expected[row.index] = row.read;
         } else {
             QCOMPARE(m_answerer->texts().filter("is in use by another program, which holds it locked").size(), 1);

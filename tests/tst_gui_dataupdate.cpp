@@ -1,6 +1,5 @@
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
-#include "sql/sql_transaction.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_log.h"
@@ -478,17 +477,15 @@ private slots:
     {
         QFETCH(bool, released);
         TestSettings settings;
-        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
         open(Table::Amino);
         type("qtAAMr", "99");
         TestLockHolder holder(m_db->path());
         QVERIFY(holder.isHolding());
-        if (released)
-            holder.releaseAfterTicks(5);
+        holder.meetTheWait(released);
         QTest::mouseClick(apply("qtAAButtonBox"), Qt::LeftButton);
         holder.release();
         if (released)
-            QVERIFY(holder.ticks() >= 5 && m_answerer->texts().isEmpty());
+            QVERIFY(holder.wasLetGoOnATick() && m_answerer->texts().isEmpty());
         else
             QVERIFY2(m_answerer->texts().size() == 1
                     && m_answerer->texts().first().contains("is in use by another program, which holds it locked"),

@@ -1,6 +1,5 @@
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_savetodatabase.h"
-#include "sql/sql_transaction.h"
 
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -464,19 +463,17 @@ private slots:
     void aSaveWaitsForAFileAnotherProgramHoldsWithTheWindowGoingOn()
     {
         QFETCH(bool, released);
-        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->qtResultsName->lineEdit()->setText(QStringLiteral("Held"));
         TestLockHolder holder(m_f->db.path());
         QVERIFY(holder.isHolding());
-        if (released)
-            holder.releaseAfterTicks(5);
+        holder.meetTheWait(released);
         save(d->qtResultsButtonBox)->click();
         holder.release();
         const QString name = "SELECT COUNT(*) FROM results WHERE name = 'Held'";
         if (released) {
             QCOMPARE(m_f->answerer.texts(), QStringList());
-            QVERIFY(holder.ticks() >= 5);
+            QVERIFY(holder.wasLetGoOnATick());
             QCOMPARE(m_f->db.value(name).toInt(), 1);
             return;
         }

@@ -7,7 +7,6 @@
 #include "gui/gui_splashscreen.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
-#include "sql/sql_transaction.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -443,12 +442,10 @@ private slots:
         QFETCH(int, answer);
         QVERIFY(!TestDatabase::createCurrent(m->db.path()).isEmpty());
         TestDatabase::removeConnection(m->db.path());
-        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
         TestLockHolder holder(m->db.path());
         QVERIFY(holder.isHolding());
-        if (released)
-            holder.releaseAfterTicks(5);
-        else
+        holder.meetTheWait(released);
+        if (!released)
             m->answerer.answerWith([&](QWidget *box) {
                 holder.release();
                 qobject_cast<QMessageBox *>(box)->button(QMessageBox::StandardButton(answer))->click();
@@ -456,7 +453,7 @@ private slots:
         const bool started = m->start(TestMainWindow::Show::No);
         QCOMPARE(started, answer != QMessageBox::Cancel);
         if (released) {
-            QVERIFY(holder.ticks() >= 5);
+            QVERIFY(holder.wasLetGoOnATick());
             QCOMPARE(m->answerer.texts(), QStringList());
             return;
         }

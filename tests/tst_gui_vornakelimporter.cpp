@@ -5,7 +5,6 @@
 #include "sql/sql_accessreader.h"
 #include "sql/sql_database.h"
 #include "sql/sql_importdb.h"
-#include "sql/sql_transaction.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_fifo.h"
@@ -380,20 +379,18 @@ private slots:
     void anImportWaitsForADatabaseAnotherProgramHolds()
     {
         QFETCH(bool, released);
-        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
         TestOldDatabase old;
         QVERIFY(old.isValid() && old.fill(old.phyconst(), "amino", 3));
         const QStringList before = destinationContents();
         GuiVornakelImporter dialog(m_db->path());
         TestLockHolder holder(m_db->path());
         QVERIFY(holder.isHolding());
-        if (released)
-            holder.releaseAfterTicks(5);
+        holder.meetTheWait(released);
         import(dialog, { old.phyconst(), old.vornakel() });
         holder.release();
         const QString status = dialog.qtStatus->text();
         if (released) {
-            QVERIFY(holder.ticks() >= 5 && m_answerer->seen().isEmpty());
+            QVERIFY(holder.wasLetGoOnATick() && m_answerer->seen().isEmpty());
             QVERIFY2(status.startsWith("Records imported: amino 3.") && status.endsWith("Done."), qPrintable(status));
             return;
         }

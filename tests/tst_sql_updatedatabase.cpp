@@ -1,6 +1,5 @@
 #include "app/app_version.h"
 #include "sql/sql_records.h"
-#include "sql/sql_transaction.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_database.h"
 #include "test_environment.h"
@@ -525,7 +524,6 @@ private slots:
         QFETCH(bool, everything);
         QFETCH(bool, released);
         TestSettings settings;
-        QSettings().setValue(SqlTransaction::lockWaitKey, released ? 600 : 0);
         if (everything)
             QVERIFY(openAndUpdate(m_path));
         else
@@ -533,12 +531,11 @@ private slots:
         const QByteArray before = bytesOf(m_path);
         TestLockHolder holder(m_path, everything ? TestLockHolder::Hold::Everything : TestLockHolder::Hold::Writes);
         QVERIFY(holder.isHolding());
-        if (released)
-            holder.releaseAfterTicks(5);
+        holder.meetTheWait(released);
         const bool opened = openAndUpdate(m_path);
         if (released) {
             QVERIFY2(opened, qPrintable(m_error));
-            QVERIFY(holder.ticks() >= 5);
+            QVERIFY(holder.wasLetGoOnATick());
             QCOMPARE(rows(m_path, kStampAndSeed + " FROM version, defaults"), QStringList(kStamp + '|' + kSeed));
             return;
         }

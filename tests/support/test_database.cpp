@@ -1,9 +1,11 @@
 #include "test_database.h"
 
 #include "sql/sql_referencedata.h"
+#include "sql/sql_transaction.h"
 #include "sql/sql_updatedatabase.h"
 
 #include <QDebug>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -137,8 +139,10 @@ TestLockHolder::TestLockHolder(const QString &path, Hold hold)
         qWarning() << "TestLockHolder:" << path << begin.lastError().text();
     m_timer.setInterval(10);
     connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (++m_ticks >= m_releaseAt)
-            release();
+        if (++m_ticks < m_releaseAt)
+            return;
+        m_letGoOnATick = m_holding;
+        release();
     });
 }
 
@@ -157,6 +161,13 @@ void TestLockHolder::releaseAfterTicks(int ticks)
     m_ticks = 0;
     m_releaseAt = ticks;
     m_timer.start();
+}
+
+void TestLockHolder::meetTheWait(bool letGo)
+{
+    QSettings().setValue(QLatin1String(SqlTransaction::lockWaitKey), letGo ? 600 : 0);
+    if (letGo)
+        releaseAfterTicks(5);
 }
 
 void TestLockHolder::release()

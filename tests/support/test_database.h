@@ -80,9 +80,14 @@ public:
     bool isHolding() const { return m_holding; }
     // Lets go once the timer has ticked `ticks` times from now.
     void releaseAfterTicks(int ticks);
+    // The two ways a test meets the program's wait for the file (in the
+    // settings, which the test keeps apart with TestSettings): let go on the
+    // fifth tick, the wait long enough that only the ticks end it; or held
+    // beyond a wait of none.
+    void meetTheWait(bool letGo);
     void release();
-    // The ticks counted since releaseAfterTicks().
-    int ticks() const { return m_ticks; }
+    // Let go by its timer, which ticked only while the event loop ran.
+    bool wasLetGoOnATick() const { return m_letGoOnATick; }
 
 private:
     QString m_name;
@@ -90,6 +95,7 @@ private:
     int m_ticks = 0;
     int m_releaseAt = 0;
     bool m_holding = false;
+    bool m_letGoOnATick = false;
 };
 
 #endif
