@@ -136,6 +136,8 @@ void GuiVornakel::setCalculationsPlugin(AppPlugin *module)
 
 bool GuiVornakel::openDatabase(const QString &path)
 {
+    // The default file is the one of the start (`path` may be the member set below).
+    const bool atStart = path.isNull();
     QString file = path;
     if (file.isNull()) {
         file = databasePath();
@@ -156,7 +158,7 @@ bool GuiVornakel::openDatabase(const QString &path)
         const QMessageBox::StandardButton answer = QMessageBox::warning(nullptr, QStringLiteral("Vornakel"),
             updater.error()
                 + QStringLiteral("\n\nRetry opens it again; Cancel leaves it unopened%1.")
-                      .arg(path.isNull() ? QStringLiteral(", and Vornakel ends") : QString()),
+                      .arg(atStart ? QStringLiteral(", and Vornakel ends") : QString()),
             QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry);
         if (answer != QMessageBox::Retry)
             return false;

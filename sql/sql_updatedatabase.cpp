@@ -414,6 +414,9 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     const bool looked = SqlTransaction::whileLocked([&](QSqlError *error) {
         if (readVersion(query, &state) && readColumns(query, &state) && needsWrite(query, state, &needed))
             return true;
+        if (!lookError.isValid() && SqlTransaction::isLocked(query.lastError()))
+            emit sigShowMessage(
+                QStringLiteral("Waiting for %1, which another program holds...").arg(QDir::toNativeSeparators(path)));
         *error = lookError = query.lastError();
         query.finish();
         return false;
