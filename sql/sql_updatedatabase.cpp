@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_regularfile.h"
 #include "app/app_version.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
@@ -398,6 +399,8 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
 {
     // A named pipe would not open as a database, a folder or a device even less.
     m_error = AppRegularFile::refusal(path);
+    if (m_error.isEmpty())
+        m_error = SqlJournalGuard::refusal(path);
     if (!m_error.isEmpty())
         return false;
 
@@ -405,7 +408,9 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     db.setHostName(QStringLiteral("localhost"));
     db.setDatabaseName(path);
     if (!db.open()) {
-        m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
+        m_error = SqlJournalGuard::takeRefusal();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
         return false;
     }
 
@@ -415,7 +420,10 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     FileState state;
     bool needed = false;
     if (!readVersion(query, &state) || !readColumns(query, &state) || !needsWrite(query, state, &needed)) {
-        m_error = unreadable(path, query.lastError().text());
+        // Put there since the look above, what lies beside it is named all the same.
+        m_error = SqlJournalGuard::takeRefusal();
+        if (m_error.isEmpty())
+            m_error = unreadable(path, query.lastError().text());
         return false;
     }
     query.finish();

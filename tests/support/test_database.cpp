@@ -4,6 +4,7 @@
 #include "sql/sql_updatedatabase.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -122,4 +123,32 @@ void TestDatabase::removeConnection(const QString &connectionName)
         db.close();
     }
     QSqlDatabase::removeDatabase(connectionName);
+}
+
+bool TestDatabase::writeHotJournal(
+    const QString &path, const QStringList &changes, const QStringList &later, const QString &journal)
+{
+    const QString copy = path + QStringLiteral(".hot-copy");
+    const QString name = QStringLiteral("test-hot-journal");
+    bool ok = QFile::copy(path, copy);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(copy);
+        QSqlQuery query(db);
+        ok = ok && db.open();
+        for (const QString &change : changes)
+            ok = ok && runQuery(query, change, {});
+        // Unsynced, the journal is whole from its first page: its header
+        // counts its pages by its length.
+        ok = ok && runQuery(query, QStringLiteral("PRAGMA synchronous = OFF"), {})
+            && runQuery(query, QStringLiteral("BEGIN IMMEDIATE"), {});
+        for (const QString &change : later)
+            ok = ok && runQuery(query, change, {});
+        QFile::remove(journal);
+        ok = ok && QFile::copy(copy + QStringLiteral("-journal"), journal) && QFile(journal).size() > 512;
+        runQuery(query, QStringLiteral("ROLLBACK"), {});
+    }
+    QSqlDatabase::removeDatabase(name);
+    QFile::remove(copy);
+    return ok;
 }
