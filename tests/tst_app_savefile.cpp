@@ -15,7 +15,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -313,18 +312,7 @@ private slots:
         // A second name: the bytes are copied into the file itself.
         QVERIFY(secondName(file, dir.filePath("second.buf")));
         const QByteArray saved(100000, 'N');
-        // The size limit's signal ends the save once the copy passes 50,000
-        // bytes, as kill -9 would: nothing of the save runs after it.
-        const int ended = testInChild([&]() {
-            AppSaveFile save(file);
-            if (!save.open() || !save.write(saved))
-                return 1;
-            std::signal(SIGXFSZ, SIG_DFL);
-            const rlimit limit { 50000, RLIM_INFINITY };
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-            save.commit();
-            return 0;
-        });
+        const int ended = testCutSave(file, saved, 50000);
         QCOMPARE(ended, -SIGXFSZ);
         const QByteArray mixed = testReadFile(file);
         QVERIFY(mixed.startsWith(saved.left(50000)) && mixed.endsWith(QByteArray(150000, 'O')));

@@ -1,5 +1,6 @@
 #include "test_processes.h"
 
+#include "app/app_savefile.h"
 #include "test_environment.h"
 
 #include <QDir>
@@ -7,11 +8,13 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <cstddef>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,4 +99,19 @@ int testInChild(const std::function<int()> &work, bool noFallocate)
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
     return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+int testCutSave(const QString &file, const QByteArray &bytes, qint64 cutAt)
+{
+    return testInChild([&]() {
+        AppSaveFile save(file);
+        if (!save.open() || !save.write(bytes))
+            return 1;
+        // Nothing of the save runs after the signal: no handler, no cleanup.
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit { rlim_t(cutAt), RLIM_INFINITY };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        save.commit();
+        return 0;
+    });
 }

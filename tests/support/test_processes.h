@@ -31,4 +31,10 @@ AppHelperRunner::Result testRunHelper(const QString &program, const QStringList 
 // on a file system that does not offer it.
 int testInChild(const std::function<int()> &work, bool noFallocate = false);
 
+// A save of `bytes` into `file`, which has a second name, so that the save
+// copies them into the file itself, cut off once the copy has written
+// `cutAt` bytes: the system ends the child that saves there (by the signal
+// of its file size limit), as kill -9 would. Returns what ended it (-SIGXFSZ).
+int testCutSave(const QString &file, const QByteArray &bytes, qint64 cutAt);
+
 #endif
