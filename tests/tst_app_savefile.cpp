@@ -371,13 +371,14 @@ private slots:
         QVERIFY(testWriteFile(file, old) && secondName(file, dir.filePath("second.SMP")));
         const int ended = testInChild(
             [&]() {
-                QString failure;
-                bool written = false;
+                AppSaveFile save(file);
+                bool written = save.open() && save.write(saved);
                 {
+                    // The new file is whole; the file system fills while it is copied into the file.
                     std::unique_ptr<TestFileSizeLimit> full(limit > 0 ? new TestFileSizeLimit(limit) : nullptr);
-                    written = AppSaveFile::write(file, saved, &failure);
+                    written = written && save.commit();
                 }
-                testWriteFile(reports.filePath("failure"), failure.toUtf8());
+                testWriteFile(reports.filePath("failure"), written ? QByteArray() : save.failure().toUtf8());
                 return written ? 0 : 1;
             },
             true);
