@@ -2,6 +2,7 @@
 
 #include "app/app_log.h"
 #include "app/app_plugin.h"
+#include "app/app_savefile.h"
 #include "app/app_windowgeometry.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
@@ -14,6 +15,7 @@
 #include "sql/sql_updatedatabase.h"
 #include "xml/xml_messageprocessor.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -23,6 +25,7 @@
 #include <QResizeEvent>
 #include <QSize>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 const char *const geometryPrefix = "MainWindow";
@@ -485,6 +488,15 @@ void GuiVornakel::firstShow()
     emit sigShown();
     setVisible(true);
     alignLabels();
+    // A save that wrote into a file in place and was cut off (here or in an
+    // earlier run) is told of once there is a window; the box comes after
+    // the save, never in the middle of it.
+    AppSaveFile::setTeller([](const QString &message) {
+        QTimer::singleShot(0, qApp, [message]() {
+            QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Vornakel"), message, QMessageBox::Ok);
+        });
+    });
+    AppSaveFile::tellCutCopies();
     // The splash is gone: later messages have nowhere to go.
     disconnect(this, &GuiVornakel::sigShowSplashMessage, nullptr, nullptr);
 }

@@ -4,6 +4,7 @@
 #include "app/app_number.h"
 #include "app/app_regularfile.h"
 #include "sql/sql_accessreader.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
@@ -474,7 +475,10 @@ bool SqlImportDb::openSourceOrWarn(const QString &path)
 {
     if (openSourceDatabase(path))
         return true;
-    const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
+    // What lies beside the file stopped it: said as it is.
+    QString text = SqlJournalGuard::takeRefusal();
+    if (text.isEmpty())
+        text = QStringLiteral("Source db [%1] is not valid").arg(path);
     logMesg(text);
     // Said once per file; an Access file the reader could not read was told of already.
     if (!m_unreadableFiles.contains(path)) {

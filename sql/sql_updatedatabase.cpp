@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_regularfile.h"
 #include "app/app_version.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
@@ -392,6 +393,8 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     // A named pipe would not open as a database, a folder or a device even less.
     m_locked = false;
     m_error = AppRegularFile::refusal(path);
+    if (m_error.isEmpty())
+        m_error = SqlJournalGuard::refusal(path);
     if (!m_error.isEmpty())
         return false;
 
@@ -400,7 +403,9 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     db.setDatabaseName(path);
     SqlTransaction::waitBriefly(db);
     if (!db.open()) {
-        m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
+        m_error = SqlJournalGuard::takeRefusal();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
         return false;
     }
 
@@ -422,6 +427,10 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         return false;
     });
     if (!looked) {
+        // Put there since the look above, what lies beside it is named all the same.
+        m_error = SqlJournalGuard::takeRefusal();
+        if (!m_error.isEmpty())
+            return false;
         m_locked = SqlTransaction::isLocked(lookError);
         m_error = m_locked ? SqlTransaction::inUse(path, lookError.text()) : unreadable(path, lookError.text());
         return false;

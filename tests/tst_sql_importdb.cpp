@@ -318,6 +318,26 @@ private slots:
         QCOMPARE(count("sample") + count("amino"), 0);
     }
 
+    // A journal of another user's beside a source file is not played into
+    // it: the source is not opened, and the log and the box say why.
+    void aSourceWithAnotherUsersJournalBesideItIsNotOpened()
+    {
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        const QString journal = m_old->vornakel() + "-journal";
+        QVERIFY(testWriteFile(journal, QByteArray(4096, 'J')) && testGiveAway(journal));
+        SqlImportDb engine(m_db->connectionName());
+        watch(engine);
+        engine.copySampleTable(m_old->vornakel(), true);
+        const QString why = "beside it lies " + journal + ", a file of another user's";
+        QVERIFY(!log().isEmpty());
+        QVERIFY2(log().last().contains(why), qPrintable(log().last()));
+        QCOMPARE(warningTitles(), QStringList { "Vornakel" });
+        QVERIFY(warningTexts().first().contains(why));
+        QCOMPARE(testReadFile(journal), QByteArray(4096, 'J'));
+        QCOMPARE(count("sample"), 0);
+    }
+
     // The scripts' connection on another file is not the destination.
     void writesIntoTheWindowsDatabaseOnly()
     {

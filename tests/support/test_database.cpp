@@ -6,6 +6,7 @@
 
 #include <QDebug>
 #include <QSettings>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -177,4 +178,32 @@ void TestLockHolder::release()
         return;
     m_holding = false;
     QSqlQuery(QSqlDatabase::database(m_name, false)).exec(QStringLiteral("ROLLBACK"));
+}
+
+bool TestDatabase::writeHotJournal(
+    const QString &path, const QStringList &changes, const QStringList &later, const QString &journal)
+{
+    const QString copy = path + QStringLiteral(".hot-copy");
+    const QString name = QStringLiteral("test-hot-journal");
+    bool ok = QFile::copy(path, copy);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(copy);
+        QSqlQuery query(db);
+        ok = ok && db.open();
+        for (const QString &change : changes)
+            ok = ok && runQuery(query, change, {});
+        // Unsynced, the journal is whole from its first page: its header
+        // counts its pages by its length.
+        ok = ok && runQuery(query, QStringLiteral("PRAGMA synchronous = OFF"), {})
+            && runQuery(query, QStringLiteral("BEGIN IMMEDIATE"), {});
+        for (const QString &change : later)
+            ok = ok && runQuery(query, change, {});
+        QFile::remove(journal);
+        ok = ok && QFile::copy(copy + QStringLiteral("-journal"), journal) && QFile(journal).size() > 512;
+        runQuery(query, QStringLiteral("ROLLBACK"), {});
+    }
+    QSqlDatabase::removeDatabase(name);
+    QFile::remove(copy);
+    return ok;
 }

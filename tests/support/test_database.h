@@ -54,6 +54,15 @@ public:
     // Closes and forgets a registered connection.
     static void removeConnection(const QString &connectionName);
 
+    // Writes to `journal` a hot rollback journal of the file at `path`: one
+    // that SQLite, finding it beside the file, plays in, after which the file
+    // holds what `changes` (statements) made of it. It is made on a copy of
+    // the file, where the changes are committed and a transaction that runs
+    // `later` (statements that change the same rows again) is left
+    // unfinished, as by a process killed in it; the file itself is not touched.
+    static bool writeHotJournal(
+        const QString &path, const QStringList &changes, const QStringList &later, const QString &journal);
+
 private:
     TestDatabaseFiles m_files;
     QString m_path;
