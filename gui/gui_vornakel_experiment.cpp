@@ -18,11 +18,14 @@
 #include "gui/gui_style.h"
 #include "gui/gui_units.h"
 
+#include "sql/sql_records.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -65,6 +68,8 @@ AppPlugin *GuiVornakel::calculationsPlugin() const
 void GuiVornakel::calculate()
 {
     namespace Calc = AppCalculationContract;
+    // Whatever changed before a calculation, the record lists follow what the tabs show.
+    const auto follow = qScopeGuard([this] { followShownRecords(); });
     // The radius field holds the method's radius, and says which.
     qtExperimentResultsRpLabel->setText(
         QStringLiteral("<html><head/><body style=\" font-size:12pt;\"><p style=\" margin:0px;\">%1</p></body></html>")
@@ -169,10 +174,10 @@ void GuiVornakel::calculate()
         double vbar20 = 0.0;
         if (!AppNumber::fromText(m_changeDefaults->defaultsRow().vbar, &vbar20))
             vbar20 = 0.0;
-        const QVariant common[]
-            = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp), number(qtSedVelocityCoefficient),
-                  QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar), number(qtBufferDensity),
-                  QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
+        const NormalisingVbar normalising = normalisingVbar();
+        const QVariant common[] = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp),
+            number(qtSedVelocityCoefficient), QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar),
+            number(qtBufferDensity), normalising.aVbar, normalising.vbarWater };
         // The buffer's water, in which its figures are carried to the velocity temperature.
         const BufferWater water = bufferWater();
         const QVariant d2o(water.d2o), d2o18(water.d2o18), h2o18(water.h2o18);
@@ -648,7 +653,7 @@ void GuiVornakel::onCurrentTabChanged(int index)
         qtHydrateComputed->setEnabled(m_sources.offersComputedHydration());
         // A stored record is shown as stored while nothing it was computed
         // from has changed since; anything else is computed from the tabs.
-        const bool storedShown = qtResultsName->currentIndex() > 0 && m_shownResults.id >= 0;
+        const bool storedShown = showsStored(SqlRecordKind::Results);
         if (!storedShown || m_resultsStale)
             calculateResults();
     }

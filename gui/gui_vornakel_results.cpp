@@ -17,6 +17,7 @@
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_style.h"
 
+#include "sql/sql_records.h"
 #include <QAbstractButton>
 #include <QBrush>
 #include <QColor>
@@ -147,10 +148,12 @@ void GuiVornakel::calculateResults()
     if (!sendable)
         emptyResultFigures();
     AppScriptList results;
+    const NormalisingVbar normalising = normalisingVbar();
     if (sendable)
         results.add(AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
             QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
-            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
+            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp,
+            normalising.aVbar, normalising.vbarWater));
     // A script error writes no figure: those of earlier inputs must not stay.
     const AppScriptObject *result = results.first();
     const bool failed
@@ -178,7 +181,7 @@ void GuiVornakel::calculateResults()
         qtResultsErrorText->setText(QString());
         qtResultsErrorText->setStyleSheet(QString());
     }
-    followShownResults();
+    followShownRecords();
 
     setBusyCursor(false);
 }
@@ -193,13 +196,14 @@ bool GuiVornakel::resultsUpToDate()
 void GuiVornakel::watchResultsInputs()
 {
     auto outOfDate = [this] { m_resultsStale = true; };
-    for (QLineEdit *input : std::initializer_list<QLineEdit *> { qtSedEquilibriumMR, qtSampleVbar,
-             qtStackComposition->qtUnDenaturedVBar, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
-             qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
+    for (QLineEdit *input :
+        std::initializer_list<QLineEdit *> { qtSedEquilibriumMR, qtSampleVbar, qtStackComposition->qtUnDenaturedVBar,
+            qtStackComposition->qtCalculatedVBarWater, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
+            qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
         connect(input, &QLineEdit::textChanged, this, outOfDate);
     // The method is part of a results record too; the Experiment tab's radius
     // is the method's (Rp or Ro), computed anew unless a load is writing it.
-    connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownResults);
+    connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownRecords);
     connect(qtVbarMethod, &QAbstractButton::toggled, this, [this] {
         if (!optionsStopped())
             calculate();
@@ -265,24 +269,6 @@ QStringList GuiVornakel::resultsShownTexts() const
             qtHydrateComputed, qtHydrateDelta1, qtShapeProlate, qtShapeOblate, qtShapeCylinder, qtVbarMethod })
         shown << (button->isChecked() ? button->objectName() : QString());
     return shown;
-}
-
-void GuiVornakel::followShownResults()
-{
-    // A load writes the page with the option controls stopped; it is
-    // compared once written.
-    QComboBox *list = qtResultsName;
-    if (optionsStopped() || list->currentIndex() <= 0)
-        return;
-    if (list->currentData(Qt::UserRole).toInt() == m_shownResults.id && resultsShownTexts() == m_shownResults.shown)
-        return;
-    // Other figures or choices than the record's: the page holds a new record
-    // now, also for a question declined later; choosing the record loads it again.
-    const bool wasBlocked = list->blockSignals(true);
-    list->setCurrentIndex(0);
-    list->blockSignals(wasBlocked);
-    list->setProperty(lastRecordProperty, list->itemText(0));
-    m_shownResults = ShownResults();
 }
 
 void GuiVornakel::emptyResultFigures()
@@ -420,11 +406,12 @@ void GuiVornakel::generateGraphData()
     // The page's dry volume and its axial ratio (or hydration), as calculateResults sends them.
     const double unDenaturedVbar = qtStackComposition ? undenaturedVbar() : 0.0;
     const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
+    const NormalisingVbar normalising = normalisingVbar();
     AppScriptList results;
     results.add(AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
         QVariant(hydration), QVariant(model), page.mr, page.hydrationValue, page.s20w, page.vbar, page.bufferViscosity,
         page.sigma, page.mb, page.temperature, page.rpm, page.equilibriumTemp, QVariant(unDenaturedVbar),
-        QVariant(ratio)));
+        QVariant(ratio), normalising.aVbar, normalising.vbarWater));
 
     aOverBPoints.clear();
     const QStringList strings = results.isEmpty() ? QStringList() : writeResults(results);

@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "sql/sql_transaction.h"
 
+#include <QCryptographicHash>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -99,6 +100,11 @@ constexpr SqlField<E> experimentFieldList[] = {
     { "waterD2o18", &E::waterD2o18, "waterD2O18", "DOUBLE", "the D2-18O share of its buffer's water" },
     { "waterH2o18", &E::waterH2o18, "waterH2O18", "DOUBLE", "the H2-18O share of its buffer's water" },
     { "radiusMethod", &E::radiusMethod, "radiusMethod", "varchar(10)", "the method of the radius" },
+    // Stored with the links, as the links are.
+    { "sampleStamp", nullptr, "sampleStamp", "varchar(40)", "with the links: what its sample held when it was saved" },
+    { "bufferStamp", nullptr, "bufferStamp", "varchar(40)", "with the links: what its solvent held when it was saved" },
+    { "resultsStamp", nullptr, "resultsStamp", "varchar(40)",
+        "with the links: what its results held when it was saved" },
     { "defaultVbar", nullptr, nullptr, nullptr,
         "s20,w falls back on the program's default vbar, which the defaults row holds for every record" },
 };
@@ -149,8 +155,8 @@ static_assert(SqlMemberCount::of<S>() == memberCount(sampleFieldList) + 3,
     "every field of a sample record is listed in sampleFieldList (its name and counts aside)");
 static_assert(SqlMemberCount::of<B>() == memberCount(solventFieldList) + 2,
     "every field of a solvent record is listed in solventFieldList (its name and components aside)");
-static_assert(SqlMemberCount::of<E>() == memberCount(experimentFieldList) + 4,
-    "every field of an experiment record is listed in experimentFieldList (its name and links aside)");
+static_assert(SqlMemberCount::of<E>() == memberCount(experimentFieldList) + 7,
+    "every field of an experiment record is listed in experimentFieldList (its name, links and their stamps aside)");
 static_assert(SqlMemberCount::of<R>() == memberCount(resultsFieldList) + 4,
     "every field of a results record is listed in resultsFieldList (its name and links aside)");
 
@@ -295,7 +301,7 @@ bool readCounts(QSqlQuery &query, const QString &sql, int sampleId, QVector<SqlS
     if (!query.prepare(sql))
         return false;
     query.bindValue(QStringLiteral(":id"), sampleId);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return false;
     while (query.next())
         counts->append({ query.value(0), query.value(1) });
@@ -478,7 +484,7 @@ bool SqlRecords::list(SqlRecordKind kind, Order order, bool withDates, QVector<E
         sql += QLatin1String("ORDER BY modified");
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.exec(sql))
+    if (!SqlTransaction::execWhileLocked(query, sql))
         return readFailed(query);
     while (query.next())
         entries->append({ query.value(0), query.value(1).toString(), withDates ? query.value(2) : QVariant() });
@@ -489,7 +495,8 @@ bool SqlRecords::anyListed(SqlRecordKind kind, bool *any)
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT 1 FROM %1 WHERE active > 0 LIMIT 1").arg(tableOf(kind))))
+    if (!SqlTransaction::execWhileLocked(
+            query, QStringLiteral("SELECT 1 FROM %1 WHERE active > 0 LIMIT 1").arg(tableOf(kind))))
         return readFailed(query);
     *any = query.next();
     return true;
@@ -504,7 +511,7 @@ bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
                            .arg(tableOf(kind))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":name"), name);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next())
         *id = query.value(0).toInt();
@@ -517,9 +524,111 @@ QVariant SqlRecords::modified(SqlRecordKind kind, int id)
     if (!query.prepare(QStringLiteral("SELECT modified FROM %1 WHERE id = :id").arg(tableOf(kind))))
         return QVariant();
     query.bindValue(QStringLiteral(":id"), id);
-    if (query.exec() && query.next())
+    if (SqlTransaction::execWhileLocked(query) && query.next())
         return query.value(0);
     return QVariant();
+}
+
+// What records hold
+
+namespace {
+
+QString valueText(const QVariant &value)
+{
+    // Doubles as the shortest text that reads back to them: every digit counts.
+    return value.isNull() ? QStringLiteral("NULL") : value.toString();
+}
+
+template<typename Record> QStringList fieldTexts(const Record &record)
+{
+    QStringList texts;
+    for (const SqlField<Record> &field : Record::fields()) {
+        if (field.member)
+            texts << QLatin1String(field.key) + QLatin1Char('=') + valueText(record.*field.member);
+    }
+    return texts;
+}
+
+} // namespace
+
+QStringList SqlRecords::valuesOf(const SqlSampleRecord &record)
+{
+    QStringList texts = fieldTexts(record);
+    for (const auto *counts : { &record.aminoAcids, &record.conjugates }) {
+        texts << QStringLiteral("|");
+        for (const SqlSampleRecord::Count &count : *counts)
+            texts << valueText(count.id) + QLatin1Char('=') + valueText(count.count);
+    }
+    return texts;
+}
+
+QStringList SqlRecords::valuesOf(const SqlSolventRecord &record)
+{
+    // A component by its reference id: its name is the reference data's.
+    QStringList texts = fieldTexts(record);
+    for (const SqlSolventRecord::Component &component : record.components)
+        texts << valueText(component.id) + QLatin1Char('=') + valueText(component.concentration) + QLatin1Char(' ')
+                + component.units;
+    return texts;
+}
+
+QStringList SqlRecords::valuesOf(const SqlExperimentRecord &record)
+{
+    return fieldTexts(record);
+}
+
+QStringList SqlRecords::valuesOf(const SqlResultsRecord &record)
+{
+    return fieldTexts(record);
+}
+
+QString SqlRecords::stampOf(const QStringList &values)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(values.join(QLatin1Char('\n')).toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+namespace {
+
+// Reads a record through `load` and gives its values; *listed: found and active.
+template<typename Record>
+bool readValues(SqlRecords &records, bool (SqlRecords::*load)(int, Record *, bool *, bool *), int id,
+    QStringList *values, bool *listed)
+{
+    Record record;
+    bool found = false;
+    bool active = false;
+    const bool read = (records.*load)(id, &record, &found, &active);
+    *values = SqlRecords::valuesOf(record);
+    *listed = read && found && active;
+    return read;
+}
+
+} // namespace
+
+bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
+{
+    stamp->clear();
+    QStringList values;
+    bool listed = false;
+    bool read = false;
+    switch (kind) {
+    case SqlRecordKind::Sample:
+        read = readValues(*this, &SqlRecords::loadSample, id, &values, &listed);
+        break;
+    case SqlRecordKind::Solvent:
+        read = readValues(*this, &SqlRecords::loadSolvent, id, &values, &listed);
+        break;
+    case SqlRecordKind::Experiment:
+        read = readValues(*this, &SqlRecords::loadExperiment, id, &values, &listed);
+        break;
+    case SqlRecordKind::Results:
+        read = readValues(*this, &SqlRecords::loadResults, id, &values, &listed);
+        break;
+    }
+    if (listed)
+        *stamp = stampOf(values);
+    return read;
 }
 
 // Samples
@@ -581,7 +690,7 @@ bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found, bool *
             statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSampleRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next()) {
         if (found)
@@ -674,7 +783,7 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
             statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSolventRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next()) {
         if (found)
@@ -692,7 +801,7 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
                                       "WHERE bufferId = :id AND bufferComposition.active > 0")))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     while (query.next())
         record->components.append(
@@ -708,25 +817,29 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         *experimentId = storedId;
         // A link the window no longer lists keeps what was stored.
         int stored[3] = { -1, -1, -1 };
+        QVariant storedStamps[3];
         if (storedId >= 0) {
-            if (!query.prepare(
-                    QStringLiteral("SELECT sample_id, buffer_id, results_id FROM experiment WHERE id = :id")))
+            if (!query.prepare(QStringLiteral("SELECT sample_id, buffer_id, results_id, sampleStamp, bufferStamp, "
+                                              "resultsStamp FROM experiment WHERE id = :id")))
                 return false;
             query.bindValue(QStringLiteral(":id"), storedId);
             if (!query.exec())
                 return false;
             if (query.next()) {
-                for (int i = 0; i < 3; ++i)
+                for (int i = 0; i < 3; ++i) {
                     stored[i] = linkId(query.value(i));
+                    storedStamps[i] = query.value(3 + i);
+                }
             }
             query.finish();
         }
         auto link = [](int chosen, int keep) { return chosen == SqlExperimentRecord::keepStoredLink ? keep : chosen; };
 
-        const QStringList columns
-            = statementColumns({ QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
-                                   QStringLiteral("results_id"), QStringLiteral("active") },
-                SqlExperimentRecord::fields());
+        const QStringList columns = statementColumns(
+            { QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
+                QStringLiteral("results_id"), QStringLiteral("sampleStamp"), QStringLiteral("bufferStamp"),
+                QStringLiteral("resultsStamp"), QStringLiteral("active") },
+            SqlExperimentRecord::fields());
         if (storedId < 0) {
             if (!query.prepare(insertSql(QStringLiteral("experiment"), columns)))
                 return false;
@@ -740,6 +853,22 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         query.bindValue(QStringLiteral(":buffer_id"), link(record.bufferId, stored[1]));
         query.bindValue(QStringLiteral(":results_id"), link(record.resultsId, stored[2]));
         query.bindValue(QStringLiteral(":active"), 1);
+        // A link kept as stored keeps what its record held then.
+        const struct
+        {
+            int id;
+            const QVariant &stamp;
+            const char *placeholder;
+        } stamps[] = { { record.sampleId, record.sampleStamp, ":sampleStamp" },
+            { record.bufferId, record.bufferStamp, ":bufferStamp" },
+            { record.resultsId, record.resultsStamp, ":resultsStamp" } };
+        for (int i = 0; i < 3; ++i) {
+            const bool kept = stamps[i].id == SqlExperimentRecord::keepStoredLink;
+            query.bindValue(QLatin1String(stamps[i].placeholder),
+                kept                   ? storedStamps[i]
+                    : stamps[i].id < 0 ? QVariant(QVariant::String)
+                                       : stamps[i].stamp);
+        }
         bindFields(query, SqlExperimentRecord::fields(), record);
         if (!query.exec())
             return false;
@@ -759,12 +888,14 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(selectSql(QStringLiteral("experiment"),
-            statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
-                                 QStringLiteral("buffer_id"), QStringLiteral("results_id") },
+            statementColumns(
+                { QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
+                    QStringLiteral("buffer_id"), QStringLiteral("results_id"), QStringLiteral("sampleStamp"),
+                    QStringLiteral("bufferStamp"), QStringLiteral("resultsStamp") },
                 SqlExperimentRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (!query.next())
         return true;
@@ -776,7 +907,10 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     record->sampleId = linkId(query.value(2));
     record->bufferId = linkId(query.value(3));
     record->resultsId = linkId(query.value(4));
-    readFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record, 5);
+    record->sampleStamp = query.value(5);
+    record->bufferStamp = query.value(6);
+    record->resultsStamp = query.value(7);
+    readFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record, 8);
     return true;
 }
 
@@ -827,7 +961,7 @@ bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found, bool
                 SqlResultsRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (!query.next())
         return true;
@@ -849,7 +983,8 @@ bool SqlRecords::loadDefaults(SqlDefaultsRow *row)
 {
     *row = SqlDefaultsRow();
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT temperature, density, viscosity, vbar, pH, sk FROM defaults WHERE id = 1")))
+    if (!SqlTransaction::execWhileLocked(
+            query, QStringLiteral("SELECT temperature, density, viscosity, vbar, pH, sk FROM defaults WHERE id = 1")))
         return readFailed(query);
     if (query.next()) {
         QVariant *const columns[]
