@@ -9,7 +9,10 @@
 // read, beside a light client, and a small request once they have gone; then
 // the worst 1 MiB requests an outside tester would send, first alone (the
 // longest the window is held in one piece by each), then from four clients at
-// once beside a light client.
+// once beside a light client, then one of them (a MODULE VERSION of a million
+// quotes, which the answer repeats) again and again beside a light client;
+// last, 16 clients that send a request of 240 KB and close 20 ms after they
+// connected, again and again, beside a light client.
 // Prints figures; a missed target fails the run. Usage: bench_xml [requests per run]
 
 #include "app/app_pluginmanager.h"
