@@ -168,6 +168,7 @@ void NetClient::beginAnswer()
     send(m_budget->answerStart);
     m_answerBegun = true;
     m_answering = true;
+    m_probes = 0;
     m_probe->start(m_budget->probeIntervalMs);
 }
 
@@ -180,13 +181,15 @@ void NetClient::endAnswer()
 
 void NetClient::onProbe()
 {
-    if (!m_answering || m_letGo || !reading()) {
-        endAnswer();
+    if (!m_answering || m_letGo || !reading() || m_probes >= MaxProbeBytes) {
+        m_probe->stop();
         return;
     }
     // Bytes still on their way to the client tell the same once they arrive.
-    if (m_out.isEmpty())
+    if (m_out.isEmpty()) {
         send(QByteArrayLiteral(" "));
+        ++m_probes;
+    }
 }
 
 bool NetClient::answerUnfinished(NetBudget::Unfinished why)

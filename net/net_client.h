@@ -99,6 +99,9 @@ public:
     // What one call weighs in the budget of requests being answered: a call
     // may cost far more time and answer than its few bytes of request.
     static const int CallWeight = 16 * 1024;
+    // The blanks one answer may carry, sent while it is worked on or waits
+    // (some minutes of them); an answer keeps room for them within its limit.
+    static const int MaxProbeBytes = 1024;
 
     enum class Phase {
         Reading, // reads requests and answers them
@@ -263,6 +266,7 @@ private:
     bool m_answeredOne = false; // a message was handed out before
     bool m_answerBegun = false; // the answer's first bytes went out ahead of it, and no more of it yet
     bool m_answering = false; // an answer has begun and is not complete
+    int m_probes = 0; // blanks sent in the answer under way
 };
 
 #endif

@@ -5,6 +5,7 @@
 #include "app/app_pluginmanager.h"
 #include "app/app_scriptlist.h"
 #include "app/app_scriptobject.h"
+#include "net/net_client.h"
 #include "xml/xml_message.h"
 
 #include <QSet>
@@ -65,7 +66,8 @@ QByteArray XmlRequestJob::answerRoot()
 
 qint64 XmlRequestJob::room() const
 {
-    return qint64(MaxAnswerBytes) - m_head.size() - m_outputs.size() - kTail.size() - 1;
+    // The line feed after it, and the blanks a connection may send in it while it waits.
+    return qint64(MaxAnswerBytes) - m_head.size() - m_outputs.size() - kTail.size() - 1 - NetClient::MaxProbeBytes;
 }
 
 QByteArray XmlRequestJob::refusal(const QString &text, const QByteArray &start)
