@@ -382,7 +382,8 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "graph.pdf" });
     }
 
-    // An old file is replaced whole; formats that write nothing and failed writes say so.
+    // The file written is asked about, with the extension it is given: No keeps it, Yes replaces it whole;
+    // formats that write nothing and failed writes say so.
     void saveAsWritesAsciiAndReportsWhatItCannotWrite()
     {
         QTemporaryDir dir;
@@ -391,7 +392,14 @@ private slots:
         QVERIFY(testWriteFile(old.fileName(), "a much longer old content\n"));
         TestModalAnswerer answerer;
         answerer.answerFileDialog(dir.filePath("result"));
+        answerer.answerMessageBox(QMessageBox::No);
         action("ASCII...")->trigger();
+        QCOMPARE(answerer.texts().value(1), QStringLiteral("result.dat already exists.\nDo you want to replace it?"));
+        QCOMPARE(testReadFile(old.fileName()), QByteArray("a much longer old content\n"));
+        answerer.answerFileDialog(dir.filePath("result"));
+        answerer.answerMessageBox(QMessageBox::Yes);
+        action("ASCII...")->trigger();
+        QCOMPARE(answerer.pending(), 0);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("1,3,5,6\n2,4,,\n"));
         QCOMPARE(QSettings().value("Grapher/SaveAs/directory").toString(), QDir(dir.path()).absolutePath());
