@@ -1619,9 +1619,13 @@ function bufferSum(res, rows, table, seriesColumn, evaluate, what)
         var c = molarity(res, cache, row, x, componentFor(cache, seriesColumn, id), name);
         if (c === null)
             continue;
-        if (series.cmax !== null && c > series.cmax)
-            res.warn(name + ": " + Number(c.toPrecision(4)) + " M is above the range of its " + what
-                     + " series (Cmax " + series.cmax + " M).");
+        if (series.cmax !== null && c > series.cmax) {
+            // In the unit the row is given in, and as the molarity the series is read at.
+            var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
+            var given = units == "molar" || units == "" ? "" : text + " " + units + " is ";
+            res.warn(name + ": " + given + Number(c.toPrecision(4)) + " M" + (given ? "," : " is") + " above the range "
+                     + "of its " + what + " series (Cmax " + series.cmax + " M).");
+        }
         increment += evaluate(series, c) - series.a;
     }
     return increment;
