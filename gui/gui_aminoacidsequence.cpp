@@ -43,6 +43,7 @@ GuiAminoAcidSequence::GuiAminoAcidSequence(QWidget *parent) : QDialog(parent)
     setupUi(this);
     qtUse3LetterCodes->hide();
     qtUse1LetterCodes->hide();
+    qtLeftOutNote->hide();
     connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -85,6 +86,10 @@ void GuiAminoAcidSequence::createConnections()
     connect(qtPrint, &QPushButton::clicked, this, &GuiAminoAcidSequence::onPrintClicked);
     connect(qtFontSize, qOverload<int>(&QSpinBox::valueChanged), this, &GuiAminoAcidSequence::onFontSizeChanged);
     connect(qtSequenceEdit, &GuiAminoAcidSequenceEdit::sigLog, this, &GuiAminoAcidSequence::sigLog);
+    connect(qtSequenceEdit, &GuiAminoAcidSequenceEdit::sigTypedLeftOut, this, [this](const QString &note) {
+        qtLeftOutNote->setText(note);
+        qtLeftOutNote->setVisible(!note.isEmpty());
+    });
 }
 
 void GuiAminoAcidSequence::clear()

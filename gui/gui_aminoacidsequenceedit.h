@@ -33,8 +33,13 @@ public:
     void setSequenceFromFile(QByteArray const &data, bool threeLetter);
     void setSequence(QString text, bool threeLetter);
 
-    // What a paste or a file keeps of a text: its code characters, upper-cased.
-    QString filtered(const QString &text) const;
+    // What a paste keeps of a text: its code characters, upper-cased. The
+    // letters it leaves out are added to leftOut, each as often as it is met.
+    QString filtered(const QString &text, QStringList *leftOut = nullptr) const;
+    // Names the codes an entry of a sequence left out, each once with its
+    // count, in one box; no box when there are none.
+    static void tellLeftOut(QWidget *parent, const QStringList &codes,
+        const QString &heading = QStringLiteral("These codes match no amino acid and were left out of the sequence:"));
     // A text without its FASTA title lines, which are no residues.
     static QByteArray withoutTitles(const QByteArray &text);
     // The residues without the row breaks the field shows them in.
@@ -49,6 +54,8 @@ public slots:
 
 signals:
     void sigRowCountChanged(int rowCount);
+    // After each typed change: the letters it left out, named, or an empty text.
+    void sigTypedLeftOut(const QString &note);
     void sigLog(QString message, int logLevel);
 
 protected:
