@@ -171,6 +171,11 @@ private slots:
         QTest::newRow("values unreadable")
             << "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=abc qtExperimentResultsS= qtHydrateRatio=1e999" << false
             << "";
+        // A vbar the field refuses (red) is sent neither as 0 nor as the number it might be read as.
+        QTest::newRow("a refused vbar")
+            << "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 "
+               "qtHydrateRatio=2.5 qtSampleVbar=0,703"
+            << true << "";
     }
     void sendsFourteenNamedInputsInOrder()
     {

@@ -749,6 +749,41 @@ private slots:
         QVERIFY(std::fabs(out.number("qtCalculatedVBarWater") - (out.number("qtCalculatedVBar") - 5 * 4.25e-4)) < 1e-9);
     }
 
+    // Kuntz 1971: waters bound per residue at pH 7 and at pH 4 (HipH7, HipH4 of the amino table), linear between
+    // and held outside; hydration = waters x 18.015 / the residues' mass, by hand from the shipped table.
+    void hydrationTakesThePh7AndPh4ValuesOfItsPh_data()
+    {
+        QTest::addColumn<double>("pH");
+        QTest::addColumn<double>("weight7"); // of the pH 7 value; the pH 4 value has the rest
+        QTest::newRow("pH 7") << 7.0 << 1.0;
+        QTest::newRow("pH 4") << 4.0 << 0.0;
+        QTest::newRow("pH 5.5") << 5.5 << 0.5;
+        QTest::newRow("pH 2: as at 4") << 2.0 << 0.0;
+        QTest::newRow("pH 10: as at 7") << 10.0 << 1.0;
+    }
+    void hydrationTakesThePh7AndPh4ValuesOfItsPh()
+    {
+        QFETCH(double, pH);
+        QFETCH(double, weight7);
+        QMap<QString, QStringList> rows; // by three-letter code
+        for (const QStringList &r : shippedCsv("amino.csv"))
+            rows[r.value(0)] = r;
+        const QList<QPair<QString, double>> residues = { { "ASP", 2 }, { "GLU", 1 }, { "LYS", 1 } };
+        double waters = 0, mass = 0;
+        QString composed;
+        for (const auto &[code, count] : residues) {
+            const QStringList &r = rows[code];
+            QVERIFY2(r.value(5).toDouble() != r.value(6).toDouble() || code == "LYS", qPrintable(code));
+            waters += count * (weight7 * r.value(5).toDouble() + (1 - weight7) * r.value(6).toDouble());
+            mass += count * r.value(3).toDouble();
+            composed += QString("%1%2=%3").arg(composed.isEmpty() ? "" : " ", code).arg(count);
+        }
+        const Outcome out = composition(composed, pH, 1);
+        QVERIFY2(out.warnings.isEmpty(), qPrintable(out.warnings.join("; ")));
+        QVERIFY2(std::fabs(out.number("qtCalculatedHydration") / (waters * 18.015 / mass) - 1) < 1e-9,
+            qPrintable(out.values["qtCalculatedHydration"]));
+    }
+
     void chargeSignAtLowAndHighPh()
     {
         for (const double pH : { 2.0, 12.0 }) {
