@@ -382,6 +382,27 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "graph.pdf" });
     }
 
+    // Printed to a file, the graph too is saved only over a file the person agrees to replace: the print dialog
+    // asks about the file that is then written, and No keeps it.
+    void printingToAFileAsksAboutTheFileItWrites()
+    {
+        addCurves({ { { 1, 3 }, { 2, 4 } } });
+        QTemporaryDir dir;
+        QVERIFY(testWriteFile(dir.filePath("graph.pdf"), "kept"));
+        TestModalAnswerer answerer;
+        answerer.answerPrintToFile(dir.filePath("graph.pdf"));
+        answerer.answerMessageBox(QMessageBox::No);
+        action("Print...")->trigger(); // back in the print dialog, which the answerer then cancels
+        QCOMPARE(
+            answerer.texts().value(1), dir.filePath("graph.pdf") + " already exists.\nDo you want to overwrite it?");
+        QCOMPARE(testReadFile(dir.filePath("graph.pdf")), QByteArray("kept"));
+        answerer.clear();
+        answerer.answerPrintToFile(dir.filePath("graph.pdf"));
+        answerer.answerMessageBox(QMessageBox::Yes);
+        action("Print...")->trigger();
+        QVERIFY(testReadFile(dir.filePath("graph.pdf")).startsWith("%PDF"));
+    }
+
     // The file written is asked about, with the extension it is given: No keeps it, Yes replaces it whole;
     // formats that write nothing and failed writes say so.
     void saveAsWritesAsciiAndReportsWhatItCannotWrite()
