@@ -5,14 +5,12 @@
 #include "app/app_plugin.h"
 #include "app/app_savefile.h"
 #include "app/app_servers.h"
+#include "net/net_httpget.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTimer>
 #include <QUrl>
 
@@ -21,15 +19,10 @@ const char *const GuiCheckForUpdates::ArchiveName = "vornakel-mac64.zip";
 namespace {
 
 const char *const moduleMarker = "modules/";
-// Set on a reply that was cut off for its size, with the cap as value.
-const char *const tooLargeProperty = "vornakelTooLarge";
-// Set on a reply that was given up for its time, with the reason as value.
-const char *const timedOutProperty = "vornakelTimedOut";
-// Set on a download given up because its file could not be written, with the reason as value.
-const char *const unwrittenProperty = "vornakelUnwritten";
 
-int s_requestTimeLimitMs = 30000;
-int s_silenceLimitMs = 15000;
+int s_requestTimeLimitMs = GuiCheckForUpdates::DefaultRequestTimeLimitMs;
+int s_silenceLimitMs = GuiCheckForUpdates::DefaultSilenceLimitMs;
+int s_archiveTimeLimitMs = GuiCheckForUpdates::DefaultArchiveTimeLimitMs;
 
 QString seconds(int ms)
 {
@@ -37,12 +30,9 @@ QString seconds(int ms)
 }
 
 // Gives the reply up, saying why, once the timer runs out.
-void giveUpOnTimeout(QTimer *timer, QNetworkReply *reply, const QString &why)
+void giveUpOnTimeout(QTimer *timer, NetHttpGet *reply, const QString &why)
 {
-    QObject::connect(timer, &QTimer::timeout, reply, [reply, why]() {
-        reply->setProperty(timedOutProperty, why);
-        reply->abort();
-    });
+    QObject::connect(timer, &QTimer::timeout, reply, [reply, why]() { reply->abort(why); });
 }
 
 // The number a version compares by: its first word as a decimal integer, 0
@@ -140,7 +130,7 @@ GuiCheckForUpdates::~GuiCheckForUpdates()
     // Closed mid-run: the request ends here and reports to nobody.
     if (m_reply) {
         disconnect(m_reply, nullptr, this, nullptr);
-        m_reply->abort();
+        delete m_reply;
     }
     if (m_downloadFile)
         m_downloadFile->cancelWriting();
@@ -154,7 +144,6 @@ void GuiCheckForUpdates::initialize()
     qtModuleVersion->clear();
     qtBinaryFrame->setEnabled(false);
     qtModuleFrame->setEnabled(false);
-    m_manager = new QNetworkAccessManager(this);
 }
 
 void GuiCheckForUpdates::createConnections()
@@ -172,16 +161,13 @@ void GuiCheckForUpdates::setBusy(bool busy)
         m_busy.reset();
 }
 
-QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap, Taken taken)
+NetHttpGet *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap, Taken taken)
 {
     // Always the configured server: a manifest names paths on it, never other hosts.
     const QString path = serverPath.startsWith(QLatin1Char('/')) ? serverPath : QLatin1Char('/') + serverPath;
-    QNetworkRequest request(QUrl(AppServers::updateServer() + path));
-    // Unpacked on the way, a body loses the length the server gave, which is
-    // what tells a whole body from one cut short.
-    request.setRawHeader("Accept-Encoding", "identity");
-    QNetworkReply *reply = m_manager->get(request);
+    auto *reply = new NetHttpGet(QUrl(AppServers::updateServer() + path), this);
     m_reply = reply;
+    reply->setMaxBodyBytes(cap);
     // Read no faster than it is taken: what the program holds of a large
     // body stays one buffer, however fast the server sends.
     if (taken == Taken::AsItArrives)
@@ -193,22 +179,14 @@ QNetworkReply *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap, Ta
     giveUpOnTimeout(silence, reply, QStringLiteral("Nothing arrived for %1 s.").arg(seconds(s_silenceLimitMs)));
     silence->start(s_silenceLimitMs);
     const auto heard = [silence]() { silence->start(); };
-    connect(reply, &QNetworkReply::metaDataChanged, silence, heard);
-    connect(reply, &QNetworkReply::downloadProgress, silence, heard);
-    if (taken == Taken::Whole) {
-        auto *whole = new QTimer(reply);
-        whole->setSingleShot(true);
-        giveUpOnTimeout(whole, reply,
-            QStringLiteral("It did not finish within %1 s of the request.").arg(seconds(s_requestTimeLimitMs)));
-        whole->start(s_requestTimeLimitMs);
-    }
-    // Counts what has arrived, whatever the server announced.
-    connect(reply, &QNetworkReply::downloadProgress, this, [reply, cap](qint64 received, qint64 total) {
-        if (received > cap || total > cap) {
-            reply->setProperty(tooLargeProperty, cap);
-            reply->abort();
-        }
-    });
+    connect(reply, &NetHttpGet::headReceived, silence, heard);
+    connect(reply, &NetHttpGet::progress, silence, heard);
+    const int limitMs = taken == Taken::Whole ? s_requestTimeLimitMs : s_archiveTimeLimitMs;
+    auto *whole = new QTimer(reply);
+    whole->setSingleShot(true);
+    giveUpOnTimeout(
+        whole, reply, QStringLiteral("It did not finish within %1 s of the request.").arg(seconds(limitMs)));
+    whole->start(limitMs);
     return reply;
 }
 
@@ -222,39 +200,39 @@ int GuiCheckForUpdates::silenceLimitMs()
     return s_silenceLimitMs;
 }
 
-void GuiCheckForUpdates::setTimeLimits(int requestMs, int silenceMs)
+int GuiCheckForUpdates::archiveTimeLimitMs()
+{
+    return s_archiveTimeLimitMs;
+}
+
+void GuiCheckForUpdates::setTimeLimits(int requestMs, int silenceMs, int archiveMs)
 {
     s_requestTimeLimitMs = requestMs;
     s_silenceLimitMs = silenceMs;
+    s_archiveTimeLimitMs = archiveMs;
 }
 
-QString GuiCheckForUpdates::failure(QNetworkReply *reply)
+QString GuiCheckForUpdates::failure(NetHttpGet *reply)
 {
-    for (const char *given : { unwrittenProperty, timedOutProperty }) {
-        const QVariant why = reply->property(given);
-        if (why.isValid())
-            return why.toString();
-    }
-    const QVariant cap = reply->property(tooLargeProperty);
-    if (cap.isValid())
-        return QStringLiteral("The server sent more than %1 bytes.").arg(cap.toLongLong());
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() != QNetworkReply::NoError) {
-        return status ? QStringLiteral("%1 (status %2)").arg(reply->errorString()).arg(status) : reply->errorString();
-    }
-    if (status != 200)
+    // Given up (its time, its size, a file that could not be written): why.
+    if (reply->wasAborted())
+        return reply->error();
+    const int status = reply->status();
+    if (status != 0 && status != 200)
         return QStringLiteral("The server answered with status %1.").arg(status);
-    // Without a length and not in chunks, a body ends where the connection
-    // ends: one cut short looks whole, and is not to be put in place.
-    const bool chunked = reply->rawHeader("Transfer-Encoding").toLower().contains("chunked");
-    if (!chunked && !reply->header(QNetworkRequest::ContentLengthHeader).isValid())
-        return QStringLiteral("The server did not say how long its answer is (it gave no Content-Length and did not "
-                              "send it in chunks), so an answer cut short could not be told from a whole one.");
-    const QByteArray encoding = reply->rawHeader("Content-Encoding").trimmed().toLower();
+    if (!reply->error().isEmpty())
+        return reply->error();
+    const QByteArray encoding = reply->header("Content-Encoding").trimmed().toLower();
     if (!encoding.isEmpty() && encoding != "identity")
         return QStringLiteral("The server sent its answer encoded (%1), though it was asked for it as it is.")
             .arg(QString::fromLatin1(encoding));
     return QString();
+}
+
+void GuiCheckForUpdates::cannotOpen(const QString &title, const QString &text, const AppSaveFile &file)
+{
+    QMessageBox::warning(
+        this, title, QStringLiteral("%1\n%2\n%3").arg(text, file.fileName(), file.errorString()), QMessageBox::Ok);
 }
 
 void GuiCheckForUpdates::Check()
@@ -263,11 +241,11 @@ void GuiCheckForUpdates::Check()
     const QString checking = QStringLiteral("Checking %1 for updates...").arg(AppServers::updateServer());
     qtBinaryVersion->setText(checking);
     qtModuleVersion->setText(checking);
-    QNetworkReply *reply = get(QStringLiteral("/MANIFEST"), MaxManifestBytes, Taken::Whole);
-    connect(reply, &QNetworkReply::finished, this, [this, reply]() { onFinished(reply); });
+    NetHttpGet *reply = get(QStringLiteral("/MANIFEST"), MaxManifestBytes, Taken::Whole);
+    connect(reply, &NetHttpGet::finished, this, [this, reply]() { onFinished(reply); });
 }
 
-void GuiCheckForUpdates::onFinished(QNetworkReply *reply)
+void GuiCheckForUpdates::onFinished(NetHttpGet *reply)
 {
     reply->deleteLater();
     QString why = failure(reply);
@@ -405,25 +383,22 @@ void GuiCheckForUpdates::DownloadBinary()
     // Written beside the target and put in its place only when complete.
     m_downloadFile = new AppSaveFile(target);
     if (!m_downloadFile->open()) {
-        delete m_downloadFile;
+        const std::unique_ptr<AppSaveFile> file(m_downloadFile);
         m_downloadFile = nullptr;
-        QMessageBox::warning(this, QStringLiteral("Application Update"),
-            QStringLiteral("Unable to open file for download:\n%1").arg(target), QMessageBox::Ok);
+        cannotOpen(QStringLiteral("Application Update"), QStringLiteral("Unable to open file for download:"), *file);
         return;
     }
     setBusy(true);
-    QNetworkReply *reply = get(serverPath, MaxArchiveBytes, Taken::AsItArrives);
-    connect(reply, &QNetworkReply::readyRead, this, [this, reply]() {
+    NetHttpGet *reply = get(serverPath, MaxArchiveBytes, Taken::AsItArrives);
+    connect(reply, &NetHttpGet::readyRead, this, [this, reply]() {
         // A file that cannot be written (a full disk) ends the download: the rest would go nowhere.
-        if (m_downloadFile && !m_downloadFile->write(reply->readAll()) && reply->isRunning()) {
-            reply->setProperty(unwrittenProperty, m_downloadFile->errorString());
-            reply->abort();
-        }
+        if (m_downloadFile && !m_downloadFile->write(reply->readAll()))
+            reply->abort(m_downloadFile->errorString());
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply]() { onDownloadFinished(reply); });
+    connect(reply, &NetHttpGet::finished, this, [this, reply]() { onDownloadFinished(reply); });
 }
 
-void GuiCheckForUpdates::onDownloadFinished(QNetworkReply *reply)
+void GuiCheckForUpdates::onDownloadFinished(NetHttpGet *reply)
 {
     reply->deleteLater();
     std::unique_ptr<AppSaveFile> file(m_downloadFile);
@@ -521,29 +496,29 @@ void GuiCheckForUpdates::fetchNextModule()
                     .arg(QDir::toNativeSeparators(target)));
             continue;
         }
-        QNetworkReply *reply = get(serverPath, MaxModuleBytes, Taken::Whole);
-        connect(reply, &QNetworkReply::finished, this,
+        NetHttpGet *reply = get(serverPath, MaxModuleBytes, Taken::Whole);
+        connect(reply, &NetHttpGet::finished, this,
             [this, reply, line, target, kind]() { onUpdateFinished(reply, line, target, kind); });
         return;
     }
     finishModules();
 }
 
-QString GuiCheckForUpdates::refusal(QNetworkReply *reply, const QByteArray &body, ModuleFile kind)
+QString GuiCheckForUpdates::refusal(NetHttpGet *reply, const QByteArray &body, ModuleFile kind)
 {
     if (body.isEmpty())
         return QStringLiteral("the server sent nothing.");
     if (kind != ModuleFile::Script)
         return QString();
     // An error page served with status 200 in place of the script.
-    const QString type = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+    const QString type = QString::fromLatin1(reply->header("Content-Type"));
     if (type.startsWith(QLatin1String("text/html"), Qt::CaseInsensitive) || body.trimmed().startsWith('<'))
         return QStringLiteral("the server sent an HTML page, not a module.");
     return QString();
 }
 
 void GuiCheckForUpdates::onUpdateFinished(
-    QNetworkReply *reply, const QString &line, const QString &target, ModuleFile kind)
+    NetHttpGet *reply, const QString &line, const QString &target, ModuleFile kind)
 {
     reply->deleteLater();
     QString why = failure(reply);
@@ -585,15 +560,14 @@ void GuiCheckForUpdates::install(const QString &line, const QString &target, con
     AppSaveFile file(target);
     if (!file.open()) {
         setBusy(false);
-        QMessageBox::warning(this, QStringLiteral("Module Update"),
-            QStringLiteral("Unable to open module for update:\n%1").arg(target), QMessageBox::Ok);
+        cannotOpen(QStringLiteral("Module Update"), QStringLiteral("Unable to open module for update:"), file);
         return;
     }
     if (!file.write(body) || !file.commit()) {
         moduleFailed(
             line, QStringLiteral("unable to write %1: %2.").arg(QDir::toNativeSeparators(target), file.errorString()));
         QMessageBox::critical(this, QStringLiteral("Module Update"),
-            QStringLiteral("Unable to update module:\n%1").arg(target), QMessageBox::Ok);
+            QStringLiteral("Unable to update module:\n%1\n%2").arg(target, file.failure()), QMessageBox::Ok);
     }
     fetchNextModule();
 }

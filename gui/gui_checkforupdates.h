@@ -12,9 +12,8 @@
 #include <memory>
 #include <thread>
 
-class QNetworkAccessManager;
-class QNetworkReply;
 class AppSaveFile;
+class NetHttpGet;
 
 // Compares the installed program and modules with the update server's
 // manifest and fetches what is newer: the program archive into a folder the
@@ -48,12 +47,17 @@ public:
     static const int SliceLines = 500;
     static const int SliceCharacters = 64 * 1024;
 
-    // A request that has not finished this long after it left is given up
-    // (not the program archive, which may be large); so is any request from
-    // which nothing has arrived for the second time. 30 s and 15 s unless changed.
+    // A manifest or module request that has not finished this long after it
+    // left is given up, and so is the program archive after the third time,
+    // however it trickles; so is any request from which nothing has arrived
+    // for the second time. 30 s, 15 s and one hour unless changed.
+    static const int DefaultRequestTimeLimitMs = 30000;
+    static const int DefaultSilenceLimitMs = 15000;
+    static const int DefaultArchiveTimeLimitMs = 60 * 60 * 1000;
     static int requestTimeLimitMs();
     static int silenceLimitMs();
-    static void setTimeLimits(int requestMs, int silenceMs);
+    static int archiveTimeLimitMs();
+    static void setTimeLimits(int requestMs, int silenceMs, int archiveMs = DefaultArchiveTimeLimitMs);
 
 public slots:
     void ProcessManifest();
@@ -68,21 +72,21 @@ private:
     // it arrives, a buffer at a time, however long it takes.
     enum class Taken { Whole, AsItArrives };
     // `cap`: the body is refused past that many bytes.
-    QNetworkReply *get(const QString &serverPath, qint64 cap, Taken taken);
-    void onFinished(QNetworkReply *reply);
+    NetHttpGet *get(const QString &serverPath, qint64 cap, Taken taken);
+    void onFinished(NetHttpGet *reply);
     // Compares the next slice of manifest lines; once all are, shows what is offered.
     void compareSome();
     void showOffers();
-    void onDownloadFinished(QNetworkReply *reply);
+    void onDownloadFinished(NetHttpGet *reply);
     // Says how the archive's download ended; `why` is empty when it is in place.
     void downloadEnded(const QString &target, const QString &why);
     // The file of an installed module that a download may replace.
     enum class ModuleFile { None, Script, Page };
     ModuleFile installedFile(const QString &name, const QString &target) const;
-    void onUpdateFinished(QNetworkReply *reply, const QString &line, const QString &target, ModuleFile kind);
+    void onUpdateFinished(NetHttpGet *reply, const QString &line, const QString &target, ModuleFile kind);
     // Why a module download may not replace its file, as far as its reply
     // shows; empty when it may (a script is inspected next).
-    static QString refusal(QNetworkReply *reply, const QByteArray &body, ModuleFile kind);
+    static QString refusal(NetHttpGet *reply, const QByteArray &body, ModuleFile kind);
     // Writes a module download to its file, or records `why` not; then the next module.
     void install(const QString &line, const QString &target, const QByteArray &body, const QString &why);
     void moduleFailed(const QString &line, const QString &why);
@@ -90,11 +94,13 @@ private:
     void finishModules();
     void setBusy(bool busy);
     // Why a reply brought no usable body; empty when it did. A body is usable
-    // only when it is known to be whole: the server gave its length or sent
-    // it in chunks, and sent it as it is.
-    static QString failure(QNetworkReply *reply);
+    // only when it came with status 200, known to be whole (NetHttpGet), and
+    // as it is.
+    static QString failure(NetHttpGet *reply);
+    // What the person reads when a file cannot be opened for writing: the
+    // text, the file, and the reason the save gave.
+    void cannotOpen(const QString &title, const QString &text, const AppSaveFile &file);
 
-    QNetworkAccessManager *m_manager = nullptr;
     QString m_manifest;
     QStringList m_localVersions;
     QStringList m_manifestLines; // while they are compared
@@ -105,7 +111,7 @@ private:
     QString m_binary;
     int m_updateIndex = 0;
     QStringList m_failedModules; // "name: why" of each module of the run not updated
-    QPointer<QNetworkReply> m_reply; // the request in progress, if any
+    QPointer<NetHttpGet> m_reply; // the request in progress, if any
     AppSaveFile *m_downloadFile = nullptr;
     // Puts the archive in place once all of it is written: on the disk, a
     // gigabyte may take seconds, which the window does not wait for.

@@ -86,6 +86,7 @@ void GuiSaveToDatabase::showPage(GuiSaveToDatabase::Page page)
 void GuiSaveToDatabase::initialize()
 {
     m_database = QSqlDatabase::database(m_connectionName, true);
+    qtLinkNotes->hide();
     qtSampleSaved->hide();
     qtSolventSaved->hide();
     qtExperimentSaved->hide();
@@ -430,19 +431,78 @@ void GuiSaveToDatabase::loadExperiment()
     // An experiment is stored with the records its tabs show, whichever
     // experiment it is saved as: a stored one's earlier links are told by
     // the overwrite question when the save changes them.
-    const QComboBox *shown[3] = { m_mainWindow->qtSampleName, m_mainWindow->qtBufferName, m_mainWindow->qtResultsName };
-    RecordList *rows[3] = { &m_lists[0], &m_lists[1], &m_lists[3] };
-    for (int i = 0; i < 3; ++i) {
-        const int id = shown[i]->currentIndex() > 0 ? shown[i]->currentData(Qt::UserRole).toInt() : -1;
-        int index = -1;
-        if (id >= 0) {
-            fillLinkList(*rows[i]);
-            index = rows[i]->linkList->findData(id, Qt::UserRole);
-        }
-        // A record no longer listed can be no link.
-        rows[i]->linkList->setCurrentIndex(qMax(index, 0));
-        rows[i]->linkBox->setChecked(index >= 0);
+    for (RecordList *row : { &m_lists[0], &m_lists[1], &m_lists[3] })
+        offerLink(*row);
+}
+
+void GuiSaveToDatabase::offerLink(RecordList &row)
+{
+    // Only a record the tab shows exactly, as the file holds it: a tab changed
+    // since its record was loaded is saved with the run's own figures.
+    QString why;
+    const int id = m_mainWindow->shownRecord(row.kind, nullptr, &why);
+    int index = -1;
+    if (id >= 0) {
+        fillLinkList(row);
+        index = row.linkList->findData(id, Qt::UserRole);
     }
+    // A record no longer listed can be no link.
+    row.linkList->setCurrentIndex(qMax(index, 0));
+    row.linkBox->setChecked(index >= 0);
+    row.unlinked = why;
+    QStringList notes;
+    for (const RecordList *list : { &m_lists[0], &m_lists[1], &m_lists[3] }) {
+        if (!list->unlinked.isEmpty())
+            notes << list->unlinked;
+    }
+    qtLinkNotes->setText(notes.isEmpty()
+            ? QString()
+            : QStringLiteral("Not linked, saved with the run's own figures: ") + notes.join(QStringLiteral("; "))
+                + (notes.size() > 1 ? QStringLiteral(". Save those records first to link them.")
+                                    : QStringLiteral(". Save that record first to link it.")));
+    qtLinkNotes->setVisible(!notes.isEmpty());
+}
+
+bool GuiSaveToDatabase::linksShown(SqlExperimentRecord *record)
+{
+    const struct
+    {
+        int SqlExperimentRecord::*id;
+        QVariant SqlExperimentRecord::*stamp;
+        RecordList &row;
+        const char *kind;
+    } links[] = { { &SqlExperimentRecord::sampleId, &SqlExperimentRecord::sampleStamp, m_lists[0], "sample" },
+        { &SqlExperimentRecord::bufferId, &SqlExperimentRecord::bufferStamp, m_lists[1], "solvent" },
+        { &SqlExperimentRecord::resultsId, &SqlExperimentRecord::resultsStamp, m_lists[3], "results" } };
+    QStringList refused;
+    for (const auto &link : links) {
+        const int chosen = record->*link.id;
+        if (chosen < 0)
+            continue;
+        QString stamp, why;
+        const int shown = m_mainWindow->shownRecord(link.row.kind, &stamp, &why);
+        if (chosen == shown) {
+            record->*link.stamp = stamp;
+            continue;
+        }
+        const int index = link.row.linkList->findData(chosen, Qt::UserRole);
+        const QString name = index >= 0 ? link.row.linkList->itemText(index) : QString();
+        refused << QStringLiteral("its %1 \"%2\": %3")
+                       .arg(QLatin1String(link.kind), name,
+                           why.isEmpty() ? QStringLiteral("the tab shows another record") : why);
+        record->*link.id = -1;
+    }
+    if (refused.isEmpty())
+        return true;
+    // Linked, the run would come back with figures it was not computed with.
+    QMessageBox question;
+    question.setText(QStringLiteral("The experiment can be linked only to records its tabs show as they are stored. "
+                                    "Not linked, saved with the run's own figures: %1.")
+                         .arg(refused.join(QStringLiteral("; "))));
+    question.setInformativeText(QStringLiteral("Save the run without these links?"));
+    question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
+    question.setDefaultButton(QMessageBox::Cancel);
+    return question.exec() == QMessageBox::Save;
 }
 
 QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId, const SqlExperimentRecord &saved)
@@ -601,7 +661,12 @@ void GuiSaveToDatabase::saveRecord(
     // The main window's list finds the record by this id: the remembered text
     // carries the local date, the list the stored UTC date.
     n.mainList->setProperty(GuiVornakel::lastRecordIdProperty, savedId);
+    const RecordList &saved = m_lists[static_cast<int>(kind)];
+    m_mainWindow->holdSavedRecord(saved.kind, savedId, name, m_startedFromPage);
     emit(this->*n.changed)();
+    // The record the tab shows is stored now: the run may link it.
+    if (kind != RecordKind::Experiment && m_lists[2].nameFilled)
+        offerLink(m_lists[static_cast<int>(kind)]);
     cursor.restore();
 }
 
@@ -626,7 +691,9 @@ void GuiSaveToDatabase::onSaveSolventClicked()
 void GuiSaveToDatabase::onSaveExperimentClicked()
 {
     GuiFieldReader read;
-    const SqlExperimentRecord record = experimentRecord(&read);
+    SqlExperimentRecord record = experimentRecord(&read);
+    if (!read.refusedAny() && !linksShown(&record))
+        return;
     saveRecord(
         RecordKind::Experiment, read,
         [&record](SqlRecords &records, int storedId, int *savedId) {

@@ -106,12 +106,18 @@ private:
         bool nameFilled = false;
         bool linkFilled = false;
         bool linkKnown = false; // whether any record can be linked has been asked
+        QString unlinked = QString(); // why the record the tab came from is not offered as a link
     };
 
     void initialize();
     void createConnections();
     // The link rows name the records the main window's tabs show.
     void loadExperiment();
+    // The link row names the record its tab shows exactly, or none and why.
+    void offerLink(RecordList &row);
+    // Keeps the links to records the tabs show as stored, with their stamps;
+    // asks before dropping the others. False: the save is cancelled.
+    bool linksShown(SqlExperimentRecord *record);
     // The links an overwrite of that stored experiment changes, in words.
     QString linkChanges(SqlRecords &records, int storedId, const SqlExperimentRecord &saved);
     void populate(RecordList &list);

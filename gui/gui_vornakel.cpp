@@ -575,4 +575,6 @@ void GuiVornakel::showTabs()
     setUpdatesEnabled(false);
     stackedWidget->setCurrentWidget(qtStackVornakel);
     setUpdatesEnabled(true);
+    // What the page handed over may be another record than the list names.
+    followShownRecords();
 }

@@ -123,6 +123,16 @@ public:
     SqlSampleRecord newSample() const;
     SqlSolventRecord newSolvent() const;
 
+    // The stored record a tab shows exactly, as it is in the file now: a save
+    // links only that one. Its id and stamp (SqlRecords::stamp()), or -1 with
+    // `why` saying why the record the tab came from is not it any more
+    // (empty when the tab came from none).
+    int shownRecord(SqlRecordKind kind, QString *stamp = nullptr, QString *why = nullptr) const;
+    // A record just saved is what its tab shows: the record of that id, named
+    // so, holding what the tab shows (as a save started from a composition
+    // page takes it).
+    void holdSavedRecord(SqlRecordKind kind, int id, const QString &name, bool fromPage);
+
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
 
@@ -338,9 +348,20 @@ private:
     QList<QLabel *> resultFigureLabels() const;
     // What the Results tab shows of a record: its figures and choices as texts.
     QStringList resultsShownTexts() const;
-    // The results list names a stored record only while the page shows it as
-    // loaded (or saved); otherwise it goes to its new-record entry.
-    void followShownResults();
+    // A record list names a stored record only while its tab shows it as
+    // loaded (or saved); otherwise it goes to its new-record entry, and the tab
+    // is held as changed since that record.
+    void followShownRecords();
+    // What a tab shows of its record, as texts to compare.
+    QStringList shownValues(SqlRecordKind kind, bool fromPage = false) const;
+    QComboBox *recordList(SqlRecordKind kind) const;
+    // A record chosen from a list that is no longer in the file: says so,
+    // reads the list again and keeps what the tab shows. False when it is there.
+    bool chosenRecordGone(QComboBox *list, SqlRecordKind kind, const QVariant &remembered);
+    SqlRecordKind kindOf(const QComboBox *list) const;
+    QComboBox *sortListOf(SqlRecordKind kind) const;
+    // A record loaded into its tab (-1: none), with what it holds in the file.
+    void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values);
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(
@@ -360,13 +381,23 @@ private:
     // loaded; its last computation gave no figures.
     bool m_resultsStale = false;
     bool m_resultsWithoutFigures = false;
-    // The stored results record the page shows, and what it showed of it.
-    struct ShownResults
+    // The stored record each tab shows (by SqlRecordKind): the record it came
+    // from and what the tab showed of it, until the tab shows something else.
+    struct ShownRecord
     {
-        int id = -1;
-        QStringList shown;
+        int id = -1; // -1: a new record
+        QString name;
+        QString stamp; // what the record held in the file when it was loaded or saved
+        QStringList shown; // empty: to be taken once its load is computed
+        bool changed = false; // the tab shows something else now
     };
-    ShownResults m_shownResults;
+    ShownRecord m_shown[4];
+    ShownRecord &shownOf(SqlRecordKind kind) { return m_shown[static_cast<int>(kind)]; }
+    const ShownRecord &shownOf(SqlRecordKind kind) const { return m_shown[static_cast<int>(kind)]; }
+    // The tab shows that stored record as it was loaded or saved.
+    bool showsStored(SqlRecordKind kind) const;
+    // Held while a load or clear writes the tabs: they are compared once done.
+    bool m_followHeld = false;
     QString m_databasePath; // also the name of this window's connection
 
     // Graph points of the last graph calculation, sorted by tag.

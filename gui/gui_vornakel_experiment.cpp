@@ -18,11 +18,14 @@
 #include "gui/gui_style.h"
 #include "gui/gui_units.h"
 
+#include "sql/sql_records.h"
+
 #include <QApplication>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <cmath>
@@ -65,6 +68,8 @@ AppPlugin *GuiVornakel::calculationsPlugin() const
 void GuiVornakel::calculate()
 {
     namespace Calc = AppCalculationContract;
+    // Whatever changed before a calculation, the record lists follow what the tabs show.
+    const auto follow = qScopeGuard([this] { followShownRecords(); });
     // The radius field holds the method's radius, and says which.
     qtExperimentResultsRpLabel->setText(
         QStringLiteral("<html><head/><body style=\" font-size:12pt;\"><p style=\" margin:0px;\">%1</p></body></html>")
@@ -648,7 +653,7 @@ void GuiVornakel::onCurrentTabChanged(int index)
         qtHydrateComputed->setEnabled(m_sources.offersComputedHydration());
         // A stored record is shown as stored while nothing it was computed
         // from has changed since; anything else is computed from the tabs.
-        const bool storedShown = qtResultsName->currentIndex() > 0 && m_shownResults.id >= 0;
+        const bool storedShown = showsStored(SqlRecordKind::Results);
         if (!storedShown || m_resultsStale)
             calculateResults();
     }

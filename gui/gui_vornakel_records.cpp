@@ -79,19 +79,24 @@ QString readFailure(const QString &what, const QSqlDatabase &db, const SqlRecord
         .arg(what, QDir::toNativeSeparators(db.databaseName()), records.driverText());
 }
 
-QString kindsNamed(SqlRecordKind kind)
+QString kindNamed(SqlRecordKind kind)
 {
     switch (kind) {
     case SqlRecordKind::Sample:
-        return QStringLiteral("samples");
+        return QStringLiteral("sample");
     case SqlRecordKind::Solvent:
-        return QStringLiteral("solvents");
+        return QStringLiteral("solvent");
     case SqlRecordKind::Experiment:
-        return QStringLiteral("experiments");
+        return QStringLiteral("experiment");
     case SqlRecordKind::Results:
         break;
     }
     return QStringLiteral("results");
+}
+
+QString kindsNamed(SqlRecordKind kind)
+{
+    return kind == SqlRecordKind::Results ? kindNamed(kind) : kindNamed(kind) + QLatin1Char('s');
 }
 
 } // namespace
@@ -149,6 +154,7 @@ void GuiVornakel::fillRecordList(QComboBox *list, const QComboBox *sortBy, SqlRe
     if (list == qtSampleName)
         qtStackComposition->setSampleName(list->currentText());
     list->blockSignals(wasBlocked);
+    followShownRecords();
 }
 
 void GuiVornakel::populateSampleRecordList()
@@ -168,13 +174,7 @@ void GuiVornakel::populateExperimentRecordList()
 
 void GuiVornakel::populateResultsRecordList()
 {
-    // A record just saved is what the page shows.
-    const QVariant saved = qtResultsName->property(lastRecordIdProperty);
     fillRecordList(qtResultsName, qtResultsSortBy, SqlRecordKind::Results, QStringLiteral("New Results"));
-    if (saved.isValid() && qtResultsName->currentIndex() > 0
-        && qtResultsName->currentData(Qt::UserRole).toInt() == saved.toInt())
-        m_shownResults = { saved.toInt(), resultsShownTexts() };
-    followShownResults();
 }
 
 void GuiVornakel::onRecordComboBoxChanged()
@@ -194,13 +194,17 @@ void GuiVornakel::onRecordComboBoxChanged()
         list->setCurrentIndex(list->findData(
             list->property(lastRecordProperty), Qt::DisplayRole, Qt::MatchExactly | Qt::MatchCaseSensitive));
         list->blockSignals(wasBlocked);
-        // The remembered entry may not be the results record an experiment brought.
-        if (list == qtResultsName)
-            followShownResults();
+        // The remembered entry may not be the record an experiment brought,
+        // nor what the tab shows now.
+        followShownRecords();
         return;
     }
+    if (list->currentIndex() > 0 && chosenRecordGone(list, kindOf(list), list->property(lastRecordProperty)))
+        return;
 
     list->setProperty(lastRecordProperty, list->currentText());
+    // What each tab shows is compared with its record once the load is computed.
+    m_followHeld = true;
     // A run shows its sample, solvent and results: with another one of them
     // the window shows a run of its own, which the list names as new, so that
     // choosing the stored run shows it again.
@@ -222,8 +226,31 @@ void GuiVornakel::onRecordComboBoxChanged()
     m_typedRp = m_typedS20w = QVariant();
     // Results loaded, alone or as a run's, are shown as stored until one of
     // their inputs is changed: the calculation of the load changes none.
-    if ((list == qtExperimentName || list == qtResultsName) && m_shownResults.id >= 0)
+    if ((list == qtExperimentName || list == qtResultsName) && shownOf(SqlRecordKind::Results).id >= 0)
         m_resultsStale = false;
+    m_followHeld = false;
+    followShownRecords();
+}
+
+bool GuiVornakel::chosenRecordGone(QComboBox *list, SqlRecordKind kind, const QVariant &remembered)
+{
+    SqlRecords records(m_database);
+    QString stamp;
+    // A record that cannot be read is named by its loader's box.
+    if (!records.stamp(kind, list->currentData(Qt::UserRole).toInt(), &stamp) || !stamp.isEmpty())
+        return false;
+    const QString chosen = list->currentText();
+    // Nothing of the record shown before is taken for it: the tab keeps its
+    // record, the list names it again.
+    list->setProperty(lastRecordProperty, remembered);
+    fillRecordList(list, sortListOf(kind), kind, list->itemText(0));
+    if (list->currentIndex() < 0)
+        showNoRecord(list);
+    QMessageBox::warning(this, QStringLiteral("Vornakel"),
+        QStringLiteral("The %1 \"%2\" is no longer in the database file %3 (deleted, or made inactive by another "
+                       "program using it). The list of %4 was read again; the tab still shows what it showed.")
+            .arg(kindNamed(kind), chosen, QDir::toNativeSeparators(m_database.databaseName()), kindsNamed(kind)));
+    return true;
 }
 
 void GuiVornakel::onDatabaseImporterRun()
@@ -234,6 +261,146 @@ void GuiVornakel::onDatabaseImporterRun()
     populateSolventRecordList();
     populateSampleRecordList();
     populateExperimentRecordList();
+}
+
+// The records the tabs show
+
+QComboBox *GuiVornakel::recordList(SqlRecordKind kind) const
+{
+    QComboBox *const lists[] = { qtSampleName, qtBufferName, qtExperimentName, qtResultsName };
+    return lists[static_cast<int>(kind)];
+}
+
+QComboBox *GuiVornakel::sortListOf(SqlRecordKind kind) const
+{
+    QComboBox *const lists[] = { qtSampleSortBy, qtBufferSortBy, qtExperimentSortBy, qtResultsSortBy };
+    return lists[static_cast<int>(kind)];
+}
+
+SqlRecordKind GuiVornakel::kindOf(const QComboBox *list) const
+{
+    for (SqlRecordKind kind :
+        { SqlRecordKind::Sample, SqlRecordKind::Solvent, SqlRecordKind::Experiment, SqlRecordKind::Results }) {
+        if (recordList(kind) == list)
+            return kind;
+    }
+    return SqlRecordKind::Results;
+}
+
+QStringList GuiVornakel::shownValues(SqlRecordKind kind, bool fromPage) const
+{
+    // A run keeps its own vbar, density and viscosity, how each was obtained
+    // (a page computing it or not) and its k: typed or chosen over a sample's
+    // or solvent's, they leave the tab showing that record, as a run loaded
+    // with its links shows it.
+    switch (kind) {
+    case SqlRecordKind::Sample: {
+        SqlSampleRecord record = sampleShown(fromPage);
+        for (QVariant *runs : { &record.vbarSource, &record.vbarDirect, &record.vbarStandard, &record.vbarStandardT,
+                 &record.calculatedVbar, &record.sk })
+            *runs = QVariant();
+        if (!record.calculations.isNull())
+            record.calculations = record.calculations.toInt() & ~1; // the vbar's Calculate box
+        return SqlRecords::valuesOf(record);
+    }
+    case SqlRecordKind::Solvent: {
+        SqlSolventRecord record = solventShown(fromPage);
+        for (QVariant *runs : { &record.densitySource, &record.densityDirect, &record.densityStandard,
+                 &record.densityStandardT, &record.computedDensity, &record.viscositySource, &record.viscosityDirect,
+                 &record.viscosityStandard, &record.viscosityStandardT, &record.computedViscosity })
+            *runs = QVariant();
+        return SqlRecords::valuesOf(record);
+    }
+    case SqlRecordKind::Experiment:
+        return SqlRecords::valuesOf(experimentShown());
+    case SqlRecordKind::Results:
+        break;
+    }
+    // The figures as the page shows them: stored ones are shown as stored.
+    return resultsShownTexts();
+}
+
+bool GuiVornakel::showsStored(SqlRecordKind kind) const
+{
+    const ShownRecord &shown = shownOf(kind);
+    const QComboBox *list = recordList(kind);
+    return shown.id >= 0 && !shown.changed && list->currentIndex() > 0
+        && list->currentData(Qt::UserRole).toInt() == shown.id;
+}
+
+void GuiVornakel::followShownRecords()
+{
+    // A load or clear writes the tabs with the option controls stopped, and an
+    // open composition page shows what its OK has not handed over yet: they are
+    // compared once done.
+    if (m_followHeld || optionsStopped() || stackedWidget->currentWidget() != qtStackVornakel)
+        return;
+    for (SqlRecordKind kind :
+        { SqlRecordKind::Sample, SqlRecordKind::Solvent, SqlRecordKind::Experiment, SqlRecordKind::Results }) {
+        QComboBox *list = recordList(kind);
+        if (list->currentIndex() <= 0)
+            continue;
+        ShownRecord &shown = shownOf(kind);
+        if (showsStored(kind)) {
+            if (shown.shown.isEmpty()) {
+                shown.shown = shownValues(kind);
+                continue;
+            }
+            if (shownValues(kind) == shown.shown)
+                continue;
+        }
+        // Something else than the record: the tab holds a new record now, also
+        // for a question declined later; choosing the record loads it again.
+        const bool wasBlocked = list->blockSignals(true);
+        list->setCurrentIndex(0);
+        list->blockSignals(wasBlocked);
+        list->setProperty(lastRecordProperty, list->itemText(0));
+        if (list == qtSampleName)
+            qtStackComposition->setSampleName(list->currentText());
+        shown.changed = true;
+        shown.shown.clear();
+    }
+}
+
+void GuiVornakel::holdSavedRecord(SqlRecordKind kind, int id, const QString &name, bool fromPage)
+{
+    QString stamp;
+    SqlRecords(m_database).stamp(kind, id, &stamp);
+    shownOf(kind) = { id, name, stamp, shownValues(kind, fromPage), false };
+}
+
+int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) const
+{
+    const ShownRecord &shown = shownOf(kind);
+    QString because;
+    int id = -1;
+    const QString tab = kind == SqlRecordKind::Sample ? QStringLiteral("Sample")
+        : kind == SqlRecordKind::Solvent              ? QStringLiteral("Solvent")
+        : kind == SqlRecordKind::Experiment           ? QStringLiteral("Experiment")
+                                                      : QStringLiteral("Results");
+    if (showsStored(kind)) {
+        // The file may hold something else under its id by now.
+        QString now;
+        SqlRecords records(m_database);
+        if (!records.stamp(kind, shown.id, &now) || now.isEmpty())
+            because = QStringLiteral("\"%1\" is no longer in the database").arg(shown.name);
+        else if (now != shown.stamp)
+            because = QStringLiteral("\"%1\" was saved over by another program since the %2 tab took it")
+                          .arg(shown.name, tab);
+        else if (kind == SqlRecordKind::Results && m_resultsStale)
+            because = QStringLiteral("the figures of \"%1\" are out of date: the values they are computed from "
+                                     "changed since")
+                          .arg(shown.name);
+        else
+            id = shown.id;
+        if (stamp)
+            *stamp = id >= 0 ? now : QString();
+    } else if (shown.id >= 0 && shown.changed) {
+        because = QStringLiteral("the %1 tab changed since \"%2\" was loaded or saved").arg(tab, shown.name);
+    }
+    if (why)
+        *why = because;
+    return id;
 }
 
 // Loading records
@@ -254,8 +421,15 @@ bool GuiVornakel::pickRecord(QComboBox *list, int *id)
         return true;
     }
     // A linked record is shown without asking and without becoming the remembered entry.
+    int index = list->findData(*id, Qt::UserRole);
+    if (index < 0) {
+        // Saved by another program since the list was read: the list names it once read again.
+        const SqlRecordKind kind = kindOf(list);
+        fillRecordList(list, sortListOf(kind), kind, list->itemText(0));
+        index = list->findData(*id, Qt::UserRole);
+    }
     const bool wasBlocked = list->blockSignals(true);
-    list->setCurrentIndex(list->findData(*id, Qt::UserRole));
+    list->setCurrentIndex(index);
     list->blockSignals(wasBlocked);
     return true;
 }
@@ -289,18 +463,20 @@ void GuiVornakel::loadSamplePage(int recordId)
     }
     showSample(found ? record : newSample(), found);
     page->setSampleName(qtSampleName->currentText());
+    holdLoaded(SqlRecordKind::Sample, found ? id : -1, record.name, SqlRecords::valuesOf(record));
 
     page->blockCalculations(false);
     blockSignals(wasBlocked);
     blockCalculations(wasCalculationsBlocked);
     stopSignals(wasStopped);
     // The sample may have chosen another hydration option.
-    followShownResults();
+    followShownRecords();
 }
 
 void GuiVornakel::loadSolventPage(int recordId)
 {
     const OptionsStopped stopped(this, optionsStopped());
+    shownOf(SqlRecordKind::Solvent) = ShownRecord();
     int id = recordId;
     if (!pickRecord(qtBufferName, &id)) {
         clearSolventPage();
@@ -314,10 +490,20 @@ void GuiVornakel::loadSolventPage(int recordId)
         return;
     }
     // A record no longer listed shows as a new one, as a missing one does.
-    if (active)
+    if (active) {
         showSolvent(record, true);
-    else
+        holdLoaded(SqlRecordKind::Solvent, id, record.name, SqlRecords::valuesOf(record));
+    } else {
         clearSolventPage();
+    }
+}
+
+void GuiVornakel::holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values)
+{
+    // What the tab shows of it is taken once the load is computed.
+    shownOf(kind) = ShownRecord();
+    if (id >= 0)
+        shownOf(kind) = { id, name, SqlRecords::stampOf(values), {}, false };
 }
 
 void GuiVornakel::bufferPageAtRunTemperature()
@@ -332,6 +518,7 @@ void GuiVornakel::bufferPageAtRunTemperature()
 void GuiVornakel::showNoRecord(QComboBox *list)
 {
     // The list names the new record the tab shows; its remembered entry stays.
+    shownOf(kindOf(list)) = ShownRecord();
     if (list->currentIndex() == 0)
         return;
     const bool wasBlocked = list->blockSignals(true);
@@ -343,6 +530,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
 {
     const OptionsStopped stopped(this, optionsStopped());
     m_typedRp = m_typedS20w = QVariant();
+    shownOf(SqlRecordKind::Experiment) = ShownRecord();
     int id = recordId;
     if (!pickRecord(qtExperimentName, &id)) {
         clearExperimentPage();
@@ -357,6 +545,7 @@ void GuiVornakel::loadExperimentPage(int recordId)
     }
     if (!found)
         return;
+    holdLoaded(SqlRecordKind::Experiment, id, record.name, SqlRecords::valuesOf(record));
     // Nothing is computed on half-shown tabs: the load is calculated once whole.
     const bool wasCalculationsBlocked = m_calculationsBlocked;
     blockCalculations(true);
@@ -372,7 +561,7 @@ void GuiVornakel::loadResultsPage(int recordId)
     // (or, without a molecular weight, clear it) while it is half written.
     const OptionsStopped stopped(this, optionsStopped());
     // The page is rewritten: it is compared with the new record once written.
-    m_shownResults = ShownResults();
+    shownOf(SqlRecordKind::Results) = ShownRecord();
     int id = recordId;
     if (!pickRecord(qtResultsName, &id)) {
         showNewResults();
@@ -390,7 +579,9 @@ void GuiVornakel::loadResultsPage(int recordId)
         // The record's own figures, shown as stored.
         m_resultsStale = false;
         m_resultsWithoutFigures = false;
-        m_shownResults = { id, resultsShownTexts() };
+        holdLoaded(SqlRecordKind::Results, id, record.name, SqlRecords::valuesOf(record));
+        // As stored: the results calculation of the load leaves them.
+        shownOf(SqlRecordKind::Results).shown = resultsShownTexts();
     }
 }
 
@@ -404,6 +595,7 @@ GuiDefaultsRow GuiVornakel::defaults() const
 void GuiVornakel::clear()
 {
     m_clearing = true;
+    m_followHeld = true;
     clearSamplePage();
     clearSolventPage();
     clearExperimentPage();
@@ -417,6 +609,9 @@ void GuiVornakel::clear()
         showNoRecord(list);
         list->setProperty(lastRecordProperty, list->itemText(0));
     }
+    for (ShownRecord &shown : m_shown)
+        shown = ShownRecord();
+    m_followHeld = false;
     m_clearing = false;
 }
 
@@ -476,14 +671,14 @@ void GuiVornakel::clearResultsPage()
     qtHydrateRatio->setText(QStringLiteral("1.000"));
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
-    followShownResults();
+    followShownRecords();
 }
 
 void GuiVornakel::showNewResults()
 {
     // No figure of the results shown before stays: the tab computes its own
     // when it is next shown.
-    m_shownResults = ShownResults();
+    shownOf(SqlRecordKind::Results) = ShownRecord();
     emptyResultFigures();
     clearResultsPage();
 }
@@ -495,6 +690,8 @@ void GuiVornakel::onSaveToDBClicked()
     QObject *source = sender();
     if (!source)
         return;
+    // The dialog links only what the tabs show of their records now.
+    followShownRecords();
     GuiSaveToDatabase dialog(activeDbLocation(), this);
     connect(&dialog, &GuiSaveToDatabase::sigSolventRecordsChanged, this, &GuiVornakel::populateSolventRecordList);
     connect(&dialog, &GuiSaveToDatabase::sigSampleRecordsChanged, this, &GuiVornakel::populateSampleRecordList);

@@ -114,6 +114,27 @@ QAbstractButton *buttonOf(const ChoiceButtons &buttons, const QString &chosen)
     return nullptr;
 }
 
+// What became of the records a run was saved with, in one sentence: those
+// gone from the file and those saved over since.
+QString linksNotAsSaved(const QStringList &gone, const QStringList &changed)
+{
+    const auto its
+        = [](const QStringList &kinds) { return QStringLiteral("its ") + kinds.join(QStringLiteral(" and its ")); };
+    const auto plural
+        = [](const QStringList &kinds) { return kinds.size() > 1 || kinds.first() == QLatin1String("results"); };
+    QStringList parts;
+    if (!gone.isEmpty())
+        parts << QStringLiteral("%1, which %2 no longer in the database (deleted, or made inactive by another program "
+                                "using the file)")
+                     .arg(its(gone), plural(gone) ? QStringLiteral("are") : QStringLiteral("is"));
+    if (!changed.isEmpty())
+        parts << QStringLiteral("%1, which %2 been saved over with other values since")
+                     .arg(its(changed), plural(changed) ? QStringLiteral("have") : QStringLiteral("has"));
+    return QStringLiteral("This experiment was saved with %1. It shows the figures and sources it was saved with in "
+                          "their place.")
+        .arg(parts.join(QStringLiteral(", and with ")));
+}
+
 } // namespace
 
 // Sources
@@ -659,39 +680,32 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     m_typedRp = record.rpTyped;
     m_typedS20w = record.s20wTyped;
 
-    // A link to a record that has gone from the file (deleted, or made
-    // inactive by another program sharing it) is no link: the run shows its
-    // own figures and sources, and says so.
+    // A link to a record that is no longer what the run was saved with (it has
+    // gone from the file: deleted, or made inactive by another program sharing
+    // it; or it was saved over since) is no link: the run shows its own
+    // figures and sources, and says so.
     SqlRecords records(m_database);
-    QStringList gone;
-    const auto linked = [&](int id, SqlRecordKind kind, const QString &what) {
+    QStringList gone, changed;
+    const auto linked = [&](int id, const QVariant &savedStamp, SqlRecordKind kind, const QString &what) {
         if (id < 0)
             return false;
-        bool found = false;
-        bool active = false;
-        bool read = false;
-        if (kind == SqlRecordKind::Sample) {
-            SqlSampleRecord sample;
-            read = records.loadSample(id, &sample, &found, &active);
-        } else if (kind == SqlRecordKind::Solvent) {
-            SqlSolventRecord solvent;
-            read = records.loadSolvent(id, &solvent, &found, &active);
-        } else {
-            SqlResultsRecord results;
-            read = records.loadResults(id, &results, &found, &active);
-        }
-        if (read && found && active)
-            return true;
-        if (!read)
+        QString stamp;
+        if (!records.stamp(kind, id, &stamp)) {
             showLoadFailure(QStringLiteral("The %1 of this experiment").arg(what), records);
-        else
+            return false;
+        }
+        if (stamp.isEmpty())
             gone << what;
+        else if (!savedStamp.isNull() && savedStamp.toString() != stamp)
+            changed << what;
+        else
+            return true;
         return false;
     };
 
     // The solvent it was saved with, showing the figures it was saved with; a
     // run without one shows them from the sources it stored itself.
-    const bool solvent = linked(record.bufferId, SqlRecordKind::Solvent, QStringLiteral("solvent"));
+    const bool solvent = linked(record.bufferId, record.bufferStamp, SqlRecordKind::Solvent, QStringLiteral("solvent"));
     if (solvent) {
         loadSolventPage(record.bufferId);
     } else {
@@ -722,7 +736,7 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     }
 
     // The sample's own vbar and Mr, under the run's: its own figures stand.
-    const bool sample = linked(record.sampleId, SqlRecordKind::Sample, QStringLiteral("sample"));
+    const bool sample = linked(record.sampleId, record.sampleStamp, SqlRecordKind::Sample, QStringLiteral("sample"));
     if (sample) {
         const bool wasLinked = m_loadingLinkedSample;
         m_loadingLinkedSample = true;
@@ -750,7 +764,7 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     // Last: the results come back with their own hydration option, not the
     // one the sample's computed hydration chooses. A run without results of
     // its own shows new ones, by the method its radius was computed with.
-    if (linked(record.resultsId, SqlRecordKind::Results, QStringLiteral("results"))) {
+    if (linked(record.resultsId, record.resultsStamp, SqlRecordKind::Results, QStringLiteral("results"))) {
         loadResultsPage(record.resultsId);
     } else {
         showNoRecord(qtResultsName);
@@ -761,16 +775,8 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         (vbarMethod ? qtVbarMethod : qtTellerMethod)->setChecked(true);
     }
 
-    if (!gone.isEmpty()) {
-        QString what = QStringLiteral("its ") + gone.join(QStringLiteral(" and its "));
-        QMessageBox::warning(this, QStringLiteral("Vornakel"),
-            QStringLiteral("This experiment was saved with %1, which %2 no longer in the database (deleted, or made "
-                           "inactive by another program using the file). It shows the figures and sources it was "
-                           "saved with in their place.")
-                .arg(what,
-                    gone.size() > 1 || gone.first() == QLatin1String("results") ? QStringLiteral("are")
-                                                                                : QStringLiteral("is")));
-    }
+    if (!gone.isEmpty() || !changed.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Vornakel"), linksNotAsSaved(gone, changed));
 }
 
 // Results

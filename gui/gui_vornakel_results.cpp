@@ -17,6 +17,7 @@
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_style.h"
 
+#include "sql/sql_records.h"
 #include <QAbstractButton>
 #include <QBrush>
 #include <QColor>
@@ -178,7 +179,7 @@ void GuiVornakel::calculateResults()
         qtResultsErrorText->setText(QString());
         qtResultsErrorText->setStyleSheet(QString());
     }
-    followShownResults();
+    followShownRecords();
 
     setBusyCursor(false);
 }
@@ -199,7 +200,7 @@ void GuiVornakel::watchResultsInputs()
         connect(input, &QLineEdit::textChanged, this, outOfDate);
     // The method is part of a results record too; the Experiment tab's radius
     // is the method's (Rp or Ro), computed anew unless a load is writing it.
-    connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownResults);
+    connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownRecords);
     connect(qtVbarMethod, &QAbstractButton::toggled, this, [this] {
         if (!optionsStopped())
             calculate();
@@ -265,24 +266,6 @@ QStringList GuiVornakel::resultsShownTexts() const
             qtHydrateComputed, qtHydrateDelta1, qtShapeProlate, qtShapeOblate, qtShapeCylinder, qtVbarMethod })
         shown << (button->isChecked() ? button->objectName() : QString());
     return shown;
-}
-
-void GuiVornakel::followShownResults()
-{
-    // A load writes the page with the option controls stopped; it is
-    // compared once written.
-    QComboBox *list = qtResultsName;
-    if (optionsStopped() || list->currentIndex() <= 0)
-        return;
-    if (list->currentData(Qt::UserRole).toInt() == m_shownResults.id && resultsShownTexts() == m_shownResults.shown)
-        return;
-    // Other figures or choices than the record's: the page holds a new record
-    // now, also for a question declined later; choosing the record loads it again.
-    const bool wasBlocked = list->blockSignals(true);
-    list->setCurrentIndex(0);
-    list->blockSignals(wasBlocked);
-    list->setProperty(lastRecordProperty, list->itemText(0));
-    m_shownResults = ShownResults();
 }
 
 void GuiVornakel::emptyResultFigures()

@@ -1,6 +1,6 @@
 #include "sql/sql_query.h"
 
-#include "app/app_fixedfile.h"
+#include "app/app_boundedlog.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "sql/sql_database.h"
@@ -8,7 +8,6 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QFile>
 #include <QScriptEngine>
 #include <QSqlDriver>
 #include <QThread>
@@ -167,12 +166,8 @@ bool sqlQuery::emulates() const
 
 void sqlQuery::appendToLog(const QString &text)
 {
-    QFile log(QStringLiteral("sql.log"));
-    if (!AppFixedFile::open(log, QIODevice::Append))
-        return;
-    log.write(text.toLocal8Bit());
-    log.write("\n");
-    log.close();
+    // Kept within its bound, whoever else writes it; an entry that cannot be written is left out.
+    AppBoundedLog::append(QStringLiteral("sql.log"), text);
 }
 
 // --- Binding

@@ -24,7 +24,8 @@ Q_DECLARE_METATYPE(QSql::NumericalPrecisionPolicy)
 // The query object of script modules and HTML module pages. Unless told
 // otherwise it writes bound values into the SQL text as literals and runs the
 // finished text, logging each such statement to "sql.log" in the current
-// folder; after a lost connection it reopens it and runs the statement once more.
+// folder (kept within its bound, AppBoundedLog); after a lost connection it
+// reopens it and runs the statement once more.
 class sqlQuery : public QObject
 {
     Q_OBJECT

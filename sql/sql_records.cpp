@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "sql/sql_transaction.h"
 
+#include <QCryptographicHash>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -99,6 +100,11 @@ constexpr SqlField<E> experimentFieldList[] = {
     { "waterD2o18", &E::waterD2o18, "waterD2O18", "DOUBLE", "the D2-18O share of its buffer's water" },
     { "waterH2o18", &E::waterH2o18, "waterH2O18", "DOUBLE", "the H2-18O share of its buffer's water" },
     { "radiusMethod", &E::radiusMethod, "radiusMethod", "varchar(10)", "the method of the radius" },
+    // Stored with the links, as the links are.
+    { "sampleStamp", nullptr, "sampleStamp", "varchar(40)", "with the links: what its sample held when it was saved" },
+    { "bufferStamp", nullptr, "bufferStamp", "varchar(40)", "with the links: what its solvent held when it was saved" },
+    { "resultsStamp", nullptr, "resultsStamp", "varchar(40)",
+        "with the links: what its results held when it was saved" },
     { "defaultVbar", nullptr, nullptr, nullptr,
         "s20,w falls back on the program's default vbar, which the defaults row holds for every record" },
 };
@@ -149,8 +155,8 @@ static_assert(SqlMemberCount::of<S>() == memberCount(sampleFieldList) + 3,
     "every field of a sample record is listed in sampleFieldList (its name and counts aside)");
 static_assert(SqlMemberCount::of<B>() == memberCount(solventFieldList) + 2,
     "every field of a solvent record is listed in solventFieldList (its name and components aside)");
-static_assert(SqlMemberCount::of<E>() == memberCount(experimentFieldList) + 4,
-    "every field of an experiment record is listed in experimentFieldList (its name and links aside)");
+static_assert(SqlMemberCount::of<E>() == memberCount(experimentFieldList) + 7,
+    "every field of an experiment record is listed in experimentFieldList (its name, links and their stamps aside)");
 static_assert(SqlMemberCount::of<R>() == memberCount(resultsFieldList) + 4,
     "every field of a results record is listed in resultsFieldList (its name and links aside)");
 
@@ -522,6 +528,108 @@ QVariant SqlRecords::modified(SqlRecordKind kind, int id)
     return QVariant();
 }
 
+// What records hold
+
+namespace {
+
+QString valueText(const QVariant &value)
+{
+    // Doubles as the shortest text that reads back to them: every digit counts.
+    return value.isNull() ? QStringLiteral("NULL") : value.toString();
+}
+
+template<typename Record> QStringList fieldTexts(const Record &record)
+{
+    QStringList texts;
+    for (const SqlField<Record> &field : Record::fields()) {
+        if (field.member)
+            texts << QLatin1String(field.key) + QLatin1Char('=') + valueText(record.*field.member);
+    }
+    return texts;
+}
+
+} // namespace
+
+QStringList SqlRecords::valuesOf(const SqlSampleRecord &record)
+{
+    QStringList texts = fieldTexts(record);
+    for (const auto *counts : { &record.aminoAcids, &record.conjugates }) {
+        texts << QStringLiteral("|");
+        for (const SqlSampleRecord::Count &count : *counts)
+            texts << valueText(count.id) + QLatin1Char('=') + valueText(count.count);
+    }
+    return texts;
+}
+
+QStringList SqlRecords::valuesOf(const SqlSolventRecord &record)
+{
+    // A component by its reference id: its name is the reference data's.
+    QStringList texts = fieldTexts(record);
+    for (const SqlSolventRecord::Component &component : record.components)
+        texts << valueText(component.id) + QLatin1Char('=') + valueText(component.concentration) + QLatin1Char(' ')
+                + component.units;
+    return texts;
+}
+
+QStringList SqlRecords::valuesOf(const SqlExperimentRecord &record)
+{
+    return fieldTexts(record);
+}
+
+QStringList SqlRecords::valuesOf(const SqlResultsRecord &record)
+{
+    return fieldTexts(record);
+}
+
+QString SqlRecords::stampOf(const QStringList &values)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(values.join(QLatin1Char('\n')).toUtf8(), QCryptographicHash::Sha1).toHex());
+}
+
+namespace {
+
+// Reads a record through `load` and gives its values; *listed: found and active.
+template<typename Record>
+bool readValues(SqlRecords &records, bool (SqlRecords::*load)(int, Record *, bool *, bool *), int id,
+    QStringList *values, bool *listed)
+{
+    Record record;
+    bool found = false;
+    bool active = false;
+    const bool read = (records.*load)(id, &record, &found, &active);
+    *values = SqlRecords::valuesOf(record);
+    *listed = read && found && active;
+    return read;
+}
+
+} // namespace
+
+bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
+{
+    stamp->clear();
+    QStringList values;
+    bool listed = false;
+    bool read = false;
+    switch (kind) {
+    case SqlRecordKind::Sample:
+        read = readValues(*this, &SqlRecords::loadSample, id, &values, &listed);
+        break;
+    case SqlRecordKind::Solvent:
+        read = readValues(*this, &SqlRecords::loadSolvent, id, &values, &listed);
+        break;
+    case SqlRecordKind::Experiment:
+        read = readValues(*this, &SqlRecords::loadExperiment, id, &values, &listed);
+        break;
+    case SqlRecordKind::Results:
+        read = readValues(*this, &SqlRecords::loadResults, id, &values, &listed);
+        break;
+    }
+    if (listed)
+        *stamp = stampOf(values);
+    return read;
+}
+
 // Samples
 
 bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *savedId)
@@ -708,25 +816,29 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         *experimentId = storedId;
         // A link the window no longer lists keeps what was stored.
         int stored[3] = { -1, -1, -1 };
+        QVariant storedStamps[3];
         if (storedId >= 0) {
-            if (!query.prepare(
-                    QStringLiteral("SELECT sample_id, buffer_id, results_id FROM experiment WHERE id = :id")))
+            if (!query.prepare(QStringLiteral("SELECT sample_id, buffer_id, results_id, sampleStamp, bufferStamp, "
+                                              "resultsStamp FROM experiment WHERE id = :id")))
                 return false;
             query.bindValue(QStringLiteral(":id"), storedId);
             if (!query.exec())
                 return false;
             if (query.next()) {
-                for (int i = 0; i < 3; ++i)
+                for (int i = 0; i < 3; ++i) {
                     stored[i] = linkId(query.value(i));
+                    storedStamps[i] = query.value(3 + i);
+                }
             }
             query.finish();
         }
         auto link = [](int chosen, int keep) { return chosen == SqlExperimentRecord::keepStoredLink ? keep : chosen; };
 
-        const QStringList columns
-            = statementColumns({ QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
-                                   QStringLiteral("results_id"), QStringLiteral("active") },
-                SqlExperimentRecord::fields());
+        const QStringList columns = statementColumns(
+            { QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
+                QStringLiteral("results_id"), QStringLiteral("sampleStamp"), QStringLiteral("bufferStamp"),
+                QStringLiteral("resultsStamp"), QStringLiteral("active") },
+            SqlExperimentRecord::fields());
         if (storedId < 0) {
             if (!query.prepare(insertSql(QStringLiteral("experiment"), columns)))
                 return false;
@@ -740,6 +852,22 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
         query.bindValue(QStringLiteral(":buffer_id"), link(record.bufferId, stored[1]));
         query.bindValue(QStringLiteral(":results_id"), link(record.resultsId, stored[2]));
         query.bindValue(QStringLiteral(":active"), 1);
+        // A link kept as stored keeps what its record held then.
+        const struct
+        {
+            int id;
+            const QVariant &stamp;
+            const char *placeholder;
+        } stamps[] = { { record.sampleId, record.sampleStamp, ":sampleStamp" },
+            { record.bufferId, record.bufferStamp, ":bufferStamp" },
+            { record.resultsId, record.resultsStamp, ":resultsStamp" } };
+        for (int i = 0; i < 3; ++i) {
+            const bool kept = stamps[i].id == SqlExperimentRecord::keepStoredLink;
+            query.bindValue(QLatin1String(stamps[i].placeholder),
+                kept                   ? storedStamps[i]
+                    : stamps[i].id < 0 ? QVariant(QVariant::String)
+                                       : stamps[i].stamp);
+        }
         bindFields(query, SqlExperimentRecord::fields(), record);
         if (!query.exec())
             return false;
@@ -759,8 +887,10 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(selectSql(QStringLiteral("experiment"),
-            statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
-                                 QStringLiteral("buffer_id"), QStringLiteral("results_id") },
+            statementColumns(
+                { QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
+                    QStringLiteral("buffer_id"), QStringLiteral("results_id"), QStringLiteral("sampleStamp"),
+                    QStringLiteral("bufferStamp"), QStringLiteral("resultsStamp") },
                 SqlExperimentRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
@@ -776,7 +906,10 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     record->sampleId = linkId(query.value(2));
     record->bufferId = linkId(query.value(3));
     record->resultsId = linkId(query.value(4));
-    readFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record, 5);
+    record->sampleStamp = query.value(5);
+    record->bufferStamp = query.value(6);
+    record->resultsStamp = query.value(7);
+    readFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record, 8);
     return true;
 }
 

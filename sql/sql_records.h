@@ -4,6 +4,7 @@
 #include <QPair>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 
@@ -191,6 +192,10 @@ struct SqlExperimentRecord
     int sampleId = -1;
     int bufferId = -1;
     int resultsId = -1;
+    // What each linked record held when the run was saved (SqlRecords::stamp()):
+    // a linked record that holds other values now was saved over since. NULL
+    // (older rows, or no link): not known.
+    QVariant sampleStamp, bufferStamp, resultsStamp;
 
     static const QVector<SqlField<SqlExperimentRecord>> &fields();
 };
@@ -265,6 +270,19 @@ public:
     bool findListed(SqlRecordKind kind, const QString &name, int *id);
     // A record's `modified` value; invalid when it cannot be read.
     QVariant modified(SqlRecordKind kind, int id);
+
+    // What a record holds, field by field, as texts (its name and links
+    // aside): two records with the same texts hold the same values.
+    static QStringList valuesOf(const SqlSampleRecord &record);
+    static QStringList valuesOf(const SqlSolventRecord &record);
+    static QStringList valuesOf(const SqlExperimentRecord &record);
+    static QStringList valuesOf(const SqlResultsRecord &record);
+    // A short digest of such values: what an experiment keeps of each record
+    // it links, to tell one saved over since.
+    static QString stampOf(const QStringList &values);
+    // The stamp of a stored record as the file holds it now; empty when the
+    // record is not listed (deleted, or made inactive). False when it cannot be read.
+    bool stamp(SqlRecordKind kind, int id, QString *stamp);
 
     // storedId: the record to overwrite, or -1 for a new one; *savedId is the
     // id of the record written.

@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -53,15 +54,28 @@ class TstGuiCheckForUpdates : public QObject
     }
 
     // The dialog once the manifest has been compared.
-    std::unique_ptr<GuiCheckForUpdates> check(
-        const QByteArray &manifest, int status = 200, const QStringList &installed = kInstalled)
+    std::unique_ptr<GuiCheckForUpdates> check(const QByteArray &manifest, int status = 200,
+        const QStringList &installed = kInstalled, const QString &modulesPath = QString())
     {
         // A status below 0: the manifest is served already.
         if (status >= 0)
             m->server.serve("/MANIFEST", manifest, status);
-        auto dialog = std::make_unique<GuiCheckForUpdates>(installed, m->modules.path());
+        auto dialog
+            = std::make_unique<GuiCheckForUpdates>(installed, modulesPath.isNull() ? m->modules.path() : modulesPath);
         [&]() { QTRY_VERIFY_WITH_TIMEOUT(compared(*dialog), 10000); }();
         return dialog;
+    }
+
+    // Downloads the archive into the folder; the title and text of the box that ends it.
+    QStringList downloadArchive(const QString &folder)
+    {
+        auto dialog = check("Vornakel,20120901,/dist/");
+        m->answerer.answerFileDialog(folder);
+        m->answerer.answerMessageBox(QMessageBox::Ok);
+        QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
+        // The folder dialog counts among what was answered; the box is the last.
+        [&]() { QTRY_VERIFY_WITH_TIMEOUT(m->answerer.seen().size() == 2, 10000 * testSlowdown()); }();
+        return { m->answerer.titles().last(), m->answerer.texts().last() };
     }
 
     // The manifest has been compared, or could not be.
@@ -89,7 +103,8 @@ private slots:
     void cleanup()
     {
         m.reset();
-        GuiCheckForUpdates::setTimeLimits(30000, 15000);
+        GuiCheckForUpdates::setTimeLimits(GuiCheckForUpdates::DefaultRequestTimeLimitMs,
+            GuiCheckForUpdates::DefaultSilenceLimitMs, GuiCheckForUpdates::DefaultArchiveTimeLimitMs);
     }
 
     void offersOnlyNewerInstalledItems_data()
@@ -517,6 +532,111 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
+    // One rule tells a whole body, as HTTP/1.1 defines a message's length:
+    // one valid Content-Length met exactly, or chunks read to the last one.
+    // Framing that is invalid or conflicts is an error, and the archive in
+    // place stays as it was.
+    void anArchiveFramedUnsoundlyIsNotPutInPlace_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QString>("why"); // empty: "Download Completed" with the ten digits
+        const QByteArray ok = "HTTP/1.1 200 OK\r\n";
+        const QByteArray chunked = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        const QByteArray more(1000, 'x');
+        QTest::newRow("chunk size of 64 bits") << chunked + "ffffffffffffffff\r\n" + more << "chunk size too large";
+        QTest::newRow("negative chunk size") << chunked + "-5\r\n" + more << "chunk size that is no hexadecimal";
+        QTest::newRow("length -1") << ok + "Content-Length: -1\r\n\r\n" + more << "is not a number of bytes";
+        QTest::newRow("lengths 5 and 20") << ok + "Content-Length: 5\r\nContent-Length: 20\r\n\r\n" + more
+                                          << "lengths that disagree (Content-Length: 5, 20)";
+        QTest::newRow("a length and chunks")
+            << ok + "Content-Length: 10\r\nTransfer-Encoding: chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n"
+            << "both a length";
+        QTest::newRow("a coding before chunked")
+            << ok + "Transfer-Encoding: gzip, chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n"
+            << "only chunked";
+        QTest::newRow("chunks in HTTP/1.0")
+            << QByteArray("HTTP/1.0 200 OK\r\nTransfer-Encoding: chunked\r\n\r\na\r\n0123456789\r\n0\r\n\r\n")
+            << "HTTP/1.0";
+        QTest::newRow("a chunk longer than its size") << chunked + "5\r\n0123456789\r\n0\r\n\r\n"
+                                                      << "did not end where its size said";
+        QTest::newRow("no last chunk") << chunked + "a\r\n0123456789\r\n"
+                                       << "closed before the last chunk";
+        QTest::newRow("no empty line after the last chunk") << chunked + "a\r\n0123456789\r\n0\r\n"
+                                                            << "closed before the last chunk";
+        QTest::newRow("one length twice") << ok + "Content-Length: 10, 10\r\n\r\n0123456789" << QString();
+        QTest::newRow("length met, then more") << ok + "Content-Length: 10\r\n\r\n0123456789" + more << QString();
+        QTest::newRow("chunks with extensions and a trailer")
+            << chunked + "4;x=y\r\n0123\r\n06 \r\n456789\r\n0\r\nDigest: z\r\n\r\n"
+            << QString();
+    }
+    void anArchiveFramedUnsoundlyIsNotPutInPlace()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, why);
+        QTemporaryDir folder;
+        const QString archive = folder.filePath("vornakel-mac64.zip");
+        QVERIFY(testWriteFile(archive, "the archive downloaded before"));
+        m->server.serveRaw("/dist/vornakel-mac64.zip", response);
+        const QStringList box = downloadArchive(folder.path());
+        if (why.isEmpty()) {
+            QCOMPARE(box.first(), QString("Download Completed"));
+            QCOMPARE(read(archive), QString("0123456789"));
+        } else {
+            QCOMPARE(box.first(), QString("Application Update"));
+            QVERIFY2(box.last().startsWith("The download of the latest Vornakel distribution failed; nothing was put "
+                                           "in place of:\n"
+                         + archive + "\n")
+                    && box.last().contains(why),
+                qPrintable(box.last()));
+            QCOMPARE(read(archive), QString("the archive downloaded before"));
+        }
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "vornakel-mac64.zip" });
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // A file that cannot be written is refused with the reason the save
+    // gave: here another user's link where others may write.
+    void aFileThatCannotBeOpenedIsNamedWithTheReason_data()
+    {
+        QTest::addColumn<bool>("archive"); // else a module
+        QTest::newRow("archive") << true;
+        QTest::newRow("module") << false;
+    }
+    void aFileThatCannotBeOpenedIsNamedWithTheReason()
+    {
+        QFETCH(bool, archive);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can give a link to another user");
+        QTemporaryDir shared;
+        QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+        const QString precious = m->modules.write("echo_main.js", "Echo", "20120101");
+        const QString old = read(precious);
+        const QString link = shared.filePath(archive ? "vornakel-mac64.zip" : "echo_main.js");
+        QVERIFY(QFile::link(precious, link) && testGiveAway(link));
+        QStringList box;
+        if (archive) {
+            m->server.serve("/dist/vornakel-mac64.zip", "archive bytes");
+            box = downloadArchive(shared.path());
+        } else {
+            // The module as listed from a modules folder that others may write.
+            m->server.serve("/s/modules/echo_main.js", TestModules::text("Echo", "20120102").toUtf8());
+            auto dialog
+                = check("Echo,20120102,/s/modules/echo_main.js", 200, { "Echo,20120101,," + link }, shared.path());
+            m->answerer.answerMessageBox(QMessageBox::Ok);
+            QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
+            box = QStringList { m->answerer.titles().last(), m->answerer.texts().last() };
+        }
+        QCOMPARE(box.first(), QString(archive ? "Application Update" : "Module Update"));
+        QCOMPARE(box.last(),
+            QString(archive ? "Unable to open file for download:" : "Unable to open module for update:") + "\n" + link
+                + "\n" + link
+                + " is a link of another user's in a folder that others may write, and is not followed; nothing was "
+                  "saved.");
+        QCOMPARE(read(precious), old);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
     // However fast the server sends and however long the window is busy, the
     // program holds a buffer of the archive at a time: the rest waits in the
     // network until the disk has taken what came before.
@@ -567,6 +687,8 @@ private slots:
         QTest::newRow("module, nothing sent") << "/s/modules/echo_main.js" << false << silent;
         QTest::newRow("module, trickled") << "/s/modules/echo_main.js" << true << slow;
         QTest::newRow("archive, nothing sent") << "/dist/vornakel-mac64.zip" << false << silent;
+        // A byte every 100 ms is never silence: the archive's own deadline ends it.
+        QTest::newRow("archive, trickled") << "/dist/vornakel-mac64.zip" << true << slow;
     }
     void givesUpOnAServerThatStopsAnswering()
     {
@@ -575,9 +697,9 @@ private slots:
         QFETCH(QString, why);
         // The limit a row expects is short, the other far longer, so that they never cross.
         if (trickles)
-            GuiCheckForUpdates::setTimeLimits(givingUpMs(), 60 * givingUpMs());
+            GuiCheckForUpdates::setTimeLimits(givingUpMs(), 60 * givingUpMs(), givingUpMs());
         else
-            GuiCheckForUpdates::setTimeLimits(60 * givingUpMs(), givingUpMs());
+            GuiCheckForUpdates::setTimeLimits(60 * givingUpMs(), givingUpMs(), 60 * givingUpMs());
         const QString entry = installEcho();
         m->server.serve("/MANIFEST", "Echo,20120102,/s/modules/echo_main.js\nVornakel,20120901,/dist/");
         if (trickles)

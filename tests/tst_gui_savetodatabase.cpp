@@ -305,6 +305,10 @@ private slots:
     // Empty fields are stored as NULL, the links as chosen or -1, the method as its word.
     void newExperimentIsStoredAsShown()
     {
+        // A run links only a record its tab shows.
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        m_f->window->qtBufferName->setCurrentIndex(1);
+        m_f->answerer.clear();
         m_f->window->qtSedEquilibriumTemp->setText(QStringLiteral("4"));
         m_f->window->qtSedEquilibriumRPM->setText(QStringLiteral("20000"));
         m_f->window->qtSedEquilibriumMR->setText(QStringLiteral("14305"));

@@ -26,6 +26,18 @@ class TstGuiVornakelFigures : public QObject
                "SER=10,THR=7,TRP=6,TYR=3,VAL=6,CY2=4;";
     }
 
+    // Hen egg-white lysozyme, 129 residues (Canfield 1963).
+    static QString lysozymeSequence()
+    {
+        return "KVFGRCELAAAMKRHGLDNYRGYSLGNWVCAAKFESNFNTQATNRNTDGSTDYGILQINSRWWCNDGRTPGSRNLCNIPCSALLSSDITASVNCAKK"
+               "IVSDGNGMNAWVAWRNRCKGTDVQAWIRGCRL";
+    }
+    // The link the stored run holds to a record of that table, -1 for none.
+    int storedLink(const char *column, const QString &run) const
+    {
+        return m_f->db.value(QString("SELECT %1 FROM experiment WHERE name = '%2'").arg(column, run)).toInt();
+    }
+
 private slots:
     void init()
     {
@@ -91,6 +103,50 @@ private slots:
         steps("restart; load qtExperimentName=Run");
         QVERIFY(m_f->widget<QComboBox>("qtSampleName")->currentText().endsWith("  B"));
         QCOMPARE(text("qtSampleVbar"), QStringLiteral("0.75000"));
+    }
+
+    // A sample whose composition was computed anew from a pasted sequence since it was saved is no longer the stored
+    // sample: its list names a new sample, the run saved with it is not linked to the stored one, and it comes back
+    // with the figures it was saved with, not those of the stored sample's 35 residues.
+    void aSampleChangedSinceItsSaveIsNotLinked()
+    {
+        steps("counts ALA=12,ARG=11,LYS=6,TRP=6; save sample=zzA; paste " + lysozymeSequence()
+            + "; tab qtTabExperiment; type qtSedEquilibriumTemp=20; type qtSedEquilibriumRPM=20000;"
+              "type qtSedVelocityCoefficient=4.0");
+        QCOMPARE(text("qtTotalAminos"), QStringLiteral("129"));
+        QCOMPARE(m_f->widget<QComboBox>("qtSampleName")->currentIndex(), 0);
+        QVERIFY(m_f->checked("qtFromComposition"));
+        const double saved = number("qtExperimentResultsS");
+        steps("save experiment=zzR+offered");
+        QCOMPARE(storedLink("sample_id", "zzR"), -1);
+        steps("restart; load qtExperimentName=zzR");
+        QVERIFY2(near(number("qtExperimentResultsS"), saved, 1e-5), qPrintable(text("qtExperimentResultsS")));
+        QVERIFY(text("qtTotalAminos") != QLatin1String("35"));
+    }
+
+    // A solvent computed anew in heavy water since it was saved is no longer the stored solvent: the run saved with
+    // it keeps its own figures in its own water, and a reload at another temperature shows what the window that
+    // saved it showed there.
+    void aSolventChangedSinceItsSaveIsNotLinked()
+    {
+        steps("buffer Sodium chloride=0.15; save solvent=zzL1; heavy 50");
+        QCOMPARE(m_f->widget<QComboBox>("qtBufferName")->currentIndex(), 0);
+        steps("tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.73; tab qtTabExperiment;"
+              "type qtSedEquilibriumTemp=20; type qtSedEquilibriumMR=50000; type qtSedVelocityCoefficient=4.0;"
+              "save experiment=zzE1+offered; type qtSedEquilibriumTemp=10");
+        QCOMPARE(storedLink("buffer_id", "zzE1"), -1);
+        const QStringList figures { "qtBufferDensity", "qtBufferViscosity", "qtExperimentResultsS" };
+        QList<double> before;
+        for (const QString &figure : figures)
+            before << number(qPrintable(figure));
+        steps("restart; load qtExperimentName=zzE1");
+        QCOMPARE(text("qtSolventWater"), QStringLiteral("Figures in water of 50 % D2O"));
+        steps("tab qtTabExperiment; type qtSedEquilibriumTemp=10");
+        // Carried from 20 C in the water's own figures, not the buffer's: a few parts in 10^5 apart.
+        for (int i = 0; i < figures.size(); ++i)
+            QVERIFY2(near(number(qPrintable(figures.at(i))), before.at(i), 2e-4),
+                qPrintable(figures.at(i) + ": " + text(qPrintable(figures.at(i))) + " saved at "
+                    + QString::number(before.at(i), 'g', 7)));
     }
 
     // The Mr a composition gave goes with its sample: a new sample, or one without a composition, leaves the Mr

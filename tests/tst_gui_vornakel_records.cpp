@@ -52,6 +52,41 @@ class TstGuiVornakelRecords : public QObject
     {
         return TestRecordSteps::without(texts, ignored);
     }
+    // The links the save dialog offers for a run, and its note on those it does not offer.
+    QString offeredLinks()
+    {
+        QString offered;
+        m_f->answerer.answerWith([&offered](QWidget *w) {
+            auto *d = qobject_cast<GuiSaveToDatabase *>(w);
+            QVERIFY(d);
+            for (const QCheckBox *box : { d->qtLinkToSample, d->qtLinkToSolvent, d->qtLinkToResults }) {
+                if (box->isChecked())
+                    offered += box->text() + "; ";
+            }
+            const auto *note = d->findChild<QLabel *>("qtLinkNotes");
+            if (note && note->isVisibleTo(d))
+                offered += note->text();
+            d->close();
+        });
+        m_f->click("qtExperimentSaveToDB");
+        return offered;
+    }
+    // A record of each kind beside its tab's list, table and tab.
+    struct Kind
+    {
+        const char *list, *table, *tab;
+        TestRecordSteps::Part part;
+    };
+    static Kind kind(const QString &name)
+    {
+        if (name == "sample")
+            return { "qtSampleName", "sample", "Sample", TestRecordSteps::Part::Sample };
+        if (name == "solvent")
+            return { "qtBufferName", "buffer", "Solvent", TestRecordSteps::Part::Solvent };
+        if (name == "experiment")
+            return { "qtExperimentName", "experiment", "Experiment", TestRecordSteps::Part::Experiment };
+        return { "qtResultsName", "results", "Results", TestRecordSteps::Part::Results };
+    }
 
 private slots:
     void init()
@@ -1151,6 +1186,226 @@ private slots:
         const QStringList changed = TestRecordSteps::differences(
             compared(warmed, source), compared(view.shown(TestRecordSteps::Part::Run), source), 5e-5);
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
+    // A tab that shows something else than the record its list named since that record was loaded or saved (a
+    // composition page accepted, a field typed, a choice made, the record saved over by another program using the
+    // file) is not that record: its list names a new one where the window can tell, and a run saved now is not
+    // linked to the record, saying why. Before the change the link was offered.
+    void aTabChangedSinceItsRecordIsNotLinked_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("listNamesNew");
+        const QString run = "tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2;";
+        const QString sample = "counts ALA=12,ARG=11,LYS=6,TRP=6; save sample=zzA;" + run;
+        const QString solvent = "buffer Sodium chloride=0.15; save solvent=zzL;" + run;
+        const QString results = run + "tab qtTabResults; save results=zzS;";
+        QTest::newRow("sample: its composition page accepted") << "sample" << sample << "residues ALA=13; ok" << true;
+        QTest::newRow("sample: its pH typed on the page")
+            << "sample" << sample << "residues ALA=12; type qtStackComposition/qtpH=6; ok" << true;
+        QTest::newRow("sample: its oligomer box ticked")
+            << "sample" << sample << "residues ALA=12; toggle qtMakeOligomer; ok" << true;
+        QTest::newRow("sample: saved over by another program")
+            << "sample" << sample << "sql UPDATE sample SET pH = 6.5 WHERE name = 'zzA'" << false;
+        QTest::newRow("solvent: computed in heavy water") << "solvent" << solvent << "heavy 50" << true;
+        QTest::newRow("solvent: another component") << "solvent" << solvent << "buffer Glycerol=1" << true;
+        QTest::newRow("solvent: its pH typed")
+            << "solvent" << solvent << "tab qtTabSolvent; type qtBufferpH=6.5" << true;
+        QTest::newRow("solvent: deleted by another program")
+            << "solvent" << solvent << "sql DELETE FROM buffer WHERE name = 'zzL'" << false;
+        QTest::newRow("results: another shape chosen")
+            << "results" << results << "tab qtTabResults; click qtShapeCylinder" << true;
+        QTest::newRow("results: another hydration typed")
+            << "results" << results << "tab qtTabResults; click qtHydrateDelta1; type qtHydrateRatio=0.3" << true;
+        QTest::newRow("results: an input changed since")
+            << "results" << results << "tab qtTabExperiment; type qtSedEquilibriumTemp=25" << false;
+    }
+    void aTabChangedSinceItsRecordIsNotLinked()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, state);
+        QFETCH(QString, change);
+        QFETCH(bool, listNamesNew);
+        const Kind k = this->kind(kind);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps(state);
+        QVERIFY(!QTest::currentTestFailed());
+        const QString linked = offeredLinks();
+        QVERIFY2(linked.startsWith("Link to " + QString(k.tab)), qPrintable(linked));
+        steps(change);
+        if (listNamesNew)
+            QCOMPARE(m_f->widget<QComboBox>(k.list)->currentIndex(), 0);
+        const QString offered = offeredLinks();
+        QVERIFY2(!offered.contains("Link to " + QString(k.tab)) && offered.contains("Not linked")
+                && offered.contains(kind == "solvent" ? "zzL"
+                        : kind == "sample"            ? "zzA"
+                                                      : "zzS"),
+            qPrintable(offered));
+        m_f->answerer.clear();
+        steps("save experiment=Run+offered");
+        QVERIFY2(m_f->answerer.seen().size() == 1, qPrintable(m_f->answerer.texts().join('\n')));
+        const char *column = kind == "sample" ? "sample_id" : kind == "solvent" ? "buffer_id" : "results_id";
+        QCOMPARE(m_f->db.value(QString("SELECT %1 FROM experiment WHERE name = 'Run'").arg(column)).toInt(), -1);
+    }
+
+    // A record saved from its composition page is what the tab shows once the page's OK has handed it over: its
+    // list names it, and a run links it.
+    void aRecordSavedFromItsPageIsTheTabsOnceTakenOver_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("compose");
+        QTest::newRow("sample") << "sample"
+                                << "residues ALA=12,LYS=6,TRP=6";
+        QTest::newRow("solvent") << "solvent"
+                                 << "compose Sodium chloride=0.15";
+    }
+    void aRecordSavedFromItsPageIsTheTabsOnceTakenOver()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, compose);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps(compose + "; pagesave " + kind + "=Paged; ok");
+        QVERIFY(m_f->widget<QComboBox>(this->kind(kind).list)->currentText().endsWith("  Paged"));
+        const QString linked = offeredLinks();
+        QVERIFY2(linked.startsWith("Link to " + QString(this->kind(kind).tab)), qPrintable(linked));
+    }
+
+    // A link chosen by hand to a record its tab does not show is asked about: the run is saved without it, or not
+    // at all.
+    void aLinkToARecordNotShownIsAskedAbout_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("saved without the link") << int(QMessageBox::Save);
+        QTest::newRow("cancelled") << int(QMessageBox::Cancel);
+    }
+    void aLinkToARecordNotShownIsAskedAbout()
+    {
+        QFETCH(int, answer);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps("tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.72; save sample=Typed;"
+              "load qtSampleName=New Sample; tab qtTabExperiment; type qtSedEquilibriumMR=66000");
+        m_f->answerer.clear();
+        steps("save experiment=Run+sample+" + QString(answer == QMessageBox::Save ? "!Save" : "!Cancel"));
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(boxes.contains("its sample \"Typed\": the tab shows another record"), qPrintable(boxes));
+        QCOMPARE(m_f->db.value("SELECT count(*) FROM experiment").toInt(), answer == QMessageBox::Save ? 1 : 0);
+        if (answer == QMessageBox::Save)
+            QCOMPARE(m_f->db.value("SELECT sample_id FROM experiment").toInt(), -1);
+    }
+
+    // A record another program deleted (or made inactive) since the list was read: choosing it says so, the list is
+    // read again without it, and the tab keeps the record it showed under that record's name.
+    void aRecordGoneBehindTheWindowIsNotShown_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("saves");
+        QTest::addColumn<QString>("gone");
+        const QString run = "tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2;";
+        QTest::newRow("experiment") << "experiment"
+                                    << run + "save experiment=xe01; type qtSedEquilibriumTemp=10; save experiment=xe03"
+                                    << "DELETE FROM experiment WHERE name = 'xe03'";
+        QTest::newRow("results") << "results"
+                                 << run
+                + "tab qtTabResults; save results=xe01; click qtShapeCylinder; save results=xe03"
+                                 << "DELETE FROM results WHERE name = 'xe03'";
+        QTest::newRow("sample") << "sample"
+                                << "tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.72; save sample=xe01;"
+                                   "type qtSampleVbar=0.75; save sample=xe03"
+                                << "DELETE FROM sample WHERE name = 'xe03'";
+        QTest::newRow("solvent, made inactive")
+            << "solvent"
+            << "tab qtTabSolvent; click qtDensityDirectEntry; type qtBufferDensity=1.01; save solvent=xe01;"
+               "type qtBufferDensity=1.02; save solvent=xe03"
+            << "UPDATE buffer SET active = 0 WHERE name = 'xe03'";
+    }
+    void aRecordGoneBehindTheWindowIsNotShown()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, saves);
+        QFETCH(QString, gone);
+        const Kind k = this->kind(kind);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps(saves + "; load " + k.list + "=xe01");
+        QVERIFY(!QTest::currentTestFailed());
+        const TestRecordSteps view(m_f.get());
+        const QStringList before = view.shown(k.part);
+        steps("sql " + gone);
+        m_f->answerer.clear();
+        steps(QString("load ") + k.list + "=xe03");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(boxes.contains("The " + kind + " \"") && boxes.contains("xe03\" is no longer in the database file"),
+            qPrintable(boxes));
+        const auto *list = m_f->widget<QComboBox>(k.list);
+        QVERIFY(list->currentText().endsWith("xe01"));
+        QVERIFY(!entries(list).join('|').contains("xe03"));
+        const QStringList changed = differences(before, view.shown(k.part));
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
+    // A run whose linked record was saved over since the run was saved (here by another program using the file)
+    // says so, as it says of a link that has gone, and shows its own figures with no list naming that record.
+    void aRunWhoseLinkWasSavedOverSaysSo_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("sample saved over") << "sample"
+                                           << "UPDATE sample SET pH = 6.5"
+                                           << "its sample, which has been saved over with other values since";
+        QTest::newRow("solvent saved over") << "solvent"
+                                            << "UPDATE buffer SET pH = 6.5"
+                                            << "its solvent, which has been saved over with other values since";
+        QTest::newRow("results saved over") << "results"
+                                            << "UPDATE results SET shape = 'cylinder'"
+                                            << "its results, which have been saved over with other values since";
+        QTest::newRow("solvent gone, sample saved over")
+            << "sample"
+            << "UPDATE sample SET pH = 6.5; sql UPDATE buffer SET active = 0"
+            << "its solvent, which is no longer in the database (deleted, or made inactive by another program using "
+               "the file), and with its sample, which has been saved over";
+        QTest::newRow("the same values written again") << "sample"
+                                                       << "UPDATE sample SET name = name"
+                                                       << "";
+    }
+    void aRunWhoseLinkWasSavedOverSaysSo()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps("counts ALA=12,ARG=11,LYS=6,TRP=6; save sample=S; buffer Sodium chloride=0.15; save solvent=B;"
+              "tab qtTabExperiment; type qtSedVelocityCoefficient=4.2; tab qtTabResults; save results=R;"
+              "save experiment=Run+sample+solvent+results; restart; sql "
+            + change);
+        m_f->answerer.clear();
+        steps("load qtExperimentName=Run");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        if (said.isEmpty()) {
+            QVERIFY2(!boxes.contains("This experiment was saved with"), qPrintable(boxes));
+            QVERIFY(m_f->widget<QComboBox>("qtSampleName")->currentText().endsWith("  S"));
+            return;
+        }
+        QVERIFY2(boxes.contains(said), qPrintable(boxes));
+        QCOMPARE(m_f->widget<QComboBox>(this->kind(kind).list)->currentIndex(), 0);
+    }
+
+    // A run linked to a record another program stored after the list was read: the list, read again, names it.
+    void aLinkedRecordStoredSinceTheListWasReadIsNamed()
+    {
+        QVERIFY(m_f->start());
+        steps("tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.72; save sample=S;"
+              "tab qtTabExperiment; type qtSedEquilibriumMR=66000; save experiment=Run+sample; restart;"
+              "sql INSERT INTO sample (name, vbarSource, VBarDirectEntry) VALUES ('Later', 'direct', 0.74);"
+              "sql UPDATE experiment SET sample_id = (SELECT max(id) FROM sample), sampleStamp = NULL;"
+              "load qtExperimentName=Run");
+        QVERIFY(m_f->widget<QComboBox>("qtSampleName")->currentText().endsWith("  Later"));
     }
 
     // A solvent row saved before figures were stored at 20 C holds the buffer page's figures at the run temperature

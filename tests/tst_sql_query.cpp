@@ -10,6 +10,8 @@
 #include "test_mariadb.h"
 #include "test_sqlconnections.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QScriptEngine>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -137,6 +139,69 @@ private slots:
         QCOMPARE(sqlLogLines(),
             (QStringList { "SELECT id FROM t WHERE name = 'O''Brien' AND k = 20", "SELECT 1", "SELEC 1",
                 m_query->lastError().text() }));
+    }
+
+    // Written by the window and the CGI mode at once, sql.log and its older
+    // part hold at most 16 MiB together: the newest entries of each writer,
+    // whole, in order and without a gap. An entry is one line of at most
+    // 4096 characters.
+    void sqlLogStaysBoundedWithTwoWriters()
+    {
+        const int each = 2600; // statements of about 4 KiB: some 20 MiB from the two
+        const QString pad(4000, 'p');
+        TestModules modules;
+        modules.write("spam_main.js", "Spam", "1",
+            QString("function spam() { var pad = new Array(4001).join('p');"
+                    " for (var i = 0; i < %1; ++i) m_query.exec(\"SELECT 'cgi \" + i + \" \" + pad + \"'\");"
+                    " return 'done'; }")
+                .arg(each));
+        QProcess cgi;
+        cgi.start(testBinaryDir() + "/bin/host_cgi", { modules.path(), m_path });
+        QVERIFY(cgi.waitForStarted(10000));
+        cgi.write("<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Spam\"/><EXECUTE FUNCTION=\"spam\"/></VORNAKEL>");
+        cgi.closeWriteChannel();
+        // Once the CGI mode writes, so that the two write at once.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("sql.log"), 30000 * testSlowdown());
+        for (int i = 0; i < each; ++i)
+            QVERIFY(m_query->exec(QString("SELECT 'window %1 %2'").arg(i).arg(pad)));
+        // 8 + 100,000 + 1 characters: the first 4096 are kept, 95,913 left out.
+        QVERIFY(m_query->exec("SELECT '" + QString(100000, 'q') + "'"));
+        QVERIFY(cgi.waitForFinished(120000 * testSlowdown()));
+        QVERIFY2(cgi.readAllStandardOutput().contains("VALUE=\"done\""), "the CGI call did not run");
+
+        const qint64 older = QFileInfo("sql.log.1").size();
+        const qint64 newer = QFileInfo("sql.log").size();
+        QVERIFY2(
+            older <= 8 * 1024 * 1024 && newer <= 8 * 1024 * 1024, qPrintable(QString("%1 %2").arg(older).arg(newer)));
+        // The older part was full when it was put aside.
+        QVERIFY(older > 8 * 1024 * 1024 - 16 * 1024);
+        QStringList lines = sqlLogLines(true);
+        // The window's last entry.
+        const int cut = lines.indexOf("SELECT '" + QString(4088, 'q') + " ... (95913 more characters not logged)");
+        QVERIFY(cut >= 0 && lines.mid(cut).filter("SELECT 'window ").isEmpty());
+        lines.removeAt(cut);
+        const QRegularExpression entry("^SELECT '(window|cgi) (\\d+) " + pad + "'$");
+        QMap<QString, QList<int>> kept;
+        for (const QString &line : qAsConst(lines)) {
+            const QRegularExpressionMatch match = entry.match(line);
+            QVERIFY2(match.hasMatch(), qPrintable(line.left(100)));
+            kept[match.captured(1)] << match.captured(2).toInt();
+        }
+        for (const QString &writer : { QString("window"), QString("cgi") }) {
+            const QList<int> numbers = kept.value(writer);
+            QVERIFY2(!numbers.isEmpty() && numbers.last() == each - 1, qPrintable(writer));
+            for (int i = 1; i < numbers.size(); ++i)
+                QVERIFY2(numbers.at(i) == numbers.at(i - 1) + 1, qPrintable(QString("%1 %2").arg(writer).arg(i)));
+        }
+    }
+
+    // A log that passed the bound before (an earlier version kept no bound)
+    // is not kept as the older part: its lines are dropped.
+    void anOverlongLogIsNotKept()
+    {
+        QVERIFY(testWriteFile("sql.log", QByteArray(9 * 1024 * 1024, 'x')));
+        QVERIFY(m_query->exec("SELECT 1"));
+        QCOMPARE(sqlLogLines(true), QStringList { "SELECT 1" });
     }
 
     void injectionThroughBoundValuesChangesNothing_data()

@@ -50,7 +50,7 @@ experiment: name varchar(64), Tc, RPM, sigma, sstar, mgml, sstart, vbar, rho, vi
   sample_id INTEGER, buffer_id INTEGER, results_id INTEGER, +, sk, vbarSource varchar(30), vbarStandard, vbarStandardT,
   densitySource varchar(30), densityStandard, densityStandardT, viscositySource varchar(30), viscosityStandard,
   viscosityStandardT, sstartTyped INTEGER, rpTyped, s20wTyped, vbarWater, waterD2O, waterD2O18, waterH2O18,
-  radiusMethod varchar(10)
+  radiusMethod varchar(10), sampleStamp varchar(40), bufferStamp varchar(40), resultsStamp varchar(40)
 results: name varchar(64), R, Ro, Rp, Fo, Fp, FFo, FFp, So, Sp, Do, Dp, Delta1v, Delta1t, abv, abt, av, at, bv, bt,
   method varchar(20), options varchar(25), options_value, shape varchar(25), sample_id INTEGER, buffer_id INTEGER,
   experiment_id INTEGER, +, hydrationValue, hydrationExpansion)";

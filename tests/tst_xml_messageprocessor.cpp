@@ -123,6 +123,8 @@ private slots:
     void cgiAnswersOneRequest();
     void cgiReadsExactlyContentLength_data();
     void cgiReadsExactlyContentLength();
+    void cgiRefusesADatabaseThatIsNotThere_data();
+    void cgiRefusesADatabaseThatIsNotThere();
     void logsWhereTheServerListens();
 
 private:
@@ -524,6 +526,37 @@ void TestXmlMessageProcessor::cgiReadsExactlyContentLength()
     const QMap<QString, QString> values = testOutputValues(QString::fromUtf8(run.body));
     QCOMPARE(values.keys(), QStringList { "qtExperimentResultsRp" });
     QVERIFY(near(values.value("qtExperimentResultsRp"), sphereRadius(50000, 0.73)));
+}
+
+void TestXmlMessageProcessor::cgiRefusesADatabaseThatIsNotThere_data()
+{
+    QTest::addColumn<QString>("name"); // in an empty folder
+    QTest::addColumn<QString>("why");
+    QTest::newRow("missing") << "missing.db"
+                             << "The database file %1 does not exist; nothing was run.";
+    QTest::newRow("in a missing folder") << "gone/missing.db"
+                                         << "The database file %1 does not exist; nothing was run.";
+    QTest::newRow("a folder") << "."
+                              << "The database %1 is not a file; nothing was run.";
+}
+
+void TestXmlMessageProcessor::cgiRefusesADatabaseThatIsNotThere()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, why);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(name);
+    const QByteArray input = request(kMainScreen,
+        "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>")
+                                 .toUtf8();
+    const CgiRun run = runCgi(m_modules.path(), path, input);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.body.startsWith("<VORNAKEL TYPE=\"Error\">"), run.body.constData());
+    QCOMPARE(
+        testOutputValues(QString::fromUtf8(run.body)), (QMap<QString, QString> { { "ScriptError", why.arg(path) } }));
+    // Nothing was made there: no database, no journal.
+    QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 void TestXmlMessageProcessor::logsWhereTheServerListens()

@@ -62,6 +62,21 @@ int connectionsThatFit(int wanted)
 // How long the calls of requests run before the sockets and the window have a turn.
 const qint64 kCallSliceNs = 2 * 1000 * 1000;
 
+// Why the CGI mode serves no request on this database; empty when it may.
+// Opening a path that names nothing would make an empty database there, on
+// which every call fails or answers from nothing.
+QString databaseRefusal(const QString &path)
+{
+    const QFileInfo file(path);
+    if (path.isEmpty())
+        return QStringLiteral("No database file was named; nothing was run.");
+    if (!file.exists())
+        return QStringLiteral("The database file %1 does not exist; nothing was run.").arg(path);
+    if (!file.isFile())
+        return QStringLiteral("The database %1 is not a file; nothing was run.").arg(path);
+    return QString();
+}
+
 } // namespace
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, bool network, QObject *parent)
@@ -73,7 +88,8 @@ XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, bool network, QO
 }
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, QObject *parent)
-    : QTcpServer(parent), m_network(false), m_cgi(true), m_databasePath(dbPath), m_budget(std::make_shared<NetBudget>())
+    : QTcpServer(parent), m_network(false), m_cgi(true), m_cgiRefusal(databaseRefusal(dbPath)), m_databasePath(dbPath),
+      m_budget(std::make_shared<NetBudget>())
 {
     // Connected first: reading "vornakel.ini" may already have something to say.
     createConnections();
@@ -189,6 +205,9 @@ void XmlMessageProcessor::networkSetup()
 
 void XmlMessageProcessor::loadPlugins(const QString &folder)
 {
+    // A module opens the database as it loads: not one that is refused.
+    if (!m_cgiRefusal.isEmpty())
+        return;
     m_manager->loadPlugins(folder);
 }
 
@@ -427,8 +446,10 @@ void XmlMessageProcessor::cgiExec()
     // Framed as the server frames a connection's bytes: what comes before the
     // first "<" is dropped as it arrives, and the message ends at its closing tag.
     NetFramer framer;
-    QString refusal;
-    if (qEnvironmentVariableIsSet("CONTENT_LENGTH")) {
+    QString refusal = m_cgiRefusal;
+    if (!refusal.isEmpty()) {
+        // Nothing is read for a request that cannot be served.
+    } else if (qEnvironmentVariableIsSet("CONTENT_LENGTH")) {
         // The web server may keep standard input open after the body, so the
         // body is exactly as long as it says, and nothing past it is read.
         const QByteArray text = qgetenv("CONTENT_LENGTH").trimmed();

@@ -34,7 +34,9 @@ public:
     static const quint16 DefaultPort = 5201;
 
     XmlMessageProcessor(const QString &dbPath, bool network, QObject *parent = nullptr);
-    // CGI mode: one request from standard input, answered on standard output.
+    // CGI mode: one request from standard input, answered on standard output,
+    // on the database file at dbPath. A path that names no file is refused:
+    // no module is loaded, nothing is made there, and the answer says why.
     XmlMessageProcessor(const QString &dbPath, QObject *parent = nullptr);
     ~XmlMessageProcessor() override;
 
@@ -106,6 +108,7 @@ private:
     bool m_cgi = false;
     QFile *m_stdout = nullptr;
     QByteArray m_cgiInput; // the request read, from its first "<" to its closing tag
+    QString m_cgiRefusal; // why the CGI mode serves nothing on its database; empty when it may
     QString m_databasePath;
     quint16 m_port = DefaultPort;
     bool m_reset = true;

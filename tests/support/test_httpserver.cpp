@@ -36,6 +36,14 @@ void TestHttpServer::serve(const QString &path, const QByteArray &body, Framing 
     m_entries.insert(path, entry);
 }
 
+void TestHttpServer::serveRaw(const QString &path, const QByteArray &response)
+{
+    Entry entry;
+    entry.behaviour = Behaviour::Raw;
+    entry.body = response;
+    m_entries.insert(path, entry);
+}
+
 void TestHttpServer::drop(const QString &path)
 {
     Entry entry;
@@ -78,6 +86,11 @@ void TestHttpServer::answer(QTcpSocket *socket)
     const Entry entry = m_entries.value(path, Entry { Behaviour::Answer, 404, "not found", "text/plain" });
     if (entry.behaviour == Behaviour::Drop) {
         socket->abort();
+        return;
+    }
+    if (entry.behaviour == Behaviour::Raw) {
+        socket->write(entry.body);
+        socket->disconnectFromHost();
         return;
     }
     if (entry.behaviour == Behaviour::Hold) {

@@ -21,7 +21,7 @@ class TestHttpServer : public QTcpServer
     Q_OBJECT
 
 public:
-    enum class Behaviour { Answer, Drop, Hold, Trickle };
+    enum class Behaviour { Answer, Drop, Hold, Trickle, Raw };
     // How the end of a body is told: by its length, by its last chunk, or
     // by the end of the connection.
     enum class Framing { Length, Chunked, UntilClose };
@@ -36,6 +36,9 @@ public:
     // more, the server ends the connection after that many bytes of the
     // body, as a server ends it that fails midway.
     void serve(const QString &path, const QByteArray &body, Framing framing, qint64 cutAfter = -1);
+    // The response exactly as given, head and all, then the end of the
+    // connection: for answers framed in every way a server may frame them.
+    void serveRaw(const QString &path, const QByteArray &response);
     void drop(const QString &path);
     void hold(const QString &path);
     // The head, then one byte of the body every `intervalMs`, for ever.

@@ -72,12 +72,15 @@ QStringList column(const QString &connectionName, const QString &sql)
     return rows;
 }
 
-QStringList sqlLogLines()
+QStringList sqlLogLines(bool older)
 {
-    QFile f(QStringLiteral("sql.log"));
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringList();
-    QStringList lines = QString::fromLocal8Bit(f.readAll()).split(QLatin1Char('\n'));
+    QByteArray text;
+    for (const QString &name : { QStringLiteral("sql.log.1"), QStringLiteral("sql.log") }) {
+        QFile f(name);
+        if ((older || !name.endsWith(QLatin1String(".1"))) && f.open(QIODevice::ReadOnly))
+            text += f.readAll();
+    }
+    QStringList lines = QString::fromLocal8Bit(text).split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     return lines;
@@ -86,6 +89,7 @@ QStringList sqlLogLines()
 void removeSqlLog()
 {
     QFile::remove(QStringLiteral("sql.log"));
+    QFile::remove(QStringLiteral("sql.log.1"));
 }
 
 } // namespace TestSqlConnections

@@ -24,8 +24,9 @@ void removeAll();
 // The rows of a one-column query on the connection, as text; "<error>" on failure.
 QStringList column(const QString &connectionName, const QString &sql);
 
-// The lines of "sql.log" in the current folder.
-QStringList sqlLogLines();
+// The lines of "sql.log" in the current folder; with `older`, those of its
+// older part "sql.log.1" first.
+QStringList sqlLogLines(bool older = false);
 void removeSqlLog();
 
 } // namespace TestSqlConnections

@@ -1,0 +1,74 @@
+#ifndef NET_HTTPGET_H
+#define NET_HTTPGET_H
+
+#include "net/net_httpresponse.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+class QTcpSocket;
+
+// One HTTP GET of an http:// (or https://) URL, over a connection of its
+// own that it closes when done. Its body is whole only when NetHttpResponse says so;
+// error() says why it is not. It asks for the body as it is (no content
+// coding) and follows no redirect.
+//
+// It sends finished() once, on a later turn of the event loop than whatever
+// ended it, whole or not.
+class NetHttpGet : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The request leaves at once.
+    explicit NetHttpGet(const QUrl &url, QObject *parent = nullptr);
+    ~NetHttpGet() override;
+
+    QUrl url() const { return m_url; }
+    // Past this many body bytes (announced or come) the request is given up.
+    void setMaxBodyBytes(qint64 bytes) { m_maxBody = bytes; }
+    // The body bytes held and not read yet stay under about this many: the
+    // rest waits in the network until they are read. 0: no bound.
+    void setReadBufferSize(qint64 bytes);
+
+    // 0 until the head has come.
+    int status() const { return m_response.status(); }
+    QByteArray header(const QByteArray &name) const { return m_response.header(name); }
+    qint64 bytesAvailable() const { return m_response.bodyAvailable(); }
+    QByteArray readAll();
+    bool isRunning() const { return !m_finished; }
+    // Whether abort() ended it.
+    bool wasAborted() const { return m_aborted; }
+    // Why the body is not whole; empty when it is (or it is still coming).
+    QString error() const { return m_response.error(); }
+
+    // Ends the request, which fails with `why`.
+    void abort(const QString &why);
+
+signals:
+    void headReceived();
+    // Body bytes come so far, and how many the head announced (-1: in chunks).
+    void progress(qint64 received, qint64 total);
+    void readyRead();
+    void finished();
+
+private:
+    void sendRequest();
+    // Reads what the connection holds, as far as the read buffer allows.
+    void pump();
+    void onError();
+    void finish();
+
+    QUrl m_url;
+    QTcpSocket *m_socket = nullptr;
+    NetHttpResponse m_response;
+    qint64 m_maxBody = -1;
+    qint64 m_readBuffer = 0;
+    bool m_ended = false; // the server closed the connection
+    bool m_finished = false;
+    bool m_aborted = false;
+    bool m_pumpQueued = false;
+};
+
+#endif
