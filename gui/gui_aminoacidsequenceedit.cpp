@@ -86,8 +86,9 @@ QString shownCode(const QString &code)
     return out;
 }
 
-// Each code once, in the order first met, with its count.
-QStringList countedCodes(const QStringList &codes)
+} // namespace
+
+QStringList GuiAminoAcidSequenceEdit::countedCodes(const QStringList &codes)
 {
     QStringList order;
     QHash<QString, int> counts;
@@ -104,8 +105,6 @@ QStringList countedCodes(const QStringList &codes)
     }
     return lines;
 }
-
-} // namespace
 
 void GuiAminoAcidSequenceEdit::tellLeftOut(QWidget *parent, const QStringList &codes, const QString &heading)
 {
@@ -281,10 +280,8 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
         emit sigRowCountChanged(rows);
     }
     // Said beside the field, not in a box: the person goes on typing.
-    emit sigTypedLeftOut(typedLeftOut.isEmpty()
-            ? QString()
-            : QStringLiteral("No amino acid has the code %1; left out.")
-                  .arg(QStringLiteral("'%1'").arg(typedLeftOut.join(QStringLiteral("', '")))));
+    if (!typedLeftOut.isEmpty())
+        emit sigTypedLeftOut(typedLeftOut);
 }
 
 namespace {

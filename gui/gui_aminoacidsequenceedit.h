@@ -40,6 +40,8 @@ public:
     // count, in one box; no box when there are none.
     static void tellLeftOut(QWidget *parent, const QStringList &codes,
         const QString &heading = QStringLiteral("These codes match no amino acid and were left out of the sequence:"));
+    // Each code once, in the order first met, with its count: "'X' (2 times)".
+    static QStringList countedCodes(const QStringList &codes);
     // A text without its FASTA title lines, which are no residues.
     static QByteArray withoutTitles(const QByteArray &text);
     // The residues without the row breaks the field shows them in.
@@ -54,8 +56,8 @@ public slots:
 
 signals:
     void sigRowCountChanged(int rowCount);
-    // After each typed change: the letters it left out, named, or an empty text.
-    void sigTypedLeftOut(const QString &note);
+    // After a typed change that left out letters that are no code: those letters, upper-cased.
+    void sigTypedLeftOut(const QStringList &letters);
     void sigLog(QString message, int logLevel);
 
 protected:
