@@ -16,6 +16,12 @@ namespace {
 
 enum class Use { Append, Read };
 
+std::function<void(const QString &)> &betweenCheckAndOpen()
+{
+    static std::function<void(const QString &)> hook;
+    return hook;
+}
+
 bool refuse(QString *why, const QString &text)
 {
     if (why)
@@ -54,6 +60,8 @@ bool open(QFile &file, QIODevice::OpenMode mode, QString *why)
         if (!refused.isEmpty())
             return refuse(why, refused);
     }
+    if (betweenCheckAndOpen())
+        betweenCheckAndOpen()(file.fileName());
     const int flags = (use == Use::Append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK
         | O_CLOEXEC | O_NOCTTY;
     const int fd = ::open(name.constData(), flags, 0666);
@@ -75,6 +83,34 @@ bool open(QFile &file, QIODevice::OpenMode mode, QString *why)
         return true;
     ::close(fd);
     return refuse(why, refused);
+}
+
+Read read(const QString &path, QByteArray *bytes, QString *why)
+{
+    bytes->clear();
+    QFile file(path);
+    if (!open(file, QIODevice::ReadOnly, why))
+        return Read::NotOpened;
+    // The size the system gives is looked at first, so that a sparse file
+    // of any size is refused unread; the reading stops past the limit all the
+    // same, since a file may grow meanwhile.
+    QString beyond;
+    if (file.size() <= maxBytes)
+        *bytes = file.read(maxBytes + 1);
+    if (file.size() > maxBytes || bytes->size() > maxBytes)
+        beyond = QStringLiteral("it is larger than %1 bytes").arg(maxBytes);
+    else if (bytes->count('\n') + (bytes->endsWith('\n') || bytes->isEmpty() ? 0 : 1) > maxLines)
+        beyond = QStringLiteral("it has more than %1 lines").arg(maxLines);
+    if (beyond.isEmpty())
+        return Read::Done;
+    bytes->clear();
+    refuse(why, beyond);
+    return Read::TooLarge;
+}
+
+void setBetweenCheckAndOpen(const std::function<void(const QString &)> &hook)
+{
+    betweenCheckAndOpen() = hook;
 }
 
 } // namespace AppFixedFile

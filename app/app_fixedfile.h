@@ -1,8 +1,11 @@
 #ifndef APP_FIXEDFILE_H
 #define APP_FIXEDFILE_H
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
+
+#include <functional>
 
 class QFile;
 
@@ -22,6 +25,26 @@ namespace AppFixedFile {
 // and only ever added to), each maybe with Text; false, with why in the system's words or as what the name holds ("it
 // is a link, which is not followed"), when it is not opened.
 bool open(QFile &file, QIODevice::OpenMode mode, QString *why = nullptr);
+
+// The most of a file read by a fixed name that is read: a file beyond
+// either limit (a sparse file of gigabytes, say) is left unread whole.
+constexpr qint64 maxBytes = 4 * 1024 * 1024;
+constexpr int maxLines = 100000;
+
+enum class Read {
+    Done, // the whole file is in `bytes`
+    NotOpened, // as open() refuses it, or it does not exist
+    TooLarge, // beyond the limits; the caller warns
+};
+
+// The whole of the file, opened for reading as open() opens it and read
+// within the limits; `why` says why not, as open() does or as "it is larger
+// than 4194304 bytes" or "it has more than 100000 lines".
+Read read(const QString &path, QByteArray *bytes, QString *why = nullptr);
+
+// For tests: called with the name between the look at what it holds and
+// the open, where another program may change what it holds.
+void setBetweenCheckAndOpen(const std::function<void(const QString &)> &hook);
 
 } // namespace AppFixedFile
 

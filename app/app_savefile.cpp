@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QList>
 #include <QRandomGenerator>
+#include <QSettings>
+#include <QStringList>
 
 #include <cctype>
 #include <cerrno>
@@ -111,6 +113,85 @@ bool isTemporaryOf(const QByteArray &entry, const QByteArray &prefix)
         if (!std::isxdigit(uchar(entry.at(i))))
             return false;
     return true;
+}
+
+// The copies into files in place that are under way or were cut off, in
+// the settings: pairs of the file written into and the whole copy beside it.
+const char cutCopiesKey[] = "SaveFile/copiesIntoFiles";
+
+AppSaveFile::Teller &teller()
+{
+    static AppSaveFile::Teller told;
+    return told;
+}
+
+QStringList cutCopies()
+{
+    return QSettings().value(QLatin1String(cutCopiesKey)).toStringList();
+}
+
+void setCutCopies(const QStringList &pairs)
+{
+    QSettings settings;
+    if (pairs.isEmpty())
+        settings.remove(QLatin1String(cutCopiesKey));
+    else
+        settings.setValue(QLatin1String(cutCopiesKey), pairs);
+    settings.sync();
+}
+
+void noteCopy(const QString &target, const QString &copy, bool underWay)
+{
+    QStringList pairs = cutCopies();
+    for (int i = 0; i + 1 < pairs.size(); i += 2) {
+        if (pairs.at(i + 1) == copy) {
+            pairs.erase(pairs.begin() + i, pairs.begin() + i + 2);
+            break;
+        }
+    }
+    if (underWay)
+        pairs << target << copy;
+    setCutCopies(pairs);
+}
+
+// Whether a save still runs that holds this copy (its lock).
+bool copyInUse(const QString &copy)
+{
+    const int fd
+        = ::open(QFile::encodeName(copy).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+    ::close(fd);
+    return held;
+}
+
+// Tells of the cut copies into `target` (every one, for an empty text) and
+// forgets them once told; a copy that is gone is forgotten untold.
+void tellCutCopiesInto(const QString &target)
+{
+    const QStringList pairs = cutCopies();
+    QStringList kept;
+    QStringList told;
+    for (int i = 0; i + 1 < pairs.size(); i += 2) {
+        const QString &into = pairs.at(i);
+        const QString &copy = pairs.at(i + 1);
+        const bool exists = QFileInfo(copy).isFile();
+        if (exists && (copyInUse(copy) || !teller() || (!target.isEmpty() && into != target))) {
+            kept << into << copy;
+            continue;
+        }
+        if (exists)
+            told << QStringLiteral("An earlier save of %1 was cut off while it wrote into the file itself, which may "
+                                   "now hold part of what was saved and part of what it held before. The whole of "
+                                   "what was saved then is in %2.")
+                        .arg(QDir::toNativeSeparators(into), QDir::toNativeSeparators(copy));
+    }
+    if (kept.size() == pairs.size())
+        return;
+    setCutCopies(kept);
+    for (const QString &message : qAsConst(told))
+        teller()(message);
 }
 
 // Where a save writes: the folder (held open) and the name in it, links
@@ -235,6 +316,16 @@ Resolved resolve(const QString &path)
 
 AppSaveFile::AppSaveFile(const QString &path) : m_path(path) { }
 
+void AppSaveFile::setTeller(const Teller &told)
+{
+    teller() = told;
+}
+
+void AppSaveFile::tellCutCopies()
+{
+    tellCutCopiesInto(QString());
+}
+
 AppSaveFile::~AppSaveFile()
 {
     drop();
@@ -279,14 +370,37 @@ QString AppSaveFile::temporaryFileName() const
 {
     if (m_temporary.isEmpty())
         return QString();
-    return m_folderPath + QLatin1Char('/') + QFile::decodeName(m_temporary);
+    return heldPath(m_temporary);
 }
 
 QString AppSaveFile::keptFileName() const
 {
     if (m_kept.isEmpty())
         return QString();
-    return m_folderPath + QLatin1Char('/') + QFile::decodeName(m_kept);
+    return heldPath(m_kept);
+}
+
+QString AppSaveFile::heldPath(const QByteArray &name) const
+{
+    return m_folderPath + QLatin1Char('/') + QFile::decodeName(name);
+}
+
+QString AppSaveFile::inPlaceRefusal(const struct stat &target) const
+{
+    struct stat folder = {};
+    if (target.st_uid == ::geteuid() || ::fstat(m_folder, &folder) != 0 || !(folder.st_mode & S_ISVTX)
+        || !(folder.st_mode & (S_IWGRP | S_IWOTH)))
+        return QString();
+    // As the system refuses to open such a file for a program that would
+    // make it: one planted there would take what the user saves and show it
+    // to the one who planted it. The folder's owner may write anything in it
+    // anyway, but a second name of that owner's file may have been made by
+    // anyone who may read it.
+    if (target.st_uid == folder.st_uid && target.st_nlink == 1)
+        return QString();
+    return QStringLiteral("%1 is a file of another user's in a sticky folder that others may write, and is not "
+                          "written into; nothing was saved.")
+        .arg(QDir::toNativeSeparators(m_path));
 }
 
 bool AppSaveFile::open()
@@ -338,7 +452,13 @@ bool AppSaveFile::open()
         // Replaced by a new file, it would become the user's, and its other
         // names would keep the old bytes.
         m_inPlace = existing.st_uid != ::geteuid() || existing.st_nlink > 1;
+        const QString refused = inPlaceRefusal(existing);
+        if (!refused.isEmpty()) {
+            m_refused = true;
+            return fail(refused);
+        }
     }
+    tellCutCopiesInto(heldPath(m_name));
     removeLeftovers();
 
     // Beside the target, so that the rename that puts it in place stays on
@@ -449,6 +569,27 @@ bool AppSaveFile::keepBoth()
     return fail(QStringLiteral("something else was put under its name while it was being saved"));
 }
 
+int AppSaveFile::copyRange(int target, qint64 from, qint64 to)
+{
+    QByteArray buffer(1 << 16, '\0');
+    for (qint64 done = from; done < to;) {
+        const ssize_t got = ::pread(m_fd, buffer.data(), size_t(qMin<qint64>(buffer.size(), to - done)), done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got < 0 ? errno : EIO;
+        for (ssize_t at = 0; at < got;) {
+            const ssize_t put = ::pwrite(target, buffer.constData() + at, size_t(got - at), done + at);
+            if (put < 0 && errno != EINTR)
+                return errno;
+            if (put > 0)
+                at += put;
+        }
+        done += got;
+    }
+    return 0;
+}
+
 bool AppSaveFile::copyInto()
 {
     const int target
@@ -462,47 +603,70 @@ bool AppSaveFile::copyInto()
         ::close(target);
         return keepBoth();
     }
-    // Room first: a full disk or a size limit then stops the save before a
-    // byte of the file is changed.
-    const int reserved = size > 0 ? ::posix_fallocate(target, 0, size) : 0;
-    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+    const off_t before = status.st_size;
+    // The whole of the new bytes under a name no save removes, before a
+    // byte of the file changes, and on the disk with that name: a copy cut
+    // off leaves it, and the settings say where, for the next save or start.
+    const QByteArray whole = keptName(m_folder, m_name, m_tag);
+    if (::renameat2(m_folder, m_temporary.constData(), m_folder, whole.constData(), RENAME_NOREPLACE) != 0
+        && (::linkat(m_folder, m_temporary.constData(), m_folder, whole.constData(), 0) != 0
+            || ::unlinkat(m_folder, m_temporary.constData(), 0) != 0)) {
+        const int error = errno;
         ::close(target);
-        return fail(reserved);
+        return fail(error);
     }
-    QByteArray buffer(1 << 16, '\0');
-    off_t done = 0;
+    m_temporary = whole;
+    ::fsync(m_folder);
+    const QString into = heldPath(m_name);
+    const QString copy = heldPath(whole);
+    noteCopy(into, copy, true);
+
+    // Room first, reserved by the system: a full disk or a size limit then
+    // stops the save before a byte of the file is changed. A file system
+    // that cannot reserve says so, and the part past the file's end is
+    // written first instead: what stops it is taken back by cutting the
+    // file to its old length.
     int error = 0;
-    while (done < size && error == 0) {
-        const ssize_t got = ::pread(m_fd, buffer.data(), size_t(buffer.size()), done);
-        if (got <= 0) {
-            error = got < 0 ? errno : EIO;
-            break;
+    off_t head = size;
+    if (size > 0 && ::fallocate(target, 0, 0, size) != 0) {
+        error = errno;
+        if (error == EOPNOTSUPP || error == ENOSYS || error == EINVAL) {
+            head = qMin(before, size);
+            error = copyRange(target, head, size);
         }
-        for (ssize_t at = 0; at < got && error == 0;) {
-            const ssize_t put = ::pwrite(target, buffer.constData() + at, size_t(got - at), done + at);
-            if (put < 0 && errno != EINTR)
-                error = errno;
-            else if (put > 0)
-                at += put;
-        }
-        done += got;
+    }
+    bool touched = false;
+    if (error == 0) {
+        // From here on, the file's own bytes change.
+        touched = true;
+        error = copyRange(target, 0, head);
     }
     if (error == 0 && ::ftruncate(target, size) != 0)
         error = errno;
     if (error == 0 && ::fsync(target) != 0)
         error = errno;
+    if (!touched) {
+        // A partial reservation, or the part written past the end, goes.
+        struct stat now = {};
+        if ((::fstat(target, &now) != 0 || now.st_size != before) && ::ftruncate(target, before) != 0)
+            touched = true;
+    }
     if (::close(target) != 0 && error == 0)
         error = errno;
     if (error != 0) {
-        // The file is cut or mixed now; the new bytes stay whole beside it.
-        m_damaged = true;
-        const QByteArray kept = keptName(m_folder, m_name, m_tag);
-        if (::renameat2(m_folder, m_temporary.constData(), m_folder, kept.constData(), RENAME_NOREPLACE) == 0) {
-            m_kept = kept;
+        // Cut or mixed, the file says so, and the new bytes stay whole beside it.
+        m_damaged = touched;
+        if (touched) {
+            m_kept = m_temporary;
             m_temporary.clear();
         }
+        noteCopy(into, copy, false);
         return fail(error);
     }
+    // Whole in the file now: the copy beside it goes, then the note of it.
+    ::unlinkat(m_folder, m_temporary.constData(), 0);
+    m_temporary.clear();
+    noteCopy(into, copy, false);
     return true;
 }
 

@@ -4,6 +4,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
+struct stat;
+
 // The one way the program writes a file: whole or not at all. The bytes go
 // into a new file beside the target, which takes the target's place only once
 // every byte of it is on the disk; until then, and after any failure, the
@@ -21,15 +25,33 @@
 //
 // A file of another user's, and one with further names (hard links), keeps
 // its owner and every name: the new bytes are copied into it once they are
-// all on the disk and room for them is reserved. Before each save, the new
-// files that earlier saves of the same target left behind (a crash, kill -9)
-// are removed: those of the user's whose save no longer runs.
+// all on the disk and room for them is reserved (where the file system
+// cannot reserve, the part past the file's end is written first, and taken
+// back when it fails). While they are copied, the whole of them stays beside
+// the file under a name of its own ("NAME.TAG.EXT"), and the settings note
+// it: a copy cut off (kill -9, a power cut) leaves the file part new, part
+// old, and the next save of that file, or the next start, tells the person
+// where the whole copy is (through the teller the windows install), which is
+// kept. In a sticky folder that others may write, another user's file (but
+// the folder owner's with one name) is not written into, as the system
+// itself refuses to open it so; the twin of the link that is not followed.
+// Before each save, the new files that earlier saves of the same target left
+// behind (a crash, kill -9) are removed: those of the user's whose save no
+// longer runs.
 //
 // A target that is no regular file (a folder, a named pipe, a device) is
 // refused, and so is one that may not be written.
 class AppSaveFile
 {
 public:
+    // Shows the person a message about an earlier save (a copy into a file
+    // that was cut off); without one, such messages wait for the next start.
+    using Teller = std::function<void(const QString &message)>;
+    static void setTeller(const Teller &teller);
+    // Tells of every copy into a file that was cut off and has not been told
+    // of yet (at the program's start).
+    static void tellCutCopies();
+
     explicit AppSaveFile(const QString &path);
     // Not committed: the new file is dropped, and the target keeps what it had.
     ~AppSaveFile();
@@ -50,8 +72,9 @@ public:
 
     // The target as given.
     QString fileName() const { return m_path; }
-    // The new file while it is being written; empty before open() and after
-    // commit(). For a writer that insists on opening a file by its name.
+    // The new file's name while it is being written, for messages; empty
+    // before open() and after commit(). Nothing is written by it: every byte
+    // goes through write(), into the file the save holds.
     QString temporaryFileName() const;
     // Where the new bytes were kept when the target could not take them
     // (something else was put under its name); empty otherwise.
@@ -90,6 +113,13 @@ private:
     bool keepBoth();
     // Copies the new bytes into the target itself, which keeps its identity.
     bool copyInto();
+    // Writes bytes [from, to) of the new file into `target` at the same
+    // place; 0 or the system's error.
+    int copyRange(int target, qint64 from, qint64 to);
+    // Why this target is not written into in place, or an empty text.
+    QString inPlaceRefusal(const struct stat &target) const;
+    // The target as the system names it now (the held folder's path).
+    QString heldPath(const QByteArray &name) const;
     // Removes the new files of earlier saves of this target that no save holds.
     void removeLeftovers();
 

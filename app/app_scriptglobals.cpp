@@ -2,6 +2,7 @@
 
 #include "app/app_scriptplot.h"
 #include "sql/sql_database.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_query.h"
 
 #include <QScriptEngine>
@@ -21,8 +22,11 @@ void install(QScriptEngine *engine, const QString &databaseName, const LogFuncti
             opened = db.open();
         }
         // The module is still made; its scripts' statements fail later.
+        const QString refused = SqlJournalGuard::takeRefusal();
         if (!opened && log)
-            log(QStringLiteral("Failed to establish connection to database"), 1);
+            log(QStringLiteral("Failed to establish connection to database")
+                    + (refused.isEmpty() ? QString() : QStringLiteral(": ") + refused),
+                1);
     }
 
     sqlQuery::registerScriptTypes(engine);

@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPageLayout>
+#include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -275,22 +276,28 @@ void GuiAminoAcidSequence::onPrintClicked()
     QPrintDialog dialog(&printer);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    GuiPrintToFile file(&printer);
+    print(&printer);
+}
+
+void GuiAminoAcidSequence::print(QPrinter *printer)
+{
+    // The page as the file printed to takes it.
+    printer->setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
+    GuiPrintToFile file(printer);
     if (!file.begin(this))
         return;
     GuiWaitCursor busy;
     QFont font = qtSequenceEdit->font();
     font.setPointSize(10);
-    printer.setPageMargins(QMarginsF(1, 1, 1, 1), QPageLayout::Inch);
-    QPainter painter(&printer);
+    QPagedPaintDevice *pages = file.device();
+    QPainter painter(pages);
     painter.setFont(font);
-    const int h = QFontMetrics(font, &printer).height();
-    const int linesPerPage
-        = std::max(1, printer.pageLayout().paintRectPixels(printer.resolution()).height() / std::max(1, h));
+    const int h = QFontMetrics(font, pages).height();
+    const int linesPerPage = std::max(1, pages->height() / std::max(1, h));
     int line = 0;
     const auto room = [&](int lines) {
         if (line + lines > linesPerPage) {
-            printer.newPage();
+            pages->newPage();
             line = 0;
         }
     };

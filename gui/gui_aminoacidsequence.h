@@ -13,6 +13,8 @@
 // sample page: the sequence field with its column ruler and residue counter,
 // copy, paste, print, and the sequence file (.SEQ: one-letter codes, or
 // three-letter names back to back when read).
+class QPrinter;
+
 class GuiAminoAcidSequence : public QDialog, public Ui::QtAminoAcidSequence
 {
     Q_OBJECT
@@ -46,6 +48,8 @@ public:
     void initialize();
     void clear();
     QString sequence() const;
+    // The sequence's print-out, on the printer the print dialog set up.
+    void print(QPrinter *printer);
 
 public slots:
     void refreshVerticalCounter(int rowCount);

@@ -3,6 +3,7 @@
 #include "app/app_constants.h"
 #include "app/app_number.h"
 #include "gui/gui_units.h"
+#include "sql/sql_transaction.h"
 
 #include "app/app_log.h"
 #include <QDir>
@@ -78,7 +79,7 @@ QStringList GuiChangeDefaults::defaultValues()
     if (!records.loadDefaults(&row)) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"),
             QStringLiteral("The defaults of the database file\n%1\ncannot be read: %2")
-                .arg(QDir::toNativeSeparators(m_connectionName), records.driverText()),
+                .arg(QDir::toNativeSeparators(m_connectionName), SqlTransaction::reason(records.driverText())),
             QMessageBox::Ok);
         return values;
     }

@@ -999,7 +999,7 @@ void GuiGrapher::print(QPrinter *printer)
         return;
     {
         GuiWaitCursor wait;
-        renderPlot(m_plot, *printer);
+        renderPlot(m_plot, *file.device());
     }
     file.finish(this);
 }

@@ -1,7 +1,8 @@
 #include "gui/gui_printtofile.h"
 
-#include <QFile>
+#include <QIODevice>
 #include <QMessageBox>
+#include <QPdfWriter>
 #include <QPrinter>
 
 namespace {
@@ -13,53 +14,77 @@ void refuse(QWidget *parent, const QString &failure)
 
 } // namespace
 
+// The PDF writer's output: every byte goes through the save, and the last
+// ones are kept, since a whole PDF ends with its end mark.
+class GuiPrintToFile::Pages : public QIODevice
+{
+public:
+    explicit Pages(AppSaveFile *file) : m_file(file) { open(QIODevice::WriteOnly); }
+    bool isSequential() const override { return true; }
+    bool whole() const { return m_tail.contains("%%EOF"); }
+
+protected:
+    qint64 readData(char *, qint64) override { return -1; }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        const QByteArray bytes(data, int(size));
+        if (!m_file->write(bytes))
+            return -1;
+        m_tail = (m_tail + bytes).right(64);
+        return size;
+    }
+
+private:
+    AppSaveFile *m_file;
+    QByteArray m_tail;
+};
+
 GuiPrintToFile::GuiPrintToFile(QPrinter *printer) : m_printer(printer)
 {
     if (printer->outputFormat() != QPrinter::PdfFormat || printer->outputFileName().isEmpty())
         return;
-    m_name = printer->outputFileName();
-    m_file = std::make_unique<AppSaveFile>(m_name);
-    if (m_file->open())
-        printer->setOutputFileName(m_file->temporaryFileName());
+    m_file = std::make_unique<AppSaveFile>(printer->outputFileName());
+    if (!m_file->open())
+        return;
+    m_pages = std::make_unique<Pages>(m_file.get());
+    m_writer = std::make_unique<QPdfWriter>(m_pages.get());
+    m_writer->setPdfVersion(printer->pdfVersion());
+    m_writer->setResolution(printer->resolution());
+    m_writer->setPageLayout(printer->pageLayout());
+    m_writer->setTitle(printer->docName());
+    m_writer->setCreator(printer->creator());
 }
 
 GuiPrintToFile::~GuiPrintToFile()
 {
-    if (!m_name.isEmpty())
-        m_printer->setOutputFileName(m_name);
+    // The writer writes into the pages, which write into the file.
+    m_writer.reset();
+    m_pages.reset();
 }
 
 bool GuiPrintToFile::begin(QWidget *parent)
 {
-    if (!m_file || !m_file->temporaryFileName().isEmpty())
+    if (!m_file || m_writer)
         return true;
     refuse(parent, m_file->failure());
     return false;
+}
+
+QPagedPaintDevice *GuiPrintToFile::device() const
+{
+    if (m_writer)
+        return m_writer.get();
+    return m_printer;
 }
 
 bool GuiPrintToFile::finish(QWidget *parent)
 {
     if (!m_file)
         return true;
-    // The print engine says nothing of a write that fails: a whole PDF ends
-    // with its end mark, and one cut short does not.
-    QFile printed(m_file->temporaryFileName());
-    const qint64 size = printed.size();
-    QByteArray tail;
-    if (printed.open(QIODevice::ReadOnly) && printed.seek(qMax<qint64>(0, size - 64)))
-        tail = printed.readAll();
-    printed.close();
-    if (!tail.contains("%%EOF")) {
-        // What stopped the engine stops another write too, and says what it is.
-        QString why = QStringLiteral("the printing did not write all of it");
-        QFile probe(m_file->temporaryFileName());
-        if (probe.open(QIODevice::Append) && (probe.write(QByteArray(4096, '\n')) < 0 || !probe.flush()))
-            why = probe.errorString();
-        probe.close();
-        m_file->abandon(why);
-        refuse(parent, m_file->failure());
-        return false;
-    }
+    // A write that failed has said why (the save keeps its reason); the print
+    // engine itself says nothing of pages it did not write.
+    if (!m_pages->whole() && m_file->errorString().isEmpty())
+        m_file->abandon(QStringLiteral("the printing did not write all of it"));
     if (m_file->commit())
         return true;
     refuse(parent, m_file->failure());

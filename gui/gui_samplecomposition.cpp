@@ -1050,7 +1050,7 @@ void GuiSampleComposition::printSummary(QPrinter *printer)
     QFont font = browser.font();
     font.setPointSize(10);
     browser.setFont(font);
-    browser.print(printer);
+    browser.print(file.device());
     file.finish(this);
 }
 

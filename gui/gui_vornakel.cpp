@@ -2,6 +2,7 @@
 
 #include "app/app_log.h"
 #include "app/app_plugin.h"
+#include "app/app_savefile.h"
 #include "app/app_windowgeometry.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
@@ -14,6 +15,7 @@
 #include "sql/sql_updatedatabase.h"
 #include "xml/xml_messageprocessor.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -23,6 +25,7 @@
 #include <QResizeEvent>
 #include <QSize>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 const char *const geometryPrefix = "MainWindow";
@@ -136,6 +139,8 @@ void GuiVornakel::setCalculationsPlugin(AppPlugin *module)
 
 bool GuiVornakel::openDatabase(const QString &path)
 {
+    // The default file is the one of the start (`path` may be the member set below).
+    const bool atStart = path.isNull();
     QString file = path;
     if (file.isNull()) {
         file = databasePath();
@@ -144,10 +149,22 @@ bool GuiVornakel::openDatabase(const QString &path)
 
     SqlUpdateDatabase updater;
     connect(&updater, &SqlUpdateDatabase::sigShowMessage, this, &GuiVornakel::sigShowSplashMessage);
-    if (!updater.openAndUpdate(file)) {
-        QMessageBox::critical(
-            nullptr, QStringLiteral("Vornakel"), updater.error(), QMessageBox::Ok, QMessageBox::NoButton);
-        return false;
+    while (!updater.openAndUpdate(file)) {
+        if (!updater.isLocked()) {
+            QMessageBox::critical(
+                nullptr, QStringLiteral("Vornakel"), updater.error(), QMessageBox::Ok, QMessageBox::NoButton);
+            return false;
+        }
+        // Held by another program: nothing is wrong with the file, and it can
+        // be opened once that program lets it go.
+        QSqlDatabase::removeDatabase(file);
+        const QMessageBox::StandardButton answer = QMessageBox::warning(nullptr, QStringLiteral("Vornakel"),
+            updater.error()
+                + QStringLiteral("\n\nRetry opens it again; Cancel leaves it unopened%1.")
+                      .arg(atStart ? QStringLiteral(", and Vornakel ends") : QString()),
+            QMessageBox::Retry | QMessageBox::Cancel, QMessageBox::Retry);
+        if (answer != QMessageBox::Retry)
+            return false;
     }
     m_database = QSqlDatabase::database(file, true);
     return true;
@@ -471,6 +488,15 @@ void GuiVornakel::firstShow()
     emit sigShown();
     setVisible(true);
     alignLabels();
+    // A save that wrote into a file in place and was cut off (here or in an
+    // earlier run) is told of once there is a window; the box comes after
+    // the save, never in the middle of it.
+    AppSaveFile::setTeller([](const QString &message) {
+        QTimer::singleShot(0, qApp, [message]() {
+            QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Vornakel"), message, QMessageBox::Ok);
+        });
+    });
+    AppSaveFile::tellCutCopies();
     // The splash is gone: later messages have nowhere to go.
     disconnect(this, &GuiVornakel::sigShowSplashMessage, nullptr, nullptr);
 }

@@ -13,6 +13,7 @@
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_standardvalue.h"
 #include "sql/sql_records.h"
+#include "sql/sql_transaction.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -76,7 +77,7 @@ private:
 QString readFailure(const QString &what, const QSqlDatabase &db, const SqlRecords &records)
 {
     return QStringLiteral("%1 from the database file\n%2\n\nThe database gave this reason: %3")
-        .arg(what, QDir::toNativeSeparators(db.databaseName()), records.driverText());
+        .arg(what, QDir::toNativeSeparators(db.databaseName()), SqlTransaction::reason(records.driverText()));
 }
 
 QString kindNamed(SqlRecordKind kind)

@@ -298,6 +298,8 @@ void GuiVornakelImporter::importEnded()
             ? QStringLiteral("The log of this import is %1").arg(log)
             : QStringLiteral("The log of this import could not be written to %1: %2").arg(log, logFailure));
     qtStatus->setText(summary(engine, run->wasStopped()));
+    // A run that did not start may be started again, once the other has ended.
+    m_imported = !run->wasRefused();
     run.release()->deleteLater();
     setWorking(false);
     qtPreventDuplicates->setChecked(true);
@@ -337,6 +339,12 @@ void GuiVornakelImporter::setWorking(bool working)
 QString GuiVornakelImporter::summary(SqlImportDb &engine, bool stopped)
 {
     QStringList sentences;
+    if (!engine.refusal().isEmpty()) {
+        // The refusal names the file on its first line; the dialog shows the file already.
+        sentences << engine.refusal().section(QLatin1Char('\n'), 1).simplified()
+                  << QStringLiteral("Nothing was imported.");
+        return sentences.join(QLatin1Char(' '));
+    }
     QStringList tables;
     const auto imported = engine.importedRecords();
     for (const auto &table : imported)
@@ -357,14 +365,23 @@ QString GuiVornakelImporter::summary(SqlImportDb &engine, bool stopped)
     if (engine.unwrittenTables() > 0)
         sentences
             << QStringLiteral("%1 could not be written.").arg(counted(engine.unwrittenTables(), "table", "tables"));
+    if (!engine.leftBehind().isEmpty())
+        sentences << QStringLiteral("What was stored of %1 before it failed could not be taken back: it stays in the "
+                                    "database file until the next import into it takes it back.")
+                         .arg(engine.leftBehind().join(QStringLiteral(", ")));
     const QStringList unflagged = engine.unflaggedFiles();
     if (!unflagged.isEmpty())
         sentences << QStringLiteral("The copied rows of %1 could not be flagged as imported: a second import of the "
                                     "same files would copy them again.")
                          .arg(unflagged.join(QStringLiteral(", ")));
     // The form tells the person to wait for this word; a run stopped is not done.
-    sentences << (stopped ? QStringLiteral("Stopped before its end: what was not reached was not imported.")
-                          : QStringLiteral("Done."));
+    if (engine.destinationLocked())
+        sentences << QStringLiteral("The database file is in use by another program, which holds it locked: the "
+                                    "import ended there, and what it had not reached was not imported. Import again "
+                                    "once that program is done with the file, or closed.");
+    else
+        sentences << (stopped ? QStringLiteral("Stopped before its end: what was not reached was not imported.")
+                              : QStringLiteral("Done."));
     return sentences.join(QLatin1Char(' '));
 }
 

@@ -1,6 +1,7 @@
 #include "gui/gui_webmodule.h"
 
 #include "app/app_fixedfile.h"
+#include "app/app_log.h"
 #include "app/app_mastergraphics.h"
 #include "sql/sql_query.h"
 #include "xml/xml_messageprocessor.h"
@@ -16,13 +17,17 @@
 
 namespace {
 
-// The whole file, one character per byte up to the first zero byte; empty when unreadable.
+// The whole file, one character per byte up to the first zero byte; empty
+// when unreadable, and when too large to be a page or a library (said).
 QString readFile(const QString &path)
 {
-    QFile file(path);
-    if (!AppFixedFile::open(file, QIODevice::ReadOnly))
+    QByteArray bytes;
+    QString why;
+    const AppFixedFile::Read read = AppFixedFile::read(path, &bytes, &why);
+    if (read == AppFixedFile::Read::TooLarge)
+        qCWarning(lcGui).noquote() << QStringLiteral("%1 is not read: %2").arg(path, why);
+    if (read != AppFixedFile::Read::Done)
         return QString();
-    QByteArray bytes = file.readAll();
     const int nul = bytes.indexOf('\0');
     if (nul >= 0)
         bytes.truncate(nul);

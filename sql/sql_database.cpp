@@ -459,10 +459,16 @@ bool sqlDatabase::loadConfigFile(const QString &name, const QString &host)
             AppLog::Statement);
         return false;
     }
-    QFile file(path);
+    QByteArray text;
     QString why;
-    const bool opened = path == resourceFile ? file.open(QIODevice::ReadOnly | QIODevice::Text)
-                                             : AppFixedFile::open(file, QIODevice::ReadOnly | QIODevice::Text, &why);
+    bool opened = false;
+    if (path == resourceFile) {
+        QFile file(path);
+        opened = file.open(QIODevice::ReadOnly);
+        text = file.readAll();
+    } else {
+        opened = AppFixedFile::read(path, &text, &why) == AppFixedFile::Read::Done;
+    }
     if (!opened) {
         emit sigLog(QStringLiteral("Found config file ") + path + QStringLiteral(" but could not open it")
                 + (why.isEmpty() ? QString() : QStringLiteral(": ") + why) + QStringLiteral("."),
@@ -472,9 +478,13 @@ bool sqlDatabase::loadConfigFile(const QString &name, const QString &host)
     m_iniFile = path;
     m_connectString = QString();
     m_connectionStrings.clear();
-    while (!file.atEnd())
-        m_connectionStrings.append(QString::fromLocal8Bit(file.readLine()));
-    file.close();
+    // Lines as text mode reads them: each with its line feed, a carriage return before it dropped.
+    for (int start = 0; start < text.size();) {
+        const int feed = text.indexOf('\n', start);
+        const int end = feed < 0 ? text.size() : feed + 1;
+        m_connectionStrings.append(QString::fromLocal8Bit(text.mid(start, end - start).replace("\r\n", "\n")));
+        start = end;
+    }
     const QString firstLine = m_connectionStrings.value(0);
 
     const QString hostKey = beforeFirstDot(host);

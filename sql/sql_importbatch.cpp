@@ -2,8 +2,11 @@
 
 #include "sql/sql_transaction.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QSettings>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -17,6 +20,8 @@
 namespace {
 
 const char *const journalTable = "importUnfinished";
+// The import under way into the file, one at a time: there only while one runs.
+const char *const claimTable = "importRunning";
 // Rows taken back by one statement: a slice checks its clock between them.
 const qint64 rowsPerDelete = 2000;
 
@@ -54,23 +59,53 @@ bool stillRuns(const QString &mark)
     return now.isEmpty() || now == mark;
 }
 
-bool hasJournal(const QSqlDatabase &db)
+// The copies and the claims of this process that are under way: those of
+// this process that are not are leftovers, as those of a program that died.
+QSet<qint64> &liveCopies()
+{
+    static QSet<qint64> copies;
+    return copies;
+}
+
+QSet<qint64> &liveClaims()
+{
+    static QSet<qint64> claims;
+    return claims;
+}
+
+// Whether the copy or claim `id`, noted by the process `mark`, is under way.
+bool isUnderWay(const QString &mark, qint64 id, const QSet<qint64> &ownLive)
+{
+    return mark == ownMark() ? ownLive.contains(id) : stillRuns(mark);
+}
+
+bool hasTable(const QSqlDatabase &db, const char *table)
 {
     QSqlQuery query(db);
     return query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%1'")
-                          .arg(QLatin1String(journalTable)))
+                          .arg(QLatin1String(table)))
         && query.next();
 }
 
-// The journal goes with its last note; a statement still reading on the
-// connection may keep it a while, empty, which is harmless.
-void dropJournalWhenEmpty(const QSqlDatabase &db)
+bool hasJournal(const QSqlDatabase &db)
+{
+    return hasTable(db, journalTable);
+}
+
+// A table of the import's own goes with its last row; a statement still
+// reading on the connection may keep it a while, empty, which is harmless.
+void dropWhenEmpty(const QSqlDatabase &db, const char *table)
 {
     QSqlQuery query(db);
-    if (query.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(QLatin1String(journalTable))) && !query.next()) {
+    if (query.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(QLatin1String(table))) && !query.next()) {
         query.finish();
-        query.exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(journalTable)));
+        query.exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
     }
+}
+
+void dropJournalWhenEmpty(const QSqlDatabase &db)
+{
+    dropWhenEmpty(db, journalTable);
 }
 
 qint64 lastRowid(const QSqlDatabase &db, const QString &table, QString *error)
@@ -89,7 +124,9 @@ qint64 lastRowid(const QSqlDatabase &db, const QString &table, QString *error)
 
 SqlImportBatch::SqlImportBatch(const QSqlDatabase &db, const QStringList &tables, qint64 sliceNs)
     : m_db(db), m_tables(tables), m_copy(qint64(QRandomGenerator::global()->generate64() >> 2)), m_sliceNs(sliceNs)
-{ }
+{
+    liveCopies().insert(m_copy);
+}
 
 qint64 SqlImportBatch::configuredSliceNs()
 {
@@ -98,7 +135,11 @@ qint64 SqlImportBatch::configuredSliceNs()
     return ok && ms >= 0 ? ms * 1000 * 1000 : 30 * 1000 * 1000;
 }
 
-SqlImportBatch::~SqlImportBatch() = default;
+SqlImportBatch::~SqlImportBatch()
+{
+    // What it could not take back is now a leftover for the next import.
+    liveCopies().remove(m_copy);
+}
 
 bool SqlImportBatch::isOpen() const
 {
@@ -198,8 +239,18 @@ bool SqlImportBatch::takeBack()
         return false;
     QList<qint64> copies { m_copy };
     const bool more = takeBack(m_db, m_tables, m_sliceNs, &copies, nullptr, &m_driverText);
-    m_noted = more;
+    // Rows that could not be taken back are still stored.
+    m_noted = more || !m_driverText.isEmpty();
     return more;
+}
+
+qint64 SqlImportBatch::storedRows() const
+{
+    QSqlQuery query(m_db);
+    query.prepare(
+        QStringLiteral("SELECT SUM(lastId - firstId + 1) FROM %1 WHERE copy = :copy").arg(QLatin1String(journalTable)));
+    query.bindValue(QStringLiteral(":copy"), m_copy);
+    return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
 }
 
 QList<qint64> SqlImportBatch::unfinishedCopies(const QSqlDatabase &db)
@@ -212,8 +263,9 @@ QList<qint64> SqlImportBatch::unfinishedCopies(const QSqlDatabase &db)
     if (!query.exec(QStringLiteral("SELECT DISTINCT copy, owner FROM %1").arg(QLatin1String(journalTable))))
         return copies;
     while (query.next()) {
-        if (!stillRuns(query.value(1).toString()) && !copies.contains(query.value(0).toLongLong()))
-            copies << query.value(0).toLongLong();
+        const qint64 copy = query.value(0).toLongLong();
+        if (!isUnderWay(query.value(1).toString(), copy, liveCopies()) && !copies.contains(copy))
+            copies << copy;
     }
     return copies;
 }
@@ -228,62 +280,154 @@ bool SqlImportBatch::takeBack(const QSqlDatabase &db, const QStringList &tables,
         copies->clear();
         return false;
     }
+    // Each step is a transaction of its own, so that what it journals stays
+    // small: on a full disk, where the failed write left little room, the
+    // rows are still taken back, fewer at a time.
+    qint64 rows = rowsPerDelete;
+    for (bool once = true; !copies->isEmpty() && (once || clock.nsecsElapsed() <= sliceNs);) {
+        if (takeBackStep(db, tables, copies, removed, rows, driverText)) {
+            once = false;
+            continue;
+        }
+        if (!SqlTransaction::isFull(*driverText) || rows == 1)
+            return false;
+        rows = qMax<qint64>(1, rows / 8);
+        driverText->clear();
+    }
+    if (copies->isEmpty())
+        dropJournalWhenEmpty(db);
+    return !copies->isEmpty();
+}
+
+bool SqlImportBatch::takeBackStep(const QSqlDatabase &db, const QStringList &tables, QList<qint64> *copies,
+    QHash<QString, qint64> *removed, qint64 rows, QString *driverText)
+{
     SqlTransaction transaction(db);
     if (!transaction.isOpen()) {
         *driverText = transaction.driverText();
         return false;
     }
     QSqlQuery notes(db);
+    notes.prepare(QStringLiteral("SELECT rowid, tableName, firstId, lastId FROM %1 WHERE copy = :copy LIMIT 1")
+                      .arg(QLatin1String(journalTable)));
+    notes.bindValue(QStringLiteral(":copy"), copies->first());
+    if (!notes.exec()) {
+        *driverText = notes.lastError().text();
+        return transaction.fail(notes);
+    }
+    if (!notes.next()) {
+        copies->removeFirst();
+        return true;
+    }
+    const qint64 note = notes.value(0).toLongLong();
+    const QString table = notes.value(1).toString();
+    const qint64 first = notes.value(2).toLongLong();
+    const qint64 last = notes.value(3).toLongLong();
+    notes.finish();
+    const qint64 to = qMin(last, first + rows - 1);
     QSqlQuery change(db);
-    for (bool once = true; !copies->isEmpty() && (once || clock.nsecsElapsed() <= sliceNs); once = false) {
-        notes.prepare(QStringLiteral("SELECT rowid, tableName, firstId, lastId FROM %1 WHERE copy = :copy LIMIT 1")
-                          .arg(QLatin1String(journalTable)));
-        notes.bindValue(QStringLiteral(":copy"), copies->first());
-        if (!notes.exec()) {
-            *driverText = notes.lastError().text();
-            return transaction.fail(notes);
-        }
-        if (!notes.next()) {
-            copies->removeFirst();
-            continue;
-        }
-        const qint64 note = notes.value(0).toLongLong();
-        const QString table = notes.value(1).toString();
-        const qint64 first = notes.value(2).toLongLong();
-        const qint64 last = notes.value(3).toLongLong();
-        notes.finish();
-        const qint64 to = qMin(last, first + rowsPerDelete - 1);
-        // Only the import's own tables: the notes are read from the file.
-        if (tables.contains(table) && first <= to) {
-            if (!change.exec(QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3")
-                                 .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName))
-                                 .arg(first)
-                                 .arg(to))) {
-                *driverText = change.lastError().text();
-                return transaction.fail(change);
-            }
-            if (removed)
-                (*removed)[table] += change.numRowsAffected();
-        }
-        const bool done = to >= last || !tables.contains(table) || first > to;
-        change.prepare(done ? QStringLiteral("DELETE FROM %1 WHERE rowid = :note").arg(QLatin1String(journalTable))
-                            : QStringLiteral("UPDATE %1 SET firstId = :first WHERE rowid = :note")
-                                  .arg(QLatin1String(journalTable)));
-        change.bindValue(QStringLiteral(":note"), note);
-        if (!done)
-            change.bindValue(QStringLiteral(":first"), to + 1);
-        if (!change.exec()) {
+    qint64 deleted = 0;
+    // Only the import's own tables: the notes are read from the file.
+    if (tables.contains(table) && first <= to) {
+        if (!change.exec(QStringLiteral("DELETE FROM %1 WHERE rowid BETWEEN %2 AND %3")
+                             .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName))
+                             .arg(first)
+                             .arg(to))) {
             *driverText = change.lastError().text();
             return transaction.fail(change);
         }
+        deleted = change.numRowsAffected();
     }
-    notes.finish();
+    const bool done = to >= last || !tables.contains(table) || first > to;
+    change.prepare(done
+            ? QStringLiteral("DELETE FROM %1 WHERE rowid = :note").arg(QLatin1String(journalTable))
+            : QStringLiteral("UPDATE %1 SET firstId = :first WHERE rowid = :note").arg(QLatin1String(journalTable)));
+    change.bindValue(QStringLiteral(":note"), note);
+    if (!done)
+        change.bindValue(QStringLiteral(":first"), to + 1);
+    if (!change.exec()) {
+        *driverText = change.lastError().text();
+        return transaction.fail(change);
+    }
     change.finish();
-    if (copies->isEmpty())
-        dropJournalWhenEmpty(db);
     if (!transaction.commit()) {
         *driverText = transaction.driverText();
         return false;
     }
-    return !copies->isEmpty();
+    if (removed)
+        (*removed)[table] += deleted;
+    return true;
+}
+
+bool SqlImportBatch::claim(const QSqlDatabase &db, qint64 *claim, QString *refusal)
+{
+    // Noted in the file itself, so that an import of another program finds it.
+    SqlTransaction transaction(db);
+    if (!transaction.isOpen()) {
+        *refusal = transaction.error();
+        return false;
+    }
+    QSqlQuery query(db);
+    auto failed = [&]() {
+        *refusal = SqlTransaction::report(db, query.lastError().text());
+        return transaction.fail(query);
+    };
+    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (claim INTEGER NOT NULL, owner TEXT)")
+                        .arg(QLatin1String(claimTable)))
+        || !query.exec(QStringLiteral("SELECT claim, owner FROM %1").arg(QLatin1String(claimTable))))
+        return failed();
+    QList<qint64> left;
+    while (query.next()) {
+        if (isUnderWay(query.value(1).toString(), query.value(0).toLongLong(), liveClaims())) {
+            query.finish();
+            *refusal = QStringLiteral("%1:\nAnother import into this database file is under way (in this or another "
+                                      "program); import once it has ended.")
+                           .arg(QDir::toNativeSeparators(db.databaseName()));
+            transaction.fail(*refusal);
+            return false;
+        }
+        left << query.value(0).toLongLong();
+    }
+    // The claim of an import whose program died goes.
+    for (const qint64 gone : qAsConst(left)) {
+        query.prepare(QStringLiteral("DELETE FROM %1 WHERE claim = :claim").arg(QLatin1String(claimTable)));
+        query.bindValue(QStringLiteral(":claim"), gone);
+        if (!query.exec())
+            return failed();
+    }
+    const qint64 own = qint64(QRandomGenerator::global()->generate64() >> 2);
+    query.prepare(
+        QStringLiteral("INSERT INTO %1 (claim, owner) VALUES (:claim, :owner)").arg(QLatin1String(claimTable)));
+    query.bindValue(QStringLiteral(":claim"), own);
+    query.bindValue(QStringLiteral(":owner"), ownMark());
+    if (!query.exec())
+        return failed();
+    query.finish();
+    if (!transaction.commit()) {
+        *refusal = transaction.error();
+        return false;
+    }
+    liveClaims().insert(own);
+    *claim = own;
+    return true;
+}
+
+void SqlImportBatch::release(const QSqlDatabase &db, qint64 claim)
+{
+    // A claim that stays in the file (it could not be written) is a leftover
+    // as soon as it is no longer live, and the next import removes it.
+    liveClaims().remove(claim);
+    SqlTransaction transaction(db);
+    if (!transaction.isOpen())
+        return;
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("DELETE FROM %1 WHERE claim = :claim").arg(QLatin1String(claimTable)));
+    query.bindValue(QStringLiteral(":claim"), claim);
+    if (!query.exec()) {
+        transaction.fail(query);
+        return;
+    }
+    query.finish();
+    dropWhenEmpty(db, claimTable);
+    transaction.commit();
 }

@@ -56,6 +56,8 @@ public:
     // while more remains. False with driverText() when it could not.
     bool takeBack();
     QString driverText() const { return m_driverText; }
+    // The rows the copy's earlier slices stored that are still in the file.
+    qint64 storedRows() const;
 
     // The copies noted in the file whose import no longer runs (its
     // program ended without taking them back).
@@ -67,7 +69,17 @@ public:
     static bool takeBack(const QSqlDatabase &db, const QStringList &tables, qint64 sliceNs, QList<qint64> *copies,
         QHash<QString, qint64> *removed, QString *driverText);
 
+    // One import into a file at a time: claims the file for an import, or
+    // (false) says why it cannot: another import, of this program or
+    // another, is under way, or the file refused the claim.
+    static bool claim(const QSqlDatabase &db, qint64 *claim, QString *refusal);
+    static void release(const QSqlDatabase &db, qint64 claim);
+
 private:
+    // Takes back at most `rows` rows of the first copy given, in a
+    // transaction of its own; false with `driverText` when it could not.
+    static bool takeBackStep(const QSqlDatabase &db, const QStringList &tables, QList<qint64> *copies,
+        QHash<QString, qint64> *removed, qint64 rows, QString *driverText);
     // Where each of the copy's tables ends now; false, the slice rolled back, when one cannot be read.
     bool readEnds(QHash<QString, qint64> *ends);
 

@@ -4,6 +4,7 @@
 #include "app/app_number.h"
 #include "app/app_regularfile.h"
 #include "sql/sql_accessreader.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
@@ -208,6 +209,7 @@ SqlImportDb::SqlImportDb(const QString &destinationConnection, QObject *parent)
 
 SqlImportDb::~SqlImportDb()
 {
+    releaseDestination();
     // The reader goes before the folder it writes into.
     delete m_reader;
     closeSource();
@@ -456,6 +458,8 @@ QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const 
 
 void SqlImportDb::failTable(const QString &table, const QString &error, const QString &file)
 {
+    if (file != m_sourceName)
+        noteLock(error);
     if (file == m_sourceName) {
         ++m_unreadTables;
         // Beside the tables' counts, one line each.
@@ -471,7 +475,10 @@ bool SqlImportDb::openSourceOrWarn(const QString &path)
 {
     if (openSourceDatabase(path))
         return true;
-    const QString text = QStringLiteral("Source db [%1] is not valid").arg(path);
+    // What lies beside the file stopped it: said as it is.
+    QString text = SqlJournalGuard::takeRefusal();
+    if (text.isEmpty())
+        text = QStringLiteral("Source db [%1] is not valid").arg(path);
     logMesg(text);
     // Said once per file; an Access file the reader could not read was told of already.
     if (!m_unreadableFiles.contains(path)) {
@@ -761,7 +768,7 @@ void SqlImportDb::beginReferenceTable(const QString &path, const QString &table,
 bool SqlImportDb::referenceSlice(TableCopy &copy)
 {
     if (copy.phase == TableCopy::Phase::TakeBack)
-        return takeBackSlice(copy.batch.get(), copy.table);
+        return takeBackSlice(copy.batch.get(), copy.path, copy.table);
     if (copy.phase == TableCopy::Phase::Flag)
         return flagSlice(copy.flagging);
     if (copy.stopped) {
@@ -786,11 +793,15 @@ bool SqlImportDb::referenceSlice(TableCopy &copy)
                 copy.insert.bindValue(j, value);
                 continue;
             }
-            // Numbers come over with six significant digits. These lines are
-            // many; the next flushed line or the end of the table writes them out.
+            // Numbers come over with six significant digits; the log names
+            // those that this changed. Its lines are left in the file's
+            // buffer; the next flushed line or the end of the table writes them out.
             const QString text = AppNumber::toText(number, 6);
-            writeLog(QStringLiteral("[%1.%2] From %3 to %4")
-                         .arg(table, copy.sourceRecord.fieldName(copy.fields.at(j)), AppNumber::toText(number), text));
+            double rounded = 0;
+            if (!AppNumber::fromText(text, &rounded) || rounded != number)
+                writeLog(
+                    QStringLiteral("[%1.%2] From %3 to %4")
+                        .arg(table, copy.sourceRecord.fieldName(copy.fields.at(j)), AppNumber::toText(number), text));
             copy.insert.bindValue(j, text);
         }
         if (copy.insert.exec()) {
@@ -842,15 +853,55 @@ void SqlImportDb::stoppedTable(const QString &path, const QString &table)
     emit sigResults(text);
 }
 
-bool SqlImportDb::takeBackSlice(SqlImportBatch *batch, const QString &table)
+bool SqlImportDb::takeBackSlice(SqlImportBatch *batch, const QString &path, const QString &table)
 {
     if (batch->takeBack())
         return true;
     if (!batch->driverText().isEmpty() && batch->hasStored()) {
         // The rows stay noted: the next import into the file takes them back.
-        logMesg(QStringLiteral("Taking back %1: %2").arg(table, batch->driverText()));
+        // Until then they are in the file, which the person is told.
+        const QString error = batch->driverText();
+        noteLock(error);
+        logMesg(QStringLiteral("Taking back %1: %2").arg(table, error));
+        const QString text = QStringLiteral("%1.[%2]: %3 rows stored before the table failed could not be taken back "
+                                            "(%4); they stay in the database file until the next import into it "
+                                            "takes them back.")
+                                 .arg(path, table)
+                                 .arg(batch->storedRows())
+                                 .arg(error.simplified());
+        m_leftBehind << table;
+        emit sigResults(text);
+        warn(QStringLiteral("Vornakel"), text);
     }
     return false;
+}
+
+void SqlImportDb::noteLock(const QString &driverText)
+{
+    if (SqlTransaction::isLocked(driverText))
+        m_destinationLocked = true;
+}
+
+bool SqlImportDb::claimDestination()
+{
+    QString refusal;
+    if (SqlImportBatch::claim(m_destination, &m_claim, &refusal))
+        return true;
+    m_claim = -1;
+    m_refusal = refusal;
+    noteLock(refusal);
+    logMesg(refusal);
+    emit sigResults(refusal);
+    warn(QStringLiteral("Vornakel"), refusal);
+    return false;
+}
+
+void SqlImportDb::releaseDestination()
+{
+    if (m_claim < 0)
+        return;
+    SqlImportBatch::release(m_destination, m_claim);
+    m_claim = -1;
 }
 
 bool SqlImportDb::beginFlagging(Flagging &flagging, const QString &table, bool flagged)
@@ -924,6 +975,7 @@ bool SqlImportDb::componentsSlice(Components &state)
 {
     const QString table = QStringLiteral("buffercomponent");
     auto fail = [&](const QString &error) {
+        noteLock(error);
         logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
         ++m_unwrittenTables;
         state.phase = Components::Phase::TakeBack;
@@ -931,7 +983,7 @@ bool SqlImportDb::componentsSlice(Components &state)
     };
     switch (state.phase) {
     case Components::Phase::TakeBack:
-        return takeBackSlice(state.batch.get(), table);
+        return takeBackSlice(state.batch.get(), m_destination.databaseName(), QStringLiteral("BufferComponent"));
     case Components::Phase::Read: {
         if (state.stopped)
             return false;
@@ -1093,7 +1145,7 @@ bool SqlImportDb::recordsSlice(Records &state)
     const RecordCopy &copy = state.copy;
     switch (state.phase) {
     case Records::Phase::TakeBack:
-        return takeBackSlice(state.batch.get(), copy.word) || (endRecords(state), false);
+        return takeBackSlice(state.batch.get(), state.path, copy.word) || (endRecords(state), false);
     case Records::Phase::Flag:
         return flagSlice(state.flagging) || (endRecords(state), false);
     default:

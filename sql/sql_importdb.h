@@ -72,6 +72,20 @@ public:
     QStringList unreadableFiles() const { return m_unreadableFiles; }
     int unreadTables() const { return m_unreadTables; }
     int unwrittenTables() const { return m_unwrittenTables; }
+    // The tables whose rows, stored before the table failed, could not be
+    // taken back: they stay in the file until the next import takes them back.
+    QStringList leftBehind() const { return m_leftBehind; }
+
+    // One import into a file at a time: claims the destination for this
+    // engine's run, or says (results, warning, refusal()) that another
+    // import of it is under way, or why the file refused. Released when the
+    // engine goes, or before.
+    bool claimDestination();
+    void releaseDestination();
+    QString refusal() const { return m_refusal; }
+    // Another program held the destination locked beyond the lock wait: the
+    // run goes no further.
+    bool destinationLocked() const { return m_destinationLocked; }
     // The log file, as an absolute path; why it could not be written, or
     // an empty text when every line was.
     QString logPath() const;
@@ -167,7 +181,9 @@ private:
     bool writeRecords(Records &state);
     void endRecords(Records &state);
     // One slice of taking back a failed or stopped copy; true while more remains.
-    bool takeBackSlice(SqlImportBatch *batch, const QString &table);
+    bool takeBackSlice(SqlImportBatch *batch, const QString &path, const QString &table);
+    // Notes that the destination was found held by another program.
+    void noteLock(const QString &driverText);
     // Says that a table was stopped before its end.
     void stoppedTable(const QString &path, const QString &table);
     // Prepares the flagging of a copied table's source rows; false when
@@ -231,6 +247,10 @@ private:
     QVector<QPair<QString, int>> m_importedRecords;
     int m_unreadTables = 0;
     int m_unwrittenTables = 0;
+    QStringList m_leftBehind;
+    qint64 m_claim = -1;
+    QString m_refusal;
+    bool m_destinationLocked = false;
     // The copies of the Access files of this run, by path (empty: not
     // readable), in a folder removed with the engine.
     std::unique_ptr<SqlAccessReader::CopyFolder> m_copyFolder;

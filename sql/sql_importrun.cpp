@@ -66,6 +66,13 @@ void SqlImportRun::start()
     m_running = true;
     m_stopped = false;
     m_done = 0;
+    // One import into a file at a time: two at once would both copy what
+    // neither had flagged yet. The other one is told, and nothing is done.
+    if (!m_engine.claimDestination()) {
+        m_refused = true;
+        QMetaObject::invokeMethod(this, &SqlImportRun::finish, Qt::QueuedConnection);
+        return;
+    }
     // What an import that died left unfinished goes first, as part of the first step.
     m_engine.beginTakingBackUnfinished();
     m_copying = m_engine.isCopying();
@@ -99,7 +106,8 @@ void SqlImportRun::next()
         QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
         return;
     }
-    if (m_stopped || m_done >= m_steps.size()) {
+    // A file another program holds is not waited for table after table.
+    if (m_stopped || m_done >= m_steps.size() || m_engine.destinationLocked()) {
         finish();
         return;
     }
@@ -124,5 +132,6 @@ void SqlImportRun::next()
 void SqlImportRun::finish()
 {
     m_running = false;
+    m_engine.releaseDestination();
     emit sigFinished();
 }

@@ -44,6 +44,9 @@ public:
     // further step begins.
     void stop();
     bool wasStopped() const { return m_stopped; }
+    // The run did not start: another import into the file was under way, or
+    // the file refused it (the engine's refusal() says which).
+    bool wasRefused() const { return m_refused; }
 
 signals:
     // `done` of `total` steps have ended.
@@ -65,6 +68,7 @@ private:
     int m_done = 0;
     bool m_running = false;
     bool m_stopped = false;
+    bool m_refused = false;
     bool m_waiting = false; // for the reader
     bool m_copying = false; // the engine has a copy under way, a slice a turn
     bool m_started = false; // that copy is a step's (not what an earlier import left)

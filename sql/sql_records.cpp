@@ -301,7 +301,7 @@ bool readCounts(QSqlQuery &query, const QString &sql, int sampleId, QVector<SqlS
     if (!query.prepare(sql))
         return false;
     query.bindValue(QStringLiteral(":id"), sampleId);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return false;
     while (query.next())
         counts->append({ query.value(0), query.value(1) });
@@ -484,7 +484,7 @@ bool SqlRecords::list(SqlRecordKind kind, Order order, bool withDates, QVector<E
         sql += QLatin1String("ORDER BY modified");
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.exec(sql))
+    if (!SqlTransaction::execWhileLocked(query, sql))
         return readFailed(query);
     while (query.next())
         entries->append({ query.value(0), query.value(1).toString(), withDates ? query.value(2) : QVariant() });
@@ -495,7 +495,8 @@ bool SqlRecords::anyListed(SqlRecordKind kind, bool *any)
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT 1 FROM %1 WHERE active > 0 LIMIT 1").arg(tableOf(kind))))
+    if (!SqlTransaction::execWhileLocked(
+            query, QStringLiteral("SELECT 1 FROM %1 WHERE active > 0 LIMIT 1").arg(tableOf(kind))))
         return readFailed(query);
     *any = query.next();
     return true;
@@ -510,7 +511,7 @@ bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
                            .arg(tableOf(kind))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":name"), name);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next())
         *id = query.value(0).toInt();
@@ -523,7 +524,7 @@ QVariant SqlRecords::modified(SqlRecordKind kind, int id)
     if (!query.prepare(QStringLiteral("SELECT modified FROM %1 WHERE id = :id").arg(tableOf(kind))))
         return QVariant();
     query.bindValue(QStringLiteral(":id"), id);
-    if (query.exec() && query.next())
+    if (SqlTransaction::execWhileLocked(query) && query.next())
         return query.value(0);
     return QVariant();
 }
@@ -689,7 +690,7 @@ bool SqlRecords::loadSample(int id, SqlSampleRecord *record, bool *found, bool *
             statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSampleRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next()) {
         if (found)
@@ -782,7 +783,7 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
             statementColumns({ QStringLiteral("name"), QStringLiteral("active > 0") }, SqlSolventRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next()) {
         if (found)
@@ -800,7 +801,7 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
                                       "WHERE bufferId = :id AND bufferComposition.active > 0")))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     while (query.next())
         record->components.append(
@@ -894,7 +895,7 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
                 SqlExperimentRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (!query.next())
         return true;
@@ -960,7 +961,7 @@ bool SqlRecords::loadResults(int id, SqlResultsRecord *record, bool *found, bool
                 SqlResultsRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
-    if (!query.exec())
+    if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (!query.next())
         return true;
@@ -982,7 +983,8 @@ bool SqlRecords::loadDefaults(SqlDefaultsRow *row)
 {
     *row = SqlDefaultsRow();
     QSqlQuery query(m_db);
-    if (!query.exec(QStringLiteral("SELECT temperature, density, viscosity, vbar, pH, sk FROM defaults WHERE id = 1")))
+    if (!SqlTransaction::execWhileLocked(
+            query, QStringLiteral("SELECT temperature, density, viscosity, vbar, pH, sk FROM defaults WHERE id = 1")))
         return readFailed(query);
     if (query.next()) {
         QVariant *const columns[]

@@ -4,12 +4,21 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
+
+class QSqlError;
 class QSqlQuery;
 
 // One write of several statements, whole or not at all: begun when made,
 // stored by commit(), rolled back by fail() or when it goes out of scope
 // unfinished. Its error names the driver's text and the database file, so the
 // window that shows it can say which file refused.
+//
+// A file that another program holds locked is waited for where nothing is
+// open yet, as the write begins: in short tries, with the event loop running
+// between them (user input held back), so that the windows never freeze
+// while they wait. A lock that outlasts the wait is told as such: the file
+// is in use by another program, and what to do.
 class SqlTransaction
 {
 public:
@@ -28,13 +37,43 @@ public:
     // False, rolled back and with the driver's text, when the commit fails.
     bool commit();
 
-    // "file:\ndriver text" of the failure, empty while there is none.
+    // "file:\ndriver text" of the failure, empty while there is none; for a
+    // file held locked, that it is in use and what to do.
     QString error() const { return m_error; }
     // The driver's text alone, for a log that names the file elsewhere.
     QString driverText() const { return m_driverText; }
     static QString report(const QSqlDatabase &db, const QString &driverText);
     // The same for a file read some other way than as the connection's name.
     static QString report(const QString &fileName, const QString &driverText);
+
+    // How long a file held locked is waited for, in seconds (the settings
+    // key "database/lockWait", 5 by default; 0 tries once).
+    static constexpr char lockWaitKey[] = "database/lockWait";
+    // The connection options of a window's database file, set before it is
+    // opened: a statement itself waits only briefly for a lock (SQLite's own
+    // wait holds the event loop), so that a read of a file held locked fails
+    // soon rather than freezing the window.
+    static void waitBriefly(QSqlDatabase &db);
+    // Runs `attempt` again while it fails for a lock that another connection
+    // holds on the file, until the lock wait has passed; meanwhile the event
+    // loop runs, user input held back. True once an attempt succeeds; an
+    // attempt that fails puts its error in its argument. Never inside a write
+    // of the caller's own, which holds the file and so is never kept waiting
+    // by a read, and is committed without the event loop (commit()).
+    static bool whileLocked(const std::function<bool(QSqlError *)> &attempt);
+    // A read or a statement of its own run so (the query prepared and bound
+    // before; `sql` run as given otherwise). False with the query's error.
+    static bool execWhileLocked(QSqlQuery &query, const QString &sql = QString());
+    // Another connection holds the file locked (SQLite's "database is locked").
+    static bool isLocked(const QSqlError &error);
+    static bool isLocked(const QString &driverText);
+    // The disk or the file is full (SQLite's "database or disk is full").
+    static bool isFull(const QString &driverText);
+    // That the file is in use by another program, and what to do, with the driver's text.
+    static QString inUse(const QString &fileName, const QString &driverText);
+    // The reason of a failure as a person reads it: for a file held locked,
+    // that it is in use and what to do; otherwise the driver's text.
+    static QString reason(const QString &driverText);
 
 private:
     enum class State { Open, Committed, Failed };

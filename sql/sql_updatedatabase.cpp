@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_regularfile.h"
 #include "app/app_version.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
@@ -16,13 +17,6 @@
 #include <QVariant>
 
 namespace {
-
-// The driver's text of a failed frame: its report without the file, which the
-// messages here name themselves.
-QString driverText(const QSqlDatabase &db, const SqlTransaction &transaction)
-{
-    return transaction.error().mid(SqlTransaction::report(db, QString()).size());
-}
 
 // Every table but `version` keeps `modified` through one insert and one update
 // trigger. The older tables select the updated row by OLD.id, the later ones by
@@ -397,25 +391,48 @@ QString SqlUpdateDatabase::notUpdated(const QString &path, const QString &reason
 bool SqlUpdateDatabase::openAndUpdate(const QString &path)
 {
     // A named pipe would not open as a database, a folder or a device even less.
+    m_locked = false;
     m_error = AppRegularFile::refusal(path);
+    if (m_error.isEmpty())
+        m_error = SqlJournalGuard::refusal(path);
     if (!m_error.isEmpty())
         return false;
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), path);
     db.setHostName(QStringLiteral("localhost"));
     db.setDatabaseName(path);
+    SqlTransaction::waitBriefly(db);
     if (!db.open()) {
-        m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
+        m_error = SqlJournalGuard::takeRefusal();
+        if (m_error.isEmpty())
+            m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
         return false;
     }
 
     // A look first, writing nothing: a file that is up to date is not written
     // at all, so that any number of instances open it at once.
+    // A file another program holds locked is waited for, the window going on.
     QSqlQuery query(db);
     FileState state;
     bool needed = false;
-    if (!readVersion(query, &state) || !readColumns(query, &state) || !needsWrite(query, state, &needed)) {
-        m_error = unreadable(path, query.lastError().text());
+    QSqlError lookError;
+    const bool looked = SqlTransaction::whileLocked([&](QSqlError *error) {
+        if (readVersion(query, &state) && readColumns(query, &state) && needsWrite(query, state, &needed))
+            return true;
+        if (!lookError.isValid() && SqlTransaction::isLocked(query.lastError()))
+            emit sigShowMessage(
+                QStringLiteral("Waiting for %1, which another program holds...").arg(QDir::toNativeSeparators(path)));
+        *error = lookError = query.lastError();
+        query.finish();
+        return false;
+    });
+    if (!looked) {
+        // Put there since the look above, what lies beside it is named all the same.
+        m_error = SqlJournalGuard::takeRefusal();
+        if (!m_error.isEmpty())
+            return false;
+        m_locked = SqlTransaction::isLocked(lookError);
+        m_error = m_locked ? SqlTransaction::inUse(path, lookError.text()) : unreadable(path, lookError.text());
         return false;
     }
     query.finish();
@@ -427,9 +444,14 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     // file at the same time is waited for.
     SqlTransaction transaction(db);
     if (!transaction.isOpen()) {
+        m_locked = SqlTransaction::isLocked(transaction.driverText());
+        if (m_locked) {
+            m_error = transaction.error();
+            return false;
+        }
         const QString text = QStringLiteral("Unable to begin a database transaction.");
         emit sigShowMessage(text);
-        m_error = notUpdated(path, text + QLatin1Char('\n') + driverText(db, transaction));
+        m_error = notUpdated(path, text + QLatin1Char('\n') + transaction.driverText());
         return false;
     }
 
@@ -509,7 +531,8 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
 
     query.finish();
     if (!transaction.commit()) {
-        m_error = notUpdated(path, driverText(db, transaction));
+        m_locked = SqlTransaction::isLocked(transaction.driverText());
+        m_error = m_locked ? transaction.error() : notUpdated(path, transaction.driverText());
         return false;
     }
     // Announced only once it is on disk: a failed commit must not read as an update.

@@ -29,6 +29,9 @@ public:
     // tells the person: which file, why, and that it was left as it was.
     bool openAndUpdate(const QString &path);
     QString error() const { return m_error; }
+    // The last call failed for a lock another program held on the file
+    // beyond the lock wait: trying again later may succeed.
+    bool isLocked() const { return m_locked; }
 
     // The tables of the first release; a new file then runs every step.
     static const QStringList &baseSchema();
@@ -43,6 +46,7 @@ private:
     static QString notUpdated(const QString &path, const QString &reason);
 
     QString m_error;
+    bool m_locked = false;
 };
 
 #endif

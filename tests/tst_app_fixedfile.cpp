@@ -8,6 +8,7 @@
 
 #include "app/app_fixedfile.h"
 #include "gui/gui_webmodule.h"
+#include "sql/sql_database.h"
 #include "sql/sql_importdb.h"
 #include "sql/sql_query.h"
 #include "xml/xml_messageprocessor.h"
@@ -107,6 +108,90 @@ private slots:
             QCOMPARE(testReadFile(path), QByteArray("PORT:0\n"));
         if (isLog && kind == "own")
             QVERIFY(testReadFile(path).endsWith(name == "sql.log" ? "SELECT 1\n" : "a line of the import\n"));
+    }
+
+    // A file under a fixed name beyond what is read there (a sparse file of
+    // 10 GiB, more lines than such a file holds) is left unread whole, and a
+    // warning says why; the program goes on without it.
+    void aFixedNameFileBeyondTheLimitsIsLeftUnread_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size"); // a sparse file of this size; 0 for lines
+        QTest::addColumn<QString>("why");
+        const QStringList names { "vornakel.ini", "vornakelconnection.ini", GuiWebModule::libraryPaths().first() };
+        for (const QString &name : names) {
+            const QByteArray tag = QFileInfo(name).fileName().toUtf8();
+            QTest::newRow(tag + ", a sparse file of 10 GiB")
+                << name << (qint64(10) << 30) << QString("it is larger than %1 bytes").arg(AppFixedFile::maxBytes);
+            QTest::newRow(tag + ", one line too many")
+                << name << qint64(0) << QString("it has more than %1 lines").arg(AppFixedFile::maxLines);
+        }
+    }
+    void aFixedNameFileBeyondTheLimitsIsLeftUnread()
+    {
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(QString, why);
+        TestDatabase db;
+        const TestStartFolder start;
+        const QString path = start.filePath(name);
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        if (size > 0)
+            QVERIFY(file.resize(size));
+        else
+            QVERIFY(file.write(QByteArray("PORT:0\n").repeated(AppFixedFile::maxLines) + "PORT:0") > 0);
+        file.close();
+        if (name == "vornakel.ini") {
+            TestLog::ignore(QtWarningMsg, qPrintable("vornakel.ini is not read: " + why + "; no message server"));
+            XmlMessageProcessor processor(db.path(), false);
+            QVERIFY(!processor.isListening());
+        } else if (name.endsWith("connection.ini")) {
+            sqlDatabase registry;
+            QSignalSpy log(&registry, qOverload<QString, int>(&sqlDatabase::sigLog));
+            QVERIFY(!registry.loadConfigFile("vornakelconnection", QString()));
+            QCOMPARE(log.size(), 1);
+            QCOMPARE(
+                log.first().first().toString(), "Found config file " + name + " but could not open it: " + why + ".");
+            QVERIFY(registry.connectionStrings().isEmpty());
+        } else {
+            TestLog::ignore(QtWarningMsg, qPrintable(name + " is not read: " + why));
+            QCOMPARE(GuiWebModule::tagJs(name), QString("<script type=text/javascript></script>"));
+        }
+    }
+
+    // What the name holds is looked at before it is opened, and what was
+    // opened is looked at again: a named pipe put under the name in between
+    // is refused at once, never waited on.
+    void aPipePutUnderTheNameAfterTheLookIsNotWaitedOn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("read: vornakel.ini") << "vornakel.ini";
+        QTest::newRow("added to: ImportLog.txt") << "ImportLog.txt";
+    }
+    void aPipePutUnderTheNameAfterTheLookIsNotWaitedOn()
+    {
+        QFETCH(QString, name);
+        const TestStartFolder start;
+        const QString path = start.filePath(name);
+        const bool isLog = name.endsWith(".txt");
+        QVERIFY(testWriteFile(path, "PORT:0\n"));
+        std::unique_ptr<TestFifo> pipe;
+        AppFixedFile::setBetweenCheckAndOpen([&](const QString &opened) {
+            QCOMPARE(opened, path);
+            QVERIFY(QFile::remove(path));
+            pipe
+                = std::make_unique<TestFifo>(path, 5000, isLog ? TestFifo::Waiting::Writer : TestFifo::Waiting::Reader);
+        });
+        QFile file(path);
+        QString why;
+        const bool opened = AppFixedFile::open(file, isLog ? QIODevice::Append : QIODevice::ReadOnly, &why);
+        AppFixedFile::setBetweenCheckAndOpen(nullptr);
+        QVERIFY(pipe && pipe->isValid());
+        QVERIFY(!opened);
+        QCOMPARE(why, QString("it is a named pipe (FIFO), not a regular file"));
+        QVERIFY(!pipe->released());
     }
 
     // Where nothing has the name yet, a log is made there, the user's alone

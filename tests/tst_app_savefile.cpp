@@ -8,9 +8,11 @@
 #include "app/app_savefile.h"
 #include "test_environment.h"
 #include "test_log.h"
+#include "test_processes.h"
 
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -38,8 +40,22 @@ class TstAppSaveFile : public QObject
     {
         return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
     }
+    static bool secondName(const QString &path, const QString &second)
+    {
+        return ::link(QFile::encodeName(path).constData(), QFile::encodeName(second).constData()) == 0;
+    }
+
+    // The cut copies into files are noted in the settings.
+    std::unique_ptr<TestSettings> m_settings;
 
 private slots:
+    void init() { m_settings = std::make_unique<TestSettings>(); }
+    void cleanup()
+    {
+        AppSaveFile::setTeller(nullptr);
+        m_settings.reset();
+    }
+
     // The old file is kept whole whatever stops the save, and nothing the
     // save made is left beside it.
     void aFailedSaveKeepsWhatTheNameHeld_data()
@@ -275,6 +291,155 @@ private slots:
         }
         QCOMPARE(entries(dir.path()),
             kind == "hard link" ? QStringList({ "buffer.buf", "second.buf" }) : QStringList({ "buffer.buf" }));
+    }
+
+    // A copy into the file itself that is cut off (the save killed midway)
+    // leaves the file part new, part old. The whole of what was saved stays
+    // beside it under a name no save removes, and the next save of that
+    // file, or the next start, tells where it is, once.
+    void aCutCopyIntoTheFileIsToldOfAndKept_data()
+    {
+        QTest::addColumn<bool>("atStart");
+        QTest::newRow("told by the next save") << false;
+        QTest::newRow("told at the next start") << true;
+    }
+    void aCutCopyIntoTheFileIsToldOfAndKept()
+    {
+        QFETCH(bool, atStart);
+        QTemporaryDir dir;
+        const QString file = dir.filePath("buffer.buf");
+        QVERIFY(testWriteFile(file, QByteArray(200000, 'O')));
+        // A second name: the bytes are copied into the file itself.
+        QVERIFY(secondName(file, dir.filePath("second.buf")));
+        const QByteArray saved(100000, 'N');
+        const int ended = testCutSave(file, saved, 50000);
+        QCOMPARE(ended, -SIGXFSZ);
+        const QByteArray mixed = testReadFile(file);
+        QVERIFY(mixed.startsWith(saved.left(50000)) && mixed.endsWith(QByteArray(150000, 'O')));
+        QStringList left = entries(dir.path());
+        left.removeOne("buffer.buf");
+        left.removeOne("second.buf");
+        QCOMPARE(left.size(), 1);
+        const QString copy = dir.filePath(left.first());
+        QCOMPARE(testReadFile(copy), saved);
+
+        QStringList told;
+        AppSaveFile::setTeller([&told](const QString &message) { told << message; });
+        QString failure;
+        if (atStart)
+            AppSaveFile::tellCutCopies();
+        else
+            QVERIFY2(AppSaveFile::write(file, "NaCl\t0.15\tmolar\n", &failure), qPrintable(failure));
+        QCOMPARE(told,
+            QStringList { "An earlier save of " + file
+                + " was cut off while it wrote into the file itself, which may now hold part of what was saved and "
+                  "part of what it held before. The whole of what was saved then is in "
+                + copy + "." });
+        QCOMPARE(testReadFile(copy), saved);
+        AppSaveFile::tellCutCopies();
+        QVERIFY2(AppSaveFile::write(file, "NaCl\t0.15\tmolar\n", &failure), qPrintable(failure));
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(testReadFile(copy), saved);
+        QStringList all { "buffer.buf", QFileInfo(copy).fileName(), "second.buf" };
+        all.sort();
+        QCOMPARE(entries(dir.path()), all);
+    }
+
+    // Where the file system cannot reserve room in a file (it does not offer
+    // fallocate), a copy into the file itself goes on without: the part
+    // past the file's end first, so that where the room runs out the file is
+    // cut back to what it held, and only then does the box say it keeps it.
+    void aCopyIntoTheFileGoesOnWhereRoomCannotBeReserved_data()
+    {
+        QTest::addColumn<int>("oldSize");
+        QTest::addColumn<int>("newSize");
+        QTest::addColumn<qint64>("limit"); // the largest file the save may write; 0 for none
+        QTest::newRow("more than a block over more than a block") << 20000 << 30000 << qint64(0);
+        QTest::newRow("a shorter file over a longer one") << 30000 << 20000 << qint64(0);
+        QTest::newRow("the room runs out past the file's end") << 10 << 217088 << qint64(100000);
+    }
+    void aCopyIntoTheFileGoesOnWhereRoomCannotBeReserved()
+    {
+        QFETCH(int, oldSize);
+        QFETCH(int, newSize);
+        QFETCH(qint64, limit);
+        QTemporaryDir dir;
+        QTemporaryDir reports;
+        const QString file = dir.filePath("composition.SMP");
+        const QByteArray old(oldSize, 'O');
+        const QByteArray saved(newSize, 'N');
+        QVERIFY(testWriteFile(file, old) && secondName(file, dir.filePath("second.SMP")));
+        const int ended = testInChild(
+            [&]() {
+                AppSaveFile save(file);
+                bool written = save.open() && save.write(saved);
+                {
+                    // The new file is whole; the file system fills while it is copied into the file.
+                    std::unique_ptr<TestFileSizeLimit> full(limit > 0 ? new TestFileSizeLimit(limit) : nullptr);
+                    written = written && save.commit();
+                }
+                testWriteFile(reports.filePath("failure"), written ? QByteArray() : save.failure().toUtf8());
+                return written ? 0 : 1;
+            },
+            true);
+        const QString failure = QString::fromUtf8(testReadFile(reports.filePath("failure")));
+        QCOMPARE(ended, limit > 0 ? 1 : 0);
+        QCOMPARE(failure,
+            limit > 0 ? file + " could not be written: " + TestFileSizeLimit::reason()
+                    + ". The file keeps what it held before."
+                      : QString());
+        QCOMPARE(testReadFile(file), limit > 0 ? old : saved);
+        QCOMPARE(entries(dir.path()), QStringList({ "composition.SMP", "second.SMP" }));
+    }
+
+    // In a sticky folder that others may write (as /tmp), a file of another
+    // user's is not written into, as the system itself refuses to open one
+    // there for a program that would make it: it may have been put there
+    // (or a second name of it) to take what the user saves. The file of the
+    // folder's owner is written, unless it has a second name; elsewhere
+    // another user's file that the user may write is written as before.
+    void anotherUsersFileInAStickyFolderIsNotWrittenInto_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("ownersFolder"); // the folder is the file owner's
+        QTest::addColumn<bool>("secondName"); // made outside the folder, the file put there as a second name
+        QTest::addColumn<bool>("written");
+        QTest::newRow("another user's file, sticky folder all may write") << 01777 << false << false << false;
+        QTest::newRow("another user's file, sticky folder its group may write") << 01775 << false << false << false;
+        QTest::newRow("another user's file as a second name, sticky folder") << 01777 << false << true << false;
+        QTest::newRow("the folder owner's file, sticky folder") << 01777 << true << false << true;
+        QTest::newRow("the folder owner's file as a second name, sticky folder") << 01777 << true << true << false;
+        QTest::newRow("another user's file, sticky folder only its owner writes") << 01755 << false << false << true;
+        QTest::newRow("another user's file, folder all may write, not sticky") << 0777 << false << false << true;
+    }
+    void anotherUsersFileInAStickyFolderIsNotWrittenInto()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(bool, ownersFolder);
+        QFETCH(bool, secondName);
+        QFETCH(bool, written);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        QTemporaryDir dir;
+        const QString shared = dir.filePath("shared");
+        QVERIFY(QDir(dir.path()).mkdir("shared") && setMode(shared, folderMode));
+        if (ownersFolder)
+            QVERIFY(testGiveAway(shared));
+        const QString target = shared + "/report.SEQ";
+        const QString planted = secondName ? dir.filePath("planted") : target;
+        QVERIFY(testWriteFile(planted, "planted") && setMode(planted, 0666) && testGiveAway(planted));
+        if (secondName)
+            QVERIFY(this->secondName(planted, target));
+        QString failure;
+        QVERIFY2(AppSaveFile::write(target, "MKVLAAGIT", &failure) == written, qPrintable(failure));
+        QCOMPARE(failure,
+            written ? QString()
+                    : target
+                    + " is a file of another user's in a sticky folder that others may write, and is not written "
+                      "into; nothing was saved.");
+        QCOMPARE(testReadFile(target), QByteArray(written ? "MKVLAAGIT" : "planted"));
+        QCOMPARE(status(target).st_uid, uid_t(testOtherUser));
+        QCOMPARE(entries(shared), QStringList { "report.SEQ" });
     }
 
     // A save that died (kill -9, a power cut) leaves its new file; the next

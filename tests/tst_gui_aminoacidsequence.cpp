@@ -9,6 +9,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
@@ -39,6 +40,27 @@ private slots:
         m_dialog.reset();
         m_db.reset();
         m_settings.reset();
+    }
+
+    // Printed to a PDF file, the file holds the whole print-out, pages
+    // enough for every line of a long sequence.
+    void printsTheSequenceToAPdfFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sequence.pdf");
+        m_dialog->qtSequenceEdit->setPlainText(QString(6000, QLatin1Char('W')));
+        TestModalAnswerer answerer;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(path);
+        m_dialog->print(&printer);
+        QCOMPARE(answerer.texts(), QStringList());
+        const QByteArray printed = testReadFile(path);
+        QVERIFY(printed.startsWith("%PDF") && printed.right(64).contains("%%EOF"));
+        // 120 groups of three lines and a gap: more than one page.
+        QVERIFY(printed.count("/Type /Page") - printed.count("/Type /Pages") > 1);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList { "sequence.pdf" });
     }
 
     // 120 residues: two full groups of 50, then 20 residues numbered 110 over the tenth.

@@ -216,6 +216,34 @@ private slots:
         QCOMPARE(dialog().defaultValues(), seedDefaults);
     }
 
+    // OK while another program holds the file waits for it with the event loop running: the hold ends only on
+    // a tick of a timer of that loop. Held beyond the wait, the box says the file is in use; nothing is stored.
+    void okWaitsForAFileAnotherProgramHolds_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("let go while OK waits") << true;
+        QTest::newRow("held beyond the wait") << false;
+    }
+    void okWaitsForAFileAnotherProgramHolds()
+    {
+        QFETCH(bool, released);
+        const Row &row = valueRows.at(2);
+        change(row, row.typed);
+        TestLockHolder holder(m_db->path());
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        press(QDialogButtonBox::Ok);
+        holder.release();
+        QStringList expected = seedDefaults;
+        if (released) {
+            QVERIFY(holder.wasLetGoOnATick() && m_answerer->seen().isEmpty());
+            expected[row.index] = row.read;
+        } else {
+            QCOMPARE(m_answerer->texts().filter("is in use by another program, which holds it locked").size(), 1);
+        }
+        QCOMPARE(dialog().defaultValues(), expected);
+    }
+
     // Without row 1 an update stores nothing; the dialog says so.
     void missingDefaultsRowIsReportedNotSilentlyIgnored()
     {

@@ -1,5 +1,7 @@
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
+#include "test_database.h"
+#include "test_environment.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
@@ -460,6 +462,35 @@ private slots:
         QVERIFY2(m_answerer->texts().size() == 1
                 && text.startsWith(QDir::toNativeSeparators(m_db->path()) + ":\nrefused here"),
             qPrintable(text));
+    }
+
+    // A change applied while another program holds the file waits for it with the event loop running: the hold
+    // ends only on a tick of a timer of that loop. Held beyond the wait, the box says the file is in use and
+    // nothing is stored.
+    void aChangeWaitsForAFileAnotherProgramHolds_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("let go while the change waits") << true;
+        QTest::newRow("held beyond the wait") << false;
+    }
+    void aChangeWaitsForAFileAnotherProgramHolds()
+    {
+        QFETCH(bool, released);
+        TestSettings settings;
+        open(Table::Amino);
+        type("qtAAMr", "99");
+        TestLockHolder holder(m_db->path());
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        QTest::mouseClick(apply("qtAAButtonBox"), Qt::LeftButton);
+        holder.release();
+        if (released)
+            QVERIFY(holder.wasLetGoOnATick() && m_answerer->texts().isEmpty());
+        else
+            QVERIFY2(m_answerer->texts().size() == 1
+                    && m_answerer->texts().first().contains("is in use by another program, which holds it locked"),
+                qPrintable(m_answerer->texts().join('\n')));
+        QCOMPARE(value("SELECT Mr FROM amino WHERE name = 'Alanine'"), QVariant(released ? 99.0 : 71.079));
     }
 
     // A reader on another connection keeps the commit from taking the file.

@@ -14,6 +14,7 @@
 #include <qwt_legend_label.h>
 #include <qwt_plot_curve.h>
 #include <qwt_plot_grid.h>
+#include <qwt_plot_item.h>
 #include <qwt_plot_layout.h>
 #include <qwt_plot_zoomer.h>
 #include <qwt_scale_draw.h>
@@ -21,6 +22,21 @@
 #include <qwt_symbol.h>
 
 #include <cmath>
+#include <functional>
+
+// A plot item that does something once, when the plot is drawn (printed).
+struct TestPlotStep : QwtPlotItem
+{
+    explicit TestPlotStep(std::function<void()> step) : step(std::move(step)) { }
+    void draw(QPainter *, const QwtScaleMap &, const QwtScaleMap &, const QRectF &) const override
+    {
+        if (!done)
+            step();
+        done = true;
+    }
+    std::function<void()> step;
+    mutable bool done = false;
+};
 
 class TstGuiGrapher : public QObject
 {
@@ -380,6 +396,45 @@ private slots:
             QStringList { dir.filePath("graph.pdf") + " could not be written: " + TestFileSizeLimit::reason()
                 + ". The file keeps what it held before." });
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "graph.pdf" });
+    }
+
+    // The PDF goes into the file the printing began with, whatever is done
+    // to its folder while the pages are drawn: renamed and made anew, or a
+    // link to another folder put in its place. No byte goes elsewhere, and
+    // the file printed over takes the whole PDF.
+    void printingWritesTheFileItBeganWith_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("the folder renamed and made anew") << false;
+        QTest::newRow("a link in place of the folder") << true;
+    }
+    void printingWritesTheFileItBeganWith()
+    {
+        QFETCH(bool, link);
+        QTemporaryDir dir;
+        const QString docs = dir.filePath("docs");
+        const QString elsewhere = dir.filePath("elsewhere");
+        QVERIFY(QDir(dir.path()).mkdir("docs") && QDir(dir.path()).mkdir("elsewhere"));
+        QVERIFY(testWriteFile(docs + "/x.pdf", "old"));
+        addCurves({ { { 1, 3 }, { 2, 4 } } });
+        // Drawn with the page, once the printing has begun.
+        auto *meanwhile = new TestPlotStep([&]() {
+            QVERIFY(QDir(dir.path()).rename("docs", "docs.old"));
+            QVERIFY(link ? QFile::link(elsewhere, docs) : QDir(dir.path()).mkdir("docs"));
+        });
+        meanwhile->attach(plot());
+        TestModalAnswerer answerer;
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(docs + "/x.pdf");
+        m_grapher->print(&printer);
+        QVERIFY(meanwhile->done);
+        QCOMPARE(answerer.texts(), QStringList());
+        const QByteArray printed = testReadFile(dir.filePath("docs.old/x.pdf"));
+        QVERIFY(printed.startsWith("%PDF") && printed.right(64).contains("%%EOF"));
+        QCOMPARE(QDir(docs).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+        QCOMPARE(QDir(dir.filePath("docs.old")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList { "x.pdf" });
     }
 
     // Printed to a file, the graph too is saved only over a file the person agrees to replace: the print dialog

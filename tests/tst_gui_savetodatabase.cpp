@@ -455,6 +455,42 @@ private slots:
         QVERIFY(m_f->db.database().rollback());
     }
 
+    // A save while another program holds the file waits for it with the window's event loop running: the hold
+    // ends only on a tick of a timer of that loop. Held beyond the wait, the box says the file is in use and
+    // what to do, and nothing is saved.
+    void aSaveWaitsForAFileAnotherProgramHoldsWithTheWindowGoingOn_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("let go while the save waits") << true;
+        QTest::newRow("held beyond the wait") << false;
+    }
+    void aSaveWaitsForAFileAnotherProgramHoldsWithTheWindowGoingOn()
+    {
+        QFETCH(bool, released);
+        auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
+        d->qtResultsName->lineEdit()->setText(QStringLiteral("Held"));
+        TestLockHolder holder(m_f->db.path());
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        save(d->qtResultsButtonBox)->click();
+        holder.release();
+        const QString name = "SELECT COUNT(*) FROM results WHERE name = 'Held'";
+        if (released) {
+            QCOMPARE(m_f->answerer.texts(), QStringList());
+            QVERIFY(holder.wasLetGoOnATick());
+            QCOMPARE(m_f->db.value(name).toInt(), 1);
+            return;
+        }
+        const QString text = m_f->answerer.texts().value(0);
+        QVERIFY2(text.startsWith(QDir::toNativeSeparators(m_f->db.path())
+                     + ":\nThe database file is in use by "
+                       "another program, which holds it locked")
+                && text.contains("close it, then try again"),
+            qPrintable(text));
+        QCOMPARE(m_f->db.value(name).toInt(), 0);
+        QVERIFY(save(d->qtResultsButtonBox)->isEnabled());
+    }
+
     // The remembered text carries the local date and the list the stored UTC date; the saved record is
     // selected all the same, also when the two dates differ.
     void windowListSelectsTheSavedRecordWhateverTheZone()

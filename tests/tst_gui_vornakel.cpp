@@ -10,6 +10,7 @@
 #include "sql/sql_updatedatabase.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
+#include "test_processes.h"
 
 #include <QApplication>
 #include <QCryptographicHash>
@@ -19,8 +20,10 @@
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QtTest>
+#include <csignal>
 #include <functional>
 #include <memory>
+#include <unistd.h>
 
 // The main window's start-up, its objects, its wiring and its geometry, on a
 // temporary database and the shipped modules.
@@ -400,6 +403,30 @@ private slots:
             QVERIFY(m->answerer.seen().size() == 1 && stored("MainWindow/geometry/width") == 900);
     }
 
+    // A save that wrote into a file in place and was cut off in an earlier
+    // run (kill -9) is told of once the window shows: the box names the file
+    // and where the whole of what was saved is, which is kept.
+    void aCutSaveOfAnEarlierRunIsToldOnceTheWindowShows()
+    {
+        const QString file = m->db.path(QStringLiteral("buffer.buf"));
+        QVERIFY(testWriteFile(file, QByteArray(200000, 'O')));
+        // A second name: the save copies into the file itself.
+        QVERIFY(
+            ::link(QFile::encodeName(file).constData(), QFile::encodeName(m->db.path("second.buf")).constData()) == 0);
+        QCOMPARE(testCutSave(file, QByteArray(100000, 'N'), 50000), -SIGXFSZ);
+        QVERIFY(start());
+        QVERIFY(m->answerer.seen().isEmpty());
+        m->window->firstShow();
+        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        QCOMPARE(m->answerer.titles(), QStringList { "Vornakel" });
+        const QString told = m->answerer.texts().first();
+        QVERIFY2(told.startsWith("An earlier save of " + file + " was cut off while it wrote into the file itself")
+                && told.contains(
+                    QRegularExpression("The whole of what was saved then is in .*/buffer\\.[0-9a-f]{8}\\.buf\\.$")),
+            qPrintable(told));
+        QCOMPARE(testReadFile(told.section(" is in ", -1).chopped(1)), QByteArray(100000, 'N'));
+    }
+
     // A file that is no database stops the start with a box that names it and says what to do; not a byte
     // of it is written.
     void aFileThatIsNoDatabaseNamesItselfAndStaysAsItWas()
@@ -423,6 +450,45 @@ private slots:
             qPrintable(text));
         QCOMPARE(checksum(), before);
         QCOMPARE(QDir(m->db.dir()).entryList(QDir::Files), QStringList { "notes.db" });
+    }
+
+    // At start, a database file another program holds is waited for with the event loop running: the hold ends
+    // only on a tick of a timer of that loop. Held beyond the wait, a box says the file is in use and offers
+    // Retry, which opens it once that program has let it go; Cancel opens nothing.
+    void aDatabaseAnotherProgramHoldsAtStartIsWaitedForAndOffersRetry_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::addColumn<int>("answer"); // the button pressed in the box
+        QTest::newRow("let go while waited for") << true << int(QMessageBox::NoButton);
+        QTest::newRow("let go, then Retry") << false << int(QMessageBox::Retry);
+        QTest::newRow("Cancel") << false << int(QMessageBox::Cancel);
+    }
+    void aDatabaseAnotherProgramHoldsAtStartIsWaitedForAndOffersRetry()
+    {
+        QFETCH(bool, released);
+        QFETCH(int, answer);
+        QVERIFY(!TestDatabase::createCurrent(m->db.path()).isEmpty());
+        TestDatabase::removeConnection(m->db.path());
+        TestLockHolder holder(m->db.path());
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        if (!released)
+            m->answerer.answerWith([&](QWidget *box) {
+                holder.release();
+                qobject_cast<QMessageBox *>(box)->button(QMessageBox::StandardButton(answer))->click();
+            });
+        const bool started = m->start(TestMainWindow::Show::No);
+        QCOMPARE(started, answer != QMessageBox::Cancel);
+        if (released) {
+            QVERIFY(holder.wasLetGoOnATick());
+            QCOMPARE(m->answerer.texts(), QStringList());
+            return;
+        }
+        QCOMPARE(m->answerer.titles(), QStringList { "Vornakel" });
+        const QString text = m->answerer.texts().value(0);
+        QVERIFY2(text.contains(QDir::toNativeSeparators(m->db.path())) && text.contains("is in use by another program")
+                && text.contains("Retry opens it again") && !text.contains("Choose another"),
+            qPrintable(text));
     }
 
     // A first start takes the default size and leaves the position to the window

@@ -367,6 +367,41 @@ private slots:
     // Files without the expected tables: one box for the run's warnings, not
     // one per table; the status says that nothing was imported and what could
     // not be read, the results where the log is.
+    // An import while another program holds the database file waits for it with the event loop running: the
+    // hold ends only on a tick of a timer of that loop. Held beyond the wait, the import says the file is in use
+    // and what to do, and imports nothing.
+    void anImportWaitsForADatabaseAnotherProgramHolds_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("let go while the import waits") << true;
+        QTest::newRow("held beyond the wait") << false;
+    }
+    void anImportWaitsForADatabaseAnotherProgramHolds()
+    {
+        QFETCH(bool, released);
+        TestOldDatabase old;
+        QVERIFY(old.isValid() && old.fill(old.phyconst(), "amino", 3));
+        const QStringList before = destinationContents();
+        GuiVornakelImporter dialog(m_db->path());
+        TestLockHolder holder(m_db->path());
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        import(dialog, { old.phyconst(), old.vornakel() });
+        holder.release();
+        const QString status = dialog.qtStatus->text();
+        if (released) {
+            QVERIFY(holder.wasLetGoOnATick() && m_answerer->seen().isEmpty());
+            QVERIFY2(status.startsWith("Records imported: amino 3.") && status.endsWith("Done."), qPrintable(status));
+            return;
+        }
+        QVERIFY2(status.startsWith("The database file is in use by another program, which holds it locked")
+                && status.endsWith("close it, then try again. Nothing was imported."),
+            qPrintable(status));
+        QCOMPARE(m_answerer->texts().filter("is in use by another program").size(), 1);
+        QVERIFY(dialog.qtImport->isEnabled());
+        QCOMPARE(destinationContents(), before);
+    }
+
     void anImportWithoutTheTablesSaysSoOnce()
     {
         const QString folder = oldFolder(

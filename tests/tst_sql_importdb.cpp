@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSqlError>
@@ -317,6 +318,26 @@ private slots:
         QCOMPARE(count("sample") + count("amino"), 0);
     }
 
+    // A journal of another user's beside a source file is not played into
+    // it: the source is not opened, and the log and the box say why.
+    void aSourceWithAnotherUsersJournalBesideItIsNotOpened()
+    {
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        const QString journal = m_old->vornakel() + "-journal";
+        QVERIFY(testWriteFile(journal, QByteArray(4096, 'J')) && testGiveAway(journal));
+        SqlImportDb engine(m_db->connectionName());
+        watch(engine);
+        engine.copySampleTable(m_old->vornakel(), true);
+        const QString why = "beside it lies " + journal + ", a file of another user's";
+        QVERIFY(!log().isEmpty());
+        QVERIFY2(log().last().contains(why), qPrintable(log().last()));
+        QCOMPARE(warningTitles(), QStringList { "Vornakel" });
+        QVERIFY(warningTexts().first().contains(why));
+        QCOMPARE(testReadFile(journal), QByteArray(4096, 'J'));
+        QCOMPARE(count("sample"), 0);
+    }
+
     // The scripts' connection on another file is not the destination.
     void writesIntoTheWindowsDatabaseOnly()
     {
@@ -525,6 +546,108 @@ private slots:
                 == 1);
         else
             QVERIFY(warningTexts().value(0).contains("1 row(s) of amino could not be written"));
+    }
+
+    // A table that fails midway and whose stored rows then cannot be taken back (a full disk may refuse that
+    // too) is not left at "0 records imported": the results and the warning say how many of its rows stay in
+    // the file, and the next import into the file takes them back first, also one of the same program.
+    void aTableThatCannotBeTakenBackSaysWhatStaysUntilTheNextImport()
+    {
+        QSettings().setValue(SqlImportBatch::sliceTimeKey, 0);
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 30));
+        const int before = count("amino");
+        QVERIFY(m_db->exec("CREATE TRIGGER full BEFORE INSERT ON amino WHEN NEW.name = 'name 25' BEGIN SELECT "
+                           "RAISE(ABORT, 'database or disk is full'); END"));
+        QVERIFY(m_db->exec(
+            "CREATE TRIGGER stuck BEFORE DELETE ON amino BEGIN SELECT RAISE(ABORT, 'database or disk is full'); END"));
+        QStringList said;
+        auto importBoth = [&] {
+            said.clear();
+            SqlImportRun run(m_db->connectionName(), { m_old->phyconst(), m_old->vornakel() }, true);
+            watch(run.engine());
+            connect(&run.engine(), &SqlImportDb::sigResults, this, [&](const QString &line) { said << line; });
+            QVERIFY(testRunUntil(&run, &SqlImportRun::sigFinished, [&] { run.start(); }));
+        };
+        importBoth();
+        QCOMPARE(count("amino"), before + 29); // the rows after the refused one are tried too
+        const QString stays = m_old->phyconst()
+            + ".[amino]: 29 rows stored before the table failed could not be "
+              "taken back (database or disk is full";
+        QVERIFY2(
+            said.filter(stays).size() == 1 && warningTexts().filter(stays).size() == 1, qPrintable(said.join('\n')));
+        QVERIFY(
+            said.filter("they stay in the database file until the next import into it takes them back").size() == 1);
+        // Room again: the next import of this same program takes them back before anything else.
+        QVERIFY(m_db->exec("DROP TRIGGER stuck") && m_db->exec("DROP TRIGGER full"));
+        QVERIFY(m_old->exec(m_old->phyconst(), { "DELETE FROM amino" }));
+        importBoth();
+        QCOMPARE(said.value(0),
+            QStringLiteral("An earlier import into this file did not end; what it had stored was taken back (29 rows "
+                           "of amino)."));
+        QCOMPARE(count("amino"), before);
+        QVERIFY(!hasNotes());
+    }
+
+    // Two imports into one file at once (two windows or programs) would both copy what neither had flagged
+    // yet: the second is refused, and says so, and copies nothing. The claim of an import whose program died
+    // keeps none from running.
+    void oneImportRunsIntoAFileAtATime()
+    {
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 30));
+        QVERIFY(m_old->fill(m_old->vornakel(), "Sample", 30));
+        const int amino = count("amino");
+        const int samples = count("sample");
+        // The other import works through a connection of its own, as another program's would.
+        const QString other = QStringLiteral("other program");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), other);
+            db.setDatabaseName(m_db->path());
+            QVERIFY(db.open());
+        }
+        {
+            const QStringList files = { m_old->phyconst(), m_old->vornakel() };
+            SqlImportRun first(m_db->connectionName(), files, true);
+            SqlImportRun second(other, files, true);
+            watch(second.engine());
+            QVERIFY(testRunUntil(&first, &SqlImportRun::sigFinished, [&] {
+                first.start();
+                second.start();
+            }));
+            QVERIFY(second.wasRefused() && !first.wasRefused());
+            QVERIFY2(warningTexts().size() == 1
+                    && warningTexts().first().endsWith(
+                        ":\nAnother import into this database file is under way (in this or another program); import "
+                        "once it has ended."),
+                qPrintable(warningTexts().join('\n')));
+        }
+        QSqlDatabase::removeDatabase(other);
+        QCOMPARE(count("amino"), amino + 30);
+        QCOMPARE(count("sample"), samples + 30);
+        QCOMPARE(countIn("SELECT COUNT(*) FROM sqlite_master WHERE name = 'importRunning'"), 0);
+
+        QVERIFY(m_db->exec("CREATE TABLE importRunning (claim INTEGER NOT NULL, owner TEXT)"));
+        QVERIFY(m_db->exec("INSERT INTO importRunning VALUES (7, '2147483646:1')"));
+        QVERIFY(m_old->exec(m_old->phyconst(), { "UPDATE amino SET imported = 0" }));
+        runImport("amino");
+        QCOMPARE(count("amino"), amino + 60);
+        QCOMPARE(countIn("SELECT COUNT(*) FROM sqlite_master WHERE name = 'importRunning'"), 0);
+    }
+
+    // The log names the numbers that six significant digits changed, not the many that came over as they
+    // were: a large import leaves a small log.
+    void logsOnlyTheValuesItChanged()
+    {
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 2000));
+        QVERIFY(m_old->exec(m_old->phyconst(),
+            { "INSERT INTO amino (Namethree, name, Mr, imported) VALUES ('NLE', 'Norleucine', 113.15914, 0)" }));
+        const int before = count("amino");
+        SqlImportDb engine(m_db->connectionName());
+        engine.copyFromAccess(m_old->phyconst(), { "amino" }, true);
+        QCOMPARE(count("amino"), before + 2001);
+        const QStringList changed = log().filter(" From ");
+        QCOMPARE(changed.size(), 1);
+        QVERIFY2(changed.first().endsWith("[amino.Mr] From 113.15914 to 113.159"), qPrintable(changed.first()));
+        QVERIFY(QFileInfo("ImportLog.txt").size() < 1000);
     }
 
     // An import whose program dies (kill -9, a power cut) after slices of a

@@ -1,7 +1,10 @@
 #include "app/app_version.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_database.h"
+#include "test_environment.h"
+#include "test_fifo.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
 
@@ -12,6 +15,7 @@
 #include <QSqlRecord>
 #include <QtTest>
 #include <memory>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -504,6 +508,149 @@ private slots:
         expectOneError(error + (revision == "missing folder" ? m_path : QString()));
         QCOMPARE(bytesOf(m_path), before);
         QCOMPARE(QFile::exists(m_path), revision != "missing folder");
+    }
+
+    // A file another program holds is waited for with the event loop running: the hold ends only on a tick of
+    // a timer of that loop, so a wait that froze the loop would never see it end. Held beyond the wait, the file
+    // is said to be in use, with what to do, and is left as it was.
+    void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning_data()
+    {
+        QTest::addColumn<bool>("everything"); // held whole, or only its writes (a file that needs a write)
+        QTest::addColumn<bool>("released");
+        QTest::newRow("held whole, let go while waited for") << true << true;
+        QTest::newRow("held whole beyond the wait") << true << false;
+        QTest::newRow("its writes held, let go while waited for") << false << true;
+        QTest::newRow("its writes held beyond the wait") << false << false;
+    }
+    void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning()
+    {
+        QFETCH(bool, everything);
+        QFETCH(bool, released);
+        TestSettings settings;
+        if (everything)
+            QVERIFY(openAndUpdate(m_path));
+        else
+            QVERIFY(TestDatabase::createAtRevision(m_path, "20110705"));
+        const QByteArray before = bytesOf(m_path);
+        TestLockHolder holder(m_path, everything ? TestLockHolder::Hold::Everything : TestLockHolder::Hold::Writes);
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        const bool opened = openAndUpdate(m_path);
+        if (released) {
+            QVERIFY2(opened, qPrintable(m_error));
+            QVERIFY(holder.wasLetGoOnATick());
+            QCOMPARE(rows(m_path, kStampAndSeed + " FROM version, defaults"), QStringList(kStamp + '|' + kSeed));
+            return;
+        }
+        QVERIFY(!opened);
+        expectOneError("is in use by another program, which holds it locked");
+        QVERIFY2(m_error.contains(QDir::toNativeSeparators(m_path)) && m_error.contains("close it, then try again")
+                && !m_error.contains("Choose another"),
+            qPrintable(m_error));
+        holder.release();
+        QCOMPARE(bytesOf(m_path), before);
+    }
+
+    // A journal, log or index beside the database that is not a regular file
+    // of the user's own (nor of the file's owner) was put there by another
+    // user who may write the folder (here a group's, 2775): SQLite would play
+    // a journal into the file. The open is refused, naming it, and nothing
+    // is rolled back: the planted file stays, the records stay as they were.
+    void whatAnotherUserPutsBesideTheFileIsNotPlayedIn_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("kind"); // own, other user's, link, pipe
+        QTest::addColumn<QString>("what"); // as the message names it; empty when the file opens
+        QTest::newRow("another user's hot journal") << "-journal"
+                                                    << "other user's"
+                                                    << "a file of another user's";
+        QTest::newRow("another user's log") << "-wal"
+                                            << "other user's"
+                                            << "a file of another user's";
+        QTest::newRow("another user's index") << "-shm"
+                                              << "other user's"
+                                              << "a file of another user's";
+        QTest::newRow("a link as the journal") << "-journal"
+                                               << "link"
+                                               << "a link";
+        QTest::newRow("a named pipe as the journal") << "-journal"
+                                                     << "pipe"
+                                                     << "a named pipe (FIFO)";
+        // The user's own journal is the file's own: played in, as SQLite does.
+        QTest::newRow("the user's own hot journal") << "-journal"
+                                                    << "own"
+                                                    << "";
+    }
+    void whatAnotherUserPutsBesideTheFileIsNotPlayedIn()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QString, kind);
+        QFETCH(QString, what);
+        if (kind == "other user's" && !testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 02775) == 0);
+        QVERIFY(openAndUpdate(m_path));
+        QVERIFY(runOn(m_path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        const QString planted = m_path + suffix;
+        const QStringList changes { "UPDATE amino SET vbar = 0.123" };
+        const QStringList later { "UPDATE amino SET vbar = 0.5" };
+        // A window that has the file open already, and reads it once more after the planting.
+        QSqlDatabase open = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-open");
+        open.setDatabaseName(m_path);
+        QVERIFY(open.open());
+        std::unique_ptr<TestFifo> pipe;
+        if (kind == "pipe") {
+            pipe = std::make_unique<TestFifo>(planted, 5000);
+        } else if (kind == "link") {
+            QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, m_path + ".saved"));
+            QVERIFY(QFile::link(m_path + ".saved", planted));
+        } else {
+            QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, planted));
+        }
+        if (kind == "other user's")
+            QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0666) == 0 && testGiveAway(planted));
+        const QByteArray journal = pipe ? QByteArray() : bytesOf(planted);
+        const QByteArray before = bytesOf(m_path);
+        {
+            QSqlQuery query(open);
+            const bool read = query.exec("SELECT vbar FROM amino") && query.next();
+            // An index without its log is not looked at.
+            QCOMPARE(read, what.isEmpty() || suffix == "-shm");
+            if (read)
+                QCOMPARE(query.value(0).toString(), QString(what.isEmpty() ? "0.123" : "0.74"));
+        }
+        open.close();
+        open = QSqlDatabase();
+        QSqlDatabase::removeDatabase("tst-open");
+        if (what.isEmpty())
+            return;
+        QCOMPARE(SqlJournalGuard::takeRefusal().isEmpty(), suffix == "-shm");
+        QVERIFY(!openAndUpdate(m_path));
+        QCOMPARE(m_error,
+            "The database file\n" + m_path + "\nis not opened: beside it lies " + planted + ", " + what
+                + ", which would be taken for changes of the database's own and written into it. Nothing was read "
+                  "from the database or written to it. Remove "
+                + planted + ", or move it aside, and open the file again.");
+        if (pipe)
+            QVERIFY(!pipe->released());
+        QCOMPARE(bytesOf(m_path), before);
+        QVERIFY(QFileInfo(planted).isSymLink() || QFileInfo::exists(planted));
+        if (!pipe)
+            QCOMPARE(bytesOf(planted), journal);
+        // A query of a module's script, on a connection of its own, is refused the same way.
+        {
+            QSqlDatabase script = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-script");
+            script.setDatabaseName(m_path);
+            QSqlQuery query(script);
+            QVERIFY(!script.open() || !query.exec("SELECT vbar FROM amino"));
+        }
+        QSqlDatabase::removeDatabase("tst-script");
+        QCOMPARE(SqlJournalGuard::takeRefusal(), m_error);
+        if (pipe)
+            pipe.reset(); // and the pipe with it
+        else
+            QVERIFY(QFile::remove(planted));
+        QCOMPARE(rows(m_path, "SELECT vbar FROM amino"), QStringList { "0.74" });
     }
 
     void failedCommitIsReportedAndRolledBack()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the program need (with the Qt
-# SQL drivers the program loads for MySQL and ODBC, the ODBC driver that
+# SQL drivers the program loads for MySQL and ODBC, the headers of the SQLite
+# library under the Qt driver, the ODBC driver that
 # reads the older generation's database files, and the headers of the
 # MDBTools library under it, through which the reader of those files reads
 # their table definitions), and with --tests also what
@@ -11,7 +12,7 @@
 # Touches apt only when something is missing.
 set -euo pipefail
 packages=(qtbase5-dev qtscript5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev
-          libqt5sql5-sqlite libqt5sql5-mysql libqt5sql5-odbc libqt5svg5-dev xvfb xauth fonts-dejavu-core
+          libqt5sql5-sqlite libsqlite3-dev libqt5sql5-mysql libqt5sql5-odbc libqt5svg5-dev xvfb xauth fonts-dejavu-core
           unixodbc-dev odbc-mdbtools mdbtools-dev pkg-config cmake g++ make)
 if [ "${1:-}" = "--tests" ]; then
     packages+=(mariadb-server-core mariadb-client-core unixodbc libsqliteodbc)

@@ -161,15 +161,17 @@ bool XmlMessageProcessor::tracing() const
 
 void XmlMessageProcessor::networkSetup()
 {
-    QFile file(QString::fromLatin1(kSettingsFile));
+    const QString name = QString::fromLatin1(kSettingsFile);
+    QByteArray text;
     QString why;
-    if (!AppFixedFile::open(file, QIODevice::ReadOnly | QIODevice::Text, &why)) {
-        // No file is no server; a file that is not the user's own is said.
-        if (QFileInfo(file.fileName()).exists() || QFileInfo(file.fileName()).isSymLink())
+    if (AppFixedFile::read(name, &text, &why) != AppFixedFile::Read::Done) {
+        // No file is no server; a file that is not the user's own, or one
+        // too large to be settings, is said.
+        if (QFileInfo(name).exists() || QFileInfo(name).isSymLink())
             emit sigLog(QStringLiteral("vornakel.ini is not read: %1; no message server").arg(why), AppLog::Warning);
         return;
     }
-    QTextStream in(&file);
+    QTextStream in(&text, QIODevice::ReadOnly);
     in.setCodec("UTF-8");
     static const QRegularExpression wholeNumber(QStringLiteral("^[0-9]{1,5}$"));
     while (!in.atEnd()) {

@@ -1,9 +1,12 @@
 #include "test_database.h"
 
 #include "sql/sql_referencedata.h"
+#include "sql/sql_transaction.h"
 #include "sql/sql_updatedatabase.h"
 
 #include <QDebug>
+#include <QSettings>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -122,4 +125,85 @@ void TestDatabase::removeConnection(const QString &connectionName)
         db.close();
     }
     QSqlDatabase::removeDatabase(connectionName);
+}
+
+TestLockHolder::TestLockHolder(const QString &path, Hold hold)
+    : m_name(QStringLiteral("test-lock-holder-%1").arg(quintptr(this)))
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+    QSqlQuery begin(db);
+    m_holding = db.open()
+        && begin.exec(hold == Hold::Everything ? QStringLiteral("BEGIN EXCLUSIVE") : QStringLiteral("BEGIN IMMEDIATE"));
+    if (!m_holding)
+        qWarning() << "TestLockHolder:" << path << begin.lastError().text();
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (++m_ticks < m_releaseAt)
+            return;
+        m_letGoOnATick = m_holding;
+        release();
+    });
+}
+
+TestLockHolder::~TestLockHolder()
+{
+    release();
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+void TestLockHolder::releaseAfterTicks(int ticks)
+{
+    m_ticks = 0;
+    m_releaseAt = ticks;
+    m_timer.start();
+}
+
+void TestLockHolder::meetTheWait(bool letGo)
+{
+    QSettings().setValue(QLatin1String(SqlTransaction::lockWaitKey), letGo ? 600 : 0);
+    if (letGo)
+        releaseAfterTicks(5);
+}
+
+void TestLockHolder::release()
+{
+    m_timer.stop();
+    if (!m_holding)
+        return;
+    m_holding = false;
+    QSqlQuery(QSqlDatabase::database(m_name, false)).exec(QStringLiteral("ROLLBACK"));
+}
+
+bool TestDatabase::writeHotJournal(
+    const QString &path, const QStringList &changes, const QStringList &later, const QString &journal)
+{
+    const QString copy = path + QStringLiteral(".hot-copy");
+    const QString name = QStringLiteral("test-hot-journal");
+    bool ok = QFile::copy(path, copy);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(copy);
+        QSqlQuery query(db);
+        ok = ok && db.open();
+        for (const QString &change : changes)
+            ok = ok && runQuery(query, change, {});
+        // Unsynced, the journal is whole from its first page: its header
+        // counts its pages by its length.
+        ok = ok && runQuery(query, QStringLiteral("PRAGMA synchronous = OFF"), {})
+            && runQuery(query, QStringLiteral("BEGIN IMMEDIATE"), {});
+        for (const QString &change : later)
+            ok = ok && runQuery(query, change, {});
+        QFile::remove(journal);
+        ok = ok && QFile::copy(copy + QStringLiteral("-journal"), journal) && QFile(journal).size() > 512;
+        runQuery(query, QStringLiteral("ROLLBACK"), {});
+    }
+    QSqlDatabase::removeDatabase(name);
+    QFile::remove(copy);
+    return ok;
 }

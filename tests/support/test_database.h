@@ -3,9 +3,11 @@
 
 #include "test_environment.h"
 
+#include <QObject>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QVariant>
 
 // A database file at the current revision in a temporary folder, made by the
@@ -52,10 +54,57 @@ public:
     // Closes and forgets a registered connection.
     static void removeConnection(const QString &connectionName);
 
+    // Writes to `journal` a hot rollback journal of the file at `path`: one
+    // that SQLite, finding it beside the file, plays in, after which the file
+    // holds what `changes` (statements) made of it. It is made on a copy of
+    // the file, where the changes are committed and a transaction that runs
+    // `later` (statements that change the same rows again) is left
+    // unfinished, as by a process killed in it; the file itself is not touched.
+    static bool writeHotJournal(
+        const QString &path, const QStringList &changes, const QStringList &later, const QString &journal);
+
 private:
     TestDatabaseFiles m_files;
     QString m_path;
     bool m_ok = false;
+};
+
+// Another program's hold on a database file: a connection of its own in a
+// transaction (SQLite locks a file between two connections of one process as
+// between two programs). It lets go when told, when it goes, or after a timer of the
+// event loop has ticked a number of times: a window that waits for the file
+// with its event loop running sees it free again, one frozen while it waits
+// never does. Nothing is timed.
+class TestLockHolder : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What the other program holds: the whole file (BEGIN EXCLUSIVE), or its
+    // writes only (BEGIN IMMEDIATE), when it may still be read.
+    enum class Hold { Everything, Writes };
+    explicit TestLockHolder(const QString &path, Hold hold = Hold::Everything);
+    ~TestLockHolder() override;
+
+    bool isHolding() const { return m_holding; }
+    // Lets go once the timer has ticked `ticks` times from now.
+    void releaseAfterTicks(int ticks);
+    // The two ways a test meets the program's wait for the file (in the
+    // settings, which the test keeps apart with TestSettings): let go on the
+    // fifth tick, the wait long enough that only the ticks end it; or held
+    // beyond a wait of none.
+    void meetTheWait(bool letGo);
+    void release();
+    // Let go by its timer, which ticked only while the event loop ran.
+    bool wasLetGoOnATick() const { return m_letGoOnATick; }
+
+private:
+    QString m_name;
+    QTimer m_timer;
+    int m_ticks = 0;
+    int m_releaseAt = 0;
+    bool m_holding = false;
+    bool m_letGoOnATick = false;
 };
 
 #endif

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +24,8 @@ TestFifo::~TestFifo()
     m_wake.notify_all();
     if (m_watchdog.joinable())
         m_watchdog.join();
+    if (m_notify >= 0)
+        ::close(m_notify);
     if (m_valid)
         ::unlink(QFile::encodeName(m_path).constData());
 }
@@ -34,12 +37,20 @@ void TestFifo::watch(int patienceMs, Waiting waiting)
     if (m_wake.wait_for(lock, std::chrono::milliseconds(patienceMs), [this] { return m_stop; }))
         return;
     if (waiting == Waiting::Writer) {
+        // A writer that waits in its open gets through once the pipe has a
+        // reader; the system tells when it closes the pipe again (a writer
+        // that does not wait never has it open).
+        m_notify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_notify >= 0)
+            ::inotify_add_watch(m_notify, path.constData(), IN_CLOSE_WRITE);
         // Held open to the end, so that the writer let go never writes into a pipe without a reader.
         const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK);
         char taken[4096];
-        while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_stop; }))
+        while (!m_wake.wait_for(lock, std::chrono::milliseconds(20), [this] { return m_stop; })) {
             while (fd >= 0 && ::read(fd, taken, sizeof taken) > 0)
                 m_released = true;
+            noteWriters();
+        }
         if (fd >= 0)
             ::close(fd);
         return;
@@ -53,4 +64,19 @@ void TestFifo::watch(int patienceMs, Waiting waiting)
             ::close(fd);
         }
     }
+}
+
+void TestFifo::noteWriters() const
+{
+    char events[4096];
+    if (m_notify >= 0 && ::read(m_notify, events, sizeof events) > 0)
+        m_released = true;
+}
+
+bool TestFifo::released() const
+{
+    // A writer let go and refused has closed the pipe by now.
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    noteWriters();
+    return m_released;
 }

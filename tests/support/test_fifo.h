@@ -14,7 +14,8 @@
 // pipe and closes it again, so the reader sees an empty file) and
 // released() turns true. Made for writers, the watchdog opens the pipe for
 // reading after `patience` instead, and keeps it open, taking whatever is
-// written (which turns released() true). A test of such a reader or writer
+// written; a writer that waited in its open until then, or anything
+// written, turns released() true. A test of such a reader or writer
 // thus fails instead of hanging. The pipe is removed with the object.
 class TestFifo
 {
@@ -27,16 +28,22 @@ public:
 
     bool isValid() const { return m_valid; }
     QString path() const { return m_path; }
-    // Whether a reader waited on the pipe and had to be let go.
-    bool released() const { return m_released; }
+    // Whether a reader or a writer waited on the pipe and had to be let go
+    // (or a writer wrote into it).
+    bool released() const;
 
 private:
     void watch(int patienceMs, Waiting waiting);
+    // Notes a writer the system has told of (one that opened the pipe for
+    // writing and closed it again) since the watchdog opened it for a
+    // writer; the lock is held.
+    void noteWriters() const;
 
     QString m_path;
     bool m_valid = false;
-    std::atomic<bool> m_released { false };
-    std::mutex m_mutex;
+    mutable std::atomic<bool> m_released { false };
+    int m_notify = -1;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
     std::thread m_watchdog;

@@ -1,10 +1,23 @@
 #include "test_processes.h"
 
+#include "app/app_savefile.h"
 #include "test_environment.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <csignal>
+#include <cstddef>
+#include <linux/audit.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,4 +65,53 @@ AppHelperRunner::Result testRunHelper(const QString &program, const QStringList 
     if (!testRunUntil(&runner, &AppHelperRunner::ended, [&] { runner.start(program, arguments, limits, input); }))
         runner.stop();
     return runner.result();
+}
+
+namespace {
+
+// A filter of the system calls this thread may make: fallocate fails with
+// EOPNOTSUPP, every other call goes through.
+bool refuseFallocate()
+{
+    struct sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fallocate, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EOPNOTSUPP & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    struct sock_fprog program = { sizeof filter / sizeof filter[0], filter };
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+} // namespace
+
+int testInChild(const std::function<int()> &work, bool noFallocate)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        // Only the work runs here: no handler of the parent's, no atexit.
+        if (noFallocate && !refuseFallocate())
+            ::_exit(125);
+        ::_exit(work());
+    }
+    if (child < 0)
+        return 126;
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
+
+int testCutSave(const QString &file, const QByteArray &bytes, qint64 cutAt)
+{
+    return testInChild([&]() {
+        AppSaveFile save(file);
+        if (!save.open() || !save.write(bytes))
+            return 1;
+        // Nothing of the save runs after the signal: no handler, no cleanup.
+        std::signal(SIGXFSZ, SIG_DFL);
+        const rlimit limit { rlim_t(cutAt), RLIM_INFINITY };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        save.commit();
+        return 0;
+    });
 }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <sys/types.h>
 
 // The processes a test starts, or that the program starts for it (the
@@ -21,5 +22,19 @@ bool testIsAlive(pid_t pid);
 // A helper run through the program's runner, to its end.
 AppHelperRunner::Result testRunHelper(const QString &program, const QStringList &arguments,
     const AppHelperRunner::Limits &limits, const QByteArray &input = QByteArray());
+
+// Runs `work` in a child process, a copy of this one made for it, and
+// returns the code it exits with, or the negated number of the signal that
+// ended it (-SIGKILL). What the child does to files is seen here; nothing
+// else of it is. Where `noFallocate` holds, the child's system cannot
+// reserve room in a file (fallocate answers "Operation not supported"), as
+// on a file system that does not offer it.
+int testInChild(const std::function<int()> &work, bool noFallocate = false);
+
+// A save of `bytes` into `file`, which has a second name, so that the save
+// copies them into the file itself, cut off once the copy has written
+// `cutAt` bytes: the system ends the child that saves there (by the signal
+// of its file size limit), as kill -9 would. Returns what ended it (-SIGXFSZ).
+int testCutSave(const QString &file, const QByteArray &bytes, qint64 cutAt);
 
 #endif

@@ -1,0 +1,33 @@
+#ifndef SQL_JOURNALGUARD_H
+#define SQL_JOURNALGUARD_H
+
+#include <QString>
+
+// What SQLite takes for a database file's own lies beside it: its rollback
+// journal ("NAME-journal"), its write-ahead log ("NAME-wal") and the index
+// of that log ("NAME-shm"). A journal found there when the file is opened is
+// played into the file, a log read as part of it; so whoever may write the
+// folder (a group's shared folder, a sticky one) could change the records by
+// putting one there. Such a file is used only when it is a regular file of
+// the user's own, or of the database file's owner, who may change the file
+// itself anyway; anything else stops the open before a byte is read or
+// rolled back, whichever way the file is opened (the windows, the message
+// server, the import, a module's script).
+//
+// The guard sits under the SQLite library itself, in place of its default
+// file layer, from the moment the program is loaded: it looks at these
+// files whenever SQLite opens one, also when one is put there later, while
+// the database is open.
+namespace SqlJournalGuard {
+
+// Empty, or the message that refuses the database file at `path` for what
+// lies beside it, naming that file and what it is.
+QString refusal(const QString &path);
+
+// The message of the last open the guard stopped on this thread (empty
+// when none); taken, so that it is said once.
+QString takeRefusal();
+
+} // namespace SqlJournalGuard
+
+#endif
