@@ -112,16 +112,18 @@ inline constexpr auto viscosityTo20
     = appCalculation("calculateViscAtT", "Temperature", "Viscosity", "D2O", "D2O18", "H2O18");
 
 // Results tab. "T" is the velocity temperature; "EquilibriumTemp" tells the module
-// the temperature of the vbar field, which it carries back to 20 C.
-inline constexpr auto calculateResults = appCalculation("calculateResults", "Mr", "Vbar", "UnDenaturedVbar", "S20W",
-    "Mb", "T", "Sigma", "RPM", "Ratio", "Hydration", "HydrationValue", "Shape", "BufferViscosity", "EquilibriumTemp");
+// the temperature of the vbar field, which it carries back to 20 C. "aVbar" and
+// "vbarwater" are s20,w's: f is taken from s20,w with the vbar it was normalised with.
+inline constexpr auto calculateResults
+    = appCalculation("calculateResults", "Mr", "Vbar", "UnDenaturedVbar", "S20W", "Mb", "T", "Sigma", "RPM", "Ratio",
+        "Hydration", "HydrationValue", "Shape", "BufferViscosity", "EquilibriumTemp", "aVbar", "vbarwater");
 inline constexpr auto graphShape = appCalculation(
     "graphShape", "Shape", "model", "tamax", "tbmin", "vamax", "vbmin", "hDelta", "Mr", "EquilibriumTemp");
-// The a/b graph takes the page's dry volume ("UnDenaturedVbar") and, for the
-// options that need one, its axial ratio or hydration ("Ratio").
-inline constexpr auto calculationsAvsBHydration
-    = appCalculation("calculationsAvsBHydration", "Shape", "Hydration", "model", "Mr", "HydrationValue", "S20W", "Vbar",
-        "BufferViscosity", "Sigma", "Mb", "T", "RPM", "EquilibriumTemp", "UnDenaturedVbar", "Ratio");
+// The a/b graph takes the page's dry volume ("UnDenaturedVbar"), for the options
+// that need one its axial ratio or hydration ("Ratio"), and s20,w's vbar as the page.
+inline constexpr auto calculationsAvsBHydration = appCalculation("calculationsAvsBHydration", "Shape", "Hydration",
+    "model", "Mr", "HydrationValue", "S20W", "Vbar", "BufferViscosity", "Sigma", "Mb", "T", "RPM", "EquilibriumTemp",
+    "UnDenaturedVbar", "Ratio", "aVbar", "vbarwater");
 
 // Sample composition page. The residue and conjugate rows travel as two unnamed
 // ARRAY nodes in the third and fourth place; "Tritrable" and "denaturents" are
@@ -134,7 +136,9 @@ inline constexpr auto calculationsFromComposition
 // the series, ROW, UNITS) without a name, to its figures at 20 C.
 inline constexpr auto calculateBufferDensity = appCalculation("calculateBufferDensity", "");
 inline constexpr auto calculateBufferViscosity = appCalculation("calculateBufferViscosity", "");
-// Buffer page: a measured buffer corrected from 20 C to a temperature.
+// Buffer page: a measured buffer corrected from 20 C to a temperature. In heavy
+// water the page sends its density rows after these, as calculateBufferDensity
+// takes them: each solute's increment depends on the water it displaces.
 inline constexpr auto correctBufferDensityNormal
     = appCalculation("correctBufferDensityAtT_Normal", "Density", "Temperature");
 inline constexpr auto correctBufferDensityHeavy

@@ -597,19 +597,29 @@ void GuiBufferComponents::compute()
     // Computed anew, the figures are this page's at 20 C and follow the run temperature.
     m_olderFigures = false;
 
+    // A component whose concentration is still to be typed makes no buffer yet: the
+    // figures wait for it (the module would refuse them), without a box while it is typed.
+    const bool complete = concentrationsGiven();
     if (qtCalculateDensity->isChecked())
-        writeResult(askAt20(Calc::calculateBufferDensity.name(), DensitySeriesRole), qtDensity);
+        writeResult(complete ? askAt20(Calc::calculateBufferDensity.name(), DensitySeriesRole) : nullptr, qtDensity);
     if (qtCalculateViscosity->isChecked())
-        writeResult(askAt20(Calc::calculateBufferViscosity.name(), ViscositySeriesRole), qtViscosity);
+        writeResult(
+            complete ? askAt20(Calc::calculateBufferViscosity.name(), ViscositySeriesRole) : nullptr, qtViscosity);
     calculateDensityTemperatureCorrection();
     calculateViscosityTemperatureCorrection();
 }
 
 AppScriptObject *GuiBufferComponents::askAt20(const QString &function, Role seriesRole) const
 {
-    // One row per shown component that has a series of the figure's kind.
     AppScriptList arrays;
-    AppScriptObject *rows = arrays.add(new AppScriptObject(AppScriptObject::Array));
+    arrays.add(componentRows(seriesRole));
+    return m_calculations->execOne(function, arrays);
+}
+
+AppScriptObject *GuiBufferComponents::componentRows(Role seriesRole) const
+{
+    // One row per shown component that has a series of the figure's kind.
+    auto *rows = new AppScriptObject(AppScriptObject::Array);
     int count = 0;
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
         if (qtAddedComponents->isRowHidden(row))
@@ -626,7 +636,17 @@ AppScriptObject *GuiBufferComponents::askAt20(const QString &function, Role seri
         component->setProperty("UNITS", box ? box->currentText() : QString());
         rows->setProperty(QByteArray::number(count++).constData(), component);
     }
-    return m_calculations->execOne(function, { rows });
+    return rows;
+}
+
+bool GuiBufferComponents::concentrationsGiven() const
+{
+    for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
+        if (!qtAddedComponents->isRowHidden(row)
+            && qtAddedComponents->item(row, concentrationColumn)->text().trimmed().isEmpty())
+            return false;
+    }
+    return true;
 }
 
 bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
@@ -684,13 +704,15 @@ bool figureAt20(const QLineEdit *source, QLineEdit *target, double *value)
 }
 
 // A figure at 20 C corrected to `temperature`, with the water's isotopes when
-// it is heavy: they change the viscosity as much as the density.
+// it is heavy: they change the viscosity as much as the density. Rows given
+// (taken over) follow the heavy water's inputs.
 AppScriptObject *correctedAt(AppPlugin *module, double figure, double temperature, const GuiWaterComposition *water,
-    bool heavy, const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater)
+    bool heavy, const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater, AppScriptObject *rows = nullptr)
 {
-    if (heavy)
-        return heavyWater.call(module, figure, temperature, water->D2O(), water->D2O18(), water->H2O18());
-    return normal.call(module, figure, temperature);
+    AppScriptList inputs = heavy ? heavyWater.inputs(figure, temperature, water->D2O(), water->D2O18(), water->H2O18())
+                                 : normal.inputs(figure, temperature);
+    inputs.add(rows);
+    return module->execOne(heavy ? heavyWater.name() : normal.name(), inputs);
 }
 
 } // namespace
@@ -704,8 +726,17 @@ void GuiBufferComponents::calculateDensityTemperatureCorrection()
     double density = 0.0;
     if (!m_calculations || !qtCalculateDensity->isChecked() || !figureAt20(qtDensity, qtCorrectedDensity, &density))
         return;
-    writeResult(correctedAt(m_calculations, density, m_temperature, qtWaterComposition, qtHeavyWater->isChecked(),
-                    Calc::correctBufferDensityNormal, Calc::correctBufferDensityHeavy),
+    // In heavy water each solute adds what it weighs less the water it displaces: the module
+    // takes that from the rows. Without all of the buffer's components there are none to send,
+    // and a component still without its concentration is not in the figure at 20 C either.
+    const bool heavy = qtHeavyWater->isChecked();
+    if (heavy && !concentrationsGiven()) {
+        writeResult(nullptr, qtCorrectedDensity);
+        return;
+    }
+    AppScriptObject *rows = heavy && m_missingComponents.isEmpty() ? componentRows(DensitySeriesRole) : nullptr;
+    writeResult(correctedAt(m_calculations, density, m_temperature, qtWaterComposition, heavy,
+                    Calc::correctBufferDensityNormal, Calc::correctBufferDensityHeavy, rows),
         qtCorrectedDensity);
 }
 

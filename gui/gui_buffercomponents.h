@@ -163,6 +163,11 @@ private:
     // The module's answer for the shown components' figure at 20 C in light
     // water (the caller owns it).
     AppScriptObject *askAt20(const QString &function, Role seriesRole) const;
+    // Every shown component has a concentration typed (a number or not).
+    bool concentrationsGiven() const;
+    // The shown components that have a series of that kind, as one ARRAY of
+    // rows (NAME, VALUE, ID of the series, ROW, UNITS); the caller owns it.
+    AppScriptObject *componentRows(Role seriesRole) const;
     // The stored figures of a row without the mark of 20 C are what its
     // components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;

@@ -297,6 +297,13 @@ private:
     // The composition's vbar in water at 20 C that s20,w uses: the page's, or
     // the one a loaded run stored when the page has none.
     QVariant vbarInWater() const;
+    // The inputs "aVbar" and "vbarwater" of s20,w: the vbar it is normalised
+    // with. The shape figures take f from s20,w with the same one.
+    struct NormalisingVbar
+    {
+        QVariant aVbar, vbarWater;
+    };
+    NormalisingVbar normalisingVbar() const;
     // The composition's vbar without its denaturant (its 25 C estimate), the
     // dry particle's of the radius and the shape figures: the page's, or the
     // one a loaded run's vbar in water gives while no sample of its own is

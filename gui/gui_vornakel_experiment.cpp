@@ -174,10 +174,10 @@ void GuiVornakel::calculate()
         double vbar20 = 0.0;
         if (!AppNumber::fromText(m_changeDefaults->defaultsRow().vbar, &vbar20))
             vbar20 = 0.0;
-        const QVariant common[]
-            = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp), number(qtSedVelocityCoefficient),
-                  QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar), number(qtBufferDensity),
-                  QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
+        const NormalisingVbar normalising = normalisingVbar();
+        const QVariant common[] = { number(qtSedEquilibriumTemp), number(qtSedVelocityTemp),
+            number(qtSedVelocityCoefficient), QVariant(vbar20), number(qtBufferViscosity), number(qtSampleVbar),
+            number(qtBufferDensity), normalising.aVbar, normalising.vbarWater };
         // The buffer's water, in which its figures are carried to the velocity temperature.
         const BufferWater water = bufferWater();
         const QVariant d2o(water.d2o), d2o18(water.d2o18), h2o18(water.h2o18);

@@ -542,6 +542,8 @@ void GuiVornakel::holdRunWater(const std::optional<BufferWater> &water)
 void GuiVornakel::showSolventWater()
 {
     const BufferWater water = bufferWater();
+    // s20,w is computed for a protein that keeps its hydrogens: in deuterium it exchanges some.
+    qtS20wHeavyWater->setVisible(water.d2o + water.d2o18 > 0);
     if (water.isLight()) {
         qtSolventWater->setText(QStringLiteral("Figures in light water"));
         return;
@@ -554,6 +556,11 @@ void GuiVornakel::showSolventWater()
             shares << QStringLiteral("%1 % %2").arg(AppNumber::toText(100 * share.first), QLatin1String(share.second));
     }
     qtSolventWater->setText(QStringLiteral("Figures in water of ") + shares.join(QStringLiteral(", ")));
+}
+
+GuiVornakel::NormalisingVbar GuiVornakel::normalisingVbar() const
+{
+    return { QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
 }
 
 QVariant GuiVornakel::vbarInWater() const

@@ -148,10 +148,12 @@ void GuiVornakel::calculateResults()
     if (!sendable)
         emptyResultFigures();
     AppScriptList results;
+    const NormalisingVbar normalising = normalisingVbar();
     if (sendable)
         results.add(AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
             QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
-            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp));
+            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp,
+            normalising.aVbar, normalising.vbarWater));
     // A script error writes no figure: those of earlier inputs must not stay.
     const AppScriptObject *result = results.first();
     const bool failed
@@ -194,9 +196,10 @@ bool GuiVornakel::resultsUpToDate()
 void GuiVornakel::watchResultsInputs()
 {
     auto outOfDate = [this] { m_resultsStale = true; };
-    for (QLineEdit *input : std::initializer_list<QLineEdit *> { qtSedEquilibriumMR, qtSampleVbar,
-             qtStackComposition->qtUnDenaturedVBar, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
-             qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
+    for (QLineEdit *input :
+        std::initializer_list<QLineEdit *> { qtSedEquilibriumMR, qtSampleVbar, qtStackComposition->qtUnDenaturedVBar,
+            qtStackComposition->qtCalculatedVBarWater, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
+            qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
         connect(input, &QLineEdit::textChanged, this, outOfDate);
     // The method is part of a results record too; the Experiment tab's radius
     // is the method's (Rp or Ro), computed anew unless a load is writing it.
@@ -403,11 +406,12 @@ void GuiVornakel::generateGraphData()
     // The page's dry volume and its axial ratio (or hydration), as calculateResults sends them.
     const double unDenaturedVbar = qtStackComposition ? undenaturedVbar() : 0.0;
     const double ratio = AppNumber::valueOrZero(qtHydrateRatio->text());
+    const NormalisingVbar normalising = normalisingVbar();
     AppScriptList results;
     results.add(AppCalculationContract::calculationsAvsBHydration.call(m_calculationsPlugin, QVariant(shape),
         QVariant(hydration), QVariant(model), page.mr, page.hydrationValue, page.s20w, page.vbar, page.bufferViscosity,
         page.sigma, page.mb, page.temperature, page.rpm, page.equilibriumTemp, QVariant(unDenaturedVbar),
-        QVariant(ratio)));
+        QVariant(ratio), normalising.aVbar, normalising.vbarWater));
 
     aOverBPoints.clear();
     const QStringList strings = results.isEmpty() ? QStringList() : writeResults(results);

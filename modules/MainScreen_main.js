@@ -37,7 +37,7 @@
 //                 optional D2O, D2O18, H2O18)          -> qtExperimentResultsS
 //   calculateSo20W(the same, So20w_k, Cp)              -> qtExperimentResultsS
 //   calculateResults(Mr, Vbar, UnDenaturedVbar, S20W, Mb, T, Sigma, RPM, Ratio, Hydration,
-//                    HydrationValue, Shape, BufferViscosity, EquilibriumTemp)
+//                    HydrationValue, Shape, BufferViscosity, EquilibriumTemp, optional aVbar, vbarwater)
 //        -> qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
 //           qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax,
 //           qtTellerDmax, qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin,
@@ -50,7 +50,7 @@
 //           particle drawn
 //   calculationsAvsBHydration(Shape, Hydration, model, Mr, HydrationValue, S20W, Vbar,
 //                             BufferViscosity, Sigma, Mb, T, RPM, EquilibriumTemp,
-//                             UnDenaturedVbar, Ratio)
+//                             UnDenaturedVbar, Ratio, optional aVbar, vbarwater)
 //        -> graph points "A over B Graph"
 //   calculationsFromComposition(BufferpH, OligomerN, [amino rows], [conjugate rows],
 //        UseTritrableAmino, AminoEndpKaValue, UseTritrableCarboxyl, CarboxylValue, denaturents)
@@ -60,7 +60,8 @@
 //   calculateBufferDensity([components])               -> qtDensity
 //   calculateBufferViscosity([components])             -> qtViscosity
 //   correctBufferDensityAtT_Normal(Density, Temperature)  -> qtCorrectedDensity
-//   correctBufferDensityAtT_Heavy(Density, Temperature, D2O, D2O18, H2O18) -> qtCorrectedDensity
+//   correctBufferDensityAtT_Heavy(Density, Temperature, optional D2O, D2O18, H2O18, [components])
+//                                                      -> qtCorrectedDensity
 //   correctBufferViscosityAtT(Viscosity, Temperature, optional D2O, D2O18, H2O18) -> qtCorrectedViscosity
 //
 // Units: g/ml, poise (the forms show viscosity in poise), ml/g, g/mol, cm, seconds for
@@ -74,12 +75,15 @@
 //   2009, J Phys Chem Ref Data 38:101) at 0.1 MPa, with the density of Kell 1975, times the
 //   program's 1.002 cP at 20 C (Kestin, Sokolov and Wakeham 1978; IAPWS 2008 gives 1.0016).
 //   The module accepts 0 to 100 C.
-// - Heavy-water viscosity: D2O from the IAPWS 2007 revised release on the viscosity of heavy
-//   water substance, with the D2O density below, on the same 20 C anchor (its ratio to
-//   H2O at 20 C is the formulations'). No correlation is used for the 18O species: H2O18
-//   takes the value of H2O and D2O18 that of D2O. A mixture of species takes the
-//   fraction-weighted mean; a buffer's solutes are taken to raise the viscosity of heavy
-//   water in the same ratio as that of light water.
+// - Heavy-water viscosity: D2O from the IAPWS 2020 formulation for the viscosity of heavy
+//   water (Assael et al. 2021, J Phys Chem Ref Data 50:033102), with the D2O density below,
+//   on the same 20 C anchor (its ratio to H2O at 20 C is the formulations'). No correlation
+//   is used for the 18O species: H2O18 takes the value of H2O and D2O18 that of D2O. A
+//   mixture of species takes the fraction-weighted mean; a buffer's solutes are taken to
+//   raise the viscosity of heavy water in the same ratio as that of light water (no series
+//   of a solute in heavy water is known). A water below its melting point (3.82 C for D2O,
+//   in proportion to the deuterium for a mixture) is computed as a supercooled liquid, with
+//   a warning.
 // - D2O density at 0.101325 MPa: a polynomial of degree 7 in (t - 50)/50 fitted by least
 //   squares to the IAPWS 2017 formulation for heavy water (Herrig et al. 2018, J Phys Chem
 //   Ref Data 47:043102) at every whole degree from 0 to 100 C; it stays within 1e-6 g/ml of
@@ -89,10 +93,12 @@
 //   water (series value minus its a). Molal and % by wt need the solution density,
 //   taken from the component's own density series by iteration; % by vol needs the
 //   pure-solute density. Correction to T: density and viscosity scaled by the ratio of
-//   water at T to water at 20 C; with heavy water the solute increment is scaled that way
-//   and added to the isotope mixture's density at T. s20,w carries the Solvent tab's figures
-//   (at the equilibrium temperature) to the velocity temperature in the same way, in the
-//   water the buffer is made of.
+//   water at T to water at 20 C. With heavy water each solute's increment at 20 C is
+//   c (1 - phi rho) with that water's density, phi its apparent specific volume from its own
+//   light-water series at its concentration; that increment is scaled as above and added to
+//   the isotope mixture's density at T. s20,w carries the Solvent tab's figures (at the
+//   equilibrium temperature) to the velocity temperature in the same way, in the water the
+//   buffer is made of. A protein's exchange of hydrogen for deuterium is not included.
 // - vbar: mass-weighted mean of residue and conjugate values (Cohn and Edsall 1943), at
 //   25 C; temperature dependence 4.25e-4 ml/g per kelvin (Durchschlag 1986). A conjugate
 //   without a vbar is left out of the vbar mean. With a denaturant whose v3 and g3
@@ -120,7 +126,8 @@
 //   As = 6.3 M^0.73 A^2 (the fit of Miller, Janin, Lesk and Chothia 1987, J Mol Biol
 //   196:641; the use of the accessible surface for friction follows Teller 1976, Nature
 //   260:729, and Teller, Swanson and de Haen 1979).
-//   f = M (1 - vbar rho) / (N s20,w) with water at 20 C; Stokes radius f / (6 pi eta).
+//   f = M (1 - vbar rho) / (N s20,w) with water at 20 C and the vbar s20,w was normalised
+//   with; Stokes radius f / (6 pi eta).
 //   Ellipsoids: Perrin 1936 friction ratios; cylinders: Tirado and Garcia de la Torre 1979
 //   with end correction nu = 0.312 + 0.565/p - 0.100/p^2. The authors fitted it for
 //   L/d 2 to 30; the search runs on to 200, where it is an extrapolation towards the long
@@ -264,7 +271,11 @@ Results.prototype.set = function (name, value, tip) {
         item.TOOLTIP = tip;
     this.items.push(item);
 };
-Results.prototype.warn = function (text) { this.warnings.push(text); };
+// Each text once: several steps of one call may find the same.
+Results.prototype.warn = function (text) {
+    if (this.warnings.indexOf(text) < 0)
+        this.warnings.push(text);
+};
 // A result, or an empty field when it was refused (null): a refused figure
 // must not stand beside inputs it was not computed from.
 Results.prototype.setOrEmpty = function (name, value) { this.set(name, value === null ? "" : value); };
@@ -383,26 +394,30 @@ function waterDensity(t)
     return WATER_DENSITY_20 * kellDensity(t) / kellDensity(20);
 }
 
-// Viscosity correlations of the form mu = mu* mu0(Tr) mu1(Tr, rhor), with
-// mu0 = sqrt(Tr) / sum(A_i / Tr^i) and mu1 = exp(rhor sum(B_ij (1/Tr - 1)^i (rhor - 1)^j));
-// B holds the non-zero terms as [i, j, B_ij]. The critical enhancement is 1 at these
-// temperatures and is left out. Result in Pa s; t in C, rho in kg/m^3.
+// Viscosity correlations of the form mu = mu* mu0(Tr) mu1(Tr, rhor), with the dilute-gas
+// term mu0 of each law and mu1 = exp(rhor sum(B_ij (1/Tr - 1)^i (rhor - 1)^j)); B holds the
+// non-zero terms as [i, j, B_ij]. The critical enhancement is 1 at these temperatures and is
+// left out. Result in Pa s; t in C, rho in kg/m^3.
 function correlatedViscosity(law, t, rho)
 {
     var tr = (t + KELVIN) / law.tStar, rr = rho / law.rhoStar;
-    var sum0 = 0;
-    for (var i = 0; i < law.a.length; ++i)
-        sum0 += law.a[i] / Math.pow(tr, i);
     var sum1 = 0;
     for (var k = 0; k < law.b.length; ++k)
         sum1 += law.b[k][2] * Math.pow(1 / tr - 1, law.b[k][0]) * Math.pow(rr - 1, law.b[k][1]);
-    return law.muStar * Math.sqrt(tr) / sum0 * Math.exp(rr * sum1);
+    return law.muStar * law.dilute(tr) * Math.exp(rr * sum1);
 }
 
-// Huber et al. 2009 (J Phys Chem Ref Data 38:101), the IAPWS 2008 formulation for H2O.
+// Huber et al. 2009 (J Phys Chem Ref Data 38:101), the IAPWS 2008 formulation for H2O:
+// mu0 = sqrt(Tr) / sum(A_i / Tr^i).
 var H2O_VISCOSITY = {
     tStar: 647.096, rhoStar: 322, muStar: 1e-4,
     a: [1.67752, 2.20462, 0.6366564, -0.241605],
+    dilute: function (tr) {
+        var sum0 = 0;
+        for (var i = 0; i < this.a.length; ++i)
+            sum0 += this.a[i] / Math.pow(tr, i);
+        return Math.sqrt(tr) / sum0;
+    },
     b: [[0, 0, 5.20094e-1], [1, 0, 8.50895e-2], [2, 0, -1.08374], [3, 0, -2.89555e-1],
         [0, 1, 2.22531e-1], [1, 1, 9.99115e-1], [2, 1, 1.88797], [3, 1, 1.26613], [5, 1, 1.20573e-1],
         [0, 2, -2.81378e-1], [1, 2, -9.06851e-1], [2, 2, -7.72479e-1], [3, 2, -4.89837e-1], [4, 2, -2.57040e-1],
@@ -410,16 +425,27 @@ var H2O_VISCOSITY = {
         [4, 5, 8.72102e-3], [3, 6, -4.35673e-3], [5, 6, -5.93264e-4]]
 };
 
-// IAPWS 2007, revised release on the viscosity of heavy water substance (D2O).
+// Assael et al. 2021 (J Phys Chem Ref Data 50:033102), the IAPWS 2020 formulation for the
+// viscosity of heavy water: mu* = 1 uPa s, rho* = 356 kg/m^3, T* = 643.847 K, and the
+// dilute-gas term the ratio of two quartics, mu0 = sqrt(Tr) sum(n_i Tr^i) / sum(d_i Tr^i).
 var D2O_VISCOSITY = {
-    tStar: 643.847, rhoStar: 358, muStar: 55.2651e-6,
-    a: [1, 0.940695, 0.578377, -0.202044],
-    b: [[0, 0, 0.4864192], [1, 0, -0.2448372], [2, 0, -0.8702035], [3, 0, 0.8716056], [4, 0, -1.051126],
-        [5, 0, 0.3458395], [0, 1, 0.3509007], [1, 1, 1.315436], [2, 1, 1.297752], [3, 1, 1.353448],
-        [0, 2, -0.2847572], [1, 2, -1.037026], [2, 2, -1.287846], [5, 2, -0.02148229],
-        [0, 3, 0.07013759], [1, 3, 0.4660127], [2, 3, 0.2292075], [3, 3, -0.4857462],
-        [0, 4, 0.01641220], [1, 4, -0.02884911], [3, 4, 0.1607171], [5, 4, -0.009603846],
-        [0, 5, -0.01163815], [1, 5, -0.008239587], [5, 5, 0.004559914], [3, 6, -0.003886659]]
+    tStar: 643.847, rhoStar: 356, muStar: 1e-6,
+    n: [0.889754, 61.22217, -44.8866, 111.5812, 3.547412],
+    d: [0.79637, 2.38127, -0.33463, 2.669, 0.000211366],
+    dilute: function (tr) {
+        var num = 0, den = 0;
+        for (var i = this.n.length - 1; i >= 0; --i) {
+            num = num * tr + this.n[i];
+            den = den * tr + this.d[i];
+        }
+        return Math.sqrt(tr) * num / den;
+    },
+    b: [[0, 0, 0.510953], [2, 0, -0.558947], [3, 0, -2.718820], [4, 0, 0.480990], [5, 0, 2.404510],
+        [6, 0, -1.824320], [0, 1, 0.275847], [1, 1, 0.762957], [3, 1, 1.760340], [4, 1, 0.0819086],
+        [6, 1, 1.417750], [0, 2, -0.228148], [1, 2, -0.321497], [5, 2, -2.302500],
+        [0, 3, 0.0661035], [1, 3, 0.0449393], [2, 3, 1.466670], [5, 3, 0.938984], [6, 3, -0.108354],
+        [0, 4, -0.00481265], [2, 4, -1.545710], [3, 4, -0.0570938], [5, 4, -0.0753783],
+        [2, 5, 0.553080], [2, 6, -0.0650201]]
 };
 
 var h2oViscosity20 = null; // Pa s, the anchor of every ratio below
@@ -432,7 +458,7 @@ function waterViscosity(t)
 }
 
 // Viscosity in poise of a water of the given species fractions (H2O takes the rest), on
-// the same 20 C anchor. D2O from the IAPWS 2007 release with the D2O density below; for
+// the same 20 C anchor. D2O from the IAPWS 2020 formulation with the D2O density below; for
 // the 18O species no correlation is used: each takes its parent's value. The mixture is
 // the fraction-weighted mean of the species.
 function heavyMixViscosity(t, d2o, d2o18, h2o18)
@@ -493,6 +519,28 @@ function waterFractions(res, inp)
         ok = false;
     }
     return ok ? f : null;
+}
+
+function isLightWater(f) { return f[0] + f[1] + f[2] == 0; }
+
+// Pure D2O melts at 3.82 C (its triple point, Herrig et al. 2018). A mixture is taken to melt
+// in proportion to its deuterium, the 18O species with their parent as for the viscosity.
+var D2O_MELTING_POINT = 3.82;
+function meltingPoint(f) { return D2O_MELTING_POINT * (f[0] + f[1]); }
+
+// A water below its melting point is computed as a supercooled liquid, and said so. The text
+// names only the water and the temperature, so that the calls of one calculation say it once.
+function meltingWarning(res, t, f)
+{
+    var melts = meltingPoint(f);
+    if (t === null || !(t < melts))
+        return;
+    var species = [[f[0], "D2O"], [f[1], "D2-18O"], [f[2], "H2-18O"]], shares = [];
+    for (var i = 0; i < species.length; ++i)
+        if (species[i][0] > 0)
+            shares.push(Number((100 * species[i][0]).toPrecision(6)) + " % " + species[i][1]);
+    res.warn("Water of " + shares.join(", ") + " melts at about " + Number(melts.toFixed(2)) + " C: at " + t
+             + " C it was taken as a supercooled liquid (a buffer's solutes lower the melting point a little).");
 }
 
 // A buffer density at teq carried to t in the water f it is made of, as the buffer page
@@ -558,6 +606,8 @@ function calculateDensityAt20()
     var t = inp.number("Temperature", "T"), rho = inp.number("Density");
     var f = waterFractions(res, inp);
     var ok = needTemperature(res, t, "The measuring temperature") & needPositive(res, rho, "Density") & (f !== null);
+    if (ok)
+        meltingWarning(res, t, f);
     res.setOrEmpty("qtBufferDensity", ok ? bufferDensityCarried(rho, t, 20, f) : null);
     return res.build();
 }
@@ -568,6 +618,8 @@ function calculateDensityAtT()
     var t = inp.number("EquilibriumTemp", "T", "Temperature"), rho = inp.number("Density");
     var f = waterFractions(res, inp);
     var ok = needTemperature(res, t, "The experiment temperature") & needPositive(res, rho, "Density") & (f !== null);
+    if (ok)
+        meltingWarning(res, t, f);
     res.setOrEmpty("qtBufferDensity", ok ? bufferDensityCarried(rho, 20, t, f) : null);
     return res.build();
 }
@@ -586,12 +638,16 @@ function calculateViscAtT()
     var value = null;
     if (measured !== null || target === null) {
         if (needPositive(res, eta, "Viscosity") & needTemperature(res, measured, "The measuring temperature")
-            & (f !== null))
+            & (f !== null)) {
+            meltingWarning(res, measured, f);
             value = eta * heavyMixViscosity(20, f[0], f[1], f[2]) / heavyMixViscosity(measured, f[0], f[1], f[2]);
+        }
     } else {
         if (needPositive(res, eta, "Viscosity") & needTemperature(res, target, "The experiment temperature")
-            & (f !== null))
+            & (f !== null)) {
+            meltingWarning(res, target, f);
             value = eta * heavyMixViscosity(target, f[0], f[1], f[2]) / heavyMixViscosity(20, f[0], f[1], f[2]);
+        }
     }
     res.setOrEmpty("qtBufferViscosity", value);
     return res.build();
@@ -754,11 +810,33 @@ function calculationsFromMr()
 
 // ---------------------------------------------------------------- velocity
 
+// The vbar at 20 C in water that s20,w is normalised with, in (1 - vbar rho_w,20): the
+// composition's vbar in water ("vbarwater") when "aVbar" is 1, the Mr method that takes the
+// composition's figures; else the sample's vbar at 20 C. The shape figures take f from s20,w
+// with the same vbar.
+function normalisingVbar(inp, vbar20)
+{
+    var water = inp.number("vbarwater");
+    return inp.number("aVbar") == 1 && water !== null && water > 0 ? water : vbar20;
+}
+
+// The window takes a sedimentation coefficient above 9e-6 in magnitude as svedbergs and sends
+// seconds; such a figure from another program cannot be seconds and gives none.
+var LARGEST_SECONDS = 9e-6;
+function inSeconds(res, s, what)
+{
+    if (s === null || Math.abs(s) <= LARGEST_SECONDS)
+        return true;
+    res.warn(what + " is " + s + ", which cannot be seconds (" + s + " S would be " + Number((s * 1e-13).toPrecision(6))
+             + " s); the figures that need it are not given.");
+    return false;
+}
+
 // s20,w = s (eta_b,T / eta_w,20) (1 - vbar20 rho_w,20) / (1 - vbar_T rho_b,T) (Svedberg and
 // Pedersen 1940). The buffer values of the form are taken as valid at the equilibrium
 // temperature and carried to the velocity temperature by the ratios of the water the buffer
 // is made of ("D2O", "D2O18", "H2O18", light water when none is sent), as the buffer page
-// carries them from 20 C: the viscosity by the isotope mixture's (IAPWS 2008 and 2007), the
+// carries them from 20 C: the viscosity by the isotope mixture's (IAPWS 2008 and 2020), the
 // density as bufferDensityCarried does. A buffer the page computed then gives the same
 // s20,w whatever the equilibrium temperature.
 function s20w(res, inp)
@@ -776,6 +854,7 @@ function s20w(res, inp)
         res.warn("The sedimentation coefficient is zero.");
         ok = false;
     }
+    ok = inSeconds(res, s, "The sedimentation coefficient S") && ok;
     if (vbar === null || vbar <= 0) {
         var fallback = inp.number("Vbar20");
         if (fallback !== null && fallback > 0) {
@@ -792,13 +871,12 @@ function s20w(res, inp)
         res.warn("The equilibrium temperature is missing; buffer values were taken at the velocity temperature.");
         teq = tv;
     }
+    meltingWarning(res, teq, f);
+    meltingWarning(res, tv, f);
     var etaT = eta * heavyMixViscosity(tv, f[0], f[1], f[2]) / heavyMixViscosity(teq, f[0], f[1], f[2]);
     var rhoT = bufferDensityCarried(rho, teq, tv, f);
     var vbarT = vbar + VBAR_PER_KELVIN * (tv - teq);
-    var vbarWater = vbar + VBAR_PER_KELVIN * (20 - teq);
-    var water = inp.number("vbarwater");
-    if (inp.number("aVbar") == 1 && water !== null && water > 0)
-        vbarWater = water;
+    var vbarWater = normalisingVbar(inp, vbar + VBAR_PER_KELVIN * (20 - teq));
     // A particle sediments (s > 0) when vbar rho is below 1 and floats (s < 0) above it;
     // a sign of s that contradicts the buoyancy is a wrong input, not a figure.
     var buoyancy = 1 - vbarT * rhoT, buoyancyWater = 1 - vbarWater * WATER_DENSITY_20;
@@ -1020,13 +1098,18 @@ function shapeContext(res, inp)
         res.warn("vbar must be greater than zero (got " + c.vbar + ").");
         return null;
     }
-    // f = M (1 - vbar rho) / (N s20,w): a floating particle has both negative, and its friction
-    // from their magnitudes.
-    c.buoyancy = 1 - c.vbar * WATER_DENSITY_20;
+    // f = M (1 - vbar rho) / (N s20,w) with the vbar s20,w was normalised with (normalisingVbar):
+    // the composition's vbar in water, not a denaturant-bound one, where it took that. A caller
+    // that does not say ("aVbar") has s20,w normalised with the vbar in water, the dry vbar. A
+    // floating particle has both negative, and its friction from their magnitudes.
+    var buoyant = inp.number("aVbar") === null ? c.dryVbar : normalisingVbar(inp, c.vbar);
+    c.buoyancy = 1 - buoyant * WATER_DENSITY_20;
+    if (!inSeconds(res, s, "S20W"))
+        s = null;
     if (s !== null && s != 0 && nonNeutral(res, c.buoyancy, "in water at 20 C", "no figures were taken from s20,w")) {
         if ((s > 0) != (c.buoyancy > 0)) {
             res.warn("s20,w is " + (s > 0 ? "positive" : "negative") + " but vbar times the density of water at 20 C is "
-                     + shown(c.vbar * WATER_DENSITY_20) + ": the particle would "
+                     + shown(buoyant * WATER_DENSITY_20) + ": the particle would "
                      + (c.buoyancy > 0 ? "sediment" : "float") + "; no figures were taken from s20,w.");
         } else {
             var fric = c.mr * Math.abs(c.buoyancy) / (AVOGADRO * Math.abs(s));
@@ -1204,36 +1287,38 @@ var PACE_1995 = "Pace et al. 1995";
 // Gill and von Hippel 1989, 6 M guanidine hydrochloride, per residue (cystine split in halves).
 var GUHCL_EXTINCTION = {TRP: 5690, TYR: 1280, CY2: 60};
 
+var COMPOSITION_SHAPE = "The composition comes as an ARRAY of residue rows and an ARRAY of conjugate rows (that "
+                        + "one may be left out), each row with NAME or ID and its amount as MOLES or VALUE.";
+
+// The residues or conjugates of a composition call with their reference rows; null (each
+// problem told) when a row is not in the shape the composition page sends, or cannot be
+// had: a protein without one of its residues is another protein.
 function residueRows(table, byId, byName, res, what)
 {
-    var out = [];
-    if (!isArrayValue(table))
-        return out;
+    var refused = "; no figure of the composition is given. " + COMPOSITION_SHAPE;
+    if (!tableRows(res, table, what + " row", [["NAME", "ID"], ["MOLES", "VALUE"]], [], refused))
+        return null;
+    var out = [], complete = true;
+    refused = "; no figure of the composition is given without it.";
     for (var i = 0; i < table.length; ++i) {
         var row = table[i];
-        if (row === null || row === undefined || typeof row != "object")
-            continue;
         var moles = toNumber(row.MOLES);
         if (moles === null)
             moles = toNumber(row.VALUE);
         var name = row.NAME === undefined ? "" : String(row.NAME);
-        if (moles === null) {
-            res.warn(what + " " + name + ": the amount is not a number; left out.");
-            continue;
-        }
-        if (moles < 0) {
-            res.warn(what + " " + name + ": the amount is negative; left out.");
-            continue;
-        }
         var id = toNumber(row.ID);
         var ref = id !== null && byId.has(String(id)) ? byId.get(String(id)) : byName.get(name);
-        if (ref === undefined) {
-            res.warn(what + " " + name + " is not in the reference table; left out.");
-            continue;
+        var problem = moles === null ? ": the amount is not a number"
+                    : moles < 0      ? ": the amount is negative"
+                    : ref === undefined ? " is not in the reference table" : null;
+        if (problem === null) {
+            out.push({ref: ref, moles: moles});
+        } else {
+            res.warn(what + " " + name + problem + refused);
+            complete = false;
         }
-        out.push({ref: ref, moles: moles});
     }
-    return out;
+    return complete ? out : null;
 }
 
 function indexRows(rows, nameColumn)
@@ -1275,13 +1360,24 @@ function isoelectricPoint(groups)
     return (lo + hi) / 2;
 }
 
+// Every figure of the composition page emptied: none may stand for other residues.
+function emptyComposition(res)
+{
+    var names = ["qtCalculatedVBar", "qtUnDenaturedVBar", "qtCalculatedVBarWater", "qtCalculatedMR",
+                 "qtCalculatedHydration", "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl",
+                 "qtEstAbsExtinction", "qtEstAbsMgMl"];
+    for (var e = 0; e < names.length; ++e)
+        res.set(names[e], "");
+    return res.build();
+}
+
 function calculationsFromComposition()
 {
     var inp = new Inputs(arguments), res = new Results();
     var amino = selectRows("SELECT id, Namethree, Mr, vbar, HipH7, HipH4, extinction, charge, pka FROM amino",
                            ["id", "Namethree", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"]);
     // The conjugate table may hold far more rows than a sample uses: read only when needed.
-    var conj = isArrayValue(inp.tables[1]) && inp.tables[1].length > 0
+    var conj = inp.tables.length > 1 && inp.tables[1].length > 0
         ? selectRows("SELECT id, name, Mr, vbar, hiph7, hiph4, extinction, charge, pka FROM conjugates",
                      ["id", "name", "Mr", "vbar", "HipH7", "HipH4", "extinction", "charge", "pka"])
         : [];
@@ -1290,8 +1386,17 @@ function calculationsFromComposition()
         return res.build();
     }
     var aminoIndex = indexRows(amino, "Namethree"), conjIndex = indexRows(conj, "name");
-    var residues = residueRows(inp.tables[0], aminoIndex.byId, aminoIndex.byName, res, "Amino acid");
-    var conjugates = residueRows(inp.tables[1], conjIndex.byId, conjIndex.byName, res, "Conjugate");
+    var residues = null, conjugates = null;
+    if (inp.tables.length == 0 || inp.tables.length > 2) {
+        res.warn((inp.tables.length == 0 ? "No ARRAY of residue rows was sent" : "More than two ARRAYs were sent")
+                 + "; no figure of the composition is given. " + COMPOSITION_SHAPE);
+    } else {
+        residues = residueRows(inp.tables[0], aminoIndex.byId, aminoIndex.byName, res, "Amino acid");
+        conjugates = inp.tables.length > 1 ? residueRows(inp.tables[1], conjIndex.byId, conjIndex.byName, res, "Conjugate")
+                                           : [];
+    }
+    if (residues === null || conjugates === null)
+        return emptyComposition(res);
     var all = residues.concat(conjugates);
 
     var n = inp.number("OligomerN");
@@ -1354,14 +1459,8 @@ function calculationsFromComposition()
             groups.push({count: 1, charge: -1, pka: cEnd});
     }
 
-    if (mass <= 0) {
-        var names = ["qtCalculatedVBar", "qtUnDenaturedVBar", "qtCalculatedVBarWater", "qtCalculatedMR",
-                     "qtCalculatedHydration", "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl",
-                     "qtEstAbsExtinction", "qtEstAbsMgMl"];
-        for (var e = 0; e < names.length; ++e)
-            res.set(names[e], "");
-        return res.build();
-    }
+    if (mass <= 0)
+        return emptyComposition(res);
 
     var vbar25 = vbarMass > 0 ? volume / vbarMass : null;
     var chainMass = mass + (residueCount > 0 ? WATER_MR : 0); // one water per chain
@@ -1548,14 +1647,14 @@ function readComponent(seriesColumn, id)
 }
 
 // Molar concentration of one component row; null (with a warning) when it cannot be had.
-function molarity(res, cache, row, x, component, name)
+function molarity(res, cache, row, x, component, name, refused)
 {
     var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
     if (units == "molar")
         return x;
     var mr = component.mr;
     if (mr === null || mr <= 0) {
-        res.warn(name + ": the unit " + units + " needs the component's molar mass, which is not known; left out.");
+        res.warn(name + ": the unit " + units + " needs the component's molar mass, which is not known" + refused);
         return null;
     }
     if (units == "mg/ml")
@@ -1564,7 +1663,7 @@ function molarity(res, cache, row, x, component, name)
         return 1000 * x / mr;
     if (units == "% by vol") {
         if (component.density === null || component.density <= 0) {
-            res.warn(name + ": % by vol needs the density of the pure component, which is not known; left out.");
+            res.warn(name + ": % by vol needs the density of the pure component, which is not known" + refused);
             return null;
         }
         return 10 * x * component.density / mr;
@@ -1584,41 +1683,111 @@ function molarity(res, cache, row, x, component, name)
             res.warn(name + ": no density series to convert " + units + "; the density of water was used.");
         return c;
     }
-    res.warn(name + ": the unit \"" + units + "\" is not known; left out.");
+    res.warn(name + ": the unit \"" + units + "\" is not known" + refused);
     return null;
 }
 
-function bufferSum(res, rows, table, seriesColumn, evaluate, what)
+// True when every element of an ARRAY input is a row object whose members of each group of
+// needed names hold one as text, and whose optional members hold text where sent; else false
+// with a warning that names the first row that is not. A row the request gave no INDEX is a
+// named member of the array, not one of its rows, and is refused as well.
+function tableRows(res, rows, what, needed, optional, refused)
 {
-    var increment = 0, cache = new NameMap();
-    if (!isArrayValue(rows))
-        return increment;
+    // The host numbers the rows that have an INDEX, and only those: every other member's name
+    // begins with something else than a digit. (A regular expression per key made a buffer of
+    // ten thousand rows three times slower.)
+    for (var key in rows) {
+        var first = key.charCodeAt(0);
+        if ((first < 48 || first > 57) && typeof rows[key] == "object") {
+            res.warn("The ARRAY holds \"" + key + "\", which is no row numbered from 0" + refused);
+            return false;
+        }
+    }
     for (var i = 0; i < rows.length; ++i) {
         var row = rows[i];
-        if (row === null || row === undefined || typeof row != "object")
-            continue;
-        var name = row.NAME === undefined ? "Component" : String(row.NAME);
-        var text = row.VALUE === undefined ? "" : String(row.VALUE);
+        if (row === null || typeof row != "object" || isArrayValue(row)) {
+            res.warn(what + " " + i + " is no row" + refused);
+            return false;
+        }
+        var missing = missingMembers(row, needed, optional);
+        if (missing !== null) {
+            res.warn(what + " " + i + " has no " + missing.join(", no ") + " as text" + refused);
+            return false;
+        }
+    }
+    return true;
+}
+
+function isText(v) { return v !== undefined && v !== null && typeof v != "object"; }
+
+// The members a row lacks (of each group of needed names one, the optional ones as text where
+// sent), or null when it has them all.
+function missingMembers(row, needed, optional)
+{
+    var missing = null;
+    for (var n = 0; n < needed.length; ++n) {
+        var group = needed[n], found = false;
+        for (var k = 0; k < group.length && !found; ++k)
+            found = isText(row[group[k]]);
+        if (!found)
+            (missing = missing || []).push(group.join(" or "));
+    }
+    for (var o = 0; o < optional.length; ++o)
+        if (row[optional[o]] !== undefined && !isText(row[optional[o]]))
+            (missing = missing || []).push(optional[o]);
+    return missing;
+}
+
+var COMPONENT_ROW_SHAPE = "one ARRAY of rows numbered from 0, each with NAME, VALUE (the concentration), "
+                          + "ID (its series) and UNITS";
+
+// The component rows of a buffer call in the shape the buffer page sends them: the call's one
+// ARRAY, each element a row with VALUE and ID as texts (NAME and UNITS too where sent; a row
+// without UNITS is molar; ROW is not read). Any other shape is refused with a warning (null),
+// since reading only what fits would answer for another buffer: water, when nothing fits.
+function componentRows(res, inp, figure)
+{
+    var refused = "; the " + figure + " is not given. The buffer's components come as " + COMPONENT_ROW_SHAPE + ".";
+    if (inp.tables.length != 1) {
+        res.warn((inp.tables.length == 0 ? "No ARRAY of component rows was sent" : "More than one ARRAY was sent")
+                 + refused);
+        return null;
+    }
+    var rows = inp.tables[0];
+    return tableRows(res, rows, "Component row", [["VALUE"], ["ID"]], ["NAME", "UNITS"], refused) ? rows : null;
+}
+
+// Each row's molar concentration and the increment of its series over water, with the
+// component's molar mass; null when a row cannot be had (each one told), since a buffer
+// without one of its components is another buffer.
+function componentFigures(res, rows, table, seriesColumn, evaluate, what)
+{
+    var out = [], cache = new NameMap(), complete = true;
+    var refused = "; the buffer's " + what + " is not given without it.";
+    for (var i = 0; i < rows.length; ++i) {
+        var row = rows[i];
+        var name = row.NAME === undefined ? "Component row " + i : String(row.NAME);
+        var text = String(row.VALUE);
         var x = toNumber(text);
-        if (x === null && text.replace(/\s/g, "") == "")
-            continue; // a component still being entered
-        if (x === null) {
-            res.warn(name + ": the concentration \"" + text + "\" is not a number; left out.");
-            continue;
-        }
-        if (x < 0) {
-            res.warn(name + ": the concentration is negative; left out.");
-            continue;
-        }
         var id = toNumber(row.ID);
         var series = id === null ? null : seriesRow(cache, table, id);
-        if (series === null) {
-            res.warn(name + ": its " + what + " series could not be read; left out.");
+        var c = null, component = null;
+        if (x === null && text.replace(/\s/g, "") == "") {
+            res.warn(name + ": no concentration is given" + refused);
+        } else if (x === null) {
+            res.warn(name + ": the concentration \"" + text + "\" is not a number" + refused);
+        } else if (x < 0) {
+            res.warn(name + ": the concentration is negative" + refused);
+        } else if (series === null) {
+            res.warn(name + ": its " + what + " series could not be read" + refused);
+        } else {
+            component = componentFor(cache, seriesColumn, id);
+            c = molarity(res, cache, row, x, component, name, refused);
+        }
+        if (c === null) {
+            complete = false;
             continue;
         }
-        var c = molarity(res, cache, row, x, componentFor(cache, seriesColumn, id), name);
-        if (c === null)
-            continue;
         if (series.cmax !== null && c > series.cmax) {
             // In the unit the row is given in, and as the molarity the series is read at.
             var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
@@ -1626,38 +1795,50 @@ function bufferSum(res, rows, table, seriesColumn, evaluate, what)
             res.warn(name + ": " + given + Number(c.toPrecision(4)) + " M" + (given ? "," : " is") + " above the range "
                      + "of its " + what + " series (Cmax " + series.cmax + " M).");
         }
-        increment += evaluate(series, c) - series.a;
+        out.push({name: name, molar: c, increment: evaluate(series, c) - series.a, mr: component.mr});
     }
+    return complete ? out : null;
+}
+
+function sumOfIncrements(figures)
+{
+    var increment = 0;
+    for (var i = 0; i < figures.length; ++i)
+        increment += figures[i].increment;
     return increment;
+}
+
+// A buffer's figures at 20 C in light water from its component rows: null (with a warning)
+// when the rows cannot be read or one of them cannot be had.
+function bufferFigures(res, inp, table, seriesColumn, evaluate, what)
+{
+    if (!queryAvailable()) {
+        res.warn("The buffer component tables are not available.");
+        return null;
+    }
+    var rows = componentRows(res, inp, "buffer's " + what);
+    return rows === null ? null : componentFigures(res, rows, table, seriesColumn, evaluate, what);
 }
 
 function calculateBufferDensity()
 {
     var inp = new Inputs(arguments), res = new Results();
-    if (!queryAvailable()) {
-        res.warn("The buffer component tables are not available.");
-        return res.build();
-    }
-    var increment = bufferSum(res, inp.tables[0], "rhoseries", "componentRhoId", densitySeries, "density");
-    res.set("qtDensity", WATER_DENSITY_20 + increment);
+    var figures = bufferFigures(res, inp, "rhoseries", "componentRhoId", densitySeries, "density");
+    res.setOrEmpty("qtDensity", figures === null ? null : WATER_DENSITY_20 + sumOfIncrements(figures));
     return res.build();
 }
 
 function calculateBufferViscosity()
 {
     var inp = new Inputs(arguments), res = new Results();
-    if (!queryAvailable()) {
-        res.warn("The buffer component tables are not available.");
-        return res.build();
-    }
     // Relative to water at 20 C: 1.002 cP (Kestin et al. 1978).
-    var increment = bufferSum(res, inp.tables[0], "viscseries", "componentViscId", viscositySeries, "viscosity");
-    var relative = 1 + increment;
-    if (relative <= 0) {
+    var figures = bufferFigures(res, inp, "viscseries", "componentViscId", viscositySeries, "viscosity");
+    var relative = figures === null ? null : 1 + sumOfIncrements(figures);
+    if (relative !== null && relative <= 0) {
         res.warn("The viscosity series give no positive viscosity for this buffer.");
-        return res.build();
+        relative = null;
     }
-    res.set("qtViscosity", WATER_VISCOSITY_20 * relative);
+    res.setOrEmpty("qtViscosity", relative === null ? null : WATER_VISCOSITY_20 * relative);
     return res.build();
 }
 
@@ -1670,27 +1851,60 @@ function correctBufferDensityAtT_Normal()
     return res.build();
 }
 
+// The share of the buffer's volume its solutes take, sum(c_i phi_i): each solute's apparent
+// specific volume phi from its own light-water density series at its concentration, by the
+// mass balance rho = rho_w + c (1 - phi rho_w) (Kratky, Leopold and Stabinger 1973) with c in
+// g/ml. Null (each row told) when a solute's share cannot be had.
+function soluteVolume(res, rows)
+{
+    var figures = componentFigures(res, rows, "rhoseries", "componentRhoId", densitySeries, "density in heavy water");
+    if (figures === null)
+        return null;
+    var volume = 0, complete = true;
+    for (var i = 0; i < figures.length; ++i) {
+        var f = figures[i];
+        if (f.molar == 0)
+            continue;
+        if (f.mr === null || f.mr <= 0) {
+            res.warn(f.name + ": its molar mass is not known, so neither is its share of the buffer's volume; the "
+                     + "buffer's density in heavy water is not given without it.");
+            complete = false;
+            continue;
+        }
+        var grams = f.molar * f.mr / 1000;
+        volume += (grams - f.increment) / WATER_DENSITY_20;
+    }
+    return complete ? volume : null;
+}
+
+// A buffer made at 20 C with light water's figures, in the water f at t. Each solute displaces
+// its own volume of the buffer's water, so its increment is c (1 - phi rho) with the density of
+// that water: the light-water density plus the isotopes' excess over the solutes' share of the
+// volume, carried to t as any buffer of that water is (bufferDensityCarried). The component rows
+// are optional for a caller: without them the solutes' increment is the light-water one.
 function correctBufferDensityAtT_Heavy()
 {
     var inp = new Inputs(arguments), res = new Results();
     var rho = inp.number("Density"), t = inp.number("Temperature", "T");
-    var d2o = inp.number("D2O"), d2o18 = inp.number("D2O18"), h2o18 = inp.number("H2O18");
-    var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature");
-    var fractions = [[d2o, "D2O"], [d2o18, "D2O18"], [h2o18, "H2O18"]], total = 0;
-    for (var i = 0; i < fractions.length; ++i) {
-        if (fractions[i][0] === null || fractions[i][0] < 0 || fractions[i][0] > 1) {
-            res.warn("The " + fractions[i][1] + " fraction must be a number from 0 to 1.");
-            ok = false;
-        } else {
-            total += fractions[i][0];
-        }
+    var f = waterFractions(res, inp);
+    var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature") & (f !== null);
+    var volume = 0;
+    if (inp.tables.length > 0) {
+        var rows = componentRows(res, inp, "buffer's density in heavy water");
+        volume = rows === null ? null : soluteVolume(res, rows);
+        ok = ok && volume !== null;
+    } else if (ok && rho != WATER_DENSITY_20 && !isLightWater(f)) {
+        res.warn("Without the buffer's component rows its solutes were taken to add to heavy water what they add to "
+                 + "light water, which overstates the density by what they displace (1 % for 200 mg/ml sucrose in 90 % "
+                 + "D2O); send them as " + COMPONENT_ROW_SHAPE + ".");
     }
-    if (total > 1 + 1e-9) {
-        res.warn("The heavy water fractions add up to more than 1.");
-        ok = false;
+    if (ok) {
+        meltingWarning(res, t, f);
+        var excess = waterMixDensity(20, f[0], f[1], f[2]) - WATER_DENSITY_20;
+        res.set("qtCorrectedDensity", bufferDensityCarried(rho + excess * (1 - volume), 20, t, f));
+    } else {
+        res.setOrEmpty("qtCorrectedDensity", null);
     }
-    var solute = ok ? (rho - WATER_DENSITY_20) * waterDensity(t) / waterDensity(20) : 0;
-    res.setOrEmpty("qtCorrectedDensity", ok ? waterMixDensity(t, d2o, d2o18, h2o18) + solute : null);
     return res.build();
 }
 
@@ -1704,6 +1918,8 @@ function correctBufferViscosityAtT()
     var ok = needPositive(res, eta, "Viscosity") & needTemperature(res, t, "The temperature");
     var f = waterFractions(res, inp);
     ok = ok && f !== null;
+    if (ok)
+        meltingWarning(res, t, f);
     res.setOrEmpty("qtCorrectedViscosity", ok ? eta * heavyMixViscosity(t, f[0], f[1], f[2]) / WATER_VISCOSITY_20 : null);
     return res.build();
 }

@@ -242,7 +242,7 @@ private slots:
         if (d2o > 0) {
             m_page->qtHeavyWater->setChecked(true);
             m_page->qtWaterComposition->qtD2OBox->setValue(d2o);
-            // Heavy water is more viscous: 10 % D2O adds 2.4 % (IAPWS 2008 and 2007 at 20 C).
+            // Heavy water is more viscous: 10 % D2O adds 2.4 % (IAPWS 2008 and 2020 at 20 C).
             const double ratio = m_f->number("qtCorrectedViscosity") / light;
             QVERIFY2(std::fabs(ratio - 1.024) < 3e-3, qPrintable(AppNumber::toText(ratio)));
         }
@@ -253,6 +253,25 @@ private slots:
                 qPrintable(m_f->text("qtCorrectedViscosity")));
         }
         QVERIFY(m_f->answerer.seen().isEmpty());
+    }
+
+    // A component whose concentration is still to be typed makes no buffer yet: no figure (never those of the other
+    // components alone), and no box while the person types it.
+    void aComponentWithoutConcentrationGivesNoFigure()
+    {
+        openPage();
+        add("Glycerol", "0.15");
+        m_page->qtHeavyWater->setChecked(true);
+        m_page->qtWaterComposition->qtD2OBox->setValue(50);
+        QVERIFY(!m_f->text("qtDensity").isEmpty() && !m_f->text("qtCorrectedDensity").isEmpty());
+        m_page->qtComponents->setCurrentItem(m_page->qtComponents->item(rowOf("Sodium chloride"), 0));
+        m_page->qtAddComponent->click();
+        units("Sodium chloride")->setCurrentText("mg/ml");
+        for (const char *field : { "qtDensity", "qtViscosity", "qtCorrectedDensity", "qtCorrectedViscosity" })
+            QVERIFY2(m_f->text(field).isEmpty(), field);
+        QVERIFY2(boxes().isEmpty(), qPrintable(boxes().join('\n')));
+        concentration("Sodium chloride")->setText("10");
+        QVERIFY(!m_f->text("qtDensity").isEmpty() && !m_f->text("qtCorrectedDensity").isEmpty());
     }
 
     // Units follow the component's data; a component without series is marked and warned about when added.
@@ -786,9 +805,10 @@ private slots:
         QCOMPARE(buffer().last(), QStringLiteral("Zinc salt=0.15=molar"));
         verifyPaired();
 
-        // Given the glycerol series: the density follows it.
+        // Given the glycerol series: the density follows it (glycerol itself at none: a concentration left
+        // empty is no buffer yet).
         units("Glycerol")->setCurrentText("molar");
-        concentration("Glycerol")->setText(QString());
+        concentration("Glycerol")->setText("0");
         QVERIFY(
             m_f->sql("UPDATE BufferComponent SET componentRhoId = (SELECT componentRhoId FROM BufferComponent WHERE "
                      "name = 'Glycerol') WHERE name = 'Zinc salt'"));

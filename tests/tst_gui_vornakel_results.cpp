@@ -149,7 +149,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    void sendsFourteenNamedInputsInOrder_data()
+    void sendsSixteenNamedInputsInOrder_data()
     {
         QTest::addColumn<QString>("entries"); // the fields that differ between the rows
         QTest::addColumn<bool>("complete"); // a computed hydration held, delta1 and oblate chosen
@@ -159,14 +159,14 @@ private slots:
             << true
             << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=1.91e-13,Mb=4200.5,T=20,Sigma=1.25,"
                "RPM=20000,Ratio=2.5,Hydration=qtHydrateDelta1,HydrationValue=0.35,Shape=qtShapeOblate,"
-               "BufferViscosity=0.01002,EquilibriumTemp=4)";
+               "BufferViscosity=0.01002,EquilibriumTemp=4,aVbar=1,vbarwater=0.7155)";
         // A missing s20,w and hydration go as NULL, so does an equilibrium temperature that is not valid;
         // no option as "unchecked".
         QTest::newRow("values missing")
             << "qtSedEquilibriumTemp=99 qtSedEquilibriumMR=14307 qtExperimentResultsS= qtHydrateRatio=" << false
             << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
                "RPM=20000,Ratio=0,Hydration=unchecked,HydrationValue=NULL,Shape=unchecked,BufferViscosity=0.01002,"
-               "EquilibriumTemp=NULL)";
+               "EquilibriumTemp=NULL,aVbar=0,vbarwater=0)";
         // Text that is no number is never sent as 0: without a molecular weight the page says so.
         QTest::newRow("values unreadable")
             << "qtSedEquilibriumTemp=4 qtSedEquilibriumMR=abc qtExperimentResultsS= qtHydrateRatio=1e999" << false
@@ -177,7 +177,7 @@ private slots:
                "qtHydrateRatio=2.5 qtSampleVbar=0,703"
             << true << "";
     }
-    void sendsFourteenNamedInputsInOrder()
+    void sendsSixteenNamedInputsInOrder()
     {
         QFETCH(QString, entries);
         QFETCH(bool, complete);
@@ -185,13 +185,15 @@ private slots:
         GuiVornakel *w = window(defaultResults());
         QVERIFY(w);
         // The velocity temperature is sent as T, the equilibrium one (the vbar's) as EquilibriumTemp, or
-        // NULL when it is not valid.
+        // NULL when it is not valid; the vbar s20,w was normalised with as s20,w is sent it (the composition's
+        // in water with its Mr).
         m_f->fill("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
                   "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 "
             + entries);
         if (complete) {
             w->onCalculatedHydrationAccepted(0.35);
-            preset(w, { "qtHydrateDelta1", "qtShapeOblate" });
+            preset(w, { "qtHydrateDelta1", "qtShapeOblate", "qtFromComposition" });
+            m_f->fill("qtCalculatedVBarWater=0.7155");
         }
         w->qtResultsErrorText->setStyleSheet("color: red;");
         QSignalSpy log(w, &GuiVornakel::sigLog);
@@ -352,7 +354,7 @@ private slots:
             QString("graphShape(Shape=%1,model=%2,tamax=9.1,tbmin=2,vamax=7.5,vbmin=2.3,hDelta=%3,Mr=14307,"
                     "EquilibriumTemp=4)|calculationsAvsBHydration(Shape=%1,Hydration=qtHydrateComputed,model=%2,"
                     "Mr=14307,HydrationValue=0.35,S20W=NULL,Vbar=0.703,BufferViscosity=0.0089,Sigma=1.5,Mb=4250,T=25,"
-                    "RPM=18000,EquilibriumTemp=4,UnDenaturedVbar=0.7175,Ratio=0.35)")
+                    "RPM=18000,EquilibriumTemp=4,UnDenaturedVbar=0.7175,Ratio=0.35,aVbar=0,vbarwater=0)")
                 .arg(shape, teller ? "1" : "0", teller ? "0.42" : "0.61"));
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(shapePlots().size(), 1);

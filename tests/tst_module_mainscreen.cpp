@@ -37,10 +37,13 @@ const double kKellScale = 0.998234 / 0.9982071; // Kell 1975 table values onto t
 const double kWater25 = 0.9970479 * kKellScale;
 const double kAvogadro = 6.02214076e23;
 
-// Liquid water at 0.101325 MPa (water_reference.csv): t in C, then H2O and D2O viscosity in mPa s; H2O
-// from the IAPWS 2008 formulation (Huber et al. 2009), D2O from the IAPWS 2007 revised release.
-const double kWaterViscosity[][3] = { { 0, 1.79176, 2.42235 }, { 5, 1.51817, 1.99567 }, { 10, 1.30590, 1.67843 },
-    { 20, 1.00160, 1.24614 }, { 25, 0.89002, 1.09454 }, { 37, 0.69130, 0.83379 }, { 40, 0.65273, 0.78452 } };
+// Liquid water at 0.101325 MPa: t in C, then H2O and D2O viscosity in mPa s. H2O from the IAPWS 2008
+// formulation (Huber et al. 2009; water_reference.csv). D2O from the IAPWS 2020 formulation (Assael et al. 2021,
+// J Phys Chem Ref Data 50:033102) at the IAPWS 2017 density, as an independent implementation of both (the
+// iapws Python package 1.5.5) gives them; water_reference.csv holds the superseded 2007 release's, 0.8 % higher
+// at 4 C and 0.25 % at 20 C.
+const double kWaterViscosity[][3] = { { 0, 1.79176, 2.399381 }, { 5, 1.51817, 1.980639 }, { 10, 1.30590, 1.669107 },
+    { 20, 1.00160, 1.243005 }, { 25, 0.89002, 1.092769 }, { 37, 0.69130, 0.832941 }, { 40, 0.65273, 0.783622 } };
 // D2O density in g/ml at the same pressure, IAPWS 2017 heavy-water formulation (water_reference.csv).
 const double kHeavyWaterDensity[][2] = { { 0, 1.104575 }, { 5, 1.105515 }, { 10, 1.105911 }, { 25, 1.104468 },
     { 37, 1.101093 }, { 40, 1.099999 }, { 80, 1.078219 } };
@@ -83,13 +86,14 @@ QString so20w(const QString &k, const QString &cp)
     return sed(20) + QString("%1=%2 %3=%4 ").arg(Calc::calculateSo20W.names[9], k, Calc::calculateSo20W.names[10], cp);
 }
 
-// The inputs of calculateResults (a vbar held at the equilibrium temperature), and the s20,w that gives a sphere
-// of radius Ro times factor.
+// The inputs of calculateResults (a vbar held at the equilibrium temperature; s20,w normalised with it unless aVbar
+// is "1" or not sent), and the s20,w that gives a sphere of radius Ro times factor.
 QString results(double mr, double vbar, double s20w, const QString &hydration, double ratio,
-    const QString &shape = "qtShapeProlate", double undenaturedVbar = 0, const QString &equilibriumTemp = "20")
+    const QString &shape = "qtShapeProlate", double undenaturedVbar = 0, const QString &equilibriumTemp = "20",
+    const QString &aVbar = "0", const QString &vbarWater = "0")
 {
     return inputs(Calc::calculateResults, toText(mr), toText(vbar), toText(undenaturedVbar), toText(s20w), "0", "20",
-        "0", "0", toText(ratio), hydration, "NULL", shape, "0.01002", equilibriumTemp);
+        "0", "0", toText(ratio), hydration, "NULL", shape, "0.01002", equilibriumTemp, aVbar, vbarWater);
 }
 double s20wFor(double mr, double vbar, double factor)
 {
@@ -112,6 +116,52 @@ QList<QStringList> shippedCsv(const QString &name)
     QList<QStringList> rows;
     SqlReferenceData::readCsv(QDir(SqlReferenceData::shippedFolder(testSourceDir())).filePath(name), &rows);
     return rows;
+}
+
+// The increment over water of a shipped density series (buffer_series.csv) at c mol/l, and a component's molar mass
+// (buffer_components.csv).
+double densityIncrement(const QString &solute, double c)
+{
+    double increment = 0;
+    for (const QStringList &r : shippedCsv("buffer_series.csv"))
+        if (r.value(0) == solute && r.value(1) == "density") {
+            const double k[] = { 1e-3, 1e-2, 1e-3, 1e-4, 1e-6 },
+                         x[] = { std::sqrt(c), c, c * c, c * c * c, c * c * c * c };
+            for (int i = 0; i < 5; ++i)
+                increment += r.value(3 + i).toDouble() * k[i] * x[i];
+        }
+    return increment;
+}
+double molarMass(const QString &component)
+{
+    for (const QStringList &r : shippedCsv("buffer_components.csv"))
+        if (r.value(0) == component)
+            return r.value(1).toDouble();
+    return qQNaN();
+}
+
+// A buffer's rows of one component as the buffer page sends them (NAME, VALUE, ID, UNITS attributes), or as another
+// program might: an OBJECT row whose INPUT children carry them, or a row the request gave no INDEX.
+enum class RowShape { Page, InputChildren, NoIndex };
+AppScriptObject *bufferRows(
+    RowShape shape, const QString &component, const QString &value, qlonglong id, const QString &units = "molar")
+{
+    auto *array = new AppScriptObject(AppScriptObject::Array);
+    if (shape == RowShape::InputChildren) {
+        auto *row = new AppScriptObject(AppScriptObject::Object);
+        const QStringList pairs
+            = { "NAME=" + component, "VALUE=" + value, "ID=" + QString::number(id), "UNITS=" + units };
+        for (const QString &pair : pairs)
+            row->setProperty(qPrintable(row->nextUnknownChildTag()),
+                new AppScriptObject(pair.section('=', 0, 0), pair.section('=', 1), AppScriptObject::Normal));
+        array->setProperty("0", row);
+        return array;
+    }
+    auto *row = new AppScriptObject(component, value, AppScriptObject::Normal);
+    row->setProperty("ID", id);
+    row->setProperty("UNITS", units);
+    array->setProperty(shape == RowShape::NoIndex ? "CHILD-0" : "0", row);
+    return array;
 }
 
 template<std::size_t N>
@@ -257,18 +307,20 @@ private slots:
                 1e-4);
             addCall(qPrintable("buffer viscosity at " + text), Calc::correctBufferViscosity,
                 "Viscosity=0.01002 Temperature=" + text, "qtCorrectedViscosity", waterViscosityAt(t), 1e-4);
-            // Heavy water: none, half (taken as the mean of the species) and pure.
+            // Heavy water: none, half (taken as the mean of the species) and pure; below its melting point
+            // (3.82 C for D2O, half that for half of it) a supercooled liquid, and said so.
             for (const double d2o : { 0.0, 0.5, 1.0 })
                 addCall(qPrintable(QString("D2O %1 at %2").arg(d2o).arg(text)), Calc::correctBufferViscosityHeavy,
                     "Viscosity=0.01002 Temperature=" + text + " D2O=" + toText(d2o) + " D2O18=0 H2O18=0",
-                    "qtCorrectedViscosity", (1 - d2o) * waterViscosityAt(t) + d2o * waterViscosityAt(t, 2), 1e-4);
+                    "qtCorrectedViscosity", (1 - d2o) * waterViscosityAt(t) + d2o * waterViscosityAt(t, 2), 1e-5,
+                    t < 3.82 * d2o ? "supercooled" : "");
         }
         // Pure heavy water's density, on the program's 20 C scale (the module's Kell 1975 water lies 3e-6 g/ml
         // below IAPWS-95 at 20 C, which the scale carries over).
         for (const auto &d : kHeavyWaterDensity)
             addCall(qPrintable("D2O density at " + toText(d[0])), Calc::correctBufferDensityHeavy,
                 "Density=0.998234 Temperature=" + toText(d[0]) + " D2O=1 D2O18=0 H2O18=0", "qtCorrectedDensity",
-                d[1] * kKellScale, 5e-6);
+                d[1] * kKellScale, 5e-6, d[0] < 3.82 ? "supercooled" : "");
         const double vbar25 = 0.73 + 5 * 4.25e-4; // Durchschlag: vbar rises 4.25e-4 ml/g per kelvin
         const double mr = 14305, vbar = 0.7175, mb = mr * (1 - vbar * kWater20);
         const double omega = 2 * M_PI * 20000 / 60, sigma = mb * omega * omega / (8.314462618e7 * 293.15);
@@ -326,7 +378,7 @@ private slots:
             "EquilibriumTemp=10 Density=" + toText(1.105336 * kKellScale) + " D2O=1 D2O18=0 H2O18=0", "qtBufferDensity",
             1.105911 * kKellScale, 5e-6);
         addCall("D2O viscosity at 10 C", Calc::viscosityAtT,
-            "Viscosity=" + toText(0.01002 * 1.24614 / 1.00160) + " EquilibriumTemp=10 term=0 D2O=1 D2O18=0 H2O18=0",
+            "Viscosity=" + toText(0.01002 * 1.243005 / 1.00160) + " EquilibriumTemp=10 term=0 D2O=1 D2O18=0 H2O18=0",
             "qtBufferViscosity", waterViscosityAt(10, 2), 1e-4);
         // Teller's sphere has the accessible surface As = 6.3 M^0.73 A^2 (Miller et al. 1987); radius in cm.
         addCall("Rp", Calc::calculateRp, "Mr=14305 Vbar=0.7175", "qtExperimentResultsRp",
@@ -360,6 +412,21 @@ private slots:
         addCall("viscosity empty", Calc::viscosityAtT, "Viscosity= EquilibriumTemp=25 term=0", "qtBufferViscosity",
             none, 0, "Viscosity is missing");
         addCall("vbar text", Calc::vbarTo20, "VBar=abc Temperature=20", "qtSampleVbar", none, 0, "vbar is missing");
+        // A share left out is none, in every function that takes the water's shares.
+        addCall("D2O18 and H2O18 left out", Calc::correctBufferDensityHeavy, "Density=0.998234 Temperature=25 D2O=1",
+            "qtCorrectedDensity", 1.104468 * kKellScale, 5e-6);
+        // Below the melting point of its water (3.82 C for D2O, in proportion to the deuterium for a mixture; the
+        // 18O species melt with their parent) a water is a supercooled liquid: figures, and a warning.
+        addCall("pure D2O at 2 C", Calc::calculateS20W, sed(2, 0, 0, "4e-13", "1 0 0"), "", 0, 0, "supercooled");
+        addCall("half D2O at 2 C", Calc::calculateS20W, sed(2, 0, 0, "4e-13", "0.5 0 0"), "", 0, 0);
+        addCall("half D2O at 1.5 C", Calc::calculateS20W, sed(1.5, 0, 0, "4e-13", "0.5 0 0"), "", 0, 0, "supercooled");
+        addCall("H2-18O at 0 C", Calc::densityAtT, "EquilibriumTemp=0 Density=0.998234 H2O18=1", "", 0, 0);
+        addCall("D2-18O at 3 C", Calc::densityAtT, "EquilibriumTemp=3 Density=1.2 D2O18=1", "", 0, 0, "supercooled");
+        // The window sends sedimentation coefficients in seconds, whatever the person typed: 4.4 cannot be seconds.
+        addCall("s20,w of 4.4", Calc::calculateResults, results(mr, vbar, 4.4, "qtHydrateNothing", 0), "qtRStokes",
+            none, 0, "cannot be seconds");
+        addCall("S of 4.4", Calc::calculateS20W, sed(20, 0, 0, "4.4"), "qtExperimentResultsS", none, 0,
+            "cannot be seconds");
         addCall("heavy fractions above 1", Calc::correctBufferDensityHeavy,
             "Density=0.998234 Temperature=25 D2O=0.7 D2O18=0.2 H2O18=0.2", "qtCorrectedDensity", none, 0,
             "add up to more than 1");
@@ -519,7 +586,7 @@ private slots:
             = run(Calc::calculateResults, results(mr, vbar, s, "qtHydrateNothing", 0, "qtShapeProlate", undenatured));
         const Outcome graph = run(Calc::calculationsAvsBHydration,
             inputs(Calc::calculationsAvsBHydration, "qtShapeProlate", "qtHydrateNothing", "0", toText(mr), "NULL",
-                toText(s), toText(vbar), "0.01002", "0", "0", "20", "0", "20", toText(undenatured), "0"));
+                toText(s), toText(vbar), "0.01002", "0", "0", "20", "0", "20", toText(undenatured), "0", "0", "0"));
         QMap<int, double> x, y;
         for (const QString &p : graph.graph.filter("A over B Graph,"))
             (p.section(',', 1, 1) == "x" ? x : y)[p.section(',', 2, 2).toInt()] = p.section(',', 3, 3).toDouble();
@@ -547,6 +614,194 @@ private slots:
         }
     }
 
+    // A solute adds to the buffer's water its mass less the water it displaces, c (1 - phi rho_w): in heavy water
+    // more is displaced. phi is the solute's apparent specific volume from its light-water series at its
+    // concentration. The mass balance at 20 C, carried to the run temperature as every buffer is (its increment by
+    // the ratio of light water): water of Kell 1975 and of the IAPWS 2017 formulation for D2O (water_reference.csv),
+    // volume-fraction mean, on the program's 20 C scale.
+    void soluteIncrementIsTakenInTheBuffersWater_data()
+    {
+        QTest::addColumn<QString>("solute");
+        QTest::addColumn<double>("molar");
+        QTest::addColumn<QString>("sent"); // the concentration and unit the row carries
+        QTest::addColumn<double>("d2o");
+        QTest::addColumn<double>("t");
+        QTest::addColumn<double>("light"); // H2O and D2O at t, g/ml
+        QTest::addColumn<double>("heavy");
+        // 200 mg/ml sucrose in 90 % D2O at 10 C: 1.16010 g/ml, where taking its light-water increment gave 1.17204.
+        QTest::newRow("sucrose in 90 % D2O at 10 C")
+            << "Sucrose" << 200 / 342.297 << "200 mg/ml" << 0.9 << 10.0 << 0.9997026 << 1.105911;
+        QTest::newRow("glycerol in D2O at 25 C")
+            << "Glycerol" << 1.0 << "1 molar" << 1.0 << 25.0 << 0.9970479 << 1.104468;
+        QTest::newRow("NaCl in 50 % D2O at 20 C")
+            << "Sodium chloride" << 0.15 << "0.15 molar" << 0.5 << 20.0 << 0.9982071 << 1.105336;
+        QTest::newRow("sucrose in light water at 10 C")
+            << "Sucrose" << 200 / 342.297 << "200 mg/ml" << 0.0 << 10.0 << 0.9997026 << 1.105911;
+    }
+    void soluteIncrementIsTakenInTheBuffersWater()
+    {
+        QFETCH(QString, solute);
+        QFETCH(double, molar);
+        QFETCH(QString, sent);
+        QFETCH(double, d2o);
+        QFETCH(double, t);
+        QFETCH(double, light);
+        QFETCH(double, heavy);
+        const double increment = densityIncrement(solute, molar), grams = molar * molarMass(solute) / 1000;
+        const double displaced = (grams - increment) / kWater20; // c phi, ml per ml
+        const double mix20 = ((1 - d2o) * 0.9982071 + d2o * 1.105336) * kKellScale;
+        const double mixT = ((1 - d2o) * light + d2o * heavy) * kKellScale;
+        const double at20 = grams + mix20 * (1 - displaced);
+        const double expected = mixT + (at20 - mix20) * light / 0.9982071;
+        const QString density = "Density=" + toText(kWater20 + increment) + " Temperature=" + toText(t)
+            + " D2O=" + toText(d2o) + " D2O18=0 H2O18=0";
+        const qlonglong id = m_db.idOf("rhoseries", solute);
+        const Outcome out = run(Calc::correctBufferDensityHeavy, density,
+            { bufferRows(RowShape::Page, solute, sent.section(' ', 0, 0), id, sent.section(' ', 1)) });
+        QVERIFY2(out.warnings.isEmpty(), qPrintable(out.warnings.join("; ")));
+        QVERIFY2(std::fabs(out.number("qtCorrectedDensity") / expected - 1) < 3e-6,
+            qPrintable(out.values["qtCorrectedDensity"] + " by the mass balance " + toText(expected)));
+        // Without its rows the module cannot know what the solutes displace: their light-water increment, and
+        // a warning in heavy water.
+        const Outcome without = run(Calc::correctBufferDensityHeavy, density);
+        QCOMPARE(without.warnings.size(), d2o > 0 ? 1 : 0);
+        QVERIFY(std::fabs(without.number("qtCorrectedDensity") / (mixT + increment * light / 0.9982071) - 1) < 3e-6);
+    }
+
+    // The rows of a buffer or a composition come in one shape; any other, or a row that cannot be had, gives no
+    // figure and says why, rather than the figure of fewer components (pure water, when none is read).
+    void rowsInAnotherShapeAreRefused_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("pairs");
+        QTest::addColumn<int>("shape"); // RowShape; -1: no ARRAY
+        QTest::addColumn<QString>("value"); // the concentration or count the row carries
+        QTest::addColumn<QString>("component");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("phrase");
+        const QString density = Calc::calculateBufferDensity.name(), viscosity = Calc::calculateBufferViscosity.name(),
+                      heavy = Calc::correctBufferDensityHeavy.name(),
+                      composition = Calc::calculationsFromComposition.name();
+        const QString heavyPairs = "Density=1.0044 Temperature=20 D2O=0.5";
+        const QString compositionPairs = "BufferpH=7 OligomerN=1";
+        const int page = int(RowShape::Page), children = int(RowShape::InputChildren);
+        QTest::newRow("density, no ARRAY") << density << "Sodium chloride=0.15" << -1 << ""
+                                           << ""
+                                           << "qtDensity"
+                                           << "No ARRAY";
+        QTest::newRow("density, INPUT children") << density << "" << children << "0.15"
+                                                 << "Sodium chloride"
+                                                 << "qtDensity"
+                                                 << "has no VALUE";
+        QTest::newRow("density, no INDEX") << density << "" << int(RowShape::NoIndex) << "0.15"
+                                           << "Sodium chloride"
+                                           << "qtDensity"
+                                           << "no row numbered from 0";
+        QTest::newRow("density, no concentration") << density << "" << page << ""
+                                                   << "Sodium chloride"
+                                                   << "qtDensity"
+                                                   << "no concentration";
+        QTest::newRow("density, series gone") << density << "" << page << "0.15"
+                                              << "Nothing"
+                                              << "qtDensity"
+                                              << "could not be read";
+        QTest::newRow("density, % by vol unknown") << density << "" << page << "0.15 % by vol"
+                                                   << "EDTA disodium"
+                                                   << "qtDensity"
+                                                   << "density of the pure component";
+        QTest::newRow("viscosity, INPUT children") << viscosity << "" << children << "0.15"
+                                                   << "Sodium chloride"
+                                                   << "qtViscosity"
+                                                   << "has no VALUE";
+        QTest::newRow("heavy water, INPUT children") << heavy << heavyPairs << children << "0.15"
+                                                     << "Sodium chloride"
+                                                     << "qtCorrectedDensity"
+                                                     << "has no VALUE";
+        QTest::newRow("heavy water, no molar mass") << heavy << heavyPairs << page << "0.15"
+                                                    << "Glycerol"
+                                                    << "qtCorrectedDensity"
+                                                    << "molar mass is not known";
+        QTest::newRow("composition, no ARRAY") << composition << compositionPairs << -1 << ""
+                                               << ""
+                                               << "qtCalculatedMR"
+                                               << "No ARRAY";
+        QTest::newRow("composition, INPUT children") << composition << compositionPairs << children << "4"
+                                                     << "GLY"
+                                                     << "qtCalculatedMR"
+                                                     << "no NAME or ID";
+        QTest::newRow("composition, not in the table") << composition << compositionPairs << page << "4"
+                                                       << "XYZ"
+                                                       << "qtCalculatedMR"
+                                                       << "not in the reference table";
+    }
+    void rowsInAnotherShapeAreRefused()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, pairs);
+        QFETCH(int, shape);
+        QFETCH(QString, value);
+        QFETCH(QString, component);
+        QFETCH(QString, target);
+        QFETCH(QString, phrase);
+        const bool composition = function == Calc::calculationsFromComposition.name();
+        // A component without a molar mass in the heavy-water case.
+        if (component == "Glycerol")
+            QVERIFY(m_db.exec("UPDATE BufferComponent SET componentMr = NULL WHERE name = 'Glycerol'"));
+        QList<AppScriptObject *> tables;
+        if (shape >= 0) {
+            const qlonglong id = composition
+                ? -1
+                : m_db.idOf(function == Calc::calculateBufferViscosity.name() ? "viscseries" : "rhoseries", component);
+            tables << bufferRows(RowShape(shape), component, value.section(' ', 0, 0), id,
+                value.contains(' ') ? value.section(' ', 1) : "molar");
+            if (composition && RowShape(shape) == RowShape::Page) // beside a residue that is read
+                tables.last()->setProperty("1", new AppScriptObject("GLY", "4", AppScriptObject::Normal));
+            if (composition)
+                tables << new AppScriptObject(AppScriptObject::Array);
+        }
+        const Outcome out = run(function, pairs, tables);
+        if (component == "Glycerol")
+            QVERIFY(m_db.exec("UPDATE BufferComponent SET componentMr = 92.094 WHERE name = 'Glycerol'"));
+        QVERIFY2(
+            out.warnings.size() == 1 && out.warnings.first().contains(phrase), qPrintable(out.warnings.join("; ")));
+        QVERIFY2(out.values.contains(target) && out.values.value(target).isEmpty(), qPrintable(out.names.join(", ")));
+    }
+
+    // f = M (1 - vbar rho_w,20) / (N s20,w) with the vbar s20,w was normalised with: the composition's vbar in water
+    // (0.735 at 25 C, 0.732875 at 20 C) when s20,w took it, not the apparent vbar a denaturant's binding gives (0.70).
+    // Mr 50,000, s20,w 3.5 S: a Stokes radius of 3.3713e-7 cm, and f/f0 and Smax in the same share.
+    void frictionTakesTheVbarSWasNormalisedWith_data()
+    {
+        QTest::addColumn<QString>("aVbar");
+        QTest::addColumn<QString>("vbarWater");
+        QTest::addColumn<double>("normalising");
+        QTest::addColumn<double>("stokes"); // cm, to five figures
+        QTest::newRow("not said: the vbar in water") << "NULL"
+                                                     << "NULL" << 0.732875 << 3.3713e-7;
+        QTest::newRow("the composition's in water") << "1"
+                                                    << "0.732875" << 0.732875 << 3.3713e-7;
+        QTest::newRow("the sample's") << "0"
+                                      << "0.732875" << 0.70 << 3.7835e-7;
+    }
+    void frictionTakesTheVbarSWasNormalisedWith()
+    {
+        QFETCH(QString, aVbar);
+        QFETCH(QString, vbarWater);
+        QFETCH(double, normalising);
+        QFETCH(double, stokes);
+        const double mr = 50000, s = 3.5e-13, eta = 0.01002;
+        const Outcome out = run(Calc::calculateResults,
+            results(mr, 0.70, s, "qtHydrateNothing", 0, "qtShapeProlate", 0.735, "20", aVbar, vbarWater));
+        const double f = mr * (1 - normalising * kWater20) / (kAvogadro * s), radius = f / (6 * M_PI * eta);
+        const double ro = std::cbrt(3 * mr * 0.732875 / (4 * M_PI * kAvogadro)); // the dry sphere's vbar
+        QVERIFY(out.warnings.isEmpty());
+        QVERIFY2(std::fabs(radius / stokes - 1) < 2e-5 && std::fabs(out.number("qtRStokes") / radius - 1) < 1e-9,
+            qPrintable(out.values["qtRStokes"]));
+        QVERIFY2(std::fabs(out.number("qtVbarffo") / (radius / ro) - 1) < 1e-9, qPrintable(out.values["qtVbarffo"]));
+        QVERIFY2(
+            std::fabs(out.number("qtVbarSmax") / (s * radius / ro) - 1) < 1e-9, qPrintable(out.values["qtVbarSmax"]));
+    }
+
     // Each component's series is read once per call: ten thousand rows give their summed increments.
     void manyBufferRowsGiveTheSum()
     {
@@ -558,14 +813,7 @@ private slots:
             array->setProperty(QByteArray::number(i).constData(), row);
         }
         const Outcome out = run(Calc::calculateBufferDensity, {}, { array });
-        double increment = 0; // the shipped series at 0.0001 M, over water
-        for (const QStringList &r : shippedCsv("buffer_series.csv"))
-            if (r.value(0) == "Sodium chloride" && r.value(1) == "density") {
-                const double c = 1e-4, k[] = { 1e-3, 1e-2, 1e-3, 1e-4, 1e-6 },
-                             x[] = { std::sqrt(c), c, c * c, c * c * c, c * c * c * c };
-                for (int i = 0; i < 5; ++i)
-                    increment += r.value(3 + i).toDouble() * k[i] * x[i];
-            }
+        const double increment = densityIncrement("Sodium chloride", 1e-4); // over water
         QVERIFY(increment > 0 && out.warnings.isEmpty());
         QVERIFY2(std::fabs(out.number("qtDensity") - (kWater20 + 10000 * increment)) < 1e-9,
             qPrintable(out.values["qtDensity"]));

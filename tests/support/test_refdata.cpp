@@ -22,6 +22,12 @@ TestReferenceDatabase::~TestReferenceDatabase()
     // The connection stays registered: script engines made on it may outlive this object.
 }
 
+bool TestReferenceDatabase::exec(const QString &statement) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_path));
+    return query.exec(statement);
+}
+
 qlonglong TestReferenceDatabase::idOf(const QString &table, const QString &name) const
 {
     QSqlQuery query(QSqlDatabase::database(m_path));

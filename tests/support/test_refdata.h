@@ -19,6 +19,8 @@ public:
 
     // The id of the row of table whose name column equals name, or -1.
     qlonglong idOf(const QString &table, const QString &name) const;
+    // Runs one statement of the test's own on the file; false when it fails.
+    bool exec(const QString &statement) const;
 
 private:
     TestDatabaseFiles m_files;
