@@ -10,7 +10,8 @@ QStringList s_lastShown; // the texts the last pass showed
 } // namespace
 
 AppScriptMessages::AppScriptMessages(QWidget *parent, Kind kind)
-    : m_parent(parent), m_owner(s_current == nullptr), m_continuing(kind == ContinuingPass)
+    : m_parent(parent), m_owner(s_current == nullptr), m_continuing(kind == ContinuingPass),
+      m_heldBack(kind == HeldBackPass)
 {
     if (m_owner)
         s_current = this;
@@ -21,6 +22,8 @@ AppScriptMessages::~AppScriptMessages()
     if (!m_owner)
         return;
     s_current = nullptr;
+    if (m_heldBack)
+        return;
     const QStringList before = m_continuing ? s_lastShown : QStringList();
     QStringList warnings, errors;
     for (const QString &text : qAsConst(m_warnings))

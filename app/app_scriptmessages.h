@@ -10,11 +10,13 @@
 // box for each, and the pass shows each distinct text once, in one warning box
 // and one error box, when it ends. A pass made while another is alive adds to
 // that one. A continuing pass (the second handler of the same edit) leaves out
-// what the pass before it has just shown.
+// what the pass before it has just shown. A held-back pass shows nothing: its
+// inputs are still being entered, and the pass that computes them once they
+// are complete says what it finds then.
 class AppScriptMessages
 {
 public:
-    enum Kind { NewPass, ContinuingPass };
+    enum Kind { NewPass, ContinuingPass, HeldBackPass };
 
     explicit AppScriptMessages(QWidget *parent, Kind kind = NewPass);
     ~AppScriptMessages();
@@ -30,6 +32,7 @@ private:
     QPointer<QWidget> m_parent;
     bool m_owner;
     bool m_continuing;
+    bool m_heldBack;
     QStringList m_warnings;
     QStringList m_errors;
 };

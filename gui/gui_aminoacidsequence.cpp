@@ -44,6 +44,7 @@ GuiAminoAcidSequence::GuiAminoAcidSequence(QWidget *parent) : QDialog(parent)
     setupUi(this);
     qtUse3LetterCodes->hide();
     qtUse1LetterCodes->hide();
+    qtLeftOutNote->hide();
     connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
@@ -86,10 +87,32 @@ void GuiAminoAcidSequence::createConnections()
     connect(qtPrint, &QPushButton::clicked, this, &GuiAminoAcidSequence::onPrintClicked);
     connect(qtFontSize, qOverload<int>(&QSpinBox::valueChanged), this, &GuiAminoAcidSequence::onFontSizeChanged);
     connect(qtSequenceEdit, &GuiAminoAcidSequenceEdit::sigLog, this, &GuiAminoAcidSequence::sigLog);
+    // Letters typed that are no code stay named beside the field until it is cleared or the dialog opened again.
+    connect(qtSequenceEdit, &GuiAminoAcidSequenceEdit::sigTypedLeftOut, this, [this](const QStringList &letters) {
+        m_typedLeftOut += letters;
+        qtLeftOutNote->setText(
+            QStringLiteral("Typed, but no amino acid code, so left out: %1")
+                .arg(GuiAminoAcidSequenceEdit::countedCodes(m_typedLeftOut).join(QStringLiteral(", "))));
+        qtLeftOutNote->show();
+    });
+}
+
+void GuiAminoAcidSequence::forgetTypedLeftOut()
+{
+    m_typedLeftOut.clear();
+    qtLeftOutNote->clear();
+    qtLeftOutNote->hide();
+}
+
+void GuiAminoAcidSequence::showEvent(QShowEvent *event)
+{
+    forgetTypedLeftOut();
+    QDialog::showEvent(event);
 }
 
 void GuiAminoAcidSequence::clear()
 {
+    forgetTypedLeftOut();
     qtSequenceEdit->clear();
     refreshVerticalCounter(0);
 }

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The modal dialog in which a residue sequence is viewed and edited for the
 // sample page: the sequence field with its column ruler and residue counter,
@@ -60,8 +61,14 @@ public slots:
 signals:
     void sigLog(QString message, int logLevel);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void createConnections();
+    void forgetTypedLeftOut();
+
+    QStringList m_typedLeftOut; // letters typed that are no code, since the dialog was opened or cleared
 };
 
 #endif

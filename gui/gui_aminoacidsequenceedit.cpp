@@ -59,16 +59,59 @@ void GuiAminoAcidSequenceEdit::populateCodeTables()
     }
 }
 
-QString GuiAminoAcidSequenceEdit::filtered(const QString &text) const
+QString GuiAminoAcidSequenceEdit::filtered(const QString &text, QStringList *leftOut) const
 {
     // Each character against the set of codes: a code such as "]" or "-" is
-    // an ordinary character here, never part of a pattern.
+    // an ordinary character here, never part of a pattern. Digits, blanks and
+    // punctuation lay out a listing; a letter may have been meant as a residue.
     QString out;
     out.reserve(text.size());
-    for (const QChar c : text.toUpper())
+    for (const QChar c : text.toUpper()) {
         if (m_oneLetter.contains(QString(c)))
             out += c;
+        else if (leftOut && c.isLetter())
+            *leftOut << QString(c);
+    }
     return out;
+}
+
+namespace {
+
+// A code as the box shows it: a byte that prints nothing by its number.
+QString shownCode(const QString &code)
+{
+    QString out;
+    for (const QChar c : code)
+        out += c.isPrint() ? QString(c) : QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+    return out;
+}
+
+} // namespace
+
+QStringList GuiAminoAcidSequenceEdit::countedCodes(const QStringList &codes)
+{
+    QStringList order;
+    QHash<QString, int> counts;
+    for (const QString &code : codes) {
+        if (!counts.contains(code))
+            order << code;
+        ++counts[code];
+    }
+    QStringList lines;
+    for (const QString &code : qAsConst(order)) {
+        const int n = counts.value(code);
+        lines << QStringLiteral("'%1' (%2)")
+                     .arg(shownCode(code), n == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(n));
+    }
+    return lines;
+}
+
+void GuiAminoAcidSequenceEdit::tellLeftOut(QWidget *parent, const QStringList &codes, const QString &heading)
+{
+    if (codes.isEmpty())
+        return;
+    QMessageBox::warning(parent, QStringLiteral("Vornakel"),
+        heading + QLatin1Char('\n') + GuiComplaints::text(countedCodes(codes)), QMessageBox::Ok);
 }
 
 QByteArray GuiAminoAcidSequenceEdit::withoutTitles(const QByteArray &text)
@@ -97,9 +140,11 @@ void GuiAminoAcidSequenceEdit::insertFromMimeData(QMimeData const *source)
     // cystines those blanks would change the composition. A CY2 is typed.
     QString text = QString::fromUtf8(withoutTitles(source->text().toUtf8()));
     text.remove(QLatin1Char(' '));
+    QStringList leftOut;
     QMimeData kept;
-    kept.setText(inRows(filtered(text)));
+    kept.setText(inRows(filtered(text, &leftOut)));
     QTextEdit::insertFromMimeData(&kept);
+    tellLeftOut(this, leftOut);
 }
 
 void GuiAminoAcidSequenceEdit::keyPressEvent(QKeyEvent *event)
@@ -158,6 +203,7 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
     const int from = m_changedFrom;
     const int length = m_changedLength;
     m_changed = false;
+    QStringList typedLeftOut; // letters typed that are no code
 
     QTextDocument *doc = document();
     const int scroll = verticalScrollBar()->value();
@@ -187,9 +233,13 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
             const QTextCursor start(doc->findBlock(from));
             const int residueFrom = from - start.block().blockNumber();
             int dropped = 0;
-            for (const QChar c : added)
-                if (c != QChar::ParagraphSeparator && !m_oneLetter.contains(QString(c).toUpper()))
+            for (const QChar c : added) {
+                if (c != QChar::ParagraphSeparator && !m_oneLetter.contains(QString(c).toUpper())) {
                     ++dropped;
+                    if (c.isLetter())
+                        typedLeftOut << QString(c).toUpper();
+                }
+            }
             if (residue > residueFrom)
                 residue = std::max(residueFrom, residue - dropped);
             changed.insertText(wanted);
@@ -229,6 +279,9 @@ void GuiAminoAcidSequenceEdit::onTextChanged()
         m_rowCount = rows;
         emit sigRowCountChanged(rows);
     }
+    // Said beside the field, not in a box: the person goes on typing.
+    if (!typedLeftOut.isEmpty())
+        emit sigTypedLeftOut(typedLeftOut);
 }
 
 namespace {
@@ -238,15 +291,6 @@ namespace {
 bool isSeparator(char byte)
 {
     return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r' || byte == '\f' || byte == '\v';
-}
-
-// A code as the box shows it: a byte that prints nothing by its number.
-QString shownCode(const QString &code)
-{
-    QString out;
-    for (const QChar c : code)
-        out += c.isPrint() ? QString(c) : QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-    return out;
 }
 
 } // namespace
@@ -269,17 +313,13 @@ QString GuiAminoAcidSequenceEdit::matchCode(const QString &code, bool threeLette
 void GuiAminoAcidSequenceEdit::setSequenceFromFile(QByteArray const &data, bool threeLetter)
 {
     QString result;
-    QStringList missed; // codes that match nothing, in the order first met
-    QHash<QString, int> missedCount;
+    QStringList missed; // codes that match nothing, as often as they are met
     auto take = [&](const QString &code) {
         const QString found = matchCode(code, threeLetter);
-        if (!found.isNull()) {
+        if (!found.isNull())
             result += found;
-            return;
-        }
-        if (!missedCount.contains(code))
+        else
             missed << code;
-        ++missedCount[code];
     };
     {
         const GuiWaitCursor busy;
@@ -308,18 +348,7 @@ void GuiAminoAcidSequenceEdit::setSequenceFromFile(QByteArray const &data, bool 
         }
         setPlainText(inRows(result));
     }
-    if (missed.isEmpty())
-        return;
-    QStringList lines;
-    for (const QString &code : qAsConst(missed)) {
-        const int n = missedCount.value(code);
-        lines << QStringLiteral("'%1' (%2)")
-                     .arg(shownCode(code), n == 1 ? QStringLiteral("once") : QStringLiteral("%1 times").arg(n));
-    }
-    QMessageBox::warning(this, QStringLiteral("Vornakel"),
-        QStringLiteral("These codes match no amino acid and were left out of the sequence:\n")
-            + GuiComplaints::text(lines),
-        QMessageBox::Ok);
+    tellLeftOut(this, missed);
 }
 
 void GuiAminoAcidSequenceEdit::setSequence(QString text, bool threeLetter)

@@ -33,8 +33,15 @@ public:
     void setSequenceFromFile(QByteArray const &data, bool threeLetter);
     void setSequence(QString text, bool threeLetter);
 
-    // What a paste or a file keeps of a text: its code characters, upper-cased.
-    QString filtered(const QString &text) const;
+    // What a paste keeps of a text: its code characters, upper-cased. The
+    // letters it leaves out are added to leftOut, each as often as it is met.
+    QString filtered(const QString &text, QStringList *leftOut = nullptr) const;
+    // Names the codes an entry of a sequence left out, each once with its
+    // count, in one box; no box when there are none.
+    static void tellLeftOut(QWidget *parent, const QStringList &codes,
+        const QString &heading = QStringLiteral("These codes match no amino acid and were left out of the sequence:"));
+    // Each code once, in the order first met, with its count: "'X' (2 times)".
+    static QStringList countedCodes(const QStringList &codes);
     // A text without its FASTA title lines, which are no residues.
     static QByteArray withoutTitles(const QByteArray &text);
     // The residues without the row breaks the field shows them in.
@@ -49,6 +56,8 @@ public slots:
 
 signals:
     void sigRowCountChanged(int rowCount);
+    // After a typed change that left out letters that are no code: those letters, upper-cased.
+    void sigTypedLeftOut(const QStringList &letters);
     void sigLog(QString message, int logLevel);
 
 protected:

@@ -8,6 +8,7 @@
 #include "app/app_regularfile.h"
 #include "app/app_savefile.h"
 #include "app/app_scriptlist.h"
+#include "app/app_scriptmessages.h"
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_fieldreader.h"
@@ -202,7 +203,10 @@ void GuiBufferComponents::createConnections()
     connect(qtButtonBox, &QDialogButtonBox::accepted, this, &GuiBufferComponents::onAcceptClicked);
     connect(qtAddComponent, &QAbstractButton::clicked, this, &GuiBufferComponents::onAddComponentClicked);
     connect(qtRemoveComponent, &QAbstractButton::clicked, this, &GuiBufferComponents::onRemoveComponentClicked);
-    connect(qtCompute, &QAbstractButton::clicked, this, &GuiBufferComponents::compute);
+    connect(qtCompute, &QAbstractButton::clicked, this, [this] {
+        m_unitPending.clear();
+        compute();
+    });
     connect(qtAddedComponents, &QTableWidget::itemChanged, this, &GuiBufferComponents::onItemChanged);
     connect(qtCalculateDensity, &QGroupBox::toggled, this, &GuiBufferComponents::compute);
     connect(qtCalculateViscosity, &QGroupBox::toggled, this, &GuiBufferComponents::compute);
@@ -213,7 +217,10 @@ void GuiBufferComponents::createConnections()
     connect(qtHeavyWater, &QGroupBox::toggled, this, &GuiBufferComponents::correctBoth);
     connect(qtReadFromFile, &QAbstractButton::clicked, this, &GuiBufferComponents::onReadFromFileClicked);
     connect(qtSaveToFile, &QAbstractButton::clicked, this, &GuiBufferComponents::onSaveToFileClicked);
-    connect(qtSaveToDatabase, &QAbstractButton::clicked, this, &GuiBufferComponents::sigSaveToDatabase);
+    connect(qtSaveToDatabase, &QAbstractButton::clicked, this, [this] {
+        finishEntries();
+        emit sigSaveToDatabase();
+    });
 }
 
 void GuiBufferComponents::setCalculationsPlugin(AppPlugin *module)
@@ -306,7 +313,18 @@ void GuiBufferComponents::fillRow(int row, const ComponentRecord &record)
     box->resize(qtAddedComponents->columnWidth(unitsColumn), qtAddedComponents->verticalHeader()->defaultSectionSize());
     populateUnitsBox(box, record.hasDensity, record.hasMr);
     connect(box, qOverload<int>(&QComboBox::currentIndexChanged), box, [box]() { dropKeptUnits(box); });
-    connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, &GuiBufferComponents::compute);
+    // A unit chosen finishes the component being added: the buffer is computed, and what the
+    // calculation finds is said, in that unit. Choosing the unit the box shows already changes nothing
+    // but finishes the component all the same.
+    const int id = record.id;
+    connect(box, qOverload<int>(&QComboBox::currentIndexChanged), this, [this, id] {
+        m_unitPending.remove(id);
+        compute();
+    });
+    connect(box, qOverload<int>(&QComboBox::activated), this, [this, id] {
+        if (m_unitPending.remove(id))
+            compute();
+    });
 
     qtAddedComponents->setItem(row, nameColumn, copy);
     qtAddedComponents->setItem(row, concentrationColumn, concentration);
@@ -419,6 +437,7 @@ void GuiBufferComponents::setComponentStylesheet(QTableWidgetItem *item)
 
 void GuiBufferComponents::clearTables()
 {
+    m_unitPending.clear();
     const QSignalBlocker blockComponents(qtComponents);
     const QSignalBlocker blockAdded(qtAddedComponents);
     // The boxes go with their rows; none may compute on its way out.
@@ -480,6 +499,8 @@ void GuiBufferComponents::onAddComponentClicked()
 {
     if (sender() != qtAddComponent || !qtComponents->currentItem())
         return;
+    // The component added before is finished now, in the unit it has.
+    finishEntries();
     QTableWidgetItem *current = qtComponents->currentItem();
     const int row = current->row();
     const bool inBuffer = !qtAddedComponents->isRowHidden(row);
@@ -496,6 +517,10 @@ void GuiBufferComponents::onAddComponentClicked()
         qtAddedComponents->setRowHidden(row, false);
         concentration->setText(QString());
     }
+    // A new component whose box offers a choice of units waits for it: its concentration may be typed first.
+    const QComboBox *box = unitsBox(row);
+    if (!inBuffer && box && box->property(offeredUnitsProperty).toInt() > 1)
+        m_unitPending.insert(current->data(ComponentIdRole).toInt());
     qtAddedComponents->setCurrentItem(concentration);
     qtAddedComponents->editItem(concentration);
     fitAddedColumns();
@@ -508,8 +533,12 @@ void GuiBufferComponents::onRemoveComponentClicked()
     if (sender() != qtRemoveComponent || !qtAddedComponents->currentItem())
         return;
     const QSignalBlocker block(qtAddedComponents);
-    qtAddedComponents->setRowHidden(qtAddedComponents->currentItem()->row(), true);
+    const int row = qtAddedComponents->currentItem()->row();
+    m_unitPending.remove(qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt());
+    qtAddedComponents->setRowHidden(row, true);
     fitAddedColumns();
+    // What is left is the buffer as the person has given it.
+    m_unitPending.clear();
     compute();
 }
 
@@ -561,6 +590,10 @@ void GuiBufferComponents::compute()
     }
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
+    // The figures are always the buffer's as it stands; what the calculation says of it waits while a
+    // component just added has its concentration but not yet its unit, rather than speak of a row the
+    // person has not finished, in a unit it may not keep.
+    const AppScriptMessages messages(this, awaitsUnit() ? AppScriptMessages::HeldBackPass : AppScriptMessages::NewPass);
     // Computed anew, the figures are this page's at 20 C and follow the run temperature.
     m_olderFigures = false;
 
@@ -722,6 +755,26 @@ void GuiBufferComponents::calculateViscosityTemperatureCorrection()
         qtCorrectedViscosity);
 }
 
+bool GuiBufferComponents::awaitsUnit() const
+{
+    for (const int id : m_unitPending) {
+        const int row = rowOf(id);
+        if (row >= 0 && !qtAddedComponents->isRowHidden(row)
+            && !qtAddedComponents->item(row, concentrationColumn)->text().trimmed().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void GuiBufferComponents::finishEntries()
+{
+    // Computed again whenever anything was held back, so that it is said now, of the buffer as it stands.
+    const bool held = awaitsUnit();
+    m_unitPending.clear();
+    if (held)
+        compute();
+}
+
 void GuiBufferComponents::correctBoth()
 {
     calculateDensityTemperatureCorrection();
@@ -794,6 +847,8 @@ QHash<int, GuiBufferComponents::SavedState::ComponentPair> GuiBufferComponents::
 
 void GuiBufferComponents::showComponents(const QHash<int, SavedState::ComponentPair> &components)
 {
+    // Every component shown comes with its unit.
+    m_unitPending.clear();
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
         const int id = qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt();
         const auto found = components.constFind(id);
@@ -862,6 +917,7 @@ void GuiBufferComponents::clear()
 
 void GuiBufferComponents::onAcceptClicked()
 {
+    finishEntries();
     saveCurrentState();
     // Only a figure is handed on: an empty or unreadable field would arrive as 0.
     if (qtCalculateDensity->isChecked() && calculatedDensity() > 0)
@@ -1113,6 +1169,8 @@ void GuiBufferComponents::readCompositionFile(const QString &fileName)
         const Blockers block(held);
         for (int row = 0; row < qtAddedComponents->rowCount(); ++row)
             qtAddedComponents->setRowHidden(row, true);
+        // The file gives every component its unit.
+        m_unitPending.clear();
 
         QSet<int> taken; // rows a line of the file has set
         QSet<int> repeated; // rows already named as listed twice

@@ -5,6 +5,7 @@
 #include "ui_gui_buffercomponents.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
@@ -117,6 +118,9 @@ public slots:
     void saveCurrentState();
     void restoreToLastSavedState();
     void onDatabaseImporterRun();
+    // The person is done with the components being added (Compute, OK, a save, the
+    // next component): what was held back of them is computed and said now.
+    void finishEntries();
 
 signals:
     void sigLog(const QString &message, int logLevel);
@@ -168,6 +172,8 @@ private:
     // components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
     void correctBoth();
+    // A component just added has its concentration but not yet its chosen unit.
+    bool awaitsUnit() const;
     // A stored figure at 20 C shown in its field, whole for the corrections.
     static void showStoredFigure(QLineEdit *field, const QVariant &value);
 
@@ -183,6 +189,8 @@ private:
     // hold: its figures cannot be computed again without them.
     QStringList m_missingComponents;
     bool m_olderFigures = false; // see showsOlderFigures()
+    // Components added whose unit is still to be chosen, by id.
+    QSet<int> m_unitPending;
 };
 
 #endif

@@ -73,27 +73,41 @@ bool sameName(const QString &a, const QString &b)
     return SqlReferenceRecords::foldedName(a) == SqlReferenceRecords::foldedName(b);
 }
 
-// A page's value fields against the members of its record.
-template<typename R> using Fields = QList<QPair<QVariant R::*, QLineEdit *>>;
+// What a save stores of a field: the text as typed, the column's type making
+// a number of it. An emptied number is a missing one, NULL, never an empty text
+// that reads as no number and no NULL either.
+QVariant storedValue(const QString &typed, bool text = false)
+{
+    return !text && typed.isEmpty() ? QVariant(QVariant::Double) : QVariant(typed);
+}
 
-// What a save stores is the text as typed.
+// A page's fields against the members of its record; every field holds a
+// number but those marked as text (codes, a source).
+template<typename R> struct Field
+{
+    QVariant R::*member;
+    QLineEdit *edit;
+    bool text = false;
+};
+template<typename R> using Fields = QList<Field<R>>;
+
 template<typename R> void readFields(R *record, const Fields<R> &fields)
 {
     for (const auto &field : fields)
-        record->*(field.first) = field.second->text();
+        record->*(field.member) = storedValue(field.edit->text(), field.text);
 }
 
 // Emptied where the record holds nothing.
 template<typename R> void showFields(const R &record, const Fields<R> &fields)
 {
     for (const auto &field : fields)
-        field.second->setText(displayText(record.*(field.first)));
+        field.edit->setText(displayText(record.*(field.member)));
 }
 
 Fields<SqlReferenceRecords::AminoAcid> aminoFields(const GuiDataUpdate &w)
 {
     using R = SqlReferenceRecords::AminoAcid;
-    return { { &R::threeLetter, w.qtAA3Letter }, { &R::oneLetter, w.qtAA1Letter }, { &R::mr, w.qtAAMr },
+    return { { &R::threeLetter, w.qtAA3Letter, true }, { &R::oneLetter, w.qtAA1Letter, true }, { &R::mr, w.qtAAMr },
         { &R::covalent, w.qtAACovalent }, { &R::vbar, w.qtAAVbar }, { &R::hipH7, w.qtAAHipH7 },
         { &R::hipH4, w.qtAAHipH4 }, { &R::extinction, w.qtAAExtinction }, { &R::charge, w.qtAACharge },
         { &R::pka, w.qtAAPka } };
@@ -120,7 +134,7 @@ Fields<SqlReferenceRecords::DensitySeries> densityFields(const GuiDataUpdate &w)
     using S = SqlReferenceRecords::DensitySeries;
     return { { &S::a, w.qtDensityA }, { &S::b, w.qtDensityB }, { &S::c, w.qtDensityC }, { &S::d, w.qtDensityD },
         { &S::e, w.qtDensityE }, { &S::f, w.qtDensityF }, { &S::cmax, w.qtDensityCmax },
-        { &S::errorMax, w.qtDensityErrorMax }, { &S::source, w.qtDensitySource } };
+        { &S::errorMax, w.qtDensityErrorMax }, { &S::source, w.qtDensitySource, true } };
 }
 
 Fields<SqlReferenceRecords::ViscositySeries> viscosityFields(const GuiDataUpdate &w)
@@ -128,7 +142,7 @@ Fields<SqlReferenceRecords::ViscositySeries> viscosityFields(const GuiDataUpdate
     using S = SqlReferenceRecords::ViscositySeries;
     return { { &S::a, w.qtViscosityA }, { &S::b, w.qtViscosityB }, { &S::c, w.qtViscosityC }, { &S::d, w.qtViscosityD },
         { &S::e, w.qtViscosityE }, { &S::cmax, w.qtViscosityCmax }, { &S::errorMax, w.qtViscosityErrorMax },
-        { &S::source, w.qtViscositySource } };
+        { &S::source, w.qtViscositySource, true } };
 }
 
 } // namespace
@@ -1010,10 +1024,8 @@ void GuiDataUpdate::onComponentRecordSaveClicked()
     record.withViscositySeries = qtAddSolventViscosityData->isChecked();
     if (record.withViscositySeries)
         readFields(&record.viscositySeries, viscosityFields(*this));
-    // An empty unit-conversion value is a missing one.
-    const QVariant missing(QVariant::Double);
-    record.density = qtComponentDensity->text().isEmpty() ? missing : QVariant(qtComponentDensity->text());
-    record.mr = qtComponentMr->text().isEmpty() ? missing : QVariant(qtComponentMr->text());
+    record.density = storedValue(qtComponentDensity->text());
+    record.mr = storedValue(qtComponentMr->text());
     saveRecord(Table::BufferComponent, record, &GuiDataUpdate::sigNewBufferComponentAdded,
         &GuiDataUpdate::sigComponentRecordChanged);
 }
@@ -1077,10 +1089,11 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
         const QTableWidgetItem *wavelength = qtExtinctionTable->item(row, 0);
         const QTableWidgetItem *value = qtExtinctionTable->item(row, 1);
         double nm = 0;
-        // An empty cell adds no row and leaves a stored one as it is.
-        if (!wavelength || !value || value->text().isEmpty() || !AppNumber::fromText(wavelength->text(), &nm))
+        // An empty cell adds no row; emptied, a stored coefficient is a missing one.
+        if (!wavelength || !value || (adding && value->text().isEmpty())
+            || !AppNumber::fromText(wavelength->text(), &nm))
             continue;
-        points.append({ QVariant(), nm, value->text() });
+        points.append({ QVariant(), nm, storedValue(value->text()) });
     }
     const bool stored = deleting ? m_records.removeSpectrum(name)
         : adding                 ? m_records.addSpectrum(name, points)

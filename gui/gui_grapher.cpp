@@ -6,12 +6,14 @@
 #include "app/app_windowgeometry.h"
 #include "gui/gui_grapheroptions.h"
 #include "gui/gui_printtofile.h"
+#include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHash>
 #include <QMenu>
@@ -1008,37 +1010,25 @@ void GuiGrapher::onFileSaveTriggered()
     if (!action)
         return;
 
-    QFileDialog dialog(nullptr);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(
-        QStringLiteral("%1;;%2;;%3")
-            .arg(QLatin1String(GraphFilter), QLatin1String(AsciiFilter), QLatin1String(MetafileFilter)));
-    dialog.setDirectory(QSettings().value(QLatin1String(saveFolderKey), QStringLiteral("./")).toString());
-    if (action == m_actionSaveAsGraph)
-        dialog.selectNameFilter(QLatin1String(GraphFilter));
-    else if (action == m_actionSaveAsASCII)
-        dialog.selectNameFilter(QLatin1String(AsciiFilter));
-    else if (action == m_actionSaveAsMetafile)
-        dialog.selectNameFilter(QLatin1String(MetafileFilter));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-
-    QSettings().setValue(QLatin1String(saveFolderKey), dialog.directory().absolutePath());
-    QString name = dialog.selectedFiles().value(0);
-    const QString filter = dialog.selectedNameFilter();
+    // The formats in the dialog's order, each with the extension its file is given.
+    enum { Graph, Ascii, Metafile };
+    const QVector<GuiSaveFileName::Format> formats = { { QLatin1String(GraphFilter), QStringLiteral("grf") },
+        { QLatin1String(AsciiFilter), QStringLiteral("dat") },
+        { QLatin1String(MetafileFilter), QStringLiteral("WMF") } };
+    int format = action == m_actionSaveAsASCII ? Ascii : action == m_actionSaveAsMetafile ? Metafile : Graph;
+    const QString caption = QStringLiteral("Save As");
+    const QString name = GuiSaveFileName::choose(this, caption,
+        QSettings().value(QLatin1String(saveFolderKey), QStringLiteral("./")).toString(), formats, &format);
     if (name.isEmpty())
         return;
-    if (filter == QLatin1String(GraphFilter)) {
-        if (!name.endsWith(QLatin1String(".grf"), Qt::CaseInsensitive))
-            name += QLatin1String(".grf");
+    QSettings().setValue(QLatin1String(saveFolderKey), QFileInfo(name).absolutePath());
+    // Only ASCII writes a file, and is asked about the one it writes.
+    if (format == Ascii) {
+        if (GuiSaveFileName::mayReplace(this, caption, name))
+            saveAsASCII(name);
+    } else if (format == Graph) {
         saveAsGraph(name);
-    } else if (filter == QLatin1String(AsciiFilter)) {
-        if (!name.endsWith(QLatin1String(".dat"), Qt::CaseInsensitive))
-            name += QLatin1String(".dat");
-        saveAsASCII(name);
-    } else if (filter == QLatin1String(MetafileFilter)) {
-        if (!name.endsWith(QLatin1String(".WMF"), Qt::CaseInsensitive))
-            name += QLatin1String(".WMF");
+    } else {
         saveAsMetafile(name);
     }
 }

@@ -8,6 +8,7 @@
 #include "app/app_scriptobject.h"
 #include "app/app_version.h"
 #include "gui/gui_aminoacidsequence.h"
+#include "gui/gui_aminoacidsequenceedit.h"
 #include "gui/gui_changepkas.h"
 #include "gui/gui_fieldreader.h"
 #include "gui/gui_grapher.h"
@@ -45,6 +46,10 @@
 namespace {
 
 const QColor invalidCellColour(170, 28, 29, 100);
+
+// The heading of the box that names residues the counts could not take.
+const char *const residuesLeftOut
+    = "These residues have no row in the amino acid table and were left out of the counts:";
 
 // The result fields the module writes; emptied together when its answer is an error.
 const char *const resultFields[]
@@ -296,6 +301,8 @@ void GuiSampleComposition::onDatabaseImporterRun()
     populateAmino();
     populateConjugates();
     populateDenaturants();
+    // The reload empties every count: no sequence is left beside none.
+    forgetSequence();
 }
 
 void GuiSampleComposition::onAminoRecordRemoved(int id)
@@ -383,8 +390,37 @@ void GuiSampleComposition::onItemChanged(QTableWidgetItem *item)
     if (!counts && !amounts)
         return;
     const QSignalBlocker blocker(table);
+    if (counts && !keepsSequence(item))
+        return;
     table->resizeColumnToContents(item->column());
     computeValues();
+}
+
+bool GuiSampleComposition::keepsSequence(QTableWidgetItem *count)
+{
+    if (sequence.isEmpty() || residueCounts() == sequenceCounts)
+        return true;
+    // The counts no longer are the sequence's: the page must not show the one beside the other, nor save
+    // the counts without it unsaid. The person decides; the count goes back unless they say otherwise.
+    const QTableWidgetItem *name = qtAminoAcids->item(count->row(), AminoNameColumn);
+    const double before = name ? sequenceCounts.value(name->data(RecordIdRole).toInt()) : 0;
+    QMessageBox question(this);
+    question.setWindowTitle(QStringLiteral("Vornakel Composition"));
+    question.setIcon(QMessageBox::Question);
+    question.setText(QStringLiteral("The counts no longer match the sequence of %1 residues (%2: %3 in the sequence, "
+                                    "now %4).\n\nChange the count and drop the sequence? The sample is then "
+                                    "saved without a sequence.")
+                         .arg(sequence.size())
+                         .arg(name ? name->text() : QString(), AppNumber::toText(before),
+                             count->text().simplified().isEmpty() ? QStringLiteral("none") : count->text()));
+    question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    question.setDefaultButton(QMessageBox::No);
+    if (question.exec() == QMessageBox::Yes) {
+        forgetSequence();
+        return true;
+    }
+    count->setText(before != 0 ? AppNumber::toText(before) : QString());
+    return false;
 }
 
 void GuiSampleComposition::onDenaturantClicked(QListWidgetItem *item)
@@ -493,7 +529,7 @@ void GuiSampleComposition::setSampleName(const QString &name)
     sampleName = name;
 }
 
-QString GuiSampleComposition::countedResidues(const QString &text, bool convertCysteines) const
+QString GuiSampleComposition::countedResidues(const QString &text, bool convertCysteines, QStringList *leftOut) const
 {
     const QChar cystine(QLatin1Char(' '));
     const QChar cysteine(QLatin1Char('C'));
@@ -514,6 +550,8 @@ QString GuiSampleComposition::countedResidues(const QString &text, bool convertC
             }
         } else if (oneLetterCounts.contains(c)) {
             residues += c;
+        } else if (leftOut) {
+            *leftOut << QString(c);
         }
     }
     if (firstOfPair >= 0)
@@ -825,6 +863,13 @@ void GuiSampleComposition::readCompositionText(const QString &text)
         taken.insert(row);
         setCellText(table, found, column, parts.at(1));
     }
+    // The file's counts are the page's now; a sequence they no longer match goes, and the box says so.
+    if (!sequence.isEmpty() && residueCounts() != sequenceCounts) {
+        complaints << QStringLiteral("The counts read do not match the sequence of %1 residues shown before; the "
+                                     "sample has no sequence now.")
+                          .arg(sequence.size());
+        forgetSequence();
+    }
     computeValues();
     if (!complaints.isEmpty()) {
         // One box for the whole file, however many lines it refuses.
@@ -1071,7 +1116,10 @@ void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenc
     const GuiWaitCursor busy;
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     const QSignalBlocker conjugateBlocker(qtConjugates);
-    for (const QChar c : countedResidues(sequenceText, convertCysteines)) {
+    // A code the sequence field takes may have no row here (a residue made inactive since): it is named,
+    // not counted as nothing.
+    QStringList leftOut;
+    for (const QChar c : countedResidues(sequenceText, convertCysteines, &leftOut)) {
         const auto found = oneLetterCounts.find(c);
         if (found != oneLetterCounts.end())
             ++found.value();
@@ -1090,6 +1138,7 @@ void GuiSampleComposition::populateAminoTableFromSequence(QString const &sequenc
     sequence = countedResidues(sequenceText, false);
     sequenceCounts = residueCounts();
     computeValues();
+    GuiAminoAcidSequenceEdit::tellLeftOut(this, leftOut, QLatin1String(residuesLeftOut));
 }
 
 void GuiSampleComposition::fromOneLetterCodes(QString const &text)
@@ -1100,23 +1149,35 @@ void GuiSampleComposition::fromOneLetterCodes(QString const &text)
         return;
     }
     calculationsBlocked = true;
-    const auto addOne = [this](int row) {
-        const int current = cellText(qtAminoAcids, row, AminoCountColumn).toInt();
-        setCellText(qtAminoAcids, row, AminoCountColumn, QString::number(current + 1));
-    };
-    for (const QChar c : text) {
-        for (int row = 0; row < qtAminoAcids->rowCount(); ++row) {
-            const bool match = c == QLatin1Char(' ')
-                ? cellText(qtAminoAcids, row, AminoNameColumn) == QLatin1String("CY2")
-                : cellText(qtAminoAcids, row, AminoCodeColumn).compare(QString(c), Qt::CaseInsensitive) == 0;
-            if (match) {
-                addOne(row);
-                break;
+    QStringList leftOut;
+    {
+        // Residues added by the program, not counts typed: no cell edit to answer.
+        const QSignalBlocker blocker(qtAminoAcids);
+        const auto addOne = [this](int row) {
+            const int current = cellText(qtAminoAcids, row, AminoCountColumn).toInt();
+            setCellText(qtAminoAcids, row, AminoCountColumn, QString::number(current + 1));
+        };
+        for (const QChar c : text) {
+            int row = 0;
+            for (; row < qtAminoAcids->rowCount(); ++row) {
+                const bool match = c == QLatin1Char(' ')
+                    ? cellText(qtAminoAcids, row, AminoNameColumn) == QLatin1String("CY2")
+                    : cellText(qtAminoAcids, row, AminoCodeColumn).compare(QString(c), Qt::CaseInsensitive) == 0;
+                if (match) {
+                    addOne(row);
+                    break;
+                }
             }
+            if (row == qtAminoAcids->rowCount())
+                leftOut << QString(c);
         }
     }
+    // The counts are no longer those of a sequence the page held.
+    if (!sequence.isEmpty() && residueCounts() != sequenceCounts)
+        forgetSequence();
     calculationsBlocked = false;
     computeValues();
+    GuiAminoAcidSequenceEdit::tellLeftOut(this, leftOut, QLatin1String(residuesLeftOut));
 }
 
 void GuiSampleComposition::onEditAASequenceClicked()

@@ -178,7 +178,11 @@ private:
     // The residues of a one-letter text that the counts take, in its order and
     // upper case; with convertCysteines each pair of cysteines is one blank
     // (one CY2) at the place of its first, and an odd one stays a cysteine.
-    QString countedResidues(const QString &text, bool convertCysteines) const;
+    // The characters counted nowhere are added to leftOut.
+    QString countedResidues(const QString &text, bool convertCysteines, QStringList *leftOut = nullptr) const;
+    // After a count was changed by hand: true when the page has no sequence, the counts still are the
+    // sequence's, or the person drops the sequence; otherwise the count is put back.
+    bool keepsSequence(QTableWidgetItem *count);
     int oligomerNumber() const;
     // A field's number, or NULL for an empty or non-numeric text.
     static QVariant numberOrNull(const QString &text);

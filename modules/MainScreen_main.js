@@ -147,7 +147,8 @@
 //   magnitudes of s20,w and of (1 - vbar rho_w,20), so Smax is the magnitude too.
 // - The Teller sphere (surface 6.3 M^0.73) is larger than the Stokes sphere of compact
 //   globular proteins (lysozyme: 2.3 nm against 1.9 nm), so f/fp can fall below 1; the
-//   Teller hydration and axial ratio then stay at 0 and 1 with a tool tip saying why.
+//   Teller hydration and axial ratio then stay at 0 and the shape's smallest ratio, and a
+//   warning says that no axial ratio of the shape matches, as for the vbar method's f/f0 below 1.
 // - calculateResults leaves a label empty (with a tool tip that says why) when s20,w or
 //   Mr is missing, since the Results page shows its own message for those.
 // - _calculateSampleVbar is given the program's default vbar, not the sample's; its
@@ -1020,12 +1021,9 @@ function shapeResults(res, prefix, names, c)
             // no hydration matches it, and dimensions at no hydration would be false.
             var largest = axialRatio(model, ratio);
             tip = "No hydration matches an axial ratio of " + shown(p) + ": "
-                + (largest === null ? "f/f0 is below 1, so the dry model is already too large"
+                + (largest === null ? names.friction + " is below 1, so the model sphere is already too large"
                                     : "without hydration the largest is " + Number(largest.toPrecision(3)));
-            // As for a hydration no ratio matches: only the vbar method's case says
-            // something about the input, the Teller sphere often being too large.
-            if (prefix == "qtVbar")
-                c.problems.push(tip + " (vbar method).");
+            c.problems.push(tip + " (" + names.method + ").");
             var unmatched = [ "Delta1max", "maxab", "2amax", "2bmin" ];
             for (var u = 0; u < unmatched.length; ++u)
                 res.set(prefix + unmatched[u], "", tip);
@@ -1037,25 +1035,29 @@ function shapeResults(res, prefix, names, c)
         p = axialRatio(model, c.stokes / Math.pow(3 * hydrated / (4 * Math.PI), 1 / 3));
         if (p === null) {
             tip = "No axial ratio of this shape matches the hydration";
-            // The Teller sphere is often larger than the Stokes sphere; only the vbar method's
-            // failure says something about the input.
-            if (prefix == "qtVbar")
-                c.problems.push("No axial ratio of this shape matches a hydration of " + delta + " g/g.");
+            c.problems.push("No axial ratio of this shape matches a hydration of " + delta + " g/g ("
+                            + names.method + ").");
         }
     } else {
         delta = (stokesVolume - modelVolume) / waterVolume;
         p = axialRatio(model, ratio);
         if (delta < 0) {
-            tip = "f/f0 is below 1: the particle is smaller than the model sphere";
+            // The shape's smallest axial ratio without hydration is shown, the nearest the model comes.
+            tip = "No axial ratio of this shape matches: " + names.friction + " is below 1, the particle is smaller "
+                + "than the " + names.sphere;
             delta = 0;
             p = model.low;
-            // No particle sediments faster than its dry sphere; the Teller sphere is often
-            // larger than the Stokes sphere, so only the vbar method's case says so.
-            if (prefix == "qtVbar")
-                c.problems.push("s20,w is above the Smax of the dry sphere (f/f0 below 1): check s20,w, Mr and vbar.");
+            c.problems.push("No axial ratio of this shape matches (" + names.method + "): " + names.friction + " is "
+                            + shown(ratio) + ", below 1, as s20,w is above the Smax of the " + names.sphere
+                            + "; the shape is shown at its smallest axial ratio, " + model.low
+                            + ", without hydration." + names.check);
         }
-        if (p === null)
-            tip = "f/f0 is beyond the range of this shape";
+        if (p === null) {
+            tip = "No axial ratio of this shape matches: " + names.friction + " is beyond the range of this shape";
+            c.problems.push("No axial ratio of this shape matches (" + names.method + "): " + names.friction + " is "
+                            + shown(ratio) + ", outside what the shape gives for axial ratios of " + model.low
+                            + " to " + model.high + ".");
+        }
     }
     res.set(prefix + "Delta1max", delta, tip);
     if (p === null) {
@@ -1146,9 +1148,14 @@ function calculateResults()
         return res.build();
     }
     c.radius = anhydrousRadius(c.mr, c.dryVbar);
-    shapeResults(res, "qtVbar", {r: "Ro", f: "Fo", ff: "ffo"}, c);
+    // One rule for both methods: where no axial ratio of the shape matches, a warning says so.
+    // No particle is smaller than its dry sphere, so the vbar method's case points at the inputs;
+    // the Teller sphere is larger than the Stokes sphere of most compact globular proteins.
+    shapeResults(res, "qtVbar", {r: "Ro", f: "Fo", ff: "ffo", friction: "f/f0", method: "vbar method", sphere: "dry sphere",
+                                 check: " Check s20,w, Mr and vbar."}, c);
     c.radius = tellerRadius(c.mr);
-    shapeResults(res, "qtTeller", {r: "Rp", f: "Fp", ff: "ffp"}, c);
+    shapeResults(res, "qtTeller", {r: "Rp", f: "Fp", ff: "ffp", friction: "f/fp", method: "Teller method", sphere: "Teller sphere",
+                                   check: ""}, c);
     res.set("qtRStokes", c.stokes === null ? "" : c.stokes, c.stokes === null ? "Needs s20,w" : undefined);
     var expansion = 0;
     if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed")
@@ -1781,9 +1788,13 @@ function componentFigures(res, rows, table, seriesColumn, evaluate, what)
             complete = false;
             continue;
         }
-        if (series.cmax !== null && c > series.cmax)
-            res.warn(name + ": " + Number(c.toPrecision(4)) + " M is above the range of its " + what
-                     + " series (Cmax " + series.cmax + " M).");
+        if (series.cmax !== null && c > series.cmax) {
+            // In the unit the row is given in, and as the molarity the series is read at.
+            var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
+            var given = units == "molar" || units == "" ? "" : text + " " + units + " is ";
+            res.warn(name + ": " + given + Number(c.toPrecision(4)) + " M" + (given ? "," : " is") + " above the range "
+                     + "of its " + what + " series (Cmax " + series.cmax + " M).");
+        }
         out.push({name: name, molar: c, increment: evaluate(series, c) - series.a, mr: component.mr});
     }
     return complete ? out : null;

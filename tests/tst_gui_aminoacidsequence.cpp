@@ -5,7 +5,10 @@
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
 
+#include <QClipboard>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollBar>
@@ -76,6 +79,61 @@ private slots:
         QCOMPARE(groups[2].ruler, QString("----|----| ----|----|"));
         QCOMPARE(groups[2].residues, QString("ACDEFGHIKL ACDEFGHIKL"));
         QCOMPARE(GuiAminoAcidSequence::printGroups(QString()).size(), 1);
+    }
+
+    // Letters that are no amino acid code are named wherever a sequence enters: pasted (the Paste button, the
+    // keys) or dropped, in one box with their counts; typed, beside the field, with no box to stop the typing;
+    // read from a file, in the file's box. Digits, blanks and punctuation lay out a listing and are not named.
+    void lettersThatAreNoCodeAreNamed_data()
+    {
+        QTest::addColumn<QString>("how");
+        for (const char *how : { "Paste button", "keys", "drop" })
+            QTest::newRow(how) << how;
+    }
+    void lettersThatAreNoCodeAreNamed()
+    {
+        QFETCH(QString, how);
+        TestModalAnswerer answerer;
+        const QString pasted = "   1 acXdb x2-e\n";
+        GuiAminoAcidSequenceEdit *field = m_dialog->qtSequenceEdit;
+        if (how == "drop") {
+            QMimeData dropped;
+            dropped.setText(pasted);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field->viewport(), &enter);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field->viewport(), &drop);
+        } else {
+            QApplication::clipboard()->setText(pasted);
+            if (how == "keys")
+                QTest::keySequence(field, QKeySequence::Paste);
+            else
+                m_dialog->qtPaste->click();
+        }
+        QCOMPARE(m_dialog->sequence(), QString("ACDE"));
+        QCOMPARE(answerer.texts(),
+            QStringList { "These codes match no amino acid and were left out of the sequence:\n'X' (2 times)\n"
+                          "'B' (once)" });
+        QVERIFY(m_dialog->qtLeftOutNote->isHidden());
+    }
+    void typedLettersThatAreNoCodeAreNamedBesideTheField()
+    {
+        TestModalAnswerer answerer;
+        GuiAminoAcidSequenceEdit *field = m_dialog->qtSequenceEdit;
+        QTest::keyClicks(field, "a1c"); // a digit is no residue anyone meant
+        QVERIFY(m_dialog->qtLeftOutNote->isHidden());
+        QTest::keyClicks(field, "xdbx k");
+        QCOMPARE(m_dialog->sequence(), QString("ACD K"));
+        QVERIFY(!m_dialog->qtLeftOutNote->isHidden());
+        QCOMPARE(m_dialog->qtLeftOutNote->text(),
+            QString("Typed, but no amino acid code, so left out: 'X' (2 times), 'B' (once)"));
+        QVERIFY(answerer.seen().isEmpty());
+        // The next opening, or a cleared field, starts without it.
+        m_dialog->show();
+        QVERIFY(m_dialog->qtLeftOutNote->isHidden());
+        QTest::keyClicks(field, "j");
+        m_dialog->clear();
+        QVERIFY(m_dialog->qtLeftOutNote->isHidden());
     }
 
     void sequenceFileRoundTripInEitherForm()

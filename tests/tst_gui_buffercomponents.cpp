@@ -48,12 +48,15 @@ class TstGuiBufferComponents : public QObject
     {
         return m_page->qtAddedComponents->item(rowOf(name), 1);
     }
-    // Picks the component, adds it, chooses the unit and types the concentration into the cell's editor.
-    void add(const QString &name, const QString &value, const QString &unit = QStringLiteral("molar"))
+    // Picks the component, adds it, chooses the unit and types the concentration into the cell's editor; with
+    // unitLast the concentration is typed first and the unit chosen after it (none: the box left as it is).
+    void add(
+        const QString &name, const QString &value, const QString &unit = QStringLiteral("molar"), bool unitLast = false)
     {
         m_page->qtComponents->setCurrentItem(m_page->qtComponents->item(rowOf(name), 0));
         m_page->qtAddComponent->click();
-        units(name)->setCurrentText(unit);
+        if (!unitLast)
+            units(name)->setCurrentText(unit);
         // The cell's editor, open on the concentration (the focus may still be with a box just answered).
         QLineEdit *editor = m_page->qtAddedComponents->viewport()->findChild<QLineEdit *>();
         QVERIFY(editor);
@@ -62,6 +65,13 @@ class TstGuiBufferComponents : public QObject
         QCoreApplication::processEvents(); // the delegate commits the edit queued
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // and drops its editor later
         QCOMPARE(concentration(name)->text(), value);
+        if (unitLast && !unit.isEmpty()) {
+            // As a pick from the box's list: a change of the unit, if any, then the choice itself.
+            QComboBox *box = units(name);
+            const int index = box->findText(unit);
+            box->setCurrentIndex(index);
+            emit box->activated(index);
+        }
     }
     // The buffer as the page shows it: "name=concentration=units" per component, in table order.
     QStringList buffer() const
@@ -346,6 +356,65 @@ private slots:
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         QCOMPARE(density.count() + viscosity.count(), 0);
         QCOMPARE(accepted.count(), 1);
+    }
+
+    // A component's concentration typed before its unit is chosen is computed in the unit its box shows, but
+    // nothing is said of it until the person has chosen the unit (or is done with it: OK); then it is said once,
+    // of the row as it stands, in that unit. The figures are those of the same buffer entered unit first.
+    void aComponentIsWarnedAboutOnceItsUnitIsChosen_data()
+    {
+        QTest::addColumn<QString>("component");
+        QTest::addColumn<QString>("concentration");
+        QTest::addColumn<QString>("unit"); // chosen after the concentration; none: OK without a choice
+        QTest::addColumn<QStringList>("said"); // what the one box says, or no box
+        QTest::newRow("glycerol 5, then % by wt") << "Glycerol"
+                                                  << "5"
+                                                  << "% by wt" << QStringList();
+        QTest::newRow("sucrose 200, then mg/ml") << "Sucrose"
+                                                 << "200"
+                                                 << "mg/ml" << QStringList();
+        // Glycerol (92.094 g/mol) at 60 % by weight is some 7.5 M, beyond its viscosity series.
+        QTest::newRow("glycerol 60, then % by wt")
+            << "Glycerol"
+            << "60"
+            << "% by wt"
+            << QStringList { "Glycerol: 60 % by wt is 7.", " M, above the range of its viscosity series (Cmax " };
+        QTest::newRow("glycerol 5, molar chosen")
+            << "Glycerol"
+            << "5"
+            << "molar" << QStringList { "Glycerol: 5 M is above the range of its viscosity series (Cmax " };
+        QTest::newRow("glycerol 5, OK") << "Glycerol"
+                                        << "5"
+                                        << "" << QStringList { "Glycerol: 5 M is above the range of its viscosity" };
+    }
+    void aComponentIsWarnedAboutOnceItsUnitIsChosen()
+    {
+        QFETCH(QString, component);
+        QFETCH(QString, concentration);
+        QFETCH(QString, unit);
+        QFETCH(QStringList, said);
+        openPage();
+        add("Sodium chloride", "0.15");
+        m_f->answerer.clear();
+        add(component, concentration, unit, true);
+        if (unit.isEmpty()) {
+            QCOMPARE(boxes(), QStringList());
+            m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+        }
+        const QStringList shown = boxes();
+        QCOMPARE(shown.size(), said.isEmpty() ? 0 : 1);
+        for (const QString &part : said)
+            QVERIFY2(shown.first().contains(part), qPrintable(shown.join('|')));
+        QVERIFY2(
+            said.isEmpty() || !shown.first().contains(" " + concentration + " M") || unit.isEmpty() || unit == "molar",
+            qPrintable(shown.join('|')));
+        const QStringList figures { m_f->text("qtDensity"), m_f->text("qtViscosity") };
+
+        // The same buffer entered unit first.
+        m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf(component), 0));
+        m_page->qtRemoveComponent->click();
+        add(component, concentration, unit.isEmpty() ? QStringLiteral("molar") : unit);
+        QCOMPARE((QStringList { m_f->text("qtDensity"), m_f->text("qtViscosity") }), figures);
     }
 
     // The Solvent tab holds the buffer at the equilibrium temperature; s20,w carries it to the velocity

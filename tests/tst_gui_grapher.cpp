@@ -437,7 +437,29 @@ private slots:
             QStringList { "x.pdf" });
     }
 
-    // An old file is replaced whole; formats that write nothing and failed writes say so.
+    // Printed to a file, the graph too is saved only over a file the person agrees to replace: the print dialog
+    // asks about the file that is then written, and No keeps it.
+    void printingToAFileAsksAboutTheFileItWrites()
+    {
+        addCurves({ { { 1, 3 }, { 2, 4 } } });
+        QTemporaryDir dir;
+        QVERIFY(testWriteFile(dir.filePath("graph.pdf"), "kept"));
+        TestModalAnswerer answerer;
+        answerer.answerPrintToFile(dir.filePath("graph.pdf"));
+        answerer.answerMessageBox(QMessageBox::No);
+        action("Print...")->trigger(); // back in the print dialog, which the answerer then cancels
+        QCOMPARE(
+            answerer.texts().value(1), dir.filePath("graph.pdf") + " already exists.\nDo you want to overwrite it?");
+        QCOMPARE(testReadFile(dir.filePath("graph.pdf")), QByteArray("kept"));
+        answerer.clear();
+        answerer.answerPrintToFile(dir.filePath("graph.pdf"));
+        answerer.answerMessageBox(QMessageBox::Yes);
+        action("Print...")->trigger();
+        QVERIFY(testReadFile(dir.filePath("graph.pdf")).startsWith("%PDF"));
+    }
+
+    // The file written is asked about, with the extension it is given: No keeps it, Yes replaces it whole;
+    // formats that write nothing and failed writes say so.
     void saveAsWritesAsciiAndReportsWhatItCannotWrite()
     {
         QTemporaryDir dir;
@@ -446,7 +468,14 @@ private slots:
         QVERIFY(testWriteFile(old.fileName(), "a much longer old content\n"));
         TestModalAnswerer answerer;
         answerer.answerFileDialog(dir.filePath("result"));
+        answerer.answerMessageBox(QMessageBox::No);
         action("ASCII...")->trigger();
+        QCOMPARE(answerer.texts().value(1), QStringLiteral("result.dat already exists.\nDo you want to replace it?"));
+        QCOMPARE(testReadFile(old.fileName()), QByteArray("a much longer old content\n"));
+        answerer.answerFileDialog(dir.filePath("result"));
+        answerer.answerMessageBox(QMessageBox::Yes);
+        action("ASCII...")->trigger();
+        QCOMPARE(answerer.pending(), 0);
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("1,3,5,6\n2,4,,\n"));
         QCOMPARE(QSettings().value("Grapher/SaveAs/directory").toString(), QDir(dir.path()).absolutePath());

@@ -94,6 +94,55 @@ class TstGuiSampleComposition : public QObject
         return out;
     }
     static QList<GuiGrapher *> graphers() { return testTopLevels<GuiGrapher>(); }
+    // Enters a sequence through the sequence dialog, pasted or typed, answering the question on disulfides.
+    void enterSequence(const QString &sequence, bool pasted, QMessageBox::StandardButton disulfides)
+    {
+        m_f->answerer.answerWith([sequence, pasted](QWidget *w) {
+            auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
+            QVERIFY(dialog);
+            if (pasted) {
+                QApplication::clipboard()->setText(sequence);
+                dialog->qtPaste->click();
+            } else {
+                dialog->qtSequenceEdit->setPlainText(sequence);
+            }
+            dialog->accept();
+        });
+        m_f->answerer.answerMessageBox(disulfides);
+        widget<QPushButton>("qtEditAASequence")->click();
+    }
+    // Saves the page's sample as "Peptide", starts the program again on the file and loads the sample: the
+    // sequence its row stores, then the one the sequence dialog shows.
+    QStringList savedAndReloadedSequence()
+    {
+        {
+            GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get()); // a child of the window
+            dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
+            dialog.qtSampleName->setEditText("Peptide");
+            dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
+        }
+        QSqlQuery query(m_f->db.database());
+        if (!query.exec("SELECT id, aminoSequence FROM sample WHERE name = 'Peptide'") || !query.next())
+            return { "<not saved>" };
+        const QString stored = query.value(1).toString();
+        const int id = query.value(0).toInt();
+        query.finish();
+
+        if (!m_f->start()) // the program started again on the same file
+            return { stored, "<not started>" };
+        QComboBox *list = m_f->window->qtSampleName;
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        list->setCurrentIndex(list->findData(id, Qt::UserRole));
+        QString reopened = "<not opened>";
+        m_f->answerer.answerWith([&reopened](QWidget *w) {
+            if (auto *sequenceDialog = qobject_cast<GuiAminoAcidSequence *>(w)) {
+                reopened = sequenceDialog->sequence();
+                sequenceDialog->reject();
+            }
+        });
+        widget<QPushButton>("qtEditAASequence")->click();
+        return { stored, reopened };
+    }
     void selectDenaturant(const QString &name)
     {
         auto *list = widget<QListWidget>("qtDenaturants");
@@ -597,54 +646,21 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(double, mr);
         QFETCH(double, extinction);
-        if (!sequence.isEmpty()) {
-            m_f->answerer.answerWith([sequence, pasted](QWidget *w) {
-                auto *dialog = qobject_cast<GuiAminoAcidSequence *>(w);
-                QVERIFY(dialog);
-                if (pasted) {
-                    QApplication::clipboard()->setText(sequence);
-                    dialog->qtPaste->click();
-                } else {
-                    dialog->qtSequenceEdit->setPlainText(sequence);
-                }
-                dialog->accept();
-            });
-            m_f->answerer.answerMessageBox(QMessageBox::StandardButton(disulfides));
-            widget<QPushButton>("qtEditAASequence")->click();
-        }
-        if (!edit.isEmpty())
+        if (!sequence.isEmpty())
+            enterSequence(sequence, pasted, QMessageBox::StandardButton(disulfides));
+        if (!edit.isEmpty()) {
+            // A count changed away from the sequence drops it once the person says so.
+            if (!sequence.isEmpty())
+                m_f->answerer.answerMessageBox(QMessageBox::Yes);
             typeAll(edit);
+        }
         const QString before = counts();
         const QStringList figures { "qtCalculatedMR", "qtCalculatedVBar", "qtEstAbsExtinction", "qtAbsExtinction" };
         QStringList shown;
         for (const QString &name : figures)
             shown << text(name);
 
-        {
-            GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get()); // a child of the window
-            dialog.showPage(GuiSaveToDatabase::SampleRecordPage);
-            dialog.qtSampleName->setEditText("Peptide");
-            dialog.qtSampleButtonBox->button(QDialogButtonBox::Save)->click();
-        }
-        QSqlQuery query(m_f->db.database());
-        QVERIFY(query.exec("SELECT id, aminoSequence FROM sample WHERE name = 'Peptide'") && query.next());
-        QCOMPARE(query.value(1).toString(), stored);
-        const int id = query.value(0).toInt();
-        query.finish();
-
-        QVERIFY(m_f->start()); // the program started again on the same file
-        QComboBox *list = m_f->window->qtSampleName;
-        m_f->answerer.answerMessageBox(QMessageBox::Ok);
-        list->setCurrentIndex(list->findData(id, Qt::UserRole));
-        QString reopened = "<not opened>";
-        m_f->answerer.answerWith([&reopened](QWidget *w) {
-            auto *sequenceDialog = qobject_cast<GuiAminoAcidSequence *>(w);
-            QVERIFY(sequenceDialog);
-            reopened = sequenceDialog->sequence();
-            sequenceDialog->reject();
-        });
-        widget<QPushButton>("qtEditAASequence")->click();
-        QCOMPARE(reopened, stored);
+        QCOMPARE(savedAndReloadedSequence(), (QStringList { stored, stored }));
         QCOMPARE(counts(), before);
         for (int i = 0; i < figures.size(); ++i)
             QCOMPARE(text(figures.at(i)), shown.at(i));
@@ -652,6 +668,74 @@ private slots:
             QCOMPARE_FIGURE("qtCalculatedMR", mr, 0.05);
             QCOMPARE_FIGURE("qtEstAbsExtinction", extinction, 0.5);
         }
+    }
+
+    // A count changed by hand away from the sequence it was set with (lysozyme pasted as a protein database lists
+    // it, then ALA 12 made 13): the page asks first. No puts the count back and keeps the sequence; Yes drops it,
+    // so that the sequence dialog, the save and a reload all show none beside the new counts. A composition file
+    // read over the sequence's counts drops it and says so in its box.
+    void aCountChangedAwayFromTheSequenceAsksFirst_data()
+    {
+        QTest::addColumn<int>("answer"); // to the question; none: the counts read from a composition file
+        QTest::addColumn<QString>("count"); // of ALA afterwards
+        QTest::addColumn<QString>("total");
+        QTest::addColumn<bool>("kept"); // the sequence
+        QTest::newRow("No: the count goes back") << int(QMessageBox::No) << "12"
+                                                 << "129" << true;
+        QTest::newRow("Yes: the sequence goes") << int(QMessageBox::Yes) << "13"
+                                                << "130" << false;
+        QTest::newRow("a composition file read") << int(QMessageBox::NoButton) << "13"
+                                                 << "130" << false;
+    }
+    void aCountChangedAwayFromTheSequenceAsksFirst()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, count);
+        QFETCH(QString, total);
+        QFETCH(bool, kept);
+        const QString chain = QString(lysozymeChain).remove(' ');
+        enterSequence(chain, true, QMessageBox::Yes);
+        QCOMPARE(text("qtTotalAminos"), QString("129"));
+        m_f->answerer.clear();
+        if (answer != QMessageBox::NoButton) {
+            m_f->answerer.answerMessageBox(QMessageBox::StandardButton(answer));
+            type("ALA", "13");
+            QCOMPARE(m_f->answerer.texts(),
+                QStringList { "The counts no longer match the sequence of 129 residues (ALA: 12 in the sequence, now "
+                              "13).\n\nChange the count and drop the sequence? The sample is then saved without a "
+                              "sequence." });
+        } else {
+            QTemporaryDir dir;
+            QString file;
+            for (const QString &entry : QString(lysozyme).replace("ALA=12", "ALA=13").split(' '))
+                file += entry.section('=', 0, 0) + '\t' + entry.section('=', 1) + '\n';
+            QVERIFY(testWriteFile(dir.filePath("more.SMP"), (file + '\n').toLatin1()));
+            m_f->answerer.answerFileDialog(dir.filePath("more.SMP"));
+            widget<QPushButton>("qtReadCompositionFile")->click();
+            QCOMPARE(m_f->answerer.texts().last(),
+                QString("The counts read do not match the sequence of 129 residues shown before; the sample has no "
+                        "sequence now."));
+        }
+        QCOMPARE(cell("ALA")->text() + ' ' + text("qtTotalAminos"), count + ' ' + total);
+        QCOMPARE(page()->aminoAcidSequenceDialog()->sequence(), kept ? chain : QString());
+        const QString figures = text("qtCalculatedVBar") + ' ' + text("qtCalculatedHydration");
+        QCOMPARE(savedAndReloadedSequence(), (QStringList { kept ? chain : "", kept ? chain : "" }));
+        QCOMPARE(cell("ALA")->text() + ' ' + text("qtTotalAminos"), count + ' ' + total);
+        QCOMPARE(text("qtCalculatedVBar") + ' ' + text("qtCalculatedHydration"), figures);
+    }
+
+    // A residue whose code the sequence field takes but which has no row of the page's table (made inactive
+    // since) is named, not counted as nothing.
+    void residuesWithoutARowAreNamed()
+    {
+        QVERIFY(m_f->sql("UPDATE amino SET active = 0 WHERE Namethree = 'TRP'"));
+        QVERIFY(m_f->start());
+        m_f->window->stackedWidget->setCurrentWidget(page());
+        enterSequence("AWKW", false, QMessageBox::No);
+        QCOMPARE(counts(), QString("ALA=1 LYS=1"));
+        QCOMPARE(m_f->answerer.texts().last(),
+            QString("These residues have no row in the amino acid table and were left out of the counts:\n'W' (2 "
+                    "times)"));
     }
 
     // A sample as the older code stored it, or as the importer brought it, loads with its counts and figures,

@@ -268,6 +268,10 @@ private slots:
         QTest::newRow("the speed") << "tab qtTabExperiment; type qtSedEquilibriumRPM=fast"
                                    << "experiment"
                                    << "speed: \"fast\"";
+        // A number, but beyond the field's range (0 to 45 C).
+        QTest::newRow("an equilibrium temperature out of range") << "tab qtTabExperiment; type qtSedEquilibriumTemp=60"
+                                                                 << "experiment"
+                                                                 << "equilibrium temperature: \"60\"";
         QTest::newRow("the hydration") << "tab qtTabExperiment; type qtSedEquilibriumMR=66000;"
                                           "type qtSedVelocityCoefficient=4.2; tab qtTabResults;"
                                           "click qtHydrateDelta1; type qtHydrateRatio=0.3x"

@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -66,6 +68,26 @@ void TestModalAnswerer::answerFileDialog(const QString &path, const QString &nam
         // ask whether to replace the file, and that box must find this
         // answerer's timer free to answer it.
         QMetaObject::invokeMethod(dlg, "accept", Qt::QueuedConnection);
+    });
+}
+
+void TestModalAnswerer::answerPrintToFile(const QString &path)
+{
+    m_queue.enqueue([path](QWidget *w) {
+        auto *printers = w->findChild<QComboBox *>(QStringLiteral("printers"));
+        auto *name = w->findChild<QLineEdit *>(QStringLiteral("filename"));
+        auto *buttons = w->findChild<QDialogButtonBox *>();
+        if (!printers || !name || !buttons) {
+            qWarning("TestModalAnswerer: expected a print dialog, got %s", w->metaObject()->className());
+            if (auto *d = qobject_cast<QDialog *>(w))
+                d->reject();
+            return;
+        }
+        printers->setCurrentIndex(printers->count() - 1); // the last entry prints to a file
+        name->setText(path);
+        // Its OK button, not accept(): the button checks the file. Queued, so that this answerer's timer is
+        // free to answer what it asks.
+        QTimer::singleShot(0, buttons->button(QDialogButtonBox::Ok), &QAbstractButton::click);
     });
 }
 

@@ -34,6 +34,8 @@ public:
     void answerFileDialog(const QString &path); // an empty path cancels the dialog
     // The same with that name filter chosen first.
     void answerFileDialog(const QString &path, const QString &nameFilter);
+    // A print dialog told to print to that PDF file, then its OK button (which asks about a file of that name).
+    void answerPrintToFile(const QString &path);
     void answerWith(const std::function<void(QWidget *)> &action);
 
     QList<Seen> seen() const { return m_seen; }
