@@ -160,11 +160,12 @@ inline const QStringList &offeredFunctions()
     static const QStringList names { calculateRo.name(), calculateRp.name(), calculateMbDirectly.name(),
         calculateSigmaFromMr.name(), calculateMbFromSigma.name(), calculateMr.name(), calculationsFromMr.name(),
         QStringLiteral("calculationsFromSigma"), calculateS20W.name(), calculateSo20W.name(), vbarAtT.name(),
-        QStringLiteral("calculateVBarAtT"), densityAtT.name(), viscosityAtT.name(), calculateSampleVbar.name(),
-        defaultSampleVbar.name(), vbarTo20.name(), densityTo20.name(), calculateResults.name(), graphShape.name(),
-        calculationsAvsBHydration.name(), calculationsFromComposition.name(), calculateBufferDensity.name(),
-        calculateBufferViscosity.name(), correctBufferDensityNormal.name(), correctBufferDensityHeavy.name(),
-        correctBufferViscosity.name() };
+        QStringLiteral("calculateVBarAtT"), densityAtT.name(), viscosityAtT.name(), viscosityTo20.name(),
+        calculateSampleVbar.name(), defaultSampleVbar.name(), vbarTo20.name(), densityTo20.name(),
+        calculateResults.name(), graphShape.name(), calculationsAvsBHydration.name(),
+        calculationsFromComposition.name(), calculateBufferDensity.name(), calculateBufferViscosity.name(),
+        correctBufferDensityNormal.name(), correctBufferDensityHeavy.name(), correctBufferViscosity.name(),
+        correctBufferViscosityHeavy.name() };
     return names;
 }
 
