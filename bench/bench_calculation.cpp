@@ -7,6 +7,7 @@
 #include "app/app_scriptobject.h"
 #include "bench_support.h"
 #include "test_environment.h"
+#include "test_modalanswerer.h"
 #include "test_refdata.h"
 
 #include <QApplication>
@@ -68,8 +69,9 @@ int main(int argc, char **argv)
                 { "Viscosity", 0.01002 }, { "Vbar", 0.73 }, { "Density", 0.998234 }, { "aVbar", 0 },
                 { "vbarwater", 0.0 } },
             { "qtExperimentResultsS" } },
+        // An elongated 50 kDa particle, for which every shape method finds an axial ratio.
         { "calculateResults",
-            { { "Mr", 50000.0 }, { "Vbar", 0.73 }, { "UnDenaturedVbar", 0.0 }, { "S20W", 3.5e-13 }, { "Mb", 0.0 },
+            { { "Mr", 50000.0 }, { "Vbar", 0.73 }, { "UnDenaturedVbar", 0.0 }, { "S20W", 3.0e-13 }, { "Mb", 0.0 },
                 { "T", 20.0 }, { "Sigma", 0.0 }, { "RPM", 0.0 }, { "Ratio", 0.0 }, { "Hydration", "qtHydrateNothing" },
                 { "HydrationValue", "NULL" }, { "Shape", "qtShapeProlate" }, { "BufferViscosity", 0.01002 } },
             { "qtVbarRo", "qtVbarFo", "qtVbarffo", "qtVbarSmax", "qtVbarDmax", "qtVbarDelta1max", "qtVbarmaxab",
@@ -85,6 +87,15 @@ int main(int argc, char **argv)
         QWidget form;
         for (const QString &name : c.results)
             (new QLineEdit(&form))->setObjectName(name);
+        // A call that shows a box would time the box, and wait on it: its
+        // inputs are no case of what the forms send many times a second.
+        TestModalAnswerer answerer;
+        timeCase(module, c, form, 1);
+        if (!answerer.seen().isEmpty()) {
+            Bench::missed(QStringLiteral("%1 showed a box, not timed: %2")
+                              .arg(QLatin1String(c.function), answerer.texts().join(QStringLiteral(" | "))));
+            continue;
+        }
         timeCase(module, c, form, 10); // warm-up
         std::vector<double> perCall;
         for (int round = 0; round < rounds; ++round)
