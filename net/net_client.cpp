@@ -672,25 +672,38 @@ void NetClient::account()
     }
 }
 
-bool NetClient::evictIdle(NetBudget &budget)
+bool NetClient::makeRoom(NetBudget &budget)
 {
+    const qint64 t = now();
     NetClient *victim = nullptr;
+    qint64 victimSince = 0;
     for (NetClient *client : qAsConst(budget.m_clients)) {
+        if (client->m_phase == Phase::Closed)
+            continue;
         int unread = 0;
         const bool idle = client->m_phase == Phase::Reading && !client->m_letGo && client->m_answeredOne
             && client->m_request == Request::None && client->m_framer.isEmpty() && client->m_outBytes == 0
             && ::ioctl(client->m_fd, FIONREAD, &unread) == 0 && unread == 0;
-        if (idle && (!victim || client->m_idleSince < victim->m_idleSince))
+        // A client that takes none of its answers would hold its place, and
+        // what the system keeps of them, for as long as it stays connected:
+        // it may never read.
+        const bool stalled = client->m_outBytes > 0 && t - client->m_progressAt >= budget.stalledMs;
+        if (!idle && !stalled)
+            continue;
+        const qint64 since = idle ? client->m_idleSince : client->m_progressAt;
+        if (!victim || since < victimSince) {
             victim = client;
+            victimSince = since;
+        }
     }
     if (!victim)
         return false;
-    emit victim->sigLog(QStringLiteral("Connection %1, kept open and idle for %2 ms, gives way to a new one")
-                            .arg(victim->m_id)
-                            .arg(now() - victim->m_idleSince),
+    const QString why = victim->m_outBytes > 0 ? QStringLiteral("which has taken none of its answers for %1 ms")
+                                               : QStringLiteral("kept open and idle for %1 ms");
+    emit victim->sigLog(
+        QStringLiteral("Connection %1, %2, gives way to a new one").arg(victim->m_id).arg(why.arg(t - victimSince)),
         AppLog::Trace);
-    // It owes nothing and has sent nothing unread, so it closes at once and
-    // cleanly; its place is free for the new one.
+    // What it owed is dropped with it; its place is free for the new one.
     victim->end();
     return true;
 }

@@ -37,7 +37,7 @@ struct NetBudget
     // this, a connection that has taken nothing for a while is closed.
     qint64 maxTotalOwedBytes = 32 * 1024 * 1024;
     // How long a connection must have taken nothing before it may be closed
-    // for the answers it has not taken.
+    // for the answers it has not taken, or give way when the server is full.
     int stalledMs = 1000;
     // The weight of the requests being answered at once (a request weighs its
     // bytes, or NetClient::CallWeight per call when that is more): a heavier
@@ -147,10 +147,11 @@ public:
     // Null for an empty list.
     static NetClient *leastServed(const QList<NetClient *> &clients);
 
-    // When the server is full: closes the connection that is kept open, owes
-    // nothing and holds no unfinished message, the one idle longest; false
-    // when there is none.
-    static bool evictIdle(NetBudget &budget);
+    // When the server is full: closes a connection that is kept open, owes
+    // nothing and holds no unfinished message, or one whose client has taken
+    // none of its answers for NetBudget::stalledMs, whichever has waited
+    // longest; false when there is none.
+    static bool makeRoom(NetBudget &budget);
 
 signals:
     void sigLog(const QString &message, int logLevel);

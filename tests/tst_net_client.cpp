@@ -75,6 +75,8 @@ private slots:
     void givesUpUnfinishedAndSurplusConnections_data();
     void givesUpUnfinishedAndSurplusConnections();
     void aKeptConnectionDoingNothingGivesWayWhenFull();
+    void aClientThatTakesNoAnswerGivesWayWhenFull_data();
+    void aClientThatTakesNoAnswerGivesWayWhenFull();
     void theConnectionCapFitsTheFilesTheProcessMayOpen();
     void holdsBackTheRequestsOfAClientThatDoesNotRead();
     void closesAClientThatTakesNothingWhenAnswersPileUp();
@@ -501,6 +503,48 @@ void TestNetClient::aKeptConnectionDoingNothingGivesWayWhenFull()
     fourth.send(echoRequest("fourth"));
     QVERIFY(fourth.waitForAnswers(1));
     QVERIFY(busy.isConnected() && third.isConnected());
+}
+
+void TestNetClient::aClientThatTakesNoAnswerGivesWayWhenFull_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+
+    QTest::newRow("kept connection") << QByteArray("PORT:0\nRESET:false\n");
+    // Let go after its answer, it waits for the client to take it.
+    QTest::newRow("closed after its answer") << QByteArray("PORT:0\n");
+}
+
+void TestNetClient::aClientThatTakesNoAnswerGivesWayWhenFull()
+{
+    QFETCH(QByteArray, ini);
+    startServer(ini);
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+    budget.maxConnections = 2;
+    budget.stalledMs = 100 * testSlowdown();
+
+    // Both owe answers far larger than the system holds for them, and never read.
+    std::vector<std::unique_ptr<TestMessageClient>> silent;
+    for (int i = 0; i < 2; ++i) {
+        silent.push_back(std::make_unique<TestMessageClient>(port));
+        silent.back()->holdReading(true);
+        silent.back()->send(bigRequest(3000000));
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.filter("Sent ").size(), i + 1, testPatienceMs());
+        QTest::qWait(budget.stalledMs + 50);
+    }
+    QVERIFY(budget.owedBytes > 0);
+
+    // The one that took nothing for longest gives way; the other is still owed its answer.
+    TestMessageClient light(port);
+    light.send(echoRequest("light"));
+    QVERIFY(light.waitForAnswers(1));
+    QCOMPARE(echoed(light.answers().first()), QString("light"));
+    for (auto &client : silent)
+        client->holdReading(false);
+    QVERIFY(silent.front()->waitForDisconnected());
+    QVERIFY(silent.front()->answers().isEmpty());
+    QVERIFY(silent.back()->waitForAnswers(1));
+    QCOMPARE(testOutputValues(silent.back()->answers().first()).value("big").size(), 3000000);
 }
 
 void TestNetClient::theConnectionCapFitsTheFilesTheProcessMayOpen()

@@ -282,8 +282,9 @@ void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
 
 bool XmlMessageProcessor::refuseConnection(qintptr socketDescriptor)
 {
-    // A connection kept open that is doing nothing gives way to the new one.
-    const bool tooMany = m_budget->connections >= m_budget->maxConnections && !NetClient::evictIdle(*m_budget);
+    // A connection kept open that is doing nothing, or whose client takes
+    // none of its answers, gives way to the new one.
+    const bool tooMany = m_budget->connections >= m_budget->maxConnections && !NetClient::makeRoom(*m_budget);
     // Room is kept for one more message of the largest size.
     const bool full = tooMany || m_budget->heldBytes > m_budget->maxHeldBytes - NetClient::MaxBuffered;
     if (!full) {
