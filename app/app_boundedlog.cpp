@@ -79,16 +79,19 @@ QString olderPart(const QString &path)
     return path + QStringLiteral(".1");
 }
 
-QByteArray entry(const QString &text)
+QString cut(const QString &text)
 {
     if (text.size() <= EntryCharacters)
-        return text.toLocal8Bit() + '\n';
-    int cut = EntryCharacters;
-    if (text.at(cut - 1).isHighSurrogate())
-        --cut;
-    return (text.left(cut) + QStringLiteral(" ... (%1 more characters not logged)").arg(text.size() - cut))
-               .toLocal8Bit()
-        + '\n';
+        return text;
+    int kept = EntryCharacters;
+    if (text.at(kept - 1).isHighSurrogate())
+        --kept;
+    return text.left(kept) + QStringLiteral(" ... (%1 more characters not logged)").arg(text.size() - kept);
+}
+
+QByteArray entry(const QString &text)
+{
+    return cut(text).toLocal8Bit() + '\n';
 }
 
 bool append(const QString &path, const QString &text, QString *why)

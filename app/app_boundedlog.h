@@ -24,6 +24,8 @@ const int LockWaitMs = 200;
 
 // The name of the older part.
 QString olderPart(const QString &path);
+// The text cut to EntryCharacters, saying how many more it had; as it was when not longer.
+QString cut(const QString &text);
 // The entry as it is written, line end included: cut to EntryCharacters.
 QByteArray entry(const QString &text);
 // Appends the entry; false with why when it is not written.

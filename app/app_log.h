@@ -25,7 +25,8 @@ enum Level : int {
     Verbose = -1, // plot window notes and whole message texts
 };
 
-// One sigLog message into the category, as a warning or as debug.
+// One sigLog message into the category, as a warning (cut as a line of a
+// bounded log is, AppBoundedLog::cut) or as debug (whole).
 void write(const QLoggingCategory &category, const QString &message, int level);
 
 // The object's sigLog into the category, for the object's lifetime. Made once

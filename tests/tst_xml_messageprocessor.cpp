@@ -120,6 +120,7 @@ private slots:
     void keepsEveryAnswerUnderItsLimit_data();
     void keepsEveryAnswerUnderItsLimit();
     void logsOnlyNonBlankMessages();
+    void logsTheStartOfALongMessage();
 
     void readsServerSettings_data();
     void readsServerSettings();
@@ -472,6 +473,20 @@ void TestXmlMessageProcessor::logsOnlyNonBlankMessages()
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.at(0).at(0).toString(), QString(" page ready"));
     QCOMPARE(spy.at(0).at(1).toInt(), 100);
+}
+
+void TestXmlMessageProcessor::logsTheStartOfALongMessage()
+{
+    // What a request repeats in a warning is cut there as in sql.log: the
+    // log of a serving program is no copy of every request's text.
+    const QString name(100000, 'x');
+    const QString warning = "Exec Error: The module MainScreen has no function \"" + name + "\".";
+    TestLog::ignore(QtWarningMsg,
+        QRegularExpression("^" + QRegularExpression::escape(warning.left(4096))
+            + QString(" \\.\\.\\. \\(%1 more characters not logged\\)$").arg(warning.size() - 4096)));
+    const QString answer = m_processor->submitFromWeb(request(kMainScreen, "<EXECUTE FUNCTION=\"" + name + "\"/>"));
+    // The answer names it whole.
+    QCOMPARE(testOutputValues(answer).value("ScriptError"), "The module MainScreen has no function \"" + name + "\".");
 }
 
 void TestXmlMessageProcessor::readsServerSettings_data()
