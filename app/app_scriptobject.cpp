@@ -390,7 +390,8 @@ void AppScriptObject::appendAttributeText(QByteArray &out, const QString &text)
     int run = 0;
     for (int i = 0; i < n; ++i) {
         const char *reference = nullptr;
-        switch (begin[i].unicode()) {
+        const ushort u = begin[i].unicode();
+        switch (u) {
         case '&':
             reference = "&amp;";
             break;
@@ -413,7 +414,17 @@ void AppScriptObject::appendAttributeText(QByteArray &out, const QString &text)
             reference = "&#xd;";
             break;
         default:
-            continue;
+            // A whole surrogate pair is one character; what XML cannot carry
+            // in any form, not even as a reference, would make the whole
+            // answer unreadable: U+FFFD stands for it.
+            if (begin[i].isHighSurrogate() && i + 1 < n && begin[i + 1].isLowSurrogate()) {
+                ++i;
+                continue;
+            }
+            if (u >= 0x20 && u != 0xfffe && u != 0xffff && !QChar::isSurrogate(u))
+                continue;
+            reference = "\xef\xbf\xbd";
+            break;
         }
         if (i > run)
             out += QStringView(begin + run, i - run).toUtf8();

@@ -82,7 +82,9 @@ public:
     // text would take `out` past `limit` bytes.
     bool appendXml(QByteArray &out, int depth, qint64 limit) const;
     // Appends the text as an attribute value, without its quotes: &, <, >, "
-    // and the tab and line ends as references, everything in one pass.
+    // and the tab and line ends as references, and what XML cannot carry
+    // (other control characters, U+FFFE, U+FFFF, half a surrogate pair) as
+    // U+FFFD, everything in one pass.
     static void appendAttributeText(QByteArray &out, const QString &text);
 
     // Write result trees into the widgets of a form by object name; return the graph-point strings.

@@ -12,6 +12,7 @@
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QXmlStreamReader>
 #include <QtTest>
 #include <memory>
 
@@ -275,6 +276,25 @@ private slots:
         QByteArray cut("before");
         QVERIFY(!node->appendXml(cut, 0, text.size() + 5));
         QCOMPARE(cut, QByteArray("before"));
+    }
+
+    void writesAnAnswerEveryReaderReads()
+    {
+        // A script's text may hold characters XML cannot carry in any form (a
+        // control character, U+FFFF, half a surrogate pair): the answer stays
+        // XML, each such character read as U+FFFD; a whole pair is kept.
+        NodePtr node = eval("({NAME: 'a', VALUE: 'x' + String.fromCharCode(1, 27, 0xfffe, 0xffff, 0xd800) + 'y'"
+                            " + String.fromCharCode(0xdc00, 0xd83d, 0xde00)})");
+        QByteArray text;
+        QVERIFY(node->appendXml(text, 0, 1 << 20));
+        QXmlStreamReader reader(text);
+        QString value;
+        while (reader.readNextStartElement())
+            value = reader.attributes().value("VALUE").toString();
+        QVERIFY2(!reader.hasError(), qPrintable(reader.errorString()));
+        QCOMPARE(value,
+            QString("x") + QString(5, QChar(QChar::ReplacementCharacter)) + "y" + QChar(QChar::ReplacementCharacter)
+                + QString::fromUtf8("\xf0\x9f\x98\x80"));
     }
 
     void writesResultsIntoTheForm_data()
