@@ -96,6 +96,10 @@ private slots:
 
 private:
     void startServer(const QByteArray &ini);
+    // Clients that never read, connected one after the other, each sent its
+    // answer of `bytes` letters and then taking none of it for the budget's
+    // stalledMs; none when an answer is not sent in time.
+    std::vector<std::unique_ptr<TestMessageClient>> silentClients(int count, int bytes);
 
     TestMessageModules m_modules;
     TestDatabase m_database;
@@ -469,6 +473,23 @@ void TestNetClient::givesUpUnfinishedAndSurplusConnections()
     }
 }
 
+std::vector<std::unique_ptr<TestMessageClient>> TestNetClient::silentClients(int count, int bytes)
+{
+    std::vector<std::unique_ptr<TestMessageClient>> silent;
+    const int sentBefore = m_log.filter("Sent ").size();
+    for (int i = 0; i < count; ++i) {
+        silent.push_back(std::make_unique<TestMessageClient>(m_processor->serverPort()));
+        silent.back()->holdReading(true);
+        silent.back()->send(bigRequest(bytes));
+        if (!QTest::qWaitFor([&]() { return m_log.filter("Sent ").size() == sentBefore + i + 1; }, testPatienceMs())) {
+            silent.clear();
+            break;
+        }
+        QTest::qWait(m_processor->connectionBudget().stalledMs + 50);
+    }
+    return silent;
+}
+
 void TestNetClient::aKeptConnectionDoingNothingGivesWayWhenFull()
 {
     startServer("PORT:0\nRESET:false\n");
@@ -524,14 +545,8 @@ void TestNetClient::aClientThatTakesNoAnswerGivesWayWhenFull()
     budget.stalledMs = 100 * testSlowdown();
 
     // Both owe answers far larger than the system holds for them, and never read.
-    std::vector<std::unique_ptr<TestMessageClient>> silent;
-    for (int i = 0; i < 2; ++i) {
-        silent.push_back(std::make_unique<TestMessageClient>(port));
-        silent.back()->holdReading(true);
-        silent.back()->send(bigRequest(3000000));
-        QTRY_COMPARE_WITH_TIMEOUT(m_log.filter("Sent ").size(), i + 1, testPatienceMs());
-        QTest::qWait(budget.stalledMs + 50);
-    }
+    const auto silent = silentClients(2, 3000000);
+    QCOMPARE(int(silent.size()), 2);
     QVERIFY(budget.owedBytes > 0);
 
     // The one that took nothing for longest gives way; the other is still owed its answer.
@@ -607,14 +622,8 @@ void TestNetClient::closesAClientThatTakesNothingWhenAnswersPileUp()
     TestLog::ignore(QtWarningMsg,
         QRegularExpression("^Answers not taken by their clients passed 2097152 bytes; connection [0-9]+, which owed "
                            "[0-9]+ bytes and took none for [0-9]+ ms, is closed$"));
-    std::vector<std::unique_ptr<TestMessageClient>> silent;
-    for (int i = 0; i < 3; ++i) {
-        silent.push_back(std::make_unique<TestMessageClient>(port));
-        silent.back()->holdReading(true);
-        silent.back()->send(bigRequest(1500000));
-        QTRY_COMPARE_WITH_TIMEOUT(m_log.filter("Sent ").size(), i + 1, testPatienceMs());
-        QTest::qWait(budget.stalledMs + 50);
-    }
+    const auto silent = silentClients(3, 1500000);
+    QCOMPARE(int(silent.size()), 3);
     QTRY_VERIFY_WITH_TIMEOUT(budget.owedBytes <= budget.maxTotalOwedBytes, testPatienceMs());
     // The one that took nothing for longest went; the others get their answers once they read.
     for (auto &client : silent)
