@@ -1,6 +1,7 @@
 #ifndef GUI_BUFFERCOMPONENTS_H
 #define GUI_BUFFERCOMPONENTS_H
 
+#include "app/app_calculationcontract.h"
 #include "sql/sql_referencerecords.h"
 #include "ui_gui_buffercomponents.h"
 
@@ -168,6 +169,11 @@ private:
     // The shown components that have a series of that kind, as one ARRAY of
     // rows (NAME, VALUE, ID of the series, ROW, UNITS); the caller owns it.
     AppScriptObject *componentRows(Role seriesRole) const;
+    // The figure at 20 C in light water of `at20` corrected to the page's
+    // temperature in its water, into `corrected`; in heavy water with the rows
+    // of `seriesRole`.
+    void correctToTemperature(const QLineEdit *at20, QLineEdit *corrected, Role seriesRole,
+        const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater);
     // The stored figures of a row without the mark of 20 C are what its
     // components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;

@@ -274,6 +274,28 @@ private slots:
         QVERIFY(!m_f->text("qtDensity").isEmpty() && !m_f->text("qtCorrectedDensity").isEmpty());
     }
 
+    // A concentration per mass holds more of its solute per litre in heavy water: 20 % sucrose by mass is 1.0810 g/ml
+    // in light water at 20 C (CRC Handbook), c = 0.21620 g/ml, so c phi = c - (1.0810 - 0.998234) and phi = 0.61826
+    // ml/g. In D2O (IAPWS 2017: 1.105336 g/ml, 1.105366 on the program's scale) its density is rho = 1.105366 /
+    // (0.8 + 0.2 phi 1.105366) = 1.18009 g/ml, so 0.68952 M: its density and viscosity are that molarity's in D2O.
+    void aConcentrationPerMassHoldsMoreSoluteInHeavyWater()
+    {
+        m_f->type("qtSedEquilibriumTemp", "20");
+        openPage();
+        add("Sucrose", "20", "% by wt");
+        m_page->qtHeavyWater->setChecked(true);
+        m_page->qtWaterComposition->qtD2OBox->setValue(100);
+        const double density = m_f->number("qtCorrectedDensity"), viscosity = m_f->number("qtCorrectedViscosity");
+        concentration("Sucrose")->setText("0.68952");
+        units("Sucrose")->setCurrentText("molar");
+        const QList<QPair<const char *, double>> figures { { "qtCorrectedDensity", density },
+            { "qtCorrectedViscosity", viscosity } };
+        for (const auto &figure : figures)
+            QVERIFY2(std::fabs(figure.second / m_f->number(figure.first) - 1) < 5e-4,
+                qPrintable(AppNumber::toText(figure.second) + " for " + m_f->text(figure.first) + " at 0.68952 M"));
+        QVERIFY2(boxes().isEmpty(), qPrintable(boxes().join('\n')));
+    }
+
     // Units follow the component's data; a component without series is marked and warned about when added.
     void unitsMarksAndSearch()
     {
