@@ -96,7 +96,9 @@
 //   water at T to water at 20 C. With heavy water each solute's increment at 20 C is
 //   c (1 - phi rho) with that water's density, phi its apparent specific volume from its own
 //   light-water series at its concentration; that increment is scaled as above and added to
-//   the isotope mixture's density at T. s20,w carries the Solvent tab's figures (at the
+//   the isotope mixture's density at T. A concentration per mass (% by wt, molal) becomes a
+//   molarity with the density of the solution in the buffer's water (that mass balance), so it
+//   holds more solute per litre in heavy water, and the solutes' viscosity ratio is taken there. s20,w carries the Solvent tab's figures (at the
 //   equilibrium temperature) to the velocity temperature in the same way, in the water the
 //   buffer is made of. A protein's exchange of hydrogen for deuterium is not included.
 // - vbar: mass-weighted mean of residue and conjugate values (Cohn and Edsall 1943), at
