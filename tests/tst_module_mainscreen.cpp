@@ -784,6 +784,12 @@ private slots:
                                                      << "Sodium chloride"
                                                      << "qtCorrectedDensity"
                                                      << "has no VALUE";
+        QTest::newRow("heavy viscosity, INPUT children")
+            << Calc::correctBufferViscosityHeavy.name() << "Viscosity=0.0102 Temperature=20 D2O=0.5" << children
+            << "20 % by wt"
+            << "Sucrose"
+            << "qtCorrectedViscosity"
+            << "has no VALUE";
         QTest::newRow("heavy water, no molar mass") << heavy << heavyPairs << page << "0.15"
                                                     << "Glycerol"
                                                     << "qtCorrectedDensity"
