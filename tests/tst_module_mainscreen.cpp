@@ -679,18 +679,15 @@ private slots:
         QTest::addColumn<QString>("solute");
         QTest::addColumn<QString>("sent"); // the concentration and unit the row carries
         QTest::addColumn<double>("d2o");
-        QTest::newRow("sucrose 20 % by wt in D2O") << "Sucrose"
-                                                   << "20 % by wt" << 1.0;
-        QTest::newRow("sucrose 20 % by wt in 90 % D2O") << "Sucrose"
-                                                        << "20 % by wt" << 0.9;
-        QTest::newRow("urea 30 % by wt in D2O") << "Urea"
-                                                << "30 % by wt" << 1.0;
-        QTest::newRow("glycerol 2 molal in 50 % D2O") << "Glycerol"
-                                                      << "2 molal" << 0.5;
-        QTest::newRow("sucrose 200 mg/ml in D2O") << "Sucrose"
-                                                  << "200 mg/ml" << 1.0;
-        QTest::newRow("sucrose 20 % by wt in light water") << "Sucrose"
-                                                           << "20 % by wt" << 0.0;
+        const struct
+        {
+            const char *solute, *sent;
+            double d2o;
+        } rows[] = { { "Sucrose", "20 % by wt", 1.0 }, { "Sucrose", "20 % by wt", 0.9 }, { "Urea", "30 % by wt", 1.0 },
+            { "Glycerol", "2 molal", 0.5 }, { "Sucrose", "200 mg/ml", 1.0 }, { "Sucrose", "20 % by wt", 0.0 } };
+        for (const auto &r : rows)
+            QTest::newRow(qPrintable(QString("%1 %2 in %3 % D2O").arg(r.solute, r.sent).arg(100 * r.d2o)))
+                << QString(r.solute) << QString(r.sent) << r.d2o;
     }
     void aConcentrationPerMassIsTakenInTheBuffersWater()
     {
