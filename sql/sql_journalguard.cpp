@@ -24,6 +24,13 @@ QString judged(const QByteArray &database, const QByteArray &beside)
     struct stat found = {};
     if (::lstat(beside.constData(), &found) != 0)
         return QString();
+    // SQLite makes these files with the database file's permissions; one
+    // that someone may write who may not write the database itself, or one
+    // with a second name elsewhere, may hold what that someone put in it,
+    // even as a file of the user's own (renamed or linked there).
+    struct stat file = {};
+    const bool known = ::stat(database.constData(), &file) == 0;
+    const mode_t othersWrite = S_IWGRP | S_IWOTH;
     QString what;
     if (S_ISLNK(found.st_mode)) {
         what = QStringLiteral("a link");
@@ -31,11 +38,12 @@ QString judged(const QByteArray &database, const QByteArray &beside)
         what = AppRegularFile::kind(found.st_mode);
         if (what.isEmpty())
             what = QStringLiteral("no regular file");
-    } else if (found.st_uid != ::geteuid()) {
-        struct stat file = {};
-        if (::stat(database.constData(), &file) == 0 && file.st_uid == found.st_uid)
-            return QString();
+    } else if (found.st_uid != ::geteuid() && !(known && file.st_uid == found.st_uid)) {
         what = QStringLiteral("a file of another user's");
+    } else if (found.st_nlink > 1) {
+        what = QStringLiteral("a file with a second name (a hard link)");
+    } else if (found.st_mode & othersWrite & ~(known ? file.st_mode : 0)) {
+        what = QStringLiteral("a file that others may write");
     } else {
         return QString();
     }

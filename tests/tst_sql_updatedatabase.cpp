@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -576,6 +577,19 @@ private slots:
         QTest::newRow("a named pipe as the journal") << "-journal"
                                                      << "pipe"
                                                      << "a named pipe (FIFO)";
+        // The user's own file all the same, but one that others may have filled.
+        QTest::newRow("a second name of a file of the user's") << "-journal"
+                                                               << "second name"
+                                                               << "a file with a second name (a hard link)";
+        QTest::newRow("a file of the user's that the group may write") << "-journal"
+                                                                       << "group-writable"
+                                                                       << "a file that others may write";
+        QTest::newRow("a log of the user's that all may write") << "-wal"
+                                                                << "writable by all"
+                                                                << "a file that others may write";
+        QTest::newRow("a folder as the log") << "-wal"
+                                             << "folder"
+                                             << "a folder";
         // The user's own journal is the file's own: played in, as SQLite does.
         QTest::newRow("the user's own hot journal") << "-journal"
                                                     << "own"
@@ -604,12 +618,22 @@ private slots:
         } else if (kind == "link") {
             QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, m_path + ".saved"));
             QVERIFY(QFile::link(m_path + ".saved", planted));
+        } else if (kind == "second name") {
+            QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, m_path + ".saved"));
+            QVERIFY(
+                ::link(QFile::encodeName(m_path + ".saved").constData(), QFile::encodeName(planted).constData()) == 0);
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkdir(planted));
         } else {
             QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, planted));
         }
         if (kind == "other user's")
             QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0666) == 0 && testGiveAway(planted));
-        const QByteArray journal = pipe ? QByteArray() : bytesOf(planted);
+        // The database itself only its owner may write.
+        QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
+        if (kind == "group-writable" || kind == "writable by all")
+            QVERIFY(::chmod(QFile::encodeName(planted).constData(), kind == "group-writable" ? 0664 : 0666) == 0);
+        const QByteArray journal = pipe || kind == "folder" ? QByteArray() : bytesOf(planted);
         const QByteArray before = bytesOf(m_path);
         {
             QSqlQuery query(open);
@@ -635,7 +659,7 @@ private slots:
             QVERIFY(!pipe->released());
         QCOMPARE(bytesOf(m_path), before);
         QVERIFY(QFileInfo(planted).isSymLink() || QFileInfo::exists(planted));
-        if (!pipe)
+        if (!pipe && kind != "folder")
             QCOMPARE(bytesOf(planted), journal);
         // A query of a module's script, on a connection of its own, is refused the same way.
         {
@@ -648,6 +672,8 @@ private slots:
         QCOMPARE(SqlJournalGuard::takeRefusal(), m_error);
         if (pipe)
             pipe.reset(); // and the pipe with it
+        else if (kind == "folder")
+            QVERIFY(QDir().rmdir(planted));
         else
             QVERIFY(QFile::remove(planted));
         QCOMPARE(rows(m_path, "SELECT vbar FROM amino"), QStringList { "0.74" });
