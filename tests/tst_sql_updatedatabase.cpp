@@ -679,6 +679,50 @@ private slots:
         QCOMPARE(rows(m_path, "SELECT vbar FROM amino"), QStringList { "0.74" });
     }
 
+    // A journal put under the name for just the moment SQLite opens it, the user's own put back at once (as a
+    // program that watches the folder can), is judged as the file that was opened: it is not played in.
+    void aJournalSwappedInForTheOpenIsNotPlayedIn()
+    {
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 02775) == 0);
+        QVERIFY(openAndUpdate(m_path));
+        QVERIFY(runOn(m_path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
+        const QString journal = m_path + "-journal";
+        const QString own = m_path + ".own";
+        const QString planted = m_path + ".planted";
+        const QStringList later { "UPDATE amino SET vbar = 0.9" };
+        QVERIFY(TestDatabase::writeHotJournal(m_path, { "UPDATE amino SET vbar = 0.123" }, later, journal));
+        QVERIFY(TestDatabase::writeHotJournal(m_path, { "UPDATE amino SET vbar = 0.5" }, later, planted));
+        QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0666) == 0);
+        const QByteArray before = bytesOf(m_path);
+        int swaps = 0;
+        SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
+            if (name != journal)
+                return;
+            const QString away = opened ? planted : own;
+            const QString back = opened ? own : planted;
+            swaps += QFile::rename(journal, away) && QFile::rename(back, journal);
+        });
+        QString read;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-swapped");
+            db.setDatabaseName(m_path);
+            QSqlQuery query(db);
+            if (db.open() && query.exec("SELECT vbar FROM amino") && query.next())
+                read = query.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase("tst-swapped");
+        SqlJournalGuard::setAroundOpen(nullptr);
+        QVERIFY(swaps >= 2 && swaps % 2 == 0);
+        QCOMPARE(read, QString()); // nothing read, and above all not the 0.5 of the planted journal
+        QCOMPARE(SqlJournalGuard::takeRefusal(),
+            "The database file\n" + m_path + "\nis not opened: beside it lies " + journal
+                + ", a file that others may write, which would be taken for changes of the database's own and "
+                  "written into it. Nothing was read from the database or written to it. Remove "
+                + journal + ", or move it aside, and open the file again.");
+        QCOMPARE(bytesOf(m_path), before);
+    }
+
     void failedCommitIsReportedAndRolledBack()
     {
         QVERIFY(TestDatabase::createAtRevision(m_path, "20111118"));
