@@ -534,11 +534,10 @@ void GuiBufferComponents::onRemoveComponentClicked()
         return;
     const QSignalBlocker block(qtAddedComponents);
     const int row = qtAddedComponents->currentItem()->row();
+    // Another component may still wait for its unit: removing this one finishes nothing else.
     m_unitPending.remove(qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt());
     qtAddedComponents->setRowHidden(row, true);
     fitAddedColumns();
-    // What is left is the buffer as the person has given it.
-    m_unitPending.clear();
     compute();
 }
 
@@ -590,10 +589,7 @@ void GuiBufferComponents::compute()
     }
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
-    // The figures are always the buffer's as it stands; what the calculation says of it waits while a
-    // component just added has its concentration but not yet its unit, rather than speak of a row the
-    // person has not finished, in a unit it may not keep.
-    const AppScriptMessages messages(this, awaitsUnit() ? AppScriptMessages::HeldBackPass : AppScriptMessages::NewPass);
+    const AppScriptMessages messages(this, messagesPass());
     // Computed anew, the figures are this page's at 20 C and follow the run temperature.
     m_olderFigures = false;
 
@@ -766,8 +762,18 @@ void GuiBufferComponents::finishEntries()
         compute();
 }
 
+AppScriptMessages::Kind GuiBufferComponents::messagesPass() const
+{
+    // The figures are always the buffer's as it stands; what the calculation says of it waits while a
+    // component just added has its concentration but not yet its unit, rather than speak of a row the
+    // person has not finished, in a unit it may not keep.
+    return awaitsUnit() ? AppScriptMessages::HeldBackPass : AppScriptMessages::NewPass;
+}
+
 void GuiBufferComponents::correctBoth()
 {
+    // The corrections to the temperature and water read the rows too (in heavy water).
+    const AppScriptMessages messages(this, messagesPass());
     calculateDensityTemperatureCorrection();
     calculateViscosityTemperatureCorrection();
 }

@@ -2,6 +2,7 @@
 #define GUI_BUFFERCOMPONENTS_H
 
 #include "app/app_calculationcontract.h"
+#include "app/app_scriptmessages.h"
 #include "sql/sql_referencerecords.h"
 #include "ui_gui_buffercomponents.h"
 
@@ -180,6 +181,8 @@ private:
     void correctBoth();
     // A component just added has its concentration but not yet its chosen unit.
     bool awaitsUnit() const;
+    // How a calculation pass of the page says what the module finds: held back while a unit is awaited.
+    AppScriptMessages::Kind messagesPass() const;
     // A stored figure at 20 C shown in its field, whole for the corrections.
     static void showStoredFigure(QLineEdit *field, const QVariant &value);
 
