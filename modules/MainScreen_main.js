@@ -1846,7 +1846,13 @@ function calculateBufferDensity()
 {
     var inp = new Inputs(arguments), res = new Results();
     var figures = bufferFigures(res, inp, "rhoseries", "componentRhoId", densitySeries, "density");
-    res.setOrEmpty("qtDensity", figures === null ? null : WATER_DENSITY_20 + sumOfIncrements(figures));
+    var rho = figures === null ? null : WATER_DENSITY_20 + sumOfIncrements(figures);
+    // Far beyond their range the series can fall below zero: that is no density to show or carry on.
+    if (rho !== null && rho <= 0) {
+        res.warn("The density series give no positive density for this buffer.");
+        rho = null;
+    }
+    res.setOrEmpty("qtDensity", rho);
     return res.build();
 }
 

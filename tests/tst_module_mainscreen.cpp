@@ -984,6 +984,11 @@ private slots:
         // Above the series' Cmax: a warning, and still a figure.
         const Outcome out = buffer("rhoseries", "6");
         QVERIFY(out.warnings.size() == 1 && out.warnings.first().contains("Cmax") && out.has("qtDensity"));
+        // So far above it that the series give no density at all (200 M sucrose, 200 typed before its unit
+        // mg/ml is chosen): said, and no figure.
+        const Outcome none = buffer("rhoseries", "200", "molar", "Sucrose");
+        QVERIFY2(!none.has("qtDensity") && none.warnings.join(" ").contains("no positive density"),
+            qPrintable(none.values["qtDensity"] + ": " + none.warnings.join("; ")));
     }
 
     void frictionGivesAxialRatioAndHydration_data()
