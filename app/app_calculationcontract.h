@@ -144,7 +144,9 @@ inline constexpr auto correctBufferDensityNormal
 inline constexpr auto correctBufferDensityHeavy
     = appCalculation("correctBufferDensityAtT_Heavy", "Density", "Temperature", "D2O", "D2O18", "H2O18");
 inline constexpr auto correctBufferViscosity = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature");
-// Heavy water changes the viscosity too: the same function, given the isotope shares.
+// Heavy water changes the viscosity too: the same function, given the isotope
+// shares, and the page's viscosity rows after them: a concentration per mass (% by
+// wt, molal) holds more of its solute per litre in a heavier water.
 inline constexpr auto correctBufferViscosityHeavy
     = appCalculation("correctBufferViscosityAtT", "Viscosity", "Temperature", "D2O", "D2O18", "H2O18");
 

@@ -490,6 +490,14 @@ AppScriptObject *AppQtScriptPlugin::execWithin(
 AppScriptObject *AppQtScriptPlugin::call(
     QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs)
 {
+    // A call from another program has a time of its own and is not waited
+    // for; one of the program's own waits for a file another program holds.
+    const QString inUse = timeLimitMs > 0 ? QString() : AppScriptGlobals::waitForDatabase(m_engine);
+    if (!inUse.isEmpty()) {
+        emit sigLog(QStringLiteral("Exec Error: %1").arg(inUse), AppLog::Warning);
+        emit sigPluginError(inUse);
+        return new AppScriptObject(QStringLiteral("ScriptError"), inUse, AppScriptObject::Normal);
+    }
     const qint64 began = timeLimitMs > 0 ? threadCpuNs() : 0;
     // However the call ends, nothing it opened on the database stays open.
     const AppScriptGlobals::CallScope scope(

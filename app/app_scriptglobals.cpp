@@ -4,8 +4,11 @@
 #include "sql/sql_database.h"
 #include "sql/sql_journalguard.h"
 #include "sql/sql_query.h"
+#include "sql/sql_transaction.h"
 
 #include <QScriptEngine>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace AppScriptGlobals {
 
@@ -19,6 +22,8 @@ void install(QScriptEngine *engine, const QString &databaseName, const LogFuncti
         {
             QSqlDatabase db = dbEngine.addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("localhost"), databaseName,
                 defaultName, QString(), QString());
+            // A statement holds the event loop only briefly; a call waits before it begins.
+            SqlTransaction::waitBriefly(db);
             opened = db.open();
         }
         // The module is still made; its scripts' statements fail later.
@@ -41,6 +46,27 @@ void install(QScriptEngine *engine, const QString &databaseName, const LogFuncti
     global.setProperty(QStringLiteral("m_query"), engine->newQObject(query, QScriptEngine::QtOwnership));
     global.setProperty(QStringLiteral("m_query2"), engine->newQObject(query2, QScriptEngine::QtOwnership));
     global.setProperty(QStringLiteral("m_plot"), engine->newQObject(plot, QScriptEngine::QtOwnership));
+}
+
+QString waitForDatabase(QScriptEngine *engine)
+{
+    QSet<QString> looked;
+    const QList<sqlQuery *> queries = engine->findChildren<sqlQuery *>(QString(), Qt::FindDirectChildrenOnly);
+    for (sqlQuery *query : queries) {
+        const QString name = query->connectionName();
+        if (looked.contains(name) || query->inTransaction())
+            continue;
+        looked.insert(name);
+        const QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (!db.isOpen() || db.driverName() != QLatin1String("QSQLITE"))
+            continue;
+        // A read of the file's own, as every statement of the call makes.
+        QSqlQuery probe(db);
+        if (!SqlTransaction::execWhileLocked(probe, QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"))
+            && SqlTransaction::isLocked(probe.lastError()))
+            return SqlTransaction::inUse(db.databaseName(), probe.lastError().text());
+    }
+    return QString();
 }
 
 CallScope::CallScope(QScriptEngine *engine, const LogFunction &log) : m_log(log)

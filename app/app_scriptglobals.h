@@ -21,6 +21,15 @@ using LogFunction = std::function<void(const QString &message, int logLevel)>;
 // The objects made here outlive the engine; log receives the module's messages.
 void install(QScriptEngine *engine, const QString &databaseName, const LogFunction &log);
 
+// Before a call of a module's script from the program itself: waits, the
+// event loop running (user input held back), while another program holds
+// the file of the scripts' queries locked, as the windows' own reads do, so
+// that no statement of the call freezes the window waiting for it. Nothing
+// of the call runs meanwhile. Empty once the file may be read (or when it is
+// no SQLite file, or a transaction under way on it holds it already);
+// otherwise, held beyond the wait, that the file is in use and what to do.
+QString waitForDatabase(QScriptEngine *engine);
+
 // What one call of a module's script may leave open on the database ends with
 // the call, however the call ends (with a result, an error, or stopped at its
 // time limit in the middle of a statement's rows): every statement of the

@@ -534,11 +534,10 @@ void GuiBufferComponents::onRemoveComponentClicked()
         return;
     const QSignalBlocker block(qtAddedComponents);
     const int row = qtAddedComponents->currentItem()->row();
+    // Another component may still wait for its unit: removing this one finishes nothing else.
     m_unitPending.remove(qtAddedComponents->item(row, nameColumn)->data(ComponentIdRole).toInt());
     qtAddedComponents->setRowHidden(row, true);
     fitAddedColumns();
-    // What is left is the buffer as the person has given it.
-    m_unitPending.clear();
     compute();
 }
 
@@ -590,10 +589,7 @@ void GuiBufferComponents::compute()
     }
     GuiWaitCursor wait;
     const QSignalBlocker block(qtAddedComponents);
-    // The figures are always the buffer's as it stands; what the calculation says of it waits while a
-    // component just added has its concentration but not yet its unit, rather than speak of a row the
-    // person has not finished, in a unit it may not keep.
-    const AppScriptMessages messages(this, awaitsUnit() ? AppScriptMessages::HeldBackPass : AppScriptMessages::NewPass);
+    const AppScriptMessages messages(this, messagesPass());
     // Computed anew, the figures are this page's at 20 C and follow the run temperature.
     m_olderFigures = false;
 
@@ -703,56 +699,47 @@ bool figureAt20(const QLineEdit *source, QLineEdit *target, double *value)
     return false;
 }
 
-// A figure at 20 C corrected to `temperature`, with the water's isotopes when
-// it is heavy: they change the viscosity as much as the density. Rows given
-// (taken over) follow the heavy water's inputs.
-AppScriptObject *correctedAt(AppPlugin *module, double figure, double temperature, const GuiWaterComposition *water,
-    bool heavy, const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater, AppScriptObject *rows = nullptr)
-{
-    AppScriptList inputs = heavy ? heavyWater.inputs(figure, temperature, water->D2O(), water->D2O18(), water->H2O18())
-                                 : normal.inputs(figure, temperature);
-    inputs.add(rows);
-    return module->execOne(heavy ? heavyWater.name() : normal.name(), inputs);
-}
-
 } // namespace
 
 void GuiBufferComponents::calculateDensityTemperatureCorrection()
 {
-    namespace Calc = AppCalculationContract;
-    // Figures stored at a temperature nobody knows are never corrected again.
-    if (m_olderFigures)
-        return;
-    double density = 0.0;
-    if (!m_calculations || !qtCalculateDensity->isChecked() || !figureAt20(qtDensity, qtCorrectedDensity, &density))
-        return;
-    // In heavy water each solute adds what it weighs less the water it displaces: the module
-    // takes that from the rows. Without all of the buffer's components there are none to send,
-    // and a component still without its concentration is not in the figure at 20 C either.
-    const bool heavy = qtHeavyWater->isChecked();
-    if (heavy && !concentrationsGiven()) {
-        writeResult(nullptr, qtCorrectedDensity);
-        return;
-    }
-    AppScriptObject *rows = heavy && m_missingComponents.isEmpty() ? componentRows(DensitySeriesRole) : nullptr;
-    writeResult(correctedAt(m_calculations, density, m_temperature, qtWaterComposition, heavy,
-                    Calc::correctBufferDensityNormal, Calc::correctBufferDensityHeavy, rows),
-        qtCorrectedDensity);
+    if (qtCalculateDensity->isChecked())
+        correctToTemperature(qtDensity, qtCorrectedDensity, DensitySeriesRole,
+            AppCalculationContract::correctBufferDensityNormal, AppCalculationContract::correctBufferDensityHeavy);
 }
 
 void GuiBufferComponents::calculateViscosityTemperatureCorrection()
 {
-    namespace Calc = AppCalculationContract;
+    if (qtCalculateViscosity->isChecked())
+        correctToTemperature(qtViscosity, qtCorrectedViscosity, ViscositySeriesRole,
+            AppCalculationContract::correctBufferViscosity, AppCalculationContract::correctBufferViscosityHeavy);
+}
+
+void GuiBufferComponents::correctToTemperature(const QLineEdit *at20, QLineEdit *corrected, Role seriesRole,
+    const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater)
+{
     // Figures stored at a temperature nobody knows are never corrected again.
     if (m_olderFigures)
         return;
-    double viscosity = 0.0;
-    if (!m_calculations || !qtCalculateViscosity->isChecked()
-        || !figureAt20(qtViscosity, qtCorrectedViscosity, &viscosity))
+    double figure = 0.0;
+    if (!m_calculations || !figureAt20(at20, corrected, &figure))
         return;
-    writeResult(correctedAt(m_calculations, viscosity, m_temperature, qtWaterComposition, qtHeavyWater->isChecked(),
-                    Calc::correctBufferViscosity, Calc::correctBufferViscosityHeavy),
-        qtCorrectedViscosity);
+    if (!qtHeavyWater->isChecked()) {
+        writeResult(normal.call(m_calculations, figure, m_temperature), corrected);
+        return;
+    }
+    // In heavy water each solute adds what it weighs less the water it displaces, and a
+    // concentration per mass holds more of it per litre: the module takes both from the rows.
+    // Without all of the buffer's components there are none to send, and a component still
+    // without its concentration is not in the figure at 20 C either.
+    if (!concentrationsGiven()) {
+        writeResult(nullptr, corrected);
+        return;
+    }
+    const GuiWaterComposition *water = qtWaterComposition;
+    AppScriptList inputs = heavyWater.inputs(figure, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
+    inputs.add(m_missingComponents.isEmpty() ? componentRows(seriesRole) : nullptr);
+    writeResult(m_calculations->execOne(heavyWater.name(), inputs), corrected);
 }
 
 bool GuiBufferComponents::awaitsUnit() const
@@ -775,8 +762,18 @@ void GuiBufferComponents::finishEntries()
         compute();
 }
 
+AppScriptMessages::Kind GuiBufferComponents::messagesPass() const
+{
+    // The figures are always the buffer's as it stands; what the calculation says of it waits while a
+    // component just added has its concentration but not yet its unit, rather than speak of a row the
+    // person has not finished, in a unit it may not keep.
+    return awaitsUnit() ? AppScriptMessages::HeldBackPass : AppScriptMessages::NewPass;
+}
+
 void GuiBufferComponents::correctBoth()
 {
+    // The corrections to the temperature and water read the rows too (in heavy water).
+    const AppScriptMessages messages(this, messagesPass());
     calculateDensityTemperatureCorrection();
     calculateViscosityTemperatureCorrection();
 }

@@ -1,6 +1,8 @@
 #ifndef GUI_BUFFERCOMPONENTS_H
 #define GUI_BUFFERCOMPONENTS_H
 
+#include "app/app_calculationcontract.h"
+#include "app/app_scriptmessages.h"
 #include "sql/sql_referencerecords.h"
 #include "ui_gui_buffercomponents.h"
 
@@ -168,12 +170,19 @@ private:
     // The shown components that have a series of that kind, as one ARRAY of
     // rows (NAME, VALUE, ID of the series, ROW, UNITS); the caller owns it.
     AppScriptObject *componentRows(Role seriesRole) const;
+    // The figure at 20 C in light water of `at20` corrected to the page's
+    // temperature in its water, into `corrected`; in heavy water with the rows
+    // of `seriesRole`.
+    void correctToTemperature(const QLineEdit *at20, QLineEdit *corrected, Role seriesRole,
+        const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater);
     // The stored figures of a row without the mark of 20 C are what its
     // components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
     void correctBoth();
     // A component just added has its concentration but not yet its chosen unit.
     bool awaitsUnit() const;
+    // How a calculation pass of the page says what the module finds: held back while a unit is awaited.
+    AppScriptMessages::Kind messagesPass() const;
     // A stored figure at 20 C shown in its field, whole for the corrections.
     static void showStoredFigure(QLineEdit *field, const QVariant &value);
 

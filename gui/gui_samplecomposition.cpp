@@ -140,7 +140,7 @@ const char *const GuiSampleComposition::compositionFilter = "Sample Composition 
 const char *const GuiSampleComposition::threeLetterSequenceFilter = "3 Letter Amino Code Sequence (*.SEQ)";
 const char *const GuiSampleComposition::oneLetterSequenceFilter = "1 Letter Code (*.SEQ)";
 
-GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent)
+GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent), taken(new SqlSampleRecord)
 {
     setupUi(this);
     // A click on a label or beside the fields leaves a count being typed: the
@@ -645,11 +645,18 @@ void GuiSampleComposition::onClearClicked()
     // No figure, denaturant, oligomer, pH, end group or sequence of the
     // composition just cleared may stay on show, be printed in the summary,
     // drawn in a graph or go into the next save: the page starts anew.
-    showRecord(SqlSampleRecord());
+    showComposition(SqlSampleRecord());
+}
+
+void GuiSampleComposition::holdAsTaken()
+{
+    *taken = SqlSampleRecord();
+    fillRecord(taken.get());
 }
 
 void GuiSampleComposition::onAcceptClicked()
 {
+    holdAsTaken();
     // An empty or unusable field sends nothing, so the main window keeps its value.
     double value = 0;
     if (qtCalculateVbar->isChecked() && AppNumber::fromText(qtCalculatedVBar->text(), &value) && value > 0)
@@ -663,6 +670,17 @@ void GuiSampleComposition::onAcceptClicked()
 
 void GuiSampleComposition::onCancelClicked()
 {
+    // The tab keeps the sample it holds, and so does the page: the window
+    // computes, saves and compares with the page's composition, which must not
+    // be one the person cancelled. Its figures are computed again, not compared.
+    const auto inputs = [](SqlSampleRecord sample) {
+        sample.calculatedVbar = sample.calculatedMr = sample.calculatedHydration = QVariant();
+        return SqlRecords::valuesOf(sample);
+    };
+    SqlSampleRecord shown;
+    fillRecord(&shown);
+    if (inputs(shown) != inputs(*taken))
+        showComposition(*taken);
     emit sigPageCanceled();
 }
 
@@ -1253,6 +1271,12 @@ bool GuiSampleComposition::holdsComposition(const SqlSampleRecord &sample)
 }
 
 void GuiSampleComposition::showRecord(const SqlSampleRecord &sample)
+{
+    showComposition(sample);
+    holdAsTaken();
+}
+
+void GuiSampleComposition::showComposition(const SqlSampleRecord &sample)
 {
     // The stored rows, not the stored one-letter text: the text loses
     // fractional counts, residues sharing a letter and every conjugate.

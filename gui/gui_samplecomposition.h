@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <memory>
+
 class AppPlugin;
 class GuiFieldReader;
 class GuiAminoAcidSequence;
@@ -73,6 +75,7 @@ public:
     // and the sequence), then recalculates.
     void populateAminoTableFromSequence(int const &sampleId);
     // The same from a sample already read; an empty record is a new sample.
+    // It is the sample the main window's tab holds: the page's Cancel returns to it.
     void showRecord(const SqlSampleRecord &sample);
     // The Calculate boxes and their figures as a sample stores them.
     void showCalculations(const SqlSampleRecord &sample);
@@ -190,6 +193,10 @@ private:
     void showChargePh();
     // No sequence on the page, nor in the sequence dialog.
     void forgetSequence();
+    // Shows a sample whole (showRecord()) without making it the one the tab holds.
+    void showComposition(const SqlSampleRecord &sample);
+    // The page as it stands becomes the sample the tab holds (loaded, or handed over by OK).
+    void holdAsTaken();
     // The residue counts by record id, those that are numbers other than 0.
     QHash<int, double> residueCounts() const;
     void showGraph(QPointer<GuiGrapher> &window, const QStringList &points, const QString &xTitle,
@@ -220,6 +227,8 @@ private:
     QString databasePath;
     QString denaturantId;
     int acceptedOligomerN = 2; // the last oligomer number the field was allowed to hold
+    // The sample the main window's tab holds, as the page showed it when it was loaded or handed over.
+    std::unique_ptr<SqlSampleRecord> taken;
 };
 
 #endif

@@ -639,8 +639,14 @@ void GuiSaveToDatabase::saveRecord(
     int savedId = -1;
     if (!write(records, storedId, &savedId)) {
         cursor.restore();
-        QMessageBox::critical(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), records.error(),
-            QMessageBox::Ok, QMessageBox::NoButton);
+        QString text = records.error();
+        // The list no longer offers what is not there to save over.
+        if (records.savedOverGone()) {
+            (this->*n.populate)();
+            text += QStringLiteral("\n\nThe list was read again; type the name to save it as a new record.");
+        }
+        QMessageBox::critical(
+            n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
 

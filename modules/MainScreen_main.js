@@ -96,7 +96,9 @@
 //   water at T to water at 20 C. With heavy water each solute's increment at 20 C is
 //   c (1 - phi rho) with that water's density, phi its apparent specific volume from its own
 //   light-water series at its concentration; that increment is scaled as above and added to
-//   the isotope mixture's density at T. s20,w carries the Solvent tab's figures (at the
+//   the isotope mixture's density at T. A concentration per mass (% by wt, molal) becomes a
+//   molarity with the density of the solution in the buffer's water (that mass balance), so it
+//   holds more solute per litre in heavy water, and the solutes' viscosity ratio is taken there. s20,w carries the Solvent tab's figures (at the
 //   equilibrium temperature) to the velocity temperature in the same way, in the water the
 //   buffer is made of. A protein's exchange of hydrogen for deuterium is not included.
 // - vbar: mass-weighted mean of residue and conjugate values (Cohn and Edsall 1943), at
@@ -1646,8 +1648,22 @@ function readComponent(seriesColumn, id)
     return {rho: toNumber(rows[0].rho), mr: toNumber(rows[0].mr), density: toNumber(rows[0].density)};
 }
 
-// Molar concentration of one component row; null (with a warning) when it cannot be had.
-function molarity(res, cache, row, x, component, name, refused)
+// The density of a solution of one component at c mol/l in light water at 20 C (water null): its
+// series; in a water of density water: the mass balance rho = water + g (1 - phi water), g in g/ml,
+// with phi the component's apparent specific volume from its light-water series at c, as for a
+// buffer's density in heavy water.
+function solutionDensity(series, c, mr, water)
+{
+    if (water === null)
+        return densitySeries(series, c);
+    var grams = c * mr / 1000;
+    return water + grams - (grams - (densitySeries(series, c) - series.a)) * water / WATER_DENSITY_20;
+}
+
+// Molar concentration of one component row; null (with a warning) when it cannot be had. A unit per
+// mass of solution or of solvent (% by wt, molal) holds more of a solute per litre in a heavier
+// water: water is the density at 20 C of the buffer's water, or null for light water.
+function molarity(res, cache, row, x, component, name, refused, water)
 {
     var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
     if (units == "molar")
@@ -1673,7 +1689,7 @@ function molarity(res, cache, row, x, component, name, refused)
         var c = 0;
         // The solution density depends on C itself: iterate with the component's own series.
         for (var i = 0; i < 50; ++i) {
-            var rho = series === null ? WATER_DENSITY_20 : densitySeries(series, c);
+            var rho = series === null ? (water === null ? WATER_DENSITY_20 : water) : solutionDensity(series, c, mr, water);
             var next = units == "molal" ? 1000 * x * rho / (1000 + x * mr) : 10 * x * rho / mr;
             if (Math.abs(next - c) < 1e-12)
                 break;
@@ -1759,9 +1775,12 @@ function componentRows(res, inp, figure)
 
 // Each row's molar concentration and the increment of its series over water, with the
 // component's molar mass; null when a row cannot be had (each one told), since a buffer
-// without one of its components is another buffer.
-function componentFigures(res, rows, table, seriesColumn, evaluate, what)
+// without one of its components is another buffer. Made up in a water of density water at
+// 20 C (null: light water), a row also gives the increment at the molarity it has in light
+// water (lightIncrement), the one the buffer's figures at 20 C in light water hold.
+function componentFigures(res, rows, table, seriesColumn, evaluate, what, water)
 {
+    water = water === undefined ? null : water;
     var out = [], cache = new NameMap(), complete = true;
     var refused = "; the buffer's " + what + " is not given without it.";
     for (var i = 0; i < rows.length; ++i) {
@@ -1782,7 +1801,7 @@ function componentFigures(res, rows, table, seriesColumn, evaluate, what)
             res.warn(name + ": its " + what + " series could not be read" + refused);
         } else {
             component = componentFor(cache, seriesColumn, id);
-            c = molarity(res, cache, row, x, component, name, refused);
+            c = molarity(res, cache, row, x, component, name, refused, water);
         }
         if (c === null) {
             complete = false;
@@ -1795,7 +1814,10 @@ function componentFigures(res, rows, table, seriesColumn, evaluate, what)
             res.warn(name + ": " + given + Number(c.toPrecision(4)) + " M" + (given ? "," : " is") + " above the range "
                      + "of its " + what + " series (Cmax " + series.cmax + " M).");
         }
-        out.push({name: name, molar: c, increment: evaluate(series, c) - series.a, mr: component.mr});
+        var increment = evaluate(series, c) - series.a, light = increment;
+        if (water !== null)
+            light = evaluate(series, molarity(res, cache, row, x, component, name, refused, null)) - series.a;
+        out.push({name: name, molar: c, increment: increment, lightIncrement: light, mr: component.mr});
     }
     return complete ? out : null;
 }
@@ -1824,7 +1846,13 @@ function calculateBufferDensity()
 {
     var inp = new Inputs(arguments), res = new Results();
     var figures = bufferFigures(res, inp, "rhoseries", "componentRhoId", densitySeries, "density");
-    res.setOrEmpty("qtDensity", figures === null ? null : WATER_DENSITY_20 + sumOfIncrements(figures));
+    var rho = figures === null ? null : WATER_DENSITY_20 + sumOfIncrements(figures);
+    // Far beyond their range the series can fall below zero: that is no density to show or carry on.
+    if (rho !== null && rho <= 0) {
+        res.warn("The density series give no positive density for this buffer.");
+        rho = null;
+    }
+    res.setOrEmpty("qtDensity", rho);
     return res.build();
 }
 
@@ -1851,48 +1879,51 @@ function correctBufferDensityAtT_Normal()
     return res.build();
 }
 
-// The share of the buffer's volume its solutes take, sum(c_i phi_i): each solute's apparent
-// specific volume phi from its own light-water density series at its concentration, by the
-// mass balance rho = rho_w + c (1 - phi rho_w) (Kratky, Leopold and Stabinger 1973) with c in
-// g/ml. Null (each row told) when a solute's share cannot be had.
-function soluteVolume(res, rows)
+// What a buffer's solutes add at 20 C to the water f beyond what they add to light water. Each
+// adds its mass less the water it displaces, c (1 - phi rho) with the density rho of the buffer's
+// water, phi its apparent specific volume from its own light-water series at its concentration by
+// the mass balance rho = rho_w + c (1 - phi rho_w) (Kratky, Leopold and Stabinger 1973), c in g/ml;
+// a row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null
+// (each row told) when a solute's share cannot be had.
+function heavyWaterIncrement(res, rows, f)
 {
-    var figures = componentFigures(res, rows, "rhoseries", "componentRhoId", densitySeries, "density in heavy water");
+    var water = waterMixDensity(20, f[0], f[1], f[2]);
+    var figures = componentFigures(res, rows, "rhoseries", "componentRhoId", densitySeries, "density in heavy water",
+                                   isLightWater(f) ? null : water);
     if (figures === null)
         return null;
-    var volume = 0, complete = true;
+    var change = 0, complete = true;
     for (var i = 0; i < figures.length; ++i) {
-        var f = figures[i];
-        if (f.molar == 0)
+        var s = figures[i];
+        if (s.molar == 0)
             continue;
-        if (f.mr === null || f.mr <= 0) {
-            res.warn(f.name + ": its molar mass is not known, so neither is its share of the buffer's volume; the "
+        if (s.mr === null || s.mr <= 0) {
+            res.warn(s.name + ": its molar mass is not known, so neither is its share of the buffer's volume; the "
                      + "buffer's density in heavy water is not given without it.");
             complete = false;
             continue;
         }
-        var grams = f.molar * f.mr / 1000;
-        volume += (grams - f.increment) / WATER_DENSITY_20;
+        var grams = s.molar * s.mr / 1000;
+        change += grams - (grams - s.increment) * water / WATER_DENSITY_20 - s.lightIncrement;
     }
-    return complete ? volume : null;
+    return complete ? change : null;
 }
 
-// A buffer made at 20 C with light water's figures, in the water f at t. Each solute displaces
-// its own volume of the buffer's water, so its increment is c (1 - phi rho) with the density of
-// that water: the light-water density plus the isotopes' excess over the solutes' share of the
-// volume, carried to t as any buffer of that water is (bufferDensityCarried). The component rows
-// are optional for a caller: without them the solutes' increment is the light-water one.
+// A buffer made at 20 C with light water's figures, in the water f at t: the isotopes' excess over
+// light water, and each solute's increment in that water in place of its light-water one
+// (heavyWaterIncrement), carried to t as any buffer of that water is (bufferDensityCarried). The
+// component rows are optional for a caller: without them the solutes' increment is the light-water one.
 function correctBufferDensityAtT_Heavy()
 {
     var inp = new Inputs(arguments), res = new Results();
     var rho = inp.number("Density"), t = inp.number("Temperature", "T");
     var f = waterFractions(res, inp);
     var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature") & (f !== null);
-    var volume = 0;
+    var solutes = 0;
     if (inp.tables.length > 0) {
         var rows = componentRows(res, inp, "buffer's density in heavy water");
-        volume = rows === null ? null : soluteVolume(res, rows);
-        ok = ok && volume !== null;
+        solutes = rows === null || f === null ? null : heavyWaterIncrement(res, rows, f);
+        ok = ok && solutes !== null;
     } else if (ok && rho != WATER_DENSITY_20 && !isLightWater(f)) {
         res.warn("Without the buffer's component rows its solutes were taken to add to heavy water what they add to "
                  + "light water, which overstates the density by what they displace (1 % for 200 mg/ml sucrose in 90 % "
@@ -1901,15 +1932,38 @@ function correctBufferDensityAtT_Heavy()
     if (ok) {
         meltingWarning(res, t, f);
         var excess = waterMixDensity(20, f[0], f[1], f[2]) - WATER_DENSITY_20;
-        res.set("qtCorrectedDensity", bufferDensityCarried(rho + excess * (1 - volume), 20, t, f));
+        res.set("qtCorrectedDensity", bufferDensityCarried(rho + excess + solutes, 20, t, f));
     } else {
         res.setOrEmpty("qtCorrectedDensity", null);
     }
     return res.build();
 }
 
+// The ratio of a buffer's viscosity in the water f to its figure at 20 C in light water, at 20 C: its
+// solutes are taken to raise the viscosity of any water in the same ratio at the same molarity, and a
+// row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null (each
+// row told) when a row cannot be had.
+function heavyWaterViscosityRatio(res, rows, f)
+{
+    var figures = componentFigures(res, rows, "viscseries", "componentViscId", viscositySeries,
+                                   "viscosity in heavy water", isLightWater(f) ? null : waterMixDensity(20, f[0], f[1], f[2]));
+    if (figures === null)
+        return null;
+    var heavy = 1, light = 1;
+    for (var i = 0; i < figures.length; ++i) {
+        heavy += figures[i].increment;
+        light += figures[i].lightIncrement;
+    }
+    if (heavy <= 0 || light <= 0) {
+        res.warn("The viscosity series give no positive viscosity for this buffer.");
+        return null;
+    }
+    return heavy / light;
+}
+
 // The buffer's viscosity at 20 C in light water, carried to T and to the buffer's water:
-// the solutes are taken to raise the viscosity of heavy water in the same ratio. The
+// the solutes are taken to raise the viscosity of heavy water in the same ratio, at the molarity
+// their rows give in that water where the rows are sent (heavyWaterViscosityRatio). The
 // isotope fractions are optional; one that is sent must be a number from 0 to 1.
 function correctBufferViscosityAtT()
 {
@@ -1917,9 +1971,15 @@ function correctBufferViscosityAtT()
     var eta = inp.number("Viscosity"), t = inp.number("Temperature", "T");
     var ok = needPositive(res, eta, "Viscosity") & needTemperature(res, t, "The temperature");
     var f = waterFractions(res, inp);
-    ok = ok && f !== null;
+    var ratio = 1;
+    if (inp.tables.length > 0) {
+        var rows = componentRows(res, inp, "buffer's viscosity in heavy water");
+        ratio = rows === null || f === null ? null : heavyWaterViscosityRatio(res, rows, f);
+    }
+    ok = ok && f !== null && ratio !== null;
     if (ok)
         meltingWarning(res, t, f);
-    res.setOrEmpty("qtCorrectedViscosity", ok ? eta * heavyMixViscosity(t, f[0], f[1], f[2]) / WATER_VISCOSITY_20 : null);
+    res.setOrEmpty("qtCorrectedViscosity",
+                   ok ? eta * ratio * heavyMixViscosity(t, f[0], f[1], f[2]) / WATER_VISCOSITY_20 : null);
     return res.build();
 }

@@ -312,6 +312,7 @@ bool SqlImportDb::openSourceDatabase(const QString &path)
 {
     closeSource();
     m_sourceOpen = false;
+    m_sourceLocked.clear();
     // Opening would create a missing file.
     if (!AppRegularFile::isRegular(path))
         return false;
@@ -333,13 +334,17 @@ bool SqlImportDb::openSourceDatabase(const QString &path)
     m_source = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), path);
     m_source.setDatabaseName(database);
     m_source.setHostName(QStringLiteral("localhost"));
+    // A source that another program holds is waited for as the database file is, the window going on.
+    SqlTransaction::waitBriefly(m_source);
     if (!m_sourceReadOnly.isEmpty())
-        m_source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        m_source.setConnectOptions(m_source.connectOptions() + QStringLiteral(";QSQLITE_OPEN_READONLY"));
     if (!m_source.open())
         return false;
     // The driver opens any file; the first statement tells whether it holds a database.
     QSqlQuery probe(m_source);
-    m_sourceOpen = probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    m_sourceOpen = SqlTransaction::execWhileLocked(probe, QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    if (!m_sourceOpen && SqlTransaction::isLocked(probe.lastError()))
+        m_sourceLocked = probe.lastError().text();
     return m_sourceOpen;
 }
 
@@ -352,6 +357,7 @@ void SqlImportDb::closeSource()
     QSqlDatabase::removeDatabase(m_sourceName);
     m_sourceName.clear();
     m_sourceOpen = false;
+    m_sourceLocked.clear();
     m_sourceReadOnly.clear();
 }
 
@@ -475,8 +481,10 @@ bool SqlImportDb::openSourceOrWarn(const QString &path)
 {
     if (openSourceDatabase(path))
         return true;
-    // What lies beside the file stopped it: said as it is.
+    // What lies beside the file stopped it, or another program's hold on it: said as it is.
     QString text = SqlJournalGuard::takeRefusal();
+    if (text.isEmpty() && !m_sourceLocked.isEmpty())
+        text = SqlTransaction::inUse(path, m_sourceLocked);
     if (text.isEmpty())
         text = QStringLiteral("Source db [%1] is not valid").arg(path);
     logMesg(text);

@@ -240,6 +240,8 @@ private:
     QSqlDatabase m_source;
     QString m_sourceName;
     bool m_sourceOpen = false;
+    // The driver's text when another program held the source beyond the wait.
+    QString m_sourceLocked;
     // Why the open source cannot be written; empty when it can.
     QString m_sourceReadOnly;
     QStringList m_unflaggedFiles;

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,13 +19,23 @@ const char *const suffixes[] = { "-journal", "-wal", "-shm" };
 
 thread_local QString lastRefusal;
 
-// Why the file beside the database at `database` named `beside` is not
-// used, as a person reads it; empty when there is none or it may be used.
-QString judged(const QByteArray &database, const QByteArray &beside)
+std::function<void(const QString &, bool)> &aroundOpen()
 {
-    struct stat found = {};
-    if (::lstat(beside.constData(), &found) != 0)
-        return QString();
+    static std::function<void(const QString &, bool)> hook;
+    return hook;
+}
+
+// Why the file `found` beside the database at `database`, named `beside`,
+// is not used, as a person reads it; empty when it may be used.
+QString judgedFile(const QByteArray &database, const QByteArray &beside, const struct stat &found)
+{
+    // SQLite makes these files with the database file's permissions; one
+    // that someone may write who may not write the database itself, or one
+    // with a second name elsewhere, may hold what that someone put in it,
+    // even as a file of the user's own (renamed or linked there).
+    struct stat file = {};
+    const bool known = ::stat(database.constData(), &file) == 0;
+    const mode_t othersWrite = S_IWGRP | S_IWOTH;
     QString what;
     if (S_ISLNK(found.st_mode)) {
         what = QStringLiteral("a link");
@@ -31,11 +43,12 @@ QString judged(const QByteArray &database, const QByteArray &beside)
         what = AppRegularFile::kind(found.st_mode);
         if (what.isEmpty())
             what = QStringLiteral("no regular file");
-    } else if (found.st_uid != ::geteuid()) {
-        struct stat file = {};
-        if (::stat(database.constData(), &file) == 0 && file.st_uid == found.st_uid)
-            return QString();
+    } else if (found.st_uid != ::geteuid() && !(known && file.st_uid == found.st_uid)) {
         what = QStringLiteral("a file of another user's");
+    } else if (found.st_nlink > 1) {
+        what = QStringLiteral("a file with a second name (a hard link)");
+    } else if (found.st_mode & othersWrite & ~(known ? file.st_mode : 0)) {
+        what = QStringLiteral("a file that others may write");
     } else {
         return QString();
     }
@@ -44,6 +57,15 @@ QString judged(const QByteArray &database, const QByteArray &beside)
                           "changes of the database's own and written into it. Nothing was read from the database "
                           "or written to it. Remove %2, or move it aside, and open the file again.")
         .arg(QDir::toNativeSeparators(QFile::decodeName(database)), name, what);
+}
+
+// As judgedFile(), for what the name holds now; empty when it holds nothing.
+QString judged(const QByteArray &database, const QByteArray &beside)
+{
+    struct stat found = {};
+    if (::lstat(beside.constData(), &found) != 0)
+        return QString();
+    return judgedFile(database, beside, found);
 }
 
 // The database file a journal, log or index named `name` belongs to.
@@ -83,21 +105,54 @@ sqlite3_vfs guard;
 int guardedOpen(sqlite3_vfs *vfs, const char *name, sqlite3_file *file, int flags, int *outFlags)
 {
     auto *base = static_cast<sqlite3_vfs *>(vfs->pAppData);
-    QString refused = refusalOnOpen(name, flags);
-    if (refused.isEmpty()) {
-        const int result = base->xOpen(base, name, file, flags, outFlags);
-        if (result != SQLITE_OK)
-            return result;
-        // Looked at again once open: what was put there in between is not used either.
-        refused = refusalOnOpen(name, flags);
-        if (refused.isEmpty())
-            return SQLITE_OK;
-        if (file->pMethods)
-            file->pMethods->xClose(file);
-        file->pMethods = nullptr;
+    const QString refused = refusalOnOpen(name, flags);
+    if (!refused.isEmpty()) {
+        lastRefusal = refused;
+        return SQLITE_CANTOPEN;
     }
+    if (aroundOpen() && name && (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL)))
+        aroundOpen()(QFile::decodeName(name), false);
+    // What is put there from now on is judged as it is opened (guardedSystemOpen).
+    return base->xOpen(base, name, file, flags, outFlags);
+}
+
+using SystemOpen = int (*)(const char *, int, int);
+SystemOpen systemOpen = nullptr;
+
+// The system's open, as SQLite's file layer calls it for every file. A
+// journal, log or index is judged as what was opened, not by its name,
+// which another program may point elsewhere for just the moment of the
+// open; it is neither followed as a link nor waited on as a named pipe.
+int guardedSystemOpen(const char *name, int flags, int mode)
+{
+    const QByteArray opened(name ? name : "");
+    const QByteArray database = databaseOf(opened);
+    // Without its database file (one named so itself, say) it is nobody's journal.
+    struct stat file = {};
+    if (database.size() == opened.size() || ::stat(database.constData(), &file) != 0)
+        return systemOpen(name, flags, mode);
+    const int fd = systemOpen(name, flags | O_NOFOLLOW | O_NONBLOCK, mode);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ELOOP || error == ENXIO)
+            lastRefusal = judged(database, opened);
+        errno = error;
+        return fd;
+    }
+    if (aroundOpen())
+        aroundOpen()(QFile::decodeName(opened), true);
+    struct stat found = {};
+    const QString refused
+        = ::fstat(fd, &found) == 0 ? judgedFile(database, opened, found) : QString::fromLocal8Bit(std::strerror(errno));
+    if (refused.isEmpty()) {
+        if (!(flags & O_NONBLOCK))
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    ::close(fd);
     lastRefusal = refused;
-    return SQLITE_CANTOPEN;
+    errno = EACCES;
+    return -1;
 }
 
 // In place of the default file layer, before any database is opened: the
@@ -112,6 +167,13 @@ bool install()
     guard.pAppData = base;
     guard.pNext = nullptr;
     guard.xOpen = guardedOpen;
+    if (base->iVersion >= 3 && base->xGetSystemCall && base->xSetSystemCall) {
+        systemOpen = reinterpret_cast<SystemOpen>(base->xGetSystemCall(base, "open"));
+        if (!systemOpen
+            || base->xSetSystemCall(base, "open", reinterpret_cast<sqlite3_syscall_ptr>(guardedSystemOpen))
+                != SQLITE_OK)
+            return false;
+    }
     return sqlite3_vfs_register(&guard, 1) == SQLITE_OK;
 }
 
@@ -130,6 +192,11 @@ QString refusal(const QString &path)
             return refused;
     }
     return QString();
+}
+
+void setAroundOpen(const std::function<void(const QString &, bool)> &hook)
+{
+    aroundOpen() = hook;
 }
 
 QString takeRefusal()

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // What SQLite takes for a database file's own lies beside it: its rollback
 // journal ("NAME-journal"), its write-ahead log ("NAME-wal") and the index
 // of that log ("NAME-shm"). A journal found there when the file is opened is
@@ -17,7 +19,8 @@
 // The guard sits under the SQLite library itself, in place of its default
 // file layer, from the moment the program is loaded: it looks at these
 // files whenever SQLite opens one, also when one is put there later, while
-// the database is open.
+// the database is open, and judges the file that was opened, whatever the
+// name held a moment before or after.
 namespace SqlJournalGuard {
 
 // Empty, or the message that refuses the database file at `path` for what
@@ -27,6 +30,12 @@ QString refusal(const QString &path);
 // The message of the last open the guard stopped on this thread (empty
 // when none); taken, so that it is said once.
 QString takeRefusal();
+
+// For tests: called with the name of a journal or log once it was looked at
+// and before it is opened (false), and with the name of each such file
+// SQLite opened, before what was opened is judged (true): where another
+// program may put something else under the name and put back what was there.
+void setAroundOpen(const std::function<void(const QString &name, bool opened)> &hook);
 
 } // namespace SqlJournalGuard
 

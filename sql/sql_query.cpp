@@ -124,6 +124,8 @@ sqlQuery::sqlQuery(QObject *parent, const QString &connectionName, bool directEx
             } else {
                 db.setUserName(defaultDb.userName());
                 db.setPassword(defaultDb.password());
+                // With the default's wait for a file another program holds.
+                db.setConnectOptions(defaultDb.connectOptions());
             }
         }
         m_connectionName = connectionName;

@@ -446,8 +446,10 @@ QVariant SqlRecords::wordOf(const QString &table, const QString &column, const Q
 
 SqlRecords::SqlRecords(const QSqlDatabase &db) : m_db(db) { }
 
-bool SqlRecords::save(int *savedId, const std::function<bool(QSqlQuery &, int *)> &write)
+bool SqlRecords::save(
+    SqlRecordKind kind, int storedId, int *savedId, const std::function<bool(QSqlQuery &, int *)> &write)
 {
+    m_savedOverGone = false;
     SqlTransaction transaction(m_db);
     if (!transaction.isOpen()) {
         m_error = transaction.error();
@@ -456,6 +458,27 @@ bool SqlRecords::save(int *savedId, const std::function<bool(QSqlQuery &, int *)
     int id = -1;
     {
         QSqlQuery query(m_db);
+        // Asked under the write lock the transaction holds: another program
+        // may have deleted the record, or made it inactive, since it was
+        // listed. Written into, its row would hold the save unlisted, or list
+        // again a record that program took away, and nothing would say so.
+        if (storedId >= 0) {
+            if (!query.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE id = :id AND active > 0").arg(tableOf(kind))))
+                return failSave(transaction, query, &m_error);
+            query.bindValue(QStringLiteral(":id"), storedId);
+            if (!query.exec())
+                return failSave(transaction, query, &m_error);
+            const bool listed = query.next();
+            query.finish();
+            if (!listed) {
+                m_savedOverGone = true;
+                transaction.fail(QStringLiteral("The record to be saved over is no longer in the database file: "
+                                                "another program using it has deleted it, or made it inactive, "
+                                                "since it was listed. Nothing was written."));
+                m_error = transaction.error();
+                return false;
+            }
+        }
         if (!write(query, &id))
             return failSave(transaction, query, &m_error);
     }
@@ -635,7 +658,7 @@ bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
 
 bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *savedId)
 {
-    return save(savedId, [&](QSqlQuery &query, int *sampleId) {
+    return save(SqlRecordKind::Sample, storedId, savedId, [&](QSqlQuery &query, int *sampleId) {
         *sampleId = storedId;
         const QStringList columns = statementColumns(
             { QStringLiteral("name"), QStringLiteral("aminoSequenceCodeSize") }, SqlSampleRecord::fields());
@@ -757,7 +780,7 @@ bool SqlRecords::writeComponents(
 
 bool SqlRecords::saveSolvent(const SqlSolventRecord &record, int storedId, int *savedId)
 {
-    return save(savedId, [&](QSqlQuery &query, int *bufferId) {
+    return save(SqlRecordKind::Solvent, storedId, savedId, [&](QSqlQuery &query, int *bufferId) {
         QVariant id;
         if (!writeSolvent(query, record, storedId, &id))
             return false;
@@ -813,7 +836,7 @@ bool SqlRecords::loadSolvent(int id, SqlSolventRecord *record, bool *found, bool
 
 bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId, int *savedId)
 {
-    return save(savedId, [&](QSqlQuery &query, int *experimentId) {
+    return save(SqlRecordKind::Experiment, storedId, savedId, [&](QSqlQuery &query, int *experimentId) {
         *experimentId = storedId;
         // A link the window no longer lists keeps what was stored.
         int stored[3] = { -1, -1, -1 };
@@ -918,7 +941,7 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
 
 bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *savedId)
 {
-    return save(savedId, [&](QSqlQuery &query, int *resultsId) {
+    return save(SqlRecordKind::Results, storedId, savedId, [&](QSqlQuery &query, int *resultsId) {
         *resultsId = storedId;
         // The name of a stored record stays as it is.
         QStringList own = { QStringLiteral("sample_id"), QStringLiteral("buffer_id"), QStringLiteral("experiment_id"),

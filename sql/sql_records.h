@@ -262,6 +262,8 @@ public:
     QString error() const { return m_error; }
     // The driver's text alone of the last failed read.
     QString driverText() const { return m_driverText; }
+    // The last save failed because its record to overwrite was no longer listed.
+    bool savedOverGone() const { return m_savedOverGone; }
 
     // The listed (active) records of a kind.
     bool list(SqlRecordKind kind, Order order, bool withDates, QVector<Entry> *entries);
@@ -285,7 +287,9 @@ public:
     bool stamp(SqlRecordKind kind, int id, QString *stamp);
 
     // storedId: the record to overwrite, or -1 for a new one; *savedId is the
-    // id of the record written.
+    // id of the record written. A record to overwrite that another program has
+    // deleted or made inactive since it was listed is not written into (nor
+    // listed again): the save fails, and savedOverGone() says why.
     bool saveSample(const SqlSampleRecord &record, int storedId, int *savedId);
     bool saveSolvent(const SqlSolventRecord &record, int storedId, int *savedId);
     bool saveExperiment(const SqlExperimentRecord &record, int storedId, int *savedId);
@@ -335,12 +339,13 @@ private:
     // One record's save in one transaction: write runs its statements on the
     // query and gives the record's id; a false from it rolls everything back
     // with the error of the query's last statement.
-    bool save(int *savedId, const std::function<bool(QSqlQuery &, int *)> &write);
+    bool save(SqlRecordKind kind, int storedId, int *savedId, const std::function<bool(QSqlQuery &, int *)> &write);
     bool readFailed(QSqlQuery &query);
 
     QSqlDatabase m_db;
     QString m_error;
     QString m_driverText;
+    bool m_savedOverGone = false;
 };
 
 #endif

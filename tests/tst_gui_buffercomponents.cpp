@@ -65,13 +65,16 @@ class TstGuiBufferComponents : public QObject
         QCoreApplication::processEvents(); // the delegate commits the edit queued
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // and drops its editor later
         QCOMPARE(concentration(name)->text(), value);
-        if (unitLast && !unit.isEmpty()) {
-            // As a pick from the box's list: a change of the unit, if any, then the choice itself.
-            QComboBox *box = units(name);
-            const int index = box->findText(unit);
-            box->setCurrentIndex(index);
-            emit box->activated(index);
-        }
+        if (unitLast && !unit.isEmpty())
+            chooseUnit(name, unit);
+    }
+    // As a pick from the box's list: a change of the unit, if any, then the choice itself.
+    void chooseUnit(const QString &name, const QString &unit)
+    {
+        QComboBox *box = units(name);
+        const int index = box->findText(unit);
+        box->setCurrentIndex(index);
+        emit box->activated(index);
     }
     // The buffer as the page shows it: "name=concentration=units" per component, in table order.
     QStringList buffer() const
@@ -274,6 +277,28 @@ private slots:
         QVERIFY(!m_f->text("qtDensity").isEmpty() && !m_f->text("qtCorrectedDensity").isEmpty());
     }
 
+    // A concentration per mass holds more of its solute per litre in heavy water: 20 % sucrose by mass is 1.0810 g/ml
+    // in light water at 20 C (CRC Handbook), c = 0.21620 g/ml, so c phi = c - (1.0810 - 0.998234) and phi = 0.61826
+    // ml/g. In D2O (IAPWS 2017: 1.105336 g/ml, 1.105366 on the program's scale) its density is rho = 1.105366 /
+    // (0.8 + 0.2 phi 1.105366) = 1.18009 g/ml, so 0.68952 M: its density and viscosity are that molarity's in D2O.
+    void aConcentrationPerMassHoldsMoreSoluteInHeavyWater()
+    {
+        m_f->type("qtSedEquilibriumTemp", "20");
+        openPage();
+        add("Sucrose", "20", "% by wt");
+        m_page->qtHeavyWater->setChecked(true);
+        m_page->qtWaterComposition->qtD2OBox->setValue(100);
+        const double density = m_f->number("qtCorrectedDensity"), viscosity = m_f->number("qtCorrectedViscosity");
+        concentration("Sucrose")->setText("0.68952");
+        units("Sucrose")->setCurrentText("molar");
+        const QList<QPair<const char *, double>> figures { { "qtCorrectedDensity", density },
+            { "qtCorrectedViscosity", viscosity } };
+        for (const auto &figure : figures)
+            QVERIFY2(std::fabs(figure.second / m_f->number(figure.first) - 1) < 5e-4,
+                qPrintable(AppNumber::toText(figure.second) + " for " + m_f->text(figure.first) + " at 0.68952 M"));
+        QVERIFY2(boxes().isEmpty(), qPrintable(boxes().join('\n')));
+    }
+
     // Units follow the component's data; a component without series is marked and warned about when added.
     void unitsMarksAndSearch()
     {
@@ -415,6 +440,37 @@ private slots:
         m_page->qtRemoveComponent->click();
         add(component, concentration, unit.isEmpty() ? QStringLiteral("molar") : unit);
         QCOMPARE((QStringList { m_f->text("qtDensity"), m_f->text("qtViscosity") }), figures);
+    }
+
+    // A component waiting for its unit is spoken of by nothing else done on the page meanwhile: another
+    // component removed, or the water made heavy or its share changed, says nothing of sucrose 200 in a unit
+    // not chosen; 200 mg/ml, once chosen, is within its series.
+    void aComponentWaitingForItsUnitIsNotWarnedAboutByOtherEdits_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::newRow("another component removed") << "remove";
+        QTest::newRow("heavy water ticked") << "heavy";
+        QTest::newRow("the heavy water's share changed") << "share";
+    }
+    void aComponentWaitingForItsUnitIsNotWarnedAboutByOtherEdits()
+    {
+        QFETCH(QString, edit);
+        openPage();
+        add("Sodium chloride", "0.15");
+        m_page->qtHeavyWater->setChecked(edit == "share");
+        m_f->answerer.clear();
+        add("Sucrose", "200", QString(), true);
+        if (edit == "remove") {
+            m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf("Sodium chloride"), 0));
+            m_page->qtRemoveComponent->click();
+        } else if (edit == "heavy") {
+            m_page->qtHeavyWater->setChecked(true);
+        } else {
+            m_page->qtWaterComposition->setValues(30, 0, 0, 70);
+        }
+        QCOMPARE(boxes(), QStringList());
+        chooseUnit("Sucrose", "mg/ml");
+        QCOMPARE(boxes(), QStringList());
     }
 
     // The Solvent tab holds the buffer at the equilibrium temperature; s20,w carries it to the velocity

@@ -6,6 +6,7 @@
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 
+#include "test_database.h"
 #include "test_fakemodule.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -194,6 +195,40 @@ private slots:
         widget<QCheckBox>("qtMakeOligomer")->click();
         QCOMPARE_FIGURE("qtCalculatedMR", 28610.2, 0.05);
         QCOMPARE(text("qtTotalAminos"), QString("129"));
+    }
+
+    // A composition computed while another program holds the database file waits for it with the window going
+    // on (the hold ends only on a tick of a timer of its event loop), then gives its figures: ALA 12 is 12 x
+    // 71.079 + 18.015 = 870.963 (residue and water masses from the IUPAC standard atomic weights, Meija et al.
+    // 2016). Held beyond the wait, the box says the file is in use and what to do, and no figure shows.
+    void aCompositionWaitsForADatabaseAnotherProgramHolds_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("let go while the page waits") << true;
+        QTest::newRow("held beyond the wait") << false;
+    }
+    void aCompositionWaitsForADatabaseAnotherProgramHolds()
+    {
+        QFETCH(bool, released);
+        TestLockHolder holder(m_f->db.path());
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        if (!released)
+            TestLog::ignore(QtWarningMsg, QRegularExpression("^Exec Error: [\\s\\S]*is in use by another program"));
+        typeAll("ALA=12");
+        holder.release();
+        if (released) {
+            QVERIFY(holder.wasLetGoOnATick());
+            QVERIFY(m_f->answerer.seen().isEmpty());
+            QCOMPARE_FIGURE("qtCalculatedMR", 870.963, 0.0005);
+            return;
+        }
+        QCOMPARE(m_f->answerer.texts().size(), 1);
+        const QString box = m_f->answerer.texts().first();
+        QVERIFY2(box.startsWith(m_f->db.path() + ":\nThe database file is in use by another program")
+                && box.endsWith("Wait until that program is done with it, or close it, then try again."),
+            qPrintable(box));
+        QCOMPARE(text("qtCalculatedMR"), QString());
     }
 
     // Casassa and Eisenberg 1964: 0.7175 - 0.05 (1/1.14 - 0.76) = 0.7116.

@@ -429,6 +429,30 @@ private slots:
         QCOMPARE(m_f->db.value("SELECT sample_id FROM experiment WHERE id = 1").toInt(), -1);
     }
 
+    // A record another program deletes or makes inactive while the dialog lists it is not saved over: the box
+    // says it is gone and nothing was written, and the list is read again without it.
+    void aRecordGoneWhileListedIsNotSavedOver_data()
+    {
+        QTest::addColumn<QString>("gone");
+        QTest::newRow("deleted") << "DELETE FROM experiment";
+        QTest::newRow("made inactive") << "UPDATE experiment SET active = 0";
+    }
+    void aRecordGoneWhileListedIsNotSavedOver()
+    {
+        QFETCH(QString, gone);
+        auto d = dialog(GuiSaveToDatabase::ExperimentRecordPage);
+        d->qtExperimentName->setCurrentIndex(1);
+        QVERIFY(m_f->sql(gone));
+        m_f->answerer.answerMessageBox(QMessageBox::Save);
+        save(d->qtExperimentButtonBox)->click();
+        QVERIFY2(m_f->answerer.texts().value(1).contains("no longer in the database file"),
+            qPrintable(m_f->answerer.texts().join('\n')));
+        QVERIFY(!d->qtExperimentSaved->isVisibleTo(d.get()));
+        QCOMPARE(d->qtExperimentName->count(), 1);
+        QCOMPARE(m_f->db.value("SELECT count(*) || '/' || total(active) FROM experiment").toString(),
+            gone.startsWith("DELETE") ? "0/0.0" : "1/0.0");
+    }
+
     // One save, one transaction: a refused statement leaves the row, the dialog and the lists as they were.
     void refusedSaveChangesNothing()
     {

@@ -5,6 +5,7 @@
 #include "test_mainwindow.h"
 #include "test_recordsteps.h"
 
+#include <QLabel>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -73,8 +74,8 @@ private slots:
     // c = 0.192999 g/ml; 1.0722 = 0.998234 + c (1 - phi 0.998234) gives its share of the volume, c phi = 0.119243.
     // In water of 90 % D2O (Kell 1975 and the IAPWS 2017 formulation, on the program's 20 C scale) the balance at
     // 20 C is c + rho_w (1 - c phi); at 10 C the water's own density plus that increment scaled by light water's.
-    // The Experiment tab says that s20,w includes no H/D exchange while the water holds deuterium, and a water below
-    // its melting point (3.82 C x 0.9 = 3.44 C) is computed with a warning.
+    // The Experiment tab says that s20,w and an Mr from sigma include no H/D exchange while the water holds deuterium,
+    // and a water below its melting point (3.82 C x 0.9 = 3.44 C) is computed with a warning.
     void aSoluteInHeavyWaterDisplacesHeavyWater()
     {
         steps("tab qtTabExperiment; type qtSedEquilibriumTemp=10; buffer Sucrose=0.56383; heavy 90");
@@ -86,6 +87,8 @@ private slots:
         QVERIFY2(std::fabs(number("qtBufferDensity") - balance) < 1.5e-4,
             qPrintable(text("qtBufferDensity") + " by the mass balance " + AppNumber::toText(balance)));
         QVERIFY(!m_f->widget("qtS20wHeavyWater")->isHidden());
+        // The buoyant mass an equilibrium gives holds the exchange as s does: M (1 - vbar rho + 0.015) in D2O.
+        QVERIFY(m_f->widget<QLabel>("qtS20wHeavyWater")->text().contains("an Mr from sigma read about 7-8 % high"));
         QVERIFY(!m_f->answerer.texts().join('\n').contains("supercooled"));
         steps("tab qtTabExperiment; type qtSedEquilibriumTemp=2");
         QVERIFY2(m_f->answerer.texts().join('\n').contains("Water of 90 % D2O melts at about 3.44 C"),

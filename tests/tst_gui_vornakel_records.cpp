@@ -948,6 +948,16 @@ private slots:
             << "click qtFromComposition; click qtUseDefinedDenaturant; denaturant Urea; click qtMakeOligomer;"
                "type qtOligomerN=3; type qtStackComposition/qtpH=6; click qtClear; ok; save sample=Cleared"
             << "load qtSampleName=Cleared" << warmer << QStringList();
+        // Cancel leaves the tab with the sample it held, and the page with it: nothing cancelled is computed,
+        // linked or saved.
+        const QString zzA = "counts ALA=12,ARG=11,LYS=6,TRP=6; save sample=zzA; residues ALA=20,TRP=0; "
+                            "conjugate D-Glucose (residue)=2; pkas 8.5/3.5; cancel;";
+        QTest::newRow("a sample's composition page cancelled, the run linked to its sample")
+            << zzA + "tab qtTabExperiment; type qtSedVelocityCoefficient=4.2; save experiment=Run+offered"
+            << "load qtExperimentName=Run" << warmer << QStringList();
+        QTest::newRow("a sample saved after its composition page was cancelled")
+            << zzA + "tab qtTabResults; click qtHydrateComputed; save sample=zzB"
+            << "load qtSampleName=zzB" << warmer << QStringList();
         QTest::newRow("a typed solvent beside a heavy-water composition")
             << "buffer Sodium chloride=0.15; heavy 50; tab qtTabSolvent; click qtDensityDirectEntry;"
                "type qtBufferDensity=1.05; click qtViscosityDirectEntry; type qtBufferViscosity=0.0125;"

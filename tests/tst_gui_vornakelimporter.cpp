@@ -370,20 +370,25 @@ private slots:
     // An import while another program holds the database file waits for it with the event loop running: the
     // hold ends only on a tick of a timer of that loop. Held beyond the wait, the import says the file is in use
     // and what to do, and imports nothing.
+    // The same for a source file that another program holds: it is not taken for a file that is no database.
     void anImportWaitsForADatabaseAnotherProgramHolds_data()
     {
         QTest::addColumn<bool>("released");
-        QTest::newRow("let go while the import waits") << true;
-        QTest::newRow("held beyond the wait") << false;
+        QTest::addColumn<bool>("source");
+        QTest::newRow("let go while the import waits") << true << false;
+        QTest::newRow("held beyond the wait") << false << false;
+        QTest::newRow("the source let go while the import waits") << true << true;
+        QTest::newRow("the source held beyond the wait") << false << true;
     }
     void anImportWaitsForADatabaseAnotherProgramHolds()
     {
         QFETCH(bool, released);
+        QFETCH(bool, source);
         TestOldDatabase old;
         QVERIFY(old.isValid() && old.fill(old.phyconst(), "amino", 3));
         const QStringList before = destinationContents();
         GuiVornakelImporter dialog(m_db->path());
-        TestLockHolder holder(m_db->path());
+        TestLockHolder holder(source ? old.phyconst() : m_db->path());
         QVERIFY(holder.isHolding());
         holder.meetTheWait(released);
         import(dialog, { old.phyconst(), old.vornakel() });
@@ -392,6 +397,18 @@ private slots:
         if (released) {
             QVERIFY(holder.wasLetGoOnATick() && m_answerer->seen().isEmpty());
             QVERIFY2(status.startsWith("Records imported: amino 3.") && status.endsWith("Done."), qPrintable(status));
+            return;
+        }
+        if (source) {
+            QCOMPARE(m_answerer->texts().size(), 1);
+            const QString text = m_answerer->texts().first();
+            QVERIFY2(text.startsWith(old.phyconst()
+                         + ":\nThe database file is in use by another program, which holds it locked (database is "
+                           "locked")
+                    && text.endsWith("Wait until that program is done with it, or close it, then try again."),
+                qPrintable(text));
+            QCOMPARE(status, QStringLiteral("From these files nothing was imported. 1 file could not be read. Done."));
+            QCOMPARE(destinationContents(), before);
             return;
         }
         QVERIFY2(status.startsWith("The database file is in use by another program, which holds it locked")

@@ -19,6 +19,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -118,17 +119,17 @@ QList<QStringList> shippedCsv(const QString &name)
     return rows;
 }
 
-// The increment over water of a shipped density series (buffer_series.csv) at c mol/l, and a component's molar mass
-// (buffer_components.csv).
-double densityIncrement(const QString &solute, double c)
+// The increment over water of a shipped density (or relative viscosity) series (buffer_series.csv) at c mol/l, and
+// a component's molar mass (buffer_components.csv).
+double densityIncrement(const QString &solute, double c, const QString &kind = "density")
 {
     double increment = 0;
     for (const QStringList &r : shippedCsv("buffer_series.csv"))
-        if (r.value(0) == solute && r.value(1) == "density") {
-            const double k[] = { 1e-3, 1e-2, 1e-3, 1e-4, 1e-6 },
+        if (r.value(0) == solute && r.value(1) == kind) {
+            const double density[] = { 1e-3, 1e-2, 1e-3, 1e-4, 1e-6 }, viscosity[] = { 1e-3, 1e-2, 1e-3, 1e-3, 0 },
                          x[] = { std::sqrt(c), c, c * c, c * c * c, c * c * c * c };
             for (int i = 0; i < 5; ++i)
-                increment += r.value(3 + i).toDouble() * k[i] * x[i];
+                increment += r.value(3 + i).toDouble() * (kind == "density" ? density : viscosity)[i] * x[i];
         }
     return increment;
 }
@@ -668,6 +669,69 @@ private slots:
         QVERIFY(std::fabs(without.number("qtCorrectedDensity") / (mixT + increment * light / 0.9982071) - 1) < 3e-6);
     }
 
+    // A concentration per mass of solution (% by wt) or of solvent (molal) holds more of its solute per litre in a
+    // heavier water: its molarity follows from the density of the solution, here the mass balance in the buffer's
+    // water (IAPWS 2017 D2O, water_reference.csv) with the solute's phi from its light-water series, where in light
+    // water it is the series itself. The viscosity is the light-water ratio at that molarity, times the water's
+    // (IAPWS 2020 D2O). At 20 C, from the page's figures in light water.
+    void aConcentrationPerMassIsTakenInTheBuffersWater_data()
+    {
+        QTest::addColumn<QString>("solute");
+        QTest::addColumn<QString>("sent"); // the concentration and unit the row carries
+        QTest::addColumn<double>("d2o");
+        const struct
+        {
+            const char *solute, *sent;
+            double d2o;
+        } rows[] = { { "Sucrose", "20 % by wt", 1.0 }, { "Sucrose", "20 % by wt", 0.9 }, { "Urea", "30 % by wt", 1.0 },
+            { "Glycerol", "2 molal", 0.5 }, { "Sucrose", "200 mg/ml", 1.0 }, { "Sucrose", "20 % by wt", 0.0 } };
+        for (const auto &r : rows)
+            QTest::newRow(qPrintable(QString("%1 %2 in %3 % D2O").arg(r.solute, r.sent).arg(100 * r.d2o)))
+                << QString(r.solute) << QString(r.sent) << r.d2o;
+    }
+    void aConcentrationPerMassIsTakenInTheBuffersWater()
+    {
+        QFETCH(QString, solute);
+        QFETCH(QString, sent);
+        QFETCH(double, d2o);
+        const double x = sent.section(' ', 0, 0).toDouble(), mr = molarMass(solute);
+        const QString units = sent.section(' ', 1);
+        const double water = ((1 - d2o) * 0.9982071 + d2o * 1.105336) * kKellScale;
+        // The solution's density at c mol/l in light water (its series) and in the buffer's water.
+        const auto lightDensity = [&](double c) { return kWater20 + densityIncrement(solute, c); };
+        const auto heavyDensity = [&](double c) {
+            const double grams = c * mr / 1000;
+            return water + grams - (grams - densityIncrement(solute, c)) * water / kWater20;
+        };
+        const auto molar = [&](const std::function<double(double)> &density) {
+            double c = 0;
+            for (int i = 0; i < 100; ++i)
+                c = units == "% by wt" ? 10 * x * density(c) / mr
+                    : units == "molal" ? 1000 * x * density(c) / (1000 + x * mr)
+                                       : x / mr;
+            return c;
+        };
+        const double light = molar(lightDensity), heavy = molar(heavyDensity);
+        const QString at20 = " Temperature=20 D2O=" + toText(d2o) + " D2O18=0 H2O18=0";
+        const auto rows = [&](const char *series) {
+            return bufferRows(RowShape::Page, solute, toText(x), m_db.idOf(series, solute), units);
+        };
+        const Outcome density = run(
+            Calc::correctBufferDensityHeavy, "Density=" + toText(lightDensity(light)) + at20, { rows("rhoseries") });
+        QVERIFY2(density.warnings.isEmpty(), qPrintable(density.warnings.join("; ")));
+        QVERIFY2(std::fabs(density.number("qtCorrectedDensity") / heavyDensity(heavy) - 1) < 3e-6,
+            qPrintable(density.values["qtCorrectedDensity"] + " by the mass balance " + toText(heavyDensity(heavy))));
+        const double relative = 1 + densityIncrement(solute, heavy, "viscosity");
+        const double waterViscosity = (1 - d2o) + d2o * 1.243005 / 1.00160; // IAPWS 2020 over 2008, 20 C
+        const Outcome viscosity = run(Calc::correctBufferViscosityHeavy,
+            "Viscosity=" + toText(0.01002 * (1 + densityIncrement(solute, light, "viscosity"))) + at20,
+            { rows("viscseries") });
+        QVERIFY2(viscosity.warnings.isEmpty(), qPrintable(viscosity.warnings.join("; ")));
+        QVERIFY2(std::fabs(viscosity.number("qtCorrectedViscosity") / (0.01002 * relative * waterViscosity) - 1) < 1e-5,
+            qPrintable(
+                viscosity.values["qtCorrectedViscosity"] + " by hand " + toText(0.01002 * relative * waterViscosity)));
+    }
+
     // The rows of a buffer or a composition come in one shape; any other, or a row that cannot be had, gives no
     // figure and says why, rather than the figure of fewer components (pure water, when none is read).
     void rowsInAnotherShapeAreRefused_data()
@@ -717,6 +781,12 @@ private slots:
                                                      << "Sodium chloride"
                                                      << "qtCorrectedDensity"
                                                      << "has no VALUE";
+        QTest::newRow("heavy viscosity, INPUT children")
+            << Calc::correctBufferViscosityHeavy.name() << "Viscosity=0.0102 Temperature=20 D2O=0.5" << children
+            << "20 % by wt"
+            << "Sucrose"
+            << "qtCorrectedViscosity"
+            << "has no VALUE";
         QTest::newRow("heavy water, no molar mass") << heavy << heavyPairs << page << "0.15"
                                                     << "Glycerol"
                                                     << "qtCorrectedDensity"
@@ -914,6 +984,11 @@ private slots:
         // Above the series' Cmax: a warning, and still a figure.
         const Outcome out = buffer("rhoseries", "6");
         QVERIFY(out.warnings.size() == 1 && out.warnings.first().contains("Cmax") && out.has("qtDensity"));
+        // So far above it that the series give no density at all (200 M sucrose, 200 typed before its unit
+        // mg/ml is chosen): said, and no figure.
+        const Outcome none = buffer("rhoseries", "200", "molar", "Sucrose");
+        QVERIFY2(!none.has("qtDensity") && none.warnings.join(" ").contains("no positive density"),
+            qPrintable(none.values["qtDensity"] + ": " + none.warnings.join("; ")));
     }
 
     void frictionGivesAxialRatioAndHydration_data()

@@ -430,6 +430,50 @@ private slots:
         // No transaction is left open.
         QVERIFY(db.database().transaction() && db.database().rollback());
     }
+
+    // A record another program deleted or made inactive since it was listed is not saved over: the save says so
+    // and writes nothing, neither into its row, nor its composition, nor listing it again.
+    void aRecordGoneSinceItWasListedIsNotSavedOver_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("gone"); // what the other program did
+        for (const char *table : { "sample", "buffer", "experiment", "results" }) {
+            QTest::addRow("%s deleted", table) << table << "DELETE FROM %1";
+            QTest::addRow("%s made inactive", table) << table << "UPDATE %1 SET active = 0";
+        }
+    }
+    void aRecordGoneSinceItWasListedIsNotSavedOver()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, gone);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        SqlRecords records(db.database());
+        const auto save = [&](int storedId, int *savedId) {
+            if (table == "sample")
+                return records.saveSample(lysozyme(), storedId, savedId);
+            if (table == "buffer")
+                return records.saveSolvent(saline(1), storedId, savedId);
+            if (table == "experiment")
+                return records.saveExperiment(everyFieldSet<SqlExperimentRecord>(), storedId, savedId);
+            return records.saveResults(everyFieldSet<SqlResultsRecord>(), storedId, savedId);
+        };
+        const auto rows = [&db, &table] {
+            QStringList texts;
+            for (const QString &t : { table, QStringLiteral("aminoComposition"), QStringLiteral("conjugateComposition"),
+                     QStringLiteral("bufferComposition") })
+                texts << db.value("SELECT count(*) || '/' || total(active) FROM " + t).toString();
+            return texts;
+        };
+        int id = -1;
+        QVERIFY2(save(-1, &id), qPrintable(records.error()));
+        QVERIFY(db.exec(gone.arg(table)));
+        const QStringList before = rows();
+        int again = -1;
+        QVERIFY(!save(id, &again));
+        QVERIFY2(records.error().contains("no longer in the database file"), qPrintable(records.error()));
+        QCOMPARE(rows(), before);
+    }
 };
 
 TEST_MAIN(TstSqlRecords)

@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -576,6 +577,19 @@ private slots:
         QTest::newRow("a named pipe as the journal") << "-journal"
                                                      << "pipe"
                                                      << "a named pipe (FIFO)";
+        // The user's own file all the same, but one that others may have filled.
+        QTest::newRow("a second name of a file of the user's") << "-journal"
+                                                               << "second name"
+                                                               << "a file with a second name (a hard link)";
+        QTest::newRow("a file of the user's that the group may write") << "-journal"
+                                                                       << "group-writable"
+                                                                       << "a file that others may write";
+        QTest::newRow("a log of the user's that all may write") << "-wal"
+                                                                << "writable by all"
+                                                                << "a file that others may write";
+        QTest::newRow("a folder as the log") << "-wal"
+                                             << "folder"
+                                             << "a folder";
         // The user's own journal is the file's own: played in, as SQLite does.
         QTest::newRow("the user's own hot journal") << "-journal"
                                                     << "own"
@@ -604,12 +618,22 @@ private slots:
         } else if (kind == "link") {
             QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, m_path + ".saved"));
             QVERIFY(QFile::link(m_path + ".saved", planted));
+        } else if (kind == "second name") {
+            QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, m_path + ".saved"));
+            QVERIFY(
+                ::link(QFile::encodeName(m_path + ".saved").constData(), QFile::encodeName(planted).constData()) == 0);
+        } else if (kind == "folder") {
+            QVERIFY(QDir().mkdir(planted));
         } else {
             QVERIFY(TestDatabase::writeHotJournal(m_path, changes, later, planted));
         }
         if (kind == "other user's")
             QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0666) == 0 && testGiveAway(planted));
-        const QByteArray journal = pipe ? QByteArray() : bytesOf(planted);
+        // The database itself only its owner may write.
+        QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
+        if (kind == "group-writable" || kind == "writable by all")
+            QVERIFY(::chmod(QFile::encodeName(planted).constData(), kind == "group-writable" ? 0664 : 0666) == 0);
+        const QByteArray journal = pipe || kind == "folder" ? QByteArray() : bytesOf(planted);
         const QByteArray before = bytesOf(m_path);
         {
             QSqlQuery query(open);
@@ -635,7 +659,7 @@ private slots:
             QVERIFY(!pipe->released());
         QCOMPARE(bytesOf(m_path), before);
         QVERIFY(QFileInfo(planted).isSymLink() || QFileInfo::exists(planted));
-        if (!pipe)
+        if (!pipe && kind != "folder")
             QCOMPARE(bytesOf(planted), journal);
         // A query of a module's script, on a connection of its own, is refused the same way.
         {
@@ -648,9 +672,55 @@ private slots:
         QCOMPARE(SqlJournalGuard::takeRefusal(), m_error);
         if (pipe)
             pipe.reset(); // and the pipe with it
+        else if (kind == "folder")
+            QVERIFY(QDir().rmdir(planted));
         else
             QVERIFY(QFile::remove(planted));
         QCOMPARE(rows(m_path, "SELECT vbar FROM amino"), QStringList { "0.74" });
+    }
+
+    // A journal put under the name for just the moment SQLite opens it, the user's own put back at once (as a
+    // program that watches the folder can), is judged as the file that was opened: it is not played in.
+    void aJournalSwappedInForTheOpenIsNotPlayedIn()
+    {
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 02775) == 0);
+        QVERIFY(openAndUpdate(m_path));
+        QVERIFY(runOn(m_path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        QVERIFY(::chmod(QFile::encodeName(m_path).constData(), 0644) == 0);
+        const QString journal = m_path + "-journal";
+        const QString own = m_path + ".own";
+        const QString planted = m_path + ".planted";
+        const QStringList later { "UPDATE amino SET vbar = 0.9" };
+        QVERIFY(TestDatabase::writeHotJournal(m_path, { "UPDATE amino SET vbar = 0.123" }, later, journal));
+        QVERIFY(TestDatabase::writeHotJournal(m_path, { "UPDATE amino SET vbar = 0.5" }, later, planted));
+        QVERIFY(::chmod(QFile::encodeName(planted).constData(), 0666) == 0);
+        const QByteArray before = bytesOf(m_path);
+        int swaps = 0;
+        SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
+            if (name != journal)
+                return;
+            const QString away = opened ? planted : own;
+            const QString back = opened ? own : planted;
+            swaps += QFile::rename(journal, away) && QFile::rename(back, journal);
+        });
+        QString read;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-swapped");
+            db.setDatabaseName(m_path);
+            QSqlQuery query(db);
+            if (db.open() && query.exec("SELECT vbar FROM amino") && query.next())
+                read = query.value(0).toString();
+        }
+        QSqlDatabase::removeDatabase("tst-swapped");
+        SqlJournalGuard::setAroundOpen(nullptr);
+        QVERIFY(swaps >= 2 && swaps % 2 == 0);
+        QCOMPARE(read, QString()); // nothing read, and above all not the 0.5 of the planted journal
+        QCOMPARE(SqlJournalGuard::takeRefusal(),
+            "The database file\n" + m_path + "\nis not opened: beside it lies " + journal
+                + ", a file that others may write, which would be taken for changes of the database's own and "
+                  "written into it. Nothing was read from the database or written to it. Remove "
+                + journal + ", or move it aside, and open the file again.");
+        QCOMPARE(bytesOf(m_path), before);
     }
 
     void failedCommitIsReportedAndRolledBack()

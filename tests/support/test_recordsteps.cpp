@@ -193,11 +193,12 @@ void TestRecordSteps::step(const QString &step)
             dialog->accept();
         });
         sample->qtChangePeptide->click();
-    } else if (verb == "ok") {
+    } else if (verb == "ok" || verb == "cancel") {
+        const QDialogButtonBox::StandardButton button = verb == "ok" ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel;
         if (m_f->window->stackedWidget->currentWidget() == sample)
-            sample->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+            sample->qtButtonBox->button(button)->click();
         else
-            buffer->qtButtonBox->button(QDialogButtonBox::Ok)->click();
+            buffer->qtButtonBox->button(button)->click();
     } else if (verb == "denaturant") {
         openSamplePage();
         if (!sample->qtUseDefinedDenaturant->isChecked())

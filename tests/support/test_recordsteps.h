@@ -30,7 +30,7 @@ class QComboBox;
 //   paste SEQUENCE      into the sequence dialog, disulfides made, OK
 //   pkas A/C            the end groups' pKas through their dialog
 //   denaturant NAME     a denaturant chosen on the open sample page
-//   ok                  the open page's OK
+//   ok | cancel         the open page's OK or Cancel
 //   save KIND=NAME[+sample+solvent+results|+offered][+!Save]   through the tab's save button
 //                       with those links (or those the dialog offers), the question it asks
 //                       answered (pagesave: by the open page's button)
