@@ -64,7 +64,7 @@ QString waitForDatabase(QScriptEngine *engine)
         QSqlQuery probe(db);
         if (!SqlTransaction::execWhileLocked(probe, QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"))
             && SqlTransaction::isLocked(probe.lastError()))
-            return SqlTransaction::inUse(db.databaseName(), probe.lastError().text());
+            return SqlTransaction::report(db.databaseName(), probe.lastError().text());
     }
     return QString();
 }

@@ -484,7 +484,7 @@ bool SqlImportDb::openSourceOrWarn(const QString &path)
     // What lies beside the file stopped it, or another program's hold on it: said as it is.
     QString text = SqlJournalGuard::takeRefusal();
     if (text.isEmpty() && !m_sourceLocked.isEmpty())
-        text = SqlTransaction::inUse(path, m_sourceLocked);
+        text = SqlTransaction::report(path, m_sourceLocked);
     if (text.isEmpty())
         text = QStringLiteral("Source db [%1] is not valid").arg(path);
     logMesg(text);

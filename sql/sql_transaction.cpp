@@ -34,12 +34,7 @@ SqlTransaction::SqlTransaction(const QSqlDatabase &db) : m_db(db)
     // SQLite refuses that upgrade at once ("database is locked") instead of
     // waiting, since the two would wait for each other.
     QSqlQuery begin(m_db);
-    const bool begun = m_db.isOpen() && whileLocked([&](QSqlError *error) {
-        if (begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
-            return true;
-        *error = begin.lastError();
-        return false;
-    });
+    const bool begun = m_db.isOpen() && execWhileLocked(begin, QStringLiteral("BEGIN IMMEDIATE"));
     if (!begun) {
         m_state = State::Failed;
         m_driverText = m_db.isOpen() ? begin.lastError().text() : m_db.lastError().text();
@@ -90,14 +85,7 @@ QString SqlTransaction::report(const QSqlDatabase &db, const QString &driverText
 
 QString SqlTransaction::report(const QString &fileName, const QString &driverText)
 {
-    if (isLocked(driverText))
-        return inUse(fileName, driverText);
-    return QDir::toNativeSeparators(fileName) + QStringLiteral(":\n") + driverText;
-}
-
-QString SqlTransaction::inUse(const QString &fileName, const QString &driverText)
-{
-    return QStringLiteral("%1:\n%2").arg(QDir::toNativeSeparators(fileName), reason(driverText));
+    return QDir::toNativeSeparators(fileName) + QStringLiteral(":\n") + reason(driverText);
 }
 
 QString SqlTransaction::reason(const QString &driverText)

@@ -69,8 +69,6 @@ public:
     static bool isLocked(const QString &driverText);
     // The disk or the file is full (SQLite's "database or disk is full").
     static bool isFull(const QString &driverText);
-    // That the file is in use by another program, and what to do, with the driver's text.
-    static QString inUse(const QString &fileName, const QString &driverText);
     // The reason of a failure as a person reads it: for a file held locked,
     // that it is in use and what to do; otherwise the driver's text.
     static QString reason(const QString &driverText);

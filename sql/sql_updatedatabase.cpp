@@ -432,7 +432,7 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         if (!m_error.isEmpty())
             return false;
         m_locked = SqlTransaction::isLocked(lookError);
-        m_error = m_locked ? SqlTransaction::inUse(path, lookError.text()) : unreadable(path, lookError.text());
+        m_error = m_locked ? SqlTransaction::report(path, lookError.text()) : unreadable(path, lookError.text());
         return false;
     }
     query.finish();
