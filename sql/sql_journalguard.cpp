@@ -68,6 +68,18 @@ QString judged(const QByteArray &database, const QByteArray &beside)
     return judgedFile(database, beside, found);
 }
 
+// As judged(), for each of the files that may lie beside the database at
+// `database`: the first refusal, or empty.
+QString judgedBeside(const QByteArray &database)
+{
+    for (const char *suffix : suffixes) {
+        const QString refused = judged(database, database + suffix);
+        if (!refused.isEmpty())
+            return refused;
+    }
+    return QString();
+}
+
 // The database file a journal, log or index named `name` belongs to.
 QByteArray databaseOf(const QByteArray &name)
 {
@@ -84,15 +96,11 @@ QString refusalOnOpen(const char *name, int flags)
     if (!name)
         return QString();
     const QByteArray opened(name);
-    if (flags & SQLITE_OPEN_MAIN_DB) {
-        for (const char *suffix : suffixes) {
-            const QString refused = judged(opened, opened + suffix);
-            if (!refused.isEmpty())
-                return refused;
-        }
-    } else if (flags & SQLITE_OPEN_MAIN_JOURNAL) {
+    if (flags & SQLITE_OPEN_MAIN_DB)
+        return judgedBeside(opened);
+    if (flags & SQLITE_OPEN_MAIN_JOURNAL)
         return judged(databaseOf(opened), opened);
-    } else if (flags & SQLITE_OPEN_WAL) {
+    if (flags & SQLITE_OPEN_WAL) {
         const QByteArray database = databaseOf(opened);
         const QString refused = judged(database, opened);
         return refused.isEmpty() ? judged(database, database + "-shm") : refused;
@@ -185,13 +193,7 @@ namespace SqlJournalGuard {
 
 QString refusal(const QString &path)
 {
-    const QByteArray database = QFile::encodeName(QFileInfo(path).absoluteFilePath());
-    for (const char *suffix : suffixes) {
-        const QString refused = judged(database, database + suffix);
-        if (!refused.isEmpty())
-            return refused;
-    }
-    return QString();
+    return judgedBeside(QFile::encodeName(QFileInfo(path).absoluteFilePath()));
 }
 
 void setAroundOpen(const std::function<void(const QString &, bool)> &hook)
