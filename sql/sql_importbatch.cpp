@@ -87,11 +87,6 @@ bool hasTable(const QSqlDatabase &db, const char *table)
         && query.next();
 }
 
-bool hasJournal(const QSqlDatabase &db)
-{
-    return hasTable(db, journalTable);
-}
-
 // A table of the import's own goes with its last row; a statement still
 // reading on the connection may keep it a while, empty, which is harmless.
 void dropWhenEmpty(const QSqlDatabase &db, const char *table)
@@ -101,11 +96,6 @@ void dropWhenEmpty(const QSqlDatabase &db, const char *table)
         query.finish();
         query.exec(QStringLiteral("DROP TABLE %1").arg(QLatin1String(table)));
     }
-}
-
-void dropJournalWhenEmpty(const QSqlDatabase &db)
-{
-    dropWhenEmpty(db, journalTable);
 }
 
 qint64 lastRowid(const QSqlDatabase &db, const QString &table, QString *error)
@@ -214,7 +204,7 @@ bool SqlImportBatch::commit(bool last)
             rollback(query.lastError().text());
             return false;
         }
-        dropJournalWhenEmpty(m_db);
+        dropWhenEmpty(m_db, journalTable);
         noted = false;
     }
     query.finish();
@@ -256,7 +246,7 @@ qint64 SqlImportBatch::storedRows() const
 QList<qint64> SqlImportBatch::unfinishedCopies(const QSqlDatabase &db)
 {
     QList<qint64> copies;
-    if (!hasJournal(db))
+    if (!hasTable(db, journalTable))
         return copies;
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -276,7 +266,7 @@ bool SqlImportBatch::takeBack(const QSqlDatabase &db, const QStringList &tables,
     QElapsedTimer clock;
     clock.start();
     driverText->clear();
-    if (copies->isEmpty() || !hasJournal(db)) {
+    if (copies->isEmpty() || !hasTable(db, journalTable)) {
         copies->clear();
         return false;
     }
@@ -295,7 +285,7 @@ bool SqlImportBatch::takeBack(const QSqlDatabase &db, const QStringList &tables,
         driverText->clear();
     }
     if (copies->isEmpty())
-        dropJournalWhenEmpty(db);
+        dropWhenEmpty(db, journalTable);
     return !copies->isEmpty();
 }
 
@@ -376,7 +366,6 @@ bool SqlImportBatch::claim(const QSqlDatabase &db, qint64 *claim, QString *refus
                         .arg(QLatin1String(claimTable)))
         || !query.exec(QStringLiteral("SELECT claim, owner FROM %1").arg(QLatin1String(claimTable))))
         return failed();
-    QList<qint64> left;
     while (query.next()) {
         if (isUnderWay(query.value(1).toString(), query.value(0).toLongLong(), liveClaims())) {
             query.finish();
@@ -386,15 +375,10 @@ bool SqlImportBatch::claim(const QSqlDatabase &db, qint64 *claim, QString *refus
             transaction.fail(*refusal);
             return false;
         }
-        left << query.value(0).toLongLong();
     }
-    // The claim of an import whose program died goes.
-    for (const qint64 gone : qAsConst(left)) {
-        query.prepare(QStringLiteral("DELETE FROM %1 WHERE claim = :claim").arg(QLatin1String(claimTable)));
-        query.bindValue(QStringLiteral(":claim"), gone);
-        if (!query.exec())
-            return failed();
-    }
+    // None is under way: each claim there is that of an import whose program died, and goes.
+    if (!query.exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(claimTable))))
+        return failed();
     const qint64 own = qint64(QRandomGenerator::global()->generate64() >> 2);
     query.prepare(
         QStringLiteral("INSERT INTO %1 (claim, owner) VALUES (:claim, :owner)").arg(QLatin1String(claimTable)));
