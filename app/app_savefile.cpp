@@ -557,13 +557,21 @@ bool AppSaveFile::unchanged() const
     return m_found.exists && quint64(now.st_dev) == m_found.device && quint64(now.st_ino) == m_found.inode;
 }
 
-bool AppSaveFile::keepBoth()
+bool AppSaveFile::renameToKept()
 {
     const QByteArray kept = keptName(m_folder, m_name, m_tag);
-    if (::renameat2(m_folder, m_temporary.constData(), m_folder, kept.constData(), RENAME_NOREPLACE) == 0
-        || (::linkat(m_folder, m_temporary.constData(), m_folder, kept.constData(), 0) == 0
-            && ::unlinkat(m_folder, m_temporary.constData(), 0) == 0)) {
-        m_kept = kept;
+    if (::renameat2(m_folder, m_temporary.constData(), m_folder, kept.constData(), RENAME_NOREPLACE) != 0
+        && (::linkat(m_folder, m_temporary.constData(), m_folder, kept.constData(), 0) != 0
+            || ::unlinkat(m_folder, m_temporary.constData(), 0) != 0))
+        return false;
+    m_temporary = kept;
+    return true;
+}
+
+bool AppSaveFile::keepBoth()
+{
+    if (renameToKept()) {
+        m_kept = m_temporary;
         m_temporary.clear();
     }
     return fail(QStringLiteral("something else was put under its name while it was being saved"));
@@ -607,18 +615,14 @@ bool AppSaveFile::copyInto()
     // The whole of the new bytes under a name no save removes, before a
     // byte of the file changes, and on the disk with that name: a copy cut
     // off leaves it, and the settings say where, for the next save or start.
-    const QByteArray whole = keptName(m_folder, m_name, m_tag);
-    if (::renameat2(m_folder, m_temporary.constData(), m_folder, whole.constData(), RENAME_NOREPLACE) != 0
-        && (::linkat(m_folder, m_temporary.constData(), m_folder, whole.constData(), 0) != 0
-            || ::unlinkat(m_folder, m_temporary.constData(), 0) != 0)) {
+    if (!renameToKept()) {
         const int error = errno;
         ::close(target);
         return fail(error);
     }
-    m_temporary = whole;
     ::fsync(m_folder);
     const QString into = heldPath(m_name);
-    const QString copy = heldPath(whole);
+    const QString copy = heldPath(m_temporary);
     noteCopy(into, copy, true);
 
     // Room first, reserved by the system: a full disk or a size limit then

@@ -111,6 +111,9 @@ private:
     bool unchanged() const;
     // Gives the new file a name of its own beside the target and fails, saying so.
     bool keepBoth();
+    // Gives the new file its name for keeping ("NAME.TAG.EXT"), never over
+    // another; false with the system's error in errno when it cannot.
+    bool renameToKept();
     // Copies the new bytes into the target itself, which keeps its identity.
     bool copyInto();
     // Writes bytes [from, to) of the new file into `target` at the same
