@@ -464,13 +464,12 @@ QString SqlImportDb::rowFailures(const QString &firstFailure, int failed, const 
 
 void SqlImportDb::failTable(const QString &table, const QString &error, const QString &file)
 {
-    if (file != m_sourceName)
-        noteLock(error);
     if (file == m_sourceName) {
         ++m_unreadTables;
         // Beside the tables' counts, one line each.
         emit sigResults(QStringLiteral("%1.[%2]: %3").arg(file, table, error.simplified()));
     } else {
+        noteLock(error);
         ++m_unwrittenTables;
     }
     logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
