@@ -108,6 +108,15 @@ bool runOn(const QString &path, const QStringList &statements)
     return true;
 }
 
+// What the guard says of the file `beside` the database at `path`, which is `what`.
+QString besideRefusal(const QString &path, const QString &beside, const QString &what)
+{
+    return "The database file\n" + path + "\nis not opened: beside it lies " + beside + ", " + what
+        + ", which would be taken for changes of the database's own and written into it. Nothing was read from the "
+          "database or written to it. Remove "
+        + beside + ", or move it aside, and open the file again.";
+}
+
 } // namespace
 
 class TstSqlUpdateDatabase : public QObject
@@ -650,11 +659,7 @@ private slots:
             return;
         QCOMPARE(SqlJournalGuard::takeRefusal().isEmpty(), suffix == "-shm");
         QVERIFY(!openAndUpdate(m_path));
-        QCOMPARE(m_error,
-            "The database file\n" + m_path + "\nis not opened: beside it lies " + planted + ", " + what
-                + ", which would be taken for changes of the database's own and written into it. Nothing was read "
-                  "from the database or written to it. Remove "
-                + planted + ", or move it aside, and open the file again.");
+        QCOMPARE(m_error, besideRefusal(m_path, planted, what));
         if (pipe)
             QVERIFY(!pipe->released());
         QCOMPARE(bytesOf(m_path), before);
@@ -715,11 +720,7 @@ private slots:
         SqlJournalGuard::setAroundOpen(nullptr);
         QVERIFY(swaps >= 2 && swaps % 2 == 0);
         QCOMPARE(read, QString()); // nothing read, and above all not the 0.5 of the planted journal
-        QCOMPARE(SqlJournalGuard::takeRefusal(),
-            "The database file\n" + m_path + "\nis not opened: beside it lies " + journal
-                + ", a file that others may write, which would be taken for changes of the database's own and "
-                  "written into it. Nothing was read from the database or written to it. Remove "
-                + journal + ", or move it aside, and open the file again.");
+        QCOMPARE(SqlJournalGuard::takeRefusal(), besideRefusal(m_path, journal, "a file that others may write"));
         QCOMPARE(bytesOf(m_path), before);
     }
 
