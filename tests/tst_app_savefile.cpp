@@ -40,11 +40,6 @@ class TstAppSaveFile : public QObject
     {
         return ::chmod(QFile::encodeName(path).constData(), mode_t(mode)) == 0;
     }
-    static bool secondName(const QString &path, const QString &second)
-    {
-        return ::link(QFile::encodeName(path).constData(), QFile::encodeName(second).constData()) == 0;
-    }
-
     // The cut copies into files are noted in the settings.
     std::unique_ptr<TestSettings> m_settings;
 
@@ -266,7 +261,7 @@ private slots:
             if (kind == "other group")
                 QVERIFY(testGiveAway(file, true));
             if (kind == "hard link")
-                QVERIFY(::link(QFile::encodeName(file).constData(), QFile::encodeName(second).constData()) == 0);
+                QVERIFY(testSecondName(file, second));
         }
         const struct stat before = status(file);
         QString failure;
@@ -310,7 +305,7 @@ private slots:
         const QString file = dir.filePath("buffer.buf");
         QVERIFY(testWriteFile(file, QByteArray(200000, 'O')));
         // A second name: the bytes are copied into the file itself.
-        QVERIFY(secondName(file, dir.filePath("second.buf")));
+        QVERIFY(testSecondName(file, dir.filePath("second.buf")));
         const QByteArray saved(100000, 'N');
         const int ended = testCutSave(file, saved, 50000);
         QCOMPARE(ended, -SIGXFSZ);
@@ -368,7 +363,7 @@ private slots:
         const QString file = dir.filePath("composition.SMP");
         const QByteArray old(oldSize, 'O');
         const QByteArray saved(newSize, 'N');
-        QVERIFY(testWriteFile(file, old) && secondName(file, dir.filePath("second.SMP")));
+        QVERIFY(testWriteFile(file, old) && testSecondName(file, dir.filePath("second.SMP")));
         const int ended = testInChild(
             [&]() {
                 AppSaveFile save(file);
@@ -429,7 +424,7 @@ private slots:
         const QString planted = secondName ? dir.filePath("planted") : target;
         QVERIFY(testWriteFile(planted, "planted") && setMode(planted, 0666) && testGiveAway(planted));
         if (secondName)
-            QVERIFY(this->secondName(planted, target));
+            QVERIFY(testSecondName(planted, target));
         QString failure;
         QVERIFY2(AppSaveFile::write(target, "MKVLAAGIT", &failure) == written, qPrintable(failure));
         QCOMPARE(failure,
@@ -463,9 +458,7 @@ private slots:
         QVERIFY(QFile::link(precious, left("4badcafe")));
         QVERIFY(::mkfifo(QFile::encodeName(left("5badcafe")).constData(), 0600) == 0);
         QVERIFY(testWriteFile(dir.filePath("kept"), "second name"));
-        QVERIFY(
-            ::link(QFile::encodeName(dir.filePath("kept")).constData(), QFile::encodeName(left("6badcafe")).constData())
-            == 0);
+        QVERIFY(testSecondName(dir.filePath("kept"), left("6badcafe")));
         QVERIFY(testWriteFile(left("notahexx"), "not of a save"));
         QStringList stay = entries(dir.path());
         stay.removeOne(".buffer.buf.0badcafe.part");

@@ -141,6 +141,11 @@ QByteArray testReadFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
+bool testSecondName(const QString &path, const QString &second)
+{
+    return ::link(QFile::encodeName(path).constData(), QFile::encodeName(second).constData()) == 0;
+}
+
 TestFileSizeLimit::TestFileSizeLimit(qint64 bytes)
 {
     rlimit limit {};

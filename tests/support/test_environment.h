@@ -100,6 +100,8 @@ private:
 bool testWriteFile(const QString &path, const QByteArray &bytes);
 // The whole of a file, or "(unreadable)".
 QByteArray testReadFile(const QString &path);
+// Gives the file at `path` a second name (a hard link); true when it did.
+bool testSecondName(const QString &path, const QString &second);
 
 // While it lives, a write of this process that would take a file past
 // `bytes` fails with "File too large", as a write to a full disk fails with
