@@ -123,8 +123,9 @@ bool NetHttpResponse::takeLine(const char *&data, qint64 &size, int cap, const Q
 
 bool NetHttpResponse::takeHeadLine(const char *&data, qint64 &size, const QString &part, QByteArray *line)
 {
+    // The bytes of a line begun in an earlier piece are counted already, and are held in the line again.
     const qint64 before = size;
-    const bool whole = takeLine(data, size, MaxHeadBytes - m_headBytes,
+    const bool whole = takeLine(data, size, MaxHeadBytes - m_headBytes + m_partial.size(),
         QStringLiteral("The %1 of the server's answer is over %2 bytes.").arg(part).arg(MaxHeadBytes), line);
     m_headBytes += int(before - size);
     return whole;
