@@ -552,7 +552,7 @@ function meltingWarning(res, t, f)
 function bufferDensityCarried(rho, teq, t, f)
 {
     var ratio = waterDensity(t) / waterDensity(teq);
-    if (f[0] + f[1] + f[2] == 0)
+    if (isLightWater(f))
         return rho * ratio;
     return waterMixDensity(t, f[0], f[1], f[2]) + (rho - waterMixDensity(teq, f[0], f[1], f[2])) * ratio;
 }
@@ -1780,7 +1780,6 @@ function componentRows(res, inp, figure)
 // water (lightIncrement), the one the buffer's figures at 20 C in light water hold.
 function componentFigures(res, rows, table, seriesColumn, evaluate, what, water)
 {
-    water = water === undefined ? null : water;
     var out = [], cache = new NameMap(), complete = true;
     var refused = "; the buffer's " + what + " is not given without it.";
     for (var i = 0; i < rows.length; ++i) {
@@ -1830,6 +1829,18 @@ function sumOfIncrements(figures)
     return increment;
 }
 
+// The figures of the call's component rows (componentFigures) for the buffer's `what`, made up
+// in the water f: null (each problem told) when the rows cannot be read, one of them cannot be
+// had, or f is no water.
+function figuresInWater(res, inp, f, table, seriesColumn, evaluate, what)
+{
+    var rows = componentRows(res, inp, "buffer's " + what);
+    if (rows === null || f === null)
+        return null;
+    return componentFigures(res, rows, table, seriesColumn, evaluate, what,
+                            isLightWater(f) ? null : waterMixDensity(20, f[0], f[1], f[2]));
+}
+
 // A buffer's figures at 20 C in light water from its component rows: null (with a warning)
 // when the rows cannot be read or one of them cannot be had.
 function bufferFigures(res, inp, table, seriesColumn, evaluate, what)
@@ -1838,8 +1849,7 @@ function bufferFigures(res, inp, table, seriesColumn, evaluate, what)
         res.warn("The buffer component tables are not available.");
         return null;
     }
-    var rows = componentRows(res, inp, "buffer's " + what);
-    return rows === null ? null : componentFigures(res, rows, table, seriesColumn, evaluate, what);
+    return figuresInWater(res, inp, [0, 0, 0], table, seriesColumn, evaluate, what);
 }
 
 function calculateBufferDensity()
@@ -1884,14 +1894,11 @@ function correctBufferDensityAtT_Normal()
 // water, phi its apparent specific volume from its own light-water series at its concentration by
 // the mass balance rho = rho_w + c (1 - phi rho_w) (Kratky, Leopold and Stabinger 1973), c in g/ml;
 // a row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null
-// (each row told) when a solute's share cannot be had.
-function heavyWaterIncrement(res, rows, f)
+// (each row told) when a solute's share cannot be had. The figures are the rows' made up in f
+// (figuresInWater).
+function heavyWaterIncrement(res, figures, f)
 {
     var water = waterMixDensity(20, f[0], f[1], f[2]);
-    var figures = componentFigures(res, rows, "rhoseries", "componentRhoId", densitySeries, "density in heavy water",
-                                   isLightWater(f) ? null : water);
-    if (figures === null)
-        return null;
     var change = 0, complete = true;
     for (var i = 0; i < figures.length; ++i) {
         var s = figures[i];
@@ -1921,8 +1928,9 @@ function correctBufferDensityAtT_Heavy()
     var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature") & (f !== null);
     var solutes = 0;
     if (inp.tables.length > 0) {
-        var rows = componentRows(res, inp, "buffer's density in heavy water");
-        solutes = rows === null || f === null ? null : heavyWaterIncrement(res, rows, f);
+        var figures = figuresInWater(res, inp, f, "rhoseries", "componentRhoId", densitySeries,
+                                     "density in heavy water");
+        solutes = figures === null ? null : heavyWaterIncrement(res, figures, f);
         ok = ok && solutes !== null;
     } else if (ok && rho != WATER_DENSITY_20 && !isLightWater(f)) {
         res.warn("Without the buffer's component rows its solutes were taken to add to heavy water what they add to "
@@ -1941,14 +1949,10 @@ function correctBufferDensityAtT_Heavy()
 
 // The ratio of a buffer's viscosity in the water f to its figure at 20 C in light water, at 20 C: its
 // solutes are taken to raise the viscosity of any water in the same ratio at the same molarity, and a
-// row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null (each
-// row told) when a row cannot be had.
-function heavyWaterViscosityRatio(res, rows, f)
+// row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null when
+// the sum is no viscosity. The figures are the rows' made up in f (figuresInWater).
+function heavyWaterViscosityRatio(res, figures)
 {
-    var figures = componentFigures(res, rows, "viscseries", "componentViscId", viscositySeries,
-                                   "viscosity in heavy water", isLightWater(f) ? null : waterMixDensity(20, f[0], f[1], f[2]));
-    if (figures === null)
-        return null;
     var heavy = 1, light = 1;
     for (var i = 0; i < figures.length; ++i) {
         heavy += figures[i].increment;
@@ -1973,8 +1977,9 @@ function correctBufferViscosityAtT()
     var f = waterFractions(res, inp);
     var ratio = 1;
     if (inp.tables.length > 0) {
-        var rows = componentRows(res, inp, "buffer's viscosity in heavy water");
-        ratio = rows === null || f === null ? null : heavyWaterViscosityRatio(res, rows, f);
+        var figures = figuresInWater(res, inp, f, "viscseries", "componentViscId", viscositySeries,
+                                     "viscosity in heavy water");
+        ratio = figures === null ? null : heavyWaterViscosityRatio(res, figures);
     }
     ok = ok && f !== null && ratio !== null;
     if (ok)
