@@ -98,9 +98,10 @@
 //   light-water series at its concentration; that increment is scaled as above and added to
 //   the isotope mixture's density at T. A concentration per mass (% by wt, molal) becomes a
 //   molarity with the density of the solution in the buffer's water (that mass balance), so it
-//   holds more solute per litre in heavy water, and the solutes' viscosity ratio is taken there. s20,w carries the Solvent tab's figures (at the
-//   equilibrium temperature) to the velocity temperature in the same way, in the water the
-//   buffer is made of. A protein's exchange of hydrogen for deuterium is not included.
+//   holds more solute per litre in heavy water, and the solutes' viscosity ratio is taken
+//   there. s20,w carries the Solvent tab's figures (at the equilibrium temperature) to the
+//   velocity temperature in the same way, in the water the buffer is made of. A protein's
+//   exchange of hydrogen for deuterium is not included.
 // - vbar: mass-weighted mean of residue and conjugate values (Cohn and Edsall 1943), at
 //   25 C; temperature dependence 4.25e-4 ml/g per kelvin (Durchschlag 1986). A conjugate
 //   without a vbar is left out of the vbar mean. With a denaturant whose v3 and g3
@@ -1153,11 +1154,11 @@ function calculateResults()
     // One rule for both methods: where no axial ratio of the shape matches, a warning says so.
     // No particle is smaller than its dry sphere, so the vbar method's case points at the inputs;
     // the Teller sphere is larger than the Stokes sphere of most compact globular proteins.
-    shapeResults(res, "qtVbar", {r: "Ro", f: "Fo", ff: "ffo", friction: "f/f0", method: "vbar method", sphere: "dry sphere",
-                                 check: " Check s20,w, Mr and vbar."}, c);
+    shapeResults(res, "qtVbar", {r: "Ro", f: "Fo", ff: "ffo", friction: "f/f0", method: "vbar method",
+                                 sphere: "dry sphere", check: " Check s20,w, Mr and vbar."}, c);
     c.radius = tellerRadius(c.mr);
-    shapeResults(res, "qtTeller", {r: "Rp", f: "Fp", ff: "ffp", friction: "f/fp", method: "Teller method", sphere: "Teller sphere",
-                                   check: ""}, c);
+    shapeResults(res, "qtTeller", {r: "Rp", f: "Fp", ff: "ffp", friction: "f/fp", method: "Teller method",
+                                   sphere: "Teller sphere", check: ""}, c);
     res.set("qtRStokes", c.stokes === null ? "" : c.stokes, c.stokes === null ? "Needs s20,w" : undefined);
     var expansion = 0;
     if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed")
@@ -1394,8 +1395,8 @@ function calculationsFromComposition()
                  + "; no figure of the composition is given. " + COMPOSITION_SHAPE);
     } else {
         residues = residueRows(inp.tables[0], aminoIndex.byId, aminoIndex.byName, res, "Amino acid");
-        conjugates = inp.tables.length > 1 ? residueRows(inp.tables[1], conjIndex.byId, conjIndex.byName, res, "Conjugate")
-                                           : [];
+        conjugates = inp.tables.length > 1
+            ? residueRows(inp.tables[1], conjIndex.byId, conjIndex.byName, res, "Conjugate") : [];
     }
     if (residues === null || conjugates === null)
         return emptyComposition(res);
@@ -1689,7 +1690,8 @@ function molarity(res, cache, row, x, component, name, refused, water)
         var c = 0;
         // The solution density depends on C itself: iterate with the component's own series.
         for (var i = 0; i < 50; ++i) {
-            var rho = series === null ? (water === null ? WATER_DENSITY_20 : water) : solutionDensity(series, c, mr, water);
+            var rho = series === null ? (water === null ? WATER_DENSITY_20 : water)
+                                      : solutionDensity(series, c, mr, water);
             var next = units == "molal" ? 1000 * x * rho / (1000 + x * mr) : 10 * x * rho / mr;
             if (Math.abs(next - c) < 1e-12)
                 break;
