@@ -494,9 +494,9 @@ AppScriptObject *AppQtScriptPlugin::call(
     // for; one of the program's own waits for a file another program holds.
     const QString inUse = timeLimitMs > 0 ? QString() : AppScriptGlobals::waitForDatabase(m_engine);
     if (!inUse.isEmpty()) {
-        emit sigLog(QStringLiteral("Exec Error: %1").arg(inUse), AppLog::Warning);
+        AppScriptObject *error = execError(inUse);
         emit sigPluginError(inUse);
-        return new AppScriptObject(QStringLiteral("ScriptError"), inUse, AppScriptObject::Normal);
+        return error;
     }
     const qint64 began = timeLimitMs > 0 ? threadCpuNs() : 0;
     // However the call ends, nothing it opened on the database stays open.
@@ -519,9 +519,7 @@ AppScriptObject *AppQtScriptPlugin::call(
     QScriptValue callee = global.property(function);
     if (!callee.isFunction()) {
         // A call of nothing would come back as an empty value, which reads as a result.
-        const QString text = QStringLiteral("The module %1 has no function \"%2\".").arg(moduleName(), function);
-        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
-        return new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+        return execError(QStringLiteral("The module %1 has no function \"%2\".").arg(moduleName(), function));
     }
     if (timeLimitMs > 0) {
         if (!m_watch) {
@@ -537,12 +535,10 @@ AppScriptObject *AppQtScriptPlugin::call(
     m_engine->clearExceptions();
 
     const auto stoppedError = [this, function, timeLimitMs]() {
-        const QString text = QStringLiteral("The call %1 took more than %2 ms of the processor's time, the most a call "
-                                            "from another program may take, and was stopped.")
-                                 .arg(function)
-                                 .arg(timeLimitMs);
-        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
-        return new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+        return execError(QStringLiteral("The call %1 took more than %2 ms of the processor's time, the most a call "
+                                        "from another program may take, and was stopped.")
+                             .arg(function)
+                             .arg(timeLimitMs));
     };
     AppScriptObject *tree = nullptr;
     if (stopped) {
@@ -554,21 +550,19 @@ AppScriptObject *AppQtScriptPlugin::call(
     } else if (result.isError() || thrown) {
         // Whatever a script throws is a failed call, not a result to be shown.
         const QString text = result.toString();
-        emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
-        tree = new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
+        tree = execError(text);
         if (thrown) {
             emit sigPluginError(QStringLiteral("Line #%1: %2").arg(line).arg(text));
         }
-    } else if (result.isObject() && timeLimitMs > 0) {
+    } else if (result.isObject()) {
         // The result is made into a tree within the call's time: a result of
         // tens of thousands of members takes longer to convert than to make.
-        const qint64 limitNs = qint64(timeLimitMs) * 1000000;
-        tree
-            = AppScriptObject::fromQScriptValue(result, [began, limitNs]() { return threadCpuNs() - began > limitNs; });
+        std::function<bool()> overTime;
+        if (timeLimitMs > 0)
+            overTime = [began, limitNs = qint64(timeLimitMs) * 1000000]() { return threadCpuNs() - began > limitNs; };
+        tree = AppScriptObject::fromQScriptValue(result, overTime);
         if (!tree)
             tree = stoppedError();
-    } else if (result.isObject()) {
-        tree = AppScriptObject::fromQScriptValue(result);
     } else {
         QString text;
         if (result.isNumber())
@@ -578,4 +572,10 @@ AppScriptObject *AppQtScriptPlugin::call(
         tree = new AppScriptObject(QStringLiteral("unknown_primitive"), text, AppScriptObject::Normal);
     }
     return tree;
+}
+
+AppScriptObject *AppQtScriptPlugin::execError(const QString &text)
+{
+    emit sigLog(QStringLiteral("Exec Error: %1").arg(text), AppLog::Warning);
+    return new AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal);
 }

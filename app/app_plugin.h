@@ -150,6 +150,8 @@ private:
     void setUpEngine();
     // execOne() and execWithin(); a `timeLimitMs` of 0 sets no limit.
     AppScriptObject *call(QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs);
+    // A failed call: the text logged as an "Exec Error", and the ScriptError that answers it.
+    AppScriptObject *execError(const QString &text);
 
     QScriptEngine *m_engine;
     QString m_databaseName;

@@ -236,11 +236,6 @@ struct AppScriptObject::Filling
     bool stopped = false;
 };
 
-AppScriptObject *AppScriptObject::fromQScriptValue(const QScriptValue &value)
-{
-    return fromQScriptValue(value, std::function<bool()>());
-}
-
 AppScriptObject *AppScriptObject::fromQScriptValue(const QScriptValue &value, const std::function<bool()> &overTime)
 {
     Type type = Normal;

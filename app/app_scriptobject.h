@@ -63,11 +63,11 @@ public:
     // members under index keys, in the order of their indexes and numbered
     // from 0 (a request's INDEX="7" on its only row gives a one-element array).
     QScriptValue toQScriptValue(QScriptEngine *engine);
-    // New tree from a script value; the caller owns it.
-    static AppScriptObject *fromQScriptValue(const QScriptValue &value);
-    // The same, given up when `overTime` says so (asked now and then while
-    // the tree grows): null then.
-    static AppScriptObject *fromQScriptValue(const QScriptValue &value, const std::function<bool()> &overTime);
+    // New tree from a script value; the caller owns it. Given up when
+    // `overTime` (if given) says so, asked now and then while the tree
+    // grows: null then.
+    static AppScriptObject *fromQScriptValue(
+        const QScriptValue &value, const std::function<bool()> &overTime = std::function<bool()>());
     // Fills the given node from the members of the value and returns it.
     static AppScriptObject *fromQScriptValue(AppScriptObject *node, const QScriptValue &value);
 

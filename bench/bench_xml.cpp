@@ -102,6 +102,16 @@ void reportSmallRequests(const QString &beside, const QList<double> &latenciesMs
         *std::max_element(latencies.cbegin(), latencies.cend()), "ms", Bench::atMost(1000));
 }
 
+// The server's address, for the plain sockets of the clients below.
+sockaddr_in loopback(quint16 port)
+{
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
 // A loopback connection to the server, or null when none could be made.
 QTcpSocket *connectedSocket(quint16 port)
 {
@@ -337,14 +347,12 @@ protected:
             bool done = false;
         };
         std::vector<Client> clients;
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(m_port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const sockaddr_in address = loopback(m_port);
         for (int i = 0; i < m_connections && !stop; ++i) {
             Client client;
             client.fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            if (client.fd < 0 || ::connect(client.fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
+            if (client.fd < 0
+                || ::connect(client.fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
                 if (client.fd >= 0)
                     ::close(client.fd);
                 continue;
@@ -737,10 +745,7 @@ protected:
             QElapsedTimer opened;
         };
         std::vector<Client> clients(static_cast<size_t>(m_clients));
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(m_port);
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const sockaddr_in address = loopback(m_port);
         started = true;
         while (!stop) {
             for (Client &client : clients) {
@@ -750,7 +755,7 @@ protected:
                 }
                 if (client.fd < 0) {
                     client.fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-                    ::connect(client.fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+                    ::connect(client.fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
                     client.offset = 0;
                     client.opened.start();
                     ++connections;

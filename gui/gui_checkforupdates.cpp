@@ -29,10 +29,14 @@ QString seconds(int ms)
     return AppNumber::toText(ms / 1000.0);
 }
 
-// Gives the reply up, saying why, once the timer runs out.
-void giveUpOnTimeout(QTimer *timer, NetHttpGet *reply, const QString &why)
+// Gives the reply up, saying why, once `ms` have passed; the timer may be started again.
+QTimer *giveUpAfter(int ms, NetHttpGet *reply, const QString &why)
 {
+    auto *timer = new QTimer(reply);
+    timer->setSingleShot(true);
     QObject::connect(timer, &QTimer::timeout, reply, [reply, why]() { reply->abort(why); });
+    timer->start(ms);
+    return timer;
 }
 
 // The number a version compares by: its first word as a decimal integer, 0
@@ -174,19 +178,13 @@ NetHttpGet *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap, Taken
         reply->setReadBufferSize(ArchiveBufferBytes);
     // A server that never answers, or trickles, must not keep the check (and
     // the wait cursor) for ever.
-    auto *silence = new QTimer(reply);
-    silence->setSingleShot(true);
-    giveUpOnTimeout(silence, reply, QStringLiteral("Nothing arrived for %1 s.").arg(seconds(s_silenceLimitMs)));
-    silence->start(s_silenceLimitMs);
+    QTimer *silence = giveUpAfter(
+        s_silenceLimitMs, reply, QStringLiteral("Nothing arrived for %1 s.").arg(seconds(s_silenceLimitMs)));
     const auto heard = [silence]() { silence->start(); };
     connect(reply, &NetHttpGet::headReceived, silence, heard);
     connect(reply, &NetHttpGet::progress, silence, heard);
     const int limitMs = taken == Taken::Whole ? s_requestTimeLimitMs : s_archiveTimeLimitMs;
-    auto *whole = new QTimer(reply);
-    whole->setSingleShot(true);
-    giveUpOnTimeout(
-        whole, reply, QStringLiteral("It did not finish within %1 s of the request.").arg(seconds(limitMs)));
-    whole->start(limitMs);
+    giveUpAfter(limitMs, reply, QStringLiteral("It did not finish within %1 s of the request.").arg(seconds(limitMs)));
     return reply;
 }
 

@@ -62,11 +62,9 @@ NetClient::NetClient(qintptr socketDescriptor, std::shared_ptr<NetBudget> budget
 
 NetClient::~NetClient()
 {
-    m_framer.clear();
+    forgetRequests();
     m_out.clear();
     m_outBytes = 0;
-    leaveQueue();
-    releaseRequest();
     closeDescriptor();
     m_budget->m_clients.removeOne(this);
     m_budget->heldBytes -= m_held;
@@ -196,13 +194,10 @@ bool NetClient::answerUnfinished(NetBudget::Unfinished why)
 {
     if (!m_answering || !m_budget->unfinishedAnswer || m_letGo || m_phase == Phase::Closed)
         return false;
-    m_framer.clear();
-    m_messageBytes = 0;
-    leaveQueue();
-    releaseRequest();
+    forgetRequests();
     // Nothing more is read; the answer goes out, then the server lets it go.
     m_phase = Phase::Refused;
-    sendAnswer(m_budget->unfinishedAnswer(why));
+    sendAnswer(m_budget->unfinishedAnswer(*m_budget, why));
     endAnswer();
     account();
     askToBeLetGo();
@@ -253,10 +248,7 @@ void NetClient::close()
         return;
     m_letGo = true;
     m_probe->stop();
-    m_framer.clear();
-    m_messageBytes = 0;
-    leaveQueue();
-    releaseRequest();
+    forgetRequests();
     if (m_phase == Phase::Closed) {
         end();
         return;
@@ -298,13 +290,10 @@ void NetClient::drain()
 void NetClient::end()
 {
     if (m_phase != Phase::Closed) {
-        m_framer.clear();
-        m_messageBytes = 0;
+        forgetRequests();
         m_out.clear();
         m_outOffset = 0;
         m_outBytes = 0;
-        leaveQueue();
-        releaseRequest();
         closeDescriptor();
         updateOwed();
         account();
@@ -491,6 +480,14 @@ void NetClient::wakeQueue(NetBudget &budget)
         if (client == turn || (client->complete() && client->isSmall()))
             QMetaObject::invokeMethod(client, &NetClient::onReadable, Qt::QueuedConnection);
     }
+}
+
+void NetClient::forgetRequests()
+{
+    m_framer.clear();
+    m_messageBytes = 0;
+    leaveQueue();
+    releaseRequest();
 }
 
 void NetClient::releaseRequest()

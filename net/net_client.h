@@ -61,7 +61,7 @@ struct NetBudget
         TooMuchHeld, // it would bring the bytes held for unfinished messages to maxHeldBytes
     };
     // The whole answer to such a message (answerStart first), which says why.
-    std::function<QByteArray(Unfinished why)> unfinishedAnswer;
+    std::function<QByteArray(const NetBudget &budget, Unfinished why)> unfinishedAnswer;
 
     qint64 heldBytes = 0;
     int connections = 0;
@@ -209,6 +209,9 @@ private:
     void enqueue();
     void leaveQueue();
     void releaseRequest();
+    // It reads no more requests: what it holds of an unfinished message, its
+    // place in the queue and the weight of its request being answered go.
+    void forgetRequests();
     // Brings the budget's counts in line with the buffers, and the deadline
     // timer and the notifiers with what the connection is waiting for.
     void account();

@@ -121,25 +121,37 @@ bool NetHttpResponse::takeLine(const char *&data, qint64 &size, int cap, const Q
     return true;
 }
 
+bool NetHttpResponse::takeHeadLine(const char *&data, qint64 &size, const QString &part, QByteArray *line)
+{
+    // The bytes of a line begun in an earlier piece are counted already, and are held in the line again.
+    const qint64 before = size;
+    const bool whole = takeLine(data, size, MaxHeadBytes - m_headBytes + m_partial.size(),
+        QStringLiteral("The %1 of the server's answer is over %2 bytes.").arg(part).arg(MaxHeadBytes), line);
+    m_headBytes += int(before - size);
+    return whole;
+}
+
+qint64 NetHttpResponse::takeBodyBytes(const char *&data, qint64 &size, qint64 most)
+{
+    const qint64 taken = qMin(size, most);
+    m_body.append(data, int(taken));
+    m_received += taken;
+    data += taken;
+    size -= taken;
+    return taken;
+}
+
 void NetHttpResponse::append(const char *data, qint64 size)
 {
     while (size > 0 && !isFinished()) {
         if (m_state == State::Head) {
-            const qint64 before = size;
             QByteArray line;
-            const bool whole = takeLine(data, size, MaxHeadBytes - m_headBytes,
-                QStringLiteral("The head of the server's answer is over %1 bytes.").arg(MaxHeadBytes), &line);
-            m_headBytes += int(before - size);
-            if (whole)
+            if (takeHeadLine(data, size, QStringLiteral("head"), &line))
                 readHead(line);
             continue;
         }
         if (!m_chunked) {
-            const qint64 taken = qMin(size, m_length - m_received);
-            m_body.append(data, int(taken));
-            m_received += taken;
-            data += taken;
-            size -= taken;
+            takeBodyBytes(data, size, m_length - m_received);
             if (m_received == m_length)
                 finish();
             continue;
@@ -154,12 +166,7 @@ void NetHttpResponse::append(const char *data, qint64 size)
             break;
         }
         case Chunk::Data: {
-            const qint64 taken = qMin(size, m_chunkLeft);
-            m_body.append(data, int(taken));
-            m_received += taken;
-            m_chunkLeft -= taken;
-            data += taken;
-            size -= taken;
+            m_chunkLeft -= takeBodyBytes(data, size, m_chunkLeft);
             if (m_chunkLeft == 0)
                 m_chunk = Chunk::DataEnd;
             break;
@@ -178,13 +185,9 @@ void NetHttpResponse::append(const char *data, qint64 size)
             break;
         }
         case Chunk::Trailer: {
-            const qint64 before = size;
             QByteArray line;
-            const bool whole = takeLine(data, size, MaxHeadBytes - m_headBytes,
-                QStringLiteral("The trailer of the server's answer is over %1 bytes.").arg(MaxHeadBytes), &line);
-            m_headBytes += int(before - size);
             // Its fields are not used; the empty line ends the body.
-            if (whole && line.isEmpty())
+            if (takeHeadLine(data, size, QStringLiteral("trailer"), &line) && line.isEmpty())
                 finish();
             break;
         }

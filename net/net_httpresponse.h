@@ -65,6 +65,11 @@ private:
     // Takes a line of the head or the chunk framing; false when the line is
     // not complete yet (it is kept for the next bytes).
     bool takeLine(const char *&data, qint64 &size, int cap, const QString &tooLong, QByteArray *line);
+    // A line of the head or the trailer (`part`), which together with the
+    // lines before it may take MaxHeadBytes.
+    bool takeHeadLine(const char *&data, qint64 &size, const QString &part, QByteArray *line);
+    // Adds up to `most` bytes to the body; how many it took.
+    qint64 takeBodyBytes(const char *&data, qint64 &size, qint64 most);
     void readHead(const QByteArray &line);
     void headEnded();
     void readChunkSize(const QByteArray &line);

@@ -41,6 +41,10 @@ private slots:
                                                  << 200 << QByteArray("a") << QString();
         QTest::newRow("a folded field") << kOk + "Content-Length:\r\n 2\r\n\r\nab" << 200 << QByteArray("ab")
                                         << QString();
+        // Fed a byte at a time too: a long line is counted once against the head's limit, not once per piece.
+        QTest::newRow("a field line of 40,000 bytes")
+            << kOk + "X: " + QByteArray(40000, 'x') + "\r\nContent-Length: 1\r\n\r\na" << 200 << QByteArray("a")
+            << QString();
         QTest::newRow("no body: 304") << QByteArray("HTTP/1.1 304 Not Modified\r\nContent-Length: 9\r\n\r\n") << 304
                                       << QByteArray() << QString();
 

@@ -33,6 +33,9 @@ QString request(const QString &module, const QString &calls)
 }
 
 const QString kMainScreen = QStringLiteral("<MODULE NAME=\"MainScreen\" VERSION=\"20120412\" DATE=\"20120412\"/>");
+// Answered with the sphere radius sphereRadius(50000, 0.73).
+const QString kRoCall = QStringLiteral("<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
+                                       "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>");
 
 QStringList attributes(const QDomElement &element)
 {
@@ -157,9 +160,7 @@ void TestXmlMessageProcessor::cleanup()
 
 void TestXmlMessageProcessor::answersCalculateRo()
 {
-    const QString answer = m_processor->submitFromWeb(request(kMainScreen,
-        "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
-        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>"));
+    const QString answer = m_processor->submitFromWeb(request(kMainScreen, kRoCall));
     QDomDocument document;
     QVERIFY(document.setContent(answer));
     const QDomElement root = document.documentElement();
@@ -341,10 +342,7 @@ void TestXmlMessageProcessor::refusesACallWithTwoInputsOfOneName()
     QFETCH(QString, call);
     QFETCH(QString, first);
     QStringList outputs;
-    for (const QString &xml : { request(module, call),
-             request(kMainScreen,
-                 "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
-                 "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>") }) {
+    for (const QString &xml : { request(module, call), request(kMainScreen, kRoCall) }) {
         const QMap<QString, QString> values = testOutputValues(m_processor->submitFromWeb(xml));
         QCOMPARE(values.size(), 1);
         const QString name = values.firstKey();
@@ -627,10 +625,7 @@ void TestXmlMessageProcessor::cgiReadsExactlyContentLength_data()
     QTest::addColumn<QByteArray>("contentLength");
     QTest::addColumn<bool>("answered"); // else the error document
 
-    const QByteArray body = request(kMainScreen,
-        "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
-        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>")
-                                .toUtf8();
+    const QByteArray body = request(kMainScreen, kRoCall).toUtf8();
     const QByteArray length = QByteArray::number(body.size());
     QTest::newRow("the body alone") << body << length << true;
     QTest::newRow("more input than the body") << body + "\n<VORNAKEL><MODULE NAME=\"x\"/>" << length << true;
@@ -674,11 +669,7 @@ void TestXmlMessageProcessor::cgiRefusesADatabaseThatIsNotThere()
     QFETCH(QString, why);
     QTemporaryDir folder;
     const QString path = folder.filePath(name);
-    const QByteArray input = request(kMainScreen,
-        "<EXECUTE FUNCTION=\"calculateRo\"><INPUT NAME=\"Mr\" VALUE=\"50000\"/>"
-        "<INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE>")
-                                 .toUtf8();
-    const CgiRun run = runCgi(m_modules.path(), path, input);
+    const CgiRun run = runCgi(m_modules.path(), path, request(kMainScreen, kRoCall).toUtf8());
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.body.startsWith("<VORNAKEL TYPE=\"Error\">"), run.body.constData());
     QCOMPARE(

@@ -77,6 +77,21 @@ QString databaseRefusal(const QString &path)
     return QString();
 }
 
+// The answer to a message whose answer had begun before it was complete.
+QByteArray unfinishedAnswer(const NetBudget &budget, NetBudget::Unfinished why)
+{
+    QString text = XmlRequestJob::noClosingTag();
+    if (why == NetBudget::Unfinished::TimedOut)
+        text = QStringLiteral("The request was not complete %1 s after the server began to read it; nothing was run, "
+                              "and the connection is closed.")
+                   .arg(budget.idleTimeoutMs / 1000.0);
+    else if (why == NetBudget::Unfinished::TooMuchHeld)
+        text = QStringLiteral("The unfinished requests the server holds would pass %1 bytes with this one; nothing "
+                              "was run, and the connection is closed.")
+                   .arg(budget.maxHeldBytes);
+    return XmlRequestJob::refusal(text) + '\n';
+}
+
 } // namespace
 
 XmlMessageProcessor::XmlMessageProcessor(const QString &dbPath, bool network, QObject *parent)
@@ -121,19 +136,7 @@ void XmlMessageProcessor::initialize()
         networkSetup();
     if (m_network) {
         m_budget->answerStart = XmlRequestJob::answerRoot();
-        m_budget->unfinishedAnswer = [budget = std::weak_ptr<NetBudget>(m_budget)](NetBudget::Unfinished why) {
-            QString text = XmlRequestJob::noClosingTag();
-            const auto shared = budget.lock();
-            if (why == NetBudget::Unfinished::TimedOut && shared)
-                text = QStringLiteral("The request was not complete %1 s after the server began to read it; nothing "
-                                      "was run, and the connection is closed.")
-                           .arg(shared->idleTimeoutMs / 1000.0);
-            else if (why == NetBudget::Unfinished::TooMuchHeld && shared)
-                text = QStringLiteral("The unfinished requests the server holds would pass %1 bytes with this one; "
-                                      "nothing was run, and the connection is closed.")
-                           .arg(shared->maxHeldBytes);
-            return XmlRequestJob::refusal(text) + '\n';
-        };
+        m_budget->unfinishedAnswer = unfinishedAnswer;
         const int cap = connectionsThatFit(m_budget->maxConnections);
         if (cap < m_budget->maxConnections) {
             emit sigLog(QStringLiteral("The process may open too few files for %1 connections; the message server "

@@ -315,7 +315,6 @@ void XmlRequestJob::refuse(const QString &text)
     QByteArray output;
     if (!AppScriptObject(QStringLiteral("ScriptError"), text, AppScriptObject::Normal).appendXml(output, 1, room())) {
         // What the refusal repeats of the request (a module name, a function's) is too long to be repeated.
-        output.clear();
         AppScriptObject(QStringLiteral("ScriptError"), answerTooLarge(), AppScriptObject::Normal)
             .appendXml(output, 1, MaxAnswerBytes);
     }
