@@ -398,24 +398,21 @@ void GuiSampleComposition::onItemChanged(QTableWidgetItem *item)
 
 bool GuiSampleComposition::keepsSequence(QTableWidgetItem *count)
 {
-    if (sequence.isEmpty() || residueCounts() == sequenceCounts)
+    if (!countsLeftSequence())
         return true;
     // The counts no longer are the sequence's: the page must not show the one beside the other, nor save
     // the counts without it unsaid. The person decides; the count goes back unless they say otherwise.
     const QTableWidgetItem *name = qtAminoAcids->item(count->row(), AminoNameColumn);
     const double before = name ? sequenceCounts.value(name->data(RecordIdRole).toInt()) : 0;
-    QMessageBox question(this);
-    question.setWindowTitle(QStringLiteral("Vornakel Composition"));
-    question.setIcon(QMessageBox::Question);
-    question.setText(QStringLiteral("The counts no longer match the sequence of %1 residues (%2: %3 in the sequence, "
-                                    "now %4).\n\nChange the count and drop the sequence? The sample is then "
-                                    "saved without a sequence.")
-                         .arg(sequence.size())
-                         .arg(name ? name->text() : QString(), AppNumber::toText(before),
-                             count->text().simplified().isEmpty() ? QStringLiteral("none") : count->text()));
-    question.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    question.setDefaultButton(QMessageBox::No);
-    if (question.exec() == QMessageBox::Yes) {
+    const QString question
+        = QStringLiteral("The counts no longer match the sequence of %1 residues (%2: %3 in the sequence, now %4)."
+                         "\n\nChange the count and drop the sequence? The sample is then saved without a sequence.")
+              .arg(sequence.size())
+              .arg(name ? name->text() : QString(), AppNumber::toText(before),
+                  count->text().simplified().isEmpty() ? QStringLiteral("none") : count->text());
+    if (QMessageBox::question(
+            this, QStringLiteral("Vornakel Composition"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes) {
         forgetSequence();
         return true;
     }
@@ -566,6 +563,11 @@ void GuiSampleComposition::setSequence(const QString &text)
     sequence = text;
     sequenceCounts = residueCounts();
     sequenceDialog->qtSequenceEdit->setSequence(text, false);
+}
+
+bool GuiSampleComposition::countsLeftSequence() const
+{
+    return !sequence.isEmpty() && residueCounts() != sequenceCounts;
 }
 
 void GuiSampleComposition::forgetSequence()
@@ -882,7 +884,7 @@ void GuiSampleComposition::readCompositionText(const QString &text)
         setCellText(table, found, column, parts.at(1));
     }
     // The file's counts are the page's now; a sequence they no longer match goes, and the box says so.
-    if (!sequence.isEmpty() && residueCounts() != sequenceCounts) {
+    if (countsLeftSequence()) {
         complaints << QStringLiteral("The counts read do not match the sequence of %1 residues shown before; the "
                                      "sample has no sequence now.")
                           .arg(sequence.size());
@@ -1191,7 +1193,7 @@ void GuiSampleComposition::fromOneLetterCodes(QString const &text)
         }
     }
     // The counts are no longer those of a sequence the page held.
-    if (!sequence.isEmpty() && residueCounts() != sequenceCounts)
+    if (countsLeftSequence())
         forgetSequence();
     calculationsBlocked = false;
     computeValues();
@@ -1249,7 +1251,7 @@ QString GuiSampleComposition::toOneLetterCodes() const
 QString GuiSampleComposition::sequenceToStore() const
 {
     // Counts typed or changed by hand come from no sequence: none is invented.
-    if (sequence.isEmpty() || residueCounts() != sequenceCounts)
+    if (sequence.isEmpty() || countsLeftSequence())
         return QStringLiteral("");
     return sequence;
 }

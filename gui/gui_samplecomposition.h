@@ -191,6 +191,8 @@ private:
     static QVariant numberOrNull(const QString &text);
     // The charge tab's caption names the pH the charge is computed at.
     void showChargePh();
+    // The page holds a sequence whose counts are no longer the table's.
+    bool countsLeftSequence() const;
     // No sequence on the page, nor in the sequence dialog.
     void forgetSequence();
     // Shows a sample whole (showRecord()) without making it the one the tab holds.

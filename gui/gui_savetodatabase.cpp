@@ -31,6 +31,21 @@ QString dateText(const QVariant &modified)
     return modified.isValid() ? modified.toDateTime().toString(QLatin1String(dateLabelFormat)) : QString();
 }
 
+// The kinds of record as the boxes name them, in the order of SqlRecordKind.
+const char *const kindWords[] = { "sample", "solvent", "experiment", "results" };
+
+// The records a run links, each with what its record held when the run was saved.
+struct ExperimentLink
+{
+    SqlRecordKind kind;
+    int SqlExperimentRecord::*id;
+    QVariant SqlExperimentRecord::*stamp;
+};
+const ExperimentLink experimentLinks[]
+    = { { SqlRecordKind::Sample, &SqlExperimentRecord::sampleId, &SqlExperimentRecord::sampleStamp },
+          { SqlRecordKind::Solvent, &SqlExperimentRecord::bufferId, &SqlExperimentRecord::bufferStamp },
+          { SqlRecordKind::Results, &SqlExperimentRecord::resultsId, &SqlExperimentRecord::resultsStamp } };
+
 QString placeholderFor(const QComboBox *box, const QComboBox *sample, const QComboBox *solvent)
 {
     if (box == sample)
@@ -431,8 +446,8 @@ void GuiSaveToDatabase::loadExperiment()
     // An experiment is stored with the records its tabs show, whichever
     // experiment it is saved as: a stored one's earlier links are told by
     // the overwrite question when the save changes them.
-    for (RecordList *row : { &m_lists[0], &m_lists[1], &m_lists[3] })
-        offerLink(*row);
+    for (const ExperimentLink &link : experimentLinks)
+        offerLink(listOf(link.kind));
 }
 
 void GuiSaveToDatabase::offerLink(RecordList &row)
@@ -451,9 +466,9 @@ void GuiSaveToDatabase::offerLink(RecordList &row)
     row.linkBox->setChecked(index >= 0);
     row.unlinked = why;
     QStringList notes;
-    for (const RecordList *list : { &m_lists[0], &m_lists[1], &m_lists[3] }) {
-        if (!list->unlinked.isEmpty())
-            notes << list->unlinked;
+    for (const ExperimentLink &link : experimentLinks) {
+        if (!listOf(link.kind).unlinked.isEmpty())
+            notes << listOf(link.kind).unlinked;
     }
     qtLinkNotes->setText(notes.isEmpty()
             ? QString()
@@ -465,30 +480,22 @@ void GuiSaveToDatabase::offerLink(RecordList &row)
 
 bool GuiSaveToDatabase::linksShown(SqlExperimentRecord *record)
 {
-    const struct
-    {
-        int SqlExperimentRecord::*id;
-        QVariant SqlExperimentRecord::*stamp;
-        RecordList &row;
-        const char *kind;
-    } links[] = { { &SqlExperimentRecord::sampleId, &SqlExperimentRecord::sampleStamp, m_lists[0], "sample" },
-        { &SqlExperimentRecord::bufferId, &SqlExperimentRecord::bufferStamp, m_lists[1], "solvent" },
-        { &SqlExperimentRecord::resultsId, &SqlExperimentRecord::resultsStamp, m_lists[3], "results" } };
     QStringList refused;
-    for (const auto &link : links) {
+    for (const ExperimentLink &link : experimentLinks) {
         const int chosen = record->*link.id;
         if (chosen < 0)
             continue;
         QString stamp, why;
-        const int shown = m_mainWindow->shownRecord(link.row.kind, &stamp, &why);
+        const int shown = m_mainWindow->shownRecord(link.kind, &stamp, &why);
         if (chosen == shown) {
             record->*link.stamp = stamp;
             continue;
         }
-        const int index = link.row.linkList->findData(chosen, Qt::UserRole);
-        const QString name = index >= 0 ? link.row.linkList->itemText(index) : QString();
+        const QComboBox *list = listOf(link.kind).linkList;
+        const int index = list->findData(chosen, Qt::UserRole);
+        const QString name = index >= 0 ? list->itemText(index) : QString();
         refused << QStringLiteral("its %1 \"%2\": %3")
-                       .arg(QLatin1String(link.kind), name,
+                       .arg(QLatin1String(kindWords[static_cast<int>(link.kind)]), name,
                            why.isEmpty() ? QStringLiteral("the tab shows another record") : why);
         record->*link.id = -1;
     }
@@ -511,35 +518,28 @@ QString GuiSaveToDatabase::linkChanges(SqlRecords &records, int storedId, const 
     bool found = false;
     if (!records.loadExperiment(storedId, &stored, &found) || !found)
         return QString();
-    const struct
-    {
-        const char *kind;
-        int before, after;
-        RecordList &row;
-    } links[] = { { "sample", stored.sampleId, saved.sampleId, m_lists[0] },
-        { "solvent", stored.bufferId, saved.bufferId, m_lists[1] },
-        { "results", stored.resultsId, saved.resultsId, m_lists[3] } };
     const auto named = [](const QComboBox *list, int id) {
         const int index = list->findData(id, Qt::UserRole);
         return index >= 0 ? QStringLiteral("\"%1\"").arg(list->itemText(index))
                           : QStringLiteral("a record no longer in the database");
     };
     QStringList changes;
-    for (const auto &link : links) {
-        if (link.after == SqlExperimentRecord::keepStoredLink || link.before == link.after
-            || (link.before < 0 && link.after < 0))
+    for (const ExperimentLink &link : experimentLinks) {
+        const int before = stored.*link.id;
+        const int after = saved.*link.id;
+        if (after == SqlExperimentRecord::keepStoredLink || before == after || (before < 0 && after < 0))
             continue;
         // The records are named as the link list names them.
-        fillLinkList(link.row);
-        const QComboBox *list = link.row.linkList;
-        const QString kind = QLatin1String(link.kind);
-        if (link.after < 0)
-            changes << QStringLiteral("its %1 %2 is no longer linked").arg(kind, named(list, link.before));
-        else if (link.before < 0)
-            changes << QStringLiteral("it is linked to the %1 %2").arg(kind, named(list, link.after));
+        RecordList &row = listOf(link.kind);
+        fillLinkList(row);
+        const QComboBox *list = row.linkList;
+        const QString kind = QLatin1String(kindWords[static_cast<int>(link.kind)]);
+        if (after < 0)
+            changes << QStringLiteral("its %1 %2 is no longer linked").arg(kind, named(list, before));
+        else if (before < 0)
+            changes << QStringLiteral("it is linked to the %1 %2").arg(kind, named(list, after));
         else
-            changes << QStringLiteral("its %1 %2 is replaced by %3")
-                           .arg(kind, named(list, link.before), named(list, link.after));
+            changes << QStringLiteral("its %1 %2 is replaced by %3").arg(kind, named(list, before), named(list, after));
     }
     if (changes.isEmpty())
         return QString();
@@ -555,10 +555,9 @@ bool GuiSaveToDatabase::refuses(RecordKind kind, const GuiFieldReader &read)
     // record come back with figures that were never shown.
     if (!read.refusedAny())
         return false;
-    const char *kinds[] = { "sample", "solvent", "experiment", "results" };
     QMessageBox::warning(kind == RecordKind::Sample ? this : nullptr, QStringLiteral("Vornakel"),
         QStringLiteral("The %1 was not saved: %2\n\n%3\n\nCorrect %4 and save again. Nothing was written.")
-            .arg(QLatin1String(kinds[static_cast<int>(kind)]),
+            .arg(QLatin1String(kindWords[static_cast<int>(kind)]),
                 read.refusals().size() == 1
                     ? QStringLiteral("this field holds a text that is not a number it takes.")
                     : QStringLiteral("these fields hold a text that is not a number they take."),
@@ -667,12 +666,12 @@ void GuiSaveToDatabase::saveRecord(
     // The main window's list finds the record by this id: the remembered text
     // carries the local date, the list the stored UTC date.
     n.mainList->setProperty(GuiVornakel::lastRecordIdProperty, savedId);
-    const RecordList &saved = m_lists[static_cast<int>(kind)];
+    RecordList &saved = m_lists[static_cast<int>(kind)];
     m_mainWindow->holdSavedRecord(saved.kind, savedId, name, m_startedFromPage);
     emit(this->*n.changed)();
     // The record the tab shows is stored now: the run may link it.
-    if (kind != RecordKind::Experiment && m_lists[2].nameFilled)
-        offerLink(m_lists[static_cast<int>(kind)]);
+    if (kind != RecordKind::Experiment && listOf(SqlRecordKind::Experiment).nameFilled)
+        offerLink(saved);
     cursor.restore();
 }
 

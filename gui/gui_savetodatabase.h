@@ -134,6 +134,7 @@ private:
     QString m_connectionName;
     QSqlDatabase m_database;
     RecordList m_lists[4]; // sample, solvent, experiment, results
+    RecordList &listOf(SqlRecordKind kind) { return m_lists[static_cast<int>(kind)]; }
     // A click gave a name box the focus: its press would undo the selection.
     bool m_selectOnPress = false;
     bool m_startedFromPage = false;

@@ -364,9 +364,10 @@ private:
     QComboBox *recordList(SqlRecordKind kind) const;
     // A record chosen from a list that is no longer in the file: says so,
     // reads the list again and keeps what the tab shows. False when it is there.
-    bool chosenRecordGone(QComboBox *list, SqlRecordKind kind, const QVariant &remembered);
+    bool chosenRecordGone(QComboBox *list, const QVariant &remembered);
     SqlRecordKind kindOf(const QComboBox *list) const;
-    QComboBox *sortListOf(SqlRecordKind kind) const;
+    // The list read again in its order, under the new-record entry it has.
+    void refillRecordList(QComboBox *list);
     // A record loaded into its tab (-1: none), with what it holds in the file.
     void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values);
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,

@@ -100,6 +100,9 @@ QString kindsNamed(SqlRecordKind kind)
     return kind == SqlRecordKind::Results ? kindNamed(kind) : kindNamed(kind) + QLatin1Char('s');
 }
 
+constexpr SqlRecordKind recordKinds[]
+    = { SqlRecordKind::Sample, SqlRecordKind::Solvent, SqlRecordKind::Experiment, SqlRecordKind::Results };
+
 } // namespace
 
 // Record lists
@@ -200,7 +203,7 @@ void GuiVornakel::onRecordComboBoxChanged()
         followShownRecords();
         return;
     }
-    if (list->currentIndex() > 0 && chosenRecordGone(list, kindOf(list), list->property(lastRecordProperty)))
+    if (list->currentIndex() > 0 && chosenRecordGone(list, list->property(lastRecordProperty)))
         return;
 
     list->setProperty(lastRecordProperty, list->currentText());
@@ -233,8 +236,9 @@ void GuiVornakel::onRecordComboBoxChanged()
     followShownRecords();
 }
 
-bool GuiVornakel::chosenRecordGone(QComboBox *list, SqlRecordKind kind, const QVariant &remembered)
+bool GuiVornakel::chosenRecordGone(QComboBox *list, const QVariant &remembered)
 {
+    const SqlRecordKind kind = kindOf(list);
     SqlRecords records(m_database);
     QString stamp;
     // A record that cannot be read is named by its loader's box.
@@ -244,7 +248,7 @@ bool GuiVornakel::chosenRecordGone(QComboBox *list, SqlRecordKind kind, const QV
     // Nothing of the record shown before is taken for it: the tab keeps its
     // record, the list names it again.
     list->setProperty(lastRecordProperty, remembered);
-    fillRecordList(list, sortListOf(kind), kind, list->itemText(0));
+    refillRecordList(list);
     if (list->currentIndex() < 0)
         showNoRecord(list);
     QMessageBox::warning(this, QStringLiteral("Vornakel"),
@@ -272,20 +276,20 @@ QComboBox *GuiVornakel::recordList(SqlRecordKind kind) const
     return lists[static_cast<int>(kind)];
 }
 
-QComboBox *GuiVornakel::sortListOf(SqlRecordKind kind) const
-{
-    QComboBox *const lists[] = { qtSampleSortBy, qtBufferSortBy, qtExperimentSortBy, qtResultsSortBy };
-    return lists[static_cast<int>(kind)];
-}
-
 SqlRecordKind GuiVornakel::kindOf(const QComboBox *list) const
 {
-    for (SqlRecordKind kind :
-        { SqlRecordKind::Sample, SqlRecordKind::Solvent, SqlRecordKind::Experiment, SqlRecordKind::Results }) {
+    for (SqlRecordKind kind : recordKinds) {
         if (recordList(kind) == list)
             return kind;
     }
     return SqlRecordKind::Results;
+}
+
+void GuiVornakel::refillRecordList(QComboBox *list)
+{
+    QComboBox *const sortLists[] = { qtSampleSortBy, qtBufferSortBy, qtExperimentSortBy, qtResultsSortBy };
+    const SqlRecordKind kind = kindOf(list);
+    fillRecordList(list, sortLists[static_cast<int>(kind)], kind, list->itemText(0));
 }
 
 QStringList GuiVornakel::shownValues(SqlRecordKind kind, bool fromPage) const
@@ -336,8 +340,7 @@ void GuiVornakel::followShownRecords()
     // compared once done.
     if (m_followHeld || optionsStopped() || stackedWidget->currentWidget() != qtStackVornakel)
         return;
-    for (SqlRecordKind kind :
-        { SqlRecordKind::Sample, SqlRecordKind::Solvent, SqlRecordKind::Experiment, SqlRecordKind::Results }) {
+    for (SqlRecordKind kind : recordKinds) {
         QComboBox *list = recordList(kind);
         if (list->currentIndex() <= 0)
             continue;
@@ -375,10 +378,8 @@ int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) c
     const ShownRecord &shown = shownOf(kind);
     QString because;
     int id = -1;
-    const QString tab = kind == SqlRecordKind::Sample ? QStringLiteral("Sample")
-        : kind == SqlRecordKind::Solvent              ? QStringLiteral("Solvent")
-        : kind == SqlRecordKind::Experiment           ? QStringLiteral("Experiment")
-                                                      : QStringLiteral("Results");
+    QString tab = kindNamed(kind);
+    tab[0] = tab.at(0).toUpper();
     if (showsStored(kind)) {
         // The file may hold something else under its id by now.
         QString now;
@@ -425,8 +426,7 @@ bool GuiVornakel::pickRecord(QComboBox *list, int *id)
     int index = list->findData(*id, Qt::UserRole);
     if (index < 0) {
         // Saved by another program since the list was read: the list names it once read again.
-        const SqlRecordKind kind = kindOf(list);
-        fillRecordList(list, sortListOf(kind), kind, list->itemText(0));
+        refillRecordList(list);
         index = list->findData(*id, Qt::UserRole);
     }
     const bool wasBlocked = list->blockSignals(true);
@@ -502,9 +502,7 @@ void GuiVornakel::loadSolventPage(int recordId)
 void GuiVornakel::holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values)
 {
     // What the tab shows of it is taken once the load is computed.
-    shownOf(kind) = ShownRecord();
-    if (id >= 0)
-        shownOf(kind) = { id, name, SqlRecords::stampOf(values), {}, false };
+    shownOf(kind) = id >= 0 ? ShownRecord { id, name, SqlRecords::stampOf(values), {}, false } : ShownRecord();
 }
 
 void GuiVornakel::bufferPageAtRunTemperature()

@@ -245,6 +245,27 @@ int linkId(const QVariant &value)
     return value.isNull() ? -1 : value.toInt();
 }
 
+// A run's links, each beside what its record held when the run was saved.
+struct ExperimentLink
+{
+    int E::*id;
+    QVariant E::*stamp;
+    const char *idColumn;
+    const char *stampColumn;
+};
+constexpr ExperimentLink experimentLinks[] = { { &E::sampleId, &E::sampleStamp, "sample_id", "sampleStamp" },
+    { &E::bufferId, &E::bufferStamp, "buffer_id", "bufferStamp" },
+    { &E::resultsId, &E::resultsStamp, "results_id", "resultsStamp" } };
+
+// Their columns, each link's id before its stamp.
+QStringList linkColumns()
+{
+    QStringList columns;
+    for (const ExperimentLink &link : experimentLinks)
+        columns << QLatin1String(link.idColumn) << QLatin1String(link.stampColumn);
+    return columns;
+}
+
 // Prepared unless it already is: the importer runs one statement for many records.
 bool prepareOnce(QSqlQuery &query, const QString &sql)
 {
@@ -838,31 +859,28 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
 {
     return save(SqlRecordKind::Experiment, storedId, savedId, [&](QSqlQuery &query, int *experimentId) {
         *experimentId = storedId;
-        // A link the window no longer lists keeps what was stored.
+        // A link the window no longer lists keeps what was stored: its record,
+        // and what that record held then.
         int stored[3] = { -1, -1, -1 };
         QVariant storedStamps[3];
         if (storedId >= 0) {
-            if (!query.prepare(QStringLiteral("SELECT sample_id, buffer_id, results_id, sampleStamp, bufferStamp, "
-                                              "resultsStamp FROM experiment WHERE id = :id")))
+            if (!query.prepare(selectSql(QStringLiteral("experiment"), linkColumns())))
                 return false;
             query.bindValue(QStringLiteral(":id"), storedId);
             if (!query.exec())
                 return false;
             if (query.next()) {
                 for (int i = 0; i < 3; ++i) {
-                    stored[i] = linkId(query.value(i));
-                    storedStamps[i] = query.value(3 + i);
+                    stored[i] = linkId(query.value(2 * i));
+                    storedStamps[i] = query.value(2 * i + 1);
                 }
             }
             query.finish();
         }
-        auto link = [](int chosen, int keep) { return chosen == SqlExperimentRecord::keepStoredLink ? keep : chosen; };
 
-        const QStringList columns = statementColumns(
-            { QStringLiteral("name"), QStringLiteral("sample_id"), QStringLiteral("buffer_id"),
-                QStringLiteral("results_id"), QStringLiteral("sampleStamp"), QStringLiteral("bufferStamp"),
-                QStringLiteral("resultsStamp"), QStringLiteral("active") },
-            SqlExperimentRecord::fields());
+        const QStringList columns
+            = statementColumns(QStringList { QStringLiteral("name"), QStringLiteral("active") } + linkColumns(),
+                SqlExperimentRecord::fields());
         if (storedId < 0) {
             if (!query.prepare(insertSql(QStringLiteral("experiment"), columns)))
                 return false;
@@ -872,25 +890,16 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
             query.bindValue(QStringLiteral(":storedId"), storedId);
         }
         query.bindValue(QStringLiteral(":name"), record.name);
-        query.bindValue(QStringLiteral(":sample_id"), link(record.sampleId, stored[0]));
-        query.bindValue(QStringLiteral(":buffer_id"), link(record.bufferId, stored[1]));
-        query.bindValue(QStringLiteral(":results_id"), link(record.resultsId, stored[2]));
         query.bindValue(QStringLiteral(":active"), 1);
-        // A link kept as stored keeps what its record held then.
-        const struct
-        {
-            int id;
-            const QVariant &stamp;
-            const char *placeholder;
-        } stamps[] = { { record.sampleId, record.sampleStamp, ":sampleStamp" },
-            { record.bufferId, record.bufferStamp, ":bufferStamp" },
-            { record.resultsId, record.resultsStamp, ":resultsStamp" } };
         for (int i = 0; i < 3; ++i) {
-            const bool kept = stamps[i].id == SqlExperimentRecord::keepStoredLink;
-            query.bindValue(QLatin1String(stamps[i].placeholder),
-                kept                   ? storedStamps[i]
-                    : stamps[i].id < 0 ? QVariant(QVariant::String)
-                                       : stamps[i].stamp);
+            const ExperimentLink &link = experimentLinks[i];
+            const int chosen = record.*link.id;
+            const bool kept = chosen == SqlExperimentRecord::keepStoredLink;
+            query.bindValue(QLatin1Char(':') + QLatin1String(link.idColumn), kept ? stored[i] : chosen);
+            query.bindValue(QLatin1Char(':') + QLatin1String(link.stampColumn),
+                kept             ? storedStamps[i]
+                    : chosen < 0 ? QVariant(QVariant::String)
+                                 : record.*link.stamp);
         }
         bindFields(query, SqlExperimentRecord::fields(), record);
         if (!query.exec())
@@ -911,10 +920,7 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(selectSql(QStringLiteral("experiment"),
-            statementColumns(
-                { QStringLiteral("name"), QStringLiteral("active > 0"), QStringLiteral("sample_id"),
-                    QStringLiteral("buffer_id"), QStringLiteral("results_id"), QStringLiteral("sampleStamp"),
-                    QStringLiteral("bufferStamp"), QStringLiteral("resultsStamp") },
+            statementColumns(QStringList { QStringLiteral("name"), QStringLiteral("active > 0") } + linkColumns(),
                 SqlExperimentRecord::fields()))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":id"), id);
@@ -927,13 +933,12 @@ bool SqlRecords::loadExperiment(int id, SqlExperimentRecord *record, bool *found
     if (active)
         *active = query.value(1).toBool();
     record->name = query.value(0).toString();
-    record->sampleId = linkId(query.value(2));
-    record->bufferId = linkId(query.value(3));
-    record->resultsId = linkId(query.value(4));
-    record->sampleStamp = query.value(5);
-    record->bufferStamp = query.value(6);
-    record->resultsStamp = query.value(7);
-    readFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record, 8);
+    int column = 2;
+    for (const ExperimentLink &link : experimentLinks) {
+        record->*link.id = linkId(query.value(column++));
+        record->*link.stamp = query.value(column++);
+    }
+    readFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record, column);
     return true;
 }
 
