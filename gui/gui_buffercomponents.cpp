@@ -511,7 +511,7 @@ void GuiBufferComponents::onAddComponentClicked()
     QTableWidgetItem *concentration = qtAddedComponents->item(row, concentrationColumn);
     // Emptying the concentration of a component already in the buffer changes
     // the buffer; a component just added adds nothing until it has one.
-    const bool changesBuffer = inBuffer && !concentration->text().trimmed().isEmpty();
+    const bool changesBuffer = inBuffer && hasConcentration(row);
     {
         const QSignalBlocker block(qtAddedComponents);
         qtAddedComponents->setRowHidden(row, false);
@@ -635,11 +635,15 @@ AppScriptObject *GuiBufferComponents::componentRows(Role seriesRole) const
     return rows;
 }
 
+bool GuiBufferComponents::hasConcentration(int row) const
+{
+    return !qtAddedComponents->item(row, concentrationColumn)->text().trimmed().isEmpty();
+}
+
 bool GuiBufferComponents::concentrationsGiven() const
 {
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
-        if (!qtAddedComponents->isRowHidden(row)
-            && qtAddedComponents->item(row, concentrationColumn)->text().trimmed().isEmpty())
+        if (!qtAddedComponents->isRowHidden(row) && !hasConcentration(row))
             return false;
     }
     return true;
@@ -746,8 +750,7 @@ bool GuiBufferComponents::awaitsUnit() const
 {
     for (const int id : m_unitPending) {
         const int row = rowOf(id);
-        if (row >= 0 && !qtAddedComponents->isRowHidden(row)
-            && !qtAddedComponents->item(row, concentrationColumn)->text().trimmed().isEmpty())
+        if (row >= 0 && !qtAddedComponents->isRowHidden(row) && hasConcentration(row))
             return true;
     }
     return false;

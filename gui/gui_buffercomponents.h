@@ -120,9 +120,6 @@ public slots:
     void saveCurrentState();
     void restoreToLastSavedState();
     void onDatabaseImporterRun();
-    // The person is done with the components being added (Compute, OK, a save, the
-    // next component): what was held back of them is computed and said now.
-    void finishEntries();
 
 signals:
     void sigLog(const QString &message, int logLevel);
@@ -165,7 +162,9 @@ private:
     // The module's answer for the shown components' figure at 20 C in light
     // water (the caller owns it).
     AppScriptObject *askAt20(const QString &function, Role seriesRole) const;
-    // Every shown component has a concentration typed (a number or not).
+    // The row's concentration is typed (a number or not).
+    bool hasConcentration(int row) const;
+    // Every shown component has a concentration typed.
     bool concentrationsGiven() const;
     // The shown components that have a series of that kind, as one ARRAY of
     // rows (NAME, VALUE, ID of the series, ROW, UNITS); the caller owns it.
@@ -181,6 +180,9 @@ private:
     void correctBoth();
     // A component just added has its concentration but not yet its chosen unit.
     bool awaitsUnit() const;
+    // The person is done with the components being added (OK, a save, the next
+    // component): what was held back of them is computed and said now.
+    void finishEntries();
     // How a calculation pass of the page says what the module finds: held back while a unit is awaited.
     AppScriptMessages::Kind messagesPass() const;
     // A stored figure at 20 C shown in its field, whole for the corrections.

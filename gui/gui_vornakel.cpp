@@ -31,7 +31,7 @@ namespace {
 const char *const geometryPrefix = "MainWindow";
 const QSize defaultSize(773, 739);
 
-const char *const calculationModuleName = "MainScreen";
+const char *const calculationModuleName = AppCalculationContract::moduleName;
 const char *const calculationModuleVersion = "20120412";
 
 // Re-parented into their fields, so each sits inside the field it labels.

@@ -98,9 +98,10 @@
 //   light-water series at its concentration; that increment is scaled as above and added to
 //   the isotope mixture's density at T. A concentration per mass (% by wt, molal) becomes a
 //   molarity with the density of the solution in the buffer's water (that mass balance), so it
-//   holds more solute per litre in heavy water, and the solutes' viscosity ratio is taken there. s20,w carries the Solvent tab's figures (at the
-//   equilibrium temperature) to the velocity temperature in the same way, in the water the
-//   buffer is made of. A protein's exchange of hydrogen for deuterium is not included.
+//   holds more solute per litre in heavy water, and the solutes' viscosity ratio is taken
+//   there. s20,w carries the Solvent tab's figures (at the equilibrium temperature) to the
+//   velocity temperature in the same way, in the water the buffer is made of. A protein's
+//   exchange of hydrogen for deuterium is not included.
 // - vbar: mass-weighted mean of residue and conjugate values (Cohn and Edsall 1943), at
 //   25 C; temperature dependence 4.25e-4 ml/g per kelvin (Durchschlag 1986). A conjugate
 //   without a vbar is left out of the vbar mean. With a denaturant whose v3 and g3
@@ -552,7 +553,7 @@ function meltingWarning(res, t, f)
 function bufferDensityCarried(rho, teq, t, f)
 {
     var ratio = waterDensity(t) / waterDensity(teq);
-    if (f[0] + f[1] + f[2] == 0)
+    if (isLightWater(f))
         return rho * ratio;
     return waterMixDensity(t, f[0], f[1], f[2]) + (rho - waterMixDensity(teq, f[0], f[1], f[2])) * ratio;
 }
@@ -1153,11 +1154,11 @@ function calculateResults()
     // One rule for both methods: where no axial ratio of the shape matches, a warning says so.
     // No particle is smaller than its dry sphere, so the vbar method's case points at the inputs;
     // the Teller sphere is larger than the Stokes sphere of most compact globular proteins.
-    shapeResults(res, "qtVbar", {r: "Ro", f: "Fo", ff: "ffo", friction: "f/f0", method: "vbar method", sphere: "dry sphere",
-                                 check: " Check s20,w, Mr and vbar."}, c);
+    shapeResults(res, "qtVbar", {r: "Ro", f: "Fo", ff: "ffo", friction: "f/f0", method: "vbar method",
+                                 sphere: "dry sphere", check: " Check s20,w, Mr and vbar."}, c);
     c.radius = tellerRadius(c.mr);
-    shapeResults(res, "qtTeller", {r: "Rp", f: "Fp", ff: "ffp", friction: "f/fp", method: "Teller method", sphere: "Teller sphere",
-                                   check: ""}, c);
+    shapeResults(res, "qtTeller", {r: "Rp", f: "Fp", ff: "ffp", friction: "f/fp", method: "Teller method",
+                                   sphere: "Teller sphere", check: ""}, c);
     res.set("qtRStokes", c.stokes === null ? "" : c.stokes, c.stokes === null ? "Needs s20,w" : undefined);
     var expansion = 0;
     if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed")
@@ -1394,8 +1395,8 @@ function calculationsFromComposition()
                  + "; no figure of the composition is given. " + COMPOSITION_SHAPE);
     } else {
         residues = residueRows(inp.tables[0], aminoIndex.byId, aminoIndex.byName, res, "Amino acid");
-        conjugates = inp.tables.length > 1 ? residueRows(inp.tables[1], conjIndex.byId, conjIndex.byName, res, "Conjugate")
-                                           : [];
+        conjugates = inp.tables.length > 1
+            ? residueRows(inp.tables[1], conjIndex.byId, conjIndex.byName, res, "Conjugate") : [];
     }
     if (residues === null || conjugates === null)
         return emptyComposition(res);
@@ -1689,7 +1690,8 @@ function molarity(res, cache, row, x, component, name, refused, water)
         var c = 0;
         // The solution density depends on C itself: iterate with the component's own series.
         for (var i = 0; i < 50; ++i) {
-            var rho = series === null ? (water === null ? WATER_DENSITY_20 : water) : solutionDensity(series, c, mr, water);
+            var rho = series === null ? (water === null ? WATER_DENSITY_20 : water)
+                                      : solutionDensity(series, c, mr, water);
             var next = units == "molal" ? 1000 * x * rho / (1000 + x * mr) : 10 * x * rho / mr;
             if (Math.abs(next - c) < 1e-12)
                 break;
@@ -1780,7 +1782,6 @@ function componentRows(res, inp, figure)
 // water (lightIncrement), the one the buffer's figures at 20 C in light water hold.
 function componentFigures(res, rows, table, seriesColumn, evaluate, what, water)
 {
-    water = water === undefined ? null : water;
     var out = [], cache = new NameMap(), complete = true;
     var refused = "; the buffer's " + what + " is not given without it.";
     for (var i = 0; i < rows.length; ++i) {
@@ -1830,6 +1831,18 @@ function sumOfIncrements(figures)
     return increment;
 }
 
+// The figures of the call's component rows (componentFigures) for the buffer's `what`, made up
+// in the water f: null (each problem told) when the rows cannot be read, one of them cannot be
+// had, or f is no water.
+function figuresInWater(res, inp, f, table, seriesColumn, evaluate, what)
+{
+    var rows = componentRows(res, inp, "buffer's " + what);
+    if (rows === null || f === null)
+        return null;
+    return componentFigures(res, rows, table, seriesColumn, evaluate, what,
+                            isLightWater(f) ? null : waterMixDensity(20, f[0], f[1], f[2]));
+}
+
 // A buffer's figures at 20 C in light water from its component rows: null (with a warning)
 // when the rows cannot be read or one of them cannot be had.
 function bufferFigures(res, inp, table, seriesColumn, evaluate, what)
@@ -1838,8 +1851,7 @@ function bufferFigures(res, inp, table, seriesColumn, evaluate, what)
         res.warn("The buffer component tables are not available.");
         return null;
     }
-    var rows = componentRows(res, inp, "buffer's " + what);
-    return rows === null ? null : componentFigures(res, rows, table, seriesColumn, evaluate, what);
+    return figuresInWater(res, inp, [0, 0, 0], table, seriesColumn, evaluate, what);
 }
 
 function calculateBufferDensity()
@@ -1884,14 +1896,11 @@ function correctBufferDensityAtT_Normal()
 // water, phi its apparent specific volume from its own light-water series at its concentration by
 // the mass balance rho = rho_w + c (1 - phi rho_w) (Kratky, Leopold and Stabinger 1973), c in g/ml;
 // a row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null
-// (each row told) when a solute's share cannot be had.
-function heavyWaterIncrement(res, rows, f)
+// (each row told) when a solute's share cannot be had. The figures are the rows' made up in f
+// (figuresInWater).
+function heavyWaterIncrement(res, figures, f)
 {
     var water = waterMixDensity(20, f[0], f[1], f[2]);
-    var figures = componentFigures(res, rows, "rhoseries", "componentRhoId", densitySeries, "density in heavy water",
-                                   isLightWater(f) ? null : water);
-    if (figures === null)
-        return null;
     var change = 0, complete = true;
     for (var i = 0; i < figures.length; ++i) {
         var s = figures[i];
@@ -1921,8 +1930,9 @@ function correctBufferDensityAtT_Heavy()
     var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature") & (f !== null);
     var solutes = 0;
     if (inp.tables.length > 0) {
-        var rows = componentRows(res, inp, "buffer's density in heavy water");
-        solutes = rows === null || f === null ? null : heavyWaterIncrement(res, rows, f);
+        var figures = figuresInWater(res, inp, f, "rhoseries", "componentRhoId", densitySeries,
+                                     "density in heavy water");
+        solutes = figures === null ? null : heavyWaterIncrement(res, figures, f);
         ok = ok && solutes !== null;
     } else if (ok && rho != WATER_DENSITY_20 && !isLightWater(f)) {
         res.warn("Without the buffer's component rows its solutes were taken to add to heavy water what they add to "
@@ -1941,14 +1951,10 @@ function correctBufferDensityAtT_Heavy()
 
 // The ratio of a buffer's viscosity in the water f to its figure at 20 C in light water, at 20 C: its
 // solutes are taken to raise the viscosity of any water in the same ratio at the same molarity, and a
-// row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null (each
-// row told) when a row cannot be had.
-function heavyWaterViscosityRatio(res, rows, f)
+// row given per mass (% by wt, molal) holds more of its solute per litre in a heavier water. Null when
+// the sum is no viscosity. The figures are the rows' made up in f (figuresInWater).
+function heavyWaterViscosityRatio(res, figures)
 {
-    var figures = componentFigures(res, rows, "viscseries", "componentViscId", viscositySeries,
-                                   "viscosity in heavy water", isLightWater(f) ? null : waterMixDensity(20, f[0], f[1], f[2]));
-    if (figures === null)
-        return null;
     var heavy = 1, light = 1;
     for (var i = 0; i < figures.length; ++i) {
         heavy += figures[i].increment;
@@ -1973,8 +1979,9 @@ function correctBufferViscosityAtT()
     var f = waterFractions(res, inp);
     var ratio = 1;
     if (inp.tables.length > 0) {
-        var rows = componentRows(res, inp, "buffer's viscosity in heavy water");
-        ratio = rows === null || f === null ? null : heavyWaterViscosityRatio(res, rows, f);
+        var figures = figuresInWater(res, inp, f, "viscseries", "componentViscId", viscositySeries,
+                                     "viscosity in heavy water");
+        ratio = figures === null ? null : heavyWaterViscosityRatio(res, figures);
     }
     ok = ok && f !== null && ratio !== null;
     if (ok)

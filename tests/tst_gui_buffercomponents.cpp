@@ -48,13 +48,18 @@ class TstGuiBufferComponents : public QObject
     {
         return m_page->qtAddedComponents->item(rowOf(name), 1);
     }
+    // Picks the component and adds it; its concentration is still to be typed.
+    void pickAndAdd(const QString &name)
+    {
+        m_page->qtComponents->setCurrentItem(m_page->qtComponents->item(rowOf(name), 0));
+        m_page->qtAddComponent->click();
+    }
     // Picks the component, adds it, chooses the unit and types the concentration into the cell's editor; with
     // unitLast the concentration is typed first and the unit chosen after it (none: the box left as it is).
     void add(
         const QString &name, const QString &value, const QString &unit = QStringLiteral("molar"), bool unitLast = false)
     {
-        m_page->qtComponents->setCurrentItem(m_page->qtComponents->item(rowOf(name), 0));
-        m_page->qtAddComponent->click();
+        pickAndAdd(name);
         if (!unitLast)
             units(name)->setCurrentText(unit);
         // The cell's editor, open on the concentration (the focus may still be with a box just answered).
@@ -67,6 +72,12 @@ class TstGuiBufferComponents : public QObject
         QCOMPARE(concentration(name)->text(), value);
         if (unitLast && !unit.isEmpty())
             chooseUnit(name, unit);
+    }
+    // Selects the component in the buffer's table and removes it.
+    void remove(const QString &name)
+    {
+        m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf(name), 0));
+        m_page->qtRemoveComponent->click();
     }
     // As a pick from the box's list: a change of the unit, if any, then the choice itself.
     void chooseUnit(const QString &name, const QString &unit)
@@ -267,8 +278,7 @@ private slots:
         m_page->qtHeavyWater->setChecked(true);
         m_page->qtWaterComposition->qtD2OBox->setValue(50);
         QVERIFY(!m_f->text("qtDensity").isEmpty() && !m_f->text("qtCorrectedDensity").isEmpty());
-        m_page->qtComponents->setCurrentItem(m_page->qtComponents->item(rowOf("Sodium chloride"), 0));
-        m_page->qtAddComponent->click();
+        pickAndAdd("Sodium chloride");
         units("Sodium chloride")->setCurrentText("mg/ml");
         for (const char *field : { "qtDensity", "qtViscosity", "qtCorrectedDensity", "qtCorrectedViscosity" })
             QVERIFY2(m_f->text(field).isEmpty(), field);
@@ -362,8 +372,7 @@ private slots:
         add("Glycerol", "10", "% by vol");
         units("Sodium chloride")->setCurrentText("mg/ml");
         m_page->qtRemoveComponent->setFocus();
-        m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf("Sodium chloride"), 0));
-        m_page->qtRemoveComponent->click();
+        remove("Sodium chloride");
         QCOMPARE(buffer(), QStringList { "Glycerol=10=% by vol" });
         m_page->qtHeavyWater->setChecked(true);
         m_page->qtWaterComposition->qtD2OBox->setValue(20);
@@ -436,8 +445,7 @@ private slots:
         const QStringList figures { m_f->text("qtDensity"), m_f->text("qtViscosity") };
 
         // The same buffer entered unit first.
-        m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf(component), 0));
-        m_page->qtRemoveComponent->click();
+        remove(component);
         add(component, concentration, unit.isEmpty() ? QStringLiteral("molar") : unit);
         QCOMPARE((QStringList { m_f->text("qtDensity"), m_f->text("qtViscosity") }), figures);
     }
@@ -461,8 +469,7 @@ private slots:
         m_f->answerer.clear();
         add("Sucrose", "200", QString(), true);
         if (edit == "remove") {
-            m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf("Sodium chloride"), 0));
-            m_page->qtRemoveComponent->click();
+            remove("Sodium chloride");
         } else if (edit == "heavy") {
             m_page->qtHeavyWater->setChecked(true);
         } else {
@@ -969,8 +976,7 @@ private slots:
         // Another buffer on the page, then the record loaded and saved again without opening the page: it
         // stores its own figures, not those shown before.
         openPage();
-        m_page->qtAddedComponents->setCurrentItem(m_page->qtAddedComponents->item(rowOf("Sodium chloride"), 0));
-        m_page->qtRemoveComponent->click();
+        remove("Sodium chloride");
         m_page->qtHeavyWater->setChecked(false);
         m_page->qtButtonBox->button(QDialogButtonBox::Ok)->click();
         m_f->answerer.answerMessageBox(QMessageBox::Ok);

@@ -264,13 +264,8 @@ class TstModuleMainScreen : public QObject
     Outcome buffer(const QString &series, const QString &concentration, const QString &units = "molar",
         const QString &component = "Sodium chloride")
     {
-        auto *array = new AppScriptObject(AppScriptObject::Array);
-        auto *row = new AppScriptObject(component, concentration, AppScriptObject::Normal);
-        row->setProperty("ID", m_db.idOf(series, component));
-        row->setProperty("UNITS", units);
-        array->setProperty("0", row);
-        return run(
-            series == "rhoseries" ? Calc::calculateBufferDensity : Calc::calculateBufferViscosity, {}, { array });
+        return run(series == "rhoseries" ? Calc::calculateBufferDensity : Calc::calculateBufferViscosity, {},
+            { bufferRows(RowShape::Page, component, concentration, m_db.idOf(series, component), units) });
     }
 
 private slots:
