@@ -734,15 +734,16 @@ void GuiBufferComponents::correctToTemperature(const QLineEdit *at20, QLineEdit 
     }
     // In heavy water each solute adds what it weighs less the water it displaces, and a
     // concentration per mass holds more of it per litre: the module takes both from the rows.
-    // Without all of the buffer's components there are none to send, and a component still
-    // without its concentration is not in the figure at 20 C either.
-    if (!concentrationsGiven()) {
+    // Without all of the buffer's components there are none to send (the box of the missing
+    // component said so when it was loaded), and a component still without its concentration
+    // is not in the figure at 20 C either.
+    if (!m_missingComponents.isEmpty() || !concentrationsGiven()) {
         writeResult(nullptr, corrected);
         return;
     }
     const GuiWaterComposition *water = qtWaterComposition;
     AppScriptList inputs = heavyWater.inputs(figure, m_temperature, water->D2O(), water->D2O18(), water->H2O18());
-    inputs.add(m_missingComponents.isEmpty() ? componentRows(seriesRole) : nullptr);
+    inputs.add(componentRows(seriesRole));
     writeResult(m_calculations->execOne(heavyWater.name(), inputs), corrected);
 }
 
@@ -977,11 +978,18 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
             }
             components.insert(componentId, { concentrationText(component.concentration), component.units });
         }
+        // In heavy water each solute's share is taken from its own series: without one, figures
+        // stored at 20 C cannot be carried to the run temperature.
+        const bool heavy = qtHeavyWater->isChecked() && !solvent.computedAt20.isNull()
+            && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
         for (const QString &name : qAsConst(missing)) {
             QMessageBox::warning(this, QLatin1String(title),
                 QStringLiteral("The Buffer Composition for this Solvent depends on a record which was not found in "
                                "the database!\n\nMissing record: '")
-                    + name + QStringLiteral("'"),
+                    + name + QStringLiteral("'")
+                    + (heavy ? QStringLiteral("\n\nIn heavy water its figures cannot be carried from 20 C to the run "
+                                              "temperature without it: they are left empty.")
+                             : QString()),
                 QMessageBox::Ok);
         }
         m_missingComponents = missing;

@@ -1779,8 +1779,9 @@ function componentRows(res, inp, figure)
 // component's molar mass; null when a row cannot be had (each one told), since a buffer
 // without one of its components is another buffer. Made up in a water of density water at
 // 20 C (null: light water), a row also gives the increment at the molarity it has in light
-// water (lightIncrement), the one the buffer's figures at 20 C in light water hold.
-function componentFigures(res, rows, table, seriesColumn, evaluate, what, water)
+// water (lightIncrement), the one the buffer's figures at 20 C in light water hold. `what` names
+// the buffer's figure, `kind` the series' (the light-water series serve every water).
+function componentFigures(res, rows, table, seriesColumn, evaluate, what, water, kind)
 {
     var out = [], cache = new NameMap(), complete = true;
     var refused = "; the buffer's " + what + " is not given without it.";
@@ -1799,7 +1800,7 @@ function componentFigures(res, rows, table, seriesColumn, evaluate, what, water)
         } else if (x < 0) {
             res.warn(name + ": the concentration is negative" + refused);
         } else if (series === null) {
-            res.warn(name + ": its " + what + " series could not be read" + refused);
+            res.warn(name + ": its " + kind + " series could not be read" + refused);
         } else {
             component = componentFor(cache, seriesColumn, id);
             c = molarity(res, cache, row, x, component, name, refused, water);
@@ -1813,7 +1814,7 @@ function componentFigures(res, rows, table, seriesColumn, evaluate, what, water)
             var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
             var given = units == "molar" || units == "" ? "" : text + " " + units + " is ";
             res.warn(name + ": " + given + Number(c.toPrecision(4)) + " M" + (given ? "," : " is") + " above the range "
-                     + "of its " + what + " series (Cmax " + series.cmax + " M).");
+                     + "of its " + kind + " series (Cmax " + series.cmax + " M).");
         }
         var increment = evaluate(series, c) - series.a, light = increment;
         if (water !== null)
@@ -1831,16 +1832,17 @@ function sumOfIncrements(figures)
     return increment;
 }
 
-// The figures of the call's component rows (componentFigures) for the buffer's `what`, made up
-// in the water f: null (each problem told) when the rows cannot be read, one of them cannot be
-// had, or f is no water.
-function figuresInWater(res, inp, f, table, seriesColumn, evaluate, what)
+// The figures of the call's component rows (componentFigures) for the buffer's `kind` (density
+// or viscosity), made up in the water f: null (each problem told) when the rows cannot be read,
+// one of them cannot be had, or f is no water.
+function figuresInWater(res, inp, f, table, seriesColumn, evaluate, kind)
 {
+    var what = f === null || isLightWater(f) ? kind : kind + " in heavy water";
     var rows = componentRows(res, inp, "buffer's " + what);
     if (rows === null || f === null)
         return null;
     return componentFigures(res, rows, table, seriesColumn, evaluate, what,
-                            isLightWater(f) ? null : waterMixDensity(20, f[0], f[1], f[2]));
+                            isLightWater(f) ? null : waterMixDensity(20, f[0], f[1], f[2]), kind);
 }
 
 // A buffer's figures at 20 C in light water from its component rows: null (with a warning)
@@ -1930,8 +1932,7 @@ function correctBufferDensityAtT_Heavy()
     var ok = needPositive(res, rho, "Density") & needTemperature(res, t, "The temperature") & (f !== null);
     var solutes = 0;
     if (inp.tables.length > 0) {
-        var figures = figuresInWater(res, inp, f, "rhoseries", "componentRhoId", densitySeries,
-                                     "density in heavy water");
+        var figures = figuresInWater(res, inp, f, "rhoseries", "componentRhoId", densitySeries, "density");
         solutes = figures === null ? null : heavyWaterIncrement(res, figures, f);
         ok = ok && solutes !== null;
     } else if (ok && rho != WATER_DENSITY_20 && !isLightWater(f)) {
@@ -1979,8 +1980,7 @@ function correctBufferViscosityAtT()
     var f = waterFractions(res, inp);
     var ratio = 1;
     if (inp.tables.length > 0) {
-        var figures = figuresInWater(res, inp, f, "viscseries", "componentViscId", viscositySeries,
-                                     "viscosity in heavy water");
+        var figures = figuresInWater(res, inp, f, "viscseries", "componentViscId", viscositySeries, "viscosity");
         ratio = figures === null ? null : heavyWaterViscosityRatio(res, figures);
     }
     ok = ok && f !== null && ratio !== null;

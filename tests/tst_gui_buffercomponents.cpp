@@ -838,6 +838,17 @@ private slots:
         QCOMPARE(m_f->number("qtCorrectedDensity"), 1.05);
         QVERIFY(m_page->showsOlderFigures());
 
+        // Stored at 20 C in heavy water, the figures cannot be carried to the run temperature without the
+        // missing component's series: they are left empty and the box says so, in the person's words.
+        QVERIFY(m_f->sql("UPDATE buffer SET computedAt20 = 1 WHERE id = 2"));
+        m_f->answerer.clear();
+        m_page->loadBufferRecord(2);
+        QCOMPARE(boxes(),
+            QStringList { "The Buffer Composition for this Solvent depends on a record which was not "
+                          "found in the database!\n\nMissing record: 'Methanol'\n\nIn heavy water its figures "
+                          "cannot be carried from 20 C to the run temperature without it: they are left empty." });
+        QVERIFY(m_page->qtCorrectedDensity->text().isEmpty());
+
         m_page->loadBufferRecord(3); // saved without a calculation: pure water
         QVERIFY(buffer().isEmpty());
         QVERIFY(!m_page->qtHeavyWater->isChecked() && !m_page->qtCalculateDensity->isChecked());

@@ -662,6 +662,11 @@ private slots:
         const Outcome without = run(Calc::correctBufferDensityHeavy, density);
         QCOMPARE(without.warnings.size(), d2o > 0 ? 1 : 0);
         QVERIFY(std::fabs(without.number("qtCorrectedDensity") / (mixT + increment * light / 0.9982071) - 1) < 3e-6);
+        // A row above its range is told of the series it is read from, the solute's own light-water one.
+        const Outcome above
+            = run(Calc::correctBufferDensityHeavy, density, { bufferRows(RowShape::Page, solute, "100", id, "molar") });
+        QVERIFY2(above.warnings.join(" ").contains("above the range of its density series (Cmax"),
+            qPrintable(above.warnings.join("; ")));
     }
 
     // A concentration per mass of solution (% by wt) or of solvent (molal) holds more of its solute per litre in a
