@@ -106,7 +106,8 @@ bool SqlTransaction::whileLocked(const std::function<bool(QSqlError *)> &attempt
 {
     bool ok = false;
     const double seconds = QSettings().value(QLatin1String(lockWaitKey), defaultLockWaitSeconds).toDouble(&ok);
-    const qint64 waitMs = qint64((ok ? qMax(0.0, seconds) : defaultLockWaitSeconds) * 1000);
+    // Capped at a day: a larger figure would overflow the milliseconds and wait not at all.
+    const qint64 waitMs = qint64((ok ? qBound(0.0, seconds, 86400.0) : defaultLockWaitSeconds) * 1000);
     QElapsedTimer waited;
     waited.start();
     for (;;) {

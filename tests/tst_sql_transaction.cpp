@@ -1,5 +1,6 @@
 #include "sql/sql_transaction.h"
 #include "test_database.h"
+#include "test_environment.h"
 #include "test_log.h"
 
 #include <QDir>
@@ -47,6 +48,28 @@ private slots:
             }
         }
         QCOMPARE(db.value("SELECT count(*) FROM t").toInt(), rows);
+    }
+
+    // A wait set beyond all measure is a long wait, not none: the write waits for the other program to let go.
+    void aWaitBeyondMeasureStillWaits_data()
+    {
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("1e30 seconds") << "1e30";
+        QTest::newRow("infinite") << "inf";
+    }
+    void aWaitBeyondMeasureStillWaits()
+    {
+        QFETCH(QString, setting);
+        TestSettings settings;
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        TestLockHolder holder(db.path(), TestLockHolder::Hold::Everything);
+        QVERIFY(holder.isHolding());
+        QSettings().setValue(QLatin1String(SqlTransaction::lockWaitKey), setting);
+        holder.releaseAfterTicks(5);
+        SqlTransaction transaction(db.database());
+        QVERIFY2(transaction.isOpen(), qPrintable(transaction.error()));
+        QVERIFY(holder.wasLetGoOnATick());
     }
 
     // A write holds the file's write lock from its start, so that another program's write waits for it (here: is
