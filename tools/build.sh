@@ -2,6 +2,7 @@
 # Configures and builds into build/ (or $VORNAKEL_BUILD_DIR): everything, or
 # only the targets named as arguments (with what they need). A warning in the
 # project's own code fails the build; VORNAKEL_WERROR=OFF builds anyway.
+# VORNAKEL_JOBS sets how many compilers run at once (all cores by default).
 # VORNAKEL_SANITIZE=ON builds with AddressSanitizer and UBSan into build-asan/
 # instead, where `ctest -LE bench` runs the suite under them.
 set -euo pipefail
@@ -12,6 +13,7 @@ if [ "$sanitize" = ON ]; then
 else
     build="${VORNAKEL_BUILD_DIR:-$root/build}"
 fi
+jobs="${VORNAKEL_JOBS:-$(nproc)}"
 log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 # Quiet when it works; the whole configure output when it does not.
@@ -22,7 +24,7 @@ if ! cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     exit 1
 fi
 if [ "$#" -gt 0 ]; then
-    cmake --build "$build" -j "$(nproc)" --target "$@"
+    cmake --build "$build" -j "$jobs" --target "$@"
 else
-    cmake --build "$build" -j "$(nproc)"
+    cmake --build "$build" -j "$jobs"
 fi
