@@ -2,9 +2,11 @@
 
 #include <QAbstractEventDispatcher>
 #include <QAtomicPointer>
+#include <QScriptContext>
 #include <QScriptEngine>
 #include <QScriptEngineAgent>
-#include <QThread>
+#include <QScriptValue>
+#include <QtCore/private/qobject_p.h>
 #include <QtCore/private/qthread_p.h>
 
 #include <ctime>
@@ -32,17 +34,18 @@ class WatchAgent final : public QScriptEngineAgent
 public:
     explicit WatchAgent(QScriptEngine *engine) : QScriptEngineAgent(engine) { }
 
-    void positionChange(qint64, int, int) override { step(); }
-    void functionEntry(qint64) override { step(); }
-
-    AppScriptWatch *watch = nullptr;
-
-private:
-    void step()
+    void positionChange(qint64, int, int) override
     {
         if (watch)
-            watch->onStep();
+            watch->onStep(true);
     }
+    void functionEntry(qint64) override
+    {
+        if (watch)
+            watch->onStep(false);
+    }
+
+    AppScriptWatch *watch = nullptr;
 };
 
 // The thread's event dispatcher while a watch is on. The engine's periodic
@@ -98,9 +101,25 @@ WatchDispatcher *threadsWatchDispatcher()
     return dispatcher.get();
 }
 
+// Adds a property to a script object of the module's own and takes it away:
+// the object's shape changes for good, so that the engine looks up its
+// members anew each time, where it sees an abort. Nothing else of the object
+// changes; objects of the program are left alone.
+void changeShape(QScriptValue object)
+{
+    if (!object.isObject() || object.isQObject() || object.isQMetaObject() || object.isVariant())
+        return;
+    QString name = QStringLiteral("\x01stop");
+    while (object.property(name, QScriptValue::ResolveLocal).isValid())
+        name += QLatin1Char('\x01');
+    object.setProperty(name, true);
+    object.setProperty(name, QScriptValue());
+}
+
+// The data of the thread the watch dispatcher lives in, this one.
 QThreadData *currentThreadData()
 {
-    return QThreadData::get2(QThread::currentThread());
+    return QObjectPrivate::get(threadsWatchDispatcher())->threadData.loadRelaxed();
 }
 
 } // namespace
@@ -162,8 +181,19 @@ AppScriptWatch::~AppScriptWatch()
         agent->watch = m_outerOfEngine;
 }
 
-void AppScriptWatch::onStep()
+void AppScriptWatch::onStep(bool statement)
 {
+    // Only at a statement does the engine tell which object the running
+    // function was called on.
+    if (m_stopped && statement) {
+        if (QScriptContext *context = m_engine->currentContext()) {
+            const QScriptValue self = context->thisObject();
+            if (self.objectId() != m_reshapedId) {
+                m_reshapedId = self.objectId();
+                changeShape(self);
+            }
+        }
+    }
     if (m_stopped || ++m_steps % kStepsPerLook == 0)
         onCheck();
 }
@@ -184,4 +214,10 @@ void AppScriptWatch::onCheck()
         return;
     m_stopped = true;
     m_engine->abortEvaluation();
+    // A recursion that runs no loop, only arithmetic and calls of functions
+    // by their global names or as methods, passes nothing that looks for the
+    // abort: the engine takes names from caches while the objects that hold
+    // them keep their shape. The global object, and at the next statements
+    // the objects the running functions were called on, change shape.
+    changeShape(m_engine->globalObject());
 }

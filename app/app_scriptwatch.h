@@ -46,8 +46,8 @@ public:
     // The clock's reading now, in nanoseconds.
     static qint64 now(Clock clock);
 
-    // The agent's way in, at every statement and function entry.
-    void onStep();
+    // The agent's way in, at every statement (`statement`) and function entry.
+    void onStep(bool statement);
     // The periodic check's way in.
     void onCheck();
 
@@ -60,6 +60,7 @@ private:
     bool m_stopped = false;
     int m_steps = 0;
     qint64 m_lastLookNs = 0; // the monotonic clock's reading when the clock was last looked at
+    qint64 m_reshapedId = -1; // the object last changed in shape once stopped
     // What the watch stands in for while it is on: the thread's own event
     // dispatcher (null when it was not replaced) and watches already on.
     QAbstractEventDispatcher *m_replaced = nullptr;
