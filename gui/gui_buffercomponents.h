@@ -177,6 +177,9 @@ private:
     // The stored figures of a row without the mark of 20 C are what its
     // components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
+    // The record keeps its figures at 20 C in light water: in their own
+    // columns, or (marked) in place of those the page showed.
+    static bool keepsFiguresAt20(const SqlSolventRecord &solvent);
     void correctBoth();
     // A component just added has its concentration but not yet its chosen unit.
     bool awaitsUnit() const;

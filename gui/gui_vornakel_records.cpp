@@ -311,8 +311,9 @@ QStringList GuiVornakel::shownValues(SqlRecordKind kind, bool fromPage) const
     case SqlRecordKind::Solvent: {
         SqlSolventRecord record = solventShown(fromPage);
         for (QVariant *runs : { &record.densitySource, &record.densityDirect, &record.densityStandard,
-                 &record.densityStandardT, &record.computedDensity, &record.viscositySource, &record.viscosityDirect,
-                 &record.viscosityStandard, &record.viscosityStandardT, &record.computedViscosity })
+                 &record.densityStandardT, &record.computedDensity, &record.computedDensityAt20,
+                 &record.viscositySource, &record.viscosityDirect, &record.viscosityStandard,
+                 &record.viscosityStandardT, &record.computedViscosity, &record.computedViscosityAt20 })
             *runs = QVariant();
         return SqlRecords::valuesOf(record);
     }

@@ -55,6 +55,10 @@ constexpr SqlField<B> solventFieldList[] = {
     { "computedDensity", &B::computedDensity, "computeDensity", nullptr, "the buffer page's density" },
     { "computedViscosity", &B::computedViscosity, "computeViscosity", nullptr, "the buffer page's viscosity" },
     { "computedAt20", &B::computedAt20, "computedAt20", "INTEGER", "1: the computed figures are at 20 C" },
+    { "computedDensityAt20", &B::computedDensityAt20, "computeDensityAt20", "DOUBLE",
+        "the buffer page's density at 20 C in light water" },
+    { "computedViscosityAt20", &B::computedViscosityAt20, "computeViscosityAt20", "DOUBLE",
+        "the buffer page's viscosity at 20 C in light water" },
     { "pH", &B::pH, "pH", nullptr, "the buffer's pH" },
     { "heavyWater", &B::heavyWater, "isHeavyWater", nullptr, "whether the water is heavy" },
     { "d2o", &B::d2o, "D2O", nullptr, "the water's D2O share" },
@@ -583,11 +587,13 @@ QString valueText(const QVariant &value)
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
 
-template<typename Record> QStringList fieldTexts(const Record &record)
+// `later`: fields kept since stamps were, which count only where they hold a
+// value, so that the stamps of the rows written before stay as they were.
+template<typename Record> QStringList fieldTexts(const Record &record, const QVector<QVariant Record::*> &later = {})
 {
     QStringList texts;
     for (const SqlField<Record> &field : Record::fields()) {
-        if (field.member)
+        if (field.member && !(later.contains(field.member) && (record.*field.member).isNull()))
             texts << QLatin1String(field.key) + QLatin1Char('=') + valueText(record.*field.member);
     }
     return texts;
@@ -608,8 +614,17 @@ QStringList SqlRecords::valuesOf(const SqlSampleRecord &record)
 
 QStringList SqlRecords::valuesOf(const SqlSolventRecord &record)
 {
+    // The page's figures at the run temperature follow from those at 20 C,
+    // where kept, and the run's temperature, which the run keeps: beside them
+    // they count for nothing, so that a solvent saved again for another run
+    // holds the same values.
+    SqlSolventRecord held = record;
+    if (!held.computedDensityAt20.isNull())
+        held.computedDensity = QVariant();
+    if (!held.computedViscosityAt20.isNull())
+        held.computedViscosity = QVariant();
     // A component by its reference id: its name is the reference data's.
-    QStringList texts = fieldTexts(record);
+    QStringList texts = fieldTexts(held, { &B::computedDensityAt20, &B::computedViscosityAt20 });
     for (const SqlSolventRecord::Component &component : record.components)
         texts << valueText(component.id) + QLatin1Char('=') + valueText(component.concentration) + QLatin1Char(' ')
                 + component.units;

@@ -147,10 +147,17 @@ struct SqlSolventRecord
     QVariant densitySource, viscositySource; // SqlSource words
     QVariant densityDirect, viscosityDirect;
     QVariant densityStandard, densityStandardT, viscosityStandard, viscosityStandardT;
+    // The buffer page's figures as it showed them: at the run temperature of
+    // the save, in the buffer's water, as the file's format has them.
     QVariant computedDensity, computedViscosity;
-    // 1: the computed figures are the buffer page's at 20 C in light water.
-    // NULL (rows written before): they are the page's at the run temperature
-    // of their save, heavy water included, and are shown as stored.
+    // The page's figures at 20 C in light water, from which a loaded solvent
+    // is carried to the temperature of its run; NULL where not kept.
+    QVariant computedDensityAt20, computedViscosityAt20;
+    // 1 (rows of the release that kept no figures at 20 C of their own): the
+    // computed figures above are the page's at 20 C in light water. NULL,
+    // without figures at 20 C (rows written before): they are the page's at
+    // the run temperature of their save, which is not known, and are shown as
+    // stored.
     QVariant computedAt20;
     QVariant pH;
     QVariant heavyWater, d2o, d2o18, h2o18, h2o; // the water, as fractions of 1

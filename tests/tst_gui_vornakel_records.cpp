@@ -1441,7 +1441,8 @@ private slots:
         const QString density = m_f->text("qtBufferDensity"), viscosity = m_f->text("qtBufferViscosity");
         // What an earlier version stored: the figures as the run showed them, in a row that does not say so.
         QVERIFY(m_f->sql("UPDATE buffer SET computeDensity = :density, computeViscosity = :viscosity, "
-                         "computedAt20 = NULL, densitySource = NULL, viscositySource = NULL",
+                         "computeDensityAt20 = NULL, computeViscosityAt20 = NULL, computedAt20 = NULL, "
+                         "densitySource = NULL, viscositySource = NULL",
             { { ":density", m_f->number("qtBufferDensity") }, { ":viscosity", m_f->number("qtBufferViscosity") } }));
         steps("restart; tab qtTabExperiment; type qtSedEquilibriumTemp=" + temperature + "; load qtBufferName=Salt");
         QVERIFY(m_f->checked("qtDensityCompute") && m_f->checked("qtViscosityCompute"));

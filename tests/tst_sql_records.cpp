@@ -293,7 +293,9 @@ private slots:
                                     "densityStandard=densityStandard densityStandardT=densityStandardT "
                                     "viscosityStandard=viscosityStandard viscosityStandardT=viscosityStandardT "
                                     "computedDensity=computeDensity computedViscosity=computeViscosity "
-                                    "computedAt20=computedAt20 pH=pH heavyWater=isHeavyWater d2o=D2O d2o18=D2O18 "
+                                    "computedAt20=computedAt20 computedDensityAt20=computeDensityAt20 "
+                                    "computedViscosityAt20=computeViscosityAt20 pH=pH heavyWater=isHeavyWater d2o=D2O "
+                                    "d2o18=D2O18 "
                                     "h2o18=H2O18 h2o=H2O";
         QTest::newRow("experiment") << "experiment"
                                     << "tc=Tc rpm=RPM sigma=sigma sstart=sstart mgml=mgml sstar=sstar vbar=vbar "
@@ -338,6 +340,28 @@ private slots:
                 db, table, columnOf, &SqlRecords::loadExperiment, &SqlRecords::saveExperiment);
         else
             landsInItsColumn<SqlResultsRecord>(db, table, columnOf, &SqlRecords::loadResults, &SqlRecords::saveResults);
+    }
+
+    // A solvent's stamp, which the runs that link it keep: a row written before the figures at 20 C had columns of
+    // their own gives the stamp it gave then (no key of theirs), and one that keeps them gives the same whatever run
+    // temperature its figures as shown were saved at.
+    void aSolventsStampFollowsItsFiguresAt20()
+    {
+        SqlSolventRecord older = saline(1);
+        older.computedDensity = 1.0044;
+        older.computedAt20 = 1;
+        for (const QString &value : SqlRecords::valuesOf(older))
+            QVERIFY2(!value.contains("At20=NULL"), qPrintable(value));
+        SqlSolventRecord kept = older;
+        kept.computedAt20 = QVariant(QVariant::Int);
+        kept.computedDensityAt20 = 1.0044;
+        kept.computedViscosityAt20 = 0.01018;
+        const QString stamp = SqlRecords::stampOf(SqlRecords::valuesOf(kept));
+        kept.computedDensity = 1.00621; // the same buffer at 4 C
+        kept.computedViscosity = 0.01590;
+        QCOMPARE(SqlRecords::stampOf(SqlRecords::valuesOf(kept)), stamp);
+        kept.computedDensityAt20 = 1.0045;
+        QVERIFY(SqlRecords::stampOf(SqlRecords::valuesOf(kept)) != stamp);
     }
 
     // A member of any type counts in the check that each record lists all of its members.

@@ -41,7 +41,8 @@ viscseries: name VARCHAR(40), a, b, c, d, e, Cmax, ErrorMax, Source VARCHAR(80),
 BufferComponent: name VARCHAR(40), componentRhoId INTEGER, componentViscId INTEGER, componentDensity, componentMr, +
 buffer: name VARCHAR(64), densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard,
   densityStandardT, viscosityStandardT, computeDensity, computeViscosity, pH, isHeavyWater INTEGER, D2O, D2O18,
-  H2O18, H2O, +, densitySource varchar(30), viscositySource varchar(30), computedAt20 INTEGER
+  H2O18, H2O, +, densitySource varchar(30), viscositySource varchar(30), computedAt20 INTEGER, computeDensityAt20,
+  computeViscosityAt20
 bufferComposition: bufferId INTEGER, componentID INTEGER, concentration, units VARCHAR(10), +
 sample: name VARCHAR(64), VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, calcHydration,
   useDenaturant INTEGER, sk, pkaamino, pkacarboxl, pH, nMer INTEGER, aminoSequence TEXT, +,
