@@ -204,18 +204,20 @@ QString selectSql(const QString &table, const QStringList &columns)
     return QStringLiteral("SELECT %1 FROM %2 WHERE id = :id").arg(columns.join(QStringLiteral(", ")), table);
 }
 
+// A choice is stored in the form the file holds for its column.
 template<typename Record>
-void bindFields(QSqlQuery &query, const QVector<SqlField<Record>> &fields, const Record &record)
+void bindFields(QSqlQuery &query, const QString &table, const QVector<SqlField<Record>> &fields, const Record &record)
 {
     for (const SqlField<Record> &field : fields) {
         if (field.member && field.column)
-            query.bindValue(QLatin1Char(':') + QLatin1String(field.column), record.*field.member);
+            query.bindValue(QLatin1Char(':') + QLatin1String(field.column),
+                SqlRecords::storedOf(table, QLatin1String(field.column), record.*field.member));
     }
 }
 
 // Reads the list's columns from `first` on; returns the index after them. A
-// choice is read as its word also from a row an older release wrote since the
-// file was opened.
+// choice is read as its word whichever form the row holds: another program's
+// rows, and an older release's written since the file was opened.
 template<typename Record>
 int readFields(
     const QSqlQuery &query, const QString &table, const QVector<SqlField<Record>> &fields, Record *record, int first)
@@ -378,8 +380,9 @@ QVector<SqlRecords::AddedColumn> SqlRecords::addedColumns()
 
 namespace {
 
-// The object names of the buttons older rows hold in a choice column, and the
-// word each stands for.
+// The object names of the buttons a choice column names, and the word each
+// stands for. A column of the format holds the object name; a column this
+// program added holds the word.
 struct ObjectName
 {
     const char *table;
@@ -412,15 +415,28 @@ constexpr ObjectName objectNames[] = {
     { "results", "shape", "qtShapeCylinder", SqlShape::cylinder },
 };
 
+// A column the format has: none that files gain when they are opened.
+bool formatColumn(const QString &table, const QString &column)
+{
+    for (const SqlRecords::AddedColumn &added : SqlRecords::addedColumns()) {
+        if (added.table == table && added.column.compare(column, Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-const QVector<SqlRecords::WordColumn> &SqlRecords::wordColumns()
+const QVector<SqlRecords::ChoiceColumn> &SqlRecords::choiceColumns()
 {
-    static const QVector<WordColumn> columns = [] {
-        QVector<WordColumn> grouped;
+    static const QVector<ChoiceColumn> columns = [] {
+        QVector<ChoiceColumn> grouped;
         for (const ObjectName &name : objectNames) {
-            if (grouped.isEmpty() || grouped.last().column != QLatin1String(name.column))
-                grouped.append({ QLatin1String(name.table), QLatin1String(name.column), {} });
+            if (grouped.isEmpty() || grouped.last().column != QLatin1String(name.column)) {
+                const QString table = QLatin1String(name.table);
+                const QString column = QLatin1String(name.column);
+                grouped.append({ table, column, {}, formatColumn(table, column) });
+            }
             grouped.last().words.append({ QLatin1String(name.name), QLatin1String(name.word) });
         }
         return grouped;
@@ -430,40 +446,63 @@ const QVector<SqlRecords::WordColumn> &SqlRecords::wordColumns()
 
 namespace {
 
-QString quotedNames(const SqlRecords::WordColumn &column)
+// The values of the form a column does not hold, quoted for its statements.
+QString otherForm(const SqlRecords::ChoiceColumn &column)
 {
-    QStringList names;
+    QStringList values;
     for (const auto &word : column.words)
-        names << QLatin1Char('\'') + word.first + QLatin1Char('\'');
-    return names.join(QStringLiteral(", "));
+        values << QLatin1Char('\'') + (column.storesNames ? word.second : word.first) + QLatin1Char('\'');
+    return values.join(QStringLiteral(", "));
+}
+
+const SqlRecords::ChoiceColumn *choiceColumn(const QString &table, const QString &column)
+{
+    for (const SqlRecords::ChoiceColumn &choice : SqlRecords::choiceColumns()) {
+        if (choice.table == table && choice.column.compare(column, Qt::CaseInsensitive) == 0)
+            return &choice;
+    }
+    return nullptr;
 }
 
 } // namespace
 
-QString SqlRecords::WordColumn::translation() const
+QString SqlRecords::ChoiceColumn::translation() const
 {
     QString cases;
     for (const auto &word : words)
-        cases += QStringLiteral(" WHEN '%1' THEN '%2'").arg(word.first, word.second);
+        cases += storesNames ? QStringLiteral(" WHEN '%1' THEN '%2'").arg(word.second, word.first)
+                             : QStringLiteral(" WHEN '%1' THEN '%2'").arg(word.first, word.second);
     return QStringLiteral("UPDATE %1 SET %2 = CASE %2%3 END WHERE %2 IN (%4)")
-        .arg(table, column, cases, quotedNames(*this));
+        .arg(table, column, cases, otherForm(*this));
 }
 
-QString SqlRecords::WordColumn::anyLeft() const
+QString SqlRecords::ChoiceColumn::anyLeft() const
 {
-    return QStringLiteral("SELECT 1 FROM %1 WHERE %2 IN (%3) LIMIT 1").arg(table, column, quotedNames(*this));
+    return QStringLiteral("SELECT 1 FROM %1 WHERE %2 IN (%3) LIMIT 1").arg(table, column, otherForm(*this));
 }
 
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
     if (value.type() != QVariant::String)
         return value;
-    for (const WordColumn &words : wordColumns()) {
-        if (words.table != table || words.column.compare(column, Qt::CaseInsensitive) != 0)
-            continue;
-        for (const auto &word : words.words) {
+    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
+        for (const auto &word : choice->words) {
             if (word.first == value.toString())
                 return word.second;
+        }
+    }
+    return value;
+}
+
+QVariant SqlRecords::storedOf(const QString &table, const QString &column, const QVariant &value)
+{
+    if (value.type() != QVariant::String)
+        return value;
+    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
+        const QString text = value.toString();
+        for (const auto &word : choice->words) {
+            if (text == word.first || text == word.second)
+                return choice->storesNames ? word.first : word.second;
         }
     }
     return value;
@@ -708,7 +747,7 @@ bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *sa
         }
         query.bindValue(QStringLiteral(":name"), record.name);
         query.bindValue(QStringLiteral(":aminoSequenceCodeSize"), 1);
-        bindFields(query, SqlSampleRecord::fields(), record);
+        bindFields(query, QStringLiteral("sample"), SqlSampleRecord::fields(), record);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -788,7 +827,7 @@ bool SqlRecords::writeSolvent(QSqlQuery &query, const SqlSolventRecord &record, 
         query.bindValue(QStringLiteral(":storedId"), storedId);
     query.bindValue(QStringLiteral(":name"), record.name);
     query.bindValue(QStringLiteral(":active"), 1);
-    bindFields(query, SqlSolventRecord::fields(), record);
+    bindFields(query, QStringLiteral("buffer"), SqlSolventRecord::fields(), record);
     if (!query.exec())
         return false;
     *id = storedId >= 0 ? QVariant(storedId) : query.lastInsertId();
@@ -916,7 +955,7 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
                     : chosen < 0 ? QVariant(QVariant::String)
                                  : record.*link.stamp);
         }
-        bindFields(query, SqlExperimentRecord::fields(), record);
+        bindFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -976,7 +1015,7 @@ bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *
                 return false;
             query.bindValue(QStringLiteral(":storedId"), storedId);
         }
-        bindFields(query, SqlResultsRecord::fields(), record);
+        bindFields(query, QStringLiteral("results"), SqlResultsRecord::fields(), record);
         query.bindValue(QStringLiteral(":sample_id"), record.sampleId);
         query.bindValue(QStringLiteral(":buffer_id"), record.bufferId);
         query.bindValue(QStringLiteral(":experiment_id"), record.experimentId);

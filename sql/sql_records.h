@@ -17,9 +17,14 @@ class QSqlQuery;
 // The four kinds of stored record, by the table each lives in.
 enum class SqlRecordKind { Sample, Solvent, Experiment, Results };
 
-// How a figure was obtained, as a record stores it: a word that no renamed
-// button can change. Rows written before the words were stored hold the
-// object name of the button pressed; opening the file translates them.
+// The choices of a record, as the program holds them: words that no renamed
+// button can change. The file holds the choice columns of its format
+// (`calculatedBy`, `method`, `options`, `shape`) as the object name of the
+// button, as every program that reads the format expects, and the columns
+// this program added as words; either form is read (SqlRecords::wordOf()),
+// and a save stores the file's form (SqlRecords::storedOf()).
+
+// How a figure was obtained.
 namespace SqlSource {
 inline constexpr const char *direct = "direct";
 inline constexpr const char *standard = "standard";
@@ -322,14 +327,16 @@ public:
     static bool writeComponents(
         QSqlQuery &query, const QVariant &bufferId, const QVector<SqlSolventRecord::Component> &components);
 
-    // A choice column that older rows fill with the object name of the button
-    // pressed, and the word each name stands for.
-    struct WordColumn
+    // A choice column: the object name of each button and the word it stands
+    // for, and which of the two the file holds.
+    struct ChoiceColumn
     {
         QString table, column;
         QVector<QPair<QString, QString>> words; // object name, word
-        // The statement that turns the names into words, and a query that
-        // gives a row while any row holds a name. Fixed names only.
+        bool storesNames; // a column of the format: the object name
+        // The statement that turns values of the other form into the stored
+        // one, and a query that gives a row while any row holds one. Fixed
+        // names only.
         QString translation() const;
         QString anyLeft() const;
     };
@@ -337,10 +344,12 @@ public:
     // For the migration: the columns the record tables gained after their
     // revision, in the order they are added, and the choice columns.
     static QVector<AddedColumn> addedColumns();
-    static const QVector<WordColumn> &wordColumns();
-    // A choice column's value as a word: an object name that rows an older
-    // release writes still hold becomes its word, anything else stays.
+    static const QVector<ChoiceColumn> &choiceColumns();
+    // A choice column's value as a word, whichever form the row holds
+    // (another program's rows, or an older release's); anything else stays.
     static QVariant wordOf(const QString &table, const QString &column, const QVariant &value);
+    // A choice column's value in the form the file holds; anything else stays.
+    static QVariant storedOf(const QString &table, const QString &column, const QVariant &value);
 
 private:
     // One record's save in one transaction: write runs its statements on the

@@ -302,7 +302,7 @@ private slots:
         QCOMPARE(d->qtSampleName->lineEdit()->placeholderText(), QStringLiteral("New Sample"));
     }
 
-    // Empty fields are stored as NULL, the links as chosen or -1, the method as its word.
+    // Empty fields are stored as NULL, the links as chosen or -1, the method as its button, as the format has it.
     void newExperimentIsStoredAsShown()
     {
         // A run links only a record its tab shows.
@@ -325,7 +325,7 @@ private slots:
                      .value("SELECT Tc || '|' || RPM || '|' || Mp || '|' || calculatedBy || '|' || sample_id || '|' || "
                             "buffer_id || '|' || results_id FROM experiment WHERE name = 'Run 2'")
                      .toString(),
-            QStringLiteral("4.0|20000.0|14305.0|exact|-1|1|-1"));
+            QStringLiteral("4.0|20000.0|14305.0|qtExactMolecularWeight|-1|1|-1"));
         QVERIFY(
             m_f->db
                 .value("SELECT sstar IS NULL AND mgml IS NULL AND sigma IS NULL FROM experiment WHERE name = 'Run 2'")
@@ -339,7 +339,7 @@ private slots:
         QVERIFY(m_f->answerer.seen().isEmpty());
     }
 
-    // Axes halved, the first checked option as its word, no links; an overwrite keeps the name.
+    // Axes halved, the choices as their buttons (the first checked option), no links; an overwrite keeps the name.
     void resultsAreStoredAsShown()
     {
         m_f->window->stopSignals(true); // the options' own handlers would recalculate the page
@@ -363,7 +363,7 @@ private slots:
                        "|| options_value || '|' || shape || '|' || method || '|' || sample_id || '|' || buffer_id "
                        "|| '|' || experiment_id FROM results WHERE id = 1")
                 .toString(),
-            QStringLiteral("Run 1 shape|6.0|0.0|null|oblate|2.5|cylinder|teller|-1|-1|-1"));
+            QStringLiteral("Run 1 shape|6.0|0.0|null|qtHydrateOblate|2.5|qtShapeCylinder|qtTellerMethod|-1|-1|-1"));
         QCOMPARE(m_f->db.value("SELECT Rp FROM results WHERE id = 1").toDouble(), 2.12345678912e-07);
     }
 

@@ -67,6 +67,36 @@ class TstSqlRecords : public QObject
         return r;
     }
 
+    // A record whose choice in `column` is `word` is saved with `stored` there; a row holding either form is
+    // read as the word.
+    template<typename Record>
+    static void choiceIsStored(TestDatabase &db, const QString &table, const QString &column, const QString &word,
+        const QString &stored, bool (SqlRecords::*save)(const Record &, int, int *),
+        bool (SqlRecords::*load)(int, Record *, bool *, bool *))
+    {
+        QVariant Record::*member = nullptr;
+        for (const SqlField<Record> &field : Record::fields()) {
+            if (field.member && field.column && column == QLatin1String(field.column))
+                member = field.member;
+        }
+        QVERIFY(member);
+        Record record;
+        record.name = QStringLiteral("Chosen");
+        record.*member = word;
+        SqlRecords records(db.database());
+        int id = -1;
+        QVERIFY2((records.*save)(record, -1, &id), qPrintable(records.error()));
+        const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE id = %3").arg(column, table).arg(id);
+        QCOMPARE(db.value(select).toString(), stored);
+        for (const QString &form : { word, stored }) {
+            QVERIFY(db.exec(QStringLiteral("UPDATE %1 SET %2 = :form WHERE id = %3").arg(table, column).arg(id),
+                { { ":form", form } }));
+            Record read;
+            QVERIFY((records.*load)(id, &read, nullptr, nullptr));
+            QCOMPARE((read.*member).toString(), word);
+        }
+    }
+
     static SqlSampleRecord lysozyme()
     {
         const QVariant null(QVariant::Double);
@@ -498,6 +528,46 @@ private slots:
         QVERIFY2(records.error().contains("no longer in the database file"), qPrintable(records.error()));
         QCOMPARE(rows(), before);
     }
+
+    // A choice column of the file's format holds the object name of the button, as every program that reads the
+    // format takes it; a column this program added holds the word. Either form is read as the word.
+    void choicesAreStoredInTheFormTheirColumnHolds_data()
+    {
+        QTest::addColumn<QString>("column"); // table.column
+        QTest::addColumn<QString>("word"); // as the record holds it
+        QTest::addColumn<QString>("stored");
+        for (const TestFormatChoice &c : testFormatChoices())
+            QTest::newRow(qPrintable(QString(c.column) + ' ' + c.word)) << c.column << c.word << c.name;
+        const char *const added[][2]
+            = { { "experiment.vbarSource", "direct" }, { "experiment.densitySource", "standard" },
+                  { "experiment.viscositySource", "computed" }, { "experiment.radiusMethod", "vbar" },
+                  { "sample.vbarSource", "computed" }, { "buffer.densitySource", "direct" } };
+        for (const auto &c : added)
+            QTest::newRow(qPrintable(QString(c[0]) + ' ' + c[1])) << c[0] << c[1] << c[1];
+    }
+    void choicesAreStoredInTheFormTheirColumnHolds()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, word);
+        QFETCH(QString, stored);
+        const QString table = column.section('.', 0, 0);
+        column = column.section('.', 1);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        if (table == "sample")
+            choiceIsStored<SqlSampleRecord>(
+                db, table, column, word, stored, &SqlRecords::saveSample, &SqlRecords::loadSample);
+        else if (table == "buffer")
+            choiceIsStored<SqlSolventRecord>(
+                db, table, column, word, stored, &SqlRecords::saveSolvent, &SqlRecords::loadSolvent);
+        else if (table == "experiment")
+            choiceIsStored<SqlExperimentRecord>(
+                db, table, column, word, stored, &SqlRecords::saveExperiment, &SqlRecords::loadExperiment);
+        else
+            choiceIsStored<SqlResultsRecord>(
+                db, table, column, word, stored, &SqlRecords::saveResults, &SqlRecords::loadResults);
+    }
+
 };
 
 TEST_MAIN(TstSqlRecords)

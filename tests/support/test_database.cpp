@@ -127,6 +127,18 @@ void TestDatabase::removeConnection(const QString &connectionName)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
+QVector<TestFormatChoice> testFormatChoices()
+{
+    return { { "experiment.calculatedBy", "qtExactMolecularWeight", "exact" },
+        { "experiment.calculatedBy", "qtFromSigma", "sigma" },
+        { "experiment.calculatedBy", "qtFromComposition", "composition" }, { "results.method", "qtVbarMethod", "vbar" },
+        { "results.method", "qtTellerMethod", "teller" }, { "results.options", "qtHydrateNothing", "none" },
+        { "results.options", "qtHydrateProlate", "prolate" }, { "results.options", "qtHydrateOblate", "oblate" },
+        { "results.options", "qtHydrateComputed", "computed" }, { "results.options", "qtHydrateDelta1", "delta1" },
+        { "results.shape", "qtShapeProlate", "prolate" }, { "results.shape", "qtShapeOblate", "oblate" },
+        { "results.shape", "qtShapeCylinder", "cylinder" } };
+}
+
 TestLockHolder::TestLockHolder(const QString &path, Hold hold)
     : m_name(QStringLiteral("test-lock-holder-%1").arg(quintptr(this)))
 {

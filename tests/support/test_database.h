@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QVariant>
+#include <QVector>
 
 // A database file at the current revision in a temporary folder, made by the
 // program's own opening routine (SqlUpdateDatabase::openAndUpdate), so tests
@@ -68,6 +69,16 @@ private:
     QString m_path;
     bool m_ok = false;
 };
+
+// The choice columns of the file's format ("table.column"), each button's
+// object name, which the format stores, and the word the program holds for it.
+struct TestFormatChoice
+{
+    const char *column;
+    const char *name;
+    const char *word;
+};
+QVector<TestFormatChoice> testFormatChoices();
 
 // Another program's hold on a database file: a connection of its own in a
 // transaction (SQLite locks a file between two connections of one process as
