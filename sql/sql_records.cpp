@@ -514,6 +514,12 @@ bool SqlRecords::save(
     SqlRecordKind kind, int storedId, int *savedId, const std::function<bool(QSqlQuery &, int *)> &write)
 {
     m_savedOverGone = false;
+    m_savedOverChanged = false;
+    m_savedStamp.clear();
+    m_savedVersion.clear();
+    // For this save only.
+    const QString expected = m_expectedVersion;
+    m_expectedVersion.clear();
     SqlTransaction transaction(m_db);
     if (!transaction.isOpen()) {
         m_error = transaction.error();
@@ -542,12 +548,38 @@ bool SqlRecords::save(
                 m_error = transaction.error();
                 return false;
             }
+            // Saved by another program since the person chose to save over
+            // it: that save is not written over without their word.
+            QString now;
+            if (!expected.isEmpty() && !version(kind, storedId, &now)) {
+                transaction.fail(m_driverText);
+                m_error = transaction.error();
+                return false;
+            }
+            if (!expected.isEmpty() && now != expected) {
+                m_savedOverChanged = true;
+                transaction.fail(QStringLiteral("The record to be saved over has been saved by another program "
+                                                "using the database file since this save began. Nothing was "
+                                                "written."));
+                m_error = transaction.error();
+                return false;
+            }
         }
         if (!write(query, &id))
             return failSave(transaction, query, &m_error);
     }
+    // The record as this save leaves it, read under its lock: a window that
+    // takes it after the commit could take another program's next save.
+    QString savedStamp, savedVersion;
+    if (!readStamps(kind, id, &savedStamp, &savedVersion)) {
+        transaction.fail(m_driverText);
+        m_error = transaction.error();
+        return false;
+    }
     if (!commitSave(transaction, &m_error))
         return false;
+    m_savedStamp = savedStamp;
+    m_savedVersion = savedVersion;
     *savedId = id;
     return true;
 }
@@ -688,45 +720,89 @@ QString SqlRecords::stampOf(const QStringList &values)
 
 namespace {
 
-// Reads a record through `load` and gives its values; *listed: found and active.
+// A record's name and links, as texts: with its values and its date, its version.
+QStringList identityOf(const SqlSampleRecord &record)
+{
+    return { QStringLiteral("name=") + record.name };
+}
+
+QStringList identityOf(const SqlSolventRecord &record)
+{
+    return { QStringLiteral("name=") + record.name };
+}
+
+QStringList identityOf(const SqlExperimentRecord &record)
+{
+    return { QStringLiteral("name=") + record.name,
+        QStringLiteral("links=%1 %2 %3").arg(record.sampleId).arg(record.bufferId).arg(record.resultsId) };
+}
+
+QStringList identityOf(const SqlResultsRecord &record)
+{
+    return { QStringLiteral("name=") + record.name,
+        QStringLiteral("links=%1 %2 %3").arg(record.sampleId).arg(record.bufferId).arg(record.experimentId) };
+}
+
+// Reads a record through `load` and gives its values, name and links; *listed: found and active.
 template<typename Record>
 bool readValues(SqlRecords &records, bool (SqlRecords::*load)(int, Record *, bool *, bool *), int id,
-    QStringList *values, bool *listed)
+    QStringList *values, QStringList *identity, bool *listed)
 {
     Record record;
     bool found = false;
     bool active = false;
     const bool read = (records.*load)(id, &record, &found, &active);
     *values = SqlRecords::valuesOf(record);
+    *identity = identityOf(record);
     *listed = read && found && active;
     return read;
 }
 
 } // namespace
 
-bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
+bool SqlRecords::readStamps(SqlRecordKind kind, int id, QString *stamp, QString *version)
 {
-    stamp->clear();
-    QStringList values;
+    if (stamp)
+        stamp->clear();
+    if (version)
+        version->clear();
+    // The date first: a save between the two reads gives a version that no
+    // later read gives, never one that hides the save.
+    const QVariant written = version ? modified(kind, id) : QVariant();
+    QStringList values, identity;
     bool listed = false;
     bool read = false;
     switch (kind) {
     case SqlRecordKind::Sample:
-        read = readValues(*this, &SqlRecords::loadSample, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadSample, id, &values, &identity, &listed);
         break;
     case SqlRecordKind::Solvent:
-        read = readValues(*this, &SqlRecords::loadSolvent, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadSolvent, id, &values, &identity, &listed);
         break;
     case SqlRecordKind::Experiment:
-        read = readValues(*this, &SqlRecords::loadExperiment, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadExperiment, id, &values, &identity, &listed);
         break;
     case SqlRecordKind::Results:
-        read = readValues(*this, &SqlRecords::loadResults, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadResults, id, &values, &identity, &listed);
         break;
     }
-    if (listed)
+    if (!listed)
+        return read;
+    if (stamp)
         *stamp = stampOf(values);
+    if (version)
+        *version = stampOf(values + identity + QStringList(QStringLiteral("modified=") + valueText(written)));
     return read;
+}
+
+bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
+{
+    return readStamps(kind, id, stamp, nullptr);
+}
+
+bool SqlRecords::version(SqlRecordKind kind, int id, QString *version)
+{
+    return readStamps(kind, id, nullptr, version);
 }
 
 // Samples

@@ -276,6 +276,9 @@ public:
     QString driverText() const { return m_driverText; }
     // The last save failed because its record to overwrite was no longer listed.
     bool savedOverGone() const { return m_savedOverGone; }
+    // The last save failed because its record to overwrite was no longer at
+    // the version expectVersion() named: another program saved it since.
+    bool savedOverChanged() const { return m_savedOverChanged; }
 
     // The listed (active) records of a kind.
     bool list(SqlRecordKind kind, Order order, bool withDates, QVector<Entry> *entries);
@@ -297,6 +300,20 @@ public:
     // The stamp of a stored record as the file holds it now; empty when the
     // record is not listed (deleted, or made inactive). False when it cannot be read.
     bool stamp(SqlRecordKind kind, int id, QString *stamp);
+    // A stored record's version: its stamp's values, its name and links, and
+    // when it was last written (`modified`). Another version than the one a
+    // window took means that the record was saved since. Empty when the
+    // record is not listed; false when it cannot be read.
+    bool version(SqlRecordKind kind, int id, QString *version);
+
+    // The next save over a stored record writes only while the record is at
+    // this version (read under the save's own lock): one saved by another
+    // program in the meantime is not written over (savedOverChanged()).
+    // Empty: any version.
+    void expectVersion(const QString &version) { m_expectedVersion = version; }
+    // Of the record the last successful save wrote, as its transaction left it.
+    QString savedStamp() const { return m_savedStamp; }
+    QString savedVersion() const { return m_savedVersion; }
 
     // storedId: the record to overwrite, or -1 for a new one; *savedId is the
     // id of the record written. A record to overwrite that another program has
@@ -357,11 +374,17 @@ private:
     // with the error of the query's last statement.
     bool save(SqlRecordKind kind, int storedId, int *savedId, const std::function<bool(QSqlQuery &, int *)> &write);
     bool readFailed(QSqlQuery &query);
+    // The stamp and the version of a stored record, each when asked for.
+    bool readStamps(SqlRecordKind kind, int id, QString *stamp, QString *version);
 
     QSqlDatabase m_db;
     QString m_error;
     QString m_driverText;
     bool m_savedOverGone = false;
+    bool m_savedOverChanged = false;
+    QString m_expectedVersion;
+    QString m_savedStamp;
+    QString m_savedVersion;
 };
 
 #endif

@@ -568,6 +568,83 @@ private slots:
                 db, table, column, word, stored, &SqlRecords::saveResults, &SqlRecords::loadResults);
     }
 
+    // Two programs on one file: a save over a record written only while the record is at the version the saving
+    // program took. Another program's save in between is not written over: the save says so, writes nothing, and
+    // goes on once the version now stored is the one expected.
+    void aRecordSavedByAnotherProgramSinceItWasTakenIsNotWrittenOver_data()
+    {
+        QTest::addColumn<QString>("table");
+        for (const char *table : { "sample", "buffer", "experiment", "results" })
+            QTest::newRow(table) << table;
+    }
+    void aRecordSavedByAnotherProgramSinceItWasTakenIsNotWrittenOver()
+    {
+        QFETCH(QString, table);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        TestOtherProgram other(db.path());
+        QVERIFY(other.isOpen());
+        const SqlRecordKind kind = table == "sample" ? SqlRecordKind::Sample
+            : table == "buffer"                      ? SqlRecordKind::Solvent
+            : table == "experiment"                  ? SqlRecordKind::Experiment
+                                                     : SqlRecordKind::Results;
+        // Each save gives the record a figure of its own: its pH, temperature or Stokes radius.
+        const auto save = [&](SqlRecords &records, double figure, int storedId, int *savedId) {
+            if (table == "sample") {
+                SqlSampleRecord r = lysozyme();
+                r.pH = figure;
+                return records.saveSample(r, storedId, savedId);
+            }
+            if (table == "buffer") {
+                SqlSolventRecord r = saline(1);
+                r.pH = figure;
+                return records.saveSolvent(r, storedId, savedId);
+            }
+            if (table == "experiment") {
+                SqlExperimentRecord r = everyFieldSet<SqlExperimentRecord>();
+                r.tc = figure;
+                return records.saveExperiment(r, storedId, savedId);
+            }
+            SqlResultsRecord r = everyFieldSet<SqlResultsRecord>();
+            r.radius = figure;
+            return records.saveResults(r, storedId, savedId);
+        };
+        const QString figure = table == "sample" || table == "buffer" ? "pH" : table == "experiment" ? "Tc" : "R";
+        const auto storedFigure = [&](int id) {
+            return db.value(QStringLiteral("SELECT %1 FROM %2 WHERE id = %3").arg(figure, table).arg(id));
+        };
+
+        SqlRecords mine(db.database());
+        int id = -1, again = -1;
+        QVERIFY2(save(mine, 7.0, -1, &id), qPrintable(mine.error()));
+        // What this program took, as its save left it, and what a read gives: the same version.
+        QString read;
+        QVERIFY(mine.version(kind, id, &read) && !read.isEmpty());
+        QCOMPARE(mine.savedVersion(), read);
+        QString taken = read;
+        // Unchanged since: written.
+        mine.expectVersion(taken);
+        QVERIFY2(save(mine, 7.1, id, &again) && again == id, qPrintable(mine.error()));
+        taken = mine.savedVersion();
+        {
+            SqlRecords theirs(other.database());
+            QVERIFY2(save(theirs, 6.5, id, &again), qPrintable(theirs.error()));
+        }
+        mine.expectVersion(taken);
+        QVERIFY(!save(mine, 7.2, id, &again));
+        QVERIFY(mine.savedOverChanged() && !mine.savedOverGone());
+        QVERIFY2(mine.error().contains("saved by another program using the database file since this save began. "
+                                       "Nothing was written."),
+            qPrintable(mine.error()));
+        QCOMPARE(storedFigure(id).toDouble(), 6.5);
+        // The version now stored, seen and chosen: written over.
+        QVERIFY(mine.version(kind, id, &read) && read != taken);
+        mine.expectVersion(read);
+        QVERIFY2(save(mine, 7.3, id, &again), qPrintable(mine.error()));
+        QCOMPARE(storedFigure(id).toDouble(), 7.3);
+        // An expected version holds for one save only.
+        QVERIFY2(save(mine, 7.4, id, &again), qPrintable(mine.error()));
+    }
 };
 
 TEST_MAIN(TstSqlRecords)

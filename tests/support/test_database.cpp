@@ -139,6 +139,21 @@ QVector<TestFormatChoice> testFormatChoices()
         { "results.shape", "qtShapeCylinder", "cylinder" } };
 }
 
+TestOtherProgram::TestOtherProgram(const QString &path)
+    : m_name(QStringLiteral("test-other-program-%1").arg(quintptr(this)))
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    if (!db.open())
+        qWarning() << "TestOtherProgram:" << path << db.lastError().text();
+}
+
+TestOtherProgram::~TestOtherProgram()
+{
+    database().close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
 TestLockHolder::TestLockHolder(const QString &path, Hold hold)
     : m_name(QStringLiteral("test-lock-holder-%1").arg(quintptr(this)))
 {

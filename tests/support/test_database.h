@@ -80,6 +80,24 @@ struct TestFormatChoice
 };
 QVector<TestFormatChoice> testFormatChoices();
 
+// Another program using the same database file: a connection of its own
+// (SQLite keeps two connections of one process apart as two programs), on
+// which a test reads and saves as that program would. Removed when it goes.
+class TestOtherProgram
+{
+public:
+    explicit TestOtherProgram(const QString &path);
+    ~TestOtherProgram();
+    TestOtherProgram(const TestOtherProgram &) = delete;
+    TestOtherProgram &operator=(const TestOtherProgram &) = delete;
+
+    bool isOpen() const { return database().isOpen(); }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+};
+
 // Another program's hold on a database file: a connection of its own in a
 // transaction (SQLite locks a file between two connections of one process as
 // between two programs). It lets go when told, when it goes, or after a timer of the
