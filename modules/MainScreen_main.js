@@ -7,12 +7,12 @@
 // 64 characters count as missing. Any text can be a name: names are kept apart from
 // the members of script objects.
 // Results are objects with NAME (the object name of the widget that shows them)
-// and VALUE; problems are reported in a WARNING member, so that no field ever
-// receives NaN or Infinity. A figure the module refuses (a missing or non-physical
-// input, a result that is not finite or is non-zero below 1e-300 in magnitude) is sent
-// as an empty value, so that its field is emptied rather than left with a figure from
-// earlier inputs. Graph points carry GRAPH, AXIS ("x" or "y"), INDEX
-// and DATA.
+// and VALUE; problems are reported in a WARNING member (each once, the first 20 of a
+// call listed and the rest counted), so that no field ever receives NaN or Infinity. A
+// figure the module refuses (a missing or non-physical input, a result that is not
+// finite or is non-zero below 1e-300 in magnitude) is sent as an empty value, so that
+// its field is emptied rather than left with a figure from earlier inputs. Graph
+// points carry GRAPH, AXIS ("x" or "y"), INDEX and DATA.
 //
 // Functions and the widgets they fill:
 //   calculateVBar20(VBar, Temperature)                 -> qtSampleVbar
@@ -247,11 +247,17 @@ Inputs.prototype.number = function () {
 
 // ---------------------------------------------------------------- results
 
+// A call says at most this many problems: a table of thousands of rows that cannot be had would
+// otherwise answer a box (or an answer of megabytes) with a line for each.
+var MAX_WARNINGS = 20;
+
 function Results()
 {
     this.items = [];
     this.points = [];
     this.warnings = [];
+    this.said = new NameMap(); // every text warned of, listed or not
+    this.unlisted = 0;
 }
 Results.prototype.set = function (name, value, tip) {
     var item = {NAME: name};
@@ -259,10 +265,10 @@ Results.prototype.set = function (name, value, tip) {
         // A figure that cannot be given empties its field rather than leaving
         // the one computed from earlier inputs.
         if (!isFinite(value)) {
-            this.warnings.push(name + ": the result is not a finite number.");
+            this.warn(name + ": the result is not a finite number.");
             item.VALUE = "";
         } else if (isTiny(value)) {
-            this.warnings.push(name + ": the result " + value + " is too small to be a physical figure.");
+            this.warn(name + ": the result " + value + " is too small to be a physical figure.");
             item.VALUE = "";
         } else {
             item.VALUE = Number(value.toPrecision(10));
@@ -274,10 +280,16 @@ Results.prototype.set = function (name, value, tip) {
         item.TOOLTIP = tip;
     this.items.push(item);
 };
-// Each text once: several steps of one call may find the same.
+// Each text once: several steps of one call may find the same. Looked up, not searched, so that a
+// call of many rows that cannot be had costs time in proportion to its rows.
 Results.prototype.warn = function (text) {
-    if (this.warnings.indexOf(text) < 0)
+    if (this.said.has(text))
+        return;
+    this.said.set(text, true);
+    if (this.warnings.length < MAX_WARNINGS)
         this.warnings.push(text);
+    else
+        ++this.unlisted;
 };
 // A result, or an empty field when it was refused (null): a refused figure
 // must not stand beside inputs it was not computed from.
@@ -298,6 +310,8 @@ Results.prototype.point = function (graph, axis, index, value) {
 // keyed so that the named results come first, in the order they were set.
 Results.prototype.build = function () {
     var warning = this.warnings.join("\n");
+    if (this.unlisted > 0)
+        warning += "\n" + this.unlisted + " more warnings are not listed.";
     if (this.items.length == 1 && this.points.length == 0) {
         var only = this.items[0];
         if (warning.length)
@@ -806,8 +820,7 @@ function calculationsFromMr()
     }
     // Mr and vbar were reported above; report each further problem once.
     for (var i = 0; i < check.warnings.length; ++i)
-        if (res.warnings.indexOf(check.warnings[i]) < 0)
-            res.warn(check.warnings[i]);
+        res.warn(check.warnings[i]);
     return res.build();
 }
 
@@ -1334,6 +1347,23 @@ function indexRows(rows, nameColumn)
     return {byId: byId, byName: byName};
 }
 
+// The titrable groups of a composition, one per charge and pKa with the number of its kind: the charge
+// is evaluated at some hundred pH values, and a composition may list a residue in many rows.
+function ChargeGroups()
+{
+    this.list = [];
+    this.index = new NameMap();
+}
+ChargeGroups.prototype.add = function (count, charge, pka) {
+    var key = charge + " " + pka;
+    if (this.index.has(key)) {
+        this.list[this.index.get(key)].count += count;
+    } else {
+        this.index.set(key, this.list.length);
+        this.list.push({count: count, charge: charge, pka: pka});
+    }
+};
+
 // Net charge per monomer at pH (Henderson-Hasselbalch).
 function netCharge(groups, pH)
 {
@@ -1415,7 +1445,7 @@ function calculationsFromComposition()
 
     var mass = 0, vbarMass = 0, volume = 0, waters = 0, residueCount = 0;
     var hydrationWeight = Math.min(1, Math.max(0, (pH - 4) / 3));
-    var groups = [];
+    var groups = new ChargeGroups();
     var folded = 0, unfolded = 0;
     for (var i = 0; i < all.length; ++i) {
         var r = all[i].ref, m = all[i].moles;
@@ -1438,7 +1468,7 @@ function calculationsFromComposition()
         }
         var charge = toNumber(r.charge), pka = toNumber(r.pka);
         if (charge !== null && charge != 0 && pka !== null)
-            groups.push({count: m, charge: charge, pka: pka});
+            groups.add(m, charge, pka);
         var ext = toNumber(r.extinction);
         if (ext !== null)
             folded += m * ext; // Pace et al. 1995
@@ -1452,14 +1482,14 @@ function calculationsFromComposition()
         if (nEnd === null)
             res.warn("The amino end pKa is missing; the amino end was left out of the charge.");
         else
-            groups.push({count: 1, charge: 1, pka: nEnd});
+            groups.add(1, 1, nEnd);
     }
     if (inp.number("UseTritrableCarboxyl") == 1) {
         var cEnd = inp.number("CarboxylValue");
         if (cEnd === null)
             res.warn("The carboxyl end pKa is missing; the carboxyl end was left out of the charge.");
         else
-            groups.push({count: 1, charge: -1, pka: cEnd});
+            groups.add(1, -1, cEnd);
     }
 
     if (mass <= 0)
@@ -1493,9 +1523,9 @@ function calculationsFromComposition()
     res.set("qtCalculatedMR", mrTotal);
     res.set("qtCalculatedHydration", waters * WATER_MR / mass);
 
-    var pI = isoelectricPoint(groups);
+    var pI = isoelectricPoint(groups.list);
     res.set("qtIsoElectricPoint", pI === null ? "" : Number(pI.toFixed(2)));
-    res.set("qtpHCharge", Number(netCharge(groups, pH).toFixed(2)));
+    res.set("qtpHCharge", Number(netCharge(groups.list, pH).toFixed(2)));
     res.set("qtAbsExtinction", unfolded * n);
     res.set("qtAbsMgMl", unfolded * n / mrTotal);
     res.set("qtEstAbsExtinction", folded * n);
@@ -1505,7 +1535,7 @@ function calculationsFromComposition()
     for (var step = 0; step <= 56; ++step) {
         var x = step / 4;
         res.point("pH Graph", "x", index, x);
-        res.point("pH Graph", "y", index, netCharge(groups, x));
+        res.point("pH Graph", "y", index, netCharge(groups.list, x));
         ++index;
     }
     absorbanceSpectrum(res, all, n);

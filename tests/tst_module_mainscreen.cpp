@@ -552,6 +552,46 @@ private slots:
         QVERIFY2(out.values.contains(target) && out.values.value(target).isEmpty(), qPrintable(out.names.join(", ")));
     }
 
+    // A table of 20,000 rows that cannot be had gives no figure and says so of the first rows and how many more:
+    // neither a box of a line per row nor an answer of megabytes.
+    void rowsThatCannotBeHadAreCountedBeyondTheFirst_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("composition of unknown residues")
+            << Calc::calculationsFromComposition.name() << "qtCalculatedMR";
+        QTest::newRow("buffer without concentrations") << Calc::calculateBufferDensity.name() << "qtDensity";
+    }
+    void rowsThatCannotBeHadAreCountedBeyondTheFirst()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, target);
+        const bool composition = function == Calc::calculationsFromComposition.name();
+        const int count = 20000;
+        auto *array = new AppScriptObject(AppScriptObject::Array);
+        const qlonglong series = m_db.idOf("rhoseries", "Sodium chloride");
+        for (int i = 0; i < count; ++i) {
+            const QString name = QString("X%1").arg(i, 5, 10, QChar('0'));
+            auto *row = new AppScriptObject(name, composition ? "1" : "", AppScriptObject::Normal);
+            if (!composition)
+                row->setProperty("ID", series);
+            array->setProperty(QByteArray::number(i).constData(), row);
+        }
+        QList<AppScriptObject *> tables { array };
+        if (composition)
+            tables << new AppScriptObject(AppScriptObject::Array);
+        const Outcome out = run(function, composition ? "BufferpH=7 OligomerN=1" : "", tables);
+        QVERIFY(out.values.contains(target) && !out.has(target));
+        QCOMPARE(out.warnings.size(), 1);
+        const QStringList lines = out.warnings.first().split('\n');
+        QCOMPARE(lines.size(), 21);
+        for (int i = 0; i < 20; ++i)
+            QVERIFY2(lines.at(i).startsWith(QString("X%1").arg(i, 5, 10, QChar('0')))
+                    || lines.at(i).contains(QString(" X%1 ").arg(i, 5, 10, QChar('0'))),
+                qPrintable(lines.at(i)));
+        QCOMPARE(lines.last(), QString("%1 more warnings are not listed.").arg(count - 20));
+    }
+
     // The window's vbar is at the equilibrium temperature: the shape figures of an equilibrium at 4 C
     // and a velocity run at 20 C are those of the same sample with both at 20 C.
     void shapeFiguresTakeVbarAt20C()
