@@ -880,6 +880,53 @@ private slots:
         QCOMPARE(lines.last(), QString("%1 more warnings are not listed.").arg(count - 20));
     }
 
+    // The module takes D2-18O with the viscosity of D2O, its parent, and H2-18O with that of H2O (no formulation of
+    // their own): a share of one gives the figure of that share of its parent. Of D2O, at 10 C and at 20 C, the
+    // fraction-weighted mean of the IAPWS 2008 and 2020 formulations.
+    void heavyOxygenWaterTakesItsParentsViscosity_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("pairs"); // the water's shares follow
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<double>("share");
+        QTest::addColumn<double>("expected"); // with that share of D2O
+        for (const double share : { 0.3, 1.0 }) {
+            const QString of = QString(" (%1)").arg(share);
+            const double at10 = (1 - share) * waterViscosityAt(10) + share * waterViscosityAt(10, 2),
+                         at20 = 0.01002 * ((1 - share) + share * 1.243005 / 1.00160);
+            // A buffer of light water's figure at 20 C, in that water at 10 C.
+            QTest::newRow(qPrintable("buffer viscosity" + of))
+                << Calc::correctBufferViscosityHeavy.name() << "Viscosity=0.01002 Temperature=10"
+                << "qtCorrectedViscosity" << share << at10;
+            // The water's own figure at 20 C, carried to 10 C, and back.
+            QTest::newRow(qPrintable("viscosity at T" + of))
+                << Calc::viscosityAtT.name() << "Viscosity=" + toText(at20) + " EquilibriumTemp=10 term=0"
+                << "qtBufferViscosity" << share << at10;
+            QTest::newRow(qPrintable("viscosity to 20 C" + of))
+                << Calc::viscosityTo20.name() << "Temperature=10 Viscosity=" + toText(at10) << "qtBufferViscosity"
+                << share << at20;
+        }
+    }
+    void heavyOxygenWaterTakesItsParentsViscosity()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, pairs);
+        QFETCH(QString, target);
+        QFETCH(double, share);
+        QFETCH(double, expected);
+        const auto figure = [&](double d2o, double d2o18, double h2o18) {
+            const Outcome out = run(
+                function, pairs + QString(" D2O=%1 D2O18=%2 H2O18=%3").arg(toText(d2o), toText(d2o18), toText(h2o18)));
+            return out.warnings.isEmpty() && out.has(target) ? out.number(target) : qQNaN();
+        };
+        const double d2o = figure(share, 0, 0), d2o18 = figure(0, share, 0), both = figure(share / 2, share / 2, 0);
+        QVERIFY2(std::fabs(d2o / expected - 1) < 1e-4, qPrintable(toText(d2o) + " by the tables " + toText(expected)));
+        QVERIFY2(std::fabs(d2o18 / d2o - 1) < 1e-12 && std::fabs(both / d2o - 1) < 1e-12,
+            qPrintable(toText(d2o18) + " and " + toText(both) + " for D2O's " + toText(d2o)));
+        const double light = figure(0, 0, 0), h2o18 = figure(0, 0, share);
+        QVERIFY2(std::fabs(h2o18 / light - 1) < 1e-12, qPrintable(toText(h2o18) + " for H2O's " + toText(light)));
+    }
+
     // The window's vbar is at the equilibrium temperature: the shape figures of an equilibrium at 4 C
     // and a velocity run at 20 C are those of the same sample with both at 20 C.
     void shapeFiguresTakeVbarAt20C()
