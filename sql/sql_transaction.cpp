@@ -1,5 +1,7 @@
 #include "sql/sql_transaction.h"
 
+#include "sql/sql_journalguard.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,6 +25,8 @@ const int defaultLockWaitSeconds = 5;
 const char *const busyCode = "5";
 const char *const busyText = "database is locked";
 const char *const fullText = "database or disk is full";
+// And a file SQLite could not open, the guard's refusal among them.
+const char *const cantOpenText = "unable to open database file";
 
 } // namespace
 
@@ -85,7 +89,15 @@ QString SqlTransaction::report(const QSqlDatabase &db, const QString &driverText
 
 QString SqlTransaction::report(const QString &fileName, const QString &driverText)
 {
+    const QString refused = refusal(fileName, driverText);
+    if (!refused.isEmpty())
+        return refused;
     return QDir::toNativeSeparators(fileName) + QStringLiteral(":\n") + reason(driverText);
+}
+
+QString SqlTransaction::refusal(const QString &fileName, const QString &driverText)
+{
+    return driverText.contains(QLatin1String(cantOpenText)) ? SqlJournalGuard::takeRefusal(fileName) : QString();
 }
 
 QString SqlTransaction::reason(const QString &driverText)

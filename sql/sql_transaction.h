@@ -45,6 +45,10 @@ public:
     static QString report(const QSqlDatabase &db, const QString &driverText);
     // The same for a file read some other way than as the connection's name.
     static QString report(const QString &fileName, const QString &driverText);
+    // Where a file beside the database stopped the statement (SQLite says
+    // only that it could not open a file), the guard's message, which names
+    // it and what to do; taken, so that it is said once. Empty otherwise.
+    static QString refusal(const QString &fileName, const QString &driverText);
 
     // How long a file held locked is waited for, in seconds (the settings
     // key "database/lockWait", 5 by default; 0 tries once).
