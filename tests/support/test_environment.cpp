@@ -38,6 +38,15 @@ void TestSettings::clear()
     QSettings().sync();
 }
 
+bool TestSettings::makeUnwritable()
+{
+    // A file where the organisation's folder would be: no settings file can be made below it.
+    const QString organisation
+        = m_dir.filePath(QString::fromLatin1(AppKeys::organisation).section(QLatin1Char('/'), 0, 0));
+    QDir(organisation).removeRecursively();
+    return testWriteFile(organisation, "no folder");
+}
+
 TestDatabaseFiles::TestDatabaseFiles() = default;
 
 QString TestDatabaseFiles::path(const QString &fileName) const

@@ -19,6 +19,10 @@ public:
     ~TestSettings();
     QString path() const { return m_dir.path(); }
     void clear(); // forget every key written so far
+    // From now on nothing can be written to the settings (their folder
+    // cannot be made), as when the settings file may not be written; also
+    // for the superuser.
+    bool makeUnwritable();
 
 private:
     QTemporaryDir m_dir;
