@@ -560,12 +560,20 @@ void GuiVornakel::showSolventWater()
 
 GuiVornakel::NormalisingVbar GuiVornakel::normalisingVbar() const
 {
-    return { QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
+    const QVariant water = vbarInWater();
+    return { QVariant(water.isNull() ? 0 : 1), QVariant(water.toDouble()) };
+}
+
+bool GuiVornakel::showsCompositionVbar() const
+{
+    return m_sources.button(Source::Vbar) == qtVbarCompute;
 }
 
 QVariant GuiVornakel::vbarInWater() const
 {
-    const QVariant page = numberOrNull(qtStackComposition->qtCalculatedVBarWater->text());
+    // A typed or standard vbar has none: it is the vbar on both sides of s20,w.
+    const QVariant page
+        = showsCompositionVbar() ? numberOrNull(qtStackComposition->qtCalculatedVBarWater->text()) : nullNumber;
     return page.isNull() ? m_runVbarWater : page;
 }
 
@@ -764,8 +772,10 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar, sample, record.tc);
     if (!record.k.isNull())
         qtSedVelocityK->setText(columnText(record.k));
-    // Without its sample the run keeps its vbar in water itself.
-    if (!sample)
+    // Without its sample the run keeps its vbar in water itself, while the
+    // vbar it shows is its composition's (as a value known at its temperature).
+    if (!sample && record.vbarSource.toString() == QLatin1String(SqlSource::computed)
+        && m_sources.button(Source::Vbar) == qtVbarStandard)
         m_runVbarWater = record.vbarWater;
 
     // Last: the results come back with their own hydration option, not the

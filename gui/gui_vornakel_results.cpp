@@ -201,6 +201,10 @@ void GuiVornakel::watchResultsInputs()
             qtStackComposition->qtCalculatedVBarWater, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
             qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
         connect(input, &QLineEdit::textChanged, this, outOfDate);
+    // Which vbar the figures are normalised with follows its source, also
+    // where the figure itself stays the same.
+    for (QAbstractButton *source : { qtVbarDirectEntry, qtVbarStandard, qtVbarCompute })
+        connect(source, &QAbstractButton::toggled, this, outOfDate);
     // The method is part of a results record too; the Experiment tab's radius
     // is the method's (Rp or Ro), computed anew unless a load is writing it.
     connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownRecords);

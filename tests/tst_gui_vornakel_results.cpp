@@ -127,6 +127,12 @@ class TstGuiVornakelResults : public QObject
 
     // The calls the fake has seen so far, oldest first.
     QStringList calls() const { return m_f->fake()->calls(); }
+    // The vbar shown made the composition page's, and the calls of its calculation forgotten.
+    void composedVbar(GuiVornakel *w)
+    {
+        w->onCalculatedVBarAccepted(0.703);
+        m_f->fake()->takeCalls();
+    }
 
     // The a/b graph windows open now.
     static QList<GuiGrapher *> graphers()
@@ -161,10 +167,11 @@ private slots:
                "RPM=20000,Ratio=2.5,Hydration=qtHydrateDelta1,HydrationValue=0.35,Shape=qtShapeOblate,"
                "BufferViscosity=0.01002,EquilibriumTemp=4,aVbar=1,vbarwater=0.7155)";
         // A missing s20,w and hydration go as NULL, so does an equilibrium temperature that is not valid;
-        // no option as "unchecked".
+        // no option as "unchecked". The vbar shown is a standard one: it is the vbar on both sides, and the
+        // dry one, whatever the composition page holds.
         QTest::newRow("values missing")
             << "qtSedEquilibriumTemp=99 qtSedEquilibriumMR=14307 qtExperimentResultsS= qtHydrateRatio=" << false
-            << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
+            << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
                "RPM=20000,Ratio=0,Hydration=unchecked,HydrationValue=NULL,Shape=unchecked,BufferViscosity=0.01002,"
                "EquilibriumTemp=NULL,aVbar=0,vbarwater=0)";
         // Text that is no number is never sent as 0: without a molecular weight the page says so.
@@ -186,7 +193,9 @@ private slots:
         QVERIFY(w);
         // The velocity temperature is sent as T, the equilibrium one (the vbar's) as EquilibriumTemp, or
         // NULL when it is not valid; the vbar s20,w was normalised with as s20,w is sent it (the composition's
-        // in water with its Mr).
+        // in water while the vbar shown is the composition's).
+        if (complete)
+            composedVbar(w);
         m_f->fill("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
                   "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 "
             + entries);
@@ -332,6 +341,7 @@ private slots:
                 + points("GtraphShape", { { -2, 0 }, { 0, -2 }, { 2, 0 } }) + points("axel", { { -3, -3 } }),
             points("A over B Graph", abCurve) + Nodes { point("pH Graph", "x", 0, "5") });
         QVERIFY(w);
+        composedVbar(w);
         m_f->fill(
             "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=25 qtBufferViscosity=0.0089 "
             "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4 "
