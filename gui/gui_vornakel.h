@@ -285,9 +285,13 @@ private:
     void showResults(const SqlResultsRecord &record);
     // New results: no figures, the cleared options.
     void showNewResults();
-    // The shape group and the ratio field follow the checked hydration option
-    // (the rule of the results calculation), also while its handlers are stopped.
+    // The shape group, the ratio field and the figures' captions follow the
+    // checked hydration option (the rule of the results calculation), also
+    // while its handlers are stopped.
     void enableForHydrationOption();
+    // The captions of the Results tab's hydration, axial ratio and axes, and
+    // the names messages give those figures, for the checked option and shape.
+    void showResultCaptions();
     // The Experiment tab's Mr method "exact Mr", with its field open for typing.
     void useExactMr();
     // A sedimentation coefficient typed in svedbergs, in seconds.
@@ -356,6 +360,9 @@ private:
     void enableGraphButtons();
     // Empties the figures of the Results tab, leaving its options as they are.
     void emptyResultFigures();
+    // What the Results tab's calculation says of its inputs, shown under its
+    // figures until they are computed again (nothing: the note is hidden).
+    void showResultsNote(const QStringList &warnings);
     // Marks the Results tab out of date whenever one of its inputs changes.
     void watchResultsInputs();
     // The figures of the Results tab, in the order a record lists them.

@@ -70,10 +70,13 @@ void GuiVornakel::calculate()
     namespace Calc = AppCalculationContract;
     // Whatever changed before a calculation, the record lists follow what the tabs show.
     const auto follow = qScopeGuard([this] { followShownRecords(); });
-    // The radius field holds the method's radius, and says which.
+    // The radius field holds the method's radius, and says which; so do the
+    // messages that speak of it.
+    const QString radiusCaption = qtTellerMethod->isChecked() ? QStringLiteral("Rp") : QStringLiteral("Ro");
     qtExperimentResultsRpLabel->setText(
         QStringLiteral("<html><head/><body style=\" font-size:12pt;\"><p style=\" margin:0px;\">%1</p></body></html>")
-            .arg(qtTellerMethod->isChecked() ? QLatin1String("Rp") : QLatin1String("Ro")));
+            .arg(radiusCaption));
+    qtExperimentResultsRp->setAccessibleName(radiusCaption);
     if (m_calculationsBlocked)
         return;
     emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
@@ -441,16 +444,10 @@ void GuiVornakel::onValueEdited()
     } else if (source == qtBufferViscosity) {
         GuiUnits::askCentipoise(qtBufferViscosity, this);
     } else if (source == qtSedVelocityConcentration) {
-        if (!qtSedVelocityConcentration->text().simplified().isEmpty()) {
-            emit sigLog(QStringLiteral("Changing to s*20W"), AppLog::Trace);
-            qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
-                                                "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
-                                                "</body></html>"));
-        } else {
-            emit sigLog(QStringLiteral("Changing to s20W"), AppLog::Trace);
-            qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
-                                                "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
-        }
+        emit sigLog(qtSedVelocityConcentration->text().simplified().isEmpty() ? QStringLiteral("Changing to s20W")
+                                                                              : QStringLiteral("Changing to s*20W"),
+            AppLog::Trace);
+        showS20wCaption();
     } else if (source == qtExperimentResultsRp || source == qtExperimentResultsS) {
         auto *field = static_cast<GuiLineEdit *>(source);
         // An s20,w is read as S* is: above 9e-06 (or below -9e-06, a floating

@@ -542,8 +542,10 @@ void GuiVornakel::holdRunWater(const std::optional<BufferWater> &water)
 void GuiVornakel::showSolventWater()
 {
     const BufferWater water = bufferWater();
-    // s20,w is computed for a protein that keeps its hydrogens: in deuterium it exchanges some.
+    // s20,w is computed for a protein that keeps its hydrogens: in deuterium it
+    // exchanges some. The friction the Results tab takes from s20,w carries it too.
     qtS20wHeavyWater->setVisible(water.d2o + water.d2o18 > 0);
+    qtResultsHeavyWater->setVisible(water.d2o + water.d2o18 > 0);
     if (water.isLight()) {
         qtSolventWater->setText(QStringLiteral("Figures in light water"));
         return;
@@ -588,13 +590,15 @@ void GuiVornakel::useExactMr()
 
 void GuiVornakel::showS20wCaption()
 {
-    if (!qtSedVelocityConcentration->text().simplified().isEmpty())
+    const bool so20w = !qtSedVelocityConcentration->text().simplified().isEmpty();
+    if (so20w)
         qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                             "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
                                             "</body></html>"));
     else
         qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                             "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
+    qtExperimentResultsS->setAccessibleName(so20w ? QStringLiteral("so20,w") : QStringLiteral("s20,w"));
 }
 
 void GuiVornakel::showTypedFigures()
@@ -812,6 +816,7 @@ void GuiVornakel::enableForHydrationOption()
         qtAssumedShape->setEnabled(true);
         qtHydrateRatio->setEnabled(true);
     }
+    showResultCaptions();
 }
 
 void GuiVornakel::showResults(const SqlResultsRecord &record)
@@ -819,6 +824,7 @@ void GuiVornakel::showResults(const SqlResultsRecord &record)
     // A stored record has its figures: no word of an earlier calculation stays.
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
+    showResultsNote({});
     QLineEdit *rStokes = qtRStokes;
     rStokes->setText(columnText(record.radius));
     const QPair<QLabel *, const QVariant *> figures[] = { { qtVbarRo, &record.vbarRadius },

@@ -311,6 +311,51 @@ private slots:
             qPrintable(m_f->widget<QLabel>("qtExperimentResultsRpLabel")->text()));
     }
 
+    // An Mr of 1e308 g/mol at 60000 rpm and 20 C gives a buoyant mass of 2.7e307 and a sigma beyond any double
+    // (Mb omega^2 / R T, omega^2 = 3.9e7): sigma is left empty, and the box names it by its caption; no field
+    // writes a figure in hundreds of digits.
+    void aFigureBeyondANumberIsNamedByItsCaption()
+    {
+        m_f->click("qtExactMolecularWeight");
+        m_f->type("qtSedEquilibriumTemp", "20");
+        m_f->type("qtSedEquilibriumRPM", "60000");
+        m_f->type("qtSedEquilibriumMR", "1e308");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(boxes.contains("Sigma: the result is not a finite number."), qPrintable(boxes));
+        QVERIFY2(!boxes.contains(QRegularExpression("\\bqt")), qPrintable(boxes));
+        QCOMPARE(m_f->text("qtSedEquilibriumSigma"), QString());
+        QCOMPARE(m_f->text("qtSedEquilibriumMR"), QStringLiteral("1e+308"));
+        for (const QLineEdit *field : m_f->window->findChildren<QLineEdit *>())
+            QVERIFY2(field->text().size() < 30, qPrintable(field->objectName() + ' ' + field->text()));
+    }
+
+    // Every figure the calculation module writes has a caption a message can name it by: the module names a
+    // figure by the object name it writes to, and no message shown names a widget.
+    void everyFigureOfTheModuleHasACaption()
+    {
+        QFile module(QDir(TestModules::shippedModulesPath()).filePath(QStringLiteral("MainScreen_main.js")));
+        QVERIFY(module.open(QIODevice::ReadOnly));
+        const QString source = QString::fromUtf8(module.readAll());
+        QSet<QString> named;
+        QRegularExpressionMatchIterator it = QRegularExpression("\"(qt\\w+)\"").globalMatch(source);
+        while (it.hasNext())
+            named << it.next().captured(1);
+        QVERIFY(named.contains("qtSedEquilibriumSigma") && named.contains("qtCorrectedDensity"));
+        int figures = 0;
+        for (QWidget *widget : m_f->window->findChildren<QWidget *>()) {
+            const QString name = widget->objectName();
+            // The Results tab's figures are named from the method's prefix.
+            const bool composed = (name.startsWith("qtVbar") || name.startsWith("qtTeller")) && !name.endsWith("Label")
+                && !name.endsWith("Method");
+            if (!(named.contains(name) || composed)
+                || !(qobject_cast<QLabel *>(widget) || qobject_cast<QLineEdit *>(widget)))
+                continue;
+            ++figures;
+            QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
+        }
+        QVERIFY(figures > 40);
+    }
+
     // A fresh form takes the exact Mr as its method, so S* alone gives s20,w; nothing is calculated while
     // blocked; each method sets the Mr field and the stop sign, and an Mr from the composition page is
     // calculated even from empty fields.

@@ -98,6 +98,19 @@ private slots:
         QVERIFY(m_f->widget("qtS20wHeavyWater")->isHidden());
     }
 
+    // The Results tab's friction ratios and Stokes radius come from s20,w, and carry its want of H/D exchange: the
+    // tab says so while the water holds deuterium, as the Experiment tab does.
+    void theResultsTabSaysWhatHeavyWaterLeavesOut()
+    {
+        steps("heavy 90; tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4;"
+              "tab qtTabResults");
+        QVERIFY(!m_f->widget("qtResultsHeavyWater")->isHidden());
+        QVERIFY(text("qtResultsHeavyWater").contains("the Stokes radius"));
+        QVERIFY(text("qtResultsHeavyWater").contains("about 7 % low"));
+        steps("new");
+        QVERIFY(m_f->widget("qtResultsHeavyWater")->isHidden());
+    }
+
     // f is taken from s20,w with the vbar s20,w was normalised with. With the composition's Mr, s20,w takes its vbar
     // in water, not the apparent vbar of urea's binding (Casassa and Eisenberg 1964 with v3 0.75, g3 0.1): the
     // Stokes radius is M (1 - vbar_water 0.998234) / (N s20,w 6 pi 0.01002 P).
