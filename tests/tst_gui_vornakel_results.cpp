@@ -560,9 +560,8 @@ private slots:
         m_f->window.reset();
     }
 
-    // What an edit of the ratio finds stands under the figures, with what the Teller method says of albumin's
-    // friction (its Stokes sphere is smaller), and takes nothing from the field; the focus leaving it computes
-    // nothing again.
+    // What an edit of the ratio finds stands under the figures and takes nothing from the field; no figure of
+    // the hydration is computed for another option; the focus leaving it computes nothing again.
     void oneRatioEditWarnsOnce()
     {
         GuiVornakel *w = window();
@@ -579,7 +578,7 @@ private slots:
         QTest::keyClicks(w->qtHydrateRatio, "0\r");
         QCOMPARE(w->qtResultsNote->text().section('\n', 0, 0),
             "The axial ratio must be a number of at least 1 for this shape.");
-        QVERIFY(w->qtResultsNote->text().contains("(Teller method)"));
+        QVERIFY(!w->qtResultsNote->text().contains("(Teller method)"));
         QCOMPARE(QApplication::focusWidget(), w->qtHydrateRatio);
         // Emptied here: a second calculation would write it again.
         w->qtResultsNote->clear();
