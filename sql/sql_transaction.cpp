@@ -19,9 +19,12 @@ const char *const briefWait = "QSQLITE_BUSY_TIMEOUT=250";
 const int lockStepMs = 40;
 const int defaultLockWaitSeconds = 5;
 
-// SQLite's primary result codes and texts: another connection's lock, and a full disk.
+// SQLite's primary result codes and texts: another connection's lock (SQLITE_BUSY, or
+// SQLITE_LOCKED where connections share a cache), and a full disk.
 const char *const busyCode = "5";
+const char *const lockedCode = "6";
 const char *const busyText = "database is locked";
+const char *const lockedText = "database table is locked";
 const char *const fullText = "database or disk is full";
 
 } // namespace
@@ -140,12 +143,13 @@ bool SqlTransaction::execWhileLocked(QSqlQuery &query, const QString &sql)
 
 bool SqlTransaction::isLocked(const QSqlError &error)
 {
-    return error.nativeErrorCode() == QLatin1String(busyCode) || isLocked(error.databaseText());
+    return error.nativeErrorCode() == QLatin1String(busyCode) || error.nativeErrorCode() == QLatin1String(lockedCode)
+        || isLocked(error.databaseText());
 }
 
 bool SqlTransaction::isLocked(const QString &driverText)
 {
-    return driverText.contains(QLatin1String(busyText));
+    return driverText.contains(QLatin1String(busyText)) || driverText.contains(QLatin1String(lockedText));
 }
 
 bool SqlTransaction::isFull(const QString &driverText)

@@ -64,7 +64,8 @@ public:
     // A read or a statement of its own run so (the query prepared and bound
     // before; `sql` run as given otherwise). False with the query's error.
     static bool execWhileLocked(QSqlQuery &query, const QString &sql = QString());
-    // Another connection holds the file locked (SQLite's "database is locked").
+    // Another connection holds the file locked (SQLite's "database is locked",
+    // or "database table is locked" where connections share a cache).
     static bool isLocked(const QSqlError &error);
     static bool isLocked(const QString &driverText);
     // The disk or the file is full (SQLite's "database or disk is full").

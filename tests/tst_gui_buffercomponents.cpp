@@ -287,6 +287,43 @@ private slots:
         QVERIFY(!m_f->text("qtDensity").isEmpty() && !m_f->text("qtCorrectedDensity").isEmpty());
     }
 
+    // A concentration of blanks typed into the cell is no concentration: the page waits for it as for an empty
+    // cell, in light or heavy water and whether the unit is chosen before or after, shows what an empty cell
+    // shows and says nothing; a number typed then gives the figures.
+    void aConcentrationOfBlanksIsAnEmptyCell_data()
+    {
+        QTest::addColumn<bool>("heavy");
+        QTest::addColumn<bool>("unitLast");
+        QTest::newRow("unit first") << false << false;
+        QTest::newRow("unit after") << false << true;
+        QTest::newRow("heavy water") << true << false;
+    }
+    void aConcentrationOfBlanksIsAnEmptyCell()
+    {
+        QFETCH(bool, heavy);
+        QFETCH(bool, unitLast);
+        const auto figures = [this] {
+            QStringList shown;
+            for (const char *field : { "qtDensity", "qtViscosity", "qtCorrectedDensity", "qtCorrectedViscosity" })
+                shown << m_f->text(field);
+            return shown;
+        };
+        openPage();
+        add("Glycerol", "0.15");
+        m_page->qtHeavyWater->setChecked(heavy);
+        m_page->qtWaterComposition->qtD2OBox->setValue(heavy ? 50 : 0);
+        m_f->answerer.clear();
+        add("Sodium chloride", "   ", "mg/ml", unitLast);
+        const QStringList blanks = figures();
+        QCOMPARE(blanks, QStringList({ QString(), QString(), QString(), QString() }));
+        QVERIFY2(boxes().isEmpty(), qPrintable(boxes().join('\n')));
+        concentration("Sodium chloride")->setText(QString());
+        QCOMPARE(figures(), blanks);
+        concentration("Sodium chloride")->setText("10");
+        QVERIFY2(!figures().contains(QString()), qPrintable(figures().join(' ')));
+        QVERIFY2(boxes().isEmpty(), qPrintable(boxes().join('\n')));
+    }
+
     // A concentration per mass holds more of its solute per litre in heavy water: 20 % sucrose by mass is 1.0810 g/ml
     // in light water at 20 C (CRC Handbook), c = 0.21620 g/ml, so c phi = c - (1.0810 - 0.998234) and phi = 0.61826
     // ml/g. In D2O (IAPWS 2017: 1.105336 g/ml, 1.105366 on the program's scale) its density is rho = 1.105366 /
