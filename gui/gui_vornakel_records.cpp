@@ -76,6 +76,9 @@ private:
 // What could not be read, from which file, and the reason the database gave.
 QString readFailure(const QString &what, const QSqlDatabase &db, const SqlRecords &records)
 {
+    // Or what lies beside the file, which the message names.
+    if (records.refused())
+        return QStringLiteral("%1.\n\n%2").arg(what, records.error());
     return QStringLiteral("%1 from the database file\n%2\n\nThe database gave this reason: %3")
         .arg(what, QDir::toNativeSeparators(db.databaseName()), SqlTransaction::reason(records.driverText()));
 }

@@ -512,7 +512,9 @@ bool SqlRecords::save(
 bool SqlRecords::readFailed(QSqlQuery &query)
 {
     m_driverText = query.lastError().text();
-    m_error = SqlTransaction::report(m_db, m_driverText);
+    const QString refused = SqlTransaction::refusal(m_db.databaseName(), m_driverText);
+    m_refused = !refused.isEmpty();
+    m_error = m_refused ? refused : SqlTransaction::report(m_db, m_driverText);
     return false;
 }
 

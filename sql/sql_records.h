@@ -262,6 +262,9 @@ public:
     QString error() const { return m_error; }
     // The driver's text alone of the last failed read.
     QString driverText() const { return m_driverText; }
+    // The last failed read was stopped by a file beside the database that is
+    // not used: error() is the message that names it and what to do.
+    bool refused() const { return m_refused; }
     // The last save failed because its record to overwrite was no longer listed.
     bool savedOverGone() const { return m_savedOverGone; }
 
@@ -345,6 +348,7 @@ private:
     QSqlDatabase m_db;
     QString m_error;
     QString m_driverText;
+    bool m_refused = false;
     bool m_savedOverGone = false;
 };
 

@@ -479,6 +479,30 @@ private slots:
         QVERIFY(m_f->db.database().rollback());
     }
 
+    // A file put beside the database while the window has it open (here a second name of a file, which others
+    // may have filled) is not played in: the save is refused, and its box names that file and what to do, as the
+    // open of the file would, not the driver's "unable to open database file".
+    void aSaveNamesWhatWasPutBesideTheOpenDatabase()
+    {
+        auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
+        d->qtResultsName->lineEdit()->setText(QStringLiteral("Planted"));
+        const QString path = m_f->db.path();
+        const QString journal = path + "-journal";
+        QVERIFY(TestDatabase::writeHotJournal(path, { "DELETE FROM results" }, { "DELETE FROM sample" }, path + ".j"));
+        QVERIFY(testSecondName(path + ".j", journal));
+        save(d->qtResultsButtonBox)->click();
+        const QString text = m_f->answerer.texts().value(0);
+        QVERIFY2(text.startsWith("The database file\n" + QDir::toNativeSeparators(path)
+                     + "\nis not read or written now: "
+                       "beside it lies "
+                     + QDir::toNativeSeparators(journal) + ", a file with a second name (a hard link)")
+                && text.endsWith("Remove " + QDir::toNativeSeparators(journal) + ", or move it aside, and try again."),
+            qPrintable(text));
+        QVERIFY(save(d->qtResultsButtonBox)->isEnabled());
+        QVERIFY(QFile::remove(journal));
+        QCOMPARE(m_f->db.value("SELECT group_concat(name) FROM results").toString(), QStringLiteral("Run 1 shape"));
+    }
+
     // A save while another program holds the file waits for it with the window's event loop running: the hold
     // ends only on a tick of a timer of that loop. Held beyond the wait, the box says the file is in use and
     // what to do, and nothing is saved.
