@@ -292,29 +292,40 @@ private:
     void showResults(const SqlResultsRecord &record);
     // New results: no figures, the cleared options.
     void showNewResults();
-    // The shape group and the ratio field follow the checked hydration option
-    // (the rule of the results calculation), also while its handlers are stopped.
+    // The shape group, the ratio field and the figures' captions follow the
+    // checked hydration option (the rule of the results calculation), also
+    // while its handlers are stopped.
     void enableForHydrationOption();
+    // The captions of the Results tab's hydration, axial ratio and axes, and
+    // the names messages give those figures, for the checked option and shape.
+    void showResultCaptions();
     // The Experiment tab's Mr method "exact Mr", with its field open for typing.
     void useExactMr();
     // A sedimentation coefficient typed in svedbergs, in seconds.
     static void takeSvedbergs(GuiLineEdit *field);
     // The s20,w caption: with a concentration it is so20,w.
     void showS20wCaption();
-    // The composition's vbar in water at 20 C that s20,w uses: the page's, or
-    // the one a loaded run stored when the page has none.
+    // Whether the vbar shown is the sample composition's own (its Compute),
+    // rather than typed or a standard value.
+    bool showsCompositionVbar() const;
+    // The composition's vbar in water at 20 C that s20,w uses, only while the
+    // vbar shown is that composition's: the page's, or the one a loaded run
+    // stored while it shows the run's composition vbar. Null for a typed or
+    // standard vbar, which is the vbar on both sides of s20,w.
     QVariant vbarInWater() const;
     // The inputs "aVbar" and "vbarwater" of s20,w: the vbar it is normalised
-    // with. The shape figures take f from s20,w with the same one.
+    // with, whatever the Mr method. The shape figures take f from s20,w with
+    // the same one.
     struct NormalisingVbar
     {
         QVariant aVbar, vbarWater;
     };
     NormalisingVbar normalisingVbar() const;
     // The composition's vbar without its denaturant (its 25 C estimate), the
-    // dry particle's of the radius and the shape figures: the page's, or the
-    // one a loaded run's vbar in water gives while no sample of its own is
-    // shown; 0 for none.
+    // dry particle's of the radius and the shape figures, while the vbar shown
+    // is the composition's: the page's, or the one a loaded run's vbar in
+    // water gives while it shows the run's composition vbar; 0 for none (the
+    // vbar shown is then the dry particle's).
     double undenaturedVbar() const;
     // The water of the buffer the Solvent tab's figures are in (fractions of
     // 1): the buffer page's when it is heavy, or the one a loaded run stored.
@@ -356,6 +367,9 @@ private:
     void enableGraphButtons();
     // Empties the figures of the Results tab, leaving its options as they are.
     void emptyResultFigures();
+    // What the Results tab's calculation says of its inputs, shown under its
+    // figures until they are computed again (nothing: the note is hidden).
+    void showResultsNote(const QStringList &warnings);
     // Marks the Results tab out of date whenever one of its inputs changes.
     void watchResultsInputs();
     // The figures of the Results tab, in the order a record lists them.

@@ -709,6 +709,7 @@ void GuiVornakel::clearResultsPage()
     qtHydrateRatio->setText(QStringLiteral("1.000"));
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
+    showResultsNote({});
     followShownRecords();
 }
 

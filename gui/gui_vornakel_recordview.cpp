@@ -534,8 +534,10 @@ void GuiVornakel::holdRunWater(const std::optional<BufferWater> &water)
 void GuiVornakel::showSolventWater()
 {
     const BufferWater water = bufferWater();
-    // s20,w is computed for a protein that keeps its hydrogens: in deuterium it exchanges some.
+    // s20,w is computed for a protein that keeps its hydrogens: in deuterium it
+    // exchanges some. The friction the Results tab takes from s20,w carries it too.
     qtS20wHeavyWater->setVisible(water.d2o + water.d2o18 > 0);
+    qtResultsHeavyWater->setVisible(water.d2o + water.d2o18 > 0);
     if (water.isLight()) {
         qtSolventWater->setText(QStringLiteral("Figures in light water"));
         return;
@@ -552,12 +554,20 @@ void GuiVornakel::showSolventWater()
 
 GuiVornakel::NormalisingVbar GuiVornakel::normalisingVbar() const
 {
-    return { QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
+    const QVariant water = vbarInWater();
+    return { QVariant(water.isNull() ? 0 : 1), QVariant(water.toDouble()) };
+}
+
+bool GuiVornakel::showsCompositionVbar() const
+{
+    return m_sources.button(Source::Vbar) == qtVbarCompute;
 }
 
 QVariant GuiVornakel::vbarInWater() const
 {
-    const QVariant page = numberOrNull(qtStackComposition->qtCalculatedVBarWater->text());
+    // A typed or standard vbar has none: it is the vbar on both sides of s20,w.
+    const QVariant page
+        = showsCompositionVbar() ? numberOrNull(qtStackComposition->qtCalculatedVBarWater->text()) : nullNumber;
     return page.isNull() ? m_runVbarWater : page;
 }
 
@@ -572,13 +582,15 @@ void GuiVornakel::useExactMr()
 
 void GuiVornakel::showS20wCaption()
 {
-    if (!qtSedVelocityConcentration->text().simplified().isEmpty())
+    const bool so20w = !qtSedVelocityConcentration->text().simplified().isEmpty();
+    if (so20w)
         qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                             "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
                                             "</body></html>"));
     else
         qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                             "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
+    qtExperimentResultsS->setAccessibleName(so20w ? QStringLiteral("so20,w") : QStringLiteral("s20,w"));
 }
 
 void GuiVornakel::showTypedFigures()
@@ -785,8 +797,10 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar, sample, record.tc);
     if (!record.k.isNull())
         qtSedVelocityK->setText(columnText(record.k));
-    // Without its sample the run keeps its vbar in water itself.
-    if (!sample)
+    // Without its sample the run keeps its vbar in water itself, while the
+    // vbar it shows is its composition's (as a value known at its temperature).
+    if (!sample && record.vbarSource.toString() == QLatin1String(SqlSource::computed)
+        && m_sources.button(Source::Vbar) == qtVbarStandard)
         m_runVbarWater = record.vbarWater;
 
     // Last: the results come back with their own hydration option, not the
@@ -823,6 +837,7 @@ void GuiVornakel::enableForHydrationOption()
         qtAssumedShape->setEnabled(true);
         qtHydrateRatio->setEnabled(true);
     }
+    showResultCaptions();
 }
 
 void GuiVornakel::showResults(const SqlResultsRecord &record)
@@ -830,6 +845,7 @@ void GuiVornakel::showResults(const SqlResultsRecord &record)
     // A stored record has its figures: no word of an earlier calculation stays.
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
+    showResultsNote({});
     QLineEdit *rStokes = qtRStokes;
     rStokes->setText(columnText(record.radius));
     const QPair<QLabel *, const QVariant *> figures[] = { { qtVbarRo, &record.vbarRadius },
