@@ -12,6 +12,7 @@
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_fieldreader.h"
+#include "gui/gui_figurechanges.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
@@ -649,30 +650,48 @@ bool GuiBufferComponents::concentrationsGiven() const
     return true;
 }
 
-bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
+QPair<QVariant, QVariant> GuiBufferComponents::figuresAt20Now(const SqlSolventRecord &solvent) const
 {
     namespace Calc = AppCalculationContract;
     if (!m_calculations || !m_missingComponents.isEmpty())
-        return false;
-    const struct
-    {
-        const QVariant &stored;
-        QString function;
-        Role series;
-        const QLineEdit *field;
-    } figures[] = { { solvent.computedDensity, Calc::calculateBufferDensity.name(), DensitySeriesRole, qtDensity },
-        { solvent.computedViscosity, Calc::calculateBufferViscosity.name(), ViscositySeriesRole, qtViscosity } };
-    for (const auto &figure : figures) {
-        if (figure.stored.isNull())
-            continue;
+        return {};
+    const auto now = [this](const QVariant &stored, const QString &function, Role series, const QLineEdit *field) {
+        if (stored.isNull())
+            return QVariant();
         AppScriptList answer;
-        answer.add(askAt20(figure.function, figure.series));
-        const std::optional<double> at20 = Calc::figureOf(answer.first(), figure.field->objectName());
+        answer.add(askAt20(function, series));
+        const std::optional<double> at20 = Calc::figureOf(answer.first(), field->objectName());
+        return at20 ? QVariant(*at20) : QVariant();
+    };
+    return { now(solvent.computedDensity, Calc::calculateBufferDensity.name(), DensitySeriesRole, qtDensity),
+        now(solvent.computedViscosity, Calc::calculateBufferViscosity.name(), ViscositySeriesRole, qtViscosity) };
+}
+
+bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
+{
+    if (!m_calculations || !m_missingComponents.isEmpty())
+        return false;
+    const QPair<QVariant, QVariant> now = figuresAt20Now(solvent);
+    const QPair<const QVariant &, const QVariant &> figures[]
+        = { { solvent.computedDensity, now.first }, { solvent.computedViscosity, now.second } };
+    for (const auto &figure : figures) {
+        if (figure.first.isNull())
+            continue;
         // Figures at another temperature differ in the third digit at least.
-        if (!at20 || std::fabs(figure.stored.toDouble() - *at20) > 1e-6 * std::fabs(*at20))
+        const double at20 = figure.second.toDouble();
+        if (figure.second.isNull() || std::fabs(figure.first.toDouble() - at20) > 1e-6 * std::fabs(at20))
             return false;
     }
     return true;
+}
+
+void GuiBufferComponents::compareFiguresAt20(
+    GuiFigureChanges *changes, const QVariant &density, const QVariant &viscosity) const
+{
+    if (qtCalculateDensity->isChecked())
+        changes->compare(QStringLiteral("density at 20 C"), density, densityAt20());
+    if (qtCalculateViscosity->isChecked())
+        changes->compare(QStringLiteral("viscosity at 20 C"), viscosity, viscosityAt20());
 }
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
@@ -947,6 +966,7 @@ void GuiBufferComponents::loadBufferRecord(int id)
 
 void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
 {
+    m_changedSinceSaved.clear();
     {
         QList<QObject *> held { qtCalculateDensity, qtCalculateViscosity, qtHeavyWater, qtAddedComponents,
             qtWaterComposition };
@@ -1014,6 +1034,13 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
     // components give at 20 C in light water.
     if (m_olderFigures && givesStoredFiguresAt20(solvent))
         m_olderFigures = false;
+    // Its figures at 20 C: in their own columns, else (the marked or told
+    // rows of the releases before) in place of those shown.
+    SqlSolventRecord at20 = solvent;
+    if (!solvent.computedDensityAt20.isNull())
+        at20.computedDensity = solvent.computedDensityAt20;
+    if (!solvent.computedViscosityAt20.isNull())
+        at20.computedViscosity = solvent.computedViscosityAt20;
     const struct
     {
         QGroupBox *box;
@@ -1021,10 +1048,10 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
         const QVariant &at20;
         GuiLineEdit *at20Field;
         GuiLineEdit *corrected;
-    } figures[]
-        = { { qtCalculateDensity, solvent.computedDensity, solvent.computedDensityAt20, qtDensity, qtCorrectedDensity },
-              { qtCalculateViscosity, solvent.computedViscosity, solvent.computedViscosityAt20, qtViscosity,
-                  qtCorrectedViscosity } };
+    } figures[] = {
+        { qtCalculateDensity, solvent.computedDensity, at20.computedDensity, qtDensity, qtCorrectedDensity },
+        { qtCalculateViscosity, solvent.computedViscosity, at20.computedViscosity, qtViscosity, qtCorrectedViscosity }
+    };
     for (const auto &figure : figures) {
         if (!figure.box->isChecked())
             continue;
@@ -1032,7 +1059,20 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
             showStoredFigure(figure.at20Field, QVariant());
             showStoredFigure(figure.corrected, figure.stored);
         } else {
-            showStoredFigure(figure.at20Field, figure.at20.isNull() ? figure.stored : figure.at20);
+            showStoredFigure(figure.at20Field, figure.at20);
+        }
+    }
+    // Figures its components no longer give are no figures of the buffer shown:
+    // it is computed again, and what changed since its save is kept to be told.
+    if (keepsFiguresAt20(solvent) && !m_olderFigures && m_missingComponents.isEmpty()) {
+        const QPair<QVariant, QVariant> now = figuresAt20Now(at20);
+        GuiFigureChanges changes;
+        changes.compare(QStringLiteral("density at 20 C"), at20.computedDensity, now.first);
+        changes.compare(QStringLiteral("viscosity at 20 C"), at20.computedViscosity, now.second);
+        if (!changes.isEmpty() && m_calculations) {
+            m_changedSinceSaved = changes.text(QStringLiteral("saved with"));
+            compute();
+            return;
         }
     }
     correctBoth();
@@ -1301,6 +1341,10 @@ void GuiBufferComponents::onComponentRecordChanged(int id)
         return;
     }
     const bool inBuffer = !qtAddedComponents->isRowHidden(row);
+    // The buffer shown is computed again with the component as it is now, and
+    // what that changes is told.
+    const QVariant densityBefore = densityAt20(), viscosityBefore = viscosityAt20();
+    const QString nameBefore = qtComponents->item(row, nameColumn)->text();
     {
         const QSignalBlocker blockComponents(qtComponents);
         const QSignalBlocker blockAdded(qtAddedComponents);
@@ -1327,16 +1371,26 @@ void GuiBufferComponents::onComponentRecordChanged(int id)
             sortTables();
         }
     }
-    if (inBuffer)
-        compute();
+    if (!inBuffer)
+        return;
+    compute();
+    GuiFigureChanges changes;
+    if (!record.active)
+        changes.add(
+            QStringLiteral("%1 is no longer in the reference data and was taken out of the buffer").arg(nameBefore));
+    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
+    if (!changes.isEmpty())
+        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
 }
 
 void GuiBufferComponents::onDatabaseImporterRun()
 {
     if (!sender())
         return;
-    // The buffer shown survives the reload, as far as its components still exist.
+    // The buffer shown survives the reload, as far as its components still
+    // exist, and is computed with the reference data the import brought.
     const QHash<int, SavedState::ComponentPair> shown = shownComponents();
+    const QVariant densityBefore = densityAt20(), viscosityBefore = viscosityAt20();
     populateComponents();
     {
         QList<QObject *> held { qtAddedComponents };
@@ -1347,4 +1401,8 @@ void GuiBufferComponents::onDatabaseImporterRun()
         showComponents(shown);
     }
     compute();
+    GuiFigureChanges changes;
+    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
+    if (!changes.isEmpty())
+        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
 }

@@ -141,6 +141,9 @@ public:
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
 
+    // The reference data editor of this window's database file.
+    GuiDataUpdate *referenceDataEditor() const { return m_dataUpdate; }
+
     // The standard-value dialogs, read by the save dialog.
     GuiVbarStandardValue *vbarStandardValue() const;
     GuiDensityStandardValue *densityStandardValue() const;
@@ -211,6 +214,10 @@ public slots:
     void onCalculatedHydrationAccepted(qreal value);
     void onBufferDensityCalculated(qreal value);
     void onBufferViscosityCalculated(qreal value);
+
+    // Reference data changed behind a composition page: the figures it gives
+    // now reach the tabs, and the person is told what changed.
+    void onPageFollowedReferenceData(const QString &changes);
 
     // Results page and shape graphs.
     void calculateResults();
@@ -418,6 +425,10 @@ private:
         QString version; // the record's version then, with its name, links and date
         QStringList shown; // empty: to be taken once its load is computed
         bool changed = false; // the tab shows something else now
+        QString why; // why it is not the record any more, where the change says more than "changed"
+        // The figures it was saved with that its composition no longer gives,
+        // in words: the tab shows those it gives now.
+        QString sinceSaved;
     };
     ShownRecord m_shown[4];
     ShownRecord &shownOf(SqlRecordKind kind) { return m_shown[static_cast<int>(kind)]; }
@@ -426,6 +437,22 @@ private:
     bool showsStored(SqlRecordKind kind) const;
     // Held while a load or clear writes the tabs: they are compared once done.
     bool m_followHeld = false;
+    // The tab shows a stored record whose composition gave other figures when
+    // it was shown: it is the record no more, and the list says so.
+    void holdNotAsSaved(SqlRecordKind kind, const QString &changes);
+    // Says so of a record just chosen from its list.
+    void tellNotAsSaved(QComboBox *list);
+    // The figures a tab takes from its composition page (those whose source
+    // is the page), as the page gives them now. No calculation follows.
+    void takeCompositionFigures();
+    void takeBufferFigures();
+    // The composition's vbar (its 25 C estimate) at the run temperature, as
+    // accepted from the page.
+    QVariant compositionVbarAtRunTemperature(const QVariant &vbar);
+    // A page that followed a change of reference data while open: its figures
+    // reach the tabs when it is closed.
+    bool m_compositionFollowsPending = false;
+    bool m_bufferFollowsPending = false;
     QString m_databasePath; // also the name of this window's connection
 
     // Graph points of the last graph calculation, sorted by tag.

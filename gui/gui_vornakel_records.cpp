@@ -249,6 +249,25 @@ void GuiVornakel::onRecordComboBoxChanged()
         m_resultsStale = false;
     m_followHeld = false;
     followShownRecords();
+    tellNotAsSaved(list);
+}
+
+void GuiVornakel::tellNotAsSaved(QComboBox *list)
+{
+    if (list != qtSampleName && list != qtBufferName)
+        return;
+    const ShownRecord &shown = shownOf(kindOf(list));
+    if (shown.sinceSaved.isEmpty())
+        return;
+    const bool sample = list == qtSampleName;
+    QMessageBox::warning(this, QStringLiteral("Vornakel"),
+        QStringLiteral("The %1 \"%2\" was saved with figures that its %3 with the reference data as they are now "
+                       "(they, or how the figures are computed, changed since): %4.\n\nThe %5 tab shows the figures "
+                       "%6 now, and its list names a new %1: save it to keep them.")
+            .arg(sample ? QStringLiteral("sample") : QStringLiteral("solvent"), shown.name,
+                sample ? QStringLiteral("composition no longer gives") : QStringLiteral("components no longer give"),
+                shown.sinceSaved, sample ? QStringLiteral("Sample") : QStringLiteral("Solvent"),
+                sample ? QStringLiteral("it gives") : QStringLiteral("they give")));
 }
 
 bool GuiVornakel::chosenRecordGone(QComboBox *list, const QVariant &remembered)
@@ -321,7 +340,11 @@ QStringList GuiVornakel::shownValues(SqlRecordKind kind, bool fromPage) const
             *runs = QVariant();
         if (!record.calculations.isNull())
             record.calculations = record.calculations.toInt() & ~1; // the vbar's Calculate box
-        return SqlRecords::valuesOf(record);
+        // The composition's vbar figures are the sample's whichever vbar the run
+        // takes: the same counts give others once the reference data change.
+        const GuiSampleComposition *page = qtStackComposition;
+        return SqlRecords::valuesOf(record)
+            << page->qtCalculatedVBar->text() << page->qtUnDenaturedVBar->text() << page->qtCalculatedVBarWater->text();
     }
     case SqlRecordKind::Solvent: {
         SqlSolventRecord record = solventShown(fromPage);
@@ -385,7 +408,7 @@ void GuiVornakel::followShownRecords()
 void GuiVornakel::holdSavedRecord(
     SqlRecordKind kind, int id, const QString &name, bool fromPage, const QString &stamp, const QString &version)
 {
-    shownOf(kind) = { id, name, stamp, version, shownValues(kind, fromPage), false };
+    shownOf(kind) = { id, name, stamp, version, shownValues(kind, fromPage), false, {}, {} };
 }
 
 QString GuiVornakel::takenVersion(SqlRecordKind kind, int id) const
@@ -419,7 +442,9 @@ int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) c
         if (stamp)
             *stamp = id >= 0 ? now : QString();
     } else if (shown.id >= 0 && shown.changed) {
-        because = QStringLiteral("the %1 tab changed since \"%2\" was loaded or saved").arg(tab, shown.name);
+        because = shown.why.isEmpty()
+            ? QStringLiteral("the %1 tab changed since \"%2\" was loaded or saved").arg(tab, shown.name)
+            : shown.why;
     }
     if (why)
         *why = because;
@@ -493,6 +518,14 @@ void GuiVornakel::loadSamplePage(int recordId)
     blockSignals(wasBlocked);
     blockCalculations(wasCalculationsBlocked);
     stopSignals(wasStopped);
+    // The page has computed the composition with the reference data as they
+    // are now: figures it no longer gives are not shown as the sample's. A
+    // run's sample is told by the run, which keeps its own figures.
+    if (found) {
+        holdNotAsSaved(SqlRecordKind::Sample, page->changesSince(record));
+        if (!shownOf(SqlRecordKind::Sample).sinceSaved.isEmpty() && !m_loadingLinkedSample)
+            takeCompositionFigures();
+    }
     // The sample may have chosen another hydration option.
     followShownRecords();
 }
@@ -518,6 +551,9 @@ void GuiVornakel::loadSolventPage(int recordId)
     if (active) {
         showSolvent(record, true);
         holdLoaded(SqlRecordKind::Solvent, id, record.name, SqlRecords::valuesOf(record), version);
+        // The page computed the buffer again where its components give other
+        // figures now: the tab shows those.
+        holdNotAsSaved(SqlRecordKind::Solvent, qtStackBufferComponents->changedSinceSaved());
     } else {
         clearSolventPage();
     }
@@ -527,7 +563,8 @@ void GuiVornakel::holdLoaded(
     SqlRecordKind kind, int id, const QString &name, const QStringList &values, const QString &version)
 {
     // What the tab shows of it is taken once the load is computed.
-    shownOf(kind) = id >= 0 ? ShownRecord { id, name, SqlRecords::stampOf(values), version, {}, false } : ShownRecord();
+    shownOf(kind)
+        = id >= 0 ? ShownRecord { id, name, SqlRecords::stampOf(values), version, {}, false, {}, {} } : ShownRecord();
 }
 
 void GuiVornakel::bufferPageAtRunTemperature()

@@ -859,7 +859,7 @@ private slots:
     // composition or the page's Clear.
     void theSequenceDialogHoldsOnlyTheLoadedSample()
     {
-        QVERIFY(m_f->sql("INSERT INTO sample (id, name, calcVBar, aminoSequence) VALUES (1, 'Peptide', 0.7, 'DDR')"));
+        QVERIFY(m_f->sql("INSERT INTO sample (id, name, aminoSequence) VALUES (1, 'Peptide', 'DDR')"));
         QVERIFY(m_f->sql("INSERT INTO sample (id, name, VBarDirectEntry) VALUES (2, 'Typed', 0.73)"));
         for (const char *row : { "'ASP', 2", "'ARG', 1" })
             QVERIFY(m_f->sql(QStringLiteral("INSERT INTO aminoComposition (sampleId, aminoId, count, active) SELECT 1, "
