@@ -975,8 +975,9 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
             held << box;
         const Blockers block(held);
 
-        qtCalculateDensity->setChecked(!solvent.computedDensity.isNull());
-        qtCalculateViscosity->setChecked(!solvent.computedViscosity.isNull());
+        qtCalculateDensity->setChecked(!solvent.computedDensity.isNull() || !solvent.computedDensityAt20.isNull());
+        qtCalculateViscosity->setChecked(
+            !solvent.computedViscosity.isNull() || !solvent.computedViscosityAt20.isNull());
         qtHeavyWater->setChecked(solvent.heavyWater.toBool());
         // Fractions of 1 in the record; a solvent saved without a calculation
         // has none, and its water is pure.
@@ -1000,8 +1001,8 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
         }
         // In heavy water each solute's share is taken from its own series: without one, figures
         // stored at 20 C cannot be carried to the run temperature.
-        const bool heavy = qtHeavyWater->isChecked() && !solvent.computedAt20.isNull()
-            && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
+        const bool heavy = qtHeavyWater->isChecked() && keepsFiguresAt20(solvent)
+            && (qtCalculateDensity->isChecked() || qtCalculateViscosity->isChecked());
         for (const QString &name : qAsConst(missing)) {
             QMessageBox::warning(this, QLatin1String(title),
                 QStringLiteral("The Buffer Composition for this Solvent depends on a record which was not found in "
@@ -1019,40 +1020,55 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
     }
     showWaterWhereUnchecked();
     // The figures the solvent was saved with. A record of the current form
-    // holds them at 20 C in light water: they are shown at the page's
-    // temperature and water, so that saving it again stores its own figures.
-    // An older record holds them at the run temperature of its save, which
-    // it does not name: they are shown as stored, and not corrected again
-    // until the page computes the buffer anew.
+    // keeps them at 20 C in light water besides: they are shown at the
+    // page's temperature and water, so that saving it again stores its own
+    // figures. So did the release that kept them at 20 C in place of those
+    // the page showed (its rows are marked). An older record holds them at
+    // the run temperature of its save, which it does not name: they are
+    // shown as stored, and not corrected again until the page computes the
+    // buffer anew.
     m_olderFigures
-        = solvent.computedAt20.isNull() && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
+        = !keepsFiguresAt20(solvent) && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
     // The release that first stored them at 20 C in light water did not mark
     // them either: its rows are told by their figures, which are what their
     // components give at 20 C in light water.
     if (m_olderFigures && givesStoredFiguresAt20(solvent))
         m_olderFigures = false;
-    const QPair<QGroupBox *, QPair<const QVariant *, QPair<GuiLineEdit *, GuiLineEdit *>>> figures[]
-        = { { qtCalculateDensity, { &solvent.computedDensity, { qtDensity, qtCorrectedDensity } } },
-              { qtCalculateViscosity, { &solvent.computedViscosity, { qtViscosity, qtCorrectedViscosity } } } };
+    // Its figures at 20 C: in their own columns, else (the marked or told
+    // rows of the releases before) in place of those shown.
+    SqlSolventRecord at20 = solvent;
+    if (!solvent.computedDensityAt20.isNull())
+        at20.computedDensity = solvent.computedDensityAt20;
+    if (!solvent.computedViscosityAt20.isNull())
+        at20.computedViscosity = solvent.computedViscosityAt20;
+    const struct
+    {
+        QGroupBox *box;
+        const QVariant &stored;
+        const QVariant &at20;
+        GuiLineEdit *at20Field;
+        GuiLineEdit *corrected;
+    } figures[] = {
+        { qtCalculateDensity, solvent.computedDensity, at20.computedDensity, qtDensity, qtCorrectedDensity },
+        { qtCalculateViscosity, solvent.computedViscosity, at20.computedViscosity, qtViscosity, qtCorrectedViscosity }
+    };
     for (const auto &figure : figures) {
-        if (!figure.first->isChecked())
+        if (!figure.box->isChecked())
             continue;
-        GuiLineEdit *at20 = figure.second.second.first;
-        GuiLineEdit *corrected = figure.second.second.second;
         if (m_olderFigures) {
-            showStoredFigure(at20, QVariant());
-            showStoredFigure(corrected, *figure.second.first);
+            showStoredFigure(figure.at20Field, QVariant());
+            showStoredFigure(figure.corrected, figure.stored);
         } else {
-            showStoredFigure(at20, *figure.second.first);
+            showStoredFigure(figure.at20Field, figure.at20);
         }
     }
     // Figures its components no longer give are no figures of the buffer shown:
     // it is computed again, and what changed since its save is kept to be told.
-    if (!solvent.computedAt20.isNull() && !m_olderFigures && m_missingComponents.isEmpty()) {
-        const QPair<QVariant, QVariant> now = figuresAt20Now(solvent);
+    if (keepsFiguresAt20(solvent) && !m_olderFigures && m_missingComponents.isEmpty()) {
+        const QPair<QVariant, QVariant> now = figuresAt20Now(at20);
         GuiFigureChanges changes;
-        changes.compare(QStringLiteral("density at 20 C"), solvent.computedDensity, now.first);
-        changes.compare(QStringLiteral("viscosity at 20 C"), solvent.computedViscosity, now.second);
+        changes.compare(QStringLiteral("density at 20 C"), at20.computedDensity, now.first);
+        changes.compare(QStringLiteral("viscosity at 20 C"), at20.computedViscosity, now.second);
         if (!changes.isEmpty() && m_calculations) {
             m_changedSinceSaved = changes.text(QStringLiteral("saved with"));
             compute();
@@ -1060,6 +1076,12 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
         }
     }
     correctBoth();
+}
+
+bool GuiBufferComponents::keepsFiguresAt20(const SqlSolventRecord &solvent)
+{
+    return !solvent.computedDensityAt20.isNull() || !solvent.computedViscosityAt20.isNull()
+        || !solvent.computedAt20.isNull();
 }
 
 void GuiBufferComponents::fillRecord(
@@ -1072,16 +1094,21 @@ void GuiBufferComponents::fillRecord(
     solvent->d2o18 = qtWaterComposition->D2O18();
     solvent->h2o18 = qtWaterComposition->H2O18();
     solvent->h2o = qtWaterComposition->H2O();
-    // The page's whole figures at 20 C, whatever the run temperature: a loaded
-    // solvent is taken from them to the temperature of its run. An older
-    // record not computed since keeps its figures and its form.
+    // The page's figures as it shows them, at the run temperature in its
+    // water: what the file's format keeps, and what every program that reads
+    // it takes for the buffer's. Beside them its whole figures at 20 C in
+    // light water, whatever the run temperature: a loaded solvent is taken
+    // from them to the temperature of its run. An older record not computed
+    // since keeps its figures and its form, without figures at 20 C.
     const QVariant null(QVariant::Double);
-    const QVariant density = m_olderFigures ? wholeFigureOrNull(qtCorrectedDensity) : densityAt20();
-    const QVariant viscosity = m_olderFigures ? wholeFigureOrNull(qtCorrectedViscosity) : viscosityAt20();
-    solvent->computedDensity = densityComputed && density.isValid() ? density : null;
-    solvent->computedViscosity = viscosityComputed && viscosity.isValid() ? viscosity : null;
-    const bool figures = !solvent->computedDensity.isNull() || !solvent->computedViscosity.isNull();
-    solvent->computedAt20 = figures && !m_olderFigures ? QVariant(1) : QVariant(QVariant::Int);
+    const auto figure
+        = [&null](bool computed, const QVariant &value) { return computed && value.isValid() ? value : null; };
+    solvent->computedDensity = figure(densityComputed, wholeFigureOrNull(qtCorrectedDensity));
+    solvent->computedViscosity = figure(viscosityComputed, wholeFigureOrNull(qtCorrectedViscosity));
+    solvent->computedDensityAt20 = figure(densityComputed && !m_olderFigures, densityAt20());
+    solvent->computedViscosityAt20 = figure(viscosityComputed && !m_olderFigures, viscosityAt20());
+    // Its figures at 20 C have columns of their own.
+    solvent->computedAt20 = QVariant(QVariant::Int);
     // The buffer shown: its hidden rows are components not in it.
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
         if (qtAddedComponents->isRowHidden(row))

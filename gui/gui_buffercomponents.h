@@ -190,6 +190,9 @@ private:
     // The stored figures of a row without the mark of 20 C are what its
     // components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
+    // The record keeps its figures at 20 C in light water: in their own
+    // columns, or (marked) in place of those the page showed.
+    static bool keepsFiguresAt20(const SqlSolventRecord &solvent);
     // The figures at 20 C the page shows, whole, and those it gives: compared
     // before and after a change of reference data.
     void compareFiguresAt20(GuiFigureChanges *changes, const QVariant &density, const QVariant &viscosity) const;

@@ -130,8 +130,13 @@ public:
     int shownRecord(SqlRecordKind kind, QString *stamp = nullptr, QString *why = nullptr) const;
     // A record just saved is what its tab shows: the record of that id, named
     // so, holding what the tab shows (as a save started from a composition
-    // page takes it).
-    void holdSavedRecord(SqlRecordKind kind, int id, const QString &name, bool fromPage);
+    // page takes it), with the stamp and version its save left it at.
+    void holdSavedRecord(
+        SqlRecordKind kind, int id, const QString &name, bool fromPage, const QString &stamp, const QString &version);
+    // The version (SqlRecords::version()) of the stored record of that id as
+    // this window took it, loaded or saved, if its tab came from that record
+    // (also when it changed since); empty otherwise.
+    QString takenVersion(SqlRecordKind kind, int id) const;
 
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
@@ -390,7 +395,7 @@ private:
     // The list read again in its order, under the new-record entry it has.
     void refillRecordList(QComboBox *list);
     // A record loaded into its tab (-1: none), with what it holds in the file.
-    void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values);
+    void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values, const QString &version);
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(
@@ -417,6 +422,7 @@ private:
         int id = -1; // -1: a new record
         QString name;
         QString stamp; // what the record held in the file when it was loaded or saved
+        QString version; // the record's version then, with its name, links and date
         QStringList shown; // empty: to be taken once its load is computed
         bool changed = false; // the tab shows something else now
         QString why; // why it is not the record any more, where the change says more than "changed"

@@ -103,6 +103,18 @@ QString kindsNamed(SqlRecordKind kind)
     return kind == SqlRecordKind::Results ? kindNamed(kind) : kindNamed(kind) + QLatin1Char('s');
 }
 
+// A record's version before it is read for its tab: a save by another program
+// in between makes the version the window keeps older than what it shows,
+// never newer, so that a later save over it asks first rather than writes
+// over that save unseen. Empty when it cannot be read (a save then asks as
+// over any record).
+QString versionBeforeLoad(SqlRecords &records, SqlRecordKind kind, int id)
+{
+    QString version;
+    records.version(kind, id, &version);
+    return version;
+}
+
 constexpr SqlRecordKind recordKinds[]
     = { SqlRecordKind::Sample, SqlRecordKind::Solvent, SqlRecordKind::Experiment, SqlRecordKind::Results };
 
@@ -337,8 +349,9 @@ QStringList GuiVornakel::shownValues(SqlRecordKind kind, bool fromPage) const
     case SqlRecordKind::Solvent: {
         SqlSolventRecord record = solventShown(fromPage);
         for (QVariant *runs : { &record.densitySource, &record.densityDirect, &record.densityStandard,
-                 &record.densityStandardT, &record.computedDensity, &record.viscositySource, &record.viscosityDirect,
-                 &record.viscosityStandard, &record.viscosityStandardT, &record.computedViscosity })
+                 &record.densityStandardT, &record.computedDensity, &record.computedDensityAt20,
+                 &record.viscositySource, &record.viscosityDirect, &record.viscosityStandard,
+                 &record.viscosityStandardT, &record.computedViscosity, &record.computedViscosityAt20 })
             *runs = QVariant();
         return SqlRecords::valuesOf(record);
     }
@@ -392,11 +405,16 @@ void GuiVornakel::followShownRecords()
     }
 }
 
-void GuiVornakel::holdSavedRecord(SqlRecordKind kind, int id, const QString &name, bool fromPage)
+void GuiVornakel::holdSavedRecord(
+    SqlRecordKind kind, int id, const QString &name, bool fromPage, const QString &stamp, const QString &version)
 {
-    QString stamp;
-    SqlRecords(m_database).stamp(kind, id, &stamp);
-    shownOf(kind) = { id, name, stamp, shownValues(kind, fromPage), false, {}, {} };
+    shownOf(kind) = { id, name, stamp, version, shownValues(kind, fromPage), false, {}, {} };
+}
+
+QString GuiVornakel::takenVersion(SqlRecordKind kind, int id) const
+{
+    const ShownRecord &shown = shownOf(kind);
+    return shown.id >= 0 && shown.id == id ? shown.version : QString();
 }
 
 int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) const
@@ -485,14 +503,16 @@ void GuiVornakel::loadSamplePage(int recordId)
     int id = recordId;
     SqlSampleRecord record;
     bool found = false;
+    QString version;
     if (pickRecord(qtSampleName, &id)) {
         SqlRecords records(m_database);
+        version = versionBeforeLoad(records, SqlRecordKind::Sample, id);
         if (!records.loadSample(id, &record, &found))
             showLoadFailure(QStringLiteral("The sample"), records);
     }
     showSample(found ? record : newSample(), found);
     page->setSampleName(qtSampleName->currentText());
-    holdLoaded(SqlRecordKind::Sample, found ? id : -1, record.name, SqlRecords::valuesOf(record));
+    holdLoaded(SqlRecordKind::Sample, found ? id : -1, record.name, SqlRecords::valuesOf(record), version);
 
     page->blockCalculations(false);
     blockSignals(wasBlocked);
@@ -522,6 +542,7 @@ void GuiVornakel::loadSolventPage(int recordId)
     SqlRecords records(m_database);
     SqlSolventRecord record;
     bool active = false;
+    const QString version = versionBeforeLoad(records, SqlRecordKind::Solvent, id);
     if (!records.loadSolvent(id, &record, nullptr, &active)) {
         showLoadFailure(QStringLiteral("The solvent"), records);
         return;
@@ -529,7 +550,7 @@ void GuiVornakel::loadSolventPage(int recordId)
     // A record no longer listed shows as a new one, as a missing one does.
     if (active) {
         showSolvent(record, true);
-        holdLoaded(SqlRecordKind::Solvent, id, record.name, SqlRecords::valuesOf(record));
+        holdLoaded(SqlRecordKind::Solvent, id, record.name, SqlRecords::valuesOf(record), version);
         // The page computed the buffer again where its components give other
         // figures now: the tab shows those.
         holdNotAsSaved(SqlRecordKind::Solvent, qtStackBufferComponents->changedSinceSaved());
@@ -538,10 +559,12 @@ void GuiVornakel::loadSolventPage(int recordId)
     }
 }
 
-void GuiVornakel::holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values)
+void GuiVornakel::holdLoaded(
+    SqlRecordKind kind, int id, const QString &name, const QStringList &values, const QString &version)
 {
     // What the tab shows of it is taken once the load is computed.
-    shownOf(kind) = id >= 0 ? ShownRecord { id, name, SqlRecords::stampOf(values), {}, false, {}, {} } : ShownRecord();
+    shownOf(kind)
+        = id >= 0 ? ShownRecord { id, name, SqlRecords::stampOf(values), version, {}, false, {}, {} } : ShownRecord();
 }
 
 void GuiVornakel::bufferPageAtRunTemperature()
@@ -577,13 +600,14 @@ void GuiVornakel::loadExperimentPage(int recordId)
     SqlRecords records(m_database);
     SqlExperimentRecord record;
     bool found = false;
+    const QString version = versionBeforeLoad(records, SqlRecordKind::Experiment, id);
     if (!records.loadExperiment(id, &record, &found)) {
         showLoadFailure(QStringLiteral("The experiment"), records);
         return;
     }
     if (!found)
         return;
-    holdLoaded(SqlRecordKind::Experiment, id, record.name, SqlRecords::valuesOf(record));
+    holdLoaded(SqlRecordKind::Experiment, id, record.name, SqlRecords::valuesOf(record), version);
     // Nothing is computed on half-shown tabs: the load is calculated once whole.
     const bool wasCalculationsBlocked = m_calculationsBlocked;
     blockCalculations(true);
@@ -608,6 +632,7 @@ void GuiVornakel::loadResultsPage(int recordId)
     SqlRecords records(m_database);
     SqlResultsRecord record;
     bool found = false;
+    const QString version = versionBeforeLoad(records, SqlRecordKind::Results, id);
     if (!records.loadResults(id, &record, &found)) {
         showLoadFailure(QStringLiteral("The results"), records);
         return;
@@ -617,7 +642,7 @@ void GuiVornakel::loadResultsPage(int recordId)
         // The record's own figures, shown as stored.
         m_resultsStale = false;
         m_resultsWithoutFigures = false;
-        holdLoaded(SqlRecordKind::Results, id, record.name, SqlRecords::valuesOf(record));
+        holdLoaded(SqlRecordKind::Results, id, record.name, SqlRecords::valuesOf(record), version);
         // As stored: the results calculation of the load leaves them.
         shownOf(SqlRecordKind::Results).shown = resultsShownTexts();
     }

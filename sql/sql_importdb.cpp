@@ -1650,7 +1650,9 @@ void SqlImportDb::beginExperimentTable(const QString &path, bool preventDuplicat
         insert.bindValue(QStringLiteral(":Mb"), formatted(source.value(11), 'f', 2));
         const qlonglong method = asInteger(source.value(12));
         insert.bindValue(QStringLiteral(":calculatedBy"),
-            method >= 0 && method <= 2 ? QVariant(QLatin1String(methods[method])) : QVariant(QVariant::String));
+            method >= 0 && method <= 2 ? SqlRecords::storedOf(
+                QStringLiteral("experiment"), QStringLiteral("calculatedBy"), QLatin1String(methods[method]))
+                                       : QVariant(QVariant::String));
         // Records of this run first: an older record may carry the same name.
         const QString sample = simplified(source.value(13));
         insert.bindValue(QStringLiteral(":sample_id"), linkTo(m_importedSamples, QStringLiteral("sample"), sample));

@@ -412,14 +412,24 @@ private slots:
         QVERIFY2(boxes.contains("no longer in the reference data"), qPrintable(boxes));
     }
 
-    // A row of the release that first stored the buffer page's figures at 20 C in light water, without a mark:
-    // its figures are what its components give at 20 C, and it is shown corrected to the run temperature.
+    // Rows of the releases that stored the buffer page's figures at 20 C in light water in place of those shown:
+    // the first without a mark, its figures what its components give at 20 C; the next with one. Each is shown
+    // corrected to the run temperature.
+    void rowsOfThePreviousReleaseAreShownCorrected_data()
+    {
+        QTest::addColumn<QString>("mark"); // computedAt20
+        QTest::newRow("unmarked") << "NULL";
+        QTest::newRow("marked") << "1";
+    }
     void rowsOfThePreviousReleaseAreShownCorrected()
     {
+        QFETCH(QString, mark);
         steps("tab qtTabExperiment; type qtSedEquilibriumTemp=8; buffer Sodium chloride=0.15,Glycerol=0.5;"
               "save solvent=Mixed");
         const QString density = text("qtBufferDensity"), viscosity = text("qtBufferViscosity");
-        QVERIFY(m_f->sql("UPDATE buffer SET computedAt20 = NULL, densitySource = NULL, viscositySource = NULL"));
+        QVERIFY(m_f->sql("UPDATE buffer SET computeDensity = computeDensityAt20, computeViscosity = "
+                         "computeViscosityAt20, computeDensityAt20 = NULL, computeViscosityAt20 = NULL, computedAt20 = "
+            + mark + ", densitySource = NULL, viscositySource = NULL"));
         steps("restart; tab qtTabExperiment; type qtSedEquilibriumTemp=8; load qtBufferName=Mixed");
         QCOMPARE(text("qtBufferDensity"), density);
         QCOMPARE(text("qtBufferViscosity"), viscosity);

@@ -289,61 +289,61 @@ private slots:
 
     // An experiment comes back with its own Mr method, whatever was pressed or loaded before: any text but exact Mr
     // and from sigma (none, or an imported row's) is the composition's, with the Mr as stored. A linked sample's
-    // computed Mr counts only for that method. Saved again, it stores what was loaded, as a word. Rows an older
-    // release writes name the method's button.
+    // computed Mr counts only for that method. Saved again, it stores what was loaded as the file's format names it,
+    // by the method's button; rows an earlier release wrote as words are read as well.
     void experimentComesBackWithItsMrMethod_data()
     {
         QTest::addColumn<QString>("method"); // as SQL
         QTest::addColumn<QString>("before"); // a button pressed, or a record loaded, first
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("loaded"); // the run, or the computed sample on its own
-        QTest::addColumn<QString>("word"); // stored by the save after the load
+        QTest::addColumn<QString>("stored"); // by the save after the load
         QTest::newRow("composition after From Sigma") << "'composition'"
                                                       << "qtFromSigma"
                                                       << "qtFromComposition"
                                                       << "Run"
-                                                      << "composition";
+                                                      << "qtFromComposition";
         QTest::newRow("an older row's composition") << "'qtFromComposition'"
                                                     << "qtFromSigma"
                                                     << "qtFromComposition"
                                                     << "Run"
-                                                    << "composition";
+                                                    << "qtFromComposition";
         QTest::newRow("none after a from-sigma run") << "NULL"
                                                      << "Sigma run"
                                                      << "qtFromComposition"
                                                      << "Run"
-                                                     << "composition";
+                                                     << "qtFromComposition";
         QTest::newRow("an imported text") << "'Mw by light scattering'"
                                           << "qtFromSigma"
                                           << "qtFromComposition"
                                           << "Run"
-                                          << "composition";
+                                          << "qtFromComposition";
         QTest::newRow("exact after From Sigma") << "'exact'"
                                                 << "qtFromSigma"
                                                 << "qtExactMolecularWeight"
                                                 << "Run"
-                                                << "exact";
+                                                << "qtExactMolecularWeight";
         QTest::newRow("an older row's exact Mr") << "'qtExactMolecularWeight'"
                                                  << "qtFromSigma"
                                                  << "qtExactMolecularWeight"
                                                  << "Run"
-                                                 << "exact";
+                                                 << "qtExactMolecularWeight";
         QTest::newRow("from sigma, linked to a computed sample") << "'sigma'"
                                                                  << ""
                                                                  << "qtFromSigma"
                                                                  << "Run"
-                                                                 << "sigma";
+                                                                 << "qtFromSigma";
         QTest::newRow("an older row's from sigma") << "'qtFromSigma'"
                                                    << ""
                                                    << "qtFromSigma"
                                                    << "Run"
-                                                   << "sigma";
+                                                   << "qtFromSigma";
         // The sample's button is pressed, and its method is the one in use.
         QTest::newRow("a computed sample on its own after exact Mr") << "'sigma'"
                                                                      << "qtExactMolecularWeight"
                                                                      << "qtFromComposition"
                                                                      << "Computed"
-                                                                     << "composition";
+                                                                     << "qtFromComposition";
     }
     void experimentComesBackWithItsMrMethod()
     {
@@ -351,7 +351,7 @@ private slots:
         QFETCH(QString, before);
         QFETCH(QString, button);
         QFETCH(QString, loaded);
-        QFETCH(QString, word);
+        QFETCH(QString, stored);
         const bool sigma = button == "qtFromSigma";
         QVERIFY(m_f->sql("INSERT INTO sample (name, VBarDirectEntry, calcMR) VALUES ('Computed', 0.73, 99999)"));
         QVERIFY(
@@ -368,14 +368,14 @@ private slots:
         choose(m_f->widget<QComboBox>(loaded == "Run" ? "qtExperimentName" : "qtSampleName"), loaded);
         QVERIFY2(m_f->checked(button), qPrintable(button));
         const double mr = m_f->text("qtSedEquilibriumMR").toDouble();
-        const double stored = loaded == "Run" ? 14305 : 99999;
-        QVERIFY2(sigma ? mr > 0 && mr != 99999 : mr == stored, qPrintable(m_f->text("qtSedEquilibriumMR")));
+        const double storedMr = loaded == "Run" ? 14305 : 99999;
+        QVERIFY2(sigma ? mr > 0 && mr != 99999 : mr == storedMr, qPrintable(m_f->text("qtSedEquilibriumMR")));
 
         GuiSaveToDatabase dialog(m_f->db.path(), m_f->window.get());
         dialog.showPage(GuiSaveToDatabase::ExperimentRecordPage);
         dialog.qtExperimentName->lineEdit()->setText(QStringLiteral("Again"));
         dialog.qtExperimentButtonBox->button(QDialogButtonBox::Save)->click();
-        QCOMPARE(m_f->db.value("SELECT calculatedBy FROM experiment WHERE name = 'Again'").toString(), word);
+        QCOMPARE(m_f->db.value("SELECT calculatedBy FROM experiment WHERE name = 'Again'").toString(), stored);
         QCOMPARE(m_f->db.value("SELECT Mp FROM experiment WHERE name = 'Again'").toDouble(), mr);
     }
 
@@ -584,8 +584,8 @@ private slots:
             QStringLiteral("New Sample"));
     }
 
-    // Each method, option and shape comes back with its button, stored as a word or, by an older release, as the
-    // button's name.
+    // Each method, option and shape comes back with its button, stored as the button's name, as the file's format
+    // has it, or as a word, as an earlier release wrote it.
     void resultsLoadTheirChoices_data()
     {
         QTest::addColumn<QString>("method");
@@ -1464,7 +1464,8 @@ private slots:
         const QString density = m_f->text("qtBufferDensity"), viscosity = m_f->text("qtBufferViscosity");
         // What an earlier version stored: the figures as the run showed them, in a row that does not say so.
         QVERIFY(m_f->sql("UPDATE buffer SET computeDensity = :density, computeViscosity = :viscosity, "
-                         "computedAt20 = NULL, densitySource = NULL, viscositySource = NULL",
+                         "computeDensityAt20 = NULL, computeViscosityAt20 = NULL, computedAt20 = NULL, "
+                         "densitySource = NULL, viscositySource = NULL",
             { { ":density", m_f->number("qtBufferDensity") }, { ":viscosity", m_f->number("qtBufferViscosity") } }));
         steps("restart; tab qtTabExperiment; type qtSedEquilibriumTemp=" + temperature + "; load qtBufferName=Salt");
         QVERIFY(m_f->checked("qtDensityCompute") && m_f->checked("qtViscosityCompute"));

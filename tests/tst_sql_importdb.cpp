@@ -210,7 +210,7 @@ private slots:
         QTest::newRow("method 3, results named -1")
             << mine << QStringList(run.arg("4.56e-13").arg(3)) << experiment << "NULL -1 4.56e-13 0.73 12345.68 1 -1";
         QTest::newRow("method 1, sstar as text")
-            << mine << QStringList(run.arg("'n/a'").arg(1)) << experiment << "'sigma' -1 0.0 0.73 12345.68 1 -1";
+            << mine << QStringList(run.arg("'n/a'").arg(1)) << experiment << "'qtFromSigma' -1 0.0 0.73 12345.68 1 -1";
         QTest::newRow("composition links")
             << (mine + QStringList("INSERT INTO amino (Namethree, name) VALUES ('ALA', 'Alanine')"))
             << QStringList({ "INSERT INTO AminoAcidCompositions VALUES ('My  sample', ' ALA ', 2.6)",

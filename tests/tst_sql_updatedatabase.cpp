@@ -43,7 +43,8 @@ viscseries: name VARCHAR(40), a, b, c, d, e, Cmax, ErrorMax, Source VARCHAR(80),
 BufferComponent: name VARCHAR(40), componentRhoId INTEGER, componentViscId INTEGER, componentDensity, componentMr, +
 buffer: name VARCHAR(64), densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard,
   densityStandardT, viscosityStandardT, computeDensity, computeViscosity, pH, isHeavyWater INTEGER, D2O, D2O18,
-  H2O18, H2O, +, densitySource varchar(30), viscositySource varchar(30), computedAt20 INTEGER
+  H2O18, H2O, +, densitySource varchar(30), viscositySource varchar(30), computedAt20 INTEGER, computeDensityAt20,
+  computeViscosityAt20
 bufferComposition: bufferId INTEGER, componentID INTEGER, concentration, units VARCHAR(10), +
 sample: name VARCHAR(64), VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, calcHydration,
   useDenaturant INTEGER, sk, pkaamino, pkacarboxl, pH, nMer INTEGER, aminoSequence TEXT, +,
@@ -317,14 +318,17 @@ private slots:
         }
     }
 
-    // Choices older rows stored as the object name of a button become words when the file is opened, each of them,
-    // once: a text that names no button stays, and the file is written no more after that.
-    void translatesEveryObjectNameIntoItsWord_data()
+    // Each choice is stored in the form its column holds: a column of the format holds the object name of the
+    // button, as every program that reads the format takes it (rows an earlier release wrote as words), a column
+    // this program added holds the word (rows an older release wrote as names). Opening the file rewrites each such
+    // value once, in its one transaction: a text that is neither stays, every row keeps its date, the table keeps
+    // its triggers, and the file is written no more after that.
+    void storesEveryChoiceInTheFormItsColumnHolds_data()
     {
         QTest::addColumn<QString>("column"); // table.column
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("word");
-        const char *const words[][3] = { { "experiment.vbarSource", "qtVbarDirectEntry", "direct" },
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("stored");
+        const char *const choices[][3] = { { "experiment.vbarSource", "qtVbarDirectEntry", "direct" },
             { "experiment.vbarSource", "qtVbarStandard", "standard" },
             { "experiment.vbarSource", "qtVbarCompute", "computed" },
             { "experiment.densitySource", "qtDensityDirectEntry", "direct" },
@@ -332,35 +336,46 @@ private slots:
             { "experiment.densitySource", "qtDensityCompute", "computed" },
             { "experiment.viscositySource", "qtViscosityDirectEntry", "direct" },
             { "experiment.viscositySource", "qtViscosityStandard", "standard" },
-            { "experiment.viscositySource", "qtViscosityCompute", "computed" },
-            { "experiment.calculatedBy", "qtExactMolecularWeight", "exact" },
-            { "experiment.calculatedBy", "qtFromSigma", "sigma" },
-            { "experiment.calculatedBy", "qtFromComposition", "composition" },
-            { "results.method", "qtVbarMethod", "vbar" }, { "results.method", "qtTellerMethod", "teller" },
-            { "results.options", "qtHydrateNothing", "none" }, { "results.options", "qtHydrateProlate", "prolate" },
-            { "results.options", "qtHydrateOblate", "oblate" }, { "results.options", "qtHydrateComputed", "computed" },
-            { "results.options", "qtHydrateDelta1", "delta1" }, { "results.shape", "qtShapeProlate", "prolate" },
-            { "results.shape", "qtShapeOblate", "oblate" }, { "results.shape", "qtShapeCylinder", "cylinder" } };
-        for (const auto &w : words)
-            QTest::newRow(w[1]) << w[0] << w[1] << w[2];
+            { "experiment.viscositySource", "qtViscosityCompute", "computed" } };
+        for (const auto &c : choices)
+            QTest::newRow(qPrintable(QString(c[0]) + ' ' + c[1])) << c[0] << c[1] << c[2];
+        for (const TestFormatChoice &c : testFormatChoices())
+            QTest::newRow(qPrintable(QString(c.column) + ' ' + c.word)) << c.column << c.word << c.name;
+        // Written in the form the column holds, it stays.
+        QTest::newRow("results.shape as the format has it") << "results.shape"
+                                                            << "qtShapeOblate"
+                                                            << "qtShapeOblate";
     }
-    void translatesEveryObjectNameIntoItsWord()
+    void storesEveryChoiceInTheFormItsColumnHolds()
     {
         QFETCH(QString, column);
-        QFETCH(QString, name);
-        QFETCH(QString, word);
+        QFETCH(QString, written);
+        QFETCH(QString, stored);
         const QString table = column.section('.', 0, 0);
         column = column.section('.', 1);
         QVERIFY(openAndUpdate(m_path));
+        const QString triggers
+            = "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = '" + table + "' ORDER BY name";
+        const QStringList before = rows(m_path, triggers);
+        const QString update = table + "_update_modified_time";
+        // Rows dated as saved long ago: the update trigger set aside while they are given their dates.
         QVERIFY(runOn(m_path,
             { QStringLiteral("INSERT INTO %1 (name, %2) VALUES ('Older', '%3'), ('Other', 'by hand'), ('None', NULL)")
-                    .arg(table, column, name) }));
+                    .arg(table, column, written),
+                "DROP TRIGGER " + update, "UPDATE " + table + " SET modified = '2011-07-05 10:00:0' || id",
+                rows(m_path, "SELECT sql FROM sqlite_master WHERE name = '" + update + "'").value(0) }));
         QVERIFY(openAndUpdate(m_path));
-        QCOMPARE(rows(m_path, QStringLiteral("SELECT name, %1 FROM %2 ORDER BY id").arg(column, table)),
-            QStringList({ "Older|" + word, "Other|by hand", "None|<NULL>" }));
+        QCOMPARE(rows(m_path, QStringLiteral("SELECT name, %1, modified FROM %2 ORDER BY id").arg(column, table)),
+            QStringList({ "Older|" + stored + "|2011-07-05 10:00:01", "Other|by hand|2011-07-05 10:00:02",
+                "None|<NULL>|2011-07-05 10:00:03" }));
+        QCOMPARE(rows(m_path, triggers), before);
         const QByteArray translated = bytesOf(m_path);
         QVERIFY(openAndUpdate(m_path));
         QCOMPARE(bytesOf(m_path), translated);
+        // Its triggers date the next save as before.
+        QVERIFY(runOn(m_path, { "UPDATE " + table + " SET name = 'Saved' WHERE id = 1" }));
+        QCOMPARE(rows(m_path, "SELECT date(modified) = date('now') FROM " + table + " ORDER BY id"),
+            QStringList({ "1", "0", "0" }));
     }
 
     // A file whose version names no revision of the chain (a later release's, or another program's) keeps it, but
