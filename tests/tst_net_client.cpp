@@ -84,6 +84,8 @@ private slots:
     void answersEveryRequestOfAClientThatEndsItsInput();
     void answersAMessageThatIsNotWellFormedWithItsFault_data();
     void answersAMessageThatIsNotWellFormedWithItsFault();
+    void refusesACharacterXmlDoesNotAllowWhereverItStands_data();
+    void refusesACharacterXmlDoesNotAllowWhereverItStands();
     void servesTheConnectionThatHadLeastNext();
     void dropsTheWorkOfAClientThatHasGone();
     void neverAnswersALostClientOnTheConnectionThatTakesItsDescriptor();
@@ -745,6 +747,41 @@ void TestNetClient::answersAMessageThatIsNotWellFormedWithItsFault()
                     : "The request is not well-formed XML: " + faults.at(i) + ". Nothing was run." } }));
     // Nothing of them ran: the count begins with the last request.
     QCOMPARE(testOutputValues(client.answers().last()).value("count"), QString("1"));
+}
+
+void TestNetClient::refusesACharacterXmlDoesNotAllowWhereverItStands_data()
+{
+    QTest::addColumn<QChar>("character");
+    for (const QChar c : testForbiddenCharacters())
+        QTest::newRow(qPrintable(QString("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')))) << c;
+}
+
+void TestNetClient::refusesACharacterXmlDoesNotAllowWhereverItStands()
+{
+    QFETCH(QChar, character);
+    // In a name, between attributes, in a value, in text: wherever it
+    // stands, the request is refused and nothing of it runs.
+    startServer("PORT:0\nRESET:false\n");
+    const QMap<int, QByteArray> requests = testRequestsWithCharacter(character);
+    TestMessageClient client(m_processor->serverPort());
+    for (auto it = requests.cbegin(); it != requests.cend(); ++it) {
+        TestLog::ignore(QtWarningMsg,
+            qPrintable("XmlMessageProcessor: a request that is not well-formed XML, "
+                + testCharacterFault(character, it.key()) + "; nothing is run"));
+        client.send(it.value() + "\n");
+    }
+    QVERIFY(client.waitForAnswers(requests.size()));
+    QStringList wrong;
+    int i = 0;
+    for (auto it = requests.cbegin(); it != requests.cend(); ++it, ++i) {
+        const QMap<QString, QString> answer = testOutputValues(client.answers().at(i));
+        const QString refusal = "The request is not well-formed XML: " + testCharacterFault(character, it.key())
+            + ". Nothing was run.";
+        if (answer != QMap<QString, QString> { { "ScriptError", refusal } })
+            wrong << QString("column %1: %2").arg(it.key()).arg(client.answers().at(i));
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size())
+                                      + wrong.join("\n")));
 }
 
 void TestNetClient::servesTheConnectionThatHadLeastNext()

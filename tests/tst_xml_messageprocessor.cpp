@@ -15,6 +15,8 @@
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -66,15 +68,15 @@ struct CgiRun
     int exitCode = -1;
     QByteArray header;
     QByteArray body;
+    QByteArray errors; // what it wrote to standard error
 };
 
-// contentLength: the CONTENT_LENGTH a web server would set, none when null.
-// A web server may keep standard input open after the body: keepOpen.
-CgiRun runCgi(const QString &modules, const QString &database, const QByteArray &input,
+// Starts the CGI host on the input. contentLength: the CONTENT_LENGTH a web
+// server would set, none when null. A web server may keep standard input open
+// after the body: keepOpen.
+void startCgi(QProcess &host, const QString &modules, const QString &database, const QByteArray &input,
     const QByteArray &contentLength = QByteArray(), bool keepOpen = false)
 {
-    CgiRun run;
-    QProcess host;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("CONTENT_LENGTH"));
     if (!contentLength.isNull())
@@ -82,11 +84,16 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
     host.setProcessEnvironment(environment);
     host.start(testBinaryDir() + QStringLiteral("/bin/host_cgi"), { modules, database });
     if (!host.waitForStarted(10000))
-        return run;
+        return;
     host.write(input);
     if (!keepOpen)
         host.closeWriteChannel();
-    if (!host.waitForFinished(keepOpen ? 10000 : 30000)) {
+}
+
+CgiRun finishCgi(QProcess &host, int timeoutMs)
+{
+    CgiRun run;
+    if (!host.waitForFinished(timeoutMs)) {
         host.kill();
         host.waitForFinished();
         return run;
@@ -96,7 +103,33 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
     const int split = out.indexOf("\n\n");
     run.header = out.left(split);
     run.body = out.mid(split + 2);
+    run.errors = host.readAllStandardError();
     return run;
+}
+
+CgiRun runCgi(const QString &modules, const QString &database, const QByteArray &input,
+    const QByteArray &contentLength = QByteArray(), bool keepOpen = false)
+{
+    QProcess host;
+    startCgi(host, modules, database, input, contentLength, keepOpen);
+    return finishCgi(host, keepOpen ? 10000 : 30000);
+}
+
+// One run of the CGI host per input, a few at once.
+QList<CgiRun> runCgiEach(const QString &modules, const QString &database, const QList<QByteArray> &inputs)
+{
+    const int atOnce = 4;
+    QList<CgiRun> runs;
+    for (int first = 0; first < inputs.size(); first += atOnce) {
+        std::vector<std::unique_ptr<QProcess>> hosts;
+        for (int i = first; i < qMin(first + atOnce, inputs.size()); ++i) {
+            hosts.push_back(std::make_unique<QProcess>());
+            startCgi(*hosts.back(), modules, database, inputs.at(i));
+        }
+        for (auto &host : hosts)
+            runs << finishCgi(*host, 30000);
+    }
+    return runs;
 }
 
 } // namespace
@@ -135,6 +168,8 @@ private slots:
     void cgiReadsExactlyContentLength();
     void cgiRefusesADatabaseThatIsNotThere_data();
     void cgiRefusesADatabaseThatIsNotThere();
+    void cgiRefusesACharacterXmlDoesNotAllowWhereverItStands_data();
+    void cgiRefusesACharacterXmlDoesNotAllowWhereverItStands();
     void logsWhereTheServerListens();
 
 private:
@@ -676,6 +711,33 @@ void TestXmlMessageProcessor::cgiRefusesADatabaseThatIsNotThere()
         testOutputValues(QString::fromUtf8(run.body)), (QMap<QString, QString> { { "ScriptError", why.arg(path) } }));
     // Nothing was made there: no database, no journal.
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+void TestXmlMessageProcessor::cgiRefusesACharacterXmlDoesNotAllowWhereverItStands_data()
+{
+    QTest::addColumn<QChar>("character");
+    for (const QChar c : testForbiddenCharacters())
+        QTest::newRow(qPrintable(QString("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0')))) << c;
+}
+
+void TestXmlMessageProcessor::cgiRefusesACharacterXmlDoesNotAllowWhereverItStands()
+{
+    QFETCH(QChar, character);
+    const QMap<int, QByteArray> requests = testRequestsWithCharacter(character);
+    const QList<CgiRun> runs = runCgiEach(m_modules.path(), m_database.path(), requests.values());
+    QStringList wrong;
+    int i = 0;
+    for (auto it = requests.cbegin(); it != requests.cend(); ++it, ++i) {
+        const QString refusal = "The request is not well-formed XML: " + testCharacterFault(character, it.key())
+            + ". Nothing was run.";
+        const CgiRun &run = runs.at(i);
+        if (run.exitCode != 0
+            || testOutputValues(QString::fromUtf8(run.body))
+                != QMap<QString, QString> { { "ScriptError", refusal } })
+            wrong << QString("column %1: %2").arg(it.key()).arg(QString::fromUtf8(run.body));
+    }
+    QVERIFY2(wrong.isEmpty(), qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size())
+                                      + wrong.join("\n")));
 }
 
 void TestXmlMessageProcessor::logsWhereTheServerListens()

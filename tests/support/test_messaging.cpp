@@ -150,6 +150,35 @@ QList<TestWorstRequest> testWorstRequests(int bytes)
     return requests;
 }
 
+QByteArray testExampleRequest()
+{
+    return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/><EXECUTE FUNCTION=\"calculateRo\">"
+           "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE></VORNAKEL>";
+}
+
+QList<QChar> testForbiddenCharacters()
+{
+    return { QChar(0x0000), QChar(0x0001), QChar(0x000B), QChar(0x001F), QChar(0xFFFE), QChar(0xFFFF) };
+}
+
+QMap<int, QByteArray> testRequestsWithCharacter(QChar c)
+{
+    const QByteArray example = testExampleRequest();
+    const QByteArray character = QString(c).toUtf8();
+    const int closingTag = example.lastIndexOf("</VORNAKEL>");
+    QMap<int, QByteArray> requests;
+    for (int at = 1; at <= closingTag; ++at)
+        requests.insert(at + 1, example.left(at) + character + example.mid(at));
+    return requests;
+}
+
+QString testCharacterFault(QChar c, int column)
+{
+    return QStringLiteral("Character U+%1 is not allowed in XML. (line 1, column %2)")
+        .arg(QString::number(c.unicode(), 16).toUpper(), 4, QLatin1Char('0'))
+        .arg(column);
+}
+
 TestMessageClient::TestMessageClient(quint16 port)
 {
     connect(&m_socket, &QTcpSocket::readyRead, this, [this]() {
