@@ -14,9 +14,11 @@
 
 #include <QtTest>
 
+#include <arpa/inet.h>
 #include <cmath>
 #include <fcntl.h>
 #include <memory>
+#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -61,6 +63,7 @@ private slots:
     void cleanup();
 
     void answersCalculateRoAsTheExperimentTabShows();
+    void queuesAsManyConnectionsAsTheSystemAllows();
     void closesAfterTheAnswerWithReset();
     void cutsTheStreamIntoMessages_data();
     void cutsTheStreamIntoMessages();
@@ -75,6 +78,8 @@ private slots:
     void givesUpUnfinishedAndSurplusConnections_data();
     void givesUpUnfinishedAndSurplusConnections();
     void aKeptConnectionDoingNothingGivesWayWhenFull();
+    void aClientGoneWithoutSendingTakesNoPlace_data();
+    void aClientGoneWithoutSendingTakesNoPlace();
     void aClientThatTakesNoAnswerGivesWayWhenFull_data();
     void aClientThatTakesNoAnswerGivesWayWhenFull();
     void theConnectionCapFitsTheFilesTheProcessMayOpen();
@@ -155,6 +160,15 @@ void TestNetClient::answersCalculateRoAsTheExperimentTabShows()
     const double ro = std::cbrt(3 * 50000 * 0.73 / (4 * M_PI * 6.02214076e23));
     const double value = testOutputValues(client.answers().first()).value("qtExperimentResultsRp").toDouble();
     QVERIFY(std::fabs(value - ro) < 1e-9 * ro);
+}
+
+void TestNetClient::queuesAsManyConnectionsAsTheSystemAllows()
+{
+    // Qt's own queue of 50 connections not yet taken up fills under a flood of
+    // connections that open and close, and the system then drops other
+    // clients' connection attempts, which are tried again only a second later.
+    startServer("PORT:0\n");
+    QCOMPARE(testListenBacklog(m_processor->serverPort()), testSystemMaxBacklog());
 }
 
 void TestNetClient::closesAfterTheAnswerWithReset()
@@ -528,6 +542,41 @@ void TestNetClient::aKeptConnectionDoingNothingGivesWayWhenFull()
     QVERIFY(busy.isConnected() && third.isConnected());
 }
 
+void TestNetClient::aClientGoneWithoutSendingTakesNoPlace_data()
+{
+    QTest::addColumn<bool>("takenUp"); // the server took up their connections before they closed
+    QTest::newRow("closed before the server took them up") << false;
+    QTest::newRow("closed after, before the server read them") << true;
+}
+
+void TestNetClient::aClientGoneWithoutSendingTakesNoPlace()
+{
+    QFETCH(bool, takenUp);
+    // As a flood of connections that open and close does: each would hold a
+    // place until its end is read, and a client that came with them would be
+    // refused as if the server were full.
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+    budget.maxConnections = 2;
+    const sockaddr_in address { AF_INET, htons(port), { htonl(INADDR_LOOPBACK) }, {} };
+    std::vector<int> gone;
+    // More than the server has places, or as many.
+    for (int i = 0; i < (takenUp ? 2 : 4); ++i) {
+        gone.push_back(::socket(AF_INET, SOCK_STREAM, 0));
+        QCOMPARE(::connect(gone.back(), reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    }
+    if (takenUp)
+        QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 2, testPatienceMs());
+    // The event loop does not run from here until the client waits for its answer.
+    for (const int fd : gone)
+        ::close(fd);
+    TestMessageClient client(port);
+    client.send(echoRequest("served"));
+    QVERIFY(client.waitForAnswers(1));
+    QCOMPARE(echoed(client.answers().first()), QString("served"));
+}
+
 void TestNetClient::aClientThatTakesNoAnswerGivesWayWhenFull_data()
 {
     QTest::addColumn<QByteArray>("ini");
@@ -775,13 +824,13 @@ void TestNetClient::refusesACharacterXmlDoesNotAllowWhereverItStands()
     int i = 0;
     for (auto it = requests.cbegin(); it != requests.cend(); ++it, ++i) {
         const QMap<QString, QString> answer = testOutputValues(client.answers().at(i));
-        const QString refusal = "The request is not well-formed XML: " + testCharacterFault(character, it.key())
-            + ". Nothing was run.";
+        const QString refusal
+            = "The request is not well-formed XML: " + testCharacterFault(character, it.key()) + ". Nothing was run.";
         if (answer != QMap<QString, QString> { { "ScriptError", refusal } })
             wrong << QString("column %1: %2").arg(it.key()).arg(client.answers().at(i));
     }
-    QVERIFY2(wrong.isEmpty(), qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size())
-                                      + wrong.join("\n")));
+    QVERIFY2(wrong.isEmpty(),
+        qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size()) + wrong.join("\n")));
 }
 
 void TestNetClient::servesTheConnectionThatHadLeastNext()

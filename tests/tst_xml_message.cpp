@@ -317,20 +317,20 @@ void TestXmlMessage::refusesACharacterXmlDoesNotAllowBeforeReading_data()
     };
     QTest::newRow("in an element name") << with("<V><EXE", 0x01, "CUTE F=\"f\"/></V>")
                                         << "Character U+0001 is not allowed in XML. 1,8";
-    QTest::newRow("in an end tag's name") << with("<V><EXECUTE F=\"f\"></EXEC", 0x00, "UTE></V>")
-                                          << "Character U+0000 is not allowed in XML. 1,25";
+    QTest::newRow("in an end tag's name")
+        << with("<V><EXECUTE F=\"f\"></EXEC", 0x00, "UTE></V>") << "Character U+0000 is not allowed in XML. 1,25";
     QTest::newRow("in an attribute name") << with("<V><EXECUTE F=\"f\"><INPUT N", 0x00, "AME=\"a\"/></EXECUTE></V>")
                                           << "Character U+0000 is not allowed in XML. 1,27";
-    QTest::newRow("between attributes") << with("<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"", 0x0b, " VALUE=\"1\"/></EXECUTE></V>")
-                                        << "Character U+000B is not allowed in XML. 1,34";
+    QTest::newRow("between attributes") << with("<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"", 0x0b,
+        " VALUE=\"1\"/></EXECUTE></V>") << "Character U+000B is not allowed in XML. 1,34";
     QTest::newRow("in a value") << with("<V><EXECUTE F=\"f\"><INPUT NAME=\"a\" VALUE=\"", 0xfffe, "\"/></EXECUTE></V>")
                                 << "Character U+FFFE is not allowed in XML. 1,42";
     QTest::newRow("in text") << with("<V>\n<EXECUTE F=\"f\">", 0x1f, "</EXECUTE></V>")
                              << "Character U+001F is not allowed in XML. 2,16";
     QTest::newRow("in a comment") << with("<V><!-- ", 0xffff, " --><EXECUTE F=\"f\"/></V>")
                                   << "Character U+FFFF is not allowed in XML. 1,9";
-    QTest::newRow("in a processing instruction") << with("<V><?pi ", 0x01, "?><EXECUTE F=\"f\"/></V>")
-                                                 << "Character U+0001 is not allowed in XML. 1,9";
+    QTest::newRow("in a processing instruction")
+        << with("<V><?pi ", 0x01, "?><EXECUTE F=\"f\"/></V>") << "Character U+0001 is not allowed in XML. 1,9";
     QTest::newRow("in CDATA") << with("<V><![CDATA[", 0x00, "]]><EXECUTE F=\"f\"/></V>")
                               << "Character U+0000 is not allowed in XML. 1,13";
     QTest::newRow("in the XML declaration") << with("<?xml version=\"1.0\"", 0x01, "?><V><EXECUTE F=\"f\"/></V>")
@@ -341,8 +341,8 @@ void TestXmlMessage::refusesACharacterXmlDoesNotAllowBeforeReading_data()
         << with("<V><EXECUTE F=\"", 0xd800, "\"/></V>") << "Character U+D800 is not allowed in XML. 1,16";
     QTest::newRow("half a surrogate pair, the second")
         << with("<V><EXECUTE F=\"", 0xdc00, "\"/></V>") << "Character U+DC00 is not allowed in XML. 1,16";
-    QTest::newRow("a whole surrogate pair") << QString::fromUtf8("<V><EXECUTE F=\"\xf0\x9f\x98\x80\"/></V>")
-                                            << QString();
+    QTest::newRow("a whole surrogate pair")
+        << QString::fromUtf8("<V><EXECUTE F=\"\xf0\x9f\x98\x80\"/></V>") << QString();
     QTest::newRow("tab and line ends") << QString("<V>\t\r\n<EXECUTE F=\"f\"/></V>") << QString();
 }
 

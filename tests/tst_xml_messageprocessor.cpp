@@ -728,16 +728,15 @@ void TestXmlMessageProcessor::cgiRefusesACharacterXmlDoesNotAllowWhereverItStand
     QStringList wrong;
     int i = 0;
     for (auto it = requests.cbegin(); it != requests.cend(); ++it, ++i) {
-        const QString refusal = "The request is not well-formed XML: " + testCharacterFault(character, it.key())
-            + ". Nothing was run.";
+        const QString refusal
+            = "The request is not well-formed XML: " + testCharacterFault(character, it.key()) + ". Nothing was run.";
         const CgiRun &run = runs.at(i);
         if (run.exitCode != 0
-            || testOutputValues(QString::fromUtf8(run.body))
-                != QMap<QString, QString> { { "ScriptError", refusal } })
+            || testOutputValues(QString::fromUtf8(run.body)) != QMap<QString, QString> { { "ScriptError", refusal } })
             wrong << QString("column %1: %2").arg(it.key()).arg(QString::fromUtf8(run.body));
     }
-    QVERIFY2(wrong.isEmpty(), qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size())
-                                      + wrong.join("\n")));
+    QVERIFY2(wrong.isEmpty(),
+        qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size()) + wrong.join("\n")));
 }
 
 void TestXmlMessageProcessor::logsWhereTheServerListens()

@@ -54,6 +54,12 @@ QMap<int, QByteArray> testRequestsWithCharacter(QChar c);
 // line 1, as its answer and the warning name it.
 QString testCharacterFault(QChar c, int column);
 
+// The longest queue of connections not yet accepted of the socket listening
+// on that TCP port of 127.0.0.1, as the system reports it; -1 when there is none.
+int testListenBacklog(quint16 port);
+// The longest such queue the system allows.
+int testSystemMaxBacklog();
+
 // A loopback client of the message server that collects what it receives
 // while the test runs the event loop.
 class TestMessageClient : public QObject
