@@ -1,6 +1,7 @@
 // The message server over loopback: framing of the byte stream into
 // messages, one answer per message, and the life of each connection.
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "net/net_client.h"
 #include "test_database.h"
@@ -72,6 +73,7 @@ private slots:
     void answersAnOversizedRequestWithTheLimit();
     void forgetsAClientThatLeavesMidMessage();
     void answersAScriptErrorWithoutABox();
+    void boundsWhatOneRequestWritesToTheOutput();
     void boundsOneRequestAndLetsOthersThrough();
     void boundsEachCall_data();
     void boundsEachCall();
@@ -315,6 +317,28 @@ void TestNetClient::answersAScriptErrorWithoutABox()
     QVERIFY(client.waitForAnswers(1));
     QVERIFY(testOutputValues(client.answers().first()).value("ScriptError").contains("TypeError"));
     QCOMPARE(boxes.count(), 0);
+}
+
+void TestNetClient::boundsWhatOneRequestWritesToTheOutput()
+{
+    startServer("PORT:0\nRESET:false\n");
+    // Calls of a function the module does not have, each answered with a
+    // ScriptError of a thousand characters, which the log repeats.
+    const QByteArray call = "<EXECUTE FUNCTION=\"" + QByteArray(900, 'n') + "\"/>";
+    TestMessageClient client(m_processor->serverPort());
+    TestLog::Capture output;
+    client.send(echoModuleRequest(call.repeated(1000)) + echoModuleRequest(call.repeated(1000)));
+    QVERIFY(client.waitForAnswers(2));
+    for (const QString &answer : client.answers())
+        QCOMPARE(answer.count("ScriptError"), 1000);
+    // Each request writes its share, then one line that says the rest is left out.
+    const QStringList written = output.messages();
+    QCOMPARE(written.count(AppLog::OutputBudget::note()), 2);
+    qint64 characters = 0;
+    for (const QString &line : written)
+        characters += line.size() + 1;
+    QVERIFY2(characters <= 2 * (AppLog::OutputBudget::RequestCharacters + AppLog::OutputBudget::note().size() + 1),
+        qPrintable(QString::number(characters)));
 }
 
 void TestNetClient::boundsOneRequestAndLetsOthersThrough()

@@ -1,6 +1,7 @@
 // The message processor: answers to request messages, the settings file of
 // the message server, and the CGI mode run through a small host program.
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "test_database.h"
 #include "test_messaging.h"
@@ -170,6 +171,7 @@ private slots:
     void cgiRefusesADatabaseThatIsNotThere();
     void cgiRefusesACharacterXmlDoesNotAllowWhereverItStands_data();
     void cgiRefusesACharacterXmlDoesNotAllowWhereverItStands();
+    void cgiBoundsWhatOneRequestWritesToItsOutput();
     void logsWhereTheServerListens();
 
 private:
@@ -737,6 +739,20 @@ void TestXmlMessageProcessor::cgiRefusesACharacterXmlDoesNotAllowWhereverItStand
     }
     QVERIFY2(wrong.isEmpty(),
         qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size()) + wrong.join("\n")));
+}
+
+void TestXmlMessageProcessor::cgiBoundsWhatOneRequestWritesToItsOutput()
+{
+    // Standard error of a CGI program goes to the web server's log: 1,000
+    // calls of a function the module does not have, each reported there.
+    const QString call = "<EXECUTE FUNCTION=\"" + QString(900, 'n') + "\"/>";
+    const CgiRun run = runCgi(m_modules.path(), m_database.path(), request(kMainScreen, call.repeated(1000)).toUtf8());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(run.body).count("ScriptError"), 1000);
+    QVERIFY2(run.errors.contains(AppLog::OutputBudget::note().toUtf8()), run.errors.right(300).constData());
+    // Each line has its category in front.
+    QVERIFY2(run.errors.size() <= AppLog::OutputBudget::RequestCharacters + 1024,
+        qPrintable(QString::number(run.errors.size())));
 }
 
 void TestXmlMessageProcessor::logsWhereTheServerListens()
