@@ -7,10 +7,12 @@
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
+#include "xml/xml_requestjob.h"
 
 #include "test_log.h"
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDomDocument>
 #include <QSignalSpy>
 
 #include <QtTest>
@@ -75,6 +77,7 @@ private slots:
     void answersAScriptErrorWithoutABox();
     void boundsWhatOneRequestWritesToTheOutput();
     void boundsOneRequestAndLetsOthersThrough();
+    void anAnswerSentBlanksWhileItWaitedStaysWithinItsLimit();
     void boundsEachCall_data();
     void boundsEachCall();
     void givesUpUnfinishedAndSurplusConnections_data();
@@ -384,6 +387,57 @@ void TestNetClient::boundsOneRequestAndLetsOthersThrough()
     QCOMPARE(order, (QStringList { "short0", "long0", "long1" }));
     QCOMPARE(longer.answers().at(0).count("<OUTPUT"), 1000);
     QCOMPARE(echoed(longer.answers().at(1)), QString("after"));
+}
+
+void TestNetClient::anAnswerSentBlanksWhileItWaitedStaysWithinItsLimit()
+{
+    startServer("PORT:0\nRESET:false\n");
+    // A blank every millisecond while an answer waits, not every 250 ms:
+    // hundreds of them within seconds.
+    m_processor->connectionBudget().probeIntervalMs = 1;
+    // Eleven calls, more than a small request has, so that it waits behind a
+    // heavier one; the last one's result fills the answer to its limit, the
+    // largest the server answers whole.
+    const auto filling = [](int last) {
+        const QByteArray big = "<EXECUTE FUNCTION=\"big\"><INPUT VALUE=\"%1\"/></EXECUTE>";
+        return echoModuleRequest(QByteArray(big).replace("%1", "370000").repeated(10)
+            + QByteArray(big).replace("%1", QByteArray::number(last)));
+    };
+    const auto answeredWhole = [&](int last) {
+        return !m_processor->submitFromWeb(QString::fromLatin1(filling(last))).contains("ScriptError");
+    };
+    int whole = 0;
+    int over = 1024 * 1024;
+    {
+        const TestLog::Capture refusals; // one for each answer found too large
+        QVERIFY(answeredWhole(whole) && !answeredWhole(over));
+        while (over - whole > 1) {
+            const int middle = (whole + over) / 2;
+            (answeredWhole(middle) ? whole : over) = middle;
+        }
+    }
+
+    // A heavy request runs; the filling one waits its turn, and blanks go out.
+    TestMessageClient heavy(m_processor->serverPort());
+    heavy.send(
+        echoModuleRequest(QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"2\"/></EXECUTE>").repeated(1000)));
+    QTRY_VERIFY_WITH_TIMEOUT(heavy.received().startsWith(XmlRequestJob::answerRoot()), testPatienceMs());
+    TestMessageClient client(m_processor->serverPort());
+    client.send(filling(whole));
+    QVERIFY(client.waitForAnswers(1));
+    // The line feed that follows the answer may come in a read of its own.
+    QTRY_VERIFY_WITH_TIMEOUT(client.received().endsWith("</VORNAKEL>\n\n"), testPatienceMs());
+    const QByteArray answer = client.received();
+    const QByteArray root = XmlRequestJob::answerRoot();
+    const int blanks = answer.indexOf("<MODULE") - root.size() - 1;
+    QVERIFY2(answer.startsWith(root) && blanks > 0, answer.left(200).constData());
+    // One answer, whole and well-formed, its line feed within the limit too.
+    QVERIFY2(answer.size() <= XmlRequestJob::MaxAnswerBytes,
+        qPrintable(QString("%1 bytes with %2 blanks").arg(answer.size()).arg(blanks)));
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    QCOMPARE(document.documentElement().elementsByTagName("OUTPUT").size(), 11);
+    QCOMPARE(testOutputValues(QString::fromUtf8(answer)).value("big").size(), whole);
 }
 
 void TestNetClient::boundsEachCall_data()
