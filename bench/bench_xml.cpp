@@ -323,6 +323,18 @@ double percentWithinASecond(const ShortRequestThread &light)
     return 100.0 * inTime / qMax(1, light.latenciesMs.size() + light.failures);
 }
 
+// The median of a light client's requests beside something else, and the
+// share of them answered within a second (at least 95 %).
+void reportLightClient(const QString &beside, const ShortRequestThread &light)
+{
+    if (!light.latenciesMs.isEmpty()) {
+        const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
+        Bench::report(QStringLiteral("small request beside ") + beside, Bench::median(latencies), "ms");
+    }
+    Bench::report(QStringLiteral("light requests within 1 s beside ") + beside, percentWithinASecond(light), "%",
+        Bench::atLeast(95));
+}
+
 // Clients that send and never read: `connections` loopback connections, each
 // sending `request` once or, pipelined, again and again, until told to stop.
 // Plain sockets that never block, so that nothing of theirs waits in this
@@ -828,12 +840,7 @@ void whileClientsCloseAtOnce(const QString &database, const QString &modules, in
                     .arg(full)
                     .arg(held.connections)
                     .arg(held.heldBytes));
-    if (!light.latenciesMs.isEmpty()) {
-        const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
-        Bench::report(QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms");
-    }
-    Bench::report(QStringLiteral("light requests within 1 s beside ") + label, percentWithinASecond(light), "%",
-        Bench::atLeast(95));
+    reportLightClient(label, light);
     Bench::report(QStringLiteral("memory growth, ") + label, growth, "MiB", Bench::atMost(150));
     // Right after they have gone, the server answers at once.
     reportFiveSmallRequests(processor.serverPort(), QStringLiteral("small request once the 16 have gone"), 100);
@@ -954,12 +961,7 @@ void whileConnectionsFlood(const QString &database, const QString &modules, int 
                     .arg(light.latenciesMs.size() + light.failures)
                     .arg(light.failures)
                     .arg(full));
-    if (!light.latenciesMs.isEmpty()) {
-        const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
-        Bench::report(QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms");
-    }
-    Bench::report(QStringLiteral("light requests within 1 s beside ") + label, percentWithinASecond(light), "%",
-        Bench::atLeast(95));
+    reportLightClient(label, light);
 }
 
 // The worst requests whose names begin so.

@@ -163,9 +163,11 @@ QByteArray testExampleRequest()
            "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE></VORNAKEL>";
 }
 
-QList<QChar> testForbiddenCharacters()
+void testForbiddenCharacterRows()
 {
-    return { QChar(0x0000), QChar(0x0001), QChar(0x000B), QChar(0x001F), QChar(0xFFFE), QChar(0xFFFF) };
+    QTest::addColumn<QChar>("character");
+    for (const ushort c : { 0x0000, 0x0001, 0x000B, 0x001F, 0xFFFE, 0xFFFF })
+        QTest::newRow(qPrintable(QStringLiteral("U+%1").arg(c, 4, 16, QLatin1Char('0')))) << QChar(c);
 }
 
 QMap<int, QByteArray> testRequestsWithCharacter(QChar c)
@@ -232,6 +234,19 @@ int testSystemMaxBacklog()
     bool number = false;
     const int value = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toInt(&number) : 0;
     return number ? value : SOMAXCONN;
+}
+
+QStringList testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers)
+{
+    QStringList wrong;
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString answer = answers.value(i);
+        const QString refusal = QStringLiteral("The request is not well-formed XML: %1. Nothing was run.")
+                                    .arg(testCharacterFault(c, columns.at(i)));
+        if (testOutputValues(answer) != QMap<QString, QString> { { QStringLiteral("ScriptError"), refusal } })
+            wrong << QStringLiteral("column %1: %2").arg(columns.at(i)).arg(answer);
+    }
+    return wrong;
 }
 
 TestMessageClient::TestMessageClient(quint16 port)

@@ -43,16 +43,19 @@ QList<TestWorstRequest> testWorstRequests(int bytes = 1024 * 1024 - 64);
 // The request of the README's example: calculateRo of a protein of
 // 50,000 g/mol and vbar 0.73 ml/g on MainScreen.
 QByteArray testExampleRequest();
-// Characters that XML allows nowhere in a document, each as a request may
-// carry it in UTF-8.
-QList<QChar> testForbiddenCharacters();
+// A test data table of the characters that XML allows nowhere in a
+// document, each as a request may carry it in UTF-8: the column "character".
+void testForbiddenCharacterRows();
 // The example request with the character put in at each place of the message,
 // from just after its first "<" to just before its closing root tag (which
 // frames it); the column it stands at -> the request.
 QMap<int, QByteArray> testRequestsWithCharacter(QChar c);
 // The fault a request is refused for with that character at that column of
-// line 1, as its answer and the warning name it.
+// line 1, as the warning names it.
 QString testCharacterFault(QChar c, int column);
+// Of the answers to testRequestsWithCharacter(c), in its order, those that do
+// not refuse their request for the character where it stands, each with its column.
+QStringList testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers);
 
 // The longest queue of connections not yet accepted of the socket listening
 // on that TCP port of 127.0.0.1, as the system reports it; -1 when there is none.
