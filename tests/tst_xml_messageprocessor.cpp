@@ -541,6 +541,7 @@ void TestXmlMessageProcessor::readsServerSettings_data()
         << QByteArray("PORT:53x0\n") << false << loopback << true << QString("53x0");
     QTest::newRow("over 65535") << QByteArray("PORT:70000\n") << false << loopback << true << QString("70000");
     QTest::newRow("empty value") << QByteArray("PORT:\n") << false << loopback << true << QString("");
+    QTest::newRow("IPv6 loopback") << QByteArray("PORT:0\nADDRESS:::1\n") << true << "::1" << true << QString();
     QTest::newRow("address opted in") << QByteArray("PORT:0\naddress:0.0.0.0\n") << true << "0.0.0.0" << true
                                       << QString();
     QTest::newRow("RESET:TRUE") << QByteArray("PORT:0\nRESET:TRUE\n") << true << loopback << true << QString();
@@ -562,6 +563,8 @@ void TestXmlMessageProcessor::readsServerSettings()
             qPrintable(QString("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message server")
                            .arg(warning)));
     }
+    if (address == "::1" && !QTcpServer().listen(QHostAddress::LocalHostIPv6))
+        QSKIP("This machine has no IPv6 loopback");
     writeSettings(ini);
     // The port the system chose is what a person needs to connect: it reaches the log by default.
     if (listening)
