@@ -1,6 +1,7 @@
 #include "app/app_boundedlog.h"
 
 #include "app/app_fixedfile.h"
+#include "app/app_text.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -83,10 +84,8 @@ QString cut(const QString &text)
 {
     if (text.size() <= EntryCharacters)
         return text;
-    int kept = EntryCharacters;
-    if (text.at(kept - 1).isHighSurrogate())
-        --kept;
-    return text.left(kept) + QStringLiteral(" ... (%1 more characters not logged)").arg(text.size() - kept);
+    const QString kept = AppText::leftWhole(text, EntryCharacters);
+    return kept + QStringLiteral(" ... (%1 more characters not logged)").arg(text.size() - kept.size());
 }
 
 QByteArray entry(const QString &text)

@@ -17,3 +17,69 @@ void AppLog::write(const QLoggingCategory &category, const QString &message, int
     else
         qCDebug(category).noquote() << message;
 }
+
+namespace {
+
+thread_local AppLog::OutputBudget *t_budget = nullptr;
+QtMessageHandler s_next = nullptr;
+
+// Every message of the process passes here once a budget was first made
+// current: outside a budget's scope, or on another thread, it passes as it is.
+void boundedOutput(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    AppLog::OutputBudget *const budget = t_budget;
+    const bool ownTrace = (type == QtDebugMsg || type == QtInfoMsg) && context.category
+        && qstrncmp(context.category, "vornakel.", 9) == 0;
+    if (!budget || type == QtFatalMsg || ownTrace) {
+        s_next(type, context, message);
+        return;
+    }
+    switch (budget->take(message.size() + 1)) {
+    case AppLog::OutputBudget::Verdict::Write:
+        s_next(type, context, message);
+        break;
+    case AppLog::OutputBudget::Verdict::Note:
+        s_next(type, context, AppLog::OutputBudget::note());
+        break;
+    case AppLog::OutputBudget::Verdict::Drop:
+        break;
+    }
+}
+
+} // namespace
+
+AppLog::OutputBudget::Verdict AppLog::OutputBudget::take(qint64 characters)
+{
+    if (m_spent)
+        return Verdict::Drop;
+    if (characters <= m_left) {
+        m_left -= characters;
+        return Verdict::Write;
+    }
+    m_spent = true;
+    return Verdict::Note;
+}
+
+QString AppLog::OutputBudget::note()
+{
+    return QStringLiteral("Further output of this request is left out: a request may write %1 characters to the "
+                          "program's output")
+        .arg(RequestCharacters);
+}
+
+AppLog::OutputScope::OutputScope(OutputBudget &budget) : m_previous(t_budget)
+{
+    // Put in front of whatever handles messages when the first budget is
+    // used, so that nothing of the program's set-up depends on it.
+    static const bool installed = [] {
+        s_next = qInstallMessageHandler(boundedOutput);
+        return true;
+    }();
+    Q_UNUSED(installed)
+    t_budget = &budget;
+}
+
+AppLog::OutputScope::~OutputScope()
+{
+    t_budget = m_previous;
+}

@@ -38,6 +38,43 @@ QMetaObject::Connection connect(Sender *sender, Signal signal, const QLoggingCat
         sender, signal, sender, [category](const QString &message, int level) { write(category(), message, level); });
 }
 
+// What one request from another program may make the program write to its
+// output (standard error), however many calls it runs: the warnings of every
+// category, Qt's own messages and those of the modules it calls. While a
+// budget is current on its thread (OutputScope), each such message counts its
+// characters, line end included; past RequestCharacters the messages are left
+// out, and the first one left out is replaced by a line that says so. The
+// program's own debug traces, which only a person switches on, do not count.
+class OutputBudget
+{
+public:
+    static const int RequestCharacters = 16 * 1024;
+
+    explicit OutputBudget(qint64 characters = RequestCharacters) : m_left(characters) { }
+    // What a message of that many characters may do: be written, be replaced
+    // by the line that says the rest is left out, or be left out.
+    enum class Verdict { Write, Note, Drop };
+    Verdict take(qint64 characters);
+    // The line written in place of the first message left out.
+    static QString note();
+
+private:
+    qint64 m_left;
+    bool m_spent = false;
+};
+
+// Makes the budget the current one of this thread while the scope lives.
+class OutputScope
+{
+public:
+    explicit OutputScope(OutputBudget &budget);
+    ~OutputScope();
+
+private:
+    Q_DISABLE_COPY(OutputScope)
+    OutputBudget *m_previous;
+};
+
 } // namespace AppLog
 
 #endif

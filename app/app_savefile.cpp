@@ -130,7 +130,8 @@ QStringList cutCopies()
     return QSettings().value(QLatin1String(cutCopiesKey)).toStringList();
 }
 
-void setCutCopies(const QStringList &pairs)
+// False when the settings could not be written.
+bool setCutCopies(const QStringList &pairs)
 {
     QSettings settings;
     if (pairs.isEmpty())
@@ -138,9 +139,12 @@ void setCutCopies(const QStringList &pairs)
     else
         settings.setValue(QLatin1String(cutCopiesKey), pairs);
     settings.sync();
+    return settings.status() == QSettings::NoError;
 }
 
-void noteCopy(const QString &target, const QString &copy, bool underWay)
+// Notes the copy beside the target (`underWay`), or forgets it; false when
+// the settings could not keep that.
+bool noteCopy(const QString &target, const QString &copy, bool underWay)
 {
     QStringList pairs = cutCopies();
     for (int i = 0; i + 1 < pairs.size(); i += 2) {
@@ -151,7 +155,7 @@ void noteCopy(const QString &target, const QString &copy, bool underWay)
     }
     if (underWay)
         pairs << target << copy;
-    setCutCopies(pairs);
+    return setCutCopies(pairs);
 }
 
 // Whether a save still runs that holds this copy (its lock).
@@ -166,32 +170,62 @@ bool copyInUse(const QString &copy)
     return held;
 }
 
+// The copies whose note is being told now: a box shows it, and runs the
+// event loop meanwhile, in which it must not be told again.
+QStringList &beingTold()
+{
+    static QStringList copies;
+    return copies;
+}
+
+// What the name of a kept copy holds now when it cannot be the copy the
+// save made, a file of the user's own with no other name (in a folder that
+// others may write, someone may have put something else there); empty
+// otherwise.
+QString notTheCopy(const struct stat &found)
+{
+    if (!S_ISREG(found.st_mode)) {
+        const QString what = AppRegularFile::kind(found.st_mode);
+        return what.isEmpty() ? QStringLiteral("no regular file") : what;
+    }
+    if (found.st_uid != ::geteuid())
+        return QStringLiteral("a file of another user's");
+    if (found.st_nlink > 1)
+        return QStringLiteral("a file with a second name (a hard link)");
+    return QString();
+}
+
 // Tells of the cut copies into `target` (every one, for an empty text) and
-// forgets them once told; a copy that is gone is forgotten untold.
+// forgets each once told: a program ended while its box shows tells it again
+// at its next start. A copy that is gone is forgotten untold.
 void tellCutCopiesInto(const QString &target)
 {
     const QStringList pairs = cutCopies();
-    QStringList kept;
-    QStringList told;
     for (int i = 0; i + 1 < pairs.size(); i += 2) {
         const QString &into = pairs.at(i);
         const QString &copy = pairs.at(i + 1);
-        const bool exists = QFileInfo(copy).isFile();
-        if (exists && (copyInUse(copy) || !teller() || (!target.isEmpty() && into != target))) {
-            kept << into << copy;
+        if (beingTold().contains(copy))
+            continue;
+        struct stat found = {};
+        if (::lstat(QFile::encodeName(copy).constData(), &found) != 0) {
+            noteCopy(into, copy, false);
             continue;
         }
-        if (exists)
-            told << QStringLiteral("An earlier save of %1 was cut off while it wrote into the file itself, which may "
-                                   "now hold part of what was saved and part of what it held before. The whole of "
-                                   "what was saved then is in %2.")
-                        .arg(QDir::toNativeSeparators(into), QDir::toNativeSeparators(copy));
+        if (copyInUse(copy) || !teller() || (!target.isEmpty() && into != target))
+            continue;
+        const QString other = notTheCopy(found);
+        const QString where = other.isEmpty()
+            ? QStringLiteral("The whole of what was saved then is in %1.").arg(QDir::toNativeSeparators(copy))
+            : QStringLiteral("The whole of what was saved then was kept as %1, but that name now holds %2, which "
+                             "may not be what was saved.")
+                  .arg(QDir::toNativeSeparators(copy), other);
+        beingTold() << copy;
+        teller()(QStringLiteral("An earlier save of %1 was cut off while it wrote into the file itself, which may "
+                                "now hold part of what was saved and part of what it held before. %2")
+                     .arg(QDir::toNativeSeparators(into), where));
+        beingTold().removeOne(copy);
+        noteCopy(into, copy, false);
     }
-    if (kept.size() == pairs.size())
-        return;
-    setCutCopies(kept);
-    for (const QString &message : qAsConst(told))
-        teller()(message);
 }
 
 // Where a save writes: the folder (held open) and the name in it, links
@@ -623,7 +657,14 @@ bool AppSaveFile::copyInto()
     ::fsync(m_folder);
     const QString into = heldPath(m_name);
     const QString copy = heldPath(m_temporary);
-    noteCopy(into, copy, true);
+    if (!noteCopy(into, copy, true)) {
+        // Unnoted, a copy cut off would never be told of: the file is not
+        // written into, and keeps its bytes; the copy goes with the save.
+        ::close(target);
+        return fail(QStringLiteral("it is written into the file itself, and the settings file %1, where the save "
+                                   "notes where the whole of it is kept until it is done, cannot be written")
+                        .arg(QDir::toNativeSeparators(QSettings().fileName())));
+    }
 
     // Room first, reserved by the system: a full disk or a size limit then
     // stops the save before a byte of the file is changed. A file system

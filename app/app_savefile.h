@@ -32,7 +32,8 @@ struct stat;
 // it: a copy cut off (kill -9, a power cut) leaves the file part new, part
 // old, and the next save of that file, or the next start, tells the person
 // where the whole copy is (through the teller the windows install), which is
-// kept. In a sticky folder that others may write, another user's file (but
+// kept; the note goes only once told. Where the settings cannot keep the
+// note, the file is not written into at all. In a sticky folder that others may write, another user's file (but
 // the folder owner's with one name) is not written into, as the system
 // itself refuses to open it so; the twin of the link that is not followed.
 // Before each save, the new files that earlier saves of the same target left

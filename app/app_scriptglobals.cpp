@@ -62,8 +62,14 @@ QString waitForDatabase(QScriptEngine *engine)
             continue;
         // A read of the file's own, as every statement of the call makes.
         QSqlQuery probe(db);
-        if (!SqlTransaction::execWhileLocked(probe, QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1"))
-            && SqlTransaction::isLocked(probe.lastError()))
+        if (SqlTransaction::execWhileLocked(probe, QStringLiteral("SELECT 1 FROM sqlite_master LIMIT 1")))
+            continue;
+        // A file put beside it that is not used fails the call as well, and
+        // is named as the open names it.
+        const QString refused = SqlJournalGuard::takeRefusal(db.databaseName());
+        if (!refused.isEmpty())
+            return refused;
+        if (SqlTransaction::isLocked(probe.lastError()))
             return SqlTransaction::report(db.databaseName(), probe.lastError().text());
     }
     return QString();

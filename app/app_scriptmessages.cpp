@@ -10,8 +10,8 @@ QStringList s_lastShown; // the texts the last pass showed
 } // namespace
 
 AppScriptMessages::AppScriptMessages(QWidget *parent, Kind kind)
-    : m_parent(parent), m_owner(s_current == nullptr), m_continuing(kind == ContinuingPass),
-      m_heldBack(kind == HeldBackPass)
+    : m_parent(parent), m_outer(s_current), m_kept(kind == KeptPass), m_owner(s_current == nullptr || m_kept),
+      m_continuing(kind == ContinuingPass), m_heldBack(kind == HeldBackPass)
 {
     if (m_owner)
         s_current = this;
@@ -21,6 +21,17 @@ AppScriptMessages::~AppScriptMessages()
 {
     if (!m_owner)
         return;
+    if (m_kept) {
+        s_current = m_outer;
+        for (const QString &text : qAsConst(m_errors)) {
+            if (m_outer)
+                m_outer->addError(text);
+        }
+        if (!m_outer && !m_errors.isEmpty())
+            QMessageBox::critical(
+                m_parent, QStringLiteral("Vornakel Error"), m_errors.join(QLatin1Char('\n')), QMessageBox::Ok);
+        return;
+    }
     s_current = nullptr;
     if (m_heldBack)
         return;

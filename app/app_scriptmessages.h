@@ -12,11 +12,14 @@
 // that one. A continuing pass (the second handler of the same edit) leaves out
 // what the pass before it has just shown. A held-back pass shows nothing: its
 // inputs are still being entered, and the pass that computes them once they
-// are complete says what it finds then.
+// are complete says what it finds then. A kept pass gathers the warnings of
+// what is written while it lives, also inside another pass, for its window to
+// show beside its figures (warnings()): they reach no box; its errors go on to
+// the pass around it, or to their box.
 class AppScriptMessages
 {
 public:
-    enum Kind { NewPass, ContinuingPass, HeldBackPass };
+    enum Kind { NewPass, ContinuingPass, HeldBackPass, KeptPass };
 
     explicit AppScriptMessages(QWidget *parent, Kind kind = NewPass);
     ~AppScriptMessages();
@@ -25,11 +28,15 @@ public:
     static AppScriptMessages *current();
     void addWarning(const QString &text);
     void addError(const QString &text);
+    // The distinct warnings gathered so far, in order.
+    QStringList warnings() const { return m_warnings; }
 
 private:
     Q_DISABLE_COPY(AppScriptMessages)
 
     QPointer<QWidget> m_parent;
+    AppScriptMessages *m_outer; // the pass a kept pass was made in
+    bool m_kept;
     bool m_owner;
     bool m_continuing;
     bool m_heldBack;

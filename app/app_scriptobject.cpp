@@ -532,6 +532,31 @@ private:
     bool m_indexed = false;
 };
 
+QString AppScriptObject::captioned(const QString &text, FormWidgets &widgets)
+{
+    // A module names the figure it speaks of by the object name it writes to;
+    // a person knows it by its caption: the widget's accessible name, or else
+    // the words of its name ("qtSedEquilibriumSigma": "sed equilibrium sigma").
+    // A word that names no widget of the form is left as it is.
+    static const QRegularExpression objectName(QStringLiteral("\\bqt[A-Za-z0-9_]+"));
+    static const QRegularExpression wordStart(QStringLiteral("(?<=[a-z0-9])(?=[A-Z])"));
+    QString out;
+    int last = 0;
+    QRegularExpressionMatchIterator it = objectName.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        out += text.midRef(last, match.capturedStart() - last);
+        const QWidget *widget = widgets.find(match.captured());
+        QString caption = widget ? widget->accessibleName() : match.captured();
+        if (caption.isEmpty())
+            caption = match.captured().mid(2).replace(wordStart, QStringLiteral(" ")).toLower();
+        out += caption;
+        last = match.capturedEnd();
+    }
+    out += text.midRef(last);
+    return out;
+}
+
 void AppScriptObject::writeNode(AppScriptObject *node, QWidget *form, FormWidgets &widgets, QStringList &graphs)
 {
     if (!node || !form)
@@ -626,7 +651,7 @@ void AppScriptObject::writeNode(AppScriptObject *node, QWidget *form, FormWidget
     // Within a calculation pass the pass shows them, each once.
     AppScriptMessages *pass = AppScriptMessages::current();
     if (props.contains(QStringLiteral("WARNING"))) {
-        const QString text = textOf(props.value(QStringLiteral("WARNING")));
+        const QString text = captioned(textOf(props.value(QStringLiteral("WARNING"))), widgets);
         if (pass) {
             pass->addWarning(text);
         } else {
@@ -635,7 +660,7 @@ void AppScriptObject::writeNode(AppScriptObject *node, QWidget *form, FormWidget
         }
     }
     if (props.contains(QStringLiteral("ERROR"))) {
-        const QString text = textOf(props.value(QStringLiteral("ERROR")));
+        const QString text = captioned(textOf(props.value(QStringLiteral("ERROR"))), widgets);
         if (pass) {
             pass->addError(text);
         } else {

@@ -108,6 +108,8 @@ private:
     // populateForm() for one node and its children; graph points are added to `graphs`.
     class FormWidgets;
     static void writeNode(AppScriptObject *node, QWidget *form, FormWidgets &widgets, QStringList &graphs);
+    // A message with each widget it names (by object name) named by its caption instead.
+    static QString captioned(const QString &text, FormWidgets &widgets);
 
     QMap<QString, QVariant> m_properties;
     QMap<QString, AppScriptObject *> m_children;

@@ -6,6 +6,7 @@
 
 #include "app/app_accessreadercontract.h"
 #include "app/app_helperlimits.h"
+#include "app/app_text.h"
 #include "sql/sql_accesscopy.h"
 
 #include <QCoreApplication>
@@ -67,7 +68,7 @@ int main(int argc, char **argv)
     std::fflush(stdout);
     for (const QString &warning : qAsConst(warnings)) {
         std::fputs(ownWarning, stderr);
-        std::fputs(warning.simplified().left(warningWidth).toUtf8().constData(), stderr);
+        std::fputs(AppText::leftWhole(warning.simplified(), warningWidth).toUtf8().constData(), stderr);
         std::fputc('\n', stderr);
     }
     if (!why.isEmpty()) {

@@ -11,8 +11,9 @@
 // longest the window is held in one piece by each), then from four clients at
 // once beside a light client, then one of them (a MODULE VERSION of a million
 // quotes, which the answer repeats) again and again beside a light client;
-// last, 16 clients that send a request of 240 KB and close 20 ms after they
-// connected, again and again, beside a light client.
+// then 16 clients that send a request of 240 KB and close 20 ms after they
+// connected, again and again, beside a light client; last, a flood of
+// connections that open and close at once beside a light client.
 // Prints figures; a missed target fails the run. Usage: bench_xml [requests per run]
 
 #include "app/app_pluginmanager.h"
@@ -324,6 +325,18 @@ double percentWithinASecond(const ShortRequestThread &light)
     const int inTime = int(
         std::count_if(light.latenciesMs.cbegin(), light.latenciesMs.cend(), [](double ms) { return ms <= 1000; }));
     return 100.0 * inTime / qMax(1, light.latenciesMs.size() + light.failures);
+}
+
+// The median of a light client's requests beside something else, and the
+// share of them answered within a second (at least 95 %).
+void reportLightClient(const QString &beside, const ShortRequestThread &light)
+{
+    if (!light.latenciesMs.isEmpty()) {
+        const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
+        Bench::report(QStringLiteral("small request beside ") + beside, Bench::median(latencies), "ms");
+    }
+    Bench::report(QStringLiteral("light requests within 1 s beside ") + beside, percentWithinASecond(light), "%",
+        Bench::atLeast(95));
 }
 
 // Clients that send and never read: `connections` loopback connections, each
@@ -831,15 +844,128 @@ void whileClientsCloseAtOnce(const QString &database, const QString &modules, in
                     .arg(full)
                     .arg(held.connections)
                     .arg(held.heldBytes));
-    if (!light.latenciesMs.isEmpty()) {
-        const std::vector<double> latencies(light.latenciesMs.cbegin(), light.latenciesMs.cend());
-        Bench::report(QStringLiteral("small request beside ") + label, Bench::median(latencies), "ms");
-    }
-    Bench::report(QStringLiteral("light requests within 1 s beside ") + label, percentWithinASecond(light), "%",
-        Bench::atLeast(95));
+    reportLightClient(label, light);
     Bench::report(QStringLiteral("memory growth, ") + label, growth, "MiB", Bench::atMost(150));
     // Right after they have gone, the server answers at once.
     reportFiveSmallRequests(processor.serverPort(), QStringLiteral("small request once the 16 have gone"), 100);
+}
+
+// Connections that open and close at once without sending anything, as fast
+// as the system completes them, up to `inFlight` at a time, again and again
+// until told to stop. Plain sockets that never block; one whose connection
+// is not complete within 200 ms is given up and another made.
+class ConnectFloodThread : public QThread
+{
+public:
+    ConnectFloodThread(quint16 port, int inFlight) : m_port(port), m_inFlight(inFlight) { }
+    std::atomic<bool> started { false };
+    std::atomic<bool> stop { false };
+    std::atomic<int> connections { 0 };
+    std::atomic<int> givenUp { 0 };
+
+protected:
+    void run() override
+    {
+        struct Attempt
+        {
+            int fd;
+            QElapsedTimer since;
+        };
+        std::vector<Attempt> attempts;
+        const sockaddr_in address = loopback(m_port);
+        started = true;
+        while (!stop) {
+            while (int(attempts.size()) < m_inFlight) {
+                Attempt attempt { ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0), QElapsedTimer() };
+                if (attempt.fd < 0)
+                    break;
+                attempt.since.start();
+                ::connect(attempt.fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+                attempts.push_back(attempt);
+            }
+            std::vector<pollfd> waiting;
+            for (const Attempt &attempt : attempts)
+                waiting.push_back(pollfd { attempt.fd, POLLOUT, 0 });
+            ::poll(waiting.data(), nfds_t(waiting.size()), 5);
+            std::vector<Attempt> still;
+            for (size_t i = 0; i < attempts.size(); ++i) {
+                const bool done = waiting[i].revents != 0;
+                if (done || attempts[i].since.elapsed() >= 200) {
+                    ::close(attempts[i].fd);
+                    if (done)
+                        ++connections;
+                    else
+                        ++givenUp;
+                } else {
+                    still.push_back(attempts[i]);
+                }
+            }
+            attempts.swap(still);
+        }
+        for (const Attempt &attempt : attempts)
+            ::close(attempt.fd);
+    }
+
+private:
+    quint16 m_port;
+    int m_inFlight;
+};
+
+// A flood of connections that open and close at once, for `seconds`, while
+// a client keeps the server busy with requests of 1,000 A over B graphs, one
+// after the other, beside a light client that sends a small request every
+// 20 ms on a new connection: while a call runs, the connections the light
+// client opens must find room in the queue of those not yet taken up, or the
+// system drops them and tries again a second later.
+void whileConnectionsFlood(const QString &database, const QString &modules, int seconds, int inFlight = 512)
+{
+    writeSettings("PORT:0\nRESET:false\n");
+    XmlMessageProcessor processor(database, false);
+    processor.loadPlugins(modules);
+    int full = 0;
+    QObject::connect(&processor, &XmlMessageProcessor::sigLog, [&full](const QString &message) {
+        if (message.startsWith(QLatin1String("Message server full")))
+            ++full;
+    });
+    WorstClientThread busy(processor.serverPort(),
+        { TestWorstRequest { QStringLiteral("1,000 x calculationsAvsBHydration"), thousandCalls(kAvsBCall) } }, 0);
+    ConnectFloodThread flood(processor.serverPort(), inFlight);
+    std::atomic<bool> over { false };
+    ShortRequestThread light(
+        processor.serverPort(), [&flood]() { return bool(flood.started); }, [&over]() { return bool(over); });
+    QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over]() { over = true; });
+    QObject::connect(&light, &QThread::finished, QCoreApplication::instance(), [&flood, &busy]() {
+        flood.stop = true;
+        busy.stop = true;
+    });
+    int running = 2;
+    for (QThread *thread : { static_cast<QThread *>(&flood), static_cast<QThread *>(&busy) }) {
+        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [&running]() {
+            if (--running == 0)
+                QCoreApplication::quit();
+        });
+    }
+    busy.start();
+    flood.start();
+    light.start();
+    QCoreApplication::exec();
+    light.wait();
+    flood.wait();
+    busy.wait();
+
+    const QString label = QStringLiteral("a flood of connections that open and close at once");
+    Bench::note(QStringLiteral("%1: %2 s, %3 connections made and closed, %4 given up unconnected after 200 ms; %5 "
+                               "requests of 1,000 graphs answered meanwhile; %6 light requests, %7 failed; \"Message "
+                               "server full\" logged %8 times")
+                    .arg(label)
+                    .arg(seconds)
+                    .arg(int(flood.connections))
+                    .arg(int(flood.givenUp))
+                    .arg(busy.answered)
+                    .arg(light.latenciesMs.size() + light.failures)
+                    .arg(light.failures)
+                    .arg(full));
+    reportLightClient(label, light);
 }
 
 // Ten requests in a row on one kept connection, each one call of a loop that
@@ -958,7 +1084,9 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     const int requests = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 2000;
     // Only the scenarios of the worst requests: bench_xml worst [seconds]; only
-    // the clients that close at once: bench_xml closing [seconds]
+    // the clients that close at once: bench_xml closing [seconds]; only the flood
+    // of connections: bench_xml flood [seconds]; only the loops stopped at
+    // their time: bench_xml stopped
     const bool worstOnly = argc > 1 && qstrcmp(argv[1], "worst") == 0;
     const int memoryRequests = 100000;
 
@@ -982,6 +1110,11 @@ int main(int argc, char **argv)
     };
     if (argc > 1 && qstrcmp(argv[1], "stopped") == 0) {
         stoppedLoops(database.path(), modules.path());
+        return Bench::exitCode();
+    }
+    if (argc > 1 && qstrcmp(argv[1], "flood") == 0) {
+        whileConnectionsFlood(database.path(), modules.path(), argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 20,
+            argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 512);
         return Bench::exitCode();
     }
     if (argc > 1 && qstrcmp(argv[1], "closing") == 0) {
@@ -1042,5 +1175,6 @@ int main(int argc, char **argv)
     whileHeavyClientsPipeline(database.path(), modules.path());
     stoppedLoops(database.path(), modules.path());
     worst(30);
+    whileConnectionsFlood(database.path(), modules.path(), 20);
     return Bench::exitCode();
 }

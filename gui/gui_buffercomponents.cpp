@@ -12,6 +12,7 @@
 #include "app/app_scriptobject.h"
 #include "gui/gui_complaints.h"
 #include "gui/gui_fieldreader.h"
+#include "gui/gui_figurechanges.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
@@ -649,30 +650,48 @@ bool GuiBufferComponents::concentrationsGiven() const
     return true;
 }
 
-bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
+QPair<QVariant, QVariant> GuiBufferComponents::figuresAt20Now(const SqlSolventRecord &solvent) const
 {
     namespace Calc = AppCalculationContract;
     if (!m_calculations || !m_missingComponents.isEmpty())
-        return false;
-    const struct
-    {
-        const QVariant &stored;
-        QString function;
-        Role series;
-        const QLineEdit *field;
-    } figures[] = { { solvent.computedDensity, Calc::calculateBufferDensity.name(), DensitySeriesRole, qtDensity },
-        { solvent.computedViscosity, Calc::calculateBufferViscosity.name(), ViscositySeriesRole, qtViscosity } };
-    for (const auto &figure : figures) {
-        if (figure.stored.isNull())
-            continue;
+        return {};
+    const auto now = [this](const QVariant &stored, const QString &function, Role series, const QLineEdit *field) {
+        if (stored.isNull())
+            return QVariant();
         AppScriptList answer;
-        answer.add(askAt20(figure.function, figure.series));
-        const std::optional<double> at20 = Calc::figureOf(answer.first(), figure.field->objectName());
+        answer.add(askAt20(function, series));
+        const std::optional<double> at20 = Calc::figureOf(answer.first(), field->objectName());
+        return at20 ? QVariant(*at20) : QVariant();
+    };
+    return { now(solvent.computedDensity, Calc::calculateBufferDensity.name(), DensitySeriesRole, qtDensity),
+        now(solvent.computedViscosity, Calc::calculateBufferViscosity.name(), ViscositySeriesRole, qtViscosity) };
+}
+
+bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
+{
+    if (!m_calculations || !m_missingComponents.isEmpty())
+        return false;
+    const QPair<QVariant, QVariant> now = figuresAt20Now(solvent);
+    const QPair<const QVariant &, const QVariant &> figures[]
+        = { { solvent.computedDensity, now.first }, { solvent.computedViscosity, now.second } };
+    for (const auto &figure : figures) {
+        if (figure.first.isNull())
+            continue;
         // Figures at another temperature differ in the third digit at least.
-        if (!at20 || std::fabs(figure.stored.toDouble() - *at20) > 1e-6 * std::fabs(*at20))
+        const double at20 = figure.second.toDouble();
+        if (figure.second.isNull() || std::fabs(figure.first.toDouble() - at20) > 1e-6 * std::fabs(at20))
             return false;
     }
     return true;
+}
+
+void GuiBufferComponents::compareFiguresAt20(
+    GuiFigureChanges *changes, const QVariant &density, const QVariant &viscosity) const
+{
+    if (qtCalculateDensity->isChecked())
+        changes->compare(QStringLiteral("density at 20 C"), density, densityAt20());
+    if (qtCalculateViscosity->isChecked())
+        changes->compare(QStringLiteral("viscosity at 20 C"), viscosity, viscosityAt20());
 }
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
@@ -947,6 +966,7 @@ void GuiBufferComponents::loadBufferRecord(int id)
 
 void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
 {
+    m_changedSinceSaved.clear();
     {
         QList<QObject *> held { qtCalculateDensity, qtCalculateViscosity, qtHeavyWater, qtAddedComponents,
             qtWaterComposition };
@@ -955,8 +975,9 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
             held << box;
         const Blockers block(held);
 
-        qtCalculateDensity->setChecked(!solvent.computedDensity.isNull());
-        qtCalculateViscosity->setChecked(!solvent.computedViscosity.isNull());
+        qtCalculateDensity->setChecked(!solvent.computedDensity.isNull() || !solvent.computedDensityAt20.isNull());
+        qtCalculateViscosity->setChecked(
+            !solvent.computedViscosity.isNull() || !solvent.computedViscosityAt20.isNull());
         qtHeavyWater->setChecked(solvent.heavyWater.toBool());
         // Fractions of 1 in the record; a solvent saved without a calculation
         // has none, and its water is pure.
@@ -980,8 +1001,8 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
         }
         // In heavy water each solute's share is taken from its own series: without one, figures
         // stored at 20 C cannot be carried to the run temperature.
-        const bool heavy = qtHeavyWater->isChecked() && !solvent.computedAt20.isNull()
-            && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
+        const bool heavy = qtHeavyWater->isChecked() && keepsFiguresAt20(solvent)
+            && (qtCalculateDensity->isChecked() || qtCalculateViscosity->isChecked());
         for (const QString &name : qAsConst(missing)) {
             QMessageBox::warning(this, QLatin1String(title),
                 QStringLiteral("The Buffer Composition for this Solvent depends on a record which was not found in "
@@ -999,34 +1020,68 @@ void GuiBufferComponents::showBufferRecord(const SqlSolventRecord &solvent)
     }
     showWaterWhereUnchecked();
     // The figures the solvent was saved with. A record of the current form
-    // holds them at 20 C in light water: they are shown at the page's
-    // temperature and water, so that saving it again stores its own figures.
-    // An older record holds them at the run temperature of its save, which
-    // it does not name: they are shown as stored, and not corrected again
-    // until the page computes the buffer anew.
+    // keeps them at 20 C in light water besides: they are shown at the
+    // page's temperature and water, so that saving it again stores its own
+    // figures. So did the release that kept them at 20 C in place of those
+    // the page showed (its rows are marked). An older record holds them at
+    // the run temperature of its save, which it does not name: they are
+    // shown as stored, and not corrected again until the page computes the
+    // buffer anew.
     m_olderFigures
-        = solvent.computedAt20.isNull() && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
+        = !keepsFiguresAt20(solvent) && (!solvent.computedDensity.isNull() || !solvent.computedViscosity.isNull());
     // The release that first stored them at 20 C in light water did not mark
     // them either: its rows are told by their figures, which are what their
     // components give at 20 C in light water.
     if (m_olderFigures && givesStoredFiguresAt20(solvent))
         m_olderFigures = false;
-    const QPair<QGroupBox *, QPair<const QVariant *, QPair<GuiLineEdit *, GuiLineEdit *>>> figures[]
-        = { { qtCalculateDensity, { &solvent.computedDensity, { qtDensity, qtCorrectedDensity } } },
-              { qtCalculateViscosity, { &solvent.computedViscosity, { qtViscosity, qtCorrectedViscosity } } } };
+    // Its figures at 20 C: in their own columns, else (the marked or told
+    // rows of the releases before) in place of those shown.
+    SqlSolventRecord at20 = solvent;
+    if (!solvent.computedDensityAt20.isNull())
+        at20.computedDensity = solvent.computedDensityAt20;
+    if (!solvent.computedViscosityAt20.isNull())
+        at20.computedViscosity = solvent.computedViscosityAt20;
+    const struct
+    {
+        QGroupBox *box;
+        const QVariant &stored;
+        const QVariant &at20;
+        GuiLineEdit *at20Field;
+        GuiLineEdit *corrected;
+    } figures[] = {
+        { qtCalculateDensity, solvent.computedDensity, at20.computedDensity, qtDensity, qtCorrectedDensity },
+        { qtCalculateViscosity, solvent.computedViscosity, at20.computedViscosity, qtViscosity, qtCorrectedViscosity }
+    };
     for (const auto &figure : figures) {
-        if (!figure.first->isChecked())
+        if (!figure.box->isChecked())
             continue;
-        GuiLineEdit *at20 = figure.second.second.first;
-        GuiLineEdit *corrected = figure.second.second.second;
         if (m_olderFigures) {
-            showStoredFigure(at20, QVariant());
-            showStoredFigure(corrected, *figure.second.first);
+            showStoredFigure(figure.at20Field, QVariant());
+            showStoredFigure(figure.corrected, figure.stored);
         } else {
-            showStoredFigure(at20, *figure.second.first);
+            showStoredFigure(figure.at20Field, figure.at20);
+        }
+    }
+    // Figures its components no longer give are no figures of the buffer shown:
+    // it is computed again, and what changed since its save is kept to be told.
+    if (keepsFiguresAt20(solvent) && !m_olderFigures && m_missingComponents.isEmpty()) {
+        const QPair<QVariant, QVariant> now = figuresAt20Now(at20);
+        GuiFigureChanges changes;
+        changes.compare(QStringLiteral("density at 20 C"), at20.computedDensity, now.first);
+        changes.compare(QStringLiteral("viscosity at 20 C"), at20.computedViscosity, now.second);
+        if (!changes.isEmpty() && m_calculations) {
+            m_changedSinceSaved = changes.text(QStringLiteral("saved with"));
+            compute();
+            return;
         }
     }
     correctBoth();
+}
+
+bool GuiBufferComponents::keepsFiguresAt20(const SqlSolventRecord &solvent)
+{
+    return !solvent.computedDensityAt20.isNull() || !solvent.computedViscosityAt20.isNull()
+        || !solvent.computedAt20.isNull();
 }
 
 void GuiBufferComponents::fillRecord(
@@ -1039,16 +1094,21 @@ void GuiBufferComponents::fillRecord(
     solvent->d2o18 = qtWaterComposition->D2O18();
     solvent->h2o18 = qtWaterComposition->H2O18();
     solvent->h2o = qtWaterComposition->H2O();
-    // The page's whole figures at 20 C, whatever the run temperature: a loaded
-    // solvent is taken from them to the temperature of its run. An older
-    // record not computed since keeps its figures and its form.
+    // The page's figures as it shows them, at the run temperature in its
+    // water: what the file's format keeps, and what every program that reads
+    // it takes for the buffer's. Beside them its whole figures at 20 C in
+    // light water, whatever the run temperature: a loaded solvent is taken
+    // from them to the temperature of its run. An older record not computed
+    // since keeps its figures and its form, without figures at 20 C.
     const QVariant null(QVariant::Double);
-    const QVariant density = m_olderFigures ? wholeFigureOrNull(qtCorrectedDensity) : densityAt20();
-    const QVariant viscosity = m_olderFigures ? wholeFigureOrNull(qtCorrectedViscosity) : viscosityAt20();
-    solvent->computedDensity = densityComputed && density.isValid() ? density : null;
-    solvent->computedViscosity = viscosityComputed && viscosity.isValid() ? viscosity : null;
-    const bool figures = !solvent->computedDensity.isNull() || !solvent->computedViscosity.isNull();
-    solvent->computedAt20 = figures && !m_olderFigures ? QVariant(1) : QVariant(QVariant::Int);
+    const auto figure
+        = [&null](bool computed, const QVariant &value) { return computed && value.isValid() ? value : null; };
+    solvent->computedDensity = figure(densityComputed, wholeFigureOrNull(qtCorrectedDensity));
+    solvent->computedViscosity = figure(viscosityComputed, wholeFigureOrNull(qtCorrectedViscosity));
+    solvent->computedDensityAt20 = figure(densityComputed && !m_olderFigures, densityAt20());
+    solvent->computedViscosityAt20 = figure(viscosityComputed && !m_olderFigures, viscosityAt20());
+    // Its figures at 20 C have columns of their own.
+    solvent->computedAt20 = QVariant(QVariant::Int);
     // The buffer shown: its hidden rows are components not in it.
     for (int row = 0; row < qtAddedComponents->rowCount(); ++row) {
         if (qtAddedComponents->isRowHidden(row))
@@ -1281,6 +1341,10 @@ void GuiBufferComponents::onComponentRecordChanged(int id)
         return;
     }
     const bool inBuffer = !qtAddedComponents->isRowHidden(row);
+    // The buffer shown is computed again with the component as it is now, and
+    // what that changes is told.
+    const QVariant densityBefore = densityAt20(), viscosityBefore = viscosityAt20();
+    const QString nameBefore = qtComponents->item(row, nameColumn)->text();
     {
         const QSignalBlocker blockComponents(qtComponents);
         const QSignalBlocker blockAdded(qtAddedComponents);
@@ -1307,16 +1371,26 @@ void GuiBufferComponents::onComponentRecordChanged(int id)
             sortTables();
         }
     }
-    if (inBuffer)
-        compute();
+    if (!inBuffer)
+        return;
+    compute();
+    GuiFigureChanges changes;
+    if (!record.active)
+        changes.add(
+            QStringLiteral("%1 is no longer in the reference data and was taken out of the buffer").arg(nameBefore));
+    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
+    if (!changes.isEmpty())
+        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
 }
 
 void GuiBufferComponents::onDatabaseImporterRun()
 {
     if (!sender())
         return;
-    // The buffer shown survives the reload, as far as its components still exist.
+    // The buffer shown survives the reload, as far as its components still
+    // exist, and is computed with the reference data the import brought.
     const QHash<int, SavedState::ComponentPair> shown = shownComponents();
+    const QVariant densityBefore = densityAt20(), viscosityBefore = viscosityAt20();
     populateComponents();
     {
         QList<QObject *> held { qtAddedComponents };
@@ -1327,4 +1401,8 @@ void GuiBufferComponents::onDatabaseImporterRun()
         showComponents(shown);
     }
     compute();
+    GuiFigureChanges changes;
+    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
+    if (!changes.isEmpty())
+        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
 }

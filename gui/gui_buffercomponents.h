@@ -7,6 +7,7 @@
 #include "ui_gui_buffercomponents.h"
 
 #include <QHash>
+#include <QPair>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QString>
@@ -15,6 +16,7 @@
 
 class AppPlugin;
 class AppScriptObject;
+class GuiFigureChanges;
 class GuiFieldReader;
 class QComboBox;
 class QTableWidgetItem;
@@ -95,6 +97,11 @@ public:
     // The page shows the figures of a solvent saved before they were stored
     // at 20 C, as stored, and has not computed them since.
     bool showsOlderFigures() const;
+    // The figures the solvent shown last was saved with that its components no
+    // longer give (the reference data, or how they are computed, changed
+    // since): the page computed them again. In words ("density at 20 C
+    // 1.0051 (saved with 1.0044)"); empty when they agree.
+    QString changedSinceSaved() const { return m_changedSinceSaved; }
     // The greyed fields of a calculation that is off show the form's water.
     void showWaterWhereUnchecked();
     void clear();
@@ -128,6 +135,9 @@ signals:
     void sigCalculatedDensityAccepted(qreal density);
     void sigCalculatedViscosityAccepted(qreal viscosity);
     void sigSaveToDatabase();
+    // A change of the reference data changed the buffer shown or its figures
+    // ("density at 20 C 1.0051 (was 1.0044)").
+    void sigReferenceFiguresChanged(const QString &changes);
 
 private:
     struct ComponentRecord
@@ -174,9 +184,18 @@ private:
     // of `seriesRole`.
     void correctToTemperature(const QLineEdit *at20, QLineEdit *corrected, Role seriesRole,
         const AppCalculation<2> &normal, const AppCalculation<5> &heavyWater);
+    // What the shown components give now at 20 C in light water for each
+    // figure the solvent stores (null where it stores none, or they give none).
+    QPair<QVariant, QVariant> figuresAt20Now(const SqlSolventRecord &solvent) const;
     // The stored figures of a row without the mark of 20 C are what its
     // components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
+    // The record keeps its figures at 20 C in light water: in their own
+    // columns, or (marked) in place of those the page showed.
+    static bool keepsFiguresAt20(const SqlSolventRecord &solvent);
+    // The figures at 20 C the page shows, whole, and those it gives: compared
+    // before and after a change of reference data.
+    void compareFiguresAt20(GuiFigureChanges *changes, const QVariant &density, const QVariant &viscosity) const;
     void correctBoth();
     // A component just added has its concentration but not yet its chosen unit.
     bool awaitsUnit() const;
@@ -202,6 +221,7 @@ private:
     bool m_olderFigures = false; // see showsOlderFigures()
     // Components added whose unit is still to be chosen, by id.
     QSet<int> m_unitPending;
+    QString m_changedSinceSaved; // see changedSinceSaved()
 };
 
 #endif

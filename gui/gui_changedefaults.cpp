@@ -78,8 +78,10 @@ QStringList GuiChangeDefaults::defaultValues()
     SqlDefaultsRow row;
     if (!records.loadDefaults(&row)) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"),
-            QStringLiteral("The defaults of the database file\n%1\ncannot be read: %2")
-                .arg(QDir::toNativeSeparators(m_connectionName), SqlTransaction::reason(records.driverText())),
+            records.refused()
+                ? QStringLiteral("The defaults cannot be read.\n\n%1").arg(records.error())
+                : QStringLiteral("The defaults of the database file\n%1\ncannot be read: %2")
+                      .arg(QDir::toNativeSeparators(m_connectionName), SqlTransaction::reason(records.driverText())),
             QMessageBox::Ok);
         return values;
     }

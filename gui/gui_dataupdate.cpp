@@ -1100,6 +1100,7 @@ void GuiDataUpdate::onExtinctionRecordSaveClicked()
                                  : m_records.changeSpectrum(name, points);
     if (!stored)
         return showDatabaseError();
+    emit sigExtinctionSpectrumChanged(name);
 
     if (deleting) {
         updateRecordControlFrame(-1);

@@ -16,7 +16,8 @@ class QLineEdit;
 // The reference data editor: a top-level window per main window, on that
 // window's connection, in which the reference tables are browsed and edited.
 // Each save of an amino acid, conjugate, denaturant or buffer component is
-// announced with the record id once it is committed.
+// announced with the record id once it is committed, and each spectrum
+// written by its name.
 class GuiDataUpdate : public QWidget, public Ui::QtDataUpdate
 {
     Q_OBJECT
@@ -61,6 +62,8 @@ signals:
     void sigDenaturantRecordChanged(int id);
     void sigNewConjugateRecordAdded(int id);
     void sigConjugateRecordChanged(int id);
+    // A spectrum added, changed or deleted, by its name.
+    void sigExtinctionSpectrumChanged(const QString &name);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

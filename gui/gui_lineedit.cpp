@@ -5,6 +5,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 GuiLineEdit::GuiLineEdit(QWidget *parent)
     : QLineEdit(parent), m_validator(this), m_valid(false), m_edited(false), m_format('g'), m_precision(6)
 {
@@ -100,7 +102,12 @@ void GuiLineEdit::validateAndFormat()
     // A rewrite longer than the field's maximum length would be cut into
     // another number (1e308 in 'f' format to 100000000000); the text as typed
     // already fits and means the same value.
-    const QString formatted = QString::number(value, m_format, m_precision);
+    // A fixed-point figure of 1e15 and more would write every digit of its
+    // integer part, up to 309 of them, more than a double holds: such a
+    // figure is shown with its exponent, in the digits a double has.
+    const QString formatted = m_format == 'f' && std::fabs(value) >= 1e15
+        ? AppNumber::toText(value)
+        : QString::number(value, m_format, m_precision);
     if (formatted.size() > maxLength())
         return;
     const bool wasBlocked = blockSignals(true);

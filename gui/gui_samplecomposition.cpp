@@ -11,6 +11,7 @@
 #include "gui/gui_aminoacidsequenceedit.h"
 #include "gui/gui_changepkas.h"
 #include "gui/gui_fieldreader.h"
+#include "gui/gui_figurechanges.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_printtofile.h"
@@ -55,6 +56,19 @@ const char *const residuesLeftOut
 const char *const resultFields[]
     = { "qtCalculatedVBar", "qtCalculatedMR", "qtCalculatedHydration", "qtUnDenaturedVBar", "qtCalculatedVBarWater",
           "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl", "qtEstAbsExtinction", "qtEstAbsMgMl" };
+
+// The page's figures the main window takes: the run's vbar, Mr and hydration,
+// and the vbar in water and without the denaturant that s20,w and the radius
+// are computed with. The last two are not shown: they are named only when
+// nothing shown changed.
+const struct
+{
+    const char *caption;
+    const char *field;
+    bool shown;
+} windowFigures[] = { { "vbar", "qtCalculatedVBar", true }, { "Mr", "qtCalculatedMR", true },
+    { "hydration", "qtCalculatedHydration", true }, { "vbar in water", "qtCalculatedVBarWater", false },
+    { "vbar without the denaturant", "qtUnDenaturedVBar", false } };
 
 QTableWidgetItem *referenceCell(const QString &text)
 {
@@ -224,7 +238,7 @@ void GuiSampleComposition::createConnections()
 
 // ---- Reference lists ----
 
-void GuiSampleComposition::populateAmino()
+bool GuiSampleComposition::populateAmino()
 {
     const QSignalBlocker blocker(qtAminoAcids);
     qtAminoAcids->clearContents();
@@ -234,7 +248,7 @@ void GuiSampleComposition::populateAmino()
     QVector<SqlReferenceRecords::AminoAcid> residues;
     if (!records.aminoAcidsByCode(&residues)) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
-        return;
+        return false;
     }
     int row = 0;
     for (const SqlReferenceRecords::AminoAcid &residue : qAsConst(residues)) {
@@ -253,9 +267,10 @@ void GuiSampleComposition::populateAmino()
         ++row;
     }
     qtAminoAcids->resizeColumnsToContents();
+    return true;
 }
 
-void GuiSampleComposition::populateConjugates()
+bool GuiSampleComposition::populateConjugates()
 {
     const QSignalBlocker blocker(qtConjugates);
     qtConjugates->clearContents();
@@ -264,7 +279,7 @@ void GuiSampleComposition::populateConjugates()
     QVector<SqlReferenceRecords::Listed> conjugates;
     if (!records.list(SqlReferenceRecords::Kind::Conjugates, &conjugates)) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
-        return;
+        return false;
     }
     int row = 0;
     for (const SqlReferenceRecords::Listed &conjugate : qAsConst(conjugates)) {
@@ -276,9 +291,10 @@ void GuiSampleComposition::populateConjugates()
         ++row;
     }
     qtConjugates->resizeColumnsToContents();
+    return true;
 }
 
-void GuiSampleComposition::populateDenaturants()
+bool GuiSampleComposition::populateDenaturants()
 {
     const QSignalBlocker blocker(qtDenaturants);
     qtDenaturants->clear();
@@ -286,23 +302,22 @@ void GuiSampleComposition::populateDenaturants()
     QVector<SqlReferenceRecords::Listed> denaturants;
     if (!records.list(SqlReferenceRecords::Kind::Denature, &denaturants)) {
         QMessageBox::critical(this, QStringLiteral("Vornakel"), records.error(), QMessageBox::Ok);
-        return;
+        return false;
     }
     for (const SqlReferenceRecords::Listed &denaturant : qAsConst(denaturants)) {
         qtDenaturants->insertItem(qtDenaturants->count(), denaturant.name);
         qtDenaturants->item(qtDenaturants->count() - 1)->setData(DenaturantIdRole, QString::number(denaturant.id));
     }
+    return true;
 }
 
 void GuiSampleComposition::onDatabaseImporterRun()
 {
     if (!sender())
         return;
-    populateAmino();
-    populateConjugates();
-    populateDenaturants();
-    // The reload empties every count: no sequence is left beside none.
-    forgetSequence();
+    // The import brings reference data: the composition shown is kept and
+    // computed with them, as after a change in the reference data editor.
+    followReferenceData();
 }
 
 void GuiSampleComposition::onAminoRecordRemoved(int id)
@@ -330,17 +345,130 @@ void GuiSampleComposition::removeRecordRow(QTableWidget *table, int id)
     computeValues();
 }
 
-void GuiSampleComposition::onNewAminoRecordAdded(int) { }
+void GuiSampleComposition::onNewAminoRecordAdded(int)
+{
+    followReferenceData();
+}
 
-void GuiSampleComposition::onAminoRecordChanged(int) { }
+void GuiSampleComposition::onAminoRecordChanged(int)
+{
+    followReferenceData();
+}
 
-void GuiSampleComposition::onNewDenaturantRecordAdded(int) { }
+void GuiSampleComposition::onNewDenaturantRecordAdded(int)
+{
+    followReferenceData();
+}
 
-void GuiSampleComposition::onDenaturantRecordChanged(int) { }
+void GuiSampleComposition::onDenaturantRecordChanged(int)
+{
+    followReferenceData();
+}
 
-void GuiSampleComposition::onNewConjugateRecordAdded(int) { }
+void GuiSampleComposition::onNewConjugateRecordAdded(int)
+{
+    followReferenceData();
+}
 
-void GuiSampleComposition::onConjugateRecordChanged(int) { }
+void GuiSampleComposition::onConjugateRecordChanged(int)
+{
+    followReferenceData();
+}
+
+void GuiSampleComposition::onExtinctionSpectrumChanged(const QString &)
+{
+    computeValues();
+    // An absorbance graph on show is the spectrum as it was: it is drawn again.
+    if (absorbanceGraph && absorbanceGraph->isVisible())
+        onGraphAbsorbanceClicked();
+}
+
+void GuiSampleComposition::followReferenceData()
+{
+    // What the page shows, by record id and as typed (a count that is no number
+    // too): the lists are read again as the reference data now are.
+    struct Kept
+    {
+        int id;
+        QString name, text;
+    };
+    const auto keep = [](const QTableWidget *table, int column) {
+        QVector<Kept> kept;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            const QTableWidgetItem *name = table->item(row, 0);
+            const QString text = cellText(table, row, column);
+            if (name && !text.isEmpty())
+                kept.append({ name->data(RecordIdRole).toInt(), name->text(), text });
+        }
+        return kept;
+    };
+    const QVector<Kept> residues = keep(qtAminoAcids, AminoCountColumn);
+    const QVector<Kept> amounts = keep(qtConjugates, ConjugateAmountColumn);
+    const QString denaturantBefore = denaturantId;
+    QString denaturantName;
+    for (const QListWidgetItem *item : qtDenaturants->selectedItems())
+        denaturantName = item->text();
+    QHash<QString, QVariant> figuresBefore;
+    for (const auto &figure : windowFigures)
+        figuresBefore.insert(
+            QLatin1String(figure.field), numberOrNull(findChild<QLineEdit *>(QLatin1String(figure.field))->text()));
+
+    if (!populateAmino() || !populateConjugates() || !populateDenaturants())
+        return;
+
+    GuiFigureChanges changes;
+    const auto restore = [&changes](QTableWidget *table, int column, const QVector<Kept> &kept, const QString &what) {
+        const QSignalBlocker blocker(table);
+        QHash<int, int> rowOfId;
+        for (int row = 0; row < table->rowCount(); ++row) {
+            if (const QTableWidgetItem *name = table->item(row, 0))
+                rowOfId.insert(name->data(RecordIdRole).toInt(), row);
+        }
+        for (const Kept &k : kept) {
+            const auto found = rowOfId.constFind(k.id);
+            if (found == rowOfId.constEnd())
+                changes.add(QStringLiteral("%1 is no longer in the reference data, and its %2 %3 were left out")
+                                .arg(k.name, k.text, what));
+            else
+                setCellText(table, found.value(), column, k.text);
+        }
+    };
+    restore(qtAminoAcids, AminoCountColumn, residues, QStringLiteral("residues"));
+    restore(qtConjugates, ConjugateAmountColumn, amounts, QStringLiteral("moles"));
+    QListWidgetItem *chosen = nullptr;
+    for (int i = 0; i < qtDenaturants->count() && !denaturantBefore.isEmpty(); ++i) {
+        if (qtDenaturants->item(i)->data(DenaturantIdRole).toString() == denaturantBefore)
+            chosen = qtDenaturants->item(i);
+    }
+    if (chosen) {
+        chosen->setSelected(true);
+    } else if (!denaturantBefore.isEmpty()) {
+        const QSignalBlocker blocker(qtUseDefinedDenaturant);
+        qtUseDefinedDenaturant->setChecked(false);
+        qtDenaturants->setEnabled(false);
+        denaturantId.clear();
+        changes.add(QStringLiteral("the denaturant %1 is no longer in the reference data and was left out")
+                        .arg(denaturantName));
+    }
+    // A sequence stands only beside the counts it gave.
+    if (countsLeftSequence())
+        forgetSequence();
+    computeValues();
+
+    GuiFigureChanges shownFigures, otherFigures;
+    for (const auto &figure : windowFigures)
+        (figure.shown ? shownFigures : otherFigures)
+            .compare(QLatin1String(figure.caption), figuresBefore.value(QLatin1String(figure.field)),
+                numberOrNull(findChild<QLineEdit *>(QLatin1String(figure.field))->text()));
+    QStringList said;
+    if (!changes.isEmpty())
+        said << changes.text(QString());
+    const GuiFigureChanges &figures = shownFigures.isEmpty() ? otherFigures : shownFigures;
+    if (!figures.isEmpty())
+        said << figures.text(QStringLiteral("was"));
+    if (!said.isEmpty())
+        emit sigReferenceFiguresChanged(said.join(QStringLiteral("; ")));
+}
 
 // ---- Inputs ----
 
@@ -1265,6 +1393,19 @@ void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
         return;
     }
     showRecord(sample);
+}
+
+QString GuiSampleComposition::changesSince(const SqlSampleRecord &saved) const
+{
+    // Without a composition the page gives no figures: those stored stand alone.
+    if (!holdsComposition(saved))
+        return QString();
+    GuiFigureChanges changes;
+    changes.compare(QStringLiteral("vbar"), saved.calculatedVbar, numberOrNull(qtCalculatedVBar->text()));
+    changes.compare(QStringLiteral("Mr"), saved.calculatedMr, numberOrNull(qtCalculatedMR->text()));
+    changes.compare(
+        QStringLiteral("hydration"), saved.calculatedHydration, numberOrNull(qtCalculatedHydration->text()));
+    return changes.text(QStringLiteral("saved with"));
 }
 
 bool GuiSampleComposition::holdsComposition(const SqlSampleRecord &sample)

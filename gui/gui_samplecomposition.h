@@ -82,6 +82,11 @@ public:
     // The page's part of a sample record, as showRecord() takes it.
     // A reader given names each typed field and count that is no number the page takes.
     void fillRecord(SqlSampleRecord *sample, GuiFieldReader *reader = nullptr) const;
+    // The figures a stored sample was saved with that the page, having shown it,
+    // no longer gives (the reference data, or how they are computed, changed
+    // since), in words ("vbar 0.781142 (saved with 0.76246)"); empty when none,
+    // and for a sample without a composition, whose figures stand alone.
+    QString changesSince(const SqlSampleRecord &saved) const;
     // Whether a record holds a composition: counts, amounts or a sequence.
     static bool holdsComposition(const SqlSampleRecord &sample);
     // The page's Calculate boxes, as a sample stores them.
@@ -128,13 +133,16 @@ public slots:
     void onDatabaseImporterRun();
     void onAminoRecordRemoved(int id);
     void onConjugateRecordRemoved(int id);
-    // The reference data editor's announcements leave the lists as they are.
+    // The reference data editor's announcements: the lists are read again and
+    // the composition shown is computed with the reference data as they are now.
     void onNewAminoRecordAdded(int id);
     void onAminoRecordChanged(int id);
     void onNewDenaturantRecordAdded(int id);
     void onDenaturantRecordChanged(int id);
     void onNewConjugateRecordAdded(int id);
     void onConjugateRecordChanged(int id);
+    // A spectrum changed: the absorbance graph is drawn from it.
+    void onExtinctionSpectrumChanged(const QString &name);
 
     void onAcceptClicked();
     void onCancelClicked();
@@ -162,13 +170,19 @@ signals:
     void sigPageAccepted();
     void sigPageCanceled();
     void sigSaveToDatabase();
+    // A change of the reference data changed the composition shown or the
+    // figures the main window takes from the page ("vbar 0.781142 (was 0.76246)").
+    void sigReferenceFiguresChanged(const QString &changes);
 
 private:
     void initialize();
     void createConnections();
-    void populateAmino();
-    void populateConjugates();
-    void populateDenaturants();
+    // False (after the box) when the list could not be read.
+    bool populateAmino();
+    bool populateConjugates();
+    bool populateDenaturants();
+    // The lists read again, the composition shown kept by record id and computed again.
+    void followReferenceData();
     void removeRecordRow(QTableWidget *table, int id);
     void emptyResults();
     // The composition file: "name TAB amount" lines, residues, one empty line, conjugates.

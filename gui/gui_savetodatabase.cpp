@@ -609,12 +609,13 @@ void GuiSaveToDatabase::saveRecord(
     // Blanks around a name are seen in no list: " BufC" would look like "BufC".
     const QString name = n.nameBox->currentText().trimmed();
     const int index = n.nameBox->currentIndex();
+    const SqlRecordKind recordKind = m_lists[static_cast<int>(kind)].kind;
     SqlRecords records(m_database);
     int storedId = -1;
     if (index != 0) {
         const QVariant data = n.nameBox->currentData(Qt::UserRole);
         storedId = data.isValid() ? data.toInt() : -1;
-    } else if (!records.findListed(m_lists[static_cast<int>(kind)].kind, name, &storedId)) {
+    } else if (!records.findListed(recordKind, name, &storedId)) {
         cursor.restore();
         QMessageBox::critical(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), records.error(),
             QMessageBox::Ok, QMessageBox::NoButton);
@@ -623,14 +624,42 @@ void GuiSaveToDatabase::saveRecord(
     // A name typed that a stored record already has is that record, as if
     // chosen from the list: the same question, and one record of that name.
     if (storedId >= 0 && n.askOverwrite) {
+        // Saved by another program since this window took it, the stored
+        // record is not the one the person means to replace: they are told,
+        // and choose.
+        QString now;
+        if (!records.version(recordKind, storedId, &now)) {
+            cursor.restore();
+            QMessageBox::critical(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), records.error(),
+                QMessageBox::Ok, QMessageBox::NoButton);
+            return;
+        }
+        const QString taken = m_mainWindow->takenVersion(recordKind, storedId);
+        const QString told = details ? details(records, storedId) : QString();
         QMessageBox question;
-        question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
-        if (details)
-            question.setInformativeText(details(records, storedId));
+        if (!taken.isEmpty() && !now.isEmpty() && now != taken) {
+            const QVariant written = records.modified(recordKind, storedId);
+            question.setIcon(QMessageBox::Warning);
+            question.setText(
+                QStringLiteral("The stored %1 \"%2\" has changed since this window loaded or saved it: "
+                               "another program using the database file saved it%3. Saving now "
+                               "replaces that version with what this window shows.")
+                    .arg(QLatin1String(kindWords[static_cast<int>(kind)]), name,
+                        written.isNull() ? QString() : QStringLiteral(" (on %1 UTC)").arg(written.toString())));
+            question.setInformativeText((told.isEmpty() ? QString() : told + QStringLiteral("\n\n"))
+                + QStringLiteral("Save writes over it. Cancel writes nothing: load it from the list to see it, or "
+                                 "save under another name to keep both."));
+        } else {
+            question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
+            question.setInformativeText(told);
+        }
         question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
         question.setDefaultButton(QMessageBox::Cancel);
         if (question.exec() != QMessageBox::Save)
             return;
+        // Written only as the person saw it: a save by another program while
+        // they were asked is not written over unseen.
+        records.expectVersion(now);
     }
 
     // One save, one transaction: a record and its composition rows are stored
@@ -644,6 +673,8 @@ void GuiSaveToDatabase::saveRecord(
             (this->*n.populate)();
             text += QStringLiteral("\n\nThe list was read again; type the name to save it as a new record.");
         }
+        if (records.savedOverChanged())
+            text += QStringLiteral("\n\nSave again to be told what changed, and to choose.");
         QMessageBox::critical(
             n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
         return;
@@ -667,7 +698,8 @@ void GuiSaveToDatabase::saveRecord(
     // carries the local date, the list the stored UTC date.
     n.mainList->setProperty(GuiVornakel::lastRecordIdProperty, savedId);
     RecordList &saved = m_lists[static_cast<int>(kind)];
-    m_mainWindow->holdSavedRecord(saved.kind, savedId, name, m_startedFromPage);
+    m_mainWindow->holdSavedRecord(
+        saved.kind, savedId, name, m_startedFromPage, records.savedStamp(), records.savedVersion());
     emit(this->*n.changed)();
     // The record the tab shows is stored now: the run may link it.
     if (kind != RecordKind::Experiment && listOf(SqlRecordKind::Experiment).nameFilled)

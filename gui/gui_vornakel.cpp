@@ -383,6 +383,13 @@ void GuiVornakel::createConnections()
         &GuiSampleComposition::onNewConjugateRecordAdded);
     connect(m_dataUpdate, &GuiDataUpdate::sigConjugateRecordChanged, qtStackComposition,
         &GuiSampleComposition::onConjugateRecordChanged);
+    connect(m_dataUpdate, &GuiDataUpdate::sigExtinctionSpectrumChanged, qtStackComposition,
+        &GuiSampleComposition::onExtinctionSpectrumChanged);
+    // What the pages give once they followed a change reaches the tabs.
+    connect(qtStackComposition, &GuiSampleComposition::sigReferenceFiguresChanged, this,
+        &GuiVornakel::onPageFollowedReferenceData);
+    connect(qtStackBufferComponents, &GuiBufferComponents::sigReferenceFiguresChanged, this,
+        &GuiVornakel::onPageFollowedReferenceData);
 
     // Source and method buttons of the Sample, Solvent and Experiment tabs.
     connect(qtVbarDirectEntry, &QAbstractButton::toggled, this, &GuiVornakel::onSampleVbarDirectEntry);
@@ -572,8 +579,10 @@ void GuiVornakel::onPageAccepted()
     if (!page)
         return;
     if (page == qtStackComposition) {
+        m_compositionFollowsPending = false; // OK hands over what the page gives now
         m_sources.pressAgain({ Source::MrMethod, Source::Vbar });
     } else if (page == qtStackBufferComponents) {
+        m_bufferFollowsPending = false;
         m_sources.pressAgain({ Source::Density, Source::Viscosity });
         // The page may have given the buffer another water: standard values
         // are carried in the water the tab now shows.
@@ -593,6 +602,17 @@ void GuiVornakel::onPageCanceled()
         m_sources.pressAgain({ Source::MrMethod, Source::Vbar });
     else if (page == qtStackBufferComponents)
         m_sources.pressAgain({ Source::Viscosity, Source::Density });
+    // The page is back on the tab's own composition, computed with the
+    // reference data that changed while it was open: the tabs take its figures.
+    bool &pending = page == qtStackComposition ? m_compositionFollowsPending : m_bufferFollowsPending;
+    if (pending) {
+        pending = false;
+        if (page == qtStackComposition)
+            takeCompositionFigures();
+        else
+            takeBufferFigures();
+        calculate();
+    }
     showTabs();
 }
 

@@ -130,11 +130,19 @@ public:
     int shownRecord(SqlRecordKind kind, QString *stamp = nullptr, QString *why = nullptr) const;
     // A record just saved is what its tab shows: the record of that id, named
     // so, holding what the tab shows (as a save started from a composition
-    // page takes it).
-    void holdSavedRecord(SqlRecordKind kind, int id, const QString &name, bool fromPage);
+    // page takes it), with the stamp and version its save left it at.
+    void holdSavedRecord(
+        SqlRecordKind kind, int id, const QString &name, bool fromPage, const QString &stamp, const QString &version);
+    // The version (SqlRecords::version()) of the stored record of that id as
+    // this window took it, loaded or saved, if its tab came from that record
+    // (also when it changed since); empty otherwise.
+    QString takenVersion(SqlRecordKind kind, int id) const;
 
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
+
+    // The reference data editor of this window's database file.
+    GuiDataUpdate *referenceDataEditor() const { return m_dataUpdate; }
 
     // The standard-value dialogs, read by the save dialog.
     GuiVbarStandardValue *vbarStandardValue() const;
@@ -206,6 +214,10 @@ public slots:
     void onCalculatedHydrationAccepted(qreal value);
     void onBufferDensityCalculated(qreal value);
     void onBufferViscosityCalculated(qreal value);
+
+    // Reference data changed behind a composition page: the figures it gives
+    // now reach the tabs, and the person is told what changed.
+    void onPageFollowedReferenceData(const QString &changes);
 
     // Results page and shape graphs.
     void calculateResults();
@@ -285,29 +297,40 @@ private:
     void showResults(const SqlResultsRecord &record);
     // New results: no figures, the cleared options.
     void showNewResults();
-    // The shape group and the ratio field follow the checked hydration option
-    // (the rule of the results calculation), also while its handlers are stopped.
+    // The shape group, the ratio field and the figures' captions follow the
+    // checked hydration option (the rule of the results calculation), also
+    // while its handlers are stopped.
     void enableForHydrationOption();
+    // The captions of the Results tab's hydration, axial ratio and axes, and
+    // the names messages give those figures, for the checked option and shape.
+    void showResultCaptions();
     // The Experiment tab's Mr method "exact Mr", with its field open for typing.
     void useExactMr();
     // A sedimentation coefficient typed in svedbergs, in seconds.
     static void takeSvedbergs(GuiLineEdit *field);
     // The s20,w caption: with a concentration it is so20,w.
     void showS20wCaption();
-    // The composition's vbar in water at 20 C that s20,w uses: the page's, or
-    // the one a loaded run stored when the page has none.
+    // Whether the vbar shown is the sample composition's own (its Compute),
+    // rather than typed or a standard value.
+    bool showsCompositionVbar() const;
+    // The composition's vbar in water at 20 C that s20,w uses, only while the
+    // vbar shown is that composition's: the page's, or the one a loaded run
+    // stored while it shows the run's composition vbar. Null for a typed or
+    // standard vbar, which is the vbar on both sides of s20,w.
     QVariant vbarInWater() const;
     // The inputs "aVbar" and "vbarwater" of s20,w: the vbar it is normalised
-    // with. The shape figures take f from s20,w with the same one.
+    // with, whatever the Mr method. The shape figures take f from s20,w with
+    // the same one.
     struct NormalisingVbar
     {
         QVariant aVbar, vbarWater;
     };
     NormalisingVbar normalisingVbar() const;
     // The composition's vbar without its denaturant (its 25 C estimate), the
-    // dry particle's of the radius and the shape figures: the page's, or the
-    // one a loaded run's vbar in water gives while no sample of its own is
-    // shown; 0 for none.
+    // dry particle's of the radius and the shape figures, while the vbar shown
+    // is the composition's: the page's, or the one a loaded run's vbar in
+    // water gives while it shows the run's composition vbar; 0 for none (the
+    // vbar shown is then the dry particle's).
     double undenaturedVbar() const;
     // The water of the buffer the Solvent tab's figures are in (fractions of
     // 1): the buffer page's when it is heavy, or the one a loaded run stored.
@@ -349,6 +372,9 @@ private:
     void enableGraphButtons();
     // Empties the figures of the Results tab, leaving its options as they are.
     void emptyResultFigures();
+    // What the Results tab's calculation says of its inputs, shown under its
+    // figures until they are computed again (nothing: the note is hidden).
+    void showResultsNote(const QStringList &warnings);
     // Marks the Results tab out of date whenever one of its inputs changes.
     void watchResultsInputs();
     // The figures of the Results tab, in the order a record lists them.
@@ -369,7 +395,7 @@ private:
     // The list read again in its order, under the new-record entry it has.
     void refillRecordList(QComboBox *list);
     // A record loaded into its tab (-1: none), with what it holds in the file.
-    void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values);
+    void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values, const QString &version);
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(
@@ -396,8 +422,13 @@ private:
         int id = -1; // -1: a new record
         QString name;
         QString stamp; // what the record held in the file when it was loaded or saved
+        QString version; // the record's version then, with its name, links and date
         QStringList shown; // empty: to be taken once its load is computed
         bool changed = false; // the tab shows something else now
+        QString why; // why it is not the record any more, where the change says more than "changed"
+        // The figures it was saved with that its composition no longer gives,
+        // in words: the tab shows those it gives now.
+        QString sinceSaved;
     };
     ShownRecord m_shown[4];
     ShownRecord &shownOf(SqlRecordKind kind) { return m_shown[static_cast<int>(kind)]; }
@@ -406,6 +437,22 @@ private:
     bool showsStored(SqlRecordKind kind) const;
     // Held while a load or clear writes the tabs: they are compared once done.
     bool m_followHeld = false;
+    // The tab shows a stored record whose composition gave other figures when
+    // it was shown: it is the record no more, and the list says so.
+    void holdNotAsSaved(SqlRecordKind kind, const QString &changes);
+    // Says so of a record just chosen from its list.
+    void tellNotAsSaved(QComboBox *list);
+    // The figures a tab takes from its composition page (those whose source
+    // is the page), as the page gives them now. No calculation follows.
+    void takeCompositionFigures();
+    void takeBufferFigures();
+    // The composition's vbar (its 25 C estimate) at the run temperature, as
+    // accepted from the page.
+    QVariant compositionVbarAtRunTemperature(const QVariant &vbar);
+    // A page that followed a change of reference data while open: its figures
+    // reach the tabs when it is closed.
+    bool m_compositionFollowsPending = false;
+    bool m_bufferFollowsPending = false;
     QString m_databasePath; // also the name of this window's connection
 
     // Graph points of the last graph calculation, sorted by tag.

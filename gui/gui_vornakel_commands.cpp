@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -29,6 +30,8 @@
 #include <QSqlDatabase>
 #include <QUrl>
 #include <QWebView>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -42,14 +45,26 @@ QString canonical(const QString &path)
     return resolved.isEmpty() ? QDir::cleanPath(QFileInfo(path).absoluteFilePath()) : resolved;
 }
 
+// One file, however its path is written: also under two names (a hard link),
+// which no path comparison tells. A file open in two windows would have one of
+// them show records and reference data the other changed behind it.
+bool sameFile(const QString &a, const QString &b)
+{
+    if (canonical(a) == canonical(b))
+        return true;
+    struct stat first, second;
+    return ::stat(QFile::encodeName(a).constData(), &first) == 0
+        && ::stat(QFile::encodeName(b).constData(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
 // Whether a connection of this process is open on the file: each window's
 // connection is named by its database path.
 bool isOpenDatabase(const QString &path)
 {
-    const QString wanted = canonical(path);
     const QStringList names = QSqlDatabase::connectionNames();
     for (const QString &name : names) {
-        if (canonical(name) == wanted && QSqlDatabase::database(name, false).isOpen())
+        if (sameFile(name, path) && QSqlDatabase::database(name, false).isOpen())
             return true;
     }
     return false;
@@ -70,9 +85,8 @@ void GuiVornakel::onShowExperimentalDatabases()
         QMessageBox box;
         box.setText(QStringLiteral("Database '%1' is already open").arg(fileName));
         box.exec();
-        const QString wanted = canonical(fileName);
         for (GuiVornakel *window : qAsConst(m_vornakelList)) {
-            if (window && canonical(window->activeDbLocation()) == wanted && window != QApplication::activeWindow()) {
+            if (window && sameFile(window->activeDbLocation(), fileName) && window != QApplication::activeWindow()) {
                 window->setVisible(true);
                 window->alignLabels();
                 window->raise();

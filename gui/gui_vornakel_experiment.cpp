@@ -70,10 +70,13 @@ void GuiVornakel::calculate()
     namespace Calc = AppCalculationContract;
     // Whatever changed before a calculation, the record lists follow what the tabs show.
     const auto follow = qScopeGuard([this] { followShownRecords(); });
-    // The radius field holds the method's radius, and says which.
+    // The radius field holds the method's radius, and says which; so do the
+    // messages that speak of it.
+    const QString radiusCaption = qtTellerMethod->isChecked() ? QStringLiteral("Rp") : QStringLiteral("Ro");
     qtExperimentResultsRpLabel->setText(
         QStringLiteral("<html><head/><body style=\" font-size:12pt;\"><p style=\" margin:0px;\">%1</p></body></html>")
-            .arg(qtTellerMethod->isChecked() ? QLatin1String("Rp") : QLatin1String("Ro")));
+            .arg(radiusCaption));
+    qtExperimentResultsRp->setAccessibleName(radiusCaption);
     if (m_calculationsBlocked)
         return;
     emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
@@ -103,17 +106,24 @@ void GuiVornakel::calculate()
     };
     const bool rpTyped = typedOver(qtExperimentResultsRp), sTyped = typedOver(qtExperimentResultsS);
     const QString rpText = qtExperimentResultsRp->text();
+    // The radius its caption names (Rp or Ro), from the Mr the field shows, whatever gave that Mr.
+    auto radius = [&] {
+        if (rpTyped)
+            return;
+        if (!valid({ qtSedEquilibriumMR, qtSampleVbar }))
+            stale << qtExperimentResultsRp;
+        else if (qtTellerMethod->isChecked())
+            results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
+        else
+            results.add(Calc::calculateRo.call(
+                module, number(qtSedEquilibriumMR), number(qtSampleVbar), vbarTemperature, dryVbar));
+    };
     // Radius, buoyant mass and sigma from a known Mr, each once its own inputs are there.
     auto fromKnownMr = [&] {
         const bool mrVbar = valid({ qtSedEquilibriumMR, qtSampleVbar });
         const bool buoyancy = mrVbar && qtBufferDensity->isValid();
         const QVariant mr = number(qtSedEquilibriumMR), vbar = number(qtSampleVbar), density = number(qtBufferDensity);
-        if (!rpTyped && mrVbar && qtTellerMethod->isChecked())
-            results.add(Calc::calculateRp.call(module, mr, vbar));
-        else if (!rpTyped && mrVbar)
-            results.add(Calc::calculateRo.call(module, mr, vbar, vbarTemperature, dryVbar));
-        else if (!rpTyped)
-            stale << qtExperimentResultsRp;
+        radius();
         if (buoyancy)
             results.add(Calc::calculateMbDirectly.call(module, mr, vbar, density));
         else
@@ -144,10 +154,8 @@ void GuiVornakel::calculate()
             // Emptied now, so that the radius is not computed from the Mr of earlier inputs.
             emptyFigures({ qtExperimentResultsMb, qtSedEquilibriumMR });
         }
-        if (!rpTyped && valid({ qtSedEquilibriumMR, qtSampleVbar }))
-            results.add(Calc::calculateRp.call(module, number(qtSedEquilibriumMR), number(qtSampleVbar)));
-        else if (!rpTyped)
-            stale << qtExperimentResultsRp;
+        // Read now: the Mr just computed stands in its field.
+        radius();
         break;
     }
     case MrMethod::FromComposition:
@@ -206,8 +214,10 @@ void GuiVornakel::calculate()
 
 double GuiVornakel::undenaturedVbar() const
 {
+    // Only the composition's own vbar has a dry vbar of its own: a typed or
+    // standard vbar is the particle's.
     double vbar = 0.0;
-    if (AppNumber::fromText(qtStackComposition->qtUnDenaturedVBar->text(), &vbar))
+    if (showsCompositionVbar() && AppNumber::fromText(qtStackComposition->qtUnDenaturedVBar->text(), &vbar))
         return vbar;
     // A run without its sample kept its composition's vbar in water at 20 C:
     // the module takes it to 25 C as the page gives it.
@@ -434,16 +444,10 @@ void GuiVornakel::onValueEdited()
     } else if (source == qtBufferViscosity) {
         GuiUnits::askCentipoise(qtBufferViscosity, this);
     } else if (source == qtSedVelocityConcentration) {
-        if (!qtSedVelocityConcentration->text().simplified().isEmpty()) {
-            emit sigLog(QStringLiteral("Changing to s*20W"), AppLog::Trace);
-            qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
-                                                "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
-                                                "</body></html>"));
-        } else {
-            emit sigLog(QStringLiteral("Changing to s20W"), AppLog::Trace);
-            qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
-                                                "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
-        }
+        emit sigLog(qtSedVelocityConcentration->text().simplified().isEmpty() ? QStringLiteral("Changing to s20W")
+                                                                              : QStringLiteral("Changing to s*20W"),
+            AppLog::Trace);
+        showS20wCaption();
     } else if (source == qtExperimentResultsRp || source == qtExperimentResultsS) {
         auto *field = static_cast<GuiLineEdit *>(source);
         // An s20,w is read as S* is: above 9e-06 (or below -9e-06, a floating
@@ -512,6 +516,12 @@ void GuiVornakel::onSampleVbarDirectEntry(bool checked)
 {
     setDirectEntry(checked, qtVbarDirectEntry, Source::Vbar, qtSampleVbar, qtSampleVbarLabel,
         qtStackComposition->qtCalculateVbar, false);
+    // The vbar shown is typed now, even before another figure is typed over
+    // it: the figures take it on both sides of s20,w.
+    if (checked) {
+        m_runVbarWater = QVariant();
+        calculate();
+    }
 }
 
 void GuiVornakel::onBufferDensityDirectEntry(bool checked)
@@ -575,6 +585,9 @@ void GuiVornakel::chooseStandardValue(
     const AppScriptMessages pass(this);
     if (dialog && dialog->execute() == QDialog::Accepted) {
         m_sources.choose(source, standardButton);
+        // A standard vbar given by the person is no run's composition vbar.
+        if (source == Source::Vbar)
+            m_runVbarWater = QVariant();
         setCheckedQuietly(pageChoice, false);
         qtStackBufferComponents->showWaterWhereUnchecked();
         carryStandardValue(source);

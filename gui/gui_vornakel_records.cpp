@@ -76,6 +76,9 @@ private:
 // What could not be read, from which file, and the reason the database gave.
 QString readFailure(const QString &what, const QSqlDatabase &db, const SqlRecords &records)
 {
+    // Or what lies beside the file, which the message names.
+    if (records.refused())
+        return QStringLiteral("%1.\n\n%2").arg(what, records.error());
     return QStringLiteral("%1 from the database file\n%2\n\nThe database gave this reason: %3")
         .arg(what, QDir::toNativeSeparators(db.databaseName()), SqlTransaction::reason(records.driverText()));
 }
@@ -98,6 +101,18 @@ QString kindNamed(SqlRecordKind kind)
 QString kindsNamed(SqlRecordKind kind)
 {
     return kind == SqlRecordKind::Results ? kindNamed(kind) : kindNamed(kind) + QLatin1Char('s');
+}
+
+// A record's version before it is read for its tab: a save by another program
+// in between makes the version the window keeps older than what it shows,
+// never newer, so that a later save over it asks first rather than writes
+// over that save unseen. Empty when it cannot be read (a save then asks as
+// over any record).
+QString versionBeforeLoad(SqlRecords &records, SqlRecordKind kind, int id)
+{
+    QString version;
+    records.version(kind, id, &version);
+    return version;
 }
 
 constexpr SqlRecordKind recordKinds[]
@@ -234,6 +249,25 @@ void GuiVornakel::onRecordComboBoxChanged()
         m_resultsStale = false;
     m_followHeld = false;
     followShownRecords();
+    tellNotAsSaved(list);
+}
+
+void GuiVornakel::tellNotAsSaved(QComboBox *list)
+{
+    if (list != qtSampleName && list != qtBufferName)
+        return;
+    const ShownRecord &shown = shownOf(kindOf(list));
+    if (shown.sinceSaved.isEmpty())
+        return;
+    const bool sample = list == qtSampleName;
+    QMessageBox::warning(this, QStringLiteral("Vornakel"),
+        QStringLiteral("The %1 \"%2\" was saved with figures that its %3 with the reference data as they are now "
+                       "(they, or how the figures are computed, changed since): %4.\n\nThe %5 tab shows the figures "
+                       "%6 now, and its list names a new %1: save it to keep them.")
+            .arg(sample ? QStringLiteral("sample") : QStringLiteral("solvent"), shown.name,
+                sample ? QStringLiteral("composition no longer gives") : QStringLiteral("components no longer give"),
+                shown.sinceSaved, sample ? QStringLiteral("Sample") : QStringLiteral("Solvent"),
+                sample ? QStringLiteral("it gives") : QStringLiteral("they give")));
 }
 
 bool GuiVornakel::chosenRecordGone(QComboBox *list, const QVariant &remembered)
@@ -306,13 +340,18 @@ QStringList GuiVornakel::shownValues(SqlRecordKind kind, bool fromPage) const
             *runs = QVariant();
         if (!record.calculations.isNull())
             record.calculations = record.calculations.toInt() & ~1; // the vbar's Calculate box
-        return SqlRecords::valuesOf(record);
+        // The composition's vbar figures are the sample's whichever vbar the run
+        // takes: the same counts give others once the reference data change.
+        const GuiSampleComposition *page = qtStackComposition;
+        return SqlRecords::valuesOf(record)
+            << page->qtCalculatedVBar->text() << page->qtUnDenaturedVBar->text() << page->qtCalculatedVBarWater->text();
     }
     case SqlRecordKind::Solvent: {
         SqlSolventRecord record = solventShown(fromPage);
         for (QVariant *runs : { &record.densitySource, &record.densityDirect, &record.densityStandard,
-                 &record.densityStandardT, &record.computedDensity, &record.viscositySource, &record.viscosityDirect,
-                 &record.viscosityStandard, &record.viscosityStandardT, &record.computedViscosity })
+                 &record.densityStandardT, &record.computedDensity, &record.computedDensityAt20,
+                 &record.viscositySource, &record.viscosityDirect, &record.viscosityStandard,
+                 &record.viscosityStandardT, &record.computedViscosity, &record.computedViscosityAt20 })
             *runs = QVariant();
         return SqlRecords::valuesOf(record);
     }
@@ -366,11 +405,16 @@ void GuiVornakel::followShownRecords()
     }
 }
 
-void GuiVornakel::holdSavedRecord(SqlRecordKind kind, int id, const QString &name, bool fromPage)
+void GuiVornakel::holdSavedRecord(
+    SqlRecordKind kind, int id, const QString &name, bool fromPage, const QString &stamp, const QString &version)
 {
-    QString stamp;
-    SqlRecords(m_database).stamp(kind, id, &stamp);
-    shownOf(kind) = { id, name, stamp, shownValues(kind, fromPage), false };
+    shownOf(kind) = { id, name, stamp, version, shownValues(kind, fromPage), false, {}, {} };
+}
+
+QString GuiVornakel::takenVersion(SqlRecordKind kind, int id) const
+{
+    const ShownRecord &shown = shownOf(kind);
+    return shown.id >= 0 && shown.id == id ? shown.version : QString();
 }
 
 int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) const
@@ -398,7 +442,9 @@ int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) c
         if (stamp)
             *stamp = id >= 0 ? now : QString();
     } else if (shown.id >= 0 && shown.changed) {
-        because = QStringLiteral("the %1 tab changed since \"%2\" was loaded or saved").arg(tab, shown.name);
+        because = shown.why.isEmpty()
+            ? QStringLiteral("the %1 tab changed since \"%2\" was loaded or saved").arg(tab, shown.name)
+            : shown.why;
     }
     if (why)
         *why = because;
@@ -457,19 +503,29 @@ void GuiVornakel::loadSamplePage(int recordId)
     int id = recordId;
     SqlSampleRecord record;
     bool found = false;
+    QString version;
     if (pickRecord(qtSampleName, &id)) {
         SqlRecords records(m_database);
+        version = versionBeforeLoad(records, SqlRecordKind::Sample, id);
         if (!records.loadSample(id, &record, &found))
             showLoadFailure(QStringLiteral("The sample"), records);
     }
     showSample(found ? record : newSample(), found);
     page->setSampleName(qtSampleName->currentText());
-    holdLoaded(SqlRecordKind::Sample, found ? id : -1, record.name, SqlRecords::valuesOf(record));
+    holdLoaded(SqlRecordKind::Sample, found ? id : -1, record.name, SqlRecords::valuesOf(record), version);
 
     page->blockCalculations(false);
     blockSignals(wasBlocked);
     blockCalculations(wasCalculationsBlocked);
     stopSignals(wasStopped);
+    // The page has computed the composition with the reference data as they
+    // are now: figures it no longer gives are not shown as the sample's. A
+    // run's sample is told by the run, which keeps its own figures.
+    if (found) {
+        holdNotAsSaved(SqlRecordKind::Sample, page->changesSince(record));
+        if (!shownOf(SqlRecordKind::Sample).sinceSaved.isEmpty() && !m_loadingLinkedSample)
+            takeCompositionFigures();
+    }
     // The sample may have chosen another hydration option.
     followShownRecords();
 }
@@ -486,6 +542,7 @@ void GuiVornakel::loadSolventPage(int recordId)
     SqlRecords records(m_database);
     SqlSolventRecord record;
     bool active = false;
+    const QString version = versionBeforeLoad(records, SqlRecordKind::Solvent, id);
     if (!records.loadSolvent(id, &record, nullptr, &active)) {
         showLoadFailure(QStringLiteral("The solvent"), records);
         return;
@@ -493,16 +550,21 @@ void GuiVornakel::loadSolventPage(int recordId)
     // A record no longer listed shows as a new one, as a missing one does.
     if (active) {
         showSolvent(record, true);
-        holdLoaded(SqlRecordKind::Solvent, id, record.name, SqlRecords::valuesOf(record));
+        holdLoaded(SqlRecordKind::Solvent, id, record.name, SqlRecords::valuesOf(record), version);
+        // The page computed the buffer again where its components give other
+        // figures now: the tab shows those.
+        holdNotAsSaved(SqlRecordKind::Solvent, qtStackBufferComponents->changedSinceSaved());
     } else {
         clearSolventPage();
     }
 }
 
-void GuiVornakel::holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values)
+void GuiVornakel::holdLoaded(
+    SqlRecordKind kind, int id, const QString &name, const QStringList &values, const QString &version)
 {
     // What the tab shows of it is taken once the load is computed.
-    shownOf(kind) = id >= 0 ? ShownRecord { id, name, SqlRecords::stampOf(values), {}, false } : ShownRecord();
+    shownOf(kind)
+        = id >= 0 ? ShownRecord { id, name, SqlRecords::stampOf(values), version, {}, false, {}, {} } : ShownRecord();
 }
 
 void GuiVornakel::bufferPageAtRunTemperature()
@@ -538,13 +600,14 @@ void GuiVornakel::loadExperimentPage(int recordId)
     SqlRecords records(m_database);
     SqlExperimentRecord record;
     bool found = false;
+    const QString version = versionBeforeLoad(records, SqlRecordKind::Experiment, id);
     if (!records.loadExperiment(id, &record, &found)) {
         showLoadFailure(QStringLiteral("The experiment"), records);
         return;
     }
     if (!found)
         return;
-    holdLoaded(SqlRecordKind::Experiment, id, record.name, SqlRecords::valuesOf(record));
+    holdLoaded(SqlRecordKind::Experiment, id, record.name, SqlRecords::valuesOf(record), version);
     // Nothing is computed on half-shown tabs: the load is calculated once whole.
     const bool wasCalculationsBlocked = m_calculationsBlocked;
     blockCalculations(true);
@@ -569,6 +632,7 @@ void GuiVornakel::loadResultsPage(int recordId)
     SqlRecords records(m_database);
     SqlResultsRecord record;
     bool found = false;
+    const QString version = versionBeforeLoad(records, SqlRecordKind::Results, id);
     if (!records.loadResults(id, &record, &found)) {
         showLoadFailure(QStringLiteral("The results"), records);
         return;
@@ -578,7 +642,7 @@ void GuiVornakel::loadResultsPage(int recordId)
         // The record's own figures, shown as stored.
         m_resultsStale = false;
         m_resultsWithoutFigures = false;
-        holdLoaded(SqlRecordKind::Results, id, record.name, SqlRecords::valuesOf(record));
+        holdLoaded(SqlRecordKind::Results, id, record.name, SqlRecords::valuesOf(record), version);
         // As stored: the results calculation of the load leaves them.
         shownOf(SqlRecordKind::Results).shown = resultsShownTexts();
     }
@@ -670,6 +734,7 @@ void GuiVornakel::clearResultsPage()
     qtHydrateRatio->setText(QStringLiteral("1.000"));
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
+    showResultsNote({});
     followShownRecords();
 }
 

@@ -12,6 +12,7 @@
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_fieldreader.h"
+#include "gui/gui_figurechanges.h"
 #include "gui/gui_lineedit.h"
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
@@ -115,8 +116,9 @@ QAbstractButton *buttonOf(const ChoiceButtons &buttons, const QString &chosen)
 }
 
 // What became of the records a run was saved with, in one sentence: those
-// gone from the file and those saved over since.
-QString linksNotAsSaved(const QStringList &gone, const QStringList &changed)
+// gone from the file, those saved over since, and those whose composition
+// gives other figures now (each said in full).
+QString linksNotAsSaved(const QStringList &gone, const QStringList &changed, const QStringList &recomputed)
 {
     const auto its
         = [](const QStringList &kinds) { return QStringLiteral("its ") + kinds.join(QStringLiteral(" and its ")); };
@@ -130,6 +132,7 @@ QString linksNotAsSaved(const QStringList &gone, const QStringList &changed)
     if (!changed.isEmpty())
         parts << QStringLiteral("%1, which %2 been saved over with other values since")
                      .arg(its(changed), plural(changed) ? QStringLiteral("have") : QStringLiteral("has"));
+    parts << recomputed;
     return QStringLiteral("This experiment was saved with %1. It shows the figures and sources it was saved with in "
                           "their place.")
         .arg(parts.join(QStringLiteral(", and with ")));
@@ -306,19 +309,8 @@ void GuiVornakel::showSample(const SqlSampleRecord &record, bool stored)
 
     // The composition's vbar is its 25 C estimate: shown at the experiment
     // temperature, as when it was accepted from the page.
-    QVariant computedVbar;
     const bool computed = source == QLatin1String(SqlSource::computed);
-    if (computed && record.calculatedVbar.toDouble() != 0.0 && m_calculationsPlugin
-        && qtSedEquilibriumTemp->isValid()) {
-        AppScriptList results;
-        results.add(AppCalculationContract::calculateSampleVbar.call(m_calculationsPlugin,
-            QVariant(columnText(record.calculatedVbar)),
-            QVariant(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()))));
-        writeResults(results);
-        computedVbar = numberOrNull(qtSampleVbar->text());
-    } else if (computed) {
-        computedVbar = record.calculatedVbar;
-    }
+    const QVariant computedVbar = computed ? compositionVbarAtRunTemperature(record.calculatedVbar) : QVariant();
     showFigure(Source::Vbar, source, record.vbarDirect, computedVbar, stored);
     // Pressing direct entry leaves the page's vbar calculation: the boxes are
     // the sample's again.
@@ -542,8 +534,10 @@ void GuiVornakel::holdRunWater(const std::optional<BufferWater> &water)
 void GuiVornakel::showSolventWater()
 {
     const BufferWater water = bufferWater();
-    // s20,w is computed for a protein that keeps its hydrogens: in deuterium it exchanges some.
+    // s20,w is computed for a protein that keeps its hydrogens: in deuterium it
+    // exchanges some. The friction the Results tab takes from s20,w carries it too.
     qtS20wHeavyWater->setVisible(water.d2o + water.d2o18 > 0);
+    qtResultsHeavyWater->setVisible(water.d2o + water.d2o18 > 0);
     if (water.isLight()) {
         qtSolventWater->setText(QStringLiteral("Figures in light water"));
         return;
@@ -560,12 +554,20 @@ void GuiVornakel::showSolventWater()
 
 GuiVornakel::NormalisingVbar GuiVornakel::normalisingVbar() const
 {
-    return { QVariant(qtFromComposition->isChecked() ? 1 : 0), QVariant(vbarInWater().toDouble()) };
+    const QVariant water = vbarInWater();
+    return { QVariant(water.isNull() ? 0 : 1), QVariant(water.toDouble()) };
+}
+
+bool GuiVornakel::showsCompositionVbar() const
+{
+    return m_sources.button(Source::Vbar) == qtVbarCompute;
 }
 
 QVariant GuiVornakel::vbarInWater() const
 {
-    const QVariant page = numberOrNull(qtStackComposition->qtCalculatedVBarWater->text());
+    // A typed or standard vbar has none: it is the vbar on both sides of s20,w.
+    const QVariant page
+        = showsCompositionVbar() ? numberOrNull(qtStackComposition->qtCalculatedVBarWater->text()) : nullNumber;
     return page.isNull() ? m_runVbarWater : page;
 }
 
@@ -580,13 +582,15 @@ void GuiVornakel::useExactMr()
 
 void GuiVornakel::showS20wCaption()
 {
-    if (!qtSedVelocityConcentration->text().simplified().isEmpty())
+    const bool so20w = !qtSedVelocityConcentration->text().simplified().isEmpty();
+    if (so20w)
         qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                             "font-size:13pt;\">S<sup>o</sup><sub>20,w</sub></span></p>"
                                             "</body></html>"));
     else
         qtS20WLabel->setText(QStringLiteral("<html><head/><body><p><span style=\" font-family:'Lucida Grande'; "
                                             "font-size:13pt;\">S<sub>20,w</sub></span></p></body></html>"));
+    qtExperimentResultsS->setAccessibleName(so20w ? QStringLiteral("so20,w") : QStringLiteral("s20,w"));
 }
 
 void GuiVornakel::showTypedFigures()
@@ -710,12 +714,30 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         return false;
     };
 
+    // A linked record whose composition gives other figures now than it did
+    // when the run was saved (the reference data changed since) is not what
+    // the run was computed with either.
+    QStringList recomputed;
+    const auto givesSavedFigures = [&](SqlRecordKind kind, const QString &what, const QString &changes) {
+        if (changes.isEmpty())
+            return true;
+        recomputed << QStringLiteral("its %1, whose %2 other figures with the reference data as they are now: %3")
+                          .arg(what,
+                              kind == SqlRecordKind::Sample ? QStringLiteral("composition gives")
+                                                            : QStringLiteral("components give"),
+                              changes);
+        return false;
+    };
+
     // The solvent it was saved with, showing the figures it was saved with; a
     // run without one shows them from the sources it stored itself.
-    const bool solvent = linked(record.bufferId, record.bufferStamp, SqlRecordKind::Solvent, QStringLiteral("solvent"));
+    bool solvent = linked(record.bufferId, record.bufferStamp, SqlRecordKind::Solvent, QStringLiteral("solvent"));
     if (solvent) {
         loadSolventPage(record.bufferId);
-    } else {
+        solvent = givesSavedFigures(
+            SqlRecordKind::Solvent, QStringLiteral("solvent"), shownOf(SqlRecordKind::Solvent).sinceSaved);
+    }
+    if (!solvent) {
         clearSolventPage();
         showNoRecord(qtBufferName);
         // Its own figures are in its buffer's water, and carried in it.
@@ -743,15 +765,23 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
     }
 
     // The sample's own vbar and Mr, under the run's: its own figures stand.
-    const bool sample = linked(record.sampleId, record.sampleStamp, SqlRecordKind::Sample, QStringLiteral("sample"));
+    bool sample = linked(record.sampleId, record.sampleStamp, SqlRecordKind::Sample, QStringLiteral("sample"));
     if (sample) {
         const bool wasLinked = m_loadingLinkedSample;
         m_loadingLinkedSample = true;
         loadSamplePage(record.sampleId);
         m_loadingLinkedSample = wasLinked;
-        if (!record.mp.isNull() && m_mrMethod != MrMethod::FromSigma)
+        // s20,w was normalised with the composition's vbar in water the run kept.
+        GuiFigureChanges water;
+        water.compare(QStringLiteral("vbar in water"), record.vbarWater,
+            numberOrNull(qtStackComposition->qtCalculatedVBarWater->text()));
+        const QString changes = shownOf(SqlRecordKind::Sample).sinceSaved;
+        sample = givesSavedFigures(SqlRecordKind::Sample, QStringLiteral("sample"),
+            changes.isEmpty() ? water.text(QStringLiteral("saved with")) : changes);
+        if (sample && !record.mp.isNull() && m_mrMethod != MrMethod::FromSigma)
             qtSedEquilibriumMR->setText(columnText(record.mp));
-    } else {
+    }
+    if (!sample) {
         // Shown as the run's: its Mr method and Mr stay.
         const bool wasLinked = m_loadingLinkedSample;
         m_loadingLinkedSample = true;
@@ -759,13 +789,18 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         m_loadingLinkedSample = wasLinked;
         showNoRecord(qtSampleName);
         qtStackComposition->setSampleName(qtSampleName->currentText());
+        // Its Mr is the run's, whatever a sample shown meanwhile gave.
+        if (!record.mp.isNull() && m_mrMethod != MrMethod::FromSigma)
+            qtSedEquilibriumMR->setText(columnText(record.mp));
     }
     showRunFigure(
         Source::Vbar, record.vbarSource, record.vbarStandard, record.vbarStandardT, record.vbar, sample, record.tc);
     if (!record.k.isNull())
         qtSedVelocityK->setText(columnText(record.k));
-    // Without its sample the run keeps its vbar in water itself.
-    if (!sample)
+    // Without its sample the run keeps its vbar in water itself, while the
+    // vbar it shows is its composition's (as a value known at its temperature).
+    if (!sample && record.vbarSource.toString() == QLatin1String(SqlSource::computed)
+        && m_sources.button(Source::Vbar) == qtVbarStandard)
         m_runVbarWater = record.vbarWater;
 
     // Last: the results come back with their own hydration option, not the
@@ -782,8 +817,8 @@ void GuiVornakel::showExperiment(const SqlExperimentRecord &record)
         (vbarMethod ? qtVbarMethod : qtTellerMethod)->setChecked(true);
     }
 
-    if (!gone.isEmpty() || !changed.isEmpty())
-        QMessageBox::warning(this, QStringLiteral("Vornakel"), linksNotAsSaved(gone, changed));
+    if (!gone.isEmpty() || !changed.isEmpty() || !recomputed.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Vornakel"), linksNotAsSaved(gone, changed, recomputed));
 }
 
 // Results
@@ -802,6 +837,7 @@ void GuiVornakel::enableForHydrationOption()
         qtAssumedShape->setEnabled(true);
         qtHydrateRatio->setEnabled(true);
     }
+    showResultCaptions();
 }
 
 void GuiVornakel::showResults(const SqlResultsRecord &record)
@@ -809,6 +845,7 @@ void GuiVornakel::showResults(const SqlResultsRecord &record)
     // A stored record has its figures: no word of an earlier calculation stays.
     qtResultsErrorText->setText(QString());
     qtResultsErrorText->setStyleSheet(QString());
+    showResultsNote({});
     QLineEdit *rStokes = qtRStokes;
     rStokes->setText(columnText(record.radius));
     const QPair<QLabel *, const QVariant *> figures[] = { { qtVbarRo, &record.vbarRadius },
@@ -847,4 +884,101 @@ void GuiVornakel::showResults(const SqlResultsRecord &record)
     (shape ? shape : qtShapeOblate)->setChecked(true);
     enableForHydrationOption();
     enableGraphButtons();
+}
+
+// Reference data changed behind the records shown
+
+QVariant GuiVornakel::compositionVbarAtRunTemperature(const QVariant &vbar)
+{
+    if (vbar.toDouble() == 0.0 || !m_calculationsPlugin || !qtSedEquilibriumTemp->isValid())
+        return vbar;
+    AppScriptList results;
+    results.add(AppCalculationContract::calculateSampleVbar.call(m_calculationsPlugin, QVariant(columnText(vbar)),
+        QVariant(AppNumber::valueOrZero(qtSedEquilibriumTemp->text()))));
+    writeResults(results);
+    return numberOrNull(qtSampleVbar->text());
+}
+
+void GuiVornakel::takeCompositionFigures()
+{
+    const GuiSampleComposition *page = qtStackComposition;
+    if (m_sources.button(Source::Vbar) == qtVbarCompute && page->qtCalculateVbar->isChecked()) {
+        const QVariant vbar = numberOrNull(page->qtCalculatedVBar->text());
+        if (vbar.toDouble() > 0)
+            qtSampleVbar->setText(columnText(compositionVbarAtRunTemperature(vbar)));
+    }
+    const QVariant mr = numberOrNull(page->qtCalculatedMR->text());
+    if (m_mrMethod == MrMethod::FromComposition && page->qtCalculateMr->isChecked() && mr.toDouble() > 0)
+        qtSedEquilibriumMR->setText(columnText(mr));
+    const QVariant hydration = numberOrNull(page->qtCalculatedHydration->text());
+    if (m_sources.computedHydration() && page->qtCalculateHydration->isChecked() && !hydration.isNull()) {
+        const double value = hydration.toDouble();
+        holdComputedHydration(&value);
+        if (qtHydrateComputed->isChecked())
+            qtHydrateRatio->setText(QString::number(value, 'g', 4)); // as the option shows it
+    }
+}
+
+void GuiVornakel::takeBufferFigures()
+{
+    // A computed density and viscosity are the page's at the run temperature.
+    correctForTemperature(qtBufferDensity);
+    correctForTemperature(qtBufferViscosity);
+}
+
+void GuiVornakel::holdNotAsSaved(SqlRecordKind kind, const QString &changes)
+{
+    ShownRecord &shown = shownOf(kind);
+    if (shown.id < 0 || changes.isEmpty())
+        return;
+    shown.changed = true;
+    shown.sinceSaved = changes;
+    shown.why = QStringLiteral("the %1 tab shows other figures than \"%2\" was saved with: the reference data "
+                               "changed since (%3)")
+                    .arg(kind == SqlRecordKind::Sample ? QStringLiteral("Sample") : QStringLiteral("Solvent"),
+                        shown.name, changes);
+}
+
+void GuiVornakel::onPageFollowedReferenceData(const QString &changes)
+{
+    const bool sample = sender() == qtStackComposition;
+    if (!sample && sender() != qtStackBufferComponents)
+        return;
+    const SqlRecordKind kind = sample ? SqlRecordKind::Sample : SqlRecordKind::Solvent;
+    const QString what = sample ? QStringLiteral("sample") : QStringLiteral("solvent");
+    const QString tab = sample ? QStringLiteral("Sample") : QStringLiteral("Solvent");
+    // Whatever the page showed when the reference data changed is no figure of
+    // the record the tab came from any more.
+    const bool claimed = showsStored(kind);
+    const QString name = shownOf(kind).name;
+    if (claimed) {
+        ShownRecord &shown = shownOf(kind);
+        shown.changed = true;
+        shown.why = QStringLiteral("the reference data changed since \"%1\" was loaded or saved, and the %2 tab shows "
+                                   "the figures they give now (%3)")
+                        .arg(name, tab, changes);
+    }
+    const bool pageOpen = stackedWidget->currentWidget()
+        == (sample ? static_cast<QWidget *>(qtStackComposition) : static_cast<QWidget *>(qtStackBufferComponents));
+    if (pageOpen) {
+        (sample ? m_compositionFollowsPending : m_bufferFollowsPending) = true;
+    } else {
+        if (sample)
+            takeCompositionFigures();
+        else
+            takeBufferFigures();
+        calculate();
+    }
+    followShownRecords();
+
+    QString text = QStringLiteral("The reference data changed, and the %1 shown gives other figures now: %2.")
+                       .arg(sample ? QStringLiteral("composition of the sample") : QStringLiteral("buffer"), changes);
+    text += pageOpen ? QStringLiteral(" The page shows them; the tabs take those that come from it when the page is "
+                                      "closed.")
+                     : QStringLiteral(" The tabs show those that come from it.");
+    if (claimed)
+        text += QStringLiteral(" The %1 tab no longer shows the stored %2 \"%3\", which keeps the figures it was saved "
+                               "with: its list names a new %2, and saving the %2 keeps the figures shown.")
+                    .arg(tab, what, name);
+    QMessageBox::warning(this, QStringLiteral("Vornakel"), text);
 }

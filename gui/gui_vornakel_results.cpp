@@ -27,6 +27,8 @@
 #include <QPointF>
 #include <QVector>
 
+#include <optional>
+
 #include <qwt_plot.h>
 #include <qwt_plot_curve.h>
 #include <qwt_text.h>
@@ -80,7 +82,10 @@ void GuiVornakel::calculateResults()
     if (!qtStackComposition)
         return;
 
-    const AppScriptMessages pass(this);
+    // What the module says of these inputs stands beside the figures until the
+    // inputs change: a box would say it again on every click of an option, over
+    // the options.
+    const AppScriptMessages said(this, AppScriptMessages::KeptPass);
     setBusyCursor(true);
     blockSignals(true);
 
@@ -133,6 +138,8 @@ void GuiVornakel::calculateResults()
         qtAvsBGraphButton->setText(QCoreApplication::translate("QtVornakel", "Graph L/d vs Hydration"));
     }
 
+    showResultCaptions();
+
     // Nothing is sent without a molecular weight, nor with an input that is not
     // a valid entry (the needed ones also not when empty, the equilibrium
     // figures and s20,w not when red), nor without the value an option asks
@@ -161,6 +168,7 @@ void GuiVornakel::calculateResults()
     if (failed)
         emptyResultFigures();
     AppScriptObject::populateForm(results, this);
+    showResultsNote(said.warnings());
     m_resultsStale = false;
     m_resultsWithoutFigures = !result || failed;
     // The module sends its figures in full; the page shows six significant
@@ -201,6 +209,10 @@ void GuiVornakel::watchResultsInputs()
             qtStackComposition->qtCalculatedVBarWater, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
             qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
         connect(input, &QLineEdit::textChanged, this, outOfDate);
+    // Which vbar the figures are normalised with follows its source, also
+    // where the figure itself stays the same.
+    for (QAbstractButton *source : { qtVbarDirectEntry, qtVbarStandard, qtVbarCompute })
+        connect(source, &QAbstractButton::toggled, this, outOfDate);
     // The method is part of a results record too; the Experiment tab's radius
     // is the method's (Rp or Ro), computed anew unless a load is writing it.
     connect(qtVbarMethod, &QAbstractButton::toggled, this, &GuiVornakel::followShownRecords);
@@ -269,6 +281,47 @@ QStringList GuiVornakel::resultsShownTexts() const
             qtHydrateComputed, qtHydrateDelta1, qtShapeProlate, qtShapeOblate, qtShapeCylinder, qtVbarMethod })
         shown << (button->isChecked() ? button->objectName() : QString());
     return shown;
+}
+
+void GuiVornakel::showResultCaptions()
+{
+    // Without a hydration or an axial ratio given, the figures are the
+    // extremes the friction allows (all of it shape: the largest axial ratio,
+    // its longest and thinnest axes; all of it water: the largest hydration);
+    // given one, they are the ones that go with it. A cylinder's ratio and
+    // axes are its length over its diameter, its length and its diameter.
+    const bool extremes = !(qtHydrateProlate->isChecked() || qtHydrateOblate->isChecked()
+        || qtHydrateComputed->isChecked() || qtHydrateDelta1->isChecked());
+    const bool cylinder = qtShapeCylinder->isChecked();
+    const QString ratio = cylinder ? QStringLiteral("L/d") : QStringLiteral("a/b");
+    const QString length = cylinder ? QStringLiteral("L") : QStringLiteral("2a");
+    const QString width = cylinder ? QStringLiteral("d") : QStringLiteral("2b");
+    const QString captions[] = { extremes ? QStringLiteral("Delta1 max") : QStringLiteral("Delta1"),
+        extremes ? QStringLiteral("max ") + ratio : ratio, extremes ? length + QStringLiteral(" max") : length,
+        extremes ? width + QStringLiteral(" min") : width };
+    const struct
+    {
+        QLabel *captions[4];
+        QLabel *figures[4];
+        const char *method;
+    } methods[] = {
+        { { qtVbarDelta1maxLabel, qtVbarmaxabLabel, qtVbar2amaxLabel, qtVbar2bminLabel },
+            { qtVbarDelta1max, qtVbarmaxab, qtVbar2amax, qtVbar2bmin }, " (vbar method)" },
+        { { qtTellerDelta1maxLabel, qtTellermaxabLabel, qtTeller2amaxLabel, qtTeller2bminLabel },
+            { qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin }, " (Teller method)" },
+    };
+    for (const auto &method : methods) {
+        for (int i = 0; i < 4; ++i) {
+            method.captions[i]->setText(captions[i] + QLatin1Char(':'));
+            method.figures[i]->setAccessibleName(captions[i] + QLatin1String(method.method));
+        }
+    }
+}
+
+void GuiVornakel::showResultsNote(const QStringList &warnings)
+{
+    qtResultsNote->setText(warnings.join(QLatin1Char('\n')));
+    qtResultsNote->setVisible(!warnings.isEmpty());
 }
 
 void GuiVornakel::emptyResultFigures()
@@ -358,6 +411,11 @@ void GuiVornakel::alignLabels()
 
 void GuiVornakel::generateGraphData()
 {
+    // The graphs are computed from the tab's inputs: what the tab's note says
+    // of them is not said again in a box.
+    const AppScriptMessages pass(this);
+    std::optional<AppScriptMessages> said;
+    said.emplace(this, AppScriptMessages::KeptPass);
     setBusyCursor(true);
 
     const PageFigures page(*this, m_sources.computedHydration());
@@ -423,6 +481,12 @@ void GuiVornakel::generateGraphData()
     qtAvsBGraphButton->setEnabled(
         AppNumber::valueOrZero(qtTellermaxab->text()) != 0.0 && AppNumber::valueOrZero(qtVbarmaxab->text()) != 0.0);
 
+    const QStringList warnings = said->warnings();
+    said.reset();
+    const QStringList noted = qtResultsNote->text().split(QLatin1Char('\n'));
+    for (const QString &text : warnings)
+        if (!noted.contains(text))
+            AppScriptMessages::current()->addWarning(text);
     setBusyCursor(false);
 }
 

@@ -297,7 +297,7 @@ void GuiVornakelImporter::importEnded()
     UpdateResults(logFailure.isEmpty()
             ? QStringLiteral("The log of this import is %1").arg(log)
             : QStringLiteral("The log of this import could not be written to %1: %2").arg(log, logFailure));
-    qtStatus->setText(summary(engine, run->wasStopped()));
+    qtStatus->setText(summary(*run));
     // A run that did not start may be started again, once the other has ended.
     m_imported = !run->wasRefused();
     run.release()->deleteLater();
@@ -336,8 +336,9 @@ void GuiVornakelImporter::setWorking(bool working)
     }
 }
 
-QString GuiVornakelImporter::summary(SqlImportDb &engine, bool stopped)
+QString GuiVornakelImporter::summary(SqlImportRun &run)
 {
+    SqlImportDb &engine = run.engine();
     QStringList sentences;
     if (!engine.refusal().isEmpty()) {
         // The refusal names the file on its first line; the dialog shows the file already.
@@ -375,13 +376,20 @@ QString GuiVornakelImporter::summary(SqlImportDb &engine, bool stopped)
                                     "same files would copy them again.")
                          .arg(unflagged.join(QStringLiteral(", ")));
     // The form tells the person to wait for this word; a run stopped is not done.
-    if (engine.destinationLocked())
-        sentences << QStringLiteral("The database file is in use by another program, which holds it locked: the "
-                                    "import ended there, and what it had not reached was not imported. Import again "
-                                    "once that program is done with the file, or closed.");
-    else
-        sentences << (stopped ? QStringLiteral("Stopped before its end: what was not reached was not imported.")
-                              : QStringLiteral("Done."));
+    if (engine.destinationLocked()) {
+        const QStringList absent = run.notImported();
+        sentences << (absent.isEmpty()
+                ? QStringLiteral("The database file is in use by another program, which holds it locked: the import "
+                                 "ended there, and what it had not reached was not imported.")
+                : QStringLiteral("The database file is in use by another program, which holds it locked: the import "
+                                 "ended at %1. Not imported: %2.")
+                      .arg(absent.first(), absent.join(QStringLiteral(", "))))
+                  << QStringLiteral("Import again once that program is done with the file, or closed.");
+    } else {
+        sentences << (run.wasStopped()
+                ? QStringLiteral("Stopped before its end: what was not reached was not imported.")
+                : QStringLiteral("Done."));
+    }
     return sentences.join(QLatin1Char(' '));
 }
 

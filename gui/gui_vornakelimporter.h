@@ -69,7 +69,7 @@ private:
     // The controls while a check or an import works, and after.
     void setWorking(bool working);
     // The status line at the end of a run.
-    static QString summary(SqlImportDb &engine, bool stopped);
+    static QString summary(SqlImportRun &run);
 
     bool m_sourceSet = false;
     bool m_destinationSet = false;

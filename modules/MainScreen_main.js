@@ -2,17 +2,24 @@
 //
 // Every calculation of the program is one call of a global function below. Each
 // input arrives as an object with the string members NAME and VALUE (tables as
-// arrays of row objects); inputs are looked up by NAME, never by position. The
-// texts "NULL", "", anything that is not a decimal number and anything longer than
-// 64 characters count as missing. Any text can be a name: names are kept apart from
-// the members of script objects.
+// arrays of row objects); inputs are looked up by NAME, never by position. An input
+// not sent, empty, of blanks only or "NULL" is missing: a function that can do without
+// it says what it took instead. One that is sent is a decimal number (at most 64
+// characters) in its range, or it is refused with a warning, and so is every figure
+// that needs it: a value that is sent is never taken as missing, so that no figure is
+// computed from something other than what was sent. The windows send 0 for an
+// undenatured vbar or a vbar in water that the composition does not have, and the
+// empty speed field of calculationsFromMr as 0: these are missing too. A switch (aVbar,
+// tellerMethod, model, UseTritrable...) is 0 or 1; a choice (Shape, Hydration) one of
+// the object names it names, or "unchecked". Any text can be a name: names are
+// kept apart from the members of script objects.
 // Results are objects with NAME (the object name of the widget that shows them)
-// and VALUE; problems are reported in a WARNING member, so that no field ever
-// receives NaN or Infinity. A figure the module refuses (a missing or non-physical
-// input, a result that is not finite or is non-zero below 1e-300 in magnitude) is sent
-// as an empty value, so that its field is emptied rather than left with a figure from
-// earlier inputs. Graph points carry GRAPH, AXIS ("x" or "y"), INDEX
-// and DATA.
+// and VALUE; problems are reported in a WARNING member (each once, the first 20 of a
+// call listed and the rest counted), so that no field ever receives NaN or Infinity. A
+// figure the module refuses (a missing, refused or non-physical input, a result that is
+// not finite or is non-zero below 1e-300 in magnitude) is sent as an empty value, so
+// that its field is emptied rather than left with a figure from earlier inputs. Graph
+// points carry GRAPH, AXIS ("x" or "y"), INDEX and DATA.
 //
 // Functions and the widgets they fill:
 //   calculateVBar20(VBar, Temperature)                 -> qtSampleVbar
@@ -200,6 +207,20 @@ function toNumber(text)
     return isFinite(v) ? v : null;
 }
 
+// True when an input's text says nothing: not sent, empty, blanks only, or "NULL", the
+// windows' word for an empty field.
+function isMissing(text)
+{
+    return text === undefined || text === null || String(text) == "NULL" || !/\S/.test(String(text));
+}
+
+// An input's text as a warning quotes it: a long one is cut.
+function quoted(text)
+{
+    var s = String(text);
+    return "\"" + (s.length > MAX_NUMBER_TEXT ? s.substring(0, MAX_NUMBER_TEXT) + "..." : s) + "\"";
+}
+
 function isArrayValue(v)
 {
     return v !== null && typeof v == "object" && Object.prototype.toString.call(v) == "[object Array]";
@@ -244,14 +265,49 @@ Inputs.prototype.text = function () {
 Inputs.prototype.number = function () {
     return toNumber(this.text.apply(this, arguments));
 };
+// An input that a function can do without, read by the first of `names` that is sent: `missing` when
+// it says nothing; else its `value` when it is a number that `fits` its range (a check such as
+// needPositive, which warns when it does not), or `refused`, with a warning that names it (`what`).
+Inputs.prototype.read = function (res, names, what, fits) {
+    var text = this.text.apply(this, names);
+    if (isMissing(text))
+        return {missing: true, refused: false, value: null};
+    var value = toNumber(text);
+    if (value === null) {
+        res.warn(what + " " + quoted(text) + " is not a number.");
+        return {missing: false, refused: true, value: null};
+    }
+    if (fits && !fits(res, value, what))
+        return {missing: false, refused: true, value: null};
+    return {missing: false, refused: false, value: value};
+};
+// A choice sent as the object name of the checked button, or "unchecked" (or nothing) for none:
+// `none` then. Any other text is refused (null), with a warning.
+Inputs.prototype.choice = function (res, name, names, none) {
+    var text = this.text(name);
+    if (isMissing(text) || text == "unchecked")
+        return none;
+    for (var i = 0; i < names.length; ++i)
+        if (text == names[i])
+            return text;
+    res.warn(name + " " + quoted(text) + " is none of " + names.join(", ")
+             + "; the figures that need it are not given.");
+    return null;
+};
 
 // ---------------------------------------------------------------- results
+
+// A call says at most this many problems: a table of thousands of rows that cannot be had would
+// otherwise answer a box (or an answer of megabytes) with a line for each.
+var MAX_WARNINGS = 20;
 
 function Results()
 {
     this.items = [];
     this.points = [];
     this.warnings = [];
+    this.said = new NameMap(); // every text warned of, listed or not
+    this.unlisted = 0;
 }
 Results.prototype.set = function (name, value, tip) {
     var item = {NAME: name};
@@ -259,10 +315,10 @@ Results.prototype.set = function (name, value, tip) {
         // A figure that cannot be given empties its field rather than leaving
         // the one computed from earlier inputs.
         if (!isFinite(value)) {
-            this.warnings.push(name + ": the result is not a finite number.");
+            this.warn(name + ": the result is not a finite number.");
             item.VALUE = "";
         } else if (isTiny(value)) {
-            this.warnings.push(name + ": the result " + value + " is too small to be a physical figure.");
+            this.warn(name + ": the result " + value + " is too small to be a physical figure.");
             item.VALUE = "";
         } else {
             item.VALUE = Number(value.toPrecision(10));
@@ -274,10 +330,16 @@ Results.prototype.set = function (name, value, tip) {
         item.TOOLTIP = tip;
     this.items.push(item);
 };
-// Each text once: several steps of one call may find the same.
+// Each text once: several steps of one call may find the same. Looked up, not searched, so that a
+// call of many rows that cannot be had costs time in proportion to its rows.
 Results.prototype.warn = function (text) {
-    if (this.warnings.indexOf(text) < 0)
+    if (this.said.has(text))
+        return;
+    this.said.set(text, true);
+    if (this.warnings.length < MAX_WARNINGS)
         this.warnings.push(text);
+    else
+        ++this.unlisted;
 };
 // A result, or an empty field when it was refused (null): a refused figure
 // must not stand beside inputs it was not computed from.
@@ -298,6 +360,8 @@ Results.prototype.point = function (graph, axis, index, value) {
 // keyed so that the named results come first, in the order they were set.
 Results.prototype.build = function () {
     var warning = this.warnings.join("\n");
+    if (this.unlisted > 0)
+        warning += "\n" + this.unlisted + " more warnings are not listed.";
     if (this.items.length == 1 && this.points.length == 0) {
         var only = this.items[0];
         if (warning.length)
@@ -337,26 +401,34 @@ function need(res, value, what)
     }
     return true;
 }
-function needPositive(res, value, what)
+// A check of a value that must be there and `fits`: true when it does, else false with a warning
+// that names it and says what it must be (`rule`, of the value).
+function rangeCheck(fits, rule)
 {
-    if (!need(res, value, what))
+    return function (res, value, what) {
+        if (!need(res, value, what))
+            return false;
+        if (fits(value))
+            return true;
+        res.warn(what + rule(value));
         return false;
-    if (value <= 0) {
-        res.warn(what + " must be greater than zero (got " + value + ").");
-        return false;
-    }
-    return true;
+    };
 }
-function needTemperature(res, value, what)
-{
-    if (!need(res, value, what))
-        return false;
-    if (value < 0 || value > 100) {
-        res.warn(what + " of " + value + " C is outside 0 to 100 C, the range of the water tables.");
-        return false;
-    }
-    return true;
-}
+var needPositive = rangeCheck(function (v) { return v > 0; },
+                              function (v) { return " must be greater than zero (got " + v + ")."; });
+var needNotNegative = rangeCheck(function (v) { return v >= 0; },
+                                 function (v) { return " must not be negative (got " + v + ")."; });
+var needTemperature = rangeCheck(function (v) { return v >= 0 && v <= 100; }, function (v) {
+    return " of " + v + " C is outside 0 to 100 C, the range of the water tables.";
+});
+// A switch: 1 on, 0 off.
+var needSwitch = rangeCheck(function (v) { return v === 0 || v === 1; },
+                            function (v) { return " must be 0 or 1 (got " + v + ")."; });
+// The number of chains of an oligomer.
+var needChains = rangeCheck(function (v) { return v >= 1 && Math.floor(v) == v; },
+                            function (v) { return " must be a whole number of at least 1 (got " + v + ")."; });
+var needPh = rangeCheck(function (v) { return v >= 0 && v <= 14; },
+                        function (v) { return " must be from 0 to 14 (got " + v + ")."; });
 function needBuoyancy(res, vbar, density)
 {
     if (vbar * density >= 1) {
@@ -509,7 +581,7 @@ function waterFractions(res, inp)
     var f = [0, 0, 0], ok = true;
     for (var i = 0; i < WATER_FRACTIONS.length; ++i) {
         var text = inp.text(WATER_FRACTIONS[i]);
-        if (text === null || text == "NULL" || text.replace(/\s/g, "") == "")
+        if (isMissing(text))
             continue;
         f[i] = toNumber(text);
         if (f[i] === null || f[i] < 0 || f[i] > 1) {
@@ -635,11 +707,13 @@ function calculateViscAtT()
 {
     var inp = new Inputs(arguments), res = new Results();
     var eta = inp.number("Viscosity", "Visc");
+    // A measuring temperature that is sent chooses the first use, whatever it holds.
+    var measuring = !isMissing(inp.text("Temperature"));
     var measured = inp.number("Temperature");
     var target = inp.number("EquilibriumTemp", "T");
     var f = waterFractions(res, inp);
     var value = null;
-    if (measured !== null || target === null) {
+    if (measuring || isMissing(inp.text("EquilibriumTemp", "T"))) {
         if (needPositive(res, eta, "Viscosity") & needTemperature(res, measured, "The measuring temperature")
             & (f !== null)) {
             meltingWarning(res, measured, f);
@@ -665,26 +739,35 @@ function anhydrousRadius(mr, vbar) { return Math.pow(3 * mr * vbar / (4 * Math.P
 // Accessible surface As = 6.3 M^0.73 A^2 (Miller et al. 1987); radius of the sphere of that surface, cm.
 function tellerRadius(mr) { return Math.sqrt(6.3 * Math.pow(mr, 0.73) / (4 * Math.PI)) * 1e-8; }
 
-// The vbar field holds its value at the equilibrium temperature; the radius and the shape
-// figures take it at 20 C (Durchschlag 1986 slope). A caller that sends no equilibrium
-// temperature gets the vbar as it stands.
-function vbarAt20(res, vbar, teq)
+// The temperature the vbar field holds its value at, the equilibrium temperature, as a reading
+// (Inputs.read): the radius and the shape figures take the vbar back to 20 C from it.
+function equilibriumReading(res, inp, names, what)
 {
-    if (vbar === null || teq === null)
-        return vbar;
-    if (teq < 0 || teq > 100) {
-        res.warn("The equilibrium temperature of " + teq + " C is outside 0 to 100 C; vbar was taken as at 20 C.");
-        return vbar;
-    }
-    return vbar - VBAR_PER_KELVIN * (teq - 20);
+    return inp.read(res, names || ["EquilibriumTemp"], what || "The equilibrium temperature", needTemperature);
 }
 
-// The dry particle's vbar at 20 C: the composition's vbar without denaturant (its 25 C
-// estimate, Cohn and Edsall 1943) where one is sent, else the vbar at 20 C.
-function dryVbar(inp, vbar20)
+// The vbar at 20 C from the vbar at the equilibrium temperature teq, a reading that is not refused
+// (Durchschlag 1986 slope). A caller that sends no equilibrium temperature gets the vbar as it stands.
+function vbarAt20(vbar, teq)
 {
-    var dry = inp.number("UnDenaturedVbar");
-    return dry !== null && dry > 0 ? dry - VBAR_PER_KELVIN * 5 : vbar20;
+    return vbar === null || teq.missing ? vbar : vbar - VBAR_PER_KELVIN * (teq.value - 20);
+}
+
+// The composition's vbar without denaturant (its 25 C estimate, Cohn and Edsall 1943) as a reading;
+// the windows send 0 when there is none, which is then missing.
+function undenaturedReading(res, inp)
+{
+    var dry = inp.read(res, ["UnDenaturedVbar"], "The undenatured vbar", needNotNegative);
+    if (dry.value === 0)
+        dry.missing = true;
+    return dry;
+}
+
+// The dry particle's vbar at 20 C: the undenatured vbar (a reading that is not refused) where one
+// is sent, else the vbar at 20 C.
+function dryVbar(undenatured, vbar20)
+{
+    return undenatured.missing ? vbar20 : undenatured.value - VBAR_PER_KELVIN * 5;
 }
 
 // The anhydrous radius is the dry particle's at 20 C, the one the results page shows.
@@ -692,8 +775,9 @@ function calculateRo()
 {
     var inp = new Inputs(arguments), res = new Results();
     var mr = inp.number("Mr"), vbar = inp.number("Vbar");
-    var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar");
-    var dry = ok ? dryVbar(inp, vbarAt20(res, vbar, inp.number("EquilibriumTemp"))) : null;
+    var teq = equilibriumReading(res, inp), undenatured = undenaturedReading(res, inp);
+    var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar") & !teq.refused & !undenatured.refused;
+    var dry = ok ? dryVbar(undenatured, vbarAt20(vbar, teq)) : null;
     res.setOrEmpty("qtExperimentResultsRp", ok && dry > 0 ? anhydrousRadius(mr, dry) : null);
     return res.build();
 }
@@ -782,32 +866,33 @@ function calculationsFromSigma()
     return res.build();
 }
 
+// The radius of the method tellerMethod chooses (1 Teller, 0 or not sent the vbar method), the
+// buoyant mass and sigma; each problem is said once, whichever figures it stops.
 function calculationsFromMr()
 {
     var inp = new Inputs(arguments), res = new Results();
-    var mr = inp.number("Mr"), vbar = inp.number("Vbar"), teller = inp.number("tellerMethod");
-    var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar");
-    var check = new Results();
+    var mr = inp.number("Mr"), vbar = inp.number("Vbar");
+    var teller = inp.read(res, ["tellerMethod"], "tellerMethod", needSwitch);
+    var ok = needPositive(res, mr, "Mr") & needPositive(res, vbar, "vbar") & !teller.refused;
     var radius = null;
-    if (ok && teller == 1) {
+    if (ok && teller.value === 1) {
         radius = tellerRadius(mr);
     } else if (ok) {
-        var dry = dryVbar(inp, vbarAt20(check, vbar, inp.number("EquilibriumTemp", "T")));
+        // The temperature's warning is sigma's too: one text for both.
+        var teq = equilibriumReading(res, inp, ["EquilibriumTemp", "T"], "The experiment temperature");
+        var undenatured = undenaturedReading(res, inp);
+        var dry = teq.refused || undenatured.refused ? null : dryVbar(undenatured, vbarAt20(vbar, teq));
         radius = dry > 0 ? anhydrousRadius(mr, dry) : null;
     }
     res.setOrEmpty("qtExperimentResultsRp", radius);
-    res.setOrEmpty("qtExperimentResultsMb", buoyantMass(check, mr, vbar, inp.number("Density", "density")));
+    res.setOrEmpty("qtExperimentResultsMb", buoyantMass(res, mr, vbar, inp.number("Density", "density")));
     // The caller sends an empty speed field as 0 on every recalculation: a run without
     // a speed (velocity work) gets no sigma, and no box about it each time.
     if (inp.number("RPM") === 0) {
         res.set("qtSedEquilibriumSigma", "");
     } else {
-        res.setOrEmpty("qtSedEquilibriumSigma", sigmaFrom(check, inp));
+        res.setOrEmpty("qtSedEquilibriumSigma", sigmaFrom(res, inp));
     }
-    // Mr and vbar were reported above; report each further problem once.
-    for (var i = 0; i < check.warnings.length; ++i)
-        if (res.warnings.indexOf(check.warnings[i]) < 0)
-            res.warn(check.warnings[i]);
     return res.build();
 }
 
@@ -815,12 +900,22 @@ function calculationsFromMr()
 
 // The vbar at 20 C in water that s20,w is normalised with, in (1 - vbar rho_w,20): the
 // composition's vbar in water ("vbarwater") when "aVbar" is 1, the Mr method that takes the
-// composition's figures; else the sample's vbar at 20 C. The shape figures take f from s20,w
-// with the same vbar.
-function normalisingVbar(inp, vbar20)
+// composition's figures; else the sample's vbar at 20 C (vbar20). The shape figures take f from
+// s20,w with the same vbar. A caller that sends no "aVbar" gets `unsaid`; the windows send a
+// vbarwater of 0 when the composition has none, which is then missing. Null when either is refused.
+function normalisingVbar(res, inp, vbar20, unsaid)
 {
-    var water = inp.number("vbarwater");
-    return inp.number("aVbar") == 1 && water !== null && water > 0 ? water : vbar20;
+    var composition = inp.read(res, ["aVbar"], "aVbar", needSwitch);
+    if (composition.refused)
+        return null;
+    if (composition.missing)
+        return unsaid;
+    if (composition.value === 0)
+        return vbar20;
+    var water = inp.read(res, ["vbarwater"], "vbarwater", needNotNegative);
+    if (water.refused)
+        return null;
+    return water.missing || water.value === 0 ? vbar20 : water.value;
 }
 
 // The window takes a sedimentation coefficient above 9e-6 in magnitude as svedbergs and sends
@@ -845,32 +940,35 @@ function inSeconds(res, s, what)
 function s20w(res, inp)
 {
     var tv = inp.number("VelocityTemp", "Ttwo");
-    var teq = inp.number("EquilibriumTemp", "Tone");
+    var equilibrium = equilibriumReading(res, inp, ["EquilibriumTemp", "Tone"]);
     var s = inp.number("S");
     var eta = inp.number("Viscosity", "Visc");
     var rho = inp.number("Density");
-    var vbar = inp.number("Vbar");
+    var sample = inp.read(res, ["Vbar"], "vbar", needPositive);
     var f = waterFractions(res, inp);
     var ok = needTemperature(res, tv, "The velocity temperature") & need(res, s, "The sedimentation coefficient")
-             & needPositive(res, eta, "Viscosity") & needPositive(res, rho, "Density") & (f !== null);
+             & needPositive(res, eta, "Viscosity") & needPositive(res, rho, "Density") & (f !== null)
+             & !equilibrium.refused & !sample.refused;
     if (s === 0) {
         res.warn("The sedimentation coefficient is zero.");
         ok = false;
     }
     ok = inSeconds(res, s, "The sedimentation coefficient S") && ok;
-    if (vbar === null || vbar <= 0) {
-        var fallback = inp.number("Vbar20");
-        if (fallback !== null && fallback > 0) {
-            res.warn("The sample vbar is missing; the default vbar " + fallback + " was used.");
-            vbar = fallback;
-        } else {
-            needPositive(res, vbar, "vbar");
+    var vbar = sample.value;
+    if (sample.missing) {
+        var fallback = inp.read(res, ["Vbar20"], "The default vbar (Vbar20)", needPositive);
+        if (fallback.missing || fallback.refused) {
+            need(res, null, "vbar");
             ok = false;
+        } else {
+            res.warn("The sample vbar is missing; the default vbar " + fallback.value + " was used.");
+            vbar = fallback.value;
         }
     }
     if (!ok)
         return null;
-    if (teq === null || teq < 0 || teq > 100) {
+    var teq = equilibrium.value;
+    if (equilibrium.missing) {
         res.warn("The equilibrium temperature is missing; buffer values were taken at the velocity temperature.");
         teq = tv;
     }
@@ -879,7 +977,10 @@ function s20w(res, inp)
     var etaT = eta * heavyMixViscosity(tv, f[0], f[1], f[2]) / heavyMixViscosity(teq, f[0], f[1], f[2]);
     var rhoT = bufferDensityCarried(rho, teq, tv, f);
     var vbarT = vbar + VBAR_PER_KELVIN * (tv - teq);
-    var vbarWater = normalisingVbar(inp, vbar + VBAR_PER_KELVIN * (20 - teq));
+    var vbar20 = vbar + VBAR_PER_KELVIN * (20 - teq);
+    var vbarWater = normalisingVbar(res, inp, vbar20, vbar20);
+    if (vbarWater === null)
+        return null;
     // A particle sediments (s > 0) when vbar rho is below 1 and floats (s < 0) above it;
     // a sign of s that contradicts the buoyancy is a wrong input, not a figure.
     var buoyancy = 1 - vbarT * rhoT, buoyancyWater = 1 - vbarWater * WATER_DENSITY_20;
@@ -903,23 +1004,26 @@ function calculateS20W()
 
 // so20,w = s20,w / (1 - k c), k in ml/mg and c in mg/ml: the concentration dependence
 // s = so (1 - k c) of Schachman 1959, the form the program's k explanation shows.
+// A caller that sends no concentration or no k gets s20,w without the correction, and is told; one
+// that is sent must be a number (the concentration not negative), and k c below 1.
 function calculateSo20W()
 {
     var inp = new Inputs(arguments), res = new Results();
     var s = s20w(res, inp);
-    var k = inp.number("So20w_k", "K"), c = inp.number("Cp");
-    if (s === null) {
+    var k = inp.read(res, ["So20w_k", "K"], "k (So20w_k)");
+    var c = inp.read(res, ["Cp"], "The concentration (Cp)", needNotNegative);
+    if (s === null || k.refused || c.refused) {
         res.setOrEmpty("qtExperimentResultsS", null);
-        return res.build();
-    }
-    if (k === null || c === null || c < 0) {
-        res.warn("The concentration or its coefficient k is missing or negative; s20,w is given without the concentration correction.");
+    } else if (k.missing || c.missing) {
+        res.warn("The concentration or its coefficient k is missing; s20,w is given without the concentration "
+                 + "correction.");
         res.set("qtExperimentResultsS", s);
-    } else if (k * c >= 1) {
-        res.warn("k times the concentration is 1 or more, beyond the dilute range where s = so (1 - k c) holds; s20,w is given without the concentration correction.");
-        res.set("qtExperimentResultsS", s);
+    } else if (k.value * c.value >= 1) {
+        res.warn("k times the concentration is 1 or more, beyond the dilute range where s = so (1 - k c) holds; "
+                 + "so20,w is not given.");
+        res.setOrEmpty("qtExperimentResultsS", null);
     } else {
-        res.set("qtExperimentResultsS", s / (1 - k * c));
+        res.set("qtExperimentResultsS", s / (1 - k.value * c.value));
     }
     return res.build();
 }
@@ -1011,6 +1115,12 @@ function shapeResults(res, prefix, names, c)
     }
     var ratio = c.stokes / r;
     res.set(prefix + names.ff, ratio);
+    if (c.hydrationRefused !== undefined) {
+        var needing = ["Delta1max", "maxab", "2amax", "2bmin"];
+        for (var n = 0; n < needing.length; ++n)
+            res.set(prefix + needing[n], "", c.hydrationRefused);
+        return;
+    }
     var modelVolume = sphereVolume(r);
     var waterVolume = c.mr / (AVOGADRO * WATER_DENSITY_20); // per g/g of hydration
     var stokesVolume = sphereVolume(c.stokes);
@@ -1077,36 +1187,49 @@ function shapeResults(res, prefix, names, c)
     res.set(prefix + "2bmin", dims.twoB, tip);
 }
 
-// Common preparation of calculateResults and calculationsAvsBHydration.
+var SHAPES = ["qtShapeProlate", "qtShapeOblate", "qtShapeCylinder"];
+var HYDRATIONS = ["qtHydrateNothing", "qtHydrateProlate", "qtHydrateOblate", "qtHydrateComputed", "qtHydrateDelta1"];
+var REFUSED_TIP = "Not given: an input was refused (see the warning)";
+
+// Common preparation of calculateResults and calculationsAvsBHydration. A context without figures
+// has only a `tip` that says why: Mr or vbar missing (the Results page says so itself), or an input
+// refused. The figures that need s20,w are not given without it (stokes null), nor those that need
+// the hydration option's value without a usable one (hydrationRefused, their tip).
 function shapeContext(res, inp)
 {
     var c = {problems: []};
-    c.mr = inp.number("Mr");
+    var mr = inp.read(res, ["Mr"], "Mr", needPositive), vbar = inp.read(res, ["Vbar"], "vbar", needPositive);
     // f, f0, Smax and the hydration all need the vbar at 20 C, the dry volume too.
-    c.vbar = vbarAt20(res, inp.number("Vbar"), inp.number("EquilibriumTemp"));
-    c.dryVbar = dryVbar(inp, c.vbar);
-    c.shape = inp.text("Shape") || "unchecked";
-    c.hydration = inp.text("Hydration") || "unchecked";
-    c.ratio = inp.number("Ratio");
-    var s = inp.number("S20W");
-    c.delta = c.hydration == "qtHydrateComputed" ? inp.number("HydrationValue") : c.ratio;
-    c.stokes = null;
-    if (c.mr === null || c.mr <= 0)
-        return null;
-    if (c.vbar === null) {
+    var teq = equilibriumReading(res, inp), undenatured = undenaturedReading(res, inp);
+    c.shape = inp.choice(res, "Shape", SHAPES, "unchecked");
+    c.hydration = inp.choice(res, "Hydration", HYDRATIONS, "unchecked");
+    var sent = inp.read(res, ["S20W"], "S20W");
+    if (!mr.missing && vbar.missing)
         res.warn("vbar is missing or not a number.");
-        return null;
-    }
-    if (c.vbar <= 0) {
-        res.warn("vbar must be greater than zero (got " + c.vbar + ").");
-        return null;
+    if (mr.refused || vbar.refused || teq.refused || undenatured.refused || c.shape === null || c.hydration === null
+        || sent.refused)
+        return {tip: REFUSED_TIP};
+    if (mr.missing || vbar.missing)
+        return {tip: "Needs Mr and vbar"};
+    c.mr = mr.value;
+    c.vbar = vbarAt20(vbar.value, teq);
+    c.dryVbar = dryVbar(undenatured, c.vbar);
+    if (c.vbar <= 0 || c.dryVbar <= 0) {
+        res.warn("The vbar at 20 C is not greater than zero.");
+        return {tip: REFUSED_TIP};
     }
     // f = M (1 - vbar rho) / (N s20,w) with the vbar s20,w was normalised with (normalisingVbar):
-    // the composition's vbar in water, not a denaturant-bound one, where it took that. A caller
-    // that does not say ("aVbar") has s20,w normalised with the vbar in water, the dry vbar. A
-    // floating particle has both negative, and its friction from their magnitudes.
-    var buoyant = inp.number("aVbar") === null ? c.dryVbar : normalisingVbar(inp, c.vbar);
+    // the composition's vbar in water, not a denaturant-bound one, where it took that. A caller that
+    // does not say ("aVbar") has s20,w normalised with the vbar in water, the dry vbar. A floating
+    // particle has both negative, and its friction from their magnitudes.
+    var buoyant = normalisingVbar(res, inp, c.vbar, c.dryVbar);
+    if (buoyant === null)
+        return {tip: REFUSED_TIP};
     c.buoyancy = 1 - buoyant * WATER_DENSITY_20;
+    c.stokes = null;
+    var s = sent.value;
+    if (s === 0)
+        res.warn("S20W is zero; no figures were taken from s20,w.");
     if (!inSeconds(res, s, "S20W"))
         s = null;
     if (s !== null && s != 0 && nonNeutral(res, c.buoyancy, "in water at 20 C", "no figures were taken from s20,w")) {
@@ -1119,17 +1242,29 @@ function shapeContext(res, inp)
             c.stokes = fric / (6 * Math.PI * WATER_VISCOSITY_20);
         }
     }
+    // The value the hydration option asks for: an axial ratio of the shape, or a hydration (delta1,
+    // typed in "Ratio" or the composition's "HydrationValue"). The figures that need it are not given
+    // without a usable one, rather than those of another option.
+    var value = null, asked = null;
     if (c.hydration == "qtHydrateProlate" || c.hydration == "qtHydrateOblate") {
-        var model = shapeModel(c.shape);
-        if (c.ratio === null || c.ratio < model.low) {
-            res.warn("The axial ratio must be a number of at least " + model.low + " for this shape.");
-            c.hydration = "qtHydrateNothing";
-        }
+        var low = shapeModel(c.shape).low;
+        asked = "The axial ratio";
+        value = inp.read(res, ["Ratio"], asked, rangeCheck(function (v) { return v >= low; }, function () {
+            return " must be a number of at least " + low + " for this shape.";
+        }));
+        c.ratio = value.value;
+    } else if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed") {
+        asked = "The hydration (delta1)";
+        var from = c.hydration == "qtHydrateComputed" ? "HydrationValue" : "Ratio";
+        value = inp.read(res, [from], asked, rangeCheck(function (v) { return v >= 0; }, function () {
+            return " must be a number of at least 0 g/g.";
+        }));
+        c.delta = value.value;
     }
-    if ((c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed") && (c.delta === null || c.delta < 0)) {
-        res.warn("The hydration (delta1) must be a number of at least 0 g/g.");
-        c.hydration = "qtHydrateNothing";
-    }
+    if (value !== null && value.missing)
+        res.warn(asked + " is missing.");
+    if (value !== null && (value.missing || value.refused))
+        c.hydrationRefused = "Not given: the hydration option's value is " + (value.missing ? "missing" : "refused");
     return c;
 }
 
@@ -1140,13 +1275,12 @@ function calculateResults()
 {
     var inp = new Inputs(arguments), res = new Results();
     var c = shapeContext(res, inp);
-    if (c === null) {
-        var tip = "Needs Mr and vbar";
+    if (c.tip !== undefined) {
         for (var i = 0; i < RESULT_LABELS.length; ++i) {
-            res.set("qtVbar" + RESULT_LABELS[i], "", tip);
-            res.set("qtTeller" + TELLER_LABELS[i], "", tip);
+            res.set("qtVbar" + RESULT_LABELS[i], "", c.tip);
+            res.set("qtTeller" + TELLER_LABELS[i], "", c.tip);
         }
-        res.set("qtRStokes", "", tip);
+        res.set("qtRStokes", "", c.tip);
         res.set("qtGraphShapeHydrationExpansion", "");
         return res.build();
     }
@@ -1163,7 +1297,10 @@ function calculateResults()
     var expansion = 0;
     if (c.hydration == "qtHydrateDelta1" || c.hydration == "qtHydrateComputed")
         expansion = 100 * c.delta / (c.dryVbar * WATER_DENSITY_20);
-    res.set("qtGraphShapeHydrationExpansion", isTiny(expansion) ? 0 : Number(expansion.toPrecision(3)));
+    if (c.hydrationRefused !== undefined)
+        res.set("qtGraphShapeHydrationExpansion", "");
+    else
+        res.set("qtGraphShapeHydrationExpansion", isTiny(expansion) ? 0 : Number(expansion.toPrecision(3)));
     for (var j = 0; j < c.problems.length; ++j)
         res.warn(c.problems[j]);
     return res.build();
@@ -1174,10 +1311,12 @@ function calculationsAvsBHydration()
 {
     var inp = new Inputs(arguments), res = new Results();
     var c = shapeContext(res, inp);
-    if (c === null || c.stokes === null)
+    // The method whose dry sphere the graph starts from: 1 Teller, 0 (or not sent) the vbar method.
+    var teller = inp.read(res, ["model"], "model", needSwitch);
+    if (c.tip !== undefined || c.stokes === null || teller.refused)
         return res.build();
     // The dry volume of the Results page's figures: the undenatured vbar's (c.dryVbar).
-    var radius = inp.number("model") == 1 ? tellerRadius(c.mr) : anhydrousRadius(c.mr, c.dryVbar);
+    var radius = teller.value === 1 ? tellerRadius(c.mr) : anhydrousRadius(c.mr, c.dryVbar);
     var modelVolume = sphereVolume(radius);
     var waterVolume = c.mr / (AVOGADRO * WATER_DENSITY_20);
     var maxDelta = (sphereVolume(c.stokes) - modelVolume) / waterVolume;
@@ -1220,15 +1359,23 @@ function outline(res, tagUpper, tagLower, shape, twoA, twoB)
     }
 }
 
+// The dimensions drawn are those of the method "model" names (1 Teller, 0 or not sent the vbar
+// method); a hydration ("hDelta") above 0 is drawn as a shell, which needs Mr.
 function graphShape()
 {
     var inp = new Inputs(arguments), res = new Results();
-    var shape = inp.text("Shape") || "qtShapeProlate";
-    var teller = inp.number("model") == 1;
+    var shape = inp.choice(res, "Shape", SHAPES, "qtShapeProlate");
+    var model = inp.read(res, ["model"], "model", needSwitch);
+    var delta = inp.read(res, ["hDelta"], "The hydration (hDelta)", needNotNegative);
+    var ok = shape !== null && !model.refused && !delta.refused;
+    var teller = model.value === 1, shell = ok && !delta.missing && delta.value > 0;
     var twoA = inp.number(teller ? "tamax" : "vamax"), twoB = inp.number(teller ? "tbmin" : "vbmin");
-    var delta = inp.number("hDelta"), mr = inp.number("Mr");
-    if (!(needPositive(res, twoA, "2a") & needPositive(res, twoB, "2b")))
+    var mr = shell ? inp.number("Mr") : null;
+    var dimensionsOk = ok && needPositive(res, twoA, "2a") & needPositive(res, twoB, "2b");
+    if (!dimensionsOk || (shell && !needPositive(res, mr, "Mr"))) {
+        res.set("qtGraphShapeHydrationExpansion", "");
         return res.build();
+    }
     var volume; // nm^3 of the hydrated particle
     if (shape == "qtShapeCylinder")
         volume = Math.PI * twoB * twoB * twoA / 4;
@@ -1237,8 +1384,8 @@ function graphShape()
     else
         volume = Math.PI / 6 * twoA * twoB * twoB;
     var scale = 1, expansion = 0;
-    if (delta !== null && delta > 0 && mr !== null && mr > 0) {
-        var water = delta * mr / (AVOGADRO * WATER_DENSITY_20) * 1e21; // nm^3
+    if (shell) {
+        var water = delta.value * mr / (AVOGADRO * WATER_DENSITY_20) * 1e21; // nm^3
         scale = water < volume ? Math.pow((volume - water) / volume, 1 / 3) : 1;
         // The shell drawn, as a share of the dry particle drawn: the Teller
         // method's dry sphere is larger than the vbar method's, its shell thinner.
@@ -1305,15 +1452,17 @@ function residueRows(table, byId, byName, res, what)
     refused = "; no figure of the composition is given without it.";
     for (var i = 0; i < table.length; ++i) {
         var row = table[i];
-        var moles = toNumber(row.MOLES);
-        if (moles === null)
-            moles = toNumber(row.VALUE);
+        // The amount is MOLES where it is sent, else VALUE; the row is the reference row of its ID
+        // where one is sent, else of its NAME. What is sent is never passed over for the other.
+        var moles = toNumber(isMissing(row.MOLES) ? row.VALUE : row.MOLES);
         var name = row.NAME === undefined ? "" : String(row.NAME);
-        var id = toNumber(row.ID);
-        var ref = id !== null && byId.has(String(id)) ? byId.get(String(id)) : byName.get(name);
+        var byItsId = !isMissing(row.ID), id = toNumber(row.ID);
+        var ref = !byItsId ? byName.get(name) : id !== null && byId.has(String(id)) ? byId.get(String(id)) : undefined;
         var problem = moles === null ? ": the amount is not a number"
                     : moles < 0      ? ": the amount is negative"
-                    : ref === undefined ? " is not in the reference table" : null;
+                    : ref !== undefined ? null
+                    : byItsId ? " (ID " + quoted(row.ID) + ") is not in the reference table"
+                    : " is not in the reference table";
         if (problem === null) {
             out.push({ref: ref, moles: moles});
         } else {
@@ -1333,6 +1482,23 @@ function indexRows(rows, nameColumn)
     }
     return {byId: byId, byName: byName};
 }
+
+// The titrable groups of a composition, one per charge and pKa with the number of its kind: the charge
+// is evaluated at some hundred pH values, and a composition may list a residue in many rows.
+function ChargeGroups()
+{
+    this.list = [];
+    this.index = new NameMap();
+}
+ChargeGroups.prototype.add = function (count, charge, pka) {
+    var key = charge + " " + pka;
+    if (this.index.has(key)) {
+        this.list[this.index.get(key)].count += count;
+    } else {
+        this.index.set(key, this.list.length);
+        this.list.push({count: count, charge: charge, pka: pka});
+    }
+};
 
 // Net charge per monomer at pH (Henderson-Hasselbalch).
 function netCharge(groups, pH)
@@ -1402,20 +1568,49 @@ function calculationsFromComposition()
         return emptyComposition(res);
     var all = residues.concat(conjugates);
 
-    var n = inp.number("OligomerN");
-    if (n === null || n < 1 || Math.floor(n) != n) {
-        res.warn("The oligomer number must be a whole number of at least 1; 1 was used.");
-        n = 1;
+    // The page's other inputs, each as it is sent: a missing one as said, one that is sent but cannot
+    // be used refused with the figures that need it (the oligomer number: Mr and the extinctions of the
+    // whole; the pH: the hydration and the charge at that pH; an end group: every charge figure; the
+    // denaturant: the vbar with it).
+    var oligomer = inp.read(res, ["OligomerN"], "The oligomer number", needChains);
+    if (oligomer.missing)
+        res.warn("The oligomer number is missing; 1 was used.");
+    var n = oligomer.missing ? 1 : oligomer.value;
+    var acidity = inp.read(res, ["BufferpH"], "The pH", needPh);
+    if (acidity.missing)
+        res.warn("The pH is missing; 7 was used.");
+    var pH = acidity.missing ? 7 : acidity.value;
+    var ends = [{use: "UseTritrableAmino", pka: "AminoEndpKaValue", what: "amino", charge: 1},
+                {use: "UseTritrableCarboxyl", pka: "CarboxylValue", what: "carboxyl", charge: -1}];
+    var chargeRefused = false, endGroups = [];
+    for (var e = 0; e < ends.length; ++e) {
+        var titrable = inp.read(res, [ends[e].use], ends[e].use, needSwitch);
+        var endPka = titrable.value === 1 ? inp.read(res, [ends[e].pka], "The " + ends[e].what + " end pKa") : null;
+        chargeRefused = chargeRefused || titrable.refused || (endPka !== null && endPka.refused);
+        if (endPka !== null && endPka.missing)
+            res.warn("The " + ends[e].what + " end pKa is missing; the " + ends[e].what
+                     + " end was left out of the charge.");
+        else if (endPka !== null && !endPka.refused)
+            endGroups.push({count: 1, charge: ends[e].charge, pka: endPka.value});
     }
-    var pH = inp.number("BufferpH");
-    if (pH === null || pH < 0 || pH > 14) {
-        res.warn("The pH must be a number from 0 to 14; 7 was used.");
-        pH = 7;
+    var denaturant = inp.text("denaturents"), denaturantRow = null, denaturantRefused = false;
+    if (!isMissing(denaturant)) {
+        var denaturantId = toNumber(denaturant);
+        var den = denaturantId === null ? []
+            : selectRows("SELECT Name, rhomin, v3, g3 FROM denature WHERE id = :denatureId",
+                         ["Name", "rhomin", "v3", "g3"], {":denatureId": denaturantId});
+        denaturantRefused = den === null || den.length == 0;
+        if (denaturantRefused)
+            res.warn("The denaturant " + quoted(denaturant)
+                     + (den === null ? " could not be read" : " is not in the reference table")
+                     + "; the vbar with it is not given.");
+        else
+            denaturantRow = den[0];
     }
 
     var mass = 0, vbarMass = 0, volume = 0, waters = 0, residueCount = 0;
-    var hydrationWeight = Math.min(1, Math.max(0, (pH - 4) / 3));
-    var groups = [];
+    var hydrationWeight = pH === null ? 0 : Math.min(1, Math.max(0, (pH - 4) / 3));
+    var groups = new ChargeGroups();
     var folded = 0, unfolded = 0;
     for (var i = 0; i < all.length; ++i) {
         var r = all[i].ref, m = all[i].moles;
@@ -1438,7 +1633,7 @@ function calculationsFromComposition()
         }
         var charge = toNumber(r.charge), pka = toNumber(r.pka);
         if (charge !== null && charge != 0 && pka !== null)
-            groups.push({count: m, charge: charge, pka: pka});
+            groups.add(m, charge, pka);
         var ext = toNumber(r.extinction);
         if (ext !== null)
             folded += m * ext; // Pace et al. 1995
@@ -1447,38 +1642,20 @@ function calculationsFromComposition()
         if (i < residues.length)
             residueCount += m;
     }
-    if (inp.number("UseTritrableAmino") == 1) {
-        var nEnd = inp.number("AminoEndpKaValue");
-        if (nEnd === null)
-            res.warn("The amino end pKa is missing; the amino end was left out of the charge.");
-        else
-            groups.push({count: 1, charge: 1, pka: nEnd});
-    }
-    if (inp.number("UseTritrableCarboxyl") == 1) {
-        var cEnd = inp.number("CarboxylValue");
-        if (cEnd === null)
-            res.warn("The carboxyl end pKa is missing; the carboxyl end was left out of the charge.");
-        else
-            groups.push({count: 1, charge: -1, pka: cEnd});
-    }
+    for (var g = 0; g < endGroups.length; ++g)
+        groups.add(endGroups[g].count, endGroups[g].charge, endGroups[g].pka);
 
     if (mass <= 0)
         return emptyComposition(res);
 
     var vbar25 = vbarMass > 0 ? volume / vbarMass : null;
     var chainMass = mass + (residueCount > 0 ? WATER_MR : 0); // one water per chain
-    var mrTotal = chainMass * n;
     var apparent = vbar25;
-    var denaturant = inp.text("denaturents");
-    if (vbar25 !== null && denaturant !== null && toNumber(denaturant) !== null) {
-        var den = selectRows("SELECT Name, rhomin, v3, g3 FROM denature WHERE id = :denatureId",
-                             ["Name", "rhomin", "v3", "g3"], {":denatureId": toNumber(denaturant)});
-        if (den !== null && den.length > 0) {
-            var v3 = toNumber(den[0].v3), g3 = toNumber(den[0].g3), rho = toNumber(den[0].rhomin);
-            if (v3 !== null && g3 !== null) {
-                // Casassa and Eisenberg 1964: apparent specific volume with preferential binding
-                apparent = vbar25 - g3 * (1 / (rho !== null && rho > 0 ? rho : WATER_DENSITY_20) - v3);
-            }
+    if (vbar25 !== null && denaturantRow !== null) {
+        var v3 = toNumber(denaturantRow.v3), g3 = toNumber(denaturantRow.g3), rho = toNumber(denaturantRow.rhomin);
+        if (v3 !== null && g3 !== null) {
+            // Casassa and Eisenberg 1964: apparent specific volume with preferential binding
+            apparent = vbar25 - g3 * (1 / (rho !== null && rho > 0 ? rho : WATER_DENSITY_20) - v3);
         }
     }
     if (vbar25 === null) {
@@ -1486,29 +1663,28 @@ function calculationsFromComposition()
         res.set("qtUnDenaturedVBar", "");
         res.set("qtCalculatedVBarWater", "");
     } else {
-        res.set("qtCalculatedVBar", apparent);
+        res.set("qtCalculatedVBar", denaturantRefused ? "" : apparent);
         res.set("qtUnDenaturedVBar", vbar25);
         res.set("qtCalculatedVBarWater", vbar25 - VBAR_PER_KELVIN * 5); // 20 C, in water
     }
-    res.set("qtCalculatedMR", mrTotal);
-    res.set("qtCalculatedHydration", waters * WATER_MR / mass);
+    res.set("qtCalculatedMR", n === null ? "" : chainMass * n);
+    res.set("qtCalculatedHydration", pH === null ? "" : waters * WATER_MR / mass);
 
-    var pI = isoelectricPoint(groups);
+    var pI = chargeRefused ? null : isoelectricPoint(groups.list);
     res.set("qtIsoElectricPoint", pI === null ? "" : Number(pI.toFixed(2)));
-    res.set("qtpHCharge", Number(netCharge(groups, pH).toFixed(2)));
-    res.set("qtAbsExtinction", unfolded * n);
-    res.set("qtAbsMgMl", unfolded * n / mrTotal);
-    res.set("qtEstAbsExtinction", folded * n);
-    res.set("qtEstAbsMgMl", folded * n / mrTotal);
+    res.set("qtpHCharge", chargeRefused || pH === null ? "" : Number(netCharge(groups.list, pH).toFixed(2)));
+    // Per mass the same for a chain as for the whole.
+    res.set("qtAbsExtinction", n === null ? "" : unfolded * n);
+    res.set("qtAbsMgMl", unfolded / chainMass);
+    res.set("qtEstAbsExtinction", n === null ? "" : folded * n);
+    res.set("qtEstAbsMgMl", folded / chainMass);
 
-    var index = 0;
-    for (var step = 0; step <= 56; ++step) {
-        var x = step / 4;
-        res.point("pH Graph", "x", index, x);
-        res.point("pH Graph", "y", index, netCharge(groups, x));
-        ++index;
+    for (var step = 0; step <= 56 && !chargeRefused; ++step) {
+        res.point("pH Graph", "x", step, step / 4);
+        res.point("pH Graph", "y", step, netCharge(groups.list, step / 4));
     }
-    absorbanceSpectrum(res, all, n);
+    if (n !== null)
+        absorbanceSpectrum(res, all, n);
     return res.build();
 }
 
@@ -1666,7 +1842,7 @@ function solutionDensity(series, c, mr, water)
 // water: water is the density at 20 C of the buffer's water, or null for light water.
 function molarity(res, cache, row, x, component, name, refused, water)
 {
-    var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
+    var units = isMissing(row.UNITS) ? "molar" : String(row.UNITS);
     if (units == "molar")
         return x;
     var mr = component.mr;
@@ -1811,7 +1987,7 @@ function componentFigures(res, rows, table, seriesColumn, evaluate, what, water,
         }
         if (series.cmax !== null && c > series.cmax) {
             // In the unit the row is given in, and as the molarity the series is read at.
-            var units = row.UNITS === undefined ? "molar" : String(row.UNITS);
+            var units = isMissing(row.UNITS) ? "molar" : String(row.UNITS);
             var given = units == "molar" || units == "" ? "" : text + " " + units + " is ";
             res.warn(name + ": " + given + Number(c.toPrecision(4)) + " M" + (given ? "," : " is") + " above the range "
                      + "of its " + kind + " series (Cmax " + series.cmax + " M).");

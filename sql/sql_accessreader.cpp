@@ -3,6 +3,7 @@
 #include "app/app_accessreadercontract.h"
 #include "app/app_helperlimits.h"
 #include "app/app_helperrunner.h"
+#include "app/app_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -149,7 +150,7 @@ QString printable(const QByteArray &line)
         if (!c.isPrint() || c == QChar::ReplacementCharacter)
             c = QLatin1Char(' ');
     text = text.simplified();
-    return text.size() > quotedWidth ? text.left(quotedWidth) + QStringLiteral("...") : text;
+    return text.size() > quotedWidth ? AppText::leftWhole(text, quotedWidth) + QStringLiteral("...") : text;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "sql/sql_importbatch.h"
 
+#include "sql/sql_read.h"
 #include "sql/sql_transaction.h"
 
 #include <QDir>
@@ -79,14 +80,6 @@ bool isUnderWay(const QString &mark, qint64 id, const QSet<qint64> &ownLive)
     return mark == ownMark() ? ownLive.contains(id) : stillRuns(mark);
 }
 
-bool hasTable(const QSqlDatabase &db, const char *table)
-{
-    QSqlQuery query(db);
-    return query.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '%1'")
-                          .arg(QLatin1String(table)))
-        && query.next();
-}
-
 // A table of the import's own goes with its last row; a statement still
 // reading on the connection may keep it a while, empty, which is harmless.
 void dropWhenEmpty(const QSqlDatabase &db, const char *table)
@@ -101,13 +94,12 @@ void dropWhenEmpty(const QSqlDatabase &db, const char *table)
 qint64 lastRowid(const QSqlDatabase &db, const QString &table, QString *error)
 {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT MAX(rowid) FROM %1")
-                        .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName)))
-        || !query.next()) {
-        *error = query.lastError().text();
+    QVariant last;
+    if (!SqlRead::value(query, &last, error,
+            QStringLiteral("SELECT MAX(rowid) FROM %1")
+                .arg(db.driver()->escapeIdentifier(table, QSqlDriver::TableName))))
         return -1;
-    }
-    return query.value(0).toLongLong();
+    return last.toLongLong();
 }
 
 } // namespace
@@ -167,6 +159,7 @@ bool SqlImportBatch::commit(bool last)
         return false;
     QSqlQuery query(m_db);
     bool noted = m_noted;
+    qint64 added = 0;
     if (!last) {
         // What this slice added, noted in its own transaction.
         if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (copy INTEGER NOT NULL, owner TEXT, "
@@ -182,6 +175,7 @@ bool SqlImportBatch::commit(bool last)
             const qint64 end = ends.value(table);
             if (end <= m_ends.value(table))
                 continue;
+            added += end - m_ends.value(table);
             query.prepare(QStringLiteral("INSERT INTO %1 (copy, owner, tableName, firstId, lastId) VALUES (:copy, "
                                          ":owner, :table, :first, :last)")
                               .arg(QLatin1String(journalTable)));
@@ -213,6 +207,7 @@ bool SqlImportBatch::commit(bool last)
         return false;
     }
     m_noted = noted;
+    m_storedRows = noted ? m_storedRows + added : 0;
     return true;
 }
 
@@ -228,36 +223,35 @@ bool SqlImportBatch::takeBack()
     if (!m_noted)
         return false;
     QList<qint64> copies { m_copy };
-    const bool more = takeBack(m_db, m_tables, m_sliceNs, &copies, nullptr, &m_driverText);
+    QHash<QString, qint64> removed;
+    const bool more = takeBack(m_db, m_tables, m_sliceNs, &copies, &removed, &m_driverText);
     // Rows that could not be taken back are still stored.
     m_noted = more || !m_driverText.isEmpty();
+    for (const qint64 rows : qAsConst(removed))
+        m_storedRows -= rows;
+    if (!m_noted)
+        m_storedRows = 0;
     return more;
 }
 
-qint64 SqlImportBatch::storedRows() const
+bool SqlImportBatch::unfinishedCopies(const QSqlDatabase &db, QList<qint64> *copies, QString *error)
 {
-    QSqlQuery query(m_db);
-    query.prepare(
-        QStringLiteral("SELECT SUM(lastId - firstId + 1) FROM %1 WHERE copy = :copy").arg(QLatin1String(journalTable)));
-    query.bindValue(QStringLiteral(":copy"), m_copy);
-    return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
-}
-
-QList<qint64> SqlImportBatch::unfinishedCopies(const QSqlDatabase &db)
-{
-    QList<qint64> copies;
-    if (!hasTable(db, journalTable))
-        return copies;
+    copies->clear();
+    bool noted = false;
+    if (!SqlRead::hasTable(db, QLatin1String(journalTable), &noted, error))
+        return false;
+    if (!noted)
+        return true;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT DISTINCT copy, owner FROM %1").arg(QLatin1String(journalTable))))
-        return copies;
-    while (query.next()) {
-        const qint64 copy = query.value(0).toLongLong();
-        if (!isUnderWay(query.value(1).toString(), copy, liveCopies()) && !copies.contains(copy))
-            copies << copy;
-    }
-    return copies;
+    return SqlRead::rows(
+        query,
+        [copies](const QSqlQuery &row) {
+            const qint64 copy = row.value(0).toLongLong();
+            if (!isUnderWay(row.value(1).toString(), copy, liveCopies()) && !copies->contains(copy))
+                copies->append(copy);
+        },
+        error, QStringLiteral("SELECT DISTINCT copy, owner FROM %1").arg(QLatin1String(journalTable)));
 }
 
 bool SqlImportBatch::takeBack(const QSqlDatabase &db, const QStringList &tables, qint64 sliceNs, QList<qint64> *copies,
@@ -266,7 +260,10 @@ bool SqlImportBatch::takeBack(const QSqlDatabase &db, const QStringList &tables,
     QElapsedTimer clock;
     clock.start();
     driverText->clear();
-    if (copies->isEmpty() || !hasTable(db, journalTable)) {
+    bool noted = false;
+    if (!copies->isEmpty() && !SqlRead::hasTable(db, QLatin1String(journalTable), &noted, driverText))
+        return false;
+    if (!noted) {
         copies->clear();
         return false;
     }
@@ -301,19 +298,17 @@ bool SqlImportBatch::takeBackStep(const QSqlDatabase &db, const QStringList &tab
     notes.prepare(QStringLiteral("SELECT rowid, tableName, firstId, lastId FROM %1 WHERE copy = :copy LIMIT 1")
                       .arg(QLatin1String(journalTable)));
     notes.bindValue(QStringLiteral(":copy"), copies->first());
-    if (!notes.exec()) {
-        *driverText = notes.lastError().text();
-        return transaction.fail(notes);
-    }
-    if (!notes.next()) {
+    QVariantList found;
+    if (!SqlRead::firstRow(notes, &found, driverText))
+        return transaction.fail(*driverText);
+    if (found.isEmpty()) {
         copies->removeFirst();
         return true;
     }
-    const qint64 note = notes.value(0).toLongLong();
-    const QString table = notes.value(1).toString();
-    const qint64 first = notes.value(2).toLongLong();
-    const qint64 last = notes.value(3).toLongLong();
-    notes.finish();
+    const qint64 note = found.at(0).toLongLong();
+    const QString table = found.at(1).toString();
+    const qint64 first = found.at(2).toLongLong();
+    const qint64 last = found.at(3).toLongLong();
     const qint64 to = qMin(last, first + rows - 1);
     QSqlQuery change(db);
     qint64 deleted = 0;
@@ -363,18 +358,23 @@ bool SqlImportBatch::claim(const QSqlDatabase &db, qint64 *claim, QString *refus
         return transaction.fail(query);
     };
     if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (claim INTEGER NOT NULL, owner TEXT)")
-                        .arg(QLatin1String(claimTable)))
-        || !query.exec(QStringLiteral("SELECT claim, owner FROM %1").arg(QLatin1String(claimTable))))
+                        .arg(QLatin1String(claimTable))))
         return failed();
-    while (query.next()) {
-        if (isUnderWay(query.value(1).toString(), query.value(0).toLongLong(), liveClaims())) {
-            query.finish();
-            *refusal = QStringLiteral("%1:\nAnother import into this database file is under way (in this or another "
-                                      "program); import once it has ended.")
-                           .arg(QDir::toNativeSeparators(db.databaseName()));
-            transaction.fail(*refusal);
-            return false;
-        }
+    bool underWay = false;
+    QString error;
+    if (!SqlRead::rows(
+            query,
+            [&underWay](const QSqlQuery &row) {
+                underWay = underWay || isUnderWay(row.value(1).toString(), row.value(0).toLongLong(), liveClaims());
+            },
+            &error, QStringLiteral("SELECT claim, owner FROM %1").arg(QLatin1String(claimTable))))
+        return failed();
+    if (underWay) {
+        *refusal = QStringLiteral("%1:\nAnother import into this database file is under way (in this or another "
+                                  "program); import once it has ended.")
+                       .arg(QDir::toNativeSeparators(db.databaseName()));
+        transaction.fail(*refusal);
+        return false;
     }
     // None is under way: each claim there is that of an import whose program died, and goes.
     if (!query.exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(claimTable))))

@@ -57,11 +57,12 @@ public:
     bool takeBack();
     QString driverText() const { return m_driverText; }
     // The rows the copy's earlier slices stored that are still in the file.
-    qint64 storedRows() const;
+    qint64 storedRows() const { return m_storedRows; }
 
     // The copies noted in the file whose import no longer runs (its
-    // program ended without taking them back).
-    static QList<qint64> unfinishedCopies(const QSqlDatabase &db);
+    // program ended without taking them back); false with the driver's
+    // text when the notes could not be read.
+    static bool unfinishedCopies(const QSqlDatabase &db, QList<qint64> *copies, QString *error);
     // One slice of taking back the copies given (of `tables` only),
     // emptying the list as each is done; `removed` counts the rows taken
     // back per table. True while more remains; false with `driverText` when
@@ -91,6 +92,9 @@ private:
     QHash<QString, qint64> m_ends; // where each table's rowids ended when the slice began
     QElapsedTimer m_clock;
     bool m_noted = false;
+    // The rows that slices stored and nothing took back since, counted as
+    // they go: told also when the file can no longer be read.
+    qint64 m_storedRows = 0;
     QString m_driverText;
 };
 

@@ -5,6 +5,7 @@
 #include "app/app_regularfile.h"
 #include "sql/sql_accessreader.h"
 #include "sql/sql_journalguard.h"
+#include "sql/sql_read.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
 
@@ -283,12 +284,19 @@ QVariant SqlImportDb::fixPrecision(const QVariant &value, int digits)
 
 bool SqlImportDb::IsDatabaseModified(const QString &table, QSqlDatabase &db)
 {
+    bool flagged = false;
+    QString error;
+    return hasFlagColumn(db, table, &flagged, &error) && flagged;
+}
+
+bool SqlImportDb::hasFlagColumn(const QSqlDatabase &db, const QString &table, bool *flagged, QString *error)
+{
     // From the table's columns, not from a statement that fails without it.
-    const QSqlRecord columns = db.record(table);
-    for (int i = 0; i < columns.count(); ++i)
-        if (isFlagColumn(columns.fieldName(i)))
-            return true;
-    return false;
+    QStringList columns;
+    if (!SqlRead::columns(db, table, &columns, error))
+        return false;
+    *flagged = std::any_of(columns.cbegin(), columns.cend(), isFlagColumn);
+    return true;
 }
 
 bool SqlImportDb::ModifyDatabase(const QString &table, QSqlDatabase &db)
@@ -296,7 +304,8 @@ bool SqlImportDb::ModifyDatabase(const QString &table, QSqlDatabase &db)
     // Every row present reads 0 at once, without the table being rewritten
     // row by row in one long statement.
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("ALTER TABLE %1 ADD COLUMN imported BIT DEFAULT 0").arg(table))) {
+    if (!SqlTransaction::execWhileLocked(
+            query, QStringLiteral("ALTER TABLE %1 ADD COLUMN imported BIT DEFAULT 0").arg(table))) {
         logMesg(QStringLiteral("Adding imported to ") + table + QStringLiteral(": ") + query.lastError().text());
         return false;
     }
@@ -374,26 +383,40 @@ int SqlImportDb::FindLink(const QString &table, const QString &column, const QSt
     QSqlQuery query(m_destination);
     query.prepare(QStringLiteral("SELECT id FROM %1 WHERE %2=:Name").arg(table, column));
     query.bindValue(QStringLiteral(":Name"), name.simplified());
-    if (!query.exec() || !query.next())
+    QVariant id;
+    QString error;
+    if (!SqlRead::value(query, &id, &error)) {
+        // No link is no answer here: the copy that asked fails.
+        readFailed(error);
         return -1;
-    return query.value(0).toInt();
+    }
+    return id.isNull() ? -1 : id.toInt();
+}
+
+void SqlImportDb::readFailed(const QString &driverText)
+{
+    if (m_readFailure.isEmpty())
+        m_readFailure = driverText;
 }
 
 void SqlImportDb::markImported(const QString &table)
 {
     QSqlQuery query(m_source);
-    if (!query.exec(QStringLiteral("UPDATE %1 SET imported=1 WHERE ").arg(table) + QLatin1String(notImported))) {
+    if (!SqlTransaction::execWhileLocked(
+            query, QStringLiteral("UPDATE %1 SET imported=1 WHERE ").arg(table) + QLatin1String(notImported))) {
         logMesg(QStringLiteral("Updating %1: %2").arg(table, query.lastError().text()));
         cannotFlag(m_sourceName, query.lastError().text());
     }
 }
 
-bool SqlImportDb::sourceFlag(const QString &table, bool add)
+bool SqlImportDb::sourceFlag(const QString &table, bool add, bool *flagged, QString *error)
 {
-    if (IsDatabaseModified(table, m_source))
-        return true;
+    if (!hasFlagColumn(m_source, table, flagged, error))
+        return false;
     // A source that cannot be written is not asked to: its rows are all copied.
-    return add && m_sourceReadOnly.isEmpty() && ModifyDatabase(table, m_source);
+    if (!*flagged)
+        *flagged = add && m_sourceReadOnly.isEmpty() && ModifyDatabase(table, m_source);
+    return true;
 }
 
 void SqlImportDb::cannotFlag(const QString &path, const QString &why)
@@ -415,10 +438,11 @@ QString SqlImportDb::selectError(const QString &table, const QSqlQuery &select)
     for (auto it = uncopied.cbegin(); it != uncopied.cend(); ++it)
         if (it.key().compare(table, Qt::CaseInsensitive) == 0)
             return QStringLiteral("the table could not be read from the file: %1").arg(it.value());
-    // A missing table is named as such, whatever else the driver says; the
-    // copy of an Access file holds only the tables the import reads, maybe none.
-    const QStringList tables = m_source.tables();
-    if ((!tables.isEmpty() || m_accessCopies.contains(m_sourceName)) && !tables.contains(table, Qt::CaseInsensitive))
+    // A missing table is named as such, whatever else the driver says; a
+    // file that could not be asked, or was held, is said to be so.
+    bool exists = true;
+    QString error;
+    if (!SqlTransaction::isLocked(select.lastError()) && SqlRead::hasTable(m_source, table, &exists, &error) && !exists)
         return QStringLiteral("no such table: %1").arg(table);
     return select.lastError().text();
 }
@@ -443,12 +467,20 @@ int SqlImportDb::indexedLink(const QString &table, const QString &column, const 
         index = m_linkIndexes.insert(key, QHash<QString, int>());
         QSqlQuery query(m_destination);
         query.setForwardOnly(true);
-        if (query.exec(QStringLiteral("SELECT id, %2 FROM %1 WHERE %2 IS NOT NULL ORDER BY id").arg(table, column))) {
-            while (query.next()) {
-                const QString value = query.value(1).toString();
-                if (!index->contains(value))
-                    index->insert(value, query.value(0).toInt());
-            }
+        QHash<QString, int> &names = *index;
+        QString error;
+        if (!SqlRead::rows(
+                query,
+                [&names](const QSqlQuery &row) {
+                    const QString value = row.value(1).toString();
+                    if (!names.contains(value))
+                        names.insert(value, row.value(0).toInt());
+                },
+                &error, QStringLiteral("SELECT id, %2 FROM %1 WHERE %2 IS NOT NULL ORDER BY id").arg(table, column))) {
+            // Read again when next asked; meanwhile the copy that asked fails.
+            m_linkIndexes.erase(index);
+            readFailed(error);
+            return -1;
         }
     }
     return index->value(name.simplified(), -1);
@@ -466,8 +498,8 @@ void SqlImportDb::failTable(const QString &table, const QString &error, const QS
 {
     if (file == m_sourceName) {
         ++m_unreadTables;
-        // Beside the tables' counts, one line each.
-        emit sigResults(QStringLiteral("%1.[%2]: %3").arg(file, table, error.simplified()));
+        // Beside the tables' counts, one line each; a file held is said to be so.
+        emit sigResults(QStringLiteral("%1.[%2]: %3").arg(file, table, SqlTransaction::reason(error).simplified()));
     } else {
         noteLock(error);
         ++m_unwrittenTables;
@@ -633,20 +665,16 @@ bool SqlImportDb::TableScan::read(const QSqlDatabase &db, const SqlImportBatch *
         query.prepare(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > :after ORDER BY rowid LIMIT 2000")
                           .arg(columns, db.driver()->escapeIdentifier(table, QSqlDriver::TableName)));
         query.bindValue(QStringLiteral(":after"), after);
-        if (!query.exec()) {
-            *error = query.lastError().text();
-            return false;
-        }
         int rows = 0;
-        while (query.next()) {
-            ++rows;
-            after = query.value(0).toLongLong();
-            row(query);
-        }
-        if (query.lastError().isValid()) {
-            *error = query.lastError().text();
+        if (!SqlRead::rows(
+                query,
+                [&](const QSqlQuery &read) {
+                    ++rows;
+                    after = read.value(0).toLongLong();
+                    row(read);
+                },
+                error))
             return false;
-        }
         done = rows < 2000;
     }
     return true;
@@ -656,7 +684,20 @@ bool SqlImportDb::TableScan::read(const QSqlDatabase &db, const SqlImportBatch *
 
 void SqlImportDb::beginTakingBackUnfinished()
 {
-    auto copies = std::make_shared<QList<qint64>>(SqlImportBatch::unfinishedCopies(m_destination));
+    auto copies = std::make_shared<QList<qint64>>();
+    QString notes;
+    if (!SqlImportBatch::unfinishedCopies(m_destination, copies.get(), &notes)) {
+        // Unread, they are not taken for none: the run goes no further when the file is held.
+        const QString text = QStringLiteral("What earlier imports into this file left unfinished could not be looked "
+                                            "for: %1")
+                                 .arg(SqlTransaction::reason(notes));
+        logMesg(text);
+        noteLock(notes);
+        if (!m_destinationLocked)
+            emit sigResults(text);
+        warn(QStringLiteral("Vornakel"), SqlTransaction::report(m_destination, notes));
+        return;
+    }
     if (copies->isEmpty())
         return;
     auto removed = std::make_shared<QHash<QString, qint64>>();
@@ -676,9 +717,14 @@ void SqlImportDb::beginTakingBackUnfinished()
                   .arg(tables.isEmpty() ? QStringLiteral("no rows") : tables.join(QStringLiteral(", ")))
             : QStringLiteral("An earlier import into this file did not end, and what it had stored could not be "
                              "taken back: %1")
-                  .arg(error);
+                  .arg(SqlTransaction::reason(error));
         logMesg(text);
         emit sigResults(text);
+        if (!error.isEmpty()) {
+            // A file held stops the run here: its tables are not imported over what is left.
+            noteLock(error);
+            warn(QStringLiteral("Vornakel"), text);
+        }
         return false;
     };
 }
@@ -716,14 +762,20 @@ void SqlImportDb::beginReferenceTable(const QString &path, const QString &table,
         }
     }
     emit sigStatus(QStringLiteral("Importing %1").arg(table));
+    m_readFailure.clear();
     auto copy = std::make_shared<TableCopy>();
     copy->path = path;
     copy->table = table;
     copy->preventDuplicates = preventDuplicates;
-    copy->flagged = sourceFlag(table, preventDuplicates);
+    QString error;
+    if (!sourceFlag(table, preventDuplicates, &copy->flagged, &error)) {
+        failTable(table, error, m_sourceName);
+        flushLog();
+        return;
+    }
     copy->select = QSqlQuery(m_source);
     copy->select.setForwardOnly(true);
-    if (!copy->select.exec(QStringLiteral("SELECT * FROM %1").arg(table))) {
+    if (!SqlTransaction::execWhileLocked(copy->select, QStringLiteral("SELECT * FROM %1").arg(table))) {
         failTable(table, selectError(table, copy->select), m_sourceName);
         flushLog();
         return;
@@ -735,10 +787,17 @@ void SqlImportDb::beginReferenceTable(const QString &path, const QString &table,
     // generation's own. Fields left over are logged and dropped; columns left
     // over take their defaults.
     copy->sourceRecord = copy->select.record();
-    const QSqlRecord destinationRecord = m_destination.record(table);
+    // Read, not taken for a table without columns when the file is held.
+    QStringList destinationColumns;
+    if (!SqlRead::columns(m_destination, table, &destinationColumns, &error) || destinationColumns.isEmpty()) {
+        copy->select = QSqlQuery();
+        failTable(table, error.isEmpty() ? QStringLiteral("no such table: %1").arg(table) : error,
+            m_destination.databaseName());
+        flushLog();
+        return;
+    }
     QStringList targets;
-    for (int i = 0; i < destinationRecord.count(); ++i) {
-        const QString name = destinationRecord.fieldName(i);
+    for (const QString &name : qAsConst(destinationColumns)) {
         if (name.compare(QLatin1String("id"), Qt::CaseInsensitive) != 0
             && name.compare(QLatin1String("active"), Qt::CaseInsensitive) != 0
             && name.compare(QLatin1String("modified"), Qt::CaseInsensitive) != 0)
@@ -885,8 +944,12 @@ bool SqlImportDb::takeBackSlice(SqlImportBatch *batch, const QString &path, cons
 
 void SqlImportDb::noteLock(const QString &driverText)
 {
-    if (SqlTransaction::isLocked(driverText))
-        m_destinationLocked = true;
+    if (m_destinationLocked || !SqlTransaction::isLocked(driverText))
+        return;
+    m_destinationLocked = true;
+    // Said once, beside the tables' lines, whichever step met it.
+    emit sigResults(QStringLiteral("%1: %2").arg(
+        QDir::toNativeSeparators(m_destination.databaseName()), SqlTransaction::reason(driverText)));
 }
 
 bool SqlImportDb::claimDestination()
@@ -896,7 +959,8 @@ bool SqlImportDb::claimDestination()
         return true;
     m_claim = -1;
     m_refusal = refusal;
-    noteLock(refusal);
+    // The refusal says it, in the results too.
+    m_destinationLocked = SqlTransaction::isLocked(refusal);
     logMesg(refusal);
     emit sigResults(refusal);
     warn(QStringLiteral("Vornakel"), refusal);
@@ -918,14 +982,17 @@ bool SqlImportDb::beginFlagging(Flagging &flagging, const QString &table, bool f
         return false;
     }
     QSqlQuery last(m_source);
-    if (!last.exec(QStringLiteral("SELECT MIN(rowid), MAX(rowid) FROM %1").arg(table)) || !last.next()) {
+    QVariantList ends;
+    QString error;
+    if (!SqlRead::firstRow(last, &ends, &error, QStringLiteral("SELECT MIN(rowid), MAX(rowid) FROM %1").arg(table))
+        || ends.size() < 2) {
         markImported(table);
         return false;
     }
     flagging.table = table;
-    flagging.next = last.value(0).toLongLong();
-    flagging.last = last.value(1).toLongLong();
-    return !last.value(0).isNull();
+    flagging.next = ends.at(0).toLongLong();
+    flagging.last = ends.at(1).toLongLong();
+    return !ends.at(0).isNull();
 }
 
 bool SqlImportDb::flagSlice(Flagging &flagging)
@@ -937,11 +1004,12 @@ bool SqlImportDb::flagSlice(Flagging &flagging)
     for (bool first = true; flagging.next <= flagging.last && (first || clock.nsecsElapsed() <= m_sliceNs);
          first = false) {
         const qint64 to = flagging.next + qMin(rows, flagging.last - flagging.next);
-        if (!query.exec(QStringLiteral("UPDATE %1 SET imported=1 WHERE rowid BETWEEN %2 AND %3 AND ")
-                            .arg(flagging.table)
-                            .arg(flagging.next)
-                            .arg(to)
-                + QLatin1String(notImported))) {
+        if (!SqlTransaction::execWhileLocked(query,
+                QStringLiteral("UPDATE %1 SET imported=1 WHERE rowid BETWEEN %2 AND %3 AND ")
+                        .arg(flagging.table)
+                        .arg(flagging.next)
+                        .arg(to)
+                    + QLatin1String(notImported))) {
             logMesg(QStringLiteral("Updating %1: %2").arg(flagging.table, query.lastError().text()));
             cannotFlag(m_sourceName, query.lastError().text());
             return false;
@@ -980,11 +1048,9 @@ void SqlImportDb::beginBufferComponents()
 
 bool SqlImportDb::componentsSlice(Components &state)
 {
-    const QString table = QStringLiteral("buffercomponent");
     auto fail = [&](const QString &error) {
-        noteLock(error);
-        logMesg(QStringLiteral("Updating %1: %2").arg(table, error));
-        ++m_unwrittenTables;
+        // Told as any table that could not be written: the run may end here.
+        failTable(QStringLiteral("buffercomponent"), error, m_destination.databaseName());
         state.phase = Components::Phase::TakeBack;
         return state.batch->hasStored();
     };
@@ -1093,11 +1159,17 @@ void SqlImportDb::beginRecords(const QString &path, bool preventDuplicates, cons
     if (!openSourceOrWarn(path))
         return;
     m_linkIndexes.clear();
+    m_readFailure.clear();
     auto state = std::make_shared<Records>();
     state->copy = recordCopy;
     state->path = path;
     state->preventDuplicates = preventDuplicates;
-    state->flagged = sourceFlag(recordCopy.word, true);
+    QString error;
+    if (!sourceFlag(recordCopy.word, true, &state->flagged, &error)) {
+        failTable(recordCopy.word, error, m_sourceName);
+        closeSource();
+        return;
+    }
     // The rows are read whole before any is written: they are ordered here,
     // and the buffers' compositions are read once, not per buffer.
     emit sigStatus(QStringLiteral("Importing %1").arg(recordCopy.word));
@@ -1107,7 +1179,7 @@ void SqlImportDb::beginRecords(const QString &path, bool preventDuplicates, cons
     if (state->flagged)
         sql += QStringLiteral(", imported");
     sql += QStringLiteral(" FROM %1 ").arg(recordCopy.table);
-    if (!state->select.exec(sql)) {
+    if (!SqlTransaction::execWhileLocked(state->select, sql)) {
         failTable(recordCopy.word, selectError(recordCopy.table, state->select), m_sourceName);
         state->select = QSqlQuery();
         closeSource();
@@ -1163,7 +1235,9 @@ bool SqlImportDb::recordsSlice(Records &state)
         state.phase = Records::Phase::TakeBack;
         return recordsSlice(state);
     }
+    // What stops the table: a failed read of the source, or of the destination.
     QString error;
+    QString destinationError;
     switch (state.phase) {
     case Records::Phase::Read:
         readRecords(state, &error);
@@ -1187,12 +1261,14 @@ bool SqlImportDb::recordsSlice(Records &state)
                         else
                             known.value() = qMin(known.value(), id);
                     },
-                    &error)
+                    &destinationError)
                 && index.second.done)
                 ++state.indexing;
             break;
         }
-        if (copy.compositions && !m_compositionsLoaded && compositionsSlice(state))
+        if (copy.compositions && !m_compositionsLoaded && compositionsSlice(state, &destinationError))
+            break;
+        if (!destinationError.isEmpty())
             break;
         if (copy.sortColumn >= 0) {
             // Sorted by the text of the column, its NULLs first; a row keeps its place among equals.
@@ -1219,15 +1295,18 @@ bool SqlImportDb::recordsSlice(Records &state)
     default:
         break;
     }
-    if (!error.isEmpty()) {
-        failTable(copy.word, error, m_sourceName);
+    if (!error.isEmpty() || !destinationError.isEmpty()) {
+        if (error.isEmpty())
+            failTable(copy.word, destinationError, m_destination.databaseName());
+        else
+            failTable(copy.word, error, m_sourceName);
         endRecords(state);
         return false;
     }
     return true;
 }
 
-bool SqlImportDb::compositionsSlice(Records &state)
+bool SqlImportDb::compositionsSlice(Records &state, QString *destinationError)
 {
     QElapsedTimer clock;
     clock.start();
@@ -1243,7 +1322,7 @@ bool SqlImportDb::compositionsSlice(Records &state)
         m_compositionsError.clear();
         state.compositions = QSqlQuery(m_source);
         state.compositions.setForwardOnly(true);
-        if (!state.compositions.exec(
+        if (!SqlTransaction::execWhileLocked(state.compositions,
                 QStringLiteral("SELECT BufferName, ComponentName, Molarity FROM BufferCompositions ")))
             return ended(selectError(QStringLiteral("BufferCompositions"), state.compositions));
     }
@@ -1263,7 +1342,6 @@ bool SqlImportDb::compositionsSlice(Records &state)
     }
     // A deactivated component of the same name is no longer offered on the
     // buffer page: the composition goes to the active one.
-    QString error;
     const bool read = state.components.read(
         m_destination, nullptr, m_sliceNs,
         [this](const QSqlQuery &row) {
@@ -1273,9 +1351,9 @@ bool SqlImportDb::compositionsSlice(Records &state)
             if (!m_componentIds.contains(name))
                 m_componentIds.insert(name, row.value(1));
         },
-        &error);
+        destinationError);
     if (!read)
-        return ended(error);
+        return false;
     if (!state.components.done)
         return true;
     return ended(QString());
@@ -1295,7 +1373,13 @@ bool SqlImportDb::writeRecords(Records &state)
          ++state.next) {
         const Row &row = state.rows.at(state.next);
         QString failure;
-        if (!copy.write(row, insert)) {
+        const bool written = copy.write(row, insert);
+        if (!m_readFailure.isEmpty()) {
+            // A link it could not look up: the row would be written without it.
+            fatal = m_readFailure;
+            break;
+        }
+        if (!written) {
             // The rows were read before the first was written: no read error goes with it.
             failure = copy.failureWithSelectError
                 ? QStringLiteral("%1: unable to add a row: %2 %3").arg(now(), insert.lastError().text(), QString())
@@ -1426,29 +1510,32 @@ bool SqlImportDb::loadCompositions()
     m_compositionsError.clear();
     QSqlQuery select(m_source);
     select.setForwardOnly(true);
-    if (!select.exec(QStringLiteral("SELECT BufferName, ComponentName, Molarity FROM BufferCompositions "))) {
+    QString error;
+    if (!SqlRead::rows(
+            select,
+            [this](const QSqlQuery &row) {
+                m_compositions[row.value(0).toString()].append(qMakePair(row.value(1), row.value(2)));
+            },
+            &error, QStringLiteral("SELECT BufferName, ComponentName, Molarity FROM BufferCompositions "))) {
         m_compositionsError = selectError(QStringLiteral("BufferCompositions"), select);
-        return false;
-    }
-    while (select.next())
-        m_compositions[select.value(0).toString()].append(qMakePair(select.value(1), select.value(2)));
-    if (select.lastError().isValid()) {
-        m_compositionsError = select.lastError().text();
         return false;
     }
     // A deactivated component of the same name is no longer offered on the
     // buffer page: the composition goes to the active one.
     QSqlQuery components(m_destination);
     components.setForwardOnly(true);
-    if (!components.exec(QStringLiteral("SELECT id, name FROM bufferComponent WHERE active > 0 AND name IS NOT NULL "
-                                        "ORDER BY id"))) {
-        m_compositionsError = components.lastError().text();
+    if (!SqlRead::rows(
+            components,
+            [this](const QSqlQuery &row) {
+                const QString name = row.value(1).toString();
+                if (!m_componentIds.contains(name))
+                    m_componentIds.insert(name, row.value(0));
+            },
+            &error,
+            QStringLiteral("SELECT id, name FROM bufferComponent WHERE active > 0 AND name IS NOT NULL ORDER BY id"))) {
+        readFailed(error);
+        m_compositionsError = error;
         return false;
-    }
-    while (components.next()) {
-        const QString name = components.value(1).toString();
-        if (!m_componentIds.contains(name))
-            m_componentIds.insert(name, components.value(0));
     }
     return true;
 }
@@ -1563,7 +1650,9 @@ void SqlImportDb::beginExperimentTable(const QString &path, bool preventDuplicat
         insert.bindValue(QStringLiteral(":Mb"), formatted(source.value(11), 'f', 2));
         const qlonglong method = asInteger(source.value(12));
         insert.bindValue(QStringLiteral(":calculatedBy"),
-            method >= 0 && method <= 2 ? QVariant(QLatin1String(methods[method])) : QVariant(QVariant::String));
+            method >= 0 && method <= 2 ? SqlRecords::storedOf(
+                QStringLiteral("experiment"), QStringLiteral("calculatedBy"), QLatin1String(methods[method]))
+                                       : QVariant(QVariant::String));
         // Records of this run first: an older record may carry the same name.
         const QString sample = simplified(source.value(13));
         insert.bindValue(QStringLiteral(":sample_id"), linkTo(m_importedSamples, QStringLiteral("sample"), sample));

@@ -177,12 +177,15 @@ private:
     bool componentsSlice(Components &state);
     bool recordsSlice(Records &state);
     bool readRecords(Records &state, QString *error);
-    bool compositionsSlice(Records &state);
+    // The buffers' compositions, read a slice at a time; false once they are
+    // read, or (with destinationError) the destination's components could not be.
+    bool compositionsSlice(Records &state, QString *destinationError);
     bool writeRecords(Records &state);
     void endRecords(Records &state);
     // One slice of taking back a failed or stopped copy; true while more remains.
     bool takeBackSlice(SqlImportBatch *batch, const QString &path, const QString &table);
-    // Notes that the destination was found held by another program.
+    // Notes that the destination was found held by another program, and says
+    // so once in the results.
     void noteLock(const QString &driverText);
     // Says that a table was stopped before its end.
     void stoppedTable(const QString &path, const QString &table);
@@ -195,8 +198,14 @@ private:
     // FindLink through an index of the table read once per copied table.
     int indexedLink(const QString &table, const QString &column, const QString &name);
     // Whether the source table has the flag column, adding it when it can
-    // and `add` asks for it.
-    bool sourceFlag(const QString &table, bool add);
+    // and `add` asks for it; false with the driver's text when the table's
+    // columns could not be read.
+    bool sourceFlag(const QString &table, bool add, bool *flagged, QString *error);
+    // Whether the table of the file has the flag column; false when its columns could not be read.
+    static bool hasFlagColumn(const QSqlDatabase &db, const QString &table, bool *flagged, QString *error);
+    // Keeps the first failed read of the destination that its caller could
+    // only answer with "no link": the copy under way fails with it.
+    void readFailed(const QString &driverText);
     // Flags the copied rows of a source table, or says why it cannot.
     void flagCopied(const QString &table, bool flagged);
     // Says once per file that its copied rows could not be flagged.
@@ -266,6 +275,8 @@ private:
     QHash<QString, QHash<QString, QString>> m_uncopiedTables;
     // Lookups of the current table: destination ids by name, per "table.column".
     QHash<QString, QHash<QString, int>> m_linkIndexes;
+    // A read of the destination that failed within a row's write (readFailed).
+    QString m_readFailure;
     // The source's composition rows (component name, molarity) by buffer name
     // as read, and the active components by name, read once per buffer table.
     QHash<QString, QVector<QPair<QVariant, QVariant>>> m_compositions;

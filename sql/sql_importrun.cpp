@@ -18,9 +18,11 @@ SqlImportRun::SqlImportRun(
     // An Access file is read by the reader before its first table is asked for.
     auto read = [this](const QString &file) {
         if (AppRegularFile::isRegular(file) && !SqlImportDb::isSqliteFile(file))
-            m_steps.append({ file, nullptr });
+            m_steps.append({ file, QString(), nullptr });
     };
-    auto work = [this](const std::function<void()> &step) { m_steps.append({ QString(), step }); };
+    auto work = [this](const QString &table, const std::function<void()> &step) {
+        m_steps.append({ QString(), table, step });
+    };
     for (const QString &file : sourceFiles) {
         if (isNamed(file, "VORNAKEL.INI")) {
             m_defaultsFiles << file;
@@ -30,18 +32,21 @@ SqlImportRun::SqlImportRun(
             continue;
         read(file);
         for (const QString &table : SqlImportDb::referenceTables())
-            work([this, file, table, preventDuplicates] {
+            work(table, [this, file, table, preventDuplicates] {
                 m_engine.beginReferenceTable(file, table, preventDuplicates);
             });
-        work([this] { m_engine.beginBufferComponents(); });
+        work(QStringLiteral("BufferComponent"), [this] { m_engine.beginBufferComponents(); });
         for (const QString &records : sourceFiles) {
             if (!isNamed(records, "VORNAKEL.MDB"))
                 continue;
             read(records);
-            work([this, records, preventDuplicates] { m_engine.beginBufferTable(records, preventDuplicates); });
-            work([this, records, preventDuplicates] { m_engine.beginSampleTable(records, preventDuplicates); });
-            work([this, records, preventDuplicates] { m_engine.beginExperimentTable(records, preventDuplicates); });
-            work([this, records, preventDuplicates] {
+            work(QStringLiteral("buffer"),
+                [this, records, preventDuplicates] { m_engine.beginBufferTable(records, preventDuplicates); });
+            work(QStringLiteral("sample"),
+                [this, records, preventDuplicates] { m_engine.beginSampleTable(records, preventDuplicates); });
+            work(QStringLiteral("experiment"),
+                [this, records, preventDuplicates] { m_engine.beginExperimentTable(records, preventDuplicates); });
+            work(QStringLiteral("AminoAcidCompositions"), [this, records, preventDuplicates] {
                 m_engine.beginAminoAcidCompositionsTable(records, preventDuplicates);
             });
             break;
@@ -66,6 +71,7 @@ void SqlImportRun::start()
     m_running = true;
     m_stopped = false;
     m_done = 0;
+    m_endedAt = -1;
     // One import into a file at a time: two at once would both copy what
     // neither had flagged yet. The other one is told, and nothing is done.
     if (!m_engine.claimDestination()) {
@@ -100,6 +106,7 @@ void SqlImportRun::next()
     if (m_copying) {
         // A slice a turn, until the copy has ended.
         m_copying = m_engine.proceed();
+        noteEnd();
         if (!m_copying && m_started)
             emit sigProgress(++m_done, m_steps.size());
         m_started = m_copying && m_started;
@@ -119,6 +126,7 @@ void SqlImportRun::next()
     }
     if (step.work)
         step.work();
+    noteEnd();
     m_copying = m_engine.isCopying();
     m_started = m_copying;
     if (m_stopped && m_copying)
@@ -127,6 +135,23 @@ void SqlImportRun::next()
         emit sigProgress(++m_done, m_steps.size());
     // The next step on the next turn of the event loop, after what waits there.
     QMetaObject::invokeMethod(this, &SqlImportRun::next, Qt::QueuedConnection);
+}
+
+void SqlImportRun::noteEnd()
+{
+    // The step under way is the first not imported (the first step while
+    // what an earlier import left is taken back, before it).
+    if (m_endedAt < 0 && m_engine.destinationLocked())
+        m_endedAt = m_done;
+}
+
+QStringList SqlImportRun::notImported() const
+{
+    QStringList tables;
+    for (int i = qMax(0, m_endedAt); m_endedAt >= 0 && i < m_steps.size(); ++i)
+        if (!m_steps.at(i).table.isEmpty())
+            tables << m_steps.at(i).table;
+    return tables;
 }
 
 void SqlImportRun::finish()

@@ -47,6 +47,10 @@ public:
     // The run did not start: another import into the file was under way, or
     // the file refused it (the engine's refusal() says which).
     bool wasRefused() const { return m_refused; }
+    // When another program's hold on the database file ended the run: the
+    // tables of the step that met it and of those it did not reach, in their
+    // order (each of them absent, as a table is whole or absent).
+    QStringList notImported() const;
 
 signals:
     // `done` of `total` steps have ended.
@@ -57,15 +61,19 @@ private:
     struct Step
     {
         QString reading; // an Access file to read first, or empty
+        QString table; // the table the step copies
         std::function<void()> work;
     };
     void next();
+    // Notes the step in which the destination was first found held.
+    void noteEnd();
     void finish();
 
     SqlImportDb m_engine;
     QList<Step> m_steps;
     QStringList m_defaultsFiles;
     int m_done = 0;
+    int m_endedAt = -1; // the step the destination was found held in
     bool m_running = false;
     bool m_stopped = false;
     bool m_refused = false;

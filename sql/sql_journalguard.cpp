@@ -1,5 +1,6 @@
 #include "sql/sql_journalguard.h"
 
+#include "app/app_log.h"
 #include "app/app_regularfile.h"
 
 #include <QDir>
@@ -9,15 +10,42 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
+#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
 const char *const suffixes[] = { "-journal", "-wal", "-shm" };
+// Those that hold changes to be played into the database: its index is
+// rebuilt by SQLite from the log whenever no one has it open.
+const char *const changeSuffixes[] = { "-journal", "-wal" };
 
-thread_local QString lastRefusal;
+// The last refusal on this thread, and the database file it concerns.
+struct Refusal
+{
+    QByteArray database;
+    QString text;
+};
+thread_local Refusal lastRefusal;
+
+// The first since the database's files were last opened as they should be:
+// what SQLite tries next (a journal it then takes for hot, say) follows from it.
+void refuse(const QByteArray &database, const QString &text)
+{
+    if (lastRefusal.database != database || lastRefusal.text.isEmpty())
+        lastRefusal = { database, text };
+}
+
+// A file of the database opened as it should be: what was refused before is past.
+void accepted(const QByteArray &database)
+{
+    if (lastRefusal.database == database)
+        lastRefusal = Refusal();
+}
 
 std::function<void(const QString &, bool)> &aroundOpen()
 {
@@ -25,9 +53,82 @@ std::function<void(const QString &, bool)> &aroundOpen()
     return hook;
 }
 
+bool holdsChanges(const QByteArray &name)
+{
+    for (const char *suffix : changeSuffixes)
+        if (name.endsWith(suffix))
+            return true;
+    return false;
+}
+
+QByteArray folderOf(const QByteArray &path)
+{
+    const int slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// Whether someone else may rename the user's files in the folder: its owner,
+// when another user (the superuser may do anything anyway), and its group
+// or everyone where they may write it and no sticky bit keeps each file for
+// its owner.
+bool othersMayMove(const struct stat &folder)
+{
+    if (folder.st_uid != ::geteuid() && folder.st_uid != 0)
+        return true;
+    return (folder.st_mode & (S_IWGRP | S_IWOTH)) && !(folder.st_mode & S_ISVTX);
+}
+
+// A write stamps a file's modification and change times alike; a rename, a
+// name made or removed, a new owner or new permissions stamp the change
+// time alone.
+bool changedSinceWritten(const struct stat &file)
+{
+    return file.st_ctim.tv_sec > file.st_mtim.tv_sec
+        || (file.st_ctim.tv_sec == file.st_mtim.tv_sec && file.st_ctim.tv_nsec > file.st_mtim.tv_nsec);
+}
+
+QString userName(uid_t user)
+{
+    struct passwd entry = {};
+    struct passwd *found = nullptr;
+    QByteArray buffer(16384, '\0');
+    if (::getpwuid_r(user, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(user);
+}
+
+// What the person can do about the file `found`, named `name`, in the
+// folder `folder` (at `folderPath`): remove it where the user may, or else
+// ask who may, or do without the folder. `moved`: a file of changes of the
+// user's own that may also be the user's cut-off change.
+QString whatToDo(const QString &name, const QByteArray &folderPath, const struct stat &folder, const struct stat &found,
+    bool opening, bool moved)
+{
+    const uid_t me = ::geteuid();
+    const QString doWithout = QStringLiteral("or move the database file to a folder that only you may write, and "
+                                             "open it there.");
+    if (::faccessat(AT_FDCWD, folderPath.constData(), W_OK | X_OK, AT_EACCESS) != 0)
+        return QStringLiteral("You may not remove %1 or move it aside, since you may not write its folder. Ask its "
+                              "owner (%2) or an administrator to remove it, %3")
+            .arg(name, userName(found.st_uid), doWithout);
+    if ((folder.st_mode & S_ISVTX) && me != 0 && found.st_uid != me && folder.st_uid != me)
+        return QStringLiteral("You may not remove %1 or move it aside: in this sticky folder only its owner (%2), "
+                              "the folder's owner or an administrator may. Ask one of them to remove it, %3")
+            .arg(name, userName(found.st_uid), doWithout);
+    const QString again = opening ? QStringLiteral("open the file again") : QStringLiteral("try again");
+    if (moved)
+        return QStringLiteral("It may have been taken away and put back, and played in it would undo what was "
+                              "saved since. If it is a change of your own that was cut off, move the database file "
+                              "and it to a folder that only you may write, and open the file there; otherwise "
+                              "remove %1, or move it aside, and %2.")
+            .arg(name, again);
+    return QStringLiteral("Remove %1, or move it aside, and %2.").arg(name, again);
+}
+
 // Why the file `found` beside the database at `database`, named `beside`,
-// is not used, as a person reads it; empty when it may be used.
-QString judgedFile(const QByteArray &database, const QByteArray &beside, const struct stat &found)
+// is not used, as a person reads it; empty when it may be used. `opening`:
+// the database is being opened, not in use already.
+QString judgedFile(const QByteArray &database, const QByteArray &beside, const struct stat &found, bool opening)
 {
     // SQLite makes these files with the database file's permissions; one
     // that someone may write who may not write the database itself, or one
@@ -35,7 +136,11 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     // even as a file of the user's own (renamed or linked there).
     struct stat file = {};
     const bool known = ::stat(database.constData(), &file) == 0;
+    const QByteArray folderPath = folderOf(beside);
+    struct stat folder = {};
+    const bool folderKnown = ::stat(folderPath.constData(), &folder) == 0;
     const mode_t othersWrite = S_IWGRP | S_IWOTH;
+    bool moved = false;
     QString what;
     if (S_ISLNK(found.st_mode)) {
         what = QStringLiteral("a link");
@@ -49,31 +154,40 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
         what = QStringLiteral("a file with a second name (a hard link)");
     } else if (found.st_mode & othersWrite & ~(known ? file.st_mode : 0)) {
         what = QStringLiteral("a file that others may write");
+    } else if (holdsChanges(beside) && found.st_size > 0 && changedSinceWritten(found) && folderKnown
+        && othersMayMove(folder)) {
+        // Taken away while a save ended (so that it could not be removed) and
+        // put back after later saves, it would take the file back to before them.
+        moved = true;
+        what = QStringLiteral("a file of changes that was moved or renamed after it was last written, in a folder "
+                              "where others may do so");
     } else {
         return QString();
     }
     const QString name = QDir::toNativeSeparators(QFile::decodeName(beside));
-    return QStringLiteral("The database file\n%1\nis not opened: beside it lies %2, %3, which would be taken for "
-                          "changes of the database's own and written into it. Nothing was read from the database "
-                          "or written to it. Remove %2, or move it aside, and open the file again.")
-        .arg(QDir::toNativeSeparators(QFile::decodeName(database)), name, what);
+    return QStringLiteral("The database file\n%1\n%2: beside it lies %3, %4, which would be taken for changes of the "
+                          "database's own and written into it. Nothing was read from the database or written to "
+                          "it. %5")
+        .arg(QDir::toNativeSeparators(QFile::decodeName(database)),
+            opening ? QStringLiteral("is not opened") : QStringLiteral("is not read or written now"), name, what,
+            whatToDo(name, folderPath, folder, found, opening, moved));
 }
 
 // As judgedFile(), for what the name holds now; empty when it holds nothing.
-QString judged(const QByteArray &database, const QByteArray &beside)
+QString judged(const QByteArray &database, const QByteArray &beside, bool opening)
 {
     struct stat found = {};
     if (::lstat(beside.constData(), &found) != 0)
         return QString();
-    return judgedFile(database, beside, found);
+    return judgedFile(database, beside, found, opening);
 }
 
 // As judged(), for each of the files that may lie beside the database at
-// `database`: the first refusal, or empty.
+// `database` as it is opened: the first refusal, or empty.
 QString judgedBeside(const QByteArray &database)
 {
     for (const char *suffix : suffixes) {
-        const QString refused = judged(database, database + suffix);
+        const QString refused = judged(database, database + suffix, true);
         if (!refused.isEmpty())
             return refused;
     }
@@ -91,21 +205,67 @@ QByteArray databaseOf(const QByteArray &name)
 
 // Of the files SQLite opens as `flags` says: the database file (each file
 // beside it), a journal, or a log (which brings its index).
-QString refusalOnOpen(const char *name, int flags)
+QString refusalOnOpen(const QByteArray &opened, int flags)
 {
-    if (!name)
-        return QString();
-    const QByteArray opened(name);
     if (flags & SQLITE_OPEN_MAIN_DB)
         return judgedBeside(opened);
     if (flags & SQLITE_OPEN_MAIN_JOURNAL)
-        return judged(databaseOf(opened), opened);
+        return judged(databaseOf(opened), opened, false);
     if (flags & SQLITE_OPEN_WAL) {
         const QByteArray database = databaseOf(opened);
-        const QString refused = judged(database, opened);
-        return refused.isEmpty() ? judged(database, database + "-shm") : refused;
+        const QString refused = judged(database, opened, false);
+        return refused.isEmpty() ? judged(database, database + "-shm", false) : refused;
     }
     return QString();
+}
+
+// The journals and logs SQLite writes, each also by a handle of the guard's
+// own (the same open file), until SQLite removes it by its name. Never
+// destroyed: a connection closed as the program ends still removes its log.
+struct Kept
+{
+    QByteArray name;
+    int handle;
+};
+struct KeptFiles
+{
+    std::mutex lock;
+    std::vector<Kept> files;
+};
+KeptFiles &kept()
+{
+    static auto *all = new KeptFiles;
+    return *all;
+}
+
+void keep(const QByteArray &name, int fd)
+{
+    const int handle = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (handle < 0)
+        return;
+    std::lock_guard<std::mutex> hold(kept().lock);
+    for (Kept &one : kept().files) {
+        if (one.name == name) {
+            ::close(one.handle);
+            one.handle = handle;
+            return;
+        }
+    }
+    kept().files.push_back({ name, handle });
+}
+
+int takeKept(const QByteArray &name)
+{
+    std::lock_guard<std::mutex> hold(kept().lock);
+    std::vector<Kept> &files = kept().files;
+    for (auto one = files.begin(); one != files.end(); ++one) {
+        if (one->name == name) {
+            const int handle = one->handle;
+            files.erase(one);
+            return handle;
+        }
+    }
+    return -1;
 }
 
 sqlite3_vfs guard;
@@ -113,15 +273,19 @@ sqlite3_vfs guard;
 int guardedOpen(sqlite3_vfs *vfs, const char *name, sqlite3_file *file, int flags, int *outFlags)
 {
     auto *base = static_cast<sqlite3_vfs *>(vfs->pAppData);
-    const QString refused = refusalOnOpen(name, flags);
+    const QByteArray opened(name ? name : "");
+    const QString refused = name ? refusalOnOpen(opened, flags) : QString();
     if (!refused.isEmpty()) {
-        lastRefusal = refused;
+        refuse(flags & SQLITE_OPEN_MAIN_DB ? opened : databaseOf(opened), refused);
         return SQLITE_CANTOPEN;
     }
     if (aroundOpen() && name && (flags & (SQLITE_OPEN_MAIN_JOURNAL | SQLITE_OPEN_WAL)))
         aroundOpen()(QFile::decodeName(name), false);
     // What is put there from now on is judged as it is opened (guardedSystemOpen).
-    return base->xOpen(base, name, file, flags, outFlags);
+    const int result = base->xOpen(base, name, file, flags, outFlags);
+    if (result == SQLITE_OK && name && (flags & SQLITE_OPEN_MAIN_DB))
+        accepted(opened);
+    return result;
 }
 
 using SystemOpen = int (*)(const char *, int, int);
@@ -143,24 +307,84 @@ int guardedSystemOpen(const char *name, int flags, int mode)
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP || error == ENXIO)
-            lastRefusal = judged(database, opened);
+            refuse(database, judged(database, opened, false));
         errno = error;
         return fd;
     }
     if (aroundOpen())
         aroundOpen()(QFile::decodeName(opened), true);
     struct stat found = {};
-    const QString refused
-        = ::fstat(fd, &found) == 0 ? judgedFile(database, opened, found) : QString::fromLocal8Bit(std::strerror(errno));
+    const QString refused = ::fstat(fd, &found) == 0 ? judgedFile(database, opened, found, false)
+                                                     : QString::fromLocal8Bit(std::strerror(errno));
     if (refused.isEmpty()) {
         if (!(flags & O_NONBLOCK))
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (holdsChanges(opened) && (flags & O_ACCMODE) != O_RDONLY)
+            keep(opened, fd);
+        accepted(database);
         return fd;
     }
     ::close(fd);
-    lastRefusal = refused;
+    refuse(database, refused);
     errno = EACCES;
     return -1;
+}
+
+using SystemUnlink = int (*)(const char *);
+SystemUnlink systemUnlink = nullptr;
+
+// SQLite ends a change by removing its journal by name (and a log, once all
+// of it is in the database). Whoever may rename files in the folder may
+// have taken it away meanwhile under another name, to put it back after
+// later saves, when played in it would undo them; the removal would then
+// fail, and the save that is stored be told as failed. So it is emptied
+// first, through the file SQLite wrote, wherever it is now: nothing is left
+// of it to play in, under any name, and the change is stored. Only what the
+// name still holds of it is removed: anything put there since is not SQLite's.
+int guardedUnlink(const char *name)
+{
+    const QByteArray removed(name ? name : "");
+    const int handle = takeKept(removed);
+    if (handle < 0)
+        return systemUnlink(name);
+    struct stat written = {};
+    struct stat now = {};
+    const bool emptied = ::ftruncate(handle, 0) == 0 && ::fstat(handle, &written) == 0;
+    ::close(handle);
+    if (!emptied)
+        return systemUnlink(name);
+    if (::lstat(name, &now) == 0 && now.st_dev == written.st_dev && now.st_ino == written.st_ino) {
+        // Empty, it holds nothing to play in, removed or not.
+        systemUnlink(name);
+        return 0;
+    }
+    qCWarning(lcSql).noquote() << QStringLiteral("%1 was taken away from its name before the change it held was "
+                                                 "done; it was emptied where it is now")
+                                      .arg(QDir::toNativeSeparators(QFile::decodeName(removed)));
+    return 0;
+}
+
+using SystemFchown = int (*)(int, uid_t, gid_t);
+SystemFchown systemFchown = nullptr;
+
+// Run by the superuser, SQLite gives each journal and log it opens the
+// database file's owner, also when it has that owner already: a change of
+// nothing, which would stamp it as changed since it was last written.
+int guardedFchown(int fd, uid_t owner, gid_t group)
+{
+    struct stat now = {};
+    if (::fstat(fd, &now) == 0 && (owner == uid_t(-1) || now.st_uid == owner)
+        && (group == gid_t(-1) || now.st_gid == group))
+        return 0;
+    return systemFchown(fd, owner, group);
+}
+
+// One of the system's calls of SQLite's default file layer in place of the
+// system's own: the system's is kept in `system`.
+template<typename Call> bool replaceCall(sqlite3_vfs *base, const char *name, Call *system, Call guarded)
+{
+    *system = reinterpret_cast<Call>(base->xGetSystemCall(base, name));
+    return *system && base->xSetSystemCall(base, name, reinterpret_cast<sqlite3_syscall_ptr>(guarded)) == SQLITE_OK;
 }
 
 // In place of the default file layer, before any database is opened: the
@@ -176,10 +400,9 @@ bool install()
     guard.pNext = nullptr;
     guard.xOpen = guardedOpen;
     if (base->iVersion >= 3 && base->xGetSystemCall && base->xSetSystemCall) {
-        systemOpen = reinterpret_cast<SystemOpen>(base->xGetSystemCall(base, "open"));
-        if (!systemOpen
-            || base->xSetSystemCall(base, "open", reinterpret_cast<sqlite3_syscall_ptr>(guardedSystemOpen))
-                != SQLITE_OK)
+        if (!replaceCall(base, "open", &systemOpen, guardedSystemOpen)
+            || !replaceCall(base, "unlink", &systemUnlink, guardedUnlink)
+            || !replaceCall(base, "fchown", &systemFchown, guardedFchown))
             return false;
     }
     return sqlite3_vfs_register(&guard, 1) == SQLITE_OK;
@@ -204,9 +427,18 @@ void setAroundOpen(const std::function<void(const QString &, bool)> &hook)
 QString takeRefusal()
 {
     Q_UNUSED(installed);
-    QString refused;
-    refused.swap(lastRefusal);
-    return refused;
+    Refusal refused;
+    std::swap(refused, lastRefusal);
+    return refused.text;
+}
+
+QString takeRefusal(const QString &path)
+{
+    const QString database = QFileInfo(path).canonicalFilePath();
+    if (lastRefusal.text.isEmpty() || database.isEmpty()
+        || QFileInfo(QFile::decodeName(lastRefusal.database)).canonicalFilePath() != database)
+        return QString();
+    return takeRefusal();
 }
 
 } // namespace SqlJournalGuard

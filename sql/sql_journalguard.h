@@ -16,11 +16,22 @@
 // rolled back, whichever way the file is opened (the windows, the message
 // server, the import, a module's script).
 //
+// Where others may rename the user's files (a folder its group may write,
+// or another user's), even the user's own journal or log may have been
+// taken away while a save ended and put back after later saves, when played
+// in it would undo them: one renamed or moved since it was last written is
+// not used either. And a journal or log that SQLite is done with is emptied
+// through the file SQLite wrote before its name is removed, so that nothing
+// taken away from the name keeps a change to play in.
+//
 // The guard sits under the SQLite library itself, in place of its default
 // file layer, from the moment the program is loaded: it looks at these
 // files whenever SQLite opens one, also when one is put there later, while
 // the database is open, and judges the file that was opened, whatever the
-// name held a moment before or after.
+// name held a moment before or after. Its message names the file and what
+// the person can do: remove it, or where the folder does not let them
+// (another user's file in a sticky folder), ask who may, or move the
+// database to a folder of their own.
 namespace SqlJournalGuard {
 
 // Empty, or the message that refuses the database file at `path` for what
@@ -30,6 +41,8 @@ QString refusal(const QString &path);
 // The message of the last open the guard stopped on this thread (empty
 // when none); taken, so that it is said once.
 QString takeRefusal();
+// The same, only when it concerns the database file at `path`.
+QString takeRefusal(const QString &path);
 
 // For tests: called with the name of a journal or log once it was looked at
 // and before it is opened (false), and with the name of each such file

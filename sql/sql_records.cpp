@@ -55,6 +55,10 @@ constexpr SqlField<B> solventFieldList[] = {
     { "computedDensity", &B::computedDensity, "computeDensity", nullptr, "the buffer page's density" },
     { "computedViscosity", &B::computedViscosity, "computeViscosity", nullptr, "the buffer page's viscosity" },
     { "computedAt20", &B::computedAt20, "computedAt20", "INTEGER", "1: the computed figures are at 20 C" },
+    { "computedDensityAt20", &B::computedDensityAt20, "computeDensityAt20", "DOUBLE",
+        "the buffer page's density at 20 C in light water" },
+    { "computedViscosityAt20", &B::computedViscosityAt20, "computeViscosityAt20", "DOUBLE",
+        "the buffer page's viscosity at 20 C in light water" },
     { "pH", &B::pH, "pH", nullptr, "the buffer's pH" },
     { "heavyWater", &B::heavyWater, "isHeavyWater", nullptr, "whether the water is heavy" },
     { "d2o", &B::d2o, "D2O", nullptr, "the water's D2O share" },
@@ -200,18 +204,20 @@ QString selectSql(const QString &table, const QStringList &columns)
     return QStringLiteral("SELECT %1 FROM %2 WHERE id = :id").arg(columns.join(QStringLiteral(", ")), table);
 }
 
+// A choice is stored in the form the file holds for its column.
 template<typename Record>
-void bindFields(QSqlQuery &query, const QVector<SqlField<Record>> &fields, const Record &record)
+void bindFields(QSqlQuery &query, const QString &table, const QVector<SqlField<Record>> &fields, const Record &record)
 {
     for (const SqlField<Record> &field : fields) {
         if (field.member && field.column)
-            query.bindValue(QLatin1Char(':') + QLatin1String(field.column), record.*field.member);
+            query.bindValue(QLatin1Char(':') + QLatin1String(field.column),
+                SqlRecords::storedOf(table, QLatin1String(field.column), record.*field.member));
     }
 }
 
 // Reads the list's columns from `first` on; returns the index after them. A
-// choice is read as its word also from a row an older release wrote since the
-// file was opened.
+// choice is read as its word whichever form the row holds: another program's
+// rows, and an older release's written since the file was opened.
 template<typename Record>
 int readFields(
     const QSqlQuery &query, const QString &table, const QVector<SqlField<Record>> &fields, Record *record, int first)
@@ -374,8 +380,9 @@ QVector<SqlRecords::AddedColumn> SqlRecords::addedColumns()
 
 namespace {
 
-// The object names of the buttons older rows hold in a choice column, and the
-// word each stands for.
+// The object names of the buttons a choice column names, and the word each
+// stands for. A column of the format holds the object name; a column this
+// program added holds the word.
 struct ObjectName
 {
     const char *table;
@@ -408,15 +415,28 @@ constexpr ObjectName objectNames[] = {
     { "results", "shape", "qtShapeCylinder", SqlShape::cylinder },
 };
 
+// A column the format has: none that files gain when they are opened.
+bool formatColumn(const QString &table, const QString &column)
+{
+    for (const SqlRecords::AddedColumn &added : SqlRecords::addedColumns()) {
+        if (added.table == table && added.column.compare(column, Qt::CaseInsensitive) == 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-const QVector<SqlRecords::WordColumn> &SqlRecords::wordColumns()
+const QVector<SqlRecords::ChoiceColumn> &SqlRecords::choiceColumns()
 {
-    static const QVector<WordColumn> columns = [] {
-        QVector<WordColumn> grouped;
+    static const QVector<ChoiceColumn> columns = [] {
+        QVector<ChoiceColumn> grouped;
         for (const ObjectName &name : objectNames) {
-            if (grouped.isEmpty() || grouped.last().column != QLatin1String(name.column))
-                grouped.append({ QLatin1String(name.table), QLatin1String(name.column), {} });
+            if (grouped.isEmpty() || grouped.last().column != QLatin1String(name.column)) {
+                const QString table = QLatin1String(name.table);
+                const QString column = QLatin1String(name.column);
+                grouped.append({ table, column, {}, formatColumn(table, column) });
+            }
             grouped.last().words.append({ QLatin1String(name.name), QLatin1String(name.word) });
         }
         return grouped;
@@ -426,40 +446,63 @@ const QVector<SqlRecords::WordColumn> &SqlRecords::wordColumns()
 
 namespace {
 
-QString quotedNames(const SqlRecords::WordColumn &column)
+// The values of the form a column does not hold, quoted for its statements.
+QString otherForm(const SqlRecords::ChoiceColumn &column)
 {
-    QStringList names;
+    QStringList values;
     for (const auto &word : column.words)
-        names << QLatin1Char('\'') + word.first + QLatin1Char('\'');
-    return names.join(QStringLiteral(", "));
+        values << QLatin1Char('\'') + (column.storesNames ? word.second : word.first) + QLatin1Char('\'');
+    return values.join(QStringLiteral(", "));
+}
+
+const SqlRecords::ChoiceColumn *choiceColumn(const QString &table, const QString &column)
+{
+    for (const SqlRecords::ChoiceColumn &choice : SqlRecords::choiceColumns()) {
+        if (choice.table == table && choice.column.compare(column, Qt::CaseInsensitive) == 0)
+            return &choice;
+    }
+    return nullptr;
 }
 
 } // namespace
 
-QString SqlRecords::WordColumn::translation() const
+QString SqlRecords::ChoiceColumn::translation() const
 {
     QString cases;
     for (const auto &word : words)
-        cases += QStringLiteral(" WHEN '%1' THEN '%2'").arg(word.first, word.second);
+        cases += storesNames ? QStringLiteral(" WHEN '%1' THEN '%2'").arg(word.second, word.first)
+                             : QStringLiteral(" WHEN '%1' THEN '%2'").arg(word.first, word.second);
     return QStringLiteral("UPDATE %1 SET %2 = CASE %2%3 END WHERE %2 IN (%4)")
-        .arg(table, column, cases, quotedNames(*this));
+        .arg(table, column, cases, otherForm(*this));
 }
 
-QString SqlRecords::WordColumn::anyLeft() const
+QString SqlRecords::ChoiceColumn::anyLeft() const
 {
-    return QStringLiteral("SELECT 1 FROM %1 WHERE %2 IN (%3) LIMIT 1").arg(table, column, quotedNames(*this));
+    return QStringLiteral("SELECT 1 FROM %1 WHERE %2 IN (%3) LIMIT 1").arg(table, column, otherForm(*this));
 }
 
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
     if (value.type() != QVariant::String)
         return value;
-    for (const WordColumn &words : wordColumns()) {
-        if (words.table != table || words.column.compare(column, Qt::CaseInsensitive) != 0)
-            continue;
-        for (const auto &word : words.words) {
+    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
+        for (const auto &word : choice->words) {
             if (word.first == value.toString())
                 return word.second;
+        }
+    }
+    return value;
+}
+
+QVariant SqlRecords::storedOf(const QString &table, const QString &column, const QVariant &value)
+{
+    if (value.type() != QVariant::String)
+        return value;
+    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
+        const QString text = value.toString();
+        for (const auto &word : choice->words) {
+            if (text == word.first || text == word.second)
+                return choice->storesNames ? word.first : word.second;
         }
     }
     return value;
@@ -471,6 +514,12 @@ bool SqlRecords::save(
     SqlRecordKind kind, int storedId, int *savedId, const std::function<bool(QSqlQuery &, int *)> &write)
 {
     m_savedOverGone = false;
+    m_savedOverChanged = false;
+    m_savedStamp.clear();
+    m_savedVersion.clear();
+    // For this save only.
+    const QString expected = m_expectedVersion;
+    m_expectedVersion.clear();
     SqlTransaction transaction(m_db);
     if (!transaction.isOpen()) {
         m_error = transaction.error();
@@ -499,12 +548,38 @@ bool SqlRecords::save(
                 m_error = transaction.error();
                 return false;
             }
+            // Saved by another program since the person chose to save over
+            // it: that save is not written over without their word.
+            QString now;
+            if (!expected.isEmpty() && !version(kind, storedId, &now)) {
+                transaction.fail(m_driverText);
+                m_error = transaction.error();
+                return false;
+            }
+            if (!expected.isEmpty() && now != expected) {
+                m_savedOverChanged = true;
+                transaction.fail(QStringLiteral("The record to be saved over has been saved by another program "
+                                                "using the database file since this save began. Nothing was "
+                                                "written."));
+                m_error = transaction.error();
+                return false;
+            }
         }
         if (!write(query, &id))
             return failSave(transaction, query, &m_error);
     }
+    // The record as this save leaves it, read under its lock: a window that
+    // takes it after the commit could take another program's next save.
+    QString savedStamp, savedVersion;
+    if (!readStamps(kind, id, &savedStamp, &savedVersion)) {
+        transaction.fail(m_driverText);
+        m_error = transaction.error();
+        return false;
+    }
     if (!commitSave(transaction, &m_error))
         return false;
+    m_savedStamp = savedStamp;
+    m_savedVersion = savedVersion;
     *savedId = id;
     return true;
 }
@@ -512,7 +587,9 @@ bool SqlRecords::save(
 bool SqlRecords::readFailed(QSqlQuery &query)
 {
     m_driverText = query.lastError().text();
-    m_error = SqlTransaction::report(m_db, m_driverText);
+    const QString refused = SqlTransaction::refusal(m_db.databaseName(), m_driverText);
+    m_refused = !refused.isEmpty();
+    m_error = m_refused ? refused : SqlTransaction::report(m_db, m_driverText);
     return false;
 }
 
@@ -583,11 +660,13 @@ QString valueText(const QVariant &value)
     return value.isNull() ? QStringLiteral("NULL") : value.toString();
 }
 
-template<typename Record> QStringList fieldTexts(const Record &record)
+// `later`: fields kept since stamps were, which count only where they hold a
+// value, so that the stamps of the rows written before stay as they were.
+template<typename Record> QStringList fieldTexts(const Record &record, const QVector<QVariant Record::*> &later = {})
 {
     QStringList texts;
     for (const SqlField<Record> &field : Record::fields()) {
-        if (field.member)
+        if (field.member && !(later.contains(field.member) && (record.*field.member).isNull()))
             texts << QLatin1String(field.key) + QLatin1Char('=') + valueText(record.*field.member);
     }
     return texts;
@@ -608,8 +687,17 @@ QStringList SqlRecords::valuesOf(const SqlSampleRecord &record)
 
 QStringList SqlRecords::valuesOf(const SqlSolventRecord &record)
 {
+    // The page's figures at the run temperature follow from those at 20 C,
+    // where kept, and the run's temperature, which the run keeps: beside them
+    // they count for nothing, so that a solvent saved again for another run
+    // holds the same values.
+    SqlSolventRecord held = record;
+    if (!held.computedDensityAt20.isNull())
+        held.computedDensity = QVariant();
+    if (!held.computedViscosityAt20.isNull())
+        held.computedViscosity = QVariant();
     // A component by its reference id: its name is the reference data's.
-    QStringList texts = fieldTexts(record);
+    QStringList texts = fieldTexts(held, { &B::computedDensityAt20, &B::computedViscosityAt20 });
     for (const SqlSolventRecord::Component &component : record.components)
         texts << valueText(component.id) + QLatin1Char('=') + valueText(component.concentration) + QLatin1Char(' ')
                 + component.units;
@@ -634,45 +722,89 @@ QString SqlRecords::stampOf(const QStringList &values)
 
 namespace {
 
-// Reads a record through `load` and gives its values; *listed: found and active.
+// A record's name and links, as texts: with its values and its date, its version.
+QStringList identityOf(const SqlSampleRecord &record)
+{
+    return { QStringLiteral("name=") + record.name };
+}
+
+QStringList identityOf(const SqlSolventRecord &record)
+{
+    return { QStringLiteral("name=") + record.name };
+}
+
+QStringList identityOf(const SqlExperimentRecord &record)
+{
+    return { QStringLiteral("name=") + record.name,
+        QStringLiteral("links=%1 %2 %3").arg(record.sampleId).arg(record.bufferId).arg(record.resultsId) };
+}
+
+QStringList identityOf(const SqlResultsRecord &record)
+{
+    return { QStringLiteral("name=") + record.name,
+        QStringLiteral("links=%1 %2 %3").arg(record.sampleId).arg(record.bufferId).arg(record.experimentId) };
+}
+
+// Reads a record through `load` and gives its values, name and links; *listed: found and active.
 template<typename Record>
 bool readValues(SqlRecords &records, bool (SqlRecords::*load)(int, Record *, bool *, bool *), int id,
-    QStringList *values, bool *listed)
+    QStringList *values, QStringList *identity, bool *listed)
 {
     Record record;
     bool found = false;
     bool active = false;
     const bool read = (records.*load)(id, &record, &found, &active);
     *values = SqlRecords::valuesOf(record);
+    *identity = identityOf(record);
     *listed = read && found && active;
     return read;
 }
 
 } // namespace
 
-bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
+bool SqlRecords::readStamps(SqlRecordKind kind, int id, QString *stamp, QString *version)
 {
-    stamp->clear();
-    QStringList values;
+    if (stamp)
+        stamp->clear();
+    if (version)
+        version->clear();
+    // The date first: a save between the two reads gives a version that no
+    // later read gives, never one that hides the save.
+    const QVariant written = version ? modified(kind, id) : QVariant();
+    QStringList values, identity;
     bool listed = false;
     bool read = false;
     switch (kind) {
     case SqlRecordKind::Sample:
-        read = readValues(*this, &SqlRecords::loadSample, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadSample, id, &values, &identity, &listed);
         break;
     case SqlRecordKind::Solvent:
-        read = readValues(*this, &SqlRecords::loadSolvent, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadSolvent, id, &values, &identity, &listed);
         break;
     case SqlRecordKind::Experiment:
-        read = readValues(*this, &SqlRecords::loadExperiment, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadExperiment, id, &values, &identity, &listed);
         break;
     case SqlRecordKind::Results:
-        read = readValues(*this, &SqlRecords::loadResults, id, &values, &listed);
+        read = readValues(*this, &SqlRecords::loadResults, id, &values, &identity, &listed);
         break;
     }
-    if (listed)
+    if (!listed)
+        return read;
+    if (stamp)
         *stamp = stampOf(values);
+    if (version)
+        *version = stampOf(values + identity + QStringList(QStringLiteral("modified=") + valueText(written)));
     return read;
+}
+
+bool SqlRecords::stamp(SqlRecordKind kind, int id, QString *stamp)
+{
+    return readStamps(kind, id, stamp, nullptr);
+}
+
+bool SqlRecords::version(SqlRecordKind kind, int id, QString *version)
+{
+    return readStamps(kind, id, nullptr, version);
 }
 
 // Samples
@@ -693,7 +825,7 @@ bool SqlRecords::saveSample(const SqlSampleRecord &record, int storedId, int *sa
         }
         query.bindValue(QStringLiteral(":name"), record.name);
         query.bindValue(QStringLiteral(":aminoSequenceCodeSize"), 1);
-        bindFields(query, SqlSampleRecord::fields(), record);
+        bindFields(query, QStringLiteral("sample"), SqlSampleRecord::fields(), record);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -773,7 +905,7 @@ bool SqlRecords::writeSolvent(QSqlQuery &query, const SqlSolventRecord &record, 
         query.bindValue(QStringLiteral(":storedId"), storedId);
     query.bindValue(QStringLiteral(":name"), record.name);
     query.bindValue(QStringLiteral(":active"), 1);
-    bindFields(query, SqlSolventRecord::fields(), record);
+    bindFields(query, QStringLiteral("buffer"), SqlSolventRecord::fields(), record);
     if (!query.exec())
         return false;
     *id = storedId >= 0 ? QVariant(storedId) : query.lastInsertId();
@@ -901,7 +1033,7 @@ bool SqlRecords::saveExperiment(const SqlExperimentRecord &record, int storedId,
                     : chosen < 0 ? QVariant(QVariant::String)
                                  : record.*link.stamp);
         }
-        bindFields(query, SqlExperimentRecord::fields(), record);
+        bindFields(query, QStringLiteral("experiment"), SqlExperimentRecord::fields(), record);
         if (!query.exec())
             return false;
         if (storedId < 0)
@@ -961,7 +1093,7 @@ bool SqlRecords::saveResults(const SqlResultsRecord &record, int storedId, int *
                 return false;
             query.bindValue(QStringLiteral(":storedId"), storedId);
         }
-        bindFields(query, SqlResultsRecord::fields(), record);
+        bindFields(query, QStringLiteral("results"), SqlResultsRecord::fields(), record);
         query.bindValue(QStringLiteral(":sample_id"), record.sampleId);
         query.bindValue(QStringLiteral(":buffer_id"), record.bufferId);
         query.bindValue(QStringLiteral(":experiment_id"), record.experimentId);

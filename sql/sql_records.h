@@ -17,9 +17,14 @@ class QSqlQuery;
 // The four kinds of stored record, by the table each lives in.
 enum class SqlRecordKind { Sample, Solvent, Experiment, Results };
 
-// How a figure was obtained, as a record stores it: a word that no renamed
-// button can change. Rows written before the words were stored hold the
-// object name of the button pressed; opening the file translates them.
+// The choices of a record, as the program holds them: words that no renamed
+// button can change. The file holds the choice columns of its format
+// (`calculatedBy`, `method`, `options`, `shape`) as the object name of the
+// button, as every program that reads the format expects, and the columns
+// this program added as words; either form is read (SqlRecords::wordOf()),
+// and a save stores the file's form (SqlRecords::storedOf()).
+
+// How a figure was obtained.
 namespace SqlSource {
 inline constexpr const char *direct = "direct";
 inline constexpr const char *standard = "standard";
@@ -147,10 +152,17 @@ struct SqlSolventRecord
     QVariant densitySource, viscositySource; // SqlSource words
     QVariant densityDirect, viscosityDirect;
     QVariant densityStandard, densityStandardT, viscosityStandard, viscosityStandardT;
+    // The buffer page's figures as it showed them: at the run temperature of
+    // the save, in the buffer's water, as the file's format has them.
     QVariant computedDensity, computedViscosity;
-    // 1: the computed figures are the buffer page's at 20 C in light water.
-    // NULL (rows written before): they are the page's at the run temperature
-    // of their save, heavy water included, and are shown as stored.
+    // The page's figures at 20 C in light water, from which a loaded solvent
+    // is carried to the temperature of its run; NULL where not kept.
+    QVariant computedDensityAt20, computedViscosityAt20;
+    // 1 (rows of the release that kept no figures at 20 C of their own): the
+    // computed figures above are the page's at 20 C in light water. NULL,
+    // without figures at 20 C (rows written before): they are the page's at
+    // the run temperature of their save, which is not known, and are shown as
+    // stored.
     QVariant computedAt20;
     QVariant pH;
     QVariant heavyWater, d2o, d2o18, h2o18, h2o; // the water, as fractions of 1
@@ -262,8 +274,14 @@ public:
     QString error() const { return m_error; }
     // The driver's text alone of the last failed read.
     QString driverText() const { return m_driverText; }
+    // The last failed read was stopped by a file beside the database that is
+    // not used: error() is the message that names it and what to do.
+    bool refused() const { return m_refused; }
     // The last save failed because its record to overwrite was no longer listed.
     bool savedOverGone() const { return m_savedOverGone; }
+    // The last save failed because its record to overwrite was no longer at
+    // the version expectVersion() named: another program saved it since.
+    bool savedOverChanged() const { return m_savedOverChanged; }
 
     // The listed (active) records of a kind.
     bool list(SqlRecordKind kind, Order order, bool withDates, QVector<Entry> *entries);
@@ -285,6 +303,20 @@ public:
     // The stamp of a stored record as the file holds it now; empty when the
     // record is not listed (deleted, or made inactive). False when it cannot be read.
     bool stamp(SqlRecordKind kind, int id, QString *stamp);
+    // A stored record's version: its stamp's values, its name and links, and
+    // when it was last written (`modified`). Another version than the one a
+    // window took means that the record was saved since. Empty when the
+    // record is not listed; false when it cannot be read.
+    bool version(SqlRecordKind kind, int id, QString *version);
+
+    // The next save over a stored record writes only while the record is at
+    // this version (read under the save's own lock): one saved by another
+    // program in the meantime is not written over (savedOverChanged()).
+    // Empty: any version.
+    void expectVersion(const QString &version) { m_expectedVersion = version; }
+    // Of the record the last successful save wrote, as its transaction left it.
+    QString savedStamp() const { return m_savedStamp; }
+    QString savedVersion() const { return m_savedVersion; }
 
     // storedId: the record to overwrite, or -1 for a new one; *savedId is the
     // id of the record written. A record to overwrite that another program has
@@ -315,14 +347,16 @@ public:
     static bool writeComponents(
         QSqlQuery &query, const QVariant &bufferId, const QVector<SqlSolventRecord::Component> &components);
 
-    // A choice column that older rows fill with the object name of the button
-    // pressed, and the word each name stands for.
-    struct WordColumn
+    // A choice column: the object name of each button and the word it stands
+    // for, and which of the two the file holds.
+    struct ChoiceColumn
     {
         QString table, column;
         QVector<QPair<QString, QString>> words; // object name, word
-        // The statement that turns the names into words, and a query that
-        // gives a row while any row holds a name. Fixed names only.
+        bool storesNames; // a column of the format: the object name
+        // The statement that turns values of the other form into the stored
+        // one, and a query that gives a row while any row holds one. Fixed
+        // names only.
         QString translation() const;
         QString anyLeft() const;
     };
@@ -330,10 +364,12 @@ public:
     // For the migration: the columns the record tables gained after their
     // revision, in the order they are added, and the choice columns.
     static QVector<AddedColumn> addedColumns();
-    static const QVector<WordColumn> &wordColumns();
-    // A choice column's value as a word: an object name that rows an older
-    // release writes still hold becomes its word, anything else stays.
+    static const QVector<ChoiceColumn> &choiceColumns();
+    // A choice column's value as a word, whichever form the row holds
+    // (another program's rows, or an older release's); anything else stays.
     static QVariant wordOf(const QString &table, const QString &column, const QVariant &value);
+    // A choice column's value in the form the file holds; anything else stays.
+    static QVariant storedOf(const QString &table, const QString &column, const QVariant &value);
 
 private:
     // One record's save in one transaction: write runs its statements on the
@@ -341,11 +377,18 @@ private:
     // with the error of the query's last statement.
     bool save(SqlRecordKind kind, int storedId, int *savedId, const std::function<bool(QSqlQuery &, int *)> &write);
     bool readFailed(QSqlQuery &query);
+    // The stamp and the version of a stored record, each when asked for.
+    bool readStamps(SqlRecordKind kind, int id, QString *stamp, QString *version);
 
     QSqlDatabase m_db;
     QString m_error;
     QString m_driverText;
+    bool m_refused = false;
     bool m_savedOverGone = false;
+    bool m_savedOverChanged = false;
+    QString m_expectedVersion;
+    QString m_savedStamp;
+    QString m_savedVersion;
 };
 
 #endif

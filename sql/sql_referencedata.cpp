@@ -1,6 +1,7 @@
 #include "sql/sql_referencedata.h"
 
 #include "app/app_number.h"
+#include "app/app_text.h"
 #include "sql/sql_transaction.h"
 
 #include <QDir>
@@ -251,7 +252,7 @@ QString SqlReferenceData::fitText(const QString &text, int size)
     shorter.remove(trailingNote);
     if (!shorter.isEmpty() && shorter.size() <= size)
         return shorter;
-    return text.left(size);
+    return AppText::leftWhole(text, size);
 }
 
 bool SqlReferenceData::readCsv(const QString &path, QList<QStringList> *rows, QString *error)

@@ -1,14 +1,20 @@
 #include "sql/sql_transaction.h"
 
+#include "sql/sql_journalguard.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSettings>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QTimer>
+#include <QtEndian>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -19,10 +25,37 @@ const char *const briefWait = "QSQLITE_BUSY_TIMEOUT=250";
 const int lockStepMs = 40;
 const int defaultLockWaitSeconds = 5;
 
-// SQLite's primary result codes and texts: another connection's lock, and a full disk.
+// SQLite's primary result codes and texts: another connection's lock (SQLITE_BUSY, or
+// SQLITE_LOCKED where connections share a cache), and a full disk.
 const char *const busyCode = "5";
+const char *const lockedCode = "6";
 const char *const busyText = "database is locked";
+const char *const lockedText = "database table is locked";
 const char *const fullText = "database or disk is full";
+// And a file SQLite could not open, the guard's refusal among them.
+const char *const cantOpenText = "unable to open database file";
+
+// The change counter in the header of the database file: one more with
+// each change stored. Read through the file SQLite has open (closing a
+// handle of one's own would drop SQLite's locks on the file). False where
+// it does not count (a file that keeps a log of changes, the "wal" mode).
+bool readChangeCounter(const QSqlDatabase &db, quint32 *counter)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3_file *file = nullptr;
+    if (!connection || sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file
+        || !file->pMethods)
+        return false;
+    // Bytes 18 and 19 say how the file is written (2: with a log), 24 to 27 the counter.
+    unsigned char header[10] = {};
+    if (file->pMethods->xRead(file, header, int(sizeof header), 18) != SQLITE_OK || header[0] == 2 || header[1] == 2)
+        return false;
+    *counter = qFromBigEndian<quint32>(header + 6);
+    return true;
+}
 
 } // namespace
 
@@ -39,7 +72,10 @@ SqlTransaction::SqlTransaction(const QSqlDatabase &db) : m_db(db)
         m_state = State::Failed;
         m_driverText = m_db.isOpen() ? begin.lastError().text() : m_db.lastError().text();
         m_error = report(m_db, m_driverText);
+        return;
     }
+    // Under the write lock, before anything of this write is in the file.
+    m_counted = readChangeCounter(m_db, &m_counter);
 }
 
 SqlTransaction::~SqlTransaction()
@@ -72,10 +108,43 @@ bool SqlTransaction::commit()
     // Not waited for with the event loop running: the write is open, and
     // nothing else may run inside it. The write lock held keeps new readers
     // off, so only those already reading are waited for (SQLite's brief wait).
-    if (!m_db.commit())
-        return fail(m_db.lastError().text());
+    if (!m_db.commit()) {
+        fail(m_db.lastError().text());
+        // Another program's lock kept the change from the file; any other
+        // failure may have come before the change was stored, or after.
+        if (!isLocked(m_driverText))
+            m_error += QStringLiteral("\n\n") + heldNow();
+        return false;
+    }
     m_state = State::Committed;
     return true;
+}
+
+QString SqlTransaction::heldNow()
+{
+    const QString unknown = QStringLiteral("What the database file holds now could not be told%1: read the record "
+                                           "again to see whether the change was stored.");
+    // A file that keeps its changes in a log does not count them.
+    if (!m_counted)
+        return unknown.arg(QString());
+    // Read under a lock of its own, so that what a failed commit left to
+    // take back (a journal) is played in first.
+    QString why;
+    quint32 now = 0;
+    {
+        QSqlQuery look(m_db);
+        if (!look.exec(QStringLiteral("BEGIN")) || !look.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))
+            || !look.next() || !readChangeCounter(m_db, &now))
+            why = look.lastError().text().isEmpty() ? QStringLiteral("its header could not be read")
+                                                    : reason(look.lastError().text());
+        look.finish();
+        look.exec(QStringLiteral("ROLLBACK"));
+    }
+    if (!why.isEmpty())
+        return unknown.arg(QStringLiteral(" (%1)").arg(why));
+    if (now == m_counter)
+        return QStringLiteral("Nothing of the change was stored: the database file holds what it held before.");
+    return QStringLiteral("The database file holds the change all the same: it was stored before the error.");
 }
 
 QString SqlTransaction::report(const QSqlDatabase &db, const QString &driverText)
@@ -85,7 +154,15 @@ QString SqlTransaction::report(const QSqlDatabase &db, const QString &driverText
 
 QString SqlTransaction::report(const QString &fileName, const QString &driverText)
 {
+    const QString refused = refusal(fileName, driverText);
+    if (!refused.isEmpty())
+        return refused;
     return QDir::toNativeSeparators(fileName) + QStringLiteral(":\n") + reason(driverText);
+}
+
+QString SqlTransaction::refusal(const QString &fileName, const QString &driverText)
+{
+    return driverText.contains(QLatin1String(cantOpenText)) ? SqlJournalGuard::takeRefusal(fileName) : QString();
 }
 
 QString SqlTransaction::reason(const QString &driverText)
@@ -140,12 +217,13 @@ bool SqlTransaction::execWhileLocked(QSqlQuery &query, const QString &sql)
 
 bool SqlTransaction::isLocked(const QSqlError &error)
 {
-    return error.nativeErrorCode() == QLatin1String(busyCode) || isLocked(error.databaseText());
+    return error.nativeErrorCode() == QLatin1String(busyCode) || error.nativeErrorCode() == QLatin1String(lockedCode)
+        || isLocked(error.databaseText());
 }
 
 bool SqlTransaction::isLocked(const QString &driverText)
 {
-    return driverText.contains(QLatin1String(busyText));
+    return driverText.contains(QLatin1String(busyText)) || driverText.contains(QLatin1String(lockedText));
 }
 
 bool SqlTransaction::isFull(const QString &driverText)

@@ -34,7 +34,9 @@ public:
     // The same with the query's error; the query is finished first, since an
     // active statement keeps SQLite from rolling back.
     bool fail(QSqlQuery &query);
-    // False, rolled back and with the driver's text, when the commit fails.
+    // False, rolled back and with the driver's text, when the commit fails;
+    // the error then also says what the file holds now: the change, or what
+    // it held before (unless the file was held by another program's lock).
     bool commit();
 
     // "file:\ndriver text" of the failure, empty while there is none; for a
@@ -45,6 +47,10 @@ public:
     static QString report(const QSqlDatabase &db, const QString &driverText);
     // The same for a file read some other way than as the connection's name.
     static QString report(const QString &fileName, const QString &driverText);
+    // Where a file beside the database stopped the statement (SQLite says
+    // only that it could not open a file), the guard's message, which names
+    // it and what to do; taken, so that it is said once. Empty otherwise.
+    static QString refusal(const QString &fileName, const QString &driverText);
 
     // How long a file held locked is waited for, in seconds (the settings
     // key "database/lockWait", 5 by default; 0 tries once).
@@ -64,7 +70,8 @@ public:
     // A read or a statement of its own run so (the query prepared and bound
     // before; `sql` run as given otherwise). False with the query's error.
     static bool execWhileLocked(QSqlQuery &query, const QString &sql = QString());
-    // Another connection holds the file locked (SQLite's "database is locked").
+    // Another connection holds the file locked (SQLite's "database is locked",
+    // or "database table is locked" where connections share a cache).
     static bool isLocked(const QSqlError &error);
     static bool isLocked(const QString &driverText);
     // The disk or the file is full (SQLite's "database or disk is full").
@@ -76,10 +83,16 @@ public:
 private:
     enum class State { Open, Committed, Failed };
 
+    // After a failed commit: whether the file holds the change, as a person reads it.
+    QString heldNow();
+
     QSqlDatabase m_db;
     State m_state = State::Open;
     QString m_error;
     QString m_driverText;
+    // The file's change counter as the write began, when it has one.
+    quint32 m_counter = 0;
+    bool m_counted = false;
 };
 
 #endif

@@ -300,8 +300,8 @@ QStringList addedColumns(const FileState &state)
 }
 
 // Whether opening the file writes anything: a new file, a step of the chain,
-// a column its tables lack, a row holding an object name, or another
-// release's stamp.
+// a column its tables lack, a choice in the form its column does not hold, or
+// another release's stamp.
 bool needsWrite(QSqlQuery &query, const FileState &state, bool *needed)
 {
     *needed = true;
@@ -313,7 +313,7 @@ bool needsWrite(QSqlQuery &query, const FileState &state, bool *needed)
     }
     if (!addedColumns(state).isEmpty())
         return true;
-    for (const SqlRecords::WordColumn &column : SqlRecords::wordColumns()) {
+    for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
         if (!hasColumn(state, column.table, column.column))
             continue;
         if (!query.exec(column.anyLeft()))
@@ -330,6 +330,60 @@ bool needsWrite(QSqlQuery &query, const FileState &state, bool *needed)
         return false;
     *needed = query.next();
     query.finish();
+    return true;
+}
+
+// Choices stored in the form their column does not hold are written in the
+// one it holds: the object name in a column of the format (rows an earlier
+// release wrote as words), the word in a column this program added. Only a
+// column the file had before can hold one. A row so rewritten is the same
+// record, spelt as the file's version says: it keeps its date. The table's
+// triggers, which would date it now, are set aside while its rows are
+// rewritten and put back as they were, all inside the caller's transaction.
+bool translateChoices(QSqlQuery &query, const FileState &state)
+{
+    QStringList tables;
+    for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
+        if (!tables.contains(column.table))
+            tables << column.table;
+    }
+    for (const QString &table : qAsConst(tables)) {
+        QStringList translations;
+        for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
+            if (column.table != table || !hasColumn(state, column.table, column.column))
+                continue;
+            if (!query.exec(column.anyLeft()))
+                return false;
+            if (query.next())
+                translations << column.translation();
+            query.finish();
+        }
+        if (translations.isEmpty())
+            continue;
+        if (!query.prepare(QStringLiteral(
+                "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND lower(tbl_name) = lower(:table)")))
+            return false;
+        query.bindValue(QStringLiteral(":table"), table);
+        if (!query.exec())
+            return false;
+        QVector<QPair<QString, QString>> triggers;
+        while (query.next())
+            triggers.append({ query.value(0).toString(), query.value(1).toString() });
+        query.finish();
+        QStringList statements;
+        for (const auto &trigger : qAsConst(triggers)) {
+            QString name = trigger.first;
+            statements
+                << QStringLiteral("DROP TRIGGER \"%1\"").arg(name.replace(QLatin1Char('"'), QStringLiteral("\"\"")));
+        }
+        statements << translations;
+        for (const auto &trigger : qAsConst(triggers))
+            statements << trigger.second;
+        for (const QString &statement : qAsConst(statements)) {
+            if (!query.exec(statement))
+                return false;
+        }
+    }
     return true;
 }
 
@@ -500,18 +554,15 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     // records name them all. No table is created: a file without one opens,
     // and what needs the table says so. Rows hold NULL in a new column (a
     // soft-delete flag: 1), which each record reads as older rows' way.
-    // Choices older rows stored as the object name of a button become words.
+    // Choices are stored in the form their column holds.
     if (!readColumns(query, &state))
         return fail(query.lastError().text());
     for (const QString &statement : addedColumns(state)) {
         if (!query.exec(statement))
             return fail(query.lastError().text());
     }
-    // Only a column the file had before can hold a name.
-    for (const SqlRecords::WordColumn &column : SqlRecords::wordColumns()) {
-        if (hasColumn(state, column.table, column.column) && !query.exec(column.translation()))
-            return fail(query.lastError().text());
-    }
+    if (!translateChoices(query, state))
+        return fail(query.lastError().text());
 
     if (changed) {
         if (!query.prepare(QStringLiteral("UPDATE version SET databaseVersion = :version")))

@@ -291,16 +291,23 @@ private slots:
     // A copy into the file itself that is cut off (the save killed midway)
     // leaves the file part new, part old. The whole of what was saved stays
     // beside it under a name no save removes, and the next save of that
-    // file, or the next start, tells where it is, once.
+    // file, or the next start, tells where it is, once. The note of it goes
+    // only once it was told: a program ended while its box shows (SIGTERM)
+    // tells it again at its next start.
     void aCutCopyIntoTheFileIsToldOfAndKept_data()
     {
-        QTest::addColumn<bool>("atStart");
-        QTest::newRow("told by the next save") << false;
-        QTest::newRow("told at the next start") << true;
+        QTest::addColumn<QString>("when");
+        QTest::newRow("told by the next save") << "save";
+        QTest::newRow("told at the next start") << "start";
+        QTest::newRow("told again after a start ended while its box showed") << "ended while shown";
+        // In a folder others may write, another user may put a file of theirs under the copy's name.
+        QTest::newRow("told at the next start, the copy replaced by another user's file") << "replaced";
     }
     void aCutCopyIntoTheFileIsToldOfAndKept()
     {
-        QFETCH(bool, atStart);
+        QFETCH(QString, when);
+        if (when == "replaced" && !testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
         QTemporaryDir dir;
         const QString file = dir.filePath("buffer.buf");
         QVERIFY(testWriteFile(file, QByteArray(200000, 'O')));
@@ -318,18 +325,37 @@ private slots:
         const QString copy = dir.filePath(left.first());
         QCOMPARE(testReadFile(copy), saved);
 
+        if (when == "ended while shown") {
+            const int shown = testInChild([]() {
+                AppSaveFile::setTeller([](const QString &) {
+                    std::signal(SIGTERM, SIG_DFL);
+                    ::raise(SIGTERM);
+                });
+                AppSaveFile::tellCutCopies();
+                return 0;
+            });
+            QCOMPARE(shown, -SIGTERM);
+        }
+        QString where = "The whole of what was saved then is in " + copy + ".";
+        if (when == "replaced") {
+            QVERIFY(QFile::remove(copy) && testWriteFile(copy, "planted") && testGiveAway(copy));
+            where = "The whole of what was saved then was kept as " + copy
+                + ", but that name now holds a file of another user's, which may not be what was saved.";
+        }
         QStringList told;
         AppSaveFile::setTeller([&told](const QString &message) { told << message; });
         QString failure;
-        if (atStart)
-            AppSaveFile::tellCutCopies();
-        else
+        if (when == "save")
             QVERIFY2(AppSaveFile::write(file, "NaCl\t0.15\tmolar\n", &failure), qPrintable(failure));
+        else
+            AppSaveFile::tellCutCopies();
         QCOMPARE(told,
             QStringList { "An earlier save of " + file
                 + " was cut off while it wrote into the file itself, which may now hold part of what was saved and "
-                  "part of what it held before. The whole of what was saved then is in "
-                + copy + "." });
+                  "part of what it held before. "
+                + where });
+        if (when == "replaced")
+            return;
         QCOMPARE(testReadFile(copy), saved);
         AppSaveFile::tellCutCopies();
         QVERIFY2(AppSaveFile::write(file, "NaCl\t0.15\tmolar\n", &failure), qPrintable(failure));
@@ -338,6 +364,28 @@ private slots:
         QStringList all { "buffer.buf", QFileInfo(copy).fileName(), "second.buf" };
         all.sort();
         QCOMPARE(entries(dir.path()), all);
+    }
+
+    // Where no note of the whole copy can be kept (the settings may not be
+    // written), a copy cut off would never be told: the file is not written
+    // into, keeps what it held, and the box says why; nothing is left beside it.
+    void aFileIsNotWrittenIntoWhereNoNoteOfItsCopyCanBeKept()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("buffer.buf");
+        const QByteArray old(20000, 'O');
+        QVERIFY(testWriteFile(file, old));
+        QVERIFY(testSecondName(file, dir.filePath("second.buf")));
+        const QString settings = QSettings().fileName();
+        QVERIFY(m_settings->makeUnwritable());
+        QString failure;
+        QVERIFY(!AppSaveFile::write(file, QByteArray(30000, 'N'), &failure));
+        QCOMPARE(failure,
+            file + " could not be written: it is written into the file itself, and the settings file " + settings
+                + ", where the save notes where the whole of it is kept until it is done, cannot be written. The "
+                  "file keeps what it held before.");
+        QCOMPARE(testReadFile(file), old);
+        QCOMPARE(entries(dir.path()), QStringList({ "buffer.buf", "second.buf" }));
     }
 
     // Where the file system cannot reserve room in a file (it does not offer

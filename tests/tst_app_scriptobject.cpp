@@ -48,6 +48,7 @@ public:
         auto *numeric = new GuiLineEdit(group);
         numeric->setFormat('f', 3);
         numeric->setText("7");
+        numeric->setAccessibleName("Sigma");
         auto *label = new QLabel("old", group);
         auto *combo = new QComboBox(group);
         combo->addItem("first", 1);
@@ -330,6 +331,12 @@ private slots:
         QTest::newRow("warning and error boxes")
             << "({WARNING: 'careful', ERROR: 'broken'})" << QString()
             << "warning Vornakel Warning: careful | critical Vornakel Error: broken";
+        // A message names a figure by its caption (its accessible name, else its name's words), never by its widget.
+        QTest::newRow("messages name figures by their captions")
+            << "({WARNING: 'qtNumeric: the result is not a finite number.', ERROR: 'qtPlain and qtNoSuchField'})"
+            << QString()
+            << "warning Vornakel Warning: Sigma: the result is not a finite number. | critical Vornakel Error: plain "
+               "and qtNoSuchField";
         QTest::newRow("combo items appended; without ID the node ends")
             << "[{NAME: 'qtCombo', VALUE: 'three', ID: 3}, {NAME: 'qtCombo', VALUE: 'w', ID: 'x'},"
                " {NAME: 'qtCombo', VALUE: 'v', WARNING: 'w', child: {NAME: 'qtLabel', VALUE: 1}},"

@@ -74,7 +74,11 @@ private slots:
         QTest::newRow("erased: rejected default") << "g6 default abc" << QString() << "abc" << false;
         // A rewrite longer than the field would be cut into another number: the typed text stays.
         QTest::newRow("rewrite fits the length") << "f5 max 12" << QString("0.73") << "0.73000" << true;
-        QTest::newRow("rewrite too long") << "f5 max 12" << QString("1e308") << "1e308" << true;
+        QTest::newRow("rewrite too long") << "f5 max 12" << QString("123456789") << "123456789" << true;
+        // Fixed point from 1e15 on would write digits no double holds, 309 of them for 1e308.
+        QTest::newRow("a huge figure in fixed point") << "f2" << QString("1e308") << "1e+308" << true;
+        QTest::newRow("just under 1e15 in fixed point")
+            << "f2" << QString("999999999999999") << "999999999999999.00" << true;
     }
     void typedEntryIsCheckedWhenFinished()
     {

@@ -1,5 +1,6 @@
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_savetodatabase.h"
+#include "sql/sql_records.h"
 
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -302,7 +303,7 @@ private slots:
         QCOMPARE(d->qtSampleName->lineEdit()->placeholderText(), QStringLiteral("New Sample"));
     }
 
-    // Empty fields are stored as NULL, the links as chosen or -1, the method as its word.
+    // Empty fields are stored as NULL, the links as chosen or -1, the method as its button, as the format has it.
     void newExperimentIsStoredAsShown()
     {
         // A run links only a record its tab shows.
@@ -325,7 +326,7 @@ private slots:
                      .value("SELECT Tc || '|' || RPM || '|' || Mp || '|' || calculatedBy || '|' || sample_id || '|' || "
                             "buffer_id || '|' || results_id FROM experiment WHERE name = 'Run 2'")
                      .toString(),
-            QStringLiteral("4.0|20000.0|14305.0|exact|-1|1|-1"));
+            QStringLiteral("4.0|20000.0|14305.0|qtExactMolecularWeight|-1|1|-1"));
         QVERIFY(
             m_f->db
                 .value("SELECT sstar IS NULL AND mgml IS NULL AND sigma IS NULL FROM experiment WHERE name = 'Run 2'")
@@ -339,7 +340,7 @@ private slots:
         QVERIFY(m_f->answerer.seen().isEmpty());
     }
 
-    // Axes halved, the first checked option as its word, no links; an overwrite keeps the name.
+    // Axes halved, the choices as their buttons (the first checked option), no links; an overwrite keeps the name.
     void resultsAreStoredAsShown()
     {
         m_f->window->stopSignals(true); // the options' own handlers would recalculate the page
@@ -363,7 +364,7 @@ private slots:
                        "|| options_value || '|' || shape || '|' || method || '|' || sample_id || '|' || buffer_id "
                        "|| '|' || experiment_id FROM results WHERE id = 1")
                 .toString(),
-            QStringLiteral("Run 1 shape|6.0|0.0|null|oblate|2.5|cylinder|teller|-1|-1|-1"));
+            QStringLiteral("Run 1 shape|6.0|0.0|null|qtHydrateOblate|2.5|qtShapeCylinder|qtTellerMethod|-1|-1|-1"));
         QCOMPARE(m_f->db.value("SELECT Rp FROM results WHERE id = 1").toDouble(), 2.12345678912e-07);
     }
 
@@ -453,6 +454,131 @@ private slots:
             gone.startsWith("DELETE") ? "0/0.0" : "1/0.0");
     }
 
+    // Two programs on one file: this window loads a record, another program saves over it, and this window, changed,
+    // saves over it again. Its question says that the stored record changed since this window took it: Cancel keeps
+    // the other program's version, Save writes this window's. Unchanged by others, the question is the usual one.
+    // Saved over by the other program while the question is open, nothing is written and the box says why.
+    void aRecordChangedSinceTheWindowTookItIsToldBeforeItIsSavedOver_data()
+    {
+        QTest::addColumn<int>("kind"); // SqlRecordKind
+        QTest::addColumn<QString>("theirs"); // the other program's saves: before the question, while it is open
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("stored"); // the figure at the end: "mine", "theirs" or "theirs again"
+        const char *const kinds[] = { "sample", "solvent", "experiment", "results" };
+        for (int kind = 0; kind < 4; ++kind) {
+            QTest::addRow("%s saved over since, cancel", kinds[kind])
+                << kind << "before" << int(QMessageBox::Cancel) << "theirs";
+            QTest::addRow("%s saved over since, save", kinds[kind])
+                << kind << "before" << int(QMessageBox::Save) << "mine";
+            QTest::addRow("%s unchanged", kinds[kind]) << kind << "" << int(QMessageBox::Save) << "mine";
+            QTest::addRow("%s saved over while asked", kinds[kind])
+                << kind << "while asked" << int(QMessageBox::Save) << "theirs again";
+        }
+    }
+    void aRecordChangedSinceTheWindowTookItIsToldBeforeItIsSavedOver()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, theirs);
+        QFETCH(int, answer);
+        QFETCH(QString, stored);
+        struct Kind
+        {
+            const char *list; // the window's
+            GuiSaveToDatabase::Page page;
+            const char *box; // the dialog's name box and button box
+            const char *table;
+            const char *column; // the figure both programs change
+            const char *field; // where this window shows it
+            const char *mine;
+        };
+        const Kind kinds[] = {
+            { "qtSampleName", GuiSaveToDatabase::SampleRecordPage, "Sample", "sample", "sk", "qtSedVelocityK", "0.02" },
+            { "qtBufferName", GuiSaveToDatabase::SolventRecordPage, "Solvent", "buffer", "pH", "qtBufferpH", "7.2" },
+            { "qtExperimentName", GuiSaveToDatabase::ExperimentRecordPage, "Experiment", "experiment", "Tc",
+                "qtSedEquilibriumTemp", "25" },
+            { "qtResultsName", GuiSaveToDatabase::ResultsRecordPage, "Results", "results", "options_value",
+                "qtHydrateRatio", "2.5" },
+        };
+        const Kind &k = kinds[kind];
+        const QString figure = QStringLiteral("SELECT %1 FROM %2 WHERE id = 1").arg(k.column, k.table);
+        TestOtherProgram other(m_f->db.path());
+        QVERIFY(other.isOpen());
+        // The other program loads the record as it is stored and saves it with its own figure.
+        const auto theirSave = [&](double value) {
+            SqlRecords records(other.database());
+            int id = -1;
+            bool saved = false;
+            switch (SqlRecordKind(kind)) {
+            case SqlRecordKind::Sample: {
+                SqlSampleRecord r;
+                saved = records.loadSample(1, &r) && (r.sk = value, records.saveSample(r, 1, &id));
+                break;
+            }
+            case SqlRecordKind::Solvent: {
+                SqlSolventRecord r;
+                saved = records.loadSolvent(1, &r) && (r.pH = value, records.saveSolvent(r, 1, &id));
+                break;
+            }
+            case SqlRecordKind::Experiment: {
+                SqlExperimentRecord r;
+                saved = records.loadExperiment(1, &r) && (r.tc = value, records.saveExperiment(r, 1, &id));
+                break;
+            }
+            case SqlRecordKind::Results: {
+                SqlResultsRecord r;
+                saved = records.loadResults(1, &r) && (r.optionValue = value, records.saveResults(r, 1, &id));
+                break;
+            }
+            }
+            QVERIFY2(saved, qPrintable(records.error()));
+        };
+
+        m_f->answerer.answerMessageBox(QMessageBox::Ok);
+        m_f->window->findChild<QComboBox *>(k.list)->setCurrentIndex(1);
+        QCOMPARE(m_f->answerer.seen().size(), 1);
+        m_f->answerer.clear();
+        if (theirs == "before")
+            theirSave(30);
+        m_f->window->stopSignals(true); // the field's own handlers would compute the tab anew
+        m_f->window->findChild<QLineEdit *>(k.field)->setText(QLatin1String(k.mine));
+        m_f->window->stopSignals(false);
+
+        auto d = dialog(k.page);
+        d->findChild<QComboBox *>(QStringLiteral("qt%1Name").arg(k.box))->setCurrentIndex(1);
+        QString asked;
+        m_f->answerer.answerWith([&](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            asked = box->text() + '\n' + box->informativeText();
+            if (theirs == "while asked")
+                theirSave(40);
+            box->button(QMessageBox::StandardButton(answer))->click();
+        });
+        save(d->findChild<QDialogButtonBox *>(QStringLiteral("qt%1ButtonBox").arg(k.box)))->click();
+
+        if (theirs == "before") {
+            QVERIFY2(asked.startsWith(QStringLiteral("The stored %1 \"").arg(QString(k.box).toLower()))
+                    && asked.contains("\" has changed since this window loaded or saved it: another program using "
+                                      "the database file saved it (on ")
+                    && asked.contains("Cancel writes nothing: load it from the list to see it, or save under another "
+                                      "name to keep both."),
+                qPrintable(asked));
+        } else {
+            QVERIFY2(asked.startsWith("Are you sure you wish to overwrite this record?"), qPrintable(asked));
+        }
+        const QStringList boxes = m_f->answerer.texts();
+        if (theirs == "while asked") {
+            QVERIFY2(boxes.value(1).contains("has been saved by another program using the database file since this "
+                                             "save began. Nothing was written.\n\nSave again to be told what "
+                                             "changed, and to choose."),
+                qPrintable(boxes.join('\n')));
+        } else {
+            QCOMPARE(boxes.size(), 1);
+        }
+        const double expected = stored == "mine" ? QString(k.mine).toDouble() : stored == "theirs" ? 30 : 40;
+        QCOMPARE(m_f->db.value(figure).toDouble(), expected);
+    }
+
     // One save, one transaction: a refused statement leaves the row, the dialog and the lists as they were.
     void refusedSaveChangesNothing()
     {
@@ -477,6 +603,30 @@ private slots:
         // The database is usable afterwards: no transaction was left open.
         QVERIFY(m_f->db.database().transaction());
         QVERIFY(m_f->db.database().rollback());
+    }
+
+    // A file put beside the database while the window has it open (here a second name of a file, which others
+    // may have filled) is not played in: the save is refused, and its box names that file and what to do, as the
+    // open of the file would, not the driver's "unable to open database file".
+    void aSaveNamesWhatWasPutBesideTheOpenDatabase()
+    {
+        auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
+        d->qtResultsName->lineEdit()->setText(QStringLiteral("Planted"));
+        const QString path = m_f->db.path();
+        const QString journal = path + "-journal";
+        QVERIFY(TestDatabase::writeHotJournal(path, { "DELETE FROM results" }, { "DELETE FROM sample" }, path + ".j"));
+        QVERIFY(testSecondName(path + ".j", journal));
+        save(d->qtResultsButtonBox)->click();
+        const QString text = m_f->answerer.texts().value(0);
+        QVERIFY2(text.startsWith("The database file\n" + QDir::toNativeSeparators(path)
+                     + "\nis not read or written now: "
+                       "beside it lies "
+                     + QDir::toNativeSeparators(journal) + ", a file with a second name (a hard link)")
+                && text.endsWith("Remove " + QDir::toNativeSeparators(journal) + ", or move it aside, and try again."),
+            qPrintable(text));
+        QVERIFY(save(d->qtResultsButtonBox)->isEnabled());
+        QVERIFY(QFile::remove(journal));
+        QCOMPARE(m_f->db.value("SELECT group_concat(name) FROM results").toString(), QStringLiteral("Run 1 shape"));
     }
 
     // A save while another program holds the file waits for it with the window's event loop running: the hold

@@ -247,19 +247,113 @@ private slots:
         row("so20,w", "qtExactMolecularWeight", s + " qtSedVelocityConcentration=1.5",
             "calculateSo20W" + nine + "aVbar=0,vbarwater=0,So20w_k=0.009,Cp=1.5" + water);
         row("invalid viscosity gives no s20,w", "qtExactMolecularWeight", s + " qtBufferViscosity=abc", "");
-        row("vbar from the composition page", "qtExactMolecularWeight qtFromComposition",
+        // Only the composition's own vbar has its vbar in water on the water side, whatever the Mr method.
+        row("vbar from the composition page", "qtExactMolecularWeight qtVbarCompute",
             s + " qtCalculatedVBarWater=0.7321", "calculateS20W" + nine + "aVbar=1,vbarwater=0.7321" + water);
+        row("Mr from the composition, vbar standard", "qtExactMolecularWeight qtFromComposition",
+            s + " qtCalculatedVBarWater=0.7321", "calculateS20W" + nine + "aVbar=0,vbarwater=0" + water);
     }
     void calculationFollowsTheMethodAndStopsAtTheFirstInvalidField()
     {
         QFETCH(QStringList, buttons);
         QFETCH(QString, fields);
         record(buttons);
+        // Compute opens the page; its vbar comes once the page hands it over.
+        if (buttons.contains("qtVbarCompute"))
+            emit m_f->widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedVBarAccepted(0.73);
         m_f->fake()->answerValues("calculateMr", { { "qtSedEquilibriumMR", "12345" } });
         m_f->fill(fields);
         takeCalls();
         m_f->window->calculate();
         QTEST(takeCalls(), "expected");
+    }
+
+    // The radius field holds the radius its caption names, whatever gave the Mr: Rp, the radius of the sphere of
+    // the accessible surface 6.3 M^0.73 A^2 (Miller et al. 1987, Teller 1976), or Ro, the anhydrous sphere
+    // (3 M vbar / 4 pi N)^1/3 with vbar 0.73 at 20 C; the Mr from sigma is the one its field shows.
+    void theRadiusIsTheOneItsCaptionNames_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("mrMethod");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("exact Mr, Teller") << "qtTellerMethod"
+                                          << "qtExactMolecularWeight"
+                                          << "Rp";
+        QTest::newRow("exact Mr, vbar") << "qtVbarMethod"
+                                        << "qtExactMolecularWeight"
+                                        << "Ro";
+        QTest::newRow("from sigma, Teller") << "qtTellerMethod"
+                                            << "qtFromSigma"
+                                            << "Rp";
+        QTest::newRow("from sigma, vbar") << "qtVbarMethod"
+                                          << "qtFromSigma"
+                                          << "Ro";
+    }
+    void theRadiusIsTheOneItsCaptionNames()
+    {
+        QFETCH(QString, method);
+        QFETCH(QString, mrMethod);
+        QFETCH(QString, caption);
+        m_f->click(method);
+        m_f->click(mrMethod);
+        m_f->type("qtSedEquilibriumTemp", "20");
+        m_f->type("qtSedEquilibriumRPM", "20000");
+        if (mrMethod == "qtFromSigma")
+            m_f->type("qtSedEquilibriumSigma", "1.5");
+        else
+            m_f->type("qtSedEquilibriumMR", "50000");
+        const double mr = m_f->number("qtSedEquilibriumMR");
+        QVERIFY(mr > 1000);
+        const double radius = caption == "Rp" ? std::sqrt(6.3 * std::pow(mr, 0.73) / (4 * M_PI)) * 1e-8
+                                              : std::cbrt(3 * mr * 0.73 / (4 * M_PI * 6.02214076e23));
+        QCOMPARE_NEAR(m_f->number("qtExperimentResultsRp"), radius, 1e-5);
+        QVERIFY2(m_f->widget<QLabel>("qtExperimentResultsRpLabel")->text().contains(">" + caption + "<"),
+            qPrintable(m_f->widget<QLabel>("qtExperimentResultsRpLabel")->text()));
+    }
+
+    // An Mr of 1e308 g/mol at 60000 rpm and 20 C gives a buoyant mass of 2.7e307 and a sigma beyond any double
+    // (Mb omega^2 / R T, omega^2 = 3.9e7): sigma is left empty, and the box names it by its caption; no field
+    // writes a figure in hundreds of digits.
+    void aFigureBeyondANumberIsNamedByItsCaption()
+    {
+        m_f->click("qtExactMolecularWeight");
+        m_f->type("qtSedEquilibriumTemp", "20");
+        m_f->type("qtSedEquilibriumRPM", "60000");
+        m_f->type("qtSedEquilibriumMR", "1e308");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(boxes.contains("Sigma: the result is not a finite number."), qPrintable(boxes));
+        QVERIFY2(!boxes.contains(QRegularExpression("\\bqt")), qPrintable(boxes));
+        QCOMPARE(m_f->text("qtSedEquilibriumSigma"), QString());
+        QCOMPARE(m_f->text("qtSedEquilibriumMR"), QStringLiteral("1e+308"));
+        for (const QLineEdit *field : m_f->window->findChildren<QLineEdit *>())
+            QVERIFY2(field->text().size() < 30, qPrintable(field->objectName() + ' ' + field->text()));
+    }
+
+    // Every figure the calculation module writes has a caption a message can name it by: the module names a
+    // figure by the object name it writes to, and no message shown names a widget.
+    void everyFigureOfTheModuleHasACaption()
+    {
+        QFile module(QDir(TestModules::shippedModulesPath()).filePath(QStringLiteral("MainScreen_main.js")));
+        QVERIFY(module.open(QIODevice::ReadOnly));
+        const QString source = QString::fromUtf8(module.readAll());
+        QSet<QString> named;
+        QRegularExpressionMatchIterator it = QRegularExpression("\"(qt\\w+)\"").globalMatch(source);
+        while (it.hasNext())
+            named << it.next().captured(1);
+        QVERIFY(named.contains("qtSedEquilibriumSigma") && named.contains("qtCorrectedDensity"));
+        int figures = 0;
+        for (QWidget *widget : m_f->window->findChildren<QWidget *>()) {
+            const QString name = widget->objectName();
+            // The Results tab's figures are named from the method's prefix.
+            const bool composed = (name.startsWith("qtVbar") || name.startsWith("qtTeller")) && !name.endsWith("Label")
+                && !name.endsWith("Method");
+            if (!(named.contains(name) || composed)
+                || !(qobject_cast<QLabel *>(widget) || qobject_cast<QLineEdit *>(widget)))
+                continue;
+            ++figures;
+            QVERIFY2(!widget->accessibleName().isEmpty(), qPrintable(name));
+        }
+        QVERIFY(figures > 40);
     }
 
     // A fresh form takes the exact Mr as its method, so S* alone gives s20,w; nothing is calculated while

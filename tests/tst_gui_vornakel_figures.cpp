@@ -98,6 +98,19 @@ private slots:
         QVERIFY(m_f->widget("qtS20wHeavyWater")->isHidden());
     }
 
+    // The Results tab's friction ratios and Stokes radius come from s20,w, and carry its want of H/D exchange: the
+    // tab says so while the water holds deuterium, as the Experiment tab does.
+    void theResultsTabSaysWhatHeavyWaterLeavesOut()
+    {
+        steps("heavy 90; tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4;"
+              "tab qtTabResults");
+        QVERIFY(!m_f->widget("qtResultsHeavyWater")->isHidden());
+        QVERIFY(text("qtResultsHeavyWater").contains("the Stokes radius"));
+        QVERIFY(text("qtResultsHeavyWater").contains("about 7 % low"));
+        steps("new");
+        QVERIFY(m_f->widget("qtResultsHeavyWater")->isHidden());
+    }
+
     // f is taken from s20,w with the vbar s20,w was normalised with. With the composition's Mr, s20,w takes its vbar
     // in water, not the apparent vbar of urea's binding (Casassa and Eisenberg 1964 with v3 0.75, g3 0.1): the
     // Stokes radius is M (1 - vbar_water 0.998234) / (N s20,w 6 pi 0.01002 P).
@@ -113,6 +126,70 @@ private slots:
             / (6.02214076e23 * number("qtExperimentResultsS") * 6 * M_PI * 0.01002);
         QVERIFY2(near(number("qtRStokes"), stokes, 1e-4),
             qPrintable(text("qtRStokes") + " by hand " + AppNumber::toText(stokes)));
+    }
+
+    // A typed or standard vbar is the vbar on both sides of s20,w, whatever the Mr method; the composition's vbar in
+    // water stands on the water side only while the vbar shown is the composition's own (with urea's binding its
+    // apparent vbar is another, Casassa and Eisenberg 1964 with v3 0.75, g3 0.1). At 20 C (both temperatures)
+    // s20,w = S* (eta / 0.01002 P) (1 - v_w 0.998234) / (1 - v rho) (Svedberg and Pedersen 1940), with the
+    // buffer's rho and eta and the vbar v as the tabs show them; the Stokes radius is M (1 - v_w 0.998234) /
+    // (N s20,w 6 pi 0.01002 P) and the anhydrous radius (3 M v_dry / 4 pi N)^1/3, v_dry the vbar at 20 C without a
+    // denaturant (the composition's 25 C figure less 5 x 4.25e-4, Durchschlag 1986).
+    void theVbarShownIsTheVbarOfEveryFigure_data()
+    {
+        QTest::addColumn<QString>("vbar"); // how the sample's vbar is given, after its composition
+        QTest::addColumn<QString>("buffer");
+        QTest::addColumn<QString>("sStar");
+        QTest::addColumn<bool>("composition"); // the vbar shown is the composition's own
+        const QString urea = "sql UPDATE denature SET rhomin = 1.12, v3 = 0.75, g3 = 0.1 WHERE Name = 'Urea';"
+                             "residues ALA=12,ARG=11,ASN=14,ASP=7,GLY=12,LYS=6,TRP=6,VAL=6; denaturant Urea; ok;";
+        const QString tris = "Tris base=0.02,Potassium chloride=0.1,Glycerol=1";
+        QTest::newRow("typed 0.735, Mr from the composition")
+            << hewl() + "tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.735" << tris << "0.85" << false;
+        QTest::newRow("standard 0.735, Mr from the composition")
+            << hewl() + "tab qtTabSample; std qtVbarStandard=0.735@20" << tris << "0.85" << false;
+        QTest::newRow("typed 0.735 over a composition in urea")
+            << urea + "tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.735" << tris << "0.85" << false;
+        QTest::newRow("typed 0.95 in 6 M urea: a floating particle")
+            << hewl() + "tab qtTabSample; click qtVbarDirectEntry; type qtSampleVbar=0.95"
+            << "Urea=6"
+            << "-0.5" << false;
+        QTest::newRow("a standard vbar over a run whose sample has gone") << urea
+                + "tab qtTabExperiment; type qtSedVelocityCoefficient=1; save experiment=Run+sample; restart;"
+                  "sql UPDATE sample SET active = 0; load qtExperimentName=Run; tab qtTabSample;"
+                  "std qtVbarStandard=0.735@20" << tris << "0.85" << false;
+        QTest::newRow("the composition's vbar in urea, Mr from the composition") << urea << tris << "0.85" << true;
+        QTest::newRow("the composition's vbar in urea, an exact Mr")
+            << urea + "tab qtTabExperiment; click qtExactMolecularWeight; type qtSedEquilibriumMR=9000" << tris
+            << "0.85" << true;
+    }
+    void theVbarShownIsTheVbarOfEveryFigure()
+    {
+        QFETCH(QString, vbar);
+        QFETCH(QString, buffer);
+        QFETCH(QString, sStar);
+        QFETCH(bool, composition);
+        steps(vbar + "; buffer " + buffer
+            + "; tab qtTabResults; click qtVbarMethod; tab qtTabExperiment; type qtSedEquilibriumTemp=20;"
+              "type qtSedVelocityCoefficient="
+            + sStar);
+        const double v = number("qtSampleVbar"), rho = number("qtBufferDensity"), eta = number("qtBufferViscosity");
+        const double water = composition ? number("qtCalculatedVBarWater") : v;
+        const double dry = composition ? number("qtUnDenaturedVBar") - 5 * 4.25e-4 : v;
+        QVERIFY(v > 0 && water > 0 && rho > 1 && eta > 0.01002);
+        QVERIFY(!composition || std::fabs(water - v) > 0.01);
+        const double s20w = sStar.toDouble() * 1e-13 * (eta / 0.01002) * (1 - water * 0.998234) / (1 - v * rho);
+        QVERIFY2(near(number("qtExperimentResultsS"), s20w, 2e-4),
+            qPrintable(text("qtExperimentResultsS") + " by hand " + AppNumber::toText(s20w)));
+        const double mr = number("qtSedEquilibriumMR"), n = 6.02214076e23;
+        const double ro = std::cbrt(3 * mr * dry / (4 * M_PI * n));
+        QVERIFY2(near(number("qtExperimentResultsRp"), ro, 1e-4),
+            qPrintable(text("qtExperimentResultsRp") + " by hand " + AppNumber::toText(ro)));
+        steps("tab qtTabResults");
+        const double stokes = mr * std::fabs(1 - water * 0.998234) / (n * std::fabs(s20w) * 6 * M_PI * 0.01002);
+        QVERIFY2(near(number("qtRStokes"), stokes, 2e-4),
+            qPrintable(text("qtRStokes") + " by hand " + AppNumber::toText(stokes)));
+        QVERIFY2(near(number("qtVbarRo"), ro, 1e-4), qPrintable(text("qtVbarRo")));
     }
 
     // A run whose solvent has gone keeps its figures in the water they were carried in: a change of temperature
@@ -335,14 +412,24 @@ private slots:
         QVERIFY2(boxes.contains("no longer in the reference data"), qPrintable(boxes));
     }
 
-    // A row of the release that first stored the buffer page's figures at 20 C in light water, without a mark:
-    // its figures are what its components give at 20 C, and it is shown corrected to the run temperature.
+    // Rows of the releases that stored the buffer page's figures at 20 C in light water in place of those shown:
+    // the first without a mark, its figures what its components give at 20 C; the next with one. Each is shown
+    // corrected to the run temperature.
+    void rowsOfThePreviousReleaseAreShownCorrected_data()
+    {
+        QTest::addColumn<QString>("mark"); // computedAt20
+        QTest::newRow("unmarked") << "NULL";
+        QTest::newRow("marked") << "1";
+    }
     void rowsOfThePreviousReleaseAreShownCorrected()
     {
+        QFETCH(QString, mark);
         steps("tab qtTabExperiment; type qtSedEquilibriumTemp=8; buffer Sodium chloride=0.15,Glycerol=0.5;"
               "save solvent=Mixed");
         const QString density = text("qtBufferDensity"), viscosity = text("qtBufferViscosity");
-        QVERIFY(m_f->sql("UPDATE buffer SET computedAt20 = NULL, densitySource = NULL, viscositySource = NULL"));
+        QVERIFY(m_f->sql("UPDATE buffer SET computeDensity = computeDensityAt20, computeViscosity = "
+                         "computeViscosityAt20, computeDensityAt20 = NULL, computeViscosityAt20 = NULL, computedAt20 = "
+            + mark + ", densitySource = NULL, viscositySource = NULL"));
         steps("restart; tab qtTabExperiment; type qtSedEquilibriumTemp=8; load qtBufferName=Mixed");
         QCOMPARE(text("qtBufferDensity"), density);
         QCOMPARE(text("qtBufferViscosity"), viscosity);

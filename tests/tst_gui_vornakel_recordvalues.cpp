@@ -225,7 +225,8 @@ private slots:
 
     // Varied stored records of every kind, linked and not: loading any one of them after any other shows exactly
     // what loading it into a fresh window shows. A sample or solvent is compared without its figures at the run
-    // temperature (the run loaded before gives that); what the window would store of it is compared whole.
+    // temperature (the run loaded before gives that); what the window would store of it is compared whole, but
+    // for those figures of a solvent.
     void aRecordShowsTheSameWhateverCameBefore()
     {
         QVERIFY(m_f->start());
@@ -288,6 +289,8 @@ private slots:
                 texts = without(steps().shown(Part::Results), { "computed hydration offered" });
             else
                 texts = steps().shown(Part::All) + captured("sample") + captured("solvent") + captured("experiment");
+            if (kind == "solvent")
+                return texts + without(captured(kind), { "computedDensity", "computedViscosity" });
             return texts + captured(kind == "experiment" ? "results" : kind);
         };
         const auto load = [&](int i) { steps().step("load " + listOf(records[i].first) + "=" + records[i].second); };
@@ -335,7 +338,9 @@ private slots:
         for (const Walk &walk : walks())
             walked[walk.kind] += QSet<QString>(walk.keys.begin(), walk.keys.end());
         QCOMPARE(walked.value("sample"), walkedKeys<SqlSampleRecord>());
-        QCOMPARE(walked.value("solvent"), walkedKeys<SqlSolventRecord>());
+        // No save writes the mark of the release that kept a solvent's figures at 20 C in place of those shown;
+        // its rows are read by tst_gui_buffercomponents and tst_gui_vornakel_figures.
+        QCOMPARE(walked.value("solvent") + QSet<QString> { "computedAt20" }, walkedKeys<SqlSolventRecord>());
         QCOMPARE(walked.value("experiment"), walkedKeys<SqlExperimentRecord>());
         QCOMPARE(walked.value("results"), walkedKeys<SqlResultsRecord>());
     }
@@ -381,8 +386,8 @@ QVector<TstGuiVornakelRecordValues::Walk> TstGuiVornakelRecordValues::walks()
             QStringList { "densityStandard", "densityStandardT", "viscosityStandard", "viscosityStandardT" },
             "tab qtTabSolvent; std qtDensityStandard=1.0200@25; std qtViscosityStandard=0.01200@25" },
         { "solvent: computed at 8 C", "solvent",
-            QStringList { "densitySource", "viscositySource", "computedDensity", "computedViscosity", "computedAt20",
-                "components" },
+            QStringList { "densitySource", "viscositySource", "computedDensity", "computedViscosity",
+                "computedDensityAt20", "computedViscosityAt20", "components" },
             "tab qtTabExperiment; type qtSedEquilibriumTemp=8; buffer Sodium chloride=0.15",
             "tab qtTabExperiment; type qtSedEquilibriumTemp=8" },
         { "solvent: heavy water", "solvent", QStringList { "heavyWater", "d2o", "d2o18", "h2o18", "h2o" },

@@ -127,6 +127,12 @@ class TstGuiVornakelResults : public QObject
 
     // The calls the fake has seen so far, oldest first.
     QStringList calls() const { return m_f->fake()->calls(); }
+    // The vbar shown made the composition page's, and the calls of its calculation forgotten.
+    void composedVbar(GuiVornakel *w)
+    {
+        w->onCalculatedVBarAccepted(0.703);
+        m_f->fake()->takeCalls();
+    }
 
     // The a/b graph windows open now.
     static QList<GuiGrapher *> graphers()
@@ -161,10 +167,11 @@ private slots:
                "RPM=20000,Ratio=2.5,Hydration=qtHydrateDelta1,HydrationValue=0.35,Shape=qtShapeOblate,"
                "BufferViscosity=0.01002,EquilibriumTemp=4,aVbar=1,vbarwater=0.7155)";
         // A missing s20,w and hydration go as NULL, so does an equilibrium temperature that is not valid;
-        // no option as "unchecked".
+        // no option as "unchecked". The vbar shown is a standard one: it is the vbar on both sides, and the
+        // dry one, whatever the composition page holds.
         QTest::newRow("values missing")
             << "qtSedEquilibriumTemp=99 qtSedEquilibriumMR=14307 qtExperimentResultsS= qtHydrateRatio=" << false
-            << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0.72,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
+            << "calculateResults(Mr=14307,Vbar=0.703,UnDenaturedVbar=0,S20W=NULL,Mb=4200.5,T=20,Sigma=1.25,"
                "RPM=20000,Ratio=0,Hydration=unchecked,HydrationValue=NULL,Shape=unchecked,BufferViscosity=0.01002,"
                "EquilibriumTemp=NULL,aVbar=0,vbarwater=0)";
         // Text that is no number is never sent as 0: without a molecular weight the page says so.
@@ -186,7 +193,9 @@ private slots:
         QVERIFY(w);
         // The velocity temperature is sent as T, the equilibrium one (the vbar's) as EquilibriumTemp, or
         // NULL when it is not valid; the vbar s20,w was normalised with as s20,w is sent it (the composition's
-        // in water with its Mr).
+        // in water while the vbar shown is the composition's).
+        if (complete)
+            composedVbar(w);
         m_f->fill("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
                   "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 "
             + entries);
@@ -332,6 +341,7 @@ private slots:
                 + points("GtraphShape", { { -2, 0 }, { 0, -2 }, { 2, 0 } }) + points("axel", { { -3, -3 } }),
             points("A over B Graph", abCurve) + Nodes { point("pH Graph", "x", 0, "5") });
         QVERIFY(w);
+        composedVbar(w);
         m_f->fill(
             "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=25 qtBufferViscosity=0.0089 "
             "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4 "
@@ -468,11 +478,13 @@ private slots:
             QCOMPARE(w->qtVbarmaxab->text(), ratio);
         else
             QVERIFY(w->qtVbarmaxab->toolTip().startsWith(said) && w->qtVbar2amax->text().isEmpty());
-        // One rule for both methods: each that no hydration matches says so, in one box.
-        const QStringList boxes = m_f->answerer.texts();
-        QVERIFY2(boxes.size() == 1 && boxes.first().contains(QRegularExpression(said + "[0-9.]+ \\(Teller method\\)"))
-                && boxes.first().contains("(vbar method)") != vbarMatches,
-            qPrintable(boxes.join('|')));
+        // One rule for both methods: each that no hydration matches says so, under the figures, not in a box.
+        const QString note = w->qtResultsNote->text();
+        QVERIFY2(!w->qtResultsNote->isHidden()
+                && note.contains(QRegularExpression(said + "[0-9.]+ \\(Teller method\\)"))
+                && note.contains("(vbar method)") != vbarMatches,
+            qPrintable(note));
+        QCOMPARE(m_f->answerer.texts(), QStringList());
     }
 
     // The shape graph's title gives the hydration expansion of the shell it draws: the water in % of the dry
@@ -548,7 +560,8 @@ private slots:
         m_f->window.reset();
     }
 
-    // The warning box takes the focus from the ratio field; that focus loss is no second edit.
+    // What an edit of the ratio finds stands under the figures and takes nothing from the field; no figure of
+    // the hydration is computed for another option; the focus leaving it computes nothing again.
     void oneRatioEditWarnsOnce()
     {
         GuiVornakel *w = window();
@@ -563,16 +576,86 @@ private slots:
         w->qtHydrateRatio->setFocus();
         w->qtHydrateRatio->selectAll();
         QTest::keyClicks(w->qtHydrateRatio, "0\r");
-        // In one box with what the Teller method says of albumin's friction (its Stokes sphere is smaller).
-        QCOMPARE(m_f->answerer.texts().size(), 1);
-        QCOMPARE(m_f->answerer.texts().first().section('\n', 0, 0),
+        QCOMPARE(w->qtResultsNote->text().section('\n', 0, 0),
             "The axial ratio must be a number of at least 1 for this shape.");
-        // Back in the window, the focus leaves the unchanged field: that computes nothing again.
-        QApplication::setActiveWindow(w);
-        QTRY_COMPARE(QApplication::focusWidget(), w->qtHydrateRatio);
+        QVERIFY(!w->qtResultsNote->text().contains("(Teller method)"));
+        QCOMPARE(QApplication::focusWidget(), w->qtHydrateRatio);
+        // Emptied here: a second calculation would write it again.
+        w->qtResultsNote->clear();
         w->qtHydrateNothing->setFocus();
         QCOMPARE(QApplication::focusWidget(), w->qtHydrateNothing);
-        QCOMPARE(m_f->answerer.texts().size(), 1);
+        QCOMPARE(w->qtResultsNote->text(), QString());
+        QCOMPARE(m_f->answerer.texts(), QStringList());
+    }
+
+    // Lysozyme's Stokes sphere (1.91 S) is smaller than its Teller sphere: f/fp is below 1. That is said once, under
+    // the figures, for as long as the inputs that cause it stand: no click of a shape or an option raises a box.
+    // At 1.2 S its Stokes radius, M (1 - vbar rho) / (N s 6 pi eta) = 3.13e-7 cm, is above the Teller sphere's
+    // (6.3 M^0.73 / 4 pi)^1/2 A = 2.43e-7 cm, and nothing is said.
+    void theTellerWarningStandsBesideItsFigures()
+    {
+        GuiVornakel *w = window();
+        QVERIFY(w);
+        m_f->fill("qtSedEquilibriumMR=14307 qtExperimentResultsS=1.91e-13 qtSedVelocityTemp=20 "
+                  "qtBufferViscosity=0.01002 qtSedEquilibriumTemp=20 qtSampleVbar=0.703");
+        preset(w, { "qtShapeProlate", "qtTellerMethod", "qtHydrateNothing" });
+        w->qtTabWidget->setCurrentWidget(w->qtTabResults);
+        QVERIFY2(
+            w->qtResultsNote->text().startsWith("No axial ratio of this shape matches (Teller method): f/fp is 0.84"),
+            qPrintable(w->qtResultsNote->text()));
+        for (const char *option :
+            { "qtShapeOblate", "qtShapeCylinder", "qtHydrateProlate", "qtHydrateNothing", "qtShapeProlate" }) {
+            w->findChild<QAbstractButton *>(option)->click();
+            const QString note = w->qtResultsNote->text();
+            QVERIFY2(note.contains("f/fp is") && note.contains("(Teller method)") && !w->qtResultsNote->isHidden(),
+                qPrintable(QString(option) + ": " + note));
+        }
+        QCOMPARE(m_f->answerer.texts(), QStringList());
+        w->qtTabWidget->setCurrentWidget(w->qtTabExperiment);
+        m_f->fill("qtExperimentResultsS=1.2e-13");
+        w->qtTabWidget->setCurrentWidget(w->qtTabResults);
+        QCOMPARE(w->qtResultsNote->text(), QString());
+        QVERIFY(w->qtResultsNote->isHidden());
+        QCOMPARE(m_f->answerer.texts(), QStringList());
+    }
+
+    // Each figure is the one its caption names: without a hydration or an axial ratio given they are the extremes
+    // the friction allows; given one, the ones that go with it. A cylinder has a length and a diameter.
+    void captionsNameTheFiguresOfTheOptionAndShape_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("shape");
+        QTest::addColumn<QString>("captions");
+        QTest::newRow("nothing, prolate") << "qtHydrateNothing"
+                                          << "qtShapeProlate"
+                                          << "Delta1 max:|max a/b:|2a max:|2b min:";
+        QTest::newRow("nothing, cylinder") << "qtHydrateNothing"
+                                           << "qtShapeCylinder"
+                                           << "Delta1 max:|max L/d:|L max:|d min:";
+        QTest::newRow("a/b given") << "qtHydrateOblate"
+                                   << ""
+                                   << "Delta1:|a/b:|2a:|2b:";
+        QTest::newRow("delta1 given, cylinder") << "qtHydrateDelta1"
+                                                << "qtShapeCylinder"
+                                                << "Delta1:|L/d:|L:|d:";
+    }
+    void captionsNameTheFiguresOfTheOptionAndShape()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, shape);
+        QFETCH(QString, captions);
+        GuiVornakel *w = window(defaultResults());
+        QVERIFY(w);
+        m_f->fill("qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=20 qtBufferViscosity=0.01002");
+        w->findChild<QAbstractButton *>(option)->click();
+        if (!shape.isEmpty())
+            w->findChild<QAbstractButton *>(shape)->click();
+        for (const char *method : { "qtVbar", "qtTeller" }) {
+            QStringList shown;
+            for (const char *figure : { "Delta1max", "maxab", "2amax", "2bmin" })
+                shown << m_f->text(QString(method) + figure + "Label");
+            QCOMPARE(shown.join('|'), captions);
+        }
     }
 
     void knownProteinFiguresMatchPublishedFormulas_data()
@@ -629,12 +712,13 @@ private slots:
                 qPrintable(field->objectName() + ' ' + text));
         }
         // Its Stokes sphere is smaller than its Teller sphere: that method shows the shape's smallest axial
-        // ratio (a sphere's 1, a cylinder's 2) and says that no axial ratio matches, as the vbar method would.
+        // ratio (a sphere's 1, a cylinder's 2) and says under the figures that no axial ratio matches, as the
+        // vbar method would.
         QCOMPARE(w->qtTellermaxab->text(), shape == "qtShapeCylinder" ? QStringLiteral("2") : QStringLiteral("1"));
-        QCOMPARE(m_f->answerer.texts().size(), 1);
-        QVERIFY2(m_f->answerer.texts().first().startsWith(
-                     "No axial ratio of this shape matches (Teller method): f/fp is 0.84"),
-            qPrintable(m_f->answerer.texts().first()));
+        QVERIFY2(
+            w->qtResultsNote->text().startsWith("No axial ratio of this shape matches (Teller method): f/fp is 0.84"),
+            qPrintable(w->qtResultsNote->text()));
+        QCOMPARE(m_f->answerer.texts(), QStringList());
     }
 };
 

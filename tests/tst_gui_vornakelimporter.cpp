@@ -4,6 +4,7 @@
 #include "gui/gui_vornakelimporter.h"
 #include "sql/sql_accessreader.h"
 #include "sql/sql_database.h"
+#include "sql/sql_importbatch.h"
 #include "sql/sql_importdb.h"
 #include "test_database.h"
 #include "test_environment.h"
@@ -19,6 +20,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -26,6 +28,7 @@
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTextEdit>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 #include <sys/stat.h>
@@ -89,6 +92,14 @@ class TstGuiVornakelImporter : public QObject
         for (const QString &table : tables)
             contents << table + ' ' + m_db->value(QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table)).toString();
         return contents;
+    }
+
+    int count(const QString &table) { return m_db->value("SELECT COUNT(*) FROM " + table).toInt(); }
+    // The steps of an import of both files, each by the table it copies, in their order.
+    static QStringList lockSteps()
+    {
+        return SqlImportDb::referenceTables()
+            + QStringList { "BufferComponent", "buffer", "sample", "experiment", "AminoAcidCompositions" };
     }
 
 private slots:
@@ -417,6 +428,122 @@ private slots:
         QCOMPARE(m_answerer->texts().filter("is in use by another program").size(), 1);
         QVERIFY(dialog.qtImport->isEnabled());
         QCOMPARE(destinationContents(), before);
+    }
+
+    // Another program takes the database file at a step of the import: as the step begins, midway through
+    // its table, or while what an earlier import left is taken back. Every step waits for it as the window
+    // does (the hold ends only on a tick of a timer of its event loop). Held beyond the wait, the import ends
+    // at that step and says that the file is in use, what was imported and what was not, each table whole
+    // or absent; never a column list or an answer read under the hold as if the file were empty. Let go
+    // within the wait, the import goes on to its end.
+    void aLockMetAtAnyStepIsWaitedForThenEndsTheImportThere_data()
+    {
+        QTest::addColumn<int>("step"); // the steps that have ended when the other program takes the file
+        QTest::addColumn<int>("storedRows"); // or the rows of the step's table stored by then
+        QTest::addColumn<bool>("leftover"); // an earlier import left rows of amino to take back first
+        QTest::addColumn<bool>("released");
+        for (const bool released : { false, true }) {
+            const char *how = released ? "let go within the wait" : "held beyond the wait";
+            for (int step = 0; step < lockSteps().size(); ++step)
+                QTest::addRow("%s, %s", qPrintable(lockSteps().at(step)), how) << step << 0 << false << released;
+            QTest::addRow("amino midway, %s", how) << 0 << 2 << false << released;
+            QTest::addRow("sample midway, %s", how) << 8 << 2 << false << released;
+            QTest::addRow("an earlier import's rows taken back, %s", how) << 0 << 0 << true << released;
+        }
+    }
+    void aLockMetAtAnyStepIsWaitedForThenEndsTheImportThere()
+    {
+        QFETCH(int, step);
+        QFETCH(int, storedRows);
+        QFETCH(bool, leftover);
+        QFETCH(bool, released);
+        const QStringList steps = lockSteps();
+        const QStringList destination = { "amino", "conjugates", "denature", "rhoseries", "viscseries", "extinction",
+            "BufferComponent", "buffer", "sample", "experiment", "aminoComposition" };
+        const int rows = 6;
+        // A row a slice, where the other program comes midway.
+        if (storedRows > 0)
+            QSettings().setValue(SqlImportBatch::sliceTimeKey, 0);
+        QFile::remove("ImportLog.txt");
+        TestOldDatabase old;
+        for (const QString &table : SqlImportDb::referenceTables())
+            QVERIFY(old.fill(old.phyconst(), table, rows));
+        for (const QString &table : QStringList { "Buffer", "Sample", "Experiment", "AminoAcidCompositions" })
+            QVERIFY(old.fill(old.vornakel(), table, rows));
+        QMap<QString, int> before;
+        for (const QString &table : destination)
+            before[table] = count(table);
+        if (leftover)
+            QVERIFY(old.leaveUnfinishedImport(m_db->connectionName(), "amino", 2));
+
+        GuiVornakelImporter dialog(m_db->path());
+        std::unique_ptr<TestLockHolder> holder;
+        auto takeTheFile = [&] {
+            if (holder)
+                return;
+            holder = std::make_unique<TestLockHolder>(m_db->path());
+            holder->meetTheWait(released);
+        };
+        // From no value, so that the first step's 0 is a change too.
+        dialog.qtProgress->reset();
+        connect(dialog.qtProgress, &QProgressBar::valueChanged, this, [&](int done) {
+            if (done == step && storedRows == 0)
+                takeTheFile();
+        });
+        QTimer turns;
+        turns.setInterval(0);
+        connect(&turns, &QTimer::timeout, this, [&] {
+            if (!holder && storedRows > 0
+                && count(destination.at(step)) - before.value(destination.at(step)) >= storedRows)
+                takeTheFile();
+        });
+        turns.start();
+        import(dialog, { old.phyconst(), old.vornakel() });
+        turns.stop();
+        QVERIFY(holder && holder->isHolding() != released);
+        if (holder)
+            holder->release();
+        const QString status = dialog.qtStatus->text();
+        const QString results = dialog.qtResults->toPlainText();
+        QFile log("ImportLog.txt");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString logged = QString::fromLocal8Bit(log.readAll());
+        QVERIFY2(!logged.contains("has no destination column") && !logged.contains("syntax error"), qPrintable(logged));
+        QStringList imported;
+        for (int i = 0; i < destination.size(); ++i) {
+            const int added = count(destination.at(i)) - before.value(destination.at(i));
+            const bool whole = released || i < step;
+            // A table met midway keeps what it stored while the file is held: said, and taken back next time.
+            QCOMPARE(added, whole ? rows : i == step ? storedRows + (leftover ? 2 : 0) : 0);
+            if (whole)
+                imported << QStringLiteral("%1 %2").arg(steps.at(i)).arg(rows);
+        }
+        const QString recordsImported = imported.isEmpty()
+            ? QStringLiteral("From these files nothing was imported.")
+            : QStringLiteral("Records imported: %1.").arg(imported.join(", "));
+        QVERIFY2(status.startsWith(recordsImported), qPrintable(status));
+        if (released) {
+            QVERIFY(holder->wasLetGoOnATick());
+            QVERIFY2(status.endsWith(". Done.") && m_answerer->seen().isEmpty(), qPrintable(status));
+            QCOMPARE(results.contains("taken back (2 rows of amino)"), leftover);
+            return;
+        }
+        const QString inUse = "The database file is in use by another program, which holds it locked";
+        QVERIFY2(status.endsWith(QStringLiteral("%1: the import ended at %2. Not imported: %3. Import again once that "
+                                                "program is done with the file, or closed.")
+                                     .arg(inUse, steps.at(step), steps.mid(step).join(", "))),
+            qPrintable(status));
+        QVERIFY2(results.contains(m_db->path() + ": " + inUse), qPrintable(results));
+        QVERIFY2(m_answerer->texts().size() == 1 && m_answerer->texts().first().contains(inUse),
+            qPrintable(m_answerer->texts().join('\n')));
+        if (storedRows > 0 || leftover) {
+            // Not taken for rows that were never stored: said, and noted for the next import.
+            QVERIFY2(status.contains(QStringLiteral("What was stored of %1 before it failed could not be taken back")
+                                         .arg(steps.at(step)))
+                    || leftover,
+                qPrintable(status));
+            QCOMPARE(m_db->value("SELECT COUNT(*) FROM importUnfinished").toInt() > 0, true);
+        }
     }
 
     void anImportWithoutTheTablesSaysSoOnce()

@@ -11,10 +11,13 @@
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_refdata.h"
+#include "xml/xml_messageprocessor.h"
 
 #include <QDir>
+#include <QDomDocument>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -165,6 +168,9 @@ AppScriptObject *bufferRows(
     return array;
 }
 
+// The rows a call is sent: a composition (residues and no conjugates) or one component of a buffer.
+enum class Table { None, Residues, DensityRows, ViscosityRows };
+
 template<std::size_t N>
 void addCall(const char *tag, const AppCalculation<N> &function, const QString &inputs, const char *target,
     double expected, double tolerance, const char *phrase = "")
@@ -259,6 +265,36 @@ class TstModuleMainScreen : public QObject
             { array, new AppScriptObject(AppScriptObject::Array) });
     }
 
+    // The rows of a call as the pages send them, the first row's member given its value where one is named:
+    // tryptophan, tyrosine, glycine, aspartate and lysine with their ids and moles, or 0.15 M NaCl.
+    QList<AppScriptObject *> rows(Table table, const QString &member = QString(), const QString &value = QString())
+    {
+        if (table == Table::None)
+            return {};
+        AppScriptObject *array = nullptr;
+        if (table == Table::Residues) {
+            array = new AppScriptObject(AppScriptObject::Array);
+            const QList<QPair<QString, QString>> residues { { "Tryptophan", "TRP=2" }, { "Tyrosine", "TYR=3" },
+                { "Glycine", "GLY=4" }, { "Aspartic acid", "ASP=2" }, { "Lysine", "LYS=3" } };
+            for (int i = 0; i < residues.size(); ++i) {
+                const QString code = residues.at(i).second.section('=', 0, 0),
+                              count = residues.at(i).second.section('=', 1);
+                auto *row = new AppScriptObject(code, count, AppScriptObject::Normal);
+                row->setProperty("ID", m_db.idOf("amino", residues.at(i).first));
+                row->setProperty("MOLES", count);
+                array->setProperty(QByteArray::number(i).constData(), row);
+            }
+        } else {
+            array = bufferRows(RowShape::Page, "Sodium chloride", "0.15",
+                m_db.idOf(table == Table::DensityRows ? "rhoseries" : "viscseries", "Sodium chloride"));
+        }
+        if (!member.isEmpty())
+            array->children().first()->setProperty(qPrintable(member), value);
+        if (table == Table::Residues)
+            return { array, new AppScriptObject(AppScriptObject::Array) };
+        return { array };
+    }
+
     // The buffer page's table with one component (NaCl unless named) of the density ("rhoseries") or viscosity
     // ("viscseries") series.
     Outcome buffer(const QString &series, const QString &concentration, const QString &units = "molar",
@@ -348,9 +384,9 @@ private slots:
             "qtExperimentResultsS", qQNaN(), 0, "add up to more than 1");
         addCall("so20,w, D2O not a number", Calc::calculateSo20W, so20w("0.009", "2") + "D2O=abc",
             "qtExperimentResultsS", qQNaN(), 0, "D2O fraction");
-        // Past the dilute range the correction is refused, not turned into a negative figure.
-        addCall("so20,w beyond dilute", Calc::calculateSo20W, so20w("0.009", "200"), "qtExperimentResultsS", 4e-13,
-            1e-9, "dilute range");
+        // Past the dilute range there is no so20,w: neither a negative figure nor s20,w under its caption.
+        addCall("so20,w beyond dilute", Calc::calculateSo20W, so20w("0.009", "200"), "qtExperimentResultsS", qQNaN(), 0,
+            "dilute range");
         // Equilibrium: Mb = M (1 - vbar rho), sigma = Mb omega^2 / RT, and back.
         addCall("sigma", Calc::calculateSigmaFromMr,
             "EquilibriumTemp=20 RPM=20000 Mr=14305 Vbar=0.7175 Density=0.998234", "qtSedEquilibriumSigma", sigma, 1e-8);
@@ -550,6 +586,345 @@ private slots:
         const Outcome out = run(function, inputs);
         QVERIFY2(out.warnings.size() == 1, qPrintable(out.warnings.join("; ")));
         QVERIFY2(out.values.contains(target) && out.values.value(target).isEmpty(), qPrintable(out.names.join(", ")));
+    }
+
+    // Another program's request through the message processor, as the message server hands it on: an equilibrium
+    // temperature out of range gives no s20,w or so20,w and says why, as the same call of a window does.
+    void aRequestWithAnEquilibriumTemperatureOutOfRangeGetsNoFigure_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("temperature");
+        for (const char *t : { "-2", "120" }) {
+            QTest::newRow(qPrintable(QString("s20,w from %1 C").arg(t))) << Calc::calculateS20W.name() << t;
+            QTest::newRow(qPrintable(QString("so20,w from %1 C").arg(t))) << Calc::calculateSo20W.name() << t;
+        }
+    }
+    void aRequestWithAnEquilibriumTemperatureOutOfRangeGetsNoFigure()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, temperature);
+        XmlMessageProcessor processor(m_db.path(), false, nullptr);
+        processor.loadPlugins(TestModules::shippedModulesPath());
+        QString inputs;
+        const QString pairs = function == Calc::calculateS20W.name() ? sed(25) : so20w("0.009", "2");
+        for (const QString &pair : QString(pairs)
+                                       .replace("EquilibriumTemp=20", "EquilibriumTemp=" + temperature)
+                                       .split(' ', Qt::SkipEmptyParts))
+            inputs += QString("<INPUT NAME=\"%1\" VALUE=\"%2\"/>").arg(pair.section('=', 0, 0), pair.section('=', 1));
+        QDomDocument answer;
+        QVERIFY(answer.setContent(
+            processor.submitFromWeb("<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/><EXECUTE FUNCTION=\""
+                + function + "\">" + inputs + "</EXECUTE></VORNAKEL>")));
+        const QDomNodeList outputs = answer.elementsByTagName("OUTPUT");
+        QCOMPARE(outputs.size(), 1);
+        const QDomElement output = outputs.at(0).toElement();
+        QCOMPARE(output.attribute("NAME"), QString("qtExperimentResultsS"));
+        QVERIFY2(
+            output.hasAttribute("VALUE") && output.attribute("VALUE").isEmpty(), qPrintable(output.attribute("VALUE")));
+        QCOMPARE(output.attribute("WARNING"),
+            "The equilibrium temperature of " + temperature
+                + " C is outside 0 to 100 C, the range of the water tables.");
+    }
+
+    // Every input of every function that is sent but is no number, or is out of its range, is refused: said,
+    // and every figure that needs it empty, never one computed as though it were missing (a default, another
+    // temperature, another option). A figure that does not need it is the one its valid inputs give.
+    void sentInputsAreRefusedNeverTakenAsMissing_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("pairs"); // valid inputs
+        QTest::addColumn<int>("table"); // Table: the rows sent with them
+        QTest::addColumn<QString>("input"); // its name, "row." and a member for one of the first row
+        QTest::addColumn<QString>("bad");
+        const QStringList temperature { "abc", "-2", "120" }, positive { "abc", "-1", "0" }, none { "abc", "-0.1" },
+            onOff { "abc", "2", "-1" }, share { "abc", "-0.1", "1.5" }, number { "abc", "1e400" };
+        const auto add = [](const QString &function, const QString &pairs, Table table, const QString &input,
+                             const QStringList &values) {
+            for (const QString &value : values)
+                QTest::newRow(qPrintable(function + ' ' + input + '=' + value + " (" + pairs + ')'))
+                    << function << pairs << int(table) << input << value;
+        };
+        // The water's shares, read by every function that carries a figure in it.
+        const QString water = " D2O=0.5 D2O18=0.1 H2O18=0.1";
+        const auto addWater = [&](const QString &function, const QString &pairs, Table table = Table::None) {
+            for (const char *name : { "D2O", "D2O18", "H2O18" })
+                add(function, pairs + water, table, name, share);
+        };
+        add(Calc::vbarTo20.name(), "VBar=0.73 Temperature=25", Table::None, "VBar", positive);
+        add(Calc::vbarTo20.name(), "VBar=0.73 Temperature=25", Table::None, "Temperature", temperature);
+        for (const QString &f : { Calc::vbarAtT.name(), QString("calculateVBarAtT") }) {
+            add(f, "Vbar=0.73 EquilibriumTemp=4", Table::None, "Vbar", positive);
+            add(f, "Vbar=0.73 EquilibriumTemp=4", Table::None, "EquilibriumTemp", temperature);
+        }
+        for (const QString &f : { Calc::calculateSampleVbar.name(), Calc::defaultSampleVbar.name() }) {
+            add(f, "vBar=0.73 sedEqTemp=4", Table::None, "vBar", positive);
+            add(f, "vBar=0.73 sedEqTemp=4", Table::None, "sedEqTemp", temperature);
+        }
+        const QString densityTo20 = "Temperature=25 Density=1", densityAtT = "EquilibriumTemp=4 Density=1";
+        add(Calc::densityTo20.name(), densityTo20 + water, Table::None, "Temperature", temperature);
+        add(Calc::densityTo20.name(), densityTo20 + water, Table::None, "Density", positive);
+        addWater(Calc::densityTo20.name(), densityTo20);
+        add(Calc::densityAtT.name(), densityAtT + water, Table::None, "EquilibriumTemp", temperature);
+        add(Calc::densityAtT.name(), densityAtT + water, Table::None, "Density", positive);
+        addWater(Calc::densityAtT.name(), densityAtT);
+        // calculateViscAtT: a measuring temperature that is sent is the first use's, whatever it holds.
+        const QString viscosity = Calc::viscosityAtT.name(), to20 = "Temperature=25 Viscosity=0.0089",
+                      atT = "Viscosity=0.01002 EquilibriumTemp=4 term=0";
+        add(viscosity, to20 + water, Table::None, "Temperature", temperature);
+        add(viscosity, to20 + water, Table::None, "Viscosity", positive);
+        addWater(viscosity, to20);
+        add(viscosity, atT + water, Table::None, "EquilibriumTemp", temperature);
+        add(viscosity, atT + water, Table::None, "Temperature", temperature);
+        add(viscosity, atT + water, Table::None, "Viscosity", positive);
+        addWater(viscosity, atT);
+        // Equilibrium figures. The vbar is at the equilibrium temperature (4 C), where no undenatured vbar is
+        // sent (0, as the windows send none).
+        const QString ro = "Mr=14305 Vbar=0.7175 EquilibriumTemp=4";
+        for (const char *name : { "Mr", "Vbar" })
+            add(Calc::calculateRo.name(), ro, Table::None, name, positive);
+        add(Calc::calculateRo.name(), ro + " UnDenaturedVbar=0", Table::None, "EquilibriumTemp", temperature);
+        add(Calc::calculateRo.name(), ro + " UnDenaturedVbar=0.74", Table::None, "UnDenaturedVbar", none);
+        for (const char *name : { "Mr", "Vbar" })
+            add(Calc::calculateRp.name(), "Mr=14305 Vbar=0.7175", Table::None, name, positive);
+        for (const char *name : { "Mr", "Vbar", "Density" })
+            add(Calc::calculateMbDirectly.name(), "Mr=14305 Vbar=0.7175 Density=1", Table::None, name, positive);
+        const QString sigma = "EquilibriumTemp=20 RPM=20000 Mr=14305 Vbar=0.7175 Density=1";
+        for (const char *name : { "RPM", "Mr", "Vbar", "Density" })
+            add(Calc::calculateSigmaFromMr.name(), sigma, Table::None, name, positive);
+        add(Calc::calculateSigmaFromMr.name(), sigma, Table::None, "EquilibriumTemp", temperature);
+        const QString bySigma = "EquilibriumTemp=20 Sigma=0.7 RPM=20000";
+        for (const QString &f :
+            { Calc::calculateMbFromSigma.name(), Calc::calculateMr.name(), QString("calculationsFromSigma") }) {
+            const QString pairs = bySigma + (f == Calc::calculateMbFromSigma.name() ? "" : " Vbar=0.7175 Density=1");
+            add(f, pairs, Table::None, "EquilibriumTemp", temperature);
+            for (const QString &name : pairs.split(' ').mid(1))
+                add(f, pairs, Table::None, name.section('=', 0, 0), positive);
+        }
+        // An empty speed field is sent as 0, which asks for no sigma.
+        const QString fromMr = QString(sigma).replace("EquilibriumTemp=20", "EquilibriumTemp=4") + " tellerMethod=0";
+        for (const char *name : { "Mr", "Vbar", "Density" })
+            add(Calc::calculationsFromMr.name(), fromMr, Table::None, name, positive);
+        add(Calc::calculationsFromMr.name(), fromMr, Table::None, "RPM", { "abc", "-1" });
+        add(Calc::calculationsFromMr.name(), fromMr + " UnDenaturedVbar=0", Table::None, "EquilibriumTemp",
+            temperature);
+        add(Calc::calculationsFromMr.name(), fromMr, Table::None, "tellerMethod", onOff);
+        add(Calc::calculationsFromMr.name(), fromMr + " UnDenaturedVbar=0.74", Table::None, "UnDenaturedVbar", none);
+        // s20,w and so20,w: the buffer's figures are carried from the equilibrium temperature.
+        const QString s20w = "EquilibriumTemp=20 VelocityTemp=25 S=4e-13 Vbar20=0.73 Viscosity=0.01002 Vbar=0.73 "
+                             "Density=0.998234 aVbar=1 vbarwater=0.74";
+        for (const QString &f : { Calc::calculateS20W.name(), Calc::calculateSo20W.name() }) {
+            const QString pairs = s20w + (f == Calc::calculateS20W.name() ? "" : " So20w_k=0.009 Cp=2");
+            for (const char *name : { "EquilibriumTemp", "VelocityTemp" })
+                add(f, pairs + water, Table::None, name, temperature);
+            add(f, pairs + water, Table::None, "S", { "abc", "0", "4.4" });
+            for (const char *name : { "Viscosity", "Vbar", "Density" })
+                add(f, pairs + water, Table::None, name, positive);
+            add(f, pairs + water, Table::None, "aVbar", onOff);
+            add(f, pairs + water, Table::None, "vbarwater", none);
+            addWater(f, pairs);
+            // The default vbar, where the sample's is not sent.
+            add(f, QString(pairs).remove(" Vbar=0.73"), Table::None, "Vbar20", positive);
+        }
+        add(Calc::calculateSo20W.name(), s20w + " So20w_k=0.009 Cp=2", Table::None, "So20w_k", number);
+        add(Calc::calculateSo20W.name(), s20w + " So20w_k=0.009 Cp=2", Table::None, "Cp", { "abc", "-1", "200" });
+        // Shape figures: an elongated 50 kDa particle, its vbar at 10 C, with each hydration option's value; s20,w
+        // normalised with the sample's vbar, or with the composition's in water.
+        const QString shape = "Mr=50000 Vbar=0.73 S20W=" + toText(s20wFor(50000, 0.74, 1.6))
+            + " Shape=qtShapeProlate EquilibriumTemp=10 ";
+        const QString sample = "UnDenaturedVbar=0 aVbar=0 vbarwater=0 ",
+                      fromComposition = "UnDenaturedVbar=0.74 aVbar=1 vbarwater=0.735 ";
+        const QString delta1 = shape + sample + "Hydration=qtHydrateDelta1 Ratio=0.3",
+                      computed = shape + sample + "Hydration=qtHydrateComputed HydrationValue=0.3",
+                      prolate = shape + sample + "Hydration=qtHydrateProlate Ratio=3";
+        for (const QString &f : { Calc::calculateResults.name(), Calc::calculationsAvsBHydration.name() }) {
+            const QString graph = f == Calc::calculateResults.name() ? "" : " model=0";
+            const QString pairs = delta1 + graph,
+                          composed = shape + fromComposition + "Hydration=qtHydrateDelta1" + " Ratio=0.3" + graph;
+            for (const char *name : { "Mr", "Vbar" })
+                add(f, pairs, Table::None, name, positive);
+            add(f, composed, Table::None, "UnDenaturedVbar", none);
+            add(f, composed, Table::None, "vbarwater", none);
+            add(f, pairs, Table::None, "S20W", { "abc", "0", "4.4" });
+            add(f, pairs, Table::None, "EquilibriumTemp", temperature);
+            add(f, composed, Table::None, "aVbar", onOff);
+            add(f, pairs, Table::None, "Shape", { "qtShapeCube", "0" });
+            add(f, pairs, Table::None, "Hydration", { "qtHydrateMuch" });
+        }
+        // The a/b graph does not need the option's value; the Results page does.
+        add(Calc::calculateResults.name(), delta1, Table::None, "Ratio", none);
+        add(Calc::calculateResults.name(), computed, Table::None, "HydrationValue", none);
+        add(Calc::calculateResults.name(), prolate, Table::None, "Ratio", { "abc", "0.5" });
+        add(Calc::calculationsAvsBHydration.name(), delta1 + " model=0", Table::None, "model", onOff);
+        const QString outline = "Shape=qtShapeProlate model=0 tamax=9 tbmin=3 vamax=8 vbmin=2.5 hDelta=0.3 Mr=50000";
+        add(Calc::graphShape.name(), outline, Table::None, "Shape", { "qtShapeCube" });
+        add(Calc::graphShape.name(), outline, Table::None, "model", onOff);
+        for (const char *name : { "vamax", "vbmin", "Mr" })
+            add(Calc::graphShape.name(), outline, Table::None, name, positive);
+        add(Calc::graphShape.name(), outline, Table::None, "hDelta", none);
+        // The composition page's call.
+        const QString composition = "BufferpH=7 OligomerN=2 UseTritrableAmino=1 AminoEndpKaValue=7.35 "
+                                    "UseTritrableCarboxyl=1 CarboxylValue=3.9 denaturents="
+            + QString::number(m_db.idOf("denature", "Urea"));
+        const QString byComposition = Calc::calculationsFromComposition.name();
+        add(byComposition, composition, Table::Residues, "BufferpH", { "abc", "-1", "15" });
+        add(byComposition, composition, Table::Residues, "OligomerN", { "abc", "0", "2.5" });
+        for (const char *name : { "UseTritrableAmino", "UseTritrableCarboxyl" })
+            add(byComposition, composition, Table::Residues, name, onOff);
+        for (const char *name : { "AminoEndpKaValue", "CarboxylValue" })
+            add(byComposition, composition, Table::Residues, name, number);
+        add(byComposition, composition, Table::Residues, "denaturents", { "abc", "999999" });
+        add(byComposition, composition, Table::Residues, "row.MOLES", { "abc", "-1" });
+        add(byComposition, composition, Table::Residues, "row.ID", { "abc", "999999" });
+        // The buffer page's calls.
+        for (const auto &call : { std::make_pair(Calc::calculateBufferDensity.name(), Table::DensityRows),
+                 std::make_pair(Calc::calculateBufferViscosity.name(), Table::ViscosityRows) }) {
+            add(call.first, "", call.second, "row.VALUE", { "abc", "-1" });
+            add(call.first, "", call.second, "row.ID", { "abc", "999999" });
+            add(call.first, "", call.second, "row.UNITS", { "furlongs" });
+        }
+        const QString normal = "Density=1.0044 Temperature=25";
+        add(Calc::correctBufferDensityNormal.name(), normal, Table::None, "Density", positive);
+        add(Calc::correctBufferDensityNormal.name(), normal, Table::None, "Temperature", temperature);
+        const QString heavy = Calc::correctBufferDensityHeavy.name();
+        add(heavy, normal + water, Table::DensityRows, "Density", positive);
+        add(heavy, normal + water, Table::DensityRows, "Temperature", temperature);
+        addWater(heavy, normal, Table::DensityRows);
+        add(heavy, normal + water, Table::DensityRows, "row.VALUE", { "abc", "-1" });
+        const QString corrected = Calc::correctBufferViscosity.name(), viscous = "Viscosity=0.01018 Temperature=25";
+        add(corrected, viscous + water, Table::ViscosityRows, "Viscosity", positive);
+        add(corrected, viscous + water, Table::ViscosityRows, "Temperature", temperature);
+        addWater(corrected, viscous, Table::ViscosityRows);
+        add(corrected, viscous + water, Table::ViscosityRows, "row.UNITS", { "furlongs" });
+    }
+    void sentInputsAreRefusedNeverTakenAsMissing()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, pairs);
+        QFETCH(int, table);
+        QFETCH(QString, input);
+        QFETCH(QString, bad);
+        const bool member = input.startsWith("row.");
+        QStringList sent = pairs.split(' ', Qt::SkipEmptyParts);
+        if (!member) {
+            const int at = sent.indexOf(QRegularExpression(QRegularExpression::escape(input) + "=.*"));
+            if (at >= 0)
+                sent[at] = input + '=' + bad;
+            else
+                sent << input + '=' + bad;
+        }
+        const Outcome valid = run(function, pairs, rows(Table(table)));
+        const Outcome refused
+            = run(function, sent.join(' '), rows(Table(table), member ? input.mid(4) : QString(), bad));
+        QVERIFY2(!valid.values.isEmpty() || !valid.graph.isEmpty(), qPrintable(valid.warnings.join("; ")));
+        QVERIFY2(refused.warnings != valid.warnings, qPrintable(valid.warnings.join("; ")));
+        QVERIFY(!refused.names.contains("ScriptError"));
+        bool emptied = false;
+        for (auto i = valid.values.cbegin(); i != valid.values.cend(); ++i) {
+            const QString figure = refused.values.value(i.key());
+            QVERIFY2(figure.isEmpty() || figure == i.value(),
+                qPrintable(
+                    i.key() + ": " + figure + " where it was " + i.value() + "; " + refused.warnings.join("; ")));
+            emptied = emptied || (figure.isEmpty() && !i.value().isEmpty());
+        }
+        // A graph is drawn whole, as its valid inputs give it, or not at all.
+        QMap<QString, QStringList> validCurves, refusedCurves;
+        for (const QString &point : valid.graph)
+            validCurves[point.section(',', 0, 0)] << point;
+        for (const QString &point : refused.graph)
+            refusedCurves[point.section(',', 0, 0)] << point;
+        for (auto i = validCurves.cbegin(); i != validCurves.cend(); ++i) {
+            QVERIFY2(
+                !refusedCurves.contains(i.key()) || refusedCurves.value(i.key()) == i.value(), qPrintable(i.key()));
+            emptied = emptied || !refusedCurves.contains(i.key());
+        }
+        QVERIFY2(emptied, qPrintable("no figure refused; " + refused.warnings.join("; ")));
+    }
+
+    // A table of 20,000 rows that cannot be had gives no figure and says so of the first rows and how many more:
+    // neither a box of a line per row nor an answer of megabytes.
+    void rowsThatCannotBeHadAreCountedBeyondTheFirst_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("target");
+        QTest::newRow("composition of unknown residues")
+            << Calc::calculationsFromComposition.name() << "qtCalculatedMR";
+        QTest::newRow("buffer without concentrations") << Calc::calculateBufferDensity.name() << "qtDensity";
+    }
+    void rowsThatCannotBeHadAreCountedBeyondTheFirst()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, target);
+        const bool composition = function == Calc::calculationsFromComposition.name();
+        const int count = 20000;
+        auto *array = new AppScriptObject(AppScriptObject::Array);
+        const qlonglong series = m_db.idOf("rhoseries", "Sodium chloride");
+        for (int i = 0; i < count; ++i) {
+            const QString name = QString("X%1").arg(i, 5, 10, QChar('0'));
+            auto *row = new AppScriptObject(name, composition ? "1" : "", AppScriptObject::Normal);
+            if (!composition)
+                row->setProperty("ID", series);
+            array->setProperty(QByteArray::number(i).constData(), row);
+        }
+        QList<AppScriptObject *> tables { array };
+        if (composition)
+            tables << new AppScriptObject(AppScriptObject::Array);
+        const Outcome out = run(function, composition ? "BufferpH=7 OligomerN=1" : "", tables);
+        QVERIFY(out.values.contains(target) && !out.has(target));
+        QCOMPARE(out.warnings.size(), 1);
+        const QStringList lines = out.warnings.first().split('\n');
+        QCOMPARE(lines.size(), 21);
+        for (int i = 0; i < 20; ++i)
+            QVERIFY2(lines.at(i).startsWith(QString("X%1").arg(i, 5, 10, QChar('0')))
+                    || lines.at(i).contains(QString(" X%1 ").arg(i, 5, 10, QChar('0'))),
+                qPrintable(lines.at(i)));
+        QCOMPARE(lines.last(), QString("%1 more warnings are not listed.").arg(count - 20));
+    }
+
+    // The module takes D2-18O with the viscosity of D2O, its parent, and H2-18O with that of H2O (no formulation of
+    // their own): a share of one gives the figure of that share of its parent. Of D2O, at 10 C and at 20 C, the
+    // fraction-weighted mean of the IAPWS 2008 and 2020 formulations.
+    void heavyOxygenWaterTakesItsParentsViscosity_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("pairs"); // the water's shares follow
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<double>("share");
+        QTest::addColumn<double>("expected"); // with that share of D2O
+        for (const double share : { 0.3, 1.0 }) {
+            const QString of = QString(" (%1)").arg(share);
+            const double at10 = (1 - share) * waterViscosityAt(10) + share * waterViscosityAt(10, 2),
+                         at20 = 0.01002 * ((1 - share) + share * 1.243005 / 1.00160);
+            // A buffer of light water's figure at 20 C, in that water at 10 C.
+            QTest::newRow(qPrintable("buffer viscosity" + of))
+                << Calc::correctBufferViscosityHeavy.name() << "Viscosity=0.01002 Temperature=10"
+                << "qtCorrectedViscosity" << share << at10;
+            // The water's own figure at 20 C, carried to 10 C, and back.
+            QTest::newRow(qPrintable("viscosity at T" + of))
+                << Calc::viscosityAtT.name() << "Viscosity=" + toText(at20) + " EquilibriumTemp=10 term=0"
+                << "qtBufferViscosity" << share << at10;
+            QTest::newRow(qPrintable("viscosity to 20 C" + of))
+                << Calc::viscosityTo20.name() << "Temperature=10 Viscosity=" + toText(at10) << "qtBufferViscosity"
+                << share << at20;
+        }
+    }
+    void heavyOxygenWaterTakesItsParentsViscosity()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, pairs);
+        QFETCH(QString, target);
+        QFETCH(double, share);
+        QFETCH(double, expected);
+        const auto figure = [&](double d2o, double d2o18, double h2o18) {
+            const Outcome out = run(
+                function, pairs + QString(" D2O=%1 D2O18=%2 H2O18=%3").arg(toText(d2o), toText(d2o18), toText(h2o18)));
+            return out.warnings.isEmpty() && out.has(target) ? out.number(target) : qQNaN();
+        };
+        const double d2o = figure(share, 0, 0), d2o18 = figure(0, share, 0), both = figure(share / 2, share / 2, 0);
+        QVERIFY2(std::fabs(d2o / expected - 1) < 1e-4, qPrintable(toText(d2o) + " by the tables " + toText(expected)));
+        QVERIFY2(std::fabs(d2o18 / d2o - 1) < 1e-12 && std::fabs(both / d2o - 1) < 1e-12,
+            qPrintable(toText(d2o18) + " and " + toText(both) + " for D2O's " + toText(d2o)));
+        const double light = figure(0, 0, 0), h2o18 = figure(0, 0, share);
+        QVERIFY2(std::fabs(h2o18 / light - 1) < 1e-12, qPrintable(toText(h2o18) + " for H2O's " + toText(light)));
     }
 
     // The window's vbar is at the equilibrium temperature: the shape figures of an equilibrium at 4 C

@@ -1,22 +1,27 @@
 // The message server over loopback: framing of the byte stream into
 // messages, one answer per message, and the life of each connection.
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "net/net_client.h"
 #include "test_database.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
+#include "xml/xml_requestjob.h"
 
 #include "test_log.h"
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDomDocument>
 #include <QSignalSpy>
 
 #include <QtTest>
 
+#include <arpa/inet.h>
 #include <cmath>
 #include <fcntl.h>
 #include <memory>
+#include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -61,6 +66,7 @@ private slots:
     void cleanup();
 
     void answersCalculateRoAsTheExperimentTabShows();
+    void queuesAsManyConnectionsAsTheSystemAllows();
     void closesAfterTheAnswerWithReset();
     void cutsTheStreamIntoMessages_data();
     void cutsTheStreamIntoMessages();
@@ -69,12 +75,16 @@ private slots:
     void answersAnOversizedRequestWithTheLimit();
     void forgetsAClientThatLeavesMidMessage();
     void answersAScriptErrorWithoutABox();
+    void boundsWhatOneRequestWritesToTheOutput();
     void boundsOneRequestAndLetsOthersThrough();
+    void anAnswerSentBlanksWhileItWaitedStaysWithinItsLimit();
     void boundsEachCall_data();
     void boundsEachCall();
     void givesUpUnfinishedAndSurplusConnections_data();
     void givesUpUnfinishedAndSurplusConnections();
     void aKeptConnectionDoingNothingGivesWayWhenFull();
+    void aClientGoneWithoutSendingTakesNoPlace_data();
+    void aClientGoneWithoutSendingTakesNoPlace();
     void aClientThatTakesNoAnswerGivesWayWhenFull_data();
     void aClientThatTakesNoAnswerGivesWayWhenFull();
     void theConnectionCapFitsTheFilesTheProcessMayOpen();
@@ -84,6 +94,8 @@ private slots:
     void answersEveryRequestOfAClientThatEndsItsInput();
     void answersAMessageThatIsNotWellFormedWithItsFault_data();
     void answersAMessageThatIsNotWellFormedWithItsFault();
+    void refusesACharacterXmlDoesNotAllowWhereverItStands_data();
+    void refusesACharacterXmlDoesNotAllowWhereverItStands();
     void servesTheConnectionThatHadLeastNext();
     void dropsTheWorkOfAClientThatHasGone();
     void neverAnswersALostClientOnTheConnectionThatTakesItsDescriptor();
@@ -153,6 +165,15 @@ void TestNetClient::answersCalculateRoAsTheExperimentTabShows()
     const double ro = std::cbrt(3 * 50000 * 0.73 / (4 * M_PI * 6.02214076e23));
     const double value = testOutputValues(client.answers().first()).value("qtExperimentResultsRp").toDouble();
     QVERIFY(std::fabs(value - ro) < 1e-9 * ro);
+}
+
+void TestNetClient::queuesAsManyConnectionsAsTheSystemAllows()
+{
+    // Qt's own queue of 50 connections not yet taken up fills under a flood of
+    // connections that open and close, and the system then drops other
+    // clients' connection attempts, which are tried again only a second later.
+    startServer("PORT:0\n");
+    QCOMPARE(testListenBacklog(m_processor->serverPort()), testSystemMaxBacklog());
 }
 
 void TestNetClient::closesAfterTheAnswerWithReset()
@@ -301,6 +322,28 @@ void TestNetClient::answersAScriptErrorWithoutABox()
     QCOMPARE(boxes.count(), 0);
 }
 
+void TestNetClient::boundsWhatOneRequestWritesToTheOutput()
+{
+    startServer("PORT:0\nRESET:false\n");
+    // Calls of a function the module does not have, each answered with a
+    // ScriptError of a thousand characters, which the log repeats.
+    const QByteArray call = "<EXECUTE FUNCTION=\"" + QByteArray(900, 'n') + "\"/>";
+    TestMessageClient client(m_processor->serverPort());
+    TestLog::Capture output;
+    client.send(echoModuleRequest(call.repeated(1000)) + echoModuleRequest(call.repeated(1000)));
+    QVERIFY(client.waitForAnswers(2));
+    for (const QString &answer : client.answers())
+        QCOMPARE(answer.count("ScriptError"), 1000);
+    // Each request writes its share, then one line that says the rest is left out.
+    const QStringList written = output.messages();
+    QCOMPARE(written.count(AppLog::OutputBudget::note()), 2);
+    qint64 characters = 0;
+    for (const QString &line : written)
+        characters += line.size() + 1;
+    QVERIFY2(characters <= 2 * (AppLog::OutputBudget::RequestCharacters + AppLog::OutputBudget::note().size() + 1),
+        qPrintable(QString::number(characters)));
+}
+
 void TestNetClient::boundsOneRequestAndLetsOthersThrough()
 {
     startServer("PORT:0\nRESET:false\n");
@@ -344,6 +387,57 @@ void TestNetClient::boundsOneRequestAndLetsOthersThrough()
     QCOMPARE(order, (QStringList { "short0", "long0", "long1" }));
     QCOMPARE(longer.answers().at(0).count("<OUTPUT"), 1000);
     QCOMPARE(echoed(longer.answers().at(1)), QString("after"));
+}
+
+void TestNetClient::anAnswerSentBlanksWhileItWaitedStaysWithinItsLimit()
+{
+    startServer("PORT:0\nRESET:false\n");
+    // A blank every millisecond while an answer waits, not every 250 ms:
+    // hundreds of them within seconds.
+    m_processor->connectionBudget().probeIntervalMs = 1;
+    // Eleven calls, more than a small request has, so that it waits behind a
+    // heavier one; the last one's result fills the answer to its limit, the
+    // largest the server answers whole.
+    const auto filling = [](int last) {
+        const QByteArray big = "<EXECUTE FUNCTION=\"big\"><INPUT VALUE=\"%1\"/></EXECUTE>";
+        return echoModuleRequest(QByteArray(big).replace("%1", "370000").repeated(10)
+            + QByteArray(big).replace("%1", QByteArray::number(last)));
+    };
+    const auto answeredWhole = [&](int last) {
+        return !m_processor->submitFromWeb(QString::fromLatin1(filling(last))).contains("ScriptError");
+    };
+    int whole = 0;
+    int over = 1024 * 1024;
+    {
+        const TestLog::Capture refusals; // one for each answer found too large
+        QVERIFY(answeredWhole(whole) && !answeredWhole(over));
+        while (over - whole > 1) {
+            const int middle = (whole + over) / 2;
+            (answeredWhole(middle) ? whole : over) = middle;
+        }
+    }
+
+    // A heavy request runs; the filling one waits its turn, and blanks go out.
+    TestMessageClient heavy(m_processor->serverPort());
+    heavy.send(
+        echoModuleRequest(QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"2\"/></EXECUTE>").repeated(1000)));
+    QTRY_VERIFY_WITH_TIMEOUT(heavy.received().startsWith(XmlRequestJob::answerRoot()), testPatienceMs());
+    TestMessageClient client(m_processor->serverPort());
+    client.send(filling(whole));
+    QVERIFY(client.waitForAnswers(1));
+    // The line feed that follows the answer may come in a read of its own.
+    QTRY_VERIFY_WITH_TIMEOUT(client.received().endsWith("</VORNAKEL>\n\n"), testPatienceMs());
+    const QByteArray answer = client.received();
+    const QByteArray root = XmlRequestJob::answerRoot();
+    const int blanks = answer.indexOf("<MODULE") - root.size() - 1;
+    QVERIFY2(answer.startsWith(root) && blanks > 0, answer.left(200).constData());
+    // One answer, whole and well-formed, its line feed within the limit too.
+    QVERIFY2(answer.size() <= XmlRequestJob::MaxAnswerBytes,
+        qPrintable(QString("%1 bytes with %2 blanks").arg(answer.size()).arg(blanks)));
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    QCOMPARE(document.documentElement().elementsByTagName("OUTPUT").size(), 11);
+    QCOMPARE(testOutputValues(QString::fromUtf8(answer)).value("big").size(), whole);
 }
 
 void TestNetClient::boundsEachCall_data()
@@ -529,6 +623,41 @@ void TestNetClient::aKeptConnectionDoingNothingGivesWayWhenFull()
     fourth.send(echoRequest("fourth"));
     QVERIFY(fourth.waitForAnswers(1));
     QVERIFY(busy.isConnected() && third.isConnected());
+}
+
+void TestNetClient::aClientGoneWithoutSendingTakesNoPlace_data()
+{
+    QTest::addColumn<bool>("takenUp"); // the server took up their connections before they closed
+    QTest::newRow("closed before the server took them up") << false;
+    QTest::newRow("closed after, before the server read them") << true;
+}
+
+void TestNetClient::aClientGoneWithoutSendingTakesNoPlace()
+{
+    QFETCH(bool, takenUp);
+    // As a flood of connections that open and close does: each would hold a
+    // place until its end is read, and a client that came with them would be
+    // refused as if the server were full.
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    NetBudget &budget = m_processor->connectionBudget();
+    budget.maxConnections = 2;
+    const sockaddr_in address { AF_INET, htons(port), { htonl(INADDR_LOOPBACK) }, {} };
+    std::vector<int> gone;
+    // More than the server has places, or as many.
+    for (int i = 0; i < (takenUp ? 2 : 4); ++i) {
+        gone.push_back(::socket(AF_INET, SOCK_STREAM, 0));
+        QCOMPARE(::connect(gone.back(), reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    }
+    if (takenUp)
+        QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 2, testPatienceMs());
+    // The event loop does not run from here until the client waits for its answer.
+    for (const int fd : gone)
+        ::close(fd);
+    TestMessageClient client(port);
+    client.send(echoRequest("served"));
+    QVERIFY(client.waitForAnswers(1));
+    QCOMPARE(echoed(client.answers().first()), QString("served"));
 }
 
 void TestNetClient::aClientThatTakesNoAnswerGivesWayWhenFull_data()
@@ -750,6 +879,31 @@ void TestNetClient::answersAMessageThatIsNotWellFormedWithItsFault()
                     : "The request is not well-formed XML: " + faults.at(i) + ". Nothing was run." } }));
     // Nothing of them ran: the count begins with the last request.
     QCOMPARE(testOutputValues(client.answers().last()).value("count"), QString("1"));
+}
+
+void TestNetClient::refusesACharacterXmlDoesNotAllowWhereverItStands_data()
+{
+    testForbiddenCharacterRows();
+}
+
+void TestNetClient::refusesACharacterXmlDoesNotAllowWhereverItStands()
+{
+    QFETCH(QChar, character);
+    // In a name, between attributes, in a value, in text: wherever it
+    // stands, the request is refused and nothing of it runs.
+    startServer("PORT:0\nRESET:false\n");
+    const QMap<int, QByteArray> requests = testRequestsWithCharacter(character);
+    TestMessageClient client(m_processor->serverPort());
+    for (auto it = requests.cbegin(); it != requests.cend(); ++it) {
+        TestLog::ignore(QtWarningMsg,
+            qPrintable("XmlMessageProcessor: a request that is not well-formed XML, "
+                + testCharacterFault(character, it.key()) + "; nothing is run"));
+        client.send(it.value() + "\n");
+    }
+    QVERIFY(client.waitForAnswers(requests.size()));
+    const QStringList wrong = testAnswersNotRefusing(character, requests.keys(), client.answers());
+    QVERIFY2(wrong.isEmpty(),
+        qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size()) + wrong.join("\n")));
 }
 
 void TestNetClient::servesTheConnectionThatHadLeastNext()

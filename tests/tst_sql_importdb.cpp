@@ -210,7 +210,7 @@ private slots:
         QTest::newRow("method 3, results named -1")
             << mine << QStringList(run.arg("4.56e-13").arg(3)) << experiment << "NULL -1 4.56e-13 0.73 12345.68 1 -1";
         QTest::newRow("method 1, sstar as text")
-            << mine << QStringList(run.arg("'n/a'").arg(1)) << experiment << "'sigma' -1 0.0 0.73 12345.68 1 -1";
+            << mine << QStringList(run.arg("'n/a'").arg(1)) << experiment << "'qtFromSigma' -1 0.0 0.73 12345.68 1 -1";
         QTest::newRow("composition links")
             << (mine + QStringList("INSERT INTO amino (Namethree, name) VALUES ('ALA', 'Alanine')"))
             << QStringList({ "INSERT INTO AminoAcidCompositions VALUES ('My  sample', ' ALA ', 2.6)",
@@ -686,6 +686,50 @@ private slots:
         QCOMPARE(said.value(0),
             QStringLiteral("An earlier import into this file did not end; what it had stored was taken back (5 rows "
                            "of amino)."));
+    }
+
+    // What earlier imports left unfinished is looked for in the file as an import begins. A file another
+    // program holds is waited for as the window does; held beyond the wait, it is not taken for a file with
+    // nothing left over: the import says that the file is in use and goes no further.
+    void whatADeadImportLeftIsNotTakenForNothingInAFileHeld_data()
+    {
+        QTest::addColumn<bool>("released");
+        QTest::newRow("let go within the wait") << true;
+        QTest::newRow("held beyond the wait") << false;
+    }
+    void whatADeadImportLeftIsNotTakenForNothingInAFileHeld()
+    {
+        QFETCH(bool, released);
+        QVERIFY(m_old->fill(m_old->phyconst(), "amino", 30));
+        const int before = count("amino");
+        QVERIFY(m_old->leaveUnfinishedImport(m_db->connectionName(), "amino", 5));
+        SqlImportDb engine(m_db->connectionName());
+        watch(engine);
+        QSignalSpy said(&engine, &SqlImportDb::sigResults);
+        TestLockHolder holder(m_db->path());
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        engine.beginTakingBackUnfinished();
+        const bool found = engine.isCopying();
+        holder.release();
+        if (released) {
+            QVERIFY(holder.wasLetGoOnATick() && found && !engine.destinationLocked());
+            while (engine.proceed()) { }
+            QCOMPARE(count("amino"), before);
+            QCOMPARE(results(said).value(0),
+                QStringLiteral("An earlier import into this file did not end; what it had stored was taken back (5 "
+                               "rows of amino)."));
+            return;
+        }
+        QVERIFY(!found && engine.destinationLocked());
+        QCOMPARE(count("amino"), before + 5);
+        QVERIFY(hasNotes());
+        QVERIFY2(said.size() == 1
+                && results(said).first().startsWith(
+                    m_db->path() + ": The database file is in use by another program, which holds it locked"),
+            qPrintable(results(said).join('\n')));
+        QVERIFY2(warningTexts().size() == 1 && warningTexts().first().contains("is in use by another program"),
+            qPrintable(warningTexts().join('\n')));
     }
 };
 

@@ -141,6 +141,19 @@ private slots:
                 m_query->lastError().text() }));
     }
 
+    // An entry cut at its length keeps whole characters: one of two UTF-16
+    // units across the cut is left out whole, and the log reads as UTF-8.
+    void sqlLogCutsAnEntryBetweenWholeCharacters()
+    {
+        const QString a4095(4095, 'a');
+        m_query->exec(a4095 + QString::fromUcs4(U"\U0001F600"));
+        QFile log("sql.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        QVERIFY(!text.contains(QChar::ReplacementCharacter));
+        QCOMPARE(text, a4095 + " ... (2 more characters not logged)\n");
+    }
+
     // Written by the window and the CGI mode at once, sql.log and its older
     // part hold at most 16 MiB together: the newest entries of each writer,
     // whole, in order and without a gap. An entry is one line of at most

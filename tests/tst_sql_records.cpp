@@ -67,6 +67,36 @@ class TstSqlRecords : public QObject
         return r;
     }
 
+    // A record whose choice in `column` is `word` is saved with `stored` there; a row holding either form is
+    // read as the word.
+    template<typename Record>
+    static void choiceIsStored(TestDatabase &db, const QString &table, const QString &column, const QString &word,
+        const QString &stored, bool (SqlRecords::*save)(const Record &, int, int *),
+        bool (SqlRecords::*load)(int, Record *, bool *, bool *))
+    {
+        QVariant Record::*member = nullptr;
+        for (const SqlField<Record> &field : Record::fields()) {
+            if (field.member && field.column && column == QLatin1String(field.column))
+                member = field.member;
+        }
+        QVERIFY(member);
+        Record record;
+        record.name = QStringLiteral("Chosen");
+        record.*member = word;
+        SqlRecords records(db.database());
+        int id = -1;
+        QVERIFY2((records.*save)(record, -1, &id), qPrintable(records.error()));
+        const QString select = QStringLiteral("SELECT %1 FROM %2 WHERE id = %3").arg(column, table).arg(id);
+        QCOMPARE(db.value(select).toString(), stored);
+        for (const QString &form : { word, stored }) {
+            QVERIFY(db.exec(QStringLiteral("UPDATE %1 SET %2 = :form WHERE id = %3").arg(table, column).arg(id),
+                { { ":form", form } }));
+            Record read;
+            QVERIFY((records.*load)(id, &read, nullptr, nullptr));
+            QCOMPARE((read.*member).toString(), word);
+        }
+    }
+
     static SqlSampleRecord lysozyme()
     {
         const QVariant null(QVariant::Double);
@@ -293,7 +323,9 @@ private slots:
                                     "densityStandard=densityStandard densityStandardT=densityStandardT "
                                     "viscosityStandard=viscosityStandard viscosityStandardT=viscosityStandardT "
                                     "computedDensity=computeDensity computedViscosity=computeViscosity "
-                                    "computedAt20=computedAt20 pH=pH heavyWater=isHeavyWater d2o=D2O d2o18=D2O18 "
+                                    "computedAt20=computedAt20 computedDensityAt20=computeDensityAt20 "
+                                    "computedViscosityAt20=computeViscosityAt20 pH=pH heavyWater=isHeavyWater d2o=D2O "
+                                    "d2o18=D2O18 "
                                     "h2o18=H2O18 h2o=H2O";
         QTest::newRow("experiment") << "experiment"
                                     << "tc=Tc rpm=RPM sigma=sigma sstart=sstart mgml=mgml sstar=sstar vbar=vbar "
@@ -338,6 +370,28 @@ private slots:
                 db, table, columnOf, &SqlRecords::loadExperiment, &SqlRecords::saveExperiment);
         else
             landsInItsColumn<SqlResultsRecord>(db, table, columnOf, &SqlRecords::loadResults, &SqlRecords::saveResults);
+    }
+
+    // A solvent's stamp, which the runs that link it keep: a row written before the figures at 20 C had columns of
+    // their own gives the stamp it gave then (no key of theirs), and one that keeps them gives the same whatever run
+    // temperature its figures as shown were saved at.
+    void aSolventsStampFollowsItsFiguresAt20()
+    {
+        SqlSolventRecord older = saline(1);
+        older.computedDensity = 1.0044;
+        older.computedAt20 = 1;
+        for (const QString &value : SqlRecords::valuesOf(older))
+            QVERIFY2(!value.contains("At20=NULL"), qPrintable(value));
+        SqlSolventRecord kept = older;
+        kept.computedAt20 = QVariant(QVariant::Int);
+        kept.computedDensityAt20 = 1.0044;
+        kept.computedViscosityAt20 = 0.01018;
+        const QString stamp = SqlRecords::stampOf(SqlRecords::valuesOf(kept));
+        kept.computedDensity = 1.00621; // the same buffer at 4 C
+        kept.computedViscosity = 0.01590;
+        QCOMPARE(SqlRecords::stampOf(SqlRecords::valuesOf(kept)), stamp);
+        kept.computedDensityAt20 = 1.0045;
+        QVERIFY(SqlRecords::stampOf(SqlRecords::valuesOf(kept)) != stamp);
     }
 
     // A member of any type counts in the check that each record lists all of its members.
@@ -473,6 +527,123 @@ private slots:
         QVERIFY(!save(id, &again));
         QVERIFY2(records.error().contains("no longer in the database file"), qPrintable(records.error()));
         QCOMPARE(rows(), before);
+    }
+
+    // A choice column of the file's format holds the object name of the button, as every program that reads the
+    // format takes it; a column this program added holds the word. Either form is read as the word.
+    void choicesAreStoredInTheFormTheirColumnHolds_data()
+    {
+        QTest::addColumn<QString>("column"); // table.column
+        QTest::addColumn<QString>("word"); // as the record holds it
+        QTest::addColumn<QString>("stored");
+        for (const TestFormatChoice &c : testFormatChoices())
+            QTest::newRow(qPrintable(QString(c.column) + ' ' + c.word)) << c.column << c.word << c.name;
+        const char *const added[][2]
+            = { { "experiment.vbarSource", "direct" }, { "experiment.densitySource", "standard" },
+                  { "experiment.viscositySource", "computed" }, { "experiment.radiusMethod", "vbar" },
+                  { "sample.vbarSource", "computed" }, { "buffer.densitySource", "direct" } };
+        for (const auto &c : added)
+            QTest::newRow(qPrintable(QString(c[0]) + ' ' + c[1])) << c[0] << c[1] << c[1];
+    }
+    void choicesAreStoredInTheFormTheirColumnHolds()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, word);
+        QFETCH(QString, stored);
+        const QString table = column.section('.', 0, 0);
+        column = column.section('.', 1);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        if (table == "sample")
+            choiceIsStored<SqlSampleRecord>(
+                db, table, column, word, stored, &SqlRecords::saveSample, &SqlRecords::loadSample);
+        else if (table == "buffer")
+            choiceIsStored<SqlSolventRecord>(
+                db, table, column, word, stored, &SqlRecords::saveSolvent, &SqlRecords::loadSolvent);
+        else if (table == "experiment")
+            choiceIsStored<SqlExperimentRecord>(
+                db, table, column, word, stored, &SqlRecords::saveExperiment, &SqlRecords::loadExperiment);
+        else
+            choiceIsStored<SqlResultsRecord>(
+                db, table, column, word, stored, &SqlRecords::saveResults, &SqlRecords::loadResults);
+    }
+
+    // Two programs on one file: a save over a record written only while the record is at the version the saving
+    // program took. Another program's save in between is not written over: the save says so, writes nothing, and
+    // goes on once the version now stored is the one expected.
+    void aRecordSavedByAnotherProgramSinceItWasTakenIsNotWrittenOver_data()
+    {
+        QTest::addColumn<QString>("table");
+        for (const char *table : { "sample", "buffer", "experiment", "results" })
+            QTest::newRow(table) << table;
+    }
+    void aRecordSavedByAnotherProgramSinceItWasTakenIsNotWrittenOver()
+    {
+        QFETCH(QString, table);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        TestOtherProgram other(db.path());
+        QVERIFY(other.isOpen());
+        const SqlRecordKind kind = table == "sample" ? SqlRecordKind::Sample
+            : table == "buffer"                      ? SqlRecordKind::Solvent
+            : table == "experiment"                  ? SqlRecordKind::Experiment
+                                                     : SqlRecordKind::Results;
+        // Each save gives the record a figure of its own: its pH, temperature or Stokes radius.
+        const auto save = [&](SqlRecords &records, double figure, int storedId, int *savedId) {
+            if (table == "sample") {
+                SqlSampleRecord r = lysozyme();
+                r.pH = figure;
+                return records.saveSample(r, storedId, savedId);
+            }
+            if (table == "buffer") {
+                SqlSolventRecord r = saline(1);
+                r.pH = figure;
+                return records.saveSolvent(r, storedId, savedId);
+            }
+            if (table == "experiment") {
+                SqlExperimentRecord r = everyFieldSet<SqlExperimentRecord>();
+                r.tc = figure;
+                return records.saveExperiment(r, storedId, savedId);
+            }
+            SqlResultsRecord r = everyFieldSet<SqlResultsRecord>();
+            r.radius = figure;
+            return records.saveResults(r, storedId, savedId);
+        };
+        const QString figure = table == "sample" || table == "buffer" ? "pH" : table == "experiment" ? "Tc" : "R";
+        const auto storedFigure = [&](int id) {
+            return db.value(QStringLiteral("SELECT %1 FROM %2 WHERE id = %3").arg(figure, table).arg(id));
+        };
+
+        SqlRecords mine(db.database());
+        int id = -1, again = -1;
+        QVERIFY2(save(mine, 7.0, -1, &id), qPrintable(mine.error()));
+        // What this program took, as its save left it, and what a read gives: the same version.
+        QString read;
+        QVERIFY(mine.version(kind, id, &read) && !read.isEmpty());
+        QCOMPARE(mine.savedVersion(), read);
+        QString taken = read;
+        // Unchanged since: written.
+        mine.expectVersion(taken);
+        QVERIFY2(save(mine, 7.1, id, &again) && again == id, qPrintable(mine.error()));
+        taken = mine.savedVersion();
+        {
+            SqlRecords theirs(other.database());
+            QVERIFY2(save(theirs, 6.5, id, &again), qPrintable(theirs.error()));
+        }
+        mine.expectVersion(taken);
+        QVERIFY(!save(mine, 7.2, id, &again));
+        QVERIFY(mine.savedOverChanged() && !mine.savedOverGone());
+        QVERIFY2(mine.error().contains("saved by another program using the database file since this save began. "
+                                       "Nothing was written."),
+            qPrintable(mine.error()));
+        QCOMPARE(storedFigure(id).toDouble(), 6.5);
+        // The version now stored, seen and chosen: written over.
+        QVERIFY(mine.version(kind, id, &read) && read != taken);
+        mine.expectVersion(read);
+        QVERIFY2(save(mine, 7.3, id, &again), qPrintable(mine.error()));
+        QCOMPARE(storedFigure(id).toDouble(), 7.3);
+        // An expected version holds for one save only.
+        QVERIFY2(save(mine, 7.4, id, &again), qPrintable(mine.error()));
     }
 };
 

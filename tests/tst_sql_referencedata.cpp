@@ -110,6 +110,9 @@ private slots:
         QCOMPARE(
             SqlReferenceData::fitText("N-Acetylneuraminic acid (residue)", 30), QString("N-Acetylneuraminic acid"));
         QCOMPARE(SqlReferenceData::fitText("abcdefghij", 4), QString("abcd"));
+        // A character of two UTF-16 units is kept whole or left out, never halved.
+        const QString grinning = QString::fromUcs4(U"\U0001F600");
+        QCOMPARE(SqlReferenceData::fitText("abc" + grinning + "d", 4), QString("abc"));
     }
 
 private:

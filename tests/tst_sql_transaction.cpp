@@ -50,6 +50,37 @@ private slots:
         QCOMPARE(db.value("SELECT count(*) FROM t").toInt(), rows);
     }
 
+    // A commit that fails for another reason than another program's lock (here the disk fills as the change is
+    // written into the file) says what the file holds now: the change may have failed before it was stored, or
+    // after. Here nothing of it was, and the file holds what it held before.
+    void aFailedCommitSaysWhatTheFileHolds()
+    {
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        QVERIFY(db.exec("CREATE TABLE t (v TEXT)"));
+        const qint64 size = QFileInfo(db.path()).size();
+        bool committed = true;
+        QString error;
+        {
+            SqlTransaction transaction(db.database());
+            QVERIFY(transaction.isOpen());
+            QSqlQuery query(db.database());
+            for (int row = 0; row < 64; ++row)
+                QVERIFY(query.exec(
+                    QStringLiteral("INSERT INTO t VALUES ('%1')").arg(QString(4096, QChar('a' + row % 26)))));
+            query.finish();
+            TestFileSizeLimit full(size);
+            committed = transaction.commit();
+            error = transaction.error();
+        }
+        QVERIFY(!committed);
+        QVERIFY2(error.startsWith(QDir::toNativeSeparators(db.path()) + ":\n")
+                && error.endsWith("\n\nNothing of the change was stored: the database file holds what it held before."),
+            qPrintable(error));
+        QCOMPARE(db.value("SELECT count(*) FROM t").toInt(), 0);
+        QCOMPARE(db.value("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    }
+
     // A wait set beyond all measure is a long wait, not none: the write waits for the other program to let go.
     void aWaitBeyondMeasureStillWaits_data()
     {

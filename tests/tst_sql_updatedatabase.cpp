@@ -1,12 +1,14 @@
 #include "app/app_version.h"
 #include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
+#include "sql/sql_transaction.h"
 #include "sql/sql_updatedatabase.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_fifo.h"
 #include "test_log.h"
 #include "test_modalanswerer.h"
+#include "test_processes.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -41,7 +43,8 @@ viscseries: name VARCHAR(40), a, b, c, d, e, Cmax, ErrorMax, Source VARCHAR(80),
 BufferComponent: name VARCHAR(40), componentRhoId INTEGER, componentViscId INTEGER, componentDensity, componentMr, +
 buffer: name VARCHAR(64), densityDirectEntry, viscosityDirectEntry, densityStandard, viscosityStandard,
   densityStandardT, viscosityStandardT, computeDensity, computeViscosity, pH, isHeavyWater INTEGER, D2O, D2O18,
-  H2O18, H2O, +, densitySource varchar(30), viscositySource varchar(30), computedAt20 INTEGER
+  H2O18, H2O, +, densitySource varchar(30), viscositySource varchar(30), computedAt20 INTEGER, computeDensityAt20,
+  computeViscosityAt20
 bufferComposition: bufferId INTEGER, componentID INTEGER, concentration, units VARCHAR(10), +
 sample: name VARCHAR(64), VBarDirectEntry, VBarStandard, VbarStandardT, calcVBar, calcMr, calcHydration,
   useDenaturant INTEGER, sk, pkaamino, pkacarboxl, pH, nMer INTEGER, aminoSequence TEXT, +,
@@ -107,12 +110,27 @@ bool runOn(const QString &path, const QStringList &statements)
     return true;
 }
 
-// What the guard says of the file `beside` the database at `path`, which is `what`.
-QString besideRefusal(const QString &path, const QString &beside, const QString &what)
+// What the guard says of the file `beside` the database at `path`, which is `what`, as the database is opened
+// or, put there later, while it is open.
+QString besideRefusal(const QString &path, const QString &beside, const QString &what, bool opening = true)
 {
-    return "The database file\n" + path + "\nis not opened: beside it lies " + beside + ", " + what
+    return "The database file\n" + path + (opening ? "\nis not opened" : "\nis not read or written now")
+        + ": beside it lies " + beside + ", " + what
         + ", which would be taken for changes of the database's own and written into it. Nothing was read from the "
           "database or written to it. Remove "
+        + beside + ", or move it aside, and " + (opening ? "open the file again." : "try again.");
+}
+
+// What the guard says of the journal or log `beside` the database at `path`, of the user's own but moved
+// since it was written, in a folder where others may rename the user's files.
+QString movedRefusal(const QString &path, const QString &beside)
+{
+    return "The database file\n" + path + "\nis not opened: beside it lies " + beside
+        + ", a file of changes that was moved or renamed after it was last written, in a folder where others may "
+          "do so, which would be taken for changes of the database's own and written into it. Nothing was read "
+          "from the database or written to it. It may have been taken away and put back, and played in it would "
+          "undo what was saved since. If it is a change of your own that was cut off, move the database file and "
+          "it to a folder that only you may write, and open the file there; otherwise remove "
         + beside + ", or move it aside, and open the file again.";
 }
 
@@ -300,14 +318,17 @@ private slots:
         }
     }
 
-    // Choices older rows stored as the object name of a button become words when the file is opened, each of them,
-    // once: a text that names no button stays, and the file is written no more after that.
-    void translatesEveryObjectNameIntoItsWord_data()
+    // Each choice is stored in the form its column holds: a column of the format holds the object name of the
+    // button, as every program that reads the format takes it (rows an earlier release wrote as words), a column
+    // this program added holds the word (rows an older release wrote as names). Opening the file rewrites each such
+    // value once, in its one transaction: a text that is neither stays, every row keeps its date, the table keeps
+    // its triggers, and the file is written no more after that.
+    void storesEveryChoiceInTheFormItsColumnHolds_data()
     {
         QTest::addColumn<QString>("column"); // table.column
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("word");
-        const char *const words[][3] = { { "experiment.vbarSource", "qtVbarDirectEntry", "direct" },
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("stored");
+        const char *const choices[][3] = { { "experiment.vbarSource", "qtVbarDirectEntry", "direct" },
             { "experiment.vbarSource", "qtVbarStandard", "standard" },
             { "experiment.vbarSource", "qtVbarCompute", "computed" },
             { "experiment.densitySource", "qtDensityDirectEntry", "direct" },
@@ -315,35 +336,46 @@ private slots:
             { "experiment.densitySource", "qtDensityCompute", "computed" },
             { "experiment.viscositySource", "qtViscosityDirectEntry", "direct" },
             { "experiment.viscositySource", "qtViscosityStandard", "standard" },
-            { "experiment.viscositySource", "qtViscosityCompute", "computed" },
-            { "experiment.calculatedBy", "qtExactMolecularWeight", "exact" },
-            { "experiment.calculatedBy", "qtFromSigma", "sigma" },
-            { "experiment.calculatedBy", "qtFromComposition", "composition" },
-            { "results.method", "qtVbarMethod", "vbar" }, { "results.method", "qtTellerMethod", "teller" },
-            { "results.options", "qtHydrateNothing", "none" }, { "results.options", "qtHydrateProlate", "prolate" },
-            { "results.options", "qtHydrateOblate", "oblate" }, { "results.options", "qtHydrateComputed", "computed" },
-            { "results.options", "qtHydrateDelta1", "delta1" }, { "results.shape", "qtShapeProlate", "prolate" },
-            { "results.shape", "qtShapeOblate", "oblate" }, { "results.shape", "qtShapeCylinder", "cylinder" } };
-        for (const auto &w : words)
-            QTest::newRow(w[1]) << w[0] << w[1] << w[2];
+            { "experiment.viscositySource", "qtViscosityCompute", "computed" } };
+        for (const auto &c : choices)
+            QTest::newRow(qPrintable(QString(c[0]) + ' ' + c[1])) << c[0] << c[1] << c[2];
+        for (const TestFormatChoice &c : testFormatChoices())
+            QTest::newRow(qPrintable(QString(c.column) + ' ' + c.word)) << c.column << c.word << c.name;
+        // Written in the form the column holds, it stays.
+        QTest::newRow("results.shape as the format has it") << "results.shape"
+                                                            << "qtShapeOblate"
+                                                            << "qtShapeOblate";
     }
-    void translatesEveryObjectNameIntoItsWord()
+    void storesEveryChoiceInTheFormItsColumnHolds()
     {
         QFETCH(QString, column);
-        QFETCH(QString, name);
-        QFETCH(QString, word);
+        QFETCH(QString, written);
+        QFETCH(QString, stored);
         const QString table = column.section('.', 0, 0);
         column = column.section('.', 1);
         QVERIFY(openAndUpdate(m_path));
+        const QString triggers
+            = "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = '" + table + "' ORDER BY name";
+        const QStringList before = rows(m_path, triggers);
+        const QString update = table + "_update_modified_time";
+        // Rows dated as saved long ago: the update trigger set aside while they are given their dates.
         QVERIFY(runOn(m_path,
             { QStringLiteral("INSERT INTO %1 (name, %2) VALUES ('Older', '%3'), ('Other', 'by hand'), ('None', NULL)")
-                    .arg(table, column, name) }));
+                    .arg(table, column, written),
+                "DROP TRIGGER " + update, "UPDATE " + table + " SET modified = '2011-07-05 10:00:0' || id",
+                rows(m_path, "SELECT sql FROM sqlite_master WHERE name = '" + update + "'").value(0) }));
         QVERIFY(openAndUpdate(m_path));
-        QCOMPARE(rows(m_path, QStringLiteral("SELECT name, %1 FROM %2 ORDER BY id").arg(column, table)),
-            QStringList({ "Older|" + word, "Other|by hand", "None|<NULL>" }));
+        QCOMPARE(rows(m_path, QStringLiteral("SELECT name, %1, modified FROM %2 ORDER BY id").arg(column, table)),
+            QStringList({ "Older|" + stored + "|2011-07-05 10:00:01", "Other|by hand|2011-07-05 10:00:02",
+                "None|<NULL>|2011-07-05 10:00:03" }));
+        QCOMPARE(rows(m_path, triggers), before);
         const QByteArray translated = bytesOf(m_path);
         QVERIFY(openAndUpdate(m_path));
         QCOMPARE(bytesOf(m_path), translated);
+        // Its triggers date the next save as before.
+        QVERIFY(runOn(m_path, { "UPDATE " + table + " SET name = 'Saved' WHERE id = 1" }));
+        QCOMPARE(rows(m_path, "SELECT date(modified) = date('now') FROM " + table + " ORDER BY id"),
+            QStringList({ "1", "0", "0" }));
     }
 
     // A file whose version names no revision of the chain (a later release's, or another program's) keeps it, but
@@ -718,8 +750,234 @@ private slots:
         SqlJournalGuard::setAroundOpen(nullptr);
         QVERIFY(swaps >= 2 && swaps % 2 == 0);
         QCOMPARE(read, QString()); // nothing read, and above all not the 0.5 of the planted journal
-        QCOMPARE(SqlJournalGuard::takeRefusal(), besideRefusal(m_path, journal, "a file that others may write"));
+        // Found when the database was open already.
+        QCOMPARE(SqlJournalGuard::takeRefusal(), besideRefusal(m_path, journal, "a file that others may write", false));
         QCOMPARE(bytesOf(m_path), before);
+    }
+
+    // In a folder the group may write (2775), another member takes the journal away while the user saves
+    // (renamed the moment SQLite opened it, as a program that watches the folder can), keeps it, and puts it
+    // back after the user's later saves. The save whose journal was taken is stored and says so; what is put
+    // back holds nothing to play in, so no save is undone, at the next open or at the next statement of the
+    // file still open, also when a table was made after the theft.
+    void aJournalTakenAwayAndPutBackUndoesNoSave_data()
+    {
+        QTest::addColumn<bool>("stillOpen"); // put back while the program holds the file open
+        QTest::addColumn<QString>("later"); // what the user saves after the theft
+        const QString row = "INSERT INTO amino (Namethree) VALUES ('GLY')";
+        const QString table = "CREATE TABLE notes (text); INSERT INTO notes VALUES ('kept')";
+        QTest::newRow("put back before the next open") << false << row;
+        QTest::newRow("put back while the file is open") << true << row;
+        QTest::newRow("a table made since, put back before the next open") << false << table;
+        QTest::newRow("a table made since, put back while the file is open") << true << table;
+    }
+    void aJournalTakenAwayAndPutBackUndoesNoSave()
+    {
+        QFETCH(bool, stillOpen);
+        QFETCH(QString, later);
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 02775) == 0);
+        QVERIFY(openAndUpdate(m_path));
+        const QString journal = m_path + "-journal";
+        const QString taken = m_files->path("taken");
+        QStringList saved { "ALA" };
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-user");
+            db.setDatabaseName(m_path);
+            QVERIFY(db.open());
+            // Each save as the program writes: one transaction, its error as the window would show it.
+            const auto save = [&db](const QString &statements) {
+                SqlTransaction transaction(db);
+                QSqlQuery query(db);
+                for (const QString &statement : statements.split("; "))
+                    if (transaction.isOpen() && !query.exec(statement))
+                        transaction.fail(query);
+                query.finish();
+                transaction.commit();
+                return transaction.error();
+            };
+            bool took = false;
+            SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
+                if (opened && name == journal && !took)
+                    took = QFile::rename(journal, taken);
+            });
+            TestLog::ignore(QtWarningMsg,
+                QRegularExpression("^" + QRegularExpression::escape(journal)
+                    + " was taken away from its name before the change it "
+                      "held was done; it was emptied where it is now$"));
+            const QString first = save("INSERT INTO amino (Namethree) VALUES ('ALA')");
+            SqlJournalGuard::setAroundOpen(nullptr);
+            QVERIFY(took);
+            QCOMPARE(first, QString());
+            QCOMPARE(save(later), QString());
+            QVERIFY(QFile::rename(taken, journal));
+            if (stillOpen) {
+                QSqlQuery query(db);
+                QVERIFY2(query.exec("SELECT Namethree FROM amino ORDER BY id"), qPrintable(query.lastError().text()));
+                QStringList read;
+                while (query.next())
+                    read << query.value(0).toString();
+                QCOMPARE(read, later.contains("GLY") ? QStringList({ "ALA", "GLY" }) : saved);
+                query.finish();
+                QCOMPARE(save("INSERT INTO amino (Namethree) VALUES ('SER')"), QString());
+                saved << "SER";
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("tst-user");
+        QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
+        if (later.contains("GLY"))
+            saved.insert(1, "GLY");
+        else
+            QCOMPARE(rows(m_path, "SELECT text FROM notes"), QStringList { "kept" });
+        QCOMPARE(rows(m_path, "SELECT Namethree FROM amino ORDER BY id"), saved);
+        QCOMPARE(rows(m_path, "PRAGMA integrity_check"), QStringList { "ok" });
+    }
+
+    // The same for the log of a file that another program keeps in log mode ("wal"): taken away the moment
+    // SQLite opened it, kept, and put back after the file was closed, saved into again and closed. The log
+    // SQLite was done with holds nothing to play in, so the later save stays.
+    void aLogTakenAwayAndPutBackUndoesNoSave()
+    {
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 02775) == 0);
+        QVERIFY(openAndUpdate(m_path));
+        const QString log = m_path + "-wal";
+        const QString taken = m_files->path("taken");
+        bool took = false;
+        SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
+            if (opened && name == log && !took)
+                took = QFile::rename(log, taken);
+        });
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^" + QRegularExpression::escape(log)
+                                                        + " was taken away from its name before the change it held "
+                                                          "was done; it was emptied where it is now$"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-log");
+            db.setDatabaseName(m_path);
+            QSqlQuery query(db);
+            QVERIFY(db.open() && query.exec("PRAGMA journal_mode = WAL") && query.next());
+            QCOMPARE(query.value(0).toString(), QStringLiteral("wal"));
+            QVERIFY(query.exec("INSERT INTO amino (Namethree) VALUES ('ALA')"));
+            QVERIFY(QFileInfo(taken).size() > 0);
+            query.finish();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("tst-log");
+        SqlJournalGuard::setAroundOpen(nullptr);
+        QVERIFY(took);
+        QVERIFY(runOn(m_path, { "INSERT INTO amino (Namethree) VALUES ('GLY')" }));
+        QVERIFY(!QFileInfo::exists(log));
+        QVERIFY(QFile::rename(taken, log));
+        QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
+        QCOMPARE(rows(m_path, "SELECT Namethree FROM amino ORDER BY id"), QStringList({ "ALA", "GLY" }));
+        QCOMPARE(rows(m_path, "PRAGMA integrity_check"), QStringList { "ok" });
+    }
+
+    // A journal or log of the user's own that was renamed or moved since it was last written (its change time
+    // later than its modification time), in a folder where others may rename the user's files (2775, a
+    // group's), may have been taken away and put back, and played in would undo the saves made since: it is
+    // refused, naming it, and nothing is rolled back. Not moved, or where only the user may move it (a folder
+    // of the user's own, a sticky one), it is the user's cut-off change, and is played in as SQLite does.
+    void aChangeFileMovedSinceWrittenIsNotPlayedInWhereOthersMayMoveIt_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("moved");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("a journal moved, in a group's folder") << "-journal" << 02775 << true << true;
+        QTest::newRow("a journal not moved, in a group's folder") << "-journal" << 02775 << false << false;
+        QTest::newRow("a journal moved, in a folder only the user may write") << "-journal" << 0700 << true << false;
+        QTest::newRow("a journal moved, in a sticky folder of the user's") << "-journal" << 01777 << true << false;
+        QTest::newRow("a log moved, in a group's folder") << "-wal" << 02775 << true << true;
+        QTest::newRow("a log not moved, in a group's folder") << "-wal" << 02775 << false << false;
+    }
+    void aChangeFileMovedSinceWrittenIsNotPlayedInWhereOthersMayMoveIt()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(int, folderMode);
+        QFETCH(bool, moved);
+        QFETCH(bool, refused);
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), mode_t(folderMode)) == 0);
+        QVERIFY(openAndUpdate(m_path));
+        QVERIFY(runOn(m_path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        const QString file = m_path + suffix;
+        if (suffix == "-journal") {
+            QVERIFY(TestDatabase::writeHotJournal(
+                m_path, { "UPDATE amino SET vbar = 0.123" }, { "UPDATE amino SET vbar = 0.5" }, file));
+        } else {
+            // A program that writes the log and ends without folding it into the file (killed) leaves it beside.
+            const int ended = testInChild([this]() {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-wal");
+                db.setDatabaseName(m_path);
+                QSqlQuery query(db);
+                const bool written = db.open() && query.exec("PRAGMA journal_mode = WAL") && query.next()
+                    && query.value(0).toString() == "wal" && query.exec("PRAGMA wal_autocheckpoint = 0")
+                    && query.exec("UPDATE amino SET vbar = 0.123");
+                return written ? 0 : 1;
+            });
+            QCOMPARE(ended, 0);
+            QVERIFY(QFileInfo(file).size() > 0);
+        }
+        if (moved)
+            QVERIFY(testMoveAwayAndBack(file));
+        const QByteArray before = bytesOf(m_path);
+        const QByteArray changes = bytesOf(file);
+        if (!refused) {
+            QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
+            QCOMPARE(rows(m_path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+            return;
+        }
+        QVERIFY(!openAndUpdate(m_path));
+        QCOMPARE(m_error, movedRefusal(m_path, file));
+        QCOMPARE(bytesOf(m_path), before);
+        QCOMPARE(bytesOf(file), changes);
+    }
+
+    // Another user's journal beside the user's database where the user may not remove it (a sticky folder that
+    // all may write, as /tmp, keeps each file for its owner; a folder the user may not write): the refusal says
+    // what the user can do there instead of asking for what cannot be done.
+    void aFileBesideTheDatabaseTheUserMayNotRemoveIsRefusedWithWhatCanBeDone_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("a sticky folder all may write")
+            << 01777
+            << "You may not remove %1 or move it aside: in this sticky folder only its owner (root), the folder's "
+               "owner or an administrator may. Ask one of them to remove it, or move the database file to a folder "
+               "that only you may write, and open it there.";
+        QTest::newRow("a folder the user may not write")
+            << 0755
+            << "You may not remove %1 or move it aside, since you may not write its folder. Ask its owner (root) or "
+               "an administrator to remove it, or move the database file to a folder that only you may write, and "
+               "open it there.";
+        QTest::newRow("a folder all may write") << 0777 << "Remove %1, or move it aside, and open the file again.";
+    }
+    void aFileBesideTheDatabaseTheUserMayNotRemoveIsRefusedWithWhatCanBeDone()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(QString, advice);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as another user");
+        // The other user's database, in a folder of the superuser's, who put a journal beside it.
+        const QString folder = m_files->dir() + "/shared";
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) == 0);
+        const QString path = folder + "/v.db";
+        QVERIFY(openAndUpdate(path));
+        QVERIFY(testGiveAway(path));
+        const QString journal = path + "-journal";
+        QVERIFY(testWriteFile(journal, QByteArray(4096, 'J')));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)) == 0);
+        {
+            TestAsOtherUser user;
+            QVERIFY(user.isActing());
+            QVERIFY(!openAndUpdate(path));
+        }
+        QCOMPARE(m_error,
+            "The database file\n" + path + "\nis not opened: beside it lies " + journal
+                + ", a file of another user's, which would be taken for changes of the database's own and written "
+                  "into it. Nothing was read from the database or written to it. "
+                + advice.arg(journal));
+        QCOMPARE(testReadFile(journal), QByteArray(4096, 'J'));
     }
 
     void failedCommitIsReportedAndRolledBack()

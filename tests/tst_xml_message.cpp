@@ -64,6 +64,8 @@ private slots:
     void refusesWhatNoRequestNeedsBeforeReading_data();
     void refusesWhatNoRequestNeedsBeforeReading();
     void readsALargeRequestASliceAtATime();
+    void refusesACharacterXmlDoesNotAllowBeforeReading_data();
+    void refusesACharacterXmlDoesNotAllowBeforeReading();
     void readsTheEncodingARequestDeclares_data();
     void readsTheEncodingARequestDeclares();
 };
@@ -253,6 +255,10 @@ void TestXmlMessage::readsTheEncodingARequestDeclares_data()
     QTest::newRow("an encoding no one knows")
         << request("<?xml version=\"1.0\" encoding=\"x-vornakel\"?>", "f") << unread << "x-vornakel"
         << "1,31";
+    QTest::newRow("a control character in the encoding's name")
+        << request("<?xml version=\"1.0\" encoding=\"ISO-8859\x01-1\"?>", "f") << bad
+        << "Character U+0001 is not allowed in XML."
+        << "1,39";
     QTest::newRow("UTF-16 named in bytes of ASCII")
         << request("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", "f") << unread << "UTF-16"
         << "1,31";
@@ -299,6 +305,62 @@ void TestXmlMessage::readsALargeRequestASliceAtATime()
         ++steps;
     QCOMPARE(steps, slices);
     QVERIFY(job.answer().contains("No module &quot;Nothing&quot; is loaded."));
+}
+
+void TestXmlMessage::refusesACharacterXmlDoesNotAllowBeforeReading_data()
+{
+    // As a page hands a request over, in characters: halves of a surrogate pair too.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fault"); // and where, "line,column"; empty: read
+    const auto with = [](const char *before, ushort c, const char *after) {
+        return QString::fromUtf8(before) + QChar(c) + QString::fromUtf8(after);
+    };
+    QTest::newRow("in an element name") << with("<V><EXE", 0x01, "CUTE F=\"f\"/></V>")
+                                        << "Character U+0001 is not allowed in XML. 1,8";
+    QTest::newRow("in an end tag's name")
+        << with("<V><EXECUTE F=\"f\"></EXEC", 0x00, "UTE></V>") << "Character U+0000 is not allowed in XML. 1,25";
+    QTest::newRow("in an attribute name") << with("<V><EXECUTE F=\"f\"><INPUT N", 0x00, "AME=\"a\"/></EXECUTE></V>")
+                                          << "Character U+0000 is not allowed in XML. 1,27";
+    QTest::newRow("between attributes") << with("<V><EXECUTE F=\"f\"><INPUT NAME=\"a\"", 0x0b,
+        " VALUE=\"1\"/></EXECUTE></V>") << "Character U+000B is not allowed in XML. 1,34";
+    QTest::newRow("in a value") << with("<V><EXECUTE F=\"f\"><INPUT NAME=\"a\" VALUE=\"", 0xfffe, "\"/></EXECUTE></V>")
+                                << "Character U+FFFE is not allowed in XML. 1,42";
+    QTest::newRow("in text") << with("<V>\n<EXECUTE F=\"f\">", 0x1f, "</EXECUTE></V>")
+                             << "Character U+001F is not allowed in XML. 2,16";
+    QTest::newRow("in a comment") << with("<V><!-- ", 0xffff, " --><EXECUTE F=\"f\"/></V>")
+                                  << "Character U+FFFF is not allowed in XML. 1,9";
+    QTest::newRow("in a processing instruction")
+        << with("<V><?pi ", 0x01, "?><EXECUTE F=\"f\"/></V>") << "Character U+0001 is not allowed in XML. 1,9";
+    QTest::newRow("in CDATA") << with("<V><![CDATA[", 0x00, "]]><EXECUTE F=\"f\"/></V>")
+                              << "Character U+0000 is not allowed in XML. 1,13";
+    QTest::newRow("in the XML declaration") << with("<?xml version=\"1.0\"", 0x01, "?><V><EXECUTE F=\"f\"/></V>")
+                                            << "Character U+0001 is not allowed in XML. 1,20";
+    QTest::newRow("after the root") << with("<V><EXECUTE F=\"f\"/></V>", 0x00, "")
+                                    << "Character U+0000 is not allowed in XML. 1,24";
+    QTest::newRow("half a surrogate pair, the first")
+        << with("<V><EXECUTE F=\"", 0xd800, "\"/></V>") << "Character U+D800 is not allowed in XML. 1,16";
+    QTest::newRow("half a surrogate pair, the second")
+        << with("<V><EXECUTE F=\"", 0xdc00, "\"/></V>") << "Character U+DC00 is not allowed in XML. 1,16";
+    QTest::newRow("a whole surrogate pair")
+        << QString::fromUtf8("<V><EXECUTE F=\"\xf0\x9f\x98\x80\"/></V>") << QString();
+    QTest::newRow("tab and line ends") << QString("<V>\t\r\n<EXECUTE F=\"f\"/></V>") << QString();
+}
+
+void TestXmlMessage::refusesACharacterXmlDoesNotAllowBeforeReading()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, fault);
+    XmlMessage reader;
+    reader.parse(text);
+    if (fault.isEmpty()) {
+        QCOMPARE(reader.fault(), XmlMessage::Fault::None);
+        QCOMPARE(reader.values().size(), 1);
+        return;
+    }
+    QCOMPARE(reader.fault(), XmlMessage::Fault::NotWellFormed);
+    QCOMPARE(QString("%1 %2,%3").arg(reader.errorString()).arg(reader.errorLine()).arg(reader.errorColumn()), fault);
+    // Nothing of it is read, so no call either.
+    QVERIFY(reader.values().isEmpty());
 }
 
 TEST_GUILESS_MAIN(TestXmlMessage)

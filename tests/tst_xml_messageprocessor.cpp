@@ -1,6 +1,7 @@
 // The message processor: answers to request messages, the settings file of
 // the message server, and the CGI mode run through a small host program.
 
+#include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "test_database.h"
 #include "test_messaging.h"
@@ -15,6 +16,8 @@
 #include <QtTest>
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -66,15 +69,15 @@ struct CgiRun
     int exitCode = -1;
     QByteArray header;
     QByteArray body;
+    QByteArray errors; // what it wrote to standard error
 };
 
-// contentLength: the CONTENT_LENGTH a web server would set, none when null.
-// A web server may keep standard input open after the body: keepOpen.
-CgiRun runCgi(const QString &modules, const QString &database, const QByteArray &input,
+// Starts the CGI host on the input. contentLength: the CONTENT_LENGTH a web
+// server would set, none when null. A web server may keep standard input open
+// after the body: keepOpen.
+void startCgi(QProcess &host, const QString &modules, const QString &database, const QByteArray &input,
     const QByteArray &contentLength = QByteArray(), bool keepOpen = false)
 {
-    CgiRun run;
-    QProcess host;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("CONTENT_LENGTH"));
     if (!contentLength.isNull())
@@ -82,11 +85,16 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
     host.setProcessEnvironment(environment);
     host.start(testBinaryDir() + QStringLiteral("/bin/host_cgi"), { modules, database });
     if (!host.waitForStarted(10000))
-        return run;
+        return;
     host.write(input);
     if (!keepOpen)
         host.closeWriteChannel();
-    if (!host.waitForFinished(keepOpen ? 10000 : 30000)) {
+}
+
+CgiRun finishCgi(QProcess &host, int timeoutMs)
+{
+    CgiRun run;
+    if (!host.waitForFinished(timeoutMs)) {
         host.kill();
         host.waitForFinished();
         return run;
@@ -96,7 +104,33 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
     const int split = out.indexOf("\n\n");
     run.header = out.left(split);
     run.body = out.mid(split + 2);
+    run.errors = host.readAllStandardError();
     return run;
+}
+
+CgiRun runCgi(const QString &modules, const QString &database, const QByteArray &input,
+    const QByteArray &contentLength = QByteArray(), bool keepOpen = false)
+{
+    QProcess host;
+    startCgi(host, modules, database, input, contentLength, keepOpen);
+    return finishCgi(host, keepOpen ? 10000 : 30000);
+}
+
+// One run of the CGI host per input, a few at once.
+QList<CgiRun> runCgiEach(const QString &modules, const QString &database, const QList<QByteArray> &inputs)
+{
+    const int atOnce = 4;
+    QList<CgiRun> runs;
+    for (int first = 0; first < inputs.size(); first += atOnce) {
+        std::vector<std::unique_ptr<QProcess>> hosts;
+        for (int i = first; i < qMin(first + atOnce, inputs.size()); ++i) {
+            hosts.push_back(std::make_unique<QProcess>());
+            startCgi(*hosts.back(), modules, database, inputs.at(i));
+        }
+        for (auto &host : hosts)
+            runs << finishCgi(*host, 30000);
+    }
+    return runs;
 }
 
 } // namespace
@@ -135,6 +169,9 @@ private slots:
     void cgiReadsExactlyContentLength();
     void cgiRefusesADatabaseThatIsNotThere_data();
     void cgiRefusesADatabaseThatIsNotThere();
+    void cgiRefusesACharacterXmlDoesNotAllowWhereverItStands_data();
+    void cgiRefusesACharacterXmlDoesNotAllowWhereverItStands();
+    void cgiBoundsWhatOneRequestWritesToItsOutput();
     void logsWhereTheServerListens();
 
 private:
@@ -504,6 +541,7 @@ void TestXmlMessageProcessor::readsServerSettings_data()
         << QByteArray("PORT:53x0\n") << false << loopback << true << QString("53x0");
     QTest::newRow("over 65535") << QByteArray("PORT:70000\n") << false << loopback << true << QString("70000");
     QTest::newRow("empty value") << QByteArray("PORT:\n") << false << loopback << true << QString("");
+    QTest::newRow("IPv6 loopback") << QByteArray("PORT:0\nADDRESS:::1\n") << true << "::1" << true << QString();
     QTest::newRow("address opted in") << QByteArray("PORT:0\naddress:0.0.0.0\n") << true << "0.0.0.0" << true
                                       << QString();
     QTest::newRow("RESET:TRUE") << QByteArray("PORT:0\nRESET:TRUE\n") << true << loopback << true << QString();
@@ -525,6 +563,8 @@ void TestXmlMessageProcessor::readsServerSettings()
             qPrintable(QString("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message server")
                            .arg(warning)));
     }
+    if (address == "::1" && !QTcpServer().listen(QHostAddress::LocalHostIPv6))
+        QSKIP("This machine has no IPv6 loopback");
     writeSettings(ini);
     // The port the system chose is what a person needs to connect: it reaches the log by default.
     if (listening)
@@ -676,6 +716,39 @@ void TestXmlMessageProcessor::cgiRefusesADatabaseThatIsNotThere()
         testOutputValues(QString::fromUtf8(run.body)), (QMap<QString, QString> { { "ScriptError", why.arg(path) } }));
     // Nothing was made there: no database, no journal.
     QCOMPARE(QDir(folder.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+void TestXmlMessageProcessor::cgiRefusesACharacterXmlDoesNotAllowWhereverItStands_data()
+{
+    testForbiddenCharacterRows();
+}
+
+void TestXmlMessageProcessor::cgiRefusesACharacterXmlDoesNotAllowWhereverItStands()
+{
+    QFETCH(QChar, character);
+    const QMap<int, QByteArray> requests = testRequestsWithCharacter(character);
+    QStringList answers;
+    for (const CgiRun &run : runCgiEach(m_modules.path(), m_database.path(), requests.values())) {
+        QCOMPARE(run.exitCode, 0);
+        answers << QString::fromUtf8(run.body);
+    }
+    const QStringList wrong = testAnswersNotRefusing(character, requests.keys(), answers);
+    QVERIFY2(wrong.isEmpty(),
+        qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size()) + wrong.join("\n")));
+}
+
+void TestXmlMessageProcessor::cgiBoundsWhatOneRequestWritesToItsOutput()
+{
+    // Standard error of a CGI program goes to the web server's log: 1,000
+    // calls of a function the module does not have, each reported there.
+    const QString call = "<EXECUTE FUNCTION=\"" + QString(900, 'n') + "\"/>";
+    const CgiRun run = runCgi(m_modules.path(), m_database.path(), request(kMainScreen, call.repeated(1000)).toUtf8());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(run.body).count("ScriptError"), 1000);
+    QVERIFY2(run.errors.contains(AppLog::OutputBudget::note().toUtf8()), run.errors.right(300).constData());
+    // Each line has its category in front.
+    QVERIFY2(run.errors.size() <= AppLog::OutputBudget::RequestCharacters + 1024,
+        qPrintable(QString::number(run.errors.size())));
 }
 
 void TestXmlMessageProcessor::logsWhereTheServerListens()

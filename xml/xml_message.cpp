@@ -30,11 +30,38 @@ QString present(const QStringRef &value)
     return text;
 }
 
-// A character that XML does not allow in a document, a zero byte among them.
-bool forbidden(QChar c)
+// Where the first character stands that XML allows nowhere in a document (a
+// control character other than the tab and the line ends, U+FFFE, U+FFFF, half
+// a surrogate pair); -1 when there is none. Looked for before anything is
+// read: the XML reader lets some of them pass inside names, where they would
+// make another name than the request shows (V\0ALUE a V, N\1AME a name no
+// other input has).
+int firstForbidden(const QString &text)
 {
-    const ushort u = c.unicode();
-    return (u < 0x20 && u != '\t' && u != '\n' && u != '\r') || u == 0xfffe || u == 0xffff;
+    const QChar *c = text.constData();
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const ushort u = c[i].unicode();
+        if (u >= 0x20 && u < 0xd800)
+            continue;
+        if (u < 0x20) {
+            if (u != '\t' && u != '\n' && u != '\r')
+                return i;
+        } else if (QChar::isHighSurrogate(u)) {
+            if (i + 1 == n || !c[i + 1].isLowSurrogate())
+                return i;
+            ++i;
+        } else if (QChar::isLowSurrogate(u) || u == 0xfffe || u == 0xffff) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QString notAllowed(QChar c)
+{
+    return QStringLiteral("Character U+%1 is not allowed in XML.")
+        .arg(QString::number(c.unicode(), 16).toUpper(), 4, QLatin1Char('0'));
 }
 
 bool blank(QChar c)
@@ -270,6 +297,17 @@ void XmlMessage::begin(const QByteArray &bytes)
 {
     int at = 0;
     const QByteArray encoding = declaredEncoding(bytes, &at);
+    if (!encoding.isEmpty()) {
+        // The declaration is read before the encoding it names, as ASCII:
+        // the rule on characters holds there first, so no name of an
+        // encoding with a control character in it is repeated anywhere.
+        const QString declaration = QString::fromLatin1(bytes.left(at + encoding.size()));
+        const int forbidden = firstForbidden(declaration);
+        if (forbidden >= 0) {
+            failAtCharacter(notAllowed(declaration.at(forbidden)), declaration, forbidden);
+            return;
+        }
+    }
     QTextCodec *const codec = encoding.isEmpty() ? nullptr : QTextCodec::codecForName(encoding);
     const int utf8Mib = 106;
     if (!encoding.isEmpty() && (!codec || codec->mibEnum() != utf8Mib)) {
@@ -315,6 +353,14 @@ void XmlMessage::begin(const QByteArray &bytes)
 void XmlMessage::begin(const QString &text)
 {
     clear();
+    // Every request reaches the reader here, whichever way it came: a
+    // character that XML does not allow refuses it wherever it stands, and
+    // nothing of it is read.
+    const int forbidden = firstForbidden(text);
+    if (forbidden >= 0) {
+        failAtCharacter(notAllowed(text.at(forbidden)), text, forbidden);
+        return;
+    }
     // Trace lines cost more to build than the reading itself; build them only for a listener.
     m_logging = isSignalConnected(QMetaMethod::fromSignal(&XmlMessage::sigLog));
     m_text = text;
@@ -400,12 +446,6 @@ void XmlMessage::finishReading()
     if (reader.hasError()) {
         if (m_fault == Fault::None)
             m_fault = Fault::NotWellFormed;
-        // The reader's message leaves out the character it stumbled on when
-        // XML forbids it: the message names it instead.
-        const qint64 at = reader.characterOffset() - 1;
-        if (m_errorString.isEmpty() && at >= 0 && at < m_text.size() && forbidden(m_text.at(int(at))))
-            m_errorString = QStringLiteral("Character U+%1 is not allowed in XML.")
-                                .arg(QString::number(m_text.at(int(at)).unicode(), 16).toUpper(), 4, QLatin1Char('0'));
         if (m_errorString.isEmpty())
             m_errorString = reader.errorString();
         m_errorLine = reader.lineNumber();

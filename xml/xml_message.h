@@ -24,8 +24,10 @@ class QXmlStreamReader;
 // A request may be read a slice at a time (begin(), then readSome() until it
 // says the text is read), so that one request never holds its reader's thread
 // for long. What no request needs is refused before anything of the text is
-// read: a DTD (so no entity of the request's own is ever expanded) and an
-// element with more attributes than any request uses.
+// read: a character that XML does not allow, wherever it stands (names
+// included, which the XML reader would take it into), a DTD (so no entity of
+// the request's own is ever expanded) and an element with more attributes
+// than any request uses.
 //
 // The reader owns the calls and trees it collected until someone takes them
 // with takeValues(); what is left is released with the reader.
@@ -44,7 +46,7 @@ public:
     // Why a request was not read to its end.
     enum class Fault {
         None,
-        NotWellFormed, // not well-formed XML, or bytes that are not UTF-8 text
+        NotWellFormed, // not well-formed XML, a character XML does not allow, or bytes that are not UTF-8 text
         TooDeep, // OBJECT/ARRAY trees nested deeper than MaxDepth
         Dtd, // a document type declaration, inside the request or naming one outside it
         TooManyAttributes, // an element with more than MaxAttributes attributes

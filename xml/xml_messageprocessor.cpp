@@ -6,6 +6,7 @@
 #include "app/app_pluginmanager.h"
 #include "net/net_client.h"
 #include "net/net_framer.h"
+#include "net/net_listener.h"
 #include "xml/xml_requestjob.h"
 
 #include <QDir>
@@ -13,11 +14,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -58,6 +63,11 @@ int connectionsThatFit(int wanted)
         = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size();
     return int(qBound<qint64>(0, qint64(limit.rlim_cur) - inUse - kDescriptorReserve, wanted));
 }
+
+// How long connections are taken up from the listening socket's queue in one
+// turn of the event loop, and how long the queue is left when none can be.
+const qint64 kAcceptSliceNs = 2 * 1000 * 1000;
+const int kAcceptRetryMs = 100;
 
 // How long the calls of requests run before the sockets and the window have a turn.
 const qint64 kCallSliceNs = 2 * 1000 * 1000;
@@ -121,6 +131,9 @@ XmlMessageProcessor::~XmlMessageProcessor()
         delete client;
     }
     m_clients.clear();
+    // The notifier goes before the socket it watches is closed.
+    delete m_acceptor;
+    m_acceptor = nullptr;
     close();
     // The manager, a child, goes with the processor, and its modules with it.
 }
@@ -146,18 +159,33 @@ void XmlMessageProcessor::initialize()
                 AppLog::Notice);
             m_budget->maxConnections = cap;
         }
-        if (listen(m_address, m_port)) {
+        // Listening with the longest queue the system allows, not Qt's 50: a
+        // flood of connections that open and close must not crowd out others.
+        QString why;
+        const int listener = NetListener::open(m_address, m_port, &why);
+        if (listener >= 0 && !setSocketDescriptor(listener)) {
+            why = errorString();
+            ::close(listener);
+        }
+        if (isListening()) {
+            // QTcpServer takes up every connection waiting before it returns to
+            // the event loop: with a long queue under a flood, that would hold
+            // the loop, and the connections taken would wait there for their
+            // first read. They are taken up about 2 ms at a time instead.
+            pauseAccepting();
+            m_acceptor = new QSocketNotifier(listener, QSocketNotifier::Read, this);
+            connect(m_acceptor, &QSocketNotifier::activated, this, &XmlMessageProcessor::acceptSome);
             // Whoever runs the program learns from this line where another program
             // reaches it (a port the system chose is known only from here).
             emit sigLog(
                 QStringLiteral("Message server listening on %1:%2").arg(serverAddress().toString()).arg(serverPort()),
                 AppLog::Warning);
+            emit sigLog(QStringLiteral("The message server queues up to %1 connections not yet taken up")
+                            .arg(NetListener::maxBacklog()),
+                AppLog::Notice);
         } else {
             // Another window's processor has the port: that one serves.
-            emit sigLog(QStringLiteral("No message server on %1:%2: %3")
-                            .arg(m_address.toString())
-                            .arg(m_port)
-                            .arg(errorString()),
+            emit sigLog(QStringLiteral("No message server on %1:%2: %3").arg(m_address.toString()).arg(m_port).arg(why),
                 AppLog::Trace);
         }
     }
@@ -283,8 +311,52 @@ void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
     m_clients.insert(client->id(), client);
 }
 
+void XmlMessageProcessor::acceptSome()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (slice.nsecsElapsed() < kAcceptSliceNs) {
+        if (m_budget->connections >= m_budget->maxConnections && !m_waitedWhenFull) {
+            // Full: the connections have a turn first, in which those whose
+            // clients have gone end and give their places back; a new one is
+            // refused only if the server is full still.
+            m_waitedWhenFull = true;
+            m_acceptor->setEnabled(false);
+            QTimer::singleShot(0, m_acceptor, [this]() { m_acceptor->setEnabled(true); });
+            return;
+        }
+        const int descriptor = ::accept4(int(socketDescriptor()), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (descriptor >= 0) {
+            m_waitedWhenFull = false;
+            incomingConnection(descriptor);
+            continue;
+        }
+        // A connection reset while it waited is simply gone.
+        if (errno == EINTR || errno == ECONNABORTED)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) {
+            // Out of descriptors, say: the queue is looked at again a little later.
+            emit sigLog(
+                QStringLiteral("Connections cannot be taken up: %1").arg(QString::fromLocal8Bit(std::strerror(errno))),
+                AppLog::Notice);
+            m_acceptor->setEnabled(false);
+            QTimer::singleShot(kAcceptRetryMs, m_acceptor, [this]() { m_acceptor->setEnabled(true); });
+        }
+        return;
+    }
+}
+
 bool XmlMessageProcessor::refuseConnection(qintptr socketDescriptor)
 {
+    // A client that connected and closed, sending nothing, has gone before its
+    // connection is taken up: it takes no place, so that a flood of such
+    // connections, which the long queue lets in, does not fill the server.
+    char first = 0;
+    const ssize_t peeked = ::recv(int(socketDescriptor), &first, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+        ::close(int(socketDescriptor));
+        return true;
+    }
     // A connection kept open that is doing nothing, or whose client takes
     // none of its answers, gives way to the new one.
     const bool tooMany = m_budget->connections >= m_budget->maxConnections && !NetClient::makeRoom(*m_budget);

@@ -17,6 +17,7 @@ class AppPlugin;
 class AppPluginManager;
 class NetClient;
 class QFile;
+class QSocketNotifier;
 class XmlRequestJob;
 struct NetBudget;
 
@@ -95,6 +96,9 @@ private:
     void answer(NetClient *client, const XmlRequestJob &job);
     // Answers a request over the size limit with the error, then closes its connection.
     void refuseOversized(quint64 clientId);
+    // Takes up the connections waiting in the listening socket's queue, a
+    // few at a time, so that a flood of them does not hold the event loop.
+    void acceptSome();
     bool refuseConnection(qintptr socketDescriptor);
     void clientDisconnected(quint64 clientId);
     NetClient *clientConnection(quint64 clientId) const;
@@ -119,6 +123,8 @@ private:
     QMap<quint64, XmlRequestJob *> m_jobs;
     bool m_callsScheduled = false;
     bool m_refusing = false; // said once per run of refused connections
+    QSocketNotifier *m_acceptor = nullptr; // on the listening socket, while the server listens
+    bool m_waitedWhenFull = false; // the connections had their turn since the server was found full
 };
 
 #endif

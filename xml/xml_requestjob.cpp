@@ -238,6 +238,8 @@ bool XmlRequestJob::step()
 {
     if (m_done)
         return false;
+    // Each call of a request of 1,000 may report an error; the log takes a bounded share of them.
+    const AppLog::OutputScope output(m_output);
     if (!m_read) {
         if (!m_reader->readSome(ReadSlice))
             return true;

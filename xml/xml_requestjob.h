@@ -1,6 +1,8 @@
 #ifndef XML_REQUESTJOB_H
 #define XML_REQUESTJOB_H
 
+#include "app/app_log.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QPointer>
@@ -50,7 +52,9 @@ public:
     ~XmlRequestJob();
 
     // Reads the next slice of the request, or once it is read (and its module
-    // found) runs the next call; false once the answer is complete.
+    // found) runs the next call; false once the answer is complete. What the
+    // step writes to the program's output counts against the request's
+    // AppLog::OutputBudget.
     bool step();
     // The whole answer text once step() has returned false.
     QString answer() const { return QString::fromUtf8(m_answer); }
@@ -92,6 +96,8 @@ private:
     void finish();
 
     LogFunction m_log;
+    // What the request may write to the program's output, over all its steps.
+    AppLog::OutputBudget m_output;
     AppPluginManager *m_manager = nullptr;
     bool m_fromNetwork;
     bool m_trace;

@@ -5,8 +5,8 @@
 #include "sql/sql_updatedatabase.h"
 
 #include <QDebug>
-#include <QSettings>
 #include <QFile>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -127,6 +127,33 @@ void TestDatabase::removeConnection(const QString &connectionName)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
+QVector<TestFormatChoice> testFormatChoices()
+{
+    return { { "experiment.calculatedBy", "qtExactMolecularWeight", "exact" },
+        { "experiment.calculatedBy", "qtFromSigma", "sigma" },
+        { "experiment.calculatedBy", "qtFromComposition", "composition" }, { "results.method", "qtVbarMethod", "vbar" },
+        { "results.method", "qtTellerMethod", "teller" }, { "results.options", "qtHydrateNothing", "none" },
+        { "results.options", "qtHydrateProlate", "prolate" }, { "results.options", "qtHydrateOblate", "oblate" },
+        { "results.options", "qtHydrateComputed", "computed" }, { "results.options", "qtHydrateDelta1", "delta1" },
+        { "results.shape", "qtShapeProlate", "prolate" }, { "results.shape", "qtShapeOblate", "oblate" },
+        { "results.shape", "qtShapeCylinder", "cylinder" } };
+}
+
+TestOtherProgram::TestOtherProgram(const QString &path)
+    : m_name(QStringLiteral("test-other-program-%1").arg(quintptr(this)))
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    db.setDatabaseName(path);
+    if (!db.open())
+        qWarning() << "TestOtherProgram:" << path << db.lastError().text();
+}
+
+TestOtherProgram::~TestOtherProgram()
+{
+    database().close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
 TestLockHolder::TestLockHolder(const QString &path, Hold hold)
     : m_name(QStringLiteral("test-lock-holder-%1").arg(quintptr(this)))
 {
@@ -199,8 +226,10 @@ bool TestDatabase::writeHotJournal(
             && runQuery(query, QStringLiteral("BEGIN IMMEDIATE"), {});
         for (const QString &change : later)
             ok = ok && runQuery(query, change, {});
+        // Written in place, as SQLite leaves it: its last change is the last write.
         QFile::remove(journal);
-        ok = ok && QFile::copy(copy + QStringLiteral("-journal"), journal) && QFile(journal).size() > 512;
+        const QByteArray bytes = testReadFile(copy + QStringLiteral("-journal"));
+        ok = ok && bytes.size() > 512 && testWriteFile(journal, bytes);
         runQuery(query, QStringLiteral("ROLLBACK"), {});
     }
     QSqlDatabase::removeDatabase(name);

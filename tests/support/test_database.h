@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <QVariant>
+#include <QVector>
 
 // A database file at the current revision in a temporary folder, made by the
 // program's own opening routine (SqlUpdateDatabase::openAndUpdate), so tests
@@ -67,6 +68,34 @@ private:
     TestDatabaseFiles m_files;
     QString m_path;
     bool m_ok = false;
+};
+
+// The choice columns of the file's format ("table.column"), each button's
+// object name, which the format stores, and the word the program holds for it.
+struct TestFormatChoice
+{
+    const char *column;
+    const char *name;
+    const char *word;
+};
+QVector<TestFormatChoice> testFormatChoices();
+
+// Another program using the same database file: a connection of its own
+// (SQLite keeps two connections of one process apart as two programs), on
+// which a test reads and saves as that program would. Removed when it goes.
+class TestOtherProgram
+{
+public:
+    explicit TestOtherProgram(const QString &path);
+    ~TestOtherProgram();
+    TestOtherProgram(const TestOtherProgram &) = delete;
+    TestOtherProgram &operator=(const TestOtherProgram &) = delete;
+
+    bool isOpen() const { return database().isOpen(); }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
 };
 
 // Another program's hold on a database file: a connection of its own in a

@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TestSettings::TestSettings()
@@ -34,6 +36,15 @@ void TestSettings::clear()
 {
     QSettings().clear();
     QSettings().sync();
+}
+
+bool TestSettings::makeUnwritable()
+{
+    // A file where the organisation's folder would be: no settings file can be made below it.
+    const QString organisation
+        = m_dir.filePath(QString::fromLatin1(AppKeys::organisation).section(QLatin1Char('/'), 0, 0));
+    QDir(organisation).removeRecursively();
+    return testWriteFile(organisation, "no folder");
 }
 
 TestDatabaseFiles::TestDatabaseFiles() = default;
@@ -179,6 +190,46 @@ bool testGiveAway(const QString &path, bool group)
     return ::lchown(QFile::encodeName(path).constData(), group ? uid_t(-1) : uid_t(testOtherUser),
                group ? gid_t(testOtherUser) : gid_t(-1))
         == 0;
+}
+
+TestAsOtherUser::TestAsOtherUser()
+{
+    const int count = ::getgroups(0, nullptr);
+    m_groups.resize(size_t(qMax(count, 0)));
+    if (count < 0 || ::getgroups(count, m_groups.data()) != count)
+        return;
+    const gid_t group = gid_t(testOtherUser);
+    m_acting = ::setgroups(1, &group) == 0 && ::setegid(group) == 0 && ::seteuid(uid_t(testOtherUser)) == 0;
+}
+
+TestAsOtherUser::~TestAsOtherUser()
+{
+    ::seteuid(::getuid());
+    ::setegid(::getgid());
+    ::setgroups(m_groups.size(), m_groups.data());
+}
+
+bool testMoveAwayAndBack(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat written = {};
+    if (::stat(name.constData(), &written) != 0)
+        return false;
+    // The clock of files moves on in ticks: a write beside it that is stamped later shows it has passed.
+    const QString probe = path + QStringLiteral(".clock");
+    const auto later = [](const timespec &a, const timespec &b) {
+        return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec > b.tv_nsec);
+    };
+    bool passed = false;
+    for (int attempt = 0; attempt < 1000000 && !passed; ++attempt) {
+        struct stat now = {};
+        passed = testWriteFile(probe, "tick") && ::stat(QFile::encodeName(probe).constData(), &now) == 0
+            && later(now.st_mtim, written.st_mtim);
+    }
+    QFile::remove(probe);
+    const QByteArray away = name + ".away";
+    return passed && ::rename(name.constData(), away.constData()) == 0
+        && ::rename(away.constData(), name.constData()) == 0;
 }
 
 QString testSourceDir()

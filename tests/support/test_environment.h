@@ -6,6 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <sys/types.h>
+#include <vector>
+
 // Settings of the program's organisation and application names, redirected
 // into a temporary folder for the life of the object, so tests never read or
 // write a person's real settings nor each other's.
@@ -16,6 +19,10 @@ public:
     ~TestSettings();
     QString path() const { return m_dir.path(); }
     void clear(); // forget every key written so far
+    // From now on nothing can be written to the settings (their folder
+    // cannot be made), as when the settings file may not be written; also
+    // for the superuser.
+    bool makeUnwritable();
 
 private:
     QTemporaryDir m_dir;
@@ -129,6 +136,29 @@ private:
 constexpr unsigned testOtherUser = 65534;
 bool testCanGiveAway();
 bool testGiveAway(const QString &path, bool group = false);
+
+// While it lives, this process acts as that other user (its user, its group
+// and no other group): what it makes is that user's, and it may do only what
+// that user may. Only the superuser can (testCanGiveAway()).
+class TestAsOtherUser
+{
+public:
+    TestAsOtherUser();
+    ~TestAsOtherUser();
+    TestAsOtherUser(const TestAsOtherUser &) = delete;
+    TestAsOtherUser &operator=(const TestAsOtherUser &) = delete;
+    bool isActing() const { return m_acting; }
+
+private:
+    std::vector<gid_t> m_groups;
+    bool m_acting = false;
+};
+
+// Renames the file at `path` away and back, as another program that may
+// rename files in its folder can, once the system's clock of files has
+// passed the file's last write: its change time is then later than its
+// modification time, as such a rename leaves it. True when it did.
+bool testMoveAwayAndBack(const QString &path);
 
 // The source and build trees, for tests that read shipped files.
 QString testSourceDir();

@@ -16,6 +16,8 @@ struct Expected
 QtMessageHandler s_testlibHandler = nullptr;
 QList<Expected> s_expected;
 QMutex s_mutex;
+bool s_capturing = false;
+QStringList s_captured;
 
 bool consumeExpected(QtMsgType type, const QString &message)
 {
@@ -32,6 +34,14 @@ bool consumeExpected(QtMsgType type, const QString &message)
 void watch(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
     const bool ours = context.category && qstrncmp(context.category, "vornakel.", 9) == 0;
+    {
+        // Collected, and neither printed nor judged.
+        QMutexLocker lock(&s_mutex);
+        if (s_capturing) {
+            s_captured << message;
+            return;
+        }
+    }
     const bool expected = consumeExpected(type, message);
     // QtTest swallows the messages it was told to ignore and prints the others.
     if (s_testlibHandler)
@@ -58,6 +68,26 @@ void TestLog::ignore(QtMsgType type, const QRegularExpression &pattern)
     QTest::ignoreMessage(type, pattern);
     QMutexLocker lock(&s_mutex);
     s_expected << Expected { type, pattern };
+}
+
+TestLog::Capture::Capture()
+{
+    QMutexLocker lock(&s_mutex);
+    s_capturing = true;
+    s_captured.clear();
+}
+
+TestLog::Capture::~Capture()
+{
+    QMutexLocker lock(&s_mutex);
+    s_capturing = false;
+    s_captured.clear();
+}
+
+QStringList TestLog::Capture::messages() const
+{
+    QMutexLocker lock(&s_mutex);
+    return s_captured;
 }
 
 int TestLog::exec(QObject *testObject, int argc, char **argv)

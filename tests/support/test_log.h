@@ -16,6 +16,19 @@ namespace TestLog {
 void ignore(QtMsgType type, const char *message);
 void ignore(QtMsgType type, const QRegularExpression &pattern);
 
+// While it lives, every message that reaches the program's output is
+// collected, and none of them fails the test.
+class Capture
+{
+public:
+    Capture();
+    ~Capture();
+    QStringList messages() const;
+
+private:
+    Q_DISABLE_COPY(Capture)
+};
+
 // QTest::qExec with the watch in place.
 int exec(QObject *testObject, int argc, char **argv);
 

@@ -7,8 +7,15 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 TestMessageModules::TestMessageModules()
 {
@@ -149,6 +156,98 @@ QList<TestWorstRequest> testWorstRequests(int bytes)
     requests << TestWorstRequest { QStringLiteral("a buffer of %1 components").arg(components.count("<INPUT")),
         head + buffer + components + endBuffer + tail };
     return requests;
+}
+
+QByteArray testExampleRequest()
+{
+    return "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"MainScreen\"/><EXECUTE FUNCTION=\"calculateRo\">"
+           "<INPUT NAME=\"Mr\" VALUE=\"50000\"/><INPUT NAME=\"Vbar\" VALUE=\"0.73\"/></EXECUTE></VORNAKEL>";
+}
+
+void testForbiddenCharacterRows()
+{
+    QTest::addColumn<QChar>("character");
+    for (const ushort c : { 0x0000, 0x0001, 0x000B, 0x001F, 0xFFFE, 0xFFFF })
+        QTest::newRow(qPrintable(QStringLiteral("U+%1").arg(c, 4, 16, QLatin1Char('0')))) << QChar(c);
+}
+
+QMap<int, QByteArray> testRequestsWithCharacter(QChar c)
+{
+    const QByteArray example = testExampleRequest();
+    const QByteArray character = QString(c).toUtf8();
+    const int closingTag = example.lastIndexOf("</VORNAKEL>");
+    QMap<int, QByteArray> requests;
+    for (int at = 1; at <= closingTag; ++at)
+        requests.insert(at + 1, example.left(at) + character + example.mid(at));
+    return requests;
+}
+
+QString testCharacterFault(QChar c, int column)
+{
+    return QStringLiteral("Character U+%1 is not allowed in XML. (line 1, column %2)")
+        .arg(QString::number(c.unicode(), 16).toUpper(), 4, QLatin1Char('0'))
+        .arg(column);
+}
+
+int testListenBacklog(quint16 port)
+{
+    // The system's socket monitoring reports a listening socket's longest queue as its write queue.
+    const int fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (fd < 0)
+        return -1;
+    struct
+    {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } ask {};
+    ask.header.nlmsg_len = sizeof ask;
+    ask.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    ask.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
+    ask.request.sdiag_family = AF_INET;
+    ask.request.sdiag_protocol = IPPROTO_TCP;
+    ask.request.idiag_states = 1u << TCP_LISTEN;
+    int backlog = -1;
+    if (::send(fd, &ask, sizeof ask, 0) == ssize_t(sizeof ask)) {
+        std::vector<char> buffer(64 * 1024);
+        for (bool done = false; !done;) {
+            const ssize_t n = ::recv(fd, buffer.data(), buffer.size(), 0);
+            if (n <= 0)
+                break;
+            int left = int(n);
+            for (auto *h = reinterpret_cast<nlmsghdr *>(buffer.data()); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+                if (h->nlmsg_type == NLMSG_DONE || h->nlmsg_type == NLMSG_ERROR) {
+                    done = true;
+                    break;
+                }
+                const auto *socket = static_cast<const inet_diag_msg *>(NLMSG_DATA(h));
+                if (ntohs(socket->id.idiag_sport) == port && socket->id.idiag_src[0] == htonl(INADDR_LOOPBACK))
+                    backlog = int(socket->idiag_wqueue);
+            }
+        }
+    }
+    ::close(fd);
+    return backlog;
+}
+
+int testSystemMaxBacklog()
+{
+    QFile file(QStringLiteral("/proc/sys/net/core/somaxconn"));
+    bool number = false;
+    const int value = file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toInt(&number) : 0;
+    return number ? value : SOMAXCONN;
+}
+
+QStringList testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers)
+{
+    QStringList wrong;
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString answer = answers.value(i);
+        const QString refusal = QStringLiteral("The request is not well-formed XML: %1. Nothing was run.")
+                                    .arg(testCharacterFault(c, columns.at(i)));
+        if (testOutputValues(answer) != QMap<QString, QString> { { QStringLiteral("ScriptError"), refusal } })
+            wrong << QStringLiteral("column %1: %2").arg(columns.at(i)).arg(answer);
+    }
+    return wrong;
 }
 
 TestMessageClient::TestMessageClient(quint16 port)

@@ -41,6 +41,29 @@ struct TestWorstRequest
 };
 QList<TestWorstRequest> testWorstRequests(int bytes = 1024 * 1024 - 64);
 
+// The request of the README's example: calculateRo of a protein of
+// 50,000 g/mol and vbar 0.73 ml/g on MainScreen.
+QByteArray testExampleRequest();
+// A test data table of the characters that XML allows nowhere in a
+// document, each as a request may carry it in UTF-8: the column "character".
+void testForbiddenCharacterRows();
+// The example request with the character put in at each place of the message,
+// from just after its first "<" to just before its closing root tag (which
+// frames it); the column it stands at -> the request.
+QMap<int, QByteArray> testRequestsWithCharacter(QChar c);
+// The fault a request is refused for with that character at that column of
+// line 1, as the warning names it.
+QString testCharacterFault(QChar c, int column);
+// Of the answers to testRequestsWithCharacter(c), in its order, those that do
+// not refuse their request for the character where it stands, each with its column.
+QStringList testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers);
+
+// The longest queue of connections not yet accepted of the socket listening
+// on that TCP port of 127.0.0.1, as the system reports it; -1 when there is none.
+int testListenBacklog(quint16 port);
+// The longest such queue the system allows.
+int testSystemMaxBacklog();
+
 // A loopback client of the message server that collects what it receives
 // while the test runs the event loop.
 class TestMessageClient : public QObject
@@ -68,6 +91,8 @@ public:
     void holdReading(bool hold);
     // The answers received so far, as UTF-8 text each.
     QStringList answers() const;
+    // Every byte received so far.
+    QByteArray received() const { return m_received; }
     bool disconnected() const { return m_disconnected; }
     QTcpSocket &socket() { return m_socket; }
 

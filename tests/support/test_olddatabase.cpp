@@ -1,6 +1,7 @@
 #include "test_olddatabase.h"
 
 #include "sql/sql_accessreader.h"
+#include "sql/sql_importbatch.h"
 #include "sql/sql_importdb.h"
 
 #include <QDebug>
@@ -298,6 +299,30 @@ void TestOldDatabase::readAccessFile(SqlImportDb &engine, const QString &file)
 {
     if (!testRunUntil(&engine, &SqlImportDb::sigReadEnded, [&] { engine.startReading(file); }))
         qWarning() << "TestOldDatabase: the reader did not end on" << file;
+}
+
+bool TestOldDatabase::leaveUnfinishedImport(const QString &connection, const QString &table, int rows) const
+{
+    QSettings settings;
+    const QVariant sliceTime = settings.value(QLatin1String(SqlImportBatch::sliceTimeKey));
+    settings.setValue(QLatin1String(SqlImportBatch::sliceTimeKey), 0);
+    bool ok = true;
+    {
+        SqlImportDb dying(connection);
+        dying.beginReferenceTable(phyconst(), table, true);
+        for (int slice = 0; slice < rows && ok; ++slice)
+            ok = dying.proceed();
+        // Its program ends here, without a word: as killed, a program that no longer runs.
+        QSqlQuery owner(QSqlDatabase::database(connection));
+        ok = ok && owner.exec(QStringLiteral("UPDATE importUnfinished SET owner = '2147483646:1'"));
+    }
+    if (sliceTime.isValid())
+        settings.setValue(QLatin1String(SqlImportBatch::sliceTimeKey), sliceTime);
+    else
+        settings.remove(QLatin1String(SqlImportBatch::sliceTimeKey));
+    if (!ok)
+        qWarning() << "TestOldDatabase: no unfinished import of" << table << "was left";
+    return ok;
 }
 
 TestRuntimeFolder::TestRuntimeFolder() : m_variable("XDG_RUNTIME_DIR", m_dir.path()) { }

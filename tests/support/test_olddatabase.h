@@ -88,6 +88,11 @@ public:
     // it before the file's tables are asked for.
     static void readAccessFile(SqlImportDb &engine, const QString &file);
 
+    // What an import whose program died leaves in the database of
+    // `connection`: the first `rows` rows of `table` of the reference file,
+    // stored a row a slice, and noted for the next import to take back.
+    bool leaveUnfinishedImport(const QString &connection, const QString &table, int rows) const;
+
 private:
     TestDatabaseFiles m_files;
     bool m_ok = false;

@@ -4,6 +4,7 @@
 #include "gui/gui_aminoacidsequence.h"
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changepkas.h"
+#include "gui/gui_dataupdate.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_savetodatabase.h"
 #include "gui/gui_standardvalue.h"
@@ -207,6 +208,42 @@ void TestRecordSteps::step(const QString &step)
         QVERIFY2(!items.isEmpty(), qPrintable(arg));
         QTest::mouseClick(sample->qtDenaturants->viewport(), Qt::LeftButton, {},
             sample->qtDenaturants->visualItemRect(items.first()).center());
+    } else if (verb == "refdata") {
+        const QString table = arg.section('/', 0, 0), record = arg.section('/', 1, 1), change = arg.section('/', 2);
+        GuiDataUpdate *editor = m_f->window->referenceDataEditor();
+        const struct
+        {
+            const char *table;
+            QAction *page;
+            QDialogButtonBox *buttons;
+        } tables[] = { { "amino", m_f->window->actionUpdate_Amino_Acid_Data, editor->qtAAButtonBox },
+            { "conjugate", m_f->window->actionUpdate_Conjugate_Data, editor->qtConjugateButtonBox },
+            { "denaturant", m_f->window->actionUpdate_Denaturants_Data, editor->qtDenaturantButtonBox },
+            { "component", m_f->window->actionUpdate_BufferComponents_Data, editor->qtComponentButtonBox } };
+        QDialogButtonBox *buttons = nullptr;
+        for (const auto &t : tables) {
+            if (table == QLatin1String(t.table)) {
+                t.page->trigger();
+                buttons = t.buttons;
+            }
+        }
+        QVERIFY2(buttons, qPrintable(table));
+        editor->qtRecordSearch->clear();
+        QTest::keyClicks(editor->qtRecordSearch, record);
+        QCOMPARE(editor->qtRecordName->text(), record);
+        if (change == "delete") {
+            editor->qtRecordDelete->click();
+        } else {
+            auto *field = editor->findChild<QLineEdit *>(change.section('=', 0, 0));
+            QVERIFY2(field, qPrintable(change));
+            // Typed, so that the editor offers Apply.
+            field->selectAll();
+            QTest::keyClick(field, Qt::Key_Delete);
+            QTest::keyClicks(field, change.section('=', 1));
+        }
+        QPushButton *apply = buttons->button(QDialogButtonBox::Apply);
+        QVERIFY2(apply->isEnabled(), qPrintable(arg));
+        apply->click();
     } else if (verb == "load") {
         choose(m_f->widget<QComboBox>(name), value);
     } else if (verb == "restart") {

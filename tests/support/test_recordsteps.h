@@ -35,6 +35,8 @@ class QComboBox;
 //                       with those links (or those the dialog offers), the question it asks
 //                       answered (pagesave: by the open page's button)
 //   load LIST=NAME      an entry of a record list chosen, its question answered OK
+//   refdata T/NAME/F=V  in the window's reference data editor, record NAME of table T (amino, conjugate,
+//                       denaturant, component) given V in field F, or deactivated (T/NAME/delete), Apply
 //   restart | sql STATEMENT | answer (the next box gets OK)
 class TestRecordSteps
 {

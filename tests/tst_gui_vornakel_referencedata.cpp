@@ -1,0 +1,383 @@
+#include "app/app_number.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_dataupdate.h"
+#include "gui/gui_grapher.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_savetodatabase.h"
+#include "gui/gui_vornakel.h"
+
+#include "test_mainwindow.h"
+#include "test_recordsteps.h"
+
+#include <QPushButton>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+#include <qwt_plot_curve.h>
+
+// The main window when the reference data change while it shows records: through its own reference data editor
+// while a record is on show, or behind it (another program, an earlier session) before a record is loaded. Every
+// figure comes from what the window shows, the reference data as they are now included; a tab whose figures are no
+// longer those of its stored record does not claim that record, and the person is told what changed. The window
+// runs on the shipped calculation module; expected figures are worked by hand from the reference rows.
+class TstGuiVornakelReferenceData : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TestMainWindow> m_f;
+
+    // The sample "zF" of the issue and a solvent "zS", each saved; a change of the reference data each is made of,
+    // as another program (or the program in an earlier session) makes it.
+    static constexpr const char *zF = "counts ALA=12,LYS=6,TRP=6; save sample=zF";
+    static constexpr const char *zS = "buffer Sodium chloride=1; save solvent=zS";
+    static constexpr const char *alanineVbar = "UPDATE amino SET vbar = 0.80 WHERE Namethree = 'ALA'";
+    static constexpr const char *saltSeries = "UPDATE rhoseries SET c = c + 1 WHERE id = (SELECT componentRhoId FROM "
+                                              "BufferComponent WHERE name = 'Sodium chloride')";
+
+    void steps(const QString &scenario) { TestRecordSteps(m_f.get()).steps(scenario); }
+    QStringList shown(TestRecordSteps::Part part) const { return TestRecordSteps(m_f.get()).shown(part); }
+    QString boxes() const { return m_f->answerer.texts().join('\n'); }
+    GuiSampleComposition *samplePage() const { return m_f->widget<GuiSampleComposition>("qtStackComposition"); }
+    GuiBufferComponents *bufferPage() const { return m_f->widget<GuiBufferComponents>("qtStackBufferComponents"); }
+    int listIndex(const char *list) const { return m_f->widget<QComboBox>(list)->currentIndex(); }
+
+    // The composition's vbar at 25 C: the residues' vbar weighted by their mass (Cohn and Edsall 1943), from the
+    // reference rows as they are now.
+    double compositionVbar(const QList<QPair<QString, int>> &counts) const
+    {
+        double mass = 0, volume = 0;
+        for (const auto &count : counts) {
+            const QVariantMap code { { ":code", count.first } };
+            const double mr = m_f->db.value("SELECT Mr FROM amino WHERE Namethree = :code", code).toDouble();
+            const double vbar = m_f->db.value("SELECT vbar FROM amino WHERE Namethree = :code", code).toDouble();
+            mass += count.second * mr;
+            volume += count.second * mr * vbar;
+        }
+        return volume / mass;
+    }
+    // A buffer of one component at c mol/l at 20 C: water (0.998234 g/ml, Kestin et al. 1978) and the increment of
+    // the component's density series over water, a + b 1e-3 c^1/2 + c 1e-2 c + d 1e-3 c^2 + e 1e-4 c^3 + f 1e-6 c^4.
+    double bufferDensity(const QString &component, double c) const
+    {
+        const QVariantMap name { { ":name", component } };
+        const auto coefficient = [&](const char *column) {
+            return m_f->db
+                .value(QString("SELECT %1 FROM rhoseries WHERE id = (SELECT componentRhoId FROM BufferComponent WHERE "
+                               "name = :name)")
+                           .arg(column),
+                    name)
+                .toDouble();
+        };
+        return 0.998234 + coefficient("b") * 1e-3 * std::sqrt(c) + coefficient("c") * 1e-2 * c
+            + coefficient("d") * 1e-3 * c * c + coefficient("e") * 1e-4 * c * c * c
+            + coefficient("f") * 1e-6 * c * c * c * c;
+    }
+    QString densitySeriesC(const QString &component, double add) const
+    {
+        return AppNumber::toText(m_f->db
+                                     .value("SELECT c FROM rhoseries WHERE id = (SELECT componentRhoId FROM "
+                                            "BufferComponent WHERE name = :name)",
+                                         { { ":name", component } })
+                                     .toDouble()
+            + add);
+    }
+    // The tabs show what the composition page hands over: opened and accepted, it changes nothing they show.
+    void verifyTabsTakeThePage(const QString &kind)
+    {
+        const TestRecordSteps::Part part
+            = kind == "sample" ? TestRecordSteps::Part::Sample : TestRecordSteps::Part::Solvent;
+        const QStringList before = shown(part);
+        m_f->click(kind == "sample" ? "qtVbarCompute" : "qtDensityCompute");
+        steps("ok");
+        const QStringList changed = TestRecordSteps::differences(before, shown(part));
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+    // A run saved now, with the links the save dialog offers: the id it stores for the record of that kind.
+    int linkOfARunSavedNow(const QString &kind)
+    {
+        steps("tab qtTabExperiment; type qtSedEquilibriumMR=66000; save experiment=Run+offered");
+        return m_f->db
+            .value(QString("SELECT %1 FROM experiment WHERE name = 'Run'")
+                       .arg(kind == "sample" ? "sample_id" : "buffer_id"))
+            .toInt();
+    }
+
+private slots:
+    void init()
+    {
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->db.isValid());
+        QVERIFY(m_f->start());
+    }
+    void cleanup() { m_f.reset(); }
+
+    // The reference data editor changes a record that the sample or buffer shown is made of: the page computes
+    // them again at once, the tabs take the figures that come from it, a box says what changed, and the tab no
+    // longer claims the record it showed, so that a run saved now is not linked to it.
+    void aChangeOfReferenceDataReachesTheRecordShown_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("an amino acid's vbar") << "sample" << zF << "refdata amino/Alanine/qtAAVbar=0.80"
+                                              << "vbar 0.781";
+        QTest::newRow("an amino acid's Mr") << "sample" << zF << "refdata amino/Lysine/qtAAMr=140"
+                                            << "Mr 28";
+        QTest::newRow("an amino acid made inactive")
+            << "sample" << zF << "refdata amino/Tryptophan/delete"
+            << "TRP is no longer in the reference data, and its 6 residues were left out";
+        QTest::newRow("a conjugate's vbar")
+            << "sample"
+            << "residues ALA=12,LYS=6,TRP=6; conjugate D-Glucose (residue)=2; ok; save sample=zF"
+            << "refdata conjugate/D-Glucose (residue)/qtConjugateVbar=0.70"
+            << "vbar 0.75";
+        QTest::newRow("the denaturant's binding") << "sample"
+                                                  << "sql UPDATE denature SET v3 = 0.75, g3 = 0.1 WHERE name = 'Urea';"
+                                                     "residues ALA=12,LYS=6,TRP=6; denaturant Urea; ok; save sample=zF"
+                                                  << "refdata denaturant/Urea/qtDenaturantv3=0.9"
+                                                  << "vbar 0.";
+        QTest::newRow("a component's density series")
+            << "solvent" << zS << "refdata component/Sodium chloride/qtDensityC=" + QString("%1")
+            << "density at 20 C 1.0";
+        QTest::newRow("a component made inactive")
+            << "solvent"
+            << "buffer Sodium chloride=1,Glycerol=0.5; save solvent=zS"
+            << "refdata component/Glycerol/delete"
+            << "Glycerol is no longer in the reference data and was taken out of the buffer";
+    }
+    void aChangeOfReferenceDataReachesTheRecordShown()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, state);
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        if (change.contains("%1"))
+            change = change.arg(densitySeriesC("Sodium chloride", 1));
+        const char *list = kind == "sample" ? "qtSampleName" : "qtBufferName";
+        steps(state);
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(listIndex(list) > 0);
+        m_f->answerer.clear();
+        steps(change);
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY2(boxes().contains("The reference data changed") && boxes().contains(said), qPrintable(boxes()));
+        QVERIFY2(boxes().contains(kind == "sample" ? "no longer shows the stored sample \"zF\""
+                                                   : "no longer shows the stored solvent \"zS\""),
+            qPrintable(boxes()));
+        QCOMPARE(listIndex(list), 0);
+
+        if (QTest::currentDataTag() == QByteArray("an amino acid's vbar")) {
+            const double vbar = compositionVbar({ { "ALA", 12 }, { "LYS", 6 }, { "TRP", 6 } });
+            QVERIFY2(std::fabs(samplePage()->qtCalculatedVBar->text().toDouble() - vbar) < 5e-6,
+                qPrintable(samplePage()->qtCalculatedVBar->text() + " for " + AppNumber::toText(vbar)));
+            // Taken to the run's temperature with 4.25e-4 ml/g per kelvin (Durchschlag 1986).
+            const double t = m_f->number("qtSedEquilibriumTemp");
+            QVERIFY2(std::fabs(m_f->number("qtSampleVbar") - (vbar + 4.25e-4 * (t - 25))) < 5e-6,
+                qPrintable(m_f->text("qtSampleVbar")));
+        }
+        if (QTest::currentDataTag() == QByteArray("a component's density series")) {
+            const double density = bufferDensity("Sodium chloride", 1);
+            QVERIFY2(std::fabs(bufferPage()->densityAt20().toDouble() - density) < 1e-9,
+                qPrintable(
+                    AppNumber::toText(bufferPage()->densityAt20().toDouble()) + " for " + AppNumber::toText(density)));
+        }
+        verifyTabsTakeThePage(kind);
+        QCOMPARE(linkOfARunSavedNow(kind), -1);
+    }
+
+    // A change made while the composition page is open reaches the tabs when it is closed, by OK or by Cancel.
+    void aChangeWhileThePageIsOpenReachesTheTabsWhenItCloses_data()
+    {
+        QTest::addColumn<QString>("close");
+        QTest::newRow("OK") << "ok";
+        QTest::newRow("Cancel") << "cancel";
+    }
+    void aChangeWhileThePageIsOpenReachesTheTabsWhenItCloses()
+    {
+        QFETCH(QString, close);
+        steps(QString(zF) + "; residues ALA=12");
+        m_f->answerer.clear();
+        steps("refdata amino/Alanine/qtAAVbar=0.80");
+        QVERIFY2(boxes().contains("The page shows them"), qPrintable(boxes()));
+        steps(close);
+        QCOMPARE(listIndex("qtSampleName"), 0);
+        const double vbar = compositionVbar({ { "ALA", 12 }, { "LYS", 6 }, { "TRP", 6 } });
+        const double t = m_f->number("qtSedEquilibriumTemp");
+        QVERIFY2(std::fabs(m_f->number("qtSampleVbar") - (vbar + 4.25e-4 * (t - 25))) < 5e-6,
+            qPrintable(m_f->text("qtSampleVbar")));
+        QCOMPARE(linkOfARunSavedNow("sample"), -1);
+    }
+
+    // An import brings reference data too: the pages keep the composition and buffer they show, computed with
+    // them, and the tabs follow as after a change in the editor.
+    void anImportKeepsWhatThePagesShow_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("imported");
+        QTest::newRow("sample") << "sample" << zF << alanineVbar;
+        QTest::newRow("solvent") << "solvent" << zS << saltSeries;
+    }
+    void anImportKeepsWhatThePagesShow()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, state);
+        QFETCH(QString, imported);
+        steps(state + "; sql " + imported);
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList before
+            = shown(kind == "sample" ? TestRecordSteps::Part::Sample : TestRecordSteps::Part::Solvent);
+        QPushButton importer; // the pages follow an import's signal
+        connect(&importer, &QPushButton::clicked, samplePage(), &GuiSampleComposition::onDatabaseImporterRun);
+        connect(&importer, &QPushButton::clicked, bufferPage(), &GuiBufferComponents::onDatabaseImporterRun);
+        m_f->answerer.clear();
+        importer.click();
+        QVERIFY2(boxes().contains("The reference data changed"), qPrintable(boxes()));
+        const QStringList composition
+            = (kind == "sample") ? QStringList { "ALA=12", "LYS=6", "TRP=6" } : QStringList { "Sodium chloride=1" };
+        const QStringList after
+            = shown(kind == "sample" ? TestRecordSteps::Part::Sample : TestRecordSteps::Part::Solvent);
+        for (const QString &part : composition)
+            QVERIFY2(before.contains(part) && after.contains(part), qPrintable(after.join("; ")));
+        QCOMPARE(listIndex(kind == "sample" ? "qtSampleName" : "qtBufferName"), 0);
+        verifyTabsTakeThePage(kind);
+    }
+
+    // The page's computed vbar belongs to the sample whichever vbar the run takes: the same counts computed again
+    // with reference data another program changed are not the stored sample any more.
+    void theComputedVbarIsPartOfTheSampleShown()
+    {
+        steps(QString(zF) + "; sql " + alanineVbar
+            + "; click qtVbarCompute; "
+              "click qtStackComposition/qtCompute; ok");
+        QCOMPARE(listIndex("qtSampleName"), 0);
+        QCOMPARE(linkOfARunSavedNow("sample"), -1);
+    }
+
+    // A sample or solvent whose reference data changed since it was saved (by another program, or in an earlier
+    // session) comes back with the figures it gives now, says what changed, and its list names a new record.
+    // Unchanged reference data say nothing.
+    void aRecordLoadedAfterItsReferenceDataChangedSaysSo_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("sample, an amino acid's vbar")
+            << "sample" << zF << alanineVbar << "vbar 0.781142 (saved with 0.76246)";
+        QTest::newRow("sample, unchanged") << "sample" << zF << ""
+                                           << "";
+        QTest::newRow("solvent, a component's density series") << "solvent" << zS << saltSeries << "density at 20 C";
+        QTest::newRow("solvent, unchanged") << "solvent" << zS << ""
+                                            << "";
+    }
+    void aRecordLoadedAfterItsReferenceDataChangedSaysSo()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, state);
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        const char *list = kind == "sample" ? "qtSampleName" : "qtBufferName";
+        steps(state + "; restart" + (change.isEmpty() ? QString() : "; sql " + change));
+        QVERIFY(!QTest::currentTestFailed());
+        m_f->answerer.clear();
+        steps(QString("load ") + list + (kind == "sample" ? "=zF" : "=zS"));
+        if (said.isEmpty()) {
+            QVERIFY2(!boxes().contains("was saved with figures"), qPrintable(boxes()));
+            QVERIFY(listIndex(list) > 0);
+            return;
+        }
+        QVERIFY2(boxes().contains("was saved with figures that its") && boxes().contains(said), qPrintable(boxes()));
+        QCOMPARE(listIndex(list), 0);
+        if (kind == "sample") {
+            const double vbar = compositionVbar({ { "ALA", 12 }, { "LYS", 6 }, { "TRP", 6 } });
+            QVERIFY(std::fabs(samplePage()->qtCalculatedVBar->text().toDouble() - vbar) < 5e-6);
+        } else {
+            QVERIFY(std::fabs(bufferPage()->densityAt20().toDouble() - bufferDensity("Sodium chloride", 1)) < 1e-9);
+        }
+        verifyTabsTakeThePage(kind);
+        QCOMPARE(linkOfARunSavedNow(kind), -1);
+    }
+
+    // A run loaded after the reference data of its sample or solvent changed shows the figures it was saved with,
+    // its results' among them, and says which record no longer gives them; that record is not shown as its.
+    void aRunLoadedAfterItsReferenceDataChangedShowsItsOwnFigures_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("sample") << "sample" << alanineVbar
+                                << "its sample, whose composition gives other figures with the reference data as "
+                                   "they are now: vbar 0.781142 (saved with 0.76246)";
+        QTest::newRow("solvent") << "solvent" << saltSeries
+                                 << "its solvent, whose components give other figures with the reference data as "
+                                    "they are now: density at 20 C";
+    }
+    void aRunLoadedAfterItsReferenceDataChangedShowsItsOwnFigures()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        steps(QString(zF) + ";" + zS
+            + ";"
+              "tab qtTabExperiment; type qtSedEquilibriumTemp=10; type qtSedVelocityCoefficient=4.2;"
+              "tab qtTabResults; click qtVbarMethod; save results=R; save experiment=Run+sample+solvent+results");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList run = shown(TestRecordSteps::Part::Run), results = shown(TestRecordSteps::Part::Results);
+        steps("restart; sql " + change);
+        m_f->answerer.clear();
+        steps("load qtExperimentName=Run");
+        QVERIFY2(boxes().contains(said), qPrintable(boxes()));
+        QCOMPARE(listIndex(kind == "sample" ? "qtSampleName" : "qtBufferName"), 0);
+        // The figures it was saved with, its Results tab's as stored; the record not shown as its own comes back
+        // as a standard value at the run's temperature, in the digits the run kept of it, and a sample not shown
+        // offers no computed hydration.
+        const QStringList sources { "qtVbarStandard", "qtVbarCompute", "qtDensityStandard", "qtDensityCompute",
+            "qtViscosityStandard", "qtViscosityCompute", "Enter Partial Specific Volume", "Enter Density",
+            "Enter Viscosity", "computed hydration offered" };
+        QStringList changed = TestRecordSteps::differences(TestRecordSteps::without(run, sources),
+            TestRecordSteps::without(shown(TestRecordSteps::Part::Run), sources), 5e-5);
+        changed << TestRecordSteps::differences(TestRecordSteps::without(results, sources),
+            TestRecordSteps::without(shown(TestRecordSteps::Part::Results), sources));
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
+    // A spectrum changed in the editor is the one the absorbance graph draws next.
+    void aChangedSpectrumIsTheOneTheGraphDraws()
+    {
+        steps("residues TRP=6");
+        GuiDataUpdate *editor = m_f->window->referenceDataEditor();
+        m_f->window->actionUpdate_Extinction_Data->trigger();
+        QTest::keyClicks(editor->qtRecordSearch, "TRP");
+        QCOMPARE(editor->qtRecordName->text(), QString("TRP"));
+        QTableWidget *grid = editor->qtExtinctionTable;
+        int row = 0;
+        while (row < grid->rowCount() && grid->item(row, 0)->text().toDouble() != 280)
+            ++row;
+        QVERIFY(row < grid->rowCount());
+        grid->item(row, 1)->setText("6000");
+        QPushButton *apply = editor->qtExtinctionButtonBox->button(QDialogButtonBox::Apply);
+        QVERIFY(apply->isEnabled());
+        apply->click();
+        samplePage()->qtGraphAbsorbance->click();
+        GuiGrapher *graph = nullptr;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *g = qobject_cast<GuiGrapher *>(w))
+                graph = g->isVisible() ? g : graph;
+        }
+        QVERIFY(graph && !graph->curves().isEmpty());
+        const QwtPlotCurve *curve = graph->curves().first();
+        double at280 = -1;
+        for (size_t i = 0; i < curve->dataSize(); ++i) {
+            if (curve->sample(i).x() == 280)
+                at280 = curve->sample(i).y();
+        }
+        // Six tryptophans of 6000 1/(M cm) each.
+        QCOMPARE(at280, 36000.0);
+    }
+};
+
+QTEST_MAIN(TstGuiVornakelReferenceData)
+#include "tst_gui_vornakel_referencedata.moc"
