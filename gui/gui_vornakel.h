@@ -137,6 +137,9 @@ public:
     // this window took it, loaded or saved, if its tab came from that record
     // (also when it changed since); empty otherwise.
     QString takenVersion(SqlRecordKind kind, int id) const;
+    // The id of the stored record of that kind the tab came from, loaded or
+    // saved (also when it changed since), if it was named `name`; -1 otherwise.
+    int takenId(SqlRecordKind kind, const QString &name) const;
 
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);

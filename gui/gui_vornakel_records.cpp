@@ -417,6 +417,12 @@ QString GuiVornakel::takenVersion(SqlRecordKind kind, int id) const
     return shown.id >= 0 && shown.id == id ? shown.version : QString();
 }
 
+int GuiVornakel::takenId(SqlRecordKind kind, const QString &name) const
+{
+    const ShownRecord &shown = shownOf(kind);
+    return shown.id >= 0 && shown.name == name ? shown.id : -1;
+}
+
 int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) const
 {
     const ShownRecord &shown = shownOf(kind);
