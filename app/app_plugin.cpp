@@ -7,18 +7,15 @@
 #include "app/app_number.h"
 #include "app/app_scriptglobals.h"
 #include "app/app_scriptobject.h"
+#include "app/app_scriptwatch.h"
 
 #include <QDir>
 #include <QFile>
 #include <QScriptEngine>
-#include <QScriptEngineAgent>
 #include <QScriptProgram>
 #include <QScriptSyntaxCheckResult>
 #include <QScriptValueIterator>
 #include <QScriptValueList>
-#include <QTimer>
-
-#include <ctime>
 
 // ---------------------------------------------------------------- AppPlugin
 
@@ -191,103 +188,12 @@ QString moduleText(QByteArray bytes)
     return QString::fromLatin1(bytes);
 }
 
-// A time limit on what an engine evaluates. While it runs, the engine turns
-// the event loop now and then, so the timer gets its turn even inside an
-// endless loop and ends the evaluation through the engine's own abort.
-class EvaluationDeadline
-{
-public:
-    EvaluationDeadline(QScriptEngine *engine, int ms) : m_engine(engine), m_interval(engine->processEventsInterval())
-    {
-        m_engine->setProcessEventsInterval(qBound(1, ms / 20, 100));
-        m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this]() {
-            m_expired = true;
-            if (m_engine->isEvaluating())
-                m_engine->abortEvaluation();
-        });
-        m_timer.start(ms);
-    }
-    // Later calls of the module run without turning the event loop.
-    ~EvaluationDeadline() { m_engine->setProcessEventsInterval(m_interval); }
-    bool expired() const { return m_expired; }
-
-private:
-    Q_DISABLE_COPY(EvaluationDeadline)
-    QScriptEngine *m_engine;
-    int m_interval;
-    QTimer m_timer;
-    bool m_expired = false;
-};
-
 QString seconds(int ms)
 {
     return AppNumber::toText(ms / 1000.0);
 }
 
-// The processor time this thread has used: what a call costs, however busy
-// the machine is with other work.
-qint64 threadCpuNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 } // namespace
-
-// Watches the time of a call with a limit from inside the engine, which
-// reports each statement it runs and each function it enters: past the limit
-// the call is stopped through the engine's own abort. It takes no turn of the
-// event loop, so nothing else (a window's calculation, another connection's
-// call, a step of the import) ever runs inside a call that is half done.
-// Installed once, for the first call with a limit (installing it recompiles
-// the module's functions); calls without a limit only pass it by.
-class AppQtScriptPlugin::CallWatch : public QScriptEngineAgent
-{
-public:
-    explicit CallWatch(QScriptEngine *engine) : QScriptEngineAgent(engine) { }
-
-    // `startNs`: when the call began, its inputs made into script values too.
-    void arm(int limitMs, qint64 startNs)
-    {
-        m_limitNs = qint64(limitMs) * 1000000;
-        m_startNs = startNs;
-        m_steps = 0;
-        m_stopped = false;
-        m_armed = true;
-    }
-    // Whether the call was stopped.
-    bool disarm()
-    {
-        m_armed = false;
-        return m_stopped;
-    }
-
-    void positionChange(qint64, int, int) override { step(); }
-    void functionEntry(qint64) override { step(); }
-
-private:
-    void step()
-    {
-        if (!m_armed)
-            return;
-        // The clock is read every so many steps; once the call is over its
-        // time, every step stops it again until it ends, since the engine
-        // notices a stop only at its next native step or loop check.
-        if (!m_stopped && (++m_steps % kStepsPerReading != 0 || threadCpuNs() - m_startNs <= m_limitNs))
-            return;
-        m_stopped = true;
-        engine()->abortEvaluation();
-    }
-
-    static const int kStepsPerReading = 256;
-    bool m_armed = false;
-    bool m_stopped = false;
-    qint64 m_limitNs = 0;
-    qint64 m_startNs = 0;
-    int m_steps = 0;
-};
 
 int AppQtScriptPlugin::loadTimeLimitMs()
 {
@@ -361,6 +267,7 @@ void AppQtScriptPlugin::inspect(
 AppQtScriptPlugin::AppQtScriptPlugin(QString const &databaseName, QObject *parent)
     : AppPlugin(databaseName, parent), m_engine(new QScriptEngine()), m_databaseName(databaseName)
 {
+    AppScriptWatch::prepare(m_engine);
     setUpEngine();
 }
 
@@ -406,7 +313,8 @@ bool AppQtScriptPlugin::load(QString const &path)
         m_engineGlobals.insert(it.name(), it.value());
     }
     // A module that never finishes must not keep the program from starting.
-    EvaluationDeadline deadline(m_engine, s_loadTimeLimitMs);
+    const AppScriptWatch deadline(m_engine, AppScriptWatch::Clock::Wall,
+        AppScriptWatch::now(AppScriptWatch::Clock::Wall), s_loadTimeLimitMs, false);
     const auto overTime = [&]() {
         m_engine->clearExceptions();
         setModuleValidity(false);
@@ -416,7 +324,7 @@ bool AppQtScriptPlugin::load(QString const &path)
         return false;
     };
     m_engine->evaluate(QScriptProgram(text, path, 1));
-    if (deadline.expired())
+    if (deadline.stopped())
         return overTime();
     if (m_engine->hasUncaughtException()) {
         const QString message = m_engine->uncaughtException().toString();
@@ -436,7 +344,7 @@ bool AppQtScriptPlugin::load(QString const &path)
         "getModuleInteractionXml()", "getModuleUI()", "getModuleHTMLUI()" };
     for (int i = 0; i < 6; ++i) {
         const QScriptValue value = m_engine->evaluate(QString::fromLatin1(entryPoints[i]), path, 1);
-        if (deadline.expired())
+        if (deadline.stopped())
             return overTime();
         // A thrown value is no identity, even a plain string.
         if (!m_engine->hasUncaughtException())
@@ -498,7 +406,7 @@ AppScriptObject *AppQtScriptPlugin::call(
         emit sigPluginError(inUse);
         return error;
     }
-    const qint64 began = timeLimitMs > 0 ? threadCpuNs() : 0;
+    const qint64 began = timeLimitMs > 0 ? AppScriptWatch::now(AppScriptWatch::Clock::Processor) : 0;
     // However the call ends, nothing it opened on the database stays open.
     const AppScriptGlobals::CallScope scope(
         m_engine, [this](const QString &message, int logLevel) { emit sigLog(message, logLevel); });
@@ -521,15 +429,19 @@ AppScriptObject *AppQtScriptPlugin::call(
         // A call of nothing would come back as an empty value, which reads as a result.
         return execError(QStringLiteral("The module %1 has no function \"%2\".").arg(moduleName(), function));
     }
+    QScriptValue result;
+    bool stopped = false;
     if (timeLimitMs > 0) {
-        if (!m_watch) {
-            m_watch = new CallWatch(m_engine);
-            m_engine->setAgent(m_watch);
-        }
-        m_watch->arm(timeLimitMs, began);
+        const AppScriptWatch watch(m_engine, AppScriptWatch::Clock::Processor, began, timeLimitMs, true);
+        // The engine takes an abort only while it evaluates: a function
+        // called from here runs in a context of its own for that.
+        m_engine->pushContext();
+        result = callee.call(global, arguments);
+        m_engine->popContext();
+        stopped = watch.stopped();
+    } else {
+        result = callee.call(global, arguments);
     }
-    const QScriptValue result = callee.call(global, arguments);
-    const bool stopped = timeLimitMs > 0 && m_watch->disarm();
     const bool thrown = !stopped && m_engine->hasUncaughtException();
     const int line = thrown ? m_engine->uncaughtExceptionLineNumber() : 0;
     m_engine->clearExceptions();
@@ -559,7 +471,9 @@ AppScriptObject *AppQtScriptPlugin::call(
         // tens of thousands of members takes longer to convert than to make.
         std::function<bool()> overTime;
         if (timeLimitMs > 0)
-            overTime = [began, limitNs = qint64(timeLimitMs) * 1000000]() { return threadCpuNs() - began > limitNs; };
+            overTime = [began, limitNs = qint64(timeLimitMs) * 1000000]() {
+                return AppScriptWatch::now(AppScriptWatch::Clock::Processor) - began > limitNs;
+            };
         tree = AppScriptObject::fromQScriptValue(result, overTime);
         if (!tree)
             tree = stoppedError();

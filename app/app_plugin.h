@@ -145,8 +145,6 @@ signals:
     void sigLog(QString message, int logLevel);
 
 private:
-    class CallWatch;
-
     void setUpEngine();
     // execOne() and execWithin(); a `timeLimitMs` of 0 sets no limit.
     AppScriptObject *call(QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs);
@@ -155,7 +153,6 @@ private:
 
     QScriptEngine *m_engine;
     QString m_databaseName;
-    CallWatch *m_watch = nullptr; // owned by the engine; made for the first call with a limit
     // The engine's own globals as they were before the module's text ran.
     QHash<QString, QScriptValue> m_engineGlobals;
 };

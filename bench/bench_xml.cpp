@@ -39,10 +39,14 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <netinet/in.h>
+#include <numeric>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -964,6 +968,104 @@ void whileConnectionsFlood(const QString &database, const QString &modules, int 
     reportLightClient(label, light);
 }
 
+// Ten requests in a row on one kept connection, each one call of a loop that
+// never ends: the time of each, from its request to its answer, on the
+// server's processor and on the clock.
+class StoppedLoopsThread : public QThread
+{
+public:
+    StoppedLoopsThread(quint16 port, pthread_t server, const QByteArray &request)
+        : m_port(port), m_server(server), m_request(request)
+    { }
+    std::vector<double> processorMs;
+    std::vector<double> answeredMs;
+    int failures = 0;
+
+protected:
+    void run() override
+    {
+        clockid_t serverClock {};
+        pthread_getcpuclockid(m_server, &serverClock);
+        const auto serverNs = [serverClock]() {
+            timespec now {};
+            clock_gettime(serverClock, &now);
+            return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+        };
+        std::unique_ptr<QTcpSocket> socket(connectedSocket(m_port));
+        for (int i = 0; socket && i < 10; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            const qint64 before = serverNs();
+            socket->write(m_request);
+            QByteArray answer;
+            while (!answer.contains("</VORNAKEL>") && socket->waitForReadyRead(60000))
+                answer += socket->readAll();
+            if (!answer.contains("and was stopped.")) {
+                ++failures;
+                continue;
+            }
+            processorMs.push_back((serverNs() - before) / 1e6);
+            answeredMs.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        if (!socket)
+            ++failures;
+    }
+
+private:
+    quint16 m_port;
+    pthread_t m_server;
+    QByteArray m_request;
+};
+
+// A module's function that loops for ever, called ten times in a row from
+// another program: each call is stopped at its time (50 ms of the
+// processor's), the tenth as the first, whatever its loop holds.
+void stoppedLoops(const QString &database, const QString &modules)
+{
+    const QList<QPair<QString, QString>> loops { { QStringLiteral("empty"), QStringLiteral("for (;;) {}") },
+        { QStringLiteral("statements"), QStringLiteral("while (true) { x++; }") } };
+    QString body;
+    for (const auto &loop : loops)
+        body += QStringLiteral("function %1() { var x = 0; %2 }\n").arg(loop.first, loop.second);
+    QFile file(QDir(modules).filePath(QStringLiteral("loops_main.js")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(TestModules::text("Loops", "1", body).toUtf8()) < 0) {
+        Bench::missed(QStringLiteral("stopped loops: the module could not be written"));
+        return;
+    }
+    file.close();
+    writeSettings("PORT:0\nRESET:false\n");
+    XmlMessageProcessor processor(database, false);
+    processor.loadPlugins(modules);
+    for (const auto &loop : loops) {
+        StoppedLoopsThread client(processor.serverPort(), pthread_self(),
+            "<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Loops\"/><EXECUTE FUNCTION=\"" + loop.first.toLatin1()
+                + "\"/></VORNAKEL>\n");
+        QObject::connect(&client, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
+        client.start();
+        QCoreApplication::exec();
+        client.wait();
+        const QString what = QStringLiteral("stopped %1, slowest of 10 in a row").arg(loop.second);
+        if (client.failures > 0 || client.processorMs.empty()) {
+            Bench::missed(QStringLiteral("%1: %2 of 10 not answered as stopped").arg(what).arg(client.failures));
+            continue;
+        }
+        Bench::note(QStringLiteral("%1: the server's processor time per call, ms: %2")
+                        .arg(loop.second,
+                            std::accumulate(client.processorMs.cbegin(), client.processorMs.cend(), QString(),
+                                [](const QString &text, double ms) {
+                                    return text + (text.isEmpty() ? QString() : QStringLiteral(" "))
+                                        + QString::number(ms, 'f', 1);
+                                })));
+        // The limit is 50 ms of the processor's time; reading the request and
+        // writing the answer take well under a millisecond more.
+        Bench::report(what + QStringLiteral(": processor"),
+            *std::max_element(client.processorMs.cbegin(), client.processorMs.cend()), "ms", Bench::atMost(55));
+        Bench::report(what + QStringLiteral(": answered"),
+            *std::max_element(client.answeredMs.cbegin(), client.answeredMs.cend()), "ms", Bench::atMost(100));
+    }
+    QFile::remove(file.fileName());
+}
+
 // The worst requests whose names begin so.
 QList<TestWorstRequest> worstRequestsNamed(const QString &start)
 {
@@ -983,7 +1085,8 @@ int main(int argc, char **argv)
     const int requests = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 2000;
     // Only the scenarios of the worst requests: bench_xml worst [seconds]; only
     // the clients that close at once: bench_xml closing [seconds]; only the flood
-    // of connections: bench_xml flood [seconds]
+    // of connections: bench_xml flood [seconds]; only the loops stopped at
+    // their time: bench_xml stopped
     const bool worstOnly = argc > 1 && qstrcmp(argv[1], "worst") == 0;
     const int memoryRequests = 100000;
 
@@ -1005,6 +1108,10 @@ int main(int argc, char **argv)
             worstRequestsNamed(QStringLiteral("a MODULE VERSION of a million quotes")), 1, seconds / 2);
         whileClientsCloseAtOnce(database.path(), modules.path(), seconds);
     };
+    if (argc > 1 && qstrcmp(argv[1], "stopped") == 0) {
+        stoppedLoops(database.path(), modules.path());
+        return Bench::exitCode();
+    }
     if (argc > 1 && qstrcmp(argv[1], "flood") == 0) {
         whileConnectionsFlood(database.path(), modules.path(), argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 20,
             argc > 3 ? QString::fromLocal8Bit(argv[3]).toInt() : 512);
@@ -1066,6 +1173,7 @@ int main(int argc, char **argv)
     whileClientsDoNotRead(database.path(), modules.path(), QStringLiteral("300 connections, one request each, unread"),
         "PORT:0\n", 300, false, 60, 150);
     whileHeavyClientsPipeline(database.path(), modules.path());
+    stoppedLoops(database.path(), modules.path());
     worst(30);
     whileConnectionsFlood(database.path(), modules.path(), 20);
     return Bench::exitCode();

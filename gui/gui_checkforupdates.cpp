@@ -1,7 +1,6 @@
 #include "gui/gui_checkforupdates.h"
 
 #include "app/app_log.h"
-#include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_savefile.h"
 #include "app/app_servers.h"
@@ -23,21 +22,6 @@ const char *const moduleMarker = "modules/";
 int s_requestTimeLimitMs = GuiCheckForUpdates::DefaultRequestTimeLimitMs;
 int s_silenceLimitMs = GuiCheckForUpdates::DefaultSilenceLimitMs;
 int s_archiveTimeLimitMs = GuiCheckForUpdates::DefaultArchiveTimeLimitMs;
-
-QString seconds(int ms)
-{
-    return AppNumber::toText(ms / 1000.0);
-}
-
-// Gives the reply up, saying why, once `ms` have passed; the timer may be started again.
-QTimer *giveUpAfter(int ms, NetHttpGet *reply, const QString &why)
-{
-    auto *timer = new QTimer(reply);
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, reply, [reply, why]() { reply->abort(why); });
-    timer->start(ms);
-    return timer;
-}
 
 // The number a version compares by: its first word as a decimal integer, 0
 // when none. The word is looked for, not cut out of the whole: a version may
@@ -178,13 +162,7 @@ NetHttpGet *GuiCheckForUpdates::get(const QString &serverPath, qint64 cap, Taken
         reply->setReadBufferSize(ArchiveBufferBytes);
     // A server that never answers, or trickles, must not keep the check (and
     // the wait cursor) for ever.
-    QTimer *silence = giveUpAfter(
-        s_silenceLimitMs, reply, QStringLiteral("Nothing arrived for %1 s.").arg(seconds(s_silenceLimitMs)));
-    const auto heard = [silence]() { silence->start(); };
-    connect(reply, &NetHttpGet::headReceived, silence, heard);
-    connect(reply, &NetHttpGet::progress, silence, heard);
-    const int limitMs = taken == Taken::Whole ? s_requestTimeLimitMs : s_archiveTimeLimitMs;
-    giveUpAfter(limitMs, reply, QStringLiteral("It did not finish within %1 s of the request.").arg(seconds(limitMs)));
+    reply->setTimeLimits(taken == Taken::Whole ? s_requestTimeLimitMs : s_archiveTimeLimitMs, s_silenceLimitMs);
     return reply;
 }
 

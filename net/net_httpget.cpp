@@ -1,12 +1,32 @@
 #include "net/net_httpget.h"
 
+#include "app/app_number.h"
+
 #include <QSslSocket>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
 
 namespace {
 
 // Read from the connection at a time.
 const qint64 kReadBytes = 64 * 1024;
+
+QString seconds(int ms)
+{
+    return AppNumber::toText(ms / 1000.0);
+}
+
+// Gives the request up with the reason `why` gives, once `ms` have passed.
+QTimer *giveUpAfter(int ms, NetHttpGet *request, const std::function<QString()> &why)
+{
+    auto *timer = new QTimer(request);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, request, [request, why]() { request->abort(why()); });
+    timer->start(ms);
+    return timer;
+}
 
 } // namespace
 
@@ -50,6 +70,54 @@ NetHttpGet::~NetHttpGet()
     m_socket->abort();
 }
 
+void NetHttpGet::setTimeLimits(int totalMs, int silenceMs)
+{
+    if (m_finished)
+        return;
+    if (totalMs > 0)
+        giveUpAfter(totalMs, this, [this, totalMs]() { return tooSlow(totalMs); });
+    if (silenceMs > 0)
+        m_silence = giveUpAfter(silenceMs, this, [this, silenceMs]() { return silent(silenceMs); });
+}
+
+QString NetHttpGet::tooSlow(int ms) const
+{
+    const QString within = seconds(ms);
+    if (!m_sent)
+        return QStringLiteral("No connection to the server was made within %1 s of the request.").arg(within);
+    if (m_response.bytesTaken() == 0)
+        return QStringLiteral("The server sent nothing within %1 s of the request.").arg(within);
+    if (m_response.state() == NetHttpResponse::State::Head && m_response.interimAnswers() > 0)
+        return QStringLiteral("The server sent %1 and no final answer within %2 s of the request.")
+            .arg(m_response.interimsText(), within);
+    if (m_response.state() == NetHttpResponse::State::Head)
+        return QStringLiteral("The server sent too slowly: %1 bytes of the head of its answer had come %2 s after the "
+                              "request, and not all of it.")
+            .arg(m_response.headBytes())
+            .arg(within);
+    if (m_response.length() < 0)
+        return QStringLiteral("The server sent too slowly: %1 bytes of its answer had come in chunks %2 s after the "
+                              "request, and not the last chunk.")
+            .arg(m_response.received())
+            .arg(within);
+    return QStringLiteral("The server sent too slowly: %1 of the %2 bytes of its answer had come %3 s after the "
+                          "request.")
+        .arg(m_response.received())
+        .arg(m_response.length())
+        .arg(within);
+}
+
+QString NetHttpGet::silent(int ms) const
+{
+    if (!m_sent)
+        return QStringLiteral("No connection to the server was made in %1 s.").arg(seconds(ms));
+    if (m_response.bytesTaken() == 0)
+        return QStringLiteral("Nothing arrived for %1 s.").arg(seconds(ms));
+    return QStringLiteral("Nothing more arrived for %1 s, after %2 bytes of the answer.")
+        .arg(seconds(ms))
+        .arg(m_response.bytesTaken());
+}
+
 void NetHttpGet::setReadBufferSize(qint64 bytes)
 {
     m_readBuffer = bytes;
@@ -68,6 +136,7 @@ void NetHttpGet::sendRequest()
         host = '[' + host + ']';
     if (m_url.port() >= 0)
         host += ':' + QByteArray::number(m_url.port());
+    m_sent = true;
     // The body as it is: a body unpacked on the way has no length to be held to.
     m_socket->write(
         "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nAccept-Encoding: identity\r\nConnection: close\r\n\r\n");
@@ -89,8 +158,7 @@ void NetHttpGet::pump()
     m_pumpQueued = false;
     if (m_finished)
         return;
-    const qint64 before = m_response.received();
-    const bool headBefore = m_response.state() != NetHttpResponse::State::Head;
+    const qint64 before = m_response.bytesTaken();
     while (!m_response.isFinished()) {
         qint64 room = kReadBytes;
         if (m_readBuffer > 0 && m_response.state() == NetHttpResponse::State::Body)
@@ -101,14 +169,10 @@ void NetHttpGet::pump()
         if (bytes.isEmpty())
             break;
         m_response.append(bytes);
-        const qint64 announced = m_response.length();
-        if (m_maxBody >= 0 && (m_response.received() > m_maxBody || announced > m_maxBody))
-            m_response.fail(QStringLiteral("The server sent more than %1 bytes.").arg(m_maxBody));
     }
-    if (!headBefore && m_response.status() != 0)
-        emit headReceived();
-    if (m_response.received() > before)
-        emit progress(m_response.received(), m_response.length());
+    // Bytes of any kind, an interim answer's or the head's too, are no silence.
+    if (m_silence && m_response.bytesTaken() > before)
+        m_silence->start();
     if (m_response.bodyAvailable() > 0 && m_response.state() != NetHttpResponse::State::Failed)
         emit readyRead();
     if (m_finished)

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 class QTcpSocket;
+class QTimer;
 
 // One HTTP GET of an http:// (or https://) URL, over a connection of its
 // own that it closes when done. Its body is whole only when NetHttpResponse says so;
@@ -27,7 +28,11 @@ public:
 
     QUrl url() const { return m_url; }
     // Past this many body bytes (announced or come) the request is given up.
-    void setMaxBodyBytes(qint64 bytes) { m_maxBody = bytes; }
+    void setMaxBodyBytes(qint64 bytes) { m_response.setMaxBodyBytes(bytes); }
+    // The request is given up once `totalMs` have passed since now and it
+    // has not finished, however its bytes trickle, and once nothing at all
+    // has arrived for `silenceMs`; why says what had come by then. 0: no limit.
+    void setTimeLimits(int totalMs, int silenceMs);
     // The body bytes held and not read yet stay under about this many: the
     // rest waits in the network until they are read. 0: no bound.
     void setReadBufferSize(qint64 bytes);
@@ -47,9 +52,6 @@ public:
     void abort(const QString &why);
 
 signals:
-    void headReceived();
-    // Body bytes come so far, and how many the head announced (-1: in chunks).
-    void progress(qint64 received, qint64 total);
     void readyRead();
     void finished();
 
@@ -59,16 +61,21 @@ private:
     void pump();
     void onError();
     void finish();
+    // Why a request that has not finished within `ms` of being sent is given up.
+    QString tooSlow(int ms) const;
+    // Why one from which nothing has arrived for `ms` is.
+    QString silent(int ms) const;
 
     QUrl m_url;
     QTcpSocket *m_socket = nullptr;
     NetHttpResponse m_response;
-    qint64 m_maxBody = -1;
     qint64 m_readBuffer = 0;
     bool m_ended = false; // the server closed the connection
     bool m_finished = false;
     bool m_aborted = false;
     bool m_pumpQueued = false;
+    bool m_sent = false; // the request has left
+    QTimer *m_silence = nullptr; // restarted whenever bytes arrive
 };
 
 #endif

@@ -134,6 +134,11 @@ bool NetHttpResponse::takeHeadLine(const char *&data, qint64 &size, const QStrin
 qint64 NetHttpResponse::takeBodyBytes(const char *&data, qint64 &size, qint64 most)
 {
     const qint64 taken = qMin(size, most);
+    if (m_maxBody >= 0 && m_received + taken > m_maxBody) {
+        fail(QStringLiteral("The server sent more than the %1 bytes its answer may take.").arg(m_maxBody));
+        size = 0;
+        return 0;
+    }
     m_body.append(data, int(taken));
     m_received += taken;
     data += taken;
@@ -141,8 +146,18 @@ qint64 NetHttpResponse::takeBodyBytes(const char *&data, qint64 &size, qint64 mo
     return taken;
 }
 
+QString NetHttpResponse::interimsText() const
+{
+    return QStringLiteral("%1 interim answer%2 (status %3)")
+        .arg(m_interims)
+        .arg(m_interims == 1 ? QString() : QStringLiteral("s"))
+        .arg(m_interimStatus);
+}
+
 void NetHttpResponse::append(const char *data, qint64 size)
 {
+    if (!isFinished())
+        m_taken += size;
     while (size > 0 && !isFinished()) {
         if (m_state == State::Head) {
             QByteArray line;
@@ -245,6 +260,8 @@ void NetHttpResponse::headEnded()
             return;
         }
         // An interim answer: the real one follows.
+        ++m_interims;
+        m_interimStatus = m_status;
         m_statusRead = false;
         m_status = 0;
         m_fields.clear();
@@ -317,6 +334,14 @@ void NetHttpResponse::headEnded()
         }
         length = value;
     }
+    // Refused before any of it comes.
+    if (m_maxBody >= 0 && length > m_maxBody) {
+        fail(QStringLiteral("The server announced an answer of %1 bytes (Content-Length), more than the %2 bytes it "
+                            "may take.")
+                 .arg(length)
+                 .arg(m_maxBody));
+        return;
+    }
     m_length = length;
     if (m_length == 0)
         finish();
@@ -358,9 +383,13 @@ void NetHttpResponse::end()
     if (isFinished())
         return;
     if (m_state == State::Head) {
-        fail(!m_statusRead && m_headBytes == 0
-                ? QStringLiteral("The connection was closed before the server answered.")
-                : QStringLiteral("The connection was closed before the head of the server's answer was complete."));
+        if (!m_statusRead && m_headBytes == 0 && m_interims > 0)
+            fail(QStringLiteral("The connection was closed after %1, before the server's final answer.")
+                     .arg(interimsText()));
+        else if (!m_statusRead && m_headBytes == 0)
+            fail(QStringLiteral("The connection was closed before the server answered."));
+        else
+            fail(QStringLiteral("The connection was closed before the head of the server's answer was complete."));
     } else if (m_chunked) {
         fail(QStringLiteral("The connection was closed before the last chunk of the answer came (after %1 bytes).")
                  .arg(m_received));

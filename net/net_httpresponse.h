@@ -16,7 +16,8 @@
 // with another, both a length and chunks, a transfer coding other than
 // chunked, a chunk size that is no hexadecimal number or does not fit,
 // a chunk that does not end where its size says, a head over MaxHeadBytes,
-// and a connection that ends before the body is whole. Bytes after a whole
+// a body over the bytes it may take (announced or come), and a connection
+// that ends before the body is whole. Bytes after a whole
 // body are no part of it.
 class NetHttpResponse
 {
@@ -32,6 +33,9 @@ public:
     // The most a chunk's size line may take, its extensions included.
     static const int MaxChunkLineBytes = 4096;
 
+    // Past this many body bytes, announced or come, the answer is refused
+    // (-1: no bound); no byte past them is kept.
+    void setMaxBodyBytes(qint64 bytes) { m_maxBody = bytes; }
     // Takes the next bytes of the connection; those of the body are added to
     // what takeBody() gives.
     void append(const char *data, qint64 size);
@@ -54,6 +58,15 @@ public:
     qint64 length() const { return m_length; }
     // The body bytes that have come so far.
     qint64 received() const { return m_received; }
+    // Every byte that has come so far: interim answers, the head, the body and its framing.
+    qint64 bytesTaken() const { return m_taken; }
+    // The interim answers (status 1xx) that came before the final one, and the status of the last.
+    int interimAnswers() const { return m_interims; }
+    int interimStatus() const { return m_interimStatus; }
+    // The bytes of the head awaited that have come so far.
+    int headBytes() const { return m_state == State::Head ? m_headBytes : 0; }
+    // What the interim answers were, for a reason: "2 interim answers (status 102)".
+    QString interimsText() const;
     // The body bytes not taken yet.
     qint64 bodyAvailable() const { return m_body.size(); }
     QByteArray takeBody();
@@ -88,8 +101,12 @@ private:
     Chunk m_chunk = Chunk::Size;
     qint64 m_chunkLeft = 0;
     bool m_sawCr = false; // after a chunk's data
+    qint64 m_maxBody = -1;
     qint64 m_length = -1;
     qint64 m_received = 0;
+    qint64 m_taken = 0;
+    int m_interims = 0;
+    int m_interimStatus = 0;
     QByteArray m_body;
 };
 

@@ -11,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 
@@ -327,6 +328,101 @@ private slots:
             QCOMPARE(write.value(0).toInt(), 0);
         }
         QSqlDatabase::removeDatabase("other");
+    }
+
+    // A call from another program is stopped at its time whatever its loop
+    // holds, every time: a loop with nothing in it, which no statement hook
+    // sees, as a loop of statements or a recursion that runs no loop; however
+    // the module looped before, as it loaded or in a call without a limit.
+    // The module goes on as before afterwards, with a limit and without.
+    void stopsEveryCallAtItsTime_data()
+    {
+        QTest::addColumn<QString>("body"); // defines slow()
+        QTest::addColumn<QString>("before"); // without a limit: "" nothing, "load" loops as it loads, "call" a call
+
+        const QString statements = "function slow() { var x = 0; while (true) { x++; } }";
+        QTest::newRow("an empty for (;;)") << "function slow() { for (;;) {} }"
+                                           << "";
+        QTest::newRow("an empty while (true)") << "function slow() { while (true) {} }"
+                                               << "";
+        QTest::newRow("while (true) with x++") << statements << "";
+        QTest::newRow("a loop calling a function")
+            << "function one() { return 1; }\nfunction slow() { var x = 0; for (;;) { x += one(); } }"
+            << "";
+        QTest::newRow("a loop deep in a recursion")
+            << "function deep(n) { if (n > 0) return deep(n - 1); for (;;) {} }\nfunction slow() { return deep(500); }"
+            << "";
+        QTest::newRow("a recursion of a global function")
+            << "function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); }\nfunction slow() { return fib(60); }"
+            << "";
+        QTest::newRow("a recursion of a global object's method")
+            << "var o = {fib: function (n) { return n < 2 ? n : o.fib(n - 1) + o.fib(n - 2); }};\n"
+               "function slow() { return o.fib(60); }"
+            << "";
+        QTest::newRow("a recursion through this")
+            << "function slow() {\n"
+               "    var o = {fib: function (n) { return n < 2 ? n : this.fib(n - 1) + this.fib(n - 2); }};\n"
+               "    return o.fib(60);\n"
+               "}"
+            << "";
+        QTest::newRow("a recursion of a nested function")
+            << "function slow() { function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); } return fib(60); }"
+            << "";
+        QTest::newRow("a loop in a nested function")
+            << "function slow() { function inner() { for (var i = 0;; ++i) {} } inner(); }"
+            << "";
+        QTest::newRow("a long string built") << "function slow() { var s = ''; for (;;) { s += 'Vornakel'; } }"
+                                             << "";
+        QTest::newRow("after a load that looped") << statements << "load";
+        QTest::newRow("after a call without a limit that looped") << statements << "call";
+    }
+    void stopsEveryCallAtItsTime()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, before);
+        PluginPtr plugin = loaded(body
+            + "\nfunction fine() { return {NAME: 'fine', VALUE: 'alive'}; }\n"
+              "function loop() { var n = 0; for (var i = 0; i < 3000000; ++i) { n += i; } return {NAME: 'loop'}; }\n"
+            + (before == "load" ? "loop();\n" : ""));
+        QVERIFY(plugin);
+        if (before == "call")
+            QCOMPARE(call(plugin.get(), "loop"), "loop=");
+        const QString stopped = "ScriptError=The call slow took more than 50 ms of the processor's time, the most a "
+                                "call from another program may take, and was stopped.";
+        for (int i = 0; i < 10; ++i) {
+            NodePtr out(plugin->execWithin("slow", {}, 50));
+            QCOMPARE(out->property("NAME").toString() + "=" + out->property("VALUE").toString(), stopped);
+        }
+        NodePtr limited(plugin->execWithin("fine", {}, 50));
+        QCOMPARE(limited->property("VALUE").toString(), "alive");
+        QCOMPARE(call(plugin.get(), "fine"), "fine=alive");
+    }
+
+    // Nothing else runs inside a call from another program while it is
+    // watched: a posted call and a timer (a second call on the engine, a
+    // write to the database, the deletion of what the call uses) wait for its
+    // end, as they wait for any call, and then run.
+    void nothingElseRunsInsideACall()
+    {
+        PluginPtr plugin = loaded("function slow() { for (;;) {} }\n"
+                                  "function fine() { return {NAME: 'fine', VALUE: 'alive'}; }");
+        QVERIFY(plugin);
+        bool calling = false;
+        QStringList during, after;
+        const auto ran = [&](const QString &what) { (calling ? during : after) << what; };
+        QMetaObject::invokeMethod(
+            qApp, [&]() { ran("posted " + call(plugin.get(), "fine")); }, Qt::QueuedConnection);
+        QTimer timer;
+        timer.setSingleShot(true);
+        connect(&timer, &QTimer::timeout, [&]() { ran("timer"); });
+        timer.start(0);
+        calling = true;
+        NodePtr out(plugin->execWithin("slow", {}, 50));
+        calling = false;
+        QVERIFY(out->property("VALUE").toString().endsWith("and was stopped."));
+        QCOMPARE(during, QStringList());
+        QTRY_COMPARE(after.size(), 2);
+        QVERIFY(after.contains("posted fine=alive") && after.contains("timer"));
     }
 
     void execRunsEveryRequestInOrder()

@@ -24,6 +24,9 @@ namespace {
 const QStringList kInstalled { "Echo,20120101,,/m/echo_main.js", "Other,20120101,,/m/other_main.js",
     "Echo,20110101,,/m/old/echo_main.js", "Vornakel,20120828 BETA" };
 
+// An interim answer, which a server may send any number of times before its final one.
+const QByteArray kProcessing = "HTTP/1.1 102 Processing\r\n\r\n";
+
 QString read(const QString &path)
 {
     QFile file(path);
@@ -228,7 +231,12 @@ private slots:
         QTest::newRow("server error") << QByteArray("server broke") << 500 << "500";
         QTest::newRow("error page") << QByteArray("\n <html><body>Oops, try again, later</body></html>") << 200
                                     << "not an update manifest";
-        QTest::newRow("oversized") << QByteArray(GuiCheckForUpdates::MaxManifestBytes + 1, 'x') << 200 << "more than";
+        QTest::newRow("oversized") << QByteArray(GuiCheckForUpdates::MaxManifestBytes + 1, 'x') << 200
+                                   << "announced an answer of 1048577 bytes (Content-Length), more than the 1048576 "
+                                      "bytes it may take";
+        // Status -1: in chunks, which announce no length.
+        QTest::newRow("oversized, in chunks") << QByteArray(GuiCheckForUpdates::MaxManifestBytes + 1, 'x') << -1
+                                              << "sent more than the 1048576 bytes its answer may take";
         // Status 0: served without its length, ended by the end of the connection.
         QTest::newRow("no length") << QByteArray("Echo,20120102,/s/modules/echo_main.js\n") << 0
                                    << "could not be told from a whole one";
@@ -238,10 +246,12 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(int, status);
         QFETCH(QString, why);
-        if (status == 0)
-            m->server.serve("/MANIFEST", body, TestHttpServer::Framing::UntilClose);
-        auto dialog = status ? check(body, status) : check(body, -1);
-        QVERIFY(dialog->qtModuleVersion->text().startsWith("The update check failed:"));
+        if (status <= 0)
+            m->server.serve("/MANIFEST", body,
+                status == 0 ? TestHttpServer::Framing::UntilClose : TestHttpServer::Framing::Chunked);
+        auto dialog = check(body, status > 0 ? status : -1);
+        QVERIFY2(dialog->qtModuleVersion->text().startsWith("The update check failed:"),
+            qPrintable(dialog->qtModuleVersion->text()));
         // The headline no longer says that the check is under way.
         QCOMPARE(dialog->label->text(), QString("The check of the Vornakel web site for updated versions failed."));
         QVERIFY(dialog->qtBinaryVersion->text().contains(why));
@@ -546,6 +556,11 @@ private slots:
         QTest::newRow("chunk size of 64 bits") << chunked + "ffffffffffffffff\r\n" + more << "chunk size too large";
         QTest::newRow("negative chunk size") << chunked + "-5\r\n" + more << "chunk size that is no hexadecimal";
         QTest::newRow("length -1") << ok + "Content-Length: -1\r\n\r\n" + more << "is not a number of bytes";
+        // Refused at once, for what the server said it would send.
+        QTest::newRow("a length over 1 GiB")
+            << ok + "Content-Length: 2147483648\r\n\r\n" + more
+            << "The server announced an answer of 2147483648 bytes (Content-Length), more than the 1073741824 bytes "
+               "it may take.";
         QTest::newRow("lengths 5 and 20") << ok + "Content-Length: 5\r\nContent-Length: 20\r\n\r\n" + more
                                           << "lengths that disagree (Content-Length: 5, 20)";
         QTest::newRow("a length and chunks")
@@ -674,46 +689,74 @@ private slots:
             held < 32 * 1024 * 1024, qPrintable(QString("%1 MiB held of %2 MiB sent").arg(held >> 20).arg(sent >> 20)));
     }
 
+    // A request given up for its time says what had come by then: nothing,
+    // a body too slow, a head too slow, or interim answers and no final one.
     void givesUpOnAServerThatStopsAnswering_data()
     {
         QTest::addColumn<QString>("path");
-        QTest::addColumn<bool>("trickles"); // else sends nothing at all
-        QTest::addColumn<QString>("why");
+        QTest::addColumn<QString>("sends"); // "nothing", "body" a byte at a time, "head" a byte at a time, "interim"
+        QTest::addColumn<QString>("why"); // a pattern for the reason, which ends the message
 
-        const QString silent = QString("Nothing arrived for %1 s.").arg(givingUpMs() / 1000);
-        const QString slow = QString("It did not finish within %1 s of the request.").arg(givingUpMs() / 1000);
-        QTest::newRow("manifest, nothing sent") << "/MANIFEST" << false << silent;
-        QTest::newRow("manifest, trickled") << "/MANIFEST" << true << slow;
-        QTest::newRow("module, nothing sent") << "/s/modules/echo_main.js" << false << silent;
-        QTest::newRow("module, trickled") << "/s/modules/echo_main.js" << true << slow;
-        QTest::newRow("archive, nothing sent") << "/dist/vornakel-mac64.zip" << false << silent;
+        const QString after = QString::number(givingUpMs() / 1000);
+        const QString silent = QRegularExpression::escape("Nothing arrived for " + after + " s.");
+        const QString slowBody = "The server sent too slowly: \\d+ of the 1000000 bytes of its answer had come " + after
+            + " s after the request\\.";
+        const QString slowHead = "The server sent too slowly: \\d+ bytes of the head of its answer had come " + after
+            + " s after the request, and not all of it\\.";
+        const QString interims = "The server sent \\d+ interim answers? \\(status 102\\) and no final answer within "
+            + after + " s of the request\\.";
+        QTest::newRow("manifest, nothing sent") << "/MANIFEST"
+                                                << "nothing" << silent;
+        QTest::newRow("manifest, its body trickled") << "/MANIFEST"
+                                                     << "body" << slowBody;
+        QTest::newRow("manifest, its head trickled") << "/MANIFEST"
+                                                     << "head" << slowHead;
+        QTest::newRow("manifest, interim answers without end") << "/MANIFEST"
+                                                               << "interim" << interims;
+        QTest::newRow("module, nothing sent") << "/s/modules/echo_main.js"
+                                              << "nothing" << silent;
+        QTest::newRow("module, its body trickled") << "/s/modules/echo_main.js"
+                                                   << "body" << slowBody;
+        QTest::newRow("module, interim answers without end") << "/s/modules/echo_main.js"
+                                                             << "interim" << interims;
+        QTest::newRow("archive, nothing sent") << "/dist/vornakel-mac64.zip"
+                                               << "nothing" << silent;
         // A byte every 100 ms is never silence: the archive's own deadline ends it.
-        QTest::newRow("archive, trickled") << "/dist/vornakel-mac64.zip" << true << slow;
+        QTest::newRow("archive, its body trickled") << "/dist/vornakel-mac64.zip"
+                                                    << "body" << slowBody;
+        QTest::newRow("archive, its head trickled") << "/dist/vornakel-mac64.zip"
+                                                    << "head" << slowHead;
     }
     void givesUpOnAServerThatStopsAnswering()
     {
         QFETCH(QString, path);
-        QFETCH(bool, trickles);
+        QFETCH(QString, sends);
         QFETCH(QString, why);
         // The limit a row expects is short, the other far longer, so that they never cross.
-        if (trickles)
+        if (sends != "nothing")
             GuiCheckForUpdates::setTimeLimits(givingUpMs(), 60 * givingUpMs(), givingUpMs());
         else
             GuiCheckForUpdates::setTimeLimits(60 * givingUpMs(), givingUpMs(), 60 * givingUpMs());
         const QString entry = installEcho();
         m->server.serve("/MANIFEST", "Echo,20120102,/s/modules/echo_main.js\nVornakel,20120901,/dist/");
-        if (trickles)
-            m->server.trickle(path, 100);
-        else
+        if (sends == "nothing")
             m->server.hold(path);
+        else if (sends == "body")
+            m->server.trickle(path, 100);
+        else if (sends == "head")
+            m->server.dribble(path, "HTTP/1.1 200 OK\r\nX-Slow: ", "x", 1, 100);
+        else
+            m->server.dribble(path, QByteArray(), kProcessing, kProcessing.size(), 100);
         QTemporaryDir folder;
         m->answerer.answerFileDialog(folder.path());
         m->answerer.answerMessageBox(QMessageBox::Ok);
         GuiCheckForUpdates dialog({ entry, "Vornakel,20120828 BETA" }, m->modules.path());
         QVERIFY(checking(dialog));
+        const QRegularExpression reason(why + "$");
         if (path == "/MANIFEST") {
             QTRY_VERIFY_WITH_TIMEOUT(!checking(dialog), 10 * givingUpMs());
-            QCOMPARE(dialog.qtModuleVersion->text(), "The update check failed: " + why);
+            const QString text = dialog.qtModuleVersion->text();
+            QVERIFY2(text.startsWith("The update check failed: ") && reason.match(text).hasMatch(), qPrintable(text));
             return;
         }
         QTRY_VERIFY(!checking(dialog));
@@ -721,9 +764,36 @@ private slots:
         QTest::mouseClick(archive ? dialog.qtDownloadBinary : dialog.qtUpdateModules, Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), archive ? 2 : 1, 10 * givingUpMs());
         const QString text = m->answerer.texts().last();
-        QVERIFY2(text.endsWith(why), qPrintable(text));
+        QVERIFY2(reason.match(text).hasMatch(), qPrintable(text));
         QVERIFY2(archive || text.startsWith("1 of 1 modules could not be updated"), qPrintable(text));
         QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Whatever arrives is no silence: a head that comes a byte at a time more
+    // slowly than the silence limit, or interim answers before the final one,
+    // is taken once it is whole within the request's own limit.
+    void bytesOfAnyKindAreNoSilence_data()
+    {
+        QTest::addColumn<bool>("interim"); // interim answers first; else the whole answer a byte at a time
+        QTest::newRow("a head a byte at a time") << false;
+        QTest::newRow("interim answers first") << true;
+    }
+    void bytesOfAnyKindAreNoSilence()
+    {
+        QFETCH(bool, interim);
+        GuiCheckForUpdates::setTimeLimits(60 * givingUpMs(), givingUpMs(), 60 * givingUpMs());
+        const QByteArray manifest = "Echo,20120102,/s/modules/echo_main.js\n";
+        const QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(manifest.size())
+            + "\r\nX-Pad: " + QByteArray(20, 'p') + "\r\n\r\n" + manifest;
+        // Three times the silence limit in all, a piece every twenty-fifth of it.
+        const int tickMs = givingUpMs() / 25;
+        if (interim)
+            m->server.dribble("/MANIFEST", kProcessing.repeated(75) + answer, QByteArray(), kProcessing.size(), tickMs);
+        else
+            m->server.dribble("/MANIFEST", answer, QByteArray(), 1, 3 * givingUpMs() / answer.size());
+        GuiCheckForUpdates dialog({ installEcho() }, m->modules.path());
+        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10 * givingUpMs());
+        QCOMPARE(dialog.qtModuleVersion->text(), QString("Update Echo to 20120102"));
     }
 
     void closingMidRunRestoresTheCursor()

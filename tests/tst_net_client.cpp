@@ -466,6 +466,11 @@ void TestNetClient::boundsEachCall_data()
         << QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"60000\"/></EXECUTE>") << "ScriptError"
         << "The call work took more than 50 ms of the processor's time, the most a call from another program may "
            "take, and was stopped.";
+    // A loop with nothing in it, which no statement hook sees, is stopped as well.
+    QTest::newRow("a loop with nothing in it")
+        << QByteArray("<EXECUTE FUNCTION=\"spin\"/>") << "ScriptError"
+        << "The call spin took more than 50 ms of the processor's time, the most a call from another program may "
+           "take, and was stopped.";
     // Its result is made into an answer within the same time: one slow to convert is stopped too.
     QTest::newRow("a result over its time")
         << QByteArray("<EXECUTE FUNCTION=\"shared\"><INPUT VALUE=\"3000\"/></EXECUTE>") << "ScriptError"

@@ -95,6 +95,9 @@ private slots:
             << kOk + "Content-Length : 3\r\n\r\nabc" << 0 << QByteArray() << "no header field";
         QTest::newRow("not HTTP") << QByteArray("SSH-2.0-x\r\n\r\n") << 0 << QByteArray() << "not HTTP/1.1";
         QTest::newRow("nothing") << QByteArray() << 0 << QByteArray() << "closed before the server answered";
+        QTest::newRow("interim answers, then nothing")
+            << QByteArray("HTTP/1.1 102 Processing\r\n\r\nHTTP/1.1 102 Processing\r\n\r\n") << 0 << QByteArray()
+            << "The connection was closed after 2 interim answers (status 102), before the server's final answer.";
         QTest::newRow("half a head") << QByteArray(kOk + "Content-Length: 3\r\n") << 0 << QByteArray()
                                      << "before the head of the server's answer was complete";
     }
@@ -122,6 +125,42 @@ private slots:
             QCOMPARE(reader.status(), status);
             if (why.isEmpty())
                 QCOMPARE(taken, body);
+        }
+    }
+
+    // A body over the bytes it may take is refused, for what the server
+    // announced before any of it comes, for what came as soon as it passes
+    // them, even in the piece that would have completed it.
+    void refusesABodyOverItsCap_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QString>("why"); // empty: whole
+
+        QTest::newRow("a length at the cap") << kOk + "Content-Length: 4\r\n\r\nabcd" << QString();
+        QTest::newRow("a length over the cap")
+            << kOk + "Content-Length: 5\r\n\r\nabcde"
+            << "The server announced an answer of 5 bytes (Content-Length), more than the 4 bytes it may take.";
+        QTest::newRow("chunks at the cap") << kChunked + "2\r\nab\r\n2\r\ncd\r\n0\r\n\r\n" << QString();
+        QTest::newRow("chunks over the cap, with their last one")
+            << kChunked + "2\r\nab\r\n3\r\ncde\r\n0\r\n\r\n"
+            << "The server sent more than the 4 bytes its answer may take.";
+    }
+    void refusesABodyOverItsCap()
+    {
+        QFETCH(QByteArray, response);
+        QFETCH(QString, why);
+        for (const bool byteByByte : { false, true }) {
+            NetHttpResponse reader;
+            reader.setMaxBodyBytes(4);
+            if (byteByByte) {
+                for (const char c : response)
+                    reader.append(&c, 1);
+            } else {
+                reader.append(response);
+            }
+            QCOMPARE(reader.error(), why);
+            QCOMPARE(reader.state(), why.isEmpty() ? NetHttpResponse::State::Complete : NetHttpResponse::State::Failed);
+            QCOMPARE(reader.takeBody().size(), why.isEmpty() ? 4 : 0);
         }
     }
 };

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the program need (with the Qt
+# Installs the Debian packages the build and the program need (with Qt's
+# private headers, for the thread's event dispatcher, which the watch on a
+# script call stands in for while the call runs; with the Qt
 # SQL drivers the program loads for MySQL and ODBC, the headers of the SQLite
 # library under the Qt driver, the ODBC driver that
 # reads the older generation's database files, and the headers of the
@@ -11,7 +13,7 @@
 # (tests/fetched/Monitor.mdb). No database service is set up or started.
 # Touches apt only when something is missing.
 set -euo pipefail
-packages=(qtbase5-dev qtscript5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev
+packages=(qtbase5-dev qtbase5-private-dev qtscript5-dev libqt5webkit5-dev qttools5-dev qttools5-dev-tools libqwt-qt5-dev
           libqt5sql5-sqlite libsqlite3-dev libqt5sql5-mysql libqt5sql5-odbc libqt5svg5-dev xvfb xauth fonts-dejavu-core
           unixodbc-dev odbc-mdbtools mdbtools-dev pkg-config cmake g++ make)
 if [ "${1:-}" = "--tests" ]; then

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <memory>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -66,6 +68,18 @@ void TestHttpServer::trickle(const QString &path, int intervalMs)
     m_entries.insert(path, entry);
 }
 
+void TestHttpServer::dribble(
+    const QString &path, const QByteArray &once, const QByteArray &repeated, int perTick, int intervalMs)
+{
+    Entry entry;
+    entry.behaviour = Behaviour::Dribble;
+    entry.body = once;
+    entry.repeated = repeated;
+    entry.perTick = perTick;
+    entry.intervalMs = intervalMs;
+    m_entries.insert(path, entry);
+}
+
 void TestHttpServer::incomingConnection(qintptr socketDescriptor)
 {
     auto *socket = new QTcpSocket(this);
@@ -101,6 +115,25 @@ void TestHttpServer::answer(QTcpSocket *socket)
         socket->write("HTTP/1.1 200 X\r\nContent-Type: text/plain\r\nContent-Length: 1000000\r\n\r\n");
         auto *drip = new QTimer(socket);
         connect(drip, &QTimer::timeout, socket, [socket]() { socket->write("x"); });
+        drip->start(entry.intervalMs);
+        return;
+    }
+    if (entry.behaviour == Behaviour::Dribble) {
+        auto *drip = new QTimer(socket);
+        auto sent = std::make_shared<qint64>(0);
+        connect(drip, &QTimer::timeout, socket, [socket, drip, entry, sent]() {
+            const qint64 once = entry.body.size();
+            if (*sent >= once && entry.repeated.isEmpty()) {
+                drip->stop();
+                socket->disconnectFromHost();
+                return;
+            }
+            QByteArray bytes;
+            for (; bytes.size() < entry.perTick && (*sent < once || !entry.repeated.isEmpty()); ++*sent)
+                bytes += *sent < once ? entry.body.at(int(*sent))
+                                      : entry.repeated.at(int((*sent - once) % entry.repeated.size()));
+            socket->write(bytes);
+        });
         drip->start(entry.intervalMs);
         return;
     }

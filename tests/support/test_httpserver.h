@@ -14,14 +14,14 @@
 
 // A loopback HTTP server for the update check: answers GET requests from a
 // table of paths. A path can also drop the connection without an answer,
-// hold it open without ever answering, or answer a byte now and then and
-// never finish. Unknown paths get 404.
+// hold it open without ever answering, answer a byte now and then and never
+// finish, or send any bytes at any pace. Unknown paths get 404.
 class TestHttpServer : public QTcpServer
 {
     Q_OBJECT
 
 public:
-    enum class Behaviour { Answer, Drop, Hold, Trickle, Raw };
+    enum class Behaviour { Answer, Drop, Hold, Trickle, Raw, Dribble };
     // How the end of a body is told: by its length, by its last chunk, or
     // by the end of the connection.
     enum class Framing { Length, Chunked, UntilClose };
@@ -43,6 +43,11 @@ public:
     void hold(const QString &path);
     // The head, then one byte of the body every `intervalMs`, for ever.
     void trickle(const QString &path, int intervalMs);
+    // `once`, then `repeated` over and over, `perTick` bytes every
+    // `intervalMs`; with nothing repeated, the end of the connection after
+    // `once`. A head that never ends, interim answers without end, a whole
+    // answer slower than any limit.
+    void dribble(const QString &path, const QByteArray &once, const QByteArray &repeated, int perTick, int intervalMs);
     // The paths requested so far, in order.
     QStringList requested() const { return m_requested; }
 
@@ -59,6 +64,8 @@ private:
         int intervalMs = 0;
         Framing framing = Framing::Length;
         qint64 cutAfter = -1;
+        QByteArray repeated {}; // Dribble: after `body`
+        int perTick = 1;
     };
     void answer(QTcpSocket *socket);
 

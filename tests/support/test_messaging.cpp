@@ -39,6 +39,7 @@ TestMessageModules::TestMessageModules()
                 "        values.push(table[i] === undefined ? \"-\" : table[i].VALUE);\n"
                 "    return {NAME: \"rows\", VALUE: table.length + \" \" + values.join()};\n"
                 "}\n"
+                "function spin() { for (;;) {} }\n"
                 "function big(n) { return {NAME: \"big\", VALUE: new Array(Number(n.VALUE) + 1).join(\"x\")}; }\n"
                 "function shared(n) {\n"
                 "    var one = {};\n"

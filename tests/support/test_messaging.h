@@ -16,6 +16,7 @@
 // {NAME: "count", VALUE: how many calls of count() and work() this copy has
 // run}, work(ms) keeps the processor busy for ms's value milliseconds, a
 // statement at a time, then answers as count() does, with the NAME "work",
+// spin() loops for ever in a loop with nothing in it,
 // big(n) answers {NAME: "big", VALUE: n's value many "x"}, rows(table)
 // answers {NAME: "rows", VALUE: the table's length, a blank, and the VALUEs
 // of its first 1,000 elements joined by commas, "-" for a hole}, shared(n)

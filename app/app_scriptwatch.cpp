@@ -1,0 +1,223 @@
+#include "app/app_scriptwatch.h"
+
+#include <QAbstractEventDispatcher>
+#include <QAtomicPointer>
+#include <QScriptContext>
+#include <QScriptEngine>
+#include <QScriptEngineAgent>
+#include <QScriptValue>
+#include <QtCore/private/qobject_p.h>
+#include <QtCore/private/qthread_p.h>
+
+#include <ctime>
+#include <memory>
+
+namespace {
+
+// Statements come by the million; the clocks are looked at every so many of them.
+const int kStepsPerLook = 256;
+// The processor's clock costs a system call: it is read at most this often.
+const qint64 kLookIntervalNs = 100 * 1000;
+
+qint64 reading(clockid_t clock)
+{
+    timespec now {};
+    clock_gettime(clock, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Sees every statement and function entry of its engine: a recursion without
+// a loop never reaches the engine's periodic check. Owned by the engine, and
+// kept once installed: installing an agent recompiles the engine's functions.
+class WatchAgent final : public QScriptEngineAgent
+{
+public:
+    explicit WatchAgent(QScriptEngine *engine) : QScriptEngineAgent(engine) { }
+
+    void positionChange(qint64, int, int) override
+    {
+        if (watch)
+            watch->onStep(true);
+    }
+    void functionEntry(qint64) override
+    {
+        if (watch)
+            watch->onStep(false);
+    }
+
+    AppScriptWatch *watch = nullptr;
+};
+
+// The thread's event dispatcher while a watch is on. The engine's periodic
+// check calls QCoreApplication::processEvents(), which comes here and only
+// looks at the watch's clock: nothing is dispatched. Timers and sockets made
+// meanwhile are registered with the thread's own dispatcher, which serves
+// them, and everything that waited, once the evaluation is over.
+class WatchDispatcher final : public QAbstractEventDispatcher
+{
+public:
+    using QAbstractEventDispatcher::registerTimer;
+
+    bool processEvents(QEventLoop::ProcessEventsFlags flags) override
+    {
+        // An event loop run inside an evaluation (nothing of the program's
+        // runs one) waits for its events as it did before.
+        if (flags & QEventLoop::WaitForMoreEvents)
+            return own()->processEvents(flags);
+        if (watch)
+            watch->onCheck();
+        return false;
+    }
+    bool hasPendingEvents() override { return own()->hasPendingEvents(); }
+    void registerSocketNotifier(QSocketNotifier *notifier) override { own()->registerSocketNotifier(notifier); }
+    void unregisterSocketNotifier(QSocketNotifier *notifier) override { own()->unregisterSocketNotifier(notifier); }
+    void registerTimer(int timerId, int interval, Qt::TimerType timerType, QObject *object) override
+    {
+        own()->registerTimer(timerId, interval, timerType, object);
+    }
+    bool unregisterTimer(int timerId) override { return own()->unregisterTimer(timerId); }
+    bool unregisterTimers(QObject *object) override { return own()->unregisterTimers(object); }
+    QList<TimerInfo> registeredTimers(QObject *object) const override { return own()->registeredTimers(object); }
+    int remainingTime(int timerId) override { return own()->remainingTime(timerId); }
+    // Any thread that posts an event to this one wakes it through here.
+    void wakeUp() override { own()->wakeUp(); }
+    void interrupt() override { own()->interrupt(); }
+    void flush() override { own()->flush(); }
+
+    QAtomicPointer<QAbstractEventDispatcher> thread; // the thread's own
+    AppScriptWatch *watch = nullptr;
+
+private:
+    QAbstractEventDispatcher *own() const { return thread.loadAcquire(); }
+};
+
+// One per thread, for the thread's life: another thread that read it as the
+// thread's dispatcher may still wake it after the watch has gone.
+WatchDispatcher *threadsWatchDispatcher()
+{
+    static thread_local std::unique_ptr<WatchDispatcher> dispatcher;
+    if (!dispatcher)
+        dispatcher = std::make_unique<WatchDispatcher>();
+    return dispatcher.get();
+}
+
+// Adds a property to a script object of the module's own and takes it away:
+// the object's shape changes for good, so that the engine looks up its
+// members anew each time, where it sees an abort. Nothing else of the object
+// changes; objects of the program are left alone.
+void changeShape(QScriptValue object)
+{
+    if (!object.isObject() || object.isQObject() || object.isQMetaObject() || object.isVariant())
+        return;
+    QString name = QStringLiteral("\x01stop");
+    while (object.property(name, QScriptValue::ResolveLocal).isValid())
+        name += QLatin1Char('\x01');
+    object.setProperty(name, true);
+    object.setProperty(name, QScriptValue());
+}
+
+// The data of the thread the watch dispatcher lives in, this one.
+QThreadData *currentThreadData()
+{
+    return QObjectPrivate::get(threadsWatchDispatcher())->threadData.loadRelaxed();
+}
+
+} // namespace
+
+void AppScriptWatch::prepare(QScriptEngine *engine)
+{
+    // The interval set also paces the check, which aims at one check per
+    // interval from then on; no interval (-1) keeps that pace and turns the
+    // event processing off again, which only a watch turns on.
+    engine->setProcessEventsInterval(1);
+    engine->setProcessEventsInterval(-1);
+}
+
+qint64 AppScriptWatch::now(Clock clock)
+{
+    return reading(clock == Clock::Processor ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC);
+}
+
+AppScriptWatch::AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startNs, int limitMs, bool statements)
+    : m_engine(engine), m_clock(clock), m_startNs(startNs), m_limitNs(qint64(limitMs) * 1000000),
+      m_interval(engine->processEventsInterval())
+{
+    if (statements) {
+        auto *agent = dynamic_cast<WatchAgent *>(engine->agent());
+        if (!agent) {
+            agent = new WatchAgent(engine);
+            engine->setAgent(agent);
+        }
+        m_outerOfEngine = agent->watch;
+        agent->watch = this;
+    }
+    QThreadData *data = currentThreadData();
+    WatchDispatcher *dispatcher = threadsWatchDispatcher();
+    QAbstractEventDispatcher *current = data->eventDispatcher.loadRelaxed();
+    // A thread without a dispatcher runs no event loop: the periodic check has nothing to reach.
+    if (current) {
+        if (current != dispatcher) {
+            dispatcher->thread.storeRelease(current);
+            data->eventDispatcher.storeRelease(dispatcher);
+            m_replaced = current;
+        }
+        m_outerOfThread = dispatcher->watch;
+        dispatcher->watch = this;
+    }
+    // The periodic check now comes to the watch, every millisecond or so.
+    m_engine->setProcessEventsInterval(1);
+}
+
+AppScriptWatch::~AppScriptWatch()
+{
+    m_engine->setProcessEventsInterval(m_interval);
+    WatchDispatcher *dispatcher = threadsWatchDispatcher();
+    if (dispatcher->watch == this) {
+        dispatcher->watch = m_outerOfThread;
+        if (m_replaced)
+            currentThreadData()->eventDispatcher.storeRelease(m_replaced);
+    }
+    if (auto *agent = dynamic_cast<WatchAgent *>(m_engine->agent()); agent && agent->watch == this)
+        agent->watch = m_outerOfEngine;
+}
+
+void AppScriptWatch::onStep(bool statement)
+{
+    // Only at a statement does the engine tell which object the running
+    // function was called on.
+    if (m_stopped && statement) {
+        if (QScriptContext *context = m_engine->currentContext()) {
+            const QScriptValue self = context->thisObject();
+            if (self.objectId() != m_reshapedId) {
+                m_reshapedId = self.objectId();
+                changeShape(self);
+            }
+        }
+    }
+    if (m_stopped || ++m_steps % kStepsPerLook == 0)
+        onCheck();
+}
+
+void AppScriptWatch::onCheck()
+{
+    // Once it is over its time, every chance stops it again until it ends:
+    // the abort is noticed at the engine's next check or native step.
+    if (m_stopped) {
+        m_engine->abortEvaluation();
+        return;
+    }
+    const qint64 wall = now(Clock::Wall);
+    if (wall - m_lastLookNs < kLookIntervalNs)
+        return;
+    m_lastLookNs = wall;
+    if ((m_clock == Clock::Wall ? wall : now(m_clock)) - m_startNs <= m_limitNs)
+        return;
+    m_stopped = true;
+    m_engine->abortEvaluation();
+    // A recursion that runs no loop, only arithmetic and calls of functions
+    // by their global names or as methods, passes nothing that looks for the
+    // abort: the engine takes names from caches while the objects that hold
+    // them keep their shape. The global object, and at the next statements
+    // the objects the running functions were called on, change shape.
+    changeShape(m_engine->globalObject());
+}

@@ -1,0 +1,71 @@
+#ifndef APP_SCRIPTWATCH_H
+#define APP_SCRIPTWATCH_H
+
+#include <QtGlobal>
+
+class QAbstractEventDispatcher;
+class QScriptEngine;
+
+// Stops what a script engine evaluates once it has had its time, whatever it
+// is doing: a loop with nothing in it, a loop of statements, functions that
+// recurse without a loop. Meanwhile nothing else runs on the thread: no
+// timer, socket, posted call or click is served until the evaluation is over
+// (they wait, as they wait for any statement), so nothing can start a second
+// call on the engine, write to the database or delete what the evaluation
+// uses halfway through it.
+class AppScriptWatch
+{
+public:
+    enum class Clock {
+        Processor, // the thread's processor time: what a call costs, however busy the machine
+        Wall, // the time that passes
+    };
+
+    // Readies an engine once, when it is made: its own periodic check, which
+    // it runs at the back edges of loops, comes about every millisecond.
+    // Left to itself the engine spaces that check out to about a second
+    // apart, and keeps the spacing from one evaluation to the next: a stop
+    // asked for is then noticed seconds late.
+    static void prepare(QScriptEngine *engine);
+
+    // Watches what `engine` evaluates until the watch goes: past `limitMs` of
+    // `clock`, counted from the reading `startNs`, the evaluation is stopped
+    // through the engine's own abort. `statements`: the engine's agent looks
+    // at every statement and function entry too, which a recursion without a
+    // loop needs (installing the agent recompiles the engine's functions,
+    // once). The engine notices the abort only while it evaluates a program,
+    // or inside a pushed context (QScriptEngine::pushContext()).
+    AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startNs, int limitMs, bool statements);
+    ~AppScriptWatch();
+    AppScriptWatch(const AppScriptWatch &) = delete;
+    AppScriptWatch &operator=(const AppScriptWatch &) = delete;
+
+    // Whether the evaluation was stopped.
+    bool stopped() const { return m_stopped; }
+
+    // The clock's reading now, in nanoseconds.
+    static qint64 now(Clock clock);
+
+    // The agent's way in, at every statement (`statement`) and function entry.
+    void onStep(bool statement);
+    // The periodic check's way in.
+    void onCheck();
+
+private:
+    QScriptEngine *m_engine;
+    Clock m_clock;
+    qint64 m_startNs;
+    qint64 m_limitNs;
+    int m_interval; // the engine's event processing interval before
+    bool m_stopped = false;
+    int m_steps = 0;
+    qint64 m_lastLookNs = 0; // the monotonic clock's reading when the clock was last looked at
+    qint64 m_reshapedId = -1; // the object last changed in shape once stopped
+    // What the watch stands in for while it is on: the thread's own event
+    // dispatcher (null when it was not replaced) and watches already on.
+    QAbstractEventDispatcher *m_replaced = nullptr;
+    AppScriptWatch *m_outerOfThread = nullptr;
+    AppScriptWatch *m_outerOfEngine = nullptr;
+};
+
+#endif
