@@ -378,6 +378,20 @@ private:
     // What the Results tab's calculation says of its inputs, shown under its
     // figures until they are computed again (nothing: the note is hidden).
     void showResultsNote(const QStringList &warnings);
+    // The Results tab's inputs: whether its calculation can be sent.
+    struct ResultsInputs
+    {
+        bool mrMissing = true;
+        bool ratioValid = true; // the axial ratio or hydration is empty or a number
+        bool sendable = false;
+    };
+    ResultsInputs resultsInputs() const;
+    // The module's answer to the Results tab's inputs with that hydration
+    // option and shape (the caller owns it); null without a module.
+    AppScriptObject *resultsAnswer(const QString &hydration, const QString &shape) const;
+    // Beside stored results shown as stored, the note of the calculation of
+    // the inputs the tabs show, where those give the figures shown.
+    void noteStoredResults();
     // Marks the Results tab out of date whenever one of its inputs changes.
     void watchResultsInputs();
     // The figures of the Results tab, in the order a record lists them.

@@ -651,6 +651,10 @@ void GuiVornakel::loadResultsPage(int recordId)
         holdLoaded(SqlRecordKind::Results, id, record.name, SqlRecords::valuesOf(record), version);
         // As stored: the results calculation of the load leaves them.
         shownOf(SqlRecordKind::Results).shown = resultsShownTexts();
+        // Chosen on its own tab, beside the inputs shown: their note, as when
+        // the tab is shown (a run's load is done first).
+        if (qtTabWidget->currentWidget() == qtTabResults && !m_calculationsBlocked)
+            noteStoredResults();
     }
 }
 
