@@ -553,27 +553,37 @@ private slots:
 
     // A file another program holds is waited for with the event loop running: the hold ends only on a tick of
     // a timer of that loop, so a wait that froze the loop would never see it end. Held beyond the wait, the file
-    // is said to be in use, with what to do, and is left as it was.
+    // is said to be in use, with what to do, and is left as it was. A read under way in the other program lets
+    // a file that needs a write be read and its write begin, but keeps the write from being stored: it is met
+    // the same way, also where the write only spells the choices as the file's version has them.
     void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning_data()
     {
-        QTest::addColumn<bool>("everything"); // held whole, or only its writes (a file that needs a write)
+        QTest::addColumn<TestLockHolder::Hold>("hold"); // the whole file, or what keeps a file that needs a write
+        QTest::addColumn<bool>("choicesOnly"); // the write: a revision's steps, or the choices' spelling
         QTest::addColumn<bool>("released");
-        QTest::newRow("held whole, let go while waited for") << true << true;
-        QTest::newRow("held whole beyond the wait") << true << false;
-        QTest::newRow("its writes held, let go while waited for") << false << true;
-        QTest::newRow("its writes held beyond the wait") << false << false;
+        for (const bool released : { true, false }) {
+            const char *how = released ? "let go while waited for" : "beyond the wait";
+            QTest::addRow("held whole, %s", how) << TestLockHolder::Hold::Everything << false << released;
+            QTest::addRow("its writes held, %s", how) << TestLockHolder::Hold::Writes << false << released;
+            QTest::addRow("a read under way, %s", how) << TestLockHolder::Hold::Reads << false << released;
+            QTest::addRow("a read under way, the choices to spell anew, %s", how)
+                << TestLockHolder::Hold::Reads << true << released;
+        }
     }
     void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning()
     {
-        QFETCH(bool, everything);
+        QFETCH(TestLockHolder::Hold, hold);
+        QFETCH(bool, choicesOnly);
         QFETCH(bool, released);
         TestSettings settings;
-        if (everything)
+        if (hold == TestLockHolder::Hold::Everything || choicesOnly)
             QVERIFY(openAndUpdate(m_path));
         else
             QVERIFY(TestDatabase::createAtRevision(m_path, "20110705"));
+        if (choicesOnly)
+            QVERIFY(runOn(m_path, { "INSERT INTO results (name, method) VALUES ('r', 'vbar')" }));
         const QByteArray before = bytesOf(m_path);
-        TestLockHolder holder(m_path, everything ? TestLockHolder::Hold::Everything : TestLockHolder::Hold::Writes);
+        TestLockHolder holder(m_path, hold);
         QVERIFY(holder.isHolding());
         holder.meetTheWait(released);
         const bool opened = openAndUpdate(m_path);
@@ -581,6 +591,8 @@ private slots:
             QVERIFY2(opened, qPrintable(m_error));
             QVERIFY(holder.wasLetGoOnATick());
             QCOMPARE(rows(m_path, kStampAndSeed + " FROM version, defaults"), QStringList(kStamp + '|' + kSeed));
+            if (choicesOnly)
+                QCOMPARE(rows(m_path, "SELECT method FROM results"), QStringList("qtVbarMethod"));
             return;
         }
         QVERIFY(!opened);
@@ -847,9 +859,10 @@ private slots:
             if (opened && name == log && !took)
                 took = QFile::rename(log, taken);
         });
-        TestLog::ignore(QtWarningMsg, QRegularExpression("^" + QRegularExpression::escape(log)
-                                                        + " was taken away from its name before the change it held "
-                                                          "was done; it was emptied where it is now$"));
+        TestLog::ignore(QtWarningMsg,
+            QRegularExpression("^" + QRegularExpression::escape(log)
+                + " was taken away from its name before the change it held "
+                  "was done; it was emptied where it is now$"));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-log");
             db.setDatabaseName(m_path);
