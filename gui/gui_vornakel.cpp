@@ -166,6 +166,10 @@ bool GuiVornakel::openDatabase(const QString &path)
         if (answer != QMessageBox::Retry)
             return false;
     }
+    // A file opened as it is, which its user may not write.
+    if (!updater.notice().isEmpty())
+        QMessageBox::warning(
+            nullptr, QStringLiteral("Vornakel"), updater.notice(), QMessageBox::Ok, QMessageBox::NoButton);
     m_database = QSqlDatabase::database(file, true);
     return true;
 }

@@ -145,6 +145,7 @@ private:
     std::unique_ptr<TestModalAnswerer> m_answerer;
     QString m_path;
     QStringList m_messages; // progress messages of the last openAndUpdate
+    QString m_notice; // and what it has the window tell after opening
     QString m_error; // and its error
 
     // Opens `path` through the program's routine and removes the connection again.
@@ -154,6 +155,7 @@ private:
         QSignalSpy spy(&update, &SqlUpdateDatabase::sigShowMessage);
         const bool ok = update.openAndUpdate(path);
         m_error = update.error();
+        m_notice = update.notice();
         m_messages.clear();
         for (const QList<QVariant> &args : spy)
             m_messages << args.at(0).toString();
@@ -993,11 +995,85 @@ private slots:
         QCOMPARE(testReadFile(journal), QByteArray(4096, 'J'));
     }
 
+    // A file its user may not write (by its own permissions, or its folder's) is opened as it is where only the
+    // spelling of its choices, or this release's stamp, would be written: every read takes either spelling. The
+    // person is told when its choices stay as words, which other programs that read the format take wrongly.
+    // Where the records need what it lacks (a revision's steps), it is refused as before. Nothing is written.
+    void aFileItsUserMayNotWriteIsOpenedAsItIsWhereOnlyItsSpellingWouldChange_data()
+    {
+        QTest::addColumn<QString>("content"); // choices as words, another release's stamp, an older revision
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("choices as words, the file read-only") << "words" << 0644 << true;
+        QTest::newRow("choices as words, the folder read-only") << "words" << 0666 << true;
+        QTest::newRow("another release's stamp, the file read-only") << "stamp" << 0644 << true;
+        QTest::newRow("an older revision, the file read-only") << "revision" << 0644 << false;
+    }
+    void aFileItsUserMayNotWriteIsOpenedAsItIsWhereOnlyItsSpellingWouldChange()
+    {
+        QFETCH(QString, content);
+        QFETCH(int, fileMode);
+        QFETCH(bool, opened);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as another user");
+        // The superuser's file, in a folder of the superuser's that the other user may only read.
+        const QString folder = m_files->dir() + "/shared";
+        QVERIFY(QDir().mkdir(folder));
+        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) == 0);
+        const QString path = folder + "/v.db";
+        if (content == "revision") {
+            QVERIFY(TestDatabase::createAtRevision(path, "20110705"));
+        } else {
+            QVERIFY(openAndUpdate(path));
+            QVERIFY(runOn(path,
+                { content == "words" ? "INSERT INTO results (name, method, options, shape) VALUES ('r', 'vbar', "
+                                       "'prolate', 'oblate')"
+                                     : "UPDATE version SET applicationVersion = '20100101'" }));
+        }
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)) == 0);
+        const QByteArray before = bytesOf(path);
+        bool done = false;
+        {
+            TestAsOtherUser user;
+            QVERIFY(user.isActing());
+            done = openAndUpdate(path);
+        }
+        QCOMPARE(bytesOf(path), before);
+        QVERIFY(!QFile::exists(path + "-journal"));
+        if (!opened) {
+            QVERIFY(!done);
+            expectOneError("could not be brought up to date: attempt to write a readonly database");
+            return;
+        }
+        QVERIFY2(done, qPrintable(m_error));
+        if (content != "words") {
+            QCOMPARE(m_notice, QString());
+            return;
+        }
+        QVERIFY2(m_notice.startsWith("The database file\n" + path
+                     + "\nis opened as it is, and nothing can be saved to it: attempt to write a readonly database")
+                && m_notice.contains("stay so, where its version (20120320) has the object names of the buttons"),
+            qPrintable(m_notice));
+        // Read as the choices they stand for.
+        SqlResultsRecord results;
+        bool found = false;
+        {
+            TestAsOtherUser user;
+            SqlUpdateDatabase update;
+            QVERIFY(update.openAndUpdate(path));
+            SqlRecords records(QSqlDatabase::database(path));
+            QVERIFY2(records.loadResults(1, &results, &found) && found, qPrintable(records.error()));
+        }
+        TestDatabase::removeConnection(path);
+        QCOMPARE(QStringList({ results.method.toString(), results.option.toString(), results.shape.toString() }),
+            QStringList({ SqlRadiusMethod::vbar, SqlHydration::prolate, SqlShape::oblate }));
+    }
+
     void failedCommitIsReportedAndRolledBack()
     {
         QVERIFY(TestDatabase::createAtRevision(m_path, "20111118"));
         const QByteArray before = bytesOf(m_path);
-        // A reader inside its own transaction keeps the file shared, so the commit cannot take its exclusive lock.
+        // A reader inside its own transaction keeps the file shared, so the write cannot have it whole.
         {
             QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-reader");
             reader.setDatabaseName(m_path);
