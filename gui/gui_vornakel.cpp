@@ -502,9 +502,11 @@ void GuiVornakel::firstShow()
     // A save that wrote into a file in place and was cut off (here or in an
     // earlier run) is told of once there is a window; the box comes after
     // the save, never in the middle of it.
-    AppSaveFile::setTeller([](const QString &message) {
-        QTimer::singleShot(0, qApp, [message]() {
+    // Its note is kept until the box has been seen.
+    AppSaveFile::setTeller([](const QString &message, const std::function<void()> &told) {
+        QTimer::singleShot(0, qApp, [message, told]() {
             QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Vornakel"), message, QMessageBox::Ok);
+            told();
         });
     });
     AppSaveFile::tellCutCopies();
