@@ -163,6 +163,15 @@ private:
         return ok;
     }
 
+    // "v.db" in a new folder "shared" of the superuser's, which other users may reach; empty on failure.
+    QString sharedPath()
+    {
+        const QString folder = m_files->dir() + "/shared";
+        if (!QDir().mkdir(folder) || ::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) != 0)
+            return QString();
+        return folder + "/v.db";
+    }
+
     // An error holding `text`, for the window to show: the database layer shows no box.
     void expectOneError(const QString &text)
     {
@@ -973,10 +982,9 @@ private slots:
         if (!testCanGiveAway())
             QSKIP("only the superuser can act as another user");
         // The other user's database, in a folder of the superuser's, who put a journal beside it.
-        const QString folder = m_files->dir() + "/shared";
-        QVERIFY(QDir().mkdir(folder));
-        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) == 0);
-        const QString path = folder + "/v.db";
+        const QString path = sharedPath();
+        QVERIFY(!path.isEmpty());
+        const QString folder = QFileInfo(path).path();
         QVERIFY(openAndUpdate(path));
         QVERIFY(testGiveAway(path));
         const QString journal = path + "-journal";
@@ -1017,10 +1025,8 @@ private slots:
         if (!testCanGiveAway())
             QSKIP("only the superuser can act as another user");
         // The superuser's file, in a folder of the superuser's that the other user may only read.
-        const QString folder = m_files->dir() + "/shared";
-        QVERIFY(QDir().mkdir(folder));
-        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) == 0);
-        const QString path = folder + "/v.db";
+        const QString path = sharedPath();
+        QVERIFY(!path.isEmpty());
         if (content == "revision") {
             QVERIFY(TestDatabase::createAtRevision(path, "20110705"));
         } else {
