@@ -168,6 +168,10 @@ bool GuiVornakel::openDatabase(const QString &path)
         if (answer != QMessageBox::Retry)
             return false;
     }
+    // A file opened as it is, which its user may not write.
+    if (!updater.notice().isEmpty())
+        QMessageBox::warning(
+            nullptr, QStringLiteral("Vornakel"), updater.notice(), QMessageBox::Ok, QMessageBox::NoButton);
     m_database = QSqlDatabase::database(file, true);
     return true;
 }
@@ -501,9 +505,11 @@ void GuiVornakel::firstShow()
     // A save that wrote into a file in place and was cut off (here or in an
     // earlier run) is told of once there is a window; the box comes after
     // the save, never in the middle of it.
-    AppSaveFile::setTeller([](const QString &message) {
-        QTimer::singleShot(0, qApp, [message]() {
+    // Its note is kept until the box has been seen.
+    AppSaveFile::setTeller([](const QString &message, const std::function<void()> &told) {
+        QTimer::singleShot(0, qApp, [message, told]() {
             QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Vornakel"), message, QMessageBox::Ok);
+            told();
         });
     });
     AppSaveFile::tellCutCopies();

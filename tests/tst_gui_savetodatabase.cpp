@@ -652,19 +652,24 @@ private slots:
 
     // A save while another program holds the file waits for it with the window's event loop running: the hold
     // ends only on a tick of a timer of that loop. Held beyond the wait, the box says the file is in use and
-    // what to do, and nothing is saved.
+    // what to do, and nothing is saved. A read under way in the other program is met the same way, though it
+    // would let the save begin: it keeps the save from being stored.
     void aSaveWaitsForAFileAnotherProgramHoldsWithTheWindowGoingOn_data()
     {
+        QTest::addColumn<TestLockHolder::Hold>("hold");
         QTest::addColumn<bool>("released");
-        QTest::newRow("let go while the save waits") << true;
-        QTest::newRow("held beyond the wait") << false;
+        QTest::newRow("let go while the save waits") << TestLockHolder::Hold::Everything << true;
+        QTest::newRow("held beyond the wait") << TestLockHolder::Hold::Everything << false;
+        QTest::newRow("a read under way, let go while the save waits") << TestLockHolder::Hold::Reads << true;
+        QTest::newRow("a read under way beyond the wait") << TestLockHolder::Hold::Reads << false;
     }
     void aSaveWaitsForAFileAnotherProgramHoldsWithTheWindowGoingOn()
     {
+        QFETCH(TestLockHolder::Hold, hold);
         QFETCH(bool, released);
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->qtResultsName->lineEdit()->setText(QStringLiteral("Held"));
-        TestLockHolder holder(m_f->db.path());
+        TestLockHolder holder(m_f->db.path(), hold);
         QVERIFY(holder.isHolding());
         holder.meetTheWait(released);
         save(d->qtResultsButtonBox)->click();
