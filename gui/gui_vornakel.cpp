@@ -27,6 +27,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 const char *const geometryPrefix = "MainWindow";
 const QSize defaultSize(773, 739);
@@ -289,7 +291,8 @@ void GuiVornakel::initialize()
 
     qtExperimentResultsMb->setFormat('f', 2);
     // A radius is positive, as its tool tip says; s20,w of a floating particle is not.
-    qtExperimentResultsRp->setBottom(GuiDefaultBounds::leastPositive);
+    // In cm, a peptide's is below a nanometre (1e-7), the least of a density.
+    qtExperimentResultsRp->setBottom(std::numeric_limits<double>::min());
 
     putInside(qtSedVelocityKLabel, qtSedVelocityK);
     putInside(qtskButton, qtSedVelocityKLabel);
