@@ -196,8 +196,9 @@ QString notTheCopy(const struct stat &found)
 }
 
 // Tells of the cut copies into `target` (every one, for an empty text) and
-// forgets each once told: a program ended while its box shows tells it again
-// at its next start. A copy that is gone is forgotten untold.
+// forgets each once told, which may be later, when its box has been seen: a
+// program ended while its box waits or shows tells it again at its next
+// start. A copy that is gone is forgotten untold.
 void tellCutCopiesInto(const QString &target)
 {
     const QStringList pairs = cutCopies();
@@ -222,9 +223,11 @@ void tellCutCopiesInto(const QString &target)
         beingTold() << copy;
         teller()(QStringLiteral("An earlier save of %1 was cut off while it wrote into the file itself, which may "
                                 "now hold part of what was saved and part of what it held before. %2")
-                     .arg(QDir::toNativeSeparators(into), where));
-        beingTold().removeOne(copy);
-        noteCopy(into, copy, false);
+                     .arg(QDir::toNativeSeparators(into), where),
+            [into, copy] {
+                beingTold().removeOne(copy);
+                noteCopy(into, copy, false);
+            });
     }
 }
 

@@ -47,7 +47,10 @@ class AppSaveFile
 public:
     // Shows the person a message about an earlier save (a copy into a file
     // that was cut off); without one, such messages wait for the next start.
-    using Teller = std::function<void(const QString &message)>;
+    // It calls `told` once the person has seen it (its box closed), at once
+    // or later: only then is the note of that copy forgotten, so that a
+    // program ended before tells it again at its next start.
+    using Teller = std::function<void(const QString &message, const std::function<void()> &told)>;
     static void setTeller(const Teller &teller);
     // Tells of every copy into a file that was cut off and has not been told
     // of yet (at the program's start).

@@ -19,7 +19,12 @@ void GuiResultFigure::show(QLabel *label, const QString &text)
         return;
     }
     label->setProperty(FullValueProperty, text.trimmed());
-    label->setText(AppNumber::toText(value, ShownDigits));
+    label->setText(shown(value));
+}
+
+QString GuiResultFigure::shown(double figure)
+{
+    return AppNumber::toText(figure, ShownDigits);
 }
 
 QString GuiResultFigure::value(const QLabel *label)
@@ -27,8 +32,7 @@ QString GuiResultFigure::value(const QLabel *label)
     const QVariant full = label->property(FullValueProperty);
     double value = 0;
     // A label written since by setText() no longer shows the kept figure.
-    if (full.isValid() && AppNumber::fromText(full.toString(), &value)
-        && AppNumber::toText(value, ShownDigits) == label->text())
+    if (full.isValid() && AppNumber::fromText(full.toString(), &value) && shown(value) == label->text())
         return full.toString();
     return label->text();
 }

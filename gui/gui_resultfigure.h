@@ -12,6 +12,9 @@ namespace GuiResultFigure {
 // Shows text (a number in full, or anything else as it stands) and keeps it.
 void show(QLabel *label, const QString &text);
 
+// What a label shows of a figure.
+QString shown(double figure);
+
 // The full figure behind what the label shows, or its text when it was set
 // some other way since (cleared, or written directly).
 QString value(const QLabel *label);

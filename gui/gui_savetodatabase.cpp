@@ -635,17 +635,27 @@ void GuiSaveToDatabase::saveRecord(
             return;
         }
         const QString taken = m_mainWindow->takenVersion(recordKind, storedId);
+        // A record of the name the tab's record had, but another one: the
+        // record this window took is gone, and a new one was saved under its
+        // name since (by another program, or an import).
+        const int takenId = m_mainWindow->takenId(recordKind, name);
+        const bool another = takenId >= 0 && takenId != storedId;
         const QString told = details ? details(records, storedId) : QString();
         QMessageBox question;
-        if (!taken.isEmpty() && !now.isEmpty() && now != taken) {
+        if (another || (!taken.isEmpty() && !now.isEmpty() && now != taken)) {
             const QVariant written = records.modified(recordKind, storedId);
+            const QString when = written.isNull() ? QString() : QStringLiteral(" (on %1 UTC)").arg(written.toString());
+            const QString what = QLatin1String(kindWords[static_cast<int>(kind)]);
             question.setIcon(QMessageBox::Warning);
-            question.setText(
-                QStringLiteral("The stored %1 \"%2\" has changed since this window loaded or saved it: "
-                               "another program using the database file saved it%3. Saving now "
-                               "replaces that version with what this window shows.")
-                    .arg(QLatin1String(kindWords[static_cast<int>(kind)]), name,
-                        written.isNull() ? QString() : QStringLiteral(" (on %1 UTC)").arg(written.toString())));
+            question.setText(another
+                    ? QStringLiteral("The stored %1 \"%2\" is not the one this window loaded or saved: that one is "
+                                     "no longer in the database file under this name, and this one was saved in its "
+                                     "place since%3. Saving now replaces it with what this window shows.")
+                          .arg(what, name, when)
+                    : QStringLiteral("The stored %1 \"%2\" has changed since this window loaded or saved it: "
+                                     "another program using the database file saved it%3. Saving now "
+                                     "replaces that version with what this window shows.")
+                          .arg(what, name, when));
             question.setInformativeText((told.isEmpty() ? QString() : told + QStringLiteral("\n\n"))
                 + QStringLiteral("Save writes over it. Cancel writes nothing: load it from the list to see it, or "
                                  "save under another name to keep both."));

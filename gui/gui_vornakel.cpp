@@ -27,6 +27,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include <limits>
+
 namespace {
 const char *const geometryPrefix = "MainWindow";
 const QSize defaultSize(773, 739);
@@ -166,6 +168,10 @@ bool GuiVornakel::openDatabase(const QString &path)
         if (answer != QMessageBox::Retry)
             return false;
     }
+    // A file opened as it is, which its user may not write.
+    if (!updater.notice().isEmpty())
+        QMessageBox::warning(
+            nullptr, QStringLiteral("Vornakel"), updater.notice(), QMessageBox::Ok, QMessageBox::NoButton);
     m_database = QSqlDatabase::database(file, true);
     return true;
 }
@@ -285,7 +291,8 @@ void GuiVornakel::initialize()
 
     qtExperimentResultsMb->setFormat('f', 2);
     // A radius is positive, as its tool tip says; s20,w of a floating particle is not.
-    qtExperimentResultsRp->setBottom(GuiDefaultBounds::leastPositive);
+    // In cm, a peptide's is below a nanometre (1e-7), the least of a density.
+    qtExperimentResultsRp->setBottom(std::numeric_limits<double>::min());
 
     putInside(qtSedVelocityKLabel, qtSedVelocityK);
     putInside(qtskButton, qtSedVelocityKLabel);
@@ -498,9 +505,11 @@ void GuiVornakel::firstShow()
     // A save that wrote into a file in place and was cut off (here or in an
     // earlier run) is told of once there is a window; the box comes after
     // the save, never in the middle of it.
-    AppSaveFile::setTeller([](const QString &message) {
-        QTimer::singleShot(0, qApp, [message]() {
+    // Its note is kept until the box has been seen.
+    AppSaveFile::setTeller([](const QString &message, const std::function<void()> &told) {
+        QTimer::singleShot(0, qApp, [message, told]() {
             QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Vornakel"), message, QMessageBox::Ok);
+            told();
         });
     });
     AppSaveFile::tellCutCopies();

@@ -137,6 +137,9 @@ public:
     // this window took it, loaded or saved, if its tab came from that record
     // (also when it changed since); empty otherwise.
     QString takenVersion(SqlRecordKind kind, int id) const;
+    // The id of the stored record of that kind the tab came from, loaded or
+    // saved (also when it changed since), if it was named `name`; -1 otherwise.
+    int takenId(SqlRecordKind kind, const QString &name) const;
 
     // Main window commands.
     bool loadAdditionalModule(QString nameAndVersion);
@@ -375,6 +378,20 @@ private:
     // What the Results tab's calculation says of its inputs, shown under its
     // figures until they are computed again (nothing: the note is hidden).
     void showResultsNote(const QStringList &warnings);
+    // The Results tab's inputs: whether its calculation can be sent.
+    struct ResultsInputs
+    {
+        bool mrMissing = true;
+        bool ratioValid = true; // the axial ratio or hydration is empty or a number
+        bool sendable = false;
+    };
+    ResultsInputs resultsInputs() const;
+    // The module's answer to the Results tab's inputs with that hydration
+    // option and shape (the caller owns it); null without a module.
+    AppScriptObject *resultsAnswer(const QString &hydration, const QString &shape) const;
+    // Beside stored results shown as stored, the note of the calculation of
+    // the inputs the tabs show, where those give the figures shown.
+    void noteStoredResults();
     // Marks the Results tab out of date whenever one of its inputs changes.
     void watchResultsInputs();
     // The figures of the Results tab, in the order a record lists them.

@@ -669,6 +669,8 @@ void GuiVornakel::onCurrentTabChanged(int index)
         const bool storedShown = showsStored(SqlRecordKind::Results);
         if (!storedShown || m_resultsStale)
             calculateResults();
+        else
+            noteStoredResults();
     }
 }
 

@@ -417,6 +417,12 @@ QString GuiVornakel::takenVersion(SqlRecordKind kind, int id) const
     return shown.id >= 0 && shown.id == id ? shown.version : QString();
 }
 
+int GuiVornakel::takenId(SqlRecordKind kind, const QString &name) const
+{
+    const ShownRecord &shown = shownOf(kind);
+    return shown.id >= 0 && shown.name == name ? shown.id : -1;
+}
+
 int GuiVornakel::shownRecord(SqlRecordKind kind, QString *stamp, QString *why) const
 {
     const ShownRecord &shown = shownOf(kind);
@@ -645,6 +651,10 @@ void GuiVornakel::loadResultsPage(int recordId)
         holdLoaded(SqlRecordKind::Results, id, record.name, SqlRecords::valuesOf(record), version);
         // As stored: the results calculation of the load leaves them.
         shownOf(SqlRecordKind::Results).shown = resultsShownTexts();
+        // Chosen on its own tab, beside the inputs shown: their note, as when
+        // the tab is shown (a run's load is done first).
+        if (qtTabWidget->currentWidget() == qtTabResults && !m_calculationsBlocked)
+            noteStoredResults();
     }
 }
 

@@ -27,6 +27,7 @@
 #include <QPointF>
 #include <QVector>
 
+#include <functional>
 #include <optional>
 
 #include <qwt_plot.h>
@@ -89,13 +90,9 @@ void GuiVornakel::calculateResults()
     setBusyCursor(true);
     blockSignals(true);
 
-    const PageFigures page(*this, m_sources.computedHydration());
-    const double unDenaturedVbar = undenaturedVbar();
+    const ResultsInputs inputs = resultsInputs();
     // A ratio or hydration that is no number is marked and not sent, rather than sent as 0.
-    double ratio = 0.0;
-    const bool ratioGiven = !qtHydrateRatio->text().simplified().isEmpty();
-    const bool ratioValid = !ratioGiven || AppNumber::fromText(qtHydrateRatio->text(), &ratio);
-    qtHydrateRatio->setStyleSheet(ratioValid
+    qtHydrateRatio->setStyleSheet(inputs.ratioValid
             ? QString()
             : QStringLiteral("QLineEdit{") + QLatin1String(GuiStyle::invalidBackground) + QStringLiteral("}"));
 
@@ -140,27 +137,14 @@ void GuiVornakel::calculateResults()
 
     showResultCaptions();
 
-    // Nothing is sent without a molecular weight, nor with an input that is not
-    // a valid entry (the needed ones also not when empty, the equilibrium
-    // figures and s20,w not when red), nor without the value an option asks
-    // for: the page then shows no figures at all, never those of earlier inputs.
-    const bool mrMissing
-        = qtSedEquilibriumMR->text().isEmpty() || !qtSedEquilibriumMR->isValid() || page.mr.toDouble() == 0.0;
-    auto red = [](const GuiLineEdit *field) { return !field->text().simplified().isEmpty() && !field->isValid(); };
-    const bool valueAsked
-        = qtHydrateProlate->isChecked() || qtHydrateOblate->isChecked() || qtHydrateDelta1->isChecked();
-    const bool sendable = !mrMissing && qtSampleVbar->isValid() && qtSedVelocityTemp->isValid()
-        && qtBufferViscosity->isValid() && !red(qtExperimentResultsMb) && !red(qtSedEquilibriumSigma)
-        && !red(qtSedEquilibriumRPM) && !red(qtExperimentResultsS) && ratioValid && (ratioGiven || !valueAsked);
-    if (!sendable)
+    // The page shows no figures at all where nothing can be sent, never those
+    // of earlier inputs.
+    const bool mrMissing = inputs.mrMissing;
+    if (!inputs.sendable)
         emptyResultFigures();
     AppScriptList results;
-    const NormalisingVbar normalising = normalisingVbar();
-    if (sendable)
-        results.add(AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
-            QVariant(unDenaturedVbar), page.s20w, page.mb, page.temperature, page.sigma, page.rpm, QVariant(ratio),
-            QVariant(hydration), page.hydrationValue, QVariant(shape), page.bufferViscosity, page.equilibriumTemp,
-            normalising.aVbar, normalising.vbarWater));
+    if (inputs.sendable)
+        results.add(resultsAnswer(hydration, shape));
     // A script error writes no figure: those of earlier inputs must not stay.
     const AppScriptObject *result = results.first();
     const bool failed
@@ -192,6 +176,79 @@ void GuiVornakel::calculateResults()
     followShownRecords();
 
     setBusyCursor(false);
+}
+
+GuiVornakel::ResultsInputs GuiVornakel::resultsInputs() const
+{
+    // Nothing is sent without a molecular weight, nor with an input that is not
+    // a valid entry (the needed ones also not when empty, the equilibrium
+    // figures and s20,w not when red), nor without the value an option asks for.
+    ResultsInputs inputs;
+    inputs.mrMissing = qtSedEquilibriumMR->text().isEmpty() || !qtSedEquilibriumMR->isValid()
+        || AppNumber::valueOrZero(qtSedEquilibriumMR->text()) == 0.0;
+    double ratio = 0.0;
+    const bool ratioGiven = !qtHydrateRatio->text().simplified().isEmpty();
+    inputs.ratioValid = !ratioGiven || AppNumber::fromText(qtHydrateRatio->text(), &ratio);
+    auto red = [](const GuiLineEdit *field) { return !field->text().simplified().isEmpty() && !field->isValid(); };
+    const bool valueAsked
+        = qtHydrateProlate->isChecked() || qtHydrateOblate->isChecked() || qtHydrateDelta1->isChecked();
+    inputs.sendable = !inputs.mrMissing && qtSampleVbar->isValid() && qtSedVelocityTemp->isValid()
+        && qtBufferViscosity->isValid() && !red(qtExperimentResultsMb) && !red(qtSedEquilibriumSigma)
+        && !red(qtSedEquilibriumRPM) && !red(qtExperimentResultsS) && inputs.ratioValid && (ratioGiven || !valueAsked);
+    return inputs;
+}
+
+AppScriptObject *GuiVornakel::resultsAnswer(const QString &hydration, const QString &shape) const
+{
+    const PageFigures page(*this, m_sources.computedHydration());
+    const NormalisingVbar normalising = normalisingVbar();
+    return AppCalculationContract::calculateResults.call(m_calculationsPlugin, page.mr, page.vbar,
+        QVariant(undenaturedVbar()), page.s20w, page.mb, page.temperature, page.sigma, page.rpm,
+        QVariant(AppNumber::valueOrZero(qtHydrateRatio->text())), QVariant(hydration), page.hydrationValue,
+        QVariant(shape), page.bufferViscosity, page.equilibriumTemp, normalising.aVbar, normalising.vbarWater);
+}
+
+void GuiVornakel::noteStoredResults()
+{
+    // Stored results are shown as stored. Where the tabs show the inputs they
+    // were computed from (the module gives the figures shown for them), what
+    // the calculation says of those inputs stands beside them as it did: a
+    // Teller sphere larger than the Stokes sphere is told beside the smallest
+    // axial ratio shown under "max a/b", never left unsaid.
+    if (!m_calculationsPlugin || !resultsInputs().sendable)
+        return;
+    AppScriptList results;
+    {
+        // Asked only: what it says is shown below, if it is said of these figures.
+        const AppScriptMessages asked(this, AppScriptMessages::KeptPass);
+        results.add(resultsAnswer(
+            checkedName({ qtHydrateNothing, qtHydrateProlate, qtHydrateOblate, qtHydrateComputed, qtHydrateDelta1 }),
+            checkedName({ qtShapeProlate, qtShapeOblate, qtShapeCylinder })));
+    }
+    const AppScriptObject *answer = results.first();
+    if (!answer)
+        return;
+    for (const QLabel *label : resultFigureLabels()) {
+        const std::optional<double> figure
+            = AppCalculationContract::figureOf(AppCalculationContract::resultNamed(answer, label->objectName()));
+        if ((figure ? GuiResultFigure::shown(*figure) : QString()) != label->text())
+            return;
+    }
+    // Its warnings, named by their captions as the page's own calculation names them.
+    AppScriptObject said(AppScriptObject::Object);
+    QStringList texts;
+    std::function<void(const AppScriptObject *)> gather = [&](const AppScriptObject *node) {
+        if (node->hasProperty(QStringLiteral("WARNING")))
+            texts << AppScriptObject::textOf(node->property(QStringLiteral("WARNING")));
+        for (const AppScriptObject *child : node->children())
+            gather(child);
+    };
+    gather(answer);
+    said.setProperty("WARNING", QVariant(texts.join(QLatin1Char('\n'))));
+    const AppScriptMessages noted(this, AppScriptMessages::KeptPass);
+    if (!texts.isEmpty())
+        AppScriptObject::populateForm(&said, this);
+    showResultsNote(noted.warnings());
 }
 
 bool GuiVornakel::resultsUpToDate()

@@ -734,7 +734,16 @@ function calculateViscAtT()
 
 function omega(rpm) { return 2 * Math.PI * rpm / 60; }
 
-function anhydrousRadius(mr, vbar) { return Math.pow(3 * mr * vbar / (4 * Math.PI * AVOGADRO), 1 / 3); }
+// The radius of the dry sphere, (3 M vbar / 4 pi N)^1/3 cm. An Mr near the largest number overflows the
+// product before its root is taken: the root is then taken of each factor, so that the sphere has its radius
+// rather than none (and the figures divided by it no 0).
+function anhydrousRadius(mr, vbar)
+{
+    var volume = 3 * mr * vbar / (4 * Math.PI * AVOGADRO);
+    if (isFinite(volume))
+        return Math.pow(volume, 1 / 3);
+    return Math.pow(mr, 1 / 3) * Math.pow(3 * vbar / (4 * Math.PI * AVOGADRO), 1 / 3);
+}
 
 // Accessible surface As = 6.3 M^0.73 A^2 (Miller et al. 1987); radius of the sphere of that surface, cm.
 function tellerRadius(mr) { return Math.sqrt(6.3 * Math.pow(mr, 0.73) / (4 * Math.PI)) * 1e-8; }

@@ -633,6 +633,9 @@ bool SqlImportDb::proceed()
 {
     if (!m_slice)
         return false;
+    // Once the file was found held beyond the wait, what is left (taking
+    // back what was stored) tries once, and says what stays when it is held.
+    const SqlTransaction::WaitSpent spent(m_destinationLocked);
     // Taken out first: a slice may begin the next part of its copy.
     const std::function<bool()> slice = m_slice;
     if (slice())
@@ -971,6 +974,8 @@ void SqlImportDb::releaseDestination()
 {
     if (m_claim < 0)
         return;
+    // A claim left in a file held is a leftover the next import removes.
+    const SqlTransaction::WaitSpent spent(m_destinationLocked);
     SqlImportBatch::release(m_destination, m_claim);
     m_claim = -1;
 }

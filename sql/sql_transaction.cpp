@@ -25,6 +25,28 @@ const char *const briefWait = "QSQLITE_BUSY_TIMEOUT=250";
 const int lockStepMs = 40;
 const int defaultLockWaitSeconds = 5;
 
+// The WaitSpent that live on this thread.
+thread_local int waitsSpent = 0;
+// A wait gave up on a lock, and none has turned the event loop since (a
+// queued call may run, but timers, sockets and the like wait while such
+// calls follow each other).
+thread_local bool lockJustMet = false;
+
+// One step of the event loop between two tries: painting, timers and the
+// message server go on; a click or a key waits for the end of the wait, as
+// it would for the statement.
+void turnBetweenTries()
+{
+    lockJustMet = false;
+    if (!QCoreApplication::instance()) {
+        QThread::msleep(lockStepMs);
+        return;
+    }
+    QEventLoop loop;
+    QTimer::singleShot(lockStepMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
 // SQLite's primary result codes and texts: another connection's lock (SQLITE_BUSY, or
 // SQLITE_LOCKED where connections share a cache), and a full disk.
 const char *const busyCode = "5";
@@ -61,13 +83,17 @@ bool readChangeCounter(const QSqlDatabase &db, quint32 *counter)
 
 SqlTransaction::SqlTransaction(const QSqlDatabase &db) : m_db(db)
 {
-    // Begun as a write at once: another program's write is waited for here,
-    // where nothing of this write is open. A plain BEGIN takes the write lock
-    // only at the first write, and when another connection writes meanwhile,
-    // SQLite refuses that upgrade at once ("database is locked") instead of
-    // waiting, since the two would wait for each other.
+    // Begun with the whole file at once: another program's hold is waited
+    // for here, where nothing of this write is open. A plain BEGIN takes the
+    // write lock only at the first write, and when another connection writes
+    // meanwhile, SQLite refuses that upgrade at once ("database is locked")
+    // instead of waiting, since the two would wait for each other. The write
+    // lock alone (BEGIN IMMEDIATE) would let the write run while another
+    // program reads, and then fail at its commit, which must store the
+    // change without running the event loop inside the open write, after
+    // only SQLite's brief wait for that reader.
     QSqlQuery begin(m_db);
-    const bool begun = m_db.isOpen() && execWhileLocked(begin, QStringLiteral("BEGIN IMMEDIATE"));
+    const bool begun = m_db.isOpen() && execWhileLocked(begin, QStringLiteral("BEGIN EXCLUSIVE"));
     if (!begun) {
         m_state = State::Failed;
         m_driverText = m_db.isOpen() ? begin.lastError().text() : m_db.lastError().text();
@@ -106,8 +132,9 @@ bool SqlTransaction::commit()
     if (m_state != State::Open)
         return false;
     // Not waited for with the event loop running: the write is open, and
-    // nothing else may run inside it. The write lock held keeps new readers
-    // off, so only those already reading are waited for (SQLite's brief wait).
+    // nothing else may run inside it. It holds the whole file since it began
+    // (in a file with a log of changes, the log's write lock, which readers
+    // do not hinder), so no other program's hold is met here.
     if (!m_db.commit()) {
         fail(m_db.lastError().text());
         // Another program's lock kept the change from the file; any other
@@ -185,24 +212,37 @@ bool SqlTransaction::whileLocked(const std::function<bool(QSqlError *)> &attempt
     const double seconds = QSettings().value(QLatin1String(lockWaitKey), defaultLockWaitSeconds).toDouble(&ok);
     // Capped at a day: a larger figure would overflow the milliseconds and wait not at all.
     const qint64 waitMs = qint64((ok ? qBound(0.0, seconds, 86400.0) : defaultLockWaitSeconds) * 1000);
+    // After a wait that gave up, the event loop turns first: each try holds
+    // the window for SQLite's brief wait, and two of them never follow each
+    // other without a turn between.
+    if (lockJustMet)
+        turnBetweenTries();
     QElapsedTimer waited;
     waited.start();
     for (;;) {
         QSqlError error;
         if (attempt(&error))
             return true;
-        if (!isLocked(error) || waited.elapsed() >= waitMs)
+        if (!isLocked(error))
             return false;
-        if (!QCoreApplication::instance()) {
-            QThread::msleep(lockStepMs);
-            continue;
+        if (waitsSpent > 0 || waited.elapsed() >= waitMs) {
+            lockJustMet = true;
+            return false;
         }
-        // Painting, timers and the message server go on; a click or a key
-        // waits for the end of the wait, as it would for the statement.
-        QEventLoop loop;
-        QTimer::singleShot(lockStepMs, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        turnBetweenTries();
     }
+}
+
+SqlTransaction::WaitSpent::WaitSpent(bool spent) : m_spent(spent)
+{
+    if (m_spent)
+        ++waitsSpent;
+}
+
+SqlTransaction::WaitSpent::~WaitSpent()
+{
+    if (m_spent)
+        --waitsSpent;
 }
 
 bool SqlTransaction::execWhileLocked(QSqlQuery &query, const QString &sql)

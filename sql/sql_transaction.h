@@ -17,8 +17,10 @@ class QSqlQuery;
 // A file that another program holds locked is waited for where nothing is
 // open yet, as the write begins: in short tries, with the event loop running
 // between them (user input held back), so that the windows never freeze
-// while they wait. A lock that outlasts the wait is told as such: the file
-// is in use by another program, and what to do.
+// while they wait. The write takes the whole file from its start, so that
+// no hold of another program's (a read under way, too) is met later, where
+// the write is open and could only fail. A lock that outlasts the wait is
+// told as such: the file is in use by another program, and what to do.
 class SqlTransaction
 {
 public:
@@ -67,6 +69,21 @@ public:
     // of the caller's own, which holds the file and so is never kept waiting
     // by a read, and is committed without the event loop (commit()).
     static bool whileLocked(const std::function<bool(QSqlError *)> &attempt);
+    // While one lives on this thread, a file held locked is tried once, not
+    // waited for again: for what follows a wait that has run its course for
+    // the same work (taking back what it stored, its note in the file), which
+    // would otherwise keep the person waiting once more for each.
+    class WaitSpent
+    {
+    public:
+        explicit WaitSpent(bool spent = true);
+        ~WaitSpent();
+        WaitSpent(const WaitSpent &) = delete;
+        WaitSpent &operator=(const WaitSpent &) = delete;
+
+    private:
+        bool m_spent;
+    };
     // A read or a statement of its own run so (the query prepared and bound
     // before; `sql` run as given otherwise). False with the query's error.
     static bool execWhileLocked(QSqlQuery &query, const QString &sql = QString());

@@ -299,12 +299,24 @@ QStringList addedColumns(const FileState &state)
     return statements;
 }
 
-// Whether opening the file writes anything: a new file, a step of the chain,
-// a column its tables lack, a choice in the form its column does not hold, or
-// another release's stamp.
-bool needsWrite(QSqlQuery &query, const FileState &state, bool *needed)
+// What opening the file writes.
+enum class Write {
+    None,
+    // Only the spelling of its choices, or this release's stamp: a file that
+    // cannot be written is read as it is, since every read takes either form.
+    Stamp,
+    Choices,
+    // A new file, a step of the chain, a column its tables lack: the records'
+    // statements need them.
+    Schema,
+};
+
+// What opening the file writes: a new file, a step of the chain, a column its
+// tables lack, a choice in the form its column does not hold, or another
+// release's stamp.
+bool needsWrite(QSqlQuery &query, const FileState &state, Write *needed)
 {
-    *needed = true;
+    *needed = Write::Schema;
     if (state.isNew)
         return true;
     for (const SqlUpdateDatabase::Step &step : SqlUpdateDatabase::steps()) {
@@ -313,6 +325,7 @@ bool needsWrite(QSqlQuery &query, const FileState &state, bool *needed)
     }
     if (!addedColumns(state).isEmpty())
         return true;
+    *needed = Write::Choices;
     for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
         if (!hasColumn(state, column.table, column.column))
             continue;
@@ -328,9 +341,15 @@ bool needsWrite(QSqlQuery &query, const FileState &state, bool *needed)
     query.bindValue(QStringLiteral(":version"), APPVERSION);
     if (!query.exec())
         return false;
-    *needed = query.next();
+    *needed = query.next() ? Write::Stamp : Write::None;
     query.finish();
     return true;
+}
+
+// SQLite's word for a file, or a folder, that this user may not write.
+bool isReadOnly(const QString &driverText)
+{
+    return driverText.contains(QLatin1String("attempt to write a readonly database"));
 }
 
 // Choices stored in the form their column does not hold are written in the
@@ -446,6 +465,7 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
 {
     // A named pipe would not open as a database, a folder or a device even less.
     m_locked = false;
+    m_notice.clear();
     m_error = AppRegularFile::refusal(path);
     if (m_error.isEmpty())
         m_error = SqlJournalGuard::refusal(path);
@@ -468,7 +488,7 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     // A file another program holds locked is waited for, the window going on.
     QSqlQuery query(db);
     FileState state;
-    bool needed = false;
+    Write needed = Write::None;
     QSqlError lookError;
     const bool looked = SqlTransaction::whileLocked([&](QSqlError *error) {
         if (readVersion(query, &state) && readColumns(query, &state) && needsWrite(query, state, &needed))
@@ -490,7 +510,7 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
         return false;
     }
     query.finish();
-    if (!needed)
+    if (needed == Write::None)
         return true;
 
     // Without a transaction a failure would leave a half-migrated file behind.
@@ -512,6 +532,19 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     auto fail = [&](const QString &text) {
         query.finish();
         transaction.fail(text);
+        // One this user may not write is used as it is where nothing that the
+        // records need is missing, and the person is told what that leaves.
+        if (needed != Write::Schema && isReadOnly(text)) {
+            if (needed == Write::Choices)
+                m_notice = QStringLiteral("The database file\n%1\nis opened as it is, and nothing can be saved to "
+                                          "it: %2.\n\nThe choices an earlier release stored in it as words (the Mr "
+                                          "method, the results' method, hydration option and shape) stay so, where "
+                                          "its version (%3) has the object names of the buttons: other programs "
+                                          "that read the file may take them wrongly. Open it where it can be "
+                                          "written to have them stored as its version says.")
+                               .arg(QDir::toNativeSeparators(path), text.simplified(), state.version);
+            return true;
+        }
         m_error = notUpdated(path, text);
         return false;
     };

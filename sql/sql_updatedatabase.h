@@ -32,6 +32,10 @@ public:
     // The last call failed for a lock another program held on the file
     // beyond the lock wait: trying again later may succeed.
     bool isLocked() const { return m_locked; }
+    // After a successful call, what the person is to be told of the file:
+    // one they may not write, opened as it is with its choices in the form
+    // an earlier release wrote. Empty otherwise.
+    QString notice() const { return m_notice; }
 
     // The tables of the first release; a new file then runs every step.
     static const QStringList &baseSchema();
@@ -46,6 +50,7 @@ private:
     static QString notUpdated(const QString &path, const QString &reason);
 
     QString m_error;
+    QString m_notice;
     bool m_locked = false;
 };
 

@@ -327,7 +327,7 @@ private slots:
 
         if (when == "ended while shown") {
             const int shown = testInChild([]() {
-                AppSaveFile::setTeller([](const QString &) {
+                AppSaveFile::setTeller([](const QString &, const std::function<void()> &) {
                     std::signal(SIGTERM, SIG_DFL);
                     ::raise(SIGTERM);
                 });
@@ -343,7 +343,10 @@ private slots:
                 + ", but that name now holds a file of another user's, which may not be what was saved.";
         }
         QStringList told;
-        AppSaveFile::setTeller([&told](const QString &message) { told << message; });
+        AppSaveFile::setTeller([&told](const QString &message, const std::function<void()> &seen) {
+            told << message;
+            seen();
+        });
         QString failure;
         if (when == "save")
             QVERIFY2(AppSaveFile::write(file, "NaCl\t0.15\tmolar\n", &failure), qPrintable(failure));

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QSqlQuery>
 #include <QtTest>
 #include <ctime>
 #include <memory>
@@ -457,7 +458,9 @@ private slots:
     // Two programs on one file: this window loads a record, another program saves over it, and this window, changed,
     // saves over it again. Its question says that the stored record changed since this window took it: Cancel keeps
     // the other program's version, Save writes this window's. Unchanged by others, the question is the usual one.
-    // Saved over by the other program while the question is open, nothing is written and the box says why.
+    // Saved over by the other program while the question is open, nothing is written and the box says why. Deleted
+    // by the other program and saved anew under its name, the record of that name is another one, and the question
+    // says so.
     void aRecordChangedSinceTheWindowTookItIsToldBeforeItIsSavedOver_data()
     {
         QTest::addColumn<int>("kind"); // SqlRecordKind
@@ -473,6 +476,10 @@ private slots:
             QTest::addRow("%s unchanged", kinds[kind]) << kind << "" << int(QMessageBox::Save) << "mine";
             QTest::addRow("%s saved over while asked", kinds[kind])
                 << kind << "while asked" << int(QMessageBox::Save) << "theirs again";
+            QTest::addRow("%s deleted and saved anew, cancel", kinds[kind])
+                << kind << "anew" << int(QMessageBox::Cancel) << "theirs";
+            QTest::addRow("%s deleted and saved anew, save", kinds[kind])
+                << kind << "anew" << int(QMessageBox::Save) << "mine";
         }
     }
     void aRecordChangedSinceTheWindowTookItIsToldBeforeItIsSavedOver()
@@ -500,33 +507,41 @@ private slots:
                 "qtHydrateRatio", "2.5" },
         };
         const Kind &k = kinds[kind];
-        const QString figure = QStringLiteral("SELECT %1 FROM %2 WHERE id = 1").arg(k.column, k.table);
+        // The one record of its name listed at the end.
+        const QString figure
+            = QStringLiteral("SELECT %1 FROM %2 WHERE active > 0 ORDER BY id DESC LIMIT 1").arg(k.column, k.table);
         TestOtherProgram other(m_f->db.path());
         QVERIFY(other.isOpen());
-        // The other program loads the record as it is stored and saves it with its own figure.
+        // The other program loads the record as it is stored and saves it with its own figure: over it, or (anew)
+        // as a new record of its name after deleting it.
         const auto theirSave = [&](double value) {
             SqlRecords records(other.database());
+            const int over = theirs == "anew" ? -1 : 1;
+            if (over < 0)
+                QVERIFY(
+                    QSqlQuery(QStringLiteral("UPDATE %1 SET active = 0 WHERE id = 1").arg(k.table), other.database())
+                        .isActive());
             int id = -1;
             bool saved = false;
             switch (SqlRecordKind(kind)) {
             case SqlRecordKind::Sample: {
                 SqlSampleRecord r;
-                saved = records.loadSample(1, &r) && (r.sk = value, records.saveSample(r, 1, &id));
+                saved = records.loadSample(1, &r) && (r.sk = value, records.saveSample(r, over, &id));
                 break;
             }
             case SqlRecordKind::Solvent: {
                 SqlSolventRecord r;
-                saved = records.loadSolvent(1, &r) && (r.pH = value, records.saveSolvent(r, 1, &id));
+                saved = records.loadSolvent(1, &r) && (r.pH = value, records.saveSolvent(r, over, &id));
                 break;
             }
             case SqlRecordKind::Experiment: {
                 SqlExperimentRecord r;
-                saved = records.loadExperiment(1, &r) && (r.tc = value, records.saveExperiment(r, 1, &id));
+                saved = records.loadExperiment(1, &r) && (r.tc = value, records.saveExperiment(r, over, &id));
                 break;
             }
             case SqlRecordKind::Results: {
                 SqlResultsRecord r;
-                saved = records.loadResults(1, &r) && (r.optionValue = value, records.saveResults(r, 1, &id));
+                saved = records.loadResults(1, &r) && (r.optionValue = value, records.saveResults(r, over, &id));
                 break;
             }
             }
@@ -537,7 +552,7 @@ private slots:
         m_f->window->findChild<QComboBox *>(k.list)->setCurrentIndex(1);
         QCOMPARE(m_f->answerer.seen().size(), 1);
         m_f->answerer.clear();
-        if (theirs == "before")
+        if (theirs == "before" || theirs == "anew")
             theirSave(30);
         m_f->window->stopSignals(true); // the field's own handlers would compute the tab anew
         m_f->window->findChild<QLineEdit *>(k.field)->setText(QLatin1String(k.mine));
@@ -562,6 +577,12 @@ private slots:
                                       "the database file saved it (on ")
                     && asked.contains("Cancel writes nothing: load it from the list to see it, or save under another "
                                       "name to keep both."),
+                qPrintable(asked));
+        } else if (theirs == "anew") {
+            QVERIFY2(asked.startsWith(QStringLiteral("The stored %1 \"").arg(QString(k.box).toLower()))
+                    && asked.contains("\" is not the one this window loaded or saved: that one is no longer in the "
+                                      "database file under this name, and this one was saved in its place since (on ")
+                    && asked.contains("Cancel writes nothing"),
                 qPrintable(asked));
         } else {
             QVERIFY2(asked.startsWith("Are you sure you wish to overwrite this record?"), qPrintable(asked));
@@ -631,19 +652,24 @@ private slots:
 
     // A save while another program holds the file waits for it with the window's event loop running: the hold
     // ends only on a tick of a timer of that loop. Held beyond the wait, the box says the file is in use and
-    // what to do, and nothing is saved.
+    // what to do, and nothing is saved. A read under way in the other program is met the same way, though it
+    // would let the save begin: it keeps the save from being stored.
     void aSaveWaitsForAFileAnotherProgramHoldsWithTheWindowGoingOn_data()
     {
+        QTest::addColumn<TestLockHolder::Hold>("hold");
         QTest::addColumn<bool>("released");
-        QTest::newRow("let go while the save waits") << true;
-        QTest::newRow("held beyond the wait") << false;
+        QTest::newRow("let go while the save waits") << TestLockHolder::Hold::Everything << true;
+        QTest::newRow("held beyond the wait") << TestLockHolder::Hold::Everything << false;
+        QTest::newRow("a read under way, let go while the save waits") << TestLockHolder::Hold::Reads << true;
+        QTest::newRow("a read under way beyond the wait") << TestLockHolder::Hold::Reads << false;
     }
     void aSaveWaitsForAFileAnotherProgramHoldsWithTheWindowGoingOn()
     {
+        QFETCH(TestLockHolder::Hold, hold);
         QFETCH(bool, released);
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->qtResultsName->lineEdit()->setText(QStringLiteral("Held"));
-        TestLockHolder holder(m_f->db.path());
+        TestLockHolder holder(m_f->db.path(), hold);
         QVERIFY(holder.isHolding());
         holder.meetTheWait(released);
         save(d->qtResultsButtonBox)->click();

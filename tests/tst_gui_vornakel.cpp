@@ -405,9 +405,12 @@ private slots:
 
     // A save that wrote into a file in place and was cut off in an earlier
     // run (kill -9) is told of once the window shows: the box names the file
-    // and where the whole of what was saved is, which is kept.
+    // and where the whole of what was saved is, which is kept. Its note stays
+    // in the settings while the box shows (a program ended then tells it again
+    // at its next start), and goes once the box is closed.
     void aCutSaveOfAnEarlierRunIsToldOnceTheWindowShows()
     {
+        const char *const notes = "SaveFile/copiesIntoFiles";
         const QString file = m->db.path(QStringLiteral("buffer.buf"));
         QVERIFY(testWriteFile(file, QByteArray(200000, 'O')));
         // A second name: the save copies into the file itself.
@@ -416,8 +419,15 @@ private slots:
         QCOMPARE(testCutSave(file, QByteArray(100000, 'N'), 50000), -SIGXFSZ);
         QVERIFY(start());
         QVERIFY(m->answerer.seen().isEmpty());
+        QStringList noted;
+        m->answerer.answerWith([&](QWidget *box) {
+            noted = QSettings().value(notes).toStringList();
+            qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
+        });
         m->window->firstShow();
         QTRY_COMPARE(m->answerer.seen().size(), 1);
+        QVERIFY2(noted.contains(file), qPrintable(noted.join(", ")));
+        QTRY_VERIFY(!QSettings().contains(notes));
         QCOMPARE(m->answerer.titles(), QStringList { "Vornakel" });
         const QString told = m->answerer.texts().first();
         QVERIFY2(told.startsWith("An earlier save of " + file + " was cut off while it wrote into the file itself")

@@ -311,6 +311,28 @@ private slots:
             qPrintable(m_f->widget<QLabel>("qtExperimentResultsRpLabel")->text()));
     }
 
+    // A radius is any positive figure in cm: the anhydrous sphere of a peptide of Mr 2000 with vbar 0.73 at 20 C,
+    // (3 M vbar / 4 pi N)^1/3 = 8.3337e-8 cm, is below a nanometre, and is shown as the other figures are (six
+    // digits), not marked as an entry out of range; one typed below a nanometre is taken as typed.
+    void aRadiusBelowANanometreIsAFigure()
+    {
+        m_f->click("qtVbarMethod");
+        m_f->click("qtExactMolecularWeight");
+        m_f->type("qtSedEquilibriumTemp", "20");
+        m_f->type("qtSedEquilibriumMR", "2000");
+        auto *radius = m_f->widget<GuiLineEdit>("qtExperimentResultsRp");
+        const double ro = std::cbrt(3 * 2000 * 0.73 / (4 * M_PI * 6.02214076e23));
+        QCOMPARE(radius->text(), QString::number(ro, 'g', 6));
+        QVERIFY(radius->isValid());
+        QCOMPARE(radius->styleSheet(), QString());
+        m_f->answerer.answerMessageBox(QMessageBox::Yes);
+        m_f->type("qtExperimentResultsRp", "5e-8");
+        QCOMPARE(radius->text(), QStringLiteral("5e-08"));
+        QVERIFY(radius->isValid());
+        m_f->type("qtExperimentResultsRp", "0");
+        QVERIFY(!radius->isValid());
+    }
+
     // An Mr of 1e308 g/mol at 60000 rpm and 20 C gives a buoyant mass of 2.7e307 and a sigma beyond any double
     // (Mb omega^2 / R T, omega^2 = 3.9e7): sigma is left empty, and the box names it by its caption; no field
     // writes a figure in hundreds of digits.

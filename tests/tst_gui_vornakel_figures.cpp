@@ -111,6 +111,41 @@ private slots:
         QVERIFY(m_f->widget("qtResultsHeavyWater")->isHidden());
     }
 
+    // Stored results come back as stored, and with the inputs they were computed from (their run) the note of that
+    // calculation stands beside them again: lysozyme at 1.9 S has a Stokes sphere smaller than its Teller sphere, so
+    // the Teller figures under "max a/b" and "Delta1 max" are the shape's smallest axial ratio without hydration,
+    // which only the note tells. Beside other inputs (the results loaded alone) no note speaks for them.
+    void storedResultsComeBackWithTheirNote()
+    {
+        steps(hewl()
+            + "tab qtTabExperiment; type qtSedEquilibriumTemp=20; type qtSedVelocityCoefficient=1.9; tab qtTabResults");
+        const QString note = text("qtResultsNote");
+        QVERIFY2(note.startsWith("No axial ratio of this shape matches (Teller method): f/fp is"), qPrintable(note));
+        const QStringList results = TestRecordSteps(m_f.get()).shown(TestRecordSteps::Part::Results);
+        steps("save sample=S; save results=R; save experiment=Run+sample+results; restart; load qtExperimentName=Run;"
+              "tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(text("qtResultsNote"), note);
+        QVERIFY(!m_f->widget("qtResultsNote")->isHidden());
+        const QStringList changed = TestRecordSteps::differences(TestRecordSteps::without(results, { "qtResultsName" }),
+            TestRecordSteps::without(
+                TestRecordSteps(m_f.get()).shown(TestRecordSteps::Part::Results), { "qtResultsName" }));
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+        QVERIFY(m_f->widget<QComboBox>("qtResultsName")->currentText().endsWith("R"));
+        // Chosen on the Results tab beside the same inputs.
+        steps("restart; load qtSampleName=S; tab qtTabExperiment; type qtSedEquilibriumTemp=20;"
+              "type qtSedVelocityCoefficient=1.9; tab qtTabResults; click qtVbarMethod; load qtResultsName=R");
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(text("qtResultsNote"), note);
+        QVERIFY(m_f->checked("qtTellerMethod"));
+        steps("restart; tab qtTabExperiment; type qtSedEquilibriumMR=50000; type qtSedVelocityCoefficient=4;"
+              "load qtResultsName=R; tab qtTabResults");
+        QCOMPARE(text("qtTellermaxab"), QStringLiteral("1"));
+        QCOMPARE(text("qtResultsNote"), QString());
+        QVERIFY(m_f->widget("qtResultsNote")->isHidden());
+        QVERIFY(m_f->widget<QComboBox>("qtResultsName")->currentText().endsWith("R"));
+    }
+
     // f is taken from s20,w with the vbar s20,w was normalised with. With the composition's Mr, s20,w takes its vbar
     // in water, not the apparent vbar of urea's binding (Casassa and Eisenberg 1964 with v3 0.75, g3 0.1): the
     // Stokes radius is M (1 - vbar_water 0.998234) / (N s20,w 6 pi 0.01002 P).

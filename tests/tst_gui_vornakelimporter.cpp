@@ -6,6 +6,7 @@
 #include "sql/sql_database.h"
 #include "sql/sql_importbatch.h"
 #include "sql/sql_importdb.h"
+#include "sql/sql_transaction.h"
 #include "test_database.h"
 #include "test_environment.h"
 #include "test_fifo.h"
@@ -436,19 +437,30 @@ private slots:
     // at that step and says that the file is in use, what was imported and what was not, each table whole
     // or absent; never a column list or an answer read under the hold as if the file were empty. Let go
     // within the wait, the import goes on to its end.
+    // A read under way in the other program lets each step read and begin its writes, but keeps them from
+    // being stored: it is met the same way.
     void aLockMetAtAnyStepIsWaitedForThenEndsTheImportThere_data()
     {
         QTest::addColumn<int>("step"); // the steps that have ended when the other program takes the file
         QTest::addColumn<int>("storedRows"); // or the rows of the step's table stored by then
         QTest::addColumn<bool>("leftover"); // an earlier import left rows of amino to take back first
         QTest::addColumn<bool>("released");
+        QTest::addColumn<TestLockHolder::Hold>("hold");
+        const TestLockHolder::Hold whole = TestLockHolder::Hold::Everything;
+        const TestLockHolder::Hold read = TestLockHolder::Hold::Reads;
         for (const bool released : { false, true }) {
             const char *how = released ? "let go within the wait" : "held beyond the wait";
             for (int step = 0; step < lockSteps().size(); ++step)
-                QTest::addRow("%s, %s", qPrintable(lockSteps().at(step)), how) << step << 0 << false << released;
-            QTest::addRow("amino midway, %s", how) << 0 << 2 << false << released;
-            QTest::addRow("sample midway, %s", how) << 8 << 2 << false << released;
-            QTest::addRow("an earlier import's rows taken back, %s", how) << 0 << 0 << true << released;
+                QTest::addRow("%s, %s", qPrintable(lockSteps().at(step)), how)
+                    << step << 0 << false << released << whole;
+            QTest::addRow("amino midway, %s", how) << 0 << 2 << false << released << whole;
+            QTest::addRow("sample midway, %s", how) << 8 << 2 << false << released << whole;
+            QTest::addRow("an earlier import's rows taken back, %s", how) << 0 << 0 << true << released << whole;
+            QTest::addRow("a read under way at amino, %s", how) << 0 << 0 << false << released << read;
+            QTest::addRow("a read under way at sample, %s", how) << 8 << 0 << false << released << read;
+            QTest::addRow("a read under way, amino midway, %s", how) << 0 << 2 << false << released << read;
+            QTest::addRow("a read under way, an earlier import's rows taken back, %s", how)
+                << 0 << 0 << true << released << read;
         }
     }
     void aLockMetAtAnyStepIsWaitedForThenEndsTheImportThere()
@@ -457,6 +469,7 @@ private slots:
         QFETCH(int, storedRows);
         QFETCH(bool, leftover);
         QFETCH(bool, released);
+        QFETCH(TestLockHolder::Hold, hold);
         const QStringList steps = lockSteps();
         const QStringList destination = { "amino", "conjugates", "denature", "rhoseries", "viscseries", "extinction",
             "BufferComponent", "buffer", "sample", "experiment", "aminoComposition" };
@@ -481,7 +494,7 @@ private slots:
         auto takeTheFile = [&] {
             if (holder)
                 return;
-            holder = std::make_unique<TestLockHolder>(m_db->path());
+            holder = std::make_unique<TestLockHolder>(m_db->path(), hold);
             holder->meetTheWait(released);
         };
         // From no value, so that the first step's 0 is a change too.
@@ -544,6 +557,58 @@ private slots:
                 qPrintable(status));
             QCOMPARE(m_db->value("SELECT COUNT(*) FROM importUnfinished").toInt() > 0, true);
         }
+    }
+
+    // Once the other program's hold has outlasted the wait and ended the import, what is left (taking back the
+    // table met midway, the import's note of itself in the file) tries the file once each, and is not waited
+    // for again. Each try holds the window for one of SQLite's brief waits at most: never two of them without
+    // a turn of the event loop between (the waits are counted, each ending at once, on the window's connection).
+    void aLockThatEndsTheImportIsNotWaitedForAgainNorTwiceInOneTurn_data()
+    {
+        QTest::addColumn<int>("storedRows"); // of amino when the other program takes the file
+        QTest::addColumn<bool>("leftover"); // an earlier import left rows of amino to take back first
+        QTest::addColumn<int>("triesAfter"); // the tries of the file after the import says it is in use
+        QTest::newRow("as amino begins") << 0 << false << 1;
+        QTest::newRow("amino midway") << 2 << false << 2;
+        QTest::newRow("an earlier import's rows taken back") << 0 << true << 1;
+    }
+    void aLockThatEndsTheImportIsNotWaitedForAgainNorTwiceInOneTurn()
+    {
+        QFETCH(int, storedRows);
+        QFETCH(bool, leftover);
+        QFETCH(int, triesAfter);
+        if (storedRows > 0)
+            QSettings().setValue(SqlImportBatch::sliceTimeKey, 0);
+        TestOldDatabase old;
+        QVERIFY(old.fill(old.phyconst(), "amino", 6));
+        if (leftover)
+            QVERIFY(old.leaveUnfinishedImport(m_db->connectionName(), "amino", 2));
+        GuiVornakelImporter dialog(m_db->path());
+        TestLockWaits waits(m_db->database());
+        QVERIFY(waits.isWatching());
+        std::unique_ptr<TestLockHolder> holder;
+        QTimer turns;
+        turns.setInterval(0);
+        connect(&turns, &QTimer::timeout, this, [&] {
+            if (holder || count("amino") < storedRows)
+                return;
+            holder = std::make_unique<TestLockHolder>(m_db->path());
+            // A wait of some tries, which the hold outlasts.
+            QSettings().setValue(QLatin1String(SqlTransaction::lockWaitKey), 0.3);
+        });
+        turns.start();
+        int triesBefore = -1;
+        connect(dialog.qtResults, &QTextEdit::textChanged, this, [&] {
+            if (triesBefore < 0 && dialog.qtResults->toPlainText().contains("is in use by another program"))
+                triesBefore = waits.count();
+        });
+        import(dialog, { old.phyconst(), old.vornakel() });
+        turns.stop();
+        QVERIFY(holder && holder->isHolding());
+        QVERIFY2(triesBefore > 1, qPrintable(dialog.qtResults->toPlainText()));
+        QCOMPARE(waits.count() - triesBefore, triesAfter);
+        QCOMPARE(waits.inOneTurn(), 0);
+        QVERIFY2(dialog.qtStatus->text().contains("is in use by another program"), qPrintable(dialog.qtStatus->text()));
     }
 
     void anImportWithoutTheTablesSaysSoOnce()

@@ -1253,6 +1253,38 @@ private slots:
             std::fabs(out.number("qtVbarSmax") / (s * radius / ro) - 1) < 1e-9, qPrintable(out.values["qtVbarSmax"]));
     }
 
+    // An Mr near the largest number still has its dry sphere: Ro = (3 M vbar / 4 pi N)^1/3 is about 5e94 cm for
+    // an Mr of 1e308, whose product 3 M vbar alone is beyond any number. The figures taken from Ro are then its
+    // own, by hand from the cube roots of the factors, on the Experiment tab and the Results tab; none reads 0 from
+    // a radius taken as infinite (f/f0, Smax and Dmax read 0 where Ro was "not a finite number").
+    void theDrySphereOfAnMrNearTheLargestNumberIsANumber_data()
+    {
+        QTest::addColumn<double>("mr");
+        QTest::newRow("1e308") << 1e308;
+        QTest::newRow("1.7e308") << 1.7e308;
+    }
+    void theDrySphereOfAnMrNearTheLargestNumberIsANumber()
+    {
+        QFETCH(double, mr);
+        const double vbar = 0.73, s = 1.9e-13, eta = 0.01002;
+        const double ro = std::cbrt(mr) * std::cbrt(3 * vbar / (4 * M_PI * kAvogadro));
+        const double stokes = mr * (1 - vbar * kWater20) / (kAvogadro * s * 6 * M_PI * eta);
+        const Outcome experiment
+            = run(Calc::calculateRo, inputs(Calc::calculateRo, toText(mr), toText(vbar), "20", "0"));
+        QVERIFY2(std::fabs(experiment.number("qtExperimentResultsRp") / ro - 1) < 1e-9,
+            qPrintable(experiment.values["qtExperimentResultsRp"] + " " + experiment.warnings.join("; ")));
+        const Outcome out = run(Calc::calculateResults, results(mr, vbar, s, "qtHydrateNothing", 0));
+        const QPair<const char *, double> figures[]
+            = { { "qtVbarRo", ro }, { "qtVbarFo", 6 * M_PI * eta * ro }, { "qtVbarffo", stokes / ro },
+                  { "qtVbarSmax", s * stokes / ro }, { "qtVbarDmax", 1.380649e-16 * 293.15 / (6 * M_PI * eta * ro) } };
+        for (const auto &figure : figures)
+            QVERIFY2(std::fabs(out.number(figure.first) / figure.second - 1) < 1e-9,
+                qPrintable(QString(figure.first) + " " + out.values[figure.first] + " by hand " + toText(figure.second)
+                    + "; " + out.warnings.join("; ")));
+        for (auto it = out.values.cbegin(); it != out.values.cend(); ++it)
+            QVERIFY2(!it.key().startsWith("qtVbar") || it.value() != "0", qPrintable(it.key()));
+    }
+
     // Each component's series is read once per call: ten thousand rows give their summed increments.
     void manyBufferRowsGiveTheSum()
     {

@@ -103,6 +103,51 @@ private slots:
         QVERIFY(holder.wasLetGoOnATick());
     }
 
+    // Another program's hold on the file is met as the write begins, whichever it is: the whole file, its
+    // writes, or a read under way, which lets a write begin and run but keeps it from being stored. It is
+    // waited for with the event loop running (the hold ends only on a tick of a timer of that loop); held
+    // beyond the wait, the write is told the file is in use, and nothing is stored.
+    void anyHoldIsMetAsTheWriteBegins_data()
+    {
+        QTest::addColumn<TestLockHolder::Hold>("hold");
+        QTest::addColumn<bool>("released");
+        const QPair<const char *, TestLockHolder::Hold> holds[]
+            = { { "the whole file", TestLockHolder::Hold::Everything }, { "its writes", TestLockHolder::Hold::Writes },
+                  { "a read under way", TestLockHolder::Hold::Reads } };
+        for (const auto &hold : holds) {
+            QTest::addRow("%s, let go while waited for", hold.first) << hold.second << true;
+            QTest::addRow("%s, held beyond the wait", hold.first) << hold.second << false;
+        }
+    }
+    void anyHoldIsMetAsTheWriteBegins()
+    {
+        QFETCH(TestLockHolder::Hold, hold);
+        QFETCH(bool, released);
+        TestSettings settings;
+        TestDatabase db;
+        QVERIFY(db.isValid() && db.exec("CREATE TABLE t (v INTEGER NOT NULL)"));
+        TestLockHolder holder(db.path(), hold);
+        QVERIFY(holder.isHolding());
+        holder.meetTheWait(released);
+        bool stored = false;
+        QString error;
+        {
+            SqlTransaction transaction(db.database());
+            QSqlQuery query(db.database());
+            stored = transaction.isOpen() && query.exec("INSERT INTO t VALUES (1)") && transaction.commit();
+            error = transaction.error();
+        }
+        holder.release();
+        QCOMPARE(db.value("SELECT count(*) FROM t").toInt(), released ? 1 : 0);
+        if (released) {
+            QVERIFY2(stored, qPrintable(error));
+            QVERIFY(holder.wasLetGoOnATick());
+            return;
+        }
+        QVERIFY(!stored);
+        QVERIFY2(error.contains("is in use by another program, which holds it locked"), qPrintable(error));
+    }
+
     // A write holds the file's write lock from its start, so that another program's write waits for it (here: is
     // told at once that the file is busy) instead of both reading first and then refusing each other.
     void holdsTheWriteLockFromItsStart()

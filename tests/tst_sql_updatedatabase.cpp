@@ -145,6 +145,7 @@ private:
     std::unique_ptr<TestModalAnswerer> m_answerer;
     QString m_path;
     QStringList m_messages; // progress messages of the last openAndUpdate
+    QString m_notice; // and what it has the window tell after opening
     QString m_error; // and its error
 
     // Opens `path` through the program's routine and removes the connection again.
@@ -154,11 +155,21 @@ private:
         QSignalSpy spy(&update, &SqlUpdateDatabase::sigShowMessage);
         const bool ok = update.openAndUpdate(path);
         m_error = update.error();
+        m_notice = update.notice();
         m_messages.clear();
         for (const QList<QVariant> &args : spy)
             m_messages << args.at(0).toString();
         TestDatabase::removeConnection(path);
         return ok;
+    }
+
+    // "v.db" in a new folder "shared" of the superuser's, which other users may reach; empty on failure.
+    QString sharedPath()
+    {
+        const QString folder = m_files->dir() + "/shared";
+        if (!QDir().mkdir(folder) || ::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) != 0)
+            return QString();
+        return folder + "/v.db";
     }
 
     // An error holding `text`, for the window to show: the database layer shows no box.
@@ -553,27 +564,37 @@ private slots:
 
     // A file another program holds is waited for with the event loop running: the hold ends only on a tick of
     // a timer of that loop, so a wait that froze the loop would never see it end. Held beyond the wait, the file
-    // is said to be in use, with what to do, and is left as it was.
+    // is said to be in use, with what to do, and is left as it was. A read under way in the other program lets
+    // a file that needs a write be read and its write begin, but keeps the write from being stored: it is met
+    // the same way, also where the write only spells the choices as the file's version has them.
     void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning_data()
     {
-        QTest::addColumn<bool>("everything"); // held whole, or only its writes (a file that needs a write)
+        QTest::addColumn<TestLockHolder::Hold>("hold"); // the whole file, or what keeps a file that needs a write
+        QTest::addColumn<bool>("choicesOnly"); // the write: a revision's steps, or the choices' spelling
         QTest::addColumn<bool>("released");
-        QTest::newRow("held whole, let go while waited for") << true << true;
-        QTest::newRow("held whole beyond the wait") << true << false;
-        QTest::newRow("its writes held, let go while waited for") << false << true;
-        QTest::newRow("its writes held beyond the wait") << false << false;
+        for (const bool released : { true, false }) {
+            const char *how = released ? "let go while waited for" : "beyond the wait";
+            QTest::addRow("held whole, %s", how) << TestLockHolder::Hold::Everything << false << released;
+            QTest::addRow("its writes held, %s", how) << TestLockHolder::Hold::Writes << false << released;
+            QTest::addRow("a read under way, %s", how) << TestLockHolder::Hold::Reads << false << released;
+            QTest::addRow("a read under way, the choices to spell anew, %s", how)
+                << TestLockHolder::Hold::Reads << true << released;
+        }
     }
     void aFileAnotherProgramHoldsIsWaitedForWithTheEventLoopRunning()
     {
-        QFETCH(bool, everything);
+        QFETCH(TestLockHolder::Hold, hold);
+        QFETCH(bool, choicesOnly);
         QFETCH(bool, released);
         TestSettings settings;
-        if (everything)
+        if (hold == TestLockHolder::Hold::Everything || choicesOnly)
             QVERIFY(openAndUpdate(m_path));
         else
             QVERIFY(TestDatabase::createAtRevision(m_path, "20110705"));
+        if (choicesOnly)
+            QVERIFY(runOn(m_path, { "INSERT INTO results (name, method) VALUES ('r', 'vbar')" }));
         const QByteArray before = bytesOf(m_path);
-        TestLockHolder holder(m_path, everything ? TestLockHolder::Hold::Everything : TestLockHolder::Hold::Writes);
+        TestLockHolder holder(m_path, hold);
         QVERIFY(holder.isHolding());
         holder.meetTheWait(released);
         const bool opened = openAndUpdate(m_path);
@@ -581,6 +602,8 @@ private slots:
             QVERIFY2(opened, qPrintable(m_error));
             QVERIFY(holder.wasLetGoOnATick());
             QCOMPARE(rows(m_path, kStampAndSeed + " FROM version, defaults"), QStringList(kStamp + '|' + kSeed));
+            if (choicesOnly)
+                QCOMPARE(rows(m_path, "SELECT method FROM results"), QStringList("qtVbarMethod"));
             return;
         }
         QVERIFY(!opened);
@@ -847,9 +870,10 @@ private slots:
             if (opened && name == log && !took)
                 took = QFile::rename(log, taken);
         });
-        TestLog::ignore(QtWarningMsg, QRegularExpression("^" + QRegularExpression::escape(log)
-                                                        + " was taken away from its name before the change it held "
-                                                          "was done; it was emptied where it is now$"));
+        TestLog::ignore(QtWarningMsg,
+            QRegularExpression("^" + QRegularExpression::escape(log)
+                + " was taken away from its name before the change it held "
+                  "was done; it was emptied where it is now$"));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-log");
             db.setDatabaseName(m_path);
@@ -958,10 +982,9 @@ private slots:
         if (!testCanGiveAway())
             QSKIP("only the superuser can act as another user");
         // The other user's database, in a folder of the superuser's, who put a journal beside it.
-        const QString folder = m_files->dir() + "/shared";
-        QVERIFY(QDir().mkdir(folder));
-        QVERIFY(::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) == 0);
-        const QString path = folder + "/v.db";
+        const QString path = sharedPath();
+        QVERIFY(!path.isEmpty());
+        const QString folder = QFileInfo(path).path();
         QVERIFY(openAndUpdate(path));
         QVERIFY(testGiveAway(path));
         const QString journal = path + "-journal";
@@ -980,11 +1003,83 @@ private slots:
         QCOMPARE(testReadFile(journal), QByteArray(4096, 'J'));
     }
 
+    // A file its user may not write (by its own permissions, or its folder's) is opened as it is where only the
+    // spelling of its choices, or this release's stamp, would be written: every read takes either spelling. The
+    // person is told when its choices stay as words, which other programs that read the format take wrongly.
+    // Where the records need what it lacks (a revision's steps), it is refused as before. Nothing is written.
+    void aFileItsUserMayNotWriteIsOpenedAsItIsWhereOnlyItsSpellingWouldChange_data()
+    {
+        QTest::addColumn<QString>("content"); // choices as words, another release's stamp, an older revision
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("choices as words, the file read-only") << "words" << 0644 << true;
+        QTest::newRow("choices as words, the folder read-only") << "words" << 0666 << true;
+        QTest::newRow("another release's stamp, the file read-only") << "stamp" << 0644 << true;
+        QTest::newRow("an older revision, the file read-only") << "revision" << 0644 << false;
+    }
+    void aFileItsUserMayNotWriteIsOpenedAsItIsWhereOnlyItsSpellingWouldChange()
+    {
+        QFETCH(QString, content);
+        QFETCH(int, fileMode);
+        QFETCH(bool, opened);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as another user");
+        // The superuser's file, in a folder of the superuser's that the other user may only read.
+        const QString path = sharedPath();
+        QVERIFY(!path.isEmpty());
+        if (content == "revision") {
+            QVERIFY(TestDatabase::createAtRevision(path, "20110705"));
+        } else {
+            QVERIFY(openAndUpdate(path));
+            QVERIFY(runOn(path,
+                { content == "words" ? "INSERT INTO results (name, method, options, shape) VALUES ('r', 'vbar', "
+                                       "'prolate', 'oblate')"
+                                     : "UPDATE version SET applicationVersion = '20100101'" }));
+        }
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)) == 0);
+        const QByteArray before = bytesOf(path);
+        bool done = false;
+        {
+            TestAsOtherUser user;
+            QVERIFY(user.isActing());
+            done = openAndUpdate(path);
+        }
+        QCOMPARE(bytesOf(path), before);
+        QVERIFY(!QFile::exists(path + "-journal"));
+        if (!opened) {
+            QVERIFY(!done);
+            expectOneError("could not be brought up to date: attempt to write a readonly database");
+            return;
+        }
+        QVERIFY2(done, qPrintable(m_error));
+        if (content != "words") {
+            QCOMPARE(m_notice, QString());
+            return;
+        }
+        QVERIFY2(m_notice.startsWith("The database file\n" + path
+                     + "\nis opened as it is, and nothing can be saved to it: attempt to write a readonly database")
+                && m_notice.contains("stay so, where its version (20120320) has the object names of the buttons"),
+            qPrintable(m_notice));
+        // Read as the choices they stand for.
+        SqlResultsRecord results;
+        bool found = false;
+        {
+            TestAsOtherUser user;
+            SqlUpdateDatabase update;
+            QVERIFY(update.openAndUpdate(path));
+            SqlRecords records(QSqlDatabase::database(path));
+            QVERIFY2(records.loadResults(1, &results, &found) && found, qPrintable(records.error()));
+        }
+        TestDatabase::removeConnection(path);
+        QCOMPARE(QStringList({ results.method.toString(), results.option.toString(), results.shape.toString() }),
+            QStringList({ SqlRadiusMethod::vbar, SqlHydration::prolate, SqlShape::oblate }));
+    }
+
     void failedCommitIsReportedAndRolledBack()
     {
         QVERIFY(TestDatabase::createAtRevision(m_path, "20111118"));
         const QByteArray before = bytesOf(m_path);
-        // A reader inside its own transaction keeps the file shared, so the commit cannot take its exclusive lock.
+        // A reader inside its own transaction keeps the file shared, so the write cannot have it whole.
         {
             QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-reader");
             reader.setDatabaseName(m_path);

@@ -7,8 +7,11 @@
 #include <QDebug>
 #include <QFile>
 #include <QSettings>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <sqlite3.h>
 
 TestDatabase::TestDatabase(const QString &fileName) : TestDatabase(Contents::Schema, fileName) { }
 
@@ -161,8 +164,15 @@ TestLockHolder::TestLockHolder(const QString &path, Hold hold)
     db.setDatabaseName(path);
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
     QSqlQuery begin(db);
-    m_holding = db.open()
-        && begin.exec(hold == Hold::Everything ? QStringLiteral("BEGIN EXCLUSIVE") : QStringLiteral("BEGIN IMMEDIATE"));
+    const QString begins = hold == Hold::Everything ? QStringLiteral("BEGIN EXCLUSIVE")
+        : hold == Hold::Writes                      ? QStringLiteral("BEGIN IMMEDIATE")
+                                                    : QStringLiteral("BEGIN");
+    m_holding = db.open() && begin.exec(begins);
+    // A transaction that has read keeps its hold on the file until it ends.
+    if (m_holding && hold == Hold::Reads) {
+        m_holding = begin.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && begin.next();
+        begin.finish();
+    }
     if (!m_holding)
         qWarning() << "TestLockHolder:" << path << begin.lastError().text();
     m_timer.setInterval(10);
@@ -235,4 +245,39 @@ bool TestDatabase::writeHotJournal(
     QSqlDatabase::removeDatabase(name);
     QFile::remove(copy);
     return ok;
+}
+
+TestLockWaits::TestLockWaits(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return;
+    auto *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    QSqlQuery brief(db);
+    if (!connection || !brief.exec(QStringLiteral("PRAGMA busy_timeout")) || !brief.next())
+        return;
+    m_briefWaitMs = brief.value(0).toInt();
+    brief.finish();
+    m_handle = connection;
+    sqlite3_busy_handler(connection, &TestLockWaits::onWait, this);
+    m_turns.setInterval(0);
+    connect(&m_turns, &QTimer::timeout, this, [this] { ++m_turn; });
+    m_turns.start();
+}
+
+TestLockWaits::~TestLockWaits()
+{
+    if (m_handle)
+        sqlite3_busy_timeout(static_cast<sqlite3 *>(m_handle), m_briefWaitMs);
+}
+
+int TestLockWaits::onWait(void *self, int tries)
+{
+    auto *waits = static_cast<TestLockWaits *>(self);
+    if (tries == 0) {
+        if (waits->m_waits++ > 0 && waits->m_lastWaitTurn == waits->m_turn)
+            ++waits->m_inOneTurn;
+        waits->m_lastWaitTurn = waits->m_turn;
+    }
+    return 0;
 }

@@ -109,9 +109,11 @@ class TestLockHolder : public QObject
     Q_OBJECT
 
 public:
-    // What the other program holds: the whole file (BEGIN EXCLUSIVE), or its
-    // writes only (BEGIN IMMEDIATE), when it may still be read.
-    enum class Hold { Everything, Writes };
+    // What the other program holds: the whole file (BEGIN EXCLUSIVE), its
+    // writes only (BEGIN IMMEDIATE), when it may still be read, or a read
+    // under way (a transaction that has read), which lets others read and
+    // begin a write, but keeps any write from being stored.
+    enum class Hold { Everything, Writes, Reads };
     explicit TestLockHolder(const QString &path, Hold hold = Hold::Everything);
     ~TestLockHolder() override;
 
@@ -134,6 +136,37 @@ private:
     int m_releaseAt = 0;
     bool m_holding = false;
     bool m_letGoOnATick = false;
+};
+Q_DECLARE_METATYPE(TestLockHolder::Hold)
+
+// SQLite's waits for another program's lock on a connection, counted. Each
+// ends at once (the connection's own brief wait is set aside meanwhile, and
+// put back after), and notes the turn of the event loop it came in: a timer
+// of that loop ticks on every turn. Two waits in one turn held the window for
+// both of them. Nothing is timed.
+class TestLockWaits : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TestLockWaits(const QSqlDatabase &db);
+    ~TestLockWaits() override;
+
+    bool isWatching() const { return m_handle != nullptr; }
+    int count() const { return m_waits; }
+    // The waits that came in the same turn of the event loop as the one before.
+    int inOneTurn() const { return m_inOneTurn; }
+
+private:
+    static int onWait(void *self, int tries);
+
+    QTimer m_turns;
+    void *m_handle = nullptr;
+    int m_briefWaitMs = 0;
+    int m_turn = 0;
+    int m_lastWaitTurn = -1;
+    int m_waits = 0;
+    int m_inOneTurn = 0;
 };
 
 #endif
