@@ -34,16 +34,29 @@ void boundedOutput(QtMsgType type, const QMessageLogContext &context, const QStr
         s_next(type, context, message);
         return;
     }
+    QString text = message;
     switch (budget->take(message.size() + 1)) {
     case AppLog::OutputBudget::Verdict::Write:
-        s_next(type, context, message);
         break;
     case AppLog::OutputBudget::Verdict::Note:
-        s_next(type, context, AppLog::OutputBudget::note());
+        text = AppLog::OutputBudget::note();
         break;
     case AppLog::OutputBudget::Verdict::Drop:
-        break;
+        return;
     }
+    // The request's note counts against the window too.
+    if (AppLog::OutputWindow *window = budget->window()) {
+        switch (window->take(text.size() + 1)) {
+        case AppLog::OutputBudget::Verdict::Write:
+            break;
+        case AppLog::OutputBudget::Verdict::Note:
+            text = window->note();
+            break;
+        case AppLog::OutputBudget::Verdict::Drop:
+            return;
+        }
+    }
+    s_next(type, context, text);
 }
 
 } // namespace
@@ -65,6 +78,24 @@ QString AppLog::OutputBudget::note()
     return QStringLiteral("Further output of this request is left out: a request may write %1 characters to the "
                           "program's output")
         .arg(RequestCharacters);
+}
+
+AppLog::OutputBudget::Verdict AppLog::OutputWindow::take(qint64 characters)
+{
+    if (!m_since.isValid() || m_since.elapsed() >= WindowMs) {
+        m_since.start();
+        m_budget = OutputBudget(WindowCharacters);
+    }
+    return m_budget.take(characters);
+}
+
+QString AppLog::OutputWindow::note() const
+{
+    const qint64 left = m_since.isValid() ? qMax<qint64>(0, WindowMs - m_since.elapsed()) : WindowMs;
+    return QStringLiteral("Further output of requests from other programs is left out for %1 s: together they may "
+                          "write %2 characters a minute to the program's output")
+        .arg((left + 999) / 1000)
+        .arg(WindowCharacters);
 }
 
 AppLog::OutputScope::OutputScope(OutputBudget &budget) : m_previous(t_budget)

@@ -1,6 +1,7 @@
 #ifndef APP_LOG_H
 #define APP_LOG_H
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QObject>
 #include <QString>
@@ -38,12 +39,15 @@ QMetaObject::Connection connect(Sender *sender, Signal signal, const QLoggingCat
         sender, signal, sender, [category](const QString &message, int level) { write(category(), message, level); });
 }
 
+class OutputWindow;
+
 // What one request from another program may make the program write to its
 // output (standard error), however many calls it runs: the warnings of every
 // category, Qt's own messages and those of the modules it calls. While a
 // budget is current on its thread (OutputScope), each such message counts its
 // characters, line end included; past RequestCharacters the messages are left
-// out, and the first one left out is replaced by a line that says so. The
+// out, and the first one left out is replaced by a line that says so. What a
+// budget lets through counts against its window too, when it has one. The
 // program's own debug traces, which only a person switches on, do not count.
 class OutputBudget
 {
@@ -57,10 +61,34 @@ public:
     Verdict take(qint64 characters);
     // The line written in place of the first message left out.
     static QString note();
+    // The window what the budget lets through counts against as well (none: null).
+    void setWindow(OutputWindow *window) { m_window = window; }
+    OutputWindow *window() const { return m_window; }
 
 private:
     qint64 m_left;
     bool m_spent = false;
+    OutputWindow *m_window = nullptr;
+};
+
+// What all the requests of a server together may write to the program's
+// output in a minute: many small requests, each within its own budget, must
+// not fill a person's terminal or a log either. Past WindowCharacters the rest
+// of the minute's output is left out, and the first message left out is
+// replaced by a line that says so; the next minute begins afresh.
+class OutputWindow
+{
+public:
+    static const int WindowCharacters = 64 * 1024;
+    static const int WindowMs = 60 * 1000;
+
+    OutputBudget::Verdict take(qint64 characters);
+    // The line written in place of the first message left out in a minute.
+    QString note() const;
+
+private:
+    QElapsedTimer m_since; // the minute's start
+    OutputBudget m_budget { WindowCharacters };
 };
 
 // Makes the budget the current one of this thread while the scope lives.

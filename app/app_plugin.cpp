@@ -313,8 +313,8 @@ bool AppQtScriptPlugin::load(QString const &path)
         m_engineGlobals.insert(it.name(), it.value());
     }
     // A module that never finishes must not keep the program from starting.
-    const AppScriptWatch deadline(m_engine, AppScriptWatch::Clock::Wall,
-        AppScriptWatch::now(AppScriptWatch::Clock::Wall), s_loadTimeLimitMs, false);
+    const AppScriptWatch deadline(
+        m_engine, AppScriptWatch::Clock::Wall, AppScriptWatch::now(AppScriptWatch::Clock::Wall), s_loadTimeLimitMs);
     const auto overTime = [&]() {
         m_engine->clearExceptions();
         setModuleValidity(false);
@@ -432,7 +432,7 @@ AppScriptObject *AppQtScriptPlugin::call(
     QScriptValue result;
     bool stopped = false;
     if (timeLimitMs > 0) {
-        const AppScriptWatch watch(m_engine, AppScriptWatch::Clock::Processor, began, timeLimitMs, true);
+        const AppScriptWatch watch(m_engine, AppScriptWatch::Clock::Processor, began, timeLimitMs);
         // The engine takes an abort only while it evaluates: a function
         // called from here runs in a context of its own for that.
         m_engine->pushContext();
@@ -440,6 +440,8 @@ AppScriptObject *AppQtScriptPlugin::call(
         m_engine->popContext();
         stopped = watch.stopped();
     } else {
+        // The program's own calls run at full speed, also after a load or a call from another program.
+        AppScriptWatch::unwatch(m_engine);
         result = callee.call(global, arguments);
     }
     const bool thrown = !stopped && m_engine->hasUncaughtException();

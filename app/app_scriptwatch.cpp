@@ -27,8 +27,7 @@ qint64 reading(clockid_t clock)
 }
 
 // Sees every statement and function entry of its engine: a recursion without
-// a loop never reaches the engine's periodic check. Owned by the engine, and
-// kept once installed: installing an agent recompiles the engine's functions.
+// a loop never reaches the engine's periodic check. Owned by the engine.
 class WatchAgent final : public QScriptEngineAgent
 {
 public:
@@ -133,24 +132,34 @@ void AppScriptWatch::prepare(QScriptEngine *engine)
     engine->setProcessEventsInterval(-1);
 }
 
+void AppScriptWatch::unwatch(QScriptEngine *engine)
+{
+    auto *agent = dynamic_cast<WatchAgent *>(engine->agent());
+    if (!agent || agent->watch || engine->isEvaluating())
+        return;
+    // Made anew, an agent throws the engine's compiled functions away; gone,
+    // it leaves them to be compiled without its hooks at their next call.
+    engine->setAgent(agent);
+    engine->setAgent(nullptr);
+    delete agent;
+}
+
 qint64 AppScriptWatch::now(Clock clock)
 {
     return reading(clock == Clock::Processor ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC);
 }
 
-AppScriptWatch::AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startNs, int limitMs, bool statements)
+AppScriptWatch::AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startNs, int limitMs)
     : m_engine(engine), m_clock(clock), m_startNs(startNs), m_limitNs(qint64(limitMs) * 1000000),
       m_interval(engine->processEventsInterval())
 {
-    if (statements) {
-        auto *agent = dynamic_cast<WatchAgent *>(engine->agent());
-        if (!agent) {
-            agent = new WatchAgent(engine);
-            engine->setAgent(agent);
-        }
-        m_outerOfEngine = agent->watch;
-        agent->watch = this;
+    auto *agent = dynamic_cast<WatchAgent *>(engine->agent());
+    if (!agent) {
+        agent = new WatchAgent(engine);
+        engine->setAgent(agent);
     }
+    m_outerOfEngine = agent->watch;
+    agent->watch = this;
     QThreadData *data = currentThreadData();
     WatchDispatcher *dispatcher = threadsWatchDispatcher();
     QAbstractEventDispatcher *current = data->eventDispatcher.loadRelaxed();

@@ -30,18 +30,24 @@ public:
 
     // Watches what `engine` evaluates until the watch goes: past `limitMs` of
     // `clock`, counted from the reading `startNs`, the evaluation is stopped
-    // through the engine's own abort. `statements`: the engine's agent looks
-    // at every statement and function entry too, which a recursion without a
-    // loop needs (installing the agent recompiles the engine's functions,
-    // once). The engine notices the abort only while it evaluates a program,
-    // or inside a pushed context (QScriptEngine::pushContext()).
-    AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startNs, int limitMs, bool statements);
+    // through the engine's own abort. The engine's agent looks at every
+    // statement and function entry too, which a recursion without a loop
+    // needs; installing it recompiles the engine's functions, so it stays for
+    // the watches that follow, until a call without one (unwatch()). The
+    // engine notices the abort only while it evaluates a program, or inside a
+    // pushed context (QScriptEngine::pushContext()).
+    AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startNs, int limitMs);
     ~AppScriptWatch();
     AppScriptWatch(const AppScriptWatch &) = delete;
     AppScriptWatch &operator=(const AppScriptWatch &) = delete;
 
     // Whether the evaluation was stopped.
     bool stopped() const { return m_stopped; }
+
+    // Takes the agent out of the engine again when no watch is on: what it
+    // compiled in costs every statement of every later call, two to three
+    // times the time of a large calculation of a window.
+    static void unwatch(QScriptEngine *engine);
 
     // The clock's reading now, in nanoseconds.
     static qint64 now(Clock clock);

@@ -146,7 +146,7 @@ int main(int argc, char **argv)
             1000 },
     };
     const char *residues[] = { "ALA", "LYS", "ASP", "TRP", "TYR", "GLY", "CY2" };
-    for (const auto &t : tables) {
+    const auto timeTable = [&module, &db, &residues](const auto &t, const QString &what) {
         const bool composition = QLatin1String(t.function) == QLatin1String("calculationsFromComposition");
         AppScriptList inputs;
         if (composition) {
@@ -177,7 +177,14 @@ int main(int argc, char **argv)
             results.add(module.execOne(QLatin1String(t.function), inputs));
             AppScriptObject::populateForm(results, &page);
         });
-        Bench::report(QLatin1String(t.what) + QLatin1String(" (cpu)"), times.cpu, "ms", Bench::atMost(t.targetMs));
-    }
+        Bench::report(what + QLatin1String(" (cpu)"), times.cpu, "ms", Bench::atMost(t.targetMs));
+    };
+    for (const auto &t : tables)
+        timeTable(t, QLatin1String(t.what));
+    // A call from another program has the engine look at every statement
+    // (which took two to three times as long); the window's calls after it
+    // run as fast as before it.
+    delete module.execWithin(QStringLiteral("calculateMbDirectly"), {}, 50);
+    timeTable(tables[0], QLatin1String(tables[0].what) + QLatin1String(", after a call from another program"));
     return Bench::exitCode();
 }

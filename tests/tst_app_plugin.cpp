@@ -373,6 +373,9 @@ private slots:
             << "";
         QTest::newRow("a long string built") << "function slow() { var s = ''; for (;;) { s += 'Vornakel'; } }"
                                              << "";
+        QTest::newRow("a recursion, after a call without a limit")
+            << "function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); }\nfunction slow() { return fib(60); }"
+            << "call";
         QTest::newRow("after a load that looped") << statements << "load";
         QTest::newRow("after a call without a limit that looped") << statements << "call";
     }

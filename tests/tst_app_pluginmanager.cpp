@@ -97,6 +97,11 @@ private slots:
                                             "function getModuleVersion() { return '1'; }";
         QTest::newRow("its name function") << "function getModuleName() { for (;;) {} }\n"
                                               "function getModuleVersion() { return '1'; }";
+        // No loop: only a look at every statement reaches it.
+        const QString fib = "function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); }\n";
+        QTest::newRow("a recursion in its global code")
+            << fib + "fib(60);\nfunction getModuleName() { return 'Loop'; }";
+        QTest::newRow("a recursion in its name function") << fib + "function getModuleName() { return fib(60); }";
     }
     void aModuleThatNeverFinishesLoadingIsLeftOut()
     {

@@ -76,6 +76,7 @@ private slots:
     void forgetsAClientThatLeavesMidMessage();
     void answersAScriptErrorWithoutABox();
     void boundsWhatOneRequestWritesToTheOutput();
+    void boundsWhatAllRequestsWriteToTheOutputOverTime();
     void boundsOneRequestAndLetsOthersThrough();
     void anAnswerSentBlanksWhileItWaitedStaysWithinItsLimit();
     void boundsEachCall_data();
@@ -342,6 +343,45 @@ void TestNetClient::boundsWhatOneRequestWritesToTheOutput()
         characters += line.size() + 1;
     QVERIFY2(characters <= 2 * (AppLog::OutputBudget::RequestCharacters + AppLog::OutputBudget::note().size() + 1),
         qPrintable(QString::number(characters)));
+}
+
+void TestNetClient::boundsWhatAllRequestsWriteToTheOutputOverTime()
+{
+    startServer("PORT:0\nRESET:false\n");
+    // Many small requests from several connections, each well within its own
+    // budget: a call of a function the module does not have, which the log
+    // repeats in a line of about a thousand characters.
+    const QByteArray request = echoModuleRequest("<EXECUTE FUNCTION=\"" + QByteArray(900, 'n') + "\"/>");
+    const int clients = 8;
+    const int requests = 25;
+    QElapsedTimer took;
+    took.start();
+    TestLog::Capture output;
+    std::vector<std::unique_ptr<TestMessageClient>> all;
+    for (int i = 0; i < clients; ++i) {
+        all.push_back(std::make_unique<TestMessageClient>(m_processor->serverPort()));
+        all.back()->send(request.repeated(requests));
+    }
+    for (const auto &client : all) {
+        QVERIFY(client->waitForAnswers(requests));
+        for (const QString &answer : client->answers())
+            QCOMPARE(answer.count("ScriptError"), 1);
+    }
+    // Each minute the test took may write its share, then one line that says the rest is left out.
+    const qint64 minutes = 1 + took.elapsed() / AppLog::OutputWindow::WindowMs;
+    const QStringList written = output.messages();
+    qint64 characters = 0;
+    for (const QString &line : written)
+        characters += line.size() + 1;
+    QVERIFY2(characters <= minutes * (AppLog::OutputWindow::WindowCharacters + 1024),
+        qPrintable(QString::number(characters)));
+    if (minutes == 1)
+        QCOMPARE(written
+                     .filter(QRegularExpression("^Further output of requests from other programs is left out for "
+                                                "[0-9]+ s: together they may write 65536 characters a minute to "
+                                                "the program's output$"))
+                     .size(),
+            1);
 }
 
 void TestNetClient::boundsOneRequestAndLetsOthersThrough()

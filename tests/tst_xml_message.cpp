@@ -50,6 +50,24 @@ QString readWhole(XmlMessage &reader, const QByteArray &bytes)
     return QString("%1,%2").arg(reader.errorLine()).arg(reader.errorColumn());
 }
 
+// Reads the text of a request of one call: with no `fault` ("why line,column")
+// the call is read, else the request is not well-formed there, and with
+// `nothingRead` no call of it was read.
+void compareRead(const QString &text, const QString &fault, bool nothingRead)
+{
+    XmlMessage reader;
+    reader.parse(text);
+    if (fault.isEmpty()) {
+        QCOMPARE(reader.fault(), XmlMessage::Fault::None);
+        QCOMPARE(reader.values().size(), 1);
+        return;
+    }
+    QCOMPARE(reader.fault(), XmlMessage::Fault::NotWellFormed);
+    QCOMPARE(QString("%1 %2,%3").arg(reader.errorString()).arg(reader.errorLine()).arg(reader.errorColumn()), fault);
+    if (nothingRead)
+        QVERIFY(reader.values().isEmpty());
+}
+
 } // namespace
 
 class TestXmlMessage : public QObject
@@ -68,6 +86,8 @@ private slots:
     void refusesACharacterXmlDoesNotAllowBeforeReading();
     void readsTheEncodingARequestDeclares_data();
     void readsTheEncodingARequestDeclares();
+    void refusesAnAttributeNameThatIsNoneOrGivenTwice_data();
+    void refusesAnAttributeNameThatIsNoneOrGivenTwice();
 };
 
 void TestXmlMessage::readsRequests_data()
@@ -350,17 +370,55 @@ void TestXmlMessage::refusesACharacterXmlDoesNotAllowBeforeReading()
 {
     QFETCH(QString, text);
     QFETCH(QString, fault);
-    XmlMessage reader;
-    reader.parse(text);
-    if (fault.isEmpty()) {
-        QCOMPARE(reader.fault(), XmlMessage::Fault::None);
-        QCOMPARE(reader.values().size(), 1);
-        return;
-    }
-    QCOMPARE(reader.fault(), XmlMessage::Fault::NotWellFormed);
-    QCOMPARE(QString("%1 %2,%3").arg(reader.errorString()).arg(reader.errorLine()).arg(reader.errorColumn()), fault);
-    // Nothing of it is read, so no call either.
-    QVERIFY(reader.values().isEmpty());
+    compareRead(text, fault, true);
+}
+
+void TestXmlMessage::refusesAnAttributeNameThatIsNoneOrGivenTwice_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fault"); // and where, "line,column"; empty: read
+    const auto input = [](const QString &attributes) {
+        return QStringLiteral("<V><EXECUTE F=\"f\"><INPUT ") + attributes + QStringLiteral("/></EXECUTE></V>");
+    };
+    const auto noName = [](const char *character, const char *name, int column) {
+        return QStringLiteral("Character U+%1 is not allowed in an XML name: attribute \"%2\". 1,%3")
+            .arg(QLatin1String(character), QString::fromUtf8(name))
+            .arg(column);
+    };
+    // The reader takes these into the name, where they make another one than
+    // the request shows. The fault is told at the end of the start tag.
+    QTest::newRow("a no-break space ending NAME")
+        << input(QString::fromUtf8("NAME\u00a0=\"Mr\"")) << noName("00A0", "NAME\u00a0", 37);
+    QTest::newRow("a next line inside VALUE")
+        << input(QString::fromUtf8("VA\u0085LUE=\"1\"")) << noName("0085", "VA\u0085LUE", 37);
+    QTest::newRow("a zero-width space inside NAME")
+        << input(QString::fromUtf8("NA\u200bME=\"Mr\"")) << noName("200B", "NA\u200bME", 37);
+    QTest::newRow("a noncharacter first")
+        << input(QString::fromUtf8("\ufdd0NAME=\"Mr\"")) << noName("FDD0", "\ufdd0NAME", 37);
+    QTest::newRow("a prefix that is no name")
+        << input(QString::fromUtf8("\u00d7:NAME=\"Mr\"")) << noName("00D7", "\u00d7:NAME", 38);
+    // Names are read in any letter case: one of the two would be taken without a word.
+    QTest::newRow("VALUE and value") << input("NAME=\"Mr\" VALUE=\"50000\" value=\"1\"")
+                                     << "Attribute 'value' redefined: 'VALUE' came before it, and names are read in "
+                                        "any letter case. 1,60";
+    QTest::newRow("NAME and Name of a module")
+        << QString("<V><MODULE NAME=\"MainScreen\" Name=\"Other\"/><EXECUTE F=\"f\"/></V>")
+        << "Attribute 'Name' redefined: 'NAME' came before it, and names are read in any letter case. 1,43";
+    QTest::newRow("INDEX and index of a row")
+        << QString("<V><EXECUTE F=\"f\"><ARRAY><INPUT INDEX=\"0\" index=\"1\"/></ARRAY></EXECUTE></V>")
+        << "Attribute 'index' redefined: 'INDEX' came before it, and names are read in any letter case. 1,53";
+    // Names XML allows are read as they stand.
+    QTest::newRow("letters and marks outside ASCII")
+        << input(QString::fromUtf8("N\u00c4ME=\"a\" NA\u0301ME=\"b\" A\u00b7B=\"c\"")) << QString();
+    QTest::newRow("a prefix") << input("x:NAME=\"Mr\" NAME=\"Mr\"") << QString();
+}
+
+void TestXmlMessage::refusesAnAttributeNameThatIsNoneOrGivenTwice()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, fault);
+    // The calls read before the fault are not run: the request is refused whole.
+    compareRead(text, fault, false);
 }
 
 TEST_GUILESS_MAIN(TestXmlMessage)

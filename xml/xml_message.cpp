@@ -9,6 +9,7 @@
 #include <QTextCodec>
 #include <QVector>
 #include <QXmlStreamReader>
+#include <QtCore/private/qxmlutils_p.h>
 
 #include <algorithm>
 #include <limits>
@@ -62,6 +63,49 @@ QString notAllowed(QChar c)
 {
     return QStringLiteral("Character U+%1 is not allowed in XML.")
         .arg(QString::number(c.unicode(), 16).toUpper(), 4, QLatin1Char('0'));
+}
+
+// Where the first character of a name stands that XML does not allow there,
+// by the rule the XML reader holds element names to: the part before a colon
+// and the part after it each a name without a colon. -1 when there is none.
+int firstNotInName(const QStringRef &name)
+{
+    const int colon = name.indexOf(QLatin1Char(':'));
+    const int local = colon + 1;
+    for (int i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (i == colon && colon > 0)
+            continue;
+        const bool first = i == 0 || i == local;
+        if (c == QLatin1Char(':')
+            || !(first ? QXmlUtils::isLetter(c) || c == QLatin1Char('_') : QXmlUtils::isNameChar(c)))
+            return i;
+    }
+    return -1;
+}
+
+// Why the attributes of a start tag make the request no well-formed XML, or
+// a null text. The XML reader looks at the names of elements but lets any
+// character pass in an attribute's name (NAME\u00A0 is no NAME); and since
+// names are read in any letter case, VALUE and value are one attribute given
+// twice, of which one would be taken without a word.
+QString attributesFault(const QXmlStreamAttributes &attributes)
+{
+    for (int i = 0; i < attributes.size(); ++i) {
+        const QStringRef name = attributes.at(i).qualifiedName();
+        const int bad = firstNotInName(name);
+        if (bad >= 0)
+            return QStringLiteral("Character U+%1 is not allowed in an XML name: attribute \"%2\".")
+                .arg(QString::number(name.at(bad).unicode(), 16).toUpper(), 4, QLatin1Char('0'))
+                .arg(name);
+        for (int k = 0; k < i; ++k) {
+            if (attributes.at(k).qualifiedName().compare(name, Qt::CaseInsensitive) == 0)
+                return QStringLiteral("Attribute '%1' redefined: '%2' came before it, and names are read in any "
+                                      "letter case.")
+                    .arg(name, attributes.at(k).qualifiedName());
+        }
+    }
+    return QString();
 }
 
 bool blank(QChar c)
@@ -409,6 +453,10 @@ bool XmlMessage::readSome(qint64 slice)
             endDocument();
             break;
         case QXmlStreamReader::StartElement:
+            if (const QString fault = attributesFault(reader.attributes()); !fault.isNull()) {
+                reader.raiseError(fault);
+                break;
+            }
             startElement(reader.qualifiedName().toString(), reader.attributes());
             if (m_fault == Fault::TooDeep) {
                 reader.raiseError(QStringLiteral("OBJECT/ARRAY nesting deeper than %1 levels").arg(MaxDepth));

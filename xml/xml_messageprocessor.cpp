@@ -401,6 +401,7 @@ void XmlMessageProcessor::readClientData(const QByteArray &xml, quint64 clientId
     // The request is read a slice at a time, beside the others.
     auto *job = new XmlRequestJob(
         xml, m_manager, true, [this](const QString &message, int level) { emit sigLog(message, level); });
+    job->shareOutput(&m_output);
     delete m_jobs.take(clientId);
     m_jobs.insert(clientId, job);
     scheduleCalls();

@@ -121,6 +121,8 @@ private:
     // The request each connection waits for, owned; by connection id, so in
     // the order the connections came.
     QMap<quint64, XmlRequestJob *> m_jobs;
+    // What the requests of all connections together may write to the program's output.
+    AppLog::OutputWindow m_output;
     bool m_callsScheduled = false;
     bool m_refusing = false; // said once per run of refused connections
     QSocketNotifier *m_acceptor = nullptr; // on the listening socket, while the server listens

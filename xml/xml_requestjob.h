@@ -56,6 +56,9 @@ public:
     // step writes to the program's output counts against the request's
     // AppLog::OutputBudget.
     bool step();
+    // What the request writes to the program's output counts against the
+    // window of all requests of its server too.
+    void shareOutput(AppLog::OutputWindow *window) { m_output.setWindow(window); }
     // The whole answer text once step() has returned false.
     QString answer() const { return QString::fromUtf8(m_answer); }
     // The same as UTF-8, as it goes out: what takeAnswerStart() did not take.
