@@ -1395,17 +1395,33 @@ void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
     showRecord(sample);
 }
 
-QString GuiSampleComposition::changesSince(const SqlSampleRecord &saved) const
+QString GuiSampleComposition::changesSince(const SqlSampleRecord &saved, bool vbarIsComposition) const
 {
     // Without a composition the page gives no figures: those stored stand alone.
     if (!holdsComposition(saved))
         return QString();
+    // A figure the sample did not take from its composition is no figure the
+    // composition gave: an imported sample keeps its typed vbar there too.
     GuiFigureChanges changes;
-    changes.compare(QStringLiteral("vbar"), saved.calculatedVbar, numberOrNull(qtCalculatedVBar->text()));
-    changes.compare(QStringLiteral("Mr"), saved.calculatedMr, numberOrNull(qtCalculatedMR->text()));
-    changes.compare(
-        QStringLiteral("hydration"), saved.calculatedHydration, numberOrNull(qtCalculatedHydration->text()));
+    const auto compare = [&](const QString &caption, const QVariant &figure, Calculation calculation,
+                             const QLineEdit *field) {
+        if (tookFigure(saved, figure, calculation))
+            changes.compare(caption, figure, numberOrNull(field->text()));
+    };
+    if (vbarIsComposition)
+        compare(QStringLiteral("vbar"), saved.calculatedVbar, VbarCalculation, qtCalculatedVBar);
+    compare(QStringLiteral("Mr"), saved.calculatedMr, MrCalculation, qtCalculatedMR);
+    compare(QStringLiteral("hydration"), saved.calculatedHydration, HydrationCalculation, qtCalculatedHydration);
     return changes.text(QStringLiteral("saved with"));
+}
+
+bool GuiSampleComposition::tookFigure(const SqlSampleRecord &sample, const QVariant &figure, Calculation calculation)
+{
+    if (figure.isNull())
+        return false;
+    if (!sample.calculations.isNull())
+        return (sample.calculations.toInt() & calculation) != 0;
+    return figure.toDouble() != 0.0;
 }
 
 bool GuiSampleComposition::holdsComposition(const SqlSampleRecord &sample)

@@ -295,6 +295,9 @@ private:
     // A new record's standard value shows as its field's default text; a
     // stored one as its dialog's OK makes it.
     void showSample(const SqlSampleRecord &record, bool stored);
+    // How a sample's vbar is obtained: its source word, or in a row stored
+    // before sources were, the one its figures give.
+    static QString vbarSourceOf(const SqlSampleRecord &record);
     void showSolvent(const SqlSolventRecord &record, bool stored);
     void showExperiment(const SqlExperimentRecord &record);
     void showResults(const SqlResultsRecord &record);
