@@ -909,6 +909,19 @@ void GuiBufferComponents::showWaterWhereUnchecked()
     }
 }
 
+void GuiBufferComponents::leaveCalculation(QGroupBox *box)
+{
+    {
+        const QSignalBlocker blocker(box);
+        box->setChecked(false);
+    }
+    if (box == qtCalculateDensity)
+        m_savedState.densityComputed = false;
+    else if (box == qtCalculateViscosity)
+        m_savedState.viscosityComputed = false;
+    showWaterWhereUnchecked();
+}
+
 void GuiBufferComponents::restoreToLastSavedState()
 {
     {

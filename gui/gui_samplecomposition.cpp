@@ -784,6 +784,28 @@ void GuiSampleComposition::holdAsTaken()
     fillRecord(taken.get());
 }
 
+void GuiSampleComposition::leaveCalculation(QGroupBox *box)
+{
+    {
+        const QSignalBlocker blocker(box);
+        box->setChecked(false);
+    }
+    struct Kept
+    {
+        const QGroupBox *box;
+        Calculation calculation;
+        QVariant SqlSampleRecord::*figure;
+    };
+    for (const Kept &kept : { Kept { qtCalculateVbar, VbarCalculation, &SqlSampleRecord::calculatedVbar },
+             Kept { qtCalculateMr, MrCalculation, &SqlSampleRecord::calculatedMr },
+             Kept { qtCalculateHydration, HydrationCalculation, &SqlSampleRecord::calculatedHydration } }) {
+        if (kept.box == box) {
+            taken->calculations = taken->calculations.toInt() & ~kept.calculation;
+            (*taken).*kept.figure = QVariant(QVariant::Double);
+        }
+    }
+}
+
 void GuiSampleComposition::onAcceptClicked()
 {
     holdAsTaken();
@@ -1403,11 +1425,11 @@ QString GuiSampleComposition::changesSince(const SqlSampleRecord &saved, bool vb
     // A figure the sample did not take from its composition is no figure the
     // composition gave: an imported sample keeps its typed vbar there too.
     GuiFigureChanges changes;
-    const auto compare = [&](const QString &caption, const QVariant &figure, Calculation calculation,
-                             const QLineEdit *field) {
-        if (tookFigure(saved, figure, calculation))
-            changes.compare(caption, figure, numberOrNull(field->text()));
-    };
+    const auto compare
+        = [&](const QString &caption, const QVariant &figure, Calculation calculation, const QLineEdit *field) {
+              if (tookFigure(saved, figure, calculation))
+                  changes.compare(caption, figure, numberOrNull(field->text()));
+          };
     if (vbarIsComposition)
         compare(QStringLiteral("vbar"), saved.calculatedVbar, VbarCalculation, qtCalculatedVBar);
     compare(QStringLiteral("Mr"), saved.calculatedMr, MrCalculation, qtCalculatedMR);

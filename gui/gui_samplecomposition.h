@@ -96,6 +96,11 @@ public:
     // box was on; in a row stored before the boxes were, a figure other than 0
     // (a 0 is none, as an imported sample without it has).
     static bool tookFigure(const SqlSampleRecord &sample, const QVariant &figure, Calculation calculation);
+    // The tab took a source of its own over the page's figure (a typed or
+    // standard vbar): the box (qtCalculateVbar) goes off, and stays off when
+    // the page is cancelled later, since that is the tab's choice, not an
+    // edit on the page.
+    void leaveCalculation(QGroupBox *box);
     // Whether a record holds a composition: counts, amounts or a sequence.
     static bool holdsComposition(const SqlSampleRecord &sample);
     static constexpr double defaultAminoPka = 7.35;

@@ -416,6 +416,9 @@ private:
     void refillRecordList(QComboBox *list);
     // A record loaded into its tab (-1: none), with what it holds in the file.
     void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values, const QString &version);
+    // A source of the tab chosen over its page's Calculate box: the box goes
+    // off, also for the page's Cancel.
+    void leavePageCalculation(QGroupBox *pageChoice);
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(

@@ -313,7 +313,8 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("said");
         QTest::addColumn<QString>("vbar"); // what the Sample tab shows; "composition": the composition's at 20 C
-        QTest::newRow("imported, typed vbar") << "import 0.735" << ""
+        QTest::newRow("imported, typed vbar") << "import 0.735"
+                                              << ""
                                               << ""
                                               << "0.735";
         QTest::newRow("imported, typed vbar, reference data changed") << "import 0.735" << alanineVbar << ""
@@ -340,7 +341,8 @@ private slots:
             TestOldDatabase old;
             QVERIFY(old.isValid());
             QVERIFY(old.exec(old.vornakel(),
-                { QString("INSERT INTO Sample VALUES ('zF', %1, 0, 20, 0.009, 7.7, 3.3, 1, 'AAAAAAAAAAAAKKKKKKWWWWWW', 0)")
+                { QString(
+                      "INSERT INTO Sample VALUES ('zF', %1, 0, 20, 0.009, 7.7, 3.3, 1, 'AAAAAAAAAAAAKKKKKKWWWWWW', 0)")
                         .arg(state.section(' ', 1)),
                     "INSERT INTO AminoAcidCompositions VALUES ('zF', 'ALA', 12)",
                     "INSERT INTO AminoAcidCompositions VALUES ('zF', 'LYS', 6)",
@@ -361,7 +363,8 @@ private slots:
         const double shown = vbar == "composition" ? composition + 4.25e-4 * (20 - 25) : vbar.toDouble();
         QVERIFY2(std::fabs(m_f->number("qtSampleVbar") - shown) < 5e-6, qPrintable(m_f->text("qtSampleVbar")));
         if (!said.isEmpty()) {
-            QVERIFY2(boxes().contains("was saved with figures that its") && boxes().contains(said), qPrintable(boxes()));
+            QVERIFY2(
+                boxes().contains("was saved with figures that its") && boxes().contains(said), qPrintable(boxes()));
             QCOMPARE(linkOfARunSavedNow("sample"), -1);
             return;
         }
