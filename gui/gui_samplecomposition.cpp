@@ -12,6 +12,7 @@
 #include "gui/gui_changepkas.h"
 #include "gui/gui_fieldreader.h"
 #include "gui/gui_figurechanges.h"
+#include "gui/gui_figurewidth.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_printtofile.h"
@@ -160,6 +161,13 @@ GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent), t
     // A click on a label or beside the fields leaves a count being typed: the
     // focus comes to the page, the cell's editor commits, and the total counts it.
     setFocusPolicy(Qt::ClickFocus);
+    GuiFigureWidth::reserveFields(this);
+    for (QLabel *label :
+        { qtIsoElectricPoint, qtpHCharge, qtAbsExtinction, qtAbsMgMl, qtEstAbsExtinction, qtEstAbsMgMl })
+        GuiFigureWidth::reserve(label);
+    // qtUnDenaturedVBar carries its figure unseen (no size).
+    for (QLineEdit *field : { qtTotalAminos, qtCalculatedVBarWater })
+        GuiFigureWidth::reserve(field);
 }
 
 GuiSampleComposition::~GuiSampleComposition()

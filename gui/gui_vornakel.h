@@ -63,6 +63,8 @@ public:
     bool initVornakel();
     void initialize();
     void createConnections();
+    // Every label and field that shows a figure holds its longest text.
+    void reserveFigureWidths();
     // False after a box has said why the file cannot be used.
     bool openDatabase(const QString &path);
 
@@ -94,6 +96,16 @@ public:
 
     // Results page and shape graphs.
     void alignLabels();
+    // A unit label inside its field (the stop sign too), at its height there.
+    struct UnitLabel
+    {
+        QWidget *label;
+        QLineEdit *field;
+        int y;
+    };
+    QVector<UnitLabel> unitLabels() const;
+    // Between a unit label and its field's right edge.
+    static constexpr int unitGap = 5;
     void generateGraphData();
     // Brings the Results tab up to date when its inputs have changed since it
     // was computed or loaded; false when they give no figures.
