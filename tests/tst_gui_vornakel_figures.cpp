@@ -453,6 +453,19 @@ private slots:
         QCOMPARE(text("qtExperimentResultsS"), QStringLiteral("1.9e-13"));
     }
 
+    // What the module says of an input it names by its name in the calculation contract is said in the window of
+    // the field the window took it from, by its caption: an s20,w typed 0 over the computed one is "s20,w" in the
+    // Results tab's note, never "S20W".
+    void aMessageNamesAnInputByTheCaptionOfItsField()
+    {
+        steps("tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2;"
+              "override qtExperimentResultsS=0; tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        const QString said = text("qtResultsNote") + '\n' + m_f->answerer.texts().join('\n');
+        QVERIFY2(said.contains("s20,w is zero; no figures were taken from s20,w."), qPrintable(said));
+        QVERIFY2(!said.contains("S20W is"), qPrintable(said));
+    }
+
     // Results reloaded show what their calculation showed: the graph buttons and the hydration shell's expansion.
     // The Experiment tab's anhydrous radius is the Results tab's (the dry sphere at 20 C).
     void aReloadShowsWhatTheCalculationShowed()
