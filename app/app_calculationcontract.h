@@ -4,6 +4,7 @@
 #include "app/app_plugin.h"
 #include "app/app_scriptlist.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -169,6 +170,53 @@ inline const QStringList &offeredFunctions()
         correctBufferDensityNormal.name(), correctBufferDensityHeavy.name(), correctBufferViscosity.name(),
         correctBufferViscosityHeavy.name() };
     return names;
+}
+
+// The names of the inputs of every function above.
+inline const QStringList &inputNames()
+{
+    static const QStringList names = [] {
+        QStringList all;
+        const QStringList lists[] = { calculateRo.inputNames(), calculateRp.inputNames(),
+            calculateMbDirectly.inputNames(), calculateSigmaFromMr.inputNames(), calculateMbFromSigma.inputNames(),
+            calculateMr.inputNames(), calculationsFromMr.inputNames(), calculateS20W.inputNames(),
+            calculateSo20W.inputNames(), vbarAtT.inputNames(), densityAtT.inputNames(), viscosityAtT.inputNames(),
+            calculateSampleVbar.inputNames(), defaultSampleVbar.inputNames(), vbarTo20.inputNames(),
+            densityTo20.inputNames(), viscosityTo20.inputNames(), calculateResults.inputNames(),
+            graphShape.inputNames(), calculationsAvsBHydration.inputNames(), calculationsFromComposition.inputNames(),
+            correctBufferDensityNormal.inputNames(), correctBufferDensityHeavy.inputNames(),
+            correctBufferViscosity.inputNames(), correctBufferViscosityHeavy.inputNames() };
+        for (const QStringList &list : lists) {
+            for (const QString &name : list) {
+                if (!name.isEmpty() && !all.contains(name))
+                    all << name;
+            }
+        }
+        return all;
+    }();
+    return names;
+}
+
+// The inputs the module names by these names in what it says, without words
+// of its own ("S20W is zero"), each with the object name of the field (or
+// button) the windows take it from: a message shown in a window names the
+// figure by that field's caption ("s20,w is zero"). Where the module gives an
+// input's name in brackets after its own words ("k (So20w_k)"), the words
+// name it already.
+inline const QHash<QString, QString> &inputFields()
+{
+    static const QHash<QString, QString> fields {
+        { QStringLiteral("S20W"), QStringLiteral("qtExperimentResultsS") },
+        { QStringLiteral("vbarwater"), QStringLiteral("qtCalculatedVBarWater") },
+        { QStringLiteral("aVbar"), QStringLiteral("qtVbarCompute") },
+        { QStringLiteral("tellerMethod"), QStringLiteral("qtTellerMethod") },
+        { QStringLiteral("model"), QStringLiteral("qtTellerMethod") },
+        { QStringLiteral("Shape"), QStringLiteral("qtAssumedShape") },
+        { QStringLiteral("Hydration"), QStringLiteral("qtHydrationOptions") },
+        { QStringLiteral("UseTritrableAmino"), QStringLiteral("qtTitrableAmino") },
+        { QStringLiteral("UseTritrableCarboxyl"), QStringLiteral("qtTitrableCarboxyl") },
+    };
+    return fields;
 }
 
 // The node that answers for the widget of that name: the answer itself or

@@ -1,5 +1,6 @@
 #include "app/app_scriptobject.h"
 
+#include "app/app_calculationcontract.h"
 #include "app/app_constants.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
@@ -532,7 +533,21 @@ private:
     bool m_indexed = false;
 };
 
-QString AppScriptObject::captioned(const QString &text, FormWidgets &widgets)
+namespace {
+
+// One of the names given, as a whole word.
+QString anyOf(QStringList names)
+{
+    // The longest first, so that "S20W" is not taken for "S".
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    for (QString &name : names)
+        name = QRegularExpression::escape(name);
+    return QStringLiteral("(%1)").arg(names.join(QLatin1Char('|')));
+}
+
+} // namespace
+
+QString AppScriptObject::captioned(const QString &message, FormWidgets &widgets)
 {
     // A module names the figure it speaks of by the object name it writes to;
     // a person knows it by its caption: the widget's accessible name, or else
@@ -540,21 +555,40 @@ QString AppScriptObject::captioned(const QString &text, FormWidgets &widgets)
     // A word that names no widget of the form is left as it is.
     static const QRegularExpression objectName(QStringLiteral("\\bqt[A-Za-z0-9_]+"));
     static const QRegularExpression wordStart(QStringLiteral("(?<=[a-z0-9])(?=[A-Z])"));
-    QString out;
-    int last = 0;
-    QRegularExpressionMatchIterator it = objectName.globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        out += text.midRef(last, match.capturedStart() - last);
-        const QWidget *widget = widgets.find(match.captured());
-        QString caption = widget ? widget->accessibleName() : match.captured();
-        if (caption.isEmpty())
-            caption = match.captured().mid(2).replace(wordStart, QStringLiteral(" ")).toLower();
-        out += caption;
-        last = match.capturedEnd();
-    }
-    out += text.midRef(last);
-    return out;
+    // It names an input by the name the calculation contract gives it, which
+    // a window's reader does not know: in brackets after the module's own
+    // words ("k (So20w_k)") the words name it already; alone ("S20W is zero")
+    // it stands for the field the window took it from.
+    static const QRegularExpression bracketedInput(
+        QStringLiteral("\\s*\\(%1\\)").arg(anyOf(AppCalculationContract::inputNames())));
+    static const QRegularExpression fieldInput(
+        QStringLiteral("\\b%1\\b").arg(anyOf(AppCalculationContract::inputFields().keys())));
+    const auto replaced = [](const QString &text, const QRegularExpression &pattern,
+                              const std::function<QString(const QString &)> &with) {
+        QString out;
+        int last = 0;
+        QRegularExpressionMatchIterator it = pattern.globalMatch(text);
+        while (it.hasNext()) {
+            const QRegularExpressionMatch match = it.next();
+            out += text.midRef(last, match.capturedStart() - last);
+            out += with(match.captured());
+            last = match.capturedEnd();
+        }
+        out += text.midRef(last);
+        return out;
+    };
+    const auto caption = [&widgets](const QString &name, const QString &otherwise) {
+        const QWidget *widget = widgets.find(name);
+        if (!widget)
+            return otherwise;
+        const QString caption = widget->accessibleName();
+        return caption.isEmpty() ? name.mid(2).replace(wordStart, QStringLiteral(" ")).toLower() : caption;
+    };
+    QString text = message;
+    text.remove(bracketedInput);
+    text = replaced(text, fieldInput,
+        [&](const QString &input) { return caption(AppCalculationContract::inputFields().value(input), input); });
+    return replaced(text, objectName, [&](const QString &name) { return caption(name, name); });
 }
 
 void AppScriptObject::writeNode(AppScriptObject *node, QWidget *form, FormWidgets &widgets, QStringList &graphs)

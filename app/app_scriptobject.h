@@ -109,7 +109,9 @@ private:
     class FormWidgets;
     static void writeNode(AppScriptObject *node, QWidget *form, FormWidgets &widgets, QStringList &graphs);
     // A message with each widget it names (by object name) named by its caption instead.
-    static QString captioned(const QString &text, FormWidgets &widgets);
+    // The inputs it names by their names in the calculation contract are named
+    // by the fields the window takes them from.
+    static QString captioned(const QString &message, FormWidgets &widgets);
 
     QMap<QString, QVariant> m_properties;
     QMap<QString, AppScriptObject *> m_children;

@@ -13,6 +13,7 @@
 #include "gui/gui_complaints.h"
 #include "gui/gui_fieldreader.h"
 #include "gui/gui_figurechanges.h"
+#include "gui/gui_figurewidth.h"
 #include "gui/gui_savefilename.h"
 #include "gui/gui_waitcursor.h"
 #include "sql/sql_records.h"
@@ -162,6 +163,7 @@ void GuiBufferComponents::SavedState::clear()
 GuiBufferComponents::GuiBufferComponents(QWidget *parent) : QWidget(parent)
 {
     setupUi(this);
+    GuiFigureWidth::reserveFields(this);
     m_waterDensity = qtDensity->text();
     m_waterViscosity = qtViscosity->text();
 }
@@ -907,6 +909,19 @@ void GuiBufferComponents::showWaterWhereUnchecked()
         qtViscosity->setText(m_waterViscosity);
         qtCorrectedViscosity->setText(m_waterViscosity);
     }
+}
+
+void GuiBufferComponents::leaveCalculation(QGroupBox *box)
+{
+    {
+        const QSignalBlocker blocker(box);
+        box->setChecked(false);
+    }
+    if (box == qtCalculateDensity)
+        m_savedState.densityComputed = false;
+    else if (box == qtCalculateViscosity)
+        m_savedState.viscosityComputed = false;
+    showWaterWhereUnchecked();
 }
 
 void GuiBufferComponents::restoreToLastSavedState()

@@ -104,6 +104,11 @@ public:
     QString changedSinceSaved() const { return m_changedSinceSaved; }
     // The greyed fields of a calculation that is off show the form's water.
     void showWaterWhereUnchecked();
+    // The tab took a source of its own over the page's figure (a typed or
+    // standard one): the box (qtCalculateDensity or qtCalculateViscosity)
+    // goes off, and stays off when the page is cancelled later, since that
+    // is the tab's choice, not an edit on the page.
+    void leaveCalculation(QGroupBox *box);
     void clear();
 
     // The .buf file behind the two file buttons. Both tell the person what

@@ -7,7 +7,6 @@
 
 namespace {
 const char *const FullValueProperty = "RESULT_FULL_VALUE";
-const int ShownDigits = 6;
 } // namespace
 
 void GuiResultFigure::show(QLabel *label, const QString &text)
@@ -24,7 +23,7 @@ void GuiResultFigure::show(QLabel *label, const QString &text)
 
 QString GuiResultFigure::shown(double figure)
 {
-    return AppNumber::toText(figure, ShownDigits);
+    return AppNumber::toText(figure, shownDigits);
 }
 
 QString GuiResultFigure::value(const QLabel *label)

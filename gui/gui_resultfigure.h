@@ -9,6 +9,9 @@ class QLabel;
 // while saves and the shape graphs go on from the module's full figure.
 namespace GuiResultFigure {
 
+// The significant digits a results label shows.
+inline constexpr int shownDigits = 6;
+
 // Shows text (a number in full, or anything else as it stands) and keeps it.
 void show(QLabel *label, const QString &text);
 

@@ -12,6 +12,7 @@
 #include "gui/gui_changepkas.h"
 #include "gui/gui_fieldreader.h"
 #include "gui/gui_figurechanges.h"
+#include "gui/gui_figurewidth.h"
 #include "gui/gui_grapher.h"
 #include "gui/gui_graphpoints.h"
 #include "gui/gui_printtofile.h"
@@ -160,6 +161,13 @@ GuiSampleComposition::GuiSampleComposition(QWidget *parent) : QWidget(parent), t
     // A click on a label or beside the fields leaves a count being typed: the
     // focus comes to the page, the cell's editor commits, and the total counts it.
     setFocusPolicy(Qt::ClickFocus);
+    GuiFigureWidth::reserveFields(this);
+    for (QLabel *label :
+        { qtIsoElectricPoint, qtpHCharge, qtAbsExtinction, qtAbsMgMl, qtEstAbsExtinction, qtEstAbsMgMl })
+        GuiFigureWidth::reserve(label);
+    // qtUnDenaturedVBar carries its figure unseen (no size).
+    for (QLineEdit *field : { qtTotalAminos, qtCalculatedVBarWater })
+        GuiFigureWidth::reserve(field);
 }
 
 GuiSampleComposition::~GuiSampleComposition()
@@ -784,6 +792,28 @@ void GuiSampleComposition::holdAsTaken()
     fillRecord(taken.get());
 }
 
+void GuiSampleComposition::leaveCalculation(QGroupBox *box)
+{
+    {
+        const QSignalBlocker blocker(box);
+        box->setChecked(false);
+    }
+    struct Kept
+    {
+        const QGroupBox *box;
+        Calculation calculation;
+        QVariant SqlSampleRecord::*figure;
+    };
+    for (const Kept &kept : { Kept { qtCalculateVbar, VbarCalculation, &SqlSampleRecord::calculatedVbar },
+             Kept { qtCalculateMr, MrCalculation, &SqlSampleRecord::calculatedMr },
+             Kept { qtCalculateHydration, HydrationCalculation, &SqlSampleRecord::calculatedHydration } }) {
+        if (kept.box == box) {
+            taken->calculations = taken->calculations.toInt() & ~kept.calculation;
+            (*taken).*kept.figure = QVariant(QVariant::Double);
+        }
+    }
+}
+
 void GuiSampleComposition::onAcceptClicked()
 {
     holdAsTaken();
@@ -1395,17 +1425,33 @@ void GuiSampleComposition::populateAminoTableFromSequence(int const &sampleId)
     showRecord(sample);
 }
 
-QString GuiSampleComposition::changesSince(const SqlSampleRecord &saved) const
+QString GuiSampleComposition::changesSince(const SqlSampleRecord &saved, bool vbarIsComposition) const
 {
     // Without a composition the page gives no figures: those stored stand alone.
     if (!holdsComposition(saved))
         return QString();
+    // A figure the sample did not take from its composition is no figure the
+    // composition gave: an imported sample keeps its typed vbar there too.
     GuiFigureChanges changes;
-    changes.compare(QStringLiteral("vbar"), saved.calculatedVbar, numberOrNull(qtCalculatedVBar->text()));
-    changes.compare(QStringLiteral("Mr"), saved.calculatedMr, numberOrNull(qtCalculatedMR->text()));
-    changes.compare(
-        QStringLiteral("hydration"), saved.calculatedHydration, numberOrNull(qtCalculatedHydration->text()));
+    const auto compare
+        = [&](const QString &caption, const QVariant &figure, Calculation calculation, const QLineEdit *field) {
+              if (tookFigure(saved, figure, calculation))
+                  changes.compare(caption, figure, numberOrNull(field->text()));
+          };
+    if (vbarIsComposition)
+        compare(QStringLiteral("vbar"), saved.calculatedVbar, VbarCalculation, qtCalculatedVBar);
+    compare(QStringLiteral("Mr"), saved.calculatedMr, MrCalculation, qtCalculatedMR);
+    compare(QStringLiteral("hydration"), saved.calculatedHydration, HydrationCalculation, qtCalculatedHydration);
     return changes.text(QStringLiteral("saved with"));
+}
+
+bool GuiSampleComposition::tookFigure(const SqlSampleRecord &sample, const QVariant &figure, Calculation calculation)
+{
+    if (figure.isNull())
+        return false;
+    if (!sample.calculations.isNull())
+        return (sample.calculations.toInt() & calculation) != 0;
+    return figure.toDouble() != 0.0;
 }
 
 bool GuiSampleComposition::holdsComposition(const SqlSampleRecord &sample)

@@ -82,15 +82,27 @@ public:
     // The page's part of a sample record, as showRecord() takes it.
     // A reader given names each typed field and count that is no number the page takes.
     void fillRecord(SqlSampleRecord *sample, GuiFieldReader *reader = nullptr) const;
+    // The page's Calculate boxes, as a sample stores them.
+    enum Calculation { VbarCalculation = 1, MrCalculation = 2, HydrationCalculation = 4 };
     // The figures a stored sample was saved with that the page, having shown it,
     // no longer gives (the reference data, or how they are computed, changed
     // since), in words ("vbar 0.781142 (saved with 0.76246)"); empty when none,
-    // and for a sample without a composition, whose figures stand alone.
-    QString changesSince(const SqlSampleRecord &saved) const;
+    // and for a sample without a composition, whose figures stand alone. Only
+    // the figures the sample took from its composition are compared: its vbar
+    // only where it is the sample's vbar (`vbarIsComposition`: no typed or
+    // standard vbar is its own).
+    QString changesSince(const SqlSampleRecord &saved, bool vbarIsComposition) const;
+    // Whether the sample took that figure from its composition: its Calculate
+    // box was on; in a row stored before the boxes were, a figure other than 0
+    // (a 0 is none, as an imported sample without it has).
+    static bool tookFigure(const SqlSampleRecord &sample, const QVariant &figure, Calculation calculation);
+    // The tab took a source of its own over the page's figure (a typed or
+    // standard vbar): the box (qtCalculateVbar) goes off, and stays off when
+    // the page is cancelled later, since that is the tab's choice, not an
+    // edit on the page.
+    void leaveCalculation(QGroupBox *box);
     // Whether a record holds a composition: counts, amounts or a sequence.
     static bool holdsComposition(const SqlSampleRecord &sample);
-    // The page's Calculate boxes, as a sample stores them.
-    enum Calculation { VbarCalculation = 1, MrCalculation = 2, HydrationCalculation = 4 };
     static constexpr double defaultAminoPka = 7.35;
     static constexpr double defaultCarboxylPka = 3.9;
     // Sets the counts from a one-letter sequence (a blank is one CY2), then

@@ -5,6 +5,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "gui/gui_figurewidth.h"
 #include "gui/gui_units.h"
 
 #include <QMessageBox>
@@ -22,6 +23,7 @@ bool holdsNumber(const QLineEdit *field)
 GuiStandardValue::GuiStandardValue(QWidget *window) : QDialog(window), m_calculations(nullptr), m_window(window)
 {
     setupUi(this);
+    GuiFigureWidth::reserveFields(this);
     connect(buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
     qtTemperature->setFormat('f', 2);

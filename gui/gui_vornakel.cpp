@@ -7,7 +7,9 @@
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_changedefaults.h"
 #include "gui/gui_dataupdate.h"
+#include "gui/gui_figurewidth.h"
 #include "gui/gui_lineedit.h"
+#include "gui/gui_resultfigure.h"
 #include "gui/gui_samplecomposition.h"
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_style.h"
@@ -104,6 +106,7 @@ bool GuiVornakel::initVornakel()
     // After initialize(): it gathers the numeric fields of the pages and of the
     // standard-value dialogs, which exist only from then on.
     createConnections();
+    reserveFigureWidths();
 
     m_moduleManager->loadPlugins(modulesPath());
     m_calculationsPlugin = m_moduleManager->findPlugin(QString::fromLatin1(calculationModuleName), QString());
@@ -121,6 +124,23 @@ bool GuiVornakel::initVornakel()
     if (m_showPending)
         firstShow();
     return true;
+}
+
+void GuiVornakel::reserveFigureWidths()
+{
+    // A figure never runs under the unit written inside its field; the stop
+    // sign stands only in an empty field.
+    for (const UnitLabel &unit : unitLabels()) {
+        if (unit.label != qtStopSign)
+            unit.field->setTextMargins(0, 0, unit.label->sizeHint().width() + unitGap, 0);
+    }
+    GuiFigureWidth::reserveFields(this);
+    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
+             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
+             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin })
+        GuiFigureWidth::reserve(label, GuiResultFigure::shownDigits);
+    for (QLineEdit *field : { qtHydrateRatio, qtGraphShapeHydrationExpansion })
+        GuiFigureWidth::reserve(field);
 }
 
 void GuiVornakel::setCalculationsPlugin(AppPlugin *module)

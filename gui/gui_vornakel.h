@@ -63,6 +63,8 @@ public:
     bool initVornakel();
     void initialize();
     void createConnections();
+    // Every label and field that shows a figure holds its longest text.
+    void reserveFigureWidths();
     // False after a box has said why the file cannot be used.
     bool openDatabase(const QString &path);
 
@@ -94,6 +96,16 @@ public:
 
     // Results page and shape graphs.
     void alignLabels();
+    // A unit label inside its field (the stop sign too), at its height there.
+    struct UnitLabel
+    {
+        QWidget *label;
+        QLineEdit *field;
+        int y;
+    };
+    QVector<UnitLabel> unitLabels() const;
+    // Between a unit label and its field's right edge.
+    static constexpr int unitGap = 5;
     void generateGraphData();
     // Brings the Results tab up to date when its inputs have changed since it
     // was computed or loaded; false when they give no figures.
@@ -295,6 +307,9 @@ private:
     // A new record's standard value shows as its field's default text; a
     // stored one as its dialog's OK makes it.
     void showSample(const SqlSampleRecord &record, bool stored);
+    // How a sample's vbar is obtained: its source word, or in a row stored
+    // before sources were, the one its figures give.
+    static QString vbarSourceOf(const SqlSampleRecord &record);
     void showSolvent(const SqlSolventRecord &record, bool stored);
     void showExperiment(const SqlExperimentRecord &record);
     void showResults(const SqlResultsRecord &record);
@@ -413,6 +428,9 @@ private:
     void refillRecordList(QComboBox *list);
     // A record loaded into its tab (-1: none), with what it holds in the file.
     void holdLoaded(SqlRecordKind kind, int id, const QString &name, const QStringList &values, const QString &version);
+    // A source of the tab chosen over its page's Calculate box: the box goes
+    // off, also for the page's Cancel.
+    void leavePageCalculation(QGroupBox *pageChoice);
     void setDirectEntry(bool checked, QAbstractButton *button, Source source, QLineEdit *field, QLabel *caption,
         QGroupBox *pageChoice, bool greyWhenLeft);
     void chooseStandardValue(

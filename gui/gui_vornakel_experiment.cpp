@@ -548,15 +548,21 @@ void GuiVornakel::setDirectEntry(bool checked, QAbstractButton *button, Source s
         field->setEnabled(true);
         field->setStyleSheet(QLatin1String(GuiStyle::typedText));
         field->setFocus(Qt::OtherFocusReason);
-        setCheckedQuietly(pageChoice, false);
-        // The buffer page's calculation left shows what a calculation that is off shows.
-        qtStackBufferComponents->showWaterWhereUnchecked();
+        leavePageCalculation(pageChoice);
     } else {
         caption->setText(QString());
         field->setEnabled(false);
         if (greyWhenLeft)
             field->setStyleSheet(QLatin1String(GuiStyle::lockedText));
     }
+}
+
+void GuiVornakel::leavePageCalculation(QGroupBox *pageChoice)
+{
+    if (qtStackComposition->isAncestorOf(pageChoice))
+        qtStackComposition->leaveCalculation(pageChoice);
+    else
+        qtStackBufferComponents->leaveCalculation(pageChoice);
 }
 
 void GuiVornakel::onClickedVbarStandard()
@@ -588,8 +594,7 @@ void GuiVornakel::chooseStandardValue(
         // A standard vbar given by the person is no run's composition vbar.
         if (source == Source::Vbar)
             m_runVbarWater = QVariant();
-        setCheckedQuietly(pageChoice, false);
-        qtStackBufferComponents->showWaterWhereUnchecked();
+        leavePageCalculation(pageChoice);
         carryStandardValue(source);
         calculate();
     }

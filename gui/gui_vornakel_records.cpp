@@ -528,7 +528,8 @@ void GuiVornakel::loadSamplePage(int recordId)
     // are now: figures it no longer gives are not shown as the sample's. A
     // run's sample is told by the run, which keeps its own figures.
     if (found) {
-        holdNotAsSaved(SqlRecordKind::Sample, page->changesSince(record));
+        holdNotAsSaved(SqlRecordKind::Sample,
+            page->changesSince(record, vbarSourceOf(record) == QLatin1String(SqlSource::computed)));
         if (!shownOf(SqlRecordKind::Sample).sinceSaved.isEmpty() && !m_loadingLinkedSample)
             takeCompositionFigures();
     }

@@ -293,11 +293,16 @@ SqlSampleRecord GuiVornakel::sampleShown(bool fromPage, GuiFieldReader *reader) 
     return record;
 }
 
+QString GuiVornakel::vbarSourceOf(const SqlSampleRecord &record)
+{
+    return record.vbarSource.isNull() ? olderSampleSource(record) : record.vbarSource.toString();
+}
+
 void GuiVornakel::showSample(const SqlSampleRecord &record, bool stored)
 {
     m_runVbarWater = QVariant(); // the sample shown gives its own
     GuiSampleComposition *page = qtStackComposition;
-    const QString source = record.vbarSource.isNull() ? olderSampleSource(record) : record.vbarSource.toString();
+    const QString source = vbarSourceOf(record);
     const bool standardGiven = !record.vbarStandard.isNull();
     m_vbarStandardValue->setValue(
         standardGiven ? record.vbarStandard.toDouble() : AppNumber::valueOrZero(defaults().vbar));

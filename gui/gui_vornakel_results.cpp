@@ -416,16 +416,10 @@ void GuiVornakel::enableShapeButtons()
     qtShapeCylinder->setEnabled(true);
 }
 
-void GuiVornakel::alignLabels()
+QVector<GuiVornakel::UnitLabel> GuiVornakel::unitLabels() const
 {
-    struct Placement
-    {
-        QWidget *label;
-        QWidget *field;
-        int y;
-    };
     // The unit labels live inside their fields, so positions are the field's.
-    const Placement placements[] = {
+    return {
         { qtSampleVbarUnitLabel, qtSampleVbar, 2 },
         { qtBufferpHLabel, qtBufferpH, 0 },
         { qtBufferDensityUnitLabel, qtBufferDensity, -2 },
@@ -443,14 +437,19 @@ void GuiVornakel::alignLabels()
         { qtS20WLabel, qtExperimentResultsS, 0 },
         { qtSedVelocityKLabel, qtSedVelocityK, 0 },
     };
-    for (const Placement &p : placements) {
+}
+
+void GuiVornakel::alignLabels()
+{
+    const QVector<UnitLabel> placements = unitLabels();
+    for (const UnitLabel &p : placements) {
         if (p.label == qtStopSign) {
             // The stop sign sits in the middle of the molar-mass field.
             p.label->move(p.field->width() / 2 - p.label->width() / 2, 0);
             continue;
         }
         p.label->move(0, 0);
-        p.label->move(p.field->width() - p.label->width() - 5, p.y);
+        p.label->move(p.field->width() - p.label->width() - unitGap, p.y);
     }
 
     // The remembered sources and Mr method show pressed on the tabs that can

@@ -337,6 +337,15 @@ private slots:
             << QString()
             << "warning Vornakel Warning: Sigma: the result is not a finite number. | critical Vornakel Error: plain "
                "and qtNoSuchField";
+        // An input named by its contract name: in brackets after the module's words, which name it already, it is
+        // left out; alone, it is named by the field the windows take it from, where the form has that field. Other
+        // words stay.
+        QTest::newRow("messages name the module's inputs by their fields")
+            << "({WARNING: 'The concentration (Cp) is negative; k (So20w_k) \"x\" is not a number.\\nS20W is zero; "
+               "S20Wx, Cp and (delta1) stay.'})"
+            << QString()
+            << "warning Vornakel Warning: The concentration is negative; k \"x\" is not a number.\n"
+               "S20W is zero; S20Wx, Cp and (delta1) stay.";
         QTest::newRow("combo items appended; without ID the node ends")
             << "[{NAME: 'qtCombo', VALUE: 'three', ID: 3}, {NAME: 'qtCombo', VALUE: 'w', ID: 'x'},"
                " {NAME: 'qtCombo', VALUE: 'v', WARNING: 'w', child: {NAME: 'qtLabel', VALUE: 1}},"

@@ -1,4 +1,9 @@
 #include "app/app_number.h"
+#include "gui/gui_buffercomponents.h"
+#include "gui/gui_lineedit.h"
+#include "gui/gui_resultfigure.h"
+#include "gui/gui_samplecomposition.h"
+#include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
 
 #include "test_log.h"
@@ -6,6 +11,9 @@
 #include "test_recordsteps.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QtTest>
 #include <cmath>
 #include <memory>
@@ -37,6 +45,31 @@ class TstGuiVornakelFigures : public QObject
     int storedLink(const char *column, const QString &run) const
     {
         return m_f->db.value(QString("SELECT %1 FROM experiment WHERE name = '%2'").arg(column, run)).toInt();
+    }
+
+    // Whether a label or field shows its whole text: its width in the font (QFontMetrics) within the room the
+    // widget gives it (a line edit's text margins, a unit written inside it among them, and its own two pixels on
+    // either side); empty when it does, else what is cut.
+    static QString cutOff(QWidget *widget)
+    {
+        const auto said = [widget](const QString &text, int room, int need) {
+            return need <= room
+                ? QString()
+                : QString("%1 \"%2\" (%3 of %4 px)").arg(widget->objectName(), text).arg(room).arg(need);
+        };
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            return said(label->text(), label->contentsRect().width() - 2 * label->margin() - qMax(label->indent(), 0),
+                label->fontMetrics().horizontalAdvance(label->text()));
+        auto *field = qobject_cast<QLineEdit *>(widget);
+        QStyleOptionFrame option;
+        option.initFrom(field);
+        option.rect = field->rect();
+        option.lineWidth
+            = field->hasFrame() ? field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, field) : 0;
+        const QRect contents = field->style()->subElementRect(QStyle::SE_LineEditContents, &option, field);
+        const QMargins text = field->textMargins();
+        return said(field->text(), contents.width() - text.left() - text.right() - 2 * 2,
+            field->fontMetrics().horizontalAdvance(field->text()));
     }
 
 private slots:
@@ -420,6 +453,19 @@ private slots:
         QCOMPARE(text("qtExperimentResultsS"), QStringLiteral("1.9e-13"));
     }
 
+    // What the module says of an input it names by its name in the calculation contract is said in the window of
+    // the field the window took it from, by its caption: an s20,w typed 0 over the computed one is "s20,w" in the
+    // Results tab's note, never "S20W".
+    void aMessageNamesAnInputByTheCaptionOfItsField()
+    {
+        steps("tab qtTabExperiment; type qtSedEquilibriumMR=66000; type qtSedVelocityCoefficient=4.2;"
+              "override qtExperimentResultsS=0; tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        const QString said = text("qtResultsNote") + '\n' + m_f->answerer.texts().join('\n');
+        QVERIFY2(said.contains("s20,w is zero; no figures were taken from s20,w."), qPrintable(said));
+        QVERIFY2(!said.contains("S20W is"), qPrintable(said));
+    }
+
     // Results reloaded show what their calculation showed: the graph buttons and the hydration shell's expansion.
     // The Experiment tab's anhydrous radius is the Results tab's (the dry sphere at 20 C).
     void aReloadShowsWhatTheCalculationShowed()
@@ -468,6 +514,91 @@ private slots:
         steps("restart; tab qtTabExperiment; type qtSedEquilibriumTemp=8; load qtBufferName=Mixed");
         QCOMPARE(text("qtBufferDensity"), density);
         QCOMPARE(text("qtBufferViscosity"), viscosity);
+    }
+
+    // No label or field shows a figure cut, which would read as another figure ("1.86237e+10" for 1.86237e+104):
+    // each shows the longest figure it is given whole (a results label in its six digits, every other one in the
+    // fifteen of the number helper) at the least size the window allows, as on a small screen, and a figure never
+    // runs under a unit written inside its field.
+    void everyFigureShowsWhole_data()
+    {
+        QTest::addColumn<QString>("place"); // a tab, a page (and its inner tab), or a standard-value dialog
+        QTest::addColumn<QStringList>("others"); // figure labels and line edits beside the numeric fields
+        const QStringList results { "qtVbarRo", "qtVbarFo", "qtVbarffo", "qtVbarSmax", "qtVbarDmax", "qtVbarDelta1max",
+            "qtVbarmaxab", "qtVbar2amax", "qtVbar2bmin", "qtTellerRp", "qtTellerFp", "qtTellerffp", "qtTellerSmax",
+            "qtTellerDmax", "qtTellerDelta1max", "qtTellermaxab", "qtTeller2amax", "qtTeller2bmin", "qtHydrateRatio",
+            "qtGraphShapeHydrationExpansion" };
+        const QStringList composition { "qtTotalAminos", "qtCalculatedVBarWater", "qtIsoElectricPoint", "qtpHCharge",
+            "qtAbsExtinction", "qtAbsMgMl", "qtEstAbsExtinction", "qtEstAbsMgMl" };
+        for (const char *tab : { "qtTabSample", "qtTabSolvent", "qtTabExperiment" })
+            QTest::newRow(tab) << tab << QStringList();
+        QTest::newRow("qtTabResults") << "qtTabResults" << results;
+        for (int inner = 0; inner < 3; ++inner)
+            QTest::newRow(qPrintable(QString("sample page, tab %1").arg(inner)))
+                << QString("qtStackComposition/%1").arg(inner) << composition;
+        QTest::newRow("buffer page") << "qtStackBufferComponents" << QStringList();
+        for (const char *dialog : { "vbar", "density", "viscosity" })
+            QTest::newRow(dialog) << dialog << QStringList();
+    }
+    void everyFigureShowsWhole()
+    {
+        QFETCH(QString, place);
+        QFETCH(QStringList, others);
+        const QString figure = "-1.23456789012345e+308";
+        GuiVornakel *w = m_f->window.get();
+        // The figure written as the window writes it (a results label through the results' own helper), the
+        // window at its least size.
+        QStringList cut;
+        int seen = 0;
+        const auto measure = [&](QWidget *top, QWidget *area) {
+            QList<QWidget *> shown;
+            for (GuiLineEdit *field : area->findChildren<GuiLineEdit *>())
+                shown << field;
+            for (const QString &name : others)
+                shown << testChild<QWidget>(area, name);
+            for (QWidget *widget : shown) {
+                if (auto *label = qobject_cast<QLabel *>(widget)) {
+                    if (place == "qtTabResults")
+                        GuiResultFigure::show(label, figure);
+                    else
+                        label->setText(figure);
+                } else {
+                    qobject_cast<QLineEdit *>(widget)->setText(figure);
+                }
+            }
+            top->resize(1, 1);
+            QApplication::processEvents();
+            for (QWidget *widget : shown) {
+                if (!widget->isVisible())
+                    continue;
+                ++seen;
+                const QString what = cutOff(widget);
+                if (!what.isEmpty())
+                    cut << what;
+            }
+        };
+        if (place.startsWith("qtTab")) {
+            w->qtTabWidget->setCurrentWidget(m_f->widget(place));
+            measure(w, m_f->widget(place));
+        } else if (place.startsWith("qtStack")) {
+            QWidget *page = m_f->widget(place.section('/', 0, 0));
+            w->stackedWidget->setCurrentWidget(page);
+            if (auto *composition = qobject_cast<GuiSampleComposition *>(page))
+                composition->qtTabWidget->setCurrentIndex(place.section('/', 1).toInt());
+            measure(w, page);
+        } else {
+            GuiStandardValue *dialogs[] = { w->findChild<GuiVbarStandardValue *>(),
+                w->findChild<GuiDensityStandardValue *>(), w->findChild<GuiViscosityStandardValue *>() };
+            GuiStandardValue *dialog = dialogs[place == "vbar" ? 0 : place == "density" ? 1 : 2];
+            QVERIFY(dialog);
+            m_f->answerer.answerWith([&](QWidget *open) {
+                measure(open, open);
+                static_cast<QDialog *>(open)->reject();
+            });
+            dialog->exec();
+        }
+        QVERIFY(seen > 0);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
     }
 };
 

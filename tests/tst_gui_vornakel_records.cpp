@@ -927,6 +927,56 @@ private slots:
         QVERIFY(results->currentText().endsWith(QLatin1String("  HEWL shape")));
     }
 
+    // A source chosen on a tab over its composition page's (a typed or standard figure) switches the page's
+    // Calculate box off; the page opened then and cancelled returns to that, not to the box as the page last
+    // handed it over: Cancel changes nothing the tabs or pages show, and the record shown stays shown.
+    void cancelKeepsTheSourceChosenOnTheTab_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("open"); // the button that opens the page
+        QTest::addColumn<QString>("box");
+        QTest::newRow("a typed vbar")
+            << "counts ALA=12,LYS=6,TRP=6; save sample=zC; tab qtTabSample; click qtVbarDirectEntry;"
+               "type qtSampleVbar=0.735"
+            << "qtSampleName"
+            << "qtFromComposition"
+            << "qtStackComposition/qtCalculateVbar";
+        QTest::newRow("a standard vbar") << "counts ALA=12,LYS=6,TRP=6; save sample=zC; tab qtTabSample;"
+                                            "std qtVbarStandard=0.734@20"
+                                         << "qtSampleName"
+                                         << "qtFromComposition"
+                                         << "qtStackComposition/qtCalculateVbar";
+        QTest::newRow("a typed density")
+            << "buffer Sodium chloride=0.15; save solvent=zS; tab qtTabSolvent; click qtDensityDirectEntry;"
+               "type qtBufferDensity=1.015"
+            << "qtBufferName"
+            << "qtViscosityCompute"
+            << "qtStackBufferComponents/qtCalculateDensity";
+    }
+    void cancelKeepsTheSourceChosenOnTheTab()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, list);
+        QFETCH(QString, open);
+        QFETCH(QString, box);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps(state);
+        QVERIFY(!QTest::currentTestFailed());
+        const auto *group
+            = testChild<QGroupBox>(testChild<QWidget>(m_f->window.get(), box.section('/', 0, 0)), box.section('/', 1));
+        QVERIFY(!group->isChecked());
+        const int index = m_f->widget<QComboBox>(list)->currentIndex();
+        const QStringList before = shown();
+        steps("click " + open + "; cancel");
+        QVERIFY(!QTest::currentTestFailed());
+        QVERIFY(!group->isChecked());
+        const QStringList changed = TestRecordSteps::differences(before, shown());
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+        QCOMPARE(m_f->widget<QComboBox>(list)->currentIndex(), index);
+    }
+
     // A day's states saved and loaded again after a restart, each as a person makes it: every figure, choice and
     // source comes back as it was, and the same later edit gives the same figures as before the save.
     void statesComeBackAsSaved_data()

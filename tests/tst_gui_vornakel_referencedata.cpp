@@ -7,6 +7,7 @@
 #include "gui/gui_vornakel.h"
 
 #include "test_mainwindow.h"
+#include "test_olddatabase.h"
 #include "test_recordsteps.h"
 
 #include <QPushButton>
@@ -299,6 +300,77 @@ private slots:
         }
         verifyTabsTakeThePage(kind);
         QCOMPARE(linkOfARunSavedNow(kind), -1);
+    }
+
+    // A sample loaded is compared only in the figures it took from its composition. An imported sample keeps the
+    // vbar typed in the older program beside its composition (in calcVBar too, which other programs read), a native
+    // one its typed vbar: neither is said to have changed, with the reference data as they were or changed since,
+    // and a run saved then links it. Where its vbar is its composition's, a change is said (and the list names a
+    // new sample); an imported vbar of 0 is none, and the composition's is the sample's.
+    void aSampleIsComparedInTheFiguresItTookFromItsComposition_data()
+    {
+        QTest::addColumn<QString>("state"); // "import" and the older program's vbarin, or the steps of a native one
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("vbar"); // what the Sample tab shows; "composition": the composition's at 20 C
+        QTest::newRow("imported, typed vbar") << "import 0.735"
+                                              << ""
+                                              << ""
+                                              << "0.735";
+        QTest::newRow("imported, typed vbar, reference data changed") << "import 0.735" << alanineVbar << ""
+                                                                      << "0.735";
+        QTest::newRow("imported, typed vbar below 0.5") << "import 0.45" << alanineVbar << ""
+                                                        << "0.45";
+        QTest::newRow("imported, no vbar") << "import 0" << alanineVbar << ""
+                                           << "composition";
+        QTest::newRow("native, typed vbar, reference data changed")
+            << "counts ALA=12,LYS=6,TRP=6; click qtVbarDirectEntry; type qtSampleVbar=0.735; save sample=zF"
+            << alanineVbar << ""
+            << "0.735";
+        QTest::newRow("native, composition's vbar, reference data changed")
+            << QString(zF) << alanineVbar << "vbar 0.781142 (saved with 0.76246)"
+            << "composition";
+    }
+    void aSampleIsComparedInTheFiguresItTookFromItsComposition()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        QFETCH(QString, vbar);
+        if (state.startsWith("import ")) {
+            TestOldDatabase old;
+            QVERIFY(old.isValid());
+            QVERIFY(old.exec(old.vornakel(),
+                { QString(
+                      "INSERT INTO Sample VALUES ('zF', %1, 0, 20, 0.009, 7.7, 3.3, 1, 'AAAAAAAAAAAAKKKKKKWWWWWW', 0)")
+                        .arg(state.section(' ', 1)),
+                    "INSERT INTO AminoAcidCompositions VALUES ('zF', 'ALA', 12)",
+                    "INSERT INTO AminoAcidCompositions VALUES ('zF', 'LYS', 6)",
+                    "INSERT INTO AminoAcidCompositions VALUES ('zF', 'TRP', 6)" }));
+            QVERIFY(old.importSamples(m_f->db.connectionName()));
+        } else {
+            steps(state);
+        }
+        steps("restart" + (change.isEmpty() ? QString() : "; sql " + change));
+        QVERIFY(!QTest::currentTestFailed());
+        m_f->answerer.clear();
+        steps("load qtSampleName=zF; tab qtTabExperiment; type qtSedEquilibriumTemp=20");
+        QVERIFY(!QTest::currentTestFailed());
+        const double composition = compositionVbar({ { "ALA", 12 }, { "LYS", 6 }, { "TRP", 6 } });
+        QVERIFY2(std::fabs(samplePage()->qtCalculatedVBar->text().toDouble() - composition) < 5e-6,
+            qPrintable(samplePage()->qtCalculatedVBar->text()));
+        // At 20 C with 4.25e-4 ml/g per kelvin from the composition's 25 C estimate (Durchschlag 1986).
+        const double shown = vbar == "composition" ? composition + 4.25e-4 * (20 - 25) : vbar.toDouble();
+        QVERIFY2(std::fabs(m_f->number("qtSampleVbar") - shown) < 5e-6, qPrintable(m_f->text("qtSampleVbar")));
+        if (!said.isEmpty()) {
+            QVERIFY2(
+                boxes().contains("was saved with figures that its") && boxes().contains(said), qPrintable(boxes()));
+            QCOMPARE(linkOfARunSavedNow("sample"), -1);
+            return;
+        }
+        QVERIFY2(!boxes().contains("was saved with figures"), qPrintable(boxes()));
+        QVERIFY(listIndex("qtSampleName") > 0);
+        QCOMPARE(linkOfARunSavedNow("sample"), m_f->db.value("SELECT id FROM sample WHERE name = 'zF'").toInt());
     }
 
     // A run loaded after the reference data of its sample or solvent changed shows the figures it was saved with,

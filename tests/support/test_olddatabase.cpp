@@ -301,6 +301,19 @@ void TestOldDatabase::readAccessFile(SqlImportDb &engine, const QString &file)
         qWarning() << "TestOldDatabase: the reader did not end on" << file;
 }
 
+bool TestOldDatabase::importSamples(const QString &connection) const
+{
+    SqlImportDb engine(connection);
+    bool warned = false;
+    QObject::connect(&engine, &SqlImportDb::sigWarning, [&warned](const QString &title, const QString &text) {
+        qWarning().noquote() << title << text;
+        warned = true;
+    });
+    engine.copySampleTable(vornakel(), false);
+    engine.copyAminoAcidCompositionsTable(vornakel(), false);
+    return !warned;
+}
+
 bool TestOldDatabase::leaveUnfinishedImport(const QString &connection, const QString &table, int rows) const
 {
     QSettings settings;

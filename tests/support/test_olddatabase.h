@@ -88,6 +88,11 @@ public:
     // it before the file's tables are asked for.
     static void readAccessFile(SqlImportDb &engine, const QString &file);
 
+    // The records file's samples and their amino acid compositions copied
+    // into the database of `connection` as an import copies them; false when
+    // the copy warned of anything.
+    bool importSamples(const QString &connection) const;
+
     // What an import whose program died leaves in the database of
     // `connection`: the first `rows` rows of `table` of the reference file,
     // stored a row a slice, and noted for the next import to take back.
