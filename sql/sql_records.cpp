@@ -464,6 +464,23 @@ const SqlRecords::ChoiceColumn *choiceColumn(const QString &table, const QString
     return nullptr;
 }
 
+// The object name and word that a choice column's value is, in either form;
+// null for a column that holds no choice and for any other value.
+const QPair<QString, QString> *choiceOf(const QString &table, const QString &column, const QVariant &value)
+{
+    if (value.type() != QVariant::String)
+        return nullptr;
+    const SqlRecords::ChoiceColumn *choice = choiceColumn(table, column);
+    if (!choice)
+        return nullptr;
+    const QString text = value.toString();
+    for (const auto &word : choice->words) {
+        if (text == word.first || text == word.second)
+            return &word;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QString SqlRecords::ChoiceColumn::translation() const
@@ -483,29 +500,14 @@ QString SqlRecords::ChoiceColumn::anyLeft() const
 
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
-    if (value.type() != QVariant::String)
-        return value;
-    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
-        for (const auto &word : choice->words) {
-            if (word.first == value.toString())
-                return word.second;
-        }
-    }
-    return value;
+    const auto *word = choiceOf(table, column, value);
+    return word ? QVariant(word->second) : value;
 }
 
 QVariant SqlRecords::storedOf(const QString &table, const QString &column, const QVariant &value)
 {
-    if (value.type() != QVariant::String)
-        return value;
-    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
-        const QString text = value.toString();
-        for (const auto &word : choice->words) {
-            if (text == word.first || text == word.second)
-                return choice->storesNames ? word.first : word.second;
-        }
-    }
-    return value;
+    const auto *word = choiceOf(table, column, value);
+    return word ? QVariant(choiceColumn(table, column)->storesNames ? word->first : word->second) : value;
 }
 
 SqlRecords::SqlRecords(const QSqlDatabase &db) : m_db(db) { }
