@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace AppRegularFile {
 
@@ -36,6 +37,19 @@ QString kind(unsigned mode)
         return QStringLiteral("a socket");
     if (S_ISLNK(mode))
         return QStringLiteral("a link");
+    return QString();
+}
+
+QString notOwnFile(const struct stat &found, uid_t owner)
+{
+    if (!S_ISREG(found.st_mode)) {
+        const QString what = kind(found.st_mode);
+        return what.isEmpty() ? QStringLiteral("no regular file") : what;
+    }
+    if (found.st_uid != ::geteuid() && found.st_uid != owner)
+        return QStringLiteral("a file of another user's");
+    if (found.st_nlink > 1)
+        return QStringLiteral("a file with a second name (a hard link)");
     return QString();
 }
 

@@ -3,6 +3,10 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
+struct stat;
+
 // A file that a person chooses is opened only when it is a regular file (or a
 // link to one): opening a named pipe waits for a writer for ever, and a
 // folder, a device or a socket holds nothing the program could read.
@@ -11,6 +15,11 @@ namespace AppRegularFile {
 // What a file of this mode (st_mode) is, as a person reads it ("a named
 // pipe (FIFO)"); empty for a regular file and for what has no name here.
 QString kind(unsigned mode);
+
+// What a file of this status (lstat) is, as a person reads it, where only a
+// regular file of the user's own, or of `owner`, with no second name is
+// taken ("a link", "a file of another user's", ...); empty for such a file.
+QString notOwnFile(const struct stat &found, uid_t owner);
 
 // Whether the path names a regular file, or a link to one.
 bool isRegular(const QString &path);

@@ -178,23 +178,6 @@ QStringList &beingTold()
     return copies;
 }
 
-// What the name of a kept copy holds now when it cannot be the copy the
-// save made, a file of the user's own with no other name (in a folder that
-// others may write, someone may have put something else there); empty
-// otherwise.
-QString notTheCopy(const struct stat &found)
-{
-    if (!S_ISREG(found.st_mode)) {
-        const QString what = AppRegularFile::kind(found.st_mode);
-        return what.isEmpty() ? QStringLiteral("no regular file") : what;
-    }
-    if (found.st_uid != ::geteuid())
-        return QStringLiteral("a file of another user's");
-    if (found.st_nlink > 1)
-        return QStringLiteral("a file with a second name (a hard link)");
-    return QString();
-}
-
 // Tells of the cut copies into `target` (every one, for an empty text) and
 // forgets each once told, which may be later, when its box has been seen: a
 // program ended while its box waits or shows tells it again at its next
@@ -214,7 +197,10 @@ void tellCutCopiesInto(const QString &target)
         }
         if (copyInUse(copy) || !teller() || (!target.isEmpty() && into != target))
             continue;
-        const QString other = notTheCopy(found);
+        // The copy the save made is a file of the user's own with no other
+        // name; in a folder that others may write, someone may have put
+        // something else there.
+        const QString other = AppRegularFile::notOwnFile(found, ::geteuid());
         const QString where = other.isEmpty()
             ? QStringLiteral("The whole of what was saved then is in %1.").arg(QDir::toNativeSeparators(copy))
             : QStringLiteral("The whole of what was saved then was kept as %1, but that name now holds %2, which "

@@ -141,29 +141,19 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     const bool folderKnown = ::stat(folderPath.constData(), &folder) == 0;
     const mode_t othersWrite = S_IWGRP | S_IWOTH;
     bool moved = false;
-    QString what;
-    if (S_ISLNK(found.st_mode)) {
-        what = QStringLiteral("a link");
-    } else if (!S_ISREG(found.st_mode)) {
-        what = AppRegularFile::kind(found.st_mode);
-        if (what.isEmpty())
-            what = QStringLiteral("no regular file");
-    } else if (found.st_uid != ::geteuid() && !(known && file.st_uid == found.st_uid)) {
-        what = QStringLiteral("a file of another user's");
-    } else if (found.st_nlink > 1) {
-        what = QStringLiteral("a file with a second name (a hard link)");
-    } else if (found.st_mode & othersWrite & ~(known ? file.st_mode : 0)) {
+    QString what = AppRegularFile::notOwnFile(found, known ? file.st_uid : ::geteuid());
+    if (what.isEmpty() && (found.st_mode & othersWrite & ~(known ? file.st_mode : 0))) {
         what = QStringLiteral("a file that others may write");
-    } else if (holdsChanges(beside) && found.st_size > 0 && changedSinceWritten(found) && folderKnown
+    } else if (what.isEmpty() && holdsChanges(beside) && found.st_size > 0 && changedSinceWritten(found) && folderKnown
         && othersMayMove(folder)) {
         // Taken away while a save ended (so that it could not be removed) and
         // put back after later saves, it would take the file back to before them.
         moved = true;
         what = QStringLiteral("a file of changes that was moved or renamed after it was last written, in a folder "
                               "where others may do so");
-    } else {
-        return QString();
     }
+    if (what.isEmpty())
+        return QString();
     const QString name = QDir::toNativeSeparators(QFile::decodeName(beside));
     return QStringLiteral("The database file\n%1\n%2: beside it lies %3, %4, which would be taken for changes of the "
                           "database's own and written into it. Nothing was read from the database or written to "

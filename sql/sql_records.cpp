@@ -464,6 +464,23 @@ const SqlRecords::ChoiceColumn *choiceColumn(const QString &table, const QString
     return nullptr;
 }
 
+// The object name and word that a choice column's value is, in either form;
+// null for a column that holds no choice and for any other value.
+const QPair<QString, QString> *choiceOf(const QString &table, const QString &column, const QVariant &value)
+{
+    if (value.type() != QVariant::String)
+        return nullptr;
+    const SqlRecords::ChoiceColumn *choice = choiceColumn(table, column);
+    if (!choice)
+        return nullptr;
+    const QString text = value.toString();
+    for (const auto &word : choice->words) {
+        if (text == word.first || text == word.second)
+            return &word;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QString SqlRecords::ChoiceColumn::translation() const
@@ -483,29 +500,14 @@ QString SqlRecords::ChoiceColumn::anyLeft() const
 
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
-    if (value.type() != QVariant::String)
-        return value;
-    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
-        for (const auto &word : choice->words) {
-            if (word.first == value.toString())
-                return word.second;
-        }
-    }
-    return value;
+    const auto *word = choiceOf(table, column, value);
+    return word ? QVariant(word->second) : value;
 }
 
 QVariant SqlRecords::storedOf(const QString &table, const QString &column, const QVariant &value)
 {
-    if (value.type() != QVariant::String)
-        return value;
-    if (const ChoiceColumn *choice = choiceColumn(table, column)) {
-        const QString text = value.toString();
-        for (const auto &word : choice->words) {
-            if (text == word.first || text == word.second)
-                return choice->storesNames ? word.first : word.second;
-        }
-    }
-    return value;
+    const auto *word = choiceOf(table, column, value);
+    return word ? QVariant(choiceColumn(table, column)->storesNames ? word->first : word->second) : value;
 }
 
 SqlRecords::SqlRecords(const QSqlDatabase &db) : m_db(db) { }
@@ -521,6 +523,12 @@ bool SqlRecords::save(
     const QString expected = m_expectedVersion;
     m_expectedVersion.clear();
     SqlTransaction transaction(m_db);
+    // Rolled back, with the transaction's report of `text` as the error.
+    const auto failWith = [&](const QString &text) {
+        transaction.fail(text);
+        m_error = transaction.error();
+        return false;
+    };
     if (!transaction.isOpen()) {
         m_error = transaction.error();
         return false;
@@ -542,27 +550,22 @@ bool SqlRecords::save(
             query.finish();
             if (!listed) {
                 m_savedOverGone = true;
-                transaction.fail(QStringLiteral("The record to be saved over is no longer in the database file: "
-                                                "another program using it has deleted it, or made it inactive, "
-                                                "since it was listed. Nothing was written."));
-                m_error = transaction.error();
-                return false;
+                return failWith(QStringLiteral("The record to be saved over is no longer in the database file: "
+                                               "another program using it has deleted it, or made it inactive, "
+                                               "since it was listed. Nothing was written."));
             }
             // Saved by another program since the person chose to save over
             // it: that save is not written over without their word.
-            QString now;
-            if (!expected.isEmpty() && !version(kind, storedId, &now)) {
-                transaction.fail(m_driverText);
-                m_error = transaction.error();
-                return false;
-            }
-            if (!expected.isEmpty() && now != expected) {
-                m_savedOverChanged = true;
-                transaction.fail(QStringLiteral("The record to be saved over has been saved by another program "
-                                                "using the database file since this save began. Nothing was "
-                                                "written."));
-                m_error = transaction.error();
-                return false;
+            if (!expected.isEmpty()) {
+                QString now;
+                if (!version(kind, storedId, &now))
+                    return failWith(m_driverText);
+                if (now != expected) {
+                    m_savedOverChanged = true;
+                    return failWith(QStringLiteral("The record to be saved over has been saved by another program "
+                                                   "using the database file since this save began. Nothing was "
+                                                   "written."));
+                }
             }
         }
         if (!write(query, &id))
@@ -571,11 +574,8 @@ bool SqlRecords::save(
     // The record as this save leaves it, read under its lock: a window that
     // takes it after the commit could take another program's next save.
     QString savedStamp, savedVersion;
-    if (!readStamps(kind, id, &savedStamp, &savedVersion)) {
-        transaction.fail(m_driverText);
-        m_error = transaction.error();
-        return false;
-    }
+    if (!readStamps(kind, id, &savedStamp, &savedVersion))
+        return failWith(m_driverText);
     if (!commitSave(transaction, &m_error))
         return false;
     m_savedStamp = savedStamp;
