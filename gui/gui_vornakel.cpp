@@ -634,11 +634,7 @@ void GuiVornakel::onPageCanceled()
     bool &pending = page == qtStackComposition ? m_compositionFollowsPending : m_bufferFollowsPending;
     if (pending) {
         pending = false;
-        if (page == qtStackComposition)
-            takeCompositionFigures();
-        else
-            takeBufferFigures();
-        calculate();
+        takePageFigures(page == qtStackComposition);
     }
     showTabs();
 }

@@ -480,7 +480,9 @@ private:
     // The figures a tab takes from its composition page (those whose source
     // is the page), as the page gives them now. No calculation follows.
     void takeCompositionFigures();
-    void takeBufferFigures();
+    // Those of the composition page or the buffer page, and the calculation
+    // that follows them.
+    void takePageFigures(bool composition);
     // The composition's vbar (its 25 C estimate) at the run temperature, as
     // accepted from the page.
     QVariant compositionVbarAtRunTemperature(const QVariant &vbar);

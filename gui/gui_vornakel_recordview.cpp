@@ -924,11 +924,16 @@ void GuiVornakel::takeCompositionFigures()
     }
 }
 
-void GuiVornakel::takeBufferFigures()
+void GuiVornakel::takePageFigures(bool composition)
 {
-    // A computed density and viscosity are the page's at the run temperature.
-    correctForTemperature(qtBufferDensity);
-    correctForTemperature(qtBufferViscosity);
+    if (composition) {
+        takeCompositionFigures();
+    } else {
+        // A computed density and viscosity are the page's at the run temperature.
+        correctForTemperature(qtBufferDensity);
+        correctForTemperature(qtBufferViscosity);
+    }
+    calculate();
 }
 
 void GuiVornakel::holdNotAsSaved(SqlRecordKind kind, const QString &changes)
@@ -963,17 +968,11 @@ void GuiVornakel::onPageFollowedReferenceData(const QString &changes)
                                    "the figures they give now (%3)")
                         .arg(name, tab, changes);
     }
-    const bool pageOpen = stackedWidget->currentWidget()
-        == (sample ? static_cast<QWidget *>(qtStackComposition) : static_cast<QWidget *>(qtStackBufferComponents));
-    if (pageOpen) {
+    const bool pageOpen = stackedWidget->currentWidget() == sender();
+    if (pageOpen)
         (sample ? m_compositionFollowsPending : m_bufferFollowsPending) = true;
-    } else {
-        if (sample)
-            takeCompositionFigures();
-        else
-            takeBufferFigures();
-        calculate();
-    }
+    else
+        takePageFigures(sample);
     followShownRecords();
 
     QString text = QStringLiteral("The reference data changed, and the %1 shown gives other figures now: %2.")
