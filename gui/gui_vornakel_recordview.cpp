@@ -907,7 +907,7 @@ QVariant GuiVornakel::compositionVbarAtRunTemperature(const QVariant &vbar)
 void GuiVornakel::takeCompositionFigures()
 {
     const GuiSampleComposition *page = qtStackComposition;
-    if (m_sources.button(Source::Vbar) == qtVbarCompute && page->qtCalculateVbar->isChecked()) {
+    if (showsCompositionVbar() && page->qtCalculateVbar->isChecked()) {
         const QVariant vbar = numberOrNull(page->qtCalculatedVBar->text());
         if (vbar.toDouble() > 0)
             qtSampleVbar->setText(columnText(compositionVbarAtRunTemperature(vbar)));
