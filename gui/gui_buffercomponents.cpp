@@ -687,13 +687,19 @@ bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent
     return true;
 }
 
-void GuiBufferComponents::compareFiguresAt20(
-    GuiFigureChanges *changes, const QVariant &density, const QVariant &viscosity) const
+void GuiBufferComponents::tellChangedFigures(
+    const QVariant &densityBefore, const QVariant &viscosityBefore, const QString &removed)
 {
+    GuiFigureChanges changes;
+    if (!removed.isEmpty())
+        changes.add(
+            QStringLiteral("%1 is no longer in the reference data and was taken out of the buffer").arg(removed));
     if (qtCalculateDensity->isChecked())
-        changes->compare(QStringLiteral("density at 20 C"), density, densityAt20());
+        changes.compare(QStringLiteral("density at 20 C"), densityBefore, densityAt20());
     if (qtCalculateViscosity->isChecked())
-        changes->compare(QStringLiteral("viscosity at 20 C"), viscosity, viscosityAt20());
+        changes.compare(QStringLiteral("viscosity at 20 C"), viscosityBefore, viscosityAt20());
+    if (!changes.isEmpty())
+        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
 }
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
@@ -1389,13 +1395,7 @@ void GuiBufferComponents::onComponentRecordChanged(int id)
     if (!inBuffer)
         return;
     compute();
-    GuiFigureChanges changes;
-    if (!record.active)
-        changes.add(
-            QStringLiteral("%1 is no longer in the reference data and was taken out of the buffer").arg(nameBefore));
-    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
-    if (!changes.isEmpty())
-        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
+    tellChangedFigures(densityBefore, viscosityBefore, record.active ? QString() : nameBefore);
 }
 
 void GuiBufferComponents::onDatabaseImporterRun()
@@ -1416,8 +1416,5 @@ void GuiBufferComponents::onDatabaseImporterRun()
         showComponents(shown);
     }
     compute();
-    GuiFigureChanges changes;
-    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
-    if (!changes.isEmpty())
-        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
+    tellChangedFigures(densityBefore, viscosityBefore);
 }
