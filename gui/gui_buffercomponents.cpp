@@ -671,8 +671,7 @@ QPair<QVariant, QVariant> GuiBufferComponents::figuresAt20Now(const SqlSolventRe
 
 bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
 {
-    if (!m_calculations || !m_missingComponents.isEmpty())
-        return false;
+    // Without the module or a component, figuresAt20Now() gives none.
     const QPair<QVariant, QVariant> now = figuresAt20Now(solvent);
     const QPair<const QVariant &, const QVariant &> figures[]
         = { { solvent.computedDensity, now.first }, { solvent.computedViscosity, now.second } };

@@ -191,8 +191,8 @@ private:
     // What the shown components give now at 20 C in light water for each
     // figure the solvent stores (null where it stores none, or they give none).
     QPair<QVariant, QVariant> figuresAt20Now(const SqlSolventRecord &solvent) const;
-    // The stored figures of a row without the mark of 20 C are what its
-    // components give at 20 C in light water.
+    // The stored figures of a row without the mark of 20 C (one at least) are
+    // what its components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
     // The record keeps its figures at 20 C in light water: in their own
     // columns, or (marked) in place of those the page showed.
