@@ -374,7 +374,7 @@ private:
     // The Mr method "From Composition" in use, as its button shows it.
     void useMrFromComposition();
     // The computed hydration of the sample shown, or none; "Use computed
-    // delta1" is offered only while there is one.
+    // delta1" is offered only while there is one, and shows it while chosen.
     void holdComputedHydration(const double *value);
     // The program defaults; all empty without the defaults dialog.
     GuiDefaultsRow defaults() const;
