@@ -919,8 +919,6 @@ void GuiVornakel::takeCompositionFigures()
     if (m_sources.computedHydration() && page->qtCalculateHydration->isChecked() && !hydration.isNull()) {
         const double value = hydration.toDouble();
         holdComputedHydration(&value);
-        if (qtHydrateComputed->isChecked())
-            qtHydrateRatio->setText(QString::number(value, 'g', 4)); // as the option shows it
     }
 }
 
