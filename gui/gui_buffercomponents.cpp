@@ -671,8 +671,7 @@ QPair<QVariant, QVariant> GuiBufferComponents::figuresAt20Now(const SqlSolventRe
 
 bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent) const
 {
-    if (!m_calculations || !m_missingComponents.isEmpty())
-        return false;
+    // Without the module or a component, figuresAt20Now() gives none.
     const QPair<QVariant, QVariant> now = figuresAt20Now(solvent);
     const QPair<const QVariant &, const QVariant &> figures[]
         = { { solvent.computedDensity, now.first }, { solvent.computedViscosity, now.second } };
@@ -687,13 +686,19 @@ bool GuiBufferComponents::givesStoredFiguresAt20(const SqlSolventRecord &solvent
     return true;
 }
 
-void GuiBufferComponents::compareFiguresAt20(
-    GuiFigureChanges *changes, const QVariant &density, const QVariant &viscosity) const
+void GuiBufferComponents::tellChangedFigures(
+    const QVariant &densityBefore, const QVariant &viscosityBefore, const QString &removed)
 {
+    GuiFigureChanges changes;
+    if (!removed.isEmpty())
+        changes.add(
+            QStringLiteral("%1 is no longer in the reference data and was taken out of the buffer").arg(removed));
     if (qtCalculateDensity->isChecked())
-        changes->compare(QStringLiteral("density at 20 C"), density, densityAt20());
+        changes.compare(QStringLiteral("density at 20 C"), densityBefore, densityAt20());
     if (qtCalculateViscosity->isChecked())
-        changes->compare(QStringLiteral("viscosity at 20 C"), viscosity, viscosityAt20());
+        changes.compare(QStringLiteral("viscosity at 20 C"), viscosityBefore, viscosityAt20());
+    if (!changes.isEmpty())
+        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
 }
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)
@@ -1389,13 +1394,7 @@ void GuiBufferComponents::onComponentRecordChanged(int id)
     if (!inBuffer)
         return;
     compute();
-    GuiFigureChanges changes;
-    if (!record.active)
-        changes.add(
-            QStringLiteral("%1 is no longer in the reference data and was taken out of the buffer").arg(nameBefore));
-    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
-    if (!changes.isEmpty())
-        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
+    tellChangedFigures(densityBefore, viscosityBefore, record.active ? QString() : nameBefore);
 }
 
 void GuiBufferComponents::onDatabaseImporterRun()
@@ -1416,8 +1415,5 @@ void GuiBufferComponents::onDatabaseImporterRun()
         showComponents(shown);
     }
     compute();
-    GuiFigureChanges changes;
-    compareFiguresAt20(&changes, densityBefore, viscosityBefore);
-    if (!changes.isEmpty())
-        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
+    tellChangedFigures(densityBefore, viscosityBefore);
 }

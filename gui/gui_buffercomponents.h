@@ -16,7 +16,6 @@
 
 class AppPlugin;
 class AppScriptObject;
-class GuiFigureChanges;
 class GuiFieldReader;
 class QComboBox;
 class QTableWidgetItem;
@@ -192,15 +191,17 @@ private:
     // What the shown components give now at 20 C in light water for each
     // figure the solvent stores (null where it stores none, or they give none).
     QPair<QVariant, QVariant> figuresAt20Now(const SqlSolventRecord &solvent) const;
-    // The stored figures of a row without the mark of 20 C are what its
-    // components give at 20 C in light water.
+    // The stored figures of a row without the mark of 20 C (one at least) are
+    // what its components give at 20 C in light water.
     bool givesStoredFiguresAt20(const SqlSolventRecord &solvent) const;
     // The record keeps its figures at 20 C in light water: in their own
     // columns, or (marked) in place of those the page showed.
     static bool keepsFiguresAt20(const SqlSolventRecord &solvent);
-    // The figures at 20 C the page shows, whole, and those it gives: compared
-    // before and after a change of reference data.
-    void compareFiguresAt20(GuiFigureChanges *changes, const QVariant &density, const QVariant &viscosity) const;
+    // After a change of reference data, what it changed of the buffer shown
+    // (the component of that name `removed` from it) and of the figures at
+    // 20 C the page shows, whole, against those before: told when anything did.
+    void tellChangedFigures(
+        const QVariant &densityBefore, const QVariant &viscosityBefore, const QString &removed = QString());
     void correctBoth();
     // A component just added has its concentration but not yet its chosen unit.
     bool awaitsUnit() const;

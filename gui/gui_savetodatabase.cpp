@@ -606,6 +606,11 @@ void GuiSaveToDatabase::saveRecord(
         return;
     // Given back before any box but the overwrite question.
     GuiWaitCursor cursor;
+    const auto fail = [&](const QString &text) {
+        cursor.restore();
+        QMessageBox::critical(
+            n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
+    };
     // Blanks around a name are seen in no list: " BufC" would look like "BufC".
     const QString name = n.nameBox->currentText().trimmed();
     const int index = n.nameBox->currentIndex();
@@ -616,9 +621,7 @@ void GuiSaveToDatabase::saveRecord(
         const QVariant data = n.nameBox->currentData(Qt::UserRole);
         storedId = data.isValid() ? data.toInt() : -1;
     } else if (!records.findListed(recordKind, name, &storedId)) {
-        cursor.restore();
-        QMessageBox::critical(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), records.error(),
-            QMessageBox::Ok, QMessageBox::NoButton);
+        fail(records.error());
         return;
     }
     // A name typed that a stored record already has is that record, as if
@@ -629,9 +632,7 @@ void GuiSaveToDatabase::saveRecord(
         // and choose.
         QString now;
         if (!records.version(recordKind, storedId, &now)) {
-            cursor.restore();
-            QMessageBox::critical(n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), records.error(),
-                QMessageBox::Ok, QMessageBox::NoButton);
+            fail(records.error());
             return;
         }
         const QString taken = m_mainWindow->takenVersion(recordKind, storedId);
@@ -676,7 +677,6 @@ void GuiSaveToDatabase::saveRecord(
     // whole or not at all.
     int savedId = -1;
     if (!write(records, storedId, &savedId)) {
-        cursor.restore();
         QString text = records.error();
         // The list no longer offers what is not there to save over.
         if (records.savedOverGone()) {
@@ -685,8 +685,7 @@ void GuiSaveToDatabase::saveRecord(
         }
         if (records.savedOverChanged())
             text += QStringLiteral("\n\nSave again to be told what changed, and to choose.");
-        QMessageBox::critical(
-            n.boxOnDialog ? this : nullptr, QStringLiteral("Vornakel"), text, QMessageBox::Ok, QMessageBox::NoButton);
+        fail(text);
         return;
     }
 

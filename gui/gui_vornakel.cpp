@@ -135,9 +135,7 @@ void GuiVornakel::reserveFigureWidths()
             unit.field->setTextMargins(0, 0, unit.label->sizeHint().width() + unitGap, 0);
     }
     GuiFigureWidth::reserveFields(this);
-    for (QLabel *label : { qtVbarRo, qtVbarFo, qtVbarffo, qtVbarSmax, qtVbarDmax, qtVbarDelta1max, qtVbarmaxab,
-             qtVbar2amax, qtVbar2bmin, qtTellerRp, qtTellerFp, qtTellerffp, qtTellerSmax, qtTellerDmax,
-             qtTellerDelta1max, qtTellermaxab, qtTeller2amax, qtTeller2bmin })
+    for (QLabel *label : resultFigureLabels())
         GuiFigureWidth::reserve(label, GuiResultFigure::shownDigits);
     for (QLineEdit *field : { qtHydrateRatio, qtGraphShapeHydrationExpansion })
         GuiFigureWidth::reserve(field);
@@ -636,11 +634,7 @@ void GuiVornakel::onPageCanceled()
     bool &pending = page == qtStackComposition ? m_compositionFollowsPending : m_bufferFollowsPending;
     if (pending) {
         pending = false;
-        if (page == qtStackComposition)
-            takeCompositionFigures();
-        else
-            takeBufferFigures();
-        calculate();
+        takePageFigures(page == qtStackComposition);
     }
     showTabs();
 }

@@ -374,7 +374,7 @@ private:
     // The Mr method "From Composition" in use, as its button shows it.
     void useMrFromComposition();
     // The computed hydration of the sample shown, or none; "Use computed
-    // delta1" is offered only while there is one.
+    // delta1" is offered only while there is one, and shows it while chosen.
     void holdComputedHydration(const double *value);
     // The program defaults; all empty without the defaults dialog.
     GuiDefaultsRow defaults() const;
@@ -480,7 +480,9 @@ private:
     // The figures a tab takes from its composition page (those whose source
     // is the page), as the page gives them now. No calculation follows.
     void takeCompositionFigures();
-    void takeBufferFigures();
+    // Those of the composition page or the buffer page, and the calculation
+    // that follows them.
+    void takePageFigures(bool composition);
     // The composition's vbar (its 25 C estimate) at the run temperature, as
     // accepted from the page.
     QVariant compositionVbarAtRunTemperature(const QVariant &vbar);

@@ -699,6 +699,10 @@ void GuiVornakel::holdComputedHydration(const double *value)
     if (m_sources.holdComputedHydration(value))
         m_resultsStale = true;
     qtHydrateComputed->setEnabled(m_sources.offersComputedHydration());
+    // Chosen, the option's field shows the hydration its figures are computed
+    // with, in four digits as when it is chosen.
+    if (value && qtHydrateComputed->isChecked())
+        qtHydrateRatio->setText(AppNumber::toText(*value, 4));
 }
 
 void GuiVornakel::clearSolventPage()

@@ -907,7 +907,7 @@ QVariant GuiVornakel::compositionVbarAtRunTemperature(const QVariant &vbar)
 void GuiVornakel::takeCompositionFigures()
 {
     const GuiSampleComposition *page = qtStackComposition;
-    if (m_sources.button(Source::Vbar) == qtVbarCompute && page->qtCalculateVbar->isChecked()) {
+    if (showsCompositionVbar() && page->qtCalculateVbar->isChecked()) {
         const QVariant vbar = numberOrNull(page->qtCalculatedVBar->text());
         if (vbar.toDouble() > 0)
             qtSampleVbar->setText(columnText(compositionVbarAtRunTemperature(vbar)));
@@ -919,16 +919,19 @@ void GuiVornakel::takeCompositionFigures()
     if (m_sources.computedHydration() && page->qtCalculateHydration->isChecked() && !hydration.isNull()) {
         const double value = hydration.toDouble();
         holdComputedHydration(&value);
-        if (qtHydrateComputed->isChecked())
-            qtHydrateRatio->setText(QString::number(value, 'g', 4)); // as the option shows it
     }
 }
 
-void GuiVornakel::takeBufferFigures()
+void GuiVornakel::takePageFigures(bool composition)
 {
-    // A computed density and viscosity are the page's at the run temperature.
-    correctForTemperature(qtBufferDensity);
-    correctForTemperature(qtBufferViscosity);
+    if (composition) {
+        takeCompositionFigures();
+    } else {
+        // A computed density and viscosity are the page's at the run temperature.
+        correctForTemperature(qtBufferDensity);
+        correctForTemperature(qtBufferViscosity);
+    }
+    calculate();
 }
 
 void GuiVornakel::holdNotAsSaved(SqlRecordKind kind, const QString &changes)
@@ -963,17 +966,11 @@ void GuiVornakel::onPageFollowedReferenceData(const QString &changes)
                                    "the figures they give now (%3)")
                         .arg(name, tab, changes);
     }
-    const bool pageOpen = stackedWidget->currentWidget()
-        == (sample ? static_cast<QWidget *>(qtStackComposition) : static_cast<QWidget *>(qtStackBufferComponents));
-    if (pageOpen) {
+    const bool pageOpen = stackedWidget->currentWidget() == sender();
+    if (pageOpen)
         (sample ? m_compositionFollowsPending : m_bufferFollowsPending) = true;
-    } else {
-        if (sample)
-            takeCompositionFigures();
-        else
-            takeBufferFigures();
-        calculate();
-    }
+    else
+        takePageFigures(sample);
     followShownRecords();
 
     QString text = QStringLiteral("The reference data changed, and the %1 shown gives other figures now: %2.")

@@ -1846,12 +1846,15 @@ function solutionDensity(series, c, mr, water)
     return water + grams - (grams - (densitySeries(series, c) - series.a)) * water / WATER_DENSITY_20;
 }
 
+// The unit a component row's concentration is given in: molar where the row says none.
+function unitsOf(row) { return isMissing(row.UNITS) ? "molar" : String(row.UNITS); }
+
 // Molar concentration of one component row; null (with a warning) when it cannot be had. A unit per
 // mass of solution or of solvent (% by wt, molal) holds more of a solute per litre in a heavier
 // water: water is the density at 20 C of the buffer's water, or null for light water.
 function molarity(res, cache, row, x, component, name, refused, water)
 {
-    var units = isMissing(row.UNITS) ? "molar" : String(row.UNITS);
+    var units = unitsOf(row);
     if (units == "molar")
         return x;
     var mr = component.mr;
@@ -1996,8 +1999,8 @@ function componentFigures(res, rows, table, seriesColumn, evaluate, what, water,
         }
         if (series.cmax !== null && c > series.cmax) {
             // In the unit the row is given in, and as the molarity the series is read at.
-            var units = isMissing(row.UNITS) ? "molar" : String(row.UNITS);
-            var given = units == "molar" || units == "" ? "" : text + " " + units + " is ";
+            var units = unitsOf(row);
+            var given = units == "molar" ? "" : text + " " + units + " is ";
             res.warn(name + ": " + given + Number(c.toPrecision(4)) + " M" + (given ? "," : " is") + " above the range "
                      + "of its " + kind + " series (Cmax " + series.cmax + " M).");
         }

@@ -268,6 +268,20 @@ private slots:
         QVERIFY(!w->signalsBlocked());
     }
 
+    // A hydration accepted from the composition page while its option is chosen is the one the option's field
+    // shows: the figures beside it are computed with it.
+    void acceptedHydrationShowsInTheComputedOption()
+    {
+        GuiVornakel *w = window(defaultResults());
+        QVERIFY(w);
+        w->onCalculatedHydrationAccepted(0.3);
+        m_f->fill("qtSedEquilibriumMR=14307");
+        w->qtHydrateComputed->click();
+        QCOMPARE(w->qtHydrateRatio->text(), QString("0.3"));
+        w->onCalculatedHydrationAccepted(0.123456);
+        QCOMPARE(w->qtHydrateRatio->text(), QString("0.1235"));
+    }
+
     void graphButtonsFollowRatiosAndHydrationChoice_data()
     {
         QTest::addColumn<bool>("computed");
