@@ -467,17 +467,15 @@ private slots:
         QVERIFY(openAndUpdate(m_path));
         const QByteArray before = bytesOf(m_path);
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-other");
-            other.setDatabaseName(m_path);
-            QVERIFY(other.open());
-            QSqlQuery q(other);
+            TestOtherProgram other(m_path);
+            QVERIFY(other.isOpen());
+            QSqlQuery q(other.database());
             QVERIFY(q.exec(begin) && q.exec("SELECT databaseVersion FROM version") && q.next());
             QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
             QVERIFY(m_messages.isEmpty());
             q.finish();
             QVERIFY(q.exec("ROLLBACK"));
         }
-        QSqlDatabase::removeDatabase("tst-other");
         QCOMPARE(bytesOf(m_path), before);
     }
 
@@ -804,9 +802,9 @@ private slots:
         const QString taken = m_files->path("taken");
         QStringList saved { "ALA" };
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-user");
-            db.setDatabaseName(m_path);
-            QVERIFY(db.open());
+            TestOtherProgram user(m_path);
+            QVERIFY(user.isOpen());
+            QSqlDatabase db = user.database();
             // Each save as the program writes: one transaction, its error as the window would show it.
             const auto save = [&db](const QString &statements) {
                 SqlTransaction transaction(db);
@@ -844,9 +842,7 @@ private slots:
                 QCOMPARE(save("INSERT INTO amino (Namethree) VALUES ('SER')"), QString());
                 saved << "SER";
             }
-            db.close();
         }
-        QSqlDatabase::removeDatabase("tst-user");
         QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
         if (later.contains("GLY"))
             saved.insert(1, "GLY");
@@ -875,17 +871,14 @@ private slots:
                 + " was taken away from its name before the change it held "
                   "was done; it was emptied where it is now$"));
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-log");
-            db.setDatabaseName(m_path);
-            QSqlQuery query(db);
-            QVERIFY(db.open() && query.exec("PRAGMA journal_mode = WAL") && query.next());
+            TestOtherProgram user(m_path);
+            QSqlQuery query(user.database());
+            QVERIFY(user.isOpen() && query.exec("PRAGMA journal_mode = WAL") && query.next());
             QCOMPARE(query.value(0).toString(), QStringLiteral("wal"));
             QVERIFY(query.exec("INSERT INTO amino (Namethree) VALUES ('ALA')"));
             QVERIFY(QFileInfo(taken).size() > 0);
             query.finish();
-            db.close();
         }
-        QSqlDatabase::removeDatabase("tst-log");
         SqlJournalGuard::setAroundOpen(nullptr);
         QVERIFY(took);
         QVERIFY(runOn(m_path, { "INSERT INTO amino (Namethree) VALUES ('GLY')" }));
@@ -1081,18 +1074,16 @@ private slots:
         const QByteArray before = bytesOf(m_path);
         // A reader inside its own transaction keeps the file shared, so the write cannot have it whole.
         {
-            QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-reader");
-            reader.setDatabaseName(m_path);
-            QVERIFY(reader.open() && reader.transaction());
-            QSqlQuery q(reader);
+            TestOtherProgram reader(m_path);
+            QVERIFY(reader.isOpen() && reader.database().transaction());
+            QSqlQuery q(reader.database());
             QVERIFY(q.exec("SELECT databaseVersion FROM version") && q.next());
             QVERIFY(!openAndUpdate(m_path));
             expectOneError("locked");
             QVERIFY(m_messages.isEmpty()); // nothing announced as updated
             q.finish();
-            reader.rollback();
+            reader.database().rollback();
         }
-        QSqlDatabase::removeDatabase("tst-reader");
         QCOMPARE(bytesOf(m_path), before);
     }
 };
