@@ -22,11 +22,7 @@ namespace {
 
 QList<GuiVornakel *> windows()
 {
-    QList<GuiVornakel *> found;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *window = qobject_cast<GuiVornakel *>(w))
-            found << window;
-    return found;
+    return testTopLevels<GuiVornakel>();
 }
 
 GuiVornakel *windowOf(const QString &path)

@@ -435,10 +435,8 @@ private slots:
         apply->click();
         samplePage()->qtGraphAbsorbance->click();
         GuiGrapher *graph = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *g = qobject_cast<GuiGrapher *>(w))
-                graph = g->isVisible() ? g : graph;
-        }
+        for (GuiGrapher *g : testTopLevels<GuiGrapher>())
+            graph = g->isVisible() ? g : graph;
         QVERIFY(graph && !graph->curves().isEmpty());
         const QwtPlotCurve *curve = graph->curves().first();
         double at280 = -1;
