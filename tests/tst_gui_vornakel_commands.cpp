@@ -16,8 +16,6 @@
 #include <QtTest>
 #include <memory>
 
-#include <unistd.h>
-
 namespace {
 
 QList<GuiVornakel *> windows()
@@ -154,7 +152,7 @@ private slots:
             QVERIFY(QFile::link(b, again));
         } else if (link == "hard") {
             again = m->db.path("hardlink.db");
-            QCOMPARE(::link(QFile::encodeName(b).constData(), QFile::encodeName(again).constData()), 0);
+            QVERIFY(testSecondName(b, again));
         }
         m->answerer.clear();
         openFrom(first, again);
