@@ -172,6 +172,21 @@ private:
         return folder + "/v.db";
     }
 
+    // `file` taken away to `taken` the moment SQLite has opened it (renamed, as another member of the folder's
+    // group can), once; `took` says whether it was. The guard's warning of the theft is expected.
+    static void takeAwayWhenOpened(const QString &file, const QString &taken, bool &took)
+    {
+        took = false;
+        SqlJournalGuard::setAroundOpen([&took, file, taken](const QString &name, bool opened) {
+            if (opened && name == file && !took)
+                took = QFile::rename(file, taken);
+        });
+        TestLog::ignore(QtWarningMsg,
+            QRegularExpression("^" + QRegularExpression::escape(file)
+                + " was taken away from its name before the change it held was done; it was emptied where it is "
+                  "now$"));
+    }
+
     // An error holding `text`, for the window to show: the database layer shows no box.
     void expectOneError(const QString &text)
     {
@@ -817,14 +832,7 @@ private slots:
                 return transaction.error();
             };
             bool took = false;
-            SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
-                if (opened && name == journal && !took)
-                    took = QFile::rename(journal, taken);
-            });
-            TestLog::ignore(QtWarningMsg,
-                QRegularExpression("^" + QRegularExpression::escape(journal)
-                    + " was taken away from its name before the change it "
-                      "held was done; it was emptied where it is now$"));
+            takeAwayWhenOpened(journal, taken, took);
             const QString first = save("INSERT INTO amino (Namethree) VALUES ('ALA')");
             SqlJournalGuard::setAroundOpen(nullptr);
             QVERIFY(took);
@@ -862,14 +870,7 @@ private slots:
         const QString log = m_path + "-wal";
         const QString taken = m_files->path("taken");
         bool took = false;
-        SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
-            if (opened && name == log && !took)
-                took = QFile::rename(log, taken);
-        });
-        TestLog::ignore(QtWarningMsg,
-            QRegularExpression("^" + QRegularExpression::escape(log)
-                + " was taken away from its name before the change it held "
-                  "was done; it was emptied where it is now$"));
+        takeAwayWhenOpened(log, taken, took);
         {
             TestOtherProgram user(m_path);
             QSqlQuery query(user.database());
