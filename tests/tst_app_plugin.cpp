@@ -2,6 +2,7 @@
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
 
+#include "test_database.h"
 #include "test_environment.h"
 #include "test_log.h"
 
@@ -317,17 +318,14 @@ private slots:
         }
         {
             // Another connection, one that does not wait: the file is free for its write.
-            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
-            other.setDatabaseName(m_db.path());
-            other.setConnectOptions("QSQLITE_BUSY_TIMEOUT=0");
-            QVERIFY(other.open());
-            QSqlQuery write(other);
+            TestOtherProgram other(m_db.path(), "QSQLITE_BUSY_TIMEOUT=0");
+            QVERIFY(other.isOpen());
+            QSqlQuery write(other.database());
             QVERIFY2(write.exec("INSERT INTO t VALUES (7)"), qPrintable(write.lastError().text()));
             // What the call wrote in its transaction is not there.
             QVERIFY(write.exec("SELECT COUNT(*) FROM t WHERE n = -1") && write.next());
             QCOMPARE(write.value(0).toInt(), 0);
         }
-        QSqlDatabase::removeDatabase("other");
     }
 
     // A call from another program is stopped at its time whatever its loop

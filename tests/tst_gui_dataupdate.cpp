@@ -501,10 +501,9 @@ private slots:
         db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=50");
         QVERIFY(db.open());
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "reader");
-            other.setDatabaseName(m_db->path());
-            QVERIFY(other.open());
-            QSqlQuery reading(other);
+            TestOtherProgram other(m_db->path());
+            QVERIFY(other.isOpen());
+            QSqlQuery reading(other.database());
             QVERIFY(reading.exec("SELECT name FROM amino") && reading.next());
 
             open(Table::Amino);
@@ -514,7 +513,6 @@ private slots:
             QCOMPARE(m_answerer->titles(), QStringList("Vornakel"));
             QVERIFY(changed.isEmpty() && editor().qtAAMr->text() == "99" && apply("qtAAButtonBox")->isEnabled());
         }
-        QSqlDatabase::removeDatabase("reader");
         QCOMPARE(value("SELECT Mr FROM amino WHERE name = 'Alanine'"), QVariant(71.079));
     }
 

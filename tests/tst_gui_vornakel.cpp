@@ -70,14 +70,7 @@ class TstGuiVornakel : public QObject
     };
     static int connections(const QObject *sender, const QMetaMethod &signal) { return Receivers::of(sender, signal); }
 
-    static QList<GuiDataUpdate *> referenceEditors()
-    {
-        QList<GuiDataUpdate *> editors;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *editor = qobject_cast<GuiDataUpdate *>(w))
-                editors << editor;
-        return editors;
-    }
+    static QList<GuiDataUpdate *> referenceEditors() { return testTopLevels<GuiDataUpdate>(); }
 
     static int stored(const char *key) { return QSettings().value(QLatin1String(key)).toInt(); }
 

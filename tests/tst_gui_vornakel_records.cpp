@@ -964,8 +964,7 @@ private slots:
         QVERIFY(m_f->start());
         steps(state);
         QVERIFY(!QTest::currentTestFailed());
-        const auto *group
-            = testChild<QGroupBox>(testChild<QWidget>(m_f->window.get(), box.section('/', 0, 0)), box.section('/', 1));
+        const auto *group = m_f->widget<QGroupBox>(box);
         QVERIFY(!group->isChecked());
         const int index = m_f->widget<QComboBox>(list)->currentIndex();
         const QStringList before = shown();

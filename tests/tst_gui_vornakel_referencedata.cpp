@@ -57,31 +57,24 @@ class TstGuiVornakelReferenceData : public QObject
         }
         return volume / mass;
     }
+    // A coefficient of the component's density series, as the reference rows hold it now.
+    double densitySeries(const QString &component, const char *column) const
+    {
+        return m_f->db
+            .value(QString("SELECT %1 FROM rhoseries WHERE id = (SELECT componentRhoId FROM BufferComponent WHERE "
+                           "name = :name)")
+                       .arg(column),
+                { { ":name", component } })
+            .toDouble();
+    }
     // A buffer of one component at c mol/l at 20 C: water (0.998234 g/ml, Kestin et al. 1978) and the increment of
     // the component's density series over water, a + b 1e-3 c^1/2 + c 1e-2 c + d 1e-3 c^2 + e 1e-4 c^3 + f 1e-6 c^4.
     double bufferDensity(const QString &component, double c) const
     {
-        const QVariantMap name { { ":name", component } };
-        const auto coefficient = [&](const char *column) {
-            return m_f->db
-                .value(QString("SELECT %1 FROM rhoseries WHERE id = (SELECT componentRhoId FROM BufferComponent WHERE "
-                               "name = :name)")
-                           .arg(column),
-                    name)
-                .toDouble();
-        };
+        const auto coefficient = [&](const char *column) { return densitySeries(component, column); };
         return 0.998234 + coefficient("b") * 1e-3 * std::sqrt(c) + coefficient("c") * 1e-2 * c
             + coefficient("d") * 1e-3 * c * c + coefficient("e") * 1e-4 * c * c * c
             + coefficient("f") * 1e-6 * c * c * c * c;
-    }
-    QString densitySeriesC(const QString &component, double add) const
-    {
-        return AppNumber::toText(m_f->db
-                                     .value("SELECT c FROM rhoseries WHERE id = (SELECT componentRhoId FROM "
-                                            "BufferComponent WHERE name = :name)",
-                                         { { ":name", component } })
-                                     .toDouble()
-            + add);
     }
     // The tabs show what the composition page hands over: opened and accepted, it changes nothing they show.
     void verifyTabsTakeThePage(const QString &kind)
@@ -155,7 +148,7 @@ private slots:
         QFETCH(QString, change);
         QFETCH(QString, said);
         if (change.contains("%1"))
-            change = change.arg(densitySeriesC("Sodium chloride", 1));
+            change = change.arg(AppNumber::toText(densitySeries("Sodium chloride", "c") + 1));
         const char *list = kind == "sample" ? "qtSampleName" : "qtBufferName";
         steps(state);
         QVERIFY(!QTest::currentTestFailed());
@@ -435,10 +428,8 @@ private slots:
         apply->click();
         samplePage()->qtGraphAbsorbance->click();
         GuiGrapher *graph = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets()) {
-            if (auto *g = qobject_cast<GuiGrapher *>(w))
-                graph = g->isVisible() ? g : graph;
-        }
+        for (GuiGrapher *g : testTopLevels<GuiGrapher>())
+            graph = g->isVisible() ? g : graph;
         QVERIFY(graph && !graph->curves().isEmpty());
         const QwtPlotCurve *curve = graph->curves().first();
         double at280 = -1;

@@ -71,11 +71,7 @@ QVector<QPointF> samples(const QwtPlotCurve *curve)
 
 QList<QwtPlot *> shapePlots()
 {
-    QList<QwtPlot *> out;
-    for (QWidget *top : QApplication::topLevelWidgets())
-        if (auto *plot = qobject_cast<QwtPlot *>(top))
-            out << plot;
-    return out;
+    return testTopLevels<QwtPlot>();
 }
 
 // Checks the named radios with their handlers quiet.
@@ -135,14 +131,7 @@ class TstGuiVornakelResults : public QObject
     }
 
     // The a/b graph windows open now.
-    static QList<GuiGrapher *> graphers()
-    {
-        QList<GuiGrapher *> out;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (auto *grapher = qobject_cast<GuiGrapher *>(top))
-                out << grapher;
-        return out;
-    }
+    static QList<GuiGrapher *> graphers() { return testTopLevels<GuiGrapher>(); }
 
 private slots:
     void init() { m_f = std::make_unique<TestMainWindow>(); }

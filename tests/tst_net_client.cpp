@@ -941,9 +941,8 @@ void TestNetClient::refusesACharacterXmlDoesNotAllowWhereverItStands()
         client.send(it.value() + "\n");
     }
     QVERIFY(client.waitForAnswers(requests.size()));
-    const QStringList wrong = testAnswersNotRefusing(character, requests.keys(), client.answers());
-    QVERIFY2(wrong.isEmpty(),
-        qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size()) + wrong.join("\n")));
+    const QString wrong = testAnswersNotRefusing(character, requests.keys(), client.answers());
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 }
 
 void TestNetClient::servesTheConnectionThatHadLeastNext()

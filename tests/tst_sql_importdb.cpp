@@ -597,17 +597,13 @@ private slots:
         QVERIFY(m_old->fill(m_old->vornakel(), "Sample", 30));
         const int amino = count("amino");
         const int samples = count("sample");
-        // The other import works through a connection of its own, as another program's would.
-        const QString other = QStringLiteral("other program");
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), other);
-            db.setDatabaseName(m_db->path());
-            QVERIFY(db.open());
-        }
-        {
+            // The other import works through a connection of its own, as another program's would.
+            TestOtherProgram other(m_db->path());
+            QVERIFY(other.isOpen());
             const QStringList files = { m_old->phyconst(), m_old->vornakel() };
             SqlImportRun first(m_db->connectionName(), files, true);
-            SqlImportRun second(other, files, true);
+            SqlImportRun second(other.database().connectionName(), files, true);
             watch(second.engine());
             QVERIFY(testRunUntil(&first, &SqlImportRun::sigFinished, [&] {
                 first.start();
@@ -620,7 +616,6 @@ private slots:
                         "once it has ended."),
                 qPrintable(warningTexts().join('\n')));
         }
-        QSqlDatabase::removeDatabase(other);
         QCOMPARE(count("amino"), amino + 30);
         QCOMPARE(count("sample"), samples + 30);
         QCOMPARE(countIn("SELECT COUNT(*) FROM sqlite_master WHERE name = 'importRunning'"), 0);

@@ -155,11 +155,9 @@ private slots:
         TestDatabase db;
         QVERIFY(db.isValid());
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("tst-other"));
-            other.setDatabaseName(db.path());
-            other.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
-            QVERIFY(other.open());
-            QSqlQuery query(other);
+            TestOtherProgram other(db.path(), QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            QVERIFY(other.isOpen());
+            QSqlQuery query(other.database());
             {
                 SqlTransaction transaction(db.database());
                 QVERIFY(transaction.isOpen());
@@ -169,7 +167,6 @@ private slots:
             }
             QVERIFY(query.exec("BEGIN IMMEDIATE") && query.exec("ROLLBACK"));
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("tst-other"));
     }
 };
 

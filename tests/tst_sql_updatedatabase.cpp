@@ -172,6 +172,21 @@ private:
         return folder + "/v.db";
     }
 
+    // `file` taken away to `taken` the moment SQLite has opened it (renamed, as another member of the folder's
+    // group can), once; `took` says whether it was. The guard's warning of the theft is expected.
+    static void takeAwayWhenOpened(const QString &file, const QString &taken, bool &took)
+    {
+        took = false;
+        SqlJournalGuard::setAroundOpen([&took, file, taken](const QString &name, bool opened) {
+            if (opened && name == file && !took)
+                took = QFile::rename(file, taken);
+        });
+        TestLog::ignore(QtWarningMsg,
+            QRegularExpression("^" + QRegularExpression::escape(file)
+                + " was taken away from its name before the change it held was done; it was emptied where it is "
+                  "now$"));
+    }
+
     // An error holding `text`, for the window to show: the database layer shows no box.
     void expectOneError(const QString &text)
     {
@@ -467,17 +482,15 @@ private slots:
         QVERIFY(openAndUpdate(m_path));
         const QByteArray before = bytesOf(m_path);
         {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-other");
-            other.setDatabaseName(m_path);
-            QVERIFY(other.open());
-            QSqlQuery q(other);
+            TestOtherProgram other(m_path);
+            QVERIFY(other.isOpen());
+            QSqlQuery q(other.database());
             QVERIFY(q.exec(begin) && q.exec("SELECT databaseVersion FROM version") && q.next());
             QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
             QVERIFY(m_messages.isEmpty());
             q.finish();
             QVERIFY(q.exec("ROLLBACK"));
         }
-        QSqlDatabase::removeDatabase("tst-other");
         QCOMPARE(bytesOf(m_path), before);
     }
 
@@ -804,9 +817,9 @@ private slots:
         const QString taken = m_files->path("taken");
         QStringList saved { "ALA" };
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-user");
-            db.setDatabaseName(m_path);
-            QVERIFY(db.open());
+            TestOtherProgram user(m_path);
+            QVERIFY(user.isOpen());
+            QSqlDatabase db = user.database();
             // Each save as the program writes: one transaction, its error as the window would show it.
             const auto save = [&db](const QString &statements) {
                 SqlTransaction transaction(db);
@@ -819,14 +832,7 @@ private slots:
                 return transaction.error();
             };
             bool took = false;
-            SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
-                if (opened && name == journal && !took)
-                    took = QFile::rename(journal, taken);
-            });
-            TestLog::ignore(QtWarningMsg,
-                QRegularExpression("^" + QRegularExpression::escape(journal)
-                    + " was taken away from its name before the change it "
-                      "held was done; it was emptied where it is now$"));
+            takeAwayWhenOpened(journal, taken, took);
             const QString first = save("INSERT INTO amino (Namethree) VALUES ('ALA')");
             SqlJournalGuard::setAroundOpen(nullptr);
             QVERIFY(took);
@@ -844,9 +850,7 @@ private slots:
                 QCOMPARE(save("INSERT INTO amino (Namethree) VALUES ('SER')"), QString());
                 saved << "SER";
             }
-            db.close();
         }
-        QSqlDatabase::removeDatabase("tst-user");
         QVERIFY2(openAndUpdate(m_path), qPrintable(m_error));
         if (later.contains("GLY"))
             saved.insert(1, "GLY");
@@ -866,26 +870,16 @@ private slots:
         const QString log = m_path + "-wal";
         const QString taken = m_files->path("taken");
         bool took = false;
-        SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
-            if (opened && name == log && !took)
-                took = QFile::rename(log, taken);
-        });
-        TestLog::ignore(QtWarningMsg,
-            QRegularExpression("^" + QRegularExpression::escape(log)
-                + " was taken away from its name before the change it held "
-                  "was done; it was emptied where it is now$"));
+        takeAwayWhenOpened(log, taken, took);
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-log");
-            db.setDatabaseName(m_path);
-            QSqlQuery query(db);
-            QVERIFY(db.open() && query.exec("PRAGMA journal_mode = WAL") && query.next());
+            TestOtherProgram user(m_path);
+            QSqlQuery query(user.database());
+            QVERIFY(user.isOpen() && query.exec("PRAGMA journal_mode = WAL") && query.next());
             QCOMPARE(query.value(0).toString(), QStringLiteral("wal"));
             QVERIFY(query.exec("INSERT INTO amino (Namethree) VALUES ('ALA')"));
             QVERIFY(QFileInfo(taken).size() > 0);
             query.finish();
-            db.close();
         }
-        QSqlDatabase::removeDatabase("tst-log");
         SqlJournalGuard::setAroundOpen(nullptr);
         QVERIFY(took);
         QVERIFY(runOn(m_path, { "INSERT INTO amino (Namethree) VALUES ('GLY')" }));
@@ -1081,18 +1075,16 @@ private slots:
         const QByteArray before = bytesOf(m_path);
         // A reader inside its own transaction keeps the file shared, so the write cannot have it whole.
         {
-            QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-reader");
-            reader.setDatabaseName(m_path);
-            QVERIFY(reader.open() && reader.transaction());
-            QSqlQuery q(reader);
+            TestOtherProgram reader(m_path);
+            QVERIFY(reader.isOpen() && reader.database().transaction());
+            QSqlQuery q(reader.database());
             QVERIFY(q.exec("SELECT databaseVersion FROM version") && q.next());
             QVERIFY(!openAndUpdate(m_path));
             expectOneError("locked");
             QVERIFY(m_messages.isEmpty()); // nothing announced as updated
             q.finish();
-            reader.rollback();
+            reader.database().rollback();
         }
-        QSqlDatabase::removeDatabase("tst-reader");
         QCOMPARE(bytesOf(m_path), before);
     }
 };

@@ -732,9 +732,8 @@ void TestXmlMessageProcessor::cgiRefusesACharacterXmlDoesNotAllowWhereverItStand
         QCOMPARE(run.exitCode, 0);
         answers << QString::fromUtf8(run.body);
     }
-    const QStringList wrong = testAnswersNotRefusing(character, requests.keys(), answers);
-    QVERIFY2(wrong.isEmpty(),
-        qPrintable(QString("%1 of %2 not refused:\n").arg(wrong.size()).arg(requests.size()) + wrong.join("\n")));
+    const QString wrong = testAnswersNotRefusing(character, requests.keys(), answers);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 }
 
 void TestXmlMessageProcessor::cgiBoundsWhatOneRequestWritesToItsOutput()

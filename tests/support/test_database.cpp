@@ -142,11 +142,12 @@ QVector<TestFormatChoice> testFormatChoices()
         { "results.shape", "qtShapeCylinder", "cylinder" } };
 }
 
-TestOtherProgram::TestOtherProgram(const QString &path)
+TestOtherProgram::TestOtherProgram(const QString &path, const QString &connectOptions)
     : m_name(QStringLiteral("test-other-program-%1").arg(quintptr(this)))
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     db.setDatabaseName(path);
+    db.setConnectOptions(connectOptions);
     if (!db.open())
         qWarning() << "TestOtherProgram:" << path << db.lastError().text();
 }
@@ -158,16 +159,13 @@ TestOtherProgram::~TestOtherProgram()
 }
 
 TestLockHolder::TestLockHolder(const QString &path, Hold hold)
-    : m_name(QStringLiteral("test-lock-holder-%1").arg(quintptr(this)))
+    : m_program(path, QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"))
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
-    QSqlQuery begin(db);
+    QSqlQuery begin(m_program.database());
     const QString begins = hold == Hold::Everything ? QStringLiteral("BEGIN EXCLUSIVE")
         : hold == Hold::Writes                      ? QStringLiteral("BEGIN IMMEDIATE")
                                                     : QStringLiteral("BEGIN");
-    m_holding = db.open() && begin.exec(begins);
+    m_holding = m_program.isOpen() && begin.exec(begins);
     // A transaction that has read keeps its hold on the file until it ends.
     if (m_holding && hold == Hold::Reads) {
         m_holding = begin.exec(QStringLiteral("SELECT count(*) FROM sqlite_master")) && begin.next();
@@ -187,11 +185,6 @@ TestLockHolder::TestLockHolder(const QString &path, Hold hold)
 TestLockHolder::~TestLockHolder()
 {
     release();
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_name, false);
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(m_name);
 }
 
 void TestLockHolder::releaseAfterTicks(int ticks)
@@ -214,7 +207,7 @@ void TestLockHolder::release()
     if (!m_holding)
         return;
     m_holding = false;
-    QSqlQuery(QSqlDatabase::database(m_name, false)).exec(QStringLiteral("ROLLBACK"));
+    QSqlQuery(m_program.database()).exec(QStringLiteral("ROLLBACK"));
 }
 
 bool TestDatabase::writeHotJournal(

@@ -82,11 +82,12 @@ QVector<TestFormatChoice> testFormatChoices();
 
 // Another program using the same database file: a connection of its own
 // (SQLite keeps two connections of one process apart as two programs), on
-// which a test reads and saves as that program would. Removed when it goes.
+// which a test reads and saves as that program would, opened with the
+// driver's connect options given. Removed when it goes.
 class TestOtherProgram
 {
 public:
-    explicit TestOtherProgram(const QString &path);
+    explicit TestOtherProgram(const QString &path, const QString &connectOptions = QString());
     ~TestOtherProgram();
     TestOtherProgram(const TestOtherProgram &) = delete;
     TestOtherProgram &operator=(const TestOtherProgram &) = delete;
@@ -130,7 +131,7 @@ public:
     bool wasLetGoOnATick() const { return m_letGoOnATick; }
 
 private:
-    QString m_name;
+    TestOtherProgram m_program;
     QTimer m_timer;
     int m_ticks = 0;
     int m_releaseAt = 0;

@@ -26,7 +26,14 @@ public:
     GuiVornakel *start(Show show = Show::Exposed, const QString &fileName = QString());
 
     // The window's child of this type and name; a missing one stops the run.
-    template<typename T = QWidget> T *widget(const QString &name) const { return testChild<T>(window.get(), name); }
+    // A name may say the page it is on: "qtStackComposition/qtpH".
+    template<typename T = QWidget> T *widget(const QString &name) const
+    {
+        const int page = name.indexOf(QLatin1Char('/'));
+        if (page < 0)
+            return testChild<T>(window.get(), name);
+        return testChild<T>(testChild<QWidget>(window.get(), name.left(page)), name.mid(page + 1));
+    }
     QString text(const QString &name) const; // a label's or a line edit's
     double number(const QString &name) const { return text(name).toDouble(); }
     bool checked(const QString &name) const { return widget<QAbstractButton>(name)->isChecked(); }

@@ -237,7 +237,7 @@ int testSystemMaxBacklog()
     return number ? value : SOMAXCONN;
 }
 
-QStringList testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers)
+QString testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers)
 {
     QStringList wrong;
     for (int i = 0; i < columns.size(); ++i) {
@@ -247,7 +247,9 @@ QStringList testAnswersNotRefusing(QChar c, const QList<int> &columns, const QSt
         if (testOutputValues(answer) != QMap<QString, QString> { { QStringLiteral("ScriptError"), refusal } })
             wrong << QStringLiteral("column %1: %2").arg(columns.at(i)).arg(answer);
     }
-    return wrong;
+    if (wrong.isEmpty())
+        return QString();
+    return QStringLiteral("%1 of %2 not refused:\n").arg(wrong.size()).arg(columns.size()) + wrong.join('\n');
 }
 
 TestMessageClient::TestMessageClient(quint16 port)

@@ -54,9 +54,10 @@ QMap<int, QByteArray> testRequestsWithCharacter(QChar c);
 // The fault a request is refused for with that character at that column of
 // line 1, as the warning names it.
 QString testCharacterFault(QChar c, int column);
-// Of the answers to testRequestsWithCharacter(c), in its order, those that do
-// not refuse their request for the character where it stands, each with its column.
-QStringList testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers);
+// Of the answers to testRequestsWithCharacter(c), in its order, how many do
+// not refuse their request for the character where it stands, then each of
+// them with its column; empty when every one refuses.
+QString testAnswersNotRefusing(QChar c, const QList<int> &columns, const QStringList &answers);
 
 // The longest queue of connections not yet accepted of the socket listening
 // on that TCP port of 127.0.0.1, as the system reports it; -1 when there is none.

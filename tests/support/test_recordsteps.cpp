@@ -38,27 +38,20 @@ void TestRecordSteps::step(const QString &step)
         if (m_f->window->stackedWidget->currentWidget() != sample)
             m_f->click("qtFromComposition");
     };
-    // A name may say the page it is on: "qtStackComposition/qtpH".
-    auto find = [this](const QString &path) -> QObject * {
-        const QObject *parent = m_f->window.get();
-        if (path.contains('/'))
-            parent = testChild<QWidget>(parent, path.section('/', 0, 0));
-        return testChild<QWidget>(parent, path.section('/', 1, -1).isEmpty() ? path : path.section('/', 1, -1));
-    };
     auto type = [](QLineEdit *field, const QString &text) {
         field->setFocus();
         field->selectAll();
         QTest::keyClicks(field, "\b" + text + "\r");
     };
     if (verb == "type") {
-        type(qobject_cast<QLineEdit *>(find(name)), value);
+        type(m_f->widget<QLineEdit>(name), value);
     } else if (verb == "override") {
         m_f->answerer.answerMessageBox(QMessageBox::Yes);
-        type(qobject_cast<QLineEdit *>(find(name)), value);
+        type(m_f->widget<QLineEdit>(name), value);
     } else if (verb == "click" || verb == "toggle") {
-        qobject_cast<QAbstractButton *>(find(arg))->click();
+        m_f->widget<QAbstractButton>(arg)->click();
     } else if (verb == "box") {
-        qobject_cast<QGroupBox *>(find(name))->setChecked(value == "on");
+        m_f->widget<QGroupBox>(name)->setChecked(value == "on");
     } else if (verb == "tab") {
         m_f->showTab(arg);
     } else if (verb == "std") {
