@@ -191,11 +191,6 @@ QString moduleText(QByteArray bytes)
     return QString::fromLatin1(bytes);
 }
 
-QString seconds(int ms)
-{
-    return AppNumber::toText(ms / 1000.0);
-}
-
 } // namespace
 
 int AppQtScriptPlugin::loadTimeLimitMs()
@@ -322,7 +317,7 @@ bool AppQtScriptPlugin::load(QString const &path)
         m_engine->clearExceptions();
         setModuleValidity(false);
         emit sigLog(QStringLiteral("The module %1 did not finish loading within %2 s; it is not loaded.")
-                        .arg(QDir::toNativeSeparators(path), seconds(s_loadTimeLimitMs)),
+                        .arg(QDir::toNativeSeparators(path), AppNumber::secondsText(s_loadTimeLimitMs)),
             AppLog::Warning);
         return false;
     };
