@@ -128,6 +128,18 @@ QTcpSocket *connectedSocket(quint16 port)
     return nullptr;
 }
 
+// Ends the event loop once every one of `threads` has finished.
+void quitOnceFinished(const std::vector<QThread *> &threads)
+{
+    auto running = std::make_shared<int>(int(threads.size()));
+    for (QThread *thread : threads) {
+        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [running]() {
+            if (--*running == 0)
+                QCoreApplication::quit();
+        });
+    }
+}
+
 // Blocking loopback client in a thread of its own, so that the processor's
 // event loop on the main thread serves it as it would serve another program.
 class ClientThread : public QThread
@@ -445,13 +457,7 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
     LongRequestThread longer(processor.serverPort(), thousandCalls(call));
     ShortRequestThread shorter(processor.serverPort(), longer);
     // Both have to finish: a small request still under way needs the event loop.
-    int running = 2;
-    for (QThread *thread : { static_cast<QThread *>(&longer), static_cast<QThread *>(&shorter) }) {
-        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [&running]() {
-            if (--running == 0)
-                QCoreApplication::quit();
-        });
-    }
+    quitOnceFinished({ &longer, &shorter });
     shorter.start();
     longer.start();
     QCoreApplication::exec();
@@ -708,14 +714,12 @@ void whileRequestsArrive(const QString &database, const QString &modules, const 
         for (auto &client : heavy)
             client->stop = true;
     });
-    int running = clients;
-    for (auto &client : heavy) {
-        QObject::connect(client.get(), &QThread::finished, QCoreApplication::instance(), [&running]() {
-            if (--running == 0)
-                QCoreApplication::quit();
-        });
+    std::vector<QThread *> threads;
+    for (auto &client : heavy)
+        threads.push_back(client.get());
+    quitOnceFinished(threads);
+    for (auto &client : heavy)
         client->start();
-    }
     light.start();
     QCoreApplication::exec();
     light.wait();
@@ -939,13 +943,7 @@ void whileConnectionsFlood(const QString &database, const QString &modules, int 
         flood.stop = true;
         busy.stop = true;
     });
-    int running = 2;
-    for (QThread *thread : { static_cast<QThread *>(&flood), static_cast<QThread *>(&busy) }) {
-        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [&running]() {
-            if (--running == 0)
-                QCoreApplication::quit();
-        });
-    }
+    quitOnceFinished({ &flood, &busy });
     busy.start();
     flood.start();
     light.start();
