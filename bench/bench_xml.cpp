@@ -985,16 +985,11 @@ protected:
     {
         clockid_t serverClock {};
         pthread_getcpuclockid(m_server, &serverClock);
-        const auto serverNs = [serverClock]() {
-            timespec now {};
-            clock_gettime(serverClock, &now);
-            return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-        };
         std::unique_ptr<QTcpSocket> socket(connectedSocket(m_port));
         for (int i = 0; socket && i < 10; ++i) {
             QElapsedTimer timer;
             timer.start();
-            const qint64 before = serverNs();
+            const double before = Bench::cpuMs(serverClock);
             socket->write(m_request);
             QByteArray answer;
             while (!answer.contains("</VORNAKEL>") && socket->waitForReadyRead(60000))
@@ -1003,7 +998,7 @@ protected:
                 ++failures;
                 continue;
             }
-            processorMs.push_back((serverNs() - before) / 1e6);
+            processorMs.push_back(Bench::cpuMs(serverClock) - before);
             answeredMs.push_back(timer.nsecsElapsed() / 1e6);
         }
         if (!socket)
