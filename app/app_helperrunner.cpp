@@ -95,7 +95,7 @@ QString AppHelperRunner::Result::how() const
     case Ending::Finished:
         return QStringLiteral("ended with the code %1").arg(exitCode);
     case Ending::TimeLimit:
-        return QStringLiteral("took longer than %1 s and was stopped").arg(AppNumber::toText(limits.timeMs / 1000.0));
+        return QStringLiteral("took longer than %1 s and was stopped").arg(AppNumber::secondsText(limits.timeMs));
     case Ending::MemoryLimit:
         return QStringLiteral("needed more than %1 MiB of memory").arg(limits.memoryMiB);
     case Ending::Killed:

@@ -23,6 +23,16 @@ namespace {
 thread_local AppLog::OutputBudget *t_budget = nullptr;
 QtMessageHandler s_next = nullptr;
 
+// Whether a message goes on after `verdict`: as `text`, or as the note put in its place.
+template<typename Note> bool admitted(AppLog::OutputBudget::Verdict verdict, QString &text, const Note &note)
+{
+    if (verdict == AppLog::OutputBudget::Verdict::Drop)
+        return false;
+    if (verdict == AppLog::OutputBudget::Verdict::Note)
+        text = note();
+    return true;
+}
+
 // Every message of the process passes here once a budget was first made
 // current: outside a budget's scope, or on another thread, it passes as it is.
 void boundedOutput(QtMsgType type, const QMessageLogContext &context, const QString &message)
@@ -35,27 +45,12 @@ void boundedOutput(QtMsgType type, const QMessageLogContext &context, const QStr
         return;
     }
     QString text = message;
-    switch (budget->take(message.size() + 1)) {
-    case AppLog::OutputBudget::Verdict::Write:
-        break;
-    case AppLog::OutputBudget::Verdict::Note:
-        text = AppLog::OutputBudget::note();
-        break;
-    case AppLog::OutputBudget::Verdict::Drop:
+    if (!admitted(budget->take(message.size() + 1), text, &AppLog::OutputBudget::note))
         return;
-    }
     // The request's note counts against the window too.
-    if (AppLog::OutputWindow *window = budget->window()) {
-        switch (window->take(text.size() + 1)) {
-        case AppLog::OutputBudget::Verdict::Write:
-            break;
-        case AppLog::OutputBudget::Verdict::Note:
-            text = window->note();
-            break;
-        case AppLog::OutputBudget::Verdict::Drop:
-            return;
-        }
-    }
+    AppLog::OutputWindow *window = budget->window();
+    if (window && !admitted(window->take(text.size() + 1), text, [window]() { return window->note(); }))
+        return;
     s_next(type, context, text);
 }
 

@@ -136,4 +136,9 @@ double valueOrZero(const QString &text)
     return fromText(text, &value) ? value : 0.0;
 }
 
+QString secondsText(qint64 ms)
+{
+    return toText(ms / 1000.0);
+}
+
 } // namespace AppNumber

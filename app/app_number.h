@@ -34,6 +34,9 @@ bool fromText(QStringView text, double *value);
 // empty field.
 double valueOrZero(const QString &text);
 
+// A time in milliseconds as the seconds a message names it by ("2.5").
+QString secondsText(qint64 ms);
+
 } // namespace AppNumber
 
 #endif

@@ -17,6 +17,9 @@
 #include <QScriptValueIterator>
 #include <QScriptValueList>
 
+#include <memory>
+#include <optional>
+
 // ---------------------------------------------------------------- AppPlugin
 
 AppPlugin::AppPlugin(const QString &databaseName, QObject *parent)
@@ -188,11 +191,6 @@ QString moduleText(QByteArray bytes)
     return QString::fromLatin1(bytes);
 }
 
-QString seconds(int ms)
-{
-    return AppNumber::toText(ms / 1000.0);
-}
-
 } // namespace
 
 int AppQtScriptPlugin::loadTimeLimitMs()
@@ -319,7 +317,7 @@ bool AppQtScriptPlugin::load(QString const &path)
         m_engine->clearExceptions();
         setModuleValidity(false);
         emit sigLog(QStringLiteral("The module %1 did not finish loading within %2 s; it is not loaded.")
-                        .arg(QDir::toNativeSeparators(path), seconds(s_loadTimeLimitMs)),
+                        .arg(QDir::toNativeSeparators(path), AppNumber::secondsText(s_loadTimeLimitMs)),
             AppLog::Warning);
         return false;
     };
@@ -429,65 +427,74 @@ AppScriptObject *AppQtScriptPlugin::call(
         // A call of nothing would come back as an empty value, which reads as a result.
         return execError(QStringLiteral("The module %1 has no function \"%2\".").arg(moduleName(), function));
     }
-    QScriptValue result;
-    bool stopped = false;
+    // What reads the result runs the module's code too (a getter of it, the
+    // toString of a thrown object): it is watched with the call.
+    std::optional<AppScriptWatch> watch;
     if (timeLimitMs > 0) {
-        const AppScriptWatch watch(m_engine, AppScriptWatch::Clock::Processor, began, timeLimitMs);
+        watch.emplace(m_engine, AppScriptWatch::Clock::Processor, began, timeLimitMs);
         // The engine takes an abort only while it evaluates: a function
         // called from here runs in a context of its own for that.
         m_engine->pushContext();
-        result = callee.call(global, arguments);
-        m_engine->popContext();
-        stopped = watch.stopped();
     } else {
         // The program's own calls run at full speed, also after a load or a call from another program.
         AppScriptWatch::unwatch(m_engine);
-        result = callee.call(global, arguments);
     }
-    const bool thrown = !stopped && m_engine->hasUncaughtException();
+    const QScriptValue result = callee.call(global, arguments);
+    const bool thrown = m_engine->hasUncaughtException();
     const int line = thrown ? m_engine->uncaughtExceptionLineNumber() : 0;
     m_engine->clearExceptions();
 
-    const auto stoppedError = [this, function, timeLimitMs]() {
+    // Whatever a script throws is a failed call, not a result to be shown.
+    const bool failed = result.isError() || thrown;
+    QString text;
+    std::unique_ptr<AppScriptObject> tree;
+    bool overTime = false;
+    if (!watch || !watch->stopped()) {
+        if (failed) {
+            text = result.toString();
+        } else if (result.isObject()) {
+            // The result is made into a tree within the call's time: a result of
+            // tens of thousands of members takes longer to convert than to make.
+            std::function<bool()> late;
+            if (timeLimitMs > 0)
+                late = [began, limitNs = qint64(timeLimitMs) * 1000000]() {
+                    return AppScriptWatch::now(AppScriptWatch::Clock::Processor) - began > limitNs;
+                };
+            tree.reset(AppScriptObject::fromQScriptValue(result, late));
+            overTime = !tree;
+        } else if (result.isNumber()) {
+            text = AppNumber::toText(result.toNumber());
+        } else if (result.isValid()) {
+            text = result.toString();
+        }
+    }
+    const bool stopped = watch && watch->stopped();
+    if (watch) {
+        m_engine->popContext();
+        watch.reset();
+    }
+
+    if (stopped || overTime) {
+        if (stopped) {
+            // The engine keeps its stop until it next evaluates a program: the
+            // module's next call would be stopped at its first loop.
+            m_engine->evaluate(QString());
+            m_engine->clearExceptions();
+        }
         return execError(QStringLiteral("The call %1 took more than %2 ms of the processor's time, the most a call "
                                         "from another program may take, and was stopped.")
                              .arg(function)
                              .arg(timeLimitMs));
-    };
-    AppScriptObject *tree = nullptr;
-    if (stopped) {
-        // The engine keeps its stop until it next evaluates a program: the
-        // module's next call would be stopped at its first loop.
-        m_engine->evaluate(QString());
-        m_engine->clearExceptions();
-        tree = stoppedError();
-    } else if (result.isError() || thrown) {
-        // Whatever a script throws is a failed call, not a result to be shown.
-        const QString text = result.toString();
-        tree = execError(text);
-        if (thrown) {
-            emit sigPluginError(QStringLiteral("Line #%1: %2").arg(line).arg(text));
-        }
-    } else if (result.isObject()) {
-        // The result is made into a tree within the call's time: a result of
-        // tens of thousands of members takes longer to convert than to make.
-        std::function<bool()> overTime;
-        if (timeLimitMs > 0)
-            overTime = [began, limitNs = qint64(timeLimitMs) * 1000000]() {
-                return AppScriptWatch::now(AppScriptWatch::Clock::Processor) - began > limitNs;
-            };
-        tree = AppScriptObject::fromQScriptValue(result, overTime);
-        if (!tree)
-            tree = stoppedError();
-    } else {
-        QString text;
-        if (result.isNumber())
-            text = AppNumber::toText(result.toNumber());
-        else if (result.isValid())
-            text = result.toString();
-        tree = new AppScriptObject(QStringLiteral("unknown_primitive"), text, AppScriptObject::Normal);
     }
-    return tree;
+    if (failed) {
+        AppScriptObject *error = execError(text);
+        if (thrown)
+            emit sigPluginError(QStringLiteral("Line #%1: %2").arg(line).arg(text));
+        return error;
+    }
+    if (tree)
+        return tree.release();
+    return new AppScriptObject(QStringLiteral("unknown_primitive"), text, AppScriptObject::Normal);
 }
 
 AppScriptObject *AppQtScriptPlugin::execError(const QString &text)

@@ -127,11 +127,12 @@ inline double medianMs(int runs, const std::function<void()> &timed, const std::
     return ms[ms.size() / 2];
 }
 
-// The CPU time of this thread so far, in milliseconds.
-inline double cpuMs()
+// The CPU time of this thread so far (or of the thread whose clock is
+// given), in milliseconds.
+inline double cpuMs(clockid_t clock = CLOCK_THREAD_CPUTIME_ID)
 {
     timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime(clock, &now);
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 

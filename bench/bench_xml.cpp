@@ -128,6 +128,18 @@ QTcpSocket *connectedSocket(quint16 port)
     return nullptr;
 }
 
+// Ends the event loop once every one of `threads` has finished.
+void quitOnceFinished(const std::vector<QThread *> &threads)
+{
+    auto running = std::make_shared<int>(int(threads.size()));
+    for (QThread *thread : threads) {
+        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [running]() {
+            if (--*running == 0)
+                QCoreApplication::quit();
+        });
+    }
+}
+
 // Blocking loopback client in a thread of its own, so that the processor's
 // event loop on the main thread serves it as it would serve another program.
 class ClientThread : public QThread
@@ -255,6 +267,19 @@ private:
     QByteArray m_request;
 };
 
+// Clients that load the server from when they have started until told to
+// stop, beside a light client.
+class LoadThread : public QThread
+{
+public:
+    explicit LoadThread(quint16 port) : m_port(port) { }
+    std::atomic<bool> started { false };
+    std::atomic<bool> stop { false };
+
+protected:
+    quint16 m_port;
+};
+
 // Small requests, each on a new connection, from when `begun` says so until
 // `ended` does, `pauseMs` apart.
 class ShortRequestThread : public QThread
@@ -266,6 +291,11 @@ public:
     ShortRequestThread(quint16 port, const LongRequestThread &longer)
         : ShortRequestThread(
             port, [&longer]() { return bool(longer.sent); }, [&longer]() { return bool(longer.answered); })
+    { }
+    // Beside `load`, from when it has started until `over`.
+    ShortRequestThread(quint16 port, const LoadThread &load, const std::atomic<bool> &over, int pauseMs = 20)
+        : ShortRequestThread(
+            port, [&load]() { return bool(load.started); }, [&over]() { return bool(over); }, pauseMs)
     { }
     QList<double> latenciesMs;
     int failures = 0;
@@ -343,14 +373,12 @@ void reportLightClient(const QString &beside, const ShortRequestThread &light)
 // sending `request` once or, pipelined, again and again, until told to stop.
 // Plain sockets that never block, so that nothing of theirs waits in this
 // process: what grows is the server's.
-class SilentClientsThread : public QThread
+class SilentClientsThread : public LoadThread
 {
 public:
     SilentClientsThread(quint16 port, int connections, const QByteArray &request, bool pipelined)
-        : m_port(port), m_connections(connections), m_request(request), m_pipelined(pipelined)
+        : LoadThread(port), m_connections(connections), m_request(request), m_pipelined(pipelined)
     { }
-    std::atomic<bool> started { false };
-    std::atomic<bool> stop { false };
     std::atomic<int> requestsSent { 0 };
     std::atomic<int> connected { 0 };
 
@@ -414,7 +442,6 @@ protected:
     }
 
 private:
-    quint16 m_port;
     int m_connections;
     QByteArray m_request;
     bool m_pipelined;
@@ -430,13 +457,7 @@ void whileALongRequestRuns(const QString &database, const QString &modules, cons
     LongRequestThread longer(processor.serverPort(), thousandCalls(call));
     ShortRequestThread shorter(processor.serverPort(), longer);
     // Both have to finish: a small request still under way needs the event loop.
-    int running = 2;
-    for (QThread *thread : { static_cast<QThread *>(&longer), static_cast<QThread *>(&shorter) }) {
-        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [&running]() {
-            if (--running == 0)
-                QCoreApplication::quit();
-        });
-    }
+    quitOnceFinished({ &longer, &shorter });
     shorter.start();
     longer.start();
     QCoreApplication::exec();
@@ -474,8 +495,7 @@ void whileClientsDoNotRead(const QString &database, const QString &modules, cons
     PeakMemory memory;
     SilentClientsThread silent(processor.serverPort(), connections, threeHundredCalls(kAvsBCall), pipelined);
     std::atomic<bool> over { false };
-    ShortRequestThread shorter(
-        processor.serverPort(), [&silent]() { return bool(silent.started); }, [&over]() { return bool(over); });
+    ShortRequestThread shorter(processor.serverPort(), silent, over);
     QElapsedTimer clock;
     // The server runs in this thread: the clients are stopped without blocking it.
     // What the server holds when the time is up, while the clients are still there.
@@ -543,8 +563,7 @@ void whileHeavyClientsPipeline(const QString &database, const QString &modules)
     PeakMemory memory;
     SilentClientsThread heavy(processor.serverPort(), connections, request, true);
     std::atomic<bool> over { false };
-    ShortRequestThread light(
-        processor.serverPort(), [&heavy]() { return bool(heavy.started); }, [&over]() { return bool(over); }, 1000);
+    ShortRequestThread light(processor.serverPort(), heavy, over, 1000);
     QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over]() { over = true; });
     QObject::connect(&light, &QThread::finished, QCoreApplication::instance(), [&heavy]() { heavy.stop = true; });
     QObject::connect(&heavy, &QThread::finished, QCoreApplication::instance(), &QCoreApplication::quit);
@@ -632,14 +651,12 @@ void worstRequestsAlone(const QString &database, const QString &modules)
 
 // Sends worst requests on a kept connection of its own, one after the other
 // as each is answered, cycling through them from `first` on, until told to stop.
-class WorstClientThread : public QThread
+class WorstClientThread : public LoadThread
 {
 public:
     WorstClientThread(quint16 port, const QList<TestWorstRequest> &requests, int first)
-        : m_port(port), m_requests(requests), m_next(first)
+        : LoadThread(port), m_requests(requests), m_next(first)
     { }
-    std::atomic<bool> started { false };
-    std::atomic<bool> stop { false };
     int answered = 0;
     int failures = 0;
 
@@ -673,7 +690,6 @@ protected:
     }
 
 private:
-    quint16 m_port;
     QList<TestWorstRequest> m_requests;
     int m_next;
 };
@@ -692,21 +708,18 @@ void whileRequestsArrive(const QString &database, const QString &modules, const 
     for (int i = 0; i < clients; ++i)
         heavy.push_back(std::make_unique<WorstClientThread>(processor.serverPort(), requests, i * 2));
     std::atomic<bool> over { false };
-    ShortRequestThread light(
-        processor.serverPort(), [&heavy]() { return bool(heavy.back()->started); }, [&over]() { return bool(over); });
+    ShortRequestThread light(processor.serverPort(), *heavy.back(), over);
     QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over]() { over = true; });
     QObject::connect(&light, &QThread::finished, QCoreApplication::instance(), [&heavy]() {
         for (auto &client : heavy)
             client->stop = true;
     });
-    int running = clients;
-    for (auto &client : heavy) {
-        QObject::connect(client.get(), &QThread::finished, QCoreApplication::instance(), [&running]() {
-            if (--running == 0)
-                QCoreApplication::quit();
-        });
+    std::vector<QThread *> threads;
+    for (auto &client : heavy)
+        threads.push_back(client.get());
+    quitOnceFinished(threads);
+    for (auto &client : heavy)
         client->start();
-    }
     light.start();
     QCoreApplication::exec();
     light.wait();
@@ -742,14 +755,12 @@ void whileRequestsArrive(const QString &database, const QString &modules, const 
 // Clients that each connect, send `request` as fast as the server takes it,
 // and close 20 ms after they connected, `clients` at a time, again and again
 // until told to stop. Plain sockets that never block.
-class ClosingClientsThread : public QThread
+class ClosingClientsThread : public LoadThread
 {
 public:
     ClosingClientsThread(quint16 port, int clients, const QByteArray &request)
-        : m_port(port), m_clients(clients), m_request(request)
+        : LoadThread(port), m_clients(clients), m_request(request)
     { }
-    std::atomic<bool> started { false };
-    std::atomic<bool> stop { false };
     std::atomic<int> connections { 0 };
 
 protected:
@@ -791,7 +802,6 @@ protected:
     }
 
 private:
-    quint16 m_port;
     int m_clients;
     QByteArray m_request;
 };
@@ -815,8 +825,7 @@ void whileClientsCloseAtOnce(const QString &database, const QString &modules, in
     PeakMemory memory;
     ClosingClientsThread closing(processor.serverPort(), 16, request);
     std::atomic<bool> over { false };
-    ShortRequestThread light(
-        processor.serverPort(), [&closing]() { return bool(closing.started); }, [&over]() { return bool(over); });
+    ShortRequestThread light(processor.serverPort(), closing, over);
     NetBudget held;
     QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over, &held, &processor]() {
         held = processor.connectionBudget();
@@ -854,12 +863,10 @@ void whileClientsCloseAtOnce(const QString &database, const QString &modules, in
 // as the system completes them, up to `inFlight` at a time, again and again
 // until told to stop. Plain sockets that never block; one whose connection
 // is not complete within 200 ms is given up and another made.
-class ConnectFloodThread : public QThread
+class ConnectFloodThread : public LoadThread
 {
 public:
-    ConnectFloodThread(quint16 port, int inFlight) : m_port(port), m_inFlight(inFlight) { }
-    std::atomic<bool> started { false };
-    std::atomic<bool> stop { false };
+    ConnectFloodThread(quint16 port, int inFlight) : LoadThread(port), m_inFlight(inFlight) { }
     std::atomic<int> connections { 0 };
     std::atomic<int> givenUp { 0 };
 
@@ -907,7 +914,6 @@ protected:
     }
 
 private:
-    quint16 m_port;
     int m_inFlight;
 };
 
@@ -931,20 +937,13 @@ void whileConnectionsFlood(const QString &database, const QString &modules, int 
         { TestWorstRequest { QStringLiteral("1,000 x calculationsAvsBHydration"), thousandCalls(kAvsBCall) } }, 0);
     ConnectFloodThread flood(processor.serverPort(), inFlight);
     std::atomic<bool> over { false };
-    ShortRequestThread light(
-        processor.serverPort(), [&flood]() { return bool(flood.started); }, [&over]() { return bool(over); });
+    ShortRequestThread light(processor.serverPort(), flood, over);
     QTimer::singleShot(seconds * 1000, QCoreApplication::instance(), [&over]() { over = true; });
     QObject::connect(&light, &QThread::finished, QCoreApplication::instance(), [&flood, &busy]() {
         flood.stop = true;
         busy.stop = true;
     });
-    int running = 2;
-    for (QThread *thread : { static_cast<QThread *>(&flood), static_cast<QThread *>(&busy) }) {
-        QObject::connect(thread, &QThread::finished, QCoreApplication::instance(), [&running]() {
-            if (--running == 0)
-                QCoreApplication::quit();
-        });
-    }
+    quitOnceFinished({ &flood, &busy });
     busy.start();
     flood.start();
     light.start();
@@ -986,16 +985,11 @@ protected:
     {
         clockid_t serverClock {};
         pthread_getcpuclockid(m_server, &serverClock);
-        const auto serverNs = [serverClock]() {
-            timespec now {};
-            clock_gettime(serverClock, &now);
-            return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-        };
         std::unique_ptr<QTcpSocket> socket(connectedSocket(m_port));
         for (int i = 0; socket && i < 10; ++i) {
             QElapsedTimer timer;
             timer.start();
-            const qint64 before = serverNs();
+            const double before = Bench::cpuMs(serverClock);
             socket->write(m_request);
             QByteArray answer;
             while (!answer.contains("</VORNAKEL>") && socket->waitForReadyRead(60000))
@@ -1004,7 +998,7 @@ protected:
                 ++failures;
                 continue;
             }
-            processorMs.push_back((serverNs() - before) / 1e6);
+            processorMs.push_back(Bench::cpuMs(serverClock) - before);
             answeredMs.push_back(timer.nsecsElapsed() / 1e6);
         }
         if (!socket)

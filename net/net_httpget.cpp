@@ -13,11 +13,6 @@ namespace {
 // Read from the connection at a time.
 const qint64 kReadBytes = 64 * 1024;
 
-QString seconds(int ms)
-{
-    return AppNumber::toText(ms / 1000.0);
-}
-
 // Gives the request up with the reason `why` gives, once `ms` have passed.
 QTimer *giveUpAfter(int ms, NetHttpGet *request, const std::function<QString()> &why)
 {
@@ -82,7 +77,7 @@ void NetHttpGet::setTimeLimits(int totalMs, int silenceMs)
 
 QString NetHttpGet::tooSlow(int ms) const
 {
-    const QString within = seconds(ms);
+    const QString within = AppNumber::secondsText(ms);
     if (!m_sent)
         return QStringLiteral("No connection to the server was made within %1 s of the request.").arg(within);
     if (m_response.bytesTaken() == 0)
@@ -109,12 +104,13 @@ QString NetHttpGet::tooSlow(int ms) const
 
 QString NetHttpGet::silent(int ms) const
 {
+    const QString during = AppNumber::secondsText(ms);
     if (!m_sent)
-        return QStringLiteral("No connection to the server was made in %1 s.").arg(seconds(ms));
+        return QStringLiteral("No connection to the server was made in %1 s.").arg(during);
     if (m_response.bytesTaken() == 0)
-        return QStringLiteral("Nothing arrived for %1 s.").arg(seconds(ms));
+        return QStringLiteral("Nothing arrived for %1 s.").arg(during);
     return QStringLiteral("Nothing more arrived for %1 s, after %2 bytes of the answer.")
-        .arg(seconds(ms))
+        .arg(during)
         .arg(m_response.bytesTaken());
 }
 

@@ -60,9 +60,8 @@ public:
     qint64 received() const { return m_received; }
     // Every byte that has come so far: interim answers, the head, the body and its framing.
     qint64 bytesTaken() const { return m_taken; }
-    // The interim answers (status 1xx) that came before the final one, and the status of the last.
+    // The interim answers (status 1xx) that came before the final one.
     int interimAnswers() const { return m_interims; }
-    int interimStatus() const { return m_interimStatus; }
     // The bytes of the head awaited that have come so far.
     int headBytes() const { return m_state == State::Head ? m_headBytes : 0; }
     // What the interim answers were, for a reason: "2 interim answers (status 102)".

@@ -331,7 +331,9 @@ private slots:
     // A call from another program is stopped at its time whatever its loop
     // holds, every time: a loop with nothing in it, which no statement hook
     // sees, as a loop of statements or a recursion that runs no loop; however
-    // the module looped before, as it loaded or in a call without a limit.
+    // the module looped before, as it loaded or in a call without a limit;
+    // and where the loop is in what reads its result, a getter of it or the
+    // toString of what it throws.
     // The module goes on as before afterwards, with a limit and without.
     void stopsEveryCallAtItsTime_data()
     {
@@ -374,6 +376,12 @@ private slots:
         QTest::newRow("a recursion, after a call without a limit")
             << "function fib(n) { return n < 2 ? n : fib(n - 1) + fib(n - 2); }\nfunction slow() { return fib(60); }"
             << "call";
+        QTest::newRow("a getter of the result")
+            << "function slow() { var o = {}; o.__defineGetter__('x', function () { for (;;) {} }); return o; }"
+            << "";
+        QTest::newRow("a thrown object's toString")
+            << "function slow() { throw {toString: function () { for (;;) {} }}; }"
+            << "";
         QTest::newRow("after a load that looped") << statements << "load";
         QTest::newRow("after a call without a limit that looped") << statements << "call";
     }

@@ -59,10 +59,10 @@ int firstForbidden(const QString &text)
     return -1;
 }
 
-QString notAllowed(QChar c)
+// How a message names a character: "U+00A0".
+QString codePoint(QChar c)
 {
-    return QStringLiteral("Character U+%1 is not allowed in XML.")
-        .arg(QString::number(c.unicode(), 16).toUpper(), 4, QLatin1Char('0'));
+    return QStringLiteral("U+%1").arg(QString::number(c.unicode(), 16).toUpper(), 4, QLatin1Char('0'));
 }
 
 // Where the first character of a name stands that XML does not allow there,
@@ -95,9 +95,8 @@ QString attributesFault(const QXmlStreamAttributes &attributes)
         const QStringRef name = attributes.at(i).qualifiedName();
         const int bad = firstNotInName(name);
         if (bad >= 0)
-            return QStringLiteral("Character U+%1 is not allowed in an XML name: attribute \"%2\".")
-                .arg(QString::number(name.at(bad).unicode(), 16).toUpper(), 4, QLatin1Char('0'))
-                .arg(name);
+            return QStringLiteral("Character %1 is not allowed in an XML name: attribute \"%2\".")
+                .arg(codePoint(name.at(bad)), name);
         for (int k = 0; k < i; ++k) {
             if (attributes.at(k).qualifiedName().compare(name, Qt::CaseInsensitive) == 0)
                 return QStringLiteral("Attribute '%1' redefined: '%2' came before it, and names are read in any "
@@ -345,12 +344,8 @@ void XmlMessage::begin(const QByteArray &bytes)
         // The declaration is read before the encoding it names, as ASCII:
         // the rule on characters holds there first, so no name of an
         // encoding with a control character in it is repeated anywhere.
-        const QString declaration = QString::fromLatin1(bytes.left(at + encoding.size()));
-        const int forbidden = firstForbidden(declaration);
-        if (forbidden >= 0) {
-            failAtCharacter(notAllowed(declaration.at(forbidden)), declaration, forbidden);
+        if (failAtForbidden(QString::fromLatin1(bytes.left(at + encoding.size()))))
             return;
-        }
     }
     QTextCodec *const codec = encoding.isEmpty() ? nullptr : QTextCodec::codecForName(encoding);
     const int utf8Mib = 106;
@@ -400,11 +395,8 @@ void XmlMessage::begin(const QString &text)
     // Every request reaches the reader here, whichever way it came: a
     // character that XML does not allow refuses it wherever it stands, and
     // nothing of it is read.
-    const int forbidden = firstForbidden(text);
-    if (forbidden >= 0) {
-        failAtCharacter(notAllowed(text.at(forbidden)), text, forbidden);
+    if (failAtForbidden(text))
         return;
-    }
     // Trace lines cost more to build than the reading itself; build them only for a listener.
     m_logging = isSignalConnected(QMetaMethod::fromSignal(&XmlMessage::sigLog));
     m_text = text;
@@ -425,6 +417,14 @@ void XmlMessage::failAtCharacter(const QString &why, const QString &text, int of
     clear();
     failAt(Fault::NotWellFormed, text, offset);
     m_errorString = why;
+}
+
+bool XmlMessage::failAtForbidden(const QString &text)
+{
+    const int at = firstForbidden(text);
+    if (at >= 0)
+        failAtCharacter(QStringLiteral("Character %1 is not allowed in XML.").arg(codePoint(text.at(at))), text, at);
+    return at >= 0;
 }
 
 void XmlMessage::failAt(Fault fault, const QString &text, int offset)

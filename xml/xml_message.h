@@ -107,6 +107,8 @@ private:
     void failAt(Fault fault, const QString &text, int offset);
     // A byte or character that is not text in its encoding, at that character of the text.
     void failAtCharacter(const QString &why, const QString &text, int offset);
+    // The first character of the text that XML does not allow, if any; false when there is none.
+    bool failAtForbidden(const QString &text);
     void finishReading();
 
     QString m_collectedText;

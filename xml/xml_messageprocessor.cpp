@@ -2,6 +2,7 @@
 
 #include "app/app_fixedfile.h"
 #include "app/app_log.h"
+#include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
 #include "net/net_client.h"
@@ -94,7 +95,7 @@ QByteArray unfinishedAnswer(const NetBudget &budget, NetBudget::Unfinished why)
     if (why == NetBudget::Unfinished::TimedOut)
         text = QStringLiteral("The request was not complete %1 s after the server began to read it; nothing was run, "
                               "and the connection is closed.")
-                   .arg(budget.idleTimeoutMs / 1000.0);
+                   .arg(AppNumber::secondsText(budget.idleTimeoutMs));
     else if (why == NetBudget::Unfinished::TooMuchHeld)
         text = QStringLiteral("The unfinished requests the server holds would pass %1 bytes with this one; nothing "
                               "was run, and the connection is closed.")
