@@ -191,6 +191,18 @@ QString moduleText(QByteArray bytes)
     return QString::fromLatin1(bytes);
 }
 
+// A function the module offers under a name: a value stored there, never a
+// getter's, whose code would run before any call's watch begins (and could
+// loop for good). Invalid where the name holds none.
+QScriptValue offeredFunction(
+    const QScriptValue &global, const QString &name, QScriptValue::ResolveFlags mode = QScriptValue::ResolvePrototype)
+{
+    if (global.propertyFlags(name, mode) & QScriptValue::PropertyGetter)
+        return QScriptValue();
+    const QScriptValue value = global.property(name, mode);
+    return value.isFunction() ? value : QScriptValue();
+}
+
 } // namespace
 
 int AppQtScriptPlugin::loadTimeLimitMs()
@@ -372,14 +384,14 @@ bool AppQtScriptPlugin::load(QString const &path)
 bool AppQtScriptPlugin::withholds(QString const &function) const
 {
     const QScriptValue global = m_engine->globalObject();
-    if (!global.property(function).isFunction())
+    if (!offeredFunction(global, function).isValid())
         return false;
     if (moduleName() == QLatin1String(AppCalculationContract::moduleName))
         return !AppCalculationContract::offeredFunctions().contains(function);
     // Its own: made by its text, or put by it in place of an engine global of that name.
-    const QScriptValue own = global.property(function, QScriptValue::ResolveLocal);
+    const QScriptValue own = offeredFunction(global, function, QScriptValue::ResolveLocal);
     const auto engines = m_engineGlobals.constFind(function);
-    return !own.isFunction() || (engines != m_engineGlobals.constEnd() && engines->strictlyEquals(own));
+    return !own.isValid() || (engines != m_engineGlobals.constEnd() && engines->strictlyEquals(own));
 }
 
 AppScriptObject *AppQtScriptPlugin::execOne(QString const &function, QList<AppScriptObject *> const &inputs)
@@ -422,8 +434,8 @@ AppScriptObject *AppQtScriptPlugin::call(
     // An exception left over from an earlier call must not be taken for one of this call.
     m_engine->clearExceptions();
     QScriptValue global = m_engine->globalObject();
-    QScriptValue callee = global.property(function);
-    if (!callee.isFunction()) {
+    QScriptValue callee = offeredFunction(global, function);
+    if (!callee.isValid()) {
         // A call of nothing would come back as an empty value, which reads as a result.
         return execError(QStringLiteral("The module %1 has no function \"%2\".").arg(moduleName(), function));
     }

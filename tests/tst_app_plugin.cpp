@@ -407,6 +407,28 @@ private slots:
         QCOMPARE(call(plugin.get(), "fine"), "fine=alive");
     }
 
+    // A name that a getter holds offers no function: reading it would run the
+    // module's code before any call's watch begins, and a loop there held the
+    // server for good.
+    void aGetterOffersNoFunction_data()
+    {
+        QTest::addColumn<QString>("body");
+        const QString loop = "function () { for (;;) {} }";
+        QTest::newRow("on the global object") << "this.__defineGetter__('slow', " + loop + ");";
+        QTest::newRow("defined as a property") << "Object.defineProperty(this, 'slow', {get: " + loop + "});";
+        QTest::newRow("on the prototype") << "Object.prototype.__defineGetter__('slow', " + loop + ");";
+    }
+    void aGetterOffersNoFunction()
+    {
+        QFETCH(QString, body);
+        PluginPtr plugin = loaded(body + "\nfunction fine() { return {NAME: 'fine', VALUE: 'alive'}; }");
+        QVERIFY(plugin);
+        QVERIFY(!plugin->withholds("slow"));
+        NodePtr out(plugin->execWithin("slow", {}, 50));
+        QCOMPARE(out->property("VALUE").toString(), "The module Calc has no function \"slow\".");
+        QCOMPARE(call(plugin.get(), "fine"), "fine=alive");
+    }
+
     // Nothing else runs inside a call from another program while it is
     // watched: a posted call and a timer (a second call on the engine, a
     // write to the database, the deletion of what the call uses) wait for its
