@@ -990,7 +990,9 @@ private slots:
         QVERIFY(testWriteFile(path, QByteArray("x\n").repeated(25)));
         m_f->answerer.answerFileDialog(path);
         widget<QPushButton>("qtReadCompositionFile")->click();
-        QCOMPARE(m_f->answerer.seen().size(), 4); // two file dialogs, two boxes
+        // Two file dialogs, two boxes, and the module's word that glucose has no hydration figures.
+        QCOMPARE(m_f->answerer.seen().size(), 5);
+        QVERIFY(m_f->answerer.texts().filter("'D-Glucose (residue)' has no HipH7, no HipH4").size() == 1);
         QVERIFY(m_f->answerer.texts().last().endsWith("Line 20: Ignoring invalid row\n... and 5 more lines"));
     }
 
