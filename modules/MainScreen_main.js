@@ -117,8 +117,9 @@
 //   are known, the apparent vbar follows Casassa and Eisenberg 1964:
 //   phi' = vbar - g3 (1/rho - v3), rho = rhomin or water; the shipped denaturant rows have
 //   no v3/g3, so the vbar is then left unchanged. A reference row without a figure the
-//   composition takes from it (this, a residue's vbar, hydration, charge or extinction) is
-//   named in a warning with what stands in the figure's place.
+//   composition takes from it (a denaturant's v3, g3 or rhomin; a residue's or conjugate's
+//   Mr, vbar, hydration, charge, pKa or extinction) is named in a warning with what stands
+//   in the figure's place.
 // - Molar mass: residue masses plus one water (18.015 g/mol) per chain, times the
 //   oligomer number. Extinction at 280 nm: folded protein in water from the table's
 //   values (Pace et al. 1995: Trp 5500, Tyr 1490, cystine 125); in 6 M guanidine
