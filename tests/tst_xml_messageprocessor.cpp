@@ -82,7 +82,7 @@ void startCgi(QProcess &host, const QString &modules, const QString &database, c
     // text in the local encoding too).
     const TestVariable length("CONTENT_LENGTH", contentLength);
     host.start(testBinaryDir() + QStringLiteral("/bin/host_cgi"), { modules, database });
-    if (!host.waitForStarted(10000))
+    if (!host.waitForStarted(testPatienceMs()))
         return;
     host.write(input);
     if (!keepOpen)
@@ -111,7 +111,7 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
 {
     QProcess host;
     startCgi(host, modules, database, input, contentLength, keepOpen);
-    return finishCgi(host, keepOpen ? 10000 : 30000);
+    return finishCgi(host, testPatienceMs());
 }
 
 // One run of the CGI host per input, a few at once.
@@ -126,7 +126,7 @@ QList<CgiRun> runCgiEach(const QString &modules, const QString &database, const 
             startCgi(*hosts.back(), modules, database, inputs.at(i));
         }
         for (auto &host : hosts)
-            runs << finishCgi(*host, 30000);
+            runs << finishCgi(*host, testPatienceMs());
     }
     return runs;
 }
