@@ -294,7 +294,7 @@ void GuiVornakel::initialize()
 
     qtSedEquilibriumRPM->setRange(90, 90000, 1000);
     // A speed of 0 is a run without an equilibrium speed (velocity work), as
-    // older files store it: only what needs a speed is left out.
+    // the file's format stores it: only what needs a speed is left out.
     qtSedEquilibriumRPM->setAlsoTakes(0);
     qtSedEquilibriumRPM->setFormat('g', 6);
 

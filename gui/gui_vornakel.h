@@ -350,7 +350,7 @@ private:
     // water gives while it shows the run's composition vbar; 0 for none (the
     // vbar shown is then the dry particle's).
     double undenaturedVbar() const;
-    // A speed of 0 (as older files store a velocity run's): no equilibrium speed.
+    // A speed empty or 0 (as the file's format stores a velocity run's): no equilibrium speed.
     bool withoutEquilibriumSpeed() const;
     // Beside the equilibrium figures, what a run without a speed leaves empty.
     void showEquilibriumSpeedNote();

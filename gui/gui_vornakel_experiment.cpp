@@ -218,7 +218,9 @@ void GuiVornakel::calculate()
 
 bool GuiVornakel::withoutEquilibriumSpeed() const
 {
-    return qtSedEquilibriumRPM->isValid() && AppNumber::valueOrZero(qtSedEquilibriumRPM->text()) == 0.0;
+    // The file's format stores no speed as 0: empty and 0 are the same run.
+    const QString text = qtSedEquilibriumRPM->text();
+    return text.simplified().isEmpty() || (qtSedEquilibriumRPM->isValid() && AppNumber::valueOrZero(text) == 0.0);
 }
 
 void GuiVornakel::showEquilibriumSpeedNote()
@@ -231,10 +233,10 @@ void GuiVornakel::showEquilibriumSpeedNote()
         return;
     }
     qtNoEquilibriumSpeed->setText(m_mrMethod == MrMethod::FromSigma
-            ? QStringLiteral("Speed 0: the run has no equilibrium speed. Mb and the Mr from sigma need one and are "
-                             "left empty.")
-            : QStringLiteral("Speed 0: the run has no equilibrium speed. Sigma needs one and is left empty; the "
-                             "other figures are computed."));
+            ? QStringLiteral("No equilibrium speed (empty or 0): Mb and the Mr from sigma need one and are left "
+                             "empty.")
+            : QStringLiteral("No equilibrium speed (empty or 0): sigma needs one and is left empty; the other "
+                             "figures are computed."));
 }
 
 double GuiVornakel::undenaturedVbar() const

@@ -502,38 +502,29 @@ namespace {
 
 // Figures the format stores as 0.0 where there are none, as its own save
 // reads an empty field: a NULL there is no number to its readers, which keep
-// the figure of the record shown before. A speed of 0 is a run without an
-// equilibrium speed, shown as such; a sigma or a concentration of 0 is none.
-struct ZeroForNone
-{
-    const char *table;
-    const char *column;
-    bool zeroIsNone; // read back as none
-};
-constexpr ZeroForNone zeroForNone[] = {
-    { "experiment", "RPM", false },
-    { "experiment", "sigma", true },
-    { "experiment", "mgml", true },
-};
+// the figure of the record shown before. No run has a speed, sigma or
+// concentration of 0: a stored 0.0 is none.
+constexpr const char *zeroForNone[] = { "RPM", "sigma", "mgml" };
 
-const ZeroForNone *zeroForNoneOf(const QString &table, const QString &column)
+bool storesZeroForNone(const QString &table, const QString &column)
 {
-    for (const ZeroForNone &figure : zeroForNone) {
-        if (table == QLatin1String(figure.table)
-            && column.compare(QLatin1String(figure.column), Qt::CaseInsensitive) == 0)
-            return &figure;
+    if (table != QLatin1String("experiment"))
+        return false;
+    for (const char *figure : zeroForNone) {
+        if (column.compare(QLatin1String(figure), Qt::CaseInsensitive) == 0)
+            return true;
     }
-    return nullptr;
+    return false;
 }
 
 } // namespace
 
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
-    if (const ZeroForNone *figure = zeroForNoneOf(table, column)) {
+    if (storesZeroForNone(table, column)) {
         bool numeric = false;
         const double number = value.toDouble(&numeric);
-        return figure->zeroIsNone && !value.isNull() && numeric && number == 0.0 ? QVariant(QVariant::Double) : value;
+        return !value.isNull() && numeric && number == 0.0 ? QVariant(QVariant::Double) : value;
     }
     const auto *word = choiceOf(table, column, value);
     return word ? QVariant(word->second) : value;
@@ -541,7 +532,7 @@ QVariant SqlRecords::wordOf(const QString &table, const QString &column, const Q
 
 QVariant SqlRecords::storedOf(const QString &table, const QString &column, const QVariant &value)
 {
-    if (zeroForNoneOf(table, column))
+    if (storesZeroForNone(table, column))
         return value.isNull() || value.toString().trimmed().isEmpty() ? QVariant(0.0) : value;
     const auto *word = choiceOf(table, column, value);
     return word ? QVariant(choiceColumn(table, column)->storesNames ? word->first : word->second) : value;

@@ -370,8 +370,8 @@ public:
     static const QVector<ChoiceColumn> &choiceColumns();
     // A stored value as the program holds it: a choice column's as a word,
     // whichever form the row holds (another program's rows, or an older
-    // release's), and the format's 0.0 for a figure that no run has (sigma, a
-    // concentration) as none; anything else stays.
+    // release's), and the format's 0.0 for a run's speed, sigma or
+    // concentration as none; anything else stays.
     static QVariant wordOf(const QString &table, const QString &column, const QVariant &value);
     // A value in the form the file holds: a choice column's as the file spells
     // it, and no speed, sigma or concentration as the format stores it, 0.0; anything else

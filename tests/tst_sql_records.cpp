@@ -373,7 +373,7 @@ private slots:
     }
 
     // A run without an equilibrium speed, or without sigma, is stored as the format stores it (0.0), which the
-    // format's own readers take as a number, never as NULL; read back, its speed is 0 and its sigma none.
+    // format's own readers take as a number, never as NULL; read back, they are none.
     void noSpeedOrSigmaIsStoredAsTheFormatStoresIt_data()
     {
         QTest::addColumn<QVariant>("rpm");
@@ -382,9 +382,9 @@ private slots:
         QTest::addColumn<QString>("read"); // rpm and sigma, NULL for none
         const QVariant none(QVariant::Double);
         QTest::newRow("none") << none << none << "real 0.0 real 0.0"
-                              << "0 NULL";
+                              << "NULL NULL";
         QTest::newRow("speed 0") << QVariant(0.0) << none << "real 0.0 real 0.0"
-                                 << "0 NULL";
+                                 << "NULL NULL";
         QTest::newRow("a speed and sigma") << QVariant(20000.0) << QVariant(1.25) << "real 20000.0 real 1.25"
                                            << "20000 1.25";
     }
