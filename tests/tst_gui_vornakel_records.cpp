@@ -1604,6 +1604,24 @@ private slots:
         sameFigures();
     }
 
+    // From sigma, a run without an equilibrium speed has no Mb and no Mr: both are left empty, the note says why,
+    // and no box comes with each calculation; once a speed is given they are computed and the note goes.
+    void fromSigmaARunWithoutSpeedLeavesItsMrEmptyAndSaysWhy()
+    {
+        QVERIFY(m_f->start());
+        m_f->answerer.clear();
+        steps("tab qtTabExperiment; click qtFromSigma; type qtSedEquilibriumSigma=1.2; type qtSedEquilibriumRPM=0");
+        const auto *note = m_f->widget<QLabel>("qtNoEquilibriumSpeed");
+        QVERIFY2(!note->isHidden()
+                && note->text().startsWith("No equilibrium speed (empty or 0): Mb and the Mr from sigma need one"),
+            qPrintable(note->text()));
+        QCOMPARE(m_f->text("qtSedEquilibriumMR") + '|' + m_f->text("qtExperimentResultsMb"), QStringLiteral("|"));
+        QVERIFY2(m_f->answerer.seen().isEmpty(), qPrintable(m_f->answerer.texts().join('\n')));
+        steps("type qtSedEquilibriumRPM=20000");
+        QVERIFY(m_f->number("qtSedEquilibriumMR") > 0 && m_f->number("qtExperimentResultsMb") > 0);
+        QVERIFY(note->isHidden());
+    }
+
     // A sample stored with a sequence and no counts of its own (an older file's, imported, or a row another program
     // wrote) shows that sequence on its composition page and in the sequence dialog; saved, under another name or
     // over itself, it keeps it.
