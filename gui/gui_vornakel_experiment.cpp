@@ -94,7 +94,7 @@ void GuiVornakel::calculate()
     auto valid = [](std::initializer_list<const GuiLineEdit *> fields) {
         return std::all_of(fields.begin(), fields.end(), [](const GuiLineEdit *field) { return field->isValid(); });
     };
-    // A speed of 0: only what needs an equilibrium speed is left out.
+    // No speed (empty or 0): only what needs an equilibrium speed is left out.
     const bool noSpeed = withoutEquilibriumSpeed();
 
     // The anhydrous radius is the dry particle's at 20 C, as the Results tab

@@ -374,8 +374,8 @@ public:
     // concentration as none; anything else stays.
     static QVariant wordOf(const QString &table, const QString &column, const QVariant &value);
     // A value in the form the file holds: a choice column's as the file spells
-    // it, and no speed, sigma or concentration as the format stores it, 0.0; anything else
-    // stays. Every save and the import store through it.
+    // it, and no speed, sigma or concentration as the format stores it, 0.0;
+    // anything else stays. Every save and the import store through it.
     static QVariant storedOf(const QString &table, const QString &column, const QVariant &value);
 
 private:
