@@ -45,6 +45,11 @@ void GuiLineEdit::setTop(double top)
     m_validator.setTop(top);
 }
 
+void GuiLineEdit::setAlsoTakes(double value)
+{
+    m_alsoTakes = value;
+}
+
 void GuiLineEdit::setDefaultText(const QString &text)
 {
     m_defaultText = text;
@@ -71,7 +76,9 @@ bool GuiLineEdit::takes(const QString &text) const
     QString probe = text;
     int pos = 0;
     double value = 0;
-    return m_validator.validate(probe, pos) == QValidator::Acceptable && AppNumber::fromText(text, &value);
+    if (!AppNumber::fromText(text, &value))
+        return false;
+    return m_validator.validate(probe, pos) == QValidator::Acceptable || (m_alsoTakes && value == *m_alsoTakes);
 }
 
 void GuiLineEdit::revertValue() { }

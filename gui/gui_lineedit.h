@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QString>
 
+#include <optional>
+
 // The numeric entry field of every form. Typing is never restricted; the text
 // is checked when an edit is finished or when the program changes it. A
 // rejected entry stays as typed with a red background; an accepted one is
@@ -22,6 +24,9 @@ public:
     void setRange(double bottom, double top, double decimals);
     void setBottom(double bottom);
     void setTop(double top);
+    // One value below the range that the field takes all the same, with its
+    // own meaning (a speed of 0: none).
+    void setAlsoTakes(double value);
     void setDefaultText(const QString &text);
     QString defaultText() const { return m_defaultText; }
     // Empties the field, then writes the default text into it.
@@ -43,6 +48,7 @@ signals:
 private:
     QDoubleValidator m_validator;
     QString m_defaultText;
+    std::optional<double> m_alsoTakes;
     bool m_valid;
     bool m_edited;
     char m_format;

@@ -542,12 +542,19 @@ bool GuiSampleComposition::keepsSequence(QTableWidgetItem *count)
     // the counts without it unsaid. The person decides; the count goes back unless they say otherwise.
     const QTableWidgetItem *name = qtAminoAcids->item(count->row(), AminoNameColumn);
     const double before = name ? sequenceCounts.value(name->data(RecordIdRole).toInt()) : 0;
-    const QString question
-        = QStringLiteral("The counts no longer match the sequence of %1 residues (%2: %3 in the sequence, now %4)."
-                         "\n\nChange the count and drop the sequence? The sample is then saved without a sequence.")
+    const QString now = count->text().simplified().isEmpty() ? QStringLiteral("none") : count->text();
+    const QString residue = name ? name->text() : QString();
+    // A sequence stored without counts (an older file's) gave none to compare with.
+    const QString mismatch = sequenceCounts.isEmpty()
+        ? QStringLiteral("The sequence of %1 residues was stored without counts, and counts typed are not the "
+                         "sequence's (%2: now %3).")
               .arg(sequence.size())
-              .arg(name ? name->text() : QString(), AppNumber::toText(before),
-                  count->text().simplified().isEmpty() ? QStringLiteral("none") : count->text());
+              .arg(residue, now)
+        : QStringLiteral("The counts no longer match the sequence of %1 residues (%2: %3 in the sequence, now %4).")
+              .arg(sequence.size())
+              .arg(residue, AppNumber::toText(before), now);
+    const QString question = mismatch
+        + QStringLiteral("\n\nChange the count and drop the sequence? The sample is then saved without a sequence.");
     if (QMessageBox::question(
             this, QStringLiteral("Vornakel Composition"), question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes) {
@@ -1640,9 +1647,12 @@ void GuiSampleComposition::fillRecord(SqlSampleRecord *sample, GuiFieldReader *r
     sample->conjugates = counts(qtConjugates, ConjugateAmountColumn);
     // NULL when the page holds no composition: a stored sequence, even an
     // empty one, makes the sample a computed one. Any composition stores a
-    // text, also one of conjugates only, so that its rows are read back.
-    const bool composition = !sample->aminoAcids.isEmpty() || !sample->conjugates.isEmpty();
+    // text, also one of conjugates only, so that its rows are read back. A
+    // sequence the page and its dialog show is the sample's also without
+    // counts of its own (an older file's, or a row another program wrote):
+    // it is saved as shown.
     const QString codes = sequenceToStore();
+    const bool composition = !sample->aminoAcids.isEmpty() || !sample->conjugates.isEmpty() || !codes.isEmpty();
     sample->sequence = composition ? QVariant(codes.isNull() ? QStringLiteral("") : codes) : QVariant(QVariant::String);
 }
 

@@ -636,33 +636,63 @@ void GuiSaveToDatabase::saveRecord(
             return;
         }
         const QString taken = m_mainWindow->takenVersion(recordKind, storedId);
-        // A record of the name the tab's record had, but another one: the
-        // record this window took is gone, and a new one was saved under its
-        // name since (by another program, or an import).
+        // A record of the name the tab's record had, but another one: either
+        // the record this window took is gone (or renamed), and this one was
+        // saved under its name since (by another program, or an import), or
+        // both are stored under the name and the person chose the other one.
         const int takenId = m_mainWindow->takenId(recordKind, name);
-        const bool another = takenId >= 0 && takenId != storedId;
+        QString takenName;
+        if (takenId >= 0 && takenId != storedId && !records.listedName(recordKind, takenId, &takenName)) {
+            fail(records.error());
+            return;
+        }
+        const bool otherOfName = takenId >= 0 && takenId != storedId && takenName.trimmed() == name;
+        const bool another = takenId >= 0 && takenId != storedId && !otherOfName;
+        // The record to be replaced, by its date: several may carry its name.
+        const auto savedOn = [&](int id) {
+            const QVariant written = records.modified(recordKind, id);
+            return written.isNull() ? QString() : QStringLiteral("on %1 UTC").arg(written.toString());
+        };
+        const QString when = savedOn(storedId);
+        int sameName = 0;
+        for (int i = 1; i < n.nameBox->count(); ++i)
+            sameName += n.nameBox->itemText(i).trimmed() == name ? 1 : 0;
         const QString told = details ? details(records, storedId) : QString();
+        const QString what = QLatin1String(kindWords[static_cast<int>(kind)]);
         QMessageBox question;
-        if (another || (!taken.isEmpty() && !now.isEmpty() && now != taken)) {
-            const QVariant written = records.modified(recordKind, storedId);
-            const QString when = written.isNull() ? QString() : QStringLiteral(" (on %1 UTC)").arg(written.toString());
-            const QString what = QLatin1String(kindWords[static_cast<int>(kind)]);
+        if (otherOfName) {
+            question.setIcon(QMessageBox::Warning);
+            question.setText(QStringLiteral("More than one stored %1 is named \"%2\", and the one chosen (saved %3) "
+                                            "is not the one this window loaded or saved (saved %4). Saving now "
+                                            "replaces the one saved %3 with what this window shows.")
+                                 .arg(what, name, when, savedOn(takenId)));
+            question.setInformativeText((told.isEmpty() ? QString() : told + QStringLiteral("\n\n"))
+                + QStringLiteral("Save writes over it. Cancel writes nothing: choose the other one in the list to save "
+                                 "over that, or save under another name to keep both."));
+        } else if (another || (!taken.isEmpty() && !now.isEmpty() && now != taken)) {
+            const QString on = when.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(when);
             question.setIcon(QMessageBox::Warning);
             question.setText(another
                     ? QStringLiteral("The stored %1 \"%2\" is not the one this window loaded or saved: that one is "
                                      "no longer in the database file under this name, and this one was saved in its "
                                      "place since%3. Saving now replaces it with what this window shows.")
-                          .arg(what, name, when)
+                          .arg(what, name, on)
                     : QStringLiteral("The stored %1 \"%2\" has changed since this window loaded or saved it: "
                                      "another program using the database file saved it%3. Saving now "
                                      "replaces that version with what this window shows.")
-                          .arg(what, name, when));
+                          .arg(what, name, on));
             question.setInformativeText((told.isEmpty() ? QString() : told + QStringLiteral("\n\n"))
                 + QStringLiteral("Save writes over it. Cancel writes nothing: load it from the list to see it, or "
                                  "save under another name to keep both."));
         } else {
             question.setText(QStringLiteral("Are you sure you wish to overwrite this record?"));
-            question.setInformativeText(told);
+            // Which of the records of this name, where several have it.
+            const QString which = sameName > 1 && !when.isEmpty()
+                ? QStringLiteral("More than one stored %1 is named \"%2\": this replaces the one saved %3.")
+                      .arg(what, name, when)
+                : QString();
+            question.setInformativeText(
+                which.isEmpty() || told.isEmpty() ? which + told : which + QStringLiteral("\n\n") + told);
         }
         question.setStandardButtons(QMessageBox::Save | QMessageBox::Cancel);
         question.setDefaultButton(QMessageBox::Cancel);

@@ -293,6 +293,9 @@ void GuiVornakel::initialize()
     qtSedEquilibriumTemp->setDefaultText(temperature);
 
     qtSedEquilibriumRPM->setRange(90, 90000, 1000);
+    // A speed of 0 is a run without an equilibrium speed (velocity work), as
+    // the file's format stores it: only what needs a speed is left out.
+    qtSedEquilibriumRPM->setAlsoTakes(0);
     qtSedEquilibriumRPM->setFormat('g', 6);
 
     qtSedEquilibriumMR->setBottom(1e-07);

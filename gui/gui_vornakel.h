@@ -350,6 +350,10 @@ private:
     // water gives while it shows the run's composition vbar; 0 for none (the
     // vbar shown is then the dry particle's).
     double undenaturedVbar() const;
+    // A speed empty or 0 (as the file's format stores a velocity run's): no equilibrium speed.
+    bool withoutEquilibriumSpeed() const;
+    // Beside the equilibrium figures, what a run without a speed leaves empty.
+    void showEquilibriumSpeedNote();
     // The water of the buffer the Solvent tab's figures are in (fractions of
     // 1): the buffer page's when it is heavy, or the one a loaded run stored.
     // Every figure of the tab is carried between temperatures in it.

@@ -77,6 +77,7 @@ void GuiVornakel::calculate()
         QStringLiteral("<html><head/><body style=\" font-size:12pt;\"><p style=\" margin:0px;\">%1</p></body></html>")
             .arg(radiusCaption));
     qtExperimentResultsRp->setAccessibleName(radiusCaption);
+    showEquilibriumSpeedNote();
     if (m_calculationsBlocked)
         return;
     emit sigLog(QStringLiteral("calculate()"), AppLog::Trace);
@@ -93,6 +94,8 @@ void GuiVornakel::calculate()
     auto valid = [](std::initializer_list<const GuiLineEdit *> fields) {
         return std::all_of(fields.begin(), fields.end(), [](const GuiLineEdit *field) { return field->isValid(); });
     };
+    // No speed (empty or 0): only what needs an equilibrium speed is left out.
+    const bool noSpeed = withoutEquilibriumSpeed();
 
     // The anhydrous radius is the dry particle's at 20 C, as the Results tab
     // shows it: the vbar goes with the temperature it holds its value at.
@@ -128,7 +131,7 @@ void GuiVornakel::calculate()
             results.add(Calc::calculateMbDirectly.call(module, mr, vbar, density));
         else
             stale << qtExperimentResultsMb;
-        if (buoyancy && valid({ qtSedEquilibriumTemp, qtSedEquilibriumRPM }))
+        if (buoyancy && valid({ qtSedEquilibriumTemp, qtSedEquilibriumRPM }) && !noSpeed)
             results.add(Calc::calculateSigmaFromMr.call(
                 module, number(qtSedEquilibriumTemp), number(qtSedEquilibriumRPM), mr, vbar, density));
         else
@@ -140,7 +143,8 @@ void GuiVornakel::calculate()
         fromKnownMr();
         break;
     case MrMethod::FromSigma: {
-        if (valid(
+        if (!noSpeed
+            && valid(
                 { qtSedEquilibriumTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtSampleVbar, qtBufferDensity })) {
             const QVariant temperature = number(qtSedEquilibriumTemp), sigma = number(qtSedEquilibriumSigma),
                            rpm = number(qtSedEquilibriumRPM);
@@ -210,6 +214,29 @@ void GuiVornakel::calculate()
         qtExperimentResultsRp->validateAndFormat();
         qtExperimentResultsRp->setProperty(userEntry, true);
     }
+}
+
+bool GuiVornakel::withoutEquilibriumSpeed() const
+{
+    // The file's format stores no speed as 0: empty and 0 are the same run.
+    const QString text = qtSedEquilibriumRPM->text();
+    return text.simplified().isEmpty() || (qtSedEquilibriumRPM->isValid() && AppNumber::valueOrZero(text) == 0.0);
+}
+
+void GuiVornakel::showEquilibriumSpeedNote()
+{
+    // Said beside the figures, not in a box: every calculation of the run would say it again.
+    const bool noSpeed = withoutEquilibriumSpeed();
+    qtNoEquilibriumSpeed->setVisible(noSpeed);
+    if (!noSpeed) {
+        qtNoEquilibriumSpeed->clear();
+        return;
+    }
+    qtNoEquilibriumSpeed->setText(m_mrMethod == MrMethod::FromSigma
+            ? QStringLiteral("No equilibrium speed (empty or 0): Mb and the Mr from sigma need one and are left "
+                             "empty.")
+            : QStringLiteral("No equilibrium speed (empty or 0): sigma needs one and is left empty; the other "
+                             "figures are computed."));
 }
 
 double GuiVornakel::undenaturedVbar() const

@@ -1643,10 +1643,15 @@ void SqlImportDb::beginExperimentTable(const QString &path, bool preventDuplicat
         static const char *const methods[] = { SqlMrMethod::exact, SqlMrMethod::sigma, SqlMrMethod::composition };
         insert.bindValue(QStringLiteral(":NAME"), simplified(source.value(0)));
         insert.bindValue(QStringLiteral(":Tc"), source.value(1));
-        insert.bindValue(QStringLiteral(":RPM"), source.value(2));
-        insert.bindValue(QStringLiteral(":sigma"), source.value(3));
+        // No speed, sigma or concentration is stored as the format stores it, as the program's own saves do.
+        insert.bindValue(QStringLiteral(":RPM"),
+            SqlRecords::storedOf(QStringLiteral("experiment"), QStringLiteral("RPM"), source.value(2)));
+        insert.bindValue(QStringLiteral(":sigma"),
+            SqlRecords::storedOf(QStringLiteral("experiment"), QStringLiteral("sigma"), source.value(3)));
         insert.bindValue(QStringLiteral(":sstar"), formatted(source.value(4), 'e', 3));
-        insert.bindValue(QStringLiteral(":mgml"), fixPrecision(source.value(5), 6));
+        insert.bindValue(QStringLiteral(":mgml"),
+            SqlRecords::storedOf(
+                QStringLiteral("experiment"), QStringLiteral("mgml"), fixPrecision(source.value(5), 6)));
         insert.bindValue(QStringLiteral(":sstart"), source.value(6));
         insert.bindValue(QStringLiteral(":vbar"), fixPrecision(source.value(7), 6));
         insert.bindValue(QStringLiteral(":rho"), fixPrecision(source.value(8), 6));

@@ -498,14 +498,42 @@ QString SqlRecords::ChoiceColumn::anyLeft() const
     return QStringLiteral("SELECT 1 FROM %1 WHERE %2 IN (%3) LIMIT 1").arg(table, column, otherForm(*this));
 }
 
+namespace {
+
+// Figures the format stores as 0.0 where there are none, as its own save
+// reads an empty field: a NULL there is no number to its readers, which keep
+// the figure of the record shown before. No run has a speed, sigma or
+// concentration of 0: a stored 0.0 is none.
+constexpr const char *zeroForNone[] = { "RPM", "sigma", "mgml" };
+
+bool storesZeroForNone(const QString &table, const QString &column)
+{
+    if (table != QLatin1String("experiment"))
+        return false;
+    for (const char *figure : zeroForNone) {
+        if (column.compare(QLatin1String(figure), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
+    if (storesZeroForNone(table, column)) {
+        bool numeric = false;
+        const double number = value.toDouble(&numeric);
+        return !value.isNull() && numeric && number == 0.0 ? QVariant(QVariant::Double) : value;
+    }
     const auto *word = choiceOf(table, column, value);
     return word ? QVariant(word->second) : value;
 }
 
 QVariant SqlRecords::storedOf(const QString &table, const QString &column, const QVariant &value)
 {
+    if (storesZeroForNone(table, column))
+        return value.isNull() || value.toString().trimmed().isEmpty() ? QVariant(0.0) : value;
     const auto *word = choiceOf(table, column, value);
     return word ? QVariant(choiceColumn(table, column)->storesNames ? word->first : word->second) : value;
 }
@@ -636,6 +664,21 @@ bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
         return readFailed(query);
     if (query.next())
         *id = query.value(0).toInt();
+    return true;
+}
+
+bool SqlRecords::listedName(SqlRecordKind kind, int id, QString *name)
+{
+    name->clear();
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT name FROM %1 WHERE id = :id AND active > 0").arg(tableOf(kind))))
+        return readFailed(query);
+    query.bindValue(QStringLiteral(":id"), id);
+    if (!SqlTransaction::execWhileLocked(query))
+        return readFailed(query);
+    if (query.next())
+        *name = query.value(0).toString();
     return true;
 }
 

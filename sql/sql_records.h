@@ -288,6 +288,9 @@ public:
     bool anyListed(SqlRecordKind kind, bool *any);
     // The id of the first listed record of that name (-1 for none).
     bool findListed(SqlRecordKind kind, const QString &name, int *id);
+    // The name of a listed record; empty when it is not listed (deleted, or
+    // made inactive).
+    bool listedName(SqlRecordKind kind, int id, QString *name);
     // A record's `modified` value; invalid when it cannot be read.
     QVariant modified(SqlRecordKind kind, int id);
 
@@ -365,10 +368,14 @@ public:
     // revision, in the order they are added, and the choice columns.
     static QVector<AddedColumn> addedColumns();
     static const QVector<ChoiceColumn> &choiceColumns();
-    // A choice column's value as a word, whichever form the row holds
-    // (another program's rows, or an older release's); anything else stays.
+    // A stored value as the program holds it: a choice column's as a word,
+    // whichever form the row holds (another program's rows, or an older
+    // release's), and the format's 0.0 for a run's speed, sigma or
+    // concentration as none; anything else stays.
     static QVariant wordOf(const QString &table, const QString &column, const QVariant &value);
-    // A choice column's value in the form the file holds; anything else stays.
+    // A value in the form the file holds: a choice column's as the file spells
+    // it, and no speed, sigma or concentration as the format stores it, 0.0;
+    // anything else stays. Every save and the import store through it.
     static QVariant storedOf(const QString &table, const QString &column, const QVariant &value);
 
 private:

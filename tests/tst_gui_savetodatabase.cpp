@@ -304,7 +304,8 @@ private slots:
         QCOMPARE(d->qtSampleName->lineEdit()->placeholderText(), QStringLiteral("New Sample"));
     }
 
-    // Empty fields are stored as NULL, the links as chosen or -1, the method as its button, as the format has it.
+    // Empty fields are stored as NULL (an empty sigma or concentration as the format stores it, 0.0), the links as
+    // chosen or -1, the method as its button, as the format has it.
     void newExperimentIsStoredAsShown()
     {
         // A run links only a record its tab shows.
@@ -329,8 +330,7 @@ private slots:
                      .toString(),
             QStringLiteral("4.0|20000.0|14305.0|qtExactMolecularWeight|-1|1|-1"));
         QVERIFY(
-            m_f->db
-                .value("SELECT sstar IS NULL AND mgml IS NULL AND sigma IS NULL FROM experiment WHERE name = 'Run 2'")
+            m_f->db.value("SELECT sstar IS NULL AND mgml = 0.0 AND sigma = 0.0 FROM experiment WHERE name = 'Run 2'")
                 .toBool());
         // The dialog shows the record it stored, and the window's list selects it.
         QCOMPARE(d->qtExperimentName->currentText(), QStringLiteral("Run 2"));
@@ -598,6 +598,57 @@ private slots:
         }
         const double expected = stored == "mine" ? QString(k.mine).toDouble() : stored == "theirs" ? 30 : 40;
         QCOMPARE(m_f->db.value(figure).toDouble(), expected);
+    }
+
+    // Two listed records of one name (an import, an older file, another program): the window loaded the first, and
+    // the person chooses one of them in the dialog. The question names the one to be replaced by its date, and says
+    // only what is so: the other one is still stored under the name, not gone.
+    void twoRecordsOfOneNameAreToldApartByTheirDates_data()
+    {
+        QTest::addColumn<int>("chosen"); // the id chosen in the dialog
+        QTest::addColumn<QString>("asked");
+        QTest::newRow("the other one")
+            << 2
+            << "More than one stored sample is named \"Lysozyme\", and the one chosen (saved "
+               "on 2026-06-07 08:09:10 UTC) is not the one this window loaded or saved "
+               "(saved on 2026-01-02 03:04:05 UTC). Saving now replaces the one saved on "
+               "2026-06-07 08:09:10 UTC with what this window shows.";
+        QTest::newRow("the one loaded") << 1
+                                        << "Are you sure you wish to overwrite this record?\nMore than one stored "
+                                           "sample is named \"Lysozyme\": this replaces the one saved on 2026-01-02 "
+                                           "03:04:05 UTC.";
+    }
+    void twoRecordsOfOneNameAreToldApartByTheirDates()
+    {
+        QFETCH(int, chosen);
+        QFETCH(QString, asked);
+        QVERIFY(m_f->sql("INSERT INTO sample (name, sk) VALUES ('Lysozyme', 0.01)"));
+        QVERIFY(m_f->sql("DROP TRIGGER sample_update_modified_time"));
+        QVERIFY(m_f->sql("UPDATE sample SET modified = '2026-01-02 03:04:05' WHERE id = 1"));
+        QVERIFY(m_f->sql("UPDATE sample SET modified = '2026-06-07 08:09:10' WHERE id = 2"));
+        m_f->window->populateSampleRecordList();
+        QComboBox *list = m_f->window->qtSampleName;
+        m_f->answerer.answerMessageBox(QMessageBox::Ok); // load it
+        list->setCurrentIndex(list->findData(1, Qt::UserRole));
+        QCOMPARE(m_f->answerer.seen().size(), 1);
+        m_f->answerer.clear();
+
+        auto d = dialog(GuiSaveToDatabase::SampleRecordPage);
+        d->qtSampleName->setCurrentIndex(d->qtSampleName->findData(chosen, Qt::UserRole));
+        QString text;
+        m_f->answerer.answerWith([&text](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY(box);
+            text = box->informativeText().startsWith("Save writes over it")
+                ? box->text()
+                : box->text() + '\n' + box->informativeText();
+            box->button(QMessageBox::Cancel)->click();
+        });
+        save(d->qtSampleButtonBox)->click();
+        QCOMPARE(text, asked);
+        QCOMPARE(m_f->answerer.seen().size(), 1);
+        QCOMPARE(m_f->db.value("SELECT group_concat(modified, ' / ') FROM sample").toString(),
+            QStringLiteral("2026-01-02 03:04:05 / 2026-06-07 08:09:10"));
     }
 
     // One save, one transaction: a refused statement leaves the row, the dialog and the lists as they were.

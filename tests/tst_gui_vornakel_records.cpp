@@ -1542,6 +1542,138 @@ private slots:
         QCOMPARE(m_f->text("qtBufferViscosity"), viscosity);
     }
 
+    // A speed of 0 is a run without an equilibrium speed, as the velocity runs of older files carry it, and as an
+    // empty speed is: only sigma, which needs a speed, is left empty, a note beside the equilibrium figures says so,
+    // and every other figure, the Results tab's too, is computed as it would be. The run saves as it was shown, its
+    // speed and its empty sigma stored as the format stores them (0.0, which its own readers take as a number).
+    void aRunWithoutEquilibriumSpeedIsComputedAndSavedWhole_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("typed in a fresh window") << "typed";
+        QTest::newRow("written by the format's own statement") << "stored";
+    }
+    void aRunWithoutEquilibriumSpeedIsComputedAndSavedWhole()
+    {
+        QFETCH(QString, how);
+        // The format's save stores every field as a number, an empty one as 0.0.
+        const QString insert
+            = "INSERT INTO experiment (name, Tc, RPM, sigma, sstart, mgml, sstar, vbar, rho, vis, Mp, "
+              "Mb, calculatedBy, sample_id, buffer_id, results_id, active) VALUES ('%1', 20, %2, "
+              "%2, 20, 0.0, 2.5e-13, 0.73, 0.99823, 0.01002, 14300, 0.0, 'qtExactMolecularWeight', -1, "
+              "-1, -1, 1)";
+        QVERIFY(m_f->sql(insert.arg("Velocity", "0.0")));
+        QVERIFY(m_f->sql(insert.arg("No speed", "NULL")));
+        QVERIFY(m_f->start());
+        const auto speedNote = [this] {
+            const auto *note = m_f->widget<QLabel>("qtNoEquilibriumSpeed");
+            return note->isHidden() ? QString() : note->text();
+        };
+        // The same run with its speed empty: the figures that need no speed.
+        if (how == "typed") {
+            steps("tab qtTabExperiment; click qtExactMolecularWeight; type qtSedEquilibriumMR=14300;"
+                  "type qtSedVelocityCoefficient=2.5");
+        } else {
+            steps("load qtExperimentName=No speed");
+        }
+        steps("tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList figures { "qtRStokes", "qtVbarRo", "qtTellerRp", "qtVbarffo", "qtTellerffp",
+            "qtExperimentResultsMb", "qtExperimentResultsRp", "qtExperimentResultsS" };
+        QStringList withoutSpeed;
+        for (const QString &figure : figures)
+            withoutSpeed << figure + '=' + m_f->text(figure);
+        QVERIFY2(!m_f->text("qtRStokes").isEmpty() && !m_f->text("qtExperimentResultsMb").isEmpty(),
+            qPrintable(withoutSpeed.join('\n')));
+        const QString noted = speedNote();
+        QVERIFY2(noted.startsWith("No equilibrium speed (empty or 0): sigma needs one and is left empty"),
+            qPrintable(noted));
+
+        m_f->answerer.clear();
+        if (how == "typed")
+            steps("tab qtTabExperiment; type qtSedEquilibriumRPM=0");
+        else
+            steps("tab qtTabExperiment; load qtExperimentName=Velocity");
+        steps("tab qtTabResults");
+        const auto sameFigures = [&] {
+            QStringList now;
+            for (const QString &figure : figures)
+                now << figure + '=' + m_f->text(figure);
+            QCOMPARE(now, withoutSpeed);
+            QVERIFY(AppNumber::valueOrZero(m_f->text("qtSedEquilibriumRPM")) == 0.0);
+            const auto *speed = m_f->widget<GuiLineEdit>("qtSedEquilibriumRPM");
+            QVERIFY(speed->text().isEmpty() || speed->isValid()); // not refused
+            QCOMPARE(m_f->text("qtSedEquilibriumSigma"), QString());
+            QCOMPARE(speedNote(), noted);
+            QVERIFY(m_f->widget<QLabel>("qtResultsErrorText")->text().isEmpty());
+        };
+        sameFigures();
+        // Saved over itself, or anew: nothing refused, and the speed and sigma stored as numbers.
+        steps("save experiment=Velocity+!Save");
+        const QString boxes = m_f->answerer.texts().join('\n');
+        QVERIFY2(!boxes.contains("not a number"), qPrintable(boxes));
+        QCOMPARE(m_f->db
+                     .value("SELECT typeof(RPM) || ' ' || RPM || ' ' || typeof(sigma) || ' ' || sigma FROM "
+                            "experiment WHERE active > 0 AND name = 'Velocity'")
+                     .toString(),
+            QStringLiteral("real 0.0 real 0.0"));
+        QCOMPARE(m_f->db.value("SELECT count(*) FROM experiment WHERE active > 0 AND name = 'Velocity'").toInt(), 1);
+        steps("restart; tab qtTabExperiment; load qtExperimentName=Velocity; tab qtTabResults");
+        sameFigures();
+    }
+
+    // From sigma, a run without an equilibrium speed has no Mb and no Mr: both are left empty, the note says why,
+    // and no box comes with each calculation; once a speed is given they are computed and the note goes.
+    void fromSigmaARunWithoutSpeedLeavesItsMrEmptyAndSaysWhy()
+    {
+        QVERIFY(m_f->start());
+        m_f->answerer.clear();
+        steps("tab qtTabExperiment; click qtFromSigma; type qtSedEquilibriumSigma=1.2; type qtSedEquilibriumRPM=0");
+        const auto *note = m_f->widget<QLabel>("qtNoEquilibriumSpeed");
+        QVERIFY2(!note->isHidden()
+                && note->text().startsWith("No equilibrium speed (empty or 0): Mb and the Mr from sigma need one"),
+            qPrintable(note->text()));
+        QCOMPARE(m_f->text("qtSedEquilibriumMR") + '|' + m_f->text("qtExperimentResultsMb"), QStringLiteral("|"));
+        QVERIFY2(m_f->answerer.seen().isEmpty(), qPrintable(m_f->answerer.texts().join('\n')));
+        steps("type qtSedEquilibriumRPM=20000");
+        QVERIFY(m_f->number("qtSedEquilibriumMR") > 0 && m_f->number("qtExperimentResultsMb") > 0);
+        QVERIFY(note->isHidden());
+    }
+
+    // A sample stored with a sequence and no counts of its own (an older file's, imported, or a row another program
+    // wrote) shows that sequence on its composition page and in the sequence dialog; saved, under another name or
+    // over itself, it keeps it.
+    void aSequenceShownIsASequenceSaved_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("under another name") << "SeqS copy";
+        QTest::newRow("over itself") << "SeqS";
+    }
+    void aSequenceShownIsASequenceSaved()
+    {
+        QFETCH(QString, name);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        const QString sequence = "KVFGRCELAAAMKRHGLDNYRGYSLGNWVCAAKFESNFNTQ";
+        QVERIFY(
+            m_f->sql("INSERT INTO sample (name, aminoSequence, aminoSequenceCodeSize) VALUES ('SeqS', :sequence, 1)",
+                { { ":sequence", sequence } }));
+        QVERIFY(m_f->start());
+        steps("load qtSampleName=SeqS");
+        QVERIFY(!QTest::currentTestFailed());
+        const auto *page = m_f->widget<GuiSampleComposition>("qtStackComposition");
+        QCOMPARE(page->findChild<GuiAminoAcidSequence *>()->sequence(), sequence);
+        steps("save sample=" + name + "+!Save");
+        QCOMPARE(
+            m_f->db.value("SELECT aminoSequence FROM sample WHERE active > 0 AND name = :name", { { ":name", name } })
+                .toString(),
+            sequence);
+        QCOMPARE(m_f->db.value("SELECT count(*) FROM sample WHERE active > 0").toInt(), name == "SeqS" ? 1 : 2);
+        // Shown again, it is the sequence saved.
+        steps("restart; load qtSampleName=" + name);
+        QCOMPARE(
+            m_f->widget<GuiSampleComposition>("qtStackComposition")->findChild<GuiAminoAcidSequence *>()->sequence(),
+            sequence);
+    }
+
     // As a new user: an experiment and its results saved, the program closed and started again, both
     // picked from the lists: every field and label as saved, empty ones empty.
     void savedRecordsComeBackAfterARestart()

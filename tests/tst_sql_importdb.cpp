@@ -211,6 +211,13 @@ private slots:
             << mine << QStringList(run.arg("4.56e-13").arg(3)) << experiment << "NULL -1 4.56e-13 0.73 12345.68 1 -1";
         QTest::newRow("method 1, sstar as text")
             << mine << QStringList(run.arg("'n/a'").arg(1)) << experiment << "'qtFromSigma' -1 0.0 0.73 12345.68 1 -1";
+        // No speed or sigma is stored as the format stores it, as a save stores it: its readers take 0.0 as a number.
+        const QString withoutSpeed = "INSERT INTO Experiment VALUES ('E', 20, %1, %1, 4.56e-13, 0.73, 0, 0.73, 1.0, "
+                                     "0.01, 12345.678, 1, 0, 'x', 'y', '2011-03-05')";
+        const QString speed = "SELECT quote(RPM)||' '||quote(sigma) FROM experiment";
+        QTest::newRow("no speed, none stored")
+            << QStringList() << QStringList(withoutSpeed.arg("NULL")) << speed << "0.0 0.0";
+        QTest::newRow("speed 0") << QStringList() << QStringList(withoutSpeed.arg("0")) << speed << "0.0 0.0";
         QTest::newRow("composition links")
             << (mine + QStringList("INSERT INTO amino (Namethree, name) VALUES ('ALA', 'Alanine')"))
             << QStringList({ "INSERT INTO AminoAcidCompositions VALUES ('My  sample', ' ALA ', 2.6)",

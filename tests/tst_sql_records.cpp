@@ -372,6 +372,47 @@ private slots:
             landsInItsColumn<SqlResultsRecord>(db, table, columnOf, &SqlRecords::loadResults, &SqlRecords::saveResults);
     }
 
+    // A run without an equilibrium speed, or without sigma, is stored as the format stores it (0.0), which the
+    // format's own readers take as a number, never as NULL; read back, they are none.
+    void noSpeedOrSigmaIsStoredAsTheFormatStoresIt_data()
+    {
+        QTest::addColumn<QVariant>("rpm");
+        QTest::addColumn<QVariant>("sigma");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("read"); // rpm and sigma, NULL for none
+        const QVariant none(QVariant::Double);
+        QTest::newRow("none") << none << none << "real 0.0 real 0.0"
+                              << "NULL NULL";
+        QTest::newRow("speed 0") << QVariant(0.0) << none << "real 0.0 real 0.0"
+                                 << "NULL NULL";
+        QTest::newRow("a speed and sigma") << QVariant(20000.0) << QVariant(1.25) << "real 20000.0 real 1.25"
+                                           << "20000 1.25";
+    }
+    void noSpeedOrSigmaIsStoredAsTheFormatStoresIt()
+    {
+        QFETCH(QVariant, rpm);
+        QFETCH(QVariant, sigma);
+        QFETCH(QString, stored);
+        QFETCH(QString, read);
+        TestDatabase db;
+        QVERIFY(db.isValid());
+        SqlRecords records(db.database());
+        SqlExperimentRecord run;
+        run.name = QStringLiteral("Velocity");
+        run.rpm = rpm;
+        run.sigma = sigma;
+        int id = -1;
+        QVERIFY2(records.saveExperiment(run, -1, &id), qPrintable(records.error()));
+        QVERIFY2(records.saveExperiment(run, id, &id), qPrintable(records.error()));
+        QCOMPARE(db.value("SELECT typeof(RPM)||' '||RPM||' '||typeof(sigma)||' '||sigma FROM experiment").toString(),
+            stored);
+        SqlExperimentRecord back;
+        QVERIFY(records.loadExperiment(id, &back));
+        const auto text
+            = [](const QVariant &value) { return value.isNull() ? QStringLiteral("NULL") : value.toString(); };
+        QCOMPARE(text(back.rpm) + ' ' + text(back.sigma), read);
+    }
+
     // A solvent's stamp, which the runs that link it keep: a row written before the figures at 20 C had columns of
     // their own gives the stamp it gave then (no key of theirs), and one that keeps them gives the same whatever run
     // temperature its figures as shown were saved at.
