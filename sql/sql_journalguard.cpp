@@ -472,8 +472,12 @@ void fitToDatabase(int fd, const struct stat &database)
     mode_t allowed = database.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO);
     if (made.st_gid != database.st_gid && ::fchown(fd, uid_t(-1), database.st_gid) != 0) {
         allowed &= ~S_IRWXG | mode_t((database.st_mode & S_IRWXO) << 3);
+        // SQLite sets the permissions right after the open: only the latest are needed.
         std::lock_guard<std::mutex> hold(narrowed().lock);
-        narrowed().files.push_back({ made.st_dev, made.st_ino, allowed });
+        std::vector<Narrowed> &files = narrowed().files;
+        if (files.size() >= 64)
+            files.erase(files.begin());
+        files.push_back({ made.st_dev, made.st_ino, allowed });
     }
     ::fchmod(fd, allowed | S_IRUSR | S_IWUSR);
 }

@@ -441,6 +441,7 @@ bool sqlQuery::prepare(const QString &query)
 {
     if (!m_executor)
         return false;
+    m_refusal.clear();
     m_preparedNames.clear();
     substitute(query, &m_preparedNames);
     m_nativeBound.clear();
