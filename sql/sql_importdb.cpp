@@ -1275,6 +1275,13 @@ bool SqlImportDb::recordsSlice(Records &state)
             break;
         if (!destinationError.isEmpty())
             break;
+        // The source's compositions that broke off are not taken for fewer:
+        // no buffer is written without them, and the table is told unread.
+        if (copy.compositions && !m_compositionsError.isEmpty()) {
+            error = QStringLiteral("the compositions of the buffers (BufferCompositions) could not be read: %1")
+                        .arg(m_compositionsError);
+            break;
+        }
         if (copy.sortColumn >= 0) {
             // Sorted by the text of the column, its NULLs first; a row keeps its place among equals.
             const int c = copy.sortColumn;

@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <mutex>
 #include <pwd.h>
 #include <sqlite3.h>
@@ -97,6 +99,83 @@ QString userName(uid_t user)
     return QString::number(user);
 }
 
+// The name of a group, or its number where the system knows none.
+QString groupName(gid_t group)
+{
+    struct group entry = {};
+    struct group *found = nullptr;
+    QByteArray buffer(16384, '\0');
+    if (::getgrgid_r(group, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->gr_name);
+    return QString::number(group);
+}
+
+// Permissions as a listing of files shows them ("rw-rw-r--").
+QString permissionsText(mode_t mode)
+{
+    const char letters[] = "rwxrwxrwx";
+    QString text;
+    for (int bit = 0; bit < 9; ++bit)
+        text += (mode & (0400 >> bit)) ? QLatin1Char(letters[bit]) : QLatin1Char('-');
+    return text;
+}
+
+// Whether `user` belongs to `group`: this process by the groups it acts
+// with, another user by the system's lists (one it does not know is in none).
+bool isMember(uid_t user, gid_t group)
+{
+    std::vector<gid_t> groups;
+    if (user == ::geteuid()) {
+        if (::getegid() == group)
+            return true;
+        const int count = ::getgroups(0, nullptr);
+        groups.resize(size_t(qMax(count, 0)));
+        if (count <= 0 || ::getgroups(count, groups.data()) != count)
+            return false;
+    } else {
+        struct passwd entry = {};
+        struct passwd *found = nullptr;
+        QByteArray buffer(16384, '\0');
+        if (::getpwuid_r(user, &entry, buffer.data(), size_t(buffer.size()), &found) != 0 || !found)
+            return false;
+        if (found->pw_gid == group)
+            return true;
+        int count = 64;
+        for (int tries = 0; tries < 4; ++tries) {
+            groups.resize(size_t(count));
+            const int asked = count;
+            if (::getgrouplist(found->pw_name, found->pw_gid, groups.data(), &count) >= 0) {
+                groups.resize(size_t(count));
+                break;
+            }
+            if (count <= asked)
+                count = asked * 16;
+            groups.clear();
+        }
+    }
+    return std::find(groups.begin(), groups.end(), group) != groups.end();
+}
+
+// Whether `user` may write the file of status `file`: as its owner (who may
+// give themself any permission), as a member of its group, or as anyone.
+bool mayWrite(uid_t user, const struct stat &file)
+{
+    return user == file.st_uid || (file.st_mode & S_IWOTH) || ((file.st_mode & S_IWGRP) && isMember(user, file.st_gid));
+}
+
+// Whether the file `found` lets someone do what `bit` of "others" says (to
+// write: S_IWOTH, to read: S_IROTH) who may not do so to the database file
+// `database`. Its owner is judged apart. A group other than the database
+// file's is taken as one whose members may not.
+bool grantsMore(const struct stat &found, const struct stat &database, mode_t bit)
+{
+    const mode_t groupBit = bit << 3;
+    const bool everyone = database.st_mode & bit;
+    if ((found.st_mode & groupBit) && !everyone && !(found.st_gid == database.st_gid && (database.st_mode & groupBit)))
+        return true;
+    return (found.st_mode & bit) && !everyone;
+}
+
 // What the person can do about the file `found`, named `name`, in the
 // folder `folder` (at `folderPath`): remove it where the user may, or else
 // ask who may, or do without the folder. `moved`: a file of changes of the
@@ -125,42 +204,117 @@ QString whatToDo(const QString &name, const QByteArray &folderPath, const struct
     return QStringLiteral("Remove %1, or move it aside, and %2.").arg(name, again);
 }
 
+// Why a journal or log of someone who may write the database, which may
+// hold a change the file needs to be whole, is not used: never by removing it.
+enum class Held {
+    OthersWrite, // others who may not write the database may have changed it
+    OthersRead, // others who may not read the database may read it
+    SecondName, // whoever holds its other name may have changed it
+};
+
+QString keepIt(Held why, const struct stat &found, const struct stat &database, bool opening)
+{
+    const QString again = opening ? QStringLiteral("open the file again") : QStringLiteral("try again");
+    const QString give = found.st_uid == ::geteuid()
+        ? QStringLiteral("give it")
+        : QStringLiteral("ask its owner (%1) to give it").arg(userName(found.st_uid));
+    const QString fit = QStringLiteral("%1 the group (%2) and the permissions (%3) of the database file, and %4.")
+                            .arg(give, groupName(database.st_gid), permissionsText(database.st_mode), again);
+    const QString keep = QStringLiteral("Do not remove it or move it aside: it may hold a change that was cut off, "
+                                        "which the database file needs to be whole.");
+    switch (why) {
+    case Held::OthersWrite:
+        return keep
+            + QStringLiteral(" Others who may not write the database file may have changed it, though. If "
+                             "you trust everyone who may write it, ")
+            + fit;
+    case Held::OthersRead:
+        return keep + QLatin1Char(' ') + fit.left(1).toUpper() + fit.mid(1);
+    case Held::SecondName:
+        break;
+    }
+    return keep
+        + QStringLiteral(" Whoever holds its other name may have changed it, though. If you trust them, "
+                         "give it a name of its own (copy it, and put the copy in its place), and %1.")
+              .arg(again);
+}
+
 // Why the file `found` beside the database at `database`, named `beside`,
 // is not used, as a person reads it; empty when it may be used. `opening`:
 // the database is being opened, not in use already.
 QString judgedFile(const QByteArray &database, const QByteArray &beside, const struct stat &found, bool opening)
 {
-    // SQLite makes these files with the database file's permissions; one
-    // that someone may write who may not write the database itself, or one
-    // with a second name elsewhere, may hold what that someone put in it,
-    // even as a file of the user's own (renamed or linked there).
+    // Nothing beside the database may let anyone write or read what they may
+    // not write or read in the database file itself: a journal someone else
+    // may write may hold what that someone put in it, and one someone else
+    // may read shows them the pages saved. Its owner, too, must be one who
+    // may write the database (the user, the file's owner, a member of its
+    // group where the group may write it): such a journal is the database's
+    // own, cut off or still in use, and is played in as SQLite does for the
+    // file's owner. A second name elsewhere may be held by anyone.
+    const uid_t me = ::geteuid();
     struct stat file = {};
-    const bool known = ::stat(database.constData(), &file) == 0;
+    if (::stat(database.constData(), &file) != 0) {
+        file.st_uid = me;
+        file.st_gid = gid_t(-1);
+        file.st_mode = S_IFREG | S_IRUSR | S_IWUSR;
+    }
     const QByteArray folderPath = folderOf(beside);
     struct stat folder = {};
     const bool folderKnown = ::stat(folderPath.constData(), &folder) == 0;
-    const mode_t othersWrite = S_IWGRP | S_IWOTH;
+    const bool regular = S_ISREG(found.st_mode);
+    const bool writersOwn = found.st_uid == me || found.st_uid == file.st_uid || mayWrite(found.st_uid, file);
+    const bool mayHoldChange = regular && writersOwn && holdsChanges(beside) && found.st_size > 0;
+    const QString name = QDir::toNativeSeparators(QFile::decodeName(beside));
+    const QString databaseName = QDir::toNativeSeparators(QFile::decodeName(database));
+    const QString state = opening ? QStringLiteral("is not opened") : QStringLiteral("is not read or written now");
     bool moved = false;
-    QString what = AppRegularFile::notOwnFile(found, known ? file.st_uid : ::geteuid());
-    if (what.isEmpty() && (found.st_mode & othersWrite & ~(known ? file.st_mode : 0))) {
+    QString what;
+    QString advice;
+    if (!regular) {
+        what = AppRegularFile::kind(found.st_mode);
+        if (what.isEmpty())
+            what = QStringLiteral("no regular file");
+    } else if (!writersOwn) {
+        what = QStringLiteral("a file of another user's");
+    } else if (found.st_nlink > 1) {
+        what = QStringLiteral("a file with a second name (a hard link)");
+        if (mayHoldChange)
+            advice = keepIt(Held::SecondName, found, file, opening);
+    } else if (grantsMore(found, file, S_IWOTH)) {
         what = QStringLiteral("a file that others may write");
-    } else if (what.isEmpty() && holdsChanges(beside) && found.st_size > 0 && changedSinceWritten(found) && folderKnown
+        if (mayHoldChange)
+            advice = keepIt(Held::OthersWrite, found, file, opening);
+    } else if (grantsMore(found, file, S_IROTH)) {
+        what = QStringLiteral("a file that others may read who may not read the database file");
+        if (mayHoldChange)
+            advice = keepIt(Held::OthersRead, found, file, opening);
+    } else if (holdsChanges(beside) && found.st_size > 0 && changedSinceWritten(found) && folderKnown
         && othersMayMove(folder)) {
         // Taken away while a save ended (so that it could not be removed) and
         // put back after later saves, it would take the file back to before them.
         moved = true;
         what = QStringLiteral("a file of changes that was moved or renamed after it was last written, in a folder "
                               "where others may do so");
+    } else if (mayHoldChange && found.st_uid != me
+        && ::faccessat(AT_FDCWD, beside.constData(), R_OK | W_OK, AT_EACCESS) != 0) {
+        // Another writer's change, which SQLite finishes only where it may write it.
+        const QString owner = userName(found.st_uid);
+        return QStringLiteral("The database file\n%1\n%2: beside it lies %3, a change of %4's to it that is not "
+                              "finished, which you may not write. Nothing was read from the database or written to "
+                              "it. Do not remove it or move it aside: the database file needs it to be whole. The "
+                              "change is finished when %4's program closes the database file or, where that program "
+                              "was cut off, when the database file is opened as %4.")
+            .arg(databaseName, state, name, owner);
     }
     if (what.isEmpty())
         return QString();
-    const QString name = QDir::toNativeSeparators(QFile::decodeName(beside));
+    if (advice.isEmpty())
+        advice = whatToDo(name, folderPath, folder, found, opening, moved);
     return QStringLiteral("The database file\n%1\n%2: beside it lies %3, %4, which would be taken for changes of the "
                           "database's own and written into it. Nothing was read from the database or written to "
                           "it. %5")
-        .arg(QDir::toNativeSeparators(QFile::decodeName(database)),
-            opening ? QStringLiteral("is not opened") : QStringLiteral("is not read or written now"), name, what,
-            whatToDo(name, folderPath, folder, found, opening, moved));
+        .arg(databaseName, state, name, what, advice);
 }
 
 // As judgedFile(), for what the name holds now; empty when it holds nothing.
@@ -280,6 +434,67 @@ int guardedOpen(sqlite3_vfs *vfs, const char *name, sqlite3_file *file, int flag
 
 using SystemOpen = int (*)(const char *, int, int);
 SystemOpen systemOpen = nullptr;
+using SystemFchmod = int (*)(int, mode_t);
+SystemFchmod systemFchmod = nullptr;
+
+// The files beside a database that the guard made with less than the
+// database file's permissions, since the user could not give them its
+// group: what they may have, whatever SQLite asks for afterwards.
+struct Narrowed
+{
+    dev_t device;
+    ino_t inode;
+    mode_t allowed;
+};
+struct NarrowedFiles
+{
+    std::mutex lock;
+    std::vector<Narrowed> files;
+};
+NarrowedFiles &narrowed()
+{
+    static auto *all = new NarrowedFiles;
+    return *all;
+}
+
+// A journal, log or index just made beside the database file of status
+// `database`, given that file's group and permissions: SQLite gives it the
+// permissions alone, and a folder that passes its group on to what is made
+// in it (set-group-ID, as a group's shared folder is) would let that
+// group's members write or read it, though they may not write or read the
+// database. Where the user may not give it that group, its group may do no
+// more than everyone may do to the database file.
+void fitToDatabase(int fd, const struct stat &database)
+{
+    struct stat made = {};
+    if (::fstat(fd, &made) != 0)
+        return;
+    mode_t allowed = database.st_mode & (S_IRWXU | S_IRWXG | S_IRWXO);
+    if (made.st_gid != database.st_gid && ::fchown(fd, uid_t(-1), database.st_gid) != 0) {
+        allowed &= ~S_IRWXG | mode_t((database.st_mode & S_IRWXO) << 3);
+        // SQLite sets the permissions right after the open: only the latest are needed.
+        std::lock_guard<std::mutex> hold(narrowed().lock);
+        std::vector<Narrowed> &files = narrowed().files;
+        if (files.size() >= 64)
+            files.erase(files.begin());
+        files.push_back({ made.st_dev, made.st_ino, allowed });
+    }
+    ::fchmod(fd, allowed | S_IRUSR | S_IWUSR);
+}
+
+// SQLite gives an empty journal, log or index it opens the database file's
+// permissions; one the guard made narrower keeps no more than it has.
+int guardedFchmod(int fd, mode_t mode)
+{
+    struct stat file = {};
+    if (::fstat(fd, &file) == 0) {
+        std::lock_guard<std::mutex> hold(narrowed().lock);
+        for (const Narrowed &one : narrowed().files)
+            if (one.device == file.st_dev && one.inode == file.st_ino)
+                mode &= one.allowed | S_IRUSR | S_IWUSR;
+    }
+    return systemFchmod(fd, mode);
+}
 
 // The system's open, as SQLite's file layer calls it for every file. A
 // journal, log or index is judged as what was opened, not by its name,
@@ -293,7 +508,24 @@ int guardedSystemOpen(const char *name, int flags, int mode)
     struct stat file = {};
     if (database.size() == opened.size() || ::stat(database.constData(), &file) != 0)
         return systemOpen(name, flags, mode);
-    const int fd = systemOpen(name, flags | O_NOFOLLOW | O_NONBLOCK, mode);
+    const int guarded = flags | O_NOFOLLOW | O_NONBLOCK;
+    int fd = -1;
+    bool made = false;
+    if (flags & O_CREAT) {
+        // One that is not there yet is made for the user alone, and no one
+        // else can open it before it has what the database file has.
+        for (int tries = 0; tries < 8; ++tries) {
+            fd = systemOpen(name, guarded | O_EXCL, mode & S_IRWXU);
+            made = fd >= 0;
+            if (fd >= 0 || errno != EEXIST)
+                break;
+            fd = systemOpen(name, guarded & ~O_CREAT, mode);
+            if (fd >= 0 || errno != ENOENT)
+                break;
+        }
+    } else {
+        fd = systemOpen(name, guarded, mode);
+    }
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP || error == ENXIO)
@@ -301,6 +533,8 @@ int guardedSystemOpen(const char *name, int flags, int mode)
         errno = error;
         return fd;
     }
+    if (made)
+        fitToDatabase(fd, file);
     if (aroundOpen())
         aroundOpen()(QFile::decodeName(opened), true);
     struct stat found = {};
@@ -392,7 +626,8 @@ bool install()
     if (base->iVersion >= 3 && base->xGetSystemCall && base->xSetSystemCall) {
         if (!replaceCall(base, "open", &systemOpen, guardedSystemOpen)
             || !replaceCall(base, "unlink", &systemUnlink, guardedUnlink)
-            || !replaceCall(base, "fchown", &systemFchown, guardedFchown))
+            || !replaceCall(base, "fchown", &systemFchown, guardedFchown)
+            || !replaceCall(base, "fchmod", &systemFchmod, guardedFchmod))
             return false;
     }
     return sqlite3_vfs_register(&guard, 1) == SQLITE_OK;

@@ -10,11 +10,18 @@
 // of that log ("NAME-shm"). A journal found there when the file is opened is
 // played into the file, a log read as part of it; so whoever may write the
 // folder (a group's shared folder, a sticky one) could change the records by
-// putting one there. Such a file is used only when it is a regular file of
-// the user's own, or of the database file's owner, who may change the file
-// itself anyway; anything else stops the open before a byte is read or
-// rolled back, whichever way the file is opened (the windows, the message
-// server, the import, a module's script).
+// putting one there. No such file may let anyone write or read it who may
+// not write or read the database file itself: those SQLite makes get the
+// database file's group and permissions as they are made (a set-group-ID
+// folder would give them its own group), and one found there is used only
+// when it is a regular file with no second name, whose owner may write the
+// database (the user, the file's owner, a member of its group where that
+// group may write it), and whose group and permissions let no one else do
+// more than the database file does. Such a file, another writer's too, is
+// the database's own and is played in, as SQLite does for the file's owner;
+// anything else stops the open before a byte is read or rolled back,
+// whichever way the file is opened (the windows, the message server, the
+// import, a module's script).
 //
 // Where others may rename the user's files (a folder its group may write,
 // or another user's), even the user's own journal or log may have been
@@ -29,9 +36,12 @@
 // files whenever SQLite opens one, also when one is put there later, while
 // the database is open, and judges the file that was opened, whatever the
 // name held a moment before or after. Its message names the file and what
-// the person can do: remove it, or where the folder does not let them
-// (another user's file in a sticky folder), ask who may, or move the
-// database to a folder of their own.
+// the person can do. A journal or log that may hold a change the database
+// file needs to be whole is never to be removed: the message says what makes
+// it usable, or whose change it is and that opening the file as them
+// finishes it. Of another file it says to remove it, or where the folder
+// does not let the user (another user's file in a sticky folder), to ask
+// who may, or to move the database to a folder of their own.
 namespace SqlJournalGuard {
 
 // Empty, or the message that refuses the database file at `path` for what

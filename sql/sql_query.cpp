@@ -5,6 +5,7 @@
 #include "app/app_number.h"
 #include "sql/sql_database.h"
 #include "sql/sql_executor.h"
+#include "sql/sql_transaction.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -440,6 +441,7 @@ bool sqlQuery::prepare(const QString &query)
 {
     if (!m_executor)
         return false;
+    m_refusal.clear();
     m_preparedNames.clear();
     substitute(query, &m_preparedNames);
     m_nativeBound.clear();
@@ -480,12 +482,20 @@ bool sqlQuery::lostConnection() const
 
 bool sqlQuery::runWithRetry(const std::function<bool()> &run, bool prepared)
 {
+    m_refusal.clear();
     const bool ok = run();
+    if (ok)
+        return ok;
+    // A file beside the database that is not used stopped it, though SQLite
+    // says only that it could not open a file (and Qt calls that a lost
+    // connection): the connection is sound, and opened again it would be
+    // refused again. The error names that file and what to do.
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    m_refusal = SqlTransaction::refusal(db.databaseName(), m_executor->lastError().text());
     // A statement that ran is never run again; one that failed for another
     // reason than the connection would only fail again.
-    if (ok || !lostConnection())
+    if (!m_refusal.isEmpty() || !lostConnection())
         return ok;
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     // A connection whose server went away still counts as open.
     if (db.isOpen())
         db.close();
@@ -608,7 +618,9 @@ QSqlError sqlQuery::lastError() const
 {
     if (!m_executor)
         return QSqlError();
-    const QSqlError error = m_executor->lastError();
+    const QSqlError error = m_refusal.isEmpty()
+        ? m_executor->lastError()
+        : QSqlError(m_refusal, QString(), QSqlError::StatementError, m_executor->lastError().nativeErrorCode());
     appendToLog(error.text());
     return error;
 }

@@ -141,6 +141,9 @@ private:
     QStringList m_lastBoundPairs;
     bool m_preserveSqlString;
     QString m_lastQuery;
+    // Where what lies beside the database file stopped the last statement,
+    // the message that names it, as its error.
+    QString m_refusal;
     // Each value bound since the last reset, one per name; the working text is
     // rebuilt from the prepared text with them.
     QList<Binding> m_bindings;

@@ -246,7 +246,10 @@ private slots:
         else
             QVERIFY2(box.startsWith("The database file\n" + path + "\nis not read or written now: beside it lies "
                          + journal + ", a file with a second name (a hard link)")
-                    && box.endsWith("Remove " + journal + ", or move it aside, and try again."),
+                    && box.endsWith("Do not remove it or move it aside: it may hold a change that was cut off, which "
+                                    "the database file needs to be whole. Whoever holds its other name may have "
+                                    "changed it, though. If you trust them, give it a name of its own (copy it, and "
+                                    "put the copy in its place), and try again."),
                 qPrintable(box));
         QCOMPARE(text("qtCalculatedMR"), QString());
         QVERIFY(hold == "held" || QFile::remove(journal));

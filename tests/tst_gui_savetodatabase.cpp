@@ -2,6 +2,7 @@
 #include "gui/gui_savetodatabase.h"
 #include "sql/sql_records.h"
 
+#include "test_environment.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
 
@@ -13,6 +14,7 @@
 #include <QtTest>
 #include <ctime>
 #include <memory>
+#include <sys/stat.h>
 
 class TstGuiSaveToDatabase : public QObject
 {
@@ -680,21 +682,49 @@ private slots:
     // A file put beside the database while the window has it open (here a second name of a file, which others
     // may have filled) is not played in: the save is refused, and its box names that file and what to do, as the
     // open of the file would, not the driver's "unable to open database file".
+    void aSaveNamesWhatWasPutBesideTheOpenDatabase_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<QString>("what"); // as the box names it
+        QTest::addColumn<QString>("advice"); // how the box ends
+        QTest::newRow("a second name of a file")
+            << "second name"
+            << "a file with a second name (a hard link)"
+            << "Do not remove it or move it aside: it may hold a change that was cut off, which the database file "
+               "needs to be whole. Whoever holds its other name may have changed it, though. If you trust them, give "
+               "it a name of its own (copy it, and put the copy in its place), and try again.";
+        QTest::newRow("another user's, that all may write, in a folder its group may write")
+            << "another user's"
+            << "a file of another user's"
+            << "Remove %1, or move it aside, and try again.";
+    }
     void aSaveNamesWhatWasPutBesideTheOpenDatabase()
     {
+        QFETCH(QString, planted);
+        QFETCH(QString, what);
+        QFETCH(QString, advice);
+        if (planted == "another user's" && !testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->qtResultsName->lineEdit()->setText(QStringLiteral("Planted"));
         const QString path = m_f->db.path();
         const QString journal = path + "-journal";
         QVERIFY(TestDatabase::writeHotJournal(path, { "DELETE FROM results" }, { "DELETE FROM sample" }, path + ".j"));
-        QVERIFY(testSecondName(path + ".j", journal));
+        if (planted == "second name") {
+            QVERIFY(testSecondName(path + ".j", journal));
+        } else {
+            QVERIFY(::chmod(QFile::encodeName(QFileInfo(path).path()).constData(), 02775) == 0);
+            QVERIFY(QFile::rename(path + ".j", journal));
+            QVERIFY(::chmod(QFile::encodeName(journal).constData(), 0666) == 0 && testGiveAway(journal));
+        }
         save(d->qtResultsButtonBox)->click();
         const QString text = m_f->answerer.texts().value(0);
-        QVERIFY2(text.startsWith("The database file\n" + QDir::toNativeSeparators(path)
-                     + "\nis not read or written now: "
-                       "beside it lies "
-                     + QDir::toNativeSeparators(journal) + ", a file with a second name (a hard link)")
-                && text.endsWith("Remove " + QDir::toNativeSeparators(journal) + ", or move it aside, and try again."),
+        QVERIFY2(text
+                == "The database file\n" + QDir::toNativeSeparators(path)
+                    + "\nis not read or written now: beside it lies " + QDir::toNativeSeparators(journal) + ", " + what
+                    + ", which would be taken for changes of the database's own and written into it. Nothing was "
+                      "read from the database or written to it. "
+                    + QString(advice).replace("%1", QDir::toNativeSeparators(journal)),
             qPrintable(text));
         QVERIFY(save(d->qtResultsButtonBox)->isEnabled());
         QVERIFY(QFile::remove(journal));

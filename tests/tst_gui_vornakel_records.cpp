@@ -187,7 +187,10 @@ private slots:
             QVERIFY2(text.startsWith("The list of results could not be read.\n\nThe database file\n" + path
                          + "\nis not read or written now: beside it lies " + journal
                          + ", a file with a second name (a hard link)")
-                    && text.endsWith("Remove " + journal + ", or move it aside, and try again."),
+                    && text.endsWith("Do not remove it or move it aside: it may hold a change that was cut off, which "
+                                     "the database file needs to be whole. Whoever holds its other name may have "
+                                     "changed it, though. If you trust them, give it a name of its own (copy it, and "
+                                     "put the copy in its place), and try again."),
                 qPrintable(text));
         else
             QVERIFY2(text.startsWith("The list of results could not be read from the database file\n" + path

@@ -555,6 +555,33 @@ private slots:
             QVERIFY(warningTexts().value(0).contains("1 row(s) of amino could not be written"));
     }
 
+    // A source table whose read fails after its first rows (a page of the file damaged past them; here the
+    // buffers' compositions, read whole before the buffers are copied) is not taken for one that ends there: the
+    // import says that it could not be read, and no buffer is imported without its components.
+    void aSourceTableWhoseReadFailsPartwayIsSaidSoAndImportsNothing()
+    {
+        QVERIFY(m_old->fill(m_old->vornakel(), "Buffer", 5));
+        QVERIFY(m_old->fill(m_old->vornakel(), "BufferCompositions", 300));
+        QVERIFY(TestDatabase::damagePageHolding(m_old->vornakel(), "ComponentName 250"));
+        const int before = count("buffer");
+        SqlImportRun run(m_db->connectionName(), { m_old->phyconst(), m_old->vornakel() }, true);
+        watch(run.engine());
+        QSignalSpy results(&run.engine(), &SqlImportDb::sigResults);
+        QVERIFY(testRunUntil(&run, &SqlImportRun::sigFinished, [&] { run.start(); }));
+        const QString malformed = "database disk image is malformed";
+        QCOMPARE(run.engine().unreadTables(), 1);
+        QCOMPARE(run.engine().unwrittenTables(), 0);
+        const QString why = "the compositions of the buffers (BufferCompositions) could not be read: " + malformed
+            + " Unable to fetch row";
+        QVERIFY2(results.contains(QVariantList { m_old->vornakel() + ".[buffer]: " + why }),
+            qPrintable(this->results(results).join('\n')));
+        QCOMPARE(warningTexts(), QStringList { m_old->vornakel() + ":\n" + why });
+        QCOMPARE(count("buffer"), before);
+        QCOMPARE(count("bufferComposition"), 0);
+        for (const auto &table : run.engine().importedRecords())
+            QVERIFY2(table.first != "buffer" || table.second == 0, qPrintable(QString::number(table.second)));
+    }
+
     // A table that fails midway and whose stored rows then cannot be taken back (a full disk may refuse that
     // too) is not left at "0 records imported": the results and the warning say how many of its rows stay in
     // the file, and the next import into the file takes them back first, also one of the same program.

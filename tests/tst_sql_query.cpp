@@ -3,6 +3,7 @@
 #include "sql/sql_database.h"
 #include "sql/sql_executor.h"
 #include "sql/sql_query.h"
+#include "test_database.h"
 #include "test_environment.h"
 #include "test_hostilevalues.h"
 #include "test_inertsqldriver.h"
@@ -406,6 +407,46 @@ private slots:
         TestLog::ignore(QtWarningMsg, qPrintable("Database " + path + " closed and could not be re-opened"));
         QVERIFY(!q.exec("SELECT 1"));
         QVERIFY(!QSqlDatabase::database(path, false).isOpen());
+    }
+
+    // A journal put beside the database while a module's query has it open (a second name of a file, which others
+    // may have filled; another user's that all may write): the statement is refused and its error names that file,
+    // as the open of the file would. The connection is not taken for lost: it stays open, and once the file is gone
+    // the next statement runs on it.
+    void aFilePutBesideTheOpenDatabaseIsNamedAndTheConnectionKept_data()
+    {
+        QTest::addColumn<QString>("planted");
+        QTest::addColumn<QString>("what"); // as the error names it
+        QTest::newRow("a second name of a file") << "second name"
+                                                 << "a file with a second name (a hard link)";
+        QTest::newRow("another user's that all may write") << "another user's"
+                                                           << "a file of another user's";
+    }
+    void aFilePutBesideTheOpenDatabaseIsNamedAndTheConnectionKept()
+    {
+        QFETCH(QString, planted);
+        QFETCH(QString, what);
+        if (planted == "another user's" && !testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        QVERIFY(m_query->exec("INSERT INTO t (k) VALUES (3)"));
+        const QString journal = m_path + "-journal";
+        QVERIFY(TestDatabase::writeHotJournal(
+            m_path, { "DELETE FROM t" }, { "INSERT INTO t (k) VALUES (4)" }, m_path + ".j"));
+        if (planted == "second name") {
+            QVERIFY(testSecondName(m_path + ".j", journal));
+        } else {
+            QVERIFY(QFile::rename(m_path + ".j", journal));
+            QVERIFY(QFile::setPermissions(journal, QFileDevice::Permissions(0x6666)) && testGiveAway(journal));
+        }
+        QVERIFY(!m_query->exec("INSERT INTO t (k) VALUES (5)"));
+        const QString error = m_query->lastError().text();
+        QVERIFY2(error.startsWith("The database file\n" + m_path + "\nis not read or written now: beside it lies "
+                     + journal + ", " + what + ", which would be taken for changes of the database's own"),
+            qPrintable(error));
+        QVERIFY(QSqlDatabase::database(m_path, false).isOpen());
+        QVERIFY(QFile::remove(journal));
+        QVERIFY(m_query->exec("INSERT INTO t (k) VALUES (6)"));
+        QCOMPARE(column(m_path, "SELECT group_concat(k) FROM t"), QStringList { "1,20,3,6" });
     }
 
     void neverRunsAStatementTwiceNorUnbound()

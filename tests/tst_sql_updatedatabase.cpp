@@ -16,8 +16,10 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -112,13 +114,42 @@ bool runOn(const QString &path, const QStringList &statements)
 
 // What the guard says of the file `beside` the database at `path`, which is `what`, as the database is opened
 // or, put there later, while it is open.
-QString besideRefusal(const QString &path, const QString &beside, const QString &what, bool opening = true)
+// `advice`: what the person is told to do; by default to remove it.
+QString besideRefusal(
+    const QString &path, const QString &beside, const QString &what, bool opening = true, QString advice = QString())
 {
+    if (advice.isEmpty())
+        advice = "Remove " + beside + ", or move it aside, and " + (opening ? "open the file again." : "try again.");
     return "The database file\n" + path + (opening ? "\nis not opened" : "\nis not read or written now")
         + ": beside it lies " + beside + ", " + what
         + ", which would be taken for changes of the database's own and written into it. Nothing was read from the "
-          "database or written to it. Remove "
-        + beside + ", or move it aside, and " + (opening ? "open the file again." : "try again.");
+          "database or written to it. "
+        + advice;
+}
+
+// What the person is told of a journal or log that may hold a change the database needs to be whole: never to
+// remove it. `why`: "write" (others may have changed it), "read" (others may read it) or "second name"; the
+// database file's group and permissions, and who is to give the file them ("give it" or "ask its owner (x) to
+// give it").
+QString keepAdvice(const QString &why, const QString &group, const QString &permissions, bool opening = true,
+    const QString &give = "give it")
+{
+    const QString again = opening ? "open the file again." : "try again.";
+    const QString fit = give + " the group (" + group + ") and the permissions (" + permissions
+        + ") of the database file, and " + again;
+    QString advice = "Do not remove it or move it aside: it may hold a change that was cut off, which the database "
+                     "file needs to be whole. ";
+    if (why == "write")
+        return advice
+            + "Others who may not write the database file may have changed it, though. If you trust "
+              "everyone who may write it, "
+            + fit;
+    if (why == "read")
+        return advice + fit.left(1).toUpper() + fit.mid(1);
+    return advice
+        + "Whoever holds its other name may have changed it, though. If you trust them, give it a name of "
+          "its own (copy it, and put the copy in its place), and "
+        + again;
 }
 
 // What the guard says of the journal or log `beside` the database at `path`, of the user's own but moved
@@ -170,6 +201,40 @@ private:
         if (!QDir().mkdir(folder) || ::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) != 0)
             return QString();
         return folder + "/v.db";
+    }
+
+    // "v.db" in a new folder "lab" that the lab's group shares (the superuser's, of that group, of `mode`, 2775
+    // or 2770: what is made in it takes the group); empty on failure.
+    QString labPath(int mode)
+    {
+        const QString folder = m_files->dir() + "/lab";
+        const QByteArray name = QFile::encodeName(folder);
+        if (!QDir().mkdir(folder) || ::chmod(QFile::encodeName(m_files->dir()).constData(), 0755) != 0
+            || ::chown(name.constData(), 0, gid_t(testLabGroup)) != 0 || ::chmod(name.constData(), mode_t(mode)) != 0)
+            return QString();
+        return folder + "/v.db";
+    }
+
+    // The bytes as the whole of a new file at `path`, given `group` and `mode` before they are written, so
+    // that its last change is the write, as SQLite leaves a journal it wrote.
+    static bool writeAs(const QString &path, const QByteArray &bytes, unsigned group, int mode)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        QFile::remove(path);
+        return testWriteFile(path, QByteArray()) && ::chown(name.constData(), uid_t(-1), gid_t(group)) == 0
+            && ::chmod(name.constData(), mode_t(mode)) == 0 && testWriteFile(path, bytes);
+    }
+
+    // A hot journal beside the database at `path` that takes its amino acid's vbar to 0.123, as `writeAs`
+    // leaves it.
+    static bool writeJournalAs(const QString &path, unsigned group, int mode)
+    {
+        const QString hot = path + ".hot";
+        const bool written = TestDatabase::writeHotJournal(
+            path, { "UPDATE amino SET vbar = 0.123" }, { "UPDATE amino SET vbar = 0.5" }, hot);
+        const QByteArray bytes = testReadFile(hot);
+        QFile::remove(hot);
+        return written && writeAs(path + "-journal", bytes, group, mode);
     }
 
     // `file` taken away to `taken` the moment SQLite has opened it (renamed, as another member of the folder's
@@ -725,7 +790,13 @@ private slots:
             return;
         QCOMPARE(SqlJournalGuard::takeRefusal().isEmpty(), suffix == "-shm");
         QVERIFY(!openAndUpdate(m_path));
-        QCOMPARE(m_error, besideRefusal(m_path, planted, what));
+        // A journal or log of the user's may hold a change that was cut off: it is not to be removed.
+        QString advice;
+        if (kind == "second name")
+            advice = keepAdvice("second name", QString(), QString());
+        else if (kind == "group-writable" || kind == "writable by all")
+            advice = keepAdvice("write", QFileInfo(m_path).group(), "rw-r--r--");
+        QCOMPARE(m_error, besideRefusal(m_path, planted, what, true, advice));
         if (pipe)
             QVERIFY(!pipe->released());
         QCOMPARE(bytesOf(m_path), before);
@@ -787,7 +858,9 @@ private slots:
         QVERIFY(swaps >= 2 && swaps % 2 == 0);
         QCOMPARE(read, QString()); // nothing read, and above all not the 0.5 of the planted journal
         // Found when the database was open already.
-        QCOMPARE(SqlJournalGuard::takeRefusal(), besideRefusal(m_path, journal, "a file that others may write", false));
+        QCOMPARE(SqlJournalGuard::takeRefusal(),
+            besideRefusal(m_path, journal, "a file that others may write", false,
+                keepAdvice("write", QFileInfo(m_path).group(), "rw-r--r--", false)));
         QCOMPARE(bytesOf(m_path), before);
     }
 
@@ -948,6 +1021,208 @@ private slots:
         QCOMPARE(m_error, movedRefusal(m_path, file));
         QCOMPARE(bytesOf(m_path), before);
         QCOMPARE(bytesOf(file), changes);
+    }
+
+    // What the program makes beside the user's database (a journal, or a log and its index) lets no one write
+    // or read it who may not write or read the database file: it has the database file's group and permissions,
+    // not the group of the folder it is made in, which a group's shared folder passes on. Where the user may not
+    // give it the database file's group, the folder's group may do no more than everyone may to the database.
+    void whatTheProgramMakesBesideTheDatabaseGrantsNoMoreThanIt_data()
+    {
+        QTest::addColumn<QString>("journalMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<bool>("ownGroup"); // the database file's group is the user's own, or one they are not in
+        QTest::addColumn<int>("madeMode"); // what the files made beside it have
+        QTest::newRow("a journal, in a folder its group may write") << "delete" << 02775 << 0664 << true << 0664;
+        QTest::newRow("a log and its index, in a folder its group may write") << "wal" << 02775 << 0664 << true << 0664;
+        QTest::newRow("a journal, in a folder only its group may read") << "delete" << 02770 << 0640 << true << 0640;
+        QTest::newRow("a journal, the database file of a group the user is not in")
+            << "delete" << 02775 << 0664 << false << 0644;
+    }
+    void whatTheProgramMakesBesideTheDatabaseGrantsNoMoreThanIt()
+    {
+        QFETCH(QString, journalMode);
+        QFETCH(int, folderMode);
+        QFETCH(int, fileMode);
+        QFETCH(bool, ownGroup);
+        QFETCH(int, madeMode);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        const QString path = labPath(folderMode);
+        QVERIFY(!path.isEmpty());
+        {
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        }
+        // A group the user is not in ("games"), given by the superuser.
+        const unsigned fileGroup = ownGroup ? testLabUserGroup : 60;
+        QVERIFY(::chown(QFile::encodeName(path).constData(), uid_t(-1), gid_t(fileGroup)) == 0);
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)) == 0);
+        // Each file made beside it, held open as it is opened, and looked at as SQLite leaves it.
+        std::vector<std::pair<QString, int>> made;
+        SqlJournalGuard::setAroundOpen([&made](const QString &name, bool opened) {
+            if (opened)
+                made.emplace_back(QFileInfo(name).fileName(), ::open(QFile::encodeName(name).constData(), O_PATH));
+        });
+        {
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            TestOtherProgram program(path);
+            QSqlQuery query(program.database());
+            QVERIFY(program.isOpen() && query.exec("PRAGMA journal_mode = " + journalMode) && query.next());
+            QCOMPARE(query.value(0).toString(), journalMode);
+            QVERIFY2(query.exec("INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)"),
+                qPrintable(query.lastError().text()));
+            query.finish();
+        }
+        SqlJournalGuard::setAroundOpen(nullptr);
+        QStringList names;
+        for (const auto &one : made) {
+            struct stat status = {};
+            const bool looked = ::fstat(one.second, &status) == 0;
+            ::close(one.second);
+            QVERIFY(looked);
+            names << one.first;
+            QCOMPARE(unsigned(status.st_gid), ownGroup ? fileGroup : testLabGroup);
+            QCOMPARE(QString::number(status.st_mode & 0777, 8), QString::number(madeMode, 8));
+        }
+        // Switching to the log is itself written through a journal.
+        for (const QString &name :
+            journalMode == "wal" ? QStringList({ "v.db-shm", "v.db-wal" }) : QStringList { "v.db-journal" })
+            QVERIFY2(names.contains(name), qPrintable(names.join(' ')));
+        QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.74" });
+    }
+
+    // A journal beside the user's database that lets someone write or read it who may not write or read the
+    // database file (of the folder's group, as a program that does not give it the database file's group leaves
+    // it) may hold what that someone put in it, or show them the pages saved: it is refused, naming it, and
+    // nothing is played in or removed. It may also hold the user's cut-off change, so the person is told what
+    // makes it usable, never to remove it. Of the database file's group and permissions it is played in.
+    void aJournalThatGrantsMoreThanTheDatabaseIsRefusedNamingIt_data()
+    {
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<int>("fileMode"); // the database file's and the journal's
+        QTest::addColumn<bool>("folderGroup"); // the journal's group is the folder's, not the database file's
+        QTest::addColumn<QString>("what"); // as the message names it; empty when it is played in
+        QTest::newRow("of the folder's group, which may write it")
+            << 02775 << 0664 << true << "a file that others may write";
+        QTest::newRow("of the folder's group, which may read it")
+            << 02770 << 0640 << true << "a file that others may read who may not read the database file";
+        QTest::newRow("of the database file's group") << 02775 << 0664 << false << "";
+    }
+    void aJournalThatGrantsMoreThanTheDatabaseIsRefusedNamingIt()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(int, fileMode);
+        QFETCH(bool, folderGroup);
+        QFETCH(QString, what);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        const QString path = labPath(folderMode);
+        QVERIFY(!path.isEmpty());
+        const QString journal = path + "-journal";
+        TestAsLabUser user;
+        QVERIFY(user.isActing());
+        QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        QVERIFY(::chown(QFile::encodeName(path).constData(), uid_t(-1), gid_t(testLabUserGroup)) == 0);
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)) == 0);
+        QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        QVERIFY(writeJournalAs(path, folderGroup ? testLabGroup : testLabUserGroup, fileMode));
+        const QByteArray before = bytesOf(path);
+        const QByteArray changes = bytesOf(journal);
+        if (what.isEmpty()) {
+            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+            QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+            return;
+        }
+        QVERIFY(!openAndUpdate(path));
+        QCOMPARE(m_error,
+            besideRefusal(path, journal, what, true,
+                keepAdvice(fileMode == 0664 ? "write" : "read", QFileInfo(path).group(),
+                    fileMode == 0664 ? "rw-rw-r--" : "rw-r-----")));
+        QCOMPARE(bytesOf(path), before);
+        QCOMPARE(bytesOf(journal), changes);
+        // Given what the database file has, as the message says, it is the user's cut-off change, played in.
+        QVERIFY(::chown(QFile::encodeName(journal).constData(), uid_t(-1), gid_t(testLabUserGroup)) == 0);
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(journal).constData(), nullptr, 0) == 0);
+        QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+    }
+
+    // A shared database (of the lab's group, which may write it) in the group's folder: what another member left
+    // beside it (the journal of a save of theirs that was cut off, the log their program still writes) is a
+    // change of the database's own, since all who may write it may write the database anyway: it is played in,
+    // as SQLite does for the file's owner, and nothing of it is lost. One the user may not write waits for that
+    // member: the refusal says whose it is and that opening the file as them finishes it, and never to remove it.
+    void aChangeOfAnotherWriterOfTheDatabaseIsPlayedIn_data()
+    {
+        QTest::addColumn<QString>("left");
+        QTest::newRow("their cut-off save's journal") << "journal";
+        QTest::newRow("the journal of their cut-off save, which only they may write") << "their own journal";
+        QTest::newRow("the log of their program, still open") << "log";
+    }
+    void aChangeOfAnotherWriterOfTheDatabaseIsPlayedIn()
+    {
+        QFETCH(QString, left);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        const QString path = labPath(02775);
+        QVERIFY(!path.isEmpty());
+        const QString journal = path + "-journal";
+        {
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
+            QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        }
+        std::unique_ptr<TestOtherProgram> program;
+        {
+            TestAsLabMember member;
+            QVERIFY(member.isActing());
+            if (left == "log") {
+                program = std::make_unique<TestOtherProgram>(path);
+                QSqlQuery query(program->database());
+                QVERIFY(program->isOpen() && query.exec("PRAGMA journal_mode = WAL") && query.next());
+                QCOMPARE(query.value(0).toString(), QStringLiteral("wal"));
+                QVERIFY(query.exec("PRAGMA wal_autocheckpoint = 0"));
+                QVERIFY(query.exec("UPDATE amino SET vbar = 0.123"));
+                query.finish();
+                QVERIFY(QFileInfo(path + "-wal").size() > 0);
+            } else {
+                QVERIFY(writeJournalAs(path, testLabGroup, left == "journal" ? 0664 : 0644));
+            }
+        }
+        {
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            if (left == "their own journal") {
+                QVERIFY(!openAndUpdate(path));
+                QCOMPARE(m_error,
+                    "The database file\n" + path + "\nis not opened: beside it lies " + journal
+                        + ", a change of nobody's to it that is not finished, which you may not write. Nothing was "
+                          "read from the database or written to it. Do not remove it or move it aside: the "
+                          "database file needs it to be whole. The change is finished when nobody's program closes "
+                          "the database file or, where that program was cut off, when the database file is opened "
+                          "as nobody.");
+                QCOMPARE(rows(path, "SELECT vbar FROM amino").value(0).left(6), QStringLiteral("ERROR:"));
+            } else {
+                QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+                QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+            }
+        }
+        {
+            TestAsLabMember member;
+            QVERIFY(member.isActing());
+            program.reset();
+            if (left == "their own journal")
+                QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        }
+        QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+        QCOMPARE(rows(path, "PRAGMA integrity_check"), QStringList { "ok" });
+        QVERIFY(!QFileInfo::exists(journal) || QFileInfo(journal).size() == 0);
     }
 
     // Another user's journal beside the user's database where the user may not remove it (a sticky folder that

@@ -240,6 +240,25 @@ bool TestDatabase::writeHotJournal(
     return ok;
 }
 
+bool TestDatabase::damagePageHolding(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite))
+        return false;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() < 100)
+        return false;
+    // The page size, big-endian at offset 16; 1 stands for 65536.
+    const int size = (uchar(bytes.at(16)) << 8 | uchar(bytes.at(17))) == 1
+        ? 65536
+        : uchar(bytes.at(16)) << 8 | uchar(bytes.at(17));
+    const int at = bytes.indexOf(text, 2 * size);
+    if (size < 512 || at < 0)
+        return false;
+    // Its first byte says what kind of page it is: 0xff is none.
+    return file.seek(qint64(at / size) * size) && file.write(QByteArray(8, '\xff')) == 8 && file.flush();
+}
+
 TestLockWaits::TestLockWaits(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();

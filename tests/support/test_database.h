@@ -64,6 +64,12 @@ public:
     static bool writeHotJournal(
         const QString &path, const QStringList &changes, const QStringList &later, const QString &journal);
 
+    // Damages the page of the (closed) file at `path` that holds `text`, past
+    // its first two pages, as a fault of the disk would: a read that reaches
+    // that page fails ("database disk image is malformed"), one that ends
+    // before it does not. False when no such page was found and damaged.
+    static bool damagePageHolding(const QString &path, const QByteArray &text);
+
 private:
     TestDatabaseFiles m_files;
     QString m_path;

@@ -201,14 +201,17 @@ bool testGiveAway(const QString &path, bool group)
         == 0;
 }
 
-TestAsOtherUser::TestAsOtherUser()
+TestAsOtherUser::TestAsOtherUser() : TestAsOtherUser(testOtherUser, { testOtherUser }) { }
+
+TestAsOtherUser::TestAsOtherUser(unsigned user, const std::vector<unsigned> &groups)
 {
     const int count = ::getgroups(0, nullptr);
     m_groups.resize(size_t(qMax(count, 0)));
-    if (count < 0 || ::getgroups(count, m_groups.data()) != count)
+    if (groups.empty() || count < 0 || ::getgroups(count, m_groups.data()) != count)
         return;
-    const gid_t group = gid_t(testOtherUser);
-    m_acting = ::setgroups(1, &group) == 0 && ::setegid(group) == 0 && ::seteuid(uid_t(testOtherUser)) == 0;
+    const std::vector<gid_t> acting(groups.begin(), groups.end());
+    m_acting = ::setgroups(acting.size(), acting.data()) == 0 && ::setegid(acting.front()) == 0
+        && ::seteuid(uid_t(user)) == 0;
 }
 
 TestAsOtherUser::~TestAsOtherUser()

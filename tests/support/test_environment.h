@@ -146,6 +146,9 @@ class TestAsOtherUser
 {
 public:
     TestAsOtherUser();
+    // As the user `user`, with the first of `groups` as the group of what it
+    // makes, and all of them as its groups.
+    TestAsOtherUser(unsigned user, const std::vector<unsigned> &groups);
     ~TestAsOtherUser();
     TestAsOtherUser(const TestAsOtherUser &) = delete;
     TestAsOtherUser &operator=(const TestAsOtherUser &) = delete;
@@ -154,6 +157,29 @@ public:
 private:
     std::vector<gid_t> m_groups;
     bool m_acting = false;
+};
+
+// The people of a folder that a group shares, as a lab's (mode 2775: what
+// is made in it takes the folder's group): that group (the system's
+// "nogroup"), the user ("sync"), who has a group of their own beside it, and
+// another member of it ("nobody"). The system knows both users, and that the
+// group is theirs, as it must to tell who may write a file. Only the
+// superuser can act as them (testCanGiveAway()).
+constexpr unsigned testLabGroup = 65534;
+constexpr unsigned testLabUser = 4;
+constexpr unsigned testLabUserGroup = 4;
+constexpr unsigned testLabMember = 65534;
+// While it lives, this process acts as the lab's user (with their own group
+// and the lab's) or as its other member.
+class TestAsLabUser : public TestAsOtherUser
+{
+public:
+    TestAsLabUser() : TestAsOtherUser(testLabUser, { testLabUserGroup, testLabGroup }) { }
+};
+class TestAsLabMember : public TestAsOtherUser
+{
+public:
+    TestAsLabMember() : TestAsOtherUser(testLabMember, { testLabGroup }) { }
 };
 
 // Renames the file at `path` away and back, as another program that may
