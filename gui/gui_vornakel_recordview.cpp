@@ -571,9 +571,17 @@ bool GuiVornakel::showsCompositionVbar() const
 QVariant GuiVornakel::vbarInWater() const
 {
     // A typed or standard vbar has none: it is the vbar on both sides of s20,w.
-    const QVariant page
-        = showsCompositionVbar() ? numberOrNull(qtStackComposition->qtCalculatedVBarWater->text()) : nullNumber;
-    return page.isNull() ? m_runVbarWater : page;
+    const QVariant taken = showsCompositionVbar() ? m_compositionVbar.water : nullNumber;
+    return taken.isNull() ? m_runVbarWater : taken;
+}
+
+void GuiVornakel::holdCompositionVbar()
+{
+    const GuiSampleComposition *page = qtStackComposition;
+    m_compositionVbar = { numberOrNull(page->qtCalculatedVBar->text()),
+        numberOrNull(page->qtCalculatedVBarWater->text()), numberOrNull(page->qtUnDenaturedVBar->text()) };
+    // The Results tab's figures are computed with them.
+    m_resultsStale = true;
 }
 
 void GuiVornakel::useExactMr()
@@ -909,8 +917,10 @@ void GuiVornakel::takeCompositionFigures()
     const GuiSampleComposition *page = qtStackComposition;
     if (showsCompositionVbar() && page->qtCalculateVbar->isChecked()) {
         const QVariant vbar = numberOrNull(page->qtCalculatedVBar->text());
-        if (vbar.toDouble() > 0)
+        if (vbar.toDouble() > 0) {
+            holdCompositionVbar();
             qtSampleVbar->setText(columnText(compositionVbarAtRunTemperature(vbar)));
+        }
     }
     const QVariant mr = numberOrNull(page->qtCalculatedMR->text());
     if (m_mrMethod == MrMethod::FromComposition && page->qtCalculateMr->isChecked() && mr.toDouble() > 0)
