@@ -578,10 +578,14 @@ QVariant GuiVornakel::vbarInWater() const
 void GuiVornakel::holdCompositionVbar()
 {
     const GuiSampleComposition *page = qtStackComposition;
-    m_compositionVbar = { numberOrNull(page->qtCalculatedVBar->text()),
+    const CompositionVbar taken { numberOrNull(page->qtCalculatedVBar->text()),
         numberOrNull(page->qtCalculatedVBarWater->text()), numberOrNull(page->qtUnDenaturedVBar->text()) };
-    // The Results tab's figures are computed with them.
-    m_resultsStale = true;
+    // The Results tab's figures are computed with them while the vbar shown is the composition's.
+    if (showsCompositionVbar()
+        && (taken.vbar != m_compositionVbar.vbar || taken.water != m_compositionVbar.water
+            || taken.undenatured != m_compositionVbar.undenatured))
+        m_resultsStale = true;
+    m_compositionVbar = taken;
 }
 
 void GuiVornakel::useExactMr()
@@ -942,6 +946,9 @@ void GuiVornakel::takePageFigures(bool composition)
         correctForTemperature(qtBufferViscosity);
     }
     calculate();
+    // The Results tab on show is brought up to date with the others, not at its next showing.
+    if (stackedWidget->currentWidget() == qtStackVornakel && qtTabWidget->currentWidget() == qtTabResults)
+        resultsUpToDate();
 }
 
 void GuiVornakel::holdNotAsSaved(SqlRecordKind kind, const QString &changes)

@@ -97,6 +97,19 @@ class TstGuiVornakelReferenceData : public QObject
             .toInt();
     }
 
+    // The density at 20 C of the buffer "zS" (sodium chloride 1 mol/l) moved by `shift` g/ml through its series'
+    // c coefficient (its term is c 1e-2 mol/l); false unless the shift changes the figure in its sixth significant
+    // digit and not in its fifth, or by 0.01 % and so in its fifth.
+    struct DensityShift
+    {
+        double before, after, coefficient;
+    };
+    DensityShift densityShift(double shift) const
+    {
+        const double before = bufferDensity("Sodium chloride", 1);
+        return { before, before + shift, densitySeries("Sodium chloride", "c") + shift / 1e-2 };
+    }
+
 private slots:
     void init()
     {
@@ -459,10 +472,12 @@ private slots:
         steps(state + ";" + zFRun());
         QVERIFY(!QTest::currentTestFailed());
         const QStringList before = runFigures();
+        steps("tab qtTabResults"); // read, the figures of every tab were shown
         m_f->answerer.clear();
         steps("refdata amino/Alanine/qtAAVbar=0.80");
         QVERIFY(!QTest::currentTestFailed());
-        // Read while the Results tab is still on show: no tab change brings it up to date.
+        // The Results tab, still on show, is up to date without a change of tab.
+        QCOMPARE(m_f->text("qtVbarRo"), m_f->text("qtExperimentResultsRp"));
         const QStringList after = runFigures();
         const QStringList changed = figuresApart(before, after);
         if (!taken) {
@@ -504,6 +519,49 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         const QStringList changed = figuresApart(saved, runFigures(), true);
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
+    // A change of reference data is told however little it moves a figure: a density at 20 C moved only in its
+    // sixth significant digit is said, with what it was; and a solvent whose stored figures at 20 C are 0.01 % off
+    // its series is computed again when loaded, and says so.
+    void aSmallChangeOfAFigureIsTold_data()
+    {
+        QTest::addColumn<bool>("loaded"); // the change made behind the window, before the solvent is loaded
+        QTest::addColumn<double>("relative"); // the density's shift over its value
+        QTest::newRow("in the editor, the sixth digit") << false << 1e-5;
+        QTest::newRow("on loading, 0.01 %") << true << 1e-4;
+    }
+    void aSmallChangeOfAFigureIsTold()
+    {
+        QFETCH(bool, loaded);
+        QFETCH(double, relative);
+        steps(zS);
+        QVERIFY(!QTest::currentTestFailed());
+        DensityShift shift = densityShift(relative * bufferDensity("Sodium chloride", 1));
+        if (!loaded) {
+            // Toward the figure of five digits nearest, so that only the sixth tells the two apart.
+            const double step = 1e-4, inStep = std::fmod(shift.before, step) / step;
+            if (inStep < 0.5)
+                shift = densityShift(-relative * shift.before);
+            QCOMPARE(AppNumber::toText(shift.after, 5), AppNumber::toText(shift.before, 5));
+        }
+        QVERIFY(AppNumber::toText(shift.after, 6) != AppNumber::toText(shift.before, 6));
+        m_f->answerer.clear();
+        if (loaded) {
+            steps(QString("restart; sql UPDATE rhoseries SET c = %1 WHERE id = (SELECT componentRhoId FROM "
+                          "BufferComponent WHERE name = 'Sodium chloride'); load qtBufferName=zS")
+                      .arg(AppNumber::toText(shift.coefficient)));
+        } else {
+            steps("refdata component/Sodium chloride/qtDensityC=" + AppNumber::toText(shift.coefficient));
+        }
+        QVERIFY(!QTest::currentTestFailed());
+        const QString said = QString("density at 20 C %1 (%2 %3)")
+                                 .arg(AppNumber::toText(shift.after, 6), loaded ? "saved with" : "was",
+                                     AppNumber::toText(shift.before, 6));
+        QVERIFY2(boxes().contains(said), qPrintable(said + " in: " + boxes()));
+        QVERIFY2(std::fabs(bufferPage()->densityAt20().toDouble() - shift.after) < 1e-9,
+            qPrintable(AppNumber::toText(bufferPage()->densityAt20().toDouble())));
+        QCOMPARE(listIndex("qtBufferName"), 0);
     }
 
     // A spectrum changed in the editor is the one the absorbance graph draws next.
