@@ -460,6 +460,7 @@ AppScriptObject *AppQtScriptPlugin::call(
     const bool failed = result.isError() || thrown;
     QString text;
     std::unique_ptr<AppScriptObject> tree;
+    QString notWhole;
     bool overTime = false;
     if (!watch || !watch->stopped()) {
         if (failed) {
@@ -472,7 +473,7 @@ AppScriptObject *AppQtScriptPlugin::call(
                 late = [began, limitNs = qint64(timeLimitMs) * 1000000]() {
                     return AppScriptWatch::now(AppScriptWatch::Clock::Processor) - began > limitNs;
                 };
-            tree.reset(AppScriptObject::fromQScriptValue(result, late));
+            tree.reset(AppScriptObject::fromQScriptValue(result, late, &notWhole));
             overTime = !tree;
         } else if (result.isNumber()) {
             text = AppNumber::toText(result.toNumber());
@@ -497,6 +498,12 @@ AppScriptObject *AppQtScriptPlugin::call(
                                         "from another program may take, and was stopped.")
                              .arg(function)
                              .arg(timeLimitMs));
+    }
+    if (!notWhole.isNull()) {
+        // Shown as a thrown error is: a window's figures stay empty, and the box says why.
+        AppScriptObject *error = execError(notWhole);
+        emit sigPluginError(notWhole);
+        return error;
     }
     if (failed) {
         AppScriptObject *error = execError(text);

@@ -5,6 +5,7 @@
 #include "app/app_log.h"
 #include "app/app_number.h"
 #include "app/app_scriptmessages.h"
+#include "app/app_text.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -23,8 +24,9 @@
 
 namespace {
 
-// Deeper results than this are cut off: no calculation returns more than a
-// few levels, and the cut keeps a runaway script from overflowing the stack.
+// Deeper results than this are refused: no calculation returns more than a
+// few levels, and the bound keeps a runaway script from overflowing the stack.
+// Requests may nest their inputs as deep.
 const int MaxDepth = 64;
 
 // An object shared at many places is converted at each of them; a script that
@@ -81,6 +83,18 @@ bool isXmlName(const QString &key)
                    || (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char('_') || c == QLatin1Char('.')
                    || c == QLatin1Char('-');
            });
+}
+
+// Where a member lies in a result, as a message names it: the names from the
+// top down, each cut to a few words, since a module may name its members
+// with texts of megabytes.
+QString memberPath(const QStringList &names)
+{
+    const int shown = 40;
+    QStringList cut;
+    for (const QString &name : names)
+        cut << (name.size() > shown ? AppText::leftWhole(name, shown) + QStringLiteral("...") : name);
+    return cut.join(QLatin1Char('.'));
 }
 
 // How often a conversion that may be given up asks whether it is over its time.
@@ -225,19 +239,24 @@ QScriptValue AppScriptObject::toQScriptValue(QScriptEngine *engine)
 }
 
 // What a conversion carries down the tree: the script objects from the top
-// of the result down to the value, so that an object that contains itself
-// (directly or further down) is seen, the objects it may still make, and
-// whether it is to give up.
+// of the result down to the value and the members they are held at, so that
+// an object that contains itself (directly or further down) is seen, the
+// objects it may still make, and whether it is to give up, and why.
 struct AppScriptObject::Filling
 {
     QList<QScriptValue> path;
+    QStringList names; // of the members on the path, below the top
     int budget = MaxNodes;
     std::function<bool()> overTime;
     int members = 0;
     bool stopped = false;
+    QString refusal;
+
+    bool over() const { return stopped || !refusal.isNull(); }
 };
 
-AppScriptObject *AppScriptObject::fromQScriptValue(const QScriptValue &value, const std::function<bool()> &overTime)
+AppScriptObject *AppScriptObject::fromQScriptValue(
+    const QScriptValue &value, const std::function<bool()> &overTime, QString *whyNotWhole)
 {
     Type type = Normal;
     if (value.isArray())
@@ -248,35 +267,33 @@ AppScriptObject *AppScriptObject::fromQScriptValue(const QScriptValue &value, co
     Filling filling;
     filling.overTime = overTime;
     fill(node, value, filling);
-    if (filling.stopped) {
+    if (whyNotWhole)
+        *whyNotWhole = filling.refusal;
+    if (filling.over()) {
         delete node;
-        return nullptr;
+        // A part of a result would read as the whole of it: the answer, the
+        // window or a page would show it as if nothing were missing.
+        return filling.stopped
+            ? nullptr
+            : new AppScriptObject(QStringLiteral("ScriptError"), filling.refusal, AppScriptObject::Normal);
     }
-    return node;
-}
-
-AppScriptObject *AppScriptObject::fromQScriptValue(AppScriptObject *node, const QScriptValue &value)
-{
-    if (!node)
-        return nullptr;
-    Filling filling;
-    fill(node, value, filling);
     return node;
 }
 
 void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, Filling &filling)
 {
-    if (!value.isObject() || filling.budget < 0 || filling.stopped)
+    if (!value.isObject() || filling.over())
         return;
     if (filling.path.size() >= MaxDepth) {
-        qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result nested deeper than" << MaxDepth
-                         << "levels; the rest is ignored";
+        filling.refusal = QStringLiteral("The result nests objects and arrays deeper than %1 levels, the most a "
+                                         "result may; none of it was answered.")
+                              .arg(MaxDepth);
         return;
     }
     filling.path.append(value);
     const bool parentIsArray = value.isArray();
     QScriptValueIterator it(value);
-    while (it.hasNext() && !filling.stopped) {
+    while (it.hasNext() && !filling.over()) {
         if (filling.overTime && ++filling.members % kMembersPerCheck == 0 && filling.overTime()) {
             filling.stopped = true;
             break;
@@ -289,22 +306,22 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, Fil
             node->m_properties.insert(key, variantOf(member));
             continue;
         }
-        bool cyclic = false;
         for (const QScriptValue &seen : qAsConst(filling.path)) {
             if (seen.strictlyEquals(member)) {
-                cyclic = true;
+                filling.refusal = QStringLiteral("The result contains itself: its member %1 refers back to an "
+                                                 "object that holds it; a result that contains itself cannot be "
+                                                 "answered whole, and none of it was answered.")
+                                      .arg(memberPath(filling.names + QStringList { name }));
                 break;
             }
         }
-        if (cyclic) {
-            qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result member" << name
-                             << "refers back to itself; it is ignored";
-            continue;
-        }
+        if (filling.over())
+            break;
         if (--filling.budget < 0) {
-            if (filling.budget == -1)
-                qCWarning(lcApp) << "AppScriptObject::fromQScriptValue: script result holds more than" << MaxNodes
-                                 << "objects; the rest is ignored";
+            filling.refusal = QStringLiteral("The result holds more than %1 objects (an object held at several "
+                                             "places counted at each), the most a result may; none of it was "
+                                             "answered.")
+                                  .arg(MaxNodes);
             break;
         }
         auto *child = new AppScriptObject(member.isArray() ? Array : Object);
@@ -312,12 +329,9 @@ void AppScriptObject::fill(AppScriptObject *node, const QScriptValue &value, Fil
             child->m_properties.insert(QStringLiteral("INDEX"), QVariant(name));
         else
             child->m_properties.insert(QStringLiteral("PARENT_ATTRIBUTE"), QVariant(name));
+        filling.names.append(name);
         fill(child, member, filling);
-        if (node->m_type == Normal) {
-            node->setProperty(name.toUtf8().constData(), child); // reports that it holds no children
-            delete child;
-            continue;
-        }
+        filling.names.removeLast();
         node->holdChild(key, child);
     }
     filling.path.removeLast();

@@ -63,13 +63,15 @@ public:
     // members under index keys, in the order of their indexes and numbered
     // from 0 (a request's INDEX="7" on its only row gives a one-element array).
     QScriptValue toQScriptValue(QScriptEngine *engine);
-    // New tree from a script value; the caller owns it. Given up when
+    // New tree from a script value; the caller owns it. A value that cannot
+    // be made into a tree whole (objects nested deeper than 64 levels, an
+    // object that contains itself, more than 100,000 objects) gives no part
+    // of it but a Normal node named ScriptError whose VALUE says why, also in
+    // `whyNotWhole` (if given; null when the tree is whole). Given up when
     // `overTime` (if given) says so, asked now and then while the tree
     // grows: null then.
-    static AppScriptObject *fromQScriptValue(
-        const QScriptValue &value, const std::function<bool()> &overTime = std::function<bool()>());
-    // Fills the given node from the members of the value and returns it.
-    static AppScriptObject *fromQScriptValue(AppScriptObject *node, const QScriptValue &value);
+    static AppScriptObject *fromQScriptValue(const QScriptValue &value,
+        const std::function<bool()> &overTime = std::function<bool()>(), QString *whyNotWhole = nullptr);
 
     // Text dump for logs.
     QString toString();

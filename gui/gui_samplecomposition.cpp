@@ -5,6 +5,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptlist.h"
+#include "app/app_scriptmessages.h"
 #include "app/app_scriptobject.h"
 #include "app/app_version.h"
 #include "gui/gui_aminoacidsequence.h"
@@ -42,6 +43,7 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 #include <qwt_plot_curve.h>
 
@@ -561,15 +563,8 @@ void GuiSampleComposition::onDenaturantClicked(QListWidgetItem *item)
     if (!item)
         return;
     denaturantId = item->data(DenaturantIdRole).toString();
-    // Without its binding figures a denaturant changes nothing: the person
-    // must not take the vbar shown for one corrected for it.
-    SqlReferenceRecords records(database);
-    SqlReferenceRecords::Denaturant denaturant;
-    if (records.load(denaturantId.toLongLong(), &denaturant) && (denaturant.v3.isNull() || denaturant.g3.isNull()))
-        QMessageBox::information(this, QStringLiteral("Vornakel"),
-            QStringLiteral("There are no data for the denaturant '%1' (its v3 and g3 are not given in the reference "
-                           "data).\n\nThe vbar is not corrected for it.")
-                .arg(item->text()));
+    // A denaturant without its binding figures changes nothing: the module's
+    // answer says so, to this page as to every other caller.
     computeValues();
 }
 
@@ -851,6 +846,12 @@ void GuiSampleComposition::computeValues()
     if (!calculations || calculationsBlocked)
         return;
     const GuiWaitCursor busy;
+    // The page computes again at every edit: what the module says of inputs
+    // that did not change (a denaturant without figures, a conjugate without
+    // a vbar) was told at the computation before, and is not told again.
+    const AppScriptMessages pass(this);
+    std::optional<AppScriptMessages> said;
+    said.emplace(this, AppScriptMessages::KeptPass);
     // The painting below must not re-enter the edit handler.
     const QSignalBlocker aminoBlocker(qtAminoAcids);
     const QSignalBlocker conjugateBlocker(qtConjugates);
@@ -900,6 +901,13 @@ void GuiSampleComposition::computeValues()
     }
     showChargePh();
     qCDebug(lcGui) << "end" << contract.function;
+    const QStringList warnings = said->warnings();
+    said.reset();
+    for (const QString &text : warnings) {
+        if (!toldWarnings.contains(text))
+            AppScriptMessages::current()->addWarning(text);
+    }
+    toldWarnings = warnings;
 }
 
 void GuiSampleComposition::emptyResults()
@@ -1515,6 +1523,8 @@ void GuiSampleComposition::showComposition(const SqlSampleRecord &sample)
     if (chosen)
         chosen->setSelected(true);
     denaturantId = chosen ? denaturantText : QString();
+    // Another sample: what the module says of it is told anew.
+    toldWarnings.clear();
 
     // No figure, graph or total of the sample before stays until the
     // composition is computed again.

@@ -254,6 +254,7 @@ private:
     double summaryMr = 0;
     QString databasePath;
     QString denaturantId;
+    QStringList toldWarnings; // what the module said at the last computation, each told once
     int acceptedOligomerN = 2; // the last oligomer number the field was allowed to hold
     // The sample the main window's tab holds, as the page showed it when it was loaded or handed over.
     std::unique_ptr<SqlSampleRecord> taken;

@@ -100,7 +100,9 @@
 //   water (series value minus its a). Molal and % by wt need the solution density,
 //   taken from the component's own density series by iteration; % by vol needs the
 //   pure-solute density. Correction to T: density and viscosity scaled by the ratio of
-//   water at T to water at 20 C. With heavy water each solute's increment at 20 C is
+//   water at T to water at 20 C; where a viscous buffer's figure carried so may be off by
+//   more than 0.5 % (glycerol-water tables, Segur and Oberstar 1951), a warning says so,
+//   in every call that carries a viscosity. With heavy water each solute's increment at 20 C is
 //   c (1 - phi rho) with that water's density, phi its apparent specific volume from its own
 //   light-water series at its concentration; that increment is scaled as above and added to
 //   the isotope mixture's density at T. A concentration per mass (% by wt, molal) becomes a
@@ -114,7 +116,10 @@
 //   without a vbar is left out of the vbar mean. With a denaturant whose v3 and g3
 //   are known, the apparent vbar follows Casassa and Eisenberg 1964:
 //   phi' = vbar - g3 (1/rho - v3), rho = rhomin or water; the shipped denaturant rows have
-//   no v3/g3, so the vbar is then left unchanged.
+//   no v3/g3, so the vbar is then left unchanged. A reference row without a figure the
+//   composition takes from it (a denaturant's v3, g3 or rhomin; a residue's or conjugate's
+//   Mr, vbar, hydration, charge, pKa or extinction) is named in a warning with what stands
+//   in the figure's place.
 // - Molar mass: residue masses plus one water (18.015 g/mol) per chain, times the
 //   oligomer number. Extinction at 280 nm: folded protein in water from the table's
 //   values (Pace et al. 1995: Trp 5500, Tyr 1490, cystine 125); in 6 M guanidine
@@ -630,6 +635,38 @@ function bufferDensityCarried(rho, teq, t, f)
     return waterMixDensity(t, f[0], f[1], f[2]) + (rho - waterMixDensity(teq, f[0], f[1], f[2])) * ratio;
 }
 
+// Carried by water's ratio, a buffer's viscosity keeps the same factor over water at every temperature.
+// Viscous solutes do not: their factor grows on cooling and falls on warming. Glycerol-water tables
+// (Segur and Oberstar 1951, Ind Eng Chem 43:2117) put 10 and 20 wt % glycerol (1.31 and 1.76 times
+// water at 20 C) about 3 and 7 % above water's ratio at 4 C, that is ln(eta/eta_w) larger by 0.7 to
+// 0.75 % of itself per kelvin; the larger rate, rounded up, estimates how far the carried figure may be
+// from the buffer's. A sedimentation correction cares about 0.5 %: a plain buffer (0.15 M NaCl, 1.6 %
+// above water) stays within it from 0 to 40 C, and nothing carried at its own temperature is off.
+var CARRIED_FACTOR_DRIFT = 0.008; // of ln(eta/eta_w), per kelvin
+var CARRIED_TOLERANCE = 0.005;
+
+// The viscosity eta at `from` in the water f, carried to `to` by that water's ratio (IAPWS 2008 and 2020),
+// with a warning where the buffer's own change may differ from water's by more than the tolerance above.
+function viscosityCarried(res, eta, from, to, f)
+{
+    var waterFrom = heavyMixViscosity(from, f[0], f[1], f[2]);
+    var factor = eta / waterFrom;
+    // Only a buffer above its water's viscosity: the few solutes that lower it do so by some per cent,
+    // with no glycerol-like change to go by.
+    var drift = factor > 1 ? Math.exp(Math.log(factor) * CARRIED_FACTOR_DRIFT * Math.abs(to - from)) - 1 : 0;
+    if (drift > CARRIED_TOLERANCE) {
+        // A solute that thickens water thickens it more when cold: the figure carried to a colder
+        // temperature is low, to a warmer one high.
+        var low = to < from;
+        res.warn("The viscosity at " + shown(to) + " C is carried from " + shown(from) + " C by the ratio of water's "
+                 + "viscosities, which takes no account of how a buffer " + Number(factor.toPrecision(3))
+                 + " times as viscous as water changes with temperature: it may be " + (low ? "low" : "high")
+                 + " by about " + Number((100 * drift).toPrecision(2)) + " % (as glycerol-water would be). Measure "
+                 + "it at " + shown(to) + " C where that matters.");
+    }
+    return eta * heavyMixViscosity(to, f[0], f[1], f[2]) / waterFrom;
+}
+
 // ---------------------------------------------------------------- standard values
 
 function calculateVBar20()
@@ -717,13 +754,13 @@ function calculateViscAtT()
         if (needPositive(res, eta, "Viscosity") & needTemperature(res, measured, "The measuring temperature")
             & (f !== null)) {
             meltingWarning(res, measured, f);
-            value = eta * heavyMixViscosity(20, f[0], f[1], f[2]) / heavyMixViscosity(measured, f[0], f[1], f[2]);
+            value = viscosityCarried(res, eta, measured, 20, f);
         }
     } else {
         if (needPositive(res, eta, "Viscosity") & needTemperature(res, target, "The experiment temperature")
             & (f !== null)) {
             meltingWarning(res, target, f);
-            value = eta * heavyMixViscosity(target, f[0], f[1], f[2]) / heavyMixViscosity(20, f[0], f[1], f[2]);
+            value = viscosityCarried(res, eta, 20, target, f);
         }
     }
     res.setOrEmpty("qtBufferViscosity", value);
@@ -983,7 +1020,7 @@ function s20w(res, inp)
     }
     meltingWarning(res, teq, f);
     meltingWarning(res, tv, f);
-    var etaT = eta * heavyMixViscosity(tv, f[0], f[1], f[2]) / heavyMixViscosity(teq, f[0], f[1], f[2]);
+    var etaT = viscosityCarried(res, eta, teq, tv, f);
     var rhoT = bufferDensityCarried(rho, teq, tv, f);
     var vbarT = vbar + VBAR_PER_KELVIN * (tv - teq);
     var vbar20 = vbar + VBAR_PER_KELVIN * (20 - teq);
@@ -1538,6 +1575,57 @@ function isoelectricPoint(groups)
     return (lo + hi) / 2;
 }
 
+// A reference row that lacks a figure a composition takes from it: what stands in its place, said once
+// per row, so that no figure is taken for one that holds the row whole. A residue or conjugate
+// without Mr is left out of the mass and of what is weighed by it, one without vbar out of the vbar
+// mean (by mass), one without hydration binds no water (one of HipH7 and HipH4 stands for both),
+// a charged one without pKa is left out of the charge, and one without extinction adds nothing at
+// 280 nm. What a row says is 0 (no charge, no absorbance) is a figure, not a gap.
+function referenceGaps(res, row, what)
+{
+    var name = row.Namethree !== undefined ? row.Namethree : row.name;
+    var gaps = [], instead = [];
+    var gap = function (column, text) {
+        if (toNumber(row[column]) !== null)
+            return false;
+        gaps.push(column);
+        if (text)
+            instead.push(text);
+        return true;
+    };
+    gap("Mr", "its mass was left out of the Mr and of every figure per mass");
+    if (toNumber(row.Mr) !== null)
+        gap("vbar", "the vbar is the mean of the others by mass");
+    var h7 = toNumber(row.HipH7) === null, h4 = toNumber(row.HipH4) === null;
+    if (h7 && h4) {
+        gaps.push("HipH7", "HipH4");
+        instead.push("it was taken to bind no water");
+    } else if (h7 || h4) {
+        gaps.push(h7 ? "HipH7" : "HipH4");
+        instead.push("its " + (h7 ? "HipH4" : "HipH7") + " was used at every pH");
+    }
+    if (!gap("charge", "it was taken as uncharged") && toNumber(row.charge) != 0)
+        gap("pka", "it was left out of the charge");
+    gap("extinction", "it was taken to absorb nothing at 280 nm");
+    if (gaps.length > 0)
+        res.warn(what + " '" + name + "' has no " + gaps.join(", no ") + " in the reference data: "
+                 + instead.join("; ") + ".");
+}
+
+// A chosen denaturant without the figures that correct the vbar for it: a caller must not take the vbar
+// for one corrected for the denaturant it chose. Said whatever the composition, as the choice is made.
+function denaturantGaps(res, row)
+{
+    // Named as the composition page lists it.
+    var name = "'" + row.Name + "'", rho = toNumber(row.rhomin);
+    if (toNumber(row.v3) === null || toNumber(row.g3) === null)
+        res.warn("There are no data for the denaturant " + name + " (its v3 and g3 are not given in the reference "
+                 + "data): the vbar is not corrected for it, and is the vbar without denaturant.");
+    else if (rho === null || rho <= 0)
+        res.warn("The denaturant " + name + " has no density (rhomin) in the reference data: the vbar with it was "
+                 + "computed with the density of water at 20 C, " + WATER_DENSITY_20 + " g/ml.");
+}
+
 // Every figure of the composition page emptied: none may stand for other residues.
 function emptyComposition(res)
 {
@@ -1616,6 +1704,8 @@ function calculationsFromComposition()
         else
             denaturantRow = den[0];
     }
+    if (denaturantRow !== null)
+        denaturantGaps(res, denaturantRow);
 
     var mass = 0, vbarMass = 0, volume = 0, waters = 0, residueCount = 0;
     var hydrationWeight = pH === null ? 0 : Math.min(1, Math.max(0, (pH - 4) / 3));
@@ -1623,6 +1713,8 @@ function calculationsFromComposition()
     var folded = 0, unfolded = 0;
     for (var i = 0; i < all.length; ++i) {
         var r = all[i].ref, m = all[i].moles;
+        if (m > 0)
+            referenceGaps(res, r, i < residues.length ? "Amino acid" : "Conjugate");
         var mr = toNumber(r.Mr), vbar = toNumber(r.vbar);
         if (mr !== null) {
             mass += m * mr; // Cohn and Edsall 1943: mass-weighted mean of the residue values
@@ -2172,9 +2264,13 @@ function correctBufferViscosityAtT()
         ratio = figures === null ? null : heavyWaterViscosityRatio(res, figures);
     }
     ok = ok && f !== null && ratio !== null;
-    if (ok)
+    var value = null;
+    if (ok) {
         meltingWarning(res, t, f);
-    res.setOrEmpty("qtCorrectedViscosity",
-                   ok ? eta * ratio * heavyMixViscosity(t, f[0], f[1], f[2]) / WATER_VISCOSITY_20 : null);
+        // The buffer at 20 C in its own water, carried from there.
+        value = viscosityCarried(res, eta * ratio * heavyMixViscosity(20, f[0], f[1], f[2]) / WATER_VISCOSITY_20,
+                                 20, t, f);
+    }
+    res.setOrEmpty("qtCorrectedViscosity", value);
     return res.build();
 }

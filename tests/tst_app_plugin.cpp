@@ -205,6 +205,16 @@ private slots:
                                                 << "unknown_primitive=0.3 ! ";
         QTest::newRow("no inputs, no arguments") << "function f() { return arguments.length === 0; }"
                                                  << "unknown_primitive=true ! ";
+        // A result that cannot be made whole is no result; the window says why, as for a thrown error.
+        const QString itself = "The result contains itself: its member me refers back to an object that holds it; a "
+                               "result that contains itself cannot be answered whole, and none of it was answered.";
+        QTest::newRow("result in itself") << "function f() { var a = {NAME: 'qtX', VALUE: 1}; a.me = a; return a; }"
+                                          << "ScriptError=" + itself + " ! " + itself;
+        const QString deep = "The result nests objects and arrays deeper than 64 levels, the most a result may; none "
+                             "of it was answered.";
+        QTest::newRow("result too deep")
+            << "function f() { var r = []; for (var i = 0; i < 3000; ++i) r = [r]; return r; }"
+            << "ScriptError=" + deep + " ! " + deep;
     }
     void failuresAndPlainValuesComeBackAsNodes()
     {

@@ -176,29 +176,62 @@ private slots:
 
     void selfReferenceDoesNotOverflow()
     {
-        for (const char *member : { "me", "0", "up" })
-            TestLog::ignore(
-                QtWarningMsg, QRegularExpression(QString("member \"%1\" refers back to itself").arg(member)));
-        NodePtr node = eval("var a = {NAME: 'qtX'}; a.me = a; a.list = [a, {up: a}];"
-                            " var p = {v: 1}; a.first = p; a.second = p; a");
         // Shared objects are not circular: both places are kept.
+        NodePtr node = eval("var p = {v: 1}; ({NAME: 'qtX', first: p, second: p, list: [p]})");
         QCOMPARE(shape(node.get()),
-            "{NAME=qtX FIRST{PARENT_ATTRIBUTE=first V=1} LIST[LENGTH=2 PARENT_ATTRIBUTE=list 1{INDEX=1}]"
+            "{NAME=qtX FIRST{PARENT_ATTRIBUTE=first V=1} LIST[LENGTH=1 PARENT_ATTRIBUTE=list 0{INDEX=0 V=1}]"
             " SECOND{PARENT_ATTRIBUTE=second V=1}}");
-        QVERIFY(eval("({NAME: 'x', f: function() {}})")->hasProperty("NAME")); // prototype.constructor loops back
+        QVERIFY(eval("({NAME: 'x', f: function() {}})")->hasProperty("NAME"));
     }
 
-    void deepOrExplodingNestingIsCut()
+    // A result is made into a tree whole, or not at all: a part of it would
+    // be answered, or written into a form, as if it were the whole.
+    void resultThatCannotBeWholeIsRefused_data()
     {
-        TestLog::ignore(QtWarningMsg, QRegularExpression("deeper than 64 levels"));
-        NodePtr deep = eval("var r = {}; var c = r; for (var i = 0; i < 5000; ++i) { c.n = {}; c = c.n; } r");
-        const int depth = shape(deep.get()).count('{');
-        QVERIFY(depth > 10 && depth < 5000);
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("objects"); // in the tree, when it is whole
+        QTest::addColumn<QString>("why"); // the ScriptError's VALUE, else empty
 
-        TestLog::ignore(QtWarningMsg, QRegularExpression("more than 100000 objects; the rest is ignored"));
+        const QString nested = "var r = {}; var c = r; for (var i = 1; i < %1; ++i) { c.n = {}; c = c.n; } r";
+        const QString deep = "The result nests objects and arrays deeper than 64 levels, the most a result may; "
+                             "none of it was answered.";
+        QTest::newRow("64 levels") << nested.arg(64) << 64 << "";
+        QTest::newRow("65 levels") << nested.arg(65) << 0 << deep;
+        QTest::newRow("an array 3,000 deep")
+            << "var r = []; var c = r; for (var i = 0; i < 3000; ++i) { c.push([]); c = c[0]; } r" << 0 << deep;
+        const QString itself = "The result contains itself: its member %1 refers back to an object that holds it; a "
+                               "result that contains itself cannot be answered whole, and none of it was answered.";
+        QTest::newRow("itself as a member") << "var a = {NAME: 'qtX'}; a.me = a; a" << 0 << itself.arg("me");
+        QTest::newRow("itself further down")
+            << "var a = {NAME: 'qtX', list: [1, {v: 2}]}; a.list[1].up = a; a" << 0 << itself.arg("list.1.up");
+        QTest::newRow("itself under a long name") << "var a = {}; a[new Array(1000001).join('m')] = {back: a}; a" << 0
+                                                  << itself.arg(QString(40, 'm') + "....back");
+        QTest::newRow("an array in itself") << "var a = [1, 2]; a.push(a); ({rows: a})" << 0 << itself.arg("rows.2");
+        const QString many = "var a = []; for (var i = 0; i < %1; ++i) a.push({}); a";
+        const QString tooMany = "The result holds more than 100000 objects (an object held at several places "
+                                "counted at each), the most a result may; none of it was answered.";
+        QTest::newRow("100,000 objects") << many.arg(100000) << 100001 << "";
+        QTest::newRow("100,001 objects") << many.arg(100001) << 0 << tooMany;
         // Each level holds the level below twice: 2^40 places for 41 objects.
-        NodePtr wide = eval("var a = {NAME: 'qtX'}; for (var i = 0; i < 40; ++i) a = {l: a, r: a}; a");
-        QVERIFY(shape(wide.get()).count('{') <= 100001);
+        QTest::newRow("shared at 2^40 places")
+            << "var a = {NAME: 'qtX'}; for (var i = 0; i < 40; ++i) a = {l: a, r: a}; a" << 0 << tooMany;
+    }
+    void resultThatCannotBeWholeIsRefused()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, objects);
+        QFETCH(QString, why);
+        QString said = "(not set)";
+        NodePtr node(Node::fromQScriptValue(m_engine.evaluate(script), {}, &said));
+        QVERIFY(node);
+        if (why.isEmpty()) {
+            QVERIFY(said.isNull());
+            const QString tree = shape(node.get());
+            QCOMPARE(tree.count('{') + tree.count('['), objects);
+            return;
+        }
+        QCOMPARE(said, why);
+        QCOMPARE(shape(node.get()), "(NAME=ScriptError VALUE=" + why + "}");
     }
 
     // A flat array of tens of thousands of objects converts whole, and

@@ -487,6 +487,56 @@ private slots:
         QCOMPARE((QStringList { m_f->text("qtDensity"), m_f->text("qtViscosity") }), figures);
     }
 
+    // A buffer's viscosity is carried from 20 C to the run by water's ratio, which a viscous buffer does not
+    // follow: glycerol-water tables (Segur and Oberstar 1951) put 20 wt % glycerol (1.761 cP at 20 C) some 7 %
+    // above that ratio at 4 C, and below it when warm. The page says the figure may be low (or high) there, in
+    // one box; a figure within 0.5 % says nothing: at 20 C, or a plain buffer (0.9 % NaCl, 1.6 % above water)
+    // at 4 C.
+    void aViscousBufferCarriedFrom20CSaysItsFigureMayBeOff_data()
+    {
+        QTest::addColumn<QString>("component");
+        QTest::addColumn<QString>("percent"); // by weight
+        QTest::addColumn<QString>("temperature");
+        QTest::addColumn<QString>("word"); // of the one box; none: no box
+        QTest::newRow("glycerol 20 % at 4 C") << "Glycerol"
+                                              << "20"
+                                              << "4"
+                                              << "may be low";
+        QTest::newRow("glycerol 20 % at 30 C") << "Glycerol"
+                                               << "20"
+                                               << "30"
+                                               << "may be high";
+        QTest::newRow("glycerol 20 % at 20 C") << "Glycerol"
+                                               << "20"
+                                               << "20" << QString();
+        QTest::newRow("NaCl 0.9 % at 4 C") << "Sodium chloride"
+                                           << "0.9"
+                                           << "4" << QString();
+    }
+    void aViscousBufferCarriedFrom20CSaysItsFigureMayBeOff()
+    {
+        QFETCH(QString, component);
+        QFETCH(QString, percent);
+        QFETCH(QString, temperature);
+        QFETCH(QString, word);
+        m_f->type("qtSedEquilibriumTemp", temperature);
+        openPage();
+        m_f->answerer.clear();
+        add(component, percent, "% by wt");
+        QVERIFY(!m_f->text("qtCorrectedViscosity").isEmpty());
+        const QStringList shown = boxes();
+        if (word.isEmpty()) {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.join('|')));
+            return;
+        }
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(m_f->answerer.seen().first().title, QStringLiteral("Vornakel Warning"));
+        QVERIFY2(shown.first().contains(
+                     "The viscosity at " + temperature + " C is carried from 20 C by the ratio of water's viscosities")
+                && shown.first().contains(word),
+            qPrintable(shown.first()));
+    }
+
     // A component waiting for its unit is spoken of by nothing else done on the page meanwhile: another
     // component removed, or the water made heavy or its share changed, says nothing of sucrose 200 in a unit
     // not chosen; 200 mg/ml, once chosen, is within its series.

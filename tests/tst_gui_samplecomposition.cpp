@@ -448,17 +448,37 @@ private slots:
         QVERIFY(m_fake->callRecords().isEmpty());
     }
 
+    // A result that cannot be written whole is no result either: no part of it shows.
+    void aScriptErrorLeavesNoEarlierResultShowing_data()
+    {
+        QTest::addColumn<QString>("body"); // of calculationsFromComposition
+        QTest::addColumn<QString>("error");
+        QTest::newRow("thrown") << "throw new Error('broken');"
+                                << "Error: broken";
+        QTest::newRow("a result that contains itself")
+            << "var r = [{NAME: 'qtCalculatedVBar', VALUE: 0.7}, {NAME: 'qtCalculatedMR', VALUE: 14300}];"
+               " r.push(r); return r;"
+            << "The result contains itself: its member 2 refers back to an object that holds it; a result that "
+               "contains itself cannot be answered whole, and none of it was answered.";
+        QTest::newRow("a result nested too deep")
+            << "var r = [{NAME: 'qtCalculatedVBar', VALUE: 0.7}]; for (var i = 0; i < 64; ++i) r = [r]; return r;"
+            << "The result nests objects and arrays deeper than 64 levels, the most a result may; none of it was "
+               "answered.";
+    }
     void aScriptErrorLeavesNoEarlierResultShowing()
     {
+        QFETCH(QString, body);
+        QFETCH(QString, error);
         typeAll(lysozyme);
-        script("calculationsFromComposition = function () { throw new Error('broken'); };");
-        TestLog::ignore(QtWarningMsg, "Exec Error: Error: broken");
+        script("calculationsFromComposition = function () { " + body + " };");
+        TestLog::ignore(QtWarningMsg, qPrintable("Exec Error: " + error));
         widget<QPushButton>("qtCompute")->click();
         for (const char *name : { "qtCalculatedVBar", "qtCalculatedMR", "qtCalculatedHydration", "qtUnDenaturedVBar",
                  "qtCalculatedVBarWater", "qtIsoElectricPoint", "qtpHCharge", "qtAbsExtinction", "qtAbsMgMl",
                  "qtEstAbsExtinction", "qtEstAbsMgMl" })
             QVERIFY2(text(name).isEmpty(), name);
         QVERIFY(m_f->answerer.titles().contains("Plugin Error"));
+        QVERIFY2(m_f->answerer.texts().filter(error).size() == 1, qPrintable(m_f->answerer.texts().join('|')));
     }
 
     // Saved, overwritten after the question, a failing overwrite rolled back,
@@ -990,7 +1010,9 @@ private slots:
         QVERIFY(testWriteFile(path, QByteArray("x\n").repeated(25)));
         m_f->answerer.answerFileDialog(path);
         widget<QPushButton>("qtReadCompositionFile")->click();
-        QCOMPARE(m_f->answerer.seen().size(), 4); // two file dialogs, two boxes
+        // Two file dialogs, two boxes, and the module's word that glucose has no hydration figures.
+        QCOMPARE(m_f->answerer.seen().size(), 5);
+        QVERIFY(m_f->answerer.texts().filter("'D-Glucose (residue)' has no HipH7, no HipH4").size() == 1);
         QVERIFY(m_f->answerer.texts().last().endsWith("Line 20: Ignoring invalid row\n... and 5 more lines"));
     }
 

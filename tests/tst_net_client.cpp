@@ -516,6 +516,18 @@ void TestNetClient::boundsEachCall_data()
         << QByteArray("<EXECUTE FUNCTION=\"shared\"><INPUT VALUE=\"3000\"/></EXECUTE>") << "ScriptError"
         << "The call shared took more than 50 ms of the processor's time, the most a call from another program may "
            "take, and was stopped.";
+    // A result is answered whole or refused, never cut.
+    QTest::newRow("a result nested 65 deep")
+        << QByteArray("<EXECUTE FUNCTION=\"nested\"><INPUT VALUE=\"65\"/></EXECUTE>") << "ScriptError"
+        << "The result nests objects and arrays deeper than 64 levels, the most a result may; none of it was "
+           "answered.";
+    QTest::newRow("a result in itself")
+        << QByteArray("<EXECUTE FUNCTION=\"itself\"/>") << "ScriptError"
+        << "The result contains itself: its member rows.1 refers back to an object that holds it; a result that "
+           "contains itself cannot be answered whole, and none of it was answered.";
+    QTest::newRow("a result nested 64 deep")
+        << QByteArray("<EXECUTE FUNCTION=\"nested\"><INPUT VALUE=\"64\"/></EXECUTE>") << "nested"
+        << "64";
     QTest::newRow("a call within its time")
         << QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"5\"/></EXECUTE>") << "work"
         << "...";

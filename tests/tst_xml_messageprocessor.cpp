@@ -78,13 +78,11 @@ struct CgiRun
 void startCgi(QProcess &host, const QString &modules, const QString &database, const QByteArray &input,
     const QByteArray &contentLength = QByteArray(), bool keepOpen = false)
 {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("CONTENT_LENGTH"));
-    if (!contentLength.isNull())
-        environment.insert(QStringLiteral("CONTENT_LENGTH"), QString::fromLatin1(contentLength));
-    host.setProcessEnvironment(environment);
+    // Inherited from this process as it starts, byte for byte (what is no
+    // text in the local encoding too).
+    const TestVariable length("CONTENT_LENGTH", contentLength);
     host.start(testBinaryDir() + QStringLiteral("/bin/host_cgi"), { modules, database });
-    if (!host.waitForStarted(10000))
+    if (!host.waitForStarted(testPatienceMs()))
         return;
     host.write(input);
     if (!keepOpen)
@@ -113,7 +111,7 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
 {
     QProcess host;
     startCgi(host, modules, database, input, contentLength, keepOpen);
-    return finishCgi(host, keepOpen ? 10000 : 30000);
+    return finishCgi(host, testPatienceMs());
 }
 
 // One run of the CGI host per input, a few at once.
@@ -128,7 +126,7 @@ QList<CgiRun> runCgiEach(const QString &modules, const QString &database, const 
             startCgi(*hosts.back(), modules, database, inputs.at(i));
         }
         for (auto &host : hosts)
-            runs << finishCgi(*host, 30000);
+            runs << finishCgi(*host, testPatienceMs());
     }
     return runs;
 }
@@ -156,11 +154,17 @@ private slots:
     void writesArraysOfPlainValues();
     void keepsEveryAnswerUnderItsLimit_data();
     void keepsEveryAnswerUnderItsLimit();
+    void answersAResultWholeOrNotAtAll_data();
+    void answersAResultWholeOrNotAtAll();
+    void leavesOutOnlyWhatPassesTheOutputBudget_data();
+    void leavesOutOnlyWhatPassesTheOutputBudget();
     void logsOnlyNonBlankMessages();
     void logsTheStartOfALongMessage();
 
     void readsServerSettings_data();
     void readsServerSettings();
+    void takesEveryPortUpTo65535_data();
+    void takesEveryPortUpTo65535();
     void secondProcessorOnThePortGetsNoServer();
 
     void cgiAnswersOneRequest_data();
@@ -499,6 +503,96 @@ void TestXmlMessageProcessor::keepsEveryAnswerUnderItsLimit()
     QCOMPARE(values.first(), error);
 }
 
+void TestXmlMessageProcessor::answersAResultWholeOrNotAtAll_data()
+{
+    QTest::addColumn<bool>("cgi"); // else a page's request
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("elements"); // OUTPUT, OBJECT and ARRAY elements of a whole result
+    QTest::addColumn<QString>("why"); // the ScriptError's VALUE, else empty
+
+    const QString deep = "The result nests objects and arrays deeper than 64 levels, the most a result may; none of "
+                         "it was answered.";
+    const QString tooMany = "The result holds more than 100000 objects (an object held at several places counted at "
+                            "each), the most a result may; none of it was answered.";
+    const QString itself = "The result contains itself: its member rows.1 refers back to an object that holds it; a "
+                           "result that contains itself cannot be answered whole, and none of it was answered.";
+    const QString with = "<EXECUTE FUNCTION=\"%1\"><INPUT VALUE=\"%2\"/></EXECUTE>";
+    for (const bool cgi : { false, true }) {
+        const QString front = cgi ? "CGI: " : "page: ";
+        QTest::newRow(qPrintable(front + "64 levels")) << cgi << with.arg("nested").arg(64) << 64 << "";
+        QTest::newRow(qPrintable(front + "65 levels")) << cgi << with.arg("nested").arg(65) << 0 << deep;
+        QTest::newRow(qPrintable(front + "3,000 levels")) << cgi << with.arg("nested").arg(3000) << 0 << deep;
+        QTest::newRow(qPrintable(front + "itself")) << cgi << "<EXECUTE FUNCTION=\"itself\"/>" << 0 << itself;
+        QTest::newRow(qPrintable(front + "100,000 objects")) << cgi << with.arg("objects").arg(100000) << 100001 << "";
+        QTest::newRow(qPrintable(front + "100,001 objects")) << cgi << with.arg("objects").arg(100001) << 0 << tooMany;
+    }
+}
+
+void TestXmlMessageProcessor::answersAResultWholeOrNotAtAll()
+{
+    QFETCH(bool, cgi);
+    QFETCH(QString, call);
+    QFETCH(int, elements);
+    QFETCH(QString, why);
+    const QString xml = request("<MODULE NAME=\"Echo\"/>", call);
+    QString answer;
+    if (cgi) {
+        const CgiRun run = runCgi(m_modules.path(), m_database.path(), xml.toUtf8());
+        QCOMPARE(run.exitCode, 0);
+        answer = QString::fromUtf8(run.body);
+        // The web server's log says why as well.
+        if (!why.isEmpty())
+            QVERIFY2(run.errors.contains(("Exec Error: " + why).toUtf8()), run.errors.constData());
+    } else {
+        if (!why.isEmpty())
+            TestLog::ignore(QtWarningMsg, qPrintable("Exec Error: " + why));
+        answer = m_processor->submitFromWeb(xml);
+    }
+    QDomDocument document;
+    QVERIFY(document.setContent(answer));
+    const QDomElement root = document.documentElement();
+    int written = 0;
+    for (const char *name : { "OUTPUT", "OBJECT", "ARRAY" })
+        written += root.elementsByTagName(name).size();
+    if (!why.isEmpty()) {
+        QCOMPARE(testOutputValues(answer), (QMap<QString, QString> { { "ScriptError", why } }));
+        QCOMPARE(written, 1);
+        return;
+    }
+    QCOMPARE(testOutputValues(answer).value("ScriptError"), QString());
+    QCOMPARE(written, elements);
+}
+
+void TestXmlMessageProcessor::leavesOutOnlyWhatPassesTheOutputBudget_data()
+{
+    QTest::addColumn<QList<int>>("printed"); // characters each call prints, a line end counted beside them
+    QTest::addColumn<bool>("note"); // the last is left out, and a line says so
+
+    const int budget = AppLog::OutputBudget::RequestCharacters;
+    QTest::newRow("exactly the budget") << QList<int> { budget - 1 } << false;
+    QTest::newRow("one character more") << QList<int> { budget } << true;
+    QTest::newRow("two calls, exactly the budget") << QList<int> { 99, budget - 101 } << false;
+    QTest::newRow("two calls, one character more") << QList<int> { 99, budget - 100 } << true;
+}
+
+void TestXmlMessageProcessor::leavesOutOnlyWhatPassesTheOutputBudget()
+{
+    QFETCH(QList<int>, printed);
+    QFETCH(bool, note);
+    QString calls;
+    QStringList expected;
+    for (const int characters : printed) {
+        calls += QString("<EXECUTE FUNCTION=\"say\"><INPUT VALUE=\"%1\"/></EXECUTE>").arg(characters);
+        expected << QString(characters, 'x');
+    }
+    if (note)
+        expected.last() = AppLog::OutputBudget::note();
+    TestLog::Capture output;
+    const QString answer = m_processor->submitFromWeb(request("<MODULE NAME=\"Echo\"/>", calls));
+    QCOMPARE(output.messages(), expected);
+    QCOMPARE(answer.count("NAME=\"say\""), printed.size());
+}
+
 void TestXmlMessageProcessor::logsOnlyNonBlankMessages()
 {
     QSignalSpy spy(m_processor, &XmlMessageProcessor::sigLog);
@@ -579,6 +673,35 @@ void TestXmlMessageProcessor::readsServerSettings()
         QCOMPARE(processor.serverAddress().toString(), address);
         QVERIFY(processor.serverPort() != 0); // 0 lets the system choose
     }
+}
+
+void TestXmlMessageProcessor::takesEveryPortUpTo65535_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<int>("port"); // as configured; the default when refused
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("65535") << QByteArray("PORT:65535\n") << 65535 << false;
+    QTest::newRow("65536") << QByteArray("PORT:65536\n") << int(XmlMessageProcessor::DefaultPort) << true;
+    QTest::newRow("70000") << QByteArray("PORT:70000\n") << int(XmlMessageProcessor::DefaultPort) << true;
+}
+
+void TestXmlMessageProcessor::takesEveryPortUpTo65535()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(int, port);
+    QFETCH(bool, refused);
+    writeSettings(ini);
+    // Whether the port is free on this machine is not the question: what was taken from the file is.
+    TestLog::Capture output;
+    XmlMessageProcessor processor(m_database.path(), false);
+    QCOMPARE(int(processor.configuredPort()), port);
+    const QString refusal = QString("vornakel.ini: the port \"%1\" is not a number from 0 to 65535; no message server")
+                                .arg(QString::fromLatin1(ini.mid(5).trimmed()));
+    QCOMPARE(output.messages().contains(refusal), refused);
+    if (processor.isListening())
+        QCOMPARE(int(processor.serverPort()), port);
+    else
+        QVERIFY(output.messages().filter("Message server listening").isEmpty());
 }
 
 void TestXmlMessageProcessor::secondProcessorOnThePortGetsNoServer()
@@ -663,27 +786,48 @@ void TestXmlMessageProcessor::cgiReadsExactlyContentLength_data()
 {
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("contentLength");
-    QTest::addColumn<bool>("answered"); // else the error document
+    QTest::addColumn<QString>("refusal"); // the error document's ScriptError; empty: answered
 
     const QByteArray body = request(kMainScreen, kRoCall).toUtf8();
     const QByteArray length = QByteArray::number(body.size());
-    QTest::newRow("the body alone") << body << length << true;
-    QTest::newRow("more input than the body") << body + "\n<VORNAKEL><MODULE NAME=\"x\"/>" << length << true;
-    QTest::newRow("over 1 MiB") << body << QByteArray::number(1024 * 1024 + 1) << false;
+    const QString over = "The request is over 1048576 bytes (1 MiB), the most a request may take; nothing was run.";
+    const QString notDigits = "CONTENT_LENGTH \"%1\" is not a number of bytes in ASCII digits; nothing was run.";
+    QTest::newRow("the body alone") << body << length << "";
+    QTest::newRow("more input than the body") << body + "\n<VORNAKEL><MODULE NAME=\"x\"/>" << length << "";
+    QTest::newRow("leading zeros") << body << "000" + length << "";
+    QTest::newRow("over 1 MiB") << body << QByteArray::number(1024 * 1024 + 1) << over;
+    QTest::newRow("more digits than a number holds") << body << QByteArray(30, '9') << over;
+    // A length is ASCII digits only, and a refusal quotes what it was given as it reads.
+    const QString text = QString::fromLatin1(length);
+    QTest::newRow("a plus sign") << body << "+" + length << notDigits.arg("+" + text);
+    QTest::newRow("a minus sign") << body << "-" + length << notDigits.arg("-" + text);
+    QTest::newRow("a blank before") << body << " " + length << notDigits.arg(" " + text);
+    QTest::newRow("a line end after") << body << length + "\n" << notDigits.arg(text + "\\x0A");
+    QTest::newRow("hexadecimal") << body << QByteArray("0x1a") << notDigits.arg("0x1a");
+    const QString arabic = QString::fromUtf8("\xd9\xa1\xd9\xa6\xd9\xa0"); // 160 in Arabic-Indic digits
+    QTest::newRow("Arabic-Indic digits") << body << arabic.toUtf8() << notDigits.arg(arabic);
+    const QString fullWidth = QString::fromUtf8("\xef\xbc\x91\xef\xbc\x96\xef\xbc\x90");
+    QTest::newRow("full-width digits") << body << fullWidth.toUtf8() << notDigits.arg(fullWidth);
+    QTest::newRow("bytes that are not UTF-8")
+        << body << QByteArray("1\xff\xd9") + "6\x01" << notDigits.arg("1\\xFF\\xD96\\x01");
+    QTest::newRow("a long value") << body << QByteArray(500, 'x') << notDigits.arg(QString(80, 'x') + "...");
 }
 
 void TestXmlMessageProcessor::cgiReadsExactlyContentLength()
 {
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, contentLength);
-    QFETCH(bool, answered);
+    QFETCH(QString, refusal);
 
     // Standard input stays open, as a web server may leave it.
     const CgiRun run = runCgi(m_modules.path(), m_database.path(), input, contentLength, true);
     QCOMPARE(run.exitCode, 0);
-    if (!answered) {
-        QVERIFY(run.body.startsWith("<VORNAKEL TYPE=\"Error\">"));
-        QVERIFY(testOutputValues(QString::fromUtf8(run.body)).value("ScriptError").startsWith("The request is over"));
+    if (!refusal.isEmpty()) {
+        QVERIFY2(run.body.startsWith("<VORNAKEL TYPE=\"Error\">"), run.body.constData());
+        QCOMPARE(
+            testOutputValues(QString::fromUtf8(run.body)), (QMap<QString, QString> { { "ScriptError", refusal } }));
+        // The web server's log quotes it the same way.
+        QVERIFY2(run.errors.contains(("CGI input refused: " + refusal).toUtf8()), run.errors.constData());
         return;
     }
     const QMap<QString, QString> values = testOutputValues(QString::fromUtf8(run.body));

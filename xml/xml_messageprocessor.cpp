@@ -5,6 +5,7 @@
 #include "app/app_number.h"
 #include "app/app_plugin.h"
 #include "app/app_pluginmanager.h"
+#include "app/app_text.h"
 #include "net/net_client.h"
 #include "net/net_framer.h"
 #include "net/net_listener.h"
@@ -18,6 +19,7 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -549,13 +551,20 @@ void XmlMessageProcessor::cgiExec()
     } else if (qEnvironmentVariableIsSet("CONTENT_LENGTH")) {
         // The web server may keep standard input open after the body, so the
         // body is exactly as long as it says, and nothing past it is read.
-        const QByteArray text = qgetenv("CONTENT_LENGTH").trimmed();
-        bool number = text.isEmpty();
-        const qlonglong length = text.isEmpty() ? 0 : text.toLongLong(&number);
+        const QByteArray text = qgetenv("CONTENT_LENGTH");
+        // A length is ASCII digits alone, as a web server writes it (none: no
+        // body): a sign, a blank or a digit of another script is some other
+        // program's doing, and what it meant is not known.
+        const bool digits = std::all_of(text.cbegin(), text.cend(), [](char c) { return c >= '0' && c <= '9'; });
+        int significant = text.size();
+        while (significant > 0 && text.at(text.size() - significant) == '0')
+            --significant;
+        // More digits than a qint64 holds are over the limit all the same.
+        const qint64 length = !digits ? -1 : significant > 18 ? qint64(MaxCgiInput) + 1 : text.toLongLong();
         QFile in;
-        if (!number || length < 0) {
-            refusal = QStringLiteral("CONTENT_LENGTH \"%1\" is not a number of bytes; nothing was run.")
-                          .arg(QString::fromLatin1(text));
+        if (!digits) {
+            refusal = QStringLiteral("CONTENT_LENGTH \"%1\" is not a number of bytes in ASCII digits; nothing was run.")
+                          .arg(AppText::quoted(text));
         } else if (length > MaxCgiInput) {
             refusal = XmlRequestJob::tooLarge(MaxCgiInput, false);
         } else if (length > 0) {

@@ -132,6 +132,15 @@ TestVariable::TestVariable(const char *name, const QString &value)
         qputenv(name, QFile::encodeName(value));
 }
 
+TestVariable::TestVariable(const char *name, const QByteArray &bytes)
+    : m_name(name), m_before(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+{
+    if (bytes.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, bytes);
+}
+
 TestVariable::~TestVariable()
 {
     if (m_wasSet)

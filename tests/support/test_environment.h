@@ -92,6 +92,8 @@ class TestVariable
 {
 public:
     TestVariable(const char *name, const QString &value);
+    // The bytes as they are, whatever their encoding (a null array: unset).
+    TestVariable(const char *name, const QByteArray &bytes);
     ~TestVariable();
     TestVariable(const TestVariable &) = delete;
     TestVariable &operator=(const TestVariable &) = delete;

@@ -17,7 +17,9 @@ GuiVornakel *TestMainWindow::start(Show show, const QString &fileName)
 
 QString TestMainWindow::text(const QString &name) const
 {
-    if (auto *label = window->findChild<QLabel *>(name))
+    const int page = name.indexOf(QLatin1Char('/'));
+    const QObject *parent = page < 0 ? window.get() : widget(name.left(page));
+    if (auto *label = parent->findChild<QLabel *>(name.mid(page + 1)))
         return label->text();
     return widget<QLineEdit>(name)->text();
 }
@@ -34,6 +36,12 @@ void TestMainWindow::fill(const QString &entries)
 {
     for (const QString &entry : entries.split(' ', Qt::SkipEmptyParts))
         widget<QLineEdit>(entry.section('=', 0, 0))->setText(entry.section('=', 1));
+}
+
+bool TestMainWindow::picture(QWidget *widget, const QString &name)
+{
+    const QString folder = qEnvironmentVariable("VORNAKEL_SCREENSHOTS");
+    return folder.isEmpty() || widget->grab().save(folder + '/' + name + ".png");
 }
 
 TestFakeModule *TestMainWindow::record()

@@ -48,6 +48,10 @@ public:
     TestFakeModule *fake() const { return qobject_cast<TestFakeModule *>(window->calculationsPlugin()); }
     bool sql(const QString &statement, const QVariantMap &values = {}) const { return db.exec(statement, values); }
 
+    // The widget as it looks now, written to VORNAKEL_SCREENSHOTS/NAME.png when that folder is set (the
+    // pictures of the manual are made so); false only when it was asked for and could not be written.
+    static bool picture(QWidget *widget, const QString &name);
+
     TestSettings settings;
     TestDatabase db;
     TestModalAnswerer answerer;

@@ -47,6 +47,18 @@ TestMessageModules::TestMessageModules()
                 "    var all = [];\n"
                 "    for (var j = 0; j < Number(n.VALUE); ++j) all.push(one);\n"
                 "    return all;\n"
+                "}\n"
+                "function nested(n) {\n"
+                "    var r = {NAME: \"nested\", VALUE: n.VALUE};\n"
+                "    for (var i = 1; i < Number(n.VALUE); ++i) r = {level: r};\n"
+                "    return r;\n"
+                "}\n"
+                "function itself() { var a = {NAME: \"itself\", VALUE: 1}; a.rows = [1, a]; return a; }\n"
+                "function say(n) { print(new Array(Number(n.VALUE) + 1).join(\"x\")); return {NAME: \"say\"}; }\n"
+                "function objects(n) {\n"
+                "    var all = [];\n"
+                "    for (var i = 0; i < Number(n.VALUE); ++i) all.push({NAME: \"o\"});\n"
+                "    return all;\n"
                 "}\n"));
     }
 }

@@ -21,7 +21,12 @@
 // answers {NAME: "rows", VALUE: the table's length, a blank, and the VALUEs
 // of its first 1,000 elements joined by commas, "-" for a hole}, shared(n)
 // answers an array of n's value many references to one object of 300
-// members (made at once, and slow to convert).
+// members (made at once, and slow to convert), nested(n) answers n's value
+// many objects each in the one before, the innermost {NAME: "nested", VALUE:
+// n's value}, itself() answers {NAME: "itself", VALUE: 1, rows: [1, the
+// object itself]}, objects(n) answers an array of n's value many {NAME: "o"},
+// say(n) prints n's value many "x" to the program's output (a debug message
+// of its own) and answers {NAME: "say"}.
 class TestMessageModules : public TestModules
 {
 public:
