@@ -336,6 +336,17 @@ private:
     // stored while it shows the run's composition vbar. Null for a typed or
     // standard vbar, which is the vbar on both sides of s20,w.
     QVariant vbarInWater() const;
+    // The composition's figures that go with the vbar the Sample tab shows,
+    // taken from the page whenever the tab takes its vbar (OK, a load, a
+    // change of reference data the tab follows): its 25 C estimate, its vbar
+    // in water at 20 C and its vbar without the denaturant. The page may
+    // compute others since (its vbar calculation off, a change not yet
+    // taken); every figure of the window is computed with these.
+    struct CompositionVbar
+    {
+        QVariant vbar, water, undenatured;
+    };
+    void holdCompositionVbar();
     // The inputs "aVbar" and "vbarwater" of s20,w: the vbar it is normalised
     // with, whatever the Mr method. The shape figures take f from s20,w with
     // the same one.
@@ -519,6 +530,7 @@ private:
     // own is shown, and the radius and s20,w it holds as typed until they are
     // shown again.
     QVariant m_runVbarWater;
+    CompositionVbar m_compositionVbar; // see holdCompositionVbar()
     std::optional<BufferWater> m_runWater;
     QVariant m_typedRp, m_typedS20w;
 

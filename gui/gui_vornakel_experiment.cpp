@@ -243,9 +243,8 @@ double GuiVornakel::undenaturedVbar() const
 {
     // Only the composition's own vbar has a dry vbar of its own: a typed or
     // standard vbar is the particle's.
-    double vbar = 0.0;
-    if (showsCompositionVbar() && AppNumber::fromText(qtStackComposition->qtUnDenaturedVBar->text(), &vbar))
-        return vbar;
+    if (showsCompositionVbar() && !m_compositionVbar.undenatured.isNull())
+        return m_compositionVbar.undenatured.toDouble();
     // A run without its sample kept its composition's vbar in water at 20 C:
     // the module takes it to 25 C as the page gives it.
     if (m_runVbarWater.isNull() || !m_calculationsPlugin)
@@ -335,9 +334,10 @@ void GuiVornakel::onSedEqTempChanged()
     double vbar = AppDefaults::vbar;
     const AppCalculation<2> *function = &AppCalculationContract::defaultSampleVbar;
     // The composition's vbar stands only while it is the chosen source: a
-    // standard vbar chosen since is corrected from its own base instead.
-    if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_sources.button(Source::Vbar) != qtVbarStandard) {
-        vbar = AppNumber::valueOrZero(qtStackComposition->qtCalculatedVBar->text());
+    // standard vbar chosen since is corrected from its own base instead. It is
+    // the one the tab took, not what the page may compute since.
+    if (!m_compositionVbar.vbar.isNull() && m_sources.button(Source::Vbar) != qtVbarStandard) {
+        vbar = m_compositionVbar.vbar.toDouble();
         function = &AppCalculationContract::calculateSampleVbar;
     }
     const QString before = qtSampleVbar->text();
@@ -353,6 +353,7 @@ void GuiVornakel::onSedEqTempChanged()
 void GuiVornakel::onCalculatedVBarAccepted(qreal value)
 {
     const AppScriptMessages pass(this);
+    holdCompositionVbar();
     if (!qtStackComposition->qtCalculatedVBar->text().isEmpty() && m_calculationsPlugin) {
         AppScriptList results;
         results.add(AppCalculationContract::calculateSampleVbar.call(

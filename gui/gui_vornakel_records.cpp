@@ -521,6 +521,7 @@ void GuiVornakel::loadSamplePage(int recordId)
     holdLoaded(SqlRecordKind::Sample, found ? id : -1, record.name, SqlRecords::valuesOf(record), version);
 
     page->blockCalculations(false);
+    holdCompositionVbar();
     blockSignals(wasBlocked);
     blockCalculations(wasCalculationsBlocked);
     stopSignals(wasStopped);
@@ -692,6 +693,7 @@ void GuiVornakel::clear()
 void GuiVornakel::clearSamplePage()
 {
     showSample(newSample(), false);
+    holdCompositionVbar();
 }
 
 void GuiVornakel::holdComputedHydration(const double *value)

@@ -571,9 +571,21 @@ bool GuiVornakel::showsCompositionVbar() const
 QVariant GuiVornakel::vbarInWater() const
 {
     // A typed or standard vbar has none: it is the vbar on both sides of s20,w.
-    const QVariant page
-        = showsCompositionVbar() ? numberOrNull(qtStackComposition->qtCalculatedVBarWater->text()) : nullNumber;
-    return page.isNull() ? m_runVbarWater : page;
+    const QVariant taken = showsCompositionVbar() ? m_compositionVbar.water : nullNumber;
+    return taken.isNull() ? m_runVbarWater : taken;
+}
+
+void GuiVornakel::holdCompositionVbar()
+{
+    const GuiSampleComposition *page = qtStackComposition;
+    const CompositionVbar taken { numberOrNull(page->qtCalculatedVBar->text()),
+        numberOrNull(page->qtCalculatedVBarWater->text()), numberOrNull(page->qtUnDenaturedVBar->text()) };
+    // The Results tab's figures are computed with them while the vbar shown is the composition's.
+    if (showsCompositionVbar()
+        && (taken.vbar != m_compositionVbar.vbar || taken.water != m_compositionVbar.water
+            || taken.undenatured != m_compositionVbar.undenatured))
+        m_resultsStale = true;
+    m_compositionVbar = taken;
 }
 
 void GuiVornakel::useExactMr()
@@ -909,8 +921,10 @@ void GuiVornakel::takeCompositionFigures()
     const GuiSampleComposition *page = qtStackComposition;
     if (showsCompositionVbar() && page->qtCalculateVbar->isChecked()) {
         const QVariant vbar = numberOrNull(page->qtCalculatedVBar->text());
-        if (vbar.toDouble() > 0)
+        if (vbar.toDouble() > 0) {
+            holdCompositionVbar();
             qtSampleVbar->setText(columnText(compositionVbarAtRunTemperature(vbar)));
+        }
     }
     const QVariant mr = numberOrNull(page->qtCalculatedMR->text());
     if (m_mrMethod == MrMethod::FromComposition && page->qtCalculateMr->isChecked() && mr.toDouble() > 0)
@@ -932,6 +946,9 @@ void GuiVornakel::takePageFigures(bool composition)
         correctForTemperature(qtBufferViscosity);
     }
     calculate();
+    // The Results tab on show is brought up to date with the others, not at its next showing.
+    if (stackedWidget->currentWidget() == qtStackVornakel && qtTabWidget->currentWidget() == qtTabResults)
+        resultsUpToDate();
 }
 
 void GuiVornakel::holdNotAsSaved(SqlRecordKind kind, const QString &changes)

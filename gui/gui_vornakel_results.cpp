@@ -261,10 +261,9 @@ bool GuiVornakel::resultsUpToDate()
 void GuiVornakel::watchResultsInputs()
 {
     auto outOfDate = [this] { m_resultsStale = true; };
-    for (QLineEdit *input :
-        std::initializer_list<QLineEdit *> { qtSedEquilibriumMR, qtSampleVbar, qtStackComposition->qtUnDenaturedVBar,
-            qtStackComposition->qtCalculatedVBarWater, qtExperimentResultsS, qtExperimentResultsMb, qtSedVelocityTemp,
-            qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity, qtSedEquilibriumTemp })
+    for (QLineEdit *input : std::initializer_list<QLineEdit *> { qtSedEquilibriumMR, qtSampleVbar, qtExperimentResultsS,
+             qtExperimentResultsMb, qtSedVelocityTemp, qtSedEquilibriumSigma, qtSedEquilibriumRPM, qtBufferViscosity,
+             qtSedEquilibriumTemp })
         connect(input, &QLineEdit::textChanged, this, outOfDate);
     // Which vbar the figures are normalised with follows its source, also
     // where the figure itself stays the same.

@@ -258,11 +258,12 @@ private slots:
         QFETCH(QStringList, buttons);
         QFETCH(QString, fields);
         record(buttons);
-        // Compute opens the page; its vbar comes once the page hands it over.
-        if (buttons.contains("qtVbarCompute"))
-            emit m_f->widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedVBarAccepted(0.73);
+        // Compute opens the page; its vbar comes once the page hands it over, with the page's figures as they are
+        // then.
         m_f->fake()->answerValues("calculateMr", { { "qtSedEquilibriumMR", "12345" } });
         m_f->fill(fields);
+        if (buttons.contains("qtVbarCompute"))
+            emit m_f->widget<GuiSampleComposition>("qtStackComposition")->sigCalculatedVBarAccepted(0.73);
         takeCalls();
         m_f->window->calculate();
         QTEST(takeCalls(), "expected");

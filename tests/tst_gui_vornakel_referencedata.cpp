@@ -97,6 +97,19 @@ class TstGuiVornakelReferenceData : public QObject
             .toInt();
     }
 
+    // The density at 20 C of the buffer "zS" (sodium chloride 1 mol/l) moved by `shift` g/ml through its series'
+    // c coefficient (its term is c 1e-2 mol/l); false unless the shift changes the figure in its sixth significant
+    // digit and not in its fifth, or by 0.01 % and so in its fifth.
+    struct DensityShift
+    {
+        double before, after, coefficient;
+    };
+    DensityShift densityShift(double shift) const
+    {
+        const double before = bufferDensity("Sodium chloride", 1);
+        return { before, before + shift, densitySeries("Sodium chloride", "c") + shift / 1e-2 };
+    }
+
 private slots:
     void init()
     {
@@ -407,6 +420,148 @@ private slots:
         changed << TestRecordSteps::differences(TestRecordSteps::without(results, sources),
             TestRecordSteps::without(shown(TestRecordSteps::Part::Results), sources));
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
+    // The run of the sample "zF": Mr from its composition, the equilibrium and velocity at 20 C, S* 4.0, the
+    // Results tab by the vbar method, on show.
+    static QString zFRun()
+    {
+        return "tab qtTabExperiment; type qtSedEquilibriumTemp=20; type qtSedEquilibriumRPM=20000; "
+               "type qtSedVelocityTemp=20; type qtSedVelocityCoefficient=4.0; tab qtTabResults; click qtVbarMethod";
+    }
+    // Every figure of the run and its results as the window shows them now.
+    QStringList runFigures() const { return shown(TestRecordSteps::Part::Run) + shown(TestRecordSteps::Part::Results); }
+    // The lines of two showings that differ, the names of the records and the typed hydration set aside; with
+    // `sources`, also how the vbar, density and viscosity were obtained (a run whose sample gives other figures now
+    // shows its own as standard values).
+    static QStringList figuresApart(const QStringList &before, const QStringList &after, bool sources = false)
+    {
+        QStringList aside { "qtSampleName", "qtExperimentName", "qtResultsName", "qtBufferName", "qtHydrateRatio" };
+        if (sources)
+            aside << "qtVbarStandard"
+                  << "qtVbarCompute"
+                  << "qtDensityStandard"
+                  << "qtDensityCompute"
+                  << "qtViscosityStandard"
+                  << "qtViscosityCompute"
+                  << "Enter Partial Specific Volume"
+                  << "Enter Density"
+                  << "Enter Viscosity"
+                  << "computed hydration offered";
+        return TestRecordSteps::differences(
+            TestRecordSteps::without(before, aside), TestRecordSteps::without(after, aside));
+    }
+
+    // A change of reference data reaches every tab at once or none of them: where the Sample tab takes the
+    // composition's new vbar, the Experiment and Results tabs show what a window given those inputs afresh shows,
+    // the Results tab too while it is on show; where the tab does not take it (its page's vbar calculation is off),
+    // no figure of the window changes, the radius and shape figures included.
+    void aChangeOfReferenceDataReachesEveryTabOrNone_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("taken") << QString(zF) << true;
+        QTest::newRow("not taken") << QString(zF)
+                + "; click qtFromComposition; box qtStackComposition/qtCalculateVbar=off; ok"
+                                   << false;
+    }
+    void aChangeOfReferenceDataReachesEveryTabOrNone()
+    {
+        QFETCH(QString, state);
+        QFETCH(bool, taken);
+        steps(state + ";" + zFRun());
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList before = runFigures();
+        steps("tab qtTabResults"); // read, the figures of every tab were shown
+        m_f->answerer.clear();
+        steps("refdata amino/Alanine/qtAAVbar=0.80");
+        QVERIFY(!QTest::currentTestFailed());
+        // The Results tab, still on show, is up to date without a change of tab.
+        QCOMPARE(m_f->text("qtVbarRo"), m_f->text("qtExperimentResultsRp"));
+        const QStringList after = runFigures();
+        const QStringList changed = figuresApart(before, after);
+        if (!taken) {
+            QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+            // Nor does a run temperature changed and changed back bring the page's new vbar in.
+            steps("tab qtTabExperiment; type qtSedEquilibriumTemp=25; type qtSedEquilibriumTemp=20; tab qtTabResults");
+            const QStringList back = figuresApart(before, runFigures());
+            QVERIFY2(back.isEmpty(), qPrintable(back.join("; ")));
+            return;
+        }
+        // The composition's vbar at 20 C, 4.25e-4 ml/g per kelvin below its 25 C estimate (Durchschlag 1986).
+        const double vbar = compositionVbar({ { "ALA", 12 }, { "LYS", 6 }, { "TRP", 6 } }) + 4.25e-4 * (20 - 25);
+        QVERIFY2(std::fabs(m_f->number("qtSampleVbar") - vbar) < 5e-6, qPrintable(m_f->text("qtSampleVbar")));
+        QCOMPARE(m_f->text("qtExperimentResultsRp"), m_f->text("qtVbarRo"));
+        // A window given the same inputs afresh shows the same figures (with no hydration, as the run had).
+        steps("restart; load qtSampleName=zF;" + zFRun() + "; click qtHydrateNothing");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList afresh = figuresApart(after, runFigures());
+        QVERIFY2(afresh.isEmpty(), qPrintable(afresh.join("; ")));
+    }
+
+    // A run saved after a change of reference data holds the one set of inputs its window showed (the vbar and the
+    // composition's vbar in water that s20,w is normalised with belong together): loaded in a new window it shows
+    // what the saving window showed.
+    void aRunSavedAfterAChangeComesBackAsShown_data() { aChangeOfReferenceDataReachesEveryTabOrNone_data(); }
+    void aRunSavedAfterAChangeComesBackAsShown()
+    {
+        QFETCH(QString, state);
+        steps(state + ";" + zFRun() + "; refdata amino/Alanine/qtAAVbar=0.80");
+        QVERIFY(!QTest::currentTestFailed());
+        steps("save sample=zF2; save results=R; save experiment=Run+sample+results");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList saved = runFigures();
+        // At 20 C and without a denaturant the composition's vbar in water is the run's vbar: one set of inputs.
+        const double vbar = m_f->db.value("SELECT vbar FROM experiment WHERE name = 'Run'").toDouble();
+        const double water = m_f->db.value("SELECT vbarWater FROM experiment WHERE name = 'Run'").toDouble();
+        QVERIFY2(std::fabs(vbar - water) < 5e-6, qPrintable(QString("vbar %1, in water %2").arg(vbar).arg(water)));
+        steps("restart; load qtExperimentName=Run");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList changed = figuresApart(saved, runFigures(), true);
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
+    // A change of reference data is told however little it moves a figure: a density at 20 C moved only in its
+    // sixth significant digit is said, with what it was; and a solvent whose stored figures at 20 C are 0.01 % off
+    // its series is computed again when loaded, and says so.
+    void aSmallChangeOfAFigureIsTold_data()
+    {
+        QTest::addColumn<bool>("loaded"); // the change made behind the window, before the solvent is loaded
+        QTest::addColumn<double>("relative"); // the density's shift over its value
+        QTest::newRow("in the editor, the sixth digit") << false << 1e-5;
+        QTest::newRow("on loading, 0.01 %") << true << 1e-4;
+    }
+    void aSmallChangeOfAFigureIsTold()
+    {
+        QFETCH(bool, loaded);
+        QFETCH(double, relative);
+        steps(zS);
+        QVERIFY(!QTest::currentTestFailed());
+        DensityShift shift = densityShift(relative * bufferDensity("Sodium chloride", 1));
+        if (!loaded) {
+            // Toward the figure of five digits nearest, so that only the sixth tells the two apart.
+            const double step = 1e-4, inStep = std::fmod(shift.before, step) / step;
+            if (inStep < 0.5)
+                shift = densityShift(-relative * shift.before);
+            QCOMPARE(AppNumber::toText(shift.after, 5), AppNumber::toText(shift.before, 5));
+        }
+        QVERIFY(AppNumber::toText(shift.after, 6) != AppNumber::toText(shift.before, 6));
+        m_f->answerer.clear();
+        if (loaded) {
+            steps(QString("restart; sql UPDATE rhoseries SET c = %1 WHERE id = (SELECT componentRhoId FROM "
+                          "BufferComponent WHERE name = 'Sodium chloride'); load qtBufferName=zS")
+                      .arg(AppNumber::toText(shift.coefficient)));
+        } else {
+            steps("refdata component/Sodium chloride/qtDensityC=" + AppNumber::toText(shift.coefficient));
+        }
+        QVERIFY(!QTest::currentTestFailed());
+        const QString said = QString("density at 20 C %1 (%2 %3)")
+                                 .arg(AppNumber::toText(shift.after, 6), loaded ? "saved with" : "was",
+                                     AppNumber::toText(shift.before, 6));
+        QVERIFY2(boxes().contains(said), qPrintable(said + " in: " + boxes()));
+        QVERIFY2(std::fabs(bufferPage()->densityAt20().toDouble() - shift.after) < 1e-9,
+            qPrintable(AppNumber::toText(bufferPage()->densityAt20().toDouble())));
+        QCOMPARE(listIndex("qtBufferName"), 0);
     }
 
     // A spectrum changed in the editor is the one the absorbance graph draws next.

@@ -124,8 +124,11 @@ class TstGuiVornakelResults : public QObject
     // The calls the fake has seen so far, oldest first.
     QStringList calls() const { return m_f->fake()->calls(); }
     // The vbar shown made the composition page's, and the calls of its calculation forgotten.
-    void composedVbar(GuiVornakel *w)
+    // The composition page's vbar accepted, with the page's other figures given (object names and texts, as for
+    // fill()): the tab takes them with it.
+    void composedVbar(GuiVornakel *w, const QString &pageFigures = QString())
     {
+        m_f->fill(pageFigures);
         w->onCalculatedVBarAccepted(0.703);
         m_f->fake()->takeCalls();
     }
@@ -184,14 +187,13 @@ private slots:
         // NULL when it is not valid; the vbar s20,w was normalised with as s20,w is sent it (the composition's
         // in water while the vbar shown is the composition's).
         if (complete)
-            composedVbar(w);
+            composedVbar(w, "qtUnDenaturedVBar=0.72 qtCalculatedVBarWater=0.7155");
         m_f->fill("qtSampleVbar=0.703 qtUnDenaturedVBar=0.72 qtExperimentResultsMb=4200.5 qtSedVelocityTemp=20 "
                   "qtSedEquilibriumSigma=1.25 qtSedEquilibriumRPM=20000 qtBufferViscosity=0.01002 "
             + entries);
         if (complete) {
             w->onCalculatedHydrationAccepted(0.35);
             preset(w, { "qtHydrateDelta1", "qtShapeOblate", "qtFromComposition" });
-            m_f->fill("qtCalculatedVBarWater=0.7155");
         }
         w->qtResultsErrorText->setStyleSheet("color: red;");
         QSignalSpy log(w, &GuiVornakel::sigLog);
@@ -344,11 +346,11 @@ private slots:
                 + points("GtraphShape", { { -2, 0 }, { 0, -2 }, { 2, 0 } }) + points("axel", { { -3, -3 } }),
             points("A over B Graph", abCurve) + Nodes { point("pH Graph", "x", 0, "5") });
         QVERIFY(w);
-        composedVbar(w);
+        composedVbar(w, "qtUnDenaturedVBar=0.7175");
         m_f->fill(
             "qtSedEquilibriumMR=14307 qtSampleVbar=0.703 qtSedVelocityTemp=25 qtBufferViscosity=0.0089 "
             "qtSedEquilibriumSigma=1.5 qtSedEquilibriumRPM=18000 qtExperimentResultsMb=4250 qtSedEquilibriumTemp=4 "
-            "qtUnDenaturedVBar=0.7175 qtHydrateRatio=0.35");
+            "qtHydrateRatio=0.35");
         w->onCalculatedHydrationAccepted(0.35);
         preset(w, { shape, method, "qtHydrateComputed" });
         w->calculateResults();
