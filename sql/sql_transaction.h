@@ -32,6 +32,7 @@ public:
     // Begun, and neither committed nor failed yet.
     bool isOpen() const { return m_state == State::Open; }
     // Rolls back and keeps the text; always false, so a writer can return it.
+    // The error then also says that nothing of the change was stored.
     bool fail(const QString &driverText);
     // The same with the query's error; the query is finished first, since an
     // active statement keeps SQLite from rolling back.
@@ -100,6 +101,8 @@ public:
 private:
     enum class State { Open, Committed, Failed };
 
+    // Rolls back, keeps the text and makes the error of it.
+    void failed(const QString &driverText);
     // After a failed commit: whether the file holds the change, as a person reads it.
     QString heldNow();
 
