@@ -98,12 +98,17 @@ QString notOwnFile(const struct stat &found, uid_t owner)
 
 QString refusal(const QString &path)
 {
+    // Qt reads such bytes with one stand-in character, so that no name it
+    // hands on leads back to them: the file is named to the person instead.
     const QString lost = undecodable(path);
-    if (!lost.isEmpty())
-        return QStringLiteral("%1 is not opened: the name %2 on disk is not text in the system's encoding (%3), and "
-                              "under the name as Vornakel reads it, it would be another file. Rename it with valid "
+    if (!lost.isEmpty()) {
+        const bool itself = lost == QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        return QStringLiteral("%1 is not opened: %2 on disk is not text in the system's encoding (%3), and under "
+                              "the name as Vornakel reads it, it would be another file. Rename it with valid "
                               "characters (letters, digits, '-', '_' and '.' are always so) and open it again.")
-            .arg(path, lost, QString::fromLatin1(QTextCodec::codecForLocale()->name()));
+            .arg(path, itself ? QStringLiteral("its name") : QStringLiteral("the name of its folder %1").arg(lost),
+                QString::fromLatin1(QTextCodec::codecForLocale()->name()));
+    }
     struct stat status = {};
     if (!lookUp(path, &status))
         return QString();

@@ -120,6 +120,14 @@ SqlTransaction::~SqlTransaction()
 
 bool SqlTransaction::fail(const QString &driverText)
 {
+    failed(driverText);
+    return false;
+}
+
+bool SqlTransaction::fail(QSqlQuery &query)
+{
+    const QString text = query.lastError().text();
+    query.finish();
     // Taken back, or ended by SQLite itself (as a full disk may end it), the
     // write left nothing in the file: the person is told so.
     bool takenBack = false;
@@ -129,7 +137,7 @@ bool SqlTransaction::fail(const QString &driverText)
         takenBack = takenBack || (connection && sqlite3_get_autocommit(connection) != 0);
         m_state = State::Failed;
     }
-    failed(driverText);
+    failed(text);
     if (takenBack)
         m_error += QStringLiteral("\n\n") + QLatin1String(nothingStored);
     return false;
@@ -142,13 +150,6 @@ void SqlTransaction::failed(const QString &driverText)
     m_state = State::Failed;
     m_driverText = driverText;
     m_error = report(m_db, driverText);
-}
-
-bool SqlTransaction::fail(QSqlQuery &query)
-{
-    const QString text = query.lastError().text();
-    query.finish();
-    return fail(text);
 }
 
 bool SqlTransaction::commit()

@@ -32,10 +32,10 @@ public:
     // Begun, and neither committed nor failed yet.
     bool isOpen() const { return m_state == State::Open; }
     // Rolls back and keeps the text; always false, so a writer can return it.
-    // The error then also says that nothing of the change was stored.
     bool fail(const QString &driverText);
-    // The same with the query's error; the query is finished first, since an
-    // active statement keeps SQLite from rolling back.
+    // The same with the error of a statement that failed; the query is
+    // finished first, since an active statement keeps SQLite from rolling
+    // back. The error then also says that nothing of the change was stored.
     bool fail(QSqlQuery &query);
     // False, rolled back and with the driver's text, when the commit fails;
     // the error then also says what the file holds now: the change, or what

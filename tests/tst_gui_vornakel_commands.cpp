@@ -188,7 +188,7 @@ private slots:
         QTest::addColumn<QString>("told");
         QTest::newRow("a name not in the system's encoding")
             << QByteArray("lab\xE9.db")
-            << "%1 is not opened: the name %1 on disk is not text in the system's encoding (UTF-8), and under the "
+            << "%1 is not opened: its name on disk is not text in the system's encoding (UTF-8), and under the "
                "name as Vornakel reads it, it would be another file. Rename it with valid characters (letters, "
                "digits, '-', '_' and '.' are always so) and open it again.";
         QTest::newRow("gone since it was chosen")

@@ -562,7 +562,10 @@ private slots:
         // A name whose bytes are no UTF-8 is read with a stand-in character, which names another file.
         QTest::newRow("a name not in the system's encoding")
             << "undecodable name" << QStringList()
-            << "is not opened: the name %1 on disk is not text in the system's encoding (UTF-8)";
+            << "%1 is not opened: its name on disk is not text in the system's encoding (UTF-8)";
+        QTest::newRow("a folder not in the system's encoding")
+            << "undecodable folder" << QStringList()
+            << "%1 is not opened: the name of its folder %2 on disk is not text in the system's encoding (UTF-8)";
     }
     void refusedFileIsLeftAsItWas()
     {
@@ -570,7 +573,7 @@ private slots:
         QFETCH(QStringList, statements);
         QFETCH(QString, error);
         QFile f(m_path);
-        const bool missing = revision == "missing folder" || revision == "long path" || revision == "undecodable name";
+        const bool missing = revision == "missing folder" || revision == "long path";
         if (revision == "missing folder") {
             m_path = m_files->dir() + "/no such folder/vornakel.db";
         } else if (revision == "long path") {
@@ -582,23 +585,29 @@ private slots:
             m_path = QDir(QFileInfo(m_path).canonicalFilePath()).filePath("vornakel.db");
             m_path.insert(m_path.size() - 3, QString(505 - QFile::encodeName(m_path).size(), 'v'));
             error = "Cannot open the database:\n" + m_path + error.arg(QFile::encodeName(m_path).size());
-        } else if (revision == "undecodable name") {
+        } else if (revision.startsWith("undecodable")) {
             const QTextCodec *before = QTextCodec::codecForLocale();
             QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
             auto restore = qScopeGuard([before] { QTextCodec::setCodecForLocale(const_cast<QTextCodec *>(before)); });
-            const QByteArray named = QFile::encodeName(m_files->dir()) + "/lab\xE9.db";
-            const int fd = ::open(named.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-            QVERIFY(fd >= 0);
-            ::close(fd);
-            m_path = QFile::decodeName(named);
-            error = error.arg(m_path);
+            const bool folder = revision.endsWith("folder");
+            const QByteArray named = QFile::encodeName(m_files->dir()) + (folder ? "/lab\xE9" : "/lab\xE9.db");
+            if (folder)
+                QVERIFY(::mkdir(named.constData(), 0700) == 0);
+            else
+                QVERIFY(::close(::open(named.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600)) == 0);
+            m_path = QFile::decodeName(named) + (folder ? "/vornakel.db" : "");
+            error = folder ? error.arg(m_path, QFile::decodeName(named)) : error.arg(m_path);
             QVERIFY(!openAndUpdate(m_path));
             expectOneError(error);
             // Neither the file chosen nor any other was opened or made (Qt can list neither by its name).
-            QCOMPARE(testNamesIn(m_files->dir()), QList<QByteArray> { "lab\xE9.db" });
+            QCOMPARE(testNamesIn(m_files->dir()), QList<QByteArray> { folder ? "lab\xE9" : "lab\xE9.db" });
+            // The folder is removed only while empty; the file is as it was made.
             struct stat found = {};
-            QVERIFY(::stat(named.constData(), &found) == 0 && found.st_size == 0);
-            QCOMPARE(::unlink(named.constData()), 0);
+            if (folder)
+                QCOMPARE(::rmdir(named.constData()), 0);
+            else
+                QVERIFY(
+                    ::stat(named.constData(), &found) == 0 && found.st_size == 0 && ::unlink(named.constData()) == 0);
             return;
         } else if (revision == "plain text")
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("plain text, not a database\n").repeated(40)));
