@@ -104,7 +104,8 @@ QString change(const QString &path)
     Known before;
     const bool known = remembered(path, &before);
     QStringList changes;
-    if (now.st_uid != ::geteuid() && (!known || before.owner != now.st_uid)) {
+    // The superuser may read and change any file anyway: an installed file of theirs is no one else's.
+    if (now.st_uid != ::geteuid() && now.st_uid != 0 && (!known || before.owner != now.st_uid)) {
         changes << (known && before.owner == ::geteuid()
                 ? QStringLiteral("it now belongs to another user (%1), where it was yours when Vornakel last "
                                  "opened it: it may have been moved aside and another file put under its name")
@@ -119,8 +120,8 @@ QString change(const QString &path)
                        .arg(groupName(now.st_gid));
     if (changes.isEmpty())
         return QString();
-    return QStringLiteral("The database file\n%1\nis not as it was: %2. Whoever may write it may read the records "
-                          "you save into it, and change them.")
+    return QStringLiteral("The database file\n%1\nis not as it was: %2. Others may read or change the records you "
+                          "save into it.")
         .arg(QDir::toNativeSeparators(path), changes.join(QStringLiteral("; ")));
 }
 

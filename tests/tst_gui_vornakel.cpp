@@ -564,8 +564,8 @@ private slots:
             QCOMPARE(m->answerer.seen().size(), 1);
             QCOMPARE(m->answerer.seen().first().icon, QMessageBox::Warning);
             QCOMPARE(m->answerer.seen().first().text,
-                QString("The database file\n%1\nis not as it was: %2. Whoever may write it may read the records you "
-                        "save into it, and change them.\n\nOpen it all the same? Yes opens it, and it is taken as it "
+                QString("The database file\n%1\nis not as it was: %2. Others may read or change the records you "
+                        "save into it.\n\nOpen it all the same? Yes opens it, and it is taken as it "
                         "is now from then on; No leaves it unopened.")
                     .arg(QDir::toNativeSeparators(path), told));
             QVERIFY(!QSqlDatabase::database(path, false).isOpen());
