@@ -41,6 +41,15 @@ QString judged(const struct stat &status, Use use)
     }
     if (status.st_uid != ::geteuid() && !(use == Use::Read && status.st_uid == 0))
         return QStringLiteral("it belongs to another user");
+    // A second name may be another user's, who then writes what the
+    // program reads, or reads what it writes, through it.
+    if (status.st_nlink > 1)
+        return QStringLiteral("it has a second name (a hard link), which may be another user's");
+    // Whoever may write it may have put their own settings or lines in it.
+    if (status.st_mode & (S_IWGRP | S_IWOTH))
+        return QStringLiteral("others than its owner may write it (permissions %1); take their write permission "
+                              "away (chmod go-w) to have it used")
+            .arg(status.st_mode & 07777, 4, 8, QLatin1Char('0'));
     return QString();
 }
 
@@ -64,7 +73,9 @@ bool open(QFile &file, QIODevice::OpenMode mode, QString *why)
         betweenCheckAndOpen()(file.fileName());
     const int flags = (use == Use::Append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK
         | O_CLOEXEC | O_NOCTTY;
-    const int fd = ::open(name.constData(), flags, 0666);
+    // A log it makes is never one it would refuse next time: others may read it, as the process's mask allows,
+    // but only the user may write it.
+    const int fd = ::open(name.constData(), flags, 0644);
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP)

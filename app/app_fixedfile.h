@@ -11,13 +11,17 @@ class QFile;
 
 // A file the program opens by a fixed name in a folder it did not make, the
 // one it was started in above all: the logs "ImportLog.txt" and "sql.log",
-// the server's "vornakel.ini", a database's connection file. Whoever may
-// write that folder may have put something under the name: a named pipe,
-// whose opening waits for ever; a link, which would lead a log into a file
-// of the user's; another user's file, whose settings the program would take
-// for the user's own. So the name is not followed as a link, nothing is
-// waited on, and only a regular file of the user's own is used (a file to
-// read may also be the superuser's, who could change anything anyway).
+// the server's "vornakel.ini", a database's connection file, the page
+// libraries, page and script of a module window. Whoever may write that
+// folder may have put something under the name: a named pipe, whose opening
+// waits for ever; a link, which would lead a log into a file of the user's;
+// another user's file, whose settings the program would take for the user's
+// own; a second name (a hard link) of a file, or a file others may write,
+// through which another user changes what the program reads or reads what it
+// writes. So the name is not followed as a link, nothing is waited on, and
+// only a regular file of the user's own with one name, which no one else may
+// write, is used (a file to read may also be the superuser's, who could
+// change anything anyway). A log the program makes is the user's to write alone.
 namespace AppFixedFile {
 
 // Opens the file named by `file` as QFile::open would (opened, the QFile

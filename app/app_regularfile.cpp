@@ -1,7 +1,12 @@
 #include "app/app_regularfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
+#include <QTextCodec>
+
+#include <dirent.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +20,44 @@ namespace {
 bool lookUp(const QString &path, struct stat *result)
 {
     return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), result) == 0;
+}
+
+// The part of `path` whose name on disk is not text in the system's
+// encoding, so that the path names another file (or none) than the one a
+// person chose, or an empty text. Qt gives each byte it cannot read as the
+// one character U+FFFD, which becomes other bytes on the way back; such a
+// name is found by its folder holding an entry that reads as the same text
+// but is other bytes.
+QString undecodable(const QString &path)
+{
+    const QChar lost(0xFFFD);
+    if (!path.contains(lost))
+        return QString();
+    const QStringList parts = QDir::cleanPath(QFileInfo(path).absoluteFilePath()).split(QLatin1Char('/'));
+    QString folder = QStringLiteral("/");
+    for (const QString &part : parts) {
+        if (part.isEmpty())
+            continue;
+        const QString named = QDir(folder).filePath(part);
+        struct stat found = {};
+        if (!part.contains(lost) || ::lstat(QFile::encodeName(named).constData(), &found) == 0) {
+            folder = named;
+            continue;
+        }
+        DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+        if (!entries)
+            return QString();
+        bool other = false;
+        while (const struct dirent *entry = ::readdir(entries)) {
+            if (QFile::decodeName(entry->d_name) == part) {
+                other = true;
+                break;
+            }
+        }
+        ::closedir(entries);
+        return other ? named : QString();
+    }
+    return QString();
 }
 
 } // namespace
@@ -55,6 +98,17 @@ QString notOwnFile(const struct stat &found, uid_t owner)
 
 QString refusal(const QString &path)
 {
+    // Qt reads such bytes with one stand-in character, so that no name it
+    // hands on leads back to them: the file is named to the person instead.
+    const QString lost = undecodable(path);
+    if (!lost.isEmpty()) {
+        const bool itself = lost == QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+        return QStringLiteral("%1 is not opened: %2 on disk is not text in the system's encoding (%3), and under "
+                              "the name as Vornakel reads it, it would be another file. Rename it with valid "
+                              "characters (letters, digits, '-', '_' and '.' are always so) and open it again.")
+            .arg(path, itself ? QStringLiteral("its name") : QStringLiteral("the name of its folder %1").arg(lost),
+                QString::fromLatin1(QTextCodec::codecForLocale()->name()));
+    }
     struct stat status = {};
     if (!lookUp(path, &status))
         return QString();

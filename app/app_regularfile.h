@@ -26,7 +26,9 @@ bool isRegular(const QString &path);
 
 // Empty for a regular file, and for a path that names nothing yet (saving
 // creates it; a reader says itself that it cannot open it). Otherwise the
-// message that refuses the path, naming it and what it is.
+// message that refuses the path, naming it and what it is; also where a
+// name on the path is not text in the system's encoding, so that the path
+// would name another file than the one chosen.
 QString refusal(const QString &path);
 // As refusal(), for a file that is to be read: a link to nothing is refused too.
 QString readRefusal(const QString &path);

@@ -14,6 +14,7 @@
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_style.h"
 #include "gui/gui_units.h"
+#include "sql/sql_databasefile.h"
 #include "sql/sql_updatedatabase.h"
 #include "xml/xml_messageprocessor.h"
 
@@ -167,6 +168,20 @@ bool GuiVornakel::openDatabase(const QString &path)
         m_databasePath = file;
     }
 
+    // Another user's file under its name, or one others may now write, is
+    // told before anything is saved into it, and opened only when the person says so.
+    const QString change = SqlDatabaseFile::change(file);
+    if (!change.isEmpty()) {
+        const QMessageBox::StandardButton answer = QMessageBox::warning(nullptr, QStringLiteral("Vornakel"),
+            change
+                + QStringLiteral("\n\nOpen it all the same? Yes opens it, and it is taken as it is now from then on; "
+                                 "No leaves it unopened%1.")
+                      .arg(atStart ? QStringLiteral(", and Vornakel ends") : QString()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes)
+            return false;
+    }
+
     SqlUpdateDatabase updater;
     connect(&updater, &SqlUpdateDatabase::sigShowMessage, this, &GuiVornakel::sigShowSplashMessage);
     while (!updater.openAndUpdate(file)) {
@@ -190,6 +205,7 @@ bool GuiVornakel::openDatabase(const QString &path)
     if (!updater.notice().isEmpty())
         QMessageBox::warning(
             nullptr, QStringLiteral("Vornakel"), updater.notice(), QMessageBox::Ok, QMessageBox::NoButton);
+    SqlDatabaseFile::remember(file);
     m_database = QSqlDatabase::database(file, true);
     return true;
 }

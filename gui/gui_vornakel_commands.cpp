@@ -5,6 +5,7 @@
 
 #include "app/app_constants.h"
 #include "app/app_log.h"
+#include "app/app_regularfile.h"
 #include "app/app_servers.h"
 #include "app/app_version.h"
 #include "gui/gui_about.h"
@@ -78,8 +79,18 @@ void GuiVornakel::onShowExperimentalDatabases()
         = QSettings().value(QLatin1String(AppKeys::lastDatabaseFolder), QDir::currentPath()).toString();
     const QString fileName = QFileDialog::getOpenFileName(
         this, QStringLiteral("Open Database"), startFolder, QStringLiteral("Sqlite Database (*.db)"));
-    if (fileName.isEmpty() || !QFileInfo::exists(fileName))
+    if (fileName.isEmpty())
         return;
+    // Chosen, but not there under the name as read (one not in the system's
+    // encoding, or removed meanwhile): said, and nothing else is opened or made.
+    const QString refused = AppRegularFile::refusal(fileName);
+    if (!refused.isEmpty() || !QFileInfo::exists(fileName)) {
+        QMessageBox::critical(this, QStringLiteral("Vornakel"),
+            refused.isEmpty() ? QStringLiteral("%1 does not exist (any more); nothing was opened.").arg(fileName)
+                              : refused,
+            QMessageBox::Ok);
+        return;
+    }
 
     if (isOpenDatabase(fileName)) {
         QMessageBox box;

@@ -1,5 +1,6 @@
 #include "sql/sql_transaction.h"
 
+#include "sql/sql_databasefile.h"
 #include "sql/sql_journalguard.h"
 
 #include <QCoreApplication>
@@ -57,16 +58,23 @@ const char *const fullText = "database or disk is full";
 // And a file SQLite could not open, the guard's refusal among them.
 const char *const cantOpenText = "unable to open database file";
 
+const char *const nothingStored = "Nothing of the change was stored: the database file holds what it held before.";
+
+sqlite3 *connectionOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
 // The change counter in the header of the database file: one more with
 // each change stored. Read through the file SQLite has open (closing a
 // handle of one's own would drop SQLite's locks on the file). False where
 // it does not count (a file that keeps a log of changes, the "wal" mode).
 bool readChangeCounter(const QSqlDatabase &db, quint32 *counter)
 {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *connection = connectionOf(db);
     sqlite3_file *file = nullptr;
     if (!connection || sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file
         || !file->pMethods)
@@ -112,11 +120,7 @@ SqlTransaction::~SqlTransaction()
 
 bool SqlTransaction::fail(const QString &driverText)
 {
-    if (m_state == State::Open)
-        m_db.rollback();
-    m_state = State::Failed;
-    m_driverText = driverText;
-    m_error = report(m_db, driverText);
+    failed(driverText);
     return false;
 }
 
@@ -124,7 +128,28 @@ bool SqlTransaction::fail(QSqlQuery &query)
 {
     const QString text = query.lastError().text();
     query.finish();
-    return fail(text);
+    // Taken back, or ended by SQLite itself (as a full disk may end it), the
+    // write left nothing in the file: the person is told so.
+    bool takenBack = false;
+    if (m_state == State::Open) {
+        takenBack = m_db.rollback();
+        sqlite3 *connection = connectionOf(m_db);
+        takenBack = takenBack || (connection && sqlite3_get_autocommit(connection) != 0);
+        m_state = State::Failed;
+    }
+    failed(text);
+    if (takenBack)
+        m_error += QStringLiteral("\n\n") + QLatin1String(nothingStored);
+    return false;
+}
+
+void SqlTransaction::failed(const QString &driverText)
+{
+    if (m_state == State::Open)
+        m_db.rollback();
+    m_state = State::Failed;
+    m_driverText = driverText;
+    m_error = report(m_db, driverText);
 }
 
 bool SqlTransaction::commit()
@@ -136,7 +161,7 @@ bool SqlTransaction::commit()
     // (in a file with a log of changes, the log's write lock, which readers
     // do not hinder), so no other program's hold is met here.
     if (!m_db.commit()) {
-        fail(m_db.lastError().text());
+        failed(m_db.lastError().text());
         // Another program's lock kept the change from the file; any other
         // failure may have come before the change was stored, or after.
         if (!isLocked(m_driverText))
@@ -170,12 +195,17 @@ QString SqlTransaction::heldNow()
     if (!why.isEmpty())
         return unknown.arg(QStringLiteral(" (%1)").arg(why));
     if (now == m_counter)
-        return QStringLiteral("Nothing of the change was stored: the database file holds what it held before.");
+        return QLatin1String(nothingStored);
     return QStringLiteral("The database file holds the change all the same: it was stored before the error.");
 }
 
 QString SqlTransaction::report(const QSqlDatabase &db, const QString &driverText)
 {
+    // SQLite says "read only" of a file moved away or replaced since it was
+    // opened, and of one whose folder may not be written: said as it is.
+    const QString readOnly = SqlDatabaseFile::readOnlyReason(db, driverText);
+    if (!readOnly.isEmpty())
+        return QDir::toNativeSeparators(db.databaseName()) + QStringLiteral(":\n") + readOnly;
     return report(db.databaseName(), driverText);
 }
 
@@ -184,7 +214,9 @@ QString SqlTransaction::report(const QString &fileName, const QString &driverTex
     const QString refused = refusal(fileName, driverText);
     if (!refused.isEmpty())
         return refused;
-    return QDir::toNativeSeparators(fileName) + QStringLiteral(":\n") + reason(driverText);
+    const QString readOnly = SqlDatabaseFile::readOnlyReason(fileName, driverText);
+    return QDir::toNativeSeparators(fileName) + QStringLiteral(":\n")
+        + (readOnly.isEmpty() ? reason(driverText) : readOnly);
 }
 
 QString SqlTransaction::refusal(const QString &fileName, const QString &driverText)

@@ -33,8 +33,9 @@ public:
     bool isOpen() const { return m_state == State::Open; }
     // Rolls back and keeps the text; always false, so a writer can return it.
     bool fail(const QString &driverText);
-    // The same with the query's error; the query is finished first, since an
-    // active statement keeps SQLite from rolling back.
+    // The same with the error of a statement that failed; the query is
+    // finished first, since an active statement keeps SQLite from rolling
+    // back. The error then also says that nothing of the change was stored.
     bool fail(QSqlQuery &query);
     // False, rolled back and with the driver's text, when the commit fails;
     // the error then also says what the file holds now: the change, or what
@@ -100,6 +101,8 @@ public:
 private:
     enum class State { Open, Committed, Failed };
 
+    // Rolls back, keeps the text and makes the error of it.
+    void failed(const QString &driverText);
     // After a failed commit: whether the file holds the change, as a person reads it.
     QString heldNow();
 

@@ -3,6 +3,7 @@
 #include "app/app_log.h"
 #include "app/app_regularfile.h"
 #include "app/app_version.h"
+#include "sql/sql_databasefile.h"
 #include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 #include "sql/sql_transaction.h"
@@ -469,6 +470,10 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     m_error = AppRegularFile::refusal(path);
     if (m_error.isEmpty())
         m_error = SqlJournalGuard::refusal(path);
+    // Opened, it could not be written: said before anything is tried.
+    const QString tooLong = SqlDatabaseFile::nameTooLong(path);
+    if (m_error.isEmpty() && !tooLong.isEmpty())
+        m_error = QStringLiteral("Cannot open the database:\n%1\n\n%2").arg(path, tooLong);
     if (!m_error.isEmpty())
         return false;
 
@@ -479,7 +484,8 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     if (!db.open()) {
         m_error = SqlJournalGuard::takeRefusal();
         if (m_error.isEmpty())
-            m_error = QStringLiteral("Cannot open the database:\n%1").arg(path);
+            m_error
+                = QStringLiteral("Cannot open the database:\n%1\n\n%2").arg(path, db.lastError().text().simplified());
         return false;
     }
 

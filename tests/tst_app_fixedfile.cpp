@@ -50,6 +50,17 @@ private slots:
                                                        << "it is a link, which is not followed";
             QTest::newRow(tag + ", another user's") << name << "other user's"
                                                     << "it belongs to another user";
+            QTest::newRow(tag + ", the user's own with a second name") << name << "second name"
+                                                                       << "it has a second name (a hard link), "
+                                                                          "which may be another user's";
+            QTest::newRow(tag + ", the user's own that its group may write")
+                << name << "group may write"
+                << "others than its owner may write it (permissions 0664); take their write permission away "
+                   "(chmod go-w) to have it used";
+            QTest::newRow(tag + ", the user's own that anyone may write")
+                << name << "anyone may write"
+                << "others than its owner may write it (permissions 0602); take their write permission away "
+                   "(chmod go-w) to have it used";
         }
     }
     void whatAnotherUserPutsUnderAFixedNameIsNotUsed()
@@ -75,10 +86,15 @@ private slots:
             QVERIFY(QFile::link(precious, path));
         } else if (kind == "link to nothing") {
             QVERIFY(QFile::link(start.filePath("nothing"), path));
+        } else if (kind == "second name") {
+            QVERIFY(testSecondName(precious, path));
         } else {
             QVERIFY(testWriteFile(path, "PORT:0\n"));
             if (kind == "other user's")
                 QVERIFY(::chmod(QFile::encodeName(path).constData(), 0666) == 0 && testGiveAway(path));
+            const mode_t mode = kind == "group may write" ? 0664 : kind == "anyone may write" ? 0602 : 0;
+            if (mode)
+                QVERIFY(::chmod(QFile::encodeName(path).constData(), mode) == 0);
         }
 
         if (name == "ImportLog.txt") {
@@ -104,7 +120,7 @@ private slots:
             QVERIFY(!pipe->released());
         QCOMPARE(testReadFile(precious), QByteArray("PORT:0\n"));
         QVERIFY(!QFileInfo::exists(start.filePath("nothing")));
-        if (kind == "other user's")
+        if (kind == "other user's" || kind.endsWith("may write"))
             QCOMPARE(testReadFile(path), QByteArray("PORT:0\n"));
         if (isLog && kind == "own")
             QVERIFY(testReadFile(path).endsWith(name == "sql.log" ? "SELECT 1\n" : "a line of the import\n"));
@@ -198,6 +214,9 @@ private slots:
     // to change (the process's mask permitting), and only ever added to.
     void aLogIsMadeWhereNothingHasItsNameAndAddedTo()
     {
+        // Also where the process's mask lets its group write what it makes (a lab's shared folders).
+        const mode_t mask = ::umask(0002);
+        auto restoreMask = qScopeGuard([mask] { ::umask(mask); });
         QTemporaryDir start;
         QFile log(start.filePath("ImportLog.txt"));
         QString why;
@@ -209,6 +228,8 @@ private slots:
         QVERIFY(log.write("second\n") == 7);
         log.close();
         QCOMPARE(testReadFile(start.filePath("ImportLog.txt")), QByteArray("first\nsecond\n"));
+        QCOMPARE(QFileInfo(start.filePath("ImportLog.txt")).permissions() & 0x0FFF,
+            QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther);
         QFile missing(start.filePath("vornakel.ini"));
         QVERIFY(!AppFixedFile::open(missing, QIODevice::ReadOnly, &why));
         QCOMPARE(why, QString::fromLocal8Bit(std::strerror(ENOENT)));

@@ -795,6 +795,45 @@ private slots:
         QCOMPARE(remembered, listed);
         QCOMPARE(m_f->window->qtResultsName->currentData().toInt(), 2);
     }
+
+    // A save into the file the window has open, after it was moved away or replaced under its name, says so
+    // (SQLite says only "attempt to write a readonly database"), and that nothing was stored; the file moved
+    // away is as it was, and so is the one put in its place.
+    void aSaveIntoAFileMovedOrReplacedSaysSo_data()
+    {
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("moved away") << false
+                                    << "The database file was moved away or removed since it was opened. Nothing can "
+                                       "be saved to it any more; put it back under its name, or open it where it is "
+                                       "now.";
+        QTest::newRow("replaced") << true
+                                  << "The database file was replaced by another file since it was opened: what is now "
+                                     "under its name is not the file this window has open. Nothing can be saved to it "
+                                     "any more; open the file again to save into what its name holds now, once you "
+                                     "know what that is.";
+    }
+    void aSaveIntoAFileMovedOrReplacedSaysSo()
+    {
+        QFETCH(bool, replaced);
+        QFETCH(QString, reason);
+        const QString path = m_f->db.path();
+        auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
+        d->qtResultsName->lineEdit()->setText(QStringLiteral("Moved"));
+        QVERIFY(QFile::rename(path, path + ".aside"));
+        if (replaced)
+            QVERIFY(QFile::copy(path + ".aside", path));
+        const QByteArray before = testReadFile(path + ".aside");
+        TestLog::ignore(QtWarningMsg, QRegularExpression("^INSERT INTO results"));
+        save(d->qtResultsButtonBox)->click();
+        QCOMPARE(m_f->answerer.texts(),
+            QStringList { QDir::toNativeSeparators(path) + ":\n" + reason
+                + "\n\nNothing of the change was stored: the database file holds what it held before." });
+        QCOMPARE(testReadFile(path + ".aside"), before);
+        if (replaced)
+            QCOMPARE(testReadFile(path), before);
+        QVERIFY(save(d->qtResultsButtonBox)->isEnabled());
+    }
 };
 
 TEST_MAIN(TstGuiSaveToDatabase)

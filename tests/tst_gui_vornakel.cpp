@@ -23,6 +23,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The main window's start-up, its objects, its wiring and its geometry, on a
@@ -496,6 +497,87 @@ private slots:
 
     // A first start takes the default size and leaves the position to the window
     // system; the geometry is stored as soon as it changes and read by the next window.
+    // The database file as the user last opened it is remembered: one that
+    // another user now owns (put under its name between two sessions), or
+    // that others may now write where they could not, is told before
+    // anything is saved into it, and opened only when the person says so,
+    // then taken as it is from then on. A group's shared file that has always
+    // been so, or the user's own seen for the first time, opens without a word.
+    void aDatabaseFileThatChangedHandsIsToldBeforeItIsOpened_data()
+    {
+        QTest::addColumn<int>("modeBefore"); // when last opened; 0: never opened
+        QTest::addColumn<bool>("otherUsers"); // now another user's file (put in its place)
+        QTest::addColumn<int>("modeNow");
+        QTest::addColumn<QString>("told"); // empty: opened without a word
+        QTest::newRow("replaced by another user's file anyone may write")
+            << 0600 << true << 0666
+            << "it now belongs to another user (nobody), where it was yours when Vornakel last opened it: it may "
+               "have been moved aside and another file put under its name; anyone may now write it, where before "
+               "not everyone could; the members of the group root may now write it, where they could not before";
+        QTest::newRow("made writable by anyone")
+            << 0600 << false << 0602 << "anyone may now write it, where before not everyone could";
+        QTest::newRow("made writable by its group")
+            << 0644 << false << 0664 << "the members of the group root may now write it, where they could not before";
+        QTest::newRow("another user's, opened the first time")
+            << 0 << true << 0644 << "it belongs to another user (nobody)";
+        QTest::newRow("a group's shared file, as it always was") << 0664 << false << 0664 << "";
+        QTest::newRow("the user's own that its group may write, opened the first time") << 0 << false << 0664 << "";
+        QTest::newRow("made stricter") << 0666 << false << 0600 << "";
+    }
+    void aDatabaseFileThatChangedHandsIsToldBeforeItIsOpened()
+    {
+        QFETCH(int, modeBefore);
+        QFETCH(bool, otherUsers);
+        QFETCH(int, modeNow);
+        QFETCH(QString, told);
+        if (otherUsers && !testCanGiveAway())
+            QSKIP("only the superuser can give a file to another user");
+        const QString path = m->db.path();
+        const QByteArray name = QFile::encodeName(path);
+        const auto startAgain = [&](QMessageBox::StandardButton answer = QMessageBox::NoButton) {
+            m->window.reset();
+            TestDatabase::removeConnection(path);
+            m->answerer.clear();
+            if (answer != QMessageBox::NoButton)
+                m->answerer.answerMessageBox(answer);
+            return m->start(TestMainWindow::Show::No) != nullptr;
+        };
+        QVERIFY(!TestDatabase::createCurrent(path).isEmpty());
+        TestDatabase::removeConnection(path);
+        if (modeBefore) {
+            QVERIFY(::chmod(name.constData(), mode_t(modeBefore)) == 0);
+            QVERIFY(startAgain());
+            QVERIFY(m->answerer.seen().isEmpty());
+        }
+        if (otherUsers) {
+            // Another file under its name, made by the other user from a copy.
+            QVERIFY(QFile::rename(path, path + ".aside") && QFile::copy(path + ".aside", path));
+            QVERIFY(testGiveAway(path));
+        }
+        QVERIFY(::chmod(name.constData(), mode_t(modeNow)) == 0);
+        const QByteArray before = testReadFile(path);
+
+        // Not opened when the person says no; nothing is written to it.
+        const bool opened = startAgain(told.isEmpty() ? QMessageBox::NoButton : QMessageBox::No);
+        QCOMPARE(opened, told.isEmpty());
+        if (!told.isEmpty()) {
+            QCOMPARE(m->answerer.seen().size(), 1);
+            QCOMPARE(m->answerer.seen().first().icon, QMessageBox::Warning);
+            QCOMPARE(m->answerer.seen().first().text,
+                QString("The database file\n%1\nis not as it was: %2. Others may read or change the records you "
+                        "save into it.\n\nOpen it all the same? Yes opens it, and it is taken as it "
+                        "is now from then on; No leaves it unopened.")
+                    .arg(QDir::toNativeSeparators(path), told));
+            QVERIFY(!QSqlDatabase::database(path, false).isOpen());
+            QCOMPARE(testReadFile(path), before);
+            // Yes opens it, and it is taken as it is from then on.
+            QVERIFY(startAgain(QMessageBox::Yes));
+            QCOMPARE(m->answerer.seen().size(), 1);
+        }
+        QVERIFY(startAgain());
+        QVERIFY(m->answerer.seen().isEmpty());
+    }
+
     void theGeometryIsStoredAtOnceAndKeptForTheNextWindow()
     {
         auto first = start();

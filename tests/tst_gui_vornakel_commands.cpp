@@ -12,9 +12,12 @@
 #include "xml/xml_messageprocessor.h"
 
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QSqlDatabase>
 #include <QtTest>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -174,6 +177,53 @@ private slots:
             QVERIFY(!QSqlDatabase::contains(junk));
         }
         QCOMPARE(first->vornakelList(), QList<GuiVornakel *> { first });
+    }
+
+    // A file the dialog gives back by a name it could not read (bytes that are
+    // no text in the system's encoding, read with a stand-in character), or
+    // one gone since it was chosen, is told; no other file is opened or made.
+    void aChosenFileThatIsNotThereUnderItsNameIsTold_data()
+    {
+        QTest::addColumn<QByteArray>("onDisk"); // the name in the folder; empty: none
+        QTest::addColumn<QString>("told");
+        QTest::newRow("a name not in the system's encoding")
+            << QByteArray("lab\xE9.db")
+            << "%1 is not opened: its name on disk is not text in the system's encoding (UTF-8), and under the "
+               "name as Vornakel reads it, it would be another file. Rename it with valid characters (letters, "
+               "digits, '-', '_' and '.' are always so) and open it again.";
+        QTest::newRow("gone since it was chosen")
+            << QByteArray() << "%1 does not exist (any more); nothing was opened.";
+    }
+    void aChosenFileThatIsNotThereUnderItsNameIsTold()
+    {
+        QFETCH(QByteArray, onDisk);
+        QFETCH(QString, told);
+        const QTextCodec *locale = QTextCodec::codecForLocale();
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+        auto restore = qScopeGuard([locale] { QTextCodec::setCodecForLocale(const_cast<QTextCodec *>(locale)); });
+        const QByteArray folder = QFile::encodeName(m->db.dir());
+        const QString chosen = onDisk.isEmpty() ? m->db.path("gone.db") : QFile::decodeName(folder + '/' + onDisk);
+        if (!onDisk.isEmpty())
+            QVERIFY(::close(::open((folder + '/' + onDisk).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600)) == 0);
+        const QList<QByteArray> before = testNamesIn(m->db.dir());
+        m->answerer.clear();
+        // Handed back as a dialog of the system's hands it back, without a look of its own.
+        m->answerer.answerWith([chosen](QWidget *w) {
+            auto *dialog = qobject_cast<QFileDialog *>(w);
+            QVERIFY(dialog);
+            dialog->selectFile(chosen);
+            // Done, not accepted: the dialog takes no look of its own at the name.
+            static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
+        });
+        first->actionOpen_Different_Experimental_Database->trigger();
+        QCOMPARE(m->answerer.seen().size(), 2);
+        QCOMPARE(m->answerer.seen().last().icon, QMessageBox::Critical);
+        QCOMPARE(m->answerer.seen().last().text, told.arg(chosen));
+        QCOMPARE(windows().size(), 1);
+        QVERIFY(!QSqlDatabase::contains(chosen));
+        QCOMPARE(testNamesIn(m->db.dir()), before);
+        if (!onDisk.isEmpty())
+            QCOMPARE(::unlink((folder + '/' + onDisk).constData()), 0);
     }
 
     void aboutShowsTheVersions()

@@ -8,6 +8,9 @@
 #include <QSqlQuery>
 #include <QtTest>
 
+#include <memory>
+#include <sys/stat.h>
+
 // A write is stored whole or not at all, and a failure names the file.
 class TstSqlTransaction : public QObject
 {
@@ -79,6 +82,119 @@ private slots:
             qPrintable(error));
         QCOMPARE(db.value("SELECT count(*) FROM t").toInt(), 0);
         QCOMPARE(db.value("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    }
+
+    // A save that fails at one of its statements (the first one here) is taken back whole, and its error says
+    // so: a full disk (the file and its journal may grow no further) or a value the table refuses.
+    void aFailedStatementSaysNothingWasStored_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<QString>("driverText");
+        // The limit on a file's size fails a write as a full disk does; SQLite calls it an I/O error.
+        QTest::newRow("the disk fills") << true << "disk I/O error";
+        QTest::newRow("a refused value") << false << "NOT NULL";
+    }
+    void aFailedStatementSaysNothingWasStored()
+    {
+        QFETCH(bool, diskFull);
+        QFETCH(QString, driverText);
+        TestDatabase db;
+        QVERIFY(db.isValid() && db.exec("CREATE TABLE t (v TEXT NOT NULL)") && db.exec("INSERT INTO t VALUES ('a')"));
+        const QByteArray before = testReadFile(db.path());
+        QString error;
+        {
+            SqlTransaction transaction(db.database());
+            QVERIFY(transaction.isOpen());
+            QSqlQuery query(db.database());
+            std::unique_ptr<TestFileSizeLimit> full;
+            if (diskFull)
+                full = std::make_unique<TestFileSizeLimit>(QFileInfo(db.path()).size());
+            // More than SQLite keeps in memory: its pages go to the files as the statement runs.
+            QVERIFY(
+                !query.exec(diskFull ? "INSERT INTO t VALUES (randomblob(16000000))" : "INSERT INTO t VALUES (NULL)"));
+            QVERIFY2(query.lastError().text().contains(driverText), qPrintable(query.lastError().text()));
+            full.reset();
+            transaction.fail(query);
+            error = transaction.error();
+        }
+        QVERIFY2(error.startsWith(QDir::toNativeSeparators(db.path()) + ":\n") && error.contains(driverText)
+                && error.endsWith("\n\nNothing of the change was stored: the database file holds what it held before."),
+            qPrintable(error));
+        QCOMPARE(db.value("SELECT group_concat(v) FROM t").toString(), QString("a"));
+        QCOMPARE(testReadFile(db.path()), before);
+    }
+
+    // A save into a file that was moved away, or replaced by another under its name, since it was opened says
+    // so (SQLite says only "attempt to write a readonly database"); so does one whose folder may not be written
+    // where the file itself may, which a save needs for its journal. Nothing is written to any file.
+    void aSaveSaysWhyTheFileIsReadOnly_data()
+    {
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("moved away") << "moved away"
+                                    << "The database file was moved away or removed since it was opened. Nothing can "
+                                       "be saved to it any more; put it back under its name, or open it where it is "
+                                       "now.";
+        QTest::newRow("replaced") << "replaced"
+                                  << "The database file was replaced by another file since it was opened: what is now "
+                                     "under its name is not the file this window has open. Nothing can be saved to it "
+                                     "any more; open the file again to save into what its name holds now, once you "
+                                     "know what that is.";
+        QTest::newRow("folder made unwritable")
+            << "folder"
+            << "You may write the database file, but not its folder\n%1\nwhere a save keeps the journal that "
+               "lets it be taken back. Nothing can be saved until you may write that folder again, or the "
+               "file is moved to a folder you may write.";
+    }
+    void aSaveSaysWhyTheFileIsReadOnly()
+    {
+        QFETCH(QString, what);
+        QFETCH(QString, reason);
+        if (what == "folder" && !testCanGiveAway())
+            QSKIP("only the superuser can act as another user, for whom a folder may be unwritable");
+        QTemporaryDir top;
+        // The other user's folder, which they may make unwritable to themselves.
+        const QString folder = top.filePath("lab");
+        QVERIFY(QDir().mkdir(folder));
+        const QString path = folder + "/vornakel.db";
+        QVERIFY(!TestDatabase::createCurrent(path).isEmpty());
+        TestDatabase::removeConnection(path);
+        std::unique_ptr<TestAsOtherUser> other;
+        if (what == "folder") {
+            QVERIFY(::chmod(QFile::encodeName(top.path()).constData(), 0755) == 0);
+            QVERIFY(testGiveAway(folder) && testGiveAway(path));
+            other = std::make_unique<TestAsOtherUser>();
+            QVERIFY(other->isActing());
+        }
+        QVERIFY(!TestDatabase::createCurrent(path).isEmpty());
+        const QByteArray before = testReadFile(path);
+        if (what == "moved away")
+            QVERIFY(QFile::rename(path, path + ".aside"));
+        else if (what == "replaced")
+            QVERIFY(QFile::rename(path, path + ".aside") && QFile::copy(path + ".aside", path));
+        else
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0555) == 0);
+        QString error;
+        {
+            QSqlDatabase db = QSqlDatabase::database(path, false);
+            SqlTransaction transaction(db);
+            QSqlQuery query(db);
+            if (transaction.isOpen() && query.exec("INSERT INTO defaults (temperature) VALUES (4)"))
+                QVERIFY(!transaction.commit());
+            else if (transaction.isOpen())
+                transaction.fail(query);
+            error = transaction.error();
+        }
+        TestDatabase::removeConnection(path);
+        if (what == "folder")
+            QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        other.reset();
+        if (what == "folder")
+            reason = reason.arg(QDir::toNativeSeparators(folder));
+        QVERIFY2(error.startsWith(QDir::toNativeSeparators(path) + ":\n" + reason), qPrintable(error));
+        QCOMPARE(testReadFile(what == "folder" ? path : path + ".aside"), before);
+        if (what == "replaced")
+            QCOMPARE(testReadFile(path), before);
     }
 
     // A wait set beyond all measure is a long wait, not none: the write waits for the other program to let go.

@@ -617,6 +617,18 @@ private slots:
         QTest::newRow("no version table") << "" << QStringList { "CREATE TABLE other (x)" } << "no such table: version";
         QTest::newRow("not a database") << "plain text" << QStringList() << "not a database";
         QTest::newRow("missing folder") << "missing folder" << QStringList() << "Cannot open the database:\n";
+        // The reason is told, not only that the file did not open.
+        QTest::newRow("a path over 512 bytes") << "long path" << QStringList()
+                                               << "\n\nits full name is %1 bytes long, and the database library takes "
+                                                  "names of at most 512 bytes, the ending \"-journal\" of its journal "
+                                                  "included, so at most 504 for the file.";
+        // A name whose bytes are no UTF-8 is read with a stand-in character, which names another file.
+        QTest::newRow("a name not in the system's encoding")
+            << "undecodable name" << QStringList()
+            << "%1 is not opened: its name on disk is not text in the system's encoding (UTF-8)";
+        QTest::newRow("a folder not in the system's encoding")
+            << "undecodable folder" << QStringList()
+            << "%1 is not opened: the name of its folder %2 on disk is not text in the system's encoding (UTF-8)";
     }
     void refusedFileIsLeftAsItWas()
     {
@@ -624,9 +636,43 @@ private slots:
         QFETCH(QStringList, statements);
         QFETCH(QString, error);
         QFile f(m_path);
-        if (revision == "missing folder")
+        const bool missing = revision == "missing folder" || revision == "long path";
+        if (revision == "missing folder") {
             m_path = m_files->dir() + "/no such folder/vornakel.db";
-        else if (revision == "plain text")
+        } else if (revision == "long path") {
+            m_path = m_files->dir();
+            // One byte more than the journal's name may take: the file itself would open, and fail at the first write.
+            while (QFile::encodeName(m_path).size() < 400)
+                m_path += '/' + QString(100, 'f');
+            QVERIFY(QDir().mkpath(m_path));
+            m_path = QDir(QFileInfo(m_path).canonicalFilePath()).filePath("vornakel.db");
+            m_path.insert(m_path.size() - 3, QString(505 - QFile::encodeName(m_path).size(), 'v'));
+            error = "Cannot open the database:\n" + m_path + error.arg(QFile::encodeName(m_path).size());
+        } else if (revision.startsWith("undecodable")) {
+            const QTextCodec *before = QTextCodec::codecForLocale();
+            QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+            auto restore = qScopeGuard([before] { QTextCodec::setCodecForLocale(const_cast<QTextCodec *>(before)); });
+            const bool folder = revision.endsWith("folder");
+            const QByteArray named = QFile::encodeName(m_files->dir()) + (folder ? "/lab\xE9" : "/lab\xE9.db");
+            if (folder)
+                QVERIFY(::mkdir(named.constData(), 0700) == 0);
+            else
+                QVERIFY(::close(::open(named.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600)) == 0);
+            m_path = QFile::decodeName(named) + (folder ? "/vornakel.db" : "");
+            error = folder ? error.arg(m_path, QFile::decodeName(named)) : error.arg(m_path);
+            QVERIFY(!openAndUpdate(m_path));
+            expectOneError(error);
+            // Neither the file chosen nor any other was opened or made (Qt can list neither by its name).
+            QCOMPARE(testNamesIn(m_files->dir()), QList<QByteArray> { folder ? "lab\xE9" : "lab\xE9.db" });
+            // The folder is removed only while empty; the file is as it was made.
+            struct stat found = {};
+            if (folder)
+                QCOMPARE(::rmdir(named.constData()), 0);
+            else
+                QVERIFY(
+                    ::stat(named.constData(), &found) == 0 && found.st_size == 0 && ::unlink(named.constData()) == 0);
+            return;
+        } else if (revision == "plain text")
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("plain text, not a database\n").repeated(40)));
         else
             QVERIFY(revision.isEmpty() || TestDatabase::createAtRevision(m_path, revision));
@@ -637,7 +683,7 @@ private slots:
         QVERIFY(m_messages.isEmpty());
         expectOneError(error + (revision == "missing folder" ? m_path : QString()));
         QCOMPARE(bytesOf(m_path), before);
-        QCOMPARE(QFile::exists(m_path), revision != "missing folder");
+        QCOMPARE(QFile::exists(m_path), !missing);
     }
 
     // A file another program holds is waited for with the event loop running: the hold ends only on a tick of

@@ -9,9 +9,11 @@
 #include <QSettings>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -159,6 +161,22 @@ QByteArray testReadFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+QList<QByteArray> testNamesIn(const QString &folder)
+{
+    QList<QByteArray> names;
+    DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+    if (!entries)
+        return names;
+    while (const struct dirent *entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names << name;
+    }
+    ::closedir(entries);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 bool testSecondName(const QString &path, const QString &second)

@@ -2,6 +2,7 @@
 #define TEST_ENVIRONMENT_H
 
 #include <QByteArray>
+#include <QList>
 #include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
@@ -109,6 +110,9 @@ private:
 bool testWriteFile(const QString &path, const QByteArray &bytes);
 // The whole of a file, or "(unreadable)".
 QByteArray testReadFile(const QString &path);
+// The names in the folder as the bytes on disk, sorted: also those Qt reads
+// with a stand-in character, which it cannot list.
+QList<QByteArray> testNamesIn(const QString &folder);
 // Gives the file at `path` a second name (a hard link); true when it did.
 bool testSecondName(const QString &path, const QString &second);
 
