@@ -140,6 +140,12 @@ void GuiVornakel::reserveFigureWidths()
         GuiFigureWidth::reserve(label, GuiResultFigure::shownDigits);
     for (QLineEdit *field : { qtHydrateRatio, qtGraphShapeHydrationExpansion })
         GuiFigureWidth::reserve(field);
+    // The note of a run without equilibrium speed comes and goes as figures are
+    // typed: its line is kept, so that the field being typed into never moves.
+    QSizePolicy keep = qtNoEquilibriumSpeed->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    qtNoEquilibriumSpeed->setSizePolicy(keep);
+    qtNoEquilibriumSpeed->setMinimumHeight(qtNoEquilibriumSpeed->fontMetrics().lineSpacing());
 }
 
 void GuiVornakel::setCalculationsPlugin(AppPlugin *module)

@@ -53,6 +53,21 @@ private slots:
     }
     void cleanup() { m_f.reset(); }
 
+    // The note of a run without equilibrium speed shows as soon as a figure is computed without one: the field
+    // typed into next stays where it was.
+    void theNoteOfARunWithoutSpeedMovesNoField()
+    {
+        const auto placeOf = [this](const char *name) {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            return m_f->widget(name)->mapTo(m_f->window.get(), QPoint());
+        };
+        const QPoint before = placeOf("qtSedVelocityCoefficient");
+        m_f->click("qtExactMolecularWeight");
+        m_f->type("qtSedEquilibriumMR", "14300");
+        QVERIFY(!m_f->widget("qtNoEquilibriumSpeed")->isHidden());
+        QCOMPARE(placeOf("qtSedVelocityCoefficient"), before);
+    }
+
     void sampleAtFourDegreesGivesTheHandFiguresWithoutCompounding()
     {
         auto *velocity = m_f->widget<GuiLineEdit>("qtSedVelocityTemp");
