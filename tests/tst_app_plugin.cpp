@@ -494,14 +494,19 @@ private slots:
     void aCallMeetingAnotherProgramsHoldEndsSayingTheFileIsInUse_data()
     {
         QTest::addColumn<QString>("function");
-        QTest::newRow("a read") << "readOne";
-        QTest::newRow("forty reads, each failure passed over") << "readForty";
-        QTest::newRow("a write") << "writeOne";
-        QTest::newRow("a transaction begun") << "beginAndWrite";
+        QTest::addColumn<TestLockHolder::Hold>("hold");
+        const auto whole = TestLockHolder::Hold::Everything;
+        QTest::newRow("a read") << "readOne" << whole;
+        QTest::newRow("forty reads, each failure passed over") << "readForty" << whole;
+        QTest::newRow("a write") << "writeOne" << whole;
+        QTest::newRow("a transaction begun") << "beginAndWrite" << whole;
+        QTest::newRow("a write, the other program's writes under way") << "writeOne" << TestLockHolder::Hold::Writes;
+        QTest::newRow("a write, the other program reading") << "writeOne" << TestLockHolder::Hold::Reads;
     }
     void aCallMeetingAnotherProgramsHoldEndsSayingTheFileIsInUse()
     {
         QFETCH(QString, function);
+        QFETCH(TestLockHolder::Hold, hold);
         PluginPtr plugin = loaded(
             "var tries = 0;\n"
             "function setUp() { m_query.exec('CREATE TABLE IF NOT EXISTS t (n INTEGER)'); return {NAME: 'setUp'}; }\n"
@@ -531,7 +536,7 @@ private slots:
         const int waitBefore = ownWait();
         QVERIFY(waitBefore > 0);
         {
-            TestLockHolder holder(m_db.path());
+            TestLockHolder holder(m_db.path(), hold);
             QVERIFY(holder.isHolding());
             NodePtr out(plugin->execWithin(function, {}, 50));
             QCOMPARE(out->property("NAME").toString(), "ScriptError");
