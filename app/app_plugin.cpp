@@ -8,6 +8,7 @@
 #include "app/app_scriptglobals.h"
 #include "app/app_scriptobject.h"
 #include "app/app_scriptwatch.h"
+#include "sql/sql_boundedwait.h"
 
 #include <QDir>
 #include <QFile>
@@ -442,8 +443,12 @@ AppScriptObject *AppQtScriptPlugin::call(
     // What reads the result runs the module's code too (a getter of it, the
     // toString of a thrown object): it is watched with the call.
     std::optional<AppScriptWatch> watch;
+    // Its statements wait for another program's hold within its time, once.
+    std::optional<SqlBoundedWait> lockWait;
     if (timeLimitMs > 0) {
         watch.emplace(m_engine, AppScriptWatch::Clock::Processor, began, timeLimitMs);
+        lockWait.emplace(SqlBoundedWait::Call { [&watch]() { return watch->leftNs(); },
+            [&watch](qint64 waitedNs) { watch->charge(waitedNs); }, [&watch]() { watch->stop(); } });
         // The engine takes an abort only while it evaluates: a function
         // called from here runs in a context of its own for that.
         m_engine->pushContext();
@@ -469,10 +474,8 @@ AppScriptObject *AppQtScriptPlugin::call(
             // The result is made into a tree within the call's time: a result of
             // tens of thousands of members takes longer to convert than to make.
             std::function<bool()> late;
-            if (timeLimitMs > 0)
-                late = [began, limitNs = qint64(timeLimitMs) * 1000000]() {
-                    return AppScriptWatch::now(AppScriptWatch::Clock::Processor) - began > limitNs;
-                };
+            if (watch)
+                late = [&watch]() { return watch->leftNs() < 0; };
             tree.reset(AppScriptObject::fromQScriptValue(result, late, &notWhole));
             overTime = !tree;
         } else if (result.isNumber()) {
@@ -482,11 +485,21 @@ AppScriptObject *AppQtScriptPlugin::call(
         }
     }
     const bool stopped = watch && watch->stopped();
+    const QString inUseNow = lockWait && lockWait->gaveUp() ? lockWait->report() : QString();
+    lockWait.reset();
     if (watch) {
         m_engine->popContext();
         watch.reset();
     }
 
+    if (!inUseNow.isEmpty()) {
+        // Whatever the module made of its failed statements, the file was not to be read.
+        if (stopped) {
+            m_engine->evaluate(QString());
+            m_engine->clearExceptions();
+        }
+        return execError(QStringLiteral("The call %1 was stopped: %2").arg(function, inUseNow));
+    }
     if (stopped || overTime) {
         if (stopped) {
             // The engine keeps its stop until it next evaluates a program: the

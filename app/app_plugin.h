@@ -76,9 +76,12 @@ public slots:
     // One result per request, in request order; the caller owns the results.
     virtual QList<AppScriptObject *> exec(QList<DataPluginExecInfo *> const &requests);
     // As execOne(), for a call from another program: it may take `timeLimitMs`
-    // of the processor's time, and past that it is stopped and answered with
-    // a ScriptError that says so. A kind of module that cannot stop a call
-    // runs it whole.
+    // of the processor's time, what it waits for another program's hold on
+    // the database counted in, and past that it is stopped and answered with
+    // a ScriptError that says so. It waits for such a hold once: one that
+    // outlasts its time ends it with a ScriptError that says the file is in
+    // use by another program. A kind of module that cannot stop a call runs
+    // it whole.
     virtual AppScriptObject *execWithin(
         QString const &function, QList<AppScriptObject *> const &inputs, int timeLimitMs);
 

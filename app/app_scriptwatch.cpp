@@ -9,14 +9,19 @@
 #include <QtCore/private/qobject_p.h>
 #include <QtCore/private/qthread_p.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 
-// Statements come by the million; the clocks are looked at every so many of them.
-const int kStepsPerLook = 256;
-// The processor's clock costs a system call: it is read at most this often.
+// A clock that is not over its time yet is looked at again no sooner than this.
 const qint64 kLookIntervalNs = 100 * 1000;
 
 qint64 reading(clockid_t clock)
@@ -25,6 +30,80 @@ qint64 reading(clockid_t clock)
     clock_gettime(clock, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
+
+// Raises the flags of the watches of every thread at their time: a thread of
+// its own that sleeps until the earliest of them is due. A watch then looks
+// at its clock when the time may be up, not every so many statements, which
+// a loop of costly statements (each a large array joined, say) would take
+// far past its time.
+class WatchTicker
+{
+public:
+    static WatchTicker &instance()
+    {
+        static WatchTicker ticker;
+        return ticker;
+    }
+    ~WatchTicker()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    // Raises `flag` once the monotonic clock reads `dueNs`, unless disarmed first.
+    void arm(std::atomic<bool> *flag, qint64 dueNs)
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_thread.joinable())
+                m_thread = std::thread([this]() { run(); });
+            m_due[flag] = dueNs;
+        }
+        m_wake.notify_one();
+    }
+    // The flag is not touched after this.
+    void disarm(std::atomic<bool> *flag)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_due.erase(flag);
+    }
+
+private:
+    WatchTicker() = default;
+
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        while (!m_quit) {
+            const qint64 now = reading(CLOCK_MONOTONIC);
+            qint64 earliest = std::numeric_limits<qint64>::max();
+            for (auto it = m_due.begin(); it != m_due.end();) {
+                if (it->second <= now) {
+                    it->first->store(true, std::memory_order_relaxed);
+                    it = m_due.erase(it);
+                } else {
+                    earliest = std::min(earliest, it->second);
+                    ++it;
+                }
+            }
+            if (m_due.empty())
+                m_wake.wait(lock);
+            else // the steady clock is the monotonic one
+                m_wake.wait_until(lock, std::chrono::steady_clock::time_point(std::chrono::nanoseconds(earliest)));
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::map<std::atomic<bool> *, qint64> m_due;
+    bool m_quit = false;
+    std::thread m_thread;
+};
 
 // Sees every statement and function entry of its engine: a recursion without
 // a loop never reaches the engine's periodic check. Owned by the engine.
@@ -175,10 +254,12 @@ AppScriptWatch::AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startN
     }
     // The periodic check now comes to the watch, every millisecond or so.
     m_engine->setProcessEventsInterval(1);
+    lookAgainIn(leftNs());
 }
 
 AppScriptWatch::~AppScriptWatch()
 {
+    WatchTicker::instance().disarm(&m_look);
     m_engine->setProcessEventsInterval(m_interval);
     WatchDispatcher *dispatcher = threadsWatchDispatcher();
     if (dispatcher->watch == this) {
@@ -188,6 +269,36 @@ AppScriptWatch::~AppScriptWatch()
     }
     if (auto *agent = dynamic_cast<WatchAgent *>(m_engine->agent()); agent && agent->watch == this)
         agent->watch = m_outerOfEngine;
+}
+
+qint64 AppScriptWatch::leftNs() const
+{
+    // Waiting takes nothing of the processor, and all of the time that passes.
+    return m_limitNs - (now(m_clock) - m_startNs) - (m_clock == Clock::Processor ? m_waitedNs : 0);
+}
+
+void AppScriptWatch::charge(qint64 waitedNs)
+{
+    m_waitedNs += qMax<qint64>(0, waitedNs);
+    // The time may be up earlier now than the look that is due.
+    lookAgainIn(leftNs());
+}
+
+void AppScriptWatch::stop()
+{
+    m_stopAsked = true;
+    m_look.store(true, std::memory_order_relaxed);
+}
+
+void AppScriptWatch::lookAgainIn(qint64 leftNs)
+{
+    if (leftNs <= 0) {
+        m_look.store(true, std::memory_order_relaxed);
+        return;
+    }
+    // The thread's processor time passes no faster than the time that
+    // passes: the time is not up before then, and may be later.
+    WatchTicker::instance().arm(&m_look, now(Clock::Wall) + qMax(leftNs, kLookIntervalNs));
 }
 
 void AppScriptWatch::onStep(bool statement)
@@ -203,7 +314,7 @@ void AppScriptWatch::onStep(bool statement)
             }
         }
     }
-    if (m_stopped || ++m_steps % kStepsPerLook == 0)
+    if (m_stopped || m_look.load(std::memory_order_relaxed))
         onCheck();
 }
 
@@ -215,12 +326,14 @@ void AppScriptWatch::onCheck()
         m_engine->abortEvaluation();
         return;
     }
-    const qint64 wall = now(Clock::Wall);
-    if (wall - m_lastLookNs < kLookIntervalNs)
+    if (!m_look.load(std::memory_order_relaxed))
         return;
-    m_lastLookNs = wall;
-    if ((m_clock == Clock::Wall ? wall : now(m_clock)) - m_startNs <= m_limitNs)
+    m_look.store(false, std::memory_order_relaxed);
+    const qint64 left = m_stopAsked ? 0 : leftNs();
+    if (left > 0) {
+        lookAgainIn(left);
         return;
+    }
     m_stopped = true;
     m_engine->abortEvaluation();
     // A recursion that runs no loop, only arithmetic and calls of functions

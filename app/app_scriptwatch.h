@@ -3,6 +3,8 @@
 
 #include <QtGlobal>
 
+#include <atomic>
+
 class QAbstractEventDispatcher;
 class QScriptEngine;
 
@@ -29,8 +31,11 @@ public:
     static void prepare(QScriptEngine *engine);
 
     // Watches what `engine` evaluates until the watch goes: past `limitMs` of
-    // `clock`, counted from the reading `startNs`, the evaluation is stopped
-    // through the engine's own abort. The engine's agent looks at every
+    // `clock`, counted from the reading `startNs` (and of the processor's
+    // clock, with the time charged as waited), the evaluation is stopped
+    // through the engine's own abort, within about a millisecond, one native
+    // operation aside: the clock is looked at when the time may be up,
+    // whatever each statement costs. The engine's agent looks at every
     // statement and function entry too, which a recursion without a loop
     // needs; installing it recompiles the engine's functions, so it stays for
     // the watches that follow, until a call without one (unwatch()). The
@@ -43,6 +48,15 @@ public:
 
     // Whether the evaluation was stopped.
     bool stopped() const { return m_stopped; }
+    // What the evaluation may still take of its clock, in nanoseconds (below
+    // 0 once it is over its time): of the processor's time, less the time
+    // charged to it as waited.
+    qint64 leftNs() const;
+    // Time the evaluation spent waiting (for a lock, say), in which its
+    // thread took nothing of the processor: it counts as the processor's.
+    void charge(qint64 waitedNs);
+    // Stops the evaluation at the next chance, whatever time it has left.
+    void stop();
 
     // Takes the agent out of the engine again when no watch is on: what it
     // compiled in costs every statement of every later call, two to three
@@ -58,14 +72,21 @@ public:
     void onCheck();
 
 private:
+    // The flag is raised once `leftNs` has passed, or now when it has.
+    void lookAgainIn(qint64 leftNs);
+
     QScriptEngine *m_engine;
     Clock m_clock;
     qint64 m_startNs;
     qint64 m_limitNs;
     int m_interval; // the engine's event processing interval before
     bool m_stopped = false;
-    int m_steps = 0;
-    qint64 m_lastLookNs = 0; // the monotonic clock's reading when the clock was last looked at
+    bool m_stopAsked = false;
+    qint64 m_waitedNs = 0; // charged to the evaluation besides its clock
+    // Raised when the clock is to be looked at: by the watches' own thread at
+    // the earliest moment the evaluation may pass its time, so that a
+    // statement costs one load however long each statement takes.
+    std::atomic<bool> m_look { false };
     qint64 m_reshapedId = -1; // the object last changed in shape once stopped
     // What the watch stands in for while it is on: the thread's own event
     // dispatcher (null when it was not replaced) and watches already on.

@@ -130,6 +130,9 @@ public:
     // answer, and what it still sends is read and dropped, so that the
     // answers are not lost to a reset. Nothing is signalled after this.
     void close();
+    // Reads what the client has sent already, as when its socket tells that
+    // it has: for a connection just taken up, whose request came with it.
+    void readWaiting() { onReadable(); }
     // After each message handed out the client waits until it is told to go
     // on, so that the answers of one connection leave in request order and a
     // client cannot queue up work faster than it is answered.

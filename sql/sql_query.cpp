@@ -3,6 +3,7 @@
 #include "app/app_boundedlog.h"
 #include "app/app_log.h"
 #include "app/app_number.h"
+#include "sql/sql_boundedwait.h"
 #include "sql/sql_database.h"
 #include "sql/sql_executor.h"
 #include "sql/sql_transaction.h"
@@ -480,9 +481,21 @@ bool sqlQuery::lostConnection() const
     return !QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
-bool sqlQuery::runWithRetry(const std::function<bool()> &run, bool prepared)
+bool sqlQuery::runWithRetry(const std::function<bool()> &statement, bool prepared)
 {
     m_refusal.clear();
+    // Every statement of a script runs here: a call with a time of its own
+    // waits for another program's hold within that time, once.
+    const auto run = [this, &statement]() {
+        if (!SqlBoundedWait::active())
+            return statement();
+        const QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        SqlBoundedWait::cover(db);
+        const bool ok = statement();
+        if (!ok)
+            SqlBoundedWait::failed(db, m_executor->lastError());
+        return ok;
+    };
     const bool ok = run();
     if (ok)
         return ok;

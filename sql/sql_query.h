@@ -124,7 +124,7 @@ private:
     QString substitute(const QString &text, QStringList *names = nullptr) const;
     QStringList unboundNames() const;
     bool refuseUnbound();
-    bool runWithRetry(const std::function<bool()> &run, bool prepared);
+    bool runWithRetry(const std::function<bool()> &statement, bool prepared);
     bool lostConnection() const;
     static void appendToLog(const QString &text);
 

@@ -1,6 +1,7 @@
 #include "app/app_helperrunner.h"
 #include "app/app_plugin.h"
 #include "app/app_scriptobject.h"
+#include "app/app_scriptwatch.h"
 
 #include "test_database.h"
 #include "test_environment.h"
@@ -464,6 +465,103 @@ private slots:
         QCOMPARE(during, QStringList());
         QTRY_COMPARE(after.size(), 2);
         QVERIFY(after.contains("posted fine=alive") && after.contains("timer"));
+    }
+
+    // A loop whose every step costs milliseconds (one native operation each)
+    // is stopped within a step of its time, as a loop of cheap steps is: the
+    // watch looks at its clock when the time may be up, not every so many
+    // steps. Counted in steps, each made to cost about a fifth of the limit
+    // of the processor's time.
+    void stopsALoopOfCostlyStepsWithinAStepOfItsTime()
+    {
+        PluginPtr plugin = loaded("var steps = 0, size = 1;\n"
+                                  "function grow() { size = size * 2; return {NAME: 'size'}; }\n"
+                                  "function one() { new Array(size).join('x'); return {NAME: 'one'}; }\n"
+                                  "function costly() { steps = 0; for (;;) { new Array(size).join('x'); ++steps; } }\n"
+                                  "function done() { return {NAME: 'steps', VALUE: steps}; }");
+        QVERIFY(plugin);
+        const int limitMs = 50;
+        for (int doublings = 0; doublings < 28; ++doublings) {
+            const qint64 before = AppScriptWatch::now(AppScriptWatch::Clock::Processor);
+            QCOMPARE(call(plugin.get(), "one"), "one=");
+            if (AppScriptWatch::now(AppScriptWatch::Clock::Processor) - before >= qint64(limitMs) * 1000000 / 5)
+                break;
+            QCOMPARE(call(plugin.get(), "grow"), "size=");
+        }
+        NodePtr out(plugin->execWithin("costly", {}, limitMs));
+        QVERIFY2(out->property("VALUE").toString().endsWith("and was stopped."),
+            qPrintable(out->property("VALUE").toString()));
+        // About five; a watch that looked every few hundred steps let it run a hundred and more.
+        const int steps = call(plugin.get(), "done").section('=', 1).toInt();
+        QVERIFY2(steps <= 20, qPrintable(QString::number(steps)));
+    }
+
+    // A call from another program that meets another program's hold on the
+    // database file waits for it within its time, once, and ends saying that
+    // the file is in use by another program, whatever the module makes of
+    // its failed statement; it does not wait again at each statement that
+    // follows. The file's own wait is as it was afterwards.
+    void aCallMeetingAnotherProgramsHoldEndsSayingTheFileIsInUse_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<TestLockHolder::Hold>("hold");
+        const auto whole = TestLockHolder::Hold::Everything;
+        QTest::newRow("a read") << "readOne" << whole;
+        QTest::newRow("forty reads, each failure passed over") << "readForty" << whole;
+        QTest::newRow("a write") << "writeOne" << whole;
+        QTest::newRow("a transaction begun") << "beginAndWrite" << whole;
+        QTest::newRow("a write, the other program's writes under way") << "writeOne" << TestLockHolder::Hold::Writes;
+        QTest::newRow("a write, the other program reading") << "writeOne" << TestLockHolder::Hold::Reads;
+    }
+    void aCallMeetingAnotherProgramsHoldEndsSayingTheFileIsInUse()
+    {
+        QFETCH(QString, function);
+        QFETCH(TestLockHolder::Hold, hold);
+        PluginPtr plugin = loaded(
+            "var tries = 0;\n"
+            "function setUp() { m_query.exec('CREATE TABLE IF NOT EXISTS t (n INTEGER)'); return {NAME: 'setUp'}; }\n"
+            "function readOne() {\n"
+            "    ++tries; if (!m_query.exec('SELECT COUNT(*) FROM t')) return {NAME: 'n', VALUE: 'no rows'};\n"
+            "    return {NAME: 'n', VALUE: 'read'};\n"
+            "}\n"
+            "function readForty() {\n"
+            "    for (var i = 0; i < 40; ++i) { ++tries; m_query.exec('SELECT COUNT(*) FROM t'); }\n"
+            "    return {NAME: 'n', VALUE: 'its series could not be read'};\n"
+            "}\n"
+            "function writeOne() { ++tries; m_query.exec('INSERT INTO t VALUES (1)'); return {NAME: 'n'}; }\n"
+            "function beginAndWrite() {\n"
+            "    ++tries; m_query.exec('BEGIN IMMEDIATE'); ++tries; m_query.exec('INSERT INTO t VALUES (1)');\n"
+            "    return {NAME: 'n'};\n"
+            "}\n"
+            "function triesMade() { var n = tries; tries = 0; return {NAME: 'tries', VALUE: n}; }\n"
+            "function count() { m_query.exec('SELECT COUNT(*) FROM t'); m_query.next(); "
+            "return {NAME: 'count', VALUE: m_query.value(0)}; }\n");
+        QVERIFY(plugin);
+        QCOMPARE(call(plugin.get(), "setUp"), "setUp=");
+        QSqlDatabase module = QSqlDatabase::database(m_db.path(), false);
+        const auto ownWait = [&module]() {
+            QSqlQuery pragma(module);
+            return pragma.exec("PRAGMA busy_timeout") && pragma.next() ? pragma.value(0).toInt() : -1;
+        };
+        const int waitBefore = ownWait();
+        QVERIFY(waitBefore > 0);
+        {
+            TestLockHolder holder(m_db.path(), hold);
+            QVERIFY(holder.isHolding());
+            NodePtr out(plugin->execWithin(function, {}, 50));
+            QCOMPARE(out->property("NAME").toString(), "ScriptError");
+            const QString why = out->property("VALUE").toString();
+            QVERIFY2(why.startsWith("The call " + function + " was stopped: ")
+                    && why.contains("The database file is in use by another program"),
+                qPrintable(why));
+        }
+        // Stopped at the first statement that met the hold, give or take the one the engine was at.
+        const int tries = call(plugin.get(), "triesMade").section('=', 1).toInt();
+        QVERIFY2(tries >= 1 && tries <= 3, qPrintable(QString::number(tries)));
+        // Free again: nothing of the call is left, and the next call from another program reads.
+        NodePtr after(plugin->execWithin("count", {}, 50));
+        QCOMPARE(after->property("NAME").toString(), "count");
+        QCOMPARE(ownWait(), waitBefore);
     }
 
     void execRunsEveryRequestInOrder()

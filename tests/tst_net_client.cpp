@@ -98,6 +98,8 @@ private slots:
     void refusesACharacterXmlDoesNotAllowWhereverItStands_data();
     void refusesACharacterXmlDoesNotAllowWhereverItStands();
     void servesTheConnectionThatHadLeastNext();
+    void aLightRequestWaitsForAtMostOneHeavyCall_data();
+    void aLightRequestWaitsForAtMostOneHeavyCall();
     void dropsTheWorkOfAClientThatHasGone();
     void neverAnswersALostClientOnTheConnectionThatTakesItsDescriptor();
     void aConnectionEndsOneWay_data();
@@ -981,6 +983,49 @@ void TestNetClient::servesTheConnectionThatHadLeastNext()
     const int second = testOutputValues(light.answers().at(1)).value("count").toInt();
     QVERIFY2(first > 0 && second - first - 1 < heavy,
         qPrintable(QString("%1 calls of others ran between").arg(second - first - 1)));
+}
+
+void TestNetClient::aLightRequestWaitsForAtMostOneHeavyCall_data()
+{
+    QTest::addColumn<int>("heavy"); // clients, each sending a request of many calls that take their time
+    QTest::newRow("beside 1 heavy client") << 1;
+    QTest::newRow("beside 3 heavy clients") << 3;
+    QTest::newRow("beside 10 heavy clients") << 10;
+}
+
+void TestNetClient::aLightRequestWaitsForAtMostOneHeavyCall()
+{
+    QFETCH(int, heavy);
+    startServer("PORT:0\nRESET:false\n");
+    const quint16 port = m_processor->serverPort();
+    std::vector<std::unique_ptr<TestMessageClient>> busy;
+    for (int i = 0; i < heavy; ++i) {
+        busy.push_back(std::make_unique<TestMessageClient>(port));
+        busy.back()->send(
+            echoModuleRequest(QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"20\"/></EXECUTE>").repeated(200)));
+    }
+    // Once heavy calls run: between two counts of the module's calls, more than the one count.
+    const QByteArray count = echoModuleRequest("<EXECUTE FUNCTION=\"count\"/>");
+    const auto calls = [this, &count]() {
+        return testOutputValues(m_processor->submitFromWeb(QString::fromLatin1(count))).value("count").toInt();
+    };
+    int before = calls();
+    bool heavyRan = false; // kept once seen: the check is read once more after it holds
+    const auto heavyRuns = [&]() {
+        const int now = calls();
+        heavyRan = now - before > 1;
+        before = now;
+        return heavyRan;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(heavyRan || heavyRuns(), testPatienceMs());
+    // The light client connects and sends between two calls, as it would
+    // while one runs; the module counts every call, the light one too.
+    TestMessageClient light(port);
+    light.send(count);
+    QVERIFY(light.waitForAnswers(1));
+    const int heavyBetween = testOutputValues(light.answers().first()).value("count").toInt() - before - 1;
+    QVERIFY2(heavyBetween >= 0 && heavyBetween <= 1,
+        qPrintable(QString("%1 heavy calls ran before the light request's").arg(heavyBetween)));
 }
 
 void TestNetClient::dropsTheWorkOfAClientThatHasGone()

@@ -11,6 +11,7 @@
 #include "net/net_listener.h"
 #include "xml/xml_requestjob.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -312,6 +313,9 @@ void XmlMessageProcessor::incomingConnection(qintptr socketDescriptor)
     connect(client, &NetClient::sigOversized, this, &XmlMessageProcessor::refuseOversized, Qt::QueuedConnection);
     connect(client, &NetClient::sigDisconnected, this, &XmlMessageProcessor::clientDisconnected);
     m_clients.insert(client->id(), client);
+    // A client sends its request as it connects: read now, it is taken up
+    // before the next call of another connection runs.
+    client->readWaiting();
 }
 
 void XmlMessageProcessor::acceptSome()
@@ -412,15 +416,24 @@ void XmlMessageProcessor::readClientData(const QByteArray &xml, quint64 clientId
 
 void XmlMessageProcessor::scheduleCalls()
 {
-    if (m_callsScheduled)
-        return;
-    m_callsScheduled = true;
-    QMetaObject::invokeMethod(this, &XmlMessageProcessor::runCalls, Qt::QueuedConnection);
+    if (!m_callTimer) {
+        // A timer, not a posted call: the event loop serves the timers after
+        // the sockets, so that what came while a call ran is read before the
+        // next call.
+        m_callTimer = new QTimer(this);
+        m_callTimer->setSingleShot(true);
+        m_callTimer->setInterval(0);
+        connect(m_callTimer, &QTimer::timeout, this, &XmlMessageProcessor::runCalls);
+    }
+    if (!m_callTimer->isActive())
+        m_callTimer->start();
 }
 
 void XmlMessageProcessor::runCalls()
 {
-    m_callsScheduled = false;
+    // The requests the sockets have just handed out (queued, so as not to be
+    // worked on inside a socket's handler) are taken up before any call runs.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     QElapsedTimer slice;
     slice.start();
     // Connections whose answer began in this slice: a client that closed its
@@ -438,7 +451,10 @@ void XmlMessageProcessor::runCalls()
                 it = m_jobs.erase(it);
                 continue;
             }
-            if (!begun.contains(it.key()))
+            // Once an answer has begun in this slice, only requests not read
+            // yet have a step: its call runs first in the next slice, after
+            // the sockets have had their turn, not after another's call.
+            if (!begun.contains(it.key()) && (begun.isEmpty() || !it.value()->isRead()))
                 waiting << candidate;
             ++it;
         }

@@ -18,6 +18,7 @@ class AppPluginManager;
 class NetClient;
 class QFile;
 class QSocketNotifier;
+class QTimer;
 class XmlRequestJob;
 struct NetBudget;
 
@@ -89,7 +90,9 @@ private:
     // Reads and runs the requests under way for a short while, a slice of a
     // request or one call at a time, each time of the connection served least
     // lately, then lets the event loop serve the sockets and the window
-    // before it goes on.
+    // before it goes on. A request that came meanwhile is taken up first, so
+    // that a light request waits for at most the one call that was running
+    // as it came.
     void runCalls();
     void scheduleCalls();
     // Sends the answer of a request whose last call has run.
@@ -123,7 +126,9 @@ private:
     QMap<quint64, XmlRequestJob *> m_jobs;
     // What the requests of all connections together may write to the program's output.
     AppLog::OutputWindow m_output;
-    bool m_callsScheduled = false;
+    // Runs the calls on the turns of the event loop, each time after the
+    // sockets have had theirs (a timer comes after them).
+    QTimer *m_callTimer = nullptr;
     bool m_refusing = false; // said once per run of refused connections
     QSocketNotifier *m_acceptor = nullptr; // on the listening socket, while the server listens
     bool m_waitedWhenFull = false; // the connections had their turn since the server was found full

@@ -37,8 +37,9 @@ public:
     // The characters of the request read in one step, about.
     static const int ReadSlice = 16 * 1024;
     // The processor time one call from another program may take, inputs and
-    // all; past it the call is stopped and answered with a ScriptError. Each
-    // call is one step, so this is also the longest a call holds the window.
+    // all, and what it waits for the database; past it the call is stopped
+    // and answered with a ScriptError. Each call is one step, so this is also
+    // the longest a call holds the window.
     static const int CallTimeLimitMs = 50;
 
     using LogFunction = std::function<void(const QString &message, int logLevel)>;
@@ -59,6 +60,8 @@ public:
     // What the request writes to the program's output counts against the
     // window of all requests of its server too.
     void shareOutput(AppLog::OutputWindow *window) { m_output.setWindow(window); }
+    // Whether the request is read (and its calls, if any, to run).
+    bool isRead() const { return m_read; }
     // The whole answer text once step() has returned false.
     QString answer() const { return QString::fromUtf8(m_answer); }
     // The same as UTF-8, as it goes out: what takeAnswerStart() did not take.
