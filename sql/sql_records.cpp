@@ -519,6 +519,33 @@ bool storesZeroForNone(const QString &table, const QString &column)
 
 } // namespace
 
+QVector<SqlRecords::NoneColumn> SqlRecords::noneColumns()
+{
+    QVector<NoneColumn> columns;
+    for (const char *figure : zeroForNone)
+        columns.append({ QStringLiteral("experiment"), QLatin1String(figure) });
+    return columns;
+}
+
+namespace {
+
+QString noneOtherwise(const SqlRecords::NoneColumn &column)
+{
+    return QStringLiteral("%1 IS NULL OR (typeof(%1) = 'text' AND trim(%1) = '')").arg(column.column);
+}
+
+} // namespace
+
+QString SqlRecords::NoneColumn::translation() const
+{
+    return QStringLiteral("UPDATE %1 SET %2 = 0.0 WHERE %3").arg(table, column, noneOtherwise(*this));
+}
+
+QString SqlRecords::NoneColumn::anyLeft() const
+{
+    return QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(table, noneOtherwise(*this));
+}
+
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
     if (storesZeroForNone(table, column)) {
