@@ -530,6 +530,59 @@ private slots:
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
     }
 
+    // Any change of reference data behind a run, on the Results tab on show or not, saved and reloaded in a new
+    // window: it shows what the saving window showed.
+    void aRunSavedAfterAnyChangeComesBackAsShown_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("change");
+        const QString conjugate = "residues ALA=12,LYS=6,TRP=6; conjugate D-Glucose (residue)=2; ok; save sample=zF";
+        const QString urea = "sql UPDATE denature SET v3 = 0.75, g3 = 0.1 WHERE name = 'Urea';"
+                             "residues ALA=12,LYS=6,TRP=6; denaturant Urea; ok; save sample=zF";
+        const QString buffer = QString(zF) + ";" + zS;
+        for (const char *where : { "Results on show", "Experiment on show" }) {
+            const QString tab = where[0] == 'R' ? "" : "tab qtTabExperiment;";
+            QTest::addRow("a conjugate's vbar, %s", where)
+                << conjugate << tab + "refdata conjugate/D-Glucose (residue)/qtConjugateVbar=0.70";
+            QTest::addRow("a conjugate's Mr, %s", where)
+                << conjugate << tab + "refdata conjugate/D-Glucose (residue)/qtConjugateMr=200";
+            QTest::addRow("a denaturant's binding, %s", where)
+                << urea << tab + "refdata denaturant/Urea/qtDenaturantv3=0.9";
+            QTest::addRow("a component's viscosity series, %s", where)
+                << buffer << tab + "refdata component/Sodium chloride/qtViscosityB=%1";
+            QTest::addRow("a component's density series, %s", where)
+                << buffer << tab + "refdata component/Sodium chloride/qtDensityC=%2";
+        }
+    }
+    void aRunSavedAfterAnyChangeComesBackAsShown()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, change);
+        const QString series = "SELECT %1 FROM %2 WHERE id = (SELECT %3 FROM BufferComponent WHERE name = 'Sodium "
+                               "chloride')";
+        change = change.arg(
+            AppNumber::toText(m_f->db.value(series.arg("b", "viscseries", "componentViscId")).toDouble() * 2 + 1),
+            AppNumber::toText(densitySeries("Sodium chloride", "c") + 1));
+        steps(state + ";" + zFRun());
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList before = runFigures();
+        steps(change + "; tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList shownThen = runFigures();
+        QVERIFY(!figuresApart(before, shownThen).isEmpty());
+        const QString links = state.contains("solvent") ? "+sample+solvent+results" : "+sample+results";
+        steps(QString("save sample=zF2;") + (state.contains("solvent") ? "save solvent=zS2;" : "")
+            + "save results=R; save experiment=Run" + links);
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList saved = runFigures();
+        QStringList changed = figuresApart(shownThen, saved);
+        QVERIFY2(changed.isEmpty(), qPrintable("on saving: " + changed.join("; ")));
+        steps("restart; load qtExperimentName=Run");
+        QVERIFY(!QTest::currentTestFailed());
+        changed = figuresApart(saved, runFigures(), true);
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
     // A change of reference data is told however little it moves a figure: a density at 20 C moved only in its
     // sixth significant digit is said, with what it was; and a solvent whose stored figures at 20 C are 0.01 % off
     // its series is computed again when loaded, and says so.
