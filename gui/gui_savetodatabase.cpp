@@ -620,12 +620,13 @@ void GuiSaveToDatabase::saveRecord(
     if (index != 0) {
         const QVariant data = n.nameBox->currentData(Qt::UserRole);
         storedId = data.isValid() ? data.toInt() : -1;
-    } else if (!records.findListed(recordKind, name, &storedId)) {
+    } else if (!records.findListed(recordKind, name, &storedId, m_mainWindow->takenId(recordKind, name))) {
         fail(records.error());
         return;
     }
     // A name typed that a stored record already has is that record, as if
-    // chosen from the list: the same question, and one record of that name.
+    // chosen from the list (of several of the name, the one this window
+    // took): the same question, and one record of that name.
     if (storedId >= 0 && n.askOverwrite) {
         // Saved by another program since this window took it, the stored
         // record is not the one the person means to replace: they are told,

@@ -678,15 +678,17 @@ bool SqlRecords::anyListed(SqlRecordKind kind, bool *any)
     return true;
 }
 
-bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
+bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id, int preferred)
 {
     *id = -1;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT id FROM %1 WHERE active > 0 AND name = :name ORDER BY id LIMIT 1")
+    if (!query.prepare(QStringLiteral("SELECT id FROM %1 WHERE active > 0 AND name = :name "
+                                      "ORDER BY id = :preferred DESC, id LIMIT 1")
                            .arg(tableOf(kind))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":name"), name);
+    query.bindValue(QStringLiteral(":preferred"), preferred);
     if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next())

@@ -286,8 +286,10 @@ public:
     // The listed (active) records of a kind.
     bool list(SqlRecordKind kind, Order order, bool withDates, QVector<Entry> *entries);
     bool anyListed(SqlRecordKind kind, bool *any);
-    // The id of the first listed record of that name (-1 for none).
-    bool findListed(SqlRecordKind kind, const QString &name, int *id);
+    // The id of a listed record of that name (-1 for none): `preferred` where
+    // it is one of them (the one a window took, of several of the name), else
+    // the first.
+    bool findListed(SqlRecordKind kind, const QString &name, int *id, int preferred = -1);
     // The name of a listed record; empty when it is not listed (deleted, or
     // made inactive).
     bool listedName(SqlRecordKind kind, int id, QString *name);
