@@ -1648,12 +1648,20 @@ private slots:
     void aSequenceShownIsASequenceSaved_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("under another name") << "SeqS copy";
-        QTest::newRow("over itself") << "SeqS";
+        QTest::addColumn<QString>("save"); // through the Sample tab's button, or its composition page's
+        QTest::newRow("under another name") << "SeqS copy"
+                                            << "save";
+        QTest::newRow("over itself") << "SeqS"
+                                     << "save";
+        QTest::newRow("by its page, under another name") << "SeqS copy"
+                                                         << "click qtFromComposition; pagesave";
+        QTest::newRow("by its page, over itself") << "SeqS"
+                                                  << "click qtFromComposition; pagesave";
     }
     void aSequenceShownIsASequenceSaved()
     {
         QFETCH(QString, name);
+        QFETCH(QString, save);
         m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
         const QString sequence = "KVFGRCELAAAMKRHGLDNYRGYSLGNWVCAAKFESNFNTQ";
         QVERIFY(
@@ -1664,7 +1672,8 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         const auto *page = m_f->widget<GuiSampleComposition>("qtStackComposition");
         QCOMPARE(page->findChild<GuiAminoAcidSequence *>()->sequence(), sequence);
-        steps("save sample=" + name + "+!Save");
+        steps(save + " sample=" + name + "+!Save");
+        QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(
             m_f->db.value("SELECT aminoSequence FROM sample WHERE active > 0 AND name = :name", { { ":name", name } })
                 .toString(),
