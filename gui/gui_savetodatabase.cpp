@@ -672,8 +672,17 @@ void GuiSaveToDatabase::saveRecord(
                                  "over that, or save under another name to keep both."));
         } else if (another || (!taken.isEmpty() && !now.isEmpty() && now != taken)) {
             const QString on = when.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(when);
+            // A row of a lower id was stored before the one the window took:
+            // it was not saved in its place.
+            const bool before = storedId < takenId;
             question.setIcon(QMessageBox::Warning);
-            question.setText(another
+            question.setText(another && before
+                    ? QStringLiteral("The stored %1 \"%2\" is not the one this window loaded or saved: that one is "
+                                     "no longer in the database file under this name, and this one is another %1 of "
+                                     "the name, stored before it%3. Saving now replaces it with what this window "
+                                     "shows.")
+                          .arg(what, name, on)
+                    : another
                     ? QStringLiteral("The stored %1 \"%2\" is not the one this window loaded or saved: that one is "
                                      "no longer in the database file under this name, and this one was saved in its "
                                      "place since%3. Saving now replaces it with what this window shows.")

@@ -607,7 +607,7 @@ private slots:
     // only what is so: the other one is still stored under the name, not gone.
     void twoRecordsOfOneNameAreToldApartByTheirDates_data()
     {
-        QTest::addColumn<int>("loaded"); // the id the window loaded
+        QTest::addColumn<int>("loaded"); // the id the window loaded; below 0: made inactive since
         QTest::addColumn<int>("chosen"); // the id chosen in the dialog; 0: the name typed
         QTest::addColumn<QString>("asked");
         const QString other
@@ -623,6 +623,13 @@ private slots:
         QTest::newRow("of three, the one loaded") << 2 << 2 << same.arg(dates[2]);
         // A name typed is the record of that name the window loaded, not the first of the name.
         QTest::newRow("of three, the name typed") << 2 << 0 << same.arg(dates[2]);
+        // The one loaded made inactive since by another program: the one chosen was not saved in its place.
+        QTest::newRow("of three, the one loaded gone, an older one")
+            << -2 << 1
+            << QString("The stored sample \"Lysozyme\" is not the one this window loaded or saved: that one is no "
+                       "longer in the database file under this name, and this one is another sample of the name, "
+                       "stored before it (on %1 UTC). Saving now replaces it with what this window shows.")
+                   .arg(dates[1]);
     }
     void twoRecordsOfOneNameAreToldApartByTheirDates()
     {
@@ -637,9 +644,11 @@ private slots:
         m_f->window->populateSampleRecordList();
         QComboBox *list = m_f->window->qtSampleName;
         m_f->answerer.answerMessageBox(QMessageBox::Ok); // load it
-        list->setCurrentIndex(list->findData(loaded, Qt::UserRole));
+        list->setCurrentIndex(list->findData(std::abs(loaded), Qt::UserRole));
         QCOMPARE(m_f->answerer.seen().size(), 1);
         m_f->answerer.clear();
+        if (loaded < 0)
+            QVERIFY(m_f->sql(QString("UPDATE sample SET active = 0 WHERE id = %1").arg(-loaded)));
 
         auto d = dialog(GuiSaveToDatabase::SampleRecordPage);
         if (chosen > 0) {
