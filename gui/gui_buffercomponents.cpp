@@ -698,7 +698,7 @@ void GuiBufferComponents::tellChangedFigures(
     if (qtCalculateViscosity->isChecked())
         changes.compare(QStringLiteral("viscosity at 20 C"), viscosityBefore, viscosityAt20());
     if (!changes.isEmpty())
-        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")));
+        emit sigReferenceFiguresChanged(changes.text(QStringLiteral("was")), changes.captions());
 }
 
 void GuiBufferComponents::writeResult(AppScriptObject *result, QLineEdit *field)

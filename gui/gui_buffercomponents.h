@@ -140,8 +140,9 @@ signals:
     void sigCalculatedViscosityAccepted(qreal viscosity);
     void sigSaveToDatabase();
     // A change of the reference data changed the buffer shown or its figures
-    // ("density at 20 C 1.0051 (was 1.0044)").
-    void sigReferenceFiguresChanged(const QString &changes);
+    // ("density at 20 C 1.0051 (was 1.0044)"), and the captions of the figures
+    // that changed ("density at 20 C").
+    void sigReferenceFiguresChanged(const QString &changes, const QStringList &figures);
 
 private:
     struct ComponentRecord

@@ -54,6 +54,16 @@ void GuiFigureChanges::add(const QString &change)
     m_changes.append({ QString(), change, QVariant() });
 }
 
+QStringList GuiFigureChanges::captions() const
+{
+    QStringList captions;
+    for (const Change &change : m_changes) {
+        if (!change.caption.isEmpty())
+            captions << change.caption;
+    }
+    return captions;
+}
+
 QString GuiFigureChanges::text(const QString &before) const
 {
     QStringList parts;

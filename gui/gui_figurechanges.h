@@ -2,6 +2,7 @@
 #define GUI_FIGURECHANGES_H
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 
@@ -19,6 +20,8 @@ public:
     // A change that is no figure ("Glycerol is no longer in the reference data").
     void add(const QString &change);
     bool isEmpty() const { return m_changes.isEmpty(); }
+    // The captions of the figures that changed.
+    QStringList captions() const;
     // "vbar 0.781142 (saved with 0.76246), Mr 2950.2 (saved with 2950.1)" for
     // the word "saved with".
     QString text(const QString &before) const;

@@ -477,7 +477,8 @@ void GuiSampleComposition::followReferenceData()
     if (!figures.isEmpty())
         said << figures.text(QStringLiteral("was"));
     if (!said.isEmpty())
-        emit sigReferenceFiguresChanged(said.join(QStringLiteral("; ")));
+        emit sigReferenceFiguresChanged(
+            said.join(QStringLiteral("; ")), shownFigures.captions() + otherFigures.captions());
 }
 
 // ---- Inputs ----

@@ -183,8 +183,9 @@ signals:
     void sigPageCanceled();
     void sigSaveToDatabase();
     // A change of the reference data changed the composition shown or the
-    // figures the main window takes from the page ("vbar 0.781142 (was 0.76246)").
-    void sigReferenceFiguresChanged(const QString &changes);
+    // figures the main window takes from the page ("vbar 0.781142 (was 0.76246)"),
+    // and the captions of the figures that changed ("vbar").
+    void sigReferenceFiguresChanged(const QString &changes, const QStringList &figures);
 
 private:
     void initialize();

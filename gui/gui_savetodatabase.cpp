@@ -620,12 +620,13 @@ void GuiSaveToDatabase::saveRecord(
     if (index != 0) {
         const QVariant data = n.nameBox->currentData(Qt::UserRole);
         storedId = data.isValid() ? data.toInt() : -1;
-    } else if (!records.findListed(recordKind, name, &storedId)) {
+    } else if (!records.findListed(recordKind, name, &storedId, m_mainWindow->takenId(recordKind, name))) {
         fail(records.error());
         return;
     }
     // A name typed that a stored record already has is that record, as if
-    // chosen from the list: the same question, and one record of that name.
+    // chosen from the list (of several of the name, the one this window
+    // took): the same question, and one record of that name.
     if (storedId >= 0 && n.askOverwrite) {
         // Saved by another program since this window took it, the stored
         // record is not the one the person means to replace: they are told,
@@ -671,8 +672,17 @@ void GuiSaveToDatabase::saveRecord(
                                  "over that, or save under another name to keep both."));
         } else if (another || (!taken.isEmpty() && !now.isEmpty() && now != taken)) {
             const QString on = when.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(when);
+            // A row of a lower id was stored before the one the window took:
+            // it was not saved in its place.
+            const bool before = storedId < takenId;
             question.setIcon(QMessageBox::Warning);
-            question.setText(another
+            question.setText(another && before
+                    ? QStringLiteral("The stored %1 \"%2\" is not the one this window loaded or saved: that one is "
+                                     "no longer in the database file under this name, and this one is another %1 of "
+                                     "the name, stored before it%3. Saving now replaces it with what this window "
+                                     "shows.")
+                          .arg(what, name, on)
+                    : another
                     ? QStringLiteral("The stored %1 \"%2\" is not the one this window loaded or saved: that one is "
                                      "no longer in the database file under this name, and this one was saved in its "
                                      "place since%3. Saving now replaces it with what this window shows.")

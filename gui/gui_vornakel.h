@@ -232,7 +232,7 @@ public slots:
 
     // Reference data changed behind a composition page: the figures it gives
     // now reach the tabs, and the person is told what changed.
-    void onPageFollowedReferenceData(const QString &changes);
+    void onPageFollowedReferenceData(const QString &changes, const QStringList &figures);
 
     // Results page and shape graphs.
     void calculateResults();
@@ -495,6 +495,9 @@ private:
     // The figures a tab takes from its composition page (those whose source
     // is the page), as the page gives them now. No calculation follows.
     void takeCompositionFigures();
+    // Which tab figures the captions of a page's changed figures stand for:
+    // those the tabs take from the page now, or those they leave as they were.
+    QStringList tabFiguresOf(const QStringList &pageFigures, bool sample, bool taken) const;
     // Those of the composition page or the buffer page, and the calculation
     // that follows them.
     void takePageFigures(bool composition);

@@ -964,7 +964,40 @@ void GuiVornakel::holdNotAsSaved(SqlRecordKind kind, const QString &changes)
                         shown.name, changes);
 }
 
-void GuiVornakel::onPageFollowedReferenceData(const QString &changes)
+QStringList GuiVornakel::tabFiguresOf(const QStringList &pageFigures, bool sample, bool taken) const
+{
+    struct TabFigure
+    {
+        bool ofSample;
+        const char *page, *tab;
+        bool taken;
+    };
+    const GuiSampleComposition *composition = qtStackComposition;
+    const GuiBufferComponents *buffer = qtStackBufferComponents;
+    const bool vbar = showsCompositionVbar() && composition->qtCalculateVbar->isChecked();
+    // As takeCompositionFigures() and correctForTemperature() take them.
+    const TabFigure figures[] = { { true, "vbar", "the Sample tab's vbar", vbar },
+        { true, "vbar in water", "the Sample tab's vbar", vbar },
+        { true, "vbar without the denaturant", "the Sample tab's vbar", vbar },
+        { true, "Mr", "the Experiment tab's Mr",
+            m_mrMethod == MrMethod::FromComposition && composition->qtCalculateMr->isChecked() },
+        { true, "hydration", "the Results tab's hydration",
+            m_sources.computedHydration() && composition->qtCalculateHydration->isChecked() },
+        { false, "density at 20 C", "the Solvent tab's density",
+            m_sources.button(Source::Density) == qtDensityCompute && buffer->qtCalculateDensity->isChecked() },
+        { false, "viscosity at 20 C", "the Solvent tab's viscosity",
+            m_sources.button(Source::Viscosity) == qtViscosityCompute && buffer->qtCalculateViscosity->isChecked() } };
+    QStringList tabFigures;
+    for (const TabFigure &figure : figures) {
+        const QString tab = QLatin1String(figure.tab);
+        if (figure.ofSample == sample && figure.taken == taken && pageFigures.contains(QLatin1String(figure.page))
+            && !tabFigures.contains(tab))
+            tabFigures << tab;
+    }
+    return tabFigures;
+}
+
+void GuiVornakel::onPageFollowedReferenceData(const QString &changes, const QStringList &figures)
 {
     const bool sample = sender() == qtStackComposition;
     if (!sample && sender() != qtStackBufferComponents)
@@ -992,9 +1025,19 @@ void GuiVornakel::onPageFollowedReferenceData(const QString &changes)
 
     QString text = QStringLiteral("The reference data changed, and the %1 shown gives other figures now: %2.")
                        .arg(sample ? QStringLiteral("composition of the sample") : QStringLiteral("buffer"), changes);
-    text += pageOpen ? QStringLiteral(" The page shows them; the tabs take those that come from it when the page is "
-                                      "closed.")
-                     : QStringLiteral(" The tabs show those that come from it.");
+    // Before the page is closed, which figures the tabs take is not known yet.
+    if (pageOpen) {
+        text += QStringLiteral(" The page shows them; the tabs take those that come from it when the page is closed.");
+    } else {
+        const QString from = sample ? QStringLiteral("composition") : QStringLiteral("buffer");
+        const QStringList taken = tabFiguresOf(figures, sample, true);
+        const QStringList kept = tabFiguresOf(figures, sample, false);
+        if (!taken.isEmpty())
+            text += QStringLiteral(" Taken on the tabs: %1.").arg(taken.join(QStringLiteral(", ")));
+        if (!kept.isEmpty())
+            text += QStringLiteral(" Left as they were on the tabs, as they do not come from the %1: %2.")
+                        .arg(from, kept.join(QStringLiteral(", ")));
+    }
     if (claimed)
         text += QStringLiteral(" The %1 tab no longer shows the stored %2 \"%3\", which keeps the figures it was saved "
                                "with: its list names a new %2, and saving the %2 keeps the figures shown.")

@@ -519,6 +519,33 @@ bool storesZeroForNone(const QString &table, const QString &column)
 
 } // namespace
 
+QVector<SqlRecords::NoneColumn> SqlRecords::noneColumns()
+{
+    QVector<NoneColumn> columns;
+    for (const char *figure : zeroForNone)
+        columns.append({ QStringLiteral("experiment"), QLatin1String(figure) });
+    return columns;
+}
+
+namespace {
+
+QString noneOtherwise(const SqlRecords::NoneColumn &column)
+{
+    return QStringLiteral("%1 IS NULL OR (typeof(%1) = 'text' AND trim(%1) = '')").arg(column.column);
+}
+
+} // namespace
+
+QString SqlRecords::NoneColumn::translation() const
+{
+    return QStringLiteral("UPDATE %1 SET %2 = 0.0 WHERE %3").arg(table, column, noneOtherwise(*this));
+}
+
+QString SqlRecords::NoneColumn::anyLeft() const
+{
+    return QStringLiteral("SELECT 1 FROM %1 WHERE %2 LIMIT 1").arg(table, noneOtherwise(*this));
+}
+
 QVariant SqlRecords::wordOf(const QString &table, const QString &column, const QVariant &value)
 {
     if (storesZeroForNone(table, column)) {
@@ -651,15 +678,17 @@ bool SqlRecords::anyListed(SqlRecordKind kind, bool *any)
     return true;
 }
 
-bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id)
+bool SqlRecords::findListed(SqlRecordKind kind, const QString &name, int *id, int preferred)
 {
     *id = -1;
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT id FROM %1 WHERE active > 0 AND name = :name ORDER BY id LIMIT 1")
+    if (!query.prepare(QStringLiteral("SELECT id FROM %1 WHERE active > 0 AND name = :name "
+                                      "ORDER BY id = :preferred DESC, id LIMIT 1")
                            .arg(tableOf(kind))))
         return readFailed(query);
     query.bindValue(QStringLiteral(":name"), name);
+    query.bindValue(QStringLiteral(":preferred"), preferred);
     if (!SqlTransaction::execWhileLocked(query))
         return readFailed(query);
     if (query.next())

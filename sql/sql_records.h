@@ -286,8 +286,10 @@ public:
     // The listed (active) records of a kind.
     bool list(SqlRecordKind kind, Order order, bool withDates, QVector<Entry> *entries);
     bool anyListed(SqlRecordKind kind, bool *any);
-    // The id of the first listed record of that name (-1 for none).
-    bool findListed(SqlRecordKind kind, const QString &name, int *id);
+    // The id of a listed record of that name (-1 for none): `preferred` where
+    // it is one of them (the one a window took, of several of the name), else
+    // the first.
+    bool findListed(SqlRecordKind kind, const QString &name, int *id, int preferred = -1);
     // The name of a listed record; empty when it is not listed (deleted, or
     // made inactive).
     bool listedName(SqlRecordKind kind, int id, QString *name);
@@ -364,10 +366,24 @@ public:
         QString anyLeft() const;
     };
 
+    // A run's figure that the format stores as 0.0 where there is none, as
+    // storedOf() stores it.
+    struct NoneColumn
+    {
+        QString table, column;
+        // The statement that stores none as 0.0, and a query that gives a row
+        // while any row holds none otherwise (NULL, or an empty text). Fixed
+        // names only.
+        QString translation() const;
+        QString anyLeft() const;
+    };
+
     // For the migration: the columns the record tables gained after their
-    // revision, in the order they are added, and the choice columns.
+    // revision, in the order they are added, the choice columns and the
+    // figures stored as 0.0 where there are none.
     static QVector<AddedColumn> addedColumns();
     static const QVector<ChoiceColumn> &choiceColumns();
+    static QVector<NoneColumn> noneColumns();
     // A stored value as the program holds it: a choice column's as a word,
     // whichever form the row holds (another program's rows, or an older
     // release's), and the format's 0.0 for a run's speed, sigma or

@@ -303,9 +303,11 @@ QStringList addedColumns(const FileState &state)
 // What opening the file writes.
 enum class Write {
     None,
-    // Only the spelling of its choices, or this release's stamp: a file that
-    // cannot be written is read as it is, since every read takes either form.
+    // Only the spelling of its choices, runs' figures stored empty where the
+    // format stores 0.0, or this release's stamp: a file that cannot be
+    // written is read as it is, since every read takes either form.
     Stamp,
+    Figures,
     Choices,
     // A new file, a step of the chain, a column its tables lack: the records'
     // statements need them.
@@ -313,8 +315,8 @@ enum class Write {
 };
 
 // What opening the file writes: a new file, a step of the chain, a column its
-// tables lack, a choice in the form its column does not hold, or another
-// release's stamp.
+// tables lack, a choice in the form its column does not hold, a run's figure
+// stored empty where the format stores 0.0, or another release's stamp.
 bool needsWrite(QSqlQuery &query, const FileState &state, Write *needed)
 {
     *needed = Write::Schema;
@@ -328,6 +330,17 @@ bool needsWrite(QSqlQuery &query, const FileState &state, Write *needed)
         return true;
     *needed = Write::Choices;
     for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
+        if (!hasColumn(state, column.table, column.column))
+            continue;
+        if (!query.exec(column.anyLeft()))
+            return false;
+        const bool any = query.next();
+        query.finish();
+        if (any)
+            return true;
+    }
+    *needed = Write::Figures;
+    for (const SqlRecords::NoneColumn &column : SqlRecords::noneColumns()) {
         if (!hasColumn(state, column.table, column.column))
             continue;
         if (!query.exec(column.anyLeft()))
@@ -355,8 +368,9 @@ bool isReadOnly(const QString &driverText)
 
 // Choices stored in the form their column does not hold are written in the
 // one it holds: the object name in a column of the format (rows an earlier
-// release wrote as words), the word in a column this program added. Only a
-// column the file had before can hold one. A row so rewritten is the same
+// release wrote as words), the word in a column this program added; a run's
+// speed, sigma or concentration stored empty (rows an earlier release wrote,
+// or another program) as the format stores none, 0.0. A row so rewritten is the same
 // record, spelt as the file's version says: it keeps its date. The table's
 // triggers, which would date it now, are set aside while its rows are
 // rewritten and put back as they were, all inside the caller's transaction.
@@ -367,16 +381,29 @@ bool translateChoices(QSqlQuery &query, const FileState &state)
         if (!tables.contains(column.table))
             tables << column.table;
     }
+    for (const SqlRecords::NoneColumn &column : SqlRecords::noneColumns()) {
+        if (!tables.contains(column.table))
+            tables << column.table;
+    }
     for (const QString &table : qAsConst(tables)) {
         QStringList translations;
-        for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
+        const auto translate = [&](const auto &column) {
             if (column.table != table || !hasColumn(state, column.table, column.column))
-                continue;
+                return true;
             if (!query.exec(column.anyLeft()))
                 return false;
             if (query.next())
                 translations << column.translation();
             query.finish();
+            return true;
+        };
+        for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
+            if (!translate(column))
+                return false;
+        }
+        for (const SqlRecords::NoneColumn &column : SqlRecords::noneColumns()) {
+            if (!translate(column))
+                return false;
         }
         if (translations.isEmpty())
             continue;
@@ -593,7 +620,7 @@ bool SqlUpdateDatabase::openAndUpdate(const QString &path)
     // records name them all. No table is created: a file without one opens,
     // and what needs the table says so. Rows hold NULL in a new column (a
     // soft-delete flag: 1), which each record reads as older rows' way.
-    // Choices are stored in the form their column holds.
+    // Choices, and runs' figures without a value, are stored in the form the file holds.
     if (!readColumns(query, &state))
         return fail(query.lastError().text());
     for (const QString &statement : addedColumns(state)) {

@@ -607,36 +607,56 @@ private slots:
     // only what is so: the other one is still stored under the name, not gone.
     void twoRecordsOfOneNameAreToldApartByTheirDates_data()
     {
-        QTest::addColumn<int>("chosen"); // the id chosen in the dialog
+        QTest::addColumn<int>("loaded"); // the id the window loaded; below 0: made inactive since
+        QTest::addColumn<int>("chosen"); // the id chosen in the dialog; 0: the name typed
         QTest::addColumn<QString>("asked");
-        QTest::newRow("the other one")
-            << 2
-            << "More than one stored sample is named \"Lysozyme\", and the one chosen (saved "
-               "on 2026-06-07 08:09:10 UTC) is not the one this window loaded or saved "
-               "(saved on 2026-01-02 03:04:05 UTC). Saving now replaces the one saved on "
-               "2026-06-07 08:09:10 UTC with what this window shows.";
-        QTest::newRow("the one loaded") << 1
-                                        << "Are you sure you wish to overwrite this record?\nMore than one stored "
-                                           "sample is named \"Lysozyme\": this replaces the one saved on 2026-01-02 "
-                                           "03:04:05 UTC.";
+        const QString other
+            = "More than one stored sample is named \"Lysozyme\", and the one chosen (saved on %1 UTC) is "
+              "not the one this window loaded or saved (saved on %2 UTC). Saving now replaces the one "
+              "saved on %1 UTC with what this window shows.";
+        const QString same = "Are you sure you wish to overwrite this record?\nMore than one stored sample is named "
+                             "\"Lysozyme\": this replaces the one saved on %1 UTC.";
+        const char *dates[] = { "", "2026-01-02 03:04:05", "2026-06-07 08:09:10", "2026-08-09 10:11:12" };
+        QTest::newRow("the other one") << 1 << 2 << other.arg(dates[2], dates[1]);
+        QTest::newRow("the one loaded") << 1 << 1 << same.arg(dates[1]);
+        QTest::newRow("of three, another") << 2 << 3 << other.arg(dates[3], dates[2]);
+        QTest::newRow("of three, the one loaded") << 2 << 2 << same.arg(dates[2]);
+        // A name typed is the record of that name the window loaded, not the first of the name.
+        QTest::newRow("of three, the name typed") << 2 << 0 << same.arg(dates[2]);
+        // The one loaded made inactive since by another program: the one chosen was not saved in its place.
+        QTest::newRow("of three, the one loaded gone, an older one")
+            << -2 << 1
+            << QString("The stored sample \"Lysozyme\" is not the one this window loaded or saved: that one is no "
+                       "longer in the database file under this name, and this one is another sample of the name, "
+                       "stored before it (on %1 UTC). Saving now replaces it with what this window shows.")
+                   .arg(dates[1]);
     }
     void twoRecordsOfOneNameAreToldApartByTheirDates()
     {
+        QFETCH(int, loaded);
         QFETCH(int, chosen);
         QFETCH(QString, asked);
-        QVERIFY(m_f->sql("INSERT INTO sample (name, sk) VALUES ('Lysozyme', 0.01)"));
+        QVERIFY(m_f->sql("INSERT INTO sample (name, sk) VALUES ('Lysozyme', 0.01), ('Lysozyme', 0.02)"));
         QVERIFY(m_f->sql("DROP TRIGGER sample_update_modified_time"));
         QVERIFY(m_f->sql("UPDATE sample SET modified = '2026-01-02 03:04:05' WHERE id = 1"));
         QVERIFY(m_f->sql("UPDATE sample SET modified = '2026-06-07 08:09:10' WHERE id = 2"));
+        QVERIFY(m_f->sql("UPDATE sample SET modified = '2026-08-09 10:11:12' WHERE id = 3"));
         m_f->window->populateSampleRecordList();
         QComboBox *list = m_f->window->qtSampleName;
         m_f->answerer.answerMessageBox(QMessageBox::Ok); // load it
-        list->setCurrentIndex(list->findData(1, Qt::UserRole));
+        list->setCurrentIndex(list->findData(std::abs(loaded), Qt::UserRole));
         QCOMPARE(m_f->answerer.seen().size(), 1);
         m_f->answerer.clear();
+        if (loaded < 0)
+            QVERIFY(m_f->sql(QString("UPDATE sample SET active = 0 WHERE id = %1").arg(-loaded)));
 
         auto d = dialog(GuiSaveToDatabase::SampleRecordPage);
-        d->qtSampleName->setCurrentIndex(d->qtSampleName->findData(chosen, Qt::UserRole));
+        if (chosen > 0) {
+            d->qtSampleName->setCurrentIndex(d->qtSampleName->findData(chosen, Qt::UserRole));
+        } else {
+            d->qtSampleName->setCurrentIndex(0);
+            d->qtSampleName->setEditText("Lysozyme");
+        }
         QString text;
         m_f->answerer.answerWith([&text](QWidget *w) {
             auto *box = qobject_cast<QMessageBox *>(w);
@@ -650,7 +670,7 @@ private slots:
         QCOMPARE(text, asked);
         QCOMPARE(m_f->answerer.seen().size(), 1);
         QCOMPARE(m_f->db.value("SELECT group_concat(modified, ' / ') FROM sample").toString(),
-            QStringLiteral("2026-01-02 03:04:05 / 2026-06-07 08:09:10"));
+            QStringLiteral("2026-01-02 03:04:05 / 2026-06-07 08:09:10 / 2026-08-09 10:11:12"));
     }
 
     // One save, one transaction: a refused statement leaves the row, the dialog and the lists as they were.

@@ -1624,6 +1624,53 @@ private slots:
         sameFigures();
     }
 
+    // A speed of 0 with each way of giving Mr: only what needs a speed (sigma, and from sigma Mb and Mr) is empty,
+    // the rest as with a speed, and the run saved and loaded in a new window shows the same.
+    void aSpeedOfZeroLeavesEmptyOnlyWhatNeedsOne_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("mr"); // Mr and Mb given
+        QTest::newRow("exact Mr") << "tab qtTabExperiment; click qtExactMolecularWeight; type qtSedEquilibriumMR=14300"
+                                  << true;
+        QTest::newRow("from composition") << "counts ALA=12,LYS=6,TRP=6; save sample=zF; tab qtTabExperiment" << true;
+        QTest::newRow("from sigma") << "tab qtTabExperiment; click qtFromSigma; type qtSedEquilibriumSigma=1.2"
+                                    << false;
+    }
+    void aSpeedOfZeroLeavesEmptyOnlyWhatNeedsOne()
+    {
+        QFETCH(QString, state);
+        QFETCH(bool, mr);
+        m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
+        QVERIFY(m_f->start());
+        steps(state
+            + "; type qtSedEquilibriumTemp=20; type qtSedEquilibriumRPM=20000; type qtSedVelocityTemp=20;"
+              "type qtSedVelocityCoefficient=4.0; tab qtTabResults; click qtVbarMethod");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList figures { "qtRStokes", "qtVbarRo", "qtTellerRp", "qtVbarffo", "qtTellerffp",
+            "qtExperimentResultsMb", "qtExperimentResultsRp", "qtExperimentResultsS", "qtSedEquilibriumMR" };
+        const auto shownNow = [&] {
+            QStringList now;
+            for (const QString &figure : figures)
+                now << figure + '=' + m_f->text(figure);
+            return now;
+        };
+        const QStringList withSpeed = shownNow();
+        steps("tab qtTabExperiment; type qtSedEquilibriumRPM=0; tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList withoutSpeed = shownNow();
+        QVERIFY2(!m_f->widget<QLabel>("qtNoEquilibriumSpeed")->isHidden(), qPrintable(withoutSpeed.join('\n')));
+        if (mr) {
+            QCOMPARE(withoutSpeed, withSpeed);
+            QCOMPARE(m_f->text("qtSedEquilibriumSigma"), QString());
+        } else {
+            QCOMPARE(m_f->text("qtSedEquilibriumMR") + '|' + m_f->text("qtExperimentResultsMb"), QStringLiteral("|"));
+        }
+        steps("save experiment=Run+offered; restart; tab qtTabExperiment; load qtExperimentName=Run; tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        QCOMPARE(shownNow(), withoutSpeed);
+        QVERIFY(!m_f->widget<QLabel>("qtNoEquilibriumSpeed")->isHidden());
+    }
+
     // From sigma, a run without an equilibrium speed has no Mb and no Mr: both are left empty, the note says why,
     // and no box comes with each calculation; once a speed is given they are computed and the note goes.
     void fromSigmaARunWithoutSpeedLeavesItsMrEmptyAndSaysWhy()
@@ -1648,12 +1695,20 @@ private slots:
     void aSequenceShownIsASequenceSaved_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("under another name") << "SeqS copy";
-        QTest::newRow("over itself") << "SeqS";
+        QTest::addColumn<QString>("save"); // through the Sample tab's button, or its composition page's
+        QTest::newRow("under another name") << "SeqS copy"
+                                            << "save";
+        QTest::newRow("over itself") << "SeqS"
+                                     << "save";
+        QTest::newRow("by its page, under another name") << "SeqS copy"
+                                                         << "click qtFromComposition; pagesave";
+        QTest::newRow("by its page, over itself") << "SeqS"
+                                                  << "click qtFromComposition; pagesave";
     }
     void aSequenceShownIsASequenceSaved()
     {
         QFETCH(QString, name);
+        QFETCH(QString, save);
         m_f = std::make_unique<TestMainWindow>(TestDatabase::Contents::ReferenceData);
         const QString sequence = "KVFGRCELAAAMKRHGLDNYRGYSLGNWVCAAKFESNFNTQ";
         QVERIFY(
@@ -1664,7 +1719,8 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         const auto *page = m_f->widget<GuiSampleComposition>("qtStackComposition");
         QCOMPARE(page->findChild<GuiAminoAcidSequence *>()->sequence(), sequence);
-        steps("save sample=" + name + "+!Save");
+        steps(save + " sample=" + name + "+!Save");
+        QVERIFY(!QTest::currentTestFailed());
         QCOMPARE(
             m_f->db.value("SELECT aminoSequence FROM sample WHERE active > 0 AND name = :name", { { ":name", name } })
                 .toString(),

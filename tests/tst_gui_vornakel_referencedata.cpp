@@ -120,8 +120,8 @@ private slots:
     void cleanup() { m_f.reset(); }
 
     // The reference data editor changes a record that the sample or buffer shown is made of: the page computes
-    // them again at once, the tabs take the figures that come from it, a box says what changed, and the tab no
-    // longer claims the record it showed, so that a run saved now is not linked to it.
+    // them again at once, the tabs take the figures that come from it, a box says what changed and what they took, and
+    // the tab no longer claims the record it showed, so that a run saved now is not linked to it.
     void aChangeOfReferenceDataReachesTheRecordShown_data()
     {
         QTest::addColumn<QString>("kind");
@@ -174,6 +174,10 @@ private slots:
                                                    : "no longer shows the stored solvent \"zS\""),
             qPrintable(boxes()));
         QCOMPARE(listIndex(list), 0);
+        // What the tabs took from the page is named.
+        const QString took = kind == "sample" ? "Taken on the tabs: the Sample tab's vbar"
+                                              : "Taken on the tabs: the Solvent tab's density";
+        QVERIFY2(boxes().contains(took), qPrintable(boxes()));
 
         if (QTest::currentDataTag() == QByteArray("an amino acid's vbar")) {
             const double vbar = compositionVbar({ { "ALA", 12 }, { "LYS", 6 }, { "TRP", 6 } });
@@ -455,7 +459,7 @@ private slots:
     // A change of reference data reaches every tab at once or none of them: where the Sample tab takes the
     // composition's new vbar, the Experiment and Results tabs show what a window given those inputs afresh shows,
     // the Results tab too while it is on show; where the tab does not take it (its page's vbar calculation is off),
-    // no figure of the window changes, the radius and shape figures included.
+    // no figure of the window changes, the radius and shape figures included. The box says which it is.
     void aChangeOfReferenceDataReachesEveryTabOrNone_data()
     {
         QTest::addColumn<QString>("state");
@@ -478,6 +482,11 @@ private slots:
         QVERIFY(!QTest::currentTestFailed());
         // The Results tab, still on show, is up to date without a change of tab.
         QCOMPARE(m_f->text("qtVbarRo"), m_f->text("qtExperimentResultsRp"));
+        // The box says which figures the tabs took, and which they left as they were.
+        const QString took = "Taken on the tabs: the Sample tab's vbar.";
+        const QString left = "Left as they were on the tabs, as they do not come from the composition: the Sample "
+                             "tab's vbar.";
+        QVERIFY2(boxes().contains(taken ? took : left) && !boxes().contains(taken ? left : took), qPrintable(boxes()));
         const QStringList after = runFigures();
         const QStringList changed = figuresApart(before, after);
         if (!taken) {
@@ -518,6 +527,59 @@ private slots:
         steps("restart; load qtExperimentName=Run");
         QVERIFY(!QTest::currentTestFailed());
         const QStringList changed = figuresApart(saved, runFigures(), true);
+        QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
+    }
+
+    // Any change of reference data behind a run, on the Results tab on show or not, saved and reloaded in a new
+    // window: it shows what the saving window showed.
+    void aRunSavedAfterAnyChangeComesBackAsShown_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("change");
+        const QString conjugate = "residues ALA=12,LYS=6,TRP=6; conjugate D-Glucose (residue)=2; ok; save sample=zF";
+        const QString urea = "sql UPDATE denature SET v3 = 0.75, g3 = 0.1 WHERE name = 'Urea';"
+                             "residues ALA=12,LYS=6,TRP=6; denaturant Urea; ok; save sample=zF";
+        const QString buffer = QString(zF) + ";" + zS;
+        for (const char *where : { "Results on show", "Experiment on show" }) {
+            const QString tab = where[0] == 'R' ? "" : "tab qtTabExperiment;";
+            QTest::addRow("a conjugate's vbar, %s", where)
+                << conjugate << tab + "refdata conjugate/D-Glucose (residue)/qtConjugateVbar=0.70";
+            QTest::addRow("a conjugate's Mr, %s", where)
+                << conjugate << tab + "refdata conjugate/D-Glucose (residue)/qtConjugateMr=200";
+            QTest::addRow("a denaturant's binding, %s", where)
+                << urea << tab + "refdata denaturant/Urea/qtDenaturantv3=0.9";
+            QTest::addRow("a component's viscosity series, %s", where)
+                << buffer << tab + "refdata component/Sodium chloride/qtViscosityB=%1";
+            QTest::addRow("a component's density series, %s", where)
+                << buffer << tab + "refdata component/Sodium chloride/qtDensityC=%2";
+        }
+    }
+    void aRunSavedAfterAnyChangeComesBackAsShown()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, change);
+        const QString series = "SELECT %1 FROM %2 WHERE id = (SELECT %3 FROM BufferComponent WHERE name = 'Sodium "
+                               "chloride')";
+        change = change.arg(
+            AppNumber::toText(m_f->db.value(series.arg("b", "viscseries", "componentViscId")).toDouble() * 2 + 1),
+            AppNumber::toText(densitySeries("Sodium chloride", "c") + 1));
+        steps(state + ";" + zFRun());
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList before = runFigures();
+        steps(change + "; tab qtTabResults");
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList shownThen = runFigures();
+        QVERIFY(!figuresApart(before, shownThen).isEmpty());
+        const QString links = state.contains("solvent") ? "+sample+solvent+results" : "+sample+results";
+        steps(QString("save sample=zF2;") + (state.contains("solvent") ? "save solvent=zS2;" : "")
+            + "save results=R; save experiment=Run" + links);
+        QVERIFY(!QTest::currentTestFailed());
+        const QStringList saved = runFigures();
+        QStringList changed = figuresApart(shownThen, saved);
+        QVERIFY2(changed.isEmpty(), qPrintable("on saving: " + changed.join("; ")));
+        steps("restart; load qtExperimentName=Run");
+        QVERIFY(!QTest::currentTestFailed());
+        changed = figuresApart(saved, runFigures(), true);
         QVERIFY2(changed.isEmpty(), qPrintable(changed.join("; ")));
     }
 

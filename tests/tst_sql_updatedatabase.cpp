@@ -469,6 +469,64 @@ private slots:
             QStringList({ "1", "0", "0" }));
     }
 
+    // A run's speed, sigma or concentration stored empty (NULL, or an empty text: rows an earlier release or another
+    // program wrote) is stored as the format stores none, 0.0, which its own readers take as a number: opening the
+    // file rewrites it once, in the same transaction as the choices, every row keeping its date and the table its
+    // triggers; a figure stays, and the file is written no more after that. Read, 0.0 is none again.
+    void storesARunsMissingFiguresAsTheFormatDoes_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("written"); // as SQL
+        QTest::addColumn<QString>("stored");
+        for (const char *column : { "RPM", "sigma", "mgml" }) {
+            QTest::addRow("%s NULL", column) << column << "NULL"
+                                             << "0.0";
+            QTest::addRow("%s empty", column) << column << "' '"
+                                              << "0.0";
+            QTest::addRow("%s a figure", column) << column << "12.5"
+                                                 << "12.5";
+        }
+    }
+    void storesARunsMissingFiguresAsTheFormatDoes()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, written);
+        QFETCH(QString, stored);
+        QVERIFY(openAndUpdate(m_path));
+        const QString triggers = "SELECT name, sql FROM sqlite_master WHERE type = 'trigger' AND tbl_name = "
+                                 "'experiment' ORDER BY name";
+        const QStringList before = rows(m_path, triggers);
+        const QString update = "experiment_update_modified_time";
+        const QString others = column == "RPM" ? "sigma, mgml" : column == "sigma" ? "RPM, mgml" : "RPM, sigma";
+        QVERIFY(runOn(m_path,
+            { QStringLiteral("INSERT INTO experiment (name, %1, %2) VALUES ('Older', %3, 1, 2), ('Other', 7, 1, 2)")
+                    .arg(column, others, written),
+                "DROP TRIGGER " + update, "UPDATE experiment SET modified = '2011-07-05 10:00:0' || id",
+                rows(m_path, "SELECT sql FROM sqlite_master WHERE name = '" + update + "'").value(0) }));
+        QVERIFY(openAndUpdate(m_path));
+        QCOMPARE(rows(m_path,
+                     QStringLiteral("SELECT name, typeof(%1), %1, %2, modified FROM experiment ORDER BY id")
+                         .arg(column, others.section(',', 0, 0))),
+            QStringList(
+                { "Older|" + QString(stored == "0.0" ? "real|0|1" : "real|" + stored + "|1") + "|2011-07-05 10:00:01",
+                    "Other|real|7|1|2011-07-05 10:00:02" }));
+        QCOMPARE(rows(m_path, triggers), before);
+        const QByteArray rewritten = bytesOf(m_path);
+        QVERIFY(openAndUpdate(m_path));
+        QCOMPARE(bytesOf(m_path), rewritten);
+        SqlExperimentRecord run;
+        bool found = false;
+        {
+            SqlUpdateDatabase update;
+            QVERIFY(update.openAndUpdate(m_path));
+            SqlRecords records(QSqlDatabase::database(m_path));
+            QVERIFY2(records.loadExperiment(1, &run, &found) && found, qPrintable(records.error()));
+        }
+        TestDatabase::removeConnection(m_path);
+        const QVariant read = column == "RPM" ? run.rpm : column == "sigma" ? run.sigma : run.mgml;
+        QCOMPARE(read.isNull(), stored == "0.0");
+    }
+
     // A file whose version names no revision of the chain (a later release's, or another program's) keeps it, but
     // each table of this release it has gains the columns it lacks, so that its records are saved and read; a table
     // it lacks is not made, and reading that kind of record gives the database's reason.
@@ -1324,12 +1382,13 @@ private slots:
     // Where the records need what it lacks (a revision's steps), it is refused as before. Nothing is written.
     void aFileItsUserMayNotWriteIsOpenedAsItIsWhereOnlyItsSpellingWouldChange_data()
     {
-        QTest::addColumn<QString>("content"); // choices as words, another release's stamp, an older revision
+        QTest::addColumn<QString>("content"); // choices as words, figures, another release's stamp, a revision
         QTest::addColumn<int>("fileMode");
         QTest::addColumn<bool>("opened");
         QTest::newRow("choices as words, the file read-only") << "words" << 0644 << true;
         QTest::newRow("choices as words, the folder read-only") << "words" << 0666 << true;
         QTest::newRow("another release's stamp, the file read-only") << "stamp" << 0644 << true;
+        QTest::newRow("a run's speed stored empty, the file read-only") << "figures" << 0644 << true;
         QTest::newRow("an older revision, the file read-only") << "revision" << 0644 << false;
     }
     void aFileItsUserMayNotWriteIsOpenedAsItIsWhereOnlyItsSpellingWouldChange()
@@ -1349,7 +1408,8 @@ private slots:
             QVERIFY(runOn(path,
                 { content == "words" ? "INSERT INTO results (name, method, options, shape) VALUES ('r', 'vbar', "
                                        "'prolate', 'oblate')"
-                                     : "UPDATE version SET applicationVersion = '20100101'" }));
+                        : content == "figures" ? "INSERT INTO experiment (name, RPM) VALUES ('e', NULL)"
+                                               : "UPDATE version SET applicationVersion = '20100101'" }));
         }
         QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(fileMode)) == 0);
         const QByteArray before = bytesOf(path);
