@@ -177,11 +177,11 @@ bool grantsMore(const struct stat &found, const struct stat &database, mode_t bi
 }
 
 // What the person can do about the file `found`, named `name`, in the
-// folder `folder` (at `folderPath`): remove it where the user may, or else
-// ask who may, or do without the folder. `moved`: a file of changes of the
-// user's own that may also be the user's cut-off change.
+// folder `folder` (at `folderPath`), which holds no change the database
+// file may need: remove it where the user may, or else ask who may, or do
+// without the folder.
 QString whatToDo(const QString &name, const QByteArray &folderPath, const struct stat &folder, const struct stat &found,
-    bool opening, bool moved)
+    bool opening)
 {
     const uid_t me = ::geteuid();
     const QString doWithout = QStringLiteral("or move the database file to a folder that only you may write, and "
@@ -195,12 +195,6 @@ QString whatToDo(const QString &name, const QByteArray &folderPath, const struct
                               "the folder's owner or an administrator may. Ask one of them to remove it, %3")
             .arg(name, userName(found.st_uid), doWithout);
     const QString again = opening ? QStringLiteral("open the file again") : QStringLiteral("try again");
-    if (moved)
-        return QStringLiteral("It may have been taken away and put back, and played in it would undo what was "
-                              "saved since. If it is a change of your own that was cut off, move the database file "
-                              "and it to a folder that only you may write, and open the file there; otherwise "
-                              "remove %1, or move it aside, and %2.")
-            .arg(name, again);
     return QStringLiteral("Remove %1, or move it aside, and %2.").arg(name, again);
 }
 
@@ -210,6 +204,7 @@ enum class Held {
     OthersWrite, // others who may not write the database may have changed it
     OthersRead, // others who may not read the database may read it
     SecondName, // whoever holds its other name may have changed it
+    Moved, // it may have been taken away and put back, to undo later saves
 };
 
 QString keepIt(Held why, const struct stat &found, const struct stat &database, bool opening)
@@ -232,6 +227,20 @@ QString keepIt(Held why, const struct stat &found, const struct stat &database, 
         return keep + QLatin1Char(' ') + fit.left(1).toUpper() + fit.mid(1);
     case Held::SecondName:
         break;
+    case Held::Moved:
+        // Where no one else may rename it, the database file is opened with it and the change played in.
+        if (found.st_uid == ::geteuid())
+            return keep
+                + QStringLiteral(" It is yours, but it may also have been taken away and put back, and played in "
+                                 "it would undo what was saved since. If you know it is a change of yours that was "
+                                 "cut off, move the database file together with it to a folder that only you may "
+                                 "write, and open the file there: that finishes the change.");
+        return keep
+            + QStringLiteral(" It is %1's, but it may also have been taken away and put back, and played in it "
+                             "would undo what was saved since. If %1 knows it is a change of theirs that was cut "
+                             "off, %1 can finish it: with the database file moved together with it to a folder "
+                             "that only %1 may write, opening the file there as %1 does.")
+                  .arg(userName(found.st_uid));
     }
     return keep
         + QStringLiteral(" Whoever holds its other name may have changed it, though. If you trust them, "
@@ -268,9 +277,8 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     const QString name = QDir::toNativeSeparators(QFile::decodeName(beside));
     const QString databaseName = QDir::toNativeSeparators(QFile::decodeName(database));
     const QString state = opening ? QStringLiteral("is not opened") : QStringLiteral("is not read or written now");
-    bool moved = false;
     QString what;
-    QString advice;
+    Held held = Held::OthersWrite;
     if (!regular) {
         what = AppRegularFile::kind(found.st_mode);
         if (what.isEmpty())
@@ -279,21 +287,18 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
         what = QStringLiteral("a file of another user's");
     } else if (found.st_nlink > 1) {
         what = QStringLiteral("a file with a second name (a hard link)");
-        if (mayHoldChange)
-            advice = keepIt(Held::SecondName, found, file, opening);
+        held = Held::SecondName;
     } else if (grantsMore(found, file, S_IWOTH)) {
         what = QStringLiteral("a file that others may write");
-        if (mayHoldChange)
-            advice = keepIt(Held::OthersWrite, found, file, opening);
+        held = Held::OthersWrite;
     } else if (grantsMore(found, file, S_IROTH)) {
         what = QStringLiteral("a file that others may read who may not read the database file");
-        if (mayHoldChange)
-            advice = keepIt(Held::OthersRead, found, file, opening);
+        held = Held::OthersRead;
     } else if (holdsChanges(beside) && found.st_size > 0 && changedSinceWritten(found) && folderKnown
         && othersMayMove(folder)) {
         // Taken away while a save ended (so that it could not be removed) and
         // put back after later saves, it would take the file back to before them.
-        moved = true;
+        held = Held::Moved;
         what = QStringLiteral("a file of changes that was moved or renamed after it was last written, in a folder "
                               "where others may do so");
     } else if (mayHoldChange && found.st_uid != me
@@ -309,8 +314,9 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     }
     if (what.isEmpty())
         return QString();
-    if (advice.isEmpty())
-        advice = whatToDo(name, folderPath, folder, found, opening, moved);
+    // Removed, a file that may hold a change would lose it, or leave the database file damaged.
+    const QString advice
+        = mayHoldChange ? keepIt(held, found, file, opening) : whatToDo(name, folderPath, folder, found, opening);
     return QStringLiteral("The database file\n%1\n%2: beside it lies %3, %4, which would be taken for changes of the "
                           "database's own and written into it. Nothing was read from the database or written to "
                           "it. %5")

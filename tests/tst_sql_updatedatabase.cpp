@@ -152,17 +152,25 @@ QString keepAdvice(const QString &why, const QString &group, const QString &perm
         + again;
 }
 
-// What the guard says of the journal or log `beside` the database at `path`, of the user's own but moved
-// since it was written, in a folder where others may rename the user's files.
-QString movedRefusal(const QString &path, const QString &beside)
+// What the guard says of the journal or log `beside` the database at `path`, moved since it was written, in a
+// folder where others may rename the user's files: whose it is (empty: the user's), never to remove it.
+QString movedRefusal(const QString &path, const QString &beside, const QString &owner = QString())
 {
     return "The database file\n" + path + "\nis not opened: beside it lies " + beside
         + ", a file of changes that was moved or renamed after it was last written, in a folder where others may "
           "do so, which would be taken for changes of the database's own and written into it. Nothing was read "
-          "from the database or written to it. It may have been taken away and put back, and played in it would "
-          "undo what was saved since. If it is a change of your own that was cut off, move the database file and "
-          "it to a folder that only you may write, and open the file there; otherwise remove "
-        + beside + ", or move it aside, and open the file again.";
+          "from the database or written to it. Do not remove it or move it aside: it may hold a change that was "
+          "cut off, which the database file needs to be whole. "
+        + (owner.isEmpty()
+                ? QString("It is yours, but it may also have been taken away and put back, and played in it would "
+                          "undo what was saved since. If you know it is a change of yours that was cut off, move "
+                          "the database file together with it to a folder that only you may write, and open the "
+                          "file there: that finishes the change.")
+                : QString("It is %1's, but it may also have been taken away and put back, and played in it would "
+                          "undo what was saved since. If %1 knows it is a change of theirs that was cut off, %1 can "
+                          "finish it: with the database file moved together with it to a folder that only %1 may "
+                          "write, opening the file there as %1 does.")
+                      .arg(owner));
 }
 
 } // namespace
@@ -1208,6 +1216,7 @@ private slots:
         QTest::newRow("their cut-off save's journal") << "journal";
         QTest::newRow("the journal of their cut-off save, which only they may write") << "their own journal";
         QTest::newRow("the log of their program, still open") << "log";
+        QTest::newRow("their cut-off save's journal, renamed since it was written") << "moved journal";
     }
     void aChangeOfAnotherWriterOfTheDatabaseIsPlayedIn()
     {
@@ -1241,6 +1250,17 @@ private slots:
                 QVERIFY(writeJournalAs(path, testLabGroup, left == "journal" ? 0664 : 0644));
             }
         }
+        if (left == "moved journal") {
+            // May be taken away and put back by anyone of the group: theirs to finish, never to be removed.
+            QVERIFY(testMoveAwayAndBack(journal));
+            const QByteArray changes = bytesOf(journal);
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QVERIFY(!openAndUpdate(path));
+            QCOMPARE(m_error, movedRefusal(path, journal, "nobody"));
+            QCOMPARE(bytesOf(journal), changes);
+            return;
+        }
         {
             TestAsLabUser user;
             QVERIFY(user.isActing());
@@ -1269,6 +1289,69 @@ private slots:
         QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
         QCOMPARE(rows(path, "PRAGMA integrity_check"), QStringList { "ok" });
         QVERIFY(!QFileInfo::exists(journal) || QFileInfo(journal).size() == 0);
+    }
+
+    // A shared database whose log another member's program keeps, the index of which that member made such
+    // that the user may not write it: the user reads their change, but a save says whose the index is and what
+    // ends it, never to remove it (which would damage the file while their program has it open), not only that
+    // the database is read only. Once that member has opened and closed the file, the user saves again.
+    void aSaveSaysWhoseLogIndexTheUserMayNotWrite()
+    {
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        const QString path = labPath(02775);
+        QVERIFY(!path.isEmpty());
+        const QString index = path + "-shm";
+        {
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
+            QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        }
+        // Their program, in a process of its own, cut off with its change in the log.
+        TestChildSession member([&]() {
+            TestAsLabMember as;
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-member");
+            db.setDatabaseName(path);
+            QSqlQuery query(db);
+            const bool written = as.isActing() && db.open() && query.exec("PRAGMA journal_mode = WAL") && query.next()
+                && query.value(0).toString() == "wal" && query.exec("PRAGMA wal_autocheckpoint = 0")
+                && query.exec("UPDATE amino SET vbar = 0.123");
+            query.finish();
+            return written && ::chmod(QFile::encodeName(index).constData(), 0644) == 0 ? 0 : 1;
+        });
+        QCOMPARE(member.ready(), 0);
+        for (int cut = 0; cut < 2; ++cut) {
+            if (cut)
+                member.end();
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+            TestOtherProgram mine(path);
+            QVERIFY(mine.isOpen());
+            SqlTransaction save(mine.database());
+            if (save.isOpen()) {
+                QSqlQuery query(mine.database());
+                QVERIFY(!query.exec("INSERT INTO amino (Namethree, vbar) VALUES ('GLY', 0.7)"));
+                save.fail(query);
+            }
+            QCOMPARE(save.error(),
+                path + ":\nYou may write the database file, but not " + index
+                    + " beside it, the index of the log of changes that every save goes through. It is nobody's, "
+                      "whose program may have the database file open: do not remove it or move it aside. Nothing "
+                      "can be saved until nobody's program closes the database file or, where that program was cut "
+                      "off, until the database file is opened as nobody and closed again.");
+        }
+        {
+            TestAsLabMember as;
+            QVERIFY(as.isActing());
+            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        }
+        TestAsLabUser user;
+        QVERIFY(user.isActing());
+        QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('GLY', 0.7)" }));
+        QCOMPARE(rows(path, "SELECT Namethree || vbar FROM amino ORDER BY id"), QStringList({ "ALA0.123", "GLY0.7" }));
     }
 
     // Another user's journal beside the user's database where the user may not remove it (a sticky folder that
