@@ -92,6 +92,20 @@ bool hasMoved(const QSqlDatabase &db)
         && moved != 0;
 }
 
+// Whether the header of the database file says that it keeps its changes in a log (the "wal" mode): bytes 18
+// and 19, the versions it is written and read with, are then 2.
+bool keepsALog(const QByteArray &name)
+{
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat file = {};
+    unsigned char versions[2] = {};
+    const bool read = ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && ::pread(fd, versions, 2, 18) == 2;
+    ::close(fd);
+    return read && (versions[0] == 2 || versions[1] == 2);
+}
+
 } // namespace
 
 namespace SqlDatabaseFile {
@@ -163,7 +177,7 @@ QString readOnlyReason(const QString &fileName, const QString &driverText)
     // A file that keeps its changes in a log writes each save into the log, through its index: SQLite opens
     // either read-only where the user may not write it (another writer's program made it so), and then says
     // only that the database is read only.
-    if (::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) == 0) {
+    if (::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) == 0 && keepsALog(name)) {
         for (const char *suffix : { "-wal", "-shm" }) {
             const QByteArray beside = name + suffix;
             struct stat file = {};
