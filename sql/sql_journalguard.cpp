@@ -207,7 +207,9 @@ enum class Held {
     Moved, // it may have been taken away and put back, to undo later saves
 };
 
-QString keepIt(Held why, const struct stat &found, const struct stat &database, bool opening)
+// `change`: it may hold a change; else it is a log, or a log's index, that a
+// program with the database file open may be using.
+QString keepIt(Held why, const struct stat &found, const struct stat &database, bool opening, bool change)
 {
     const QString again = opening ? QStringLiteral("open the file again") : QStringLiteral("try again");
     const QString give = found.st_uid == ::geteuid()
@@ -215,8 +217,11 @@ QString keepIt(Held why, const struct stat &found, const struct stat &database, 
         : QStringLiteral("ask its owner (%1) to give it").arg(userName(found.st_uid));
     const QString fit = QStringLiteral("%1 the group (%2) and the permissions (%3) of the database file, and %4.")
                             .arg(give, groupName(database.st_gid), permissionsText(database.st_mode), again);
-    const QString keep = QStringLiteral("Do not remove it or move it aside: it may hold a change that was cut off, "
-                                        "which the database file needs to be whole.");
+    const QString keep = change ? QStringLiteral("Do not remove it or move it aside: it may hold a change that was "
+                                                 "cut off, which the database file needs to be whole.")
+                                : QStringLiteral("Do not remove it or move it aside: a program that has the database "
+                                                 "file open may keep its log of changes through it, and those "
+                                                 "changes would be lost.");
     switch (why) {
     case Held::OthersWrite:
         return keep
@@ -274,6 +279,9 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     const bool regular = S_ISREG(found.st_mode);
     const bool writersOwn = found.st_uid == me || found.st_uid == file.st_uid || mayWrite(found.st_uid, file);
     const bool mayHoldChange = regular && writersOwn && holdsChanges(beside) && found.st_size > 0;
+    // A log of changes, empty as it may be, and its index, of someone who may write the database: a program of
+    // theirs may have them open, and goes on writing its changes into what was removed.
+    const bool ofALog = regular && writersOwn && (beside.endsWith("-wal") || beside.endsWith("-shm"));
     const QString name = QDir::toNativeSeparators(QFile::decodeName(beside));
     const QString databaseName = QDir::toNativeSeparators(QFile::decodeName(database));
     const QString state = opening ? QStringLiteral("is not opened") : QStringLiteral("is not read or written now");
@@ -315,8 +323,8 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     if (what.isEmpty())
         return QString();
     // Removed, a file that may hold a change would lose it, or leave the database file damaged.
-    const QString advice
-        = mayHoldChange ? keepIt(held, found, file, opening) : whatToDo(name, folderPath, folder, found, opening);
+    const QString advice = mayHoldChange || ofALog ? keepIt(held, found, file, opening, mayHoldChange)
+                                                   : whatToDo(name, folderPath, folder, found, opening);
     return QStringLiteral("The database file\n%1\n%2: beside it lies %3, %4, which would be taken for changes of the "
                           "database's own and written into it. Nothing was read from the database or written to "
                           "it. %5")

@@ -130,15 +130,17 @@ QString besideRefusal(
 // What the person is told of a journal or log that may hold a change the database needs to be whole: never to
 // remove it. `why`: "write" (others may have changed it), "read" (others may read it) or "second name"; the
 // database file's group and permissions, and who is to give the file them ("give it" or "ask its owner (x) to
-// give it").
+// give it"). `change`: it may hold a change; else it is a log or its index that a program may be using.
 QString keepAdvice(const QString &why, const QString &group, const QString &permissions, bool opening = true,
-    const QString &give = "give it")
+    const QString &give = "give it", bool change = true)
 {
     const QString again = opening ? "open the file again." : "try again.";
     const QString fit = give + " the group (" + group + ") and the permissions (" + permissions
         + ") of the database file, and " + again;
-    QString advice = "Do not remove it or move it aside: it may hold a change that was cut off, which the database "
-                     "file needs to be whole. ";
+    QString advice = change ? "Do not remove it or move it aside: it may hold a change that was cut off, which the "
+                              "database file needs to be whole. "
+                            : "Do not remove it or move it aside: a program that has the database file open may keep "
+                              "its log of changes through it, and those changes would be lost. ";
     if (why == "write")
         return advice
             + "Others who may not write the database file may have changed it, though. If you trust "
@@ -1203,6 +1205,37 @@ private slots:
         QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(journal).constData(), nullptr, 0) == 0);
         QVERIFY2(openAndUpdate(path), qPrintable(m_error));
         QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+    }
+
+    // The log of changes beside the user's database, empty as it may be, or its index, that lets others write it
+    // who may not write the database file (of the folder's group, as a program that does not give it the
+    // database file's group leaves it): it is refused, naming it, but never to be removed, since a program that
+    // has the database file open may keep its changes through it.
+    void aLogOrItsIndexThatGrantsMoreIsRefusedNeverToBeRemoved_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("the index of the log") << "-shm";
+        QTest::newRow("an empty log") << "-wal";
+    }
+    void aLogOrItsIndexThatGrantsMoreIsRefusedNeverToBeRemoved()
+    {
+        QFETCH(QString, suffix);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        const QString path = labPath(02775);
+        QVERIFY(!path.isEmpty());
+        const QString file = path + suffix;
+        TestAsLabUser user;
+        QVERIFY(user.isActing());
+        QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        QVERIFY(::chown(QFile::encodeName(path).constData(), uid_t(-1), gid_t(testLabUserGroup)) == 0);
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
+        QVERIFY(writeAs(file, suffix == "-shm" ? QByteArray(32768, '\0') : QByteArray(), testLabGroup, 0664));
+        QVERIFY(!openAndUpdate(path));
+        QCOMPARE(m_error,
+            besideRefusal(path, file, "a file that others may write", true,
+                keepAdvice("write", QFileInfo(path).group(), "rw-rw-r--", true, "give it", false)));
+        QVERIFY(QFileInfo::exists(file));
     }
 
     // A shared database (of the lab's group, which may write it) in the group's folder: what another member left
