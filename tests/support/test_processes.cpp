@@ -14,6 +14,7 @@
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -134,9 +135,15 @@ TestChildSession::TestChildSession(const std::function<int()> &work)
     ::close(told[1]);
     unsigned char code = 126;
     ssize_t got = -1;
-    while (m_child > 0 && (got = ::read(told[0], &code, 1)) < 0 && errno == EINTR) { }
+    // Waited for with the test's patience: a child that never gets ready is ended.
+    struct pollfd ready = { told[0], POLLIN, 0 };
+    int polled = -1;
+    while (m_child > 0 && (polled = ::poll(&ready, 1, testPatienceMs())) < 0 && errno == EINTR) { }
+    while (polled > 0 && (got = ::read(told[0], &code, 1)) < 0 && errno == EINTR) { }
     ::close(told[0]);
     m_ready = got == 1 ? int(code) : 126;
+    if (m_ready == 126)
+        end();
 }
 
 TestChildSession::~TestChildSession()

@@ -41,7 +41,7 @@ int testCutSave(const QString &file, const QByteArray &bytes, qint64 cutAt);
 // process, a copy of this one made for it, which then lives on, holding
 // whatever it opened, until this ends; it is then ended as kill -9 would end
 // it, with nothing closed. ready() is `work`'s code (126 where no child could
-// be made).
+// be made, or it did not get ready within the test's patience).
 class TestChildSession
 {
 public:
