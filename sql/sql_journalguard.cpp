@@ -209,7 +209,8 @@ enum class Held {
 
 // `change`: it may hold a change; else it is a log, or a log's index, that a
 // program with the database file open may be using.
-QString keepIt(Held why, const struct stat &found, const struct stat &database, bool opening, bool change)
+QString keepIt(Held why, const QByteArray &beside, const struct stat &found, const struct stat &database, bool opening,
+    bool change)
 {
     const QString again = opening ? QStringLiteral("open the file again") : QStringLiteral("try again");
     const QString give = found.st_uid == ::geteuid()
@@ -247,10 +248,12 @@ QString keepIt(Held why, const struct stat &found, const struct stat &database, 
                              "that only %1 may write, opening the file there as %1 does.")
                   .arg(userName(found.st_uid));
     }
+    // A log put in its own place under a program that writes it would lose what that program writes next.
+    const bool log = beside.endsWith("-wal") || beside.endsWith("-shm");
     return keep
-        + QStringLiteral(" Whoever holds its other name may have changed it, though. If you trust them, "
-                         "give it a name of its own (copy it, and put the copy in its place), and %1.")
-              .arg(again);
+        + QStringLiteral(" Whoever holds its other name may have changed it, though. If you trust them, %1"
+                         "give it a name of its own (copy it, and put the copy in its place), and %2.")
+              .arg(log ? QStringLiteral("once no program has the database file open, ") : QString(), again);
 }
 
 // Why the file `found` beside the database at `database`, named `beside`,
@@ -323,7 +326,7 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     if (what.isEmpty())
         return QString();
     // Removed, a file that may hold a change would lose it, or leave the database file damaged.
-    const QString advice = mayHoldChange || ofALog ? keepIt(held, found, file, opening, mayHoldChange)
+    const QString advice = mayHoldChange || ofALog ? keepIt(held, beside, found, file, opening, mayHoldChange)
                                                    : whatToDo(name, folderPath, folder, found, opening);
     return QStringLiteral("The database file\n%1\n%2: beside it lies %3, %4, which would be taken for changes of the "
                           "database's own and written into it. Nothing was read from the database or written to "

@@ -130,9 +130,10 @@ QString besideRefusal(
 // What the person is told of a journal or log that may hold a change the database needs to be whole: never to
 // remove it. `why`: "write" (others may have changed it), "read" (others may read it) or "second name"; the
 // database file's group and permissions, and who is to give the file them ("give it" or "ask its owner (x) to
-// give it"). `change`: it may hold a change; else it is a log or its index that a program may be using.
+// give it"). `change`: it may hold a change; else it is a log or its index that a program may be using. `log`: it
+// is a log or its index, which is given a name of its own only once no program has the database file open.
 QString keepAdvice(const QString &why, const QString &group, const QString &permissions, bool opening = true,
-    const QString &give = "give it", bool change = true)
+    const QString &give = "give it", bool change = true, bool log = false)
 {
     const QString again = opening ? "open the file again." : "try again.";
     const QString fit = give + " the group (" + group + ") and the permissions (" + permissions
@@ -148,10 +149,9 @@ QString keepAdvice(const QString &why, const QString &group, const QString &perm
             + fit;
     if (why == "read")
         return advice + fit.left(1).toUpper() + fit.mid(1);
-    return advice
-        + "Whoever holds its other name may have changed it, though. If you trust them, give it a name of "
-          "its own (copy it, and put the copy in its place), and "
-        + again;
+    return advice + "Whoever holds its other name may have changed it, though. If you trust them, "
+        + (log ? "once no program has the database file open, " : "")
+        + "give it a name of its own (copy it, and put the copy in its place), and " + again;
 }
 
 // What the guard says of the journal or log `beside` the database at `path`, moved since it was written, in a
@@ -1214,12 +1214,15 @@ private slots:
     void aLogOrItsIndexThatGrantsMoreIsRefusedNeverToBeRemoved_data()
     {
         QTest::addColumn<QString>("suffix");
-        QTest::newRow("the index of the log") << "-shm";
-        QTest::newRow("an empty log") << "-wal";
+        QTest::addColumn<bool>("secondName"); // of the user's own, else of the folder's group
+        QTest::newRow("the index of the log") << "-shm" << false;
+        QTest::newRow("an empty log") << "-wal" << false;
+        QTest::newRow("the index of the log, with a second name") << "-shm" << true;
     }
     void aLogOrItsIndexThatGrantsMoreIsRefusedNeverToBeRemoved()
     {
         QFETCH(QString, suffix);
+        QFETCH(bool, secondName);
         if (!testCanGiveAway())
             QSKIP("only the superuser can act as the members of a group");
         const QString path = labPath(02775);
@@ -1230,11 +1233,16 @@ private slots:
         QVERIFY2(openAndUpdate(path), qPrintable(m_error));
         QVERIFY(::chown(QFile::encodeName(path).constData(), uid_t(-1), gid_t(testLabUserGroup)) == 0);
         QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
-        QVERIFY(writeAs(file, suffix == "-shm" ? QByteArray(32768, '\0') : QByteArray(), testLabGroup, 0664));
+        const QString made = secondName ? path + ".made" : file;
+        QVERIFY(writeAs(made, suffix == "-shm" ? QByteArray(32768, '\0') : QByteArray(),
+            secondName ? testLabUserGroup : testLabGroup, 0664));
+        QVERIFY(!secondName || testSecondName(made, file));
         QVERIFY(!openAndUpdate(path));
         QCOMPARE(m_error,
-            besideRefusal(path, file, "a file that others may write", true,
-                keepAdvice("write", QFileInfo(path).group(), "rw-rw-r--", true, "give it", false)));
+            secondName ? besideRefusal(path, file, "a file with a second name (a hard link)", true,
+                keepAdvice("second name", QString(), QString(), true, "give it", false, true))
+                       : besideRefusal(path, file, "a file that others may write", true,
+                           keepAdvice("write", QFileInfo(path).group(), "rw-rw-r--", true, "give it", false)));
         QVERIFY(QFileInfo::exists(file));
     }
 
