@@ -73,9 +73,9 @@ bool open(QFile &file, QIODevice::OpenMode mode, QString *why)
         betweenCheckAndOpen()(file.fileName());
     const int flags = (use == Use::Append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK
         | O_CLOEXEC | O_NOCTTY;
-    // A log it makes is never one it would refuse next time: others may read it, as the process's mask allows,
-    // but only the user may write it.
-    const int fd = ::open(name.constData(), flags, 0644);
+    // A log it makes is never one it would refuse next time, and is the user's alone: its lines hold what the
+    // user saved or imported (a statement's values), which the database file may let no one else read.
+    const int fd = ::open(name.constData(), flags, 0600);
     if (fd < 0) {
         const int error = errno;
         if (error == ELOOP)

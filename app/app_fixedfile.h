@@ -21,7 +21,8 @@ class QFile;
 // writes. So the name is not followed as a link, nothing is waited on, and
 // only a regular file of the user's own with one name, which no one else may
 // write, is used (a file to read may also be the superuser's, who could
-// change anything anyway). A log the program makes is the user's to write alone.
+// change anything anyway). A log the program makes is the user's alone, to
+// read and to write: it holds what the user saves into the database.
 namespace AppFixedFile {
 
 // Opens the file named by `file` as QFile::open would (opened, the QFile

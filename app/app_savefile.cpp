@@ -490,8 +490,11 @@ bool AppSaveFile::open()
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_tag = QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0');
         const QByteArray name = temporaryName(m_folder, m_name, m_tag);
+        // Of a file that exists, the user's alone until it has the file's group: made in a folder that passes
+        // its own group on (a group's shared one), it would show that group what is saved meanwhile, and what is
+        // kept of a copy cut off.
         m_fd = ::openat(m_folder, name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY,
-            m_inPlace ? 0600 : mode);
+            m_found.exists ? 0600 : mode);
         if (m_fd >= 0) {
             m_temporary = name;
             break;

@@ -27,7 +27,9 @@ struct stat;
 // its owner and every name: the new bytes are copied into it once they are
 // all on the disk and room for them is reserved (where the file system
 // cannot reserve, the part past the file's end is written first, and taken
-// back when it fails). While they are copied, the whole of them stays beside
+// back when it fails). The new file of a file that exists is the user's
+// alone until it has that file's group and permissions, and stays so where
+// it cannot have the group. While they are copied, the whole of them stays beside
 // the file under a name of its own ("NAME.TAG.EXT"), and the settings note
 // it: a copy cut off (kill -9, a power cut) leaves the file part new, part
 // old, and the next save of that file, or the next start, tells the person

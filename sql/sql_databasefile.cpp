@@ -92,6 +92,20 @@ bool hasMoved(const QSqlDatabase &db)
         && moved != 0;
 }
 
+// Whether the header of the database file says that it keeps its changes in a log (the "wal" mode): bytes 18
+// and 19, the versions it is written and read with, are then 2.
+bool keepsALog(const QByteArray &name)
+{
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat file = {};
+    unsigned char versions[2] = {};
+    const bool read = ::fstat(fd, &file) == 0 && S_ISREG(file.st_mode) && ::pread(fd, versions, 2, 18) == 2;
+    ::close(fd);
+    return read && (versions[0] == 2 || versions[1] == 2);
+}
+
 } // namespace
 
 namespace SqlDatabaseFile {
@@ -160,6 +174,34 @@ QString readOnlyReason(const QString &fileName, const QString &driverText)
         return QString();
     const QByteArray name = QFile::encodeName(fileName);
     const QByteArray folder = folderOf(name);
+    // A file that keeps its changes in a log writes each save into the log, through its index: SQLite opens
+    // either read-only where the user may not write it (another writer's program made it so), and then says
+    // only that the database is read only.
+    if (::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) == 0 && keepsALog(name)) {
+        for (const char *suffix : { "-wal", "-shm" }) {
+            const QByteArray beside = name + suffix;
+            struct stat file = {};
+            if (::lstat(beside.constData(), &file) != 0
+                || ::faccessat(AT_FDCWD, beside.constData(), W_OK, AT_EACCESS) == 0)
+                continue;
+            const QString what
+                = QStringLiteral("You may write the database file, but not %1 beside it, %2 of the "
+                                 "log of changes that every save goes through.")
+                      .arg(QDir::toNativeSeparators(QFile::decodeName(beside)),
+                          qstrcmp(suffix, "-wal") == 0 ? QStringLiteral("the file") : QStringLiteral("the index"));
+            if (file.st_uid == ::geteuid())
+                return what
+                    + QStringLiteral(" It is yours: give yourself the permission to write it (chmod u+w), and try "
+                                     "again.");
+            // Removed while that program has it open, the log would be lost, or damage the file.
+            return what
+                + QStringLiteral(" It is %1's, whose program may have the database file open: do not remove it or "
+                                 "move it aside. "
+                                 "Nothing can be saved until %1's program closes the database file or, where that "
+                                 "program was cut off, until the database file is opened as %1 and closed again.")
+                      .arg(userName(file.st_uid));
+        }
+    }
     // A save makes its journal beside the file, so the folder must be writable too.
     if (::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) == 0
         && ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) != 0)

@@ -28,8 +28,9 @@ void remember(const QString &path);
 
 // For a save that failed with `driverText` on the connection `db` (or the
 // file `fileName`): why, where SQLite says only that the database is read
-// only: the file was moved away or replaced since it was opened, or its
-// folder may not be written. Empty otherwise.
+// only: the file was moved away or replaced since it was opened, its log
+// of changes or that log's index is another's that the user may not write,
+// or its folder may not be written. Empty otherwise.
 QString readOnlyReason(const QSqlDatabase &db, const QString &driverText);
 QString readOnlyReason(const QString &fileName, const QString &driverText);
 

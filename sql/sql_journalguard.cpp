@@ -177,11 +177,11 @@ bool grantsMore(const struct stat &found, const struct stat &database, mode_t bi
 }
 
 // What the person can do about the file `found`, named `name`, in the
-// folder `folder` (at `folderPath`): remove it where the user may, or else
-// ask who may, or do without the folder. `moved`: a file of changes of the
-// user's own that may also be the user's cut-off change.
+// folder `folder` (at `folderPath`), which holds no change the database
+// file may need: remove it where the user may, or else ask who may, or do
+// without the folder.
 QString whatToDo(const QString &name, const QByteArray &folderPath, const struct stat &folder, const struct stat &found,
-    bool opening, bool moved)
+    bool opening)
 {
     const uid_t me = ::geteuid();
     const QString doWithout = QStringLiteral("or move the database file to a folder that only you may write, and "
@@ -195,12 +195,6 @@ QString whatToDo(const QString &name, const QByteArray &folderPath, const struct
                               "the folder's owner or an administrator may. Ask one of them to remove it, %3")
             .arg(name, userName(found.st_uid), doWithout);
     const QString again = opening ? QStringLiteral("open the file again") : QStringLiteral("try again");
-    if (moved)
-        return QStringLiteral("It may have been taken away and put back, and played in it would undo what was "
-                              "saved since. If it is a change of your own that was cut off, move the database file "
-                              "and it to a folder that only you may write, and open the file there; otherwise "
-                              "remove %1, or move it aside, and %2.")
-            .arg(name, again);
     return QStringLiteral("Remove %1, or move it aside, and %2.").arg(name, again);
 }
 
@@ -210,9 +204,13 @@ enum class Held {
     OthersWrite, // others who may not write the database may have changed it
     OthersRead, // others who may not read the database may read it
     SecondName, // whoever holds its other name may have changed it
+    Moved, // it may have been taken away and put back, to undo later saves
 };
 
-QString keepIt(Held why, const struct stat &found, const struct stat &database, bool opening)
+// `change`: it may hold a change; else it is a log, or a log's index, that a
+// program with the database file open may be using.
+QString keepIt(Held why, const QByteArray &beside, const struct stat &found, const struct stat &database, bool opening,
+    bool change)
 {
     const QString again = opening ? QStringLiteral("open the file again") : QStringLiteral("try again");
     const QString give = found.st_uid == ::geteuid()
@@ -220,8 +218,11 @@ QString keepIt(Held why, const struct stat &found, const struct stat &database, 
         : QStringLiteral("ask its owner (%1) to give it").arg(userName(found.st_uid));
     const QString fit = QStringLiteral("%1 the group (%2) and the permissions (%3) of the database file, and %4.")
                             .arg(give, groupName(database.st_gid), permissionsText(database.st_mode), again);
-    const QString keep = QStringLiteral("Do not remove it or move it aside: it may hold a change that was cut off, "
-                                        "which the database file needs to be whole.");
+    const QString keep = change ? QStringLiteral("Do not remove it or move it aside: it may hold a change that was "
+                                                 "cut off, which the database file needs to be whole.")
+                                : QStringLiteral("Do not remove it or move it aside: a program that has the database "
+                                                 "file open may keep its log of changes through it, and those "
+                                                 "changes would be lost.");
     switch (why) {
     case Held::OthersWrite:
         return keep
@@ -232,11 +233,27 @@ QString keepIt(Held why, const struct stat &found, const struct stat &database, 
         return keep + QLatin1Char(' ') + fit.left(1).toUpper() + fit.mid(1);
     case Held::SecondName:
         break;
+    case Held::Moved:
+        // Where no one else may rename it, the database file is opened with it and the change played in.
+        if (found.st_uid == ::geteuid())
+            return keep
+                + QStringLiteral(" It is yours, but it may also have been taken away and put back, and played in "
+                                 "it would undo what was saved since. If you know it is a change of yours that was "
+                                 "cut off, move the database file together with it to a folder that only you may "
+                                 "write, and open the file there: that finishes the change.");
+        return keep
+            + QStringLiteral(" It is %1's, but it may also have been taken away and put back, and played in it "
+                             "would undo what was saved since. If %1 knows it is a change of theirs that was cut "
+                             "off, %1 can finish it: with the database file moved together with it to a folder "
+                             "that only %1 may write, opening the file there as %1 does.")
+                  .arg(userName(found.st_uid));
     }
+    // A log put in its own place under a program that writes it would lose what that program writes next.
+    const bool log = beside.endsWith("-wal") || beside.endsWith("-shm");
     return keep
-        + QStringLiteral(" Whoever holds its other name may have changed it, though. If you trust them, "
-                         "give it a name of its own (copy it, and put the copy in its place), and %1.")
-              .arg(again);
+        + QStringLiteral(" Whoever holds its other name may have changed it, though. If you trust them, %1"
+                         "give it a name of its own (copy it, and put the copy in its place), and %2.")
+              .arg(log ? QStringLiteral("once no program has the database file open, ") : QString(), again);
 }
 
 // Why the file `found` beside the database at `database`, named `beside`,
@@ -265,12 +282,14 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     const bool regular = S_ISREG(found.st_mode);
     const bool writersOwn = found.st_uid == me || found.st_uid == file.st_uid || mayWrite(found.st_uid, file);
     const bool mayHoldChange = regular && writersOwn && holdsChanges(beside) && found.st_size > 0;
+    // A log of changes, empty as it may be, and its index, of someone who may write the database: a program of
+    // theirs may have them open, and goes on writing its changes into what was removed.
+    const bool ofALog = regular && writersOwn && (beside.endsWith("-wal") || beside.endsWith("-shm"));
     const QString name = QDir::toNativeSeparators(QFile::decodeName(beside));
     const QString databaseName = QDir::toNativeSeparators(QFile::decodeName(database));
     const QString state = opening ? QStringLiteral("is not opened") : QStringLiteral("is not read or written now");
-    bool moved = false;
     QString what;
-    QString advice;
+    Held held = Held::OthersWrite;
     if (!regular) {
         what = AppRegularFile::kind(found.st_mode);
         if (what.isEmpty())
@@ -279,21 +298,18 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
         what = QStringLiteral("a file of another user's");
     } else if (found.st_nlink > 1) {
         what = QStringLiteral("a file with a second name (a hard link)");
-        if (mayHoldChange)
-            advice = keepIt(Held::SecondName, found, file, opening);
+        held = Held::SecondName;
     } else if (grantsMore(found, file, S_IWOTH)) {
         what = QStringLiteral("a file that others may write");
-        if (mayHoldChange)
-            advice = keepIt(Held::OthersWrite, found, file, opening);
+        held = Held::OthersWrite;
     } else if (grantsMore(found, file, S_IROTH)) {
         what = QStringLiteral("a file that others may read who may not read the database file");
-        if (mayHoldChange)
-            advice = keepIt(Held::OthersRead, found, file, opening);
+        held = Held::OthersRead;
     } else if (holdsChanges(beside) && found.st_size > 0 && changedSinceWritten(found) && folderKnown
         && othersMayMove(folder)) {
         // Taken away while a save ended (so that it could not be removed) and
         // put back after later saves, it would take the file back to before them.
-        moved = true;
+        held = Held::Moved;
         what = QStringLiteral("a file of changes that was moved or renamed after it was last written, in a folder "
                               "where others may do so");
     } else if (mayHoldChange && found.st_uid != me
@@ -309,8 +325,9 @@ QString judgedFile(const QByteArray &database, const QByteArray &beside, const s
     }
     if (what.isEmpty())
         return QString();
-    if (advice.isEmpty())
-        advice = whatToDo(name, folderPath, folder, found, opening, moved);
+    // Removed, a file that may hold a change would lose it, or leave the database file damaged.
+    const QString advice = mayHoldChange || ofALog ? keepIt(held, beside, found, file, opening, mayHoldChange)
+                                                   : whatToDo(name, folderPath, folder, found, opening);
     return QStringLiteral("The database file\n%1\n%2: beside it lies %3, %4, which would be taken for changes of the "
                           "database's own and written into it. Nothing was read from the database or written to "
                           "it. %5")

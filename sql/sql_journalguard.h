@@ -37,8 +37,9 @@
 // the database is open, and judges the file that was opened, whatever the
 // name held a moment before or after. Its message names the file and what
 // the person can do. A journal or log that may hold a change the database
-// file needs to be whole is never to be removed: the message says what makes
-// it usable, or whose change it is and that opening the file as them
+// file needs to be whole is never to be removed, nor a log or its index
+// that a program with the database open may be using: the message says what
+// makes it usable, or whose change it is and that opening the file as them
 // finishes it. Of another file it says to remove it, or where the folder
 // does not let the user (another user's file in a sticky folder), to ask
 // who may, or to move the database to a folder of their own.

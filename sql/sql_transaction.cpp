@@ -138,7 +138,8 @@ bool SqlTransaction::fail(QSqlQuery &query)
         m_state = State::Failed;
     }
     failed(text);
-    if (takenBack)
+    // The guard's refusal of a file beside the database says itself that nothing was written.
+    if (takenBack && !m_refused)
         m_error += QStringLiteral("\n\n") + QLatin1String(nothingStored);
     return false;
 }
@@ -149,7 +150,9 @@ void SqlTransaction::failed(const QString &driverText)
         m_db.rollback();
     m_state = State::Failed;
     m_driverText = driverText;
-    m_error = report(m_db, driverText);
+    const QString refused = refusal(m_db.databaseName(), driverText);
+    m_refused = !refused.isEmpty();
+    m_error = m_refused ? refused : report(m_db, driverText);
 }
 
 bool SqlTransaction::commit()

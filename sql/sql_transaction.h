@@ -113,6 +113,8 @@ private:
     // The file's change counter as the write began, when it has one.
     quint32 m_counter = 0;
     bool m_counted = false;
+    // The failure is the guard's refusal of a file beside the database.
+    bool m_refused = false;
 };
 
 #endif

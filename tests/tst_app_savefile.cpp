@@ -488,6 +488,38 @@ private slots:
         QCOMPARE(entries(shared), QStringList { "report.SEQ" });
     }
 
+    // The new file of a save of a file that exists shows no one what the file does not: in a folder that passes
+    // its group on (a group's shared one, 2775), it is the user's alone until it has the file's group, and stays
+    // so where the user cannot give it that group (here one the user is not in), when it is copied into the
+    // file and what it holds is kept beside it should the copy be cut off.
+    void theNewFileOfASaveShowsNoOneWhatTheFileDoesNot()
+    {
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        QTemporaryDir dir;
+        const QString lab = dir.filePath("lab");
+        const QByteArray labName = QFile::encodeName(lab);
+        QVERIFY(QDir(dir.path()).mkdir("lab") && setMode(dir.path(), 0755));
+        QVERIFY(::chown(labName.constData(), 0, gid_t(testLabGroup)) == 0 && setMode(lab, 02775));
+        const QString target = lab + "/buffer.buf";
+        {
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QVERIFY(testWriteFile(target, "old"));
+        }
+        // A group the user is not in ("games"), given by the superuser.
+        QVERIFY(::chown(QFile::encodeName(target).constData(), uid_t(-1), 60) == 0 && setMode(target, 0640));
+        TestAsLabUser user;
+        QVERIFY(user.isActing());
+        AppSaveFile save(target);
+        QVERIFY2(save.open(), qPrintable(save.failure()));
+        const struct stat made = status(save.temporaryFileName());
+        QCOMPARE(made.st_gid, gid_t(testLabGroup));
+        QCOMPARE(QString::number(made.st_mode & 0777, 8), QString("600"));
+        save.cancelWriting();
+        QCOMPARE(testReadFile(target), QByteArray("old"));
+    }
+
     // A save that died (kill -9, a power cut) leaves its new file; the next
     // save of the same target removes it. Only that: not the new file of a
     // save that still runs, not another target's, not another user's, and

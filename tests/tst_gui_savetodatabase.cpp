@@ -1,5 +1,6 @@
 #include "gui/gui_resultfigure.h"
 #include "gui/gui_savetodatabase.h"
+#include "sql/sql_journalguard.h"
 #include "sql/sql_records.h"
 
 #include "test_environment.h"
@@ -713,6 +714,14 @@ private slots:
             << "Do not remove it or move it aside: it may hold a change that was cut off, which the database file "
                "needs to be whole. Whoever holds its other name may have changed it, though. If you trust them, give "
                "it a name of its own (copy it, and put the copy in its place), and try again.";
+        // Put there once the save has begun, as its first statement opens the journal: the box says once that
+        // nothing was written.
+        QTest::newRow("a second name of a file, put there as the save writes")
+            << "second name as the save writes"
+            << "a file with a second name (a hard link)"
+            << "Do not remove it or move it aside: it may hold a change that was cut off, which the database file "
+               "needs to be whole. Whoever holds its other name may have changed it, though. If you trust them, give "
+               "it a name of its own (copy it, and put the copy in its place), and try again.";
         QTest::newRow("another user's, that all may write, in a folder its group may write")
             << "another user's"
             << "a file of another user's"
@@ -730,14 +739,23 @@ private slots:
         const QString path = m_f->db.path();
         const QString journal = path + "-journal";
         QVERIFY(TestDatabase::writeHotJournal(path, { "DELETE FROM results" }, { "DELETE FROM sample" }, path + ".j"));
+        bool put = false;
         if (planted == "second name") {
             QVERIFY(testSecondName(path + ".j", journal));
+        } else if (planted == "second name as the save writes") {
+            SqlJournalGuard::setAroundOpen([&](const QString &name, bool opened) {
+                if (!opened && !put && name.endsWith("-journal"))
+                    put = testSecondName(path + ".j", journal);
+            });
+            TestLog::ignore(QtWarningMsg, QRegularExpression("^INSERT INTO results"));
         } else {
             QVERIFY(::chmod(QFile::encodeName(QFileInfo(path).path()).constData(), 02775) == 0);
             QVERIFY(QFile::rename(path + ".j", journal));
             QVERIFY(::chmod(QFile::encodeName(journal).constData(), 0666) == 0 && testGiveAway(journal));
         }
         save(d->qtResultsButtonBox)->click();
+        SqlJournalGuard::setAroundOpen(nullptr);
+        QVERIFY(put || planted != "second name as the save writes");
         const QString text = m_f->answerer.texts().value(0);
         QVERIFY2(text
                 == "The database file\n" + QDir::toNativeSeparators(path)

@@ -124,6 +124,37 @@ private slots:
         QCOMPARE(testReadFile(db.path()), before);
     }
 
+    // A statement refused because a journal was put beside the open file (a second name of a file, which others
+    // may fill) says what was put there and that nothing was written, once: the refusal says it already.
+    void aStatementRefusedForWhatLiesBesideTheFileSaysNothingWasWrittenOnce()
+    {
+        TestDatabase db;
+        QVERIFY(db.isValid() && db.exec("CREATE TABLE t (v TEXT NOT NULL)") && db.exec("INSERT INTO t VALUES ('a')"));
+        const QString planted = db.path() + ".j";
+        const QString journal = db.path() + "-journal";
+        QVERIFY(
+            TestDatabase::writeHotJournal(db.path(), { "DELETE FROM t" }, { "INSERT INTO t VALUES ('b')" }, planted));
+        const QByteArray before = testReadFile(db.path());
+        QString error;
+        {
+            SqlTransaction transaction(db.database());
+            QVERIFY(transaction.isOpen());
+            QVERIFY(testSecondName(planted, journal));
+            QSqlQuery query(db.database());
+            QVERIFY(!query.exec("INSERT INTO t VALUES ('c')"));
+            transaction.fail(query);
+            error = transaction.error();
+        }
+        QVERIFY2(error.startsWith("The database file\n" + QDir::toNativeSeparators(db.path())
+                     + "\nis not read or written now: beside it lies " + QDir::toNativeSeparators(journal)
+                     + ", a file with a second name (a hard link)"),
+            qPrintable(error));
+        QCOMPARE(error.count("Nothing"), 1);
+        QVERIFY(QFile::remove(journal));
+        QCOMPARE(testReadFile(db.path()), before);
+        QCOMPARE(db.value("SELECT group_concat(v) FROM t").toString(), QString("a"));
+    }
+
     // A save into a file that was moved away, or replaced by another under its name, since it was opened says
     // so (SQLite says only "attempt to write a readonly database"); so does one whose folder may not be written
     // where the file itself may, which a save needs for its journal. Nothing is written to any file.

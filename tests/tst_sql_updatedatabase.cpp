@@ -130,15 +130,18 @@ QString besideRefusal(
 // What the person is told of a journal or log that may hold a change the database needs to be whole: never to
 // remove it. `why`: "write" (others may have changed it), "read" (others may read it) or "second name"; the
 // database file's group and permissions, and who is to give the file them ("give it" or "ask its owner (x) to
-// give it").
+// give it"). `change`: it may hold a change; else it is a log or its index that a program may be using. `log`: it
+// is a log or its index, which is given a name of its own only once no program has the database file open.
 QString keepAdvice(const QString &why, const QString &group, const QString &permissions, bool opening = true,
-    const QString &give = "give it")
+    const QString &give = "give it", bool change = true, bool log = false)
 {
     const QString again = opening ? "open the file again." : "try again.";
     const QString fit = give + " the group (" + group + ") and the permissions (" + permissions
         + ") of the database file, and " + again;
-    QString advice = "Do not remove it or move it aside: it may hold a change that was cut off, which the database "
-                     "file needs to be whole. ";
+    QString advice = change ? "Do not remove it or move it aside: it may hold a change that was cut off, which the "
+                              "database file needs to be whole. "
+                            : "Do not remove it or move it aside: a program that has the database file open may keep "
+                              "its log of changes through it, and those changes would be lost. ";
     if (why == "write")
         return advice
             + "Others who may not write the database file may have changed it, though. If you trust "
@@ -146,23 +149,30 @@ QString keepAdvice(const QString &why, const QString &group, const QString &perm
             + fit;
     if (why == "read")
         return advice + fit.left(1).toUpper() + fit.mid(1);
-    return advice
-        + "Whoever holds its other name may have changed it, though. If you trust them, give it a name of "
-          "its own (copy it, and put the copy in its place), and "
-        + again;
+    return advice + "Whoever holds its other name may have changed it, though. If you trust them, "
+        + (log ? "once no program has the database file open, " : "")
+        + "give it a name of its own (copy it, and put the copy in its place), and " + again;
 }
 
-// What the guard says of the journal or log `beside` the database at `path`, of the user's own but moved
-// since it was written, in a folder where others may rename the user's files.
-QString movedRefusal(const QString &path, const QString &beside)
+// What the guard says of the journal or log `beside` the database at `path`, moved since it was written, in a
+// folder where others may rename the user's files: whose it is (empty: the user's), never to remove it.
+QString movedRefusal(const QString &path, const QString &beside, const QString &owner = QString())
 {
     return "The database file\n" + path + "\nis not opened: beside it lies " + beside
         + ", a file of changes that was moved or renamed after it was last written, in a folder where others may "
           "do so, which would be taken for changes of the database's own and written into it. Nothing was read "
-          "from the database or written to it. It may have been taken away and put back, and played in it would "
-          "undo what was saved since. If it is a change of your own that was cut off, move the database file and "
-          "it to a folder that only you may write, and open the file there; otherwise remove "
-        + beside + ", or move it aside, and open the file again.";
+          "from the database or written to it. Do not remove it or move it aside: it may hold a change that was "
+          "cut off, which the database file needs to be whole. "
+        + (owner.isEmpty()
+                ? QString("It is yours, but it may also have been taken away and put back, and played in it would "
+                          "undo what was saved since. If you know it is a change of yours that was cut off, move "
+                          "the database file together with it to a folder that only you may write, and open the "
+                          "file there: that finishes the change.")
+                : QString("It is %1's, but it may also have been taken away and put back, and played in it would "
+                          "undo what was saved since. If %1 knows it is a change of theirs that was cut off, %1 can "
+                          "finish it: with the database file moved together with it to a folder that only %1 may "
+                          "write, opening the file there as %1 does.")
+                      .arg(owner));
 }
 
 } // namespace
@@ -1255,6 +1265,45 @@ private slots:
         QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
     }
 
+    // The log of changes beside the user's database, empty as it may be, or its index, that lets others write it
+    // who may not write the database file (of the folder's group, as a program that does not give it the
+    // database file's group leaves it): it is refused, naming it, but never to be removed, since a program that
+    // has the database file open may keep its changes through it.
+    void aLogOrItsIndexThatGrantsMoreIsRefusedNeverToBeRemoved_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<bool>("secondName"); // of the user's own, else of the folder's group
+        QTest::newRow("the index of the log") << "-shm" << false;
+        QTest::newRow("an empty log") << "-wal" << false;
+        QTest::newRow("the index of the log, with a second name") << "-shm" << true;
+    }
+    void aLogOrItsIndexThatGrantsMoreIsRefusedNeverToBeRemoved()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(bool, secondName);
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        const QString path = labPath(02775);
+        QVERIFY(!path.isEmpty());
+        const QString file = path + suffix;
+        TestAsLabUser user;
+        QVERIFY(user.isActing());
+        QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        QVERIFY(::chown(QFile::encodeName(path).constData(), uid_t(-1), gid_t(testLabUserGroup)) == 0);
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
+        const QString made = secondName ? path + ".made" : file;
+        QVERIFY(writeAs(made, suffix == "-shm" ? QByteArray(32768, '\0') : QByteArray(),
+            secondName ? testLabUserGroup : testLabGroup, 0664));
+        QVERIFY(!secondName || testSecondName(made, file));
+        QVERIFY(!openAndUpdate(path));
+        QCOMPARE(m_error,
+            secondName ? besideRefusal(path, file, "a file with a second name (a hard link)", true,
+                keepAdvice("second name", QString(), QString(), true, "give it", false, true))
+                       : besideRefusal(path, file, "a file that others may write", true,
+                           keepAdvice("write", QFileInfo(path).group(), "rw-rw-r--", true, "give it", false)));
+        QVERIFY(QFileInfo::exists(file));
+    }
+
     // A shared database (of the lab's group, which may write it) in the group's folder: what another member left
     // beside it (the journal of a save of theirs that was cut off, the log their program still writes) is a
     // change of the database's own, since all who may write it may write the database anyway: it is played in,
@@ -1266,6 +1315,7 @@ private slots:
         QTest::newRow("their cut-off save's journal") << "journal";
         QTest::newRow("the journal of their cut-off save, which only they may write") << "their own journal";
         QTest::newRow("the log of their program, still open") << "log";
+        QTest::newRow("their cut-off save's journal, renamed since it was written") << "moved journal";
     }
     void aChangeOfAnotherWriterOfTheDatabaseIsPlayedIn()
     {
@@ -1299,6 +1349,17 @@ private slots:
                 QVERIFY(writeJournalAs(path, testLabGroup, left == "journal" ? 0664 : 0644));
             }
         }
+        if (left == "moved journal") {
+            // May be taken away and put back by anyone of the group: theirs to finish, never to be removed.
+            QVERIFY(testMoveAwayAndBack(journal));
+            const QByteArray changes = bytesOf(journal);
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QVERIFY(!openAndUpdate(path));
+            QCOMPARE(m_error, movedRefusal(path, journal, "nobody"));
+            QCOMPARE(bytesOf(journal), changes);
+            return;
+        }
         {
             TestAsLabUser user;
             QVERIFY(user.isActing());
@@ -1327,6 +1388,69 @@ private slots:
         QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
         QCOMPARE(rows(path, "PRAGMA integrity_check"), QStringList { "ok" });
         QVERIFY(!QFileInfo::exists(journal) || QFileInfo(journal).size() == 0);
+    }
+
+    // A shared database whose log another member's program keeps, the index of which that member made such
+    // that the user may not write it: the user reads their change, but a save says whose the index is and what
+    // ends it, never to remove it (which would damage the file while their program has it open), not only that
+    // the database is read only. Once that member has opened and closed the file, the user saves again.
+    void aSaveSaysWhoseLogIndexTheUserMayNotWrite()
+    {
+        if (!testCanGiveAway())
+            QSKIP("only the superuser can act as the members of a group");
+        const QString path = labPath(02775);
+        QVERIFY(!path.isEmpty());
+        const QString index = path + "-shm";
+        {
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
+            QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+        }
+        // Their program, in a process of its own, cut off with its change in the log.
+        TestChildSession member([&]() {
+            TestAsLabMember as;
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "tst-member");
+            db.setDatabaseName(path);
+            QSqlQuery query(db);
+            const bool written = as.isActing() && db.open() && query.exec("PRAGMA journal_mode = WAL") && query.next()
+                && query.value(0).toString() == "wal" && query.exec("PRAGMA wal_autocheckpoint = 0")
+                && query.exec("UPDATE amino SET vbar = 0.123");
+            query.finish();
+            return written && ::chmod(QFile::encodeName(index).constData(), 0644) == 0 ? 0 : 1;
+        });
+        QCOMPARE(member.ready(), 0);
+        for (int cut = 0; cut < 2; ++cut) {
+            if (cut)
+                member.end();
+            TestAsLabUser user;
+            QVERIFY(user.isActing());
+            QCOMPARE(rows(path, "SELECT vbar FROM amino"), QStringList { "0.123" });
+            TestOtherProgram mine(path);
+            QVERIFY(mine.isOpen());
+            SqlTransaction save(mine.database());
+            if (save.isOpen()) {
+                QSqlQuery query(mine.database());
+                QVERIFY(!query.exec("INSERT INTO amino (Namethree, vbar) VALUES ('GLY', 0.7)"));
+                save.fail(query);
+            }
+            QCOMPARE(save.error(),
+                path + ":\nYou may write the database file, but not " + index
+                    + " beside it, the index of the log of changes that every save goes through. It is nobody's, "
+                      "whose program may have the database file open: do not remove it or move it aside. Nothing "
+                      "can be saved until nobody's program closes the database file or, where that program was cut "
+                      "off, until the database file is opened as nobody and closed again.");
+        }
+        {
+            TestAsLabMember as;
+            QVERIFY(as.isActing());
+            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        }
+        TestAsLabUser user;
+        QVERIFY(user.isActing());
+        QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('GLY', 0.7)" }));
+        QCOMPARE(rows(path, "SELECT Namethree || vbar FROM amino ORDER BY id"), QStringList({ "ALA0.123", "GLY0.7" }));
     }
 
     // Another user's journal beside the user's database where the user may not remove it (a sticky folder that

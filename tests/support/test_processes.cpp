@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <fcntl.h>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -114,4 +116,47 @@ int testCutSave(const QString &file, const QByteArray &bytes, qint64 cutAt)
         save.commit();
         return 0;
     });
+}
+
+TestChildSession::TestChildSession(const std::function<int()> &work)
+{
+    int told[2] = { -1, -1 };
+    if (::pipe2(told, O_CLOEXEC) != 0)
+        return;
+    m_child = ::fork();
+    if (m_child == 0) {
+        ::close(told[0]);
+        const unsigned char code = static_cast<unsigned char>(work());
+        // The parent learns the code, and the child waits for its end, which comes as a signal.
+        while (::write(told[1], &code, 1) < 0 && errno == EINTR) { }
+        for (;;)
+            ::pause();
+    }
+    ::close(told[1]);
+    unsigned char code = 126;
+    ssize_t got = -1;
+    // Waited for with the test's patience: a child that never gets ready is ended.
+    struct pollfd ready = { told[0], POLLIN, 0 };
+    int polled = -1;
+    while (m_child > 0 && (polled = ::poll(&ready, 1, testPatienceMs())) < 0 && errno == EINTR) { }
+    while (polled > 0 && (got = ::read(told[0], &code, 1)) < 0 && errno == EINTR) { }
+    ::close(told[0]);
+    m_ready = got == 1 ? int(code) : 126;
+    if (m_ready == 126)
+        end();
+}
+
+TestChildSession::~TestChildSession()
+{
+    end();
+}
+
+void TestChildSession::end()
+{
+    if (m_child <= 0)
+        return;
+    ::kill(m_child, SIGKILL);
+    int status = 0;
+    while (::waitpid(m_child, &status, 0) < 0 && errno == EINTR) { }
+    m_child = -1;
 }

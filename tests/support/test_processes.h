@@ -37,4 +37,25 @@ int testInChild(const std::function<int()> &work, bool noFallocate = false);
 // of its file size limit), as kill -9 would. Returns what ended it (-SIGXFSZ).
 int testCutSave(const QString &file, const QByteArray &bytes, qint64 cutAt);
 
+// Another program that goes on beside the test: `work` runs in a child
+// process, a copy of this one made for it, which then lives on, holding
+// whatever it opened, until this ends; it is then ended as kill -9 would end
+// it, with nothing closed. ready() is `work`'s code (126 where no child could
+// be made, or it did not get ready within the test's patience).
+class TestChildSession
+{
+public:
+    explicit TestChildSession(const std::function<int()> &work);
+    ~TestChildSession();
+    TestChildSession(const TestChildSession &) = delete;
+    TestChildSession &operator=(const TestChildSession &) = delete;
+    int ready() const { return m_ready; }
+    // Ends the child now.
+    void end();
+
+private:
+    pid_t m_child = -1;
+    int m_ready = 126;
+};
+
 #endif
