@@ -65,7 +65,7 @@ class TstGuiCheckForUpdates : public QObject
             m->server.serve("/MANIFEST", manifest, status);
         auto dialog
             = std::make_unique<GuiCheckForUpdates>(installed, modulesPath.isNull() ? m->modules.path() : modulesPath);
-        [&]() { QTRY_VERIFY_WITH_TIMEOUT(compared(*dialog), 10000); }();
+        [&]() { TEST_TRY_VERIFY(compared(*dialog)); }();
         return dialog;
     }
 
@@ -77,7 +77,7 @@ class TstGuiCheckForUpdates : public QObject
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
         // The folder dialog counts among what was answered; the box is the last.
-        [&]() { QTRY_VERIFY_WITH_TIMEOUT(m->answerer.seen().size() == 2, 10000 * testSlowdown()); }();
+        [&]() { TEST_TRY_VERIFY(m->answerer.seen().size() == 2); }();
         return { m->answerer.titles().last(), m->answerer.texts().last() };
     }
 
@@ -173,7 +173,7 @@ private slots:
                 seen << dialog.qtModuleVersion->text();
         });
         turns.start(0);
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        TEST_TRY_VERIFY(compared(dialog));
         turns.stop();
         QVERIFY2(seen.contains(QString("Comparing the %1 lines of the manifest with what is installed...").arg(files)),
             qPrintable(seen.join(" | ")));
@@ -186,7 +186,7 @@ private slots:
         // None of them is the installed module's file; the summary lists a few.
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog.qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         const QStringList lines = m->answerer.texts().first().split('\n');
         QCOMPARE(lines.first(),
             QString("%1 of %1 modules could not be updated; their installed files are unchanged.").arg(files));
@@ -217,7 +217,7 @@ private slots:
                 ++turns;
         });
         counting.start(0);
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        TEST_TRY_VERIFY(compared(dialog));
         QVERIFY2(turns >= lines / 2, qPrintable(QString::number(turns)));
         QVERIFY(dialog.qtModuleVersion->text().startsWith("Update Echo to 20120111\nUpdate Echo to 20120112\n"));
         QVERIFY(dialog.qtModuleVersion->text().endsWith("\n... and 5 more"));
@@ -274,8 +274,8 @@ private slots:
             200, { "Evil,1", "Abs,1", entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(read(installed), newEcho);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        TEST_TRY_COMPARE(read(installed), newEcho);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         QVERIFY(m->answerer.texts().at(0).contains("\nEvil: its path /s/modules/../evil_main.js does not stay"));
         QVERIFY(m->answerer.texts().at(0).contains("\nAbs: its path /s/modules//tmp/abs_main.js does not stay"));
         QVERIFY(!QFile::exists(outside) && !QFile::exists("/tmp/abs_main.js"));
@@ -291,7 +291,7 @@ private slots:
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js\r\n\r\n", 200, { entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(read(entry.section(',', 3)), newEcho);
+        TEST_TRY_COMPARE(read(entry.section(',', 3)), newEcho);
     }
 
     void aFailedModuleDownloadKeepsTheInstalledFile_data()
@@ -321,7 +321,7 @@ private slots:
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         QVERIFY(m->answerer.texts().first().contains("\nEcho: unable to download " + installed));
         QCOMPARE(read(installed), old);
         QVERIFY(!QApplication::overrideCursor());
@@ -372,7 +372,7 @@ private slots:
         m->server.serve("/s/modules/echo_main.js", body, 200, contentType);
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         AppQtScriptPlugin::setLoadTimeLimitMs(limit);
         AppQtScriptPlugin::setInspectionMemoryLimitMiB(memory);
         QCOMPARE(m->answerer.titles().first(), QString("Module Update"));
@@ -408,8 +408,7 @@ private slots:
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
         QList<pid_t> inspectors;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (inspectors = testChildren(getpid(), "vornakel_inspect")).size() == 1, 10000 * testSlowdown());
+        TEST_TRY_VERIFY((inspectors = testChildren(getpid(), "vornakel_inspect")).size() == 1);
         QVERIFY(QApplication::overrideCursor());
         if (closed) {
             dialog->reject();
@@ -418,7 +417,7 @@ private slots:
             QVERIFY(m->answerer.seen().isEmpty());
         } else {
             ::kill(inspectors.first(), SIGKILL);
-            QTRY_COMPARE(m->answerer.seen().size(), 1);
+            TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
             QVERIFY2(m->answerer.texts().first().endsWith("\nEcho: the download for " + installed
                          + " was not installed: it is not a module script: The module inspector was ended from "
                            "outside (Killed)."),
@@ -450,7 +449,7 @@ private slots:
         auto dialog = check("Echo,20120102," + serverPath.toUtf8(), 200,
             { "Echo,20120101," + page + "," + echo, "MainScreen,20120412,," + mainScreen });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         QCOMPARE(read(target), replaced ? newText : old);
         QCOMPARE(m->answerer.titles().first(), QString(replaced ? "Update Completed" : "Module Update"));
         if (!replaced)
@@ -473,7 +472,7 @@ private slots:
         m->answerer.answerFileDialog(folder.path());
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 2);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 2);
         const QString archive = folder.filePath("vornakel-mac64.zip");
         if (status == 200) {
             QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
@@ -524,7 +523,7 @@ private slots:
         m->answerer.answerFileDialog(folder.path());
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 2);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 2);
         if (why.isEmpty()) {
             QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
             QVERIFY(read(archive) == QString::fromLatin1(body));
@@ -639,7 +638,7 @@ private slots:
                 = check("Echo,20120102,/s/modules/echo_main.js", 200, { "Echo,20120101,," + link }, shared.path());
             m->answerer.answerMessageBox(QMessageBox::Ok);
             QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
+            TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
             box = QStringList { m->answerer.titles().last(), m->answerer.texts().last() };
         }
         QCOMPARE(box.first(), QString(archive ? "Application Update" : "Module Update"));
@@ -662,21 +661,21 @@ private slots:
         QSettings().setValue(QLatin1String(AppServers::updateServerKey), streamer.baseUrl());
         QTemporaryDir folder;
         GuiCheckForUpdates dialog(kInstalled, m->modules.path());
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        TEST_TRY_VERIFY(compared(dialog));
         QVERIFY(dialog.qtBinaryFrame->isEnabled());
         m->answerer.answerFileDialog(folder.path());
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog.qtDownloadBinary, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(streamer.sent() > 0, 10000);
+        TEST_TRY_VERIFY(streamer.sent() > 0);
         // The window busy: it takes nothing until the server can send no more.
         const qint64 before = testResidentBytes();
         for (qint64 last = -1; streamer.sent() != last && streamer.sent() < size;) {
             last = streamer.sent();
-            QThread::msleep(200);
+            QThread::msleep(200 * testSlowdown());
         }
         const qint64 held = testResidentBytes() - before;
         const qint64 sent = streamer.sent();
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), 2, 120000 * testSlowdown());
+        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), 2, 2 * testPatienceMs());
         QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
         QFile archive(folder.filePath("vornakel-mac64.zip"));
         QCOMPARE(archive.size(), size);
@@ -754,15 +753,15 @@ private slots:
         QVERIFY(checking(dialog));
         const QRegularExpression reason(why + "$");
         if (path == "/MANIFEST") {
-            QTRY_VERIFY_WITH_TIMEOUT(!checking(dialog), 10 * givingUpMs());
+            TEST_TRY_VERIFY(!checking(dialog));
             const QString text = dialog.qtModuleVersion->text();
             QVERIFY2(text.startsWith("The update check failed: ") && reason.match(text).hasMatch(), qPrintable(text));
             return;
         }
-        QTRY_VERIFY(!checking(dialog));
+        TEST_TRY_VERIFY(!checking(dialog));
         const bool archive = path.endsWith(".zip");
         QTest::mouseClick(archive ? dialog.qtDownloadBinary : dialog.qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), archive ? 2 : 1, 10 * givingUpMs());
+        TEST_TRY_COMPARE(m->answerer.titles().size(), archive ? 2 : 1);
         const QString text = m->answerer.texts().last();
         QVERIFY2(reason.match(text).hasMatch(), qPrintable(text));
         QVERIFY2(archive || text.startsWith("1 of 1 modules could not be updated"), qPrintable(text));
@@ -792,7 +791,7 @@ private slots:
         else
             m->server.dribble("/MANIFEST", answer, QByteArray(), 1, 3 * givingUpMs() / answer.size());
         GuiCheckForUpdates dialog({ installEcho() }, m->modules.path());
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10 * givingUpMs());
+        TEST_TRY_VERIFY(compared(dialog));
         QCOMPARE(dialog.qtModuleVersion->text(), QString("Update Echo to 20120102"));
     }
 
@@ -802,7 +801,7 @@ private slots:
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { installEcho() });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
         QVERIFY(QApplication::overrideCursor());
-        QTRY_VERIFY(m->server.requested().contains("/s/modules/echo_main.js"));
+        TEST_TRY_VERIFY(m->server.requested().contains("/s/modules/echo_main.js"));
         dialog->reject();
         dialog.reset();
         QVERIFY(!QApplication::overrideCursor());

@@ -2,6 +2,7 @@
 #include "gui/gui_savetodatabase.h"
 #include "sql/sql_records.h"
 
+#include "test_environment.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
 
@@ -195,7 +196,7 @@ private slots:
         auto d = dialog(GuiSaveToDatabase::Page(page));
         d->show();
         QApplication::setActiveWindow(d.get());
-        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QVERIFY(QTest::qWaitForWindowActive(d.get(), testPatienceMs()));
         QLineEdit *edit = d->findChild<QComboBox *>("qt" + kind + "Name")->lineEdit();
         edit->clear();
         edit->setFocus();
@@ -242,7 +243,7 @@ private slots:
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->show();
         QApplication::setActiveWindow(d.get());
-        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QVERIFY(QTest::qWaitForWindowActive(d.get(), testPatienceMs()));
         QLineEdit *edit = d->qtResultsName->lineEdit();
         edit->clear(); // an empty name gives the focus to the dialog
         edit->setFocus();
@@ -274,7 +275,7 @@ private slots:
         auto d = dialog(GuiSaveToDatabase::Page(page));
         d->show();
         QApplication::setActiveWindow(d.get());
-        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QVERIFY(QTest::qWaitForWindowActive(d.get(), testPatienceMs()));
         auto *box = d->findChild<QComboBox *>("qt" + kind + "Name");
         QCOMPARE(box->currentText(), "New " + kind);
         QLineEdit *edit = box->lineEdit();

@@ -4,6 +4,7 @@
 #include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "test_database.h"
+#include "test_environment.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
 
@@ -84,19 +85,19 @@ void startCgi(QProcess &host, const QString &modules, const QString &database, c
         environment.insert(QStringLiteral("CONTENT_LENGTH"), QString::fromLatin1(contentLength));
     host.setProcessEnvironment(environment);
     host.start(testBinaryDir() + QStringLiteral("/bin/host_cgi"), { modules, database });
-    if (!host.waitForStarted(10000))
+    if (!host.waitForStarted(testPatienceMs()))
         return;
     host.write(input);
     if (!keepOpen)
         host.closeWriteChannel();
 }
 
-CgiRun finishCgi(QProcess &host, int timeoutMs)
+CgiRun finishCgi(QProcess &host)
 {
     CgiRun run;
-    if (!host.waitForFinished(timeoutMs)) {
+    if (!host.waitForFinished(testPatienceMs())) {
         host.kill();
-        host.waitForFinished();
+        host.waitForFinished(testPatienceMs());
         return run;
     }
     run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
@@ -113,7 +114,7 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
 {
     QProcess host;
     startCgi(host, modules, database, input, contentLength, keepOpen);
-    return finishCgi(host, keepOpen ? 10000 : 30000);
+    return finishCgi(host);
 }
 
 // One run of the CGI host per input, a few at once.
@@ -128,7 +129,7 @@ QList<CgiRun> runCgiEach(const QString &modules, const QString &database, const 
             startCgi(*hosts.back(), modules, database, inputs.at(i));
         }
         for (auto &host : hosts)
-            runs << finishCgi(*host, 30000);
+            runs << finishCgi(*host);
     }
     return runs;
 }
