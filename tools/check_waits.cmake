@@ -1,7 +1,8 @@
 # Fails when a test waits for something with a time that does not grow with
 # the machine's slowness: a QTRY_ wait without a timeout (QtTest's fixed 5 s),
 # or a timeout of a QTRY_ wait, of QtTest's qWaitFor*, of a process's, a
-# socket's or a signal spy's waitFor*/wait, or of a QDeadlineTimer, that names
+# socket's or a signal spy's waitFor*/wait, of a QDeadlineTimer, or of a
+# timer's single shot (QTimer::singleShot, as an event loop's end), that names
 # neither testPatienceMs() nor testSlowdown() (tests/support/test_environment.h).
 # Such a wait gives up on a busy machine, or under the sanitizers, which run
 # ten times slower, though nothing is wrong. The time is written at the wait
@@ -91,7 +92,7 @@ foreach(_depth RANGE 1 4)
     set(_args "([^()]|\\(${_args}\\))*")
 endforeach()
 set(_s "[ \t\r\n]")
-set(_name "QTRY_[A-Z0-9_]+|waitFor[A-Za-z0-9_]*|qWaitFor[A-Za-z0-9_]*|wait|QDeadlineTimer${_s}*[A-Za-z_][A-Za-z0-9_]*|QDeadlineTimer")
+set(_name "QTRY_[A-Z0-9_]+|waitFor[A-Za-z0-9_]*|qWaitFor[A-Za-z0-9_]*|wait|singleShot|QDeadlineTimer${_s}*[A-Za-z_][A-Za-z0-9_]*|QDeadlineTimer")
 set(_wait "[^A-Za-z0-9_](${_name})${_s}*\\(${_args}\\)")
 # What the names reach too deep a nesting: read as a wait whose time cannot be found.
 set(_bare "[^A-Za-z0-9_](${_name})${_s}*\\(")
@@ -133,6 +134,8 @@ foreach(_file ${_files})
             set(_why "QtTest's own 5 s; TEST_TRY_VERIFY or TEST_TRY_COMPARE wait with the patience")
         elseif(_callee STREQUAL "waitForAnswers")
             # The test support's client waits in whole patiences.
+        elseif(_callee STREQUAL "singleShot" AND _call MATCHES "^.singleShot${_s}*\\(${_s}*0${_s}*,")
+            # At the next turn of the event loop: no time.
         elseif(_call MATCHES "^.${_s}*(QDeadlineTimer${_s}*)?${_callee}${_s}*\\(${_s}*(const${_s}+)?[A-Za-z_][A-Za-z0-9_:<>]*([ \t\r\n&*]+)[A-Za-z_][A-Za-z0-9_]*${_s}*[,)=]")
             # A declaration: its parameters are no time.
         elseif(NOT _call MATCHES "${_scaled}")

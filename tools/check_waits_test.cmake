@@ -34,6 +34,8 @@ void TstClean::waits()
     run(R"js(
         wait(10); "quoted" waitForStarted(1) )
     )js");
+    QTimer::singleShot(0, dialog, &QDialog::accept);
+    QTimer::singleShot(testPatienceMs(), &loop, &QEventLoop::quit);
     QTest::qWait(50);
     QThread::msleep(200);
     awaited(5);
@@ -140,6 +142,11 @@ QVERIFY(QTest::qWaitForWindowActive(m_f->window.get()));
 ]=])
 _refused("a deadline" "tests/tst_bad.cpp" 1 [=[
 const QDeadlineTimer deadline(120000);
+]=])
+_refused("an event loop ended by a timer" "tests/tst_bad.cpp" 2 [=[
+QEventLoop loop;
+QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+loop.exec();
 ]=])
 _refused("a wait inside a scaled one" "tests/tst_bad.cpp" 1 [=[
 QTRY_VERIFY_WITH_TIMEOUT(p.waitForFinished(100), testPatienceMs());
