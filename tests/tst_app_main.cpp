@@ -88,7 +88,7 @@ private slots:
         const QString database = root.path() + "/bin/vornakel.db";
         if (output.isEmpty()) {
             // A normal start opens (and here creates) the default database beside the program.
-            QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(database), 60000);
+            TEST_TRY_VERIFY(QFile::exists(database));
             QCOMPARE(process.state(), QProcess::Running);
             QFile limits(QString("/proc/%1/limits").arg(process.processId()));
             QVERIFY(limits.open(QIODevice::ReadOnly));
@@ -98,7 +98,7 @@ private slots:
             QVERIFY2(openFiles.simplified().split(' ').value(3).toLongLong() >= hard, qPrintable(openFiles));
             process.kill();
         }
-        QVERIFY(process.waitForFinished(60000));
+        QVERIFY(process.waitForFinished(testPatienceMs()));
         QCOMPARE(process.readAllStandardOutput(), output);
         if (!output.isEmpty()) // told before anything is built
             QVERIFY(
@@ -144,7 +144,7 @@ private slots:
             QVERIFY(QDir().mkpath(root.path() + "/Database/vornakel.db"));
         QProcess process;
         start(process, root.path(), QCoreApplication::applicationFilePath(), { "--probe-start" });
-        QVERIFY(process.waitForFinished(120000) && process.exitStatus() == QProcess::NormalExit);
+        QVERIFY(process.waitForFinished(testPatienceMs()) && process.exitStatus() == QProcess::NormalExit);
         const QByteArray out = process.readAllStandardOutput();
         QCOMPARE(process.exitCode(), exitCode);
         QVERIFY2(out.contains(printed.replace("%1", root.path()).toLocal8Bit()), out.constData());

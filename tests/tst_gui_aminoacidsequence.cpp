@@ -241,7 +241,7 @@ private slots:
         QFETCH(int, size);
         m_dialog->show();
         m_dialog->qtFontSize->setValue(size);
-        QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get(), testPatienceMs()));
         const QRect screen = m_dialog->screen()->availableGeometry();
         QVERIFY(m_dialog->width() <= screen.width());
         QScrollBar *across = m_dialog->qtSequenceArea->horizontalScrollBar();

@@ -2,6 +2,7 @@
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_dataupdate.h"
 
+#include "test_environment.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
 #include "test_recordsteps.h"
@@ -144,7 +145,7 @@ class TstGuiBufferComponents : public QObject
         if (overwrite)
             m_f->answerer.answerMessageBox(QMessageBox::Save);
         m_f->click("qtBufferSaveToDB");
-        QTRY_COMPARE(m_f->answerer.pending(), 0);
+        TEST_TRY_COMPARE(m_f->answerer.pending(), 0);
     }
     // "column=value" of the named buffer record, for the columns given.
     QStringList stored(const QString &name, const QString &columns) const

@@ -1,5 +1,6 @@
 // The update check against a loopback HTTP server: what the manifest offers,
-// and which files the downloads write.
+// and which files the downloads write. Its requests given up for their time
+// are in tst_gui_checkforupdates_limits.
 
 #include "app/app_plugin.h"
 #include "app/app_servers.h"
@@ -9,6 +10,7 @@
 #include "test_log.h"
 #include "test_modalanswerer.h"
 #include "test_processes.h"
+#include "test_updatecheck.h"
 
 #include <QScopeGuard>
 #include <QThread>
@@ -19,96 +21,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-const QStringList kInstalled { "Echo,20120101,,/m/echo_main.js", "Other,20120101,,/m/other_main.js",
-    "Echo,20110101,,/m/old/echo_main.js", "Vornakel,20120828 BETA" };
-
-// An interim answer, which a server may send any number of times before its final one.
-const QByteArray kProcessing = "HTTP/1.1 102 Processing\r\n\r\n";
-
-QString read(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString("<missing>");
-}
-
-} // namespace
-
 Q_DECLARE_METATYPE(TestHttpServer::Framing)
 
-class TstGuiCheckForUpdates : public QObject
+class TstGuiCheckForUpdates : public QObject, TestUpdateCheckCase
 {
     Q_OBJECT
 
-    struct Fixture
-    {
-        TestSettings settings;
-        TestModules modules;
-        TestHttpServer server;
-        TestModalAnswerer answerer;
-    };
-    std::unique_ptr<Fixture> m;
-
-    // The module Echo, version 20120101, written at relPath; its line as the module manager lists it.
-    QString installEcho(const QString &relPath = "echo_main.js")
-    {
-        return "Echo,20120101,," + m->modules.write(relPath, "Echo", "20120101");
-    }
-
-    // The dialog once the manifest has been compared.
-    std::unique_ptr<GuiCheckForUpdates> check(const QByteArray &manifest, int status = 200,
-        const QStringList &installed = kInstalled, const QString &modulesPath = QString())
-    {
-        // A status below 0: the manifest is served already.
-        if (status >= 0)
-            m->server.serve("/MANIFEST", manifest, status);
-        auto dialog
-            = std::make_unique<GuiCheckForUpdates>(installed, modulesPath.isNull() ? m->modules.path() : modulesPath);
-        [&]() { QTRY_VERIFY_WITH_TIMEOUT(compared(*dialog), 10000); }();
-        return dialog;
-    }
-
-    // Downloads the archive into the folder; the title and text of the box that ends it.
-    QStringList downloadArchive(const QString &folder)
-    {
-        auto dialog = check("Vornakel,20120901,/dist/");
-        m->answerer.answerFileDialog(folder);
-        m->answerer.answerMessageBox(QMessageBox::Ok);
-        QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
-        // The folder dialog counts among what was answered; the box is the last.
-        [&]() { QTRY_VERIFY_WITH_TIMEOUT(m->answerer.seen().size() == 2, 10000 * testSlowdown()); }();
-        return { m->answerer.titles().last(), m->answerer.texts().last() };
-    }
-
-    // The manifest has been compared, or could not be.
-    static bool compared(const GuiCheckForUpdates &dialog)
-    {
-        return dialog.label->text() != "Checking the Vornakel web site for updated versions.";
-    }
-
-    // The time after which a request that stopped answering is given up in the tests.
-    static int givingUpMs() { return 1000 * testSlowdown(); }
-
-    // While the manifest is awaited, the dialog says so in both boxes.
-    static bool checking(const GuiCheckForUpdates &dialog)
-    {
-        const QString text = "Checking " + AppServers::updateServer() + " for updates...";
-        return dialog.qtModuleVersion->text() == text && dialog.qtBinaryVersion->text() == text;
-    }
-
 private slots:
-    void init()
-    {
-        m = std::make_unique<Fixture>();
-        QSettings().setValue(QLatin1String(AppServers::updateServerKey), m->server.baseUrl());
-    }
-    void cleanup()
-    {
-        m.reset();
-        GuiCheckForUpdates::setTimeLimits(GuiCheckForUpdates::DefaultRequestTimeLimitMs,
-            GuiCheckForUpdates::DefaultSilenceLimitMs, GuiCheckForUpdates::DefaultArchiveTimeLimitMs);
-    }
+    void init() { begin(); }
+    void cleanup() { end(); }
 
     void offersOnlyNewerInstalledItems_data()
     {
@@ -173,7 +94,7 @@ private slots:
                 seen << dialog.qtModuleVersion->text();
         });
         turns.start(0);
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        TEST_TRY_VERIFY(compared(dialog));
         turns.stop();
         QVERIFY2(seen.contains(QString("Comparing the %1 lines of the manifest with what is installed...").arg(files)),
             qPrintable(seen.join(" | ")));
@@ -186,7 +107,7 @@ private slots:
         // None of them is the installed module's file; the summary lists a few.
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog.qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         const QStringList lines = m->answerer.texts().first().split('\n');
         QCOMPARE(lines.first(),
             QString("%1 of %1 modules could not be updated; their installed files are unchanged.").arg(files));
@@ -217,7 +138,7 @@ private slots:
                 ++turns;
         });
         counting.start(0);
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        TEST_TRY_VERIFY(compared(dialog));
         QVERIFY2(turns >= lines / 2, qPrintable(QString::number(turns)));
         QVERIFY(dialog.qtModuleVersion->text().startsWith("Update Echo to 20120111\nUpdate Echo to 20120112\n"));
         QVERIFY(dialog.qtModuleVersion->text().endsWith("\n... and 5 more"));
@@ -274,8 +195,8 @@ private slots:
             200, { "Evil,1", "Abs,1", entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(read(installed), newEcho);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        TEST_TRY_COMPARE(read(installed), newEcho);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         QVERIFY(m->answerer.texts().at(0).contains("\nEvil: its path /s/modules/../evil_main.js does not stay"));
         QVERIFY(m->answerer.texts().at(0).contains("\nAbs: its path /s/modules//tmp/abs_main.js does not stay"));
         QVERIFY(!QFile::exists(outside) && !QFile::exists("/tmp/abs_main.js"));
@@ -291,7 +212,7 @@ private slots:
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js\r\n\r\n", 200, { entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(read(entry.section(',', 3)), newEcho);
+        TEST_TRY_COMPARE(read(entry.section(',', 3)), newEcho);
     }
 
     void aFailedModuleDownloadKeepsTheInstalledFile_data()
@@ -321,7 +242,7 @@ private slots:
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         QVERIFY(m->answerer.texts().first().contains("\nEcho: unable to download " + installed));
         QCOMPARE(read(installed), old);
         QVERIFY(!QApplication::overrideCursor());
@@ -372,7 +293,7 @@ private slots:
         m->server.serve("/s/modules/echo_main.js", body, 200, contentType);
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         AppQtScriptPlugin::setLoadTimeLimitMs(limit);
         AppQtScriptPlugin::setInspectionMemoryLimitMiB(memory);
         QCOMPARE(m->answerer.titles().first(), QString("Module Update"));
@@ -408,8 +329,7 @@ private slots:
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { entry });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
         QList<pid_t> inspectors;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (inspectors = testChildren(getpid(), "vornakel_inspect")).size() == 1, 10000 * testSlowdown());
+        TEST_TRY_VERIFY((inspectors = testChildren(getpid(), "vornakel_inspect")).size() == 1);
         QVERIFY(QApplication::overrideCursor());
         if (closed) {
             dialog->reject();
@@ -418,7 +338,7 @@ private slots:
             QVERIFY(m->answerer.seen().isEmpty());
         } else {
             ::kill(inspectors.first(), SIGKILL);
-            QTRY_COMPARE(m->answerer.seen().size(), 1);
+            TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
             QVERIFY2(m->answerer.texts().first().endsWith("\nEcho: the download for " + installed
                          + " was not installed: it is not a module script: The module inspector was ended from "
                            "outside (Killed)."),
@@ -450,7 +370,7 @@ private slots:
         auto dialog = check("Echo,20120102," + serverPath.toUtf8(), 200,
             { "Echo,20120101," + page + "," + echo, "MainScreen,20120412,," + mainScreen });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         QCOMPARE(read(target), replaced ? newText : old);
         QCOMPARE(m->answerer.titles().first(), QString(replaced ? "Update Completed" : "Module Update"));
         if (!replaced)
@@ -473,7 +393,7 @@ private slots:
         m->answerer.answerFileDialog(folder.path());
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 2);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 2);
         const QString archive = folder.filePath("vornakel-mac64.zip");
         if (status == 200) {
             QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
@@ -524,7 +444,7 @@ private slots:
         m->answerer.answerFileDialog(folder.path());
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog->qtDownloadBinary, Qt::LeftButton);
-        QTRY_COMPARE(m->answerer.seen().size(), 2);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 2);
         if (why.isEmpty()) {
             QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
             QVERIFY(read(archive) == QString::fromLatin1(body));
@@ -639,7 +559,7 @@ private slots:
                 = check("Echo,20120102,/s/modules/echo_main.js", 200, { "Echo,20120101,," + link }, shared.path());
             m->answerer.answerMessageBox(QMessageBox::Ok);
             QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(m->answerer.seen().size(), 1, 10000 * testSlowdown());
+            TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
             box = QStringList { m->answerer.titles().last(), m->answerer.texts().last() };
         }
         QCOMPARE(box.first(), QString(archive ? "Application Update" : "Module Update"));
@@ -662,21 +582,21 @@ private slots:
         QSettings().setValue(QLatin1String(AppServers::updateServerKey), streamer.baseUrl());
         QTemporaryDir folder;
         GuiCheckForUpdates dialog(kInstalled, m->modules.path());
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10000);
+        TEST_TRY_VERIFY(compared(dialog));
         QVERIFY(dialog.qtBinaryFrame->isEnabled());
         m->answerer.answerFileDialog(folder.path());
         m->answerer.answerMessageBox(QMessageBox::Ok);
         QTest::mouseClick(dialog.qtDownloadBinary, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(streamer.sent() > 0, 10000);
+        TEST_TRY_VERIFY(streamer.sent() > 0);
         // The window busy: it takes nothing until the server can send no more.
         const qint64 before = testResidentBytes();
         for (qint64 last = -1; streamer.sent() != last && streamer.sent() < size;) {
             last = streamer.sent();
-            QThread::msleep(200);
+            QThread::msleep(200 * testSlowdown());
         }
         const qint64 held = testResidentBytes() - before;
         const qint64 sent = streamer.sent();
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), 2, 120000 * testSlowdown());
+        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), 2, 2 * testPatienceMs());
         QCOMPARE(m->answerer.titles().last(), QString("Download Completed"));
         QFile archive(folder.filePath("vornakel-mac64.zip"));
         QCOMPARE(archive.size(), size);
@@ -689,120 +609,13 @@ private slots:
             held < 32 * 1024 * 1024, qPrintable(QString("%1 MiB held of %2 MiB sent").arg(held >> 20).arg(sent >> 20)));
     }
 
-    // A request given up for its time says what had come by then: nothing,
-    // a body too slow, a head too slow, or interim answers and no final one.
-    void givesUpOnAServerThatStopsAnswering_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("sends"); // "nothing", "body" a byte at a time, "head" a byte at a time, "interim"
-        QTest::addColumn<QString>("why"); // a pattern for the reason, which ends the message
-
-        const QString after = QString::number(givingUpMs() / 1000);
-        const QString silent = QRegularExpression::escape("Nothing arrived for " + after + " s.");
-        const QString slowBody = "The server sent too slowly: \\d+ of the 1000000 bytes of its answer had come " + after
-            + " s after the request\\.";
-        const QString slowHead = "The server sent too slowly: \\d+ bytes of the head of its answer had come " + after
-            + " s after the request, and not all of it\\.";
-        const QString interims = "The server sent \\d+ interim answers? \\(status 102\\) and no final answer within "
-            + after + " s of the request\\.";
-        QTest::newRow("manifest, nothing sent") << "/MANIFEST"
-                                                << "nothing" << silent;
-        QTest::newRow("manifest, its body trickled") << "/MANIFEST"
-                                                     << "body" << slowBody;
-        QTest::newRow("manifest, its head trickled") << "/MANIFEST"
-                                                     << "head" << slowHead;
-        QTest::newRow("manifest, interim answers without end") << "/MANIFEST"
-                                                               << "interim" << interims;
-        QTest::newRow("module, nothing sent") << "/s/modules/echo_main.js"
-                                              << "nothing" << silent;
-        QTest::newRow("module, its body trickled") << "/s/modules/echo_main.js"
-                                                   << "body" << slowBody;
-        QTest::newRow("module, interim answers without end") << "/s/modules/echo_main.js"
-                                                             << "interim" << interims;
-        QTest::newRow("archive, nothing sent") << "/dist/vornakel-mac64.zip"
-                                               << "nothing" << silent;
-        // A byte every 100 ms is never silence: the archive's own deadline ends it.
-        QTest::newRow("archive, its body trickled") << "/dist/vornakel-mac64.zip"
-                                                    << "body" << slowBody;
-        QTest::newRow("archive, its head trickled") << "/dist/vornakel-mac64.zip"
-                                                    << "head" << slowHead;
-    }
-    void givesUpOnAServerThatStopsAnswering()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, sends);
-        QFETCH(QString, why);
-        // The limit a row expects is short, the other far longer, so that they never cross.
-        if (sends != "nothing")
-            GuiCheckForUpdates::setTimeLimits(givingUpMs(), 60 * givingUpMs(), givingUpMs());
-        else
-            GuiCheckForUpdates::setTimeLimits(60 * givingUpMs(), givingUpMs(), 60 * givingUpMs());
-        const QString entry = installEcho();
-        m->server.serve("/MANIFEST", "Echo,20120102,/s/modules/echo_main.js\nVornakel,20120901,/dist/");
-        if (sends == "nothing")
-            m->server.hold(path);
-        else if (sends == "body")
-            m->server.trickle(path, 100);
-        else if (sends == "head")
-            m->server.dribble(path, "HTTP/1.1 200 OK\r\nX-Slow: ", "x", 1, 100);
-        else
-            m->server.dribble(path, QByteArray(), kProcessing, kProcessing.size(), 100);
-        QTemporaryDir folder;
-        m->answerer.answerFileDialog(folder.path());
-        m->answerer.answerMessageBox(QMessageBox::Ok);
-        GuiCheckForUpdates dialog({ entry, "Vornakel,20120828 BETA" }, m->modules.path());
-        QVERIFY(checking(dialog));
-        const QRegularExpression reason(why + "$");
-        if (path == "/MANIFEST") {
-            QTRY_VERIFY_WITH_TIMEOUT(!checking(dialog), 10 * givingUpMs());
-            const QString text = dialog.qtModuleVersion->text();
-            QVERIFY2(text.startsWith("The update check failed: ") && reason.match(text).hasMatch(), qPrintable(text));
-            return;
-        }
-        QTRY_VERIFY(!checking(dialog));
-        const bool archive = path.endsWith(".zip");
-        QTest::mouseClick(archive ? dialog.qtDownloadBinary : dialog.qtUpdateModules, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(m->answerer.titles().size(), archive ? 2 : 1, 10 * givingUpMs());
-        const QString text = m->answerer.texts().last();
-        QVERIFY2(reason.match(text).hasMatch(), qPrintable(text));
-        QVERIFY2(archive || text.startsWith("1 of 1 modules could not be updated"), qPrintable(text));
-        QVERIFY(!QApplication::overrideCursor());
-    }
-
-    // Whatever arrives is no silence: a head that comes a byte at a time more
-    // slowly than the silence limit, or interim answers before the final one,
-    // is taken once it is whole within the request's own limit.
-    void bytesOfAnyKindAreNoSilence_data()
-    {
-        QTest::addColumn<bool>("interim"); // interim answers first; else the whole answer a byte at a time
-        QTest::newRow("a head a byte at a time") << false;
-        QTest::newRow("interim answers first") << true;
-    }
-    void bytesOfAnyKindAreNoSilence()
-    {
-        QFETCH(bool, interim);
-        GuiCheckForUpdates::setTimeLimits(60 * givingUpMs(), givingUpMs(), 60 * givingUpMs());
-        const QByteArray manifest = "Echo,20120102,/s/modules/echo_main.js\n";
-        const QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(manifest.size())
-            + "\r\nX-Pad: " + QByteArray(20, 'p') + "\r\n\r\n" + manifest;
-        // Three times the silence limit in all, a piece every twenty-fifth of it.
-        const int tickMs = givingUpMs() / 25;
-        if (interim)
-            m->server.dribble("/MANIFEST", kProcessing.repeated(75) + answer, QByteArray(), kProcessing.size(), tickMs);
-        else
-            m->server.dribble("/MANIFEST", answer, QByteArray(), 1, 3 * givingUpMs() / answer.size());
-        GuiCheckForUpdates dialog({ installEcho() }, m->modules.path());
-        QTRY_VERIFY_WITH_TIMEOUT(compared(dialog), 10 * givingUpMs());
-        QCOMPARE(dialog.qtModuleVersion->text(), QString("Update Echo to 20120102"));
-    }
-
     void closingMidRunRestoresTheCursor()
     {
         m->server.hold("/s/modules/echo_main.js");
         auto dialog = check("Echo,20120102,/s/modules/echo_main.js", 200, { installEcho() });
         QTest::mouseClick(dialog->qtUpdateModules, Qt::LeftButton);
         QVERIFY(QApplication::overrideCursor());
-        QTRY_VERIFY(m->server.requested().contains("/s/modules/echo_main.js"));
+        TEST_TRY_VERIFY(m->server.requested().contains("/s/modules/echo_main.js"));
         dialog->reject();
         dialog.reset();
         QVERIFY(!QApplication::overrideCursor());

@@ -541,7 +541,7 @@ private slots:
     {
         open(Table::Extinction);
         QTableWidget *grid = editor().qtExtinctionTable;
-        QVERIFY(QTest::qWaitForWindowExposed(&editor()));
+        QVERIFY(QTest::qWaitForWindowExposed(&editor(), testPatienceMs()));
         click("qtRecordAdd");
         QCoreApplication::processEvents();
         // The coefficient column reaches the right edge, however empty its cells.

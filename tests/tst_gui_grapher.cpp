@@ -119,10 +119,10 @@ private slots:
     void remembersGeometryAndCloseOnlyHidesWhileDeleteTakesTheDialogAlong()
     {
         m_grapher->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_grapher.data()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_grapher.data(), testPatienceMs()));
         m_grapher->move(40, 60); // room above for a title bar: a place that is restored
         m_grapher->resize(800, 500);
-        QTRY_COMPARE(QSettings().value("Grapher/geometry/height").toInt(), 500);
+        TEST_TRY_COMPARE(QSettings().value("Grapher/geometry/height").toInt(), 500);
         const QRect geometry = m_grapher->geometry();
         action("Close")->trigger();
         QVERIFY(!m_grapher->isVisible());
@@ -357,7 +357,7 @@ private slots:
         action("Copy Data")->trigger();
         QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("1\t3\t0.333333\t-1.23457e+06\n2\t4\t\t\n"));
         m_grapher->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_grapher.data()));
+        QVERIFY(QTest::qWaitForWindowExposed(m_grapher.data(), testPatienceMs()));
         action("Copy Image")->trigger();
         QCOMPARE(QApplication::clipboard()->pixmap().size(), plot()->size());
     }

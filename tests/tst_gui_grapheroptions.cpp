@@ -41,10 +41,10 @@ private slots:
         QVERIFY(!m_dialog->groupBox_14->isEnabled() && !m_dialog->qtSaveAsDefaults->isEnabled());
         QCOMPARE(m_dialog->geometry().size(), QSize(525, 600));
         m_dialog->show();
-        QVERIFY(!m_dialog->isModal() && QTest::qWaitForWindowExposed(m_dialog.data()));
+        QVERIFY(!m_dialog->isModal() && QTest::qWaitForWindowExposed(m_dialog.data(), testPatienceMs()));
         m_dialog->move(40, 60); // room above for a title bar: a place that is restored
         m_dialog->resize(700, 500);
-        QTRY_COMPARE(QSettings().value("GrapherOptions/geometry/width").toInt(), 700);
+        TEST_TRY_COMPARE(QSettings().value("GrapherOptions/geometry/width").toInt(), 700);
         const QRect geometry = m_dialog->geometry();
         m_dialog.reset(new GuiGrapherOptions(nullptr));
         QCOMPARE(m_dialog->geometry(), geometry);

@@ -40,7 +40,7 @@ private slots:
         layout->itemAt(1)->widget()->setObjectName("qtOther");
         m_form->show();
         QApplication::setActiveWindow(m_form);
-        QVERIFY(QTest::qWaitForWindowActive(m_form));
+        QVERIFY(QTest::qWaitForWindowActive(m_form, testPatienceMs()));
     }
     void cleanup()
     {
@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(field()->styleSheet(), RedMark);
         typeInto("7");
         other()->setFocus();
-        QTRY_COMPARE(edited.count(), 2);
+        TEST_TRY_COMPARE(edited.count(), 2);
         QVERIFY(field()->isValid());
         QVERIFY(field()->styleSheet().isEmpty());
     }

@@ -80,7 +80,7 @@ private slots:
 
         // Closing the window releases the module object with it.
         window->window()->close();
-        QTRY_VERIFY(guard.isNull());
+        TEST_TRY_VERIFY(guard.isNull());
     }
 
     void textThatIsNoFormOpensNoWindow()

@@ -7,6 +7,7 @@
 #include "gui/gui_savetodatabase.h"
 
 #include "test_database.h"
+#include "test_environment.h"
 #include "test_fakemodule.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -948,7 +949,7 @@ private slots:
         typeAll("ALA=500 GLY=47");
         auto *table = widget<QTableWidget>("qtAminoAcids");
         QApplication::setActiveWindow(m_f->window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_f->window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(m_f->window.get(), testPatienceMs()));
         table->setCurrentItem(cell("LYS"));
         table->editItem(cell("LYS"));
         QTest::keyClicks(QApplication::focusWidget(), "36");

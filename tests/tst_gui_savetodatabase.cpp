@@ -198,7 +198,7 @@ private slots:
         auto d = dialog(GuiSaveToDatabase::Page(page));
         d->show();
         QApplication::setActiveWindow(d.get());
-        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QVERIFY(QTest::qWaitForWindowActive(d.get(), testPatienceMs()));
         QLineEdit *edit = d->findChild<QComboBox *>("qt" + kind + "Name")->lineEdit();
         edit->clear();
         edit->setFocus();
@@ -245,7 +245,7 @@ private slots:
         auto d = dialog(GuiSaveToDatabase::ResultsRecordPage);
         d->show();
         QApplication::setActiveWindow(d.get());
-        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QVERIFY(QTest::qWaitForWindowActive(d.get(), testPatienceMs()));
         QLineEdit *edit = d->qtResultsName->lineEdit();
         edit->clear(); // an empty name gives the focus to the dialog
         edit->setFocus();
@@ -277,7 +277,7 @@ private slots:
         auto d = dialog(GuiSaveToDatabase::Page(page));
         d->show();
         QApplication::setActiveWindow(d.get());
-        QVERIFY(QTest::qWaitForWindowActive(d.get()));
+        QVERIFY(QTest::qWaitForWindowActive(d.get(), testPatienceMs()));
         auto *box = d->findChild<QComboBox *>("qt" + kind + "Name");
         QCOMPARE(box->currentText(), "New " + kind);
         QLineEdit *edit = box->lineEdit();

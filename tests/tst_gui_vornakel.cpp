@@ -8,6 +8,7 @@
 #include "gui/gui_standardvalue.h"
 #include "gui/gui_vornakel.h"
 #include "sql/sql_updatedatabase.h"
+#include "test_environment.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
 #include "test_processes.h"
@@ -198,7 +199,7 @@ private slots:
         QSignalSpy shown(window, &GuiVornakel::sigShown);
         window->firstShow(); // tells main to close the splash
         QCOMPARE(shown.count(), 1);
-        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(QTest::qWaitForWindowExposed(window, testPatienceMs()));
         const QString pairs
             = QStringLiteral("qtskButton>qtSedVelocityKLabel qtSedVelocityKLabel>qtSedVelocityK "
                              "qtSampleVbarUnitLabel>qtSampleVbar qtStopSign>qtSedEquilibriumMR "
@@ -419,9 +420,9 @@ private slots:
             qobject_cast<QMessageBox *>(box)->button(QMessageBox::Ok)->click();
         });
         m->window->firstShow();
-        QTRY_COMPARE(m->answerer.seen().size(), 1);
+        TEST_TRY_COMPARE(m->answerer.seen().size(), 1);
         QVERIFY2(noted.contains(file), qPrintable(noted.join(", ")));
-        QTRY_VERIFY(!QSettings().contains(notes));
+        TEST_TRY_VERIFY(!QSettings().contains(notes));
         QCOMPARE(m->answerer.titles(), QStringList { "Vornakel" });
         const QString told = m->answerer.texts().first();
         QVERIFY2(told.startsWith("An earlier save of " + file + " was cut off while it wrote into the file itself")
@@ -585,11 +586,11 @@ private slots:
         QCOMPARE(first->geometry().size(), QSize(773, 739));
         QVERIFY(!first->testAttribute(Qt::WA_Moved));
         first->show();
-        QVERIFY(QTest::qWaitForWindowExposed(first));
+        QVERIFY(QTest::qWaitForWindowExposed(first, testPatienceMs()));
         // Wider than the least width, which holds every figure whole.
         const int width = first->minimumWidth() + 39;
         first->setGeometry(37, 53, width, 644);
-        QTRY_COMPARE(stored("MainWindow/geometry/width"), width); // at once, not only when the window goes
+        TEST_TRY_COMPARE(stored("MainWindow/geometry/width"), width); // at once, not only when the window goes
         const QRect kept = first->geometry();
         auto second = start(QStringLiteral("second.db"));
         QVERIFY(second);

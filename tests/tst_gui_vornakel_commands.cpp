@@ -5,6 +5,7 @@
 #include "app/app_version.h"
 #include "gui/gui_about.h"
 #include "gui/gui_checkforupdates.h"
+#include "test_environment.h"
 #include "test_fakemodule.h"
 #include "test_httpserver.h"
 #include "test_log.h"
@@ -257,7 +258,7 @@ private slots:
                 const QString text = dialog->qtModuleVersion->text();
                 return !text.isEmpty() && !text.startsWith("Checking ");
             };
-            if (!QTest::qWaitFor(compared, 10000))
+            if (!QTest::qWaitFor(compared, testPatienceMs()))
                 shown << "no answer from the server";
             shown << dialog->qtModuleVersion->text() << dialog->qtBinaryVersion->text();
             dialog->reject();

@@ -3,6 +3,7 @@
 #include "gui/gui_buffercomponents.h"
 #include "gui/gui_samplecomposition.h"
 
+#include "test_environment.h"
 #include "test_fakemodule.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -145,7 +146,7 @@ private slots:
             m_f->type("qtSedEquilibriumMR", steps[1]);
         m_f->answerer.clear();
         m_f->type(steps[2], steps[3]);
-        QTRY_COMPARE(m_f->answerer.titles(), QStringList { "Vornakel Warning" });
+        TEST_TRY_COMPARE(m_f->answerer.titles(), QStringList { "Vornakel Warning" });
         QCOMPARE(m_f->answerer.texts().value(0).split(QLatin1Char('\n')).size(), lines);
     }
 
@@ -546,7 +547,7 @@ private slots:
     void windowTakenDownDuringAnEditDoesNotCrash()
     {
         QApplication::setActiveWindow(m_f->window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_f->window.get()));
+        QVERIFY(QTest::qWaitForWindowActive(m_f->window.get(), testPatienceMs()));
         m_f->widget("qtSedEquilibriumTemp")->setFocus();
         QTest::keyClicks(m_f->widget("qtSedEquilibriumTemp"), "5");
         m_f.reset();

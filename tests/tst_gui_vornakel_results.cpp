@@ -6,6 +6,7 @@
 #include "gui/gui_grapher.h"
 #include "gui/gui_vornakel.h"
 
+#include "test_environment.h"
 #include "test_fakemodule.h"
 #include "test_log.h"
 #include "test_mainwindow.h"
@@ -557,7 +558,7 @@ private slots:
         QVERIFY(w);
         w->show();
         QApplication::setActiveWindow(w);
-        QVERIFY(QTest::qWaitForWindowActive(w));
+        QVERIFY(QTest::qWaitForWindowActive(w, testPatienceMs()));
         w->qtHydrateRatio->setFocus();
         QTest::keyClicks(w->qtHydrateRatio, "0.3");
         // Destroying the shown window moves the focus out of the ratio field,
@@ -573,7 +574,7 @@ private slots:
         QVERIFY(w);
         w->show();
         QApplication::setActiveWindow(w);
-        QVERIFY(QTest::qWaitForWindowActive(w));
+        QVERIFY(QTest::qWaitForWindowActive(w, testPatienceMs()));
         w->qtTabWidget->setCurrentWidget(w->qtTabResults);
         m_f->fill("qtSedEquilibriumMR=66000 qtSampleVbar=0.73 qtExperimentResultsS=4.4e-13");
         w->qtHydrateProlate->click();

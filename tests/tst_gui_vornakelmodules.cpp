@@ -106,7 +106,7 @@ private slots:
             pages += qobject_cast<QWebView *>(w) && w->isVisible();
         QCOMPARE(pages, html ? 1 : 0);
         form->close();
-        QTRY_VERIFY(!topLevel("AddOnForm"));
+        TEST_TRY_VERIFY(!topLevel("AddOnForm"));
         QVERIFY(window->findChildren<GuiVornakelModules *>().isEmpty());
     }
 };

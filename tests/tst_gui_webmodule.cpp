@@ -66,7 +66,7 @@ class TstGuiWebModule : public QObject
     GuiWebModule *open(const QString &page)
     {
         auto *window = new GuiWebModule(m_processor.get(), m_database.path(), page, m_script);
-        [&]() { QTRY_VERIFY(loaded(window)); }();
+        [&]() { TEST_TRY_VERIFY(loaded(window)); }();
         return window;
     }
 
@@ -92,7 +92,7 @@ private slots:
         QVERIFY(html.indexOf("/* style 3 */") < html.indexOf("push('1')"));
         QCOMPARE(js(window, "document.title").toString(), QString("t"));
         window->view()->close();
-        QTRY_VERIFY(window.isNull());
+        TEST_TRY_VERIFY(window.isNull());
     }
 
     void pageObjectsReachTheModulesTheDatabaseAndTheWindow()
@@ -121,7 +121,7 @@ private slots:
     {
         QPointer<GuiWebModule> window = open(m_page);
         js(window, "query1.deleteLater(); graphics.deleteLater();");
-        QTRY_VERIFY(window.isNull());
+        TEST_TRY_VERIFY(window.isNull());
     }
 
     void anUpperCaseHeadGetsNoPieces()
@@ -154,7 +154,7 @@ private slots:
         QDir::setCurrent(VORNAKEL_SOURCE_DIR);
         std::unique_ptr<GuiWebModule> window(new GuiWebModule(m_processor.get(), m_database.path(), page, m_script));
         QDir::setCurrent(home);
-        QTRY_VERIFY(loaded(window.get()));
+        TEST_TRY_VERIFY(loaded(window.get()));
 
         QCOMPARE(js(window.get(), "$('#x').hasClass('ready')").toBool(), true);
         QCOMPARE(js(window.get(), "$('#x').val('1.5').val()").toString(), QString("1.5"));

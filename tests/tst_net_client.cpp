@@ -5,6 +5,7 @@
 #include "app/app_plugin.h"
 #include "net/net_client.h"
 #include "test_database.h"
+#include "test_environment.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
 #include "xml/xml_requestjob.h"
@@ -184,7 +185,7 @@ void TestNetClient::closesAfterTheAnswerWithReset()
     startServer("PORT:0\nRESET:TRUE\n");
     TestMessageClient client(m_processor->serverPort());
     client.send(echoRequest("1") + "\n" + echoRequest("2"));
-    QVERIFY(client.waitForDisconnected());
+    QVERIFY(client.waitUntilDisconnected());
     QCOMPARE(client.answers().size(), 1);
     QCOMPARE(echoed(client.answers().first()), QString("1"));
     QVERIFY(m_log.contains(QStringLiteral("Client successfully removed from list")));
@@ -284,7 +285,7 @@ void TestNetClient::answersAnOversizedRequestWithTheLimit()
     QCOMPARE(values.value("ScriptError"),
         QString("The request is over 1048576 bytes (1 MiB), the most a request may take; nothing was run, and the "
                 "connection is closed."));
-    QVERIFY(client.waitForDisconnected());
+    QVERIFY(client.waitUntilDisconnected());
 
     TestMessageClient next(m_processor->serverPort());
     next.send(echoRequest("after"));
@@ -595,7 +596,7 @@ void TestNetClient::givesUpUnfinishedAndSurplusConnections()
         });
         if (kind == "trickled message")
             dripping.start(50);
-        QVERIFY(client.waitForDisconnected());
+        QVERIFY(client.waitUntilDisconnected());
         QVERIFY(client.answers().isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 0, testPatienceMs());
         QCOMPARE(budget.heldBytes, qint64(0));
@@ -617,7 +618,7 @@ void TestNetClient::givesUpUnfinishedAndSurplusConnections()
     TestLog::ignore(QtWarningMsg, QRegularExpression("^Message server full .*; new connections are refused$"));
     for (int i = 0; i < 2; ++i) {
         TestMessageClient refused(port);
-        QVERIFY(refused.waitForDisconnected());
+        QVERIFY(refused.waitUntilDisconnected());
     }
     if (kind == "too many connections") {
         open.front()->send(echoRequest("still served"));
@@ -665,7 +666,7 @@ void TestNetClient::aKeptConnectionDoingNothingGivesWayWhenFull()
     third.send(echoRequest("third"));
     QVERIFY(third.waitForAnswers(1));
     QCOMPARE(echoed(third.answers().first()), QString("third"));
-    QVERIFY(idle.waitForDisconnected());
+    QVERIFY(idle.waitUntilDisconnected());
     QVERIFY(busy.isConnected());
     busy.send(echoRequest("half").mid(40));
     QVERIFY(busy.waitForAnswers(2));
@@ -744,7 +745,7 @@ void TestNetClient::aClientThatTakesNoAnswerGivesWayWhenFull()
     QCOMPARE(echoed(light.answers().first()), QString("light"));
     for (auto &client : silent)
         client->holdReading(false);
-    QVERIFY(silent.front()->waitForDisconnected());
+    QVERIFY(silent.front()->waitUntilDisconnected());
     QVERIFY(silent.front()->answers().isEmpty());
     QVERIFY(silent.back()->waitForAnswers(1));
     QCOMPARE(testOutputValues(silent.back()->answers().first()).value("big").size(), 3000000);
@@ -816,7 +817,7 @@ void TestNetClient::closesAClientThatTakesNothingWhenAnswersPileUp()
     // The one that took nothing for longest went; the others get their answers once they read.
     for (auto &client : silent)
         client->holdReading(false);
-    QVERIFY(silent.front()->waitForDisconnected());
+    QVERIFY(silent.front()->waitUntilDisconnected());
     QVERIFY(silent.front()->answers().isEmpty());
     for (std::size_t i = 1; i < silent.size(); ++i) {
         QVERIFY(silent.at(i)->waitForAnswers(1));
@@ -857,7 +858,7 @@ void TestNetClient::answersEveryRequestOfAClientThatEndsItsInput()
     // As `nc -N` does: nothing more to send, the answers still to come.
     client.endInput();
     // Once every answer is out, the server closes.
-    QVERIFY(client.waitForDisconnected());
+    QVERIFY(client.waitUntilDisconnected());
     QCOMPARE(client.answers().size(), requests);
     for (int i = 0; i < requests; ++i) {
         QCOMPARE(client.answers().at(i).count("<OUTPUT"), calls);
@@ -1256,7 +1257,7 @@ void TestNetClient::aClientHeldBackThatLeavesGivesItsPlaceBackAtOnce()
     QCOMPARE(testOutputValues(waiting.answers().first()),
         (QMap<QString, QString> { { "ScriptError",
             "The input ended before the closing tag </VORNAKEL> of the request; nothing was run." } }));
-    QVERIFY(waiting.waitForDisconnected());
+    QVERIFY(waiting.waitUntilDisconnected());
     QCOMPARE(budget.heldBytes, qint64(0));
 }
 
@@ -1277,7 +1278,7 @@ void TestNetClient::warnsOnceWhileTheServerStaysNearlyFull()
     // Refused, one taken in the place of one that left, refused again: one warning.
     for (int round = 0; round < 3; ++round) {
         TestMessageClient refused(port);
-        QVERIFY(refused.waitForDisconnected());
+        QVERIFY(refused.waitUntilDisconnected());
         open.front()->reset();
         open.erase(open.begin());
         QTRY_COMPARE_WITH_TIMEOUT(budget.connections, 3, testPatienceMs());

@@ -106,7 +106,7 @@ private slots:
         QProcess reader;
         reader.start(testBinaryDir() + "/bin/vornakel_accessreader", arguments);
         // A reader that opened the pipe would wait for a writer for ever.
-        const bool ended = reader.waitForFinished(20000 * testSlowdown());
+        const bool ended = reader.waitForFinished(testPatienceMs());
         if (!ended)
             reader.kill();
         QVERIFY(ended);
@@ -207,7 +207,7 @@ private slots:
             [&] { reader.startCopy(TestOldDatabase::accessSample(), m_dir.filePath("copy.sqlite")); }));
         QCOMPARE(int(reader.result().outcome), int(SqlAccessReader::Outcome::Stopped));
         QCOMPARE(reader.result().reason, QStringLiteral("the reader was stopped before it ended"));
-        QTRY_VERIFY(testChildren(getpid(), "vornakel_accessreader").isEmpty());
+        TEST_TRY_VERIFY(testChildren(getpid(), "vornakel_accessreader").isEmpty());
     }
 
     // A reader ended by a signal from outside (a person, the system) is
@@ -255,14 +255,13 @@ private slots:
         // anyway: the host's reader waits on its driver without a word.
         QProcess host;
         host.start(testBinaryDir() + "/bin/host_import", { TestOldDatabase::accessSample() });
-        QVERIFY(host.waitForStarted());
+        QVERIFY(host.waitForStarted(testPatienceMs()));
         QList<pid_t> readers;
-        QTRY_VERIFY_WITH_TIMEOUT(!(readers = testChildren(pid_t(host.processId()), "vornakel_accessreader")).isEmpty(),
-            10000 * testSlowdown());
+        TEST_TRY_VERIFY(!(readers = testChildren(pid_t(host.processId()), "vornakel_accessreader")).isEmpty());
         const QStringList left = runtime.copyFolders();
         ::kill(pid_t(host.processId()), SIGKILL);
-        QVERIFY(host.waitForFinished());
-        QTRY_VERIFY(!testIsAlive(readers.first()));
+        QVERIFY(host.waitForFinished(testPatienceMs()));
+        TEST_TRY_VERIFY(!testIsAlive(readers.first()));
         QCOMPARE(left.size(), 1);
         QCOMPARE(runtime.copyFolders(), left);
 

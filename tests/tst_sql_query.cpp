@@ -171,16 +171,16 @@ private slots:
                 .arg(each));
         QProcess cgi;
         cgi.start(testBinaryDir() + "/bin/host_cgi", { modules.path(), m_path });
-        QVERIFY(cgi.waitForStarted(10000));
+        QVERIFY(cgi.waitForStarted(testPatienceMs()));
         cgi.write("<VORNAKEL TYPE=\"Input\"><MODULE NAME=\"Spam\"/><EXECUTE FUNCTION=\"spam\"/></VORNAKEL>");
         cgi.closeWriteChannel();
         // Once the CGI mode writes, so that the two write at once.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists("sql.log"), 30000 * testSlowdown());
+        TEST_TRY_VERIFY(QFile::exists("sql.log"));
         for (int i = 0; i < each; ++i)
             QVERIFY(m_query->exec(QString("SELECT 'window %1 %2'").arg(i).arg(pad)));
         // 8 + 100,000 + 1 characters: the first 4096 are kept, 95,913 left out.
         QVERIFY(m_query->exec("SELECT '" + QString(100000, 'q') + "'"));
-        QVERIFY(cgi.waitForFinished(120000 * testSlowdown()));
+        QVERIFY(cgi.waitForFinished(2 * testPatienceMs()));
         QVERIFY2(cgi.readAllStandardOutput().contains("VALUE=\"done\""), "the CGI call did not run");
 
         const qint64 older = QFileInfo("sql.log.1").size();

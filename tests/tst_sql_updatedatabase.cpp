@@ -652,14 +652,14 @@ private slots:
         // Each is told to open the file once all of them are ready.
         for (const auto &host : hosts) {
             while (!host->canReadLine())
-                QVERIFY2(host->waitForReadyRead(-1), qPrintable(host->errorString()));
+                QVERIFY2(host->waitForReadyRead(testPatienceMs()), qPrintable(host->errorString()));
         }
         // Written through at once: a process's buffer would wait for the next call waiting on that process.
         for (const auto &host : hosts)
-            QVERIFY(host->write("open\n") == 5 && host->waitForBytesWritten(-1));
+            QVERIFY(host->write("open\n") == 5 && host->waitForBytesWritten(testPatienceMs()));
         QStringList refusals;
         for (const auto &host : hosts) {
-            QVERIFY(host->waitForFinished(-1));
+            QVERIFY(host->waitForFinished(testPatienceMs()));
             if (host->exitStatus() != QProcess::NormalExit || host->exitCode() != 0)
                 refusals << QString::fromLocal8Bit(host->readAllStandardError());
         }

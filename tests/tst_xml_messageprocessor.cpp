@@ -4,6 +4,7 @@
 #include "app/app_log.h"
 #include "app/app_plugin.h"
 #include "test_database.h"
+#include "test_environment.h"
 #include "test_messaging.h"
 #include "xml/xml_messageprocessor.h"
 
@@ -89,12 +90,12 @@ void startCgi(QProcess &host, const QString &modules, const QString &database, c
         host.closeWriteChannel();
 }
 
-CgiRun finishCgi(QProcess &host, int timeoutMs)
+CgiRun finishCgi(QProcess &host)
 {
     CgiRun run;
-    if (!host.waitForFinished(timeoutMs)) {
+    if (!host.waitForFinished(testPatienceMs())) {
         host.kill();
-        host.waitForFinished();
+        host.waitForFinished(testPatienceMs());
         return run;
     }
     run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
@@ -111,7 +112,7 @@ CgiRun runCgi(const QString &modules, const QString &database, const QByteArray 
 {
     QProcess host;
     startCgi(host, modules, database, input, contentLength, keepOpen);
-    return finishCgi(host, testPatienceMs());
+    return finishCgi(host);
 }
 
 // One run of the CGI host per input, a few at once.
@@ -126,7 +127,7 @@ QList<CgiRun> runCgiEach(const QString &modules, const QString &database, const 
             startCgi(*hosts.back(), modules, database, inputs.at(i));
         }
         for (auto &host : hosts)
-            runs << finishCgi(*host, testPatienceMs());
+            runs << finishCgi(*host);
     }
     return runs;
 }

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <sys/types.h>
 #include <vector>
@@ -203,8 +204,29 @@ int testSlowdown();
 
 // How long a test waits for what it expects before it gives up (scaled as
 // above): long, since a wait ends as soon as its condition holds, and only a
-// fault lets it run out, on the busiest machine too.
+// fault lets it run out, on the busiest machine too. Every wait of a test
+// takes it, or a multiple of it, or a time scaled by testSlowdown(), written
+// at the wait itself (tools/check_waits.cmake holds the tests to that).
 int testPatienceMs();
+
+// QTRY_VERIFY and QTRY_COMPARE with the patience, the event loop running
+// meanwhile. QtTest's own give up after a fixed 5 s, and its forms with a
+// timeout go on for twice as long again before they fail.
+#define TEST_TRY_VERIFY(expr)                                                                                          \
+    do {                                                                                                               \
+        (void)QTest::qWaitFor([&]() { return bool(expr); }, testPatienceMs());                                         \
+        QVERIFY(expr);                                                                                                 \
+    } while (false)
+#define TEST_TRY_VERIFY2(expr, message)                                                                                \
+    do {                                                                                                               \
+        (void)QTest::qWaitFor([&]() { return bool(expr); }, testPatienceMs());                                         \
+        QVERIFY2(expr, message);                                                                                       \
+    } while (false)
+#define TEST_TRY_COMPARE(actual, expected)                                                                             \
+    do {                                                                                                               \
+        (void)QTest::qWaitFor([&]() { return bool((actual) == (expected)); }, testPatienceMs());                       \
+        QCOMPARE(actual, expected);                                                                                    \
+    } while (false)
 
 // The memory the process holds now (its resident set), in bytes.
 qint64 testResidentBytes();
@@ -218,7 +240,7 @@ bool testRunUntil(const Sender *sender, Signal signal, Start start)
 {
     QSignalSpy spy(sender, signal);
     start();
-    return !spy.isEmpty() || spy.wait(600000 * testSlowdown());
+    return !spy.isEmpty() || spy.wait(10 * testPatienceMs());
 }
 
 #endif

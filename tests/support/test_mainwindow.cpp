@@ -12,7 +12,7 @@ GuiVornakel *TestMainWindow::start(Show show, const QString &fileName)
     if (show == Show::No)
         return w;
     w->show();
-    return QTest::qWaitForWindowExposed(w) ? w : nullptr;
+    return QTest::qWaitForWindowExposed(w, testPatienceMs()) ? w : nullptr;
 }
 
 QString TestMainWindow::text(const QString &name) const

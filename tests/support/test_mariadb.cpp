@@ -1,4 +1,5 @@
 #include "test_mariadb.h"
+#include "test_environment.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <unistd.h>
 
@@ -73,7 +75,7 @@ bool TestMariaDb::install()
             + QStringList { QStringLiteral("--auth-root-authentication-method=normal"),
                 QStringLiteral("--skip-test-db"), QStringLiteral("--skip-name-resolve") }
             + userArguments());
-    const bool finished = process.waitForFinished(180000);
+    const bool finished = process.waitForFinished(3 * testPatienceMs());
     m_installLog = QString::fromLocal8Bit(process.readAll());
     if (!finished || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         m_failure = QStringLiteral("mariadb-install-db failed");
@@ -109,7 +111,7 @@ bool TestMariaDb::start()
                 QStringLiteral("--log-error=") + m_dir.filePath(QStringLiteral("error.log")),
                 QStringLiteral("--skip-log-bin"), QStringLiteral("--innodb-buffer-pool-size=16M") }
             + userArguments());
-    if (!m_server->waitForStarted(30000)) {
+    if (!m_server->waitForStarted(testPatienceMs())) {
         m_failure = QStringLiteral("mariadbd did not start: ") + m_server->errorString();
         m_server.reset();
         return false;
@@ -123,7 +125,7 @@ bool TestMariaDb::start()
 
 bool TestMariaDb::waitUntilReady()
 {
-    const QDeadlineTimer deadline(120000);
+    const QDeadlineTimer deadline(2 * testPatienceMs());
     while (!deadline.hasExpired()) {
         if (m_server->state() != QProcess::Running) {
             m_failure = QStringLiteral("mariadbd ended with exit code %1").arg(m_server->exitCode());
@@ -147,9 +149,9 @@ bool TestMariaDb::waitUntilReady()
             if (ready)
                 return true;
         }
-        m_server->waitForFinished(200);
+        QThread::msleep(200);
     }
-    m_failure = QStringLiteral("mariadbd did not take connections within two minutes");
+    m_failure = QStringLiteral("mariadbd did not take connections within %1 s").arg(2 * testPatienceMs() / 1000);
     return false;
 }
 
@@ -159,9 +161,9 @@ void TestMariaDb::stop()
         return;
     if (m_server->state() != QProcess::NotRunning) {
         m_server->terminate();
-        if (!m_server->waitForFinished(60000)) {
+        if (!m_server->waitForFinished(testPatienceMs())) {
             m_server->kill();
-            m_server->waitForFinished(10000);
+            m_server->waitForFinished(testPatienceMs());
         }
     }
     m_server.reset();

@@ -272,7 +272,7 @@ TestMessageClient::TestMessageClient(quint16 port)
     });
     connect(&m_socket, &QTcpSocket::disconnected, this, [this]() { m_disconnected = true; });
     m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
-    m_socket.waitForConnected(5000);
+    m_socket.waitForConnected(testPatienceMs());
 }
 
 void TestMessageClient::send(const QByteArray &bytes)
@@ -327,11 +327,11 @@ void TestMessageClient::take(const QByteArray &bytes)
     }
 }
 
-bool TestMessageClient::waitForAnswers(int count, int timeoutMs)
+bool TestMessageClient::waitForAnswers(int count, int times)
 {
     // The server may run in this thread: the wait spins the event loop until bytes arrive.
     QSignalSpy arrived(&m_socket, &QIODevice::readyRead);
-    const QDeadlineTimer deadline(qint64(timeoutMs) * testSlowdown());
+    const QDeadlineTimer deadline(qint64(times) * testPatienceMs());
     while (m_complete < count) {
         if (deadline.hasExpired() || !arrived.wait(int(deadline.remainingTime())))
             return m_complete >= count;
@@ -339,10 +339,10 @@ bool TestMessageClient::waitForAnswers(int count, int timeoutMs)
     return true;
 }
 
-bool TestMessageClient::waitForDisconnected(int timeoutMs)
+bool TestMessageClient::waitUntilDisconnected()
 {
     QSignalSpy gone(&m_socket, &QAbstractSocket::disconnected);
-    return m_disconnected || gone.wait(timeoutMs * testSlowdown());
+    return m_disconnected || gone.wait(testPatienceMs());
 }
 
 QStringList TestMessageClient::answers() const

@@ -89,9 +89,10 @@ public:
     // when answer bytes have arrived unread).
     void leave();
     // Waits until `count` answers have arrived; false when they have not
-    // within the time (scaled by testSlowdown()).
-    bool waitForAnswers(int count, int timeoutMs = 60000);
-    bool waitForDisconnected(int timeoutMs = 60000);
+    // within `times` times the patience.
+    bool waitForAnswers(int count, int times = 1);
+    // Waits with the patience until the server has closed the connection.
+    bool waitUntilDisconnected();
     // While held, the client takes nothing from the connection, as a client
     // that never reads; released, it takes everything that waited.
     void holdReading(bool hold);
