@@ -7,6 +7,8 @@
 #include <QTextCodec>
 
 #include <dirent.h>
+#include <grp.h>
+#include <pwd.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,6 +129,26 @@ QString readRefusal(const QString &path)
     if (refused.isEmpty() && file.isSymLink() && !file.exists())
         return QStringLiteral("%1 is a link to nothing, not a regular file, and is not opened.").arg(path);
     return refused;
+}
+
+QString userName(uid_t user)
+{
+    struct passwd entry = {};
+    struct passwd *found = nullptr;
+    QByteArray buffer(16384, '\0');
+    if (::getpwuid_r(user, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(user);
+}
+
+QString groupName(gid_t group)
+{
+    struct group entry = {};
+    struct group *found = nullptr;
+    QByteArray buffer(16384, '\0');
+    if (::getgrgid_r(group, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->gr_name);
+    return QString::number(group);
 }
 
 } // namespace AppRegularFile

@@ -21,6 +21,10 @@ QString kind(unsigned mode);
 // taken ("a link", "a file of another user's", ...); empty for such a file.
 QString notOwnFile(const struct stat &found, uid_t owner);
 
+// The name of a user or a group, or its number where the system knows none.
+QString userName(uid_t user);
+QString groupName(gid_t group);
+
 // Whether the path names a regular file, or a link to one.
 bool isRegular(const QString &path);
 

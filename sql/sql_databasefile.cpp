@@ -1,5 +1,7 @@
 #include "sql/sql_databasefile.h"
 
+#include "app/app_regularfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,13 +11,14 @@
 #include <QUrl>
 
 #include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+using AppRegularFile::groupName;
+using AppRegularFile::userName;
 
 // Settings group of the files remembered, each under its path.
 const char *const filesGroup = "DatabaseFiles";
@@ -52,26 +55,6 @@ bool remembered(const QString &path, Known *known)
         known->mode = mode_t(parts.at(2).toUInt(&mode, 8));
     }
     return owner && group && mode;
-}
-
-QString userName(uid_t user)
-{
-    struct passwd entry = {};
-    struct passwd *found = nullptr;
-    QByteArray buffer(16384, '\0');
-    if (::getpwuid_r(user, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
-        return QString::fromLocal8Bit(found->pw_name);
-    return QString::number(user);
-}
-
-QString groupName(gid_t group)
-{
-    struct group entry = {};
-    struct group *found = nullptr;
-    QByteArray buffer(16384, '\0');
-    if (::getgrgid_r(group, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
-        return QString::fromLocal8Bit(found->gr_name);
-    return QString::number(group);
 }
 
 QByteArray folderOf(const QByteArray &path)

@@ -21,6 +21,9 @@
 
 namespace {
 
+using AppRegularFile::groupName;
+using AppRegularFile::userName;
+
 const char *const suffixes[] = { "-journal", "-wal", "-shm" };
 // Those that hold changes to be played into the database: its index is
 // rebuilt by SQLite from the log whenever no one has it open.
@@ -87,27 +90,6 @@ bool changedSinceWritten(const struct stat &file)
 {
     return file.st_ctim.tv_sec > file.st_mtim.tv_sec
         || (file.st_ctim.tv_sec == file.st_mtim.tv_sec && file.st_ctim.tv_nsec > file.st_mtim.tv_nsec);
-}
-
-QString userName(uid_t user)
-{
-    struct passwd entry = {};
-    struct passwd *found = nullptr;
-    QByteArray buffer(16384, '\0');
-    if (::getpwuid_r(user, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
-        return QString::fromLocal8Bit(found->pw_name);
-    return QString::number(user);
-}
-
-// The name of a group, or its number where the system knows none.
-QString groupName(gid_t group)
-{
-    struct group entry = {};
-    struct group *found = nullptr;
-    QByteArray buffer(16384, '\0');
-    if (::getgrgid_r(group, &entry, buffer.data(), size_t(buffer.size()), &found) == 0 && found)
-        return QString::fromLocal8Bit(found->gr_name);
-    return QString::number(group);
 }
 
 // Permissions as a listing of files shows them ("rw-rw-r--").

@@ -328,28 +328,28 @@ bool needsWrite(QSqlQuery &query, const FileState &state, Write *needed)
     }
     if (!addedColumns(state).isEmpty())
         return true;
+    // Whether a column of these holds a row in the form it does not keep;
+    // false with `failed` set when the file could not be read.
+    bool failed = false;
+    const auto anyLeft = [&](const auto &columns) {
+        for (const auto &column : columns) {
+            if (!hasColumn(state, column.table, column.column))
+                continue;
+            if (!query.exec(column.anyLeft()))
+                return !(failed = true);
+            const bool any = query.next();
+            query.finish();
+            if (any)
+                return true;
+        }
+        return false;
+    };
     *needed = Write::Choices;
-    for (const SqlRecords::ChoiceColumn &column : SqlRecords::choiceColumns()) {
-        if (!hasColumn(state, column.table, column.column))
-            continue;
-        if (!query.exec(column.anyLeft()))
-            return false;
-        const bool any = query.next();
-        query.finish();
-        if (any)
-            return true;
-    }
+    if (anyLeft(SqlRecords::choiceColumns()) || failed)
+        return !failed;
     *needed = Write::Figures;
-    for (const SqlRecords::NoneColumn &column : SqlRecords::noneColumns()) {
-        if (!hasColumn(state, column.table, column.column))
-            continue;
-        if (!query.exec(column.anyLeft()))
-            return false;
-        const bool any = query.next();
-        query.finish();
-        if (any)
-            return true;
-    }
+    if (anyLeft(SqlRecords::noneColumns()) || failed)
+        return !failed;
     if (!query.prepare(QStringLiteral("SELECT 1 FROM version WHERE applicationVersion IS NOT :version LIMIT 1")))
         return false;
     query.bindValue(QStringLiteral(":version"), APPVERSION);
