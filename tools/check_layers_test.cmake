@@ -38,16 +38,7 @@ static const char *const statement = "SELECT id FROM sample WHERE name = :name";
 ]=])
 endfunction()
 
-function(_check _dir _result _output)
-    execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${_dir} -P "${CHECK}"
-        RESULT_VARIABLE _rc OUTPUT_VARIABLE _out ERROR_VARIABLE _err)
-    set(${_result} ${_rc} PARENT_SCOPE)
-    set(${_output} "${_out}${_err}" PARENT_SCOPE)
-endfunction()
-
-function(_fail _text)
-    set_property(GLOBAL APPEND_STRING PROPERTY check_layers_failures "${_text}\n")
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/check_test_support.cmake")
 
 # The clean tree with one offending file added: refused, with the file named.
 function(_refused _case _file _text)
@@ -110,8 +101,5 @@ _refused("bare name" "app/app_bad.cpp" [=[
 ]=])
 
 file(REMOVE_RECURSE "${WORK_DIR}")
-get_property(_failures GLOBAL PROPERTY check_layers_failures)
-if(_failures)
-    message(FATAL_ERROR "check_layers.cmake:\n${_failures}")
-endif()
+_report("check_layers.cmake")
 message(STATUS "check_layers.cmake passes the clean tree and refuses each offence")

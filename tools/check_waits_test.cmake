@@ -53,16 +53,7 @@ class TestClient
 ]=])
 endfunction()
 
-function(_check _dir _result _output)
-    execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${_dir} -P "${CHECK}"
-        RESULT_VARIABLE _rc OUTPUT_VARIABLE _out ERROR_VARIABLE _err)
-    set(${_result} ${_rc} PARENT_SCOPE)
-    set(${_output} "${_out}${_err}" PARENT_SCOPE)
-endfunction()
-
-function(_fail _text)
-    set_property(GLOBAL APPEND_STRING PROPERTY check_waits_failures "${_text}\n")
-endfunction()
+include("${CMAKE_CURRENT_LIST_DIR}/check_test_support.cmake")
 
 # The clean tree with one offending file added: refused, with the file and
 # the line of the wait named.
@@ -156,8 +147,5 @@ QTRY_VERIFY_WITH_TIMEOUT(a(b(c(d(e(f(g())))))), testPatienceMs());
 ]=])
 
 file(REMOVE_RECURSE "${WORK_DIR}")
-get_property(_failures GLOBAL PROPERTY check_waits_failures)
-if(_failures)
-    message(FATAL_ERROR "check_waits.cmake:\n${_failures}")
-endif()
+_report("check_waits.cmake")
 message(STATUS "check_waits.cmake passes the clean tree and refuses each offence")
