@@ -12,12 +12,16 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -30,6 +34,60 @@ qint64 reading(clockid_t clock)
     clock_gettime(clock, &now);
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
+
+// The time that has passed on this thread less the time it stood ready to
+// run while the processor ran other threads (the kernel's count of its wait
+// in the run queue): what the thread did and every wait of its own (a sleep,
+// a lock, a file, a connection) count, a busy machine does not. Its
+// processor time alone leaves out the waits, and a loop of calls that each
+// sleep in a native operation would run on for minutes. Null where the
+// kernel keeps no such count.
+class OwnTime
+{
+public:
+    static std::optional<qint64> now()
+    {
+        static thread_local OwnTime own;
+        return own.read();
+    }
+    ~OwnTime()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+private:
+    OwnTime() : m_fd(::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC)) { }
+
+    std::optional<qint64> read()
+    {
+        if (m_fd < 0)
+            return std::nullopt;
+        // "processor time, time waiting to run, time slices", in nanoseconds.
+        char text[128];
+        const ssize_t n = ::pread(m_fd, text, sizeof text - 1, 0);
+        const qint64 passed = reading(CLOCK_MONOTONIC);
+        if (n > 0) {
+            text[n] = '\0';
+            char *end = nullptr;
+            std::strtoll(text, &end, 10);
+            char *after = nullptr;
+            const long long delay = std::strtoll(end, &after, 10);
+            if (after != end)
+                m_delayNs = delay;
+        }
+        // Once the count was read, a read that fails counts the time as the thread's own.
+        if (m_delayNs < 0) {
+            ::close(m_fd);
+            m_fd = -1;
+            return std::nullopt;
+        }
+        return passed - m_delayNs;
+    }
+
+    int m_fd;
+    qint64 m_delayNs = -1;
+};
 
 // Raises the flags of the watches of every thread at their time: a thread of
 // its own that sleeps until the earliest of them is due. A watch then looks
@@ -225,7 +283,11 @@ void AppScriptWatch::unwatch(QScriptEngine *engine)
 
 qint64 AppScriptWatch::now(Clock clock)
 {
-    return reading(clock == Clock::Processor ? CLOCK_THREAD_CPUTIME_ID : CLOCK_MONOTONIC);
+    if (clock == Clock::Wall)
+        return reading(CLOCK_MONOTONIC);
+    if (const std::optional<qint64> own = OwnTime::now())
+        return *own;
+    return reading(CLOCK_THREAD_CPUTIME_ID);
 }
 
 AppScriptWatch::AppScriptWatch(QScriptEngine *engine, Clock clock, qint64 startNs, int limitMs)
@@ -273,13 +335,14 @@ AppScriptWatch::~AppScriptWatch()
 
 qint64 AppScriptWatch::leftNs() const
 {
-    // Waiting takes nothing of the processor, and all of the time that passes.
-    return m_limitNs - (now(m_clock) - m_startNs) - (m_clock == Clock::Processor ? m_waitedNs : 0);
+    return m_limitNs - (now(m_clock) - m_startNs) - m_waitedNs;
 }
 
 void AppScriptWatch::charge(qint64 waitedNs)
 {
-    m_waitedNs += qMax<qint64>(0, waitedNs);
+    // Only the processor's time alone leaves it out.
+    if (m_clock == Clock::Processor && !OwnTime::now())
+        m_waitedNs += qMax<qint64>(0, waitedNs);
     // The time may be up earlier now than the look that is due.
     lookAgainIn(leftNs());
 }

@@ -19,7 +19,10 @@ class AppScriptWatch
 {
 public:
     enum class Clock {
-        Processor, // the thread's processor time: what a call costs, however busy the machine
+        // The thread's own time: its processor time and every wait of its own
+        // (a sleep, a lock, a file), not the time other threads have the
+        // processor. What a call costs, however busy the machine.
+        Processor,
         Wall, // the time that passes
     };
 
@@ -49,11 +52,11 @@ public:
     // Whether the evaluation was stopped.
     bool stopped() const { return m_stopped; }
     // What the evaluation may still take of its clock, in nanoseconds (below
-    // 0 once it is over its time): of the processor's time, less the time
-    // charged to it as waited.
+    // 0 once it is over its time).
     qint64 leftNs() const;
-    // Time the evaluation spent waiting (for a lock, say), in which its
-    // thread took nothing of the processor: it counts as the processor's.
+    // Time the evaluation spent waiting (for a lock, say): counted into its
+    // time where the clock does not count it already (the processor's time
+    // alone, where the kernel keeps no count of a thread's waits).
     void charge(qint64 waitedNs);
     // Stops the evaluation at the next chance, whatever time it has left.
     void stop();

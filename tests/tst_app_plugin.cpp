@@ -564,6 +564,42 @@ private slots:
         QCOMPARE(ownWait(), waitBefore);
     }
 
+    // A call from another program whose steps sleep in native operations
+    // (here each statement on a connection that has lost its file, which
+    // tries to open it again, pausing between tries) is stopped at its time
+    // as one that computes is: the time it waits counts, not only the
+    // processor's. Each such statement used to cost the call nothing.
+    void aCallThatWaitsInItsStepsIsStoppedAtItsTime()
+    {
+        PluginPtr plugin = loaded("var tries = 0;\n"
+                                  "function setUp() { m_query.exec('SELECT 1'); return {NAME: 'setUp'}; }\n"
+                                  "function waits() {\n"
+                                  "    for (var i = 0; i < 10; ++i) { ++tries; m_query.exec('SELECT 1'); }\n"
+                                  "    return {NAME: 'n', VALUE: 'ran'};\n"
+                                  "}\n"
+                                  "function triesMade() { return {NAME: 'tries', VALUE: tries}; }\n");
+        QVERIFY(plugin);
+        QCOMPARE(call(plugin.get(), "setUp"), "setUp=");
+        QSqlDatabase module = QSqlDatabase::database(m_db.path(), false);
+        QVERIFY(module.isValid());
+        module.close();
+        module.setDatabaseName(m_db.path() + "-gone/folder/database.db");
+        NodePtr out;
+        {
+            // Each try says that the file could not be opened again.
+            const TestLog::Capture warnings;
+            out.reset(plugin->execWithin("waits", {}, 50));
+        }
+        QCOMPARE(out->property("VALUE").toString(),
+            "The call waits took more than 50 ms of the processor's time, the most a call from another program may "
+            "take, and was stopped.");
+        // Stopped at the statement that passed its time, give or take the one under way.
+        const int tries = call(plugin.get(), "triesMade").section('=', 1).toInt();
+        QVERIFY2(tries >= 1 && tries <= 2, qPrintable(QString::number(tries)));
+        module.setDatabaseName(m_db.path());
+        QVERIFY(module.open());
+    }
+
     void execRunsEveryRequestInOrder()
     {
         PluginPtr plugin = loaded("function a(x) { return {NAME: 'a', VALUE: x.VALUE}; }\n"
