@@ -182,6 +182,9 @@ int s_loadTimeLimitMs = AppInspectorContract::defaultTimeMs;
 int s_inspectionMemoryMiB = AppInspectorContract::defaultMemoryMiB;
 // What is kept of the inspector's answer: a name and a version, percent-encoded.
 const int kInspectorOutputBytes = 1024 * 1024;
+// What a call of the program's own waits in all for another program's hold
+// met within it: SQLite's own wait of the connection, for one statement.
+const qint64 kWindowLockWaitNs = qint64(250) * 1000 * 1000;
 
 // A module file's text: its bytes up to the first NUL, one character per byte.
 QString moduleText(QByteArray bytes)
@@ -445,6 +448,7 @@ AppScriptObject *AppQtScriptPlugin::call(
     std::optional<AppScriptWatch> watch;
     // Its statements wait for another program's hold within its time, once.
     std::optional<SqlBoundedWait> lockWait;
+    qint64 windowWaitedNs = 0;
     if (timeLimitMs > 0) {
         watch.emplace(m_engine, AppScriptWatch::Clock::Processor, began, timeLimitMs);
         lockWait.emplace(SqlBoundedWait::Call { [&watch]() { return watch->leftNs(); },
@@ -455,6 +459,12 @@ AppScriptObject *AppQtScriptPlugin::call(
     } else {
         // The program's own calls run at full speed, also after a load or a call from another program.
         AppScriptWatch::unwatch(m_engine);
+        // They have no time of their own, but a hold met after the wait
+        // above is waited for once, as one statement would wait, not at
+        // every statement: a calculation of forty statements held the
+        // window for ten seconds and then blamed its data.
+        lockWait.emplace(SqlBoundedWait::Call { [&windowWaitedNs]() { return kWindowLockWaitNs - windowWaitedNs; },
+            [&windowWaitedNs](qint64 waitedNs) { windowWaitedNs += waitedNs; }, nullptr });
     }
     const QScriptValue result = callee.call(global, arguments);
     const bool thrown = m_engine->hasUncaughtException();
@@ -497,6 +507,12 @@ AppScriptObject *AppQtScriptPlugin::call(
         if (stopped) {
             m_engine->evaluate(QString());
             m_engine->clearExceptions();
+        }
+        if (timeLimitMs <= 0) {
+            // Said as a wait before the call that gave up says it, in the window's box.
+            AppScriptObject *error = execError(inUseNow);
+            emit sigPluginError(inUseNow);
+            return error;
         }
         return execError(QStringLiteral("The call %1 was stopped: %2").arg(function, inUseNow));
     }

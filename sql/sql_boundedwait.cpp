@@ -80,11 +80,13 @@ void SqlBoundedWait::cover(const QSqlDatabase &db)
     for (Covered &covered : wait->m_covered) {
         if (covered.connection != name)
             continue;
-        if (covered.handle == handle)
-            return;
         // Reopened: the handle before is closed, with what was put on it.
-        covered.handle = handle;
-        covered.ownWaitMs = ownWaitMs(handle);
+        if (covered.handle != handle) {
+            covered.handle = handle;
+            covered.ownWaitMs = ownWaitMs(handle);
+        }
+        // Put on again every time: a connection reopened may have the very
+        // address of the one it replaced, and SQLite's own wait in place.
         sqlite3_busy_handler(handle, &SqlBoundedWait::onBusy, wait);
         return;
     }

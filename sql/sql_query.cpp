@@ -471,6 +471,12 @@ void sqlQuery::printPreparedValues()
 bool sqlQuery::lostConnection() const
 {
     const QSqlError error = m_executor->lastError();
+    // SQLite's driver calls every failed step a connection error, another
+    // program's hold too: closed and opened again for that, the connection
+    // lost what it held (a transaction under way) and the statement waited
+    // for the hold a second time.
+    if (SqlTransaction::isLocked(error))
+        return false;
     if (error.type() == QSqlError::ConnectionError)
         return true;
     // The MySQL driver reports a server that went away (2006) or a connection

@@ -564,6 +564,46 @@ private slots:
         QCOMPARE(ownWait(), waitBefore);
     }
 
+    // A calculation of the window's own that meets another program's hold
+    // after the wait before it (the other program's writes under way, which
+    // let its reads through) waits for it once, as one statement would, and
+    // says in its box that the file is in use; every statement used to wait
+    // half a second (the connection closed, opened again and the statement
+    // run again), the window held for seconds, and the result came back as
+    // if whole.
+    void aWindowsCallWaitsForAHoldOnceAndSaysTheFileIsInUse_data()
+    {
+        QTest::addColumn<TestLockHolder::Hold>("hold");
+        QTest::newRow("the other program's writes under way") << TestLockHolder::Hold::Writes;
+        QTest::newRow("the other program reading") << TestLockHolder::Hold::Reads;
+    }
+    void aWindowsCallWaitsForAHoldOnceAndSaysTheFileIsInUse()
+    {
+        QFETCH(TestLockHolder::Hold, hold);
+        PluginPtr plugin = loaded(
+            "function setUp() { m_query.exec('CREATE TABLE IF NOT EXISTS t (n INTEGER)'); return {NAME: 'setUp'}; }\n"
+            "function writeEight() {\n"
+            "    for (var i = 0; i < 8; ++i) m_query.exec('INSERT INTO t VALUES (1)');\n"
+            "    return {NAME: 'n', VALUE: 'written'};\n"
+            "}\n");
+        QVERIFY(plugin);
+        QCOMPARE(call(plugin.get(), "setUp"), "setUp=");
+        // What the connection holds of its own lives as long as it stays open.
+        QSqlDatabase module = QSqlDatabase::database(m_db.path(), false);
+        QVERIFY(QSqlQuery(module).exec("CREATE TEMP TABLE kept (n INTEGER)"));
+        TestLockHolder holder(m_db.path(), hold);
+        QVERIFY(holder.isHolding());
+        m_errors->clear();
+        NodePtr out(plugin->execOne("writeEight", {}));
+        // A hold is no lost connection: it was not closed and opened again.
+        QVERIFY(QSqlQuery(module).exec("SELECT n FROM kept"));
+        const QString why = out->property("VALUE").toString();
+        QCOMPARE(out->property("NAME").toString(), "ScriptError");
+        QVERIFY2(why.contains("The database file is in use by another program"), qPrintable(why));
+        QCOMPARE(m_errors->size(), 1);
+        QCOMPARE(m_errors->at(0).at(0).toString(), why);
+    }
+
     // A call from another program whose steps sleep in native operations
     // (here each statement on a connection that has lost its file, which
     // tries to open it again, pausing between tries) is stopped at its time
