@@ -63,7 +63,7 @@ private:
     {
         if (m_fd < 0)
             return std::nullopt;
-        // "processor time, time waiting to run, time slices", in nanoseconds.
+        // "processor time, time waiting to run" in nanoseconds, "time slices".
         char text[128];
         const ssize_t n = ::pread(m_fd, text, sizeof text - 1, 0);
         const qint64 passed = reading(CLOCK_MONOTONIC);
@@ -73,7 +73,8 @@ private:
             std::strtoll(text, &end, 10);
             char *after = nullptr;
             const long long delay = std::strtoll(end, &after, 10);
-            if (after != end)
+            // A kernel that does not count writes no time slices either.
+            if (after != end && std::strtoll(after, nullptr, 10) > 0)
                 m_delayNs = delay;
         }
         // Once the count was read, a read that fails counts the time as the thread's own.
