@@ -362,45 +362,47 @@ QString refusalOnOpen(const QByteArray &opened, int flags)
     return QString();
 }
 
+// Files the guard notes, as every connection's thread sees them. Never
+// destroyed: a connection closed as the program ends still uses them.
+template<typename Entry> struct NotedFiles
+{
+    std::mutex lock;
+    std::vector<Entry> files;
+};
+template<typename Entry> NotedFiles<Entry> &noted()
+{
+    static auto *all = new NotedFiles<Entry>;
+    return *all;
+}
+
 // The journals and logs SQLite writes, each also by a handle of the guard's
-// own (the same open file), until SQLite removes it by its name. Never
-// destroyed: a connection closed as the program ends still removes its log.
+// own (the same open file), until SQLite removes it by its name.
 struct Kept
 {
     QByteArray name;
     int handle;
 };
-struct KeptFiles
-{
-    std::mutex lock;
-    std::vector<Kept> files;
-};
-KeptFiles &kept()
-{
-    static auto *all = new KeptFiles;
-    return *all;
-}
 
 void keep(const QByteArray &name, int fd)
 {
     const int handle = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
     if (handle < 0)
         return;
-    std::lock_guard<std::mutex> hold(kept().lock);
-    for (Kept &one : kept().files) {
+    std::lock_guard<std::mutex> hold(noted<Kept>().lock);
+    for (Kept &one : noted<Kept>().files) {
         if (one.name == name) {
             ::close(one.handle);
             one.handle = handle;
             return;
         }
     }
-    kept().files.push_back({ name, handle });
+    noted<Kept>().files.push_back({ name, handle });
 }
 
 int takeKept(const QByteArray &name)
 {
-    std::lock_guard<std::mutex> hold(kept().lock);
-    std::vector<Kept> &files = kept().files;
+    std::lock_guard<std::mutex> hold(noted<Kept>().lock);
+    std::vector<Kept> &files = noted<Kept>().files;
     for (auto one = files.begin(); one != files.end(); ++one) {
         if (one->name == name) {
             const int handle = one->handle;
@@ -445,16 +447,6 @@ struct Narrowed
     ino_t inode;
     mode_t allowed;
 };
-struct NarrowedFiles
-{
-    std::mutex lock;
-    std::vector<Narrowed> files;
-};
-NarrowedFiles &narrowed()
-{
-    static auto *all = new NarrowedFiles;
-    return *all;
-}
 
 // A journal, log or index just made beside the database file of status
 // `database`, given that file's group and permissions: SQLite gives it the
@@ -472,8 +464,8 @@ void fitToDatabase(int fd, const struct stat &database)
     if (made.st_gid != database.st_gid && ::fchown(fd, uid_t(-1), database.st_gid) != 0) {
         allowed &= ~S_IRWXG | mode_t((database.st_mode & S_IRWXO) << 3);
         // SQLite sets the permissions right after the open: only the latest are needed.
-        std::lock_guard<std::mutex> hold(narrowed().lock);
-        std::vector<Narrowed> &files = narrowed().files;
+        std::lock_guard<std::mutex> hold(noted<Narrowed>().lock);
+        std::vector<Narrowed> &files = noted<Narrowed>().files;
         if (files.size() >= 64)
             files.erase(files.begin());
         files.push_back({ made.st_dev, made.st_ino, allowed });
@@ -487,8 +479,8 @@ int guardedFchmod(int fd, mode_t mode)
 {
     struct stat file = {};
     if (::fstat(fd, &file) == 0) {
-        std::lock_guard<std::mutex> hold(narrowed().lock);
-        for (const Narrowed &one : narrowed().files)
+        std::lock_guard<std::mutex> hold(noted<Narrowed>().lock);
+        for (const Narrowed &one : noted<Narrowed>().files)
             if (one.device == file.st_dev && one.inode == file.st_ino)
                 mode &= one.allowed | S_IRUSR | S_IWUSR;
     }
