@@ -1,11 +1,10 @@
 #include "sql/sql_boundedwait.h"
 
+#include "sql/sql_databasefile.h"
 #include "sql/sql_transaction.h"
 
 #include <QSqlDatabase>
-#include <QSqlDriver>
 #include <QSqlError>
-#include <QVariant>
 
 #include <sqlite3.h>
 
@@ -19,15 +18,7 @@ thread_local SqlBoundedWait *current = nullptr;
 // The longest sleep between two tries for a hold, in nanoseconds.
 const qint64 kTryIntervalNs = 2 * 1000 * 1000;
 
-sqlite3 *handleOf(const QSqlDatabase &db)
-{
-    if (!db.isOpen() || !db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
+using SqlDatabaseFile::connectionOf;
 
 // SQLite's own wait of a connection: the pragma reads no file and so meets no hold.
 int ownWaitMs(sqlite3 *handle)
@@ -60,7 +51,7 @@ SqlBoundedWait::~SqlBoundedWait()
     current = m_outer;
     for (const Covered &covered : qAsConst(m_covered)) {
         // Only the handle it was put on: a connection reopened since has a handle, and its wait, of its own.
-        if (handleOf(QSqlDatabase::database(covered.connection, false)) == covered.handle)
+        if (connectionOf(QSqlDatabase::database(covered.connection, false)) == covered.handle)
             sqlite3_busy_timeout(covered.handle, covered.ownWaitMs);
     }
 }
@@ -73,7 +64,7 @@ bool SqlBoundedWait::active()
 void SqlBoundedWait::cover(const QSqlDatabase &db)
 {
     SqlBoundedWait *wait = current;
-    sqlite3 *handle = wait ? handleOf(db) : nullptr;
+    sqlite3 *handle = wait ? connectionOf(db) : nullptr;
     if (!handle)
         return;
     const QString name = db.connectionName();
@@ -96,7 +87,7 @@ void SqlBoundedWait::cover(const QSqlDatabase &db)
 
 void SqlBoundedWait::failed(const QSqlDatabase &db, const QSqlError &error)
 {
-    if (current && handleOf(db) && SqlTransaction::isLocked(error))
+    if (current && connectionOf(db) && SqlTransaction::isLocked(error))
         current->giveUp(db.databaseName(), error.text());
 }
 

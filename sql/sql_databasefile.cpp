@@ -66,10 +66,7 @@ QByteArray folderOf(const QByteArray &path)
 // Whether SQLite finds that the file the connection has open no longer has its name.
 bool hasMoved(const QSqlDatabase &db)
 {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *connection = SqlDatabaseFile::connectionOf(db);
     int moved = 0;
     return connection && sqlite3_file_control(connection, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK
         && moved != 0;
@@ -92,6 +89,16 @@ bool keepsALog(const QByteArray &name)
 } // namespace
 
 namespace SqlDatabaseFile {
+
+sqlite3 *connectionOf(const QSqlDatabase &db)
+{
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
 
 QString change(const QString &path)
 {

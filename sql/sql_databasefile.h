@@ -4,6 +4,8 @@
 #include <QSqlDatabase>
 #include <QString>
 
+struct sqlite3;
+
 // The database file itself, as the user knows it. A folder others may write
 // lets them move the user's file aside between two sessions and put a file
 // of their own under its name, which would then receive, and show them,
@@ -17,6 +19,10 @@
 // because the file was moved or replaced, or because its folder may not be
 // written, says so.
 namespace SqlDatabaseFile {
+
+// SQLite's own handle of the connection `db`; null where `db` is not an open
+// SQLite connection.
+sqlite3 *connectionOf(const QSqlDatabase &db);
 
 // Empty, or what has changed about the file at `path` since the user last
 // opened it (or, opened for the first time, that it is another user's),

@@ -5,6 +5,7 @@
 #include "app/app_number.h"
 #include "sql/sql_boundedwait.h"
 #include "sql/sql_database.h"
+#include "sql/sql_databasefile.h"
 #include "sql/sql_executor.h"
 #include "sql/sql_transaction.h"
 
@@ -681,13 +682,7 @@ QVariant sqlQuery::lastInsertId(const QString &table, const QString &field)
 
 bool sqlQuery::inTransaction() const
 {
-    const QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    if (!db.isOpen() || !db.driver())
-        return false;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return false;
-    sqlite3 *connection = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *connection = SqlDatabaseFile::connectionOf(QSqlDatabase::database(m_connectionName, false));
     return connection && sqlite3_get_autocommit(connection) == 0;
 }
 

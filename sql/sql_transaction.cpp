@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSettings>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -60,21 +59,13 @@ const char *const cantOpenText = "unable to open database file";
 
 const char *const nothingStored = "Nothing of the change was stored: the database file holds what it held before.";
 
-sqlite3 *connectionOf(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 // The change counter in the header of the database file: one more with
 // each change stored. Read through the file SQLite has open (closing a
 // handle of one's own would drop SQLite's locks on the file). False where
 // it does not count (a file that keeps a log of changes, the "wal" mode).
 bool readChangeCounter(const QSqlDatabase &db, quint32 *counter)
 {
-    sqlite3 *connection = connectionOf(db);
+    sqlite3 *connection = SqlDatabaseFile::connectionOf(db);
     sqlite3_file *file = nullptr;
     if (!connection || sqlite3_file_control(connection, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file
         || !file->pMethods)
@@ -133,7 +124,7 @@ bool SqlTransaction::fail(QSqlQuery &query)
     bool takenBack = false;
     if (m_state == State::Open) {
         takenBack = m_db.rollback();
-        sqlite3 *connection = connectionOf(m_db);
+        sqlite3 *connection = SqlDatabaseFile::connectionOf(m_db);
         takenBack = takenBack || (connection && sqlite3_get_autocommit(connection) != 0);
         m_state = State::Failed;
     }
