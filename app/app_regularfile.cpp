@@ -131,6 +131,12 @@ QString readRefusal(const QString &path)
     return refused;
 }
 
+QByteArray folderOf(const QByteArray &path)
+{
+    const int slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
 QString userName(uid_t user)
 {
     struct passwd entry = {};

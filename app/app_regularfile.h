@@ -1,6 +1,7 @@
 #ifndef APP_REGULARFILE_H
 #define APP_REGULARFILE_H
 
+#include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
@@ -24,6 +25,10 @@ QString notOwnFile(const struct stat &found, uid_t owner);
 // The name of a user or a group, or its number where the system knows none.
 QString userName(uid_t user);
 QString groupName(gid_t group);
+
+// The folder of the file named `path` (as the system encodes names): "."
+// for a bare name, "/" for a name in the root.
+QByteArray folderOf(const QByteArray &path);
 
 // Whether the path names a regular file, or a link to one.
 bool isRegular(const QString &path);

@@ -17,6 +17,7 @@
 
 namespace {
 
+using AppRegularFile::folderOf;
 using AppRegularFile::groupName;
 using AppRegularFile::userName;
 
@@ -55,12 +56,6 @@ bool remembered(const QString &path, Known *known)
         known->mode = mode_t(parts.at(2).toUInt(&mode, 8));
     }
     return owner && group && mode;
-}
-
-QByteArray folderOf(const QByteArray &path)
-{
-    const int slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
 // Whether SQLite finds that the file the connection has open no longer has its name.

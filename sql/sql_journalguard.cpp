@@ -21,6 +21,7 @@
 
 namespace {
 
+using AppRegularFile::folderOf;
 using AppRegularFile::groupName;
 using AppRegularFile::userName;
 
@@ -64,12 +65,6 @@ bool holdsChanges(const QByteArray &name)
         if (name.endsWith(suffix))
             return true;
     return false;
-}
-
-QByteArray folderOf(const QByteArray &path)
-{
-    const int slash = path.lastIndexOf('/');
-    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
 }
 
 // Whether someone else may rename the user's files in the folder: its owner,
