@@ -3,6 +3,7 @@
 #include "sql/sql_databasefile.h"
 #include "sql/sql_transaction.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlError>
 
@@ -30,13 +31,6 @@ int ownWaitMs(sqlite3 *handle)
         ms = sqlite3_column_int(statement, 0);
     sqlite3_finalize(statement);
     return ms;
-}
-
-qint64 monotonicNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 } // namespace
@@ -108,11 +102,12 @@ int SqlBoundedWait::busy()
         return 0;
     }
     const qint64 sleep = qMin(left, kTryIntervalNs);
-    const qint64 before = monotonicNs();
+    QElapsedTimer slept;
+    slept.start();
     timespec pause { time_t(sleep / 1000000000), long(sleep % 1000000000) };
     nanosleep(&pause, nullptr);
     if (m_call.waited)
-        m_call.waited(monotonicNs() - before);
+        m_call.waited(slept.nsecsElapsed());
     return 1;
 }
 
