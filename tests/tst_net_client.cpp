@@ -497,6 +497,11 @@ void TestNetClient::boundsEachCall_data()
             rows += "<INPUT INDEX=\"" + index + "\" VALUE=\"" + index + "\"/>";
         return "<EXECUTE FUNCTION=\"rows\"><ARRAY>" + rows + "</ARRAY></EXECUTE>";
     };
+    const auto overTime = [](const QString &function) {
+        return "The call " + function
+            + " took more than 50 ms of the processor's time, the most a call from another program may take, and "
+              "was stopped.";
+    };
     QTest::newRow("INDEX 2147483647") << table({ "2147483647" }) << "rows"
                                       << "1 2147483647";
     QTest::newRow("INDEX beyond the rows, in their order") << table({ "7", "100000000", "3" }) << "rows"
@@ -505,20 +510,15 @@ void TestNetClient::boundsEachCall_data()
                                               << "1 0";
     // A call may take 50 ms of the processor; one that takes more is stopped
     // (however busy the machine, long before this one would end).
-    QTest::newRow("a call over its time")
-        << QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"60000\"/></EXECUTE>") << "ScriptError"
-        << "The call work took more than 50 ms of the processor's time, the most a call from another program may "
-           "take, and was stopped.";
+    QTest::newRow("a call over its time") << QByteArray("<EXECUTE FUNCTION=\"work\"><INPUT VALUE=\"60000\"/></EXECUTE>")
+                                          << "ScriptError" << overTime("work");
     // A loop with nothing in it, which no statement hook sees, is stopped as well.
     QTest::newRow("a loop with nothing in it")
-        << QByteArray("<EXECUTE FUNCTION=\"spin\"/>") << "ScriptError"
-        << "The call spin took more than 50 ms of the processor's time, the most a call from another program may "
-           "take, and was stopped.";
+        << QByteArray("<EXECUTE FUNCTION=\"spin\"/>") << "ScriptError" << overTime("spin");
     // Its result is made into an answer within the same time: one slow to convert is stopped too.
     QTest::newRow("a result over its time")
         << QByteArray("<EXECUTE FUNCTION=\"shared\"><INPUT VALUE=\"3000\"/></EXECUTE>") << "ScriptError"
-        << "The call shared took more than 50 ms of the processor's time, the most a call from another program may "
-           "take, and was stopped.";
+        << overTime("shared");
     // A result is answered whole or refused, never cut.
     QTest::newRow("a result nested 65 deep")
         << QByteArray("<EXECUTE FUNCTION=\"nested\"><INPUT VALUE=\"65\"/></EXECUTE>") << "ScriptError"

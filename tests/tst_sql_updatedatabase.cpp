@@ -225,6 +225,16 @@ private:
         return folder + "/v.db";
     }
 
+    // The database at `path` in the lab's folder, made by the user, which the group may write, with one amino acid.
+    void makeLabDatabaseWithAnAminoAcid(const QString &path)
+    {
+        TestAsLabUser user;
+        QVERIFY(user.isActing());
+        QVERIFY2(openAndUpdate(path), qPrintable(m_error));
+        QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
+        QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
+    }
+
     // The bytes as the whole of a new file at `path`, given `group` and `mode` before they are written, so
     // that its last change is the write, as SQLite leaves a journal it wrote.
     static bool writeAs(const QString &path, const QByteArray &bytes, unsigned group, int mode)
@@ -1325,13 +1335,8 @@ private slots:
         const QString path = labPath(02775);
         QVERIFY(!path.isEmpty());
         const QString journal = path + "-journal";
-        {
-            TestAsLabUser user;
-            QVERIFY(user.isActing());
-            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
-            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
-            QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
-        }
+        makeLabDatabaseWithAnAminoAcid(path);
+        QVERIFY(!QTest::currentTestFailed());
         std::unique_ptr<TestOtherProgram> program;
         {
             TestAsLabMember member;
@@ -1401,13 +1406,8 @@ private slots:
         const QString path = labPath(02775);
         QVERIFY(!path.isEmpty());
         const QString index = path + "-shm";
-        {
-            TestAsLabUser user;
-            QVERIFY(user.isActing());
-            QVERIFY2(openAndUpdate(path), qPrintable(m_error));
-            QVERIFY(::chmod(QFile::encodeName(path).constData(), 0664) == 0);
-            QVERIFY(runOn(path, { "INSERT INTO amino (Namethree, vbar) VALUES ('ALA', 0.74)" }));
-        }
+        makeLabDatabaseWithAnAminoAcid(path);
+        QVERIFY(!QTest::currentTestFailed());
         // Their program, in a process of its own, cut off with its change in the log.
         TestChildSession member([&]() {
             TestAsLabMember as;

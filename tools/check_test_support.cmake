@@ -1,6 +1,6 @@
-# What the tests of the source checks (check_*_test.cmake) share: a check run
-# on a tree of files written for the case, and the failures gathered to be
-# told together at the end.
+# What the tests of the tools' CMake checks (*_test.cmake) share: a source
+# check run on a tree of files written for the case, and the failures gathered
+# to be told together at the end.
 
 function(_check _dir _result _output)
     execute_process(COMMAND "${CMAKE_COMMAND}" -DSOURCE_DIR=${_dir} -P "${CHECK}"
