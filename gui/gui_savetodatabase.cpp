@@ -616,11 +616,13 @@ void GuiSaveToDatabase::saveRecord(
     const int index = n.nameBox->currentIndex();
     const SqlRecordKind recordKind = m_lists[static_cast<int>(kind)].kind;
     SqlRecords records(m_database);
+    // The record of the name this window loaded or saved, if any.
+    const int takenId = m_mainWindow->takenId(recordKind, name);
     int storedId = -1;
     if (index != 0) {
         const QVariant data = n.nameBox->currentData(Qt::UserRole);
         storedId = data.isValid() ? data.toInt() : -1;
-    } else if (!records.findListed(recordKind, name, &storedId, m_mainWindow->takenId(recordKind, name))) {
+    } else if (!records.findListed(recordKind, name, &storedId, takenId)) {
         fail(records.error());
         return;
     }
@@ -641,14 +643,14 @@ void GuiSaveToDatabase::saveRecord(
         // the record this window took is gone (or renamed), and this one was
         // saved under its name since (by another program, or an import), or
         // both are stored under the name and the person chose the other one.
-        const int takenId = m_mainWindow->takenId(recordKind, name);
+        const bool notTaken = takenId >= 0 && takenId != storedId;
         QString takenName;
-        if (takenId >= 0 && takenId != storedId && !records.listedName(recordKind, takenId, &takenName)) {
+        if (notTaken && !records.listedName(recordKind, takenId, &takenName)) {
             fail(records.error());
             return;
         }
-        const bool otherOfName = takenId >= 0 && takenId != storedId && takenName.trimmed() == name;
-        const bool another = takenId >= 0 && takenId != storedId && !otherOfName;
+        const bool otherOfName = notTaken && takenName.trimmed() == name;
+        const bool another = notTaken && !otherOfName;
         // The record to be replaced, by its date: several may carry its name.
         const auto savedOn = [&](int id) {
             const QVariant written = records.modified(recordKind, id);

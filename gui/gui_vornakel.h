@@ -492,6 +492,13 @@ private:
     void holdNotAsSaved(SqlRecordKind kind, const QString &changes);
     // Says so of a record just chosen from its list.
     void tellNotAsSaved(QComboBox *list);
+    // Which figures the tabs take from the composition and buffer pages: those
+    // whose source is the page, where the page computes them.
+    struct FiguresFromPages
+    {
+        bool vbar, mr, hydration, density, viscosity;
+    };
+    FiguresFromPages figuresFromPages() const;
     // The figures a tab takes from its composition page (those whose source
     // is the page), as the page gives them now. No calculation follows.
     void takeCompositionFigures();

@@ -278,10 +278,9 @@ void GuiVornakel::correctForTemperature(const QLineEdit *only)
     // correction of its buffer to this temperature, not the accepted figure
     // corrected once more.
     GuiBufferComponents *page = qtStackBufferComponents;
-    const bool densityFromPage = wanted(qtBufferDensity) && m_sources.button(Source::Density) == qtDensityCompute
-        && page->qtCalculateDensity->isChecked();
-    const bool viscosityFromPage = wanted(qtBufferViscosity)
-        && m_sources.button(Source::Viscosity) == qtViscosityCompute && page->qtCalculateViscosity->isChecked();
+    const FiguresFromPages taken = figuresFromPages();
+    const bool densityFromPage = wanted(qtBufferDensity) && taken.density;
+    const bool viscosityFromPage = wanted(qtBufferViscosity) && taken.viscosity;
     const AppScriptMessages pass(this);
     // A temperature that is no valid entry corrects nothing; the figures that
     // depend on it are emptied by calculate().

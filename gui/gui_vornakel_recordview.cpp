@@ -916,10 +916,22 @@ QVariant GuiVornakel::compositionVbarAtRunTemperature(const QVariant &vbar)
     return numberOrNull(qtSampleVbar->text());
 }
 
+GuiVornakel::FiguresFromPages GuiVornakel::figuresFromPages() const
+{
+    const GuiSampleComposition *composition = qtStackComposition;
+    const GuiBufferComponents *buffer = qtStackBufferComponents;
+    return { showsCompositionVbar() && composition->qtCalculateVbar->isChecked(),
+        m_mrMethod == MrMethod::FromComposition && composition->qtCalculateMr->isChecked(),
+        m_sources.computedHydration() && composition->qtCalculateHydration->isChecked(),
+        m_sources.button(Source::Density) == qtDensityCompute && buffer->qtCalculateDensity->isChecked(),
+        m_sources.button(Source::Viscosity) == qtViscosityCompute && buffer->qtCalculateViscosity->isChecked() };
+}
+
 void GuiVornakel::takeCompositionFigures()
 {
     const GuiSampleComposition *page = qtStackComposition;
-    if (showsCompositionVbar() && page->qtCalculateVbar->isChecked()) {
+    const FiguresFromPages taken = figuresFromPages();
+    if (taken.vbar) {
         const QVariant vbar = numberOrNull(page->qtCalculatedVBar->text());
         if (vbar.toDouble() > 0) {
             holdCompositionVbar();
@@ -927,10 +939,10 @@ void GuiVornakel::takeCompositionFigures()
         }
     }
     const QVariant mr = numberOrNull(page->qtCalculatedMR->text());
-    if (m_mrMethod == MrMethod::FromComposition && page->qtCalculateMr->isChecked() && mr.toDouble() > 0)
+    if (taken.mr && mr.toDouble() > 0)
         qtSedEquilibriumMR->setText(columnText(mr));
     const QVariant hydration = numberOrNull(page->qtCalculatedHydration->text());
-    if (m_sources.computedHydration() && page->qtCalculateHydration->isChecked() && !hydration.isNull()) {
+    if (taken.hydration && !hydration.isNull()) {
         const double value = hydration.toDouble();
         holdComputedHydration(&value);
     }
@@ -972,21 +984,14 @@ QStringList GuiVornakel::tabFiguresOf(const QStringList &pageFigures, bool sampl
         const char *page, *tab;
         bool taken;
     };
-    const GuiSampleComposition *composition = qtStackComposition;
-    const GuiBufferComponents *buffer = qtStackBufferComponents;
-    const bool vbar = showsCompositionVbar() && composition->qtCalculateVbar->isChecked();
-    // As takeCompositionFigures() and correctForTemperature() take them.
-    const TabFigure figures[] = { { true, "vbar", "the Sample tab's vbar", vbar },
-        { true, "vbar in water", "the Sample tab's vbar", vbar },
-        { true, "vbar without the denaturant", "the Sample tab's vbar", vbar },
-        { true, "Mr", "the Experiment tab's Mr",
-            m_mrMethod == MrMethod::FromComposition && composition->qtCalculateMr->isChecked() },
-        { true, "hydration", "the Results tab's hydration",
-            m_sources.computedHydration() && composition->qtCalculateHydration->isChecked() },
-        { false, "density at 20 C", "the Solvent tab's density",
-            m_sources.button(Source::Density) == qtDensityCompute && buffer->qtCalculateDensity->isChecked() },
-        { false, "viscosity at 20 C", "the Solvent tab's viscosity",
-            m_sources.button(Source::Viscosity) == qtViscosityCompute && buffer->qtCalculateViscosity->isChecked() } };
+    const FiguresFromPages from = figuresFromPages();
+    const TabFigure figures[] = { { true, "vbar", "the Sample tab's vbar", from.vbar },
+        { true, "vbar in water", "the Sample tab's vbar", from.vbar },
+        { true, "vbar without the denaturant", "the Sample tab's vbar", from.vbar },
+        { true, "Mr", "the Experiment tab's Mr", from.mr },
+        { true, "hydration", "the Results tab's hydration", from.hydration },
+        { false, "density at 20 C", "the Solvent tab's density", from.density },
+        { false, "viscosity at 20 C", "the Solvent tab's viscosity", from.viscosity } };
     QStringList tabFigures;
     for (const TabFigure &figure : figures) {
         const QString tab = QLatin1String(figure.tab);

@@ -572,11 +572,10 @@ void XmlMessageProcessor::cgiExec()
         // body): a sign, a blank or a digit of another script is some other
         // program's doing, and what it meant is not known.
         const bool digits = std::all_of(text.cbegin(), text.cend(), [](char c) { return c >= '0' && c <= '9'; });
-        int significant = text.size();
-        while (significant > 0 && text.at(text.size() - significant) == '0')
-            --significant;
+        bool fits = text.isEmpty();
+        const qlonglong read = text.isEmpty() ? 0 : text.toLongLong(&fits);
         // More digits than a qint64 holds are over the limit all the same.
-        const qint64 length = !digits ? -1 : significant > 18 ? qint64(MaxCgiInput) + 1 : text.toLongLong();
+        const qint64 length = !digits ? -1 : !fits ? qint64(MaxCgiInput) + 1 : read;
         QFile in;
         if (!digits) {
             refusal = QStringLiteral("CONTENT_LENGTH \"%1\" is not a number of bytes in ASCII digits; nothing was run.")
